@@ -1,0 +1,53 @@
+// Basic value types and rules shared by every layer of the report engine.
+#pragma once
+
+#include <QString>
+
+#include <cmath>
+#include <cstdint>
+#include <exception>
+#include <vector>
+
+// Report geometry is integer pixels of 1/96 inch. Rectangles exclude their right and bottom
+// edges, as screen rectangles always have.
+struct TRLPoint {
+    int32_t X = 0;
+    int32_t Y = 0;
+    friend bool operator==(const TRLPoint&, const TRLPoint&) = default;
+};
+
+struct TRLRect {
+    int32_t Left = 0;
+    int32_t Top = 0;
+    int32_t Right = 0;
+    int32_t Bottom = 0;
+    friend bool operator==(const TRLRect&, const TRLRect&) = default;
+};
+
+struct TRLSize {
+    int32_t Width = 0;
+    int32_t Height = 0;
+    friend bool operator==(const TRLSize&, const TRLSize&) = default;
+};
+
+using TRLPointArray = std::vector<TRLPoint>;
+
+// Every real-to-integer conversion in the engine rounds to the nearest integer with exact halves
+// going to the even neighbour (2.5 -> 2, 3.5 -> 4). std::round would send halves away from zero.
+inline int32_t RoundHalfEven(double value) {
+    return static_cast<int32_t>(std::nearbyint(value));
+}
+
+// Failures inside the engine are raised as this exception; its message is what the operator
+// reads, so it is kept as a QString and never translated again on the way up.
+class TRLException : public std::exception {
+public:
+    explicit TRLException(QString message)
+        : message_(std::move(message)), utf8_(message_.toUtf8()) {}
+    const QString& Message() const noexcept { return message_; }
+    const char* what() const noexcept override { return utf8_.constData(); }
+
+private:
+    QString message_;
+    QByteArray utf8_;
+};
