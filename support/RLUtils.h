@@ -1,0 +1,134 @@
+// Free helpers that the engine's layers share: start-up state, scratch files, text helpers,
+// rectangle and point-set geometry, and quarter-turn (or any-angle) rotation of text and images.
+#pragma once
+
+#include "RLCore.h"
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+class QFont;
+
+// ---- Start-up state --------------------------------------------------------------------------
+
+// Sets the scratch directory, deletes a stale engine log file beside the executable and fills
+// RLMessages in the user's language. Run once, before the first window is created.
+void InitEngineSupport();
+
+// Deletes every scratch file still registered (failures ignored) and returns the start-up state
+// to its defaults. Run once, after the last window is gone.
+void FinishEngineSupport();
+
+// The directory that scratch files are made in: "." until InitEngineSupport has run.
+QString ScratchDir();
+
+// The engine log file beside the executable: "rlib.log" until InitEngineSupport has run.
+QString EngineLogPath();
+
+// ---- Scratch files ---------------------------------------------------------------------------
+
+// A name "~frNNN.tmp" in ScratchDir that no file (nor dangling link) has at the moment of the
+// call. The file is not created.
+QString ScratchFileName();
+
+// Registers a scratch file for deletion at FinishEngineSupport.
+void KeepScratchFile(const QString& fileName);
+
+// Forgets the first registration of a scratch file; used by owners that delete it themselves.
+void DropScratchFile(const QString& fileName);
+
+// The scratch files still registered, oldest first.
+QStringList KeptScratchFiles();
+
+// ---- Text helpers ----------------------------------------------------------------------------
+
+// Decodes a bitmap file image written as hexadecimal text (two digits a byte, high digit first,
+// a trailing odd digit ignored). Throws TRLException when the bytes are not a bitmap file.
+QImage BitmapFromHexText(const QString& text);
+
+// The index-th field, counting from 1, of text split at every delimiter; empty when the text
+// has fewer fields.
+QString FieldOf(const QString& text, int index, QChar delimiter);
+
+// "pdf" -> ".pdf"; an empty extension or one that already has its dot is returned unchanged.
+QString WithLeadingDot(const QString& extension);
+
+// Widens one word gap of a justified line by one space. Working from the 1-based character
+// position towards the start, it passes trailing blanks, one word and the blanks before it and
+// inserts a space after the character reached, leaving position on it so that the next call
+// widens the gap before the previous word. When the start of the text is reached it starts once
+// more from the end. Returns false, and leaves text unchanged, when the line has no gap.
+bool AddJustifySpace(QString& text, int& position);
+
+// The name for a new component: the class name without its leading "T", followed by one more
+// than the largest number that follows that prefix among the names of its siblings.
+QString NextComponentName(const QString& className, const QStringList& siblingNames);
+
+// ---- Rectangles ------------------------------------------------------------------------------
+// A margin set is passed as a rectangle whose fields are the left, top, right and bottom amounts.
+
+inline int32_t WidthOfRect(const TRLRect& r) {
+    return r.Right - r.Left;
+}
+inline int32_t HeightOfRect(const TRLRect& r) {
+    return r.Bottom - r.Top;
+}
+
+inline TRLRect PlaceRect(const TRLRect& r, int32_t x, int32_t y) {
+    return {x, y, x + WidthOfRect(r), y + HeightOfRect(r)};
+}
+
+inline TRLRect ShrinkRect(const TRLRect& r, const TRLRect& m) {
+    return {r.Left + m.Left, r.Top + m.Top, r.Right - m.Right, r.Bottom - m.Bottom};
+}
+
+inline TRLRect GrowRect(const TRLRect& r, const TRLRect& m) {
+    return {r.Left - m.Left, r.Top - m.Top, r.Right + m.Right, r.Bottom + m.Bottom};
+}
+
+// The largest rectangle with the proportions of source that fits in target, at target's
+// left-top corner or centred in it. A source without area gives an empty rectangle there.
+TRLRect FitRectKeepAspect(const TRLRect& source, const TRLRect& target, bool centre);
+
+// ---- Point sets ------------------------------------------------------------------------------
+
+// Smallest and largest coordinates of the points; Right and Bottom are the largest coordinates
+// themselves, not one past them. All zero for no points.
+TRLRect BoundsOfPoints(const TRLPointArray& points);
+
+// Width and height of BoundsOfPoints.
+TRLSize SizeOfPoints(const TRLPointArray& points);
+
+// Rotates the points about their (rounded) mean by angle degrees; with y pointing down a
+// positive angle turns them counter-clockwise on the screen.
+TRLPointArray TurnPoints(TRLPointArray points, double angle);
+
+// Scales the points into r with one factor for both axes, the smaller that fits; the bounds'
+// left-top lands on r's left-top. Points without extent in either axis stay where they are.
+TRLPointArray FitPointsKeepAspect(TRLPointArray points, const TRLRect& r);
+
+// Scales the points into r, each axis by its own factor; an axis without extent keeps scale 1.
+TRLPointArray FitPointsStretch(TRLPointArray points, const TRLRect& r);
+
+// Moves the points so that their bounds sit centred in r (integer halves truncate).
+TRLPointArray CentrePointsIn(TRLPointArray points, const TRLRect& r);
+
+// ---- Rotated text and images -----------------------------------------------------------------
+
+// Width of text in font on a 96-per-inch canvas: the sum of the characters' advances, without
+// kerning. Advances are cached per font, since shaping whole strings is far too slow for
+// measuring every label and word. Safe to call from any thread.
+int32_t TextWidthOf(const QFont& font, const QString& text);
+
+// Line height of font on a 96-per-inch canvas (ascent plus descent).
+int32_t TextHeightOf(const QFont& font);
+
+// Size of text in font; for a non-zero angle, the size of its four corners turned by angle.
+TRLSize TurnedTextSize(const QString& text, const QFont& font, double angle);
+
+// A 32-bit copy of bitmap turned by angle degrees about its centre (positive turns
+// counter-clockwise). Each target pixel takes the source pixel that the inverse turn lands on;
+// pixels that land outside the source take the colour of its top-left pixel. A null bitmap
+// gives a null bitmap.
+QImage TurnedBitmap(const QImage& bitmap, double angle);

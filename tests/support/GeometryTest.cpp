@@ -1,0 +1,110 @@
+#include "RLUtils.h"
+
+#include "GeometryPrinters.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SupportGeometry, RectangleArithmetic) {
+    const TRLRect r{10, 20, 110, 70};
+    EXPECT_EQ(WidthOfRect(r), 100);
+    EXPECT_EQ(HeightOfRect(r), 50);
+    EXPECT_EQ(PlaceRect(r, -5, 3), (TRLRect{-5, 3, 95, 53}));
+    const TRLRect margins{1, 2, 3, 4};
+    EXPECT_EQ(ShrinkRect(r, margins), (TRLRect{11, 22, 107, 66}));
+    EXPECT_EQ(GrowRect(r, margins), (TRLRect{9, 18, 113, 74}));
+    EXPECT_EQ(GrowRect(ShrinkRect(r, margins), margins), r);
+}
+
+TEST(SupportGeometry, FitRectKeepAspect) {
+    struct Case {
+        TRLRect source, target;
+        bool centre;
+        TRLRect expected;
+    };
+    const Case cases[] = {
+        // A tall letterhead picture in its box, at the box's corner.
+        {{0, 0, 99, 144}, {96, 8, 145, 73}, false, {96, 8, 141, 73}},
+        // Wide pictures fill the width; centring moves them down by half the room left.
+        {{0, 0, 100, 50}, {0, 0, 200, 200}, false, {0, 0, 200, 100}},
+        {{0, 0, 100, 50}, {0, 0, 200, 200}, true, {0, 50, 200, 150}},
+        {{0, 0, 50, 100}, {10, 10, 210, 210}, true, {60, 10, 160, 210}},
+        // Equal proportions fill the target exactly.
+        {{5, 5, 105, 55}, {0, 0, 200, 100}, true, {0, 0, 200, 100}},
+        // 10 x 1 / 4 = 2.5 goes to the even 2, not 3.
+        {{0, 0, 4, 1}, {0, 0, 10, 100}, false, {0, 0, 10, 2}},
+        // 3 pixels of room centre as 1, the half truncated.
+        {{0, 0, 1, 1}, {0, 0, 5, 2}, true, {1, 0, 3, 2}},
+        {{0, 0, 4, 2}, {-10, -10, 10, 10}, true, {-10, -5, 10, 5}},
+        // A source without area has nothing to fit.
+        {{0, 0, 0, 10}, {0, 0, 20, 20}, false, {0, 0, 0, 0}},
+        {{0, 0, 10, 0}, {0, 0, 20, 20}, true, {10, 10, 10, 10}},
+    };
+    for (const Case& c : cases) {
+        const TRLRect got = FitRectKeepAspect(c.source, c.target, c.centre);
+        EXPECT_EQ(got, c.expected)
+            << "source " << WidthOfRect(c.source) << " x " << HeightOfRect(c.source);
+    }
+}
+
+TEST(SupportGeometry, BoundsAndSizeOfPoints) {
+    const TRLPointArray points{{3, -2}, {-7, 5}, {4, 9}, {0, 0}};
+    EXPECT_EQ(BoundsOfPoints(points), (TRLRect{-7, -2, 4, 9}));
+    EXPECT_EQ(SizeOfPoints(points), (TRLSize{11, 11}));
+    EXPECT_EQ(SizeOfPoints({{5, 5}}), (TRLSize{0, 0}));
+    EXPECT_EQ(BoundsOfPoints({}), (TRLRect{}));
+}
+
+TEST(SupportGeometry, TurnPointsAboutTheirRoundedCentre) {
+    const TRLPointArray segment{{0, 0}, {10, 0}};
+    EXPECT_EQ(TurnPoints(segment, 0), segment);
+    EXPECT_EQ(TurnPoints(segment, 360), segment);
+    // A quarter turn counter-clockwise on screen: the right end goes up.
+    EXPECT_EQ(TurnPoints(segment, 90), (TRLPointArray{{5, 5}, {5, -5}}));
+    EXPECT_EQ(TurnPoints(segment, -90), (TRLPointArray{{5, -5}, {5, 5}}));
+    EXPECT_EQ(TurnPoints(segment, 180), (TRLPointArray{{10, 0}, {0, 0}}));
+    EXPECT_EQ(TurnPoints(segment, 45), (TRLPointArray{{1, 4}, {9, -4}}));
+    // The centre's x is 0.5, which rounds to the even 0.
+    EXPECT_EQ(TurnPoints({{0, 0}, {1, 0}}, 180), (TRLPointArray{{0, 0}, {-1, 0}}));
+    // About a whole-numbered centre, four quarter turns come back exactly.
+    TRLPointArray shape{{0, 0}, {8, 1}, {4, 12}, {-4, 3}};
+    TRLPointArray turned = shape;
+    for (int i = 0; i < 4; ++i) {
+        turned = TurnPoints(turned, 90);
+    }
+    EXPECT_EQ(turned, shape);
+    EXPECT_TRUE(TurnPoints({}, 30).empty());
+}
+
+TEST(SupportGeometry, FitPointsIntoARectangle) {
+    const TRLPointArray triangle{{0, 0}, {10, 0}, {0, 20}};
+    const TRLRect box{100, 100, 140, 200}; // 4x as wide, 5x as tall
+    EXPECT_EQ(FitPointsKeepAspect(triangle, box),
+              (TRLPointArray{{100, 100}, {140, 100}, {100, 180}}));
+    EXPECT_EQ(FitPointsStretch(triangle, box), (TRLPointArray{{100, 100}, {140, 100}, {100, 200}}));
+
+    // A flat line scales by the one factor it has; stretching keeps the flat axis at scale 1.
+    const TRLPointArray flat{{2, 5}, {12, 5}};
+    const TRLRect square{0, 0, 50, 50};
+    EXPECT_EQ(FitPointsKeepAspect(flat, square), (TRLPointArray{{0, 0}, {50, 0}}));
+    EXPECT_EQ(FitPointsStretch(flat, square), (TRLPointArray{{0, 0}, {50, 0}}));
+
+    // A lone point has no extent at all: keeping the aspect leaves it, stretching moves it.
+    EXPECT_EQ(FitPointsKeepAspect({{7, 8}}, square), (TRLPointArray{{7, 8}}));
+    EXPECT_EQ(FitPointsStretch({{7, 8}}, square), (TRLPointArray{{0, 0}}));
+
+    // Scaled coordinates round halves to even: 1 x 2.5 = 2.5 -> 2, 3 x 2.5 = 7.5 -> 8.
+    EXPECT_EQ(FitPointsStretch({{0, 0}, {1, 0}, {3, 0}, {4, 0}}, {0, 0, 10, 10}),
+              (TRLPointArray{{0, 0}, {2, 0}, {8, 0}, {10, 0}}));
+}
+
+TEST(SupportGeometry, CentrePointsIn) {
+    const TRLPointArray points{{0, 0}, {10, 4}};
+    EXPECT_EQ(CentrePointsIn(points, {100, 100, 121, 110}),
+              (TRLPointArray{{105, 103}, {115, 107}}));
+    // Points wider than the rectangle overhang it; the negative half truncates toward zero.
+    EXPECT_EQ(CentrePointsIn(points, {0, 0, 5, 4}), (TRLPointArray{{-2, 0}, {8, 4}}));
+}
+
+} // namespace

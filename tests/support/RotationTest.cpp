@@ -1,0 +1,172 @@
+#include "RLUtils.h"
+
+#include "GeometryPrinters.h"
+
+#include <QFont>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace {
+
+// A picture whose every pixel has its own colour, so that any misplaced pixel shows.
+QImage Numbered(int w, int h, QImage::Format format = QImage::Format_RGB32) {
+    QImage image(w, h, format);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            image.setPixel(x, y, qRgb(x * 16, y * 16, 128));
+        }
+    }
+    return image;
+}
+
+template <typename SourceOf>
+void ExpectTurned(const QImage& turned, const QImage& source, SourceOf sourceOf) {
+    for (int y = 0; y < turned.height(); ++y) {
+        for (int x = 0; x < turned.width(); ++x) {
+            const auto [sx, sy] = sourceOf(x, y);
+            ASSERT_EQ(turned.pixel(x, y), source.pixel(sx, sy)) << "at " << x << "," << y;
+        }
+    }
+}
+
+TEST(SupportRotation, QuarterTurnsMoveEveryPixel) {
+    const QImage source = Numbered(5, 3);
+    const int w = source.width();
+    const int h = source.height();
+
+    const QImage same = TurnedBitmap(source, 0);
+    ASSERT_EQ(same.size(), source.size());
+    ExpectTurned(same, source, [](int x, int y) { return std::pair{x, y}; });
+
+    // Counter-clockwise: the top-right pixel becomes the top-left one.
+    const QImage left = TurnedBitmap(source, 90);
+    ASSERT_EQ(left.size(), QSize(h, w));
+    ExpectTurned(left, source, [&](int x, int y) { return std::pair{w - 1 - y, x}; });
+
+    const QImage right = TurnedBitmap(source, -90);
+    ASSERT_EQ(right.size(), QSize(h, w));
+    ExpectTurned(right, source, [&](int x, int y) { return std::pair{y, h - 1 - x}; });
+
+    const QImage upsideDown = TurnedBitmap(source, 180);
+    ASSERT_EQ(upsideDown.size(), source.size());
+    ExpectTurned(upsideDown, source, [&](int x, int y) { return std::pair{w - 1 - x, h - 1 - y}; });
+
+    EXPECT_EQ(TurnedBitmap(source, 270), right);
+    EXPECT_EQ(TurnedBitmap(TurnedBitmap(source, 90), -90), source);
+}
+
+TEST(SupportRotation, OddTurnsFillTheCornersWithTheTopLeftColour) {
+    QImage source(20, 10, QImage::Format_RGB32);
+    source.fill(qRgb(0, 0, 255));
+    source.setPixel(0, 0, qRgb(255, 0, 0));
+    const QImage turned = TurnedBitmap(source, 45);
+    // A 45-degree turn needs room for both sides' projections: about (20 + 10) / sqrt 2.
+    EXPECT_GE(turned.width(), 20);
+    EXPECT_GE(turned.height(), 20);
+    EXPECT_EQ(turned.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(turned.pixel(turned.width() - 1, turned.height() - 1), qRgb(255, 0, 0));
+    EXPECT_EQ(turned.pixel(turned.width() / 2, turned.height() / 2), qRgb(0, 0, 255));
+}
+
+TEST(SupportRotation, TurnedBitmapsAre32BitAndKeepTransparency) {
+    QImage mono(8, 2, QImage::Format_Mono);
+    mono.setColor(0, qRgb(255, 255, 255));
+    mono.setColor(1, qRgb(0, 0, 0));
+    mono.fill(0);
+    mono.setPixel(7, 0, 1); // the bar at the top-right corner
+    const QImage bars = TurnedBitmap(mono, 90);
+    EXPECT_EQ(bars.depth(), 32);
+    EXPECT_EQ(bars.size(), QSize(2, 8));
+    EXPECT_EQ(bars.pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(bars.pixel(1, 0), qRgb(255, 255, 255));
+
+    QImage clear = Numbered(4, 4, QImage::Format_ARGB32);
+    clear.setPixel(3, 3, qRgba(0, 0, 0, 0));
+    const QImage turned = TurnedBitmap(clear, 180);
+    EXPECT_TRUE(turned.hasAlphaChannel());
+    EXPECT_EQ(qAlpha(turned.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(turned.pixel(3, 3)), 255);
+
+    EXPECT_TRUE(TurnedBitmap(QImage(), 90).isNull());
+}
+
+TEST(SupportTextSize, WidthsAreSumsOfAdvancesAt96PerInch) {
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPointSize(10);
+    const int height = TextHeightOf(font);
+    // 10 points are 13 pixels at 96 per inch; the line adds the font's leading parts.
+    EXPECT_GE(height, 13);
+    EXPECT_LE(height, 17);
+
+    const QString word = QStringLiteral("AVAVWAY Tolerancia");
+    int sum = 0;
+    for (const QChar c : word) {
+        sum += TextWidthOf(font, QString(c));
+    }
+    EXPECT_EQ(TextWidthOf(font, word), sum); // no kerning between letter pairs
+    EXPECT_EQ(TextWidthOf(font, QString()), 0);
+
+    // Different fonts never share cached advances.
+    QFont bold = font;
+    bold.setBold(true);
+    QFont large = font;
+    large.setPointSize(20);
+    EXPECT_GT(TextWidthOf(bold, QStringLiteral("mmmm")), TextWidthOf(font, QStringLiteral("mmmm")));
+    EXPECT_GT(TextWidthOf(large, word), TextWidthOf(font, word) * 3 / 2);
+    EXPECT_GT(TextHeightOf(large), height);
+}
+
+TEST(SupportTextSize, TurnedTextSizeSwapsOnQuarterTurns) {
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPointSize(8);
+    const QString text = QStringLiteral("SOLICITUD DE KELMORA");
+    const TRLSize flat = TurnedTextSize(text, font, 0);
+    EXPECT_EQ(flat, (TRLSize{TextWidthOf(font, text), TextHeightOf(font)}));
+    EXPECT_GT(flat.Width, flat.Height);
+    EXPECT_EQ(TurnedTextSize(text, font, 90), (TRLSize{flat.Height, flat.Width}));
+    EXPECT_EQ(TurnedTextSize(text, font, -90), (TRLSize{flat.Height, flat.Width}));
+    EXPECT_EQ(TurnedTextSize(text, font, 180), flat);
+    const TRLSize slanted = TurnedTextSize(text, font, 30);
+    EXPECT_GT(slanted.Height, flat.Height);
+    EXPECT_LT(slanted.Width, flat.Width + flat.Height);
+}
+
+TEST(SupportTextSize, MeasuringFromSeveralThreadsAgrees) {
+    const QString text = QString::fromUtf8("Declaración jurada ñ € 😀");
+    std::vector<QFont> fonts;
+    for (int size = 6; size < 14; ++size) {
+        QFont font(QStringLiteral("Liberation Sans"));
+        font.setPointSize(size);
+        fonts.push_back(font);
+    }
+    std::vector<int> expected;
+    for (const QFont& font : fonts) {
+        expected.push_back(TextWidthOf(font, text));
+    }
+    std::vector<int> mismatches(4, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 50; ++round) {
+                for (std::size_t i = 0; i < fonts.size(); ++i) {
+                    QFont font = fonts[i];
+                    font.setItalic(round % 2 == 1); // new fonts arrive while others measure
+                    if (round % 2 == 0 && TextWidthOf(font, text) != expected[i]) {
+                        ++mismatches[t];
+                    }
+                    TextWidthOf(font, text);
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(mismatches, std::vector<int>(4, 0));
+}
+
+} // namespace

@@ -1,0 +1,105 @@
+#include "RLUtils.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+bool Touch(const QString& name) {
+    QFile file(name);
+    return file.open(QIODevice::WriteOnly);
+}
+
+// Each test gets its own temporary directory as the system's, and leaves the start-up state as
+// it found it.
+class SupportScratch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp_.isValid());
+        savedTmp_ = qgetenv("TMPDIR");
+        qputenv("TMPDIR", tmp_.path().toLocal8Bit());
+        FinishEngineSupport();
+    }
+    void TearDown() override {
+        FinishEngineSupport();
+        qputenv("TMPDIR", savedTmp_);
+    }
+
+    QTemporaryDir tmp_;
+    QByteArray savedTmp_;
+};
+
+TEST_F(SupportScratch, DefaultsHoldUntilStartUpAndReturnAtTheEnd) {
+    EXPECT_EQ(ScratchDir(), QStringLiteral("."));
+    EXPECT_EQ(EngineLogPath(), QStringLiteral("rlib.log"));
+    EXPECT_TRUE(ScratchFileName().startsWith(QStringLiteral("./~fr")));
+
+    InitEngineSupport();
+    EXPECT_EQ(QFileInfo(ScratchDir()).canonicalFilePath(),
+              QFileInfo(tmp_.path()).canonicalFilePath());
+    EXPECT_EQ(EngineLogPath(),
+              QCoreApplication::applicationDirPath() + QStringLiteral("/RLib.log"));
+
+    FinishEngineSupport();
+    EXPECT_EQ(ScratchDir(), QStringLiteral("."));
+    EXPECT_EQ(EngineLogPath(), QStringLiteral("rlib.log"));
+}
+
+TEST_F(SupportScratch, StartUpDeletesAStaleLogBesideTheProgram) {
+    const QString log = QCoreApplication::applicationDirPath() + QStringLiteral("/RLib.log");
+    ASSERT_TRUE(Touch(log));
+    InitEngineSupport();
+    EXPECT_FALSE(QFileInfo::exists(log));
+    InitEngineSupport(); // nothing to delete the second time, and no complaint
+    EXPECT_FALSE(QFileInfo::exists(log));
+}
+
+TEST_F(SupportScratch, NamesAreFreshNamesInTheScratchDirectory) {
+    InitEngineSupport();
+    static const QRegularExpression pattern(QStringLiteral("^~fr(\\d+)\\.tmp$"));
+    QSet<QString> seen;
+    for (int i = 0; i < 200; ++i) {
+        const QString name = ScratchFileName();
+        const QFileInfo info(name);
+        EXPECT_FALSE(info.exists()) << name.toStdString();
+        EXPECT_EQ(info.absolutePath(), QFileInfo(ScratchDir()).absoluteFilePath());
+        const auto match = pattern.match(info.fileName());
+        ASSERT_TRUE(match.hasMatch()) << name.toStdString();
+        EXPECT_LE(match.captured(1).toLongLong(), 2147483646LL);
+        EXPECT_FALSE(seen.contains(name));
+        seen.insert(name);
+        ASSERT_TRUE(Touch(name)); // taken from now on
+    }
+}
+
+TEST_F(SupportScratch, OnlyFilesStillKeptAreDeletedAtTheEnd) {
+    InitEngineSupport();
+    const QString kept = ScratchFileName();
+    ASSERT_TRUE(Touch(kept));
+    const QString dropped = ScratchFileName();
+    ASSERT_TRUE(Touch(dropped));
+    const QString vanished = ScratchFileName(); // kept but never created
+
+    KeepScratchFile(kept);
+    KeepScratchFile(dropped);
+    KeepScratchFile(kept);
+    KeepScratchFile(vanished);
+    DropScratchFile(kept); // removes one of its two entries only
+    DropScratchFile(dropped);
+    DropScratchFile(QStringLiteral("never-kept.tmp"));
+    EXPECT_EQ(KeptScratchFiles(), QStringList({kept, vanished}));
+
+    FinishEngineSupport();
+    EXPECT_FALSE(QFileInfo::exists(kept));
+    EXPECT_TRUE(QFileInfo::exists(dropped));
+    EXPECT_TRUE(KeptScratchFiles().isEmpty());
+}
+
+} // namespace

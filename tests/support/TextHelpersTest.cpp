@@ -1,0 +1,140 @@
+#include "RLUtils.h"
+
+#include <QBuffer>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SupportText, FieldOfSplitsAtEveryDelimiter) {
+    struct Case {
+        const char* text;
+        int index;
+        char delimiter;
+        const char* field;
+    };
+    const Case cases[] = {
+        {"a,b,c", 1, ',', "a"},          {"a,b,c", 2, ',', "b"},
+        {"a,b,c", 3, ',', "c"},          {"a,b,c", 4, ',', ""},
+        {"a,b,c", 0, ',', ""},           {"a,,c", 2, ',', ""},
+        {"a,,c", 3, ',', "c"},           {",b", 1, ',', ""},
+        {"abc", 1, ',', "abc"},          {"", 1, ',', ""},
+        {"HP|lpt1:|x", 2, '|', "lpt1:"}, {"HP", 2, '|', ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FieldOf(QString::fromLatin1(c.text), c.index, QChar::fromLatin1(c.delimiter)),
+                  QString::fromLatin1(c.field))
+            << c.text << " #" << c.index;
+    }
+}
+
+TEST(SupportText, WithLeadingDotAddsTheDotOnlyWhenMissing) {
+    EXPECT_EQ(WithLeadingDot(QStringLiteral("pdf")), QStringLiteral(".pdf"));
+    EXPECT_EQ(WithLeadingDot(QStringLiteral(".pdf")), QStringLiteral(".pdf"));
+    EXPECT_EQ(WithLeadingDot(QString()), QString());
+    EXPECT_EQ(WithLeadingDot(QStringLiteral("tar.gz")), QStringLiteral(".tar.gz"));
+}
+
+TEST(SupportText, JustifySpacesGoRightToLeftAndWrapAround) {
+    QString text = QStringLiteral("a b c");
+    int position = static_cast<int>(text.size());
+    const struct {
+        const char* text;
+        int position;
+    } steps[] = {{"a b  c", 3}, {"a  b  c", 1}, {"a  b   c", 4}, {"a   b   c", 1}};
+    for (const auto& step : steps) {
+        ASSERT_TRUE(AddJustifySpace(text, position));
+        EXPECT_EQ(text, QString::fromLatin1(step.text));
+        EXPECT_EQ(position, step.position);
+    }
+}
+
+TEST(SupportText, JustifyingALineSpreadsSpacesEvenly) {
+    // How a justified line is widened: one space at a time until it is wide enough.
+    QString text = QStringLiteral("uno dos\ttres cuatro ");
+    int position = static_cast<int>(text.size());
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_TRUE(AddJustifySpace(text, position));
+    }
+    EXPECT_EQ(text, QStringLiteral("uno   dos  \ttres   cuatro "));
+}
+
+TEST(SupportText, JustifyWithoutAGapFailsAndChangesNothing) {
+    for (const char* line : {"palabra", "  palabra", "palabra \t\r\n", "", "   "}) {
+        QString text = QString::fromLatin1(line);
+        int position = static_cast<int>(text.size());
+        EXPECT_FALSE(AddJustifySpace(text, position)) << line;
+        EXPECT_EQ(text, QString::fromLatin1(line));
+    }
+    // A position past the end or before the start still finds the gap.
+    QString text = QStringLiteral("ab cd");
+    int position = 99;
+    EXPECT_TRUE(AddJustifySpace(text, position));
+    EXPECT_EQ(text, QStringLiteral("ab  cd"));
+    position = 0;
+    EXPECT_TRUE(AddJustifySpace(text, position));
+    EXPECT_EQ(text, QStringLiteral("ab   cd"));
+    EXPECT_EQ(position, 2);
+}
+
+TEST(SupportText, NextComponentNameCountsPastTheLargestSibling) {
+    const QStringList none;
+    EXPECT_EQ(NextComponentName(QStringLiteral("TRLLabel"), none), QStringLiteral("RLLabel1"));
+    EXPECT_EQ(NextComponentName(QStringLiteral("TRLLabel"),
+                                {QStringLiteral("RLLabel1"), QStringLiteral("RLLabel7"),
+                                 QStringLiteral("RLLabel3"), QStringLiteral("RLBand12")}),
+              QStringLiteral("RLLabel8"));
+    // Prefixes match regardless of case; suffixes that are no number count as 0.
+    EXPECT_EQ(NextComponentName(QStringLiteral("TRLLabel"), {QStringLiteral("rllabel9")}),
+              QStringLiteral("RLLabel10"));
+    EXPECT_EQ(NextComponentName(QStringLiteral("TRLLabel"),
+                                {QStringLiteral("RLLabel"), QStringLiteral("RLLabelX2"),
+                                 QStringLiteral("aux_persona"), QStringLiteral("RLLabel-4")}),
+              QStringLiteral("RLLabel1"));
+    // Only a leading T goes, whatever its case; other names keep their first letter.
+    EXPECT_EQ(NextComponentName(QStringLiteral("tpanel"), {QStringLiteral("panel2")}),
+              QStringLiteral("panel3"));
+    EXPECT_EQ(NextComponentName(QStringLiteral("Button"), none), QStringLiteral("Button1"));
+    // The largest number a name can hold still gets a successor.
+    EXPECT_EQ(NextComponentName(QStringLiteral("TRLDraw"), {QStringLiteral("RLDraw2147483647")}),
+              QStringLiteral("RLDraw2147483648"));
+}
+
+QString HexOfBmp(const QImage& image) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buffer, "BMP"));
+    return QString::fromLatin1(buffer.data().toHex());
+}
+
+TEST(SupportText, BitmapFromHexTextLoadsABitmapFileImage) {
+    QImage picture(3, 2, QImage::Format_RGB32);
+    const QRgb colours[] = {qRgb(255, 0, 0),  qRgb(0, 255, 0),    qRgb(0, 0, 255),
+                            qRgb(10, 20, 30), qRgb(200, 100, 50), qRgb(255, 255, 255)};
+    for (int i = 0; i < 6; ++i) {
+        picture.setPixel(i % 3, i / 3, colours[i]);
+    }
+    // Lower-case digits are read as upper case, and a trailing odd digit is ignored.
+    const QString hex = HexOfBmp(picture) + QStringLiteral("f");
+    const QImage decoded = BitmapFromHexText(hex);
+    ASSERT_EQ(decoded.size(), picture.size());
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(decoded.pixel(i % 3, i / 3) & 0xFFFFFF, colours[i] & 0xFFFFFF) << i;
+    }
+    EXPECT_EQ(BitmapFromHexText(hex.toUpper()).size(), picture.size());
+}
+
+TEST(SupportText, BitmapFromHexTextRejectsOtherData) {
+    EXPECT_THROW(BitmapFromHexText(QString()), TRLException);
+    EXPECT_THROW(BitmapFromHexText(QStringLiteral("424D00")), TRLException); // "BM", no more
+    // A PNG file image is a picture, but not a bitmap file.
+    QImage picture(2, 2, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(picture.save(&buffer, "PNG"));
+    EXPECT_THROW(BitmapFromHexText(QString::fromLatin1(buffer.data().toHex())), TRLException);
+}
+
+} // namespace
