@@ -1,0 +1,109 @@
+// A drawing canvas with the state model the recorded pages assume (a current pen, brush and
+// font and a pen position, texts placed by the top-left of their cell, rectangles excluding
+// their right and bottom edges), implemented on a QPainter. Screens, images, PDF files and
+// printers all draw stored pages through it.
+#pragma once
+
+#include "RLCore.h"
+#include "RLGraphicTypes.h"
+#include "RLMetaTypes.h"
+
+#include <QByteArray>
+#include <QFont>
+#include <QImage>
+#include <QString>
+
+#include <vector>
+
+class QPainter;
+class TRLGraphicSurface;
+
+class TRLCanvas {
+public:
+    // The canvas resolution is the painter device's logical resolution (96 for a new QImage).
+    explicit TRLCanvas(QPainter& painter);
+    TRLCanvas(QPainter& painter, int pixelsPerInch);
+
+    QPainter& Painter() const { return painter_; }
+    int PixelsPerInch() const { return pixelsPerInch_; }
+
+    const TRLPen& Pen() const { return pen_; }
+    void SetPen(const TRLPen& pen);
+    const TRLBrush& Brush() const { return brush_; }
+    void SetBrush(const TRLBrush& brush);
+    // Font sizes are points; the canvas turns them into pixels for its own resolution.
+    const TRLFont& Font() const { return font_; }
+    void SetFont(const TRLFont& font);
+    TRLPoint PenPos() const { return penPos_; }
+
+    int TextWidth(const QString& text) const;
+    int TextHeight(const QString& text) const;
+
+    void MoveTo(int x, int y) { penPos_ = {x, y}; }
+    void LineTo(int x, int y);
+    void FillRect(const TRLRect& rect);
+    void Rectangle(const TRLRect& rect);
+    void Ellipse(const TRLRect& rect);
+    void Polygon(const TRLPointArray& points);
+    void Polyline(const TRLPointArray& points);
+    // Unclipped text; unless the brush is clear, the text's cells are filled behind the glyphs.
+    void TextOut(int x, int y, const QString& text);
+    // Text clipped to rect; unless the brush is clear, the whole rect is filled first.
+    void TextRect(const TRLRect& rect, int x, int y, const QString& text);
+    void StretchDraw(const TRLRect& rect, const QImage& graphic);
+    void RemoveClip();
+    void IntersectClip(const TRLRect& rect);
+
+private:
+    void DrawTextAt(int x, int y, const QString& text);
+
+    QPainter& painter_;
+    int pixelsPerInch_;
+    TRLPen pen_;
+    TRLBrush brush_;
+    TRLFont font_;
+    QFont qfont_;
+    int ascent_ = 0;
+    TRLPoint penPos_;
+};
+
+// The scaling rule and clip state of one page drawing.
+struct TRLPaintContext {
+    const TRLGraphicSurface* Page = nullptr;
+    double XFactor = 1.0;
+    double YFactor = 1.0;
+    int XOffset = 0;
+    int YOffset = 0;
+    TRLRect ClipRect;
+    std::vector<TRLRect> ClipStack;
+
+    int X(int32_t x) const { return RoundHalfEven(x * XFactor) + XOffset; }
+    int Y(int32_t y) const { return RoundHalfEven(y * YFactor) + YOffset; }
+    TRLPoint Point(const TRLPoint& p) const { return {X(p.X), Y(p.Y)}; }
+    TRLRect Rect(const TRLRect& r) const { return {X(r.Left), Y(r.Top), X(r.Right), Y(r.Bottom)}; }
+};
+
+// Canvas routines shared by page drawing and by controls that paint themselves.
+void CanvasTextRectEx(TRLCanvas& canvas, const TRLRect& rect, int x, int y, QString text,
+                      uint8_t alignment, uint8_t layout, TRLMetaTextFlags textFlags);
+void CanvasStretchDraw(TRLCanvas& canvas, TRLRect rect, const QByteArray& data, bool parity);
+void CanvasSetClipRect(TRLCanvas& canvas, const TRLRect& rect);
+void CanvasResetClipRect(TRLCanvas& canvas);
+void CanvasLineToEx(TRLCanvas& canvas, int x, int y);
+void ScalePenWidth(TRLCanvas& canvas, double factor);
+// Where CanvasTextRectEx starts a text, given the width and height of the text followed by one
+// space and the width of a space alone.
+TRLPoint TextRectStart(const TRLRect& rect, int x, int y, int textWidth, int textHeight,
+                       int spaceWidth, uint8_t alignment, uint8_t layout);
+// Widens the text's word gaps, last gap first, while the text and one space fit in available.
+QString JustifyText(const TRLCanvas& canvas, QString text, int available);
+// The rectangle a picture of graphicWidth columns is stretched into so that every column covers
+// the same whole number of device columns (barcodes).
+TRLRect ParityRect(TRLRect rect, int graphicWidth);
+// Sets the canvas font from a stored font, its size scaled by yFactor and by the ratio of the
+// font's resolution to the canvas's.
+void CanvasSetMetaFont(TRLCanvas& canvas, const TRLMetaFont& font, const QString& name,
+                       double yFactor);
+// Sets the canvas pen and brush from stored records.
+void CanvasSetMetaPen(TRLCanvas& canvas, const TRLMetaPen& pen);
+void CanvasSetMetaBrush(TRLCanvas& canvas, const TRLMetaBrush& brush);

@@ -1,0 +1,203 @@
+#include "RLGraphicStorage.h"
+
+#include "RLBinaryIO.h"
+#include "RLScratchFile.h"
+#include "RLUtils.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<int32_t> groupCounter{0};
+
+// Millimetres to report pixels at 96 per inch.
+int32_t MillimetresToPixels(double mm) {
+    return RoundHalfEven(mm * 96.0 / 25.4);
+}
+} // namespace
+
+int32_t TRLGraphicStorage::NewGroupId() {
+    return ++groupCounter;
+}
+
+int32_t TRLGraphicStorage::CurrentGroupId() {
+    return groupCounter.load();
+}
+
+TRLGraphicStorage::TRLGraphicStorage(QObject* owner) : QObject(owner) {}
+
+TRLGraphicStorage::~TRLGraphicStorage() {
+    destroying_ = true;
+    std::lock_guard lock(mutex_);
+    cache_.clear();
+    if (tempFile_.isOpen())
+        tempFile_.close();
+    if (!tempFileName_.isEmpty()) {
+        QFile::remove(tempFileName_);
+        DropScratchFile(tempFileName_);
+    }
+}
+
+// --- lifetime by reference ---
+
+void TRLGraphicStorage::Link(QObject* component) {
+    if (!component || component == parent() || references_.contains(component))
+        return;
+    references_.append(component);
+    connect(component, &QObject::destroyed, this,
+            [this, component] { ComponentDestroyed(component); });
+}
+
+void TRLGraphicStorage::Unlink(QObject* component) {
+    if (destroying_)
+        return;
+    if (references_.removeAll(component) > 0)
+        disconnect(component, &QObject::destroyed, this, nullptr);
+    if (!parent() && references_.isEmpty())
+        delete this;
+}
+
+void TRLGraphicStorage::ComponentDestroyed(QObject* component) {
+    Unlink(component);
+}
+
+// --- pages ---
+
+int TRLGraphicStorage::PageCount() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(pageOffsets_.size());
+}
+
+int TRLGraphicStorage::CachedPageCount() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(cache_.size());
+}
+
+void TRLGraphicStorage::Add(std::shared_ptr<TRLGraphicSurface> page) {
+    if (!page)
+        return;
+    page->SetStorage(this);
+    std::lock_guard lock(mutex_);
+    StorePageLocked(*page);
+    CacheLocked(std::move(page));
+}
+
+std::shared_ptr<TRLGraphicSurface> TRLGraphicStorage::Pages(int index) {
+    std::lock_guard lock(mutex_);
+    if (index < 0 || index >= static_cast<int>(pageOffsets_.size()))
+        return nullptr;
+    for (const auto& page : cache_)
+        if (page->PageIndex() == index)
+            return page;
+    return LoadPageLocked(index);
+}
+
+void TRLGraphicStorage::Clear() {
+    std::lock_guard lock(mutex_);
+    if (tempFile_.isOpen())
+        tempFile_.resize(0);
+    pageOffsets_.clear();
+    cache_.clear();
+    macros_.Clear();
+}
+
+void TRLGraphicStorage::RemoveFromCache(const TRLGraphicSurface* page) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(cache_, [page](const auto& cached) { return cached.get() == page; });
+}
+
+void TRLGraphicStorage::EnsureTempFile() {
+    if (tempFile_.isOpen())
+        return;
+    // Created exclusively and readable by the owner only: page contents are the user's data.
+    tempFileName_ = CreateScratchFile(tempFile_);
+}
+
+void TRLGraphicStorage::ThrowFileError(const QString& action) const {
+    throw TRLException(
+        QStringLiteral("%1 \"%2\": %3").arg(action, tempFileName_, tempFile_.errorString()));
+}
+
+void TRLGraphicStorage::StorePageLocked(TRLGraphicSurface& page) {
+    EnsureTempFile();
+    const QByteArray record = page.SaveToBytes();
+    const qint64 position = tempFile_.size();
+    TRLPageWriter length;
+    length.WriteInt32(static_cast<int32_t>(record.size()));
+    const bool written = tempFile_.seek(position) &&
+                         tempFile_.write(length.Bytes()) == length.Size() &&
+                         tempFile_.write(record) == record.size() && tempFile_.flush();
+    if (!written) {
+        // Drop the partial copy so that the file keeps only whole records.
+        const QString reason = tempFile_.errorString();
+        tempFile_.resize(position);
+        throw TRLException(
+            QStringLiteral("Cannot write to the page file \"%1\": %2").arg(tempFileName_, reason));
+    }
+    if (page.pageIndex_ < 0) {
+        pageOffsets_.push_back(position);
+        page.pageIndex_ = static_cast<int32_t>(pageOffsets_.size() - 1);
+    } else {
+        pageOffsets_[static_cast<size_t>(page.pageIndex_)] = position;
+    }
+    page.modified_ = false;
+}
+
+QByteArray TRLGraphicStorage::ReadPageRecordLocked(int index) {
+    const qint64 offset = pageOffsets_[static_cast<size_t>(index)];
+    if (!tempFile_.seek(offset))
+        ThrowFileError(QStringLiteral("Cannot read the page file"));
+    TRLDeviceReader reader(tempFile_);
+    const int32_t length = reader.ReadInt32();
+    return reader.ReadBytes(length);
+}
+
+std::shared_ptr<TRLGraphicSurface> TRLGraphicStorage::LoadPageLocked(int index) {
+    auto page = std::make_shared<TRLGraphicSurface>();
+    page->LoadFromBytes(ReadPageRecordLocked(index));
+    page->storage_ = this;
+    page->pageIndex_ = index;
+    CacheLocked(page);
+    return page;
+}
+
+void TRLGraphicStorage::CacheLocked(std::shared_ptr<TRLGraphicSurface> page) {
+    while (static_cast<int>(cache_.size()) >= CacheSize) {
+        TRLGraphicSurface& oldest = *cache_.front();
+        if (oldest.Modified())
+            StorePageLocked(oldest);
+        cache_.pop_front();
+    }
+    cache_.push_back(std::move(page));
+}
+
+void TRLGraphicStorage::FlushModifiedLocked() {
+    for (const auto& page : cache_)
+        if (page->Modified())
+            StorePageLocked(*page);
+}
+
+// --- document settings ---
+
+int32_t TRLGraphicStorage::Orientation() const {
+    return macros_.IntValue(QStringLiteral("Orientation"), MetaOrientationPortrait);
+}
+
+void TRLGraphicStorage::SetOrientation(int32_t orientation) {
+    macros_.SetIntValue(QStringLiteral("Orientation"), orientation);
+}
+
+double TRLGraphicStorage::OrientedPaperWidth() const {
+    return Orientation() == MetaOrientationPortrait ? PaperWidth() : PaperHeight();
+}
+
+double TRLGraphicStorage::OrientedPaperHeight() const {
+    return Orientation() == MetaOrientationPortrait ? PaperHeight() : PaperWidth();
+}
+
+int32_t TRLGraphicStorage::OrientedWidth() const {
+    return MillimetresToPixels(OrientedPaperWidth());
+}
+
+int32_t TRLGraphicStorage::OrientedHeight() const {
+    return MillimetresToPixels(OrientedPaperHeight());
+}

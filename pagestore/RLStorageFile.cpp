@@ -1,0 +1,501 @@
+// Whole-document page-store files, versions 1, 2 and 3: writing and reading.
+#include "RLBinaryIO.h"
+#include "RLCodec.h"
+#include "RLGraphicStorage.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+const QByteArray Signature1 = QByteArrayLiteral("Vantel Metafile\x1A");
+const QByteArray Signature2 = QByteArrayLiteral("RPF2\x1A");
+const QByteArray Signature3 = QByteArrayLiteral("RLGraphicStorage3\x1A");
+
+constexpr int OldRecordSize = 120;
+
+void WriteAll(QIODevice& stream, const QByteArray& bytes) {
+    if (stream.write(bytes) != bytes.size())
+        throw TRLException(QStringLiteral("Cannot write the file: %1").arg(stream.errorString()));
+}
+
+void SeekTo(QIODevice& stream, qint64 position) {
+    if (!stream.seek(position))
+        throw TRLException(QStringLiteral("Cannot write the file: %1").arg(stream.errorString()));
+}
+
+int32_t PlatformColor(const TRLMetaColor& c) {
+    return int32_t(c.Red) | int32_t(c.Green) << 8 | int32_t(c.Blue) << 16;
+}
+
+TRLMetaColor ColorFromPlatform(int32_t value) {
+    return {static_cast<uint8_t>(value & 0xFF), static_cast<uint8_t>(value >> 8 & 0xFF),
+            static_cast<uint8_t>(value >> 16 & 0xFF)};
+}
+
+// The 120-byte object records of the old file versions.
+class OldRecord {
+public:
+    OldRecord() { bytes_.fill(0); }
+    explicit OldRecord(const char* data) { std::copy_n(data, OldRecordSize, bytes_.begin()); }
+
+    void PutInt32(int offset, int32_t value) {
+        const auto v = static_cast<uint32_t>(value);
+        for (int i = 0; i < 4; ++i)
+            bytes_[size_t(offset + i)] = static_cast<char>(v >> (8 * i) & 0xFF);
+    }
+    void PutByte(int offset, uint8_t value) { bytes_[size_t(offset)] = static_cast<char>(value); }
+    int32_t Int32(int offset) const {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i)
+            v |= uint32_t(static_cast<uint8_t>(bytes_[size_t(offset + i)])) << (8 * i);
+        return static_cast<int32_t>(v);
+    }
+    uint8_t Byte(int offset) const { return static_cast<uint8_t>(bytes_[size_t(offset)]); }
+    void PutRect(const TRLMetaRect& r) {
+        PutInt32(0, r.Left);
+        PutInt32(4, r.Top);
+        PutInt32(8, r.Right);
+        PutInt32(12, r.Bottom);
+    }
+    TRLMetaRect Rect() const { return {Int32(0), Int32(4), Int32(8), Int32(12)}; }
+    void PutPen(const TRLMetaPen& pen) {
+        PutByte(36, 1);
+        PutInt32(40, PlatformColor(pen.Color));
+        PutByte(44, static_cast<uint8_t>(MetaToPenMode(pen.Mode)));
+        PutByte(45, static_cast<uint8_t>(MetaToPenStyle(pen.Style)));
+        PutInt32(48, pen.Width);
+    }
+    TRLMetaPen Pen() const {
+        TRLMetaPen pen;
+        pen.Color = ColorFromPlatform(Int32(40));
+        pen.Mode = static_cast<uint8_t>(Byte(44) + 1);
+        pen.Style = static_cast<uint8_t>(Byte(45) + 1);
+        pen.Width = Int32(48);
+        return pen;
+    }
+    void PutBrush(const TRLMetaBrush& brush) {
+        PutByte(52, 1);
+        PutInt32(56, PlatformColor(brush.Color));
+        PutByte(60, static_cast<uint8_t>(MetaToBrushStyle(brush.Style)));
+    }
+    TRLMetaBrush Brush() const {
+        TRLMetaBrush brush;
+        brush.Color = ColorFromPlatform(Int32(56));
+        brush.Style = static_cast<uint8_t>(Byte(60) + 1);
+        return brush;
+    }
+    const char* Data() const { return bytes_.data(); }
+
+private:
+    std::array<char, OldRecordSize> bytes_;
+};
+
+// Builds the old page layout from a page: a string table shared by texts, font names and
+// pictures, and one fixed-size record per object.
+QByteArray OldPageBytes(const TRLGraphicSurface& page) {
+    QList<QByteArray> strings;
+    QStringList fontNames; // the names already in the table, to find them again
+    QList<int> fontIndexes;
+    auto addString = [&strings](const QByteArray& s) {
+        strings.append(s);
+        return static_cast<int32_t>(strings.size() - 1);
+    };
+    auto fontIndex = [&](const QString& name) {
+        for (int i = 0; i < fontNames.size(); ++i)
+            if (fontNames[i].compare(name, Qt::CaseInsensitive) == 0)
+                return static_cast<int32_t>(fontIndexes[i]);
+        fontNames.append(name);
+        fontIndexes.append(addString(EncodeWindows1252(name)));
+        return static_cast<int32_t>(fontIndexes.last());
+    };
+
+    QByteArray records;
+    for (const auto& owned : page.Objects()) {
+        const TRLGraphicObject& object = *owned;
+        OldRecord record;
+        record.PutRect(object.BoundsRect);
+        record.PutInt32(112, -1);
+        switch (object.Kind()) {
+        case TRLObjectKind::Pixel:
+            record.PutByte(28, 0);
+            break;
+        case TRLObjectKind::Line: {
+            const auto& line = static_cast<const TRLLineObject&>(object);
+            record.PutRect({line.FromPoint.X, line.FromPoint.Y, line.ToPoint.X, line.ToPoint.Y});
+            record.PutByte(28, 1);
+            record.PutPen(line.Pen);
+            break;
+        }
+        case TRLObjectKind::Rectangle: {
+            const auto& rect = static_cast<const TRLRectangleObject&>(object);
+            record.PutByte(28, 2);
+            record.PutPen(rect.Pen);
+            record.PutBrush(rect.Brush);
+            break;
+        }
+        case TRLObjectKind::Text: {
+            const auto& text = static_cast<const TRLTextObject&>(object);
+            const bool unclipped = text.TextFlags & MetaTextFlagNoClipping;
+            record.PutInt32(16, text.Origin.X);
+            record.PutInt32(20, text.Origin.Y);
+            record.PutByte(28, unclipped ? 3 : 4);
+            record.PutBrush(text.Brush);
+            record.PutByte(64, 1);
+            record.PutInt32(72, PlatformColor(text.Font.Color));
+            record.PutInt32(76, text.Font.Height);
+            record.PutByte(80, static_cast<uint8_t>(MetaToFontPitch(text.Font.Pitch)));
+            record.PutByte(92, text.Font.Style);
+            record.PutByte(93, text.Font.Charset);
+            record.PutInt32(112, addString(EncodeWindows1252(text.Text)));
+            record.PutInt32(104, fontIndex(text.FontName()));
+            record.PutByte(116, static_cast<uint8_t>(text.Alignment - 1));
+            record.PutByte(117, unclipped ? 1 : 0);
+            break;
+        }
+        case TRLObjectKind::FillRect:
+            record.PutByte(28, 5);
+            record.PutBrush(static_cast<const TRLFillRectObject&>(object).Brush);
+            break;
+        case TRLObjectKind::Image: {
+            const auto& image = static_cast<const TRLImageObject&>(object);
+            record.PutByte(28, 6);
+            record.PutInt32(24, image.Data.startsWith("ICO") ? 2 : 0);
+            record.PutInt32(112, addString(image.Data.mid(3)));
+            break;
+        }
+        case TRLObjectKind::Ellipse: {
+            const auto& ellipse = static_cast<const TRLEllipseObject&>(object);
+            record.PutByte(28, 8);
+            record.PutPen(ellipse.Pen);
+            record.PutBrush(ellipse.Brush);
+            break;
+        }
+        case TRLObjectKind::Polygon: {
+            const auto& polygon = static_cast<const TRLPolygonObject&>(object);
+            record.PutByte(28, 9);
+            record.PutPen(polygon.Pen);
+            record.PutBrush(polygon.Brush);
+            break;
+        }
+        case TRLObjectKind::Polyline:
+            record.PutByte(28, 10);
+            record.PutPen(static_cast<const TRLPolylineObject&>(object).Pen);
+            break;
+        case TRLObjectKind::SetClipRect:
+            record.PutByte(28, 11);
+            break;
+        case TRLObjectKind::ResetClipRect:
+            record.PutByte(28, 12);
+            break;
+        }
+        records.append(record.Data(), OldRecordSize);
+    }
+
+    TRLPageWriter writer;
+    writer.WriteInt32(page.Width());
+    writer.WriteInt32(page.Height());
+    writer.WriteInt32(static_cast<int32_t>(strings.size()));
+    for (const QByteArray& s : strings)
+        writer.WriteCountedBytes(s);
+    writer.WriteInt32(static_cast<int32_t>(page.ObjectCount()));
+    writer.Bytes().append(records);
+    return std::move(writer.Bytes());
+}
+
+// Version 2 stores the orientation zero-based.
+QStringList Version2Settings(const QStringList& entries) {
+    QStringList result;
+    for (const QString& entry : entries) {
+        const int eq = entry.indexOf(QLatin1Char('='));
+        const QString name = (eq < 0 ? entry : entry.left(eq)).trimmed();
+        if (name.compare(QLatin1String("Orientation"), Qt::CaseInsensitive) == 0) {
+            bool ok = false;
+            int value = eq < 0 ? 0 : entry.mid(eq + 1).trimmed().toInt(&ok);
+            if (!ok)
+                value = 1;
+            result.append(name + QLatin1Char('=') + QString::number(value - 1));
+        } else {
+            result.append(entry);
+        }
+    }
+    return result;
+}
+
+QStringList SettingsFromVersion2(const QStringList& entries) {
+    QStringList result;
+    for (const QString& entry : entries) {
+        const int eq = entry.indexOf(QLatin1Char('='));
+        const QString name = (eq < 0 ? entry : entry.left(eq)).trimmed();
+        bool ok = false;
+        const int value = eq < 0 ? 0 : entry.mid(eq + 1).trimmed().toInt(&ok);
+        if (ok && name.compare(QLatin1String("Orientation"), Qt::CaseInsensitive) == 0)
+            result.append(name + QLatin1Char('=') + QString::number(value + 1));
+        else
+            result.append(entry);
+    }
+    return result;
+}
+
+// Rebuilds a page from the old layout. Old records carry no points, pixel colours, font
+// sizes or text layouts; sizes are recovered from the font height at 96 pixels per inch.
+std::shared_ptr<TRLGraphicSurface> ReadOldPage(TRLDeviceReader& reader) {
+    auto page = std::make_shared<TRLGraphicSurface>();
+    page->SetWidth(reader.ReadInt32());
+    page->SetHeight(reader.ReadInt32());
+    const int32_t stringCount = reader.ReadCount(4);
+    QList<QByteArray> strings;
+    strings.reserve(stringCount);
+    for (int32_t i = 0; i < stringCount; ++i)
+        strings.append(reader.ReadCountedBytes());
+    auto stringAt = [&strings](int32_t index) -> const QByteArray& {
+        if (index < 0 || index >= strings.size())
+            ThrowFileCorrupted();
+        return strings[index];
+    };
+
+    const int32_t recordCount = reader.ReadCount(OldRecordSize);
+    const QByteArray records = reader.ReadBytes(qint64(recordCount) * OldRecordSize);
+    for (int32_t i = 0; i < recordCount; ++i) {
+        const OldRecord record(records.constData() + qint64(i) * OldRecordSize);
+        const TRLMetaRect bounds = record.Rect();
+        TRLGraphicObject* object = nullptr;
+        switch (record.Byte(28)) {
+        case 0:
+            object = &page->Append<TRLPixelObject>();
+            break;
+        case 1: {
+            auto& line = page->Append<TRLLineObject>();
+            line.FromPoint = {bounds.Left, bounds.Top};
+            line.ToPoint = {bounds.Right, bounds.Bottom};
+            line.Pen = record.Pen();
+            line.BoundsRect = {
+                std::min(bounds.Left, bounds.Right), std::min(bounds.Top, bounds.Bottom),
+                std::max(bounds.Left, bounds.Right) + 1, std::max(bounds.Top, bounds.Bottom) + 1};
+            continue;
+        }
+        case 2: {
+            auto& rect = page->Append<TRLRectangleObject>();
+            rect.Pen = record.Pen();
+            rect.Brush = record.Brush();
+            object = &rect;
+            break;
+        }
+        case 3:
+        case 4: {
+            auto& text = page->Append<TRLTextObject>();
+            text.Origin = {record.Int32(16), record.Int32(20)};
+            text.Brush = record.Brush();
+            text.Font.PixelsPerInch = 96;
+            text.Font.Color = ColorFromPlatform(record.Int32(72));
+            text.Font.Height = record.Int32(76);
+            const int64_t pixels = std::abs(int64_t(text.Font.Height));
+            text.Font.Size =
+                static_cast<int32_t>(std::min<int64_t>((pixels * 72 + 48) / 96, 32767));
+            text.Font.Pitch = static_cast<uint8_t>(record.Byte(80) + 1);
+            text.Font.Style = record.Byte(92);
+            text.Font.Charset = record.Byte(93);
+            text.SetFontName(DecodeWindows1252(stringAt(record.Int32(104))));
+            text.Text = DecodeWindows1252(stringAt(record.Int32(112)));
+            text.Alignment = static_cast<uint8_t>(record.Byte(116) + 1);
+            text.TextFlags = record.Byte(117) ? MetaTextFlagNoClipping | MetaTextFlagKeepWhole
+                                              : MetaTextFlagKeepWhole;
+            object = &text;
+            break;
+        }
+        case 5: {
+            auto& fill = page->Append<TRLFillRectObject>();
+            fill.Brush = record.Brush();
+            object = &fill;
+            break;
+        }
+        case 6: {
+            auto& image = page->Append<TRLImageObject>();
+            image.Data =
+                (record.Int32(24) == 2 ? QByteArrayLiteral("ICO") : QByteArrayLiteral("BMP")) +
+                stringAt(record.Int32(112));
+            object = &image;
+            break;
+        }
+        case 8: {
+            auto& ellipse = page->Append<TRLEllipseObject>();
+            ellipse.Pen = record.Pen();
+            ellipse.Brush = record.Brush();
+            object = &ellipse;
+            break;
+        }
+        case 9: {
+            auto& polygon = page->Append<TRLPolygonObject>();
+            polygon.Pen = record.Pen();
+            polygon.Brush = record.Brush();
+            object = &polygon;
+            break;
+        }
+        case 10: {
+            auto& polyline = page->Append<TRLPolylineObject>();
+            polyline.Pen = record.Pen();
+            object = &polyline;
+            break;
+        }
+        case 11:
+            object = &page->Append<TRLSetClipRectObject>();
+            break;
+        case 12:
+            object = &page->Append<TRLResetClipRectObject>();
+            break;
+        default:
+            continue; // a kind this reader does not know draws nothing
+        }
+        object->BoundsRect = bounds;
+    }
+    page->SetModified(false);
+    return page;
+}
+
+QByteArray ReadSignature(TRLDeviceReader& reader) {
+    QByteArray signature;
+    while (signature.size() < 20 && reader.Remaining() > 0) {
+        const char c = static_cast<char>(reader.ReadByte());
+        signature.append(c);
+        if (c == '\x1A')
+            break;
+    }
+    return signature;
+}
+
+} // namespace
+
+void TRLGraphicStorage::SaveToStream(QIODevice& stream) {
+    std::lock_guard lock(mutex_);
+    if (fileVersion_ < 1 || fileVersion_ > 3)
+        throw TRLException(
+            QStringLiteral("Incorrect file version \"%1\"!").arg(QString::number(fileVersion_)));
+    FlushModifiedLocked();
+
+    TRLPageWriter header;
+    header.Bytes().append(fileVersion_ == 3   ? Signature3
+                          : fileVersion_ == 2 ? Signature2
+                                              : Signature1);
+    if (fileVersion_ == 3)
+        header.WriteStringList(macros_.Entries());
+    else if (fileVersion_ == 2)
+        header.WriteStringList(Version2Settings(macros_.Entries()));
+    const auto count = static_cast<int32_t>(pageOffsets_.size());
+    header.WriteInt32(count);
+    WriteAll(stream, header.Bytes());
+    const qint64 tablePosition = stream.pos();
+    WriteAll(stream, QByteArray(qsizetype(count) * 4, '\0'));
+    const qint64 dataPosition = stream.pos();
+
+    std::vector<qint64> offsets;
+    offsets.reserve(pageOffsets_.size());
+    for (int i = 0; i < count; ++i) {
+        offsets.push_back(stream.pos());
+        const QByteArray record = ReadPageRecordLocked(i);
+        if (fileVersion_ == 3) {
+            TRLPageWriter length;
+            length.WriteInt32(static_cast<int32_t>(record.size()));
+            WriteAll(stream, length.Bytes());
+            WriteAll(stream, record);
+        } else {
+            TRLGraphicSurface page;
+            page.LoadFromBytes(record);
+            WriteAll(stream, OldPageBytes(page));
+        }
+    }
+
+    const qint64 endPosition = stream.pos();
+    TRLPageWriter table;
+    for (qint64 offset : offsets)
+        table.WriteInt32(static_cast<int32_t>(fileVersion_ == 3 ? offset : offset - dataPosition));
+    SeekTo(stream, tablePosition);
+    WriteAll(stream, table.Bytes());
+    SeekTo(stream, endPosition);
+}
+
+void TRLGraphicStorage::SaveToFile(const QString& fileName) {
+    // Written beside the target and renamed over it at the end, so that a failure never
+    // leaves a half-written file nor destroys the previous one.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw TRLException(
+            QStringLiteral("Cannot create \"%1\": %2").arg(fileName, file.errorString()));
+    try {
+        SaveToStream(file);
+    } catch (const TRLException& e) {
+        file.cancelWriting();
+        throw TRLException(QStringLiteral("\"%1\": %2").arg(fileName, e.Message()));
+    }
+    if (!file.commit())
+        throw TRLException(
+            QStringLiteral("Cannot write \"%1\": %2").arg(fileName, file.errorString()));
+}
+
+int TRLGraphicStorage::LoadFromStream(QIODevice& stream) {
+    Clear();
+    try {
+        TRLDeviceReader reader(stream);
+        const QByteArray signature = ReadSignature(reader);
+        int version = 0;
+        if (signature == Signature3)
+            version = 3;
+        else if (signature == Signature2)
+            version = 2;
+        else if (signature == Signature1)
+            version = 1;
+        else
+            ThrowFileCorrupted();
+
+        TRLMacroList settings;
+        if (version == 3)
+            settings.SetEntries(reader.ReadStringList());
+        else if (version == 2)
+            settings.SetEntries(SettingsFromVersion2(reader.ReadStringList()));
+        const int32_t count = reader.ReadCount(4);
+        std::vector<qint64> offsets(static_cast<size_t>(count));
+        for (auto& offset : offsets)
+            offset = reader.ReadInt32();
+        const qint64 dataPosition = reader.Position();
+        // Pages follow one another in the order of the table. Holding files to that keeps
+        // the work proportional to the file's size: a table that sends every entry to the
+        // same large page is refused instead of being read over and over.
+        qint64 nextFree = dataPosition;
+        for (qint64 offset : offsets) {
+            const qint64 position = version == 3 ? offset : dataPosition + offset;
+            if (offset < 0 || position < nextFree)
+                ThrowFileCorrupted();
+            reader.Seek(position);
+            if (version == 3) {
+                const QByteArray record = reader.ReadBytes(reader.ReadInt32());
+                auto page = std::make_shared<TRLGraphicSurface>();
+                page->LoadFromBytes(record);
+                Add(std::move(page));
+            } else {
+                Add(ReadOldPage(reader));
+            }
+            nextFree = reader.Position();
+        }
+        std::lock_guard lock(mutex_);
+        macros_ = settings;
+        fileVersion_ = CurrentFileVersion;
+        return version;
+    } catch (...) {
+        Clear();
+        throw;
+    }
+}
+
+int TRLGraphicStorage::LoadFromFile(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw TRLException(
+            QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString()));
+    try {
+        return LoadFromStream(file);
+    } catch (const TRLException& e) {
+        throw TRLException(QStringLiteral("\"%1\": %2").arg(fileName, e.Message()));
+    }
+}

@@ -1,0 +1,12 @@
+// Scratch files created safely: the file is made exclusively (it must not exist yet) with
+// owner-only permissions, so that no other process can slip in between choosing a name and
+// creating the file, nor read the user's pages.
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+// Creates and opens (read-write) a new scratch file in ScratchDir, registered for deletion at
+// the end of the program, and returns its name. A name that another process takes first is
+// given up for a new one. Throws TRLException naming the directory when no file can be made.
+QString CreateScratchFile(QFile& file);

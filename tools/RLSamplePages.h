@@ -1,0 +1,14 @@
+// A sample document built directly on the page store: a few pages with headings, ruled lines,
+// a table of texts, a picture, a polygon and the page numbers. scripts/run shows it, and the
+// benchmarks measure with pages like it.
+#pragma once
+
+#include <memory>
+
+class TRLGraphicStorage;
+class TRLGraphicSurface;
+
+// One A4 portrait page (794 x 1123) of about 150 objects: texts, lines, rectangles, a picture.
+std::shared_ptr<TRLGraphicSurface> MakeSamplePage(int pageNumber);
+// Fills a store with pageCount sample pages and its document settings.
+void FillSampleStorage(TRLGraphicStorage& storage, int pageCount);

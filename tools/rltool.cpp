@@ -1,0 +1,215 @@
+// rltool: the report engine's companion on the command line. It shows what a page-store file
+// holds, draws its pages to pictures and PDF, and makes a sample document.
+#include "RLDump.h"
+#include "RLGraphicStorage.h"
+#include "RLSamplePages.h"
+#include "RLToolCommands.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QJsonDocument>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+
+#include <cstdio>
+#include <memory>
+
+TRLArguments::TRLArguments(const QStringList& arguments, const QStringList& valueOptions,
+                           const QStringList& flags) {
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (valueOptions.contains(a)) {
+            if (i + 1 >= arguments.size())
+                throw TRLUsageError(QStringLiteral("%1 needs a value").arg(a));
+            values_[a] = arguments[++i];
+        } else if (flags.contains(a)) {
+            flags_.append(a);
+        } else if (a.startsWith(QLatin1String("--")) || (a.startsWith('-') && a.size() == 2)) {
+            throw TRLUsageError(QStringLiteral("unknown option %1").arg(a));
+        } else {
+            positionals_.append(a);
+        }
+    }
+}
+
+QString TRLArguments::Value(const QString& option, const QString& fallback) const {
+    return values_.value(option, fallback);
+}
+
+int TRLArguments::IntValue(const QString& option, int fallback) const {
+    if (!values_.contains(option))
+        return fallback;
+    bool ok = false;
+    const int value = values_[option].toInt(&ok);
+    if (!ok)
+        throw TRLUsageError(QStringLiteral("%1 needs a whole number").arg(option));
+    return value;
+}
+
+double TRLArguments::RealValue(const QString& option, double fallback) const {
+    if (!values_.contains(option))
+        return fallback;
+    bool ok = false;
+    const double value = values_[option].toDouble(&ok);
+    if (!ok)
+        throw TRLUsageError(QStringLiteral("%1 needs a number").arg(option));
+    return value;
+}
+
+QString TRLArguments::Positional(int index, const char* what) const {
+    if (index >= positionals_.size())
+        throw TRLUsageError(QStringLiteral("missing %1").arg(QLatin1String(what)));
+    return positionals_[index];
+}
+
+namespace {
+
+// Stores that rltool opens are owned by it for the whole command.
+std::unique_ptr<TRLGraphicStorage> OpenStorage(const QString& fileName, int* version = nullptr) {
+    auto storage = std::make_unique<TRLGraphicStorage>(qApp);
+    const int v = storage->LoadFromFile(fileName);
+    if (version)
+        *version = v;
+    return storage;
+}
+
+QString RequireOutput(const TRLArguments& args) {
+    const QString output = args.Value(QStringLiteral("-o"));
+    if (output.isEmpty())
+        throw TRLUsageError(QStringLiteral("missing -o OUTPUT"));
+    return output;
+}
+
+int Dump(const QStringList& arguments) {
+    const TRLArguments args(arguments, {}, {});
+    int version = 0;
+    auto storage = OpenStorage(args.Positional(0, "FILE.rpf"), &version);
+    const QByteArray json = QJsonDocument(DumpStorage(*storage, version)).toJson();
+    std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
+    return 0;
+}
+
+int Render(const QStringList& arguments) {
+    const TRLArguments args(arguments, {"--page", "--zoom", "-o"}, {});
+    auto storage = OpenStorage(args.Positional(0, "FILE.rpf"));
+    const QString output = RequireOutput(args);
+    const int pageNumber = args.IntValue(QStringLiteral("--page"), 1);
+    const double zoom = args.RealValue(QStringLiteral("--zoom"), 100);
+    if (zoom <= 0 || zoom > 2000)
+        throw TRLUsageError(QStringLiteral("--zoom must be above 0 and at most 2000"));
+    const auto page = storage->Pages(pageNumber - 1);
+    if (!page)
+        throw TRLUsageError(QStringLiteral("there is no page %1; the file has %2")
+                                .arg(pageNumber)
+                                .arg(storage->PageCount()));
+    const int width = std::max(1, RoundHalfEven(page->Width() * zoom / 100));
+    const int height = std::max(1, RoundHalfEven(page->Height() * zoom / 100));
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        page->PaintTo(painter, QRect(0, 0, width, height));
+    }
+    if (!image.save(output, "PNG"))
+        throw TRLException(QStringLiteral("cannot write %1").arg(output));
+    return 0;
+}
+
+// Paper size of a page in millimetres, from its own settings, else its size in pixels.
+QPageSize PageSizeOf(const TRLGraphicSurface& page) {
+    const bool landscape = page.Orientation() == MetaOrientationLandscape;
+    double w = page.PaperWidth();
+    double h = page.PaperHeight();
+    if (w <= 0 || h <= 0) {
+        w = page.Width() * 25.4 / 96;
+        h = page.Height() * 25.4 / 96;
+        return QPageSize(QSizeF(w, h), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+    }
+    if (landscape)
+        std::swap(w, h);
+    return QPageSize(QSizeF(w, h), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+}
+
+int Pdf(const QStringList& arguments) {
+    const TRLArguments args(arguments, {"-o"}, {});
+    const QString input = args.Positional(0, "FILE.rpf");
+    auto storage = OpenStorage(input);
+    const QString output = RequireOutput(args);
+    if (storage->PageCount() == 0)
+        throw TRLException(QStringLiteral("%1 has no pages").arg(input));
+    QPdfWriter writer(output);
+    writer.setResolution(600);
+    writer.setTitle(storage->Title());
+    writer.setCreator(QStringLiteral("Kelmora"));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    writer.setPageSize(PageSizeOf(*storage->Pages(0)));
+    QPainter painter;
+    if (!painter.begin(&writer))
+        throw TRLException(QStringLiteral("cannot write %1").arg(output));
+    for (int i = 0; i < storage->PageCount(); ++i) {
+        const auto page = storage->Pages(i);
+        if (i > 0) {
+            writer.setPageSize(PageSizeOf(*page));
+            writer.newPage();
+        }
+        page->PaintTo(painter, QRect(0, 0, writer.width(), writer.height()));
+    }
+    painter.end();
+    return 0;
+}
+
+int Sample(const QStringList& arguments) {
+    const TRLArguments args(arguments, {"-o", "--pages"}, {});
+    const QString output = RequireOutput(args);
+    const int pages = args.IntValue(QStringLiteral("--pages"), 3);
+    if (pages < 1)
+        throw TRLUsageError(QStringLiteral("--pages must be at least 1"));
+    TRLGraphicStorage storage(qApp);
+    FillSampleStorage(storage, pages);
+    storage.SaveToFile(output);
+    return 0;
+}
+
+const TRLToolCommand Commands[] = {
+    {"dump", "dump FILE.rpf                      the whole file as JSON", false, Dump},
+    {"render", "render FILE.rpf [--page N] [--zoom Z] -o OUT.png   one page as a picture", false,
+     Render},
+    {"pdf", "pdf FILE.rpf -o OUT.pdf            every page into a PDF file", false, Pdf},
+    {"sample", "sample [--pages N] -o OUT.rpf      a sample document", false, Sample},
+};
+
+void PrintUsage(FILE* to) {
+    std::fprintf(to, "usage: rltool COMMAND ARGUMENTS\n");
+    for (const auto& command : Commands)
+        std::fprintf(to, "  rltool %s\n", command.Usage);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const QString name = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    const TRLToolCommand* command = nullptr;
+    for (const auto& c : Commands)
+        if (name == QLatin1String(c.Name))
+            command = &c;
+    if (!command) {
+        PrintUsage(name == QLatin1String("--help") ? stdout : stderr);
+        return name == QLatin1String("--help") ? 0 : 2;
+    }
+    // Commands without windows run anywhere, also without a display.
+    if (!command->NeedsDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QStringList arguments = app.arguments().mid(2);
+    try {
+        return command->Run(arguments);
+    } catch (const TRLUsageError& e) {
+        std::fprintf(stderr, "rltool %s: %s\n", command->Name, e.what());
+        return 2;
+    } catch (const TRLException& e) {
+        std::fprintf(stderr, "rltool %s: %s\n", command->Name, e.what());
+        return 2;
+    }
+}
