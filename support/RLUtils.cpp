@@ -437,7 +437,8 @@ public:
     // Calls use(FontAdvances&) with the cache locked.
     template <typename Use> auto With(const QFont& font, Use use) {
         const std::lock_guard lock(mutex_);
-        const QString key = font.key();
+        // The key leaves out the hinting preference, which can change a glyph's advance.
+        const QString key = font.key() + u'/' + QString::number(font.hintingPreference());
         auto found = fonts_.find(key);
         if (found == fonts_.end()) {
             // Reports use a handful of fonts; a runaway caller must not grow this for ever.
