@@ -1,0 +1,189 @@
+// Proof that the bars are the symbologies they claim to be: pictures are painted, saved as PNG
+// and read back by an independent decoder (zbarimg).
+#include "RLBarcodeEncoder.h"
+#include "RLBarcodeTool.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Case {
+    TRLBarcodeType type;
+    QString value;
+    bool checkSum;
+    int module;
+    double ratio;
+    QString decoded;
+};
+
+std::ostream& operator<<(std::ostream& os, const Case& c) {
+    return os << BarcodeTypeName(c.type).toStdString() << " \"" << c.value.toStdString()
+              << "\" checksum " << c.checkSum << " module " << c.module << " ratio " << c.ratio;
+}
+
+class ZbarTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        zbarimg_ = QStandardPaths::findExecutable(QStringLiteral("zbarimg"));
+        if (zbarimg_.isEmpty()) {
+            GTEST_SKIP() << "zbarimg is not installed";
+        }
+        ASSERT_TRUE(dir_.isValid());
+    }
+
+    // Every symbol zbarimg finds in the picture, one per line, with only the named symbologies'
+    // decoders switched on so that a look-alike cannot pass.
+    QString Decode(const QImage& image, const QStringList& symbologies) {
+        const QString path = dir_.filePath(QStringLiteral("code%1.png").arg(count_++));
+        EXPECT_TRUE(image.save(path, "PNG"));
+        QProcess zbar;
+        QStringList arguments{QStringLiteral("--raw"), QStringLiteral("-q"),
+                              QStringLiteral("-Sdisable")};
+        for (const QString& symbology : symbologies) {
+            arguments << QStringLiteral("-S%1.enable").arg(symbology);
+        }
+        zbar.start(zbarimg_, arguments << path);
+        EXPECT_TRUE(zbar.waitForFinished(30000));
+        QString output = QString::fromLatin1(zbar.readAllStandardOutput());
+        if (output.endsWith(u'\n')) {
+            output.chop(1);
+        }
+        return output;
+    }
+
+    // The bars, left to right, with ten narrow elements of quiet zone on each side.
+    static QImage Paint(const Case& c, int height = 60) {
+        TRLBarcodeEncoder e;
+        e.SetBarcodeType(c.type);
+        e.SetModule(c.module);
+        e.SetRatio(c.ratio);
+        e.SetCheckSum(c.checkSum);
+        e.SetAlignment(Qt::AlignHCenter);
+        const int width = e.PatternWidth(e.Encode(c.value)) + 2 * 10 * c.module;
+        EXPECT_FALSE(e.Invalid()) << c;
+        return e.CreateBitmap(c.value, width, height);
+    }
+
+    void ExpectDecoded(const std::vector<Case>& cases, const QStringList& symbologies) {
+        for (const Case& c : cases) {
+            EXPECT_EQ(Decode(Paint(c), symbologies), c.decoded) << c;
+        }
+    }
+
+    QString zbarimg_;
+    QTemporaryDir dir_;
+    int count_ = 0;
+};
+
+} // namespace
+
+TEST_F(ZbarTest, Ean8) {
+    ExpectDecoded({{bcEAN8, "96385074", false, 2, 2.0, "96385074"},
+                   {bcEAN8, "9638507", true, 3, 2.0, "96385074"},
+                   {bcEAN8, "5512345", true, 2, 2.0, "55123457"},
+                   {bcEAN8, "1234", true, 2, 2.0, "00012348"}},
+                  {"ean8"});
+}
+
+TEST_F(ZbarTest, Ean13) {
+    ExpectDecoded({{bcEAN13, "4006381333931", false, 2, 2.0, "4006381333931"},
+                   {bcEAN13, "400638133393", true, 3, 2.0, "4006381333931"},
+                   {bcEAN13, "978020137962", true, 2, 2.0, "9780201379624"},
+                   {bcEAN13, "590123412345", true, 2, 2.0, "5901234123457"}},
+                  {"ean13"});
+}
+
+TEST_F(ZbarTest, UpcA) {
+    // With a check digit the value keeps its twelve places and the last one is recomputed.
+    ExpectDecoded({{bcUPC_A, "036000291452", false, 2, 2.0, "036000291452"},
+                   {bcUPC_A, "036000291450", true, 2, 2.0, "036000291452"},
+                   {bcUPC_A, "012345678900", true, 3, 2.0, "012345678905"}},
+                  {"ean13", "upca"});
+}
+
+TEST_F(ZbarTest, UpcE) {
+    // Seven digits: six for the bars and the check digit that picks their parity.
+    ExpectDecoded({{bcUPC_E0, "4252614", false, 2, 2.0, "04252614"},
+                   {bcUPC_E0, "0123457", false, 3, 2.0, "00123457"},
+                   {bcUPC_E0, "1234570", true, 2, 2.0, "01234572"},
+                   {bcUPC_E0, "9876550", true, 2, 2.0, "09876552"}},
+                  {"upce"});
+}
+
+TEST_F(ZbarTest, Code39) {
+    ExpectDecoded({{bcCode39, "KELMORA-1.9", false, 2, 2.0, "KELMORA-1.9"},
+                   {bcCode39, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%", false, 2, 3.0,
+                    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%"},
+                   // C + O + D + E + 3 + 9 = 75, and 75 mod 43 = 32 is W.
+                   {bcCode39, "CODE39", true, 3, 2.5, "CODE39W"},
+                   // The decoder does not join full-ASCII pairs, which shows them as encoded.
+                   {bcCode39Extended, "Kelmora!", false, 2, 2.0, "K+E+L+M+O+R+A/A"}},
+                  {"code39"});
+}
+
+TEST_F(ZbarTest, Code93) {
+    ExpectDecoded({{bcCode93, "TEST93", false, 2, 2.0, "TEST93"},
+                   {bcCode93, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%", false, 2, 2.0,
+                    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%"},
+                   {bcCode93Extended, "Kelmora 1.9!", false, 3, 2.0, "Kelmora 1.9!"}},
+                  {"code93"});
+}
+
+TEST_F(ZbarTest, Code128) {
+    QString printable;
+    for (char16_t c = 32; c < 127; ++c) {
+        printable += QChar(c);
+    }
+    ExpectDecoded({{bcCode128B, "Hello, World!", false, 2, 2.0, "Hello, World!"},
+                   {bcCode128B, printable, false, 2, 2.0, printable},
+                   {bcCode128A, "KELMORA 1.9 [OK]", false, 2, 2.0, "KELMORA 1.9 [OK]"},
+                   {bcCode128C, "1234567890", false, 2, 2.0, "1234567890"},
+                   {bcCode128C, "12345", true, 3, 2.0, "012345"},
+                   {bcEAN128C, "0112345678901231", false, 2, 2.0, "0112345678901231"},
+                   // 1234567 and its Modulo 10 digit 0, after FNC1.
+                   {bcEAN128B, "1234567", true, 2, 2.0, "12345670"}},
+                  {"code128"});
+}
+
+TEST_F(ZbarTest, Interleaved2of5) {
+    ExpectDecoded({{bcCode2OF5Interleaved, "123456", false, 2, 2.0, "123456"},
+                   {bcCode2OF5Interleaved, "9876543210", true, 2, 3.0, "9876543210"},
+                   // Odd lengths keep their last digit behind a leading zero.
+                   {bcCode2OF5Interleaved, "12345", false, 2, 2.5, "012345"},
+                   {bcCode2OF5Interleaved, "1234567", false, 3, 2.0, "01234567"}},
+                  {"i25"});
+}
+
+TEST_F(ZbarTest, CodaBar) {
+    ExpectDecoded({{bcCodaBar, "123456", false, 2, 2.0, "A123456B"},
+                   {bcCodaBar, "12-34$56:78/90.12+", false, 2, 3.0, "A12-34$56:78/90.12+B"},
+                   {bcCodaBar, "40156", false, 3, 2.5, "A40156B"}},
+                  {"codabar"});
+}
+
+TEST_F(ZbarTest, VerticalPictureAndToolImage) {
+    TRLBarcodeEncoder e;
+    e.SetBarcodeType(bcEAN13);
+    e.SetModule(2);
+    e.SetCheckSum(true);
+    e.SetOrientation(boBottomToTop);
+    // The quiet zones come from centring 190 pixels of bars in a 230-pixel length.
+    e.SetMargins({0, 0, 0, 0});
+    e.SetAlignment(Qt::AlignHCenter);
+    const auto picture = e.MakePicture("400638133393", TRLRect{0, 0, 80, 230});
+    ASSERT_TRUE(picture.has_value());
+    EXPECT_EQ(picture->Image.size(), QSize(80, 230));
+    EXPECT_EQ(Decode(picture->Image, {"ean13"}), "4006381333931");
+
+    TRLBarcodeToolOptions options;
+    options.Type = QStringLiteral("bcCode128B");
+    options.Module = 2;
+    options.ShowText = boBoth;
+    options.Height = 80;
+    EXPECT_EQ(Decode(BarcodeImage(options, "Kelmora"), {"code128"}), "Kelmora");
+}

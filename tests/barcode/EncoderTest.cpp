@@ -1,0 +1,259 @@
+// The encoder's properties, sizes and the bitmaps it paints, read back pixel by pixel.
+#include "BarcodeTestSupport.h"
+#include "RLBarcodeEncoder.h"
+#include "RLUtils.h"
+
+#include <gtest/gtest.h>
+
+using barcodetest::ColumnPattern;
+using barcodetest::CountPixels;
+using barcodetest::RowPattern;
+
+namespace {
+
+// Interleaved 2 of 5 "12" at module 1, ratio 2: 5050 60 51 50 50 61 605.
+const QString Bars12 = QStringLiteral("#.#.##.#..#.#.##..##.#");
+
+QString Spaces(int n) {
+    return QString(n, u'.');
+}
+
+QString Doubled(const QString& row) {
+    QString out;
+    for (QChar c : row) {
+        out += c;
+        out += c;
+    }
+    return out;
+}
+
+bool Bluish(QColor c) {
+    return c.blue() > 128 && c.red() < 100 && c.green() < 100;
+}
+
+// Leftmost and rightmost columns holding a bluish pixel within rows [top, bottom).
+std::pair<int, int> BlueSpan(const QImage& image, int top, int bottom) {
+    int first = image.width();
+    int last = -1;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (Bluish(image.pixelColor(x, y))) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+        }
+    }
+    return {first, last};
+}
+
+} // namespace
+
+TEST(BarcodeEncoder, DefaultsAndSettersIgnoringValuesOutOfRange) {
+    TRLBarcodeEncoder e;
+    EXPECT_EQ(e.BarcodeType(), bcCode2OF5Interleaved);
+    EXPECT_EQ(e.Module(), 1);
+    EXPECT_EQ(e.Ratio(), 2.0);
+    EXPECT_EQ(e.CheckSumMethod(), cmModule10);
+    EXPECT_EQ(e.Margins(), (TRLBarcodeMargins{1.0, 0.0, 1.0, 0.0}));
+    EXPECT_TRUE(e.AutoSize());
+
+    EXPECT_FALSE(e.SetModule(0));
+    EXPECT_FALSE(e.SetModule(50));
+    EXPECT_EQ(e.Module(), 1);
+    EXPECT_TRUE(e.SetModule(49));
+    EXPECT_FALSE(e.SetModule(49)); // no change, nothing to repaint
+    EXPECT_EQ(e.Module(), 49);
+    EXPECT_FALSE(e.SetRatio(0));
+    EXPECT_FALSE(e.SetRatio(-2));
+    EXPECT_EQ(e.Ratio(), 2.0);
+    EXPECT_TRUE(e.SetShowText(boBoth));
+    EXPECT_FALSE(e.SetShowText(boBoth));
+}
+
+TEST(BarcodeEncoder, EncodingClampsAndKeepsTheRatio) {
+    TRLBarcodeEncoder e;
+    e.SetRatio(1.5);
+    e.Encode("12");
+    EXPECT_EQ(e.Ratio(), 2.0);
+    e.SetRatio(5);
+    e.Encode("12");
+    EXPECT_EQ(e.Ratio(), 3.0);
+    e.SetBarcodeType(bcCode128B);
+    e.SetRatio(5);
+    e.Encode("12");
+    EXPECT_EQ(e.Ratio(), 5.0);
+
+    e.SetBarcodeType(bcCode2OF5Interleaved);
+    e.Encode("1A2");
+    EXPECT_TRUE(e.Invalid());
+    e.Encode("12");
+    EXPECT_FALSE(e.Invalid()); // the flag describes the last encoding only
+}
+
+TEST(BarcodeEncoder, CalcSizeFollowsTheCodeAlongTheBars) {
+    TRLBarcodeEncoder e;
+    // 22 pixels of bars, one more, and 4 + 4 for the 1 mm margins.
+    EXPECT_EQ(e.CalcSize("12", QSize(100, 34)), QSize(31, 34));
+    EXPECT_EQ(e.CalcSize("12", QSize(100, 34), 2 + 2), QSize(35, 34));
+    e.SetModule(2);
+    EXPECT_EQ(e.CalcSize("12", QSize(100, 34)), QSize(2 * 22 + 9, 34));
+    e.SetOrientation(boTopToBottom);
+    EXPECT_EQ(e.CalcSize("12", QSize(34, 100)), QSize(34, 2 * 22 + 9));
+    e.SetMargins({0, 5, 0, 5});
+    EXPECT_EQ(e.CalcSize("12", QSize(34, 100)), QSize(34, 45));
+    e.SetAutoSize(false);
+    EXPECT_EQ(e.CalcSize("12", QSize(34, 100)), QSize(34, 100));
+}
+
+TEST(BarcodeEncoder, BitmapColumnsFollowTheElementWidths) {
+    TRLBarcodeEncoder e;
+    QImage image = e.CreateBitmap("12", 30, 10);
+    ASSERT_EQ(image.size(), QSize(30, 10));
+    EXPECT_EQ(image.depth(), 32);
+    for (int y = 0; y < 10; ++y) {
+        EXPECT_EQ(RowPattern(image, y), Bars12 + Spaces(8)) << y;
+    }
+
+    e.SetModule(2);
+    image = e.CreateBitmap("12", 50, 4);
+    EXPECT_EQ(RowPattern(image, 2), Doubled(Bars12) + Spaces(6));
+
+    // A ratio of 3 at module 1: wide elements are 3 pixels.
+    e.SetModule(1);
+    e.SetRatio(3);
+    image = e.CreateBitmap("12", 30, 4);
+    EXPECT_EQ(RowPattern(image, 0), QStringLiteral("#.#."
+                                                   "###."
+                                                   "#..."
+                                                   "#."
+                                                   "#."
+                                                   "###..."
+                                                   "###.#") +
+                                        Spaces(3));
+}
+
+TEST(BarcodeEncoder, AlignmentMovesTheBarsAndColoursApply) {
+    TRLBarcodeEncoder e;
+    e.SetAlignment(Qt::AlignRight);
+    EXPECT_EQ(RowPattern(e.CreateBitmap("12", 30, 2), 1), Spaces(8) + Bars12);
+    e.SetAlignment(Qt::AlignHCenter);
+    EXPECT_EQ(RowPattern(e.CreateBitmap("12", 31, 2), 1), Spaces(4) + Bars12 + Spaces(5));
+
+    e.SetBarColor(Qt::darkGreen);
+    e.SetColor(Qt::yellow);
+    const QImage image = e.CreateBitmap("12", 31, 2);
+    EXPECT_EQ(RowPattern(image, 0, Qt::darkGreen), Spaces(4) + Bars12 + Spaces(5));
+    EXPECT_EQ(CountPixels(image, Qt::yellow), 2 * (31 - Bars12.count(u'#')));
+}
+
+TEST(BarcodeEncoder, InvalidAndEmptyValuesFollowInvalidCode) {
+    TRLBarcodeEncoder e;
+    // "1A2" is encoded as 0102 and flagged.
+    QImage image = e.CreateBitmap("1A2", 60, 20);
+    EXPECT_EQ(CountPixels(image, Qt::black), 0);
+    EXPECT_EQ(CountPixels(image, Qt::white), 60 * 20);
+
+    e.SetInvalidCode(icDrawAnyway);
+    image = e.CreateBitmap("1A2", 60, 20);
+    TRLBarcodeEncoder valid;
+    EXPECT_EQ(RowPattern(image, 10), RowPattern(valid.CreateBitmap("0102", 60, 20), 10));
+    EXPECT_EQ(CountPixels(image, Qt::red), 0);
+
+    e.SetInvalidCode(icCrossOut);
+    image = e.CreateBitmap("1A2", 60, 20);
+    // The cross starts 4 pixels inside the bars' corner.
+    EXPECT_EQ(image.pixelColor(5, 5), QColor(Qt::red));
+    EXPECT_GT(CountPixels(image, Qt::red), 40);
+    EXPECT_GT(CountPixels(image, Qt::black), 0);
+
+    // An empty or blank value paints only the background, whatever InvalidCode says.
+    for (const char* blank : {"", "   "}) {
+        image = e.CreateBitmap(blank, 60, 20);
+        EXPECT_EQ(CountPixels(image, Qt::white), 60 * 20) << '"' << blank << '"';
+    }
+    EXPECT_TRUE(e.CreateBitmap("12", 0, 20).isNull());
+}
+
+TEST(BarcodeEncoder, ShortBarsTakeTheLowerTwoFifths) {
+    TRLBarcodeEncoder e;
+    e.SetBarcodeType(bcPostNet);
+    // "1" = 51 A1A1A1 5151 5: the first short bar is at x = 3.
+    const QImage image = e.CreateBitmap("1", 40, 20);
+    EXPECT_EQ(ColumnPattern(image, 0), QString(20, u'#'));
+    EXPECT_EQ(ColumnPattern(image, 3), Spaces(12) + QString(8, u'#'));
+    EXPECT_EQ(ColumnPattern(image, 1), Spaces(20));
+}
+
+TEST(BarcodeEncoder, TextsAboveAndBelowTheBars) {
+    TRLBarcodeEncoder e;
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPointSize(8);
+    e.SetFont(font);
+    e.SetFontColor(Qt::blue);
+    e.SetModule(3);
+    e.SetShowText(boBoth);
+    const int t = TextHeightOf(font);
+    const QString value = QStringLiteral("12345678901234");
+    const int height = 80;
+    const QImage image = e.CreateBitmap(value, 500, height);
+    const int barsWidth = e.PatternWidth(e.Encode(value));
+
+    // The first element is a bar: it starts below the name and ends half a line above the
+    // bottom, where the value's text begins to cover the bars' middle only.
+    EXPECT_EQ(ColumnPattern(image, 0),
+              Spaces(t) + QString(height - t / 2 - t, u'#') + Spaces(t / 2));
+
+    const auto [nameLeft, nameRight] = BlueSpan(image, 0, t);
+    ASSERT_GE(nameRight, nameLeft);
+    EXPECT_NEAR((nameLeft + nameRight) / 2.0, barsWidth / 2.0, 3.0);
+    EXPECT_NEAR(nameRight - nameLeft, TextWidthOf(font, e.TypeName()), 4.0);
+    const auto [codeLeft, codeRight] = BlueSpan(image, height - t, height);
+    ASSERT_GE(codeRight, codeLeft);
+    EXPECT_NEAR((codeLeft + codeRight) / 2.0, barsWidth / 2.0, 3.0);
+    EXPECT_NEAR(codeRight - codeLeft, TextWidthOf(font, value), 4.0);
+    // Nothing blue between the texts.
+    EXPECT_EQ(BlueSpan(image, t, height - t).second, -1);
+
+    // The code under PostNet's bars takes a whole line, and only the code is shown.
+    e.SetBarcodeType(bcPostNet);
+    e.SetShowText(boCode);
+    const QImage post = e.CreateBitmap("1", 300, height);
+    EXPECT_EQ(ColumnPattern(post, 0), QString(height - t, u'#') + Spaces(t));
+}
+
+TEST(BarcodeEncoder, PictureFitsThePrintableRectangleLessMargins) {
+    TRLBarcodeEncoder e;
+    const auto picture = e.MakePicture("12", TRLRect{10, 20, 110, 60});
+    ASSERT_TRUE(picture.has_value());
+    EXPECT_EQ(picture->Image.size(), QSize(92, 40));
+    EXPECT_EQ(picture->Origin, (TRLPoint{14, 20}));
+    EXPECT_EQ(RowPattern(picture->Image, 0), Bars12 + Spaces(70));
+
+    // 8 pixels of margins leave nothing of a 8-pixel-wide control.
+    EXPECT_FALSE(e.MakePicture("12", TRLRect{0, 0, 8, 40}).has_value());
+    e.SetMargins({0, 5.3, 0, 5.3}); // 20 pixels each
+    EXPECT_FALSE(e.MakePicture("12", TRLRect{0, 0, 40, 40}).has_value());
+    EXPECT_TRUE(e.MakePicture("12", TRLRect{0, 0, 40, 41}).has_value());
+}
+
+TEST(BarcodeEncoder, VerticalPicturesAreTurned) {
+    TRLBarcodeEncoder e;
+    e.SetMargins({0, 0, 0, 0});
+    const QString row = Bars12 + Spaces(8);
+    QString reversed = row;
+    std::reverse(reversed.begin(), reversed.end());
+
+    e.SetOrientation(boBottomToTop);
+    auto picture = e.MakePicture("12", TRLRect{5, 5, 15, 35});
+    ASSERT_TRUE(picture.has_value());
+    EXPECT_EQ(picture->Image.size(), QSize(10, 30));
+    EXPECT_EQ(picture->Origin, (TRLPoint{5, 5}));
+    // Read from the bottom up, the code starts at the bottom edge.
+    EXPECT_EQ(ColumnPattern(picture->Image, 4), reversed);
+
+    e.SetOrientation(boTopToBottom);
+    picture = e.MakePicture("12", TRLRect{5, 5, 15, 35});
+    ASSERT_TRUE(picture.has_value());
+    EXPECT_EQ(ColumnPattern(picture->Image, 4), row);
+    EXPECT_EQ(RowPattern(picture->Image, 0), QString(10, u'#'));
+}
