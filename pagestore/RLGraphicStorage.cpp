@@ -109,7 +109,9 @@ void TRLGraphicStorage::EnsureTempFile() {
     if (tempFile_.isOpen())
         return;
     // Created exclusively and readable by the owner only: page contents are the user's data.
-    tempFileName_ = CreateScratchFile(tempFile_);
+    // Unbuffered, since every page is written in one block anyway, and a failed write must
+    // not linger in a buffer that a later write would flush behind the truncated end.
+    tempFileName_ = CreateScratchFile(tempFile_, QIODevice::Unbuffered);
 }
 
 void TRLGraphicStorage::ThrowFileError(const QString& action) const {
@@ -121,11 +123,10 @@ void TRLGraphicStorage::StorePageLocked(TRLGraphicSurface& page) {
     EnsureTempFile();
     const QByteArray record = page.SaveToBytes();
     const qint64 position = tempFile_.size();
-    TRLPageWriter length;
-    length.WriteInt32(static_cast<int32_t>(record.size()));
-    const bool written = tempFile_.seek(position) &&
-                         tempFile_.write(length.Bytes()) == length.Size() &&
-                         tempFile_.write(record) == record.size() && tempFile_.flush();
+    TRLPageWriter block;
+    block.WriteInt32(static_cast<int32_t>(record.size()));
+    block.Bytes().append(record);
+    const bool written = tempFile_.seek(position) && tempFile_.write(block.Bytes()) == block.Size();
     if (!written) {
         // Drop the partial copy so that the file keeps only whole records.
         const QString reason = tempFile_.errorString();

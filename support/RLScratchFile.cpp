@@ -3,14 +3,14 @@
 #include "RLCore.h"
 #include "RLUtils.h"
 
-QString CreateScratchFile(QFile& file) {
+QString CreateScratchFile(QFile& file, QIODevice::OpenMode extraMode) {
     // A few collisions in a row are possible when many stores start at once; a hundred mean
     // something else is wrong, and the last error says what.
     QString lastError;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString name = ScratchFileName();
         file.setFileName(name);
-        if (file.open(QIODevice::ReadWrite | QIODevice::NewOnly,
+        if (file.open(QIODevice::ReadWrite | QIODevice::NewOnly | extraMode,
                       QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
             KeepScratchFile(name);
             return name;

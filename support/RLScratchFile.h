@@ -8,5 +8,6 @@
 
 // Creates and opens (read-write) a new scratch file in ScratchDir, registered for deletion at
 // the end of the program, and returns its name. A name that another process takes first is
-// given up for a new one. Throws TRLException naming the directory when no file can be made.
-QString CreateScratchFile(QFile& file);
+// given up for a new one. extraMode is added to the open mode (QIODevice::Unbuffered, say).
+// Throws TRLException naming the directory when no file can be made.
+QString CreateScratchFile(QFile& file, QIODevice::OpenMode extraMode = {});

@@ -1,0 +1,332 @@
+// Whole page-store files in the three versions: the bytes written, reading them back, and the
+// refusal of damaged files.
+#include "RLBinaryIO.h"
+#include "RLGraphicStorage.h"
+#include "RLUtils.h"
+#include "TestSupport.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using testsupport::Hex;
+
+namespace {
+
+int32_t Int32At(const QByteArray& bytes, qint64 offset) {
+    TRLSpanReader reader(bytes.constData() + offset, 4);
+    return reader.ReadInt32();
+}
+
+QByteArray Save(TRLGraphicStorage& storage, int version) {
+    storage.SetFileVersion(version);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    storage.SaveToStream(buffer);
+    return bytes;
+}
+
+int Load(TRLGraphicStorage& storage, const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return storage.LoadFromStream(buffer);
+}
+
+// Two pages: a text with a picture, and a page of shapes.
+void FillTwoPages(TRLGraphicStorage& storage) {
+    auto first = std::make_shared<TRLGraphicSurface>();
+    first->SetWidth(794);
+    first->SetHeight(1123);
+    TRLFont font;
+    font.Size = 10;
+    font.Style = fsItalic;
+    first->SetFont(font);
+    first->TextRectEx({10, 20, 200, 36}, 12, 20, QStringLiteral("Señor {LastPageNumber}"),
+                      MetaTextAlignmentRight, MetaTextLayoutTop, MetaTextFlagKeepWhole);
+    first->TextRectEx({10, 40, 200, 56}, 12, 40, QStringLiteral("Señor"), 1, 1, 5);
+    QImage picture(4, 3, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    first->Draw(30, 40, picture);
+    storage.Add(first);
+
+    auto second = std::make_shared<TRLGraphicSurface>();
+    second->SetWidth(1123);
+    second->SetHeight(794);
+    second->SetOrientation(2);
+    second->Open();
+    second->SetPen({QColor(0x10, 0x20, 0x30), TRLPenMode::Xor, TRLPenStyle::Dash, 2});
+    second->SetBrush({QColor(0x40, 0x50, 0x60), TRLBrushStyle::Vertical});
+    second->MoveTo(50, 60);
+    second->LineTo(5, 6);
+    second->Rectangle(1, 2, 30, 40);
+    second->Ellipse({3, 4, 5, 6});
+    second->Polygon({{0, 0}, {9, 9}, {0, 9}});
+    second->SetClipRect({0, 0, 100, 100});
+    second->FillRect({7, 8, 9, 10});
+    second->ResetClipRect();
+    storage.Add(second);
+
+    storage.SetFirstPageNumber(1);
+    storage.SetLastPageNumber(2);
+    storage.SetOrientation(2);
+}
+
+} // namespace
+
+TEST(PageStoreFile, AnEmptyStoreWritesOnlyItsHeader) {
+    TRLGraphicStorage storage;
+    EXPECT_EQ(Save(storage, 3),
+              QByteArrayLiteral("RLGraphicStorage3\x1A") + Hex("00000000 00000000"));
+    storage.SetTitle("T");
+    EXPECT_EQ(Save(storage, 3), QByteArrayLiteral("RLGraphicStorage3\x1A") +
+                                    Hex("01000000 07000000") + "Title=T" + Hex("00000000"));
+    storage.SetTitle("");
+    EXPECT_EQ(Save(storage, 2), QByteArrayLiteral("RPF2\x1A") + Hex("00000000 00000000"));
+    EXPECT_EQ(Save(storage, 1), QByteArrayLiteral("Vantel Metafile\x1A") + Hex("00000000"));
+}
+
+TEST(PageStoreFile, AnUnknownVersionWritesNothing) {
+    TRLGraphicStorage storage;
+    FillTwoPages(storage);
+    for (int version : {0, 4, 7, -1}) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        storage.SetFileVersion(version);
+        try {
+            storage.SaveToStream(buffer);
+            ADD_FAILURE() << "version " << version << " was written";
+        } catch (const TRLException& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Incorrect file version \"%1\"!").arg(version));
+        }
+        EXPECT_TRUE(bytes.isEmpty());
+    }
+}
+
+TEST(PageStoreFile, Version3HoldsPageRecordsBehindAnOffsetTable) {
+    TRLGraphicStorage storage;
+    FillTwoPages(storage);
+    const QByteArray file = Save(storage, 3);
+    ASSERT_TRUE(file.startsWith("RLGraphicStorage3\x1A"));
+    TRLSpanReader reader(file);
+    reader.Skip(18);
+    EXPECT_EQ(reader.ReadStringList(),
+              (QStringList{"FirstPageNumber=1", "LastPageNumber=2", "Orientation=2"}));
+    ASSERT_EQ(reader.ReadInt32(), 2);
+    const int32_t first = reader.ReadInt32();
+    const int32_t second = reader.ReadInt32();
+    EXPECT_EQ(first, reader.Position()) << "offsets point at each page's length";
+    const int32_t firstLength = Int32At(file, first);
+    EXPECT_EQ(second, first + 4 + firstLength);
+    EXPECT_EQ(file.mid(first + 4, firstLength), storage.Pages(0)->SaveToBytes());
+    EXPECT_EQ(second + 4 + Int32At(file, second), file.size());
+
+    // Offsets are positions in the stream, so a file written after a prefix counts it too.
+    QByteArray shifted("prefix");
+    QBuffer buffer(&shifted);
+    buffer.open(QIODevice::WriteOnly | QIODevice::Append);
+    storage.SaveToStream(buffer);
+    EXPECT_EQ(Int32At(shifted, 6 + (reader.Position() - 8)), first + 6);
+}
+
+TEST(PageStoreFile, Version2StoresTheOrientationFromZero) {
+    TRLGraphicStorage storage;
+    storage.Macros().SetEntries({" orientation =2", "Title=x"});
+    QByteArray file = Save(storage, 2);
+    TRLSpanReader reader(file);
+    reader.Skip(5);
+    EXPECT_EQ(reader.ReadStringList(), (QStringList{"orientation=1", "Title=x"}));
+
+    storage.Macros().SetEntries({"Orientation=1"});
+    file = Save(storage, 2);
+    EXPECT_EQ(file.mid(5 + 4 + 4), QByteArray("Orientation=0") + Hex("00000000"));
+    storage.Macros().SetEntries({"Orientation=sideways"});
+    file = Save(storage, 2);
+    EXPECT_EQ(file.mid(5 + 4 + 4, 13), QByteArray("Orientation=0"));
+    EXPECT_EQ(Save(storage, 3).mid(18 + 8, 20), QByteArray("Orientation=sideways"));
+}
+
+TEST(PageStoreFile, OldVersionsWriteFixedRecordsAndAStringTable) {
+    TRLGraphicStorage storage;
+    FillTwoPages(storage);
+    const QByteArray file = Save(storage, 1);
+    TRLSpanReader reader(file);
+    reader.Skip(16);
+    ASSERT_EQ(reader.ReadInt32(), 2);
+    const int32_t firstOffset = reader.ReadInt32();
+    const int32_t secondOffset = reader.ReadInt32();
+    const qint64 data = reader.Position();
+    EXPECT_EQ(firstOffset, 0) << "old offsets count from the end of the table";
+
+    reader.Skip(firstOffset);
+    EXPECT_EQ(reader.ReadInt32(), 794);
+    EXPECT_EQ(reader.ReadInt32(), 1123);
+    const QStringList strings = reader.ReadStringList();
+    ASSERT_EQ(strings.size(), 4);
+    EXPECT_EQ(strings[0], QStringLiteral("Señor {LastPageNumber}"));
+    EXPECT_EQ(strings[1], "Arial");
+    EXPECT_EQ(strings[2], QStringLiteral("Señor")) << "texts repeat, font names do not";
+    ASSERT_EQ(reader.ReadInt32(), 3);
+    const QByteArray text(reader.Current(), 120);
+    EXPECT_EQ(Int32At(text, 0), 10);
+    EXPECT_EQ(Int32At(text, 12), 36);
+    EXPECT_EQ(Int32At(text, 16), 12) << "origin";
+    EXPECT_EQ(text[28], 4) << "clipped text";
+    EXPECT_EQ(text[52], 1);
+    EXPECT_EQ(text[64], 1);
+    EXPECT_EQ(Int32At(text, 76), -13) << "10 pt at 96 per inch";
+    EXPECT_EQ(text[92], fsItalic);
+    EXPECT_EQ(Int32At(text, 104), 1) << "font name index";
+    EXPECT_EQ(Int32At(text, 112), 0) << "text index";
+    EXPECT_EQ(text[116], 1) << "right aligned";
+    EXPECT_EQ(text[117], 0);
+    const QByteArray second(reader.Current() + 120, 120);
+    EXPECT_EQ(second[28], 3) << "unclipped text";
+    EXPECT_EQ(Int32At(second, 112), 2);
+    const QByteArray image(reader.Current() + 240, 120);
+    EXPECT_EQ(image[28], 6);
+    EXPECT_EQ(Int32At(image, 112), 3);
+    EXPECT_TRUE(strings.size() > 3);
+
+    reader.Skip(360);
+    EXPECT_EQ(reader.Position() - data, secondOffset);
+    reader.Skip(8);
+    EXPECT_EQ(reader.ReadInt32(), 0) << "a page of shapes has no strings";
+    ASSERT_EQ(reader.ReadInt32(), 7);
+    const QByteArray line(reader.Current(), 120);
+    EXPECT_EQ(Int32At(line, 0), 50) << "a line keeps its direction";
+    EXPECT_EQ(Int32At(line, 8), 5);
+    EXPECT_EQ(line[28], 1);
+    EXPECT_EQ(line[36], 1);
+    EXPECT_EQ(Int32At(line, 40), 0x302010);
+    EXPECT_EQ(line[44], 14) << "xor";
+    EXPECT_EQ(line[45], 1) << "dash";
+    EXPECT_EQ(Int32At(line, 48), 2);
+    EXPECT_EQ(line[52], 0) << "old lines carry no brush";
+    EXPECT_EQ(Int32At(line, 112), -1);
+    const QByteArray rectangle(reader.Current() + 120, 120);
+    EXPECT_EQ(rectangle[60], 3) << "vertical hatch";
+    EXPECT_EQ(Int32At(rectangle, 56), 0x605040);
+}
+
+TEST(PageStoreFile, EveryVersionReadsBack) {
+    TRLGraphicStorage storage;
+    FillTwoPages(storage);
+
+    for (int version : {3, 2, 1}) {
+        SCOPED_TRACE(version);
+        TRLGraphicStorage copy;
+        EXPECT_EQ(Load(copy, Save(storage, version)), version);
+        ASSERT_EQ(copy.PageCount(), 2);
+        const auto first = copy.Pages(0);
+        ASSERT_EQ(first->ObjectCount(), 3);
+        const auto& text = static_cast<const TRLTextObject&>(first->Object(0));
+        EXPECT_EQ(text.Text, QStringLiteral("Señor {LastPageNumber}"));
+        EXPECT_EQ(text.FontName(), "Arial");
+        EXPECT_EQ(text.Alignment, MetaTextAlignmentRight);
+        EXPECT_EQ(text.Font.Size, 10);
+        EXPECT_EQ(text.Font.Style, fsItalic);
+        EXPECT_EQ(text.BoundsRect, (TRLRect{10, 20, 200, 36}));
+        // Version 1 keeps no document settings, so the page number is not known there.
+        EXPECT_EQ(first->ExpandMacros(text.Text),
+                  version == 1 ? text.Text : QStringLiteral("Señor 2"));
+        const auto& image = static_cast<const TRLImageObject&>(first->Object(2));
+        EXPECT_EQ(image.Data, static_cast<const TRLImageObject&>(storage.Pages(0)->Object(2)).Data);
+        const auto second = copy.Pages(1);
+        EXPECT_EQ(second->Width(), 1123);
+        ASSERT_EQ(second->ObjectCount(), 7);
+        const auto& line = static_cast<const TRLLineObject&>(second->Object(0));
+        EXPECT_EQ(line.FromPoint, (TRLPoint{50, 60}));
+        EXPECT_EQ(line.ToPoint, (TRLPoint{5, 6}));
+        EXPECT_EQ(line.Pen.Mode, 15);
+        EXPECT_EQ(second->Object(4).Kind(), TRLObjectKind::SetClipRect);
+        if (version > 1) {
+            EXPECT_EQ(copy.Orientation(), 2);
+        }
+        if (version == 3) {
+            EXPECT_EQ(copy.Pages(0)->SaveToBytes(), storage.Pages(0)->SaveToBytes());
+            EXPECT_EQ(copy.Pages(1)->SaveToBytes(), storage.Pages(1)->SaveToBytes());
+        }
+    }
+}
+
+TEST(PageStoreFile, DamagedFilesAreRefusedAndLeaveTheStoreEmpty) {
+    TRLGraphicStorage storage;
+    FillTwoPages(storage);
+    const QByteArray good = Save(storage, 3);
+    auto expectRefused = [](const QByteArray& bytes, const char* what) {
+        TRLGraphicStorage copy;
+        copy.Add(std::make_shared<TRLGraphicSurface>());
+        try {
+            Load(copy, bytes);
+            ADD_FAILURE() << what;
+        } catch (const TRLException& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("File is corrupted!")) << what;
+        }
+        EXPECT_EQ(copy.PageCount(), 0) << what;
+    };
+    expectRefused(QByteArray("not a page store at all"), "unknown signature");
+    for (int size : {10, 18, 30, 60, 200, static_cast<int>(good.size()) - 1})
+        expectRefused(good.left(size), "truncated");
+
+    // Both offsets sent to the first page: pages must follow each other.
+    QByteArray repeated = good;
+    const int table =
+        18 + 4 + 3 * 4 +
+        static_cast<int>(QByteArray("FirstPageNumber=1LastPageNumber=2Orientation=2").size()) + 4;
+    repeated.replace(table + 4, 4, repeated.mid(table, 4));
+    expectRefused(repeated, "overlapping pages");
+    QByteArray negative = good;
+    negative.replace(table, 4, Hex("FFFFFFFF"));
+    expectRefused(negative, "negative offset");
+    QByteArray huge = good;
+    huge.replace(table - 4, 4, Hex("FFFFFF7F"));
+    expectRefused(huge, "page count beyond the file");
+
+    const QByteArray old = Save(storage, 1);
+    for (int size : {16, 20, 30, 100, static_cast<int>(old.size()) - 1})
+        expectRefused(old.left(size), "truncated old file");
+}
+
+TEST(PageStoreFile, SavingToAFileReplacesItWholeOrNotAtAll) {
+    QTemporaryDir dir;
+    TRLGraphicStorage storage;
+    FillTwoPages(storage);
+    const QString path = dir.filePath("out.rpf");
+    storage.SetFileVersion(3);
+    storage.SaveToFile(path);
+    TRLGraphicStorage copy;
+    EXPECT_EQ(copy.LoadFromFile(path), 3);
+    EXPECT_EQ(copy.PageCount(), 2);
+
+    const QString unwritable = dir.filePath("missing/out.rpf");
+    try {
+        storage.SaveToFile(unwritable);
+        FAIL() << "saved into a missing directory";
+    } catch (const TRLException& e) {
+        EXPECT_TRUE(e.Message().contains(unwritable)) << e.what();
+    }
+    EXPECT_FALSE(QFile::exists(unwritable));
+
+    // A failed save leaves the earlier file as it was.
+    const QByteArray before = [&] {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    storage.SetFileVersion(9);
+    EXPECT_THROW(storage.SaveToFile(path), TRLException);
+    QFile after(path);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), before);
+
+    try {
+        copy.LoadFromFile(dir.filePath("none.rpf"));
+        FAIL() << "opened a missing file";
+    } catch (const TRLException& e) {
+        EXPECT_TRUE(e.Message().contains("none.rpf"));
+    }
+}

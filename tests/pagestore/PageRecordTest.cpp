@@ -1,0 +1,312 @@
+// Page records: the exact bytes written, the round trip of every object kind, and the refusal
+// of damaged records.
+#include "RLBinaryIO.h"
+#include "RLGraphicStorage.h"
+#include "RLGraphicSurface.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using testsupport::Hex;
+
+namespace {
+
+const QByteArray Signature = QByteArrayLiteral("RLGraphicSurface3\x1A");
+
+// Reads a little-endian int32 at offset.
+int32_t Int32At(const QByteArray& bytes, int offset) {
+    TRLSpanReader reader(bytes.constData() + offset, 4);
+    return reader.ReadInt32();
+}
+
+TRLGraphicSurface& EmptyA4(TRLGraphicSurface& page) {
+    page.SetWidth(794);
+    page.SetHeight(1123);
+    return page;
+}
+
+// Offset of the first object's data in a record without settings or fonts.
+constexpr int FirstObjectData = 18 + 4 + 4 + 4 + 4 + 4 + 1 + 4;
+
+void ExpectCorrupted(const QByteArray& bytes) {
+    TRLGraphicSurface page;
+    try {
+        page.LoadFromBytes(bytes);
+        ADD_FAILURE() << "a damaged record was accepted: " << bytes.toHex(' ').constData();
+    } catch (const TRLException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("File is corrupted!"));
+    }
+    EXPECT_EQ(page.ObjectCount(), 0) << "a refused record leaves the page empty";
+}
+
+} // namespace
+
+TEST(PageRecord, FilledRectangleRecordIsByteExact) {
+    TRLGraphicSurface page;
+    EmptyA4(page);
+    auto& fill = page.Append<TRLFillRectObject>();
+    fill.BoundsRect = {0, 0, 10, 10};
+    fill.GroupId = 1;
+    fill.Brush.Color = {0xFF, 0xFF, 0xFF};
+    fill.Brush.Style = 1;
+
+    const QByteArray expected = Signature + Hex("1A030000 63040000 00000000 00000000 01000000"
+                                                "05 1C000000"
+                                                "00000000 00000000 0A000000 0A000000"
+                                                "01000000 00000000 FFFFFF01");
+    const QByteArray bytes = page.SaveToBytes();
+    EXPECT_EQ(bytes.size(), 71);
+    EXPECT_EQ(bytes.toHex(' '), expected.toHex(' '));
+}
+
+TEST(PageRecord, ObjectLengthsFollowTheirKinds) {
+    TRLGraphicSurface page;
+    EmptyA4(page);
+    auto& polygon = page.Append<TRLPolygonObject>();
+    polygon.Points = {{1, 2}, {3, 4}, {5, 6}};
+    QByteArray bytes = page.SaveToBytes();
+    EXPECT_EQ(Int32At(bytes, FirstObjectData - 4), 24 + 9 + 4 + 4 + 24);
+    EXPECT_EQ(Int32At(bytes, FirstObjectData + 24 + 13), 3) << "point count";
+
+    TRLGraphicSurface textPage;
+    EmptyA4(textPage);
+    textPage.TextRectEx({0, 0, 10, 10}, 0, 0, QString(), 1, 1, 5);
+    bytes = textPage.SaveToBytes();
+    // The font list now holds "Arial" (9 bytes); the text's count follows the common part,
+    // alignment, layout, origin and flags.
+    const int textData = FirstObjectData + 9;
+    EXPECT_EQ(Int32At(bytes, textData - 4), 24 + 1 + 1 + 8 + 2 + 4 + 4 + 22);
+    EXPECT_EQ(Int32At(bytes, textData + 36), 0) << "an empty text has no bytes";
+
+    TRLGraphicSurface imagePage;
+    EmptyA4(imagePage);
+    imagePage.StretchDraw({0, 0, 5, 5}, QImage());
+    bytes = imagePage.SaveToBytes();
+    EXPECT_EQ(Int32At(bytes, FirstObjectData + 24), 3);
+    EXPECT_EQ(bytes.mid(FirstObjectData + 28, 3), QByteArray("NIL"));
+}
+
+TEST(PageRecord, EveryKindSurvivesARoundTrip) {
+    TRLGraphicSurface page;
+    EmptyA4(page);
+    page.Macros().SetValue("Orientation", "2");
+    page.Open();
+    TRLPen pen{QColor(1, 2, 3), TRLPenMode::Xor, TRLPenStyle::DashDot, 3};
+    TRLBrush brush{QColor(4, 5, 6), TRLBrushStyle::Cross};
+    TRLFont font;
+    font.Name = "Courier New";
+    font.Size = 12;
+    font.Style = fsBold | fsUnderline;
+    font.Color = QColor(7, 8, 9);
+    font.Pitch = TRLFontPitch::Fixed;
+    page.SetPen(pen);
+    page.SetBrush(brush);
+    page.SetFont(font);
+    page.SetPixel(5, 6, QColor(10, 20, 30));
+    page.MoveTo(1, 2);
+    page.LineTo(30, 40);
+    page.Rectangle(1, 2, 3, 4);
+    page.TextRectEx({10, 20, 300, 40}, 12, 22, QStringLiteral("Año €uro {Title}"), 4, 3, 4);
+    page.FillRect({0, 0, 7, 7});
+    page.Ellipse({5, 5, 50, 60});
+    page.Polygon({{0, 0}, {10, 0}, {5, 8}});
+    page.Polyline({{-3, 4}, {6, -7}});
+    QImage picture(3, 2, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    page.Draw(100, 200, picture, true);
+    page.SetClipRect({1, 1, 9, 9});
+    page.ResetClipRect();
+
+    const QByteArray bytes = page.SaveToBytes();
+    TRLGraphicSurface copy;
+    copy.LoadFromBytes(bytes);
+    EXPECT_FALSE(copy.Modified());
+    EXPECT_EQ(copy.SaveToBytes(), bytes) << "reading and writing again gives the same bytes";
+    ASSERT_EQ(copy.ObjectCount(), 11);
+    EXPECT_EQ(copy.Macros().Value("orientation"), "2");
+
+    const auto& line = static_cast<const TRLLineObject&>(copy.Object(1));
+    EXPECT_EQ(line.FromPoint, (TRLPoint{1, 2}));
+    EXPECT_EQ(line.ToPoint, (TRLPoint{30, 40}));
+    EXPECT_EQ(line.Pen.ToPen(), pen);
+    EXPECT_EQ(line.Brush.ToBrush(), brush);
+
+    const auto& text = static_cast<const TRLTextObject&>(copy.Object(3));
+    EXPECT_EQ(text.Text, QStringLiteral("Año €uro {Title}"));
+    EXPECT_EQ(text.FontName(), "Courier New");
+    EXPECT_EQ(text.Font.Size, 12);
+    EXPECT_EQ(text.Font.Style, fsBold | fsUnderline);
+    EXPECT_EQ(text.Font.Pitch, 3);
+    EXPECT_EQ(text.Font.Height, -16);
+    EXPECT_EQ(text.Origin, (TRLPoint{12, 22}));
+    EXPECT_EQ(text.Alignment, 4);
+    EXPECT_EQ(text.Layout, 3);
+    EXPECT_EQ(text.TextFlags, 4);
+
+    const auto& polygon = static_cast<const TRLPolygonObject&>(copy.Object(6));
+    EXPECT_EQ(polygon.Points, (TRLPointArray{{0, 0}, {10, 0}, {5, 8}}));
+    EXPECT_EQ(polygon.BoundsRect, (TRLRect{-1, -1, 11, 9}));
+    const auto& image = static_cast<const TRLImageObject&>(copy.Object(8));
+    EXPECT_TRUE(image.Parity);
+    EXPECT_EQ(image.BoundsRect, (TRLRect{100, 200, 103, 202}));
+    EXPECT_TRUE(image.Data.startsWith("BMP"));
+    EXPECT_EQ(copy.Object(10).BoundsRect, (TRLRect{1, 1, 9, 9}));
+}
+
+TEST(PageRecord, TextsOutsideTheCodePageBecomeQuestionMarks) {
+    TRLGraphicSurface page;
+    page.TextRectEx({}, 0, 0, QStringLiteral("日本 ok"), 1, 1, 5);
+    TRLGraphicSurface copy;
+    copy.LoadFromBytes(page.SaveToBytes());
+    EXPECT_EQ(static_cast<const TRLTextObject&>(copy.Object(0)).Text, "?? ok");
+}
+
+TEST(PageRecord, UnknownKindsAreSkippedByTheirLength) {
+    TRLGraphicSurface page;
+    EmptyA4(page);
+    page.FillRect({1, 2, 3, 4});
+    QByteArray bytes = page.SaveToBytes();
+    // Put an object of kind 12 with 6 bytes of data in front of the filled rectangle.
+    const int countAt = FirstObjectData - 9;
+    TRLPageWriter count;
+    count.WriteInt32(2);
+    bytes.replace(countAt, 4, count.Bytes());
+    bytes.insert(countAt + 4, Hex("0C 06000000 AABBCCDDEEFF"));
+
+    TRLGraphicSurface copy;
+    copy.LoadFromBytes(bytes);
+    ASSERT_EQ(copy.ObjectCount(), 1);
+    EXPECT_EQ(copy.Object(0).Kind(), TRLObjectKind::FillRect);
+    EXPECT_EQ(copy.Object(0).BoundsRect, (TRLRect{1, 2, 3, 4}));
+}
+
+TEST(PageRecord, DamagedRecordsAreRefused) {
+    // No 0x1A among the first 20 bytes.
+    ExpectCorrupted(QByteArray(20, 'A') + Hex("1A"));
+    ExpectCorrupted(QByteArray());
+    ExpectCorrupted(QByteArrayLiteral("RLGraphicSurface2\x1A") + QByteArray(16, '\0'));
+
+    TRLGraphicSurface page;
+    EmptyA4(page);
+    page.FillRect({1, 2, 3, 4});
+    page.Polygon({{1, 1}, {2, 2}});
+    const QByteArray good = page.SaveToBytes();
+    TRLGraphicSurface withText;
+    withText.TextRectEx({}, 0, 0, "text", 1, 1, 5);
+    withText.Polygon({{1, 1}, {2, 2}});
+    const QByteArray goodText = withText.SaveToBytes();
+    // Every truncation fails cleanly.
+    for (int size = 0; size < goodText.size(); ++size)
+        ExpectCorrupted(goodText.left(size));
+
+    // A filled rectangle whose record claims one byte more, or one byte less, than it holds.
+    const int lengthAt = FirstObjectData - 4;
+    ASSERT_EQ(Int32At(good, lengthAt), 28);
+    QByteArray longer = good;
+    longer.replace(lengthAt, 4, Hex("1D000000"));
+    ExpectCorrupted(longer);
+    QByteArray shorter = good;
+    shorter.replace(lengthAt, 4, Hex("1B000000"));
+    ExpectCorrupted(shorter);
+
+    // Counts far beyond the data never allocate: a huge font list and a huge point count.
+    QByteArray hugeList = Signature + Hex("00000000 00000000 00000000 FFFFFF7F");
+    ExpectCorrupted(hugeList);
+    QByteArray negative = Signature + Hex("00000000 00000000 FFFFFFFF");
+    ExpectCorrupted(negative);
+}
+
+TEST(PageRecord, MacrosExpandFromThePageThenTheStore) {
+    TRLGraphicStorage storage;
+    auto page = std::make_shared<TRLGraphicSurface>();
+    page->Macros().SetValue("Title", "Page title");
+    storage.Macros().SetValue("LastPageNumber", "3");
+    storage.Macros().SetValue("Title", "Store title");
+    storage.Add(page);
+
+    EXPECT_EQ(page->ExpandMacros("{LastPageNumber}"), "3");
+    EXPECT_EQ(page->ExpandMacros("Page 1 of {lastpagenumber}."), "Page 1 of 3.");
+    EXPECT_EQ(page->ExpandMacros("{Title}"), "Page title") << "the page's settings come first";
+    EXPECT_EQ(page->ExpandMacros("{Unknown} {LastPageNumber}"), "{Unknown} 3");
+    EXPECT_EQ(page->ExpandMacros("{LastPageNumber"), "{LastPageNumber");
+    EXPECT_EQ(page->ExpandMacros("{LastPageNumber}{"), "3{");
+    // A value holding braces is not expanded again.
+    storage.Macros().SetValue("Loop", "{Loop}");
+    EXPECT_EQ(page->ExpandMacros("{Loop}!"), "{Loop}!");
+}
+
+TEST(PageRecord, FindFreeRowStepsAboveKeepWholeTexts) {
+    TRLGraphicSurface page;
+    page.TextRectEx({0, 100, 50, 120}, 0, 100, "a", 1, 1, 4);
+    page.TextRectEx({60, 110, 90, 130}, 60, 110, "b", 1, 1, 4);
+    page.TextRectEx({0, 200, 50, 220}, 0, 200, "free", 1, 1, 1); // not keep-whole
+    page.FillRect({0, 0, 500, 500});
+    int32_t row = 0;
+    EXPECT_TRUE(page.FindFreeRow(300, row));
+    EXPECT_EQ(row, 300);
+    EXPECT_TRUE(page.FindFreeRow(210, row));
+    EXPECT_EQ(row, 210) << "only keep-whole texts hold the cut back";
+    EXPECT_TRUE(page.FindFreeRow(125, row));
+    EXPECT_EQ(row, 100) << "a cut inside b moves into a, then above it";
+    EXPECT_TRUE(page.FindFreeRow(100, row));
+    EXPECT_EQ(row, 100) << "a text's top edge is a free row";
+
+    TRLGraphicSurface top;
+    top.TextRectEx({0, 0, 50, 20}, 0, 0, "x", 1, 1, 4);
+    EXPECT_FALSE(top.FindFreeRow(10, row));
+    EXPECT_EQ(row, 0);
+    EXPECT_FALSE(top.FindFreeRow(0, row));
+}
+
+TEST(PageRecord, OffsetAndInflateMoveEveryCoordinate) {
+    TRLGraphicSurface page;
+    page.SetPen({Qt::black, TRLPenMode::Copy, TRLPenStyle::Solid, 3});
+    auto& polygon = page.Polygon({{10, 10}, {20, 30}});
+    polygon.Offset(5, -5);
+    EXPECT_EQ(polygon.Points, (TRLPointArray{{15, 5}, {25, 25}}));
+    EXPECT_EQ(polygon.BoundsRect, (TRLRect{14, 4, 26, 26}));
+    polygon.Inflate(0.5, 0.1);
+    // 15 * 0.5 = 7.5 -> 8 and 25 * 0.5 = 12.5 -> 12: halves go to the even neighbour.
+    EXPECT_EQ(polygon.Points, (TRLPointArray{{8, 0}, {12, 2}}));
+    EXPECT_EQ(polygon.Pen.Width, 2);
+
+    auto& text = page.TextRectEx({0, 0, 10, 10}, 3, 4, "t", 1, 1, 5);
+    text.Font.Size = 10;
+    text.Inflate(2, 0.25);
+    EXPECT_EQ(text.Font.Size, 2);
+    EXPECT_EQ(text.Origin, (TRLPoint{6, 1}));
+
+    TRLMetaPen pen;
+    pen.Inflate(10);
+    EXPECT_EQ(pen.Width, 0) << "a hairline stays a hairline";
+    pen.Width = 2;
+    pen.Inflate(0.01);
+    EXPECT_EQ(pen.Width, 1) << "a real pen never shrinks to nothing";
+}
+
+TEST(PageRecord, CopiesKeepFontsAndScaleIntoTheTarget) {
+    TRLGraphicSurface source;
+    TRLFont font;
+    font.Name = "Courier New";
+    source.SetFont(font);
+    source.TextRectEx({10, 10, 20, 20}, 10, 10, "in", 1, 1, 5);
+    source.FillRect({100, 100, 120, 120});
+
+    TRLGraphicSurface target;
+    target.Fonts().append("Arial");
+    target.Draw(5, 7, source);
+    ASSERT_EQ(target.ObjectCount(), 2);
+    const auto& copied = static_cast<const TRLTextObject&>(target.Object(0));
+    EXPECT_EQ(copied.FontName(), "Courier New") << "the name is re-entered in the target";
+    EXPECT_EQ(copied.Font.NameIndex, 1);
+    EXPECT_EQ(copied.BoundsRect, (TRLRect{15, 17, 25, 27}));
+
+    TRLGraphicSurface scaled;
+    scaled.CopyRect({0, 0, 50, 50}, source, {0, 0, 100, 100});
+    // Clip set, the overlapping text only, clip reset.
+    ASSERT_EQ(scaled.ObjectCount(), 3);
+    EXPECT_EQ(scaled.Object(0).Kind(), TRLObjectKind::SetClipRect);
+    EXPECT_EQ(scaled.Object(1).BoundsRect, (TRLRect{5, 5, 10, 10}));
+    EXPECT_EQ(scaled.Object(2).Kind(), TRLObjectKind::ResetClipRect);
+    EXPECT_EQ(scaled.Object(2).BoundsRect, (TRLRect{0, 0, 50, 50}));
+}

@@ -1,0 +1,280 @@
+// The page store: the temporary file, the five-page cache, re-storing changed pages, lifetime
+// by links, failures of the disk, and reading from two threads at once.
+#include "RLGraphicStorage.h"
+#include "RLUtils.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <thread>
+
+namespace {
+
+// A page whose content tells which page it is.
+std::shared_ptr<TRLGraphicSurface> NumberedPage(int number) {
+    auto page = std::make_shared<TRLGraphicSurface>();
+    page->SetWidth(794);
+    page->SetHeight(1123);
+    page->TextRectEx({0, 0, 100, 20}, 0, 0, QStringLiteral("page %1").arg(number), 1, 1, 5);
+    for (int i = 0; i < number % 7; ++i)
+        page->FillRect({i, i, i + 10, i + 10});
+    page->Close();
+    return page;
+}
+
+QString FirstText(TRLGraphicSurface& page) {
+    return static_cast<const TRLTextObject&>(page.Object(0)).Text;
+}
+
+class PageStorage : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(scratch_.isValid());
+        qputenv("TMPDIR", scratch_.path().toLocal8Bit());
+        InitEngineSupport();
+    }
+    void TearDown() override {
+        FinishEngineSupport();
+        qunsetenv("TMPDIR");
+    }
+    QStringList ScratchFiles() const { return QDir(scratch_.path()).entryList(QDir::Files); }
+
+    QTemporaryDir scratch_;
+};
+
+} // namespace
+
+TEST_F(PageStorage, TheTemporaryFileAppearsWithTheFirstPageAndGoesWithTheStore) {
+    auto* storage = new TRLGraphicStorage;
+    EXPECT_TRUE(ScratchFiles().isEmpty());
+    EXPECT_EQ(storage->PageCount(), 0);
+
+    storage->Add(NumberedPage(0));
+    const QString name = storage->TempFileName();
+    ASSERT_EQ(ScratchFiles().size(), 1);
+    EXPECT_EQ(QFileInfo(name).absolutePath(), QFileInfo(scratch_.path()).absoluteFilePath());
+    EXPECT_TRUE(KeptScratchFiles().contains(name));
+    EXPECT_EQ(QFileInfo(name).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0)
+        << "other users cannot read the pages";
+
+    delete storage;
+    EXPECT_TRUE(ScratchFiles().isEmpty());
+    EXPECT_FALSE(KeptScratchFiles().contains(name));
+}
+
+TEST_F(PageStorage, TheCacheHoldsFivePagesAndReloadsTheRest) {
+    TRLGraphicStorage storage;
+    std::weak_ptr<TRLGraphicSurface> first;
+    for (int i = 0; i < 6; ++i) {
+        auto page = NumberedPage(i);
+        if (i == 0)
+            first = page;
+        storage.Add(std::move(page));
+        EXPECT_EQ(page, nullptr);
+    }
+    EXPECT_EQ(storage.PageCount(), 6);
+    EXPECT_EQ(storage.CachedPageCount(), 5);
+    EXPECT_TRUE(first.expired()) << "the sixth page pushed the first out of memory";
+
+    auto reloaded = storage.Pages(0);
+    ASSERT_TRUE(reloaded);
+    EXPECT_EQ(reloaded->PageIndex(), 0);
+    EXPECT_EQ(FirstText(*reloaded), "page 0");
+    EXPECT_FALSE(reloaded->Modified());
+    EXPECT_EQ(storage.CachedPageCount(), 5);
+    EXPECT_EQ(storage.Pages(0), reloaded) << "a cached page is found again, not reloaded";
+
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(FirstText(*storage.Pages(i)), QStringLiteral("page %1").arg(i));
+    EXPECT_EQ(storage.Pages(-1), nullptr);
+    EXPECT_EQ(storage.Pages(6), nullptr);
+}
+
+TEST_F(PageStorage, APageInUseOutlivesItsEviction) {
+    TRLGraphicStorage storage;
+    storage.Add(NumberedPage(0));
+    auto held = storage.Pages(0);
+    for (int i = 1; i <= 10; ++i)
+        storage.Add(NumberedPage(i));
+    EXPECT_EQ(FirstText(*held), "page 0");
+    EXPECT_EQ(held->ObjectCount(), 1);
+}
+
+TEST_F(PageStorage, ChangedPagesAreStoredAgain) {
+    TRLGraphicStorage storage;
+    for (int i = 0; i < 3; ++i)
+        storage.Add(NumberedPage(i));
+    const int objects = storage.Pages(1)->ObjectCount();
+    storage.Pages(1)->FillRect({1, 1, 2, 2});
+    EXPECT_TRUE(storage.Pages(1)->Modified());
+
+    // Push page 1 out of the cache: it is written again on its way out.
+    for (int i = 3; i < 12; ++i)
+        storage.Add(NumberedPage(i));
+    EXPECT_EQ(storage.Pages(1)->ObjectCount(), objects + 1);
+
+    // A change to a cached page reaches a saved file without an eviction.
+    storage.Pages(11)->FillRect({1, 1, 2, 2});
+    QByteArray saved;
+    {
+        QBuffer buffer(&saved);
+        buffer.open(QIODevice::WriteOnly);
+        storage.SaveToStream(buffer);
+    }
+    EXPECT_FALSE(storage.Pages(11)->Modified());
+    TRLGraphicStorage copy;
+    QBuffer in(&saved);
+    in.open(QIODevice::ReadOnly);
+    copy.LoadFromStream(in);
+    EXPECT_EQ(copy.Pages(11)->ObjectCount(), NumberedPage(11)->ObjectCount() + 1);
+}
+
+TEST_F(PageStorage, ClearEmptiesPagesAndSettings) {
+    TRLGraphicStorage storage;
+    storage.Add(NumberedPage(0));
+    storage.SetTitle("T");
+    storage.Clear();
+    EXPECT_EQ(storage.PageCount(), 0);
+    EXPECT_EQ(storage.CachedPageCount(), 0);
+    EXPECT_TRUE(storage.Macros().IsEmpty());
+    EXPECT_EQ(QFileInfo(storage.TempFileName()).size(), 0);
+    storage.Add(NumberedPage(4));
+    EXPECT_EQ(FirstText(*storage.Pages(0)), "page 4");
+}
+
+TEST_F(PageStorage, SettingsUseTheirDefaultsAndEncodings) {
+    TRLGraphicStorage storage;
+    EXPECT_EQ(storage.Orientation(), 1);
+    EXPECT_EQ(storage.FirstPageNumber(), 0);
+    EXPECT_EQ(storage.Title(), "");
+    storage.SetFirstPageNumber(1);
+    storage.SetLastPageNumber(3);
+    storage.SetTitle("Title");
+    storage.SetOrientation(2);
+    storage.SetPaperWidth(210);
+    storage.SetPaperHeight(297);
+    EXPECT_EQ(storage.Macros().Entries(),
+              (QStringList{"FirstPageNumber=1", "LastPageNumber=3", "Title=Title", "Orientation=2",
+                           "PaperWidth=210.0000", "PaperHeight=297.0000"}));
+    EXPECT_EQ(storage.OrientedPaperWidth(), 297);
+    EXPECT_EQ(storage.OrientedWidth(), 1123);
+    EXPECT_EQ(storage.OrientedHeight(), 794);
+    storage.SetTitle("");
+    EXPECT_FALSE(storage.Macros().Contains("Title")) << "an empty setting leaves no entry";
+    storage.Macros().SetValue("PaperWidth", "wide");
+    EXPECT_EQ(storage.PaperWidth(), 0) << "text that does not parse gives the default";
+}
+
+TEST_F(PageStorage, GroupIdsTieTogetherWhatOneControlRecords) {
+    TRLGraphicSurface page;
+    const int32_t group = TRLGraphicStorage::NewGroupId();
+    auto& a = page.FillRect({0, 0, 1, 1});
+    auto& b = page.Rectangle(0, 0, 1, 1);
+    const int32_t next = TRLGraphicStorage::NewGroupId();
+    auto& c = page.FillRect({0, 0, 1, 1});
+    EXPECT_EQ(a.GroupId, group);
+    EXPECT_EQ(b.GroupId, group);
+    EXPECT_EQ(next, group + 1);
+    EXPECT_EQ(c.GroupId, next);
+}
+
+TEST_F(PageStorage, AStoreWithoutOwnerLivesWhileLinked) {
+    QPointer<TRLGraphicStorage> storage = new TRLGraphicStorage;
+    QObject report;
+    auto preview = std::make_unique<QObject>();
+    storage->Link(&report);
+    storage->Link(preview.get());
+    storage->Link(preview.get());
+    EXPECT_EQ(storage->LinkCount(), 2);
+
+    preview.reset(); // a destroyed component lets go by itself
+    ASSERT_TRUE(storage);
+    EXPECT_EQ(storage->LinkCount(), 1);
+    storage->Unlink(&report);
+    EXPECT_TRUE(storage.isNull()) << "the last link freed the store";
+
+    QObject owner;
+    QPointer<TRLGraphicStorage> owned = new TRLGraphicStorage(&owner);
+    QObject user;
+    owned->Link(&owner);
+    EXPECT_EQ(owned->LinkCount(), 0) << "the owner is never a link";
+    owned->Link(&user);
+    owned->Unlink(&user);
+    EXPECT_FALSE(owned.isNull()) << "an owned store lives as long as its owner";
+}
+
+TEST_F(PageStorage, AnUnusableTemporaryDirectoryIsReportedByName) {
+    FinishEngineSupport();
+    qputenv("TMPDIR", "/proc");
+    InitEngineSupport();
+    TRLGraphicStorage storage;
+    try {
+        storage.Add(NumberedPage(0));
+        FAIL() << "adding a page without a temporary file succeeded";
+    } catch (const TRLException& e) {
+        EXPECT_TRUE(e.Message().contains("\"/proc\"")) << e.what();
+    }
+    EXPECT_EQ(storage.PageCount(), 0);
+}
+
+TEST_F(PageStorage, AFullDiskKeepsThePagesAlreadyStored) {
+    TRLGraphicStorage storage;
+    for (int i = 0; i < 3; ++i)
+        storage.Add(NumberedPage(i));
+    const qint64 size = QFileInfo(storage.TempFileName()).size();
+
+    // Make the file unable to grow, as on a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit limited = old;
+    limited.rlim_cur = static_cast<rlim_t>(size + 8);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    bool failed = false;
+    try {
+        storage.Add(NumberedPage(3));
+    } catch (const TRLException& e) {
+        failed = true;
+        EXPECT_TRUE(e.Message().contains(storage.TempFileName())) << e.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_TRUE(failed);
+
+    EXPECT_EQ(storage.PageCount(), 3);
+    EXPECT_EQ(QFileInfo(storage.TempFileName()).size(), size) << "no partial record is left";
+    for (int i = 0; i < 10; ++i) // cycle the cache through the file
+        EXPECT_EQ(FirstText(*storage.Pages(i % 3)), QStringLiteral("page %1").arg(i % 3));
+    storage.Add(NumberedPage(3));
+    EXPECT_EQ(FirstText(*storage.Pages(3)), "page 3");
+}
+
+TEST_F(PageStorage, TwoThreadsReadTheSameStore) {
+    TRLGraphicStorage storage;
+    constexpr int pages = 40;
+    for (int i = 0; i < pages; ++i)
+        storage.Add(NumberedPage(i));
+    std::atomic<int> mismatches{0};
+    auto reader = [&](int start) {
+        for (int round = 0; round < 400; ++round) {
+            const int index = (start + round * 7) % pages;
+            auto page = storage.Pages(index);
+            if (!page || FirstText(*page) != QStringLiteral("page %1").arg(index) ||
+                page->PageIndex() != index)
+                ++mismatches;
+        }
+    };
+    std::thread a(reader, 0);
+    std::thread b(reader, 3);
+    a.join();
+    b.join();
+    EXPECT_EQ(mismatches.load(), 0);
+    EXPECT_LE(storage.CachedPageCount(), TRLGraphicStorage::CacheSize);
+}
