@@ -130,7 +130,9 @@ TEST_F(ZbarTest, Code93) {
     ExpectDecoded({{bcCode93, "TEST93", false, 2, 2.0, "TEST93"},
                    {bcCode93, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%", false, 2, 2.0,
                     "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%"},
-                   {bcCode93Extended, "Kelmora 1.9!", false, 3, 2.0, "Kelmora 1.9!"}},
+                   {bcCode93Extended, "Kelmora 1.9!", false, 3, 2.0, "Kelmora 1.9!"},
+                   // All four shift characters: (%)K, (%)M, ($)I, (%)F, (/)D, (+)A.
+                   {bcCode93Extended, "[K]\t;$a", false, 2, 2.0, "[K]\t;$a"}},
                   {"code93"});
 }
 
@@ -148,6 +150,18 @@ TEST_F(ZbarTest, Code128) {
                    // 1234567 and its Modulo 10 digit 0, after FNC1.
                    {bcEAN128B, "1234567", true, 2, 2.0, "12345670"}},
                   {"code128"});
+}
+
+TEST_F(ZbarTest, Code128CheckSymbolsOfTheFunctionCodes) {
+    // Chosen so that the check symbol runs through 95 to 102, values no data character of
+    // set B takes: (104 + v1 + 2 * v2) mod 103.
+    std::vector<Case> cases;
+    for (const char* value : {"~", "!O", " P", "!P", "\"P", "#P", "$P", "%P"}) {
+        cases.push_back({bcCode128B, value, false, 2, 2.0, value});
+    }
+    // Control characters exist in set A only.
+    cases.push_back({bcCode128A, "A\tB\x01_", false, 2, 2.0, "A\tB\x01_"});
+    ExpectDecoded(cases, {"code128"});
 }
 
 TEST_F(ZbarTest, Interleaved2of5) {

@@ -229,6 +229,12 @@ TEST(BarcodeEncoder, PictureFitsThePrintableRectangleLessMargins) {
     EXPECT_EQ(picture->Origin, (TRLPoint{14, 20}));
     EXPECT_EQ(RowPattern(picture->Image, 0), Bars12 + Spaces(70));
 
+    // An empty value still gives a picture of the area, all background.
+    const auto empty = e.MakePicture("", TRLRect{10, 20, 110, 60});
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_EQ(empty->Image.size(), QSize(92, 40));
+    EXPECT_EQ(CountPixels(empty->Image, Qt::white), 92 * 40);
+
     // 8 pixels of margins leave nothing of a 8-pixel-wide control.
     EXPECT_FALSE(e.MakePicture("12", TRLRect{0, 0, 8, 40}).has_value());
     e.SetMargins({0, 5.3, 0, 5.3}); // 20 pixels each
