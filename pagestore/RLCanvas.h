@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QFont>
 #include <QImage>
+#include <QRawFont>
 #include <QString>
 
 #include <vector>
@@ -64,6 +65,8 @@ private:
     TRLFont font_;
     QFont qfont_;
     int ascent_ = 0;
+    // The canvas font's glyphs, for placing each character at its measured advance.
+    QRawFont rawFont_;
     TRLPoint penPos_;
 };
 

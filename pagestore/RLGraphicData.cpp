@@ -1,0 +1,196 @@
+#include "RLGraphicData.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QPainter>
+
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+namespace {
+
+const QByteArray kNilTag = QByteArrayLiteral("NIL");
+const QByteArray kBitmapTag = QByteArrayLiteral("BMP");
+const QByteArray kIconTag = QByteArrayLiteral("ICO");
+constexpr qsizetype kTagLength = 3;
+
+// Pictures come from files and page records that anyone may hand us; a forged header must not
+// make us reserve gigabytes before the first scanline fails.
+constexpr long long kMaxJpegPixels = 128LL * 1024 * 1024;
+
+// libjpeg reports fatal errors through error_exit, which must not return. The decoder jumps
+// back to the point set in DecodeScanlines; nothing with a destructor lives between the two.
+struct JpegErrorManager {
+    jpeg_error_mgr Base;
+    std::jmp_buf Jump;
+};
+
+[[noreturn]] void JpegErrorExit(j_common_ptr info) {
+    auto* manager = reinterpret_cast<JpegErrorManager*>(info->err);
+    std::longjmp(manager->Jump, 1);
+}
+
+// Warnings about slightly damaged files are not worth a line on standard error.
+void JpegSilentMessage(j_common_ptr /*info*/) {}
+
+inline uint8_t Scale255(int a, int b) {
+    return static_cast<uint8_t>((a * b + 127) / 255);
+}
+
+// Decodes into *out, which the caller owns and which lives outside this frame, so that a jump
+// back here leaves it in a defined state. Only plain values are local to this function.
+bool DecodeScanlines(jpeg_decompress_struct* info, JpegErrorManager* errors, QImage* out) {
+    if (setjmp(errors->Jump) != 0) {
+        return false;
+    }
+    jpeg_read_header(info, TRUE);
+    const bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
+    const bool gray = info->jpeg_color_space == JCS_GRAYSCALE;
+    info->out_color_space = cmyk ? JCS_CMYK : gray ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_start_decompress(info);
+
+    const long long width = info->output_width;
+    const long long height = info->output_height;
+    if (width <= 0 || height <= 0 || width * height > kMaxJpegPixels) {
+        jpeg_abort_decompress(info);
+        return false;
+    }
+    *out = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
+    if (out->isNull()) {
+        jpeg_abort_decompress(info);
+        return false;
+    }
+    const int components = info->output_components;
+    JSAMPARRAY row = (*info->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
+                                                info->output_width * components, 1);
+    // Adobe's writers store CMYK inverted; that is the common case for CMYK files.
+    const bool inverted = info->saw_Adobe_marker;
+    while (info->output_scanline < info->output_height) {
+        const int y = static_cast<int>(info->output_scanline);
+        if (jpeg_read_scanlines(info, row, 1) != 1) {
+            break;
+        }
+        auto* target = reinterpret_cast<QRgb*>(out->scanLine(y));
+        const JSAMPLE* source = row[0];
+        for (long long x = 0; x < width; ++x, source += components) {
+            if (components == 1) {
+                target[x] = qRgb(source[0], source[0], source[0]);
+            } else if (components == 4) {
+                int c = source[0], m = source[1], ye = source[2], k = source[3];
+                if (!inverted) {
+                    c = 255 - c;
+                    m = 255 - m;
+                    ye = 255 - ye;
+                    k = 255 - k;
+                }
+                target[x] = qRgb(Scale255(c, k), Scale255(m, k), Scale255(ye, k));
+            } else {
+                target[x] = qRgb(source[0], source[1], source[2]);
+            }
+        }
+    }
+    jpeg_finish_decompress(info);
+    return true;
+}
+
+// A copy of the image with any transparency laid over white, as drawing it onto a new bitmap
+// does; the bitmap format then holds it without loss.
+QImage OpaqueCopy(const QImage& image) {
+    if (!image.hasAlphaChannel()) {
+        return image.convertToFormat(QImage::Format_RGB32);
+    }
+    QImage opaque(image.size(), QImage::Format_RGB32);
+    opaque.setDotsPerMeterX(image.dotsPerMeterX());
+    opaque.setDotsPerMeterY(image.dotsPerMeterY());
+    opaque.fill(Qt::white);
+    QPainter painter(&opaque);
+    painter.drawImage(0, 0, image);
+    return opaque;
+}
+
+bool LooksLikeJpeg(const QByteArray& data) {
+    return data.size() >= 3 && static_cast<uint8_t>(data[0]) == 0xFF &&
+           static_cast<uint8_t>(data[1]) == 0xD8 && static_cast<uint8_t>(data[2]) == 0xFF;
+}
+
+} // namespace
+
+QByteArray TaggedDataFromImage(const QImage& image) {
+    if (image.isNull()) {
+        return kNilTag;
+    }
+    QByteArray data = kBitmapTag;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::Append);
+    if (!OpaqueCopy(image).save(&buffer, "BMP")) {
+        return kNilTag;
+    }
+    return data;
+}
+
+QByteArray TaggedDataFromIconFile(const QByteArray& iconFile) {
+    return kIconTag + iconFile;
+}
+
+QImage DecodeTaggedData(const QByteArray& data) {
+    if (data.size() <= kTagLength) {
+        return {};
+    }
+    const QByteArray tag = data.left(kTagLength);
+    const char* format = nullptr;
+    if (tag == kBitmapTag) {
+        format = "BMP";
+    } else if (tag == kIconTag) {
+        format = "ICO";
+    } else {
+        return {};
+    }
+    const QByteArray file = data.mid(kTagLength);
+    QImage image;
+    if (!image.loadFromData(file, format)) {
+        return {};
+    }
+    return image;
+}
+
+QImage DecodeJpeg(const QByteArray& data) {
+    if (!LooksLikeJpeg(data)) {
+        return {};
+    }
+    jpeg_decompress_struct info{};
+    JpegErrorManager errors{};
+    info.err = jpeg_std_error(&errors.Base);
+    errors.Base.error_exit = JpegErrorExit;
+    errors.Base.output_message = JpegSilentMessage;
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(data.constData()),
+                 static_cast<unsigned long>(data.size()));
+    QImage image;
+    const bool ok = DecodeScanlines(&info, &errors, &image);
+    jpeg_destroy_decompress(&info);
+    if (!ok) {
+        return {};
+    }
+    return image;
+}
+
+QImage LoadPicture(const QByteArray& fileData) {
+    if (LooksLikeJpeg(fileData)) {
+        return DecodeJpeg(fileData);
+    }
+    QImage image;
+    if (fileData.isEmpty() || !image.loadFromData(fileData)) {
+        return {};
+    }
+    return image;
+}
+
+QImage LoadPictureFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return LoadPicture(file.readAll());
+}

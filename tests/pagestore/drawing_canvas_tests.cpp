@@ -1,0 +1,536 @@
+// The canvas routines on their own: text placement and justification, font scaling, wide dashed
+// lines, raster modes, clipping and the outline rules of rectangles.
+#include "RLCanvas.h"
+#include "RLGraphicData.h"
+
+#include "drawing_test_support.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+using drawtest::CountInk;
+using drawtest::InkBounds;
+using drawtest::Runs;
+using drawtest::WhiteImage;
+
+namespace {
+
+TRLFont Arial(int size) {
+    TRLFont font;
+    font.Name = QStringLiteral("Arial");
+    font.Size = size;
+    return font;
+}
+
+TRLPen MakePen(QColor color, TRLPenStyle style, int width, TRLPenMode mode = TRLPenMode::Copy) {
+    TRLPen pen;
+    pen.Color = color;
+    pen.Style = style;
+    pen.Width = width;
+    pen.Mode = mode;
+    return pen;
+}
+
+const TRLBrush kClearBrush{Qt::white, TRLBrushStyle::Clear};
+
+} // namespace
+
+TEST(DrawingTextPlacement, StartFollowsAlignmentAndLayout) {
+    // Right: the text and its trailing space end at the right edge, moved by half a space.
+    EXPECT_EQ(TextRectStart({0, 0, 200, 20}, 0, 0, 50, 16, 6, MetaTextAlignmentRight, 1).X, 153);
+    // Centre: (0 + 100 - 41) div 2 = 29, plus half of a 5-pixel space (2).
+    EXPECT_EQ(TextRectStart({0, 0, 100, 20}, 0, 0, 41, 16, 5, MetaTextAlignmentCenter, 1).X, 31);
+    // Left, justify and unknown values start at the origin plus half a space.
+    for (uint8_t alignment : {uint8_t{1}, uint8_t{4}, uint8_t{0}, uint8_t{9}}) {
+        EXPECT_EQ(TextRectStart({0, 0, 100, 20}, 17, 40, 30, 16, 7, alignment, 1).X, 20)
+            << int(alignment);
+    }
+    // Vertical: top (and unknown) keep the origin's Y; bottom and centre use the rectangle.
+    EXPECT_EQ(TextRectStart({0, 10, 100, 41}, 0, 12, 30, 16, 6, 1, MetaTextLayoutTop).Y, 12);
+    EXPECT_EQ(TextRectStart({0, 10, 100, 41}, 0, 12, 30, 16, 6, 1, 7).Y, 12);
+    EXPECT_EQ(TextRectStart({0, 10, 100, 41}, 0, 12, 30, 16, 6, 1, MetaTextLayoutBottom).Y, 25);
+    EXPECT_EQ(TextRectStart({0, 10, 100, 41}, 0, 12, 30, 16, 6, 1, MetaTextLayoutCenter).Y, 17);
+    // Halving truncates toward zero, also left of and above the origin.
+    EXPECT_EQ(TextRectStart({-101, -41, 0, 0}, 0, 0, 0, 0, 0, MetaTextAlignmentCenter,
+                            MetaTextLayoutCenter),
+              (TRLPoint{-50, -20}));
+    EXPECT_EQ(TextRectStart({0, 0, 10, 10}, 0, 0, 21, 0, 0, MetaTextAlignmentCenter, 1).X, -5);
+}
+
+TEST(DrawingTextPlacement, CanvasTextRectExDrawsWhereTheStartRuleSays) {
+    // The routine measures with the canvas font; drawing the same text by hand at the start
+    // computed from those measurements must give the very same pixels.
+    const QString text = QStringLiteral("Importe 123,45");
+    const TRLRect rect{20, 10, 260, 70};
+    for (uint8_t alignment :
+         {MetaTextAlignmentLeft, MetaTextAlignmentRight, MetaTextAlignmentCenter}) {
+        for (uint8_t layout : {MetaTextLayoutTop, MetaTextLayoutBottom, MetaTextLayoutCenter}) {
+            QImage routine = WhiteImage(300, 80);
+            QImage manual = WhiteImage(300, 80);
+            {
+                QPainter painter(&routine);
+                TRLCanvas canvas(painter);
+                canvas.SetFont(Arial(10));
+                canvas.SetBrush(kClearBrush);
+                CanvasTextRectEx(canvas, rect, 30, 15, text, alignment, layout,
+                                 MetaTextFlagNoClipping);
+            }
+            {
+                QPainter painter(&manual);
+                TRLCanvas canvas(painter);
+                canvas.SetFont(Arial(10));
+                canvas.SetBrush(kClearBrush);
+                const TRLPoint start = TextRectStart(
+                    rect, 30, 15, canvas.TextWidth(text + ' '), canvas.TextHeight(text + ' '),
+                    canvas.TextWidth(QStringLiteral(" ")), alignment, layout);
+                canvas.TextOut(start.X, start.Y, text);
+            }
+            EXPECT_FALSE(InkBounds(routine).isNull());
+            EXPECT_EQ(routine, manual) << int(alignment) << "/" << int(layout);
+        }
+    }
+}
+
+TEST(DrawingTextPlacement, JustifyWidensGapsFromTheRight) {
+    QImage image = WhiteImage(10, 10);
+    QPainter painter(&image);
+    TRLCanvas canvas(painter);
+    canvas.SetFont(Arial(10));
+    const int space = canvas.TextWidth(QStringLiteral(" "));
+    ASSERT_GT(space, 0);
+    const QString text = QStringLiteral("a b c");
+    const int plain = canvas.TextWidth(text);
+
+    // Room for the text and exactly two more spaces: the gap before c first, then before b.
+    EXPECT_EQ(JustifyText(canvas, text, plain + 2 * space), QStringLiteral("a  b  c"));
+    EXPECT_EQ(JustifyText(canvas, text, plain + 3 * space - 1), QStringLiteral("a  b  c"));
+    // One more space of room goes round again to the last gap.
+    EXPECT_EQ(JustifyText(canvas, text, plain + 3 * space), QStringLiteral("a  b   c"));
+    // Only the text and its own trailing space fit: one space is still added (the rule checks
+    // before it inserts), and none when even that does not fit.
+    EXPECT_EQ(JustifyText(canvas, text, plain + space), QStringLiteral("a b  c"));
+    EXPECT_EQ(JustifyText(canvas, text, plain + space - 1), text);
+    // A single word has no gap to widen, however wide the room.
+    EXPECT_EQ(JustifyText(canvas, QStringLiteral("abc"), 5000), QStringLiteral("abc"));
+}
+
+TEST(DrawingTextPlacement, JustifiedTextReachesTheRightEdge) {
+    const QString text = QStringLiteral("uno dos tres");
+    QImage left = WhiteImage(400, 30);
+    QImage justified = WhiteImage(400, 30);
+    for (QImage* image : {&left, &justified}) {
+        QPainter painter(image);
+        TRLCanvas canvas(painter);
+        canvas.SetFont(Arial(10));
+        canvas.SetBrush(kClearBrush);
+        CanvasTextRectEx(canvas, {10, 5, 350, 25}, 10, 5, text,
+                         image == &left ? MetaTextAlignmentLeft : MetaTextAlignmentJustify,
+                         MetaTextLayoutTop, MetaTextFlagNoClipping);
+    }
+    const QRect plain = InkBounds(left);
+    const QRect wide = InkBounds(justified);
+    EXPECT_EQ(plain.left(), wide.left());
+    EXPECT_LT(plain.right(), 200);
+    // The gaps are filled up to within a space (plus the half-space indent) of the edge.
+    EXPECT_GT(wide.right(), 330);
+    EXPECT_LE(wide.right(), 350 + 10);
+}
+
+TEST(DrawingTextPlacement, TextOutIsUnclippedAndTextRectClips) {
+    const QString text = QStringLiteral("WWWWWWWWWWWWWWWW");
+    const TRLRect rect{20, 20, 60, 40};
+    const QRect inside(20, 20, 40, 20);
+    QImage clipped = WhiteImage(300, 60);
+    QImage unclipped = WhiteImage(300, 60);
+    for (QImage* image : {&clipped, &unclipped}) {
+        QPainter painter(image);
+        TRLCanvas canvas(painter);
+        canvas.SetFont(Arial(10));
+        canvas.SetBrush({QColor(255, 255, 0), TRLBrushStyle::Solid});
+        CanvasTextRectEx(canvas, rect, 20, 20, text, MetaTextAlignmentLeft, MetaTextLayoutTop,
+                         image == &clipped ? MetaTextFlagKeepWhole
+                                           : MetaTextFlagKeepWhole | MetaTextFlagNoClipping);
+    }
+    EXPECT_EQ(InkBounds(clipped), inside);
+    // The clipped text fills its whole rectangle with the brush first.
+    EXPECT_EQ(clipped.pixel(20, 39), qRgb(255, 255, 0));
+    EXPECT_EQ(clipped.pixel(59, 20), qRgb(255, 255, 0));
+    EXPECT_GT(CountInk(unclipped, QRect(60, 0, 240, 60)), 100);
+}
+
+TEST(DrawingTextPlacement, TextOutPlacesTheCellTopLeftAndFillsOnlyTheCells) {
+    QImage image = WhiteImage(200, 80);
+    int width = 0;
+    int height = 0;
+    {
+        QPainter painter(&image);
+        TRLCanvas canvas(painter);
+        canvas.SetFont(Arial(10));
+        canvas.SetBrush({QColor(0, 0, 255), TRLBrushStyle::Solid});
+        width = canvas.TextWidth(QStringLiteral("Hola"));
+        height = canvas.TextHeight(QStringLiteral("Hola"));
+        canvas.TextOut(30, 20, QStringLiteral("Hola"));
+        EXPECT_EQ(canvas.PenPos(), (TRLPoint{30 + width, 20}));
+    }
+    // The cell's corners show the brush; the pixels just outside it do not.
+    EXPECT_EQ(image.pixel(30, 20), qRgb(0, 0, 255));
+    EXPECT_EQ(image.pixel(30 + width - 1, 20 + height - 1), qRgb(0, 0, 255));
+    EXPECT_EQ(image.pixel(30 + width, 20), qRgb(255, 255, 255));
+    EXPECT_EQ(image.pixel(29, 20 + height - 1), qRgb(255, 255, 255));
+    EXPECT_EQ(image.pixel(30, 19), qRgb(255, 255, 255));
+    EXPECT_EQ(image.pixel(30, 20 + height), qRgb(255, 255, 255));
+
+    // Without a brush the glyphs alone show, inside the cell and not above its top.
+    QImage glyphs = WhiteImage(200, 80);
+    {
+        QPainter painter(&glyphs);
+        TRLCanvas canvas(painter);
+        canvas.SetFont(Arial(10));
+        canvas.SetBrush(kClearBrush);
+        canvas.TextOut(30, 20, QStringLiteral("Hola"));
+    }
+    const QRect ink = InkBounds(glyphs);
+    EXPECT_GE(ink.top(), 20);
+    EXPECT_LT(ink.top(), 20 + height / 2);
+    EXPECT_LE(ink.bottom(), 20 + height);
+}
+
+TEST(DrawingFonts, SizeScalesByFactorAndResolutions) {
+    QImage image = WhiteImage(10, 10);
+    QPainter painter(&image);
+    TRLMetaFont meta;
+    meta.Size = 10;
+    meta.PixelsPerInch = 96;
+    meta.Color = {10, 20, 30};
+    meta.Style = 0xFF;
+    meta.Pitch = 3;
+
+    TRLCanvas screen(painter, 96);
+    CanvasSetMetaFont(screen, meta, QStringLiteral("Arial"), 0.5);
+    EXPECT_EQ(screen.Font().Size, 5);
+    EXPECT_EQ(screen.Font().Name, QStringLiteral("Arial"));
+    EXPECT_EQ(screen.Font().Color, QColor(10, 20, 30));
+    EXPECT_EQ(screen.Font().Style, fsBold | fsItalic | fsUnderline | fsStrikeOut);
+    EXPECT_EQ(screen.Font().Pitch, TRLFontPitch::Fixed);
+
+    TRLCanvas printer(painter, 600);
+    CanvasSetMetaFont(printer, meta, QStringLiteral("Arial"), 6.25);
+    EXPECT_EQ(printer.Font().Size, 10);
+
+    // Halves go to the even neighbour: 5 * 0.5 = 2.5 gives 2, 7 * 0.5 = 3.5 gives 4.
+    meta.Size = 5;
+    CanvasSetMetaFont(screen, meta, QStringLiteral("Arial"), 0.5);
+    EXPECT_EQ(screen.Font().Size, 2);
+    meta.Size = 7;
+    CanvasSetMetaFont(screen, meta, QStringLiteral("Arial"), 0.5);
+    EXPECT_EQ(screen.Font().Size, 4);
+
+    // A record without a resolution counts as 96; the record's own resolution is honoured.
+    meta.Size = 10;
+    meta.PixelsPerInch = 0;
+    CanvasSetMetaFont(screen, meta, QStringLiteral("Arial"), 1.0);
+    EXPECT_EQ(screen.Font().Size, 10);
+    meta.Size = 12;
+    meta.PixelsPerInch = 72;
+    CanvasSetMetaFont(screen, meta, QStringLiteral("Arial"), 1.0);
+    EXPECT_EQ(screen.Font().Size, 9);
+    // Unknown pitch values draw as the default.
+    meta.Pitch = 9;
+    CanvasSetMetaFont(screen, meta, QStringLiteral("Arial"), 1.0);
+    EXPECT_EQ(screen.Font().Pitch, TRLFontPitch::Default);
+}
+
+TEST(DrawingFonts, PixelHeightFollowsTheCanvasResolution) {
+    QImage image = WhiteImage(10, 10);
+    QPainter painter(&image);
+    TRLCanvas screen(painter, 96);
+    TRLCanvas printer(painter, 600);
+    screen.SetFont(Arial(10));
+    printer.SetFont(Arial(10));
+    EXPECT_EQ(printer.Font().PixelsPerInch, 600);
+    const double ratio = static_cast<double>(printer.TextHeight(QStringLiteral("X"))) /
+                         screen.TextHeight(QStringLiteral("X"));
+    EXPECT_NEAR(ratio, 600.0 / 96.0, 0.6);
+    const double widthRatio = static_cast<double>(printer.TextWidth(QStringLiteral("Kelmora"))) /
+                              screen.TextWidth(QStringLiteral("Kelmora"));
+    EXPECT_NEAR(widthRatio, 600.0 / 96.0, 0.6);
+}
+
+TEST(DrawingPens, ScalePenWidthTruncatesAndKeepsThinPens) {
+    QImage image = WhiteImage(10, 10);
+    QPainter painter(&image);
+    TRLCanvas canvas(painter);
+    const auto scaled = [&](int width, double factor) {
+        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Solid, width));
+        ScalePenWidth(canvas, factor);
+        return canvas.Pen().Width;
+    };
+    EXPECT_EQ(scaled(7, 0.5), 3); // truncated, not rounded to 4
+    EXPECT_EQ(scaled(2, 6.25), 12);
+    EXPECT_EQ(scaled(4, 0.1), 1); // never below one pixel
+    EXPECT_EQ(scaled(1, 10.0), 1);
+    EXPECT_EQ(scaled(0, 10.0), 0);
+}
+
+TEST(DrawingPens, WideDashedLinesDrawTheirOwnPattern) {
+    const QRgb black = qRgb(0, 0, 0);
+    const QRgb red = qRgb(255, 0, 0);
+    QImage image = WhiteImage(200, 200);
+    {
+        QPainter painter(&image);
+        TRLCanvas canvas(painter);
+        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Dash, 2));
+        canvas.SetBrush(kClearBrush);
+        canvas.MoveTo(10, 10);
+        CanvasLineToEx(canvas, 170, 10);
+        // The pen is given back as it was.
+        EXPECT_EQ(canvas.Pen(), MakePen(Qt::black, TRLPenStyle::Dash, 2));
+
+        canvas.SetBrush({QColor(red), TRLBrushStyle::Solid});
+        canvas.MoveTo(100, 30);
+        CanvasLineToEx(canvas, 100, 190);
+    }
+    // Dash 3 and gap 1, each times 4 x width: 24 drawn, 8 blank.
+    const std::vector<std::pair<int, int>> dashes{
+        {10, 24}, {42, 24}, {74, 24}, {106, 24}, {138, 24}};
+    EXPECT_EQ(Runs(image, black, 10, true), dashes);
+    EXPECT_EQ(Runs(image, qRgb(255, 255, 255), 10, true).at(1), std::make_pair(34, 8));
+    // Downwards the same pattern, and with a brush the gaps show its colour.
+    const std::vector<std::pair<int, int>> down{{30, 24}, {62, 24}, {94, 24}, {126, 24}, {158, 24}};
+    EXPECT_EQ(Runs(image, black, 100, false), down);
+    EXPECT_EQ(Runs(image, red, 100, false).at(0), std::make_pair(54, 8));
+}
+
+TEST(DrawingPens, DashDotPatternAndThinPens) {
+    QImage image = WhiteImage(200, 40);
+    {
+        QPainter painter(&image);
+        TRLCanvas canvas(painter);
+        canvas.SetBrush(kClearBrush);
+        // Dash-dot at width 3: 24, 12, 12, 12 repeating.
+        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::DashDot, 3));
+        canvas.MoveTo(0, 10);
+        CanvasLineToEx(canvas, 120, 10);
+        // A thin pen keeps the platform's own line: one pixel wide, end point left out.
+        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Solid, 0));
+        canvas.MoveTo(5, 30);
+        CanvasLineToEx(canvas, 50, 30);
+        EXPECT_EQ(canvas.PenPos(), (TRLPoint{50, 30}));
+    }
+    const std::vector<std::pair<int, int>> pattern{{0, 24}, {36, 12}, {60, 24}, {96, 12}};
+    EXPECT_EQ(Runs(image, qRgb(0, 0, 0), 10, true), pattern);
+    EXPECT_EQ(Runs(image, qRgb(0, 0, 0), 30, true), (std::vector<std::pair<int, int>>{{5, 45}}));
+    EXPECT_EQ(CountInk(image, QRect(0, 25, 200, 15)), 45);
+}
+
+TEST(DrawingRasterModes, XorTwiceRestoresThePixels) {
+    QImage original = WhiteImage(120, 80);
+    for (int y = 0; y < original.height(); ++y) {
+        for (int x = 0; x < original.width(); ++x) {
+            original.setPixel(x, y, qRgb(x * 2, y * 3, (x + y) % 256));
+        }
+    }
+    QImage image = original;
+    QImage once;
+    {
+        QPainter painter(&image);
+        TRLCanvas canvas(painter);
+        canvas.SetPen(MakePen(QColor(0x12, 0x34, 0x56), TRLPenStyle::Solid, 3, TRLPenMode::Xor));
+        canvas.SetBrush({QColor(0x65, 0x43, 0x21), TRLBrushStyle::Solid});
+        for (int pass = 0; pass < 2; ++pass) {
+            canvas.Rectangle({10, 10, 60, 50});
+            canvas.MoveTo(70, 5);
+            canvas.LineTo(110, 70);
+            canvas.Polygon({{70, 60}, {100, 75}, {115, 60}});
+            if (pass == 0) {
+                painter.end();
+                once = image;
+                painter.begin(&image);
+            }
+        }
+    }
+    EXPECT_EQ(image, original);
+    // After one pass every pixel of the rectangle is changed exactly once: no pixel of its
+    // outline is painted twice (which would undo itself).
+    int unchanged = 0;
+    for (int y = 10; y < 50; ++y) {
+        for (int x = 10; x < 60; ++x) {
+            unchanged += once.pixel(x, y) == original.pixel(x, y) ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(unchanged, 0);
+    EXPECT_EQ(once.pixel(10, 10), original.pixel(10, 10) ^ 0x123456u);
+    EXPECT_EQ(once.pixel(30, 30), original.pixel(30, 30) ^ 0x654321u);
+    EXPECT_EQ(once.pixel(9, 9), original.pixel(9, 9));
+    EXPECT_EQ(once.pixel(60, 50), original.pixel(60, 50));
+}
+
+TEST(DrawingRasterModes, OtherModes) {
+    const auto draw = [](TRLPenMode mode) {
+        QImage image = WhiteImage(20, 20);
+        image.setPixel(5, 5, qRgb(0, 0, 0));
+        QPainter painter(&image);
+        TRLCanvas canvas(painter);
+        canvas.SetPen(MakePen(QColor(0, 0, 255), TRLPenStyle::Solid, 1, mode));
+        canvas.SetBrush({QColor(0, 255, 0), TRLBrushStyle::Solid});
+        canvas.Rectangle({0, 0, 12, 12});
+        painter.end();
+        return image;
+    };
+    // Not inverts what is there, whatever the pen's colour.
+    QImage inverted = draw(TRLPenMode::Not);
+    EXPECT_EQ(inverted.pixel(5, 5), qRgb(255, 255, 255));
+    EXPECT_EQ(inverted.pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(inverted.pixel(15, 15), qRgb(255, 255, 255));
+    // No-op draws nothing; black and white replace pen and brush colours.
+    EXPECT_EQ(draw(TRLPenMode::Nop), [] {
+        QImage image = WhiteImage(20, 20);
+        image.setPixel(5, 5, qRgb(0, 0, 0));
+        return image;
+    }());
+    EXPECT_EQ(draw(TRLPenMode::Black).pixel(6, 6), qRgb(0, 0, 0));
+    EXPECT_EQ(draw(TRLPenMode::White).pixel(0, 0), qRgb(255, 255, 255));
+    // Mask keeps only what both have: green brush over white leaves green, over black black.
+    QImage masked = draw(TRLPenMode::Mask);
+    EXPECT_EQ(masked.pixel(6, 6), qRgb(0, 255, 0));
+    EXPECT_EQ(masked.pixel(5, 5), qRgb(0, 0, 0));
+    // The mode applies to that call only: a later copy-mode fill draws plainly.
+    QImage image = WhiteImage(20, 20);
+    {
+        QPainter painter(&image);
+        TRLCanvas canvas(painter);
+        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Solid, 1, TRLPenMode::Xor));
+        canvas.MoveTo(0, 0);
+        canvas.LineTo(10, 0);
+        canvas.SetBrush({QColor(0, 0, 255), TRLBrushStyle::Solid});
+        canvas.FillRect({0, 5, 10, 10});
+        EXPECT_EQ(painter.compositionMode(), QPainter::CompositionMode_SourceOver);
+    }
+    EXPECT_EQ(image.pixel(3, 7), qRgb(0, 0, 255));
+}
+
+TEST(DrawingShapes, RectanglesExcludeRightAndBottomAndOutlineInside) {
+    QImage image = WhiteImage(100, 60);
+    {
+        QPainter painter(&image);
+        TRLCanvas canvas(painter);
+        canvas.SetBrush({QColor(0, 200, 0), TRLBrushStyle::Solid});
+        canvas.FillRect({5, 5, 8, 9});
+        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Solid, 3));
+        canvas.SetBrush(kClearBrush);
+        canvas.Rectangle({20, 10, 40, 30});
+        canvas.SetPen(MakePen(Qt::red, TRLPenStyle::Solid, 1));
+        canvas.SetBrush({QColor(0, 0, 255), TRLBrushStyle::Solid});
+        canvas.Rectangle({60, 40, 50, 20}); // reversed corners are put right
+    }
+    EXPECT_EQ(InkBounds(image.copy(0, 0, 15, 15)), QRect(5, 5, 3, 4));
+    EXPECT_EQ(InkBounds(image.copy(15, 0, 30, 35)).translated(15, 0), QRect(20, 10, 20, 20));
+    EXPECT_EQ(image.pixel(22, 12), qRgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(23, 13), qRgb(255, 255, 255)); // 3-pixel frame, clear inside
+    EXPECT_EQ(image.pixel(37, 27), qRgb(0, 0, 0));
+    EXPECT_EQ(InkBounds(image.copy(45, 15, 55, 45)).translated(45, 15), QRect(50, 20, 10, 20));
+    EXPECT_EQ(image.pixel(50, 20), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(59, 39), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(55, 30), qRgb(0, 0, 255));
+}
+
+TEST(DrawingShapes, EllipsesPolygonsAndHatches) {
+    QImage image = WhiteImage(120, 60);
+    {
+        QPainter painter(&image);
+        TRLCanvas canvas(painter);
+        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Solid, 1));
+        canvas.SetBrush({QColor(0, 0, 255), TRLBrushStyle::Solid});
+        canvas.Ellipse({10, 10, 30, 40});
+        canvas.SetBrush({QColor(255, 0, 0), TRLBrushStyle::Horizontal});
+        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Clear, 1));
+        canvas.Polygon({{50, 10}, {110, 10}, {110, 50}, {50, 50}});
+    }
+    EXPECT_EQ(InkBounds(image.copy(0, 0, 45, 60)), QRect(10, 10, 20, 30));
+    EXPECT_EQ(image.pixel(20, 25), qRgb(0, 0, 255));
+    // A hatched brush draws lines of its colour and lets the background show between them.
+    const QRect hatch(55, 15, 50, 30);
+    const int red = CountInk(image, hatch);
+    EXPECT_GT(red, 0);
+    EXPECT_LT(red, hatch.width() * hatch.height() / 2);
+    // Horizontal hatching: every row is either all line or all background.
+    for (int y = hatch.top(); y <= hatch.bottom(); ++y) {
+        const int row = CountInk(image, QRect(hatch.left(), y, hatch.width(), 1));
+        EXPECT_TRUE(row == 0 || row == hatch.width()) << y;
+    }
+}
+
+TEST(DrawingClip, ZeroSizeClipSwitchesClippingOff) {
+    QImage image = WhiteImage(60, 60);
+    QPainter painter(&image);
+    TRLCanvas canvas(painter);
+    canvas.SetBrush({QColor(0, 0, 0), TRLBrushStyle::Solid});
+
+    CanvasSetClipRect(canvas, {10, 10, 20, 20});
+    canvas.FillRect({0, 0, 60, 60});
+    painter.end();
+    EXPECT_EQ(InkBounds(image), QRect(10, 10, 10, 10));
+
+    image.fill(Qt::white);
+    painter.begin(&image);
+    CanvasSetClipRect(canvas, {10, 10, 20, 20});
+    CanvasSetClipRect(canvas, {0, 30, 60, 30}); // zero height: clipping off, not everything hidden
+    canvas.FillRect({0, 0, 60, 60});
+    painter.end();
+    EXPECT_EQ(InkBounds(image), QRect(0, 0, 60, 60));
+
+    image.fill(Qt::white);
+    painter.begin(&image);
+    CanvasSetClipRect(canvas, {30, 30, 40, 40});
+    CanvasSetClipRect(canvas, {5, 5, 15, 15}); // a new clip replaces the old one
+    canvas.FillRect({0, 0, 60, 60});
+    CanvasResetClipRect(canvas);
+    EXPECT_FALSE(painter.hasClipping());
+    painter.end();
+    EXPECT_EQ(InkBounds(image), QRect(5, 5, 10, 10));
+}
+
+TEST(DrawingPictures, StretchDrawWithParityKeepsWholeColumns) {
+    EXPECT_EQ(ParityRect({10, 0, 310, 50}, 95), (TRLRect{10, 0, 296, 50}));
+    EXPECT_EQ(ParityRect({0, 0, 50, 5}, 95), (TRLRect{0, 0, 1, 5}));
+    EXPECT_EQ(ParityRect({0, 0, 50, 5}, 0), (TRLRect{0, 0, 50, 5}));
+
+    // A barcode-like picture of 95 alternating columns.
+    QImage bars(95, 4, QImage::Format_RGB32);
+    for (int x = 0; x < bars.width(); ++x) {
+        for (int y = 0; y < bars.height(); ++y) {
+            bars.setPixel(x, y, x % 2 == 0 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+        }
+    }
+    const QByteArray data = TaggedDataFromImage(bars);
+    for (bool parity : {false, true}) {
+        QImage image = WhiteImage(340, 30);
+        {
+            QPainter painter(&image);
+            TRLCanvas canvas(painter);
+            CanvasStretchDraw(canvas, {10, 5, 310, 25}, data, parity);
+        }
+        const QRect ink = InkBounds(image);
+        EXPECT_EQ(ink.top(), 5);
+        EXPECT_EQ(ink.bottom(), 24);
+        EXPECT_EQ(ink.left(), 10);
+        // Without parity the columns come out 3 or 4 pixels wide; with it 3 each, but for the
+        // one extra column of the rectangle.
+        const auto runs = Runs(image, qRgb(0, 0, 0), 15, true);
+        ASSERT_EQ(runs.size(), 48u);
+        int wide = 0;
+        for (const auto& run : runs) {
+            EXPECT_TRUE(run.second == 3 || run.second == 4) << run.first;
+            wide += run.second == 4 ? 1 : 0;
+        }
+        if (parity) {
+            // 3 x 95 + 1 = 286 device columns; the last bar ends at column 10 + 285.
+            EXPECT_EQ(ink.right(), 295);
+            EXPECT_LE(wide, 1);
+        } else {
+            EXPECT_EQ(ink.right(), 309);
+            EXPECT_GT(wide, 5);
+        }
+    }
+}

@@ -1,0 +1,348 @@
+// Whole pages replayed onto images: the scaling rule, every kind's drawing, the clip objects and
+// the clean-up after drawing.
+#include "RLCanvas.h"
+#include "RLGraphicData.h"
+#include "RLGraphicSurface.h"
+
+#include "drawing_test_support.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+using drawtest::CountInk;
+using drawtest::InkBounds;
+using drawtest::Runs;
+using drawtest::WhiteImage;
+
+namespace {
+
+TRLMetaBrush SolidBrush(uint8_t r, uint8_t g, uint8_t b) {
+    TRLMetaBrush brush;
+    brush.Color = {r, g, b};
+    brush.Style = 1;
+    return brush;
+}
+
+TRLMetaBrush ClearBrush() {
+    TRLMetaBrush brush;
+    brush.Style = 2;
+    return brush;
+}
+
+TRLMetaPen MetaPen(uint8_t style, int32_t width, uint8_t mode = 5) {
+    TRLMetaPen pen;
+    pen.Style = style;
+    pen.Width = width;
+    pen.Mode = mode;
+    return pen;
+}
+
+TRLFillRectObject& AddFill(TRLGraphicSurface& page, const TRLRect& bounds, TRLMetaBrush brush) {
+    auto& fill = page.Append<TRLFillRectObject>();
+    fill.BoundsRect = bounds;
+    fill.Brush = brush;
+    return fill;
+}
+
+TRLTextObject& AddText(TRLGraphicSurface& page, const TRLRect& bounds, const QString& text,
+                       TRLMetaTextFlags flags) {
+    auto& object = page.Append<TRLTextObject>();
+    object.BoundsRect = bounds;
+    object.Origin = {bounds.Left, bounds.Top};
+    object.Text = text;
+    object.TextFlags = flags;
+    object.Brush = ClearBrush();
+    object.Font.Size = 10;
+    object.Font.PixelsPerInch = 96;
+    object.SetFontName(QStringLiteral("Arial"));
+    return object;
+}
+
+QImage Render(const TRLGraphicSurface& page, const QRect& target, QSize size = {200, 200}) {
+    QImage image = WhiteImage(size.width(), size.height());
+    QPainter painter(&image);
+    page.PaintTo(painter, target);
+    EXPECT_FALSE(painter.hasClipping());
+    return image;
+}
+
+// An object whose drawing fails, standing for a canvas that raises an error halfway.
+class TFailingObject : public TRLGraphicObject {
+public:
+    explicit TFailingObject(TRLGraphicSurface& surface) : TRLGraphicObject(surface) {}
+    TRLObjectKind Kind() const override { return TRLObjectKind::FillRect; }
+    void PaintTo(TRLCanvas&, TRLPaintContext& context) const override {
+        EXPECT_FALSE(context.ClipStack.empty());
+        throw std::runtime_error("canvas failure");
+    }
+};
+
+} // namespace
+
+TEST(DrawingPage, ScalingRuleAndZeroSizedPages) {
+    // A page without a size is drawn at scale 1, only moved to the target's corner.
+    TRLGraphicSurface empty;
+    AddFill(empty, {0, 0, 5, 5}, SolidBrush(0, 0, 0));
+    AddFill(empty, {40, 60, 41, 61}, SolidBrush(0, 0, 0));
+    QImage image = Render(empty, QRect(10, 10, 100, 100));
+    EXPECT_EQ(InkBounds(image.copy(0, 0, 30, 30)), QRect(10, 10, 5, 5));
+    EXPECT_EQ(CountInk(image, image.rect()), 26);
+    EXPECT_TRUE(drawtest::IsInk(image, 50, 70));
+
+    // 200 x 400 page into 100 x 100: X halves, Y quarters; each coordinate rounded half-even.
+    TRLGraphicSurface page;
+    page.SetWidth(200);
+    page.SetHeight(400);
+    AddFill(page, {20, 20, 40, 40}, SolidBrush(0, 0, 0));
+    // 50.5 -> 50, 52.5 -> 52, 25.5 -> 26, 27.5 -> 28.
+    AddFill(page, {101, 102, 105, 110}, SolidBrush(0, 0, 0));
+    image = Render(page, QRect(10, 20, 100, 100));
+    EXPECT_EQ(InkBounds(image.copy(0, 0, 50, 50)), QRect(20, 25, 10, 5));
+    EXPECT_EQ(InkBounds(image.copy(50, 40, 50, 50)).translated(50, 40), QRect(60, 46, 2, 2));
+}
+
+TEST(DrawingPage, RectanglesAndPixelsKeepAtLeastOnePixel) {
+    TRLGraphicSurface page;
+    page.SetWidth(1000);
+    page.SetHeight(1000);
+    auto& rectangle = page.Append<TRLRectangleObject>();
+    rectangle.BoundsRect = {100, 100, 104, 300}; // 10 to 10.4: rounds to no width at all
+    rectangle.Pen = MetaPen(1, 0);
+    rectangle.Brush = SolidBrush(0, 0, 0);
+    auto& pixel = page.Append<TRLPixelObject>();
+    pixel.BoundsRect = {500, 500, 501, 501};
+    pixel.Color = {255, 0, 0};
+    const QImage image = Render(page, QRect(0, 0, 100, 100));
+    EXPECT_EQ(InkBounds(image.copy(0, 0, 40, 40)), QRect(10, 10, 1, 20));
+    EXPECT_EQ(image.pixel(50, 50), qRgb(255, 0, 0));
+    EXPECT_EQ(CountInk(image, QRect(40, 40, 60, 60)), 1);
+}
+
+TEST(DrawingPage, EveryKindDrawsAtItsScaledPlace) {
+    TRLGraphicSurface page;
+    page.SetWidth(100);
+    page.SetHeight(100);
+    auto& line = page.Append<TRLLineObject>();
+    line.FromPoint = {5, 5};
+    line.ToPoint = {45, 5};
+    line.Pen = MetaPen(1, 1);
+    line.Pen.Color = {255, 0, 0};
+    auto& ellipse = page.Append<TRLEllipseObject>();
+    ellipse.BoundsRect = {50, 0, 60, 10};
+    ellipse.Pen = MetaPen(1, 1);
+    ellipse.Pen.Color = {0, 0, 255};
+    ellipse.Brush = SolidBrush(0, 0, 255);
+    auto& polygon = page.Append<TRLPolygonObject>();
+    polygon.Points = {{10, 50}, {40, 50}, {40, 80}, {10, 80}};
+    polygon.Pen = MetaPen(1, 1);
+    polygon.Brush = SolidBrush(0, 255, 0);
+    auto& polyline = page.Append<TRLPolylineObject>();
+    polyline.Points = {{60, 50}, {90, 50}, {90, 80}, {60, 80}, {60, 50}};
+    polyline.Pen = MetaPen(1, 1);
+
+    const QImage image = Render(page, QRect(0, 0, 200, 200));
+    // The line is drawn 80 device pixels long at y = 10, its end point left out.
+    EXPECT_EQ(Runs(image, qRgb(255, 0, 0), 10, true), (std::vector<std::pair<int, int>>{{10, 80}}));
+    EXPECT_EQ(InkBounds(image.copy(95, 0, 40, 40)).translated(95, 0), QRect(100, 0, 20, 20));
+    EXPECT_EQ(image.pixel(110, 10), qRgb(0, 0, 255));
+    EXPECT_EQ(image.pixel(50, 130), qRgb(0, 255, 0));
+    EXPECT_EQ(image.pixel(20, 100), qRgb(0, 0, 0));
+    // A polyline never fills, whatever brush the canvas had from the object before it.
+    EXPECT_EQ(image.pixel(150, 130), qRgb(255, 255, 255));
+    EXPECT_EQ(image.pixel(120, 130), qRgb(0, 0, 0));
+}
+
+TEST(DrawingPage, PenWidthsScaleWithTheZoom) {
+    TRLGraphicSurface page;
+    page.SetWidth(100);
+    page.SetHeight(100);
+    auto& dashed = page.Append<TRLLineObject>();
+    dashed.FromPoint = {0, 10};
+    dashed.ToPoint = {80, 10};
+    dashed.Pen = MetaPen(2, 2); // dash, two pixels wide
+    dashed.Brush = ClearBrush();
+    auto& hairline = page.Append<TRLLineObject>();
+    hairline.FromPoint = {0, 50};
+    hairline.ToPoint = {80, 50};
+    hairline.Pen = MetaPen(1, 0);
+
+    const QImage image = Render(page, QRect(0, 0, 200, 200));
+    // Drawn twice as large: a pen 4 wide, so dashes of 48 and gaps of 16.
+    EXPECT_EQ(Runs(image, qRgb(0, 0, 0), 20, true),
+              (std::vector<std::pair<int, int>>{{0, 48}, {64, 48}, {128, 32}}));
+    EXPECT_EQ(CountInk(image, QRect(0, 15, 200, 10)), (48 + 48 + 32) * 4);
+    // A hairline stays one device pixel.
+    EXPECT_EQ(CountInk(image, QRect(0, 90, 200, 20)), 160);
+}
+
+TEST(DrawingPage, TextFlagsChooseClipping) {
+    const QString text = QStringLiteral("WWWWWWWWWWWWWWWWWWWW");
+    for (TRLMetaTextFlags flags : {TRLMetaTextFlags{5}, TRLMetaTextFlags{4}}) {
+        TRLGraphicSurface page;
+        page.SetWidth(200);
+        page.SetHeight(100);
+        AddText(page, {10, 10, 40, 30}, text, flags);
+        // Drawn at scale 2: the bounds become (20, 20, 80, 60).
+        const QImage image = Render(page, QRect(0, 0, 400, 200), {400, 200});
+        const QRect ink = InkBounds(image);
+        ASSERT_FALSE(ink.isNull());
+        if (flags == 5) {
+            EXPECT_GT(ink.right(), 200);
+        } else {
+            EXPECT_TRUE(QRect(20, 20, 60, 40).contains(ink)) << ink.x() << "," << ink.y();
+        }
+    }
+}
+
+TEST(DrawingPage, TextIsDrawnExpandedAndWithTheScaledFont) {
+    TRLGraphicSurface page;
+    page.SetWidth(400);
+    page.SetHeight(100);
+    page.Macros().SetValue(QStringLiteral("Orientation"), QStringLiteral("2"));
+    AddText(page, {0, 0, 400, 50}, QStringLiteral("{Orientation}"), 5);
+    AddText(page, {0, 50, 400, 100}, QStringLiteral("{Orientation}"), 5).Font.Size = 20;
+
+    QImage image = WhiteImage(400, 100);
+    QImage expected = WhiteImage(400, 100);
+    {
+        QPainter painter(&image);
+        page.PaintTo(painter, QRect(0, 0, 400, 100));
+    }
+    {
+        // The same texts drawn by hand: the macro replaced, the second font twice the size.
+        QPainter painter(&expected);
+        TRLCanvas canvas(painter);
+        canvas.SetBrush({Qt::white, TRLBrushStyle::Clear});
+        TRLFont font;
+        font.Size = 10;
+        canvas.SetFont(font);
+        canvas.TextOut(canvas.TextWidth(QStringLiteral(" ")) / 2, 0, QStringLiteral("2"));
+        font.Size = 20;
+        canvas.SetFont(font);
+        canvas.TextOut(canvas.TextWidth(QStringLiteral(" ")) / 2, 50, QStringLiteral("2"));
+    }
+    EXPECT_GT(CountInk(image, image.rect()), 20);
+    EXPECT_EQ(image, expected);
+}
+
+TEST(DrawingPage, ClipObjectsNestAndZeroSizeSwitchesOff) {
+    TRLGraphicSurface page;
+    page.SetWidth(100);
+    page.SetHeight(100);
+    page.Append<TRLSetClipRectObject>().BoundsRect = {10, 10, 50, 50};
+    page.Append<TRLSetClipRectObject>().BoundsRect = {20, 20, 30, 30};
+    AddFill(page, {0, 0, 100, 100}, SolidBrush(255, 0, 0));
+    page.Append<TRLResetClipRectObject>();
+    AddFill(page, {40, 0, 100, 100}, SolidBrush(0, 0, 255));
+    page.Append<TRLResetClipRectObject>();
+    AddFill(page, {90, 90, 200, 200}, SolidBrush(0, 255, 0));
+
+    // Target (50, 50, 150, 150) in a 200 x 200 image, scale 1.
+    QImage image = Render(page, QRect(50, 50, 100, 100));
+    EXPECT_EQ(InkBounds(image.copy(0, 0, 90, 90)), QRect(70, 70, 10, 10));
+    EXPECT_EQ(image.pixel(70, 70), qRgb(255, 0, 0));
+    // Back to the outer clip: blue from page x 40 to its clip's right edge at 50.
+    EXPECT_EQ(Runs(image, qRgb(0, 0, 255), 65, true), (std::vector<std::pair<int, int>>{{90, 10}}));
+    // Back to the page's own rectangle: green stops at the target's edge.
+    EXPECT_EQ(InkBounds(image.copy(130, 130, 70, 70)).translated(130, 130),
+              QRect(140, 140, 10, 10));
+
+    TRLGraphicSurface off;
+    off.SetWidth(100);
+    off.SetHeight(100);
+    off.Append<TRLSetClipRectObject>().BoundsRect = {0, 50, 100, 50};
+    AddFill(off, {-50, -50, 150, 150}, SolidBrush(0, 0, 0));
+    image = Render(off, QRect(50, 50, 100, 100));
+    EXPECT_EQ(InkBounds(image), QRect(0, 0, 200, 200));
+}
+
+TEST(DrawingPage, ClipIsRemovedWhenDrawingFails) {
+    TRLGraphicSurface page;
+    page.SetWidth(100);
+    page.SetHeight(100);
+    page.Append<TRLSetClipRectObject>().BoundsRect = {10, 10, 20, 20};
+    page.Append<TFailingObject>();
+    QImage image = WhiteImage(100, 100);
+    QPainter painter(&image);
+    EXPECT_THROW(page.PaintTo(painter, QRect(0, 0, 100, 100)), std::runtime_error);
+    EXPECT_FALSE(painter.hasClipping());
+    EXPECT_EQ(painter.compositionMode(), QPainter::CompositionMode_SourceOver);
+}
+
+TEST(DrawingPage, XorPenModeFromThePageRecord) {
+    TRLGraphicSurface page;
+    page.SetWidth(50);
+    page.SetHeight(50);
+    for (int i = 0; i < 2; ++i) {
+        auto& rectangle = page.Append<TRLRectangleObject>();
+        rectangle.BoundsRect = {5, 5, 45, 45};
+        rectangle.Pen = MetaPen(1, 2, 15); // xor
+        rectangle.Pen.Color = {0x80, 0x40, 0x20};
+        rectangle.Brush = SolidBrush(0x0F, 0xF0, 0x33);
+    }
+    QImage original = WhiteImage(50, 50);
+    for (int y = 0; y < 50; ++y) {
+        for (int x = 0; x < 50; ++x) {
+            original.setPixel(x, y, qRgb(x * 5, y * 5, 128));
+        }
+    }
+    QImage image = original;
+    {
+        QPainter painter(&image);
+        page.PaintTo(painter, QRect(0, 0, 50, 50));
+    }
+    EXPECT_EQ(image, original);
+
+    page.DeleteObject(page.Object(1));
+    {
+        QPainter painter(&image);
+        page.PaintTo(painter, QRect(0, 0, 50, 50));
+    }
+    EXPECT_EQ(image.pixel(5, 5), original.pixel(5, 5) ^ 0x804020u);
+    EXPECT_EQ(image.pixel(25, 25), original.pixel(25, 25) ^ 0x0FF033u);
+    // An unknown stored mode draws as plain copy.
+    page.Object(0).BoundsRect = {0, 0, 50, 50};
+    static_cast<TRLRectangleObject&>(page.Object(0)).Pen.Mode = 40;
+    {
+        QPainter painter(&image);
+        page.PaintTo(painter, QRect(0, 0, 50, 50));
+    }
+    EXPECT_EQ(image.pixel(25, 25), qRgb(0x0F, 0xF0, 0x33));
+}
+
+TEST(DrawingPage, PicturesAndDamagedPictureData) {
+    QImage picture(95, 10, QImage::Format_RGB32);
+    picture.fill(qRgb(0, 0, 0));
+    TRLGraphicSurface page;
+    page.SetWidth(400);
+    page.SetHeight(200);
+    const QByteArray bitmap = TaggedDataFromImage(picture);
+    const QList<QByteArray> damaged{QByteArray(),
+                                    QByteArrayLiteral("NIL"),
+                                    QByteArrayLiteral("BMP"),
+                                    QByteArrayLiteral("BMPthis is not a bitmap"),
+                                    bitmap.left(40),
+                                    QByteArrayLiteral("ICO\x00\x00\x01\x00\xff\xff"),
+                                    QByteArrayLiteral("JPG") + bitmap.mid(3),
+                                    QByteArrayLiteral("XY")};
+    for (const QByteArray& data : damaged) {
+        auto& image = page.Append<TRLImageObject>();
+        image.BoundsRect = {0, 0, 400, 100};
+        image.Data = data;
+    }
+    auto& barcode = page.Append<TRLImageObject>();
+    barcode.BoundsRect = {0, 120, 300, 150};
+    barcode.Data = bitmap;
+    barcode.Parity = true;
+    auto& stretched = page.Append<TRLImageObject>();
+    stretched.BoundsRect = {0, 160, 300, 190};
+    stretched.Data = bitmap;
+
+    const QImage image = Render(page, QRect(0, 0, 400, 200), {400, 200});
+    EXPECT_EQ(CountInk(image, QRect(0, 0, 400, 110)), 0);
+    EXPECT_EQ(InkBounds(image.copy(0, 110, 400, 45)).translated(0, 110), QRect(0, 120, 286, 30));
+    EXPECT_EQ(InkBounds(image.copy(0, 155, 400, 45)).translated(0, 155), QRect(0, 160, 300, 30));
+}

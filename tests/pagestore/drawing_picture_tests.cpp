@@ -1,0 +1,252 @@
+// Picture data: JPEG decoding through libjpeg (baseline, progressive, grey, CMYK, damaged) and
+// the tagged bitmap and icon forms kept in page records.
+#include "RLGraphicData.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace {
+
+enum class JpegKind { Rgb, Gray, AdobeCmyk };
+
+// Compresses an image with libjpeg itself, so that the decoder is tried on files made the way
+// cameras and scanners make them, progressive ones included.
+QByteArray EncodeJpeg(const QImage& image, JpegKind kind, bool progressive, int quality = 95) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = static_cast<JDIMENSION>(image.width());
+    info.image_height = static_cast<JDIMENSION>(image.height());
+    switch (kind) {
+    case JpegKind::Rgb:
+        info.input_components = 3;
+        info.in_color_space = JCS_RGB;
+        break;
+    case JpegKind::Gray:
+        info.input_components = 1;
+        info.in_color_space = JCS_GRAYSCALE;
+        break;
+    case JpegKind::AdobeCmyk:
+        info.input_components = 4;
+        info.in_color_space = JCS_CMYK;
+        break;
+    }
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    if (progressive) {
+        jpeg_simple_progression(&info);
+    }
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(static_cast<size_t>(image.width() * info.input_components));
+    while (info.next_scanline < info.image_height) {
+        const int y = static_cast<int>(info.next_scanline);
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            JSAMPLE* out = &row[static_cast<size_t>(x * info.input_components)];
+            if (kind == JpegKind::Rgb) {
+                out[0] = static_cast<JSAMPLE>(qRed(p));
+                out[1] = static_cast<JSAMPLE>(qGreen(p));
+                out[2] = static_cast<JSAMPLE>(qBlue(p));
+            } else if (kind == JpegKind::Gray) {
+                out[0] = static_cast<JSAMPLE>(qGray(p));
+            } else {
+                // Adobe's writers store CMYK inverted; with K = 0 this is just R, G, B, 255.
+                out[0] = static_cast<JSAMPLE>(qRed(p));
+                out[1] = static_cast<JSAMPLE>(qGreen(p));
+                out[2] = static_cast<JSAMPLE>(qBlue(p));
+                out[3] = 255;
+            }
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    QByteArray result(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));
+    std::free(buffer);
+    return result;
+}
+
+// Four flat quadrants, big enough for JPEG blocks to keep their colours.
+QImage Quadrants() {
+    QImage image(64, 48, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const bool right = x >= 32;
+            const bool bottom = y >= 24;
+            image.setPixel(x, y,
+                           !right && !bottom  ? qRgb(220, 30, 30)
+                           : right && !bottom ? qRgb(30, 200, 40)
+                           : !right           ? qRgb(20, 40, 210)
+                                              : qRgb(240, 240, 240));
+        }
+    }
+    return image;
+}
+
+void ExpectNear(QRgb actual, QRgb expected, int tolerance, const char* what) {
+    EXPECT_NEAR(qRed(actual), qRed(expected), tolerance) << what;
+    EXPECT_NEAR(qGreen(actual), qGreen(expected), tolerance) << what;
+    EXPECT_NEAR(qBlue(actual), qBlue(expected), tolerance) << what;
+}
+
+void ExpectQuadrants(const QImage& decoded, const char* what) {
+    ASSERT_FALSE(decoded.isNull()) << what;
+    EXPECT_EQ(decoded.size(), QSize(64, 48)) << what;
+    ExpectNear(decoded.pixel(10, 10), qRgb(220, 30, 30), 12, what);
+    ExpectNear(decoded.pixel(50, 10), qRgb(30, 200, 40), 12, what);
+    ExpectNear(decoded.pixel(10, 40), qRgb(20, 40, 210), 12, what);
+    ExpectNear(decoded.pixel(50, 40), qRgb(240, 240, 240), 12, what);
+}
+
+bool HasMarker(const QByteArray& jpeg, uint8_t marker) {
+    for (qsizetype i = 0; i + 1 < jpeg.size(); ++i) {
+        if (static_cast<uint8_t>(jpeg[i]) == 0xFF && static_cast<uint8_t>(jpeg[i + 1]) == marker) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(DrawingJpeg, BaselineAndProgressiveColourPictures) {
+    const QByteArray baseline = EncodeJpeg(Quadrants(), JpegKind::Rgb, false);
+    const QByteArray progressive = EncodeJpeg(Quadrants(), JpegKind::Rgb, true);
+    ASSERT_TRUE(HasMarker(baseline, 0xC0));
+    ASSERT_TRUE(HasMarker(progressive, 0xC2)); // really a progressive frame
+    ExpectQuadrants(DecodeJpeg(baseline), "baseline");
+    ExpectQuadrants(DecodeJpeg(progressive), "progressive");
+    ExpectQuadrants(LoadPicture(progressive), "LoadPicture");
+}
+
+TEST(DrawingJpeg, GreyAndCmykPictures) {
+    QImage ramp(64, 16, QImage::Format_RGB32);
+    for (int y = 0; y < ramp.height(); ++y) {
+        for (int x = 0; x < ramp.width(); ++x) {
+            ramp.setPixel(x, y, qRgb(x * 4, x * 4, x * 4));
+        }
+    }
+    const QImage grey = DecodeJpeg(EncodeJpeg(ramp, JpegKind::Gray, true));
+    ASSERT_FALSE(grey.isNull());
+    EXPECT_EQ(grey.size(), ramp.size());
+    for (int x : {2, 20, 40, 61}) {
+        ExpectNear(grey.pixel(x, 8), ramp.pixel(x, 8), 8, "grey");
+    }
+    ExpectQuadrants(DecodeJpeg(EncodeJpeg(Quadrants(), JpegKind::AdobeCmyk, false)), "cmyk");
+}
+
+TEST(DrawingJpeg, DamagedDataGivesNoPictureOrAPartialOne) {
+    const QByteArray jpeg = EncodeJpeg(Quadrants(), JpegKind::Rgb, true);
+    EXPECT_TRUE(DecodeJpeg(QByteArray()).isNull());
+    EXPECT_TRUE(DecodeJpeg(QByteArrayLiteral("\xFF\xD8\xFF")).isNull());
+    EXPECT_TRUE(DecodeJpeg(jpeg.left(20)).isNull());
+    EXPECT_TRUE(DecodeJpeg(QByteArrayLiteral("not a jpeg at all")).isNull());
+    QByteArray garbage = jpeg.left(2);
+    for (int i = 0; i < 500; ++i) {
+        garbage.append(static_cast<char>((i * 73 + 11) & 0xFF));
+    }
+    EXPECT_TRUE(DecodeJpeg(garbage).isNull());
+    // A cut-off file still gives a picture of the right size: libjpeg fills in what is missing.
+    const QImage cut = DecodeJpeg(jpeg.left(jpeg.size() * 2 / 3));
+    if (!cut.isNull()) {
+        EXPECT_EQ(cut.size(), QSize(64, 48));
+    }
+    // Every prefix and a spread of single-byte corruptions must be survived.
+    for (qsizetype n = 0; n < jpeg.size(); n += 7) {
+        (void)DecodeJpeg(jpeg.left(n));
+        QByteArray flipped = jpeg;
+        flipped[n] = static_cast<char>(flipped[n] ^ 0x5A);
+        (void)DecodeJpeg(flipped);
+    }
+}
+
+TEST(DrawingJpeg, LoadPictureFromFiles) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString jpegPath = dir.filePath(QStringLiteral("logo.jpg"));
+    const QString pngPath = dir.filePath(QStringLiteral("logo.png"));
+    {
+        QFile file(jpegPath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(EncodeJpeg(Quadrants(), JpegKind::Rgb, false));
+    }
+    ASSERT_TRUE(Quadrants().save(pngPath, "PNG"));
+    ExpectQuadrants(LoadPictureFile(jpegPath), "jpeg file");
+    const QImage png = LoadPictureFile(pngPath);
+    ASSERT_FALSE(png.isNull());
+    EXPECT_EQ(png.pixel(50, 40), qRgb(240, 240, 240));
+    EXPECT_TRUE(LoadPictureFile(dir.filePath(QStringLiteral("missing.jpg"))).isNull());
+    EXPECT_TRUE(LoadPicture(QByteArrayLiteral("\x89PNG\r\n\x1a\n broken")).isNull());
+    EXPECT_TRUE(LoadPicture(QByteArray()).isNull());
+}
+
+TEST(DrawingTaggedData, BitmapsRoundTrip) {
+    EXPECT_EQ(TaggedDataFromImage(QImage()), QByteArrayLiteral("NIL"));
+    EXPECT_TRUE(DecodeTaggedData(QByteArrayLiteral("NIL")).isNull());
+
+    const QImage image = Quadrants();
+    const QByteArray data = TaggedDataFromImage(image);
+    ASSERT_TRUE(data.startsWith("BMPBM"));
+    const QImage back = DecodeTaggedData(data);
+    ASSERT_EQ(back.size(), image.size());
+    EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), image);
+
+    // Transparent parts are laid over white, as when a picture is drawn onto a new bitmap.
+    QImage alpha(4, 1, QImage::Format_ARGB32);
+    alpha.setPixel(0, 0, qRgba(0, 0, 0, 0));
+    alpha.setPixel(1, 0, qRgba(255, 0, 0, 255));
+    alpha.setPixel(2, 0, qRgba(255, 0, 0, 0));
+    alpha.setPixel(3, 0, qRgba(0, 0, 255, 128));
+    const QImage flat = DecodeTaggedData(TaggedDataFromImage(alpha));
+    ASSERT_EQ(flat.size(), QSize(4, 1));
+    EXPECT_EQ(flat.pixel(0, 0) & 0xFFFFFFu, 0xFFFFFFu);
+    EXPECT_EQ(flat.pixel(1, 0) & 0xFFFFFFu, 0xFF0000u);
+    EXPECT_EQ(flat.pixel(2, 0) & 0xFFFFFFu, 0xFFFFFFu);
+    ExpectNear(flat.pixel(3, 0), qRgb(127, 127, 255), 2, "half transparent blue");
+}
+
+TEST(DrawingTaggedData, IconsAndUnknownTags) {
+    QImage icon(16, 16, QImage::Format_ARGB32);
+    icon.fill(qRgba(0, 128, 255, 255));
+    icon.setPixel(3, 4, qRgba(255, 0, 0, 255));
+    QByteArray iconFile;
+    {
+        QBuffer buffer(&iconFile);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(icon.save(&buffer, "ICO"));
+    }
+    const QByteArray data = TaggedDataFromIconFile(iconFile);
+    EXPECT_EQ(data, QByteArrayLiteral("ICO") + iconFile);
+    const QImage back = DecodeTaggedData(data);
+    ASSERT_EQ(back.size(), QSize(16, 16));
+    EXPECT_EQ(back.pixel(3, 4) & 0xFFFFFFu, 0xFF0000u);
+    EXPECT_EQ(back.pixel(8, 8) & 0xFFFFFFu, 0x0080FFu);
+
+    // The icon bytes under the bitmap tag, or any picture under a tag of its own, are nothing.
+    EXPECT_TRUE(DecodeTaggedData(QByteArrayLiteral("BMP") + iconFile).isNull());
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(icon.save(&buffer, "PNG"));
+    }
+    EXPECT_TRUE(DecodeTaggedData(QByteArrayLiteral("PNG") + png).isNull());
+    EXPECT_TRUE(DecodeTaggedData(png).isNull());
+    EXPECT_TRUE(DecodeTaggedData(QByteArray()).isNull());
+    EXPECT_TRUE(DecodeTaggedData(QByteArrayLiteral("ICO")).isNull());
+}

@@ -1,0 +1,66 @@
+// Pixel helpers for the drawing tests: every test draws onto a real image and reads it back.
+#pragma once
+
+#include <QImage>
+#include <QRect>
+
+#include <utility>
+#include <vector>
+
+namespace drawtest {
+
+// A white 32-bit image at 96 pixels per inch (Qt's default for new images).
+inline QImage WhiteImage(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    return image;
+}
+
+inline bool IsInk(const QImage& image, int x, int y) {
+    return (image.pixel(x, y) & 0xFFFFFFu) != 0xFFFFFFu;
+}
+
+// Smallest rectangle holding every non-white pixel; a null rectangle when there is none.
+inline QRect InkBounds(const QImage& image) {
+    QRect bounds;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (IsInk(image, x, y)) {
+                bounds |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return bounds;
+}
+
+inline int CountInk(const QImage& image, const QRect& area) {
+    int count = 0;
+    const QRect r = area & image.rect();
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        for (int x = r.left(); x <= r.right(); ++x) {
+            count += IsInk(image, x, y) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+// Runs of pixels of one colour along a row or a column: (start, length) pairs.
+inline std::vector<std::pair<int, int>> Runs(const QImage& image, QRgb color, int index,
+                                             bool alongRow) {
+    std::vector<std::pair<int, int>> runs;
+    const int count = alongRow ? image.width() : image.height();
+    int start = -1;
+    for (int i = 0; i <= count; ++i) {
+        const bool match = i < count && (image.pixel(alongRow ? i : index, alongRow ? index : i) |
+                                         0xFF000000u) == (color | 0xFF000000u);
+        if (match && start < 0) {
+            start = i;
+        } else if (!match && start >= 0) {
+            runs.emplace_back(start, i - start);
+            start = -1;
+        }
+    }
+    return runs;
+}
+
+} // namespace drawtest
