@@ -1,5 +1,6 @@
 #include "RLBarcodeEncoder.h"
 
+#include "RLBarcodeSymbology.h"
 #include "RLUtils.h"
 
 #include <QPainter>

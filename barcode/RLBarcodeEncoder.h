@@ -3,7 +3,6 @@
 // it, and records the picture that MakePicture returns; tools use it on its own.
 #pragma once
 
-#include "RLBarcodeSymbology.h"
 #include "RLBarcodeTypes.h"
 #include "RLCore.h"
 
@@ -12,6 +11,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <QStringView>
 
 #include <optional>
 
