@@ -1,0 +1,111 @@
+#include "ParserTestSupport.h"
+
+using parsertest::ErrorOf;
+
+TEST(TRLParserFunctionList, DeclaredFunctionsAreCalledWithTheirArguments) {
+    TRLExpressionParser parser;
+    const TRLParserFunction& net =
+        parser.Functions().Declare("net(gross, rate) = gross / (1 + rate / 100)");
+    EXPECT_EQ(net.Name(), "net");
+    EXPECT_EQ(net.Parameters(), (QStringList{"gross", "rate"}));
+
+    EXPECT_EQ(parser.Evaluate("net(121, 21)"), TRLValue(100));
+    EXPECT_EQ(parser.Evaluate("NET(242, 21) - net(121, 21)"), TRLValue(100));
+    EXPECT_EQ(parser.Evaluate("net('60.5', '21')"), TRLValue(50));
+
+    parser.Functions().Declare("answer = 42");
+    parser.Functions().Declare("zero() = 0");
+    EXPECT_EQ(parser.Evaluate("answer + zero()"), TRLValue(42));
+    EXPECT_EQ(parser.Evaluate("answer() + zero"), TRLValue(42));
+    EXPECT_EQ(parser.Functions().Count(), 3);
+
+    parser.Functions().Declare("fact(n) = if(n <= 1, 1, n * fact(n - 1))");
+    EXPECT_EQ(parser.Evaluate("fact(10)"), TRLValue(3628800));
+
+    parser.Functions().Declare("label(kind, n) = { text := kind + ': '; text + n }");
+    EXPECT_EQ(parser.Evaluate("label('Total', '12')"), TRLValue("Total: 12"));
+    EXPECT_EQ(parser.Values().Find("text")->Value, TRLValue("Total: "));
+}
+
+TEST(TRLParserFunctionList, ArgumentCountMustMatch) {
+    TRLExpressionParser parser;
+    parser.Functions().Declare("pair(a, b) = a + b");
+    EXPECT_EQ(ErrorOf([&] { parser.Evaluate("pair(1)"); }), "Wrong number of arguments");
+    EXPECT_EQ(ErrorOf([&] { parser.Evaluate("pair(1, 2, 3)"); }), "Wrong number of arguments");
+    EXPECT_EQ(ErrorOf([&] { parser.Evaluate("pair"); }), "Wrong number of arguments");
+    EXPECT_EQ(parser.Evaluate("pair(1, 2)"), TRLValue(3));
+}
+
+TEST(TRLParserFunctionList, ParametersAreLocalToTheCall) {
+    TRLExpressionParser parser;
+    parser.Values().Set("x", 100);
+    parser.Functions().Declare("inc(x) = x + 1");
+    parser.Functions().Declare("outer(y) = inc(y * 2) + x");
+    // Inside inc, x is the parameter; inside outer, x is the variable again.
+    EXPECT_EQ(parser.Evaluate("outer(5)"), TRLValue(111));
+    // An assignment to a parameter makes a variable and leaves the parameter as it was.
+    parser.Functions().Declare("bump(a) = { a := a + 1; a }");
+    EXPECT_EQ(parser.Evaluate("bump(1)"), TRLValue(1));
+    EXPECT_EQ(parser.Values().Find("a")->Value, TRLValue(2));
+    // Outside any call the parameter names mean nothing.
+    EXPECT_EQ(ErrorOf([&] { parser.Evaluate("y"); }), "Undefined identifier \"y\"");
+}
+
+TEST(TRLParserFunctionList, RedeclaringReplaces) {
+    TRLExpressionParser parser;
+    parser.Functions().Declare("f(a) = a * 2");
+    parser.Functions().Declare("F(a, b) = a * b");
+    EXPECT_EQ(parser.Functions().Count(), 1);
+    EXPECT_EQ(parser.Functions().Find("f")->Declaration(), "F(a, b) = a * b");
+    EXPECT_EQ(parser.Evaluate("f(3, 4)"), TRLValue(12));
+    EXPECT_TRUE(parser.Functions().Remove("f"));
+    EXPECT_FALSE(parser.Functions().Remove("f"));
+    EXPECT_EQ(parser.Functions().Find("f"), nullptr);
+}
+
+// A callback may replace the function whose body is running.
+TEST(TRLParserFunctionList, ReplacingAFunctionDuringItsCallIsSafe) {
+    TRLExpressionParser parser;
+    parser.Functions().Declare("f(a) = swap + a");
+    parser.OnIdentifier = [](TRLExpressionParser& sender, const QString& name, const TRLValueList&,
+                             TRLValue& result) {
+        if (name == "swap") {
+            sender.Functions().Clear();
+            sender.Functions().Declare("f(a) = a");
+            result = 10;
+        }
+    };
+    EXPECT_EQ(parser.Evaluate("f(1)"), TRLValue(11));
+    EXPECT_EQ(parser.Evaluate("f(1)"), TRLValue(1));
+}
+
+TEST(TRLParserFunctionList, FaultyDeclarationsAreRefused) {
+    struct Case {
+        const char* text;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"", "Function declaration expected at 0!"},
+        {"1 = 2", "Function declaration expected at 1!"},
+        {"f", "Function declaration expected at 1!"},
+        {"f(a,) = 1", "Function declaration expected at 5!"},
+        {"f(a b) = 1", "Function declaration expected at 5!"},
+        {"f(1) = 1", "Function declaration expected at 3!"},
+        {"f(x) 1", "Function declaration expected at 6!"},
+        {"f(x) := x", "Function declaration expected at 7!"},
+        {"if(a, b, c) = 1", "Function declaration expected at 2!"},
+        {"f(If) = 1", "Function declaration expected at 4!"},
+        {"not(x) = 1", "Function declaration expected at 3!"},
+        {"f(a, A) = 1", "Duplicate parameter \"A\" at 6!"},
+        {"f = (1", "Brackets expected at 6!"},
+        {"f(x) = x)", "Unexpected \")\" at 9!"},
+        {"f(x) = 1.2.3", "Incorrect number format at 11!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        TRLExpressionParser parser;
+        EXPECT_EQ(ErrorOf<TRLParserError>([&] { parser.Functions().Declare(c.text); }),
+                  QString::fromUtf8(c.error));
+        EXPECT_EQ(parser.Functions().Count(), 0);
+    }
+}

@@ -1,0 +1,193 @@
+#include "ParserTestSupport.h"
+
+#include <QMap>
+
+#include <numbers>
+
+#include <vector>
+
+using parsertest::ErrorOf;
+
+namespace {
+
+// Stands in for the report layer: a few dotted component properties, of which the read-only
+// ones refuse assignment.
+struct FakeComponents {
+    QMap<QString, TRLValue> properties{{"RLLabel1.Caption", "Hola"}, {"RLBand1.Height", 131}};
+    QStringList readOnly{"RLBand1.Height"};
+    QStringList reads;
+    QStringList writes;
+
+    TRLParserComponentAccess Access() {
+        TRLParserComponentAccess access;
+        access.Read = [this](const QString& name, TRLValue& value) {
+            reads << name;
+            if (!properties.contains(name))
+                return false;
+            value = properties.value(name);
+            return true;
+        };
+        access.Write = [this](const QString& name, const TRLValue& value) {
+            writes << name;
+            if (!properties.contains(name) || readOnly.contains(name))
+                return false;
+            properties[name] = value;
+            return true;
+        };
+        return access;
+    }
+};
+
+} // namespace
+
+TEST(TRLExpressionParserCallbacks, OnIdentifierGetsEvaluatedArguments) {
+    TRLExpressionParser parser;
+    QString seenName;
+    TRLValueList seenArguments;
+    parser.OnIdentifier = [&](TRLExpressionParser& sender, const QString& name,
+                              const TRLValueList& arguments, TRLValue& result) {
+        EXPECT_EQ(&sender, &parser);
+        if (name == "Sum") {
+            seenName = name;
+            seenArguments = arguments;
+            double total = 0;
+            for (const auto& a : arguments)
+                total += a.ToNumber();
+            result = total;
+        }
+    };
+    EXPECT_EQ(parser.Evaluate("Sum(1 + 1, '3', 4 * 2) * 10"), TRLValue(130));
+    EXPECT_EQ(seenName, "Sum");
+    EXPECT_EQ(seenArguments, (TRLValueList{2, "3", 8}));
+    // Names it leaves unassigned go on to the rest of the lookup.
+    EXPECT_EQ(parser.Evaluate("major(1, 2)"), TRLValue(2));
+}
+
+TEST(TRLExpressionParserCallbacks, NamesResolveInOrder) {
+    // The same name offered by every source; removing the winner reveals the next one.
+    TRLExpressionParser parser;
+    FakeComponents components;
+    components.properties["pi"] = "component";
+    parser.Components = components.Access();
+    bool askIdentifier = true;
+    parser.OnIdentifier = [&](TRLExpressionParser&, const QString& name, const TRLValueList&,
+                              TRLValue& result) {
+        if (askIdentifier && name == "pi")
+            result = "OnIdentifier";
+    };
+    parser.OnUnknown = [](TRLExpressionParser&, const QString&, const TRLValueList&,
+                          TRLValue& result) { result = "OnUnknown"; };
+    parser.Functions().Declare("f(pi) = pi");
+    parser.Functions().Declare("PI = 'function'");
+    parser.Values().Set("pi", "variable");
+
+    EXPECT_EQ(parser.Evaluate("pi"), TRLValue("OnIdentifier"));
+    askIdentifier = false;
+    EXPECT_EQ(parser.Evaluate("f('parameter')"), TRLValue("parameter"));
+    EXPECT_EQ(parser.Evaluate("pi"), TRLValue("function"));
+    parser.Functions().Remove("pi");
+    EXPECT_EQ(parser.Evaluate("pi"), TRLValue("variable"));
+    parser.Values().Remove("pI");
+    EXPECT_DOUBLE_EQ(parser.Evaluate("pi").ToNumber(), std::numbers::pi);
+    EXPECT_TRUE(components.reads.isEmpty());
+    EXPECT_EQ(parser.Evaluate("RLLabel1.Caption"), TRLValue("Hola"));
+    EXPECT_EQ(parser.Evaluate("nowhere"), TRLValue("OnUnknown"));
+    EXPECT_EQ(components.reads, (QStringList{"RLLabel1.Caption", "nowhere"}));
+}
+
+TEST(TRLExpressionParserCallbacks, OnUnknownIsAskedLast) {
+    TRLExpressionParser parser;
+    QStringList asked;
+    parser.OnUnknown = [&](TRLExpressionParser&, const QString& name, const TRLValueList& arguments,
+                           TRLValue& result) {
+        asked << name;
+        if (name == "twice")
+            result = arguments.at(0).ToNumber() * 2;
+    };
+    parser.Values().Set("known", 1);
+    EXPECT_EQ(parser.Evaluate("twice(known + 20)"), TRLValue(42));
+    EXPECT_EQ(ErrorOf([&] { parser.Evaluate("other"); }), "Undefined identifier \"other\"");
+    EXPECT_EQ(asked, (QStringList{"twice", "other"}));
+}
+
+TEST(TRLExpressionParserCallbacks, OnTokenIsToldEveryToken) {
+    TRLExpressionParser parser;
+    QStringList told;
+    parser.OnToken = [&](TRLExpressionParser&, const TRLParserToken& token) {
+        told << QStringLiteral("%1:%2@%3").arg(int(token.Kind)).arg(token.Text).arg(token.Position);
+    };
+    EXPECT_EQ(parser.Evaluate("if(1 > 2, 'a''b', 3)"), TRLValue(3));
+    EXPECT_EQ(told, (QStringList{"2:if@2", "6:(@3", "3:1@4", "5:>@6", "3:2@8", "8:,@9", "4:a'b@16",
+                                 "8:,@17", "3:3@19", "7:)@20", "0:@20"}));
+}
+
+TEST(TRLExpressionParserCallbacks, OnExceptionTakesEvaluationErrors) {
+    TRLExpressionParser parser;
+    QStringList errors;
+    parser.OnException = [&](TRLExpressionParser&, const TRLException& error, TRLValue& result) {
+        errors << error.Message();
+        result = -1;
+    };
+    EXPECT_EQ(parser.Evaluate("1 / 0"), TRLValue(-1));
+    EXPECT_EQ(parser.Evaluate("missing"), TRLValue(-1));
+    EXPECT_EQ(parser.Evaluate("1 := 2"), TRLValue(-1));
+    EXPECT_EQ(errors, (QStringList{"Division by zero", "Undefined identifier \"missing\"",
+                                   "Left side cannot be Assigned"}));
+
+    // Errors in building the tree still reach the caller.
+    EXPECT_EQ(ErrorOf<TRLParserError>([&] { parser.Evaluate("(1"); }), "Brackets expected at 2!");
+    EXPECT_EQ(errors.size(), 3);
+
+    // A handler that leaves the result alone makes the evaluation give unassigned.
+    parser.OnException = [](TRLExpressionParser&, const TRLException&, TRLValue&) {};
+    EXPECT_TRUE(parser.Evaluate("1 / 0").IsUnassigned());
+}
+
+TEST(TRLExpressionParserCallbacks, CallbacksMayEvaluateAgain) {
+    TRLExpressionParser parser;
+    parser.OnIdentifier = [](TRLExpressionParser& sender, const QString& name, const TRLValueList&,
+                             TRLValue& result) {
+        if (name == "inner")
+            result = sender.Evaluate("{ v := 20; v + 1 }");
+    };
+    EXPECT_EQ(parser.Evaluate("inner * 2"), TRLValue(42));
+    EXPECT_EQ(parser.Values().Find("v")->Value, TRLValue(20));
+}
+
+TEST(TRLExpressionParserCallbacks, ComponentsAreReadAndAssigned) {
+    TRLExpressionParser parser;
+    ASSERT_TRUE(parser.Options() & poScanComponents); // on by default
+    FakeComponents components;
+    parser.Components = components.Access();
+
+    EXPECT_EQ(parser.Evaluate("RLLabel1.Caption + '!'"), TRLValue("Hola!"));
+    EXPECT_EQ(parser.Evaluate("RLBand1.Height / 2"), TRLValue(65.5));
+
+    EXPECT_EQ(parser.Evaluate("RLLabel1.Caption := 'Adiós'"), TRLValue("Adiós"));
+    EXPECT_EQ(components.properties["RLLabel1.Caption"], TRLValue("Adiós"));
+    EXPECT_EQ(parser.Values().Count(), 0);
+
+    // A refused assignment falls back to a variable, which then hides the component.
+    EXPECT_EQ(parser.Evaluate("RLBand1.Height := 10"), TRLValue(10));
+    EXPECT_EQ(components.properties["RLBand1.Height"], TRLValue(131));
+    EXPECT_EQ(parser.Evaluate("RLBand1.Height"), TRLValue(10));
+
+    EXPECT_EQ(parser.Evaluate("total := 3"), TRLValue(3));
+    EXPECT_EQ(parser.Values().Find("total")->Value, TRLValue(3));
+    EXPECT_EQ(components.writes, (QStringList{"RLLabel1.Caption", "RLBand1.Height", "total"}));
+}
+
+TEST(TRLExpressionParserCallbacks, ComponentsAreLeftAloneWithoutTheOption) {
+    TRLExpressionParser parser;
+    FakeComponents components;
+    parser.Components = components.Access();
+    parser.SetOptions({});
+
+    EXPECT_EQ(ErrorOf([&] { parser.Evaluate("RLLabel1.Caption"); }),
+              "Undefined identifier \"RLLabel1.Caption\"");
+    EXPECT_EQ(parser.Evaluate("RLLabel1.Caption := 'x'"), TRLValue("x"));
+    EXPECT_EQ(components.properties["RLLabel1.Caption"], TRLValue("Hola"));
+    EXPECT_EQ(parser.Values().Find("RLLabel1.Caption")->Value, TRLValue("x"));
+    EXPECT_TRUE(components.reads.isEmpty());
+    EXPECT_TRUE(components.writes.isEmpty());
+}

@@ -1,0 +1,124 @@
+#include "ParserTestSupport.h"
+
+using parsertest::ErrorOf;
+using parsertest::EvalError;
+
+namespace {
+
+struct Case {
+    QString text;
+    QString error;
+};
+
+void ExpectParserErrors(const std::vector<Case>& cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.left(60).toStdString());
+        TRLExpressionParser parser;
+        EXPECT_EQ(ErrorOf<TRLParserError>([&] { parser.Evaluate(c.text); }), c.error);
+    }
+}
+
+QString Repeat(const char* piece, int count) {
+    return QString::fromLatin1(piece).repeated(count);
+}
+
+} // namespace
+
+TEST(TRLExpressionParserErrors, SyntaxErrorsGiveThePosition) {
+    ExpectParserErrors({
+        {"1.2.3", "Incorrect number format at 4!"},
+        {"x + 2.5.1", "Incorrect number format at 8!"},
+        {"(1, 2)", "Parameter list not suported at 3!"},
+        {"f(1, (2, 3))", "Parameter list not suported at 8!"},
+        {"2 * (1; 2)", "Brackets expected at 7!"},
+        {"(1}", "Brackets expected at 3!"},
+        {"f(1", "Brackets expected at 3!"},
+        {"{1, 2}", "Inline expected at 3!"},
+        {"{ 1", "Inline expected at 3!"},
+        {"begin x := 1; x )", "Inline expected at 17!"},
+        {"1 )", "Unexpected \")\" at 3!"},
+        {"1; 2", "Unexpected \";\" at 2!"},
+        {"1, 2", "Unexpected \",\" at 2!"},
+        {"x end", "Unexpected \"end\" at 5!"},
+        {"a @ b", "Unexpected \"@\" at 3!"},
+        {"x : 1", "Unexpected \":\" at 3!"},
+        {"'abc", "Unterminated string at 4!"},
+    });
+}
+
+TEST(TRLExpressionParserErrors, EvaluationErrors) {
+    ExpectParserErrors({
+        {"1 := 2", "Left side cannot be Assigned"},
+        {"a + b := 2", "Left side cannot be Assigned"},
+        {":= 2", "Left side cannot be Assigned"},
+        {"if(1, 2)", "Wrong number of arguments"},
+        {"if(1, 2, 3, 4)", "Wrong number of arguments"},
+        {"If", "Wrong number of arguments"},
+        {"nothing + 1", "Undefined identifier \"nothing\""},
+        {"Report.Total", "Undefined identifier \"Report.Total\""},
+        {"1 +", "Missing operand for \"+\""},
+        {"* 2", "Missing operand for \"*\""},
+        {"-", "Missing operand for \"-\""},
+        {"not", "Missing operand for \"not\""},
+        {"x :=", "Missing operand for \":=\""},
+        {"2 > ", "Missing operand for \">\""},
+    });
+}
+
+// Nothing is evaluated once any part of the text fails to build.
+TEST(TRLExpressionParserErrors, SyntaxErrorStopsBeforeEvaluation) {
+    TRLExpressionParser parser;
+    EXPECT_EQ(ErrorOf([&] { parser.Evaluate("x := 1; )"); }), "Unexpected \";\" at 7!");
+    EXPECT_EQ(parser.Values().Count(), 0);
+}
+
+TEST(TRLExpressionParserErrors, ValueErrorsAreNotParserErrors) {
+    TRLExpressionParser parser;
+    EXPECT_EQ(ErrorOf<TRLValueError>([&] { parser.Evaluate("true + 1"); }),
+              "Cannot apply \"+\" to boolean and number");
+    EXPECT_EQ(ErrorOf<TRLValueError>([&] { parser.Evaluate("1 / (2 - 2)"); }), "Division by zero");
+    EXPECT_EQ(ErrorOf<TRLValueError>([&] { parser.Evaluate("'x' * 2"); }),
+              "Cannot convert string \"x\" to number");
+    EXPECT_EQ(ErrorOf<TRLValueError>([&] { parser.Evaluate("if('maybe', 1, 2)"); }),
+              "Cannot convert string \"maybe\" to boolean");
+    try {
+        parser.Evaluate("true + 1");
+        ADD_FAILURE() << "no error";
+    } catch (const TRLException& error) {
+        EXPECT_EQ(dynamic_cast<const TRLParserError*>(&error), nullptr);
+    }
+}
+
+TEST(TRLExpressionParserErrors, NestingIsLimited) {
+    const int limit = TRLExpressionParser::MaxDepth;
+    const QString at = QStringLiteral("Expression nested too deeply at %1!");
+    TRLExpressionParser parser;
+
+    // Brackets that add no level of the tree still count.
+    EXPECT_EQ(parser.Evaluate(Repeat("(", limit) + "7" + Repeat(")", limit)), TRLValue(7));
+    EXPECT_EQ(EvalError(Repeat("(", limit + 1) + "7" + Repeat(")", limit + 1)), at.arg(limit + 1));
+    EXPECT_EQ(EvalError(Repeat("(", 100000)), at.arg(limit + 1));
+
+    // Levels of the tree: blocks, prefix operators and chains of binary operators.
+    EXPECT_EQ(parser.Evaluate(Repeat("{", limit - 1) + "7" + Repeat("}", limit - 1)), TRLValue(7));
+    EXPECT_EQ(EvalError(Repeat("{", limit) + "7" + Repeat("}", limit)), at.arg(limit + 1));
+    EXPECT_EQ(parser.Evaluate(Repeat("-", limit - 1) + "7"), TRLValue(-7));
+    EXPECT_EQ(EvalError(Repeat("-", limit) + "7"), at.arg(limit + 1));
+    EXPECT_EQ(parser.Evaluate("0" + Repeat("+1", limit - 1)), TRLValue(limit - 1));
+    EXPECT_EQ(EvalError("0" + Repeat("+1", limit)), at.arg(2 * limit));
+    EXPECT_EQ(EvalError("1" + Repeat("^1", 100000)), at.arg(2 * limit));
+    EXPECT_EQ(EvalError("f(" + Repeat("g(", limit) + ")"), at.arg(2 * limit + 1));
+    EXPECT_EQ(EvalError(Repeat("x:=", 100000)), at.arg(3 * limit));
+}
+
+TEST(TRLExpressionParserErrors, RunawayFunctionsAreStopped) {
+    TRLExpressionParser parser;
+    parser.Functions().Declare("forever(n) = forever(n + 1)");
+    EXPECT_EQ(ErrorOf<TRLParserError>([&] { parser.Evaluate("forever(0)"); }),
+              "Evaluation nested too deeply");
+    parser.Functions().Declare("wide(n) = if(n < 1, 0, wide(n - 1) + wide(n - 1))");
+    EXPECT_EQ(ErrorOf<TRLParserError>([&] { parser.Evaluate("wide(60)"); }),
+              "Evaluation takes too many steps");
+    // The budget belongs to one evaluation: the next starts afresh.
+    EXPECT_EQ(parser.Evaluate("wide(3)"), TRLValue(0));
+}

@@ -1,0 +1,37 @@
+// Helpers shared by the parser tests.
+#pragma once
+
+#include "TRLExpressionParser.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+// Lets GoogleTest print values as "number(3)" instead of raw bytes.
+inline void PrintTo(const TRLValue& value, std::ostream* os) {
+    *os << TRLValue::TypeName(value.Type()).toStdString() << "(" << value.ToString().toStdString()
+        << ")";
+}
+
+namespace parsertest {
+
+// The message of the engine error that fn raises, or "<no error>".
+template <typename Error = TRLException, typename Fn> QString ErrorOf(Fn&& fn) {
+    try {
+        fn();
+    } catch (const Error& error) {
+        return error.Message();
+    }
+    return QStringLiteral("<no error>");
+}
+
+inline QString EvalError(const QString& text) {
+    TRLExpressionParser parser;
+    return ErrorOf([&] { parser.Evaluate(text); });
+}
+
+} // namespace parsertest
