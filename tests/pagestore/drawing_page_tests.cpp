@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <thread>
 
 using drawtest::CountInk;
 using drawtest::InkBounds;
@@ -345,4 +346,39 @@ TEST(DrawingPage, PicturesAndDamagedPictureData) {
     EXPECT_EQ(CountInk(image, QRect(0, 0, 400, 110)), 0);
     EXPECT_EQ(InkBounds(image.copy(0, 110, 400, 45)).translated(0, 110), QRect(0, 120, 286, 30));
     EXPECT_EQ(InkBounds(image.copy(0, 155, 400, 45)).translated(0, 155), QRect(0, 160, 300, 30));
+}
+
+TEST(DrawingPage, TwoThreadsDrawTheSamePage) {
+    // The clip state of a drawing lives in its own context, so one page can be replayed by a
+    // preview and a background print at once.
+    TRLGraphicSurface page;
+    page.SetWidth(100);
+    page.SetHeight(100);
+    for (int i = 0; i < 40; ++i) {
+        page.Append<TRLSetClipRectObject>().BoundsRect = {i, i, i + 30, i + 30};
+        AddFill(page, {0, 0, 100, 100}, SolidBrush(static_cast<uint8_t>(i * 6), 0, 0));
+        page.Append<TRLSetClipRectObject>().BoundsRect = {i + 5, i, i + 10, i + 60};
+        AddText(page, {i, i, i + 60, i + 20}, QStringLiteral("clip %1").arg(i), 4);
+        page.Append<TRLResetClipRectObject>();
+        page.Append<TRLResetClipRectObject>();
+    }
+    const QImage expected = Render(page, QRect(0, 0, 200, 200));
+    QImage results[2];
+    const auto draw = [&](int index) {
+        for (int round = 0; round < 20; ++round) {
+            QImage image = WhiteImage(200, 200);
+            QPainter painter(&image);
+            page.PaintTo(painter, QRect(0, 0, 200, 200));
+            painter.end();
+            if (round == 0 || image != expected) {
+                results[index] = image;
+            }
+        }
+    };
+    std::thread first(draw, 0);
+    std::thread second(draw, 1);
+    first.join();
+    second.join();
+    EXPECT_EQ(results[0], expected);
+    EXPECT_EQ(results[1], expected);
 }
