@@ -4,7 +4,9 @@
 #include "RLGraphicStorage.h"
 #include "RLSamplePages.h"
 #include "RLToolCommands.h"
+#include "RLUtils.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
@@ -15,6 +17,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 TRLArguments::TRLArguments(const QStringList& arguments, const QStringList& valueOptions,
                            const QStringList& flags) {
@@ -161,13 +164,14 @@ int Pdf(const QStringList& arguments) {
 }
 
 int Sample(const QStringList& arguments) {
-    const TRLArguments args(arguments, {"-o", "--pages"}, {});
+    const TRLArguments args(arguments, {"-o", "--pages", "--file-version"}, {});
     const QString output = RequireOutput(args);
     const int pages = args.IntValue(QStringLiteral("--pages"), 3);
     if (pages < 1)
         throw TRLUsageError(QStringLiteral("--pages must be at least 1"));
     TRLGraphicStorage storage(qApp);
     FillSampleStorage(storage, pages);
+    storage.SetFileVersion(args.IntValue(QStringLiteral("--file-version"), 3));
     storage.SaveToFile(output);
     return 0;
 }
@@ -177,7 +181,8 @@ const TRLToolCommand Commands[] = {
     {"render", "render FILE.rpf [--page N] [--zoom Z] -o OUT.png   one page as a picture", false,
      Render},
     {"pdf", "pdf FILE.rpf -o OUT.pdf            every page into a PDF file", false, Pdf},
-    {"sample", "sample [--pages N] -o OUT.rpf      a sample document", false, Sample},
+    {"sample", "sample [--pages N] [--file-version V] -o OUT.rpf   a sample document", false,
+     Sample},
 };
 
 void PrintUsage(FILE* to) {
@@ -198,18 +203,24 @@ int main(int argc, char** argv) {
         PrintUsage(name == QLatin1String("--help") ? stdout : stderr);
         return name == QLatin1String("--help") ? 0 : 2;
     }
-    // Commands without windows run anywhere, also without a display.
+    // Commands without windows run anywhere, also without a display or a desktop session.
     if (!command->NeedsDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString runtime =
+            QDir::tempPath() + QStringLiteral("/rltool-runtime-%1").arg(getuid());
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+    }
     QGuiApplication app(argc, argv);
-    QStringList arguments = app.arguments().mid(2);
+    InitEngineSupport();
+    int status = 2;
     try {
-        return command->Run(arguments);
-    } catch (const TRLUsageError& e) {
-        std::fprintf(stderr, "rltool %s: %s\n", command->Name, e.what());
-        return 2;
+        status = command->Run(app.arguments().mid(2));
     } catch (const TRLException& e) {
         std::fprintf(stderr, "rltool %s: %s\n", command->Name, e.what());
-        return 2;
     }
+    FinishEngineSupport();
+    return status;
 }

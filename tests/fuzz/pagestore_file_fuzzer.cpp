@@ -1,0 +1,38 @@
+// Feeds arbitrary bytes to the whole-file reader of every version. A damaged or hostile file
+// must be refused with an error, never crash, hang or allocate without bound.
+// fuzz-libs: rlpagestore
+#include "RLGraphicStorage.h"
+#include "RLUtils.h"
+
+#include <QBuffer>
+#include <QGuiApplication>
+
+#include <cstdint>
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(*argc, *argv);
+    InitEngineSupport();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    QBuffer buffer;
+    buffer.setData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    buffer.open(QIODevice::ReadOnly);
+    TRLGraphicStorage storage;
+    try {
+        storage.LoadFromStream(buffer);
+        // Whatever was read must be usable: every page again, and saved in every version.
+        for (int i = 0; i < storage.PageCount(); ++i)
+            storage.Pages(i);
+        for (int version : {1, 2, 3}) {
+            QBuffer out;
+            out.open(QIODevice::WriteOnly);
+            storage.SetFileVersion(version);
+            storage.SaveToStream(out);
+        }
+    } catch (const TRLException&) {
+    }
+    return 0;
+}
