@@ -121,7 +121,7 @@ class TRLExpressionParser {
 public:
     static constexpr int MaxDepth = 256;
     static constexpr int MaxEvaluationDepth = 1024;
-    static constexpr long MaxEvaluationSteps = 5'000'000;
+    static constexpr long MaxEvaluationSteps = 1'000'000;
 
     using IdentifierEvent = std::function<void(TRLExpressionParser& sender, const QString& name,
                                                const TRLValueList& arguments, TRLValue& result)>;

@@ -17,9 +17,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     parser.Functions().Declare("twice(x) = x * 2");
     try {
         parser.Evaluate(text);
-        // The same text through the kept tree, and once more to reuse it.
+    } catch (const TRLException&) {
+    }
+    // Once more through the tree that Expression keeps.
+    try {
         parser.SetExpression(text);
-        parser.Evaluate();
         parser.Evaluate();
     } catch (const TRLException&) {
     }
