@@ -65,7 +65,7 @@ void TRLDeviceReader::Seek(qint64 position) {
 
 void TRLPageWriter::PatchInt32(qint64 position, int32_t value) {
     const auto v = static_cast<uint32_t>(value);
-    char* p = bytes_.data() + position;
+    char* p = buffer_.data() + position; // inside what was written: no growth needed
     p[0] = char(v & 0xFF);
     p[1] = char(v >> 8 & 0xFF);
     p[2] = char(v >> 16 & 0xFF);
@@ -73,28 +73,35 @@ void TRLPageWriter::PatchInt32(qint64 position, int32_t value) {
 }
 
 void TRLPageWriter::WriteCountedString(const QString& text) {
-    WriteCountedBytes(EncodeWindows1252(text));
+    // Encoded straight into the buffer: a character never takes more than one byte.
+    const qint64 countAt = size_;
+    char* out = Reserve(4 + text.size()) + 4;
+    const qsizetype length = EncodeWindows1252To(text, out);
+    size_ = countAt + 4 + length;
+    PatchInt32(countAt, static_cast<int32_t>(length));
 }
 
 void TRLPageWriter::WritePen(const TRLMetaPen& pen) {
-    WriteColor(pen.Color);
-    WriteByte(pen.Mode);
-    WriteByte(pen.Style);
-    WriteInt32(pen.Width);
+    TRLFieldBlock<9> block;
+    block.Pen(pen);
+    WriteBlock(block);
 }
 
 void TRLPageWriter::WriteBrush(const TRLMetaBrush& brush) {
-    WriteColor(brush.Color);
-    WriteByte(brush.Style);
+    TRLFieldBlock<4> block;
+    block.Brush(brush);
+    WriteBlock(block);
 }
 
 void TRLPageWriter::WriteFont(const TRLMetaFont& font) {
-    WriteInt32(font.PixelsPerInch);
-    WriteByte(font.Charset);
-    WriteColor(font.Color);
-    WriteInt32(font.Height);
-    WriteInt32(font.NameIndex);
-    WriteByte(font.Pitch);
-    WriteInt32(font.Size);
-    WriteByte(font.Style);
+    TRLFieldBlock<22> block;
+    block.Int32(font.PixelsPerInch);
+    block.Byte(font.Charset);
+    block.Color(font.Color);
+    block.Int32(font.Height);
+    block.Int32(font.NameIndex);
+    block.Byte(font.Pitch);
+    block.Int32(font.Size);
+    block.Byte(font.Style);
+    WriteBlock(block);
 }

@@ -11,8 +11,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 // The message of every structural reading failure.
 QString FileCorruptedMessage();
@@ -134,32 +136,97 @@ private:
     QIODevice& device_;
 };
 
+// Little-endian encoding into a small local block. Fields are gathered in such blocks and
+// copied into the page writer in one piece: stores through the writer's own buffer could alias
+// the writer's state and force the compiler to reload it after every byte.
+template <size_t N> class TRLFieldBlock {
+public:
+    void Byte(uint8_t value) { bytes_[pos_++] = value; }
+    void Int32(int32_t value) {
+        const auto v = static_cast<uint32_t>(value);
+        bytes_[pos_++] = static_cast<unsigned char>(v & 0xFF);
+        bytes_[pos_++] = static_cast<unsigned char>(v >> 8 & 0xFF);
+        bytes_[pos_++] = static_cast<unsigned char>(v >> 16 & 0xFF);
+        bytes_[pos_++] = static_cast<unsigned char>(v >> 24);
+    }
+    void UInt16(uint16_t value) {
+        bytes_[pos_++] = static_cast<unsigned char>(value & 0xFF);
+        bytes_[pos_++] = static_cast<unsigned char>(value >> 8);
+    }
+    void Color(const TRLMetaColor& c) {
+        Byte(c.Red);
+        Byte(c.Green);
+        Byte(c.Blue);
+    }
+    void Rect(const TRLMetaRect& r) {
+        Int32(r.Left);
+        Int32(r.Top);
+        Int32(r.Right);
+        Int32(r.Bottom);
+    }
+    void Point(const TRLMetaPoint& p) {
+        Int32(p.X);
+        Int32(p.Y);
+    }
+    void Pen(const TRLMetaPen& pen) {
+        Color(pen.Color);
+        Byte(pen.Mode);
+        Byte(pen.Style);
+        Int32(pen.Width);
+    }
+    void Brush(const TRLMetaBrush& brush) {
+        Color(brush.Color);
+        Byte(brush.Style);
+    }
+    const unsigned char* Data() const { return bytes_; }
+    size_t Size() const { return pos_; }
+
+private:
+    unsigned char bytes_[N];
+    size_t pos_ = 0;
+};
+
 // Writes a page record or any other block into memory; the block is then written to its
-// device in one call.
+// device in one call. Pages are written often and in many small pieces, so the buffer is
+// grown by doubling and filled with plain copies.
 class TRLPageWriter {
 public:
-    QByteArray& Bytes() { return bytes_; }
-    qint64 Size() const { return bytes_.size(); }
+    TRLPageWriter() : buffer_(1024) {}
+
+    // The bytes written so far; the writer is left empty.
+    QByteArray Take() {
+        QByteArray bytes(buffer_.data(), static_cast<qsizetype>(size_));
+        size_ = 0;
+        return bytes;
+    }
+    const char* Data() const { return buffer_.data(); }
+    // Starts again at the beginning, keeping the buffer for the next block.
+    void Clear() { size_ = 0; }
+    qint64 Size() const { return size_; }
 
     void WriteRaw(const void* data, qint64 length) {
-        bytes_.append(static_cast<const char*>(data), static_cast<qsizetype>(length));
+        std::memcpy(Reserve(length), data, static_cast<size_t>(length));
     }
-    void WriteByte(uint8_t value) { bytes_.append(static_cast<char>(value)); }
+    void WriteBytes(const QByteArray& bytes) { WriteRaw(bytes.constData(), bytes.size()); }
+    void WriteByte(uint8_t value) { *Reserve(1) = static_cast<char>(value); }
     void WriteInt32(int32_t value) {
         const auto v = static_cast<uint32_t>(value);
-        const char b[4] = {char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF),
-                           char(v >> 24)};
-        bytes_.append(b, 4);
+        char* p = Reserve(4);
+        p[0] = char(v & 0xFF);
+        p[1] = char(v >> 8 & 0xFF);
+        p[2] = char(v >> 16 & 0xFF);
+        p[3] = char(v >> 24);
     }
     void WriteUInt16(uint16_t value) {
-        const char b[2] = {char(value & 0xFF), char(value >> 8)};
-        bytes_.append(b, 2);
+        char* p = Reserve(2);
+        p[0] = char(value & 0xFF);
+        p[1] = char(value >> 8);
     }
     // Overwrites four bytes written earlier (a length placeholder).
     void PatchInt32(qint64 position, int32_t value);
     void WriteCountedBytes(const QByteArray& bytes) {
         WriteInt32(static_cast<int32_t>(bytes.size()));
-        bytes_.append(bytes);
+        WriteBytes(bytes);
     }
     void WriteCountedString(const QString& text);
     void WriteStringList(const QStringList& list) {
@@ -172,20 +239,34 @@ public:
         WriteInt32(p.Y);
     }
     void WriteRect(const TRLMetaRect& r) {
-        WriteInt32(r.Left);
-        WriteInt32(r.Top);
-        WriteInt32(r.Right);
-        WriteInt32(r.Bottom);
+        TRLFieldBlock<16> block;
+        block.Rect(r);
+        WriteBlock(block);
+    }
+    template <size_t N> void WriteBlock(const TRLFieldBlock<N>& block) {
+        WriteRaw(block.Data(), static_cast<qint64>(block.Size()));
     }
     void WriteColor(const TRLMetaColor& c) {
-        WriteByte(c.Red);
-        WriteByte(c.Green);
-        WriteByte(c.Blue);
+        char* p = Reserve(3);
+        p[0] = static_cast<char>(c.Red);
+        p[1] = static_cast<char>(c.Green);
+        p[2] = static_cast<char>(c.Blue);
     }
     void WritePen(const TRLMetaPen& pen);
     void WriteBrush(const TRLMetaBrush& brush);
     void WriteFont(const TRLMetaFont& font);
 
 private:
-    QByteArray bytes_;
+    // Room for length more bytes; returns where they go.
+    char* Reserve(qint64 length) {
+        if (size_ + length > static_cast<qint64>(buffer_.size()))
+            buffer_.resize(
+                std::max<size_t>(buffer_.size() * 2, static_cast<size_t>(size_ + length)));
+        char* p = buffer_.data() + size_;
+        size_ += length;
+        return p;
+    }
+
+    std::vector<char> buffer_;
+    qint64 size_ = 0;
 };

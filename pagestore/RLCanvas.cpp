@@ -230,9 +230,13 @@ void TRLCanvas::SetBrush(const TRLBrush& brush) {
 }
 
 void TRLCanvas::SetFont(const TRLFont& font) {
-    font_ = font;
+    TRLFont wanted = font;
     // The canvas font always belongs to the canvas's own resolution.
-    font_.PixelsPerInch = pixelsPerInch_;
+    wanted.PixelsPerInch = pixelsPerInch_;
+    // Most texts of a page share a font; making its raw font again costs more than drawing.
+    if (wanted == font_ && rawFont_.isValid())
+        return;
+    font_ = wanted;
     // The same font the page measured its texts with, made for this canvas's resolution.
     qfont_ = ToQFont(font_, pixelsPerInch_);
     qfont_.setFixedPitch(font_.Pitch == TRLFontPitch::Fixed);

@@ -35,9 +35,11 @@ template <class T> const T& Same(const TRLGraphicObject& source) {
 // --- common part ---
 
 void TRLGraphicObject::SaveToStream(TRLPageWriter& writer) const {
-    writer.WriteRect(BoundsRect);
-    writer.WriteInt32(GroupId);
-    writer.WriteInt32(Reserved);
+    TRLFieldBlock<24> block;
+    block.Rect(BoundsRect);
+    block.Int32(GroupId);
+    block.Int32(Reserved);
+    writer.WriteBlock(block);
 }
 
 void TRLGraphicObject::LoadFromStream(TRLSpanReader& reader) {
@@ -119,10 +121,12 @@ void TRLPixelObject::Assign(const TRLGraphicObject& source) {
 
 void TRLLineObject::SaveToStream(TRLPageWriter& writer) const {
     TRLGraphicObject::SaveToStream(writer);
-    writer.WritePoint(FromPoint);
-    writer.WritePoint(ToPoint);
-    writer.WritePen(Pen);
-    writer.WriteBrush(Brush);
+    TRLFieldBlock<29> block;
+    block.Point(FromPoint);
+    block.Point(ToPoint);
+    block.Pen(Pen);
+    block.Brush(Brush);
+    writer.WriteBlock(block);
 }
 void TRLLineObject::LoadFromStream(TRLSpanReader& reader) {
     TRLGraphicObject::LoadFromStream(reader);
@@ -177,10 +181,12 @@ void TRLRectangleObject::Inflate(double xFactor, double yFactor) {
 
 void TRLTextObject::SaveToStream(TRLPageWriter& writer) const {
     TRLGraphicObject::SaveToStream(writer);
-    writer.WriteByte(Alignment);
-    writer.WriteByte(Layout);
-    writer.WritePoint(Origin);
-    writer.WriteUInt16(TextFlags);
+    TRLFieldBlock<12> block;
+    block.Byte(Alignment);
+    block.Byte(Layout);
+    block.Point(Origin);
+    block.UInt16(TextFlags);
+    writer.WriteBlock(block);
     writer.WriteCountedString(Text);
     writer.WriteBrush(Brush);
     writer.WriteFont(Font);

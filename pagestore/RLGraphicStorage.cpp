@@ -95,6 +95,7 @@ void TRLGraphicStorage::Clear() {
     std::lock_guard lock(mutex_);
     if (tempFile_.isOpen())
         tempFile_.resize(0);
+    fileEnd_ = 0;
     pageOffsets_.clear();
     cache_.clear();
     macros_.Clear();
@@ -121,19 +122,26 @@ void TRLGraphicStorage::ThrowFileError(const QString& action) const {
 
 void TRLGraphicStorage::StorePageLocked(TRLGraphicSurface& page) {
     EnsureTempFile();
-    const QByteArray record = page.SaveToBytes();
-    const qint64 position = tempFile_.size();
-    TRLPageWriter block;
-    block.WriteInt32(static_cast<int32_t>(record.size()));
-    block.Bytes().append(record);
-    const bool written = tempFile_.seek(position) && tempFile_.write(block.Bytes()) == block.Size();
+    // The record goes behind its length in one block: one write per page.
+    TRLPageWriter& block = pageWriter_;
+    block.Clear();
+    block.WriteInt32(0);
+    page.SaveToWriter(block);
+    block.PatchInt32(0, static_cast<int32_t>(block.Size() - 4));
+    // The file only grows while pages are added; the end is kept here instead of asking the
+    // system for it on every page.
+    const qint64 position = fileEnd_;
+    const bool written = (tempFile_.pos() == position || tempFile_.seek(position)) &&
+                         tempFile_.write(block.Data(), block.Size()) == block.Size();
     if (!written) {
         // Drop the partial copy so that the file keeps only whole records.
         const QString reason = tempFile_.errorString();
         tempFile_.resize(position);
+        tempFile_.seek(position);
         throw TRLException(
             QStringLiteral("Cannot write to the page file \"%1\": %2").arg(tempFileName_, reason));
     }
+    fileEnd_ = position + block.Size();
     if (page.pageIndex_ < 0) {
         pageOffsets_.push_back(position);
         page.pageIndex_ = static_cast<int32_t>(pageOffsets_.size() - 1);

@@ -5,6 +5,7 @@
 // eviction never frees a page that someone is still drawing.
 #pragma once
 
+#include "RLBinaryIO.h"
 #include "RLGraphicSurface.h"
 #include "RLMacroList.h"
 
@@ -102,6 +103,8 @@ private:
     std::deque<std::shared_ptr<TRLGraphicSurface>> cache_;
     QFile tempFile_;
     QString tempFileName_;
+    qint64 fileEnd_ = 0;
     QList<QObject*> references_;
+    TRLPageWriter pageWriter_; // kept between pages so that its buffer is reused
     bool destroying_ = false;
 };

@@ -375,6 +375,11 @@ QString TRLGraphicSurface::ExpandMacros(const QString& text) const {
 
 QByteArray TRLGraphicSurface::SaveToBytes() const {
     TRLPageWriter writer;
+    SaveToWriter(writer);
+    return writer.Take();
+}
+
+void TRLGraphicSurface::SaveToWriter(TRLPageWriter& writer) const {
     writer.WriteRaw(PageSignature.constData(), PageSignature.size());
     writer.WriteInt32(width_);
     writer.WriteInt32(height_);
@@ -389,7 +394,6 @@ QByteArray TRLGraphicSurface::SaveToBytes() const {
         object->SaveToStream(writer);
         writer.PatchInt32(lengthAt, static_cast<int32_t>(writer.Size() - start));
     }
-    return std::move(writer.Bytes());
 }
 
 void TRLGraphicSurface::SaveToStream(QIODevice& stream) const {

@@ -18,6 +18,7 @@
 
 class QPainter;
 class TRLGraphicStorage;
+class TRLPageWriter;
 
 class TRLGraphicSurface {
 public:
@@ -131,6 +132,7 @@ public:
     void PaintTo(QPainter& painter, const QRect& target) const;
     // One page record.
     QByteArray SaveToBytes() const;
+    void SaveToWriter(TRLPageWriter& writer) const;
     void SaveToStream(QIODevice& stream) const;
     void LoadFromBytes(const char* data, qint64 size);
     void LoadFromBytes(const QByteArray& bytes) { LoadFromBytes(bytes.constData(), bytes.size()); }

@@ -202,8 +202,8 @@ QByteArray OldPageBytes(const TRLGraphicSurface& page) {
     for (const QByteArray& s : strings)
         writer.WriteCountedBytes(s);
     writer.WriteInt32(static_cast<int32_t>(page.ObjectCount()));
-    writer.Bytes().append(records);
-    return std::move(writer.Bytes());
+    writer.WriteBytes(records);
+    return writer.Take();
 }
 
 // Version 2 stores the orientation zero-based.
@@ -376,16 +376,14 @@ void TRLGraphicStorage::SaveToStream(QIODevice& stream) {
     FlushModifiedLocked();
 
     TRLPageWriter header;
-    header.Bytes().append(fileVersion_ == 3   ? Signature3
-                          : fileVersion_ == 2 ? Signature2
-                                              : Signature1);
+    header.WriteBytes(fileVersion_ == 3 ? Signature3 : fileVersion_ == 2 ? Signature2 : Signature1);
     if (fileVersion_ == 3)
         header.WriteStringList(macros_.Entries());
     else if (fileVersion_ == 2)
         header.WriteStringList(Version2Settings(macros_.Entries()));
     const auto count = static_cast<int32_t>(pageOffsets_.size());
     header.WriteInt32(count);
-    WriteAll(stream, header.Bytes());
+    WriteAll(stream, header.Take());
     const qint64 tablePosition = stream.pos();
     WriteAll(stream, QByteArray(qsizetype(count) * 4, '\0'));
     const qint64 dataPosition = stream.pos();
@@ -398,7 +396,7 @@ void TRLGraphicStorage::SaveToStream(QIODevice& stream) {
         if (fileVersion_ == 3) {
             TRLPageWriter length;
             length.WriteInt32(static_cast<int32_t>(record.size()));
-            WriteAll(stream, length.Bytes());
+            WriteAll(stream, length.Take());
             WriteAll(stream, record);
         } else {
             TRLGraphicSurface page;
@@ -412,7 +410,7 @@ void TRLGraphicStorage::SaveToStream(QIODevice& stream) {
     for (qint64 offset : offsets)
         table.WriteInt32(static_cast<int32_t>(fileVersion_ == 3 ? offset : offset - dataPosition));
     SeekTo(stream, tablePosition);
-    WriteAll(stream, table.Bytes());
+    WriteAll(stream, table.Take());
     SeekTo(stream, endPosition);
 }
 

@@ -40,17 +40,25 @@ QString DecodeWindows1252(const QByteArray& bytes) {
     return DecodeWindows1252(bytes.constData(), bytes.size());
 }
 
-QByteArray EncodeWindows1252(QStringView text) {
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+qsizetype EncodeWindows1252To(QStringView text, char* out) {
+    char* const start = out;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x80) { // the common case, kept out of the table search
+            *out++ = static_cast<char>(c);
+        } else if (QChar::isHighSurrogate(c) && i + 1 < size && text[i + 1].isLowSurrogate()) {
             ++i;
-            bytes.append('?');
-            continue;
+            *out++ = '?';
+        } else {
+            *out++ = EncodeChar(c);
         }
-        bytes.append(EncodeChar(c.unicode()));
     }
+    return out - start;
+}
+
+QByteArray EncodeWindows1252(QStringView text) {
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    bytes.truncate(EncodeWindows1252To(text, bytes.data()));
     return bytes;
 }

@@ -13,3 +13,6 @@ QString DecodeWindows1252(const char* data, qsizetype size);
 // Every character becomes one byte; a character that Windows-1252 lacks (a surrogate pair
 // counting as one character) becomes "?".
 QByteArray EncodeWindows1252(QStringView text);
+
+// The same into a buffer of at least text.size() bytes; returns the number of bytes written.
+qsizetype EncodeWindows1252To(QStringView text, char* out);

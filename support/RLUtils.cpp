@@ -437,6 +437,12 @@ public:
     // Calls use(FontAdvances&) with the cache locked.
     template <typename Use> auto With(const QFont& font, Use use) {
         const std::lock_guard lock(mutex_);
+        // Texts come in runs of the same font: comparing with the last one is far cheaper
+        // than building the font's key.
+        if (last_ != nullptr && font == lastFont_ &&
+            font.hintingPreference() == lastFont_.hintingPreference()) {
+            return use(*last_);
+        }
         // The key leaves out the hinting preference, which can change a glyph's advance.
         const QString key = font.key() + u'/' + QString::number(font.hintingPreference());
         auto found = fonts_.find(key);
@@ -444,10 +450,13 @@ public:
             // Reports use a handful of fonts; a runaway caller must not grow this for ever.
             if (fonts_.size() >= kMaxFonts) {
                 fonts_.clear();
+                last_ = nullptr;
             }
             found = fonts_.emplace(key, std::make_unique<FontAdvances>(Metrics(font))).first;
         }
-        return use(*found->second);
+        lastFont_ = font;
+        last_ = found->second.get();
+        return use(*last_);
     }
 
 private:
@@ -465,6 +474,8 @@ private:
     std::mutex mutex_;
     QImage canvas_;
     std::unordered_map<QString, std::unique_ptr<FontAdvances>> fonts_;
+    QFont lastFont_;
+    FontAdvances* last_ = nullptr;
 };
 
 AdvanceCache& Advances() {

@@ -27,7 +27,7 @@ QImage SamplePicture() {
 
 } // namespace
 
-std::shared_ptr<TRLGraphicSurface> MakeSamplePage(int pageNumber) {
+std::shared_ptr<TRLGraphicSurface> MakeSamplePage(int pageNumber, bool withPicture) {
     auto page = std::make_shared<TRLGraphicSurface>();
     page->SetWidth(794);
     page->SetHeight(1123);
@@ -37,8 +37,10 @@ std::shared_ptr<TRLGraphicSurface> MakeSamplePage(int pageNumber) {
     page->SetMargins({38, 38, 756, 1085});
     page->Open();
 
-    TRLGraphicStorage::NewGroupId();
-    page->Draw(48, 40, SamplePicture());
+    if (withPicture) {
+        TRLGraphicStorage::NewGroupId();
+        page->Draw(48, 40, SamplePicture());
+    }
 
     TRLFont title;
     title.Size = 14;

@@ -8,7 +8,8 @@
 class TRLGraphicStorage;
 class TRLGraphicSurface;
 
-// One A4 portrait page (794 x 1123) of about 150 objects: texts, lines, rectangles, a picture.
-std::shared_ptr<TRLGraphicSurface> MakeSamplePage(int pageNumber);
+// One A4 portrait page (794 x 1123) of about 150 objects: texts, lines, rectangles and, unless
+// left out, a picture.
+std::shared_ptr<TRLGraphicSurface> MakeSamplePage(int pageNumber, bool withPicture = true);
 // Fills a store with pageCount sample pages and its document settings.
 void FillSampleStorage(TRLGraphicStorage& storage, int pageCount);

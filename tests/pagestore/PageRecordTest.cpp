@@ -170,7 +170,7 @@ TEST(PageRecord, UnknownKindsAreSkippedByTheirLength) {
     const int countAt = FirstObjectData - 9;
     TRLPageWriter count;
     count.WriteInt32(2);
-    bytes.replace(countAt, 4, count.Bytes());
+    bytes.replace(countAt, 4, count.Take());
     bytes.insert(countAt + 4, Hex("0C 06000000 AABBCCDDEEFF"));
 
     TRLGraphicSurface copy;
