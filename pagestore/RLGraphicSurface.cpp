@@ -185,12 +185,20 @@ TRLEllipseObject& TRLGraphicSurface::Ellipse(const TRLRect& rect) {
     return object;
 }
 
-TRLPolygonObject& TRLGraphicSurface::Polygon(const TRLPointArray& points) {
+namespace {
+// The area a point set covers, with a pixel to spare on every side for the pen.
+TRLRect PointsArea(const TRLPointArray& points, const char* kind) {
     if (points.empty())
-        throw TRLException(QStringLiteral("A polygon needs at least one point"));
+        throw TRLException(
+            QStringLiteral("A %1 needs at least one point").arg(QLatin1String(kind)));
+    const TRLRect bounds = BoundsOfPoints(points);
+    return {bounds.Left - 1, bounds.Top - 1, bounds.Right + 1, bounds.Bottom + 1};
+}
+} // namespace
+
+TRLPolygonObject& TRLGraphicSurface::Polygon(const TRLPointArray& points) {
+    const TRLRect bounds = PointsArea(points, "polygon");
     Touch();
-    TRLRect bounds = BoundsOfPoints(points);
-    bounds = {bounds.Left - 1, bounds.Top - 1, bounds.Right + 1, bounds.Bottom + 1};
     auto& object = NewObject<TRLPolygonObject>(*this, bounds);
     object.Pen = MetaPenFrom(pen_);
     object.Brush = MetaBrushFrom(brush_);
@@ -199,11 +207,8 @@ TRLPolygonObject& TRLGraphicSurface::Polygon(const TRLPointArray& points) {
 }
 
 TRLPolylineObject& TRLGraphicSurface::Polyline(const TRLPointArray& points) {
-    if (points.empty())
-        throw TRLException(QStringLiteral("A polyline needs at least one point"));
+    const TRLRect bounds = PointsArea(points, "polyline");
     Touch();
-    TRLRect bounds = BoundsOfPoints(points);
-    bounds = {bounds.Left - 1, bounds.Top - 1, bounds.Right + 1, bounds.Bottom + 1};
     auto& object = NewObject<TRLPolylineObject>(*this, bounds);
     object.Pen = MetaPenFrom(pen_);
     object.Points = points;
