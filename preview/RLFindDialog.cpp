@@ -1,0 +1,122 @@
+#include "RLFindDialog.h"
+
+#include "RLMessages.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+namespace {
+
+// Restores the pointer however the search ends.
+class BusyPointer {
+public:
+    BusyPointer() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
+} // namespace
+
+TfrmRLFindDialog::TfrmRLFindDialog(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setWindowTitle(RLMessages[mkFind]);
+    setModal(false);
+    setFixedSize(367, 94);
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+
+    LabelTextToFind = new QLabel(RLMessages[mkText] + QLatin1Char(':'), this);
+    LabelTextToFind->setGeometry(8, 16, 30, 13);
+    EditTextToFind = new QLineEdit(this);
+    EditTextToFind->setGeometry(48, 12, 229, 21);
+    LabelTextToFind->setBuddy(EditTextToFind);
+    LabelTextToFind->adjustSize();
+
+    BitBtnFindNext = new QPushButton(RLMessages[mkFindNext], this);
+    BitBtnFindNext->setGeometry(284, 12, 75, 21);
+    BitBtnFindNext->setDefault(true);
+    BitBtnCancel = new QPushButton(RLMessages[mkCancel], this);
+    BitBtnCancel->setGeometry(284, 36, 75, 21);
+
+    CheckBoxWholeWords = new QCheckBox(RLMessages[mkWholeWords], this);
+    CheckBoxWholeWords->setGeometry(8, 44, 133, 17);
+    CheckBoxMatchCase = new QCheckBox(RLMessages[mkMatchCase], this);
+    CheckBoxMatchCase->setGeometry(8, 64, 193, 17);
+
+    RadioGroupDirection =
+        new QGroupBox(QLatin1Char(' ') + RLMessages[mkDirection] + QLatin1Char(' '), this);
+    RadioGroupDirection->setGeometry(204, 36, 73, 49);
+    RadioButtonUp = new QRadioButton(RLMessages[mkUp], RadioGroupDirection);
+    RadioButtonUp->setGeometry(8, 14, 60, 15);
+    RadioButtonDown = new QRadioButton(RLMessages[mkDown], RadioGroupDirection);
+    RadioButtonDown->setGeometry(8, 30, 60, 15);
+    RadioButtonDown->setChecked(true);
+
+    setTabOrder(EditTextToFind, BitBtnFindNext);
+    setTabOrder(BitBtnFindNext, BitBtnCancel);
+    setTabOrder(BitBtnCancel, CheckBoxWholeWords);
+    setTabOrder(CheckBoxWholeWords, CheckBoxMatchCase);
+    setTabOrder(CheckBoxMatchCase, RadioButtonUp);
+    setTabOrder(RadioButtonUp, RadioButtonDown);
+
+    connect(BitBtnFindNext, &QPushButton::clicked, this, [this] { FindNext(); });
+    connect(BitBtnCancel, &QPushButton::clicked, this, &TfrmRLFindDialog::reject);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TfrmRLFindDialog::Open() {
+    EditTextToFind->setFocus();
+    show();
+    raise();
+    activateWindow();
+}
+
+TRLFindOptions TfrmRLFindDialog::Options() const {
+    TRLFindOptions options = 0;
+    if (CheckBoxWholeWords->isChecked())
+        options |= foWholeWords;
+    if (CheckBoxMatchCase->isChecked())
+        options |= foMatchCase;
+    if (RadioButtonUp->isChecked())
+        options |= foBackward;
+    return options;
+}
+
+bool TfrmRLFindDialog::FindNext() {
+    bool found = false;
+    if (OnFind) {
+        const BusyPointer busy;
+        OnFind(this, EditTextToFind->text(), found, Options());
+    }
+    if (!found) {
+        showingMessage_ = true;
+        QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
+                        RLMessages[mkNotFound], QMessageBox::Ok, this);
+        box.exec();
+        showingMessage_ = false;
+    }
+    return found;
+}
+
+void TfrmRLFindDialog::reject() {
+    hide();
+}
+
+bool TfrmRLFindDialog::event(QEvent* event) {
+    if (event->type() == QEvent::WindowDeactivate && !showingMessage_ && isVisible())
+        hide();
+    return QDialog::event(event);
+}

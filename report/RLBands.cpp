@@ -1,0 +1,644 @@
+#include "RLBands.h"
+
+#include "RLGraphicSurface.h"
+#include "RLMessages.h"
+#include "RLReport.h"
+#include "RLUtils.h"
+
+#include "TRLExpressionParser.h"
+
+#include <QAbstractItemModel>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int MaxCompletionBands = 100000;
+
+bool IsFooterKind(TRLBandType type) {
+    return type == btColumnFooter || type == btFooter;
+}
+
+} // namespace
+
+// ---- TRLSortedBands --------------------------------------------------------------------------
+
+void TRLSortedBands::Clear() {
+    for (auto& list : lists_)
+        list.clear();
+    printed_.fill(false);
+}
+
+void TRLSortedBands::Add(TRLCustomBand* band) {
+    auto& list = lists_[static_cast<size_t>(band->BandType())];
+    const auto at = std::upper_bound(
+        list.begin(), list.end(), band,
+        [](const TRLCustomBand* a, const TRLCustomBand* b) { return a->Top() < b->Top(); });
+    list.insert(at, band);
+}
+
+void TRLSortedBands::ResetPrinted() {
+    printed_.fill(false);
+}
+
+void TRLSortedBands::ResetPrintedButTitle() {
+    const bool title = printed_[btTitle];
+    printed_.fill(false);
+    printed_[btTitle] = title;
+}
+
+// ---- TRLCustomBandSet ------------------------------------------------------------------------
+
+TRLCustomBandSet::TRLCustomBandSet(TRLCustomControl* parent) : TRLCustomSite(parent) {}
+
+// ---- TRLCustomBand ---------------------------------------------------------------------------
+
+TRLCustomBand::TRLCustomBand(TRLCustomControl* parent) : TRLCustomBandSet(parent) {
+    SetAutoSizeDirection(asHeightDir);
+    SetBounds(0, 0, 185, 16);
+    SetAlign(faTop);
+}
+
+void TRLCustomBand::SetBandType(TRLBandType type) {
+    if (type == bandType_)
+        return;
+    bandType_ = type;
+    if (!Loading())
+        if (auto* site = dynamic_cast<TRLCustomSite*>(Parent()))
+            site->AlignControls();
+}
+
+void TRLCustomBand::SetGroupIndex(int v) {
+    groupIndex_ = v < 0 ? 0 : v;
+}
+
+int TRLCustomBand::AlignPriority() const {
+    static constexpr int priorities[BandTypeCount] = {10, 20, 30, 40, 50, 60, 70};
+    return priorities[bandType_];
+}
+
+bool TRLCustomBand::IsDataBand() const {
+    return bandType_ == btDetail && computable_ && !IsBlankRecord();
+}
+
+bool TRLCustomBand::HeightFits(int h, int& available) const {
+    const TRLCustomPager& pager = RequireParentPager();
+    available = pager.FreeHeight() - pager.PrintCursor();
+    return h <= available;
+}
+
+void TRLCustomBand::ComputePrintRect() {
+    const TRLCustomPager& pager = RequireParentPager();
+    SetPrintPosition(Left(), pager.PrintCursor());
+    SetPrintSize(Width(), Height());
+}
+
+void TRLCustomBand::MovePrintTopToCursor() {
+    SetPrintPosition(PrintLeft(), RequireParentPager().PrintCursor());
+}
+
+void TRLCustomBand::NewPageForBand(TRLCustomPager& pager) {
+    pager.NewPage(*this, false);
+    newPageDone_ = true;
+    MovePrintTopToCursor();
+}
+
+void TRLCustomBand::Print() {
+    // Whether the band prints a real record is decided before it prints: its own printing
+    // does not change it.
+    const bool data = IsDataBand();
+    TRLCustomSite::Print();
+    TRLCustomPager& pager = RequireParentPager();
+    if (data || bandType_ == btSummary) {
+        if (data)
+            ++pager.detailCount_;
+        for (TRLCustomPager* p = &pager; p; p = p->ParentPager())
+            p->dataPrinted_ = true;
+    }
+    if (bandType_ == btDetail && computable_)
+        ++pager.pageDetailCount_;
+    if (pageBreaking_ == pbAfterPrint)
+        RequireParentReport().pageBreakPending_ = true;
+}
+
+void TRLCustomBand::TransferSurface() {
+    TRLCustomPager& pager = RequireParentPager();
+    TRLCustomReport& report = RequireParentReport();
+
+    // A pending or demanded page break comes first.
+    bool breakNow = false;
+    const bool data = IsDataBand();
+    if ((data || (bandType_ == btSummary && pager.DetailCount() > 0)) && report.pageBreakPending_) {
+        report.pageBreakPending_ = false;
+        breakNow = true;
+    }
+    if (pageBreaking_ == pbBeforePrint && report.DataPrinted())
+        breakNow = true;
+    if (bandType_ == btDetail && pager.MaxBands() >= 1 &&
+        pager.PageDetailCount() >= pager.MaxBands() && !pager.Completing())
+        breakNow = true;
+    if (breakNow) {
+        const bool moveOnly = !pager.PageMayBreak();
+        pager.NewPage(*this, moveOnly);
+        if (!moveOnly)
+            newPageDone_ = true;
+        MovePrintTopToCursor();
+    }
+
+    // Bottom placement.
+    if (alignToBottom_ || bandType_ == btFooter) {
+        if (bandType_ == btColumnFooter || bandType_ == btSummary) {
+            auto target = [&] {
+                int t = pager.FreeHeight();
+                if (bandType_ == btColumnFooter)
+                    t -= pager.BottomAlignedHeights(btSummary) +
+                         pager.BottomAlignedHeights(btColumnFooter, this);
+                else
+                    t -= pager.BottomAlignedHeights(btSummary, this);
+                return t;
+            };
+            if (target() >= pager.cursor_)
+                pager.cursor_ = target();
+            else {
+                const bool moveOnly = !pager.PageMayBreak();
+                pager.NewPage(*this, moveOnly);
+                if (!moveOnly)
+                    newPageDone_ = true;
+                pager.cursor_ = std::max(pager.cursor_, target());
+            }
+        } else if (bandType_ == btFooter) {
+            pager.cursor_ = std::max(pager.cursor_, pager.FreeHeight());
+        }
+        MovePrintTopToCursor();
+    }
+
+    // Slices: normally one; a band that does not fit is moved or cut at a free row.
+    int printed = 0;
+    int slice = 0;
+    while (PrintHeight() > printed) {
+        slice = PrintHeight() - printed;
+        int available = 0;
+        if (!IsFooterKind(bandType_) && !newPageDone_ && !HeightFits(slice, available)) {
+            if (integralHeight_ || minHeight_ > available)
+                NewPageForBand(pager);
+            else {
+                int row = 0;
+                if (Surface().FindFreeRow(printed + available, row) && row > printed &&
+                    row >= minHeight_)
+                    slice = row - printed;
+                else
+                    NewPageForBand(pager);
+                if (newPageDone_)
+                    slice = PrintHeight() - printed;
+            }
+        }
+        const TRLRect source{0, printed, PrintWidth(), printed + slice};
+        const TRLRect dest{PrintLeft(), PrintTop(), PrintLeft() + PrintWidth(), PrintTop() + slice};
+        TRLGraphicSurface& target = pager.Surface();
+        if (Enabled()) {
+            target.SetClipRect(dest);
+            DrawFrame(target, {PrintLeft(), PrintTop() - printed, PrintLeft() + PrintWidth(),
+                               PrintTop() - printed + PrintHeight()});
+            target.ResetClipRect();
+        }
+        target.CopyRect(dest, Surface(), source);
+        printed += slice;
+        if (printed < PrintHeight())
+            NewPageForBand(pager);
+    }
+    pager.cursor_ += slice;
+}
+
+// ---- TRLCustomPager --------------------------------------------------------------------------
+
+TRLCustomPager::TRLCustomPager(TRLCustomControl* parent) : TRLCustomBandSet(parent) {
+    SetAutoSizeDirection(asHeightDir);
+    SetAlign(faTop);
+}
+
+TRLAllowedBands TRLCustomPager::AllowedBands() const {
+    TRLAllowedBands bands;
+    for (TRLCustomControl* c : Controls())
+        if (auto* band = dynamic_cast<TRLCustomBand*>(c))
+            bands.Include(band->BandType());
+    return bands;
+}
+
+void TRLCustomPager::SetAllowedBands(TRLAllowedBands bands) {
+    const TRLAllowedBands present = AllowedBands();
+    for (int t = 0; t < BandTypeCount; ++t) {
+        const auto type = static_cast<TRLBandType>(t);
+        if (bands.Contains(type) && !present.Contains(type)) {
+            QStringList names;
+            for (TRLCustomControl* c : Owner()->findChildren<TRLCustomControl*>())
+                names << c->Name();
+            auto* band = new TRLBand(this);
+            band->SetName(NextComponentName(QStringLiteral("TRLBand"), names));
+            band->SetBandType(type);
+            band->SetHeight(20);
+            band->SetAlign(faTop);
+        } else if (!bands.Contains(type) && present.Contains(type)) {
+            for (TRLCustomControl* c : std::vector<TRLCustomControl*>(Controls()))
+                if (auto* band = dynamic_cast<TRLCustomBand*>(c); band && band->BandType() == type)
+                    delete band;
+        }
+    }
+    AlignControls();
+}
+
+void TRLCustomPager::SortBands() {
+    sortedBands_.Clear();
+    for (TRLCustomControl* c : Controls()) {
+        if (auto* band = dynamic_cast<TRLCustomBand*>(c))
+            sortedBands_.Add(band);
+        else if (auto* pager = dynamic_cast<TRLCustomPager*>(c))
+            pager->SortBands();
+    }
+}
+
+void TRLCustomPager::BeginRun() {
+    SortBands();
+    sortedBands_.ResetPrinted();
+    detailCount_ = 0;
+    pageDetailCount_ = 0;
+    dataPrinted_ = false;
+    completing_ = false;
+    forcingBand_ = nullptr;
+    detailAdvanced_ = false;
+    cursor_ = FrameMargins().Top;
+}
+
+int TRLCustomPager::PrintBands(TRLBandType type) {
+    const std::vector<TRLCustomBand*> list = sortedBands_.List(type);
+    if (list.empty())
+        return 0;
+    std::vector<const TRLCustomBand*> done;
+    for (size_t i = 0; i < list.size(); ++i) {
+        TRLCustomBand* band = list[i];
+        if (band == forcingBand_)
+            return 2;
+        if (std::find(done.begin(), done.end(), band) != done.end())
+            continue;
+        std::vector<TRLCustomBand*> together{band};
+        if (band->GroupIndex() > 0)
+            for (size_t j = i + 1; j < list.size(); ++j)
+                if (list[j]->GroupIndex() == band->GroupIndex()) {
+                    together.push_back(list[j]);
+                    done.push_back(list[j]);
+                }
+        for (int copy = 0; copy < band->CarbonCopies(); ++copy)
+            for (TRLCustomBand* b : together) {
+                if (b == forcingBand_)
+                    return 2;
+                b->SetCarbonCopy(copy);
+                PrintBand(*b);
+            }
+    }
+    sortedBands_.SetPrinted(type, true);
+    return 1;
+}
+
+void TRLCustomPager::PrintBand(TRLCustomBand& band) {
+    band.SaveBounds();
+    band.newPageDone_ = false;
+    struct Restore {
+        TRLCustomBand& band;
+        ~Restore() { band.RestoreBounds(); }
+    } restore{band};
+    if (!band.Visible())
+        return;
+    // The fit test needs the page that the band will go on; a page that is not started yet
+    // will be a fresh one.
+    if (SurfaceIsOpen() && !band.Options().Contains(boOptimisticPageBreak) &&
+        !IsFooterKind(band.BandType())) {
+        int available = 0;
+        if (!band.HeightFits(band.Height(), available) &&
+            (band.IntegralHeight() || band.MinHeight() > available)) {
+            NewPage(band, false);
+            band.newPageDone_ = true;
+        }
+    }
+    if (band.CanPrint()) {
+        band.AdjustBounds();
+        band.DoPrint();
+        band.DoAfterPrint();
+    }
+}
+
+void TRLCustomPager::PrintHeaders() {
+    if (!Enabled())
+        return;
+    for (TRLBandType type : {btHeader, btTitle, btColumnHeader})
+        if (!sortedBands_.Printed(type) && PrintBands(type) == 2)
+            return;
+    if (footerMeasuring_ == fmAfterHeader)
+        MeasureFooters();
+}
+
+void TRLCustomPager::PrintFooters(bool withSummary) {
+    if (!Enabled())
+        return;
+    if (!sortedBands_.Printed(btColumnFooter) && PrintBands(btColumnFooter) == 2)
+        return;
+    if (withSummary && !sortedBands_.Printed(btSummary) && PrintBands(btSummary) == 2)
+        return;
+    if (!sortedBands_.Printed(btFooter))
+        PrintBands(btFooter);
+}
+
+void TRLCustomPager::PrintDetail() {
+    if (footerMeasuring_ == fmBeforeDetail)
+        MeasureFooters();
+    detailAdvanced_ = false;
+    for (TRLCustomControl* c : std::vector<TRLCustomControl*>(Controls()))
+        if (auto* group = dynamic_cast<TRLCustomGroup*>(c); group && group->Visible()) {
+            group->PrintGroup();
+            // The group printed the records of its key: this record is already the next one.
+            if (detailAdvanced_)
+                return;
+        }
+    PrintBands(btDetail);
+}
+
+void TRLCustomPager::NewPage(TRLCustomBand& band, bool moveOnly) {
+    TRLCustomBand* const earlier = forcingBand_;
+    forcingBand_ = &band;
+    struct Forget {
+        TRLCustomBand*& slot;
+        TRLCustomBand* earlier;
+        ~Forget() { slot = earlier; }
+    } forget{forcingBand_, earlier};
+    if (moveOnly)
+        return;
+    CloseSurface();
+    if (TRLCustomPager* parent = ParentPager())
+        parent->NewPage(band, false);
+    OpenSurface();
+}
+
+int TRLCustomPager::AbsolutePrintTop() const {
+    int top = PrintTop();
+    for (const TRLCustomPager* p = ParentPager(); p; p = p->ParentPager())
+        top += p->PrintTop();
+    return top;
+}
+
+int TRLCustomPager::BottomMargins() const {
+    int margins = 0;
+    for (const TRLCustomPager* p = this; p; p = p->ParentPager())
+        margins += p->FrameMargins().Bottom;
+    return margins;
+}
+
+int TRLCustomPager::FooterHeights() const {
+    int heights = 0;
+    for (const TRLCustomPager* p = this; p; p = p->ParentPager())
+        for (const TRLCustomBand* band : p->sortedBands_.List(btFooter))
+            if (band->Visible())
+                heights += band->Height();
+    return heights;
+}
+
+int TRLCustomPager::BottomAlignedHeights(TRLBandType type, const TRLCustomBand* from) const {
+    int heights = 0;
+    bool counting = from == nullptr;
+    for (const TRLCustomBand* band : sortedBands_.List(type)) {
+        if (band == from)
+            counting = true;
+        if (counting && band->Visible() && band->AlignToBottom())
+            heights += band->Height();
+    }
+    return heights;
+}
+
+int TRLCustomPager::FreeHeight() const {
+    const TRLCustomReport* report = ParentReport();
+    const int bottom = report ? report->PrintTop() + report->PrintHeight() : Height();
+    return bottom - AbsolutePrintTop() - BottomMargins() - FooterHeights();
+}
+
+bool TRLCustomPager::PageMayBreak() const {
+    return dataPrinted_ && (!forceMinBands_ || minBands_ < 1 || pageDetailCount_ >= minBands_);
+}
+
+void TRLCustomPager::MeasureFooters() {
+    for (TRLCustomPager* p = this; p; p = p->ParentPager())
+        for (TRLCustomBand* band : p->sortedBands_.List(btFooter))
+            band->MeasureHeight();
+}
+
+void TRLCustomPager::CompletePage() {
+    if (!SurfaceIsOpen())
+        return;
+    TRLCustomBand* band = nullptr;
+    for (TRLCustomBand* b : sortedBands_.List(btDetail))
+        if (b->Completion() != ctNone && b->Computable()) {
+            band = b;
+            break;
+        }
+    if (!band)
+        return;
+    completing_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{completing_};
+    for (int n = 0; n < MaxCompletionBands; ++n) {
+        bool more = false;
+        switch (band->Completion()) {
+        case ctFullPage:
+            more = cursor_ + band->Height() <= FreeHeight() - BottomAlignedHeights(btSummary) -
+                                                   BottomAlignedHeights(btColumnFooter) &&
+                   (maxBands_ < 1 || pageDetailCount_ < maxBands_);
+            break;
+        case ctMaxBands:
+            more = maxBands_ >= 1 && pageDetailCount_ < maxBands_;
+            break;
+        case ctMinBands:
+            more = minBands_ >= 1 && pageDetailCount_ < minBands_;
+            break;
+        case ctNone:
+            break;
+        }
+        if (!more)
+            break;
+        PrintBand(*band);
+    }
+}
+
+void TRLCustomPager::SurfaceOpening() {
+    cursor_ = FrameMargins().Top;
+    pageDetailCount_ = 0;
+    dataPrinted_ = false;
+    sortedBands_.ResetPrintedButTitle();
+}
+
+void TRLCustomPager::SurfaceOpened() {
+    PrintHeaders();
+}
+
+void TRLCustomPager::SurfaceClosing() {
+    PrintFooters(false);
+}
+
+// ---- TRLCustomSkipper ------------------------------------------------------------------------
+
+TRLCustomSkipper::TRLCustomSkipper(TRLCustomControl* parent) : TRLCustomPager(parent) {}
+
+int TRLCustomSkipper::RecordCount() {
+    if (OnDataCount)
+        return OnDataCount(*this);
+    return dataSource_ ? dataSource_->rowCount() : 0;
+}
+
+void TRLCustomSkipper::OpenRecords() {
+    recNo_ = 1;
+    copyNo_ = 1;
+    rowsUsed_ = 0;
+    recordAction_ = raUseIt;
+    if (recordRange_ == rrNextN && rangeCount_ < 1)
+        eof_ = true;
+    else if (dataSource_) {
+        if (recordRange_ == rrAllRecords)
+            row_ = 0;
+        eof_ = row_ < 0 || row_ >= dataSource_->rowCount();
+    } else if (OnNeedData) {
+        bool more = false;
+        OnNeedData(*this, more);
+        eof_ = !more;
+    } else
+        eof_ = true;
+    SeekUsable();
+}
+
+bool TRLCustomSkipper::FetchRow() {
+    if (dataSource_) {
+        if (recordRange_ == rrCurrentOnly)
+            eof_ = true;
+        else {
+            ++row_;
+            eof_ = row_ >= dataSource_->rowCount();
+        }
+    } else if (OnNeedData) {
+        bool more = false;
+        OnNeedData(*this, more);
+        eof_ = !more;
+    } else
+        eof_ = true;
+    if (!eof_)
+        ++recNo_;
+    return !eof_;
+}
+
+void TRLCustomSkipper::SeekUsable() {
+    while (!eof_) {
+        TRLRecordAction action = raUseIt;
+        if (OnDataRecord)
+            OnDataRecord(*this, recNo_, copyNo_, action, eof_);
+        recordAction_ = action;
+        if (eof_ || action != raIgnoreIt)
+            return;
+        copyNo_ = 1;
+        FetchRow();
+    }
+}
+
+void TRLCustomSkipper::NextRecord() {
+    if (eof_)
+        return;
+    if (recordAction_ == raUseAndRetain || recordAction_ == raBlankAndRetain)
+        ++copyNo_;
+    else {
+        ++rowsUsed_;
+        if (recordRange_ == rrNextN && rowsUsed_ >= rangeCount_) {
+            eof_ = true;
+            return;
+        }
+        copyNo_ = 1;
+        FetchRow();
+    }
+    SeekUsable();
+}
+
+int TRLCustomSkipper::FindField(const QString& name) const {
+    if (!dataSource_)
+        return -1;
+    const int columns = dataSource_->columnCount();
+    for (int c = 0; c < columns; ++c)
+        if (dataSource_->headerData(c, Qt::Horizontal)
+                .toString()
+                .compare(name, Qt::CaseInsensitive) == 0)
+            return c;
+    return -1;
+}
+
+QString TRLCustomSkipper::FieldText(const QString& name) const {
+    const int column = FindField(name);
+    if (column < 0 || row_ < 0 || row_ >= dataSource_->rowCount())
+        return QString();
+    return dataSource_->index(row_, column).data().toString();
+}
+
+// ---- TRLCustomGroup --------------------------------------------------------------------------
+
+TRLCustomGroup::TRLCustomGroup(TRLCustomControl* parent) : TRLCustomPager(parent) {
+    SetHeight(64);
+}
+
+QString TRLCustomGroup::GetKey() {
+    TRLCustomSkipper& skipper = RequireParentSkipper();
+    const QStringList fields = dataFields_.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    if (!fields.isEmpty()) {
+        QString key;
+        for (const QString& raw : fields) {
+            const QString field = raw.trimmed();
+            if (field.isEmpty())
+                continue;
+            if (!skipper.HasField(field))
+                throw TRLException(RLMessages[mkNotFound] + QStringLiteral(": ") + Name() +
+                                   QStringLiteral(".DataField \"") + field + QLatin1Char('"'));
+            key += skipper.FieldText(field);
+        }
+        return key;
+    }
+    if (!expression_.isEmpty())
+        if (TRLExpressionParser* parser = RequireParentReport().ExpressionParser())
+            return parser->Evaluate(expression_).ToString();
+    return QString();
+}
+
+void TRLCustomGroup::PrintGroup() {
+    TRLCustomSkipper& skipper = RequireParentSkipper();
+    TRLCustomPager& parent = RequireParentPager();
+    if (skipper.Eof())
+        return;
+    TRLCustomReport& root = RequireParentReport().RootReport();
+    const QString key = GetKey();
+    BeginRun();
+    OpenSurface();
+    while (true) {
+        PrintDetail();
+        if (!detailAdvanced_)
+            skipper.NextRecord();
+        if (skipper.Eof() || root.Canceled() || GetKey() != key)
+            break;
+    }
+    CompletePage();
+    PrintFooters(true);
+    CloseSurface();
+    parent.detailAdvanced_ = true;
+}
+
+void TRLCustomGroup::ComputePrintRect() {
+    const TRLCustomPager& parent = RequireParentPager();
+    SetPrintPosition(Left(), parent.PrintCursor());
+    SetPrintSize(Width(), Height());
+}
+
+void TRLCustomGroup::TransferSurface() {
+    TRLCustomPager& parent = RequireParentPager();
+    // The group takes on the page the room its bands used.
+    SetPrintSize(PrintWidth(), cursor_ + FrameMargins().Bottom);
+    TRLCustomSite::TransferSurface();
+    parent.cursor_ = PrintTop() + PrintHeight();
+}

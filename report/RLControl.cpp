@@ -1,0 +1,914 @@
+#include "RLControl.h"
+
+#include "RLBands.h"
+#include "RLGraphicStorage.h"
+#include "RLGraphicSurface.h"
+#include "RLMessages.h"
+#include "RLReport.h"
+#include "RLSite.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace {
+
+// Sets a re-entrance flag for a scope, clearing it even when an error passes through.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+TRLPoint AbsolutePosition(const TRLCustomControl* c) {
+    TRLPoint p;
+    for (; c; c = c->Parent()) {
+        p.X += c->Left();
+        p.Y += c->Top();
+    }
+    return p;
+}
+
+bool IsIdentifier(const QString& name) {
+    static const QRegularExpression re(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    return re.match(name).hasMatch();
+}
+
+[[noreturn]] void ThrowNotFound(const TRLCustomControl& c, const char* what) {
+    throw TRLException(RLMessages[mkNotFound] + QStringLiteral(": ") + c.Name() + QLatin1Char('.') +
+                       QLatin1String(what));
+}
+
+template <class T> T* FindAncestor(const TRLCustomControl* c) {
+    for (TRLCustomControl* p = c->Parent(); p; p = p->Parent())
+        if (auto* t = dynamic_cast<T*>(p))
+            return t;
+    return nullptr;
+}
+
+} // namespace
+
+int MillimetersToPixels(double mm) {
+    return RoundHalfEven(mm * 96.0 / 25.4);
+}
+
+// ---- TRLBorders ------------------------------------------------------------------------------
+
+void TRLBorders::SetSides(TRLBorderSides sides) {
+    if (sides == sides_)
+        return;
+    sides_ = sides;
+    if (sides == sdNone) {
+        drawLeft_ = drawTop_ = drawRight_ = drawBottom_ = false;
+        fixedLeft_ = fixedTop_ = fixedRight_ = fixedBottom_ = false;
+    } else if (sides == sdAll) {
+        drawLeft_ = drawTop_ = drawRight_ = drawBottom_ = true;
+    }
+    Changed();
+}
+
+void TRLBorders::DrawFlagChanged() {
+    const bool all = drawLeft_ && drawTop_ && drawRight_ && drawBottom_;
+    const bool none = !drawLeft_ && !drawTop_ && !drawRight_ && !drawBottom_;
+    if (!((all && sides_ == sdAll) || (none && sides_ == sdNone)))
+        sides_ = sdCustom;
+    Changed();
+}
+
+#define RL_BORDER_SIDE(Side, draw, fixed)                                                          \
+    void TRLBorders::SetDraw##Side(bool v) {                                                       \
+        if (v == draw)                                                                             \
+            return;                                                                                \
+        draw = v;                                                                                  \
+        if (!v)                                                                                    \
+            fixed = false;                                                                         \
+        DrawFlagChanged();                                                                         \
+    }                                                                                              \
+    void TRLBorders::SetFixed##Side(bool v) {                                                      \
+        if (v == fixed)                                                                            \
+            return;                                                                                \
+        fixed = v;                                                                                 \
+        if (v && !draw) {                                                                          \
+            draw = true;                                                                           \
+            DrawFlagChanged();                                                                     \
+        } else                                                                                     \
+            Changed();                                                                             \
+    }                                                                                              \
+    bool TRLBorders::CanDraw##Side() const {                                                       \
+        return draw && (fixed || FullFeature());                                                   \
+    }
+
+RL_BORDER_SIDE(Left, drawLeft_, fixedLeft_)
+RL_BORDER_SIDE(Top, drawTop_, fixedTop_)
+RL_BORDER_SIDE(Right, drawRight_, fixedRight_)
+RL_BORDER_SIDE(Bottom, drawBottom_, fixedBottom_)
+#undef RL_BORDER_SIDE
+
+void TRLBorders::SetWidth(int width) {
+    if (width < 0 || width == width_)
+        return;
+    width_ = width;
+    Changed();
+}
+
+void TRLBorders::SetColor(const QColor& color) {
+    if (color == color_)
+        return;
+    color_ = color;
+    Changed();
+}
+
+bool TRLBorders::FullFeature() const {
+    const TRLCustomReport* report = owner_ ? owner_->ParentReport() : nullptr;
+    return report && report->PrintQuality() == pqFullFeature;
+}
+
+void TRLBorders::Changed() {
+    if (owner_ && !owner_->Loading())
+        owner_->AdjustBounds();
+}
+
+void TRLBorders::Record(TRLGraphicSurface& surface, const TRLRect& r) const {
+    if (width_ <= 0)
+        return;
+    TRLPen pen;
+    pen.Color = color_;
+    pen.Style = TRLPenStyle::Solid;
+    pen.Mode = TRLPenMode::Copy;
+    pen.Width = 1;
+    surface.SetPen(pen);
+    surface.SetBrush(TRLBrush{color_, TRLBrushStyle::Solid});
+    const int w = width_;
+    if (CanDrawLeft())
+        surface.Rectangle(r.Left, r.Top, r.Left + w, r.Bottom);
+    if (CanDrawTop())
+        surface.Rectangle(r.Left, r.Top, r.Right, r.Top + w);
+    if (CanDrawRight())
+        surface.Rectangle(r.Right - w, r.Top, r.Right, r.Bottom);
+    if (CanDrawBottom())
+        surface.Rectangle(r.Left, r.Bottom - w, r.Right, r.Bottom);
+}
+
+TRLRect TRLBorders::Shrink(const TRLRect& r, int delta) const {
+    TRLRect s = r;
+    const int w = width_ + delta;
+    if (CanDrawLeft())
+        s.Left += w;
+    if (CanDrawTop())
+        s.Top += w;
+    if (CanDrawRight())
+        s.Right -= w;
+    if (CanDrawBottom())
+        s.Bottom -= w;
+    return s;
+}
+
+void TRLBorders::Assign(const TRLBorders& source) {
+    sides_ = source.sides_;
+    drawLeft_ = source.drawLeft_;
+    drawTop_ = source.drawTop_;
+    drawRight_ = source.drawRight_;
+    drawBottom_ = source.drawBottom_;
+    fixedLeft_ = source.fixedLeft_;
+    fixedTop_ = source.fixedTop_;
+    fixedRight_ = source.fixedRight_;
+    fixedBottom_ = source.fixedBottom_;
+    width_ = source.width_;
+    color_ = source.color_;
+    style_ = source.style_;
+    Changed();
+}
+
+// ---- TRLMargins ------------------------------------------------------------------------------
+
+#define RL_MARGIN(Name, field)                                                                     \
+    void TRLMargins::Set##Name(double v) {                                                         \
+        if (v == field)                                                                            \
+            return;                                                                                \
+        field = v;                                                                                 \
+        Changed();                                                                                 \
+    }
+RL_MARGIN(LeftMargin, left_)
+RL_MARGIN(TopMargin, top_)
+RL_MARGIN(RightMargin, right_)
+RL_MARGIN(BottomMargin, bottom_)
+#undef RL_MARGIN
+
+void TRLMargins::SetDefaults(double left, double top, double right, double bottom) {
+    left_ = defLeft_ = left;
+    top_ = defTop_ = top;
+    right_ = defRight_ = right;
+    bottom_ = defBottom_ = bottom;
+    Changed();
+}
+
+TRLRect TRLMargins::Pixels() const {
+    return {MillimetersToPixels(left_), MillimetersToPixels(top_), MillimetersToPixels(right_),
+            MillimetersToPixels(bottom_)};
+}
+
+void TRLMargins::Assign(const TRLMargins& source) {
+    left_ = source.left_;
+    top_ = source.top_;
+    right_ = source.right_;
+    bottom_ = source.bottom_;
+    Changed();
+}
+
+void TRLMargins::Changed() {
+    if (!owner_ || owner_->Loading())
+        return;
+    owner_->AdjustBounds();
+    if (auto* site = dynamic_cast<TRLCustomSite*>(owner_))
+        site->AlignControls();
+}
+
+// ---- TRLCustomControl: tree ------------------------------------------------------------------
+
+TRLCustomControl::TRLCustomControl(TRLCustomControl* parent) : QObject(parent), parent_(parent) {
+    if (parent) {
+        parent->controls_.push_back(this);
+        loading_ = parent->loading_;
+    }
+}
+
+TRLCustomControl::~TRLCustomControl() {
+    destroying_ = true;
+    while (!controls_.empty())
+        delete controls_.back(); // each child takes itself out of the list
+    Unhold(holder_);
+    Unhold(secondHolder_);
+    for (TRLCustomControl* h : std::vector<TRLCustomControl*>(holdeds_)) {
+        if (h->holder_ == this)
+            h->holder_ = nullptr;
+        if (h->secondHolder_ == this)
+            h->secondHolder_ = nullptr;
+    }
+    holdeds_.clear();
+    if (parent_) {
+        auto& siblings = parent_->controls_;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+        if (!parent_->destroying_)
+            parent_->ControlsChanged();
+    }
+}
+
+void TRLCustomControl::SetParent(TRLCustomControl* parent) {
+    if (parent == parent_)
+        return;
+    for (TRLCustomControl* p = parent; p; p = p->parent_)
+        if (p == this)
+            return; // a control cannot go inside itself
+    TRLCustomControl* old = parent_;
+    if (old) {
+        auto& siblings = old->controls_;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    }
+    parent_ = parent;
+    QObject::setParent(parent);
+    if (parent)
+        parent->controls_.push_back(this);
+    if (old) {
+        old->ControlsChanged();
+        if (auto* site = dynamic_cast<TRLCustomSite*>(old))
+            site->AlignControls();
+    }
+    if (parent) {
+        parent->ControlsChanged();
+        if (auto* site = dynamic_cast<TRLCustomSite*>(parent))
+            site->AlignControls();
+    }
+}
+
+TRLCustomControl* TRLCustomControl::FindControl(const QString& name) {
+    if (Name().compare(name, Qt::CaseInsensitive) == 0)
+        return this;
+    for (TRLCustomControl* c : controls_)
+        if (TRLCustomControl* found = c->FindControl(name))
+            return found;
+    return nullptr;
+}
+
+TRLCustomControl* TRLCustomControl::Owner() {
+    TRLCustomControl* c = this;
+    while (c->parent_)
+        c = c->parent_;
+    return c;
+}
+
+// ---- geometry --------------------------------------------------------------------------------
+
+void TRLCustomControl::SetBounds(int left, int top, int width, int height) {
+    TRLRect r{left, top, left + width, top + height};
+    if (fixedActive_) {
+        r.Right = r.Left + fixedWidth_;
+        r.Bottom = r.Top + fixedHeight_;
+    }
+    ApplyHolders(r);
+    if (r == bounds_)
+        return;
+    previousBounds_ = bounds_;
+    const int dw = (r.Right - r.Left) - Width();
+    const int dh = (r.Bottom - r.Top) - Height();
+    bounds_ = r;
+    if (!loading_ && !restoringBounds_ && (dw != 0 || dh != 0))
+        ExpandParent(dw, dh);
+    if (!loading_)
+        if (TRLCustomSite* site = dynamic_cast<TRLCustomSite*>(parent_))
+            site->AlignControls();
+    BoundsChanged();
+    NotifyHoldeds();
+}
+
+TRLRect TRLCustomControl::AbsoluteBounds() const {
+    TRLRect r = bounds_;
+    for (TRLCustomControl* p = parent_; p && !p->IsSite(); p = p->parent_) {
+        r.Left += p->Left();
+        r.Right += p->Left();
+        r.Top += p->Top();
+        r.Bottom += p->Top();
+    }
+    return r;
+}
+
+void TRLCustomControl::ExpandParent(int dw, int dh) {
+    if (expandingParent_)
+        return;
+    FlagScope scope(expandingParent_);
+    auto grow = [this](bool horizontal, int delta) {
+        for (TRLCustomSite* s = ParentSite(); s; s = s->ParentSite()) {
+            const bool given =
+                horizontal ? AlignGivesWidth(s->Align()) : AlignGivesHeight(s->Align());
+            if (given)
+                continue;
+            if (s->AutoSizeDirection() & (horizontal ? asWidthDir : asHeightDir)) {
+                if (s->AutoSize())
+                    s->AdjustBounds();
+                else if (s->CanAutoExpand() && behavior_.Contains(beSiteExpander)) {
+                    if (horizontal)
+                        s->SetWidth(s->Width() + delta);
+                    else
+                        s->SetHeight(s->Height() + delta);
+                }
+            }
+            return;
+        }
+    };
+    if (dw != 0 && !AlignGivesWidth(align_))
+        grow(true, dw);
+    if (dh != 0 && !AlignGivesHeight(align_))
+        grow(false, dh);
+}
+
+void TRLCustomControl::SetAlign(TRLControlAlign align) {
+    if (align == align_)
+        return;
+    align_ = align;
+    if (align != faNone)
+        anchors_ = {};
+    if (!loading_)
+        if (auto* site = dynamic_cast<TRLCustomSite*>(parent_))
+            site->AlignControls();
+}
+
+void TRLCustomControl::SetAnchors(TRLControlAnchors anchors) {
+    if (anchors == anchors_)
+        return;
+    anchors_ = anchors;
+    if (!anchors.IsEmpty())
+        SetAlign(faNone);
+}
+
+void TRLCustomControl::SetAlignment(TRLTextAlignment v) {
+    alignment_ = v;
+}
+
+void TRLCustomControl::SetLayout(TRLTextLayout v) {
+    layout_ = v;
+}
+
+void TRLCustomControl::SetAutoSize(bool v) {
+    if (v == autoSize_)
+        return;
+    autoSize_ = v;
+    if (v && !loading_)
+        AdjustBounds();
+}
+
+void TRLCustomControl::SetVisible(bool v) {
+    if (v == visible_)
+        return;
+    visible_ = v;
+    if (!loading_)
+        if (auto* site = dynamic_cast<TRLCustomSite*>(parent_))
+            site->AlignControls();
+}
+
+void TRLCustomControl::SetFixedSize(int width, int height, bool active) {
+    fixedWidth_ = width;
+    fixedHeight_ = height;
+    fixedActive_ = active;
+    if (active)
+        SetBounds(Left(), Top(), width, height);
+}
+
+void TRLCustomControl::AdjustBounds() {
+    if (adjusting_)
+        return;
+    FlagScope scope(adjusting_);
+    const TRLSize natural = CalcSize();
+    int w = natural.Width;
+    int h = natural.Height;
+    int left = Left();
+    int top = Top();
+    switch (alignment_) {
+    case taRightJustify:
+        left = Left() + Width() - w;
+        break;
+    case taCenter:
+        if (w % 2 != 0)
+            ++w;
+        left = Left() + (Width() - w) / 2;
+        break;
+    default:
+        break;
+    }
+    switch (layout_) {
+    case tlBottom:
+        top = Top() + Height() - h;
+        break;
+    case tlCenter:
+        if (h % 2 != 0)
+            ++h;
+        top = Top() + (Height() - h) / 2;
+        break;
+    default:
+        break;
+    }
+    SetBounds(left, top, w, h);
+}
+
+TRLSize TRLCustomControl::CalcSize() {
+    return {Width(), Height()};
+}
+
+// ---- holders ---------------------------------------------------------------------------------
+
+void TRLCustomControl::SetHolder(TRLCustomControl* holder) {
+    if (holder == holder_ || holder == this)
+        return;
+    Unhold(holder_);
+    holder_ = holder;
+    if (holder) {
+        holder->holdeds_.push_back(this);
+        const TRLPoint mine = AbsolutePosition(this);
+        const TRLPoint theirs = AbsolutePosition(holder);
+        holderOffset_ = {mine.X - theirs.X, mine.Y - theirs.Y};
+    }
+}
+
+void TRLCustomControl::SetSecondHolder(TRLCustomControl* holder) {
+    if (holder == secondHolder_ || holder == this)
+        return;
+    Unhold(secondHolder_);
+    secondHolder_ = holder;
+    if (holder) {
+        holder->holdeds_.push_back(this);
+        const TRLPoint mine = AbsolutePosition(this);
+        const TRLPoint theirs = AbsolutePosition(holder);
+        secondHolderOffset_ = {mine.X - theirs.X, mine.Y - theirs.Y};
+    }
+}
+
+void TRLCustomControl::SetHoldStyle(TRLHoldStyle v) {
+    if (v == holdStyle_)
+        return;
+    holdStyle_ = v;
+    if (holder_ && !loading_)
+        AdjustBounds();
+}
+
+void TRLCustomControl::SetSecondHoldStyle(TRLHoldStyle v) {
+    if (v == secondHoldStyle_)
+        return;
+    secondHoldStyle_ = v;
+    if (secondHolder_ && !loading_)
+        AdjustBounds();
+}
+
+void TRLCustomControl::Unhold(TRLCustomControl*& slot) {
+    if (!slot)
+        return;
+    TRLCustomControl* old = slot;
+    slot = nullptr;
+    // The other slot may hold to the same control: keep one registration for it.
+    if (holder_ != old && secondHolder_ != old)
+        old->RemoveHolded(this);
+}
+
+void TRLCustomControl::RemoveHolded(TRLCustomControl* control) {
+    holdeds_.erase(std::remove(holdeds_.begin(), holdeds_.end(), control), holdeds_.end());
+}
+
+void TRLCustomControl::ApplyHolders(TRLRect& r) {
+    const TRLPoint parentPos = AbsolutePosition(parent_);
+    const bool widthFree = !AlignGivesWidth(align_) && !(autoSize_ && (autoSizeDir_ & asWidthDir));
+    const bool heightFree =
+        !AlignGivesHeight(align_) && !(autoSize_ && (autoSizeDir_ & asHeightDir));
+    auto apply = [&](TRLCustomControl* holder, TRLHoldStyle style, TRLPoint offset) {
+        if (!holder)
+            return;
+        const TRLPoint hp = AbsolutePosition(holder);
+        int w = r.Right - r.Left;
+        int h = r.Bottom - r.Top;
+        const bool copyWidth = style == hsAsColumn || style == hsCopyWidth || style == hsCopySize;
+        const bool copyHeight = style == hsCopyHeight || style == hsCopySize;
+        if (copyWidth && widthFree)
+            w = holder->Width();
+        if (copyHeight && heightFree)
+            h = holder->Height();
+        int alignOffset = 0;
+        if (alignment_ == taRightJustify)
+            alignOffset = holder->Width() - w;
+        else if (alignment_ == taCenter)
+            alignOffset = (holder->Width() - w) / 2;
+        int layoutOffset = 0;
+        if (layout_ == tlBottom)
+            layoutOffset = holder->Height() - h;
+        else if (layout_ == tlCenter)
+            layoutOffset = (holder->Height() - h) / 2;
+        int absLeft = r.Left + parentPos.X;
+        int absTop = r.Top + parentPos.Y;
+        switch (style) {
+        case hsAsColumn:
+            absLeft = hp.X + alignOffset;
+            break;
+        case hsHorizontally:
+            absLeft = hp.X + offset.X + alignOffset;
+            break;
+        case hsVertically:
+            absTop = hp.Y + offset.Y + layoutOffset;
+            break;
+        case hsRelatively:
+            absLeft = hp.X + offset.X + alignOffset;
+            absTop = hp.Y + offset.Y + layoutOffset;
+            break;
+        default:
+            break;
+        }
+        r.Left = absLeft - parentPos.X;
+        r.Top = absTop - parentPos.Y;
+        r.Right = r.Left + w;
+        r.Bottom = r.Top + h;
+    };
+    apply(holder_, holdStyle_, holderOffset_);
+    apply(secondHolder_, secondHoldStyle_, secondHolderOffset_);
+}
+
+void TRLCustomControl::NotifyHoldeds() {
+    if (notifyingHoldeds_ || holdeds_.empty() || loading_)
+        return;
+    FlagScope scope(notifyingHoldeds_);
+    for (TRLCustomControl* c : std::vector<TRLCustomControl*>(holdeds_))
+        c->AdjustBounds();
+}
+
+// ---- colour and font -------------------------------------------------------------------------
+
+QColor TRLCustomControl::Color() const {
+    if (parentColor_ && parent_)
+        return parent_->Color();
+    return color_;
+}
+
+void TRLCustomControl::SetColor(const QColor& color) {
+    if (color == color_ && !parentColor_)
+        return;
+    color_ = color;
+    parentColor_ = false;
+    if (!loading_ && color != QColor(Qt::white))
+        transparent_ = false;
+    ColorChanged();
+}
+
+void TRLCustomControl::SetParentColor(bool v) {
+    if (v == parentColor_)
+        return;
+    if (!v)
+        color_ = Color();
+    parentColor_ = v;
+    ColorChanged();
+}
+
+void TRLCustomControl::SetTransparent(bool v) {
+    if (v == transparent_)
+        return;
+    transparent_ = v;
+    if (!v)
+        return;
+    if (dynamic_cast<TRLCustomReport*>(this)) {
+        color_ = Qt::white;
+        parentColor_ = false;
+        ColorChanged();
+    } else
+        SetParentColor(true);
+}
+
+TRLFont TRLCustomControl::Font() const {
+    if (parentFont_ && parent_)
+        return parent_->Font();
+    return font_;
+}
+
+void TRLCustomControl::SetFont(const TRLFont& font) {
+    if (font == font_ && !parentFont_)
+        return;
+    font_ = font;
+    parentFont_ = false;
+    FontChanged();
+}
+
+void TRLCustomControl::SetParentFont(bool v) {
+    if (v == parentFont_)
+        return;
+    if (!v)
+        font_ = Font();
+    parentFont_ = v;
+    FontChanged();
+}
+
+void TRLCustomControl::FontChanged() {
+    if (loading_)
+        return;
+    AdjustBounds();
+    for (TRLCustomControl* c : controls_)
+        if (c->parentFont_)
+            c->FontChanged();
+}
+
+// ---- names -----------------------------------------------------------------------------------
+
+void TRLCustomControl::SetFriendlyName(const QString& name) {
+    if (name == friendlyName_)
+        return;
+    if (name.isEmpty() || name == Name()) {
+        friendlyName_.clear();
+        return;
+    }
+    if (!IsIdentifier(name)) {
+        if (loading_)
+            return;
+        throw TRLException(RLMessages[mkInvalidName] + QStringLiteral(" \"") + name +
+                           QLatin1Char('"'));
+    }
+    std::function<bool(TRLCustomControl*)> used = [&](TRLCustomControl* c) {
+        if (c != this && (c->friendlyName_.compare(name, Qt::CaseInsensitive) == 0 ||
+                          c->Name().compare(name, Qt::CaseInsensitive) == 0))
+            return true;
+        for (TRLCustomControl* child : c->controls_)
+            if (used(child))
+                return true;
+        return false;
+    };
+    if (used(Owner()))
+        throw TRLException(RLMessages[mkNameInUse] + QStringLiteral(" \"") + name +
+                           QLatin1Char('"'));
+    friendlyName_ = name;
+}
+
+QString TRLCustomControl::DisplayName() const {
+    return friendlyName_.isEmpty() ? Name() : friendlyName_;
+}
+
+// ---- caption ---------------------------------------------------------------------------------
+
+QString TRLCustomControl::Caption() const {
+    return IsPreparing() ? runtimeCaption_ : storedCaption_;
+}
+
+void TRLCustomControl::SetCaption(const QString& caption) {
+    runtimeCaption_ = caption;
+    if (!IsPreparing())
+        storedCaption_ = caption;
+    if (!loading_)
+        AdjustBounds();
+}
+
+QString TRLCustomControl::MakeCaption() {
+    return Caption();
+}
+
+void TRLCustomControl::CaptionChanged() {
+    SetCaption(MakeCaption());
+}
+
+// ---- lookups ---------------------------------------------------------------------------------
+
+TRLCustomSite* TRLCustomControl::ParentSite() const {
+    return FindAncestor<TRLCustomSite>(this);
+}
+
+TRLCustomBand* TRLCustomControl::ParentBand() const {
+    return FindAncestor<TRLCustomBand>(this);
+}
+
+TRLCustomBandSet* TRLCustomControl::ParentBandSet() const {
+    return FindAncestor<TRLCustomBandSet>(this);
+}
+
+TRLCustomPager* TRLCustomControl::ParentPager() const {
+    return FindAncestor<TRLCustomPager>(this);
+}
+
+TRLCustomSkipper* TRLCustomControl::ParentSkipper() const {
+    return FindAncestor<TRLCustomSkipper>(this);
+}
+
+TRLCustomGroup* TRLCustomControl::ParentGroup() const {
+    for (TRLCustomControl* p = parent_; p; p = p->parent_) {
+        if (auto* g = dynamic_cast<TRLCustomGroup*>(p))
+            return g;
+        if (dynamic_cast<TRLCustomPager*>(p))
+            return nullptr;
+    }
+    return nullptr;
+}
+
+TRLCustomReport* TRLCustomControl::ParentReport() const {
+    for (const TRLCustomControl* c = this; c; c = c->parent_)
+        if (auto* r = dynamic_cast<const TRLCustomReport*>(c))
+            return const_cast<TRLCustomReport*>(r);
+    return nullptr;
+}
+
+TRLCustomSite& TRLCustomControl::RequireParentSite() const {
+    if (TRLCustomSite* s = ParentSite())
+        return *s;
+    ThrowNotFound(*this, "ParentSite");
+}
+
+TRLCustomPager& TRLCustomControl::RequireParentPager() const {
+    if (TRLCustomPager* p = ParentPager())
+        return *p;
+    ThrowNotFound(*this, "ParentPager");
+}
+
+TRLCustomSkipper& TRLCustomControl::RequireParentSkipper() const {
+    if (TRLCustomSkipper* s = ParentSkipper())
+        return *s;
+    ThrowNotFound(*this, "ParentSkipper");
+}
+
+TRLCustomReport& TRLCustomControl::RequireParentReport() const {
+    if (TRLCustomReport* r = ParentReport())
+        return *r;
+    ThrowNotFound(*this, "ParentReport");
+}
+
+// ---- printing --------------------------------------------------------------------------------
+
+TRLGraphicSurface& TRLCustomControl::RequestParentSurface() {
+    TRLCustomSite* site = ParentSite();
+    if (!site)
+        ThrowNotFound(*this, "ParentSurface");
+    return site->Surface();
+}
+
+void TRLCustomControl::BeginRecording(TRLGraphicSurface& surface) {
+    surface.SetGenerator(this);
+    TRLGraphicStorage::NewGroupId();
+}
+
+void TRLCustomControl::Print() {
+    const TRLRect r = CalcPrintBoundsRect();
+    TRLGraphicSurface& surface = RequestParentSurface();
+    BeginRecording(surface);
+    if (!Transparent()) {
+        surface.SetBrush(TRLBrush{Color(), TRLBrushStyle::Solid});
+        surface.FillRect(r);
+    }
+    borders_.Record(surface, r);
+}
+
+void TRLCustomControl::DoBeforePrint(bool& printIt) {
+    if (BeforePrint)
+        BeforePrint(*this, printIt);
+}
+
+void TRLCustomControl::DoBeforeText(QString& /*text*/, bool& /*printIt*/) {}
+
+bool TRLCustomControl::CanPrint() {
+    printVisible_ = visible_;
+    if (!printVisible_)
+        return false;
+    bool printIt = true;
+    DoBeforePrint(printIt);
+    if (printIt) {
+        QString text = IsBlankRecord() ? QString() : MakeCaption();
+        DoBeforeText(text, printIt);
+        if (printIt) {
+            TRLCustomReport* report = ParentReport();
+            if (report && report->OnFilterText)
+                report->OnFilterText(*report, text, printIt);
+        }
+        if (printIt)
+            SetCaption(text);
+    }
+    printVisible_ = printIt;
+    return printVisible_;
+}
+
+TRLRect TRLCustomControl::CalcPrintBoundsRect() {
+    return AbsoluteBounds();
+}
+
+TRLRect TRLCustomControl::CalcPrintClientRect() {
+    return borders_.Shrink(CalcPrintBoundsRect());
+}
+
+TRLRect TRLCustomControl::ClientRect() const {
+    return borders_.Shrink({0, 0, Width(), Height()}, 1);
+}
+
+void TRLCustomControl::MeasureHeight() {
+    if (measuring_)
+        return;
+    FlagScope scope(measuring_);
+    if (OnMeasureHeight)
+        OnMeasureHeight(*this);
+}
+
+void TRLCustomControl::SaveBounds() {
+    savedBounds_ = bounds_;
+    boundsSaved_ = true;
+    for (TRLCustomControl* c : controls_)
+        c->SaveBounds();
+}
+
+void TRLCustomControl::RestoreBounds() {
+    for (TRLCustomControl* c : controls_)
+        c->RestoreBounds();
+    if (!boundsSaved_)
+        return;
+    FlagScope scope(restoringBounds_);
+    SetBoundsRect(savedBounds_);
+}
+
+void TRLCustomControl::DoPrint() {
+    FlagScope scope(printing_);
+    Print();
+}
+
+void TRLCustomControl::DoAfterPrint() {
+    if (AfterPrint)
+        AfterPrint(*this);
+}
+
+bool TRLCustomControl::IsPreparing() const {
+    const TRLCustomReport* report = ParentReport();
+    if (!report)
+        return false;
+    const TRLReportState state = report->ReportState();
+    return state == rsPreparing || state == rsFinishing;
+}
+
+bool TRLCustomControl::IsBlankRecord() const {
+    for (TRLCustomPager* p = ParentPager(); p; p = p->ParentPager())
+        if (p->Completing())
+            return true;
+    if (TRLCustomSkipper* s = ParentSkipper())
+        return s->BlankRecord();
+    return false;
+}
+
+QString TRLCustomControl::FieldText(const QString& fieldName) const {
+    const TRLCustomSkipper* skipper = dynamic_cast<const TRLCustomSkipper*>(this);
+    if (!skipper)
+        skipper = ParentSkipper();
+    return skipper ? skipper->FieldText(fieldName) : QString();
+}
+
+// ---- loading ---------------------------------------------------------------------------------
+
+void TRLCustomControl::BeginLoad() {
+    loading_ = true;
+    for (TRLCustomControl* c : controls_)
+        c->BeginLoad();
+}
+
+void TRLCustomControl::EndLoad() {
+    // Children first: a site aligns them once their own sizes are final.
+    for (TRLCustomControl* c : controls_)
+        c->EndLoad();
+    loading_ = false;
+    Loaded();
+}
+
+void TRLCustomControl::Loaded() {
+    AdjustBounds();
+}

@@ -1,0 +1,20 @@
+#include "RLPrinterMetrics.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<TRLPrinterMetricsProvider> metricsProvider{nullptr};
+}
+
+void SetPrinterMetricsProvider(TRLPrinterMetricsProvider provider) {
+    metricsProvider = provider;
+}
+
+TRLPrinterMetricsProvider PrinterMetricsProvider() {
+    return metricsProvider;
+}
+
+TRLPrinterMetrics CurrentPrinterMetrics() {
+    const TRLPrinterMetricsProvider provider = metricsProvider;
+    return provider ? provider() : TRLPrinterMetrics{};
+}

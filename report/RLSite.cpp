@@ -1,0 +1,581 @@
+#include "RLSite.h"
+
+#include "RLGraphicSurface.h"
+#include "RLUtils.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+// The order in which the align lists are laid out: the outermost kinds first.
+constexpr std::array<TRLControlAlign, 27> AlignOrder{
+    faLeftMost,     faRightMost,  faTop,         faBottom,     faLeft,       faRight,
+    faClient,       faLeftTop,    faRightTop,    faClientTop,  faLeftBottom, faRightBottom,
+    faClientBottom, faClientLeft, faClientRight, faLeftOnly,   faRightOnly,  faTopOnly,
+    faBottomOnly,   faHeight,     faWidth,       faCenterLeft, faCenterTop,  faCenterRight,
+    faCenterBottom, faCenter,     faNone};
+
+enum class SortKey {
+    ByLeft,
+    ByLeftReverse,
+    ByTop,
+    ByTopReverse,
+    LeftThenTop,
+    RightThenTop,
+    LeftThenBottom,
+    RightThenBottom,
+    None
+};
+
+SortKey SortKeyOf(TRLControlAlign align) {
+    switch (align) {
+    case faLeft:
+    case faLeftMost:
+    case faClient:
+    case faClientLeft:
+    case faLeftOnly:
+    case faCenterLeft:
+    case faHeight:
+    case faCenter:
+        return SortKey::ByLeft;
+    case faRight:
+    case faRightMost:
+    case faClientRight:
+    case faRightOnly:
+    case faCenterRight:
+        return SortKey::ByLeftReverse;
+    case faTop:
+    case faClientTop:
+    case faTopOnly:
+    case faCenterTop:
+    case faWidth:
+        return SortKey::ByTop;
+    case faBottom:
+    case faClientBottom:
+    case faBottomOnly:
+    case faCenterBottom:
+        return SortKey::ByTopReverse;
+    case faLeftTop:
+        return SortKey::LeftThenTop;
+    case faRightTop:
+        return SortKey::RightThenTop;
+    case faLeftBottom:
+        return SortKey::LeftThenBottom;
+    case faRightBottom:
+        return SortKey::RightThenBottom;
+    default:
+        return SortKey::None;
+    }
+}
+
+bool PositionBefore(SortKey key, const TRLCustomControl* a, const TRLCustomControl* b) {
+    switch (key) {
+    case SortKey::ByLeft:
+        return a->Left() < b->Left();
+    case SortKey::ByLeftReverse:
+        return a->Left() > b->Left();
+    case SortKey::ByTop:
+        return a->Top() < b->Top();
+    case SortKey::ByTopReverse:
+        return a->Top() > b->Top();
+    case SortKey::LeftThenTop:
+        return a->Left() != b->Left() ? a->Left() < b->Left() : a->Top() < b->Top();
+    case SortKey::RightThenTop:
+        return a->Left() != b->Left() ? a->Left() > b->Left() : a->Top() < b->Top();
+    case SortKey::LeftThenBottom:
+        return a->Left() != b->Left() ? a->Left() < b->Left() : a->Top() > b->Top();
+    case SortKey::RightThenBottom:
+        return a->Left() != b->Left() ? a->Left() > b->Left() : a->Top() > b->Top();
+    case SortKey::None:
+        break;
+    }
+    return false;
+}
+
+void Place(TRLCustomControl* c, int left, int top, int width, int height) {
+    c->SetBounds(left, top, width, height);
+}
+
+} // namespace
+
+// ---- TRLBackground ---------------------------------------------------------------------------
+
+void TRLBackground::SetPicture(const QImage& picture) {
+    picture_ = picture;
+    if (autoSize_ && !picture.isNull()) {
+        width_ = picture.width();
+        height_ = picture.height();
+    }
+}
+
+void TRLBackground::Record(TRLGraphicSurface& surface, const TRLRect& rect) const {
+    if (picture_.isNull())
+        return;
+    const int w = autoSize_ ? picture_.width() : width_;
+    const int h = autoSize_ ? picture_.height() : height_;
+    if (w <= 0 || h <= 0)
+        return;
+    if (stretch_ || arrange_ == baDistributed) {
+        surface.StretchDraw(rect, picture_);
+        return;
+    }
+    if (arrange_ == baSidebySide) {
+        // Tiles from the top-left corner, cut at the rectangle's edges.
+        surface.SetClipRect(rect);
+        for (int y = rect.Top; y < rect.Bottom; y += h)
+            for (int x = rect.Left; x < rect.Right; x += w)
+                surface.StretchDraw({x, y, x + w, y + h}, picture_);
+        surface.ResetClipRect();
+        return;
+    }
+    int x = rect.Left;
+    int y = rect.Top;
+    if (arrange_ == baCenter || align_ == faCenter) {
+        x = (rect.Left + rect.Right - w) / 2;
+        y = (rect.Top + rect.Bottom - h) / 2;
+    } else {
+        if (align_ == faRight || align_ == faRightTop || align_ == faRightBottom ||
+            align_ == faRightMost || align_ == faRightOnly)
+            x = rect.Right - w;
+        if (align_ == faBottom || align_ == faLeftBottom || align_ == faRightBottom ||
+            align_ == faBottomOnly)
+            y = rect.Bottom - h;
+    }
+    surface.SetClipRect(rect);
+    surface.StretchDraw({x, y, x + w, y + h}, picture_);
+    surface.ResetClipRect();
+}
+
+// ---- TRLDegradeEffect ------------------------------------------------------------------------
+
+bool TRLDegradeEffect::Applies(const QColor& color) const {
+    return direction_ != ddNone && oppositeColor_.rgb() != color.rgb();
+}
+
+void TRLDegradeEffect::Record(TRLGraphicSurface& surface, const TRLRect& rect,
+                              const QColor& color) const {
+    const bool horizontal = direction_ == ddHorizontal;
+    const int size = horizontal ? WidthOfRect(rect) : HeightOfRect(rect);
+    if (size <= 0)
+        return;
+    const int g = granularity_;
+    const int steps = (size + g - 1) / g;
+    auto mix = [](int c1, int c2, double t) {
+        return std::clamp(c1 - RoundHalfEven(c1 * t) + RoundHalfEven(c2 * t), 0, 255);
+    };
+    for (int i = 0; i < steps; ++i) {
+        const double t = double(i) / steps;
+        const QColor c(mix(color.red(), oppositeColor_.red(), t),
+                       mix(color.green(), oppositeColor_.green(), t),
+                       mix(color.blue(), oppositeColor_.blue(), t));
+        const int from = i * g;
+        const int to = std::min(from + g, size);
+        TRLRect strip = rect;
+        if (horizontal) {
+            strip.Left = rect.Left + from;
+            strip.Right = rect.Left + to;
+        } else {
+            strip.Top = rect.Top + from;
+            strip.Bottom = rect.Top + to;
+        }
+        surface.SetBrush(TRLBrush{c, TRLBrushStyle::Solid});
+        surface.FillRect(strip);
+    }
+}
+
+// ---- TRLCustomSite ---------------------------------------------------------------------------
+
+TRLCustomSite::TRLCustomSite(TRLCustomControl* parent)
+    : TRLCustomControl(parent), surface_(std::make_unique<TRLGraphicSurface>()) {}
+
+TRLCustomSite::~TRLCustomSite() = default;
+
+TRLRect TRLCustomSite::FrameMargins() const {
+    const TRLRect outer{0, 0, Width(), Height()};
+    const TRLRect inner = ClientRect();
+    return {inner.Left - outer.Left, inner.Top - outer.Top, outer.Right - inner.Right,
+            outer.Bottom - inner.Bottom};
+}
+
+TRLRect TRLCustomSite::ClientRect() const {
+    TRLRect r = ShrinkRect({0, 0, Width(), Height()}, margins_.Pixels());
+    r = Borders().Shrink(r);
+    return ShrinkRect(r, insideMargins_.Pixels());
+}
+
+TRLRect TRLCustomSite::CalcPrintBoundsRect() {
+    return PrintRect();
+}
+
+bool TRLCustomSite::CanPrint() {
+    if (Printing())
+        return false;
+    printVisible_ = Visible();
+    if (!printVisible_)
+        return false;
+    bool printIt = true;
+    DoBeforePrint(printIt);
+    printVisible_ = printIt;
+    return printVisible_;
+}
+
+void TRLCustomSite::Print() {
+    OpenSurface();
+    CloseSurface();
+}
+
+bool TRLCustomSite::SurfaceIsOpen() const {
+    return surface_->Opened();
+}
+
+void TRLCustomSite::ComputePrintRect() {
+    const TRLRect r = AbsoluteBounds();
+    printLeft_ = r.Left;
+    printTop_ = r.Top;
+    printWidth_ = Width();
+    printHeight_ = Height();
+}
+
+void TRLCustomSite::OpenSurface() {
+    if (surface_->Opened())
+        return;
+    if (TRLCustomSite* parent = ParentSite(); parent && !parent->SurfaceIsOpen())
+        parent->OpenSurface();
+    SurfaceOpening();
+    ComputePrintRect();
+    surface_->Open();
+    surface_->Clear();
+    surface_->SetWidth(printWidth_);
+    surface_->SetHeight(printHeight_);
+    surface_->SetMargins(ClientRect());
+    if (Enabled()) {
+        AdjustChildren();
+        PrintChildren();
+    }
+    SurfaceOpened();
+}
+
+void TRLCustomSite::CloseSurface() {
+    if (!surface_->Opened())
+        return;
+    if (Enabled())
+        SurfaceClosing();
+    TransferSurface();
+    surface_->Close();
+    SurfaceClosed();
+}
+
+void TRLCustomSite::TransferSurface() {
+    TRLGraphicSurface& target = RequestParentSurface();
+    const TRLRect rect = PrintRect();
+    if (Enabled())
+        DrawFrame(target, rect);
+    target.Draw(rect.Left, rect.Top, *surface_);
+}
+
+void TRLCustomSite::DrawFrame(TRLGraphicSurface& target, const TRLRect& rect) {
+    BeginRecording(target);
+    if (degrade_.Applies(Color()))
+        degrade_.Record(target, rect, Color());
+    else if (!Transparent()) {
+        target.SetBrush(TRLBrush{Color(), TRLBrushStyle::Solid});
+        target.FillRect(rect);
+    }
+    const TRLRect inner = ShrinkRect(rect, margins_.Pixels());
+    background_.Record(target, inner);
+    Borders().Record(target, inner);
+}
+
+namespace {
+
+void AdjustPass(TRLCustomControl& parent) {
+    for (TRLCustomControl* c : parent.Controls())
+        if (!c->IsSite() && c->CanPrint()) {
+            c->AdjustBounds();
+            AdjustPass(*c);
+        }
+}
+
+void PrintPass(TRLCustomControl& parent) {
+    for (TRLCustomControl* c : parent.Controls())
+        if (!c->IsSite() && c->PrintVisible()) {
+            c->DoPrint();
+            c->DoAfterPrint();
+            PrintPass(*c);
+        }
+}
+
+} // namespace
+
+void TRLCustomSite::AdjustChildren() {
+    if (Enabled())
+        AdjustPass(*this);
+}
+
+void TRLCustomSite::PrintChildren() {
+    if (!Enabled())
+        return;
+    PrintPass(*this);
+    if (PrintsChildSites())
+        for (TRLCustomControl* c : std::vector<TRLCustomControl*>(Controls()))
+            if (c->IsSite() && c->CanPrint()) {
+                c->DoPrint();
+                c->DoAfterPrint();
+            }
+}
+
+void TRLCustomSite::BoundsChanged() {
+    printWidth_ = Width();
+    printHeight_ = Height();
+    AlignControls();
+}
+
+void TRLCustomSite::Loaded() {
+    TRLCustomControl::Loaded();
+    AlignControls();
+}
+
+void TRLCustomSite::AlignControls() {
+    if (aligning_ || Loading())
+        return;
+    FlagScope scope(aligning_);
+    std::array<std::vector<TRLCustomControl*>, faBottomOnly + 1> lists;
+    for (TRLCustomControl* c : Controls())
+        if (c->Visible())
+            lists[c->Align()].push_back(c);
+    TRLRect free = ClientRect();
+    for (TRLControlAlign align : AlignOrder) {
+        auto& list = lists[align];
+        if (list.empty())
+            continue;
+        const SortKey key = SortKeyOf(align);
+        std::stable_sort(list.begin(), list.end(),
+                         [key](const TRLCustomControl* a, const TRLCustomControl* b) {
+                             if (a->AlignPriority() != b->AlignPriority())
+                                 return a->AlignPriority() < b->AlignPriority();
+                             if (a->AlignGroupIndex() != b->AlignGroupIndex())
+                                 return a->AlignGroupIndex() < b->AlignGroupIndex();
+                             return PositionBefore(key, a, b);
+                         });
+        AlignList(align, list, free);
+    }
+    anchorSize_ = {Width(), Height()};
+    for (TRLCustomControl* c : Controls())
+        if (auto* site = dynamic_cast<TRLCustomSite*>(c))
+            site->AlignControls();
+}
+
+void TRLCustomSite::AlignList(TRLControlAlign align, std::vector<TRLCustomControl*>& list,
+                              TRLRect& free) {
+    const int n = static_cast<int>(list.size());
+    const int fw = WidthOfRect(free);
+    const int fh = HeightOfRect(free);
+    switch (align) {
+    case faLeft:
+    case faLeftMost:
+        for (TRLCustomControl* c : list) {
+            const int w = c->Width();
+            Place(c, free.Left, free.Top, w, HeightOfRect(free));
+            free.Left += w;
+        }
+        break;
+    case faRight:
+    case faRightMost:
+        for (TRLCustomControl* c : list) {
+            const int w = c->Width();
+            Place(c, free.Right - w, free.Top, w, HeightOfRect(free));
+            free.Right -= w;
+        }
+        break;
+    case faTop:
+        for (TRLCustomControl* c : list) {
+            const int h = c->Height();
+            Place(c, free.Left, free.Top, WidthOfRect(free), h);
+            free.Top += c->Height();
+        }
+        break;
+    case faBottom:
+        for (TRLCustomControl* c : list) {
+            const int h = c->Height();
+            Place(c, free.Left, free.Bottom - h, WidthOfRect(free), h);
+            free.Bottom -= c->Height();
+        }
+        break;
+    case faClient: {
+        const int column = fw / n;
+        for (int i = 0; i < n; ++i) {
+            const int left = free.Left + i * column;
+            const int width = i == n - 1 ? free.Right - left : column;
+            Place(list[i], left, free.Top, width, fh);
+        }
+        break;
+    }
+    case faLeftTop: {
+        int x = free.Left;
+        for (TRLCustomControl* c : list) {
+            Place(c, x, free.Top, c->Width(), c->Height());
+            x += c->Width();
+        }
+        break;
+    }
+    case faRightTop: {
+        int x = free.Right;
+        for (TRLCustomControl* c : list) {
+            x -= c->Width();
+            Place(c, x, free.Top, c->Width(), c->Height());
+        }
+        break;
+    }
+    case faLeftBottom: {
+        int x = free.Left;
+        for (TRLCustomControl* c : list) {
+            Place(c, x, free.Bottom - c->Height(), c->Width(), c->Height());
+            x += c->Width();
+        }
+        break;
+    }
+    case faRightBottom: {
+        int x = free.Right;
+        for (TRLCustomControl* c : list) {
+            x -= c->Width();
+            Place(c, x, free.Bottom - c->Height(), c->Width(), c->Height());
+        }
+        break;
+    }
+    case faClientTop:
+    case faClientBottom: {
+        const int share = fw / n;
+        int tallest = 0;
+        for (int i = 0; i < n; ++i) {
+            TRLCustomControl* c = list[i];
+            const int left = free.Left + i * share;
+            const int width = i == n - 1 ? free.Right - left : share;
+            const int h = c->Height();
+            Place(c, left, align == faClientTop ? free.Top : free.Bottom - h, width, h);
+            tallest = std::max(tallest, h);
+        }
+        if (align == faClientTop)
+            free.Top += tallest;
+        else
+            free.Bottom -= tallest;
+        break;
+    }
+    case faClientLeft:
+    case faClientRight: {
+        const int share = fh / n;
+        int widest = 0;
+        for (int i = 0; i < n; ++i) {
+            TRLCustomControl* c = list[i];
+            const int top = free.Top + i * share;
+            const int height = i == n - 1 ? free.Bottom - top : share;
+            const int w = c->Width();
+            Place(c, align == faClientLeft ? free.Left : free.Right - w, top, w, height);
+            widest = std::max(widest, w);
+        }
+        if (align == faClientLeft)
+            free.Left += widest;
+        else
+            free.Right -= widest;
+        break;
+    }
+    case faLeftOnly:
+        for (TRLCustomControl* c : list)
+            Place(c, free.Left, c->Top(), c->Width(), c->Height());
+        break;
+    case faRightOnly:
+        for (TRLCustomControl* c : list)
+            Place(c, free.Right - c->Width(), c->Top(), c->Width(), c->Height());
+        break;
+    case faTopOnly:
+        for (TRLCustomControl* c : list)
+            Place(c, c->Left(), free.Top, c->Width(), c->Height());
+        break;
+    case faBottomOnly:
+        for (TRLCustomControl* c : list)
+            Place(c, c->Left(), free.Bottom - c->Height(), c->Width(), c->Height());
+        break;
+    case faHeight:
+        for (TRLCustomControl* c : list)
+            Place(c, c->Left(), free.Top, c->Width(), fh);
+        break;
+    case faWidth:
+        for (TRLCustomControl* c : list)
+            Place(c, free.Left, c->Top(), fw, c->Height());
+        break;
+    case faCenterLeft:
+    case faCenterRight: {
+        const int share = fh / n;
+        for (int i = 0; i < n; ++i) {
+            TRLCustomControl* c = list[i];
+            const int top = free.Top + i * share + (share - c->Height()) / 2;
+            const int left = align == faCenterLeft ? free.Left : free.Right - c->Width();
+            Place(c, left, top, c->Width(), c->Height());
+        }
+        break;
+    }
+    case faCenterTop:
+    case faCenterBottom: {
+        const int share = fw / n;
+        for (int i = 0; i < n; ++i) {
+            TRLCustomControl* c = list[i];
+            const int left = free.Left + i * share + (share - c->Width()) / 2;
+            const int top = align == faCenterTop ? free.Top : free.Bottom - c->Height();
+            Place(c, left, top, c->Width(), c->Height());
+        }
+        break;
+    }
+    case faCenter: {
+        int totalW = 0;
+        int totalH = 0;
+        for (TRLCustomControl* c : list) {
+            totalW += c->Width();
+            totalH += c->Height();
+        }
+        int x = (free.Left + free.Right - totalW) / 2;
+        const int y = (free.Top + free.Bottom - totalH) / 2;
+        for (TRLCustomControl* c : list) {
+            Place(c, x, y, c->Width(), c->Height());
+            x += c->Width();
+        }
+        break;
+    }
+    case faNone: {
+        if (anchorSize_.Width < 0)
+            break; // first layout: nothing to follow yet
+        const int dw = Width() - anchorSize_.Width;
+        const int dh = Height() - anchorSize_.Height;
+        if (dw == 0 && dh == 0)
+            break;
+        for (TRLCustomControl* c : list) {
+            const TRLControlAnchors a = c->Anchors();
+            int left = c->Left(), top = c->Top(), width = c->Width(), height = c->Height();
+            if (a.Contains(fkRight)) {
+                if (a.Contains(fkLeft))
+                    width += dw;
+                else
+                    left += dw;
+            }
+            if (a.Contains(fkBottom)) {
+                if (a.Contains(fkTop))
+                    height += dh;
+                else
+                    top += dh;
+            }
+            Place(c, left, top, width, height);
+        }
+        break;
+    }
+    }
+}

@@ -1,0 +1,465 @@
+// The preview control on its own: layout and fits, paging, scrolling, painting of the boxes,
+// the text search, edit-mode marking, copying a page and the links to the page store.
+#include "PreviewTestSupport.h"
+#include "RLGraphicObject.h"
+#include "RLPreview.h"
+#include "RLTextSearch.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPointer>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace previewtest;
+
+namespace {
+
+const QColor kGrey(128, 128, 128);
+const QColor kSilver(192, 192, 192);
+
+// The diagonals are rasterised by the toolkit; a pixel either side of the ideal line will do.
+bool HasColourNear(const QImage& image, QPoint at, const QColor& colour) {
+    for (int dx = -1; dx <= 1; ++dx)
+        for (int dy = -1; dy <= 1; ++dy)
+            if (image.pixelColor(at + QPoint(dx, dy)) == colour)
+                return true;
+    return false;
+}
+
+class PreviewControl : public ::testing::Test {
+protected:
+    QObject owner;
+    TRLPreview preview;
+
+    void ShowAt(int width, int height) {
+        preview.resize(width, height);
+        preview.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+    }
+
+    const TRLTextObject& TextOn(int pageIndex, int objectIndex) {
+        // Keep the page alive for the test's use of the object.
+        pinned = preview.Pages()->Pages(pageIndex);
+        return static_cast<const TRLTextObject&>(pinned->Object(objectIndex));
+    }
+    std::shared_ptr<TRLGraphicSurface> pinned;
+};
+
+TEST_F(PreviewControl, FitZoomsAreComputedFromTheControlSizeAndTheStorePaper) {
+    EXPECT_EQ(preview.FitWidthZoom(), 100) << "without pages every fit is 100";
+    ShowAt(807, 600);
+    preview.SetPages(MakeBlankStore(4, &owner));
+
+    preview.ZoomFullWidth();
+    EXPECT_EQ(preview.Zoom(), 101); // R(800 * 100 / 794)
+    EXPECT_EQ(preview.PageBoxCount(), 1);
+
+    preview.ZoomFullPage();
+    EXPECT_EQ(preview.Zoom(), 53); // min(101, R(593 * 100 / 1123))
+
+    preview.ZoomMultiplePages();
+    EXPECT_EQ(preview.Zoom(), 34); // min(R(800 / 3 * 100 / 794), 53)
+    EXPECT_EQ(preview.PageBoxCount(), 3);
+    EXPECT_TRUE(preview.PageBoxes(2).isVisible());
+
+    // A resize re-centres but keeps the fitted zoom.
+    preview.resize(1200, 600);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(preview.Zoom(), 34);
+
+    // Back to one page with the same zoom: the extra boxes go, the first is placed again.
+    preview.resize(807, 600);
+    preview.ToggleMultiplePages(preview.PageNumber());
+    EXPECT_EQ(preview.PageBoxCount(), 1);
+    EXPECT_FALSE(preview.PageBoxes(1).isVisible());
+    EXPECT_EQ(preview.Zoom(), 101);
+}
+
+TEST_F(PreviewControl, BoxesAreSizedWithHalvesToEvenAndCentredWhileTheyFit) {
+    ShowAt(1000, 1300);
+    preview.SetPages(MakeBlankStore(2, &owner));
+    preview.SetZoom(50);
+    // 794 * 0.5 = 397; 1123 * 0.5 = 561.5 goes to 562; plus the frame and shadow.
+    const QRect box = preview.PageBoxes(0).geometry();
+    EXPECT_EQ(box.size(), QSize(404, 569));
+    EXPECT_EQ(box.topLeft(), QPoint((1000 - 404) / 2, (1300 - 569) / 2));
+    EXPECT_EQ(preview.horizontalScrollBar()->maximum(), 0);
+
+    preview.SetZoom(25); // 280.75 rounds to 281
+    EXPECT_EQ(preview.PageBoxes(0).height(), 281 + 7);
+}
+
+TEST_F(PreviewControl, ScrollingMovesTheBoxesAndPagingScrollsBackToTheOrigin) {
+    ShowAt(600, 500);
+    preview.SetPages(MakeBlankStore(3, &owner));
+    preview.SetZoom(200);
+    QScrollBar* h = preview.horizontalScrollBar();
+    QScrollBar* v = preview.verticalScrollBar();
+    EXPECT_EQ(preview.PageBoxes(0).pos(), QPoint(0, 0));
+    const int boxWidth = preview.PageBoxes(0).width();
+    EXPECT_EQ(boxWidth, 1588 + 7);
+    EXPECT_EQ(h->maximum(), boxWidth - preview.viewport()->width());
+
+    preview.ScrollLineRight();
+    preview.ScrollLineDown();
+    preview.ScrollLineDown();
+    EXPECT_EQ(preview.PageBoxes(0).pos(), QPoint(-10, -20));
+    preview.ScrollLineLeft();
+    EXPECT_EQ(h->value(), 0);
+    preview.ScrollLineLeft();
+    EXPECT_EQ(h->value(), 0) << "positions are clamped";
+
+    preview.ScrollPageDown();
+    EXPECT_EQ(v->value(), 20 + preview.height());
+    preview.ScrollPageUp();
+    EXPECT_EQ(v->value(), 20);
+    preview.ScrollToRight();
+    EXPECT_EQ(preview.PageBoxes(0).geometry().right() + 1, preview.viewport()->width());
+    preview.ScrollToBottom();
+    EXPECT_EQ(v->value(), v->maximum());
+    preview.ScrollPageLeft();
+    EXPECT_EQ(h->value(), std::max(0, h->maximum() - preview.width()));
+    preview.ScrollPageRight();
+    EXPECT_EQ(h->value(), h->maximum());
+
+    preview.NextPage();
+    EXPECT_EQ(h->value(), 0);
+    EXPECT_EQ(v->value(), 0);
+    EXPECT_EQ(preview.PageBoxes(0).pos(), QPoint(0, 0));
+    preview.ScrollToBottom();
+    preview.ScrollToTop();
+    preview.ScrollToLeft();
+    EXPECT_EQ(preview.PageBoxes(0).pos(), QPoint(0, 0));
+}
+
+TEST_F(PreviewControl, MultiplePagesShowGreyCrossedBoxesPastTheEnd) {
+    ShowAt(1200, 600);
+    preview.SetPages(MakeBlankStore(5, &owner));
+    preview.ZoomMultiplePages();
+
+    preview.LastPage();
+    EXPECT_EQ(preview.PageIndex(), 2) << "the last three pages";
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NE(preview.PageBoxes(i).Page(), nullptr);
+
+    preview.GotoPageNumber(4);
+    preview.NextPage();
+    EXPECT_EQ(preview.PageNumber(), 5);
+    EXPECT_NE(preview.PageBoxes(0).Page(), nullptr);
+    EXPECT_EQ(preview.PageBoxes(1).Page(), nullptr);
+    EXPECT_EQ(preview.PageBoxes(2).Page(), nullptr);
+    // Boxes without a page keep the paper's size.
+    EXPECT_EQ(preview.PageBoxes(1).size(), preview.PageBoxes(0).size());
+
+    const QImage page = Shot(preview.PageBoxes(0));
+    const QImage missing = Shot(preview.PageBoxes(1));
+    const int inner = missing.width() - 7;
+    // White paper against a grey box crossed by its diagonals in the silver frame colour.
+    EXPECT_EQ(page.pixelColor(inner / 2, 3 * inner / 4), QColor(Qt::white));
+    EXPECT_EQ(missing.pixelColor(inner / 2, 3 * inner / 4), kGrey);
+    const int innerHeight = missing.height() - 7;
+    for (const QPoint& p : {QPoint(inner / 2, innerHeight / 2), QPoint(inner / 4, innerHeight / 4),
+                            QPoint(3 * inner / 4, innerHeight / 4)})
+        EXPECT_TRUE(HasColourNear(missing, p, kSilver)) << p.x() << "," << p.y();
+    EXPECT_FALSE(HasColourNear(page, QPoint(inner / 4, innerHeight / 4), kSilver));
+    // The shadow on the right and the background above it.
+    EXPECT_EQ(missing.pixelColor(missing.width() - 4, missing.height() / 2), kGrey);
+    EXPECT_NE(missing.pixelColor(missing.width() - 4, 2), kGrey);
+
+    // Stepping past either end leaves the view as it is.
+    const int layouts = preview.LayoutCount();
+    preview.NextPage();
+    preview.FirstPage();
+    preview.PriorPage();
+    EXPECT_EQ(preview.PageIndex(), 0);
+    EXPECT_EQ(preview.LayoutCount(), layouts + 1);
+}
+
+TEST_F(PreviewControl, FrameTurnsBlackWhileTheControlIsTheActiveView) {
+    ShowAt(900, 1200);
+    preview.SetPages(MakeBlankStore(1, &owner));
+    EXPECT_EQ(Shot(preview.PageBoxes(0)).pixelColor(0, 100), kSilver);
+    preview.SetActive(true);
+    EXPECT_EQ(Shot(preview.PageBoxes(0)).pixelColor(0, 100), QColor(Qt::black));
+}
+
+TEST_F(PreviewControl, PageNumbersFollowTheStoreFirstNumberAndBadTargetsAreIgnored) {
+    ShowAt(800, 600);
+    EXPECT_EQ(preview.PageNumber(), 0);
+    preview.NextPage(); // no pages: nothing at all
+    EXPECT_EQ(preview.PageIndex(), -1);
+
+    preview.SetPages(MakeBlankStore(3, &owner, 10));
+    EXPECT_EQ(preview.PageNumber(), 10);
+    EXPECT_EQ(preview.PageIndex(), 0);
+    preview.GotoPageNumber(12);
+    EXPECT_EQ(preview.PageIndex(), 2);
+    preview.GotoPageNumber(13);
+    preview.GotoPageIndex(-1);
+    preview.GotoPageNumber(1);
+    EXPECT_EQ(preview.PageIndex(), 2);
+    preview.GotoPageNumber(10);
+    EXPECT_EQ(preview.PageIndex(), 0);
+}
+
+TEST_F(PreviewControl, LaysOutOnlyOnRealChanges) {
+    ShowAt(800, 600);
+    int changes = 0;
+    preview.OnChangeView = [&](TRLPreview*) { ++changes; };
+    preview.SetPages(MakeBlankStore(3, &owner));
+    const int afterSetPages = changes;
+    EXPECT_GE(afterSetPages, 1);
+    const int layouts = preview.LayoutCount();
+
+    preview.SetZoom(9.9);
+    EXPECT_EQ(preview.Zoom(), 100);
+    preview.SetZoom(100);
+    preview.GotoPageIndex(0);
+    preview.resize(800, 600);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changes, afterSetPages);
+
+    preview.SetZoom(1000);
+    EXPECT_EQ(preview.Zoom(), 1000);
+    preview.resize(801, 600);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return preview.LayoutCount() == layouts + 2; }, 2000));
+    EXPECT_EQ(preview.width(), 801);
+    EXPECT_EQ(preview.LayoutCount(), layouts + 2);
+    EXPECT_EQ(changes, afterSetPages + 2);
+}
+
+TEST_F(PreviewControl, FindTextMovesToTheHitAndContinuesAfterIt) {
+    ShowAt(800, 600);
+    preview.SetPages(MakeTextStore({{"intro", "nothing here"},
+                                    {"first ABC", "filler", "second abc"},
+                                    {"tail", "Página 3 de {LastPageNumber}"}},
+                                   &owner));
+
+    EXPECT_FALSE(preview.FindText(QString(), false, false, false));
+    EXPECT_TRUE(preview.FindText("abc", false, false, false));
+    EXPECT_EQ(preview.FoundPageIndex(), 1);
+    EXPECT_EQ(preview.FoundObjectIndex(), 0);
+    EXPECT_EQ(preview.PageIndex(), 1) << "the view moves to the hit";
+    EXPECT_TRUE(preview.ShowFound());
+
+    EXPECT_TRUE(preview.FindText("abc", false, false, false));
+    EXPECT_EQ(preview.FoundObjectIndex(), 2) << "continues after the last hit";
+    EXPECT_FALSE(preview.FindText("abc", false, false, false)) << "no wrap-around";
+
+    // The failed search left the hit's page behind, so backwards starts afresh at the end of
+    // the shown page, then continues before each hit.
+    EXPECT_TRUE(preview.FindText("abc", false, false, true));
+    EXPECT_EQ(preview.FoundObjectIndex(), 2);
+    EXPECT_TRUE(preview.FindText("abc", false, false, true));
+    EXPECT_EQ(preview.FoundObjectIndex(), 0);
+
+    // Match case: only the lower-case text counts; from the first page on.
+    preview.FirstPage();
+    EXPECT_TRUE(preview.FindText("abc", false, true, false));
+    EXPECT_EQ(preview.FoundPageIndex(), 1);
+    EXPECT_EQ(preview.FoundObjectIndex(), 2);
+    preview.FirstPage();
+    EXPECT_FALSE(preview.FindText("aBc", false, true, false));
+
+    // Texts are searched as recorded, braces and all.
+    EXPECT_TRUE(preview.FindText("{lastpagenumber}", false, false, false));
+    EXPECT_EQ(preview.FoundPageIndex(), 2);
+}
+
+TEST_F(PreviewControl, BackwardSearchFromTheFirstPageLooksOnlyThere) {
+    ShowAt(800, 600);
+    preview.SetPages(MakeTextStore({{"alpha", "beta"}, {"gamma"}}, &owner));
+    EXPECT_FALSE(preview.FindText("gamma", false, false, true));
+    EXPECT_TRUE(preview.FindText("a", false, false, true));
+    EXPECT_EQ(preview.FoundObjectIndex(), 1) << "from the last object down";
+    EXPECT_TRUE(preview.FindText("a", false, false, true));
+    EXPECT_EQ(preview.FoundObjectIndex(), 0);
+    EXPECT_FALSE(preview.FindText("a", false, false, true));
+
+    // A hit on a later page, then a search from an earlier shown page, starts afresh there.
+    preview.GotoPageIndex(1);
+    EXPECT_TRUE(preview.FindText("gamma", false, false, false));
+    preview.GotoPageIndex(0);
+    EXPECT_TRUE(preview.FindText("gamma", false, false, false));
+}
+
+TEST_F(PreviewControl, WholeWordsNarrowTheSearch) {
+    ShowAt(800, 600);
+    preview.SetPages(MakeTextStore({{"concatenate", "the cat sat"}}, &owner));
+    EXPECT_TRUE(preview.FindText("cat", true, false, false));
+    EXPECT_EQ(preview.FoundObjectIndex(), 1);
+    preview.SetPages(preview.Pages());
+    EXPECT_TRUE(preview.FindText("cat", false, false, false));
+    EXPECT_EQ(preview.FoundObjectIndex(), 0);
+}
+
+TEST(TextContains, WholeWordsAreBoundedByNonLettersAndNonDigits) {
+    struct Case {
+        const char* text;
+        const char* needle;
+        bool whole;
+        bool expected;
+    };
+    const Case cases[] = {
+        {"concat cat", "cat", true, true}, // the second occurrence is a word
+        {"concat", "cat", true, false},
+        {"concat", "cat", false, true},
+        {"cat", "cat", true, true},
+        {"(cat)", "cat", true, true},
+        {"cat2", "cat", true, false},
+        {"2cat", "cat", true, false},
+        {"gato_cat", "cat", true, true},
+        {"ÑCAT", "CAT", true, false}, // a non-ASCII letter still joins the word
+        {"12,5%", "12", true, true},
+        {"anything", "", false, false},
+        {"", "", true, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TextContains(QString::fromUtf8(c.text), QString::fromUtf8(c.needle), c.whole),
+                  c.expected)
+            << c.text << " / " << c.needle << " whole=" << c.whole;
+}
+
+TEST_F(PreviewControl, FoundTextIsOutlinedByInvertingWhatLiesBelow) {
+    ShowAt(900, 1200);
+    preview.SetPages(MakeTextStore({{"marker text"}}, &owner));
+    const QImage before = Shot(preview.PageBoxes(0));
+    ASSERT_TRUE(preview.FindText("marker", false, false, false));
+    const QImage after = Shot(preview.PageBoxes(0));
+
+    const TRLRect b = TextOn(0, 0).BoundsRect;
+    const int midY = (b.Top + b.Bottom) / 2;
+    // Left edge of the outline, three pixels out from the text's bounds: white paper inverted.
+    EXPECT_EQ(before.pixelColor(b.Left - 3, midY), QColor(Qt::white));
+    EXPECT_EQ(after.pixelColor(b.Left - 3, midY), QColor(Qt::black));
+    EXPECT_EQ(after.pixelColor(b.Left - 3, b.Top - 3), QColor(Qt::black));
+    // Inside the outline nothing changes.
+    EXPECT_EQ(after.pixelColor(b.Left + 1, midY), before.pixelColor(b.Left + 1, midY));
+}
+
+TEST_F(PreviewControl, EditModeMarksTheSmallestObjectUnderThePointerWithItsGroup) {
+    ShowAt(900, 1200);
+    auto page = std::make_shared<TRLGraphicSurface>();
+    page->SetWidth(kPageWidth);
+    page->SetHeight(kPageHeight);
+    page->Open();
+    TRLGraphicStorage::NewGroupId();
+    page->Rectangle(50, 50, 400, 400); // a frame around...
+    page->TextOut(100, 100, "inside"); // ...a text of the same control
+    TRLGraphicStorage::NewGroupId();
+    page->Rectangle(500, 500, 600, 600); // a control of its own
+    page->Rectangle(500, 500, 600, 600); // equal area, later in page order
+    page->Close();
+    auto* store = new TRLGraphicStorage(&owner);
+    store->Add(page);
+    store->SetPaperWidth(210);
+    store->SetPaperHeight(297);
+    preview.SetPages(store);
+    TRLPreviewBox& box = preview.PageBoxes(0);
+
+    QTest::mouseMove(&box, QPoint(112, 106));
+    EXPECT_EQ(box.SelectedObject(), nullptr) << "hovering marks nothing outside edit mode";
+
+    preview.SetEditing(true);
+    QTest::mouseMove(&box, QPoint(110, 105));
+    EXPECT_EQ(box.SelectedObjectIndex(), 1) << "the text, not the frame around it";
+    // Two objects of one group: silver handles at the corners of both.
+    QImage shot = Shot(box);
+    EXPECT_EQ(shot.pixelColor(50, 50), kSilver);
+    EXPECT_EQ(shot.pixelColor(400, 400), kSilver);
+    EXPECT_EQ(shot.pixelColor(47, 47), QColor(Qt::white)) << "the handle's white outline";
+
+    QTest::mouseMove(&box, QPoint(500, 600)); // on the edge: edges count
+    EXPECT_EQ(box.SelectedObjectIndex(), 2) << "on equal areas the first wins";
+    shot = Shot(box);
+    EXPECT_EQ(shot.pixelColor(600, 550), kSilver); // two objects in that group too
+
+    QTest::mouseMove(&box, QPoint(700, 900));
+    EXPECT_EQ(box.SelectedObject(), nullptr);
+
+    QTest::mouseMove(&box, QPoint(60, 60));
+    EXPECT_EQ(box.SelectedObjectIndex(), 0);
+    preview.SetEditing(false);
+    EXPECT_EQ(box.SelectedObject(), nullptr);
+    EXPECT_NE(Shot(box).pixelColor(50, 50), kSilver) << "the handles are gone";
+}
+
+TEST_F(PreviewControl, LoneObjectGetsBlackHandlesAtTheZoom) {
+    ShowAt(900, 1200);
+    preview.SetPages(MakeTextStore({{"only"}}, &owner));
+    preview.SetZoom(50);
+    preview.SetEditing(true);
+    TRLPreviewBox& box = preview.PageBoxes(0);
+    const TRLRect b = TextOn(0, 0).BoundsRect;
+    QTest::mouseMove(&box, QPoint(box.ToBox(b.Left + 2), box.ToBox(b.Top + 2)));
+    ASSERT_EQ(box.SelectedObjectIndex(), 0);
+    const QImage shot = Shot(box);
+    EXPECT_EQ(shot.pixelColor(box.ToBox(b.Right), box.ToBox(b.Bottom)), QColor(Qt::black));
+    EXPECT_EQ(box.ToPage(box.ToBox(300)), 300);
+}
+
+TEST_F(PreviewControl, CopyPutsThePageOnTheClipboardAtItsOwnSize) {
+    ShowAt(1200, 600);
+    preview.SetPages(MakeTextStore({{"one"}, {"two"}}, &owner));
+    preview.ZoomMultiplePages();
+    QGuiApplication::clipboard()->clear();
+    EXPECT_FALSE(preview.CopyPageToClipboard(2)) << "the third box has no page";
+    EXPECT_TRUE(QGuiApplication::clipboard()->image().isNull());
+
+    ASSERT_TRUE(preview.CopyPageToClipboard(1));
+    const QImage copied = QGuiApplication::clipboard()->image();
+    EXPECT_EQ(copied.size(), QSize(kPageWidth, kPageHeight));
+    EXPECT_EQ(copied.depth(), 32);
+    // The text of page two is in it: some dark pixel near where it was recorded.
+    bool inked = false;
+    for (int x = 100; x < 140 && !inked; ++x)
+        for (int y = 100; y < 115 && !inked; ++y)
+            inked = qGray(copied.pixel(x, y)) < 128;
+    EXPECT_TRUE(inked);
+    EXPECT_EQ(preview.ContextMenu()->actions().front()->text(), QStringLiteral("Copy"));
+}
+
+TEST_F(PreviewControl, ClicksActivateAndDoubleClicksToggleMultiplePages) {
+    ShowAt(1200, 600);
+    preview.SetPages(MakeBlankStore(6, &owner));
+    int entered = 0;
+    preview.OnEnter = [&](TRLPreview* sender) {
+        EXPECT_EQ(sender, &preview);
+        ++entered;
+    };
+    QTest::mouseClick(&preview.PageBoxes(0), Qt::LeftButton);
+    QTest::mouseClick(preview.viewport(), Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(entered, 2);
+
+    QTest::mouseDClick(&preview.PageBoxes(0), Qt::LeftButton);
+    EXPECT_EQ(preview.PageBoxCount(), 3);
+    QTest::mouseDClick(&preview.PageBoxes(2), Qt::LeftButton);
+    EXPECT_EQ(preview.PageBoxCount(), 1);
+    EXPECT_EQ(preview.PageNumber(), 3) << "the double-clicked box's page";
+}
+
+TEST(PreviewStoreLinks, TheControlLinksWhileItShowsAStoreAndFreesAnOwnerlessOne) {
+    QObject owner;
+    QPointer<TRLGraphicStorage> owned = MakeBlankStore(1, &owner);
+    QPointer<TRLGraphicStorage> unowned = MakeBlankStore(2, nullptr);
+    {
+        TRLPreview preview;
+        preview.SetPages(owned);
+        EXPECT_EQ(owned->LinkCount(), 1);
+        preview.SetPages(unowned);
+        EXPECT_EQ(owned->LinkCount(), 0);
+        EXPECT_FALSE(owned.isNull()) << "a store with an owner stays";
+        EXPECT_EQ(unowned->LinkCount(), 1);
+        TRLPreview second;
+        second.SetPages(unowned);
+        EXPECT_EQ(unowned->LinkCount(), 2);
+    }
+    EXPECT_TRUE(unowned.isNull()) << "freed when the last control let go";
+}
+
+} // namespace
