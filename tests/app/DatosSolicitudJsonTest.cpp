@@ -1,0 +1,156 @@
+#include "DatosSolicitud.h"
+
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TDatosSolicitud FullRequest() {
+    TDatosSolicitud d;
+    d.Persona = QStringLiteral("Muñoz, María José");
+    d.DNI = QStringLiteral("27.456.789");
+    d.Categoria = QStringLiteral("JTP");
+    d.Dedicacion = QStringLiteral("SEMI EXCLUSIVA");
+    d.Motivo = QStringLiteral("Congreso de Ingeniería\nPonencia: \"Redes\"\n\ttabulada");
+    d.Destino = QStringLiteral("Córdoba");
+    d.Medio = QStringLiteral("Vehículo Particular");
+    d.MedioIndice = 3;
+    d.Patente = QStringLiteral("AB123CD");
+    d.Salida = QDate(2024, 2, 29);
+    d.HoraSalida = QTime(9, 5);
+    d.Regreso = QDate(2024, 3, 2);
+    d.HoraRegreso = QTime(0, 0);
+    d.SolicitaPasajes = true;
+    d.MontoPasaje = QStringLiteral("1500,50");
+    d.SolicitaKelmora = true;
+    d.DiasKelmora = QStringLiteral("3 Y MEDIO");
+    d.SolicitaInscripcion = false;
+    d.MontoInscripcion = QString();
+    return d;
+}
+
+QJsonObject FullJson() {
+    return DatosSolicitudToJson(FullRequest());
+}
+
+TEST(DatosSolicitudJson, WritesEveryFieldUnderItsOwnNameInTheAgreedForms) {
+    const QJsonObject o = FullJson();
+    EXPECT_EQ(o.size(), 19);
+    EXPECT_EQ(o.value("Salida").toString(), "2024-02-29");
+    EXPECT_EQ(o.value("HoraSalida").toString(), "09:05");
+    EXPECT_EQ(o.value("HoraRegreso").toString(), "00:00");
+    EXPECT_TRUE(o.value("MedioIndice").isDouble());
+    EXPECT_EQ(o.value("MedioIndice").toInt(), 3);
+    EXPECT_TRUE(o.value("SolicitaPasajes").isBool());
+    EXPECT_EQ(o.value("SolicitaInscripcion").toBool(true), false);
+    // Amounts and days stay text, exactly as typed.
+    EXPECT_TRUE(o.value("MontoPasaje").isString());
+    EXPECT_EQ(o.value("MontoPasaje").toString(), "1500,50");
+    EXPECT_EQ(o.value("Motivo").toString(), FullRequest().Motivo);
+}
+
+TEST(DatosSolicitudJson, RoundTripsThroughBytes) {
+    TDatosSolicitud withNothingSelected = FullRequest();
+    withNothingSelected.Categoria.clear();
+    withNothingSelected.Dedicacion.clear();
+    withNothingSelected.Medio = QStringLiteral("a dedo, si hace falta");
+    withNothingSelected.MedioIndice = -1;
+    withNothingSelected.Patente.clear();
+    withNothingSelected.HoraSalida = QTime(23, 59);
+    TDatosSolicitud blank; // as the form gives it with nothing typed
+    blank.Salida = QDate(2017, 4, 24);
+    blank.HoraSalida = QTime(12, 0);
+    blank.Regreso = QDate(2017, 4, 24);
+    blank.HoraRegreso = QTime(0, 0);
+    for (const TDatosSolicitud& original : {FullRequest(), withNothingSelected, blank}) {
+        const QByteArray bytes = WriteDatosSolicitud(original);
+        EXPECT_EQ(ReadDatosSolicitud(bytes), original) << bytes.constData();
+    }
+}
+
+TEST(DatosSolicitudJson, AcceptsTheLimitsExactly) {
+    QJsonObject o = FullJson();
+    o["Persona"] = QString(200, u'x');
+    o["DNI"] = QString(15, u'9');
+    o["Motivo"] = QString(500, u'\n');
+    o["Destino"] = QString(200, u'y');
+    o["Patente"] = QStringLiteral("ÑANDÚ12");
+    o["MontoPasaje"] = QString(15, u'1');
+    o["DiasKelmora"] = QString(15, u'2');
+    o["MontoInscripcion"] = QString(15, u'3');
+    const TDatosSolicitud d = DatosSolicitudFromJson(o);
+    EXPECT_EQ(d.Persona.size(), 200);
+    EXPECT_EQ(d.Motivo.size(), 500);
+    EXPECT_EQ(d.Patente, QStringLiteral("ÑANDÚ12"));
+}
+
+struct TBadCase {
+    const char* what;
+    const char* key;
+    QJsonValue value;  // undefined: the key is removed
+    const char* field; // the field the error must name
+};
+
+TEST(DatosSolicitudJson, RejectsBadFieldsNamingTheField) {
+    const TBadCase cases[] = {
+        {"missing field", "DNI", QJsonValue(QJsonValue::Undefined), "DNI"},
+        {"unknown key", "Pasajes", true, "Pasajes"},
+        {"key in the wrong case", "persona", QStringLiteral("x"), "persona"},
+        {"number for text", "Persona", 12, "Persona"},
+        {"null for text", "Destino", QJsonValue(QJsonValue::Null), "Destino"},
+        {"Persona too long", "Persona", QString(201, u'x'), "Persona"},
+        {"DNI too long", "DNI", QString(16, u'1'), "DNI"},
+        {"Motivo too long", "Motivo", QString(501, u'm'), "Motivo"},
+        {"Patente too long", "Patente", QStringLiteral("ABC1234D"), "Patente"},
+        {"Patente in lower case", "Patente", QStringLiteral("ab123cd"), "Patente"},
+        {"amount too long", "MontoInscripcion", QString(16, u'5'), "MontoInscripcion"},
+        {"days too long", "DiasKelmora", QString(16, u'5'), "DiasKelmora"},
+        {"category not in the list", "Categoria", QStringLiteral("tit"), "Categoria"},
+        {"dedication not in the list", "Dedicacion", QStringLiteral("FULL"), "Dedicacion"},
+        {"index past the list", "MedioIndice", 4, "MedioIndice"},
+        {"index below -1", "MedioIndice", -2, "MedioIndice"},
+        {"fractional index", "MedioIndice", 1.5, "MedioIndice"},
+        {"index as text", "MedioIndice", QStringLiteral("3"), "MedioIndice"},
+        {"Medio not the selected entry", "Medio", QStringLiteral("Avión"), "Medio"},
+        {"flag as text", "SolicitaPasajes", QStringLiteral("true"), "SolicitaPasajes"},
+        {"flag as number", "SolicitaKelmora", 1, "SolicitaKelmora"},
+        {"date that does not exist", "Salida", QStringLiteral("2023-02-29"), "Salida"},
+        {"date without leading zeros", "Regreso", QStringLiteral("2024-3-2"), "Regreso"},
+        {"date in day-month order", "Salida", QStringLiteral("29/02/2024"), "Salida"},
+        {"hour past the day", "HoraSalida", QStringLiteral("24:00"), "HoraSalida"},
+        {"hour with one digit", "HoraRegreso", QStringLiteral("9:05"), "HoraRegreso"},
+        {"time with seconds", "HoraSalida", QStringLiteral("09:05:00"), "HoraSalida"},
+    };
+    for (const TBadCase& c : cases) {
+        QJsonObject o = FullJson();
+        if (c.value.isUndefined()) {
+            o.remove(QString::fromLatin1(c.key));
+        } else {
+            o[QString::fromLatin1(c.key)] = c.value;
+        }
+        try {
+            DatosSolicitudFromJson(o);
+            ADD_FAILURE() << c.what << ": accepted";
+        } catch (const TDatosSolicitudError& e) {
+            EXPECT_EQ(e.Field(), QString::fromLatin1(c.field)) << c.what << ": " << e.what();
+            EXPECT_TRUE(e.Message().startsWith(QString::fromLatin1(c.field) + ": "))
+                << c.what << ": " << e.what();
+        }
+    }
+}
+
+TEST(DatosSolicitudJson, RejectsDocumentsThatAreNotOneObject) {
+    for (const char* text : {"", "{\"Persona\": ", "[]", "[{}]", "\"Persona\"", "null"}) {
+        EXPECT_THROW(ReadDatosSolicitud(QByteArray(text)), TDatosSolicitudError) << text;
+    }
+    // An empty object names the first field it lacks.
+    try {
+        ReadDatosSolicitud("{}");
+        ADD_FAILURE() << "empty object accepted";
+    } catch (const TDatosSolicitudError& e) {
+        EXPECT_EQ(e.Field(), "Persona");
+    }
+}
+
+} // namespace
