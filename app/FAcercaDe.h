@@ -1,0 +1,24 @@
+// The About box: system name, version, date and maker beside the logo, and a "Cerrar" button.
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class TFAcercaDe;
+}
+
+class TFAcercaDe : public QDialog {
+public:
+    explicit TFAcercaDe(QWidget* parent = nullptr);
+    ~TFAcercaDe() override;
+
+    void CerrIniSesClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::TFAcercaDe> ui_;
+};

@@ -1,0 +1,40 @@
+#include "KelmoraApp.h"
+
+#include "RLUtils.h"
+
+#include <QApplication>
+
+TKelmoraWindows::~TKelmoraWindows() {
+    FAcercaDe.reset();
+    FKelmora.reset();
+    FPrincipal.reset();
+    DocumentForms.reset();
+}
+
+TKelmoraWindows CreateKelmoraWindows(const TDocumentFormsFactory& makeDocumentForms) {
+    TKelmoraWindows windows;
+    // Created first, the main window is the one that the modal forms sit over.
+    windows.FPrincipal = std::make_unique<TFPrincipal>();
+    windows.FKelmora = std::make_unique<TFKelmora>(windows.FPrincipal.get());
+    if (makeDocumentForms) {
+        windows.DocumentForms = makeDocumentForms();
+    }
+    windows.FAcercaDe = std::make_unique<TFAcercaDe>(windows.FPrincipal.get());
+    windows.FPrincipal->SetMenuWindows(windows.FKelmora.get(), windows.FAcercaDe.get());
+    return windows;
+}
+
+int RunKelmora() {
+    InitEngineSupport();
+    int exitCode = 0;
+    {
+        TKelmoraWindows windows = CreateKelmoraWindows();
+        // Closing the main window ends the program even while preview windows are still open.
+        QObject::connect(windows.FPrincipal.get(), &TFPrincipal::Closed, qApp,
+                         &QCoreApplication::quit, Qt::QueuedConnection);
+        windows.FPrincipal->showMaximized();
+        exitCode = QApplication::exec();
+    }
+    FinishEngineSupport();
+    return exitCode;
+}
