@@ -1,0 +1,508 @@
+#include "FKelmora.h"
+#include "AppTestSupport.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimeEdit>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using apptest::Child;
+using apptest::PressEnter;
+using apptest::TypeInto;
+
+namespace {
+
+class FKelmoraTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(apptest::ShowActive(form)); }
+
+    template <typename T> T* W(const char* name) { return Child<T>(form, name); }
+    QLineEdit* Edit(const char* name) { return W<QLineEdit>(name); }
+    QComboBox* Combo(const char* name) { return W<QComboBox>(name); }
+    QCheckBox* Check(const char* name) { return W<QCheckBox>(name); }
+    QString FocusName() const {
+        // Editable lists and pickers hand the focus to an inner edit; name the field itself.
+        QWidget* focus = QApplication::focusWidget();
+        while (focus != nullptr && focus->objectName().isEmpty()) {
+            focus = focus->parentWidget();
+        }
+        if (focus != nullptr && focus->objectName() == QLatin1String("qt_spinbox_lineedit")) {
+            focus = focus->parentWidget();
+        }
+        return focus == nullptr ? QString() : focus->objectName();
+    }
+    QColor Background(QLineEdit* edit) const { return edit->palette().color(QPalette::Base); }
+    QColor WindowColour() const { return QApplication::palette().color(QPalette::Base); }
+    QColor Light3D() const { return QApplication::palette().color(QPalette::Midlight); }
+
+    TFKelmora form;
+};
+
+const char* const kDependentFields[] = {"E_Patente", "E_MontoPasaje", "E_DiasKelmora",
+                                        "E_MontoInscripcion"};
+
+TEST_F(FKelmoraTest, FirstOpeningShowsTheInitialState) {
+    ASSERT_NE(WindowColour(), Light3D()) << "the test cannot tell the two colours apart";
+    EXPECT_EQ(form.windowTitle(), "- Kelmora");
+    EXPECT_EQ(W<QLabel>("Label1")->text(), "SOLICITUD DE KELMORA");
+    EXPECT_TRUE(W<QLabel>("Label1")->font().bold());
+
+    EXPECT_EQ(Combo("E_Categoria")->currentIndex(), -1);
+    EXPECT_EQ(Combo("E_Categoria")->currentText(), "");
+    EXPECT_EQ(Combo("E_Dedicacion")->currentIndex(), -1);
+    EXPECT_EQ(Combo("CB_Medio")->currentText(), "Omnibus");
+    EXPECT_EQ(Combo("CB_Medio")->currentIndex(), -1);
+    for (const char* name : kDependentFields) {
+        EXPECT_FALSE(Edit(name)->isEnabled()) << name;
+        EXPECT_EQ(Background(Edit(name)), Light3D()) << name;
+        EXPECT_TRUE(Edit(name)->text().isEmpty()) << name;
+    }
+    EXPECT_EQ(W<QTimeEdit>("D_HoraSalida")->time(), QTime(12, 0));
+    EXPECT_EQ(W<QTimeEdit>("D_HoraRegreso")->time(), QTime(0, 0));
+    EXPECT_EQ(W<QTimeEdit>("D_HoraSalida")->displayFormat(), "H:mm");
+    EXPECT_EQ(W<QDateEdit>("D_Salida")->date(), QDate::currentDate());
+    EXPECT_EQ(W<QDateEdit>("D_Regreso")->date(), QDate::currentDate());
+    EXPECT_TRUE(W<QDateEdit>("D_Salida")->calendarPopup());
+
+    const TDatosSolicitud d = form.DatosSolicitud();
+    EXPECT_EQ(d.Categoria, "");
+    EXPECT_EQ(d.Medio, "Omnibus");
+    EXPECT_EQ(d.MedioIndice, -1);
+}
+
+TEST_F(FKelmoraTest, ListsHoldTheirEntriesInOrderAndOnlyTheMeansOfTransportTakesText) {
+    const auto entries = [](QComboBox* combo) {
+        QStringList list;
+        for (int i = 0; i < combo->count(); ++i) {
+            list << combo->itemText(i);
+        }
+        return list;
+    };
+    EXPECT_EQ(entries(Combo("E_Categoria")),
+              QStringList({"--seleccione--", "TIT", "PAS", "ADJ", "JTP", "AY1", "AY2", "OTROS", "A",
+                           "T", "SG"}));
+    EXPECT_EQ(entries(Combo("E_Dedicacion")),
+              QStringList({"--seleccione--", "EXCLUSIVA", "SEMI EXCLUSIVA", "SIMPLE", "RENTADO",
+                           "OTROS", "35HS."}));
+    EXPECT_EQ(entries(Combo("CB_Medio")), MedioEntries());
+    EXPECT_EQ(MedioEntries().at(kMedioVehiculoParticular), QStringLiteral("Vehículo Particular"));
+    EXPECT_FALSE(Combo("E_Categoria")->isEditable());
+    EXPECT_FALSE(Combo("E_Dedicacion")->isEditable());
+    EXPECT_TRUE(Combo("CB_Medio")->isEditable());
+
+    // Pressing Enter in the free-text list adds nothing to it.
+    TypeInto(Combo("CB_Medio"), "");
+    Combo("CB_Medio")->lineEdit()->selectAll();
+    apptest::Type(QApplication::focusWidget(), "Tren");
+    PressEnter();
+    EXPECT_EQ(Combo("CB_Medio")->count(), 4);
+    EXPECT_EQ(Combo("CB_Medio")->currentText(), "Tren");
+}
+
+TEST_F(FKelmoraTest, FieldsStopAtTheirLimitsAndDependentFieldsShowUpperCase) {
+    TypeInto(Edit("E_Persona"), QString(205, u'a'));
+    EXPECT_EQ(Edit("E_Persona")->text(), QString(200, u'a'));
+    TypeInto(Edit("E_DNI"), "12345678901234567890");
+    EXPECT_EQ(Edit("E_DNI")->text(), "123456789012345");
+    TypeInto(Edit("E_Destino"), QString(210, u'd'));
+    EXPECT_EQ(Edit("E_Destino")->text().size(), 200);
+
+    Combo("CB_Medio")->setCurrentIndex(kMedioVehiculoParticular);
+    TypeInto(Edit("E_Patente"), "ab123cdxyz");
+    EXPECT_EQ(Edit("E_Patente")->text(), "AB123CD");
+
+    Check("CK_Kelmora")->setChecked(true);
+    TypeInto(Edit("E_DiasKelmora"), "3 días y medio, más");
+    EXPECT_EQ(Edit("E_DiasKelmora")->text(), QStringLiteral("3 DÍAS Y MEDIO,"));
+
+    Check("CK_Pasajes")->setChecked(true);
+    TypeInto(Edit("E_MontoPasaje"), "12345678901234567890");
+    EXPECT_EQ(Edit("E_MontoPasaje")->text(), "123456789012345");
+
+    // Lower case set from code is shown in upper case as well.
+    Edit("E_Patente")->setText("xyz");
+    EXPECT_EQ(Edit("E_Patente")->text(), "XYZ");
+}
+
+TEST_F(FKelmoraTest, ReasonMemoTakesLineBreaksAndStopsAtFiveHundredCharacters) {
+    auto* motivo = W<QPlainTextEdit>("M_Motivo");
+    TypeInto(motivo, "Primera");
+    PressEnter();
+    EXPECT_EQ(FocusName(), "M_Motivo") << "Enter in the reason moved the focus";
+    apptest::Type(motivo, "Segunda");
+    EXPECT_EQ(form.DatosSolicitud().Motivo, "Primera\nSegunda");
+
+    motivo->clear();
+    apptest::Type(motivo, QString(498, u'm'));
+    PressEnter();
+    apptest::Type(motivo, "xyz");
+    EXPECT_EQ(motivo->toPlainText(), QString(498, u'm') + "\nx");
+    PressEnter(); // a line break is a character too
+    EXPECT_EQ(motivo->toPlainText().size(), 500);
+
+    // Pasting stops at the limit; over a selection, the selection's room counts.
+    motivo->clear();
+    apptest::Type(motivo, QString(495, u'a'));
+    QApplication::clipboard()->setText("0123456789");
+    motivo->paste();
+    EXPECT_EQ(motivo->toPlainText(), QString(495, u'a') + "01234");
+    motivo->selectAll();
+    QApplication::clipboard()->setText(QString(600, u'z'));
+    motivo->paste();
+    EXPECT_EQ(motivo->toPlainText(), QString(500, u'z'));
+    // Tab leaves the memo instead of going into it.
+    QTest::keyClick(motivo, Qt::Key_Tab);
+    EXPECT_EQ(FocusName(), "E_Destino");
+}
+
+TEST_F(FKelmoraTest, TickingAnItemEnablesItsFieldEmptyAndUntickingEmptiesItAgain) {
+    struct TRule {
+        const char* box;
+        const char* field;
+        const char* typed;
+    };
+    for (const TRule& rule :
+         {TRule{"CK_Pasajes", "E_MontoPasaje", "1500"}, TRule{"CK_Kelmora", "E_DiasKelmora", "3"},
+          TRule{"CK_Inscripcion", "E_MontoInscripcion", "200"}}) {
+        QCheckBox* box = Check(rule.box);
+        QLineEdit* field = Edit(rule.field);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
+        ASSERT_TRUE(box->isChecked()) << rule.box;
+        EXPECT_TRUE(field->isEnabled()) << rule.field;
+        EXPECT_EQ(Background(field), WindowColour()) << rule.field;
+        TypeInto(field, rule.typed);
+        EXPECT_EQ(field->text(), rule.typed);
+
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Space);
+        EXPECT_FALSE(field->isEnabled()) << rule.field;
+        EXPECT_EQ(Background(field), Light3D()) << rule.field;
+        EXPECT_EQ(field->text(), "") << rule.field;
+
+        QTest::keyClick(box, Qt::Key_Space);
+        EXPECT_TRUE(field->isEnabled()) << rule.field;
+        EXPECT_EQ(field->text(), "") << rule.field << " kept its old amount";
+    }
+}
+
+TEST_F(FKelmoraTest, PlateFollowsTheSelectedEntryNotTheText) {
+    QComboBox* medio = Combo("CB_Medio");
+    QLineEdit* patente = Edit("E_Patente");
+
+    medio->setCurrentIndex(kMedioVehiculoParticular);
+    EXPECT_TRUE(patente->isEnabled());
+    EXPECT_EQ(Background(patente), WindowColour());
+    TypeInto(patente, "AB123CD");
+    medio->setCurrentIndex(2);
+    EXPECT_FALSE(patente->isEnabled());
+    EXPECT_EQ(patente->text(), "");
+    EXPECT_EQ(Background(patente), Light3D());
+
+    // Choosing from the list with the keyboard.
+    medio->setFocus();
+    QTest::keyClick(medio, Qt::Key_Down);
+    EXPECT_EQ(medio->currentIndex(), kMedioVehiculoParticular);
+    EXPECT_TRUE(patente->isEnabled());
+
+    // Every change of the list empties the plate, also when it stays enabled: typing the entry's
+    // text anew keeps it selected.
+    TypeInto(patente, "XY999");
+    medio->lineEdit()->selectAll();
+    apptest::Type(medio->lineEdit(), QStringLiteral("Vehículo Particular"));
+    EXPECT_EQ(medio->currentIndex(), kMedioVehiculoParticular);
+    EXPECT_TRUE(patente->isEnabled());
+    EXPECT_EQ(patente->text(), "");
+
+    // Free text selects nothing, whatever it says; one more letter leaves the entry.
+    apptest::Type(medio->lineEdit(), "s");
+    EXPECT_EQ(medio->currentIndex(), -1);
+    EXPECT_EQ(medio->currentText(), QStringLiteral("Vehículo Particulars"));
+    EXPECT_FALSE(patente->isEnabled());
+    medio->lineEdit()->selectAll();
+    apptest::Type(medio->lineEdit(), "auto particular");
+    EXPECT_FALSE(patente->isEnabled());
+    const TDatosSolicitud d = form.DatosSolicitud();
+    EXPECT_EQ(d.Medio, "auto particular");
+    EXPECT_EQ(d.MedioIndice, -1);
+
+    // Typing an entry's exact text selects it, keeping the cursor where the typing left it.
+    medio->lineEdit()->selectAll();
+    apptest::Type(medio->lineEdit(), "Avión");
+    EXPECT_EQ(medio->currentIndex(), 0);
+    apptest::Type(medio->lineEdit(), "!");
+    EXPECT_EQ(medio->currentText(), QStringLiteral("Avión!"));
+}
+
+TEST_F(FKelmoraTest, AmountFieldsTakeDigitsAndTheLocalesDecimalSeparatorOnly) {
+    Check("CK_Pasajes")->setChecked(true);
+    Check("CK_Inscripcion")->setChecked(true);
+    struct TCase {
+        const char* locale;
+        const char* typed;
+        const char* shown;
+    };
+    const TCase cases[] = {
+        {"es_AR", "1.5", "1,5"},           {"es_AR", "1,5", "1,5"},
+        {"en_US", "1,5", "1.5"},           {"en_US", "1.5", "1.5"},
+        {"de_DE", "2.000,50", "2,000,50"}, // each key on its own: a second separator is kept
+        {"es_AR", "abc-$ 1 2+e3", "123"},
+    };
+    for (const char* field : {"E_MontoPasaje", "E_MontoInscripcion"}) {
+        for (const TCase& c : cases) {
+            const apptest::TLocaleScope locale{QLocale(QString::fromLatin1(c.locale))};
+            QLineEdit* edit = Edit(field);
+            edit->clear();
+            TypeInto(edit, QString::fromUtf8(c.typed));
+            EXPECT_EQ(edit->text(), c.shown) << field << " " << c.locale << " " << c.typed;
+        }
+    }
+}
+
+TEST_F(FKelmoraTest, AmountFieldsStillEditAndRefuseControlCharacters) {
+    Check("CK_Pasajes")->setChecked(true);
+    QLineEdit* monto = Edit("E_MontoPasaje");
+    TypeInto(monto, "1234");
+    QTest::keyClick(monto, Qt::Key_Backspace);
+    EXPECT_EQ(monto->text(), "123");
+    // Keys that type nothing keep working: move left, delete forward, type in the middle.
+    QTest::keyClick(monto, Qt::Key_Home);
+    QTest::keyClick(monto, Qt::Key_Delete);
+    QTest::keyClick(monto, Qt::Key_Right);
+    apptest::Type(monto, "9");
+    EXPECT_EQ(monto->text(), "293");
+    // Control characters are discarded, so the paste shortcut inserts nothing.
+    QApplication::clipboard()->setText("77");
+    QTest::keyClick(monto, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(monto->text(), "293");
+    // The days field has no such filter.
+    Check("CK_Kelmora")->setChecked(true);
+    TypeInto(Edit("E_DiasKelmora"), "-$x");
+    EXPECT_EQ(Edit("E_DiasKelmora")->text(), "-$X");
+}
+
+TEST_F(FKelmoraTest, EnterWalksTheFieldsInTabOrderSkippingDisabledOnes) {
+    const QStringList walk{"E_Persona", "E_DNI", "E_Categoria", "E_Dedicacion"};
+    Edit("E_Persona")->setFocus();
+    for (qsizetype i = 1; i < walk.size(); ++i) {
+        PressEnter();
+        EXPECT_EQ(FocusName(), walk.at(i));
+    }
+    PressEnter();
+    EXPECT_EQ(FocusName(), "M_Motivo");
+
+    const QStringList rest{"E_Destino",      "CB_Medio",      "D_Salida",   "D_HoraSalida",
+                           "D_Regreso",      "D_HoraRegreso", "CK_Pasajes", "CK_Kelmora",
+                           "CK_Inscripcion", "ImprLisObs"};
+    Edit("E_Destino")->setFocus();
+    for (qsizetype i = 1; i < rest.size(); ++i) {
+        PressEnter();
+        EXPECT_EQ(FocusName(), rest.at(i)) << "after " << rest.at(i - 1).toStdString();
+    }
+
+    // With every dependent field enabled, Enter stops in each, the amount fields included.
+    Combo("CB_Medio")->setCurrentIndex(kMedioVehiculoParticular);
+    for (const char* box : {"CK_Pasajes", "CK_Kelmora", "CK_Inscripcion"}) {
+        Check(box)->setChecked(true);
+    }
+    const QStringList enabled{"CB_Medio",   "E_Patente",     "D_Salida",       "D_HoraSalida",
+                              "D_Regreso",  "D_HoraRegreso", "CK_Pasajes",     "E_MontoPasaje",
+                              "CK_Kelmora", "E_DiasKelmora", "CK_Inscripcion", "E_MontoInscripcion",
+                              "ImprLisObs"};
+    Combo("CB_Medio")->setFocus();
+    for (qsizetype i = 1; i < enabled.size(); ++i) {
+        PressEnter();
+        EXPECT_EQ(FocusName(), enabled.at(i)) << "after " << enabled.at(i - 1).toStdString();
+    }
+    // Enter typed nothing on the way.
+    EXPECT_EQ(Combo("CB_Medio")->currentIndex(), kMedioVehiculoParticular);
+    EXPECT_EQ(Edit("E_MontoPasaje")->text(), "");
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(FKelmoraTest, ClosingResetsTheFieldsButNotTheDatesAndTimes) {
+    for (const char* how : {"Cerrar", "close box"}) {
+        TypeInto(Edit("E_Persona"), "Ana");
+        TypeInto(Edit("E_DNI"), "123");
+        Combo("E_Categoria")->setCurrentIndex(4);
+        Combo("E_Dedicacion")->setCurrentIndex(2);
+        TypeInto(W<QPlainTextEdit>("M_Motivo"), "Congreso");
+        TypeInto(Edit("E_Destino"), "Rosario");
+        Combo("CB_Medio")->setCurrentIndex(kMedioVehiculoParticular);
+        TypeInto(Edit("E_Patente"), "AA000AA");
+        for (const char* box : {"CK_Pasajes", "CK_Kelmora", "CK_Inscripcion"}) {
+            Check(box)->setChecked(true);
+        }
+        TypeInto(Edit("E_MontoPasaje"), "10");
+        TypeInto(Edit("E_DiasKelmora"), "2");
+        TypeInto(Edit("E_MontoInscripcion"), "30");
+        W<QDateEdit>("D_Salida")->setDate(QDate(2020, 1, 2));
+        W<QTimeEdit>("D_HoraSalida")->setTime(QTime(9, 5));
+        W<QTimeEdit>("D_HoraRegreso")->setTime(QTime(18, 30));
+
+        if (QString::fromLatin1(how) == "Cerrar") {
+            QTest::mouseClick(W<QPushButton>("CerrIniSes"), Qt::LeftButton);
+        } else {
+            form.close();
+        }
+        EXPECT_FALSE(form.isVisible()) << how;
+
+        const TDatosSolicitud d = form.DatosSolicitud();
+        EXPECT_EQ(d.Persona, "") << how;
+        EXPECT_EQ(d.DNI, "") << how;
+        EXPECT_EQ(d.Categoria, "--seleccione--") << how;
+        EXPECT_EQ(d.Dedicacion, "--seleccione--") << how;
+        EXPECT_EQ(d.Motivo, "") << how;
+        EXPECT_EQ(d.Destino, "") << how;
+        EXPECT_EQ(d.Medio, QStringLiteral("Avión")) << how;
+        EXPECT_EQ(d.MedioIndice, 0) << how;
+        EXPECT_FALSE(d.SolicitaPasajes || d.SolicitaKelmora || d.SolicitaInscripcion) << how;
+        for (const char* name : kDependentFields) {
+            EXPECT_FALSE(Edit(name)->isEnabled()) << how << " " << name;
+            EXPECT_EQ(Edit(name)->text(), "") << how << " " << name;
+            EXPECT_EQ(Background(Edit(name)), Light3D()) << how << " " << name;
+        }
+        EXPECT_EQ(d.Salida, QDate(2020, 1, 2)) << how << ": closing is not what resets dates";
+        EXPECT_EQ(d.HoraSalida, QTime(9, 5)) << how;
+        EXPECT_EQ(d.HoraRegreso, QTime(18, 30)) << how;
+
+        // Opening again: activation brings the dates back to today.
+        ASSERT_TRUE(apptest::ShowActive(form));
+        EXPECT_EQ(W<QDateEdit>("D_Salida")->date(), QDate::currentDate()) << how;
+        EXPECT_EQ(Combo("E_Categoria")->currentText(), "--seleccione--") << how;
+    }
+}
+
+TEST_F(FKelmoraTest, AccessKeysReachTheirFields) {
+    for (const auto& [key, field] : {std::pair{Qt::Key_P, "E_Persona"},
+                                     {Qt::Key_N, "E_DNI"},
+                                     {Qt::Key_M, "M_Motivo"},
+                                     {Qt::Key_T, "CB_Medio"},
+                                     {Qt::Key_O, "D_HoraRegreso"},
+                                     {Qt::Key_E, "E_Destino"}}) {
+        QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+        EXPECT_EQ(FocusName(), field);
+    }
+    // A check box's access key clicks it (after a short animation).
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_K, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Check("CK_Kelmora")->isChecked(); }, 2000));
+    EXPECT_TRUE(Edit("E_DiasKelmora")->isEnabled());
+}
+
+TEST_F(FKelmoraTest, EscapeDoesNotCloseTheForm) {
+    TypeInto(Edit("E_Persona"), "Ana");
+    QTest::keyClick(Edit("E_Persona"), Qt::Key_Escape);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(Edit("E_Persona")->text(), "Ana");
+}
+
+TEST_F(FKelmoraTest, ReturningToTheFormSetsBothDatesToToday) {
+    W<QDateEdit>("D_Salida")->setDate(QDate(2001, 5, 6));
+    W<QDateEdit>("D_Regreso")->setDate(QDate(2001, 5, 9));
+    W<QTimeEdit>("D_HoraSalida")->setTime(QTime(7, 15));
+    QWidget preview; // another window of the program, as a preview window would be
+    ASSERT_TRUE(apptest::ShowActive(preview));
+    EXPECT_EQ(W<QDateEdit>("D_Salida")->date(), QDate(2001, 5, 6));
+    ASSERT_TRUE(apptest::ShowActive(form));
+    EXPECT_EQ(W<QDateEdit>("D_Salida")->date(), QDate::currentDate());
+    EXPECT_EQ(W<QDateEdit>("D_Regreso")->date(), QDate::currentDate());
+    EXPECT_EQ(W<QTimeEdit>("D_HoraSalida")->time(), QTime(7, 15));
+}
+
+TEST_F(FKelmoraTest, ImprimirHandsTheTypedRequestToTheFillingRunAndLeavesTheFormAsItWas) {
+    const apptest::TLocaleScope locale{QLocale(QLocale::Spanish, QLocale::Argentina)};
+    std::optional<TDatosSolicitud> handed;
+    QWidget* handedParent = nullptr;
+    int runs = 0;
+    form.SetFillingRun([&](const TDatosSolicitud& d, QWidget* parent) {
+        handed = d;
+        handedParent = parent;
+        ++runs;
+    });
+
+    TypeInto(Edit("E_Persona"), QStringLiteral("José Pérez"));
+    TypeInto(Edit("E_DNI"), "20.111.222");
+    Combo("E_Categoria")->setCurrentIndex(5);
+    Combo("E_Dedicacion")->setCurrentIndex(1);
+    TypeInto(W<QPlainTextEdit>("M_Motivo"), "Jornadas");
+    PressEnter();
+    apptest::Type(W<QPlainTextEdit>("M_Motivo"), "de posgrado");
+    TypeInto(Edit("E_Destino"), QStringLiteral("Bahía Blanca"));
+    Combo("CB_Medio")->setCurrentIndex(kMedioVehiculoParticular);
+    TypeInto(Edit("E_Patente"), "ab123cd");
+    W<QDateEdit>("D_Salida")->setDate(QDate(2024, 5, 6));
+    W<QTimeEdit>("D_HoraSalida")->setTime(QTime(9, 5, 42));
+    W<QDateEdit>("D_Regreso")->setDate(QDate(2024, 5, 8));
+    W<QTimeEdit>("D_HoraRegreso")->setTime(QTime(0, 0));
+    Check("CK_Pasajes")->setChecked(true);
+    TypeInto(Edit("E_MontoPasaje"), "1500.50");
+    Check("CK_Kelmora")->setChecked(true);
+    TypeInto(Edit("E_DiasKelmora"), "3");
+
+    QTest::mouseClick(W<QPushButton>("ImprLisObs"), Qt::LeftButton);
+    ASSERT_TRUE(handed.has_value());
+    EXPECT_EQ(handedParent, &form);
+
+    TDatosSolicitud expected;
+    expected.Persona = QStringLiteral("José Pérez");
+    expected.DNI = "20.111.222";
+    expected.Categoria = "AY1";
+    expected.Dedicacion = "EXCLUSIVA";
+    expected.Motivo = "Jornadas\nde posgrado";
+    expected.Destino = QStringLiteral("Bahía Blanca");
+    expected.Medio = QStringLiteral("Vehículo Particular");
+    expected.MedioIndice = 3;
+    expected.Patente = "AB123CD";
+    expected.Salida = QDate(2024, 5, 6);
+    expected.HoraSalida = QTime(9, 5); // minutes resolution
+    expected.Regreso = QDate(2024, 5, 8);
+    expected.HoraRegreso = QTime(0, 0);
+    expected.SolicitaPasajes = true;
+    expected.MontoPasaje = "1500,50";
+    expected.SolicitaKelmora = true;
+    expected.DiasKelmora = "3";
+    EXPECT_EQ(*handed, expected) << WriteDatosSolicitud(*handed).constData();
+
+    // The form stays open and unchanged, so "Imprimir" can run again on the same request.
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.DatosSolicitud(), expected);
+    W<QPushButton>("ImprLisObs")->click();
+    EXPECT_EQ(runs, 2);
+}
+
+TEST_F(FKelmoraTest, ControlsSitWhereTheFormPlacesThemAndCaptionsFit) {
+    EXPECT_EQ(Edit("E_Persona")->geometry(), QRect(137, 78, 536, 21));
+    EXPECT_EQ(W<QPlainTextEdit>("M_Motivo")->geometry(), QRect(136, 179, 536, 48));
+    EXPECT_EQ(W<QPushButton>("ImprLisObs")->geometry(), QRect(479, 502, 97, 25));
+    EXPECT_EQ(W<QPushButton>("CerrIniSes")->iconSize(), QSize(74, 17));
+    EXPECT_FALSE(W<QPushButton>("CerrIniSes")->icon().isNull());
+    EXPECT_FALSE(W<QPushButton>("ImprLisObs")->icon().isNull());
+    EXPECT_EQ(W<QPushButton>("ImprLisObs")->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_TRUE(W<QPushButton>("ImprLisObs")->text().isEmpty());
+    // A caption left of its field ends before the field begins.
+    for (const auto& [label, field] : {std::pair{"Label2", "E_Persona"},
+                                       {"Label3", "E_DNI"},
+                                       {"Label4", "E_Categoria"},
+                                       {"Label5", "E_Dedicacion"},
+                                       {"Label8", "CB_Medio"},
+                                       {"Label14", "E_Patente"},
+                                       {"Label12", "D_HoraSalida"},
+                                       {"Label16", "E_DiasKelmora"}}) {
+        EXPECT_LT(W<QLabel>(label)->geometry().right(), W<QWidget>(field)->x()) << label;
+    }
+    // Captions keep their texts; the access-key marks do not show.
+    EXPECT_EQ(W<QLabel>("Label2")->text().remove(u'&'), "Persona que viaja:");
+    EXPECT_EQ(W<QLabel>("Label7")->text().remove(u'&'), "Destino");
+    EXPECT_EQ(W<QLabel>("Label16")->text(), QStringLiteral("Nº de días:"));
+    EXPECT_EQ(Check("CK_Inscripcion")->text().remove(u'&'), QStringLiteral("Inscripción"));
+}
+
+} // namespace

@@ -1,0 +1,250 @@
+#include "AppTestSupport.h"
+#include "KelmoraApp.h"
+#include "RLUtils.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimeEdit>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+using apptest::Child;
+
+namespace {
+
+// Runs check once the next modal window is up, then closes it with close.
+void WhenModal(std::function<void(QWidget*)> check, std::function<void(QWidget*)> close) {
+    QTimer::singleShot(0, [check = std::move(check), close = std::move(close)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) {
+            ADD_FAILURE() << "no modal window";
+            return;
+        }
+        EXPECT_TRUE(QTest::qWaitFor([modal] { return QApplication::activeWindow() == modal; }));
+        check(modal);
+        close(modal);
+    });
+}
+
+// Saves a picture of a window beside the build, to look at when its layout changes.
+void SaveScreenshot(QWidget& window, const char* name) {
+    const QString dir = QStringLiteral(KELMORA_BINARY_DIR) + QStringLiteral("/screenshots");
+    QDir().mkpath(dir);
+    window.grab().save(dir + u'/' + QString::fromLatin1(name));
+}
+
+TEST(KelmoraStart, CreatesTheWindowsInOrderAndWiresTheMenuToThem) {
+    int made = 0;
+    TKelmoraWindows windows = CreateKelmoraWindows([&] {
+        ++made;
+        return std::make_unique<TDocumentForms>();
+    });
+    ASSERT_EQ(made, 1);
+    ASSERT_TRUE(windows.FPrincipal && windows.FKelmora && windows.DocumentForms &&
+                windows.FAcercaDe);
+    EXPECT_EQ(windows.FKelmora->parentWidget(), windows.FPrincipal.get());
+    EXPECT_EQ(windows.FAcercaDe->parentWidget(), windows.FPrincipal.get());
+    EXPECT_FALSE(windows.FKelmora->isVisible());
+
+    TFPrincipal& principal = *windows.FPrincipal;
+    EXPECT_EQ(principal.windowTitle(), "- Principal");
+    QStringList entries;
+    for (QAction* action : principal.menuBar()->actions()) {
+        EXPECT_EQ(action->menu(), nullptr) << "no sub-menus";
+        entries << action->text();
+    }
+    EXPECT_EQ(entries, QStringList({"&Kelmora", "&Salir", "&Acerca de ..."}));
+}
+
+TEST(KelmoraStart, DocumentFormsAreMadeAfterTheRequestFormAndBeforeTheAboutBox) {
+    // The factory looks at which windows exist at the moment it is called.
+    int topLevelDialogsBefore = -1;
+    bool principalExisted = false;
+    TKelmoraWindows windows = CreateKelmoraWindows([&] {
+        int dialogs = 0;
+        for (QWidget* w : QApplication::allWidgets()) {
+            if (qobject_cast<TFKelmora*>(w) != nullptr) {
+                ++dialogs;
+            }
+            if (dynamic_cast<TFAcercaDe*>(w) != nullptr) {
+                dialogs += 100;
+            }
+            if (qobject_cast<TFPrincipal*>(w) != nullptr) {
+                principalExisted = true;
+            }
+        }
+        topLevelDialogsBefore = dialogs;
+        return std::make_unique<TDocumentForms>();
+    });
+    EXPECT_TRUE(principalExisted);
+    EXPECT_EQ(topLevelDialogsBefore, 1) << "request form made, About box not yet";
+}
+
+TEST(KelmoraStart, RunShowsTheMainWindowMaximisedAndEndsWhenItCloses) {
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* principal = qobject_cast<TFPrincipal*>(w); principal && w->isVisible()) {
+                seen = true;
+                EXPECT_TRUE(principal->windowState().testFlag(Qt::WindowMaximized));
+                EXPECT_EQ(ScratchDir(), QFileInfo(QDir::tempPath()).absoluteFilePath())
+                    << "engine started before the windows";
+                Child<QAction>(*principal, "Salir1")->trigger();
+            }
+        }
+    });
+    // A guard: a program that does not end on "&Salir" fails instead of hanging.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    guard.start(10000);
+    EXPECT_EQ(RunKelmora(), 0);
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(ScratchDir(), ".") << "engine state let go at the end";
+    // Every window went with the run.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        EXPECT_EQ(qobject_cast<TFPrincipal*>(w), nullptr);
+    }
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        windows = CreateKelmoraWindows();
+        ASSERT_TRUE(apptest::ShowActive(*windows.FPrincipal));
+    }
+    QAction* Action(const char* name) { return Child<QAction>(*windows.FPrincipal, name); }
+
+    TKelmoraWindows windows;
+};
+
+TEST_F(MainWindowTest, MenuOpensTheSameRequestFormModallyAndItKeepsItsTimes) {
+    bool checked = false;
+    WhenModal(
+        [&](QWidget* modal) {
+            EXPECT_EQ(modal, windows.FKelmora.get());
+            EXPECT_EQ(modal->windowModality(), Qt::ApplicationModal);
+            // The About box cannot open over it from the main window's menu.
+            EXPECT_FALSE(windows.FAcercaDe->isVisible());
+            EXPECT_EQ(modal->focusWidget(), Child<QLineEdit>(*modal, "E_Persona"));
+            Child<QTimeEdit>(*modal, "D_HoraSalida")->setTime(QTime(7, 45));
+            Child<QTimeEdit>(*modal, "D_HoraSalida")->setFocus();
+            Child<QLineEdit>(*modal, "E_Persona")->setText("Ana");
+            checked = true;
+        },
+        [](QWidget* modal) {
+            QTest::mouseClick(Child<QPushButton>(*modal, "CerrIniSes"), Qt::LeftButton);
+        });
+    Action("Kelmora1")->trigger(); // returns when the form closes
+    ASSERT_TRUE(checked);
+    EXPECT_FALSE(windows.FKelmora->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    WhenModal(
+        [&](QWidget* modal) {
+            EXPECT_EQ(modal, windows.FKelmora.get());
+            EXPECT_EQ(Child<QTimeEdit>(*modal, "D_HoraSalida")->time(), QTime(7, 45));
+            EXPECT_EQ(Child<QLineEdit>(*modal, "E_Persona")->text(), "");
+            EXPECT_EQ(Child<QComboBox>(*modal, "CB_Medio")->currentText(), QStringLiteral("Avión"));
+            EXPECT_EQ(modal->focusWidget(), Child<QLineEdit>(*modal, "E_Persona"));
+            SaveScreenshot(*modal, "request-form.png");
+        },
+        [](QWidget* modal) { modal->close(); });
+    Action("Kelmora1")->trigger();
+}
+
+TEST_F(MainWindowTest, AboutBoxShowsTheSystemAndClosesByButtonOrCloseBox) {
+    int opened = 0;
+    const auto check = [&](QWidget* modal) {
+        ++opened;
+        EXPECT_EQ(modal, windows.FAcercaDe.get());
+        EXPECT_EQ(modal->windowTitle(), "- Acerca de ...");
+        QStringList values;
+        for (const char* name : {"Label5", "Label6", "Label7", "Label8"}) {
+            QLabel* label = Child<QLabel>(*modal, name);
+            EXPECT_EQ(label->x(), 120) << name;
+            values << label->text();
+        }
+        EXPECT_EQ(values, QStringList({"Kelmora", "1.9", "24/04/2017", "Fac. de Corvath"}));
+        QStringList captions;
+        for (const char* name : {"Label1", "Label2", "Label3", "Label4"}) {
+            QLabel* label = Child<QLabel>(*modal, name);
+            EXPECT_EQ(label->geometry().right() + 1, 104) << name << " does not end at 104";
+            EXPECT_TRUE(label->font().bold()) << name;
+            captions << label->text();
+        }
+        EXPECT_EQ(captions, QStringList({"Sistema :", QStringLiteral("Versión :"),
+                                         "Fecha :", "Elaborado por :"}));
+        // The 109 x 164 logo shrunk into its 73 x 105 box: 70 x 105 at the box's corner.
+        QLabel* logo = Child<QLabel>(*modal, "Image1");
+        EXPECT_EQ(logo->pixmap().size(), QSize(70, 105));
+        EXPECT_EQ(logo->alignment(), Qt::AlignLeft | Qt::AlignTop);
+        auto* cerrar = Child<QPushButton>(*modal, "CerrIniSes");
+        EXPECT_EQ(QApplication::focusWidget(), cerrar) << "first in tab order";
+        EXPECT_EQ(cerrar->cursor().shape(), Qt::PointingHandCursor);
+        if (opened == 1) {
+            SaveScreenshot(*modal, "about.png");
+        }
+    };
+    WhenModal(check, [](QWidget* modal) {
+        QTest::mouseClick(Child<QPushButton>(*modal, "CerrIniSes"), Qt::LeftButton);
+    });
+    Action("Acercade1")->trigger();
+    EXPECT_FALSE(windows.FAcercaDe->isVisible());
+    WhenModal(check, [](QWidget* modal) { modal->close(); });
+    Action("Acercade1")->trigger();
+    EXPECT_EQ(opened, 2);
+    EXPECT_FALSE(windows.FAcercaDe->isVisible());
+}
+
+TEST_F(MainWindowTest, SalirAndTheCloseBoxEndTheProgramAlike) {
+    QSignalSpy closed(windows.FPrincipal.get(), &TFPrincipal::Closed);
+    Action("Salir1")->trigger();
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_FALSE(windows.FPrincipal->isVisible());
+
+    ASSERT_TRUE(apptest::ShowActive(*windows.FPrincipal));
+    windows.FPrincipal->close();
+    EXPECT_EQ(closed.count(), 2);
+    EXPECT_FALSE(windows.FPrincipal->isVisible());
+}
+
+TEST_F(MainWindowTest, PictureStaysAtNaturalSizeCentredOnWhite) {
+    TFPrincipal& principal = *windows.FPrincipal;
+    auto* image = Child<QLabel>(principal, "Image1");
+    principal.resize(1000, 700);
+    QApplication::processEvents();
+    ASSERT_EQ(image->pixmap().size(), QSize(650, 332));
+    const QImage shot = image->grab().toImage();
+    ASSERT_GT(shot.width(), 650);
+    ASSERT_GT(shot.height(), 332);
+    // Corners are white; the picture's own middle lands in the middle of the area.
+    EXPECT_EQ(QColor(shot.pixel(2, 2)), QColor(Qt::white));
+    EXPECT_EQ(QColor(shot.pixel(shot.width() - 3, shot.height() - 3)), QColor(Qt::white));
+    const QImage picture = image->pixmap().toImage();
+    const int left = (shot.width() - 650) / 2;
+    const int top = (shot.height() - 332) / 2;
+    int same = 0;
+    for (int y = 0; y < 332; y += 7) {
+        for (int x = 0; x < 650; x += 7) {
+            same += shot.pixel(left + x, top + y) == picture.pixel(x, y) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(same, 48 * 93 * 95 / 100) << "picture not drawn unscaled at the centre";
+    principal.showMaximized();
+    QApplication::processEvents();
+    SaveScreenshot(principal, "main-window.png");
+}
+
+} // namespace
