@@ -10,6 +10,8 @@ class TFAcercaDe;
 }
 
 class TFAcercaDe : public QDialog {
+    Q_OBJECT
+
 public:
     explicit TFAcercaDe(QWidget* parent = nullptr);
     ~TFAcercaDe() override;

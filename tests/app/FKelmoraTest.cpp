@@ -169,10 +169,12 @@ TEST_F(FKelmoraTest, TickingAnItemEnablesItsFieldEmptyAndUntickingEmptiesItAgain
         const char* box;
         const char* field;
         const char* typed;
+        void (TFKelmora::*handler)();
     };
     for (const TRule& rule :
-         {TRule{"CK_Pasajes", "E_MontoPasaje", "1500"}, TRule{"CK_Kelmora", "E_DiasKelmora", "3"},
-          TRule{"CK_Inscripcion", "E_MontoInscripcion", "200"}}) {
+         {TRule{"CK_Pasajes", "E_MontoPasaje", "1500", &TFKelmora::CK_PasajesClick},
+          TRule{"CK_Kelmora", "E_DiasKelmora", "3", &TFKelmora::CK_KelmoraClick},
+          TRule{"CK_Inscripcion", "E_MontoInscripcion", "200", &TFKelmora::CK_InscripcionClick}}) {
         QCheckBox* box = Check(rule.box);
         QLineEdit* field = Edit(rule.field);
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
@@ -181,6 +183,11 @@ TEST_F(FKelmoraTest, TickingAnItemEnablesItsFieldEmptyAndUntickingEmptiesItAgain
         EXPECT_EQ(Background(field), WindowColour()) << rule.field;
         TypeInto(field, rule.typed);
         EXPECT_EQ(field->text(), rule.typed);
+        // The rule empties the field whenever it runs, also when the field stays enabled.
+        (form.*rule.handler)();
+        EXPECT_TRUE(field->isEnabled()) << rule.field;
+        EXPECT_EQ(field->text(), "") << rule.field;
+        TypeInto(field, rule.typed);
 
         box->setFocus();
         QTest::keyClick(box, Qt::Key_Space);
@@ -206,6 +213,15 @@ TEST_F(FKelmoraTest, PlateFollowsTheSelectedEntryNotTheText) {
     EXPECT_FALSE(patente->isEnabled());
     EXPECT_EQ(patente->text(), "");
     EXPECT_EQ(Background(patente), Light3D());
+
+    // The rule runs on every change notification and empties the plate even when it stays
+    // enabled.
+    medio->setCurrentIndex(kMedioVehiculoParticular);
+    TypeInto(patente, "AB123CD");
+    form.CB_MedioChange();
+    EXPECT_TRUE(patente->isEnabled());
+    EXPECT_EQ(patente->text(), "");
+    medio->setCurrentIndex(2);
 
     // Choosing from the list with the keyboard.
     medio->setFocus();

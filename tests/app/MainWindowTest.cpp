@@ -77,7 +77,7 @@ TEST(KelmoraStart, DocumentFormsAreMadeAfterTheRequestFormAndBeforeTheAboutBox) 
             if (qobject_cast<TFKelmora*>(w) != nullptr) {
                 ++dialogs;
             }
-            if (dynamic_cast<TFAcercaDe*>(w) != nullptr) {
+            if (qobject_cast<TFAcercaDe*>(w) != nullptr) {
                 dialogs += 100;
             }
             if (qobject_cast<TFPrincipal*>(w) != nullptr) {
