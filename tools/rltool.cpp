@@ -2,13 +2,14 @@
 // holds, draws its pages to pictures and PDF, and makes a sample document.
 #include "RLDump.h"
 #include "RLGraphicStorage.h"
+#include "RLPreviewForm.h"
 #include "RLSamplePages.h"
 #include "RLToolCommands.h"
 #include "RLUtils.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QImage>
 #include <QJsonDocument>
 #include <QPageSize>
@@ -176,6 +177,14 @@ int Sample(const QStringList& arguments) {
     return 0;
 }
 
+// Opens the preview window on a saved file and runs until the last window is closed.
+int View(const QStringList& arguments) {
+    const TRLArguments args(arguments, {}, {});
+    auto storage = OpenStorage(args.Positional(0, "FILE.rpf"));
+    PreviewPages(storage.get());
+    return QApplication::exec();
+}
+
 const TRLToolCommand Commands[] = {
     {"dump", "dump FILE.rpf                      the whole file as JSON", false, Dump},
     {"render", "render FILE.rpf [--page N] [--zoom Z] -o OUT.png   one page as a picture", false,
@@ -183,6 +192,7 @@ const TRLToolCommand Commands[] = {
     {"pdf", "pdf FILE.rpf -o OUT.pdf            every page into a PDF file", false, Pdf},
     {"sample", "sample [--pages N] [--file-version V] -o OUT.rpf   a sample document", false,
      Sample},
+    {"view", "view FILE.rpf                      the preview window on the file", true, View},
 };
 
 void PrintUsage(FILE* to) {
@@ -213,7 +223,7 @@ int main(int argc, char** argv) {
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
     }
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     InitEngineSupport();
     int status = 2;
     try {

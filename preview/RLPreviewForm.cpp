@@ -1,0 +1,678 @@
+#include "RLPreviewForm.h"
+
+#include "RLCore.h"
+#include "RLFindDialog.h"
+#include "RLGraphicStorage.h"
+#include "RLMessages.h"
+#include "RLPreview.h"
+#include "RLPreviewGlyphs.h"
+#include "RLPreviewOutput.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QSplitter>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+TRLPreviewDefaults PreviewDefaults;
+
+namespace {
+
+constexpr int kToolTop = 1;
+constexpr int kButtonHeight = 22;
+constexpr int kSplitterWidth = 3;
+constexpr int kRepeatInterval = 100;
+constexpr int kRepeatDelay = 500;
+
+// Sets a flag for the length of a scope, also when the scope is left by an exception.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+bool IsAcceleratorCandidate(QChar c) {
+    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z');
+}
+
+QChar AsciiUpper(QChar c) {
+    return c >= u'a' && c <= u'z' ? QChar(c.unicode() - 32) : c;
+}
+
+} // namespace
+
+QStringList WithAccelerators(const QStringList& captions) {
+    QStringList result = captions;
+    QString used;
+    for (QString& caption : result) {
+        for (qsizetype i = 0; i < caption.size(); ++i) {
+            const QChar c = AsciiUpper(caption[i]);
+            if (IsAcceleratorCandidate(c) && !used.contains(c)) {
+                used.append(c);
+                caption.insert(i, u'&');
+                break;
+            }
+        }
+    }
+    return result;
+}
+
+QString ProposedFileName(const QString& title) {
+    static const QString kForbidden = QStringLiteral("\"*/:<>?\\|");
+    QString name;
+    for (const QChar c : title.trimmed()) {
+        if (c.unicode() < 32 || c.unicode() == 127 || kForbidden.contains(c))
+            continue;
+        name.append(c);
+    }
+    if (name.isEmpty())
+        return name;
+    return QDir::current().absoluteFilePath(name);
+}
+
+// ---- construction --------------------------------------------------------------------------
+
+TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(RLMessages[mkPreview]);
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
+    font.setPixelSize(11);
+    setFont(font);
+    setBackgroundRole(QPalette::Button);
+    resize(815, 375);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    PanelTools = new QFrame(this);
+    PanelTools->setFixedHeight(23);
+    PanelTools->setFrameShape(QFrame::NoFrame);
+    PanelTools->installEventFilter(this);
+    layout->addWidget(PanelTools);
+
+    PanelContainer = new QFrame(this);
+    PanelContainer->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    PanelContainer->setLineWidth(1);
+    layout->addWidget(PanelContainer, 1);
+    auto* containerLayout = new QVBoxLayout(PanelContainer);
+    containerLayout->setContentsMargins(1, 1, 1, 1);
+    Splitter = new QSplitter(Qt::Vertical, PanelContainer);
+    Splitter->setHandleWidth(kSplitterWidth);
+    Splitter->setChildrenCollapsible(false);
+    containerLayout->addWidget(Splitter);
+
+    // Creation order matters: accelerators go to the captions in this order.
+    SpeedButtonPrint = MakeButton(1, 50, RLMessages[mkPrint]);
+    SpeedButtonSetup = MakeButton(162, 22, RLMessages[mkConfigurePrinter]);
+    SpeedButtonFirst = MakeButton(195, 22, RLMessages[mkFirstPage]);
+    SpeedButtonPrior = MakeButton(217, 22, RLMessages[mkPriorPage]);
+    SpeedButtonNext = MakeButton(378, 22, RLMessages[mkNextPage]);
+    SpeedButtonLast = MakeButton(400, 22, RLMessages[mkLastPage]);
+    SpeedButtonZoomDown = MakeButton(433, 22, QString());
+    SpeedButtonZoomUp = MakeButton(455, 22, QString());
+    SpeedButtonClose = MakeButton(695, 49, RLMessages[mkClose]);
+    Bevel1 = MakeBevel(156);
+    Bevel2 = MakeBevel(189);
+    Bevel3 = MakeBevel(427);
+    Bevel4 = MakeBevel(626);
+    SpeedButtonSave = MakeButton(51, 50, RLMessages[mkSaveToFile]);
+    SpeedButtonViews = MakeButton(632, 22, RLMessages[mkDivideScreen]);
+    Bevel5 = MakeBevel(658);
+    SpeedButtonEdit = MakeButton(663, 22, RLMessages[mkEdit]);
+    Bevel6 = MakeBevel(689);
+    SpeedButtonSend = MakeButton(101, 50, RLMessages[mkSendTo]);
+
+    PanelPages = new QWidget(PanelTools);
+    PanelPages->setGeometry(242, kToolTop, 134, kButtonHeight);
+    LabelPage = new QLabel(RLMessages[mkPage], PanelPages);
+    LabelPage->move(0, 4);
+    LabelPage->adjustSize();
+    EditPageNo = new QLineEdit(PanelPages);
+    EditPageNo->setGeometry(40, 0, 37, 21);
+    LabelOf = new QLabel(RLMessages[mkOf], PanelPages);
+    LabelOf->move(80, 4);
+    LabelOf->adjustSize();
+    PanelPageCount = new QLabel(QStringLiteral("0"), PanelPages);
+    PanelPageCount->setGeometry(96, 0, 37, 21);
+    PanelPageCount->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    PanelPageCount->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    PanelZoom = new QWidget(PanelTools);
+    PanelZoom->setGeometry(478, kToolTop, 145, kButtonHeight);
+    ComboBoxZoom = new QComboBox(PanelZoom);
+    ComboBoxZoom->setGeometry(0, 0, 145, 21);
+    ComboBoxZoom->setEditable(true);
+    ComboBoxZoom->setInsertPolicy(QComboBox::NoInsert);
+    ComboBoxZoom->setMaxVisibleItems(11);
+    ComboBoxZoom->addItems({QStringLiteral("500%"), QStringLiteral("200%"), QStringLiteral("150%"),
+                            QStringLiteral("100%"), QStringLiteral("75%"), QStringLiteral("50%"),
+                            QStringLiteral("25%"), QStringLiteral("10%"), RLMessages[mkEntireWidth],
+                            RLMessages[mkEntirePage], RLMessages[mkMultiplePages]});
+    ComboBoxZoom->setCurrentIndex(-1);
+
+    PanelAbout = new QWidget(PanelTools);
+    SpeedButtonAbout = new QToolButton(PanelAbout);
+    SpeedButtonAbout->setGeometry(0, 0, 22, 22);
+    SpeedButtonAbout->setAutoRaise(true);
+    SpeedButtonAbout->setFocusPolicy(Qt::NoFocus);
+    SpeedButtonAbout->setIcon(PreviewGlyphIcon(TRLPreviewGlyph::About));
+    SpeedButtonAbout->setToolTip(
+        QStringLiteral("Kelmora Report %1").arg(QStringLiteral(KELMORA_VERSION_TEXT)));
+    PlaceAboutPanel();
+
+    TimerRepeat = new QTimer(this);
+    TimerRepeat->setInterval(kRepeatInterval);
+    connect(TimerRepeat, &QTimer::timeout, this, &TRLPreviewForm::TimerTick);
+    TimerRepeat->start();
+
+    // Captions, glyphs and accelerators.
+    SpeedButtonSend->setEnabled(false);
+    const std::vector<std::pair<QToolButton*, QString>> captioned = {
+        {SpeedButtonPrint, RLMessages[mkPrint]},
+        {SpeedButtonClose, RLMessages[mkClose]},
+        {SpeedButtonSave, RLMessages[mkSave]},
+        {SpeedButtonSend, RLMessages[mkSend]}};
+    QStringList captions;
+    for (const auto& [button, caption] : captioned)
+        captions.append(caption);
+    captions = WithAccelerators(captions);
+    for (size_t i = 0; i < captioned.size(); ++i) {
+        captioned[i].first->setText(captions[static_cast<qsizetype>(i)]);
+        captioned[i].first->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    }
+    const std::pair<QToolButton*, TRLPreviewGlyph> glyphs[] = {
+        {SpeedButtonSetup, TRLPreviewGlyph::Setup},
+        {SpeedButtonFirst, TRLPreviewGlyph::First},
+        {SpeedButtonPrior, TRLPreviewGlyph::Prior},
+        {SpeedButtonNext, TRLPreviewGlyph::Next},
+        {SpeedButtonLast, TRLPreviewGlyph::Last},
+        {SpeedButtonZoomDown, TRLPreviewGlyph::ZoomDown},
+        {SpeedButtonZoomUp, TRLPreviewGlyph::ZoomUp},
+        {SpeedButtonViews, TRLPreviewGlyph::Views},
+        {SpeedButtonEdit, TRLPreviewGlyph::Edit}};
+    for (const auto& [button, glyph] : glyphs) {
+        button->setIcon(PreviewGlyphIcon(glyph));
+        button->setIconSize(QSize(16, 16));
+    }
+    SpeedButtonEdit->setCheckable(true);
+    SpeedButtonSetup->setEnabled(PrinterSetupEnabled());
+
+    connect(SpeedButtonPrint, &QToolButton::clicked, this,
+            [this] { ShowFailures(&TRLPreviewForm::Print); });
+    connect(SpeedButtonSave, &QToolButton::clicked, this,
+            [this] { ShowFailures(&TRLPreviewForm::Save); });
+    connect(SpeedButtonSetup, &QToolButton::clicked, this,
+            [this] { ShowFailures(&TRLPreviewForm::SetupPrinter); });
+    connect(SpeedButtonFirst, &QToolButton::clicked, this, [this] { CurrentView()->FirstPage(); });
+    connect(SpeedButtonLast, &QToolButton::clicked, this, [this] { CurrentView()->LastPage(); });
+    // Prior and next step on the press itself and keep stepping while held.
+    SpeedButtonPrior->installEventFilter(this);
+    SpeedButtonNext->installEventFilter(this);
+    connect(SpeedButtonZoomDown, &QToolButton::clicked, this, &TRLPreviewForm::ZoomDown);
+    connect(SpeedButtonZoomUp, &QToolButton::clicked, this, &TRLPreviewForm::ZoomUp);
+    connect(SpeedButtonViews, &QToolButton::clicked, this, &TRLPreviewForm::ToggleViews);
+    connect(SpeedButtonEdit, &QToolButton::toggled, this,
+            [this](bool on) { CurrentView()->SetEditing(on); });
+    connect(SpeedButtonClose, &QToolButton::clicked, this, &QWidget::close);
+    connect(EditPageNo, &QLineEdit::textChanged, this, &TRLPreviewForm::PageNoChanged);
+    connect(ComboBoxZoom, &QComboBox::editTextChanged, this, &TRLPreviewForm::ZoomBoxChanged);
+    connect(ComboBoxZoom, &QComboBox::textActivated, this, &TRLPreviewForm::ZoomBoxChanged);
+
+    // Keys reach the window before the focused control.
+    keyPreview_ = new TRLKeyPreview(*this);
+    qApp->installEventFilter(keyPreview_);
+
+    AddView();
+    ArrangeViews();
+    EditPageNo->setFocus();
+}
+
+TRLPreviewForm::~TRLPreviewForm() {
+    qApp->removeEventFilter(keyPreview_);
+    // The views outlive this body by a moment (they are children); nothing may call back.
+    for (TRLPreview* view : views_) {
+        view->OnChangeView = nullptr;
+        view->OnEnter = nullptr;
+    }
+}
+
+QToolButton* TRLPreviewForm::MakeButton(int left, int width, const QString& hint) {
+    auto* button = new QToolButton(PanelTools);
+    button->setGeometry(left, kToolTop, width, kButtonHeight);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    if (!hint.isEmpty())
+        button->setToolTip(hint);
+    return button;
+}
+
+QFrame* TRLPreviewForm::MakeBevel(int left) {
+    auto* bevel = new QFrame(PanelTools);
+    bevel->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    bevel->setGeometry(left, kToolTop, 2, 21);
+    return bevel;
+}
+
+void TRLPreviewForm::PlaceAboutPanel() {
+    PanelAbout->setGeometry(PanelTools->width() - 1 - 22, kToolTop, 22, kButtonHeight);
+}
+
+// ---- views ---------------------------------------------------------------------------------
+
+TRLPreview* TRLPreviewForm::ActiveView() const {
+    return activeView_.data();
+}
+
+TRLPreview* TRLPreviewForm::AddView() {
+    auto* view = new TRLPreview();
+    Splitter->addWidget(view);
+    view->OnChangeView = [this](TRLPreview*) { ViewChanged(); };
+    view->OnEnter = [this](TRLPreview* clicked) { SetActiveView(clicked); };
+    views_.push_back(view);
+    if (views_.size() > 1)
+        view->SetPages(views_.front()->Pages());
+    return view;
+}
+
+void TRLPreviewForm::RemoveLastView() {
+    if (views_.size() < 2)
+        return;
+    TRLPreview* last = views_.back();
+    if (activeView_ == last)
+        activeView_ = nullptr;
+    views_.pop_back();
+    delete last;
+    if (currentViewIndex_ >= static_cast<int>(views_.size()))
+        SetActiveView(views_.back());
+}
+
+void TRLPreviewForm::ArrangeViews() {
+    const int count = static_cast<int>(views_.size());
+    const int total = Splitter->height();
+    const int each = total / count;
+    QList<int> sizes;
+    for (int i = 0; i + 1 < count; ++i)
+        sizes.append(each);
+    sizes.append(std::max(0, total - (count - 1) * (each + kSplitterWidth)));
+    Splitter->setSizes(sizes);
+}
+
+void TRLPreviewForm::ToggleViews() {
+    if (views_.size() == 1)
+        AddView();
+    else
+        RemoveLastView();
+    ArrangeViews();
+}
+
+void TRLPreviewForm::SetActiveView(TRLPreview* view) {
+    const auto found = std::find(views_.begin(), views_.end(), view);
+    if (found == views_.end())
+        return;
+    if (activeView_ && activeView_ != view)
+        activeView_->SetActive(false);
+    activeView_ = view;
+    view->SetActive(true);
+    currentViewIndex_ = static_cast<int>(found - views_.begin());
+    ViewChanged();
+}
+
+QString TRLPreviewForm::ZoomText(double zoom) {
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(zoom, 'f', QLocale::FloatingPointShortest) + u'%';
+}
+
+void TRLPreviewForm::ViewChanged() {
+    const TRLPreview* view = CurrentView();
+    const TRLGraphicStorage* pages = view->Pages();
+    PanelPageCount->setText(QString::number(pages ? pages->PageCount() : 0));
+    if (!pageNoChanging_) {
+        const QSignalBlocker blocker(EditPageNo);
+        EditPageNo->setText(QString::number(view->PageIndex() + 1));
+    }
+    if (!zoomChanging_) {
+        const QSignalBlocker blocker(ComboBoxZoom);
+        ComboBoxZoom->setCurrentIndex(-1);
+        ComboBoxZoom->setEditText(ZoomText(view->Zoom()));
+    }
+}
+
+// ---- toolbar -------------------------------------------------------------------------------
+
+void TRLPreviewForm::ZoomBoxChanged() {
+    const QString text = ComboBoxZoom->currentText();
+    const FlagScope changing(zoomChanging_);
+    int position = -1;
+    double number = 0;
+    for (int i = 0; i < ComboBoxZoom->count(); ++i) {
+        if (text.compare(ComboBoxZoom->itemText(i), Qt::CaseInsensitive) == 0) {
+            position = i;
+            break;
+        }
+    }
+    if (position < 0) {
+        QString digits = text;
+        digits.remove(u'%').replace(u',', u'.');
+        bool ok = false;
+        number = QLocale::c().toDouble(digits.trimmed(), &ok);
+        if (!ok)
+            number = 0;
+        position = ComboBoxZoom->currentIndex();
+    }
+    TRLPreview* view = CurrentView();
+    if (number >= TRLPreview::MinimumZoom) {
+        view->SetZoom(number);
+        return;
+    }
+    static constexpr double kItemZooms[] = {500, 200, 150, 100, 75, 50, 25, 10};
+    if (position >= 0 && position < 8)
+        view->SetZoom(kItemZooms[position]);
+    else if (position == 8)
+        view->ZoomFullWidth();
+    else if (position == 9)
+        view->ZoomFullPage();
+    else if (position == 10)
+        view->ZoomMultiplePages();
+}
+
+void TRLPreviewForm::PageNoChanged() {
+    const FlagScope changing(pageNoChanging_);
+    TRLPreview* view = CurrentView();
+    bool ok = false;
+    int number = EditPageNo->text().trimmed().toInt(&ok);
+    if (!ok)
+        number = view->PageIndex() + 1;
+    view->GotoPageIndex(number - 1);
+}
+
+void TRLPreviewForm::ZoomDown() {
+    CurrentView()->SetZoom(std::max(CurrentView()->Zoom() - 10, TRLPreview::MinimumZoom));
+    ViewChanged();
+}
+
+void TRLPreviewForm::ZoomUp() {
+    CurrentView()->SetZoom(CurrentView()->Zoom() + 10);
+    ViewChanged();
+}
+
+void TRLPreviewForm::PressStep(QToolButton* button) {
+    if (button == SpeedButtonPrior)
+        CurrentView()->PriorPage();
+    else
+        CurrentView()->NextPage();
+}
+
+void TRLPreviewForm::TimerTick() {
+    if (heldElapsed_ > kRepeatDelay) {
+        if (priorHeld_ == nextHeld_)
+            return;
+        PressStep(priorHeld_ ? SpeedButtonPrior : SpeedButtonNext);
+    }
+    heldElapsed_ += kRepeatInterval;
+}
+
+void TRLPreviewForm::ShowFailures(void (TRLPreviewForm::*command)()) {
+    // Failures may not cross the event loop; at a button the operator reads them instead.
+    try {
+        (this->*command)();
+    } catch (const TRLException& e) {
+        QMessageBox::critical(this, windowTitle(), e.Message());
+    }
+}
+
+void TRLPreviewForm::SetupPrinter() {
+    ExecutePrinterSetup(this);
+}
+
+void TRLPreviewForm::RestoreFocus(QWidget* remembered) {
+    const bool editable = qobject_cast<QLineEdit*>(remembered) ||
+                          qobject_cast<QComboBox*>(remembered) ||
+                          (remembered && qobject_cast<QComboBox*>(remembered->parentWidget()));
+    if (editable)
+        remembered->setFocus();
+    else
+        EditPageNo->setFocus();
+}
+
+void TRLPreviewForm::Print() {
+    TRLGraphicStorage* pages = CurrentView()->Pages();
+    const QPointer<QWidget> remembered = QApplication::focusWidget();
+    try {
+        if (pages)
+            PrintPreviewPages(*pages, this);
+    } catch (...) {
+        RestoreFocus(remembered);
+        throw;
+    }
+    RestoreFocus(remembered);
+}
+
+void TRLPreviewForm::Save() {
+    TRLGraphicStorage* pages = CurrentView()->Pages();
+    const QPointer<QWidget> remembered = QApplication::focusWidget();
+    try {
+        if (pages)
+            SavePreviewPages(*pages, ProposedFileName(pages->Title()), this);
+    } catch (...) {
+        RestoreFocus(remembered);
+        throw;
+    }
+    RestoreFocus(remembered);
+}
+
+// ---- keys, find, closing -------------------------------------------------------------------
+
+bool TRLPreviewForm::HandleKey(int key, Qt::KeyboardModifiers modifiers) {
+    const bool ctrl = modifiers & Qt::ControlModifier;
+    TRLPreview* view = CurrentView();
+    switch (key) {
+    case Qt::Key_Escape:
+        close();
+        return true;
+    case Qt::Key_Home:
+        ctrl ? view->FirstPage() : view->ScrollToLeft();
+        return true;
+    case Qt::Key_End:
+        ctrl ? view->LastPage() : view->ScrollToRight();
+        return true;
+    case Qt::Key_PageUp:
+        ctrl ? view->ScrollToTop() : view->PriorPage();
+        return true;
+    case Qt::Key_PageDown:
+        ctrl ? view->ScrollToBottom() : view->NextPage();
+        return true;
+    case Qt::Key_Left:
+        ctrl ? view->ScrollPageLeft() : view->ScrollLineLeft();
+        return true;
+    case Qt::Key_Right:
+        ctrl ? view->ScrollPageRight() : view->ScrollLineRight();
+        return true;
+    case Qt::Key_Up:
+        ctrl ? view->ScrollPageUp() : view->ScrollLineUp();
+        return true;
+    case Qt::Key_Down:
+        ctrl ? view->ScrollPageDown() : view->ScrollLineDown();
+        return true;
+    case Qt::Key_F:
+    case Qt::Key_F3:
+        if (!ctrl)
+            return false;
+        OpenFindDialog();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TRLPreviewForm::OpenFindDialog() {
+    if (!findDialog_) {
+        findDialog_ = new TfrmRLFindDialog(this);
+        findDialog_->OnFind = [this](TfrmRLFindDialog*, const QString& text, bool& found,
+                                     TRLFindOptions options) {
+            found = CurrentView()->FindText(text, options & foWholeWords, options & foMatchCase,
+                                            options & foBackward);
+        };
+    }
+    findDialog_->Open();
+}
+
+bool TRLPreviewForm::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease: {
+        if (watched != SpeedButtonPrior && watched != SpeedButtonNext)
+            break;
+        if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+            break;
+        bool& held = watched == SpeedButtonPrior ? priorHeld_ : nextHeld_;
+        if (event->type() == QEvent::MouseButtonPress) {
+            held = true;
+            heldElapsed_ = 0;
+            PressStep(static_cast<QToolButton*>(watched));
+        } else {
+            held = false;
+        }
+        break;
+    }
+    case QEvent::Resize:
+        if (watched == PanelTools)
+            PlaceAboutPanel();
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+TRLKeyPreview::TRLKeyPreview(TRLPreviewForm& form) : QObject(&form), form_(form) {}
+
+bool TRLKeyPreview::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    // Only keys meant for this window: other previews and dialogs (the find dialog included)
+    // are windows of their own.
+    if (!widget || widget->window() != &form_)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    return form_.HandleKey(key->key(), key->modifiers());
+}
+
+void TRLPreviewForm::closeEvent(QCloseEvent* event) {
+    if (isMinimized())
+        PreviewDefaults.WindowState = wsMinimized;
+    else if (isMaximized())
+        PreviewDefaults.WindowState = wsMaximized;
+    else
+        PreviewDefaults.WindowState = wsNormal;
+    QWidget::closeEvent(event);
+}
+
+// ---- opening -------------------------------------------------------------------------------
+
+namespace {
+
+Qt::WindowFlags FlagsFor(TRLBorderIcons icons, TRLFormStyle style) {
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (icons.Contains(biSystemMenu))
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (icons.Contains(biMinimize))
+        flags |= Qt::WindowMinimizeButtonHint;
+    if (icons.Contains(biMaximize))
+        flags |= Qt::WindowMaximizeButtonHint;
+    if (icons.Contains(biHelp))
+        flags |= Qt::WindowContextHelpButtonHint;
+    if (style == fsStayOnTop)
+        flags |= Qt::WindowStaysOnTopHint;
+    return flags;
+}
+
+void ApplyDefaultZoom(TRLPreview& view, double zoom) {
+    if (zoom == PreviewZoomFullWidth)
+        view.ZoomFullWidth();
+    else if (zoom == PreviewZoomFullPage)
+        view.ZoomFullPage();
+    else if (zoom == PreviewZoomMultiplePages)
+        view.ZoomMultiplePages();
+    else if (zoom > 0)
+        view.SetZoom(zoom);
+}
+
+} // namespace
+
+TRLPreviewForm* PreviewPagesWithOptions(TRLGraphicStorage* pages, bool showModal,
+                                        TRLFormStyle formStyle, const QString& caption,
+                                        int helpContext, const QString& helpFile,
+                                        TRLBorderIcons borderIcons, TRLWindowState windowState,
+                                        TRLFormPosition position) {
+    auto* form = new TRLPreviewForm();
+    TRLPreview* view = form->Views().front();
+    view->SetPages(pages);
+
+    form->setWindowFlags(FlagsFor(borderIcons, formStyle));
+    form->SetHelpFile(helpFile);
+    form->SetHelpContext(helpContext);
+    if (!caption.isEmpty())
+        form->setWindowTitle(caption);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 815, 375);
+    switch (position) {
+    case poScreenCenter:
+    case poDesktopCenter:
+    case poMainFormCenter:
+    case poOwnerFormCenter:
+        form->move(available.center() - form->rect().center());
+        break;
+    default:
+        break;
+    }
+    if (showModal)
+        form->setWindowModality(Qt::ApplicationModal);
+    // A maximised window takes the screen's size at once, so that a fitted default zoom is
+    // computed for the size the user will see, not for the design size.
+    if (windowState == wsMaximized) {
+        form->setGeometry(available);
+        form->showMaximized();
+    } else if (windowState == wsMinimized) {
+        form->showMinimized();
+    } else {
+        form->show();
+    }
+    ApplyDefaultZoom(*view, PreviewDefaults.Zoom);
+    form->raise();
+    form->activateWindow();
+    if (!showModal)
+        return form;
+    QEventLoop loop;
+    QObject::connect(form, &QObject::destroyed, &loop, &QEventLoop::quit);
+    loop.exec();
+    return nullptr;
+}
+
+TRLPreviewForm* PreviewPages(TRLGraphicStorage* pages) {
+    const TRLPreviewDefaults& d = PreviewDefaults;
+    return PreviewPagesWithOptions(pages, d.ShowModal, d.FormStyle, d.Caption, d.HelpContext,
+                                   d.HelpFile, d.BorderIcons, d.WindowState, d.Position);
+}

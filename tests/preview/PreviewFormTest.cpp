@@ -1,0 +1,489 @@
+// The preview window driven as the user drives it: toolbar, page and zoom boxes, keys, press
+// and hold, views, find, and opening and closing windows.
+#include "PreviewTestSupport.h"
+#include "RLFindDialog.h"
+#include "RLMessages.h"
+#include "RLPreview.h"
+#include "RLPreviewForm.h"
+#include "RLPreviewGlyphs.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace previewtest;
+
+namespace {
+
+// Answers the next modal message box with OK and keeps its text.
+class MessageBoxAnswer {
+public:
+    MessageBoxAnswer() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                text_ = box->text();
+                ++count_;
+                box->accept();
+            }
+        });
+        timer_.start(20);
+    }
+    QString Text() const { return text_; }
+    int Count() const { return count_; }
+
+private:
+    QTimer timer_;
+    QString text_;
+    int count_ = 0;
+};
+
+class PreviewWindow : public ::testing::Test {
+protected:
+    QObject owner;
+    QPointer<TRLPreviewForm> form = new TRLPreviewForm();
+
+    void SetUp() override {
+        form->resize(900, 600);
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    }
+    void TearDown() override { delete form.data(); }
+
+    TRLPreview& View(int i = 0) { return *form->Views()[static_cast<size_t>(i)]; }
+    void Open(TRLGraphicStorage* store) { View().SetPages(store); }
+
+    void TypeZoom(const QString& text) {
+        form->ComboBoxZoom->lineEdit()->clear();
+        QTest::keyClicks(form->ComboBoxZoom->lineEdit(), text);
+    }
+    void ChooseZoomItem(int row) {
+        QComboBox* box = form->ComboBoxZoom;
+        box->showPopup();
+        QAbstractItemView* list = box->view();
+        const QModelIndex index = list->model()->index(row, 0);
+        list->scrollTo(index);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+        QCoreApplication::processEvents();
+    }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(form->EditPageNo, static_cast<Qt::Key>(key), modifiers);
+    }
+};
+
+TEST_F(PreviewWindow, ToolbarFollowsItsTable) {
+    struct Place {
+        QWidget* widget;
+        int left;
+        int width;
+    };
+    const Place places[] = {
+        {form->SpeedButtonPrint, 1, 50},      {form->SpeedButtonSave, 51, 50},
+        {form->SpeedButtonSend, 101, 50},     {form->Bevel1, 156, 2},
+        {form->SpeedButtonSetup, 162, 22},    {form->Bevel2, 189, 2},
+        {form->SpeedButtonFirst, 195, 22},    {form->SpeedButtonPrior, 217, 22},
+        {form->PanelPages, 242, 134},         {form->SpeedButtonNext, 378, 22},
+        {form->SpeedButtonLast, 400, 22},     {form->Bevel3, 427, 2},
+        {form->SpeedButtonZoomDown, 433, 22}, {form->SpeedButtonZoomUp, 455, 22},
+        {form->PanelZoom, 478, 145},          {form->Bevel4, 626, 2},
+        {form->SpeedButtonViews, 632, 22},    {form->Bevel5, 658, 2},
+        {form->SpeedButtonEdit, 663, 22},     {form->Bevel6, 689, 2},
+        {form->SpeedButtonClose, 695, 49},
+    };
+    for (const Place& p : places) {
+        EXPECT_EQ(p.widget->x(), p.left) << p.widget->metaObject()->className() << " " << p.left;
+        EXPECT_EQ(p.widget->width(), p.width) << p.left;
+        EXPECT_EQ(p.widget->y(), 1) << p.left;
+    }
+    EXPECT_EQ(form->PanelTools->height(), 23);
+    EXPECT_EQ(form->EditPageNo->geometry(), QRect(40, 0, 37, 21));
+    EXPECT_EQ(form->PanelPageCount->geometry(), QRect(96, 0, 37, 21));
+    EXPECT_EQ(form->PanelPageCount->text(), QStringLiteral("0"));
+    EXPECT_EQ(form->ComboBoxZoom->geometry(), QRect(0, 0, 145, 21));
+    // The about button sits at the right end whatever the width.
+    EXPECT_EQ(form->PanelAbout->geometry().right(), form->PanelTools->width() - 2);
+
+    EXPECT_EQ(form->SpeedButtonPrint->text(), QStringLiteral("&Print"));
+    EXPECT_EQ(form->SpeedButtonSave->text(), QStringLiteral("&Save"));
+    EXPECT_EQ(form->SpeedButtonSend->text(), QStringLiteral("S&end"));
+    EXPECT_EQ(form->SpeedButtonClose->text(), QStringLiteral("&Close"));
+    EXPECT_EQ(form->SpeedButtonSave->toolTip(), QStringLiteral("Save to file"));
+    EXPECT_EQ(form->SpeedButtonSend->toolTip(), QStringLiteral("Send to"));
+    EXPECT_EQ(form->SpeedButtonSetup->toolTip(), QStringLiteral("Configure printer"));
+    EXPECT_EQ(form->SpeedButtonViews->toolTip(), QStringLiteral("Divide the screen"));
+    EXPECT_TRUE(form->SpeedButtonZoomUp->toolTip().isEmpty());
+    EXPECT_FALSE(form->SpeedButtonSend->isEnabled());
+    EXPECT_TRUE(form->SpeedButtonEdit->isCheckable());
+    EXPECT_FALSE(form->SpeedButtonFirst->icon().isNull());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Preview"));
+    EXPECT_EQ(form->ComboBoxZoom->count(), 11);
+    EXPECT_EQ(form->ComboBoxZoom->itemText(10), QStringLiteral("Multiple pages"));
+}
+
+TEST(PreviewAccelerators, EachCaptionTakesItsFirstFreeLetterOrDigit) {
+    EXPECT_EQ(WithAccelerators({"Print", "Close", "Save", "Send"}),
+              QStringList({"&Print", "&Close", "&Save", "S&end"}));
+    EXPECT_EQ(WithAccelerators({"Imprimir", "Cerrar", "Guardar", "Enviar"}),
+              QStringList({"&Imprimir", "&Cerrar", "&Guardar", "&Enviar"}));
+    // Lower case counts as its capital; a caption whose letters are all taken keeps none.
+    EXPECT_EQ(WithAccelerators({"ab", "BA", "a-b", "2 b", "--", "xa"}),
+              QStringList({"&ab", "&BA", "a-b", "&2 b", "--", "&xa"}));
+    EXPECT_EQ(WithAccelerators({"Ñu", "é1"}), QStringList({"Ñ&u", "é&1"})) << "ASCII only";
+}
+
+TEST_F(PreviewWindow, AcceleratorCloseShutsAndFreesTheWindow) {
+    Open(MakeBlankStore(2, &owner));
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    QTest::keyClick(form->EditPageNo, Qt::Key_C, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.isNull(); }, 2000));
+}
+
+TEST_F(PreviewWindow, ZoomBoxParsesTypedTextsAndItems) {
+    Open(MakeBlankStore(5, &owner));
+    EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("100%"));
+    EXPECT_EQ(form->PanelPageCount->text(), QStringLiteral("5"));
+
+    TypeZoom("80%");
+    EXPECT_EQ(View().Zoom(), 80);
+    TypeZoom("12,5");
+    EXPECT_EQ(View().Zoom(), 12.5);
+    EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("12,5")) << "not rewritten";
+    TypeZoom("7");
+    EXPECT_EQ(View().Zoom(), 12.5) << "never below 10";
+    TypeZoom("nonsense");
+    EXPECT_EQ(View().Zoom(), 12.5);
+
+    form->SpeedButtonZoomUp->click();
+    EXPECT_EQ(View().Zoom(), 22.5);
+    EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("22.5%")) << "rewritten";
+    form->SpeedButtonZoomDown->click();
+    form->SpeedButtonZoomDown->click();
+    EXPECT_EQ(View().Zoom(), 10) << "zooming down stops at 10";
+
+    ChooseZoomItem(9); // Entire page
+    EXPECT_EQ(View().PageBoxCount(), 1);
+    EXPECT_EQ(View().Zoom(), View().FitPageZoom());
+    EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("Entire page"));
+    ChooseZoomItem(10);
+    EXPECT_EQ(View().PageBoxCount(), 3);
+    EXPECT_EQ(View().Zoom(), View().MultiplePagesZoom());
+    TypeZoom("entire WIDTH"); // items match without regard to case
+    EXPECT_EQ(View().PageBoxCount(), 1);
+    EXPECT_EQ(View().Zoom(), View().FitWidthZoom());
+    ChooseZoomItem(1);
+    EXPECT_EQ(View().Zoom(), 200);
+}
+
+TEST_F(PreviewWindow, PageNumberBoxMovesToTheTypedPosition) {
+    Open(MakeBlankStore(5, &owner, 20));
+    EXPECT_EQ(form->EditPageNo->text(), QStringLiteral("1")) << "positions, not page numbers";
+    form->EditPageNo->clear();
+    EXPECT_EQ(View().PageIndex(), 0);
+    QTest::keyClicks(form->EditPageNo, "3");
+    EXPECT_EQ(View().PageIndex(), 2);
+    EXPECT_EQ(form->EditPageNo->text(), QStringLiteral("3"));
+    form->EditPageNo->clear();
+    QTest::keyClicks(form->EditPageNo, "99");
+    EXPECT_EQ(View().PageIndex(), 2) << "out of range changes nothing";
+    form->SpeedButtonLast->click();
+    EXPECT_EQ(form->EditPageNo->text(), QStringLiteral("5"));
+    form->SpeedButtonFirst->click();
+    EXPECT_EQ(form->EditPageNo->text(), QStringLiteral("1"));
+}
+
+TEST_F(PreviewWindow, KeyboardTableActsOnTheCurrentViewBeforeTheFocusedControl) {
+    Open(MakeBlankStore(5, &owner));
+    View().SetZoom(300);
+    form->EditPageNo->setFocus();
+    QScrollBar* h = View().horizontalScrollBar();
+    QScrollBar* v = View().verticalScrollBar();
+    ASSERT_GT(h->maximum(), View().width());
+    ASSERT_GT(v->maximum(), View().height());
+
+    Key(Qt::Key_PageDown);
+    EXPECT_EQ(View().PageIndex(), 1);
+    Key(Qt::Key_PageUp);
+    EXPECT_EQ(View().PageIndex(), 0);
+    Key(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(View().PageIndex(), 4);
+    Key(Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(View().PageIndex(), 0);
+
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Down);
+    EXPECT_EQ(h->value(), 10);
+    EXPECT_EQ(v->value(), 20);
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Up);
+    EXPECT_EQ(h->value(), 0);
+    EXPECT_EQ(v->value(), 10);
+    Key(Qt::Key_Right, Qt::ControlModifier);
+    Key(Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(h->value(), View().width());
+    EXPECT_EQ(v->value(), 10 + View().height());
+    Key(Qt::Key_Left, Qt::ControlModifier);
+    Key(Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(h->value(), 0);
+    EXPECT_EQ(v->value(), 10);
+    Key(Qt::Key_End);
+    Key(Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(h->value(), h->maximum());
+    EXPECT_EQ(v->value(), v->maximum());
+    Key(Qt::Key_Home);
+    Key(Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(h->value(), 0);
+    EXPECT_EQ(v->value(), 0);
+    EXPECT_EQ(View().PageIndex(), 0) << "scrolling keys never page";
+
+    // Keys outside the table reach the page number box.
+    form->EditPageNo->clear();
+    Key(Qt::Key_4);
+    EXPECT_EQ(View().PageIndex(), 3);
+    Key(Qt::Key_F3);
+    Key(Qt::Key_F);
+    EXPECT_EQ(form->FindDialog(), nullptr);
+    Key(Qt::Key_F3, Qt::ControlModifier);
+    ASSERT_NE(form->FindDialog(), nullptr);
+    EXPECT_TRUE(form->FindDialog()->isVisible());
+    form->FindDialog()->hide();
+
+    Key(Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.isNull(); }, 2000)) << "Esc closes the window";
+}
+
+TEST_F(PreviewWindow, DividedScreenShowsTwoViewsThatPageAndScrollOnTheirOwn) {
+    Open(MakeBlankStore(4, &owner));
+    View().SetZoom(150);
+    View().NextPage();
+    form->SpeedButtonViews->click();
+    ASSERT_EQ(form->Views().size(), 2u);
+    TRLPreview& lower = View(1);
+    EXPECT_EQ(lower.Pages(), View().Pages());
+    EXPECT_EQ(lower.PageIndex(), 0);
+    EXPECT_EQ(lower.Zoom(), 100);
+    const QList<int> sizes = form->Splitter->sizes();
+    EXPECT_LE(std::abs(sizes[0] - sizes[1]), 4) << sizes[0] << " " << sizes[1];
+    EXPECT_EQ(form->ActiveView(), nullptr) << "no view is marked until one is clicked";
+
+    // Commands go to the first view until the lower one is clicked.
+    Key(Qt::Key_PageDown);
+    EXPECT_EQ(View().PageIndex(), 2);
+    QTest::mouseClick(lower.viewport(), Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(form->ActiveView(), &lower);
+    EXPECT_EQ(form->CurrentViewIndex(), 1);
+    EXPECT_TRUE(lower.Active());
+    EXPECT_EQ(form->EditPageNo->text(), QStringLiteral("1"));
+    EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("100%"));
+    Key(Qt::Key_PageDown);
+    TypeZoom("200");
+    Key(Qt::Key_Down);
+    EXPECT_EQ(lower.PageIndex(), 1);
+    EXPECT_EQ(lower.Zoom(), 200);
+    EXPECT_EQ(lower.verticalScrollBar()->value(), 10);
+    EXPECT_EQ(View().PageIndex(), 2);
+    EXPECT_EQ(View().Zoom(), 150);
+    EXPECT_EQ(View().verticalScrollBar()->value(), 0);
+
+    QTest::mouseClick(&View().PageBoxes(0), Qt::LeftButton);
+    EXPECT_EQ(form->CurrentViewIndex(), 0);
+    EXPECT_FALSE(lower.Active());
+
+    form->SpeedButtonViews->click();
+    EXPECT_EQ(form->Views().size(), 1u);
+    EXPECT_EQ(form->Splitter->sizes().size(), 1);
+    EXPECT_EQ(form->CurrentViewIndex(), 0);
+
+    // Removing the view that was current hands the commands back to the first.
+    form->SpeedButtonViews->click();
+    QTest::mouseClick(View(1).viewport(), Qt::LeftButton, {}, QPoint(3, 3));
+    form->SpeedButtonViews->click();
+    EXPECT_EQ(form->CurrentViewIndex(), 0);
+    EXPECT_EQ(form->ActiveView(), &View());
+    EXPECT_EQ(View().Pages()->LinkCount(), 1) << "the removed view let go of the store";
+}
+
+TEST_F(PreviewWindow, EditButtonTogglesEditModeOfTheCurrentView) {
+    Open(MakeBlankStore(1, &owner));
+    form->SpeedButtonEdit->click();
+    EXPECT_TRUE(View().Editing());
+    EXPECT_TRUE(form->SpeedButtonEdit->isChecked());
+    form->SpeedButtonEdit->click();
+    EXPECT_FALSE(View().Editing());
+}
+
+TEST_F(PreviewWindow, PressAndHoldStepsOnceAtOnceThenRepeats) {
+    Open(MakeBlankStore(40, &owner));
+    QTest::mousePress(form->SpeedButtonNext, Qt::LeftButton);
+    EXPECT_EQ(View().PageIndex(), 1) << "the press itself steps";
+    QTest::qWait(250);
+    QTest::mouseRelease(form->SpeedButtonNext, Qt::LeftButton);
+    QTest::qWait(900);
+    EXPECT_EQ(View().PageIndex(), 1) << "a short press moves exactly one page";
+
+    QTest::mousePress(form->SpeedButtonNext, Qt::LeftButton);
+    EXPECT_EQ(View().PageIndex(), 2);
+    QTest::qWait(1300);
+    QTest::mouseRelease(form->SpeedButtonNext, Qt::LeftButton);
+    EXPECT_GE(View().PageIndex(), 4) << "held, it repeats after about 0.6 s";
+    const int released = View().PageIndex();
+    QTest::qWait(300);
+    EXPECT_EQ(View().PageIndex(), released);
+}
+
+TEST_F(PreviewWindow, FindDialogSearchesTheCurrentViewAndKeepsItsText) {
+    Open(MakeTextStore({{"cover"}, {"needle here"}, {"plain"}, {"a NEEDLE again"}}, &owner));
+    View().GotoPageIndex(2);
+    QTest::keyClick(form->EditPageNo, Qt::Key_F, Qt::ControlModifier);
+    TfrmRLFindDialog* dialog = form->FindDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    QTest::keyClicks(dialog->EditTextToFind, "needle");
+
+    // Down from the third page finds the fourth page's text, case aside.
+    {
+        MessageBoxAnswer answer;
+        QTest::keyClick(dialog->EditTextToFind, Qt::Key_Return);
+        EXPECT_EQ(View().PageIndex(), 3);
+        EXPECT_EQ(answer.Count(), 0);
+        // With match case nothing else is found downwards: "Not found".
+        dialog->CheckBoxMatchCase->setChecked(true);
+        dialog->BitBtnFindNext->click();
+        EXPECT_EQ(answer.Count(), 1);
+        EXPECT_EQ(answer.Text(), QStringLiteral("Not found"));
+        EXPECT_TRUE(dialog->isVisible()) << "the dialog stays after Not found";
+    }
+    // Up reaches the page before.
+    dialog->RadioButtonUp->setChecked(true);
+    EXPECT_EQ(dialog->Options(), foMatchCase | foBackward);
+    dialog->BitBtnFindNext->click();
+    EXPECT_EQ(View().PageIndex(), 1);
+    EXPECT_EQ(View().FoundObjectIndex(), 0);
+
+    // Esc hides the dialog; the next find command brings it back as it was.
+    QTest::keyClick(dialog->EditTextToFind, Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(form.isNull()) << "Esc in the dialog is not the window's Esc";
+    form->OpenFindDialog();
+    EXPECT_EQ(form->FindDialog(), dialog);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->EditTextToFind->text(), QStringLiteral("needle"));
+    EXPECT_TRUE(dialog->RadioButtonUp->isChecked());
+}
+
+TEST_F(PreviewWindow, FindDialogHidesWhenThePreviewIsActivated) {
+    Open(MakeBlankStore(1, &owner));
+    form->OpenFindDialog();
+    TfrmRLFindDialog* dialog = form->FindDialog();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    QTest::keyClicks(dialog->EditTextToFind, "kept");
+    form->activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, 2000));
+    QTest::keyClick(form->EditPageNo, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->EditTextToFind->text(), QStringLiteral("kept"));
+}
+
+TEST(PreviewSaveName, TitleIsCleanedAndMadeAbsolute) {
+    EXPECT_EQ(ProposedFileName(QString()), QString());
+    EXPECT_EQ(ProposedFileName(QStringLiteral("  \t ")), QString());
+    EXPECT_EQ(ProposedFileName(QStringLiteral("?:*")), QString());
+    EXPECT_EQ(ProposedFileName(QStringLiteral("  Informe: ¿final?  ")),
+              QDir::current().absoluteFilePath(QStringLiteral("Informe ¿final")));
+    EXPECT_EQ(ProposedFileName(QStringLiteral("a/b\\c|d\"e<f>g\x01h\x7Fi")),
+              QDir::current().absoluteFilePath(QStringLiteral("abcdefghi")));
+}
+
+TEST(PreviewWindows, SeveralOpenAtOnceAndEachFreesItselfWhenClosed) {
+    QObject owner;
+    const TRLPreviewDefaults saved = PreviewDefaults;
+    PreviewDefaults.Zoom = PreviewZoomFullWidth;
+    TRLBorderIcons icons{biSystemMenu};
+    QPointer<TRLPreviewForm> first = PreviewPagesWithOptions(
+        MakeBlankStore(2, &owner), false, fsNormal, QStringLiteral("Solicitud"), 7,
+        QStringLiteral("ayuda.hlp"), icons, wsNormal, poScreenCenter);
+    ASSERT_FALSE(first.isNull());
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(first->windowTitle(), QStringLiteral("Solicitud"));
+    EXPECT_EQ(first->HelpContext(), 7);
+    EXPECT_FALSE(first->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(first->Views()[0]->Zoom(), first->Views()[0]->FitWidthZoom());
+    EXPECT_EQ(first->ComboBoxZoom->currentText(),
+              TRLPreviewForm::ZoomText(first->Views()[0]->Zoom()));
+
+    PreviewDefaults.Zoom = 75;
+    QPointer<TRLPreviewForm> second = PreviewPages(MakeBlankStore(3, nullptr));
+    ASSERT_FALSE(second.isNull());
+    QPointer<TRLGraphicStorage> secondStore = second->Views()[0]->Pages();
+    EXPECT_EQ(second->windowTitle(), QStringLiteral("Preview"));
+    EXPECT_EQ(second->Views()[0]->Zoom(), 75);
+    EXPECT_TRUE(first->isVisible());
+
+    PreviewDefaults.WindowState = wsMaximized;
+    first->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return first.isNull(); }, 2000));
+    EXPECT_EQ(PreviewDefaults.WindowState, wsNormal) << "the closing window's state is kept";
+    EXPECT_FALSE(second.isNull());
+    second->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return second.isNull(); }, 2000));
+    EXPECT_TRUE(secondStore.isNull()) << "its ownerless store went with it";
+    PreviewDefaults = saved;
+}
+
+TEST(PreviewWindows, ModalWindowReturnsOnlyWhenClosed) {
+    QObject owner;
+    bool closedFromInside = false;
+    QTimer::singleShot(100, [&] {
+        auto* modal = qobject_cast<TRLPreviewForm*>(QApplication::activeModalWidget());
+        if (modal) {
+            closedFromInside = true;
+            modal->close();
+        }
+    });
+    TRLPreviewForm* result =
+        PreviewPagesWithOptions(MakeBlankStore(1, &owner), true, fsNormal, QString(), 0, QString(),
+                                TRLBorderIcons{biSystemMenu}, wsNormal, poDesigned);
+    EXPECT_EQ(result, nullptr);
+    EXPECT_TRUE(closedFromInside);
+}
+
+TEST(PreviewGlyphs, EveryGlyphIsASixteenColourBitmapWithATransparentBackground) {
+    for (int g = 0; g <= static_cast<int>(TRLPreviewGlyph::About); ++g) {
+        const QImage bitmap = PreviewGlyphBitmap(static_cast<TRLPreviewGlyph>(g));
+        EXPECT_EQ(bitmap.size(), QSize(16, 16)) << g;
+        EXPECT_LE(bitmap.colorCount(), 16) << g;
+        EXPECT_GT(bitmap.colorCount(), 0) << g;
+        const QImage glyph = TransparentGlyph(bitmap);
+        EXPECT_EQ(qAlpha(glyph.pixel(0, 15)), 0) << g;
+        int opaque = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                opaque += qAlpha(glyph.pixel(x, y)) == 255;
+        EXPECT_GT(opaque, 20) << "glyph " << g << " draws something";
+    }
+    // The transparent colour is whatever the bottom-left pixel holds.
+    QImage plain(2, 2, QImage::Format_RGB32);
+    plain.fill(Qt::red);
+    plain.setPixel(1, 0, qRgb(0, 0, 255));
+    const QImage t = TransparentGlyph(plain);
+    EXPECT_EQ(qAlpha(t.pixel(0, 0)), 0);
+    EXPECT_EQ(t.pixel(1, 0), qRgb(0, 0, 255));
+}
+
+} // namespace
