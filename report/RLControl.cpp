@@ -315,8 +315,11 @@ void TRLCustomControl::SetBounds(int left, int top, int width, int height) {
     previousBounds_ = bounds_;
     const int dw = (r.Right - r.Left) - Width();
     const int dh = (r.Bottom - r.Top) - Height();
+    // A control that had no size yet (just created) has not grown: its parent stays.
+    const bool sized = previousBounds_.Right != previousBounds_.Left ||
+                       previousBounds_.Bottom != previousBounds_.Top;
     bounds_ = r;
-    if (!loading_ && !restoringBounds_ && (dw != 0 || dh != 0))
+    if (!loading_ && !restoringBounds_ && sized && (dw != 0 || dh != 0))
         ExpandParent(dw, dh);
     if (!loading_)
         if (TRLCustomSite* site = dynamic_cast<TRLCustomSite*>(parent_))
@@ -887,6 +890,8 @@ bool TRLCustomControl::IsBlankRecord() const {
 }
 
 QString TRLCustomControl::FieldText(const QString& fieldName) const {
+    if (IsBlankRecord())
+        return QString();
     const TRLCustomSkipper* skipper = dynamic_cast<const TRLCustomSkipper*>(this);
     if (!skipper)
         skipper = ParentSkipper();

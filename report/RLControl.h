@@ -340,7 +340,7 @@ public:
     // action of raBlankAndRetain): text controls print nothing then.
     bool IsBlankRecord() const;
     // The current record's text of a field of the enclosing skipper's data; empty when there
-    // is no such field or no record.
+    // is no such field, no record, or the record prints blank.
     QString FieldText(const QString& fieldName) const;
 
     // --- loading ---

@@ -307,6 +307,7 @@ TRLGraphicSurface& TRLCustomReport::RequestParentSurface() {
 
 void TRLCustomReport::SurfaceOpening() {
     EnsurePage();
+    pageStartingFired_ = false;
     TRLCustomSkipper::SurfaceOpening();
 }
 
@@ -317,11 +318,19 @@ void TRLCustomReport::ComputePrintRect() {
 
 void TRLCustomReport::SurfaceOpened() {
     TRLCustomSkipper::SurfaceOpened();
+    FirePageStarting();
+}
+
+void TRLCustomReport::FirePageStarting() {
+    if (pageStartingFired_)
+        return;
+    pageStartingFired_ = true;
     if (OnPageStarting)
         OnPageStarting(*this);
 }
 
 void TRLCustomReport::SurfaceClosing() {
+    FirePageStarting();
     if (OnPageEnding)
         OnPageEnding(*this);
     TRLCustomSkipper::SurfaceClosing();

@@ -202,6 +202,7 @@ private:
     bool PrepareSteps();
     void WriteStoreValues();
     void EnsurePage();
+    void FirePageStarting();
     void InstallComponentAccess();
 
     TRLPageSetup pageSetup_{this};
@@ -230,6 +231,9 @@ private:
     std::unique_ptr<TRLReportProgress> progress_;
     TRLPrinterMetrics metrics_;
     bool pageBreakPending_ = false;
+    // Every page gets one OnPageStarting before its OnPageEnding, even a page that ends while
+    // its headers print.
+    bool pageStartingFired_ = false;
     friend class TRLCustomBand;
     friend class TRLCustomPager;
 };
