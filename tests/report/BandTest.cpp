@@ -1,0 +1,257 @@
+// Bands: order, growth, page breaks, headers and footers, copies and slicing.
+#include "ReportTestSupport.h"
+
+#include <QStandardItemModel>
+
+#include <gtest/gtest.h>
+
+using namespace reporttest;
+
+namespace {
+
+// The request documents' shape: three header bands of heights 131, 32 and 708, stored in the
+// layout as first, third, second, each with a label naming it.
+struct ThreeHeaders {
+    TRLReport report;
+    TRLBand* first;
+    TRLBand* second;
+    TRLBand* third;
+    ThreeHeaders() {
+        report.BeginLoad();
+        first = AddBand(&report, "B1", btHeader, 38, 131);
+        third = AddBand(&report, "B3", btHeader, 201, 708);
+        second = AddBand(&report, "B2", btHeader, 169, 32);
+        for (TRLBand* b : {first, second, third})
+            new FixedLabel(b, b->Name(), 40, 16);
+        report.EndLoad();
+    }
+};
+
+} // namespace
+
+TEST(Bands, HeadersPrintInTopOrderWhateverTheCreationOrder) {
+    ThreeHeaders doc;
+    EXPECT_EQ(doc.second->Top(), 169);
+    EXPECT_EQ(doc.third->Top(), 201);
+    ASSERT_TRUE(doc.report.Prepare());
+    ASSERT_EQ(doc.report.Storage().PageCount(), 1);
+    auto page = doc.report.Storage().Pages(0);
+    EXPECT_EQ(page->Width(), 794);
+    EXPECT_EQ(page->Height(), 1123);
+    EXPECT_EQ(TextsOf(*page), (QStringList{"B1", "B2", "B3"}));
+    EXPECT_EQ(TextBounds(*page, "B1").Top, 38);
+    EXPECT_EQ(TextBounds(*page, "B2").Top, 169);
+    EXPECT_EQ(TextBounds(*page, "B3").Top, 201);
+    EXPECT_EQ(TextBounds(*page, "B1").Left, 38);
+    EXPECT_EQ(doc.report.Storage().LastPageNumber(), 1);
+    EXPECT_EQ(doc.report.ReportState(), rsPrepared);
+}
+
+TEST(Bands, SiteExpanderGrowsItsBandForOnePrintOnly) {
+    ThreeHeaders doc;
+    new Expander(doc.second, 20);
+    // A label never grows its band, whatever its size.
+    auto* big = new FixedLabel(doc.first, "big", 40, 400);
+    ASSERT_EQ(big->Height(), 400);
+    int heightWhilePrinting = 0;
+    doc.second->AfterPrint = [&](TRLCustomControl& band) { heightWhilePrinting = band.Height(); };
+    ASSERT_TRUE(doc.report.Prepare());
+    auto page = doc.report.Storage().Pages(0);
+    EXPECT_EQ(heightWhilePrinting, 52);
+    EXPECT_EQ(TextBounds(*page, "B2").Top, 169);
+    EXPECT_EQ(TextBounds(*page, "B3").Top, 221); // only later bands move
+    // Design bounds are back after the run, and a second run gives the same page.
+    EXPECT_EQ(doc.second->Height(), 32);
+    EXPECT_EQ(doc.first->Height(), 131);
+    EXPECT_EQ(doc.third->Top(), 201);
+    ASSERT_TRUE(doc.report.Prepare());
+    EXPECT_EQ(TextBounds(*doc.report.Storage().Pages(0), "B3").Top, 221);
+}
+
+TEST(Bands, GrownLastHeaderMovesToANewPageThatRepeatsTheHeaders) {
+    ThreeHeaders doc;
+    new Expander(doc.third, 177); // 201 + 708 + 177 > 1085
+    ASSERT_TRUE(doc.report.Prepare());
+    ASSERT_EQ(doc.report.Storage().PageCount(), 2);
+    auto page1 = doc.report.Storage().Pages(0);
+    auto page2 = doc.report.Storage().Pages(1);
+    EXPECT_EQ(TextsOf(*page1), (QStringList{"B1", "B2"}));
+    EXPECT_EQ(TextsOf(*page2), (QStringList{"B1", "B2", "B3"}));
+    EXPECT_EQ(TextBounds(*page2, "B3").Top, 201);
+    EXPECT_EQ(doc.report.Storage().LastPageNumber(), 2);
+
+    // 176 pixels of growth still fit.
+    delete doc.third->Controls().back();
+    new Expander(doc.third, 176);
+    ASSERT_TRUE(doc.report.Prepare());
+    EXPECT_EQ(doc.report.Storage().PageCount(), 1);
+}
+
+TEST(Bands, InvisibleBandTakesNoRoom) {
+    ThreeHeaders doc;
+    doc.second->BeforePrint = [](TRLCustomControl&, bool& printIt) { printIt = false; };
+    ASSERT_TRUE(doc.report.Prepare());
+    auto page = doc.report.Storage().Pages(0);
+    EXPECT_EQ(TextsOf(*page), (QStringList{"B1", "B3"}));
+    EXPECT_EQ(TextBounds(*page, "B3").Top, 169);
+}
+
+namespace {
+
+QStandardItemModel* MakeRecords(QObject* parent, int rows) {
+    auto* model = new QStandardItemModel(rows, 2, parent);
+    model->setHorizontalHeaderLabels({"Name", "Country"});
+    for (int r = 0; r < rows; ++r) {
+        model->setItem(r, 0, new QStandardItem(QStringLiteral("row %1").arg(r)));
+        model->setItem(r, 1, new QStandardItem(r < rows / 2 ? "AR" : "UY"));
+    }
+    return model;
+}
+
+// A detail band that prints the current record's Name field.
+FixedLabel* FieldLabel(TRLBand* band, const QString& field) {
+    auto* label = new FixedLabel(band, QString(), 100, 16);
+    label->OnText = [field](TRLCustomControl& c, QString& text, bool&) {
+        text = c.FieldText(field);
+    };
+    return label;
+}
+
+} // namespace
+
+TEST(Bands, TitleOnFirstPageHeaderOnEveryPage) {
+    TRLReport report;
+    QObject owner;
+    report.SetDataSource(MakeRecords(&owner, 60));
+    report.BeginLoad();
+    new FixedLabel(AddBand(&report, "H", btHeader, 38, 20), "header");
+    new FixedLabel(AddBand(&report, "T", btTitle, 58, 20), "title");
+    new FixedLabel(AddBand(&report, "CH", btColumnHeader, 78, 20), "colhead");
+    FieldLabel(AddBand(&report, "D", btDetail, 98, 20), "Name");
+    report.EndLoad();
+    ASSERT_TRUE(report.Prepare());
+    ASSERT_EQ(report.Storage().PageCount(), 2);
+    auto page1 = report.Storage().Pages(0);
+    auto page2 = report.Storage().Pages(1);
+    QStringList first = TextsOf(*page1);
+    EXPECT_EQ(first.mid(0, 4), (QStringList{"header", "title", "colhead", "row 0"}));
+    // (1085 - 38 - 60) / 20 = 49 records on the first page
+    EXPECT_EQ(first.size(), 3 + 49);
+    EXPECT_EQ(TextsOf(*page2).mid(0, 3), (QStringList{"header", "colhead", "row 49"}));
+    EXPECT_EQ(TextBounds(*page2, "row 49").Top, 78);
+}
+
+TEST(Bands, CarbonCopiesAndGroupIndex) {
+    TRLReport report;
+    QObject owner;
+    report.SetDataSource(MakeRecords(&owner, 2));
+    report.BeginLoad();
+    auto* a = AddBand(&report, "A", btDetail, 38, 20);
+    auto* b = AddBand(&report, "B", btDetail, 58, 20);
+    auto* c = AddBand(&report, "C", btDetail, 78, 20);
+    report.EndLoad();
+    QStringList order;
+    for (TRLBand* band : {a, b, c}) {
+        auto* label = new FixedLabel(band, QString());
+        label->OnText = [&order, band](TRLCustomControl&, QString& text, bool&) {
+            text = band->Name() + QString::number(band->CarbonCopy());
+            order << text;
+        };
+    }
+    a->SetCarbonCopies(2);
+    a->SetGroupIndex(1);
+    c->SetGroupIndex(1);
+    b->SetCarbonCopies(0); // becomes 1
+    EXPECT_EQ(b->CarbonCopies(), 1);
+    b->SetGroupIndex(-3);
+    EXPECT_EQ(b->GroupIndex(), 0);
+    ASSERT_TRUE(report.Prepare());
+    // A and C print together, twice, then B once; for each record.
+    EXPECT_EQ(order, (QStringList{"A0", "C0", "A1", "C1", "B0", "A0", "C0", "A1", "C1", "B0"}));
+    EXPECT_EQ(report.DetailCount(), 10);
+}
+
+TEST(Bands, MaxBandsAndPageBreakingStartNewPages) {
+    TRLReport report;
+    QObject owner;
+    report.SetDataSource(MakeRecords(&owner, 25));
+    report.BeginLoad();
+    auto* detail = AddBand(&report, "D", btDetail, 38, 20);
+    report.EndLoad();
+    FieldLabel(detail, "Name");
+    report.SetMaxBands(10);
+    ASSERT_TRUE(report.Prepare());
+    ASSERT_EQ(report.Storage().PageCount(), 3);
+    EXPECT_EQ(TextsOf(*report.Storage().Pages(1)).first(), QStringLiteral("row 10"));
+    EXPECT_EQ(TextsOf(*report.Storage().Pages(2)).size(), 5);
+
+    report.SetMaxBands(0);
+    detail->SetPageBreaking(pbAfterPrint);
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(report.Storage().PageCount(), 25);
+
+    detail->SetPageBreaking(pbBeforePrint);
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(report.Storage().PageCount(), 25);
+}
+
+TEST(Bands, FooterAtThePageBottomAndCompletionToMaxBands) {
+    TRLReport report;
+    QObject owner;
+    report.SetDataSource(MakeRecords(&owner, 3));
+    report.BeginLoad();
+    auto* detail = AddBand(&report, "D", btDetail, 38, 20);
+    auto* footer = AddBand(&report, "F", btFooter, 58, 30);
+    auto* summary = AddBand(&report, "S", btSummary, 88, 10);
+    report.EndLoad();
+    FieldLabel(detail, "Name");
+    new FixedLabel(footer, "foot");
+    new FixedLabel(summary, "sum");
+    detail->SetCompletion(ctMaxBands);
+    report.SetMaxBands(5);
+    ASSERT_TRUE(report.Prepare());
+    ASSERT_EQ(report.Storage().PageCount(), 1);
+    auto page = report.Storage().Pages(0);
+    // Two blank copies complete the page; their labels print nothing.
+    EXPECT_EQ(TextsOf(*page), (QStringList{"row 0", "row 1", "row 2", "", "", "sum", "foot"}));
+    EXPECT_EQ(TextBounds(*page, "sum").Top, 38 + 5 * 20);
+    EXPECT_EQ(TextBounds(*page, "foot").Top, 1085 - 30);
+    EXPECT_EQ(report.DetailCount(), 3);
+
+    summary->SetAlignToBottom(true);
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(TextBounds(*report.Storage().Pages(0), "sum").Top, 1085 - 30 - 10);
+}
+
+TEST(Bands, SplittableBandIsCutAtAFreeRow) {
+    TRLReport report;
+    report.BeginLoad();
+    auto* header = AddBand(&report, "H", btHeader, 38, 900);
+    auto* tall = AddBand(&report, "T", btHeader, 938, 300);
+    report.EndLoad();
+    tall->SetIntegralHeight(false);
+    new FixedLabel(header, "header");
+    // Lines of 30 pixels at 0, 30, ... 270: the page has 1085 - 938 = 147 pixels left, so
+    // the cut goes above the line that would be halved (120..150): at 120.
+    for (int i = 0; i < 10; ++i) {
+        auto* line = new FixedLabel(tall, QStringLiteral("line %1").arg(i), 100, 30);
+        line->SetTop(i * 30);
+    }
+    ASSERT_TRUE(report.Prepare());
+    ASSERT_EQ(report.Storage().PageCount(), 2);
+    auto page1 = report.Storage().Pages(0);
+    auto page2 = report.Storage().Pages(1);
+    EXPECT_EQ(TextsOf(*page1), (QStringList{"header", "line 0", "line 1", "line 2", "line 3"}));
+    EXPECT_EQ(TextBounds(*page1, "line 3").Bottom, 938 + 120);
+    // The rest follows the repeated header on the next page.
+    const QStringList rest = TextsOf(*page2);
+    EXPECT_EQ(rest.first(), QStringLiteral("header"));
+    EXPECT_EQ(rest.mid(1, 1), QStringList{"line 4"});
+    EXPECT_EQ(TextBounds(*page2, "line 4").Top, 938);
+    EXPECT_EQ(rest.size(), 7);
+
+    // Kept whole, the band goes to the next page entirely.
+    tall->SetIntegralHeight(true);
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(TextsOf(*report.Storage().Pages(0)), QStringList{"header"});
+}

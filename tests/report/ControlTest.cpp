@@ -1,0 +1,331 @@
+// The control model: geometry, alignment, borders, colours, holders and names.
+#include "ReportTestSupport.h"
+
+#include "RLMessages.h"
+
+#include <gtest/gtest.h>
+
+using namespace reporttest;
+
+TEST(ControlGeometry, ReportPageAndClientAreaAndTopBand) {
+    TRLReport report;
+    EXPECT_EQ(report.Width(), 794);
+    EXPECT_EQ(report.Height(), 1123);
+    EXPECT_EQ(report.ClientRect(), (TRLRect{38, 38, 756, 1085}));
+    auto* band = new TRLBand(&report);
+    EXPECT_EQ(band->BoundsRect(), (TRLRect{38, 38, 756, 54}));
+    // The page size is fixed: asking the report for another size changes nothing.
+    report.SetWidth(300);
+    EXPECT_EQ(report.Width(), 794);
+    report.PageSetup().SetOrientation(poLandscape);
+    EXPECT_EQ(report.Width(), 1123);
+    EXPECT_EQ(report.Height(), 794);
+    EXPECT_EQ(band->Width(), 1123 - 76);
+}
+
+TEST(ControlGeometry, CenterAlignedControlIsCentredInItsBand) {
+    TRLReport report;
+    auto* band = new TRLBand(&report);
+    band->SetHeight(32);
+    auto* label = new FixedLabel(band, QStringLiteral("x"));
+    label->SetAlign(faCenter);
+    EXPECT_EQ(label->BoundsRect(), (TRLRect{278, 8, 439, 24}));
+    // Two centred controls sit side by side as one group.
+    auto* second = new FixedLabel(band, QStringLiteral("y"), 100, 10);
+    second->SetLeft(500);
+    second->SetAlign(faCenter);
+    EXPECT_EQ(label->Left(), (718 - 261) / 2);
+    EXPECT_EQ(second->Left(), label->Left() + 161);
+    EXPECT_EQ(second->Top(), (32 - 26) / 2);
+}
+
+TEST(ControlGeometry, AlignKindsShareTheFreeArea) {
+    TRLReport report;
+    auto* band = new TRLBand(&report);
+    band->SetHeight(100); // client area 718 x 100
+    auto make = [&](TRLControlAlign align, int w, int h) {
+        auto* c = new FixedLabel(band, QString(), w, h);
+        c->SetAutoSize(false);
+        c->SetBounds(5, 5, w, h);
+        c->SetAlign(align);
+        return c;
+    };
+    auto* top = make(faTop, 50, 10);
+    auto* left = make(faLeft, 30, 10);
+    auto* right = make(faRight, 40, 10);
+    auto* bottom = make(faBottom, 50, 20);
+    auto* leftMost = make(faLeftMost, 7, 7);
+    auto* client = make(faClient, 1, 1);
+    EXPECT_EQ(leftMost->BoundsRect(), (TRLRect{0, 0, 7, 100}));
+    EXPECT_EQ(top->BoundsRect(), (TRLRect{7, 0, 718, 10}));
+    EXPECT_EQ(bottom->BoundsRect(), (TRLRect{7, 80, 718, 100}));
+    EXPECT_EQ(left->BoundsRect(), (TRLRect{7, 10, 37, 80}));
+    EXPECT_EQ(right->BoundsRect(), (TRLRect{678, 10, 718, 80}));
+    EXPECT_EQ(client->BoundsRect(), (TRLRect{37, 10, 678, 80}));
+    // A hidden control gives its room back.
+    left->SetVisible(false);
+    EXPECT_EQ(client->BoundsRect(), (TRLRect{7, 10, 678, 80}));
+}
+
+TEST(ControlGeometry, AnchorsFollowTheSiteAndAlignClearsThem) {
+    TRLReport report;
+    auto* band = new TRLBand(&report);
+    band->SetHeight(100);
+    auto* stretched = new FixedLabel(band, QString(), 100, 10);
+    stretched->SetAutoSize(false);
+    stretched->SetBounds(10, 10, 100, 10);
+    stretched->SetAnchors({fkLeft, fkRight});
+    auto* moved = new FixedLabel(band, QString(), 20, 10);
+    moved->SetAutoSize(false);
+    moved->SetBounds(600, 50, 20, 10);
+    moved->SetAnchors({fkRight, fkBottom});
+    band->SetHeight(140);
+    report.PageSetup().SetOrientation(poLandscape); // the band widens by 329
+    EXPECT_EQ(stretched->BoundsRect(), (TRLRect{10, 10, 439, 20}));
+    EXPECT_EQ(moved->BoundsRect(), (TRLRect{929, 90, 949, 100}));
+    moved->SetAlign(faTop);
+    EXPECT_TRUE(moved->Anchors().IsEmpty());
+    stretched->SetAnchors({fkTop});
+    EXPECT_EQ(stretched->Align(), faNone);
+}
+
+TEST(ControlGeometry, AdjustBoundsKeepsTheEdgeThatAlignmentNames) {
+    TRLReport report;
+    auto* band = new TRLBand(&report);
+    band->SetHeight(100);
+    auto* label = new FixedLabel(band, QString(), 40, 10);
+    label->SetAutoSize(false);
+    label->SetBounds(100, 20, 80, 30);
+    label->SetAlignment(taRightJustify);
+    label->SetLayout(tlBottom);
+    label->SetAutoSize(true);
+    EXPECT_EQ(label->BoundsRect(), (TRLRect{140, 40, 180, 50}));
+    // Centred: an odd natural size rounds up to even and stays centred on the old box.
+    label->natural_ = {21, 5};
+    label->SetAlignment(taCenter);
+    label->SetLayout(tlCenter);
+    label->AdjustBounds();
+    EXPECT_EQ(label->BoundsRect(), (TRLRect{149, 42, 171, 48}));
+}
+
+TEST(Borders, FlagRules) {
+    TRLReport report;
+    TRLBorders& b = report.Borders();
+    b.SetSides(sdAll);
+    EXPECT_TRUE(b.DrawLeft() && b.DrawTop() && b.DrawRight() && b.DrawBottom());
+    b.SetDrawTop(false);
+    EXPECT_EQ(b.Sides(), sdCustom);
+    EXPECT_TRUE(b.DrawLeft() && !b.DrawTop() && b.DrawRight() && b.DrawBottom());
+    EXPECT_TRUE(b.DrawFlagsStored());
+    b.SetFixedTop(true); // fixing a side draws it
+    EXPECT_TRUE(b.DrawTop());
+    EXPECT_EQ(b.Sides(), sdCustom); // all four set, but Sides was not sdAll
+    b.SetDrawTop(false);            // clearing a side un-fixes it
+    EXPECT_FALSE(b.FixedTop());
+    b.SetSides(sdNone);
+    EXPECT_FALSE(b.DrawLeft() || b.DrawRight() || b.DrawBottom());
+    b.SetDrawLeft(false); // no change: stays sdNone
+    EXPECT_EQ(b.Sides(), sdNone);
+    b.SetWidth(3);
+    b.SetWidth(-1);
+    EXPECT_EQ(b.Width(), 3);
+}
+
+TEST(Borders, RecordedSidesDependOnPrintQualityAndWidth) {
+    TRLReport report;
+    auto* band = new TRLBand(&report);
+    band->SetBandType(btHeader);
+    band->SetHeight(40);
+    auto* label = new FixedLabel(band, QStringLiteral("a"), 100, 20);
+    label->Borders().SetSides(sdAll);
+    label->Borders().SetWidth(2);
+    label->Borders().SetFixedLeft(true);
+    ASSERT_TRUE(report.Prepare());
+    auto page = report.Storage().Pages(0);
+    auto rects = ObjectsOf<TRLRectangleObject>(*page);
+    ASSERT_EQ(rects.size(), 4u);
+    // left, top, right, bottom; the label is at (38, 38) on the page
+    EXPECT_EQ(rects[0]->BoundsRect, (TRLRect{38, 38, 40, 58}));
+    EXPECT_EQ(rects[1]->BoundsRect, (TRLRect{38, 38, 138, 40}));
+    EXPECT_EQ(rects[2]->BoundsRect, (TRLRect{136, 38, 138, 58}));
+    EXPECT_EQ(rects[3]->BoundsRect, (TRLRect{38, 56, 138, 58}));
+    // The text goes inside the borders.
+    EXPECT_EQ(TextBounds(*page, QStringLiteral("a")).Left, 40);
+    EXPECT_TRUE(ObjectsOf<TRLFillRectObject>(*page).empty()); // transparent: no fill
+
+    report.SetPrintQuality(pqFixedOnly);
+    ASSERT_TRUE(report.Prepare());
+    page = report.Storage().Pages(0);
+    rects = ObjectsOf<TRLRectangleObject>(*page);
+    ASSERT_EQ(rects.size(), 1u);
+    EXPECT_EQ(rects[0]->BoundsRect, (TRLRect{38, 38, 40, 58}));
+
+    label->Borders().SetWidth(0);
+    label->SetColor(Qt::yellow); // a colour other than white makes it opaque
+    EXPECT_FALSE(label->Transparent());
+    ASSERT_TRUE(report.Prepare());
+    page = report.Storage().Pages(0);
+    EXPECT_TRUE(ObjectsOf<TRLRectangleObject>(*page).empty());
+    auto fills = ObjectsOf<TRLFillRectObject>(*page);
+    ASSERT_EQ(fills.size(), 1u);
+    EXPECT_EQ(fills[0]->Brush.Color.ToColor(), QColor(Qt::yellow));
+}
+
+TEST(ColorAndFont, ParentValuesAndTransparency) {
+    TRLReport report;
+    EXPECT_EQ(report.Color(), QColor(Qt::white));
+    EXPECT_EQ(report.Font().Name, QStringLiteral("Arial"));
+    auto* band = new TRLBand(&report);
+    TRLFont font = report.Font();
+    font.Size = 14;
+    report.SetFont(font);
+    EXPECT_EQ(band->Font().Size, 14); // follows its parent
+    band->SetColor(Qt::white);
+    EXPECT_TRUE(band->Transparent()); // white keeps it transparent
+    band->SetColor(Qt::red);
+    EXPECT_FALSE(band->Transparent());
+    EXPECT_FALSE(band->ParentColor());
+    band->SetTransparent(true);
+    EXPECT_TRUE(band->ParentColor());
+    EXPECT_EQ(band->Color(), QColor(Qt::white));
+    report.SetColor(Qt::blue);
+    report.SetTransparent(true);
+    EXPECT_EQ(report.Color(), QColor(Qt::white));
+}
+
+TEST(Degrade, StripsRunFromColourToOpposite) {
+    TRLReport report;
+    auto* band = new TRLBand(&report);
+    band->SetBandType(btHeader);
+    band->SetHeight(10);
+    band->SetColor(QColor(200, 100, 0));
+    band->Degrade().SetDirection(ddHorizontal);
+    band->Degrade().SetOppositeColor(QColor(0, 100, 200));
+    band->Degrade().SetGranularity(100);
+    ASSERT_TRUE(report.Prepare());
+    const auto fills = ObjectsOf<TRLFillRectObject>(*report.Storage().Pages(0));
+    // 718 pixels in strips of 100: 8 strips, the last one 18 wide.
+    ASSERT_EQ(fills.size(), 8u);
+    EXPECT_EQ(fills[0]->BoundsRect, (TRLRect{38, 38, 138, 48}));
+    EXPECT_EQ(fills[7]->BoundsRect, (TRLRect{738, 38, 756, 48}));
+    EXPECT_EQ(fills[0]->Brush.Color.ToColor(), QColor(200, 100, 0));
+    // strip 4: t = 0.5 -> 200 - 100 + 0, 100 - 50 + 50, 0 - 0 + 100
+    EXPECT_EQ(fills[4]->Brush.Color.ToColor(), QColor(100, 100, 100));
+    // strip 1: t = 0.125 -> 200 - 25 + 0, 100 - 12 + 12 (12.5 rounds to even), 0 + 25
+    EXPECT_EQ(fills[1]->Brush.Color.ToColor(), QColor(175, 100, 25));
+
+    // The same colour at both ends is a plain fill.
+    band->Degrade().SetOppositeColor(QColor(200, 100, 0));
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(ObjectsOf<TRLFillRectObject>(*report.Storage().Pages(0)).size(), 1u);
+}
+
+TEST(Holders, StylesFollowTheHolder) {
+    TRLReport report;
+    auto* band = new TRLBand(&report);
+    band->SetHeight(200);
+    auto make = [&](int l, int t, int w, int h) {
+        auto* c = new FixedLabel(band, QString(), w, h);
+        c->SetAutoSize(false);
+        c->SetBounds(l, t, w, h);
+        return c;
+    };
+    auto* holder = make(100, 10, 80, 20);
+    auto* column = make(5, 50, 30, 10);
+    column->SetHolder(holder); // hsAsColumn
+    column->AdjustBounds();
+    EXPECT_EQ(column->BoundsRect(), (TRLRect{100, 50, 180, 60}));
+
+    auto* vertical = make(300, 40, 30, 10);
+    vertical->SetHoldStyle(hsVertically);
+    vertical->SetHolder(holder);
+    auto* relative = make(250, 60, 30, 10);
+    relative->SetHoldStyle(hsRelatively);
+    relative->SetHolder(holder);
+    auto* copy = make(400, 100, 30, 10);
+    copy->SetHoldStyle(hsCopySize);
+    copy->SetHolder(holder);
+
+    holder->SetBounds(120, 30, 60, 25); // moves by (20, 20), resizes
+    EXPECT_EQ(column->BoundsRect(), (TRLRect{120, 50, 180, 60}));
+    EXPECT_EQ(vertical->BoundsRect(), (TRLRect{300, 60, 330, 70}));
+    EXPECT_EQ(relative->BoundsRect(), (TRLRect{270, 80, 300, 90}));
+    EXPECT_EQ(copy->BoundsRect(), (TRLRect{400, 100, 460, 125}));
+    EXPECT_EQ(holder->Holdeds().size(), 4u);
+
+    // A right-justified column lines up with the holder's right edge, keeping its own width
+    // when auto-size sets it.
+    column->SetAlignment(taRightJustify);
+    column->SetAutoSize(true);
+    column->natural_ = {20, 10};
+    column->AdjustBounds();
+    EXPECT_EQ(column->BoundsRect(), (TRLRect{160, 50, 180, 60}));
+
+    delete holder;
+    EXPECT_EQ(column->Holder(), nullptr);
+    EXPECT_EQ(copy->Holder(), nullptr);
+}
+
+TEST(Names, FriendlyNameRulesAndMissingParents) {
+    TRLReport report;
+    report.SetName(QStringLiteral("RLReport1"));
+    auto* band = new TRLBand(&report);
+    band->SetName(QStringLiteral("RLBand1"));
+    auto* label = new FixedLabel(band, QString());
+    label->SetName(QStringLiteral("RLLabel1"));
+    label->SetFriendlyName(QStringLiteral("Total"));
+    EXPECT_EQ(label->DisplayName(), QStringLiteral("Total"));
+    try {
+        band->SetFriendlyName(QStringLiteral("total"));
+        FAIL() << "a name in use was accepted";
+    } catch (const TRLException& e) {
+        EXPECT_EQ(e.Message(), RLMessages[mkNameInUse] + QStringLiteral(" \"total\""));
+    }
+    EXPECT_THROW(band->SetFriendlyName(QStringLiteral("RLLabel1")), TRLException);
+    try {
+        band->SetFriendlyName(QStringLiteral("2nd band"));
+        FAIL() << "an invalid name was accepted";
+    } catch (const TRLException& e) {
+        EXPECT_EQ(e.Message(), RLMessages[mkInvalidName] + QStringLiteral(" \"2nd band\""));
+    }
+    label->SetFriendlyName(QStringLiteral("RLLabel1")); // its own name clears it
+    EXPECT_TRUE(label->FriendlyName().isEmpty());
+    label->BeginLoad(); // while loading a bad name is dropped silently
+    label->SetFriendlyName(QStringLiteral("a b"));
+    label->EndLoad();
+    EXPECT_TRUE(label->FriendlyName().isEmpty());
+
+    FixedLabel orphan(nullptr, QString());
+    orphan.SetName(QStringLiteral("Lonely"));
+    try {
+        orphan.RequireParentReport();
+        FAIL();
+    } catch (const TRLException& e) {
+        EXPECT_EQ(e.Message(), RLMessages[mkNotFound] + QStringLiteral(": Lonely.ParentReport"));
+    }
+    EXPECT_THROW(orphan.RequestParentSurface(), TRLException);
+    EXPECT_EQ(label->ParentReport(), &report);
+    EXPECT_EQ(label->ParentBand(), band);
+    EXPECT_EQ(label->ParentPager(), &report);
+}
+
+TEST(Caption, StoredAndRunTimeValues) {
+    TRLReport report;
+    auto* band = new TRLBand(&report);
+    band->SetBandType(btHeader);
+    auto* label = new FixedLabel(band, QStringLiteral("design"));
+    QStringList seen;
+    label->OnText = [&](TRLCustomControl& sender, QString& text, bool&) {
+        seen << sender.Caption();
+        text = QStringLiteral("run ") + QString::number(seen.size());
+    };
+    report.OnFilterText = [](TRLCustomReport&, QString& text, bool& printIt) {
+        printIt = text != QStringLiteral("run 2");
+    };
+    ASSERT_TRUE(report.Prepare());
+    ASSERT_TRUE(report.Prepare());
+    // During the runs the run-time caption is read; the design value survives.
+    EXPECT_EQ(seen, (QStringList{"design", "run 1"}));
+    EXPECT_EQ(label->Caption(), QStringLiteral("design"));
+    EXPECT_EQ(TextsOf(*report.Storage().Pages(0)), QStringList()); // filtered out
+}

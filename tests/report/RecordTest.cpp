@@ -1,0 +1,214 @@
+// Records: iteration over a data model, ranges, record actions, groups and field texts.
+#include "ReportTestSupport.h"
+
+#include "RLMessages.h"
+#include "TRLExpressionParser.h"
+
+#include <QStandardItemModel>
+
+#include <gtest/gtest.h>
+
+using namespace reporttest;
+
+namespace {
+
+std::unique_ptr<QStandardItemModel> Model(int rows) {
+    auto model = std::make_unique<QStandardItemModel>(rows, 2);
+    model->setHorizontalHeaderLabels({"Name", "Country"});
+    for (int r = 0; r < rows; ++r) {
+        model->setItem(r, 0, new QStandardItem(QStringLiteral("row %1").arg(r)));
+        model->setItem(r, 1, new QStandardItem(r < 3 ? "AR" : r < 5 ? "UY" : "CL"));
+    }
+    return model;
+}
+
+FixedLabel* FieldLabel(TRLCustomControl* band, const QString& field, const QString& prefix = {}) {
+    auto* label = new FixedLabel(band, QString(), 100, 16);
+    label->OnText = [field, prefix](TRLCustomControl& c, QString& text, bool&) {
+        text = prefix + c.FieldText(field);
+    };
+    return label;
+}
+
+} // namespace
+
+TEST(Records, ThousandRowsWithPageFootersAndMacros) {
+    auto model = Model(1000);
+    TRLReport report;
+    report.SetDataSource(model.get());
+    report.BeginLoad();
+    auto* detail = AddBand(&report, "D", btDetail, 38, 20);
+    auto* footer = AddBand(&report, "F", btFooter, 58, 17);
+    report.EndLoad();
+    FieldLabel(detail, "name"); // field names match without regard to case
+    auto* foot = new FixedLabel(footer, QString());
+    foot->OnText = [&](TRLCustomControl&, QString& text, bool&) {
+        text = QStringLiteral("%1/{LastPageNumber}").arg(report.PageNumber());
+    };
+    ASSERT_TRUE(report.Prepare());
+    // (1085 - 17 - 38) / 20 = 51 records a page
+    TRLGraphicStorage& store = report.Storage();
+    ASSERT_EQ(store.PageCount(), 20);
+    EXPECT_EQ(report.RecordCount(), 1000);
+    EXPECT_EQ(report.DetailCount(), 1000);
+    int records = 0;
+    for (int i = 0; i < store.PageCount(); ++i) {
+        auto page = store.Pages(i);
+        const QStringList texts = TextsOf(*page);
+        ASSERT_EQ(texts.last(), QStringLiteral("%1/{LastPageNumber}").arg(i + 1));
+        EXPECT_EQ(page->ExpandMacros(texts.last()), QStringLiteral("%1/20").arg(i + 1));
+        EXPECT_EQ(TextBounds(*page, texts.last()).Top, 1085 - 17);
+        for (int k = 0; k < texts.size() - 1; ++k)
+            ASSERT_EQ(texts[k], QStringLiteral("row %1").arg(records++));
+    }
+    EXPECT_EQ(records, 1000);
+    EXPECT_EQ(TextsOf(*store.Pages(0)).size(), 52);
+}
+
+TEST(Records, RangesAndRecordActions) {
+    auto model = Model(10);
+    TRLReport report;
+    report.SetDataSource(model.get());
+    auto* detail = AddBand(&report, "D", btDetail, 38, 20);
+    QStringList printed;
+    auto* label = FieldLabel(detail, "Name");
+    label->AfterPrint = [&](TRLCustomControl& c) { printed << c.Caption(); };
+
+    report.SetRecordRange(rrNextN);
+    report.SetRangeCount(3);
+    report.SetCurrentRow(4);
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(printed, (QStringList{"row 4", "row 5", "row 6"}));
+
+    printed.clear();
+    report.SetRecordRange(rrCurrentOnly);
+    report.SetCurrentRow(2);
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(printed, QStringList{"row 2"});
+
+    printed.clear();
+    report.SetRecordRange(rrUntilEof);
+    report.SetCurrentRow(8);
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(printed, (QStringList{"row 8", "row 9"}));
+
+    // All records rewind; even record numbers are skipped, record 3 (row 2) prints twice
+    // (copies 1 and 2) and record 5 (row 4) prints blank before its real copy.
+    printed.clear();
+    report.SetRecordRange(rrAllRecords);
+    std::vector<std::pair<int, int>> seen;
+    report.OnDataRecord = [&](TRLCustomSkipper&, int recNo, int copyNo, TRLRecordAction& action,
+                              bool&) {
+        seen.emplace_back(recNo, copyNo);
+        if (recNo % 2 == 0)
+            action = raIgnoreIt;
+        else if (recNo == 3 && copyNo == 1)
+            action = raUseAndRetain;
+        else if (recNo == 5 && copyNo == 1)
+            action = raBlankAndRetain;
+    };
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(printed, (QStringList{"row 0", "row 2", "row 2", "", "row 4", "row 6", "row 8"}));
+    EXPECT_EQ(report.DetailCount(), 6); // the blank copy is not a record
+    EXPECT_EQ(seen[3], (std::pair<int, int>{3, 2}));
+}
+
+TEST(Records, NeedDataEventSuppliesRecords) {
+    TRLReport report;
+    auto* detail = AddBand(&report, "D", btDetail, 38, 20);
+    auto* label = new FixedLabel(detail, QString());
+    label->OnText = [&](TRLCustomControl&, QString& text, bool&) {
+        text = QStringLiteral("%1.%2").arg(report.RecNo()).arg(report.CopyNo());
+    };
+    int supplied = 0;
+    report.OnNeedData = [&](TRLCustomSkipper&, bool& more) { more = ++supplied <= 3; };
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(TextsOf(*report.Storage().Pages(0)), (QStringList{"1.1", "2.1", "3.1"}));
+    EXPECT_TRUE(report.Eof());
+}
+
+TEST(Groups, GroupByFieldPrintsAHeaderPerKey) {
+    auto model = Model(7); // AR AR AR UY UY CL CL
+    TRLReport report;
+    report.SetDataSource(model.get());
+    report.BeginLoad();
+    new FixedLabel(AddBand(&report, "PH", btHeader, 38, 20), "page");
+    auto* group = new TRLGroup(&report);
+    group->SetName("RLGroup1");
+    group->SetTop(58);
+    group->SetDataFields("Country");
+    auto* groupHeader = AddBand(group, "GH", btHeader, 0, 20);
+    auto* detail = AddBand(group, "GD", btDetail, 20, 20);
+    auto* groupSummary = AddBand(group, "GS", btSummary, 40, 10);
+    report.EndLoad();
+    FieldLabel(groupHeader, "Country", "H:");
+    FieldLabel(detail, "Name");
+    auto* count = new FixedLabel(groupSummary, QString());
+    count->OnText = [group](TRLCustomControl&, QString& text, bool&) {
+        text = QStringLiteral("n=%1").arg(group->DetailCount());
+    };
+    ASSERT_TRUE(report.Prepare());
+    auto page = report.Storage().Pages(0);
+    EXPECT_EQ(TextsOf(*page),
+              (QStringList{"page", "H:AR", "row 0", "row 1", "row 2", "n=3", "H:UY", "row 3",
+                           "row 4", "n=2", "H:CL", "row 5", "row 6", "n=2"}));
+    // Groups stack below each other on the page.
+    EXPECT_EQ(TextBounds(*page, "H:AR").Top, 58);
+    EXPECT_EQ(TextBounds(*page, "row 0").Top, 78);
+    EXPECT_EQ(TextBounds(*page, "H:UY").Top, 58 + 20 + 60 + 10);
+
+    // A key over two fields, and a field that is not there.
+    group->SetDataFields("Country;Name");
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(TextsOf(*report.Storage().Pages(0)).count("n=1"), 7);
+    group->SetDataFields("Country;Nope");
+    try {
+        report.Prepare();
+        FAIL() << "a missing field was accepted";
+    } catch (const TRLException& e) {
+        EXPECT_EQ(e.Message(),
+                  RLMessages[mkNotFound] + QStringLiteral(": RLGroup1.DataField \"Nope\""));
+    }
+    EXPECT_EQ(report.ReportState(), rsIdle);
+
+    // An expression key through the report's parser; a bare name reads a field.
+    TRLExpressionParser parser;
+    report.SetExpressionParser(&parser);
+    group->SetDataFields(QString());
+    group->SetExpression("Country = 'AR'");
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(TextsOf(*report.Storage().Pages(0)).filter("n=").join(','),
+              QStringLiteral("n=3,n=4"));
+    report.SetExpressionParser(nullptr);
+}
+
+TEST(Groups, GroupRunsOnAcrossPages) {
+    auto model = Model(60);
+    TRLReport report;
+    report.SetDataSource(model.get());
+    report.BeginLoad();
+    new FixedLabel(AddBand(&report, "PH", btHeader, 38, 100), "page");
+    auto* group = new TRLGroup(&report);
+    group->SetTop(138);
+    group->SetDataFields("Country");
+    auto* groupHeader = AddBand(group, "GH", btHeader, 0, 20);
+    auto* detail = AddBand(group, "GD", btDetail, 20, 20);
+    report.EndLoad();
+    FieldLabel(groupHeader, "Country", "H:");
+    FieldLabel(detail, "Name");
+    ASSERT_TRUE(report.Prepare());
+    ASSERT_EQ(report.Storage().PageCount(), 2);
+    auto page2 = report.Storage().Pages(1);
+    const QStringList texts = TextsOf(*page2);
+    // The page header, then the group's header again, then the records that went on.
+    EXPECT_EQ(texts.mid(0, 2), (QStringList{"page", "H:CL"}));
+    EXPECT_EQ(TextBounds(*page2, "H:CL").Top, 138);
+    EXPECT_EQ(texts.last(), QStringLiteral("row 59"));
+    int rows = 0;
+    for (int i = 0; i < 2; ++i)
+        rows += TextsOf(*report.Storage().Pages(i)).filter("row ").size();
+    EXPECT_EQ(rows, 60);
+    // Nothing runs past the bottom margin.
+    for (const TRLTextObject* t : Texts(*report.Storage().Pages(0)))
+        EXPECT_LE(t->BoundsRect.Bottom, 1085);
+}

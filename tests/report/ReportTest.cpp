@@ -1,0 +1,286 @@
+// The report: paper, margins, preparation states, chains, cancelling and the entry points.
+#include "ReportTestSupport.h"
+
+#include "RLMessages.h"
+#include "RLReportHooks.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QStandardItemModel>
+
+#include <gtest/gtest.h>
+
+using namespace reporttest;
+
+TEST(PageSetup, PaperRules) {
+    TRLReport report;
+    TRLPageSetup& setup = report.PageSetup();
+    setup.SetPaperWidth(100); // ignored while the paper is a standard one
+    EXPECT_EQ(setup.PaperWidth(), 210);
+    setup.SetPaperSize(fpA5);
+    EXPECT_EQ(setup.PaperWidth(), 148);
+    EXPECT_EQ(report.Height(), 794);
+    setup.SetPaperSize(fpCustom); // keeps the size it had
+    EXPECT_EQ(setup.PaperWidth(), 148);
+    EXPECT_EQ(setup.PaperHeight(), 210);
+    setup.SetPaperWidth(0); // never 0
+    EXPECT_EQ(setup.PaperWidth(), 148);
+    setup.SetPaperWidth(100);
+    EXPECT_EQ(report.Width(), 378);
+    EXPECT_TRUE(setup.SizeStored());
+    TRLReport other;
+    other.PageSetup().Assign(setup);
+    EXPECT_EQ(other.Width(), 378);
+    setup.SetPaperSize(fpLetter);
+    EXPECT_EQ(report.PageSize(), (TRLSize{816, 1056}));
+
+    EXPECT_EQ(FindPaperSize(210, 297), fpA4);
+    EXPECT_EQ(PaperInfo[FindPaperSize(210, 297)].PrinterPaperCode, 9);
+    EXPECT_EQ(FindPaperSize(841, 1189), fpCustom);
+    EXPECT_EQ(PaperInfo[FindPaperSize(841, 1189)].PrinterPaperCode, 256);
+}
+
+TEST(PageSetup, LandscapePagesAreRecordedWithTheirPaper) {
+    TRLReport report;
+    report.PageSetup().SetOrientation(poLandscape);
+    new FixedLabel(AddBand(&report, "H", btHeader, 38, 20), "x");
+    ASSERT_TRUE(report.Prepare());
+    auto page = report.Storage().Pages(0);
+    EXPECT_EQ(page->Width(), 1123);
+    EXPECT_EQ(page->Height(), 794);
+    EXPECT_EQ(page->Orientation(), 2);
+    EXPECT_EQ(report.Storage().Orientation(), 2);
+    EXPECT_EQ(report.Storage().PaperWidth(), 210);
+    EXPECT_EQ(report.Storage().PaperHeight(), 297);
+}
+
+namespace {
+TRLPrinterMetrics WideMarginPrinter() {
+    TRLPrinterMetrics m;
+    m.PPIX = m.PPIY = 600;
+    m.MarginLeft = 300; // 48 report pixels
+    m.MarginTop = 150;  // 24
+    m.MarginRight = 0;
+    m.MarginBottom = 600; // 96
+    return m;
+}
+TRLPrinterMetrics NoPrinter() {
+    TRLPrinterMetrics m;
+    m.PPIX = m.PPIY = 0;
+    return m;
+}
+} // namespace
+
+TEST(PageSetup, AdjustableMarginsFollowThePrinter) {
+    // The fallback printer's 75 pixels at 300 per inch are 24 report pixels: under 38.
+    TRLReport report;
+    report.SetAdjustableMargins(true);
+    EXPECT_EQ(report.PageMargins(), (TRLRect{38, 38, 38, 38}));
+
+    SetPrinterMetricsProvider(&WideMarginPrinter);
+    report.RefreshPrinterMetrics();
+    EXPECT_EQ(report.PageMargins(), (TRLRect{48, 38, 38, 96}));
+    report.PageSetup().SetOrientation(poLandscape); // left takes top, top right, ...
+    EXPECT_EQ(report.PageMargins(), (TRLRect{38, 38, 96, 48}));
+    report.SetAdjustableMargins(false);
+    EXPECT_EQ(report.PageMargins(), (TRLRect{38, 38, 38, 38}));
+    SetPrinterMetricsProvider(&NoPrinter);
+    report.SetAdjustableMargins(true);
+    report.RefreshPrinterMetrics();
+    EXPECT_EQ(report.PageMargins(), (TRLRect{38, 38, 38, 38}));
+    SetPrinterMetricsProvider(nullptr);
+}
+
+TEST(Prepare, EmptyReportAndPrintEmpty) {
+    TRLReport report;
+    report.SetPrintEmpty(false);
+    new FixedLabel(AddBand(&report, "H", btHeader, 38, 20), "h");
+    EXPECT_TRUE(report.Prepare());
+    EXPECT_EQ(report.Storage().PageCount(), 0);
+    report.SetPrintEmpty(true);
+    EXPECT_TRUE(report.Prepare());
+    EXPECT_EQ(report.Storage().PageCount(), 1);
+}
+
+TEST(Prepare, PageNumbersFromFirstPageNumber) {
+    TRLReport report;
+    report.SetFirstPageNumber(5);
+    report.SetTitle("T");
+    report.BeginLoad();
+    new FixedLabel(AddBand(&report, "H1", btHeader, 38, 600), "a");
+    new FixedLabel(AddBand(&report, "H2", btHeader, 638, 600), "b");
+    report.EndLoad();
+    std::vector<int> starting, ending;
+    report.OnPageStarting = [&](TRLCustomControl&) { starting.push_back(report.PageNumber()); };
+    report.OnPageEnding = [&](TRLCustomControl&) { ending.push_back(report.PageNumber()); };
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(starting, (std::vector<int>{5, 6}));
+    EXPECT_EQ(ending, (std::vector<int>{5, 6}));
+    TRLGraphicStorage& store = report.Storage();
+    EXPECT_EQ(store.PageCount(), 2);
+    EXPECT_EQ(store.FirstPageNumber(), 5);
+    EXPECT_EQ(store.LastPageNumber(), 6);
+    EXPECT_EQ(store.Title(), QStringLiteral("T"));
+    EXPECT_EQ(store.Pages(1)->ExpandMacros("{LastPageNumber}"), QStringLiteral("6"));
+}
+
+TEST(Prepare, StatesBeforePrintCancelAndReportDate) {
+    TRLReport report;
+    new FixedLabel(AddBand(&report, "H", btHeader, 38, 20), "x");
+    std::vector<int> states;
+    report.BeforePrint = [&](TRLCustomControl&, bool&) { states.push_back(report.ReportState()); };
+    report.AfterPrint = [&](TRLCustomControl&) { states.push_back(report.ReportState()); };
+    EXPECT_EQ(report.ReportState(), rsIdle);
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(states, (std::vector<int>{rsPreparing, rsPrepared}));
+    EXPECT_TRUE(report.ReportDate().isValid());
+
+    report.BeforePrint = [](TRLCustomControl&, bool& printIt) { printIt = false; };
+    EXPECT_FALSE(report.Prepare());
+    EXPECT_EQ(report.Storage().PageCount(), 0);
+    EXPECT_EQ(report.ReportState(), rsIdle);
+    EXPECT_FALSE(report.Preview());
+}
+
+namespace {
+int previews = 0;
+bool CountingPreview(TRLCustomReport&, QObject*) {
+    ++previews;
+    return true;
+}
+} // namespace
+
+TEST(Prepare, PreviewAndForcePrepare) {
+    TRLReport report;
+    new FixedLabel(AddBand(&report, "H", btHeader, 38, 20), "x");
+    int runs = 0;
+    report.BeforePrint = [&](TRLCustomControl&, bool&) { ++runs; };
+    EXPECT_TRUE(report.Preview());
+    EXPECT_TRUE(report.Preview());
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(report.Storage().PageCount(), 1); // only the second run's page
+    report.SetForcePrepare(false);
+    EXPECT_TRUE(report.Preview());
+    EXPECT_EQ(runs, 2);
+
+    SetReportPreviewHandler(&CountingPreview);
+    previews = 0;
+    EXPECT_TRUE(report.Preview());
+    EXPECT_EQ(previews, 1);
+    SetReportPreviewHandler(nullptr);
+
+    // Without a print handler, printing prepares when needed and then says it cannot print.
+    report.Clear();
+    EXPECT_THROW(report.Print(), TRLException);
+    EXPECT_EQ(runs, 3);
+}
+
+TEST(Prepare, ChainedReportsShareStoreAndNumbering) {
+    TRLReport first;
+    TRLReport second;
+    new FixedLabel(AddBand(&first, "H", btHeader, 38, 20), "one");
+    second.BeginLoad();
+    new FixedLabel(AddBand(&second, "A", btHeader, 38, 600), "two");
+    new FixedLabel(AddBand(&second, "B", btHeader, 638, 600), "three");
+    second.EndLoad();
+    first.SetNextReport(&second);
+    EXPECT_EQ(second.PriorReport(), &first);
+    EXPECT_EQ(&second.RootReport(), &first);
+    second.SetNextReport(&first); // would close a loop
+    EXPECT_EQ(second.NextReport(), nullptr);
+    std::vector<int> numbers;
+    second.OnPageStarting = [&](TRLCustomControl&) { numbers.push_back(second.PageNumber()); };
+    ASSERT_TRUE(first.Prepare());
+    EXPECT_EQ(numbers, (std::vector<int>{2, 3}));
+    ASSERT_EQ(first.Storage().PageCount(), 3);
+    EXPECT_EQ(second.Storage().PageCount(), 0);
+    EXPECT_EQ(first.Storage().LastPageNumber(), 3);
+    // The second report's header bands repeat on its second page.
+    EXPECT_EQ(TextsOf(*first.Storage().Pages(2)), (QStringList{"two", "three"}));
+
+    // A failing next report fails the chain and leaves the page values unwritten.
+    second.BeforePrint = [](TRLCustomControl&, bool& printIt) { printIt = false; };
+    EXPECT_FALSE(first.Prepare());
+    EXPECT_FALSE(first.Storage().Macros().Contains("LastPageNumber"));
+}
+
+namespace {
+
+struct FakeProgress : TRLReportProgress {
+    static inline int steps = 0;
+    static inline int cancelAfter = 0;
+    static inline QStringList texts;
+    void SetText(const QString& text) override { texts << text; }
+    void SetMaximum(int) override {}
+    void StepIt() override { ++steps; }
+    bool Canceled() const override { return cancelAfter > 0 && steps >= cancelAfter; }
+};
+
+std::unique_ptr<TRLReportProgress> MakeFakeProgress(const QString&, const QString& text) {
+    FakeProgress::texts << text;
+    return std::make_unique<FakeProgress>();
+}
+
+} // namespace
+
+TEST(Prepare, CancelFromTheProgressWindowStopsTheRun) {
+    QStandardItemModel model(100, 1);
+    model.setHorizontalHeaderLabels({"N"});
+    TRLReport report;
+    report.SetDataSource(&model);
+    AddBand(&report, "D", btDetail, 38, 20);
+    SetReportProgressFactory(&MakeFakeProgress);
+    FakeProgress::steps = 0;
+    FakeProgress::cancelAfter = 3; // three records
+    FakeProgress::texts.clear();
+    EXPECT_FALSE(report.Prepare());
+    EXPECT_EQ(report.ReportState(), rsIdle);
+    EXPECT_TRUE(report.Canceled());
+    EXPECT_FALSE(report.Storage().Macros().Contains("LastPageNumber"));
+    EXPECT_EQ(FakeProgress::texts.first(), RLMessages[mkPreparingReport]);
+    EXPECT_EQ(FakeProgress::texts.last(), RLMessages[mkPage] + " 1");
+    EXPECT_EQ(report.DetailCount(), 3);
+
+    // No progress window: Cancel from an event does the same; the next run starts afresh.
+    report.SetShowProgress(false);
+    report.OnDataRecord = [&](TRLCustomSkipper&, int recNo, int, TRLRecordAction&, bool&) {
+        if (recNo == 10)
+            report.Cancel();
+    };
+    EXPECT_FALSE(report.Prepare());
+    EXPECT_EQ(report.DetailCount(), 9);
+    report.OnDataRecord = nullptr;
+    EXPECT_TRUE(report.Prepare());
+    EXPECT_FALSE(report.Canceled());
+    SetReportProgressFactory(nullptr);
+}
+
+TEST(Prepare, RenderedPageShowsTheBands) {
+    TRLReport report;
+    auto* band = AddBand(&report, "H", btHeader, 38, 60);
+    band->SetColor(QColor(0, 0, 160));
+    band->Borders().SetSides(sdAll);
+    band->Borders().SetWidth(3);
+    band->Borders().SetColor(Qt::red);
+    auto* label = new FixedLabel(band, "Kelmora");
+    label->SetAlign(faCenter);
+    ASSERT_TRUE(report.Prepare());
+    QImage image(794, 1123, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        report.Storage().Pages(0)->PaintTo(painter, QRect(0, 0, 794, 1123));
+    }
+    if (qEnvironmentVariableIsSet("KELMORA_SAVE_PNG"))
+        image.save(QStringLiteral("/tmp/report_page0.png"));
+    EXPECT_EQ(image.pixelColor(37, 60), QColor(Qt::white));  // left margin
+    EXPECT_EQ(image.pixelColor(39, 60), QColor(Qt::red));    // left border
+    EXPECT_EQ(image.pixelColor(100, 60), QColor(0, 0, 160)); // fill
+    EXPECT_EQ(image.pixelColor(100, 99), QColor(Qt::white)); // below the band
+    // Some ink of the text lies in the label's box (38 + 278, 38 + 22).
+    bool ink = false;
+    for (int y = 60; y < 76 && !ink; ++y)
+        for (int x = 316; x < 477 && !ink; ++x)
+            ink = image.pixelColor(x, y) != QColor(0, 0, 160);
+    EXPECT_TRUE(ink);
+}
