@@ -79,11 +79,23 @@ struct TRLPaintContext {
     int YOffset = 0;
     TRLRect ClipRect;
     std::vector<TRLRect> ClipStack;
+    // Printers want every scaled rectangle (texts, fills, ellipses, pictures, clips) to keep at
+    // least one device pixel each way; screens draw what the rounding gives.
+    bool KeepRectsVisible = false;
 
     int X(int32_t x) const { return RoundHalfEven(x * XFactor) + XOffset; }
     int Y(int32_t y) const { return RoundHalfEven(y * YFactor) + YOffset; }
     TRLPoint Point(const TRLPoint& p) const { return {X(p.X), Y(p.Y)}; }
-    TRLRect Rect(const TRLRect& r) const { return {X(r.Left), Y(r.Top), X(r.Right), Y(r.Bottom)}; }
+    TRLRect Rect(const TRLRect& r) const {
+        TRLRect scaled{X(r.Left), Y(r.Top), X(r.Right), Y(r.Bottom)};
+        if (KeepRectsVisible) {
+            if (scaled.Right <= scaled.Left)
+                scaled.Right = scaled.Left + 1;
+            if (scaled.Bottom <= scaled.Top)
+                scaled.Bottom = scaled.Top + 1;
+        }
+        return scaled;
+    }
 };
 
 // Canvas routines shared by page drawing and by controls that paint themselves.
