@@ -1,0 +1,77 @@
+// Small pieces shared by the print and save dialogs; not part of the output library's interface.
+#pragma once
+
+#include <QColor>
+#include <QComboBox>
+#include <QFont>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QScreen>
+#include <QString>
+#include <QWidget>
+
+#include <type_traits>
+
+namespace rldialogkit {
+
+// Page and copy numbers show empty for 0.
+inline QString NumberText(int value) {
+    return value == 0 ? QString() : QString::number(value);
+}
+
+// A box that does not hold an integer counts as 0.
+inline int NumberOf(const QLineEdit* edit) {
+    bool ok = false;
+    const int value = edit->text().trimmed().toInt(&ok);
+    return ok ? value : 0;
+}
+
+// The face colour of buttons for disabled boxes, the window colour for enabled ones.
+inline void SetBoxEnabled(QWidget* box, bool enabled) {
+    box->setEnabled(enabled);
+    QPalette palette = box->palette();
+    const QPalette standard = QGuiApplication::palette();
+    palette.setColor(QPalette::All, QPalette::Base,
+                     enabled ? standard.color(QPalette::Active, QPalette::Base)
+                             : standard.color(QPalette::Active, QPalette::Button));
+    box->setPalette(palette);
+}
+
+template <class W> W* Place(W* widget, const char* name, int left, int top, int width, int height) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(left, top, width, height);
+    // Captions size themselves to their text, so that a longer translation is not cut off.
+    if constexpr (std::is_same_v<W, QLabel>) {
+        if (widget->sizeHint().width() > width)
+            widget->resize(widget->sizeHint().width(), height);
+    }
+    return widget;
+}
+
+// The dialogs' face: the classic dialog font where it exists, else its metric look-alike.
+inline QFont DialogFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arial")});
+    return font;
+}
+
+inline void CentreOnScreen(QWidget& window) {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
+    }
+}
+
+// Caption of a group box: the title with a blank on each side.
+inline QString GroupCaption(const QString& title) {
+    return QLatin1Char(' ') + title + QLatin1Char(' ');
+}
+
+inline QString WithColon(const QString& text) {
+    return text + QLatin1Char(':');
+}
+
+} // namespace rldialogkit

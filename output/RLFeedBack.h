@@ -1,0 +1,66 @@
+// The progress window of long runs (preparing, printing, saving): a step text, one bar per level
+// and a cancel button. It lives on the user-interface thread; background runs reach it only
+// through CallOnUserInterfaceThread.
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class TRLReportProgress;
+
+class TfrmRLFeedBack : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmRLFeedBack(const QString& caption, int levels = 1, QWidget* parent = nullptr);
+    ~TfrmRLFeedBack() override;
+
+    // The current level's bar gets this maximum and starts again at 0.
+    void SetMax(int max);
+    // Shows text at once, without waiting for the next paint.
+    void SetStepName(const QString& text);
+    // Advances the current bar by one step, then lets the user interface catch up (so that the
+    // cancel button is heard). Throws TRLAbort when the application is closing down.
+    void StepIt();
+    // The next bar becomes the current level.
+    void NextLevel();
+    int Level() const { return level_; }
+    int Levels() const { return static_cast<int>(bars_.size()); }
+
+    bool Canceled() const { return canceled_; }
+    bool Finished() const { return finished_; }
+    void SetCancelHandler(std::function<void()> handler) { cancelHandler_ = std::move(handler); }
+    // Turns the cancel button into an OK button, whose click marks the run as seen to its end.
+    void SetOkKind(bool ok);
+    // The step text blinks while on.
+    void SetBlinking(bool on);
+
+    QLabel* LabelStepName = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    QPushButton* BitBtnCancel = nullptr;
+    QTimer* TimerBlink = nullptr;
+    // Every bar, the first one included.
+    const std::vector<QProgressBar*>& Bars() const { return bars_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void ButtonClicked();
+
+    std::vector<QProgressBar*> bars_;
+    int level_ = 0;
+    bool canceled_ = false;
+    bool finished_ = false;
+    bool okKind_ = false;
+    std::function<void()> cancelHandler_;
+};
+
+// A progress window for the report's preparation: the factory that the report layer calls.
+std::unique_ptr<TRLReportProgress> MakeReportProgress(const QString& caption, const QString& text);

@@ -1,0 +1,253 @@
+#include "RLFilters.h"
+
+#include "RLFeedBack.h"
+#include "RLGraphicStorage.h"
+#include "RLMessages.h"
+#include "RLPrinters.h"
+#include "RLSpoolFilter.h"
+#include "RLUtils.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <exception>
+#include <mutex>
+
+namespace {
+
+struct FilterList {
+    std::mutex Mutex;
+    QList<TRLCustomFilter*> Filters;
+};
+
+FilterList& Registry() {
+    static FilterList list;
+    return list;
+}
+
+// Runs fn in target's thread and waits; directly when already there.
+void CallInThreadOf(QObject* target, const std::function<void()>& fn) {
+    if (!target || QThread::currentThread() == target->thread()) {
+        fn();
+        return;
+    }
+    std::exception_ptr error;
+    QMetaObject::invokeMethod(
+        target,
+        [&] {
+            try {
+                fn();
+            } catch (...) {
+                error = std::current_exception();
+            }
+        },
+        Qt::BlockingQueuedConnection);
+    if (error)
+        std::rethrow_exception(error);
+}
+
+bool HaveWidgets() {
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+} // namespace
+
+void CallOnUserInterfaceThread(const std::function<void()>& fn) {
+    CallInThreadOf(QCoreApplication::instance(), fn);
+}
+
+// ---- TRLCustomFilter -------------------------------------------------------------------------
+
+TRLCustomFilter::TRLCustomFilter(QObject* owner) : QObject(owner) {
+    FilterList& list = Registry();
+    std::lock_guard lock(list.Mutex);
+    list.Filters.append(this);
+}
+
+TRLCustomFilter::~TRLCustomFilter() {
+    FilterList& list = Registry();
+    std::lock_guard lock(list.Mutex);
+    list.Filters.removeAll(this);
+}
+
+QString TRLCustomFilter::GetDisplayName() const {
+    return displayName_.isEmpty() ? objectName() : displayName_;
+}
+
+void TRLCustomFilter::Run(TRLGraphicStorage* pages, int firstPage, bool background, int lastPage) {
+    canceled_ = false;
+    const int pageCount = pages ? pages->PageCount() : 0;
+    firstPage_ = std::max(1, firstPage);
+    lastPage_ = lastPage == -1 ? pageCount : std::min(lastPage, pageCount);
+    copies_ = repeatForCopies_ ? RLPrinter().Copies() : 1;
+    // The store stays alive while the filter holds it, whoever else lets go meanwhile.
+    pages_ = pages;
+    if (pages)
+        pages->Link(this);
+    running_ = true;
+    if (background) {
+        auto* thread = new TFilterThread(this);
+        thread->start();
+        return;
+    }
+    RunLoop();
+}
+
+void TRLCustomFilter::ReleasePages() {
+    // The store belongs to the thread that made it; a background run hands the unlink over,
+    // since the last unlink may free the store.
+    if (TRLGraphicStorage* pages = pages_) {
+        CallInThreadOf(pages, [this, pages] { pages->Unlink(this); });
+    }
+    pages_ = nullptr;
+}
+
+void TRLCustomFilter::RunLoop() {
+    QString failure;
+    const bool withWindow = showProgress_ && HaveWidgets();
+    // Closing the window and letting go of the store happen however the loop ends.
+    struct Finish {
+        TRLCustomFilter& Filter;
+        bool WithWindow;
+        ~Finish() {
+            Filter.ReleasePages();
+            if (WithWindow && Filter.progress_) {
+                try {
+                    CallOnUserInterfaceThread([this] {
+                        delete Filter.progress_;
+                        Filter.progress_ = nullptr;
+                    });
+                } catch (...) {
+                }
+            }
+            Filter.running_ = false;
+        }
+    };
+
+    try {
+        Finish finish{*this, withWindow};
+        if (withWindow) {
+            const QString caption =
+                RLMessages[IsPrintFilter() ? mkPrintingInProgress : mkSavingReport];
+            CallOnUserInterfaceThread([this, caption] {
+                progress_ = new TfrmRLFeedBack(caption, 1);
+                progress_->SetCancelHandler([this] { Cancel(); });
+                progress_->show();
+            });
+        }
+        // The document is ended whatever happens between its start and the last page.
+        struct EndDocument {
+            TRLCustomFilter& Filter;
+            bool Active = false;
+            ~EndDocument() noexcept(false) {
+                if (Active) {
+                    Active = false;
+                    if (std::uncaught_exceptions() > 0) {
+                        try {
+                            Filter.EndDoc();
+                        } catch (...) {
+                        }
+                    } else {
+                        Filter.EndDoc();
+                    }
+                }
+            }
+        };
+        {
+            if (withWindow) {
+                const int steps = (lastPage_ - firstPage_ + 1) * copies_;
+                CallOnUserInterfaceThread([this, steps] { progress_->SetMax(std::max(0, steps)); });
+            }
+            EndDocument endDocument{*this};
+            BeginDoc();
+            endDocument.Active = true;
+            bool drawn = false;
+            for (int copy = 1; copy <= copies_ && !canceled_; ++copy) {
+                for (int p = firstPage_; p <= lastPage_; ++p) {
+                    std::shared_ptr<TRLGraphicSurface> page;
+                    if (TRLGraphicStorage* pages = pages_)
+                        page = pages->Pages(p - 1);
+                    // A store shorter than the range ends this copy's pages; no blank page is
+                    // started for the missing one.
+                    if (!page)
+                        break;
+                    if (drawn)
+                        NewPage();
+                    DrawPage(*page);
+                    drawn = true;
+                    if (withWindow)
+                        CallOnUserInterfaceThread([this] { progress_->StepIt(); });
+                    if (canceled_)
+                        break;
+                }
+            }
+        }
+    } catch (const TRLAbort&) {
+        failure = QStringLiteral("aborted");
+        emit RunFinished(failure);
+        throw;
+    } catch (const std::exception& e) {
+        failure = QString::fromUtf8(e.what());
+        if (failure.isEmpty())
+            failure = QStringLiteral("error");
+        emit RunFinished(failure);
+        throw;
+    }
+    emit RunFinished(QString());
+}
+
+// ---- TFilterThread ---------------------------------------------------------------------------
+
+TFilterThread::TFilterThread(TRLCustomFilter* filter) : filter_(filter) {
+    connect(this, &QThread::finished, this, &QObject::deleteLater);
+}
+
+void TFilterThread::run() {
+    if (!filter_)
+        return;
+    try {
+        filter_->RunLoop();
+    } catch (const std::exception& e) {
+        // RunFinished has carried the error; a thread has nobody else to tell.
+        qWarning("background output ended: %s", e.what());
+    } catch (...) {
+        qWarning("background output ended with an unknown error");
+    }
+}
+
+// ---- registry and entry points ---------------------------------------------------------------
+
+QList<TRLCustomFilter*> ActiveFilters() {
+    FilterList& list = Registry();
+    std::lock_guard lock(list.Mutex);
+    return list.Filters;
+}
+
+QString FileExtensionOf(const QString& fileName) {
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    qsizetype separator = -1;
+    for (const QChar c : {QLatin1Char('/'), QLatin1Char('\\'), QLatin1Char(':')})
+        separator = std::max(separator, fileName.lastIndexOf(c));
+    if (dot < 0 || dot < separator)
+        return QString();
+    return fileName.mid(dot);
+}
+
+TRLCustomSaveFilter* SaveFilterByFileName(const QString& fileName) {
+    const QString extension = WithLeadingDot(FileExtensionOf(fileName));
+    for (TRLCustomFilter* filter : ActiveFilters()) {
+        auto* saveFilter = qobject_cast<TRLCustomSaveFilter*>(filter);
+        if (saveFilter &&
+            WithLeadingDot(saveFilter->DefaultExt()).compare(extension, Qt::CaseInsensitive) == 0)
+            return saveFilter;
+    }
+    return nullptr;
+}
+
+void FilterPages(TRLGraphicStorage* pages, TRLCustomFilter* filter, int firstPage, bool background,
+                 int lastPage) {
+    if (!filter)
+        filter = &SpoolFilter();
+    filter->Run(pages, firstPage, background, lastPage);
+}

@@ -1,0 +1,120 @@
+#include "RLOutputFlows.h"
+
+#include "RLFeedBack.h"
+#include "RLFilters.h"
+#include "RLGraphicStorage.h"
+#include "RLMetaTypes.h"
+#include "RLPrintDialog.h"
+#include "RLPrinters.h"
+#include "RLReport.h"
+#include "RLReportHooks.h"
+#include "RLSaveDialog.h"
+#include "RLSpoolFilter.h"
+
+#include <QDir>
+
+#include <cstdint>
+#include <limits>
+
+bool ExecutePrintFlow(TRLGraphicStorage& pages,
+                      const std::function<void(TRLPrintDialog&)>& driver) {
+    TRLPrintParams& params = PrintParams();
+    params.Clear();
+    params.SetMaxPage(pages.PageCount());
+    params.SetOrientation(pages.Orientation() == MetaOrientationLandscape ? poLandscape
+                                                                          : poPortrait);
+    {
+        TRLPrintDialog dialog;
+        const bool accepted = driver ? dialog.Execute(driver) : dialog.Execute();
+        if (!accepted)
+            return false;
+    }
+    FilterPages(&pages, params.Filter(), params.FromPage(), params.PrintInBackground(),
+                params.ToPage());
+    return true;
+}
+
+QString ProposedSaveFileName(const QString& title) {
+    QString name;
+    for (const QChar c : title.trimmed()) {
+        const char16_t u = c.unicode();
+        if (u < 32 || u == 127 || QStringView(u"\"*/:<>?\\|").contains(c))
+            continue;
+        name.append(c);
+    }
+    if (name.isEmpty())
+        return name;
+    return QDir::current().absoluteFilePath(name);
+}
+
+bool ExecuteSaveFlow(TRLGraphicStorage& pages, const QString& proposedFileName,
+                     const std::function<void(TRLSaveDialog&)>& driver) {
+    TRLSaveParams& params = SaveParams();
+    params.Clear();
+    params.SetMaxPage(pages.PageCount());
+    QString fileName = proposedFileName;
+    if (fileName.isEmpty() && params.Filter())
+        fileName = params.Filter()->FileName();
+    params.SetFileName(fileName);
+    {
+        TRLSaveDialog dialog;
+        const bool accepted = driver ? dialog.Execute(driver) : dialog.Execute();
+        if (!accepted)
+            return false;
+    }
+    if (TRLCustomSaveFilter* filter = params.Filter()) {
+        filter->SetFileName(params.FileName());
+        filter->Run(&pages, params.FromPage(), params.SaveInBackground(), params.ToPage());
+    } else {
+        // The engine's own format always holds the whole document.
+        pages.SaveToFile(params.FileName());
+    }
+    return true;
+}
+
+void PrintReport(TRLCustomReport& report, const std::function<void(TRLPrintDialog&)>& driver) {
+    TRLPrinterWrapper& printer = RLPrinter();
+    const TRLPageSetup& setup = report.PageSetup();
+    printer.SetPaperSize(setup.Orientation() == poLandscape, setup.PaperWidth(),
+                         setup.PaperHeight(), setup.ForceEmulation());
+
+    TRLPrintParams& params = PrintParams();
+    if (auto* filter = qobject_cast<TRLCustomPrintFilter*>(report.DefaultFilter()))
+        params.SetFilter(filter);
+    params.Clear();
+    params.SetFromPage(1);
+    params.SetToPage(std::numeric_limits<int32_t>::max());
+    if (report.PrintDialog()) {
+        const int helpContext = report.PreviewOptions().HelpContext();
+        params.SetHelpContext(helpContext);
+        TRLPrintDialogOptions options = params.Options();
+        if (helpContext != 0)
+            options.Include(rpoHelp);
+        params.SetOptions(options);
+        if (report.ReportState() == rsPrepared)
+            params.SetMaxPage(report.Storage().PageCount());
+        params.SetOrientation(setup.Orientation());
+        TRLPrintDialog dialog;
+        const bool accepted = driver ? dialog.Execute(driver) : dialog.Execute();
+        if (!accepted) {
+            report.SetCanceled(true);
+            return;
+        }
+    } else {
+        printer.SetCopies(params.Copies());
+    }
+    if (report.ReportState() == rsIdle && !report.Prepare())
+        return;
+    TRLCustomFilter* filter = params.Filter();
+    if (!filter)
+        filter = &SpoolFilter();
+    filter->SetShowProgress(report.ShowProgress());
+    FilterPages(&report.Storage(), filter, params.FromPage(), params.PrintInBackground(),
+                params.ToPage());
+}
+
+void RegisterOutputHooks() {
+    SetReportProgressFactory(&MakeReportProgress);
+    SetReportPrintHandler([](TRLCustomReport& report) { PrintReport(report); });
+    SetPrinterMetricsProvider([] { return RLPrinter().LoadMetrics(); });
+}

@@ -1,0 +1,313 @@
+#include "RLPrinters.h"
+
+#include "RLCanvas.h"
+#include "RLMessages.h"
+#include "RLPaperInfo.h"
+#include "RLUtils.h"
+
+#include <QPageLayout>
+#include <QPageSetupDialog>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+#include <algorithm>
+
+struct TRLPrinterWrapper::Document {
+    std::unique_ptr<QPrinter> Printer;
+    QPainter Painter;
+    std::unique_ptr<TRLCanvas> Canvas;
+};
+
+namespace {
+
+QString NamedFailure(TRLMessageKey key, const QString& printerName) {
+    if (printerName.isEmpty())
+        return RLMessages[key];
+    return QStringLiteral("%1 (%2)").arg(RLMessages[key], printerName);
+}
+
+// The service's default device settings of one printer: its default paper, portrait, one copy.
+TRLDeviceSettings DefaultSettingsOf(const QString& printerName) {
+    TRLDeviceSettings settings;
+    settings.Fields = dfOrientation | dfPaperSize | dfCopies;
+    QPageSize paper = QPrinterInfo::printerInfo(printerName).defaultPageSize();
+    if (!paper.isValid()) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPrinterName(printerName);
+        paper = printer.pageLayout().pageSize();
+    }
+    settings.PaperSize = paper.isValid() ? paper.windowsId() : 0;
+    if (paper.isValid() && (settings.PaperSize == 0 || settings.PaperSize == CustomPaperCode)) {
+        const QSizeF mm = paper.size(QPageSize::Millimeter);
+        settings.PaperSize = CustomPaperCode;
+        settings.PaperWidth = RoundHalfEven(mm.width() * 10);
+        settings.PaperLength = RoundHalfEven(mm.height() * 10);
+        settings.Fields |= dfPaperLength | dfPaperWidth;
+    }
+    return settings;
+}
+
+QPageSize PageSizeOf(const TRLDeviceSettings& settings) {
+    if (settings.PaperSize != CustomPaperCode && settings.PaperSize > 0) {
+        const QPageSize::PageSizeId id = QPageSize::id(settings.PaperSize);
+        if (id != QPageSize::Custom)
+            return QPageSize(id);
+    }
+    if (settings.PaperLength > 0 && settings.PaperWidth > 0)
+        return QPageSize(QSizeF(settings.PaperWidth / 10.0, settings.PaperLength / 10.0),
+                         QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+    return QPageSize();
+}
+
+} // namespace
+
+QString PrinterEntry(const QString& name, const QString& port) {
+    return name + QLatin1Char('|') + port;
+}
+
+TRLPrinterWrapper::TRLPrinterWrapper() = default;
+
+TRLPrinterWrapper::~TRLPrinterWrapper() {
+    if (document_)
+        document_->Painter.end();
+}
+
+const QStringList& TRLPrinterWrapper::Printers() {
+    if (!listLoaded_) {
+        printers_.clear();
+        // Qt's printing service gives no port for a queue; its location is the nearest thing
+        // the operator can tell printers apart by.
+        for (const QPrinterInfo& info : QPrinterInfo::availablePrinters())
+            printers_.append(PrinterEntry(info.printerName(), info.location()));
+        listLoaded_ = true;
+    }
+    return printers_;
+}
+
+QString TRLPrinterWrapper::PrinterNames(int index) {
+    const QStringList& list = Printers();
+    if (index < 0 || index >= list.size())
+        return QString();
+    return FieldOf(list[index], 1, QLatin1Char('|'));
+}
+
+QString TRLPrinterWrapper::PrinterPorts(int index) {
+    const QStringList& list = Printers();
+    if (index < 0 || index >= list.size())
+        return QString();
+    return FieldOf(list[index], 2, QLatin1Char('|'));
+}
+
+int TRLPrinterWrapper::PrinterIndex() {
+    const QStringList& list = Printers();
+    if (!platformIndexLoaded_) {
+        // The service's own choice at start is its default printer, when it has one.
+        platformIndexLoaded_ = true;
+        const QString defaultName = QPrinterInfo::defaultPrinterName();
+        for (int i = 0; i < list.size() && !defaultName.isEmpty(); ++i)
+            if (FieldOf(list[i], 1, QLatin1Char('|')) == defaultName) {
+                SelectPrinter(i);
+                break;
+            }
+    }
+    if (platformIndex_ >= list.size())
+        platformIndex_ = -1;
+    if (platformIndex_ < 0 && !list.isEmpty())
+        SelectPrinter(0);
+    return platformIndex_;
+}
+
+void TRLPrinterWrapper::SetPrinterIndex(int index) {
+    if (index >= 0 && index < PrinterCount())
+        SelectPrinter(index);
+}
+
+QString TRLPrinterWrapper::PrinterName() {
+    const int index = PrinterIndex();
+    return index >= 0 ? PrinterNames(index) : QString();
+}
+
+void TRLPrinterWrapper::SelectPrinter(int index) {
+    // Selecting hands the printer to the service again without device settings, so that it
+    // answers with the printer's defaults.
+    platformIndexLoaded_ = true;
+    platformIndex_ = index;
+    settings_ = DefaultSettingsOf(PrinterNames(index));
+}
+
+void TRLPrinterWrapper::Refresh() {
+    const int previous = platformIndexLoaded_ ? platformIndex_ : -1;
+    listLoaded_ = false;
+    platformIndexLoaded_ = false;
+    platformIndex_ = -1;
+    // Selecting the default happens on the first read; then the old position, as far as the
+    // new list reaches.
+    PrinterIndex();
+    const int last = PrinterCount() - 1;
+    if (last >= 0 && previous >= 0)
+        SelectPrinter(std::min(previous, last));
+}
+
+void TRLPrinterWrapper::SetPaperSize(bool landscape, double paperWidth, double paperHeight,
+                                     bool /*forceEmulation*/) {
+    const TRLPaperSize found = FindPaperSize(paperWidth, paperHeight);
+    int code = CustomPaperCode;
+    if (found != fpCustom) {
+        code = PaperInfo[found].PrinterPaperCode;
+        paperWidth = PaperInfo[found].Width;
+        paperHeight = PaperInfo[found].Height;
+    }
+    const int orientation = landscape ? DeviceOrientationLandscape : DeviceOrientationPortrait;
+
+    if (Valid()) {
+        // The service must still know the printer; one more selection may bring it back (a
+        // queue that was re-created), otherwise the run that wanted this paper ends quietly.
+        const QString name = PrinterName();
+        if (QPrinterInfo::printerInfo(name).isNull()) {
+            SelectPrinter(platformIndex_);
+            if (QPrinterInfo::printerInfo(name).isNull())
+                throw TRLAbort();
+        }
+        settings_.PaperSize = code;
+        settings_.Fields |= dfPaperSize;
+        if (code == CustomPaperCode) {
+            if (paperHeight > 0) {
+                settings_.PaperLength = RoundHalfEven(paperHeight * 10);
+                settings_.Fields |= dfPaperLength;
+            }
+            if (paperWidth > 0) {
+                settings_.PaperWidth = RoundHalfEven(paperWidth * 10);
+                settings_.Fields |= dfPaperWidth;
+            }
+        }
+        // Every job carries the orientation, whether or not the printer listed it as a setting
+        // of its own.
+        settings_.Orientation = orientation;
+        emit DeviceSettingsChanged(name);
+    }
+    paperWidth_ = paperWidth;
+    paperHeight_ = paperHeight;
+}
+
+std::unique_ptr<QPrinter> TRLPrinterWrapper::MakePrinter() const {
+    const QString name =
+        platformIndex_ >= 0 ? FieldOf(printers_.value(platformIndex_), 1, '|') : QString();
+    if (name.isEmpty() || QPrinterInfo::printerInfo(name).isNull())
+        return nullptr;
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setPrinterName(name);
+    if (printer->printerName() != name || printer->outputFormat() != QPrinter::NativeFormat ||
+        !printer->isValid())
+        return nullptr;
+    const QPageSize paper = PageSizeOf(settings_);
+    if (paper.isValid())
+        printer->setPageSize(paper);
+    printer->setPageOrientation(settings_.Orientation == DeviceOrientationLandscape
+                                    ? QPageLayout::Landscape
+                                    : QPageLayout::Portrait);
+    printer->setCopyCount(std::max(1, settings_.Copies));
+    printer->setFullPage(false);
+    return printer;
+}
+
+void TRLPrinterWrapper::LoadMetrics(TRLPrinterMetrics& metrics) {
+    metrics = FallbackPrinterMetrics;
+    if (!Valid())
+        return;
+    std::unique_ptr<QPrinter> printer = MakePrinter();
+    if (!printer) {
+        SelectPrinter(platformIndex_);
+        printer = MakePrinter();
+    }
+    if (!printer || printer->resolution() <= 0)
+        return;
+    const QRect paper = printer->paperRect(QPrinter::DevicePixel).toAlignedRect();
+    const QRect page = printer->pageRect(QPrinter::DevicePixel).toAlignedRect();
+    if (paper.isEmpty() || page.isEmpty())
+        return;
+    TRLPrinterMetrics m;
+    m.PPIX = printer->resolution();
+    m.PPIY = printer->resolution();
+    m.PhysicalWidth = paper.width();
+    m.PhysicalHeight = paper.height();
+    m.MarginLeft = page.left() - paper.left();
+    m.MarginTop = page.top() - paper.top();
+    m.MarginRight = m.PhysicalWidth - (m.MarginLeft + page.width());
+    m.MarginBottom = m.PhysicalHeight - (m.MarginTop + page.height());
+    metrics = m;
+}
+
+TRLCanvas& TRLPrinterWrapper::BeginDoc(const QString& title) {
+    if (document_)
+        throw TRLException(NamedFailure(mkPrinterDriverError, PrinterName()));
+    if (!Valid())
+        throw TRLException(RLMessages[mkPrinterNotFound]);
+    std::unique_ptr<QPrinter> printer = MakePrinter();
+    if (!printer) {
+        SelectPrinter(platformIndex_);
+        printer = MakePrinter();
+    }
+    if (!printer)
+        throw TRLException(NamedFailure(mkPrinterNotFound, PrinterName()));
+    printer->setDocName(title.isEmpty() ? QStringLiteral("Kelmora") : title);
+    printer->setCreator(QStringLiteral("Kelmora"));
+
+    auto document = std::make_unique<Document>();
+    document->Printer = std::move(printer);
+    if (!document->Painter.begin(document->Printer.get()))
+        throw TRLException(NamedFailure(mkPrinterDriverError, PrinterName()));
+    document->Canvas =
+        std::make_unique<TRLCanvas>(document->Painter, document->Printer->resolution());
+    document_ = std::move(document);
+    return *document_->Canvas;
+}
+
+void TRLPrinterWrapper::NewPage() {
+    if (!document_)
+        return;
+    if (!document_->Printer->newPage())
+        throw TRLException(NamedFailure(mkPrinterDriverError, PrinterName()));
+}
+
+void TRLPrinterWrapper::EndDoc() {
+    if (!document_)
+        return;
+    const int index = PrinterIndex();
+    std::unique_ptr<Document> document = std::move(document_);
+    const bool ended = document->Painter.end();
+    const bool failed = !ended || document->Printer->printerState() == QPrinter::Error;
+    const QString name = PrinterName();
+    document.reset();
+    SelectPrinter(index);
+    if (failed)
+        throw TRLException(NamedFailure(mkPrinterDriverError, name));
+}
+
+TRLCanvas* TRLPrinterWrapper::Canvas() const {
+    return document_ ? document_->Canvas.get() : nullptr;
+}
+
+int TRLPrinterWrapper::Copies() const {
+    return std::max(1, settings_.Copies);
+}
+
+void TRLPrinterWrapper::SetCopies(int copies) {
+    settings_.Copies = copies;
+    settings_.Fields |= dfCopies;
+}
+
+void TRLPrinterWrapper::ExecuteSetup(QWidget* parent) {
+    Refresh();
+    std::unique_ptr<QPrinter> printer = Valid() ? MakePrinter() : nullptr;
+    if (!printer)
+        return;
+    QPageSetupDialog dialog(printer.get(), parent);
+    dialog.exec();
+}
+
+TRLPrinterWrapper& RLPrinter() {
+    static TRLPrinterWrapper instance;
+    return instance;
+}

@@ -1,0 +1,607 @@
+// The print and save dialogs with their shared parameters, driven the way an operator would:
+// fields set, a button clicked, and the write-back checked.
+#include "RLMessages.h"
+#include "RLOutputFlows.h"
+#include "RLPrintDialog.h"
+#include "RLPrinters.h"
+#include "RLSaveDialog.h"
+#include "output_test_support.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace outputtest;
+
+namespace {
+
+// A print filter with a list of options of its own, as a PDF or image filter would offer.
+class OptionsFilter : public TRLCustomPrintFilter {
+public:
+    OptionsFilter() { SetDisplayName(QStringLiteral("Picture")); }
+    int Option = 1;
+    TRLPageOrientation ToldOrientation = poPortrait;
+    QString GetOptionsLabel() const override { return QStringLiteral("Format"); }
+    QStringList GetOptions() const override {
+        return {QStringLiteral("PNG"), QStringLiteral("JPEG"), QStringLiteral("BMP")};
+    }
+    int GetOptionIndex() const override { return Option; }
+    void SetOptionIndex(int index) override { Option = index; }
+    void SetOrientation(TRLPageOrientation orientation) override { ToldOrientation = orientation; }
+
+protected:
+    void BeginDoc() override {}
+    void EndDoc() override {}
+    void NewPage() override {}
+    void DrawPage(TRLGraphicSurface&) override {}
+};
+
+class SaveRecorder : public TRLCustomSaveFilter {
+public:
+    explicit SaveRecorder(const QString& extension, const QString& name = QString()) {
+        SetDefaultExt(extension);
+        SetDisplayName(name);
+        SetShowProgress(false);
+    }
+    QStringList Calls;
+
+protected:
+    void BeginDoc() override { Calls << QStringLiteral("begin ") + FileName(); }
+    void EndDoc() override { Calls << QStringLiteral("end"); }
+    void NewPage() override {}
+    void DrawPage(TRLGraphicSurface& page) override {
+        Calls << QStringLiteral("page %1").arg(page.PageIndex() + 1);
+    }
+};
+
+// The print dialog after the preview window's preparation of a 3-page document.
+void PrepareForThreePages() {
+    TRLPrintParams& params = PrintParams();
+    params.SetOptions(TRLPrintParams::DefaultOptions);
+    params.SetFilter(nullptr);
+    params.SetPrintInBackground(false);
+    params.Clear();
+    params.SetMaxPage(3);
+}
+
+// The next widget that Tab moves to: the focus chain without the widgets Tab skips.
+QWidget* NextTabStop(QWidget* widget) {
+    for (QWidget* next = widget->nextInFocusChain(); next && next != widget;
+         next = next->nextInFocusChain())
+        if (next->focusPolicy() & Qt::TabFocus)
+            return next;
+    return nullptr;
+}
+
+void ClickOk(TRLPrintDialog& dialog) {
+    dialog.ButtonOk->click();
+}
+
+} // namespace
+
+TEST(PrintParams, ClearAndTheMaximumThatCarriesTheLastPage) {
+    TRLPrintParams params;
+    EXPECT_EQ(params.Options().Bits(), 47u);
+    EXPECT_EQ(params.Copies(), 0);
+    EXPECT_EQ(params.ToPage(), 0);
+
+    RLPrinter().SetCopies(3);
+    params.SetPrintInBackground(true);
+    params.SetOrientation(poLandscape);
+    params.SetFileName(QStringLiteral("x"));
+    params.SetPrintRange(rprPageNums);
+    params.Clear();
+    EXPECT_EQ(params.MinPage(), 1);
+    EXPECT_EQ(params.MaxPage(), 9999);
+    EXPECT_EQ(params.FromPage(), 1);
+    EXPECT_EQ(params.ToPage(), 9999);
+    EXPECT_EQ(params.PrintRange(), rprAllPages);
+    EXPECT_EQ(params.Copies(), 3);
+    EXPECT_TRUE(params.FileName().isEmpty());
+    EXPECT_TRUE(params.PrintInBackground());
+    EXPECT_EQ(params.Orientation(), poLandscape);
+    RLPrinter().SetCopies(1);
+
+    // ToPage follows MaxPage only while it stood at the old maximum.
+    params.SetMaxPage(3);
+    EXPECT_EQ(params.ToPage(), 3);
+    params.SetToPage(2);
+    params.SetMaxPage(5);
+    EXPECT_EQ(params.ToPage(), 2);
+
+    // A destroyed filter leaves no dangling choice behind.
+    auto filter = std::make_unique<OptionsFilter>();
+    params.SetFilter(filter.get());
+    filter.reset();
+    EXPECT_EQ(params.Filter(), nullptr);
+}
+
+TEST(PrintDialog, LayoutCaptionsAndTabOrder) {
+    TRLPrintDialog dialog;
+    EXPECT_EQ(dialog.windowTitle(), RLMessages[mkPrint]);
+    EXPECT_EQ(dialog.size(), QSize(430, 267));
+    EXPECT_EQ(dialog.GroupBoxPrinter->title(), QLatin1Char(' ') + RLMessages[mkPrinter] + ' ');
+    EXPECT_EQ(dialog.GroupBoxPrinter->geometry(), QRect(8, 4, 413, 113));
+    EXPECT_EQ(dialog.ComboBoxPrinterNames->geometry(), QRect(68, 20, 329, 21));
+    EXPECT_EQ(dialog.LabelFilterName->text(), RLMessages[mkUseFilter] + ':');
+    EXPECT_EQ(dialog.GroupBoxPages->geometry(), QRect(8, 120, 217, 101));
+    EXPECT_EQ(dialog.EditToPage->parentWidget(), dialog.GroupBoxPages);
+    EXPECT_EQ(dialog.EditToPage->geometry(), QRect(164, 44, 41, 21));
+    EXPECT_EQ(dialog.LabelToPage->text(), RLMessages[mkTo] + ':');
+    EXPECT_EQ(dialog.GroupBoxCopies->geometry(), QRect(236, 120, 185, 101));
+    EXPECT_EQ(dialog.LabelCopies->text(), RLMessages[mkNumberOfCopies] + ':');
+    EXPECT_EQ(dialog.ButtonOk->geometry(), QRect(260, 232, 75, 25));
+    EXPECT_EQ(dialog.ButtonOk->text(), RLMessages[mkOk]);
+    EXPECT_TRUE(dialog.ButtonOk->isDefault());
+    EXPECT_EQ(dialog.ButtonCancel->text(), RLMessages[mkCancel]);
+    EXPECT_EQ(dialog.LabelOptions->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+
+    // Tab walks the printer group, the page choices, the copies and the buttons; the page boxes
+    // are never reached by Tab.
+    const QList<QWidget*> expected = {dialog.ComboBoxPrinterNames,
+                                      dialog.ComboBoxFilters,
+                                      dialog.ComboBoxOptions,
+                                      dialog.CheckBoxPrintToFile,
+                                      dialog.CheckBoxPrintInBackground,
+                                      dialog.RadioButtonPagesAll,
+                                      dialog.RadioButtonPagesInterval,
+                                      dialog.RadioButtonPagesSelect,
+                                      dialog.EditCopies,
+                                      dialog.ButtonOk,
+                                      dialog.ButtonCancel};
+    for (int i = 0; i + 1 < expected.size(); ++i)
+        EXPECT_EQ(NextTabStop(expected[i]), expected[i + 1]) << i;
+    EXPECT_FALSE(dialog.EditFromPage->focusPolicy() & Qt::TabFocus);
+    EXPECT_FALSE(dialog.EditToPage->focusPolicy() & Qt::TabFocus);
+}
+
+TEST(PrintDialog, AllPagesWithDefaultOptions) {
+    PrepareForThreePages();
+    TRLPrintDialog dialog;
+    bool seen = false;
+    const bool ok = dialog.Execute([&](TRLPrintDialog& d) {
+        seen = true;
+        // Default options: print-to-file shown but not available; "Selection" and "Pages" are.
+        EXPECT_TRUE(d.CheckBoxPrintToFile->isVisibleTo(&d));
+        EXPECT_FALSE(d.CheckBoxPrintToFile->isEnabled());
+        EXPECT_TRUE(d.RadioButtonPagesSelect->isEnabled());
+        EXPECT_TRUE(d.RadioButtonPagesInterval->isEnabled());
+        EXPECT_TRUE(d.EditCopies->isEnabled());
+        EXPECT_FALSE(d.windowFlags() & Qt::WindowContextHelpButtonHint);
+        EXPECT_TRUE(d.RadioButtonPagesAll->isChecked());
+        EXPECT_EQ(d.EditFromPage->text(), QStringLiteral("1"));
+        EXPECT_EQ(d.EditToPage->text(), QStringLiteral("3"));
+        EXPECT_EQ(d.EditCopies->text(), QStringLiteral("1"));
+        // Only "Default" when no print filter has a name: nothing to choose.
+        EXPECT_EQ(d.ComboBoxFilters->count(), 1);
+        EXPECT_EQ(d.ComboBoxFilters->itemText(0), RLMessages[mkDefault]);
+        EXPECT_FALSE(d.ComboBoxFilters->isEnabled());
+        EXPECT_FALSE(d.ComboBoxOptions->isVisibleTo(&d));
+        // The printers are the wrapper's, the current one selected.
+        EXPECT_EQ(d.ComboBoxPrinterNames->count(), RLPrinter().PrinterCount());
+        if (RLPrinter().PrinterCount() > 0) {
+            EXPECT_EQ(RLPrinter().PrinterNames(d.ComboBoxPrinterNames->currentIndex()),
+                      RLPrinter().PrinterName());
+        }
+        ClickOk(d);
+    });
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(PrintParams().PrintRange(), rprAllPages);
+    EXPECT_EQ(PrintParams().FromPage(), 1);
+    EXPECT_EQ(PrintParams().ToPage(), 3);
+    EXPECT_EQ(PrintParams().Filter(), nullptr);
+}
+
+TEST(PrintDialog, TypedRangesSelectionAndCopies) {
+    struct Case {
+        const char* Name;
+        std::function<void(TRLPrintDialog&)> Edit;
+        TRLPrintRange Range;
+        int From;
+        int To;
+        int Copies;
+    };
+    const Case cases[] = {
+        // Typing into the from box chooses "Pages"; an emptied to box is 0: nothing to print.
+        {"from 2, to emptied",
+         [](TRLPrintDialog& d) {
+             d.EditFromPage->clear();
+             QTest::keyClicks(d.EditFromPage, QStringLiteral("2"));
+             d.EditToPage->clear();
+         },
+         rprPageNums, 2, 0, 1},
+        {"typing into the to box",
+         [](TRLPrintDialog& d) {
+             QTest::keyClick(d.EditToPage, Qt::Key_Backspace);
+             QTest::keyClicks(d.EditToPage, QStringLiteral("2"));
+         },
+         rprPageNums, 1, 2, 1},
+        // "Selection" prints the page in the from box, 1 after Clear.
+        {"selection", [](TRLPrintDialog& d) { d.RadioButtonPagesSelect->setChecked(true); },
+         rprSelection, 1, 1, 1},
+        {"text that is no number",
+         [](TRLPrintDialog& d) {
+             d.RadioButtonPagesInterval->setChecked(true);
+             d.EditFromPage->setText(QStringLiteral("x"));
+             d.EditCopies->setText(QStringLiteral("two"));
+         },
+         rprPageNums, 0, 3, 0},
+        {"copies", [](TRLPrintDialog& d) { d.EditCopies->setText(QStringLiteral("4")); },
+         rprAllPages, 1, 3, 4},
+    };
+    for (const Case& c : cases) {
+        PrepareForThreePages();
+        TRLPrintDialog dialog;
+        ASSERT_TRUE(dialog.Execute([&](TRLPrintDialog& d) {
+            c.Edit(d);
+            ClickOk(d);
+        })) << c.Name;
+        EXPECT_EQ(PrintParams().PrintRange(), c.Range) << c.Name;
+        EXPECT_EQ(PrintParams().FromPage(), c.From) << c.Name;
+        EXPECT_EQ(PrintParams().ToPage(), c.To) << c.Name;
+        EXPECT_EQ(PrintParams().Copies(), c.Copies) << c.Name;
+        // The copy count goes to the printer too (which never reports fewer than one).
+        EXPECT_EQ(RLPrinter().Copies(), std::max(1, c.Copies)) << c.Name;
+    }
+    RLPrinter().SetCopies(1);
+}
+
+TEST(PrintDialog, CancelAndEscChangeNothing) {
+    PrepareForThreePages();
+    PrintParams().SetPrintInBackground(false);
+    for (int way = 0; way < 3; ++way) {
+        TRLPrintDialog dialog;
+        const bool ok = dialog.Execute([&](TRLPrintDialog& d) {
+            d.EditFromPage->setText(QStringLiteral("2"));
+            d.RadioButtonPagesInterval->setChecked(true);
+            d.CheckBoxPrintInBackground->setChecked(true);
+            if (way == 0)
+                d.ButtonCancel->click();
+            else if (way == 1)
+                QTest::keyClick(&d, Qt::Key_Escape);
+            else
+                d.close(); // the window's close button
+        });
+        EXPECT_FALSE(ok) << way;
+        EXPECT_EQ(PrintParams().PrintRange(), rprAllPages) << way;
+        EXPECT_EQ(PrintParams().FromPage(), 1) << way;
+        EXPECT_FALSE(PrintParams().PrintInBackground()) << way;
+    }
+}
+
+TEST(PrintDialog, OptionsEnableAndDisableTheirControls) {
+    PrepareForThreePages();
+    TRLPrintDialogOptions options{rpoPrintToFile, rpoHelp, rpoDisableCopies,
+                                  rpoDisablePrintInBackground};
+    PrintParams().SetOptions(options);
+    PrintParams().SetPrintToFile(true);
+    TRLPrintDialog dialog;
+    dialog.Execute([](TRLPrintDialog& d) {
+        EXPECT_TRUE(d.CheckBoxPrintToFile->isEnabled());
+        EXPECT_TRUE(d.CheckBoxPrintToFile->isChecked());
+        EXPECT_FALSE(d.EditCopies->isEnabled());
+        // A disabled box wears the button face, an enabled one the window colour.
+        EXPECT_EQ(d.EditCopies->palette().color(QPalette::Base),
+                  QApplication::palette().color(QPalette::Button));
+        EXPECT_EQ(d.EditFromPage->palette().color(QPalette::Base),
+                  QApplication::palette().color(QPalette::Button));
+        EXPECT_FALSE(d.CheckBoxPrintInBackground->isEnabled());
+        EXPECT_FALSE(d.RadioButtonPagesInterval->isEnabled());
+        EXPECT_FALSE(d.EditFromPage->isEnabled());
+        EXPECT_FALSE(d.EditToPage->isEnabled());
+        EXPECT_FALSE(d.RadioButtonPagesSelect->isEnabled());
+        EXPECT_TRUE(d.windowFlags() & Qt::WindowContextHelpButtonHint);
+    });
+    PrintParams().SetOptions({rpoPageNums});
+    PrintParams().SetPrintToFile(false);
+    TRLPrintDialog plain;
+    plain.Execute([](TRLPrintDialog& d) {
+        EXPECT_FALSE(d.CheckBoxPrintToFile->isVisibleTo(&d));
+        EXPECT_TRUE(d.EditFromPage->isEnabled());
+        EXPECT_EQ(d.EditFromPage->palette().color(QPalette::Base),
+                  QApplication::palette().color(QPalette::Base));
+    });
+    PrintParams().SetOptions(TRLPrintParams::DefaultOptions);
+}
+
+TEST(PrintDialog, NamedPrintFiltersAndTheirOptions) {
+    PrepareForThreePages();
+    PrintParams().SetOrientation(poLandscape);
+    OptionsFilter picture;
+    // Filters without a name, and filters that do not print, are not offered.
+    OptionsFilter unnamed;
+    unnamed.SetDisplayName(QString());
+    SaveRecorder saver(QStringLiteral(".x"), QStringLiteral("Saver"));
+
+    TRLPrintDialog dialog;
+    ASSERT_TRUE(dialog.Execute([&](TRLPrintDialog& d) {
+        ASSERT_EQ(d.ComboBoxFilters->count(), 2);
+        EXPECT_TRUE(d.ComboBoxFilters->isEnabled());
+        EXPECT_EQ(d.ComboBoxFilters->itemText(1), QStringLiteral("Picture"));
+        EXPECT_EQ(d.ComboBoxFilters->currentIndex(), 0);
+        EXPECT_FALSE(d.ComboBoxOptions->isVisibleTo(&d));
+        // Choosing the filter shows its options, with its own choice selected.
+        d.ComboBoxFilters->setCurrentIndex(1);
+        EXPECT_TRUE(d.ComboBoxOptions->isVisibleTo(&d));
+        EXPECT_EQ(d.LabelOptions->text(), QStringLiteral("Format:"));
+        EXPECT_EQ(d.ComboBoxOptions->count(), 3);
+        EXPECT_EQ(d.ComboBoxOptions->currentIndex(), 1);
+        EXPECT_EQ(picture.ToldOrientation, poLandscape);
+        d.ComboBoxOptions->setCurrentIndex(2);
+        ClickOk(d);
+    }));
+    EXPECT_EQ(PrintParams().Filter(), &picture);
+    EXPECT_EQ(picture.Option, 2);
+
+    // The next dialog starts on the chosen filter.
+    TRLPrintDialog again;
+    again.Execute([](TRLPrintDialog& d) {
+        EXPECT_EQ(d.ComboBoxFilters->currentIndex(), 1);
+        EXPECT_TRUE(d.ComboBoxOptions->isVisibleTo(&d));
+        d.ComboBoxFilters->setCurrentIndex(0);
+        ClickOk(d);
+    });
+    EXPECT_EQ(PrintParams().Filter(), nullptr);
+    PrintParams().SetOrientation(poPortrait);
+}
+
+TEST(PrintDialog, PrinterCaptions) {
+    EXPECT_EQ(PrinterCaption(QStringLiteral("Laser"), QString()), QStringLiteral("Laser"));
+    EXPECT_EQ(PrinterCaption(QStringLiteral("Laser"), QStringLiteral("Laser")),
+              QStringLiteral("Laser"));
+    EXPECT_EQ(PrinterCaption(QStringLiteral("Laser"), QStringLiteral("Room 2")),
+              QStringLiteral("Laser ") + RLMessages[mkAt] + QStringLiteral(" Room 2"));
+}
+
+TEST(PrintFlow, PreviewPrintHandsTheChosenRangeToTheFilter) {
+    OptionsFilter unused; // a named filter so the list can be chosen from
+    class Recorder : public TRLCustomPrintFilter {
+    public:
+        Recorder() {
+            SetDisplayName(QStringLiteral("Recorder"));
+            SetShowProgress(false);
+        }
+        QStringList Calls;
+
+    protected:
+        void BeginDoc() override { Calls << QStringLiteral("begin"); }
+        void EndDoc() override { Calls << QStringLiteral("end"); }
+        void NewPage() override {}
+        void DrawPage(TRLGraphicSurface& page) override {
+            Calls << QStringLiteral("page %1").arg(page.PageIndex() + 1);
+        }
+    } recorder;
+    QObject owner;
+    TRLGraphicStorage store(&owner);
+    FillStore(store, 3, QString(), [](int) {
+        PageSpec spec;
+        spec.Orientation = MetaOrientationLandscape;
+        return spec;
+    });
+    PrintParams().SetFilter(&recorder);
+    PrintParams().SetPrintInBackground(false);
+
+    // "All" on a 3-page document passes 1..3.
+    EXPECT_TRUE(ExecutePrintFlow(store, [](TRLPrintDialog& d) { d.ButtonOk->click(); }));
+    EXPECT_EQ(recorder.Calls, (QStringList{"begin", "page 1", "page 2", "page 3", "end"}));
+    EXPECT_EQ(PrintParams().MaxPage(), 3);
+    EXPECT_EQ(PrintParams().Orientation(), poLandscape);
+
+    recorder.Calls.clear();
+    EXPECT_TRUE(ExecutePrintFlow(store, [](TRLPrintDialog& d) {
+        QTest::keyClick(d.EditFromPage, Qt::Key_Backspace);
+        QTest::keyClicks(d.EditFromPage, QStringLiteral("2"));
+        d.ButtonOk->click();
+    }));
+    EXPECT_EQ(recorder.Calls, (QStringList{"begin", "page 2", "page 3", "end"}));
+
+    recorder.Calls.clear();
+    EXPECT_FALSE(ExecutePrintFlow(store, [](TRLPrintDialog& d) { d.ButtonCancel->click(); }));
+    EXPECT_TRUE(recorder.Calls.isEmpty());
+    PrintParams().SetFilter(nullptr);
+    PrintParams().SetOrientation(poPortrait);
+}
+
+// ---- save ------------------------------------------------------------------------------------
+
+TEST(SaveDialog, LayoutAndFixedChoices) {
+    SaveParams().Clear();
+    SaveParams().SetOptions({rsoDisableSaveInBackground});
+    SaveParams().SetFileName(QStringLiteral("/tmp/report"));
+    TRLSaveDialog dialog;
+    EXPECT_EQ(dialog.windowTitle(), RLMessages[mkSave]);
+    EXPECT_EQ(dialog.size(), QSize(391, 244));
+    EXPECT_EQ(dialog.EditFileName->geometry(), QRect(108, 12, 249, 21));
+    EXPECT_EQ(dialog.SpeedButtonLookup->geometry(), QRect(356, 12, 21, 21));
+    EXPECT_EQ(dialog.LabelFileName->text(), RLMessages[mkFileName] + ':');
+    EXPECT_EQ(dialog.LabelToPage->text(), RLMessages[mkTo]);
+    EXPECT_EQ(dialog.RadioButtonPagesSelect->geometry(), QRect(8, 68, 73, 17));
+    EXPECT_EQ(dialog.ButtonSave->text(), RLMessages[mkSave]);
+    EXPECT_TRUE(dialog.ButtonSave->isDefault());
+    EXPECT_EQ(dialog.font().pixelSize(), 11);
+    const QList<QWidget*> chain = {dialog.EditFileName, dialog.ComboBoxFilters,
+                                   dialog.RadioButtonPagesAll, dialog.RadioButtonPagesInterval};
+    for (int i = 0; i + 1 < chain.size(); ++i)
+        EXPECT_EQ(NextTabStop(chain[i]), chain[i + 1]) << i;
+
+    dialog.Execute([](TRLSaveDialog& d) {
+        EXPECT_EQ(d.EditFileName->text(), QStringLiteral("/tmp/report"));
+        EXPECT_FALSE(d.RadioButtonPagesSelect->isEnabled());
+        EXPECT_TRUE(d.RadioButtonPagesInterval->isEnabled());
+        EXPECT_TRUE(d.EditFromPage->isEnabled());
+        EXPECT_FALSE(d.CheckBoxSaveInBackground->isEnabled());
+        EXPECT_EQ(d.EditToPage->text(), QStringLiteral("9999"));
+        EXPECT_EQ(d.focusWidget(), d.EditFileName);
+    });
+    SaveParams().SetOptions({});
+}
+
+TEST(SaveDialog, ExtensionDecidesTheFormat) {
+    SaveRecorder pdf(QStringLiteral("pdf"), QStringLiteral("PDF"));
+    SaveRecorder unnamed(QStringLiteral(".htm"));
+    struct Case {
+        const char* Typed;
+        int ChosenEntry; // 0 "Default", 1 pdf, 2 unnamed
+        const char* FileName;
+        TRLCustomSaveFilter* Filter;
+    };
+    const Case cases[] = {
+        {"report", 0, "report.rpf", nullptr},
+        {"report", 1, "report.pdf", &pdf},
+        // A typed extension wins over the list; one no filter knows means the page-store file.
+        {"report.txt", 1, "report.txt", nullptr},
+        {"report.HTM", 0, "report.HTM", &unnamed},
+        {"dir.v2/report", 0, "dir.v2/report.rpf", nullptr},
+    };
+    for (const Case& c : cases) {
+        SaveParams().Clear();
+        SaveParams().SetFilter(nullptr);
+        SaveParams().SetFileName(QString::fromLatin1(c.Typed));
+        TRLSaveDialog dialog;
+        ASSERT_TRUE(dialog.Execute([&](TRLSaveDialog& d) {
+            // Every save filter is listed, even one without a name.
+            EXPECT_EQ(d.ComboBoxFilters->count(), 3);
+            d.ComboBoxFilters->setCurrentIndex(c.ChosenEntry);
+            d.ButtonSave->click();
+        })) << c.Typed;
+        EXPECT_EQ(SaveParams().FileName(), QString::fromLatin1(c.FileName)) << c.Typed;
+        EXPECT_EQ(SaveParams().Filter(), c.Filter) << c.Typed;
+    }
+}
+
+TEST(SaveDialog, RangesAreWrittenBackUnchecked) {
+    SaveParams().Clear();
+    SaveParams().SetMaxPage(4);
+    TRLSaveDialog dialog;
+    ASSERT_TRUE(dialog.Execute([](TRLSaveDialog& d) {
+        d.EditFileName->setText(QStringLiteral("out"));
+        d.EditFromPage->clear();
+        QTest::keyClicks(d.EditFromPage, QStringLiteral("2"));
+        d.EditToPage->setText(QStringLiteral("1"));
+        d.CheckBoxSaveInBackground->setChecked(true);
+        d.ButtonSave->click();
+    }));
+    EXPECT_EQ(SaveParams().SaveRange(), rsrPageNums);
+    EXPECT_EQ(SaveParams().FromPage(), 2);
+    EXPECT_EQ(SaveParams().ToPage(), 1);
+    EXPECT_TRUE(SaveParams().SaveInBackground());
+
+    SaveParams().Clear();
+    SaveParams().SetMaxPage(4);
+    TRLSaveDialog all;
+    ASSERT_TRUE(all.Execute([](TRLSaveDialog& d) { d.ButtonSave->click(); }));
+    EXPECT_EQ(SaveParams().FromPage(), 1);
+    EXPECT_EQ(SaveParams().ToPage(), 4);
+
+    // Cancel keeps everything as it was.
+    SaveParams().SetFileName(QStringLiteral("kept"));
+    TRLSaveDialog cancelled;
+    EXPECT_FALSE(cancelled.Execute([](TRLSaveDialog& d) {
+        d.EditFileName->setText(QStringLiteral("changed"));
+        d.ButtonCancel->click();
+    }));
+    EXPECT_EQ(SaveParams().FileName(), QStringLiteral("kept"));
+    SaveParams().SetSaveInBackground(false);
+}
+
+TEST(SaveDialog, FileChooserOffersTheChosenFormat) {
+    SaveRecorder pdf(QStringLiteral("pdf"), QStringLiteral("PDF document"));
+    SaveParams().Clear();
+    SaveParams().SetFilter(nullptr);
+    QTemporaryDir dir;
+    SaveParams().SetFileName(dir.filePath(QStringLiteral("first")));
+    TRLSaveDialog dialog;
+    QString typeList;
+    QString suffix;
+    ASSERT_TRUE(dialog.Execute([&](TRLSaveDialog& d) {
+        EXPECT_EQ(d.ChooserTypeList(), QStringLiteral("VantelReport (*.rpf)"));
+        EXPECT_EQ(d.ChooserDefaultExtension(), QStringLiteral(".rpf"));
+        d.ComboBoxFilters->setCurrentIndex(1);
+        EXPECT_EQ(d.ChooserTypeList(), QStringLiteral("PDF document (*.pdf)"));
+        // The chooser opens on the typed name and its answer replaces it.
+        QTimer::singleShot(0, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* chooser = qobject_cast<QFileDialog*>(w)) {
+                    typeList = chooser->nameFilters().join(';');
+                    suffix = chooser->defaultSuffix();
+                    chooser->selectFile(dir.filePath(QStringLiteral("chosen")));
+                    // Through QDialog, where accept is public; QFileDialog's own still runs.
+                    static_cast<QDialog*>(chooser)->accept();
+                }
+        });
+        d.SpeedButtonLookup->click();
+        EXPECT_EQ(d.EditFileName->text(), dir.filePath(QStringLiteral("chosen.pdf")));
+        d.ButtonSave->click();
+    }));
+    EXPECT_EQ(typeList, QStringLiteral("PDF document (*.pdf)"));
+    EXPECT_EQ(suffix, QStringLiteral("pdf"));
+    EXPECT_EQ(SaveParams().FileName(), dir.filePath(QStringLiteral("chosen.pdf")));
+    EXPECT_EQ(SaveParams().Filter(), &pdf);
+}
+
+TEST(SaveFlow, DefaultWritesTheWholeStoreAndFiltersGetTheRange) {
+    QTemporaryDir dir;
+    const QString oldCurrent = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    struct Restore {
+        QString Path;
+        ~Restore() { QDir::setCurrent(Path); }
+    } restore{oldCurrent};
+
+    QObject owner;
+    TRLGraphicStorage store(&owner);
+    FillStore(store, 3, QStringLiteral(" Informe: ¿final? "));
+    // The title is cleaned into a name in the current directory.
+    const QString proposal = ProposedSaveFileName(store.Title());
+    EXPECT_EQ(proposal, QDir(dir.path()).absoluteFilePath(QStringLiteral("Informe ¿final")));
+    EXPECT_EQ(ProposedSaveFileName(QStringLiteral(" \t")), QString());
+
+    SaveParams().SetFilter(nullptr);
+    QString proposed;
+    ASSERT_TRUE(ExecuteSaveFlow(store, proposal, [&](TRLSaveDialog& d) {
+        proposed = d.EditFileName->text();
+        // Whatever range is chosen, the page-store format holds the whole document.
+        d.EditFromPage->setText(QStringLiteral("2"));
+        d.RadioButtonPagesInterval->setChecked(true);
+        d.ButtonSave->click();
+    }));
+    const QString written = proposed + QStringLiteral(".rpf");
+    ASSERT_TRUE(QFileInfo::exists(written)) << written.toStdString();
+    TRLGraphicStorage loaded(&owner);
+    loaded.LoadFromFile(written);
+    EXPECT_EQ(loaded.PageCount(), 3);
+
+    // With a save filter the range goes to its run, under the chosen name.
+    SaveRecorder text(QStringLiteral("txt"), QStringLiteral("Text"));
+    ASSERT_TRUE(ExecuteSaveFlow(store, proposal, [&](TRLSaveDialog& d) {
+        d.EditFileName->setText(QStringLiteral("out.txt"));
+        d.EditFromPage->setText(QStringLiteral("2"));
+        d.RadioButtonPagesInterval->setChecked(true);
+        d.ButtonSave->click();
+    }));
+    EXPECT_EQ(text.Calls, (QStringList{"begin out.txt", "page 2", "page 3", "end"}));
+    EXPECT_EQ(SaveParams().Filter(), &text);
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("out.txt")));
+
+    // No proposal: the chosen filter's own file name.
+    text.SetFileName(QStringLiteral("previous.txt"));
+    EXPECT_FALSE(ExecuteSaveFlow(store, QString(), [&](TRLSaveDialog& d) {
+        proposed = d.EditFileName->text();
+        d.ButtonCancel->click();
+    }));
+    EXPECT_EQ(proposed, QStringLiteral("previous.txt"));
+    SaveParams().SetFilter(nullptr);
+}

@@ -1,0 +1,364 @@
+// The filter run loop: page ranges, copies, cancelling, the progress window, background runs and
+// the page store's lifetime while a filter holds it.
+#include "RLFeedBack.h"
+#include "RLFilters.h"
+#include "RLMessages.h"
+#include "RLPrinters.h"
+#include "output_test_support.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using outputtest::FillStore;
+using outputtest::RecordingFilter;
+using outputtest::WaitFor;
+
+namespace {
+
+QStringList Expected(std::initializer_list<const char*> calls) {
+    QStringList list;
+    for (const char* c : calls)
+        list << QString::fromLatin1(c);
+    return list;
+}
+
+TfrmRLFeedBack* OpenFeedBackWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<TfrmRLFeedBack*>(w))
+            return window;
+    return nullptr;
+}
+
+class FilterRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FillStore(store, 3);
+        savedCopies = RLPrinter().Copies();
+    }
+    void TearDown() override { RLPrinter().SetCopies(savedCopies); }
+
+    QObject owner;
+    TRLGraphicStorage store{&owner};
+    int savedCopies = 1;
+};
+
+} // namespace
+
+TEST_F(FilterRun, RangesAreClampedToTheStore) {
+    struct Case {
+        int First;
+        int Last;
+        QStringList Calls;
+    };
+    const Case cases[] = {
+        {0, -1, Expected({"begin", "page 1", "new", "page 2", "new", "page 3", "end"})},
+        {2, 10, Expected({"begin", "page 2", "new", "page 3", "end"})},
+        {2, 2, Expected({"begin", "page 2", "end"})},
+        // A reversed range still opens and closes the document.
+        {3, 2, Expected({"begin", "end"})},
+        {-5, 0, Expected({"begin", "end"})},
+    };
+    for (const Case& c : cases) {
+        RecordingFilter filter;
+        filter.Run(&store, c.First, false, c.Last);
+        EXPECT_EQ(filter.Calls, c.Calls) << c.First << ".." << c.Last;
+        EXPECT_EQ(filter.Copies(), 1);
+    }
+}
+
+TEST_F(FilterRun, CopyOptionRepeatsTheRangeOncePerPrinterCopy) {
+    RLPrinter().SetCopies(2);
+    RecordingFilter filter;
+    filter.SetShowProgress(true);
+    filter.SetRepeatForCopies(true);
+    int barMaximum = -1;
+    filter.Hook = [&](TRLGraphicSurface&) {
+        if (TfrmRLFeedBack* window = OpenFeedBackWindow())
+            barMaximum = window->ProgressBar->maximum();
+    };
+    FilterPages(&store, &filter, 1, false, -1);
+    EXPECT_EQ(filter.Calls, Expected({"begin", "page 1", "new", "page 2", "new", "page 3", "new",
+                                      "page 1", "new", "page 2", "new", "page 3", "end"}));
+    EXPECT_EQ(filter.Copies(), 2);
+    EXPECT_EQ(barMaximum, 6);
+
+    // Without the option the range goes out once and the copies are the printer's.
+    RecordingFilter single;
+    single.Run(&store, 1, false, -1);
+    EXPECT_EQ(single.Calls.count(QStringLiteral("page 1")), 1);
+    EXPECT_EQ(single.Copies(), 1);
+
+    // The printer never reports fewer than one copy.
+    RLPrinter().SetCopies(0);
+    EXPECT_EQ(RLPrinter().Copies(), 1);
+}
+
+TEST_F(FilterRun, CancelStopsAfterThePageBeingDrawn) {
+    QObject owner5;
+    TRLGraphicStorage five(&owner5);
+    FillStore(five, 5);
+    RLPrinter().SetCopies(2);
+
+    RecordingFilter filter;
+    filter.SetShowProgress(true);
+    filter.SetRepeatForCopies(true);
+    QString caption;
+    filter.Hook = [&](TRLGraphicSurface& page) {
+        if (page.PageIndex() != 1)
+            return;
+        // The operator presses the progress window's cancel button during page 2.
+        TfrmRLFeedBack* window = OpenFeedBackWindow();
+        ASSERT_NE(window, nullptr);
+        caption = window->windowTitle();
+        window->BitBtnCancel->click();
+    };
+    filter.Run(&five, 1, false, -1);
+    EXPECT_EQ(filter.Calls, Expected({"begin", "page 1", "new", "page 2", "end"}));
+    EXPECT_TRUE(filter.Canceled());
+    EXPECT_EQ(caption, RLMessages[mkPrintingInProgress]);
+    EXPECT_EQ(OpenFeedBackWindow(), nullptr) << "the progress window outlived the run";
+
+    // The next run starts uncancelled.
+    filter.Calls.clear();
+    filter.Hook = nullptr;
+    filter.SetRepeatForCopies(false);
+    filter.Run(&five, 5, false, 5);
+    EXPECT_EQ(filter.Calls, Expected({"begin", "page 5", "end"}));
+    EXPECT_FALSE(filter.Canceled());
+}
+
+TEST_F(FilterRun, ErrorsEndTheDocumentAndReleaseEverything) {
+    class FailingSaveFilter : public TRLCustomSaveFilter {
+    public:
+        QStringList Calls;
+
+    protected:
+        void BeginDoc() override { Calls << QStringLiteral("begin"); }
+        void EndDoc() override { Calls << QStringLiteral("end"); }
+        void NewPage() override { Calls << QStringLiteral("new"); }
+        void DrawPage(TRLGraphicSurface& page) override {
+            Calls << QStringLiteral("page %1").arg(page.PageIndex() + 1);
+            if (page.PageIndex() == 1)
+                throw TRLException(QStringLiteral("disk full"));
+        }
+    } filter;
+    QString finished = QStringLiteral("not emitted");
+    QObject::connect(&filter, &TRLCustomFilter::RunFinished,
+                     [&](const QString& error) { finished = error; });
+    try {
+        filter.Run(&store, 1, false, -1);
+        ADD_FAILURE() << "the error did not reach the caller";
+    } catch (const TRLException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("disk full"));
+    }
+    EXPECT_EQ(filter.Calls, Expected({"begin", "page 1", "new", "page 2", "end"}));
+    EXPECT_EQ(finished, QStringLiteral("disk full"));
+    EXPECT_EQ(store.LinkCount(), 0);
+    EXPECT_EQ(filter.Pages(), nullptr);
+    EXPECT_FALSE(filter.Running());
+    EXPECT_EQ(OpenFeedBackWindow(), nullptr);
+}
+
+TEST_F(FilterRun, ProgressWindowCaptionNamesTheKindOfOutput) {
+    class SaveRecorder : public TRLCustomSaveFilter {
+    public:
+        QString Caption;
+        int Maximum = -1;
+        QList<int> Positions;
+
+    protected:
+        void BeginDoc() override {}
+        void EndDoc() override {}
+        void NewPage() override {}
+        void DrawPage(TRLGraphicSurface&) override {
+            TfrmRLFeedBack* window = OpenFeedBackWindow();
+            ASSERT_NE(window, nullptr);
+            Caption = window->windowTitle();
+            Maximum = window->ProgressBar->maximum();
+            Positions << window->ProgressBar->value();
+        }
+    } filter;
+    filter.Run(&store, 2, false, 3);
+    EXPECT_EQ(filter.Caption, RLMessages[mkSavingReport]);
+    EXPECT_EQ(filter.Maximum, 2);
+    // The bar steps after each page.
+    EXPECT_EQ(filter.Positions, (QList<int>{0, 1}));
+}
+
+TEST_F(FilterRun, LinksTheStoreWhileRunningAndForgetsAStoreThatGoesAway) {
+    RecordingFilter filter;
+    int linksDuringRun = -1;
+    filter.Hook = [&](TRLGraphicSurface&) { linksDuringRun = store.LinkCount(); };
+    filter.Run(&store, 1, false, 1);
+    EXPECT_EQ(linksDuringRun, 1);
+    EXPECT_EQ(store.LinkCount(), 0);
+
+    // A store destroyed by its owner during the run: the filter forgets it and the copy ends.
+    auto doomedOwner = std::make_unique<QObject>();
+    auto* doomed = new TRLGraphicStorage(doomedOwner.get());
+    FillStore(*doomed, 3);
+    RecordingFilter forgetful;
+    forgetful.Hook = [&](TRLGraphicSurface& page) {
+        if (page.PageIndex() == 0)
+            doomedOwner.reset();
+    };
+    forgetful.Run(doomed, 1, false, -1);
+    EXPECT_EQ(forgetful.Calls, Expected({"begin", "page 1", "end"}));
+    EXPECT_EQ(forgetful.Pages(), nullptr);
+}
+
+TEST_F(FilterRun, BackgroundRunUsesItsOwnThreadAndHandsTheWindowToTheInterfaceThread) {
+    // A store without owner lives only as long as it is linked: the background run is its last
+    // holder and frees it when done.
+    QPointer<TRLGraphicStorage> loose = new TRLGraphicStorage();
+    FillStore(*loose, 3);
+    QObject holder;
+    loose->Link(&holder);
+
+    RecordingFilter filter;
+    filter.SetShowProgress(true);
+    QThread* windowThread = nullptr;
+    QList<int> positions;
+    filter.Hook = [&](TRLGraphicSurface&) {
+        // The window must be touched on the interface thread only; ask it from there.
+        CallOnUserInterfaceThread([&] {
+            TfrmRLFeedBack* window = OpenFeedBackWindow();
+            windowThread = window ? window->thread() : nullptr;
+            if (window)
+                positions << window->ProgressBar->value();
+        });
+    };
+    bool finished = false;
+    QString error = QStringLiteral("not emitted");
+    QObject::connect(&filter, &TRLCustomFilter::RunFinished, &holder, [&](const QString& e) {
+        finished = true;
+        error = e;
+    });
+    filter.Run(loose, 1, true, -1);
+    loose->Unlink(&holder); // the run still holds it
+    ASSERT_FALSE(loose.isNull());
+
+    ASSERT_TRUE(WaitFor([&] { return finished; }));
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_EQ(filter.Calls, Expected({"begin", "page 1", "new", "page 2", "new", "page 3", "end"}));
+    EXPECT_NE(filter.DrawThread, QThread::currentThread());
+    EXPECT_EQ(windowThread, QThread::currentThread());
+    EXPECT_EQ(positions, (QList<int>{0, 1, 2}));
+    EXPECT_TRUE(WaitFor([&] { return loose.isNull(); })) << "the store outlived its last link";
+    EXPECT_TRUE(WaitFor([] { return OpenFeedBackWindow() == nullptr; }));
+}
+
+TEST_F(FilterRun, BackgroundErrorsArriveThroughRunFinished) {
+    RecordingFilter filter;
+    filter.Hook = [](TRLGraphicSurface&) { throw TRLException(QStringLiteral("paper jam")); };
+    QString error;
+    bool finished = false;
+    QObject::connect(&filter, &TRLCustomFilter::RunFinished, &owner, [&](const QString& e) {
+        finished = true;
+        error = e;
+    });
+    filter.Run(&store, 1, true, -1);
+    ASSERT_TRUE(WaitFor([&] { return finished; }));
+    EXPECT_EQ(error, QStringLiteral("paper jam"));
+    EXPECT_EQ(filter.Calls, Expected({"begin", "page 1", "end"}));
+    EXPECT_TRUE(WaitFor([&] { return store.LinkCount() == 0 && !filter.Running(); }));
+}
+
+TEST(FilterRegistry, ActiveFiltersAndSaveFilterLookup) {
+    class SaveFilter : public TRLCustomSaveFilter {
+    public:
+        explicit SaveFilter(const QString& extension) { SetDefaultExt(extension); }
+
+    protected:
+        void BeginDoc() override {}
+        void EndDoc() override {}
+        void NewPage() override {}
+        void DrawPage(TRLGraphicSurface&) override {}
+    };
+    const int before = static_cast<int>(ActiveFilters().size());
+    auto first = std::make_unique<SaveFilter>(QStringLiteral("pdf"));
+    SaveFilter second(QStringLiteral(".PDF"));
+    SaveFilter html(QStringLiteral(".htm"));
+    RecordingFilter printer;
+    const QList<TRLCustomFilter*> filters = ActiveFilters();
+    ASSERT_EQ(filters.size(), before + 4);
+    EXPECT_EQ(filters.mid(before),
+              (QList<TRLCustomFilter*>{first.get(), &second, &html, &printer}));
+
+    // The first save filter with the extension, whatever the case and the dot.
+    EXPECT_EQ(SaveFilterByFileName(QStringLiteral("/tmp/report.Pdf")), first.get());
+    EXPECT_EQ(SaveFilterByFileName(QStringLiteral("a.b/report.HTM")), &html);
+    EXPECT_EQ(SaveFilterByFileName(QStringLiteral("report.txt")), nullptr);
+    // A dot in a directory name is no extension.
+    EXPECT_EQ(SaveFilterByFileName(QStringLiteral("dir.pdf/report")), nullptr);
+    first.reset();
+    EXPECT_EQ(SaveFilterByFileName(QStringLiteral("report.pdf")), &second);
+    EXPECT_EQ(static_cast<int>(ActiveFilters().size()), before + 3);
+
+    EXPECT_EQ(FileExtensionOf(QStringLiteral("c:report")), QString());
+    EXPECT_EQ(FileExtensionOf(QStringLiteral("c:\\dir.x\\report")), QString());
+    EXPECT_EQ(FileExtensionOf(QStringLiteral("report.tar.gz")), QStringLiteral(".gz"));
+    EXPECT_EQ(FileExtensionOf(QStringLiteral("report.")), QStringLiteral("."));
+
+    // The display name falls back to the component name.
+    printer.setObjectName(QStringLiteral("RLPDFFilter1"));
+    EXPECT_EQ(printer.GetDisplayName(), QStringLiteral("RLPDFFilter1"));
+    printer.SetDisplayName(QStringLiteral("PDF"));
+    EXPECT_EQ(printer.GetDisplayName(), QStringLiteral("PDF"));
+}
+
+TEST(FeedBackWindow, LevelsStackBarsAndTheButtonFollows) {
+    TfrmRLFeedBack one(QStringLiteral("x"), 1);
+    EXPECT_EQ(one.size(), QSize(393, 129));
+    EXPECT_EQ(one.LabelStepName->text(), RLMessages[mkWait]);
+    EXPECT_EQ(one.BitBtnCancel->geometry(), QRect(151, 65, 85, 25));
+    EXPECT_EQ(one.ProgressBar->geometry(), QRect(14, 28, 355, 17));
+    EXPECT_FALSE(one.TimerBlink->isActive());
+
+    TfrmRLFeedBack three(QStringLiteral("x"), 3);
+    ASSERT_EQ(three.Levels(), 3);
+    EXPECT_EQ(three.Bars()[1]->objectName(), QStringLiteral("ProgressBar2"));
+    EXPECT_EQ(three.Bars()[1]->geometry(), QRect(14, 47, 355, 17));
+    EXPECT_EQ(three.Bars()[2]->geometry(), QRect(14, 66, 355, 17));
+    EXPECT_EQ(three.height(), 129 + 2 * 19);
+    EXPECT_EQ(three.height() - three.BitBtnCancel->geometry().bottom(),
+              one.height() - one.BitBtnCancel->geometry().bottom());
+    EXPECT_GT(three.BitBtnCancel->y(), three.Bars()[2]->geometry().bottom());
+
+    // Each level has its own bar; SetMax restarts only the current one.
+    three.SetMax(4);
+    three.StepIt();
+    three.NextLevel();
+    three.SetMax(10);
+    three.StepIt();
+    three.StepIt();
+    EXPECT_EQ(three.Bars()[0]->value(), 1);
+    EXPECT_EQ(three.Bars()[0]->maximum(), 4);
+    EXPECT_EQ(three.Bars()[1]->value(), 2);
+    EXPECT_EQ(three.Bars()[2]->value(), 0);
+
+    // Cancel calls the handler; once turned into an OK button the click only finishes.
+    int handled = 0;
+    three.SetCancelHandler([&] { ++handled; });
+    three.BitBtnCancel->click();
+    EXPECT_TRUE(three.Canceled());
+    EXPECT_EQ(handled, 1);
+    one.SetOkKind(true);
+    one.SetCancelHandler([&] { ++handled; });
+    one.BitBtnCancel->click();
+    EXPECT_TRUE(one.Finished());
+    EXPECT_FALSE(one.Canceled());
+    EXPECT_EQ(handled, 1);
+
+    // Blinking toggles the step text on each tick and leaves it shown when stopped.
+    one.show();
+    one.SetBlinking(true);
+    EXPECT_TRUE(WaitFor([&] { return !one.LabelStepName->isVisible(); }, 2000));
+    one.SetBlinking(false);
+    EXPECT_TRUE(one.LabelStepName->isVisible());
+}

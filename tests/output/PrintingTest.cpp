@@ -1,0 +1,413 @@
+// Printing for real: stores go through the printer filter to the private print server's capture
+// queue, and the captured documents are read back with the PDF tools. Also the printer wrapper
+// against that server, and a machine whose printing service is out of reach.
+#include "RLCanvas.h"
+#include "RLMessages.h"
+#include "RLPrinters.h"
+#include "RLSpoolFilter.h"
+#include "output_test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+using namespace outputtest;
+
+namespace {
+
+#define REQUIRE_TEST_PRINTER()                                                                     \
+    do {                                                                                           \
+        if (TestPrinter().isEmpty() || CaptureDir().isEmpty())                                     \
+            GTEST_SKIP() << "no test printer (scripts/test starts one)";                           \
+    } while (false)
+
+// A job title no other test process uses, so that captured files can be told apart.
+QString UniqueTitle(const char* what) {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("kelmora-%1-%2-%3")
+        .arg(QLatin1String(what))
+        .arg(QCoreApplication::applicationPid())
+        .arg(++counter);
+}
+
+// The capture backend names files "job<N>-<title>.pdf" (the title's odd characters as "_").
+QStringList CapturedJobs(const QString& title) {
+    QDir dir(CaptureDir());
+    QList<QPair<int, QString>> jobs;
+    static const QRegularExpression pattern(QStringLiteral("^job(\\d+)-(.*)\\.pdf$"));
+    for (const QString& name : dir.entryList({QStringLiteral("job*.pdf")}, QDir::Files)) {
+        const auto match = pattern.match(name);
+        if (match.hasMatch() && match.captured(2) == title)
+            jobs.append({match.captured(1).toInt(), dir.filePath(name)});
+    }
+    std::sort(jobs.begin(), jobs.end());
+    QStringList files;
+    for (const auto& job : jobs)
+        files << job.second;
+    return files;
+}
+
+QStringList WaitForJobs(const QString& title, int count) {
+    QStringList files;
+    WaitFor(
+        [&] {
+            files = CapturedJobs(title);
+            return files.size() >= count;
+        },
+        30000);
+    return files;
+}
+
+struct PdfFacts {
+    int Pages = 0;
+    QList<QSize> PageSizes; // points, rounded
+};
+
+PdfFacts PdfInfo(const QString& file) {
+    PdfFacts facts;
+    const ProcessResult r = RunProgram(QStringLiteral("pdfinfo"), {file});
+    const auto pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(r.Out);
+    facts.Pages = pages.hasMatch() ? pages.captured(1).toInt() : -1;
+    if (facts.Pages > 0) {
+        const ProcessResult sizes = RunProgram(
+            QStringLiteral("pdfinfo"), {QStringLiteral("-f"), QStringLiteral("1"),
+                                        QStringLiteral("-l"), QString::number(facts.Pages), file});
+        static const QRegularExpression size(
+            QStringLiteral("Page\\s+\\d+ size:\\s+([\\d.]+) x ([\\d.]+) pts"));
+        for (auto it = size.globalMatch(sizes.Out); it.hasNext();) {
+            const auto m = it.next();
+            facts.PageSizes << QSize(qRound(m.captured(1).toDouble()),
+                                     qRound(m.captured(2).toDouble()));
+        }
+    }
+    return facts;
+}
+
+// The "PAGE n" headings of a document, in order.
+QStringList PageHeadings(const QString& file) {
+    const ProcessResult r = RunProgram(QStringLiteral("pdftotext"), {file, QStringLiteral("-")});
+    QStringList headings;
+    static const QRegularExpression heading(QStringLiteral("PAGE \\d+"));
+    for (auto it = heading.globalMatch(r.Out); it.hasNext();)
+        headings << it.next().captured(0);
+    return headings;
+}
+
+QStringList Headings(std::initializer_list<int> pages) {
+    QStringList list;
+    for (int p : pages)
+        list << QStringLiteral("PAGE %1").arg(p);
+    return list;
+}
+
+QString JobInfo(const QString& pdf, const QString& key) {
+    QFile file(pdf + QStringLiteral(".info"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (line.startsWith(key.toUtf8() + '='))
+            return QString::fromUtf8(line.mid(key.size() + 1));
+    return QString();
+}
+
+QImage Rasterize(const QString& pdf, int page, int dpi) {
+    QTemporaryDir dir;
+    const QString prefix = dir.filePath(QStringLiteral("page"));
+    RunProgram(QStringLiteral("pdftoppm"),
+               {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"),
+                QString::number(page), QStringLiteral("-l"), QString::number(page),
+                QStringLiteral("-singlefile"), QStringLiteral("-png"), pdf, prefix});
+    return QImage(prefix + QStringLiteral(".png")).convertToFormat(QImage::Format_Grayscale8);
+}
+
+QImage DrawnDirectly(const TRLGraphicSurface& page) {
+    QImage image(page.Width(), page.Height(), QImage::Format_Grayscale8);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    page.PaintTo(painter, QRect(0, 0, page.Width(), page.Height()));
+    return image;
+}
+
+bool Dark(const QImage& image, int x, int y) {
+    return qGray(image.pixel(x, y)) < 128;
+}
+
+// The share of a's dark pixels that have a dark pixel of b within one pixel.
+double InkCoveredBy(const QImage& a, const QImage& b) {
+    int inked = 0;
+    int matched = 0;
+    for (int y = 1; y < a.height() - 1; ++y)
+        for (int x = 1; x < a.width() - 1; ++x) {
+            if (!Dark(a, x, y))
+                continue;
+            ++inked;
+            bool near = false;
+            for (int dy = -1; dy <= 1 && !near; ++dy)
+                for (int dx = -1; dx <= 1 && !near; ++dx)
+                    near = x + dx < b.width() && y + dy < b.height() && Dark(b, x + dx, y + dy);
+            matched += near ? 1 : 0;
+        }
+    return inked > 0 ? static_cast<double>(matched) / inked : 0.0;
+}
+
+void SelectTestPrinter() {
+    TRLPrinterWrapper& printer = RLPrinter();
+    printer.Refresh();
+    for (int i = 0; i < printer.PrinterCount(); ++i)
+        if (printer.PrinterNames(i) == TestPrinter())
+            printer.SetPrinterIndex(i);
+    ASSERT_EQ(printer.PrinterName(), TestPrinter());
+}
+
+class Printing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (TestPrinter().isEmpty() || CaptureDir().isEmpty())
+            GTEST_SKIP() << "no test printer (scripts/test starts one)";
+        SelectTestPrinter();
+        SpoolFilter().SetShowProgress(false);
+        SpoolFilter().SetRepeatForCopies(false);
+        RLPrinter().SetCopies(1);
+    }
+    QObject owner;
+    TRLGraphicStorage store{&owner};
+};
+
+} // namespace
+
+TEST_F(Printing, ForegroundRunPrintsEveryPageInOneDocument) {
+    const QString title = UniqueTitle("fg");
+    FillStore(store, 3, title);
+    FilterPages(&store, nullptr, 0, false, -1);
+    EXPECT_EQ(SpoolFilter().DocumentCount(), 1);
+    EXPECT_FALSE(SpoolFilter().DocStarted());
+    EXPECT_EQ(store.LinkCount(), 0);
+
+    const QStringList jobs = WaitForJobs(title, 1);
+    ASSERT_EQ(jobs.size(), 1);
+    const PdfFacts facts = PdfInfo(jobs[0]);
+    EXPECT_EQ(facts.Pages, 3);
+    EXPECT_EQ(facts.PageSizes, QList<QSize>(3, QSize(595, 842))); // A4
+    EXPECT_EQ(PageHeadings(jobs[0]), Headings({1, 2, 3}));
+    EXPECT_EQ(JobInfo(jobs[0], QStringLiteral("copies")), QStringLiteral("1"));
+}
+
+TEST_F(Printing, BackgroundRunWithProgressPrintsThePageRange) {
+    const QString title = UniqueTitle("bg");
+    FillStore(store, 4, title);
+    SpoolFilter().SetShowProgress(true);
+    QString error = QStringLiteral("not finished");
+    QObject::connect(&SpoolFilter(), &TRLCustomFilter::RunFinished, &owner,
+                     [&](const QString& e) { error = e; });
+    FilterPages(&store, nullptr, 2, true, 3);
+    ASSERT_TRUE(WaitFor([&] { return error != QStringLiteral("not finished"); }));
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_TRUE(WaitFor([&] { return store.LinkCount() == 0; }));
+
+    const QStringList jobs = WaitForJobs(title, 1);
+    ASSERT_EQ(jobs.size(), 1);
+    EXPECT_EQ(PdfInfo(jobs[0]).Pages, 2);
+    EXPECT_EQ(PageHeadings(jobs[0]), Headings({2, 3}));
+}
+
+TEST_F(Printing, CopiesByTheFilterOrByThePrinter) {
+    // With the copy option the filter draws the range twice and the job asks for one copy.
+    const QString byFilter = UniqueTitle("copies-filter");
+    FillStore(store, 3, byFilter);
+    RLPrinter().SetCopies(2);
+    SpoolFilter().SetRepeatForCopies(true);
+    FilterPages(&store, nullptr, 1, false, -1);
+    const QStringList jobs = WaitForJobs(byFilter, 1);
+    ASSERT_EQ(jobs.size(), 1);
+    EXPECT_EQ(PageHeadings(jobs[0]), Headings({1, 2, 3, 1, 2, 3}));
+    EXPECT_EQ(JobInfo(jobs[0], QStringLiteral("copies")), QStringLiteral("1"));
+
+    // Without it the pages go once and the job carries the copy count.
+    QObject owner2;
+    TRLGraphicStorage second(&owner2);
+    const QString byPrinter = UniqueTitle("copies-printer");
+    FillStore(second, 3, byPrinter);
+    SpoolFilter().SetRepeatForCopies(false);
+    RLPrinter().SetCopies(2);
+    FilterPages(&second, nullptr, 1, false, -1);
+    const QStringList jobs2 = WaitForJobs(byPrinter, 1);
+    ASSERT_EQ(jobs2.size(), 1);
+    EXPECT_EQ(PageHeadings(jobs2[0]), Headings({1, 2, 3}));
+    EXPECT_EQ(JobInfo(jobs2[0], QStringLiteral("copies")), QStringLiteral("2"));
+}
+
+TEST_F(Printing, ALandscapePageStartsASecondDocument) {
+    const QString title = UniqueTitle("landscape");
+    FillStore(store, 3, title, [](int n) {
+        PageSpec spec;
+        if (n == 3)
+            spec.Orientation = MetaOrientationLandscape;
+        return spec;
+    });
+    FilterPages(&store, nullptr, 1, false, -1);
+    EXPECT_EQ(SpoolFilter().DocumentCount(), 2);
+
+    const QStringList jobs = WaitForJobs(title, 2);
+    ASSERT_EQ(jobs.size(), 2);
+    const PdfFacts portrait = PdfInfo(jobs[0]);
+    const PdfFacts landscape = PdfInfo(jobs[1]);
+    EXPECT_EQ(portrait.PageSizes, QList<QSize>(2, QSize(595, 842)));
+    EXPECT_EQ(landscape.PageSizes, QList<QSize>(1, QSize(842, 595)));
+    EXPECT_EQ(PageHeadings(jobs[0]), Headings({1, 2}));
+    EXPECT_EQ(PageHeadings(jobs[1]), Headings({3}));
+
+    // The landscape page lands on its sheet as it would on the screen.
+    const QImage sheet = Rasterize(jobs[1], 1, 96);
+    ASSERT_EQ(sheet.size(), QSize(1123, 794));
+    const QImage direct = DrawnDirectly(*store.Pages(2));
+    EXPECT_GT(InkCoveredBy(sheet, direct), 0.97);
+    EXPECT_GT(InkCoveredBy(direct, sheet), 0.97);
+}
+
+TEST_F(Printing, PrintedPageMatchesTheSamePageDrawnDirectly) {
+    const QString title = UniqueTitle("pixels");
+    FillStore(store, 2, title);
+    FilterPages(&store, nullptr, 2, false, 2);
+    const QStringList jobs = WaitForJobs(title, 1);
+    ASSERT_EQ(jobs.size(), 1);
+    const QImage printed = Rasterize(jobs[0], 1, 96);
+    ASSERT_EQ(printed.size(), QSize(794, 1123));
+    const QImage direct = DrawnDirectly(*store.Pages(1));
+
+    // The solid block of page 2 lies at (100, 380)-(300, 420) on both, to the pixel: the page
+    // is placed from the sheet's edge, not from the printable area's.
+    for (const QImage* image : {&printed, &direct}) {
+        EXPECT_TRUE(Dark(*image, 101, 381));
+        EXPECT_TRUE(Dark(*image, 298, 418));
+        EXPECT_FALSE(Dark(*image, 98, 400));
+        EXPECT_FALSE(Dark(*image, 302, 400));
+        EXPECT_FALSE(Dark(*image, 200, 377));
+        EXPECT_FALSE(Dark(*image, 200, 423));
+    }
+    // Everywhere else the ink agrees to within a pixel (anti-aliasing differs).
+    EXPECT_GT(InkCoveredBy(printed, direct), 0.97);
+    EXPECT_GT(InkCoveredBy(direct, printed), 0.97);
+}
+
+TEST(PrinterWrapper, DeviceSettingsFollowThePaperAndReturnAfterTheDocument) {
+    REQUIRE_TEST_PRINTER();
+    SelectTestPrinter();
+    TRLPrinterWrapper& printer = RLPrinter();
+    const TRLDeviceSettings defaults = printer.DeviceSettings();
+    EXPECT_TRUE(printer.Valid());
+    QSignalSpy changed(&printer, &TRLPrinterWrapper::DeviceSettingsChanged);
+
+    printer.SetPaperSize(false, 210, 297);
+    EXPECT_EQ(printer.DeviceSettings().PaperSize, 9); // the service's A4 code
+    EXPECT_EQ(printer.DeviceSettings().Orientation, DeviceOrientationPortrait);
+    EXPECT_TRUE(printer.DeviceSettings().Fields & dfPaperSize);
+    const TRLPrinterMetrics a4 = printer.LoadMetrics();
+    // The printer's own answer, not the fallback Letter sheet.
+    EXPECT_GT(a4.PPIX, 0);
+    EXPECT_EQ(a4.PPIX, a4.PPIY);
+    // The service keeps paper sizes in whole points.
+    const double point = a4.PPIX / 72.0;
+    EXPECT_NEAR(a4.PhysicalWidth, a4.PPIX * 210 / 25.4, point);
+    EXPECT_NEAR(a4.PhysicalHeight, a4.PPIY * 297 / 25.4, point);
+    for (int margin : {a4.MarginLeft, a4.MarginTop, a4.MarginRight, a4.MarginBottom}) {
+        EXPECT_GE(margin, 0);
+        EXPECT_LT(margin, a4.PPIX / 2);
+    }
+    EXPECT_GT(ClientWidthOf(a4), a4.PhysicalWidth * 9 / 10);
+
+    printer.SetPaperSize(true, 100, 150);
+    EXPECT_EQ(printer.DeviceSettings().PaperSize, CustomPaperCode);
+    EXPECT_EQ(printer.DeviceSettings().PaperLength, 1500);
+    EXPECT_EQ(printer.DeviceSettings().PaperWidth, 1000);
+    EXPECT_EQ(printer.DeviceSettings().Orientation, DeviceOrientationLandscape);
+    EXPECT_DOUBLE_EQ(printer.PaperWidth(), 100);
+    const TRLPrinterMetrics custom = printer.LoadMetrics();
+    // Landscape: the sheet is 150 mm wide and 100 mm high.
+    EXPECT_NEAR(custom.PhysicalWidth, custom.PPIX * 150 / 25.4, point);
+    EXPECT_NEAR(custom.PhysicalHeight, custom.PPIY * 100 / 25.4, point);
+    EXPECT_EQ(changed.count(), 2);
+    EXPECT_EQ(changed.at(0).at(0).toString(), TestPrinter());
+
+    // Ending a document hands the printer back with its default settings.
+    printer.SetCopies(3);
+    TRLCanvas& canvas = printer.BeginDoc(UniqueTitle("settings"));
+    EXPECT_EQ(canvas.PixelsPerInch(), custom.PPIY);
+    EXPECT_EQ(printer.Canvas(), &canvas);
+    printer.EndDoc();
+    EXPECT_EQ(printer.Canvas(), nullptr);
+    EXPECT_EQ(printer.DeviceSettings(), defaults);
+    EXPECT_EQ(printer.Copies(), 1);
+}
+
+TEST(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
+    REQUIRE_TEST_PRINTER();
+    // A second queue on the private server, removed again behind the wrapper's back.
+    const QString extra =
+        QStringLiteral("kelmora-zz-refresh-%1").arg(QCoreApplication::applicationPid());
+    const ProcessResult added =
+        RunProgram(QStringLiteral("lpadmin"),
+                   {QStringLiteral("-p"), extra, QStringLiteral("-v"),
+                    QStringLiteral("kelmora-capture:") + CaptureDir(), QStringLiteral("-E")});
+    if (added.ExitCode != 0)
+        GTEST_SKIP() << "cannot add a queue: " << added.Err.toStdString();
+    struct RemoveQueue {
+        QString Name;
+        ~RemoveQueue() { RunProgram(QStringLiteral("lpadmin"), {QStringLiteral("-x"), Name}); }
+    } cleanup{extra};
+
+    TRLPrinterWrapper& printer = RLPrinter();
+    printer.Refresh();
+    const int count = printer.PrinterCount();
+    int extraIndex = -1;
+    for (int i = 0; i < count; ++i)
+        if (printer.PrinterNames(i) == extra)
+            extraIndex = i;
+    ASSERT_GE(extraIndex, 0);
+    printer.SetPrinterIndex(extraIndex);
+    ASSERT_EQ(printer.PrinterName(), extra);
+    // Indexes outside the list change nothing.
+    printer.SetPrinterIndex(count);
+    printer.SetPrinterIndex(-1);
+    EXPECT_EQ(printer.PrinterIndex(), extraIndex);
+
+    // The list is stale until Refresh.
+    ASSERT_EQ(RunProgram(QStringLiteral("lpadmin"), {QStringLiteral("-x"), extra}).ExitCode, 0);
+    EXPECT_EQ(printer.PrinterCount(), count);
+    printer.Refresh();
+    EXPECT_EQ(printer.PrinterCount(), count - 1);
+    EXPECT_EQ(printer.PrinterIndex(), std::min(extraIndex, count - 2));
+    EXPECT_NE(printer.PrinterName(), extra);
+    EXPECT_FALSE(printer.PrinterName().isEmpty());
+}
+
+TEST(NoPrinter, FallbackMetricsAndAClearFailure) {
+    // The printing service is out of reach: the probe sees no printer at all.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QTemporaryDir dead;
+    environment.insert(QStringLiteral("CUPS_SERVER"), dead.filePath(QStringLiteral("cups.sock")));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const ProcessResult r = RunProgram(QStringLiteral(KELMORA_NO_PRINTER_PROBE), {}, environment);
+    ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    QMap<QString, QString> facts;
+    for (const QString& line : r.Out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        facts.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1));
+    EXPECT_EQ(facts.value(QStringLiteral("count")), QStringLiteral("0"));
+    EXPECT_EQ(facts.value(QStringLiteral("index")), QStringLiteral("-1"));
+    EXPECT_EQ(facts.value(QStringLiteral("name")), QString());
+    EXPECT_EQ(facts.value(QStringLiteral("valid")), QStringLiteral("0"));
+    EXPECT_EQ(facts.value(QStringLiteral("settings-unchanged")), QStringLiteral("1"));
+    EXPECT_EQ(facts.value(QStringLiteral("metrics")),
+              QStringLiteral("300 300 2550 3300 75 75 75 75 2400 3150"));
+    EXPECT_EQ(facts.value(QStringLiteral("print")), RLMessages[mkPrinterNotFound]);
+    EXPECT_EQ(facts.value(QStringLiteral("doc-open")), QStringLiteral("0"));
+    EXPECT_EQ(facts.value(QStringLiteral("links")), QStringLiteral("0"));
+}

@@ -1,0 +1,90 @@
+// The report's Print through the output layer: paper, default filter, dialog, preparation and
+// the filter run, as registered at start-up.
+#include "RLOutputFlows.h"
+#include "RLPrintDialog.h"
+#include "RLPrinterMetrics.h"
+#include "RLPrinters.h"
+#include "RLReport.h"
+#include "RLReportHooks.h"
+#include "output_test_support.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <gtest/gtest.h>
+
+using outputtest::RecordingFilter;
+
+TEST(ReportPrint, DialogRangeAndTheReportsDefaultFilter) {
+    TRLReport report;
+    RecordingFilter recorder;
+    // Only a named filter is listed, and so survives the dialog's write-back.
+    recorder.SetDisplayName(QStringLiteral("Recorder"));
+    recorder.SetShowProgress(true);
+    report.SetDefaultFilter(&recorder);
+    report.SetShowProgress(false);
+    report.PageSetup().SetOrientation(poLandscape);
+    PrintParams().SetFilter(nullptr);
+    PrintParams().SetPrintInBackground(false);
+
+    QString from, to;
+    TRLPageOrientation told = poPortrait;
+    PrintReport(report, [&](TRLPrintDialog& d) {
+        from = d.EditFromPage->text();
+        to = d.EditToPage->text();
+        told = PrintParams().Orientation();
+        d.ButtonOk->click();
+    });
+    // Not prepared before the dialog: the range offered is the open one, the run clamps it.
+    EXPECT_EQ(from, QStringLiteral("1"));
+    EXPECT_EQ(to, QStringLiteral("2147483647"));
+    EXPECT_EQ(told, poLandscape);
+    EXPECT_EQ(report.ReportState(), rsPrepared);
+    EXPECT_EQ(recorder.Calls, (QStringList{"begin", "page 1", "end"}));
+    EXPECT_FALSE(recorder.ShowProgress()) << "the report's progress setting was not passed on";
+    EXPECT_EQ(PrintParams().Filter(), &recorder);
+
+    // Prepared now: "All" means up to the page count.
+    recorder.Calls.clear();
+    PrintReport(report, [&](TRLPrintDialog& d) { d.ButtonOk->click(); });
+    EXPECT_EQ(PrintParams().MaxPage(), 1);
+    EXPECT_EQ(PrintParams().ToPage(), 1);
+    EXPECT_EQ(recorder.Calls, (QStringList{"begin", "page 1", "end"}));
+
+    // A cancelled dialog marks the report cancelled and prints nothing.
+    recorder.Calls.clear();
+    PrintReport(report, [&](TRLPrintDialog& d) { d.ButtonCancel->click(); });
+    EXPECT_TRUE(report.Canceled());
+    EXPECT_TRUE(recorder.Calls.isEmpty());
+    PrintParams().SetFilter(nullptr);
+}
+
+TEST(ReportPrint, RegisteredHooksPrintWithoutDialogAndProvideMetrics) {
+    RegisterOutputHooks();
+    ASSERT_NE(ReportPrintHandler(), nullptr);
+    ASSERT_NE(ReportProgressFactory(), nullptr);
+    const TRLPrinterMetrics expected = RLPrinter().LoadMetrics();
+    const TRLPrinterMetrics current = CurrentPrinterMetrics();
+    EXPECT_EQ(current.PPIX, expected.PPIX);
+    EXPECT_EQ(current.PhysicalWidth, expected.PhysicalWidth);
+    EXPECT_EQ(current.MarginLeft, expected.MarginLeft);
+
+    TRLReport report;
+    report.SetPrintDialog(false);
+    report.PageSetup().SetOrientation(poLandscape);
+    RecordingFilter recorder;
+    report.SetDefaultFilter(&recorder);
+    RLPrinter().SetCopies(2);
+    PrintParams().SetFilter(nullptr);
+    report.Print();
+    EXPECT_EQ(recorder.Calls, (QStringList{"begin", "page 1", "end"}));
+    // Without the dialog the cleared parameters' copy count (the printer's) goes back to it.
+    EXPECT_EQ(RLPrinter().Copies(), 2);
+    // The report's paper went to the printer (nothing ended a document since).
+    if (RLPrinter().Valid()) {
+        EXPECT_EQ(RLPrinter().DeviceSettings().Orientation, DeviceOrientationLandscape);
+    }
+    RLPrinter().SetCopies(1);
+    PrintParams().SetFilter(nullptr);
+}

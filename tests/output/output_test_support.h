@@ -1,0 +1,149 @@
+// Helpers of the output tests: page stores built directly on the page store, a filter that
+// records what it is asked to do, and access to the private print server of scripts/test.
+#pragma once
+
+#include "RLFilters.h"
+#include "RLGraphicStorage.h"
+#include "RLGraphicSurface.h"
+#include "RLMetaTypes.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+
+#include <functional>
+#include <memory>
+#include <ostream>
+
+// Readable QStrings in test failures.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace outputtest {
+
+struct PageSpec {
+    int Orientation = MetaOrientationPortrait;
+    double PaperWidth = 210; // portrait sense
+    double PaperHeight = 297;
+};
+
+// A page of the given paper whose size in report pixels follows the paper at 96 per inch. It
+// carries a large "PAGE n" text, a frame and a solid block whose place depends on n, so that both
+// a text extractor and a picture comparison can tell the pages apart.
+inline std::shared_ptr<TRLGraphicSurface> MakePage(int number, const PageSpec& spec = {}) {
+    auto page = std::make_shared<TRLGraphicSurface>();
+    const bool landscape = spec.Orientation == MetaOrientationLandscape;
+    const double w = landscape ? spec.PaperHeight : spec.PaperWidth;
+    const double h = landscape ? spec.PaperWidth : spec.PaperHeight;
+    page->SetWidth(RoundHalfEven(w * 96 / 25.4));
+    page->SetHeight(RoundHalfEven(h * 96 / 25.4));
+    page->SetOrientation(spec.Orientation);
+    page->SetPaperWidth(spec.PaperWidth);
+    page->SetPaperHeight(spec.PaperHeight);
+    page->Open();
+
+    TRLFont font;
+    font.Name = QStringLiteral("Liberation Sans");
+    font.Size = 28;
+    font.Style = fsBold;
+    page->SetFont(font);
+    page->SetBrush({Qt::white, TRLBrushStyle::Clear});
+    page->TextRectEx({96, 96, 600, 160}, 96, 96, QStringLiteral("PAGE %1").arg(number),
+                     MetaTextAlignmentLeft, MetaTextLayoutTop, MetaTextFlagKeepWhole);
+    TRLPen pen;
+    pen.Width = 2;
+    page->SetPen(pen);
+    page->Rectangle(48, 48, page->Width() - 48, page->Height() - 48);
+    page->SetBrush({Qt::black, TRLBrushStyle::Solid});
+    page->FillRect({100, 300 + 40 * number, 300, 340 + 40 * number});
+    page->Close();
+    return page;
+}
+
+// A store of count pages with the store's document settings taken from the first spec.
+inline void FillStore(TRLGraphicStorage& store, int count, const QString& title = QString(),
+                      const std::function<PageSpec(int)>& specOf = {}) {
+    const PageSpec first = specOf ? specOf(1) : PageSpec{};
+    store.SetOrientation(first.Orientation);
+    store.SetPaperWidth(first.PaperWidth);
+    store.SetPaperHeight(first.PaperHeight);
+    store.SetTitle(title);
+    for (int n = 1; n <= count; ++n)
+        store.Add(MakePage(n, specOf ? specOf(n) : PageSpec{}));
+}
+
+// A filter that writes down every call: "begin", "page N" (N the page's store index + 1),
+// "new", "end". hook runs inside DrawPage, after the page was written down.
+class RecordingFilter : public TRLCustomPrintFilter {
+public:
+    explicit RecordingFilter(QObject* owner = nullptr) : TRLCustomPrintFilter(owner) {
+        SetShowProgress(false);
+    }
+    QStringList Calls;
+    std::function<void(TRLGraphicSurface&)> Hook;
+    QThread* DrawThread = nullptr;
+
+protected:
+    void BeginDoc() override { Calls << QStringLiteral("begin"); }
+    void EndDoc() override { Calls << QStringLiteral("end"); }
+    void NewPage() override { Calls << QStringLiteral("new"); }
+    void DrawPage(TRLGraphicSurface& page) override {
+        Calls << QStringLiteral("page %1").arg(page.PageIndex() + 1);
+        DrawThread = QThread::currentThread();
+        if (Hook)
+            Hook(page);
+    }
+};
+
+// Processes events until done() or the time is up; true when done.
+inline bool WaitFor(const std::function<bool()>& done, int milliseconds = 30000) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+// The printer queue and capture directory of the private print server, empty without one.
+inline QString TestPrinter() {
+    return qEnvironmentVariable("KELMORA_TEST_PRINTER");
+}
+inline QString CaptureDir() {
+    return qEnvironmentVariable("KELMORA_CAPTURE_DIR");
+}
+
+struct ProcessResult {
+    int ExitCode = -1;
+    QString Out;
+    QString Err;
+};
+
+inline ProcessResult
+RunProgram(const QString& program, const QStringList& arguments,
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+           int milliseconds = 60000) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    ProcessResult result;
+    if (!process.waitForFinished(milliseconds)) {
+        process.kill();
+        process.waitForFinished();
+        result.Err = QStringLiteral("timed out: ") + program;
+        return result;
+    }
+    result.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.Out = QString::fromUtf8(process.readAllStandardOutput());
+    result.Err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+} // namespace outputtest
