@@ -1,0 +1,122 @@
+#include "RLJsonRecords.h"
+
+#include "RLCore.h"
+#include "RLLayoutValues.h"
+
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+#include <algorithm>
+#include <cmath>
+
+bool JsonFieldText(const QJsonValue& value, QString& text) {
+    switch (value.type()) {
+    case QJsonValue::String:
+        text = value.toString();
+        return true;
+    case QJsonValue::Double: {
+        const double d = value.toDouble();
+        // Whole numbers print without a decimal part or exponent as long as a double holds
+        // them exactly; the rest in the shortest form that reads back the same.
+        if (std::floor(d) == d && std::fabs(d) < 9007199254740992.0)
+            text = QString::number(static_cast<qint64>(d));
+        else
+            text = QString::number(d, 'g', QLocale::FloatingPointShortest);
+        return true;
+    }
+    case QJsonValue::Bool:
+        text = value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+        return true;
+    case QJsonValue::Null:
+    case QJsonValue::Undefined:
+        text.clear();
+        return true;
+    case QJsonValue::Array:
+    case QJsonValue::Object:
+        break;
+    }
+    return false;
+}
+
+int TRLJsonRecordsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int TRLJsonRecordsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(fields_.size());
+}
+
+QVariant TRLJsonRecordsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole) ||
+        index.row() >= rowCount() || index.column() >= columnCount())
+        return QVariant();
+    const QStringList& row = rows_[static_cast<size_t>(index.row())];
+    return index.column() < row.size() ? row[index.column()] : QString();
+}
+
+QVariant TRLJsonRecordsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole || section < 0)
+        return QVariant();
+    if (orientation == Qt::Horizontal)
+        return section < fields_.size() ? QVariant(fields_[section]) : QVariant();
+    return section < rowCount() ? QVariant(section + 1) : QVariant();
+}
+
+void TRLJsonRecordsModel::Load(const QByteArray& json, const QString& displayName) {
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError)
+        throw TRLException(JsonErrorText(displayName, json, error));
+    if (!doc.isArray())
+        throw TRLException(
+            QStringLiteral("%1: records are a JSON array of objects").arg(displayName));
+
+    const QJsonArray records = doc.array();
+    QStringList fields;
+    QHash<QString, int> columns;
+    std::vector<QStringList> rows;
+    rows.reserve(static_cast<size_t>(records.size()));
+    for (qsizetype r = 0; r < records.size(); ++r) {
+        if (!records[r].isObject())
+            throw TRLException(
+                QStringLiteral("%1: record %2 is not an object").arg(displayName).arg(r));
+        const QJsonObject record = records[r].toObject();
+        QStringList row;
+        for (auto it = record.begin(); it != record.end(); ++it) {
+            auto column = columns.constFind(it.key());
+            if (column == columns.constEnd()) {
+                column = columns.insert(it.key(), static_cast<int>(fields.size()));
+                fields << it.key();
+            }
+            QString text;
+            if (!JsonFieldText(it.value(), text))
+                throw TRLException(QStringLiteral("%1: record %2, field \"%3\": a field holds a "
+                                                  "string, number, true, false or null")
+                                       .arg(displayName)
+                                       .arg(r)
+                                       .arg(it.key()));
+            while (row.size() <= *column)
+                row << QString();
+            row[*column] = text;
+        }
+        rows.push_back(std::move(row));
+    }
+
+    beginResetModel();
+    fields_ = std::move(fields);
+    rows_ = std::move(rows);
+    endResetModel();
+}
+
+std::unique_ptr<TRLJsonRecordsModel> ReadJsonRecords(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw TRLException(QStringLiteral("%1: cannot be read: %2").arg(path, file.errorString()));
+    auto model = std::make_unique<TRLJsonRecordsModel>();
+    model->Load(file.readAll(), path);
+    return model;
+}

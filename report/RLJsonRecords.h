@@ -1,0 +1,50 @@
+// Records for a report's DataSource read from JSON: an array of objects, one per record, whose
+// keys are the field names.
+//
+//   [ { "Nombre": "Ana", "Dias": 3, "Pagado": true }, { "Nombre": "Luis", "Importe": 12.5 } ]
+//
+// The columns are every key that some record has, in the order in which they are first met
+// (within one record the keys come in name order: a JSON object keeps no order of its own). A
+// record that lacks a field has empty text there. Values become the text a report prints: a
+// string as it is, a whole number without decimals, any other number in its shortest exact
+// form with a point ("12.5"), true and false as "True" and "False", null as empty text. Arrays
+// and objects are no field values and are refused.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QJsonValue>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class TRLJsonRecordsModel : public QAbstractTableModel {
+public:
+    explicit TRLJsonRecordsModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    // Horizontal headers are the field names; vertical ones the record numbers from 1.
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    const QStringList& FieldNames() const { return fields_; }
+
+    // Replaces the records with those of the JSON text. Raises a TRLException naming
+    // displayName, and the record (counted from 0) and field when one is at fault; the model
+    // keeps its old records then.
+    void Load(const QByteArray& json, const QString& displayName);
+
+private:
+    QStringList fields_;
+    std::vector<QStringList> rows_; // one text per field; shorter rows end in empty fields
+};
+
+// A model over the records file at path.
+std::unique_ptr<TRLJsonRecordsModel> ReadJsonRecords(const QString& path);
+
+// The text a report prints for one JSON field value; false for arrays and objects.
+bool JsonFieldText(const QJsonValue& value, QString& text);

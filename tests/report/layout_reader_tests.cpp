@@ -1,0 +1,491 @@
+// The JSON layout reader: every value kind, nested objects, pictures, references, loading order
+// and the errors, each naming the file, the control and the property.
+#include "RLBands.h"
+#include "RLLayoutReader.h"
+#include "RLLayoutValues.h"
+#include "RLReport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A control that publishes one property of every kind the reader converts, counts its live
+// instances and logs when it is told that loading has ended.
+class Probe : public TRLCustomControl {
+public:
+    explicit Probe(TRLCustomControl* parent) : TRLCustomControl(parent) { ++Alive; }
+    ~Probe() override { --Alive; }
+    QString ClassName() const override { return QStringLiteral("TestLayoutProbe"); }
+
+    int Count = 0;
+    double Ratio = 0;
+    bool Flag = false;
+    QString Note;
+    int Kind = 0;
+    uint Flags = 0;
+    QColor Ink;
+    QStringList Lines;
+    QImage Picture;
+    TRLCustomControl* Partner = nullptr;
+    QStringList SetOrder;
+
+    static int Alive;
+    static QStringList LoadLog;
+
+protected:
+    void Loaded() override {
+        LoadLog << Name() + (Holder() ? QStringLiteral(">") + Holder()->Name() : QString());
+        TRLCustomControl::Loaded();
+    }
+};
+
+int Probe::Alive = 0;
+QStringList Probe::LoadLog;
+
+using K = TRLPropertyKind;
+
+template <class Get, class Set>
+TRLPropertyInfo Prop(const char* name, K kind, Get get, Set set, QStringList names = {}) {
+    TRLPropertyInfo p;
+    p.Name = QString::fromLatin1(name);
+    p.Kind = kind;
+    p.ValueNames = std::move(names);
+    p.Get = [get](const TRLPersistent& o) { return get(dynamic_cast<const Probe&>(o)); };
+    p.Set = [set, name](TRLPersistent& o, const QVariant& v) {
+        auto& probe = dynamic_cast<Probe&>(o);
+        probe.SetOrder << QString::fromLatin1(name);
+        set(probe, v);
+    };
+    return p;
+}
+
+void RegisterProbe() {
+    RegisterReportClasses();
+    TRLClassInfo info;
+    info.ClassName = QStringLiteral("TestLayoutProbe");
+    info.BaseClass = QStringLiteral("TRLCustomControl");
+    info.Create = [](TRLCustomControl* parent) -> TRLCustomControl* { return new Probe(parent); };
+    // Published deliberately out of alphabetical order: the reader must keep this order.
+    info.Properties = {
+        Prop(
+            "Ratio", K::Double, [](const Probe& p) { return QVariant(p.Ratio); },
+            [](Probe& p, const QVariant& v) { p.Ratio = v.toDouble(); }),
+        Prop(
+            "Count", K::Integer, [](const Probe& p) { return QVariant(p.Count); },
+            [](Probe& p, const QVariant& v) { p.Count = v.toInt(); }),
+        Prop(
+            "Flag", K::Boolean, [](const Probe& p) { return QVariant(p.Flag); },
+            [](Probe& p, const QVariant& v) { p.Flag = v.toBool(); }),
+        Prop(
+            "Note", K::String, [](const Probe& p) { return QVariant(p.Note); },
+            [](Probe& p, const QVariant& v) { p.Note = v.toString(); }),
+        Prop(
+            "Kind", K::Enum, [](const Probe& p) { return QVariant(p.Kind); },
+            [](Probe& p, const QVariant& v) { p.Kind = v.toInt(); }, {"pkNone", "pkOne", "pkTwo"}),
+        Prop(
+            "Flags", K::Set, [](const Probe& p) { return QVariant(p.Flags); },
+            [](Probe& p, const QVariant& v) { p.Flags = v.toUInt(); }, {"pfA", "pfB", "pfC"}),
+        Prop(
+            "Ink", K::Color, [](const Probe& p) { return QVariant(p.Ink); },
+            [](Probe& p, const QVariant& v) { p.Ink = v.value<QColor>(); }),
+        Prop(
+            "Lines", K::StringList, [](const Probe& p) { return QVariant(p.Lines); },
+            [](Probe& p, const QVariant& v) { p.Lines = v.toStringList(); }),
+        Prop(
+            "Picture", K::Picture, [](const Probe& p) { return QVariant(p.Picture); },
+            [](Probe& p, const QVariant& v) { p.Picture = v.value<QImage>(); }),
+        Prop(
+            "Partner", K::Component, [](const Probe& p) { return QVariant::fromValue(p.Partner); },
+            [](Probe& p, const QVariant& v) { p.Partner = v.value<TRLCustomControl*>(); }),
+    };
+    TRLPropertyInfo serial;
+    serial.Name = QStringLiteral("Serial");
+    serial.Kind = K::Integer;
+    serial.ReadOnly = true;
+    serial.Get = [](const TRLPersistent&) { return QVariant(7); };
+    info.Properties.push_back(serial);
+    TRLClassRegistry::Instance().Register(std::move(info));
+}
+
+class LayoutReader : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterProbe();
+        Probe::LoadLog.clear();
+        ASSERT_EQ(Probe::Alive, 0);
+    }
+    void TearDown() override { EXPECT_EQ(Probe::Alive, 0) << "a probe outlived its tree"; }
+
+    static std::unique_ptr<TRLCustomControl> Read(const QByteArray& json,
+                                                  const QString& baseDir = QString()) {
+        return ReadLayoutFromJson(json, QStringLiteral("doc.json"), baseDir);
+    }
+
+    // The message of the error that reading raises; empty (and a failure) when none.
+    static QString ErrorOf(const QByteArray& json, const QString& baseDir = QString()) {
+        try {
+            auto tree = Read(json, baseDir);
+        } catch (const TRLException& e) {
+            return e.Message();
+        }
+        ADD_FAILURE() << "no error for " << json.constData();
+        return QString();
+    }
+
+    static QString Crest() { return QStringLiteral(KELMORA_SOURCE_DIR "/assets/crest.jpg"); }
+};
+
+TEST_F(LayoutReader, ReadsEveryValueKindIntoAProbe) {
+    const auto tree = Read(R"({"class": "TestLayoutProbe", "name": "P",
+        "Left": 12, "Width": 300, "Count": -4, "Ratio": 2.5, "Flag": true, "Note": "Fecha  :",
+        "Kind": "pkTwo", "Flags": ["pfC", "pfA"], "Ink": "#1A2B3C",
+        "Lines": ["uno", "", "tres"], "Color": "clBtnFace",
+        "Borders": {"Sides": "sdAll", "Width": 2, "Color": "clRed"}})");
+    auto* p = dynamic_cast<Probe*>(tree.get());
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->Name(), "P");
+    EXPECT_EQ(p->Left(), 12);
+    EXPECT_EQ(p->Width(), 300);
+    EXPECT_EQ(p->Count, -4);
+    EXPECT_EQ(p->Ratio, 2.5);
+    EXPECT_TRUE(p->Flag);
+    EXPECT_EQ(p->Note, "Fecha  :");
+    EXPECT_EQ(p->Kind, 2);
+    EXPECT_EQ(p->Flags, 0b101u);
+    EXPECT_EQ(p->Ink, QColor(0x1A, 0x2B, 0x3C));
+    EXPECT_EQ(p->Lines, QStringList({"uno", "", "tres"}));
+    EXPECT_EQ(p->Color(), QColor(0xF0, 0xF0, 0xF0));
+    EXPECT_TRUE(p->Borders().DrawLeft() && p->Borders().DrawBottom());
+    EXPECT_EQ(p->Borders().Width(), 2);
+    EXPECT_EQ(p->Borders().Color(), QColor(Qt::red));
+}
+
+TEST_F(LayoutReader, SetsPropertiesInPublishedOrderNotFileOrder) {
+    const auto tree = Read(R"({"class": "TestLayoutProbe", "Note": "n", "Count": 1,
+                               "Ratio": 1, "Kind": "pkOne"})");
+    EXPECT_EQ(dynamic_cast<Probe&>(*tree).SetOrder,
+              QStringList({"Ratio", "Count", "Note", "Kind"}));
+
+    // The case that matters: a custom paper size takes its width and height only once
+    // PaperSize says fpCustom, which sorts between them by name.
+    const auto report = ReadReportLayoutFromJson(
+        R"({"class": "TRLReport", "PageSetup": {"PaperWidth": 100, "PaperHeight": 150,
+                                                "PaperSize": "fpCustom"}})",
+        "doc.json", QString());
+    EXPECT_EQ(report->PageSetup().PaperSize(), fpCustom);
+    EXPECT_EQ(report->PageSetup().PaperWidth(), 100);
+    EXPECT_EQ(report->PageSetup().PaperHeight(), 150);
+}
+
+TEST_F(LayoutReader, BuildsAReportWithNestedSettingsAndBands) {
+    const auto report = ReadReportLayoutFromJson(R"({
+        "class": "TRLReport", "name": "RLReport1", "Title": "Solicitud",
+        "Font": {"Name": "Arial", "Size": 10, "Style": [], "Color": "clBlack"},
+        "Margins": {"LeftMargin": 15, "TopMargin": 12.5},
+        "PageSetup": {"PaperSize": "fpLetter", "Orientation": "poLandscape"},
+        "PreviewOptions": {"BorderIcons": ["biSystemMenu"], "WindowState": "wsNormal"},
+        "children": [
+          {"class": "TRLBand", "name": "RLBand1", "BandType": "btHeader", "Height": 131,
+           "Options": ["boOptimisticPageBreak"], "Color": "clSilver",
+           "Degrade": {"Direction": "ddVertical", "OppositeColor": "#FF0000"}},
+          {"class": "TRLBand", "name": "RLBand2", "BandType": "btFooter", "Height": 20,
+           "Font": {"Size": 8, "Style": ["fsBold", "fsItalic"]}}]})",
+                                                 "doc.json", QString());
+    EXPECT_EQ(report->Name(), "RLReport1");
+    EXPECT_EQ(report->Title(), "Solicitud");
+    EXPECT_EQ(report->Margins().LeftMargin(), 15);
+    EXPECT_EQ(report->Margins().TopMargin(), 12.5);
+    EXPECT_EQ(report->Margins().RightMargin(), 10); // not given: keeps the report default
+    EXPECT_EQ(report->PageSetup().PaperSize(), fpLetter);
+    EXPECT_EQ(report->PageSetup().Orientation(), poLandscape);
+    EXPECT_EQ(report->PreviewOptions().BorderIcons(), TRLBorderIcons{biSystemMenu});
+    EXPECT_EQ(report->PreviewOptions().WindowState(), wsNormal);
+
+    ASSERT_EQ(report->ControlCount(), 2);
+    auto* header = dynamic_cast<TRLBand*>(report->Control(0));
+    auto* footer = dynamic_cast<TRLBand*>(report->Control(1));
+    ASSERT_TRUE(header && footer);
+    EXPECT_EQ(header->Name(), "RLBand1");
+    EXPECT_EQ(header->BandType(), btHeader);
+    EXPECT_EQ(header->Height(), 131);
+    EXPECT_EQ(header->Options(), TRLBandOptions{boOptimisticPageBreak});
+    EXPECT_EQ(header->Color(), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_EQ(header->Degrade().Direction(), ddVertical);
+    EXPECT_EQ(header->Degrade().OppositeColor(), QColor(Qt::red));
+    EXPECT_EQ(footer->BandType(), btFooter);
+    // Bands align to the top inside the report's margins once loading has ended.
+    EXPECT_EQ(header->Top(), RoundHalfEven(12.5 * 96 / 25.4));
+}
+
+TEST_F(LayoutReader, FontKeysNotGivenKeepTheInheritedFont) {
+    const auto report = ReadReportLayoutFromJson(R"({"class": "TRLReport",
+        "Font": {"Name": "Courier New", "Size": 12, "Color": "clNavy", "Style": ["fsUnderline"]},
+        "children": [
+          {"class": "TRLBand", "name": "A", "Font": {"Size": 8, "Style": ["fsBold"]}},
+          {"class": "TRLBand", "name": "B", "Font": {"Height": -13, "Pitch": "fpFixed",
+                                                     "Charset": 0}},
+          {"class": "TRLBand", "name": "C", "Font": {"Height": -11}},
+          {"class": "TRLBand", "name": "D", "Font": {"Height": -16}},
+          {"class": "TRLBand", "name": "E"}]})",
+                                                 "doc.json", QString());
+    const TRLFont a = report->FindControl("A")->Font();
+    EXPECT_EQ(a.Name, "Courier New");
+    EXPECT_EQ(a.Size, 8);
+    EXPECT_EQ(a.Style, fsBold);
+    EXPECT_EQ(a.Color, QColor(0, 0, 0x80));
+    EXPECT_FALSE(report->FindControl("A")->ParentFont());
+
+    // The old platform's pixel heights: 13 px is 10 pt, 11 px is 8 pt, 16 px is 12 pt.
+    const TRLFont b = report->FindControl("B")->Font();
+    EXPECT_EQ(b.Size, 10);
+    EXPECT_EQ(b.Pitch, TRLFontPitch::Fixed);
+    EXPECT_EQ(b.Charset, 0);
+    EXPECT_EQ(b.Style, fsUnderline);
+    EXPECT_EQ(report->FindControl("C")->Font().Size, 8);
+    EXPECT_EQ(report->FindControl("D")->Font().Size, 12);
+    EXPECT_TRUE(report->FindControl("E")->ParentFont());
+    EXPECT_EQ(report->FindControl("E")->Font(), report->Font());
+}
+
+TEST_F(LayoutReader, ColourTextsAndNames) {
+    QColor c;
+    EXPECT_TRUE(LayoutColorFromText("#00ff80", c));
+    EXPECT_EQ(c, QColor(0, 255, 128));
+    EXPECT_TRUE(LayoutColorFromText("clWindow", c));
+    EXPECT_EQ(c, QColor(Qt::white));
+    EXPECT_TRUE(LayoutColorFromText("clInfoBk", c));
+    EXPECT_EQ(c, QColor(0xFF, 0xFF, 0xE1));
+    for (const char* bad : {"#0f8", "#FF00FF00", "#GG0000", "clwhite", "white", "", "#"})
+        EXPECT_FALSE(LayoutColorFromText(QString::fromLatin1(bad), c)) << bad;
+    EXPECT_GE(LayoutColorNames().size(), 40);
+}
+
+TEST_F(LayoutReader, LoadedRunsBottomUpAfterReferencesAreResolved) {
+    // B holds on to C, which the file names only later: references wait for the whole tree.
+    const auto tree = Read(R"({"class": "TestLayoutProbe", "name": "A", "children": [
+        {"class": "TestLayoutProbe", "name": "B", "Holder": "C", "Partner": "A",
+         "children": [{"class": "TestLayoutProbe", "name": "B1"}]},
+        {"class": "TestLayoutProbe", "name": "C", "Partner": null},
+        {"class": "TestLayoutProbe", "Top": 3}]})");
+    EXPECT_EQ(Probe::LoadLog, QStringList({"B1", "B>C", "C", "", "A"}));
+    auto& b = dynamic_cast<Probe&>(*tree->FindControl("B"));
+    EXPECT_EQ(b.Holder(), tree->FindControl("C"));
+    EXPECT_EQ(b.Partner, tree.get());
+    EXPECT_EQ(dynamic_cast<Probe&>(*tree->FindControl("C")).Partner, nullptr);
+    EXPECT_FALSE(tree->Loading());
+    EXPECT_FALSE(b.Loading());
+    // An unnamed control is still created, in file order.
+    ASSERT_EQ(tree->ControlCount(), 3);
+    EXPECT_EQ(tree->Control(2)->Top(), 3);
+    EXPECT_TRUE(tree->Control(2)->Name().isEmpty());
+}
+
+TEST_F(LayoutReader, PropertiesAreSetWhileLoading) {
+    // Outside loading a colour other than white makes a control opaque; a layout states its
+    // Transparent flag separately, so reading must not change it.
+    const auto tree = Read(R"({"class": "TestLayoutProbe", "Color": "clSilver"})");
+    EXPECT_EQ(tree->Color(), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_TRUE(tree->Transparent());
+    const auto opaque =
+        Read(R"({"class": "TestLayoutProbe", "Color": "clSilver", "Transparent": false})");
+    EXPECT_FALSE(opaque->Transparent());
+}
+
+TEST_F(LayoutReader, PicturesRelativeToTheLayoutFileOrFromResources) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir(dir.path()).mkpath("layouts/pics"));
+    ASSERT_TRUE(QFile::copy(Crest(), dir.filePath("layouts/pics/crest.jpg")));
+    const QString layout = dir.filePath("layouts/doc.json");
+    {
+        QFile f(layout);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(R"({"class": "TRLReport", "children": [
+            {"class": "TRLBand", "name": "Relative", "Background": {"Picture": "pics/crest.jpg"}},
+            {"class": "TestLayoutProbe", "name": "Resource",
+             "Picture": ":/layout-tests/crest.jpg"},
+            {"class": "TestLayoutProbe", "name": "Cleared", "Picture": ""}]})");
+    }
+    // The working directory is elsewhere: the path is taken from the layout's folder.
+    ASSERT_NE(QDir::currentPath(), dir.filePath("layouts"));
+    const auto report = ReadReportLayout(layout);
+    const QImage relative =
+        dynamic_cast<TRLBand&>(*report->FindControl("Relative")).Background().Picture();
+    EXPECT_EQ(relative.size(), QSize(99, 144)); // the JPEG went through the decoder
+    const QImage resource = dynamic_cast<Probe&>(*report->FindControl("Resource")).Picture;
+    EXPECT_EQ(resource.size(), QSize(99, 144));
+    EXPECT_EQ(resource.pixel(50, 70), relative.pixel(50, 70));
+    EXPECT_TRUE(dynamic_cast<Probe&>(*report->FindControl("Cleared")).Picture.isNull());
+
+    // A missing picture names the path it looked for; a file that is no picture says so.
+    QFile::copy(layout, dir.filePath("layouts/pics/notes.txt"));
+    EXPECT_EQ(ErrorOf(R"({"class": "TestLayoutProbe", "name": "P", "Picture": "pics/logo.jpg"})",
+                      dir.filePath("layouts")),
+              "doc.json: P.Picture: picture file not found: " +
+                  QDir::toNativeSeparators(dir.filePath("layouts/pics/logo.jpg")));
+    EXPECT_TRUE(ErrorOf(R"({"class": "TestLayoutProbe", "Picture": "pics/notes.txt"})",
+                        dir.filePath("layouts"))
+                    .startsWith("doc.json: root.Picture: not a picture that can be read: "));
+    EXPECT_TRUE(ErrorOf(R"({"class": "TestLayoutProbe", "Picture": ":/layout-tests/none.png"})")
+                    .contains("picture file not found: :/layout-tests/none.png"));
+}
+
+// Each broken layout and what its message must say: the file, then where, then what.
+TEST_F(LayoutReader, ErrorsNameTheFileTheControlAndTheProperty) {
+    struct Case {
+        const char* json;
+        const char* message;
+    };
+    const Case cases[] = {
+        // structure
+        {"{\"class\": \"TRLReport\",\n  \"Title\": \"x\"\n  \"Height\": 3}",
+         "doc.json:3:4: malformed JSON: "},
+        // columns count characters, not bytes
+        {"{\"Title\": \"ñandú\" 3}", "doc.json:1:20: malformed JSON: "},
+        {R"([{"class": "TRLReport"}])", "doc.json: a layout is one JSON object, the root control"},
+        {R"({"name": "R"})", "doc.json: R: missing \"class\""},
+        {R"({"class": "TRLReport", "children": {"class": "TRLBand"}})",
+         "doc.json: root.children: expected an array of controls"},
+        {R"({"class": "TRLReport", "name": "R", "children": [{"class": "TRLBand"}, 3]})",
+         "doc.json: R.children[1]: expected a control object, not 3"},
+        // classes
+        {R"({"class": "TRLReport", "name": "R", "children": [{"class": "TRLBnad", "name": "B"}]})",
+         "doc.json: B: unknown class \"TRLBnad\""},
+        {R"({"class": "TRLReport", "children": [{"class": "trlband"}]})",
+         "doc.json: root.children[0]: unknown class \"trlband\" (did you mean \"TRLBand\"?)"},
+        {R"({"class": "TRLCustomControl"})",
+         "doc.json: root: class TRLCustomControl cannot be created as a control"},
+        {R"({"class": "TRLBorders"})", "doc.json: root: class TRLBorders cannot be created"},
+        // names
+        {R"({"class": "TRLReport", "name": "R", "children": [
+              {"class": "TRLBand", "name": "Band1"}, {"class": "TRLBand", "name": "BAND1"}]})",
+         "doc.json: R.children[1]: duplicate name \"BAND1\""},
+        {R"({"class": "TRLReport", "name": "R", "children": [{"class": "TRLBand", "name": "1a"}]})",
+         "doc.json: R.children[0]: \"1a\" is not a valid name"},
+        {R"({"class": "TRLReport", "name": 5})", "doc.json: root: \"name\" must be a string"},
+        // properties
+        {R"({"class": "TRLReport", "name": "R", "Titel": "x"})",
+         "doc.json: R.Titel: TRLReport has no such property"},
+        {R"({"class": "TRLReport", "name": "R", "title": "x"})",
+         "doc.json: R.title: TRLReport has no such property (did you mean \"Title\"?)"},
+        {R"({"class": "TRLReport", "name": "R", "Name": "x"})", "(did you mean \"name\"?)"},
+        {R"({"class": "TRLReport", "name": "R", "Caption": "x"})",
+         "doc.json: R.Caption: TRLReport has no such property"}, // a band-less subset
+        {R"({"class": "TRLReport", "name": "R", "Margins": {"Left": 3}})",
+         "doc.json: R.Margins.Left: TRLMargins has no such property"},
+        {R"({"class": "TRLReport", "name": "R", "Margins": 3})",
+         "doc.json: R.Margins: expected an object, not 3"},
+        {R"({"class": "TestLayoutProbe", "name": "P", "Serial": 3})",
+         "doc.json: P.Serial: is read-only"},
+        // values
+        {R"({"class": "TRLBand", "name": "B", "BandType": "btHead"})",
+         "doc.json: B.BandType: unknown value \"btHead\"; expected one of btHeader, btTitle"},
+        {R"({"class": "TRLBand", "name": "B", "BandType": "BTHEADER"})",
+         "(did you mean \"btHeader\"?)"},
+        {R"({"class": "TRLBand", "name": "B", "BandType": 0})",
+         "doc.json: B.BandType: expected a string, not 0"},
+        {R"({"class": "TRLBand", "name": "B", "Options": "boOptimisticPageBreak"})",
+         "doc.json: B.Options: expected an array of value names"},
+        {R"({"class": "TRLBand", "name": "B", "Options": ["boNone"]})",
+         "doc.json: B.Options: unknown value \"boNone\""},
+        {R"({"class": "TRLBand", "name": "B", "Height": "131"})",
+         "doc.json: B.Height: expected a whole number, not \"131\""},
+        {R"({"class": "TRLBand", "name": "B", "Height": 13.5})",
+         "doc.json: B.Height: expected a whole number, not 13.5"},
+        {R"({"class": "TRLBand", "name": "B", "Height": 3000000000})",
+         "doc.json: B.Height: expected a whole number"},
+        {R"({"class": "TRLBand", "name": "B", "AutoExpand": 1})",
+         "doc.json: B.AutoExpand: expected true or false, not 1"},
+        {R"({"class": "TRLBand", "name": "B", "Margins": {"LeftMargin": "5"}})",
+         "doc.json: B.Margins.LeftMargin: expected a number, not \"5\""},
+        {R"({"class": "TestLayoutProbe", "name": "P", "Note": null})",
+         "doc.json: P.Note: expected a string, not null"},
+        {R"({"class": "TestLayoutProbe", "name": "P", "Lines": ["a", 2]})",
+         "doc.json: P.Lines[1]: expected a string, not 2"},
+        {R"({"class": "TestLayoutProbe", "name": "P", "Ink": "#12345"})",
+         "doc.json: P.Ink: \"#12345\" is not a colour; expected \"#RRGGBB\""},
+        {R"({"class": "TestLayoutProbe", "name": "P", "Ink": "clbtnface"})",
+         "(did you mean \"clBtnFace\"?)"},
+        // fonts
+        {R"({"class": "TRLBand", "name": "B", "Font": {"Style": ["fsBolt"]}})",
+         "doc.json: B.Font.Style: unknown value \"fsBolt\"; expected one of fsBold, fsItalic"},
+        {R"({"class": "TRLBand", "name": "B", "Font": {"Colour": "clRed"}})",
+         "doc.json: B.Font.Colour: a font has no such property"},
+        {R"({"class": "TRLBand", "name": "B", "Font": {"Size": 0}})",
+         "doc.json: B.Font.Size: a size in points from 1 to 1638, not 0"},
+        {R"({"class": "TRLBand", "name": "B", "Font": {"Size": 8, "Height": -11}})",
+         "doc.json: B.Font: give Size or Height, not both"},
+        {R"({"class": "TRLBand", "name": "B", "Font": {"Height": 13}})",
+         "doc.json: B.Font.Height: expected minus the character height in pixels"},
+        {R"({"class": "TRLBand", "name": "B", "Font": {"Name": ""}})",
+         "doc.json: B.Font.Name: a font needs a name"},
+        {R"({"class": "TRLBand", "name": "B", "Font": "Arial"})",
+         "doc.json: B.Font: expected a font object"},
+        // a setter's own refusal, with the place added
+        {R"({"class": "TRLReport", "name": "R", "children": [
+              {"class": "TRLBand", "name": "B", "FriendlyName": "r"}]})",
+         "doc.json: B.FriendlyName: "},
+        // references
+        {R"({"class": "TestLayoutProbe", "name": "P", "Holder": "Q"})",
+         "doc.json: P.Holder: no control named \"Q\" in the layout"},
+        {R"({"class": "TestLayoutProbe", "name": "P", "Holder": 1})",
+         "doc.json: P.Holder: expected a control name, not 1"},
+        {R"({"class": "TestLayoutProbe", "name": "P", "Holder": "P"})",
+         "doc.json: P.Holder: P (TestLayoutProbe) cannot be used here"},
+        {R"({"class": "TRLReport", "name": "R", "NextReport": "B",
+             "children": [{"class": "TRLBand", "name": "B"}]})",
+         "doc.json: R.NextReport: B (TRLBand) cannot be used here"},
+    };
+    for (const Case& c : cases) {
+        const QString message = ErrorOf(c.json);
+        EXPECT_TRUE(message.startsWith(QString::fromUtf8(c.message)) ||
+                    (c.message[0] == '(' && message.contains(QString::fromUtf8(c.message))))
+            << "layout:  " << c.json << "\nmessage: " << message.toStdString();
+    }
+}
+
+TEST_F(LayoutReader, TypedReadsAndMissingFiles) {
+    try {
+        ReadReportLayoutFromJson(R"({"class": "TestLayoutProbe"})", "doc.json", QString());
+        ADD_FAILURE() << "a probe passed for a report";
+    } catch (const TRLException& e) {
+        EXPECT_EQ(e.Message(), "doc.json: the root control is a TestLayoutProbe, not a TRLReport");
+    }
+    try {
+        ReadLayout(QStringLiteral("/nonexistent/doc.json"));
+        ADD_FAILURE() << "a missing file was read";
+    } catch (const TRLException& e) {
+        EXPECT_TRUE(e.Message().startsWith("/nonexistent/doc.json: cannot be read: "))
+            << e.Message().toStdString();
+    }
+}
+
+TEST_F(LayoutReader, AFailedReadLeavesNothingBehind) {
+    // Errors at every stage of a read: while building, in a deep property, in the last
+    // reference. Each must destroy every control made so far (the fixture checks the count;
+    // an ASan build checks for leaks).
+    const char* layouts[] = {
+        R"({"class": "TestLayoutProbe", "children": [{"class": "TestLayoutProbe"},
+            {"class": "TestLayoutProbe", "children": [{"class": "TestLayoutProbe", "Count": "x"}]}]})",
+        R"({"class": "TestLayoutProbe", "children": [{"class": "TestLayoutProbe", "name": "A"},
+            {"class": "TestLayoutProbe", "Partner": "A"}, {"class": "TestLayoutProbe",
+             "Partner": "Z"}]})",
+        R"({"class": "TRLReport", "children": [{"class": "TRLBand", "children": [
+            {"class": "TestLayoutProbe"}, {"class": "TestLayoutProbe"}]},
+            {"class": "TRLBand", "BandType": "nope"}]})",
+    };
+    for (const char* json : layouts) {
+        EXPECT_FALSE(ErrorOf(json).isEmpty());
+        EXPECT_EQ(Probe::Alive, 0) << json;
+    }
+    // The same reader works again afterwards: no state is kept between reads.
+    const auto tree = Read(R"({"class": "TestLayoutProbe", "name": "A",
+                               "children": [{"class": "TestLayoutProbe", "name": "B"}]})");
+    EXPECT_EQ(Probe::Alive, 2);
+}
+
+} // namespace

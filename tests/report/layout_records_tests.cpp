@@ -1,0 +1,125 @@
+// Records read from JSON for a report's DataSource: columns, value texts and errors.
+#include "RLCore.h"
+#include "RLJsonRecords.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList Row(const QAbstractItemModel& model, int row) {
+    QStringList texts;
+    for (int c = 0; c < model.columnCount(); ++c)
+        texts << model.index(row, c).data().toString();
+    return texts;
+}
+
+QStringList Headers(const QAbstractItemModel& model) {
+    QStringList names;
+    for (int c = 0; c < model.columnCount(); ++c)
+        names << model.headerData(c, Qt::Horizontal).toString();
+    return names;
+}
+
+QString LoadError(const QByteArray& json) {
+    TRLJsonRecordsModel model;
+    try {
+        model.Load(json, QStringLiteral("data.json"));
+    } catch (const TRLException& e) {
+        return e.Message();
+    }
+    ADD_FAILURE() << "no error for " << json.constData();
+    return QString();
+}
+
+TEST(JsonRecords, ColumnsAreTheUnionOfKeysInFirstSeenOrder) {
+    TRLJsonRecordsModel model;
+    model.Load(R"([{"Nombre": "Ana", "Dias": 3},
+                   {"Importe": 12.5, "Nombre": "Luis"},
+                   {},
+                   {"Dias": 1, "Activo": true}])",
+               "data.json");
+    ASSERT_EQ(model.rowCount(), 4);
+    // Within one record the keys come sorted; across records, in the order first met.
+    EXPECT_EQ(Headers(model), QStringList({"Dias", "Nombre", "Importe", "Activo"}));
+    EXPECT_EQ(model.FieldNames(), Headers(model));
+    EXPECT_EQ(Row(model, 0), QStringList({"3", "Ana", "", ""}));
+    EXPECT_EQ(Row(model, 1), QStringList({"", "Luis", "12.5", ""}));
+    EXPECT_EQ(Row(model, 2), QStringList({"", "", "", ""}));
+    EXPECT_EQ(Row(model, 3), QStringList({"1", "", "", "True"}));
+    EXPECT_EQ(model.headerData(3, Qt::Vertical).toInt(), 4);
+    EXPECT_FALSE(model.headerData(4, Qt::Horizontal).isValid());
+    EXPECT_FALSE(model.index(0, 0).data(Qt::DecorationRole).isValid());
+}
+
+TEST(JsonRecords, ValuesPrintAsAReportShowsThem) {
+    struct Case {
+        QJsonValue value;
+        const char* text;
+    };
+    const Case cases[] = {
+        {QJsonValue("Córdoba 1.234,50"), "Córdoba 1.234,50"},
+        {QJsonValue(42), "42"},
+        {QJsonValue(-7.0), "-7"},
+        {QJsonValue(1e6), "1000000"},
+        {QJsonValue(9007199254740991.0), "9007199254740991"},
+        {QJsonValue(0.1), "0.1"},
+        {QJsonValue(-2.75), "-2.75"},
+        {QJsonValue(1e300), "1e+300"},
+        {QJsonValue(true), "True"},
+        {QJsonValue(false), "False"},
+        {QJsonValue(QJsonValue::Null), ""},
+    };
+    for (const Case& c : cases) {
+        QString text = "unchanged";
+        ASSERT_TRUE(JsonFieldText(c.value, text));
+        EXPECT_EQ(text, QString::fromUtf8(c.text));
+    }
+    QString text;
+    EXPECT_FALSE(JsonFieldText(QJsonValue(QJsonArray{1}), text));
+    EXPECT_FALSE(JsonFieldText(QJsonValue(QJsonObject{}), text));
+}
+
+TEST(JsonRecords, ErrorsNameTheFileTheRecordAndTheField) {
+    EXPECT_EQ(LoadError(R"({"Nombre": "Ana"})"), "data.json: records are a JSON array of objects");
+    EXPECT_EQ(LoadError(R"([{"Nombre": "Ana"}, {"a": 1}, "Luis"])"),
+              "data.json: record 2 is not an object");
+    EXPECT_EQ(LoadError(R"([{"Nombre": "Ana"}, {"Dias": [1, 2]}])"),
+              "data.json: record 1, field \"Dias\": a field holds a string, number, true, "
+              "false or null");
+    EXPECT_TRUE(LoadError("[\n  {\"a\": 1},\n  {\"a\": 2,}\n]").startsWith("data.json:3:"));
+}
+
+TEST(JsonRecords, AFailedLoadKeepsTheOldRecords) {
+    TRLJsonRecordsModel model;
+    model.Load(R"([{"a": "x"}, {"a": "y"}])", "data.json");
+    int resets = 0;
+    QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { ++resets; });
+    EXPECT_THROW(model.Load(R"([{"b": 1}, 2])", "data.json"), TRLException);
+    EXPECT_EQ(resets, 0);
+    EXPECT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(Headers(model), QStringList({"a"}));
+    model.Load("[]", "data.json");
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.columnCount(), 0);
+}
+
+TEST(JsonRecords, ReadFromAFile) {
+    const QString path =
+        QStringLiteral(KELMORA_SOURCE_DIR "/tests/report/data/layout_records.json");
+    const auto model = ReadJsonRecords(path);
+    ASSERT_GT(model->rowCount(), 0);
+    EXPECT_TRUE(model->FieldNames().contains("Nombre"));
+    try {
+        ReadJsonRecords(QStringLiteral("/nonexistent/data.json"));
+        ADD_FAILURE() << "a missing file was read";
+    } catch (const TRLException& e) {
+        EXPECT_TRUE(e.Message().startsWith("/nonexistent/data.json: cannot be read: "));
+    }
+}
+
+} // namespace
