@@ -250,6 +250,11 @@ TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
 
 TRLPreviewForm::~TRLPreviewForm() {
     qApp->removeEventFilter(keyPreview_);
+    // Hiding the children later on takes the focus from the boxes, and an editable combo box
+    // commits its text on losing the focus; by then this window's members are gone.
+    ComboBoxZoom->blockSignals(true);
+    EditPageNo->blockSignals(true);
+    TimerRepeat->stop();
     // The views outlive this body by a moment (they are children); nothing may call back.
     for (TRLPreview* view : views_) {
         view->OnChangeView = nullptr;

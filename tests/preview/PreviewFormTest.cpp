@@ -190,6 +190,19 @@ TEST_F(PreviewWindow, ZoomBoxParsesTypedTextsAndItems) {
     EXPECT_EQ(View().Zoom(), 200);
 }
 
+TEST_F(PreviewWindow, DeletingWithTheFocusInTheZoomBoxIsSafe) {
+    Open(MakeBlankStore(2, &owner));
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    form->ComboBoxZoom->setFocus();
+    TypeZoom("150");
+    EXPECT_EQ(View().Zoom(), 150);
+    // The box commits its text when it loses the focus, which deleting the visible window
+    // brings about while the window is half gone.
+    delete form.data();
+    EXPECT_TRUE(form.isNull());
+}
+
 TEST_F(PreviewWindow, PageNumberBoxMovesToTheTypedPosition) {
     Open(MakeBlankStore(5, &owner, 20));
     EXPECT_EQ(form->EditPageNo->text(), QStringLiteral("1")) << "positions, not page numbers";
