@@ -2,8 +2,11 @@
 // holds, draws its pages to pictures and PDF, and makes a sample document.
 #include "RLDump.h"
 #include "RLGraphicStorage.h"
+#include "RLMessages.h"
 #include "RLPreviewForm.h"
+#include "RLPrinters.h"
 #include "RLSamplePages.h"
+#include "RLSpoolFilter.h"
 #include "RLToolCommands.h"
 #include "RLUtils.h"
 
@@ -185,6 +188,37 @@ int View(const QStringList& arguments) {
     return QApplication::exec();
 }
 
+int Print(const QStringList& arguments) {
+    const TRLArguments args(arguments, {"--printer", "--from", "--to", "--copies"}, {});
+    const QString input = args.Positional(0, "FILE.rpf");
+    auto storage = OpenStorage(input);
+    const int from = args.IntValue(QStringLiteral("--from"), 1);
+    const int to = args.IntValue(QStringLiteral("--to"), -1);
+    const int copies = args.IntValue(QStringLiteral("--copies"), 1);
+    if (copies < 1)
+        throw TRLUsageError(QStringLiteral("--copies must be at least 1"));
+
+    TRLPrinterWrapper& printer = RLPrinter();
+    const QString wanted = args.Value(QStringLiteral("--printer"));
+    if (!wanted.isEmpty()) {
+        int index = -1;
+        for (int i = 0; i < printer.PrinterCount() && index < 0; ++i)
+            if (printer.PrinterNames(i) == wanted)
+                index = i;
+        if (index < 0)
+            throw TRLException(QStringLiteral("%1: %2").arg(RLMessages[mkPrinterNotFound], wanted));
+        printer.SetPrinterIndex(index);
+    }
+    printer.SetCopies(copies);
+    TRLSpoolFilter& filter = SpoolFilter();
+    filter.SetShowProgress(false);
+    FilterPages(storage.get(), &filter, from, false, to);
+    const int printed = std::max(0, filter.LastPage() - filter.FirstPage() + 1);
+    std::printf("%d page(s) of %s sent to %s\n", printed, qPrintable(input),
+                qPrintable(printer.PrinterName()));
+    return 0;
+}
+
 const TRLToolCommand Commands[] = {
     {"dump", "dump FILE.rpf                      the whole file as JSON", false, Dump},
     {"render", "render FILE.rpf [--page N] [--zoom Z] -o OUT.png   one page as a picture", false,
@@ -192,6 +226,8 @@ const TRLToolCommand Commands[] = {
     {"pdf", "pdf FILE.rpf -o OUT.pdf            every page into a PDF file", false, Pdf},
     {"sample", "sample [--pages N] [--file-version V] -o OUT.rpf   a sample document", false,
      Sample},
+    {"print", "print FILE.rpf [--printer NAME] [--from N] [--to M] [--copies C]   through the printer",
+     false, Print},
     {"view", "view FILE.rpf                      the preview window on the file", true, View},
 };
 

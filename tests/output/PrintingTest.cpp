@@ -411,3 +411,54 @@ TEST(NoPrinter, FallbackMetricsAndAClearFailure) {
     EXPECT_EQ(facts.value(QStringLiteral("doc-open")), QStringLiteral("0"));
     EXPECT_EQ(facts.value(QStringLiteral("links")), QStringLiteral("0"));
 }
+
+TEST(RltoolPrint, PrintsARangeOfASavedFileWithCopies) {
+    REQUIRE_TEST_PRINTER();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("three.rpf"));
+    const QString title = UniqueTitle("rltool");
+    {
+        QObject owner;
+        TRLGraphicStorage store(&owner);
+        FillStore(store, 3, title);
+        store.SaveToFile(file);
+    }
+    const QString rltool = QStringLiteral(KELMORA_BINARY_DIR "/tools/rltool");
+    const ProcessResult r = RunProgram(
+        rltool, {QStringLiteral("print"), file, QStringLiteral("--printer"), TestPrinter(),
+                 QStringLiteral("--from"), QStringLiteral("2"), QStringLiteral("--to"),
+                 QStringLiteral("3"), QStringLiteral("--copies"), QStringLiteral("2")});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    EXPECT_TRUE(r.Out.contains(QStringLiteral("2 page(s)"))) << r.Out.toStdString();
+    const QStringList jobs = WaitForJobs(title, 1);
+    ASSERT_EQ(jobs.size(), 1);
+    EXPECT_EQ(PageHeadings(jobs[0]), Headings({2, 3}));
+    EXPECT_EQ(JobInfo(jobs[0], QStringLiteral("copies")), QStringLiteral("2"));
+
+    // A printer that is not there is named in the error.
+    const ProcessResult missing =
+        RunProgram(rltool, {QStringLiteral("print"), file, QStringLiteral("--printer"),
+                            QStringLiteral("no-such-queue")});
+    EXPECT_EQ(missing.ExitCode, 2);
+    EXPECT_TRUE(
+        missing.Err.contains(RLMessages[mkPrinterNotFound] + QStringLiteral(": no-such-queue")))
+        << missing.Err.toStdString();
+}
+
+TEST(RltoolPrint, WithoutAnyPrinterFailsClearly) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("one.rpf"));
+    {
+        QObject owner;
+        TRLGraphicStorage store(&owner);
+        FillStore(store, 1);
+        store.SaveToFile(file);
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("CUPS_SERVER"), dir.filePath(QStringLiteral("cups.sock")));
+    const ProcessResult r = RunProgram(QStringLiteral(KELMORA_BINARY_DIR "/tools/rltool"),
+                                       {QStringLiteral("print"), file}, environment);
+    EXPECT_EQ(r.ExitCode, 2);
+    EXPECT_TRUE(r.Err.contains(RLMessages[mkPrinterNotFound])) << r.Err.toStdString();
+    EXPECT_FALSE(r.Out.contains(QStringLiteral("sent to"))) << r.Out.toStdString();
+}
