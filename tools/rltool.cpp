@@ -226,7 +226,8 @@ const TRLToolCommand Commands[] = {
     {"pdf", "pdf FILE.rpf -o OUT.pdf            every page into a PDF file", false, Pdf},
     {"sample", "sample [--pages N] [--file-version V] -o OUT.rpf   a sample document", false,
      Sample},
-    {"print", "print FILE.rpf [--printer NAME] [--from N] [--to M] [--copies C]   through the printer",
+    {"print",
+     "print FILE.rpf [--printer NAME] [--from N] [--to M] [--copies C]   through the printer",
      false, Print},
     {"view", "view FILE.rpf                      the preview window on the file", true, View},
 };
