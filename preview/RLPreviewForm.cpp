@@ -4,14 +4,14 @@
 #include "RLFindDialog.h"
 #include "RLGraphicStorage.h"
 #include "RLMessages.h"
+#include "RLOutputFlows.h"
 #include "RLPreview.h"
 #include "RLPreviewGlyphs.h"
-#include "RLPreviewOutput.h"
+#include "RLPrinters.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QEventLoop>
 #include <QFrame>
 #include <QKeyEvent>
@@ -74,19 +74,6 @@ QStringList WithAccelerators(const QStringList& captions) {
         }
     }
     return result;
-}
-
-QString ProposedFileName(const QString& title) {
-    static const QString kForbidden = QStringLiteral("\"*/:<>?\\|");
-    QString name;
-    for (const QChar c : title.trimmed()) {
-        if (c.unicode() < 32 || c.unicode() == 127 || kForbidden.contains(c))
-            continue;
-        name.append(c);
-    }
-    if (name.isEmpty())
-        return name;
-    return QDir::current().absoluteFilePath(name);
 }
 
 // ---- construction --------------------------------------------------------------------------
@@ -216,7 +203,7 @@ TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
         button->setIconSize(QSize(16, 16));
     }
     SpeedButtonEdit->setCheckable(true);
-    SpeedButtonSetup->setEnabled(PrinterSetupEnabled());
+    SpeedButtonSetup->setEnabled(RLPrinter().SetupEnabled());
 
     connect(SpeedButtonPrint, &QToolButton::clicked, this,
             [this] { ShowFailures(&TRLPreviewForm::Print); });
@@ -448,7 +435,7 @@ void TRLPreviewForm::ShowFailures(void (TRLPreviewForm::*command)()) {
 }
 
 void TRLPreviewForm::SetupPrinter() {
-    ExecutePrinterSetup(this);
+    RLPrinter().ExecuteSetup(this);
 }
 
 void TRLPreviewForm::RestoreFocus(QWidget* remembered) {
@@ -466,7 +453,7 @@ void TRLPreviewForm::Print() {
     const QPointer<QWidget> remembered = QApplication::focusWidget();
     try {
         if (pages)
-            PrintPreviewPages(*pages, this);
+            ExecutePrintFlow(*pages, PrintDialogDriver);
     } catch (...) {
         RestoreFocus(remembered);
         throw;
@@ -479,7 +466,7 @@ void TRLPreviewForm::Save() {
     const QPointer<QWidget> remembered = QApplication::focusWidget();
     try {
         if (pages)
-            SavePreviewPages(*pages, ProposedFileName(pages->Title()), this);
+            ExecuteSaveFlow(*pages, ProposedSaveFileName(pages->Title()), SaveDialogDriver);
     } catch (...) {
         RestoreFocus(remembered);
         throw;

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <vector>
 
 class QComboBox;
@@ -20,6 +21,8 @@ class QToolButton;
 class TRLGraphicStorage;
 class TRLPreview;
 class TfrmRLFindDialog;
+class TRLPrintDialog;
+class TRLSaveDialog;
 class TRLPreviewForm;
 
 // Sees every key of the application first and hands those typed into its window to the window,
@@ -69,6 +72,11 @@ public:
     void ZoomUp();
     // The zoom text as the view change writes it: "100%", "12.5%" in the locale's notation.
     static QString ZoomText(double zoom);
+
+    // When set, the print or save dialog is handed to these instead of running its own modal
+    // loop (they end it as an operator would); used where nobody sits at the screen.
+    std::function<void(TRLPrintDialog&)> PrintDialogDriver;
+    std::function<void(TRLSaveDialog&)> SaveDialogDriver;
 
     // Help settings are kept for whoever shows help; nothing here shows it.
     QString HelpFile() const { return helpFile_; }
@@ -145,11 +153,6 @@ private:
 // (A to Z after upper-casing ASCII) or digit that no earlier caption took. Captions without a
 // letter or digit are left alone, and so is a caption whose candidates are all taken.
 QStringList WithAccelerators(const QStringList& captions);
-
-// The file name that saving proposes for a document title: trimmed, without control characters
-// and without any of " * / : < > ? \ |, made absolute against the current directory. An empty
-// result stays empty.
-QString ProposedFileName(const QString& title);
 
 // Opens a preview window over a store, as a report's preview does. Returns the window, or null
 // when it was shown modally (it is gone by the time this returns).

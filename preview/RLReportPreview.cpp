@@ -1,12 +1,17 @@
 #include "RLReportPreview.h"
 
+#include "RLFilters.h"
 #include "RLPreview.h"
 #include "RLPreviewForm.h"
+#include "RLPrintDialog.h"
 #include "RLReport.h"
 #include "RLReportHooks.h"
 
 bool PreviewReport(TRLCustomReport& report, QObject* dest) {
     TRLGraphicStorage* pages = &report.Storage();
+    // The window's print command starts from the report's own filter.
+    if (auto* filter = qobject_cast<TRLCustomPrintFilter*>(report.DefaultFilter()))
+        PrintParams().SetFilter(filter);
     if (dest) {
         if (auto* preview = qobject_cast<TRLPreview*>(dest))
             preview->SetPages(pages);

@@ -6,12 +6,15 @@
 #include "RLPreview.h"
 #include "RLPreviewForm.h"
 #include "RLPreviewGlyphs.h"
+#include "RLPrintDialog.h"
+#include "RLSaveDialog.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +24,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -413,14 +417,60 @@ TEST_F(PreviewWindow, FindDialogHidesWhenThePreviewIsActivated) {
     EXPECT_EQ(dialog->EditTextToFind->text(), QStringLiteral("kept"));
 }
 
-TEST(PreviewSaveName, TitleIsCleanedAndMadeAbsolute) {
-    EXPECT_EQ(ProposedFileName(QString()), QString());
-    EXPECT_EQ(ProposedFileName(QStringLiteral("  \t ")), QString());
-    EXPECT_EQ(ProposedFileName(QStringLiteral("?:*")), QString());
-    EXPECT_EQ(ProposedFileName(QStringLiteral("  Informe: ¿final?  ")),
-              QDir::current().absoluteFilePath(QStringLiteral("Informe ¿final")));
-    EXPECT_EQ(ProposedFileName(QStringLiteral("a/b\\c|d\"e<f>g\x01h\x7Fi")),
-              QDir::current().absoluteFilePath(QStringLiteral("abcdefghi")));
+TEST_F(PreviewWindow, PrintReachesItsDialogThroughTheAcceleratorAndGivesTheFocusBack) {
+    Open(MakeBlankStore(3, &owner));
+    int shown = 0;
+    form->PrintDialogDriver = [&](TRLPrintDialog& dialog) {
+        ++shown;
+        EXPECT_EQ(dialog.EditFromPage->text(), QStringLiteral("1"));
+        EXPECT_EQ(dialog.EditToPage->text(), QStringLiteral("3")) << "the store's page count";
+        dialog.ButtonCancel->click();
+    };
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    View().setFocus();
+    // An accelerator clicks its button a moment later, as a pressed button shows itself down.
+    QTest::keyClick(&View(), Qt::Key_P, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown == 1; }, 2000));
+    EXPECT_EQ(PrintParams().MaxPage(), 3);
+    EXPECT_TRUE(form->EditPageNo->hasFocus()) << "the view was no edit box: the page box gets it";
+
+    form->ComboBoxZoom->setFocus();
+    form->SpeedButtonPrint->click();
+    EXPECT_EQ(shown, 2);
+    EXPECT_TRUE(form->ComboBoxZoom->hasFocus()) << "an edit or combo box gets it back";
+}
+
+TEST_F(PreviewWindow, SaveProposesTheCleanedTitleAndWritesThePageStoreFile) {
+    QTemporaryDir dir;
+    TRLGraphicStorage* store = MakeBlankStore(3, &owner);
+    store->SetTitle(QStringLiteral("  Informe: ¿final?  "));
+    Open(store);
+    QString proposed;
+    form->SaveDialogDriver = [&](TRLSaveDialog& dialog) {
+        proposed = dialog.EditFileName->text();
+        dialog.EditFileName->setText(dir.filePath(QStringLiteral("copia")));
+        dialog.ButtonSave->click();
+    };
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    QTest::keyClick(form->EditPageNo, Qt::Key_S, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !proposed.isEmpty(); }, 2000));
+    EXPECT_EQ(proposed, QDir::current().absoluteFilePath(QStringLiteral("Informe ¿final")));
+    TRLGraphicStorage reread(&owner);
+    ASSERT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("copia.rpf"))));
+    reread.LoadFromFile(dir.filePath(QStringLiteral("copia.rpf")));
+    EXPECT_EQ(reread.PageCount(), 3);
+
+    // A document without a title proposes no name at all.
+    store->SetTitle(QString());
+    form->SaveDialogDriver = [&](TRLSaveDialog& dialog) {
+        proposed = dialog.EditFileName->text();
+        dialog.ButtonCancel->click();
+    };
+    form->SpeedButtonSave->click();
+    EXPECT_EQ(proposed, QString());
+    EXPECT_TRUE(form->EditPageNo->hasFocus());
 }
 
 TEST(PreviewWindows, SeveralOpenAtOnceAndEachFreesItselfWhenClosed) {
