@@ -75,12 +75,10 @@ void AppendModuleWidths(QString& out, const char* widths) {
 constexpr const char* TwoOfFive[10] = {"00110", "10001", "01001", "11000", "00101",
                                        "10100", "01100", "00011", "10010", "01010"};
 
-QString Interleaved2of5(QString digits) {
-    // Digits go in pairs, bars from the first and spaces from the second; an odd count would
-    // leave the last digit without a partner, so a leading zero keeps the whole value.
-    if (digits.size() % 2 != 0) {
-        digits.prepend(u'0');
-    }
+QString Interleaved2of5(const QString& digits) {
+    // Digits go in pairs, bars from the first and spaces from the second. A last digit without
+    // a partner is dropped rather than padded: stored layouts with odd-length values have
+    // always printed the bars of the leading pairs, and a leading zero would print other bars.
     QString out = QStringLiteral("5050");
     for (qsizetype p = 0; p + 1 < digits.size(); p += 2) {
         const char* bars = TwoOfFive[DigitValue(digits[p])];
@@ -592,7 +590,9 @@ QString UpcE(QString digits, bool checkSum, TRLBarcodeCheckSumMethod method, boo
     const QString six = digits.left(6);
     // The parity row stands for the check digit: the computed one when asked for, otherwise
     // the seventh digit, which is where a UPC-E value carries its own.
-    const QChar check = checkSum && method == cmModule10 ? Modulo10CheckDigit(six) : digits[6];
+    const QChar check = checkSum && method == cmModule10
+                            ? Modulo10CheckDigit(ExpandUpcE(six, numberSystem1 ? u'1' : u'0'))
+                            : digits[6];
     const char* row = UpcEParity[DigitValue(check)];
     QString out = QStringLiteral("505");
     for (int i = 0; i < 6; ++i) {
@@ -762,4 +762,29 @@ int PatternWidth(QStringView elements, const TRLBarcodeWidths& widths) {
         total += ElementWidth(c, widths);
     }
     return total;
+}
+
+QString ExpandUpcE(QStringView six, QChar numberSystem) {
+    if (six.size() != 6) {
+        return {};
+    }
+    const QString d = six.toString();
+    QString upcA(numberSystem);
+    switch (DigitValue(d[5])) {
+    case 0:
+    case 1:
+    case 2:
+        upcA += d.left(2) + d[5] + QStringLiteral("0000") + d.mid(2, 3);
+        break;
+    case 3:
+        upcA += d.left(3) + QStringLiteral("00000") + d.mid(3, 2);
+        break;
+    case 4:
+        upcA += d.left(4) + QStringLiteral("00000") + d[4];
+        break;
+    default:
+        upcA += d.left(5) + QStringLiteral("0000") + d[5];
+        break;
+    }
+    return upcA;
 }

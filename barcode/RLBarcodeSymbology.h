@@ -35,6 +35,11 @@ TRLBarcodeElements EncodeBarcodeElements(TRLBarcodeType type, const QString& val
 // digit (its code minus '0').
 QChar Modulo10CheckDigit(QStringView digits);
 
+// The eleven digits of the UPC-A number that six UPC-E digits stand for (number system first,
+// no check digit); empty unless six holds exactly six digits. A UPC-E check digit is the
+// Modulo 10 digit of this number: that is what scanners verify.
+QString ExpandUpcE(QStringView six, QChar numberSystem);
+
 // Element widths in pixels for the four width classes. They are bytes, as the control has always
 // kept them, so a very wide module with a wide ratio wraps past 255.
 struct TRLBarcodeWidths {

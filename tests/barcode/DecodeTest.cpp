@@ -111,8 +111,16 @@ TEST_F(ZbarTest, UpcE) {
     ExpectDecoded({{bcUPC_E0, "4252614", false, 2, 2.0, "04252614"},
                    {bcUPC_E0, "0123457", false, 3, 2.0, "00123457"},
                    {bcUPC_E0, "1234570", true, 2, 2.0, "01234572"},
-                   {bcUPC_E0, "9876550", true, 2, 2.0, "09876552"}},
+                   {bcUPC_E0, "9876550", true, 2, 2.0, "09876552"},
+                   // Last digits 0 to 4: the check digit is the expanded number's.
+                   {bcUPC_E0, "6543210", true, 2, 2.0, "06543217"},
+                   {bcUPC_E0, "1234500", true, 2, 2.0, "01234505"},
+                   {bcUPC_E0, "1234530", true, 3, 2.0, "01234531"},
+                   {bcUPC_E0, "1234540", true, 2, 2.0, "01234543"},
+                   {bcUPC_E0, "5432120", true, 2, 2.0, "05432127"}},
                   {"upce"});
+    // The check digit of the six digits alone (1 here) makes a parity scanners refuse.
+    EXPECT_EQ(Decode(Paint({bcUPC_E0, "6543211", false, 2, 2.0, {}}), {"upce"}), QString());
 }
 
 TEST_F(ZbarTest, Code39) {
@@ -167,9 +175,9 @@ TEST_F(ZbarTest, Code128CheckSymbolsOfTheFunctionCodes) {
 TEST_F(ZbarTest, Interleaved2of5) {
     ExpectDecoded({{bcCode2OF5Interleaved, "123456", false, 2, 2.0, "123456"},
                    {bcCode2OF5Interleaved, "9876543210", true, 2, 3.0, "9876543210"},
-                   // Odd lengths keep their last digit behind a leading zero.
-                   {bcCode2OF5Interleaved, "12345", false, 2, 2.5, "012345"},
-                   {bcCode2OF5Interleaved, "1234567", false, 3, 2.0, "01234567"}},
+                   // An odd length loses its last digit.
+                   {bcCode2OF5Interleaved, "1234567", false, 2, 2.5, "123456"},
+                   {bcCode2OF5Interleaved, "123456789", false, 3, 2.0, "12345678"}},
                   {"i25"});
 }
 

@@ -30,18 +30,15 @@ TEST(Interleaved2of5, InterleavesPairsBetweenStartAndStop) {
     EXPECT_EQ(Elements(bcCode2OF5Interleaved, "12", true), Elements(bcCode2OF5Interleaved, "12"));
 }
 
-TEST(Interleaved2of5, OddLengthGetsLeadingZeroInsteadOfLosingLastDigit) {
-    const QString expected = S("5050"
-                               "5150606051"
-                               "5161505060"
-                               "605"); // 01 and 23
-    EXPECT_EQ(Elements(bcCode2OF5Interleaved, "123"), expected);
-    EXPECT_EQ(Elements(bcCode2OF5Interleaved, "0123"), expected);
-    EXPECT_NE(Elements(bcCode2OF5Interleaved, "123"), Elements(bcCode2OF5Interleaved, "12"));
-    // A single digit pairs with the zero as well.
-    EXPECT_EQ(Elements(bcCode2OF5Interleaved, "7"), S("5050"
-                                                      "5050606151"
-                                                      "605"));
+TEST(Interleaved2of5, OddLengthDropsTheLastDigit) {
+    EXPECT_EQ(Elements(bcCode2OF5Interleaved, "123"), Elements(bcCode2OF5Interleaved, "12"));
+    EXPECT_EQ(Elements(bcCode2OF5Interleaved, "1234567"),
+              Elements(bcCode2OF5Interleaved, "123456"));
+    // No leading zero: 0123 pairs 01 and 23, which are other bars.
+    EXPECT_NE(Elements(bcCode2OF5Interleaved, "123"), Elements(bcCode2OF5Interleaved, "0123"));
+    // A single digit leaves no pair: start and stop only.
+    EXPECT_EQ(Elements(bcCode2OF5Interleaved, "7"), S("5050605"));
+    // Dropping is the symbology's rule, not a fault of the value.
     EXPECT_FALSE(IsInvalid(bcCode2OF5Interleaved, "123"));
 }
 
@@ -277,6 +274,24 @@ TEST(UpcE, ParityRowFromCheckDigitAndSixModuleEndGuard) {
     EXPECT_EQ(Elements(bcUPC_E0, "0123459", true), Elements(bcUPC_E0, "0123457"));
     EXPECT_EQ(Elements(bcUPC_E0, "0123459", true, cmNone), Elements(bcUPC_E0, "0123459"));
     EXPECT_EQ(PatternWidth(Elements(bcUPC_E0, "0"), BarcodeWidths(1, 2.0)), 3 + 6 * 7 + 6);
+}
+
+TEST(UpcE, CheckDigitIsTheExpandedUpcANumbers) {
+    // The four ways six digits abbreviate a UPC-A number, chosen by the last of them.
+    EXPECT_EQ(ExpandUpcE(u"123450", u'0'), S("01200000345"));
+    EXPECT_EQ(ExpandUpcE(u"654321", u'0'), S("06510000432"));
+    EXPECT_EQ(ExpandUpcE(u"123453", u'0'), S("01230000045"));
+    EXPECT_EQ(ExpandUpcE(u"123454", u'0'), S("01234000005"));
+    EXPECT_EQ(ExpandUpcE(u"123457", u'1'), S("11234500007"));
+    EXPECT_EQ(ExpandUpcE(u"12345", u'0'), QString());
+
+    // 06510000432 gives 7, where the six digits alone would give 1.
+    EXPECT_EQ(Elements(bcUPC_E0, "6543210", true), Elements(bcUPC_E0, "6543217"));
+    EXPECT_NE(Elements(bcUPC_E0, "6543210", true), Elements(bcUPC_E0, "6543211"));
+    EXPECT_EQ(Elements(bcUPC_E0, "1234500", true), Elements(bcUPC_E0, "1234505"));
+    EXPECT_EQ(Elements(bcUPC_E0, "1234540", true), Elements(bcUPC_E0, "1234543"));
+    // Number system 1 enters the sum: 11234500007 gives 9, not the 7 of system 0.
+    EXPECT_EQ(Elements(bcUPC_E1, "1234570", true), Elements(bcUPC_E1, "1234579"));
 }
 
 TEST(Code39, StartStopNarrowGapsAndModulo43) {
