@@ -1,0 +1,184 @@
+// Text controls: the one-line label, the system-info label that prints a value the engine knows
+// (dates, page numbers, the title ...) and the multi-line memo with its word wrapping.
+//
+// All three print through the caption model of TRLCustomControl: while a report prepares,
+// CanPrint sets Caption from MakeCaption after the text events, the band's adjust pass sizes the
+// control from CalcSize, and Print records the caption as text objects of the page store.
+#pragma once
+
+#include "RLControl.h"
+
+#include <QDateTime>
+#include <QFont>
+#include <QLocale>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+// The text event of text controls: the last chance to change the text or to drop the print.
+using TRLBeforeTextEvent =
+    std::function<void(TRLCustomControl& sender, QString& text, bool& printIt)>;
+
+// ---- labels ----------------------------------------------------------------------------------
+
+class TRLCustomLabel : public TRLCustomControl {
+public:
+    explicit TRLCustomLabel(TRLCustomControl* parent = nullptr);
+    QString ClassName() const override { return QStringLiteral("TRLCustomLabel"); }
+
+    // Hides the control's non-text BeforePrint on purpose: a text control has only this one,
+    // and the non-text event is never fired for it.
+    TRLBeforeTextEvent BeforePrint;
+
+    // With AutoSize: the caption followed by one blank, plus border width + 1 per drawn side.
+    TRLSize CalcSize() override;
+    void Print() override;
+
+protected:
+    void DoBeforePrint(bool& printIt) override;
+    void DoBeforeText(QString& text, bool& printIt) override;
+};
+
+class TRLLabel : public TRLCustomLabel {
+public:
+    explicit TRLLabel(TRLCustomControl* parent = nullptr) : TRLCustomLabel(parent) {}
+    QString ClassName() const override { return QStringLiteral("TRLLabel"); }
+};
+
+// ---- system info -----------------------------------------------------------------------------
+
+enum TRLInfoType : uint8_t {
+    itCarbonCopy,
+    itDate,
+    itDetailCount,
+    itFullDate,
+    itHour,
+    itJunction,
+    itLastPageNumber,
+    itMend,
+    itNow,
+    itPageNumber,
+    itPagePreview,
+    itTitle,
+    itRecNo,
+    itCopyNo
+};
+constexpr int InfoTypeCount = itCopyNo + 1;
+const QStringList& InfoTypeNames();
+
+// The report-date texts of itDate, itFullDate, itHour and itNow in the locale's short date,
+// long date and long time formats (an empty text for any other kind). The long time never shows
+// a time zone; itNow leaves its time out at exactly midnight.
+QString InfoDateText(TRLInfoType info, const QDateTime& date, const QLocale& locale = QLocale());
+
+// Puts value into mask: the mask up to its first "|" receives the value's TAB-separated parts
+// one by one, each replacing the first "#" still there or appended when there is none.
+QString MergeInfoMask(const QString& mask, QString value);
+
+class TRLCustomSystemInfo : public TRLCustomLabel {
+public:
+    explicit TRLCustomSystemInfo(TRLCustomControl* parent = nullptr);
+    QString ClassName() const override { return QStringLiteral("TRLCustomSystemInfo"); }
+
+    TRLInfoType Info() const { return info_; }
+    void SetInfo(TRLInfoType info);
+    // The mask the value goes into; "|first;second|" after it gives the continuation texts of
+    // itJunction and itMend, and "^CLEAR" anywhere prints nothing.
+    QString Text() const { return text_; }
+    void SetText(const QString& text);
+
+    QString MakeCaption() override;
+
+protected:
+    void Loaded() override;
+
+private:
+    // The value of Info while the report prepares.
+    QString InfoValue() const;
+    // Outside preparation: the friendly name or the kind's name in brackets.
+    QString DisplayValue() const;
+
+    TRLInfoType info_ = itDate;
+    QString text_;
+};
+
+class TRLSystemInfo : public TRLCustomSystemInfo {
+public:
+    explicit TRLSystemInfo(TRLCustomControl* parent = nullptr) : TRLCustomSystemInfo(parent) {}
+    QString ClassName() const override { return QStringLiteral("TRLSystemInfo"); }
+};
+
+// ---- multi-line text -------------------------------------------------------------------------
+
+// One line cut off a text. Width is the sum of the advances of Text (a TAB counting eight
+// blanks); Wrapped tells a line that ended because the next word did not fit from one that ended
+// at a line break or at the end of the text.
+struct TRLTextLine {
+    QString Text;
+    int Width = 0;
+    bool Wrapped = false;
+    friend bool operator==(const TRLTextLine&, const TRLTextLine&) = default;
+};
+
+// Cuts the line that starts at position off text, for lines at most maxWidth wide in font;
+// position moves to the start of the next line. A word wider than maxWidth stands alone on its
+// line and is never broken.
+TRLTextLine NextTextLine(const QString& text, int& position, int maxWidth, const QFont& font);
+
+// Every line of text at maxWidth.
+std::vector<TRLTextLine> BreakTextLines(const QString& text, int maxWidth, const QFont& font);
+
+class TRLCustomMultiLine : public TRLCustomControl {
+public:
+    explicit TRLCustomMultiLine(TRLCustomControl* parent = nullptr);
+    QString ClassName() const override { return QStringLiteral("TRLCustomMultiLine"); }
+
+    TRLBeforeTextEvent BeforePrint; // see TRLCustomLabel::BeforePrint
+
+    bool WordWrap() const { return wordWrap_; }
+    void SetWordWrap(bool v);
+    // Kept with the layout; lines are never cut to whole lines.
+    bool IntegralHeight() const { return integralHeight_; }
+    void SetIntegralHeight(bool v) { integralHeight_ = v; }
+
+    // Width stays; with AutoSize the height of the caption's lines at the current width.
+    TRLSize CalcSize() override;
+    void Print() override;
+
+    // Lays text out in lines of at most maxWidth into rect, stopping once maxHeight is passed;
+    // records each line onto target when one is given. Returns the widest line's width and the
+    // height of the lines.
+    TRLSize DrawLines(const QString& text, TRLGraphicSurface* target, TRLTextAlignment alignment,
+                      int maxHeight, int maxWidth, const TRLRect& rect) const;
+
+protected:
+    void DoBeforePrint(bool& printIt) override;
+    void DoBeforeText(QString& text, bool& printIt) override;
+    void Loaded() override;
+
+private:
+    bool wordWrap_ = true;
+    bool integralHeight_ = false;
+};
+
+class TRLCustomMemo : public TRLCustomMultiLine {
+public:
+    explicit TRLCustomMemo(TRLCustomControl* parent = nullptr);
+    QString ClassName() const override { return QStringLiteral("TRLCustomMemo"); }
+
+    QStringList Lines() const { return lines_; }
+    void SetLines(const QStringList& lines);
+
+    // The lines, each followed by CR LF; outside preparation a blank text shows the display name.
+    QString MakeCaption() override;
+
+private:
+    QStringList lines_;
+};
+
+class TRLMemo : public TRLCustomMemo {
+public:
+    explicit TRLMemo(TRLCustomControl* parent = nullptr) : TRLCustomMemo(parent) {}
+    QString ClassName() const override { return QStringLiteral("TRLMemo"); }
+};
