@@ -4,8 +4,13 @@
 #include "RLBarcodeSymbology.h"
 
 #include <QColor>
+#include <QDir>
 #include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QString>
+#include <QStringList>
 
 #include <ostream>
 
@@ -52,6 +57,38 @@ inline int CountPixels(const QImage& image, QColor colour) {
         }
     }
     return count;
+}
+
+// The picture on a white field with a quiet zone of `quiet` pixels on every side: pictures
+// recorded by the control start with their first bar at their edge.
+inline QImage WithQuietZone(const QImage& picture, int quiet) {
+    QImage field(picture.width() + 2 * quiet, picture.height() + 2 * quiet, QImage::Format_RGB32);
+    field.fill(Qt::white);
+    QPainter painter(&field);
+    painter.drawImage(quiet, quiet, picture);
+    return field;
+}
+
+// What zbarimg reads in the picture with only the named symbologies' decoders on (one symbol
+// per line); empty when it finds nothing. The caller skips when zbarimg is missing.
+inline QString ZbarDecode(const QImage& image, const QStringList& symbologies,
+                          const QString& directory) {
+    static int count = 0;
+    const QString path = QDir(directory).filePath(QStringLiteral("picture%1.png").arg(count++));
+    if (!image.save(path, "PNG")) {
+        return QStringLiteral("(cannot save %1)").arg(path);
+    }
+    QStringList arguments{QStringLiteral("--raw"), QStringLiteral("-q"),
+                          QStringLiteral("-Sdisable")};
+    for (const QString& symbology : symbologies) {
+        arguments << QStringLiteral("-S%1.enable").arg(symbology);
+    }
+    QProcess zbar;
+    zbar.start(QStandardPaths::findExecutable(QStringLiteral("zbarimg")), arguments << path);
+    if (!zbar.waitForFinished(30000)) {
+        return QStringLiteral("(zbarimg did not finish)");
+    }
+    return QString::fromLatin1(zbar.readAllStandardOutput()).trimmed();
 }
 
 } // namespace barcodetest

@@ -1,0 +1,456 @@
+// The barcode control: its size, its orientations, what a prepared report records for it, and
+// its registration for layouts.
+#include "BarcodeTestSupport.h"
+#include "RLBands.h"
+#include "RLBarcode.h"
+#include "RLGraphicData.h"
+#include "RLGraphicStorage.h"
+#include "RLGraphicSurface.h"
+#include "RLReport.h"
+
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+using barcodetest::CountPixels;
+using barcodetest::WithQuietZone;
+using barcodetest::ZbarDecode;
+
+namespace {
+
+// Pattern widths at module 1, ratio 2 (Interleaved 2 of 5): start and stop take 8 pixels and
+// each pair of digits 14.
+int Interleaved(int pairs) {
+    return 8 + 14 * pairs;
+}
+
+// 1 mm margins left and right are 4 pixels each; one pixel is kept clear after the bars.
+constexpr int SideMargins = 8;
+
+// A report with one header band holding one barcode, as a layout would build it.
+struct BarcodeReport {
+    TRLReport report;
+    TRLBand* band;
+    TRLBarcode* barcode;
+
+    BarcodeReport() {
+        band = new TRLBand(&report);
+        band->SetBandType(btHeader);
+        band->SetHeight(120);
+        barcode = new TRLBarcode(band);
+        barcode->SetLeft(10);
+        barcode->SetTop(5);
+    }
+
+    // Prepares and returns the image objects of the first page.
+    std::vector<const TRLImageObject*> Prepare() {
+        EXPECT_TRUE(report.Prepare());
+        page = report.Storage().Pages(0);
+        std::vector<const TRLImageObject*> images;
+        if (!page) {
+            ADD_FAILURE() << "no page was prepared";
+            return images;
+        }
+        for (const auto& object : page->Objects()) {
+            if (object->Kind() == TRLObjectKind::Image) {
+                images.push_back(static_cast<const TRLImageObject*>(object.get()));
+            }
+        }
+        return images;
+    }
+
+    // Where the band's (0, 0) lands on the page: the first header band sits at the margins.
+    TRLPoint BandOrigin() const {
+        const TRLRect margins = report.PageMargins();
+        return {margins.Left, margins.Top};
+    }
+
+    std::shared_ptr<TRLGraphicSurface> page;
+};
+
+QImage Picture(const TRLImageObject& image) {
+    return DecodeTaggedData(image.Data);
+}
+
+int RedPixels(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            count += c.red() > 200 && c.green() < 80 && c.blue() < 80 ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+class ZbarControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty()) {
+            GTEST_SKIP() << "zbarimg is not installed";
+        }
+        ASSERT_TRUE(dir_.isValid());
+    }
+    QString Decode(const QImage& picture, const QStringList& symbologies) {
+        return ZbarDecode(WithQuietZone(picture, 24), symbologies, dir_.path());
+    }
+    QTemporaryDir dir_;
+};
+
+} // namespace
+
+TEST(BarcodeControl, CreationDefaults) {
+    TRLBarcode barcode;
+    EXPECT_EQ(barcode.BarcodeType(), bcCode2OF5Interleaved);
+    EXPECT_EQ(barcode.InvalidCode(), icEmptyRect);
+    EXPECT_EQ(barcode.CheckSumMethod(), cmModule10);
+    // 1 mm each side, kept as defaults so that layouts need not store them.
+    EXPECT_EQ(barcode.Margins().Pixels(), (TRLRect{4, 0, 4, 0}));
+    EXPECT_FALSE(barcode.Margins().LeftStored());
+    EXPECT_TRUE(barcode.AutoSize());
+    EXPECT_TRUE(barcode.ParentColor());
+    // An empty code is as wide as its start and stop.
+    EXPECT_EQ(barcode.Width(), Interleaved(0) + 1 + SideMargins);
+    EXPECT_EQ(barcode.Height(), 34);
+}
+
+TEST(BarcodeControl, AutoSizeFollowsTheCodeTheMarginsAndTheFrameSides) {
+    TRLBarcode barcode;
+    barcode.SetCaption("12");
+    EXPECT_EQ(barcode.Width(), 31); // 22 pixels of bars
+    barcode.SetCaption("123");      // the unpaired digit is not printed
+    EXPECT_EQ(barcode.Width(), 31);
+    barcode.SetCaption("123456");
+    EXPECT_EQ(barcode.Width(), Interleaved(3) + 1 + SideMargins);
+    EXPECT_EQ(barcode.Height(), 34);
+
+    barcode.SetModule(2); // 12 narrow elements of 2 and 5 wide ones of 4 for "12"
+    barcode.SetCaption("12");
+    EXPECT_EQ(barcode.Width(), 44 + 1 + SideMargins);
+    barcode.SetModule(50); // ignored
+    EXPECT_EQ(barcode.Module(), 2);
+    barcode.SetRatio(3.0); // wide elements of 6
+    EXPECT_EQ(barcode.Width(), 24 + 30 + 1 + SideMargins);
+    barcode.SetRatio(5.0); // back into the symbology's range: 3
+    EXPECT_EQ(barcode.Width(), 24 + 30 + 1 + SideMargins);
+    EXPECT_EQ(barcode.Ratio(), 3.0);
+    barcode.SetRatio(2.0);
+    barcode.SetModule(1);
+
+    barcode.SetCaption("12");
+    barcode.Margins().SetLeftMargin(2.0); // 8 pixels
+    EXPECT_EQ(barcode.Width(), 22 + 1 + 8 + 4);
+    barcode.Margins().SetLeftMargin(1.0);
+
+    // Drawn frame sides left and right add their width and one pixel each; top and bottom
+    // add nothing. Outside a report only fixed sides are drawn.
+    barcode.Borders().SetWidth(2);
+    barcode.Borders().SetFixedTop(true);
+    EXPECT_EQ(barcode.Width(), 31);
+    barcode.Borders().SetFixedLeft(true);
+    EXPECT_EQ(barcode.Width(), 31 + 3);
+    barcode.Borders().SetFixedRight(true);
+    EXPECT_EQ(barcode.Width(), 31 + 6);
+    barcode.Borders().SetWidth(0);
+    EXPECT_EQ(barcode.Width(), 31);
+
+    // Without AutoSize the size stays whatever the code.
+    barcode.SetAutoSize(false);
+    barcode.SetCaption("12345678");
+    EXPECT_EQ(barcode.Width(), 31);
+    barcode.SetAutoSize(true);
+    EXPECT_EQ(barcode.Width(), Interleaved(4) + 1 + SideMargins);
+
+    // Symbology and check digit change the bars and so the size.
+    barcode.SetBarcodeType(bcCode128C);
+    const int code128 = barcode.Width();
+    EXPECT_NE(code128, Interleaved(4) + 1 + SideMargins);
+    barcode.SetCheckSum(true); // Code 128 always has its own check symbol and nothing more
+    EXPECT_EQ(barcode.Width(), code128);
+    barcode.SetBarcodeType(bcEAN128C);
+    barcode.SetCheckSum(false);
+    const int withoutDigit = barcode.Width();
+    barcode.SetCheckSum(true); // eight digits and a check digit: one more symbol of 11
+    EXPECT_EQ(barcode.Width(), withoutDigit + 11);
+    barcode.SetCheckSumMethod(cmNone);
+    EXPECT_EQ(barcode.Width(), withoutDigit);
+}
+
+TEST(BarcodeControl, OrientationSwapsTheSidesAndSizesTheHeight) {
+    TRLBarcode barcode;
+    barcode.SetCaption("12");
+    ASSERT_EQ(barcode.Width(), 31);
+    barcode.SetOrientation(boBottomToTop);
+    // Swapped, then the length along the bars (now the height) follows the code.
+    EXPECT_EQ(barcode.Width(), 34);
+    EXPECT_EQ(barcode.Height(), 31);
+    barcode.SetCaption("1234");
+    EXPECT_EQ(barcode.Width(), 34);
+    EXPECT_EQ(barcode.Height(), Interleaved(2) + 1 + SideMargins);
+    // Vertical to vertical keeps the sides.
+    barcode.SetOrientation(boTopToBottom);
+    EXPECT_EQ(barcode.Width(), 34);
+    EXPECT_EQ(barcode.Height(), Interleaved(2) + 1 + SideMargins);
+    barcode.SetOrientation(boLeftToRight);
+    EXPECT_EQ(barcode.Width(), Interleaved(2) + 1 + SideMargins);
+    EXPECT_EQ(barcode.Height(), 34);
+
+    // A layout being read stores the bounds of its own orientation: no swap then.
+    TRLBarcode loaded;
+    loaded.BeginLoad();
+    loaded.SetBounds(0, 0, 40, 90);
+    loaded.SetOrientation(boTopToBottom);
+    loaded.EndLoad();
+    EXPECT_EQ(loaded.Width(), 40);
+    EXPECT_EQ(loaded.Height(), Interleaved(0) + 1 + SideMargins);
+}
+
+TEST(BarcodeControl, PrintRecordsOnePictureInsideTheMargins) {
+    BarcodeReport r;
+    r.barcode->SetCaption("1234");
+    r.barcode->SetModule(2);
+    const int width = r.barcode->Width();
+    ASSERT_EQ(width, 2 * Interleaved(2) + 1 + SideMargins);
+    const auto images = r.Prepare();
+    ASSERT_EQ(images.size(), 1u);
+    const TRLImageObject& image = *images[0];
+    const TRLPoint band = r.BandOrigin();
+    EXPECT_EQ(image.BoundsRect,
+              (TRLRect{band.X + 10 + 4, band.Y + 5, band.X + 10 + width - 4, band.Y + 5 + 34}));
+    // Recorded at its natural size: one bitmap column per report pixel.
+    EXPECT_FALSE(image.Parity);
+    const QImage picture = Picture(image);
+    ASSERT_EQ(picture.size(), QSize(width - SideMargins, 34));
+    // The bars start at the left edge; the last column is the one kept clear.
+    EXPECT_EQ(picture.pixelColor(0, 17), QColor(Qt::black));
+    EXPECT_EQ(picture.pixelColor(picture.width() - 1, 17), QColor(Qt::white));
+    // The design bounds come back after the run.
+    EXPECT_EQ(r.barcode->Left(), 10);
+    EXPECT_EQ(r.barcode->Width(), width);
+}
+
+TEST(BarcodeControl, PrintPlacesTheBarsByAlignmentAndTakesTheParentsColour) {
+    BarcodeReport r;
+    r.band->SetColor(QColor(255, 255, 200));
+    r.barcode->SetCaption("1234");
+    r.barcode->SetAutoSize(false);
+    r.barcode->SetBounds(10, 5, 100, 40);
+    r.barcode->SetAlignment(taRightJustify);
+    r.barcode->SetBarColor(QColor(0, 0, 160));
+    const auto images = r.Prepare();
+    ASSERT_EQ(images.size(), 1u);
+    const TRLPoint band = r.BandOrigin();
+    // The picture fills the area less the margins; its bars go to the right inside it.
+    EXPECT_EQ(images[0]->BoundsRect,
+              (TRLRect{band.X + 14, band.Y + 5, band.X + 10 + 100 - 4, band.Y + 45}));
+    const QImage picture = Picture(*images[0]);
+    EXPECT_EQ(picture.pixelColor(0, 20), QColor(255, 255, 200));
+    EXPECT_EQ(picture.pixelColor(picture.width() - 1, 20), QColor(0, 0, 160));
+    EXPECT_EQ(CountPixels(picture, QColor(Qt::black)), 0);
+}
+
+TEST(BarcodeControl, NothingIsRecordedWithoutRoomForTheBars) {
+    BarcodeReport r;
+    r.barcode->SetCaption("1234");
+    r.barcode->SetAutoSize(false);
+    r.barcode->SetWidth(SideMargins); // nothing left between the margins
+    EXPECT_TRUE(r.Prepare().empty());
+}
+
+TEST(BarcodeControl, InvalidValuesPrintAsInvalidCodeSays) {
+    struct Case {
+        TRLBarcodeType type;
+        const char* value;
+        TRLBarcodeInvalidCode invalidCode;
+        bool invalid;
+        bool bars;
+        bool cross;
+    };
+    const Case cases[] = {
+        {bcCode2OF5Interleaved, "1A2345", icEmptyRect, true, false, false},
+        {bcCode2OF5Interleaved, "1A2345", icCrossOut, true, true, true},
+        {bcCode2OF5Interleaved, "1A2345", icDrawAnyway, true, true, false},
+        {bcCode2OF5Interleaved, "102345", icCrossOut, false, true, false},
+        // A fixed-length code of the wrong length has no bars at all, only the cross.
+        {bcEAN13, "12345678901234", icCrossOut, true, false, true},
+        {bcEAN13, "12345678901234", icDrawAnyway, true, false, false},
+        // The request document's empty value: background only, and not invalid.
+        {bcCode2OF5Interleaved, "", icCrossOut, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 \"%2\" %3")
+                         .arg(BarcodeTypeName(c.type), QLatin1String(c.value))
+                         .arg(c.invalidCode)
+                         .toStdString());
+        BarcodeReport r;
+        r.barcode->SetBarcodeType(c.type);
+        r.barcode->SetInvalidCode(c.invalidCode);
+        r.barcode->SetCaption(c.value);
+        r.barcode->SetAutoSize(false);
+        r.barcode->SetWidth(160);
+        const auto images = r.Prepare();
+        ASSERT_EQ(images.size(), 1u);
+        const QImage picture = Picture(*images[0]);
+        EXPECT_EQ(picture.size(), QSize(160 - SideMargins, 34));
+        EXPECT_EQ(CountPixels(picture, QColor(Qt::black)) > 0, c.bars);
+        EXPECT_EQ(RedPixels(picture) > 0, c.cross);
+        EXPECT_EQ(r.barcode->Invalid(), c.invalid);
+    }
+}
+
+TEST(BarcodeControl, TheCaptionEventDecidesWhatIsPrinted) {
+    BarcodeReport r;
+    r.barcode->SetCaption("1234");
+    r.barcode->BeforePrint = [](TRLCustomControl&, bool& printIt) { printIt = false; };
+    EXPECT_TRUE(r.Prepare().empty());
+
+    BarcodeReport shown;
+    shown.barcode->SetCaption("12");
+    shown.barcode->BeforePrint = [](TRLCustomControl& sender, bool&) {
+        sender.SetCaption("12345678");
+    };
+    const auto images = shown.Prepare();
+    ASSERT_EQ(images.size(), 1u);
+    // AutoSize followed the value printed, and the design caption is back afterwards.
+    EXPECT_EQ(Picture(*images[0]).width(), Interleaved(4) + 1);
+    EXPECT_EQ(shown.barcode->Caption(), QStringLiteral("12"));
+}
+
+TEST_F(ZbarControlTest, RecordedPicturesScan) {
+    struct Case {
+        TRLBarcodeType type;
+        const char* value;
+        bool checkSum;
+        TRLBarcodeOrientation orientation;
+        const char* symbology;
+        const char* decoded;
+    };
+    const Case cases[] = {
+        {bcCode2OF5Interleaved, "12345678", false, boLeftToRight, "i25", "12345678"},
+        {bcCode2OF5Interleaved, "1234567", false, boLeftToRight, "i25", "123456"},
+        {bcEAN13, "400638133393", true, boLeftToRight, "ean13", "4006381333931"},
+        {bcCode39, "KELMORA", false, boBottomToTop, "code39", "KELMORA"},
+        {bcCode128B, "Kelmora 1.9", false, boTopToBottom, "code128", "Kelmora 1.9"},
+        {bcUPC_E0, "6543210", true, boLeftToRight, "upce", "06543217"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        BarcodeReport r;
+        r.barcode->SetBarcodeType(c.type);
+        r.barcode->SetModule(2);
+        r.barcode->SetCheckSum(c.checkSum);
+        r.barcode->SetOrientation(c.orientation);
+        r.barcode->SetCaption(c.value);
+        const auto images = r.Prepare();
+        ASSERT_EQ(images.size(), 1u);
+        const QImage picture = Picture(*images[0]);
+        EXPECT_EQ(images[0]->BoundsRect.Right - images[0]->BoundsRect.Left, picture.width());
+        EXPECT_EQ(images[0]->BoundsRect.Bottom - images[0]->BoundsRect.Top, picture.height());
+        EXPECT_EQ(Decode(picture, {c.symbology}), QString::fromLatin1(c.decoded));
+    }
+}
+
+TEST(BarcodeControl, VerticalBarsRunTheWayTheOrientationSays) {
+    // The code starts at the picture's bottom when it reads upwards and at its top when it
+    // reads downwards; the clear pixels after the bars are at the other end.
+    for (const TRLBarcodeOrientation orientation : {boBottomToTop, boTopToBottom}) {
+        BarcodeReport r;
+        r.barcode->SetOrientation(orientation);
+        r.barcode->SetCaption("1234");
+        ASSERT_EQ(r.barcode->Width(), 34);
+        const auto images = r.Prepare();
+        ASSERT_EQ(images.size(), 1u);
+        const QImage picture = Picture(*images[0]);
+        // The side margins shrink the picture across the bars; along them the control's
+        // length still holds the margins' pixels, which stay blank after the bars.
+        ASSERT_EQ(picture.size(), QSize(34 - SideMargins, Interleaved(2) + 1 + SideMargins));
+        const int first = orientation == boBottomToTop ? picture.height() - 1 : 0;
+        const int clear = orientation == boBottomToTop ? 0 : picture.height() - 1;
+        EXPECT_EQ(barcodetest::RowPattern(picture, first), QString(picture.width(), u'#'));
+        EXPECT_EQ(barcodetest::RowPattern(picture, clear), QString(picture.width(), u'.'));
+        // The bars cross the whole width: every column shows the same code.
+        EXPECT_EQ(barcodetest::ColumnPattern(picture, 0),
+                  barcodetest::ColumnPattern(picture, picture.width() - 1));
+    }
+}
+
+TEST(BarcodeControl, DesignViewMatchesThePrintedPicture) {
+    BarcodeReport r;
+    r.barcode->SetCaption("1234");
+    r.barcode->SetShowText(boBoth);
+    r.barcode->SetHeight(60);
+    const QImage design = r.barcode->PaintImage();
+    const auto images = r.Prepare();
+    ASSERT_EQ(images.size(), 1u);
+    const QImage printed = Picture(*images[0]);
+    ASSERT_EQ(design.size(), QSize(r.barcode->Width(), 60));
+    EXPECT_EQ(design.copy(4, 0, printed.width(), printed.height()),
+              printed.convertToFormat(design.format()));
+}
+
+TEST(BarcodeControl, RegisteredForLayoutsByPropertyName) {
+    RegisterBarcodeClasses();
+    const TRLClassRegistry& registry = TRLClassRegistry::Instance();
+    EXPECT_EQ(registry.Create("TRLCustomBarcode", nullptr), nullptr);
+
+    TRLReport report;
+    auto* band = new TRLBand(&report);
+    TRLCustomControl* control = registry.Create("TRLBarcode", band);
+    ASSERT_NE(control, nullptr);
+    auto* barcode = dynamic_cast<TRLBarcode*>(control);
+    ASSERT_NE(barcode, nullptr);
+    EXPECT_EQ(barcode->ClassName(), QStringLiteral("TRLBarcode"));
+    EXPECT_EQ(barcode->Parent(), band);
+
+    EXPECT_TRUE(registry.WriteProperty(*barcode, "BarcodeType", QStringLiteral("bcCode39")));
+    EXPECT_TRUE(registry.WriteProperty(*barcode, "Module", 3));
+    EXPECT_TRUE(registry.WriteProperty(*barcode, "Ratio", 2.5));
+    EXPECT_TRUE(registry.WriteProperty(*barcode, "CheckSum", true));
+    EXPECT_TRUE(registry.WriteProperty(*barcode, "CheckSumMethod", QStringLiteral("cmNone")));
+    EXPECT_TRUE(registry.WriteProperty(*barcode, "Orientation", QStringLiteral("boTopToBottom")));
+    EXPECT_TRUE(registry.WriteProperty(*barcode, "ShowText", QStringLiteral("boBoth")));
+    EXPECT_TRUE(registry.WriteProperty(*barcode, "InvalidCode", QStringLiteral("icDrawAnyway")));
+    EXPECT_TRUE(registry.WriteProperty(*barcode, "BarColor", QColor(Qt::darkBlue)));
+    EXPECT_TRUE(registry.WriteProperty(*barcode, "Margins.LeftMargin", 2.0));
+    EXPECT_TRUE(registry.WriteProperty(*barcode, "Caption", QStringLiteral("KELMORA")));
+    EXPECT_TRUE(registry.WriteProperty(*barcode, "Borders.Width", 2));
+    EXPECT_TRUE(registry.WriteProperty(*barcode, "Alignment", QStringLiteral("taCenter")));
+    // Names that are not values of the property are refused.
+    EXPECT_FALSE(registry.WriteProperty(*barcode, "BarcodeType", QStringLiteral("bcQR")));
+    EXPECT_FALSE(registry.WriteProperty(*barcode, "Orientation", QStringLiteral("boLeft")));
+
+    EXPECT_EQ(barcode->BarcodeType(), bcCode39);
+    EXPECT_EQ(barcode->Module(), 3);
+    EXPECT_EQ(barcode->Ratio(), 2.5);
+    EXPECT_TRUE(barcode->CheckSum());
+    EXPECT_EQ(barcode->CheckSumMethod(), cmNone);
+    EXPECT_EQ(barcode->Orientation(), boTopToBottom);
+    EXPECT_EQ(barcode->ShowText(), boBoth);
+    EXPECT_EQ(barcode->InvalidCode(), icDrawAnyway);
+    EXPECT_EQ(barcode->BarColor(), QColor(Qt::darkBlue));
+    EXPECT_EQ(barcode->Margins().LeftMargin(), 2.0);
+    EXPECT_EQ(barcode->Caption(), QStringLiteral("KELMORA"));
+    EXPECT_EQ(barcode->Borders().Width(), 2);
+    EXPECT_EQ(barcode->Alignment(), taCenter);
+
+    QVariant value;
+    ASSERT_TRUE(registry.ReadProperty(*barcode, "BarcodeType", value, true));
+    EXPECT_EQ(value.toString(), QStringLiteral("bcCode39"));
+    ASSERT_TRUE(registry.ReadProperty(*barcode, "InvalidCode", value, true));
+    EXPECT_EQ(value.toString(), QStringLiteral("icDrawAnyway"));
+    ASSERT_TRUE(registry.ReadProperty(*barcode, "Ratio", value));
+    EXPECT_EQ(value.toDouble(), 2.5);
+
+    // The common properties of every control are there; a site's are not.
+    for (const char* name : {"Align", "Anchors", "Holder", "HoldStyle", "SecondHolder",
+                             "SecondHoldStyle", "RealBounds", "Visible", "FriendlyName", "Behavior",
+                             "Font", "Color", "Transparent", "Layout"}) {
+        EXPECT_NE(registry.FindProperty("TRLBarcode", name), nullptr) << name;
+    }
+    EXPECT_EQ(registry.FindProperty("TRLBarcode", "Background"), nullptr);
+    EXPECT_EQ(registry.FindProperty("TRLBarcode", "InsideMargins"), nullptr);
+}
