@@ -1,0 +1,219 @@
+// Shapes: kinds and their data, fitting, turning and centring, pen and brush, older layouts.
+#include "RLGraphicControls.h"
+#include "RLRegistry.h"
+#include "RLUtils.h"
+#include "controls_test_support.h"
+
+using namespace controlstest;
+
+namespace {
+
+TRLRect Bounds(const TRLPointArray& points) {
+    return BoundsOfPoints(points);
+}
+
+} // namespace
+
+TEST(GraphicDraw, DocumentLineLiesOnTheMiddleRowOfItsControl) {
+    OneBandReport doc(700);
+    auto* line = new TRLDraw(doc.band);
+    line->SetDrawKind(dkLine);
+    line->SetBounds(98, 636, 169, 9);
+    auto* top = new TRLDraw(doc.band);
+    top->SetDrawKind(dkLine);
+    top->SetCenter(false);
+    top->SetBounds(98, 600, 169, 9);
+    const auto page = doc.Prepare();
+    const auto polygons = ObjectsOf<TRLPolygonObject>(*page);
+    ASSERT_EQ(polygons.size(), 2u);
+    // Band coordinates (98, 640)-(266, 640), on the page moved by the band's (38, 38).
+    EXPECT_EQ(polygons[0]->Points, (TRLPointArray{{136, 678}, {304, 678}}));
+    EXPECT_EQ(polygons[1]->Points, (TRLPointArray{{136, 638}, {304, 638}}));
+    EXPECT_EQ(polygons[0]->Pen.Width, 1);
+    EXPECT_EQ(polygons[0]->Pen.Color, TRLMetaColor::FromColor(Qt::black));
+    // A transparent shape without borders records its polygon only.
+    EXPECT_TRUE(ObjectsOf<TRLFillRectObject>(*page).empty());
+    EXPECT_TRUE(ObjectsOf<TRLRectangleObject>(*page).empty());
+}
+
+TEST(GraphicDraw, WidePensKeepTheOutlineInsideTheRectangle) {
+    TRLDraw draw;
+    EXPECT_EQ(draw.DrawKind(), dkRectangle);
+    EXPECT_EQ(draw.Width(), 48);
+    EXPECT_EQ(draw.Height(), 48);
+    draw.Pen().SetWidth(3);
+    EXPECT_EQ(draw.ShapePoints({0, 0, 48, 48}),
+              (TRLPointArray{{1, 1}, {46, 1}, {46, 46}, {1, 46}}));
+    draw.Pen().SetWidth(4);
+    EXPECT_EQ(Bounds(draw.ShapePoints({0, 0, 48, 48})), (TRLRect{2, 2, 46, 46}));
+    draw.Pen().SetWidth(1);
+    EXPECT_EQ(Bounds(draw.ShapePoints({10, 20, 58, 68})), (TRLRect{10, 20, 57, 67}));
+}
+
+TEST(GraphicDraw, TurnedLineIsRefittedUnlessItKeepsItsSize) {
+    TRLDraw draw;
+    draw.SetDrawKind(dkLine);
+    draw.SetAngle(90);
+    // A wide, low rectangle: the turned segment is fitted to its height.
+    const TRLPointArray fitted = draw.ShapePoints({0, 0, 100, 40});
+    ASSERT_EQ(fitted.size(), 2u);
+    EXPECT_EQ(fitted[0].X, fitted[1].X);
+    EXPECT_EQ(fitted[0].X, 49);
+    EXPECT_EQ(Bounds(fitted), (TRLRect{49, 0, 49, 39}));
+
+    draw.SetOptions({doKeepSize});
+    const TRLPointArray kept = draw.ShapePoints({0, 0, 100, 40});
+    EXPECT_EQ(kept[0].X, kept[1].X);
+    EXPECT_EQ(Bounds(kept).Bottom - Bounds(kept).Top, 99);
+    // Still centred on the rectangle's middle row.
+    EXPECT_EQ((Bounds(kept).Top + Bounds(kept).Bottom) / 2, 19);
+
+    // 45 degrees turns the line into a diagonal across the whole rectangle once refitted.
+    draw.SetOptions({});
+    draw.SetAngle(45);
+    const TRLPointArray diagonal = draw.ShapePoints({0, 0, 100, 40});
+    EXPECT_EQ(Bounds(diagonal), (TRLRect{0, 0, 99, 39}));
+    // Counter-clockwise on the page: the right end goes up.
+    EXPECT_EQ(diagonal[0], (TRLPoint{0, 39}));
+    EXPECT_EQ(diagonal[1], (TRLPoint{99, 0}));
+}
+
+TEST(GraphicDraw, KindsFitTheirBoxAndCentreInTheRectangle) {
+    TRLDraw draw;
+    draw.SetDrawKind(dkTriangle);
+    draw.SetOptions({doKeepAspectRatio});
+    EXPECT_EQ(draw.ShapePoints({0, 0, 200, 100}), (TRLPointArray{{42, 99}, {99, 0}, {156, 99}}));
+    draw.SetCenter(false);
+    EXPECT_EQ(draw.ShapePoints({0, 0, 200, 100}), (TRLPointArray{{0, 99}, {57, 0}, {114, 99}}));
+    // Without the aspect rule the triangle fills the rectangle.
+    draw.SetOptions({});
+    EXPECT_EQ(draw.ShapePoints({0, 0, 200, 100}), (TRLPointArray{{0, 99}, {100, 0}, {199, 99}}));
+
+    // doKeepVisible fits into the largest square; DrawWidth and DrawHeight give the box.
+    draw.SetDrawKind(dkElipse);
+    draw.SetCenter(true);
+    draw.SetOptions({doKeepVisible});
+    TRLPointArray ellipse = draw.ShapePoints({0, 0, 101, 41});
+    EXPECT_EQ(ellipse.size(), 36u);
+    EXPECT_EQ(Bounds(ellipse), (TRLRect{30, 0, 70, 40}));
+    draw.SetOptions({});
+    draw.SetDrawWidth(20);
+    draw.SetDrawHeight(10);
+    draw.SetCenter(false);
+    EXPECT_EQ(Bounds(draw.ShapePoints({5, 5, 105, 45})), (TRLRect{5, 5, 25, 15}));
+    draw.SetCenter(true);
+    EXPECT_EQ(Bounds(draw.ShapePoints({5, 5, 105, 45})), (TRLRect{44, 19, 64, 29}));
+
+    draw.SetDrawKind(dkArrow);
+    draw.SetDrawWidth(0);
+    draw.SetDrawHeight(0);
+    const TRLPointArray arrow = draw.ShapePoints({0, 0, 81, 61});
+    EXPECT_EQ(arrow.size(), 7u);
+    EXPECT_EQ(arrow[3], (TRLPoint{80, 30})); // the tip, middle of the right edge
+}
+
+TEST(GraphicDraw, DrawDataFollowsTheKindAndCustomDataIsParsedInPairs) {
+    TRLDraw draw;
+    draw.SetDrawKind(dkLine);
+    EXPECT_EQ(draw.DrawData(), (QStringList{"0 0", "1 0"}));
+    draw.SetDrawKind(dkTriangle);
+    EXPECT_EQ(draw.DrawData(), (QStringList{"0 87", "50 0", "100 87"}));
+    // The same data again changes nothing; different data makes the shape custom.
+    draw.SetDrawData({"0 87", "50 0", "100 87"});
+    EXPECT_EQ(draw.DrawKind(), dkTriangle);
+    draw.SetDrawData({"0 0 10 5", "0 10"});
+    EXPECT_EQ(draw.DrawKind(), dkCustom);
+    EXPECT_EQ(Bounds(draw.ShapePoints({0, 0, 11, 11})), (TRLRect{0, 0, 10, 10}));
+
+    EXPECT_EQ(ParseDrawData(QStringLiteral("10 20 30")), (TRLPointArray{{10, 20}}));
+    EXPECT_EQ(ParseDrawData(QStringLiteral("1\t2\r\n3\x1a"
+                                           "4  5 6")),
+              (TRLPointArray{{1, 2}, {3, 4}, {5, 6}}));
+    EXPECT_EQ(ParseDrawData(QStringLiteral("1 2 3,4 5 6")), (TRLPointArray{{1, 2}}));
+    EXPECT_TRUE(ParseDrawData(QStringLiteral("-1 2")).empty());
+    // Custom data without a point records no polygon.
+    OneBandReport doc(100);
+    auto* empty = new TRLDraw(doc.band);
+    empty->SetDrawData({QStringLiteral("7")});
+    const auto page = doc.Prepare();
+    EXPECT_TRUE(ObjectsOf<TRLPolygonObject>(*page).empty());
+}
+
+TEST(GraphicDraw, OlderLayoutsKindMapsToKindDataOptionsAndAngle) {
+    RegisterTextAndGraphicClasses();
+    const TRLClassRegistry& registry = TRLClassRegistry::Instance();
+    struct Case {
+        const char* kind;
+        TRLDrawKind drawKind;
+        QStringList data;
+        TRLDrawOptions options;
+        double angle;
+    };
+    const TRLDrawOptions keep{doKeepSize};
+    const Case cases[] = {
+        {"dkRectangle", dkRectangle, {"0 0", "1 0", "1 1", "0 1"}, keep, 30},
+        {"dkLine", dkCustom, {"0 0 1 1"}, keep, 30},
+        {"dkTriangle", dkTriangle, {"0 87", "50 0", "100 87"}, keep, 30},
+        {"dkElipse", dkElipse, DrawDataOfPoints(DrawKindPoints(dkElipse)), keep, 30},
+        {"dkArrow", dkArrow, DrawDataOfPoints(DrawKindPoints(dkArrow)), keep, 30},
+        {"dkCircle", dkElipse, DrawDataOfPoints(DrawKindPoints(dkElipse)), {doKeepAspectRatio}, 30},
+        {"dkHorzLine", dkLine, {"0 0", "1 0"}, keep, 30},
+        {"dkVertLine", dkLine, {"0 0", "1 0"}, {doKeepSize, doKeepVisible}, 120},
+        {"dkReverseLine", dkCustom, {"1 0 0 1"}, keep, 30},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        TRLDraw draw;
+        ASSERT_TRUE(registry.WriteProperty(draw, QStringLiteral("Angle"), 30.0));
+        ASSERT_TRUE(registry.WriteProperty(draw, QStringLiteral("Kind"), QString(c.kind)));
+        EXPECT_EQ(draw.DrawKind(), c.drawKind);
+        EXPECT_EQ(draw.DrawData(), c.data);
+        EXPECT_EQ(draw.Options(), c.options);
+        EXPECT_EQ(draw.Angle(), c.angle);
+    }
+    // The old corner-to-corner line runs from the top left to the bottom right.
+    TRLDraw line;
+    line.SetLegacyKind(QStringLiteral("dkLine"));
+    EXPECT_EQ(line.ShapePoints({0, 0, 21, 11}), (TRLPointArray{{0, 0}, {20, 10}}));
+    line.SetLegacyKind(QStringLiteral("dkReverseLine"));
+    EXPECT_EQ(line.ShapePoints({0, 0, 21, 11}), (TRLPointArray{{20, 0}, {0, 10}}));
+    QVariant unreadable;
+    EXPECT_FALSE(registry.ReadProperty(line, QStringLiteral("Kind"), unreadable));
+}
+
+TEST(GraphicDraw, PenAndBrushAreSetByNameAndRecordedWithThePolygon) {
+    RegisterTextAndGraphicClasses();
+    const TRLClassRegistry& registry = TRLClassRegistry::Instance();
+    OneBandReport doc(100);
+    auto* draw = new TRLDraw(doc.band);
+    ASSERT_TRUE(registry.WriteProperty(*draw, QStringLiteral("Pen.Width"), 3));
+    ASSERT_TRUE(registry.WriteProperty(*draw, QStringLiteral("Pen.Color"), QColor(Qt::red)));
+    ASSERT_TRUE(
+        registry.WriteProperty(*draw, QStringLiteral("Pen.Style"), QStringLiteral("psDot")));
+    ASSERT_TRUE(
+        registry.WriteProperty(*draw, QStringLiteral("Brush.Style"), QStringLiteral("bsClear")));
+    ASSERT_TRUE(
+        registry.WriteProperty(*draw, QStringLiteral("DrawKind"), QStringLiteral("dkElipse")));
+    ASSERT_TRUE(
+        registry.WriteProperty(*draw, QStringLiteral("Options"), QStringList{"doKeepAspectRatio"}));
+    ASSERT_TRUE(registry.WriteProperty(*draw, QStringLiteral("Transparent"), false));
+    ASSERT_TRUE(registry.WriteProperty(*draw, QStringLiteral("Color"), QColor(Qt::yellow)));
+    QVariant value;
+    ASSERT_TRUE(registry.ReadProperty(*draw, QStringLiteral("DrawKind"), value, true));
+    EXPECT_EQ(value.toString(), QStringLiteral("dkElipse"));
+    const auto page = doc.Prepare();
+    // The base fill comes first.
+    const auto fills = ObjectsOf<TRLFillRectObject>(*page);
+    const auto polygons = ObjectsOf<TRLPolygonObject>(*page);
+    ASSERT_EQ(fills.size(), 1u);
+    ASSERT_EQ(polygons.size(), 1u);
+    EXPECT_LT(fills[0]->GroupId, polygons[0]->GroupId);
+    EXPECT_EQ(fills[0]->BoundsRect, (TRLRect{38, 38, 86, 86}));
+    const TRLPolygonObject& p = *polygons[0];
+    EXPECT_EQ(p.Pen.Width, 3);
+    EXPECT_EQ(p.Pen.Color, TRLMetaColor::FromColor(Qt::red));
+    EXPECT_EQ(p.Pen.Style, 3);   // dot, stored as ordinal + 1
+    EXPECT_EQ(p.Brush.Style, 2); // clear
+    EXPECT_EQ(p.Points.size(), 36u);
+    EXPECT_EQ(Bounds(p.Points), (TRLRect{39, 39, 84, 84}));
+}

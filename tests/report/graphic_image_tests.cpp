@@ -1,0 +1,243 @@
+// Pictures: scaled, stretched and clipped recording, auto-size, loading, and a rendered page.
+#include "RLGraphicControls.h"
+#include "RLGraphicData.h"
+#include "RLRegistry.h"
+#include "RLTextControls.h"
+#include "controls_test_support.h"
+
+#include <QDir>
+#include <QPainter>
+
+using namespace controlstest;
+
+namespace {
+
+// A crest of 99 x 144: a blue shield on white with a red band, so that its orientation shows.
+QImage Crest() {
+    QImage image(99, 144, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(20, 40, 160));
+    p.drawRect(5, 5, 89, 100);
+    p.drawEllipse(QPoint(49, 105), 44, 34);
+    p.setBrush(QColor(200, 20, 20));
+    p.drawRect(5, 30, 89, 15);
+    return image;
+}
+
+} // namespace
+
+TEST(GraphicImage, ScaledCrestKeepsItsProportionsInTheLetterheadBox) {
+    OneBandReport doc(131);
+    auto* image = new TRLImage(doc.band);
+    image->SetBounds(96, 8, 49, 65);
+    image->SetScaled(true);
+    image->SetPicture(Crest());
+    auto* centred = new TRLImage(doc.band);
+    centred->SetBounds(200, 8, 49, 65);
+    centred->SetScaled(true);
+    centred->SetCenter(true);
+    centred->SetPicture(Crest());
+    const auto page = doc.Prepare();
+    const auto images = ObjectsOf<TRLImageObject>(*page);
+    ASSERT_EQ(images.size(), 2u);
+    // 65 x 99 / 144 = 44.69: 45 wide, full height, at the control's top-left.
+    EXPECT_EQ(images[0]->BoundsRect, (TRLRect{38 + 96, 38 + 8, 38 + 96 + 45, 38 + 8 + 65}));
+    EXPECT_FALSE(images[0]->Parity);
+    // Centred, it moves by half the spare width.
+    EXPECT_EQ(images[1]->BoundsRect, (TRLRect{38 + 202, 38 + 8, 38 + 202 + 45, 38 + 8 + 65}));
+    // The whole picture is kept; scaling happens when the page is drawn.
+    const QImage stored = DecodeTaggedData(images[0]->Data);
+    EXPECT_EQ(stored.size(), QSize(99, 144));
+    EXPECT_EQ(QColor(stored.pixel(49, 37)), QColor(200, 20, 20));
+}
+
+TEST(GraphicImage, StretchFillsAndClipCutsToTheClientRectangle) {
+    OneBandReport doc(200);
+    auto* stretched = new TRLImage(doc.band);
+    stretched->SetBounds(0, 0, 49, 65);
+    stretched->SetStretch(true);
+    stretched->SetPicture(Crest());
+    auto* clipped = new TRLImage(doc.band);
+    clipped->SetBounds(100, 0, 49, 65);
+    clipped->Borders().SetSides(sdAll);
+    clipped->SetPicture(Crest());
+    auto* small = new TRLImage(doc.band);
+    small->SetBounds(200, 0, 49, 65);
+    small->SetCenter(true);
+    small->SetPicture(QImage(20, 10, QImage::Format_RGB32));
+    const auto page = doc.Prepare();
+    const auto images = ObjectsOf<TRLImageObject>(*page);
+    ASSERT_EQ(images.size(), 3u);
+    EXPECT_EQ(images[0]->BoundsRect, (TRLRect{38, 38, 38 + 49, 38 + 65}));
+    EXPECT_EQ(DecodeTaggedData(images[0]->Data).size(), QSize(99, 144));
+    // Natural size from the top-left inside the border, cut to the client rectangle.
+    EXPECT_EQ(images[1]->BoundsRect, (TRLRect{139, 39, 138 + 48, 38 + 64}));
+    const QImage part = DecodeTaggedData(images[1]->Data);
+    EXPECT_EQ(part.size(), QSize(47, 63));
+    EXPECT_EQ(QColor(part.pixel(20, 30)), QColor(200, 20, 20));
+    // A smaller picture, centred at its own size.
+    EXPECT_EQ(images[2]->BoundsRect, (TRLRect{238 + 14, 38 + 27, 238 + 34, 38 + 37}));
+}
+
+TEST(GraphicImage, ScaledAndStretchExcludeEachOtherAndEmptyPicturesRecordOnlyTheFrame) {
+    TRLImage image;
+    EXPECT_FALSE(image.AutoSize());
+    EXPECT_EQ(image.Width(), 105);
+    image.SetScaled(true);
+    image.SetStretch(true);
+    EXPECT_FALSE(image.Scaled());
+    EXPECT_TRUE(image.Stretch());
+    image.SetScaled(true);
+    EXPECT_TRUE(image.Scaled());
+    EXPECT_FALSE(image.Stretch());
+
+    OneBandReport doc(200);
+    auto* empty = new TRLImage(doc.band);
+    empty->SetColor(Qt::green);
+    empty->Borders().SetSides(sdAll);
+    const auto page = doc.Prepare();
+    EXPECT_TRUE(ObjectsOf<TRLImageObject>(*page).empty());
+    EXPECT_EQ(ObjectsOf<TRLFillRectObject>(*page).size(), 1u);
+    EXPECT_EQ(ObjectsOf<TRLRectangleObject>(*page).size(), 4u);
+}
+
+TEST(GraphicImage, AutoSizeTakesThePictureSizeKeepingTheTopLeftCorner) {
+    OneBandReport doc(300);
+    auto* image = new TRLImage(doc.band);
+    image->SetBounds(30, 40, 49, 65);
+    image->SetPicture(Crest());
+    EXPECT_EQ(image->BoundsRect(), (TRLRect{30, 40, 79, 105}));
+    image->SetAutoSize(true);
+    EXPECT_EQ(image->BoundsRect(), (TRLRect{30, 40, 129, 184}));
+    image->Borders().SetSides(sdAll);
+    image->Borders().SetWidth(2);
+    EXPECT_EQ(image->BoundsRect(), (TRLRect{30, 40, 30 + 99 + 6, 40 + 144 + 6}));
+    image->SetPicture(QImage(10, 20, QImage::Format_RGB32));
+    EXPECT_EQ(image->BoundsRect(), (TRLRect{30, 40, 30 + 10 + 6, 40 + 20 + 6}));
+    // An empty picture leaves the size alone.
+    image->SetPicture(QImage());
+    EXPECT_EQ(image->BoundsRect(), (TRLRect{30, 40, 30 + 10 + 6, 40 + 20 + 6}));
+}
+
+TEST(GraphicImage, PicturesLoadFromFilesAndTheRegistry) {
+    RegisterTextAndGraphicClasses();
+    const QString path = QDir::temp().filePath(QStringLiteral("kelmora-controls-crest.jpg"));
+    ASSERT_TRUE(Crest().save(path, "JPEG", 95));
+    TRLImage image;
+    image.LoadPicture(path);
+    EXPECT_EQ(image.Picture().size(), QSize(99, 144));
+    // JPEG colours come back close, not exact.
+    EXPECT_NEAR(QColor(image.Picture().pixel(49, 37)).red(), 200, 24);
+    QFile::remove(path);
+    EXPECT_THROW(image.LoadPicture(path), TRLException);
+
+    const TRLClassRegistry& registry = TRLClassRegistry::Instance();
+    ASSERT_TRUE(registry.WriteProperty(image, QStringLiteral("Picture"),
+                                       QImage(3, 4, QImage::Format_RGB32)));
+    EXPECT_EQ(image.Picture().size(), QSize(3, 4));
+    ASSERT_TRUE(registry.WriteProperty(image, QStringLiteral("Scaled"), true));
+    QVariant value;
+    ASSERT_TRUE(registry.ReadProperty(image, QStringLiteral("Stretch"), value));
+    EXPECT_FALSE(value.toBool());
+}
+
+TEST(GraphicImage, RegisteredClassesPublishTheirPropertiesByName) {
+    RegisterTextAndGraphicClasses();
+    const TRLClassRegistry& registry = TRLClassRegistry::Instance();
+    const std::pair<const char*, QStringList> published[] = {
+        {"TRLLabel", {"Caption", "Alignment", "Layout", "AutoSize", "Font", "Borders", "Align"}},
+        {"TRLSystemInfo", {"Info", "Text", "Alignment", "AutoSize", "Font"}},
+        {"TRLMemo", {"Lines", "WordWrap", "IntegralHeight", "Alignment", "Behavior", "Font"}},
+        {"TRLImage", {"Picture", "Scaled", "Stretch", "Center", "AutoSize", "Borders"}},
+        {"TRLDraw",
+         {"DrawKind", "DrawData", "Angle", "Pen", "Brush", "Center", "Options", "DrawWidth",
+          "DrawHeight", "Kind", "Borders"}},
+    };
+    OneBandReport doc(100);
+    for (const auto& [className, names] : published) {
+        SCOPED_TRACE(className);
+        for (const QString& name : names)
+            EXPECT_NE(registry.FindProperty(QString(className), name), nullptr)
+                << name.toStdString();
+        TRLCustomControl* control = registry.Create(QString(className), doc.band);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->ClassName(), QString(className));
+    }
+    EXPECT_EQ(registry.FindProperty("TRLMemo", "Caption"), nullptr);
+    EXPECT_EQ(registry.FindProperty("TRLImage", "Font"), nullptr);
+
+    // Values by name, as a layout reader and an expression see them.
+    TRLSystemInfo info;
+    ASSERT_TRUE(registry.WriteProperty(info, QStringLiteral("Info"), QStringLiteral("itTitle")));
+    QVariant value;
+    ASSERT_TRUE(registry.ReadProperty(info, QStringLiteral("Info"), value, true));
+    EXPECT_EQ(value.toString(), QStringLiteral("itTitle"));
+    EXPECT_EQ(info.Caption(), QStringLiteral("(Title)"));
+    TRLMemo memo;
+    ASSERT_TRUE(registry.WriteProperty(memo, QStringLiteral("Lines"), QStringList{"uno", "dos"}));
+    EXPECT_EQ(memo.Caption(), QStringLiteral("uno\r\ndos\r\n"));
+}
+
+TEST(GraphicImage, PreparedPageRendersItsShapesTextsAndPicture) {
+    OneBandReport doc(131);
+    auto* crest = new TRLImage(doc.band);
+    crest->SetBounds(96, 8, 49, 65);
+    crest->SetScaled(true);
+    crest->SetPicture(Crest());
+    auto* title = new TRLLabel(doc.band);
+    title->SetFont(BoldArial(10));
+    title->SetBounds(200, 10, 10, 10);
+    title->SetCaption(QStringLiteral("SOLICITUD DE KELMORA"));
+    auto* line = new TRLDraw(doc.band);
+    line->SetDrawKind(dkLine);
+    line->SetBounds(199, 34, 482, 9);
+    auto* box = new TRLDraw(doc.band);
+    box->SetDrawKind(dkTriangle);
+    box->SetAngle(180);
+    box->Brush().SetColor(QColor(255, 220, 120));
+    box->SetBounds(600, 60, 60, 60);
+    auto* memo = new TRLMemo(doc.band);
+    memo->SetBounds(199, 60, 380, 10);
+    memo->SetAlignment(taJustify);
+    memo->SetLines({QStringLiteral("DECLARO BAJO JURAMENTO QUE EL VEHÍCULO QUE SE UTILIZA CUENTA "
+                                   "CON SEGURO CONTRA TERCEROS, ASUMIENDO LA RESPONSABILIDAD.")});
+    auto* date = new TRLSystemInfo(doc.band);
+    date->SetText(QStringLiteral("Fecha: #"));
+    date->SetBounds(560, 8, 10, 10);
+    const auto page = doc.Prepare();
+
+    QImage png(794, 1123, QImage::Format_RGB32);
+    png.fill(Qt::white);
+    {
+        QPainter painter(&png);
+        page->PaintTo(painter, QRect(0, 0, 794, 1123));
+    }
+    const QString out = QDir::temp().filePath(QStringLiteral("kelmora-controls-page.png"));
+    EXPECT_TRUE(png.save(out));
+    // The underline's row is dark across its length and white just above it.
+    for (int x : {38 + 200, 38 + 400, 38 + 679})
+        EXPECT_LT(qGray(png.pixel(x, 38 + 38)), 100) << x;
+    EXPECT_EQ(qGray(png.pixel(38 + 400, 38 + 36)), 255);
+    // The crest's red band, scaled to 45 x 65.
+    EXPECT_EQ(QColor(png.pixel(38 + 96 + 22, 38 + 8 + 17)).red() > 150, true);
+    // Some ink where the title and the memo's first line are.
+    auto inked = [&](int x0, int y0, int x1, int y1) {
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                if (qGray(png.pixel(x, y)) < 128)
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(inked(38 + 200, 38 + 10, 38 + 360, 38 + 26));
+    EXPECT_TRUE(inked(38 + 199, 38 + 60, 38 + 579, 38 + 75));
+    // The memo's third line made the band grow instead of being cut off.
+    const int lh = RLTextHeight(MeasuringFont(*memo));
+    EXPECT_TRUE(inked(38 + 199, 38 + 60 + 2 * lh, 38 + 579, 38 + 60 + 3 * lh));
+    // Turned half round, the triangle stands on its tip: filled low in the middle, white in
+    // the lower corners.
+    EXPECT_NE(png.pixel(38 + 630, 38 + 110), qRgb(255, 255, 255));
+    EXPECT_EQ(png.pixel(38 + 604, 38 + 115), qRgb(255, 255, 255));
+    EXPECT_EQ(png.pixel(38 + 656, 38 + 115), qRgb(255, 255, 255));
+}

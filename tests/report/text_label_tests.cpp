@@ -1,0 +1,180 @@
+// Labels: natural size, placement of the recorded text, text events.
+#include "RLTextControls.h"
+#include "controls_test_support.h"
+
+using namespace controlstest;
+
+TEST(TextLabel, CenteredLabelTakesItsMeasuredSizeAndSitsInTheMiddleOfItsBand) {
+    OneBandReport doc(32);
+    doc.band->SetWidth(718);
+    auto* label = new TRLLabel(doc.band);
+    label->SetFont(BoldArial(10));
+    label->SetCaption(QStringLiteral("SOLICITUD DE KELMORA"));
+    label->SetAlign(faCenter);
+    const QFont font = MeasuringFont(*label);
+    const int w = RLTextWidth(font, QStringLiteral("SOLICITUD DE KELMORA "));
+    const int h = RLTextHeight(font);
+    ASSERT_EQ(doc.band->Width(), 718);
+    EXPECT_EQ(label->Width(), w);
+    EXPECT_EQ(label->Height(), h);
+    EXPECT_EQ(label->Left(), (718 - w) / 2);
+    EXPECT_EQ(label->Top(), (32 - h) / 2);
+
+    // The layouts' own case: a label that measured 161 x 16 when the layout was made.
+    auto* fixed = new TRLLabel(doc.band);
+    fixed->SetAutoSize(false);
+    fixed->SetBounds(0, 0, 161, 16);
+    label->SetAlign(faNone);
+    label->SetVisible(false);
+    fixed->SetAlign(faCenter);
+    EXPECT_EQ(fixed->BoundsRect(), (TRLRect{278, 8, 439, 24}));
+
+    label->SetVisible(true);
+    label->SetAlign(faNone);
+    label->SetBounds(10, 4, 5, 5);
+    const auto page = doc.Prepare();
+    const auto texts = ObjectsOf<TRLTextObject>(*page);
+    ASSERT_EQ(texts.size(), 2u);
+    const TRLTextObject* t = texts[0];
+    EXPECT_EQ(t->Text, QStringLiteral("SOLICITUD DE KELMORA"));
+    // Band at (38, 38) on the page; the label got its natural size back for the print.
+    EXPECT_EQ(t->BoundsRect, (TRLRect{48, 42, 48 + w, 42 + h}));
+    const int space = RLTextWidth(font, QStringLiteral(" "));
+    EXPECT_EQ(t->Origin, (TRLPoint{48 + space / 2, 42}));
+    EXPECT_EQ(t->TextFlags, MetaTextFlagKeepWhole | MetaTextFlagNoClipping);
+    EXPECT_EQ(t->Brush.Style, 2); // clear: the label never paints behind its text
+    EXPECT_EQ(texts[1]->BoundsRect, (TRLRect{38 + 278, 38 + 8, 38 + 439, 38 + 24}));
+    // A fixed-size label clips its text.
+    EXPECT_EQ(texts[1]->TextFlags, MetaTextFlagKeepWhole);
+}
+
+TEST(TextLabel, OriginFollowsAlignmentAndLayoutInsideTheClientRectangle) {
+    struct Case {
+        TRLTextAlignment alignment;
+        TRLTextLayout layout;
+    };
+    const Case cases[] = {{taLeftJustify, tlTop}, {taRightJustify, tlBottom}, {taCenter, tlCenter},
+                          {taJustify, tlJustify}, {taRightJustify, tlTop},    {taCenter, tlBottom}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.alignment) << "/" << int(c.layout));
+        OneBandReport doc(100);
+        auto* label = new TRLLabel(doc.band);
+        label->SetAutoSize(false);
+        label->SetBounds(100, 20, 200, 40);
+        label->Borders().SetSides(sdAll);
+        label->Borders().SetWidth(2);
+        label->SetAlignment(c.alignment);
+        label->SetLayout(c.layout);
+        label->SetCaption(QStringLiteral("Fecha  :"));
+        const QFont font = MeasuringFont(*label);
+        const int s = RLTextWidth(font, QStringLiteral(" "));
+        const int w = RLTextWidth(font, QStringLiteral("Fecha  : "));
+        const int h = RLTextHeight(font);
+        const auto page = doc.Prepare();
+        const auto texts = ObjectsOf<TRLTextObject>(*page);
+        ASSERT_EQ(texts.size(), 1u);
+        // Client rectangle on the page: bounds moved by the band's (38, 38), less the borders.
+        const TRLRect r{138 + 2, 58 + 2, 338 - 2, 98 - 2};
+        EXPECT_EQ(texts[0]->BoundsRect, r);
+        int x = r.Left + s / 2;
+        if (c.alignment == taRightJustify)
+            x = r.Right - w + s / 2;
+        else if (c.alignment == taCenter)
+            x = (r.Left + r.Right - w) / 2 + s / 2;
+        int y = r.Top;
+        if (c.layout == tlBottom)
+            y = r.Bottom - h;
+        else if (c.layout == tlCenter)
+            y = (r.Top + r.Bottom - h) / 2;
+        EXPECT_EQ(texts[0]->Origin, (TRLPoint{x, y}));
+        EXPECT_EQ(texts[0]->Alignment, c.alignment + 1);
+        EXPECT_EQ(texts[0]->Layout, c.layout + 1);
+        EXPECT_EQ(ObjectsOf<TRLRectangleObject>(*page).size(), 4u);
+    }
+}
+
+TEST(TextLabel, AutoSizeKeepsTheEdgeItsAlignmentNamesAndCountsDrawnBorders) {
+    OneBandReport doc(40);
+    auto* right = new TRLLabel(doc.band);
+    right->SetAlignment(taRightJustify);
+    right->SetBounds(100, 0, 200, 16);
+    right->SetCaption(QStringLiteral("Importe"));
+    const QFont font = MeasuringFont(*right);
+    EXPECT_EQ(right->Left() + right->Width(), 300);
+    EXPECT_EQ(right->Width(), RLTextWidth(font, QStringLiteral("Importe ")));
+    right->SetCaption(QStringLiteral("Importe total en pesos"));
+    EXPECT_EQ(right->Left() + right->Width(), 300);
+    EXPECT_EQ(right->Width(), RLTextWidth(font, QStringLiteral("Importe total en pesos ")));
+
+    auto* framed = new TRLLabel(doc.band);
+    framed->SetCaption(QStringLiteral("x"));
+    const TRLSize plain{framed->Width(), framed->Height()};
+    framed->Borders().SetSides(sdAll);
+    framed->Borders().SetWidth(3);
+    EXPECT_EQ(framed->Width(), plain.Width + 8);
+    EXPECT_EQ(framed->Height(), plain.Height + 8);
+    framed->Borders().SetDrawTop(false);
+    EXPECT_EQ(framed->Height(), plain.Height + 4);
+    // Fixed-only printing draws no unfixed side, so the size drops back.
+    doc.report.SetPrintQuality(pqFixedOnly);
+    framed->Borders().SetWidth(2);
+    EXPECT_EQ(framed->Width(), plain.Width);
+}
+
+TEST(TextLabel, EmptyCaptionShowsTheNameAtDesignTimeAndOneBlankWhilePrinting) {
+    OneBandReport doc(20);
+    auto* label = new TRLLabel(doc.band);
+    label->SetName(QStringLiteral("aux_persona"));
+    label->SetFont(BoldArial(30)); // far taller than its band
+    label->SetCaption(QString());
+    const QFont font = MeasuringFont(*label);
+    EXPECT_EQ(label->Width(), RLTextWidth(font, QStringLiteral("aux_persona ")));
+    int widthWhilePrinting = -1;
+    int bandHeightWhilePrinting = -1;
+    label->AfterPrint = [&](TRLCustomControl& c) {
+        widthWhilePrinting = c.Width();
+        bandHeightWhilePrinting = doc.band->Height();
+    };
+    const auto page = doc.Prepare();
+    EXPECT_EQ(widthWhilePrinting, RLTextWidth(font, QStringLiteral(" ")));
+    // A label never grows its band.
+    EXPECT_EQ(bandHeightWhilePrinting, 20);
+    const auto texts = ObjectsOf<TRLTextObject>(*page);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_TRUE(texts[0]->Text.isEmpty());
+    EXPECT_EQ(label->Width(), RLTextWidth(font, QStringLiteral("aux_persona ")));
+}
+
+TEST(TextLabel, TextEventsRunInOrderAndOnlyTheTextEventFires) {
+    OneBandReport doc(40);
+    auto* label = new TRLLabel(doc.band);
+    label->SetCaption(QStringLiteral("Persona"));
+    auto* hidden = new TRLLabel(doc.band);
+    hidden->SetCaption(QStringLiteral("never"));
+    QStringList order;
+    bool plainEventFired = false;
+    static_cast<TRLCustomControl*>(label)->BeforePrint = [&](TRLCustomControl&, bool&) {
+        plainEventFired = true;
+    };
+    label->BeforePrint = [&](TRLCustomControl& sender, QString& text, bool&) {
+        EXPECT_EQ(&sender, label);
+        order << QStringLiteral("text:") + text;
+        text = text.toUpper();
+    };
+    hidden->BeforePrint = [](TRLCustomControl&, QString&, bool& printIt) { printIt = false; };
+    doc.report.OnFilterText = [&](TRLCustomReport& sender, QString& text, bool&) {
+        EXPECT_EQ(&sender, &doc.report);
+        order << QStringLiteral("filter:") + text;
+        text += QLatin1Char('!');
+    };
+    const auto page = doc.Prepare();
+    EXPECT_FALSE(plainEventFired);
+    EXPECT_EQ(order, (QStringList{"text:Persona", "filter:PERSONA"}));
+    QStringList recorded;
+    for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(*page))
+        recorded << t->Text;
+    EXPECT_EQ(recorded, QStringList{"PERSONA!"});
+    EXPECT_FALSE(hidden->PrintVisible());
+    // The design caption is untouched by the run.
+    EXPECT_EQ(label->Caption(), QStringLiteral("Persona"));
+}

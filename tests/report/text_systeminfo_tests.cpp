@@ -1,0 +1,187 @@
+// System info: masks, every kind of value while preparing, continuation texts, dates.
+#include "RLMessages.h"
+#include "RLTextControls.h"
+#include "controls_test_support.h"
+
+#include <QStandardItemModel>
+
+#include <map>
+
+using namespace controlstest;
+
+TEST(TextSystemInfo, MaskTakesTheValuePartsInItsMarks) {
+    struct Case {
+        const char* mask;
+        const char* value;
+        const char* result;
+    };
+    const Case cases[] = {
+        {"", "12/03/24", "12/03/24"},
+        {"Fecha: #", "12/03/24", "Fecha: 12/03/24"},
+        {"Página # de #", "3\t{LastPageNumber}", "Página 3 de {LastPageNumber}"},
+        {"", "3\t{LastPageNumber}", "3{LastPageNumber}"},
+        {"Hoja ", "3\t7", "Hoja 37"},
+        {"# / #|Sigue;Fin|", "2\t9", "2 / 9"},
+        {"[#]", "", "[]"},
+        {"##", "", "#"}, // an empty value still fills one mark
+        {"#-#-#", "a\tb", "a-b-#"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MergeInfoMask(QString::fromUtf8(c.mask), QString::fromUtf8(c.value)),
+                  QString::fromUtf8(c.result))
+            << c.mask;
+}
+
+TEST(TextSystemInfo, DatesUseTheLocaleFormatsWithoutZoneAndNowDropsMidnight) {
+    const QDateTime afternoon(QDate(2024, 3, 12), QTime(13, 5, 9));
+    const QDateTime midnight(QDate(2024, 3, 12), QTime(0, 0));
+    for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedStates),
+                                  QLocale(QLocale::Spanish, QLocale::Spain), QLocale::c()}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        const QString date = InfoDateText(itDate, afternoon, locale);
+        const QString hour = InfoDateText(itHour, afternoon, locale);
+        EXPECT_EQ(date, locale.toString(QDate(2024, 3, 12), QLocale::ShortFormat));
+        EXPECT_TRUE(hour.contains(QStringLiteral(":05:09"))) << hour.toStdString();
+        EXPECT_FALSE(hour.contains(QStringLiteral("UTC"))) << hour.toStdString();
+        EXPECT_FALSE(hour.endsWith(QLatin1Char(' ')));
+        EXPECT_TRUE(InfoDateText(itFullDate, afternoon, locale).contains(QStringLiteral("2024")));
+        EXPECT_NE(InfoDateText(itFullDate, afternoon, locale), date);
+        EXPECT_EQ(InfoDateText(itNow, afternoon, locale), date + QLatin1Char(' ') + hour);
+        EXPECT_EQ(InfoDateText(itNow, midnight, locale), date);
+        EXPECT_TRUE(InfoDateText(itPageNumber, afternoon, locale).isEmpty());
+    }
+    EXPECT_EQ(InfoDateText(itHour, afternoon, QLocale(QLocale::Spanish, QLocale::Spain)),
+              QStringLiteral("13:05:09"));
+    EXPECT_TRUE(InfoDateText(itFullDate, afternoon, QLocale(QLocale::Spanish, QLocale::Spain))
+                    .contains(QStringLiteral("marzo")));
+}
+
+TEST(TextSystemInfo, OutsidePreparationTheCaptionNamesTheValue) {
+    TRLSystemInfo info;
+    EXPECT_EQ(info.Info(), itDate);
+    EXPECT_TRUE(info.AutoSize());
+    EXPECT_EQ(info.Caption(), QStringLiteral("(Date)"));
+    info.SetInfo(itPagePreview);
+    info.SetText(QStringLiteral("Página # de #"));
+    EXPECT_EQ(info.Caption(), QStringLiteral("Página (PageNumber) de (LastPageNumber)"));
+    info.SetText(QString());
+    info.SetInfo(itLastPageNumber);
+    // As a layout sets it: the caption follows once loading ends.
+    info.BeginLoad();
+    info.SetFriendlyName(QStringLiteral("Ultima"));
+    info.EndLoad();
+    EXPECT_EQ(info.Caption(), QStringLiteral("Ultima"));
+}
+
+namespace {
+
+// A header band full of system-info controls, one per kind, each recording what it printed.
+struct InfoReport : OneBandReport {
+    std::map<TRLInfoType, TRLSystemInfo*> infos;
+    std::map<TRLInfoType, QString> printed;
+
+    explicit InfoReport(const QString& mask = QString()) : OneBandReport(400) {
+        for (int i = 0; i < InfoTypeCount; ++i) {
+            auto* info = new TRLSystemInfo(band);
+            info->SetTop(i * 20);
+            info->SetInfo(static_cast<TRLInfoType>(i));
+            info->SetText(mask);
+            info->BeforePrint = [this, i](TRLCustomControl&, QString& text, bool&) {
+                printed[static_cast<TRLInfoType>(i)] = text;
+            };
+            infos[static_cast<TRLInfoType>(i)] = info;
+        }
+    }
+};
+
+} // namespace
+
+TEST(TextSystemInfo, EveryKindPrintsItsValueWhilePreparing) {
+    InfoReport doc;
+    doc.report.SetTitle(QStringLiteral("Solicitud"));
+    doc.report.SetFirstPageNumber(10);
+    const auto page = doc.Prepare();
+    const QDateTime date = doc.report.ReportDate();
+    ASSERT_TRUE(date.isValid());
+    EXPECT_EQ(doc.printed[itDate], InfoDateText(itDate, date));
+    EXPECT_EQ(doc.printed[itFullDate], InfoDateText(itFullDate, date));
+    EXPECT_EQ(doc.printed[itHour], InfoDateText(itHour, date));
+    EXPECT_EQ(doc.printed[itNow], InfoDateText(itNow, date));
+    EXPECT_EQ(doc.printed[itPageNumber], QStringLiteral("10"));
+    EXPECT_EQ(doc.printed[itLastPageNumber], QStringLiteral("{LastPageNumber}"));
+    EXPECT_EQ(doc.printed[itPagePreview], QStringLiteral("10{LastPageNumber}"));
+    EXPECT_EQ(doc.printed[itTitle], QStringLiteral("Solicitud"));
+    EXPECT_EQ(doc.printed[itCarbonCopy], QStringLiteral("1"));
+    EXPECT_EQ(doc.printed[itDetailCount], QStringLiteral("0"));
+    EXPECT_EQ(doc.printed[itRecNo], QStringLiteral("1"));
+    EXPECT_EQ(doc.printed[itCopyNo], QStringLiteral("1"));
+    // A report without records prints its only page while finishing: the junction says "End".
+    EXPECT_EQ(doc.printed[itJunction], RLMessages[mkEnd]);
+    // No detail yet: the continued-from text clears itself.
+    EXPECT_EQ(doc.printed[itMend], QString());
+
+    // The page store puts the last page number in when the page is drawn.
+    QString last;
+    for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(*page))
+        if (t->Text == QStringLiteral("{LastPageNumber}"))
+            last = page->ExpandMacros(t->Text);
+    EXPECT_EQ(last, QStringLiteral("10"));
+    // Back at design time, the captions name their values again.
+    EXPECT_EQ(doc.infos[itTitle]->Caption(), QStringLiteral("(Title)"));
+}
+
+TEST(TextSystemInfo, ClearMaskPrintsNothingWhateverTheKind) {
+    InfoReport doc(QStringLiteral("^CLEAR"));
+    doc.Prepare();
+    ASSERT_EQ(doc.printed.size(), size_t(InfoTypeCount));
+    for (const auto& [kind, text] : doc.printed)
+        EXPECT_TRUE(text.isEmpty())
+            << InfoTypeNames()[kind].toStdString() << ": " << text.toStdString();
+}
+
+TEST(TextSystemInfo, PagesNumberFromFirstPageNumberAndContinuationTextsFollowTheRun) {
+    OneBandReport doc(40);
+    doc.report.SetFirstPageNumber(10);
+    auto* number = new TRLSystemInfo(doc.band);
+    number->SetInfo(itPagePreview);
+    number->SetText(QStringLiteral("Hoja # de #"));
+    auto* date = new TRLSystemInfo(doc.band);
+    date->SetTop(20);
+    auto* mend = new TRLSystemInfo(doc.band);
+    mend->SetTop(20);
+    mend->SetLeft(300);
+    mend->SetInfo(itMend);
+    mend->SetText(QStringLiteral("|viene de la hoja anterior|"));
+    TRLBand* footer = doc.AddBand(QStringLiteral("Footer"), btFooter, 20);
+    auto* junction = new TRLSystemInfo(footer);
+    junction->SetInfo(itJunction);
+    junction->SetText(QStringLiteral("|Sigue;Fin|"));
+    TRLBand* detail = doc.AddBand(QStringLiteral("Detail"), btDetail, 600);
+    auto* recNo = new TRLSystemInfo(detail);
+    recNo->SetInfo(itRecNo);
+    recNo->SetText(QStringLiteral("Registro #"));
+
+    QStandardItemModel records(3, 1);
+    doc.report.SetDataSource(&records);
+    ASSERT_TRUE(doc.report.Prepare());
+    const int pages = doc.report.Storage().PageCount();
+    ASSERT_GE(pages, 2);
+    QStringList firstTexts;
+    for (int p = 0; p < pages; ++p) {
+        SCOPED_TRACE(p);
+        const auto page = doc.report.Storage().Pages(p);
+        QStringList texts;
+        for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(*page))
+            texts << page->ExpandMacros(t->Text);
+        EXPECT_TRUE(texts.contains(QStringLiteral("Hoja %1 de %2").arg(10 + p).arg(9 + pages)))
+            << texts.join(QLatin1Char('|')).toStdString();
+        // The same report date on every page.
+        EXPECT_TRUE(texts.contains(InfoDateText(itDate, doc.report.ReportDate())));
+        EXPECT_EQ(texts.contains(QStringLiteral("viene de la hoja anterior")), p > 0);
+        EXPECT_TRUE(
+            texts.contains(p + 1 < pages ? QStringLiteral("Sigue") : QStringLiteral("Fin")));
+        if (p == 0)
+            firstTexts = texts;
+    }
+    EXPECT_TRUE(firstTexts.contains(QStringLiteral("Registro 1")));
+}
