@@ -4,6 +4,7 @@
 
 #include "RLCore.h"
 
+#include <QMap>
 #include <QStringList>
 
 class TRLUsageError : public TRLException {
@@ -17,6 +18,9 @@ struct TRLToolCommand {
     bool NeedsDisplay;
     int (*Run)(const QStringList& arguments);
 };
+
+// rltool barcode, in RLToolBarcode.cpp.
+int BarcodeCommand(const QStringList& arguments);
 
 // Small argument reader shared by the commands: options with values, flags and positionals.
 class TRLArguments {

@@ -1,0 +1,41 @@
+// rltool barcode: one value as a barcode picture (PNG) or as its element string.
+#include "RLBarcodeTool.h"
+#include "RLToolCommands.h"
+
+#include <cstdio>
+
+int BarcodeCommand(const QStringList& arguments) {
+    const TRLArguments args(arguments, {"--type", "--module", "--ratio", "-o"},
+                            {"--checksum", "--elements"});
+    if (args.Positionals().size() != 1)
+        throw TRLUsageError(QStringLiteral("give exactly one VALUE (quote it for the shell)"));
+    const QString value = args.Positional(0, "VALUE");
+
+    TRLBarcodeToolOptions options;
+    options.Type = args.Value(QStringLiteral("--type"));
+    if (options.Type.isEmpty())
+        throw TRLUsageError(QStringLiteral("missing --type TYPE (bcEAN13, bcCode39, ...)"));
+    options.Module = args.IntValue(QStringLiteral("--module"), options.Module);
+    options.Ratio = args.RealValue(QStringLiteral("--ratio"), options.Ratio);
+    options.CheckSum = args.Flag(QStringLiteral("--checksum"));
+
+    bool invalid = false;
+    const QString elements = BarcodeElementString(options, value, &invalid);
+    if (args.Flag(QStringLiteral("--elements"))) {
+        std::printf("%s\n", qPrintable(elements));
+    } else {
+        const QString output = args.Value(QStringLiteral("-o"));
+        if (output.isEmpty())
+            throw TRLUsageError(QStringLiteral("missing -o OUT.png (or --elements)"));
+        if (!BarcodeImage(options, value).save(output, "PNG"))
+            throw TRLException(QStringLiteral("cannot write %1").arg(output));
+    }
+    // The output is still written (crossed out, or the partial element string) so that the
+    // fault can be seen, but a script must not take it for a good code.
+    if (invalid) {
+        std::fprintf(stderr, "rltool barcode: \"%s\" is not a valid %s value\n",
+                     value.toUtf8().constData(), qPrintable(options.Type));
+        return 2;
+    }
+    return 0;
+}
