@@ -75,10 +75,13 @@ void AppendModuleWidths(QString& out, const char* widths) {
 constexpr const char* TwoOfFive[10] = {"00110", "10001", "01001", "11000", "00101",
                                        "10100", "01100", "00011", "10010", "01010"};
 
-QString Interleaved2of5(const QString& digits) {
-    // Digits go in pairs, bars from the first and spaces from the second. A last digit without
-    // a partner is dropped rather than padded: stored layouts with odd-length values have
-    // always printed the bars of the leading pairs, and a leading zero would print other bars.
+QString Interleaved2of5(QString digits) {
+    // Digits go in pairs, bars from the first and spaces from the second; an odd count would
+    // leave the last digit without a partner and print another number than the one given, so
+    // a leading zero keeps the whole value (123 is encoded as 0123).
+    if (digits.size() % 2 != 0) {
+        digits.prepend(u'0');
+    }
     QString out = QStringLiteral("5050");
     for (qsizetype p = 0; p + 1 < digits.size(); p += 2) {
         const char* bars = TwoOfFive[DigitValue(digits[p])];

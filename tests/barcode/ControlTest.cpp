@@ -122,8 +122,8 @@ TEST(BarcodeControl, AutoSizeFollowsTheCodeTheMarginsAndTheFrameSides) {
     TRLBarcode barcode;
     barcode.SetCaption("12");
     EXPECT_EQ(barcode.Width(), 31); // 22 pixels of bars
-    barcode.SetCaption("123");      // the unpaired digit is not printed
-    EXPECT_EQ(barcode.Width(), 31);
+    barcode.SetCaption("123"); // printed as 0123: two pairs
+    EXPECT_EQ(barcode.Width(), Interleaved(2) + 1 + SideMargins);
     barcode.SetCaption("123456");
     EXPECT_EQ(barcode.Width(), Interleaved(3) + 1 + SideMargins);
     EXPECT_EQ(barcode.Height(), 34);
@@ -331,7 +331,7 @@ TEST_F(ZbarControlTest, RecordedPicturesScan) {
     };
     const Case cases[] = {
         {bcCode2OF5Interleaved, "12345678", false, boLeftToRight, "i25", "12345678"},
-        {bcCode2OF5Interleaved, "1234567", false, boLeftToRight, "i25", "123456"},
+        {bcCode2OF5Interleaved, "1234567", false, boLeftToRight, "i25", "01234567"},
         {bcEAN13, "400638133393", true, boLeftToRight, "ean13", "4006381333931"},
         {bcCode39, "KELMORA", false, boBottomToTop, "code39", "KELMORA"},
         {bcCode128B, "Kelmora 1.9", false, boTopToBottom, "code128", "Kelmora 1.9"},

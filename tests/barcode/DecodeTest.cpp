@@ -175,9 +175,9 @@ TEST_F(ZbarTest, Code128CheckSymbolsOfTheFunctionCodes) {
 TEST_F(ZbarTest, Interleaved2of5) {
     ExpectDecoded({{bcCode2OF5Interleaved, "123456", false, 2, 2.0, "123456"},
                    {bcCode2OF5Interleaved, "9876543210", true, 2, 3.0, "9876543210"},
-                   // An odd length loses its last digit.
-                   {bcCode2OF5Interleaved, "1234567", false, 2, 2.5, "123456"},
-                   {bcCode2OF5Interleaved, "123456789", false, 3, 2.0, "12345678"}},
+                   // Odd lengths keep their last digit behind a leading zero.
+                   {bcCode2OF5Interleaved, "12345", false, 2, 2.5, "012345"},
+                   {bcCode2OF5Interleaved, "1234567", false, 3, 2.0, "01234567"}},
                   {"i25"});
 }
 

@@ -30,16 +30,18 @@ TEST(Interleaved2of5, InterleavesPairsBetweenStartAndStop) {
     EXPECT_EQ(Elements(bcCode2OF5Interleaved, "12", true), Elements(bcCode2OF5Interleaved, "12"));
 }
 
-TEST(Interleaved2of5, OddLengthDropsTheLastDigit) {
-    EXPECT_EQ(Elements(bcCode2OF5Interleaved, "123"), Elements(bcCode2OF5Interleaved, "12"));
-    EXPECT_EQ(Elements(bcCode2OF5Interleaved, "1234567"),
-              Elements(bcCode2OF5Interleaved, "123456"));
-    // No leading zero: 0123 pairs 01 and 23, which are other bars.
-    EXPECT_NE(Elements(bcCode2OF5Interleaved, "123"), Elements(bcCode2OF5Interleaved, "0123"));
-    // A single digit leaves no pair: start and stop only.
-    EXPECT_EQ(Elements(bcCode2OF5Interleaved, "7"), S("5050605"));
-    // Dropping is the symbology's rule, not a fault of the value.
-    EXPECT_FALSE(IsInvalid(bcCode2OF5Interleaved, "123"));
+TEST(Interleaved2of5, OddLengthGetsLeadingZeroInsteadOfLosingLastDigit) {
+    const QString expected = S("5050"
+                               "5150606051"
+                               "5161505060"
+                               "605"); // 01 and 23
+    EXPECT_EQ(Elements(bcCode2OF5Interleaved, "123"), expected);
+    EXPECT_EQ(Elements(bcCode2OF5Interleaved, "0123"), expected);
+    EXPECT_NE(Elements(bcCode2OF5Interleaved, "123"), Elements(bcCode2OF5Interleaved, "12"));
+    // A single digit pairs with the zero as well.
+    EXPECT_EQ(Elements(bcCode2OF5Interleaved, "7"), S("5050"
+                                                      "5050606151"
+                                                      "605"));
 }
 
 TEST(DigitsOnly, ForeignCharactersBecomeZeroAndMarkTheValue) {
