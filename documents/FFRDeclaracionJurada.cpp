@@ -1,0 +1,4 @@
+#include "FFRDeclaracionJurada.h"
+
+TFFRDeclaracionJurada::TFFRDeclaracionJurada()
+    : TFFRDocument(QStringLiteral("declaracion-jurada")) {}

@@ -1,0 +1,3 @@
+#include "FFRSolicitud.h"
+
+TFFRSolicitud::TFFRSolicitud() : TFFRDocument(QStringLiteral("solicitud")) {}

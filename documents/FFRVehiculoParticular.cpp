@@ -1,0 +1,4 @@
+#include "FFRVehiculoParticular.h"
+
+TFFRVehiculoParticular::TFFRVehiculoParticular()
+    : TFFRDocument(QStringLiteral("vehiculo-particular")) {}
