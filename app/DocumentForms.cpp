@@ -1,7 +1,39 @@
 #include "DocumentForms.h"
 
+#include "FFRDeclaracionJurada.h"
+#include "FFRSolicitud.h"
+#include "FFRVehiculoParticular.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// Every holder alive, oldest first. Only the user-interface thread makes and drops them.
+std::vector<TDocumentForms*>& LiveForms() {
+    static std::vector<TDocumentForms*> forms;
+    return forms;
+}
+
+} // namespace
+
+TDocumentForms::TDocumentForms()
+    : FFRSolicitud(std::make_unique<TFFRSolicitud>()),
+      FFRVehiculoParticular(std::make_unique<TFFRVehiculoParticular>()),
+      FFRDeclaracionJurada(std::make_unique<TFFRDeclaracionJurada>()) {
+    LiveForms().push_back(this);
+}
+
+TDocumentForms::~TDocumentForms() {
+    auto& live = LiveForms();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+}
+
+TDocumentForms* TDocumentForms::Current() {
+    const auto& live = LiveForms();
+    return live.empty() ? nullptr : live.back();
+}
+
 std::unique_ptr<TDocumentForms> CreateDocumentForms() {
-    // The document layouts are not part of the program yet; the holder keeps the creation
-    // step and its place in the start-up order.
     return std::make_unique<TDocumentForms>();
 }

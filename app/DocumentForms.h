@@ -1,19 +1,35 @@
 // Where the document forms meet the program. The three forms (request, private vehicle
-// statement, sworn statement) hold the reports that the filling run fills; they are made in
-// documents/, created once at start after the request form and before the About box, in that
-// order, and owned by the program until it ends. The operator never sees them as windows.
+// statement, sworn statement) hold the reports that the filling run fills; they are created once
+// at start after the request form and before the About box, in that order, and owned by the
+// program until it ends. The operator never sees them as windows.
 #pragma once
 
 #include <functional>
 #include <memory>
 
+class TFFRSolicitud;
+class TFFRVehiculoParticular;
+class TFFRDeclaracionJurada;
+
 class TDocumentForms {
 public:
-    virtual ~TDocumentForms() = default;
+    // Loads the three layouts, in the program's order; raises TRLException when one cannot be
+    // read.
+    TDocumentForms();
+    virtual ~TDocumentForms();
+    TDocumentForms(const TDocumentForms&) = delete;
+    TDocumentForms& operator=(const TDocumentForms&) = delete;
+
+    // The forms of the program: the most recently made holder that still exists, or null.
+    // "Imprimir" reaches the documents through this, as the entry form knows nothing of them.
+    static TDocumentForms* Current();
+
+    std::unique_ptr<TFFRSolicitud> FFRSolicitud;
+    std::unique_ptr<TFFRVehiculoParticular> FFRVehiculoParticular;
+    std::unique_ptr<TFFRDeclaracionJurada> FFRDeclaracionJurada;
 };
 
 using TDocumentFormsFactory = std::function<std::unique_ptr<TDocumentForms>()>;
 
-// The program's factory for its document forms. It makes an empty holder until the document
-// layouts are linked into the program.
+// The program's factory for its document forms.
 std::unique_ptr<TDocumentForms> CreateDocumentForms();

@@ -1,5 +1,9 @@
 #include "KelmoraApp.h"
 
+#include "FillingRun.h"
+
+#include "RLOutputFlows.h"
+#include "RLReportPreview.h"
 #include "RLUtils.h"
 
 #include <QApplication>
@@ -26,6 +30,11 @@ TKelmoraWindows CreateKelmoraWindows(const TDocumentFormsFactory& makeDocumentFo
 
 int RunKelmora() {
     InitEngineSupport();
+    // The reports reach their preview windows, print command and progress window through
+    // these; the engine below knows nothing of windows.
+    RegisterPreviewHandler();
+    RegisterOutputHooks();
+    UseDocumentDatesLocale();
     int exitCode = 0;
     {
         TKelmoraWindows windows = CreateKelmoraWindows();
