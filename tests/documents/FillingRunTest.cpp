@@ -1,0 +1,401 @@
+// The filling run: which documents a request produces, the texts it writes, the order in which
+// it hands the documents over, and what the operator sees at the end.
+#include "FillingRun.h"
+#include "DocumentForms.h"
+#include "DocumentTestSupport.h"
+#include "FFRDeclaracionJurada.h"
+#include "FFRSolicitud.h"
+#include "FFRVehiculoParticular.h"
+#include "RLPreviewForm.h"
+#include "RLReportPreview.h"
+#include "RLTextControls.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLocale>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <vector>
+
+using namespace doctest;
+
+namespace {
+
+TDatosSolicitud Basic() {
+    TDatosSolicitud d;
+    d.Persona = QStringLiteral("ANA PÉREZ");
+    d.DNI = QStringLiteral("20.123.456");
+    d.Categoria = QStringLiteral("ADJ");
+    d.Dedicacion = QStringLiteral("EXCLUSIVA");
+    d.Motivo = QStringLiteral("Congreso");
+    d.Destino = QStringLiteral("Córdoba");
+    d.Medio = QStringLiteral("Omnibus");
+    d.MedioIndice = 1;
+    d.Salida = QDate(2024, 3, 7);
+    d.HoraSalida = QTime(9, 5);
+    d.Regreso = QDate(2024, 3, 10);
+    d.HoraRegreso = QTime(0, 0);
+    return d;
+}
+
+QString Label(TRLLabel* label) {
+    return label->Caption();
+}
+
+QString Memo(TRLMemo* memo) {
+    return memo->Lines().join('\n');
+}
+
+} // namespace
+
+TEST(FillingTexts, PhraseDocumentsAndCountForEveryCombinationOfItems) {
+    const struct {
+        bool Pasajes, Kelmora, Inscripcion;
+        const char* Frase;
+    } rows[] = {
+        {false, false, false, ""},
+        {false, true, false, "kelmora"},
+        {true, false, false, "pasajes"},
+        {true, true, false, "pasajes, kelmora"},
+        {false, false, true, "inscripción"},
+        {false, true, true, "kelmora e inscripción"},
+        {true, false, true, "pasajes e inscripción"},
+        {true, true, true, "pasajes, kelmora e inscripción"},
+    };
+    for (const int medio : {-1, 0, 1, 2, 3}) {
+        for (const auto& row : rows) {
+            TDatosSolicitud d = Basic();
+            d.MedioIndice = medio;
+            d.SolicitaPasajes = row.Pasajes;
+            d.SolicitaKelmora = row.Kelmora;
+            d.SolicitaInscripcion = row.Inscripcion;
+            const TFillingTexts t = MakeFillingTexts(d);
+            QString frase = QString::fromUtf8(row.Frase);
+            if (medio == 3)
+                frase.replace(QStringLiteral("pasajes"), QStringLiteral("equivalente a pasajes"));
+            SCOPED_TRACE(frase.toStdString() + " medio " + std::to_string(medio));
+            EXPECT_EQ(t.Frase, frase);
+            EXPECT_EQ(t.Solicita, frase + " unicamente");
+            // Per-diem days alone need no sworn statement.
+            EXPECT_EQ(t.DeclaracionJurada, row.Pasajes || row.Inscripcion);
+            EXPECT_EQ(t.VehiculoParticular, medio == 3);
+            EXPECT_EQ(t.FormCount, 1 + int(t.DeclaracionJurada) + int(t.VehiculoParticular));
+        }
+    }
+}
+
+TEST(FillingTexts, ItemLinesCarryTheTypedValuesWithTheirFixedSpacing) {
+    TDatosSolicitud d = Basic();
+    TFillingTexts t = MakeFillingTexts(d);
+    EXPECT_EQ(t.Pasajes, "PASAJES NO SOLICITADO");
+    EXPECT_EQ(t.Kelmora, "KELMORA NO SOLICITADO");
+    EXPECT_EQ(t.Inscripcion, QString::fromUtf8("INSCRIPCIÓN NO SOLICITADO"));
+
+    d.SolicitaPasajes = true;
+    d.MontoPasaje = QStringLiteral("1500,50");
+    d.SolicitaKelmora = true;
+    d.DiasKelmora = QStringLiteral("3");
+    d.SolicitaInscripcion = true;
+    d.MontoInscripcion = QStringLiteral(",,5");
+    t = MakeFillingTexts(d);
+    EXPECT_EQ(t.Pasajes, "PASAJES   $ 1500,50");
+    EXPECT_EQ(t.Kelmora, QString::fromUtf8("KELMORA   3 DÍAS"));
+    // Amounts print exactly as typed, however odd.
+    EXPECT_EQ(t.Inscripcion, QString::fromUtf8("INSCRIPCIÓN      $ ,,5"));
+
+    d.MedioIndice = 3;
+    d.MontoPasaje = QString();
+    d.DiasKelmora = QStringLiteral("DOS");
+    t = MakeFillingTexts(d);
+    EXPECT_EQ(t.Pasajes, "EQUIVALENTE A PASAJES   $ ");
+    EXPECT_EQ(t.Kelmora, QString::fromUtf8("KELMORA   DOS DÍAS"));
+
+    // The list entry decides, not the text shown.
+    d.MedioIndice = -1;
+    d.Medio = QString::fromUtf8("Vehículo Particular");
+    t = MakeFillingTexts(d);
+    EXPECT_FALSE(t.VehiculoParticular);
+    EXPECT_EQ(t.Pasajes, "PASAJES   $ ");
+}
+
+TEST(FillingTexts, TimesHaveTwoDigitHoursAndDatesFollowTheLocale) {
+    EXPECT_EQ(TimeText(QTime(9, 5)), "09:05");
+    EXPECT_EQ(TimeText(QTime(0, 0)), "00:00");
+    EXPECT_EQ(TimeText(QTime(23, 59, 40)), "23:59");
+    EXPECT_EQ(TimeText(QTime(12, 0)), "12:00");
+
+    const QDate date(2024, 3, 7);
+    {
+        const QLocale saved;
+        QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Argentina));
+        EXPECT_EQ(ShortDateText(date), "7/3/24");
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        EXPECT_EQ(ShortDateText(date), "3/7/24");
+        // The C locale spells the month out in its short format; the documents use digits.
+        QLocale::setDefault(QLocale::c());
+        EXPECT_EQ(ShortDateText(date), "07/03/2024");
+        QLocale::setDefault(saved);
+    }
+    TDatosSolicitud d = Basic();
+    const TFillingTexts t = MakeFillingTexts(d);
+    EXPECT_EQ(t.Salida, ShortDateText(d.Salida));
+    EXPECT_EQ(t.Regreso, ShortDateText(d.Regreso));
+    EXPECT_NE(t.Salida, t.Regreso);
+    EXPECT_EQ(t.HoraSalida, "09:05");
+    EXPECT_EQ(t.HoraRegreso, "00:00");
+}
+
+TEST(FillingTexts, OperatorMessageSeparatesItsSentencesWithTwoCarriageReturns) {
+    const QString second = QString::fromUtf8(
+        "Si tiene más de un formulario, imprima y cierre para que aparezcan los otros formularios");
+    EXPECT_EQ(OperatorMessage(1), "Tiene 1 formularios para imprimir\r\r" + second);
+    EXPECT_EQ(OperatorMessage(3), "Tiene 3 formularios para imprimir\r\r" + second);
+    EXPECT_EQ(DisplayedOperatorMessage(2), "Tiene 2 formularios para imprimir\n\n" + second);
+}
+
+class FillDocumentsTest : public ::testing::Test {
+protected:
+    // Fills the forms and returns the documents handed over, in order.
+    std::vector<TDocumentKind> Fill(const TDatosSolicitud& d) {
+        std::vector<TDocumentKind> order;
+        texts = FillDocuments(d, forms, [&](TDocumentKind kind, TRLReport& report) {
+            order.push_back(kind);
+            // Each document is whole by the time it is handed over.
+            const TRLReport* expected = kind == TDocumentKind::Solicitud
+                                            ? &forms.FFRSolicitud->RLReport1()
+                                        : kind == TDocumentKind::DeclaracionJurada
+                                            ? &forms.FFRDeclaracionJurada->RLReport1()
+                                            : &forms.FFRVehiculoParticular->RLReport1();
+            EXPECT_EQ(&report, expected);
+        });
+        return order;
+    }
+
+    TDocumentForms forms;
+    TFillingTexts texts;
+};
+
+TEST_F(FillDocumentsTest, HandsOverSwornStatementThenVehicleThenRequest) {
+    using K = TDocumentKind;
+    TDatosSolicitud d = Basic();
+    EXPECT_EQ(Fill(d), std::vector<K>({K::Solicitud}));
+    d.SolicitaKelmora = true;
+    EXPECT_EQ(Fill(d), std::vector<K>({K::Solicitud}));
+    d.SolicitaInscripcion = true;
+    EXPECT_EQ(Fill(d), std::vector<K>({K::DeclaracionJurada, K::Solicitud}));
+    d.MedioIndice = 3;
+    d.Medio = QString::fromUtf8("Vehículo Particular");
+    EXPECT_EQ(Fill(d), std::vector<K>({K::DeclaracionJurada, K::VehiculoParticular, K::Solicitud}));
+    d.SolicitaInscripcion = false;
+    d.SolicitaKelmora = false;
+    EXPECT_EQ(Fill(d), std::vector<K>({K::VehiculoParticular, K::Solicitud}));
+    EXPECT_EQ(texts.FormCount, 2);
+}
+
+TEST_F(FillDocumentsTest, WritesEveryLabelOfEachProducedDocument) {
+    TDatosSolicitud d = Basic();
+    d.MedioIndice = 3;
+    d.Medio = QString::fromUtf8("Vehículo Particular");
+    d.Patente = QStringLiteral("ABC123");
+    d.Motivo = QStringLiteral("Primera línea\nSegunda línea");
+    d.SolicitaPasajes = true;
+    d.MontoPasaje = QStringLiteral("250");
+    Fill(d);
+
+    const TFFRSolicitud& s = *forms.FFRSolicitud;
+    EXPECT_EQ(Label(s.aux_persona), d.Persona);
+    EXPECT_EQ(Label(s.aux_dni), d.DNI);
+    EXPECT_EQ(Label(s.aux_categ), "ADJ");
+    EXPECT_EQ(Label(s.aux_dedica), "EXCLUSIVA");
+    EXPECT_EQ(s.aux_motivo->Lines(), QStringList({"Primera línea", "Segunda línea"}));
+    EXPECT_EQ(Label(s.aux_destino), d.Destino);
+    EXPECT_EQ(Label(s.aux_medio), d.Medio);
+    EXPECT_EQ(Label(s.aux_salida), ShortDateText(d.Salida));
+    EXPECT_EQ(Label(s.aux_horasalida), "09:05");
+    EXPECT_EQ(Label(s.aux_llegada), ShortDateText(d.Regreso));
+    EXPECT_EQ(Label(s.aux_horallegada), "00:00");
+    EXPECT_EQ(Label(s.aux_1), "EQUIVALENTE A PASAJES   $ 250");
+    EXPECT_EQ(Label(s.aux_2), "KELMORA NO SOLICITADO");
+    EXPECT_EQ(Label(s.aux_4), QString::fromUtf8("INSCRIPCIÓN NO SOLICITADO"));
+
+    const TFFRDeclaracionJurada& j = *forms.FFRDeclaracionJurada;
+    EXPECT_EQ(Label(j.aux_persona), d.Persona);
+    EXPECT_EQ(Label(j.aux_dni), d.DNI);
+    EXPECT_EQ(Label(j.aux_categ), "ADJ");
+    EXPECT_EQ(Label(j.aux_dedica), "EXCLUSIVA");
+    EXPECT_EQ(Memo(j.aux_motivo), d.Motivo);
+    EXPECT_EQ(Label(j.aux_destino), d.Destino);
+    EXPECT_EQ(Label(j.aux_medio), d.Medio);
+    EXPECT_EQ(Label(j.aux_salida), ShortDateText(d.Salida));
+    EXPECT_EQ(Label(j.aux_horasalida), "09:05");
+    EXPECT_EQ(Label(j.aux_llegada), ShortDateText(d.Regreso));
+    EXPECT_EQ(Label(j.aux_horallegada), "00:00");
+    EXPECT_EQ(Label(j.aux_solicita), "equivalente a pasajes unicamente");
+
+    const TFFRVehiculoParticular& v = *forms.FFRVehiculoParticular;
+    EXPECT_EQ(Label(v.aux_persona), d.Persona);
+    EXPECT_EQ(Label(v.aux_dni), d.DNI);
+    EXPECT_EQ(Memo(v.aux_motivo), d.Motivo);
+    EXPECT_EQ(Label(v.aux_destino), d.Destino);
+    EXPECT_EQ(Label(v.aux_patente), "ABC123");
+    EXPECT_EQ(Label(v.aux_salida), ShortDateText(d.Salida));
+    EXPECT_EQ(Label(v.aux_horasalida), "09:05");
+    EXPECT_EQ(Label(v.aux_llegada), ShortDateText(d.Regreso));
+    EXPECT_EQ(Label(v.aux_horallegada), "00:00");
+}
+
+TEST_F(FillDocumentsTest, DocumentsNotProducedKeepTheTextsOfTheirLastRun) {
+    TDatosSolicitud first = Basic();
+    first.SolicitaInscripcion = true;
+    first.MontoInscripcion = QStringLiteral("80");
+    Fill(first);
+    ASSERT_EQ(Label(forms.FFRDeclaracionJurada->aux_solicita), "inscripción unicamente");
+
+    TDatosSolicitud second = Basic();
+    second.Persona = QStringLiteral("OTRA PERSONA");
+    second.SolicitaKelmora = true;
+    second.DiasKelmora = QStringLiteral("2");
+    Fill(second);
+    EXPECT_EQ(Label(forms.FFRSolicitud->aux_persona), "OTRA PERSONA");
+    EXPECT_EQ(Label(forms.FFRSolicitud->aux_4), QString::fromUtf8("INSCRIPCIÓN NO SOLICITADO"));
+    EXPECT_EQ(Label(forms.FFRDeclaracionJurada->aux_persona), first.Persona);
+    EXPECT_EQ(Label(forms.FFRDeclaracionJurada->aux_solicita), "inscripción unicamente");
+    // The vehicle statement was never produced: its labels are still empty.
+    EXPECT_TRUE(Label(forms.FFRVehiculoParticular->aux_persona).isEmpty());
+}
+
+TEST_F(FillDocumentsTest, PreparedRequestShowsTheFilledTextsInTheirPlaces) {
+    TDatosSolicitud d = Basic();
+    d.SolicitaPasajes = true;
+    d.MontoPasaje = QStringLiteral("1500,50");
+    d.Medio = QString::fromUtf8("Avión");
+    d.MedioIndice = 0;
+    Fill(d);
+    const auto page = PreparePage(forms.FFRSolicitud->RLReport1());
+    ASSERT_TRUE(page);
+    const struct {
+        QString Text;
+        int Left, Top;
+    } expected[] = {
+        {d.Persona, 204, 23},
+        {d.DNI, 120, 61},
+        {"ADJ", 144, 98},
+        {"EXCLUSIVA", 471, 98},
+        {"Congreso", 120, 136},
+        {d.Destino, 125, 212},
+        {d.Medio, 224, 250},
+        {ShortDateText(d.Salida), 136, 288},
+        {"09:05", 361, 288},
+        {ShortDateText(d.Regreso), 136, 325},
+        {"00:00", 361, 325},
+        {"PASAJES   $ 1500,50", 114, 401},
+        {"KELMORA NO SOLICITADO", 114, 439},
+        {QString::fromUtf8("INSCRIPCIÓN NO SOLICITADO"), 114, 477},
+    };
+    for (const auto& e : expected) {
+        const TRLTextObject* object = TextAt(*page, e.Text, kBandLeft + e.Left, 201 + e.Top);
+        EXPECT_NE(object, nullptr)
+            << e.Text.toStdString() << " printed at" << WhereIs(*page, e.Text);
+        if (object) {
+            EXPECT_EQ(object->Font.Size, 10);
+            EXPECT_EQ(object->Font.Style, 0);
+        }
+    }
+    for (const char* stale : {"AUX_1", "AUX_2", "AUX_4"})
+        EXPECT_EQ(WhereIs(*page, stale), " nowhere");
+}
+
+// The desktop run: a preview window per produced document, then the operator's message box
+// over the entry form.
+class RunFillingRunTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { RegisterPreviewHandler(); }
+
+    void TearDown() override {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<TRLPreviewForm*>(w))
+                w->close();
+        QApplication::processEvents();
+    }
+
+    static int OpenPreviews() {
+        int open = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<TRLPreviewForm*>(w) && w->isVisible())
+                ++open;
+        return open;
+    }
+
+    struct Box {
+        bool Seen = false;
+        QString Title, Text;
+        QMessageBox::Icon Icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons Buttons;
+        QWidget* Parent = nullptr;
+        int PreviewsWhenShown = -1;
+    };
+
+    // Runs the filling run, answering its message box with OK.
+    Box Run(const TDatosSolicitud& d, QWidget* parent) {
+        Box box;
+        QTimer timer;
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            auto* message = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!message)
+                return;
+            box.Seen = true;
+            box.Title = message->windowTitle();
+            box.Text = message->text();
+            box.Icon = message->icon();
+            box.Buttons = message->standardButtons();
+            box.Parent = message->parentWidget();
+            box.PreviewsWhenShown = OpenPreviews();
+            message->button(QMessageBox::Ok)->click();
+        });
+        timer.start();
+        RunFillingRun(d, parent);
+        return box;
+    }
+};
+
+TEST_F(RunFillingRunTest, OpensOnePreviewPerDocumentAndTellsTheOperatorHowMany) {
+    TDocumentForms forms;
+    QWidget entryForm;
+    const struct {
+        bool Pasajes;
+        int Medio;
+        int Count;
+    } cases[] = {{false, 1, 1}, {true, 0, 2}, {true, 3, 3}, {false, 3, 2}};
+    for (const auto& c : cases) {
+        TDatosSolicitud d = Basic();
+        d.SolicitaPasajes = c.Pasajes;
+        d.MedioIndice = c.Medio;
+        d.Medio = MedioEntries().at(c.Medio);
+        const Box box = Run(d, &entryForm);
+        SCOPED_TRACE(c.Count);
+        ASSERT_TRUE(box.Seen);
+        EXPECT_EQ(box.Title, "Sr. Operador");
+        EXPECT_EQ(box.Icon, QMessageBox::Information);
+        EXPECT_EQ(box.Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        EXPECT_EQ(box.Parent, &entryForm);
+        EXPECT_EQ(box.Text, DisplayedOperatorMessage(c.Count));
+        EXPECT_EQ(box.PreviewsWhenShown, c.Count) << "the windows are open under the message";
+        TearDown();
+    }
+}
+
+TEST_F(RunFillingRunTest, PressingImprimirAgainOpensAFreshSetFromTheNewTexts) {
+    TDocumentForms forms;
+    TDatosSolicitud d = Basic();
+    Run(d, nullptr);
+    d.Persona = QStringLiteral("SEGUNDA");
+    const Box second = Run(d, nullptr);
+    // What becomes of the first run's window is the preview's business; the new one is there.
+    EXPECT_GE(second.PreviewsWhenShown, 1);
+    const auto page = forms.FFRSolicitud->RLReport1().Storage().Pages(0);
+    ASSERT_TRUE(page);
+    EXPECT_NE(TextAt(*page, "SEGUNDA", kBandLeft + 204, 201 + 23), nullptr);
+    EXPECT_EQ(WhereIs(*page, Basic().Persona), " nowhere");
+}

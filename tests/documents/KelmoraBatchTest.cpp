@@ -1,0 +1,215 @@
+// kelmora-batch end to end: the built program on real request files.
+#include "DatosSolicitud.h"
+#include "DocumentTestSupport.h"
+#include "FillingRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+using namespace doctest;
+
+namespace {
+
+struct Result {
+    int Status = -1;
+    QString Out;
+    QString Err;
+};
+
+Result RunBatch(const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LC_ALL", "C.UTF-8");
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(KELMORA_BINARY_DIR "/app/kelmora-batch"), arguments);
+    EXPECT_TRUE(process.waitForFinished(60000)) << "kelmora-batch did not end";
+    Result result;
+    result.Status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.Out = QString::fromUtf8(process.readAllStandardOutput());
+    result.Err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+TDatosSolicitud Request() {
+    TDatosSolicitud d;
+    d.Persona = QStringLiteral("JUAN GÓMEZ");
+    d.DNI = QStringLiteral("30111222");
+    d.Categoria = QStringLiteral("JTP");
+    d.Dedicacion = QStringLiteral("SIMPLE");
+    d.Motivo = QStringLiteral("Jornadas\nde física");
+    d.Destino = QStringLiteral("Rosario");
+    d.Medio = MedioEntries().at(3);
+    d.MedioIndice = 3;
+    d.Patente = QStringLiteral("AB123CD");
+    d.Salida = QDate(2024, 5, 2);
+    d.HoraSalida = QTime(7, 30);
+    d.Regreso = QDate(2024, 5, 4);
+    d.HoraRegreso = QTime(21, 0);
+    d.SolicitaPasajes = true;
+    d.MontoPasaje = QStringLiteral("900");
+    return d;
+}
+
+QString WriteRequest(const QTemporaryDir& dir, const QByteArray& json) {
+    const QString path = dir.filePath("request.json");
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(json);
+    return path;
+}
+
+std::unique_ptr<TRLGraphicStorage> Load(const QString& path) {
+    auto storage = std::make_unique<TRLGraphicStorage>();
+    storage->LoadFromFile(path);
+    return storage;
+}
+
+QStringList Entries(const QString& path) {
+    return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+TEST(KelmoraBatch, WritesEveryProducedDocumentWithPdfAndPngAndPrintsTheMessage) {
+    QTemporaryDir dir;
+    const QString request = WriteRequest(dir, WriteDatosSolicitud(Request()));
+    const QString out = dir.filePath("out");
+    const Result r = RunBatch({request, out, "--pdf", "--png"});
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    EXPECT_EQ(r.Out, DisplayedOperatorMessage(3) + '\n');
+    EXPECT_EQ(Entries(out), QStringList({"declaracion-jurada.pdf", "declaracion-jurada.png",
+                                         "declaracion-jurada.rpf", "solicitud.pdf", "solicitud.png",
+                                         "solicitud.rpf", "vehiculo-particular.pdf",
+                                         "vehiculo-particular.png", "vehiculo-particular.rpf"}));
+    EXPECT_EQ(Entries(dir.path()), QStringList({"out", "request.json"})) << "no staging left";
+    // An ordinary folder, not the private one the run staged its files in.
+    const mode_t mask = umask(0);
+    umask(mask);
+    struct stat info {};
+    ASSERT_EQ(stat(QFile::encodeName(out).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0777 & ~mask);
+
+    const struct {
+        const char* Base;
+        QString Text;
+        int Left, Top;
+    } samples[] = {
+        {"solicitud", "EQUIVALENTE A PASAJES   $ 900", 114, 401},
+        {"solicitud", "07:30", 361, 288},
+        // Without regional settings the dates read day/month/year.
+        {"solicitud", "2/5/24", 136, 288},
+        {"declaracion-jurada", "4/5/24", 136, 325},
+        {"declaracion-jurada", "equivalente a pasajes unicamente", 153, 363},
+        {"vehiculo-particular", "AB123CD", 218, 212},
+    };
+    for (const auto& s : samples) {
+        SCOPED_TRACE(s.Base);
+        auto storage = Load(out + '/' + s.Base + ".rpf");
+        ASSERT_EQ(storage->PageCount(), 1);
+        const auto page = storage->Pages(0);
+        EXPECT_NE(TextAt(*page, s.Text, kBandLeft + s.Left, 201 + s.Top), nullptr)
+            << s.Text.toStdString() << " printed at" << WhereIs(*page, s.Text);
+    }
+
+    // The reason keeps its line break in the vehicle statement.
+    auto vehiculo = Load(out + "/vehiculo-particular.rpf");
+    EXPECT_EQ(TextsIn(*vehiculo->Pages(0), {kBandLeft + 120, 201 + 98, 756, 201 + 174}),
+              QStringList({"Jornadas", QString::fromUtf8("de física")}));
+
+    const QImage png(out + "/solicitud.png");
+    EXPECT_EQ(png.size(), QSize(794, 1123));
+    QFile pdf(out + "/vehiculo-particular.pdf");
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pdf.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF-"));
+    // One A4 page: 595.28 x 841.89 points.
+    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page "), 1);
+    EXPECT_TRUE(bytes.contains("/MediaBox [0 0 595") || bytes.contains("/MediaBox[0 0 595"));
+}
+
+TEST(KelmoraBatch, RequestOnlyDocumentReplacesAnEarlierRunsOutputs) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out");
+    ASSERT_EQ(RunBatch({WriteRequest(dir, WriteDatosSolicitud(Request())), out, "--png"}).Status,
+              0);
+    ASSERT_TRUE(QFile::exists(out + "/declaracion-jurada.rpf"));
+    QFile keep(out + "/notes.txt");
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+    keep.close();
+
+    TDatosSolicitud d = Request();
+    d.Medio = MedioEntries().at(1);
+    d.MedioIndice = 1;
+    d.Patente.clear();
+    d.SolicitaPasajes = false;
+    d.MontoPasaje.clear();
+    const Result r = RunBatch({WriteRequest(dir, WriteDatosSolicitud(d)), out});
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    EXPECT_TRUE(r.Out.startsWith("Tiene 1 formularios para imprimir\n\n")) << r.Out.toStdString();
+    // Only this run's document, and what the program did not write is left alone.
+    EXPECT_EQ(Entries(out), QStringList({"notes.txt", "solicitud.rpf"}));
+    auto storage = Load(out + "/solicitud.rpf");
+    const auto page = storage->Pages(0);
+    EXPECT_NE(TextAt(*page, "PASAJES NO SOLICITADO", kBandLeft + 114, 201 + 401), nullptr);
+}
+
+TEST(KelmoraBatch, BadInputNamesTheProblemAndWritesNothing) {
+    QTemporaryDir dir;
+    QJsonObject wrongType = DatosSolicitudToJson(Request());
+    wrongType["SolicitaPasajes"] = "yes";
+    QJsonObject missing = DatosSolicitudToJson(Request());
+    missing.remove("Destino");
+    QJsonObject badDate = DatosSolicitudToJson(Request());
+    badDate["Salida"] = "2024-13-40";
+    const struct {
+        QByteArray Json;
+        const char* Named;
+    } cases[] = {
+        {QJsonDocument(wrongType).toJson(), "SolicitaPasajes"},
+        {QJsonDocument(missing).toJson(), "Destino"},
+        {QJsonDocument(badDate).toJson(), "Salida"},
+        {"{ not json", "request.json"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Named);
+        const QString out = dir.filePath("out");
+        const Result r = RunBatch({WriteRequest(dir, c.Json), out, "--pdf"});
+        EXPECT_EQ(r.Status, 2);
+        EXPECT_TRUE(r.Err.contains(c.Named)) << r.Err.toStdString();
+        EXPECT_TRUE(r.Out.isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(out));
+        EXPECT_EQ(Entries(dir.path()), QStringList({"request.json"}));
+    }
+
+    // Arguments that do not fit get the usage line.
+    for (const QStringList& args :
+         {QStringList{}, QStringList{"only-one.json"}, QStringList{"a.json", "out", "--svg"}}) {
+        const Result r = RunBatch(args);
+        EXPECT_EQ(r.Status, 2);
+        EXPECT_TRUE(r.Err.contains("usage: kelmora-batch REQUEST.json OUTDIR"))
+            << r.Err.toStdString();
+    }
+    const Result absent = RunBatch({dir.filePath("absent.json"), dir.filePath("out")});
+    EXPECT_EQ(absent.Status, 2);
+    EXPECT_TRUE(absent.Err.contains("absent.json"));
+}
+
+TEST(KelmoraBatch, ExistingOutputsSurviveARunThatFails) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out");
+    ASSERT_EQ(RunBatch({WriteRequest(dir, WriteDatosSolicitud(Request())), out}).Status, 0);
+    const QStringList before = Entries(out);
+    QJsonObject bad = DatosSolicitudToJson(Request());
+    bad["MedioIndice"] = 9;
+    const Result r = RunBatch({WriteRequest(dir, QJsonDocument(bad).toJson()), out, "--png"});
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_TRUE(r.Err.contains("MedioIndice")) << r.Err.toStdString();
+    EXPECT_EQ(Entries(out), before);
+}
