@@ -1,10 +1,14 @@
 // rltool: the report engine's companion on the command line. It shows what a page-store file
 // holds, draws its pages to pictures and PDF, and makes a sample document.
+#include "RLControlClasses.h"
 #include "RLDump.h"
 #include "RLGraphicStorage.h"
+#include "RLJsonRecords.h"
+#include "RLLayoutReader.h"
 #include "RLMessages.h"
 #include "RLPreviewForm.h"
 #include "RLPrinters.h"
+#include "RLReport.h"
 #include "RLSamplePages.h"
 #include "RLSpoolFilter.h"
 #include "RLToolCommands.h"
@@ -18,6 +22,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSaveFile>
 
 #include <cstdio>
 #include <memory>
@@ -180,6 +185,35 @@ int Sample(const QStringList& arguments) {
     return 0;
 }
 
+// Prepares a report from its JSON layout, over JSON records when given, and saves the pages.
+// The file is written whole or not at all.
+int Prepare(const QStringList& arguments) {
+    const TRLArguments args(arguments, {"--data", "-o"}, {});
+    const QString layout = args.Positional(0, "LAYOUT.json");
+    const QString output = RequireOutput(args);
+    RegisterTextAndGraphicClasses();
+    // The records outlive the report that reads them.
+    std::unique_ptr<TRLJsonRecordsModel> records;
+    const auto report = ReadReportLayout(layout);
+    if (const QString data = args.Value(QStringLiteral("--data")); !data.isEmpty()) {
+        records = ReadJsonRecords(data);
+        report->SetDataSource(records.get());
+    }
+    report->SetShowProgress(false);
+    if (!report->Prepare())
+        throw TRLException(QStringLiteral("%1: the preparation was canceled").arg(layout));
+    TRLGraphicStorage& storage = report->Storage();
+    storage.SetFileVersion(TRLGraphicStorage::CurrentFileVersion);
+    QSaveFile file(output);
+    if (!file.open(QIODevice::WriteOnly))
+        throw TRLException(QStringLiteral("%1: %2").arg(output, file.errorString()));
+    storage.SaveToStream(file);
+    if (!file.commit())
+        throw TRLException(QStringLiteral("%1: %2").arg(output, file.errorString()));
+    std::printf("%d page(s) written to %s\n", storage.PageCount(), qPrintable(output));
+    return 0;
+}
+
 // Opens the preview window on a saved file and runs until the last window is closed.
 int View(const QStringList& arguments) {
     const TRLArguments args(arguments, {}, {});
@@ -226,6 +260,8 @@ const TRLToolCommand Commands[] = {
     {"pdf", "pdf FILE.rpf -o OUT.pdf            every page into a PDF file", false, Pdf},
     {"sample", "sample [--pages N] [--file-version V] -o OUT.rpf   a sample document", false,
      Sample},
+    {"prepare", "prepare LAYOUT.json [--data RECORDS.json] -o OUT.rpf   a report from its layout",
+     false, Prepare},
     {"barcode",
      "barcode --type TYPE [--module N] [--ratio R] [--checksum] [--elements] VALUE -o OUT.png",
      false, BarcodeCommand},

@@ -1,0 +1,232 @@
+// A report read from its layout file and prepared over a records file, in process and through
+// `rltool prepare`; the pages are checked by reading back what was recorded.
+#include "RLControlClasses.h"
+#include "RLGraphicControls.h"
+#include "RLGraphicObject.h"
+#include "RLGraphicStorage.h"
+#include "RLGraphicSurface.h"
+#include "RLJsonRecords.h"
+#include "RLLayoutReader.h"
+#include "RLReport.h"
+#include "RLTextControls.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString DataDir = QStringLiteral(KELMORA_SOURCE_DIR "/tests/report/data/");
+const QString Layout = DataDir + QStringLiteral("layout_roundtrip.json");
+const QString Records = DataDir + QStringLiteral("layout_records.json");
+
+struct PageText {
+    QString Text;
+    int Left, Top;
+    friend bool operator==(const PageText&, const PageText&) = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const PageText& t) {
+    return os << '"' << t.Text.toStdString() << "\" at (" << t.Left << ", " << t.Top << ')';
+}
+
+std::vector<PageText> TextsOf(const TRLGraphicSurface& page) {
+    std::vector<PageText> texts;
+    for (const auto& object : page.Objects())
+        if (object->Kind() == TRLObjectKind::Text)
+            texts.push_back({static_cast<const TRLTextObject&>(*object).Text,
+                             object->BoundsRect.Left, object->BoundsRect.Top});
+    return texts;
+}
+
+template <class T> std::vector<const T*> ObjectsOf(const TRLGraphicSurface& page) {
+    std::vector<const T*> found;
+    for (const auto& object : page.Objects())
+        if (object->Kind() == T::StaticKind)
+            found.push_back(static_cast<const T*>(object.get()));
+    return found;
+}
+
+class LayoutRoundTrip : public ::testing::Test {
+protected:
+    void SetUp() override { RegisterTextAndGraphicClasses(); }
+};
+
+TEST_F(LayoutRoundTrip, ReaderAndRecordsPrepareTheExpectedPages) {
+    const auto records = ReadJsonRecords(Records);
+    const auto report = ReadReportLayout(Layout);
+    report->SetDataSource(records.get());
+    report->SetShowProgress(false);
+
+    // What the layout says arrived in the controls, the old "Kind" of the draw included.
+    auto* line = dynamic_cast<TRLDraw*>(report->FindControl("RLDraw1"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->DrawKind(), dkLine);
+    EXPECT_EQ(line->Options(), TRLDrawOptions{doKeepSize});
+    EXPECT_EQ(line->Pen().Color(), QColor(0, 0, 0x80));
+    auto* crest = dynamic_cast<TRLImage*>(report->FindControl("Escudo"));
+    ASSERT_NE(crest, nullptr);
+    EXPECT_EQ(crest->Picture().size(), QSize(99, 144));
+
+    // The detail label prints the record's name field.
+    auto* name = dynamic_cast<TRLLabel*>(report->FindControl("aux_nombre"));
+    ASSERT_NE(name, nullptr);
+    name->BeforePrint = [](TRLCustomControl& sender, QString& text, bool&) {
+        text = sender.FieldText("Nombre");
+    };
+    ASSERT_TRUE(report->Prepare());
+
+    // Margins 38 px; header 40 high; details 400 high fit twice above the 20 px footer.
+    TRLGraphicStorage& store = report->Storage();
+    ASSERT_EQ(store.PageCount(), 2);
+    const auto first = store.Pages(0);
+    const auto second = store.Pages(1);
+    const std::vector<PageText> page1 = TextsOf(*first);
+    const std::vector<PageText> page2 = TextsOf(*second);
+    ASSERT_EQ(page1.size(), 7u);
+    EXPECT_EQ(page1[0], (PageText{"LISTADO DE VIAJES", 138, 46}));
+    EXPECT_EQ(page1[1], (PageText{"Ana Ruiz", 48, 83}));
+    EXPECT_EQ(page1[2], (PageText{"Registro 1", 338, 83}));
+    EXPECT_EQ(page1[3], (PageText{"Luis Paz", 48, 483}));
+    EXPECT_EQ(page1[4], (PageText{"Registro 2", 338, 483}));
+    EXPECT_EQ(page1[5], (PageText{"Página 1", 38, 1065}));
+    EXPECT_EQ(page1[6], (PageText{"de {LastPageNumber}", 138, 1065}));
+    EXPECT_EQ(first->ExpandMacros(page1[6].Text), "de 2");
+    ASSERT_EQ(page2.size(), 5u);
+    EXPECT_EQ(page2[1], (PageText{"Eva Sosa", 48, 83}));
+    EXPECT_EQ(page2[2], (PageText{"Registro 3", 338, 83}));
+    EXPECT_EQ(page2[3], (PageText{"Página 2", 38, 1065}));
+
+    // The header's font came from the layout's nested Font object.
+    const auto* title = static_cast<const TRLTextObject*>(first->Objects().front().get());
+    for (const auto& object : first->Objects())
+        if (object->Kind() == TRLObjectKind::Text) {
+            title = static_cast<const TRLTextObject*>(object.get());
+            break;
+        }
+    EXPECT_EQ(title->Font.Size, 12);
+    EXPECT_EQ(title->Font.Style, fsBold);
+    EXPECT_EQ(title->FontName(), "Arial");
+
+    // One line per detail, 4 px below the top of its 9 px control, one pixel short at the right.
+    const auto lines = ObjectsOf<TRLPolygonObject>(*first);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0]->Points, (TRLPointArray{{38, 462}, {337, 462}}));
+    EXPECT_EQ(lines[1]->Points, (TRLPointArray{{38, 862}, {337, 862}}));
+    // The scaled crest: 20 x 29 keeps the 99 x 144 picture's aspect ratio.
+    const auto images = ObjectsOf<TRLImageObject>(*second);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0]->BoundsRect, (TRLRect{38, 38, 58, 67}));
+}
+
+// Older layouts give a draw control's shape as "Kind"; the reader passes it on like any
+// property, after Angle whatever the file's order, so that dkVertLine's quarter turn adds up.
+TEST_F(LayoutRoundTrip, OldDrawKindThroughTheReader) {
+    const auto tree = ReadLayoutFromJson(R"({"class": "TRLReport", "children": [
+        {"class": "TRLBand", "children": [
+          {"class": "TRLDraw", "name": "V", "Kind": "dkVertLine", "Angle": 10},
+          {"class": "TRLDraw", "name": "R", "Kind": "dkReverseLine"},
+          {"class": "TRLDraw", "name": "C", "DrawKind": "dkTriangle", "DrawData": ["0 0", "5 5"]}]}]})",
+                                         "old.json", QString());
+    const auto& v = dynamic_cast<TRLDraw&>(*tree->FindControl("V"));
+    EXPECT_EQ(v.DrawKind(), dkLine);
+    EXPECT_EQ(v.Angle(), 100);
+    EXPECT_EQ(v.Options(), (TRLDrawOptions{doKeepSize, doKeepVisible}));
+    const auto& r = dynamic_cast<TRLDraw&>(*tree->FindControl("R"));
+    EXPECT_EQ(r.DrawKind(), dkCustom);
+    EXPECT_EQ(ParseDrawData(r.DrawData().join(' ')), (TRLPointArray{{1, 0}, {0, 1}}));
+    // DrawData after DrawKind: different points make the kind custom.
+    const auto& c = dynamic_cast<TRLDraw&>(*tree->FindControl("C"));
+    EXPECT_EQ(c.DrawKind(), dkCustom);
+    EXPECT_EQ(c.DrawData(), QStringList({"0 0", "5 5"}));
+
+    try {
+        ReadLayoutFromJson(R"({"class": "TRLDraw", "name": "D", "Kind": "dkSquare"})", "old.json",
+                           QString());
+        ADD_FAILURE() << "an unknown Kind was accepted";
+    } catch (const TRLException& e) {
+        EXPECT_TRUE(e.Message().startsWith("old.json: D.Kind: unknown value \"dkSquare\""))
+            << e.Message().toStdString();
+    }
+}
+
+// rltool prepare runs the same layout and records as a program and writes a version 3 file that
+// holds the same pages (the detail label keeps its fixed caption without the test's event).
+TEST_F(LayoutRoundTrip, RltoolPrepareWritesTheSamePages) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString out = dir.filePath("viajes.rpf");
+    QProcess tool;
+    tool.start(QStringLiteral(RLTOOL_PATH), {"prepare", Layout, "--data", Records, "-o", out});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    EXPECT_EQ(tool.readAllStandardOutput().trimmed(), "2 page(s) written to " + out.toUtf8());
+
+    QFile file(out);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.read(18).startsWith("RLGraphicStorage3"));
+    file.close();
+
+    TRLGraphicStorage saved;
+    EXPECT_EQ(saved.LoadFromFile(out), 3);
+    ASSERT_EQ(saved.PageCount(), 2);
+    const auto records = ReadJsonRecords(Records);
+    const auto report = ReadReportLayout(Layout);
+    report->SetDataSource(records.get());
+    report->SetShowProgress(false);
+    ASSERT_TRUE(report->Prepare());
+    for (int i = 0; i < 2; ++i) {
+        const auto expected = report->Storage().Pages(i);
+        const auto actual = saved.Pages(i);
+        EXPECT_EQ(TextsOf(*actual), TextsOf(*expected)) << "page " << i + 1;
+        EXPECT_EQ(actual->Objects().size(), expected->Objects().size());
+        EXPECT_EQ(actual->ExpandMacros("{LastPageNumber}"), "2");
+    }
+    EXPECT_EQ(TextsOf(*saved.Pages(0))[1].Text, "Nombre");
+}
+
+TEST_F(LayoutRoundTrip, RltoolPrepareFailsInOneLineAndWritesNothing) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString badLayout = dir.filePath("bad.json");
+    {
+        QFile f(badLayout);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(R"({"class": "TRLReport", "children": [
+                   {"class": "TRLBand", "name": "B", "children": [
+                     {"class": "TRLLabel", "name": "L", "Caption": "x", "Colour": "clRed"}]}]})");
+    }
+    const QString badRecords = dir.filePath("bad-records.json");
+    {
+        QFile f(badRecords);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(R"([{"Nombre": "Ana"}, {"Nombre": ["Luis"]}])");
+    }
+    struct Case {
+        QStringList args;
+        QString message;
+    };
+    const QString out = dir.filePath("out.rpf");
+    const Case cases[] = {
+        {{"prepare", badLayout, "-o", out},
+         "rltool prepare: " + badLayout + ": L.Colour: TRLLabel has no such property"},
+        {{"prepare", Layout, "--data", badRecords, "-o", out},
+         "rltool prepare: " + badRecords +
+             ": record 1, field \"Nombre\": a field holds a string, "
+             "number, true, false or null"},
+        {{"prepare", Layout}, "rltool prepare: missing -o OUTPUT"},
+    };
+    for (const Case& c : cases) {
+        QProcess tool;
+        tool.start(QStringLiteral(RLTOOL_PATH), c.args);
+        ASSERT_TRUE(tool.waitForFinished(60000));
+        EXPECT_EQ(tool.exitCode(), 2);
+        EXPECT_EQ(tool.readAllStandardError().toStdString(), (c.message + "\n").toStdString());
+        EXPECT_FALSE(QFileInfo::exists(out));
+    }
+}
+
+} // namespace
