@@ -134,7 +134,7 @@ TEST(KelmoraBatch, WritesEveryProducedDocumentWithPdfAndPngAndPrintsTheMessage) 
     EXPECT_TRUE(bytes.contains("/MediaBox [0 0 595") || bytes.contains("/MediaBox[0 0 595"));
 }
 
-TEST(KelmoraBatch, RequestOnlyDocumentReplacesAnEarlierRunsOutputs) {
+TEST(KelmoraBatch, LaterRunsReplaceOnlyTheProgramsOwnOutputsAndOnlyWhenTheySucceed) {
     QTemporaryDir dir;
     const QString out = dir.filePath("out");
     ASSERT_EQ(RunBatch({WriteRequest(dir, WriteDatosSolicitud(Request())), out, "--png"}).Status,
@@ -143,6 +143,15 @@ TEST(KelmoraBatch, RequestOnlyDocumentReplacesAnEarlierRunsOutputs) {
     QFile keep(out + "/notes.txt");
     ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
     keep.close();
+
+    // A run that fails leaves the earlier outputs as they were.
+    const QStringList before = Entries(out);
+    QJsonObject bad = DatosSolicitudToJson(Request());
+    bad["MedioIndice"] = 9;
+    const Result failed = RunBatch({WriteRequest(dir, QJsonDocument(bad).toJson()), out, "--png"});
+    EXPECT_EQ(failed.Status, 2);
+    EXPECT_TRUE(failed.Err.contains("MedioIndice")) << failed.Err.toStdString();
+    EXPECT_EQ(Entries(out), before);
 
     TDatosSolicitud d = Request();
     d.Medio = MedioEntries().at(1);
@@ -199,17 +208,4 @@ TEST(KelmoraBatch, BadInputNamesTheProblemAndWritesNothing) {
     const Result absent = RunBatch({dir.filePath("absent.json"), dir.filePath("out")});
     EXPECT_EQ(absent.Status, 2);
     EXPECT_TRUE(absent.Err.contains("absent.json"));
-}
-
-TEST(KelmoraBatch, ExistingOutputsSurviveARunThatFails) {
-    QTemporaryDir dir;
-    const QString out = dir.filePath("out");
-    ASSERT_EQ(RunBatch({WriteRequest(dir, WriteDatosSolicitud(Request())), out}).Status, 0);
-    const QStringList before = Entries(out);
-    QJsonObject bad = DatosSolicitudToJson(Request());
-    bad["MedioIndice"] = 9;
-    const Result r = RunBatch({WriteRequest(dir, QJsonDocument(bad).toJson()), out, "--png"});
-    EXPECT_EQ(r.Status, 2);
-    EXPECT_TRUE(r.Err.contains("MedioIndice")) << r.Err.toStdString();
-    EXPECT_EQ(Entries(out), before);
 }
