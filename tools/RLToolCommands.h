@@ -39,3 +39,6 @@ private:
     QStringList flags_;
     QStringList positionals_;
 };
+
+// Commands kept in their own files.
+int EvalCommand(const QStringList& arguments);

@@ -269,6 +269,7 @@ const TRLToolCommand Commands[] = {
      "print FILE.rpf [--printer NAME] [--from N] [--to M] [--copies C]   through the printer",
      false, Print},
     {"view", "view FILE.rpf                      the preview window on the file", true, View},
+    {"eval", "eval 'EXPRESSION'                  the value of an expression", false, EvalCommand},
 };
 
 void PrintUsage(FILE* to) {

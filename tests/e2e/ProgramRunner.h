@@ -1,0 +1,37 @@
+// Runs one of the built programs and collects what it printed.
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+struct ProgramResult {
+    int ExitCode = -1;
+    QString Out;
+    QString Err;
+};
+
+inline QString BuiltProgram(const QString& relativePath) {
+    return QStringLiteral(KELMORA_BINARY_DIR) + QLatin1Char('/') + relativePath;
+}
+
+inline ProgramResult RunProgram(const QString& program, const QStringList& arguments,
+                                int timeoutMs = 60000) {
+    QProcess process;
+    process.start(program, arguments);
+    ProgramResult result;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        result.Err = QStringLiteral("did not finish in time");
+        return result;
+    }
+    result.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.Out = QString::fromUtf8(process.readAllStandardOutput());
+    result.Err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+inline ProgramResult Rltool(const QStringList& arguments) {
+    return RunProgram(BuiltProgram(QStringLiteral("tools/rltool")), arguments);
+}

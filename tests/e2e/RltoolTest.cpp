@@ -1,0 +1,142 @@
+// rltool on real files: a sample document written, read back as JSON, drawn to PNG and PDF in
+// every file version, and the errors a user meets.
+#include "ProgramRunner.h"
+
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Rltool : public ::testing::Test {
+protected:
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+    QString Sample(int version, int pages = 3) {
+        const QString path = Path(QStringLiteral("sample-v%1.rpf").arg(version));
+        const ProgramResult r = ::Rltool({"sample", "--pages", QString::number(pages),
+                                          "--file-version", QString::number(version), "-o", path});
+        EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+        return path;
+    }
+    QJsonObject Dump(const QString& path) {
+        const ProgramResult r = ::Rltool({"dump", path});
+        EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+        return QJsonDocument::fromJson(r.Out.toUtf8()).object();
+    }
+
+    QTemporaryDir dir_;
+};
+
+bool HasPoppler() {
+    return !QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty() &&
+           !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty();
+}
+
+} // namespace
+
+TEST_F(Rltool, DumpDescribesEveryVersion) {
+    for (int version : {3, 2, 1}) {
+        SCOPED_TRACE(version);
+        const QJsonObject dump = Dump(Sample(version));
+        EXPECT_EQ(dump["version"].toInt(), version);
+        const QJsonArray pages = dump["pages"].toArray();
+        ASSERT_EQ(pages.size(), 3);
+        const QJsonObject first = pages[0].toObject();
+        EXPECT_EQ(first["width"].toInt(), 794);
+        EXPECT_EQ(first["height"].toInt(), 1123);
+        const QJsonArray objects = first["objects"].toArray();
+        ASSERT_GT(objects.size(), 100);
+        EXPECT_EQ(objects[0].toObject()["kind"].toString(), "image");
+        EXPECT_EQ(objects[0].toObject()["format"].toString(), "BMP");
+        EXPECT_EQ(objects[0].toObject()["imageWidth"].toInt(), 48);
+        const QJsonObject title = objects[1].toObject();
+        EXPECT_EQ(title["kind"].toString(), "text");
+        EXPECT_EQ(title["text"].toString(), QStringLiteral("Informe de muestra — Año 2026"));
+        EXPECT_EQ(title["font"].toObject()["name"].toString(), "Arial");
+        EXPECT_EQ(title["bounds"].toArray(), (QJsonArray{110, 44, 756, 70}));
+        if (version > 1) {
+            EXPECT_EQ(dump["macros"].toObject()["LastPageNumber"].toString(), "3");
+        }
+    }
+}
+
+TEST_F(Rltool, RenderDrawsThePageAtTheZoom) {
+    const QString file = Sample(3, 1);
+    const QString png = Path("page.png");
+    const ProgramResult r = ::Rltool({"render", file, "--page", "1", "--zoom", "50", "-o", png});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    const QImage image(png);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(397, 562));
+    // The emblem's dark disc sits near (36, 32) at half size; the margin is white.
+    EXPECT_LT(qGray(image.pixel(36, 32)), 100);
+    EXPECT_EQ(image.pixel(5, 5), qRgb(255, 255, 255));
+
+    const ProgramResult missingPage = ::Rltool({"render", file, "--page", "2", "-o", png});
+    EXPECT_EQ(missingPage.ExitCode, 2);
+    EXPECT_TRUE(missingPage.Err.contains("there is no page 2")) << missingPage.Err.toStdString();
+}
+
+TEST_F(Rltool, PdfKeepsTextsAndPaper) {
+    if (!HasPoppler())
+        GTEST_SKIP() << "poppler-utils are not installed";
+    const QString pdf = Path("sample.pdf");
+    const ProgramResult r = ::Rltool({"pdf", Sample(3), "-o", pdf});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    const ProgramResult info = RunProgram("pdfinfo", {pdf});
+    EXPECT_TRUE(info.Out.contains(QRegularExpression("Pages:\\s+3"))) << info.Out.toStdString();
+    EXPECT_TRUE(info.Out.contains("(A4)")) << info.Out.toStdString();
+    const ProgramResult text = RunProgram("pdftotext", {"-layout", pdf, "-"});
+    EXPECT_TRUE(text.Out.contains(QStringLiteral("Informe de muestra — Año 2026")));
+    EXPECT_TRUE(text.Out.contains(QStringLiteral("Página 2 de 3")))
+        << "the page number is put in when drawn";
+    EXPECT_TRUE(text.Out.contains(QStringLiteral("Descripción del renglón 34")));
+}
+
+TEST_F(Rltool, ErrorsNameTheFileAndExitWithTwo) {
+    const ProgramResult missing = ::Rltool({"dump", Path("none.rpf")});
+    EXPECT_EQ(missing.ExitCode, 2);
+    EXPECT_TRUE(missing.Err.contains("none.rpf")) << missing.Err.toStdString();
+    EXPECT_EQ(missing.Err.count('\n'), 1) << "one line";
+
+    QFile damaged(Path("damaged.rpf"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("RLGraphicStorage3\x1A\x05\x00\x00\x00garbage", 30);
+    damaged.close();
+    const ProgramResult corrupt = ::Rltool({"render", damaged.fileName(), "-o", Path("x.png")});
+    EXPECT_EQ(corrupt.ExitCode, 2);
+    EXPECT_TRUE(corrupt.Err.contains("File is corrupted!")) << corrupt.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("x.png")));
+
+    EXPECT_EQ(::Rltool({"render", damaged.fileName()}).ExitCode, 2) << "no -o";
+    EXPECT_EQ(::Rltool({"frobnicate"}).ExitCode, 2);
+    EXPECT_EQ(::Rltool({"render", Sample(3, 1), "--zoom", "abc", "-o", Path("y.png")}).ExitCode, 2);
+}
+
+TEST_F(Rltool, EvalPrintsValuesAndErrors) {
+    const struct {
+        const char* expression;
+        const char* value;
+    } cases[] = {
+        {"10 - 4 - 3", "3"},           {"8 / 4 / 2", "1"},           {"2 ^ 3 ^ 2", "512"},
+        {"'Año ' + 'dos'", "Año dos"}, {"if(1 > 2, 'a', 'b')", "b"}, {"{ x := 4; x * x }", "16"},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult r = ::Rltool({"eval", QString::fromUtf8(c.expression)});
+        EXPECT_EQ(r.ExitCode, 0) << c.expression << ": " << r.Err.toStdString();
+        EXPECT_EQ(r.Out.trimmed(), QString::fromUtf8(c.value)) << c.expression;
+    }
+    const ProgramResult bad = ::Rltool({"eval", "1 +"});
+    EXPECT_EQ(bad.ExitCode, 2);
+    EXPECT_FALSE(bad.Err.trimmed().isEmpty());
+    const ProgramResult unknown = ::Rltool({"eval", "nosuchname"});
+    EXPECT_EQ(unknown.ExitCode, 2);
+    EXPECT_TRUE(unknown.Err.contains("nosuchname")) << unknown.Err.toStdString();
+}
