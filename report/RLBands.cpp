@@ -225,6 +225,10 @@ TRLAllowedBands TRLCustomPager::AllowedBands() const {
 }
 
 void TRLCustomPager::SetAllowedBands(TRLAllowedBands bands) {
+    // The set always follows the bands present; a stored value read with a layout describes
+    // the bands the layout brings itself, so there is nothing to create or free then.
+    if (Loading())
+        return;
     const TRLAllowedBands present = AllowedBands();
     for (int t = 0; t < BandTypeCount; ++t) {
         const auto type = static_cast<TRLBandType>(t);

@@ -319,7 +319,11 @@ void TRLCustomControl::SetBounds(int left, int top, int width, int height) {
     const bool sized = previousBounds_.Right != previousBounds_.Left ||
                        previousBounds_.Bottom != previousBounds_.Top;
     bounds_ = r;
-    if (!loading_ && !restoringBounds_ && sized && (dw != 0 || dh != 0))
+    // While a layout loads, a control settling to its natural size (a memo measuring less
+    // than its stored height) must not move its parent away from the parent's stored size:
+    // children finish loading before their parent does, so the parent's flag decides.
+    const bool parentLoading = parent_ && parent_->loading_;
+    if (!loading_ && !parentLoading && !restoringBounds_ && sized && (dw != 0 || dh != 0))
         ExpandParent(dw, dh);
     if (!loading_)
         if (TRLCustomSite* site = dynamic_cast<TRLCustomSite*>(parent_))
