@@ -3,6 +3,7 @@
 #include "FillingRun.h"
 
 #include "RLOutputFlows.h"
+#include "RLPdfFilter.h"
 #include "RLReportPreview.h"
 #include "RLUtils.h"
 
@@ -34,6 +35,8 @@ int RunKelmora() {
     // these; the engine below knows nothing of windows.
     RegisterPreviewHandler();
     RegisterOutputHooks();
+    // The save dialog offers the save filters that exist: the page-store format and PDF.
+    RegisterPdfFilter();
     UseDocumentDatesLocale();
     int exitCode = 0;
     {

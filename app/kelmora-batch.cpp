@@ -12,6 +12,7 @@
 #include "DocumentForms.h"
 #include "FillingRun.h"
 #include "RLGraphicStorage.h"
+#include "RLPdfFilter.h"
 #include "RLReport.h"
 #include "RLUtils.h"
 
@@ -20,16 +21,13 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -102,39 +100,12 @@ QString BaseName(TDocumentKind kind) {
     return {};
 }
 
-// Paper size of a page in millimetres from its own settings, else from its size in pixels.
-QPageSize PaperOf(const TRLGraphicSurface& page) {
-    double width = page.PaperWidth();
-    double height = page.PaperHeight();
-    if (width <= 0 || height <= 0) {
-        width = page.Width() * 25.4 / 96;
-        height = page.Height() * 25.4 / 96;
-    } else if (page.Orientation() == MetaOrientationLandscape) {
-        std::swap(width, height);
-    }
-    return QPageSize(QSizeF(width, height), QPageSize::Millimeter, QString(),
-                     QPageSize::ExactMatch);
-}
-
+// The program's PDF filter writes the file whole or not at all.
 void WritePdf(TRLGraphicStorage& pages, const QString& fileName) {
-    QPdfWriter writer(fileName);
-    writer.setResolution(600);
-    writer.setCreator(QStringLiteral("Kelmora"));
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setPageSize(PaperOf(*pages.Pages(0)));
-    QPainter painter;
-    if (!painter.begin(&writer))
-        throw TRLException(QStringLiteral("cannot write %1").arg(fileName));
-    for (int i = 0; i < pages.PageCount(); ++i) {
-        const auto page = pages.Pages(i);
-        if (i > 0) {
-            writer.setPageSize(PaperOf(*page));
-            writer.newPage();
-        }
-        page->PaintTo(painter, QRect(0, 0, writer.width(), writer.height()));
-    }
-    if (!painter.end())
-        throw TRLException(QStringLiteral("cannot write %1").arg(fileName));
+    TRLPDFFilter& filter = RegisterPdfFilter();
+    filter.SetShowProgress(false);
+    filter.SetFileName(fileName);
+    FilterPages(&pages, &filter, 1, false, -1);
 }
 
 // One picture per page at the report's own 96 pixels per inch: NAME.png, then NAME-2.png ...
@@ -246,6 +217,7 @@ int main(int argc, char** argv) {
     }
     QGuiApplication application(argc, argv);
     InitEngineSupport();
+    RegisterPdfFilter();
     UseDocumentDatesLocale();
     int status = 0;
     try {

@@ -6,6 +6,7 @@
 #include "RLJsonRecords.h"
 #include "RLLayoutReader.h"
 #include "RLMessages.h"
+#include "RLPdfFilter.h"
 #include "RLPreviewForm.h"
 #include "RLPrinters.h"
 #include "RLReport.h"
@@ -19,9 +20,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QSaveFile>
 
 #include <cstdio>
@@ -129,21 +128,8 @@ int Render(const QStringList& arguments) {
     return 0;
 }
 
-// Paper size of a page in millimetres, from its own settings, else its size in pixels.
-QPageSize PageSizeOf(const TRLGraphicSurface& page) {
-    const bool landscape = page.Orientation() == MetaOrientationLandscape;
-    double w = page.PaperWidth();
-    double h = page.PaperHeight();
-    if (w <= 0 || h <= 0) {
-        w = page.Width() * 25.4 / 96;
-        h = page.Height() * 25.4 / 96;
-        return QPageSize(QSizeF(w, h), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
-    }
-    if (landscape)
-        std::swap(w, h);
-    return QPageSize(QSizeF(w, h), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
-}
-
+// Every page into one PDF file through the program's PDF filter, the same writer as the
+// preview's save.
 int Pdf(const QStringList& arguments) {
     const TRLArguments args(arguments, {"-o"}, {});
     const QString input = args.Positional(0, "FILE.rpf");
@@ -151,24 +137,10 @@ int Pdf(const QStringList& arguments) {
     const QString output = RequireOutput(args);
     if (storage->PageCount() == 0)
         throw TRLException(QStringLiteral("%1 has no pages").arg(input));
-    QPdfWriter writer(output);
-    writer.setResolution(600);
-    writer.setTitle(storage->Title());
-    writer.setCreator(QStringLiteral("Kelmora"));
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setPageSize(PageSizeOf(*storage->Pages(0)));
-    QPainter painter;
-    if (!painter.begin(&writer))
-        throw TRLException(QStringLiteral("cannot write %1").arg(output));
-    for (int i = 0; i < storage->PageCount(); ++i) {
-        const auto page = storage->Pages(i);
-        if (i > 0) {
-            writer.setPageSize(PageSizeOf(*page));
-            writer.newPage();
-        }
-        page->PaintTo(painter, QRect(0, 0, writer.width(), writer.height()));
-    }
-    painter.end();
+    TRLPDFFilter& filter = RegisterPdfFilter();
+    filter.SetShowProgress(false);
+    filter.SetFileName(output);
+    FilterPages(storage.get(), &filter, 1, false, -1);
     return 0;
 }
 
@@ -302,6 +274,8 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     InitEngineSupport();
+    // The preview's save dialog and the pdf command write PDF through the same filter.
+    RegisterPdfFilter();
     int status = 2;
     try {
         status = command->Run(app.arguments().mid(2));

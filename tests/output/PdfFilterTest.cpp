@@ -1,0 +1,426 @@
+// The PDF save filter, checked on the files it writes: poppler reads back pages, paper, texts and
+// pictures; runs that do not finish must leave no file; the save dialog and the preview's save
+// flow reach the filter by its extension.
+#include "RLMessages.h"
+#include "RLOutputFlows.h"
+#include "RLPdfFilter.h"
+#include "RLSaveDialog.h"
+#include "output_test_support.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace outputtest;
+
+namespace {
+
+constexpr double kA4W = 210, kA4H = 297;
+
+bool HasPoppler() {
+    for (const char* tool : {"pdfinfo", "pdftotext", "pdfimages", "pdftoppm"})
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+            return false;
+    return true;
+}
+
+// A page of a travel-allowance form: accented texts, a euro sign, its own number among total
+// pages, a frame and a small picture. Pixel size follows the paper at 96 per inch; paper 0 x 0
+// records a page without paper settings of w x h pixels.
+std::shared_ptr<TRLGraphicSurface> FormPage(int number, int total, int orientation, double paperW,
+                                            double paperH, int w = 0, int h = 0) {
+    auto page = std::make_shared<TRLGraphicSurface>();
+    if (paperW > 0) {
+        const bool landscape = orientation == MetaOrientationLandscape;
+        w = RoundHalfEven((landscape ? paperH : paperW) * 96 / 25.4);
+        h = RoundHalfEven((landscape ? paperW : paperH) * 96 / 25.4);
+        page->SetOrientation(orientation);
+        page->SetPaperWidth(paperW);
+        page->SetPaperHeight(paperH);
+    }
+    page->SetWidth(w);
+    page->SetHeight(h);
+    page->Open();
+    TRLFont font;
+    font.Name = QStringLiteral("Liberation Sans");
+    font.Size = 20;
+    page->SetFont(font);
+    page->SetBrush({Qt::white, TRLBrushStyle::Clear});
+    // One inch from the left and top edges of the sheet.
+    page->TextOut(96, 96, QStringLiteral("MMMMMMMMMM"));
+    font.Size = 10;
+    page->SetFont(font);
+    page->TextOut(96, 150, QStringLiteral("Año 2026 — Descripción del gasto"));
+    page->TextOut(96, 170, QStringLiteral("Importe: 12,50 €"));
+    page->TextOut(96, 190, QStringLiteral("Página %1 de %2").arg(number).arg(total));
+    page->Rectangle(20, 20, w - 20, h - 20);
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::darkBlue);
+    page->StretchDraw({96, 220, 176, 280}, picture);
+    page->Close();
+    return page;
+}
+
+struct PdfPage {
+    double Width = 0; // points
+    double Height = 0;
+};
+
+QList<PdfPage> PdfPages(const QString& file) {
+    const ProcessResult info = RunProgram("pdfinfo", {"-f", "1", "-l", "999", file});
+    QList<PdfPage> pages;
+    static const QRegularExpression size(R"(Page\s+\d+ size:\s+([\d.]+) x ([\d.]+) pts)");
+    for (auto it = size.globalMatch(info.Out); it.hasNext();) {
+        const auto m = it.next();
+        pages.append({m.captured(1).toDouble(), m.captured(2).toDouble()});
+    }
+    return pages;
+}
+
+QString PdfText(const QString& file, int page = 0) {
+    QStringList args;
+    if (page > 0)
+        args << "-f" << QString::number(page) << "-l" << QString::number(page);
+    return RunProgram("pdftotext", args << file << "-").Out;
+}
+
+double Points(double millimetres) {
+    return millimetres * 72 / 25.4;
+}
+
+// The smallest rectangle holding the dark pixels of image within area.
+QRect InkBox(const QImage& image, const QRect& area) {
+    QRect box;
+    for (int y = area.top(); y <= area.bottom() && y < image.height(); ++y)
+        for (int x = area.left(); x <= area.right() && x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 128)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+// Files in a folder, hidden ones included: a temporary file left behind shows up here.
+QStringList Entries(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// Cancels, or fails, from inside the run once a given page has been drawn.
+class InterruptedPdf : public TRLPDFFilter {
+public:
+    int CancelAfter = 0;
+    int FailAt = 0;
+
+protected:
+    void DrawPage(TRLGraphicSurface& page) override {
+        if (page.PageIndex() + 1 == FailAt)
+            throw TRLException(QStringLiteral("the page could not be drawn"));
+        TRLPDFFilter::DrawPage(page);
+        if (page.PageIndex() + 1 == CancelAfter)
+            Cancel();
+    }
+};
+
+class PdfFilterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HasPoppler())
+            GTEST_SKIP() << "poppler-utils are not installed";
+        ASSERT_TRUE(dir.isValid());
+        filter.SetShowProgress(false);
+    }
+    QString Path(const QString& name) const { return dir.filePath(name); }
+    // pages forms of A4 portrait, with a landscape one at landscapeAt.
+    void Fill(int pages, int landscapeAt = 0) {
+        store.SetTitle(QStringLiteral("Liquidación de viaje"));
+        for (int n = 1; n <= pages; ++n)
+            store.Add(FormPage(
+                n, pages, n == landscapeAt ? MetaOrientationLandscape : MetaOrientationPortrait,
+                kA4W, kA4H));
+    }
+
+    QTemporaryDir dir;
+    QObject owner;
+    TRLGraphicStorage store{&owner};
+    TRLPDFFilter filter;
+};
+
+TEST_F(PdfFilterTest, EveryPageKeepsItsPaperTextsAndPictures) {
+    store.SetTitle(QStringLiteral("Liquidación de viaje"));
+    store.Add(FormPage(1, 3, MetaOrientationPortrait, kA4W, kA4H));
+    store.Add(FormPage(2, 3, MetaOrientationLandscape, kA4W, kA4H));
+    store.Add(FormPage(3, 3, MetaOrientationPortrait, 148, 210));
+    const QString file = Path("informe.pdf");
+    filter.SetFileName(file);
+    FilterPages(&store, &filter, 1, false);
+    EXPECT_EQ(filter.PagesWritten(), 3);
+
+    const QList<PdfPage> pages = PdfPages(file);
+    ASSERT_EQ(pages.size(), 3);
+    const PdfPage expected[] = {
+        {Points(kA4W), Points(kA4H)}, {Points(kA4H), Points(kA4W)}, {Points(148), Points(210)}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(pages[i].Width, expected[i].Width, 0.5) << "page " << i + 1;
+        EXPECT_NEAR(pages[i].Height, expected[i].Height, 0.5) << "page " << i + 1;
+    }
+    EXPECT_TRUE(RunProgram("pdfinfo", {file}).Out.contains(QStringLiteral("Liquidación de viaje")));
+
+    for (int n = 1; n <= 3; ++n) {
+        const QString text = PdfText(file, n);
+        EXPECT_TRUE(text.contains(QStringLiteral("Año 2026 — Descripción del gasto"))) << n;
+        EXPECT_TRUE(text.contains(QStringLiteral("Importe: 12,50 €"))) << n;
+        EXPECT_TRUE(text.contains(QStringLiteral("Página %1 de 3").arg(n))) << text.toStdString();
+    }
+
+    // Texts sit where the page put them, at their true size: the first sheet seen at 96 pixels
+    // per inch has the row of capitals where the engine's own drawing has it, to the pixel.
+    ASSERT_EQ(RunProgram("pdftoppm", {"-r", "96", "-gray", "-f", "1", "-l", "1", "-singlefile",
+                                      file, Path("sheet")})
+                  .ExitCode,
+              0);
+    const QImage sheet(Path("sheet.pgm"));
+    const auto first = store.Pages(0);
+    QImage drawn(first->Width(), first->Height(), QImage::Format_RGB32);
+    drawn.fill(Qt::white);
+    {
+        QPainter painter(&drawn);
+        first->PaintTo(painter, drawn.rect());
+    }
+    const QRect row(60, 60, 400, 80);
+    const QRect want = InkBox(drawn, row);
+    const QRect got = InkBox(sheet, row);
+    ASSERT_GT(want.width(), 200) << "ten 20-point capitals M";
+    EXPECT_NEAR(got.left(), want.left(), 1);
+    EXPECT_NEAR(got.top(), want.top(), 1);
+    EXPECT_NEAR(got.right(), want.right(), 1);
+    EXPECT_NEAR(got.bottom(), want.bottom(), 1);
+    QFile::remove(Path("sheet.pgm"));
+
+    // The picture is embedded once per page; the page is not turned into a picture itself.
+    const ProcessResult images = RunProgram("pdfimages", {"-list", file});
+    const QStringList rows = images.Out.split('\n', Qt::SkipEmptyParts).mid(2);
+    ASSERT_EQ(rows.size(), 3) << images.Out.toStdString();
+    for (const QString& row : rows) {
+        const QStringList cells = row.simplified().split(' ');
+        EXPECT_EQ(cells.value(3), QStringLiteral("40")) << row.toStdString();
+        EXPECT_EQ(cells.value(4), QStringLiteral("30")) << row.toStdString();
+    }
+}
+
+TEST_F(PdfFilterTest, PaperFromThePageOrFromItsPixels) {
+    struct Case {
+        int Orientation;
+        double PaperW, PaperH;
+        int PixelW, PixelH;
+        double WantW, WantH; // points, as the sheet lies
+        QPageLayout::Orientation Want;
+    } const cases[] = {
+        {MetaOrientationPortrait, kA4W, kA4H, 794, 1123, Points(kA4W), Points(kA4H),
+         QPageLayout::Portrait},
+        {MetaOrientationLandscape, kA4W, kA4H, 1123, 794, Points(kA4H), Points(kA4W),
+         QPageLayout::Landscape},
+        // Without paper: the pixels at 96 per inch, and their shape decides the orientation.
+        {MetaOrientationPortrait, 0, 0, 480, 960, 360, 720, QPageLayout::Portrait},
+        {MetaOrientationPortrait, 0, 0, 960, 480, 720, 360, QPageLayout::Landscape},
+        // Half a paper setting is no paper.
+        {MetaOrientationLandscape, 210, 0, 480, 960, 360, 720, QPageLayout::Portrait},
+    };
+    for (const Case& c : cases) {
+        TRLGraphicSurface page;
+        page.SetWidth(c.PixelW);
+        page.SetHeight(c.PixelH);
+        page.SetOrientation(c.Orientation);
+        page.SetPaperWidth(c.PaperW);
+        page.SetPaperHeight(c.PaperH);
+        const QPageLayout layout = TRLPDFFilter::PageLayoutOf(page);
+        const QRectF sheet = layout.fullRectPoints();
+        EXPECT_NEAR(sheet.width(), c.WantW, 1) << c.PaperW << " " << c.PixelW;
+        EXPECT_NEAR(sheet.height(), c.WantH, 1) << c.PaperW << " " << c.PixelW;
+        EXPECT_EQ(layout.orientation(), c.Want) << c.PaperW << " " << c.PixelW;
+        EXPECT_EQ(layout.margins(), QMarginsF()) << "the report draws its own margins";
+    }
+}
+
+TEST_F(PdfFilterTest, RangesInTheForegroundAndInTheBackground) {
+    Fill(5, 3);
+    filter.SetFileName(Path("middle.pdf"));
+    FilterPages(&store, &filter, 2, false, 4);
+    const QList<PdfPage> middle = PdfPages(Path("middle.pdf"));
+    ASSERT_EQ(middle.size(), 3);
+    EXPECT_GT(middle[1].Width, middle[1].Height) << "page 3 of the store is the landscape one";
+    EXPECT_LT(middle[2].Width, middle[2].Height);
+    const QString text = PdfText(Path("middle.pdf"));
+    EXPECT_FALSE(text.contains(QStringLiteral("Página 1 de 5")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Página 2 de 5")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Página 4 de 5")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Página 5 de 5")));
+
+    // In the background, with its progress window; the end is reported through RunFinished.
+    QString error = QStringLiteral("not finished");
+    QObject receiver;
+    QObject::connect(
+        &filter, &TRLCustomFilter::RunFinished, &receiver, [&](const QString& e) { error = e; },
+        Qt::QueuedConnection);
+    filter.SetShowProgress(true);
+    filter.SetFileName(Path("tail.pdf"));
+    FilterPages(&store, &filter, 4, true, -1);
+    ASSERT_TRUE(
+        WaitFor([&] { return error != QStringLiteral("not finished") && !filter.Running(); }));
+    EXPECT_EQ(error, QString());
+    const QString tail = PdfText(Path("tail.pdf"));
+    EXPECT_EQ(PdfPages(Path("tail.pdf")).size(), 2);
+    EXPECT_TRUE(tail.contains(QStringLiteral("Página 4 de 5")));
+    EXPECT_TRUE(tail.contains(QStringLiteral("Página 5 de 5")));
+
+    // A background run that cannot write says so, naming the file.
+    error = QStringLiteral("not finished");
+    const QString nowhere = Path("no-such-folder/tail.pdf");
+    filter.SetFileName(nowhere);
+    FilterPages(&store, &filter, 1, true, -1);
+    ASSERT_TRUE(
+        WaitFor([&] { return error != QStringLiteral("not finished") && !filter.Running(); }));
+    EXPECT_TRUE(error.contains(nowhere)) << error.toStdString();
+    EXPECT_EQ(Entries(dir.path()), QStringList({"middle.pdf", "tail.pdf"}));
+}
+
+TEST_F(PdfFilterTest, UnwritablePathsNameTheFileAndLeaveNothing) {
+    Fill(2);
+    QFile plain(Path("plain.txt"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    // Paths that nobody, root included, can write a file at.
+    for (const QString& target :
+         {Path("missing/out.pdf"), Path("plain.txt/out.pdf"), Path("folder")}) {
+        filter.SetFileName(target);
+        try {
+            FilterPages(&store, &filter, 1, false);
+            ADD_FAILURE() << "no error for " << target.toStdString();
+        } catch (const TRLException& e) {
+            EXPECT_TRUE(e.Message().startsWith(QStringLiteral("cannot write ") + target))
+                << e.what();
+        }
+        EXPECT_FALSE(filter.Running());
+    }
+    EXPECT_EQ(Entries(dir.path()), QStringList({"plain.txt"}));
+    EXPECT_TRUE(QDir(Path("folder")).isEmpty());
+}
+
+TEST_F(PdfFilterTest, RunsThatDoNotFinishLeaveTheEarlierFileAsItWas) {
+    Fill(4);
+    const QString file = Path("informe.pdf");
+    QFile earlier(file);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("earlier");
+    earlier.close();
+    auto unchanged = [&] {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) && f.readAll() == "earlier" &&
+               Entries(dir.path()) == QStringList({"informe.pdf"});
+    };
+
+    QString reported = QStringLiteral("none");
+    InterruptedPdf interrupted;
+    interrupted.SetShowProgress(false);
+    interrupted.SetFileName(file);
+    QObject::connect(&interrupted, &TRLCustomFilter::RunFinished,
+                     [&](const QString& e) { reported = e; });
+
+    // Cancelled after page 2: no error, but no document either.
+    interrupted.CancelAfter = 2;
+    FilterPages(&store, &interrupted, 1, false);
+    EXPECT_EQ(interrupted.PagesWritten(), 2);
+    EXPECT_EQ(reported, QString());
+    EXPECT_TRUE(unchanged());
+
+    // An error while drawing page 3 reaches the caller.
+    interrupted.CancelAfter = 0;
+    interrupted.FailAt = 3;
+    EXPECT_THROW(FilterPages(&store, &interrupted, 1, false), TRLException);
+    EXPECT_EQ(reported, QStringLiteral("the page could not be drawn"));
+    EXPECT_TRUE(unchanged());
+
+    // A range without pages has nothing to write.
+    interrupted.FailAt = 0;
+    try {
+        FilterPages(&store, &interrupted, 3, false, 2);
+        ADD_FAILURE() << "an empty range was written";
+    } catch (const TRLException& e) {
+        EXPECT_TRUE(e.Message().contains(file)) << e.what();
+    }
+    EXPECT_TRUE(unchanged());
+
+    // The filter is fit for the next run, which replaces the file.
+    FilterPages(&store, &interrupted, 1, false);
+    EXPECT_EQ(PdfPages(file).size(), 4);
+    EXPECT_EQ(Entries(dir.path()), QStringList({"informe.pdf"}));
+}
+
+// Only the process-wide filter is registered here, as in the program.
+TEST(PdfRegistration, TheSaveDialogOffersPdfAndNamesPickItByExtension) {
+    TRLPDFFilter* pdf = &RegisterPdfFilter();
+    EXPECT_EQ(&RegisterPdfFilter(), pdf) << "registering again makes no second filter";
+    EXPECT_EQ(PdfFilter(), pdf);
+    EXPECT_EQ(SaveFilterByFileName(QStringLiteral("/tmp/a.b/Informe.PDF")), pdf);
+
+    struct Case {
+        const char* Typed;
+        int ChosenEntry; // 0 "Default", 1 "PDF"
+        const char* FileName;
+        TRLCustomSaveFilter* Filter;
+    } const cases[] = {
+        {"x.pdf", 0, "x.pdf", pdf},
+        {"x.rpf", 1, "x.rpf", nullptr},
+        {"x", 0, "x.rpf", nullptr},
+        {"x", 1, "x.pdf", pdf},
+    };
+    for (const Case& c : cases) {
+        SaveParams().Clear();
+        SaveParams().SetFilter(nullptr);
+        TRLSaveDialog dialog;
+        ASSERT_TRUE(dialog.Execute([&](TRLSaveDialog& d) {
+            ASSERT_EQ(d.ComboBoxFilters->count(), 2);
+            EXPECT_EQ(d.ComboBoxFilters->itemText(0), RLMessages[mkDefault]);
+            EXPECT_EQ(d.ComboBoxFilters->itemText(1), QStringLiteral("PDF"));
+            d.EditFileName->setText(QString::fromLatin1(c.Typed));
+            d.ComboBoxFilters->setCurrentIndex(c.ChosenEntry);
+            d.ButtonSave->click();
+        })) << c.Typed;
+        EXPECT_EQ(SaveParams().FileName(), QString::fromLatin1(c.FileName)) << c.Typed;
+        EXPECT_EQ(SaveParams().Filter(), c.Filter) << c.Typed;
+    }
+}
+
+TEST(PdfRegistration, ThePreviewSaveWritesTheChosenPagesAsPdf) {
+    if (!HasPoppler())
+        GTEST_SKIP() << "poppler-utils are not installed";
+    QTemporaryDir dir;
+    QObject owner;
+    TRLGraphicStorage store(&owner);
+    for (int n = 1; n <= 3; ++n)
+        store.Add(FormPage(n, 3, MetaOrientationPortrait, kA4W, kA4H));
+    RegisterPdfFilter().SetShowProgress(false);
+    SaveParams().SetFilter(nullptr);
+    const QString typed = dir.filePath(QStringLiteral("gastos.Pdf"));
+    ASSERT_TRUE(ExecuteSaveFlow(store, QString(), [&](TRLSaveDialog& d) {
+        d.EditFileName->setText(typed);
+        d.RadioButtonPagesInterval->setChecked(true);
+        d.EditFromPage->setText(QStringLiteral("2"));
+        d.EditToPage->setText(QStringLiteral("3"));
+        d.ButtonSave->click();
+    }));
+    EXPECT_EQ(PdfPages(typed).size(), 2);
+    EXPECT_TRUE(PdfText(typed, 1).contains(QStringLiteral("Página 2 de 3")));
+    EXPECT_EQ(Entries(dir.path()), QStringList({"gastos.Pdf"}));
+    SaveParams().SetFilter(nullptr);
+}
+
+} // namespace
