@@ -1,5 +1,6 @@
 // rltool: the report engine's companion on the command line. It shows what a page-store file
 // holds, draws its pages to pictures and PDF, and makes a sample document.
+#include "RLBarcode.h"
 #include "RLControlClasses.h"
 #include "RLDump.h"
 #include "RLGraphicStorage.h"
@@ -164,6 +165,7 @@ int Prepare(const QStringList& arguments) {
     const QString layout = args.Positional(0, "LAYOUT.json");
     const QString output = RequireOutput(args);
     RegisterTextAndGraphicClasses();
+    RegisterBarcodeClasses();
     // The records outlive the report that reads them.
     std::unique_ptr<TRLJsonRecordsModel> records;
     const auto report = ReadReportLayout(layout);
