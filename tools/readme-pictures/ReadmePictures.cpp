@@ -1,0 +1,260 @@
+// kelmora-readme-pictures [OUTDIR]: the pictures of the README, made by the program itself. It
+// creates the program's windows as the program does, fills the request form with a sample
+// request, presses "Imprimir" and answers the operator's message, and writes what the operator
+// would see: the main window, the filled request form, the message box, the request document's
+// preview window and the three prepared documents. OUTDIR defaults to docs/images.
+//
+// Run it on a display (xvfb-run will do); the windows are grabbed without their frames.
+#include "DocumentForms.h"
+#include "FFRDeclaracionJurada.h"
+#include "FFRSolicitud.h"
+#include "FFRVehiculoParticular.h"
+#include "FillingRun.h"
+#include "KelmoraApp.h"
+
+#include "RLGraphicStorage.h"
+#include "RLGraphicSurface.h"
+#include "RLOutputFlows.h"
+#include "RLPreviewForm.h"
+#include "RLReport.h"
+#include "RLReportPreview.h"
+#include "RLUtils.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimeEdit>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// The documents are drawn at 144 pixels per inch: 8- and 10-point text read comfortably, and
+// both sizes come to whole pixel heights (16 and 20 px), so that lines keep the widths that
+// the page measured at 96 pixels per inch.
+constexpr double kDocumentZoom = 1.5;
+// The preview window's picture: wide enough for the toolbar and the page at 100%.
+const QSize kPreviewSize(1100, 760);
+
+class TPictureError {
+public:
+    explicit TPictureError(QString message) : message_(std::move(message)) {}
+    const QString& Message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+// Lets the event loop run for a while, so that windows are shown, laid out and activated.
+void Settle(int milliseconds = 150) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < milliseconds) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+}
+
+template <typename T> T* Child(const QWidget& window, const char* name) {
+    T* child = window.findChild<T*>(QString::fromLatin1(name));
+    if (child == nullptr) {
+        throw TPictureError(QStringLiteral("the request form has no %1").arg(name));
+    }
+    return child;
+}
+
+void Save(const QImage& image, const QString& file) {
+    if (!image.save(file, "PNG")) {
+        throw TPictureError(QStringLiteral("cannot write %1").arg(file));
+    }
+    std::printf("%s (%d x %d)\n", qPrintable(QDir::toNativeSeparators(file)), image.width(),
+                image.height());
+}
+
+void SaveWindow(QWidget& window, const QString& file) {
+    window.raise();
+    Settle();
+    Save(window.grab().toImage(), file);
+}
+
+void SaveDocument(TRLReport& report, const QString& file) {
+    const auto page = report.Storage().Pages(0);
+    if (!page) {
+        throw TPictureError(QStringLiteral("no prepared page for %1").arg(file));
+    }
+    const int width = static_cast<int>(std::nearbyint(page->Width() * kDocumentZoom));
+    const int height = static_cast<int>(std::nearbyint(page->Height() * kDocumentZoom));
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        page->PaintTo(painter, image.rect());
+    }
+    Save(image, file);
+}
+
+// A request that produces all three documents: travel by private vehicle, with tickets (their
+// equivalent), per-diem days and a registration fee, set field by field in the form.
+void FillSampleRequest(TFKelmora& form) {
+    Child<QLineEdit>(form, "E_Persona")->setText(QStringLiteral("GÓMEZ ARRIOLA, LUCÍA INÉS"));
+    Child<QLineEdit>(form, "E_DNI")->setText(QStringLiteral("28.456.913"));
+    Child<QComboBox>(form, "E_Categoria")->setCurrentText(QStringLiteral("ADJ"));
+    Child<QComboBox>(form, "E_Dedicacion")->setCurrentText(QStringLiteral("EXCLUSIVA"));
+    Child<QPlainTextEdit>(form, "M_Motivo")
+        ->setPlainText(QStringLiteral("Presentación del trabajo \"Erosión hídrica en suelos del "
+                                      "sur provincial\" en las XXIV Jornadas de Ciencias del "
+                                      "Suelo.\nReunión con el grupo de investigación anfitrión."));
+    Child<QLineEdit>(form, "E_Destino")->setText(QStringLiteral("Río Cuarto, Córdoba"));
+    // Selecting the private vehicle enables the plate field (and empties it), so the plate
+    // comes after the selection.
+    Child<QComboBox>(form, "CB_Medio")->setCurrentIndex(kMedioVehiculoParticular);
+    Child<QLineEdit>(form, "E_Patente")->setText(QStringLiteral("AB123CD"));
+    // Two weeks ahead, so that the travel follows the preparation date of the letterhead.
+    const QDate salida = QDate::currentDate().addDays(14);
+    Child<QDateEdit>(form, "D_Salida")->setDate(salida);
+    Child<QTimeEdit>(form, "D_HoraSalida")->setTime(QTime(7, 30));
+    Child<QDateEdit>(form, "D_Regreso")->setDate(salida.addDays(3));
+    Child<QTimeEdit>(form, "D_HoraRegreso")->setTime(QTime(21, 0));
+    Child<QCheckBox>(form, "CK_Pasajes")->setChecked(true);
+    Child<QLineEdit>(form, "E_MontoPasaje")->setText(QStringLiteral("4850,00"));
+    Child<QCheckBox>(form, "CK_Kelmora")->setChecked(true);
+    Child<QLineEdit>(form, "E_DiasKelmora")->setText(QStringLiteral("4"));
+    Child<QCheckBox>(form, "CK_Inscripcion")->setChecked(true);
+    Child<QLineEdit>(form, "E_MontoInscripcion")->setText(QStringLiteral("1200,00"));
+    Child<QLineEdit>(form, "E_Persona")->setFocus(Qt::OtherFocusReason);
+}
+
+// Keeps the preview windows in the order in which they are shown.
+class TPreviewWatch : public QObject {
+public:
+    std::vector<QPointer<TRLPreviewForm>> Shown;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            if (auto* form = qobject_cast<TRLPreviewForm*>(watched)) {
+                Shown.emplace_back(form);
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+void MakePictures(const QString& outDir) {
+    TKelmoraWindows windows = CreateKelmoraWindows();
+
+    // The main window at its design size: the picture stays centred in white at any size.
+    TFPrincipal& principal = *windows.FPrincipal;
+    principal.show();
+    SaveWindow(principal, outDir + QStringLiteral("/main-window.png"));
+
+    // The request form as "&Kelmora" opens it, but without a modal loop of its own so that this
+    // program can go on. Filled after its activation, which sets both dates to today.
+    TFKelmora& form = *windows.FKelmora;
+    form.show();
+    form.activateWindow();
+    Settle(300);
+    FillSampleRequest(form);
+    SaveWindow(form, outDir + QStringLiteral("/request-form.png"));
+
+    // "Imprimir": the previews open, then the operator's message box, which is pictured and
+    // answered as soon as it is up.
+    TPreviewWatch watch;
+    qApp->installEventFilter(&watch);
+    bool messageSeen = false;
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || messageSeen) {
+            return;
+        }
+        messageSeen = true;
+        SaveWindow(*box, outDir + QStringLiteral("/operator-message.png"));
+        box->button(QMessageBox::Ok)->click();
+    });
+    answer.start();
+    Child<QPushButton>(form, "ImprLisObs")->click();
+    answer.stop();
+    qApp->removeEventFilter(&watch);
+    if (!messageSeen) {
+        throw TPictureError(QStringLiteral("the operator's message did not appear"));
+    }
+    if (watch.Shown.size() != 3 || watch.Shown.back().isNull()) {
+        throw TPictureError(
+            QStringLiteral("%1 preview windows opened instead of 3").arg(watch.Shown.size()));
+    }
+
+    // The last window opened is the request document's, on top of the other two.
+    TRLPreviewForm& preview = *watch.Shown.back();
+    preview.showNormal();
+    preview.setGeometry(QRect(QPoint(0, 0), kPreviewSize));
+    SaveWindow(preview, outDir + QStringLiteral("/preview-window.png"));
+
+    TDocumentForms& documents = *windows.DocumentForms;
+    SaveDocument(documents.FFRSolicitud->RLReport1(), outDir + QStringLiteral("/request.png"));
+    SaveDocument(documents.FFRDeclaracionJurada->RLReport1(),
+                 outDir + QStringLiteral("/sworn-statement.png"));
+    SaveDocument(documents.FFRVehiculoParticular->RLReport1(),
+                 outDir + QStringLiteral("/private-vehicle-statement.png"));
+
+    for (const QPointer<TRLPreviewForm>& window : watch.Shown) {
+        if (!window.isNull()) {
+            window->close();
+        }
+    }
+    form.close();
+    principal.hide();
+    Settle(50);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // The pictures show a Spanish (Argentina) desktop whatever this machine is set to: the
+    // engine's window texts follow the system's language, the dates read day/month/year and the
+    // decimal separator is the comma. The system locale is read from the environment when the
+    // application starts; the windows take their formats when they are made.
+    qputenv("LC_ALL", "es_AR.UTF-8");
+    QApplication application(argc, argv);
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 2 || (arguments.size() == 2 && arguments[1].startsWith('-'))) {
+        std::fprintf(stderr, "usage: kelmora-readme-pictures [OUTDIR]\n");
+        return 2;
+    }
+    const QString outDir = arguments.size() == 2 ? arguments[1] : QStringLiteral("docs/images");
+    if (!QDir().mkpath(outDir)) {
+        std::fprintf(stderr, "%s: cannot create the directory\n", qPrintable(outDir));
+        return 2;
+    }
+
+    // The same start-up as the program's.
+    InitEngineSupport();
+    RegisterPreviewHandler();
+    RegisterOutputHooks();
+    UseDocumentDatesLocale();
+    int status = 0;
+    try {
+        MakePictures(outDir);
+    } catch (const TPictureError& error) {
+        std::fprintf(stderr, "kelmora-readme-pictures: %s\n", qPrintable(error.Message()));
+        status = 2;
+    } catch (const TRLException& error) {
+        std::fprintf(stderr, "kelmora-readme-pictures: %s\n", qPrintable(error.Message()));
+        status = 2;
+    }
+    FinishEngineSupport();
+    return status;
+}
