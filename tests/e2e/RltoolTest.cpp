@@ -140,3 +140,50 @@ TEST_F(Rltool, EvalPrintsValuesAndErrors) {
     EXPECT_EQ(unknown.ExitCode, 2);
     EXPECT_TRUE(unknown.Err.contains("nosuchname")) << unknown.Err.toStdString();
 }
+
+TEST_F(Rltool, PrepareReadsALayoutWithEveryKindOfControl) {
+    QFile layout(Path("layout.json"));
+    ASSERT_TRUE(layout.open(QIODevice::WriteOnly));
+    layout.write(R"({ "class": "TRLReport", "name": "RLReport1", "Title": "Prueba",
+      "children": [
+        { "class": "TRLBand", "name": "RLBand1", "BandType": "btHeader", "Height": 120,
+          "children": [
+            { "class": "TRLLabel", "name": "RLLabel1", "Left": 10, "Top": 4,
+              "Caption": "Título", "Font": { "Name": "Arial", "Size": 12, "Style": ["fsBold"] } },
+            { "class": "TRLDraw", "name": "RLDraw1", "DrawKind": "dkLine",
+              "Left": 10, "Top": 30, "Width": 300, "Height": 9 },
+            { "class": "TRLBarcode", "name": "RLBarcode1", "BarcodeType": "bcCode39",
+              "Caption": "KELMORA", "Left": 10, "Top": 50, "Height": 40 },
+            { "class": "TRLSystemInfo", "name": "RLSystemInfo1", "Info": "itPageNumber",
+              "Left": 400, "Top": 4 } ] } ] })");
+    layout.close();
+    const QString out = Path("prepared.rpf");
+    const ProgramResult r = ::Rltool({"prepare", layout.fileName(), "-o", out});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    const QJsonObject dump = Dump(out);
+    const QJsonArray pages = dump["pages"].toArray();
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_EQ(dump["macros"].toObject()["Title"].toString(), "Prueba");
+    QStringList texts;
+    int images = 0;
+    int polygons = 0;
+    for (const QJsonValue& o : pages[0].toObject()["objects"].toArray()) {
+        const QJsonObject object = o.toObject();
+        texts << object["text"].toString();
+        images += object["kind"].toString() == "image";
+        polygons += object["kind"].toString() == "polygon";
+    }
+    EXPECT_TRUE(texts.contains(QStringLiteral("Título")));
+    EXPECT_TRUE(texts.contains("1")) << texts.join('|').toStdString();
+    EXPECT_EQ(images, 1) << "the barcode's bars";
+    EXPECT_GE(polygons, 1) << "the line";
+
+    layout.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    layout.write(R"({ "class": "TRLReport", "name": "RLReport1", "children": [
+        { "class": "TRLBarcode", "name": "B", "BarcodeType": "bcNoSuchCode" } ] })");
+    layout.close();
+    const ProgramResult bad = ::Rltool({"prepare", layout.fileName(), "-o", Path("bad.rpf")});
+    EXPECT_EQ(bad.ExitCode, 2);
+    EXPECT_TRUE(bad.Err.contains("BarcodeType")) << bad.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("bad.rpf")));
+}
