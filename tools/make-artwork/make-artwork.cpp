@@ -192,8 +192,9 @@ QImage MainPicture() {
     p.setRenderHint(QPainter::TextAntialiasing);
     DrawCrestAt(p, QRectF(325 - 63, 6, 126, 183));
     p.setPen(kNavy);
-    p.setFont(Script(54));
-    p.drawText(QRectF(0, 190, 650, 66), Qt::AlignCenter, QStringLiteral("Universidad de Corvath"));
+    p.setFont(Script(46));
+    p.drawText(QRectF(0, 190, 650, 66), Qt::AlignCenter,
+               QStringLiteral("Universidad Nacional de Brendal"));
     p.setPen(QPen(kGold, 1.5));
     p.drawLine(QPointF(165, 262), QPointF(485, 262));
     p.setPen(kRed.darker(110));
