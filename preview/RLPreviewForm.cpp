@@ -38,18 +38,6 @@ constexpr int kSplitterWidth = 3;
 constexpr int kRepeatInterval = 100;
 constexpr int kRepeatDelay = 500;
 
-// Sets a flag for the length of a scope, also when the scope is left by an exception.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-};
-
 bool IsAcceleratorCandidate(QChar c) {
     return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z');
 }
@@ -355,7 +343,7 @@ void TRLPreviewForm::ViewChanged() {
 
 void TRLPreviewForm::ZoomBoxChanged() {
     const QString text = ComboBoxZoom->currentText();
-    const FlagScope changing(zoomChanging_);
+    const TRLFlagScope changing(zoomChanging_);
     int position = -1;
     double number = 0;
     for (int i = 0; i < ComboBoxZoom->count(); ++i) {
@@ -390,7 +378,7 @@ void TRLPreviewForm::ZoomBoxChanged() {
 }
 
 void TRLPreviewForm::PageNoChanged() {
-    const FlagScope changing(pageNoChanging_);
+    const TRLFlagScope changing(pageNoChanging_);
     TRLPreview* view = CurrentView();
     bool ok = false;
     int number = EditPageNo->text().trimmed().toInt(&ok);

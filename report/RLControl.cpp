@@ -13,18 +13,6 @@
 
 namespace {
 
-// Sets a re-entrance flag for a scope, clearing it even when an error passes through.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-};
-
 TRLPoint AbsolutePosition(const TRLCustomControl* c) {
     TRLPoint p;
     for (; c; c = c->Parent()) {
@@ -346,7 +334,7 @@ TRLRect TRLCustomControl::AbsoluteBounds() const {
 void TRLCustomControl::ExpandParent(int dw, int dh) {
     if (expandingParent_)
         return;
-    FlagScope scope(expandingParent_);
+    TRLFlagScope scope(expandingParent_);
     auto grow = [this](bool horizontal, int delta) {
         for (TRLCustomSite* s = ParentSite(); s; s = s->ParentSite()) {
             const bool given =
@@ -427,7 +415,7 @@ void TRLCustomControl::SetFixedSize(int width, int height, bool active) {
 void TRLCustomControl::AdjustBounds() {
     if (adjusting_)
         return;
-    FlagScope scope(adjusting_);
+    TRLFlagScope scope(adjusting_);
     const TRLSize natural = CalcSize();
     int w = natural.Width;
     int h = natural.Height;
@@ -580,7 +568,7 @@ void TRLCustomControl::ApplyHolders(TRLRect& r) {
 void TRLCustomControl::NotifyHoldeds() {
     if (notifyingHoldeds_ || holdeds_.empty() || loading_)
         return;
-    FlagScope scope(notifyingHoldeds_);
+    TRLFlagScope scope(notifyingHoldeds_);
     for (TRLCustomControl* c : std::vector<TRLCustomControl*>(holdeds_))
         c->AdjustBounds();
 }
@@ -845,7 +833,7 @@ TRLRect TRLCustomControl::ClientRect() const {
 void TRLCustomControl::MeasureHeight() {
     if (measuring_)
         return;
-    FlagScope scope(measuring_);
+    TRLFlagScope scope(measuring_);
     if (OnMeasureHeight)
         OnMeasureHeight(*this);
 }
@@ -862,12 +850,12 @@ void TRLCustomControl::RestoreBounds() {
         c->RestoreBounds();
     if (!boundsSaved_)
         return;
-    FlagScope scope(restoringBounds_);
+    TRLFlagScope scope(restoringBounds_);
     SetBoundsRect(savedBounds_);
 }
 
 void TRLCustomControl::DoPrint() {
-    FlagScope scope(printing_);
+    TRLFlagScope scope(printing_);
     Print();
 }
 

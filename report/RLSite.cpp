@@ -8,17 +8,6 @@
 
 namespace {
 
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-};
-
 // The order in which the align lists are laid out: the outermost kinds first.
 constexpr std::array<TRLControlAlign, 27> AlignOrder{
     faLeftMost,     faRightMost,  faTop,         faBottom,     faLeft,       faRight,
@@ -350,7 +339,7 @@ void TRLCustomSite::Loaded() {
 void TRLCustomSite::AlignControls() {
     if (aligning_ || Loading())
         return;
-    FlagScope scope(aligning_);
+    TRLFlagScope scope(aligning_);
     std::array<std::vector<TRLCustomControl*>, faBottomOnly + 1> lists;
     for (TRLCustomControl* c : Controls())
         if (c->Visible())
