@@ -10,6 +10,8 @@
 #include "RLTextControls.h"
 
 #include <QAbstractTableModel>
+#include <QImage>
+#include <QPainter>
 
 #include <array>
 
@@ -119,6 +121,25 @@ void BM_PrepareReport(benchmark::State& state) {
         double(state.range(0)) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_PrepareReport)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// Drawing one of the prepared pages at 100%: preparing a page should cost no more than this.
+void BM_DrawPreparedPageAt100Percent(benchmark::State& state) {
+    GeneratedRecords records(100);
+    auto report = MakeReport(records);
+    if (!report->Prepare()) {
+        state.SkipWithError("preparation failed");
+        return;
+    }
+    const auto page = report->Storage().Pages(1);
+    QImage image(page->Width(), page->Height(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        page->PaintTo(painter, QRect(0, 0, page->Width(), page->Height()));
+    }
+    state.counters["objects"] = page->ObjectCount();
+}
+BENCHMARK(BM_DrawPreparedPageAt100Percent)->Unit(benchmark::kMillisecond);
 
 // Resident memory growth from the start of a preparation to its 1,000th and 10,000th record.
 void BM_ResidentMemoryWhilePreparing(benchmark::State& state) {
