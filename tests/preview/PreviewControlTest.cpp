@@ -463,3 +463,33 @@ TEST(PreviewStoreLinks, TheControlLinksWhileItShowsAStoreAndFreesAnOwnerlessOne)
 }
 
 } // namespace
+
+TEST_F(PreviewControl, AtFullSizeAnUnderlinedTextKeepsItsUnderline) {
+    ShowAt(1000, 1300);
+    auto page = std::make_shared<TRLGraphicSurface>();
+    page->SetWidth(kPageWidth);
+    page->SetHeight(kPageHeight);
+    TRLFont font;
+    font.Style = fsBold | fsUnderline;
+    page->SetFont(font);
+    page->SetBrush({Qt::white, TRLBrushStyle::Clear});
+    page->TextOut(300, 200, QStringLiteral("SOLICITUD DE KELMORA"));
+    const int textWidth = page->TextWidth(QStringLiteral("SOLICITUD DE KELMORA"));
+    const int textHeight = page->TextHeight(QStringLiteral("SOLICITUD DE KELMORA"));
+    auto* store = new TRLGraphicStorage(&owner);
+    store->Add(page);
+    preview.SetPages(store);
+    preview.SetZoom(100);
+    const QImage shot = Shot(preview.PageBoxes(0));
+    const QPoint at(preview.PageBoxes(0).ToBox(300), preview.PageBoxes(0).ToBox(200));
+    // The underline is the longest dark run of a row inside the text's cell.
+    int longest = 0;
+    for (int y = at.y(); y < at.y() + textHeight + 2 && y < shot.height(); ++y) {
+        int run = 0;
+        for (int x = at.x(); x < at.x() + textWidth && x < shot.width(); ++x) {
+            run = qGray(shot.pixel(x, y)) < 128 ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+    }
+    EXPECT_GT(longest, textWidth * 3 / 4) << "no underline under the text";
+}
