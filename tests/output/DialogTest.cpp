@@ -387,9 +387,9 @@ TEST(PrintFlow, PreviewPrintHandsTheChosenRangeToTheFilter) {
     QObject owner;
     TRLGraphicStorage store(&owner);
     FillStore(store, 3, QString(), [](int) {
-        PageSpec spec;
-        spec.Orientation = MetaOrientationLandscape;
-        return spec;
+        PagePaper paper;
+        paper.Orientation = MetaOrientationLandscape;
+        return paper;
     });
     PrintParams().SetFilter(&recorder);
     PrintParams().SetPrintInBackground(false);

@@ -248,10 +248,10 @@ TEST_F(Printing, CopiesByTheFilterOrByThePrinter) {
 TEST_F(Printing, ALandscapePageStartsASecondDocument) {
     const QString title = UniqueTitle("landscape");
     FillStore(store, 3, title, [](int n) {
-        PageSpec spec;
+        PagePaper paper;
         if (n == 3)
-            spec.Orientation = MetaOrientationLandscape;
-        return spec;
+            paper.Orientation = MetaOrientationLandscape;
+        return paper;
     });
     FilterPages(&store, nullptr, 1, false, -1);
     EXPECT_EQ(SpoolFilter().DocumentCount(), 2);

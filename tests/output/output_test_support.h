@@ -26,7 +26,7 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 
 namespace outputtest {
 
-struct PageSpec {
+struct PagePaper {
     int Orientation = MetaOrientationPortrait;
     double PaperWidth = 210; // portrait sense
     double PaperHeight = 297;
@@ -35,16 +35,16 @@ struct PageSpec {
 // A page of the given paper whose size in report pixels follows the paper at 96 per inch. It
 // carries a large "PAGE n" text, a frame and a solid block whose place depends on n, so that both
 // a text extractor and a picture comparison can tell the pages apart.
-inline std::shared_ptr<TRLGraphicSurface> MakePage(int number, const PageSpec& spec = {}) {
+inline std::shared_ptr<TRLGraphicSurface> MakePage(int number, const PagePaper& paper = {}) {
     auto page = std::make_shared<TRLGraphicSurface>();
-    const bool landscape = spec.Orientation == MetaOrientationLandscape;
-    const double w = landscape ? spec.PaperHeight : spec.PaperWidth;
-    const double h = landscape ? spec.PaperWidth : spec.PaperHeight;
+    const bool landscape = paper.Orientation == MetaOrientationLandscape;
+    const double w = landscape ? paper.PaperHeight : paper.PaperWidth;
+    const double h = landscape ? paper.PaperWidth : paper.PaperHeight;
     page->SetWidth(RoundHalfEven(w * 96 / 25.4));
     page->SetHeight(RoundHalfEven(h * 96 / 25.4));
-    page->SetOrientation(spec.Orientation);
-    page->SetPaperWidth(spec.PaperWidth);
-    page->SetPaperHeight(spec.PaperHeight);
+    page->SetOrientation(paper.Orientation);
+    page->SetPaperWidth(paper.PaperWidth);
+    page->SetPaperHeight(paper.PaperHeight);
     page->Open();
 
     TRLFont font;
@@ -65,16 +65,16 @@ inline std::shared_ptr<TRLGraphicSurface> MakePage(int number, const PageSpec& s
     return page;
 }
 
-// A store of count pages with the store's document settings taken from the first spec.
+// A store of count pages with the store's document settings taken from the first page's paper.
 inline void FillStore(TRLGraphicStorage& store, int count, const QString& title = QString(),
-                      const std::function<PageSpec(int)>& specOf = {}) {
-    const PageSpec first = specOf ? specOf(1) : PageSpec{};
+                      const std::function<PagePaper(int)>& paperOf = {}) {
+    const PagePaper first = paperOf ? paperOf(1) : PagePaper{};
     store.SetOrientation(first.Orientation);
     store.SetPaperWidth(first.PaperWidth);
     store.SetPaperHeight(first.PaperHeight);
     store.SetTitle(title);
     for (int n = 1; n <= count; ++n)
-        store.Add(MakePage(n, specOf ? specOf(n) : PageSpec{}));
+        store.Add(MakePage(n, paperOf ? paperOf(n) : PagePaper{}));
 }
 
 // A filter that writes down every call: "begin", "page N" (N the page's store index + 1),
