@@ -279,11 +279,18 @@ void TRLPreviewForm::RemoveLastView() {
     if (views_.size() < 2)
         return;
     TRLPreview* last = views_.back();
+    // Deleting the view makes the splitter lay out the others, which report their change
+    // back here: by then the current view must already be one that stays.
+    last->OnChangeView = nullptr;
+    last->OnEnter = nullptr;
+    const bool wasCurrent = currentViewIndex_ >= static_cast<int>(views_.size()) - 1;
     if (activeView_ == last)
         activeView_ = nullptr;
     views_.pop_back();
+    if (wasCurrent)
+        currentViewIndex_ = static_cast<int>(views_.size()) - 1;
     delete last;
-    if (currentViewIndex_ >= static_cast<int>(views_.size()))
+    if (wasCurrent)
         SetActiveView(views_.back());
 }
 

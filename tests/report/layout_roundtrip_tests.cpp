@@ -101,12 +101,13 @@ TEST_F(LayoutRoundTrip, ReaderAndRecordsPrepareTheExpectedPages) {
     EXPECT_EQ(page2[3], (PageText{"Página 2", 38, 1065}));
 
     // The header's font came from the layout's nested Font object.
-    const auto* title = static_cast<const TRLTextObject*>(first->Objects().front().get());
+    const TRLTextObject* title = nullptr;
     for (const auto& object : first->Objects())
         if (object->Kind() == TRLObjectKind::Text) {
             title = static_cast<const TRLTextObject*>(object.get());
             break;
         }
+    ASSERT_NE(title, nullptr);
     EXPECT_EQ(title->Font.Size, 12);
     EXPECT_EQ(title->Font.Style, fsBold);
     EXPECT_EQ(title->FontName(), "Arial");
