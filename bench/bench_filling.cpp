@@ -17,20 +17,15 @@
 #include "RLPreviewForm.h"
 #include "RLReport.h"
 #include "RLReportPreview.h"
+#include "SampleRequest.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDateEdit>
 #include <QFile>
-#include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimeEdit>
 
 #include <chrono>
 #include <cstdio>
@@ -42,30 +37,6 @@ using Clock = std::chrono::steady_clock;
 
 template <typename T> T* Child(const QWidget& window, const char* name) {
     return window.findChild<T*>(QString::fromLatin1(name));
-}
-
-void FillSampleRequest(TFKelmora& form) {
-    Child<QLineEdit>(form, "E_Persona")->setText(QStringLiteral("GÓMEZ ARRIOLA, LUCÍA INÉS"));
-    Child<QLineEdit>(form, "E_DNI")->setText(QStringLiteral("28.456.913"));
-    Child<QComboBox>(form, "E_Categoria")->setCurrentText(QStringLiteral("ADJ"));
-    Child<QComboBox>(form, "E_Dedicacion")->setCurrentText(QStringLiteral("EXCLUSIVA"));
-    Child<QPlainTextEdit>(form, "M_Motivo")
-        ->setPlainText(QStringLiteral("Presentación del trabajo \"Erosión hídrica en suelos del "
-                                      "sur provincial\" en las XXIV Jornadas de Ciencias del "
-                                      "Suelo.\nReunión con el grupo de investigación anfitrión."));
-    Child<QLineEdit>(form, "E_Destino")->setText(QStringLiteral("Río Cuarto, Córdoba"));
-    Child<QComboBox>(form, "CB_Medio")->setCurrentIndex(kMedioVehiculoParticular);
-    Child<QLineEdit>(form, "E_Patente")->setText(QStringLiteral("AB123CD"));
-    Child<QDateEdit>(form, "D_Salida")->setDate(QDate(2017, 5, 15));
-    Child<QTimeEdit>(form, "D_HoraSalida")->setTime(QTime(7, 30));
-    Child<QDateEdit>(form, "D_Regreso")->setDate(QDate(2017, 5, 18));
-    Child<QTimeEdit>(form, "D_HoraRegreso")->setTime(QTime(21, 0));
-    Child<QCheckBox>(form, "CK_Pasajes")->setChecked(true);
-    Child<QLineEdit>(form, "E_MontoPasaje")->setText(QStringLiteral("4850,00"));
-    Child<QCheckBox>(form, "CK_Kelmora")->setChecked(true);
-    Child<QLineEdit>(form, "E_DiasKelmora")->setText(QStringLiteral("4"));
-    Child<QCheckBox>(form, "CK_Inscripcion")->setChecked(true);
-    Child<QLineEdit>(form, "E_MontoInscripcion")->setText(QStringLiteral("1200,00"));
 }
 
 // Notes when each preview window and the operator's message box are shown, and answers the
@@ -125,7 +96,7 @@ void BM_ImprimirToLastPreviewShown(benchmark::State& state) {
     TFKelmora& form = *windows.FKelmora;
     form.show();
     QCoreApplication::processEvents();
-    FillSampleRequest(form);
+    FillSampleRequest(form, QDate(2017, 5, 15));
     QPushButton* imprimir = Child<QPushButton>(form, "ImprLisObs");
 
     TRunWatch watch;
@@ -182,7 +153,7 @@ void BM_FillAndPrepareThreeDocuments(benchmark::State& state) {
     TDatosSolicitud datos;
     {
         TKelmoraWindows windows = CreateKelmoraWindows({});
-        FillSampleRequest(*windows.FKelmora);
+        FillSampleRequest(*windows.FKelmora, QDate(2017, 5, 15));
         datos = windows.FKelmora->DatosSolicitud();
     }
     int documents = 0;

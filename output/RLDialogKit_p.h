@@ -1,6 +1,8 @@
 // Small pieces shared by the print and save dialogs; not part of the output library's interface.
 #pragma once
 
+#include <initializer_list>
+
 #include <QColor>
 #include <QComboBox>
 #include <QFont>
@@ -62,6 +64,16 @@ inline void CentreOnScreen(QWidget& window) {
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
+    }
+}
+
+// Sets the tab order through the widgets in the order given.
+inline void SetTabChain(std::initializer_list<QWidget*> widgets) {
+    QWidget* previous = nullptr;
+    for (QWidget* widget : widgets) {
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
     }
 }
 

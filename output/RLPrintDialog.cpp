@@ -104,16 +104,9 @@ TRLPrintDialog::TRLPrintDialog(QWidget* parent)
     // The page boxes are reached by typing after choosing "Pages", never by Tab.
     EditFromPage->setFocusPolicy(Qt::ClickFocus);
     EditToPage->setFocusPolicy(Qt::ClickFocus);
-    setTabOrder(ComboBoxPrinterNames, ComboBoxFilters);
-    setTabOrder(ComboBoxFilters, ComboBoxOptions);
-    setTabOrder(ComboBoxOptions, CheckBoxPrintToFile);
-    setTabOrder(CheckBoxPrintToFile, CheckBoxPrintInBackground);
-    setTabOrder(CheckBoxPrintInBackground, RadioButtonPagesAll);
-    setTabOrder(RadioButtonPagesAll, RadioButtonPagesInterval);
-    setTabOrder(RadioButtonPagesInterval, RadioButtonPagesSelect);
-    setTabOrder(RadioButtonPagesSelect, EditCopies);
-    setTabOrder(EditCopies, ButtonOk);
-    setTabOrder(ButtonOk, ButtonCancel);
+    SetTabChain({ComboBoxPrinterNames, ComboBoxFilters, ComboBoxOptions, CheckBoxPrintToFile,
+                 CheckBoxPrintInBackground, RadioButtonPagesAll, RadioButtonPagesInterval,
+                 RadioButtonPagesSelect, EditCopies, ButtonOk, ButtonCancel});
 
     connect(ButtonOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -86,13 +86,8 @@ TRLSaveDialog::TRLSaveDialog(QWidget* parent)
 
     EditFromPage->setFocusPolicy(Qt::ClickFocus);
     EditToPage->setFocusPolicy(Qt::ClickFocus);
-    setTabOrder(EditFileName, ComboBoxFilters);
-    setTabOrder(ComboBoxFilters, RadioButtonPagesAll);
-    setTabOrder(RadioButtonPagesAll, RadioButtonPagesInterval);
-    setTabOrder(RadioButtonPagesInterval, RadioButtonPagesSelect);
-    setTabOrder(RadioButtonPagesSelect, CheckBoxSaveInBackground);
-    setTabOrder(CheckBoxSaveInBackground, ButtonSave);
-    setTabOrder(ButtonSave, ButtonCancel);
+    SetTabChain({EditFileName, ComboBoxFilters, RadioButtonPagesAll, RadioButtonPagesInterval,
+                 RadioButtonPagesSelect, CheckBoxSaveInBackground, ButtonSave, ButtonCancel});
 
     connect(ButtonSave, &QPushButton::clicked, this, &QDialog::accept);
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);

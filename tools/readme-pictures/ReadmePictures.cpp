@@ -19,21 +19,17 @@
 #include "RLReport.h"
 #include "RLReportPreview.h"
 #include "RLUtils.h"
+#include "SampleRequest.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimeEdit>
 #include <QTimer>
 
 #include <cmath>
@@ -105,37 +101,6 @@ void SaveDocument(TRLReport& report, const QString& file) {
     Save(image, file);
 }
 
-// A request that produces all three documents: travel by private vehicle, with tickets (their
-// equivalent), per-diem days and a registration fee, set field by field in the form.
-void FillSampleRequest(TFKelmora& form) {
-    Child<QLineEdit>(form, "E_Persona")->setText(QStringLiteral("GÓMEZ ARRIOLA, LUCÍA INÉS"));
-    Child<QLineEdit>(form, "E_DNI")->setText(QStringLiteral("28.456.913"));
-    Child<QComboBox>(form, "E_Categoria")->setCurrentText(QStringLiteral("ADJ"));
-    Child<QComboBox>(form, "E_Dedicacion")->setCurrentText(QStringLiteral("EXCLUSIVA"));
-    Child<QPlainTextEdit>(form, "M_Motivo")
-        ->setPlainText(QStringLiteral("Presentación del trabajo \"Erosión hídrica en suelos del "
-                                      "sur provincial\" en las XXIV Jornadas de Ciencias del "
-                                      "Suelo.\nReunión con el grupo de investigación anfitrión."));
-    Child<QLineEdit>(form, "E_Destino")->setText(QStringLiteral("Río Cuarto, Córdoba"));
-    // Selecting the private vehicle enables the plate field (and empties it), so the plate
-    // comes after the selection.
-    Child<QComboBox>(form, "CB_Medio")->setCurrentIndex(kMedioVehiculoParticular);
-    Child<QLineEdit>(form, "E_Patente")->setText(QStringLiteral("AB123CD"));
-    // Two weeks ahead, so that the travel follows the preparation date of the letterhead.
-    const QDate salida = QDate::currentDate().addDays(14);
-    Child<QDateEdit>(form, "D_Salida")->setDate(salida);
-    Child<QTimeEdit>(form, "D_HoraSalida")->setTime(QTime(7, 30));
-    Child<QDateEdit>(form, "D_Regreso")->setDate(salida.addDays(3));
-    Child<QTimeEdit>(form, "D_HoraRegreso")->setTime(QTime(21, 0));
-    Child<QCheckBox>(form, "CK_Pasajes")->setChecked(true);
-    Child<QLineEdit>(form, "E_MontoPasaje")->setText(QStringLiteral("4850,00"));
-    Child<QCheckBox>(form, "CK_Kelmora")->setChecked(true);
-    Child<QLineEdit>(form, "E_DiasKelmora")->setText(QStringLiteral("4"));
-    Child<QCheckBox>(form, "CK_Inscripcion")->setChecked(true);
-    Child<QLineEdit>(form, "E_MontoInscripcion")->setText(QStringLiteral("1200,00"));
-    Child<QLineEdit>(form, "E_Persona")->setFocus(Qt::OtherFocusReason);
-}
-
 // Keeps the preview windows in the order in which they are shown.
 class TPreviewWatch : public QObject {
 public:
@@ -166,7 +131,9 @@ void MakePictures(const QString& outDir) {
     form.show();
     form.activateWindow();
     Settle(300);
-    FillSampleRequest(form);
+    // Two weeks ahead, so that the travel follows the preparation date of the letterhead.
+    FillSampleRequest(form, QDate::currentDate().addDays(14));
+    Child<QLineEdit>(form, "E_Persona")->setFocus(Qt::OtherFocusReason);
     SaveWindow(form, outDir + QStringLiteral("/request-form.png"));
 
     // "Imprimir": the previews open, then the operator's message box, which is pictured and
