@@ -116,7 +116,8 @@ QString TRLBarcodeEncoder::Encode(const QString& value) {
 }
 
 int TRLBarcodeEncoder::PatternWidth(QStringView elements) const {
-    return ::PatternWidth(elements, BarcodeWidths(module_, ratio_));
+    return ::PatternWidth(elements,
+                          BarcodeWidths(module_, BarcodeWidthRatio(barcodeType_, ratio_)));
 }
 
 QString TRLBarcodeEncoder::TypeName() const {
@@ -159,7 +160,7 @@ QImage TRLBarcodeEncoder::CreateBitmap(const QString& value, int width, int heig
     }
 
     const QString elements = Encode(value);
-    const TRLBarcodeWidths widths = BarcodeWidths(module_, ratio_);
+    const TRLBarcodeWidths widths = BarcodeWidths(module_, BarcodeWidthRatio(barcodeType_, ratio_));
     bars.Right = bars.Left + ::PatternWidth(elements, widths);
     int shift = 0;
     if (alignment_ & Qt::AlignRight) {

@@ -565,12 +565,15 @@ QString Ean13(QString digits, bool checkSum, TRLBarcodeCheckSumMethod method, bo
 }
 
 QString UpcA(QString digits, bool checkSum, bool& invalid) {
-    digits = PadLeft(digits, 12);
     if (checkSum) {
         // The twelfth digit of a UPC-A symbol is always its check digit, so even the method
-        // that adds none cannot leave that place to anything else.
-        digits = digits.left(11);
+        // that adds none cannot leave that place to anything else. Eleven digits are thus the
+        // number without it: a shorter value is padded to eleven (padding to twelve would push
+        // its last digit out), a longer one keeps its first eleven.
+        digits = PadLeft(digits, 11).left(11);
         digits += Modulo10CheckDigit(digits);
+    } else {
+        digits = PadLeft(digits, 12);
     }
     if (digits.size() != 12) {
         invalid = true;
@@ -589,11 +592,13 @@ QString UpcA(QString digits, bool checkSum, bool& invalid) {
 }
 
 QString UpcE(QString digits, bool checkSum, TRLBarcodeCheckSumMethod method, bool numberSystem1) {
-    digits = PadLeft(digits, 7);
-    const QString six = digits.left(6);
+    // Six digits are the whole number (fewer are padded to six); a seventh is its check digit.
+    const bool checkGiven = digits.size() >= 7;
+    const QString six = checkGiven ? digits.left(6) : PadLeft(digits, 6);
     // The parity row stands for the check digit: the computed one when asked for, otherwise
-    // the seventh digit, which is where a UPC-E value carries its own.
-    const QChar check = checkSum && method == cmModule10
+    // the seventh digit, which is where a UPC-E value carries its own. A value without one
+    // has nothing else to choose by, and only the computed digit gives a readable symbol.
+    const QChar check = (checkSum && method == cmModule10) || !checkGiven
                             ? Modulo10CheckDigit(ExpandUpcE(six, numberSystem1 ? u'1' : u'0'))
                             : digits[6];
     const char* row = UpcEParity[DigitValue(check)];

@@ -9,6 +9,9 @@ struct TypeInfo {
     const char* DisplayName;
     bool DigitsOnly;
     double MinRatio; // 0: the symbology fixes its own widths and takes the ratio as given
+    // Every element is one to four modules wide by the symbology's definition, so the ratio
+    // has no say in the widths (it is still kept, and clamped where MinRatio says).
+    bool WholeModules = false;
 };
 
 constexpr TypeInfo Types[BarcodeTypeCount] = {
@@ -17,24 +20,24 @@ constexpr TypeInfo Types[BarcodeTypeCount] = {
     {"bcCode2OF5Matrix", "2OF5 Matrix", true, 2.25},
     {"bcCode39", "Code 39", false, 2.0},
     {"bcCode39Extended", "Code 39 Extended", false, 2.0},
-    {"bcCode128A", "Code 128A", false, 0},
-    {"bcCode128B", "Code 128B", false, 0},
-    {"bcCode128C", "Code 128C", true, 0},
-    {"bcCode93", "Code 93", false, 0},
-    {"bcCode93Extended", "Code 93 Extended", false, 0},
+    {"bcCode128A", "Code 128A", false, 0, true},
+    {"bcCode128B", "Code 128B", false, 0, true},
+    {"bcCode128C", "Code 128C", true, 0, true},
+    {"bcCode93", "Code 93", false, 0, true},
+    {"bcCode93Extended", "Code 93 Extended", false, 0, true},
     {"bcMSI", "MSI", true, 0},
     {"bcPostNet", "PostNet", true, 0},
     {"bcCodaBar", "CodaBar", false, 2.0},
-    {"bcEAN8", "EAN8", true, 2.0},
-    {"bcEAN13", "EAN13", true, 2.0},
-    {"bcUPC_A", "UPC A", true, 2.0},
-    {"bcUPC_E0", "UPC E0", true, 2.0},
-    {"bcUPC_E1", "UPC E1", true, 2.0},
-    {"bcUPC_Supp2", "UPC Supp2", true, 2.0},
-    {"bcUPC_Supp5", "UPC Supp5", true, 2.0},
-    {"bcEAN128A", "EAN 128A", false, 0},
-    {"bcEAN128B", "EAN 128B", false, 0},
-    {"bcEAN128C", "EAN 128C", true, 0},
+    {"bcEAN8", "EAN8", true, 2.0, true},
+    {"bcEAN13", "EAN13", true, 2.0, true},
+    {"bcUPC_A", "UPC A", true, 2.0, true},
+    {"bcUPC_E0", "UPC E0", true, 2.0, true},
+    {"bcUPC_E1", "UPC E1", true, 2.0, true},
+    {"bcUPC_Supp2", "UPC Supp2", true, 2.0, true},
+    {"bcUPC_Supp5", "UPC Supp5", true, 2.0, true},
+    {"bcEAN128A", "EAN 128A", false, 0, true},
+    {"bcEAN128B", "EAN 128B", false, 0, true},
+    {"bcEAN128C", "EAN 128C", true, 0, true},
 };
 
 constexpr double MaxRatio = 3.0;
@@ -65,6 +68,10 @@ std::optional<TRLBarcodeType> BarcodeTypeFromName(const QString& name) {
 
 bool BarcodeDigitsOnly(TRLBarcodeType type) {
     return Info(type).DigitsOnly;
+}
+
+double BarcodeWidthRatio(TRLBarcodeType type, double ratio) {
+    return Info(type).WholeModules ? 2.0 : ratio;
 }
 
 double ClampBarcodeRatio(TRLBarcodeType type, double ratio) {

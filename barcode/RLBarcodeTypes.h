@@ -57,3 +57,8 @@ bool BarcodeDigitsOnly(TRLBarcodeType type);
 // The wide-to-narrow ratio actually used: clamped into the symbology's range where it has one,
 // unchanged otherwise.
 double ClampBarcodeRatio(TRLBarcodeType type, double ratio);
+
+// The ratio the element widths are computed with: 2.0 for symbologies whose elements are whole
+// modules (Code 128 and EAN 128, Code 93, EAN and UPC with the supplements), whose wide
+// elements are then exactly two, three and four modules; the given ratio for the others.
+double BarcodeWidthRatio(TRLBarcodeType type, double ratio);

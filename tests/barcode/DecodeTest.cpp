@@ -99,10 +99,14 @@ TEST_F(ZbarTest, Ean13) {
 }
 
 TEST_F(ZbarTest, UpcA) {
-    // With a check digit the value keeps its twelve places and the last one is recomputed.
+    // With a check digit the first eleven digits stay and the twelfth is the computed one;
+    // an eleven-digit value gets its check digit added, a shorter one is padded to eleven.
     ExpectDecoded({{bcUPC_A, "036000291452", false, 2, 2.0, "036000291452"},
                    {bcUPC_A, "036000291450", true, 2, 2.0, "036000291452"},
-                   {bcUPC_A, "012345678900", true, 3, 2.0, "012345678905"}},
+                   {bcUPC_A, "012345678900", true, 3, 2.0, "012345678905"},
+                   {bcUPC_A, "03600029145", true, 2, 2.0, "036000291452"},
+                   {bcUPC_A, "01234567890", true, 2, 2.0, "012345678905"},
+                   {bcUPC_A, "3600029145", true, 2, 2.0, "036000291452"}},
                   {"ean13", "upca"});
 }
 
@@ -121,6 +125,35 @@ TEST_F(ZbarTest, UpcE) {
                   {"upce"});
     // The check digit of the six digits alone (1 here) makes a parity scanners refuse.
     EXPECT_EQ(Decode(Paint({bcUPC_E0, "6543211", false, 2, 2.0, {}}), {"upce"}), QString());
+}
+
+TEST_F(ZbarTest, UpcEKeepsSixGivenDigits) {
+    // Six digits are the whole UPC-E number; none of them may be pushed out by padding. With
+    // no seventh digit to choose the parity by, the computed check digit chooses it.
+    ExpectDecoded({{bcUPC_E0, "123456", true, 2, 2.0, "01234565"},
+                   {bcUPC_E0, "654321", true, 2, 2.0, "06543217"},
+                   {bcUPC_E0, "123456", false, 2, 2.0, "01234565"},
+                   {bcUPC_E0, "12345", true, 2, 2.0, "00123457"}},
+                  {"upce"});
+}
+
+TEST_F(ZbarTest, WholeModuleSymbologiesIgnoreTheRatio) {
+    // Their elements are one to four modules wide by definition; a ratio of 3 must not
+    // stretch the two-module elements to three and the four-module ones to six.
+    for (double ratio : {2.5, 3.0}) {
+        ExpectDecoded({{bcCode128B, "Hello, World!", false, 2, ratio, "Hello, World!"},
+                       {bcCode128C, "1234567890", false, 2, ratio, "1234567890"},
+                       {bcEAN128B, "1234567", true, 2, ratio, "12345670"}},
+                      {"code128"});
+        ExpectDecoded({{bcCode93, "TEST93", false, 2, ratio, "TEST93"},
+                       {bcCode93Extended, "Kelmora 1.9!", false, 2, ratio, "Kelmora 1.9!"}},
+                      {"code93"});
+        ExpectDecoded({{bcEAN13, "400638133393", true, 2, ratio, "4006381333931"}}, {"ean13"});
+        ExpectDecoded({{bcEAN8, "9638507", true, 2, ratio, "96385074"}}, {"ean8"});
+        ExpectDecoded({{bcUPC_A, "03600029145", true, 2, ratio, "036000291452"}},
+                      {"ean13", "upca"});
+        ExpectDecoded({{bcUPC_E0, "1234570", true, 2, ratio, "01234572"}}, {"upce"});
+    }
 }
 
 TEST_F(ZbarTest, Code39) {

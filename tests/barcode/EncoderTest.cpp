@@ -90,6 +90,50 @@ TEST(BarcodeEncoder, EncodingClampsAndKeepsTheRatio) {
     EXPECT_FALSE(e.Invalid()); // the flag describes the last encoding only
 }
 
+TEST(BarcodeEncoder, WholeModuleSymbologiesKeepTheirWidthsAtAnyRatio) {
+    // Widths in modules: EAN-13 and UPC-A 95, EAN-8 67, UPC-E 51, the supplements 20 and 47;
+    // Code 128 "A" is start, A, check (11 each) and the 13-module stop, EAN 128 adds FNC1 (and
+    // for digits the Modulo 10 digit, "12" becoming the pairs 01 and 23); Code 93 "A" is start, A,
+    // C, K (9 each) and the 10-module stop.
+    const struct {
+        TRLBarcodeType type;
+        const char* value;
+        int modules;
+    } cases[] = {
+        {bcEAN13, "400638133393", 95}, {bcUPC_A, "03600029145", 95}, {bcEAN8, "9638507", 67},
+        {bcUPC_E0, "1234570", 51},     {bcUPC_E1, "1234570", 51},    {bcUPC_Supp2, "12", 20},
+        {bcUPC_Supp5, "52495", 47},    {bcCode128A, "A", 46},        {bcCode128B, "A", 46},
+        {bcCode128C, "12", 46},        {bcEAN128A, "A", 57},         {bcEAN128B, "A", 57},
+        {bcEAN128C, "12", 68},         {bcCode93, "A", 46},          {bcCode93Extended, "A", 46}};
+    for (const auto& c : cases) {
+        for (const double ratio : {2.0, 2.5, 3.0, 5.0}) {
+            TRLBarcodeEncoder e;
+            e.SetBarcodeType(c.type);
+            e.SetCheckSum(true);
+            e.SetModule(3);
+            e.SetRatio(ratio);
+            EXPECT_EQ(e.PatternWidth(e.Encode(c.value)), 3 * c.modules)
+                << BarcodeTypeName(c.type).toStdString() << " ratio " << ratio;
+            const QImage image = e.CreateBitmap(c.value, 3 * c.modules, 4);
+            EXPECT_EQ(image.pixelColor(3 * c.modules - 1, 0), QColor(Qt::black))
+                << "the last bar ends at the edge: " << BarcodeTypeName(c.type).toStdString();
+        }
+    }
+    // The property itself still keeps what it was given, clamped where the symbology clamps.
+    TRLBarcodeEncoder e;
+    e.SetBarcodeType(bcEAN13);
+    e.SetRatio(5);
+    e.Encode("1");
+    EXPECT_EQ(e.Ratio(), 3.0);
+    // Symbologies of narrow and wide elements still follow it: at module 3 and ratio 3, the
+    // four Code 39 characters (start, A, its check character A, stop) have three wide
+    // elements of 9, six narrow ones of 3 and a narrow gap each.
+    e.SetBarcodeType(bcCode39);
+    e.SetModule(3);
+    e.SetCheckSum(true);
+    EXPECT_EQ(e.PatternWidth(e.Encode("A")), 4 * (3 * 9 + 6 * 3 + 3));
+}
+
 TEST(BarcodeEncoder, CalcSizeFollowsTheCodeAlongTheBars) {
     TRLBarcodeEncoder e;
     // 22 pixels of bars, one more, and 4 + 4 for the 1 mm margins.

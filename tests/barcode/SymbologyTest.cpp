@@ -244,10 +244,14 @@ TEST(UpcA, TwelfthDigitIsAlwaysTheCheckDigitWhenAsked) {
                                "6061"
                                "505");
     EXPECT_EQ(Elements(bcUPC_A, "036000291452"), expected);
-    // The value keeps its twelve places; the last is replaced by the computed digit, even by
-    // the method that adds none.
+    // The first eleven digits stay; the twelfth is replaced by the computed digit, even by
+    // the method that adds none. Eleven digits or fewer are the number without its check
+    // digit: they are padded to eleven, never to twelve, so none of them is cut off.
     EXPECT_EQ(Elements(bcUPC_A, "036000291450", true), expected);
-    EXPECT_EQ(Elements(bcUPC_A, "3600029145", true), Elements(bcUPC_A, "003600029143"));
+    EXPECT_EQ(Elements(bcUPC_A, "03600029145", true), expected);
+    EXPECT_EQ(Elements(bcUPC_A, "03600029145", true, cmNone), expected);
+    EXPECT_EQ(Elements(bcUPC_A, "3600029145", true), expected);
+    EXPECT_EQ(Elements(bcUPC_A, "7", true), Elements(bcUPC_A, "000000000079"));
     EXPECT_EQ(Elements(bcUPC_A, "036000291459", true), expected);
     EXPECT_EQ(Elements(bcUPC_A, "036000291459", true, cmNone), expected);
     EXPECT_TRUE(IsInvalid(bcUPC_A, "0360002914520"));
@@ -255,27 +259,42 @@ TEST(UpcA, TwelfthDigitIsAlwaysTheCheckDigitWhenAsked) {
 
 TEST(UpcE, ParityRowFromCheckDigitAndSixModuleEndGuard) {
     // 0123456: the seventh digit 6 picks EoooEE.
-    EXPECT_EQ(Elements(bcUPC_E0, "123456"), S("505"
-                                              "0517"
-                                              "1615"
-                                              "1516"
-                                              "0805"
-                                              "1705"
-                                              "0715"
-                                              "050505"));
+    EXPECT_EQ(Elements(bcUPC_E0, "0123456"), S("505"
+                                               "0517"
+                                               "1615"
+                                               "1516"
+                                               "0805"
+                                               "1705"
+                                               "0715"
+                                               "050505"));
     // Number system 1 exchanges the sets.
-    EXPECT_EQ(Elements(bcUPC_E1, "123456"), S("505"
-                                              "2605"
-                                              "0616"
-                                              "1606"
-                                              "0535"
-                                              "0526"
-                                              "0625"
-                                              "050505"));
+    EXPECT_EQ(Elements(bcUPC_E1, "0123456"), S("505"
+                                               "2605"
+                                               "0616"
+                                               "1606"
+                                               "0535"
+                                               "0526"
+                                               "0625"
+                                               "050505"));
     // With a check digit, 012345 gives 7 (5*3 + 4 + 3*3 + 2 + 1*3) whatever the seventh digit.
     EXPECT_EQ(Elements(bcUPC_E0, "0123459", true), Elements(bcUPC_E0, "0123457"));
     EXPECT_EQ(Elements(bcUPC_E0, "0123459", true, cmNone), Elements(bcUPC_E0, "0123459"));
     EXPECT_EQ(PatternWidth(Elements(bcUPC_E0, "0"), BarcodeWidths(1, 2.0)), 3 + 6 * 7 + 6);
+}
+
+TEST(UpcE, SixDigitsAreKeptWhole) {
+    // 123456 stands for the UPC-A number 01234500006, whose check digit is 5. Padding six
+    // digits to seven would encode 012345 instead.
+    EXPECT_EQ(ExpandUpcE(u"123456", u'0'), S("01234500006"));
+    EXPECT_EQ(Elements(bcUPC_E0, "123456", true), Elements(bcUPC_E0, "1234565"));
+    EXPECT_NE(Elements(bcUPC_E0, "123456", true), Elements(bcUPC_E0, "0123457"));
+    // Without a check digit asked for there is no seventh digit to choose the parity by; the
+    // computed one is the only choice a scanner accepts.
+    EXPECT_EQ(Elements(bcUPC_E0, "123456"), Elements(bcUPC_E0, "1234565"));
+    EXPECT_EQ(Elements(bcUPC_E1, "123456"), Elements(bcUPC_E1, "1234562"));
+    // Fewer digits are padded to six, more than seven keep their first six as before.
+    EXPECT_EQ(Elements(bcUPC_E0, "12345", true), Elements(bcUPC_E0, "0123457"));
+    EXPECT_EQ(Elements(bcUPC_E0, "12345678"), Elements(bcUPC_E0, "1234567"));
 }
 
 TEST(UpcE, CheckDigitIsTheExpandedUpcANumbers) {
