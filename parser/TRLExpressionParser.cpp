@@ -110,17 +110,37 @@ bool GroupsRight(TRLParserNodeKind kind) {
     throw TRLParserError(QStringLiteral("%1 at %2!").arg(message).arg(position));
 }
 
+// Binary operators that group left to right. A chain of them, "1 + 2 - 3 * 4 + ...", hangs
+// down the first operand of each; that is the length of the expression, not its nesting.
+bool IsChainOperator(TRLParserNodeKind kind) {
+    return (kind >= nkAdd && kind <= nkRoot && kind != nkPower) ||
+           (kind >= nkGreater && kind <= nkAnd);
+}
+
+// Levels of nesting between a node and one of its children: none for the first operand of a
+// chain operator, which stays at the operator's own level, one for everything else (other
+// operands, arguments, statements, the operands of prefix and right-grouping operators).
+int LevelCost(const TRLParserNode* parent, const TRLParserNode* child) {
+    const bool chained = IsChainOperator(parent->Kind) && !parent->Children.empty() &&
+                         parent->Children.front().get() == child;
+    return chained ? 0 : 1;
+}
+
 int DepthOf(const TRLParserNode* node) {
     int depth = 0;
     for (; node->Parent; node = node->Parent)
-        ++depth;
+        depth += LevelCost(node->Parent, node);
     return depth;
 }
 
 // Heights only grow while a tree is built, so a change stops climbing where it makes none.
 void RaiseHeights(TRLParserNode* node) {
-    for (; node->Parent && node->Parent->Height < node->Height + 1; node = node->Parent)
-        node->Parent->Height = node->Height + 1;
+    for (; node->Parent; node = node->Parent) {
+        const int height = node->Height + LevelCost(node->Parent, node);
+        if (node->Parent->Height >= height)
+            break;
+        node->Parent->Height = height;
+    }
 }
 
 // Builds trees from a text. Each (sub)expression is built on its own and attached to the
@@ -284,11 +304,11 @@ private:
         }
         if (bindsTighter(reached)) { // reached is the root: the operator becomes the new root
             added->AddChild(std::move(tree.root));
-            added->Height = reached->Height + 1;
+            added->Height = reached->Height + LevelCost(added, reached);
             tree.root = std::move(node);
         } else if (from) {
             added->AddChild(reached->ReplaceChild(from, std::move(node)));
-            added->Height = from->Height + 1;
+            added->Height = from->Height + LevelCost(added, from);
             RaiseHeights(added);
         } else {
             tree.current->AddChild(std::move(node));
@@ -482,12 +502,43 @@ public:
         default:
             break;
         }
+        if (IsChainOperator(node->Kind))
+            return Chain(node);
 
         const TRLParserNode* leftNode = Operand(node, 0);
         const TRLParserNode* rightNode = Operand(node, 1);
         const TRLValue left = Eval(leftNode);
         const TRLValue right = Eval(rightNode);
-        switch (node->Kind) {
+        return Combine(node->Kind, left, right);
+    }
+
+private:
+    // A chain of left-grouping operators is walked down its first operands with a loop, so that
+    // its length costs no stack; operands are still evaluated left to right, each operator's
+    // operands checked before anything below it is evaluated.
+    TRLValue Chain(const TRLParserNode* top) {
+        std::vector<const TRLParserNode*> spine;
+        const TRLParserNode* node = top;
+        for (;;) {
+            const TRLParserNode* first = Operand(node, 0);
+            Operand(node, 1);
+            spine.push_back(node);
+            if (!IsChainOperator(first->Kind)) {
+                node = first;
+                break;
+            }
+            if (++parser_.steps_ > MaxEvaluationSteps)
+                throw TRLParserError(QStringLiteral("Evaluation takes too many steps"));
+            node = first;
+        }
+        TRLValue value = Eval(node);
+        for (auto it = spine.rbegin(); it != spine.rend(); ++it)
+            value = Combine((*it)->Kind, value, Eval(Operand(*it, 1)));
+        return value;
+    }
+
+    static TRLValue Combine(TRLParserNodeKind kind, const TRLValue& left, const TRLValue& right) {
+        switch (kind) {
         case nkAdd:
             return TRLValue::Add(left, right);
         case nkSubtract:
@@ -517,11 +568,10 @@ public:
         case nkLessEqual:
             return TRLValue::Compare(TRLValueComparison::LessEqual, left, right);
         default:
-            throw TRLParserError(QStringLiteral("Unknown node kind %1").arg(int(node->Kind)));
+            throw TRLParserError(QStringLiteral("Unknown node kind %1").arg(int(kind)));
         }
     }
 
-private:
     struct Nesting {
         explicit Nesting(int& depth) : depth_(depth) { ++depth_; }
         ~Nesting() { --depth_; }

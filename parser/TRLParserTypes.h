@@ -80,6 +80,20 @@ public:
     TRLParserNode(const TRLParserNode&) = delete;
     TRLParserNode& operator=(const TRLParserNode&) = delete;
 
+    // A long chain "1 + 1 + ... + 1" is a tree as deep as it is long. Its nodes are freed from
+    // a work list, since freeing each child from its parent's destructor would need one stack
+    // frame per term.
+    ~TRLParserNode() {
+        std::vector<std::unique_ptr<TRLParserNode>> pending = std::move(Children);
+        while (!pending.empty()) {
+            std::unique_ptr<TRLParserNode> node = std::move(pending.back());
+            pending.pop_back();
+            for (auto& child : node->Children)
+                pending.push_back(std::move(child));
+            node->Children.clear();
+        }
+    }
+
     TRLParserNode* AddChild(std::unique_ptr<TRLParserNode> child) {
         child->Parent = this;
         Children.push_back(std::move(child));
@@ -111,5 +125,5 @@ public:
     int Priority;        // higher binds tighter; operands and finished groups have 255
     bool Closed = false; // a finished (sub)expression: brackets or block closed
     TRLValue Value;      // identifier name, number or string
-    int Height = 0;      // levels below this node; kept while building to bound nesting
+    int Height = 0;      // nesting levels below this node; kept while building to bound nesting
 };

@@ -104,11 +104,51 @@ TEST(TRLExpressionParserErrors, NestingIsLimited) {
     EXPECT_EQ(EvalError(Repeat("{", limit) + "7" + Repeat("}", limit)), at.arg(limit + 1));
     EXPECT_EQ(parser.Evaluate(Repeat("-", limit - 1) + "7"), TRLValue(-7));
     EXPECT_EQ(EvalError(Repeat("-", limit) + "7"), at.arg(limit + 1));
-    EXPECT_EQ(parser.Evaluate("0" + Repeat("+1", limit - 1)), TRLValue(limit - 1));
-    EXPECT_EQ(EvalError("0" + Repeat("+1", limit)), at.arg(2 * limit));
+    // Right-grouping chains nest each operator inside the next.
+    EXPECT_EQ(parser.Evaluate("1" + Repeat("^1", limit - 1)), TRLValue(1));
     EXPECT_EQ(EvalError("1" + Repeat("^1", 100000)), at.arg(2 * limit));
     EXPECT_EQ(EvalError("f(" + Repeat("g(", limit) + ")"), at.arg(2 * limit + 1));
     EXPECT_EQ(EvalError(Repeat("x:=", 100000)), at.arg(3 * limit));
+}
+
+TEST(TRLExpressionParserErrors, FlatChainsAreNotNesting) {
+    const int limit = TRLExpressionParser::MaxDepth;
+    const QString at = QStringLiteral("Expression nested too deeply at %1!");
+    TRLExpressionParser parser;
+
+    // However long, a chain of left-grouping operators is one level: it must evaluate, and
+    // without recursing once per term (100,000 terms would overflow the stack).
+    for (const int terms : {limit, 10000, 100000}) {
+        SCOPED_TRACE(terms);
+        EXPECT_EQ(parser.Evaluate("1" + Repeat(" + 1", terms - 1)), TRLValue(terms));
+        EXPECT_EQ(parser.Evaluate("2" + Repeat("*1", terms - 1)), TRLValue(2));
+        EXPECT_EQ(parser.Evaluate(QString::number(terms) + Repeat("-1", terms - 1)), TRLValue(1));
+    }
+    // Mixed priorities, groups, prefix operators and calls as the terms of one flat chain.
+    EXPECT_EQ(parser.Evaluate("0" + Repeat("+2*3-1", 10000)), TRLValue(50000));
+    EXPECT_EQ(parser.Evaluate("0" + Repeat("+(1)", 10000)), TRLValue(10000));
+    EXPECT_EQ(parser.Evaluate("0" + Repeat("+-1", 10000)), TRLValue(-10000));
+    EXPECT_EQ(parser.Evaluate("0" + Repeat("+major(1,2)", 10000)), TRLValue(20000));
+    EXPECT_EQ(parser.Evaluate("{x := 0" + Repeat("+1", 10000) + "; x * 2}"), TRLValue(20000));
+    EXPECT_EQ(parser.Evaluate("if(1" + Repeat("+1", 10000) + " > 5, 'a', 'b')"),
+              TRLValue(QStringLiteral("a")));
+    // Left to right: 2 / 2 / 2 is 0.5, 2 - 1 + 1 is 2.
+    EXPECT_EQ(parser.Evaluate("64" + Repeat("/2", 6)), TRLValue(1));
+    EXPECT_EQ(parser.Evaluate("2" + Repeat("-1+1", 5000)), TRLValue(2));
+
+    // Nesting inside a long chain is still counted from the top and still refused.
+    const QString chain = "1" + Repeat("+1", 5000) + "+";
+    EXPECT_EQ(parser.Evaluate(chain + Repeat("(", limit) + "7" + Repeat(")", limit)),
+              TRLValue(5008));
+    EXPECT_EQ(EvalError(chain + Repeat("(", limit + 1) + "7" + Repeat(")", limit + 1)),
+              at.arg(chain.size() + limit + 1));
+    EXPECT_TRUE(EvalError(chain + Repeat("-", limit) + "7")
+                    .startsWith(QStringLiteral("Expression nested too deeply at ")));
+    // Chains inside runaway brackets do not help them through.
+    EXPECT_TRUE(EvalError(Repeat("(1+", limit + 1) + "1" + Repeat(")", limit + 1))
+                    .startsWith(QStringLiteral("Expression nested too deeply at ")));
+    // A missing operand in a long chain is found as before.
+    EXPECT_EQ(EvalError("1" + Repeat("+1", 10000) + "+"), "Missing operand for \"+\"");
 }
 
 TEST(TRLExpressionParserErrors, RunawayFunctionsAreStopped) {
