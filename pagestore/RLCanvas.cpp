@@ -18,12 +18,25 @@ namespace {
 
 constexpr int kDefaultPixelsPerInch = 96;
 
+// Coordinates of a damaged or hugely scaled page can lie anywhere in the 32-bit range, where a
+// rectangle's width no longer fits in an integer. No device is anywhere near this far across,
+// so pulling such edges in to it changes nothing on the device.
+constexpr int32_t kFarAway = 1 << 29;
+
+int32_t NotTooFar(int32_t v) {
+    return std::clamp(v, -kFarAway, kFarAway);
+}
+
 QRect ToQRect(const TRLRect& r) {
-    return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+    const int32_t left = NotTooFar(r.Left);
+    const int32_t top = NotTooFar(r.Top);
+    return QRect(left, top, NotTooFar(r.Right) - left, NotTooFar(r.Bottom) - top);
 }
 
 // Swaps reversed edges, as the drawing calls of the old platform did before drawing.
-TRLRect Normalized(const TRLRect& r) {
+TRLRect Normalized(const TRLRect& rect) {
+    const TRLRect r{NotTooFar(rect.Left), NotTooFar(rect.Top), NotTooFar(rect.Right),
+                    NotTooFar(rect.Bottom)};
     return {std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right),
             std::max(r.Top, r.Bottom)};
 }
@@ -242,6 +255,22 @@ void TRLCanvas::SetFont(const TRLFont& font) {
     qfont_.setFixedPitch(font_.Pitch == TRLFontPitch::Fixed);
     ascent_ = RLFontAscent(qfont_);
     rawFont_ = QRawFont::fromFont(qfont_);
+}
+
+TRLRect TRLCanvas::VisibleArea() const {
+    const TRLRect everywhere{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    const QPaintDevice* device = painter_.device();
+    if (device == nullptr) {
+        return everywhere;
+    }
+    bool invertible = false;
+    const QTransform toLogical = painter_.deviceTransform().inverted(&invertible);
+    if (!invertible) {
+        return everywhere;
+    }
+    const QRectF area = toLogical.mapRect(QRectF(0, 0, device->width(), device->height()));
+    return {RoundHalfEven(std::floor(area.left())), RoundHalfEven(std::floor(area.top())),
+            RoundHalfEven(std::ceil(area.right())), RoundHalfEven(std::ceil(area.bottom()))};
 }
 
 int TRLCanvas::TextWidth(const QString& text) const {
@@ -463,24 +492,112 @@ TRLPoint TextRectStart(const TRLRect& rect, int x, int y, int textWidth, int tex
     return start;
 }
 
-QString JustifyText(const TRLCanvas& canvas, QString text, int available) {
-    int position = static_cast<int>(text.size());
-    while (canvas.TextWidth(text + u' ') <= available) {
-        if (!AddJustifySpace(text, position)) {
-            break;
+namespace {
+
+bool IsJustifyBlank(QChar c) {
+    return c == u'\t' || c == u'\n' || c == u'\r' || c == u' ';
+}
+
+// The part of a justified line that lies between from and to (pixels from the line's start):
+// characters that end before from or start at or after to are left out, and Skipped is the
+// width of what was left out in front. Widening one gap at a time and measuring the whole line
+// again after each space takes time in the square of the spaces added, and a line justified
+// into a rectangle billions of pixels wide gets hundreds of millions of them; here they are
+// counted once and only those that can be seen are made.
+struct TJustifiedPart {
+    QString Text;
+    long long Skipped = 0;
+};
+
+TJustifiedPart JustifyPart(const TRLCanvas& canvas, const QString& text, int available,
+                           long long from, long long to) {
+    TJustifiedPart part;
+    const long long space = canvas.TextWidth(QStringLiteral(" "));
+    const long long width = canvas.TextWidth(text + u' ');
+    // The gaps AddJustifySpace widens: blanks with a word on both sides. Each gap's spaces go
+    // right after the word before it.
+    std::vector<qsizetype> gaps;
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        if (IsJustifyBlank(text[i]) && !IsJustifyBlank(text[i - 1])) {
+            qsizetype next = i;
+            while (next < text.size() && IsJustifyBlank(text[next])) {
+                ++next;
+            }
+            if (next < text.size()) {
+                gaps.push_back(i);
+            }
         }
     }
-    return text;
+    // One space is added while the text and one more space still fit, so the count is known at
+    // once; the spaces go round the gaps from the last to the first.
+    long long spaces = 0;
+    if (!gaps.empty() && space > 0 && width <= available) {
+        spaces = (available - width) / space + 1;
+    }
+    const long long gapCount = static_cast<long long>(gaps.size());
+    const long long each = gapCount > 0 ? spaces / gapCount : 0;
+    const long long extra = gapCount > 0 ? spaces % gapCount : 0;
+
+    long long x = 0;
+    size_t gap = 0;
+    for (qsizetype i = 0; i < text.size() && x < to; ++i) {
+        if (gap < gaps.size() && gaps[gap] == i) {
+            long long count = each + (static_cast<long long>(gap) >= gapCount - extra ? 1 : 0);
+            ++gap;
+            if (count == 0) {
+                part.Text += text[i];
+                x += canvas.TextWidth(QString(text[i]));
+                continue;
+            }
+            // Spaces that end before from are dropped with everything in front of them.
+            if (x < from) {
+                const long long dropped = std::min(count, (from - x) / space);
+                if (dropped > 0) {
+                    part.Text.clear();
+                    x += dropped * space;
+                    part.Skipped = x;
+                    count -= dropped;
+                }
+            }
+            // Spaces that start at or after to are never made.
+            const long long shown = std::min(count, (to - x + space - 1) / space);
+            part.Text += QString(static_cast<qsizetype>(shown), u' ');
+            x += shown * space;
+            if (shown < count) {
+                break;
+            }
+        }
+        part.Text += text[i];
+        x += canvas.TextWidth(QString(text[i]));
+    }
+    return part;
+}
+
+} // namespace
+
+QString JustifyText(const TRLCanvas& canvas, QString text, int available, int visibleWidth) {
+    return JustifyPart(canvas, text, available, std::numeric_limits<long long>::min(), visibleWidth)
+        .Text;
 }
 
 void CanvasTextRectEx(TRLCanvas& canvas, const TRLRect& rect, int x, int y, QString text,
                       uint8_t alignment, uint8_t layout, TRLMetaTextFlags textFlags) {
     const QString withSpace = text + u' ';
-    const TRLPoint start =
+    TRLPoint start =
         TextRectStart(rect, x, y, canvas.TextWidth(withSpace), canvas.TextHeight(withSpace),
                       canvas.TextWidth(QStringLiteral(" ")), alignment, layout);
     if (alignment == MetaTextAlignmentJustify) {
-        text = JustifyText(canvas, std::move(text), rect.Right - start.X);
+        // Only what lands on the device is built, with a margin for glyphs that reach beyond
+        // their own cell.
+        const TRLRect visible = canvas.VisibleArea();
+        const long long margin = 4LL * canvas.TextHeight(withSpace) + 16;
+        const long long available = int64_t(rect.Right) - start.X;
+        const TJustifiedPart part = JustifyPart(
+            canvas, text, static_cast<int>(std::clamp<long long>(available, INT32_MIN, INT32_MAX)),
+            int64_t(visible.Left) - start.X - margin, int64_t(visible.Right) - start.X + margin);
+        text = part.Text;
+        start.X = SaturatedAdd(start.X,
+                               static_cast<int32_t>(std::min<long long>(part.Skipped, INT32_MAX)));
     }
     if ((textFlags & MetaTextFlagNoClipping) != 0) {
         canvas.TextOut(start.X, start.Y, text);
@@ -521,8 +638,8 @@ void CanvasResetClipRect(TRLCanvas& canvas) {
 namespace {
 
 // Segment lengths (drawn, gap, drawn, ...) of a wide styled pen; empty for unbroken styles.
-std::vector<int> PenDashPattern(TRLPenStyle style, int penWidth) {
-    std::vector<int> pattern;
+std::vector<long long> PenDashPattern(TRLPenStyle style, int penWidth) {
+    std::vector<long long> pattern;
     switch (style) {
     case TRLPenStyle::Dash:
         pattern = {3, 1};
@@ -539,28 +656,61 @@ std::vector<int> PenDashPattern(TRLPenStyle style, int penWidth) {
     default:
         break;
     }
-    for (int& length : pattern) {
-        length *= 4 * penWidth;
+    for (long long& length : pattern) {
+        length *= 4LL * penWidth;
     }
     return pattern;
+}
+
+// The distances along a line from `from` in direction (cosine, sine) between which it may
+// touch area; false when it never does (Liang-Barsky clipping of the infinite line).
+bool VisibleStretch(const TRLPoint& from, double cosine, double sine, const TRLRect& area,
+                    double& enter, double& leave) {
+    enter = -std::numeric_limits<double>::infinity();
+    leave = std::numeric_limits<double>::infinity();
+    const double start[2] = {double(from.X), double(from.Y)};
+    const double step[2] = {cosine, sine};
+    const double low[2] = {double(area.Left), double(area.Top)};
+    const double high[2] = {double(area.Right), double(area.Bottom)};
+    for (int axis = 0; axis < 2; ++axis) {
+        if (std::abs(step[axis]) < 1e-12) {
+            if (start[axis] < low[axis] || start[axis] > high[axis]) {
+                return false;
+            }
+            continue;
+        }
+        double t1 = (low[axis] - start[axis]) / step[axis];
+        double t2 = (high[axis] - start[axis]) / step[axis];
+        if (t1 > t2) {
+            std::swap(t1, t2);
+        }
+        enter = std::max(enter, t1);
+        leave = std::min(leave, t2);
+    }
+    return enter <= leave;
 }
 
 } // namespace
 
 void CanvasLineToEx(TRLCanvas& canvas, int x, int y) {
     const TRLPen savedPen = canvas.Pen();
-    const std::vector<int> pattern = PenDashPattern(savedPen.Style, savedPen.Width);
+    const std::vector<long long> pattern = PenDashPattern(savedPen.Style, savedPen.Width);
     if (pattern.empty() || savedPen.Width <= 1) {
         canvas.LineTo(x, y);
         return;
     }
     const TRLPoint from = canvas.PenPos();
-    const double dx = x - from.X;
-    const double dy = y - from.Y;
-    const int length = RoundHalfEven(std::sqrt(dx * dx + dy * dy));
+    const double dx = double(x) - from.X;
+    const double dy = double(y) - from.Y;
+    // A line across the whole coordinate range is over four billion pixels long.
+    const long long length = static_cast<long long>(std::nearbyint(std::sqrt(dx * dx + dy * dy)));
     const double angle = std::atan2(dy, dx);
     const double cosine = std::cos(angle);
     const double sine = std::sin(angle);
+    auto pointAt = [&](long long distance) {
+        return TRLPoint{SaturatedAdd(from.X, RoundHalfEven(double(distance) * cosine)),
+                        SaturatedAdd(from.Y, RoundHalfEven(double(distance) * sine))};
+    };
 
     TRLPen solid = savedPen;
     solid.Style = TRLPenStyle::Solid;
@@ -573,26 +723,53 @@ void CanvasLineToEx(TRLCanvas& canvas, int x, int y) {
     }
     canvas.SetPen(solid);
     canvas.MoveTo(from.X, from.Y);
-    int distance = 0;
-    size_t segment = 0;
-    while (distance < length) {
-        distance = std::min(length, distance + pattern[segment]);
-        const int px = from.X + RoundHalfEven(distance * cosine);
-        const int py = from.Y + RoundHalfEven(distance * sine);
-        if (segment % 2 == 0) {
-            canvas.LineTo(px, py);
-        } else {
-            canvas.MoveTo(px, py);
+    // Only the dashes that can touch the device are walked: the pattern is started at the last
+    // whole period before the line enters the device (widened by the pen), so every dash that
+    // shows is the very dash the whole walk would draw, and the walk ends once it has left.
+    const TRLRect visible = canvas.VisibleArea();
+    const int32_t reach = SaturatedAdd(std::max(savedPen.Width, 1), 2);
+    const TRLRect area{SaturatedAdd(visible.Left, -reach), SaturatedAdd(visible.Top, -reach),
+                       SaturatedAdd(visible.Right, reach), SaturatedAdd(visible.Bottom, reach)};
+    double enter = 0;
+    double leave = 0;
+    if (length > 0 && VisibleStretch(from, cosine, sine, area, enter, leave) && leave >= 0 &&
+        enter <= double(length)) {
+        long long period = 0;
+        for (long long part : pattern) {
+            period += part;
         }
-        segment = (segment + 1) % pattern.size();
+        long long distance = 0;
+        if (enter > 0) {
+            distance = static_cast<long long>(enter) / period * period;
+            const TRLPoint start = pointAt(distance);
+            canvas.MoveTo(start.X, start.Y);
+        }
+        const long long last = std::min<long long>(length, static_cast<long long>(leave) + 1);
+        size_t segment = 0;
+        while (distance < length) {
+            distance = std::min(length, distance + pattern[segment]);
+            const TRLPoint p = pointAt(distance);
+            if (segment % 2 == 0) {
+                canvas.LineTo(p.X, p.Y);
+            } else {
+                canvas.MoveTo(p.X, p.Y);
+            }
+            segment = (segment + 1) % pattern.size();
+            if (distance >= last) {
+                break;
+            }
+        }
     }
+    // The pen ends where the whole walk would have left it.
+    const TRLPoint end = pointAt(length);
+    canvas.MoveTo(end.X, end.Y);
     canvas.SetPen(savedPen);
 }
 
 void ScalePenWidth(TRLCanvas& canvas, double factor) {
     TRLPen pen = canvas.Pen();
     if (pen.Width > 1) {
-        pen.Width = std::max(1, static_cast<int>(pen.Width * factor));
+        pen.Width = std::max(1, TruncateToInt32(pen.Width * factor));
         canvas.SetPen(pen);
     }
 }

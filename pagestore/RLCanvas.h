@@ -14,6 +14,7 @@
 #include <QRawFont>
 #include <QString>
 
+#include <limits>
 #include <vector>
 
 class QPainter;
@@ -36,6 +37,9 @@ public:
     const TRLFont& Font() const { return font_; }
     void SetFont(const TRLFont& font);
     TRLPoint PenPos() const { return penPos_; }
+
+    // The device's whole area in the painter's coordinates: nothing drawn outside it shows.
+    TRLRect VisibleArea() const;
 
     int TextWidth(const QString& text) const;
     int TextHeight(const QString& text) const;
@@ -83,8 +87,8 @@ struct TRLPaintContext {
     // least one device pixel each way; screens draw what the rounding gives.
     bool KeepRectsVisible = false;
 
-    int X(int32_t x) const { return RoundHalfEven(x * XFactor) + XOffset; }
-    int Y(int32_t y) const { return RoundHalfEven(y * YFactor) + YOffset; }
+    int X(int32_t x) const { return SaturatedAdd(RoundHalfEven(x * XFactor), XOffset); }
+    int Y(int32_t y) const { return SaturatedAdd(RoundHalfEven(y * YFactor), YOffset); }
     TRLPoint Point(const TRLPoint& p) const { return {X(p.X), Y(p.Y)}; }
     TRLRect Rect(const TRLRect& r) const {
         TRLRect scaled{X(r.Left), Y(r.Top), X(r.Right), Y(r.Bottom)};
@@ -111,7 +115,9 @@ void ScalePenWidth(TRLCanvas& canvas, double factor);
 TRLPoint TextRectStart(const TRLRect& rect, int x, int y, int textWidth, int textHeight,
                        int spaceWidth, uint8_t alignment, uint8_t layout);
 // Widens the text's word gaps, last gap first, while the text and one space fit in available.
-QString JustifyText(const TRLCanvas& canvas, QString text, int available);
+// Characters that would start at or beyond visibleWidth from the text's start are left off.
+QString JustifyText(const TRLCanvas& canvas, QString text, int available,
+                    int visibleWidth = std::numeric_limits<int>::max());
 // The rectangle a picture of graphicWidth columns is stretched into so that every column covers
 // the same whole number of device columns (barcodes).
 TRLRect ParityRect(TRLRect rect, int graphicWidth);

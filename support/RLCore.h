@@ -34,8 +34,28 @@ using TRLPointArray = std::vector<TRLPoint>;
 
 // Every real-to-integer conversion in the engine rounds to the nearest integer with exact halves
 // going to the even neighbour (2.5 -> 2, 3.5 -> 4). std::round would send halves away from zero.
+// Values beyond the 32-bit range stop at its ends (a damaged page scaled up can ask for any
+// coordinate, and converting those is undefined); not-a-number gives 0.
 inline int32_t RoundHalfEven(double value) {
-    return static_cast<int32_t>(std::nearbyint(value));
+    const double rounded = std::nearbyint(value);
+    if (rounded >= 2147483647.0) {
+        return INT32_MAX;
+    }
+    if (rounded <= -2147483648.0) {
+        return INT32_MIN;
+    }
+    return rounded == rounded ? static_cast<int32_t>(rounded) : 0;
+}
+
+// The same limits for a truncating conversion.
+inline int32_t TruncateToInt32(double value) {
+    return RoundHalfEven(std::trunc(value));
+}
+
+// a + b, stopping at the ends of the 32-bit range instead of overflowing.
+inline int32_t SaturatedAdd(int32_t a, int32_t b) {
+    const int64_t sum = int64_t(a) + int64_t(b);
+    return sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : static_cast<int32_t>(sum);
 }
 
 // Failures inside the engine are raised as this exception; its message is what the operator

@@ -103,6 +103,10 @@ int Dump(const QStringList& arguments) {
     return 0;
 }
 
+// The largest picture side rltool render makes, and the largest PDF sheet side (200 inches).
+constexpr int kMaxPictureSide = 32767;
+constexpr int kMaxSheetMillimetres = 5080;
+
 int Render(const QStringList& arguments) {
     const TRLArguments args(arguments, {"--page", "--zoom", "-o"}, {});
     auto storage = OpenStorage(args.Positional(0, "FILE.rpf"));
@@ -116,9 +120,32 @@ int Render(const QStringList& arguments) {
         throw TRLUsageError(QStringLiteral("there is no page %1; the file has %2")
                                 .arg(pageNumber)
                                 .arg(storage->PageCount()));
-    const int width = std::max(1, RoundHalfEven(page->Width() * zoom / 100));
-    const int height = std::max(1, RoundHalfEven(page->Height() * zoom / 100));
+    // A damaged file can claim any page size; a picture is made only of a size that can be
+    // drawn, and the refusal says why instead of writing something that is not the page.
+    const double exactWidth = page->Width() * zoom / 100;
+    const double exactHeight = page->Height() * zoom / 100;
+    if (exactWidth > kMaxPictureSide || exactHeight > kMaxPictureSide)
+        throw TRLException(QStringLiteral("page %1 is too large to draw: %2 x %3 pixels at "
+                                          "%4%; at most %5 pixels a side")
+                               .arg(pageNumber)
+                               .arg(exactWidth, 0, 'f', 0)
+                               .arg(exactHeight, 0, 'f', 0)
+                               .arg(zoom)
+                               .arg(kMaxPictureSide));
+    if (page->Width() < 0 || page->Height() < 0)
+        throw TRLException(QStringLiteral("page %1 has a negative size (%2 x %3)")
+                               .arg(pageNumber)
+                               .arg(page->Width())
+                               .arg(page->Height()));
+    const int width = std::max(1, RoundHalfEven(exactWidth));
+    const int height = std::max(1, RoundHalfEven(exactHeight));
     QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull())
+        throw TRLException(QStringLiteral("page %1 is too large to draw: not enough memory for "
+                                          "%2 x %3 pixels")
+                               .arg(pageNumber)
+                               .arg(width)
+                               .arg(height));
     image.fill(Qt::white);
     {
         QPainter painter(&image);
@@ -138,6 +165,23 @@ int Pdf(const QStringList& arguments) {
     const QString output = RequireOutput(args);
     if (storage->PageCount() == 0)
         throw TRLException(QStringLiteral("%1 has no pages").arg(input));
+    // The sheet of a page without paper is the page itself; PDF readers take sheets of at most
+    // 200 inches a side, and a damaged file can claim any size.
+    for (int i = 0; i < storage->PageCount(); ++i) {
+        const auto page = storage->Pages(i);
+        if (!page)
+            continue;
+        const bool paper = page->PaperWidth() > 0 && page->PaperHeight() > 0;
+        const double width = paper ? page->PaperWidth() : page->Width() * 25.4 / 96;
+        const double height = paper ? page->PaperHeight() : page->Height() * 25.4 / 96;
+        if (width > kMaxSheetMillimetres || height > kMaxSheetMillimetres)
+            throw TRLException(QStringLiteral("page %1 is too large to draw: its sheet would be "
+                                              "%2 x %3 mm; at most %4 mm a side")
+                                   .arg(i + 1)
+                                   .arg(width, 0, 'f', 0)
+                                   .arg(height, 0, 'f', 0)
+                                   .arg(kMaxSheetMillimetres));
+    }
     TRLPDFFilter& filter = RegisterPdfFilter();
     filter.SetShowProgress(false);
     filter.SetFileName(output);

@@ -120,6 +120,45 @@ TEST_F(Rltool, ErrorsNameTheFileAndExitWithTwo) {
     EXPECT_EQ(::Rltool({"render", Sample(3, 1), "--zoom", "abc", "-o", Path("y.png")}).ExitCode, 2);
 }
 
+TEST_F(Rltool, PagesTooLargeToDrawAreRefused) {
+    // A one-page sample whose page claims to be two billion pixels wide: the file reads, but
+    // no picture of it can be made. Refusing must say so, not write a 1 x 1 picture.
+    const QByteArray a4("\x1a\x03\x00\x00\x63\x04\x00\x00", 8);   // 794 x 1123
+    const QByteArray huge("\x00\x94\x35\x77\x63\x04\x00\x00", 8); // 2,000,000,000 x 1123
+    for (int version : {1, 3}) {
+        SCOPED_TRACE(version);
+        QFile sample(Sample(version, 1));
+        ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
+        QByteArray bytes = sample.readAll();
+        sample.close();
+        ASSERT_EQ(bytes.count(a4), 1);
+        bytes.replace(a4, huge);
+        const QString wide = Path(QStringLiteral("wide-v%1.rpf").arg(version));
+        QFile file(wide);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        ASSERT_EQ(Dump(wide)["pages"].toArray()[0].toObject()["width"].toInt(), 2'000'000'000);
+
+        for (const char* zoom : {"100", "2000", "0.01"}) {
+            const QString png = Path(QStringLiteral("wide-%1.png").arg(zoom));
+            const ProgramResult r = ::Rltool({"render", wide, "--zoom", zoom, "-o", png});
+            EXPECT_NE(r.ExitCode, 0) << zoom;
+            EXPECT_TRUE(r.Err.contains("too large")) << r.Err.toStdString();
+            EXPECT_FALSE(QFile::exists(png)) << zoom;
+        }
+    }
+    // Version 1 has no paper size: the page's own size would be the PDF sheet, 529 km wide.
+    const QString pdf = Path("wide.pdf");
+    const ProgramResult r = ::Rltool({"pdf", Path("wide-v1.rpf"), "-o", pdf});
+    EXPECT_NE(r.ExitCode, 0);
+    EXPECT_TRUE(r.Err.contains("too large")) << r.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(pdf));
+    // With A4 paper the drawing is only scaled down onto the sheet.
+    EXPECT_EQ(::Rltool({"pdf", Path("wide-v3.rpf"), "-o", pdf}).ExitCode, 0);
+    EXPECT_TRUE(QFile::exists(pdf));
+}
+
 TEST_F(Rltool, EvalPrintsValuesAndErrors) {
     const struct {
         const char* expression;

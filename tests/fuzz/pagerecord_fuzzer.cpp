@@ -1,13 +1,23 @@
 // Feeds arbitrary bytes to the page-record reader. Whatever a record says, reading must end in
 // a page or in "File is corrupted!", never in a crash, a hang or an unbounded allocation; a
-// page that was read must write back and read again to the same bytes.
+// page that was read must write back and read again to the same bytes, and must draw: every
+// page that parses is painted into a small picture, so that drawing is searched for hangs too.
 // fuzz-libs: rlpagestore
 #include "RLGraphicSurface.h"
 
 #include <QByteArray>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 
 #include <cstdint>
 #include <cstdlib>
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(*argc, *argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TRLGraphicSurface page;
@@ -21,5 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     again.LoadFromBytes(written);
     if (again.SaveToBytes() != written)
         std::abort();
+
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    try {
+        page.PaintTo(painter, QRect(0, 0, 64, 48));
+    } catch (const TRLException&) {
+    }
     return 0;
 }

@@ -1,11 +1,14 @@
 // Feeds arbitrary bytes to the whole-file reader of every version. A damaged or hostile file
-// must be refused with an error, never crash, hang or allocate without bound.
+// must be refused with an error, never crash, hang or allocate without bound; and whatever it
+// was read as must draw: every page is painted into a small picture, as the preview would.
 // fuzz-libs: rlpagestore
 #include "RLGraphicStorage.h"
 #include "RLUtils.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 
 #include <cstdint>
 
@@ -24,8 +27,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         storage.LoadFromStream(buffer);
         // Whatever was read must be usable: every page again, and saved in every version.
-        for (int i = 0; i < storage.PageCount(); ++i)
-            storage.Pages(i);
+        QImage picture(64, 48, QImage::Format_RGB32);
+        for (int i = 0; i < storage.PageCount(); ++i) {
+            const auto page = storage.Pages(i);
+            if (!page)
+                continue;
+            picture.fill(Qt::white);
+            QPainter painter(&picture);
+            page->PaintTo(painter, QRect(0, 0, 64, 48));
+        }
         for (int version : {1, 2, 3}) {
             QBuffer out;
             out.open(QIODevice::WriteOnly);

@@ -2,6 +2,7 @@
 // lines, raster modes, clipping and the outline rules of rectangles.
 #include "RLCanvas.h"
 #include "RLGraphicData.h"
+#include "RLUtils.h"
 
 #include "drawing_test_support.h"
 
@@ -113,6 +114,83 @@ TEST(DrawingTextPlacement, JustifyWidensGapsFromTheRight) {
     EXPECT_EQ(JustifyText(canvas, text, plain + space - 1), text);
     // A single word has no gap to widen, however wide the room.
     EXPECT_EQ(JustifyText(canvas, QStringLiteral("abc"), 5000), QStringLiteral("abc"));
+}
+
+// Justification as one space at a time: widen a gap, measure again, until the text and one
+// space no longer fit. JustifyText must give the same text without re-measuring per space.
+QString JustifiedOneByOne(const TRLCanvas& canvas, QString text, int available) {
+    int position = static_cast<int>(text.size());
+    while (canvas.TextWidth(text + u' ') <= available) {
+        if (!AddJustifySpace(text, position)) {
+            break;
+        }
+    }
+    return text;
+}
+
+TEST(DrawingTextPlacement, JustifyPutsEverySpaceWhereOneAtATimeWould) {
+    QImage image = WhiteImage(10, 10);
+    QPainter painter(&image);
+    TRLCanvas canvas(painter);
+    canvas.SetFont(Arial(10));
+    const int space = canvas.TextWidth(QStringLiteral(" "));
+    ASSERT_GT(space, 0);
+    const QStringList texts{QStringLiteral("a b c"),
+                            QStringLiteral("uno dos tres cuatro"),
+                            QStringLiteral("  leading and trailing  "),
+                            QStringLiteral("tab\there, line\nfeed\r and  double"),
+                            QStringLiteral("single"),
+                            QStringLiteral(" "),
+                            QString(),
+                            QStringLiteral("WWW i WWW i")};
+    for (const QString& text : texts) {
+        const int plain = canvas.TextWidth(text);
+        for (int available = plain - 2 * space; available <= plain + 40 * space + 3; ++available) {
+            ASSERT_EQ(JustifyText(canvas, text, available),
+                      JustifiedOneByOne(canvas, text, available))
+                << text.toStdString() << " in " << available;
+        }
+    }
+}
+
+TEST(DrawingTextPlacement, JustifyingIntoAHugeWidthBuildsOnlyWhatCanBeSeen) {
+    QImage image = WhiteImage(10, 10);
+    QPainter painter(&image);
+    TRLCanvas canvas(painter);
+    canvas.SetFont(Arial(10));
+    const int space = canvas.TextWidth(QStringLiteral(" "));
+    // Two billion pixels of room: the first gap alone takes about a third of a billion spaces.
+    // Only the part of the text that starts within the visible width is built.
+    const QString text = QStringLiteral("a b c");
+    const QString seen = JustifyText(canvas, text, 2'000'000'000, 500);
+    EXPECT_TRUE(seen.startsWith(QStringLiteral("a  ")));
+    EXPECT_EQ(seen.mid(1), QString(seen.size() - 1, u' '));
+    EXPECT_GE(canvas.TextWidth(seen), 500);
+    EXPECT_LT(canvas.TextWidth(seen), 500 + 4 * canvas.TextHeight(seen) + space);
+    // A visible width the whole text fits in changes nothing.
+    const int plain = canvas.TextWidth(text);
+    EXPECT_EQ(JustifyText(canvas, text, plain + 7 * space, plain + 8 * space),
+              JustifyText(canvas, text, plain + 7 * space));
+}
+
+TEST(DrawingTextPlacement, JustifiedTextInAHugeRectangleDrawsWhatANarrowOneShows) {
+    // The same words in a rectangle two billion pixels wide and, justified, the first word at
+    // the same place as left-aligned; the rest of the line lies far beyond the image.
+    const QString text = QStringLiteral("uno dos tres cuatro");
+    QImage left = WhiteImage(300, 30);
+    QImage justified = WhiteImage(300, 30);
+    for (QImage* image : {&left, &justified}) {
+        QPainter painter(image);
+        TRLCanvas canvas(painter);
+        canvas.SetFont(Arial(10));
+        canvas.SetBrush({QColor(Qt::yellow), TRLBrushStyle::Solid});
+        const bool wide = image == &justified;
+        CanvasTextRectEx(
+            canvas, {10, 5, 2'000'000'000, 25}, 10, 5, wide ? text : QStringLiteral("uno"),
+            wide ? MetaTextAlignmentJustify : MetaTextAlignmentLeft, MetaTextLayoutTop, 0);
+    }
+    EXPECT_EQ(left, justified);
+    EXPECT_EQ(justified.pixel(299, 20), qRgb(255, 255, 0)); // the brush fills to the edge
 }
 
 TEST(DrawingTextPlacement, JustifiedTextReachesTheRightEdge) {
@@ -269,6 +347,73 @@ TEST(DrawingPens, WideDashedLinesDrawTheirOwnPattern) {
     const std::vector<std::pair<int, int>> down{{30, 24}, {62, 24}, {94, 24}, {126, 24}, {158, 24}};
     EXPECT_EQ(Runs(image, black, 100, false), down);
     EXPECT_EQ(Runs(image, red, 100, false).at(0), std::make_pair(54, 8));
+}
+
+TEST(DrawingPens, HugeDashedLinesWalkOnlyTheVisiblePart) {
+    // Two billion pixels of dashes 24 long: the dashes on the image are those of a short line.
+    const QRgb black = qRgb(0, 0, 0);
+    const QRgb red = qRgb(255, 0, 0);
+    QImage image = WhiteImage(200, 60);
+    {
+        QPainter painter(&image);
+        TRLCanvas canvas(painter);
+        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Dash, 2));
+        canvas.SetBrush(kClearBrush);
+        canvas.MoveTo(10, 10);
+        CanvasLineToEx(canvas, 2'000'000'000, 10);
+        EXPECT_EQ(canvas.PenPos(), (TRLPoint{2'000'000'000, 10}));
+        EXPECT_EQ(canvas.Pen(), MakePen(Qt::black, TRLPenStyle::Dash, 2));
+        // From far left to far right, across the whole range of coordinates: the pattern
+        // starts at the far end, 4,000,000,000 pixels away, and keeps its phase.
+        canvas.SetBrush({QColor(red), TRLBrushStyle::Solid});
+        canvas.MoveTo(-2'000'000'000, 40);
+        CanvasLineToEx(canvas, 2'000'000'000, 40);
+        // And a diagonal over five billion pixels long that only crosses a corner of the image.
+        canvas.SetBrush(kClearBrush);
+        canvas.MoveTo(2'000'000'000, -2'000'000'000 + 250);
+        CanvasLineToEx(canvas, -2'000'000'000, 2'000'000'000 + 250);
+    }
+    const std::vector<std::pair<int, int>> dashes{{10, 24},  {42, 24},  {74, 24},
+                                                  {106, 24}, {138, 24}, {170, 24}};
+    EXPECT_EQ(Runs(image, black, 10, true), dashes);
+    // 2,000,000,000 is a whole number of 32-pixel periods: dashes start at multiples of 32.
+    const std::vector<std::pair<int, int>> across{{0, 24},   {32, 24},  {64, 24}, {96, 24},
+                                                  {128, 24}, {160, 24}, {192, 8}};
+    EXPECT_EQ(Runs(image, black, 40, true), across);
+    EXPECT_EQ(Runs(image, red, 40, true).at(0), std::make_pair(24, 8));
+    EXPECT_GT(CountInk(image, QRect(180, 45, 20, 15)), 0); // the diagonal
+}
+
+TEST(DrawingPens, ClippedDashedLinesShowWhatTheWholeLineShows) {
+    // The same lines drawn whole on a large image and, moved, on a small one that sees only a
+    // window of them: the window must be the same pixels.
+    struct Line {
+        TRLPoint from;
+        TRLPoint to;
+        TRLPenStyle style;
+        int width;
+    };
+    const std::vector<Line> lines{{{-3000, 30}, {3300, 30}, TRLPenStyle::Dash, 2},
+                                  {{3300, 90}, {-3000, 90}, TRLPenStyle::DashDotDot, 3},
+                                  {{-1000, -900}, {1300, 1250}, TRLPenStyle::Dash, 2},
+                                  {{1250, -1010}, {-900, 1190}, TRLPenStyle::DashDot, 4},
+                                  {{57, -2500}, {63, 2600}, TRLPenStyle::Dot, 5}};
+    const QPoint shift(3100, 1100);
+    QImage whole = WhiteImage(6500, 2500);
+    QImage window = WhiteImage(200, 160);
+    for (QImage* image : {&whole, &window}) {
+        QPainter painter(image);
+        TRLCanvas canvas(painter);
+        canvas.SetBrush(kClearBrush);
+        const QPoint offset = image == &whole ? shift : QPoint(0, 0);
+        for (const Line& line : lines) {
+            canvas.SetPen(MakePen(Qt::black, line.style, line.width));
+            canvas.MoveTo(line.from.X + offset.x(), line.from.Y + offset.y());
+            CanvasLineToEx(canvas, line.to.X + offset.x(), line.to.Y + offset.y());
+        }
+    }
+    EXPECT_GT(CountInk(window, window.rect()), 1000);
+    EXPECT_EQ(whole.copy(QRect(shift, window.size())), window);
 }
 
 TEST(DrawingPens, DashDotPatternAndThinPens) {

@@ -105,6 +105,52 @@ TEST(DrawingPage, ScalingRuleAndZeroSizedPages) {
     EXPECT_EQ(InkBounds(image.copy(50, 40, 50, 50)).translated(50, 40), QRect(60, 46, 2, 2));
 }
 
+TEST(DrawingPage, ScaledCoordinatesStopAtTheEndsOfTheIntegerRange) {
+    TRLPaintContext context;
+    context.XFactor = 1e6;
+    context.YFactor = -1e6;
+    context.XOffset = 100;
+    context.YOffset = -100;
+    // The scaled value stops at an end of the range; the offset then moves it, without ever
+    // passing an end.
+    EXPECT_EQ(context.X(10'000), 2147483647);
+    EXPECT_EQ(context.X(-10'000), -2147483647 - 1 + 100);
+    EXPECT_EQ(context.Y(10'000), -2147483647 - 1);
+    EXPECT_EQ(context.Y(-10'000), 2147483647 - 100);
+    EXPECT_EQ(context.X(2), 2'000'100);
+    context.XFactor = 1.0;
+    context.XOffset = 2'000'000'000;
+    EXPECT_EQ(context.X(2'000'000'000), 2147483647);
+}
+
+TEST(DrawingPage, HostilePagesDrawInReasonableTime) {
+    // A page one pixel wide drawn into 200 x 200: every coordinate is multiplied by 200, and
+    // these objects reach far outside the integer range. Drawing must finish and show what
+    // lies on the image.
+    TRLGraphicSurface page;
+    page.SetWidth(1);
+    page.SetHeight(1);
+    AddFill(page, {-2'000'000'000, -2'000'000'000, 2'000'000'000, 2'000'000'000},
+            SolidBrush(0, 0, 255));
+    auto& line = page.Append<TRLLineObject>();
+    line.Pen = MetaPen(2, 2); // dashed, two pixels wide before scaling: 400 after
+    line.Pen.Color = {255, 0, 0};
+    line.Brush = ClearBrush();
+    line.FromPoint = {0, 0};
+    line.ToPoint = {2'000'000'000, 0};
+    auto& text = AddText(page, {0, 0, 2'000'000'000, 1}, QStringLiteral("uno dos tres"), 0);
+    text.Alignment = MetaTextAlignmentJustify;
+    text.Brush = SolidBrush(0, 255, 0);
+    auto& pixel = page.Append<TRLPixelObject>();
+    pixel.BoundsRect = {2'000'000'000, 2'000'000'000, 2'000'000'001, 2'000'000'001};
+    pixel.Color = {0, 0, 0};
+    const QImage image = Render(page, QRect(0, 0, 200, 200));
+    // The text's green rectangle covers everything below the first stored pixel row's top,
+    // the fill everything; nothing drawn beyond the integer range wraps round onto the image.
+    EXPECT_EQ(image.pixel(199, 199), qRgb(0, 255, 0));
+    EXPECT_EQ(CountInk(image, image.rect()), 200 * 200);
+}
+
 TEST(DrawingPage, RectanglesAndPixelsKeepAtLeastOnePixel) {
     TRLGraphicSurface page;
     page.SetWidth(1000);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 TEST(SupportGeometry, RectangleArithmetic) {
@@ -15,6 +17,34 @@ TEST(SupportGeometry, RectangleArithmetic) {
     EXPECT_EQ(ShrinkRect(r, margins), (TRLRect{11, 22, 107, 66}));
     EXPECT_EQ(GrowRect(r, margins), (TRLRect{9, 18, 113, 74}));
     EXPECT_EQ(GrowRect(ShrinkRect(r, margins), margins), r);
+}
+
+// Rounds a value the compiler cannot see, so that the conversion itself runs (a constant out of
+// range is folded at compile time, where it happens to saturate).
+int32_t Round(double value) {
+    volatile double hidden = value;
+    return RoundHalfEven(hidden);
+}
+
+TEST(SupportGeometry, RoundingSaturatesOutsideTheIntegerRange) {
+    EXPECT_EQ(Round(2.5), 2);
+    EXPECT_EQ(Round(-3.5), -4);
+    EXPECT_EQ(Round(2147483646.5), 2147483646);
+    EXPECT_EQ(Round(2147483647.4), 2147483647);
+    EXPECT_EQ(Round(-2147483648.4), -2147483647 - 1);
+    // Beyond the range a value stops at its end instead of wrapping or being undefined.
+    EXPECT_EQ(Round(2147483648.0), 2147483647);
+    EXPECT_EQ(Round(3e9), 2147483647);
+    EXPECT_EQ(Round(1e300), 2147483647);
+    EXPECT_EQ(Round(std::numeric_limits<double>::infinity()), 2147483647);
+    EXPECT_EQ(Round(-2147483649.0), -2147483647 - 1);
+    EXPECT_EQ(Round(-1e300), -2147483647 - 1);
+    EXPECT_EQ(Round(-std::numeric_limits<double>::infinity()), -2147483647 - 1);
+    EXPECT_EQ(Round(std::numeric_limits<double>::quiet_NaN()), 0);
+    // Integer sums that leave the range stop at its ends too.
+    EXPECT_EQ(SaturatedAdd(2147483000, 1000), 2147483647);
+    EXPECT_EQ(SaturatedAdd(-2147483000, -1000), -2147483647 - 1);
+    EXPECT_EQ(SaturatedAdd(-5, 3), -2);
 }
 
 TEST(SupportGeometry, FitRectKeepAspect) {
