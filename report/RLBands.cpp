@@ -83,7 +83,7 @@ bool TRLCustomBand::IsDataBand() const {
 
 bool TRLCustomBand::HeightFits(int h, int& available) const {
     const TRLCustomPager& pager = RequireParentPager();
-    available = pager.FreeHeight() - pager.PrintCursor();
+    available = pager.FreeHeight() - pager.ColumnFooterRoom() - pager.PrintCursor();
     return h <= available;
 }
 
@@ -157,9 +157,12 @@ void TRLCustomBand::TransferSurface() {
                     t -= pager.BottomAlignedHeights(btSummary, this);
                 return t;
             };
+            // Column footers close the page they belong to, which may be ending right now:
+            // they never start another one. The room kept back for them makes a cursor below
+            // their place rare (a band that grew past it); they then follow right below it.
             if (target() >= pager.cursor_)
                 pager.cursor_ = target();
-            else {
+            else if (bandType_ == btSummary) {
                 const bool moveOnly = !pager.PageMayBreak();
                 pager.NewPage(*this, moveOnly);
                 if (!moveOnly)
@@ -172,24 +175,29 @@ void TRLCustomBand::TransferSurface() {
         MovePrintTopToCursor();
     }
 
-    // Slices: normally one; a band that does not fit is moved or cut at a free row.
+    // Slices: normally one; a band that does not fit is moved or cut at a free row. A band kept
+    // whole that does not fit even on a new page runs past its bottom; a band that may be split
+    // is cut on every page it reaches, at the margin itself when no row leaves the text whole.
     int printed = 0;
     int slice = 0;
     while (PrintHeight() > printed) {
         slice = PrintHeight() - printed;
         int available = 0;
-        if (!IsFooterKind(bandType_) && !newPageDone_ && !HeightFits(slice, available)) {
-            if (integralHeight_ || minHeight_ > available)
+        if (!IsFooterKind(bandType_) && !HeightFits(slice, available)) {
+            if (!newPageDone_ && (integralHeight_ || minHeight_ > available)) {
                 NewPageForBand(pager);
-            else {
+                continue;
+            }
+            if (!integralHeight_) {
                 int row = 0;
-                if (Surface().FindFreeRow(printed + available, row) && row > printed &&
-                    row >= minHeight_)
+                if (available > 0 && Surface().FindFreeRow(printed + available, row) &&
+                    row > printed && row >= minHeight_)
                     slice = row - printed;
-                else
+                else if (!newPageDone_) {
                     NewPageForBand(pager);
-                if (newPageDone_)
-                    slice = PrintHeight() - printed;
+                    continue;
+                } else if (available > 0)
+                    slice = available; // a new page would give no more room
             }
         }
         const TRLRect source{0, printed, PrintWidth(), printed + slice};
@@ -268,6 +276,7 @@ void TRLCustomPager::BeginRun() {
     dataPrinted_ = false;
     completing_ = false;
     forcingBand_ = nullptr;
+    columnFootersDone_ = false;
     detailAdvanced_ = false;
     cursor_ = FrameMargins().Top;
 }
@@ -344,8 +353,13 @@ void TRLCustomPager::PrintFooters(bool withSummary) {
         return;
     if (!sortedBands_.Printed(btColumnFooter) && PrintBands(btColumnFooter) == 2)
         return;
-    if (withSummary && !sortedBands_.Printed(btSummary) && PrintBands(btSummary) == 2)
-        return;
+    if (withSummary) {
+        // The records are over: should the summary need a page of its own, that page closes
+        // without column footers.
+        columnFootersDone_ = true;
+        if (!sortedBands_.Printed(btSummary) && PrintBands(btSummary) == 2)
+            return;
+    }
     if (!sortedBands_.Printed(btFooter))
         PrintBands(btFooter);
 }
@@ -415,6 +429,18 @@ int TRLCustomPager::BottomAlignedHeights(TRLBandType type, const TRLCustomBand* 
     return heights;
 }
 
+int TRLCustomPager::ColumnFooterRoom() const {
+    int heights = 0;
+    for (const TRLCustomPager* p = this; p; p = p->ParentPager()) {
+        if (p->sortedBands_.Printed(btColumnFooter))
+            continue;
+        for (const TRLCustomBand* band : p->sortedBands_.List(btColumnFooter))
+            if (band->Visible())
+                heights += band->Height() * band->CarbonCopies();
+    }
+    return heights;
+}
+
 int TRLCustomPager::FreeHeight() const {
     const TRLCustomReport* report = ParentReport();
     const int bottom = report ? report->PrintTop() + report->PrintHeight() : Height();
@@ -451,8 +477,8 @@ void TRLCustomPager::CompletePage() {
         bool more = false;
         switch (band->Completion()) {
         case ctFullPage:
-            more = cursor_ + band->Height() <= FreeHeight() - BottomAlignedHeights(btSummary) -
-                                                   BottomAlignedHeights(btColumnFooter) &&
+            more = cursor_ + band->Height() <=
+                       FreeHeight() - ColumnFooterRoom() - BottomAlignedHeights(btSummary) &&
                    (maxBands_ < 1 || pageDetailCount_ < maxBands_);
             break;
         case ctMaxBands:
@@ -475,6 +501,8 @@ void TRLCustomPager::SurfaceOpening() {
     pageDetailCount_ = 0;
     dataPrinted_ = false;
     sortedBands_.ResetPrintedButTitle();
+    if (columnFootersDone_)
+        sortedBands_.SetPrinted(btColumnFooter, true);
 }
 
 void TRLCustomPager::SurfaceOpened() {

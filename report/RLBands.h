@@ -75,7 +75,8 @@ public:
 
     // A detail band that counts as a record band and prints a real (not blank) record.
     bool IsDataBand() const;
-    // Whether h fits below the pager's cursor; available gets the room left.
+    // Whether h fits below the pager's cursor; available gets the room left, which keeps back
+    // the room of the column footers still to print on the page.
     bool HeightFits(int h, int& available) const;
 
     int AlignPriority() const override;
@@ -161,6 +162,9 @@ public:
     void NewPage(TRLCustomBand& band, bool moveOnly);
     // Room for bands below the top of this pager's print rectangle (cursor not subtracted).
     int FreeHeight() const;
+    // Heights of the visible column footers of this pager and of those above that have still
+    // to print on the current page: the room other bands leave for them.
+    int ColumnFooterRoom() const;
     // Absolute print top of the pager on the page.
     int AbsolutePrintTop() const;
     // Bottom margin of the pager and of every pager above it.
@@ -199,6 +203,9 @@ protected:
     bool dataPrinted_ = false;
     bool completing_ = false;
     TRLCustomBand* forcingBand_ = nullptr;
+    // The column footers closed the last page of records: a page that only takes the summary
+    // does not repeat them.
+    bool columnFootersDone_ = false;
     TRLSortedBands sortedBands_;
     // Set by a group that consumed records, so the pager's loop does not advance again.
     bool detailAdvanced_ = false;

@@ -1,0 +1,254 @@
+// Page breaking with column footers, summaries and bands taller than a page: every band lands
+// between the page's margins, and every page that holds records closes with its footers.
+#include "ReportTestSupport.h"
+
+#include <QStandardItemModel>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace reporttest;
+
+namespace {
+
+// A4 portrait with 10 mm margins: bands go between 38 and 1085.
+constexpr int PageTop = 38;
+constexpr int PageBottom = 1085;
+
+QStandardItemModel* Records(QObject* parent, int rows) {
+    auto* model = new QStandardItemModel(rows, 1, parent);
+    model->setHorizontalHeaderLabels({"Name"});
+    for (int r = 0; r < rows; ++r)
+        model->setItem(r, 0, new QStandardItem(QStringLiteral("row %1").arg(r)));
+    return model;
+}
+
+// A label as tall as its band, so that its text object shows where the band went.
+FixedLabel* Fill(TRLBand* band, const QString& caption) {
+    return new FixedLabel(band, caption, 100, band->Height());
+}
+
+FixedLabel* FillWithRecord(TRLBand* band) {
+    auto* label = Fill(band, QString());
+    label->OnText = [](TRLCustomControl& c, QString& text, bool&) { text = c.FieldText("Name"); };
+    return label;
+}
+
+// What a page holds, records counted: "head", "colhead", "rows:38", "colfoot", "foot" ...
+QStringList Outline(const TRLGraphicSurface& page) {
+    QStringList outline;
+    int rows = 0;
+    for (const QString& text : TextsOf(page)) {
+        if (text.startsWith(QLatin1String("row "))) {
+            ++rows;
+            continue;
+        }
+        if (rows > 0)
+            outline << QStringLiteral("rows:%1").arg(rows);
+        rows = 0;
+        outline << text;
+    }
+    if (rows > 0)
+        outline << QStringLiteral("rows:%1").arg(rows);
+    return outline;
+}
+
+// The texts of a page that reach below the bottom margin (or above the top one).
+QStringList OutsideMargins(const TRLGraphicSurface& page) {
+    QStringList outside;
+    for (const TRLTextObject* t : Texts(page))
+        if (t->BoundsRect.Bottom > PageBottom || t->BoundsRect.Top < PageTop)
+            outside << QStringLiteral("%1 at %2..%3")
+                           .arg(t->Text)
+                           .arg(t->BoundsRect.Top)
+                           .arg(t->BoundsRect.Bottom);
+    return outside;
+}
+
+// Header 20, column header 20, details 25, column footer 15, footer 30.
+struct ListReport {
+    QObject owner;
+    TRLReport report;
+    TRLBand* columnFooter;
+    TRLBand* summary = nullptr;
+    explicit ListReport(int records, int summaryHeight = 0) {
+        report.SetDataSource(Records(&owner, records));
+        report.BeginLoad();
+        auto* header = AddBand(&report, "H", btHeader, 38, 20);
+        auto* columnHeader = AddBand(&report, "CH", btColumnHeader, 58, 20);
+        auto* detail = AddBand(&report, "D", btDetail, 78, 25);
+        columnFooter = AddBand(&report, "CF", btColumnFooter, 103, 15);
+        if (summaryHeight > 0)
+            summary = AddBand(&report, "S", btSummary, 118, summaryHeight);
+        auto* footer = AddBand(&report, "F", btFooter, 200, 30);
+        report.EndLoad();
+        Fill(header, "head");
+        Fill(columnHeader, "colhead");
+        FillWithRecord(detail);
+        Fill(columnFooter, "colfoot");
+        if (summary)
+            Fill(summary, "sum");
+        Fill(footer, "foot");
+    }
+    // One line per page: "head colhead rows:38 colfoot foot".
+    std::vector<std::string> Outlines() {
+        std::vector<std::string> pages;
+        for (int i = 0; i < report.Storage().PageCount(); ++i)
+            pages.push_back(Outline(*report.Storage().Pages(i)).join(' ').toStdString());
+        return pages;
+    }
+    std::string Overflows() {
+        QStringList all;
+        for (int i = 0; i < report.Storage().PageCount(); ++i)
+            for (const QString& s : OutsideMargins(*report.Storage().Pages(i)))
+                all << QStringLiteral("page %1: %2").arg(i + 1).arg(s);
+        return all.join(QStringLiteral("; ")).toStdString();
+    }
+};
+
+using Pages = std::vector<std::string>;
+
+} // namespace
+
+TEST(Pagination, DetailsLeaveRoomForTheColumnFooter) {
+    ListReport list(100);
+    ASSERT_TRUE(list.report.Prepare());
+    // The room for records: 1085 - 30 (footer) - 15 (column footer) - 78 = 962, 38 records.
+    EXPECT_EQ(list.Outlines(),
+              (Pages{"head colhead rows:38 colfoot foot", "head colhead rows:38 colfoot foot",
+                     "head colhead rows:24 colfoot foot"}));
+    EXPECT_EQ(list.Overflows(), "");
+    auto page1 = list.report.Storage().Pages(0);
+    EXPECT_EQ(TextBounds(*page1, "row 37").Bottom, 1028);
+    EXPECT_EQ(TextBounds(*page1, "colfoot").Top, 1028);
+    EXPECT_EQ(TextBounds(*page1, "foot").Top, 1055);
+    // A page that is not full keeps its column footer right under the last record.
+    EXPECT_EQ(TextBounds(*list.report.Storage().Pages(2), "colfoot").Top, 78 + 24 * 25);
+}
+
+TEST(Pagination, BottomAlignedColumnFooterClosesEveryPageOfRecords) {
+    ListReport list(100);
+    list.columnFooter->SetAlignToBottom(true);
+    ASSERT_TRUE(list.report.Prepare());
+    EXPECT_EQ(list.Outlines(),
+              (Pages{"head colhead rows:38 colfoot foot", "head colhead rows:38 colfoot foot",
+                     "head colhead rows:24 colfoot foot"}));
+    EXPECT_EQ(list.Overflows(), "");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(TextBounds(*list.report.Storage().Pages(i), "colfoot").Top, 1055 - 15)
+            << "page " << i + 1;
+}
+
+TEST(Pagination, SummaryThatDoesNotFitMovesToOneNextPage) {
+    // 20 records end at 578; the column footer goes to the bottom (1040..1055), and the
+    // summary, printed after it, finds no room left on the page.
+    ListReport list(20, 40);
+    list.columnFooter->SetAlignToBottom(true);
+    ASSERT_TRUE(list.report.Prepare());
+    EXPECT_EQ(list.Outlines(),
+              (Pages{"head colhead rows:20 colfoot foot", "head colhead sum foot"}));
+    EXPECT_EQ(list.Overflows(), "");
+    EXPECT_EQ(TextBounds(*list.report.Storage().Pages(1), "sum").Top, 78);
+
+    // A bottom-aligned summary takes its place below the column footer on the same page.
+    list.summary->SetAlignToBottom(true);
+    ASSERT_TRUE(list.report.Prepare());
+    EXPECT_EQ(list.Outlines(), (Pages{"head colhead rows:20 colfoot sum foot"}));
+    auto page = list.report.Storage().Pages(0);
+    EXPECT_EQ(TextBounds(*page, "sum").Top, 1055 - 40);
+    EXPECT_EQ(TextBounds(*page, "colfoot").Top, 1055 - 40 - 15);
+
+    // A plain column footer leaves the summary room right under the records.
+    list.summary->SetAlignToBottom(false);
+    list.columnFooter->SetAlignToBottom(false);
+    ASSERT_TRUE(list.report.Prepare());
+    EXPECT_EQ(list.Outlines(), (Pages{"head colhead rows:20 colfoot sum foot"}));
+}
+
+TEST(Pagination, SummaryAfterAFullPageOfRecordsStillFollowsTheColumnFooter) {
+    // 38 records fill the first page up to the column footer; the summary goes on a page of its
+    // own, with headers and footer but without a second column footer.
+    ListReport list(38, 40);
+    ASSERT_TRUE(list.report.Prepare());
+    EXPECT_EQ(list.Outlines(),
+              (Pages{"head colhead rows:38 colfoot foot", "head colhead sum foot"}));
+    EXPECT_EQ(list.Overflows(), "");
+}
+
+TEST(Pagination, FullPageCompletionStopsAboveTheColumnFooter) {
+    QObject owner;
+    TRLReport report;
+    report.SetDataSource(Records(&owner, 3));
+    report.BeginLoad();
+    auto* detail = AddBand(&report, "D", btDetail, 38, 25);
+    auto* columnFooter = AddBand(&report, "CF", btColumnFooter, 63, 15);
+    auto* footer = AddBand(&report, "F", btFooter, 78, 30);
+    report.EndLoad();
+    FillWithRecord(detail);
+    Fill(columnFooter, "colfoot");
+    Fill(footer, "foot");
+    detail->SetCompletion(ctFullPage);
+    ASSERT_TRUE(report.Prepare());
+    ASSERT_EQ(report.Storage().PageCount(), 1);
+    auto page = report.Storage().Pages(0);
+    // (1085 - 30 - 15 - 38) / 25 = 40 bands, 3 with records and 37 blank.
+    EXPECT_EQ(TextsOf(*page).size(), 40 + 2);
+    EXPECT_EQ(TextBounds(*page, "colfoot").Top, 38 + 40 * 25);
+    EXPECT_EQ(OutsideMargins(*page).join("; ").toStdString(), "");
+}
+
+TEST(Pagination, BandTallerThanAPageIsSplitOverAsManyPagesAsItNeeds) {
+    TRLReport report;
+    report.BeginLoad();
+    auto* header = AddBand(&report, "H", btHeader, 38, 20);
+    auto* tall = AddBand(&report, "T", btTitle, 58, 2500);
+    report.EndLoad();
+    Fill(header, "head");
+    tall->SetIntegralHeight(false);
+    // 25 lines of 100 pixels; a page has 1085 - 58 = 1027 pixels for them, so each page takes
+    // ten whole lines.
+    for (int i = 0; i < 25; ++i)
+        new FixedLabel(tall, QStringLiteral("line %1").arg(i), 100, 100);
+    for (int i = 0; i < 25; ++i)
+        tall->Controls()[static_cast<size_t>(i)]->SetTop(i * 100);
+    ASSERT_TRUE(report.Prepare());
+    ASSERT_EQ(report.Storage().PageCount(), 3);
+    QStringList lines;
+    for (int p = 0; p < 3; ++p) {
+        auto page = report.Storage().Pages(p);
+        EXPECT_EQ(OutsideMargins(*page).join("; ").toStdString(), "") << "page " << p + 1;
+        const QStringList texts = TextsOf(*page);
+        ASSERT_FALSE(texts.isEmpty());
+        EXPECT_EQ(texts.first(), QStringLiteral("head"));
+        lines << texts.mid(1);
+    }
+    QStringList expected;
+    for (int i = 0; i < 25; ++i)
+        expected << QStringLiteral("line %1").arg(i);
+    EXPECT_EQ(lines.join(" ").toStdString(), expected.join(" ").toStdString());
+    EXPECT_EQ(TextBounds(*report.Storage().Pages(1), "line 10").Top, 58);
+    EXPECT_EQ(TextBounds(*report.Storage().Pages(2), "line 24").Bottom, 58 + 500);
+}
+
+TEST(Pagination, BandTallerThanAPageWithoutAFreeRowIsCutAtTheMargin) {
+    TRLReport report;
+    report.BeginLoad();
+    auto* header = AddBand(&report, "H", btHeader, 38, 20);
+    auto* tall = AddBand(&report, "T", btTitle, 58, 1500);
+    report.EndLoad();
+    Fill(header, "head");
+    tall->SetIntegralHeight(false);
+    // One text line taller than a page: no row leaves it whole, so once on a page of its own
+    // the band is cut at the margin.
+    new FixedLabel(tall, "giant", 100, 1500);
+    ASSERT_TRUE(report.Prepare());
+    int pagesWithTheBand = 0;
+    for (int p = 0; p < report.Storage().PageCount(); ++p) {
+        auto page = report.Storage().Pages(p);
+        for (const auto* clip : ObjectsOf<TRLSetClipRectObject>(*page))
+            EXPECT_LE(clip->BoundsRect.Bottom, PageBottom) << "page " << p + 1;
+        pagesWithTheBand += TextsOf(*page).contains(QStringLiteral("giant"));
+    }
+    EXPECT_EQ(pagesWithTheBand, 2);
+}
