@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 
 namespace {
 
@@ -309,8 +310,33 @@ void PrintPass(TRLCustomControl& parent) {
 } // namespace
 
 void TRLCustomSite::AdjustChildren() {
-    if (Enabled())
-        AdjustPass(*this);
+    if (!Enabled())
+        return;
+    AdjustPass(*this);
+    ExpandOverExpanders();
+}
+
+void TRLCustomSite::ExpandOverExpanders() {
+    // Growth normally reaches the site as a change of the child's height. A child that is
+    // already taller than the site holds (a memo whose text came with the layout settles to
+    // its size while the layout loads, and the site keeps its stored height then) has no
+    // change left to report: the site takes it in here, so that no line is cut off.
+    if (!CanAutoExpand() || AlignGivesHeight(Align()) || !(AutoSizeDirection() & asHeightDir))
+        return;
+    int lowest = 0;
+    std::function<void(const TRLCustomControl&)> visit = [&](const TRLCustomControl& parent) {
+        for (const TRLCustomControl* c : parent.Controls()) {
+            if (c->IsSite() || !c->PrintVisible())
+                continue;
+            if (c->Behavior().Contains(beSiteExpander) && !AlignGivesHeight(c->Align()))
+                lowest = std::max(lowest, c->AbsoluteBounds().Bottom);
+            visit(*c);
+        }
+    };
+    visit(*this);
+    const int overflow = lowest - ClientRect().Bottom;
+    if (overflow > 0)
+        SetHeight(Height() + overflow);
 }
 
 void TRLCustomSite::PrintChildren() {
@@ -360,7 +386,14 @@ void TRLCustomSite::AlignControls() {
                          });
         AlignList(align, list, free);
     }
-    anchorSize_ = {Width(), Height()};
+    // Anchored children keep their distances to the sides of the size the site has once the
+    // whole layout has loaded: until then a site's size is not final (a band read without a
+    // width gets its width from the report only when the report aligns it).
+    bool layoutLoading = false;
+    for (const TRLCustomControl* p = Parent(); p && !layoutLoading; p = p->Parent())
+        layoutLoading = p->Loading();
+    if (!layoutLoading)
+        anchorSize_ = {Width(), Height()};
     for (TRLCustomControl* c : Controls())
         if (auto* site = dynamic_cast<TRLCustomSite*>(c))
             site->AlignControls();

@@ -153,6 +153,9 @@ protected:
     virtual bool PrintsChildSites() const { return false; }
     // Whether a beSiteExpander child's growth makes this site grow (bands).
     virtual bool CanAutoExpand() const { return false; }
+    // After the adjust pass: grows an auto-expanding site down to the bottom of every
+    // expanding child that reaches below its client area.
+    void ExpandOverExpanders();
     void BoundsChanged() override;
     void Loaded() override;
 

@@ -1,6 +1,10 @@
-// What loading a layout must leave alone: the stored sizes of bands, and the bands themselves.
+// What loading a layout must leave alone (the stored sizes of bands, the bands themselves, the
+// places of anchored controls), and what a loaded layout prints.
 #include "RLBands.h"
 #include "RLControlClasses.h"
+#include "RLGraphicStorage.h"
+#include "RLGraphicSurface.h"
+#include "RLJsonRecords.h"
 #include "RLLayoutReader.h"
 #include "RLReport.h"
 #include "RLTextControls.h"
@@ -9,9 +13,9 @@
 
 namespace {
 
-std::unique_ptr<TRLReport> Read(const char* json) {
+std::unique_ptr<TRLReport> Read(const QByteArray& json) {
     RegisterTextAndGraphicClasses();
-    return ReadReportLayoutFromJson(QByteArray(json), QStringLiteral("loading.json"), QString());
+    return ReadReportLayoutFromJson(json, QStringLiteral("loading.json"), QString());
 }
 
 int BandCount(const TRLReport& report) {
@@ -49,4 +53,96 @@ TEST(LayoutLoading, AStoredAllowedBandsSetAddsNoBands) {
     EXPECT_TRUE(report->AllowedBands().Contains(btHeader));
     EXPECT_TRUE(report->AllowedBands().Contains(btDetail));
     EXPECT_FALSE(report->AllowedBands().Contains(btFooter));
+}
+
+namespace {
+
+// A memo whose four lines come with the layout, in a band of 30 pixels (less than two lines),
+// then a band that must start below the memo's last line.
+const char* const MemoInAShortBand = R"({ "class": "TRLReport", "name": "RLReport1", "children": [
+    { "class": "TRLBand", "name": "RLBand1", "BandType": "%1", "Top": 38, "Height": 30,
+      "children": [
+        { "class": "TRLMemo", "name": "RLMemo1", "Left": 10, "Top": 0, "Width": 200,
+          "Height": 30, "Lines": ["uno", "dos", "tres", "cuatro"] } ] },
+    { "class": "TRLBand", "name": "RLBand2", "BandType": "%2", "Top": 68, "Height": 20,
+      "children": [
+        { "class": "TRLLabel", "name": "RLLabel1", "Left": 10, "Top": 0, "Caption": "after" }
+      ] } ] })";
+
+std::vector<TRLRect> BoundsOf(const TRLGraphicSurface& page, const QString& text) {
+    std::vector<TRLRect> found;
+    for (const auto& object : page.Objects())
+        if (object->Kind() == TRLObjectKind::Text &&
+            static_cast<const TRLTextObject&>(*object).Text == text)
+            found.push_back(object->BoundsRect);
+    return found;
+}
+
+} // namespace
+
+TEST(LayoutLoading, AMemoWithItsTextInTheLayoutGrowsItsBandWhenPrinted) {
+    const auto report =
+        Read(QString::fromLatin1(MemoInAShortBand).arg("btHeader", "btHeader").toUtf8());
+    ASSERT_TRUE(report->Prepare());
+    ASSERT_EQ(report->Storage().PageCount(), 1);
+    const auto page = report->Storage().Pages(0);
+    const QStringList words{"uno", "dos", "tres", "cuatro"};
+    for (const QString& word : words)
+        EXPECT_EQ(BoundsOf(*page, word).size(), 1u) << word.toStdString();
+    const auto first = BoundsOf(*page, "uno");
+    const auto last = BoundsOf(*page, "cuatro");
+    const auto after = BoundsOf(*page, "after");
+    ASSERT_EQ(first.size(), 1u);
+    ASSERT_EQ(last.size(), 1u);
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(first[0].Top, 38);
+    EXPECT_GT(last[0].Bottom, 38 + 30) << "the lines need more than the band's 30 pixels";
+    EXPECT_GE(after[0].Top, last[0].Bottom) << "the next band starts below the memo";
+    // The growth lasts for the print only.
+    EXPECT_EQ(report->FindControl("RLBand1")->Height(), 30);
+}
+
+TEST(LayoutLoading, AMemoWithItsTextInTheLayoutGrowsItsDetailBandForEveryRecord) {
+    auto report = Read(QString::fromLatin1(MemoInAShortBand).arg("btDetail", "btSummary").toUtf8());
+    TRLJsonRecordsModel records;
+    records.Load(R"([{"n": 1}, {"n": 2}, {"n": 3}])", QStringLiteral("records.json"));
+    report->SetDataSource(&records);
+    ASSERT_TRUE(report->Prepare());
+    ASSERT_EQ(report->Storage().PageCount(), 1);
+    const auto page = report->Storage().Pages(0);
+    const auto firsts = BoundsOf(*page, "uno");
+    const auto lasts = BoundsOf(*page, "cuatro");
+    ASSERT_EQ(firsts.size(), 3u);
+    ASSERT_EQ(lasts.size(), 3u);
+    EXPECT_EQ(BoundsOf(*page, "dos").size(), 3u);
+    EXPECT_EQ(BoundsOf(*page, "tres").size(), 3u);
+    for (size_t i = 0; i + 1 < 3; ++i)
+        EXPECT_EQ(firsts[i + 1].Top, lasts[i].Bottom) << "record " << i + 2;
+    const auto after = BoundsOf(*page, "after");
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0].Top, lasts[2].Bottom);
+}
+
+TEST(LayoutLoading, ABandReadWithoutWidthKeepsItsAnchoredControlsWhereTheLayoutPutsThem) {
+    const auto report = Read(R"({ "class": "TRLReport", "name": "RLReport1", "children": [
+        { "class": "TRLBand", "name": "RLBand1", "BandType": "btHeader", "Height": 40,
+          "children": [
+            { "class": "TRLLabel", "name": "RLLabel1", "Left": 250, "Top": 5, "Caption": "x",
+              "Anchors": ["fkRight"] },
+            { "class": "TRLDraw", "name": "RLDraw1", "Left": 20, "Top": 20, "Width": 600,
+              "Height": 9, "Anchors": ["fkLeft", "fkRight"] } ] } ] })");
+    auto* band = report->FindControl("RLBand1");
+    auto* label = report->FindControl("RLLabel1");
+    auto* line = report->FindControl("RLDraw1");
+    ASSERT_NE(label, nullptr);
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(band->Width(), 718);
+    EXPECT_EQ(label->Left(), 250);
+    EXPECT_EQ(line->Left(), 20);
+    EXPECT_EQ(line->Width(), 600);
+    // From then on the anchors follow the band: a wider left margin narrows it by 38 pixels.
+    report->Margins().SetLeftMargin(20);
+    EXPECT_EQ(band->Width(), 680);
+    EXPECT_EQ(label->Left(), 212);
+    EXPECT_EQ(line->Width(), 562);
 }
