@@ -17,8 +17,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -361,31 +363,48 @@ QSize FitSize(const TRLGraphicStorage& pages) {
 
 } // namespace
 
-double TRLPreview::FitPageZoom() const {
+// The fits take the largest whole percentage at which the boxes lie inside the viewport: the
+// area within the control's frame, less the vertical scroll bar when the fitted pages are taller
+// than that area. A zoom rounded to the nearest would let a fitted page stick out by a pixel or
+// two and call for a horizontal scroll bar; the three boxes of several pages each have their own
+// frame and shadow.
+int TRLPreview::FitZoom(bool toHeight, int boxes) const {
     const QSize page = pages_ ? FitSize(*pages_) : QSize();
     if (page.width() <= 0 || page.height() <= 0)
         return 100;
-    const int w = width() - TRLPreviewBox::FrameAndShadow;
-    const int h = height() - TRLPreviewBox::FrameAndShadow;
-    return std::min(RoundHalfEven(w * 100.0 / page.width()),
-                    RoundHalfEven(h * 100.0 / page.height()));
+    const QSize area = maximumViewportSize();
+    const int frame = TRLPreviewBox::FrameAndShadow;
+    // The largest zoom whose box, sized as the layout sizes it, takes at most room pixels.
+    const auto fit = [frame](int room, int pageSize) {
+        int zoom = static_cast<int>(std::max(0.0, std::floor((room - frame) * 100.0 / pageSize)));
+        while (RoundHalfEven(pageSize * (zoom + 1) / 100.0) + frame <= room)
+            ++zoom;
+        return zoom;
+    };
+    const auto zoomFor = [&](int width) {
+        const int acrossZoom = fit(width / boxes, page.width());
+        return toHeight ? std::min(acrossZoom, fit(area.height(), page.height())) : acrossZoom;
+    };
+    int zoom = zoomFor(area.width());
+    // Only a fit to the width can leave the pages taller than the viewport.
+    const int height = RoundHalfEven(page.height() * zoom / 100.0) + frame;
+    if (height > area.height()) {
+        const int bar = verticalScrollBar()->sizeHint().width();
+        zoom = zoomFor(area.width() - bar);
+    }
+    return std::max(zoom, static_cast<int>(MinimumZoom));
+}
+
+double TRLPreview::FitPageZoom() const {
+    return FitZoom(true, 1);
 }
 
 double TRLPreview::FitWidthZoom() const {
-    const QSize page = pages_ ? FitSize(*pages_) : QSize();
-    if (page.width() <= 0)
-        return 100;
-    return RoundHalfEven((width() - TRLPreviewBox::FrameAndShadow) * 100.0 / page.width());
+    return FitZoom(false, 1);
 }
 
 double TRLPreview::MultiplePagesZoom() const {
-    const QSize page = pages_ ? FitSize(*pages_) : QSize();
-    if (page.width() <= 0 || page.height() <= 0)
-        return 100;
-    const double w = (width() - TRLPreviewBox::FrameAndShadow) / 3.0;
-    const int h = height() - TRLPreviewBox::FrameAndShadow;
-    return std::min(RoundHalfEven(w * 100 / page.width()),
-                    RoundHalfEven(h * 100.0 / page.height()));
+    return FitZoom(true, MaxPageBoxes);
 }
 
 QSize TRLPreview::PageSizeOfBox(int position) const {
@@ -410,16 +429,19 @@ void TRLPreview::Layout() {
     }
     QScrollBar* hbar = horizontalScrollBar();
     QScrollBar* vbar = verticalScrollBar();
+    // The boxes are centred in the viewport, the area that shows them (within the frame and the
+    // scroll bars).
+    const QSize view = viewport()->size();
     int x, y;
-    if (totalWidth < width()) {
+    if (totalWidth < view.width()) {
         hbar->setValue(0);
-        x = (width() - totalWidth) / 2;
+        x = (view.width() - totalWidth) / 2;
     } else {
         x = -hbar->value();
     }
-    if (tallest < height()) {
+    if (tallest < view.height()) {
         vbar->setValue(0);
-        y = (height() - tallest) / 2;
+        y = (view.height() - tallest) / 2;
     } else {
         y = -vbar->value();
     }
@@ -454,9 +476,10 @@ void TRLPreview::scrollContentsBy(int dx, int dy) {
 }
 
 void TRLPreview::CheckSize() {
-    const bool changed = width() != lastWidth_ || height() != lastHeight_;
-    lastWidth_ = width();
-    lastHeight_ = height();
+    const QSize view = viewport()->size();
+    const bool changed = view.width() != lastWidth_ || view.height() != lastHeight_;
+    lastWidth_ = view.width();
+    lastHeight_ = view.height();
     if (changed)
         Layout();
 }
@@ -472,8 +495,8 @@ bool TRLPreview::event(QEvent* event) {
 
 bool TRLPreview::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::Resize) {
-        // The viewport changes with the scroll bars too; then the boxes stay and only the
-        // ranges follow.
+        // The viewport changes with the scroll bars too: the ranges follow, and the boxes are
+        // centred again in what is left.
         UpdateScrollRanges();
         CheckSize();
         return false;

@@ -155,6 +155,7 @@ private:
     void SetPageBoxCount(int count);
     void ChooseMode(int boxCount, double zoom);
     void Layout();
+    int FitZoom(bool toHeight, int boxes) const;
     void UpdateScrollRanges();
     void RepaintVisibleBoxes();
     void ClearSelectedObjects();
