@@ -14,7 +14,6 @@
 #include <QString>
 #include <QWidget>
 
-#include <type_traits>
 
 namespace rldialogkit {
 
@@ -44,20 +43,7 @@ inline void SetBoxEnabled(QWidget* box, bool enabled) {
 template <class W> W* Place(W* widget, const char* name, int left, int top, int width, int height) {
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(left, top, width, height);
-    // Captions size themselves to their text, so that a longer translation is not cut off.
-    if constexpr (std::is_same_v<W, QLabel>) {
-        if (widget->sizeHint().width() > width)
-            widget->resize(widget->sizeHint().width(), height);
-    }
     return widget;
-}
-
-// The dialogs' face: the classic dialog font where it exists, else its metric look-alike.
-inline QFont DialogFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arial")});
-    return font;
 }
 
 inline void CentreOnScreen(QWidget& window) {

@@ -1,6 +1,7 @@
 #include "RLFeedBack.h"
 
 #include "RLDialogKit_p.h"
+#include "RLDialogLayout.h"
 #include "RLMessages.h"
 #include "RLPrinters.h"
 #include "RLReportHooks.h"
@@ -28,9 +29,7 @@ TfrmRLFeedBack::TfrmRLFeedBack(const QString& caption, int levels, QWidget* pare
                           Qt::CustomizeWindowHint) {
     setObjectName(QStringLiteral("frmRLFeedBack"));
     setWindowTitle(caption);
-    QFont font = rldialogkit::DialogFont();
-    font.setPointSize(8);
-    setFont(font);
+    setFont(EngineDialogFont());
 
     LabelStepName = new QLabel(RLMessages[mkWait], this);
     LabelStepName->setObjectName(QStringLiteral("LabelStepName"));

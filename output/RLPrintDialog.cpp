@@ -1,6 +1,7 @@
 #include "RLPrintDialog.h"
 
 #include "RLDialogKit_p.h"
+#include "RLDialogLayout.h"
 #include "RLMessages.h"
 #include "RLPrinters.h"
 
@@ -53,9 +54,7 @@ TRLPrintDialog::TRLPrintDialog(QWidget* parent)
     setFixedSize(430, 267);
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
-    QFont font = DialogFont();
-    font.setPointSize(8);
-    setFont(font);
+    setFont(EngineDialogFont());
 
     GroupBoxPrinter = Place(new QGroupBox(GroupCaption(RLMessages[mkPrinter]), this),
                             "GroupBoxPrinter", 8, 4, 413, 113);
@@ -114,6 +113,7 @@ TRLPrintDialog::TRLPrintDialog(QWidget* parent)
     connect(EditFromPage, &QLineEdit::textEdited, this, &TRLPrintDialog::PageTyped);
     connect(EditToPage, &QLineEdit::textEdited, this, &TRLPrintDialog::PageTyped);
 
+    FitTextsToControls(*this);
     CentreOnScreen(*this);
 }
 

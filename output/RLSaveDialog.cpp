@@ -1,6 +1,7 @@
 #include "RLSaveDialog.h"
 
 #include "RLDialogKit_p.h"
+#include "RLDialogLayout.h"
 #include "RLMessages.h"
 #include "RLUtils.h"
 
@@ -48,9 +49,7 @@ TRLSaveDialog::TRLSaveDialog(QWidget* parent)
     setFixedSize(391, 244);
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
-    QFont font = DialogFont();
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(EngineDialogFont());
 
     LabelFileName =
         Place(new QLabel(WithColon(RLMessages[mkFileName]), this), "LabelFileName", 12, 16, 84, 13);
@@ -95,6 +94,7 @@ TRLSaveDialog::TRLSaveDialog(QWidget* parent)
     connect(EditFromPage, &QLineEdit::textEdited, this, &TRLSaveDialog::PageTyped);
     connect(EditToPage, &QLineEdit::textEdited, this, &TRLSaveDialog::PageTyped);
 
+    FitTextsToControls(*this);
     CentreOnScreen(*this);
 }
 

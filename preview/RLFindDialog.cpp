@@ -1,5 +1,6 @@
 #include "RLFindDialog.h"
 
+#include "RLDialogLayout.h"
 #include "RLMessages.h"
 
 #include <QApplication>
@@ -13,6 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+
+#include <utility>
 
 namespace {
 
@@ -35,13 +38,13 @@ TfrmRLFindDialog::TfrmRLFindDialog(QWidget* owner)
     setFixedSize(367, 94);
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
+    setFont(EngineDialogFont());
 
     LabelTextToFind = new QLabel(RLMessages[mkText] + QLatin1Char(':'), this);
     LabelTextToFind->setGeometry(8, 16, 30, 13);
     EditTextToFind = new QLineEdit(this);
     EditTextToFind->setGeometry(48, 12, 229, 21);
     LabelTextToFind->setBuddy(EditTextToFind);
-    LabelTextToFind->adjustSize();
 
     BitBtnFindNext = new QPushButton(RLMessages[mkFindNext], this);
     BitBtnFindNext->setGeometry(284, 12, 75, 21);
@@ -73,6 +76,16 @@ TfrmRLFindDialog::TfrmRLFindDialog(QWidget* owner)
     connect(BitBtnFindNext, &QPushButton::clicked, this, [this] { FindNext(); });
     connect(BitBtnCancel, &QPushButton::clicked, this, &TfrmRLFindDialog::reject);
 
+    const std::pair<QWidget*, const char*> named[] = {
+        {LabelTextToFind, "LabelTextToFind"},         {EditTextToFind, "EditTextToFind"},
+        {BitBtnFindNext, "BitBtnFindNext"},           {BitBtnCancel, "BitBtnCancel"},
+        {CheckBoxWholeWords, "CheckBoxWholeWords"},   {CheckBoxMatchCase, "CheckBoxMatchCase"},
+        {RadioGroupDirection, "RadioGroupDirection"}, {RadioButtonUp, "RadioButtonUp"},
+        {RadioButtonDown, "RadioButtonDown"},
+    };
+    for (const auto& [widget, name] : named)
+        widget->setObjectName(QString::fromLatin1(name));
+    FitTextsToControls(*this);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }

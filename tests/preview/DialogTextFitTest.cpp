@@ -1,0 +1,183 @@
+// The engine's dialogs in every language of the message table: one dialog font, and every text
+// drawn in full inside its own control, without running into a neighbour or a group's frame.
+#include "RLDialogLayout.h"
+#include "RLFindDialog.h"
+#include "RLMessages.h"
+#include "RLPreviewForm.h"
+#include "RLPrintDialog.h"
+#include "RLSaveDialog.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Restores the table's language however a test ends.
+class LanguageScope {
+public:
+    explicit LanguageScope(TRLLanguage language) : previous_(RLMessages.Language()) {
+        LoadMessages(language);
+    }
+    ~LanguageScope() { LoadMessages(previous_); }
+
+private:
+    TRLLanguage previous_;
+};
+
+const char* NameOf(TRLLanguage language) {
+    switch (language) {
+    case lgEnglish:
+        return "English";
+    case lgSpanish:
+        return "Spanish";
+    case lgFrench:
+        return "French";
+    case lgPortuguese:
+        return "Portuguese";
+    }
+    return "?";
+}
+
+QRect NeededRect(const QWidget& widget);
+
+std::string Describe(const QWidget& widget) {
+    QString text;
+    if (auto* label = qobject_cast<const QLabel*>(&widget))
+        text = label->text();
+    else if (auto* button = qobject_cast<const QAbstractButton*>(&widget))
+        text = button->text();
+    else if (auto* group = qobject_cast<const QGroupBox*>(&widget))
+        text = group->title();
+    const QRect r = NeededRect(widget);
+    return QStringLiteral("%1 \"%2\" (%3,%4 %5x%6)")
+        .arg(widget.objectName(), text)
+        .arg(r.x())
+        .arg(r.y())
+        .arg(r.width())
+        .arg(r.height())
+        .toStdString();
+}
+
+// The width a caption needs: labels, check boxes and radio buttons as their size hint says; push
+// and tool buttons their caption and a little room for the frame (their size hint holds the
+// style's smallest button, which is no matter of the text).
+int NeededWidth(const QWidget& widget) {
+    if (qobject_cast<const QPushButton*>(&widget) || qobject_cast<const QToolButton*>(&widget)) {
+        const QString text = static_cast<const QAbstractButton&>(widget).text();
+        return widget.fontMetrics().horizontalAdvance(QString(text).remove(u'&')) + 6;
+    }
+    return widget.sizeHint().width();
+}
+
+// The part of a control that its text needs: the control's place, as wide as its text asks.
+QRect NeededRect(const QWidget& widget) {
+    QRect rect = widget.geometry();
+    if (qobject_cast<const QLabel*>(&widget) || qobject_cast<const QAbstractButton*>(&widget))
+        rect.setWidth(std::max(1, NeededWidth(widget)));
+    return rect;
+}
+
+bool HasText(const QWidget& widget) {
+    if (auto* label = qobject_cast<const QLabel*>(&widget))
+        return !label->text().isEmpty();
+    if (auto* button = qobject_cast<const QAbstractButton*>(&widget))
+        return !button->text().isEmpty();
+    return false;
+}
+
+// Every text fits its control; no control's needed place overlaps a sibling's; a group's title
+// fits the group and its controls lie inside the frame, below the title; every control lies
+// inside its parent.
+void ExpectTextsFit(const QWidget& window, const char* language) {
+    QList<const QWidget*> parents = window.findChildren<const QWidget*>();
+    parents.append(&window);
+    for (const QWidget* parent : parents) {
+        std::vector<const QWidget*> children;
+        for (QObject* object : parent->children()) {
+            auto* child = qobject_cast<QWidget*>(object);
+            if (child && !child->isWindow() && !child->isHidden() &&
+                (HasText(*child) || qobject_cast<QLineEdit*>(child) ||
+                 qobject_cast<QGroupBox*>(child)))
+                children.push_back(child);
+        }
+        QRect inside = parent->rect();
+        if (auto* group = qobject_cast<const QGroupBox*>(parent)) {
+            QStyleOptionGroupBox option;
+            option.initFrom(group);
+            option.text = group->title();
+            option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+            const QRect title = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                               QStyle::SC_GroupBoxLabel, group);
+            EXPECT_LE(title.right(), group->width() - 1)
+                << language << ": the title of " << Describe(*group) << " is cut";
+            inside = group->contentsRect();
+        }
+        for (const QWidget* child : children) {
+            const QRect needed = NeededRect(*child);
+            if (HasText(*child)) {
+                EXPECT_LE(NeededWidth(*child), child->width())
+                    << language << ": " << Describe(*child) << " is cut off";
+            }
+            EXPECT_TRUE(inside.contains(needed))
+                << language << ": " << Describe(*child) << " leaves " << Describe(*parent);
+            // A caption written from its left edge must not reach a neighbour, nor may groups
+            // overlap what stands beside them. (Button captions are centred: the width check
+            // above covers them.)
+            const bool leftAligned =
+                qobject_cast<const QLabel*>(child) || qobject_cast<const QCheckBox*>(child) ||
+                qobject_cast<const QRadioButton*>(child) || qobject_cast<const QGroupBox*>(child);
+            for (const QWidget* other : children) {
+                if (leftAligned && other != child && needed.intersects(NeededRect(*other)))
+                    ADD_FAILURE() << language << ": " << Describe(*child) << " runs into "
+                                  << Describe(*other);
+            }
+        }
+    }
+}
+
+template <class Dialog> void ExpectFitsInEveryLanguage(const char* what) {
+    const QFont expected = EngineDialogFont();
+    for (TRLLanguage language : {lgEnglish, lgSpanish, lgFrench, lgPortuguese}) {
+        const LanguageScope scope(language);
+        Dialog dialog;
+        dialog.ensurePolished();
+        SCOPED_TRACE(what);
+        EXPECT_EQ(dialog.font().family(), expected.family()) << NameOf(language);
+        EXPECT_EQ(dialog.font().pixelSize(), expected.pixelSize()) << NameOf(language);
+        ExpectTextsFit(dialog, NameOf(language));
+    }
+}
+
+TEST(EngineDialogs, FindDialogTextsFitInEveryLanguage) {
+    ExpectFitsInEveryLanguage<TfrmRLFindDialog>("find dialog");
+}
+
+TEST(EngineDialogs, PrintDialogTextsFitInEveryLanguage) {
+    ExpectFitsInEveryLanguage<TRLPrintDialog>("print dialog");
+}
+
+TEST(EngineDialogs, SaveDialogTextsFitInEveryLanguage) {
+    ExpectFitsInEveryLanguage<TRLSaveDialog>("save dialog");
+}
+
+TEST(EngineDialogs, PreviewWindowUsesTheDialogFont) {
+    TRLPreviewForm form;
+    EXPECT_EQ(form.font().family(), EngineDialogFont().family());
+    EXPECT_EQ(form.font().pixelSize(), EngineDialogFont().pixelSize());
+}
+
+} // namespace
