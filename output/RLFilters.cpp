@@ -81,6 +81,9 @@ void TRLCustomFilter::Run(TRLGraphicStorage* pages, int firstPage, bool backgrou
     firstPage_ = std::max(1, firstPage);
     lastPage_ = lastPage == -1 ? pageCount : std::min(lastPage, pageCount);
     copies_ = repeatForCopies_ ? RLPrinter().Copies() : 1;
+    // A printer would put out a blank sheet for a document without pages.
+    if (IsPrintFilter() && firstPage_ > lastPage_)
+        throw TRLException(RLMessages[mkNoPageInRange]);
     // The store stays alive while the filter holds it, whoever else lets go meanwhile.
     pages_ = pages;
     if (pages)

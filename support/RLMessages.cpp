@@ -93,6 +93,10 @@ constexpr MessageRow kRows[] = {
     {mkUp, u"&Up", u"En&cima", u"Le &Haut", u"A&cima"},
     {mkDown, u"&Down", u"&Abajo", u"Le &bas", u"A&baixo"},
     {mkDirection, u"Direction", u"Dirección", u"Direction", u"Direção"},
+    {mkNoPageInRange, u"The page range holds no page",
+     u"El intervalo de páginas no contiene ninguna página",
+     u"L'intervalle de pages ne contient aucune page",
+     u"O intervalo de páginas não contém nenhuma página"},
 };
 
 static_assert(std::size(kRows) == RLMessageKeyCount, "one row per message key");

@@ -71,9 +71,11 @@ enum TRLMessageKey : uint8_t {
     mkUp,
     mkDown,
     mkDirection,
+    // Added for the print command: a page range that holds no page prints nothing.
+    mkNoPageInRange,
 };
 
-inline constexpr std::size_t RLMessageKeyCount = static_cast<std::size_t>(mkDirection) + 1;
+inline constexpr std::size_t RLMessageKeyCount = static_cast<std::size_t>(mkNoPageInRange) + 1;
 
 enum TRLLanguage : uint8_t { lgEnglish, lgSpanish, lgFrench, lgPortuguese };
 

@@ -424,6 +424,25 @@ TEST(PrintFlow, PreviewPrintHandsTheChosenRangeToTheFilter) {
     }));
     EXPECT_EQ(recorder.Calls, (QStringList{"begin", "page 2", "page 3", "end"}));
 
+    // "Pages" from 2 with the "to" box emptied holds no page: nothing is started (a printer
+    // would put out a blank sheet) and the operator is told why. So for a range past the end.
+    for (const auto& [from, to] : {std::pair{"2", ""}, std::pair{"4", "9"}}) {
+        recorder.Calls.clear();
+        try {
+            ExecutePrintFlow(store, [from, to](TRLPrintDialog& d) {
+                d.EditFromPage->clear();
+                QTest::keyClicks(d.EditFromPage, QString::fromLatin1(from));
+                d.EditToPage->clear();
+                QTest::keyClicks(d.EditToPage, QString::fromLatin1(to));
+                d.ButtonOk->click();
+            });
+            ADD_FAILURE() << "an empty range " << from << ".." << to << " was printed";
+        } catch (const TRLException& e) {
+            EXPECT_EQ(e.Message(), RLMessages[mkNoPageInRange]);
+        }
+        EXPECT_TRUE(recorder.Calls.isEmpty()) << recorder.Calls.join(u' ').toStdString();
+    }
+
     recorder.Calls.clear();
     EXPECT_FALSE(ExecutePrintFlow(store, [](TRLPrintDialog& d) { d.ButtonCancel->click(); }));
     EXPECT_TRUE(recorder.Calls.isEmpty());
