@@ -1,6 +1,7 @@
 #include "RLPreviewForm.h"
 
 #include "RLCore.h"
+#include "RLDialogLayout.h"
 #include "RLFindDialog.h"
 #include "RLGraphicStorage.h"
 #include "RLMessages.h"
@@ -25,6 +26,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -67,12 +69,11 @@ QStringList WithAccelerators(const QStringList& captions) {
 // ---- construction --------------------------------------------------------------------------
 
 TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
+    static quint64 opened = 0;
+    openingOrder_ = ++opened;
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(RLMessages[mkPreview]);
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(EngineDialogFont());
     setBackgroundRole(QPalette::Button);
     resize(815, 375);
 
@@ -139,6 +140,9 @@ TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     ComboBoxZoom->setGeometry(0, 0, 145, 21);
     ComboBoxZoom->setEditable(true);
     ComboBoxZoom->setInsertPolicy(QComboBox::NoInsert);
+    // A number typed into the box is taken as typed: completing "7" to "75%" would zoom to what
+    // the user did not ask for.
+    ComboBoxZoom->setCompleter(nullptr);
     ComboBoxZoom->setMaxVisibleItems(11);
     ComboBoxZoom->addItems({QStringLiteral("500%"), QStringLiteral("200%"), QStringLiteral("150%"),
                             QStringLiteral("100%"), QStringLiteral("75%"), QStringLiteral("50%"),
@@ -575,14 +579,51 @@ void TRLPreviewForm::closeEvent(QCloseEvent* event) {
     else
         PreviewDefaults.WindowState = wsNormal;
     QWidget::closeEvent(event);
+    if (event->isAccepted() && isActiveWindow())
+        ActivateNextPreview();
+}
+
+void TRLPreviewForm::ActivateNextPreview() {
+    // Previews of one window stand on top of one another: when the operator closes the one on
+    // top, the keyboard goes on to the next one underneath, not to whatever window the window
+    // manager picks (the owner, as a rule, hidden under the previews).
+    QWindow* owner = windowHandle() ? windowHandle()->transientParent() : nullptr;
+    const QWidget* ownerWidget = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (owner && window->windowHandle() == owner)
+            ownerWidget = window;
+    TRLPreviewForm* next = ownerWidget ? TopPreviewOf(ownerWidget, this) : nullptr;
+    // Once this window is gone: the window manager hands the focus on as it goes.
+    if (next)
+        QTimer::singleShot(0, next, [next] {
+            next->raise();
+            next->activateWindow();
+        });
+}
+
+TRLPreviewForm* TopPreviewOf(const QWidget* owner, const TRLPreviewForm* except) {
+    const QWindow* ownerWindow = owner ? owner->window()->windowHandle() : nullptr;
+    if (!ownerWindow)
+        return nullptr;
+    TRLPreviewForm* top = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* preview = qobject_cast<TRLPreviewForm*>(window);
+        if (preview && preview != except && preview->isVisible() && preview->windowHandle() &&
+            preview->windowHandle()->transientParent() == ownerWindow &&
+            (!top || preview->openingOrder_ > top->openingOrder_))
+            top = preview;
+    }
+    return top;
 }
 
 // ---- opening -------------------------------------------------------------------------------
 
 namespace {
 
-Qt::WindowFlags FlagsFor(TRLBorderIcons icons, TRLFormStyle style) {
-    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+Qt::WindowFlags FlagsFor(TRLBorderIcons icons, TRLFormStyle style, bool owned) {
+    // Only a dialog is told to the window manager as belonging to another window.
+    Qt::WindowFlags flags =
+        (owned ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if (icons.Contains(biSystemMenu))
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if (icons.Contains(biMinimize))
@@ -594,6 +635,29 @@ Qt::WindowFlags FlagsFor(TRLBorderIcons icons, TRLFormStyle style) {
     if (style == fsStayOnTop)
         flags |= Qt::WindowStaysOnTopHint;
     return flags;
+}
+
+QPointer<QWidget>& ScopedPreviewOwner() {
+    static QPointer<QWidget> owner;
+    return owner;
+}
+
+// The window a new preview belongs to: the scope's owner, else the window it is opened from (the
+// request form, say), or, when that is a preview itself, that preview's own owner, so that
+// previews opened one after the other stand side by side.
+QWindow* PreviewOwner() {
+    QWidget* from = ScopedPreviewOwner();
+    if (!from)
+        from = QApplication::activeModalWidget();
+    if (!from)
+        from = QApplication::activeWindow();
+    if (!from)
+        return nullptr;
+    from->window()->winId();
+    QWindow* owner = from->window()->windowHandle();
+    if (qobject_cast<TRLPreviewForm*>(from->window()) && owner)
+        owner = owner->transientParent();
+    return owner;
 }
 
 void ApplyDefaultZoom(TRLPreview& view, double zoom) {
@@ -609,22 +673,60 @@ void ApplyDefaultZoom(TRLPreview& view, double zoom) {
 
 } // namespace
 
+void TRLPreviewForm::ApplyOpeningZoom(double zoom) {
+    ApplyDefaultZoom(*CurrentView(), zoom);
+    openingFit_ = zoom == PreviewZoomFullWidth || zoom == PreviewZoomFullPage ||
+                          zoom == PreviewZoomMultiplePages
+                      ? zoom
+                      : 0;
+    openingFitZoom_ = CurrentView()->Zoom();
+    ViewChanged();
+}
+
+void TRLPreviewForm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The window manager sizes a window after it is shown; a fitted zoom chosen at opening is
+    // fitted again, unless the user has chosen another zoom since.
+    TRLPreview* view = CurrentView();
+    if (openingFit_ != 0 && view->Zoom() == openingFitZoom_) {
+        ApplyDefaultZoom(*view, openingFit_);
+        openingFitZoom_ = view->Zoom();
+    } else {
+        openingFit_ = 0;
+    }
+}
+
+TRLPreviewOwnerScope::TRLPreviewOwnerScope(QWidget* owner) : previous_(ScopedPreviewOwner()) {
+    ScopedPreviewOwner() = owner;
+}
+
+TRLPreviewOwnerScope::~TRLPreviewOwnerScope() {
+    ScopedPreviewOwner() = previous_;
+}
+
 TRLPreviewForm* PreviewPagesWithOptions(TRLGraphicStorage* pages, bool showModal,
                                         TRLFormStyle formStyle, const QString& caption,
                                         int helpContext, const QString& helpFile,
                                         TRLBorderIcons borderIcons, TRLWindowState windowState,
                                         TRLFormPosition position) {
+    QWindow* owner = PreviewOwner();
     auto* form = new TRLPreviewForm();
     TRLPreview* view = form->Views().front();
     view->SetPages(pages);
 
-    form->setWindowFlags(FlagsFor(borderIcons, formStyle));
+    form->setWindowFlags(FlagsFor(borderIcons, formStyle, owner != nullptr));
+    if (owner) {
+        form->winId();
+        form->windowHandle()->setTransientParent(owner);
+    }
     form->SetHelpFile(helpFile);
     form->SetHelpContext(helpContext);
     if (!caption.isEmpty())
         form->setWindowTitle(caption);
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 815, 375);
+    // A screen smaller than the design size gets a window it can show whole.
+    form->resize(form->size().boundedTo(available.size()));
     switch (position) {
     case poScreenCenter:
     case poDesktopCenter:
@@ -637,17 +739,16 @@ TRLPreviewForm* PreviewPagesWithOptions(TRLGraphicStorage* pages, bool showModal
     }
     if (showModal)
         form->setWindowModality(Qt::ApplicationModal);
-    // A maximised window takes the screen's size at once, so that a fitted default zoom is
-    // computed for the size the user will see, not for the design size.
-    if (windowState == wsMaximized) {
-        form->setGeometry(available);
+    // A maximised window keeps its design size and place as the size it is restored to; the
+    // window manager gives it the screen. A fitted default zoom follows the window to the size
+    // it is shown at, until the user picks a zoom.
+    if (windowState == wsMaximized)
         form->showMaximized();
-    } else if (windowState == wsMinimized) {
+    else if (windowState == wsMinimized)
         form->showMinimized();
-    } else {
+    else
         form->show();
-    }
-    ApplyDefaultZoom(*view, PreviewDefaults.Zoom);
+    form->ApplyOpeningZoom(PreviewDefaults.Zoom);
     form->raise();
     form->activateWindow();
     if (!showModal)

@@ -118,9 +118,15 @@ public:
     QTimer* TimerRepeat;
     QSplitter* Splitter;
 
+    // Applies a zoom of the preview defaults (a percentage or one of the fits) to the current
+    // view. A fit keeps fitting the window's size until the user chooses another zoom, so that
+    // it is computed for the size the window manager shows the window at.
+    void ApplyOpeningZoom(double zoom);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QToolButton* MakeButton(int left, int width, const QString& hint);
@@ -133,6 +139,8 @@ private:
     void PlaceAboutPanel();
     void RestoreFocus(QWidget* remembered);
     void ShowFailures(void (TRLPreviewForm::*command)());
+    void ActivateNextPreview();
+    friend TRLPreviewForm* TopPreviewOf(const QWidget*, const TRLPreviewForm*);
 
     std::vector<TRLPreview*> views_;
     int currentViewIndex_ = 0;
@@ -143,6 +151,10 @@ private:
     TRLKeyPreview* keyPreview_ = nullptr;
     QString helpFile_;
     int helpContext_ = 0;
+    quint64 openingOrder_ = 0;
+    // The fit chosen at opening (0 when none) and the zoom it gave last.
+    double openingFit_ = 0;
+    double openingFitZoom_ = 0;
     // Press-and-hold paging.
     bool priorHeld_ = false;
     bool nextHeld_ = false;
@@ -164,3 +176,22 @@ TRLPreviewForm* PreviewPagesWithOptions(TRLGraphicStorage* pages, bool showModal
 
 // The same with every setting taken from PreviewDefaults.
 TRLPreviewForm* PreviewPages(TRLGraphicStorage* pages);
+
+// While it lives, the preview windows opened without a modal run of their own belong to owner's
+// window: they stack above it, and they stay usable while that window is shown modally. Without a
+// scope a preview belongs to the modal window or the active window it is opened from (a preview
+// opened from a preview belongs to that preview's owner).
+class TRLPreviewOwnerScope {
+public:
+    explicit TRLPreviewOwnerScope(QWidget* owner);
+    ~TRLPreviewOwnerScope();
+    TRLPreviewOwnerScope(const TRLPreviewOwnerScope&) = delete;
+    TRLPreviewOwnerScope& operator=(const TRLPreviewOwnerScope&) = delete;
+
+private:
+    QPointer<QWidget> previous_;
+};
+
+// The preview window on top of those that belong to owner's window: the most recently opened one
+// still shown, other than except. Null when there is none.
+TRLPreviewForm* TopPreviewOf(const QWidget* owner, const TRLPreviewForm* except = nullptr);

@@ -22,6 +22,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTemporaryDir>
@@ -170,6 +171,7 @@ TEST_F(PreviewWindow, ZoomBoxParsesTypedTextsAndItems) {
     EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("12,5")) << "not rewritten";
     TypeZoom("7");
     EXPECT_EQ(View().Zoom(), 12.5) << "never below 10";
+    EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("7")) << "taken as typed";
     TypeZoom("nonsense");
     EXPECT_EQ(View().Zoom(), 12.5);
 
@@ -506,6 +508,42 @@ TEST(PreviewWindows, SeveralOpenAtOnceAndEachFreesItselfWhenClosed) {
     second->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return second.isNull(); }, 2000));
     EXPECT_TRUE(secondStore.isNull()) << "its ownerless store went with it";
+    PreviewDefaults = saved;
+}
+
+// Maximised by the defaults, a window restores to its design size in the middle of the screen,
+// not to a screen-sized window whose title bar sits above the screen; a fitted default zoom is
+// fitted to the size the window is shown at.
+TEST(PreviewWindows, MaximisedWindowRestoresToItsDesignSizeCentred) {
+    QObject owner;
+    const TRLPreviewDefaults saved = PreviewDefaults;
+    PreviewDefaults.Zoom = PreviewZoomFullWidth;
+    QPointer<TRLPreviewForm> form = PreviewPagesWithOptions(
+        MakeBlankStore(2, &owner), false, fsNormal, QString(), 0, QString(),
+        TRLBorderIcons{biSystemMenu, biMaximize}, wsMaximized, poScreenCenter);
+    ASSERT_FALSE(form.isNull());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(form->isMaximized());
+    TRLPreview& view = *form->Views()[0];
+    EXPECT_EQ(view.Zoom(), view.FitWidthZoom()) << "fitted to the maximised window";
+
+    // The design size, or as much of it as the screen holds.
+    const QSize design = QSize(815, 375).boundedTo(available.size());
+    const QRect normal = form->normalGeometry();
+    EXPECT_EQ(normal.size(), design);
+    EXPECT_LE(std::abs(normal.center().x() - available.center().x()), 1);
+    EXPECT_LE(std::abs(normal.center().y() - available.center().y()), 1);
+    form->showNormal();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->size() == design; }));
+
+    // Once the user has chosen a zoom, a new size keeps it.
+    form->ComboBoxZoom->lineEdit()->clear();
+    QTest::keyClicks(form->ComboBoxZoom->lineEdit(), QStringLiteral("60"));
+    form->showMaximized();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->isMaximized(); }));
+    EXPECT_EQ(view.Zoom(), 60);
+    delete form.data();
     PreviewDefaults = saved;
 }
 
