@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QValidator>
+#include <QWindow>
 
 #include <utility>
 
@@ -83,6 +84,13 @@ TFKelmora::TFKelmora(QWidget* parent)
     InstallKeyFilter(ui_->E_MontoInscripcion, true);
 
     connect(ui_->CB_Medio, &QComboBox::editTextChanged, this, &TFKelmora::MedioTextEdited);
+    // Choosing an entry runs the rule even when it was already selected: the plate is emptied
+    // on every choice.
+    connect(ui_->CB_Medio, &QComboBox::activated, this, [this] {
+        if (!syncingMedio_) {
+            CB_MedioChange();
+        }
+    });
     connect(ui_->CB_Medio, &QComboBox::currentIndexChanged, this, [this] {
         if (!syncingMedio_) {
             CB_MedioChange();
@@ -92,6 +100,8 @@ TFKelmora::TFKelmora(QWidget* parent)
     connect(ui_->CK_Kelmora, &QCheckBox::toggled, this, &TFKelmora::CK_KelmoraClick);
     connect(ui_->CK_Inscripcion, &QCheckBox::toggled, this, &TFKelmora::CK_InscripcionClick);
     connect(ui_->ImprLisObs, &QPushButton::clicked, this, &TFKelmora::ImprLisObsClick);
+    focusInProgram_ = QGuiApplication::focusWindow() != nullptr;
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &TFKelmora::FocusWindowChanged);
     connect(ui_->CerrIniSes, &QPushButton::clicked, this, &TFKelmora::CerrIniSesClick);
 }
 
@@ -232,11 +242,15 @@ void TFKelmora::done(int result) {
     QDialog::done(result);
 }
 
-bool TFKelmora::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate) {
+void TFKelmora::FocusWindowChanged(QWindow* now) {
+    // Coming back from another window of the program (a preview, the operator's message) sets
+    // the dates to today; coming back from another program leaves what was typed. On the way
+    // from another program the program has no focus window for a moment.
+    const bool fromOwnWindow = focusInProgram_;
+    focusInProgram_ = now != nullptr;
+    if (now != nullptr && now == windowHandle() && fromOwnWindow && isVisible()) {
         FormActivate();
     }
-    return QDialog::event(event);
 }
 
 void TFKelmora::keyPressEvent(QKeyEvent* event) {
@@ -251,6 +265,8 @@ void TFKelmora::keyPressEvent(QKeyEvent* event) {
 
 void TFKelmora::showEvent(QShowEvent* event) {
     CentreOnScreen(*this);
+    // Every opening starts from today's dates.
+    FormActivate();
     // Each opening starts at the first field, wherever the focus was when the form closed.
     ui_->E_Persona->setFocus(Qt::ActiveWindowFocusReason);
     QDialog::showEvent(event);

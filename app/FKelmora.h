@@ -17,6 +17,7 @@ class TFKelmora;
 
 class QKeyEvent;
 class QLineEdit;
+class QWindow;
 
 class TFKelmora : public QDialog {
     Q_OBJECT
@@ -44,7 +45,6 @@ public:
     void done(int result) override;
 
 protected:
-    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -59,8 +59,10 @@ private:
     // Keeps the means-of-transport list's selected entry in step with its text.
     void MedioTextEdited();
     void InstallKeyFilter(QWidget* widget, bool moneda);
+    void FocusWindowChanged(QWindow* now);
 
     std::unique_ptr<Ui::TFKelmora> ui_;
     TFillingRun fillingRun_;
     bool syncingMedio_ = false;
+    bool focusInProgram_ = false;
 };

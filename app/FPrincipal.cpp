@@ -33,6 +33,9 @@ void TFPrincipal::SetMenuWindows(QDialog* kelmora, QDialog* acercaDe) {
 
 void TFPrincipal::Kelmora1Click() {
     if (kelmora_ != nullptr) {
+        // The form blocks this window only: the preview windows that it opens belong to it and
+        // stay usable while it is open.
+        kelmora_->setWindowModality(Qt::WindowModal);
         kelmora_->exec();
     }
 }

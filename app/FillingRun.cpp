@@ -6,6 +6,8 @@
 #include "FFRVehiculoParticular.h"
 #include "RLReport.h"
 
+#include "RLPreviewForm.h"
+
 #include <QLocale>
 #include <QMessageBox>
 
@@ -143,8 +145,10 @@ void RunFillingRun(const TDatosSolicitud& datos, QWidget* parent) {
     if (forms == nullptr)
         return;
     // Each preview returns at once, so the windows stack up: the request on top, the sworn
-    // statement at the bottom. A document whose preparation fails opens no window and the run
-    // goes on with the next one.
+    // statement at the bottom. They belong to the entry form's window, so that they stand above it
+    // and stay usable while it blocks the main window. A document whose preparation fails opens
+    // no window and the run goes on with the next one.
+    const TRLPreviewOwnerScope owner(parent);
     const TFillingTexts texts =
         FillDocuments(datos, *forms, [parent](TDocumentKind, TRLReport& report) {
             try {
@@ -153,7 +157,11 @@ void RunFillingRun(const TDatosSolicitud& datos, QWidget* parent) {
                 QMessageBox::critical(parent, QString(), error.Message());
             }
         });
+    // The message belongs to the preview on top, so that it shows above every preview and hands
+    // the keyboard to that preview when the operator has read it.
+    TRLPreviewForm* top = parent ? TopPreviewOf(parent) : nullptr;
     QMessageBox box(QMessageBox::Information, QStringLiteral("Sr. Operador"),
-                    DisplayedOperatorMessage(texts.FormCount), QMessageBox::Ok, parent);
+                    DisplayedOperatorMessage(texts.FormCount), QMessageBox::Ok,
+                    top ? static_cast<QWidget*>(top) : parent);
     box.exec();
 }

@@ -1,6 +1,7 @@
 #include "FKelmora.h"
 #include "AppTestSupport.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -238,6 +239,16 @@ TEST_F(FKelmoraTest, PlateFollowsTheSelectedEntryNotTheText) {
     EXPECT_TRUE(patente->isEnabled());
     EXPECT_EQ(patente->text(), "");
 
+    // Choosing "Vehículo Particular" from the list while it is selected empties the plate too.
+    TypeInto(patente, "QW123");
+    medio->showPopup();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(medio->view()->window()));
+    medio->view()->setCurrentIndex(medio->model()->index(kMedioVehiculoParticular, 0));
+    QTest::keyClick(medio->view(), Qt::Key_Return);
+    EXPECT_EQ(medio->currentIndex(), kMedioVehiculoParticular);
+    EXPECT_TRUE(patente->isEnabled());
+    EXPECT_EQ(patente->text(), "") << "the plate survived a choice of its entry";
+
     // Free text selects nothing, whatever it says; one more letter leaves the entry.
     apptest::Type(medio->lineEdit(), "s");
     EXPECT_EQ(medio->currentIndex(), -1);
@@ -431,6 +442,29 @@ TEST_F(FKelmoraTest, ReturningToTheFormSetsBothDatesToToday) {
     EXPECT_EQ(W<QDateEdit>("D_Salida")->date(), QDate::currentDate());
     EXPECT_EQ(W<QDateEdit>("D_Regreso")->date(), QDate::currentDate());
     EXPECT_EQ(W<QTimeEdit>("D_HoraSalida")->time(), QTime(7, 15));
+}
+
+// Only a return from a window of the program sets the dates; a visit to another program (the
+// desktop says so by leaving the program without a focus window) keeps what was typed.
+TEST_F(FKelmoraTest, ReturningFromAnotherProgramKeepsTheTypedDates) {
+    const QDate typed(2001, 5, 6);
+    W<QDateEdit>("D_Salida")->setDate(typed);
+    W<QDateEdit>("D_Regreso")->setDate(typed.addDays(3));
+    // The desktop hands the keyboard to another program, and back.
+    QApplication::setActiveWindow(nullptr);
+    emit qApp->focusWindowChanged(nullptr);
+    ASSERT_EQ(QApplication::activeWindow(), nullptr);
+    ASSERT_TRUE(apptest::ShowActive(form));
+    EXPECT_EQ(W<QDateEdit>("D_Salida")->date(), typed);
+    EXPECT_EQ(W<QDateEdit>("D_Regreso")->date(), typed.addDays(3));
+
+    // A return by way of a preview of the program sets them.
+    QWidget preview;
+    ASSERT_TRUE(apptest::ShowActive(preview));
+    EXPECT_EQ(W<QDateEdit>("D_Salida")->date(), typed) << "a preview's activation is no return";
+    ASSERT_TRUE(apptest::ShowActive(form));
+    EXPECT_EQ(W<QDateEdit>("D_Salida")->date(), QDate::currentDate());
+    EXPECT_EQ(W<QDateEdit>("D_Regreso")->date(), QDate::currentDate());
 }
 
 TEST_F(FKelmoraTest, ImprimirHandsTheTypedRequestToTheFillingRunAndLeavesTheFormAsItWas) {

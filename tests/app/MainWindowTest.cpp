@@ -1,5 +1,7 @@
 #include "AppTestSupport.h"
 #include "KelmoraApp.h"
+#include "RLPreviewForm.h"
+#include "RLReportPreview.h"
 #include "RLUtils.h"
 
 #include <QCheckBox>
@@ -9,10 +11,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimeEdit>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -134,7 +139,8 @@ TEST_F(MainWindowTest, MenuOpensTheSameRequestFormModallyAndItKeepsItsTimes) {
     WhenModal(
         [&](QWidget* modal) {
             EXPECT_EQ(modal, windows.FKelmora.get());
-            EXPECT_EQ(modal->windowModality(), Qt::ApplicationModal);
+            // Modal to the main window only: the previews it opens stay usable.
+            EXPECT_EQ(modal->windowModality(), Qt::WindowModal);
             // The About box cannot open over it from the main window's menu.
             EXPECT_FALSE(windows.FAcercaDe->isVisible());
             EXPECT_EQ(modal->focusWidget(), Child<QLineEdit>(*modal, "E_Persona"));
@@ -162,6 +168,55 @@ TEST_F(MainWindowTest, MenuOpensTheSameRequestFormModallyAndItKeepsItsTimes) {
         },
         [](QWidget* modal) { modal->close(); });
     Action("Kelmora1")->trigger();
+}
+
+// The operator's road: "Imprimir" opens the request's preview over the form, which stays open and
+// filled; the preview takes keys from the window system while the main window takes none.
+TEST_F(MainWindowTest, PreviewsOpenedFromTheFormTakeKeysWhileTheMainWindowIsBlocked) {
+    RegisterPreviewHandler();
+    TFPrincipal& principal = *windows.FPrincipal;
+    TFKelmora& kelmora = *windows.FKelmora;
+    struct KeyCounter : QObject {
+        int Keys = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            Keys += event->type() == QEvent::KeyPress;
+            return false;
+        }
+    } mainWindowKeys;
+    principal.installEventFilter(&mainWindowKeys);
+
+    bool checked = false;
+    WhenModal(
+        [&](QWidget*) {
+            Child<QLineEdit>(kelmora, "E_Persona")->setText(QStringLiteral("Ana"));
+            // The operator's message comes last, over the previews; OK it as it comes.
+            QTimer answer;
+            QObject::connect(&answer, &QTimer::timeout, [] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                    box->button(QMessageBox::Ok)->click();
+            });
+            answer.start(10);
+            Child<QPushButton>(kelmora, "ImprLisObs")->click();
+            answer.stop();
+
+            QPointer<TRLPreviewForm> preview = TopPreviewOf(&kelmora);
+            ASSERT_FALSE(preview.isNull());
+            EXPECT_EQ(preview->windowHandle()->transientParent(), kelmora.windowHandle());
+            ASSERT_TRUE(apptest::ShowActive(*preview));
+            // Keys through the window system, as a keyboard gives them: blocked windows never
+            // see them.
+            QTest::keyClick(principal.windowHandle(), Qt::Key_A);
+            EXPECT_EQ(mainWindowKeys.Keys, 0) << "the main window took a key behind the form";
+            QTest::keyClick(preview->windowHandle(), Qt::Key_Escape);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return preview.isNull(); }))
+                << "Esc did not close the preview";
+            EXPECT_TRUE(kelmora.isVisible());
+            EXPECT_EQ(Child<QLineEdit>(kelmora, "E_Persona")->text(), QStringLiteral("Ana"));
+            checked = true;
+        },
+        [](QWidget* modal) { modal->close(); });
+    Action("Kelmora1")->trigger();
+    EXPECT_TRUE(checked);
 }
 
 TEST_F(MainWindowTest, AboutBoxShowsTheSystemAndClosesByButtonOrCloseBox) {

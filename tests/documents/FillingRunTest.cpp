@@ -6,6 +6,7 @@
 #include "FFRDeclaracionJurada.h"
 #include "FFRSolicitud.h"
 #include "FFRVehiculoParticular.h"
+#include "RLPreview.h"
 #include "RLPreviewForm.h"
 #include "RLReportPreview.h"
 #include "RLTextControls.h"
@@ -15,6 +16,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QTimer>
+#include <QWindow>
 
 #include <vector>
 
@@ -287,7 +289,7 @@ TEST_F(FillDocumentsTest, PreparedRequestShowsTheFilledTextsInTheirPlaces) {
 }
 
 // The desktop run: a preview window per produced document, then the operator's message box
-// over the entry form.
+// on the last of them; the previews belong to the entry form.
 class RunFillingRunTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { RegisterPreviewHandler(); }
@@ -314,6 +316,8 @@ protected:
         QMessageBox::StandardButtons Buttons;
         QWidget* Parent = nullptr;
         int PreviewsWhenShown = -1;
+        // Previews that belong to the entry form (stack above it) when the box is shown.
+        int OwnedPreviews = -1;
     };
 
     // Runs the filling run, answering its message box with OK.
@@ -332,6 +336,11 @@ protected:
             box.Buttons = message->standardButtons();
             box.Parent = message->parentWidget();
             box.PreviewsWhenShown = OpenPreviews();
+            box.OwnedPreviews = 0;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<TRLPreviewForm*>(w) && w->isVisible() && parent->windowHandle() &&
+                    w->windowHandle()->transientParent() == parent->windowHandle())
+                    ++box.OwnedPreviews;
             message->button(QMessageBox::Ok)->click();
         });
         timer.start();
@@ -342,6 +351,8 @@ protected:
 
 TEST_F(RunFillingRunTest, OpensOnePreviewPerDocumentAndTellsTheOperatorHowMany) {
     TDocumentForms forms;
+    // Not shown and never active: the previews belong to the form they are opened for all the
+    // same.
     QWidget entryForm;
     const struct {
         bool Pasajes;
@@ -360,9 +371,14 @@ TEST_F(RunFillingRunTest, OpensOnePreviewPerDocumentAndTellsTheOperatorHowMany) 
         EXPECT_EQ(box.Title, "Sr. Operador");
         EXPECT_EQ(box.Icon, QMessageBox::Information);
         EXPECT_EQ(box.Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        EXPECT_EQ(box.Parent, &entryForm);
+        // The message sits on the request's preview, the last one opened, so that it shows
+        // above every preview and gives the keyboard to that preview when it closes.
+        auto* top = qobject_cast<TRLPreviewForm*>(box.Parent);
+        ASSERT_NE(top, nullptr);
+        EXPECT_EQ(top->CurrentView()->Pages(), &forms.FFRSolicitud->RLReport1().Storage());
         EXPECT_EQ(box.Text, DisplayedOperatorMessage(c.Count));
         EXPECT_EQ(box.PreviewsWhenShown, c.Count) << "the windows are open under the message";
+        EXPECT_EQ(box.OwnedPreviews, c.Count) << "the previews belong to the entry form";
         // Every run prepares its documents anew.
         const auto page = forms.FFRSolicitud->RLReport1().Storage().Pages(0);
         ASSERT_TRUE(page);
