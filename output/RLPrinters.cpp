@@ -138,6 +138,7 @@ void TRLPrinterWrapper::SelectPrinter(int index) {
 }
 
 void TRLPrinterWrapper::Refresh() {
+    metricsAnswer_.reset();
     const int previous = platformIndexLoaded_ ? platformIndex_ : -1;
     listLoaded_ = false;
     platformIndexLoaded_ = false;
@@ -216,6 +217,15 @@ void TRLPrinterWrapper::LoadMetrics(TRLPrinterMetrics& metrics) {
     metrics = FallbackPrinterMetrics;
     if (!Valid())
         return;
+    // Every report asks before it prepares; each question opens connections to the service.
+    const QString name = PrinterName();
+    if (metricsAnswer_ && metricsAnswer_->Printer == name &&
+        metricsAnswer_->Settings == settings_) {
+        metrics = metricsAnswer_->Metrics;
+        return;
+    }
+    ++metricsQueries_;
+    metricsAnswer_.reset();
     std::unique_ptr<QPrinter> printer = MakePrinter();
     if (!printer) {
         SelectPrinter(platformIndex_);
@@ -237,6 +247,8 @@ void TRLPrinterWrapper::LoadMetrics(TRLPrinterMetrics& metrics) {
     m.MarginRight = m.PhysicalWidth - (m.MarginLeft + page.width());
     m.MarginBottom = m.PhysicalHeight - (m.MarginTop + page.height());
     metrics = m;
+    // Only a real answer is kept: a printer that did not answer is asked again next time.
+    metricsAnswer_ = MetricsAnswer{name, settings_, m};
 }
 
 TRLCanvas& TRLPrinterWrapper::BeginDoc(const QString& title) {

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 
 class QPainter;
 class QPrinter;
@@ -101,8 +102,12 @@ public:
     double PaperHeight() const { return paperHeight_; }
 
     // The printer's resolution and margins under the present device settings; the fallback
-    // metrics when there is no printer or it does not answer. Never throws.
+    // metrics when there is no printer or it does not answer. Never throws. The printing service
+    // is asked once per printer and settings: the answer is kept until the selected printer, its
+    // device settings or the printer list (Refresh) change.
     void LoadMetrics(TRLPrinterMetrics& metrics);
+    // How many times the printing service has been asked for metrics.
+    int MetricsQueries() const { return metricsQueries_; }
     TRLPrinterMetrics LoadMetrics() {
         TRLPrinterMetrics m;
         LoadMetrics(m);
@@ -151,6 +156,14 @@ private:
     double paperWidth_ = 0;
     double paperHeight_ = 0;
     std::unique_ptr<Document> document_;
+    // The last answer of the service, for the printer and settings it was given for.
+    struct MetricsAnswer {
+        QString Printer;
+        TRLDeviceSettings Settings;
+        TRLPrinterMetrics Metrics;
+    };
+    std::optional<MetricsAnswer> metricsAnswer_;
+    int metricsQueries_ = 0;
 };
 
 // The process-wide printer wrapper, created on first use.

@@ -348,6 +348,39 @@ TEST(PrinterWrapper, DeviceSettingsFollowThePaperAndReturnAfterTheDocument) {
     EXPECT_EQ(printer.Copies(), 1);
 }
 
+// Every report asks for the metrics before it prepares; the printing service is asked once for
+// a printer and its settings, and again only when they change.
+TEST(PrinterWrapper, MetricsAreAskedOncePerPrinterAndSettings) {
+    REQUIRE_TEST_PRINTER();
+    SelectTestPrinter();
+    TRLPrinterWrapper& printer = RLPrinter();
+    const auto same = [](const TRLPrinterMetrics& a, const TRLPrinterMetrics& b) {
+        return a.PPIX == b.PPIX && a.PPIY == b.PPIY && a.PhysicalWidth == b.PhysicalWidth &&
+               a.PhysicalHeight == b.PhysicalHeight && a.MarginLeft == b.MarginLeft &&
+               a.MarginTop == b.MarginTop && a.MarginRight == b.MarginRight &&
+               a.MarginBottom == b.MarginBottom;
+    };
+    printer.SetPaperSize(false, 210, 297);
+    const int asked = printer.MetricsQueries();
+    const TRLPrinterMetrics portrait = printer.LoadMetrics();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(same(printer.LoadMetrics(), portrait));
+    EXPECT_EQ(printer.MetricsQueries(), asked + 1);
+
+    printer.SetPaperSize(true, 210, 297);
+    const TRLPrinterMetrics landscape = printer.LoadMetrics();
+    EXPECT_EQ(printer.MetricsQueries(), asked + 2) << "new settings, a new answer";
+    EXPECT_GT(landscape.PhysicalWidth, landscape.PhysicalHeight);
+    printer.SetPaperSize(true, 210, 297);
+    printer.LoadMetrics();
+    EXPECT_EQ(printer.MetricsQueries(), asked + 2) << "the same settings again";
+
+    printer.Refresh();
+    printer.SetPaperSize(false, 210, 297);
+    EXPECT_TRUE(same(printer.LoadMetrics(), portrait));
+    EXPECT_EQ(printer.MetricsQueries(), asked + 3);
+}
+
 TEST(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
     REQUIRE_TEST_PRINTER();
     // A second queue on the private server, removed again behind the wrapper's back.
