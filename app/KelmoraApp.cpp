@@ -1,6 +1,7 @@
 #include "KelmoraApp.h"
 
 #include "FillingRun.h"
+#include "TerminationSignals.h"
 
 #include "RLOutputFlows.h"
 #include "RLPdfFilter.h"
@@ -40,6 +41,11 @@ int RunKelmora() {
     UseDocumentDatesLocale();
     int exitCode = 0;
     {
+        // Logging out ends the program as "Salir" does: scratch files are deleted on the way.
+        const TTerminationSignals termination;
+        // Every running loop ends, a modal form's included, and the program ends as on "Salir".
+        QObject::connect(&termination, &TTerminationSignals::Terminated, qApp,
+                         [] { QCoreApplication::exit(0); });
         TKelmoraWindows windows = CreateKelmoraWindows();
         // Closing the main window ends the program even while preview windows are still open.
         QObject::connect(windows.FPrincipal.get(), &TFPrincipal::Closed, qApp,

@@ -1,0 +1,70 @@
+// Logging out (SIGTERM), a closed terminal (SIGHUP) and Ctrl+C (SIGINT) end the program the way
+// "Salir" does: the event loops end, the windows go, the scratch files are deleted.
+#include "TerminationSignals.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+bool HandlerIs(int signal, void (*handler)(int)) {
+    struct sigaction current = {};
+    sigaction(signal, nullptr, &current);
+    return current.sa_handler == handler;
+}
+
+TEST(TerminationSignals, EachSignalReachesTheEventLoopAndTheOldHandlersComeBack) {
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        ASSERT_TRUE(HandlerIs(signal, SIG_DFL));
+        {
+            TTerminationSignals termination;
+            QSignalSpy told(&termination, &TTerminationSignals::Terminated);
+            std::raise(signal); // the process lives on: the handler only takes note
+            ASSERT_TRUE(told.wait(5000)) << "signal " << signal << " did not arrive";
+            EXPECT_EQ(told.count(), 1);
+            EXPECT_EQ(told.at(0).at(0).toInt(), signal);
+            EXPECT_EQ(termination.Received(), signal);
+        }
+        EXPECT_TRUE(HandlerIs(signal, SIG_DFL)) << "signal " << signal << " kept our handler";
+    }
+}
+
+TEST(TerminationSignals, OneListenerAtATime) {
+    TTerminationSignals first;
+    EXPECT_THROW(TTerminationSignals second, std::logic_error);
+}
+
+// The real program, ended as a desktop ends it at log-out: it exits by itself, with status 0,
+// instead of being killed by the signal.
+TEST(TerminationSignals, TheProgramEndsNormallyOnSigterm) {
+    QTemporaryDir temp;
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QTemporaryDir runtime; // the toolkit's own, kept apart from the scratch directory
+    environment.insert(QStringLiteral("TMPDIR"), temp.path());
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(KELMORA_PROGRAM), {});
+    ASSERT_TRUE(program.waitForStarted(5000));
+    // Started once it has shown its main window: then the loop runs and listens.
+    QElapsedTimer waited;
+    waited.start();
+    EXPECT_FALSE(program.waitForFinished(1500)) << program.readAllStandardError().toStdString();
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit)
+        << "killed by the signal after " << waited.elapsed() << " ms";
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(QDir(temp.path()).isEmpty())
+        << QDir(temp.path()).entryList().join(u' ').toStdString();
+}
+
+} // namespace
