@@ -587,12 +587,8 @@ void TRLPreviewForm::ActivateNextPreview() {
     // Previews of one window stand on top of one another: when the operator closes the one on
     // top, the keyboard goes on to the next one underneath, not to whatever window the window
     // manager picks (the owner, as a rule, hidden under the previews).
-    QWindow* owner = windowHandle() ? windowHandle()->transientParent() : nullptr;
-    const QWidget* ownerWidget = nullptr;
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (owner && window->windowHandle() == owner)
-            ownerWidget = window;
-    TRLPreviewForm* next = ownerWidget ? TopPreviewOf(ownerWidget, this) : nullptr;
+    const QWindow* owner = windowHandle() ? windowHandle()->transientParent() : nullptr;
+    TRLPreviewForm* next = owner ? TopPreviewOfWindow(owner, this) : nullptr;
     // Once this window is gone: the window manager hands the focus on as it goes.
     if (next)
         QTimer::singleShot(0, next, [next] {
@@ -601,19 +597,22 @@ void TRLPreviewForm::ActivateNextPreview() {
         });
 }
 
-TRLPreviewForm* TopPreviewOf(const QWidget* owner, const TRLPreviewForm* except) {
-    const QWindow* ownerWindow = owner ? owner->window()->windowHandle() : nullptr;
-    if (!ownerWindow)
-        return nullptr;
+TRLPreviewForm* TRLPreviewForm::TopPreviewOfWindow(const QWindow* owner,
+                                                   const TRLPreviewForm* except) {
     TRLPreviewForm* top = nullptr;
     for (QWidget* window : QApplication::topLevelWidgets()) {
         auto* preview = qobject_cast<TRLPreviewForm*>(window);
         if (preview && preview != except && preview->isVisible() && preview->windowHandle() &&
-            preview->windowHandle()->transientParent() == ownerWindow &&
+            preview->windowHandle()->transientParent() == owner &&
             (!top || preview->openingOrder_ > top->openingOrder_))
             top = preview;
     }
     return top;
+}
+
+TRLPreviewForm* TopPreviewOf(const QWidget* owner, const TRLPreviewForm* except) {
+    const QWindow* ownerWindow = owner ? owner->window()->windowHandle() : nullptr;
+    return ownerWindow ? TRLPreviewForm::TopPreviewOfWindow(ownerWindow, except) : nullptr;
 }
 
 // ---- opening -------------------------------------------------------------------------------

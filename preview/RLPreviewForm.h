@@ -17,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QSplitter;
 class QTimer;
+class QWindow;
 class QToolButton;
 class TRLGraphicStorage;
 class TRLPreview;
@@ -140,6 +141,7 @@ private:
     void RestoreFocus(QWidget* remembered);
     void ShowFailures(void (TRLPreviewForm::*command)());
     void ActivateNextPreview();
+    static TRLPreviewForm* TopPreviewOfWindow(const QWindow* owner, const TRLPreviewForm* except);
     friend TRLPreviewForm* TopPreviewOf(const QWidget*, const TRLPreviewForm*);
 
     std::vector<TRLPreview*> views_;
