@@ -4,7 +4,8 @@
 // would see: the main window, the filled request form, the message box, the request document's
 // preview window and the three prepared documents. OUTDIR defaults to docs/images.
 //
-// Run it on a display (xvfb-run will do); the windows are grabbed without their frames.
+// Run it on a display; under a window manager (tests/desktop/with-window-manager openbox ...) the
+// windows are pictured with their frames and the whole desktop is pictured too.
 #include "DocumentForms.h"
 #include "FFRDeclaracionJurada.h"
 #include "FFRSolicitud.h"
@@ -30,6 +31,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include <cmath>
@@ -79,10 +81,35 @@ void Save(const QImage& image, const QString& file) {
                 image.height());
 }
 
+// Under a window manager a window is pictured as the desktop shows it, with its frame and title
+// bar; without one, its contents alone.
+QImage Picture(QWidget& window) {
+    const QRect frame = window.frameGeometry();
+    if (frame != window.geometry()) {
+        if (QScreen* screen = window.screen()) {
+            const QPixmap shot =
+                screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+            if (!shot.isNull())
+                return shot.toImage();
+        }
+    }
+    return window.grab().toImage();
+}
+
 void SaveWindow(QWidget& window, const QString& file) {
     window.raise();
-    Settle();
-    Save(window.grab().toImage(), file);
+    window.activateWindow();
+    Settle(300);
+    Save(Picture(window), file);
+}
+
+// The whole screen, as the operator sees it.
+void SaveScreen(const QString& file) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QPixmap shot = screen ? screen->grabWindow(0) : QPixmap();
+    if (shot.isNull())
+        throw TPictureError(QStringLiteral("cannot take a picture of the screen"));
+    Save(shot.toImage(), file);
 }
 
 void SaveDocument(TRLReport& report, const QString& file) {
@@ -124,10 +151,14 @@ void MakePictures(const QString& outDir) {
     TFPrincipal& principal = *windows.FPrincipal;
     principal.show();
     SaveWindow(principal, outDir + QStringLiteral("/main-window.png"));
+    // Then as the program shows it, maximised.
+    principal.showMaximized();
+    Settle(300);
 
     // The request form as "&Kelmora" opens it, but without a modal loop of its own so that this
     // program can go on. Filled after its activation, which sets both dates to today.
     TFKelmora& form = *windows.FKelmora;
+    form.setWindowModality(Qt::WindowModal);
     form.show();
     form.activateWindow();
     Settle(300);
@@ -150,6 +181,8 @@ void MakePictures(const QString& outDir) {
         }
         messageSeen = true;
         SaveWindow(*box, outDir + QStringLiteral("/operator-message.png"));
+        // The desktop at that moment: the message over the three previews, over the form.
+        SaveScreen(outDir + QStringLiteral("/desktop.png"));
         box->button(QMessageBox::Ok)->click();
     });
     answer.start();
