@@ -94,8 +94,7 @@ QString StartUpTextUnder(const QString& localeName) {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QString::fromLatin1(kChildVariable), QStringLiteral("1"));
-    env.insert(QStringLiteral("LC_ALL"), localeName);
-    env.insert(QStringLiteral("LANG"), localeName);
+    env.insert(QStringLiteral("KELMORA_TEST_LOCALE"), localeName);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child.setProcessEnvironment(env);
     child.start(
