@@ -1,5 +1,6 @@
 // Replaying a stored page onto a canvas: each object kind's PaintTo and the page's own PaintTo.
 #include "RLCanvas.h"
+#include "RLCore.h"
 #include "RLGraphicObject.h"
 #include "RLGraphicSurface.h"
 
@@ -19,8 +20,9 @@ void SetScaledPen(TRLCanvas& canvas, const TRLMetaPen& pen, const TRLPaintContex
 TRLRect AtLeastOnePixel(const TRLRect& bounds, const TRLPaintContext& context) {
     const int x1 = context.X(bounds.Left);
     const int y1 = context.Y(bounds.Top);
-    return {x1, y1, std::max(x1 + 1, context.X(bounds.Right)),
-            std::max(y1 + 1, context.Y(bounds.Bottom))};
+    // A corner scaled to the end of the integer range has no pixel past it to reach.
+    return {x1, y1, std::max(SaturatedAdd(x1, 1), context.X(bounds.Right)),
+            std::max(SaturatedAdd(y1, 1), context.Y(bounds.Bottom))};
 }
 
 TRLPointArray ScaledPoints(const TRLPointArray& points, const TRLPaintContext& context) {
