@@ -70,8 +70,10 @@ int NeededWidth(const QWidget& control) {
     return control.width();
 }
 
-bool Overlap(int a0, int a1, int b0, int b1) {
-    return a0 < b1 && b0 < a1;
+// Whether two places share rows (across) or columns (down).
+bool SameBand(const QRect& a, const QRect& b, bool across) {
+    return across ? a.top() <= b.bottom() && b.top() <= a.bottom()
+                  : a.left() <= b.right() && b.left() <= a.right();
 }
 
 // Moves aside, by delta, the siblings of grown that stand beyond its old far edge (to its right,
@@ -91,11 +93,7 @@ QSet<QWidget*> MakeRoom(QWidget& grown, const QRect& old, int delta, Qt::Orienta
             beyond.push_back(sibling);
     }
     for (QWidget* sibling : beyond) {
-        const QRect g = sibling->geometry();
-        const bool sameBand = across
-                                  ? Overlap(g.top(), g.bottom() + 1, old.top(), old.bottom() + 1)
-                                  : Overlap(g.left(), g.right() + 1, old.left(), old.right() + 1);
-        if (sameBand)
+        if (SameBand(sibling->geometry(), old, across))
             moved.insert(sibling);
     }
     for (bool more = true; more;) {
@@ -105,12 +103,9 @@ QSet<QWidget*> MakeRoom(QWidget& grown, const QRect& old, int delta, Qt::Orienta
                 continue;
             const QRect g = sibling->geometry();
             for (QWidget* m : std::as_const(moved)) {
-                const QRect n = m->geometry();
                 // Lined up with a moved control, or standing behind one on its rows.
-                const bool behind = across ? g.x() >= n.x() && Overlap(g.top(), g.bottom() + 1,
-                                                                       n.top(), n.bottom() + 1)
-                                           : g.y() >= n.y() && Overlap(g.left(), g.right() + 1,
-                                                                       n.left(), n.right() + 1);
+                const bool behind =
+                    start(sibling) >= start(m) && SameBand(g, m->geometry(), across);
                 if (behind || std::abs(start(m) - start(sibling)) <= kLinedUp) {
                     moved.insert(sibling);
                     more = true;
@@ -178,8 +173,7 @@ void FitContainer(QWidget& parent) {
             qobject_cast<QLabel*>(control) || qobject_cast<QAbstractButton*>(control);
         for (QWidget* other : caption ? controls : std::vector<QWidget*>{}) {
             const QRect g = other->geometry();
-            if (other != control && g.x() > now.x() &&
-                Overlap(g.top(), g.bottom() + 1, now.top(), now.bottom() + 1))
+            if (other != control && g.x() > now.x() && SameBand(g, now, true))
                 overlap = std::max(overlap, now.x() + need - g.x());
         }
         moved += MakeRoom(*control, old, overlap, Qt::Horizontal);
