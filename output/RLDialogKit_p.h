@@ -1,4 +1,5 @@
-// Small pieces shared by the print and save dialogs; not part of the output library's interface.
+// Small pieces shared by the engine's dialogs and windows (print, save, progress, preview, find);
+// not part of the output library's interface.
 #pragma once
 
 #include <initializer_list>
@@ -13,7 +14,6 @@
 #include <QScreen>
 #include <QString>
 #include <QWidget>
-
 
 namespace rldialogkit {
 
@@ -66,6 +66,25 @@ inline void SetTabChain(std::initializer_list<QWidget*> widgets) {
 // Caption of a group box: the title with a blank on each side.
 inline QString GroupCaption(const QString& title) {
     return QLatin1Char(' ') + title + QLatin1Char(' ');
+}
+
+// A caption as assistive technology reads it: without its accelerator mark ("&&" stands for a
+// plain ampersand).
+inline QString PlainCaption(const QString& caption) {
+    QString plain;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == u'&' && i + 1 < caption.size())
+            ++i;
+        plain.append(caption[i]);
+    }
+    return plain;
+}
+
+// Names a box for assistive technology by the label in front of it: the label becomes its buddy
+// and its caption, without colon or accelerator mark, the box's accessible name.
+inline void NameByLabel(QLabel* label, QWidget* box, const QString& caption) {
+    label->setBuddy(box);
+    box->setAccessibleName(PlainCaption(caption));
 }
 
 inline QString WithColon(const QString& text) {

@@ -46,6 +46,7 @@ TfrmRLFeedBack::TfrmRLFeedBack(const QString& caption, int levels, QWidget* pare
     BitBtnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
                                    RLMessages[mkCancel], this);
     BitBtnCancel->setObjectName(QStringLiteral("BitBtnCancel"));
+    BitBtnCancel->setAccessibleName(rldialogkit::PlainCaption(RLMessages[mkCancel]));
     BitBtnCancel->setGeometry(151, 65, 85, 25);
     connect(BitBtnCancel, &QPushButton::clicked, this, &TfrmRLFeedBack::ButtonClicked);
 

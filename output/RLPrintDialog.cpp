@@ -5,6 +5,7 @@
 #include "RLMessages.h"
 #include "RLPrinters.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -100,6 +101,20 @@ TRLPrintDialog::TRLPrintDialog(QWidget* parent)
     ButtonCancel =
         Place(new QPushButton(RLMessages[mkCancel], this), "ButtonCancel", 344, 232, 75, 25);
 
+    // Names for assistive technology: the boxes are named by their labels, the buttons by their
+    // captions. The options box takes its name from the filter that fills it.
+    NameByLabel(LabelPrinterName, ComboBoxPrinterNames, RLMessages[mkName]);
+    NameByLabel(LabelFilterName, ComboBoxFilters, RLMessages[mkUseFilter]);
+    LabelOptions->setBuddy(ComboBoxOptions);
+    NameByLabel(LabelFromPage, EditFromPage, RLMessages[mkFrom]);
+    NameByLabel(LabelToPage, EditToPage, RLMessages[mkTo]);
+    NameByLabel(LabelCopies, EditCopies, RLMessages[mkNumberOfCopies]);
+    for (QAbstractButton* button : findChildren<QAbstractButton*>())
+        button->setAccessibleName(PlainCaption(button->text()));
+    // Until a filter with options is chosen there is nothing to name or choose there.
+    LabelOptions->setVisible(false);
+    ComboBoxOptions->setVisible(false);
+
     // The page boxes are reached by typing after choosing "Pages", never by Tab.
     EditFromPage->setFocusPolicy(Qt::ClickFocus);
     EditToPage->setFocusPolicy(Qt::ClickFocus);
@@ -136,6 +151,7 @@ void TRLPrintDialog::FilterChanged() {
     if (filter && !options.isEmpty()) {
         filter->SetOrientation(params.Orientation());
         LabelOptions->setText(WithColon(filter->GetOptionsLabel()));
+        ComboBoxOptions->setAccessibleName(PlainCaption(filter->GetOptionsLabel()));
         ComboBoxOptions->clear();
         ComboBoxOptions->addItems(options);
         ComboBoxOptions->setCurrentIndex(filter->GetOptionIndex());

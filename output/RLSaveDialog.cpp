@@ -5,6 +5,7 @@
 #include "RLMessages.h"
 #include "RLUtils.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -82,6 +83,16 @@ TRLSaveDialog::TRLSaveDialog(QWidget* parent)
     ButtonSave->setDefault(true);
     ButtonCancel =
         Place(new QPushButton(RLMessages[mkCancel], this), "ButtonCancel", 304, 204, 75, 25);
+
+    // Names for assistive technology: the boxes are named by their labels, the buttons by their
+    // captions; the chooser button shows only dots and is named by what it opens.
+    NameByLabel(LabelFileName, EditFileName, RLMessages[mkFileName]);
+    NameByLabel(LabelUseFilter, ComboBoxFilters, RLMessages[mkUseFilter]);
+    NameByLabel(LabelFromPage, EditFromPage, RLMessages[mkFrom]);
+    NameByLabel(LabelToPage, EditToPage, RLMessages[mkTo]);
+    for (QAbstractButton* button : findChildren<QAbstractButton*>())
+        button->setAccessibleName(PlainCaption(button->text()));
+    SpeedButtonLookup->setAccessibleName(PlainCaption(RLMessages[mkSaveToFile]));
 
     EditFromPage->setFocusPolicy(Qt::ClickFocus);
     EditToPage->setFocusPolicy(Qt::ClickFocus);

@@ -1,5 +1,6 @@
 #include "RLFindDialog.h"
 
+#include "RLDialogKit_p.h"
 #include "RLDialogLayout.h"
 #include "RLMessages.h"
 
@@ -85,6 +86,15 @@ TfrmRLFindDialog::TfrmRLFindDialog(QWidget* owner)
     };
     for (const auto& [widget, name] : named)
         widget->setObjectName(QString::fromLatin1(name));
+    // Names for assistive technology: each control's caption, the text box its label's.
+    const std::pair<QWidget*, TRLMessageKey> spoken[] = {
+        {EditTextToFind, mkText},         {BitBtnFindNext, mkFindNext},
+        {BitBtnCancel, mkCancel},         {CheckBoxWholeWords, mkWholeWords},
+        {CheckBoxMatchCase, mkMatchCase}, {RadioButtonUp, mkUp},
+        {RadioButtonDown, mkDown},
+    };
+    for (const auto& [widget, key] : spoken)
+        widget->setAccessibleName(rldialogkit::PlainCaption(RLMessages[key]));
     FitTextsToControls(*this);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

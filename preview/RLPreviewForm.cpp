@@ -1,6 +1,7 @@
 #include "RLPreviewForm.h"
 
 #include "RLCore.h"
+#include "RLDialogKit_p.h"
 #include "RLDialogLayout.h"
 #include "RLFindDialog.h"
 #include "RLGraphicStorage.h"
@@ -46,6 +47,19 @@ bool IsAcceleratorCandidate(QChar c) {
 
 QChar AsciiUpper(QChar c) {
     return c >= u'a' && c <= u'z' ? QChar(c.unicode() - 32) : c;
+}
+
+enum class ZoomControl { Down, Up, Box };
+
+// The zoom controls show no words of their own and the message table has none for them; the
+// names read out for them still follow the table's language.
+QString ZoomControlName(ZoomControl control) {
+    static const char16_t* const kNames[][4] = {
+        {u"Zoom out", u"Reducir", u"Zoom arrière", u"Diminuir zoom"},
+        {u"Zoom in", u"Ampliar", u"Zoom avant", u"Aumentar zoom"},
+        {u"Zoom", u"Zoom", u"Zoom", u"Zoom"}};
+    return QString::fromUtf16(
+        kNames[static_cast<int>(control)][static_cast<int>(RLMessages.Language())]);
 }
 
 } // namespace
@@ -195,6 +209,50 @@ TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
         button->setIconSize(QSize(16, 16));
     }
     SpeedButtonEdit->setCheckable(true);
+
+    // Object names as the layout names the controls, and names for assistive technology: the
+    // buttons' hints, the page box's label (its buddy, so that the label names it).
+    const std::pair<QObject*, const char*> named[] = {{PanelTools, "PanelTools"},
+                                                      {PanelContainer, "PanelContainer"},
+                                                      {Splitter, "Splitter"},
+                                                      {SpeedButtonPrint, "SpeedButtonPrint"},
+                                                      {SpeedButtonSave, "SpeedButtonSave"},
+                                                      {SpeedButtonSend, "SpeedButtonSend"},
+                                                      {SpeedButtonSetup, "SpeedButtonSetup"},
+                                                      {SpeedButtonFirst, "SpeedButtonFirst"},
+                                                      {SpeedButtonPrior, "SpeedButtonPrior"},
+                                                      {SpeedButtonNext, "SpeedButtonNext"},
+                                                      {SpeedButtonLast, "SpeedButtonLast"},
+                                                      {SpeedButtonZoomDown, "SpeedButtonZoomDown"},
+                                                      {SpeedButtonZoomUp, "SpeedButtonZoomUp"},
+                                                      {SpeedButtonViews, "SpeedButtonViews"},
+                                                      {SpeedButtonEdit, "SpeedButtonEdit"},
+                                                      {SpeedButtonClose, "SpeedButtonClose"},
+                                                      {SpeedButtonAbout, "SpeedButtonAbout"},
+                                                      {Bevel1, "Bevel1"},
+                                                      {Bevel2, "Bevel2"},
+                                                      {Bevel3, "Bevel3"},
+                                                      {Bevel4, "Bevel4"},
+                                                      {Bevel5, "Bevel5"},
+                                                      {Bevel6, "Bevel6"},
+                                                      {PanelPages, "PanelPages"},
+                                                      {LabelPage, "LabelPage"},
+                                                      {EditPageNo, "EditPageNo"},
+                                                      {LabelOf, "LabelOf"},
+                                                      {PanelPageCount, "PanelPageCount"},
+                                                      {PanelZoom, "PanelZoom"},
+                                                      {ComboBoxZoom, "ComboBoxZoom"},
+                                                      {PanelAbout, "PanelAbout"},
+                                                      {TimerRepeat, "TimerRepeat"}};
+    for (const auto& [object, name] : named)
+        object->setObjectName(QString::fromLatin1(name));
+    for (QToolButton* button : PanelTools->findChildren<QToolButton*>())
+        button->setAccessibleName(rldialogkit::PlainCaption(button->toolTip()));
+    SpeedButtonZoomDown->setAccessibleName(ZoomControlName(ZoomControl::Down));
+    SpeedButtonZoomUp->setAccessibleName(ZoomControlName(ZoomControl::Up));
+    LabelPage->setBuddy(EditPageNo);
+    EditPageNo->setAccessibleName(rldialogkit::PlainCaption(RLMessages[mkPage]));
+    ComboBoxZoom->setAccessibleName(ZoomControlName(ZoomControl::Box));
     SpeedButtonSetup->setEnabled(RLPrinter().SetupEnabled());
 
     connect(SpeedButtonPrint, &QToolButton::clicked, this,
@@ -270,6 +328,12 @@ TRLPreview* TRLPreviewForm::ActiveView() const {
 
 TRLPreview* TRLPreviewForm::AddView() {
     auto* view = new TRLPreview();
+    // The second view is told apart from the first by its number.
+    const QString number = QString::number(views_.size() + 1);
+    view->setObjectName(QStringLiteral("Preview") + number);
+    view->setAccessibleName(views_.empty()
+                                ? rldialogkit::PlainCaption(RLMessages[mkPreview])
+                                : rldialogkit::PlainCaption(RLMessages[mkPreview]) + u' ' + number);
     Splitter->addWidget(view);
     view->OnChangeView = [this](TRLPreview*) { ViewChanged(); };
     view->OnEnter = [this](TRLPreview* clicked) { SetActiveView(clicked); };
