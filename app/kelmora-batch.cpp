@@ -1,21 +1,23 @@
-// kelmora-batch REQUEST.json OUTDIR [--pdf] [--png]
+// kelmora-batch REQUEST.json OUTDIR [--pdf] [--png]; kelmora-batch --help; kelmora-batch --version
 //
 // The desktop program's filling run without windows: reads one request, fills the documents as
 // "Imprimir" does, prepares each produced document and writes its pages as a page-store file
 // (solicitud.rpf, declaracion-jurada.rpf, vehiculo-particular.rpf), with a PDF and a PNG picture
 // per page beside it when asked; then prints the operator's message.
 //
-// Exit status: 0 done; 2 bad arguments or a request that cannot be read (the message names the
-// field); 1 the documents could not be prepared or written. OUTDIR is only ever touched at the
-// end: everything is written into a temporary folder beside it first, so a failed run leaves
-// OUTDIR as it was.
+// Exit status: 0 done (also for --help and --version); 2 bad arguments or a request that cannot be
+// read (the message names the field); 1 the documents could not be prepared or written. OUTDIR is
+// only ever touched at the end: everything is written into a temporary folder beside it first, so a
+// failed run leaves OUTDIR as it was.
 #include "DocumentForms.h"
 #include "FillingRun.h"
+#include "RLCommandLine.h"
 #include "RLGraphicStorage.h"
 #include "RLPdfFilter.h"
 #include "RLReport.h"
 #include "RLUtils.h"
 
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,7 +27,6 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <vector>
@@ -55,25 +56,64 @@ struct TOptions {
     bool Png = false;
 };
 
+QList<QCommandLineOption> Options() {
+    return {
+        {"pdf", "also write a PDF file of each document"},
+        {"png", "also write a PNG picture of each page"},
+        HelpOption(),
+        VersionOption(),
+    };
+}
+
+const char* const kHelp =
+    "\n"
+    "Fills the travel-allowance documents from a request written as JSON, as \"Imprimir\" does in\n"
+    "the desktop program, and writes solicitud.rpf and, when they are produced,\n"
+    "declaracion-jurada.rpf and vehiculo-particular.rpf into OUTDIR; then prints the operator's\n"
+    "message. OUTDIR is changed only when every document was written.\n"
+    "\n"
+    "Exit status: 0 done, 1 the documents could not be prepared or written, 2 bad arguments or\n"
+    "a request that cannot be read.\n"
+    "\n"
+    "Options:\n";
+
 TOptions ParseArguments(const QStringList& arguments) {
-    TOptions options;
-    QStringList positionals;
-    for (const QString& argument : arguments) {
-        if (argument == QLatin1String("--pdf"))
-            options.Pdf = true;
-        else if (argument == QLatin1String("--png"))
-            options.Png = true;
-        else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1)
-            throw TUsageError(QStringLiteral("unknown option %1").arg(argument));
-        else
-            positionals << argument;
+    QCommandLineParser parser;
+    try {
+        ParseCommandLine(parser, Options(), arguments, TRLDashArguments::AreOptions);
+    } catch (const TRLCommandLineError& error) {
+        throw TUsageError(error.Message());
     }
+    TOptions options;
+    options.Pdf = parser.isSet(QStringLiteral("pdf"));
+    options.Png = parser.isSet(QStringLiteral("png"));
+    const QStringList positionals = parser.positionalArguments();
     if (positionals.size() != 2)
         throw TUsageError(QStringLiteral("expected REQUEST.json and OUTDIR, got %1 arguments")
                               .arg(positionals.size()));
     options.Request = positionals[0];
     options.OutDir = QDir::cleanPath(QFileInfo(positionals[1]).absoluteFilePath());
     return options;
+}
+
+// Help and version, answered before any window system is reached; -1 when neither was asked.
+int HelpOrVersion(const QStringList& arguments) {
+    QCommandLineParser parser;
+    try {
+        ParseCommandLine(parser, Options(), arguments, TRLDashArguments::AreOptions);
+    } catch (const TRLCommandLineError&) {
+        return -1; // reported by the run itself
+    }
+    QString text;
+    if (parser.isSet(QStringLiteral("help")))
+        text = QString::fromLatin1(kUsage).replace(0, 1, QLatin1Char('U')) + kHelp +
+               OptionsHelp(Options());
+    else if (parser.isSet(QStringLiteral("version")))
+        text = VersionLine(QStringLiteral("kelmora-batch"));
+    else
+        return -1;
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    return 0;
 }
 
 TDatosSolicitud ReadRequest(const QString& path) {
@@ -203,21 +243,12 @@ int Run(const QStringList& arguments) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // No window is ever shown: the offscreen platform gives fonts and painting anywhere, with or
-    // without a display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Outside a desktop session the platform wants a private runtime folder all the same.
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        const QString runtime =
-            QDir::tempPath() + QStringLiteral("/kelmora-batch-runtime-%1").arg(getuid());
-        QDir().mkpath(runtime);
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
-    }
+    if (const int status = HelpOrVersion(RawArguments(argc, argv)); status >= 0)
+        return status;
+    // No window is ever shown.
+    PrepareHeadlessEnvironment(QStringLiteral("kelmora-batch"));
     QGuiApplication application(argc, argv);
-    InitEngineSupport();
-    RegisterPdfFilter();
+    const TRLEngineStart engine;
     UseDocumentDatesLocale();
     int status = 0;
     try {
@@ -232,6 +263,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kelmora-batch: %s\n", error.what());
         status = kFailed;
     }
-    FinishEngineSupport();
     return status;
 }

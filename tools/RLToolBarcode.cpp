@@ -4,9 +4,21 @@
 
 #include <cstdio>
 
-int BarcodeCommand(const QStringList& arguments) {
-    const TRLArguments args(arguments, {"--type", "--module", "--ratio", "-o"},
-                            {"--checksum", "--elements"});
+QList<QCommandLineOption> BarcodeOptions() {
+    return {
+        {"type", "the symbology: bcEAN13, bcEAN8, bcCode39, bcCode128B, ... (required)", "TYPE"},
+        {"module", "the width of the narrowest bar in pixels (default 1)", "N"},
+        {"ratio",
+         "the width of a wide bar to a narrow one (default 2; kept within what the symbology "
+         "allows)",
+         "R"},
+        {"checksum", "add the symbology's check digit"},
+        {"elements", "print the element string instead of writing a picture"},
+        {"o", "the PNG picture to write", "OUT.png"},
+    };
+}
+
+int BarcodeCommand(const TRLArguments& args) {
     if (args.Positionals().size() != 1)
         throw TRLUsageError(QStringLiteral("give exactly one VALUE (quote it for the shell)"));
     const QString value = args.Positional(0, "VALUE");

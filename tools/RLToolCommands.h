@@ -1,9 +1,11 @@
-// The sub-commands of rltool. Each takes its own arguments (without the command name) and
-// returns the exit status; failures are raised as TRLException or TRLUsageError.
+// The sub-commands of rltool. Each is given its arguments already read against its own options
+// and returns the exit status; failures are raised as TRLException or TRLUsageError.
 #pragma once
 
 #include "RLCore.h"
 
+#include <QCommandLineOption>
+#include <QList>
 #include <QMap>
 #include <QStringList>
 
@@ -12,25 +14,16 @@ public:
     using TRLException::TRLException;
 };
 
-struct TRLToolCommand {
-    const char* Name;
-    const char* Usage;
-    bool NeedsDisplay;
-    int (*Run)(const QStringList& arguments);
-};
-
-// rltool barcode, in RLToolBarcode.cpp.
-int BarcodeCommand(const QStringList& arguments);
-
-// Small argument reader shared by the commands: options with values, flags and positionals.
+// One command's arguments: the values of its options, its flags and its plain arguments, with
+// the options named as written ("-o", "--page").
 class TRLArguments {
 public:
-    TRLArguments(const QStringList& arguments, const QStringList& valueOptions,
-                 const QStringList& flags);
+    TRLArguments(const QStringList& arguments, const QList<QCommandLineOption>& options);
     QString Value(const QString& option, const QString& fallback = {}) const;
     int IntValue(const QString& option, int fallback) const;
     double RealValue(const QString& option, double fallback) const;
     bool Flag(const QString& flag) const { return flags_.contains(flag); }
+    bool HelpWanted() const { return Flag(QStringLiteral("--help")); }
     const QStringList& Positionals() const { return positionals_; }
     QString Positional(int index, const char* what) const;
 
@@ -40,5 +33,18 @@ private:
     QStringList positionals_;
 };
 
+struct TRLToolCommand {
+    const char* Name;
+    // What follows the command name in its usage line.
+    const char* Synopsis;
+    const char* Summary;
+    bool NeedsDisplay;
+    // The command's own options, without -h/--help.
+    QList<QCommandLineOption> (*Options)();
+    int (*Run)(const TRLArguments& arguments);
+};
+
 // Commands kept in their own files.
-int EvalCommand(const QStringList& arguments);
+QList<QCommandLineOption> BarcodeOptions();
+int BarcodeCommand(const TRLArguments& arguments);
+int EvalCommand(const TRLArguments& arguments);

@@ -4,8 +4,7 @@
 
 #include <cstdio>
 
-int EvalCommand(const QStringList& arguments) {
-    const TRLArguments args(arguments, {}, {});
+int EvalCommand(const TRLArguments& args) {
     if (args.Positionals().size() != 1)
         throw TRLUsageError(QStringLiteral("give exactly one EXPRESSION (quote it for the shell)"));
     TRLExpressionParser parser;

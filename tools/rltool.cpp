@@ -1,6 +1,7 @@
 // rltool: the report engine's companion on the command line. It shows what a page-store file
 // holds, draws its pages to pictures and PDF, and makes a sample document.
 #include "RLBarcode.h"
+#include "RLCommandLine.h"
 #include "RLControlClasses.h"
 #include "RLDump.h"
 #include "RLGraphicStorage.h"
@@ -17,8 +18,7 @@
 #include "RLUtils.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
+#include <QCommandLineParser>
 #include <QImage>
 #include <QJsonDocument>
 #include <QPainter>
@@ -26,24 +26,28 @@
 
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
-TRLArguments::TRLArguments(const QStringList& arguments, const QStringList& valueOptions,
-                           const QStringList& flags) {
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments[i];
-        if (valueOptions.contains(a)) {
-            if (i + 1 >= arguments.size())
-                throw TRLUsageError(QStringLiteral("%1 needs a value").arg(a));
-            values_[a] = arguments[++i];
-        } else if (flags.contains(a)) {
-            flags_.append(a);
-        } else if (a.startsWith(QLatin1String("--")) || (a.startsWith('-') && a.size() == 2)) {
-            throw TRLUsageError(QStringLiteral("unknown option %1").arg(a));
-        } else {
-            positionals_.append(a);
-        }
+TRLArguments::TRLArguments(const QStringList& arguments, const QList<QCommandLineOption>& options) {
+    QList<QCommandLineOption> all = options;
+    all << HelpOption();
+    QCommandLineParser parser;
+    try {
+        ParseCommandLine(parser, all, arguments, TRLDashArguments::AreArguments);
+    } catch (const TRLCommandLineError& error) {
+        throw TRLUsageError(error.Message());
     }
+    for (const QCommandLineOption& option : all) {
+        const QString name = option.names().constLast();
+        if (!parser.isSet(name))
+            continue;
+        const QString written = (name.size() == 1 ? "-" : "--") + name;
+        // As given last when given more than once.
+        if (option.valueName().isEmpty())
+            flags_ << written;
+        else
+            values_[written] = parser.value(name);
+    }
+    positionals_ = parser.positionalArguments();
 }
 
 QString TRLArguments::Value(const QString& option, const QString& fallback) const {
@@ -94,8 +98,7 @@ QString RequireOutput(const TRLArguments& args) {
     return output;
 }
 
-int Dump(const QStringList& arguments) {
-    const TRLArguments args(arguments, {}, {});
+int Dump(const TRLArguments& args) {
     int version = 0;
     auto storage = OpenStorage(args.Positional(0, "FILE.rpf"), &version);
     const QByteArray json = QJsonDocument(DumpStorage(*storage, version)).toJson();
@@ -107,8 +110,7 @@ int Dump(const QStringList& arguments) {
 constexpr int kMaxPictureSide = 32767;
 constexpr int kMaxSheetMillimetres = 5080;
 
-int Render(const QStringList& arguments) {
-    const TRLArguments args(arguments, {"--page", "--zoom", "-o"}, {});
+int Render(const TRLArguments& args) {
     auto storage = OpenStorage(args.Positional(0, "FILE.rpf"));
     const QString output = RequireOutput(args);
     const int pageNumber = args.IntValue(QStringLiteral("--page"), 1);
@@ -158,8 +160,7 @@ int Render(const QStringList& arguments) {
 
 // Every page into one PDF file through the program's PDF filter, the same writer as the
 // preview's save.
-int Pdf(const QStringList& arguments) {
-    const TRLArguments args(arguments, {"-o"}, {});
+int Pdf(const TRLArguments& args) {
     const QString input = args.Positional(0, "FILE.rpf");
     auto storage = OpenStorage(input);
     const QString output = RequireOutput(args);
@@ -189,8 +190,7 @@ int Pdf(const QStringList& arguments) {
     return 0;
 }
 
-int Sample(const QStringList& arguments) {
-    const TRLArguments args(arguments, {"-o", "--pages", "--file-version"}, {});
+int Sample(const TRLArguments& args) {
     const QString output = RequireOutput(args);
     const int pages = args.IntValue(QStringLiteral("--pages"), 3);
     if (pages < 1)
@@ -204,8 +204,7 @@ int Sample(const QStringList& arguments) {
 
 // Prepares a report from its JSON layout, over JSON records when given, and saves the pages.
 // The file is written whole or not at all.
-int Prepare(const QStringList& arguments) {
-    const TRLArguments args(arguments, {"--data", "-o"}, {});
+int Prepare(const TRLArguments& args) {
     const QString layout = args.Positional(0, "LAYOUT.json");
     const QString output = RequireOutput(args);
     RegisterTextAndGraphicClasses();
@@ -233,15 +232,13 @@ int Prepare(const QStringList& arguments) {
 }
 
 // Opens the preview window on a saved file and runs until the last window is closed.
-int View(const QStringList& arguments) {
-    const TRLArguments args(arguments, {}, {});
+int View(const TRLArguments& args) {
     auto storage = OpenStorage(args.Positional(0, "FILE.rpf"));
     PreviewPages(storage.get());
     return QApplication::exec();
 }
 
-int Print(const QStringList& arguments) {
-    const TRLArguments args(arguments, {"--printer", "--from", "--to", "--copies"}, {});
+int Print(const TRLArguments& args) {
     const QString input = args.Positional(0, "FILE.rpf");
     auto storage = OpenStorage(input);
     const int from = args.IntValue(QStringLiteral("--from"), 1);
@@ -271,63 +268,156 @@ int Print(const QStringList& arguments) {
     return 0;
 }
 
+QList<QCommandLineOption> NoOptions() {
+    return {};
+}
+
+QList<QCommandLineOption> RenderOptions() {
+    return {
+        {"page", "the page to draw, counting from 1 (default 1)", "N"},
+        {"zoom", "the scale in percent, above 0 and at most 2000 (default 100)", "Z"},
+        {"o", "the PNG picture to write", "OUT.png"},
+    };
+}
+
+QList<QCommandLineOption> PdfOptions() {
+    return {{"o", "the PDF file to write", "OUT.pdf"}};
+}
+
+QList<QCommandLineOption> SampleOptions() {
+    return {
+        {"pages", "the number of pages, at least 1 (default 3)", "N"},
+        {"file-version", "the page-store file version to write: 1, 2 or 3 (default 3)", "V"},
+        {"o", "the page-store file to write", "OUT.rpf"},
+    };
+}
+
+QList<QCommandLineOption> PrepareOptions() {
+    return {
+        {"data", "the records (a JSON array of objects) the report runs over", "RECORDS.json"},
+        {"o", "the page-store file to write, whole or not at all", "OUT.rpf"},
+    };
+}
+
+QList<QCommandLineOption> PrintOptions() {
+    return {
+        {"printer", "the printer by its name (default: the default printer)", "NAME"},
+        {"from", "the first page to print (default 1)", "N"},
+        {"to", "the last page to print (default: the last page)", "M"},
+        {"copies", "the number of copies, at least 1 (default 1)", "C"},
+    };
+}
+
 const TRLToolCommand Commands[] = {
-    {"dump", "dump FILE.rpf                      the whole file as JSON", false, Dump},
-    {"render", "render FILE.rpf [--page N] [--zoom Z] -o OUT.png   one page as a picture", false,
-     Render},
-    {"pdf", "pdf FILE.rpf -o OUT.pdf            every page into a PDF file", false, Pdf},
-    {"sample", "sample [--pages N] [--file-version V] -o OUT.rpf   a sample document", false,
-     Sample},
-    {"prepare", "prepare LAYOUT.json [--data RECORDS.json] -o OUT.rpf   a report from its layout",
-     false, Prepare},
-    {"barcode",
-     "barcode --type TYPE [--module N] [--ratio R] [--checksum] [--elements] VALUE -o OUT.png",
-     false, BarcodeCommand},
-    {"print",
-     "print FILE.rpf [--printer NAME] [--from N] [--to M] [--copies C]   through the printer",
-     false, Print},
-    {"view", "view FILE.rpf                      the preview window on the file", true, View},
-    {"eval", "eval 'EXPRESSION'                  the value of an expression", false, EvalCommand},
+    {"dump", "FILE.rpf", "the whole file as JSON (any file version)", false, NoOptions, Dump},
+    {"render", "FILE.rpf [--page N] [--zoom Z] -o OUT.png", "one page as a PNG picture", false,
+     RenderOptions, Render},
+    {"pdf", "FILE.rpf -o OUT.pdf", "every page into a PDF file, texts kept as texts", false,
+     PdfOptions, Pdf},
+    {"sample", "[--pages N] [--file-version V] -o OUT.rpf", "a sample document", false,
+     SampleOptions, Sample},
+    {"prepare", "LAYOUT.json [--data RECORDS.json] -o OUT.rpf", "a report from its layout", false,
+     PrepareOptions, Prepare},
+    {"barcode", "--type TYPE [--module N] [--ratio R] [--checksum] [--elements] VALUE -o OUT.png",
+     "one value as a barcode picture or element string", false, BarcodeOptions, BarcodeCommand},
+    {"print", "FILE.rpf [--printer NAME] [--from N] [--to M] [--copies C]",
+     "the pages through a printer", false, PrintOptions, Print},
+    {"view", "FILE.rpf", "the preview window on the file", true, NoOptions, View},
+    {"eval", "'EXPRESSION'", "the value of an expression", false, NoOptions, EvalCommand},
 };
 
-void PrintUsage(FILE* to) {
-    std::fprintf(to, "usage: rltool COMMAND ARGUMENTS\n");
+QString ProgramHelp() {
+    QString help = QStringLiteral(
+        "Usage: rltool COMMAND [ARGUMENTS]\n"
+        "       rltool COMMAND --help\n"
+        "       rltool --version\n"
+        "\n"
+        "The report engine's companion: shows what a page-store file holds, draws its pages to\n"
+        "pictures and PDF, prints them, prepares a report from its layout and makes a sample.\n"
+        "\n"
+        "Commands:\n");
     for (const auto& command : Commands)
-        std::fprintf(to, "  rltool %s\n", command.Usage);
+        help += QStringLiteral("  %1  %2\n")
+                    .arg(QLatin1String(command.Name), -8)
+                    .arg(QLatin1String(command.Summary));
+    help += QStringLiteral("\nOptions:\n") + OptionsHelp({HelpOption(), VersionOption()});
+    return help;
+}
+
+QString CommandHelp(const TRLToolCommand& command) {
+    QList<QCommandLineOption> options = command.Options();
+    options << HelpOption();
+    return QStringLiteral("Usage: rltool %1 %2\n\n%3.\n\nOptions:\n%4")
+        .arg(QLatin1String(command.Name), QLatin1String(command.Synopsis))
+        .arg(QString(QLatin1String(command.Summary))
+                 .replace(0, 1, QChar(command.Summary[0]).toUpper()))
+        .arg(OptionsHelp(options));
+}
+
+void Print(FILE* to, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), to);
+}
+
+// The program's own options, before any command: help, version, or what is wrong.
+int ProgramOptions(const QStringList& arguments) {
+    QCommandLineParser parser;
+    try {
+        ParseCommandLine(parser, {HelpOption(), VersionOption()}, arguments,
+                         TRLDashArguments::AreOptions);
+    } catch (const TRLCommandLineError& error) {
+        std::fprintf(stderr, "rltool: %s\n", error.what());
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        Print(stdout, ProgramHelp());
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        Print(stdout, VersionLine(QStringLiteral("rltool")));
+        return 0;
+    }
+    Print(stderr, ProgramHelp());
+    return 2;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const QString name = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    const QStringList raw = RawArguments(argc, argv);
+    const QString name = raw.value(0);
+    if (name.isEmpty() || name.startsWith(QLatin1Char('-')))
+        return ProgramOptions(raw);
     const TRLToolCommand* command = nullptr;
     for (const auto& c : Commands)
         if (name == QLatin1String(c.Name))
             command = &c;
     if (!command) {
-        PrintUsage(name == QLatin1String("--help") ? stdout : stderr);
-        return name == QLatin1String("--help") ? 0 : 2;
+        std::fprintf(stderr, "rltool: unknown command %s (rltool --help lists the commands)\n",
+                     argv[1]);
+        return 2;
     }
-    // Commands without windows run anywhere, also without a display or a desktop session.
-    if (!command->NeedsDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        const QString runtime =
-            QDir::tempPath() + QStringLiteral("/rltool-runtime-%1").arg(getuid());
-        QDir().mkpath(runtime);
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+    // Help is given before any window system is reached: it works without a display. A command
+    // line that does not read here is read again below, once the toolkit took its own options.
+    try {
+        if (TRLArguments(raw.mid(1), command->Options()).HelpWanted()) {
+            Print(stdout, CommandHelp(*command));
+            return 0;
+        }
+    } catch (const TRLException&) {
     }
+    PrepareHeadlessEnvironment(QStringLiteral("rltool"), command->NeedsDisplay);
     QApplication app(argc, argv);
-    InitEngineSupport();
-    // The preview's save dialog and the pdf command write PDF through the same filter.
-    RegisterPdfFilter();
+    const TRLEngineStart engine;
     int status = 2;
     try {
-        status = command->Run(app.arguments().mid(2));
+        const TRLArguments arguments(app.arguments().mid(2), command->Options());
+        if (arguments.HelpWanted()) {
+            Print(stdout, CommandHelp(*command));
+            return 0;
+        }
+        status = command->Run(arguments);
     } catch (const TRLException& e) {
         std::fprintf(stderr, "rltool %s: %s\n", command->Name, e.what());
     }
-    FinishEngineSupport();
     return status;
 }
