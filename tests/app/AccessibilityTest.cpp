@@ -1,0 +1,150 @@
+// The program's windows as assistive technology sees them: every control the operator can reach
+// has a Spanish accessible name and an object name, and a box is named by the label in front of
+// it, which is its buddy.
+#include "AppTestSupport.h"
+#include "FAcercaDe.h"
+#include "FKelmora.h"
+#include "FPrincipal.h"
+
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+bool IsInteractive(const QWidget& widget) {
+    return qobject_cast<const QAbstractButton*>(&widget) ||
+           qobject_cast<const QLineEdit*>(&widget) || qobject_cast<const QComboBox*>(&widget) ||
+           qobject_cast<const QAbstractSpinBox*>(&widget) ||
+           qobject_cast<const QAbstractScrollArea*>(&widget);
+}
+
+struct Walk {
+    int interactive = 0;
+    std::vector<std::string> faults;
+};
+
+// Walks a window's own widgets, leaving out other windows, hidden widgets, the toolkit's own
+// ("qt_" names) and the inside of an interactive widget (the line edit of a date box, the scroll
+// bars of the memo).
+void WalkChildren(const QWidget& parent, Walk& walk, QSet<QString>& names) {
+    for (QObject* object : parent.children()) {
+        auto* widget = qobject_cast<QWidget*>(object);
+        if (!widget || widget->isWindow() || widget->isHidden() ||
+            widget->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        if (!IsInteractive(*widget)) {
+            WalkChildren(*widget, walk, names);
+            continue;
+        }
+        ++walk.interactive;
+        const std::string what = std::string(widget->metaObject()->className()) + " \"" +
+                                 widget->objectName().toStdString() + "\"";
+        if (widget->objectName().isEmpty())
+            walk.faults.push_back(what + " has no object name");
+        else if (names.contains(widget->objectName()))
+            walk.faults.push_back(what + " shares its object name");
+        names.insert(widget->objectName());
+        if (widget->accessibleName().trimmed().isEmpty())
+            walk.faults.push_back(what + " has no accessible name");
+        else if (widget->accessibleName().contains(u'&'))
+            walk.faults.push_back(what + " keeps the accelerator mark in \"" +
+                                  widget->accessibleName().toStdString() + "\"");
+    }
+}
+
+Walk WalkWindow(const QWidget& window) {
+    Walk walk;
+    QSet<QString> names;
+    WalkChildren(window, walk, names);
+    return walk;
+}
+
+std::string Faults(const Walk& walk) {
+    std::string text;
+    for (const std::string& fault : walk.faults)
+        text += "\n  " + fault;
+    return text;
+}
+
+// What a label says, as it would be read: without the accelerator mark and the closing colon.
+QString Spoken(const QLabel& label) {
+    QString text = label.text();
+    text.remove(u'&');
+    if (text.endsWith(u':'))
+        text.chop(1);
+    return text.trimmed();
+}
+
+} // namespace
+
+TEST(Accessibility, EveryControlOfTheProgramsWindowsIsNamed) {
+    TFPrincipal main;
+    Walk walk = WalkWindow(main);
+    EXPECT_TRUE(walk.faults.empty()) << "main window:" << Faults(walk);
+    // The main window offers its menu and nothing else.
+    EXPECT_EQ(walk.interactive, 0);
+
+    TFKelmora form;
+    walk = WalkWindow(form);
+    EXPECT_TRUE(walk.faults.empty()) << "request form:" << Faults(walk);
+    // Twelve boxes for the traveller and the journey, three requests with their amounts, and the
+    // two buttons.
+    EXPECT_EQ(walk.interactive, 20);
+
+    TFAcercaDe about;
+    walk = WalkWindow(about);
+    EXPECT_TRUE(walk.faults.empty()) << "About box:" << Faults(walk);
+    EXPECT_EQ(walk.interactive, 1);
+}
+
+// Each box of the request form is named by the label in front of it, the label being its buddy,
+// so that a screen reader and the label's shortcut both lead to the right box.
+TEST(Accessibility, RequestFormBoxesAreNamedByTheirLabels) {
+    TFKelmora form;
+    const std::pair<const char*, const char*> labelled[] = {
+        {"Label2", "E_Persona"},
+        {"Label3", "E_DNI"},
+        {"Label4", "E_Categoria"},
+        {"Label5", "E_Dedicacion"},
+        {"Label6", "M_Motivo"},
+        {"Label7", "E_Destino"},
+        {"Label8", "CB_Medio"},
+        {"Label14", "E_Patente"},
+        {"Label9", "D_Salida"},
+        {"Label12", "D_HoraSalida"},
+        {"Label10", "D_Regreso"},
+        {"Label13", "D_HoraRegreso"},
+        {"Label15", "E_MontoPasaje"},
+        {"Label16", "E_DiasKelmora"},
+        {"Label17", "E_MontoInscripcion"},
+    };
+    for (const auto& [labelName, boxName] : labelled) {
+        const auto* label = apptest::Child<QLabel>(form, labelName);
+        const auto* box = apptest::Child<QWidget>(form, boxName);
+        ASSERT_TRUE(label && box);
+        EXPECT_EQ(label->buddy(), box) << labelName;
+        EXPECT_EQ(box->accessibleName(), Spoken(*label)) << boxName;
+    }
+    // Spot checks of the words themselves.
+    EXPECT_EQ(apptest::Child<QWidget>(form, "E_Persona")->accessibleName(),
+              QStringLiteral("Persona que viaja"));
+    EXPECT_EQ(apptest::Child<QWidget>(form, "E_DNI")->accessibleName(), QStringLiteral("D.N.I."));
+    EXPECT_EQ(apptest::Child<QWidget>(form, "E_DiasKelmora")->accessibleName(),
+              QStringLiteral("Nº de días"));
+    EXPECT_EQ(apptest::Child<QWidget>(form, "CK_Pasajes")->accessibleName(),
+              QStringLiteral("Pasajes"));
+    EXPECT_EQ(apptest::Child<QWidget>(form, "CK_Inscripcion")->accessibleName(),
+              QStringLiteral("Inscripción"));
+    EXPECT_EQ(apptest::Child<QWidget>(form, "ImprLisObs")->accessibleName(),
+              QStringLiteral("Imprimir"));
+}
