@@ -49,19 +49,6 @@ QChar AsciiUpper(QChar c) {
     return c >= u'a' && c <= u'z' ? QChar(c.unicode() - 32) : c;
 }
 
-enum class ZoomControl { Down, Up, Box };
-
-// The zoom controls show no words of their own and the message table has none for them; the
-// names read out for them still follow the table's language.
-QString ZoomControlName(ZoomControl control) {
-    static const char16_t* const kNames[][4] = {
-        {u"Zoom out", u"Reducir", u"Zoom arrière", u"Diminuir zoom"},
-        {u"Zoom in", u"Ampliar", u"Zoom avant", u"Aumentar zoom"},
-        {u"Zoom", u"Zoom", u"Zoom", u"Zoom"}};
-    return QString::fromUtf16(
-        kNames[static_cast<int>(control)][static_cast<int>(RLMessages.Language())]);
-}
-
 } // namespace
 
 QStringList WithAccelerators(const QStringList& captions) {
@@ -248,11 +235,11 @@ TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
         object->setObjectName(QString::fromLatin1(name));
     for (QToolButton* button : PanelTools->findChildren<QToolButton*>())
         button->setAccessibleName(rldialogkit::PlainCaption(button->toolTip()));
-    SpeedButtonZoomDown->setAccessibleName(ZoomControlName(ZoomControl::Down));
-    SpeedButtonZoomUp->setAccessibleName(ZoomControlName(ZoomControl::Up));
+    SpeedButtonZoomDown->setAccessibleName(RLMessages[mkZoomOut]);
+    SpeedButtonZoomUp->setAccessibleName(RLMessages[mkZoomIn]);
     LabelPage->setBuddy(EditPageNo);
     EditPageNo->setAccessibleName(rldialogkit::PlainCaption(RLMessages[mkPage]));
-    ComboBoxZoom->setAccessibleName(ZoomControlName(ZoomControl::Box));
+    ComboBoxZoom->setAccessibleName(RLMessages[mkZoom]);
     SpeedButtonSetup->setEnabled(RLPrinter().SetupEnabled());
 
     connect(SpeedButtonPrint, &QToolButton::clicked, this,

@@ -97,6 +97,9 @@ constexpr MessageRow kRows[] = {
      u"El intervalo de páginas no contiene ninguna página",
      u"L'intervalle de pages ne contient aucune page",
      u"O intervalo de páginas não contém nenhuma página"},
+    {mkZoomOut, u"Zoom out", u"Reducir", u"Zoom arrière", u"Diminuir zoom"},
+    {mkZoomIn, u"Zoom in", u"Ampliar", u"Zoom avant", u"Aumentar zoom"},
+    {mkZoom, u"Zoom", u"Zoom", u"Zoom", u"Zoom"},
 };
 
 static_assert(std::size(kRows) == RLMessageKeyCount, "one row per message key");

@@ -73,9 +73,14 @@ enum TRLMessageKey : uint8_t {
     mkDirection,
     // Added for the print command: a page range that holds no page prints nothing.
     mkNoPageInRange,
+    // Added for the names that assistive technology reads out for the preview's zoom controls,
+    // which show no words of their own.
+    mkZoomOut,
+    mkZoomIn,
+    mkZoom,
 };
 
-inline constexpr std::size_t RLMessageKeyCount = static_cast<std::size_t>(mkNoPageInRange) + 1;
+inline constexpr std::size_t RLMessageKeyCount = static_cast<std::size_t>(mkZoom) + 1;
 
 enum TRLLanguage : uint8_t { lgEnglish, lgSpanish, lgFrench, lgPortuguese };
 

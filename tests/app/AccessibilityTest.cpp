@@ -5,6 +5,7 @@
 #include "FAcercaDe.h"
 #include "FKelmora.h"
 #include "FPrincipal.h"
+#include "WidgetWalk.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
@@ -21,60 +22,9 @@
 
 namespace {
 
-bool IsInteractive(const QWidget& widget) {
-    return qobject_cast<const QAbstractButton*>(&widget) ||
-           qobject_cast<const QLineEdit*>(&widget) || qobject_cast<const QComboBox*>(&widget) ||
-           qobject_cast<const QAbstractSpinBox*>(&widget) ||
-           qobject_cast<const QAbstractScrollArea*>(&widget);
-}
-
-struct Walk {
-    int interactive = 0;
-    std::vector<std::string> faults;
-};
-
-// Walks a window's own widgets, leaving out other windows, hidden widgets, the toolkit's own
-// ("qt_" names) and the inside of an interactive widget (the line edit of a date box, the scroll
-// bars of the memo).
-void WalkChildren(const QWidget& parent, Walk& walk, QSet<QString>& names) {
-    for (QObject* object : parent.children()) {
-        auto* widget = qobject_cast<QWidget*>(object);
-        if (!widget || widget->isWindow() || widget->isHidden() ||
-            widget->objectName().startsWith(QLatin1String("qt_")))
-            continue;
-        if (!IsInteractive(*widget)) {
-            WalkChildren(*widget, walk, names);
-            continue;
-        }
-        ++walk.interactive;
-        const std::string what = std::string(widget->metaObject()->className()) + " \"" +
-                                 widget->objectName().toStdString() + "\"";
-        if (widget->objectName().isEmpty())
-            walk.faults.push_back(what + " has no object name");
-        else if (names.contains(widget->objectName()))
-            walk.faults.push_back(what + " shares its object name");
-        names.insert(widget->objectName());
-        if (widget->accessibleName().trimmed().isEmpty())
-            walk.faults.push_back(what + " has no accessible name");
-        else if (widget->accessibleName().contains(u'&'))
-            walk.faults.push_back(what + " keeps the accelerator mark in \"" +
-                                  widget->accessibleName().toStdString() + "\"");
-    }
-}
-
-Walk WalkWindow(const QWidget& window) {
-    Walk walk;
-    QSet<QString> names;
-    WalkChildren(window, walk, names);
-    return walk;
-}
-
-std::string Faults(const Walk& walk) {
-    std::string text;
-    for (const std::string& fault : walk.faults)
-        text += "\n  " + fault;
-    return text;
-}
+using testsupport::Faults;
+using testsupport::Walk;
+using testsupport::WalkWindow;
 
 // What a label says, as it would be read: without the accelerator mark and the closing colon.
 QString Spoken(const QLabel& label) {

@@ -10,6 +10,7 @@
 #include "RLPreviewForm.h"
 #include "RLPrintDialog.h"
 #include "RLSaveDialog.h"
+#include "WidgetWalk.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
@@ -35,75 +36,12 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 
 namespace {
 
-class LanguageScope {
-public:
-    explicit LanguageScope(TRLLanguage language) : previous_(RLMessages.Language()) {
-        LoadMessages(language);
-    }
-    ~LanguageScope() { LoadMessages(previous_); }
-
-private:
-    TRLLanguage previous_;
-};
+using testsupport::Faults;
+using testsupport::LanguageScope;
+using testsupport::Walk;
+using testsupport::WalkWindow;
 
 constexpr TRLLanguage kLanguages[] = {lgEnglish, lgSpanish, lgFrench, lgPortuguese};
-
-bool IsInteractive(const QWidget& widget) {
-    return qobject_cast<const QAbstractButton*>(&widget) ||
-           qobject_cast<const QLineEdit*>(&widget) || qobject_cast<const QComboBox*>(&widget) ||
-           qobject_cast<const QAbstractSpinBox*>(&widget) ||
-           qobject_cast<const QAbstractScrollArea*>(&widget);
-}
-
-struct Walk {
-    int interactive = 0;
-    std::vector<std::string> faults;
-    std::vector<const QWidget*> widgets;
-};
-
-// Walks a window's own widgets: other windows (dialogs owned by it) are walked on their own,
-// hidden widgets are out of everybody's reach, and the inside of an interactive widget (the line
-// edit of a combo box, the scroll bars of a view) is the toolkit's.
-void WalkChildren(const QWidget& parent, Walk& walk, QSet<QString>& names) {
-    for (QObject* object : parent.children()) {
-        auto* widget = qobject_cast<QWidget*>(object);
-        if (!widget || widget->isWindow() || widget->isHidden() ||
-            widget->objectName().startsWith(QLatin1String("qt_")))
-            continue;
-        if (!IsInteractive(*widget)) {
-            WalkChildren(*widget, walk, names);
-            continue;
-        }
-        ++walk.interactive;
-        walk.widgets.push_back(widget);
-        const std::string what = std::string(widget->metaObject()->className()) + " \"" +
-                                 widget->objectName().toStdString() + "\"";
-        if (widget->objectName().isEmpty())
-            walk.faults.push_back(what + " has no object name");
-        else if (names.contains(widget->objectName()))
-            walk.faults.push_back(what + " shares its object name");
-        names.insert(widget->objectName());
-        if (widget->accessibleName().trimmed().isEmpty())
-            walk.faults.push_back(what + " has no accessible name");
-        else if (widget->accessibleName().contains(u'&'))
-            walk.faults.push_back(what + " keeps the accelerator mark in \"" +
-                                  widget->accessibleName().toStdString() + "\"");
-    }
-}
-
-Walk WalkWindow(const QWidget& window) {
-    Walk walk;
-    QSet<QString> names;
-    WalkChildren(window, walk, names);
-    return walk;
-}
-
-std::string Faults(const Walk& walk) {
-    std::string text;
-    for (const std::string& fault : walk.faults)
-        text += "\n  " + fault;
-    return text;
-}
 
 QString Plain(TRLMessageKey key) {
     return QString(RLMessages[key]).remove(u'&');

@@ -6,6 +6,7 @@
 #include "RLPreviewForm.h"
 #include "RLPrintDialog.h"
 #include "RLSaveDialog.h"
+#include "WidgetWalk.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -26,17 +27,7 @@
 
 namespace {
 
-// Restores the table's language however a test ends.
-class LanguageScope {
-public:
-    explicit LanguageScope(TRLLanguage language) : previous_(RLMessages.Language()) {
-        LoadMessages(language);
-    }
-    ~LanguageScope() { LoadMessages(previous_); }
-
-private:
-    TRLLanguage previous_;
-};
+using testsupport::LanguageScope;
 
 const char* NameOf(TRLLanguage language) {
     switch (language) {
