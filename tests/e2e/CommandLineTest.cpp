@@ -250,7 +250,7 @@ TEST(CommandLine, ManualPagesAndCompletionNameEveryCommandAndOption) {
         QString roff = word;
         roff.replace(QLatin1Char('-'), QLatin1String("\\-"));
         return manual.contains(
-            QRegularExpression("\\b" + QRegularExpression::escape(roff) + "(?![A-Za-z\\\\-])"));
+            QRegularExpression(QRegularExpression::escape(roff) + "(?![A-Za-z]|\\\\-)"));
     };
     const auto inCompletion = [&](const QString& word) {
         return completion.contains(QRegularExpression(
