@@ -1,6 +1,7 @@
 #include "FAcercaDe.h"
 
 #include "AppResources.h"
+#include "KelmoraVersion.h"
 #include "RLCore.h"
 #include "RLUtils.h"
 #include "ui_FAcercaDe.h"
@@ -21,6 +22,8 @@ TFAcercaDe::TFAcercaDe(QWidget* parent) : QDialog(parent), ui_(std::make_unique<
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
     setFont(DesignFont());
+
+    ui_->Label6->setText(QStringLiteral(KELMORA_VERSION));
 
     // Labels take the width of their text, so the captions read as a right-aligned column.
     for (QLabel* caption : {ui_->Label1, ui_->Label2, ui_->Label3, ui_->Label4}) {

@@ -1,6 +1,7 @@
 #include "KelmoraApp.h"
 
 #include "FillingRun.h"
+#include "KelmoraVersion.h"
 #include "TerminationSignals.h"
 
 #include "RLOutputFlows.h"
@@ -9,6 +10,11 @@
 #include "RLUtils.h"
 
 #include <QApplication>
+
+// Outside any namespace: Q_INIT_RESOURCE names a global function.
+static void InitIconQrc() {
+    Q_INIT_RESOURCE(icon);
+}
 
 TKelmoraWindows::~TKelmoraWindows() {
     FAcercaDe.reset();
@@ -30,7 +36,25 @@ TKelmoraWindows CreateKelmoraWindows(const TDocumentFormsFactory& makeDocumentFo
     return windows;
 }
 
+QIcon KelmoraIcon() {
+    InitIconQrc();
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/kelmora/icon/%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
+
+void SetKelmoraIdentity() {
+    QCoreApplication::setApplicationName(QStringLiteral(KELMORA_NAME));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KELMORA_VERSION));
+    QCoreApplication::setOrganizationName(QStringLiteral(KELMORA_ORGANIZATION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(KELMORA_APP_ID));
+    QApplication::setWindowIcon(KelmoraIcon());
+}
+
 int RunKelmora() {
+    SetKelmoraIdentity();
     InitEngineSupport();
     // The reports reach their preview windows, print command and progress window through
     // these; the engine below knows nothing of windows.

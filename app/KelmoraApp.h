@@ -6,6 +6,8 @@
 #include "FKelmora.h"
 #include "FPrincipal.h"
 
+#include <QIcon>
+
 #include <memory>
 
 // The six windows, one instance each, alive from start to end.
@@ -26,6 +28,14 @@ struct TKelmoraWindows {
 // document forms (through makeDocumentForms) and the About box, and wires the menu to them.
 TKelmoraWindows
 CreateKelmoraWindows(const TDocumentFormsFactory& makeDocumentForms = CreateDocumentForms);
+
+// The program's name, version, maker, desktop entry id and window icon, set on the running
+// QApplication before any window exists, so that every window, the desktop's task list and the
+// session manager see the same ones. Needs a QApplication.
+void SetKelmoraIdentity();
+
+// The program's icon in every size that the desktop's icon theme gets.
+QIcon KelmoraIcon();
 
 // The whole program: engine start-up, the windows, the main window shown maximised, the
 // message loop until the main window closes, then the windows and the engine's state let go.

@@ -1,0 +1,99 @@
+// The program's one name and version: the About box and the application properties take them
+// from the build, and the window icon is the icon that the desktop theme gets.
+#include "AppTestSupport.h"
+#include "FAcercaDe.h"
+#include "KelmoraApp.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QImage>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+using apptest::Child;
+
+namespace {
+
+// Puts back the test process's application properties, whatever a test set.
+class ApplicationIdentityGuard {
+public:
+    ApplicationIdentityGuard()
+        : name_(QCoreApplication::applicationName()),
+          version_(QCoreApplication::applicationVersion()),
+          organization_(QCoreApplication::organizationName()),
+          desktopFile_(QGuiApplication::desktopFileName()), icon_(QApplication::windowIcon()) {}
+    ~ApplicationIdentityGuard() {
+        QCoreApplication::setApplicationName(name_);
+        QCoreApplication::setApplicationVersion(version_);
+        QCoreApplication::setOrganizationName(organization_);
+        QGuiApplication::setDesktopFileName(desktopFile_);
+        QApplication::setWindowIcon(icon_);
+    }
+    ApplicationIdentityGuard(const ApplicationIdentityGuard&) = delete;
+    ApplicationIdentityGuard& operator=(const ApplicationIdentityGuard&) = delete;
+
+private:
+    QString name_, version_, organization_, desktopFile_;
+    QIcon icon_;
+};
+
+const int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+QString InstalledIconPath(int size) {
+    return QStringLiteral(KELMORA_SOURCE_DIR "/data/icons/hicolor/%1x%1/apps/" KELMORA_APP_ID_TEXT
+                                             ".png")
+        .arg(size);
+}
+
+} // namespace
+
+TEST(AboutVersionTest, VersionLabelIsTheProjectVersionSizedToItsText) {
+    TFAcercaDe about;
+    QLabel* version = Child<QLabel>(about, "Label6");
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(version->text(), QStringLiteral(KELMORA_PROJECT_VERSION));
+    // Set before the labels size themselves: the value column keeps its place and the label
+    // its text's width, as with the version typed into the layout.
+    EXPECT_EQ(version->pos(), QPoint(120, 56));
+    EXPECT_EQ(version->width(), version->sizeHint().width());
+    EXPECT_GE(
+        version->width(),
+        QFontMetrics(version->font()).horizontalAdvance(QStringLiteral(KELMORA_PROJECT_VERSION)));
+}
+
+TEST(AboutVersionTest, StartUpSetsTheApplicationIdentityFromTheBuild) {
+    const ApplicationIdentityGuard guard;
+    QCoreApplication::setApplicationName(QStringLiteral("other"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("0.0"));
+    QCoreApplication::setOrganizationName(QStringLiteral("other"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("other"));
+    QApplication::setWindowIcon(QIcon());
+
+    SetKelmoraIdentity();
+
+    EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("Kelmora"));
+    EXPECT_EQ(QCoreApplication::applicationVersion(), QStringLiteral(KELMORA_PROJECT_VERSION));
+    EXPECT_EQ(QCoreApplication::organizationName(), QStringLiteral("Facultad de Corvath"));
+    // The desktop entry's file name without ".desktop", so that the desktop matches the running
+    // window to its menu entry and icon.
+    EXPECT_EQ(QGuiApplication::desktopFileName(), QStringLiteral(KELMORA_APP_ID_TEXT));
+    EXPECT_FALSE(QApplication::windowIcon().isNull());
+
+    // A window made after start-up carries the icon without setting one of its own.
+    TFAcercaDe about;
+    EXPECT_FALSE(about.windowIcon().isNull());
+}
+
+TEST(AboutVersionTest, WindowIconIsTheThemeIconInEverySize) {
+    const QIcon icon = KelmoraIcon();
+    for (const int size : kIconSizes) {
+        SCOPED_TRACE(size);
+        const QImage installed(InstalledIconPath(size));
+        ASSERT_FALSE(installed.isNull()) << "no " << InstalledIconPath(size).toStdString();
+        ASSERT_EQ(installed.size(), QSize(size, size));
+        const QImage shown =
+            icon.pixmap(QSize(size, size), 1.0).toImage().convertToFormat(installed.format());
+        EXPECT_EQ(shown, installed);
+    }
+}
