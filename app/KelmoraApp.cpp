@@ -3,6 +3,7 @@
 #include "FillingRun.h"
 #include "KelmoraVersion.h"
 #include "TerminationSignals.h"
+#include "ToolkitTranslations.h"
 
 #include "RLOutputFlows.h"
 #include "RLPdfFilter.h"
@@ -65,6 +66,10 @@ int RunKelmora() {
     UseDocumentDatesLocale();
     int exitCode = 0;
     {
+        // The toolkit's words (edit menus, standard buttons, the file dialog) in the desktop's
+        // language; without an installed translation they stay English.
+        TToolkitTranslations toolkitTexts;
+        toolkitTexts.Install();
         // Logging out ends the program as "Salir" does: scratch files are deleted on the way.
         const TTerminationSignals termination;
         // Every running loop ends, a modal form's included, and the program ends as on "Salir".

@@ -21,6 +21,7 @@
 #include "RLReportPreview.h"
 #include "RLUtils.h"
 #include "SampleRequest.h"
+#include "ToolkitTranslations.h"
 
 #include <QApplication>
 #include <QDir>
@@ -245,6 +246,8 @@ int main(int argc, char** argv) {
     RegisterPreviewHandler();
     RegisterOutputHooks();
     UseDocumentDatesLocale();
+    TToolkitTranslations toolkitTexts;
+    toolkitTexts.Install();
     int status = 0;
     try {
         MakePictures(outDir);

@@ -1,0 +1,42 @@
+// On a Spanish desktop the toolkit's own words speak Spanish too: the edit menu of a line edit,
+// the standard buttons, the file dialog.
+#include "ToolkitTranslations.h"
+
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString StandardCancel() {
+    QDialogButtonBox box(QDialogButtonBox::Cancel);
+    return box.button(QDialogButtonBox::Cancel)->text();
+}
+
+TEST(ToolkitTranslations, SpanishDesktopGetsTheToolkitsWordsInSpanishUntilTheyAreTakenBack) {
+    const QString english = StandardCancel();
+    ASSERT_EQ(english, QStringLiteral("Cancel"));
+    {
+        TToolkitTranslations translations;
+        ASSERT_TRUE(translations.Install(QLocale(QLocale::Spanish, QLocale::Argentina)))
+            << "no translation of the toolkit for Spanish: the setup installs "
+               "qt6-translations-l10n";
+        EXPECT_EQ(StandardCancel(), QStringLiteral("Cancelar"));
+        EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Undo"), QStringLiteral("&Deshacer"));
+
+        // Installing again for another language replaces the first.
+        ASSERT_TRUE(translations.Install(QLocale(QLocale::French, QLocale::France)));
+        EXPECT_EQ(StandardCancel(), QStringLiteral("Annuler"));
+    }
+    EXPECT_EQ(StandardCancel(), english);
+}
+
+TEST(ToolkitTranslations, AnEnglishOrUnknownDesktopKeepsTheToolkitsOwnWords) {
+    TToolkitTranslations translations;
+    translations.Install(QLocale::c());
+    EXPECT_EQ(StandardCancel(), QStringLiteral("Cancel"));
+}
+
+} // namespace
