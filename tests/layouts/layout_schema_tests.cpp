@@ -17,8 +17,14 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <map>
+#include <ostream>
 #include <set>
+
+// Readable failure messages: names as text, not as their UTF-16 code units.
+void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace {
 

@@ -10,12 +10,20 @@ Usage: validate_layouts.py SOURCE_DIR. Exits 77 (skipped) when the jsonschema mo
 """
 
 import json
+import os
 import sys
 from pathlib import Path
+
+SYSTEM_PYTHON = "/usr/bin/python3"
 
 try:
     from jsonschema import Draft202012Validator
 except ImportError:
+    # scripts/setup installs Debian's package, which only the system interpreter sees; the
+    # python3 first on PATH may be another one.
+    if os.path.exists(SYSTEM_PYTHON) and not os.environ.get("KELMORA_SCHEMA_RETRY"):
+        os.environ["KELMORA_SCHEMA_RETRY"] = "1"
+        os.execv(SYSTEM_PYTHON, [SYSTEM_PYTHON, *sys.argv])
     print("jsonschema is not installed (python3-jsonschema); skipped")
     sys.exit(77)
 
