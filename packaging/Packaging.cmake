@@ -1,6 +1,7 @@
 # The Debian package, made by CPack from the same install rules as `cmake --install`.
-# Files that only the package carries (the copyright and the changelog) and the changes Debian
-# asks of the installed tree (compressed manual pages) are applied in the package's staging
+# Files that only the packages carry (the copyright and the changelog) and the changes Debian
+# asks of the installed tree (compressed manual pages, static libraries without debugging
+# sections) are applied in the package's staging
 # directory by packaging/stage-debian.cmake, so that a plain install stays as it is.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kelmora)
@@ -13,15 +14,23 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-set(CPACK_DEBIAN_PACKAGE_NAME kelmora)
+# Two packages from one tree, as Debian splits a program from what builds against it: kelmora
+# (the programs, their desktop files and manual pages) and kelmora-dev (the engine's static
+# libraries, public headers and CMake package).
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL Runtime Development)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME kelmora)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME kelmora-dev)
 # A version without a revision: the package is made here, from this tree, not from an upstream
 # release, so it is a native one and its changelog is changelog.gz.
 set(CPACK_DEBIAN_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Facultad de Corvath <kelmora@unbrendal.edu.ar>")
-set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
     "travel-allowance requests filled and printed from a desktop form
 Kelmora is a Spanish-language desktop program with which a faculty's staff
 prepare a travel-allowance request: the operator types who travels, why,
@@ -34,11 +43,24 @@ converts, prints and shows page-store files.")
 # The libraries come from the programs themselves. What they load at run time does not show in
 # them: the fonts the documents are laid out with. (Qt's xcb and offscreen platform plugins ship
 # in libqt6gui6, which the programs link to; scripts/check-package starts the installed program.)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "fonts-liberation")
 # The toolkit's own words (standard buttons, the file dialog) in the desktop's language.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
+    "report engine of Kelmora: static libraries and headers
+The banded report engine inside Kelmora, for programs of one's own: report,
+band and control classes laid out in report pixels, layouts read from JSON,
+records from any item model, pages recorded into a page store, barcodes,
+printing through CUPS, PDF output and the preview window.
+find_package(Kelmora) in CMake gives the targets Kelmora::Report,
+Kelmora::Output, Kelmora::Preview and the rest.")
+# What the CMake package finds in turn; the programs of the same version come along (rltool shows
+# and converts what a report wrote, and kelmora brings the fonts the reports are measured with).
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
+    "kelmora (= ${PROJECT_VERSION}), qt6-base-dev, libjpeg-dev")
 
 set(KELMORA_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 configure_file(${KELMORA_PACKAGING_DIR}/changelog.in

@@ -1,17 +1,9 @@
-# Run by CPack in the staging directory, before the package is made: the files Debian wants in
-# /usr/share/doc/kelmora and the manual pages compressed, as Debian's policy asks.
+# Run by CPack in the staging directory, before the packages are made: the files Debian wants in
+# /usr/share/doc/PACKAGE of each package, the manual pages compressed and the static libraries
+# stripped of their debugging sections, as Debian's policy asks.
 if(NOT CPACK_TEMPORARY_DIRECTORY OR NOT IS_DIRECTORY "${CPACK_TEMPORARY_DIRECTORY}")
     message(FATAL_ERROR "stage-debian: no staging directory")
 endif()
-set(usr "${CPACK_TEMPORARY_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX}")
-if(NOT IS_DIRECTORY "${usr}/bin")
-    message(FATAL_ERROR "stage-debian: no programs under ${usr}")
-endif()
-
-set(doc "${usr}/share/doc/kelmora")
-file(MAKE_DIRECTORY "${doc}")
-file(COPY_FILE "${CPACK_KELMORA_COPYRIGHT}" "${doc}/copyright")
-file(CHMOD "${doc}/copyright" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
 # gzip -n leaves out the name and time, so that the same tree gives the same package.
 function(compress_into source target)
@@ -23,13 +15,39 @@ function(compress_into source target)
     file(CHMOD "${target}" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endfunction()
 
-compress_into("${CPACK_KELMORA_CHANGELOG}" "${doc}/changelog.gz")
+# stage(COMPONENT PACKAGE): the component's tree as the package PACKAGE holds it.
+function(stage component package)
+    set(usr "${CPACK_TEMPORARY_DIRECTORY}/${component}${CPACK_PACKAGING_INSTALL_PREFIX}")
+    if(NOT IS_DIRECTORY "${usr}")
+        message(FATAL_ERROR "stage-debian: nothing staged for ${package} under ${usr}")
+    endif()
+    set(doc "${usr}/share/doc/${package}")
+    file(MAKE_DIRECTORY "${doc}")
+    file(COPY_FILE "${CPACK_KELMORA_COPYRIGHT}" "${doc}/copyright")
+    file(CHMOD "${doc}/copyright" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    compress_into("${CPACK_KELMORA_CHANGELOG}" "${doc}/changelog.gz")
 
-file(GLOB_RECURSE pages "${usr}/share/man/*.[1-9]")
-if(NOT pages)
-    message(FATAL_ERROR "stage-debian: no manual pages under ${usr}/share/man")
+    file(GLOB_RECURSE pages "${usr}/share/man/*.[1-9]")
+    foreach(page IN LISTS pages)
+        compress_into("${page}" "${page}.gz")
+        file(REMOVE "${page}")
+    endforeach()
+
+    # What Debian's own package tools strip off a static library: the debugging sections and
+    # the notes, deterministically.
+    file(GLOB_RECURSE archives "${usr}/lib/*.a")
+    foreach(archive IN LISTS archives)
+        execute_process(COMMAND strip --strip-debug --remove-section=.comment
+            --remove-section=.note --enable-deterministic-archives "${archive}"
+            RESULT_VARIABLE status)
+        if(NOT status EQUAL 0)
+            message(FATAL_ERROR "stage-debian: strip ${archive} failed")
+        endif()
+    endforeach()
+endfunction()
+
+stage(Runtime kelmora)
+stage(Development kelmora-dev)
+if(NOT EXISTS "${CPACK_TEMPORARY_DIRECTORY}/Runtime${CPACK_PACKAGING_INSTALL_PREFIX}/bin/kelmora")
+    message(FATAL_ERROR "stage-debian: the program is not in the kelmora package")
 endif()
-foreach(page IN LISTS pages)
-    compress_into("${page}" "${page}.gz")
-    file(REMOVE "${page}")
-endforeach()
