@@ -1,13 +1,10 @@
 #include "RLSpoolFilter.h"
 
-#include "RLCanvas.h"
 #include "RLGraphicStorage.h"
 #include "RLGraphicSurface.h"
 #include "RLMetaTypes.h"
 #include "RLPrinters.h"
 #include "RLUtils.h"
-
-#include <QPainter>
 
 namespace {
 
@@ -118,31 +115,8 @@ void TRLSpoolFilter::DrawPage(TRLGraphicSurface& page) {
         RLPrinter().NewPage();
     newPagePending_ = false;
 
-    TRLCanvas* canvas = RLPrinter().Canvas();
-    if (!canvas)
-        return;
-    TRLPaintContext context;
-    context.Page = &page;
-    context.XFactor =
-        page.Width() != 0 ? static_cast<double>(WidthOfRect(printRect_)) / page.Width() : 1.0;
-    context.YFactor =
-        page.Height() != 0 ? static_cast<double>(HeightOfRect(printRect_)) / page.Height() : 1.0;
-    context.XOffset = printRect_.Left;
-    context.YOffset = printRect_.Top;
-    context.KeepRectsVisible = true;
-    context.ClipRect = printRect_;
-
-    struct ClipGuard {
-        TRLCanvas& Canvas;
-        TRLPaintContext& Context;
-        ~ClipGuard() {
-            Canvas.RemoveClip();
-            Context.ClipStack.clear();
-        }
-    } guard{*canvas, context};
-    CanvasSetClipRect(*canvas, printRect_);
-    for (const auto& object : page.Objects())
-        object->PaintTo(*canvas, context);
+    if (TRLCanvas* canvas = RLPrinter().Canvas())
+        page.PaintTo(*canvas, printRect_, {.KeepRectsVisible = true});
 }
 
 TRLSpoolFilter& SpoolFilter() {

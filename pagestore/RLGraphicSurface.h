@@ -17,8 +17,15 @@
 #include <vector>
 
 class QPainter;
+class TRLCanvas;
 class TRLGraphicStorage;
 class TRLPageWriter;
+
+// How a page is drawn beyond its target rectangle.
+struct TRLPagePaintOptions {
+    // Printers want every scaled rectangle to keep at least one device pixel each way.
+    bool KeepRectsVisible = false;
+};
 
 class TRLGraphicSurface {
 public:
@@ -130,6 +137,10 @@ public:
     // --- drawing and formats ---
     // Draws the whole page scaled into target (device pixels of the painter).
     void PaintTo(QPainter& painter, const QRect& target) const;
+    // The same onto a canvas that outlives the page, such as a printer document's (whose
+    // resolution and drawing state carry over from page to page).
+    void PaintTo(TRLCanvas& canvas, const TRLRect& target,
+                 const TRLPagePaintOptions& options = {}) const;
     // One page record.
     QByteArray SaveToBytes() const;
     void SaveToWriter(TRLPageWriter& writer) const;

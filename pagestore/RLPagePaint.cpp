@@ -5,6 +5,7 @@
 #include "RLGraphicSurface.h"
 
 #include <QPainter>
+#include <QScopeGuard>
 
 #include <algorithm>
 
@@ -110,29 +111,27 @@ void TRLResetClipRectObject::PaintTo(TRLCanvas& canvas, TRLPaintContext& context
 
 void TRLGraphicSurface::PaintTo(QPainter& painter, const QRect& target) const {
     TRLCanvas canvas(painter);
+    PaintTo(canvas, {target.left(), target.top(), target.left() + target.width(),
+                     target.top() + target.height()});
+}
+
+void TRLGraphicSurface::PaintTo(TRLCanvas& canvas, const TRLRect& target,
+                                const TRLPagePaintOptions& options) const {
     TRLPaintContext context;
     context.Page = this;
-    const TRLRect rect{target.left(), target.top(), target.left() + target.width(),
-                       target.top() + target.height()};
-    context.XFactor = width_ != 0 ? static_cast<double>(rect.Right - rect.Left) / width_ : 1.0;
-    context.YFactor = height_ != 0 ? static_cast<double>(rect.Bottom - rect.Top) / height_ : 1.0;
-    context.XOffset = rect.Left;
-    context.YOffset = rect.Top;
-    context.ClipRect = rect;
+    context.XFactor = width_ != 0 ? static_cast<double>(target.Right - target.Left) / width_ : 1.0;
+    context.YFactor =
+        height_ != 0 ? static_cast<double>(target.Bottom - target.Top) / height_ : 1.0;
+    context.XOffset = target.Left;
+    context.YOffset = target.Top;
+    context.KeepRectsVisible = options.KeepRectsVisible;
+    context.ClipRect = target;
     canvas.RemoveClip();
-    canvas.IntersectClip(rect);
+    canvas.IntersectClip(target);
 
     // The clip must come off whatever a drawing call throws, or the caller's next drawing on the
     // same painter would be cut to this page.
-    struct ClipGuard {
-        TRLCanvas& Canvas;
-        TRLPaintContext& Context;
-        ~ClipGuard() {
-            Canvas.RemoveClip();
-            Context.ClipStack.clear();
-        }
-    } guard{canvas, context};
-
+    const auto removeClip = qScopeGuard([&canvas] { canvas.RemoveClip(); });
     for (const auto& object : objects_) {
         object->PaintTo(canvas, context);
     }
