@@ -56,6 +56,18 @@ public:
         return bytes;
     }
     QByteArray ReadCountedBytes() { return ReadBytes(ReadCount(1)); }
+    // A signature: the bytes up to and including the first 0x1A, at most 20 of them, fewer
+    // when the input ends first. The caller compares it with the signatures it knows.
+    QByteArray ReadSignature() {
+        QByteArray signature;
+        while (signature.size() < 20 && self().Remaining() > 0) {
+            const char c = static_cast<char>(ReadByte());
+            signature.append(c);
+            if (c == '\x1A')
+                break;
+        }
+        return signature;
+    }
     // Counted 8-bit text in Windows-1252.
     QString ReadCountedString();
     QStringList ReadStringList() {

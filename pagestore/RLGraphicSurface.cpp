@@ -411,15 +411,7 @@ void TRLGraphicSurface::LoadFromBytes(const char* data, qint64 size) {
     Clear();
     TRLSpanReader reader(data, size);
     try {
-        // The signature is read up to its terminating 0x1A, at most 20 bytes.
-        QByteArray signature;
-        while (signature.size() < 20 && reader.Remaining() > 0) {
-            const char c = static_cast<char>(reader.ReadByte());
-            signature.append(c);
-            if (c == '\x1A')
-                break;
-        }
-        if (signature != PageSignature)
+        if (reader.ReadSignature() != PageSignature)
             ThrowFileCorrupted();
         width_ = reader.ReadInt32();
         height_ = reader.ReadInt32();

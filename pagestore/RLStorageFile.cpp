@@ -355,17 +355,6 @@ std::shared_ptr<TRLGraphicSurface> ReadOldPage(TRLDeviceReader& reader) {
     return page;
 }
 
-QByteArray ReadSignature(TRLDeviceReader& reader) {
-    QByteArray signature;
-    while (signature.size() < 20 && reader.Remaining() > 0) {
-        const char c = static_cast<char>(reader.ReadByte());
-        signature.append(c);
-        if (c == '\x1A')
-            break;
-    }
-    return signature;
-}
-
 } // namespace
 
 void TRLGraphicStorage::SaveToStream(QIODevice& stream) {
@@ -436,7 +425,7 @@ int TRLGraphicStorage::LoadFromStream(QIODevice& stream) {
     Clear();
     try {
         TRLDeviceReader reader(stream);
-        const QByteArray signature = ReadSignature(reader);
+        const QByteArray signature = reader.ReadSignature();
         int version = 0;
         if (signature == Signature3)
             version = 3;

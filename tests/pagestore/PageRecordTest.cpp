@@ -180,6 +180,24 @@ TEST(PageRecord, UnknownKindsAreSkippedByTheirLength) {
     EXPECT_EQ(copy.Object(0).BoundsRect, (TRLRect{1, 2, 3, 4}));
 }
 
+TEST(PageRecord, SignaturesEndAtTheFirst1AOrAfterTwentyBytes) {
+    const struct {
+        QByteArray input;
+        QByteArray signature;
+    } cases[] = {
+        {QByteArrayLiteral("RPF2\x1A\x1A rest"), QByteArrayLiteral("RPF2\x1A")},
+        {QByteArray(25, 'A'), QByteArray(20, 'A')},
+        {QByteArray(19, 'A') + Hex("1A 00"), QByteArray(19, 'A') + Hex("1A")},
+        {QByteArrayLiteral("RPF"), QByteArrayLiteral("RPF")},
+        {QByteArray(), QByteArray()},
+    };
+    for (const auto& c : cases) {
+        TRLSpanReader reader(c.input);
+        EXPECT_EQ(reader.ReadSignature(), c.signature) << c.input.toHex(' ').constData();
+        EXPECT_EQ(reader.Position(), c.signature.size()) << "nothing past the signature is read";
+    }
+}
+
 TEST(PageRecord, DamagedRecordsAreRefused) {
     // No 0x1A among the first 20 bytes.
     ExpectCorrupted(QByteArray(20, 'A') + Hex("1A"));
