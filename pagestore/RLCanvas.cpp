@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPen>
 #include <QPolygon>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cmath>
@@ -173,53 +174,47 @@ int DevicePenWidth(const TRLPen& pen) {
     return std::max(1, pen.Width);
 }
 
-// Sets the painter up for one pen-and-brush drawing call; restores plain copying on
-// destruction so that whatever the caller draws afterwards is not affected by a raster mode.
-class PenScope {
-public:
-    PenScope(QPainter& painter, const TRLPen& pen, const TRLBrush* brush) : painter_(painter) {
-        const RasterMode raster = ToRasterMode(pen.Mode, HasRasterOps(painter));
-        draws_ = raster.Draws;
-        painter_.setCompositionMode(raster.Mode);
-        const QColor penColor = raster.ForceColor ? raster.Color : pen.Color;
-        if (pen.Style == TRLPenStyle::Clear) {
-            painter_.setPen(Qt::NoPen);
-        } else {
-            QPen qpen(penColor, DevicePenWidth(pen), Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-            if (pen.Width <= 1) {
-                const QVector<qreal> dashes = ThinDashPattern(pen.Style);
-                if (!dashes.isEmpty()) {
-                    qpen.setDashPattern(dashes);
-                }
-            }
-            painter_.setPen(qpen);
-        }
-        if (brush == nullptr || brush->Style == TRLBrushStyle::Clear) {
-            painter_.setBrush(Qt::NoBrush);
-        } else {
-            brushColor_ = raster.ForceColor ? raster.Color : brush->Color;
-            painter_.setBrush(QBrush(brushColor_, ToQtBrushStyle(brush->Style)));
-        }
-        penColor_ = penColor;
-    }
-    ~PenScope() {
-        painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        painter_.setPen(Qt::NoPen);
-        painter_.setBrush(Qt::NoBrush);
-    }
-    PenScope(const PenScope&) = delete;
-    PenScope& operator=(const PenScope&) = delete;
-
-    bool Draws() const { return draws_; }
-    QColor PenColor() const { return penColor_; }
-    QColor BrushColor() const { return brushColor_; }
-
-private:
-    QPainter& painter_;
-    bool draws_ = true;
-    QColor penColor_;
-    QColor brushColor_;
+// Sets the painter up for one pen-and-brush drawing call. Returns whether the pen's raster mode
+// draws at all and the colour the outline takes (black and white modes replace it).
+struct PenSetup {
+    bool Draws = true;
+    QColor PenColor;
 };
+
+PenSetup SetUpPen(QPainter& painter, const TRLPen& pen, const TRLBrush* brush) {
+    const RasterMode raster = ToRasterMode(pen.Mode, HasRasterOps(painter));
+    painter.setCompositionMode(raster.Mode);
+    const QColor penColor = raster.ForceColor ? raster.Color : pen.Color;
+    if (pen.Style == TRLPenStyle::Clear) {
+        painter.setPen(Qt::NoPen);
+    } else {
+        QPen qpen(penColor, DevicePenWidth(pen), Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+        if (pen.Width <= 1) {
+            const QVector<qreal> dashes = ThinDashPattern(pen.Style);
+            if (!dashes.isEmpty()) {
+                qpen.setDashPattern(dashes);
+            }
+        }
+        painter.setPen(qpen);
+    }
+    if (brush == nullptr || brush->Style == TRLBrushStyle::Clear) {
+        painter.setBrush(Qt::NoBrush);
+    } else {
+        const QColor brushColor = raster.ForceColor ? raster.Color : brush->Color;
+        painter.setBrush(QBrush(brushColor, ToQtBrushStyle(brush->Style)));
+    }
+    return {raster.Draws, penColor};
+}
+
+// Puts the painter back to plain copying without pen or brush when the scope ends, so that
+// whatever is drawn afterwards is not affected by a raster mode.
+auto PlainPainterAfterwards(QPainter& painter) {
+    return qScopeGuard([&painter] {
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::NoBrush);
+    });
+}
 
 } // namespace
 
@@ -282,8 +277,9 @@ int TRLCanvas::TextHeight(const QString& /*text*/) const {
 }
 
 void TRLCanvas::LineTo(int x, int y) {
-    PenScope scope(painter_, pen_, nullptr);
-    if (scope.Draws()) {
+    const auto plain = PlainPainterAfterwards(painter_);
+    const PenSetup setup = SetUpPen(painter_, pen_, nullptr);
+    if (setup.Draws) {
         painter_.drawLine(QPoint(penPos_.X, penPos_.Y), QPoint(x, y));
     }
     penPos_ = {x, y};
@@ -308,8 +304,9 @@ void TRLCanvas::Rectangle(const TRLRect& rect) {
     if (width <= 0 || height <= 0) {
         return;
     }
-    PenScope scope(painter_, pen_, &brush_);
-    if (!scope.Draws()) {
+    const auto plain = PlainPainterAfterwards(painter_);
+    const PenSetup setup = SetUpPen(painter_, pen_, &brush_);
+    if (!setup.Draws) {
         return;
     }
     const bool outlined = pen_.Style != TRLPenStyle::Clear;
@@ -329,7 +326,7 @@ void TRLCanvas::Rectangle(const TRLRect& rect) {
         painter_.fillRect(QRect(r.Left + pw, r.Top + pw, width - 2 * pw, height - 2 * pw), fill);
     }
     if (pw > 0) {
-        const QColor color = scope.PenColor();
+        const QColor color = setup.PenColor;
         painter_.fillRect(QRect(r.Left, r.Top, width, pw), color);
         painter_.fillRect(QRect(r.Left, r.Bottom - pw, width, pw), color);
         if (height > 2 * pw) {
@@ -344,8 +341,9 @@ void TRLCanvas::Ellipse(const TRLRect& rect) {
     if (r.Right - r.Left <= 0 || r.Bottom - r.Top <= 0) {
         return;
     }
-    PenScope scope(painter_, pen_, &brush_);
-    if (scope.Draws()) {
+    const auto plain = PlainPainterAfterwards(painter_);
+    const PenSetup setup = SetUpPen(painter_, pen_, &brush_);
+    if (setup.Draws) {
         // Qt's ellipse covers one pixel more than its rectangle's size in each direction.
         painter_.drawEllipse(QRect(r.Left, r.Top, r.Right - r.Left - 1, r.Bottom - r.Top - 1));
     }
@@ -355,8 +353,9 @@ void TRLCanvas::Polygon(const TRLPointArray& points) {
     if (points.empty()) {
         return;
     }
-    PenScope scope(painter_, pen_, &brush_);
-    if (scope.Draws()) {
+    const auto plain = PlainPainterAfterwards(painter_);
+    const PenSetup setup = SetUpPen(painter_, pen_, &brush_);
+    if (setup.Draws) {
         painter_.drawPolygon(ToQPolygon(points), Qt::OddEvenFill);
     }
 }
@@ -365,8 +364,9 @@ void TRLCanvas::Polyline(const TRLPointArray& points) {
     if (points.size() < 2) {
         return;
     }
-    PenScope scope(painter_, pen_, nullptr);
-    if (scope.Draws()) {
+    const auto plain = PlainPainterAfterwards(painter_);
+    const PenSetup setup = SetUpPen(painter_, pen_, nullptr);
+    if (setup.Draws) {
         painter_.drawPolyline(ToQPolygon(points));
     }
 }
@@ -712,6 +712,7 @@ void CanvasLineToEx(TRLCanvas& canvas, int x, int y) {
                         SaturatedAdd(from.Y, RoundHalfEven(double(distance) * sine))};
     };
 
+    const auto restorePen = qScopeGuard([&canvas, savedPen] { canvas.SetPen(savedPen); });
     TRLPen solid = savedPen;
     solid.Style = TRLPenStyle::Solid;
     // The gaps show the brush colour, as the old platform's opaque background did.
@@ -763,7 +764,6 @@ void CanvasLineToEx(TRLCanvas& canvas, int x, int y) {
     // The pen ends where the whole walk would have left it.
     const TRLPoint end = pointAt(length);
     canvas.MoveTo(end.X, end.Y);
-    canvas.SetPen(savedPen);
 }
 
 void ScalePenWidth(TRLCanvas& canvas, double factor) {

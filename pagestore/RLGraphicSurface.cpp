@@ -7,6 +7,7 @@
 #include "RLUtils.h"
 
 #include <QPainter>
+#include <QScopeGuard>
 
 #include <algorithm>
 
@@ -409,40 +410,40 @@ void TRLGraphicSurface::SaveToStream(QIODevice& stream) const {
 
 void TRLGraphicSurface::LoadFromBytes(const char* data, qint64 size) {
     Clear();
-    TRLSpanReader reader(data, size);
-    try {
-        if (reader.ReadSignature() != PageSignature)
-            ThrowFileCorrupted();
-        width_ = reader.ReadInt32();
-        height_ = reader.ReadInt32();
-        macros_.SetEntries(reader.ReadStringList());
-        fonts_ = reader.ReadStringList();
-        // Each object record is at least a kind byte and a length.
-        const int32_t count = reader.ReadCount(5);
-        objects_.reserve(static_cast<size_t>(count));
-        for (int32_t i = 0; i < count; ++i) {
-            const auto kind = reader.ReadByte();
-            const int32_t length = reader.ReadInt32();
-            if (length < 0 || length > reader.Remaining())
-                ThrowFileCorrupted();
-            if (kind < 1 || kind > 11) {
-                // Kinds of a newer writer are passed over whole.
-                reader.Skip(length);
-                continue;
-            }
-            TRLSpanReader data(reader.Current(), length);
-            reader.Skip(length);
-            TRLGraphicObject* object = CreateGraphicObject(*this, TRLObjectKind(kind));
-            object->LoadFromStream(data);
-            // A record that declares more bytes than its kind holds is as damaged as one
-            // that declares fewer.
-            if (data.Remaining() != 0)
-                ThrowFileCorrupted();
-        }
-    } catch (...) {
+    // A damaged record leaves the page empty.
+    auto emptyOnFailure = qScopeGuard([this] {
         Clear();
         modified_ = false;
-        throw;
+    });
+    TRLSpanReader reader(data, size);
+    if (reader.ReadSignature() != PageSignature)
+        ThrowFileCorrupted();
+    width_ = reader.ReadInt32();
+    height_ = reader.ReadInt32();
+    macros_.SetEntries(reader.ReadStringList());
+    fonts_ = reader.ReadStringList();
+    // Each object record is at least a kind byte and a length.
+    const int32_t count = reader.ReadCount(5);
+    objects_.reserve(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i) {
+        const auto kind = reader.ReadByte();
+        const int32_t length = reader.ReadInt32();
+        if (length < 0 || length > reader.Remaining())
+            ThrowFileCorrupted();
+        if (kind < 1 || kind > 11) {
+            // Kinds of a newer writer are passed over whole.
+            reader.Skip(length);
+            continue;
+        }
+        TRLSpanReader data(reader.Current(), length);
+        reader.Skip(length);
+        TRLGraphicObject* object = CreateGraphicObject(*this, TRLObjectKind(kind));
+        object->LoadFromStream(data);
+        // A record that declares more bytes than its kind holds is as damaged as one that
+        // declares fewer.
+        if (data.Remaining() != 0)
+            ThrowFileCorrupted();
     }
+    emptyOnFailure.dismiss();
     modified_ = false;
 }

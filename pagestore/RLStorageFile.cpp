@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <array>
@@ -423,56 +424,54 @@ void TRLGraphicStorage::SaveToFile(const QString& fileName) {
 
 int TRLGraphicStorage::LoadFromStream(QIODevice& stream) {
     Clear();
-    try {
-        TRLDeviceReader reader(stream);
-        const QByteArray signature = reader.ReadSignature();
-        int version = 0;
-        if (signature == Signature3)
-            version = 3;
-        else if (signature == Signature2)
-            version = 2;
-        else if (signature == Signature1)
-            version = 1;
-        else
-            ThrowFileCorrupted();
+    // A damaged file leaves the store empty.
+    auto emptyOnFailure = qScopeGuard([this] { Clear(); });
+    TRLDeviceReader reader(stream);
+    const QByteArray signature = reader.ReadSignature();
+    int version = 0;
+    if (signature == Signature3)
+        version = 3;
+    else if (signature == Signature2)
+        version = 2;
+    else if (signature == Signature1)
+        version = 1;
+    else
+        ThrowFileCorrupted();
 
-        TRLMacroList settings;
-        if (version == 3)
-            settings.SetEntries(reader.ReadStringList());
-        else if (version == 2)
-            settings.SetEntries(SettingsFromVersion2(reader.ReadStringList()));
-        const int32_t count = reader.ReadCount(4);
-        std::vector<qint64> offsets(static_cast<size_t>(count));
-        for (auto& offset : offsets)
-            offset = reader.ReadInt32();
-        const qint64 dataPosition = reader.Position();
-        // Pages follow one another in the order of the table. Holding files to that keeps
-        // the work proportional to the file's size: a table that sends every entry to the
-        // same large page is refused instead of being read over and over.
-        qint64 nextFree = dataPosition;
-        for (qint64 offset : offsets) {
-            const qint64 position = version == 3 ? offset : dataPosition + offset;
-            if (offset < 0 || position < nextFree)
-                ThrowFileCorrupted();
-            reader.Seek(position);
-            if (version == 3) {
-                const QByteArray record = reader.ReadBytes(reader.ReadInt32());
-                auto page = std::make_shared<TRLGraphicSurface>();
-                page->LoadFromBytes(record);
-                Add(std::move(page));
-            } else {
-                Add(ReadOldPage(reader));
-            }
-            nextFree = reader.Position();
+    TRLMacroList settings;
+    if (version == 3)
+        settings.SetEntries(reader.ReadStringList());
+    else if (version == 2)
+        settings.SetEntries(SettingsFromVersion2(reader.ReadStringList()));
+    const int32_t count = reader.ReadCount(4);
+    std::vector<qint64> offsets(static_cast<size_t>(count));
+    for (auto& offset : offsets)
+        offset = reader.ReadInt32();
+    const qint64 dataPosition = reader.Position();
+    // Pages follow one another in the order of the table. Holding files to that keeps the work
+    // proportional to the file's size: a table that sends every entry to the same large page is
+    // refused instead of being read over and over.
+    qint64 nextFree = dataPosition;
+    for (qint64 offset : offsets) {
+        const qint64 position = version == 3 ? offset : dataPosition + offset;
+        if (offset < 0 || position < nextFree)
+            ThrowFileCorrupted();
+        reader.Seek(position);
+        if (version == 3) {
+            const QByteArray record = reader.ReadBytes(reader.ReadInt32());
+            auto page = std::make_shared<TRLGraphicSurface>();
+            page->LoadFromBytes(record);
+            Add(std::move(page));
+        } else {
+            Add(ReadOldPage(reader));
         }
-        std::lock_guard lock(mutex_);
-        macros_ = settings;
-        fileVersion_ = CurrentFileVersion;
-        return version;
-    } catch (...) {
-        Clear();
-        throw;
+        nextFree = reader.Position();
     }
+    emptyOnFailure.dismiss();
+    std::lock_guard lock(mutex_);
+    macros_ = settings;
+    fileVersion_ = CurrentFileVersion;
+    return version;
 }
 
 int TRLGraphicStorage::LoadFromFile(const QString& fileName) {
