@@ -5,7 +5,7 @@
 #include "RLReport.h"
 #include "RLUtils.h"
 
-#include "TRLExpressionParser.h"
+#include "RLExpressionParser.h"
 
 #include <QAbstractItemModel>
 

@@ -6,7 +6,7 @@
 #include "RLReportHooks.h"
 #include "RLUtils.h"
 
-#include "TRLExpressionParser.h"
+#include "RLExpressionParser.h"
 
 #include <QImage>
 

@@ -1,6 +1,6 @@
 // rltool eval: evaluates one expression with the report engine's parser and prints its value.
+#include "RLExpressionParser.h"
 #include "RLToolCommands.h"
-#include "TRLExpressionParser.h"
 
 #include <cstdio>
 

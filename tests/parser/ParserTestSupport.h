@@ -1,7 +1,7 @@
 // Helpers shared by the parser tests.
 #pragma once
 
-#include "TRLExpressionParser.h"
+#include "RLExpressionParser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "ParserTestSupport.h"
 
-#include "TRLParserTokenizer.h"
+#include "RLParserTokenizer.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #include "ParserTestSupport.h"
 
-#include "TRLValue.h"
+#include "RLValue.h"
 
 #include <functional>
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "RLCore.h"
-#include "TRLValue.h"
+#include "RLValue.h"
 
 #include <QString>
 

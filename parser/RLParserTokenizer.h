@@ -1,7 +1,7 @@
 // Splits expression text into tokens.
 #pragma once
 
-#include "TRLParserTypes.h"
+#include "RLParserTypes.h"
 
 #include <QString>
 

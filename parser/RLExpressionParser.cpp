@@ -1,6 +1,6 @@
-#include "TRLExpressionParser.h"
+#include "RLExpressionParser.h"
 
-#include "TRLParserTokenizer.h"
+#include "RLParserTokenizer.h"
 
 #include <numbers>
 

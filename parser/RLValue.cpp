@@ -1,4 +1,4 @@
-#include "TRLValue.h"
+#include "RLValue.h"
 
 #include <charconv>
 #include <cmath>

@@ -40,8 +40,8 @@
 // recursion among declared functions) or beyond MaxEvaluationSteps nodes in one evaluation.
 #pragma once
 
-#include "TRLParserTypes.h"
-#include "TRLValue.h"
+#include "RLParserTypes.h"
+#include "RLValue.h"
 
 #include <QFlags>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "TRLParserTokenizer.h"
+#include "RLParserTokenizer.h"
 
 namespace {
 
