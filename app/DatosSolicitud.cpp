@@ -140,30 +140,6 @@ private:
 
 } // namespace
 
-QJsonObject DatosSolicitudToJson(const TDatosSolicitud& d) {
-    QJsonObject o;
-    o[QStringLiteral("Persona")] = d.Persona;
-    o[QStringLiteral("DNI")] = d.DNI;
-    o[QStringLiteral("Categoria")] = d.Categoria;
-    o[QStringLiteral("Dedicacion")] = d.Dedicacion;
-    o[QStringLiteral("Motivo")] = d.Motivo;
-    o[QStringLiteral("Destino")] = d.Destino;
-    o[QStringLiteral("Medio")] = d.Medio;
-    o[QStringLiteral("MedioIndice")] = d.MedioIndice;
-    o[QStringLiteral("Patente")] = d.Patente;
-    o[QStringLiteral("Salida")] = d.Salida.toString(kDateFormat);
-    o[QStringLiteral("HoraSalida")] = d.HoraSalida.toString(kTimeFormat);
-    o[QStringLiteral("Regreso")] = d.Regreso.toString(kDateFormat);
-    o[QStringLiteral("HoraRegreso")] = d.HoraRegreso.toString(kTimeFormat);
-    o[QStringLiteral("SolicitaPasajes")] = d.SolicitaPasajes;
-    o[QStringLiteral("MontoPasaje")] = d.MontoPasaje;
-    o[QStringLiteral("SolicitaKelmora")] = d.SolicitaKelmora;
-    o[QStringLiteral("DiasKelmora")] = d.DiasKelmora;
-    o[QStringLiteral("SolicitaInscripcion")] = d.SolicitaInscripcion;
-    o[QStringLiteral("MontoInscripcion")] = d.MontoInscripcion;
-    return o;
-}
-
 TDatosSolicitud DatosSolicitudFromJson(const QJsonObject& object) {
     for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
         if (!Keys().contains(it.key())) {
@@ -219,8 +195,4 @@ TDatosSolicitud ReadDatosSolicitud(const QByteArray& json) {
                                    QStringLiteral("expected one JSON object"));
     }
     return DatosSolicitudFromJson(document.object());
-}
-
-QByteArray WriteDatosSolicitud(const TDatosSolicitud& datos) {
-    return QJsonDocument(DatosSolicitudToJson(datos)).toJson(QJsonDocument::Indented);
 }

@@ -61,16 +61,13 @@ private:
     QString field_;
 };
 
-// One key per field under the field's own name; Salida and Regreso as "YYYY-MM-DD", the times as
-// "HH:MM", flags as booleans, MedioIndice as an integer.
-QJsonObject DatosSolicitudToJson(const TDatosSolicitud& datos);
-
-// The reverse of DatosSolicitudToJson. Every field must be present with the right type and within
-// the form's limits, no other key may appear, and the record must be one that the form could
-// have produced (list entries, upper-case plate, Medio matching a selected MedioIndice). Throws
-// TDatosSolicitudError on the first problem found.
+// A request from its JSON object: one key per field under the field's own name; Salida and
+// Regreso as "YYYY-MM-DD", the times as "HH:MM", flags as booleans, MedioIndice as an integer.
+// Every field must be present with the right type and within the form's limits, no other key may
+// appear, and the record must be one that the form could have produced (list entries, upper-case
+// plate, Medio matching a selected MedioIndice). Throws TDatosSolicitudError on the first problem
+// found.
 TDatosSolicitud DatosSolicitudFromJson(const QJsonObject& object);
 
 // Parses a whole JSON document holding one request object.
 TDatosSolicitud ReadDatosSolicitud(const QByteArray& json);
-QByteArray WriteDatosSolicitud(const TDatosSolicitud& datos);

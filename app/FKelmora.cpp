@@ -1,6 +1,7 @@
 #include "FKelmora.h"
 
 #include "AppResources.h"
+#include "FillingRun.h"
 #include "KeyFilters.h"
 #include "ui_FKelmora.h"
 
@@ -10,8 +11,6 @@
 #include <QSignalBlocker>
 #include <QValidator>
 #include <QWindow>
-
-#include <utility>
 
 namespace {
 
@@ -27,8 +26,7 @@ public:
 
 } // namespace
 
-TFKelmora::TFKelmora(QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::TFKelmora>()), fillingRun_(RunFillingRun) {
+TFKelmora::TFKelmora(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TFKelmora>()) {
     PrepareAppResources();
     ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -143,10 +141,6 @@ TDatosSolicitud TFKelmora::DatosSolicitud() const {
     return d;
 }
 
-void TFKelmora::SetFillingRun(TFillingRun run) {
-    fillingRun_ = std::move(run);
-}
-
 void TFKelmora::FormActivate() {
     ui_->D_Salida->setDate(QDate::currentDate());
     ui_->D_Regreso->setDate(QDate::currentDate());
@@ -174,9 +168,7 @@ void TFKelmora::CerrIniSesClick() {
 }
 
 void TFKelmora::ImprLisObsClick() {
-    if (fillingRun_) {
-        fillingRun_(DatosSolicitud(), this);
-    }
+    RunFillingRun(DatosSolicitud(), this);
 }
 
 void TFKelmora::CB_MedioChange() {

@@ -5,7 +5,6 @@
 #pragma once
 
 #include "DatosSolicitud.h"
-#include "FillingRun.h"
 
 #include <QDialog>
 
@@ -28,9 +27,6 @@ public:
 
     // The request as the fields hold it now.
     TDatosSolicitud DatosSolicitud() const;
-
-    // What "Imprimir" runs; RunFillingRun unless replaced.
-    void SetFillingRun(TFillingRun run);
 
     void FormActivate();
     void FormClose();
@@ -62,7 +58,6 @@ private:
     void FocusWindowChanged(QWindow* now);
 
     std::unique_ptr<Ui::TFKelmora> ui_;
-    TFillingRun fillingRun_;
     bool syncingMedio_ = false;
     bool focusInProgram_ = false;
 };

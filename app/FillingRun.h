@@ -72,6 +72,3 @@ TFillingTexts FillDocuments(const TDatosSolicitud& datos, TDocumentForms& forms,
 // tells the operator how many forms there are to print; parent is the entry form, over which
 // the message box appears. Does nothing when the program has made no document forms.
 void RunFillingRun(const TDatosSolicitud& datos, QWidget* parent);
-
-// The form calls the run through this type so that tests can watch what it hands over.
-using TFillingRun = std::function<void(const TDatosSolicitud&, QWidget*)>;

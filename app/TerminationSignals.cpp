@@ -60,9 +60,9 @@ TTerminationSignals::~TTerminationSignals() {
 
 void TTerminationSignals::Receive() {
     unsigned char number = 0;
+    int received = 0;
     while (::read(readEnd, &number, 1) == 1)
-        received_ = number;
-    if (received_ == 0)
-        return;
-    emit Terminated(received_);
+        received = number;
+    if (received != 0)
+        emit Terminated(received);
 }

@@ -19,17 +19,14 @@ public:
     TTerminationSignals(const TTerminationSignals&) = delete;
     TTerminationSignals& operator=(const TTerminationSignals&) = delete;
 
-    // The signal that arrived last; 0 while none has.
-    int Received() const { return received_; }
-
 signals:
-    // Emitted on the event loop's thread, once for each signal that arrived.
+    // Emitted on the event loop's thread when a signal arrived; signals that arrive before the
+    // loop gets to them are told once, as the last of them.
     void Terminated(int signal);
 
 private:
     void Receive();
 
     QSocketNotifier* notifier_ = nullptr;
-    int received_ = 0;
     struct sigaction previous_[3] = {};
 };

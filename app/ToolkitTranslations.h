@@ -17,7 +17,6 @@ public:
     // Loads the toolkit's translation for the locale's languages and installs it in the
     // application. False when the system has none for them (the words then stay English).
     bool Install(const QLocale& locale = QLocale::system());
-    bool Installed() const { return installed_; }
 
 private:
     QTranslator translator_;

@@ -66,26 +66,19 @@ public:
     bool SetBarColor(const QColor& value);
 
     // Colour of the spaces and the background.
-    QColor Color() const { return color_; }
     bool SetColor(const QColor& value);
 
     // Font of the texts, in points for a 96-per-inch canvas, and the colour they are written in.
-    QFont Font() const { return font_; }
     bool SetFont(const QFont& value);
-    QColor FontColor() const { return fontColor_; }
     bool SetFontColor(const QColor& value);
 
-    TRLBarcodeMargins Margins() const { return margins_; }
     bool SetMargins(const TRLBarcodeMargins& value);
 
     // Horizontal placement of the bars (Qt::AlignLeft, Qt::AlignRight or Qt::AlignHCenter) and
     // vertical placement of the picture (Qt::AlignTop, Qt::AlignBottom or Qt::AlignVCenter).
-    Qt::Alignment Alignment() const { return alignment_; }
     bool SetAlignment(Qt::Alignment value);
-    Qt::Alignment Layout() const { return layout_; }
     bool SetLayout(Qt::Alignment value);
 
-    bool AutoSize() const { return autoSize_; }
     bool SetAutoSize(bool value);
 
     // ---- Operations

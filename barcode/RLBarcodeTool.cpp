@@ -1,9 +1,13 @@
 #include "RLBarcodeTool.h"
 
-#include "RLUtils.h"
-
 #include <algorithm>
 #include <cmath>
+
+namespace {
+
+constexpr int kHeight = 34;
+// Blank space left and right of the bars, in narrow elements.
+constexpr int kQuietZone = 10;
 
 TRLBarcodeEncoder MakeBarcodeEncoder(const TRLBarcodeToolOptions& options) {
     const std::optional<TRLBarcodeType> type = BarcodeTypeFromName(options.Type);
@@ -16,23 +20,18 @@ TRLBarcodeEncoder MakeBarcodeEncoder(const TRLBarcodeToolOptions& options) {
     if (!std::isfinite(options.Ratio) || options.Ratio <= 0) {
         throw TRLException(QStringLiteral("ratio %1 is not positive").arg(options.Ratio));
     }
-    if (options.Height < 1) {
-        throw TRLException(QStringLiteral("height %1 is below 1").arg(options.Height));
-    }
-    if (options.QuietZone < 0) {
-        throw TRLException(QStringLiteral("quiet zone %1 is negative").arg(options.QuietZone));
-    }
     TRLBarcodeEncoder encoder;
     encoder.SetBarcodeType(*type);
     encoder.SetModule(options.Module);
     encoder.SetRatio(options.Ratio);
     encoder.SetCheckSum(options.CheckSum);
-    encoder.SetShowText(options.ShowText);
     // An invalid value still shows what it would have been, crossed out, rather than an empty
     // picture that looks like a fault of the tool.
     encoder.SetInvalidCode(icCrossOut);
     return encoder;
 }
+
+} // namespace
 
 QString BarcodeElementString(const TRLBarcodeToolOptions& options, const QString& value,
                              bool* invalid) {
@@ -46,17 +45,9 @@ QString BarcodeElementString(const TRLBarcodeToolOptions& options, const QString
 
 QImage BarcodeImage(const TRLBarcodeToolOptions& options, const QString& value) {
     TRLBarcodeEncoder encoder = MakeBarcodeEncoder(options);
-    const int quiet = options.QuietZone * options.Module;
     const int bars = encoder.PatternWidth(encoder.Encode(value));
-    // The bitmap is centred, so the bars get the quiet zone on both sides; the texts may need
-    // more room than the bars when the code is short.
-    int width = bars + 2 * quiet;
-    if (options.ShowText == boType || options.ShowText == boBoth) {
-        width = std::max(width, TextWidthOf(encoder.Font(), encoder.TypeName()));
-    }
-    if (options.ShowText == boCode || options.ShowText == boBoth) {
-        width = std::max(width, TextWidthOf(encoder.Font(), value));
-    }
+    // The bitmap is centred, so the bars get the quiet zone on both sides.
     encoder.SetAlignment(Qt::AlignHCenter);
-    return encoder.CreateBitmap(value, std::max(width, 1), options.Height);
+    return encoder.CreateBitmap(value, std::max(bars + 2 * kQuietZone * options.Module, 1),
+                                kHeight);
 }

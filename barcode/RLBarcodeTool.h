@@ -13,22 +13,14 @@ struct TRLBarcodeToolOptions {
     int Module = 1;
     double Ratio = 2.0;
     bool CheckSum = false;
-    TRLBarcodeTextOption ShowText = boNone;
-    // Height of the picture in pixels; its width follows the code.
-    int Height = 34;
-    // Blank space left and right of the bars, in narrow elements.
-    int QuietZone = 10;
 };
 
-// An encoder set up from the options. Throws TRLException naming the fault for an unknown type,
-// a module outside 1 to 49, a ratio that is not positive or a height below 1.
-TRLBarcodeEncoder MakeBarcodeEncoder(const TRLBarcodeToolOptions& options);
-
 // The element string of value; invalid, when given, tells whether the value broke the
-// symbology's rules.
+// symbology's rules. Both functions throw TRLException naming the fault for an unknown type, a
+// module outside 1 to 49 or a ratio that is not positive.
 QString BarcodeElementString(const TRLBarcodeToolOptions& options, const QString& value,
                              bool* invalid = nullptr);
 
-// A picture of value: the bars left to right with the quiet zone on both sides, the texts that
-// ShowText asks for, and the background filling the rest.
+// A picture of value, 34 pixels high: the bars left to right with a quiet zone of ten narrow
+// elements on both sides.
 QImage BarcodeImage(const TRLBarcodeToolOptions& options, const QString& value);

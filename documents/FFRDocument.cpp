@@ -48,24 +48,6 @@ TRLCustomControl* TFFRDocument::FindControl(const QString& name) const {
     return report_->FindControl(name);
 }
 
-namespace {
-
-void CollectAuxNames(const TRLCustomControl& control, QStringList& names) {
-    for (const TRLCustomControl* child : control.Controls()) {
-        if (child->Name().startsWith(QStringLiteral("aux_")))
-            names << child->Name();
-        CollectAuxNames(*child, names);
-    }
-}
-
-} // namespace
-
-QStringList TFFRDocument::AuxNames() const {
-    QStringList names;
-    CollectAuxNames(*report_, names);
-    return names;
-}
-
 template <class T> static T* Bind(TRLReport& report, const QString& document, const char* name) {
     TRLCustomControl* control = report.FindControl(QString::fromLatin1(name));
     auto* typed = dynamic_cast<T*>(control);

@@ -26,9 +26,6 @@ public:
     // The control of that name in the report; null when there is none.
     TRLCustomControl* FindControl(const QString& name) const;
 
-    // Names of the run-time labels, in layout order.
-    QStringList AuxNames() const;
-
     // The resource path of a document's layout ("solicitud" -> ":/documents/solicitud.json").
     static QString LayoutResource(const QString& document);
 

@@ -14,8 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-
 using apptest::Child;
 using apptest::PressEnter;
 using apptest::TypeInto;
@@ -467,16 +465,8 @@ TEST_F(FKelmoraTest, ReturningFromAnotherProgramKeepsTheTypedDates) {
     EXPECT_EQ(W<QDateEdit>("D_Regreso")->date(), QDate::currentDate());
 }
 
-TEST_F(FKelmoraTest, ImprimirHandsTheTypedRequestToTheFillingRunAndLeavesTheFormAsItWas) {
+TEST_F(FKelmoraTest, TheRequestIsWhatTheFieldsHoldAndImprimirLeavesTheFormAsItWas) {
     const apptest::TLocaleScope locale{QLocale(QLocale::Spanish, QLocale::Argentina)};
-    std::optional<TDatosSolicitud> handed;
-    QWidget* handedParent = nullptr;
-    int runs = 0;
-    form.SetFillingRun([&](const TDatosSolicitud& d, QWidget* parent) {
-        handed = d;
-        handedParent = parent;
-        ++runs;
-    });
 
     TypeInto(Edit("E_Persona"), QStringLiteral("José Pérez"));
     TypeInto(Edit("E_DNI"), "20.111.222");
@@ -497,10 +487,6 @@ TEST_F(FKelmoraTest, ImprimirHandsTheTypedRequestToTheFillingRunAndLeavesTheForm
     Check("CK_Kelmora")->setChecked(true);
     TypeInto(Edit("E_DiasKelmora"), "3");
 
-    QTest::mouseClick(W<QPushButton>("ImprLisObs"), Qt::LeftButton);
-    ASSERT_TRUE(handed.has_value());
-    EXPECT_EQ(handedParent, &form);
-
     TDatosSolicitud expected;
     expected.Persona = QStringLiteral("José Pérez");
     expected.DNI = "20.111.222";
@@ -519,13 +505,13 @@ TEST_F(FKelmoraTest, ImprimirHandsTheTypedRequestToTheFillingRunAndLeavesTheForm
     expected.MontoPasaje = "1500,50";
     expected.SolicitaKelmora = true;
     expected.DiasKelmora = "3";
-    EXPECT_EQ(*handed, expected) << WriteDatosSolicitud(*handed).constData();
+    EXPECT_EQ(form.DatosSolicitud(), expected);
 
-    // The form stays open and unchanged, so "Imprimir" can run again on the same request.
+    // The form stays open and unchanged, so "Imprimir" can run again on the same request (the
+    // previews it opens are the main window test's).
+    QTest::mouseClick(W<QPushButton>("ImprLisObs"), Qt::LeftButton);
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(form.DatosSolicitud(), expected);
-    W<QPushButton>("ImprLisObs")->click();
-    EXPECT_EQ(runs, 2);
 }
 
 TEST_F(FKelmoraTest, ControlsSitWhereTheFormPlacesThemAndCaptionsFit) {

@@ -30,7 +30,6 @@ TEST(TerminationSignals, EachSignalReachesTheEventLoopAndTheOldHandlersComeBack)
             ASSERT_TRUE(told.wait(5000)) << "signal " << signal << " did not arrive";
             EXPECT_EQ(told.count(), 1);
             EXPECT_EQ(told.at(0).at(0).toInt(), signal);
-            EXPECT_EQ(termination.Received(), signal);
         }
         EXPECT_TRUE(HandlerIs(signal, SIG_DFL)) << "signal " << signal << " kept our handler";
     }

@@ -238,7 +238,5 @@ TEST_F(ZbarTest, VerticalPictureAndToolImage) {
     TRLBarcodeToolOptions options;
     options.Type = QStringLiteral("bcCode128B");
     options.Module = 2;
-    options.ShowText = boBoth;
-    options.Height = 80;
     EXPECT_EQ(Decode(BarcodeImage(options, "Kelmora"), {"code128"}), "Kelmora");
 }

@@ -54,8 +54,6 @@ TEST(BarcodeEncoder, DefaultsAndSettersIgnoringValuesOutOfRange) {
     EXPECT_EQ(e.Module(), 1);
     EXPECT_EQ(e.Ratio(), 2.0);
     EXPECT_EQ(e.CheckSumMethod(), cmModule10);
-    EXPECT_EQ(e.Margins(), (TRLBarcodeMargins{1.0, 0.0, 1.0, 0.0}));
-    EXPECT_TRUE(e.AutoSize());
 
     EXPECT_FALSE(e.SetModule(0));
     EXPECT_FALSE(e.SetModule(50));

@@ -37,24 +37,29 @@ Result RunBatch(const QStringList& arguments) {
     return result;
 }
 
-TDatosSolicitud Request() {
-    TDatosSolicitud d;
-    d.Persona = QStringLiteral("JUAN GÓMEZ");
-    d.DNI = QStringLiteral("30111222");
-    d.Categoria = QStringLiteral("JTP");
-    d.Dedicacion = QStringLiteral("SIMPLE");
-    d.Motivo = QStringLiteral("Jornadas\nde física");
-    d.Destino = QStringLiteral("Rosario");
-    d.Medio = MedioEntries().at(3);
-    d.MedioIndice = 3;
-    d.Patente = QStringLiteral("AB123CD");
-    d.Salida = QDate(2024, 5, 2);
-    d.HoraSalida = QTime(7, 30);
-    d.Regreso = QDate(2024, 5, 4);
-    d.HoraRegreso = QTime(21, 0);
-    d.SolicitaPasajes = true;
-    d.MontoPasaje = QStringLiteral("900");
-    return d;
+// Travel by private vehicle with tickets: all three documents.
+QJsonObject Request() {
+    return {
+        {"Persona", QStringLiteral("JUAN GÓMEZ")},
+        {"DNI", "30111222"},
+        {"Categoria", "JTP"},
+        {"Dedicacion", "SIMPLE"},
+        {"Motivo", QStringLiteral("Jornadas\nde física")},
+        {"Destino", "Rosario"},
+        {"Medio", MedioEntries().at(3)},
+        {"MedioIndice", 3},
+        {"Patente", "AB123CD"},
+        {"Salida", "2024-05-02"},
+        {"HoraSalida", "07:30"},
+        {"Regreso", "2024-05-04"},
+        {"HoraRegreso", "21:00"},
+        {"SolicitaPasajes", true},
+        {"MontoPasaje", "900"},
+        {"SolicitaKelmora", false},
+        {"DiasKelmora", ""},
+        {"SolicitaInscripcion", false},
+        {"MontoInscripcion", ""},
+    };
 }
 
 QString WriteRequest(const QTemporaryDir& dir, const QByteArray& json) {
@@ -63,6 +68,10 @@ QString WriteRequest(const QTemporaryDir& dir, const QByteArray& json) {
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(json);
     return path;
+}
+
+QString WriteRequest(const QTemporaryDir& dir, const QJsonObject& request) {
+    return WriteRequest(dir, QJsonDocument(request).toJson());
 }
 
 std::unique_ptr<TRLGraphicStorage> Load(const QString& path) {
@@ -79,7 +88,7 @@ QStringList Entries(const QString& path) {
 
 TEST(KelmoraBatch, WritesEveryProducedDocumentWithPdfAndPngAndPrintsTheMessage) {
     QTemporaryDir dir;
-    const QString request = WriteRequest(dir, WriteDatosSolicitud(Request()));
+    const QString request = WriteRequest(dir, Request());
     const QString out = dir.filePath("out");
     const Result r = RunBatch({request, out, "--pdf", "--png"});
     ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
@@ -137,8 +146,7 @@ TEST(KelmoraBatch, WritesEveryProducedDocumentWithPdfAndPngAndPrintsTheMessage) 
 TEST(KelmoraBatch, LaterRunsReplaceOnlyTheProgramsOwnOutputsAndOnlyWhenTheySucceed) {
     QTemporaryDir dir;
     const QString out = dir.filePath("out");
-    ASSERT_EQ(RunBatch({WriteRequest(dir, WriteDatosSolicitud(Request())), out, "--png"}).Status,
-              0);
+    ASSERT_EQ(RunBatch({WriteRequest(dir, Request()), out, "--png"}).Status, 0);
     ASSERT_TRUE(QFile::exists(out + "/declaracion-jurada.rpf"));
     QFile keep(out + "/notes.txt");
     ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
@@ -146,20 +154,20 @@ TEST(KelmoraBatch, LaterRunsReplaceOnlyTheProgramsOwnOutputsAndOnlyWhenTheySucce
 
     // A run that fails leaves the earlier outputs as they were.
     const QStringList before = Entries(out);
-    QJsonObject bad = DatosSolicitudToJson(Request());
+    QJsonObject bad = Request();
     bad["MedioIndice"] = 9;
-    const Result failed = RunBatch({WriteRequest(dir, QJsonDocument(bad).toJson()), out, "--png"});
+    const Result failed = RunBatch({WriteRequest(dir, bad), out, "--png"});
     EXPECT_EQ(failed.Status, 2);
     EXPECT_TRUE(failed.Err.contains("MedioIndice")) << failed.Err.toStdString();
     EXPECT_EQ(Entries(out), before);
 
-    TDatosSolicitud d = Request();
-    d.Medio = MedioEntries().at(1);
-    d.MedioIndice = 1;
-    d.Patente.clear();
-    d.SolicitaPasajes = false;
-    d.MontoPasaje.clear();
-    const Result r = RunBatch({WriteRequest(dir, WriteDatosSolicitud(d)), out});
+    QJsonObject bus = Request();
+    bus["Medio"] = MedioEntries().at(1);
+    bus["MedioIndice"] = 1;
+    bus["Patente"] = "";
+    bus["SolicitaPasajes"] = false;
+    bus["MontoPasaje"] = "";
+    const Result r = RunBatch({WriteRequest(dir, bus), out});
     ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
     EXPECT_TRUE(r.Out.startsWith("Tiene 1 formularios para imprimir\n\n")) << r.Out.toStdString();
     // Only this run's document, and what the program did not write is left alone.
@@ -171,11 +179,11 @@ TEST(KelmoraBatch, LaterRunsReplaceOnlyTheProgramsOwnOutputsAndOnlyWhenTheySucce
 
 TEST(KelmoraBatch, BadInputNamesTheProblemAndWritesNothing) {
     QTemporaryDir dir;
-    QJsonObject wrongType = DatosSolicitudToJson(Request());
+    QJsonObject wrongType = Request();
     wrongType["SolicitaPasajes"] = "yes";
-    QJsonObject missing = DatosSolicitudToJson(Request());
+    QJsonObject missing = Request();
     missing.remove("Destino");
-    QJsonObject badDate = DatosSolicitudToJson(Request());
+    QJsonObject badDate = Request();
     badDate["Salida"] = "2024-13-40";
     const struct {
         QByteArray Json;
