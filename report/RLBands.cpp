@@ -8,6 +8,8 @@
 #include "RLExpressionParser.h"
 
 #include <QAbstractItemModel>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 
@@ -314,10 +316,7 @@ int TRLCustomPager::PrintBands(TRLBandType type) {
 void TRLCustomPager::PrintBand(TRLCustomBand& band) {
     band.SaveBounds();
     band.newPageDone_ = false;
-    struct Restore {
-        TRLCustomBand& band;
-        ~Restore() { band.RestoreBounds(); }
-    } restore{band};
+    const auto restore = qScopeGuard([&band] { band.RestoreBounds(); });
     if (!band.Visible())
         return;
     // The fit test needs the page that the band will go on; a page that is not started yet
@@ -379,13 +378,7 @@ void TRLCustomPager::PrintDetail() {
 }
 
 void TRLCustomPager::NewPage(TRLCustomBand& band, bool moveOnly) {
-    TRLCustomBand* const earlier = forcingBand_;
-    forcingBand_ = &band;
-    struct Forget {
-        TRLCustomBand*& slot;
-        TRLCustomBand* earlier;
-        ~Forget() { slot = earlier; }
-    } forget{forcingBand_, earlier};
+    const QScopedValueRollback<TRLCustomBand*> forcing(forcingBand_, &band);
     if (moveOnly)
         return;
     CloseSurface();
@@ -468,11 +461,7 @@ void TRLCustomPager::CompletePage() {
         }
     if (!band)
         return;
-    completing_ = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{completing_};
+    const QScopedValueRollback<bool> completing(completing_, true);
     for (int n = 0; n < MaxCompletionBands; ++n) {
         bool more = false;
         switch (band->Completion()) {

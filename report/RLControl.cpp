@@ -8,6 +8,7 @@
 #include "RLSite.h"
 
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 
@@ -334,7 +335,7 @@ TRLRect TRLCustomControl::AbsoluteBounds() const {
 void TRLCustomControl::ExpandParent(int dw, int dh) {
     if (expandingParent_)
         return;
-    TRLFlagScope scope(expandingParent_);
+    const QScopedValueRollback<bool> scope(expandingParent_, true);
     auto grow = [this](bool horizontal, int delta) {
         for (TRLCustomSite* s = ParentSite(); s; s = s->ParentSite()) {
             const bool given =
@@ -415,7 +416,7 @@ void TRLCustomControl::SetFixedSize(int width, int height, bool active) {
 void TRLCustomControl::AdjustBounds() {
     if (adjusting_)
         return;
-    TRLFlagScope scope(adjusting_);
+    const QScopedValueRollback<bool> scope(adjusting_, true);
     const TRLSize natural = CalcSize();
     int w = natural.Width;
     int h = natural.Height;
@@ -568,7 +569,7 @@ void TRLCustomControl::ApplyHolders(TRLRect& r) {
 void TRLCustomControl::NotifyHoldeds() {
     if (notifyingHoldeds_ || holdeds_.empty() || loading_)
         return;
-    TRLFlagScope scope(notifyingHoldeds_);
+    const QScopedValueRollback<bool> scope(notifyingHoldeds_, true);
     for (TRLCustomControl* c : std::vector<TRLCustomControl*>(holdeds_))
         c->AdjustBounds();
 }
@@ -833,7 +834,7 @@ TRLRect TRLCustomControl::ClientRect() const {
 void TRLCustomControl::MeasureHeight() {
     if (measuring_)
         return;
-    TRLFlagScope scope(measuring_);
+    const QScopedValueRollback<bool> scope(measuring_, true);
     if (OnMeasureHeight)
         OnMeasureHeight(*this);
 }
@@ -850,12 +851,12 @@ void TRLCustomControl::RestoreBounds() {
         c->RestoreBounds();
     if (!boundsSaved_)
         return;
-    TRLFlagScope scope(restoringBounds_);
+    const QScopedValueRollback<bool> scope(restoringBounds_, true);
     SetBoundsRect(savedBounds_);
 }
 
 void TRLCustomControl::DoPrint() {
-    TRLFlagScope scope(printing_);
+    const QScopedValueRollback<bool> scope(printing_, true);
     Print();
 }
 

@@ -3,6 +3,8 @@
 #include "RLGraphicSurface.h"
 #include "RLUtils.h"
 
+#include <QScopedValueRollback>
+
 #include <algorithm>
 #include <array>
 #include <functional>
@@ -365,7 +367,7 @@ void TRLCustomSite::Loaded() {
 void TRLCustomSite::AlignControls() {
     if (aligning_ || Loading())
         return;
-    TRLFlagScope scope(aligning_);
+    const QScopedValueRollback<bool> scope(aligning_, true);
     std::array<std::vector<TRLCustomControl*>, faBottomOnly + 1> lists;
     for (TRLCustomControl* c : Controls())
         if (c->Visible())
