@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QValidator>
 #include <QWindow>
@@ -214,7 +215,7 @@ void TFKelmora::MedioTextEdited() {
         const int cursor = edit->cursorPosition();
         const int selectionStart = edit->selectionStart();
         const int selectionLength = static_cast<int>(edit->selectedText().size());
-        syncingMedio_ = true;
+        const QScopedValueRollback syncing(syncingMedio_, true);
         medio->setCurrentIndex(match);
         if (edit->text() != text) {
             edit->setText(text);
@@ -224,7 +225,6 @@ void TFKelmora::MedioTextEdited() {
         } else {
             edit->setCursorPosition(cursor);
         }
-        syncingMedio_ = false;
     }
     CB_MedioChange();
 }

@@ -8,35 +8,13 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
 using apptest::Child;
 
 namespace {
-
-// Puts back the test process's application properties, whatever a test set.
-class ApplicationIdentityGuard {
-public:
-    ApplicationIdentityGuard()
-        : name_(QCoreApplication::applicationName()),
-          version_(QCoreApplication::applicationVersion()),
-          organization_(QCoreApplication::organizationName()),
-          desktopFile_(QGuiApplication::desktopFileName()), icon_(QApplication::windowIcon()) {}
-    ~ApplicationIdentityGuard() {
-        QCoreApplication::setApplicationName(name_);
-        QCoreApplication::setApplicationVersion(version_);
-        QCoreApplication::setOrganizationName(organization_);
-        QGuiApplication::setDesktopFileName(desktopFile_);
-        QApplication::setWindowIcon(icon_);
-    }
-    ApplicationIdentityGuard(const ApplicationIdentityGuard&) = delete;
-    ApplicationIdentityGuard& operator=(const ApplicationIdentityGuard&) = delete;
-
-private:
-    QString name_, version_, organization_, desktopFile_;
-    QIcon icon_;
-};
 
 const int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
@@ -63,7 +41,18 @@ TEST(AboutVersionTest, VersionLabelIsTheProjectVersionSizedToItsText) {
 }
 
 TEST(AboutVersionTest, StartUpSetsTheApplicationIdentityFromTheBuild) {
-    const ApplicationIdentityGuard guard;
+    // The test process's application properties come back whatever the test sets.
+    const auto restore = qScopeGuard([name = QCoreApplication::applicationName(),
+                                      version = QCoreApplication::applicationVersion(),
+                                      organization = QCoreApplication::organizationName(),
+                                      desktopFile = QGuiApplication::desktopFileName(),
+                                      icon = QApplication::windowIcon()] {
+        QCoreApplication::setApplicationName(name);
+        QCoreApplication::setApplicationVersion(version);
+        QCoreApplication::setOrganizationName(organization);
+        QGuiApplication::setDesktopFileName(desktopFile);
+        QApplication::setWindowIcon(icon);
+    });
     QCoreApplication::setApplicationName(QStringLiteral("other"));
     QCoreApplication::setApplicationVersion(QStringLiteral("0.0"));
     QCoreApplication::setOrganizationName(QStringLiteral("other"));

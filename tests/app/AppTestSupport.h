@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QScopeGuard>
 #include <QTest>
 #include <QWidget>
 
@@ -57,18 +58,11 @@ inline void PressEnter() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
 }
 
-// Sets the default locale for the life of the object.
-class TLocaleScope {
-public:
-    explicit TLocaleScope(const QLocale& locale) : saved_(QLocale()) {
-        QLocale::setDefault(locale);
-    }
-    ~TLocaleScope() { QLocale::setDefault(saved_); }
-    TLocaleScope(const TLocaleScope&) = delete;
-    TLocaleScope& operator=(const TLocaleScope&) = delete;
-
-private:
-    QLocale saved_;
-};
+// Makes locale the default until the returned guard goes.
+[[nodiscard]] inline auto DefaultLocale(const QLocale& locale) {
+    const QLocale saved;
+    QLocale::setDefault(locale);
+    return qScopeGuard([saved] { QLocale::setDefault(saved); });
+}
 
 } // namespace apptest

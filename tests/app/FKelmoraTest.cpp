@@ -283,7 +283,7 @@ TEST_F(FKelmoraTest, AmountFieldsTakeDigitsAndTheLocalesDecimalSeparatorOnly) {
     };
     for (const char* field : {"E_MontoPasaje", "E_MontoInscripcion"}) {
         for (const TCase& c : cases) {
-            const apptest::TLocaleScope locale{QLocale(QString::fromLatin1(c.locale))};
+            const auto locale = apptest::DefaultLocale(QLocale(QString::fromLatin1(c.locale)));
             QLineEdit* edit = Edit(field);
             edit->clear();
             TypeInto(edit, QString::fromUtf8(c.typed));
@@ -466,7 +466,7 @@ TEST_F(FKelmoraTest, ReturningFromAnotherProgramKeepsTheTypedDates) {
 }
 
 TEST_F(FKelmoraTest, TheRequestIsWhatTheFieldsHoldAndImprimirLeavesTheFormAsItWas) {
-    const apptest::TLocaleScope locale{QLocale(QLocale::Spanish, QLocale::Argentina)};
+    const auto locale = apptest::DefaultLocale(QLocale(QLocale::Spanish, QLocale::Argentina));
 
     TypeInto(Edit("E_Persona"), QStringLiteral("José Pérez"));
     TypeInto(Edit("E_DNI"), "20.111.222");

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QLocale>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QWindow>
 
@@ -124,7 +125,7 @@ TEST(FillingTexts, TimesHaveTwoDigitHoursAndDatesFollowTheLocale) {
 
     const QDate date(2024, 3, 7);
     {
-        const QLocale saved;
+        const auto restore = qScopeGuard([saved = QLocale()] { QLocale::setDefault(saved); });
         QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Argentina));
         EXPECT_EQ(ShortDateText(date), "7/3/24");
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -132,7 +133,6 @@ TEST(FillingTexts, TimesHaveTwoDigitHoursAndDatesFollowTheLocale) {
         // The C locale spells the month out in its short format; the documents use digits.
         QLocale::setDefault(QLocale::c());
         EXPECT_EQ(ShortDateText(date), "07/03/2024");
-        QLocale::setDefault(saved);
     }
     const TFillingTexts t = MakeFillingTexts(Basic());
     EXPECT_EQ(t.Salida, ShortDateText(Basic().Salida));
