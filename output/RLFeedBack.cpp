@@ -126,8 +126,7 @@ void TfrmRLFeedBack::ButtonClicked() {
         return;
     }
     canceled_ = true;
-    if (cancelHandler_)
-        cancelHandler_();
+    emit CancelRequested();
 }
 
 void TfrmRLFeedBack::keyPressEvent(QKeyEvent* event) {

@@ -5,7 +5,6 @@
 
 #include <QDialog>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -35,7 +34,6 @@ public:
 
     bool Canceled() const { return canceled_; }
     bool Finished() const { return finished_; }
-    void SetCancelHandler(std::function<void()> handler) { cancelHandler_ = std::move(handler); }
     // Turns the cancel button into an OK button, whose click marks the run as seen to its end.
     void SetOkKind(bool ok);
     // The step text blinks while on.
@@ -48,6 +46,10 @@ public:
     // Every bar, the first one included.
     const std::vector<QProgressBar*>& Bars() const { return bars_; }
 
+signals:
+    // The cancel button (or Esc) was used while the run goes on.
+    void CancelRequested();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -59,7 +61,6 @@ private:
     bool canceled_ = false;
     bool finished_ = false;
     bool okKind_ = false;
-    std::function<void()> cancelHandler_;
 };
 
 // A progress window for the report's preparation: the factory that the report layer calls.

@@ -135,7 +135,10 @@ void TRLCustomFilter::RunLoop() {
                 RLMessages[IsPrintFilter() ? mkPrintingInProgress : mkSavingReport];
             CallOnUserInterfaceThread([this, caption] {
                 progress_ = new TfrmRLFeedBack(caption, 1);
-                progress_->SetCancelHandler([this] { Cancel(); });
+                // Directly: the run may hold this filter's thread until it sees the cancel.
+                connect(
+                    progress_, &TfrmRLFeedBack::CancelRequested, this, [this] { Cancel(); },
+                    Qt::DirectConnection);
                 progress_->show();
             });
         }

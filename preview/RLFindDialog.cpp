@@ -120,9 +120,9 @@ TRLFindOptions TfrmRLFindDialog::Options() const {
 
 bool TfrmRLFindDialog::FindNext() {
     bool found = false;
-    if (OnFind) {
+    {
         const BusyPointer busy;
-        OnFind(this, EditTextToFind->text(), found, Options());
+        emit FindRequested(EditTextToFind->text(), Options(), &found);
     }
     if (!found) {
         showingMessage_ = true;

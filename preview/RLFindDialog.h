@@ -6,7 +6,6 @@
 #include <QDialog>
 
 #include <cstdint>
-#include <functional>
 
 class QCheckBox;
 class QGroupBox;
@@ -27,12 +26,6 @@ public:
     // on each find command; text and options are kept from the last time.
     void Open();
 
-    // The receiver of find requests: called with the dialog, the text, the "found" flag to set
-    // and the options (foWholeWords, foMatchCase, foBackward).
-    std::function<void(TfrmRLFindDialog* sender, const QString& text, bool& found,
-                       TRLFindOptions options)>
-        OnFind;
-
     // What a Find Next click does: asks the receiver and tells the user when nothing was found.
     // Returns whether something was found.
     bool FindNext();
@@ -47,6 +40,11 @@ public:
     QGroupBox* RadioGroupDirection;
     QRadioButton* RadioButtonUp;
     QRadioButton* RadioButtonDown;
+
+signals:
+    // Asks the receiver (connected directly) to search for text with the options (foWholeWords,
+    // foMatchCase, foBackward) and to set *found when it found something.
+    void FindRequested(const QString& text, TRLFindOptions options, bool* found);
 
 public slots:
     // Cancel and Esc hide the dialog; nothing is lost.

@@ -454,8 +454,7 @@ void TRLPreview::Layout() {
     }
     ++layoutCount_;
     UpdateScrollRanges();
-    if (OnChangeView)
-        OnChangeView(this);
+    emit ViewChanged();
 }
 
 void TRLPreview::UpdateScrollRanges() {
@@ -510,8 +509,7 @@ void TRLPreview::mousePressEvent(QMouseEvent* event) {
 }
 
 void TRLPreview::NotifyEnter() {
-    if (OnEnter)
-        OnEnter(this);
+    emit Entered();
 }
 
 void TRLPreview::ScrollToTop() {

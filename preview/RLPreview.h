@@ -8,7 +8,6 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
 #include <memory>
 
 class QAction;
@@ -135,13 +134,14 @@ public:
     bool CopyPageToClipboard(int boxPosition);
     QMenu* ContextMenu() const { return menu_; }
 
-    // Called after every layout (page, zoom or size change).
-    std::function<void(TRLPreview*)> OnChangeView;
-    // Called when the control or one of its boxes is clicked.
-    std::function<void(TRLPreview*)> OnEnter;
-
     // How many times the boxes were laid out; lets callers see that nothing was redone.
     int LayoutCount() const { return layoutCount_; }
+
+signals:
+    // After every layout (page, zoom or size change).
+    void ViewChanged();
+    // The control or one of its boxes was clicked.
+    void Entered();
 
 protected:
     bool event(QEvent* event) override;

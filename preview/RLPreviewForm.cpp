@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSplitter>
@@ -32,6 +33,21 @@
 #include <algorithm>
 
 TRLPreviewDefaults PreviewDefaults;
+
+// Sees the keys of its window and every control in it before the control does, so that the
+// window's keys work whichever control has the focus.
+class TRLKeyPreview : public QObject {
+public:
+    explicit TRLKeyPreview(TRLPreviewForm& form);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Watch(QObject* object);
+
+    TRLPreviewForm& form_;
+};
 
 namespace {
 
@@ -265,7 +281,6 @@ TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     // Keys reach the window before the focused control.
     keyPreview_ = new TRLKeyPreview(*this);
-    qApp->installEventFilter(keyPreview_);
 
     AddView();
     ArrangeViews();
@@ -273,17 +288,15 @@ TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 TRLPreviewForm::~TRLPreviewForm() {
-    qApp->removeEventFilter(keyPreview_);
+    delete keyPreview_;
     // Hiding the children later on takes the focus from the boxes, and an editable combo box
     // commits its text on losing the focus; by then this window's members are gone.
     ComboBoxZoom->blockSignals(true);
     EditPageNo->blockSignals(true);
     TimerRepeat->stop();
     // The views outlive this body by a moment (they are children); nothing may call back.
-    for (TRLPreview* view : views_) {
-        view->OnChangeView = nullptr;
-        view->OnEnter = nullptr;
-    }
+    for (TRLPreview* view : views_)
+        view->disconnect(this);
 }
 
 QToolButton* TRLPreviewForm::MakeButton(int left, int width, const QString& hint) {
@@ -322,8 +335,8 @@ TRLPreview* TRLPreviewForm::AddView() {
                                 ? rldialogkit::PlainCaption(RLMessages[mkPreview])
                                 : rldialogkit::PlainCaption(RLMessages[mkPreview]) + u' ' + number);
     Splitter->addWidget(view);
-    view->OnChangeView = [this](TRLPreview*) { ViewChanged(); };
-    view->OnEnter = [this](TRLPreview* clicked) { SetActiveView(clicked); };
+    connect(view, &TRLPreview::ViewChanged, this, &TRLPreviewForm::ViewChanged);
+    connect(view, &TRLPreview::Entered, this, [this, view] { SetActiveView(view); });
     views_.push_back(view);
     if (views_.size() > 1)
         view->SetPages(views_.front()->Pages());
@@ -336,8 +349,7 @@ void TRLPreviewForm::RemoveLastView() {
     TRLPreview* last = views_.back();
     // Deleting the view makes the splitter lay out the others, which report their change
     // back here: by then the current view must already be one that stays.
-    last->OnChangeView = nullptr;
-    last->OnEnter = nullptr;
+    last->disconnect(this);
     const bool wasCurrent = currentViewIndex_ >= static_cast<int>(views_.size()) - 1;
     if (activeView_ == last)
         activeView_ = nullptr;
@@ -498,12 +510,19 @@ void TRLPreviewForm::RestoreFocus(QWidget* remembered) {
         EditPageNo->setFocus();
 }
 
+template <typename Dialog>
+std::function<void(Dialog&)> TRLPreviewForm::DialogDriver(void (TRLPreviewForm::*shown)(Dialog*)) {
+    if (!isSignalConnected(QMetaMethod::fromSignal(shown)))
+        return {};
+    return [this, shown](Dialog& dialog) { emit(this->*shown)(&dialog); };
+}
+
 void TRLPreviewForm::Print() {
     TRLGraphicStorage* pages = CurrentView()->Pages();
     const QPointer<QWidget> remembered = QApplication::focusWidget();
     try {
         if (pages)
-            ExecutePrintFlow(*pages, PrintDialogDriver);
+            ExecutePrintFlow(*pages, DialogDriver(&TRLPreviewForm::PrintDialogShown));
     } catch (...) {
         RestoreFocus(remembered);
         throw;
@@ -516,7 +535,8 @@ void TRLPreviewForm::Save() {
     const QPointer<QWidget> remembered = QApplication::focusWidget();
     try {
         if (pages)
-            ExecuteSaveFlow(*pages, ProposedSaveFileName(pages->Title()), SaveDialogDriver);
+            ExecuteSaveFlow(*pages, ProposedSaveFileName(pages->Title()),
+                            DialogDriver(&TRLPreviewForm::SaveDialogShown));
     } catch (...) {
         RestoreFocus(remembered);
         throw;
@@ -571,11 +591,11 @@ bool TRLPreviewForm::HandleKey(int key, Qt::KeyboardModifiers modifiers) {
 void TRLPreviewForm::OpenFindDialog() {
     if (!findDialog_) {
         findDialog_ = new TfrmRLFindDialog(this);
-        findDialog_->OnFind = [this](TfrmRLFindDialog*, const QString& text, bool& found,
-                                     TRLFindOptions options) {
-            found = CurrentView()->FindText(text, options & foWholeWords, options & foMatchCase,
-                                            options & foBackward);
-        };
+        connect(findDialog_, &TfrmRLFindDialog::FindRequested, this,
+                [this](const QString& text, TRLFindOptions options, bool* found) {
+                    *found = CurrentView()->FindText(text, options & foWholeWords,
+                                                     options & foMatchCase, options & foBackward);
+                });
     }
     findDialog_->Open();
 }
@@ -608,15 +628,33 @@ bool TRLPreviewForm::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-TRLKeyPreview::TRLKeyPreview(TRLPreviewForm& form) : QObject(&form), form_(form) {}
+TRLKeyPreview::TRLKeyPreview(TRLPreviewForm& form) : QObject(&form), form_(form) {
+    Watch(&form);
+}
+
+void TRLKeyPreview::Watch(QObject* object) {
+    if (!object->isWidgetType())
+        return;
+    // Installing again moves this filter to the front, ahead of any the control put in since.
+    object->installEventFilter(this);
+    for (QObject* child : object->children())
+        Watch(child);
+}
 
 bool TRLKeyPreview::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress)
+    switch (event->type()) {
+    case QEvent::ChildAdded:
+    case QEvent::ChildPolished:
+        // Controls created later (a second view, its page boxes) are watched as well.
+        Watch(static_cast<QChildEvent*>(event)->child());
         return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    // Only keys meant for this window: other previews and dialogs (the find dialog included)
-    // are windows of their own.
-    if (!widget || widget->window() != &form_)
+    case QEvent::KeyPress:
+        break;
+    default:
+        return false;
+    }
+    // Only keys meant for this window: the find dialog and other child windows have their own.
+    if (static_cast<QWidget*>(watched)->window() != &form_)
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     return form_.HandleKey(key->key(), key->modifiers());

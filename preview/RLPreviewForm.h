@@ -25,20 +25,7 @@ class TfrmRLFindDialog;
 class TRLPrintDialog;
 class TRLSaveDialog;
 class TRLPreviewForm;
-
-// Sees every key of the application first and hands those typed into its window to the window,
-// so that the window's keys work whichever control has the focus.
-class TRLKeyPreview : public QObject {
-    Q_OBJECT
-public:
-    explicit TRLKeyPreview(TRLPreviewForm& form);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    TRLPreviewForm& form_;
-};
+class TRLKeyPreview;
 
 class TRLPreviewForm : public QWidget {
     Q_OBJECT
@@ -73,11 +60,6 @@ public:
     void ZoomUp();
     // The zoom text as the view change writes it: "100%", "12.5%" in the locale's notation.
     static QString ZoomText(double zoom);
-
-    // When set, the print or save dialog is handed to these instead of running its own modal
-    // loop (they end it as an operator would); used where nobody sits at the screen.
-    std::function<void(TRLPrintDialog&)> PrintDialogDriver;
-    std::function<void(TRLSaveDialog&)> SaveDialogDriver;
 
     // Help settings are kept for whoever shows help; nothing here shows it.
     QString HelpFile() const { return helpFile_; }
@@ -124,6 +106,13 @@ public:
     // it is computed for the size the window manager shows the window at.
     void ApplyOpeningZoom(double zoom);
 
+signals:
+    // While one of these is connected, its dialog is handed to the receiver (connected directly)
+    // instead of running its own modal loop, and the receiver ends it as an operator would; used
+    // where nobody sits at the screen.
+    void PrintDialogShown(TRLPrintDialog* dialog);
+    void SaveDialogShown(TRLSaveDialog* dialog);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -140,6 +129,9 @@ private:
     void PlaceAboutPanel();
     void RestoreFocus(QWidget* remembered);
     void ShowFailures(void (TRLPreviewForm::*command)());
+    // The driver that hands a print or save dialog to the receiver of its signal, when any.
+    template <typename Dialog>
+    std::function<void(Dialog&)> DialogDriver(void (TRLPreviewForm::*shown)(Dialog*));
     void ActivateNextPreview();
     static TRLPreviewForm* TopPreviewOfWindow(const QWindow* owner, const TRLPreviewForm* except);
     friend TRLPreviewForm* TopPreviewOf(const QWidget*, const TRLPreviewForm*);

@@ -354,12 +354,12 @@ TEST(FeedBackWindow, LevelsStackBarsAndTheButtonFollows) {
 
     // Cancel calls the handler; once turned into an OK button the click only finishes.
     int handled = 0;
-    three.SetCancelHandler([&] { ++handled; });
+    QObject::connect(&three, &TfrmRLFeedBack::CancelRequested, [&] { ++handled; });
     three.BitBtnCancel->click();
     EXPECT_TRUE(three.Canceled());
     EXPECT_EQ(handled, 1);
     one.SetOkKind(true);
-    one.SetCancelHandler([&] { ++handled; });
+    QObject::connect(&one, &TfrmRLFeedBack::CancelRequested, [&] { ++handled; });
     one.BitBtnCancel->click();
     EXPECT_TRUE(one.Finished());
     EXPECT_FALSE(one.Canceled());

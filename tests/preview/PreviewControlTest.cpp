@@ -236,7 +236,7 @@ TEST_F(PreviewControl, PageNumbersFollowTheStoreFirstNumberAndBadTargetsAreIgnor
 TEST_F(PreviewControl, LaysOutOnlyOnRealChanges) {
     ShowAt(800, 600);
     int changes = 0;
-    preview.OnChangeView = [&](TRLPreview*) { ++changes; };
+    QObject::connect(&preview, &TRLPreview::ViewChanged, [&] { ++changes; });
     preview.SetPages(MakeBlankStore(3, &owner));
     // The scroll bars that the page calls for narrow the viewport once more.
     QCoreApplication::processEvents();
@@ -462,10 +462,7 @@ TEST_F(PreviewControl, ClicksActivateAndDoubleClicksToggleMultiplePages) {
     ShowAt(1200, 600);
     preview.SetPages(MakeBlankStore(6, &owner));
     int entered = 0;
-    preview.OnEnter = [&](TRLPreview* sender) {
-        EXPECT_EQ(sender, &preview);
-        ++entered;
-    };
+    QObject::connect(&preview, &TRLPreview::Entered, [&] { ++entered; });
     QTest::mouseClick(&preview.PageBoxes(0), Qt::LeftButton);
     QTest::mouseClick(preview.viewport(), Qt::LeftButton, {}, QPoint(2, 2));
     EXPECT_EQ(entered, 2);

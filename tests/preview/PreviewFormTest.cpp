@@ -422,12 +422,12 @@ TEST_F(PreviewWindow, FindDialogHidesWhenThePreviewIsActivated) {
 TEST_F(PreviewWindow, PrintReachesItsDialogThroughTheAcceleratorAndGivesTheFocusBack) {
     Open(MakeBlankStore(3, &owner));
     int shown = 0;
-    form->PrintDialogDriver = [&](TRLPrintDialog& dialog) {
+    QObject::connect(form, &TRLPreviewForm::PrintDialogShown, [&](TRLPrintDialog* dialog) {
         ++shown;
-        EXPECT_EQ(dialog.EditFromPage->text(), QStringLiteral("1"));
-        EXPECT_EQ(dialog.EditToPage->text(), QStringLiteral("3")) << "the store's page count";
-        dialog.ButtonCancel->click();
-    };
+        EXPECT_EQ(dialog->EditFromPage->text(), QStringLiteral("1"));
+        EXPECT_EQ(dialog->EditToPage->text(), QStringLiteral("3")) << "the store's page count";
+        dialog->ButtonCancel->click();
+    });
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form));
     View().setFocus();
@@ -449,11 +449,12 @@ TEST_F(PreviewWindow, SaveProposesTheCleanedTitleAndWritesThePageStoreFile) {
     store->SetTitle(QStringLiteral("  Informe: ¿final?  "));
     Open(store);
     QString proposed;
-    form->SaveDialogDriver = [&](TRLSaveDialog& dialog) {
-        proposed = dialog.EditFileName->text();
-        dialog.EditFileName->setText(dir.filePath(QStringLiteral("copia")));
-        dialog.ButtonSave->click();
-    };
+    const auto saving =
+        QObject::connect(form, &TRLPreviewForm::SaveDialogShown, [&](TRLSaveDialog* dialog) {
+            proposed = dialog->EditFileName->text();
+            dialog->EditFileName->setText(dir.filePath(QStringLiteral("copia")));
+            dialog->ButtonSave->click();
+        });
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form));
     QTest::keyClick(form->EditPageNo, Qt::Key_S, Qt::AltModifier);
@@ -466,10 +467,11 @@ TEST_F(PreviewWindow, SaveProposesTheCleanedTitleAndWritesThePageStoreFile) {
 
     // A document without a title proposes no name at all.
     store->SetTitle(QString());
-    form->SaveDialogDriver = [&](TRLSaveDialog& dialog) {
-        proposed = dialog.EditFileName->text();
-        dialog.ButtonCancel->click();
-    };
+    QObject::disconnect(saving);
+    QObject::connect(form, &TRLPreviewForm::SaveDialogShown, [&](TRLSaveDialog* dialog) {
+        proposed = dialog->EditFileName->text();
+        dialog->ButtonCancel->click();
+    });
     form->SpeedButtonSave->click();
     EXPECT_EQ(proposed, QString());
     EXPECT_TRUE(form->EditPageNo->hasFocus());
