@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <exception>
@@ -109,27 +110,21 @@ void TRLCustomFilter::ReleasePages() {
 void TRLCustomFilter::RunLoop() {
     QString failure;
     const bool withWindow = showProgress_ && HaveWidgets();
-    // Closing the window and letting go of the store happen however the loop ends.
-    struct Finish {
-        TRLCustomFilter& Filter;
-        bool WithWindow;
-        ~Finish() {
-            Filter.ReleasePages();
-            if (WithWindow && Filter.progress_) {
+    try {
+        // Closing the window and letting go of the store happen however the loop ends.
+        const auto finish = qScopeGuard([this, withWindow] {
+            ReleasePages();
+            if (withWindow && progress_) {
                 try {
                     CallOnUserInterfaceThread([this] {
-                        delete Filter.progress_;
-                        Filter.progress_ = nullptr;
+                        delete progress_;
+                        progress_ = nullptr;
                     });
                 } catch (...) {
                 }
             }
-            Filter.running_ = false;
-        }
-    };
-
-    try {
-        Finish finish{*this, withWindow};
+            running_ = false;
+        });
         if (withWindow) {
             const QString caption =
                 RLMessages[IsPrintFilter() ? mkPrintingInProgress : mkSavingReport];
@@ -142,32 +137,20 @@ void TRLCustomFilter::RunLoop() {
                 progress_->show();
             });
         }
-        // The document is ended whatever happens between its start and the last page.
-        struct EndDocument {
-            TRLCustomFilter& Filter;
-            bool Active = false;
-            ~EndDocument() noexcept(false) {
-                if (Active) {
-                    Active = false;
-                    if (std::uncaught_exceptions() > 0) {
-                        try {
-                            Filter.EndDoc();
-                        } catch (...) {
-                        }
-                    } else {
-                        Filter.EndDoc();
-                    }
-                }
-            }
-        };
+        if (withWindow) {
+            const int steps = (lastPage_ - firstPage_ + 1) * copies_;
+            CallOnUserInterfaceThread([this, steps] { progress_->SetMax(std::max(0, steps)); });
+        }
+        BeginDoc();
         {
-            if (withWindow) {
-                const int steps = (lastPage_ - firstPage_ + 1) * copies_;
-                CallOnUserInterfaceThread([this, steps] { progress_->SetMax(std::max(0, steps)); });
-            }
-            EndDocument endDocument{*this};
-            BeginDoc();
-            endDocument.Active = true;
+            // The document is ended whatever happens between its start and the last page; a
+            // failure to end it then gives way to the failure already under way.
+            auto endOnFailure = qScopeGuard([this] {
+                try {
+                    EndDoc();
+                } catch (...) {
+                }
+            });
             bool drawn = false;
             for (int copy = 1; copy <= copies_ && !canceled_; ++copy) {
                 for (int p = firstPage_; p <= lastPage_; ++p) {
@@ -188,7 +171,9 @@ void TRLCustomFilter::RunLoop() {
                         break;
                 }
             }
+            endOnFailure.dismiss();
         }
+        EndDoc();
     } catch (const TRLAbort&) {
         failure = QStringLiteral("aborted");
         emit RunFinished(failure);

@@ -14,22 +14,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QScreen>
 
 #include <utility>
-
-namespace {
-
-// Restores the pointer however the search ends.
-class BusyPointer {
-public:
-    BusyPointer() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-};
-
-} // namespace
 
 TfrmRLFindDialog::TfrmRLFindDialog(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -121,15 +110,16 @@ TRLFindOptions TfrmRLFindDialog::Options() const {
 bool TfrmRLFindDialog::FindNext() {
     bool found = false;
     {
-        const BusyPointer busy;
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        // The pointer comes back however the search ends.
+        const auto restorePointer = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
         emit FindRequested(EditTextToFind->text(), Options(), &found);
     }
     if (!found) {
-        showingMessage_ = true;
+        const QScopedValueRollback showing(showingMessage_, true);
         QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
                         RLMessages[mkNotFound], QMessageBox::Ok, this);
         box.exec();
-        showingMessage_ = false;
     }
     return found;
 }

@@ -23,6 +23,8 @@
 #include <QMessageBox>
 #include <QMetaMethod>
 #include <QMouseEvent>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSplitter>
 #include <QTimer>
@@ -417,7 +419,7 @@ void TRLPreviewForm::ViewChanged() {
 
 void TRLPreviewForm::ZoomBoxChanged() {
     const QString text = ComboBoxZoom->currentText();
-    const TRLFlagScope changing(zoomChanging_);
+    const QScopedValueRollback changing(zoomChanging_, true);
     int position = -1;
     double number = 0;
     for (int i = 0; i < ComboBoxZoom->count(); ++i) {
@@ -452,7 +454,7 @@ void TRLPreviewForm::ZoomBoxChanged() {
 }
 
 void TRLPreviewForm::PageNoChanged() {
-    const TRLFlagScope changing(pageNoChanging_);
+    const QScopedValueRollback changing(pageNoChanging_, true);
     TRLPreview* view = CurrentView();
     bool ok = false;
     int number = EditPageNo->text().trimmed().toInt(&ok);
@@ -520,28 +522,18 @@ std::function<void(Dialog&)> TRLPreviewForm::DialogDriver(void (TRLPreviewForm::
 void TRLPreviewForm::Print() {
     TRLGraphicStorage* pages = CurrentView()->Pages();
     const QPointer<QWidget> remembered = QApplication::focusWidget();
-    try {
-        if (pages)
-            ExecutePrintFlow(*pages, DialogDriver(&TRLPreviewForm::PrintDialogShown));
-    } catch (...) {
-        RestoreFocus(remembered);
-        throw;
-    }
-    RestoreFocus(remembered);
+    const auto restoreFocus = qScopeGuard([&] { RestoreFocus(remembered); });
+    if (pages)
+        ExecutePrintFlow(*pages, DialogDriver(&TRLPreviewForm::PrintDialogShown));
 }
 
 void TRLPreviewForm::Save() {
     TRLGraphicStorage* pages = CurrentView()->Pages();
     const QPointer<QWidget> remembered = QApplication::focusWidget();
-    try {
-        if (pages)
-            ExecuteSaveFlow(*pages, ProposedSaveFileName(pages->Title()),
-                            DialogDriver(&TRLPreviewForm::SaveDialogShown));
-    } catch (...) {
-        RestoreFocus(remembered);
-        throw;
-    }
-    RestoreFocus(remembered);
+    const auto restoreFocus = qScopeGuard([&] { RestoreFocus(remembered); });
+    if (pages)
+        ExecuteSaveFlow(*pages, ProposedSaveFileName(pages->Title()),
+                        DialogDriver(&TRLPreviewForm::SaveDialogShown));
 }
 
 // ---- keys, find, closing -------------------------------------------------------------------
