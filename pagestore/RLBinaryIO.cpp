@@ -2,12 +2,8 @@
 
 #include "RLCodec.h"
 
-QString FileCorruptedMessage() {
-    return QStringLiteral("File is corrupted!");
-}
-
 void ThrowFileCorrupted() {
-    throw TRLException(FileCorruptedMessage());
+    throw TRLException(QStringLiteral("File is corrupted!"));
 }
 
 template <class Derived> QString TRLReaderBase<Derived>::ReadCountedString() {

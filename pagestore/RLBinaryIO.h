@@ -16,8 +16,7 @@
 #include <cstring>
 #include <vector>
 
-// The message of every structural reading failure.
-QString FileCorruptedMessage();
+// Raises the error of every structural reading failure.
 [[noreturn]] void ThrowFileCorrupted();
 
 // Shared decoding on top of a source that can hand out raw bytes. Derived classes provide
@@ -229,11 +228,6 @@ public:
         p[2] = char(v >> 16 & 0xFF);
         p[3] = char(v >> 24);
     }
-    void WriteUInt16(uint16_t value) {
-        char* p = Reserve(2);
-        p[0] = char(value & 0xFF);
-        p[1] = char(value >> 8);
-    }
     // Overwrites four bytes written earlier (a length placeholder).
     void PatchInt32(qint64 position, int32_t value);
     void WriteCountedBytes(const QByteArray& bytes) {
@@ -249,11 +243,6 @@ public:
     void WritePoint(const TRLMetaPoint& p) {
         WriteInt32(p.X);
         WriteInt32(p.Y);
-    }
-    void WriteRect(const TRLMetaRect& r) {
-        TRLFieldBlock<16> block;
-        block.Rect(r);
-        WriteBlock(block);
     }
     template <size_t N> void WriteBlock(const TRLFieldBlock<N>& block) {
         WriteRaw(block.Data(), static_cast<qint64>(block.Size()));

@@ -498,24 +498,19 @@ bool IsJustifyBlank(QChar c) {
     return c == u'\t' || c == u'\n' || c == u'\r' || c == u' ';
 }
 
-// The part of a justified line that lies between from and to (pixels from the line's start):
-// characters that end before from or start at or after to are left out, and Skipped is the
-// width of what was left out in front. Widening one gap at a time and measuring the whole line
-// again after each space takes time in the square of the spaces added, and a line justified
-// into a rectangle billions of pixels wide gets hundreds of millions of them; here they are
-// counted once and only those that can be seen are made.
-struct TJustifiedPart {
-    QString Text;
-    long long Skipped = 0;
-};
+} // namespace
 
-TJustifiedPart JustifyPart(const TRLCanvas& canvas, const QString& text, int available,
-                           long long from, long long to) {
-    TJustifiedPart part;
+// Widening one gap at a time and measuring the whole line again after each space takes time in
+// the square of the spaces added, and a line justified into a rectangle billions of pixels wide
+// gets hundreds of millions of them; here they are counted once and only those that can be seen
+// are made.
+TRLJustifiedPart JustifyTextPart(const TRLCanvas& canvas, const QString& text, int available,
+                                 long long from, long long to) {
+    TRLJustifiedPart part;
     const long long space = canvas.TextWidth(QStringLiteral(" "));
     const long long width = canvas.TextWidth(text + u' ');
-    // The gaps AddJustifySpace widens: blanks with a word on both sides. Each gap's spaces go
-    // right after the word before it.
+    // The gaps: blanks with a word on both sides. Each gap's spaces go right after the word
+    // before it.
     std::vector<qsizetype> gaps;
     for (qsizetype i = 1; i < text.size(); ++i) {
         if (IsJustifyBlank(text[i]) && !IsJustifyBlank(text[i - 1])) {
@@ -573,13 +568,6 @@ TJustifiedPart JustifyPart(const TRLCanvas& canvas, const QString& text, int ava
     return part;
 }
 
-} // namespace
-
-QString JustifyText(const TRLCanvas& canvas, QString text, int available, int visibleWidth) {
-    return JustifyPart(canvas, text, available, std::numeric_limits<long long>::min(), visibleWidth)
-        .Text;
-}
-
 void CanvasTextRectEx(TRLCanvas& canvas, const TRLRect& rect, int x, int y, QString text,
                       uint8_t alignment, uint8_t layout, TRLMetaTextFlags textFlags) {
     const QString withSpace = text + u' ';
@@ -592,7 +580,7 @@ void CanvasTextRectEx(TRLCanvas& canvas, const TRLRect& rect, int x, int y, QStr
         const TRLRect visible = canvas.VisibleArea();
         const long long margin = 4LL * canvas.TextHeight(withSpace) + 16;
         const long long available = int64_t(rect.Right) - start.X;
-        const TJustifiedPart part = JustifyPart(
+        const TRLJustifiedPart part = JustifyTextPart(
             canvas, text, static_cast<int>(std::clamp<long long>(available, INT32_MIN, INT32_MAX)),
             int64_t(visible.Left) - start.X - margin, int64_t(visible.Right) - start.X + margin);
         text = part.Text;

@@ -26,7 +26,6 @@ public:
     explicit TRLCanvas(QPainter& painter);
     TRLCanvas(QPainter& painter, int pixelsPerInch);
 
-    QPainter& Painter() const { return painter_; }
     int PixelsPerInch() const { return pixelsPerInch_; }
 
     const TRLPen& Pen() const { return pen_; }
@@ -114,10 +113,18 @@ void ScalePenWidth(TRLCanvas& canvas, double factor);
 // space and the width of a space alone.
 TRLPoint TextRectStart(const TRLRect& rect, int x, int y, int textWidth, int textHeight,
                        int spaceWidth, uint8_t alignment, uint8_t layout);
-// Widens the text's word gaps, last gap first, while the text and one space fit in available.
-// Characters that would start at or beyond visibleWidth from the text's start are left off.
-QString JustifyText(const TRLCanvas& canvas, QString text, int available,
-                    int visibleWidth = std::numeric_limits<int>::max());
+// A justified line, or the part of it that can be seen: Skipped is the width left out in front.
+struct TRLJustifiedPart {
+    QString Text;
+    long long Skipped = 0;
+};
+// Widens the text's word gaps (blanks with a word on both sides), last gap first and round again,
+// one space at a time while the text and one more space fit in available. Only the part between
+// from and to (pixels from the line's start) is built: characters that end before from or start
+// at or after to are left out.
+TRLJustifiedPart JustifyTextPart(const TRLCanvas& canvas, const QString& text, int available,
+                                 long long from = std::numeric_limits<long long>::min(),
+                                 long long to = std::numeric_limits<int>::max());
 // The rectangle a picture of graphicWidth columns is stretched into so that every column covers
 // the same whole number of device columns (barcodes).
 TRLRect ParityRect(TRLRect rect, int graphicWidth);

@@ -130,10 +130,6 @@ QByteArray TaggedDataFromImage(const QImage& image) {
     return data;
 }
 
-QByteArray TaggedDataFromIconFile(const QByteArray& iconFile) {
-    return kIconTag + iconFile;
-}
-
 QImage DecodeTaggedData(const QByteArray& data) {
     if (data.size() <= kTagLength) {
         return {};

@@ -10,8 +10,6 @@
 
 // "BMP" + a bitmap file of the image; "NIL" for a null image.
 QByteArray TaggedDataFromImage(const QImage& image);
-// "ICO" + the icon file bytes as given.
-QByteArray TaggedDataFromIconFile(const QByteArray& iconFile);
 // The picture held by tagged data; a null image for "NIL", unknown tags, empty or undecodable
 // data.
 QImage DecodeTaggedData(const QByteArray& data);

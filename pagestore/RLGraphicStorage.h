@@ -46,7 +46,6 @@ public:
     QString TempFileName() const { return tempFileName_; }
 
     // Whole-document files.
-    int FileVersion() const { return fileVersion_; }
     void SetFileVersion(int version) { fileVersion_ = version; }
     void SaveToStream(QIODevice& stream);
     void SaveToFile(const QString& fileName);

@@ -63,15 +63,6 @@ void TRLGraphicSurface::SetStorage(TRLGraphicStorage* storage) {
     storage_ = storage;
 }
 
-void TRLGraphicSurface::DeleteObject(const TRLGraphicObject& object) {
-    auto it = std::find_if(objects_.begin(), objects_.end(),
-                           [&](const auto& owned) { return owned.get() == &object; });
-    if (it != objects_.end()) {
-        objects_.erase(it);
-        modified_ = true;
-    }
-}
-
 int32_t TRLGraphicSurface::FontIndex(const QString& name) {
     for (int i = 0; i < fonts_.size(); ++i)
         if (fonts_[i].compare(name, Qt::CaseInsensitive) == 0)
@@ -141,13 +132,6 @@ template <class T> T& NewObject(TRLGraphicSurface& page, const TRLRect& bounds) 
     return object;
 }
 } // namespace
-
-TRLPixelObject& TRLGraphicSurface::SetPixel(int32_t x, int32_t y, const QColor& color) {
-    Touch();
-    auto& object = NewObject<TRLPixelObject>(*this, {x, y, x + 1, y + 1});
-    object.Color = TRLMetaColor::FromColor(color);
-    return object;
-}
 
 TRLLineObject& TRLGraphicSurface::LineTo(int32_t x, int32_t y) {
     Touch();
@@ -244,14 +228,9 @@ TRLImageObject& TRLGraphicSurface::Draw(int32_t x, int32_t y, const QImage& grap
 
 TRLImageObject& TRLGraphicSurface::StretchDraw(const TRLRect& rect, const QImage& graphic,
                                                bool parity) {
-    return StretchDrawData(rect, TaggedDataFromImage(graphic), parity);
-}
-
-TRLImageObject& TRLGraphicSurface::StretchDrawData(const TRLRect& rect,
-                                                   const QByteArray& taggedData, bool parity) {
     Touch();
     auto& object = NewObject<TRLImageObject>(*this, rect);
-    object.Data = taggedData;
+    object.Data = TaggedDataFromImage(graphic);
     object.Parity = parity;
     return object;
 }

@@ -51,7 +51,6 @@ public:
         objects_.push_back(std::move(object));
         return ref;
     }
-    void DeleteObject(const TRLGraphicObject& object);
 
     // --- page values ---
     int32_t Width() const { return width_; }
@@ -85,20 +84,17 @@ public:
     const TRLFont& Font() const { return font_; }
     void SetFont(const TRLFont& font) { font_ = font; }
     TRLPoint PenPos() const { return penPos_; }
-    void SetPenPos(TRLPoint pos) { penPos_ = pos; }
     TRLRect Margins() const { return margins_; }
     void SetMargins(TRLRect margins) { margins_ = margins; }
     // The control recording at the moment; opaque to the page and never stored.
     const void* Generator() const { return generator_; }
     void SetGenerator(const void* generator) { generator_ = generator; }
-    TRLRect ClipRect() const { return clipRect_; }
 
     // --- measuring with the current font ---
     int TextWidth(const QString& text) const;
     int TextHeight(const QString& text) const;
 
     // --- recording ---
-    TRLPixelObject& SetPixel(int32_t x, int32_t y, const QColor& color);
     void MoveTo(int32_t x, int32_t y) { penPos_ = {x, y}; }
     TRLLineObject& LineTo(int32_t x, int32_t y);
     TRLFillRectObject& FillRect(const TRLRect& rect);
@@ -113,11 +109,9 @@ public:
     TRLTextObject& TextRectEx(const TRLRect& rect, int32_t x, int32_t y, const QString& text,
                               uint8_t alignment, uint8_t layout, TRLMetaTextFlags textFlags);
     TRLTextObject& TextOut(int32_t x, int32_t y, const QString& text);
-    // Pictures: a bitmap (any QImage), or tagged data already in stored form (RLGraphicData.h).
+    // Pictures: any QImage, stored as a bitmap (RLGraphicData.h).
     TRLImageObject& Draw(int32_t x, int32_t y, const QImage& graphic, bool parity = false);
     TRLImageObject& StretchDraw(const TRLRect& rect, const QImage& graphic, bool parity = false);
-    TRLImageObject& StretchDrawData(const TRLRect& rect, const QByteArray& taggedData,
-                                    bool parity = false);
     void ScaleDraw(const TRLRect& rect, const QImage& graphic, bool center);
     void ClipDraw(const TRLRect& rect, const QImage& graphic, bool center);
     // Copies every object of another page onto this one, moved by (x, y).

@@ -61,7 +61,6 @@ struct TRLMetaPen {
     TRLMetaPenStyle Style = 1;
     int32_t Width = 0;
 
-    void Assign(const TRLMetaPen& source) { *this = source; }
     // Scales a non-zero width, never below one pixel; a zero (hairline) width stays zero.
     void Inflate(double factor);
     void FromPen(const TRLPen& pen);
@@ -73,7 +72,6 @@ struct TRLMetaBrush {
     TRLMetaColor Color;
     TRLMetaBrushStyle Style = 1;
 
-    void Assign(const TRLMetaBrush& source) { *this = source; }
     void FromBrush(const TRLBrush& brush);
     TRLBrush ToBrush() const;
     friend bool operator==(const TRLMetaBrush&, const TRLMetaBrush&) = default;

@@ -143,14 +143,6 @@ void TRLMessageTable::Fill(TRLLanguage language) {
     language_ = language;
 }
 
-QString RLMessageText(TRLLanguage language, TRLMessageKey key) {
-    const auto index = static_cast<std::size_t>(key);
-    if (index >= RLMessageKeyCount) {
-        return QString();
-    }
-    return QString::fromUtf16(RowText(kRows[index], language));
-}
-
 TRLLanguage LanguageOfLocale(const QLocale& locale) {
     switch (locale.language()) {
     case QLocale::Spanish:
@@ -158,19 +150,6 @@ TRLLanguage LanguageOfLocale(const QLocale& locale) {
     case QLocale::French:
         return lgFrench;
     case QLocale::Portuguese:
-        return lgPortuguese;
-    default:
-        return lgEnglish;
-    }
-}
-
-TRLLanguage LanguageOfLocaleId(uint32_t localeId) {
-    switch (localeId & 0x3FF) {
-    case 0x0A:
-        return lgSpanish;
-    case 0x0C:
-        return lgFrench;
-    case 0x16:
         return lgPortuguese;
     default:
         return lgEnglish;

@@ -105,16 +105,9 @@ private:
 // The one table that the engine reads. It is written only by the language selection at start.
 extern TRLMessageTable RLMessages;
 
-// The built-in text of one key in one language, independent of what RLMessages holds.
-QString RLMessageText(TRLLanguage language, TRLMessageKey key);
-
 // The table chosen for a locale: Spanish, French and Portuguese locales get their own language,
 // every other locale (and the "C" locale) gets English.
 TRLLanguage LanguageOfLocale(const QLocale& locale);
-
-// The same choice made on a Windows locale identifier, whose low ten bits are the primary
-// language; identifiers stored by older tools still arrive in this form.
-TRLLanguage LanguageOfLocaleId(uint32_t localeId);
 
 // Fills RLMessages with the given language.
 void LoadMessages(TRLLanguage language);

@@ -26,14 +26,12 @@
 namespace {
 
 const QString kDefaultScratchDir = QStringLiteral(".");
-const QString kDefaultLogPath = QStringLiteral("rlib.log");
 
 // Start-up state and the scratch-file list. The engine only touches them from the GUI thread,
 // but a page store may be created by a background run, so they are guarded all the same.
 struct SupportState {
     std::mutex mutex;
     QString scratchDir = kDefaultScratchDir;
-    QString logPath = kDefaultLogPath;
     QStringList keptFiles;
 };
 
@@ -55,10 +53,6 @@ QString ExecutableDir() {
 bool NameTaken(const QString& name) {
     const QFileInfo info(name);
     return info.exists() || info.isSymLink();
-}
-
-bool IsBlank(QChar c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
 }
 
 // Sine and cosine of the engine's turn angle, which runs against the mathematical sense because
@@ -105,7 +99,6 @@ void InitEngineSupport() {
     {
         SupportState& state = State();
         const std::lock_guard lock(state.mutex);
-        state.logPath = logPath;
         state.scratchDir = scratchDir;
     }
     if (QFileInfo(logPath).isFile()) {
@@ -121,7 +114,6 @@ void FinishEngineSupport() {
         const std::lock_guard lock(state.mutex);
         files.swap(state.keptFiles);
         state.scratchDir = kDefaultScratchDir;
-        state.logPath = kDefaultLogPath;
     }
     for (const QString& file : files) {
         QFile::remove(file);
@@ -132,12 +124,6 @@ QString ScratchDir() {
     SupportState& state = State();
     const std::lock_guard lock(state.mutex);
     return state.scratchDir;
-}
-
-QString EngineLogPath() {
-    SupportState& state = State();
-    const std::lock_guard lock(state.mutex);
-    return state.logPath;
 }
 
 // ---- Scratch files -----------------------------------------------------------------------------
@@ -170,12 +156,6 @@ void DropScratchFile(const QString& fileName) {
     SupportState& state = State();
     const std::lock_guard lock(state.mutex);
     state.keptFiles.removeOne(fileName);
-}
-
-QStringList KeptScratchFiles() {
-    SupportState& state = State();
-    const std::lock_guard lock(state.mutex);
-    return state.keptFiles;
 }
 
 // ---- Text helpers ------------------------------------------------------------------------------
@@ -218,38 +198,6 @@ QString WithLeadingDot(const QString& extension) {
         return extension;
     }
     return u'.' + extension;
-}
-
-namespace {
-
-// One attempt of AddJustifySpace from a 1-based position.
-bool WidenGapBefore(QString& text, int& position) {
-    qsizetype i = std::min<qsizetype>(position, text.size());
-    while (i >= 1 && IsBlank(text[i - 1])) {
-        --i;
-    }
-    while (i >= 1 && !IsBlank(text[i - 1])) {
-        --i;
-    }
-    while (i >= 1 && IsBlank(text[i - 1])) {
-        --i;
-    }
-    if (i < 1) {
-        return false;
-    }
-    text.insert(i, u' ');
-    position = static_cast<int>(i);
-    return true;
-}
-
-} // namespace
-
-bool AddJustifySpace(QString& text, int& position) {
-    if (WidenGapBefore(text, position)) {
-        return true;
-    }
-    position = static_cast<int>(text.size());
-    return WidenGapBefore(text, position);
 }
 
 QString NextComponentName(const QString& className, const QStringList& siblingNames) {
@@ -342,52 +290,6 @@ TRLPointArray TurnPoints(TRLPointArray points, double angle) {
         p.Y = RoundHalfEven(x * sine + y * cosine) + centreY;
     }
     return points;
-}
-
-namespace {
-
-TRLPointArray ScalePoints(TRLPointArray points, const TRLRect& bounds, const TRLRect& r, double sx,
-                          double sy) {
-    for (TRLPoint& p : points) {
-        p.X = RoundHalfEven((static_cast<double>(p.X) - bounds.Left) * sx) + r.Left;
-        p.Y = RoundHalfEven((static_cast<double>(p.Y) - bounds.Top) * sy) + r.Top;
-    }
-    return points;
-}
-
-void ScaleFactors(const TRLRect& bounds, const TRLRect& r, double& sx, double& sy) {
-    const int32_t bw = WidthOfRect(bounds);
-    const int32_t bh = HeightOfRect(bounds);
-    sx = bw == 0 ? 0.0 : static_cast<double>(WidthOfRect(r)) / bw;
-    sy = bh == 0 ? 0.0 : static_cast<double>(HeightOfRect(r)) / bh;
-}
-
-} // namespace
-
-TRLPointArray FitPointsKeepAspect(TRLPointArray points, const TRLRect& r) {
-    const TRLRect bounds = BoundsOfPoints(points);
-    double sx = 0;
-    double sy = 0;
-    ScaleFactors(bounds, r, sx, sy);
-    if (sx == 0) {
-        sx = sy;
-    } else if (sy == 0) {
-        sy = sx;
-    } else {
-        sx = sy = std::min(sx, sy);
-    }
-    if (sx == 0 || sy == 0) {
-        return points;
-    }
-    return ScalePoints(std::move(points), bounds, r, sx, sy);
-}
-
-TRLPointArray FitPointsStretch(TRLPointArray points, const TRLRect& r) {
-    const TRLRect bounds = BoundsOfPoints(points);
-    double sx = 0;
-    double sy = 0;
-    ScaleFactors(bounds, r, sx, sy);
-    return ScalePoints(std::move(points), bounds, r, sx == 0 ? 1.0 : sx, sy == 0 ? 1.0 : sy);
 }
 
 TRLPointArray CentrePointsIn(TRLPointArray points, const TRLRect& r) {
@@ -507,15 +409,6 @@ int32_t TextHeightOf(const QFont& font) {
     return Advances().With(font, [](FontAdvances& advances) {
         return static_cast<int32_t>(advances.metrics.height());
     });
-}
-
-TRLSize TurnedTextSize(const QString& text, const QFont& font, double angle) {
-    const int32_t width = TextWidthOf(font, text);
-    const int32_t height = TextHeightOf(font);
-    if (angle == 0) {
-        return {width, height};
-    }
-    return SizeOfPoints(TurnPoints({{0, 0}, {width, 0}, {width, height}, {0, height}}, angle));
 }
 
 // ---- Rotated bitmaps ---------------------------------------------------------------------------

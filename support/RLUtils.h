@@ -23,9 +23,6 @@ void FinishEngineSupport();
 // The directory that scratch files are made in: "." until InitEngineSupport has run.
 QString ScratchDir();
 
-// The engine log file beside the executable: "rlib.log" until InitEngineSupport has run.
-QString EngineLogPath();
-
 // ---- Scratch files ---------------------------------------------------------------------------
 
 // A name "~frNNN.tmp" in ScratchDir that no file (nor dangling link) has at the moment of the
@@ -37,9 +34,6 @@ void KeepScratchFile(const QString& fileName);
 
 // Forgets the first registration of a scratch file; used by owners that delete it themselves.
 void DropScratchFile(const QString& fileName);
-
-// The scratch files still registered, oldest first.
-QStringList KeptScratchFiles();
 
 // ---- Text helpers ----------------------------------------------------------------------------
 
@@ -53,13 +47,6 @@ QString FieldOf(const QString& text, int index, QChar delimiter);
 
 // "pdf" -> ".pdf"; an empty extension or one that already has its dot is returned unchanged.
 QString WithLeadingDot(const QString& extension);
-
-// Widens one word gap of a justified line by one space. Working from the 1-based character
-// position towards the start, it passes trailing blanks, one word and the blanks before it and
-// inserts a space after the character reached, leaving position on it so that the next call
-// widens the gap before the previous word. When the start of the text is reached it starts once
-// more from the end. Returns false, and leaves text unchanged, when the line has no gap.
-bool AddJustifySpace(QString& text, int& position);
 
 // The name for a new component: the class name without its leading "T", followed by one more
 // than the largest number that follows that prefix among the names of its siblings.
@@ -83,10 +70,6 @@ inline TRLRect ShrinkRect(const TRLRect& r, const TRLRect& m) {
     return {r.Left + m.Left, r.Top + m.Top, r.Right - m.Right, r.Bottom - m.Bottom};
 }
 
-inline TRLRect GrowRect(const TRLRect& r, const TRLRect& m) {
-    return {r.Left - m.Left, r.Top - m.Top, r.Right + m.Right, r.Bottom + m.Bottom};
-}
-
 // The largest rectangle with the proportions of source that fits in target, at target's
 // left-top corner or centred in it. A source without area gives an empty rectangle there.
 TRLRect FitRectKeepAspect(const TRLRect& source, const TRLRect& target, bool centre);
@@ -104,13 +87,6 @@ TRLSize SizeOfPoints(const TRLPointArray& points);
 // positive angle turns them counter-clockwise on the screen.
 TRLPointArray TurnPoints(TRLPointArray points, double angle);
 
-// Scales the points into r with one factor for both axes, the smaller that fits; the bounds'
-// left-top lands on r's left-top. Points without extent in either axis stay where they are.
-TRLPointArray FitPointsKeepAspect(TRLPointArray points, const TRLRect& r);
-
-// Scales the points into r, each axis by its own factor; an axis without extent keeps scale 1.
-TRLPointArray FitPointsStretch(TRLPointArray points, const TRLRect& r);
-
 // Moves the points so that their bounds sit centred in r (integer halves truncate).
 TRLPointArray CentrePointsIn(TRLPointArray points, const TRLRect& r);
 
@@ -123,9 +99,6 @@ int32_t TextWidthOf(const QFont& font, const QString& text);
 
 // Line height of font on a 96-per-inch canvas (ascent plus descent).
 int32_t TextHeightOf(const QFont& font);
-
-// Size of text in font; for a non-zero angle, the size of its four corners turned by angle.
-TRLSize TurnedTextSize(const QString& text, const QFont& font, double angle);
 
 // A 32-bit copy of bitmap turned by angle degrees about its centre (positive turns
 // counter-clockwise). Each target pixel takes the source pixel that the inverse turn lands on;

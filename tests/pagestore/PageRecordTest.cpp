@@ -102,7 +102,9 @@ TEST(PageRecord, EveryKindSurvivesARoundTrip) {
     page.SetPen(pen);
     page.SetBrush(brush);
     page.SetFont(font);
-    page.SetPixel(5, 6, QColor(10, 20, 30));
+    auto& pixel = page.Append<TRLPixelObject>();
+    pixel.BoundsRect = {5, 6, 6, 7};
+    pixel.Color = {10, 20, 30};
     page.MoveTo(1, 2);
     page.LineTo(30, 40);
     page.Rectangle(1, 2, 3, 4);

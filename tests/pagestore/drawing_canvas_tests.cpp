@@ -35,6 +35,48 @@ TRLPen MakePen(QColor color, TRLPenStyle style, int width, TRLPenMode mode = TRL
 
 const TRLBrush kClearBrush{Qt::white, TRLBrushStyle::Clear};
 
+bool IsBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+
+// Widens the gap before position (1-based, going left past trailing blanks, a word and the
+// blanks before it) by one space; from the end again once the start is reached. False when the
+// line has no gap.
+bool AddOneSpace(QString& text, int& position) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        qsizetype i = std::min<qsizetype>(position, text.size());
+        while (i >= 1 && IsBlank(text[i - 1]))
+            --i;
+        while (i >= 1 && !IsBlank(text[i - 1]))
+            --i;
+        while (i >= 1 && IsBlank(text[i - 1]))
+            --i;
+        if (i >= 1) {
+            text.insert(i, u' ');
+            position = static_cast<int>(i);
+            return true;
+        }
+        position = static_cast<int>(text.size());
+    }
+    return false;
+}
+
+// Justification as one space at a time: widen a gap, measure again, until the text and one
+// space no longer fit. JustifyTextPart must give the same text without re-measuring per space.
+QString JustifiedOneByOne(const TRLCanvas& canvas, QString text, int available) {
+    int position = static_cast<int>(text.size());
+    while (canvas.TextWidth(text + u' ') <= available && AddOneSpace(text, position)) {
+    }
+    return text;
+}
+
+QString JustifyText(const TRLCanvas& canvas, const QString& text, int available,
+                    int visibleWidth = std::numeric_limits<int>::max()) {
+    return JustifyTextPart(canvas, text, available, std::numeric_limits<long long>::min(),
+                           visibleWidth)
+        .Text;
+}
+
 } // namespace
 
 TEST(DrawingTextPlacement, StartFollowsAlignmentAndLayout) {
@@ -114,18 +156,6 @@ TEST(DrawingTextPlacement, JustifyWidensGapsFromTheRight) {
     EXPECT_EQ(JustifyText(canvas, text, plain + space - 1), text);
     // A single word has no gap to widen, however wide the room.
     EXPECT_EQ(JustifyText(canvas, QStringLiteral("abc"), 5000), QStringLiteral("abc"));
-}
-
-// Justification as one space at a time: widen a gap, measure again, until the text and one
-// space no longer fit. JustifyText must give the same text without re-measuring per space.
-QString JustifiedOneByOne(const TRLCanvas& canvas, QString text, int available) {
-    int position = static_cast<int>(text.size());
-    while (canvas.TextWidth(text + u' ') <= available) {
-        if (!AddJustifySpace(text, position)) {
-            break;
-        }
-    }
-    return text;
 }
 
 TEST(DrawingTextPlacement, JustifyPutsEverySpaceWhereOneAtATimeWould) {

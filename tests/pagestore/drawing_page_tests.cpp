@@ -345,19 +345,22 @@ TEST(DrawingPage, XorPenModeFromThePageRecord) {
     }
     EXPECT_EQ(image, original);
 
-    page.DeleteObject(page.Object(1));
+    TRLGraphicSurface once;
+    once.SetWidth(50);
+    once.SetHeight(50);
+    page.Object(0).Clone(once);
     {
         QPainter painter(&image);
-        page.PaintTo(painter, QRect(0, 0, 50, 50));
+        once.PaintTo(painter, QRect(0, 0, 50, 50));
     }
     EXPECT_EQ(image.pixel(5, 5), original.pixel(5, 5) ^ 0x804020u);
     EXPECT_EQ(image.pixel(25, 25), original.pixel(25, 25) ^ 0x0FF033u);
     // An unknown stored mode draws as plain copy.
-    page.Object(0).BoundsRect = {0, 0, 50, 50};
-    static_cast<TRLRectangleObject&>(page.Object(0)).Pen.Mode = 40;
+    once.Object(0).BoundsRect = {0, 0, 50, 50};
+    static_cast<TRLRectangleObject&>(once.Object(0)).Pen.Mode = 40;
     {
         QPainter painter(&image);
-        page.PaintTo(painter, QRect(0, 0, 50, 50));
+        once.PaintTo(painter, QRect(0, 0, 50, 50));
     }
     EXPECT_EQ(image.pixel(25, 25), qRgb(0x0F, 0xF0, 0x33));
 }

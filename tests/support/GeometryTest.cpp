@@ -15,8 +15,6 @@ TEST(SupportGeometry, RectangleArithmetic) {
     EXPECT_EQ(PlaceRect(r, -5, 3), (TRLRect{-5, 3, 95, 53}));
     const TRLRect margins{1, 2, 3, 4};
     EXPECT_EQ(ShrinkRect(r, margins), (TRLRect{11, 22, 107, 66}));
-    EXPECT_EQ(GrowRect(r, margins), (TRLRect{9, 18, 113, 74}));
-    EXPECT_EQ(GrowRect(ShrinkRect(r, margins), margins), r);
 }
 
 // Rounds a value the compiler cannot see, so that the conversion itself runs (a constant out of
@@ -105,28 +103,6 @@ TEST(SupportGeometry, TurnPointsAboutTheirRoundedCentre) {
     }
     EXPECT_EQ(turned, shape);
     EXPECT_TRUE(TurnPoints({}, 30).empty());
-}
-
-TEST(SupportGeometry, FitPointsIntoARectangle) {
-    const TRLPointArray triangle{{0, 0}, {10, 0}, {0, 20}};
-    const TRLRect box{100, 100, 140, 200}; // 4x as wide, 5x as tall
-    EXPECT_EQ(FitPointsKeepAspect(triangle, box),
-              (TRLPointArray{{100, 100}, {140, 100}, {100, 180}}));
-    EXPECT_EQ(FitPointsStretch(triangle, box), (TRLPointArray{{100, 100}, {140, 100}, {100, 200}}));
-
-    // A flat line scales by the one factor it has; stretching keeps the flat axis at scale 1.
-    const TRLPointArray flat{{2, 5}, {12, 5}};
-    const TRLRect square{0, 0, 50, 50};
-    EXPECT_EQ(FitPointsKeepAspect(flat, square), (TRLPointArray{{0, 0}, {50, 0}}));
-    EXPECT_EQ(FitPointsStretch(flat, square), (TRLPointArray{{0, 0}, {50, 0}}));
-
-    // A lone point has no extent at all: keeping the aspect leaves it, stretching moves it.
-    EXPECT_EQ(FitPointsKeepAspect({{7, 8}}, square), (TRLPointArray{{7, 8}}));
-    EXPECT_EQ(FitPointsStretch({{7, 8}}, square), (TRLPointArray{{0, 0}}));
-
-    // Scaled coordinates round halves to even: 1 x 2.5 = 2.5 -> 2, 3 x 2.5 = 7.5 -> 8.
-    EXPECT_EQ(FitPointsStretch({{0, 0}, {1, 0}, {3, 0}, {4, 0}}, {0, 0, 10, 10}),
-              (TRLPointArray{{0, 0}, {2, 0}, {8, 0}, {10, 0}}));
 }
 
 TEST(SupportGeometry, CentrePointsIn) {

@@ -39,9 +39,11 @@ TEST_F(SupportMessages, FrenchKeepsTheWordsItBorrowed) {
 
 TEST_F(SupportMessages, EveryTextExistsAndCaptionsKeepOneAccessKey) {
     for (const TRLLanguage language : kLanguages) {
+        TRLMessageTable table;
+        table.Fill(language);
         for (std::size_t k = 0; k < RLMessageKeyCount; ++k) {
             const auto key = static_cast<TRLMessageKey>(k);
-            const QString text = RLMessageText(language, key);
+            const QString& text = table[key];
             EXPECT_FALSE(text.isEmpty()) << "language " << language << " key " << k;
             const bool isCaption = key >= mkText && key <= mkDown;
             EXPECT_EQ(text.count(u'&'), isCaption ? 1 : 0)
@@ -64,17 +66,6 @@ TEST(SupportLanguageChoice, OnlyTheFourLanguagesHaveTables) {
     EXPECT_EQ(LanguageOfLocale(QLocale(QStringLiteral("en_GB"))), lgEnglish);
     EXPECT_EQ(LanguageOfLocale(QLocale(QStringLiteral("de_DE"))), lgEnglish);
     EXPECT_EQ(LanguageOfLocale(QLocale::c()), lgEnglish);
-}
-
-TEST(SupportLanguageChoice, LocaleIdentifiersAreReadByTheirPrimaryLanguage) {
-    EXPECT_EQ(LanguageOfLocaleId(0x0C0A), lgSpanish);    // Spanish, modern sort
-    EXPECT_EQ(LanguageOfLocaleId(0x2C0A), lgSpanish);    // Spanish, Argentina
-    EXPECT_EQ(LanguageOfLocaleId(0x040C), lgFrench);     // French, France
-    EXPECT_EQ(LanguageOfLocaleId(0x0416), lgPortuguese); // Portuguese, Brazil
-    EXPECT_EQ(LanguageOfLocaleId(0x0407), lgEnglish);    // German has no table
-    EXPECT_EQ(LanguageOfLocaleId(0), lgEnglish);         // no locale reported
-    // Sort and sub-language bits above the low ten must not leak into the choice.
-    EXPECT_EQ(LanguageOfLocaleId(0x0001040A), lgSpanish);
 }
 
 // Start-up reads the user's locale, which a process fixes when it starts; so the check runs in a

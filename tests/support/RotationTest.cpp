@@ -120,21 +120,6 @@ TEST(SupportTextSize, WidthsAreSumsOfAdvancesAt96PerInch) {
     EXPECT_GT(TextHeightOf(large), height);
 }
 
-TEST(SupportTextSize, TurnedTextSizeSwapsOnQuarterTurns) {
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPointSize(8);
-    const QString text = QStringLiteral("SOLICITUD DE KELMORA");
-    const TRLSize flat = TurnedTextSize(text, font, 0);
-    EXPECT_EQ(flat, (TRLSize{TextWidthOf(font, text), TextHeightOf(font)}));
-    EXPECT_GT(flat.Width, flat.Height);
-    EXPECT_EQ(TurnedTextSize(text, font, 90), (TRLSize{flat.Height, flat.Width}));
-    EXPECT_EQ(TurnedTextSize(text, font, -90), (TRLSize{flat.Height, flat.Width}));
-    EXPECT_EQ(TurnedTextSize(text, font, 180), flat);
-    const TRLSize slanted = TurnedTextSize(text, font, 30);
-    EXPECT_GT(slanted.Height, flat.Height);
-    EXPECT_LT(slanted.Width, flat.Width + flat.Height);
-}
-
 TEST(SupportTextSize, MeasuringFromSeveralThreadsAgrees) {
     const QString text = QString::fromUtf8("Declaración jurada ñ € 😀");
     std::vector<QFont> fonts;

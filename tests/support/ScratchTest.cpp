@@ -38,18 +38,14 @@ protected:
 
 TEST_F(SupportScratch, DefaultsHoldUntilStartUpAndReturnAtTheEnd) {
     EXPECT_EQ(ScratchDir(), QStringLiteral("."));
-    EXPECT_EQ(EngineLogPath(), QStringLiteral("rlib.log"));
     EXPECT_TRUE(ScratchFileName().startsWith(QStringLiteral("./~fr")));
 
     InitEngineSupport();
     EXPECT_EQ(QFileInfo(ScratchDir()).canonicalFilePath(),
               QFileInfo(tmp_.path()).canonicalFilePath());
-    EXPECT_EQ(EngineLogPath(),
-              QCoreApplication::applicationDirPath() + QStringLiteral("/RLib.log"));
 
     FinishEngineSupport();
     EXPECT_EQ(ScratchDir(), QStringLiteral("."));
-    EXPECT_EQ(EngineLogPath(), QStringLiteral("rlib.log"));
 }
 
 TEST_F(SupportScratch, StartUpDeletesAStaleLogBesideTheProgram) {
@@ -94,12 +90,14 @@ TEST_F(SupportScratch, OnlyFilesStillKeptAreDeletedAtTheEnd) {
     DropScratchFile(kept); // removes one of its two entries only
     DropScratchFile(dropped);
     DropScratchFile(QStringLiteral("never-kept.tmp"));
-    EXPECT_EQ(KeptScratchFiles(), QStringList({kept, vanished}));
 
     FinishEngineSupport();
     EXPECT_FALSE(QFileInfo::exists(kept));
     EXPECT_TRUE(QFileInfo::exists(dropped));
-    EXPECT_TRUE(KeptScratchFiles().isEmpty());
+    // Nothing stays registered: a new file of the same name outlives the next end.
+    ASSERT_TRUE(Touch(kept));
+    FinishEngineSupport();
+    EXPECT_TRUE(QFileInfo::exists(kept));
 }
 
 } // namespace

@@ -36,48 +36,6 @@ TEST(SupportText, WithLeadingDotAddsTheDotOnlyWhenMissing) {
     EXPECT_EQ(WithLeadingDot(QStringLiteral("tar.gz")), QStringLiteral(".tar.gz"));
 }
 
-TEST(SupportText, JustifySpacesGoRightToLeftAndWrapAround) {
-    QString text = QStringLiteral("a b c");
-    int position = static_cast<int>(text.size());
-    const struct {
-        const char* text;
-        int position;
-    } steps[] = {{"a b  c", 3}, {"a  b  c", 1}, {"a  b   c", 4}, {"a   b   c", 1}};
-    for (const auto& step : steps) {
-        ASSERT_TRUE(AddJustifySpace(text, position));
-        EXPECT_EQ(text, QString::fromLatin1(step.text));
-        EXPECT_EQ(position, step.position);
-    }
-}
-
-TEST(SupportText, JustifyingALineSpreadsSpacesEvenly) {
-    // How a justified line is widened: one space at a time until it is wide enough.
-    QString text = QStringLiteral("uno dos\ttres cuatro ");
-    int position = static_cast<int>(text.size());
-    for (int i = 0; i < 6; ++i) {
-        ASSERT_TRUE(AddJustifySpace(text, position));
-    }
-    EXPECT_EQ(text, QStringLiteral("uno   dos  \ttres   cuatro "));
-}
-
-TEST(SupportText, JustifyWithoutAGapFailsAndChangesNothing) {
-    for (const char* line : {"palabra", "  palabra", "palabra \t\r\n", "", "   "}) {
-        QString text = QString::fromLatin1(line);
-        int position = static_cast<int>(text.size());
-        EXPECT_FALSE(AddJustifySpace(text, position)) << line;
-        EXPECT_EQ(text, QString::fromLatin1(line));
-    }
-    // A position past the end or before the start still finds the gap.
-    QString text = QStringLiteral("ab cd");
-    int position = 99;
-    EXPECT_TRUE(AddJustifySpace(text, position));
-    EXPECT_EQ(text, QStringLiteral("ab  cd"));
-    position = 0;
-    EXPECT_TRUE(AddJustifySpace(text, position));
-    EXPECT_EQ(text, QStringLiteral("ab   cd"));
-    EXPECT_EQ(position, 2);
-}
-
 TEST(SupportText, NextComponentNameCountsPastTheLargestSibling) {
     const QStringList none;
     EXPECT_EQ(NextComponentName(QStringLiteral("TRLLabel"), none), QStringLiteral("RLLabel1"));
