@@ -95,112 +95,123 @@ private:
     std::array<char, OldRecordSize> bytes_;
 };
 
-// Builds the old page layout from a page: a string table shared by texts, font names and
-// pictures, and one fixed-size record per object.
-QByteArray OldPageBytes(const TRLGraphicSurface& page) {
-    QList<QByteArray> strings;
-    QStringList fontNames; // the names already in the table, to find them again
-    QList<int> fontIndexes;
-    auto addString = [&strings](const QByteArray& s) {
-        strings.append(s);
-        return static_cast<int32_t>(strings.size() - 1);
-    };
-    auto fontIndex = [&](const QString& name) {
-        for (int i = 0; i < fontNames.size(); ++i)
-            if (fontNames[i].compare(name, Qt::CaseInsensitive) == 0)
-                return static_cast<int32_t>(fontIndexes[i]);
-        fontNames.append(name);
-        fontIndexes.append(addString(EncodeWindows1252(name)));
-        return static_cast<int32_t>(fontIndexes.last());
-    };
-
-    QByteArray records;
-    for (const auto& owned : page.Objects()) {
-        const TRLGraphicObject& object = *owned;
-        OldRecord record;
-        record.PutRect(object.BoundsRect);
-        record.PutInt32(112, -1);
-        switch (object.Kind()) {
-        case TRLObjectKind::Pixel:
-            record.PutByte(28, 0);
-            break;
-        case TRLObjectKind::Line: {
-            const auto& line = static_cast<const TRLLineObject&>(object);
-            record.PutRect({line.FromPoint.X, line.FromPoint.Y, line.ToPoint.X, line.ToPoint.Y});
-            record.PutByte(28, 1);
-            record.PutPen(line.Pen);
-            break;
-        }
-        case TRLObjectKind::Rectangle: {
-            const auto& rect = static_cast<const TRLRectangleObject&>(object);
-            record.PutByte(28, 2);
-            record.PutPen(rect.Pen);
-            record.PutBrush(rect.Brush);
-            break;
-        }
-        case TRLObjectKind::Text: {
-            const auto& text = static_cast<const TRLTextObject&>(object);
-            const bool unclipped = text.TextFlags & MetaTextFlagNoClipping;
-            record.PutInt32(16, text.Origin.X);
-            record.PutInt32(20, text.Origin.Y);
-            record.PutByte(28, unclipped ? 3 : 4);
-            record.PutBrush(text.Brush);
-            record.PutByte(64, 1);
-            record.PutInt32(72, PlatformColor(text.Font.Color));
-            record.PutInt32(76, text.Font.Height);
-            record.PutByte(80, static_cast<uint8_t>(MetaToFontPitch(text.Font.Pitch)));
-            record.PutByte(92, text.Font.Style);
-            record.PutByte(93, text.Font.Charset);
-            record.PutInt32(112, addString(EncodeWindows1252(text.Text)));
-            record.PutInt32(104, fontIndex(text.FontName()));
-            record.PutByte(116, static_cast<uint8_t>(text.Alignment - 1));
-            record.PutByte(117, unclipped ? 1 : 0);
-            break;
-        }
-        case TRLObjectKind::FillRect:
-            record.PutByte(28, 5);
-            record.PutBrush(static_cast<const TRLFillRectObject&>(object).Brush);
-            break;
-        case TRLObjectKind::Image: {
-            const auto& image = static_cast<const TRLImageObject&>(object);
-            record.PutByte(28, 6);
-            record.PutInt32(24, image.Data.startsWith("ICO") ? 2 : 0);
-            record.PutInt32(112, addString(image.Data.mid(3)));
-            break;
-        }
-        case TRLObjectKind::Ellipse: {
-            const auto& ellipse = static_cast<const TRLEllipseObject&>(object);
-            record.PutByte(28, 8);
-            record.PutPen(ellipse.Pen);
-            record.PutBrush(ellipse.Brush);
-            break;
-        }
-        case TRLObjectKind::Polygon: {
-            const auto& polygon = static_cast<const TRLPolygonObject&>(object);
-            record.PutByte(28, 9);
-            record.PutPen(polygon.Pen);
-            record.PutBrush(polygon.Brush);
-            break;
-        }
-        case TRLObjectKind::Polyline:
-            record.PutByte(28, 10);
-            record.PutPen(static_cast<const TRLPolylineObject&>(object).Pen);
-            break;
-        case TRLObjectKind::SetClipRect:
-            record.PutByte(28, 11);
-            break;
-        case TRLObjectKind::ResetClipRect:
-            record.PutByte(28, 12);
-            break;
-        }
-        records.append(record.Data(), OldRecordSize);
+// The string table of an old page, shared by texts, font names and pictures. A font name is
+// entered once; every text and picture gets an entry of its own.
+class OldStringTable {
+public:
+    int32_t Add(const QByteArray& s) {
+        strings_.append(s);
+        return static_cast<int32_t>(strings_.size() - 1);
     }
+    int32_t FontIndex(const QString& name) {
+        for (int i = 0; i < fontNames_.size(); ++i)
+            if (fontNames_[i].compare(name, Qt::CaseInsensitive) == 0)
+                return fontIndexes_[i];
+        fontNames_.append(name);
+        fontIndexes_.append(Add(EncodeWindows1252(name)));
+        return fontIndexes_.last();
+    }
+    const QList<QByteArray>& Strings() const { return strings_; }
+
+private:
+    QList<QByteArray> strings_;
+    QStringList fontNames_;
+    QList<int32_t> fontIndexes_;
+};
+
+// The fixed-size record of one object in the old layout.
+OldRecord OldRecordOf(const TRLGraphicObject& object, OldStringTable& strings) {
+    OldRecord record;
+    record.PutRect(object.BoundsRect);
+    record.PutInt32(112, -1);
+    switch (object.Kind()) {
+    case TRLObjectKind::Pixel:
+        record.PutByte(28, 0);
+        break;
+    case TRLObjectKind::Line: {
+        const auto& line = static_cast<const TRLLineObject&>(object);
+        record.PutRect({line.FromPoint.X, line.FromPoint.Y, line.ToPoint.X, line.ToPoint.Y});
+        record.PutByte(28, 1);
+        record.PutPen(line.Pen);
+        break;
+    }
+    case TRLObjectKind::Rectangle: {
+        const auto& rect = static_cast<const TRLRectangleObject&>(object);
+        record.PutByte(28, 2);
+        record.PutPen(rect.Pen);
+        record.PutBrush(rect.Brush);
+        break;
+    }
+    case TRLObjectKind::Text: {
+        const auto& text = static_cast<const TRLTextObject&>(object);
+        const bool unclipped = text.TextFlags & MetaTextFlagNoClipping;
+        record.PutInt32(16, text.Origin.X);
+        record.PutInt32(20, text.Origin.Y);
+        record.PutByte(28, unclipped ? 3 : 4);
+        record.PutBrush(text.Brush);
+        record.PutByte(64, 1);
+        record.PutInt32(72, PlatformColor(text.Font.Color));
+        record.PutInt32(76, text.Font.Height);
+        record.PutByte(80, static_cast<uint8_t>(MetaToFontPitch(text.Font.Pitch)));
+        record.PutByte(92, text.Font.Style);
+        record.PutByte(93, text.Font.Charset);
+        record.PutInt32(112, strings.Add(EncodeWindows1252(text.Text)));
+        record.PutInt32(104, strings.FontIndex(text.FontName()));
+        record.PutByte(116, static_cast<uint8_t>(text.Alignment - 1));
+        record.PutByte(117, unclipped ? 1 : 0);
+        break;
+    }
+    case TRLObjectKind::FillRect:
+        record.PutByte(28, 5);
+        record.PutBrush(static_cast<const TRLFillRectObject&>(object).Brush);
+        break;
+    case TRLObjectKind::Image: {
+        const auto& image = static_cast<const TRLImageObject&>(object);
+        record.PutByte(28, 6);
+        record.PutInt32(24, image.Data.startsWith("ICO") ? 2 : 0);
+        record.PutInt32(112, strings.Add(image.Data.mid(3)));
+        break;
+    }
+    case TRLObjectKind::Ellipse: {
+        const auto& ellipse = static_cast<const TRLEllipseObject&>(object);
+        record.PutByte(28, 8);
+        record.PutPen(ellipse.Pen);
+        record.PutBrush(ellipse.Brush);
+        break;
+    }
+    case TRLObjectKind::Polygon: {
+        const auto& polygon = static_cast<const TRLPolygonObject&>(object);
+        record.PutByte(28, 9);
+        record.PutPen(polygon.Pen);
+        record.PutBrush(polygon.Brush);
+        break;
+    }
+    case TRLObjectKind::Polyline:
+        record.PutByte(28, 10);
+        record.PutPen(static_cast<const TRLPolylineObject&>(object).Pen);
+        break;
+    case TRLObjectKind::SetClipRect:
+        record.PutByte(28, 11);
+        break;
+    case TRLObjectKind::ResetClipRect:
+        record.PutByte(28, 12);
+        break;
+    }
+    return record;
+}
+
+// Builds the old page layout from a page: the string table and one record per object.
+QByteArray OldPageBytes(const TRLGraphicSurface& page) {
+    OldStringTable strings;
+    QByteArray records;
+    for (const auto& object : page.Objects())
+        records.append(OldRecordOf(*object, strings).Data(), OldRecordSize);
 
     TRLPageWriter writer;
     writer.WriteInt32(page.Width());
     writer.WriteInt32(page.Height());
-    writer.WriteInt32(static_cast<int32_t>(strings.size()));
-    for (const QByteArray& s : strings)
+    writer.WriteInt32(static_cast<int32_t>(strings.Strings().size()));
+    for (const QByteArray& s : strings.Strings())
         writer.WriteCountedBytes(s);
     writer.WriteInt32(static_cast<int32_t>(page.ObjectCount()));
     writer.WriteBytes(records);
@@ -241,8 +252,111 @@ QStringList SettingsFromVersion2(const QStringList& entries) {
     return result;
 }
 
-// Rebuilds a page from the old layout. Old records carry no points, pixel colours, font
-// sizes or text layouts; sizes are recovered from the font height at 96 pixels per inch.
+const QByteArray& StringAt(const QList<QByteArray>& strings, int32_t index) {
+    if (index < 0 || index >= strings.size())
+        ThrowFileCorrupted();
+    return strings[index];
+}
+
+// A text of an old record; its font size is recovered from the height at 96 pixels per inch.
+TRLTextObject& AppendOldText(TRLGraphicSurface& page, const OldRecord& record,
+                             const QList<QByteArray>& strings) {
+    auto& text = page.Append<TRLTextObject>();
+    text.Origin = {record.Int32(16), record.Int32(20)};
+    text.Brush = record.Brush();
+    text.Font.PixelsPerInch = 96;
+    text.Font.Color = ColorFromPlatform(record.Int32(72));
+    text.Font.Height = record.Int32(76);
+    const int64_t pixels = std::abs(int64_t(text.Font.Height));
+    text.Font.Size = static_cast<int32_t>(std::min<int64_t>((pixels * 72 + 48) / 96, 32767));
+    text.Font.Pitch = static_cast<uint8_t>(record.Byte(80) + 1);
+    text.Font.Style = record.Byte(92);
+    text.Font.Charset = record.Byte(93);
+    text.SetFontName(DecodeWindows1252(StringAt(strings, record.Int32(104))));
+    text.Text = DecodeWindows1252(StringAt(strings, record.Int32(112)));
+    text.Alignment = static_cast<uint8_t>(record.Byte(116) + 1);
+    text.TextFlags =
+        record.Byte(117) ? MetaTextFlagNoClipping | MetaTextFlagKeepWhole : MetaTextFlagKeepWhole;
+    return text;
+}
+
+// Appends the object of one old record to the page. Old records carry no points, pixel colours,
+// font sizes or text layouts.
+void AppendOldObject(TRLGraphicSurface& page, const OldRecord& record,
+                     const QList<QByteArray>& strings) {
+    const TRLMetaRect bounds = record.Rect();
+    TRLGraphicObject* object = nullptr;
+    switch (record.Byte(28)) {
+    case 0:
+        object = &page.Append<TRLPixelObject>();
+        break;
+    case 1: {
+        auto& line = page.Append<TRLLineObject>();
+        line.FromPoint = {bounds.Left, bounds.Top};
+        line.ToPoint = {bounds.Right, bounds.Bottom};
+        line.Pen = record.Pen();
+        line.BoundsRect = {std::min(bounds.Left, bounds.Right), std::min(bounds.Top, bounds.Bottom),
+                           std::max(bounds.Left, bounds.Right) + 1,
+                           std::max(bounds.Top, bounds.Bottom) + 1};
+        return;
+    }
+    case 2: {
+        auto& rect = page.Append<TRLRectangleObject>();
+        rect.Pen = record.Pen();
+        rect.Brush = record.Brush();
+        object = &rect;
+        break;
+    }
+    case 3:
+    case 4:
+        object = &AppendOldText(page, record, strings);
+        break;
+    case 5: {
+        auto& fill = page.Append<TRLFillRectObject>();
+        fill.Brush = record.Brush();
+        object = &fill;
+        break;
+    }
+    case 6: {
+        auto& image = page.Append<TRLImageObject>();
+        image.Data = (record.Int32(24) == 2 ? QByteArrayLiteral("ICO") : QByteArrayLiteral("BMP")) +
+                     StringAt(strings, record.Int32(112));
+        object = &image;
+        break;
+    }
+    case 8: {
+        auto& ellipse = page.Append<TRLEllipseObject>();
+        ellipse.Pen = record.Pen();
+        ellipse.Brush = record.Brush();
+        object = &ellipse;
+        break;
+    }
+    case 9: {
+        auto& polygon = page.Append<TRLPolygonObject>();
+        polygon.Pen = record.Pen();
+        polygon.Brush = record.Brush();
+        object = &polygon;
+        break;
+    }
+    case 10: {
+        auto& polyline = page.Append<TRLPolylineObject>();
+        polyline.Pen = record.Pen();
+        object = &polyline;
+        break;
+    }
+    case 11:
+        object = &page.Append<TRLSetClipRectObject>();
+        break;
+    case 12:
+        object = &page.Append<TRLResetClipRectObject>();
+        break;
+    default:
+        return; // a kind this reader does not know draws nothing
+    }
+    object->BoundsRect = bounds;
+}
+
+// Rebuilds a page from the old layout.
 std::shared_ptr<TRLGraphicSurface> ReadOldPage(TRLDeviceReader& reader) {
     auto page = std::make_shared<TRLGraphicSurface>();
     page->SetWidth(reader.ReadInt32());
@@ -252,106 +366,11 @@ std::shared_ptr<TRLGraphicSurface> ReadOldPage(TRLDeviceReader& reader) {
     strings.reserve(stringCount);
     for (int32_t i = 0; i < stringCount; ++i)
         strings.append(reader.ReadCountedBytes());
-    auto stringAt = [&strings](int32_t index) -> const QByteArray& {
-        if (index < 0 || index >= strings.size())
-            ThrowFileCorrupted();
-        return strings[index];
-    };
 
     const int32_t recordCount = reader.ReadCount(OldRecordSize);
     const QByteArray records = reader.ReadBytes(qint64(recordCount) * OldRecordSize);
-    for (int32_t i = 0; i < recordCount; ++i) {
-        const OldRecord record(records.constData() + qint64(i) * OldRecordSize);
-        const TRLMetaRect bounds = record.Rect();
-        TRLGraphicObject* object = nullptr;
-        switch (record.Byte(28)) {
-        case 0:
-            object = &page->Append<TRLPixelObject>();
-            break;
-        case 1: {
-            auto& line = page->Append<TRLLineObject>();
-            line.FromPoint = {bounds.Left, bounds.Top};
-            line.ToPoint = {bounds.Right, bounds.Bottom};
-            line.Pen = record.Pen();
-            line.BoundsRect = {
-                std::min(bounds.Left, bounds.Right), std::min(bounds.Top, bounds.Bottom),
-                std::max(bounds.Left, bounds.Right) + 1, std::max(bounds.Top, bounds.Bottom) + 1};
-            continue;
-        }
-        case 2: {
-            auto& rect = page->Append<TRLRectangleObject>();
-            rect.Pen = record.Pen();
-            rect.Brush = record.Brush();
-            object = &rect;
-            break;
-        }
-        case 3:
-        case 4: {
-            auto& text = page->Append<TRLTextObject>();
-            text.Origin = {record.Int32(16), record.Int32(20)};
-            text.Brush = record.Brush();
-            text.Font.PixelsPerInch = 96;
-            text.Font.Color = ColorFromPlatform(record.Int32(72));
-            text.Font.Height = record.Int32(76);
-            const int64_t pixels = std::abs(int64_t(text.Font.Height));
-            text.Font.Size =
-                static_cast<int32_t>(std::min<int64_t>((pixels * 72 + 48) / 96, 32767));
-            text.Font.Pitch = static_cast<uint8_t>(record.Byte(80) + 1);
-            text.Font.Style = record.Byte(92);
-            text.Font.Charset = record.Byte(93);
-            text.SetFontName(DecodeWindows1252(stringAt(record.Int32(104))));
-            text.Text = DecodeWindows1252(stringAt(record.Int32(112)));
-            text.Alignment = static_cast<uint8_t>(record.Byte(116) + 1);
-            text.TextFlags = record.Byte(117) ? MetaTextFlagNoClipping | MetaTextFlagKeepWhole
-                                              : MetaTextFlagKeepWhole;
-            object = &text;
-            break;
-        }
-        case 5: {
-            auto& fill = page->Append<TRLFillRectObject>();
-            fill.Brush = record.Brush();
-            object = &fill;
-            break;
-        }
-        case 6: {
-            auto& image = page->Append<TRLImageObject>();
-            image.Data =
-                (record.Int32(24) == 2 ? QByteArrayLiteral("ICO") : QByteArrayLiteral("BMP")) +
-                stringAt(record.Int32(112));
-            object = &image;
-            break;
-        }
-        case 8: {
-            auto& ellipse = page->Append<TRLEllipseObject>();
-            ellipse.Pen = record.Pen();
-            ellipse.Brush = record.Brush();
-            object = &ellipse;
-            break;
-        }
-        case 9: {
-            auto& polygon = page->Append<TRLPolygonObject>();
-            polygon.Pen = record.Pen();
-            polygon.Brush = record.Brush();
-            object = &polygon;
-            break;
-        }
-        case 10: {
-            auto& polyline = page->Append<TRLPolylineObject>();
-            polyline.Pen = record.Pen();
-            object = &polyline;
-            break;
-        }
-        case 11:
-            object = &page->Append<TRLSetClipRectObject>();
-            break;
-        case 12:
-            object = &page->Append<TRLResetClipRectObject>();
-            break;
-        default:
-            continue; // a kind this reader does not know draws nothing
-        }
-        object->BoundsRect = bounds;
-    }
+    for (int32_t i = 0; i < recordCount; ++i)
+        AppendOldObject(*page, OldRecord(records.constData() + qint64(i) * OldRecordSize), strings);
     page->SetModified(false);
     return page;
 }
