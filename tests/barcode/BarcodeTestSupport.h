@@ -88,7 +88,12 @@ inline QString ZbarDecode(const QImage& image, const QStringList& symbologies,
     if (!zbar.waitForFinished(30000)) {
         return QStringLiteral("(zbarimg did not finish)");
     }
-    return QString::fromLatin1(zbar.readAllStandardOutput()).trimmed();
+    // Only the line end goes: blanks at either end may belong to a value.
+    QString output = QString::fromLatin1(zbar.readAllStandardOutput());
+    if (output.endsWith(u'\n')) {
+        output.chop(1);
+    }
+    return output;
 }
 
 } // namespace barcodetest

@@ -1,9 +1,9 @@
 // Proof that the bars are the symbologies they claim to be: pictures are painted, saved as PNG
 // and read back by an independent decoder (zbarimg).
+#include "BarcodeTestSupport.h"
 #include "RLBarcodeEncoder.h"
 #include "RLBarcodeTool.h"
 
-#include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -29,31 +29,15 @@ std::ostream& operator<<(std::ostream& os, const Case& c) {
 class ZbarTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        zbarimg_ = QStandardPaths::findExecutable(QStringLiteral("zbarimg"));
-        if (zbarimg_.isEmpty()) {
+        if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty()) {
             GTEST_SKIP() << "zbarimg is not installed";
         }
         ASSERT_TRUE(dir_.isValid());
     }
 
-    // Every symbol zbarimg finds in the picture, one per line, with only the named symbologies'
-    // decoders switched on so that a look-alike cannot pass.
+    // Only the named symbologies' decoders are on, so that a look-alike cannot pass.
     QString Decode(const QImage& image, const QStringList& symbologies) {
-        const QString path = dir_.filePath(QStringLiteral("code%1.png").arg(count_++));
-        EXPECT_TRUE(image.save(path, "PNG"));
-        QProcess zbar;
-        QStringList arguments{QStringLiteral("--raw"), QStringLiteral("-q"),
-                              QStringLiteral("-Sdisable")};
-        for (const QString& symbology : symbologies) {
-            arguments << QStringLiteral("-S%1.enable").arg(symbology);
-        }
-        zbar.start(zbarimg_, arguments << path);
-        EXPECT_TRUE(zbar.waitForFinished(30000));
-        QString output = QString::fromLatin1(zbar.readAllStandardOutput());
-        if (output.endsWith(u'\n')) {
-            output.chop(1);
-        }
-        return output;
+        return barcodetest::ZbarDecode(image, symbologies, dir_.path());
     }
 
     // The bars, left to right, with ten narrow elements of quiet zone on each side.
@@ -75,9 +59,7 @@ protected:
         }
     }
 
-    QString zbarimg_;
     QTemporaryDir dir_;
-    int count_ = 0;
 };
 
 } // namespace
