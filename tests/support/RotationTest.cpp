@@ -1,6 +1,6 @@
 #include "RLUtils.h"
 
-#include "GeometryPrinters.h"
+#include "GeometryTestSupport.h"
 
 #include <QFont>
 #include <QImage>

@@ -4,7 +4,7 @@
 #include "RLGraphicData.h"
 #include "RLUtils.h"
 
-#include "drawing_test_support.h"
+#include "DrawingTestSupport.h"
 
 #include <QPainter>
 
