@@ -1,12 +1,12 @@
 #include "AppResources.h"
 
+#include "RLDialogLayout.h"
 #include "RLGraphicData.h"
 
 #include <QBitmap>
 #include <QFile>
 #include <QFont>
 #include <QImage>
-#include <QScreen>
 #include <QWidget>
 
 #include <mutex>
@@ -62,12 +62,5 @@ QFont DesignFont() {
 }
 
 void CentreOnScreen(QWidget& window) {
-    const QScreen* screen = window.screen();
-    if (screen == nullptr) {
-        return;
-    }
-    const QRect available = screen->availableGeometry();
-    const QSize frame = window.frameGeometry().size();
-    window.move(available.x() + (available.width() - frame.width()) / 2,
-                available.y() + (available.height() - frame.height()) / 2);
+    CentreOnItsScreen(window);
 }

@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
-#include <QScreen>
 #include <QString>
 #include <QWidget>
 
@@ -44,13 +43,6 @@ template <class W> W* Place(W* widget, const char* name, int left, int top, int 
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(left, top, width, height);
     return widget;
-}
-
-inline void CentreOnScreen(QWidget& window) {
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
-    }
 }
 
 // Sets the tab order through the widgets in the order given.

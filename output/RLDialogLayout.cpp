@@ -2,14 +2,18 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QCursor>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSet>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <vector>
@@ -20,6 +24,28 @@ QFont EngineDialogFont() {
                       QStringLiteral("Arial")});
     font.setPixelSize(11);
     return font;
+}
+
+QScreen* ScreenForWindow(const QWidget& window) {
+    if (const QWidget* parent = window.parentWidget())
+        return parent->window()->screen();
+    if (const QWindow* handle = window.windowHandle()) {
+        if (const QWindow* transientParent = handle->transientParent())
+            return transientParent->screen();
+    }
+    if (QScreen* underPointer = QGuiApplication::screenAt(QCursor::pos()))
+        return underPointer;
+    return QGuiApplication::primaryScreen();
+}
+
+void CentreOnItsScreen(QWidget& window) {
+    const QScreen* screen = ScreenForWindow(window);
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize frame = window.frameGeometry().size();
+    window.move(area.x() + (area.width() - frame.width()) / 2,
+                area.y() + (area.height() - frame.height()) / 2);
 }
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <QFont>
 
+class QScreen;
 class QWidget;
 
 // The classic dialog face at 11 pixels (8 points at 96 pixels per inch), or its metric
@@ -18,3 +19,10 @@ QFont EngineDialogFont();
 // around what it holds, and a fixed-size window grows with its fixed size. Push buttons near a
 // parent's right edge keep their distance to that edge. Call once, after the window is built.
 void FitTextsToControls(QWidget& window);
+
+// The screen a window belongs on: that of its parent's window or of its transient parent, else
+// the one under the mouse pointer, else the primary one.
+QScreen* ScreenForWindow(const QWidget& window);
+
+// Centres a top-level window's frame on the available area of the screen it belongs on.
+void CentreOnItsScreen(QWidget& window);

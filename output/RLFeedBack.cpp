@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 
@@ -74,7 +73,7 @@ TfrmRLFeedBack::TfrmRLFeedBack(const QString& caption, int levels, QWidget* pare
         BitBtnCancel->move(BitBtnCancel->x(), BitBtnCancel->y() + grow);
     }
     setFixedSize(WindowWidth, height);
-    rldialogkit::CentreOnScreen(*this);
+    CentreOnItsScreen(*this);
     BitBtnCancel->setFocus();
 }
 

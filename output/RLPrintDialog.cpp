@@ -129,7 +129,7 @@ TRLPrintDialog::TRLPrintDialog(QWidget* parent)
     connect(EditToPage, &QLineEdit::textEdited, this, &TRLPrintDialog::PageTyped);
 
     FitTextsToControls(*this);
-    CentreOnScreen(*this);
+    CentreOnItsScreen(*this);
 }
 
 void TRLPrintDialog::PageTyped() {

@@ -106,7 +106,7 @@ TRLSaveDialog::TRLSaveDialog(QWidget* parent)
     connect(EditToPage, &QLineEdit::textEdited, this, &TRLSaveDialog::PageTyped);
 
     FitTextsToControls(*this);
-    CentreOnScreen(*this);
+    CentreOnItsScreen(*this);
 }
 
 void TRLSaveDialog::PageTyped() {

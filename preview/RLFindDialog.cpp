@@ -16,7 +16,6 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
-#include <QScreen>
 
 #include <utility>
 
@@ -85,8 +84,7 @@ TfrmRLFindDialog::TfrmRLFindDialog(QWidget* owner)
     for (const auto& [widget, key] : spoken)
         widget->setAccessibleName(rldialogkit::PlainCaption(RLMessages[key]));
     FitTextsToControls(*this);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnItsScreen(*this);
 }
 
 void TfrmRLFindDialog::Open() {

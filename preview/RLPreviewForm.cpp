@@ -803,16 +803,15 @@ TRLPreviewForm* PreviewPagesWithOptions(TRLGraphicStorage* pages, bool showModal
     form->SetHelpContext(helpContext);
     if (!caption.isEmpty())
         form->setWindowTitle(caption);
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 815, 375);
     // A screen smaller than the design size gets a window it can show whole.
-    form->resize(form->size().boundedTo(available.size()));
+    if (const QScreen* screen = ScreenForWindow(*form))
+        form->resize(form->size().boundedTo(screen->availableGeometry().size()));
     switch (position) {
     case poScreenCenter:
     case poDesktopCenter:
     case poMainFormCenter:
     case poOwnerFormCenter:
-        form->move(available.center() - form->rect().center());
+        CentreOnItsScreen(*form);
         break;
     default:
         break;

@@ -1,5 +1,6 @@
 // The print and save dialogs with their shared parameters, driven the way an operator would:
 // fields set, a button clicked, and the write-back checked.
+#include "RLDialogLayout.h"
 #include "RLMessages.h"
 #include "RLOutputFlows.h"
 #include "RLPrintDialog.h"
@@ -10,18 +11,25 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCursor>
+#include <QDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 using namespace outputtest;
 
@@ -640,4 +648,69 @@ TEST(SaveFlow, DefaultWritesTheWholeStoreAndFiltersGetTheRange) {
     }));
     EXPECT_EQ(proposed, QStringLiteral("previous.txt"));
     SaveParams().SetFilter(nullptr);
+}
+
+// Centring on a window's own screen can only go wrong with more than one screen. The suite's
+// process has one, so the test runs itself again in a child given two screens side by side:
+// A (1000 x 700 at the origin, the primary one) and B (1600 x 900 to its right).
+TEST(CentreOnItsScreen, FollowsTheParentTheTransientParentOrThePointer) {
+    const bool child = qEnvironmentVariableIsSet("KELMORA_TWO_SCREENS");
+    if (QGuiApplication::screens().size() < 2) {
+        ASSERT_FALSE(child) << "the platform did not take the two screens";
+        QTemporaryDir dir;
+        const QString config = dir.filePath(QStringLiteral("screens.json"));
+        QFile file(config);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(R"({"screens": [
+            {"name": "A", "x": 0, "y": 0, "width": 1000, "height": 700, "logicalDpi": 96},
+            {"name": "B", "x": 1000, "y": 0, "width": 1600, "height": 900, "logicalDpi": 96}]})");
+        file.close();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"),
+                           QStringLiteral("offscreen:configfile=") + config);
+        environment.insert(QStringLiteral("KELMORA_TWO_SCREENS"), QStringLiteral("1"));
+        const ProcessResult r =
+            RunProgram(QCoreApplication::applicationFilePath(),
+                       {QStringLiteral("--gtest_filter=CentreOnItsScreen.*")}, environment);
+        EXPECT_EQ(r.ExitCode, 0) << r.Out.toStdString() << r.Err.toStdString();
+        EXPECT_TRUE(r.Out.contains(QStringLiteral("[  PASSED  ] 1 test"))) << r.Out.toStdString();
+        return;
+    }
+    QScreen* a = QGuiApplication::screens().at(0);
+    QScreen* b = QGuiApplication::screens().at(1);
+    ASSERT_EQ(b->availableGeometry(), QRect(1000, 0, 1600, 900));
+    // The frame (the window manager's border included, once the window has one) is what is
+    // centred: the same room to either side, give or take the odd pixel.
+    const auto centredOn = [](const QWidget& window, const QScreen* screen) {
+        const QRect frame = window.frameGeometry();
+        const QRect area = screen->availableGeometry();
+        return std::abs((frame.left() - area.left()) - (area.right() - frame.right())) <= 1 &&
+               std::abs((frame.top() - area.top()) - (area.bottom() - frame.bottom())) <= 1;
+    };
+    QCursor::setPos(QPoint(10, 10));
+
+    QWidget parent;
+    parent.setGeometry(1100, 100, 400, 300);
+    QDialog dialog(&parent);
+    dialog.resize(300, 200);
+    CentreOnItsScreen(dialog);
+    EXPECT_EQ(dialog.pos(), QPoint(1650, 350))
+        << "the parent's screen, not the pointer's or the primary";
+
+    QWindow owner;
+    owner.setScreen(b);
+    QWidget transient;
+    transient.resize(300, 200);
+    transient.winId();
+    transient.windowHandle()->setTransientParent(&owner);
+    CentreOnItsScreen(transient);
+    EXPECT_TRUE(centredOn(transient, b)) << "the transient parent's screen";
+
+    QWidget alone;
+    alone.resize(300, 200);
+    CentreOnItsScreen(alone);
+    EXPECT_TRUE(centredOn(alone, a));
+    QCursor::setPos(QPoint(1500, 400));
+    CentreOnItsScreen(alone);
+    EXPECT_TRUE(centredOn(alone, b)) << "the screen under the pointer";
 }
