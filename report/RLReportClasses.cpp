@@ -88,6 +88,23 @@ void Append(std::vector<TRLPropertyInfo>& to, std::vector<TRLPropertyInfo> from)
         to.push_back(std::move(p));
 }
 
+// The borders' Style is stored only; it is kept as the brush style's ordinal.
+TRLPropertyInfo BorderStyle() {
+    TRLPropertyInfo style;
+    style.Name = "Style";
+    style.Kind = K::Enum;
+    style.ValueNames = {"bsSolid",     "bsClear",     "bsHorizontal", "bsVertical",
+                        "bsFDiagonal", "bsBDiagonal", "bsCross",      "bsDiagCross"};
+    style.Get = [](const TRLPersistent& o) {
+        return QVariant(static_cast<int>(dynamic_cast<const TRLBorders&>(o).Style()));
+    };
+    style.Set = [](TRLPersistent& o, const QVariant& v) {
+        if (v.toInt() >= 0 && v.toInt() < 8)
+            dynamic_cast<TRLBorders&>(o).SetStyle(static_cast<TRLBrushStyle>(v.toInt()));
+    };
+    return style;
+}
+
 void RegisterSettings(TRLClassRegistry& r) {
     {
         using B = TRLBorders;
@@ -106,23 +123,8 @@ void RegisterSettings(TRLClassRegistry& r) {
                         Make("FixedTop", K::Boolean, &B::FixedTop, &B::SetFixedTop),
                         Make("FixedRight", K::Boolean, &B::FixedRight, &B::SetFixedRight),
                         Make("FixedBottom", K::Boolean, &B::FixedBottom, &B::SetFixedBottom),
+                        BorderStyle(),
                     }});
-        // Style is stored only; it is kept as the brush style's ordinal.
-        TRLPropertyInfo style;
-        style.Name = "Style";
-        style.Kind = K::Enum;
-        style.ValueNames = {"bsSolid",     "bsClear",     "bsHorizontal", "bsVertical",
-                            "bsFDiagonal", "bsBDiagonal", "bsCross",      "bsDiagCross"};
-        style.Get = [](const TRLPersistent& o) {
-            return QVariant(static_cast<int>(dynamic_cast<const B&>(o).Style()));
-        };
-        style.Set = [](TRLPersistent& o, const QVariant& v) {
-            if (v.toInt() >= 0 && v.toInt() < 8)
-                dynamic_cast<B&>(o).SetStyle(static_cast<TRLBrushStyle>(v.toInt()));
-        };
-        TRLClassInfo info = *r.FindClass("TRLBorders");
-        info.Properties.push_back(style);
-        r.Register(std::move(info));
     }
     {
         using M = TRLMargins;

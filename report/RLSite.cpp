@@ -100,6 +100,164 @@ void Place(TRLCustomControl* c, int left, int top, int width, int height) {
     c->SetBounds(left, top, width, height);
 }
 
+using ControlList = std::vector<TRLCustomControl*>;
+
+// faLeft, faRight, faTop, faBottom (and the -Most kinds): one after the other against a side of
+// the free area, each taking the full other extent; the free area shrinks by what they take.
+void StackAlongSide(TRLControlAlign align, const ControlList& list, TRLRect& free) {
+    for (TRLCustomControl* c : list) {
+        switch (align) {
+        case faLeft:
+        case faLeftMost: {
+            const int w = c->Width();
+            Place(c, free.Left, free.Top, w, HeightOfRect(free));
+            free.Left += w;
+            break;
+        }
+        case faRight:
+        case faRightMost: {
+            const int w = c->Width();
+            Place(c, free.Right - w, free.Top, w, HeightOfRect(free));
+            free.Right -= w;
+            break;
+        }
+        case faTop:
+            Place(c, free.Left, free.Top, WidthOfRect(free), c->Height());
+            free.Top += c->Height();
+            break;
+        default: // faBottom
+            Place(c, free.Left, free.Bottom - c->Height(), WidthOfRect(free), c->Height());
+            free.Bottom -= c->Height();
+            break;
+        }
+    }
+}
+
+// faLeftTop, faRightTop, faLeftBottom, faRightBottom: a row in a corner at the controls' own
+// size, leaving the free area as it is.
+void RowInCorner(TRLControlAlign align, const ControlList& list, const TRLRect& free) {
+    const bool fromLeft = align == faLeftTop || align == faLeftBottom;
+    const bool atTop = align == faLeftTop || align == faRightTop;
+    int x = fromLeft ? free.Left : free.Right;
+    for (TRLCustomControl* c : list) {
+        if (!fromLeft)
+            x -= c->Width();
+        Place(c, x, atTop ? free.Top : free.Bottom - c->Height(), c->Width(), c->Height());
+        if (fromLeft)
+            x += c->Width();
+    }
+}
+
+// faClient and faClient{Top,Bottom,Left,Right}: the free width (or height) in equal shares, the
+// last control taking what the division leaves over. faClient fills the whole height; the
+// others keep their own height (width) and take the tallest (widest) off the free area.
+void ShareFreeSpace(TRLControlAlign align, const ControlList& list, TRLRect& free) {
+    const int n = static_cast<int>(list.size());
+    const bool across = align != faClientLeft && align != faClientRight;
+    const int share = (across ? WidthOfRect(free) : HeightOfRect(free)) / n;
+    const int fh = HeightOfRect(free);
+    int deepest = 0;
+    for (int i = 0; i < n; ++i) {
+        TRLCustomControl* c = list[i];
+        const int start = (across ? free.Left : free.Top) + i * share;
+        const int extent = i == n - 1 ? (across ? free.Right : free.Bottom) - start : share;
+        const int h = c->Height();
+        const int w = c->Width();
+        switch (align) {
+        case faClient:
+            Place(c, start, free.Top, extent, fh);
+            break;
+        case faClientTop:
+            Place(c, start, free.Top, extent, h);
+            break;
+        case faClientBottom:
+            Place(c, start, free.Bottom - h, extent, h);
+            break;
+        case faClientLeft:
+            Place(c, free.Left, start, w, extent);
+            break;
+        default: // faClientRight
+            Place(c, free.Right - w, start, w, extent);
+            break;
+        }
+        deepest = std::max(deepest, across ? h : w);
+    }
+    if (align == faClientTop)
+        free.Top += deepest;
+    else if (align == faClientBottom)
+        free.Bottom -= deepest;
+    else if (align == faClientLeft)
+        free.Left += deepest;
+    else if (align == faClientRight)
+        free.Right -= deepest;
+}
+
+// fa{Left,Right,Top,Bottom}Only move a control against one side of the free area; faHeight and
+// faWidth stretch it over the free height (width). The other coordinates stay.
+void MoveToSide(TRLControlAlign align, const ControlList& list, const TRLRect& free) {
+    for (TRLCustomControl* c : list) {
+        int left = c->Left(), top = c->Top(), width = c->Width(), height = c->Height();
+        switch (align) {
+        case faLeftOnly:
+            left = free.Left;
+            break;
+        case faRightOnly:
+            left = free.Right - width;
+            break;
+        case faTopOnly:
+            top = free.Top;
+            break;
+        case faBottomOnly:
+            top = free.Bottom - height;
+            break;
+        case faHeight:
+            top = free.Top;
+            height = HeightOfRect(free);
+            break;
+        default: // faWidth
+            left = free.Left;
+            width = WidthOfRect(free);
+            break;
+        }
+        Place(c, left, top, width, height);
+    }
+}
+
+// faCenter{Left,Right} centre each control in an equal share of the free height against a
+// side, faCenter{Top,Bottom} likewise across; faCenter centres the row of controls as a whole.
+void Center(TRLControlAlign align, const ControlList& list, const TRLRect& free) {
+    const int n = static_cast<int>(list.size());
+    if (align == faCenter) {
+        int totalW = 0;
+        int totalH = 0;
+        for (TRLCustomControl* c : list) {
+            totalW += c->Width();
+            totalH += c->Height();
+        }
+        int x = (free.Left + free.Right - totalW) / 2;
+        const int y = (free.Top + free.Bottom - totalH) / 2;
+        for (TRLCustomControl* c : list) {
+            Place(c, x, y, c->Width(), c->Height());
+            x += c->Width();
+        }
+        return;
+    }
+    const bool down = align == faCenterLeft || align == faCenterRight;
+    const int share = (down ? HeightOfRect(free) : WidthOfRect(free)) / n;
+    for (int i = 0; i < n; ++i) {
+        TRLCustomControl* c = list[i];
+        if (down) {
+            const int top = free.Top + i * share + (share - c->Height()) / 2;
+            const int left = align == faCenterLeft ? free.Left : free.Right - c->Width();
+            Place(c, left, top, c->Width(), c->Height());
+        } else {
+            const int left = free.Left + i * share + (share - c->Width()) / 2;
+            const int top = align == faCenterTop ? free.Top : free.Bottom - c->Height();
+            Place(c, left, top, c->Width(), c->Height());
+        }
+    }
+}
+
 } // namespace
 
 // ---- TRLBackground ---------------------------------------------------------------------------
@@ -403,203 +561,71 @@ void TRLCustomSite::AlignControls() {
 
 void TRLCustomSite::AlignList(TRLControlAlign align, std::vector<TRLCustomControl*>& list,
                               TRLRect& free) {
-    const int n = static_cast<int>(list.size());
-    const int fw = WidthOfRect(free);
-    const int fh = HeightOfRect(free);
     switch (align) {
     case faLeft:
     case faLeftMost:
-        for (TRLCustomControl* c : list) {
-            const int w = c->Width();
-            Place(c, free.Left, free.Top, w, HeightOfRect(free));
-            free.Left += w;
-        }
-        break;
     case faRight:
     case faRightMost:
-        for (TRLCustomControl* c : list) {
-            const int w = c->Width();
-            Place(c, free.Right - w, free.Top, w, HeightOfRect(free));
-            free.Right -= w;
-        }
-        break;
     case faTop:
-        for (TRLCustomControl* c : list) {
-            const int h = c->Height();
-            Place(c, free.Left, free.Top, WidthOfRect(free), h);
-            free.Top += c->Height();
-        }
-        break;
     case faBottom:
-        for (TRLCustomControl* c : list) {
-            const int h = c->Height();
-            Place(c, free.Left, free.Bottom - h, WidthOfRect(free), h);
-            free.Bottom -= c->Height();
-        }
+        StackAlongSide(align, list, free);
         break;
-    case faClient: {
-        const int column = fw / n;
-        for (int i = 0; i < n; ++i) {
-            const int left = free.Left + i * column;
-            const int width = i == n - 1 ? free.Right - left : column;
-            Place(list[i], left, free.Top, width, fh);
-        }
+    case faLeftTop:
+    case faRightTop:
+    case faLeftBottom:
+    case faRightBottom:
+        RowInCorner(align, list, free);
         break;
-    }
-    case faLeftTop: {
-        int x = free.Left;
-        for (TRLCustomControl* c : list) {
-            Place(c, x, free.Top, c->Width(), c->Height());
-            x += c->Width();
-        }
-        break;
-    }
-    case faRightTop: {
-        int x = free.Right;
-        for (TRLCustomControl* c : list) {
-            x -= c->Width();
-            Place(c, x, free.Top, c->Width(), c->Height());
-        }
-        break;
-    }
-    case faLeftBottom: {
-        int x = free.Left;
-        for (TRLCustomControl* c : list) {
-            Place(c, x, free.Bottom - c->Height(), c->Width(), c->Height());
-            x += c->Width();
-        }
-        break;
-    }
-    case faRightBottom: {
-        int x = free.Right;
-        for (TRLCustomControl* c : list) {
-            x -= c->Width();
-            Place(c, x, free.Bottom - c->Height(), c->Width(), c->Height());
-        }
-        break;
-    }
+    case faClient:
     case faClientTop:
-    case faClientBottom: {
-        const int share = fw / n;
-        int tallest = 0;
-        for (int i = 0; i < n; ++i) {
-            TRLCustomControl* c = list[i];
-            const int left = free.Left + i * share;
-            const int width = i == n - 1 ? free.Right - left : share;
-            const int h = c->Height();
-            Place(c, left, align == faClientTop ? free.Top : free.Bottom - h, width, h);
-            tallest = std::max(tallest, h);
-        }
-        if (align == faClientTop)
-            free.Top += tallest;
-        else
-            free.Bottom -= tallest;
-        break;
-    }
+    case faClientBottom:
     case faClientLeft:
-    case faClientRight: {
-        const int share = fh / n;
-        int widest = 0;
-        for (int i = 0; i < n; ++i) {
-            TRLCustomControl* c = list[i];
-            const int top = free.Top + i * share;
-            const int height = i == n - 1 ? free.Bottom - top : share;
-            const int w = c->Width();
-            Place(c, align == faClientLeft ? free.Left : free.Right - w, top, w, height);
-            widest = std::max(widest, w);
-        }
-        if (align == faClientLeft)
-            free.Left += widest;
-        else
-            free.Right -= widest;
+    case faClientRight:
+        ShareFreeSpace(align, list, free);
         break;
-    }
     case faLeftOnly:
-        for (TRLCustomControl* c : list)
-            Place(c, free.Left, c->Top(), c->Width(), c->Height());
-        break;
     case faRightOnly:
-        for (TRLCustomControl* c : list)
-            Place(c, free.Right - c->Width(), c->Top(), c->Width(), c->Height());
-        break;
     case faTopOnly:
-        for (TRLCustomControl* c : list)
-            Place(c, c->Left(), free.Top, c->Width(), c->Height());
-        break;
     case faBottomOnly:
-        for (TRLCustomControl* c : list)
-            Place(c, c->Left(), free.Bottom - c->Height(), c->Width(), c->Height());
-        break;
     case faHeight:
-        for (TRLCustomControl* c : list)
-            Place(c, c->Left(), free.Top, c->Width(), fh);
-        break;
     case faWidth:
-        for (TRLCustomControl* c : list)
-            Place(c, free.Left, c->Top(), fw, c->Height());
+        MoveToSide(align, list, free);
         break;
     case faCenterLeft:
-    case faCenterRight: {
-        const int share = fh / n;
-        for (int i = 0; i < n; ++i) {
-            TRLCustomControl* c = list[i];
-            const int top = free.Top + i * share + (share - c->Height()) / 2;
-            const int left = align == faCenterLeft ? free.Left : free.Right - c->Width();
-            Place(c, left, top, c->Width(), c->Height());
-        }
-        break;
-    }
+    case faCenterRight:
     case faCenterTop:
-    case faCenterBottom: {
-        const int share = fw / n;
-        for (int i = 0; i < n; ++i) {
-            TRLCustomControl* c = list[i];
-            const int left = free.Left + i * share + (share - c->Width()) / 2;
-            const int top = align == faCenterTop ? free.Top : free.Bottom - c->Height();
-            Place(c, left, top, c->Width(), c->Height());
-        }
+    case faCenterBottom:
+    case faCenter:
+        Center(align, list, free);
+        break;
+    case faNone:
+        FollowAnchors(list);
         break;
     }
-    case faCenter: {
-        int totalW = 0;
-        int totalH = 0;
-        for (TRLCustomControl* c : list) {
-            totalW += c->Width();
-            totalH += c->Height();
+}
+
+void TRLCustomSite::FollowAnchors(const std::vector<TRLCustomControl*>& list) {
+    if (anchorSize_.Width < 0)
+        return; // first layout: nothing to follow yet
+    const int dw = Width() - anchorSize_.Width;
+    const int dh = Height() - anchorSize_.Height;
+    if (dw == 0 && dh == 0)
+        return;
+    for (TRLCustomControl* c : list) {
+        const TRLControlAnchors a = c->Anchors();
+        int left = c->Left(), top = c->Top(), width = c->Width(), height = c->Height();
+        if (a.Contains(fkRight)) {
+            if (a.Contains(fkLeft))
+                width += dw;
+            else
+                left += dw;
         }
-        int x = (free.Left + free.Right - totalW) / 2;
-        const int y = (free.Top + free.Bottom - totalH) / 2;
-        for (TRLCustomControl* c : list) {
-            Place(c, x, y, c->Width(), c->Height());
-            x += c->Width();
+        if (a.Contains(fkBottom)) {
+            if (a.Contains(fkTop))
+                height += dh;
+            else
+                top += dh;
         }
-        break;
-    }
-    case faNone: {
-        if (anchorSize_.Width < 0)
-            break; // first layout: nothing to follow yet
-        const int dw = Width() - anchorSize_.Width;
-        const int dh = Height() - anchorSize_.Height;
-        if (dw == 0 && dh == 0)
-            break;
-        for (TRLCustomControl* c : list) {
-            const TRLControlAnchors a = c->Anchors();
-            int left = c->Left(), top = c->Top(), width = c->Width(), height = c->Height();
-            if (a.Contains(fkRight)) {
-                if (a.Contains(fkLeft))
-                    width += dw;
-                else
-                    left += dw;
-            }
-            if (a.Contains(fkBottom)) {
-                if (a.Contains(fkTop))
-                    height += dh;
-                else
-                    top += dh;
-            }
-            Place(c, left, top, width, height);
-        }
-        break;
-    }
+        Place(c, left, top, width, height);
     }
 }

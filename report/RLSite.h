@@ -162,6 +162,8 @@ protected:
 private:
     friend class TRLCustomControl;
     void AlignList(TRLControlAlign align, std::vector<TRLCustomControl*>& list, TRLRect& free);
+    // faNone: anchored controls keep their distances to the anchored sides as the site resizes.
+    void FollowAnchors(const std::vector<TRLCustomControl*>& list);
 
     TRLBackground background_{this};
     TRLDegradeEffect degrade_;

@@ -329,3 +329,53 @@ TEST(Caption, StoredAndRunTimeValues) {
     EXPECT_EQ(label->Caption(), QStringLiteral("design"));
     EXPECT_EQ(TextsOf(*report.Storage().Pages(0)), QStringList()); // filtered out
 }
+
+// Every other align kind, two controls each in a band that already has a 10-pixel faTop strip;
+// a small faCenter probe (laid out last) shows the free area the kind leaves behind.
+TEST(ControlGeometry, EachAlignKindPlacesItsControlsAndLeavesTheFreeArea) {
+    struct Case {
+        TRLControlAlign align;
+        TRLRect first, second, probe;
+    };
+    const Case cases[] = {
+        {faRightMost, {688, 0, 718, 100}, {648, 0, 688, 100}, {319, 50, 329, 60}},
+        {faLeftTop, {0, 10, 30, 20}, {30, 10, 70, 33}, {354, 50, 364, 60}},
+        {faRightTop, {688, 10, 718, 20}, {648, 10, 688, 33}, {354, 50, 364, 60}},
+        {faLeftBottom, {0, 90, 30, 100}, {30, 77, 70, 100}, {354, 50, 364, 60}},
+        {faRightBottom, {688, 90, 718, 100}, {648, 77, 688, 100}, {354, 50, 364, 60}},
+        {faClientTop, {0, 10, 359, 20}, {359, 10, 718, 33}, {354, 61, 364, 71}},
+        {faClientBottom, {0, 90, 359, 100}, {359, 77, 718, 100}, {354, 38, 364, 48}},
+        {faClientLeft, {0, 10, 30, 55}, {0, 55, 40, 100}, {374, 50, 384, 60}},
+        {faClientRight, {688, 10, 718, 55}, {678, 55, 718, 100}, {334, 50, 344, 60}},
+        {faLeftOnly, {0, 25, 30, 35}, {0, 40, 40, 63}, {354, 50, 364, 60}},
+        {faRightOnly, {688, 25, 718, 35}, {678, 40, 718, 63}, {354, 50, 364, 60}},
+        {faTopOnly, {5, 10, 35, 20}, {60, 10, 100, 33}, {354, 50, 364, 60}},
+        {faBottomOnly, {5, 90, 35, 100}, {60, 77, 100, 100}, {354, 50, 364, 60}},
+        {faHeight, {5, 10, 35, 100}, {60, 10, 100, 100}, {354, 50, 364, 60}},
+        {faWidth, {0, 25, 718, 35}, {0, 40, 718, 63}, {354, 50, 364, 60}},
+        {faCenterLeft, {0, 27, 30, 37}, {0, 66, 40, 89}, {354, 50, 364, 60}},
+        {faCenterRight, {688, 27, 718, 37}, {678, 66, 718, 89}, {354, 50, 364, 60}},
+        {faCenterTop, {164, 10, 194, 20}, {518, 10, 558, 33}, {354, 50, 364, 60}},
+        {faCenterBottom, {164, 90, 194, 100}, {518, 77, 558, 100}, {354, 50, 364, 60}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(static_cast<int>(k.align));
+        TRLReport report;
+        auto* band = new TRLBand(&report);
+        band->SetHeight(100); // client area 718 x 100
+        auto make = [band](TRLControlAlign align, TRLRect bounds) {
+            auto* c = new FixedLabel(band, QString(), 1, 1);
+            c->SetAutoSize(false);
+            c->SetBoundsRect(bounds);
+            c->SetAlign(align);
+            return c;
+        };
+        make(faTop, {0, 0, 50, 10});
+        auto* probe = make(faCenter, {0, 0, 10, 10});
+        auto* first = make(k.align, {5, 25, 35, 35});
+        auto* second = make(k.align, {60, 40, 100, 63});
+        EXPECT_EQ(first->BoundsRect(), k.first);
+        EXPECT_EQ(second->BoundsRect(), k.second);
+        EXPECT_EQ(probe->BoundsRect(), k.probe);
+    }
+}
