@@ -96,6 +96,22 @@ TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     setBackgroundRole(QPalette::Button);
     resize(815, 375);
 
+    BuildToolPanel();
+    BuildPageAndZoomPanels();
+    DecorateButtons();
+    ConnectControls();
+    NameControls();
+
+    // Keys reach the window before the focused control.
+    keyPreview_ = new TRLKeyPreview(*this);
+
+    AddView();
+    ArrangeViews();
+    EditPageNo->setFocus();
+}
+
+// The tool panel over the views' container, and its buttons and bevels.
+void TRLPreviewForm::BuildToolPanel() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -137,7 +153,10 @@ TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     SpeedButtonEdit = MakeButton(663, 22, RLMessages[mkEdit]);
     Bevel6 = MakeBevel(689);
     SpeedButtonSend = MakeButton(101, 50, RLMessages[mkSendTo]);
+}
 
+// The page number box, the zoom box and the about button, in panels of the tool panel.
+void TRLPreviewForm::BuildPageAndZoomPanels() {
     PanelPages = new QWidget(PanelTools);
     PanelPages->setGeometry(242, kToolTop, 134, kButtonHeight);
     LabelPage = new QLabel(RLMessages[mkPage], PanelPages);
@@ -178,13 +197,10 @@ TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     SpeedButtonAbout->setToolTip(
         QStringLiteral("Kelmora Report %1").arg(QStringLiteral(KELMORA_VERSION_TEXT)));
     PlaceAboutPanel();
+}
 
-    TimerRepeat = new QTimer(this);
-    TimerRepeat->setInterval(kRepeatInterval);
-    connect(TimerRepeat, &QTimer::timeout, this, &TRLPreviewForm::TimerTick);
-    TimerRepeat->start();
-
-    // Captions, glyphs and accelerators.
+// Captions, glyphs and accelerators of the tool buttons.
+void TRLPreviewForm::DecorateButtons() {
     SpeedButtonSend->setEnabled(false);
     const std::vector<std::pair<QToolButton*, QString>> captioned = {
         {SpeedButtonPrint, RLMessages[mkPrint]},
@@ -215,8 +231,12 @@ TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     }
     SpeedButtonEdit->setCheckable(true);
 
-    // Object names as the layout names the controls, and names for assistive technology: the
-    // buttons' hints, the page box's label (its buddy, so that the label names it).
+    SpeedButtonSetup->setEnabled(RLPrinter().SetupEnabled());
+}
+
+// Object names as the layout names the controls, and names for assistive technology: the
+// buttons' hints, the page box's label (its buddy, so that the label names it).
+void TRLPreviewForm::NameControls() {
     const std::pair<QObject*, const char*> named[] = {{PanelTools, "PanelTools"},
                                                       {PanelContainer, "PanelContainer"},
                                                       {Splitter, "Splitter"},
@@ -258,7 +278,14 @@ TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     LabelPage->setBuddy(EditPageNo);
     EditPageNo->setAccessibleName(rldialogkit::PlainCaption(RLMessages[mkPage]));
     ComboBoxZoom->setAccessibleName(RLMessages[mkZoom]);
-    SpeedButtonSetup->setEnabled(RLPrinter().SetupEnabled());
+}
+
+// The buttons, boxes and the press-and-hold timer to their commands.
+void TRLPreviewForm::ConnectControls() {
+    TimerRepeat = new QTimer(this);
+    TimerRepeat->setInterval(kRepeatInterval);
+    connect(TimerRepeat, &QTimer::timeout, this, &TRLPreviewForm::TimerTick);
+    TimerRepeat->start();
 
     connect(SpeedButtonPrint, &QToolButton::clicked, this,
             [this] { ShowFailures(&TRLPreviewForm::Print); });
@@ -280,13 +307,6 @@ TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(EditPageNo, &QLineEdit::textChanged, this, &TRLPreviewForm::PageNoChanged);
     connect(ComboBoxZoom, &QComboBox::editTextChanged, this, &TRLPreviewForm::ZoomBoxChanged);
     connect(ComboBoxZoom, &QComboBox::textActivated, this, &TRLPreviewForm::ZoomBoxChanged);
-
-    // Keys reach the window before the focused control.
-    keyPreview_ = new TRLKeyPreview(*this);
-
-    AddView();
-    ArrangeViews();
-    EditPageNo->setFocus();
 }
 
 TRLPreviewForm::~TRLPreviewForm() {

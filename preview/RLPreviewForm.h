@@ -119,6 +119,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void BuildToolPanel();
+    void BuildPageAndZoomPanels();
+    void DecorateButtons();
+    void NameControls();
+    void ConnectControls();
     QToolButton* MakeButton(int left, int width, const QString& hint);
     QFrame* MakeBevel(int left);
     void ViewChanged();
