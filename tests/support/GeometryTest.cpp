@@ -8,15 +8,6 @@
 
 namespace {
 
-TEST(SupportGeometry, RectangleArithmetic) {
-    const TRLRect r{10, 20, 110, 70};
-    EXPECT_EQ(WidthOfRect(r), 100);
-    EXPECT_EQ(HeightOfRect(r), 50);
-    EXPECT_EQ(PlaceRect(r, -5, 3), (TRLRect{-5, 3, 95, 53}));
-    const TRLRect margins{1, 2, 3, 4};
-    EXPECT_EQ(ShrinkRect(r, margins), (TRLRect{11, 22, 107, 66}));
-}
-
 // Rounds a value the compiler cannot see, so that the conversion itself runs (a constant out of
 // range is folded at compile time, where it happens to saturate).
 int32_t Round(double value) {
