@@ -7,7 +7,9 @@
 namespace testsupport {
 
 // Directory of the source tree, for test data kept beside the tests.
-inline QString SourceDir() { return QStringLiteral(KELMORA_SOURCE_DIR); }
+inline QString SourceDir() {
+    return QStringLiteral(KELMORA_SOURCE_DIR);
+}
 
 // Parses "1A 03 00 00 ..." into bytes; whitespace between pairs is ignored.
 inline QByteArray Hex(const char* text) {
