@@ -29,7 +29,6 @@ public:
     void StepIt();
     // The next bar becomes the current level.
     void NextLevel();
-    int Level() const { return level_; }
     int Levels() const { return static_cast<int>(bars_.size()); }
 
     bool Canceled() const { return canceled_; }

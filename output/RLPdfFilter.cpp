@@ -9,9 +9,16 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 
-#include <atomic>
 #include <exception>
 #include <utility>
+
+namespace {
+
+// 1440 pixels per inch is 20 device pixels per point, so every whole and half point size of the
+// report's fonts lands on a whole pixel height and the text keeps its exact size.
+constexpr int kPixelsPerInch = 1440;
+
+} // namespace
 
 TRLPDFFilter::TRLPDFFilter(QObject* owner) : TRLCustomSaveFilter(owner) {
     setObjectName(QStringLiteral("RLPDFFilter"));
@@ -21,11 +28,6 @@ TRLPDFFilter::TRLPDFFilter(QObject* owner) : TRLCustomSaveFilter(owner) {
 
 TRLPDFFilter::~TRLPDFFilter() {
     Discard();
-}
-
-void TRLPDFFilter::SetResolution(int pixelsPerInch) {
-    if (pixelsPerInch > 0)
-        resolution_ = pixelsPerInch;
 }
 
 QPageLayout TRLPDFFilter::PageLayoutOf(const TRLGraphicSurface& page) {
@@ -75,7 +77,7 @@ void TRLPDFFilter::BeginDoc() {
     if (!file_->open(QIODevice::WriteOnly))
         Fail(file_->errorString());
     writer_ = std::make_unique<QPdfWriter>(file_.get());
-    writer_->setResolution(resolution_);
+    writer_->setResolution(kPixelsPerInch);
     writer_->setCreator(QStringLiteral("Kelmora"));
     if (const TRLGraphicStorage* pages = Pages())
         writer_->setTitle(pages->Title());
@@ -125,17 +127,8 @@ void TRLPDFFilter::EndDoc() {
     file_.reset();
 }
 
-namespace {
-std::atomic<TRLPDFFilter*> registeredFilter{nullptr};
-} // namespace
-
 TRLPDFFilter& RegisterPdfFilter() {
     // Made after the list of active filters, so it leaves that list before the list goes.
     static TRLPDFFilter instance;
-    registeredFilter = &instance;
     return instance;
-}
-
-TRLPDFFilter* PdfFilter() {
-    return registeredFilter;
 }

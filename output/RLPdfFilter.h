@@ -18,16 +18,8 @@ class QSaveFile;
 class TRLPDFFilter : public TRLCustomSaveFilter {
     Q_OBJECT
 public:
-    // 1440 pixels per inch is 20 device pixels per point, so every whole and half point size
-    // of the report's fonts lands on a whole pixel height and the text keeps its exact size.
-    static constexpr int DefaultResolution = 1440;
-
     explicit TRLPDFFilter(QObject* owner = nullptr);
     ~TRLPDFFilter() override;
-
-    // Device pixels per inch of the drawing; takes effect at the next run.
-    int Resolution() const { return resolution_; }
-    void SetResolution(int pixelsPerInch);
 
     // Pages written by the current (or last) run.
     int PagesWritten() const { return pagesWritten_; }
@@ -47,7 +39,6 @@ private:
     void Discard() noexcept;
     [[noreturn]] void Fail(const QString& reason);
 
-    int resolution_ = DefaultResolution;
     int pagesWritten_ = 0;
     QString target_;
     // Made in BeginDoc and gone after EndDoc, in the thread that runs the filter. Declared in
@@ -60,6 +51,3 @@ private:
 // Creates the process-wide PDF filter on the first call (later calls return the same one), so
 // that the save dialog lists it and names ending in ".pdf" pick it. Run at start-up.
 TRLPDFFilter& RegisterPdfFilter();
-
-// The process-wide PDF filter; null until RegisterPdfFilter has run.
-TRLPDFFilter* PdfFilter();

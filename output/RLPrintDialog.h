@@ -45,7 +45,6 @@ public:
     // A ToPage that stood at the old maximum follows the new one.
     void SetMaxPage(int maxPage);
     int MinPage() const { return minPage_; }
-    void SetMinPage(int minPage) { minPage_ = minPage; }
     int FromPage() const { return fromPage_; }
     void SetFromPage(int page) { fromPage_ = page; }
     int ToPage() const { return toPage_; }

@@ -224,7 +224,6 @@ void TRLPrinterWrapper::LoadMetrics(TRLPrinterMetrics& metrics) {
         metrics = metricsAnswer_->Metrics;
         return;
     }
-    ++metricsQueries_;
     metricsAnswer_.reset();
     std::unique_ptr<QPrinter> printer = MakePrinter();
     if (!printer) {

@@ -107,7 +107,6 @@ public:
     // device settings or the printer list (Refresh) change.
     void LoadMetrics(TRLPrinterMetrics& metrics);
     // How many times the printing service has been asked for metrics.
-    int MetricsQueries() const { return metricsQueries_; }
     TRLPrinterMetrics LoadMetrics() {
         TRLPrinterMetrics m;
         LoadMetrics(m);
@@ -163,7 +162,6 @@ private:
         TRLPrinterMetrics Metrics;
     };
     std::optional<MetricsAnswer> metricsAnswer_;
-    int metricsQueries_ = 0;
 };
 
 // The process-wide printer wrapper, created on first use.

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMetaMethod>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -107,11 +108,11 @@ TRLFindOptions TfrmRLFindDialog::Options() const {
 
 bool TfrmRLFindDialog::FindNext() {
     bool found = false;
-    {
+    if (isSignalConnected(QMetaMethod::fromSignal(&TfrmRLFindDialog::OnFind))) {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         // The pointer comes back however the search ends.
         const auto restorePointer = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
-        emit FindRequested(EditTextToFind->text(), Options(), &found);
+        emit OnFind(EditTextToFind->text(), Options(), &found);
     }
     if (!found) {
         const QScopedValueRollback showing(showingMessage_, true);

@@ -44,7 +44,7 @@ public:
 signals:
     // Asks the receiver (connected directly) to search for text with the options (foWholeWords,
     // foMatchCase, foBackward) and to set *found when it found something.
-    void FindRequested(const QString& text, TRLFindOptions options, bool* found);
+    void OnFind(const QString& text, TRLFindOptions options, bool* found);
 
 public slots:
     // Cancel and Esc hide the dialog; nothing is lost.

@@ -454,7 +454,7 @@ void TRLPreview::Layout() {
     }
     ++layoutCount_;
     UpdateScrollRanges();
-    emit ViewChanged();
+    emit OnChangeView();
 }
 
 void TRLPreview::UpdateScrollRanges() {
@@ -509,7 +509,7 @@ void TRLPreview::mousePressEvent(QMouseEvent* event) {
 }
 
 void TRLPreview::NotifyEnter() {
-    emit Entered();
+    emit OnEnter();
 }
 
 void TRLPreview::ScrollToTop() {

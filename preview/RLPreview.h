@@ -33,7 +33,7 @@ public:
     // The page shown, fetched from the store on each call; null when there is none.
     std::shared_ptr<TRLGraphicSurface> Page() const;
 
-    // The object marked in edit mode (null when none); it belongs to SelectedPage().
+    // The object marked in edit mode (null when none).
     const TRLGraphicObject* SelectedObject() const;
     int SelectedObjectIndex() const { return selectedIndex_; }
     void ClearSelectedObject();
@@ -139,9 +139,9 @@ public:
 
 signals:
     // After every layout (page, zoom or size change).
-    void ViewChanged();
+    void OnChangeView();
     // The control or one of its boxes was clicked.
-    void Entered();
+    void OnEnter();
 
 protected:
     bool event(QEvent* event) override;

@@ -357,8 +357,8 @@ TRLPreview* TRLPreviewForm::AddView() {
                                 ? rldialogkit::PlainCaption(RLMessages[mkPreview])
                                 : rldialogkit::PlainCaption(RLMessages[mkPreview]) + u' ' + number);
     Splitter->addWidget(view);
-    connect(view, &TRLPreview::ViewChanged, this, &TRLPreviewForm::ViewChanged);
-    connect(view, &TRLPreview::Entered, this, [this, view] { SetActiveView(view); });
+    connect(view, &TRLPreview::OnChangeView, this, &TRLPreviewForm::ViewChanged);
+    connect(view, &TRLPreview::OnEnter, this, [this, view] { SetActiveView(view); });
     views_.push_back(view);
     if (views_.size() > 1)
         view->SetPages(views_.front()->Pages());
@@ -603,7 +603,7 @@ bool TRLPreviewForm::HandleKey(int key, Qt::KeyboardModifiers modifiers) {
 void TRLPreviewForm::OpenFindDialog() {
     if (!findDialog_) {
         findDialog_ = new TfrmRLFindDialog(this);
-        connect(findDialog_, &TfrmRLFindDialog::FindRequested, this,
+        connect(findDialog_, &TfrmRLFindDialog::OnFind, this,
                 [this](const QString& text, TRLFindOptions options, bool* found) {
                     *found = CurrentView()->FindText(text, options & foWholeWords,
                                                      options & foMatchCase, options & foBackward);

@@ -236,7 +236,7 @@ TEST_F(PreviewControl, PageNumbersFollowTheStoreFirstNumberAndBadTargetsAreIgnor
 TEST_F(PreviewControl, LaysOutOnlyOnRealChanges) {
     ShowAt(800, 600);
     int changes = 0;
-    QObject::connect(&preview, &TRLPreview::ViewChanged, [&] { ++changes; });
+    QObject::connect(&preview, &TRLPreview::OnChangeView, [&] { ++changes; });
     preview.SetPages(MakeBlankStore(3, &owner));
     // The scroll bars that the page calls for narrow the viewport once more.
     QCoreApplication::processEvents();
@@ -462,7 +462,7 @@ TEST_F(PreviewControl, ClicksActivateAndDoubleClicksToggleMultiplePages) {
     ShowAt(1200, 600);
     preview.SetPages(MakeBlankStore(6, &owner));
     int entered = 0;
-    QObject::connect(&preview, &TRLPreview::Entered, [&] { ++entered; });
+    QObject::connect(&preview, &TRLPreview::OnEnter, [&] { ++entered; });
     QTest::mouseClick(&preview.PageBoxes(0), Qt::LeftButton);
     QTest::mouseClick(preview.viewport(), Qt::LeftButton, {}, QPoint(2, 2));
     EXPECT_EQ(entered, 2);
