@@ -31,20 +31,10 @@ QByteArray EncodeJpeg(const QImage& image, JpegKind kind, bool progressive, int 
     jpeg_mem_dest(&info, &buffer, &size);
     info.image_width = static_cast<JDIMENSION>(image.width());
     info.image_height = static_cast<JDIMENSION>(image.height());
-    switch (kind) {
-    case JpegKind::Rgb:
-        info.input_components = 3;
-        info.in_color_space = JCS_RGB;
-        break;
-    case JpegKind::Gray:
-        info.input_components = 1;
-        info.in_color_space = JCS_GRAYSCALE;
-        break;
-    case JpegKind::AdobeCmyk:
-        info.input_components = 4;
-        info.in_color_space = JCS_CMYK;
-        break;
-    }
+    info.input_components = kind == JpegKind::Gray ? 1 : kind == JpegKind::Rgb ? 3 : 4;
+    info.in_color_space = kind == JpegKind::Gray  ? JCS_GRAYSCALE
+                          : kind == JpegKind::Rgb ? JCS_RGB
+                                                  : JCS_CMYK;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
     if (progressive) {
@@ -57,19 +47,16 @@ QByteArray EncodeJpeg(const QImage& image, JpegKind kind, bool progressive, int 
         for (int x = 0; x < image.width(); ++x) {
             const QRgb p = image.pixel(x, y);
             JSAMPLE* out = &row[static_cast<size_t>(x * info.input_components)];
-            if (kind == JpegKind::Rgb) {
-                out[0] = static_cast<JSAMPLE>(qRed(p));
-                out[1] = static_cast<JSAMPLE>(qGreen(p));
-                out[2] = static_cast<JSAMPLE>(qBlue(p));
-            } else if (kind == JpegKind::Gray) {
+            if (kind == JpegKind::Gray) {
                 out[0] = static_cast<JSAMPLE>(qGray(p));
-            } else {
-                // Adobe's writers store CMYK inverted; with K = 0 this is just R, G, B, 255.
-                out[0] = static_cast<JSAMPLE>(qRed(p));
-                out[1] = static_cast<JSAMPLE>(qGreen(p));
-                out[2] = static_cast<JSAMPLE>(qBlue(p));
-                out[3] = 255;
+                continue;
             }
+            out[0] = static_cast<JSAMPLE>(qRed(p));
+            out[1] = static_cast<JSAMPLE>(qGreen(p));
+            out[2] = static_cast<JSAMPLE>(qBlue(p));
+            // Adobe's writers store CMYK inverted; with K = 0 this is just R, G, B, 255.
+            if (kind == JpegKind::AdobeCmyk)
+                out[3] = 255;
         }
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&info, rows, 1);

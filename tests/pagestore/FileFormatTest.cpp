@@ -1,5 +1,6 @@
 // Whole page-store files in the three versions: the bytes written, reading them back, and the
 // refusal of damaged files.
+#include "PageStoreTestSupport.h"
 #include "RLBinaryIO.h"
 #include "RLGraphicStorage.h"
 #include "RLUtils.h"
@@ -10,30 +11,12 @@
 
 #include <gtest/gtest.h>
 
+using pagestoretest::Int32At;
+using pagestoretest::Load;
+using pagestoretest::Save;
 using testsupport::Hex;
 
 namespace {
-
-int32_t Int32At(const QByteArray& bytes, qint64 offset) {
-    TRLSpanReader reader(bytes.constData() + offset, 4);
-    return reader.ReadInt32();
-}
-
-QByteArray Save(TRLGraphicStorage& storage, int version) {
-    storage.SetFileVersion(version);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    storage.SaveToStream(buffer);
-    return bytes;
-}
-
-int Load(TRLGraphicStorage& storage, const QByteArray& bytes) {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    return storage.LoadFromStream(buffer);
-}
 
 // Two pages: a text with a picture, and a page of shapes.
 void FillTwoPages(TRLGraphicStorage& storage) {

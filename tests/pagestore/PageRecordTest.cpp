@@ -1,5 +1,6 @@
 // Page records: the exact bytes written, the round trip of every object kind, and the refusal
 // of damaged records.
+#include "PageStoreTestSupport.h"
 #include "RLBinaryIO.h"
 #include "RLGraphicStorage.h"
 #include "RLGraphicSurface.h"
@@ -7,17 +8,12 @@
 
 #include <gtest/gtest.h>
 
+using pagestoretest::Int32At;
 using testsupport::Hex;
 
 namespace {
 
 const QByteArray Signature = QByteArrayLiteral("RLGraphicSurface3\x1A");
-
-// Reads a little-endian int32 at offset.
-int32_t Int32At(const QByteArray& bytes, int offset) {
-    TRLSpanReader reader(bytes.constData() + offset, 4);
-    return reader.ReadInt32();
-}
 
 TRLGraphicSurface& EmptyA4(TRLGraphicSurface& page) {
     page.SetWidth(794);

@@ -1,9 +1,9 @@
 // The page store: the temporary file, the five-page cache, re-storing changed pages, lifetime
 // by links, failures of the disk, and reading from two threads at once.
+#include "PageStoreTestSupport.h"
 #include "RLGraphicStorage.h"
 #include "RLUtils.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
@@ -135,17 +135,10 @@ TEST_F(PageStorage, ChangedPagesAreStoredAgain) {
 
     // A change to a cached page reaches a saved file without an eviction.
     storage.Pages(11)->FillRect({1, 1, 2, 2});
-    QByteArray saved;
-    {
-        QBuffer buffer(&saved);
-        buffer.open(QIODevice::WriteOnly);
-        storage.SaveToStream(buffer);
-    }
+    const QByteArray saved = pagestoretest::Save(storage, 3);
     EXPECT_FALSE(storage.Pages(11)->Modified());
     TRLGraphicStorage copy;
-    QBuffer in(&saved);
-    in.open(QIODevice::ReadOnly);
-    copy.LoadFromStream(in);
+    pagestoretest::Load(copy, saved);
     EXPECT_EQ(copy.Pages(11)->ObjectCount(), NumberedPage(11)->ObjectCount() + 1);
 }
 
