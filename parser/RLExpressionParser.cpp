@@ -152,9 +152,8 @@ public:
         : parser_(parser), tokens_(text), tellTokens_(tellTokens) {}
 
     TRLParserToken Next() {
-        bool fresh = false;
-        TRLParserToken token = tokens_.Next(&fresh);
-        if (fresh && tellTokens_ && parser_.OnToken)
+        TRLParserToken token = tokens_.Next();
+        if (tellTokens_ && parser_.OnToken)
             parser_.OnToken(parser_, token);
         return token;
     }
@@ -400,7 +399,6 @@ bool TRLParserValueList::Remove(const QString& name) {
 
 const TRLParserFunction& TRLParserFunctionList::Declare(const QString& declaration) {
     auto function = std::make_shared<TRLParserFunction>();
-    function->declaration_ = declaration;
 
     TreeBuilder builder(parser_, declaration, false);
     auto expected = [](const TRLParserToken& token) {

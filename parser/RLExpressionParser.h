@@ -79,14 +79,12 @@ class TRLParserFunction {
 public:
     const QString& Name() const { return name_; }
     const QStringList& Parameters() const { return parameters_; }
-    const QString& Declaration() const { return declaration_; }
 
 private:
     friend class TRLParserFunctionList;
     friend class TRLExpressionParser;
     QString name_;
     QStringList parameters_;
-    QString declaration_;
     // Shared so that a call in progress keeps its body alive if the function is replaced from
     // a callback meanwhile. Null for an empty body.
     std::shared_ptr<const TRLParserNode> body_;

@@ -30,19 +30,6 @@ bool IsOperatorChar(QChar c) {
 
 } // namespace
 
-TRLParserToken TRLParserTokenizer::Next(bool* fresh) {
-    if (pushed_) {
-        TRLParserToken token = std::move(*pushed_);
-        pushed_.reset();
-        if (fresh)
-            *fresh = false;
-        return token;
-    }
-    if (fresh)
-        *fresh = true;
-    return Read();
-}
-
 TRLParserToken TRLParserTokenizer::Make(TRLParserTokenKind kind, QString text) const {
     TRLParserToken token;
     token.Kind = kind;

@@ -186,14 +186,14 @@ void TRLCustomBand::TransferSurface() {
         slice = PrintHeight() - printed;
         int available = 0;
         if (!IsFooterKind(bandType_) && !HeightFits(slice, available)) {
-            if (!newPageDone_ && (integralHeight_ || minHeight_ > available)) {
+            if (!newPageDone_ && (integralHeight_ || available < 0)) {
                 NewPageForBand(pager);
                 continue;
             }
             if (!integralHeight_) {
                 int row = 0;
                 if (available > 0 && Surface().FindFreeRow(printed + available, row) &&
-                    row > printed && row >= minHeight_)
+                    row > printed)
                     slice = row - printed;
                 else if (!newPageDone_) {
                     NewPageForBand(pager);
@@ -205,12 +205,10 @@ void TRLCustomBand::TransferSurface() {
         const TRLRect source{0, printed, PrintWidth(), printed + slice};
         const TRLRect dest{PrintLeft(), PrintTop(), PrintLeft() + PrintWidth(), PrintTop() + slice};
         TRLGraphicSurface& target = pager.Surface();
-        if (Enabled()) {
-            target.SetClipRect(dest);
-            DrawFrame(target, {PrintLeft(), PrintTop() - printed, PrintLeft() + PrintWidth(),
-                               PrintTop() - printed + PrintHeight()});
-            target.ResetClipRect();
-        }
+        target.SetClipRect(dest);
+        DrawFrame(target, {PrintLeft(), PrintTop() - printed, PrintLeft() + PrintWidth(),
+                           PrintTop() - printed + PrintHeight()});
+        target.ResetClipRect();
         target.CopyRect(dest, Surface(), source);
         printed += slice;
         if (printed < PrintHeight())
@@ -325,7 +323,7 @@ void TRLCustomPager::PrintBand(TRLCustomBand& band) {
         !IsFooterKind(band.BandType())) {
         int available = 0;
         if (!band.HeightFits(band.Height(), available) &&
-            (band.IntegralHeight() || band.MinHeight() > available)) {
+            (band.IntegralHeight() || available < 0)) {
             NewPage(band, false);
             band.newPageDone_ = true;
         }
@@ -338,8 +336,6 @@ void TRLCustomPager::PrintBand(TRLCustomBand& band) {
 }
 
 void TRLCustomPager::PrintHeaders() {
-    if (!Enabled())
-        return;
     for (TRLBandType type : {btHeader, btTitle, btColumnHeader})
         if (!sortedBands_.Printed(type) && PrintBands(type) == 2)
             return;
@@ -348,8 +344,6 @@ void TRLCustomPager::PrintHeaders() {
 }
 
 void TRLCustomPager::PrintFooters(bool withSummary) {
-    if (!Enabled())
-        return;
     if (!sortedBands_.Printed(btColumnFooter) && PrintBands(btColumnFooter) == 2)
         return;
     if (withSummary) {

@@ -65,9 +65,6 @@ public:
     void SetGroupIndex(int v); // negative becomes 0
     TRLBandOptions Options() const { return options_; }
     void SetOptions(TRLBandOptions v) { options_ = v; }
-    // Smallest height a slice of a splittable band may leave (0: no constraint).
-    int MinHeight() const { return minHeight_; }
-    void SetMinHeight(int v) { minHeight_ = v < 0 ? 0 : v; }
 
     // The carbon copy being printed (0-based).
     int CarbonCopy() const { return carbonCopy_; }
@@ -106,7 +103,6 @@ private:
     int carbonCopies_ = 1;
     int groupIndex_ = 0;
     TRLBandOptions options_;
-    int minHeight_ = 0;
     int carbonCopy_ = 0;
 };
 
@@ -138,15 +134,11 @@ public:
     // --- run state ---
     // Report pixels from the pager's top.
     int PrintCursor() const { return cursor_; }
-    void SetPrintCursor(int v) { cursor_ = v; }
     // Detail bands printed in the run (what a detail-count field prints) and on this page.
     int DetailCount() const { return detailCount_; }
     int PageDetailCount() const { return pageDetailCount_; }
     bool DataPrinted() const { return dataPrinted_; }
     bool Completing() const { return completing_; }
-    TRLSortedBands& SortedBands() { return sortedBands_; }
-    // The band that is forcing a new page at the moment (null otherwise).
-    TRLCustomBand* ForcingBand() const { return forcingBand_; }
 
     // --- operations ---
     // Rebuilds the sorted band lists of this pager.
@@ -240,7 +232,6 @@ public:
     int RecNo() const { return recNo_; }
     int CopyNo() const { return copyNo_; }
     bool Eof() const { return eof_; }
-    TRLRecordAction RecordAction() const { return recordAction_; }
     // The data source's row the skipper stands on (kept between runs for ranges other than
     // rrAllRecords, which rewind).
     int CurrentRow() const { return row_; }

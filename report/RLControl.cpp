@@ -190,9 +190,9 @@ RL_MARGIN(BottomMargin, bottom_)
 
 void TRLMargins::SetDefaults(double left, double top, double right, double bottom) {
     left_ = defLeft_ = left;
-    top_ = defTop_ = top;
-    right_ = defRight_ = right;
-    bottom_ = defBottom_ = bottom;
+    top_ = top;
+    right_ = right;
+    bottom_ = bottom;
     Changed();
 }
 
@@ -713,10 +713,6 @@ TRLCustomBand* TRLCustomControl::ParentBand() const {
     return FindAncestor<TRLCustomBand>(this);
 }
 
-TRLCustomBandSet* TRLCustomControl::ParentBandSet() const {
-    return FindAncestor<TRLCustomBandSet>(this);
-}
-
 TRLCustomPager* TRLCustomControl::ParentPager() const {
     return FindAncestor<TRLCustomPager>(this);
 }
@@ -725,27 +721,11 @@ TRLCustomSkipper* TRLCustomControl::ParentSkipper() const {
     return FindAncestor<TRLCustomSkipper>(this);
 }
 
-TRLCustomGroup* TRLCustomControl::ParentGroup() const {
-    for (TRLCustomControl* p = parent_; p; p = p->parent_) {
-        if (auto* g = dynamic_cast<TRLCustomGroup*>(p))
-            return g;
-        if (dynamic_cast<TRLCustomPager*>(p))
-            return nullptr;
-    }
-    return nullptr;
-}
-
 TRLCustomReport* TRLCustomControl::ParentReport() const {
     for (const TRLCustomControl* c = this; c; c = c->parent_)
         if (auto* r = dynamic_cast<const TRLCustomReport*>(c))
             return const_cast<TRLCustomReport*>(r);
     return nullptr;
-}
-
-TRLCustomSite& TRLCustomControl::RequireParentSite() const {
-    if (TRLCustomSite* s = ParentSite())
-        return *s;
-    ThrowNotFound(*this, "ParentSite");
 }
 
 TRLCustomPager& TRLCustomControl::RequireParentPager() const {

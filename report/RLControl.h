@@ -89,8 +89,6 @@ public:
     bool Visible() const {
         return CanDrawLeft() || CanDrawTop() || CanDrawRight() || CanDrawBottom();
     }
-    // The four draw flags are written to a layout only for custom sides.
-    bool DrawFlagsStored() const { return sides_ == sdCustom; }
 
     // Records the drawable sides as filled rectangles inside rect (nothing for width 0).
     void Record(TRLGraphicSurface& surface, const TRLRect& rect) const;
@@ -131,9 +129,6 @@ public:
     // Sets values and defaults together (a report's page margins start at 10 mm).
     void SetDefaults(double left, double top, double right, double bottom);
     bool LeftStored() const { return left_ != defLeft_; }
-    bool TopStored() const { return top_ != defTop_; }
-    bool RightStored() const { return right_ != defRight_; }
-    bool BottomStored() const { return bottom_ != defBottom_; }
     // The four values in report pixels (mm * 96 / 25.4, rounded), as left/top/right/bottom.
     TRLRect Pixels() const;
     // Copies the four values.
@@ -143,7 +138,7 @@ private:
     void Changed();
     TRLCustomControl* owner_;
     double left_ = 0, top_ = 0, right_ = 0, bottom_ = 0;
-    double defLeft_ = 0, defTop_ = 0, defRight_ = 0, defBottom_ = 0;
+    double defLeft_ = 0;
 };
 
 // Bounds in real units, kept with the layout only.
@@ -191,8 +186,6 @@ public:
     void SetParent(TRLCustomControl* parent);
     // Children in creation order.
     const std::vector<TRLCustomControl*>& Controls() const { return controls_; }
-    int ControlCount() const { return static_cast<int>(controls_.size()); }
-    TRLCustomControl* Control(int index) const { return controls_.at(static_cast<size_t>(index)); }
     // This control or a descendant of that name (case-insensitive); null when none.
     TRLCustomControl* FindControl(const QString& name);
     // The top of the tree: the owner whose report controls share one FriendlyName space.
@@ -213,8 +206,6 @@ public:
     }
     // The bounds change: fixed size, holders, parent expansion and re-alignment.
     virtual void SetBounds(int left, int top, int width, int height);
-    // The bounds before the last change.
-    TRLRect PreviousBounds() const { return previousBounds_; }
     // Bounds relative to the nearest site (adding the offsets of non-site parents).
     TRLRect AbsoluteBounds() const;
 
@@ -232,8 +223,6 @@ public:
     void SetBehavior(TRLControlBehavior v) { behavior_ = v; }
     bool Visible() const { return visible_; }
     void SetVisible(bool v);
-    bool Enabled() const { return enabled_; }
-    void SetEnabled(bool v) { enabled_ = v; }
 
     TRLBorders& Borders() { return borders_; }
     const TRLBorders& Borders() const { return borders_; }
@@ -273,15 +262,12 @@ public:
     void SetHoldStyle(TRLHoldStyle v);
     TRLHoldStyle SecondHoldStyle() const { return secondHoldStyle_; }
     void SetSecondHoldStyle(TRLHoldStyle v);
-    // Controls that follow this one.
-    const std::vector<TRLCustomControl*>& Holdeds() const { return holdeds_; }
 
     // --- caption ---
     // The run-time caption while the parent report prepares, the stored one otherwise.
     QString Caption() const;
     // Sets the run-time caption (and outside preparation the stored one), then AdjustBounds.
     void SetCaption(const QString& caption);
-    QString StoredCaption() const { return storedCaption_; }
 
     // --- events ---
     PrintEvent BeforePrint;
@@ -291,15 +277,11 @@ public:
     // --- parent lookups (null when missing) ---
     TRLCustomSite* ParentSite() const;
     TRLCustomBand* ParentBand() const;
-    TRLCustomBandSet* ParentBandSet() const;
     TRLCustomPager* ParentPager() const;
     TRLCustomSkipper* ParentSkipper() const;
-    // Stops at the nearest pager that is not a group.
-    TRLCustomGroup* ParentGroup() const;
     // The enclosing report (this control itself when it is one).
     TRLCustomReport* ParentReport() const;
     // The same, raising "Not found: NAME.ParentXxx" when missing.
-    TRLCustomSite& RequireParentSite() const;
     TRLCustomPager& RequireParentPager() const;
     TRLCustomSkipper& RequireParentSkipper() const;
     TRLCustomReport& RequireParentReport() const;
@@ -378,9 +360,6 @@ protected:
     virtual void BoundsChanged() {}
     // A child was added or removed (bands keep AllowedBands in step through it).
     virtual void ControlsChanged() {}
-    // While printing, the parent expansion and the re-alignment are not wanted when bounds go
-    // back to their design value.
-    bool RestoringBounds() const { return restoringBounds_; }
     // The design bounds kept by SaveBounds.
     TRLRect SavedBounds() const { return savedBounds_; }
 
@@ -411,7 +390,6 @@ private:
     uint8_t autoSizeDir_ = 0;
     TRLControlBehavior behavior_;
     bool visible_ = true;
-    bool enabled_ = true;
     TRLBorders borders_{this};
     TRLRealBounds realBounds_;
 

@@ -303,12 +303,3 @@ TRLPaperSize FindPaperSize(double width, double height) {
 const char* PaperSizeName(TRLPaperSize size) {
     return size < PaperSizeCount ? PaperNames[size] : "";
 }
-
-bool PaperSizeFromName(const QString& name, TRLPaperSize& size) {
-    for (int i = 0; i < PaperSizeCount; ++i)
-        if (name == QLatin1String(PaperNames[i])) {
-            size = static_cast<TRLPaperSize>(i);
-            return true;
-        }
-    return false;
-}

@@ -169,4 +169,3 @@ TRLPaperSize FindPaperSize(double width, double height);
 
 // The enumeration's value names ("fpA4"), for layouts and messages.
 const char* PaperSizeName(TRLPaperSize size);
-bool PaperSizeFromName(const QString& name, TRLPaperSize& size);

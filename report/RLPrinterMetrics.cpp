@@ -10,10 +10,6 @@ void SetPrinterMetricsProvider(TRLPrinterMetricsProvider provider) {
     metricsProvider = provider;
 }
 
-TRLPrinterMetricsProvider PrinterMetricsProvider() {
-    return metricsProvider;
-}
-
 TRLPrinterMetrics CurrentPrinterMetrics() {
     const TRLPrinterMetricsProvider provider = metricsProvider;
     return provider ? provider() : TRLPrinterMetrics{};

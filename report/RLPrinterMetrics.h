@@ -18,6 +18,5 @@ struct TRLPrinterMetrics {
 using TRLPrinterMetricsProvider = TRLPrinterMetrics (*)();
 
 void SetPrinterMetricsProvider(TRLPrinterMetricsProvider provider);
-TRLPrinterMetricsProvider PrinterMetricsProvider();
 // The provider's answer, or the fallback values when none is registered.
 TRLPrinterMetrics CurrentPrinterMetrics();

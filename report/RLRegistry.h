@@ -77,7 +77,6 @@ public:
     // Adds a class or replaces an earlier registration of the same name.
     void Register(TRLClassInfo info);
     const TRLClassInfo* FindClass(const QString& className) const;
-    bool IsRegistered(const QString& className) const { return FindClass(className) != nullptr; }
     QStringList ClassNames() const;
 
     // Looks a property up in the class and then its bases; names match without regard to case.

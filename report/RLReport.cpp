@@ -74,10 +74,6 @@ void TRLPageSetup::Changed() {
 
 TRLPreviewOptions::TRLPreviewOptions() : caption_(RLMessages[mkPreview]) {}
 
-bool TRLPreviewOptions::CaptionStored() const {
-    return caption_ != RLMessages[mkPreview];
-}
-
 // ---- TRLCustomReport -------------------------------------------------------------------------
 
 TRLCustomReport::TRLCustomReport(TRLCustomControl* parent)
@@ -232,10 +228,6 @@ void TRLCustomReport::SetCanceled(bool v) {
     RootReport().canceled_ = v;
 }
 
-int TRLCustomReport::PagesClosed() const {
-    return RootReport().pagesClosed_;
-}
-
 int TRLCustomReport::PageNumber() const {
     const TRLCustomReport& root = RootReport();
     return root.firstPageNumber_ + root.pagesClosed_;
@@ -338,8 +330,7 @@ void TRLCustomReport::SurfaceClosing() {
 
 void TRLCustomReport::TransferSurface() {
     TRLGraphicSurface& page = RequestParentSurface();
-    if (Enabled())
-        DrawFrame(page, PrintRect());
+    DrawFrame(page, PrintRect());
     page.Draw(0, 0, Surface());
 }
 

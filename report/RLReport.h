@@ -33,8 +33,6 @@ public:
     void SetPaperHeight(double v);
     bool ForceEmulation() const { return forceEmulation_; }
     void SetForceEmulation(bool v);
-    // Width and height stored in a layout only for custom paper.
-    bool SizeStored() const { return paperSize_ == fpCustom; }
 
     double OrientedWidth() const { return orientation_ == poPortrait ? paperWidth_ : paperHeight_; }
     double OrientedHeight() const {
@@ -78,7 +76,6 @@ public:
     // "Preview" from the message table until set.
     QString Caption() const { return caption_; }
     void SetCaption(const QString& v) { caption_ = v; }
-    bool CaptionStored() const;
 
     void Assign(const TRLPreviewOptions& source) { *this = source; }
 
@@ -130,7 +127,6 @@ public:
     TRLCustomReport* NextReport() const { return nextReport_; }
     // Links both ways; a report cannot follow itself.
     void SetNextReport(TRLCustomReport* next);
-    TRLCustomReport* PriorReport() const { return priorReport_; }
     // The parser for expressions (group keys, expression fields). Not owned. Setting it makes
     // the parser resolve dotted component names ("RLLabel1.Caption") in this report.
     TRLExpressionParser* ExpressionParser() const { return expressionParser_; }
@@ -165,17 +161,12 @@ public:
     void SetCanceled(bool v);
     // FirstPageNumber of the chain's root plus the pages closed so far.
     int PageNumber() const;
-    int PagesClosed() const;
     // Date and time taken when the preparation started.
     QDateTime ReportDate() const { return reportDate_; }
     TRLCustomReport& RootReport();
     const TRLCustomReport& RootReport() const;
     // This report's page store (the chain's pages are in the root's).
     TRLGraphicStorage& Storage() const { return *storage_; }
-    // The page being recorded (null between pages).
-    TRLGraphicSurface* CurrentPage() const { return page_.get(); }
-    // Printer metrics as last refreshed.
-    TRLPrinterMetrics PrinterMetrics() const { return metrics_; }
     void RefreshPrinterMetrics();
 
     // --- page geometry in report pixels ---

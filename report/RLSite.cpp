@@ -410,18 +410,15 @@ void TRLCustomSite::OpenSurface() {
     surface_->SetWidth(printWidth_);
     surface_->SetHeight(printHeight_);
     surface_->SetMargins(ClientRect());
-    if (Enabled()) {
-        AdjustChildren();
-        PrintChildren();
-    }
+    AdjustChildren();
+    PrintChildren();
     SurfaceOpened();
 }
 
 void TRLCustomSite::CloseSurface() {
     if (!surface_->Opened())
         return;
-    if (Enabled())
-        SurfaceClosing();
+    SurfaceClosing();
     TransferSurface();
     surface_->Close();
     SurfaceClosed();
@@ -430,8 +427,7 @@ void TRLCustomSite::CloseSurface() {
 void TRLCustomSite::TransferSurface() {
     TRLGraphicSurface& target = RequestParentSurface();
     const TRLRect rect = PrintRect();
-    if (Enabled())
-        DrawFrame(target, rect);
+    DrawFrame(target, rect);
     target.Draw(rect.Left, rect.Top, *surface_);
 }
 
@@ -470,8 +466,6 @@ void PrintPass(TRLCustomControl& parent) {
 } // namespace
 
 void TRLCustomSite::AdjustChildren() {
-    if (!Enabled())
-        return;
     AdjustPass(*this);
     ExpandOverExpanders();
 }
@@ -500,8 +494,6 @@ void TRLCustomSite::ExpandOverExpanders() {
 }
 
 void TRLCustomSite::PrintChildren() {
-    if (!Enabled())
-        return;
     PrintPass(*this);
     if (PrintsChildSites())
         for (TRLCustomControl* c : std::vector<TRLCustomControl*>(Controls()))

@@ -131,21 +131,6 @@ TEST(TRLParserTokenizer, PositionsCountCharactersRead) {
     EXPECT_EQ(tokenizer.Next().Position, 11);
 }
 
-TEST(TRLParserTokenizer, PushedBackTokenComesFirst) {
-    TRLParserTokenizer tokenizer("a b");
-    bool fresh = false;
-    TRLParserToken a = tokenizer.Next(&fresh);
-    EXPECT_TRUE(fresh);
-    tokenizer.PushBack(a);
-    TRLParserToken again = tokenizer.Next(&fresh);
-    EXPECT_FALSE(fresh);
-    EXPECT_EQ(again.Text, "a");
-    EXPECT_EQ(again.Position, 1);
-    TRLParserToken b = tokenizer.Next(&fresh);
-    EXPECT_TRUE(fresh);
-    EXPECT_EQ(b.Text, "b");
-}
-
 TEST(TRLParserTokenizer, MalformedNumbersAndStrings) {
     struct Case {
         const char* text;

@@ -116,7 +116,6 @@ TEST(Borders, FlagRules) {
     b.SetDrawTop(false);
     EXPECT_EQ(b.Sides(), sdCustom);
     EXPECT_TRUE(b.DrawLeft() && !b.DrawTop() && b.DrawRight() && b.DrawBottom());
-    EXPECT_TRUE(b.DrawFlagsStored());
     b.SetFixedTop(true); // fixing a side draws it
     EXPECT_TRUE(b.DrawTop());
     EXPECT_EQ(b.Sides(), sdCustom); // all four set, but Sides was not sdAll
@@ -251,7 +250,6 @@ TEST(Holders, StylesFollowTheHolder) {
     EXPECT_EQ(vertical->BoundsRect(), (TRLRect{300, 60, 330, 70}));
     EXPECT_EQ(relative->BoundsRect(), (TRLRect{270, 80, 300, 90}));
     EXPECT_EQ(copy->BoundsRect(), (TRLRect{400, 100, 460, 125}));
-    EXPECT_EQ(holder->Holdeds().size(), 4u);
 
     // A right-justified column lines up with the holder's right edge, keeping its own width
     // when auto-size sets it.

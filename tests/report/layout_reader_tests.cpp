@@ -205,9 +205,9 @@ TEST_F(LayoutReader, BuildsAReportWithNestedSettingsAndBands) {
     EXPECT_EQ(report->PreviewOptions().BorderIcons(), TRLBorderIcons{biSystemMenu});
     EXPECT_EQ(report->PreviewOptions().WindowState(), wsNormal);
 
-    ASSERT_EQ(report->ControlCount(), 2);
-    auto* header = dynamic_cast<TRLBand*>(report->Control(0));
-    auto* footer = dynamic_cast<TRLBand*>(report->Control(1));
+    ASSERT_EQ(report->Controls().size(), 2u);
+    auto* header = dynamic_cast<TRLBand*>(report->Controls()[0]);
+    auto* footer = dynamic_cast<TRLBand*>(report->Controls()[1]);
     ASSERT_TRUE(header && footer);
     EXPECT_EQ(header->Name(), "RLBand1");
     EXPECT_EQ(header->BandType(), btHeader);
@@ -279,9 +279,9 @@ TEST_F(LayoutReader, LoadedRunsBottomUpAfterReferencesAreResolved) {
     EXPECT_FALSE(tree->Loading());
     EXPECT_FALSE(b.Loading());
     // An unnamed control is still created, in file order.
-    ASSERT_EQ(tree->ControlCount(), 3);
-    EXPECT_EQ(tree->Control(2)->Top(), 3);
-    EXPECT_TRUE(tree->Control(2)->Name().isEmpty());
+    ASSERT_EQ(tree->Controls().size(), 3u);
+    EXPECT_EQ(tree->Controls()[2]->Top(), 3);
+    EXPECT_TRUE(tree->Controls()[2]->Name().isEmpty());
 }
 
 TEST_F(LayoutReader, PropertiesAreSetWhileLoading) {
