@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -239,15 +240,17 @@ TEST_F(PageStorage, AFullDiskKeepsThePagesAlreadyStored) {
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit limited = old;
     limited.rlim_cur = static_cast<rlim_t>(size + 8);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
     bool failed = false;
-    try {
-        storage.Add(NumberedPage(3));
-    } catch (const TRLException& e) {
-        failed = true;
-        EXPECT_TRUE(e.Message().contains(storage.TempFileName())) << e.what();
+    {
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        const auto unlimit = qScopeGuard([&old] { setrlimit(RLIMIT_FSIZE, &old); });
+        try {
+            storage.Add(NumberedPage(3));
+        } catch (const TRLException& e) {
+            failed = true;
+            EXPECT_TRUE(e.Message().contains(storage.TempFileName())) << e.what();
+        }
     }
-    setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_TRUE(failed);
 
     EXPECT_EQ(storage.PageCount(), 3);
