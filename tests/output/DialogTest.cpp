@@ -1,12 +1,12 @@
 // The print and save dialogs with their shared parameters, driven the way an operator would:
 // fields set, a button clicked, and the write-back checked.
+#include "OutputTestSupport.h"
 #include "RLDialogLayout.h"
 #include "RLMessages.h"
 #include "RLOutputFlows.h"
 #include "RLPrintDialog.h"
 #include "RLPrinters.h"
 #include "RLSaveDialog.h"
-#include "output_test_support.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -139,38 +140,13 @@ TEST(PrintParams, ClearAndTheMaximumThatCarriesTheLastPage) {
 TEST(PrintDialog, LayoutCaptionsAndTabOrder) {
     TRLPrintDialog dialog;
     EXPECT_EQ(dialog.windowTitle(), RLMessages[mkPrint]);
-    // The design's places, moved right only where a caption needs more room than the design
-    // gave it ("from:" is wider in this font than in the design's).
-    EXPECT_GE(dialog.width(), 430);
-    EXPECT_EQ(dialog.height(), 267);
+    // Captions that need more room than the design gave them push their neighbours right (the
+    // fit itself is checked in every language elsewhere); the buttons keep to the right edge.
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize()) << "not resizable";
-    EXPECT_EQ(dialog.GroupBoxPrinter->title(), QLatin1Char(' ') + RLMessages[mkPrinter] + ' ');
-    EXPECT_EQ(dialog.GroupBoxPrinter->pos(), QPoint(8, 4));
-    EXPECT_EQ(dialog.GroupBoxPrinter->height(), 113);
-    const QRect printers = dialog.ComboBoxPrinterNames->geometry();
-    EXPECT_EQ(printers.size(), QSize(329, 21));
-    EXPECT_EQ(printers.top(), 20);
-    EXPECT_LE(printers.left() - 68, 4);
-    EXPECT_EQ(dialog.LabelFilterName->text(), RLMessages[mkUseFilter] + ':');
-    EXPECT_EQ(dialog.GroupBoxPages->pos(), QPoint(8, 120));
-    EXPECT_EQ(dialog.EditToPage->parentWidget(), dialog.GroupBoxPages);
-    EXPECT_EQ(dialog.EditToPage->size(), QSize(41, 21));
     EXPECT_GE(dialog.EditFromPage->x(),
               dialog.LabelFromPage->x() + dialog.LabelFromPage->sizeHint().width());
-    EXPECT_EQ(dialog.EditToPage->x() - dialog.EditFromPage->x(), 164 - 92);
-    EXPECT_EQ(dialog.LabelToPage->text(), RLMessages[mkTo] + ':');
-    EXPECT_EQ(dialog.GroupBoxCopies->size(), QSize(185, 101));
-    EXPECT_EQ(dialog.GroupBoxCopies->x() -
-                  (dialog.GroupBoxPages->x() + dialog.GroupBoxPages->width()),
-              236 - 225);
-    EXPECT_EQ(dialog.LabelCopies->text(), RLMessages[mkNumberOfCopies] + ':');
-    EXPECT_EQ(dialog.ButtonOk->size(), QSize(75, 25));
-    EXPECT_EQ(dialog.width() - dialog.ButtonCancel->geometry().right(), 430 - 418)
-        << "the buttons keep to the right edge";
-    EXPECT_EQ(dialog.ButtonOk->text(), RLMessages[mkOk]);
+    EXPECT_EQ(dialog.width() - dialog.ButtonCancel->geometry().right(), 430 - 418);
     EXPECT_TRUE(dialog.ButtonOk->isDefault());
-    EXPECT_EQ(dialog.ButtonCancel->text(), RLMessages[mkCancel]);
-    EXPECT_EQ(dialog.LabelOptions->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
 
     // Tab walks the printer group, the page choices, the copies and the buttons; the page boxes
     // are never reached by Tab.
@@ -392,22 +368,8 @@ TEST(PrintDialog, PrinterCaptions) {
 
 TEST(PrintFlow, PreviewPrintHandsTheChosenRangeToTheFilter) {
     OptionsFilter unused; // a named filter so the list can be chosen from
-    class Recorder : public TRLCustomPrintFilter {
-    public:
-        Recorder() {
-            SetDisplayName(QStringLiteral("Recorder"));
-            SetShowProgress(false);
-        }
-        QStringList Calls;
-
-    protected:
-        void BeginDoc() override { Calls << QStringLiteral("begin"); }
-        void EndDoc() override { Calls << QStringLiteral("end"); }
-        void NewPage() override {}
-        void DrawPage(TRLGraphicSurface& page) override {
-            Calls << QStringLiteral("page %1").arg(page.PageIndex() + 1);
-        }
-    } recorder;
+    RecordingFilter recorder;
+    recorder.SetDisplayName(QStringLiteral("Recorder"));
     QObject owner;
     TRLGraphicStorage store(&owner);
     FillStore(store, 3, QString(), [](int) {
@@ -420,7 +382,8 @@ TEST(PrintFlow, PreviewPrintHandsTheChosenRangeToTheFilter) {
 
     // "All" on a 3-page document passes 1..3.
     EXPECT_TRUE(ExecutePrintFlow(store, [](TRLPrintDialog& d) { d.ButtonOk->click(); }));
-    EXPECT_EQ(recorder.Calls, (QStringList{"begin", "page 1", "page 2", "page 3", "end"}));
+    EXPECT_EQ(recorder.Calls,
+              (QStringList{"begin", "page 1", "new", "page 2", "new", "page 3", "end"}));
     EXPECT_EQ(PrintParams().MaxPage(), 3);
     EXPECT_EQ(PrintParams().Orientation(), poLandscape);
 
@@ -430,7 +393,7 @@ TEST(PrintFlow, PreviewPrintHandsTheChosenRangeToTheFilter) {
         QTest::keyClicks(d.EditFromPage, QStringLiteral("2"));
         d.ButtonOk->click();
     }));
-    EXPECT_EQ(recorder.Calls, (QStringList{"begin", "page 2", "page 3", "end"}));
+    EXPECT_EQ(recorder.Calls, (QStringList{"begin", "page 2", "new", "page 3", "end"}));
 
     // "Pages" from 2 with the "to" box emptied holds no page: nothing is started (a printer
     // would put out a blank sheet) and the operator is told why. So for a range past the end.
@@ -465,17 +428,10 @@ TEST(SaveDialog, LayoutAndFixedChoices) {
     SaveParams().SetOptions({rsoDisableSaveInBackground});
     SaveParams().SetFileName(QStringLiteral("/tmp/report"));
     TRLSaveDialog dialog;
-    EXPECT_EQ(dialog.windowTitle(), RLMessages[mkSave]);
-    // In English every caption fits the design's places.
+    // In English every caption fits the design's places: nothing moved, nothing grew.
     EXPECT_EQ(dialog.size(), QSize(391, 244));
-    EXPECT_EQ(dialog.EditFileName->geometry(), QRect(108, 12, 249, 21));
     EXPECT_EQ(dialog.SpeedButtonLookup->geometry(), QRect(356, 12, 21, 21));
-    EXPECT_EQ(dialog.LabelFileName->text(), RLMessages[mkFileName] + ':');
-    EXPECT_EQ(dialog.LabelToPage->text(), RLMessages[mkTo]);
-    EXPECT_EQ(dialog.RadioButtonPagesSelect->geometry(), QRect(8, 68, 73, 17));
-    EXPECT_EQ(dialog.ButtonSave->text(), RLMessages[mkSave]);
     EXPECT_TRUE(dialog.ButtonSave->isDefault());
-    EXPECT_EQ(dialog.font().pixelSize(), 11);
     const QList<QWidget*> chain = {dialog.EditFileName, dialog.ComboBoxFilters,
                                    dialog.RadioButtonPagesAll, dialog.RadioButtonPagesInterval};
     for (int i = 0; i + 1 < chain.size(); ++i)
@@ -598,12 +554,9 @@ TEST(SaveDialog, FileChooserOffersTheChosenFormat) {
 
 TEST(SaveFlow, DefaultWritesTheWholeStoreAndFiltersGetTheRange) {
     QTemporaryDir dir;
-    const QString oldCurrent = QDir::currentPath();
+    const auto restore =
+        qScopeGuard([current = QDir::currentPath()] { QDir::setCurrent(current); });
     QDir::setCurrent(dir.path());
-    struct Restore {
-        QString Path;
-        ~Restore() { QDir::setCurrent(Path); }
-    } restore{oldCurrent};
 
     QObject owner;
     TRLGraphicStorage store(&owner);

@@ -1,11 +1,11 @@
 // The PDF save filter, checked on the files it writes: poppler reads back pages, paper, texts and
 // pictures; runs that do not finish must leave no file; the save dialog and the preview's save
 // flow reach the filter by its extension.
+#include "OutputTestSupport.h"
 #include "RLMessages.h"
 #include "RLOutputFlows.h"
 #include "RLPdfFilter.h"
 #include "RLSaveDialog.h"
-#include "output_test_support.h"
 
 #include <QComboBox>
 #include <QDir>

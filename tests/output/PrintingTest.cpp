@@ -1,11 +1,11 @@
 // Printing for real: stores go through the printer filter to the private print server's capture
 // queue, and the captured documents are read back with the PDF tools. Also the printer wrapper
 // against that server, and a machine whose printing service is out of reach.
+#include "OutputTestSupport.h"
 #include "RLCanvas.h"
 #include "RLMessages.h"
 #include "RLPrinters.h"
 #include "RLSpoolFilter.h"
-#include "output_test_support.h"
 
 #include <QDir>
 #include <QFile>

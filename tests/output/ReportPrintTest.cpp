@@ -1,12 +1,12 @@
 // The report's Print through the output layer: paper, default filter, dialog, preparation and
 // the filter run, as registered at start-up.
+#include "OutputTestSupport.h"
 #include "RLOutputFlows.h"
 #include "RLPrintDialog.h"
 #include "RLPrinterMetrics.h"
 #include "RLPrinters.h"
 #include "RLReport.h"
 #include "RLReportHooks.h"
-#include "output_test_support.h"
 
 #include <QLineEdit>
 #include <QPushButton>

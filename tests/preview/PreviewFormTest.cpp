@@ -91,53 +91,16 @@ protected:
     }
 };
 
-TEST_F(PreviewWindow, ToolbarFollowsItsTable) {
-    struct Place {
-        QWidget* widget;
-        int left;
-        int width;
-    };
-    const Place places[] = {
-        {form->SpeedButtonPrint, 1, 50},      {form->SpeedButtonSave, 51, 50},
-        {form->SpeedButtonSend, 101, 50},     {form->Bevel1, 156, 2},
-        {form->SpeedButtonSetup, 162, 22},    {form->Bevel2, 189, 2},
-        {form->SpeedButtonFirst, 195, 22},    {form->SpeedButtonPrior, 217, 22},
-        {form->PanelPages, 242, 134},         {form->SpeedButtonNext, 378, 22},
-        {form->SpeedButtonLast, 400, 22},     {form->Bevel3, 427, 2},
-        {form->SpeedButtonZoomDown, 433, 22}, {form->SpeedButtonZoomUp, 455, 22},
-        {form->PanelZoom, 478, 145},          {form->Bevel4, 626, 2},
-        {form->SpeedButtonViews, 632, 22},    {form->Bevel5, 658, 2},
-        {form->SpeedButtonEdit, 663, 22},     {form->Bevel6, 689, 2},
-        {form->SpeedButtonClose, 695, 49},
-    };
-    for (const Place& p : places) {
-        EXPECT_EQ(p.widget->x(), p.left) << p.widget->metaObject()->className() << " " << p.left;
-        EXPECT_EQ(p.widget->width(), p.width) << p.left;
-        EXPECT_EQ(p.widget->y(), 1) << p.left;
-    }
-    EXPECT_EQ(form->PanelTools->height(), 23);
-    EXPECT_EQ(form->EditPageNo->geometry(), QRect(40, 0, 37, 21));
-    EXPECT_EQ(form->PanelPageCount->geometry(), QRect(96, 0, 37, 21));
-    EXPECT_EQ(form->PanelPageCount->text(), QStringLiteral("0"));
-    EXPECT_EQ(form->ComboBoxZoom->geometry(), QRect(0, 0, 145, 21));
-    // The about button sits at the right end whatever the width.
-    EXPECT_EQ(form->PanelAbout->geometry().right(), form->PanelTools->width() - 2);
-
+// The toolbar's captions carry their accelerators; the about button keeps to the right end.
+TEST_F(PreviewWindow, ToolbarCaptionsAndTheAboutButton) {
     EXPECT_EQ(form->SpeedButtonPrint->text(), QStringLiteral("&Print"));
     EXPECT_EQ(form->SpeedButtonSave->text(), QStringLiteral("&Save"));
     EXPECT_EQ(form->SpeedButtonSend->text(), QStringLiteral("S&end"));
     EXPECT_EQ(form->SpeedButtonClose->text(), QStringLiteral("&Close"));
-    EXPECT_EQ(form->SpeedButtonSave->toolTip(), QStringLiteral("Save to file"));
-    EXPECT_EQ(form->SpeedButtonSend->toolTip(), QStringLiteral("Send to"));
-    EXPECT_EQ(form->SpeedButtonSetup->toolTip(), QStringLiteral("Configure printer"));
-    EXPECT_EQ(form->SpeedButtonViews->toolTip(), QStringLiteral("Divide the screen"));
-    EXPECT_TRUE(form->SpeedButtonZoomUp->toolTip().isEmpty());
     EXPECT_FALSE(form->SpeedButtonSend->isEnabled());
-    EXPECT_TRUE(form->SpeedButtonEdit->isCheckable());
-    EXPECT_FALSE(form->SpeedButtonFirst->icon().isNull());
-    EXPECT_EQ(form->windowTitle(), QStringLiteral("Preview"));
-    EXPECT_EQ(form->ComboBoxZoom->count(), 11);
-    EXPECT_EQ(form->ComboBoxZoom->itemText(10), QStringLiteral("Multiple pages"));
+    EXPECT_EQ(form->PanelAbout->geometry().right(), form->PanelTools->width() - 2);
+    form->resize(1200, 600);
+    EXPECT_EQ(form->PanelAbout->geometry().right(), form->PanelTools->width() - 2);
 }
 
 TEST(PreviewAccelerators, EachCaptionTakesItsFirstFreeLetterOrDigit) {
