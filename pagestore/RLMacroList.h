@@ -8,7 +8,6 @@ class TRLMacroList {
 public:
     const QStringList& Entries() const { return entries_; }
     void SetEntries(QStringList entries) { entries_ = std::move(entries); }
-    bool IsEmpty() const { return entries_.isEmpty(); }
     void Clear() { entries_.clear(); }
 
     // Looks a name up without regard to letter case.

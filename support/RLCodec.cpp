@@ -26,18 +26,14 @@ char EncodeChar(char32_t c) {
 
 } // namespace
 
-QString DecodeWindows1252(const char* data, qsizetype size) {
-    QString text(size, Qt::Uninitialized);
+QString DecodeWindows1252(const QByteArray& bytes) {
+    QString text(bytes.size(), Qt::Uninitialized);
     QChar* out = text.data();
-    for (qsizetype i = 0; i < size; ++i) {
-        const auto byte = static_cast<uint8_t>(data[i]);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<uint8_t>(bytes[i]);
         out[i] = (byte >= 0x80 && byte < 0xA0) ? QChar(kHighControls[byte - 0x80]) : QChar(byte);
     }
     return text;
-}
-
-QString DecodeWindows1252(const QByteArray& bytes) {
-    return DecodeWindows1252(bytes.constData(), bytes.size());
 }
 
 qsizetype EncodeWindows1252To(QStringView text, char* out) {

@@ -8,7 +8,6 @@
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) decode to the control character of the same number, so that any
 // stored text survives a read and a write unchanged.
 QString DecodeWindows1252(const QByteArray& bytes);
-QString DecodeWindows1252(const char* data, qsizetype size);
 
 // Every character becomes one byte; a character that Windows-1252 lacks (a surrogate pair
 // counting as one character) becomes "?".

@@ -150,7 +150,7 @@ TEST_F(PageStorage, ClearEmptiesPagesAndSettings) {
     storage.Clear();
     EXPECT_EQ(storage.PageCount(), 0);
     EXPECT_EQ(storage.CachedPageCount(), 0);
-    EXPECT_TRUE(storage.Macros().IsEmpty());
+    EXPECT_TRUE(storage.Macros().Entries().isEmpty());
     EXPECT_EQ(QFileInfo(storage.TempFileName()).size(), 0);
     storage.Add(NumberedPage(4));
     EXPECT_EQ(FirstText(*storage.Pages(0)), "page 4");
