@@ -59,6 +59,18 @@ inline int CountPixels(const QImage& image, QColor colour) {
     return count;
 }
 
+// Pixels of the red that crosses out an invalid code.
+inline int RedPixels(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            count += c.red() > 200 && c.green() < 80 && c.blue() < 80 ? 1 : 0;
+        }
+    }
+    return count;
+}
+
 // The picture on a white field with a quiet zone of `quiet` pixels on every side: pictures
 // recorded by the control start with their first bar at their edge.
 inline QImage WithQuietZone(const QImage& picture, int quiet) {

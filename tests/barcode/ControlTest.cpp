@@ -76,17 +76,6 @@ QImage Picture(const TRLImageObject& image) {
     return DecodeTaggedData(image.Data);
 }
 
-int RedPixels(const QImage& image) {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            count += c.red() > 200 && c.green() < 80 && c.blue() < 80 ? 1 : 0;
-        }
-    }
-    return count;
-}
-
 class ZbarControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -103,36 +92,23 @@ protected:
 
 } // namespace
 
-TEST(BarcodeControl, CreationDefaults) {
-    TRLBarcode barcode;
-    // 1 mm each side, kept as defaults so that layouts need not store them.
-    EXPECT_EQ(barcode.Margins().Pixels(), (TRLRect{4, 0, 4, 0}));
-    EXPECT_FALSE(barcode.Margins().LeftStored());
-    // An empty code is as wide as its start and stop.
-    EXPECT_EQ(barcode.Width(), Interleaved(0) + 1 + SideMargins);
-    EXPECT_EQ(barcode.Height(), 34);
-}
-
 TEST(BarcodeControl, AutoSizeFollowsTheCodeTheMarginsAndTheFrameSides) {
     TRLBarcode barcode;
+    // 1 mm margins each side, kept as defaults so that layouts need not store them; an empty
+    // code is as wide as its start and stop.
+    EXPECT_FALSE(barcode.Margins().LeftStored());
+    EXPECT_EQ(barcode.Width(), Interleaved(0) + 1 + SideMargins);
+    EXPECT_EQ(barcode.Height(), 34);
     barcode.SetCaption("12");
     EXPECT_EQ(barcode.Width(), 31); // 22 pixels of bars
     barcode.SetCaption("123");      // printed as 0123: two pairs
     EXPECT_EQ(barcode.Width(), Interleaved(2) + 1 + SideMargins);
-    barcode.SetCaption("123456");
-    EXPECT_EQ(barcode.Width(), Interleaved(3) + 1 + SideMargins);
-    EXPECT_EQ(barcode.Height(), 34);
 
     barcode.SetModule(2); // 12 narrow elements of 2 and 5 wide ones of 4 for "12"
     barcode.SetCaption("12");
     EXPECT_EQ(barcode.Width(), 44 + 1 + SideMargins);
-    barcode.SetModule(50); // ignored
-    EXPECT_EQ(barcode.Module(), 2);
     barcode.SetRatio(3.0); // wide elements of 6
     EXPECT_EQ(barcode.Width(), 24 + 30 + 1 + SideMargins);
-    barcode.SetRatio(5.0); // back into the symbology's range: 3
-    EXPECT_EQ(barcode.Width(), 24 + 30 + 1 + SideMargins);
-    EXPECT_EQ(barcode.Ratio(), 3.0);
     barcode.SetRatio(2.0);
     barcode.SetModule(1);
 
@@ -292,7 +268,7 @@ TEST(BarcodeControl, InvalidValuesPrintAsInvalidCodeSays) {
         const QImage picture = Picture(*images[0]);
         EXPECT_EQ(picture.size(), QSize(160 - SideMargins, 34));
         EXPECT_EQ(CountPixels(picture, QColor(Qt::black)) > 0, c.bars);
-        EXPECT_EQ(RedPixels(picture) > 0, c.cross);
+        EXPECT_EQ(barcodetest::RedPixels(picture) > 0, c.cross);
         EXPECT_EQ(r.barcode->Invalid(), c.invalid);
     }
 }
