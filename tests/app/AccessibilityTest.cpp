@@ -86,15 +86,13 @@ TEST(Accessibility, RequestFormBoxesAreNamedByTheirLabels) {
         EXPECT_EQ(box->accessibleName(), Spoken(*label)) << boxName;
     }
     // Spot checks of the words themselves.
-    EXPECT_EQ(apptest::Child<QWidget>(form, "E_Persona")->accessibleName(),
-              QStringLiteral("Persona que viaja"));
-    EXPECT_EQ(apptest::Child<QWidget>(form, "E_DNI")->accessibleName(), QStringLiteral("D.N.I."));
-    EXPECT_EQ(apptest::Child<QWidget>(form, "E_DiasKelmora")->accessibleName(),
-              QStringLiteral("Nº de días"));
-    EXPECT_EQ(apptest::Child<QWidget>(form, "CK_Pasajes")->accessibleName(),
-              QStringLiteral("Pasajes"));
-    EXPECT_EQ(apptest::Child<QWidget>(form, "CK_Inscripcion")->accessibleName(),
-              QStringLiteral("Inscripción"));
-    EXPECT_EQ(apptest::Child<QWidget>(form, "ImprLisObs")->accessibleName(),
-              QStringLiteral("Imprimir"));
+    for (const auto& [boxName, spoken] : {std::pair{"E_Persona", "Persona que viaja"},
+                                          {"E_DNI", "D.N.I."},
+                                          {"E_DiasKelmora", "Nº de días"},
+                                          {"CK_Pasajes", "Pasajes"},
+                                          {"CK_Inscripcion", "Inscripción"},
+                                          {"ImprLisObs", "Imprimir"}}) {
+        EXPECT_EQ(apptest::Child<QWidget>(form, boxName)->accessibleName(),
+                  QString::fromUtf8(spoken));
+    }
 }

@@ -55,7 +55,7 @@ QJsonObject FullJson() {
     };
 }
 
-TEST(DatosSolicitudJson, ReadsEveryFieldFromItsOwnKeyInTheAgreedForms) {
+TEST(DatosSolicitudJson, ReadsEveryFieldFromItsOwnKeyInTheAgreedFormsUpToItsLimit) {
     EXPECT_EQ(ReadDatosSolicitud(QJsonDocument(FullJson()).toJson()), FullRequest());
 
     // Nothing selected in the lists and free text for the means of transport.
@@ -75,17 +75,14 @@ TEST(DatosSolicitudJson, ReadsEveryFieldFromItsOwnKeyInTheAgreedForms) {
     d.HoraSalida = QTime(23, 59);
     EXPECT_EQ(DatosSolicitudFromJson(o), d);
 
-    // The form validates nothing: every text may be empty.
+    // The form validates nothing: every text may be empty, and may reach its limit exactly.
     for (const char* key :
          {"Persona", "DNI", "Motivo", "Destino", "Medio", "MontoPasaje", "DiasKelmora"}) {
         o[key] = "";
     }
     const TDatosSolicitud blank = DatosSolicitudFromJson(o);
     EXPECT_TRUE(blank.Persona.isEmpty() && blank.Motivo.isEmpty() && blank.Medio.isEmpty());
-}
-
-TEST(DatosSolicitudJson, AcceptsTheLimitsExactly) {
-    QJsonObject o = FullJson();
+    o = FullJson();
     o["Persona"] = QString(200, u'x');
     o["DNI"] = QString(15, u'9');
     o["Motivo"] = QString(500, u'\n');
@@ -94,10 +91,7 @@ TEST(DatosSolicitudJson, AcceptsTheLimitsExactly) {
     o["MontoPasaje"] = QString(15, u'1');
     o["DiasKelmora"] = QString(15, u'2');
     o["MontoInscripcion"] = QString(15, u'3');
-    const TDatosSolicitud d = DatosSolicitudFromJson(o);
-    EXPECT_EQ(d.Persona.size(), 200);
-    EXPECT_EQ(d.Motivo.size(), 500);
-    EXPECT_EQ(d.Patente, QStringLiteral("ÑANDÚ12"));
+    EXPECT_EQ(DatosSolicitudFromJson(o).Motivo.size(), 500);
 }
 
 struct TBadCase {
