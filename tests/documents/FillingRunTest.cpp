@@ -42,8 +42,8 @@ TDatosSolicitud Basic() {
     return d;
 }
 
-QString Label(TRLLabel* label) {
-    return label->Caption();
+QString Caption(const TRLCustomControl* control) {
+    return control->Caption();
 }
 
 } // namespace
@@ -134,11 +134,6 @@ TEST(FillingTexts, TimesHaveTwoDigitHoursAndDatesFollowTheLocale) {
         QLocale::setDefault(QLocale::c());
         EXPECT_EQ(ShortDateText(date), "07/03/2024");
     }
-    const TFillingTexts t = MakeFillingTexts(Basic());
-    EXPECT_EQ(t.Salida, ShortDateText(Basic().Salida));
-    EXPECT_EQ(t.Regreso, ShortDateText(Basic().Regreso));
-    EXPECT_EQ(t.HoraSalida, "09:05");
-    EXPECT_EQ(t.HoraRegreso, "00:00");
 }
 
 TEST(FillingTexts, OperatorMessageSeparatesItsSentencesWithTwoCarriageReturns) {
@@ -199,30 +194,21 @@ TEST_F(FillDocumentsTest, WritesTheStatementsLabels) {
     // The request's labels are read back from its prepared page below.
     const TFFRDeclaracionJurada& j = *forms.FFRDeclaracionJurada;
     const TFFRVehiculoParticular& v = *forms.FFRVehiculoParticular;
-    const QString salida = ShortDateText(d.Salida), regreso = ShortDateText(d.Regreso);
-    const std::pair<TRLLabel*, QString> labels[] = {
-        {j.aux_persona, d.Persona},
-        {j.aux_dni, d.DNI},
-        {j.aux_categ, "ADJ"},
-        {j.aux_dedica, "EXCLUSIVA"},
-        {j.aux_destino, d.Destino},
-        {j.aux_medio, d.Medio},
-        {j.aux_salida, salida},
-        {j.aux_horasalida, "09:05"},
-        {j.aux_llegada, regreso},
-        {j.aux_horallegada, "00:00"},
-        {j.aux_solicita, "equivalente a pasajes unicamente"},
-        {v.aux_persona, d.Persona},
-        {v.aux_dni, d.DNI},
-        {v.aux_destino, d.Destino},
-        {v.aux_patente, "ABC123"},
-        {v.aux_salida, salida},
-        {v.aux_horasalida, "09:05"},
-        {v.aux_llegada, regreso},
-        {v.aux_horallegada, "00:00"},
+    const std::pair<const char*, QString> common[] = {
+        {"aux_persona", d.Persona},   {"aux_dni", d.DNI},
+        {"aux_destino", d.Destino},   {"aux_salida", ShortDateText(d.Salida)},
+        {"aux_horasalida", "09:05"},  {"aux_llegada", ShortDateText(d.Regreso)},
+        {"aux_horallegada", "00:00"},
     };
-    for (const auto& [label, text] : labels)
-        EXPECT_EQ(label->Caption(), text) << label->Name().toStdString();
+    for (const auto& [name, text] : common) {
+        EXPECT_EQ(Caption(j.FindControl(name)), text) << "sworn statement " << name;
+        EXPECT_EQ(Caption(v.FindControl(name)), text) << "vehicle statement " << name;
+    }
+    EXPECT_EQ(Caption(j.aux_categ), "ADJ");
+    EXPECT_EQ(Caption(j.aux_dedica), "EXCLUSIVA");
+    EXPECT_EQ(Caption(j.aux_medio), d.Medio);
+    EXPECT_EQ(Caption(j.aux_solicita), "equivalente a pasajes unicamente");
+    EXPECT_EQ(Caption(v.aux_patente), "ABC123");
     EXPECT_EQ(j.aux_motivo->Lines(), QStringList({"Primera línea", "Segunda línea"}));
     EXPECT_EQ(v.aux_motivo->Lines(), QStringList({"Primera línea", "Segunda línea"}));
 }
@@ -232,19 +218,19 @@ TEST_F(FillDocumentsTest, DocumentsNotProducedKeepTheTextsOfTheirLastRun) {
     first.SolicitaInscripcion = true;
     first.MontoInscripcion = QStringLiteral("80");
     Fill(first);
-    ASSERT_EQ(Label(forms.FFRDeclaracionJurada->aux_solicita), "inscripción unicamente");
+    ASSERT_EQ(Caption(forms.FFRDeclaracionJurada->aux_solicita), "inscripción unicamente");
 
     TDatosSolicitud second = Basic();
     second.Persona = QStringLiteral("OTRA PERSONA");
     second.SolicitaKelmora = true;
     second.DiasKelmora = QStringLiteral("2");
     Fill(second);
-    EXPECT_EQ(Label(forms.FFRSolicitud->aux_persona), "OTRA PERSONA");
-    EXPECT_EQ(Label(forms.FFRSolicitud->aux_4), QString::fromUtf8("INSCRIPCIÓN NO SOLICITADO"));
-    EXPECT_EQ(Label(forms.FFRDeclaracionJurada->aux_persona), first.Persona);
-    EXPECT_EQ(Label(forms.FFRDeclaracionJurada->aux_solicita), "inscripción unicamente");
+    EXPECT_EQ(Caption(forms.FFRSolicitud->aux_persona), "OTRA PERSONA");
+    EXPECT_EQ(Caption(forms.FFRSolicitud->aux_4), QString::fromUtf8("INSCRIPCIÓN NO SOLICITADO"));
+    EXPECT_EQ(Caption(forms.FFRDeclaracionJurada->aux_persona), first.Persona);
+    EXPECT_EQ(Caption(forms.FFRDeclaracionJurada->aux_solicita), "inscripción unicamente");
     // The vehicle statement was never produced: its labels are still empty.
-    EXPECT_TRUE(Label(forms.FFRVehiculoParticular->aux_persona).isEmpty());
+    EXPECT_TRUE(Caption(forms.FFRVehiculoParticular->aux_persona).isEmpty());
 }
 
 TEST_F(FillDocumentsTest, PreparedRequestShowsTheFilledTextsInTheirPlaces) {
