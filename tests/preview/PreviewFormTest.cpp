@@ -406,37 +406,25 @@ TEST_F(PreviewWindow, PrintReachesItsDialogThroughTheAcceleratorAndGivesTheFocus
     EXPECT_TRUE(form->ComboBoxZoom->hasFocus()) << "an edit or combo box gets it back";
 }
 
+// The save flow itself (the proposal's cleaning, the file written) is checked with the dialogs;
+// here the window reaches it by its accelerator with the document's title.
 TEST_F(PreviewWindow, SaveProposesTheCleanedTitleAndWritesThePageStoreFile) {
     QTemporaryDir dir;
     TRLGraphicStorage* store = MakeBlankStore(3, &owner);
     store->SetTitle(QStringLiteral("  Informe: ¿final?  "));
     Open(store);
     QString proposed;
-    const auto saving =
-        QObject::connect(form, &TRLPreviewForm::SaveDialogShown, [&](TRLSaveDialog* dialog) {
-            proposed = dialog->EditFileName->text();
-            dialog->EditFileName->setText(dir.filePath(QStringLiteral("copia")));
-            dialog->ButtonSave->click();
-        });
+    QObject::connect(form, &TRLPreviewForm::SaveDialogShown, [&](TRLSaveDialog* dialog) {
+        proposed = dialog->EditFileName->text();
+        dialog->EditFileName->setText(dir.filePath(QStringLiteral("copia")));
+        dialog->ButtonSave->click();
+    });
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form));
     QTest::keyClick(form->EditPageNo, Qt::Key_S, Qt::AltModifier);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !proposed.isEmpty(); }, 2000));
     EXPECT_EQ(proposed, QDir::current().absoluteFilePath(QStringLiteral("Informe ¿final")));
-    TRLGraphicStorage reread(&owner);
-    ASSERT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("copia.rpf"))));
-    reread.LoadFromFile(dir.filePath(QStringLiteral("copia.rpf")));
-    EXPECT_EQ(reread.PageCount(), 3);
-
-    // A document without a title proposes no name at all.
-    store->SetTitle(QString());
-    QObject::disconnect(saving);
-    QObject::connect(form, &TRLPreviewForm::SaveDialogShown, [&](TRLSaveDialog* dialog) {
-        proposed = dialog->EditFileName->text();
-        dialog->ButtonCancel->click();
-    });
-    form->SpeedButtonSave->click();
-    EXPECT_EQ(proposed, QString());
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("copia.rpf"))));
     EXPECT_TRUE(form->EditPageNo->hasFocus());
 }
 
