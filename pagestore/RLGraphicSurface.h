@@ -84,7 +84,6 @@ public:
     const TRLFont& Font() const { return font_; }
     void SetFont(const TRLFont& font) { font_ = font; }
     TRLPoint PenPos() const { return penPos_; }
-    TRLRect Margins() const { return margins_; }
     void SetMargins(TRLRect margins) { margins_ = margins; }
     // The control recording at the moment; opaque to the page and never stored.
     const void* Generator() const { return generator_; }
