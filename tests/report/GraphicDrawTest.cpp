@@ -1,8 +1,8 @@
 // Shapes: kinds and their data, fitting, turning and centring, pen and brush, older layouts.
+#include "ControlsTestSupport.h"
 #include "RLGraphicControls.h"
 #include "RLRegistry.h"
 #include "RLUtils.h"
-#include "controls_test_support.h"
 
 using namespace controlstest;
 

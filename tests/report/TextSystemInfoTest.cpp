@@ -1,7 +1,7 @@
 // System info: masks, every kind of value while preparing, continuation texts, dates.
+#include "ControlsTestSupport.h"
 #include "RLMessages.h"
 #include "RLTextControls.h"
-#include "controls_test_support.h"
 
 #include <QStandardItemModel>
 

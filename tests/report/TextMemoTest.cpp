@@ -1,6 +1,6 @@
 // Memos: the line breaking rule, laid-out size, growth of the band, justified lines.
+#include "ControlsTestSupport.h"
 #include "RLTextControls.h"
-#include "controls_test_support.h"
 
 using namespace controlstest;
 

@@ -1,6 +1,6 @@
 // Labels: natural size, placement of the recorded text, text events.
+#include "ControlsTestSupport.h"
 #include "RLTextControls.h"
-#include "controls_test_support.h"
 
 using namespace controlstest;
 
