@@ -1,0 +1,43 @@
+// Feeds arbitrary bytes to the picture decoders that page-store files and layouts reach: tagged
+// picture data ("BMP" and "ICO" through the toolkit's readers), JPEG through libjpeg, and any
+// picture file. A damaged or hostile picture must decode to a picture or to nothing, never crash,
+// hang or allocate without bound (a JPEG's declared size is limited before decoding). A picture
+// that decodes is drawn scaled, as the page store draws pictures.
+// fuzz-libs: rlpagestore
+#include "RLGraphicData.h"
+
+#include <QByteArray>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdint>
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(*argc, *argv);
+    return 0;
+}
+
+namespace {
+
+void Draw(const QImage& picture) {
+    if (picture.isNull())
+        return;
+    QImage target(32, 32, QImage::Format_RGB32);
+    target.fill(Qt::white);
+    QPainter painter(&target);
+    painter.drawImage(QRect(0, 0, 32, 32), picture);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    // The same bytes as a page record's picture (they carry their own tag), as a JPEG, and as a
+    // picture file of any kind.
+    Draw(DecodeTaggedData(bytes));
+    Draw(DecodeJpeg(bytes));
+    Draw(LoadPicture(bytes));
+    return 0;
+}
