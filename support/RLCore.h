@@ -71,16 +71,3 @@ private:
     QString message_;
     QByteArray utf8_;
 };
-
-// Sets a flag for the length of a scope (a re-entrance guard), clearing it again also when the
-// scope is left by an exception.
-class TRLFlagScope {
-public:
-    explicit TRLFlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~TRLFlagScope() { flag_ = false; }
-    TRLFlagScope(const TRLFlagScope&) = delete;
-    TRLFlagScope& operator=(const TRLFlagScope&) = delete;
-
-private:
-    bool& flag_;
-};
