@@ -10,9 +10,14 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QImage>
+#include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <functional>
@@ -144,6 +149,50 @@ RunProgram(const QString& program, const QStringList& arguments,
     result.Out = QString::fromUtf8(process.readAllStandardOutput());
     result.Err = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+// A page drawn by the engine itself onto white, at its own size.
+inline QImage DrawnDirectly(const TRLGraphicSurface& page,
+                            QImage::Format format = QImage::Format_Grayscale8) {
+    QImage image(page.Width(), page.Height(), format);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    page.PaintTo(painter, image.rect());
+    return image;
+}
+
+// What the poppler tools read in a PDF file: the page sizes in points, the text (of one page,
+// or of all for 0), and one page as a grey picture.
+inline QList<QSizeF> PdfPageSizes(const QString& file) {
+    const ProcessResult info =
+        RunProgram(QStringLiteral("pdfinfo"), {QStringLiteral("-f"), QStringLiteral("1"),
+                                               QStringLiteral("-l"), QStringLiteral("9999"), file});
+    QList<QSizeF> sizes;
+    static const QRegularExpression size(
+        QStringLiteral("Page\\s+\\d+ size:\\s+([\\d.]+) x ([\\d.]+) pts"));
+    for (auto it = size.globalMatch(info.Out); it.hasNext();) {
+        const auto m = it.next();
+        sizes.append({m.captured(1).toDouble(), m.captured(2).toDouble()});
+    }
+    return sizes;
+}
+
+inline QString PdfText(const QString& file, int page = 0) {
+    QStringList args;
+    if (page > 0)
+        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l")
+             << QString::number(page);
+    return RunProgram(QStringLiteral("pdftotext"), args << file << QStringLiteral("-")).Out;
+}
+
+inline QImage RasterizePdf(const QString& pdf, int page, int dpi) {
+    QTemporaryDir dir;
+    const QString prefix = dir.filePath(QStringLiteral("page"));
+    RunProgram(QStringLiteral("pdftoppm"),
+               {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"),
+                QString::number(page), QStringLiteral("-l"), QString::number(page),
+                QStringLiteral("-singlefile"), QStringLiteral("-png"), pdf, prefix});
+    return QImage(prefix + QStringLiteral(".png")).convertToFormat(QImage::Format_Grayscale8);
 }
 
 } // namespace outputtest

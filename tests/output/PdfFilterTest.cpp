@@ -71,29 +71,6 @@ std::shared_ptr<TRLGraphicSurface> FormPage(int number, int total, int orientati
     return page;
 }
 
-struct PdfPage {
-    double Width = 0; // points
-    double Height = 0;
-};
-
-QList<PdfPage> PdfPages(const QString& file) {
-    const ProcessResult info = RunProgram("pdfinfo", {"-f", "1", "-l", "999", file});
-    QList<PdfPage> pages;
-    static const QRegularExpression size(R"(Page\s+\d+ size:\s+([\d.]+) x ([\d.]+) pts)");
-    for (auto it = size.globalMatch(info.Out); it.hasNext();) {
-        const auto m = it.next();
-        pages.append({m.captured(1).toDouble(), m.captured(2).toDouble()});
-    }
-    return pages;
-}
-
-QString PdfText(const QString& file, int page = 0) {
-    QStringList args;
-    if (page > 0)
-        args << "-f" << QString::number(page) << "-l" << QString::number(page);
-    return RunProgram("pdftotext", args << file << "-").Out;
-}
-
 double Points(double millimetres) {
     return millimetres * 72 / 25.4;
 }
@@ -163,13 +140,13 @@ TEST_F(PdfFilterTest, EveryPageKeepsItsPaperTextsAndPictures) {
     FilterPages(&store, &filter, 1, false);
     EXPECT_EQ(filter.PagesWritten(), 3);
 
-    const QList<PdfPage> pages = PdfPages(file);
+    const QList<QSizeF> pages = PdfPageSizes(file);
     ASSERT_EQ(pages.size(), 3);
-    const PdfPage expected[] = {
+    const QSizeF expected[] = {
         {Points(kA4W), Points(kA4H)}, {Points(kA4H), Points(kA4W)}, {Points(148), Points(210)}};
     for (int i = 0; i < 3; ++i) {
-        EXPECT_NEAR(pages[i].Width, expected[i].Width, 0.5) << "page " << i + 1;
-        EXPECT_NEAR(pages[i].Height, expected[i].Height, 0.5) << "page " << i + 1;
+        EXPECT_NEAR(pages[i].width(), expected[i].width(), 0.5) << "page " << i + 1;
+        EXPECT_NEAR(pages[i].height(), expected[i].height(), 0.5) << "page " << i + 1;
     }
     EXPECT_TRUE(RunProgram("pdfinfo", {file}).Out.contains(QStringLiteral("Liquidación de viaje")));
 
@@ -182,18 +159,9 @@ TEST_F(PdfFilterTest, EveryPageKeepsItsPaperTextsAndPictures) {
 
     // Texts sit where the page put them, at their true size: the first sheet seen at 96 pixels
     // per inch has the row of capitals where the engine's own drawing has it, to the pixel.
-    ASSERT_EQ(RunProgram("pdftoppm", {"-r", "96", "-gray", "-f", "1", "-l", "1", "-singlefile",
-                                      file, Path("sheet")})
-                  .ExitCode,
-              0);
-    const QImage sheet(Path("sheet.pgm"));
-    const auto first = store.Pages(0);
-    QImage drawn(first->Width(), first->Height(), QImage::Format_RGB32);
-    drawn.fill(Qt::white);
-    {
-        QPainter painter(&drawn);
-        first->PaintTo(painter, drawn.rect());
-    }
+    const QImage sheet = RasterizePdf(file, 1, 96);
+    ASSERT_FALSE(sheet.isNull());
+    const QImage drawn = DrawnDirectly(*store.Pages(0), QImage::Format_RGB32);
     const QRect row(60, 60, 400, 80);
     const QRect want = InkBox(drawn, row);
     const QRect got = InkBox(sheet, row);
@@ -253,10 +221,10 @@ TEST_F(PdfFilterTest, RangesInTheForegroundAndInTheBackground) {
     Fill(5, 3);
     filter.SetFileName(Path("middle.pdf"));
     FilterPages(&store, &filter, 2, false, 4);
-    const QList<PdfPage> middle = PdfPages(Path("middle.pdf"));
+    const QList<QSizeF> middle = PdfPageSizes(Path("middle.pdf"));
     ASSERT_EQ(middle.size(), 3);
-    EXPECT_GT(middle[1].Width, middle[1].Height) << "page 3 of the store is the landscape one";
-    EXPECT_LT(middle[2].Width, middle[2].Height);
+    EXPECT_GT(middle[1].width(), middle[1].height()) << "page 3 of the store is the landscape one";
+    EXPECT_LT(middle[2].width(), middle[2].height());
     const QString text = PdfText(Path("middle.pdf"));
     EXPECT_FALSE(text.contains(QStringLiteral("Página 1 de 5")));
     EXPECT_TRUE(text.contains(QStringLiteral("Página 2 de 5")));
@@ -276,7 +244,7 @@ TEST_F(PdfFilterTest, RangesInTheForegroundAndInTheBackground) {
         WaitFor([&] { return error != QStringLiteral("not finished") && !filter.Running(); }));
     EXPECT_EQ(error, QString());
     const QString tail = PdfText(Path("tail.pdf"));
-    EXPECT_EQ(PdfPages(Path("tail.pdf")).size(), 2);
+    EXPECT_EQ(PdfPageSizes(Path("tail.pdf")).size(), 2);
     EXPECT_TRUE(tail.contains(QStringLiteral("Página 4 de 5")));
     EXPECT_TRUE(tail.contains(QStringLiteral("Página 5 de 5")));
 
@@ -360,7 +328,7 @@ TEST_F(PdfFilterTest, RunsThatDoNotFinishLeaveTheEarlierFileAsItWas) {
 
     // The filter is fit for the next run, which replaces the file.
     FilterPages(&store, &interrupted, 1, false);
-    EXPECT_EQ(PdfPages(file).size(), 4);
+    EXPECT_EQ(PdfPageSizes(file).size(), 4);
     EXPECT_EQ(Entries(dir.path()), QStringList({"informe.pdf"}));
 }
 
@@ -416,7 +384,7 @@ TEST(PdfRegistration, ThePreviewSaveWritesTheChosenPagesAsPdf) {
         d.EditToPage->setText(QStringLiteral("3"));
         d.ButtonSave->click();
     }));
-    EXPECT_EQ(PdfPages(typed).size(), 2);
+    EXPECT_EQ(PdfPageSizes(typed).size(), 2);
     EXPECT_TRUE(PdfText(typed, 1).contains(QStringLiteral("Página 2 de 3")));
     EXPECT_EQ(Entries(dir.path()), QStringList({"gastos.Pdf"}));
     SaveParams().SetFilter(nullptr);

@@ -67,37 +67,19 @@ QStringList WaitForJobs(const QString& title, int count) {
     return files;
 }
 
-struct PdfFacts {
-    int Pages = 0;
-    QList<QSize> PageSizes; // points, rounded
-};
-
-PdfFacts PdfInfo(const QString& file) {
-    PdfFacts facts;
-    const ProcessResult r = RunProgram(QStringLiteral("pdfinfo"), {file});
-    const auto pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(r.Out);
-    facts.Pages = pages.hasMatch() ? pages.captured(1).toInt() : -1;
-    if (facts.Pages > 0) {
-        const ProcessResult sizes = RunProgram(
-            QStringLiteral("pdfinfo"), {QStringLiteral("-f"), QStringLiteral("1"),
-                                        QStringLiteral("-l"), QString::number(facts.Pages), file});
-        static const QRegularExpression size(
-            QStringLiteral("Page\\s+\\d+ size:\\s+([\\d.]+) x ([\\d.]+) pts"));
-        for (auto it = size.globalMatch(sizes.Out); it.hasNext();) {
-            const auto m = it.next();
-            facts.PageSizes << QSize(qRound(m.captured(1).toDouble()),
-                                     qRound(m.captured(2).toDouble()));
-        }
-    }
-    return facts;
+// Page sizes in whole points.
+QList<QSize> PageSizes(const QString& file) {
+    QList<QSize> sizes;
+    for (const QSizeF& size : PdfPageSizes(file))
+        sizes.append(size.toSize());
+    return sizes;
 }
 
 // The "PAGE n" headings of a document, in order.
 QStringList PageHeadings(const QString& file) {
-    const ProcessResult r = RunProgram(QStringLiteral("pdftotext"), {file, QStringLiteral("-")});
     QStringList headings;
     static const QRegularExpression heading(QStringLiteral("PAGE \\d+"));
-    for (auto it = heading.globalMatch(r.Out); it.hasNext();)
+    for (auto it = heading.globalMatch(PdfText(file)); it.hasNext();)
         headings << it.next().captured(0);
     return headings;
 }
@@ -117,24 +99,6 @@ QString JobInfo(const QString& pdf, const QString& key) {
         if (line.startsWith(key.toUtf8() + '='))
             return QString::fromUtf8(line.mid(key.size() + 1));
     return QString();
-}
-
-QImage Rasterize(const QString& pdf, int page, int dpi) {
-    QTemporaryDir dir;
-    const QString prefix = dir.filePath(QStringLiteral("page"));
-    RunProgram(QStringLiteral("pdftoppm"),
-               {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"),
-                QString::number(page), QStringLiteral("-l"), QString::number(page),
-                QStringLiteral("-singlefile"), QStringLiteral("-png"), pdf, prefix});
-    return QImage(prefix + QStringLiteral(".png")).convertToFormat(QImage::Format_Grayscale8);
-}
-
-QImage DrawnDirectly(const TRLGraphicSurface& page) {
-    QImage image(page.Width(), page.Height(), QImage::Format_Grayscale8);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    page.PaintTo(painter, QRect(0, 0, page.Width(), page.Height()));
-    return image;
 }
 
 bool Dark(const QImage& image, int x, int y) {
@@ -194,9 +158,7 @@ TEST_F(Printing, ForegroundRunPrintsEveryPageInOneDocument) {
 
     const QStringList jobs = WaitForJobs(title, 1);
     ASSERT_EQ(jobs.size(), 1);
-    const PdfFacts facts = PdfInfo(jobs[0]);
-    EXPECT_EQ(facts.Pages, 3);
-    EXPECT_EQ(facts.PageSizes, QList<QSize>(3, QSize(595, 842))); // A4
+    EXPECT_EQ(PageSizes(jobs[0]), QList<QSize>(3, QSize(595, 842))); // A4
     EXPECT_EQ(PageHeadings(jobs[0]), Headings({1, 2, 3}));
     EXPECT_EQ(JobInfo(jobs[0], QStringLiteral("copies")), QStringLiteral("1"));
 }
@@ -215,7 +177,7 @@ TEST_F(Printing, BackgroundRunWithProgressPrintsThePageRange) {
 
     const QStringList jobs = WaitForJobs(title, 1);
     ASSERT_EQ(jobs.size(), 1);
-    EXPECT_EQ(PdfInfo(jobs[0]).Pages, 2);
+    EXPECT_EQ(PageSizes(jobs[0]).size(), 2);
     EXPECT_EQ(PageHeadings(jobs[0]), Headings({2, 3}));
 }
 
@@ -258,15 +220,13 @@ TEST_F(Printing, ALandscapePageStartsASecondDocument) {
 
     const QStringList jobs = WaitForJobs(title, 2);
     ASSERT_EQ(jobs.size(), 2);
-    const PdfFacts portrait = PdfInfo(jobs[0]);
-    const PdfFacts landscape = PdfInfo(jobs[1]);
-    EXPECT_EQ(portrait.PageSizes, QList<QSize>(2, QSize(595, 842)));
-    EXPECT_EQ(landscape.PageSizes, QList<QSize>(1, QSize(842, 595)));
+    EXPECT_EQ(PageSizes(jobs[0]), QList<QSize>(2, QSize(595, 842)));
+    EXPECT_EQ(PageSizes(jobs[1]), QList<QSize>(1, QSize(842, 595)));
     EXPECT_EQ(PageHeadings(jobs[0]), Headings({1, 2}));
     EXPECT_EQ(PageHeadings(jobs[1]), Headings({3}));
 
     // The landscape page lands on its sheet as it would on the screen.
-    const QImage sheet = Rasterize(jobs[1], 1, 96);
+    const QImage sheet = RasterizePdf(jobs[1], 1, 96);
     ASSERT_EQ(sheet.size(), QSize(1123, 794));
     const QImage direct = DrawnDirectly(*store.Pages(2));
     EXPECT_GT(InkCoveredBy(sheet, direct), 0.97);
@@ -279,7 +239,7 @@ TEST_F(Printing, PrintedPageMatchesTheSamePageDrawnDirectly) {
     FilterPages(&store, nullptr, 2, false, 2);
     const QStringList jobs = WaitForJobs(title, 1);
     ASSERT_EQ(jobs.size(), 1);
-    const QImage printed = Rasterize(jobs[0], 1, 96);
+    const QImage printed = RasterizePdf(jobs[0], 1, 96);
     ASSERT_EQ(printed.size(), QSize(794, 1123));
     const QImage direct = DrawnDirectly(*store.Pages(1));
 
