@@ -37,7 +37,7 @@ using namespace outputtest;
 namespace {
 
 // A print filter with a list of options of its own, as a PDF or image filter would offer.
-class OptionsFilter : public TRLCustomPrintFilter {
+class OptionsFilter : public RecordingFilter {
 public:
     OptionsFilter() { SetDisplayName(QStringLiteral("Picture")); }
     int Option = 1;
@@ -49,29 +49,12 @@ public:
     int GetOptionIndex() const override { return Option; }
     void SetOptionIndex(int index) override { Option = index; }
     void SetOrientation(TRLPageOrientation orientation) override { ToldOrientation = orientation; }
-
-protected:
-    void BeginDoc() override {}
-    void EndDoc() override {}
-    void NewPage() override {}
-    void DrawPage(TRLGraphicSurface&) override {}
 };
 
-class SaveRecorder : public TRLCustomSaveFilter {
-public:
+struct SaveRecorder : RecordingSaveFilter {
     explicit SaveRecorder(const QString& extension, const QString& name = QString()) {
         SetDefaultExt(extension);
         SetDisplayName(name);
-        SetShowProgress(false);
-    }
-    QStringList Calls;
-
-protected:
-    void BeginDoc() override { Calls << QStringLiteral("begin ") + FileName(); }
-    void EndDoc() override { Calls << QStringLiteral("end"); }
-    void NewPage() override {}
-    void DrawPage(TRLGraphicSurface& page) override {
-        Calls << QStringLiteral("page %1").arg(page.PageIndex() + 1);
     }
 };
 
@@ -589,7 +572,8 @@ TEST(SaveFlow, DefaultWritesTheWholeStoreAndFiltersGetTheRange) {
         d.RadioButtonPagesInterval->setChecked(true);
         d.ButtonSave->click();
     }));
-    EXPECT_EQ(text.Calls, (QStringList{"begin out.txt", "page 2", "page 3", "end"}));
+    EXPECT_EQ(text.Calls, (QStringList{"begin", "page 2", "new", "page 3", "end"}));
+    EXPECT_EQ(text.FileName(), QStringLiteral("out.txt"));
     EXPECT_EQ(SaveParams().Filter(), &text);
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("out.txt")));
 

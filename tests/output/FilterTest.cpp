@@ -16,6 +16,7 @@
 
 using outputtest::FillStore;
 using outputtest::RecordingFilter;
+using outputtest::RecordingSaveFilter;
 using outputtest::WaitFor;
 
 namespace {
@@ -143,20 +144,12 @@ TEST_F(FilterRun, CancelStopsAfterThePageBeingDrawn) {
 }
 
 TEST_F(FilterRun, ErrorsEndTheDocumentAndReleaseEverything) {
-    class FailingSaveFilter : public TRLCustomSaveFilter {
-    public:
-        QStringList Calls;
-
-    protected:
-        void BeginDoc() override { Calls << QStringLiteral("begin"); }
-        void EndDoc() override { Calls << QStringLiteral("end"); }
-        void NewPage() override { Calls << QStringLiteral("new"); }
-        void DrawPage(TRLGraphicSurface& page) override {
-            Calls << QStringLiteral("page %1").arg(page.PageIndex() + 1);
-            if (page.PageIndex() == 1)
-                throw TRLException(QStringLiteral("disk full"));
-        }
-    } filter;
+    RecordingSaveFilter filter;
+    filter.SetShowProgress(true);
+    filter.Hook = [](TRLGraphicSurface& page) {
+        if (page.PageIndex() == 1)
+            throw TRLException(QStringLiteral("disk full"));
+    };
     QString finished = QStringLiteral("not emitted");
     QObject::connect(&filter, &TRLCustomFilter::RunFinished,
                      [&](const QString& error) { finished = error; });
@@ -175,29 +168,23 @@ TEST_F(FilterRun, ErrorsEndTheDocumentAndReleaseEverything) {
 }
 
 TEST_F(FilterRun, ProgressWindowCaptionNamesTheKindOfOutput) {
-    class SaveRecorder : public TRLCustomSaveFilter {
-    public:
-        QString Caption;
-        int Maximum = -1;
-        QList<int> Positions;
-
-    protected:
-        void BeginDoc() override {}
-        void EndDoc() override {}
-        void NewPage() override {}
-        void DrawPage(TRLGraphicSurface&) override {
-            TfrmRLFeedBack* window = OpenFeedBackWindow();
-            ASSERT_NE(window, nullptr);
-            Caption = window->windowTitle();
-            Maximum = window->ProgressBar->maximum();
-            Positions << window->ProgressBar->value();
-        }
-    } filter;
+    RecordingSaveFilter filter;
+    filter.SetShowProgress(true);
+    QString caption;
+    int maximum = -1;
+    QList<int> positions;
+    filter.Hook = [&](TRLGraphicSurface&) {
+        TfrmRLFeedBack* window = OpenFeedBackWindow();
+        ASSERT_NE(window, nullptr);
+        caption = window->windowTitle();
+        maximum = window->ProgressBar->maximum();
+        positions << window->ProgressBar->value();
+    };
     filter.Run(&store, 2, false, 3);
-    EXPECT_EQ(filter.Caption, RLMessages[mkSavingReport]);
-    EXPECT_EQ(filter.Maximum, 2);
+    EXPECT_EQ(caption, RLMessages[mkSavingReport]);
+    EXPECT_EQ(maximum, 2);
     // The bar steps after each page.
-    EXPECT_EQ(filter.Positions, (QList<int>{0, 1}));
+    EXPECT_EQ(positions, (QList<int>{0, 1}));
 }
 
 TEST_F(FilterRun, LinksTheStoreWhileRunningAndForgetsAStoreThatGoesAway) {
@@ -280,15 +267,8 @@ TEST_F(FilterRun, BackgroundErrorsArriveThroughRunFinished) {
 }
 
 TEST(FilterRegistry, ActiveFiltersAndSaveFilterLookup) {
-    class SaveFilter : public TRLCustomSaveFilter {
-    public:
+    struct SaveFilter : RecordingSaveFilter {
         explicit SaveFilter(const QString& extension) { SetDefaultExt(extension); }
-
-    protected:
-        void BeginDoc() override {}
-        void EndDoc() override {}
-        void NewPage() override {}
-        void DrawPage(TRLGraphicSurface&) override {}
     };
     const int before = static_cast<int>(ActiveFilters().size());
     auto first = std::make_unique<SaveFilter>(QStringLiteral("pdf"));

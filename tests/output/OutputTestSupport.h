@@ -83,12 +83,11 @@ inline void FillStore(TRLGraphicStorage& store, int count, const QString& title 
 }
 
 // A filter that writes down every call: "begin", "page N" (N the page's store index + 1),
-// "new", "end". hook runs inside DrawPage, after the page was written down.
-class RecordingFilter : public TRLCustomPrintFilter {
+// "new", "end". Hook runs inside DrawPage, after the page was written down. Without a progress
+// window unless asked for one.
+template <class Base> class Recording : public Base {
 public:
-    explicit RecordingFilter(QObject* owner = nullptr) : TRLCustomPrintFilter(owner) {
-        SetShowProgress(false);
-    }
+    Recording() { this->SetShowProgress(false); }
     QStringList Calls;
     std::function<void(TRLGraphicSurface&)> Hook;
     QThread* DrawThread = nullptr;
@@ -104,6 +103,8 @@ protected:
             Hook(page);
     }
 };
+using RecordingFilter = Recording<TRLCustomPrintFilter>;
+using RecordingSaveFilter = Recording<TRLCustomSaveFilter>;
 
 // Processes events until done() or the time is up; true when done.
 inline bool WaitFor(const std::function<bool()>& done, int milliseconds = 30000) {
