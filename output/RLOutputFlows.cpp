@@ -12,6 +12,7 @@
 #include "RLSpoolFilter.h"
 
 #include <QDir>
+#include <QScopeGuard>
 
 #include <cstdint>
 #include <limits>
@@ -70,6 +71,25 @@ bool ExecuteSaveFlow(TRLGraphicStorage& pages, const QString& proposedFileName,
         pages.SaveToFile(params.FileName());
     }
     return true;
+}
+
+void SavePagesToFile(TRLGraphicStorage& pages, const QString& fileName) {
+    if (TRLCustomSaveFilter* filter = SaveFilterByFileName(fileName)) {
+        // The filter is the process's own, which the save dialog offers too: it keeps its
+        // settings.
+        const bool showProgress = filter->ShowProgress();
+        const QString previousName = filter->FileName();
+        const auto restore = qScopeGuard([&] {
+            filter->SetShowProgress(showProgress);
+            filter->SetFileName(previousName);
+        });
+        filter->SetShowProgress(false);
+        filter->SetFileName(fileName);
+        FilterPages(&pages, filter, 1, false, -1);
+        return;
+    }
+    pages.SetFileVersion(TRLGraphicStorage::CurrentFileVersion);
+    pages.SaveToFile(fileName);
 }
 
 void PrintReport(TRLCustomReport& report, const std::function<void(TRLPrintDialog&)>& driver) {

@@ -25,6 +25,12 @@ bool ExecutePrintFlow(TRLGraphicStorage& pages,
 bool ExecuteSaveFlow(TRLGraphicStorage& pages, const QString& proposedFileName,
                      const std::function<void(TRLSaveDialog&)>& driver = {});
 
+// Writes every page to a file in the format its name says: through the active save filter of
+// the name's extension (".pdf" is the PDF filter's, once RegisterPdfFilter has run), else as a
+// page-store file in the current version. Either way the file appears whole or not at all. For
+// programs without windows: no dialog, no progress window, in the calling thread.
+void SavePagesToFile(TRLGraphicStorage& pages, const QString& fileName);
+
 // The file name proposed for a document title: blanks trimmed, control characters and
 // " * / : < > ? \ | removed, made absolute against the current directory; empty stays empty.
 QString ProposedSaveFileName(const QString& title);

@@ -8,6 +8,7 @@
 #include "RLJsonRecords.h"
 #include "RLLayoutReader.h"
 #include "RLMessages.h"
+#include "RLOutputFlows.h"
 #include "RLPdfFilter.h"
 #include "RLPreviewForm.h"
 #include "RLPrinters.h"
@@ -22,7 +23,6 @@
 #include <QImage>
 #include <QJsonDocument>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <memory>
@@ -158,18 +158,11 @@ int Render(const TRLArguments& args) {
     return 0;
 }
 
-// Every page into one PDF file through the program's PDF filter, the same writer as the
-// preview's save.
-int Pdf(const TRLArguments& args) {
-    const QString input = args.Positional(0, "FILE.rpf");
-    auto storage = OpenStorage(input);
-    const QString output = RequireOutput(args);
-    if (storage->PageCount() == 0)
-        throw TRLException(QStringLiteral("%1 has no pages").arg(input));
-    // The sheet of a page without paper is the page itself; PDF readers take sheets of at most
-    // 200 inches a side, and a damaged file can claim any size.
-    for (int i = 0; i < storage->PageCount(); ++i) {
-        const auto page = storage->Pages(i);
+// The sheet of a page without paper is the page itself; PDF readers take sheets of at most
+// 200 inches a side, and a damaged file can claim any size.
+void RefuseSheetsTooLargeForPdf(TRLGraphicStorage& storage) {
+    for (int i = 0; i < storage.PageCount(); ++i) {
+        const auto page = storage.Pages(i);
         if (!page)
             continue;
         const bool paper = page->PaperWidth() > 0 && page->PaperHeight() > 0;
@@ -183,6 +176,17 @@ int Pdf(const TRLArguments& args) {
                                    .arg(height, 0, 'f', 0)
                                    .arg(kMaxSheetMillimetres));
     }
+}
+
+// Every page into one PDF file through the program's PDF filter, the same writer as the
+// preview's save.
+int Pdf(const TRLArguments& args) {
+    const QString input = args.Positional(0, "FILE.rpf");
+    auto storage = OpenStorage(input);
+    const QString output = RequireOutput(args);
+    if (storage->PageCount() == 0)
+        throw TRLException(QStringLiteral("%1 has no pages").arg(input));
+    RefuseSheetsTooLargeForPdf(*storage);
     TRLPDFFilter& filter = RegisterPdfFilter();
     filter.SetShowProgress(false);
     filter.SetFileName(output);
@@ -202,8 +206,9 @@ int Sample(const TRLArguments& args) {
     return 0;
 }
 
-// Prepares a report from its JSON layout, over JSON records when given, and saves the pages.
-// The file is written whole or not at all.
+// Prepares a report from its JSON layout, over JSON records when given, and saves the pages as
+// a page-store file or, for a name ending in ".pdf", as PDF. The file is written whole or not at
+// all.
 int Prepare(const TRLArguments& args) {
     const QString layout = args.Positional(0, "LAYOUT.json");
     const QString output = RequireOutput(args);
@@ -219,14 +224,14 @@ int Prepare(const TRLArguments& args) {
     report->SetShowProgress(false);
     if (!report->Prepare())
         throw TRLException(QStringLiteral("%1: the preparation was canceled").arg(layout));
+    // Straight to PDF when the name says so: the pages go from the store to the PDF writer
+    // without a page-store file in between.
     TRLGraphicStorage& storage = report->Storage();
-    storage.SetFileVersion(TRLGraphicStorage::CurrentFileVersion);
-    QSaveFile file(output);
-    if (!file.open(QIODevice::WriteOnly))
-        throw TRLException(QStringLiteral("%1: %2").arg(output, file.errorString()));
-    storage.SaveToStream(file);
-    if (!file.commit())
-        throw TRLException(QStringLiteral("%1: %2").arg(output, file.errorString()));
+    const bool pdf =
+        FileExtensionOf(output).compare(QLatin1String(".pdf"), Qt::CaseInsensitive) == 0;
+    if (pdf)
+        RefuseSheetsTooLargeForPdf(storage);
+    SavePagesToFile(storage, output);
     std::printf("%d page(s) written to %s\n", storage.PageCount(), qPrintable(output));
     return 0;
 }
@@ -295,7 +300,10 @@ QList<QCommandLineOption> SampleOptions() {
 QList<QCommandLineOption> PrepareOptions() {
     return {
         {"data", "the records (a JSON array of objects) the report runs over", "RECORDS.json"},
-        {"o", "the page-store file to write, whole or not at all", "OUT.rpf"},
+        {"o",
+         "the file to write, whole or not at all: a page-store file, or PDF for a name "
+         "ending in .pdf",
+         "OUT.rpf|OUT.pdf"},
     };
 }
 
@@ -316,8 +324,8 @@ const TRLToolCommand Commands[] = {
      PdfOptions, Pdf},
     {"sample", "[--pages N] [--file-version V] -o OUT.rpf", "a sample document", false,
      SampleOptions, Sample},
-    {"prepare", "LAYOUT.json [--data RECORDS.json] -o OUT.rpf", "a report from its layout", false,
-     PrepareOptions, Prepare},
+    {"prepare", "LAYOUT.json [--data RECORDS.json] -o OUT.rpf|OUT.pdf", "a report from its layout",
+     false, PrepareOptions, Prepare},
     {"barcode", "--type TYPE [--module N] [--ratio R] [--checksum] [--elements] VALUE -o OUT.png",
      "one value as a barcode picture or element string", false, BarcodeOptions, BarcodeCommand},
     {"print", "FILE.rpf [--printer NAME] [--from N] [--to M] [--copies C]",

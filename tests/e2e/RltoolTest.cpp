@@ -217,6 +217,20 @@ TEST_F(Rltool, PrepareReadsALayoutWithEveryKindOfControl) {
     EXPECT_EQ(images, 1) << "the barcode's bars";
     EXPECT_GE(polygons, 1) << "the line";
 
+    // Straight to PDF, in one step: the same texts as the page-store file drawn to PDF.
+    if (HasPoppler()) {
+        const QString direct = Path("prepared.pdf");
+        const ProgramResult one = ::Rltool({"prepare", layout.fileName(), "-o", direct});
+        ASSERT_EQ(one.ExitCode, 0) << one.Err.toStdString();
+        const QString twoSteps = Path("converted.pdf");
+        ASSERT_EQ(::Rltool({"pdf", out, "-o", twoSteps}).ExitCode, 0);
+        const ProgramResult info = RunProgram("pdfinfo", {direct});
+        EXPECT_TRUE(info.Out.contains(QRegularExpression("Pages:\\s+1"))) << info.Out.toStdString();
+        const QString text = RunProgram("pdftotext", {"-layout", direct, "-"}).Out;
+        EXPECT_TRUE(text.contains(QStringLiteral("Título"))) << text.toStdString();
+        EXPECT_EQ(text, RunProgram("pdftotext", {"-layout", twoSteps, "-"}).Out);
+    }
+
     layout.open(QIODevice::WriteOnly | QIODevice::Truncate);
     layout.write(R"({ "class": "TRLReport", "name": "RLReport1", "children": [
         { "class": "TRLBarcode", "name": "B", "BarcodeType": "bcNoSuchCode" } ] })");
@@ -225,4 +239,12 @@ TEST_F(Rltool, PrepareReadsALayoutWithEveryKindOfControl) {
     EXPECT_EQ(bad.ExitCode, 2);
     EXPECT_TRUE(bad.Err.contains("BarcodeType")) << bad.Err.toStdString();
     EXPECT_FALSE(QFile::exists(Path("bad.rpf")));
+    // A PDF of that name from before stays as it was.
+    QFile earlier(Path("earlier.pdf"));
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("%PDF-1.4 earlier");
+    earlier.close();
+    EXPECT_EQ(::Rltool({"prepare", layout.fileName(), "-o", earlier.fileName()}).ExitCode, 2);
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), "%PDF-1.4 earlier");
 }
