@@ -373,9 +373,9 @@ int TRLPreview::FitZoom(bool toHeight, int boxes) const {
     if (page.width() <= 0 || page.height() <= 0)
         return 100;
     const QSize area = maximumViewportSize();
-    const int frame = TRLPreviewBox::FrameAndShadow;
+    constexpr int frame = TRLPreviewBox::FrameAndShadow;
     // The largest zoom whose box, sized as the layout sizes it, takes at most room pixels.
-    const auto fit = [frame](int room, int pageSize) {
+    const auto fit = [](int room, int pageSize) {
         int zoom = static_cast<int>(std::max(0.0, std::floor((room - frame) * 100.0 / pageSize)));
         while (RoundHalfEven(pageSize * (zoom + 1) / 100.0) + frame <= room)
             ++zoom;
