@@ -5,19 +5,33 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 
 void PrepareHeadlessEnvironment(const QString& programName, bool needsDisplay) {
     // The offscreen platform gives fonts and painting anywhere, with or without a display.
     if (!needsDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Outside a desktop session the platform wants a private runtime folder all the same.
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    // A TMPDIR that is no writable folder would send the scratch files to the working folder and
+    // the runtime folder to the root; the system's temporary folder serves instead.
+    if (const QString tmpdir = qEnvironmentVariable("TMPDIR"); !tmpdir.isEmpty()) {
+        const QFileInfo info(tmpdir);
+        if (!info.isDir() || !info.isWritable()) {
+            std::fprintf(stderr, "%s: TMPDIR %s is not a writable folder; using /tmp\n",
+                         qPrintable(programName), qPrintable(tmpdir));
+            qunsetenv("TMPDIR");
+        }
+    }
+    // Outside a desktop session the platform wants a private runtime folder all the same; none
+    // is made when there is no temporary folder at all (the path would then start at the root).
+    if (const QString temp = QDir::tempPath();
+        qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && !temp.isEmpty()) {
         const QString runtime =
-            QDir::tempPath() + QStringLiteral("/%1-runtime-%2").arg(programName).arg(getuid());
+            temp + QStringLiteral("/%1-runtime-%2").arg(programName).arg(getuid());
         QDir().mkpath(runtime);
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());

@@ -119,7 +119,9 @@ void TRLPDFFilter::EndDoc() {
     writer_.reset();
     if (!ended)
         Fail(QStringLiteral("the PDF document could not be finished"));
-    if (!file_->commit()) {
+    // The last buffered bytes are written here, so that a full disk is seen: commit would write
+    // them too, but report success over a file cut short.
+    if (!file_->flush() || !file_->commit()) {
         const QString reason = file_->errorString();
         file_.reset();
         Fail(reason);

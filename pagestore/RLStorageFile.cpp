@@ -436,7 +436,9 @@ void TRLGraphicStorage::SaveToFile(const QString& fileName) {
         file.cancelWriting();
         throw TRLException(QStringLiteral("\"%1\": %2").arg(fileName, e.Message()));
     }
-    if (!file.commit())
+    // Flushed first: commit writes the last buffered bytes too, but reports success over a
+    // file cut short by a full disk.
+    if (!file.flush() || !file.commit())
         throw TRLException(
             QStringLiteral("Cannot write \"%1\": %2").arg(fileName, file.errorString()));
 }

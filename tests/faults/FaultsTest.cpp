@@ -1,0 +1,220 @@
+// The programs when the world fails: an unusable temporary folder, a full disk, a kill in the
+// middle of a run, a printer that stops or refuses. Each must end with a clear message naming
+// what failed, lose nothing and leave no half-written file.
+#include "../e2e/ProgramRunner.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+namespace {
+
+struct TLaunch {
+    QString Program = QStringLiteral("tools/rltool");
+    QStringList Arguments = {};
+    QString WorkDir = {};
+    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+    // The largest file the child may write, in bytes; writes beyond it fail with EFBIG, since the
+    // child ignores SIGXFSZ (that signal would otherwise end it before it could say anything).
+    qint64 FileSizeLimit = -1;
+};
+
+void Start(QProcess& process, const TLaunch& launch) {
+    process.setProcessEnvironment(launch.Environment);
+    process.setWorkingDirectory(launch.WorkDir);
+    const qint64 limit = launch.FileSizeLimit;
+    process.setChildProcessModifier([limit] {
+        if (limit < 0)
+            return;
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit size{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+        setrlimit(RLIMIT_FSIZE, &size);
+    });
+    process.start(BuiltProgram(launch.Program), launch.Arguments);
+}
+
+ProgramResult Execute(const TLaunch& launch) {
+    QProcess process;
+    Start(process, launch);
+    ProgramResult result;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        result.Err = QStringLiteral("did not finish in time");
+        return result;
+    }
+    result.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.Out = QString::fromUtf8(process.readAllStandardOutput());
+    result.Err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(bytes);
+}
+
+// A folder's entries, as one line that a failed comparison prints readably.
+std::string Listing(const QString& dir);
+
+QStringList Entries(const QString& dir) {
+    return QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+std::string Listing(const QString& dir) {
+    return Entries(dir).join(QLatin1Char(' ')).toStdString();
+}
+
+// A report of one detail band, one page or many depending on the records it runs over.
+void WriteReport(const QDir& dir, int records) {
+    WriteFile(dir.filePath("report.json"), R"({ "class": "TRLReport", "name": "R", "children": [
+        { "class": "TRLBand", "name": "B", "BandType": "btDetail", "Height": 40, "children": [
+          { "class": "TRLLabel", "name": "L", "Left": 10, "Top": 4, "Caption": "Línea" } ] } ] })");
+    QByteArray data = "[";
+    for (int i = 0; i < records; ++i)
+        data += (i ? ",{\"n\":" : "{\"n\":") + QByteArray::number(i) + "}";
+    WriteFile(dir.filePath("records.json"), data + "]");
+}
+
+class Faults : public ::testing::Test {
+protected:
+    QTemporaryDir dir_;
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+};
+
+// A TMPDIR that names no usable folder, outside a desktop session: the programs work all the
+// same or name the folder, and create nothing at the root nor in the working folder.
+TEST_F(Faults, UnusableTemporaryFolder) {
+    ASSERT_TRUE(dir_.isValid());
+    WriteReport(QDir(dir_.path()), 1);
+    WriteFile(Path("a-file"), "not a folder");
+    QFile::copy(QStringLiteral(KELMORA_SOURCE_DIR "/docs/sample-request.json"),
+                Path("request.json"));
+    const std::string before = Listing(QStringLiteral("/"));
+    for (const QString& tmpdir : {QStringLiteral("/nonexistent/x"), Path("a-file")}) {
+        for (const bool batch : {false, true}) {
+            SCOPED_TRACE((tmpdir + (batch ? " kelmora-batch" : " rltool")).toStdString());
+            const QString work = Path(batch ? "batch" : "rltool");
+            ASSERT_TRUE(QDir().mkpath(work));
+            TLaunch launch;
+            launch.WorkDir = work;
+            launch.Environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+            launch.Environment.insert(QStringLiteral("TMPDIR"), tmpdir);
+            const QString output = batch ? QStringLiteral("out") : QStringLiteral("out.rpf");
+            if (batch) {
+                launch.Program = QStringLiteral("app/kelmora-batch");
+                launch.Arguments = QStringList{Path("request.json"), output};
+            } else {
+                launch.Arguments = QStringList{"prepare", Path("report.json"), "-o", output};
+            }
+            const ProgramResult r = Execute(launch);
+            if (r.ExitCode == 0)
+                EXPECT_TRUE(QFileInfo::exists(QDir(work).filePath(output)));
+            else
+                EXPECT_TRUE(r.ExitCode == 2 && r.Err.contains(tmpdir)) << r.Err.toStdString();
+            EXPECT_EQ(Listing(work), output.toStdString()) << "scratch files in the working folder";
+            EXPECT_EQ(Listing(QStringLiteral("/")), before) << "something was made at the root";
+            QDir(work).removeRecursively();
+        }
+    }
+}
+
+// A full disk, made by a limit on the size of the files the program writes: while the page store
+// grows, and while the output is written (in the middle, and at its last bytes). Status 2, the
+// failing file named, and the output name as it was before: absent, or the earlier file intact.
+TEST_F(Faults, FullDisk) {
+    ASSERT_TRUE(dir_.isValid());
+    WriteReport(QDir(dir_.path()), 600);
+    const QString report = Path("report.json");
+    const QString records = Path("records.json");
+    ASSERT_EQ(Execute({.Arguments = {"prepare", report, "-o", Path("one.rpf")}}).ExitCode, 0);
+    struct TCase {
+        QStringList Arguments; // the output's name is appended, after "-o"
+        QString Output;
+        qint64 Short;   // the limit is so many bytes below the whole output's size; 0: half of it
+        bool PageStore; // the page store's file fills up before the output is written
+        bool Existing;
+    };
+    const TCase cases[] = {
+        {{"prepare", report, "--data", records}, "many.rpf", 0, true, false},
+        // The page itself fits in the page store's file; the output's last page does not.
+        {{"sample", "--pages", "1"}, "sample.rpf", 100, false, true},
+        {{"sample", "--pages", "1"}, "sample.rpf", 2, false, false},
+        {{"pdf", Path("one.rpf")}, "one.pdf", 0, false, false},
+        {{"pdf", Path("one.rpf")}, "one.pdf", 2, false, true},
+        {{"prepare", report}, "prepared.pdf", 2, false, false},
+        {{"prepare", report}, "prepared.pdf", 0, false, true},
+    };
+    for (const TCase& c : cases) {
+        const QString output = Path(c.Output);
+        SCOPED_TRACE((c.Arguments.join(' ') + " -o " + output).toStdString());
+        TLaunch launch{.Arguments = c.Arguments + QStringList{"-o", output}};
+        // The whole output's size, from a run without a limit.
+        const ProgramResult whole = Execute(launch);
+        ASSERT_EQ(whole.ExitCode, 0) << whole.Err.toStdString();
+        const qint64 size = QFileInfo(output).size();
+        QFile::remove(output);
+        launch.FileSizeLimit = c.Short == 0 ? size / 2 : size - c.Short;
+        if (c.Existing)
+            WriteFile(output, "earlier");
+        const std::string before = Listing(dir_.path());
+        const ProgramResult r = Execute(launch);
+        EXPECT_EQ(r.ExitCode, 2) << r.Out.toStdString();
+        const QString named = c.PageStore ? QStringLiteral("page file") : output;
+        EXPECT_TRUE(r.Err.contains(named)) << r.Err.toStdString();
+        EXPECT_EQ(r.Err.count('\n'), 1) << "one line: " << r.Err.toStdString();
+        EXPECT_EQ(Listing(dir_.path()), before);
+        EXPECT_EQ(ReadAll(output), c.Existing ? QByteArray("earlier") : QByteArray());
+        QFile::remove(output);
+    }
+}
+
+// kelmora-batch killed at several moments of its run: OUTDIR holds only whole documents, the
+// same as an undisturbed run's (the PDF files differ in their creation date alone).
+TEST_F(Faults, KilledBatchRun) {
+    ASSERT_TRUE(dir_.isValid());
+    const QString request = QStringLiteral(KELMORA_SOURCE_DIR "/docs/sample-request.json");
+    TLaunch launch{.Program = "app/kelmora-batch", .Arguments = {request, Path("whole"), "--pdf"}};
+    ASSERT_EQ(Execute(launch).ExitCode, 0);
+    const QStringList whole = Entries(Path("whole"));
+    ASSERT_EQ(whole.size(), 6);
+    launch.Arguments[1] = Path("out");
+    for (const int delayMs : {0, 30, 60, 90, 120, 150, 180, 250}) {
+        SCOPED_TRACE(delayMs);
+        QProcess process;
+        Start(process, launch);
+        ASSERT_TRUE(process.waitForStarted());
+        QThread::msleep(static_cast<unsigned long>(delayMs));
+        process.kill();
+        process.waitForFinished();
+        for (const QString& name : Entries(Path("out"))) {
+            SCOPED_TRACE(name.toStdString());
+            ASSERT_TRUE(whole.contains(name));
+            const QByteArray bytes = ReadAll(QDir(Path("out")).filePath(name));
+            const QByteArray expected = ReadAll(QDir(Path("whole")).filePath(name));
+            if (name.endsWith(".rpf"))
+                EXPECT_EQ(bytes, expected);
+            else
+                EXPECT_TRUE(bytes.size() == expected.size() && bytes.trimmed().endsWith("%%EOF"));
+        }
+    }
+}
+
+} // namespace
