@@ -15,10 +15,8 @@ inline QString BuiltProgram(const QString& relativePath) {
     return QStringLiteral(KELMORA_BINARY_DIR) + QLatin1Char('/') + relativePath;
 }
 
-inline ProgramResult RunProgram(const QString& program, const QStringList& arguments,
-                                int timeoutMs = 60000) {
-    QProcess process;
-    process.start(program, arguments);
+// Waits for a started program to end, at most timeoutMs (then kills it), and collects its output.
+inline ProgramResult FinishProgram(QProcess& process, int timeoutMs = 60000) {
     ProgramResult result;
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
@@ -30,6 +28,13 @@ inline ProgramResult RunProgram(const QString& program, const QStringList& argum
     result.Out = QString::fromUtf8(process.readAllStandardOutput());
     result.Err = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+inline ProgramResult RunProgram(const QString& program, const QStringList& arguments,
+                                int timeoutMs = 60000) {
+    QProcess process;
+    process.start(program, arguments);
+    return FinishProgram(process, timeoutMs);
 }
 
 inline ProgramResult Rltool(const QStringList& arguments) {

@@ -46,17 +46,7 @@ void Start(QProcess& process, const TLaunch& launch) {
 ProgramResult Execute(const TLaunch& launch) {
     QProcess process;
     Start(process, launch);
-    ProgramResult result;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        result.Err = QStringLiteral("did not finish in time");
-        return result;
-    }
-    result.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.Out = QString::fromUtf8(process.readAllStandardOutput());
-    result.Err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return FinishProgram(process);
 }
 
 QByteArray ReadAll(const QString& path) {
