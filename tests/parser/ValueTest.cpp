@@ -22,6 +22,19 @@ struct BinaryCase {
     const char* error = nullptr;
 };
 
+// Each case's result, or its error message when it has one.
+template <size_t N> void ExpectBinaryCases(const BinaryCase (&cases)[N]) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.error) {
+            EXPECT_EQ(ErrorOf<TRLValueError>([&] { c.op(c.left, c.right); }),
+                      QString::fromUtf8(c.error));
+        } else {
+            EXPECT_EQ(c.op(c.left, c.right), c.expected);
+        }
+    }
+}
+
 } // namespace
 
 TEST(TRLValue, ArithmeticFollowsTheConversionRules) {
@@ -73,15 +86,7 @@ TEST(TRLValue, ArithmeticFollowsTheConversionRules) {
          {},
          "Cannot apply \"^\" to number and boolean"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.error) {
-            EXPECT_EQ(ErrorOf<TRLValueError>([&] { c.op(c.left, c.right); }),
-                      QString::fromUtf8(c.error));
-        } else {
-            EXPECT_EQ(c.op(c.left, c.right), c.expected);
-        }
-    }
+    ExpectBinaryCases(cases);
 }
 
 TEST(TRLValue, LogicalOperatorsAreBitwiseOnNumbers) {
@@ -110,15 +115,7 @@ TEST(TRLValue, LogicalOperatorsAreBitwiseOnNumbers) {
          "Cannot convert string \"maybe\" to boolean"},
         {"text that reads as boolean", TRLValue::And, true, "TRUE", true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.error) {
-            EXPECT_EQ(ErrorOf<TRLValueError>([&] { c.op(c.left, c.right); }),
-                      QString::fromUtf8(c.error));
-        } else {
-            EXPECT_EQ(c.op(c.left, c.right), c.expected);
-        }
-    }
+    ExpectBinaryCases(cases);
 }
 
 TEST(TRLValue, UnaryOperators) {

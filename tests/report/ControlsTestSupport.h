@@ -7,6 +7,7 @@
 #include "RLGraphicSurface.h"
 #include "RLReport.h"
 #include "RLTextMetrics.h"
+#include "ReportTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -43,13 +44,7 @@ struct OneBandReport {
     }
 };
 
-template <class T> std::vector<const T*> ObjectsOf(const TRLGraphicSurface& page) {
-    std::vector<const T*> result;
-    for (const auto& object : page.Objects())
-        if (object->Kind() == T::StaticKind)
-            result.push_back(static_cast<const T*>(object.get()));
-    return result;
-}
+using reporttest::ObjectsOf;
 
 // The font a control measures with, as the engine builds it.
 inline QFont MeasuringFont(const TRLCustomControl& control) {
