@@ -3,6 +3,7 @@
 #include "FFRDeclaracionJurada.h"
 #include "FFRSolicitud.h"
 #include "FFRVehiculoParticular.h"
+#include "RLPdfFilter.h"
 
 #include <algorithm>
 #include <vector>
@@ -36,4 +37,10 @@ TDocumentForms* TDocumentForms::Current() {
 
 std::unique_ptr<TDocumentForms> CreateDocumentForms() {
     return std::make_unique<TDocumentForms>();
+}
+
+void RegisterDocumentSaveFilters() {
+    const QString author = QStringLiteral("Fac. de Corvath");
+    RegisterPdfFilter().SetAuthor(author);
+    RegisterPdfaFilter().SetAuthor(author);
 }

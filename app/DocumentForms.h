@@ -33,3 +33,7 @@ using TDocumentFormsFactory = std::function<std::unique_ptr<TDocumentForms>()>;
 
 // The program's factory for its document forms.
 std::unique_ptr<TDocumentForms> CreateDocumentForms();
+
+// The program's save filters, PDF and PDF/A, which name the faculty as the documents' author.
+// Run at start-up; safe to run again.
+void RegisterDocumentSaveFilters();

@@ -1,12 +1,12 @@
 #include "KelmoraApp.h"
 
+#include "DocumentForms.h"
 #include "FillingRun.h"
 #include "KelmoraVersion.h"
 #include "TerminationSignals.h"
 #include "ToolkitTranslations.h"
 
 #include "RLOutputFlows.h"
-#include "RLPdfFilter.h"
 #include "RLReportPreview.h"
 #include "RLUtils.h"
 
@@ -61,8 +61,8 @@ int RunKelmora() {
     // these; the engine below knows nothing of windows.
     RegisterPreviewHandler();
     RegisterOutputHooks();
-    // The save dialog offers the save filters that exist: the page-store format and PDF.
-    RegisterPdfFilter();
+    // The save dialog offers the save filters that exist: the page-store format, PDF and PDF/A.
+    RegisterDocumentSaveFilters();
     UseDocumentDatesLocale();
     int exitCode = 0;
     {

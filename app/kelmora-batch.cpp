@@ -1,4 +1,5 @@
-// kelmora-batch REQUEST.json OUTDIR [--pdf] [--png]; kelmora-batch --help; kelmora-batch --version
+// kelmora-batch REQUEST.json OUTDIR [--pdf | --pdfa] [--png]; kelmora-batch --help; kelmora-batch
+// --version
 //
 // The desktop program's filling run without windows: reads one request, fills the documents as
 // "Imprimir" does, prepares each produced document and writes its pages as a page-store file
@@ -47,18 +48,20 @@ public:
     using TBadInput::TBadInput;
 };
 
-const char* const kUsage = "usage: kelmora-batch REQUEST.json OUTDIR [--pdf] [--png]\n";
+const char* const kUsage = "usage: kelmora-batch REQUEST.json OUTDIR [--pdf | --pdfa] [--png]\n";
 
 struct TOptions {
     QString Request;
     QString OutDir;
     bool Pdf = false;
+    bool Archival = false;
     bool Png = false;
 };
 
 QList<QCommandLineOption> Options() {
     return {
         {"pdf", "also write a PDF file of each document"},
+        {"pdfa", "also write a PDF file of each document, as PDF/A-1b for the archive"},
         {"png", "also write a PNG picture of each page"},
         HelpOption(),
         VersionOption(),
@@ -85,7 +88,8 @@ TOptions ParseArguments(const QStringList& arguments) {
         throw TUsageError(error.Message());
     }
     TOptions options;
-    options.Pdf = parser.isSet(QStringLiteral("pdf"));
+    options.Archival = parser.isSet(QStringLiteral("pdfa"));
+    options.Pdf = options.Archival || parser.isSet(QStringLiteral("pdf"));
     options.Png = parser.isSet(QStringLiteral("png"));
     const QStringList positionals = parser.positionalArguments();
     if (positionals.size() != 2)
@@ -140,9 +144,9 @@ QString BaseName(TDocumentKind kind) {
     return {};
 }
 
-// The program's PDF filter writes the file whole or not at all.
-void WritePdf(TRLGraphicStorage& pages, const QString& fileName) {
-    TRLPDFFilter& filter = RegisterPdfFilter();
+// The program's PDF filters write the file whole or not at all.
+void WritePdf(TRLGraphicStorage& pages, const QString& fileName, bool archival) {
+    TRLPDFFilter& filter = archival ? RegisterPdfaFilter() : RegisterPdfFilter();
     filter.SetShowProgress(false);
     filter.SetFileName(fileName);
     FilterPages(&pages, &filter, 1, false, -1);
@@ -231,7 +235,7 @@ int Run(const QStringList& arguments) {
             TRLGraphicStorage& pages = report.Storage();
             pages.SaveToFile(base + ".rpf");
             if (options.Pdf)
-                WritePdf(pages, base + ".pdf");
+                WritePdf(pages, base + ".pdf", options.Archival);
             if (options.Png)
                 WritePngs(pages, base);
         });
@@ -249,6 +253,7 @@ int main(int argc, char** argv) {
     PrepareHeadlessEnvironment(QStringLiteral("kelmora-batch"));
     QGuiApplication application(argc, argv);
     const TRLEngineStart engine;
+    RegisterDocumentSaveFilters();
     UseDocumentDatesLocale();
     int status = 0;
     try {

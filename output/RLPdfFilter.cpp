@@ -4,11 +4,13 @@
 #include "RLGraphicSurface.h"
 #include "RLMetaTypes.h"
 
+#include <QDateTime>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
 
+#include <cstdlib>
 #include <exception>
 #include <utility>
 
@@ -17,6 +19,27 @@ namespace {
 // 1440 pixels per inch is 20 device pixels per point, so every whole and half point size of the
 // report's fonts lands on a whole pixel height and the text keeps its exact size.
 constexpr int kPixelsPerInch = 1440;
+
+const QString kCreator = QStringLiteral("Kelmora");
+
+// A date as XMP writes it, to the second, in the same zone and offset as the writer's own stamp
+// in the document's information, so that the two agree as PDF/A requires.
+QString XmpDate(const QDateTime& time) {
+    QString text = time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    const int offset = time.offsetFromUtc();
+    if (offset == 0)
+        return text + u'Z';
+    const int minutes = std::abs(offset) / 60;
+    return text + (offset < 0 ? u'-' : u'+') +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QChar(u'0'))
+               .arg(minutes % 60, 2, 10, QChar(u'0'));
+}
+
+QDateTime CurrentSecond() {
+    const QDateTime now = QDateTime::currentDateTime();
+    return now.addMSecs(-now.time().msec());
+}
 
 } // namespace
 
@@ -28,6 +51,41 @@ TRLPDFFilter::TRLPDFFilter(QObject* owner) : TRLCustomSaveFilter(owner) {
 
 TRLPDFFilter::~TRLPDFFilter() {
     Discard();
+}
+
+QByteArray TRLPDFFilter::XmpMetadata(const QString& title, const QString& author,
+                                     const QDateTime& created, bool archival) {
+    // The writer puts title, creator, producer and creation date into the document's information
+    // too; XMP must say the same, word for word.
+    const QString date = XmpDate(created);
+    QString xmp =
+        QStringLiteral("<?xpacket begin='\uFEFF' id='W5M0MpCehiHzreSzNTczkc9d'?>\n"
+                       "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
+                       "  <rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
+                       "    <rdf:Description rdf:about=\"\" "
+                       "xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n"
+                       "      <dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">%1</rdf:li>"
+                       "</rdf:Alt></dc:title>\n")
+            .arg(title.toHtmlEscaped());
+    if (!author.isEmpty())
+        xmp += QStringLiteral("      <dc:creator><rdf:Seq><rdf:li>%1</rdf:li></rdf:Seq>"
+                              "</dc:creator>\n")
+                   .arg(author.toHtmlEscaped());
+    xmp += QStringLiteral("    </rdf:Description>\n"
+                          "    <rdf:Description rdf:about=\"\" "
+                          "xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmp:CreatorTool=\"%1\" "
+                          "xmp:CreateDate=\"%2\" xmp:ModifyDate=\"%2\"/>\n"
+                          "    <rdf:Description rdf:about=\"\" "
+                          "xmlns:pdf=\"http://ns.adobe.com/pdf/1.3/\" pdf:Producer=\"Qt %3\"/>\n")
+               .arg(kCreator.toHtmlEscaped(), date, QString::fromLatin1(qVersion()));
+    if (archival)
+        xmp += QStringLiteral("    <rdf:Description rdf:about=\"\" "
+                              "xmlns:pdfaid=\"http://www.aiim.org/pdfa/ns/id/\" "
+                              "pdfaid:part=\"1\" pdfaid:conformance=\"B\"/>\n");
+    xmp += QStringLiteral("  </rdf:RDF>\n"
+                          "</x:xmpmeta>\n"
+                          "<?xpacket end='w'?>");
+    return xmp.toUtf8();
 }
 
 QPageLayout TRLPDFFilter::PageLayoutOf(const TRLGraphicSurface& page) {
@@ -76,13 +134,40 @@ void TRLPDFFilter::BeginDoc() {
     file_ = std::make_unique<QSaveFile>(target_);
     if (!file_->open(QIODevice::WriteOnly))
         Fail(file_->errorString());
-    writer_ = std::make_unique<QPdfWriter>(file_.get());
-    writer_->setResolution(kPixelsPerInch);
-    writer_->setCreator(QStringLiteral("Kelmora"));
-    if (const TRLGraphicStorage* pages = Pages())
-        writer_->setTitle(pages->Title());
+    MakeWriter();
     // The painter starts with the first page, once that page's paper is known.
     painter_ = std::make_unique<QPainter>();
+}
+
+void TRLPDFFilter::MakeWriter() {
+    writer_ = std::make_unique<QPdfWriter>(file_.get());
+    writer_->setResolution(kPixelsPerInch);
+    writer_->setCreator(kCreator);
+    if (archival_)
+        writer_->setPdfVersion(QPagedPaintDevice::PdfVersion_A1b);
+    if (const TRLGraphicStorage* pages = Pages())
+        writer_->setTitle(pages->Title());
+}
+
+void TRLPDFFilter::StartDocument(const QPageLayout& firstPage) {
+    const TRLGraphicStorage* pages = Pages();
+    const QString title = pages ? pages->Title() : QString();
+    // The writer dates the document itself, to the second, as it begins. Should the clock tick
+    // between the metadata's date and the writer's, the metadata would contradict the document;
+    // nothing is drawn yet, so the document simply begins again.
+    for (int attempt = 1;; ++attempt) {
+        const QDateTime created = CurrentSecond();
+        writer_->setDocumentXmpMetadata(XmpMetadata(title, author_, created, archival_));
+        writer_->setPageLayout(firstPage);
+        if (!painter_->begin(writer_.get()))
+            Fail(QStringLiteral("the PDF document could not be started"));
+        if (XmpDate(CurrentSecond()) == XmpDate(created) || attempt == 3)
+            return;
+        painter_->end();
+        if (!file_->seek(0) || !file_->resize(0))
+            Fail(file_->errorString());
+        MakeWriter();
+    }
 }
 
 void TRLPDFFilter::NewPage() {
@@ -92,12 +177,12 @@ void TRLPDFFilter::NewPage() {
 void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
     if (!painter_)
         return;
-    writer_->setPageLayout(PageLayoutOf(page));
     if (!painter_->isActive()) {
-        if (!painter_->begin(writer_.get()))
-            Fail(QStringLiteral("the PDF document could not be started"));
-    } else if (!writer_->newPage()) {
-        Fail(file_->errorString());
+        StartDocument(PageLayoutOf(page));
+    } else {
+        writer_->setPageLayout(PageLayoutOf(page));
+        if (!writer_->newPage())
+            Fail(file_->errorString());
     }
     // The whole sheet is the page: the report's own margins are part of the drawing.
     page.PaintTo(*painter_, QRect(0, 0, writer_->width(), writer_->height()));
@@ -132,5 +217,18 @@ void TRLPDFFilter::EndDoc() {
 TRLPDFFilter& RegisterPdfFilter() {
     // Made after the list of active filters, so it leaves that list before the list goes.
     static TRLPDFFilter instance;
+    return instance;
+}
+
+TRLPDFFilter& RegisterPdfaFilter() {
+    RegisterPdfFilter();
+    struct ArchivalFilter : TRLPDFFilter {
+        ArchivalFilter() {
+            setObjectName(QStringLiteral("RLPDFAFilter"));
+            SetDisplayName(QStringLiteral("PDF/A"));
+            SetArchival(true);
+        }
+    };
+    static ArchivalFilter instance;
     return instance;
 }

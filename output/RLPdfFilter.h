@@ -2,15 +2,18 @@
 // and searchable) and pictures are embedded, each page on its own paper. The file appears whole
 // or not at all: it is written beside its final name and moved there only when the run ends
 // well, so an error, a cancel or an empty range leaves no file behind (and an earlier file of
-// that name untouched).
+// that name untouched). An archival filter writes PDF/A-1b, which archives accept: every font
+// embedded, an output intent, and the document's identification in its XMP metadata.
 #pragma once
 
 #include "RLFilters.h"
 
+#include <QByteArray>
 #include <QPageLayout>
 
 #include <memory>
 
+class QDateTime;
 class QPainter;
 class QPdfWriter;
 class QSaveFile;
@@ -24,6 +27,19 @@ public:
     // Pages written by the current (or last) run.
     int PagesWritten() const { return pagesWritten_; }
 
+    // PDF/A-1b instead of ordinary PDF. Off by default.
+    bool Archival() const { return archival_; }
+    void SetArchival(bool on) { archival_ = on; }
+    // The author named in the document's metadata (its XMP dc:creator); none when empty.
+    QString Author() const { return author_; }
+    void SetAuthor(const QString& author) { author_ = author; }
+
+    // The document's XMP metadata: title, author, creating program and producer, the creation
+    // date (the second the writer stamps into the document's information too) and, when
+    // archival, the PDF/A identification.
+    static QByteArray XmpMetadata(const QString& title, const QString& author,
+                                  const QDateTime& created, bool archival);
+
     // The paper of a page: its own paper settings (millimetres, portrait sense, and its
     // orientation); a page recorded without paper gets its own size at 96 pixels per inch.
     static QPageLayout PageLayoutOf(const TRLGraphicSurface& page);
@@ -35,11 +51,16 @@ protected:
     void DrawPage(TRLGraphicSurface& page) override;
 
 private:
+    void MakeWriter();
+    // Begins painting the first page, with metadata dated as the writer dates the document.
+    void StartDocument(const QPageLayout& firstPage);
     // Drops the unfinished document; the temporary file goes with it.
     void Discard() noexcept;
     [[noreturn]] void Fail(const QString& reason);
 
     int pagesWritten_ = 0;
+    bool archival_ = false;
+    QString author_;
     QString target_;
     // Made in BeginDoc and gone after EndDoc, in the thread that runs the filter. Declared in
     // the order they depend on each other: the painter goes first, the file last.
@@ -51,3 +72,8 @@ private:
 // Creates the process-wide PDF filter on the first call (later calls return the same one), so
 // that the save dialog lists it and names ending in ".pdf" pick it. Run at start-up.
 TRLPDFFilter& RegisterPdfFilter();
+
+// The same for the process-wide archival filter, "PDF/A", listed after "PDF" (which it registers
+// first). It shares the ".pdf" extension, so a name alone still picks the ordinary PDF filter; the
+// save dialog keeps "PDF/A" when it is chosen and the name ends in ".pdf".
+TRLPDFFilter& RegisterPdfaFilter();

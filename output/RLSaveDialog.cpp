@@ -215,11 +215,15 @@ void TRLSaveDialog::SaveEditor() {
     params.SetSaveInBackground(CheckBoxSaveInBackground->isChecked());
     params.SetFilter(SelectedFilter());
 
-    // A typed extension decides the format, whatever the list says; without one the format's
-    // own extension is added.
+    // A typed extension decides the format, whatever the list says, unless the chosen format has
+    // that extension too (PDF/A shares ".pdf" with PDF); without one the format's own extension
+    // is added.
     const QString extension = FileExtensionOf(params.FileName());
     if (!extension.isEmpty()) {
-        params.SetFilter(SaveFilterByFileName(params.FileName()));
+        const TRLCustomSaveFilter* chosen = params.Filter();
+        if (!chosen || WithLeadingDot(chosen->DefaultExt())
+                               .compare(WithLeadingDot(extension), Qt::CaseInsensitive) != 0)
+            params.SetFilter(SaveFilterByFileName(params.FileName()));
     } else if (TRLCustomSaveFilter* filter = params.Filter()) {
         params.SetFileName(params.FileName() + WithLeadingDot(filter->DefaultExt()));
     } else {

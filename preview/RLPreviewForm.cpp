@@ -5,6 +5,7 @@
 #include "RLDialogLayout.h"
 #include "RLFindDialog.h"
 #include "RLGraphicStorage.h"
+#include "RLMailFlow.h"
 #include "RLMessages.h"
 #include "RLOutputFlows.h"
 #include "RLPreview.h"
@@ -201,7 +202,8 @@ void TRLPreviewForm::BuildPageAndZoomPanels() {
 
 // Captions, glyphs and accelerators of the tool buttons.
 void TRLPreviewForm::DecorateButtons() {
-    SpeedButtonSend->setEnabled(false);
+    // Sending needs the desktop's mail program; without one the button stays as it always was.
+    SpeedButtonSend->setEnabled(!MailProgram().isEmpty());
     const std::vector<std::pair<QToolButton*, QString>> captioned = {
         {SpeedButtonPrint, RLMessages[mkPrint]},
         {SpeedButtonClose, RLMessages[mkClose]},
@@ -291,6 +293,8 @@ void TRLPreviewForm::ConnectControls() {
             [this] { ShowFailures(&TRLPreviewForm::Print); });
     connect(SpeedButtonSave, &QToolButton::clicked, this,
             [this] { ShowFailures(&TRLPreviewForm::Save); });
+    connect(SpeedButtonSend, &QToolButton::clicked, this,
+            [this] { ShowFailures(&TRLPreviewForm::Send); });
     connect(SpeedButtonSetup, &QToolButton::clicked, this,
             [this] { ShowFailures(&TRLPreviewForm::SetupPrinter); });
     connect(SpeedButtonFirst, &QToolButton::clicked, this, [this] { CurrentView()->FirstPage(); });
@@ -554,6 +558,35 @@ void TRLPreviewForm::Save() {
     if (pages)
         ExecuteSaveFlow(*pages, ProposedSaveFileName(pages->Title()),
                         DialogDriver(&TRLPreviewForm::SaveDialogShown));
+}
+
+void TRLPreviewForm::Send() {
+    TRLGraphicStorage* pages = CurrentView()->Pages();
+    const QString program = MailProgram();
+    if (!pages || program.isEmpty())
+        return;
+    // The document's title names the file and the message; a document without one goes by the
+    // window's caption.
+    QString title = pages->Title().trimmed();
+    if (title.isEmpty())
+        title = windowTitle().trimmed();
+    const QString attachment = WriteMailAttachment(*pages, title);
+    auto* message = new TRLMailMessage(program, attachment, title);
+    connect(message, &TRLMailMessage::Finished, this, [this](const QString& failure) {
+        if (!failure.isEmpty())
+            ShowMailFailure(failure);
+    });
+    message->Open();
+}
+
+void TRLPreviewForm::ShowMailFailure(const QString& failure) {
+    // Not modal to the whole program: the operator may save the document as PDF meanwhile.
+    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), RLMessages[mkMailNotOpened],
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("MailFailure"));
+    box->setDetailedText(failure);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 // ---- keys, find, closing -------------------------------------------------------------------

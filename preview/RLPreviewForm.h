@@ -55,6 +55,9 @@ public:
     // the dialog is cancelled or the output fails (the failure then goes on to the caller).
     void Print();
     void Save();
+    // The send button: the document as a PDF attachment of a new message in the desktop's mail
+    // program. A mail program that does not open is reported in a message box.
+    void Send();
     void SetupPrinter();
     void ZoomDown();
     void ZoomUp();
@@ -134,6 +137,7 @@ private:
     void PlaceAboutPanel();
     void RestoreFocus(QWidget* remembered);
     void ShowFailures(void (TRLPreviewForm::*command)());
+    void ShowMailFailure(const QString& failure);
     // The driver that hands a print or save dialog to the receiver of its signal, when any.
     template <typename Dialog>
     std::function<void(Dialog&)> DialogDriver(void (TRLPreviewForm::*shown)(Dialog*));

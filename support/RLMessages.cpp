@@ -100,6 +100,19 @@ constexpr MessageRow kRows[] = {
     {mkZoomOut, u"Zoom out", u"Reducir", u"Zoom arrière", u"Diminuir zoom"},
     {mkZoomIn, u"Zoom in", u"Ampliar", u"Zoom avant", u"Aumentar zoom"},
     {mkZoom, u"Zoom", u"Zoom", u"Zoom", u"Zoom"},
+    {mkMailNotOpened,
+     u"The mail program could not be opened with the document. Choose a mail program in the "
+     u"desktop's preferred applications and press the button again, or save the document as PDF "
+     u"and attach it to a message by hand.",
+     u"No se pudo abrir el programa de correo con el documento. Elija un programa de correo en "
+     u"las aplicaciones preferidas del escritorio y vuelva a pulsar el botón, o guarde el "
+     u"documento como PDF y adjúntelo a un mensaje a mano.",
+     u"Le programme de messagerie n'a pas pu être ouvert avec le document. Choisissez un "
+     u"programme de messagerie dans les applications préférées du bureau et appuyez de nouveau "
+     u"sur le bouton, ou enregistrez le document en PDF et joignez-le à un message à la main.",
+     u"Não foi possível abrir o programa de correio com o documento. Escolha um programa de "
+     u"correio nos aplicativos preferidos da área de trabalho e pressione o botão novamente, ou "
+     u"salve o documento como PDF e anexe-o a uma mensagem manualmente."},
 };
 
 static_assert(std::size(kRows) == RLMessageKeyCount, "one row per message key");

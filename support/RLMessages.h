@@ -78,9 +78,11 @@ enum TRLMessageKey : uint8_t {
     mkZoomOut,
     mkZoomIn,
     mkZoom,
+    // Added for sending a document by e-mail: what to do when the mail program did not open.
+    mkMailNotOpened,
 };
 
-inline constexpr std::size_t RLMessageKeyCount = static_cast<std::size_t>(mkZoom) + 1;
+inline constexpr std::size_t RLMessageKeyCount = static_cast<std::size_t>(mkMailNotOpened) + 1;
 
 enum TRLLanguage : uint8_t { lgEnglish, lgSpanish, lgFrench, lgPortuguese };
 

@@ -3,6 +3,11 @@
 #include "RLCore.h"
 #include "RLUtils.h"
 
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+
 QString CreateScratchFile(QFile& file, QIODevice::OpenMode extraMode) {
     // A few collisions in a row are possible when many stores start at once; a hundred mean
     // something else is wrong, and the last error says what.
@@ -21,4 +26,22 @@ QString CreateScratchFile(QFile& file, QIODevice::OpenMode extraMode) {
     }
     throw TRLException(
         QStringLiteral("Cannot create a scratch file in \"%1\": %2").arg(ScratchDir(), lastError));
+}
+
+QString CreateScratchFolder() {
+    QString lastError;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString name = ScratchFileName();
+        // mkdir fails on any existing name, so a folder slipped in first is never taken over.
+        if (QDir().mkdir(name, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                   QFileDevice::ExeOwner)) {
+            KeepScratchFile(name);
+            return name;
+        }
+        lastError = qt_error_string(errno);
+        if (!QFileInfo::exists(name))
+            break; // not a collision: the directory itself refuses
+    }
+    throw TRLException(QStringLiteral("Cannot create a scratch folder in \"%1\": %2")
+                           .arg(ScratchDir(), lastError));
 }

@@ -115,8 +115,11 @@ void FinishEngineSupport() {
         files.swap(state.keptFiles);
         state.scratchDir = kDefaultScratchDir;
     }
-    for (const QString& file : files) {
-        QFile::remove(file);
+    // Newest first, so that a scratch folder goes after the files made in it; a folder is only
+    // ever removed empty.
+    for (auto file = files.crbegin(); file != files.crend(); ++file) {
+        if (!QFile::remove(*file))
+            QDir().rmdir(*file);
     }
 }
 

@@ -29,7 +29,8 @@ QString ScratchDir();
 // call. The file is not created.
 QString ScratchFileName();
 
-// Registers a scratch file for deletion at FinishEngineSupport.
+// Registers a scratch file (or an empty scratch folder) for deletion at FinishEngineSupport, which
+// deletes the newest first.
 void KeepScratchFile(const QString& fileName);
 
 // Forgets the first registration of a scratch file; used by owners that delete it themselves.

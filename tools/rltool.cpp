@@ -98,6 +98,10 @@ QString RequireOutput(const TRLArguments& args) {
     return output;
 }
 
+bool IsPdfName(const QString& fileName) {
+    return FileExtensionOf(fileName).compare(QLatin1String(".pdf"), Qt::CaseInsensitive) == 0;
+}
+
 int Dump(const TRLArguments& args) {
     int version = 0;
     auto storage = OpenStorage(args.Positional(0, "FILE.rpf"), &version);
@@ -178,6 +182,18 @@ void RefuseSheetsTooLargeForPdf(TRLGraphicStorage& storage) {
     }
 }
 
+// The program's PDF filter the options ask for: PDF/A-1b with --pdfa, the author from --author.
+TRLPDFFilter& PdfFilterFor(const TRLArguments& args, const QString& output) {
+    const bool archival = args.Flag(QStringLiteral("--pdfa"));
+    if (archival && !IsPdfName(output))
+        throw TRLUsageError(QStringLiteral("--pdfa writes PDF: name the output OUT.pdf"));
+    TRLPDFFilter& filter = archival ? RegisterPdfaFilter() : RegisterPdfFilter();
+    filter.SetAuthor(args.Value(QStringLiteral("--author")));
+    filter.SetShowProgress(false);
+    filter.SetFileName(output);
+    return filter;
+}
+
 // Every page into one PDF file through the program's PDF filter, the same writer as the
 // preview's save.
 int Pdf(const TRLArguments& args) {
@@ -187,10 +203,7 @@ int Pdf(const TRLArguments& args) {
     if (storage->PageCount() == 0)
         throw TRLException(QStringLiteral("%1 has no pages").arg(input));
     RefuseSheetsTooLargeForPdf(*storage);
-    TRLPDFFilter& filter = RegisterPdfFilter();
-    filter.SetShowProgress(false);
-    filter.SetFileName(output);
-    FilterPages(storage.get(), &filter, 1, false, -1);
+    FilterPages(storage.get(), &PdfFilterFor(args, output), 1, false, -1);
     return 0;
 }
 
@@ -212,6 +225,10 @@ int Sample(const TRLArguments& args) {
 int Prepare(const TRLArguments& args) {
     const QString layout = args.Positional(0, "LAYOUT.json");
     const QString output = RequireOutput(args);
+    // Wrong options are told before the work starts.
+    TRLPDFFilter* filter = IsPdfName(output) || args.Flag(QStringLiteral("--pdfa"))
+                               ? &PdfFilterFor(args, output)
+                               : nullptr;
     RegisterTextAndGraphicClasses();
     RegisterBarcodeClasses();
     // The records outlive the report that reads them.
@@ -227,11 +244,12 @@ int Prepare(const TRLArguments& args) {
     // Straight to PDF when the name says so: the pages go from the store to the PDF writer
     // without a page-store file in between.
     TRLGraphicStorage& storage = report->Storage();
-    const bool pdf =
-        FileExtensionOf(output).compare(QLatin1String(".pdf"), Qt::CaseInsensitive) == 0;
-    if (pdf)
+    if (filter) {
         RefuseSheetsTooLargeForPdf(storage);
-    SavePagesToFile(storage, output);
+        FilterPages(&storage, filter, 1, false, -1);
+    } else {
+        SavePagesToFile(storage, output);
+    }
     std::printf("%d page(s) written to %s\n", storage.PageCount(), qPrintable(output));
     return 0;
 }
@@ -285,8 +303,17 @@ QList<QCommandLineOption> RenderOptions() {
     };
 }
 
+// The options of the commands that write PDF.
+QList<QCommandLineOption> PdfWriterOptions() {
+    return {
+        {"pdfa", "write PDF/A-1b, for archives: every font embedded, identified in the metadata"},
+        {"author", "the author named in the PDF's metadata", "NAME"},
+    };
+}
+
 QList<QCommandLineOption> PdfOptions() {
-    return {{"o", "the PDF file to write", "OUT.pdf"}};
+    return QList<QCommandLineOption>{{"o", "the PDF file to write", "OUT.pdf"}} +
+           PdfWriterOptions();
 }
 
 QList<QCommandLineOption> SampleOptions() {
@@ -298,13 +325,15 @@ QList<QCommandLineOption> SampleOptions() {
 }
 
 QList<QCommandLineOption> PrepareOptions() {
-    return {
-        {"data", "the records (a JSON array of objects) the report runs over", "RECORDS.json"},
-        {"o",
-         "the file to write, whole or not at all: a page-store file, or PDF for a name "
-         "ending in .pdf",
-         "OUT.rpf|OUT.pdf"},
-    };
+    return QList<QCommandLineOption>{
+               {"data", "the records (a JSON array of objects) the report runs over",
+                "RECORDS.json"},
+               {"o",
+                "the file to write, whole or not at all: a page-store file, or PDF for a name "
+                "ending in .pdf",
+                "OUT.rpf|OUT.pdf"},
+           } +
+           PdfWriterOptions();
 }
 
 QList<QCommandLineOption> PrintOptions() {
@@ -320,12 +349,12 @@ const TRLToolCommand Commands[] = {
     {"dump", "FILE.rpf", "the whole file as JSON (any file version)", false, NoOptions, Dump},
     {"render", "FILE.rpf [--page N] [--zoom Z] -o OUT.png", "one page as a PNG picture", false,
      RenderOptions, Render},
-    {"pdf", "FILE.rpf -o OUT.pdf", "every page into a PDF file, texts kept as texts", false,
-     PdfOptions, Pdf},
+    {"pdf", "FILE.rpf [--pdfa] [--author NAME] -o OUT.pdf",
+     "every page into a PDF file, texts kept as texts", false, PdfOptions, Pdf},
     {"sample", "[--pages N] [--file-version V] -o OUT.rpf", "a sample document", false,
      SampleOptions, Sample},
-    {"prepare", "LAYOUT.json [--data RECORDS.json] -o OUT.rpf|OUT.pdf", "a report from its layout",
-     false, PrepareOptions, Prepare},
+    {"prepare", "LAYOUT.json [--data RECORDS.json] [--pdfa] [--author NAME] -o OUT.rpf|OUT.pdf",
+     "a report from its layout", false, PrepareOptions, Prepare},
     {"barcode", "--type TYPE [--module N] [--ratio R] [--checksum] [--elements] VALUE -o OUT.png",
      "one value as a barcode picture or element string", false, BarcodeOptions, BarcodeCommand},
     {"print", "FILE.rpf [--printer NAME] [--from N] [--to M] [--copies C]",

@@ -108,12 +108,12 @@ TEST(CommandLine, EveryRltoolCommandHasItsOwnHelp) {
     } cases[] = {
         {"dump", {}},
         {"render", {"--page", "--zoom", "-o"}},
-        {"pdf", {"-o"}},
+        {"pdf", {"-o", "--pdfa", "--author"}},
         {"print", {"--printer", "--from", "--to", "--copies"}},
         {"view", {}},
         {"eval", {}},
         {"barcode", {"--type", "--module", "--ratio", "--checksum", "--elements", "-o"}},
-        {"prepare", {"--data", "-o"}},
+        {"prepare", {"--data", "-o", "--pdfa", "--author"}},
         {"sample", {"--pages", "--file-version", "-o"}},
     };
     ASSERT_EQ(std::size(cases), static_cast<size_t>(kCommands.size()));
@@ -166,11 +166,12 @@ TEST(CommandLine, KelmoraBatchHelpShowsTheUsageAndItsOptions) {
         const ProgramResult r = Batch({flag});
         EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
         EXPECT_TRUE(r.Err.isEmpty()) << r.Err.toStdString();
-        EXPECT_TRUE(r.Out.startsWith("Usage: kelmora-batch REQUEST.json OUTDIR [--pdf] [--png]"))
+        EXPECT_TRUE(
+            r.Out.startsWith("Usage: kelmora-batch REQUEST.json OUTDIR [--pdf | --pdfa] [--png]"))
             << r.Out.toStdString();
         QStringList listed = ListedOptions(r.Out);
         std::sort(listed.begin(), listed.end());
-        EXPECT_EQ(listed, (QStringList{"--help", "--pdf", "--png", "--version", "-h"}))
+        EXPECT_EQ(listed, (QStringList{"--help", "--pdf", "--pdfa", "--png", "--version", "-h"}))
             << r.Out.toStdString();
     }
 }
