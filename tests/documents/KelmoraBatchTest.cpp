@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -80,6 +81,14 @@ std::unique_ptr<TRLGraphicStorage> Load(const QString& path) {
     return storage;
 }
 
+// What a tool prints, in UTF-8.
+QString RunTool(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    EXPECT_TRUE(process.waitForFinished(60000)) << program.toStdString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
 QStringList Entries(const QString& path) {
     return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
@@ -141,6 +150,45 @@ TEST(KelmoraBatch, WritesEveryProducedDocumentWithPdfAndPngAndPrintsTheMessage) 
     // One A4 page: 595.28 x 841.89 points.
     EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page "), 1);
     EXPECT_TRUE(bytes.contains("/MediaBox [0 0 595") || bytes.contains("/MediaBox[0 0 595"));
+}
+
+// --pdfa: each document as PDF/A-1b for the faculty's archive, with its title and the faculty as
+// author in the metadata, every font inside, and the texts readable with their accents.
+TEST(KelmoraBatch, ArchivalPdfOfEachDocument) {
+    if (QStandardPaths::findExecutable("pdffonts").isEmpty() ||
+        QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "poppler-utils are not installed";
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out");
+    const Result r = RunBatch({WriteRequest(dir, Request()), out, "--pdfa"});
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    const struct {
+        const char* Base;
+        QString Title;
+        QString Text;
+    } documents[] = {
+        {"solicitud", "Solicitud", "DEDICACIÓN"},
+        {"declaracion-jurada", "Declaración Jurada", "DECLARACIÓN JURADA"},
+        {"vehiculo-particular", "Vehículo Particular", "VEHÍCULO PATENTE"},
+    };
+    for (const auto& d : documents) {
+        SCOPED_TRACE(d.Base);
+        const QString pdf = out + '/' + d.Base + ".pdf";
+        const QString meta = RunTool("pdfinfo", {"-meta", pdf});
+        EXPECT_TRUE(meta.contains(R"(pdfaid:part="1" pdfaid:conformance="B")"))
+            << meta.toStdString();
+        EXPECT_TRUE(meta.contains("<rdf:li>Fac. de Corvath</rdf:li>")) << meta.toStdString();
+        EXPECT_TRUE(meta.contains(">" + d.Title + "</rdf:li>")) << meta.toStdString();
+        const QStringList fonts = RunTool("pdffonts", {pdf}).split('\n', Qt::SkipEmptyParts).mid(2);
+        ASSERT_FALSE(fonts.isEmpty());
+        for (const QString& font : fonts) {
+            const QStringList cells = font.simplified().split(' ');
+            EXPECT_EQ(cells.value(cells.size() - 5), "yes") << font.toStdString();
+        }
+        const QString text = RunTool("pdftotext", {pdf, "-"});
+        EXPECT_TRUE(text.contains(d.Text)) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("JUAN GÓMEZ"))) << text.toStdString();
+    }
 }
 
 TEST(KelmoraBatch, LaterRunsReplaceOnlyTheProgramsOwnOutputsAndOnlyWhenTheySucceed) {

@@ -100,6 +100,52 @@ TEST_F(Rltool, PdfKeepsTextsAndPaper) {
     EXPECT_TRUE(text.Out.contains(QStringLiteral("Descripción del renglón 34")));
 }
 
+// The fonts that pdffonts lists, each with whether it is embedded.
+QStringList UnembeddedFonts(const QString& pdf) {
+    QStringList missing;
+    const QStringList rows =
+        RunProgram("pdffonts", {pdf}).Out.split(u'\n', Qt::SkipEmptyParts).mid(2);
+    for (const QString& row : rows) {
+        const QStringList cells = row.simplified().split(u' ');
+        if (cells.value(cells.size() - 5) != u"yes")
+            missing << row;
+    }
+    return rows.isEmpty() ? QStringList{QStringLiteral("no fonts listed")} : missing;
+}
+
+// --pdfa writes PDF/A-1b from a saved file and straight from a layout; the metadata names the
+// given author. It is refused, before any work, for an output that is not PDF.
+TEST_F(Rltool, PdfaFromASavedFileAndFromALayout) {
+    if (!HasPoppler())
+        GTEST_SKIP() << "poppler-utils are not installed";
+    const QString saved = Path("archivo.pdf");
+    ASSERT_EQ(
+        ::Rltool({"pdf", Sample(3), "--pdfa", "--author", "Fac. de Corvath", "-o", saved}).ExitCode,
+        0);
+    const QString layout = QStringLiteral(
+        KELMORA_SOURCE_DIR "/tests/fuzz/seeds/layout/solicitud-without-pictures.json");
+    const QString prepared = Path("solicitud.pdf");
+    const ProgramResult r = ::Rltool({"prepare", layout, "--pdfa", "-o", prepared});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    for (const QString& pdf : {saved, prepared}) {
+        SCOPED_TRACE(pdf.toStdString());
+        const QString meta = RunProgram("pdfinfo", {"-meta", pdf}).Out;
+        EXPECT_TRUE(meta.contains(R"(pdfaid:part="1")")) << meta.toStdString();
+        EXPECT_TRUE(meta.contains(R"(pdfaid:conformance="B")"));
+        EXPECT_EQ(meta.contains("<rdf:li>Fac. de Corvath</rdf:li>"), pdf == saved);
+        EXPECT_EQ(UnembeddedFonts(pdf), QStringList());
+    }
+    EXPECT_TRUE(RunProgram("pdftotext", {saved, "-"})
+                    .Out.contains(QStringLiteral("Informe de muestra — Año 2026")));
+    EXPECT_TRUE(
+        RunProgram("pdftotext", {prepared, "-"}).Out.contains(QStringLiteral("DEDICACIÓN")));
+
+    const ProgramResult refused = ::Rltool({"prepare", layout, "--pdfa", "-o", Path("x.rpf")});
+    EXPECT_EQ(refused.ExitCode, 2);
+    EXPECT_TRUE(refused.Err.contains("--pdfa")) << refused.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("x.rpf")));
+}
+
 TEST_F(Rltool, ErrorsNameTheFileAndExitWithTwo) {
     const ProgramResult missing = ::Rltool({"dump", Path("none.rpf")});
     EXPECT_EQ(missing.ExitCode, 2);

@@ -18,6 +18,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -332,37 +333,151 @@ TEST_F(PdfFilterTest, RunsThatDoNotFinishLeaveTheEarlierFileAsItWas) {
     EXPECT_EQ(Entries(dir.path()), QStringList({"informe.pdf"}));
 }
 
-// Only the process-wide filter is registered here, as in the program.
-TEST(PdfRegistration, TheSaveDialogOffersPdfAndNamesPickItByExtension) {
+// The creation date that the document's information states, in XMP's notation:
+// "D:20261207035926-03'00'" -> "2026-12-07T03:59:26-03:00".
+QString InfoCreationDate(const QString& file) {
+    QFile pdf(file);
+    if (!pdf.open(QIODevice::ReadOnly))
+        return {};
+    static const QRegularExpression date(QStringLiteral(
+        R"(/CreationDate \(D:(\d{4})(\d\d)(\d\d)(\d\d)(\d\d)(\d\d)(Z|([+-]\d\d)'(\d\d)')\))"));
+    const auto m = date.match(QString::fromLatin1(pdf.readAll()));
+    if (!m.hasMatch())
+        return {};
+    return QStringLiteral("%1-%2-%3T%4:%5:%6")
+               .arg(m.captured(1), m.captured(2), m.captured(3), m.captured(4), m.captured(5),
+                    m.captured(6)) +
+           (m.captured(7) == u"Z" ? QStringLiteral("Z") : m.captured(8) + u':' + m.captured(9));
+}
+
+QString Captured(const QString& text, const QString& pattern) {
+    return QRegularExpression(pattern).match(text).captured(1);
+}
+
+// Archives accept PDF/A: the identification and the document's facts in the XMP metadata, dated
+// as the document itself is, and every font inside the file. The ordinary PDF says the same facts
+// but claims no conformance.
+TEST_F(PdfFilterTest, ArchivalFilesIdentifyThemselvesAndEmbedEveryFont) {
+    Fill(2);
+    for (const bool archival : {false, true}) {
+        SCOPED_TRACE(archival ? "PDF/A" : "PDF");
+        const QString file = Path(archival ? "archivo.pdf" : "correo.pdf");
+        filter.SetArchival(archival);
+        filter.SetAuthor(QStringLiteral("Fac. de Corvath"));
+        filter.SetFileName(file);
+        FilterPages(&store, &filter, 1, false);
+
+        const QString meta = RunProgram("pdfinfo", {"-meta", file}).Out;
+        EXPECT_EQ(meta.contains(QStringLiteral("pdfaid:part=\"1\"")), archival)
+            << meta.toStdString();
+        EXPECT_EQ(meta.contains(QStringLiteral("pdfaid:conformance=\"B\"")), archival)
+            << meta.toStdString();
+        EXPECT_EQ(Captured(meta, QStringLiteral("<dc:creator>.*<rdf:li>(.*)</rdf:li>")),
+                  QStringLiteral("Fac. de Corvath"));
+        EXPECT_EQ(Captured(meta, QStringLiteral("<dc:title>.*<rdf:li[^>]*>(.*)</rdf:li>")),
+                  QStringLiteral("Liquidación de viaje"));
+        const QString created = Captured(meta, QStringLiteral("xmp:CreateDate=\"([^\"]+)\""));
+        EXPECT_FALSE(created.isEmpty()) << meta.toStdString();
+        EXPECT_EQ(created, InfoCreationDate(file));
+        EXPECT_TRUE(
+            RunProgram("pdfinfo", {file}).Out.contains(QStringLiteral("Liquidación de viaje")));
+
+        const QStringList fonts =
+            RunProgram("pdffonts", {file}).Out.split(u'\n', Qt::SkipEmptyParts).mid(2);
+        ASSERT_FALSE(fonts.isEmpty());
+        for (const QString& font : fonts) {
+            // name, type (one or two words), encoding, then emb sub uni and the object.
+            const QStringList cells = font.simplified().split(u' ');
+            EXPECT_EQ(cells.value(cells.size() - 5), QStringLiteral("yes")) << font.toStdString();
+        }
+        EXPECT_TRUE(PdfText(file, 2).contains(QStringLiteral("Año 2026 — Descripción del gasto")));
+        EXPECT_TRUE(PdfText(file, 2).contains(QStringLiteral("Página 2 de 2")));
+    }
+}
+
+// The metadata is XML whatever the title holds, and its date keeps the zone the writer dates the
+// document in.
+TEST(PdfMetadata, WellFormedWithTheDocumentsFactsAndZone) {
+    const QDate day(2026, 12, 7);
+    const QTime time(3, 59, 26);
+    const struct {
+        QDateTime Created;
+        const char* Want;
+    } dates[] = {
+        {QDateTime(day, time, Qt::OffsetFromUTC, -3 * 3600), "2026-12-07T03:59:26-03:00"},
+        {QDateTime(day, time, Qt::OffsetFromUTC, 5 * 3600 + 1800), "2026-12-07T03:59:26+05:30"},
+        {QDateTime(day, time, Qt::UTC), "2026-12-07T03:59:26Z"},
+    };
+    const QString title = QStringLiteral("Informe <1> & \"año\" 'b'");
+    for (const auto& d : dates) {
+        for (const bool archival : {false, true}) {
+            for (const QString& author : {QString(), QStringLiteral("Fac. de Corvath")}) {
+                const QByteArray xmp =
+                    TRLPDFFilter::XmpMetadata(title, author, d.Created, archival);
+                QXmlStreamReader reader(xmp);
+                QStringList titles, authors, dateAttributes, conformance;
+                while (!reader.atEnd()) {
+                    if (reader.readNext() != QXmlStreamReader::StartElement)
+                        continue;
+                    const QStringView parent = reader.name();
+                    if (const auto when =
+                            reader.attributes().value(QStringLiteral("xmp:CreateDate"));
+                        !when.isNull())
+                        dateAttributes << when.toString();
+                    if (const auto part = reader.attributes().value(QStringLiteral("pdfaid:part"));
+                        !part.isNull())
+                        conformance << part.toString();
+                    if (parent == u"li") {
+                        const QString text = reader.readElementText();
+                        (text == title ? titles : authors) << text;
+                    }
+                }
+                ASSERT_FALSE(reader.hasError()) << reader.errorString().toStdString() << xmp.data();
+                EXPECT_EQ(titles, QStringList{title});
+                EXPECT_EQ(authors, author.isEmpty() ? QStringList() : QStringList{author});
+                EXPECT_EQ(dateAttributes, QStringList{QString::fromLatin1(d.Want)});
+                EXPECT_EQ(conformance, archival ? QStringList{QStringLiteral("1")} : QStringList());
+            }
+        }
+    }
+}
+
+// Only the process-wide filters are registered here, as in the program.
+TEST(PdfRegistration, TheSaveDialogOffersPdfAndPdfaAndNamesPickThemByExtension) {
     TRLPDFFilter* pdf = &RegisterPdfFilter();
+    TRLPDFFilter* pdfa = &RegisterPdfaFilter();
     EXPECT_EQ(&RegisterPdfFilter(), pdf) << "registering again makes no second filter";
+    EXPECT_EQ(&RegisterPdfaFilter(), pdfa);
+    EXPECT_FALSE(pdf->Archival());
+    EXPECT_TRUE(pdfa->Archival());
+    // Both have ".pdf"; a name alone means the ordinary PDF.
     EXPECT_EQ(SaveFilterByFileName(QStringLiteral("/tmp/a.b/Informe.PDF")), pdf);
 
     struct Case {
         const char* Typed;
-        int ChosenEntry; // 0 "Default", 1 "PDF"
+        int ChosenEntry; // 0 "Default", 1 "PDF", 2 "PDF/A"
         const char* FileName;
         TRLCustomSaveFilter* Filter;
     } const cases[] = {
-        {"x.pdf", 0, "x.pdf", pdf},
-        {"x.rpf", 1, "x.rpf", nullptr},
-        {"x", 0, "x.rpf", nullptr},
-        {"x", 1, "x.pdf", pdf},
+        {"x.pdf", 0, "x.pdf", pdf},     {"x.rpf", 1, "x.rpf", nullptr}, {"x", 0, "x.rpf", nullptr},
+        {"x", 1, "x.pdf", pdf},         {"x.PDF", 2, "x.PDF", pdfa},    {"x", 2, "x.pdf", pdfa},
+        {"x.rpf", 2, "x.rpf", nullptr}, {"x.pdf", 1, "x.pdf", pdf},
     };
     for (const Case& c : cases) {
         SaveParams().Clear();
         SaveParams().SetFilter(nullptr);
         TRLSaveDialog dialog;
         ASSERT_TRUE(dialog.Execute([&](TRLSaveDialog& d) {
-            ASSERT_EQ(d.ComboBoxFilters->count(), 2);
+            ASSERT_EQ(d.ComboBoxFilters->count(), 3);
             EXPECT_EQ(d.ComboBoxFilters->itemText(0), RLMessages[mkDefault]);
             EXPECT_EQ(d.ComboBoxFilters->itemText(1), QStringLiteral("PDF"));
+            EXPECT_EQ(d.ComboBoxFilters->itemText(2), QStringLiteral("PDF/A"));
             d.EditFileName->setText(QString::fromLatin1(c.Typed));
             d.ComboBoxFilters->setCurrentIndex(c.ChosenEntry);
             d.ButtonSave->click();
         })) << c.Typed;
         EXPECT_EQ(SaveParams().FileName(), QString::fromLatin1(c.FileName)) << c.Typed;
-        EXPECT_EQ(SaveParams().Filter(), c.Filter) << c.Typed;
+        EXPECT_EQ(SaveParams().Filter(), c.Filter) << c.Typed << " " << c.ChosenEntry;
     }
 }
 

@@ -1,3 +1,4 @@
+#include "RLScratchFile.h"
 #include "RLUtils.h"
 
 #include <QCoreApplication>
@@ -98,6 +99,33 @@ TEST_F(SupportScratch, OnlyFilesStillKeptAreDeletedAtTheEnd) {
     ASSERT_TRUE(Touch(kept));
     FinishEngineSupport();
     EXPECT_TRUE(QFileInfo::exists(kept));
+}
+
+// A scratch folder holds files that must carry a given name. Nobody else may look into it, and at
+// the end it goes after the files registered in it, but never with a file nobody registered.
+TEST_F(SupportScratch, FoldersAreTheOwnersAloneAndGoOnlyOnceEmptied) {
+    InitEngineSupport();
+    const QString folder = CreateScratchFolder();
+    const QFileInfo info(folder);
+    EXPECT_TRUE(info.isDir());
+    EXPECT_EQ(info.absolutePath(), QFileInfo(ScratchDir()).absoluteFilePath());
+    EXPECT_EQ(info.permissions() &
+                  (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                   QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther),
+              QFileDevice::Permissions());
+    EXPECT_NE(CreateScratchFolder(), folder);
+    const QString inside = QDir(folder).filePath(QStringLiteral("solicitud.pdf"));
+    ASSERT_TRUE(Touch(inside));
+    KeepScratchFile(inside);
+
+    const QString other = CreateScratchFolder();
+    const QString foreign = QDir(other).filePath(QStringLiteral("foreign.txt"));
+    ASSERT_TRUE(Touch(foreign));
+
+    FinishEngineSupport();
+    EXPECT_FALSE(QFileInfo::exists(inside));
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_TRUE(QFileInfo::exists(foreign));
 }
 
 } // namespace
