@@ -1,0 +1,222 @@
+// Sending from the preview window through a stand-in for the desktop's mail program, put on the
+// PATH by each test: what the program is handed, what the operator reads when it fails, the
+// button without one, and the attachment gone at the end.
+#include "PreviewTestSupport.h"
+#include "RLMailFlow.h"
+#include "RLMessages.h"
+#include "RLPreview.h"
+#include "RLPreviewForm.h"
+#include "RLUtils.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace previewtest;
+
+namespace {
+
+QString RunTool(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    EXPECT_TRUE(process.waitForFinished(60000)) << program.toStdString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// A program called xdg-email that writes its arguments, one a line, beside itself and ends
+// with the given status after printing the given complaint.
+class MailStandIn {
+public:
+    explicit MailStandIn(int status = 0, const QByteArray& complaint = {}) {
+        const QString script = dir_.filePath(QStringLiteral("xdg-email"));
+        QFile file(script);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n"
+                   "for argument in \"$@\"; do printf '%s\\n' \"$argument\"; done > \"$0.args\"\n");
+        if (!complaint.isEmpty())
+            file.write("echo '" + complaint + "' >&2\n");
+        file.write("exit " + QByteArray::number(status) + "\n");
+        file.close();
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                            QFileDevice::ExeOwner);
+    }
+    QString Dir() const { return dir_.path(); }
+    // Empty until the program has run.
+    QStringList Arguments() const {
+        QFile record(dir_.filePath(QStringLiteral("xdg-email.args")));
+        if (!record.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(record.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+class PreviewSend : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp_.isValid());
+        savedPath_ = qgetenv("PATH");
+        savedTmp_ = qgetenv("TMPDIR");
+        qputenv("TMPDIR", tmp_.path().toLocal8Bit());
+        InitEngineSupport();
+    }
+    void TearDown() override {
+        delete form_.data();
+        FinishEngineSupport();
+        qputenv("PATH", savedPath_);
+        qputenv("TMPDIR", savedTmp_);
+    }
+    // Only the stand-in's folder, then the system's, is searched: the machine's own mail
+    // program, if any, is never found first.
+    void UseMailProgramIn(const QString& dir, bool withSystemPath = true) {
+        qputenv("PATH", (dir + (withSystemPath ? u':' + savedPath_ : QString())).toLocal8Bit());
+    }
+    TRLPreviewForm& OpenPreview(const QString& title, const QStringList& texts) {
+        store_ = MakeTextStore({texts}, &owner_);
+        store_->SetTitle(title);
+        form_ = new TRLPreviewForm();
+        form_->setWindowTitle(QStringLiteral("Ver"));
+        form_->Views().front()->SetPages(store_);
+        form_->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form_));
+        return *form_;
+    }
+    // The scratch folders made so far (the page store keeps its own scratch file there too).
+    QStringList ScratchFolders() const {
+        return QDir(tmp_.path())
+            .entryList({QStringLiteral("~fr*")}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+    QTemporaryDir tmp_;
+    QByteArray savedPath_;
+    QByteArray savedTmp_;
+    QObject owner_;
+    TRLGraphicStorage* store_ = nullptr;
+    QPointer<TRLPreviewForm> form_;
+};
+
+TEST_F(PreviewSend, TheMailProgramGetsTheDocumentAsAOnePagePdfNamedAfterIt) {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty())
+        GTEST_SKIP() << "poppler-utils are not installed";
+    MailStandIn mail;
+    UseMailProgramIn(mail.Dir());
+    TRLPreviewForm& form =
+        OpenPreview(QStringLiteral("Declaración Jurada"), {"DECLARACIÓN JURADA", "Juan Gómez"});
+    ASSERT_TRUE(form.SpeedButtonSend->isEnabled());
+    form.SpeedButtonSend->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !mail.Arguments().isEmpty(); }, 30000));
+
+    const QStringList arguments = mail.Arguments();
+    ASSERT_EQ(arguments.size(), 4) << arguments.join(u'|').toStdString();
+    EXPECT_EQ(arguments[0], QStringLiteral("--attach"));
+    EXPECT_EQ(arguments[2], QStringLiteral("--subject"));
+    EXPECT_EQ(arguments[3], QStringLiteral("Declaración Jurada"));
+    const QFileInfo attachment(arguments[1]);
+    EXPECT_EQ(attachment.fileName(), QStringLiteral("declaracion-jurada.pdf"));
+    // In a folder of its own in the scratch directory, which nobody else may enter.
+    EXPECT_EQ(QFileInfo(attachment.absolutePath()).absolutePath(),
+              QFileInfo(tmp_.path()).absoluteFilePath());
+    EXPECT_EQ(QFileInfo(attachment.absolutePath()).permissions() & 0077, 0);
+    EXPECT_TRUE(RunTool(QStringLiteral("pdfinfo"), {attachment.filePath()})
+                    .contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))));
+    const QString text = RunTool(QStringLiteral("pdftotext"), {attachment.filePath(), "-"});
+    EXPECT_TRUE(text.contains(QStringLiteral("DECLARACIÓN JURADA"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Juan Gómez"))) << text.toStdString();
+    EXPECT_EQ(form.findChild<QMessageBox*>(), nullptr) << "no complaint when the program opened";
+
+    // Sent again, the document goes in a new folder: the mail program may still be reading the
+    // first one.
+    QFile::remove(mail.Dir() + QStringLiteral("/xdg-email.args"));
+    form.SpeedButtonSend->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !mail.Arguments().isEmpty(); }, 30000));
+    EXPECT_NE(mail.Arguments().value(1), attachment.filePath());
+    EXPECT_TRUE(attachment.exists());
+
+    // At the end of the program both attachments and their folders are gone.
+    EXPECT_EQ(ScratchFolders().size(), 2);
+    FinishEngineSupport();
+    EXPECT_EQ(ScratchFolders(), QStringList());
+}
+
+// A document without a title goes by the window's caption.
+TEST_F(PreviewSend, AnUntitledDocumentGoesByTheWindowsCaption) {
+    MailStandIn mail;
+    UseMailProgramIn(mail.Dir());
+    TRLPreviewForm& form = OpenPreview(QString(), {"Texto"});
+    form.SpeedButtonSend->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !mail.Arguments().isEmpty(); }, 30000));
+    EXPECT_EQ(QFileInfo(mail.Arguments().value(1)).fileName(), QStringLiteral("ver.pdf"));
+    EXPECT_EQ(mail.Arguments().value(3), QStringLiteral("Ver"));
+}
+
+TEST_F(PreviewSend, AMailProgramThatFailsIsReportedWithWhatToDo) {
+    MailStandIn mail(3, "xdg-email: no method available for opening mailto:");
+    UseMailProgramIn(mail.Dir());
+    TRLPreviewForm& form = OpenPreview(QStringLiteral("Solicitud"), {"SOLICITUD"});
+    form.SpeedButtonSend->click();
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (box = form.findChild<QMessageBox*>(QStringLiteral("MailFailure"))); },
+        30000));
+    EXPECT_EQ(box->text(), RLMessages[mkMailNotOpened]);
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    EXPECT_TRUE(box->detailedText().contains(QStringLiteral("status 3")))
+        << box->detailedText().toStdString();
+    EXPECT_TRUE(box->detailedText().contains(QStringLiteral("no method available")));
+    // Modal to its preview only, and gone once answered.
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    const QPointer<QMessageBox> answered = box;
+    box->accept();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answered.isNull(); }, 5000));
+}
+
+TEST_F(PreviewSend, WithoutAMailProgramTheButtonStaysDisabled) {
+    const QTemporaryDir empty;
+    UseMailProgramIn(empty.path(), false);
+    TRLPreviewForm& form = OpenPreview(QStringLiteral("Solicitud"), {"SOLICITUD"});
+    EXPECT_FALSE(form.SpeedButtonSend->isEnabled());
+    // Nor does the command itself write anything when called.
+    form.Send();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ScratchFolders(), QStringList());
+    EXPECT_EQ(form.findChild<QMessageBox*>(), nullptr);
+}
+
+// File names from document titles: letters and digits only, unaccented, lower case, joined by
+// single hyphens, so no title can reach outside the folder or hide the file.
+TEST(MailAttachment, FileNamesFromTitles) {
+    const struct {
+        const char* Title;
+        const char* Name;
+    } cases[] = {
+        {"Solicitud", "solicitud.pdf"},
+        {"Declaración Jurada", "declaracion-jurada.pdf"},
+        {"Vehículo Particular", "vehiculo-particular.pdf"},
+        {"  ¿Año 2026?  ", "ano-2026.pdf"},
+        {"../../etc/passwd", "etc-passwd.pdf"},
+        {".oculto", "oculto.pdf"},
+        {"Ñandú — Œuvre ½", "nandu-œuvre-1-2.pdf"},
+        {"", "documento.pdf"},
+        {"*** / ***", "documento.pdf"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AttachmentFileName(QString::fromUtf8(c.Title)), QString::fromUtf8(c.Name))
+            << c.Title;
+}
+
+} // namespace
