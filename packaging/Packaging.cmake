@@ -45,8 +45,9 @@ converts, prints and shows page-store files.")
 # in libqt6gui6, which the programs link to; scripts/check-package starts the installed program.)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "fonts-liberation")
-# The toolkit's own words (standard buttons, the file dialog) in the desktop's language.
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# The toolkit's own words (standard buttons, the file dialog) in the desktop's language, and the
+# desktop's way to open a new mail message (xdg-email), which the previews' "Enviar" needs.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-utils")
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION

@@ -2,7 +2,9 @@
 // creates the program's windows as the program does, fills the request form with a sample
 // request, presses "Imprimir" and answers the operator's message, and writes what the operator
 // would see: the main window, the filled request form, the message box, the request document's
-// preview window and the three prepared documents. OUTDIR defaults to docs/images.
+// preview window, the message that the preview's "Enviar" hands to the mail program (drawn by a
+// stand-in for it, see MailStandIn) and the three prepared documents. OUTDIR defaults to
+// docs/images.
 //
 // Run it on a display; under a window manager (tests/desktop/with-window-manager openbox ...) the
 // windows are pictured with their frames and the whole desktop is pictured too.
@@ -26,17 +28,26 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -129,6 +140,76 @@ void SaveDocument(TRLReport& report, const QString& file) {
     Save(image, file);
 }
 
+// The desktop's mail program, stood in for: a program called xdg-email, first on the PATH, that
+// keeps the arguments it is handed. The picture of the new message is drawn from them by
+// Composer below; a real mail program shows its own window with the same subject and file.
+class MailStandIn {
+public:
+    MailStandIn() {
+        QFile script(dir_.filePath(QStringLiteral("xdg-email")));
+        if (!dir_.isValid() || !script.open(QIODevice::WriteOnly))
+            throw TPictureError(QStringLiteral("cannot make the stand-in mail program"));
+        script.write("#!/bin/sh\n"
+                     "printf '%s\\n' \"$@\" >\"$0.args.tmp\" && mv \"$0.args.tmp\" \"$0.args\"\n");
+        script.close();
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                              QFileDevice::ExeOwner);
+        qputenv("PATH", (dir_.path() + u':' + qEnvironmentVariable("PATH")).toLocal8Bit());
+    }
+    // What the program was handed, waiting for it a while: --attach FILE --subject TITLE.
+    QStringList Arguments() const {
+        QFile record(dir_.filePath(QStringLiteral("xdg-email.args")));
+        QElapsedTimer clock;
+        clock.start();
+        while (!record.exists() && clock.elapsed() < 10000)
+            Settle(50);
+        if (!record.open(QIODevice::ReadOnly))
+            throw TPictureError(QStringLiteral("Enviar did not reach the mail program"));
+        return QString::fromUtf8(record.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+// A new-message window as a mail program shows one, made from what xdg-email was handed: the
+// subject, and the attached file with its size and its first page as poppler draws it.
+std::unique_ptr<QWidget> Composer(const QStringList& handed) {
+    if (handed.size() != 4 || handed[0] != u"--attach" || handed[2] != u"--subject")
+        throw TPictureError(
+            QStringLiteral("the mail program was handed: %1").arg(handed.join(' ')));
+    const QFileInfo attachment(handed[1]);
+    QTemporaryDir dir;
+    const QString prefix = dir.filePath(QStringLiteral("page"));
+    QProcess::execute(QStringLiteral("pdftoppm"),
+                      {QStringLiteral("-r"), QStringLiteral("30"), QStringLiteral("-singlefile"),
+                       QStringLiteral("-png"), attachment.filePath(), prefix});
+    const QPixmap page(prefix + QStringLiteral(".png"));
+    if (page.isNull())
+        throw TPictureError(
+            QStringLiteral("pdftoppm could not draw %1").arg(attachment.filePath()));
+
+    auto window = std::make_unique<QWidget>();
+    window->setWindowTitle(QStringLiteral("Mensaje nuevo: %1").arg(handed[3]));
+    auto* layout = new QFormLayout(window.get());
+    auto* to = new QLineEdit;
+    to->setPlaceholderText(QStringLiteral("departamento@corvath.example"));
+    layout->addRow(QStringLiteral("Para:"), to);
+    layout->addRow(QStringLiteral("Asunto:"), new QLineEdit(handed[3]));
+    auto* file = new QLabel(QStringLiteral("%1 (%2 KB)")
+                                .arg(attachment.fileName())
+                                .arg((attachment.size() + 1023) / 1024));
+    layout->addRow(QStringLiteral("Adjunto:"), file);
+    auto* thumbnail = new QLabel;
+    thumbnail->setPixmap(page);
+    thumbnail->setFrameStyle(QFrame::Box);
+    thumbnail->setFixedSize(page.size() + QSize(2, 2));
+    layout->addRow(QString(), thumbnail);
+    layout->addRow(new QPlainTextEdit);
+    window->resize(520, window->sizeHint().height());
+    return window;
+}
+
 // Keeps the preview windows in the order in which they are shown.
 class TPreviewWatch : public QObject {
 public:
@@ -146,6 +227,8 @@ protected:
 };
 
 void MakePictures(const QString& outDir) {
+    // Before any preview exists: each one looks for a mail program as it opens.
+    const MailStandIn mail;
     TKelmoraWindows windows = CreateKelmoraWindows();
 
     // The main window at its design size: the picture stays centred in white at any size.
@@ -203,6 +286,13 @@ void MakePictures(const QString& outDir) {
     preview.showNormal();
     preview.setGeometry(QRect(QPoint(0, 0), kPreviewSize));
     SaveWindow(preview, outDir + QStringLiteral("/preview-window.png"));
+
+    // "Enviar", and the new message it opens.
+    preview.SpeedButtonSend->click();
+    const std::unique_ptr<QWidget> composer = Composer(mail.Arguments());
+    composer->show();
+    SaveWindow(*composer, outDir + QStringLiteral("/mail-message.png"));
+    composer->close();
 
     TDocumentForms& documents = *windows.DocumentForms;
     SaveDocument(documents.FFRSolicitud->RLReport1(), outDir + QStringLiteral("/request.png"));
