@@ -570,7 +570,13 @@ void TRLPreviewForm::Send() {
     QString title = pages->Title().trimmed();
     if (title.isEmpty())
         title = windowTitle().trimmed();
-    const QString attachment = WriteMailAttachment(*pages, title);
+    QString attachment;
+    {
+        // A long document takes a moment to write.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        attachment = WriteMailAttachment(*pages, title);
+    }
     auto* message = new TRLMailMessage(program, attachment, title);
     connect(message, &TRLMailMessage::Finished, this, [this](const QString& failure) {
         if (!failure.isEmpty())
@@ -580,7 +586,7 @@ void TRLPreviewForm::Send() {
 }
 
 void TRLPreviewForm::ShowMailFailure(const QString& failure) {
-    // Not modal to the whole program: the operator may save the document as PDF meanwhile.
+    // Modal to this window alone (open, not exec): the other windows stay usable meanwhile.
     auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), RLMessages[mkMailNotOpened],
                                 QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("MailFailure"));

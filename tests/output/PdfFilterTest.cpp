@@ -502,6 +502,17 @@ TEST(PdfRegistration, ThePreviewSaveWritesTheChosenPagesAsPdf) {
     EXPECT_EQ(PdfPageSizes(typed).size(), 2);
     EXPECT_TRUE(PdfText(typed, 1).contains(QStringLiteral("Página 2 de 3")));
     EXPECT_EQ(Entries(dir.path()), QStringList({"gastos.Pdf"}));
+
+    // The same name with "PDF/A" chosen: the archival file replaces it.
+    RegisterPdfaFilter().SetShowProgress(false);
+    ASSERT_TRUE(ExecuteSaveFlow(store, QString(), [&](TRLSaveDialog& d) {
+        d.EditFileName->setText(typed);
+        d.ComboBoxFilters->setCurrentText(QStringLiteral("PDF/A"));
+        d.ButtonSave->click();
+    }));
+    EXPECT_EQ(PdfPageSizes(typed).size(), 3);
+    EXPECT_TRUE(RunProgram("pdfinfo", {"-meta", typed}).Out.contains(R"(pdfaid:part="1")"));
+    EXPECT_EQ(Entries(dir.path()), QStringList({"gastos.Pdf"}));
     SaveParams().SetFilter(nullptr);
 }
 
