@@ -498,6 +498,17 @@ void TRLCustomPager::SurfaceClosing() {
 
 // ---- TRLCustomSkipper ------------------------------------------------------------------------
 
+namespace {
+
+// Whether the data source has the row, reading further into a source that reads as it goes.
+bool RowReachable(QAbstractItemModel& source, int row) {
+    while (row >= source.rowCount() && source.canFetchMore(QModelIndex()))
+        source.fetchMore(QModelIndex());
+    return row < source.rowCount();
+}
+
+} // namespace
+
 TRLCustomSkipper::TRLCustomSkipper(TRLCustomControl* parent) : TRLCustomPager(parent) {}
 
 int TRLCustomSkipper::RecordCount() {
@@ -516,7 +527,7 @@ void TRLCustomSkipper::OpenRecords() {
     else if (dataSource_) {
         if (recordRange_ == rrAllRecords)
             row_ = 0;
-        eof_ = row_ < 0 || row_ >= dataSource_->rowCount();
+        eof_ = row_ < 0 || !RowReachable(*dataSource_, row_);
     } else if (OnNeedData) {
         bool more = false;
         OnNeedData(*this, more);
@@ -532,7 +543,7 @@ bool TRLCustomSkipper::FetchRow() {
             eof_ = true;
         else {
             ++row_;
-            eof_ = row_ >= dataSource_->rowCount();
+            eof_ = !RowReachable(*dataSource_, row_);
         }
     } else if (OnNeedData) {
         bool more = false;

@@ -214,7 +214,8 @@ public:
     explicit TRLCustomSkipper(TRLCustomControl* parent = nullptr);
     QString ClassName() const override { return QStringLiteral("TRLCustomSkipper"); }
 
-    // Rows are records; fields are columns found by their horizontal header text.
+    // Rows are records; fields are columns found by their horizontal header text. A source
+    // that reads as it goes (canFetchMore) is read further as the records advance.
     QAbstractItemModel* DataSource() const { return dataSource_; }
     void SetDataSource(QAbstractItemModel* model) { dataSource_ = model; }
     TRLRecordRange RecordRange() const { return recordRange_; }

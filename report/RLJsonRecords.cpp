@@ -2,6 +2,7 @@
 
 #include "RLCore.h"
 #include "RLLayoutValues.h"
+#include "RLRecordStream.h"
 
 #include <QFile>
 #include <QHash>
@@ -11,23 +12,15 @@
 #include <QJsonParseError>
 
 #include <algorithm>
-#include <cmath>
 
 bool JsonFieldText(const QJsonValue& value, QString& text) {
     switch (value.type()) {
     case QJsonValue::String:
         text = value.toString();
         return true;
-    case QJsonValue::Double: {
-        const double d = value.toDouble();
-        // Whole numbers print without a decimal part or exponent as long as a double holds
-        // them exactly; the rest in the shortest form that reads back the same.
-        if (std::floor(d) == d && std::fabs(d) < 9007199254740992.0)
-            text = QString::number(static_cast<qint64>(d));
-        else
-            text = QString::number(d, 'g', QLocale::FloatingPointShortest);
+    case QJsonValue::Double:
+        text = RecordNumberText(value.toDouble());
         return true;
-    }
     case QJsonValue::Bool:
         text = value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
         return true;

@@ -5,16 +5,17 @@
 #include "RLControlClasses.h"
 #include "RLDump.h"
 #include "RLGraphicStorage.h"
-#include "RLJsonRecords.h"
 #include "RLLayoutReader.h"
 #include "RLMessages.h"
 #include "RLOutputFlows.h"
 #include "RLPdfFilter.h"
 #include "RLPreviewForm.h"
 #include "RLPrinters.h"
+#include "RLRecordStream.h"
 #include "RLReport.h"
 #include "RLSamplePages.h"
 #include "RLSpoolFilter.h"
+#include "RLSqlRecords.h"
 #include "RLToolCommands.h"
 #include "RLUtils.h"
 
@@ -229,15 +230,25 @@ int Prepare(const TRLArguments& args) {
     TRLPDFFilter* filter = IsPdfName(output) || args.Flag(QStringLiteral("--pdfa"))
                                ? &PdfFilterFor(args, output)
                                : nullptr;
+    const QString data = args.Value(QStringLiteral("--data"));
+    const QString database = args.Value(QStringLiteral("--db"));
+    const QString query = args.Value(QStringLiteral("--query"));
+    if (!data.isEmpty() && !database.isEmpty())
+        throw TRLUsageError(QStringLiteral("the records come from --data or from --db, not both"));
+    if (database.isEmpty() != query.isEmpty())
+        throw TRLUsageError(QStringLiteral("--db and --query go together"));
     RegisterTextAndGraphicClasses();
     RegisterBarcodeClasses();
-    // The records outlive the report that reads them.
-    std::unique_ptr<TRLJsonRecordsModel> records;
+    // The records outlive the report that reads them; they are read as the report goes, so
+    // that any number of them prepares in the same memory.
+    std::unique_ptr<TRLRecordStream> records;
     const auto report = ReadReportLayout(layout);
-    if (const QString data = args.Value(QStringLiteral("--data")); !data.isEmpty()) {
-        records = ReadJsonRecords(data);
+    if (!data.isEmpty())
+        records = OpenJsonRecords(data);
+    else if (!database.isEmpty())
+        records = OpenSqlRecords(database, query);
+    if (records)
         report->SetDataSource(records.get());
-    }
     report->SetShowProgress(false);
     if (!report->Prepare())
         throw TRLException(QStringLiteral("%1: the preparation was canceled").arg(layout));
@@ -326,8 +337,14 @@ QList<QCommandLineOption> SampleOptions() {
 
 QList<QCommandLineOption> PrepareOptions() {
     return QList<QCommandLineOption>{
-               {"data", "the records (a JSON array of objects) the report runs over",
+               {"data",
+                "the records the report runs over: a JSON array of objects, or JSON Lines "
+                "(.jsonl)",
                 "RECORDS.json"},
+               {"db",
+                "the database the records come from: sqlite:PATH or postgresql://USER@HOST/DB",
+                "URL"},
+               {"query", "the query whose rows are the records (with --db)", "SQL"},
                {"o",
                 "the file to write, whole or not at all: a page-store file, or PDF for a name "
                 "ending in .pdf",
@@ -353,7 +370,9 @@ const TRLToolCommand Commands[] = {
      "every page into a PDF file, texts kept as texts", false, PdfOptions, Pdf},
     {"sample", "[--pages N] [--file-version V] -o OUT.rpf", "a sample document", false,
      SampleOptions, Sample},
-    {"prepare", "LAYOUT.json [--data RECORDS.json] [--pdfa] [--author NAME] -o OUT.rpf|OUT.pdf",
+    {"prepare",
+     "LAYOUT.json [--data RECORDS.json | --db URL --query SQL] [--pdfa] [--author NAME] "
+     "-o OUT.rpf|OUT.pdf",
      "a report from its layout", false, PrepareOptions, Prepare},
     {"barcode", "--type TYPE [--module N] [--ratio R] [--checksum] [--elements] VALUE -o OUT.png",
      "one value as a barcode picture or element string", false, BarcodeOptions, BarcodeCommand},

@@ -113,7 +113,7 @@ TEST(CommandLine, EveryRltoolCommandHasItsOwnHelp) {
         {"view", {}},
         {"eval", {}},
         {"barcode", {"--type", "--module", "--ratio", "--checksum", "--elements", "-o"}},
-        {"prepare", {"--data", "-o", "--pdfa", "--author"}},
+        {"prepare", {"--data", "--db", "--query", "-o", "--pdfa", "--author"}},
         {"sample", {"--pages", "--file-version", "-o"}},
     };
     ASSERT_EQ(std::size(cases), static_cast<size_t>(kCommands.size()));

@@ -1,0 +1,101 @@
+// Records read as the report goes, for sources too large to hold: a records file read record by
+// record, a database cursor. The model offers them to a report's skipper as rows the way Qt's
+// models offer data that arrives late: rowCount() is the number of records read so far, and
+// canFetchMore()/fetchMore() read the next batch. Only a window of the latest rows is kept (a
+// skipper never looks back further than its current record), so a report over a million records
+// holds a few thousand at a time. A row that has left the window reads as empty text.
+//
+// Columns are the fields met so far, in the order in which they are first met; a field that a
+// later record brings is added as a new column. Values are the texts a report prints (see
+// RecordValueText); a record that lacks a field has empty text there.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QFile>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <memory>
+
+class TRLRecordStream : public QAbstractTableModel {
+public:
+    // Records read by one fetchMore, and rows kept behind the newest.
+    static constexpr int BatchSize = 256;
+    static constexpr int WindowSize = 2048;
+
+    explicit TRLRecordStream(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    // Horizontal headers are the field names; vertical ones the record numbers from 1.
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    bool canFetchMore(const QModelIndex& parent = QModelIndex()) const override;
+    // Reads the next batch. A fault in the source raises TRLException, naming the source and the
+    // record; the rows read before stay.
+    void fetchMore(const QModelIndex& parent = QModelIndex()) override;
+
+    const QStringList& FieldNames() const { return fields_; }
+    // Rows currently held (at most WindowSize + BatchSize).
+    int RowsHeld() const { return static_cast<int>(window_.size()); }
+
+protected:
+    // Reads the next record: its texts by column (shorter lists end in empty fields). Returns
+    // false at the end of the records. Raises TRLException on a fault.
+    virtual bool ReadRecord(QStringList& texts) = 0;
+    // The column of a field, added when it is new.
+    int FieldColumn(const QString& name);
+
+private:
+    QStringList fields_;
+    QHash<QString, int> columns_;
+    int announcedColumns_ = 0;
+    std::deque<QStringList> window_;
+    int firstHeldRow_ = 0;
+    int rowsRead_ = 0;
+    bool atEnd_ = false;
+};
+
+// Whole numbers without a decimal part or exponent as long as a double holds them exactly; the
+// rest in the shortest form that reads back the same ("12.5").
+QString RecordNumberText(double value);
+
+// Records of a JSON file read one by one: a JSON array of objects (the format of
+// TRLJsonRecordsModel, whose rules for field values hold here too), or JSON Lines, one object a
+// line, for a file whose name ends in ".jsonl" or ".ndjson". A record larger than
+// MaxRecordBytes is refused rather than read, so that no file can make the reader hold more.
+class TRLJsonRecordStream : public TRLRecordStream {
+public:
+    static constexpr qsizetype MaxRecordBytes = 16 * 1024 * 1024;
+
+    // Opens the file; raises TRLException naming it when it cannot be read.
+    explicit TRLJsonRecordStream(const QString& path, QObject* parent = nullptr);
+
+protected:
+    bool ReadRecord(QStringList& texts) override;
+
+private:
+    // The bytes of the next record, or false at the end of the records.
+    bool NextRecordBytes(QByteArray& record);
+    bool NextArrayElement(QByteArray& record);
+    bool NextLine(QByteArray& record);
+    // Appends the next part of the file to pending_; false at the end of the file.
+    bool ReadMore();
+    void SkipBlanks();
+    [[noreturn]] void Fail(const QString& what) const;
+
+    QString path_;
+    QFile file_;
+    bool lines_ = false;
+    QByteArray pending_;
+    qsizetype scan_ = 0;
+    bool arrayOpened_ = false;
+    bool arrayClosed_ = false;
+    qint64 recordIndex_ = 0;
+};
+
+// A records stream over the JSON file at path (see TRLJsonRecordStream).
+std::unique_ptr<TRLRecordStream> OpenJsonRecords(const QString& path);
