@@ -329,6 +329,9 @@ void TRLCustomPager::PrintBand(TRLCustomBand& band) {
         }
     }
     if (band.CanPrint()) {
+        // The record counts in the aggregates once, before its own band's texts are made.
+        if (band.IsDataBand() && band.CarbonCopy() == 0)
+            band.RequireParentReport().AddRecordToAggregates();
         band.AdjustBounds();
         band.DoPrint();
         band.DoAfterPrint();
@@ -581,6 +584,11 @@ void TRLCustomSkipper::NextRecord() {
             return;
         }
         copyNo_ = 1;
+        // Kept for the footers that close a group after its last record.
+        previousTexts_.clear();
+        if (dataSource_ && row_ >= 0 && row_ < dataSource_->rowCount())
+            for (int c = 0; c < dataSource_->columnCount(); ++c)
+                previousTexts_ << dataSource_->index(row_, c).data().toString();
         FetchRow();
     }
     SeekUsable();
@@ -600,6 +608,8 @@ int TRLCustomSkipper::FindField(const QString& name) const {
 
 QString TRLCustomSkipper::FieldText(const QString& name) const {
     const int column = FindField(name);
+    if (readingPrevious_)
+        return previousTexts_.value(column);
     if (column < 0 || row_ < 0 || row_ >= dataSource_->rowCount())
         return QString();
     return dataSource_->index(row_, column).data().toString();
@@ -628,8 +638,7 @@ QString TRLCustomGroup::GetKey() {
         return key;
     }
     if (!expression_.isEmpty())
-        if (TRLExpressionParser* parser = RequireParentReport().ExpressionParser())
-            return parser->Evaluate(expression_).ToString();
+        return RequireParentReport().ActiveExpressionParser().Evaluate(expression_).ToString();
     return QString();
 }
 
@@ -640,6 +649,7 @@ void TRLCustomGroup::PrintGroup() {
         return;
     TRLCustomReport& root = RequireParentReport().RootReport();
     const QString key = GetKey();
+    RequireParentReport().ResetAggregates(TRLCustomReport::AggregateScope::Group, this);
     BeginRun();
     OpenSurface();
     while (true) {
@@ -649,9 +659,13 @@ void TRLCustomGroup::PrintGroup() {
         if (skipper.Eof() || root.Canceled() || GetKey() != key)
             break;
     }
-    CompletePage();
-    PrintFooters(true);
-    CloseSurface();
+    {
+        skipper.SetReadingPreviousRecord(true);
+        const auto current = qScopeGuard([&skipper] { skipper.SetReadingPreviousRecord(false); });
+        CompletePage();
+        PrintFooters(true);
+        CloseSurface();
+    }
     parent.detailAdvanced_ = true;
 }
 

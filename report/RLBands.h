@@ -248,6 +248,11 @@ public:
     bool HasField(const QString& name) const { return FindField(name) >= 0; }
     // The current record is printed blank.
     bool BlankRecord() const { return recordAction_ == raBlankAndRetain; }
+    // While on, fields read from the record before the current one: a group's footers print
+    // after its last record, when the skipper already stands on the next group's first (or past
+    // the end), and they speak of the group they close.
+    bool ReadingPreviousRecord() const { return readingPrevious_; }
+    void SetReadingPreviousRecord(bool on) { readingPrevious_ = on; }
 
 private:
     // Moves to the first usable record at or after the current one (OnDataRecord decides).
@@ -264,6 +269,8 @@ private:
     TRLRecordAction recordAction_ = raUseIt;
     int row_ = 0;
     int rowsUsed_ = 0;
+    bool readingPrevious_ = false;
+    QStringList previousTexts_;
 };
 
 // A pager that prints the detail of its skipper's records while their key stays the same.

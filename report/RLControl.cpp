@@ -6,6 +6,7 @@
 #include "RLMessages.h"
 #include "RLReport.h"
 #include "RLSite.h"
+#include "RLTextExpression.h"
 
 #include <QRegularExpression>
 #include <QScopedValueRollback>
@@ -851,6 +852,15 @@ bool TRLCustomControl::IsPreparing() const {
         return false;
     const TRLReportState state = report->ReportState();
     return state == rsPreparing || state == rsFinishing;
+}
+
+QString TRLCustomControl::ExpressionText(const TRLTextExpression& expression) {
+    TRLCustomReport& report = RequireParentReport();
+    try {
+        return expression.Evaluate(report.ActiveExpressionParser());
+    } catch (const TRLException& e) {
+        throw TRLException(QStringLiteral("%1.Expression: %2").arg(Name(), e.Message()));
+    }
 }
 
 bool TRLCustomControl::IsBlankRecord() const {

@@ -44,6 +44,7 @@ class TRLCustomPager;
 class TRLCustomSkipper;
 class TRLCustomGroup;
 class TRLCustomReport;
+class TRLTextExpression;
 class TRLGraphicSurface;
 
 // Frame lines drawn inside a control's rectangle. Owned by one control.
@@ -299,6 +300,9 @@ public:
     virtual bool CanPrint();
     // The text the control prints; the base returns Caption.
     virtual QString MakeCaption();
+    // The expression that computes the control's text from the records, for the controls that
+    // have one (labels and memos); null for the others.
+    virtual TRLTextExpression* TextExpression() { return nullptr; }
     // The rectangle in the coordinates of the nearest enclosing site's surface.
     virtual TRLRect CalcPrintBoundsRect();
     // CalcPrintBoundsRect shrunk by the drawn border sides.
@@ -341,6 +345,8 @@ public:
     uint8_t AutoSizeDirection() const { return autoSizeDir_; }
 
 protected:
+    // The text of expression for the current record; raises TRLException naming this control.
+    QString ExpressionText(const TRLTextExpression& expression);
     // Caption := MakeCaption(); call when MakeCaption's inputs change.
     void CaptionChanged();
     void SetAutoSizeDirection(uint8_t dirs) { autoSizeDir_ = dirs; }

@@ -90,8 +90,18 @@ void RegisterTextAndGraphicClasses() {
     TRLClassRegistry& r = TRLClassRegistry::Instance();
     RegisterSettings(r);
 
-    // A label publishes every common control property, Caption included.
-    r.Register({"TRLLabel", "TRLCustomControl", &CreateControl<TRLLabel>, {}});
+    // A label publishes every common control property, Caption included, and the expression
+    // that computes its text from the records.
+    {
+        using L = TRLCustomLabel;
+        r.Register({"TRLLabel",
+                    "TRLCustomControl",
+                    &CreateControl<TRLLabel>,
+                    {
+                        Make("Expression", K::String, &L::Expression, &L::SetExpression),
+                        Make("DisplayMask", K::String, &L::DisplayMask, &L::SetDisplayMask),
+                    }});
+    }
     {
         using S = TRLCustomSystemInfo;
         std::vector<TRLPropertyInfo> props = ControlPropertySubset(TextControlNames());
@@ -110,6 +120,8 @@ void RegisterTextAndGraphicClasses() {
                    Make("Lines", K::StringList, &L::Lines, &L::SetLines),
                    Make("WordWrap", K::Boolean, &M::WordWrap, &M::SetWordWrap),
                    Make("IntegralHeight", K::Boolean, &M::IntegralHeight, &M::SetIntegralHeight),
+                   Make("Expression", K::String, &L::Expression, &L::SetExpression),
+                   Make("DisplayMask", K::String, &L::DisplayMask, &L::SetDisplayMask),
                });
         r.Register({"TRLMemo", {}, &CreateControl<TRLMemo>, std::move(props)});
     }

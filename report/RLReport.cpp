@@ -7,6 +7,7 @@
 #include "RLUtils.h"
 
 #include "RLExpressionParser.h"
+#include "RLTextExpression.h"
 
 #include <QImage>
 
@@ -132,7 +133,17 @@ void TRLCustomReport::SetExpressionParser(TRLExpressionParser* parser) {
         expressionParser_->Components = {};
     expressionParser_ = parser;
     if (parser)
-        InstallComponentAccess();
+        InstallComponentAccess(*parser);
+}
+
+TRLExpressionParser& TRLCustomReport::ActiveExpressionParser() {
+    if (expressionParser_)
+        return *expressionParser_;
+    if (!ownParser_) {
+        ownParser_ = std::make_unique<TRLExpressionParser>();
+        InstallComponentAccess(*ownParser_);
+    }
+    return *ownParser_;
 }
 
 namespace {
@@ -170,7 +181,7 @@ QVariant ToVariant(const TRLValue& v) {
 
 } // namespace
 
-void TRLCustomReport::InstallComponentAccess() {
+void TRLCustomReport::InstallComponentAccess(TRLExpressionParser& parser) {
     // "RLLabel1.Caption" reads a published property of a control of this report's tree; a
     // name without a dot reads a field of the current record.
     auto locate = [this](const QString& name, QString& path) -> TRLCustomControl* {
@@ -180,7 +191,7 @@ void TRLCustomReport::InstallComponentAccess() {
         path = name.mid(dot + 1);
         return Owner()->FindControl(name.left(dot));
     };
-    expressionParser_->Components.Read = [this, locate](const QString& name, TRLValue& value) {
+    parser.Components.Read = [this, locate](const QString& name, TRLValue& value) {
         QString path;
         if (TRLCustomControl* c = locate(name, path)) {
             QVariant v;
@@ -195,7 +206,7 @@ void TRLCustomReport::InstallComponentAccess() {
         }
         return false;
     };
-    expressionParser_->Components.Write = [locate](const QString& name, const TRLValue& value) {
+    parser.Components.Write = [locate](const QString& name, const TRLValue& value) {
         QString path;
         TRLCustomControl* c = locate(name, path);
         return c && TRLClassRegistry::Instance().WriteProperty(*c, path, ToVariant(value));
@@ -300,6 +311,8 @@ TRLGraphicSurface& TRLCustomReport::RequestParentSurface() {
 void TRLCustomReport::SurfaceOpening() {
     EnsurePage();
     pageStartingFired_ = false;
+    // The footers of the page before have printed its totals.
+    ResetAggregates(AggregateScope::Page);
     TRLCustomSkipper::SurfaceOpening();
 }
 
@@ -381,6 +394,61 @@ void TRLCustomReport::BeginRun() {
     TRLCustomSkipper::BeginRun();
     pageBreakPending_ = false;
     ComputePrintRect();
+    CollectAggregates();
+}
+
+namespace {
+
+// Every control of the report's own tree (a report inside it keeps its own).
+void ForEachOwnControl(TRLCustomControl& parent, const std::function<void(TRLCustomControl&)>& fn) {
+    for (TRLCustomControl* child : parent.Controls()) {
+        if (dynamic_cast<TRLCustomReport*>(child))
+            continue;
+        fn(*child);
+        ForEachOwnControl(*child, fn);
+    }
+}
+
+} // namespace
+
+void TRLCustomReport::CollectAggregates() {
+    aggregateSites_.clear();
+    ForEachOwnControl(*this, [this](TRLCustomControl& control) {
+        TRLTextExpression* expression = control.TextExpression();
+        if (!expression || expression->Aggregates().empty())
+            return;
+        expression->ResetAggregates();
+        // The scope follows the band: a group's bands count the group's records, footers of
+        // the page count the page's, the rest the report's.
+        const TRLCustomBand* band = control.ParentBand();
+        TRLCustomPager* pager = band ? band->ParentPager() : nullptr;
+        if (auto* group = dynamic_cast<TRLCustomGroup*>(pager))
+            aggregateSites_.push_back({&control, AggregateScope::Group, group});
+        else if (band && (band->BandType() == btColumnFooter || band->BandType() == btFooter))
+            aggregateSites_.push_back({&control, AggregateScope::Page, nullptr});
+        else
+            aggregateSites_.push_back({&control, AggregateScope::Report, nullptr});
+    });
+}
+
+void TRLCustomReport::ResetAggregates(AggregateScope scope, const TRLCustomPager* group) {
+    for (const AggregateSite& site : aggregateSites_)
+        if (site.Scope == scope && (scope != AggregateScope::Group || site.Group == group))
+            site.Control->TextExpression()->ResetAggregates();
+}
+
+void TRLCustomReport::AddRecordToAggregates() {
+    if (aggregateSites_.empty())
+        return;
+    TRLExpressionParser& parser = ActiveExpressionParser();
+    for (const AggregateSite& site : aggregateSites_) {
+        try {
+            site.Control->TextExpression()->AddRecord(parser);
+        } catch (const TRLException& e) {
+            throw TRLException(
+                QStringLiteral("%1.Expression: %2").arg(site.Control->Name(), e.Message()));
+        }
+    }
 }
 
 bool TRLCustomReport::Prepare() {

@@ -131,6 +131,9 @@ public:
     // the parser resolve dotted component names ("RLLabel1.Caption") in this report.
     TRLExpressionParser* ExpressionParser() const { return expressionParser_; }
     void SetExpressionParser(TRLExpressionParser* parser);
+    // The parser that text expressions and group keys use: ExpressionParser, or, without one, a
+    // parser of the report's own that resolves the same names.
+    TRLExpressionParser& ActiveExpressionParser();
     bool ShowDesigners() const { return showDesigners_; }
     void SetShowDesigners(bool v) { showDesigners_ = v; }
     bool ShowTracks() const { return showTracks_; }
@@ -181,6 +184,13 @@ public:
     TRLRect ClientRect() const override;
     void BeginRun() override;
 
+    // --- aggregates of text expressions (see TRLTextExpression) ---
+    enum class AggregateScope { Report, Page, Group };
+    // Starts again the aggregates of a scope: for Group, those of that group's bands.
+    void ResetAggregates(AggregateScope scope, const TRLCustomPager* group = nullptr);
+    // Takes the current record into every aggregate; run as a record's detail prints.
+    void AddRecordToAggregates();
+
 protected:
     void SurfaceOpening() override;
     void ComputePrintRect() override;
@@ -194,7 +204,8 @@ private:
     void WriteStoreValues();
     void EnsurePage();
     void FirePageStarting();
-    void InstallComponentAccess();
+    void InstallComponentAccess(TRLExpressionParser& parser);
+    void CollectAggregates();
 
     TRLPageSetup pageSetup_{this};
     TRLPreviewOptions previewOptions_;
@@ -209,6 +220,13 @@ private:
     TRLCustomReport* nextReport_ = nullptr;
     TRLCustomReport* priorReport_ = nullptr;
     TRLExpressionParser* expressionParser_ = nullptr;
+    std::unique_ptr<TRLExpressionParser> ownParser_;
+    struct AggregateSite {
+        TRLCustomControl* Control;
+        AggregateScope Scope;
+        const TRLCustomPager* Group;
+    };
+    std::vector<AggregateSite> aggregateSites_;
     bool showDesigners_ = true;
     bool showTracks_ = true;
     bool showExplosion_ = false;

@@ -107,6 +107,12 @@ TRLCustomLabel::TRLCustomLabel(TRLCustomControl* parent) : TRLCustomControl(pare
 
 void TRLCustomLabel::DoBeforePrint(bool& /*printIt*/) {}
 
+QString TRLCustomLabel::MakeCaption() {
+    if (IsPreparing() && !expression_.IsEmpty())
+        return ExpressionText(expression_);
+    return TRLCustomControl::MakeCaption();
+}
+
 void TRLCustomLabel::DoBeforeText(QString& text, bool& printIt) {
     if (BeforePrint)
         BeforePrint(*this, text, printIt);
@@ -456,6 +462,8 @@ void TRLCustomMemo::SetLines(const QStringList& lines) {
 }
 
 QString TRLCustomMemo::MakeCaption() {
+    if (IsPreparing() && !expression_.IsEmpty())
+        return ExpressionText(expression_);
     QString text;
     for (const QString& line : lines_)
         text += line + QStringLiteral("\r\n");

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "RLControl.h"
+#include "RLTextExpression.h"
 
 #include <QDateTime>
 #include <QFont>
@@ -35,9 +36,21 @@ public:
     TRLSize CalcSize() override;
     void Print() override;
 
+    // The text computed from the records while the report prepares (see TRLTextExpression);
+    // when empty, the label prints its Caption.
+    QString Expression() const { return expression_.Expression(); }
+    void SetExpression(const QString& expression) { expression_.SetExpression(expression); }
+    QString DisplayMask() const { return expression_.DisplayMask(); }
+    void SetDisplayMask(const QString& mask) { expression_.SetDisplayMask(mask); }
+    TRLTextExpression* TextExpression() override { return &expression_; }
+    QString MakeCaption() override;
+
 protected:
     void DoBeforePrint(bool& printIt) override;
     void DoBeforeText(QString& text, bool& printIt) override;
+
+private:
+    TRLTextExpression expression_;
 };
 
 class TRLLabel : public TRLCustomLabel {
@@ -171,10 +184,19 @@ public:
     void SetLines(const QStringList& lines);
 
     // The lines, each followed by CR LF; outside preparation a blank text shows the display name.
+    // While the report prepares, an Expression's text replaces the lines.
     QString MakeCaption() override;
+
+    // As for labels: the text computed from the records while the report prepares.
+    QString Expression() const { return expression_.Expression(); }
+    void SetExpression(const QString& expression) { expression_.SetExpression(expression); }
+    QString DisplayMask() const { return expression_.DisplayMask(); }
+    void SetDisplayMask(const QString& mask) { expression_.SetDisplayMask(mask); }
+    TRLTextExpression* TextExpression() override { return &expression_; }
 
 private:
     QStringList lines_;
+    TRLTextExpression expression_;
 };
 
 class TRLMemo : public TRLCustomMemo {
