@@ -14,6 +14,8 @@
 
 #include <algorithm>
 
+#include <dlfcn.h>
+
 struct TRLPrinterWrapper::Document {
     std::unique_ptr<QPrinter> Printer;
     QPainter Painter;
@@ -27,6 +29,45 @@ QString NamedFailure(TRLMessageKey key, const QString& printerName) {
         return RLMessages[key];
     return QStringLiteral("%1 (%2)").arg(RLMessages[key], printerName);
 }
+
+// What CUPS answered to the last request made from this thread, as Qt's print plugin left it.
+// The plugin hands a finished document to CUPS and drops CUPS's answer, so a queue that refuses
+// the job (rejecting jobs, removed, the server gone) would look like a printed document; CUPS
+// keeps that answer per thread, and the wrapper reads it right after the document ends. CUPS is
+// reached through the copy of the library the plugin already loaded, so the engine neither needs
+// CUPS to build nor loads it where the toolkit prints through something else.
+struct TCupsAnswer {
+    int Status = 0;
+    QString Text;
+};
+
+std::optional<TCupsAnswer> LastCupsAnswer() {
+    using StatusFunction = int (*)();
+    using TextFunction = const char* (*)();
+    struct Functions {
+        StatusFunction Status = nullptr;
+        TextFunction Text = nullptr;
+    };
+    static const Functions functions = [] {
+        Functions f;
+        if (void* cups = dlopen("libcups.so.2", RTLD_LAZY | RTLD_NOLOAD)) {
+            f.Status = reinterpret_cast<StatusFunction>(dlsym(cups, "cupsLastError"));
+            f.Text = reinterpret_cast<TextFunction>(dlsym(cups, "cupsLastErrorString"));
+        }
+        return f;
+    }();
+    if (!functions.Status)
+        return std::nullopt;
+    TCupsAnswer answer;
+    answer.Status = functions.Status();
+    if (functions.Text)
+        answer.Text = QString::fromLocal8Bit(functions.Text());
+    return answer;
+}
+
+// IPP status codes up to 0x00FF are successes; 0x0406 is "not found".
+constexpr int LastIppSuccess = 0x00FF;
+constexpr int IppNotFound = 0x0406;
 
 // The service's default device settings of one printer: its default paper, portrait, one copy.
 TRLDeviceSettings DefaultSettingsOf(const QString& printerName) {
@@ -164,12 +205,13 @@ void TRLPrinterWrapper::SetPaperSize(bool landscape, double paperWidth, double p
 
     if (Valid()) {
         // The service must still know the printer; one more selection may bring it back (a
-        // queue that was re-created), otherwise the run that wanted this paper ends quietly.
+        // queue that was re-created). A printer that is gone is the operator's to hear of: a
+        // quiet end would look like a print whose pages never come.
         const QString name = PrinterName();
         if (QPrinterInfo::printerInfo(name).isNull()) {
             SelectPrinter(platformIndex_);
             if (QPrinterInfo::printerInfo(name).isNull())
-                throw TRLAbort();
+                throw TRLException(NamedFailure(mkPrinterNotFound, name));
         }
         settings_.PaperSize = code;
         settings_.Fields |= dfPaperSize;
@@ -288,12 +330,25 @@ void TRLPrinterWrapper::EndDoc() {
     const int index = PrinterIndex();
     std::unique_ptr<Document> document = std::move(document_);
     const bool ended = document->Painter.end();
+    // Ending the painter handed the document to CUPS in this thread; its answer is read before
+    // anything else asks CUPS again.
+    const std::optional<TCupsAnswer> answer = LastCupsAnswer();
     const bool failed = !ended || document->Printer->printerState() == QPrinter::Error;
     const QString name = PrinterName();
     document.reset();
     SelectPrinter(index);
     if (failed)
         throw TRLException(NamedFailure(mkPrinterDriverError, name));
+    // A stopped queue accepts the job and holds it: that is a success, the job waits there.
+    if (answer && (answer->Status < 0 || answer->Status > LastIppSuccess)) {
+        // CUPS's words for a queue that vanished under the job are not always "not found".
+        const bool gone = answer->Status == IppNotFound || QPrinterInfo::printerInfo(name).isNull();
+        const TRLMessageKey key = gone ? mkPrinterNotFound : mkPrinterDriverError;
+        QString message = NamedFailure(key, name);
+        if (!answer->Text.isEmpty())
+            message += QStringLiteral(": ") + answer->Text;
+        throw TRLException(message);
+    }
 }
 
 TRLCanvas* TRLPrinterWrapper::Canvas() const {

@@ -96,6 +96,8 @@ public:
 
     // Puts the paper (millimetres, portrait sense) and orientation into the selected printer's
     // device settings. forceEmulation is accepted for the report's sake and changes nothing.
+    // Throws TRLException ("Printer not found", naming it) when the service no longer knows the
+    // selected printer.
     void SetPaperSize(bool landscape, double paperWidth, double paperHeight,
                       bool forceEmulation = false);
     double PaperWidth() const { return paperWidth_; }
@@ -118,8 +120,10 @@ public:
     // without a printer, the service's own words when it refuses the document).
     TRLCanvas& BeginDoc(const QString& title = QString());
     void NewPage();
-    // Ends the document and selects the printer again, which brings back its default device
-    // settings. Throws when the service could not take the document.
+    // Ends the document, hands it to the service and selects the printer again, which brings
+    // back its default device settings. Throws TRLException naming the printer and the service's
+    // own words when the service did not take the job (the queue rejects jobs, is gone, or the
+    // server cannot be reached). A stopped queue takes the job and holds it: no error.
     void EndDoc();
     // The canvas of the open document; null when none is open.
     TRLCanvas* Canvas() const;

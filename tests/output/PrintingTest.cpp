@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -372,6 +373,93 @@ TEST(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
     EXPECT_EQ(printer.PrinterIndex(), std::min(extraIndex, count - 2));
     EXPECT_NE(printer.PrinterName(), extra);
     EXPECT_FALSE(printer.PrinterName().isEmpty());
+}
+
+// A printer that stops taking jobs after the wrapper chose it: removed, or rejecting jobs,
+// before the run starts or while its document is open. The print ends with an error naming the
+// printer and what happened, never as a success whose job went nowhere.
+TEST(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
+    REQUIRE_TEST_PRINTER();
+    enum class TWhen { BeforeTheRun, WhileTheDocumentIsOpen };
+    struct TCase {
+        const char* Name;
+        TWhen When;
+        QStringList Command; // run with the queue's name appended
+        QString Said;        // besides the queue's name
+    };
+    const TCase cases[] = {
+        {"removed-before", TWhen::BeforeTheRun, {"lpadmin", "-x"}, RLMessages[mkPrinterNotFound]},
+        {"removed-during",
+         TWhen::WhileTheDocumentIsOpen,
+         {"lpadmin", "-x"},
+         RLMessages[mkPrinterNotFound]},
+        {"rejecting-before", TWhen::BeforeTheRun, {"cupsreject"}, "not accepting"},
+        {"rejecting-during", TWhen::WhileTheDocumentIsOpen, {"cupsreject"}, "not accepting"},
+    };
+    TRLPrinterWrapper& printer = RLPrinter();
+    SpoolFilter().SetShowProgress(false);
+    SpoolFilter().SetRepeatForCopies(false);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QString queue = QStringLiteral("kelmora-fault-%1-%2")
+                                  .arg(QLatin1String(c.Name))
+                                  .arg(QCoreApplication::applicationPid());
+        const ProcessResult added =
+            RunProgram(QStringLiteral("lpadmin"),
+                       {QStringLiteral("-p"), queue, QStringLiteral("-E"), QStringLiteral("-v"),
+                        QStringLiteral("kelmora-capture:") + CaptureDir()});
+        ASSERT_EQ(added.ExitCode, 0) << added.Err.toStdString();
+        const auto removeQueue = qScopeGuard([&] {
+            RunProgram(QStringLiteral("lpadmin"), {QStringLiteral("-x"), queue});
+        });
+        printer.Refresh();
+        for (int i = 0; i < printer.PrinterCount(); ++i)
+            if (printer.PrinterNames(i) == queue)
+                printer.SetPrinterIndex(i);
+        ASSERT_EQ(printer.PrinterName(), queue);
+        const auto fault = [&] {
+            const QString program = c.Command.first();
+            const ProcessResult r = RunProgram(program, c.Command.mid(1) << queue);
+            ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+        };
+
+        const QString title = UniqueTitle(c.Name);
+        QString error;
+        if (c.When == TWhen::BeforeTheRun) {
+            QObject owner;
+            TRLGraphicStorage store(&owner);
+            FillStore(store, 2, title);
+            fault();
+            QString finished = QStringLiteral("not finished");
+            const QMetaObject::Connection connection =
+                QObject::connect(&SpoolFilter(), &TRLCustomFilter::RunFinished,
+                                 [&](const QString& e) { finished = e; });
+            try {
+                FilterPages(&store, nullptr, 1, false, -1);
+            } catch (const TRLException& e) {
+                error = QString::fromUtf8(e.what());
+            } catch (const std::exception& e) {
+                ADD_FAILURE() << "not an operator's error: " << e.what();
+            }
+            QObject::disconnect(connection);
+            EXPECT_EQ(finished, error);
+            EXPECT_FALSE(SpoolFilter().DocStarted());
+            EXPECT_EQ(store.LinkCount(), 0);
+        } else {
+            TRLCanvas& canvas = printer.BeginDoc(title);
+            MakePage(1)->PaintTo(canvas, {0, 0, 2480, 3508});
+            fault();
+            try {
+                printer.EndDoc();
+            } catch (const TRLException& e) {
+                error = QString::fromUtf8(e.what());
+            }
+        }
+        EXPECT_FALSE(printer.Printing());
+        EXPECT_TRUE(error.contains(queue)) << error.toStdString();
+        EXPECT_TRUE(error.contains(c.Said, Qt::CaseInsensitive)) << error.toStdString();
+    }
+    SelectTestPrinter();
 }
 
 TEST(NoPrinter, FallbackMetricsAndAClearFailure) {
