@@ -3,10 +3,13 @@
 // what failed, lose nothing and leave no half-written file.
 #include "../e2e/ProgramRunner.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
@@ -16,6 +19,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <functional>
 
 namespace {
 
@@ -204,6 +208,130 @@ TEST_F(Faults, KilledBatchRun) {
             else
                 EXPECT_TRUE(bytes.size() == expected.size() && bytes.trimmed().endsWith("%%EOF"));
         }
+    }
+}
+
+// The private print server of scripts/test, or nothing: its socket and the capture backend's
+// folder, which the server's own queue prints into.
+bool HavePrintServer() {
+    return !qEnvironmentVariable("CUPS_SERVER").isEmpty() &&
+           !qEnvironmentVariable("KELMORA_TEST_PRINTER").isEmpty() &&
+           !qEnvironmentVariable("KELMORA_CAPTURE_DIR").isEmpty();
+}
+
+ProgramResult Cups(const QString& command, const QStringList& arguments) {
+    return RunProgram(command, arguments, 15000);
+}
+
+// The jobs that the print server holds for one queue, by their numbers.
+QStringList QueuedJobs(const QString& queue) {
+    QStringList jobs;
+    static const QRegularExpression line(QStringLiteral("^(\\S+)-(\\d+)\\s"));
+    for (const QString& text : Cups("lpstat", {"-o", queue}).Out.split('\n')) {
+        const auto match = line.match(text);
+        if (match.hasMatch() && match.captured(1) == queue)
+            jobs << match.captured(2);
+    }
+    return jobs;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int milliseconds = 20000) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+// A queue of this test's own on the private server, printing into the capture folder like the
+// shared one (which other tests print to at the same time and must never be stopped), removed
+// again at the end.
+class TOwnQueue {
+public:
+    explicit TOwnQueue(const QString& role)
+        : name_(QStringLiteral("kelmora-fault-%1-%2")
+                    .arg(role)
+                    .arg(QCoreApplication::applicationPid())) {
+        const ProgramResult added =
+            Cups("lpadmin", {"-p", name_, "-E", "-v",
+                             "kelmora-capture:" + qEnvironmentVariable("KELMORA_CAPTURE_DIR")});
+        added_ = added.ExitCode == 0;
+        error_ = added.Err;
+    }
+    ~TOwnQueue() { Cups("lpadmin", {"-x", name_}); }
+    const QString& Name() const { return name_; }
+    bool Added() const { return added_; }
+    const QString& Error() const { return error_; }
+
+private:
+    QString name_;
+    bool added_ = false;
+    QString error_;
+};
+
+// rltool print against a print server that fails in one way or another. A printer that cannot
+// take the job ends the run with status 2 and one line naming the printer, and no word of pages
+// sent; a stopped printer takes the job and keeps it until it starts again.
+TEST_F(Faults, PrintingToAPrinterThatCannotPrint) {
+    if (!HavePrintServer())
+        GTEST_SKIP() << "no test print server (scripts/test starts one)";
+    ASSERT_TRUE(dir_.isValid());
+    const QString file = Path("three.rpf");
+    ASSERT_EQ(Execute({.Arguments = {"sample", "--pages", "3", "-o", file}}).ExitCode, 0);
+    enum class TFault { ServerDown, Stopped, Rejecting, Removed };
+    struct TCase {
+        const char* Name;
+        TFault Fault;
+        // Besides the queue's name, a part of the error line that says what went wrong.
+        QString Said;
+    };
+    const TCase cases[] = {
+        {"server down", TFault::ServerDown, "Printer not found"},
+        {"stopped", TFault::Stopped, {}},
+        {"rejecting", TFault::Rejecting, "not accepting"},
+        {"removed", TFault::Removed, "Printer not found"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TOwnQueue queue(QString::fromLatin1(c.Name).replace(' ', '-'));
+        ASSERT_TRUE(queue.Added()) << queue.Error().toStdString();
+        TLaunch launch{.Arguments = {"print", file, "--printer", queue.Name()}};
+        switch (c.Fault) {
+        case TFault::ServerDown:
+            launch.Environment.insert("CUPS_SERVER", Path("nobody-listens.sock"));
+            break;
+        case TFault::Stopped:
+            ASSERT_EQ(Cups("cupsdisable", {queue.Name()}).ExitCode, 0);
+            break;
+        case TFault::Rejecting:
+            ASSERT_EQ(Cups("cupsreject", {queue.Name()}).ExitCode, 0);
+            break;
+        case TFault::Removed:
+            ASSERT_EQ(Cups("lpadmin", {"-x", queue.Name()}).ExitCode, 0);
+            break;
+        }
+        const ProgramResult r = Execute(launch);
+        if (c.Fault == TFault::Stopped) {
+            ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+            EXPECT_TRUE(r.Out.contains(queue.Name())) << r.Out.toStdString();
+            // The job waits in the queue and prints once the printer starts again.
+            const QStringList held = QueuedJobs(queue.Name());
+            ASSERT_EQ(held.size(), 1);
+            ASSERT_EQ(Cups("cupsenable", {queue.Name()}).ExitCode, 0);
+            const QDir captured(qEnvironmentVariable("KELMORA_CAPTURE_DIR"));
+            const QString prefix = QStringLiteral("job%1-").arg(held[0]);
+            EXPECT_TRUE(WaitUntil([&] {
+                return !captured.entryList({prefix + "*.pdf"}, QDir::Files).isEmpty();
+            })) << "the held job never printed";
+            continue;
+        }
+        EXPECT_EQ(r.ExitCode, 2) << r.Out.toStdString();
+        EXPECT_EQ(r.Err.count('\n'), 1) << "one line: " << r.Err.toStdString();
+        EXPECT_TRUE(r.Err.contains(queue.Name())) << r.Err.toStdString();
+        EXPECT_TRUE(r.Err.contains(c.Said, Qt::CaseInsensitive)) << r.Err.toStdString();
+        EXPECT_FALSE(r.Out.contains("sent to")) << r.Out.toStdString();
     }
 }
 
