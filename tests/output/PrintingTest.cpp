@@ -376,11 +376,12 @@ TEST(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
 }
 
 // A printer that stops taking jobs after the wrapper chose it: removed, or rejecting jobs,
-// before the run starts or while its document is open. The print ends with an error naming the
-// printer and what happened, never as a success whose job went nowhere.
+// before the run starts (in the calling thread or on a background thread, whose document is
+// handed to the service there) or while its document is open. The print ends with an error
+// naming the printer and what happened, never as a success whose job went nowhere.
 TEST(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
     REQUIRE_TEST_PRINTER();
-    enum class TWhen { BeforeTheRun, WhileTheDocumentIsOpen };
+    enum class TWhen { BeforeTheRun, BeforeABackgroundRun, WhileTheDocumentIsOpen };
     struct TCase {
         const char* Name;
         TWhen When;
@@ -395,6 +396,7 @@ TEST(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
          RLMessages[mkPrinterNotFound]},
         {"rejecting-before", TWhen::BeforeTheRun, {"cupsreject"}, "not accepting"},
         {"rejecting-during", TWhen::WhileTheDocumentIsOpen, {"cupsreject"}, "not accepting"},
+        {"rejecting-background", TWhen::BeforeABackgroundRun, {"cupsreject"}, "not accepting"},
     };
     TRLPrinterWrapper& printer = RLPrinter();
     SpoolFilter().SetShowProgress(false);
@@ -425,7 +427,7 @@ TEST(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
 
         const QString title = UniqueTitle(c.Name);
         QString error;
-        if (c.When == TWhen::BeforeTheRun) {
+        if (c.When != TWhen::WhileTheDocumentIsOpen) {
             QObject owner;
             TRLGraphicStorage store(&owner);
             FillStore(store, 2, title);
@@ -434,15 +436,22 @@ TEST(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
             const QMetaObject::Connection connection =
                 QObject::connect(&SpoolFilter(), &TRLCustomFilter::RunFinished,
                                  [&](const QString& e) { finished = e; });
-            try {
-                FilterPages(&store, nullptr, 1, false, -1);
-            } catch (const TRLException& e) {
-                error = QString::fromUtf8(e.what());
-            } catch (const std::exception& e) {
-                ADD_FAILURE() << "not an operator's error: " << e.what();
+            if (c.When == TWhen::BeforeABackgroundRun) {
+                FilterPages(&store, nullptr, 1, true, -1);
+                EXPECT_TRUE(WaitFor([&] { return finished != QStringLiteral("not finished"); }));
+                EXPECT_TRUE(WaitFor([&] { return store.LinkCount() == 0; }));
+                error = finished;
+            } else {
+                try {
+                    FilterPages(&store, nullptr, 1, false, -1);
+                } catch (const TRLException& e) {
+                    error = QString::fromUtf8(e.what());
+                } catch (const std::exception& e) {
+                    ADD_FAILURE() << "not an operator's error: " << e.what();
+                }
+                EXPECT_EQ(finished, error);
             }
             QObject::disconnect(connection);
-            EXPECT_EQ(finished, error);
             EXPECT_FALSE(SpoolFilter().DocStarted());
             EXPECT_EQ(store.LinkCount(), 0);
         } else {
