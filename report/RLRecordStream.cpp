@@ -169,8 +169,12 @@ bool TRLJsonRecordStream::NextArrayElement(QByteArray& record) {
     bool inString = false;
     bool escaped = false;
     for (;; ++length) {
-        if (scan_ + length >= pending_.size() && !ReadMore())
+        if (scan_ + length >= pending_.size() && !ReadMore()) {
+            if (depth == 0 && !inString && length > 0)
+                Fail(QStringLiteral("the array of records is not closed after record %1")
+                         .arg(recordIndex_));
             Fail(QStringLiteral("the records end in the middle of record %1").arg(recordIndex_));
+        }
         if (length > MaxRecordBytes)
             Fail(QStringLiteral("record %1 is larger than %2 MB")
                      .arg(recordIndex_)
@@ -241,6 +245,8 @@ bool TRLJsonRecordStream::ReadRecord(QStringList& texts) {
     // A byte-order mark may open a file written on another system.
     if (recordIndex_ == 0 && bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
+    if (!bytes.trimmed().startsWith('{'))
+        Fail(QStringLiteral("record %1 is not an object").arg(recordIndex_));
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)

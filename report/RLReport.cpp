@@ -311,8 +311,6 @@ TRLGraphicSurface& TRLCustomReport::RequestParentSurface() {
 void TRLCustomReport::SurfaceOpening() {
     EnsurePage();
     pageStartingFired_ = false;
-    // The footers of the page before have printed its totals.
-    ResetAggregates(AggregateScope::Page);
     TRLCustomSkipper::SurfaceOpening();
 }
 
@@ -339,6 +337,8 @@ void TRLCustomReport::SurfaceClosing() {
     if (OnPageEnding)
         OnPageEnding(*this);
     TRLCustomSkipper::SurfaceClosing();
+    // The page's footers have printed its totals; the next page starts its own.
+    ResetAggregates(AggregateScope::Page);
 }
 
 void TRLCustomReport::TransferSurface() {

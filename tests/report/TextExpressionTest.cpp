@@ -1,0 +1,295 @@
+// Texts computed from the records: exact sums, display masks in a locale, the aggregate calls an
+// expression holds, and the group, page and report totals of prepared reports.
+#include "RLBands.h"
+#include "RLControlClasses.h"
+#include "RLCore.h"
+#include "RLGraphicStorage.h"
+#include "RLJsonRecords.h"
+#include "RLLayoutReader.h"
+#include "RLReport.h"
+#include "RLTextControls.h"
+#include "RLTextExpression.h"
+#include "ReportTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace reporttest;
+
+namespace {
+
+TEST(DecimalSum, AmountsAddUpExactly) {
+    // A hundred thousand cents: binary doubles drift away from 1000; the sum does not.
+    TRLDecimalSum cents;
+    double naive = 0;
+    for (int i = 0; i < 100000; ++i) {
+        ASSERT_TRUE(cents.Add(u"0.01"));
+        naive += 0.01;
+    }
+    EXPECT_NE(naive, 1000.0) << "the check below would prove nothing";
+    EXPECT_EQ(cents.Value(), 1000.0);
+    EXPECT_TRUE(cents.IsExact());
+
+    const struct {
+        std::vector<const char*> Terms;
+        double Want;
+    } cases[] = {
+        {{"0.1", "0.2"}, 0.3},
+        {{"12.50", "-0.5", "1e3", "-2.5e-2"}, 1011.975},
+        {{" 7 ", "+3"}, 10},
+        {{"1234567890123456789.5", "0.5"}, 1234567890123456790.0},
+        {{"-0.000000000000000001", "0.000000000000000002"}, 1e-18},
+    };
+    for (const auto& c : cases) {
+        TRLDecimalSum sum;
+        for (const char* term : c.Terms)
+            ASSERT_TRUE(sum.Add(QString::fromLatin1(term))) << term;
+        EXPECT_EQ(sum.Value(), c.Want) << c.Terms.front();
+        EXPECT_TRUE(sum.IsExact());
+    }
+
+    // Doubles go in by their shortest decimal form: 3 * 19.99 is 59.97 here, not 59.969999...
+    TRLDecimalSum products;
+    for (int i = 0; i < 1000; ++i)
+        products.Add(3 * 19.99);
+    EXPECT_EQ(products.Value(), 59970.0);
+
+    // Beyond 128 bits or 18 decimals the sum goes on approximately rather than failing.
+    TRLDecimalSum huge;
+    huge.Add(u"1e30");
+    huge.Add(u"1e30");
+    huge.Add(u"0.0000000000000000001");
+    EXPECT_FALSE(huge.IsExact());
+    EXPECT_DOUBLE_EQ(huge.Value(), 2e30);
+
+    TRLDecimalSum text;
+    EXPECT_FALSE(text.Add(u"12,50"));
+    EXPECT_FALSE(text.Add(u"abc"));
+    EXPECT_EQ(text.Value(), 0.0);
+}
+
+TEST(DisplayMask, NumbersAndDatesInTheLocale) {
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const QLocale argentine(QLocale::Spanish, QLocale::Argentina);
+    const struct {
+        TRLValue Value;
+        const char* Mask;
+        const char* English;
+        const char* Argentine;
+    } cases[] = {
+        {1234.5, "#,##0.00", "1,234.50", "1.234,50"},
+        {1234.5, "$ #,##0.00", "$ 1,234.50", "$ 1.234,50"},
+        {-1234.567, "#,##0.00", "-1,234.57", "-1.234,57"},
+        {1234.5, "0.00", "1234.50", "1234,50"},
+        {1234567.0, "#,##0", "1,234,567", "1.234.567"},
+        {"12.50", "0.###", "12.5", "12,5"},
+        {12.0, "0.###", "12", "12"},
+        {0.5, "#.##", ".5", ",5"},
+        {7.0, "000", "007", "007"},
+        {0.25, "0 %", "0 %", "0 %"},
+        {-0.001, "0.00", "0.00", "0,00"},
+        {"2026-03-09", "dd/MM/yyyy", "09/03/2026", "09/03/2026"},
+        {"2026-03-09T07:30:00", "d MMMM yyyy HH:mm", "9 March 2026 07:30", "9 marzo 2026 07:30"},
+        {"not a number", "#,##0.00", "not a number", "not a number"},
+        {"not a date", "dd/MM/yyyy", "not a date", "not a date"},
+        {"", "#,##0.00", "", ""},
+        {TRLValue::Null(), "0.00", "", ""},
+        {42.0, "", "42", "42"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatWithMask(c.Value, QString::fromUtf8(c.Mask), english),
+                  QString::fromUtf8(c.English))
+            << c.Value.ToString().toStdString() << " " << c.Mask;
+        EXPECT_EQ(FormatWithMask(c.Value, QString::fromUtf8(c.Mask), argentine),
+                  QString::fromUtf8(c.Argentine))
+            << c.Value.ToString().toStdString() << " " << c.Mask;
+    }
+}
+
+TEST(TextExpression, AggregateCallsAreFoundOutsideStrings) {
+    const struct {
+        const char* Text;
+        std::vector<std::pair<TRLAggregateKind, const char*>> Want;
+    } cases[] = {
+        {"sum(Qty * Price)", {{TRLAggregateKind::Sum, "Qty * Price"}}},
+        {"SUM ( a ) / Count()", {{TRLAggregateKind::Sum, "a"}, {TRLAggregateKind::Count, ""}}},
+        {"avg(if(x > 0, (x), 0)) + max(y) - min(z)",
+         {{TRLAggregateKind::Avg, "if(x > 0, (x), 0)"},
+          {TRLAggregateKind::Max, "y"},
+          {TRLAggregateKind::Min, "z"}}},
+        {"count(Note)", {{TRLAggregateKind::Count, "Note"}}},
+        // Inside strings, in longer names and without a call, nothing is an aggregate.
+        {"'sum(x)' + \"count()\"", {}},
+        {"'it''s sum(x)' + summary(x) + sum + x.sum", {}},
+        {"sum(a + ')') ", {{TRLAggregateKind::Sum, "a + ')'"}}},
+        {"sum(a", {}},
+    };
+    for (const auto& c : cases) {
+        TRLTextExpression expression;
+        expression.SetExpression(QString::fromUtf8(c.Text));
+        const auto& found = expression.Aggregates();
+        ASSERT_EQ(found.size(), c.Want.size()) << c.Text;
+        for (size_t i = 0; i < found.size(); ++i) {
+            EXPECT_EQ(found[i].Kind, c.Want[i].first) << c.Text;
+            EXPECT_EQ(found[i].Argument, QString::fromUtf8(c.Want[i].second)) << c.Text;
+        }
+    }
+}
+
+std::unique_ptr<TRLReport> Prepared(const QByteArray& layout, TRLJsonRecordsModel& records) {
+    RegisterTextAndGraphicClasses();
+    auto report = ReadReportLayoutFromJson(layout, QStringLiteral("totals.json"), QString());
+    report->SetDataSource(&records);
+    report->SetShowProgress(false);
+    EXPECT_TRUE(report->Prepare());
+    return report;
+}
+
+QString PrepareError(const QByteArray& layout, const QByteArray& json) {
+    TRLJsonRecordsModel records;
+    records.Load(json, QStringLiteral("records"));
+    RegisterTextAndGraphicClasses();
+    auto report = ReadReportLayoutFromJson(layout, QStringLiteral("totals.json"), QString());
+    report->SetDataSource(&records);
+    report->SetShowProgress(false);
+    try {
+        report->Prepare();
+    } catch (const TRLException& e) {
+        return e.Message();
+    }
+    return QStringLiteral("(no error)");
+}
+
+// Per city: its header, its rows, then a footer that speaks of that city (though the records
+// already stand on the next one) with its own totals; then the report's totals.
+TEST(TextExpression, GroupAndReportTotals) {
+    TRLJsonRecordsModel records;
+    records.Load(R"json([
+        {"City": "Brendal", "n": 1, "Amount": "0.10", "Note": "a"},
+        {"City": "Brendal", "n": 2, "Amount": "0.20", "Note": ""},
+        {"City": "Brendal", "n": 3, "Amount": "1250.50", "Note": "c"},
+        {"City": "Corvath", "n": 4, "Amount": "-0.30"},
+        {"City": "Corvath", "n": 5, "Amount": ""},
+        {"City": "Río Cuarto", "n": 6, "Amount": 7}])json",
+                 QStringLiteral("records"));
+    const auto report = Prepared(R"json({"class": "TRLReport", "name": "R", "children": [
+        {"class": "TRLGroup", "name": "G", "DataFields": "City", "children": [
+          {"class": "TRLBand", "name": "H", "BandType": "btHeader", "Height": 14, "children": [
+            {"class": "TRLLabel", "name": "City", "Expression": "City"}]},
+          {"class": "TRLBand", "name": "D", "BandType": "btDetail", "Height": 14, "children": [
+            {"class": "TRLLabel", "name": "N", "Expression": "n"},
+            {"class": "TRLLabel", "name": "Running", "Left": 100, "Expression": "sum(Amount)",
+             "DisplayMask": "0.00"}]},
+          {"class": "TRLBand", "name": "F", "BandType": "btSummary", "Height": 14, "children": [
+            {"class": "TRLLabel", "name": "End", "Expression": "'end of ' + City"},
+            {"class": "TRLLabel", "name": "Sum", "Left": 100, "Expression": "sum(Amount)",
+             "DisplayMask": "#,##0.00"},
+            {"class": "TRLLabel", "name": "Count", "Left": 200, "Expression": "count()"},
+            {"class": "TRLLabel", "name": "Avg", "Left": 250, "Expression": "avg(Amount)",
+             "DisplayMask": "0.00"},
+            {"class": "TRLLabel", "name": "Min", "Left": 300, "Expression": "min(n)"},
+            {"class": "TRLLabel", "name": "Max", "Left": 350, "Expression": "max(n)"},
+            {"class": "TRLLabel", "name": "Notes", "Left": 400, "Expression": "count(Note)"}]}]},
+        {"class": "TRLBand", "name": "S", "BandType": "btSummary", "Height": 14, "children": [
+          {"class": "TRLLabel", "name": "Total", "Expression": "sum(Amount)",
+           "DisplayMask": "#,##0.00"},
+          {"class": "TRLLabel", "name": "All", "Left": 200, "Expression": "count()"}]}]})json",
+                                 records);
+    ASSERT_EQ(report->Storage().PageCount(), 1);
+    EXPECT_EQ(TextsOf(*report->Storage().Pages(0)),
+              QStringList({// Brendal: a running sum on each row, then the group's figures
+                           "Brendal", "1", "0.10", "2", "0.30", "3", "1250.80", "end of Brendal",
+                           "1,250.80", "3", "416.93", "1", "3", "2",
+                           // Corvath: an empty amount is skipped by sum and avg alike
+                           "Corvath", "4", "-0.30", "5", "-0.30", "end of Corvath", "-0.30", "2",
+                           "-0.30", "4", "5", "0",
+                           // Río Cuarto
+                           "Río Cuarto", "6", "7.00", "end of Río Cuarto", "7.00", "1", "7.00", "6",
+                           "6", "0",
+                           // the report
+                           "1,257.50", "6"}));
+}
+
+// A page footer's total counts the rows of its own page; the report's summary all of them.
+TEST(TextExpression, PageTotalsStartAgainOnEachPage) {
+    QByteArray json = "[";
+    for (int i = 1; i <= 150; ++i)
+        json +=
+            (i > 1 ? "," : "") + QByteArray("{\"Amount\": \"") + QByteArray::number(i) + ".01\"}";
+    json += "]";
+    TRLJsonRecordsModel records;
+    records.Load(json, QStringLiteral("records"));
+    const auto report = Prepared(R"json({"class": "TRLReport", "name": "R", "children": [
+        {"class": "TRLBand", "name": "D", "BandType": "btDetail", "Height": 20, "children": [
+          {"class": "TRLLabel", "name": "A", "Expression": "Amount"}]},
+        {"class": "TRLBand", "name": "S", "BandType": "btSummary", "Height": 20, "children": [
+          {"class": "TRLLabel", "name": "Total", "Left": 300, "Expression": "sum(Amount)",
+           "DisplayMask": "0.00"}]},
+        {"class": "TRLBand", "name": "P", "BandType": "btFooter", "Height": 20, "children": [
+          {"class": "TRLLabel", "name": "PageTotal", "Left": 500, "Expression": "sum(Amount)",
+           "DisplayMask": "0.00"}]}]})json",
+                                 records);
+    TRLGraphicStorage& pages = report->Storage();
+    ASSERT_GE(pages.PageCount(), 3);
+    TRLDecimalSum all;
+    for (int p = 0; p < pages.PageCount(); ++p) {
+        // Each page: its amounts, then (on the last) the report total, then the page total.
+        QStringList texts = TextsOf(*pages.Pages(p));
+        const QString pageTotal = texts.takeLast();
+        const bool last = p == pages.PageCount() - 1;
+        const QString reportTotal = last ? texts.takeLast() : QString();
+        TRLDecimalSum onPage;
+        for (const QString& amount : texts) {
+            ASSERT_TRUE(onPage.Add(amount)) << amount.toStdString();
+            all.Add(amount);
+        }
+        EXPECT_EQ(pageTotal, QString::number(onPage.Value(), 'f', 2)) << "page " << p + 1;
+        if (last) {
+            EXPECT_EQ(reportTotal, QStringLiteral("11326.50"));
+        }
+    }
+    EXPECT_EQ(all.Value(), 11326.5);
+}
+
+TEST(TextExpression, FaultsNameTheControl) {
+    const QString layout = QStringLiteral(R"json({"class": "TRLReport", "name": "R", "children": [
+        {"class": "TRLBand", "name": "D", "BandType": "btDetail", "Height": 14, "children": [
+          {"class": "TRLLabel", "name": "Importe", "Expression": "%1"}]}]})json");
+    const struct {
+        const char* Expression;
+        const char* Says;
+    } cases[] = {
+        {"Missing * 2", "Importe.Expression: "},
+        {"sum(Name)", "Importe.Expression: Cannot convert string \"Ana\" to number"},
+        {"(1 + ", "Importe.Expression: "},
+    };
+    for (const auto& c : cases) {
+        const QString error = PrepareError(layout.arg(QString::fromUtf8(c.Expression)).toUtf8(),
+                                           R"json([{"Name": "Ana"}])json");
+        EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.Says)))
+            << c.Expression << ": " << error.toStdString();
+    }
+}
+
+// Without records the expressions still print; outside a preparation the design caption stays.
+TEST(TextExpression, MemosAndLabelsOutsidePreparation) {
+    RegisterTextAndGraphicClasses();
+    auto report = ReadReportLayoutFromJson(
+        R"json({"class": "TRLReport", "name": "R", "children": [
+            {"class": "TRLBand", "name": "T", "BandType": "btTitle", "Height": 40, "children": [
+              {"class": "TRLLabel", "name": "L", "Caption": "design", "Expression": "1 + 1"},
+              {"class": "TRLMemo", "name": "M", "Top": 14, "Width": 200,
+               "Expression": "'uno' + ' ' + 'dos'"}]}]})json",
+        QStringLiteral("memo.json"), QString());
+    auto* label = dynamic_cast<TRLLabel*>(report->FindControl("L"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->Caption(), QStringLiteral("design"));
+    EXPECT_EQ(label->Expression(), QStringLiteral("1 + 1"));
+    report->SetShowProgress(false);
+    ASSERT_TRUE(report->Prepare());
+    const QStringList texts = TextsOf(*report->Storage().Pages(0));
+    EXPECT_EQ(texts.value(0), QStringLiteral("2"));
+    EXPECT_TRUE(texts.contains(QStringLiteral("uno dos"))) << texts.join('|').toStdString();
+    EXPECT_EQ(label->Caption(), QStringLiteral("design")) << "the design caption comes back";
+}
+
+} // namespace
