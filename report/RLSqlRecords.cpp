@@ -102,11 +102,29 @@ QSqlDatabase AddDatabase(const QString& url, const QString& connection) {
         Refuse(QStringLiteral("the PostgreSQL driver of Qt SQL is not installed (QPSQL, Debian "
                               "package libqt6sql6-psql)"));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
-    // A socket directory comes as ?host=, as the server's own client library takes it.
-    const QString socketHost = QUrlQuery(parsed).queryItemValue(QStringLiteral("host"));
-    db.setHostName(!socketHost.isEmpty() ? socketHost : parsed.host());
+    db.setHostName(parsed.host());
     if (parsed.port() > 0)
         db.setPort(parsed.port());
+    // Query items as the server's own client library takes them in its URLs: ?host= a socket
+    // directory, ?port= the port, and any other connection setting (sslmode=require, say) passed
+    // on, so that none is silently dropped.
+    QStringList settings;
+    const auto items = QUrlQuery(parsed).queryItems(QUrl::FullyDecoded);
+    for (const auto& [name, value] : items) {
+        if (name == u"host") {
+            db.setHostName(value);
+        } else if (name == u"port") {
+            bool ok = false;
+            const int port = value.toInt(&ok);
+            if (!ok || port <= 0 || port > 65535)
+                Refuse(QStringLiteral("%1: the port \"%2\" is no port number")
+                           .arg(TRLSqlRecordStream::DisplayUrl(url), value));
+            db.setPort(port);
+        } else {
+            settings << name + u'=' + value;
+        }
+    }
+    db.setConnectOptions(settings.join(u';'));
     db.setUserName(parsed.userName());
     if (!parsed.password().isEmpty())
         db.setPassword(parsed.password());
@@ -118,9 +136,13 @@ QSqlDatabase AddDatabase(const QString& url, const QString& connection) {
 
 QString TRLSqlRecordStream::DisplayUrl(const QString& url) {
     QUrl parsed(url);
-    if (!parsed.isValid() || parsed.password().isEmpty())
+    QUrlQuery items(parsed);
+    if (!parsed.isValid() ||
+        (parsed.password().isEmpty() && !items.hasQueryItem(QStringLiteral("password"))))
         return url;
     parsed.setPassword(QString());
+    items.removeAllQueryItems(QStringLiteral("password"));
+    parsed.setQuery(items);
     return parsed.toString();
 }
 
