@@ -45,9 +45,11 @@ converts, prints and shows page-store files.")
 # in libqt6gui6, which the programs link to; scripts/check-package starts the installed program.)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "fonts-liberation")
-# The toolkit's own words (standard buttons, the file dialog) in the desktop's language, and the
-# desktop's way to open a new mail message (xdg-email), which the previews' "Enviar" needs.
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-utils")
+# The toolkit's own words (standard buttons, the file dialog) in the desktop's language, the
+# desktop's way to open a new mail message (xdg-email), which the previews' "Enviar" needs, and
+# the database drivers that rltool prepare --db reads records through.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS
+    "qt6-translations-l10n, xdg-utils, libqt6sql6-sqlite, libqt6sql6-psql")
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
