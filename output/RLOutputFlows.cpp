@@ -11,11 +11,45 @@
 #include "RLSaveDialog.h"
 #include "RLSpoolFilter.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QScopeGuard>
 
 #include <cstdint>
 #include <limits>
+
+namespace {
+
+// Runs a filter over the chosen pages. A run in the background ends after its caller has
+// returned, so its failure cannot reach the caller: the operator is told in a message box then,
+// as a failure in the foreground is told at the button. (A silent abort stays silent.)
+void RunOutput(TRLCustomFilter& filter, TRLGraphicStorage& pages, int firstPage, bool background,
+               int lastPage) {
+    if (!background) {
+        filter.Run(&pages, firstPage, false, lastPage);
+        return;
+    }
+    const QMetaObject::Connection report = QObject::connect(
+        &filter, &TRLCustomFilter::RunFinished, qApp,
+        [](const QString& failure) {
+            if (failure.isEmpty() || failure == QLatin1String("aborted"))
+                return;
+            auto* box =
+                new QMessageBox(QMessageBox::Critical, QApplication::applicationDisplayName(),
+                                failure, QMessageBox::Ok, QApplication::activeWindow());
+            box->setObjectName(QStringLiteral("BackgroundOutputFailure"));
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        },
+        Qt::SingleShotConnection);
+    // A run that cannot even start fails here, in the caller's hands.
+    auto forget = qScopeGuard([&report] { QObject::disconnect(report); });
+    filter.Run(&pages, firstPage, true, lastPage);
+    forget.dismiss();
+}
+
+} // namespace
 
 bool ExecutePrintFlow(TRLGraphicStorage& pages,
                       const std::function<void(TRLPrintDialog&)>& driver) {
@@ -30,8 +64,9 @@ bool ExecutePrintFlow(TRLGraphicStorage& pages,
         if (!accepted)
             return false;
     }
-    FilterPages(&pages, params.Filter(), params.FromPage(), params.PrintInBackground(),
-                params.ToPage());
+    TRLCustomFilter* filter = params.Filter();
+    RunOutput(filter ? *filter : SpoolFilter(), pages, params.FromPage(),
+              params.PrintInBackground(), params.ToPage());
     return true;
 }
 
@@ -65,7 +100,7 @@ bool ExecuteSaveFlow(TRLGraphicStorage& pages, const QString& proposedFileName,
     }
     if (TRLCustomSaveFilter* filter = params.Filter()) {
         filter->SetFileName(params.FileName());
-        filter->Run(&pages, params.FromPage(), params.SaveInBackground(), params.ToPage());
+        RunOutput(*filter, pages, params.FromPage(), params.SaveInBackground(), params.ToPage());
     } else {
         // The engine's own format always holds the whole document.
         pages.SaveToFile(params.FileName());
@@ -129,8 +164,8 @@ void PrintReport(TRLCustomReport& report, const std::function<void(TRLPrintDialo
     if (!filter)
         filter = &SpoolFilter();
     filter->SetShowProgress(report.ShowProgress());
-    FilterPages(&report.Storage(), filter, params.FromPage(), params.PrintInBackground(),
-                params.ToPage());
+    RunOutput(*filter, report.Storage(), params.FromPage(), params.PrintInBackground(),
+              params.ToPage());
 }
 
 void RegisterOutputHooks() {

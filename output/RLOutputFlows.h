@@ -13,8 +13,9 @@ class TRLSaveDialog;
 
 // The preview window's print: PrintParams cleared, MaxPage = page count, Orientation from the
 // store; the print dialog; on OK FilterPages(pages, Filter, FromPage, PrintInBackground,
-// ToPage). Returns false when the dialog was cancelled. Output errors propagate (a background
-// run reports them through the filter's RunFinished). driver replaces the dialog's modal loop.
+// ToPage). Returns false when the dialog was cancelled. Output errors propagate; a background
+// run's failure, which comes after this returns, is shown in a message box (object name
+// "BackgroundOutputFailure") over the active window. driver replaces the dialog's modal loop.
 bool ExecutePrintFlow(TRLGraphicStorage& pages,
                       const std::function<void(TRLPrintDialog&)>& driver = {});
 

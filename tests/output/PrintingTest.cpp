@@ -4,14 +4,20 @@
 #include "OutputTestSupport.h"
 #include "RLCanvas.h"
 #include "RLMessages.h"
+#include "RLOutputFlows.h"
+#include "RLPrintDialog.h"
 #include "RLPrinters.h"
 #include "RLSpoolFilter.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -373,6 +379,70 @@ TEST(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
     EXPECT_EQ(printer.PrinterIndex(), std::min(extraIndex, count - 2));
     EXPECT_NE(printer.PrinterName(), extra);
     EXPECT_FALSE(printer.PrinterName().isEmpty());
+}
+
+// A print in the background that fails after the dialog has returned is not lost in silence:
+// the operator reads what failed in a message box over the window printing from.
+TEST(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
+    REQUIRE_TEST_PRINTER();
+    const QString queue =
+        QStringLiteral("kelmora-fault-told-%1").arg(QCoreApplication::applicationPid());
+    ASSERT_EQ(RunProgram(QStringLiteral("lpadmin"),
+                         {QStringLiteral("-p"), queue, QStringLiteral("-E"), QStringLiteral("-v"),
+                          QStringLiteral("kelmora-capture:") + CaptureDir()})
+                  .ExitCode,
+              0);
+    const auto removeQueue = qScopeGuard([&] {
+        RunProgram(QStringLiteral("lpadmin"), {QStringLiteral("-x"), queue});
+    });
+    ASSERT_EQ(RunProgram(QStringLiteral("cupsreject"), {queue}).ExitCode, 0);
+    TRLPrinterWrapper& printer = RLPrinter();
+    printer.Refresh();
+    for (int i = 0; i < printer.PrinterCount(); ++i)
+        if (printer.PrinterNames(i) == queue)
+            printer.SetPrinterIndex(i);
+    ASSERT_EQ(printer.PrinterName(), queue);
+    SpoolFilter().SetShowProgress(false);
+
+    QWidget window;
+    window.show();
+    window.activateWindow();
+    QObject owner;
+    TRLGraphicStorage store(&owner);
+    FillStore(store, 2, UniqueTitle("told"));
+    PrintParams().SetFilter(nullptr);
+    ASSERT_TRUE(ExecutePrintFlow(store, [](TRLPrintDialog& dialog) {
+        dialog.CheckBoxPrintInBackground->setChecked(true);
+        dialog.ButtonOk->click();
+    }));
+    // Message boxes are windows of their own, whether or not they have a parent.
+    const auto failureBox = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QStringLiteral("BackgroundOutputFailure") && w->isVisible())
+                return qobject_cast<QMessageBox*>(w);
+        return static_cast<QMessageBox*>(nullptr);
+    };
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = failureBox()) != nullptr; }));
+    EXPECT_TRUE(box->text().contains(queue)) << box->text().toStdString();
+    EXPECT_TRUE(box->text().contains(QStringLiteral("not accepting"), Qt::CaseInsensitive));
+    box->accept();
+
+    // A later run that succeeds tells nothing: the report was for that one run only.
+    ASSERT_EQ(RunProgram(QStringLiteral("cupsaccept"), {queue}).ExitCode, 0);
+    QString finished = QStringLiteral("not finished");
+    const QMetaObject::Connection connection = QObject::connect(
+        &SpoolFilter(), &TRLCustomFilter::RunFinished, [&](const QString& e) { finished = e; });
+    ASSERT_TRUE(ExecutePrintFlow(store, [](TRLPrintDialog& dialog) {
+        dialog.CheckBoxPrintInBackground->setChecked(true);
+        dialog.ButtonOk->click();
+    }));
+    EXPECT_TRUE(WaitFor([&] { return finished != QStringLiteral("not finished"); }));
+    QObject::disconnect(connection);
+    EXPECT_EQ(finished, QString());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(failureBox(), nullptr);
+    PrintParams().SetFilter(nullptr);
 }
 
 // A printer that stops taking jobs after the wrapper chose it: removed, or rejecting jobs,
