@@ -39,8 +39,11 @@ std::string WideDigits(Wide value) {
 bool TRLDecimalSum::Rescale(int scale) {
     if (scale <= scale_)
         return true;
-    if (!MultiplyByPowerOfTen(units_, scale - scale_))
+    // On a copy: a failure must leave the sum as it was, for the double arithmetic to go on from.
+    Wide units = units_;
+    if (!MultiplyByPowerOfTen(units, scale - scale_))
         return false;
+    units_ = units;
     scale_ = scale;
     return true;
 }
@@ -91,11 +94,14 @@ bool TRLDecimalSum::Add(QStringView text) {
         return true;
     }
     Wide term = units;
+    Wide sum = 0;
     if (!MultiplyByPowerOfTen(term, scale_ - scale) ||
-        __builtin_add_overflow(units_, negative ? -term : term, &units_)) {
+        __builtin_add_overflow(units_, negative ? -term : term, &sum)) {
         inexact_ = Value() + asDouble;
         exact_ = false;
+        return true;
     }
+    units_ = sum;
     return true;
 }
 

@@ -32,32 +32,16 @@ protected:
     QTemporaryDir dir_;
 };
 
-// Every record of a stream, read to its end, as rows of texts under the final columns.
+// The records of a model as rows of texts under its columns.
 struct Table {
     QStringList Fields;
     QList<QStringList> Rows;
 };
 
-Table ReadAll(TRLRecordStream& stream) {
+Table Cells(const QAbstractItemModel& model) {
     Table table;
-    while (stream.canFetchMore())
-        stream.fetchMore();
-    for (int c = 0; c < stream.columnCount(); ++c)
-        table.Fields << stream.headerData(c, Qt::Horizontal).toString();
-    for (int r = 0; r < stream.rowCount(); ++r) {
-        QStringList row;
-        for (int c = 0; c < stream.columnCount(); ++c)
-            row << stream.index(r, c).data().toString();
-        table.Rows << row;
-    }
-    return table;
-}
-
-Table ReadWhole(const QByteArray& json) {
-    TRLJsonRecordsModel model;
-    model.Load(json, QStringLiteral("whole"));
-    Table table;
-    table.Fields = model.FieldNames();
+    for (int c = 0; c < model.columnCount(); ++c)
+        table.Fields << model.headerData(c, Qt::Horizontal).toString();
     for (int r = 0; r < model.rowCount(); ++r) {
         QStringList row;
         for (int c = 0; c < model.columnCount(); ++c)
@@ -65,6 +49,19 @@ Table ReadWhole(const QByteArray& json) {
         table.Rows << row;
     }
     return table;
+}
+
+// Every record of a stream, read to its end.
+Table ReadAll(TRLRecordStream& stream) {
+    while (stream.canFetchMore())
+        stream.fetchMore();
+    return Cells(stream);
+}
+
+Table ReadWhole(const QByteArray& json) {
+    TRLJsonRecordsModel model;
+    model.Load(json, QStringLiteral("whole"));
+    return Cells(model);
 }
 
 QString StreamError(const QString& path) {

@@ -61,6 +61,19 @@ TEST(DecimalSum, AmountsAddUpExactly) {
     EXPECT_FALSE(huge.IsExact());
     EXPECT_DOUBLE_EQ(huge.Value(), 2e30);
 
+    // A sum that outgrows 128 bits goes on from where it stood.
+    TRLDecimalSum outgrown;
+    outgrown.Add(u"1e38");
+    outgrown.Add(u"1e38");
+    outgrown.Add(u"-1e38");
+    EXPECT_FALSE(outgrown.IsExact());
+    EXPECT_DOUBLE_EQ(outgrown.Value(), 1e38);
+    TRLDecimalSum rescaled;
+    rescaled.Add(u"1e38");
+    rescaled.Add(u"0.5");
+    EXPECT_FALSE(rescaled.IsExact());
+    EXPECT_DOUBLE_EQ(rescaled.Value(), 1e38);
+
     TRLDecimalSum text;
     EXPECT_FALSE(text.Add(u"12,50"));
     EXPECT_FALSE(text.Add(u"abc"));
