@@ -335,4 +335,81 @@ TEST_F(Faults, PrintingToAPrinterThatCannotPrint) {
     }
 }
 
+// Input that would need unbounded memory is refused early, with a message naming what is wrong,
+// and the program's peak memory (as /usr/bin/time measures it) stays far below what reading it
+// whole would take: a layout nested 100,000 deep, a records file of 100 MB holding one string,
+// and a picture that declares 65535 x 65535 pixels.
+TEST_F(Faults, OversizedInputsAreRefusedInBoundedMemory) {
+    const QString time = QStringLiteral("/usr/bin/time");
+    if (!QFile::exists(time))
+        GTEST_SKIP() << "/usr/bin/time is not installed";
+    constexpr int kDepth = 100000;
+    QByteArray deep = R"({"class": "TRLReport", "name": "R", "children": [)";
+    for (int i = 0; i < kDepth; ++i)
+        deep += R"({"class": "TRLBand", "name": "B", "children": [)";
+    for (int i = 0; i < kDepth; ++i)
+        deep += "]}";
+    WriteFile(Path("deep.json"), deep + "]}");
+
+    const QByteArray layout = R"({"class": "TRLReport", "name": "R", "children": [
+        {"class": "TRLBand", "name": "B", "BandType": "btDetail", "Height": 20, "children": [
+          {"class": "TRLLabel", "name": "L", "Expression": "s"}]}]})";
+    WriteFile(Path("layout.json"), layout);
+    {
+        QFile records(Path("records.json"));
+        ASSERT_TRUE(records.open(QIODevice::WriteOnly));
+        records.write(R"([{"s": ")");
+        const QByteArray block(1024 * 1024, 'x');
+        for (int i = 0; i < 100; ++i)
+            records.write(block);
+        records.write(R"("}])");
+    }
+
+    // A JPEG whose frame header claims 65535 x 65535 pixels.
+    QByteArray jpeg = ReadAll(QStringLiteral(KELMORA_SOURCE_DIR "/assets/crest.jpg"));
+    const qsizetype frame = jpeg.indexOf("\xFF\xC0");
+    ASSERT_GT(frame, 0);
+    jpeg.replace(frame + 5, 4, QByteArray("\xFF\xFF\xFF\xFF", 4));
+    WriteFile(Path("huge.jpg"), jpeg);
+    WriteFile(Path("picture.json"),
+              QStringLiteral(R"({"class": "TRLReport", "name": "R", "children": [
+        {"class": "TRLBand", "name": "B", "BandType": "btTitle", "Height": 60, "children": [
+          {"class": "TRLImage", "name": "I", "Width": 50, "Height": 50, "Picture": "%1"}]}]})")
+                  .arg(Path("huge.jpg"))
+                  .toUtf8());
+
+    const struct {
+        const char* Name;
+        QStringList Arguments;
+        const char* Says;
+    } cases[] = {
+        {"deep layout", {"deep.json"}, "too deeply nested"},
+        {"one 100 MB string",
+         {"layout.json", "--data", "records.json"},
+         "record 0 is larger than 16 MB"},
+        {"65535 x 65535 picture", {"picture.json"}, "I.Picture: not a picture that can be read"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        QProcess process;
+        process.setWorkingDirectory(dir_.path());
+        process.start(time, QStringList{QStringLiteral("-v"), BuiltProgram("tools/rltool"),
+                                        QStringLiteral("prepare")}
+                                << c.Arguments << QStringLiteral("-o") << Path("out.rpf"));
+        const ProgramResult r = FinishProgram(process);
+        EXPECT_EQ(r.ExitCode, 2) << r.Err.toStdString();
+        const QString said = r.Err.section(u'\n', 0, 0);
+        EXPECT_TRUE(said.startsWith(QStringLiteral("rltool prepare: ")) &&
+                    said.contains(QString::fromUtf8(c.Says)))
+            << said.toStdString();
+        const QRegularExpressionMatch peak =
+            QRegularExpression(QStringLiteral("Maximum resident set size \\(kbytes\\): (\\d+)"))
+                .match(r.Err);
+        ASSERT_TRUE(peak.hasMatch()) << r.Err.toStdString();
+        // Far below the 100 MB file (or the 16 GB picture) read whole, sanitizer builds included.
+        EXPECT_LT(peak.captured(1).toLongLong(), 256 * 1024) << "kilobytes";
+        EXPECT_FALSE(QFile::exists(Path("out.rpf")));
+    }
+}
+
 } // namespace

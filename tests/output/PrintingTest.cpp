@@ -375,8 +375,11 @@ TEST(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
     ASSERT_EQ(RunProgram(QStringLiteral("lpadmin"), {QStringLiteral("-x"), extra}).ExitCode, 0);
     EXPECT_EQ(printer.PrinterCount(), count);
     printer.Refresh();
-    EXPECT_EQ(printer.PrinterCount(), count - 1);
-    EXPECT_EQ(printer.PrinterIndex(), std::min(extraIndex, count - 2));
+    // Other tests add and remove queues of their own on the same server meanwhile: the list is
+    // judged by what it holds, and the selection by the list it now has.
+    for (int i = 0; i < printer.PrinterCount(); ++i)
+        EXPECT_NE(printer.PrinterNames(i), extra);
+    EXPECT_EQ(printer.PrinterIndex(), std::min(extraIndex, printer.PrinterCount() - 1));
     EXPECT_NE(printer.PrinterName(), extra);
     EXPECT_FALSE(printer.PrinterName().isEmpty());
 }
