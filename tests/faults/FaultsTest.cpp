@@ -245,18 +245,17 @@ bool WaitUntil(const std::function<bool()>& done, int milliseconds = 20000) {
     return true;
 }
 
-// A queue of this test's own on the private server, printing into the capture folder like the
-// shared one (which other tests print to at the same time and must never be stopped), removed
-// again at the end.
+// A queue of this test's own on the private server (the shared one, which other tests print to
+// at the same time, must never be stopped), printing into a capture folder of its own: a job of
+// it must not pass for another test's newest job. Removed again at the end.
 class TOwnQueue {
 public:
-    explicit TOwnQueue(const QString& role)
+    TOwnQueue(const QString& role, const QString& captureDir)
         : name_(QStringLiteral("kelmora-fault-%1-%2")
                     .arg(role)
                     .arg(QCoreApplication::applicationPid())) {
         const ProgramResult added =
-            Cups("lpadmin", {"-p", name_, "-E", "-v",
-                             "kelmora-capture:" + qEnvironmentVariable("KELMORA_CAPTURE_DIR")});
+            Cups("lpadmin", {"-p", name_, "-E", "-v", "kelmora-capture:" + captureDir});
         added_ = added.ExitCode == 0;
         error_ = added.Err;
     }
@@ -279,6 +278,7 @@ TEST_F(Faults, PrintingToAPrinterThatCannotPrint) {
         GTEST_SKIP() << "no test print server (scripts/test starts one)";
     ASSERT_TRUE(dir_.isValid());
     const QString file = Path("three.rpf");
+    ASSERT_TRUE(QDir().mkpath(Path("captured")));
     ASSERT_EQ(Execute({.Arguments = {"sample", "--pages", "3", "-o", file}}).ExitCode, 0);
     enum class TFault { ServerDown, Stopped, Rejecting, Removed };
     struct TCase {
@@ -295,7 +295,7 @@ TEST_F(Faults, PrintingToAPrinterThatCannotPrint) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        TOwnQueue queue(QString::fromLatin1(c.Name).replace(' ', '-'));
+        TOwnQueue queue(QString::fromLatin1(c.Name).replace(' ', '-'), Path("captured"));
         ASSERT_TRUE(queue.Added()) << queue.Error().toStdString();
         TLaunch launch{.Arguments = {"print", file, "--printer", queue.Name()}};
         switch (c.Fault) {
@@ -318,9 +318,9 @@ TEST_F(Faults, PrintingToAPrinterThatCannotPrint) {
             EXPECT_TRUE(r.Out.contains(queue.Name())) << r.Out.toStdString();
             // The job waits in the queue and prints once the printer starts again.
             const QStringList held = QueuedJobs(queue.Name());
-            ASSERT_EQ(held.size(), 1);
+            ASSERT_EQ(held.size(), 1) << Cups("lpstat", {"-W", "all", "-o"}).Out.toStdString();
             ASSERT_EQ(Cups("cupsenable", {queue.Name()}).ExitCode, 0);
-            const QDir captured(qEnvironmentVariable("KELMORA_CAPTURE_DIR"));
+            const QDir captured(Path("captured"));
             const QString prefix = QStringLiteral("job%1-").arg(held[0]);
             EXPECT_TRUE(WaitUntil([&] {
                 return !captured.entryList({prefix + "*.pdf"}, QDir::Files).isEmpty();
