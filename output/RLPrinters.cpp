@@ -181,15 +181,24 @@ void TRLPrinterWrapper::SelectPrinter(int index) {
 void TRLPrinterWrapper::Refresh() {
     metricsAnswer_.reset();
     const int previous = platformIndexLoaded_ ? platformIndex_ : -1;
+    const QString previousName = previous >= 0 ? PrinterNames(previous) : QString();
     listLoaded_ = false;
     platformIndexLoaded_ = false;
     platformIndex_ = -1;
-    // Selecting the default happens on the first read; then the old position, as far as the
-    // new list reaches.
+    // Selecting the default happens on the first read. Then the printer chosen before, wherever
+    // the new list has it: a queue added or removed elsewhere moves the positions, and keeping
+    // the old position would send the next job to another printer than the one chosen. Only
+    // when that printer is gone, the old position, as far as the new list reaches.
     PrinterIndex();
     const int last = PrinterCount() - 1;
-    if (last >= 0 && previous >= 0)
-        SelectPrinter(std::min(previous, last));
+    if (last < 0 || previous < 0)
+        return;
+    for (int i = 0; i <= last; ++i)
+        if (PrinterNames(i) == previousName) {
+            SelectPrinter(i);
+            return;
+        }
+    SelectPrinter(std::min(previous, last));
 }
 
 void TRLPrinterWrapper::SetPaperSize(bool landscape, double paperWidth, double paperHeight,

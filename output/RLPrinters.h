@@ -91,7 +91,8 @@ public:
     QString PrinterName();
     bool Valid() { return PrinterIndex() >= 0; }
 
-    // Re-reads the printer list and keeps the selection as near as the new list allows.
+    // Re-reads the printer list and keeps the printer chosen before, wherever the new list has
+    // it; when it is gone, the old position as far as the new list reaches.
     void Refresh();
 
     // Puts the paper (millimetres, portrait sense) and orientation into the selected printer's

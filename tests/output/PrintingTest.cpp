@@ -371,9 +371,27 @@ TEST(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
     printer.SetPrinterIndex(-1);
     EXPECT_EQ(printer.PrinterIndex(), extraIndex);
 
+    // A queue added elsewhere, listed before the chosen one, moves the positions: the chosen
+    // printer stays chosen, and the next job goes where the operator said.
+    const QString before =
+        QStringLiteral("kelmora-aa-refresh-%1").arg(QCoreApplication::applicationPid());
+    ASSERT_EQ(RunProgram(QStringLiteral("lpadmin"),
+                         {QStringLiteral("-p"), before, QStringLiteral("-v"),
+                          QStringLiteral("kelmora-capture:") + CaptureDir(), QStringLiteral("-E")})
+                  .ExitCode,
+              0);
+    RemoveQueue removeBefore{before};
+    printer.Refresh();
+    EXPECT_EQ(printer.PrinterName(), extra);
+    ASSERT_EQ(RunProgram(QStringLiteral("lpadmin"), {QStringLiteral("-x"), before}).ExitCode, 0);
+    printer.Refresh();
+    EXPECT_EQ(printer.PrinterName(), extra);
+    extraIndex = printer.PrinterIndex();
+
     // The list is stale until Refresh.
+    const int listed = printer.PrinterCount();
     ASSERT_EQ(RunProgram(QStringLiteral("lpadmin"), {QStringLiteral("-x"), extra}).ExitCode, 0);
-    EXPECT_EQ(printer.PrinterCount(), count);
+    EXPECT_EQ(printer.PrinterCount(), listed);
     printer.Refresh();
     // Other tests add and remove queues of their own on the same server meanwhile: the list is
     // judged by what it holds, and the selection by the list it now has.
