@@ -29,22 +29,31 @@ TEST(DecimalSum, AmountsAddUpExactly) {
     EXPECT_EQ(cents.Value(), 1000.0);
     EXPECT_TRUE(cents.IsExact());
 
+    // Beyond 18 decimals, or beyond 128 bits (by widening to more decimals or by adding), the
+    // sum goes on approximately from where it stood rather than failing or wrapping around.
     const struct {
         std::vector<const char*> Terms;
         double Want;
+        bool Exact;
     } cases[] = {
-        {{"0.1", "0.2"}, 0.3},
-        {{"12.50", "-0.5", "1e3", "-2.5e-2"}, 1011.975},
-        {{" 7 ", "+3"}, 10},
-        {{"1234567890123456789.5", "0.5"}, 1234567890123456790.0},
-        {{"-0.000000000000000001", "0.000000000000000002"}, 1e-18},
+        {{"0.1", "0.2"}, 0.3, true},
+        {{"12.50", "-0.5", "1e3", "-2.5e-2"}, 1011.975, true},
+        {{" 7 ", "+3"}, 10, true},
+        {{"1234567890123456789.5", "0.5"}, 1234567890123456790.0, true},
+        {{"-0.000000000000000001", "0.000000000000000002"}, 1e-18, true},
+        {{"1e30", "1e30", "0.0000000000000000001"}, 2e30, false},
+        {{"1e38", "1e38", "-1e38"}, 1e38, false},
+        {{"1e38", "0.5"}, 1e38, false},
     };
     for (const auto& c : cases) {
         TRLDecimalSum sum;
         for (const char* term : c.Terms)
             ASSERT_TRUE(sum.Add(QString::fromLatin1(term))) << term;
-        EXPECT_EQ(sum.Value(), c.Want) << c.Terms.front();
-        EXPECT_TRUE(sum.IsExact());
+        EXPECT_DOUBLE_EQ(sum.Value(), c.Want) << c.Terms.front();
+        if (c.Exact) {
+            EXPECT_EQ(sum.Value(), c.Want) << c.Terms.front();
+        }
+        EXPECT_EQ(sum.IsExact(), c.Exact) << c.Terms.front();
     }
 
     // Doubles go in by their shortest decimal form: 3 * 19.99 is 59.97 here, not 59.969999...
@@ -52,27 +61,6 @@ TEST(DecimalSum, AmountsAddUpExactly) {
     for (int i = 0; i < 1000; ++i)
         products.Add(3 * 19.99);
     EXPECT_EQ(products.Value(), 59970.0);
-
-    // Beyond 128 bits or 18 decimals the sum goes on approximately rather than failing.
-    TRLDecimalSum huge;
-    huge.Add(u"1e30");
-    huge.Add(u"1e30");
-    huge.Add(u"0.0000000000000000001");
-    EXPECT_FALSE(huge.IsExact());
-    EXPECT_DOUBLE_EQ(huge.Value(), 2e30);
-
-    // A sum that outgrows 128 bits goes on from where it stood.
-    TRLDecimalSum outgrown;
-    outgrown.Add(u"1e38");
-    outgrown.Add(u"1e38");
-    outgrown.Add(u"-1e38");
-    EXPECT_FALSE(outgrown.IsExact());
-    EXPECT_DOUBLE_EQ(outgrown.Value(), 1e38);
-    TRLDecimalSum rescaled;
-    rescaled.Add(u"1e38");
-    rescaled.Add(u"0.5");
-    EXPECT_FALSE(rescaled.IsExact());
-    EXPECT_DOUBLE_EQ(rescaled.Value(), 1e38);
 
     TRLDecimalSum text;
     EXPECT_FALSE(text.Add(u"12,50"));
