@@ -46,6 +46,13 @@ bool DecodeScanlines(jpeg_decompress_struct* info, JpegErrorManager* errors, QIm
         return false;
     }
     jpeg_read_header(info, TRUE);
+    // Refused before decompression starts: for a progressive file, starting already reserves
+    // buffers for the whole declared image.
+    const long long declared = static_cast<long long>(info->image_width) * info->image_height;
+    if (declared <= 0 || declared > kMaxJpegPixels) {
+        jpeg_abort_decompress(info);
+        return false;
+    }
     const bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
     const bool gray = info->jpeg_color_space == JCS_GRAYSCALE;
     info->out_color_space = cmyk ? JCS_CMYK : gray ? JCS_GRAYSCALE : JCS_RGB;

@@ -412,4 +412,26 @@ TEST_F(Faults, OversizedInputsAreRefusedInBoundedMemory) {
     }
 }
 
+// A picture inside a page store that declares a huge image (a progressive JPEG of 267 bytes,
+// found by the picture fuzzer) is refused before its decoder reserves buffers for it: decoding it
+// once took 3 GB.
+TEST_F(Faults, AHugeDeclaredPictureIsRefusedBeforeItsBuffersAreReserved) {
+    const QString time = QStringLiteral("/usr/bin/time");
+    const QString replay = BuiltProgram("tests/fuzz/picture_fuzzer_replay");
+    if (!QFile::exists(time) || !QFile::exists(replay))
+        GTEST_SKIP() << "needs /usr/bin/time and the picture fuzzer's replay program";
+    QProcess process;
+    process.start(time,
+                  {QStringLiteral("-v"), replay,
+                   QStringLiteral(KELMORA_SOURCE_DIR "/tests/fuzz/seeds/picture/"
+                                                     "progressive-jpeg-declaring-a-huge-image")});
+    const ProgramResult r = FinishProgram(process);
+    EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    const QRegularExpressionMatch peak =
+        QRegularExpression(QStringLiteral("Maximum resident set size \\(kbytes\\): (\\d+)"))
+            .match(r.Err);
+    ASSERT_TRUE(peak.hasMatch()) << r.Err.toStdString();
+    EXPECT_LT(peak.captured(1).toLongLong(), 256 * 1024) << "kilobytes";
+}
+
 } // namespace
