@@ -1,4 +1,5 @@
 // kelmora-batch end to end: the built program on real request files.
+#include "../e2e/ProgramRunner.h"
 #include "DatosSolicitud.h"
 #include "DocumentTestSupport.h"
 #include "FillingRun.h"
@@ -79,14 +80,6 @@ std::unique_ptr<TRLGraphicStorage> Load(const QString& path) {
     auto storage = std::make_unique<TRLGraphicStorage>();
     storage->LoadFromFile(path);
     return storage;
-}
-
-// What a tool prints, in UTF-8.
-QString RunTool(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    EXPECT_TRUE(process.waitForFinished(60000)) << program.toStdString();
-    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 QStringList Entries(const QString& path) {
@@ -174,18 +167,13 @@ TEST(KelmoraBatch, ArchivalPdfOfEachDocument) {
     for (const auto& d : documents) {
         SCOPED_TRACE(d.Base);
         const QString pdf = out + '/' + d.Base + ".pdf";
-        const QString meta = RunTool("pdfinfo", {"-meta", pdf});
+        const QString meta = RunProgram("pdfinfo", {"-meta", pdf}).Out;
         EXPECT_TRUE(meta.contains(R"(pdfaid:part="1" pdfaid:conformance="B")"))
             << meta.toStdString();
         EXPECT_TRUE(meta.contains("<rdf:li>Fac. de Corvath</rdf:li>")) << meta.toStdString();
         EXPECT_TRUE(meta.contains(">" + d.Title + "</rdf:li>")) << meta.toStdString();
-        const QStringList fonts = RunTool("pdffonts", {pdf}).split('\n', Qt::SkipEmptyParts).mid(2);
-        ASSERT_FALSE(fonts.isEmpty());
-        for (const QString& font : fonts) {
-            const QStringList cells = font.simplified().split(' ');
-            EXPECT_EQ(cells.value(cells.size() - 5), "yes") << font.toStdString();
-        }
-        const QString text = RunTool("pdftotext", {pdf, "-"});
+        EXPECT_EQ(UnembeddedFonts(pdf), QStringList());
+        const QString text = RunProgram("pdftotext", {pdf, "-"}).Out;
         EXPECT_TRUE(text.contains(d.Text)) << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("JUAN GÓMEZ"))) << text.toStdString();
     }

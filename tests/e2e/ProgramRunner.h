@@ -40,3 +40,18 @@ inline ProgramResult RunProgram(const QString& program, const QStringList& argum
 inline ProgramResult Rltool(const QStringList& arguments) {
     return RunProgram(BuiltProgram(QStringLiteral("tools/rltool")), arguments);
 }
+
+// The fonts of a PDF that pdffonts lists as not embedded (its "emb" column, fifth from the
+// end); a file that lists no font at all counts as a fault too.
+inline QStringList UnembeddedFonts(const QString& pdf) {
+    QStringList missing;
+    const QStringList rows = RunProgram(QStringLiteral("pdffonts"), {pdf})
+                                 .Out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                                 .mid(2);
+    for (const QString& row : rows) {
+        const QStringList cells = row.simplified().split(QLatin1Char(' '));
+        if (cells.value(cells.size() - 5) != QLatin1String("yes"))
+            missing << row;
+    }
+    return rows.isEmpty() ? QStringList{QStringLiteral("no fonts listed")} : missing;
+}

@@ -100,19 +100,6 @@ TEST_F(Rltool, PdfKeepsTextsAndPaper) {
     EXPECT_TRUE(text.Out.contains(QStringLiteral("Descripción del renglón 34")));
 }
 
-// The fonts that pdffonts lists, each with whether it is embedded.
-QStringList UnembeddedFonts(const QString& pdf) {
-    QStringList missing;
-    const QStringList rows =
-        RunProgram("pdffonts", {pdf}).Out.split(u'\n', Qt::SkipEmptyParts).mid(2);
-    for (const QString& row : rows) {
-        const QStringList cells = row.simplified().split(u' ');
-        if (cells.value(cells.size() - 5) != u"yes")
-            missing << row;
-    }
-    return rows.isEmpty() ? QStringList{QStringLiteral("no fonts listed")} : missing;
-}
-
 // --pdfa writes PDF/A-1b from a saved file and straight from a layout; the metadata names the
 // given author. It is refused, before any work, for an output that is not PDF.
 TEST_F(Rltool, PdfaFromASavedFileAndFromALayout) {

@@ -434,15 +434,18 @@ TEST(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
     TRLGraphicStorage store(&owner);
     FillStore(store, 2, UniqueTitle("told"));
     PrintParams().SetFilter(nullptr);
+    const auto printInBackground = [&store] {
+        return ExecutePrintFlow(store, [](TRLPrintDialog& dialog) {
+            dialog.CheckBoxPrintInBackground->setChecked(true);
+            dialog.ButtonOk->click();
+        });
+    };
     QString failed = QStringLiteral("not finished");
     // Heard on this thread (the window is the context), where the waits below read it.
     QMetaObject::Connection listener =
         QObject::connect(&SpoolFilter(), &TRLCustomFilter::RunFinished, &window,
                          [&](const QString& e) { failed = e; });
-    ASSERT_TRUE(ExecutePrintFlow(store, [](TRLPrintDialog& dialog) {
-        dialog.CheckBoxPrintInBackground->setChecked(true);
-        dialog.ButtonOk->click();
-    }));
+    ASSERT_TRUE(printInBackground());
     ASSERT_TRUE(WaitFor([&] { return failed != QStringLiteral("not finished"); }));
     QObject::disconnect(listener);
     ASSERT_TRUE(failed.contains(queue)) << "the run itself: " << failed.toStdString();
@@ -466,10 +469,7 @@ TEST(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
     const QMetaObject::Connection connection =
         QObject::connect(&SpoolFilter(), &TRLCustomFilter::RunFinished, &window,
                          [&](const QString& e) { finished = e; });
-    ASSERT_TRUE(ExecutePrintFlow(store, [](TRLPrintDialog& dialog) {
-        dialog.CheckBoxPrintInBackground->setChecked(true);
-        dialog.ButtonOk->click();
-    }));
+    ASSERT_TRUE(printInBackground());
     EXPECT_TRUE(WaitFor([&] { return finished != QStringLiteral("not finished"); }));
     QObject::disconnect(connection);
     EXPECT_EQ(finished, QString());

@@ -1,6 +1,7 @@
 // Sending from the preview window through a stand-in for the desktop's mail program, put on the
 // PATH by each test: what the program is handed, what the operator reads when it fails, the
 // button without one, and the attachment gone at the end.
+#include "../e2e/ProgramRunner.h"
 #include "PreviewTestSupport.h"
 #include "RLMailFlow.h"
 #include "RLMessages.h"
@@ -28,13 +29,6 @@
 using namespace previewtest;
 
 namespace {
-
-QString RunTool(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    EXPECT_TRUE(process.waitForFinished(60000)) << program.toStdString();
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
 
 // A program called xdg-email that writes its arguments, one a line, beside itself and ends
 // with the given status after printing the given complaint.
@@ -132,9 +126,9 @@ TEST_F(PreviewSend, TheMailProgramGetsTheDocumentAsAOnePagePdfNamedAfterIt) {
     EXPECT_EQ(QFileInfo(attachment.absolutePath()).absolutePath(),
               QFileInfo(tmp_.path()).absoluteFilePath());
     EXPECT_EQ(QFileInfo(attachment.absolutePath()).permissions() & 0077, 0);
-    EXPECT_TRUE(RunTool(QStringLiteral("pdfinfo"), {attachment.filePath()})
-                    .contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))));
-    const QString text = RunTool(QStringLiteral("pdftotext"), {attachment.filePath(), "-"});
+    EXPECT_TRUE(RunProgram(QStringLiteral("pdfinfo"), {attachment.filePath()})
+                    .Out.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))));
+    const QString text = RunProgram(QStringLiteral("pdftotext"), {attachment.filePath(), "-"}).Out;
     EXPECT_TRUE(text.contains(QStringLiteral("DECLARACIÓN JURADA"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Juan Gómez"))) << text.toStdString();
     EXPECT_EQ(form.findChild<QMessageBox*>(), nullptr) << "no complaint when the program opened";
