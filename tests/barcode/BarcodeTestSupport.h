@@ -31,44 +31,35 @@ inline bool IsInvalid(TRLBarcodeType type, const QString& value, bool checkSum =
     return EncodeBarcodeElements(type, value, checkSum, method).Invalid;
 }
 
-// One row of a bitmap as '#' for pixels of the bar colour and '.' for every other pixel.
+// The pixels of a row (column: of a column, top to bottom) as '#' for the bar colour and '.'
+// for every other colour.
+inline QString Pattern(const QImage& image, int at, bool column, QColor bar) {
+    QString pattern;
+    for (int i = 0; i < (column ? image.height() : image.width()); ++i)
+        pattern += image.pixelColor(column ? at : i, column ? i : at) == bar ? u'#' : u'.';
+    return pattern;
+}
 inline QString RowPattern(const QImage& image, int y, QColor bar = Qt::black) {
-    QString row;
-    for (int x = 0; x < image.width(); ++x) {
-        row += image.pixelColor(x, y) == bar ? u'#' : u'.';
-    }
-    return row;
+    return Pattern(image, y, false, bar);
 }
-
-// The same for one column, top to bottom.
 inline QString ColumnPattern(const QImage& image, int x, QColor bar = Qt::black) {
-    QString column;
-    for (int y = 0; y < image.height(); ++y) {
-        column += image.pixelColor(x, y) == bar ? u'#' : u'.';
-    }
-    return column;
+    return Pattern(image, x, true, bar);
 }
 
-inline int CountPixels(const QImage& image, QColor colour) {
+template <typename Test> int CountPixelsIf(const QImage& image, Test test) {
     int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            count += image.pixelColor(x, y) == colour ? 1 : 0;
-        }
-    }
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += test(image.pixelColor(x, y)) ? 1 : 0;
     return count;
 }
-
+inline int CountPixels(const QImage& image, QColor colour) {
+    return CountPixelsIf(image, [&](QColor c) { return c == colour; });
+}
 // Pixels of the red that crosses out an invalid code.
 inline int RedPixels(const QImage& image) {
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            count += c.red() > 200 && c.green() < 80 && c.blue() < 80 ? 1 : 0;
-        }
-    }
-    return count;
+    return CountPixelsIf(image,
+                         [](QColor c) { return c.red() > 200 && c.green() < 80 && c.blue() < 80; });
 }
 
 // The picture on a white field with a quiet zone of `quiet` pixels on every side: pictures
@@ -87,24 +78,20 @@ inline QString ZbarDecode(const QImage& image, const QStringList& symbologies,
                           const QString& directory) {
     static int count = 0;
     const QString path = QDir(directory).filePath(QStringLiteral("picture%1.png").arg(count++));
-    if (!image.save(path, "PNG")) {
+    if (!image.save(path, "PNG"))
         return QStringLiteral("(cannot save %1)").arg(path);
-    }
     QStringList arguments{QStringLiteral("--raw"), QStringLiteral("-q"),
                           QStringLiteral("-Sdisable")};
-    for (const QString& symbology : symbologies) {
+    for (const QString& symbology : symbologies)
         arguments << QStringLiteral("-S%1.enable").arg(symbology);
-    }
     QProcess zbar;
     zbar.start(QStandardPaths::findExecutable(QStringLiteral("zbarimg")), arguments << path);
-    if (!zbar.waitForFinished(30000)) {
+    if (!zbar.waitForFinished(30000))
         return QStringLiteral("(zbarimg did not finish)");
-    }
     // Only the line end goes: blanks at either end may belong to a value.
     QString output = QString::fromLatin1(zbar.readAllStandardOutput());
-    if (output.endsWith(u'\n')) {
+    if (output.endsWith(u'\n'))
         output.chop(1);
-    }
     return output;
 }
 

@@ -55,12 +55,19 @@ struct BarcodeReport {
             ADD_FAILURE() << "no page was prepared";
             return images;
         }
-        for (const auto& object : page->Objects()) {
-            if (object->Kind() == TRLObjectKind::Image) {
+        for (const auto& object : page->Objects())
+            if (object->Kind() == TRLObjectKind::Image)
                 images.push_back(static_cast<const TRLImageObject*>(object.get()));
-            }
-        }
         return images;
+    }
+
+    // Prepares and returns the picture of the one image object recorded (kept in image); a
+    // null picture, and a failure, when there is not exactly one.
+    QImage OnePicture() {
+        const auto images = Prepare();
+        EXPECT_EQ(images.size(), 1u);
+        image = images.size() == 1 ? images[0] : nullptr;
+        return image ? DecodeTaggedData(image->Data) : QImage();
     }
 
     // Where the band's (0, 0) lands on the page: the first header band sits at the margins.
@@ -70,18 +77,14 @@ struct BarcodeReport {
     }
 
     std::shared_ptr<TRLGraphicSurface> page;
+    const TRLImageObject* image = nullptr;
 };
-
-QImage Picture(const TRLImageObject& image) {
-    return DecodeTaggedData(image.Data);
-}
 
 class ZbarControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty()) {
+        if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty())
             GTEST_SKIP() << "zbarimg is not installed";
-        }
         ASSERT_TRUE(dir_.isValid());
     }
     QString Decode(const QImage& picture, const QStringList& symbologies) {
@@ -186,15 +189,13 @@ TEST(BarcodeControl, PrintRecordsOnePictureInsideTheMargins) {
     r.barcode->SetModule(2);
     const int width = r.barcode->Width();
     ASSERT_EQ(width, 2 * Interleaved(2) + 1 + SideMargins);
-    const auto images = r.Prepare();
-    ASSERT_EQ(images.size(), 1u);
-    const TRLImageObject& image = *images[0];
+    const QImage picture = r.OnePicture();
+    ASSERT_FALSE(picture.isNull());
     const TRLPoint band = r.BandOrigin();
-    EXPECT_EQ(image.BoundsRect,
+    EXPECT_EQ(r.image->BoundsRect,
               (TRLRect{band.X + 10 + 4, band.Y + 5, band.X + 10 + width - 4, band.Y + 5 + 34}));
     // Recorded at its natural size: one bitmap column per report pixel.
-    EXPECT_FALSE(image.Parity);
-    const QImage picture = Picture(image);
+    EXPECT_FALSE(r.image->Parity);
     ASSERT_EQ(picture.size(), QSize(width - SideMargins, 34));
     // The bars start at the left edge; the last column is the one kept clear.
     EXPECT_EQ(picture.pixelColor(0, 17), QColor(Qt::black));
@@ -212,13 +213,12 @@ TEST(BarcodeControl, PrintPlacesTheBarsByAlignmentAndTakesTheParentsColour) {
     r.barcode->SetBounds(10, 5, 100, 40);
     r.barcode->SetAlignment(taRightJustify);
     r.barcode->SetBarColor(QColor(0, 0, 160));
-    const auto images = r.Prepare();
-    ASSERT_EQ(images.size(), 1u);
+    const QImage picture = r.OnePicture();
+    ASSERT_FALSE(picture.isNull());
     const TRLPoint band = r.BandOrigin();
     // The picture fills the area less the margins; its bars go to the right inside it.
-    EXPECT_EQ(images[0]->BoundsRect,
+    EXPECT_EQ(r.image->BoundsRect,
               (TRLRect{band.X + 14, band.Y + 5, band.X + 10 + 100 - 4, band.Y + 45}));
-    const QImage picture = Picture(*images[0]);
     EXPECT_EQ(picture.pixelColor(0, 20), QColor(255, 255, 200));
     EXPECT_EQ(picture.pixelColor(picture.width() - 1, 20), QColor(0, 0, 160));
     EXPECT_EQ(CountPixels(picture, QColor(Qt::black)), 0);
@@ -263,9 +263,7 @@ TEST(BarcodeControl, InvalidValuesPrintAsInvalidCodeSays) {
         r.barcode->SetCaption(c.value);
         r.barcode->SetAutoSize(false);
         r.barcode->SetWidth(160);
-        const auto images = r.Prepare();
-        ASSERT_EQ(images.size(), 1u);
-        const QImage picture = Picture(*images[0]);
+        const QImage picture = r.OnePicture();
         EXPECT_EQ(picture.size(), QSize(160 - SideMargins, 34));
         EXPECT_EQ(CountPixels(picture, QColor(Qt::black)) > 0, c.bars);
         EXPECT_EQ(barcodetest::RedPixels(picture) > 0, c.cross);
@@ -284,10 +282,8 @@ TEST(BarcodeControl, TheCaptionEventDecidesWhatIsPrinted) {
     shown.barcode->BeforePrint = [](TRLCustomControl& sender, bool&) {
         sender.SetCaption("12345678");
     };
-    const auto images = shown.Prepare();
-    ASSERT_EQ(images.size(), 1u);
     // AutoSize followed the value printed, and the design caption is back afterwards.
-    EXPECT_EQ(Picture(*images[0]).width(), Interleaved(4) + 1);
+    EXPECT_EQ(shown.OnePicture().width(), Interleaved(4) + 1);
     EXPECT_EQ(shown.barcode->Caption(), QStringLiteral("12"));
 }
 
@@ -316,11 +312,10 @@ TEST_F(ZbarControlTest, RecordedPicturesScan) {
         r.barcode->SetCheckSum(c.checkSum);
         r.barcode->SetOrientation(c.orientation);
         r.barcode->SetCaption(c.value);
-        const auto images = r.Prepare();
-        ASSERT_EQ(images.size(), 1u);
-        const QImage picture = Picture(*images[0]);
-        EXPECT_EQ(images[0]->BoundsRect.Right - images[0]->BoundsRect.Left, picture.width());
-        EXPECT_EQ(images[0]->BoundsRect.Bottom - images[0]->BoundsRect.Top, picture.height());
+        const QImage picture = r.OnePicture();
+        ASSERT_FALSE(picture.isNull());
+        const TRLRect& bounds = r.image->BoundsRect;
+        EXPECT_EQ(QSize(bounds.Right - bounds.Left, bounds.Bottom - bounds.Top), picture.size());
         EXPECT_EQ(Decode(picture, {c.symbology}), QString::fromLatin1(c.decoded));
     }
 }
@@ -333,9 +328,7 @@ TEST(BarcodeControl, VerticalBarsRunTheWayTheOrientationSays) {
         r.barcode->SetOrientation(orientation);
         r.barcode->SetCaption("1234");
         ASSERT_EQ(r.barcode->Width(), 34);
-        const auto images = r.Prepare();
-        ASSERT_EQ(images.size(), 1u);
-        const QImage picture = Picture(*images[0]);
+        const QImage picture = r.OnePicture();
         // The side margins shrink the picture across the bars; along them the control's
         // length still holds the margins' pixels, which stay blank after the bars.
         ASSERT_EQ(picture.size(), QSize(34 - SideMargins, Interleaved(2) + 1 + SideMargins));
@@ -355,9 +348,7 @@ TEST(BarcodeControl, DesignViewMatchesThePrintedPicture) {
     r.barcode->SetShowText(boBoth);
     r.barcode->SetHeight(60);
     const QImage design = r.barcode->PaintImage();
-    const auto images = r.Prepare();
-    ASSERT_EQ(images.size(), 1u);
-    const QImage printed = Picture(*images[0]);
+    const QImage printed = r.OnePicture();
     ASSERT_EQ(design.size(), QSize(r.barcode->Width(), 60));
     EXPECT_EQ(design.copy(4, 0, printed.width(), printed.height()),
               printed.convertToFormat(design.format()));

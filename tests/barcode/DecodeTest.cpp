@@ -42,9 +42,8 @@ QImage Paint(const Case& c) {
 
 QString Printable() {
     QString printable;
-    for (char16_t c = 32; c < 127; ++c) {
+    for (char16_t c = 32; c < 127; ++c)
         printable += QChar(c);
-    }
     return printable;
 }
 
@@ -121,9 +120,8 @@ const Case kCases[] = {
 };
 
 TEST(Zbar, PaintedBarsDecodeAsTheirSymbology) {
-    if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty()) {
+    if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty())
         GTEST_SKIP() << "zbarimg is not installed";
-    }
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     std::vector<Case> cases(std::begin(kCases), std::end(kCases));

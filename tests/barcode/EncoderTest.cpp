@@ -20,10 +20,8 @@ QString Spaces(int n) {
 
 QString Doubled(const QString& row) {
     QString out;
-    for (QChar c : row) {
-        out += c;
-        out += c;
-    }
+    for (QChar c : row)
+        out += QString(2, c);
     return out;
 }
 
@@ -35,14 +33,12 @@ bool Bluish(QColor c) {
 std::pair<int, int> BlueSpan(const QImage& image, int top, int bottom) {
     int first = image.width();
     int last = -1;
-    for (int y = top; y < bottom; ++y) {
-        for (int x = 0; x < image.width(); ++x) {
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < image.width(); ++x)
             if (Bluish(image.pixelColor(x, y))) {
                 first = std::min(first, x);
                 last = std::max(last, x);
             }
-        }
-    }
     return {first, last};
 }
 
@@ -117,29 +113,20 @@ TEST(BarcodeEncoder, WholeModuleSymbologiesKeepTheirWidthsAtAnyRatio) {
 
 TEST(BarcodeEncoder, BitmapColumnsFollowTheElementWidths) {
     TRLBarcodeEncoder e;
-    QImage image = e.CreateBitmap("12", 30, 10);
+    const QImage image = e.CreateBitmap("12", 30, 10);
     ASSERT_EQ(image.size(), QSize(30, 10));
     EXPECT_EQ(image.depth(), 32);
-    for (int y = 0; y < 10; ++y) {
+    for (int y = 0; y < 10; ++y)
         EXPECT_EQ(RowPattern(image, y), Bars12 + Spaces(8)) << y;
-    }
 
     e.SetModule(2);
-    image = e.CreateBitmap("12", 50, 4);
-    EXPECT_EQ(RowPattern(image, 2), Doubled(Bars12) + Spaces(6));
+    EXPECT_EQ(RowPattern(e.CreateBitmap("12", 50, 4), 2), Doubled(Bars12) + Spaces(6));
 
     // A ratio of 3 at module 1: wide elements are 3 pixels.
     e.SetModule(1);
     e.SetRatio(3);
-    image = e.CreateBitmap("12", 30, 4);
-    EXPECT_EQ(RowPattern(image, 0), QStringLiteral("#.#."
-                                                   "###."
-                                                   "#..."
-                                                   "#."
-                                                   "#."
-                                                   "###..."
-                                                   "###.#") +
-                                        Spaces(3));
+    EXPECT_EQ(RowPattern(e.CreateBitmap("12", 30, 4), 0),
+              QStringLiteral("#.#.###.#...#.#.###...###.#") + Spaces(3));
 }
 
 TEST(BarcodeEncoder, AlignmentMovesTheBarsAndColoursApply) {
@@ -173,10 +160,8 @@ TEST(BarcodeEncoder, InvalidAndEmptyValuesFollowInvalidCode) {
     EXPECT_GT(CountPixels(image, Qt::black), 0);
 
     // An empty or blank value paints only the background, whatever InvalidCode says.
-    for (const char* blank : {"", "   "}) {
-        image = e.CreateBitmap(blank, 60, 20);
-        EXPECT_EQ(CountPixels(image, Qt::white), 60 * 20) << '"' << blank << '"';
-    }
+    for (const char* blank : {"", "   "})
+        EXPECT_EQ(CountPixels(e.CreateBitmap(blank, 60, 20), Qt::white), 60 * 20) << '"' << blank;
     EXPECT_TRUE(e.CreateBitmap("12", 0, 20).isNull());
 }
 

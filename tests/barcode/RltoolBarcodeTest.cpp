@@ -1,9 +1,9 @@
 // rltool barcode, run as the built program.
+#include "../e2e/ProgramRunner.h"
 #include "BarcodeTestSupport.h"
 #include "RLBarcodeTool.h"
 
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -11,33 +11,31 @@
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
+// rltool barcode with the given arguments.
+ProgramResult Barcode(const QStringList& arguments) {
+    return Rltool(QStringList{QStringLiteral("barcode")} + arguments);
+}
 
-ToolRun Rltool(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(KELMORA_BINARY_DIR "/tools/rltool"),
-                  QStringList{QStringLiteral("barcode")} + arguments);
-    ToolRun run;
-    if (!process.waitForFinished(60000)) {
-        run.err = QStringLiteral("rltool did not finish: ") + process.errorString();
-        return run;
-    }
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+// The tool's options as rltool barcode's flags set them.
+TRLBarcodeToolOptions Options(const char* type, int module = 1, double ratio = 2,
+                              bool checkSum = false) {
+    TRLBarcodeToolOptions options;
+    options.Type = QString::fromLatin1(type);
+    options.Module = module;
+    options.Ratio = ratio;
+    options.CheckSum = checkSum;
+    return options;
+}
+
+QImage Rgb32(const QImage& image) {
+    return image.convertToFormat(QImage::Format_RGB32);
 }
 
 class RltoolBarcode : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!QFileInfo::exists(QStringLiteral(KELMORA_BINARY_DIR "/tools/rltool"))) {
+        if (!QFileInfo::exists(BuiltProgram(QStringLiteral("tools/rltool"))))
             GTEST_SKIP() << "rltool is not built";
-        }
         ASSERT_TRUE(dir_.isValid());
     }
     QString Path(const char* name) const { return dir_.filePath(QLatin1String(name)); }
@@ -47,49 +45,37 @@ protected:
 } // namespace
 
 TEST_F(RltoolBarcode, PrintsTheElementString) {
-    ToolRun run = Rltool({"--type", "bcCode2OF5Interleaved", "--elements", "12"});
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out, QStringLiteral("50506051505061605\n"));
-    EXPECT_TRUE(run.err.isEmpty());
+    ProgramResult run = Barcode({"--type", "bcCode2OF5Interleaved", "--elements", "12"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_EQ(run.Out, QStringLiteral("50506051505061605\n"));
+    EXPECT_TRUE(run.Err.isEmpty());
 
     // The check digit flag reaches the encoder: 12 digits in, 13 out.
-    run = Rltool({"--type", "EAN13", "--checksum", "--elements", "400638133393"});
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    TRLBarcodeToolOptions full;
-    full.Type = QStringLiteral("bcEAN13");
-    EXPECT_EQ(run.out.trimmed(), BarcodeElementString(full, "4006381333931"));
+    run = Barcode({"--type", "EAN13", "--checksum", "--elements", "400638133393"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_EQ(run.Out.trimmed(), BarcodeElementString(Options("bcEAN13"), "4006381333931"));
 }
 
 TEST_F(RltoolBarcode, WritesThePictureWithTheOptionsGiven) {
     const QString out = Path("ean.png");
-    ToolRun run =
-        Rltool({"--type", "bcEAN13", "--module", "2", "--checksum", "400638133393", "-o", out});
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    const QImage written(out);
+    ProgramResult run =
+        Barcode({"--type", "bcEAN13", "--module", "2", "--checksum", "400638133393", "-o", out});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    const QImage written = Rgb32(QImage(out));
     ASSERT_FALSE(written.isNull());
     // 95 modules of 2 pixels and 10 narrow elements of quiet zone each side, 34 high.
     EXPECT_EQ(written.size(), QSize(2 * 95 + 2 * 20, 34));
-
-    TRLBarcodeToolOptions options;
-    options.Type = QStringLiteral("bcEAN13");
-    options.Module = 2;
-    options.CheckSum = true;
-    EXPECT_EQ(written.convertToFormat(QImage::Format_RGB32),
-              BarcodeImage(options, "400638133393").convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(written, Rgb32(BarcodeImage(Options("bcEAN13", 2, 2, true), "400638133393")));
 
     // Ten narrow elements of quiet zone on each side, the bars in between.
-    const QString row = barcodetest::RowPattern(written.convertToFormat(QImage::Format_RGB32), 17);
+    const QString row = barcodetest::RowPattern(written, 17);
     EXPECT_TRUE(row.startsWith(QString(20, u'.') + u'#')) << row.toStdString();
     EXPECT_TRUE(row.endsWith(u'#' + QString(20, u'.'))) << row.toStdString();
 
     // The ratio reaches the encoder.
     const QString wide = Path("c39-3.png");
-    ASSERT_EQ(Rltool({"--type", "bcCode39", "--ratio", "3", "KELMORA", "-o", wide}).status, 0);
-    TRLBarcodeToolOptions code39;
-    code39.Type = QStringLiteral("bcCode39");
-    code39.Ratio = 3;
-    EXPECT_EQ(QImage(wide).convertToFormat(QImage::Format_RGB32),
-              BarcodeImage(code39, "KELMORA").convertToFormat(QImage::Format_RGB32));
+    ASSERT_EQ(Barcode({"--type", "bcCode39", "--ratio", "3", "KELMORA", "-o", wide}).ExitCode, 0);
+    EXPECT_EQ(Rgb32(QImage(wide)), Rgb32(BarcodeImage(Options("bcCode39", 1, 3), "KELMORA")));
 
     if (!QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty()) {
         EXPECT_EQ(barcodetest::ZbarDecode(written, {"ean13"}, dir_.path()),
@@ -117,20 +103,20 @@ TEST_F(RltoolBarcode, FaultsAreOneLineAndStatusTwo) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());
-        const ToolRun run = Rltool(c.arguments);
-        EXPECT_EQ(run.status, 2);
-        EXPECT_TRUE(run.out.isEmpty());
-        EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(QLatin1String(c.named))) << run.err.toStdString();
+        const ProgramResult run = Barcode(c.arguments);
+        EXPECT_EQ(run.ExitCode, 2);
+        EXPECT_TRUE(run.Out.isEmpty());
+        EXPECT_EQ(run.Err.count(u'\n'), 1) << run.Err.toStdString();
+        EXPECT_TRUE(run.Err.contains(QLatin1String(c.named))) << run.Err.toStdString();
         EXPECT_FALSE(QFileInfo::exists(out));
     }
 }
 
 TEST_F(RltoolBarcode, AnInvalidValueIsWrittenCrossedOutButFails) {
     const QString out = Path("invalid.png");
-    const ToolRun run = Rltool({"--type", "bcCode2OF5Interleaved", "12A4", "-o", out});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_TRUE(run.err.contains(QLatin1String("12A4"))) << run.err.toStdString();
+    const ProgramResult run = Barcode({"--type", "bcCode2OF5Interleaved", "12A4", "-o", out});
+    EXPECT_EQ(run.ExitCode, 2);
+    EXPECT_TRUE(run.Err.contains(QLatin1String("12A4"))) << run.Err.toStdString();
     const QImage written(out);
     ASSERT_FALSE(written.isNull());
     EXPECT_GT(barcodetest::RedPixels(written), 0);

@@ -104,10 +104,9 @@ TEST(Symbology, ExactElementStrings) {
         {bcCode93Extended, "a", "505080 516150 605052 525150 525060 5050805"},
         {bcCodaBar, "1", "50615150 50506150 5151506"},
     };
-    for (const TCase& c : cases) {
+    for (const TCase& c : cases)
         EXPECT_EQ(Elements(c.type, Value(c.value), c.checkSum, c.method), Bars(c.expected))
             << Describe(c);
-    }
 }
 
 TEST(Symbology, ValuesThatEncodeAsAnother) {
@@ -146,11 +145,10 @@ TEST(Symbology, ValuesThatEncodeAsAnother) {
         {bcCode93, "TEsT93", "TET93"},
         {bcCodaBar, "1x", "1"},
     };
-    for (const TCase& c : cases) {
+    for (const TCase& c : cases)
         EXPECT_EQ(Elements(c.type, Value(c.value), c.checkSum, c.method),
                   Elements(c.type, Value(c.expected)))
             << Describe(c);
-    }
     // Set A has control characters; FNC1 shifts every data symbol, so the check differs.
     EXPECT_NE(Elements(bcCode128A, "\t"), Elements(bcCode128A, " "));
     EXPECT_NE(Elements(bcEAN128B, "AB").right(13), Elements(bcCode128B, "AB").right(13));
@@ -184,9 +182,8 @@ TEST(Symbology, InvalidFlag) {
         {{bcCodaBar, "1x", ""}, true},
         {{bcCodaBar, "0123456789-$:/.+ABCD", ""}, false},
     };
-    for (const auto& [c, invalid] : cases) {
+    for (const auto& [c, invalid] : cases)
         EXPECT_EQ(IsInvalid(c.type, Value(c.value), c.checkSum, c.method), invalid) << Describe(c);
-    }
 }
 
 TEST(Symbology, MsiAndCode93CheckCharactersCountFromTheRight) {
@@ -284,14 +281,10 @@ TEST(BarcodeTypes, HostileValuesNeverThrowAndGiveOnlyElementCharacters) {
                               "ABCDabcd-1234"};
     for (int i = 0; i < BarcodeTypeCount; ++i) {
         const auto type = static_cast<TRLBarcodeType>(i);
-        for (const QString& value : values) {
-            for (bool checkSum : {false, true}) {
-                const QString elements = Elements(type, value, checkSum);
-                for (QChar c : elements) {
+        for (const QString& value : values)
+            for (bool checkSum : {false, true})
+                for (QChar c : Elements(type, value, checkSum))
                     EXPECT_TRUE(QStringLiteral("01235678A").contains(c))
                         << BarcodeTypeName(type).toStdString();
-                }
-            }
-        }
     }
 }
