@@ -3,9 +3,20 @@
 
 #include "RLMessages.h"
 
-#include <gtest/gtest.h>
-
 using namespace reporttest;
+
+namespace {
+
+// A label of fixed bounds (no auto-size), with an alignment.
+FixedLabel* Placed(TRLBand* band, TRLRect bounds, TRLControlAlign align = faNone) {
+    auto* c = new FixedLabel(band, QString(), 1, 1);
+    c->SetAutoSize(false);
+    c->SetBoundsRect(bounds);
+    c->SetAlign(align);
+    return c;
+}
+
+} // namespace
 
 TEST(ControlGeometry, ReportPageAndClientAreaAndTopBand) {
     TRLReport report;
@@ -43,19 +54,12 @@ TEST(ControlGeometry, AlignKindsShareTheFreeArea) {
     TRLReport report;
     auto* band = new TRLBand(&report);
     band->SetHeight(100); // client area 718 x 100
-    auto make = [&](TRLControlAlign align, int w, int h) {
-        auto* c = new FixedLabel(band, QString(), w, h);
-        c->SetAutoSize(false);
-        c->SetBounds(5, 5, w, h);
-        c->SetAlign(align);
-        return c;
-    };
-    auto* top = make(faTop, 50, 10);
-    auto* left = make(faLeft, 30, 10);
-    auto* right = make(faRight, 40, 10);
-    auto* bottom = make(faBottom, 50, 20);
-    auto* leftMost = make(faLeftMost, 7, 7);
-    auto* client = make(faClient, 1, 1);
+    auto* top = Placed(band, {5, 5, 55, 15}, faTop);
+    auto* left = Placed(band, {5, 5, 35, 15}, faLeft);
+    auto* right = Placed(band, {5, 5, 45, 15}, faRight);
+    auto* bottom = Placed(band, {5, 5, 55, 25}, faBottom);
+    auto* leftMost = Placed(band, {5, 5, 12, 12}, faLeftMost);
+    auto* client = Placed(band, {5, 5, 6, 6}, faClient);
     EXPECT_EQ(leftMost->BoundsRect(), (TRLRect{0, 0, 7, 100}));
     EXPECT_EQ(top->BoundsRect(), (TRLRect{7, 0, 718, 10}));
     EXPECT_EQ(bottom->BoundsRect(), (TRLRect{7, 80, 718, 100}));
@@ -71,13 +75,9 @@ TEST(ControlGeometry, AnchorsFollowTheSiteAndAlignClearsThem) {
     TRLReport report;
     auto* band = new TRLBand(&report);
     band->SetHeight(100);
-    auto* stretched = new FixedLabel(band, QString(), 100, 10);
-    stretched->SetAutoSize(false);
-    stretched->SetBounds(10, 10, 100, 10);
+    auto* stretched = Placed(band, {10, 10, 110, 20});
     stretched->SetAnchors({fkLeft, fkRight});
-    auto* moved = new FixedLabel(band, QString(), 20, 10);
-    moved->SetAutoSize(false);
-    moved->SetBounds(600, 50, 20, 10);
+    auto* moved = Placed(band, {600, 50, 620, 60});
     moved->SetAnchors({fkRight, fkBottom});
     band->SetHeight(140);
     report.PageSetup().SetOrientation(poLandscape); // the band widens by 329
@@ -93,9 +93,8 @@ TEST(ControlGeometry, AdjustBoundsKeepsTheEdgeThatAlignmentNames) {
     TRLReport report;
     auto* band = new TRLBand(&report);
     band->SetHeight(100);
-    auto* label = new FixedLabel(band, QString(), 40, 10);
-    label->SetAutoSize(false);
-    label->SetBounds(100, 20, 80, 30);
+    auto* label = Placed(band, {100, 20, 180, 50});
+    label->natural_ = {40, 10};
     label->SetAlignment(taRightJustify);
     label->SetLayout(tlBottom);
     label->SetAutoSize(true);
@@ -223,27 +222,19 @@ TEST(Holders, StylesFollowTheHolder) {
     TRLReport report;
     auto* band = new TRLBand(&report);
     band->SetHeight(200);
-    auto make = [&](int l, int t, int w, int h) {
-        auto* c = new FixedLabel(band, QString(), w, h);
-        c->SetAutoSize(false);
-        c->SetBounds(l, t, w, h);
+    auto* holder = Placed(band, {100, 10, 180, 30});
+    auto held = [&](TRLRect bounds, TRLHoldStyle style) {
+        auto* c = Placed(band, bounds);
+        c->SetHoldStyle(style);
+        c->SetHolder(holder);
         return c;
     };
-    auto* holder = make(100, 10, 80, 20);
-    auto* column = make(5, 50, 30, 10);
-    column->SetHolder(holder); // hsAsColumn
+    auto* column = held({5, 50, 35, 60}, hsAsColumn);
     column->AdjustBounds();
     EXPECT_EQ(column->BoundsRect(), (TRLRect{100, 50, 180, 60}));
-
-    auto* vertical = make(300, 40, 30, 10);
-    vertical->SetHoldStyle(hsVertically);
-    vertical->SetHolder(holder);
-    auto* relative = make(250, 60, 30, 10);
-    relative->SetHoldStyle(hsRelatively);
-    relative->SetHolder(holder);
-    auto* copy = make(400, 100, 30, 10);
-    copy->SetHoldStyle(hsCopySize);
-    copy->SetHolder(holder);
+    auto* vertical = held({300, 40, 330, 50}, hsVertically);
+    auto* relative = held({250, 60, 280, 70}, hsRelatively);
+    auto* copy = held({400, 100, 430, 110}, hsCopySize);
 
     holder->SetBounds(120, 30, 60, 25); // moves by (20, 20), resizes
     EXPECT_EQ(column->BoundsRect(), (TRLRect{120, 50, 180, 60}));
@@ -273,19 +264,11 @@ TEST(Names, FriendlyNameRulesAndMissingParents) {
     label->SetName(QStringLiteral("RLLabel1"));
     label->SetFriendlyName(QStringLiteral("Total"));
     EXPECT_EQ(label->DisplayName(), QStringLiteral("Total"));
-    try {
-        band->SetFriendlyName(QStringLiteral("total"));
-        FAIL() << "a name in use was accepted";
-    } catch (const TRLException& e) {
-        EXPECT_EQ(e.Message(), RLMessages[mkNameInUse] + QStringLiteral(" \"total\""));
-    }
+    EXPECT_EQ(ThrownMessage([&] { band->SetFriendlyName("total"); }),
+              RLMessages[mkNameInUse] + QStringLiteral(" \"total\""));
     EXPECT_THROW(band->SetFriendlyName(QStringLiteral("RLLabel1")), TRLException);
-    try {
-        band->SetFriendlyName(QStringLiteral("2nd band"));
-        FAIL() << "an invalid name was accepted";
-    } catch (const TRLException& e) {
-        EXPECT_EQ(e.Message(), RLMessages[mkInvalidName] + QStringLiteral(" \"2nd band\""));
-    }
+    EXPECT_EQ(ThrownMessage([&] { band->SetFriendlyName("2nd band"); }),
+              RLMessages[mkInvalidName] + QStringLiteral(" \"2nd band\""));
     label->SetFriendlyName(QStringLiteral("RLLabel1")); // its own name clears it
     EXPECT_TRUE(label->FriendlyName().isEmpty());
     label->BeginLoad(); // while loading a bad name is dropped silently
@@ -295,12 +278,8 @@ TEST(Names, FriendlyNameRulesAndMissingParents) {
 
     FixedLabel orphan(nullptr, QString());
     orphan.SetName(QStringLiteral("Lonely"));
-    try {
-        orphan.RequireParentReport();
-        FAIL();
-    } catch (const TRLException& e) {
-        EXPECT_EQ(e.Message(), RLMessages[mkNotFound] + QStringLiteral(": Lonely.ParentReport"));
-    }
+    EXPECT_EQ(ThrownMessage([&] { orphan.RequireParentReport(); }),
+              RLMessages[mkNotFound] + QStringLiteral(": Lonely.ParentReport"));
     EXPECT_THROW(orphan.RequestParentSurface(), TRLException);
     EXPECT_EQ(label->ParentReport(), &report);
     EXPECT_EQ(label->ParentBand(), band);
@@ -361,17 +340,10 @@ TEST(ControlGeometry, EachAlignKindPlacesItsControlsAndLeavesTheFreeArea) {
         TRLReport report;
         auto* band = new TRLBand(&report);
         band->SetHeight(100); // client area 718 x 100
-        auto make = [band](TRLControlAlign align, TRLRect bounds) {
-            auto* c = new FixedLabel(band, QString(), 1, 1);
-            c->SetAutoSize(false);
-            c->SetBoundsRect(bounds);
-            c->SetAlign(align);
-            return c;
-        };
-        make(faTop, {0, 0, 50, 10});
-        auto* probe = make(faCenter, {0, 0, 10, 10});
-        auto* first = make(k.align, {5, 25, 35, 35});
-        auto* second = make(k.align, {60, 40, 100, 63});
+        Placed(band, {0, 0, 50, 10}, faTop);
+        auto* probe = Placed(band, {0, 0, 10, 10}, faCenter);
+        auto* first = Placed(band, {5, 25, 35, 35}, k.align);
+        auto* second = Placed(band, {60, 40, 100, 63}, k.align);
         EXPECT_EQ(first->BoundsRect(), k.first);
         EXPECT_EQ(second->BoundsRect(), k.second);
         EXPECT_EQ(probe->BoundsRect(), k.probe);

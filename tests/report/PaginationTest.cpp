@@ -2,10 +2,6 @@
 // between the page's margins, and every page that holds records closes with its footers.
 #include "ReportTestSupport.h"
 
-#include <QStandardItemModel>
-
-#include <gtest/gtest.h>
-
 #include <string>
 
 using namespace reporttest;
@@ -16,23 +12,13 @@ namespace {
 constexpr int PageTop = 38;
 constexpr int PageBottom = 1085;
 
-QStandardItemModel* Records(QObject* parent, int rows) {
-    auto* model = new QStandardItemModel(rows, 1, parent);
-    model->setHorizontalHeaderLabels({"Name"});
-    for (int r = 0; r < rows; ++r)
-        model->setItem(r, 0, new QStandardItem(QStringLiteral("row %1").arg(r)));
-    return model;
-}
-
 // A label as tall as its band, so that its text object shows where the band went.
 FixedLabel* Fill(TRLBand* band, const QString& caption) {
     return new FixedLabel(band, caption, 100, band->Height());
 }
 
 FixedLabel* FillWithRecord(TRLBand* band) {
-    auto* label = Fill(band, QString());
-    label->OnText = [](TRLCustomControl& c, QString& text, bool&) { text = c.FieldText("Name"); };
-    return label;
+    return FieldLabel(band, "Name", {}, 100, band->Height());
 }
 
 // What a page holds, records counted: "head", "colhead", "rows:38", "colfoot", "foot" ...
@@ -68,12 +54,12 @@ QStringList OutsideMargins(const TRLGraphicSurface& page) {
 
 // Header 20, column header 20, details 25, column footer 15, footer 30.
 struct ListReport {
-    QObject owner;
+    std::unique_ptr<QStandardItemModel> records;
     TRLReport report;
     TRLBand* columnFooter;
     TRLBand* summary = nullptr;
-    explicit ListReport(int records, int summaryHeight = 0) {
-        report.SetDataSource(Records(&owner, records));
+    explicit ListReport(int rows, int summaryHeight = 0) : records(Records(rows)) {
+        report.SetDataSource(records.get());
         report.BeginLoad();
         auto* header = AddBand(&report, "H", btHeader, 38, 20);
         auto* columnHeader = AddBand(&report, "CH", btColumnHeader, 58, 20);
@@ -111,33 +97,27 @@ using Pages = std::vector<std::string>;
 
 } // namespace
 
+// The room for records: 1085 - 30 (footer) - 15 (column footer) - 78 = 962, 38 records. A plain
+// column footer follows the last record; a bottom-aligned one closes every page of records.
 TEST(Pagination, DetailsLeaveRoomForTheColumnFooter) {
-    ListReport list(100);
-    ASSERT_TRUE(list.report.Prepare());
-    // The room for records: 1085 - 30 (footer) - 15 (column footer) - 78 = 962, 38 records.
-    EXPECT_EQ(list.Outlines(),
-              (Pages{"head colhead rows:38 colfoot foot", "head colhead rows:38 colfoot foot",
-                     "head colhead rows:24 colfoot foot"}));
-    EXPECT_EQ(list.Overflows(), "");
-    auto page1 = list.report.Storage().Pages(0);
-    EXPECT_EQ(TextBounds(*page1, "row 37").Bottom, 1028);
-    EXPECT_EQ(TextBounds(*page1, "colfoot").Top, 1028);
-    EXPECT_EQ(TextBounds(*page1, "foot").Top, 1055);
-    // A page that is not full keeps its column footer right under the last record.
-    EXPECT_EQ(TextBounds(*list.report.Storage().Pages(2), "colfoot").Top, 78 + 24 * 25);
-}
-
-TEST(Pagination, BottomAlignedColumnFooterClosesEveryPageOfRecords) {
-    ListReport list(100);
-    list.columnFooter->SetAlignToBottom(true);
-    ASSERT_TRUE(list.report.Prepare());
-    EXPECT_EQ(list.Outlines(),
-              (Pages{"head colhead rows:38 colfoot foot", "head colhead rows:38 colfoot foot",
-                     "head colhead rows:24 colfoot foot"}));
-    EXPECT_EQ(list.Overflows(), "");
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(TextBounds(*list.report.Storage().Pages(i), "colfoot").Top, 1055 - 15)
-            << "page " << i + 1;
+    for (bool bottom : {false, true}) {
+        SCOPED_TRACE(bottom ? "bottom-aligned column footer" : "plain column footer");
+        ListReport list(100);
+        list.columnFooter->SetAlignToBottom(bottom);
+        ASSERT_TRUE(list.report.Prepare());
+        EXPECT_EQ(list.Outlines(),
+                  (Pages{"head colhead rows:38 colfoot foot", "head colhead rows:38 colfoot foot",
+                         "head colhead rows:24 colfoot foot"}));
+        EXPECT_EQ(list.Overflows(), "");
+        auto page1 = list.report.Storage().Pages(0);
+        EXPECT_EQ(TextBounds(*page1, "row 37").Bottom, 1028);
+        EXPECT_EQ(TextBounds(*page1, "foot").Top, 1055);
+        const std::vector<int> tops = bottom ? std::vector<int>{1040, 1040, 1040}
+                                             : std::vector<int>{1028, 1028, 78 + 24 * 25};
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(TextBounds(*list.report.Storage().Pages(i), "colfoot").Top, tops[i])
+                << "page " << i + 1;
+    }
 }
 
 TEST(Pagination, SummaryThatDoesNotFitMovesToOneNextPage) {
@@ -177,9 +157,9 @@ TEST(Pagination, SummaryAfterAFullPageOfRecordsStillFollowsTheColumnFooter) {
 }
 
 TEST(Pagination, FullPageCompletionStopsAboveTheColumnFooter) {
-    QObject owner;
+    const auto records = Records(3);
     TRLReport report;
-    report.SetDataSource(Records(&owner, 3));
+    report.SetDataSource(records.get());
     report.BeginLoad();
     auto* detail = AddBand(&report, "D", btDetail, 38, 25);
     auto* columnFooter = AddBand(&report, "CF", btColumnFooter, 63, 15);
@@ -209,9 +189,7 @@ TEST(Pagination, BandTallerThanAPageIsSplitOverAsManyPagesAsItNeeds) {
     // 25 lines of 100 pixels; a page has 1085 - 58 = 1027 pixels for them, so each page takes
     // ten whole lines.
     for (int i = 0; i < 25; ++i)
-        new FixedLabel(tall, QStringLiteral("line %1").arg(i), 100, 100);
-    for (int i = 0; i < 25; ++i)
-        tall->Controls()[static_cast<size_t>(i)]->SetTop(i * 100);
+        (new FixedLabel(tall, QStringLiteral("line %1").arg(i), 100, 100))->SetTop(i * 100);
     ASSERT_TRUE(report.Prepare());
     ASSERT_EQ(report.Storage().PageCount(), 3);
     QStringList lines;

@@ -4,8 +4,6 @@
 #include "RLExpressionParser.h"
 #include "RLReportClasses.h"
 
-#include <gtest/gtest.h>
-
 using namespace reporttest;
 
 TEST(Registry, CreatesControlsAndSetsPropertiesByName) {

@@ -4,11 +4,7 @@
 #include "RLMessages.h"
 #include "RLReportHooks.h"
 
-#include <QImage>
 #include <QPainter>
-#include <QStandardItemModel>
-
-#include <gtest/gtest.h>
 
 using namespace reporttest;
 
@@ -53,37 +49,28 @@ TEST(PageSetup, LandscapePagesAreRecordedWithTheirPaper) {
     EXPECT_EQ(report.Storage().PaperHeight(), 297);
 }
 
-namespace {
-TRLPrinterMetrics WideMarginPrinter() {
-    TRLPrinterMetrics m;
-    m.PPIX = m.PPIY = 600;
-    m.MarginLeft = 300; // 48 report pixels
-    m.MarginTop = 150;  // 24
-    m.MarginRight = 0;
-    m.MarginBottom = 600; // 96
-    return m;
-}
-TRLPrinterMetrics NoPrinter() {
-    TRLPrinterMetrics m;
-    m.PPIX = m.PPIY = 0;
-    return m;
-}
-} // namespace
-
 TEST(PageSetup, AdjustableMarginsFollowThePrinter) {
     // The fallback printer's 75 pixels at 300 per inch are 24 report pixels: under 38.
     TRLReport report;
     report.SetAdjustableMargins(true);
     EXPECT_EQ(report.PageMargins(), (TRLRect{38, 38, 38, 38}));
 
-    SetPrinterMetricsProvider(&WideMarginPrinter);
+    // At 600 per inch: left 48 report pixels, top 24, right 0, bottom 96.
+    SetPrinterMetricsProvider([] {
+        return TRLPrinterMetrics{.PPIX = 600,
+                                 .PPIY = 600,
+                                 .MarginLeft = 300,
+                                 .MarginTop = 150,
+                                 .MarginRight = 0,
+                                 .MarginBottom = 600};
+    });
     report.RefreshPrinterMetrics();
     EXPECT_EQ(report.PageMargins(), (TRLRect{48, 38, 38, 96}));
     report.PageSetup().SetOrientation(poLandscape); // left takes top, top right, ...
     EXPECT_EQ(report.PageMargins(), (TRLRect{38, 38, 96, 48}));
     report.SetAdjustableMargins(false);
     EXPECT_EQ(report.PageMargins(), (TRLRect{38, 38, 38, 38}));
-    SetPrinterMetricsProvider(&NoPrinter);
+    SetPrinterMetricsProvider([] { return TRLPrinterMetrics{.PPIX = 0, .PPIY = 0}; });
     report.SetAdjustableMargins(true);
     report.RefreshPrinterMetrics();
     EXPECT_EQ(report.PageMargins(), (TRLRect{38, 38, 38, 38}));
@@ -141,14 +128,6 @@ TEST(Prepare, StatesBeforePrintCancelAndReportDate) {
     EXPECT_FALSE(report.Preview());
 }
 
-namespace {
-int previews = 0;
-bool CountingPreview(TRLCustomReport&, QObject*) {
-    ++previews;
-    return true;
-}
-} // namespace
-
 TEST(Prepare, PreviewAndForcePrepare) {
     TRLReport report;
     new FixedLabel(AddBand(&report, "H", btHeader, 38, 20), "x");
@@ -162,8 +141,8 @@ TEST(Prepare, PreviewAndForcePrepare) {
     EXPECT_TRUE(report.Preview());
     EXPECT_EQ(runs, 2);
 
-    SetReportPreviewHandler(&CountingPreview);
-    previews = 0;
+    static int previews = 0;
+    SetReportPreviewHandler([](TRLCustomReport&, QObject*) { return ++previews > 0; });
     EXPECT_TRUE(report.Preview());
     EXPECT_EQ(previews, 1);
     SetReportPreviewHandler(nullptr);
@@ -269,8 +248,6 @@ TEST(Prepare, RenderedPageShowsTheBands) {
         QPainter painter(&image);
         report.Storage().Pages(0)->PaintTo(painter, QRect(0, 0, 794, 1123));
     }
-    if (qEnvironmentVariableIsSet("KELMORA_SAVE_PNG"))
-        image.save(QStringLiteral("/tmp/report_page0.png"));
     EXPECT_EQ(image.pixelColor(37, 60), QColor(Qt::white));  // left margin
     EXPECT_EQ(image.pixelColor(39, 60), QColor(Qt::red));    // left border
     EXPECT_EQ(image.pixelColor(100, 60), QColor(0, 0, 160)); // fill

@@ -1,10 +1,18 @@
-// Test-only controls and page readers for the report tests.
+// Test-only controls, records, layout readers and page readers for the report tests.
 #pragma once
 
 #include "RLBands.h"
+#include "RLControlClasses.h"
 #include "RLGraphicStorage.h"
 #include "RLGraphicSurface.h"
+#include "RLJsonRecords.h"
+#include "RLLayoutReader.h"
 #include "RLReport.h"
+#include "RLTextControls.h"
+
+#include <QStandardItemModel>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
@@ -102,6 +110,46 @@ inline TRLBand* AddBand(TRLCustomControl* parent, const QString& name, TRLBandTy
     band->SetBandType(type);
     band->SetBounds(band->Left(), top, band->Width(), height);
     return band;
+}
+
+// Records with a Name ("row 0", "row 1", ...) and a Country (AR for rows 0-2, UY for 3-4, then
+// CL) column.
+inline std::unique_ptr<QStandardItemModel> Records(int rows) {
+    auto model = std::make_unique<QStandardItemModel>(rows, 2);
+    model->setHorizontalHeaderLabels({"Name", "Country"});
+    for (int r = 0; r < rows; ++r) {
+        model->setItem(r, 0, new QStandardItem(QStringLiteral("row %1").arg(r)));
+        model->setItem(r, 1, new QStandardItem(r < 3 ? "AR" : r < 5 ? "UY" : "CL"));
+    }
+    return model;
+}
+
+// A label that prints the current record's field, after a prefix.
+inline FixedLabel* FieldLabel(TRLCustomControl* band, const QString& field,
+                              const QString& prefix = {}, int width = 100, int height = 16) {
+    auto* label = new FixedLabel(band, QString(), width, height);
+    label->OnText = [field, prefix](TRLCustomControl& c, QString& text, bool&) {
+        text = prefix + c.FieldText(field);
+    };
+    return label;
+}
+
+// The message of the TRLException that `run` throws; empty, and a failure, when none.
+template <class F> QString ThrownMessage(F&& run) {
+    try {
+        run();
+    } catch (const TRLException& e) {
+        return e.Message();
+    }
+    ADD_FAILURE() << "no exception was thrown";
+    return QString();
+}
+
+// A report read from JSON text, with every control class of the library registered.
+inline std::unique_ptr<TRLReport> ReadReport(const QByteArray& json,
+                                             const QString& fileName = QStringLiteral("doc.json")) {
+    RegisterTextAndGraphicClasses();
+    return ReadReportLayoutFromJson(json, fileName, QString());
 }
 
 } // namespace reporttest
