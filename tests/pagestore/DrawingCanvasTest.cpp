@@ -23,12 +23,16 @@ TRLPen MakePen(QColor color, TRLPenStyle style, int width, TRLPenMode mode = TRL
 
 const TRLBrush kClearBrush{Qt::white, TRLBrushStyle::Clear};
 
-// A white image with what draw(canvas) puts on it; the canvas has the default font (Arial 10).
+// A white image with what draw(canvas) or draw(canvas, painter) puts on it; the canvas has the
+// default font (Arial 10).
 template <typename Draw> QImage Drawn(int width, int height, Draw draw) {
     QImage image = WhiteImage(width, height);
     QPainter painter(&image);
     TRLCanvas canvas(painter);
-    draw(canvas);
+    if constexpr (std::is_invocable_v<Draw, TRLCanvas&, QPainter&>)
+        draw(canvas, painter);
+    else
+        draw(canvas);
     painter.end();
     return image;
 }
@@ -406,11 +410,9 @@ TEST(DrawingPens, DashDotPatternAndThinPens) {
 
 TEST(DrawingRasterModes, XorTwiceRestoresThePixels) {
     QImage original = WhiteImage(120, 80);
-    for (int y = 0; y < original.height(); ++y) {
-        for (int x = 0; x < original.width(); ++x) {
+    for (int y = 0; y < original.height(); ++y)
+        for (int x = 0; x < original.width(); ++x)
             original.setPixel(x, y, qRgb(x * 2, y * 3, (x + y) % 256));
-        }
-    }
     QImage image = original;
     QImage once;
     {
@@ -434,11 +436,9 @@ TEST(DrawingRasterModes, XorTwiceRestoresThePixels) {
     // After one pass every pixel of the rectangle is changed exactly once: no pixel of its
     // outline is painted twice (which would undo itself).
     int unchanged = 0;
-    for (int y = 10; y < 50; ++y) {
-        for (int x = 10; x < 60; ++x) {
+    for (int y = 10; y < 50; ++y)
+        for (int x = 10; x < 60; ++x)
             unchanged += once.pixel(x, y) == original.pixel(x, y) ? 1 : 0;
-        }
-    }
     EXPECT_EQ(unchanged, 0);
     EXPECT_EQ(once.pixel(10, 10), original.pixel(10, 10) ^ 0x123456u);
     EXPECT_EQ(once.pixel(30, 30), original.pixel(30, 30) ^ 0x654321u);
@@ -468,17 +468,14 @@ TEST(DrawingRasterModes, OtherModes) {
     EXPECT_EQ(masked.pixel(6, 6), qRgb(0, 255, 0));
     EXPECT_EQ(masked.pixel(5, 5), qRgb(0, 0, 0));
     // The mode applies to that call only: a later copy-mode fill draws plainly.
-    QImage image = WhiteImage(20, 20);
-    {
-        QPainter painter(&image);
-        TRLCanvas canvas(painter);
+    const QImage image = Drawn(20, 20, [](TRLCanvas& canvas, QPainter& painter) {
         canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Solid, 1, TRLPenMode::Xor));
         canvas.MoveTo(0, 0);
         canvas.LineTo(10, 0);
         canvas.SetBrush({QColor(0, 0, 255), TRLBrushStyle::Solid});
         canvas.FillRect({0, 5, 10, 10});
         EXPECT_EQ(painter.compositionMode(), QPainter::CompositionMode_SourceOver);
-    }
+    });
     EXPECT_EQ(image.pixel(3, 7), qRgb(0, 0, 255));
 }
 
@@ -493,12 +490,12 @@ TEST(DrawingShapes, RectanglesExcludeRightAndBottomAndOutlineInside) {
         canvas.SetBrush({QColor(0, 0, 255), TRLBrushStyle::Solid});
         canvas.Rectangle({60, 40, 50, 20}); // reversed corners are put right
     });
-    EXPECT_EQ(InkBounds(image.copy(0, 0, 15, 15)), QRect(5, 5, 3, 4));
-    EXPECT_EQ(InkBounds(image.copy(15, 0, 30, 35)).translated(15, 0), QRect(20, 10, 20, 20));
+    EXPECT_EQ(InkBounds(image, QRect(0, 0, 15, 15)), QRect(5, 5, 3, 4));
+    EXPECT_EQ(InkBounds(image, QRect(15, 0, 30, 35)), QRect(20, 10, 20, 20));
     EXPECT_EQ(image.pixel(22, 12), qRgb(0, 0, 0));
     EXPECT_EQ(image.pixel(23, 13), qRgb(255, 255, 255)); // 3-pixel frame, clear inside
     EXPECT_EQ(image.pixel(37, 27), qRgb(0, 0, 0));
-    EXPECT_EQ(InkBounds(image.copy(45, 15, 55, 45)).translated(45, 15), QRect(50, 20, 10, 20));
+    EXPECT_EQ(InkBounds(image, QRect(45, 15, 55, 45)), QRect(50, 20, 10, 20));
     EXPECT_EQ(image.pixel(50, 20), qRgb(255, 0, 0));
     EXPECT_EQ(image.pixel(59, 39), qRgb(255, 0, 0));
     EXPECT_EQ(image.pixel(55, 30), qRgb(0, 0, 255));
@@ -523,33 +520,22 @@ TEST(DrawingShapes, HatchedBrushesLetTheBackgroundShow) {
 }
 
 TEST(DrawingClip, ZeroSizeClipSwitchesClippingOff) {
-    QImage image = WhiteImage(60, 60);
-    QPainter painter(&image);
-    TRLCanvas canvas(painter);
-    canvas.SetBrush({QColor(0, 0, 0), TRLBrushStyle::Solid});
-
-    CanvasSetClipRect(canvas, {10, 10, 20, 20});
-    canvas.FillRect({0, 0, 60, 60});
-    painter.end();
-    EXPECT_EQ(InkBounds(image), QRect(10, 10, 10, 10));
-
-    image.fill(Qt::white);
-    painter.begin(&image);
-    CanvasSetClipRect(canvas, {10, 10, 20, 20});
-    CanvasSetClipRect(canvas, {0, 30, 60, 30}); // zero height: clipping off, not everything hidden
-    canvas.FillRect({0, 0, 60, 60});
-    painter.end();
-    EXPECT_EQ(InkBounds(image), QRect(0, 0, 60, 60));
-
-    image.fill(Qt::white);
-    painter.begin(&image);
-    CanvasSetClipRect(canvas, {30, 30, 40, 40});
-    CanvasSetClipRect(canvas, {5, 5, 15, 15}); // a new clip replaces the old one
-    canvas.FillRect({0, 0, 60, 60});
-    CanvasResetClipRect(canvas);
-    EXPECT_FALSE(painter.hasClipping());
-    painter.end();
-    EXPECT_EQ(InkBounds(image), QRect(5, 5, 10, 10));
+    // The clips set in turn, a fill of the whole image, and the clip reset.
+    const auto inked = [](std::initializer_list<TRLRect> clips) {
+        return InkBounds(Drawn(60, 60, [&](TRLCanvas& canvas, QPainter& painter) {
+            canvas.SetBrush({QColor(0, 0, 0), TRLBrushStyle::Solid});
+            for (const TRLRect& clip : clips)
+                CanvasSetClipRect(canvas, clip);
+            canvas.FillRect({0, 0, 60, 60});
+            CanvasResetClipRect(canvas);
+            EXPECT_FALSE(painter.hasClipping());
+        }));
+    };
+    EXPECT_EQ(inked({{10, 10, 20, 20}}), QRect(10, 10, 10, 10));
+    // Zero height: clipping off, not everything hidden.
+    EXPECT_EQ(inked({{10, 10, 20, 20}, {0, 30, 60, 30}}), QRect(0, 0, 60, 60));
+    // A new clip replaces the old one.
+    EXPECT_EQ(inked({{30, 30, 40, 40}, {5, 5, 15, 15}}), QRect(5, 5, 10, 10));
 }
 
 TEST(DrawingPictures, StretchDrawWithParityKeepsWholeColumns) {

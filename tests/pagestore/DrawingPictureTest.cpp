@@ -37,9 +37,8 @@ QByteArray EncodeJpeg(const QImage& image, JpegKind kind, bool progressive, int 
                                                   : JCS_CMYK;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
-    if (progressive) {
+    if (progressive)
         jpeg_simple_progression(&info);
-    }
     jpeg_start_compress(&info, TRUE);
     std::vector<JSAMPLE> row(static_cast<size_t>(image.width() * info.input_components));
     while (info.next_scanline < info.image_height) {
@@ -70,18 +69,12 @@ QByteArray EncodeJpeg(const QImage& image, JpegKind kind, bool progressive, int 
 
 // Four flat quadrants, big enough for JPEG blocks to keep their colours.
 QImage Quadrants() {
+    const QRgb colours[2][2] = {{qRgb(220, 30, 30), qRgb(30, 200, 40)},
+                                {qRgb(20, 40, 210), qRgb(240, 240, 240)}};
     QImage image(64, 48, QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const bool right = x >= 32;
-            const bool bottom = y >= 24;
-            image.setPixel(x, y,
-                           !right && !bottom  ? qRgb(220, 30, 30)
-                           : right && !bottom ? qRgb(30, 200, 40)
-                           : !right           ? qRgb(20, 40, 210)
-                                              : qRgb(240, 240, 240));
-        }
-    }
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, colours[y >= 24][x >= 32]);
     return image;
 }
 
@@ -100,12 +93,19 @@ void ExpectQuadrants(const QImage& decoded, const char* what) {
     ExpectNear(decoded.pixel(50, 40), qRgb(240, 240, 240), 12, what);
 }
 
+// The image as a file of the given format, empty when Qt cannot write it.
+QByteArray Saved(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
 bool HasMarker(const QByteArray& jpeg, uint8_t marker) {
-    for (qsizetype i = 0; i + 1 < jpeg.size(); ++i) {
-        if (static_cast<uint8_t>(jpeg[i]) == 0xFF && static_cast<uint8_t>(jpeg[i + 1]) == marker) {
+    for (qsizetype i = 0; i + 1 < jpeg.size(); ++i)
+        if (static_cast<uint8_t>(jpeg[i]) == 0xFF && static_cast<uint8_t>(jpeg[i + 1]) == marker)
             return true;
-        }
-    }
     return false;
 }
 
@@ -123,31 +123,25 @@ TEST(DrawingJpeg, BaselineAndProgressiveColourPictures) {
 
 TEST(DrawingJpeg, GreyAndCmykPictures) {
     QImage ramp(64, 16, QImage::Format_RGB32);
-    for (int y = 0; y < ramp.height(); ++y) {
-        for (int x = 0; x < ramp.width(); ++x) {
+    for (int y = 0; y < ramp.height(); ++y)
+        for (int x = 0; x < ramp.width(); ++x)
             ramp.setPixel(x, y, qRgb(x * 4, x * 4, x * 4));
-        }
-    }
     const QImage grey = DecodeJpeg(EncodeJpeg(ramp, JpegKind::Gray, true));
     ASSERT_FALSE(grey.isNull());
     EXPECT_EQ(grey.size(), ramp.size());
-    for (int x : {2, 20, 40, 61}) {
+    for (int x : {2, 20, 40, 61})
         ExpectNear(grey.pixel(x, 8), ramp.pixel(x, 8), 8, "grey");
-    }
     ExpectQuadrants(DecodeJpeg(EncodeJpeg(Quadrants(), JpegKind::AdobeCmyk, false)), "cmyk");
 }
 
 TEST(DrawingJpeg, DamagedDataGivesNoPictureOrAPartialOne) {
     const QByteArray jpeg = EncodeJpeg(Quadrants(), JpegKind::Rgb, true);
-    EXPECT_TRUE(DecodeJpeg(QByteArray()).isNull());
-    EXPECT_TRUE(DecodeJpeg(QByteArrayLiteral("\xFF\xD8\xFF")).isNull());
-    EXPECT_TRUE(DecodeJpeg(jpeg.left(20)).isNull());
-    EXPECT_TRUE(DecodeJpeg(QByteArrayLiteral("not a jpeg at all")).isNull());
     QByteArray garbage = jpeg.left(2);
-    for (int i = 0; i < 500; ++i) {
+    for (int i = 0; i < 500; ++i)
         garbage.append(static_cast<char>((i * 73 + 11) & 0xFF));
-    }
-    EXPECT_TRUE(DecodeJpeg(garbage).isNull());
+    for (const QByteArray& data : {QByteArray(), QByteArrayLiteral("\xFF\xD8\xFF"), jpeg.left(20),
+                                   QByteArrayLiteral("not a jpeg at all"), garbage})
+        EXPECT_TRUE(DecodeJpeg(data).isNull()) << data.toHex().left(40).constData();
     // A cut-off file still gives a picture of the right size: libjpeg fills in what is missing.
     const QImage cut = DecodeJpeg(jpeg.left(jpeg.size() * 2 / 3));
     if (!cut.isNull()) {
@@ -211,28 +205,18 @@ TEST(DrawingTaggedData, IconsAndUnknownTags) {
     QImage icon(16, 16, QImage::Format_ARGB32);
     icon.fill(qRgba(0, 128, 255, 255));
     icon.setPixel(3, 4, qRgba(255, 0, 0, 255));
-    QByteArray iconFile;
-    {
-        QBuffer buffer(&iconFile);
-        buffer.open(QIODevice::WriteOnly);
-        ASSERT_TRUE(icon.save(&buffer, "ICO"));
-    }
-    const QByteArray data = QByteArrayLiteral("ICO") + iconFile;
-    const QImage back = DecodeTaggedData(data);
+    const QByteArray iconFile = Saved(icon, "ICO");
+    ASSERT_FALSE(iconFile.isEmpty());
+    const QImage back = DecodeTaggedData(QByteArrayLiteral("ICO") + iconFile);
     ASSERT_EQ(back.size(), QSize(16, 16));
     EXPECT_EQ(back.pixel(3, 4) & 0xFFFFFFu, 0xFF0000u);
     EXPECT_EQ(back.pixel(8, 8) & 0xFFFFFFu, 0x0080FFu);
 
     // The icon bytes under the bitmap tag, or any picture under a tag of its own, are nothing.
-    EXPECT_TRUE(DecodeTaggedData(QByteArrayLiteral("BMP") + iconFile).isNull());
-    QByteArray png;
-    {
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        ASSERT_TRUE(icon.save(&buffer, "PNG"));
-    }
-    EXPECT_TRUE(DecodeTaggedData(QByteArrayLiteral("PNG") + png).isNull());
-    EXPECT_TRUE(DecodeTaggedData(png).isNull());
-    EXPECT_TRUE(DecodeTaggedData(QByteArray()).isNull());
-    EXPECT_TRUE(DecodeTaggedData(QByteArrayLiteral("ICO")).isNull());
+    const QByteArray png = Saved(icon, "PNG");
+    ASSERT_FALSE(png.isEmpty());
+    for (const QByteArray& data :
+         {QByteArrayLiteral("BMP") + iconFile, QByteArrayLiteral("PNG") + png, png, QByteArray(),
+          QByteArrayLiteral("ICO")})
+        EXPECT_TRUE(DecodeTaggedData(data).isNull()) << data.left(8).toHex().constData();
 }

@@ -20,27 +20,24 @@ inline bool IsInk(const QImage& image, int x, int y) {
     return (image.pixel(x, y) & 0xFFFFFFu) != 0xFFFFFFu;
 }
 
-// Smallest rectangle holding every non-white pixel; a null rectangle when there is none.
-inline QRect InkBounds(const QImage& image) {
+// Smallest rectangle holding every non-white pixel of area (the whole image by default); a null
+// rectangle when there is none.
+inline QRect InkBounds(const QImage& image, const QRect& area = QRect()) {
     QRect bounds;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (IsInk(image, x, y)) {
+    const QRect r = area.isNull() ? image.rect() : area & image.rect();
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (IsInk(image, x, y))
                 bounds |= QRect(x, y, 1, 1);
-            }
-        }
-    }
     return bounds;
 }
 
 inline int CountInk(const QImage& image, const QRect& area) {
     int count = 0;
     const QRect r = area & image.rect();
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-        for (int x = r.left(); x <= r.right(); ++x) {
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
             count += IsInk(image, x, y) ? 1 : 0;
-        }
-    }
     return count;
 }
 
@@ -53,9 +50,9 @@ inline std::vector<std::pair<int, int>> Runs(const QImage& image, QRgb color, in
     for (int i = 0; i <= count; ++i) {
         const bool match = i < count && (image.pixel(alongRow ? i : index, alongRow ? index : i) |
                                          0xFF000000u) == (color | 0xFF000000u);
-        if (match && start < 0) {
+        if (match && start < 0)
             start = i;
-        } else if (!match && start >= 0) {
+        if (!match && start >= 0) {
             runs.emplace_back(start, i - start);
             start = -1;
         }
