@@ -115,6 +115,7 @@ private:
     QVariant Convert(TRLPersistent& target, const TRLPropertyInfo& p, const QJsonValue& v,
                      const QString& where) const;
     int WholeNumber(const QJsonValue& v, const QString& where) const;
+    double WithinMeasureLimit(double number, const QJsonValue& v, const QString& where) const;
     QString Text(const QJsonValue& v, const QString& where) const;
     int EnumValue(const QStringList& names, const QJsonValue& v, const QString& where) const;
     uint SetValue(const QStringList& names, const QJsonValue& v, const QString& where) const;
@@ -260,6 +261,27 @@ void LayoutReader::ApplyProperty(TRLPersistent& target, const TRLPropertyInfo& p
     }
 }
 
+// Positions, sizes, margins and the like are added up as a report lays out (a control's place
+// on the page is the sum of its parents'), in report pixels held as int. Values a page could
+// never need are refused here, so that no sum of them can leave the int range however deep the
+// layout nests: the JSON parser's own depth limit allows at most a few hundred levels.
+constexpr double kMeasureLimit = 1'000'000;
+
+// Counts and identifiers that are never laid out, and may take any whole number.
+bool IsCount(const TRLPropertyInfo& p) {
+    return p.Name == QLatin1String("RangeCount") || p.Name == QLatin1String("HelpContext");
+}
+
+double LayoutReader::WithinMeasureLimit(double number, const QJsonValue& v,
+                                        const QString& where) const {
+    if (!(std::fabs(number) <= kMeasureLimit))
+        Fail(where, QStringLiteral("expected a number from %1 to %2, not %3")
+                        .arg(-kMeasureLimit, 0, 'f', 0)
+                        .arg(kMeasureLimit, 0, 'f', 0)
+                        .arg(Shown(v)));
+    return number;
+}
+
 int LayoutReader::WholeNumber(const QJsonValue& v, const QString& where) const {
     const double d = v.toDouble();
     if (!v.isDouble() || std::floor(d) != d || d < INT_MIN || d > INT_MAX)
@@ -378,12 +400,16 @@ QImage LayoutReader::Picture(const QJsonValue& v, const QString& where) const {
 QVariant LayoutReader::Convert(TRLPersistent& target, const TRLPropertyInfo& p, const QJsonValue& v,
                                const QString& where) const {
     switch (p.Kind) {
-    case TRLPropertyKind::Integer:
-        return WholeNumber(v, where);
+    case TRLPropertyKind::Integer: {
+        const int number = WholeNumber(v, where);
+        if (!IsCount(p))
+            WithinMeasureLimit(number, v, where);
+        return number;
+    }
     case TRLPropertyKind::Double:
         if (!v.isDouble())
             Fail(where, QStringLiteral("expected a number, not %1").arg(Shown(v)));
-        return v.toDouble();
+        return WithinMeasureLimit(v.toDouble(), v, where);
     case TRLPropertyKind::Boolean:
         if (!v.isBool())
             Fail(where, QStringLiteral("expected true or false, not %1").arg(Shown(v)));

@@ -419,6 +419,48 @@ TEST_F(Faults, OversizedInputsAreRefusedInBoundedMemory) {
     }
 }
 
+// Measures no page could need (found by the layout fuzzer: a margin of 8.9e71 mm, saturated to
+// the int range, made the band sizes overflow) are refused by name; a layout's widest sane values
+// and a count beyond them still prepare.
+TEST_F(Faults, MeasuresBeyondAnyPageAreRefusedByName) {
+    const auto layout = [](const char* report, const char* label) {
+        return QStringLiteral(R"({"class": "TRLReport", "name": "R", %1 "children": [
+            {"class": "TRLBand", "name": "B", "BandType": "btTitle", "Height": 40, "children": [
+              {"class": "TRLLabel", "name": "L", "Caption": "x" %2}]}]})")
+            .arg(QLatin1String(report), QLatin1String(label))
+            .toUtf8();
+    };
+    const struct {
+        const char* Report;
+        const char* Label;
+        const char* Says; // empty: the layout prepares
+    } cases[] = {
+        {R"("Margins": {"LeftMargin": 8.9e71},)", "", "R.Margins.LeftMargin: expected a number"},
+        {R"("PageSetup": {"PaperSize": "fpCustom", "PaperWidth": -1e7},)", "",
+         "R.PageSetup.PaperWidth: expected a number from -1000000 to 1000000"},
+        {"", R"(, "Left": -2147483000)", "L.Left: expected a number"},
+        {"", R"(, "Width": 1000001)", "L.Width: expected a number"},
+        {"", R"(, "RealBounds": {"UsedUnit": "buMilimeters", "Width": 2e9})",
+         "L.RealBounds.Width: expected a number"},
+        {R"("RangeCount": 2000000000, "FirstPageNumber": 1000000,)", R"(, "Left": -1000000)", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Report + std::string(c.Label));
+        WriteFile(Path("layout.json"), layout(c.Report, c.Label));
+        QFile::remove(Path("out.rpf"));
+        const ProgramResult r =
+            Execute({.Arguments = {"prepare", Path("layout.json"), "-o", Path("out.rpf")}});
+        if (*c.Says) {
+            EXPECT_EQ(r.ExitCode, 2) << r.Err.toStdString();
+            EXPECT_TRUE(r.Err.contains(QString::fromUtf8(c.Says))) << r.Err.toStdString();
+            EXPECT_FALSE(QFile::exists(Path("out.rpf")));
+        } else {
+            EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+            EXPECT_TRUE(QFile::exists(Path("out.rpf")));
+        }
+    }
+}
+
 // A picture inside a page store that declares a huge image (a progressive JPEG of 267 bytes,
 // found by the picture fuzzer) is refused before its decoder reserves buffers for it: decoding it
 // once took 3 GB.

@@ -50,6 +50,8 @@ REJECTED = {
     "lines-not-array.json": ("children/0/Lines", "'one line' is not of type 'array'"),
     "boolean-as-string.json": ("children/0/Stretch", "'true' is not of type 'boolean'"),
     "paper-size-unknown.json": ("PageSetup/PaperSize", "'fpA11' is not one of"),
+    "margin-beyond-any-page.json": ("Margins/LeftMargin", "is greater than the maximum of 1000000"),
+    "position-beyond-any-page.json": ("children/0/children/0/Left", "is less than the minimum"),
 }
 
 
