@@ -178,9 +178,8 @@ TEST_P(DocumentLayout, PrintsEveryFixedCaptionInItsPlaceAndFontAndCentresTheTitl
         const TRLSize natural = Measure(text + ' ', c.Size, c.Style);
         EXPECT_EQ(object->BoundsRect.Right - object->BoundsRect.Left, natural.Width);
         EXPECT_EQ(object->BoundsRect.Bottom - object->BoundsRect.Top, natural.Height);
-        if (c.Width != 0) {
+        if (c.Width != 0)
             EXPECT_NEAR(natural.Width, c.Width, 4);
-        }
     }
 
     // The title is centred in its band (x 38 to 756, y 169 to 201) whatever its width; that
@@ -225,9 +224,7 @@ TEST_P(DocumentLayout, DrawsExactlyItsUnderlinesAndSignatureLines) {
 
 INSTANTIATE_TEST_SUITE_P(Documents, DocumentLayout,
                          ::testing::Values(Solicitud, Declaracion, Vehiculo), [](const auto& info) {
-                             return std::string(info.param == Solicitud     ? "Solicitud"
-                                                : info.param == Declaracion ? "Declaracion"
-                                                                            : "Vehiculo");
+                             return QString(kDocNames[info.param]).remove(u'-').toStdString();
                          });
 
 TEST(DocumentLayouts, DeclarationsWrapWithinTheirMemoInBold) {

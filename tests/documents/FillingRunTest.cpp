@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <functional>
 #include <vector>
 
 using namespace doctest;
@@ -287,51 +288,34 @@ protected:
         QApplication::processEvents();
     }
 
-    static int OpenPreviews() {
+    // The previews open now; with an owner, only those that belong to it (stack above it).
+    static int OpenPreviews(const QWidget* owner = nullptr) {
         int open = 0;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<TRLPreviewForm*>(w) && w->isVisible())
+            if (qobject_cast<TRLPreviewForm*>(w) && w->isVisible() &&
+                (!owner || (owner->windowHandle() &&
+                            w->windowHandle()->transientParent() == owner->windowHandle())))
                 ++open;
         return open;
     }
 
-    struct Box {
-        bool Seen = false;
-        QString Title, Text;
-        QMessageBox::Icon Icon = QMessageBox::NoIcon;
-        QMessageBox::StandardButtons Buttons;
-        QWidget* Parent = nullptr;
-        int PreviewsWhenShown = -1;
-        // Previews that belong to the entry form (stack above it) when the box is shown.
-        int OwnedPreviews = -1;
-    };
-
-    // Runs the filling run, answering its message box with OK.
-    Box Run(const TDatosSolicitud& d, QWidget* parent) {
-        Box box;
+    // Runs the filling run; check sees its message box, which is then answered with OK. False
+    // when no message box came.
+    bool Run(const TDatosSolicitud& d, QWidget* parent,
+             const std::function<void(QMessageBox&)>& check) {
+        bool seen = false;
         QTimer timer;
         timer.setInterval(20);
         QObject::connect(&timer, &QTimer::timeout, [&] {
-            auto* message = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!message)
-                return;
-            box.Seen = true;
-            box.Title = message->windowTitle();
-            box.Text = message->text();
-            box.Icon = message->icon();
-            box.Buttons = message->standardButtons();
-            box.Parent = message->parentWidget();
-            box.PreviewsWhenShown = OpenPreviews();
-            box.OwnedPreviews = 0;
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (qobject_cast<TRLPreviewForm*>(w) && w->isVisible() && parent->windowHandle() &&
-                    w->windowHandle()->transientParent() == parent->windowHandle())
-                    ++box.OwnedPreviews;
-            message->button(QMessageBox::Ok)->click();
+            if (auto* message = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen = true;
+                check(*message);
+                message->button(QMessageBox::Ok)->click();
+            }
         });
         timer.start();
         RunFillingRun(d, parent);
-        return box;
+        return seen;
     }
 };
 
@@ -351,20 +335,20 @@ TEST_F(RunFillingRunTest, OpensOnePreviewPerDocumentAndTellsTheOperatorHowMany) 
         d.SolicitaPasajes = c.Pasajes;
         d.MedioIndice = c.Medio;
         d.Medio = MedioEntries().at(c.Medio);
-        const Box box = Run(d, &entryForm);
         SCOPED_TRACE(c.Count);
-        ASSERT_TRUE(box.Seen);
-        EXPECT_EQ(box.Title, "Sr. Operador");
-        EXPECT_EQ(box.Icon, QMessageBox::Information);
-        EXPECT_EQ(box.Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        // The message sits on the request's preview, the last one opened, so that it shows
-        // above every preview and gives the keyboard to that preview when it closes.
-        auto* top = qobject_cast<TRLPreviewForm*>(box.Parent);
-        ASSERT_NE(top, nullptr);
-        EXPECT_EQ(top->CurrentView()->Pages(), &forms.FFRSolicitud->RLReport1().Storage());
-        EXPECT_EQ(box.Text, DisplayedOperatorMessage(c.Count));
-        EXPECT_EQ(box.PreviewsWhenShown, c.Count) << "the windows are open under the message";
-        EXPECT_EQ(box.OwnedPreviews, c.Count) << "the previews belong to the entry form";
+        ASSERT_TRUE(Run(d, &entryForm, [&](QMessageBox& box) {
+            EXPECT_EQ(box.windowTitle(), "Sr. Operador");
+            EXPECT_EQ(box.icon(), QMessageBox::Information);
+            EXPECT_EQ(box.standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+            EXPECT_EQ(box.text(), DisplayedOperatorMessage(c.Count));
+            EXPECT_EQ(OpenPreviews(), c.Count) << "the windows are open under the message";
+            EXPECT_EQ(OpenPreviews(&entryForm), c.Count) << "the previews belong to the entry form";
+            // The message sits on the request's preview, the last one opened, so that it shows
+            // above every preview and gives the keyboard to that preview when it closes.
+            auto* top = qobject_cast<TRLPreviewForm*>(box.parentWidget());
+            ASSERT_NE(top, nullptr);
+            EXPECT_EQ(top->CurrentView()->Pages(), &forms.FFRSolicitud->RLReport1().Storage());
+        })) << "no message box";
         // Every run prepares its documents anew.
         const auto page = forms.FFRSolicitud->RLReport1().Storage().Pages(0);
         ASSERT_TRUE(page);

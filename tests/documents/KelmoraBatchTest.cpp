@@ -19,24 +19,13 @@ using namespace doctest;
 
 namespace {
 
-struct Result {
-    int Status = -1;
-    QString Out;
-    QString Err;
-};
-
-Result RunBatch(const QStringList& arguments) {
+ProgramResult RunBatch(const QStringList& arguments) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LC_ALL", "C.UTF-8");
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(KELMORA_BINARY_DIR "/app/kelmora-batch"), arguments);
-    EXPECT_TRUE(process.waitForFinished(60000)) << "kelmora-batch did not end";
-    Result result;
-    result.Status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.Out = QString::fromUtf8(process.readAllStandardOutput());
-    result.Err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    process.start(BuiltProgram(QStringLiteral("app/kelmora-batch")), arguments);
+    return FinishProgram(process);
 }
 
 // Travel by private vehicle with tickets: all three documents.
@@ -76,6 +65,16 @@ QString WriteRequest(const QTemporaryDir& dir, const QJsonObject& request) {
     return WriteRequest(dir, QJsonDocument(request).toJson());
 }
 
+// The request with one key set to value, or removed when value is undefined.
+QJsonObject RequestWith(const char* key, const QJsonValue& value) {
+    QJsonObject request = Request();
+    if (value.isUndefined())
+        request.remove(key);
+    else
+        request[key] = value;
+    return request;
+}
+
 std::unique_ptr<TRLGraphicStorage> Load(const QString& path) {
     auto storage = std::make_unique<TRLGraphicStorage>();
     storage->LoadFromFile(path);
@@ -92,8 +91,8 @@ TEST(KelmoraBatch, WritesEveryProducedDocumentWithPdfAndPngAndPrintsTheMessage) 
     QTemporaryDir dir;
     const QString request = WriteRequest(dir, Request());
     const QString out = dir.filePath("out");
-    const Result r = RunBatch({request, out, "--pdf", "--png"});
-    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    const ProgramResult r = RunBatch({request, out, "--pdf", "--png"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
     EXPECT_EQ(r.Out, DisplayedOperatorMessage(3) + '\n');
     EXPECT_EQ(Entries(out), QStringList({"declaracion-jurada.pdf", "declaracion-jurada.png",
                                          "declaracion-jurada.rpf", "solicitud.pdf", "solicitud.png",
@@ -153,8 +152,8 @@ TEST(KelmoraBatch, ArchivalPdfOfEachDocument) {
         GTEST_SKIP() << "poppler-utils are not installed";
     QTemporaryDir dir;
     const QString out = dir.filePath("out");
-    const Result r = RunBatch({WriteRequest(dir, Request()), out, "--pdfa"});
-    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    const ProgramResult r = RunBatch({WriteRequest(dir, Request()), out, "--pdfa"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
     const struct {
         const char* Base;
         QString Title;
@@ -182,7 +181,7 @@ TEST(KelmoraBatch, ArchivalPdfOfEachDocument) {
 TEST(KelmoraBatch, LaterRunsReplaceOnlyTheProgramsOwnOutputsAndOnlyWhenTheySucceed) {
     QTemporaryDir dir;
     const QString out = dir.filePath("out");
-    ASSERT_EQ(RunBatch({WriteRequest(dir, Request()), out, "--png"}).Status, 0);
+    ASSERT_EQ(RunBatch({WriteRequest(dir, Request()), out, "--png"}).ExitCode, 0);
     ASSERT_TRUE(QFile::exists(out + "/declaracion-jurada.rpf"));
     QFile keep(out + "/notes.txt");
     ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
@@ -190,10 +189,9 @@ TEST(KelmoraBatch, LaterRunsReplaceOnlyTheProgramsOwnOutputsAndOnlyWhenTheySucce
 
     // A run that fails leaves the earlier outputs as they were.
     const QStringList before = Entries(out);
-    QJsonObject bad = Request();
-    bad["MedioIndice"] = 9;
-    const Result failed = RunBatch({WriteRequest(dir, bad), out, "--png"});
-    EXPECT_EQ(failed.Status, 2);
+    const ProgramResult failed =
+        RunBatch({WriteRequest(dir, RequestWith("MedioIndice", 9)), out, "--png"});
+    EXPECT_EQ(failed.ExitCode, 2);
     EXPECT_TRUE(failed.Err.contains("MedioIndice")) << failed.Err.toStdString();
     EXPECT_EQ(Entries(out), before);
 
@@ -203,8 +201,8 @@ TEST(KelmoraBatch, LaterRunsReplaceOnlyTheProgramsOwnOutputsAndOnlyWhenTheySucce
     bus["Patente"] = "";
     bus["SolicitaPasajes"] = false;
     bus["MontoPasaje"] = "";
-    const Result r = RunBatch({WriteRequest(dir, bus), out});
-    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    const ProgramResult r = RunBatch({WriteRequest(dir, bus), out});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
     EXPECT_TRUE(r.Out.startsWith("Tiene 1 formularios para imprimir\n\n")) << r.Out.toStdString();
     // Only this run's document, and what the program did not write is left alone.
     EXPECT_EQ(Entries(out), QStringList({"notes.txt", "solicitud.rpf"}));
@@ -215,26 +213,21 @@ TEST(KelmoraBatch, LaterRunsReplaceOnlyTheProgramsOwnOutputsAndOnlyWhenTheySucce
 
 TEST(KelmoraBatch, BadInputNamesTheProblemAndWritesNothing) {
     QTemporaryDir dir;
-    QJsonObject wrongType = Request();
-    wrongType["SolicitaPasajes"] = "yes";
-    QJsonObject missing = Request();
-    missing.remove("Destino");
-    QJsonObject badDate = Request();
-    badDate["Salida"] = "2024-13-40";
+    const auto json = [](const QJsonObject& o) { return QJsonDocument(o).toJson(); };
     const struct {
         QByteArray Json;
         const char* Named;
     } cases[] = {
-        {QJsonDocument(wrongType).toJson(), "SolicitaPasajes"},
-        {QJsonDocument(missing).toJson(), "Destino"},
-        {QJsonDocument(badDate).toJson(), "Salida"},
+        {json(RequestWith("SolicitaPasajes", "yes")), "SolicitaPasajes"},
+        {json(RequestWith("Destino", QJsonValue::Undefined)), "Destino"},
+        {json(RequestWith("Salida", "2024-13-40")), "Salida"},
         {"{ not json", "request.json"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Named);
         const QString out = dir.filePath("out");
-        const Result r = RunBatch({WriteRequest(dir, c.Json), out, "--pdf"});
-        EXPECT_EQ(r.Status, 2);
+        const ProgramResult r = RunBatch({WriteRequest(dir, c.Json), out, "--pdf"});
+        EXPECT_EQ(r.ExitCode, 2);
         EXPECT_TRUE(r.Err.contains(c.Named)) << r.Err.toStdString();
         EXPECT_TRUE(r.Out.isEmpty());
         EXPECT_FALSE(QFileInfo::exists(out));
@@ -244,12 +237,12 @@ TEST(KelmoraBatch, BadInputNamesTheProblemAndWritesNothing) {
     // Arguments that do not fit get the usage line.
     for (const QStringList& args :
          {QStringList{}, QStringList{"only-one.json"}, QStringList{"a.json", "out", "--svg"}}) {
-        const Result r = RunBatch(args);
-        EXPECT_EQ(r.Status, 2);
+        const ProgramResult r = RunBatch(args);
+        EXPECT_EQ(r.ExitCode, 2);
         EXPECT_TRUE(r.Err.contains("usage: kelmora-batch REQUEST.json OUTDIR"))
             << r.Err.toStdString();
     }
-    const Result absent = RunBatch({dir.filePath("absent.json"), dir.filePath("out")});
-    EXPECT_EQ(absent.Status, 2);
+    const ProgramResult absent = RunBatch({dir.filePath("absent.json"), dir.filePath("out")});
+    EXPECT_EQ(absent.ExitCode, 2);
     EXPECT_TRUE(absent.Err.contains("absent.json"));
 }
