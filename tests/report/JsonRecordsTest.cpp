@@ -1,14 +1,12 @@
 // Records read from JSON for a report's DataSource: columns, value texts and errors.
-#include "RLCore.h"
-#include "RLJsonRecords.h"
+#include "ReportTestSupport.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QJsonValue>
-
-#include <gtest/gtest.h>
 
 namespace {
+
+using reporttest::ThrownMessage;
 
 QStringList Row(const QAbstractItemModel& model, int row) {
     QStringList texts;
@@ -25,14 +23,8 @@ QStringList Headers(const QAbstractItemModel& model) {
 }
 
 QString LoadError(const QByteArray& json) {
-    TRLJsonRecordsModel model;
-    try {
-        model.Load(json, QStringLiteral("data.json"));
-    } catch (const TRLException& e) {
-        return e.Message();
-    }
-    ADD_FAILURE() << "no error for " << json.constData();
-    return QString();
+    SCOPED_TRACE(json.constData());
+    return ThrownMessage([&] { TRLJsonRecordsModel().Load(json, QStringLiteral("data.json")); });
 }
 
 TEST(JsonRecords, ColumnsAreTheUnionOfKeysInFirstSeenOrder) {
@@ -75,7 +67,7 @@ TEST(JsonRecords, ValuesPrintAsAReportShowsThem) {
     };
     for (const Case& c : cases) {
         QString text = "unchanged";
-        ASSERT_TRUE(JsonFieldText(c.value, text));
+        ASSERT_TRUE(JsonFieldText(c.value, text)) << c.text;
         EXPECT_EQ(text, QString::fromUtf8(c.text));
     }
     QString text;
@@ -114,12 +106,9 @@ TEST(JsonRecords, ReadFromAFile) {
     const auto model = ReadJsonRecords(path);
     ASSERT_GT(model->rowCount(), 0);
     EXPECT_TRUE(model->FieldNames().contains("Nombre"));
-    try {
-        ReadJsonRecords(QStringLiteral("/nonexistent/data.json"));
-        ADD_FAILURE() << "a missing file was read";
-    } catch (const TRLException& e) {
-        EXPECT_TRUE(e.Message().startsWith("/nonexistent/data.json: cannot be read: "));
-    }
+    EXPECT_TRUE(ThrownMessage([] {
+                    ReadJsonRecords("/nonexistent/data.json");
+                }).startsWith("/nonexistent/data.json: cannot be read: "));
 }
 
 } // namespace

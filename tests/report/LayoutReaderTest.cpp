@@ -1,40 +1,29 @@
 // The JSON layout reader: every value kind, nested objects, pictures, references, loading order
 // and the errors, each naming the file, the control and the property.
-#include "RLBands.h"
-#include "RLLayoutReader.h"
 #include "RLLayoutValues.h"
-#include "RLReport.h"
+#include "ReportTestSupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 namespace {
 
-// A control that publishes one property of every kind the reader converts, counts its live
-// instances and logs when it is told that loading has ended.
+using reporttest::ThrownMessage;
+
+// A control that publishes one property of every kind the reader converts (keeping each value as
+// the reader hands it over), counts its live instances and logs when it is told that loading has
+// ended.
 class Probe : public TRLCustomControl {
 public:
     explicit Probe(TRLCustomControl* parent) : TRLCustomControl(parent) { ++Alive; }
     ~Probe() override { --Alive; }
     QString ClassName() const override { return QStringLiteral("TestLayoutProbe"); }
+    template <class T> T Get(const char* name) const { return Values.value(name).value<T>(); }
 
-    int Count = 0;
-    double Ratio = 0;
-    bool Flag = false;
-    QString Note;
-    int Kind = 0;
-    uint Flags = 0;
-    QColor Ink;
-    QStringList Lines;
-    QImage Picture;
-    TRLCustomControl* Partner = nullptr;
+    QVariantMap Values;
     QStringList SetOrder;
-
-    static int Alive;
-    static QStringList LoadLog;
+    static inline int Alive = 0;
+    static inline QStringList LoadLog;
 
 protected:
     void Loaded() override {
@@ -43,65 +32,43 @@ protected:
     }
 };
 
-int Probe::Alive = 0;
-QStringList Probe::LoadLog;
-
-using K = TRLPropertyKind;
-
-template <class Get, class Set>
-TRLPropertyInfo Prop(const char* name, K kind, Get get, Set set, QStringList names = {}) {
-    TRLPropertyInfo p;
-    p.Name = QString::fromLatin1(name);
-    p.Kind = kind;
-    p.ValueNames = std::move(names);
-    p.Get = [get](const TRLPersistent& o) { return get(dynamic_cast<const Probe&>(o)); };
-    p.Set = [set, name](TRLPersistent& o, const QVariant& v) {
-        auto& probe = dynamic_cast<Probe&>(o);
-        probe.SetOrder << QString::fromLatin1(name);
-        set(probe, v);
-    };
-    return p;
-}
-
 void RegisterProbe() {
+    using K = TRLPropertyKind;
     RegisterReportClasses();
     TRLClassInfo info;
     info.ClassName = QStringLiteral("TestLayoutProbe");
     info.BaseClass = QStringLiteral("TRLCustomControl");
     info.Create = [](TRLCustomControl* parent) -> TRLCustomControl* { return new Probe(parent); };
     // Published deliberately out of alphabetical order: the reader must keep this order.
-    info.Properties = {
-        Prop(
-            "Ratio", K::Double, [](const Probe& p) { return QVariant(p.Ratio); },
-            [](Probe& p, const QVariant& v) { p.Ratio = v.toDouble(); }),
-        Prop(
-            "Count", K::Integer, [](const Probe& p) { return QVariant(p.Count); },
-            [](Probe& p, const QVariant& v) { p.Count = v.toInt(); }),
-        Prop(
-            "Flag", K::Boolean, [](const Probe& p) { return QVariant(p.Flag); },
-            [](Probe& p, const QVariant& v) { p.Flag = v.toBool(); }),
-        Prop(
-            "Note", K::String, [](const Probe& p) { return QVariant(p.Note); },
-            [](Probe& p, const QVariant& v) { p.Note = v.toString(); }),
-        Prop(
-            "Kind", K::Enum, [](const Probe& p) { return QVariant(p.Kind); },
-            [](Probe& p, const QVariant& v) { p.Kind = v.toInt(); }, {"pkNone", "pkOne", "pkTwo"}),
-        Prop(
-            "Flags", K::Set, [](const Probe& p) { return QVariant(p.Flags); },
-            [](Probe& p, const QVariant& v) { p.Flags = v.toUInt(); }, {"pfA", "pfB", "pfC"}),
-        Prop(
-            "Ink", K::Color, [](const Probe& p) { return QVariant(p.Ink); },
-            [](Probe& p, const QVariant& v) { p.Ink = v.value<QColor>(); }),
-        Prop(
-            "Lines", K::StringList, [](const Probe& p) { return QVariant(p.Lines); },
-            [](Probe& p, const QVariant& v) { p.Lines = v.toStringList(); }),
-        Prop(
-            "Picture", K::Picture, [](const Probe& p) { return QVariant(p.Picture); },
-            [](Probe& p, const QVariant& v) { p.Picture = v.value<QImage>(); }),
-        Prop(
-            "Partner", K::Component, [](const Probe& p) { return QVariant::fromValue(p.Partner); },
-            [](Probe& p, const QVariant& v) { p.Partner = v.value<TRLCustomControl*>(); }),
-    };
+    const struct {
+        const char* Name;
+        K Kind;
+        QStringList ValueNames;
+    } published[] = {{"Ratio", K::Double},
+                     {"Count", K::Integer},
+                     {"Flag", K::Boolean},
+                     {"Note", K::String},
+                     {"Kind", K::Enum, {"pkNone", "pkOne", "pkTwo"}},
+                     {"Flags", K::Set, {"pfA", "pfB", "pfC"}},
+                     {"Ink", K::Color},
+                     {"Lines", K::StringList},
+                     {"Picture", K::Picture},
+                     {"Partner", K::Component}};
+    for (const auto& d : published) {
+        TRLPropertyInfo p;
+        p.Name = QString::fromLatin1(d.Name);
+        p.Kind = d.Kind;
+        p.ValueNames = d.ValueNames;
+        p.Get = [name = p.Name](const TRLPersistent& o) {
+            return dynamic_cast<const Probe&>(o).Values.value(name);
+        };
+        p.Set = [name = p.Name](TRLPersistent& o, const QVariant& v) {
+            auto& probe = dynamic_cast<Probe&>(o);
+            probe.SetOrder << name;
+            probe.Values[name] = v;
+        };
+        info.Properties.push_back(p);
+    }
     TRLPropertyInfo serial;
     serial.Name = QStringLiteral("Serial");
     serial.Kind = K::Integer;
@@ -127,13 +94,8 @@ protected:
 
     // The message of the error that reading raises; empty (and a failure) when none.
     static QString ErrorOf(const QByteArray& json, const QString& baseDir = QString()) {
-        try {
-            auto tree = Read(json, baseDir);
-        } catch (const TRLException& e) {
-            return e.Message();
-        }
-        ADD_FAILURE() << "no error for " << json.constData();
-        return QString();
+        SCOPED_TRACE(json.constData());
+        return ThrownMessage([&] { Read(json, baseDir); });
     }
 
     static QString Crest() { return QStringLiteral(KELMORA_SOURCE_DIR "/assets/crest.jpg"); }
@@ -150,14 +112,14 @@ TEST_F(LayoutReader, ReadsEveryValueKindIntoAProbe) {
     EXPECT_EQ(p->Name(), "P");
     EXPECT_EQ(p->Left(), 12);
     EXPECT_EQ(p->Width(), 300);
-    EXPECT_EQ(p->Count, -4);
-    EXPECT_EQ(p->Ratio, 2.5);
-    EXPECT_TRUE(p->Flag);
-    EXPECT_EQ(p->Note, "Fecha  :");
-    EXPECT_EQ(p->Kind, 2);
-    EXPECT_EQ(p->Flags, 0b101u);
-    EXPECT_EQ(p->Ink, QColor(0x1A, 0x2B, 0x3C));
-    EXPECT_EQ(p->Lines, QStringList({"uno", "", "tres"}));
+    EXPECT_EQ(p->Get<int>("Count"), -4);
+    EXPECT_EQ(p->Get<double>("Ratio"), 2.5);
+    EXPECT_TRUE(p->Get<bool>("Flag"));
+    EXPECT_EQ(p->Get<QString>("Note"), "Fecha  :");
+    EXPECT_EQ(p->Get<int>("Kind"), 2);
+    EXPECT_EQ(p->Get<uint>("Flags"), 0b101u);
+    EXPECT_EQ(p->Get<QColor>("Ink"), QColor(0x1A, 0x2B, 0x3C));
+    EXPECT_EQ(p->Get<QStringList>("Lines"), QStringList({"uno", "", "tres"}));
     EXPECT_EQ(p->Color(), QColor(0xF0, 0xF0, 0xF0));
     EXPECT_TRUE(p->Borders().DrawLeft() && p->Borders().DrawBottom());
     EXPECT_EQ(p->Borders().Width(), 2);
@@ -274,8 +236,9 @@ TEST_F(LayoutReader, LoadedRunsBottomUpAfterReferencesAreResolved) {
     EXPECT_EQ(Probe::LoadLog, QStringList({"B1", "B>C", "C", "", "A"}));
     auto& b = dynamic_cast<Probe&>(*tree->FindControl("B"));
     EXPECT_EQ(b.Holder(), tree->FindControl("C"));
-    EXPECT_EQ(b.Partner, tree.get());
-    EXPECT_EQ(dynamic_cast<Probe&>(*tree->FindControl("C")).Partner, nullptr);
+    EXPECT_EQ(b.Get<TRLCustomControl*>("Partner"), tree.get());
+    EXPECT_EQ(dynamic_cast<Probe&>(*tree->FindControl("C")).Get<TRLCustomControl*>("Partner"),
+              nullptr);
     EXPECT_FALSE(tree->Loading());
     EXPECT_FALSE(b.Loading());
     // An unnamed control is still created, in file order.
@@ -316,10 +279,12 @@ TEST_F(LayoutReader, PicturesRelativeToTheLayoutFileOrFromResources) {
     const QImage relative =
         dynamic_cast<TRLBand&>(*report->FindControl("Relative")).Background().Picture();
     EXPECT_EQ(relative.size(), QSize(99, 144)); // the JPEG went through the decoder
-    const QImage resource = dynamic_cast<Probe&>(*report->FindControl("Resource")).Picture;
+    const auto resource =
+        dynamic_cast<Probe&>(*report->FindControl("Resource")).Get<QImage>("Picture");
     EXPECT_EQ(resource.size(), QSize(99, 144));
     EXPECT_EQ(resource.pixel(50, 70), relative.pixel(50, 70));
-    EXPECT_TRUE(dynamic_cast<Probe&>(*report->FindControl("Cleared")).Picture.isNull());
+    EXPECT_TRUE(
+        dynamic_cast<Probe&>(*report->FindControl("Cleared")).Get<QImage>("Picture").isNull());
 
     // A missing picture names the path it looked for; a file that is no picture says so.
     QFile::copy(layout, dir.filePath("layouts/pics/notes.txt"));
@@ -449,19 +414,13 @@ TEST_F(LayoutReader, ErrorsNameTheFileTheControlAndTheProperty) {
 }
 
 TEST_F(LayoutReader, TypedReadsAndMissingFiles) {
-    try {
-        ReadReportLayoutFromJson(R"({"class": "TestLayoutProbe"})", "doc.json", QString());
-        ADD_FAILURE() << "a probe passed for a report";
-    } catch (const TRLException& e) {
-        EXPECT_EQ(e.Message(), "doc.json: the root control is a TestLayoutProbe, not a TRLReport");
-    }
-    try {
-        ReadLayout(QStringLiteral("/nonexistent/doc.json"));
-        ADD_FAILURE() << "a missing file was read";
-    } catch (const TRLException& e) {
-        EXPECT_TRUE(e.Message().startsWith("/nonexistent/doc.json: cannot be read: "))
-            << e.Message().toStdString();
-    }
+    EXPECT_EQ(ThrownMessage([] {
+                  ReadReportLayoutFromJson(R"({"class": "TestLayoutProbe"})", "doc.json", {});
+              }),
+              "doc.json: the root control is a TestLayoutProbe, not a TRLReport");
+    EXPECT_TRUE(ThrownMessage([] {
+                    ReadLayout("/nonexistent/doc.json");
+                }).startsWith("/nonexistent/doc.json: cannot be read: "));
 }
 
 TEST_F(LayoutReader, AFailedReadLeavesNothingBehind) {

@@ -1,27 +1,19 @@
 // A report read from its layout file and prepared over a records file, in process and through
 // `rltool prepare`; the pages are checked by reading back what was recorded.
-#include "RLControlClasses.h"
 #include "RLGraphicControls.h"
-#include "RLGraphicObject.h"
-#include "RLGraphicStorage.h"
-#include "RLGraphicSurface.h"
-#include "RLJsonRecords.h"
-#include "RLLayoutReader.h"
-#include "RLReport.h"
-#include "RLTextControls.h"
+#include "ReportTestSupport.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
 namespace {
+
+using namespace reporttest;
 
 const QString DataDir = QStringLiteral(KELMORA_SOURCE_DIR "/tests/report/data/");
 const QString Layout = DataDir + QStringLiteral("layout_roundtrip.json");
-const QString Records = DataDir + QStringLiteral("layout_records.json");
+const QString RecordsFile = DataDir + QStringLiteral("layout_records.json");
 
 struct PageText {
     QString Text;
@@ -33,21 +25,32 @@ std::ostream& operator<<(std::ostream& os, const PageText& t) {
     return os << '"' << t.Text.toStdString() << "\" at (" << t.Left << ", " << t.Top << ')';
 }
 
-std::vector<PageText> TextsOf(const TRLGraphicSurface& page) {
+std::vector<PageText> PlacedTexts(const TRLGraphicSurface& page) {
     std::vector<PageText> texts;
-    for (const auto& object : page.Objects())
-        if (object->Kind() == TRLObjectKind::Text)
-            texts.push_back({static_cast<const TRLTextObject&>(*object).Text,
-                             object->BoundsRect.Left, object->BoundsRect.Top});
+    for (const TRLTextObject* t : Texts(page))
+        texts.push_back({t->Text, t->BoundsRect.Left, t->BoundsRect.Top});
     return texts;
 }
 
-template <class T> std::vector<const T*> ObjectsOf(const TRLGraphicSurface& page) {
-    std::vector<const T*> found;
-    for (const auto& object : page.Objects())
-        if (object->Kind() == T::StaticKind)
-            found.push_back(static_cast<const T*>(object.get()));
-    return found;
+struct RecordsAndLayout {
+    std::unique_ptr<TRLJsonRecordsModel> records = ReadJsonRecords(RecordsFile);
+    std::unique_ptr<TRLReport> report = ReadReportLayout(Layout);
+    RecordsAndLayout() {
+        report->SetDataSource(records.get());
+        report->SetShowProgress(false);
+    }
+};
+
+struct ToolRun {
+    int ExitCode;
+    QByteArray Out, Err;
+};
+
+ToolRun Rltool(const QStringList& args) {
+    QProcess tool;
+    tool.start(QStringLiteral(RLTOOL_PATH), args);
+    EXPECT_TRUE(tool.waitForFinished(60000));
+    return {tool.exitCode(), tool.readAllStandardOutput(), tool.readAllStandardError()};
 }
 
 class LayoutRoundTrip : public ::testing::Test {
@@ -56,11 +59,8 @@ protected:
 };
 
 TEST_F(LayoutRoundTrip, ReaderAndRecordsPrepareTheExpectedPages) {
-    const auto records = ReadJsonRecords(Records);
-    const auto report = ReadReportLayout(Layout);
-    report->SetDataSource(records.get());
-    report->SetShowProgress(false);
-
+    RecordsAndLayout doc;
+    TRLReport* report = doc.report.get();
     // What the layout says arrived in the controls, the old "Kind" of the draw included.
     auto* line = dynamic_cast<TRLDraw*>(report->FindControl("RLDraw1"));
     ASSERT_NE(line, nullptr);
@@ -80,34 +80,25 @@ TEST_F(LayoutRoundTrip, ReaderAndRecordsPrepareTheExpectedPages) {
     ASSERT_TRUE(report->Prepare());
 
     // Margins 38 px; header 40 high; details 400 high fit twice above the 20 px footer.
-    TRLGraphicStorage& store = report->Storage();
-    ASSERT_EQ(store.PageCount(), 2);
-    const auto first = store.Pages(0);
-    const auto second = store.Pages(1);
-    const std::vector<PageText> page1 = TextsOf(*first);
-    const std::vector<PageText> page2 = TextsOf(*second);
-    ASSERT_EQ(page1.size(), 7u);
-    EXPECT_EQ(page1[0], (PageText{"LISTADO DE VIAJES", 138, 46}));
-    EXPECT_EQ(page1[1], (PageText{"Ana Ruiz", 48, 83}));
-    EXPECT_EQ(page1[2], (PageText{"Registro 1", 338, 83}));
-    EXPECT_EQ(page1[3], (PageText{"Luis Paz", 48, 483}));
-    EXPECT_EQ(page1[4], (PageText{"Registro 2", 338, 483}));
-    EXPECT_EQ(page1[5], (PageText{"Página 1", 38, 1065}));
-    EXPECT_EQ(page1[6], (PageText{"de {LastPageNumber}", 138, 1065}));
-    EXPECT_EQ(first->ExpandMacros(page1[6].Text), "de 2");
+    ASSERT_EQ(report->Storage().PageCount(), 2);
+    const auto first = report->Storage().Pages(0);
+    const auto second = report->Storage().Pages(1);
+    ASSERT_EQ(PlacedTexts(*first), (std::vector<PageText>{{"LISTADO DE VIAJES", 138, 46},
+                                                          {"Ana Ruiz", 48, 83},
+                                                          {"Registro 1", 338, 83},
+                                                          {"Luis Paz", 48, 483},
+                                                          {"Registro 2", 338, 483},
+                                                          {"Página 1", 38, 1065},
+                                                          {"de {LastPageNumber}", 138, 1065}}));
+    EXPECT_EQ(first->ExpandMacros("de {LastPageNumber}"), "de 2");
+    const std::vector<PageText> page2 = PlacedTexts(*second);
     ASSERT_EQ(page2.size(), 5u);
     EXPECT_EQ(page2[1], (PageText{"Eva Sosa", 48, 83}));
     EXPECT_EQ(page2[2], (PageText{"Registro 3", 338, 83}));
     EXPECT_EQ(page2[3], (PageText{"Página 2", 38, 1065}));
 
     // The header's font came from the layout's nested Font object.
-    const TRLTextObject* title = nullptr;
-    for (const auto& object : first->Objects())
-        if (object->Kind() == TRLObjectKind::Text) {
-            title = static_cast<const TRLTextObject*>(object.get());
-            break;
-        }
-    ASSERT_NE(title, nullptr);
+    const TRLTextObject* title = Texts(*first).front();
     EXPECT_EQ(title->Font.Size, 12);
     EXPECT_EQ(title->Font.Style, fsBold);
     EXPECT_EQ(title->FontName(), "Arial");
@@ -144,27 +135,20 @@ TEST_F(LayoutRoundTrip, OldDrawKindThroughTheReader) {
     EXPECT_EQ(c.DrawKind(), dkCustom);
     EXPECT_EQ(c.DrawData(), QStringList({"0 0", "5 5"}));
 
-    try {
-        ReadLayoutFromJson(R"({"class": "TRLDraw", "name": "D", "Kind": "dkSquare"})", "old.json",
-                           QString());
-        ADD_FAILURE() << "an unknown Kind was accepted";
-    } catch (const TRLException& e) {
-        EXPECT_TRUE(e.Message().startsWith("old.json: D.Kind: unknown value \"dkSquare\""))
-            << e.Message().toStdString();
-    }
+    EXPECT_TRUE(ThrownMessage([] {
+                    ReadLayoutFromJson(R"({"class": "TRLDraw", "name": "D", "Kind": "dkSquare"})",
+                                       "old.json", QString());
+                }).startsWith("old.json: D.Kind: unknown value \"dkSquare\""));
 }
 
 // rltool prepare runs the same layout and records as a program and writes a version 3 file that
 // holds the same pages (the detail label keeps its fixed caption without the test's event).
 TEST_F(LayoutRoundTrip, RltoolPrepareWritesTheSamePages) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const QString out = dir.filePath("viajes.rpf");
-    QProcess tool;
-    tool.start(QStringLiteral(RLTOOL_PATH), {"prepare", Layout, "--data", Records, "-o", out});
-    ASSERT_TRUE(tool.waitForFinished(60000));
-    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
-    EXPECT_EQ(tool.readAllStandardOutput().trimmed(), "2 page(s) written to " + out.toUtf8());
+    const ToolRun run = Rltool({"prepare", Layout, "--data", RecordsFile, "-o", out});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_EQ(run.Out.trimmed(), "2 page(s) written to " + out.toUtf8());
 
     QFile file(out);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -174,58 +158,41 @@ TEST_F(LayoutRoundTrip, RltoolPrepareWritesTheSamePages) {
     TRLGraphicStorage saved;
     EXPECT_EQ(saved.LoadFromFile(out), 3);
     ASSERT_EQ(saved.PageCount(), 2);
-    const auto records = ReadJsonRecords(Records);
-    const auto report = ReadReportLayout(Layout);
-    report->SetDataSource(records.get());
-    report->SetShowProgress(false);
-    ASSERT_TRUE(report->Prepare());
+    RecordsAndLayout doc;
+    ASSERT_TRUE(doc.report->Prepare());
     for (int i = 0; i < 2; ++i) {
-        const auto expected = report->Storage().Pages(i);
+        const auto expected = doc.report->Storage().Pages(i);
         const auto actual = saved.Pages(i);
-        EXPECT_EQ(TextsOf(*actual), TextsOf(*expected)) << "page " << i + 1;
+        EXPECT_EQ(PlacedTexts(*actual), PlacedTexts(*expected)) << "page " << i + 1;
         EXPECT_EQ(actual->Objects().size(), expected->Objects().size());
         EXPECT_EQ(actual->ExpandMacros("{LastPageNumber}"), "2");
     }
-    EXPECT_EQ(TextsOf(*saved.Pages(0))[1].Text, "Nombre");
+    EXPECT_EQ(PlacedTexts(*saved.Pages(0))[1].Text, "Nombre");
 }
 
 TEST_F(LayoutRoundTrip, RltoolPrepareFailsInOneLineAndWritesNothing) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString badLayout = dir.filePath("bad.json");
-    {
-        QFile f(badLayout);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(R"({"class": "TRLReport", "children": [
-                   {"class": "TRLBand", "name": "B", "children": [
-                     {"class": "TRLLabel", "name": "L", "Caption": "x", "Colour": "clRed"}]}]})");
-    }
-    const QString badRecords = dir.filePath("bad-records.json");
-    {
-        QFile f(badRecords);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(R"([{"Nombre": "Ana"}, {"Nombre": ["Luis"]}])");
-    }
-    struct Case {
+    const QString badLayout = WriteFile(dir.filePath("bad.json"), R"({"class": "TRLReport",
+        "children": [{"class": "TRLBand", "name": "B", "children": [
+          {"class": "TRLLabel", "name": "L", "Caption": "x", "Colour": "clRed"}]}]})");
+    const QString badRecords =
+        WriteFile(dir.filePath("bad-records.json"), R"([{"Nombre": "Ana"}, {"Nombre": ["Luis"]}])");
+    const QString out = dir.filePath("out.rpf");
+    const struct {
         QStringList args;
         QString message;
-    };
-    const QString out = dir.filePath("out.rpf");
-    const Case cases[] = {
+    } cases[] = {
         {{"prepare", badLayout, "-o", out},
          "rltool prepare: " + badLayout + ": L.Colour: TRLLabel has no such property"},
         {{"prepare", Layout, "--data", badRecords, "-o", out},
          "rltool prepare: " + badRecords +
-             ": record 1, field \"Nombre\": a field holds a string, "
-             "number, true, false or null"},
+             ": record 1, field \"Nombre\": a field holds a string, number, true, false or null"},
         {{"prepare", Layout}, "rltool prepare: missing -o OUTPUT"},
     };
-    for (const Case& c : cases) {
-        QProcess tool;
-        tool.start(QStringLiteral(RLTOOL_PATH), c.args);
-        ASSERT_TRUE(tool.waitForFinished(60000));
-        EXPECT_EQ(tool.exitCode(), 2);
-        EXPECT_EQ(tool.readAllStandardError().toStdString(), (c.message + "\n").toStdString());
+    for (const auto& c : cases) {
+        const ToolRun run = Rltool(c.args);
+        EXPECT_EQ(run.ExitCode, 2);
+        EXPECT_EQ(run.Err.toStdString(), (c.message + "\n").toStdString());
         EXPECT_FALSE(QFileInfo::exists(out));
     }
 }

@@ -1,20 +1,10 @@
 // Records read as the report goes: the JSON reader gives what the whole-file reader gives, in
 // any chunking; it refuses damaged files naming the file and the record; it holds a bounded
 // window of rows however many there are; and a report prints every record of a stream.
-#include "RLBands.h"
-#include "RLControlClasses.h"
-#include "RLCore.h"
-#include "RLGraphicStorage.h"
-#include "RLJsonRecords.h"
-#include "RLLayoutReader.h"
 #include "RLRecordStream.h"
-#include "RLReport.h"
 #include "ReportTestSupport.h"
 
-#include <QFile>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 using namespace reporttest;
 
@@ -23,11 +13,7 @@ namespace {
 class RecordFiles : public ::testing::Test {
 protected:
     QString Write(const QString& name, const QByteArray& bytes) {
-        const QString path = dir_.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
+        return WriteFile(dir_.filePath(name), bytes);
     }
     QTemporaryDir dir_;
 };
@@ -183,14 +169,13 @@ TEST_F(RecordFiles, AReportPrintsEveryRecordOfAStream) {
     for (int i = 1; i <= 5000; ++i)
         lines += "{\"n\": " + QByteArray::number(i) + "}\n";
     TRLJsonRecordStream stream(Write("many.jsonl", lines));
-    RegisterTextAndGraphicClasses();
-    const auto report = ReadReportLayoutFromJson(
+    const auto report = ReadReport(
         R"json({"class": "TRLReport", "name": "R", "children": [
             {"class": "TRLBand", "name": "D", "BandType": "btDetail", "Height": 14, "children": [
               {"class": "TRLLabel", "name": "N", "Expression": "n"}]},
             {"class": "TRLBand", "name": "S", "BandType": "btSummary", "Height": 14, "children": [
               {"class": "TRLLabel", "name": "Total", "Expression": "count()"}]}]})json",
-        QStringLiteral("stream.json"), QString());
+        QStringLiteral("stream.json"));
     report->SetDataSource(&stream);
     report->SetShowProgress(false);
     ASSERT_TRUE(report->Prepare());

@@ -10,6 +10,7 @@
 #include "RLReport.h"
 #include "RLTextControls.h"
 
+#include <QFile>
 #include <QStandardItemModel>
 
 #include <gtest/gtest.h>
@@ -143,6 +144,14 @@ template <class F> QString ThrownMessage(F&& run) {
     }
     ADD_FAILURE() << "no exception was thrown";
     return QString();
+}
+
+// Writes a file and hands back its path.
+inline QString WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(bytes);
+    return path;
 }
 
 // A report read from JSON text, with every control class of the library registered.

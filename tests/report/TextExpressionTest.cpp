@@ -1,17 +1,7 @@
 // Texts computed from the records: exact sums, display masks in a locale, the aggregate calls an
 // expression holds, and the group, page and report totals of prepared reports.
-#include "RLBands.h"
-#include "RLControlClasses.h"
-#include "RLCore.h"
-#include "RLGraphicStorage.h"
-#include "RLJsonRecords.h"
-#include "RLLayoutReader.h"
-#include "RLReport.h"
-#include "RLTextControls.h"
 #include "RLTextExpression.h"
 #include "ReportTestSupport.h"
-
-#include <gtest/gtest.h>
 
 using namespace reporttest;
 
@@ -136,28 +126,18 @@ TEST(TextExpression, AggregateCallsAreFoundOutsideStrings) {
     }
 }
 
-std::unique_ptr<TRLReport> Prepared(const QByteArray& layout, TRLJsonRecordsModel& records) {
-    RegisterTextAndGraphicClasses();
-    auto report = ReadReportLayoutFromJson(layout, QStringLiteral("totals.json"), QString());
+// The layout over the records, ready to prepare.
+std::unique_ptr<TRLReport> Over(const QByteArray& layout, TRLJsonRecordsModel& records) {
+    auto report = ReadReport(layout, QStringLiteral("totals.json"));
     report->SetDataSource(&records);
     report->SetShowProgress(false);
-    EXPECT_TRUE(report->Prepare());
     return report;
 }
 
-QString PrepareError(const QByteArray& layout, const QByteArray& json) {
-    TRLJsonRecordsModel records;
-    records.Load(json, QStringLiteral("records"));
-    RegisterTextAndGraphicClasses();
-    auto report = ReadReportLayoutFromJson(layout, QStringLiteral("totals.json"), QString());
-    report->SetDataSource(&records);
-    report->SetShowProgress(false);
-    try {
-        report->Prepare();
-    } catch (const TRLException& e) {
-        return e.Message();
-    }
-    return QStringLiteral("(no error)");
+std::unique_ptr<TRLReport> Prepared(const QByteArray& layout, TRLJsonRecordsModel& records) {
+    auto report = Over(layout, records);
+    EXPECT_TRUE(report->Prepare());
+    return report;
 }
 
 // Per city: its header, its rows, then a footer that speaks of that city (though the records
@@ -263,9 +243,12 @@ TEST(TextExpression, FaultsNameTheControl) {
         {"sum(Name)", "Importe.Expression: Cannot convert string \"Ana\" to number"},
         {"(1 + ", "Importe.Expression: "},
     };
+    TRLJsonRecordsModel records;
+    records.Load(R"json([{"Name": "Ana"}])json", QStringLiteral("records"));
     for (const auto& c : cases) {
-        const QString error = PrepareError(layout.arg(QString::fromUtf8(c.Expression)).toUtf8(),
-                                           R"json([{"Name": "Ana"}])json");
+        SCOPED_TRACE(c.Expression);
+        const auto report = Over(layout.arg(QString::fromUtf8(c.Expression)).toUtf8(), records);
+        const QString error = ThrownMessage([&] { report->Prepare(); });
         EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.Says)))
             << c.Expression << ": " << error.toStdString();
     }
@@ -273,14 +256,13 @@ TEST(TextExpression, FaultsNameTheControl) {
 
 // Without records the expressions still print; outside a preparation the design caption stays.
 TEST(TextExpression, MemosAndLabelsOutsidePreparation) {
-    RegisterTextAndGraphicClasses();
-    auto report = ReadReportLayoutFromJson(
+    auto report = ReadReport(
         R"json({"class": "TRLReport", "name": "R", "children": [
             {"class": "TRLBand", "name": "T", "BandType": "btTitle", "Height": 40, "children": [
               {"class": "TRLLabel", "name": "L", "Caption": "design", "Expression": "1 + 1"},
               {"class": "TRLMemo", "name": "M", "Top": 14, "Width": 200,
                "Expression": "'uno' + ' ' + 'dos'"}]}]})json",
-        QStringLiteral("memo.json"), QString());
+        QStringLiteral("memo.json"));
     auto* label = dynamic_cast<TRLLabel*>(report->FindControl("L"));
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->Caption(), QStringLiteral("design"));
