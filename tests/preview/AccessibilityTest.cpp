@@ -12,16 +12,8 @@
 #include "RLSaveDialog.h"
 #include "WidgetWalk.h"
 
-#include <QAbstractButton>
-#include <QAbstractScrollArea>
-#include <QAbstractSpinBox>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QSet>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -59,6 +51,13 @@ void PrepareParams() {
     save.SetMaxPage(3);
 }
 
+// Walks a window: no faults, and as many controls within the operator's reach as expected.
+void ExpectNamed(const QWidget& window, int interactive, const char* what) {
+    const Walk walk = WalkWindow(window);
+    EXPECT_TRUE(walk.faults.empty()) << what << ":" << Faults(walk);
+    EXPECT_EQ(walk.interactive, interactive) << what;
+}
+
 // A print filter with options of its own, whose label names the options box.
 class OptionsFilter : public TRLCustomPrintFilter {
 public:
@@ -77,6 +76,9 @@ protected:
 
 } // namespace
 
+// Every control has an object name and an accessible name without the accelerator mark; the
+// names are the words the operator reads next to the control or in its hint, from the table of
+// the language in force.
 TEST(Accessibility, EveryControlOfTheEngineWindowsIsNamedInEveryLanguage) {
     for (const TRLLanguage language : kLanguages) {
         const LanguageScope scope(language);
@@ -86,54 +88,8 @@ TEST(Accessibility, EveryControlOfTheEngineWindowsIsNamedInEveryLanguage) {
 
         TRLPreviewForm preview;
         preview.Views().front()->SetPages(previewtest::MakeBlankStore(2, &owner));
-        Walk walk = WalkWindow(preview);
-        EXPECT_TRUE(walk.faults.empty()) << "preview window:" << Faults(walk);
         // Fourteen buttons, the page box, the zoom box and the view.
-        EXPECT_EQ(walk.interactive, 17);
-        preview.ToggleViews();
-        walk = WalkWindow(preview);
-        EXPECT_TRUE(walk.faults.empty()) << "preview window, two views:" << Faults(walk);
-        EXPECT_EQ(walk.interactive, 18);
-
-        TfrmRLFindDialog find;
-        walk = WalkWindow(find);
-        EXPECT_TRUE(walk.faults.empty()) << "find dialog:" << Faults(walk);
-        // The text box, two buttons, two check boxes, two direction buttons.
-        EXPECT_EQ(walk.interactive, 7);
-
-        TRLPrintDialog print;
-        print.Execute([&](TRLPrintDialog& d) {
-            walk = WalkWindow(d);
-            d.ButtonCancel->click();
-        });
-        EXPECT_TRUE(walk.faults.empty()) << "print dialog:" << Faults(walk);
-        // The options box is hidden while the filter offers no options.
-        EXPECT_EQ(walk.interactive, 12);
-
-        TRLSaveDialog save;
-        save.Execute([&](TRLSaveDialog& d) {
-            walk = WalkWindow(d);
-            d.ButtonCancel->click();
-        });
-        EXPECT_TRUE(walk.faults.empty()) << "save dialog:" << Faults(walk);
-        EXPECT_EQ(walk.interactive, 11);
-
-        TfrmRLFeedBack progress(RLMessages[mkPrintingInProgress], 2);
-        walk = WalkWindow(progress);
-        EXPECT_TRUE(walk.faults.empty()) << "progress window:" << Faults(walk);
-        EXPECT_EQ(walk.interactive, 1);
-    }
-}
-
-// The names are the words the operator reads next to the control or in its hint, from the
-// table of the language in force, without the accelerator mark.
-TEST(Accessibility, NamesAreTheCaptionsAndHintsOfTheTableInForce) {
-    for (const TRLLanguage language : kLanguages) {
-        const LanguageScope scope(language);
-        SCOPED_TRACE(testing::Message() << "language " << static_cast<int>(language));
-        PrepareParams();
-
-        TRLPreviewForm preview;
+        ExpectNamed(preview, 17, "preview window");
         const std::pair<QWidget*, TRLMessageKey> previewNames[] = {
             {preview.SpeedButtonPrint, mkPrint},
             {preview.SpeedButtonSave, mkSaveToFile},
@@ -152,31 +108,36 @@ TEST(Accessibility, NamesAreTheCaptionsAndHintsOfTheTableInForce) {
             EXPECT_EQ(widget->accessibleName(), Plain(key)) << widget->objectName().toStdString();
         EXPECT_EQ(preview.SpeedButtonAbout->accessibleName(), preview.SpeedButtonAbout->toolTip());
         // The zoom controls have no caption or hint; their names still follow the language.
-        const QWidget* zoom[] = {preview.SpeedButtonZoomDown, preview.SpeedButtonZoomUp,
-                                 preview.ComboBoxZoom};
-        for (const QWidget* widget : zoom)
-            EXPECT_FALSE(widget->accessibleName().isEmpty());
         EXPECT_NE(preview.SpeedButtonZoomDown->accessibleName(),
                   preview.SpeedButtonZoomUp->accessibleName());
+        preview.ToggleViews();
+        ExpectNamed(preview, 18, "preview window, two views");
 
-        // Boxes named by their label's caption, which carries an accelerator mark.
+        // The text box, two buttons, two check boxes, two direction buttons.
+        ExpectNamed(TfrmRLFindDialog(), 7, "find dialog");
+
         TRLPrintDialog print;
+        // A box named by its label's caption, which carries an accelerator mark.
         EXPECT_EQ(print.EditFromPage->accessibleName(), Plain(mkFrom));
+        // The options box is hidden while the filter offers no options.
+        print.Execute([&](TRLPrintDialog& d) {
+            ExpectNamed(d, 12, "print dialog");
+            d.ButtonCancel->click();
+        });
         TRLSaveDialog save;
         EXPECT_EQ(save.SpeedButtonLookup->accessibleName(), Plain(mkSaveToFile));
+        save.Execute([&](TRLSaveDialog& d) {
+            ExpectNamed(d, 11, "save dialog");
+            d.ButtonCancel->click();
+        });
+        ExpectNamed(TfrmRLFeedBack(RLMessages[mkPrintingInProgress], 2), 1, "progress window");
     }
     // One language's words are not another's.
-    QString english;
-    QString spanish;
-    {
-        const LanguageScope scope(lgEnglish);
-        english = TRLPreviewForm().SpeedButtonZoomUp->accessibleName();
-    }
-    {
-        const LanguageScope scope(lgSpanish);
-        spanish = TRLPreviewForm().SpeedButtonZoomUp->accessibleName();
-    }
-    EXPECT_NE(english, spanish);
+    const auto zoomUpName = [](TRLLanguage language) {
+        const LanguageScope scope(language);
+        return TRLPreviewForm().SpeedButtonZoomUp->accessibleName();
+    };
+    EXPECT_NE(zoomUpName(lgEnglish), zoomUpName(lgSpanish));
 }
 
 TEST(Accessibility, LabelsAreTheBuddiesOfTheBoxesTheyName) {
@@ -207,16 +168,13 @@ TEST(Accessibility, OptionsBoxIsNamedByTheChosenFiltersLabel) {
     PrepareParams();
     OptionsFilter picture;
     TRLPrintDialog print;
-    Walk walk;
     print.Execute([&](TRLPrintDialog& d) {
         ASSERT_EQ(d.ComboBoxFilters->count(), 2);
         d.ComboBoxFilters->setCurrentIndex(1);
-        walk = WalkWindow(d);
+        ExpectNamed(d, 13, "print dialog with options");
         EXPECT_EQ(d.ComboBoxOptions->accessibleName(), QStringLiteral("Format"));
         d.ComboBoxFilters->setCurrentIndex(0);
         d.ButtonCancel->click();
     });
-    EXPECT_TRUE(walk.faults.empty()) << Faults(walk);
-    EXPECT_EQ(walk.interactive, 13);
     PrepareParams();
 }

@@ -29,19 +29,7 @@ namespace {
 
 using testsupport::LanguageScope;
 
-const char* NameOf(TRLLanguage language) {
-    switch (language) {
-    case lgEnglish:
-        return "English";
-    case lgSpanish:
-        return "Spanish";
-    case lgFrench:
-        return "French";
-    case lgPortuguese:
-        return "Portuguese";
-    }
-    return "?";
-}
+const char* const kLanguageNames[] = {"English", "Spanish", "French", "Portuguese"};
 
 QRect NeededRect(const QWidget& widget);
 
@@ -119,10 +107,9 @@ void ExpectTextsFit(const QWidget& window, const char* language) {
         }
         for (const QWidget* child : children) {
             const QRect needed = NeededRect(*child);
-            if (HasText(*child)) {
+            if (HasText(*child))
                 EXPECT_LE(NeededWidth(*child), child->width())
                     << language << ": " << Describe(*child) << " is cut off";
-            }
             EXPECT_TRUE(inside.contains(needed))
                 << language << ": " << Describe(*child) << " leaves " << Describe(*parent);
             // A caption written from its left edge must not reach a neighbour, nor may groups
@@ -131,37 +118,31 @@ void ExpectTextsFit(const QWidget& window, const char* language) {
             const bool leftAligned =
                 qobject_cast<const QLabel*>(child) || qobject_cast<const QCheckBox*>(child) ||
                 qobject_cast<const QRadioButton*>(child) || qobject_cast<const QGroupBox*>(child);
-            for (const QWidget* other : children) {
+            for (const QWidget* other : children)
                 if (leftAligned && other != child && needed.intersects(NeededRect(*other)))
                     ADD_FAILURE() << language << ": " << Describe(*child) << " runs into "
                                   << Describe(*other);
-            }
         }
     }
 }
 
 template <class Dialog> void ExpectFitsInEveryLanguage(const char* what) {
+    SCOPED_TRACE(what);
     const QFont expected = EngineDialogFont();
     for (TRLLanguage language : {lgEnglish, lgSpanish, lgFrench, lgPortuguese}) {
         const LanguageScope scope(language);
         Dialog dialog;
         dialog.ensurePolished();
-        SCOPED_TRACE(what);
-        EXPECT_EQ(dialog.font().family(), expected.family()) << NameOf(language);
-        EXPECT_EQ(dialog.font().pixelSize(), expected.pixelSize()) << NameOf(language);
-        ExpectTextsFit(dialog, NameOf(language));
+        const char* name = kLanguageNames[language];
+        EXPECT_EQ(dialog.font().family(), expected.family()) << name;
+        EXPECT_EQ(dialog.font().pixelSize(), expected.pixelSize()) << name;
+        ExpectTextsFit(dialog, name);
     }
 }
 
-TEST(EngineDialogs, FindDialogTextsFitInEveryLanguage) {
+TEST(EngineDialogs, DialogTextsFitInEveryLanguage) {
     ExpectFitsInEveryLanguage<TfrmRLFindDialog>("find dialog");
-}
-
-TEST(EngineDialogs, PrintDialogTextsFitInEveryLanguage) {
     ExpectFitsInEveryLanguage<TRLPrintDialog>("print dialog");
-}
-
-TEST(EngineDialogs, SaveDialogTextsFitInEveryLanguage) {
     ExpectFitsInEveryLanguage<TRLSaveDialog>("save dialog");
 }
 

@@ -32,15 +32,39 @@ bool HasColourNear(const QImage& image, QPoint at, const QColor& colour) {
     return false;
 }
 
+using Hit = std::pair<int, int>;
+const Hit kMiss{-1, -1};
+enum { kWholeWords = 1, kMatchCase = 2, kBackward = 4 };
+
 class PreviewControl : public ::testing::Test {
 protected:
     QObject owner;
     TRLPreview preview;
 
-    void ShowAt(int width, int height) {
+    // Shows the control at the given size, then the store's pages in it.
+    void ShowAt(int width, int height, TRLGraphicStorage* store = nullptr) {
         preview.resize(width, height);
         preview.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+        if (store)
+            preview.SetPages(store);
+    }
+
+    // Shows a store, owned by the test, that holds only page.
+    void ShowPage(std::shared_ptr<TRLGraphicSurface> page) {
+        auto* store = new TRLGraphicStorage(&owner);
+        store->Add(std::move(page));
+        store->SetPaperWidth(210);
+        store->SetPaperHeight(297);
+        preview.SetPages(store);
+    }
+
+    // Searches as the find dialog does: the hit as (page index, object index), or kMiss.
+    Hit Find(const QString& text, int options = 0) {
+        if (!preview.FindText(text, options & kWholeWords, options & kMatchCase,
+                              options & kBackward))
+            return kMiss;
+        return {preview.FoundPageIndex(), preview.FoundObjectIndex()};
     }
 
     const TRLTextObject& TextOn(int pageIndex, int objectIndex) {
@@ -55,8 +79,7 @@ protected:
 // bars it calls for included: nothing hides under a bar and no horizontal bar appears.
 TEST_F(PreviewControl, FitZoomsShowWholePagesInsideTheViewport) {
     EXPECT_EQ(preview.FitWidthZoom(), 100) << "without pages every fit is 100";
-    ShowAt(807, 600);
-    preview.SetPages(MakeBlankStore(4, &owner));
+    ShowAt(807, 600, MakeBlankStore(4, &owner));
     const auto boxFor = [](double zoom, int pixels) {
         return RoundHalfEven(pixels * zoom / 100) + TRLPreviewBox::FrameAndShadow;
     };
@@ -107,8 +130,7 @@ TEST_F(PreviewControl, FitZoomsShowWholePagesInsideTheViewport) {
 }
 
 TEST_F(PreviewControl, BoxesAreSizedWithHalvesToEvenAndCentredWhileTheyFit) {
-    ShowAt(1000, 1300);
-    preview.SetPages(MakeBlankStore(2, &owner));
+    ShowAt(1000, 1300, MakeBlankStore(2, &owner));
     preview.SetZoom(50);
     // 794 * 0.5 = 397; 1123 * 0.5 = 561.5 goes to 562; plus the frame and shadow.
     const QRect box = preview.PageBoxes(0).geometry();
@@ -121,8 +143,7 @@ TEST_F(PreviewControl, BoxesAreSizedWithHalvesToEvenAndCentredWhileTheyFit) {
 }
 
 TEST_F(PreviewControl, ScrollingMovesTheBoxesAndPagingScrollsBackToTheOrigin) {
-    ShowAt(600, 500);
-    preview.SetPages(MakeBlankStore(3, &owner));
+    ShowAt(600, 500, MakeBlankStore(3, &owner));
     preview.SetZoom(200);
     QScrollBar* h = preview.horizontalScrollBar();
     QScrollBar* v = preview.verticalScrollBar();
@@ -164,8 +185,7 @@ TEST_F(PreviewControl, ScrollingMovesTheBoxesAndPagingScrollsBackToTheOrigin) {
 }
 
 TEST_F(PreviewControl, MultiplePagesShowGreyCrossedBoxesPastTheEnd) {
-    ShowAt(1200, 600);
-    preview.SetPages(MakeBlankStore(5, &owner));
+    ShowAt(1200, 600, MakeBlankStore(5, &owner));
     preview.ZoomMultiplePages();
 
     preview.LastPage();
@@ -207,8 +227,7 @@ TEST_F(PreviewControl, MultiplePagesShowGreyCrossedBoxesPastTheEnd) {
 }
 
 TEST_F(PreviewControl, FrameTurnsBlackWhileTheControlIsTheActiveView) {
-    ShowAt(900, 1200);
-    preview.SetPages(MakeBlankStore(1, &owner));
+    ShowAt(900, 1200, MakeBlankStore(1, &owner));
     EXPECT_EQ(Shot(preview.PageBoxes(0)).pixelColor(0, 100), kSilver);
     preview.SetActive(true);
     EXPECT_EQ(Shot(preview.PageBoxes(0)).pixelColor(0, 100), QColor(Qt::black));
@@ -268,68 +287,53 @@ TEST_F(PreviewControl, LaysOutOnlyOnRealChanges) {
 }
 
 TEST_F(PreviewControl, FindTextMovesToTheHitAndContinuesAfterIt) {
-    ShowAt(800, 600);
-    preview.SetPages(MakeTextStore({{"intro", "nothing here"},
-                                    {"first ABC", "filler", "second abc"},
-                                    {"tail", "Página 3 de {LastPageNumber}"}},
-                                   &owner));
+    ShowAt(800, 600,
+           MakeTextStore({{"intro", "nothing here"},
+                          {"first ABC", "filler", "second abc"},
+                          {"tail", "Página 3 de {LastPageNumber}"}},
+                         &owner));
 
-    EXPECT_FALSE(preview.FindText(QString(), false, false, false));
-    EXPECT_TRUE(preview.FindText("abc", false, false, false));
-    EXPECT_EQ(preview.FoundPageIndex(), 1);
-    EXPECT_EQ(preview.FoundObjectIndex(), 0);
+    EXPECT_EQ(Find(QString()), kMiss);
+    EXPECT_EQ(Find("abc"), Hit(1, 0));
     EXPECT_EQ(preview.PageIndex(), 1) << "the view moves to the hit";
     EXPECT_TRUE(preview.ShowFound());
-
-    EXPECT_TRUE(preview.FindText("abc", false, false, false));
-    EXPECT_EQ(preview.FoundObjectIndex(), 2) << "continues after the last hit";
-    EXPECT_FALSE(preview.FindText("abc", false, false, false)) << "no wrap-around";
+    EXPECT_EQ(Find("abc"), Hit(1, 2)) << "continues after the last hit";
+    EXPECT_EQ(Find("abc"), kMiss) << "no wrap-around";
 
     // The failed search left the hit's page behind, so backwards starts afresh at the end of
     // the shown page, then continues before each hit.
-    EXPECT_TRUE(preview.FindText("abc", false, false, true));
-    EXPECT_EQ(preview.FoundObjectIndex(), 2);
-    EXPECT_TRUE(preview.FindText("abc", false, false, true));
-    EXPECT_EQ(preview.FoundObjectIndex(), 0);
+    EXPECT_EQ(Find("abc", kBackward), Hit(1, 2));
+    EXPECT_EQ(Find("abc", kBackward), Hit(1, 0));
 
     // Match case: only the lower-case text counts; from the first page on.
     preview.FirstPage();
-    EXPECT_TRUE(preview.FindText("abc", false, true, false));
-    EXPECT_EQ(preview.FoundPageIndex(), 1);
-    EXPECT_EQ(preview.FoundObjectIndex(), 2);
+    EXPECT_EQ(Find("abc", kMatchCase), Hit(1, 2));
     preview.FirstPage();
-    EXPECT_FALSE(preview.FindText("aBc", false, true, false));
+    EXPECT_EQ(Find("aBc", kMatchCase), kMiss);
 
     // Texts are searched as recorded, braces and all.
-    EXPECT_TRUE(preview.FindText("{lastpagenumber}", false, false, false));
-    EXPECT_EQ(preview.FoundPageIndex(), 2);
+    EXPECT_EQ(Find("{lastpagenumber}"), Hit(2, 1));
 }
 
 TEST_F(PreviewControl, BackwardSearchFromTheFirstPageLooksOnlyThere) {
-    ShowAt(800, 600);
-    preview.SetPages(MakeTextStore({{"alpha", "beta"}, {"gamma"}}, &owner));
-    EXPECT_FALSE(preview.FindText("gamma", false, false, true));
-    EXPECT_TRUE(preview.FindText("a", false, false, true));
-    EXPECT_EQ(preview.FoundObjectIndex(), 1) << "from the last object down";
-    EXPECT_TRUE(preview.FindText("a", false, false, true));
-    EXPECT_EQ(preview.FoundObjectIndex(), 0);
-    EXPECT_FALSE(preview.FindText("a", false, false, true));
+    ShowAt(800, 600, MakeTextStore({{"alpha", "beta"}, {"gamma"}}, &owner));
+    EXPECT_EQ(Find("gamma", kBackward), kMiss);
+    EXPECT_EQ(Find("a", kBackward), Hit(0, 1)) << "from the last object down";
+    EXPECT_EQ(Find("a", kBackward), Hit(0, 0));
+    EXPECT_EQ(Find("a", kBackward), kMiss);
 
     // A hit on a later page, then a search from an earlier shown page, starts afresh there.
     preview.GotoPageIndex(1);
-    EXPECT_TRUE(preview.FindText("gamma", false, false, false));
+    EXPECT_EQ(Find("gamma"), Hit(1, 0));
     preview.GotoPageIndex(0);
-    EXPECT_TRUE(preview.FindText("gamma", false, false, false));
+    EXPECT_EQ(Find("gamma"), Hit(1, 0));
 }
 
 TEST_F(PreviewControl, WholeWordsNarrowTheSearch) {
-    ShowAt(800, 600);
-    preview.SetPages(MakeTextStore({{"concatenate", "the cat sat"}}, &owner));
-    EXPECT_TRUE(preview.FindText("cat", true, false, false));
-    EXPECT_EQ(preview.FoundObjectIndex(), 1);
+    ShowAt(800, 600, MakeTextStore({{"concatenate", "the cat sat"}}, &owner));
+    EXPECT_EQ(Find("cat", kWholeWords), Hit(0, 1));
     preview.SetPages(preview.Pages());
-    EXPECT_TRUE(preview.FindText("cat", false, false, false));
-    EXPECT_EQ(preview.FoundObjectIndex(), 0);
+    EXPECT_EQ(Find("cat"), Hit(0, 0));
 }
 
 TEST(TextContains, WholeWordsAreBoundedByNonLettersAndNonDigits) {
@@ -360,8 +364,7 @@ TEST(TextContains, WholeWordsAreBoundedByNonLettersAndNonDigits) {
 }
 
 TEST_F(PreviewControl, FoundTextIsOutlinedByInvertingWhatLiesBelow) {
-    ShowAt(900, 1200);
-    preview.SetPages(MakeTextStore({{"marker text"}}, &owner));
+    ShowAt(900, 1200, MakeTextStore({{"marker text"}}, &owner));
     const QImage before = Shot(preview.PageBoxes(0));
     ASSERT_TRUE(preview.FindText("marker", false, false, false));
     const QImage after = Shot(preview.PageBoxes(0));
@@ -378,9 +381,7 @@ TEST_F(PreviewControl, FoundTextIsOutlinedByInvertingWhatLiesBelow) {
 
 TEST_F(PreviewControl, EditModeMarksTheSmallestObjectUnderThePointerWithItsGroup) {
     ShowAt(900, 1200);
-    auto page = std::make_shared<TRLGraphicSurface>();
-    page->SetWidth(kPageWidth);
-    page->SetHeight(kPageHeight);
+    auto page = MakeA4Page();
     page->Open();
     TRLGraphicStorage::NewGroupId();
     page->Rectangle(50, 50, 400, 400); // a frame around...
@@ -389,11 +390,7 @@ TEST_F(PreviewControl, EditModeMarksTheSmallestObjectUnderThePointerWithItsGroup
     page->Rectangle(500, 500, 600, 600); // a control of its own
     page->Rectangle(500, 500, 600, 600); // equal area, later in page order
     page->Close();
-    auto* store = new TRLGraphicStorage(&owner);
-    store->Add(page);
-    store->SetPaperWidth(210);
-    store->SetPaperHeight(297);
-    preview.SetPages(store);
+    ShowPage(page);
     TRLPreviewBox& box = preview.PageBoxes(0);
 
     QTest::mouseMove(&box, QPoint(112, 106));
@@ -424,8 +421,7 @@ TEST_F(PreviewControl, EditModeMarksTheSmallestObjectUnderThePointerWithItsGroup
 }
 
 TEST_F(PreviewControl, LoneObjectGetsBlackHandlesAtTheZoom) {
-    ShowAt(900, 1200);
-    preview.SetPages(MakeTextStore({{"only"}}, &owner));
+    ShowAt(900, 1200, MakeTextStore({{"only"}}, &owner));
     preview.SetZoom(50);
     preview.SetEditing(true);
     TRLPreviewBox& box = preview.PageBoxes(0);
@@ -438,8 +434,7 @@ TEST_F(PreviewControl, LoneObjectGetsBlackHandlesAtTheZoom) {
 }
 
 TEST_F(PreviewControl, CopyPutsThePageOnTheClipboardAtItsOwnSize) {
-    ShowAt(1200, 600);
-    preview.SetPages(MakeTextStore({{"one"}, {"two"}}, &owner));
+    ShowAt(1200, 600, MakeTextStore({{"one"}, {"two"}}, &owner));
     preview.ZoomMultiplePages();
     QGuiApplication::clipboard()->clear();
     EXPECT_FALSE(preview.CopyPageToClipboard(2)) << "the third box has no page";
@@ -459,8 +454,7 @@ TEST_F(PreviewControl, CopyPutsThePageOnTheClipboardAtItsOwnSize) {
 }
 
 TEST_F(PreviewControl, ClicksActivateAndDoubleClicksToggleMultiplePages) {
-    ShowAt(1200, 600);
-    preview.SetPages(MakeBlankStore(6, &owner));
+    ShowAt(1200, 600, MakeBlankStore(6, &owner));
     int entered = 0;
     QObject::connect(&preview, &TRLPreview::OnEnter, [&] { ++entered; });
     QTest::mouseClick(&preview.PageBoxes(0), Qt::LeftButton);
@@ -497,9 +491,7 @@ TEST(PreviewStoreLinks, TheControlLinksWhileItShowsAStoreAndFreesAnOwnerlessOne)
 
 TEST_F(PreviewControl, AtFullSizeAnUnderlinedTextKeepsItsUnderline) {
     ShowAt(1000, 1300);
-    auto page = std::make_shared<TRLGraphicSurface>();
-    page->SetWidth(kPageWidth);
-    page->SetHeight(kPageHeight);
+    auto page = MakeA4Page();
     TRLFont font;
     font.Style = fsBold | fsUnderline;
     page->SetFont(font);
@@ -507,9 +499,7 @@ TEST_F(PreviewControl, AtFullSizeAnUnderlinedTextKeepsItsUnderline) {
     page->TextOut(300, 200, QStringLiteral("SOLICITUD DE KELMORA"));
     const int textWidth = page->TextWidth(QStringLiteral("SOLICITUD DE KELMORA"));
     const int textHeight = page->TextHeight(QStringLiteral("SOLICITUD DE KELMORA"));
-    auto* store = new TRLGraphicStorage(&owner);
-    store->Add(page);
-    preview.SetPages(store);
+    ShowPage(page);
     preview.SetZoom(100);
     const QImage shot = Shot(preview.PageBoxes(0));
     const QPoint at(preview.PageBoxes(0).ToBox(300), preview.PageBoxes(0).ToBox(200));

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -93,10 +94,9 @@ protected:
 
 // The toolbar's captions carry their accelerators; the about button keeps to the right end.
 TEST_F(PreviewWindow, ToolbarCaptionsAndTheAboutButton) {
-    EXPECT_EQ(form->SpeedButtonPrint->text(), QStringLiteral("&Print"));
-    EXPECT_EQ(form->SpeedButtonSave->text(), QStringLiteral("&Save"));
-    EXPECT_EQ(form->SpeedButtonSend->text(), QStringLiteral("S&end"));
-    EXPECT_EQ(form->SpeedButtonClose->text(), QStringLiteral("&Close"));
+    EXPECT_EQ(QStringList({form->SpeedButtonPrint->text(), form->SpeedButtonSave->text(),
+                           form->SpeedButtonSend->text(), form->SpeedButtonClose->text()}),
+              QStringList({"&Print", "&Save", "S&end", "&Close"}));
     EXPECT_EQ(form->PanelAbout->geometry().right(), form->PanelTools->width() - 2);
     form->resize(1200, 600);
     EXPECT_EQ(form->PanelAbout->geometry().right(), form->PanelTools->width() - 2);
@@ -197,41 +197,40 @@ TEST_F(PreviewWindow, KeyboardTableActsOnTheCurrentViewBeforeTheFocusedControl) 
     ASSERT_GT(h->maximum(), View().width());
     ASSERT_GT(v->maximum(), View().height());
 
-    Key(Qt::Key_PageDown);
-    EXPECT_EQ(View().PageIndex(), 1);
-    Key(Qt::Key_PageUp);
-    EXPECT_EQ(View().PageIndex(), 0);
-    Key(Qt::Key_End, Qt::ControlModifier);
-    EXPECT_EQ(View().PageIndex(), 4);
-    Key(Qt::Key_Home, Qt::ControlModifier);
-    EXPECT_EQ(View().PageIndex(), 0);
-
-    Key(Qt::Key_Right);
-    Key(Qt::Key_Down);
-    Key(Qt::Key_Down);
-    EXPECT_EQ(h->value(), 10);
-    EXPECT_EQ(v->value(), 20);
-    Key(Qt::Key_Left);
-    Key(Qt::Key_Up);
-    EXPECT_EQ(h->value(), 0);
-    EXPECT_EQ(v->value(), 10);
-    Key(Qt::Key_Right, Qt::ControlModifier);
-    Key(Qt::Key_Down, Qt::ControlModifier);
-    EXPECT_EQ(h->value(), View().width());
-    EXPECT_EQ(v->value(), 10 + View().height());
-    Key(Qt::Key_Left, Qt::ControlModifier);
-    Key(Qt::Key_Up, Qt::ControlModifier);
-    EXPECT_EQ(h->value(), 0);
-    EXPECT_EQ(v->value(), 10);
-    Key(Qt::Key_End);
-    Key(Qt::Key_PageDown, Qt::ControlModifier);
-    EXPECT_EQ(h->value(), h->maximum());
-    EXPECT_EQ(v->value(), v->maximum());
-    Key(Qt::Key_Home);
-    Key(Qt::Key_PageUp, Qt::ControlModifier);
-    EXPECT_EQ(h->value(), 0);
-    EXPECT_EQ(v->value(), 0);
-    EXPECT_EQ(View().PageIndex(), 0) << "scrolling keys never page";
+    // Each key, then the page shown and the scroll positions: Ctrl+Home/End and the plain page
+    // keys page, every other key only scrolls.
+    const int width = View().width(), height = View().height();
+    const int right = h->maximum(), bottom = v->maximum();
+    const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int page, h, v;
+    } steps[] = {
+        {Qt::Key_PageDown, {}, 1, 0, 0},
+        {Qt::Key_PageUp, {}, 0, 0, 0},
+        {Qt::Key_End, ctrl, 4, 0, 0},
+        {Qt::Key_Home, ctrl, 0, 0, 0},
+        {Qt::Key_Right, {}, 0, 10, 0},
+        {Qt::Key_Down, {}, 0, 10, 10},
+        {Qt::Key_Down, {}, 0, 10, 20},
+        {Qt::Key_Left, {}, 0, 0, 20},
+        {Qt::Key_Up, {}, 0, 0, 10},
+        {Qt::Key_Right, ctrl, 0, width, 10},
+        {Qt::Key_Down, ctrl, 0, width, 10 + height},
+        {Qt::Key_Left, ctrl, 0, 0, 10 + height},
+        {Qt::Key_Up, ctrl, 0, 0, 10},
+        {Qt::Key_End, {}, 0, right, 10},
+        {Qt::Key_PageDown, ctrl, 0, right, bottom},
+        {Qt::Key_Home, {}, 0, 0, bottom},
+        {Qt::Key_PageUp, ctrl, 0, 0, 0},
+    };
+    for (const auto& step : steps) {
+        Key(step.key, step.modifiers);
+        EXPECT_EQ(QList<int>({View().PageIndex(), h->value(), v->value()}),
+                  QList<int>({step.page, step.h, step.v}))
+            << QKeySequence(step.key | step.modifiers).toString().toStdString();
+    }
 
     // Keys outside the table reach the page number box.
     form->EditPageNo->clear();

@@ -22,10 +22,15 @@ inline QPoint TextOrigin(int i) {
     return QPoint(100, 100 + 60 * i);
 }
 
-inline std::shared_ptr<TRLGraphicSurface> MakeTextPage(const QStringList& texts) {
+inline std::shared_ptr<TRLGraphicSurface> MakeA4Page() {
     auto page = std::make_shared<TRLGraphicSurface>();
     page->SetWidth(kPageWidth);
     page->SetHeight(kPageHeight);
+    return page;
+}
+
+inline std::shared_ptr<TRLGraphicSurface> MakeTextPage(const QStringList& texts) {
+    auto page = MakeA4Page();
     page->Open();
     for (int i = 0; i < texts.size(); ++i) {
         TRLGraphicStorage::NewGroupId();

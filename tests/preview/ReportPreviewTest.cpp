@@ -7,8 +7,6 @@
 #include "RLReportPreview.h"
 
 #include <QApplication>
-#include <QPointer>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
