@@ -5,9 +5,7 @@
 #include "FAcercaDe.h"
 #include "KelmoraApp.h"
 
-#include <QApplication>
 #include <QImage>
-#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 

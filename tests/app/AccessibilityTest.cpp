@@ -7,13 +7,7 @@
 #include "FPrincipal.h"
 #include "WidgetWalk.h"
 
-#include <QAbstractButton>
-#include <QAbstractScrollArea>
-#include <QAbstractSpinBox>
-#include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QSet>
 
 #include <gtest/gtest.h>
 

@@ -18,9 +18,8 @@ QByteArray ReadAll(const QString& path) {
 // The JPEG frame type: 0xC0 baseline, 0xC2 progressive; 0 when no frame header is found.
 int JpegFrameMarker(const QByteArray& data) {
     for (qsizetype i = 2; i + 1 < data.size();) {
-        if (static_cast<unsigned char>(data[i]) != 0xFF) {
+        if (static_cast<unsigned char>(data[i]) != 0xFF)
             return 0;
-        }
         const int marker = static_cast<unsigned char>(data[i + 1]);
         if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
             marker != 0xCC) {

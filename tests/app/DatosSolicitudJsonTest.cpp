@@ -150,9 +150,8 @@ TEST(DatosSolicitudJson, RejectsBadFieldsNamingTheField) {
 }
 
 TEST(DatosSolicitudJson, RejectsDocumentsThatAreNotOneObject) {
-    for (const char* text : {"", "{\"Persona\": ", "[]", "[{}]", "\"Persona\"", "null"}) {
+    for (const char* text : {"", "{\"Persona\": ", "[]", "[{}]", "\"Persona\"", "null"})
         EXPECT_THROW(ReadDatosSolicitud(QByteArray(text)), TDatosSolicitudError) << text;
-    }
     // An empty object names the first field it lacks.
     try {
         ReadDatosSolicitud("{}");

@@ -21,6 +21,9 @@ using apptest::TypeInto;
 
 namespace {
 
+const char* const kDependentFields[] = {"E_Patente", "E_MontoPasaje", "E_DiasKelmora",
+                                        "E_MontoInscripcion"};
+
 class FKelmoraTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(apptest::ShowActive(form)); }
@@ -32,23 +35,26 @@ protected:
     QString FocusName() const {
         // Editable lists and pickers hand the focus to an inner edit; name the field itself.
         QWidget* focus = QApplication::focusWidget();
-        while (focus != nullptr && focus->objectName().isEmpty()) {
+        while (focus != nullptr && focus->objectName().isEmpty())
             focus = focus->parentWidget();
-        }
-        if (focus != nullptr && focus->objectName() == QLatin1String("qt_spinbox_lineedit")) {
+        if (focus != nullptr && focus->objectName() == QLatin1String("qt_spinbox_lineedit"))
             focus = focus->parentWidget();
-        }
         return focus == nullptr ? QString() : focus->objectName();
     }
     QColor Background(QLineEdit* edit) const { return edit->palette().color(QPalette::Base); }
     QColor WindowColour() const { return QApplication::palette().color(QPalette::Base); }
     QColor Light3D() const { return QApplication::palette().color(QPalette::Midlight); }
+    // The fields that a tick or the private vehicle enable are disabled, empty and greyed.
+    void ExpectDependentFieldsOff(const char* when) {
+        for (const char* name : kDependentFields) {
+            EXPECT_FALSE(Edit(name)->isEnabled()) << when << " " << name;
+            EXPECT_EQ(Edit(name)->text(), "") << when << " " << name;
+            EXPECT_EQ(Background(Edit(name)), Light3D()) << when << " " << name;
+        }
+    }
 
     TFKelmora form;
 };
-
-const char* const kDependentFields[] = {"E_Patente", "E_MontoPasaje", "E_DiasKelmora",
-                                        "E_MontoInscripcion"};
 
 TEST_F(FKelmoraTest, FirstOpeningShowsTheInitialState) {
     ASSERT_NE(WindowColour(), Light3D()) << "the test cannot tell the two colours apart";
@@ -61,11 +67,7 @@ TEST_F(FKelmoraTest, FirstOpeningShowsTheInitialState) {
     EXPECT_EQ(Combo("E_Dedicacion")->currentIndex(), -1);
     EXPECT_EQ(Combo("CB_Medio")->currentText(), "Omnibus");
     EXPECT_EQ(Combo("CB_Medio")->currentIndex(), -1);
-    for (const char* name : kDependentFields) {
-        EXPECT_FALSE(Edit(name)->isEnabled()) << name;
-        EXPECT_EQ(Background(Edit(name)), Light3D()) << name;
-        EXPECT_TRUE(Edit(name)->text().isEmpty()) << name;
-    }
+    ExpectDependentFieldsOff("at first");
     EXPECT_EQ(W<QTimeEdit>("D_HoraSalida")->time(), QTime(12, 0));
     EXPECT_EQ(W<QTimeEdit>("D_HoraRegreso")->time(), QTime(0, 0));
     EXPECT_EQ(W<QTimeEdit>("D_HoraSalida")->displayFormat(), "H:mm");
@@ -77,9 +79,8 @@ TEST_F(FKelmoraTest, FirstOpeningShowsTheInitialState) {
 TEST_F(FKelmoraTest, ListsHoldTheirEntriesInOrderAndOnlyTheMeansOfTransportTakesText) {
     const auto entries = [](QComboBox* combo) {
         QStringList list;
-        for (int i = 0; i < combo->count(); ++i) {
+        for (int i = 0; i < combo->count(); ++i)
             list << combo->itemText(i);
-        }
         return list;
     };
     EXPECT_EQ(entries(Combo("E_Categoria")),
@@ -324,9 +325,8 @@ TEST_F(FKelmoraTest, EnterWalksTheFieldsInTabOrderSkippingDisabledOnes) {
 
     // With every dependent field enabled, Enter stops in each, the amount fields included.
     Combo("CB_Medio")->setCurrentIndex(kMedioVehiculoParticular);
-    for (const char* box : {"CK_Pasajes", "CK_Kelmora", "CK_Inscripcion"}) {
+    for (const char* box : {"CK_Pasajes", "CK_Kelmora", "CK_Inscripcion"})
         Check(box)->setChecked(true);
-    }
     expectWalk({"CB_Medio", "E_Patente", "D_Salida", "D_HoraSalida", "D_Regreso", "D_HoraRegreso",
                 "CK_Pasajes", "E_MontoPasaje", "CK_Kelmora", "E_DiasKelmora", "CK_Inscripcion",
                 "E_MontoInscripcion", "ImprLisObs"});
@@ -347,25 +347,18 @@ TEST_F(FKelmoraTest, ClosingResetsTheFieldsButNotTheDatesAndTimes) {
         }
         EXPECT_FALSE(form.isVisible()) << how;
 
-        const TDatosSolicitud d = form.DatosSolicitud();
-        EXPECT_EQ(d.Persona, "") << how;
-        EXPECT_EQ(d.DNI, "") << how;
-        EXPECT_EQ(d.Categoria, "--seleccione--") << how;
-        EXPECT_EQ(d.Dedicacion, "--seleccione--") << how;
-        EXPECT_EQ(d.Motivo, "") << how;
-        EXPECT_EQ(d.Destino, "") << how;
-        EXPECT_EQ(d.Medio, QStringLiteral("Avión")) << how;
-        EXPECT_EQ(d.MedioIndice, 0) << how;
-        EXPECT_FALSE(d.SolicitaPasajes || d.SolicitaKelmora || d.SolicitaInscripcion) << how;
-        for (const char* name : kDependentFields) {
-            EXPECT_FALSE(Edit(name)->isEnabled()) << how << " " << name;
-            EXPECT_EQ(Edit(name)->text(), "") << how << " " << name;
-            EXPECT_EQ(Background(Edit(name)), Light3D()) << how << " " << name;
-        }
-        EXPECT_EQ(d.Salida, QDate(2020, 1, 2)) << how << ": closing is not what resets dates";
-        EXPECT_EQ(d.Regreso, QDate(2020, 1, 5)) << how;
-        EXPECT_EQ(d.HoraSalida, QTime(7, 30)) << how;
-        EXPECT_EQ(d.HoraRegreso, QTime(21, 0)) << how;
+        // Every text empty, every tick off, the lists at their first entry; the sample's dates
+        // and times stay: closing is not what resets dates.
+        TDatosSolicitud reset;
+        reset.Categoria = reset.Dedicacion = "--seleccione--";
+        reset.Medio = QStringLiteral("Avión");
+        reset.MedioIndice = 0;
+        reset.Salida = QDate(2020, 1, 2);
+        reset.Regreso = QDate(2020, 1, 5);
+        reset.HoraSalida = QTime(7, 30);
+        reset.HoraRegreso = QTime(21, 0);
+        EXPECT_EQ(form.DatosSolicitud(), reset) << how;
+        ExpectDependentFieldsOff(how);
 
         // Opening again: activation brings the dates back to today.
         ASSERT_TRUE(apptest::ShowActive(form));

@@ -103,9 +103,8 @@ TEST(KelmoraStart, RunShowsTheMainWindowMaximisedAndEndsWhenItCloses) {
     EXPECT_TRUE(seen);
     EXPECT_EQ(ScratchDir(), ".") << "engine state let go at the end";
     // Every window went with the run.
-    for (QWidget* w : QApplication::topLevelWidgets()) {
+    for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_EQ(qobject_cast<TFPrincipal*>(w), nullptr);
-    }
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -237,9 +236,8 @@ TEST_F(MainWindowTest, AboutBoxShowsTheSystemAndClosesByButtonOrCloseBox) {
         auto* cerrar = Child<QPushButton>(*modal, "CerrIniSes");
         EXPECT_EQ(QApplication::focusWidget(), cerrar) << "first in tab order";
         EXPECT_EQ(cerrar->cursor().shape(), Qt::PointingHandCursor);
-        if (opened == 1) {
+        if (opened == 1)
             SaveScreenshot(*modal, "about.png");
-        }
     };
     WhenModal(check, [](QWidget* modal) {
         QTest::mouseClick(Child<QPushButton>(*modal, "CerrIniSes"), Qt::LeftButton);
@@ -281,9 +279,8 @@ TEST_F(MainWindowTest, PictureStaysAtNaturalSizeCentredOnWhite) {
     const int top = (shot.height() - 332) / 2;
     int same = 0;
     for (int y = 0; y < 332; y += 7) {
-        for (int x = 0; x < 650; x += 7) {
+        for (int x = 0; x < 650; x += 7)
             same += shot.pixel(left + x, top + y) == picture.pixel(x, y) ? 1 : 0;
-        }
     }
     EXPECT_GT(same, 48 * 93 * 95 / 100) << "picture not drawn unscaled at the centre";
     principal.showMaximized();
