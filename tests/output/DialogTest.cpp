@@ -77,18 +77,16 @@ QWidget* NextTabStop(QWidget* widget) {
     return nullptr;
 }
 
-void ClickOk(TRLPrintDialog& dialog) {
-    dialog.ButtonOk->click();
+// Tab goes from each widget of chain to the next.
+void ExpectTabChain(const QList<QWidget*>& chain) {
+    for (int i = 0; i + 1 < chain.size(); ++i)
+        EXPECT_EQ(NextTabStop(chain[i]), chain[i + 1]) << i;
 }
 
 } // namespace
 
 TEST(PrintParams, ClearAndTheMaximumThatCarriesTheLastPage) {
     TRLPrintParams params;
-    EXPECT_EQ(params.Options().Bits(), 47u);
-    EXPECT_EQ(params.Copies(), 0);
-    EXPECT_EQ(params.ToPage(), 0);
-
     RLPrinter().SetCopies(3);
     params.SetPrintInBackground(true);
     params.SetOrientation(poLandscape);
@@ -133,19 +131,11 @@ TEST(PrintDialog, LayoutCaptionsAndTabOrder) {
 
     // Tab walks the printer group, the page choices, the copies and the buttons; the page boxes
     // are never reached by Tab.
-    const QList<QWidget*> expected = {dialog.ComboBoxPrinterNames,
-                                      dialog.ComboBoxFilters,
-                                      dialog.ComboBoxOptions,
-                                      dialog.CheckBoxPrintToFile,
-                                      dialog.CheckBoxPrintInBackground,
-                                      dialog.RadioButtonPagesAll,
-                                      dialog.RadioButtonPagesInterval,
-                                      dialog.RadioButtonPagesSelect,
-                                      dialog.EditCopies,
-                                      dialog.ButtonOk,
-                                      dialog.ButtonCancel};
-    for (int i = 0; i + 1 < expected.size(); ++i)
-        EXPECT_EQ(NextTabStop(expected[i]), expected[i + 1]) << i;
+    ExpectTabChain({dialog.ComboBoxPrinterNames, dialog.ComboBoxFilters, dialog.ComboBoxOptions,
+                    dialog.CheckBoxPrintToFile, dialog.CheckBoxPrintInBackground,
+                    dialog.RadioButtonPagesAll, dialog.RadioButtonPagesInterval,
+                    dialog.RadioButtonPagesSelect, dialog.EditCopies, dialog.ButtonOk,
+                    dialog.ButtonCancel});
     EXPECT_FALSE(dialog.EditFromPage->focusPolicy() & Qt::TabFocus);
     EXPECT_FALSE(dialog.EditToPage->focusPolicy() & Qt::TabFocus);
 }
@@ -178,7 +168,7 @@ TEST(PrintDialog, AllPagesWithDefaultOptions) {
             EXPECT_EQ(RLPrinter().PrinterNames(d.ComboBoxPrinterNames->currentIndex()),
                       RLPrinter().PrinterName());
         }
-        ClickOk(d);
+        d.ButtonOk->click();
     });
     EXPECT_TRUE(seen);
     EXPECT_TRUE(ok);
@@ -230,7 +220,7 @@ TEST(PrintDialog, TypedRangesSelectionAndCopies) {
         TRLPrintDialog dialog;
         ASSERT_TRUE(dialog.Execute([&](TRLPrintDialog& d) {
             c.Edit(d);
-            ClickOk(d);
+            d.ButtonOk->click();
         })) << c.Name;
         EXPECT_EQ(PrintParams().PrintRange(), c.Range) << c.Name;
         EXPECT_EQ(PrintParams().FromPage(), c.From) << c.Name;
@@ -324,7 +314,7 @@ TEST(PrintDialog, NamedPrintFiltersAndTheirOptions) {
         EXPECT_EQ(d.ComboBoxOptions->currentIndex(), 1);
         EXPECT_EQ(picture.ToldOrientation, poLandscape);
         d.ComboBoxOptions->setCurrentIndex(2);
-        ClickOk(d);
+        d.ButtonOk->click();
     }));
     EXPECT_EQ(PrintParams().Filter(), &picture);
     EXPECT_EQ(picture.Option, 2);
@@ -335,7 +325,7 @@ TEST(PrintDialog, NamedPrintFiltersAndTheirOptions) {
         EXPECT_EQ(d.ComboBoxFilters->currentIndex(), 1);
         EXPECT_TRUE(d.ComboBoxOptions->isVisibleTo(&d));
         d.ComboBoxFilters->setCurrentIndex(0);
-        ClickOk(d);
+        d.ButtonOk->click();
     });
     EXPECT_EQ(PrintParams().Filter(), nullptr);
     PrintParams().SetOrientation(poPortrait);
@@ -382,18 +372,17 @@ TEST(PrintFlow, PreviewPrintHandsTheChosenRangeToTheFilter) {
     // would put out a blank sheet) and the operator is told why. So for a range past the end.
     for (const auto& [from, to] : {std::pair{"2", ""}, std::pair{"4", "9"}}) {
         recorder.Calls.clear();
-        try {
-            ExecutePrintFlow(store, [from, to](TRLPrintDialog& d) {
-                d.EditFromPage->clear();
-                QTest::keyClicks(d.EditFromPage, QString::fromLatin1(from));
-                d.EditToPage->clear();
-                QTest::keyClicks(d.EditToPage, QString::fromLatin1(to));
-                d.ButtonOk->click();
-            });
-            ADD_FAILURE() << "an empty range " << from << ".." << to << " was printed";
-        } catch (const TRLException& e) {
-            EXPECT_EQ(e.Message(), RLMessages[mkNoPageInRange]);
-        }
+        EXPECT_EQ(ErrorOf([&] {
+                      ExecutePrintFlow(store, [from, to](TRLPrintDialog& d) {
+                          d.EditFromPage->clear();
+                          QTest::keyClicks(d.EditFromPage, from);
+                          d.EditToPage->clear();
+                          QTest::keyClicks(d.EditToPage, to);
+                          d.ButtonOk->click();
+                      });
+                  }),
+                  RLMessages[mkNoPageInRange])
+            << "an empty range " << from << ".." << to;
         EXPECT_TRUE(recorder.Calls.isEmpty()) << recorder.Calls.join(u' ').toStdString();
     }
 
@@ -415,10 +404,8 @@ TEST(SaveDialog, LayoutAndFixedChoices) {
     EXPECT_EQ(dialog.size(), QSize(391, 244));
     EXPECT_EQ(dialog.SpeedButtonLookup->geometry(), QRect(356, 12, 21, 21));
     EXPECT_TRUE(dialog.ButtonSave->isDefault());
-    const QList<QWidget*> chain = {dialog.EditFileName, dialog.ComboBoxFilters,
-                                   dialog.RadioButtonPagesAll, dialog.RadioButtonPagesInterval};
-    for (int i = 0; i + 1 < chain.size(); ++i)
-        EXPECT_EQ(NextTabStop(chain[i]), chain[i + 1]) << i;
+    ExpectTabChain({dialog.EditFileName, dialog.ComboBoxFilters, dialog.RadioButtonPagesAll,
+                    dialog.RadioButtonPagesInterval});
 
     dialog.Execute([](TRLSaveDialog& d) {
         EXPECT_EQ(d.EditFileName->text(), QStringLiteral("/tmp/report"));

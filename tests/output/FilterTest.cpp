@@ -14,19 +14,9 @@
 
 #include <gtest/gtest.h>
 
-using outputtest::FillStore;
-using outputtest::RecordingFilter;
-using outputtest::RecordingSaveFilter;
-using outputtest::WaitFor;
+using namespace outputtest;
 
 namespace {
-
-QStringList Expected(std::initializer_list<const char*> calls) {
-    QStringList list;
-    for (const char* c : calls)
-        list << QString::fromLatin1(c);
-    return list;
-}
 
 TfrmRLFeedBack* OpenFeedBackWindow() {
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -57,9 +47,9 @@ TEST_F(FilterRun, RangesAreClampedToTheStore) {
         QStringList Calls;
     };
     const Case cases[] = {
-        {0, -1, Expected({"begin", "page 1", "new", "page 2", "new", "page 3", "end"})},
-        {2, 10, Expected({"begin", "page 2", "new", "page 3", "end"})},
-        {2, 2, Expected({"begin", "page 2", "end"})},
+        {0, -1, QStringList({"begin", "page 1", "new", "page 2", "new", "page 3", "end"})},
+        {2, 10, QStringList({"begin", "page 2", "new", "page 3", "end"})},
+        {2, 2, QStringList({"begin", "page 2", "end"})},
     };
     for (const Case& c : cases) {
         RecordingFilter filter;
@@ -71,12 +61,9 @@ TEST_F(FilterRun, RangesAreClampedToTheStore) {
     // sheet, and says why.
     for (const auto& [first, last] : {std::pair{3, 2}, std::pair{-5, 0}, std::pair{4, 9}}) {
         RecordingFilter filter;
-        try {
-            filter.Run(&store, first, false, last);
-            ADD_FAILURE() << first << ".." << last << " was run";
-        } catch (const TRLException& e) {
-            EXPECT_EQ(e.Message(), RLMessages[mkNoPageInRange]);
-        }
+        EXPECT_EQ(ErrorOf([&] { filter.Run(&store, first, false, last); }),
+                  RLMessages[mkNoPageInRange])
+            << first << ".." << last;
         EXPECT_TRUE(filter.Calls.isEmpty()) << first << ".." << last;
         EXPECT_FALSE(filter.Running());
     }
@@ -93,8 +80,8 @@ TEST_F(FilterRun, CopyOptionRepeatsTheRangeOncePerPrinterCopy) {
             barMaximum = window->ProgressBar->maximum();
     };
     FilterPages(&store, &filter, 1, false, -1);
-    EXPECT_EQ(filter.Calls, Expected({"begin", "page 1", "new", "page 2", "new", "page 3", "new",
-                                      "page 1", "new", "page 2", "new", "page 3", "end"}));
+    EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "new", "page 2", "new", "page 3", "new",
+                                         "page 1", "new", "page 2", "new", "page 3", "end"}));
     EXPECT_EQ(filter.Copies(), 2);
     EXPECT_EQ(barMaximum, 6);
 
@@ -129,7 +116,7 @@ TEST_F(FilterRun, CancelStopsAfterThePageBeingDrawn) {
         window->BitBtnCancel->click();
     };
     filter.Run(&five, 1, false, -1);
-    EXPECT_EQ(filter.Calls, Expected({"begin", "page 1", "new", "page 2", "end"}));
+    EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "new", "page 2", "end"}));
     EXPECT_TRUE(filter.Canceled());
     EXPECT_EQ(caption, RLMessages[mkPrintingInProgress]);
     EXPECT_EQ(OpenFeedBackWindow(), nullptr) << "the progress window outlived the run";
@@ -139,7 +126,7 @@ TEST_F(FilterRun, CancelStopsAfterThePageBeingDrawn) {
     filter.Hook = nullptr;
     filter.SetRepeatForCopies(false);
     filter.Run(&five, 5, false, 5);
-    EXPECT_EQ(filter.Calls, Expected({"begin", "page 5", "end"}));
+    EXPECT_EQ(filter.Calls, QStringList({"begin", "page 5", "end"}));
     EXPECT_FALSE(filter.Canceled());
 }
 
@@ -150,17 +137,10 @@ TEST_F(FilterRun, ErrorsEndTheDocumentAndReleaseEverything) {
         if (page.PageIndex() == 1)
             throw TRLException(QStringLiteral("disk full"));
     };
-    QString finished = QStringLiteral("not emitted");
-    QObject::connect(&filter, &TRLCustomFilter::RunFinished,
-                     [&](const QString& error) { finished = error; });
-    try {
-        filter.Run(&store, 1, false, -1);
-        ADD_FAILURE() << "the error did not reach the caller";
-    } catch (const TRLException& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("disk full"));
-    }
-    EXPECT_EQ(filter.Calls, Expected({"begin", "page 1", "new", "page 2", "end"}));
-    EXPECT_EQ(finished, QStringLiteral("disk full"));
+    FinishListener finished(filter);
+    EXPECT_EQ(ErrorOf([&] { filter.Run(&store, 1, false, -1); }), QStringLiteral("disk full"));
+    EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "new", "page 2", "end"}));
+    EXPECT_EQ(finished.Error, QStringLiteral("disk full"));
     EXPECT_EQ(store.LinkCount(), 0);
     EXPECT_EQ(filter.Pages(), nullptr);
     EXPECT_FALSE(filter.Running());
@@ -205,7 +185,7 @@ TEST_F(FilterRun, LinksTheStoreWhileRunningAndForgetsAStoreThatGoesAway) {
             doomedOwner.reset();
     };
     forgetful.Run(doomed, 1, false, -1);
-    EXPECT_EQ(forgetful.Calls, Expected({"begin", "page 1", "end"}));
+    EXPECT_EQ(forgetful.Calls, QStringList({"begin", "page 1", "end"}));
     EXPECT_EQ(forgetful.Pages(), nullptr);
 }
 
@@ -230,19 +210,15 @@ TEST_F(FilterRun, BackgroundRunUsesItsOwnThreadAndHandsTheWindowToTheInterfaceTh
                 positions << window->ProgressBar->value();
         });
     };
-    bool finished = false;
-    QString error = QStringLiteral("not emitted");
-    QObject::connect(&filter, &TRLCustomFilter::RunFinished, &holder, [&](const QString& e) {
-        finished = true;
-        error = e;
-    });
+    FinishListener finished(filter);
     filter.Run(loose, 1, true, -1);
     loose->Unlink(&holder); // the run still holds it
     ASSERT_FALSE(loose.isNull());
 
-    ASSERT_TRUE(WaitFor([&] { return finished; }));
-    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
-    EXPECT_EQ(filter.Calls, Expected({"begin", "page 1", "new", "page 2", "new", "page 3", "end"}));
+    ASSERT_TRUE(finished.Wait());
+    EXPECT_TRUE(finished.Error.isEmpty()) << finished.Error.toStdString();
+    EXPECT_EQ(filter.Calls,
+              QStringList({"begin", "page 1", "new", "page 2", "new", "page 3", "end"}));
     EXPECT_NE(filter.DrawThread, QThread::currentThread());
     EXPECT_EQ(windowThread, QThread::currentThread());
     EXPECT_EQ(positions, (QList<int>{0, 1, 2}));
@@ -253,16 +229,11 @@ TEST_F(FilterRun, BackgroundRunUsesItsOwnThreadAndHandsTheWindowToTheInterfaceTh
 TEST_F(FilterRun, BackgroundErrorsArriveThroughRunFinished) {
     RecordingFilter filter;
     filter.Hook = [](TRLGraphicSurface&) { throw TRLException(QStringLiteral("paper jam")); };
-    QString error;
-    bool finished = false;
-    QObject::connect(&filter, &TRLCustomFilter::RunFinished, &owner, [&](const QString& e) {
-        finished = true;
-        error = e;
-    });
+    FinishListener finished(filter);
     filter.Run(&store, 1, true, -1);
-    ASSERT_TRUE(WaitFor([&] { return finished; }));
-    EXPECT_EQ(error, QStringLiteral("paper jam"));
-    EXPECT_EQ(filter.Calls, Expected({"begin", "page 1", "end"}));
+    ASSERT_TRUE(finished.Wait());
+    EXPECT_EQ(finished.Error, QStringLiteral("paper jam"));
+    EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "end"}));
     EXPECT_TRUE(WaitFor([&] { return store.LinkCount() == 0 && !filter.Running(); }));
 }
 
@@ -290,10 +261,10 @@ TEST(FilterRegistry, ActiveFiltersAndSaveFilterLookup) {
     EXPECT_EQ(SaveFilterByFileName(QStringLiteral("report.pdf")), &second);
     EXPECT_EQ(static_cast<int>(ActiveFilters().size()), before + 3);
 
-    EXPECT_EQ(FileExtensionOf(QStringLiteral("c:report")), QString());
-    EXPECT_EQ(FileExtensionOf(QStringLiteral("c:\\dir.x\\report")), QString());
-    EXPECT_EQ(FileExtensionOf(QStringLiteral("report.tar.gz")), QStringLiteral(".gz"));
-    EXPECT_EQ(FileExtensionOf(QStringLiteral("report.")), QStringLiteral("."));
+    const std::pair<const char*, const char*> extensions[] = {
+        {"c:report", ""}, {"c:\\dir.x\\report", ""}, {"report.tar.gz", ".gz"}, {"report.", "."}};
+    for (const auto& [name, extension] : extensions)
+        EXPECT_EQ(FileExtensionOf(name), QString(extension)) << name;
 
     // The display name falls back to the component name.
     printer.setObjectName(QStringLiteral("RLPDFFilter1"));

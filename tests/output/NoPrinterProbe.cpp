@@ -25,18 +25,7 @@ int main(int argc, char** argv) {
     line(QStringLiteral("settings-unchanged"),
          printer.DeviceSettings() == before ? QStringLiteral("1") : QStringLiteral("0"));
 
-    const TRLPrinterMetrics m = printer.LoadMetrics();
-    line(QStringLiteral("metrics"), QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10")
-                                        .arg(m.PPIX)
-                                        .arg(m.PPIY)
-                                        .arg(m.PhysicalWidth)
-                                        .arg(m.PhysicalHeight)
-                                        .arg(m.MarginLeft)
-                                        .arg(m.MarginTop)
-                                        .arg(m.MarginRight)
-                                        .arg(m.MarginBottom)
-                                        .arg(ClientWidthOf(m))
-                                        .arg(ClientHeightOf(m)));
+    line(QStringLiteral("metrics"), outputtest::MetricsText(printer.LoadMetrics()));
 
     QObject owner;
     TRLGraphicStorage store(&owner);

@@ -6,6 +6,7 @@
 #include "RLGraphicStorage.h"
 #include "RLGraphicSurface.h"
 #include "RLMetaTypes.h"
+#include "RLPrinters.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -106,6 +107,32 @@ protected:
 using RecordingFilter = Recording<TRLCustomPrintFilter>;
 using RecordingSaveFilter = Recording<TRLCustomSaveFilter>;
 
+// The message of the TRLException that action throws; "(no error)" when it throws none, which no
+// expected message matches.
+template <class Action> QString ErrorOf(Action&& action) {
+    try {
+        action();
+    } catch (const TRLException& e) {
+        return e.Message();
+    }
+    return QStringLiteral("(no error)");
+}
+
+// Metrics as one line: resolution, sheet, margins and printable size, in device pixels.
+inline QString MetricsText(const TRLPrinterMetrics& m) {
+    return QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10")
+        .arg(m.PPIX)
+        .arg(m.PPIY)
+        .arg(m.PhysicalWidth)
+        .arg(m.PhysicalHeight)
+        .arg(m.MarginLeft)
+        .arg(m.MarginTop)
+        .arg(m.MarginRight)
+        .arg(m.MarginBottom)
+        .arg(ClientWidthOf(m))
+        .arg(ClientHeightOf(m));
+}
+
 // Processes events until done() or the time is up; true when done.
 inline bool WaitFor(const std::function<bool()>& done, int milliseconds = 30000) {
     QDeadlineTimer deadline(milliseconds);
@@ -117,6 +144,22 @@ inline bool WaitFor(const std::function<bool()>& done, int milliseconds = 30000)
     }
     return true;
 }
+
+// Hears a filter's RunFinished on the thread that makes it, while it lives: Error is what the
+// last run reported, "not finished" until one has.
+struct FinishListener {
+    explicit FinishListener(TRLCustomFilter& filter) {
+        QObject::connect(&filter, &TRLCustomFilter::RunFinished, &Context,
+                         [this](const QString& error) { Error = error; });
+    }
+    bool Finished() const { return Error != QLatin1String("not finished"); }
+    void Reset() { Error = QStringLiteral("not finished"); }
+    bool Wait() {
+        return WaitFor([this] { return Finished(); });
+    }
+    QObject Context;
+    QString Error = QStringLiteral("not finished");
+};
 
 // The printer queue and capture directory of the private print server, empty without one.
 inline QString TestPrinter() {

@@ -37,6 +37,14 @@ namespace {
             GTEST_SKIP() << "no test printer (scripts/test starts one)";                           \
     } while (false)
 
+// A page store of count pages saved as file.
+void SaveStore(const QString& file, int count, const QString& title = QString()) {
+    QObject owner;
+    TRLGraphicStorage store(&owner);
+    FillStore(store, count, title);
+    store.SaveToFile(file);
+}
+
 // A job title no other test process uses, so that captured files can be told apart.
 QString UniqueTitle(const char* what) {
     static std::atomic<int> counter{0};
@@ -50,8 +58,8 @@ QString UniqueTitle(const char* what) {
 QStringList CapturedJobs(const QString& title) {
     QDir dir(CaptureDir());
     QList<QPair<int, QString>> jobs;
-    static const QRegularExpression pattern(QStringLiteral("^job(\\d+)-(.*)\\.pdf$"));
-    for (const QString& name : dir.entryList({QStringLiteral("job*.pdf")}, QDir::Files)) {
+    static const QRegularExpression pattern("^job(\\d+)-(.*)\\.pdf$");
+    for (const QString& name : dir.entryList({"job*.pdf"}, QDir::Files)) {
         const auto match = pattern.match(name);
         if (match.hasMatch() && match.captured(2) == title)
             jobs.append({match.captured(1).toInt(), dir.filePath(name)});
@@ -85,13 +93,13 @@ QList<QSize> PageSizes(const QString& file) {
 // The "PAGE n" headings of a document, in order.
 QStringList PageHeadings(const QString& file) {
     QStringList headings;
-    static const QRegularExpression heading(QStringLiteral("PAGE \\d+"));
+    static const QRegularExpression heading("PAGE \\d+");
     for (auto it = heading.globalMatch(PdfText(file)); it.hasNext();)
         headings << it.next().captured(0);
     return headings;
 }
 
-QStringList Headings(std::initializer_list<int> pages) {
+QStringList Headings(const QList<int>& pages) {
     QStringList list;
     for (int p : pages)
         list << QStringLiteral("PAGE %1").arg(p);
@@ -99,7 +107,7 @@ QStringList Headings(std::initializer_list<int> pages) {
 }
 
 QString JobInfo(const QString& pdf, const QString& key) {
-    QFile file(pdf + QStringLiteral(".info"));
+    QFile file(pdf + ".info");
     if (!file.open(QIODevice::ReadOnly))
         return QString();
     for (const QByteArray& line : file.readAll().split('\n'))
@@ -130,13 +138,34 @@ double InkCoveredBy(const QImage& a, const QImage& b) {
     return inked > 0 ? static_cast<double>(matched) / inked : 0.0;
 }
 
-void SelectTestPrinter() {
+// Reads the printer list again and chooses the named printer.
+void SelectPrinter(const QString& name) {
     TRLPrinterWrapper& printer = RLPrinter();
     printer.Refresh();
     for (int i = 0; i < printer.PrinterCount(); ++i)
-        if (printer.PrinterNames(i) == TestPrinter())
+        if (printer.PrinterNames(i) == name)
             printer.SetPrinterIndex(i);
-    ASSERT_EQ(printer.PrinterName(), TestPrinter());
+    ASSERT_EQ(printer.PrinterName(), name);
+}
+
+void SelectTestPrinter() {
+    SelectPrinter(TestPrinter());
+}
+
+// A queue of the private server, printing into captures, for as long as it lives; a test that
+// removes it itself leaves nothing to remove.
+struct TQueue {
+    TQueue(const QString& name, const QString& captures) : Name(name) {
+        Added = RunProgram("lpadmin", {"-p", name, "-E", "-v", "kelmora-capture:" + captures});
+    }
+    ~TQueue() { RunProgram("lpadmin", {"-x", Name}); }
+    QString Name;
+    ProcessResult Added;
+};
+
+// A queue name of this process.
+QString QueueName(const QString& what) {
+    return QStringLiteral("kelmora-%1-%2").arg(what).arg(QCoreApplication::applicationPid());
 }
 
 class Printing : public ::testing::Test {
@@ -155,63 +184,46 @@ protected:
 
 } // namespace
 
-TEST_F(Printing, ForegroundRunPrintsEveryPageInOneDocument) {
-    const QString title = UniqueTitle("fg");
-    FillStore(store, 3, title);
-    FilterPages(&store, nullptr, 0, false, -1);
-    EXPECT_EQ(SpoolFilter().DocumentCount(), 1);
-    EXPECT_FALSE(SpoolFilter().DocStarted());
-    EXPECT_EQ(store.LinkCount(), 0);
+// Each run is one document and one job. The copies are drawn by the filter when it repeats the
+// range for them, the job then asking for one; else the job asks the printer for them.
+TEST_F(Printing, EachRunPrintsItsRangeAsOneJob) {
+    const struct {
+        const char* Name;
+        int Pages, First, Last;
+        bool Background; // with its progress window
+        bool RepeatForCopies;
+        int Copies;
+        QList<int> Printed;
+        const char* JobCopies;
+    } runs[] = {
+        {"fg", 3, 0, -1, false, false, 1, {1, 2, 3}, "1"},
+        {"bg", 4, 2, 3, true, false, 1, {2, 3}, "1"},
+        {"copies-filter", 3, 1, -1, false, true, 2, {1, 2, 3, 1, 2, 3}, "1"},
+        {"copies-printer", 3, 1, -1, false, false, 2, {1, 2, 3}, "2"},
+    };
+    for (const auto& r : runs) {
+        SCOPED_TRACE(r.Name);
+        QObject owner;
+        TRLGraphicStorage pages(&owner);
+        const QString title = UniqueTitle(r.Name);
+        FillStore(pages, r.Pages, title);
+        SpoolFilter().SetShowProgress(r.Background);
+        SpoolFilter().SetRepeatForCopies(r.RepeatForCopies);
+        RLPrinter().SetCopies(r.Copies);
+        FinishListener finished(SpoolFilter());
+        FilterPages(&pages, nullptr, r.First, r.Background, r.Last);
+        ASSERT_TRUE(finished.Wait());
+        EXPECT_TRUE(finished.Error.isEmpty()) << finished.Error.toStdString();
+        EXPECT_TRUE(WaitFor([&] { return pages.LinkCount() == 0; }));
+        EXPECT_EQ(SpoolFilter().DocumentCount(), 1);
+        EXPECT_FALSE(SpoolFilter().DocStarted());
 
-    const QStringList jobs = WaitForJobs(title, 1);
-    ASSERT_EQ(jobs.size(), 1);
-    EXPECT_EQ(PageSizes(jobs[0]), QList<QSize>(3, QSize(595, 842))); // A4
-    EXPECT_EQ(PageHeadings(jobs[0]), Headings({1, 2, 3}));
-    EXPECT_EQ(JobInfo(jobs[0], QStringLiteral("copies")), QStringLiteral("1"));
-}
-
-TEST_F(Printing, BackgroundRunWithProgressPrintsThePageRange) {
-    const QString title = UniqueTitle("bg");
-    FillStore(store, 4, title);
-    SpoolFilter().SetShowProgress(true);
-    QString error = QStringLiteral("not finished");
-    QObject::connect(&SpoolFilter(), &TRLCustomFilter::RunFinished, &owner,
-                     [&](const QString& e) { error = e; });
-    FilterPages(&store, nullptr, 2, true, 3);
-    ASSERT_TRUE(WaitFor([&] { return error != QStringLiteral("not finished"); }));
-    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
-    EXPECT_TRUE(WaitFor([&] { return store.LinkCount() == 0; }));
-
-    const QStringList jobs = WaitForJobs(title, 1);
-    ASSERT_EQ(jobs.size(), 1);
-    EXPECT_EQ(PageSizes(jobs[0]).size(), 2);
-    EXPECT_EQ(PageHeadings(jobs[0]), Headings({2, 3}));
-}
-
-TEST_F(Printing, CopiesByTheFilterOrByThePrinter) {
-    // With the copy option the filter draws the range twice and the job asks for one copy.
-    const QString byFilter = UniqueTitle("copies-filter");
-    FillStore(store, 3, byFilter);
-    RLPrinter().SetCopies(2);
-    SpoolFilter().SetRepeatForCopies(true);
-    FilterPages(&store, nullptr, 1, false, -1);
-    const QStringList jobs = WaitForJobs(byFilter, 1);
-    ASSERT_EQ(jobs.size(), 1);
-    EXPECT_EQ(PageHeadings(jobs[0]), Headings({1, 2, 3, 1, 2, 3}));
-    EXPECT_EQ(JobInfo(jobs[0], QStringLiteral("copies")), QStringLiteral("1"));
-
-    // Without it the pages go once and the job carries the copy count.
-    QObject owner2;
-    TRLGraphicStorage second(&owner2);
-    const QString byPrinter = UniqueTitle("copies-printer");
-    FillStore(second, 3, byPrinter);
-    SpoolFilter().SetRepeatForCopies(false);
-    RLPrinter().SetCopies(2);
-    FilterPages(&second, nullptr, 1, false, -1);
-    const QStringList jobs2 = WaitForJobs(byPrinter, 1);
-    ASSERT_EQ(jobs2.size(), 1);
-    EXPECT_EQ(PageHeadings(jobs2[0]), Headings({1, 2, 3}));
-    EXPECT_EQ(JobInfo(jobs2[0], QStringLiteral("copies")), QStringLiteral("2"));
+        const QStringList jobs = WaitForJobs(title, 1);
+        ASSERT_EQ(jobs.size(), 1);
+        EXPECT_EQ(PageSizes(jobs[0]), QList<QSize>(r.Printed.size(), QSize(595, 842))); // A4
+        EXPECT_EQ(PageHeadings(jobs[0]), Headings(r.Printed));
+        EXPECT_EQ(JobInfo(jobs[0], "copies"), QString(r.JobCopies));
+    }
 }
 
 TEST_F(Printing, ALandscapePageStartsASecondDocument) {
@@ -320,16 +332,10 @@ TEST(PrinterWrapper, MetricsFollowThePaperAndItsOrientation) {
     REQUIRE_TEST_PRINTER();
     SelectTestPrinter();
     TRLPrinterWrapper& printer = RLPrinter();
-    const auto same = [](const TRLPrinterMetrics& a, const TRLPrinterMetrics& b) {
-        return a.PPIX == b.PPIX && a.PPIY == b.PPIY && a.PhysicalWidth == b.PhysicalWidth &&
-               a.PhysicalHeight == b.PhysicalHeight && a.MarginLeft == b.MarginLeft &&
-               a.MarginTop == b.MarginTop && a.MarginRight == b.MarginRight &&
-               a.MarginBottom == b.MarginBottom;
-    };
     printer.SetPaperSize(false, 210, 297);
-    const TRLPrinterMetrics portrait = printer.LoadMetrics();
+    const QString portrait = MetricsText(printer.LoadMetrics());
     for (int i = 0; i < 5; ++i)
-        EXPECT_TRUE(same(printer.LoadMetrics(), portrait));
+        EXPECT_EQ(MetricsText(printer.LoadMetrics()), portrait);
 
     printer.SetPaperSize(true, 210, 297);
     const TRLPrinterMetrics landscape = printer.LoadMetrics();
@@ -337,24 +343,16 @@ TEST(PrinterWrapper, MetricsFollowThePaperAndItsOrientation) {
 
     printer.Refresh();
     printer.SetPaperSize(false, 210, 297);
-    EXPECT_TRUE(same(printer.LoadMetrics(), portrait));
+    EXPECT_EQ(MetricsText(printer.LoadMetrics()), portrait);
 }
 
 TEST(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
     REQUIRE_TEST_PRINTER();
     // A second queue on the private server, removed again behind the wrapper's back.
-    const QString extra =
-        QStringLiteral("kelmora-zz-refresh-%1").arg(QCoreApplication::applicationPid());
-    const ProcessResult added =
-        RunProgram(QStringLiteral("lpadmin"),
-                   {QStringLiteral("-p"), extra, QStringLiteral("-v"),
-                    QStringLiteral("kelmora-capture:") + CaptureDir(), QStringLiteral("-E")});
-    if (added.ExitCode != 0)
-        GTEST_SKIP() << "cannot add a queue: " << added.Err.toStdString();
-    struct RemoveQueue {
-        QString Name;
-        ~RemoveQueue() { RunProgram(QStringLiteral("lpadmin"), {QStringLiteral("-x"), Name}); }
-    } cleanup{extra};
+    const TQueue queue(QueueName("zz-refresh"), CaptureDir());
+    const QString& extra = queue.Name;
+    if (queue.Added.ExitCode != 0)
+        GTEST_SKIP() << "cannot add a queue: " << queue.Added.Err.toStdString();
 
     TRLPrinterWrapper& printer = RLPrinter();
     printer.Refresh();
@@ -373,24 +371,18 @@ TEST(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
 
     // A queue added elsewhere, listed before the chosen one, moves the positions: the chosen
     // printer stays chosen, and the next job goes where the operator said.
-    const QString before =
-        QStringLiteral("kelmora-aa-refresh-%1").arg(QCoreApplication::applicationPid());
-    ASSERT_EQ(RunProgram(QStringLiteral("lpadmin"),
-                         {QStringLiteral("-p"), before, QStringLiteral("-v"),
-                          QStringLiteral("kelmora-capture:") + CaptureDir(), QStringLiteral("-E")})
-                  .ExitCode,
-              0);
-    RemoveQueue removeBefore{before};
+    const TQueue before(QueueName("aa-refresh"), CaptureDir());
+    ASSERT_EQ(before.Added.ExitCode, 0);
     printer.Refresh();
     EXPECT_EQ(printer.PrinterName(), extra);
-    ASSERT_EQ(RunProgram(QStringLiteral("lpadmin"), {QStringLiteral("-x"), before}).ExitCode, 0);
+    ASSERT_EQ(RunProgram("lpadmin", {"-x", before.Name}).ExitCode, 0);
     printer.Refresh();
     EXPECT_EQ(printer.PrinterName(), extra);
     extraIndex = printer.PrinterIndex();
 
     // The list is stale until Refresh.
     const int listed = printer.PrinterCount();
-    ASSERT_EQ(RunProgram(QStringLiteral("lpadmin"), {QStringLiteral("-x"), extra}).ExitCode, 0);
+    ASSERT_EQ(RunProgram("lpadmin", {"-x", extra}).ExitCode, 0);
     EXPECT_EQ(printer.PrinterCount(), listed);
     printer.Refresh();
     // Other tests add and remove queues of their own on the same server meanwhile: the list is
@@ -406,25 +398,13 @@ TEST(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
 // the operator reads what failed in a message box over the window printing from.
 TEST(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
     REQUIRE_TEST_PRINTER();
-    const QString queue =
-        QStringLiteral("kelmora-fault-told-%1").arg(QCoreApplication::applicationPid());
     // Its job goes to a folder of its own, not among the jobs that other tests look for.
     const QTemporaryDir captures;
-    ASSERT_EQ(RunProgram(QStringLiteral("lpadmin"),
-                         {QStringLiteral("-p"), queue, QStringLiteral("-E"), QStringLiteral("-v"),
-                          QStringLiteral("kelmora-capture:") + captures.path()})
-                  .ExitCode,
-              0);
-    const auto removeQueue = qScopeGuard([&] {
-        RunProgram(QStringLiteral("lpadmin"), {QStringLiteral("-x"), queue});
-    });
-    ASSERT_EQ(RunProgram(QStringLiteral("cupsreject"), {queue}).ExitCode, 0);
-    TRLPrinterWrapper& printer = RLPrinter();
-    printer.Refresh();
-    for (int i = 0; i < printer.PrinterCount(); ++i)
-        if (printer.PrinterNames(i) == queue)
-            printer.SetPrinterIndex(i);
-    ASSERT_EQ(printer.PrinterName(), queue);
+    const TQueue rejecting(QueueName("fault-told"), captures.path());
+    const QString& queue = rejecting.Name;
+    ASSERT_EQ(rejecting.Added.ExitCode, 0);
+    ASSERT_EQ(RunProgram("cupsreject", {queue}).ExitCode, 0);
+    SelectPrinter(queue);
     SpoolFilter().SetShowProgress(false);
 
     QWidget window;
@@ -440,19 +420,16 @@ TEST(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
             dialog.ButtonOk->click();
         });
     };
-    QString failed = QStringLiteral("not finished");
-    // Heard on this thread (the window is the context), where the waits below read it.
-    QMetaObject::Connection listener =
-        QObject::connect(&SpoolFilter(), &TRLCustomFilter::RunFinished, &window,
-                         [&](const QString& e) { failed = e; });
+    // Heard on this thread, where the waits below read it.
+    FinishListener run(SpoolFilter());
     ASSERT_TRUE(printInBackground());
-    ASSERT_TRUE(WaitFor([&] { return failed != QStringLiteral("not finished"); }));
-    QObject::disconnect(listener);
+    ASSERT_TRUE(run.Wait());
+    const QString failed = run.Error;
     ASSERT_TRUE(failed.contains(queue)) << "the run itself: " << failed.toStdString();
     // Message boxes are windows of their own, whether or not they have a parent.
     const auto failureBox = [] {
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->objectName() == QStringLiteral("BackgroundOutputFailure") && w->isVisible())
+            if (w->objectName() == "BackgroundOutputFailure" && w->isVisible())
                 return qobject_cast<QMessageBox*>(w);
         return static_cast<QMessageBox*>(nullptr);
     };
@@ -460,19 +437,15 @@ TEST(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
     ASSERT_TRUE(WaitFor([&] { return (box = failureBox()) != nullptr; }))
         << "no message box for: " << failed.toStdString();
     EXPECT_TRUE(box->text().contains(queue)) << box->text().toStdString();
-    EXPECT_TRUE(box->text().contains(QStringLiteral("not accepting"), Qt::CaseInsensitive));
+    EXPECT_TRUE(box->text().contains("not accepting", Qt::CaseInsensitive));
     box->accept();
 
     // A later run that succeeds tells nothing: the report was for that one run only.
-    ASSERT_EQ(RunProgram(QStringLiteral("cupsaccept"), {queue}).ExitCode, 0);
-    QString finished = QStringLiteral("not finished");
-    const QMetaObject::Connection connection =
-        QObject::connect(&SpoolFilter(), &TRLCustomFilter::RunFinished, &window,
-                         [&](const QString& e) { finished = e; });
+    ASSERT_EQ(RunProgram("cupsaccept", {queue}).ExitCode, 0);
+    run.Reset();
     ASSERT_TRUE(printInBackground());
-    EXPECT_TRUE(WaitFor([&] { return finished != QStringLiteral("not finished"); }));
-    QObject::disconnect(connection);
-    EXPECT_EQ(finished, QString());
+    EXPECT_TRUE(run.Wait());
+    EXPECT_EQ(run.Error, QString());
     QCoreApplication::processEvents();
     EXPECT_EQ(failureBox(), nullptr) << failureBox()->text().toStdString();
     PrintParams().SetFilter(nullptr);
@@ -506,25 +479,12 @@ TEST(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
     SpoolFilter().SetRepeatForCopies(false);
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        const QString queue = QStringLiteral("kelmora-fault-%1-%2")
-                                  .arg(QLatin1String(c.Name))
-                                  .arg(QCoreApplication::applicationPid());
-        const ProcessResult added =
-            RunProgram(QStringLiteral("lpadmin"),
-                       {QStringLiteral("-p"), queue, QStringLiteral("-E"), QStringLiteral("-v"),
-                        QStringLiteral("kelmora-capture:") + CaptureDir()});
-        ASSERT_EQ(added.ExitCode, 0) << added.Err.toStdString();
-        const auto removeQueue = qScopeGuard([&] {
-            RunProgram(QStringLiteral("lpadmin"), {QStringLiteral("-x"), queue});
-        });
-        printer.Refresh();
-        for (int i = 0; i < printer.PrinterCount(); ++i)
-            if (printer.PrinterNames(i) == queue)
-                printer.SetPrinterIndex(i);
-        ASSERT_EQ(printer.PrinterName(), queue);
+        const TQueue chosen(QueueName(QStringLiteral("fault-") + c.Name), CaptureDir());
+        const QString& queue = chosen.Name;
+        ASSERT_EQ(chosen.Added.ExitCode, 0) << chosen.Added.Err.toStdString();
+        SelectPrinter(queue);
         const auto fault = [&] {
-            const QString program = c.Command.first();
-            const ProcessResult r = RunProgram(program, c.Command.mid(1) << queue);
+            const ProcessResult r = RunProgram(c.Command.first(), c.Command.mid(1) << queue);
             ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
         };
 
@@ -535,37 +495,23 @@ TEST(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
             TRLGraphicStorage store(&owner);
             FillStore(store, 2, title);
             fault();
-            QString finished = QStringLiteral("not finished");
-            const QMetaObject::Connection connection =
-                QObject::connect(&SpoolFilter(), &TRLCustomFilter::RunFinished,
-                                 [&](const QString& e) { finished = e; });
+            FinishListener finished(SpoolFilter());
             if (c.When == TWhen::BeforeABackgroundRun) {
                 FilterPages(&store, nullptr, 1, true, -1);
-                EXPECT_TRUE(WaitFor([&] { return finished != QStringLiteral("not finished"); }));
+                EXPECT_TRUE(finished.Wait());
                 EXPECT_TRUE(WaitFor([&] { return store.LinkCount() == 0; }));
-                error = finished;
+                error = finished.Error;
             } else {
-                try {
-                    FilterPages(&store, nullptr, 1, false, -1);
-                } catch (const TRLException& e) {
-                    error = QString::fromUtf8(e.what());
-                } catch (const std::exception& e) {
-                    ADD_FAILURE() << "not an operator's error: " << e.what();
-                }
-                EXPECT_EQ(finished, error);
+                error = ErrorOf([&] { FilterPages(&store, nullptr, 1, false, -1); });
+                EXPECT_EQ(finished.Error, error);
             }
-            QObject::disconnect(connection);
             EXPECT_FALSE(SpoolFilter().DocStarted());
             EXPECT_EQ(store.LinkCount(), 0);
         } else {
             TRLCanvas& canvas = printer.BeginDoc(title);
             MakePage(1)->PaintTo(canvas, {0, 0, 2480, 3508});
             fault();
-            try {
-                printer.EndDoc();
-            } catch (const TRLException& e) {
-                error = QString::fromUtf8(e.what());
-            }
+            error = ErrorOf([&] { printer.EndDoc(); });
         }
         EXPECT_FALSE(printer.Printing());
         EXPECT_TRUE(error.contains(queue)) << error.toStdString();
@@ -578,72 +524,56 @@ TEST(NoPrinter, FallbackMetricsAndAClearFailure) {
     // The printing service is out of reach: the probe sees no printer at all.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     QTemporaryDir dead;
-    environment.insert(QStringLiteral("CUPS_SERVER"), dead.filePath(QStringLiteral("cups.sock")));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert("CUPS_SERVER", dead.filePath("cups.sock"));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
     const ProcessResult r = RunProgram(QStringLiteral(KELMORA_NO_PRINTER_PROBE), {}, environment);
     ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
     QMap<QString, QString> facts;
     for (const QString& line : r.Out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         facts.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1));
-    EXPECT_EQ(facts.value(QStringLiteral("count")), QStringLiteral("0"));
-    EXPECT_EQ(facts.value(QStringLiteral("index")), QStringLiteral("-1"));
-    EXPECT_EQ(facts.value(QStringLiteral("name")), QString());
-    EXPECT_EQ(facts.value(QStringLiteral("valid")), QStringLiteral("0"));
-    EXPECT_EQ(facts.value(QStringLiteral("settings-unchanged")), QStringLiteral("1"));
-    EXPECT_EQ(facts.value(QStringLiteral("metrics")),
-              QStringLiteral("300 300 2550 3300 75 75 75 75 2400 3150"));
-    EXPECT_EQ(facts.value(QStringLiteral("print")), RLMessages[mkPrinterNotFound]);
-    EXPECT_EQ(facts.value(QStringLiteral("doc-open")), QStringLiteral("0"));
-    EXPECT_EQ(facts.value(QStringLiteral("links")), QStringLiteral("0"));
+    EXPECT_EQ(facts.value("count"), "0");
+    EXPECT_EQ(facts.value("index"), "-1");
+    EXPECT_EQ(facts.value("name"), QString());
+    EXPECT_EQ(facts.value("valid"), "0");
+    EXPECT_EQ(facts.value("settings-unchanged"), "1");
+    EXPECT_EQ(facts.value("metrics"), "300 300 2550 3300 75 75 75 75 2400 3150");
+    EXPECT_EQ(facts.value("print"), RLMessages[mkPrinterNotFound]);
+    EXPECT_EQ(facts.value("doc-open"), "0");
+    EXPECT_EQ(facts.value("links"), "0");
 }
 
 TEST(RltoolPrint, PrintsARangeOfASavedFileWithCopies) {
     REQUIRE_TEST_PRINTER();
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("three.rpf"));
+    const QString file = dir.filePath("three.rpf");
     const QString title = UniqueTitle("rltool");
-    {
-        QObject owner;
-        TRLGraphicStorage store(&owner);
-        FillStore(store, 3, title);
-        store.SaveToFile(file);
-    }
+    SaveStore(file, 3, title);
     const QString rltool = QStringLiteral(KELMORA_BINARY_DIR "/tools/rltool");
-    const ProcessResult r = RunProgram(
-        rltool, {QStringLiteral("print"), file, QStringLiteral("--printer"), TestPrinter(),
-                 QStringLiteral("--from"), QStringLiteral("2"), QStringLiteral("--to"),
-                 QStringLiteral("3"), QStringLiteral("--copies"), QStringLiteral("2")});
+    const ProcessResult r = RunProgram(rltool, {"print", file, "--printer", TestPrinter(), "--from",
+                                                "2", "--to", "3", "--copies", "2"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
-    EXPECT_TRUE(r.Out.contains(QStringLiteral("2 page(s)"))) << r.Out.toStdString();
+    EXPECT_TRUE(r.Out.contains("2 page(s)")) << r.Out.toStdString();
     const QStringList jobs = WaitForJobs(title, 1);
     ASSERT_EQ(jobs.size(), 1);
     EXPECT_EQ(PageHeadings(jobs[0]), Headings({2, 3}));
-    EXPECT_EQ(JobInfo(jobs[0], QStringLiteral("copies")), QStringLiteral("2"));
+    EXPECT_EQ(JobInfo(jobs[0], "copies"), "2");
 
     // A printer that is not there is named in the error.
-    const ProcessResult missing =
-        RunProgram(rltool, {QStringLiteral("print"), file, QStringLiteral("--printer"),
-                            QStringLiteral("no-such-queue")});
+    const ProcessResult missing = RunProgram(rltool, {"print", file, "--printer", "no-such-queue"});
     EXPECT_EQ(missing.ExitCode, 2);
-    EXPECT_TRUE(
-        missing.Err.contains(RLMessages[mkPrinterNotFound] + QStringLiteral(": no-such-queue")))
+    EXPECT_TRUE(missing.Err.contains(RLMessages[mkPrinterNotFound] + ": no-such-queue"))
         << missing.Err.toStdString();
 }
 
 TEST(RltoolPrint, WithoutAnyPrinterFailsClearly) {
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("one.rpf"));
-    {
-        QObject owner;
-        TRLGraphicStorage store(&owner);
-        FillStore(store, 1);
-        store.SaveToFile(file);
-    }
+    const QString file = dir.filePath("one.rpf");
+    SaveStore(file, 1);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("CUPS_SERVER"), dir.filePath(QStringLiteral("cups.sock")));
+    environment.insert("CUPS_SERVER", dir.filePath("cups.sock"));
     const ProcessResult r = RunProgram(QStringLiteral(KELMORA_BINARY_DIR "/tools/rltool"),
-                                       {QStringLiteral("print"), file}, environment);
+                                       {"print", file}, environment);
     EXPECT_EQ(r.ExitCode, 2);
     EXPECT_TRUE(r.Err.contains(RLMessages[mkPrinterNotFound])) << r.Err.toStdString();
-    EXPECT_FALSE(r.Out.contains(QStringLiteral("sent to"))) << r.Out.toStdString();
+    EXPECT_FALSE(r.Out.contains("sent to")) << r.Out.toStdString();
 }

@@ -64,11 +64,8 @@ TEST(ReportPrint, RegisteredHooksPrintWithoutDialogAndProvideMetrics) {
     RegisterOutputHooks();
     ASSERT_NE(ReportPrintHandler(), nullptr);
     ASSERT_NE(ReportProgressFactory(), nullptr);
-    const TRLPrinterMetrics expected = RLPrinter().LoadMetrics();
-    const TRLPrinterMetrics current = CurrentPrinterMetrics();
-    EXPECT_EQ(current.PPIX, expected.PPIX);
-    EXPECT_EQ(current.PhysicalWidth, expected.PhysicalWidth);
-    EXPECT_EQ(current.MarginLeft, expected.MarginLeft);
+    EXPECT_EQ(outputtest::MetricsText(CurrentPrinterMetrics()),
+              outputtest::MetricsText(RLPrinter().LoadMetrics()));
 
     TRLReport report;
     report.SetPrintDialog(false);
