@@ -1,18 +1,9 @@
 // Small reports for the text and graphic control tests, and readers of the pages they make.
 #pragma once
 
-#include "RLBands.h"
-#include "RLControlClasses.h"
-#include "RLGraphicStorage.h"
-#include "RLGraphicSurface.h"
-#include "RLReport.h"
+#include "RLGraphicControls.h"
 #include "RLTextMetrics.h"
 #include "ReportTestSupport.h"
-
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <vector>
 
 namespace controlstest {
 
@@ -54,6 +45,14 @@ inline QFont MeasuringFont(const TRLCustomControl& control) {
 
 inline TRLRect Offset(const TRLRect& r, int dx, int dy) {
     return {r.Left + dx, r.Top + dy, r.Right + dx, r.Bottom + dy};
+}
+
+// A line across a 9-pixel-high control.
+inline TRLDraw* AddLine(TRLBand* band, int left, int top, int width) {
+    auto* line = new TRLDraw(band);
+    line->SetDrawKind(dkLine);
+    line->SetBounds(left, top, width, 9);
+    return line;
 }
 
 inline TRLFont BoldArial(int size) {

@@ -1,6 +1,5 @@
 // Shapes: kinds and their data, fitting, turning and centring, pen and brush, older layouts.
 #include "ControlsTestSupport.h"
-#include "RLGraphicControls.h"
 #include "RLRegistry.h"
 #include "RLUtils.h"
 
@@ -16,13 +15,8 @@ TRLRect Bounds(const TRLPointArray& points) {
 
 TEST(GraphicDraw, DocumentLineLiesOnTheMiddleRowOfItsControl) {
     OneBandReport doc(700);
-    auto* line = new TRLDraw(doc.band);
-    line->SetDrawKind(dkLine);
-    line->SetBounds(98, 636, 169, 9);
-    auto* top = new TRLDraw(doc.band);
-    top->SetDrawKind(dkLine);
-    top->SetCenter(false);
-    top->SetBounds(98, 600, 169, 9);
+    AddLine(doc.band, 98, 636, 169);
+    AddLine(doc.band, 98, 600, 169)->SetCenter(false);
     const auto page = doc.Prepare();
     const auto polygons = ObjectsOf<TRLPolygonObject>(*page);
     ASSERT_EQ(polygons.size(), 2u);
@@ -37,10 +31,7 @@ TEST(GraphicDraw, DocumentLineLiesOnTheMiddleRowOfItsControl) {
 }
 
 TEST(GraphicDraw, WidePensKeepTheOutlineInsideTheRectangle) {
-    TRLDraw draw;
-    EXPECT_EQ(draw.DrawKind(), dkRectangle);
-    EXPECT_EQ(draw.Width(), 48);
-    EXPECT_EQ(draw.Height(), 48);
+    TRLDraw draw; // a rectangle
     draw.Pen().SetWidth(3);
     EXPECT_EQ(draw.ShapePoints({0, 0, 48, 48}),
               (TRLPointArray{{1, 1}, {46, 1}, {46, 46}, {1, 46}}));
@@ -186,18 +177,14 @@ TEST(GraphicDraw, PenAndBrushAreSetByNameAndRecordedWithThePolygon) {
     const TRLClassRegistry& registry = TRLClassRegistry::Instance();
     OneBandReport doc(100);
     auto* draw = new TRLDraw(doc.band);
-    ASSERT_TRUE(registry.WriteProperty(*draw, QStringLiteral("Pen.Width"), 3));
-    ASSERT_TRUE(registry.WriteProperty(*draw, QStringLiteral("Pen.Color"), QColor(Qt::red)));
-    ASSERT_TRUE(
-        registry.WriteProperty(*draw, QStringLiteral("Pen.Style"), QStringLiteral("psDot")));
-    ASSERT_TRUE(
-        registry.WriteProperty(*draw, QStringLiteral("Brush.Style"), QStringLiteral("bsClear")));
-    ASSERT_TRUE(
-        registry.WriteProperty(*draw, QStringLiteral("DrawKind"), QStringLiteral("dkElipse")));
-    ASSERT_TRUE(
-        registry.WriteProperty(*draw, QStringLiteral("Options"), QStringList{"doKeepAspectRatio"}));
-    ASSERT_TRUE(registry.WriteProperty(*draw, QStringLiteral("Transparent"), false));
-    ASSERT_TRUE(registry.WriteProperty(*draw, QStringLiteral("Color"), QColor(Qt::yellow)));
+    const std::pair<const char*, QVariant> values[] = {
+        {"Pen.Width", 3},         {"Pen.Color", QColor(Qt::red)},
+        {"Pen.Style", "psDot"},   {"Brush.Style", "bsClear"},
+        {"DrawKind", "dkElipse"}, {"Options", QStringList{"doKeepAspectRatio"}},
+        {"Transparent", false},   {"Color", QColor(Qt::yellow)},
+    };
+    for (const auto& [name, value] : values)
+        ASSERT_TRUE(registry.WriteProperty(*draw, name, value)) << name;
     QVariant value;
     ASSERT_TRUE(registry.ReadProperty(*draw, QStringLiteral("DrawKind"), value, true));
     EXPECT_EQ(value.toString(), QStringLiteral("dkElipse"));

@@ -1,6 +1,5 @@
 // Labels: natural size, placement of the recorded text, text events.
 #include "ControlsTestSupport.h"
-#include "RLTextControls.h"
 
 using namespace controlstest;
 
@@ -170,10 +169,7 @@ TEST(TextLabel, TextEventsRunInOrderAndOnlyTheTextEventFires) {
     const auto page = doc.Prepare();
     EXPECT_FALSE(plainEventFired);
     EXPECT_EQ(order, (QStringList{"text:Persona", "filter:PERSONA"}));
-    QStringList recorded;
-    for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(*page))
-        recorded << t->Text;
-    EXPECT_EQ(recorded, QStringList{"PERSONA!"});
+    EXPECT_EQ(reporttest::TextsOf(*page), QStringList{"PERSONA!"});
     EXPECT_FALSE(hidden->PrintVisible());
     // The design caption is untouched by the run.
     EXPECT_EQ(label->Caption(), QStringLiteral("Persona"));

@@ -1,6 +1,5 @@
 // Memos: the line breaking rule, laid-out size, growth of the band, justified lines.
 #include "ControlsTestSupport.h"
-#include "RLTextControls.h"
 
 using namespace controlstest;
 
@@ -14,85 +13,59 @@ int W(const QString& text) {
     return RLTextWidth(ArialFont(), text);
 }
 
-QStringList LineTexts(const std::vector<TRLTextLine>& lines) {
-    QStringList texts;
+// Each line's text, with "~" after a line that was wrapped (not ended by a line break).
+QString Broken(const std::vector<TRLTextLine>& lines) {
+    QStringList parts;
     for (const auto& line : lines)
-        texts << line.Text;
-    return texts;
-}
-
-std::vector<bool> WrapFlags(const std::vector<TRLTextLine>& lines) {
-    std::vector<bool> flags;
-    for (const auto& line : lines)
-        flags.push_back(line.Wrapped);
-    return flags;
+        parts << line.Text + (line.Wrapped ? "~" : "");
+    return parts.join('|');
 }
 
 } // namespace
 
-TEST(TextMemoBreaking, WordsWrapWhenTheLineWouldExceedTheWidth) {
-    const QString text = QStringLiteral("aaa bbb ccc");
-    // Exactly as wide as two words: they still fit.
-    auto lines = BreakTextLines(text, W("aaa bbb"), ArialFont());
-    EXPECT_EQ(LineTexts(lines), (QStringList{"aaa bbb", "ccc"}));
-    EXPECT_EQ(WrapFlags(lines), (std::vector<bool>{true, false}));
-    EXPECT_EQ(lines[0].Width, W("aaa bbb"));
-    EXPECT_EQ(lines[1].Width, W("ccc"));
-
-    lines = BreakTextLines(text, W("aaa bbb") - 1, ArialFont());
-    EXPECT_EQ(LineTexts(lines), (QStringList{"aaa", "bbb", "ccc"}));
-    EXPECT_EQ(WrapFlags(lines), (std::vector<bool>{true, true, false}));
-}
-
-TEST(TextMemoBreaking, LongWordsStandAloneAndAreNeverCut) {
-    const QString text = QStringLiteral("a verylongwordindeed b c");
-    const auto lines = BreakTextLines(text, W("a b"), ArialFont());
-    EXPECT_EQ(LineTexts(lines), (QStringList{"a", "verylongwordindeed", "b c"}));
-    EXPECT_EQ(WrapFlags(lines), (std::vector<bool>{true, true, false}));
-    EXPECT_EQ(lines[1].Width, W("verylongwordindeed"));
-    // Even a maximum width of 0 puts one word on each line.
-    EXPECT_EQ(LineTexts(BreakTextLines(QStringLiteral("x y"), 0, ArialFont())),
-              (QStringList{"x", "y"}));
-}
-
-TEST(TextMemoBreaking, LineBreaksEndParagraphsWithoutWrapping) {
+TEST(TextMemoBreaking, LinesBreakAtBlanksBeforeTheWidthAndAtLineBreaks) {
     const int wide = 100000;
-    auto lines = BreakTextLines(QStringLiteral("A\r\n\r\nB"), wide, ArialFont());
-    EXPECT_EQ(LineTexts(lines), (QStringList{"A", "", "B"}));
-    EXPECT_EQ(WrapFlags(lines), (std::vector<bool>{false, false, false}));
-    // The CR LF after the last line opens no further line; a CR alone breaks too.
-    EXPECT_EQ(LineTexts(BreakTextLines(QStringLiteral("A\r\nB\r\n"), wide, ArialFont())),
-              (QStringList{"A", "B"}));
-    EXPECT_EQ(LineTexts(BreakTextLines(QStringLiteral("A\rB"), wide, ArialFont())),
-              (QStringList{"A", "B"}));
-    // A lone LF is part of its word.
-    EXPECT_EQ(LineTexts(BreakTextLines(QStringLiteral("ab\ncd ef"), wide, ArialFont())),
-              (QStringList{"ab\ncd ef"}));
+    const int blank = W(" ");
+    const struct {
+        const char* Text;
+        int Width;
+        const char* Lines;
+        std::vector<int> Widths; // of the first lines, where the case is about them
+    } cases[] = {
+        // Exactly as wide as two words: they still fit.
+        {"aaa bbb ccc", W("aaa bbb"), "aaa bbb~|ccc", {W("aaa bbb"), W("ccc")}},
+        {"aaa bbb ccc", W("aaa bbb") - 1, "aaa~|bbb~|ccc"},
+        // Long words stand alone and are never cut, even at a width of 0.
+        {"a verylongwordindeed b c",
+         W("a b"),
+         "a~|verylongwordindeed~|b c",
+         {W("a"), W("verylongwordindeed")}},
+        {"x y", 0, "x~|y"},
+        // Line breaks end paragraphs without wrapping; the CR LF after the last line opens no
+        // further line; a CR alone breaks too; a lone LF is part of its word.
+        {"A\r\n\r\nB", wide, "A||B"},
+        {"A\r\nB\r\n", wide, "A|B"},
+        {"A\rB", wide, "A|B"},
+        {"ab\ncd ef", wide, "ab\ncd ef"},
+        // Trailing blanks count; a tab counts as eight blanks.
+        {"abc   ", wide, "abc   ", {W("abc") + 3 * blank}},
+        {"a\tb", wide, "a\tb", {W("a") + 8 * blank + W("b")}},
+        // Blanks that push a line past its width end it at the next blank; the rest of the run
+        // of blanks is skipped and the next line starts with the next word.
+        {"aaa    bbb", W("aaa"), "aaa ~|bbb", {W("aaa") + blank}},
+        // Blanks before a word that does not fit go with neither line.
+        {"aaa  bbb", W("aaa  bb"), "aaa~|bbb", {W("aaa")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << '"' << c.Text << "\" in " << c.Width);
+        const auto lines = BreakTextLines(QString::fromUtf8(c.Text), c.Width, ArialFont());
+        EXPECT_EQ(Broken(lines), QString::fromUtf8(c.Lines));
+        for (size_t i = 0; i < c.Widths.size() && i < lines.size(); ++i)
+            EXPECT_EQ(lines[i].Width, c.Widths[i]) << "line " << i;
+    }
 }
 
-TEST(TextMemoBreaking, BlanksTabsAndTrailingSpaces) {
-    const int blank = W(" ");
-    auto lines = BreakTextLines(QStringLiteral("abc   "), 100000, ArialFont());
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].Text, QStringLiteral("abc   "));
-    EXPECT_EQ(lines[0].Width, W("abc") + 3 * blank);
-
-    lines = BreakTextLines(QStringLiteral("a\tb"), 100000, ArialFont());
-    EXPECT_EQ(lines[0].Width, W("a") + 8 * blank + W("b"));
-
-    // Blanks that push a line past its width end it at the next blank; the rest of the run of
-    // blanks is skipped and the next line starts with the next word.
-    lines = BreakTextLines(QStringLiteral("aaa    bbb"), W("aaa"), ArialFont());
-    EXPECT_EQ(LineTexts(lines), (QStringList{"aaa ", "bbb"}));
-    EXPECT_EQ(lines[0].Width, W("aaa") + blank);
-    EXPECT_TRUE(lines[0].Wrapped);
-
-    // Blanks before a word that does not fit go with neither line.
-    lines = BreakTextLines(QStringLiteral("aaa  bbb"), W("aaa  bb"), ArialFont());
-    EXPECT_EQ(LineTexts(lines), (QStringList{"aaa", "bbb"}));
-    EXPECT_EQ(lines[0].Width, W("aaa"));
-
-    // NextTextLine leaves the position at the start of the following line.
+TEST(TextMemoBreaking, NextTextLineLeavesThePositionAtTheFollowingLine) {
     int position = 0;
     const QString text = QStringLiteral("one two\r\nthree");
     EXPECT_EQ(NextTextLine(text, position, W("one"), ArialFont()).Text, QStringLiteral("one"));
@@ -108,10 +81,6 @@ TEST(TextMemo, CaptionIsTheLinesWithLineBreaksOrTheNameWhenBlank) {
     EXPECT_EQ(memo.Caption(), QStringLiteral("RLMemo1"));
     memo.SetLines({QStringLiteral("A"), QStringLiteral("B")});
     EXPECT_EQ(memo.Caption(), QStringLiteral("A\r\nB\r\n"));
-    EXPECT_EQ(memo.Behavior(), (TRLControlBehavior{beSiteExpander}));
-    EXPECT_TRUE(memo.AutoSize());
-    EXPECT_TRUE(memo.WordWrap());
-    EXPECT_EQ(memo.Width(), 185);
 }
 
 TEST(TextMemo, HeightIsOneLineHeightPerLinePlusDrawnTopAndBottomBorders) {
