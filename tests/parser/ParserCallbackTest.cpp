@@ -4,8 +4,6 @@
 
 #include <numbers>
 
-#include <vector>
-
 using parsertest::ErrorOf;
 
 namespace {

@@ -1,6 +1,5 @@
 #include "ParserTestSupport.h"
 
-#include <cmath>
 #include <numbers>
 
 namespace {

@@ -19,8 +19,6 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
-#include <string>
-#include <vector>
 
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
