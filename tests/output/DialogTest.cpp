@@ -39,13 +39,11 @@ namespace {
 // A print filter with a list of options of its own, as a PDF or image filter would offer.
 class OptionsFilter : public RecordingFilter {
 public:
-    OptionsFilter() { SetDisplayName(QStringLiteral("Picture")); }
+    OptionsFilter() { SetDisplayName("Picture"); }
     int Option = 1;
     TRLPageOrientation ToldOrientation = poPortrait;
-    QString GetOptionsLabel() const override { return QStringLiteral("Format"); }
-    QStringList GetOptions() const override {
-        return {QStringLiteral("PNG"), QStringLiteral("JPEG"), QStringLiteral("BMP")};
-    }
+    QString GetOptionsLabel() const override { return "Format"; }
+    QStringList GetOptions() const override { return {"PNG", "JPEG", "BMP"}; }
     int GetOptionIndex() const override { return Option; }
     void SetOptionIndex(int index) override { Option = index; }
     void SetOrientation(TRLPageOrientation orientation) override { ToldOrientation = orientation; }
@@ -90,7 +88,7 @@ TEST(PrintParams, ClearAndTheMaximumThatCarriesTheLastPage) {
     RLPrinter().SetCopies(3);
     params.SetPrintInBackground(true);
     params.SetOrientation(poLandscape);
-    params.SetFileName(QStringLiteral("x"));
+    params.SetFileName("x");
     params.SetPrintRange(rprPageNums);
     params.Clear();
     EXPECT_EQ(params.MinPage(), 1);
@@ -154,9 +152,9 @@ TEST(PrintDialog, AllPagesWithDefaultOptions) {
         EXPECT_TRUE(d.EditCopies->isEnabled());
         EXPECT_FALSE(d.windowFlags() & Qt::WindowContextHelpButtonHint);
         EXPECT_TRUE(d.RadioButtonPagesAll->isChecked());
-        EXPECT_EQ(d.EditFromPage->text(), QStringLiteral("1"));
-        EXPECT_EQ(d.EditToPage->text(), QStringLiteral("3"));
-        EXPECT_EQ(d.EditCopies->text(), QStringLiteral("1"));
+        EXPECT_EQ(d.EditFromPage->text(), "1");
+        EXPECT_EQ(d.EditToPage->text(), "3");
+        EXPECT_EQ(d.EditCopies->text(), "1");
         // Only "Default" when no print filter has a name: nothing to choose.
         EXPECT_EQ(d.ComboBoxFilters->count(), 1);
         EXPECT_EQ(d.ComboBoxFilters->itemText(0), RLMessages[mkDefault]);
@@ -192,14 +190,14 @@ TEST(PrintDialog, TypedRangesSelectionAndCopies) {
         {"from 2, to emptied",
          [](TRLPrintDialog& d) {
              d.EditFromPage->clear();
-             QTest::keyClicks(d.EditFromPage, QStringLiteral("2"));
+             QTest::keyClicks(d.EditFromPage, "2");
              d.EditToPage->clear();
          },
          rprPageNums, 2, 0, 1},
         {"typing into the to box",
          [](TRLPrintDialog& d) {
              QTest::keyClick(d.EditToPage, Qt::Key_Backspace);
-             QTest::keyClicks(d.EditToPage, QStringLiteral("2"));
+             QTest::keyClicks(d.EditToPage, "2");
          },
          rprPageNums, 1, 2, 1},
         // "Selection" prints the page in the from box, 1 after Clear.
@@ -208,12 +206,11 @@ TEST(PrintDialog, TypedRangesSelectionAndCopies) {
         {"text that is no number",
          [](TRLPrintDialog& d) {
              d.RadioButtonPagesInterval->setChecked(true);
-             d.EditFromPage->setText(QStringLiteral("x"));
-             d.EditCopies->setText(QStringLiteral("two"));
+             d.EditFromPage->setText("x");
+             d.EditCopies->setText("two");
          },
          rprPageNums, 0, 3, 0},
-        {"copies", [](TRLPrintDialog& d) { d.EditCopies->setText(QStringLiteral("4")); },
-         rprAllPages, 1, 3, 4},
+        {"copies", [](TRLPrintDialog& d) { d.EditCopies->setText("4"); }, rprAllPages, 1, 3, 4},
     };
     for (const Case& c : cases) {
         PrepareForThreePages();
@@ -238,7 +235,7 @@ TEST(PrintDialog, CancelAndEscChangeNothing) {
     for (int way = 0; way < 3; ++way) {
         TRLPrintDialog dialog;
         const bool ok = dialog.Execute([&](TRLPrintDialog& d) {
-            d.EditFromPage->setText(QStringLiteral("2"));
+            d.EditFromPage->setText("2");
             d.RadioButtonPagesInterval->setChecked(true);
             d.CheckBoxPrintInBackground->setChecked(true);
             if (way == 0)
@@ -297,19 +294,19 @@ TEST(PrintDialog, NamedPrintFiltersAndTheirOptions) {
     // Filters without a name, and filters that do not print, are not offered.
     OptionsFilter unnamed;
     unnamed.SetDisplayName(QString());
-    SaveRecorder saver(QStringLiteral(".x"), QStringLiteral("Saver"));
+    SaveRecorder saver(".x", "Saver");
 
     TRLPrintDialog dialog;
     ASSERT_TRUE(dialog.Execute([&](TRLPrintDialog& d) {
         ASSERT_EQ(d.ComboBoxFilters->count(), 2);
         EXPECT_TRUE(d.ComboBoxFilters->isEnabled());
-        EXPECT_EQ(d.ComboBoxFilters->itemText(1), QStringLiteral("Picture"));
+        EXPECT_EQ(d.ComboBoxFilters->itemText(1), "Picture");
         EXPECT_EQ(d.ComboBoxFilters->currentIndex(), 0);
         EXPECT_FALSE(d.ComboBoxOptions->isVisibleTo(&d));
         // Choosing the filter shows its options, with its own choice selected.
         d.ComboBoxFilters->setCurrentIndex(1);
         EXPECT_TRUE(d.ComboBoxOptions->isVisibleTo(&d));
-        EXPECT_EQ(d.LabelOptions->text(), QStringLiteral("Format:"));
+        EXPECT_EQ(d.LabelOptions->text(), "Format:");
         EXPECT_EQ(d.ComboBoxOptions->count(), 3);
         EXPECT_EQ(d.ComboBoxOptions->currentIndex(), 1);
         EXPECT_EQ(picture.ToldOrientation, poLandscape);
@@ -332,17 +329,15 @@ TEST(PrintDialog, NamedPrintFiltersAndTheirOptions) {
 }
 
 TEST(PrintDialog, PrinterCaptions) {
-    EXPECT_EQ(PrinterCaption(QStringLiteral("Laser"), QString()), QStringLiteral("Laser"));
-    EXPECT_EQ(PrinterCaption(QStringLiteral("Laser"), QStringLiteral("Laser")),
-              QStringLiteral("Laser"));
-    EXPECT_EQ(PrinterCaption(QStringLiteral("Laser"), QStringLiteral("Room 2")),
-              QStringLiteral("Laser ") + RLMessages[mkAt] + QStringLiteral(" Room 2"));
+    EXPECT_EQ(PrinterCaption("Laser", QString()), "Laser");
+    EXPECT_EQ(PrinterCaption("Laser", "Laser"), "Laser");
+    EXPECT_EQ(PrinterCaption("Laser", "Room 2"), "Laser " + RLMessages[mkAt] + " Room 2");
 }
 
 TEST(PrintFlow, PreviewPrintHandsTheChosenRangeToTheFilter) {
     OptionsFilter unused; // a named filter so the list can be chosen from
     RecordingFilter recorder;
-    recorder.SetDisplayName(QStringLiteral("Recorder"));
+    recorder.SetDisplayName("Recorder");
     QObject owner;
     TRLGraphicStorage store(&owner);
     FillStore(store, 3, QString(), [](int) {
@@ -363,7 +358,7 @@ TEST(PrintFlow, PreviewPrintHandsTheChosenRangeToTheFilter) {
     recorder.Calls.clear();
     EXPECT_TRUE(ExecutePrintFlow(store, [](TRLPrintDialog& d) {
         QTest::keyClick(d.EditFromPage, Qt::Key_Backspace);
-        QTest::keyClicks(d.EditFromPage, QStringLiteral("2"));
+        QTest::keyClicks(d.EditFromPage, "2");
         d.ButtonOk->click();
     }));
     EXPECT_EQ(recorder.Calls, (QStringList{"begin", "page 2", "new", "page 3", "end"}));
@@ -398,7 +393,7 @@ TEST(PrintFlow, PreviewPrintHandsTheChosenRangeToTheFilter) {
 TEST(SaveDialog, LayoutAndFixedChoices) {
     SaveParams().Clear();
     SaveParams().SetOptions({rsoDisableSaveInBackground});
-    SaveParams().SetFileName(QStringLiteral("/tmp/report"));
+    SaveParams().SetFileName("/tmp/report");
     TRLSaveDialog dialog;
     // In English every caption fits the design's places: nothing moved, nothing grew.
     EXPECT_EQ(dialog.size(), QSize(391, 244));
@@ -408,20 +403,20 @@ TEST(SaveDialog, LayoutAndFixedChoices) {
                     dialog.RadioButtonPagesInterval});
 
     dialog.Execute([](TRLSaveDialog& d) {
-        EXPECT_EQ(d.EditFileName->text(), QStringLiteral("/tmp/report"));
+        EXPECT_EQ(d.EditFileName->text(), "/tmp/report");
         EXPECT_FALSE(d.RadioButtonPagesSelect->isEnabled());
         EXPECT_TRUE(d.RadioButtonPagesInterval->isEnabled());
         EXPECT_TRUE(d.EditFromPage->isEnabled());
         EXPECT_FALSE(d.CheckBoxSaveInBackground->isEnabled());
-        EXPECT_EQ(d.EditToPage->text(), QStringLiteral("9999"));
+        EXPECT_EQ(d.EditToPage->text(), "9999");
         EXPECT_EQ(d.focusWidget(), d.EditFileName);
     });
     SaveParams().SetOptions({});
 }
 
 TEST(SaveDialog, ExtensionDecidesTheFormat) {
-    SaveRecorder pdf(QStringLiteral("pdf"), QStringLiteral("PDF"));
-    SaveRecorder unnamed(QStringLiteral(".htm"));
+    SaveRecorder pdf("pdf", "PDF");
+    SaveRecorder unnamed(".htm");
     struct Case {
         const char* Typed;
         int ChosenEntry; // 0 "Default", 1 pdf, 2 unnamed
@@ -457,10 +452,10 @@ TEST(SaveDialog, RangesAreWrittenBackUnchecked) {
     SaveParams().SetMaxPage(4);
     TRLSaveDialog dialog;
     ASSERT_TRUE(dialog.Execute([](TRLSaveDialog& d) {
-        d.EditFileName->setText(QStringLiteral("out"));
+        d.EditFileName->setText("out");
         d.EditFromPage->clear();
-        QTest::keyClicks(d.EditFromPage, QStringLiteral("2"));
-        d.EditToPage->setText(QStringLiteral("1"));
+        QTest::keyClicks(d.EditFromPage, "2");
+        d.EditToPage->setText("1");
         d.CheckBoxSaveInBackground->setChecked(true);
         d.ButtonSave->click();
     }));
@@ -477,48 +472,48 @@ TEST(SaveDialog, RangesAreWrittenBackUnchecked) {
     EXPECT_EQ(SaveParams().ToPage(), 4);
 
     // Cancel keeps everything as it was.
-    SaveParams().SetFileName(QStringLiteral("kept"));
+    SaveParams().SetFileName("kept");
     TRLSaveDialog cancelled;
     EXPECT_FALSE(cancelled.Execute([](TRLSaveDialog& d) {
-        d.EditFileName->setText(QStringLiteral("changed"));
+        d.EditFileName->setText("changed");
         d.ButtonCancel->click();
     }));
-    EXPECT_EQ(SaveParams().FileName(), QStringLiteral("kept"));
+    EXPECT_EQ(SaveParams().FileName(), "kept");
     SaveParams().SetSaveInBackground(false);
 }
 
 TEST(SaveDialog, FileChooserOffersTheChosenFormat) {
-    SaveRecorder pdf(QStringLiteral("pdf"), QStringLiteral("PDF document"));
+    SaveRecorder pdf("pdf", "PDF document");
     SaveParams().Clear();
     SaveParams().SetFilter(nullptr);
     QTemporaryDir dir;
-    SaveParams().SetFileName(dir.filePath(QStringLiteral("first")));
+    SaveParams().SetFileName(dir.filePath("first"));
     TRLSaveDialog dialog;
     QString typeList;
     QString suffix;
     ASSERT_TRUE(dialog.Execute([&](TRLSaveDialog& d) {
-        EXPECT_EQ(d.ChooserTypeList(), QStringLiteral("VantelReport (*.rpf)"));
-        EXPECT_EQ(d.ChooserDefaultExtension(), QStringLiteral(".rpf"));
+        EXPECT_EQ(d.ChooserTypeList(), "VantelReport (*.rpf)");
+        EXPECT_EQ(d.ChooserDefaultExtension(), ".rpf");
         d.ComboBoxFilters->setCurrentIndex(1);
-        EXPECT_EQ(d.ChooserTypeList(), QStringLiteral("PDF document (*.pdf)"));
+        EXPECT_EQ(d.ChooserTypeList(), "PDF document (*.pdf)");
         // The chooser opens on the typed name and its answer replaces it.
         QTimer::singleShot(0, [&] {
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (auto* chooser = qobject_cast<QFileDialog*>(w)) {
                     typeList = chooser->nameFilters().join(';');
                     suffix = chooser->defaultSuffix();
-                    chooser->selectFile(dir.filePath(QStringLiteral("chosen")));
+                    chooser->selectFile(dir.filePath("chosen"));
                     // Through QDialog, where accept is public; QFileDialog's own still runs.
                     static_cast<QDialog*>(chooser)->accept();
                 }
         });
         d.SpeedButtonLookup->click();
-        EXPECT_EQ(d.EditFileName->text(), dir.filePath(QStringLiteral("chosen.pdf")));
+        EXPECT_EQ(d.EditFileName->text(), dir.filePath("chosen.pdf"));
         d.ButtonSave->click();
     }));
-    EXPECT_EQ(typeList, QStringLiteral("PDF document (*.pdf)"));
-    EXPECT_EQ(suffix, QStringLiteral("pdf"));
-    EXPECT_EQ(SaveParams().FileName(), dir.filePath(QStringLiteral("chosen.pdf")));
+    EXPECT_EQ(typeList, "PDF document (*.pdf)");
+    EXPECT_EQ(suffix, "pdf");
+    EXPECT_EQ(SaveParams().FileName(), dir.filePath("chosen.pdf"));
     EXPECT_EQ(SaveParams().Filter(), &pdf);
 }
 
@@ -530,47 +525,47 @@ TEST(SaveFlow, DefaultWritesTheWholeStoreAndFiltersGetTheRange) {
 
     QObject owner;
     TRLGraphicStorage store(&owner);
-    FillStore(store, 3, QStringLiteral(" Informe: ¿final? "));
+    FillStore(store, 3, " Informe: ¿final? ");
     // The title is cleaned into a name in the current directory.
     const QString proposal = ProposedSaveFileName(store.Title());
-    EXPECT_EQ(proposal, QDir(dir.path()).absoluteFilePath(QStringLiteral("Informe ¿final")));
-    EXPECT_EQ(ProposedSaveFileName(QStringLiteral(" \t")), QString());
+    EXPECT_EQ(proposal, QDir(dir.path()).absoluteFilePath("Informe ¿final"));
+    EXPECT_EQ(ProposedSaveFileName(" \t"), QString());
 
     SaveParams().SetFilter(nullptr);
     QString proposed;
     ASSERT_TRUE(ExecuteSaveFlow(store, proposal, [&](TRLSaveDialog& d) {
         proposed = d.EditFileName->text();
         // Whatever range is chosen, the page-store format holds the whole document.
-        d.EditFromPage->setText(QStringLiteral("2"));
+        d.EditFromPage->setText("2");
         d.RadioButtonPagesInterval->setChecked(true);
         d.ButtonSave->click();
     }));
-    const QString written = proposed + QStringLiteral(".rpf");
+    const QString written = proposed + ".rpf";
     ASSERT_TRUE(QFileInfo::exists(written)) << written.toStdString();
     TRLGraphicStorage loaded(&owner);
     loaded.LoadFromFile(written);
     EXPECT_EQ(loaded.PageCount(), 3);
 
     // With a save filter the range goes to its run, under the chosen name.
-    SaveRecorder text(QStringLiteral("txt"), QStringLiteral("Text"));
+    SaveRecorder text("txt", "Text");
     ASSERT_TRUE(ExecuteSaveFlow(store, proposal, [&](TRLSaveDialog& d) {
-        d.EditFileName->setText(QStringLiteral("out.txt"));
-        d.EditFromPage->setText(QStringLiteral("2"));
+        d.EditFileName->setText("out.txt");
+        d.EditFromPage->setText("2");
         d.RadioButtonPagesInterval->setChecked(true);
         d.ButtonSave->click();
     }));
     EXPECT_EQ(text.Calls, (QStringList{"begin", "page 2", "new", "page 3", "end"}));
-    EXPECT_EQ(text.FileName(), QStringLiteral("out.txt"));
+    EXPECT_EQ(text.FileName(), "out.txt");
     EXPECT_EQ(SaveParams().Filter(), &text);
-    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("out.txt")));
+    EXPECT_FALSE(QFileInfo::exists("out.txt"));
 
     // No proposal: the chosen filter's own file name.
-    text.SetFileName(QStringLiteral("previous.txt"));
+    text.SetFileName("previous.txt");
     EXPECT_FALSE(ExecuteSaveFlow(store, QString(), [&](TRLSaveDialog& d) {
         proposed = d.EditFileName->text();
         d.ButtonCancel->click();
     }));
-    EXPECT_EQ(proposed, QStringLiteral("previous.txt"));
+    EXPECT_EQ(proposed, "previous.txt");
     SaveParams().SetFilter(nullptr);
 }
 
@@ -582,7 +577,7 @@ TEST(CentreOnItsScreen, FollowsTheParentTheTransientParentOrThePointer) {
     if (QGuiApplication::screens().size() < 2) {
         ASSERT_FALSE(child) << "the platform did not take the two screens";
         QTemporaryDir dir;
-        const QString config = dir.filePath(QStringLiteral("screens.json"));
+        const QString config = dir.filePath("screens.json");
         QFile file(config);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(R"({"screens": [
@@ -590,14 +585,12 @@ TEST(CentreOnItsScreen, FollowsTheParentTheTransientParentOrThePointer) {
             {"name": "B", "x": 1000, "y": 0, "width": 1600, "height": 900, "logicalDpi": 96}]})");
         file.close();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"),
-                           QStringLiteral("offscreen:configfile=") + config);
-        environment.insert(QStringLiteral("KELMORA_TWO_SCREENS"), QStringLiteral("1"));
-        const ProcessResult r =
-            RunProgram(QCoreApplication::applicationFilePath(),
-                       {QStringLiteral("--gtest_filter=CentreOnItsScreen.*")}, environment);
+        environment.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + config);
+        environment.insert("KELMORA_TWO_SCREENS", "1");
+        const ProcessResult r = RunProgram(QCoreApplication::applicationFilePath(),
+                                           {"--gtest_filter=CentreOnItsScreen.*"}, environment);
         EXPECT_EQ(r.ExitCode, 0) << r.Out.toStdString() << r.Err.toStdString();
-        EXPECT_TRUE(r.Out.contains(QStringLiteral("[  PASSED  ] 1 test"))) << r.Out.toStdString();
+        EXPECT_TRUE(r.Out.contains("[  PASSED  ] 1 test")) << r.Out.toStdString();
         return;
     }
     QScreen* a = QGuiApplication::screens().at(0);

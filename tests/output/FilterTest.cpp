@@ -88,7 +88,7 @@ TEST_F(FilterRun, CopyOptionRepeatsTheRangeOncePerPrinterCopy) {
     // Without the option the range goes out once and the copies are the printer's.
     RecordingFilter single;
     single.Run(&store, 1, false, -1);
-    EXPECT_EQ(single.Calls.count(QStringLiteral("page 1")), 1);
+    EXPECT_EQ(single.Calls.count("page 1"), 1);
     EXPECT_EQ(single.Copies(), 1);
 
     // The printer never reports fewer than one copy.
@@ -135,12 +135,12 @@ TEST_F(FilterRun, ErrorsEndTheDocumentAndReleaseEverything) {
     filter.SetShowProgress(true);
     filter.Hook = [](TRLGraphicSurface& page) {
         if (page.PageIndex() == 1)
-            throw TRLException(QStringLiteral("disk full"));
+            throw TRLException("disk full");
     };
     FinishListener finished(filter);
-    EXPECT_EQ(ErrorOf([&] { filter.Run(&store, 1, false, -1); }), QStringLiteral("disk full"));
+    EXPECT_EQ(ErrorOf([&] { filter.Run(&store, 1, false, -1); }), "disk full");
     EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "new", "page 2", "end"}));
-    EXPECT_EQ(finished.Error, QStringLiteral("disk full"));
+    EXPECT_EQ(finished.Error, "disk full");
     EXPECT_EQ(store.LinkCount(), 0);
     EXPECT_EQ(filter.Pages(), nullptr);
     EXPECT_FALSE(filter.Running());
@@ -228,11 +228,11 @@ TEST_F(FilterRun, BackgroundRunUsesItsOwnThreadAndHandsTheWindowToTheInterfaceTh
 
 TEST_F(FilterRun, BackgroundErrorsArriveThroughRunFinished) {
     RecordingFilter filter;
-    filter.Hook = [](TRLGraphicSurface&) { throw TRLException(QStringLiteral("paper jam")); };
+    filter.Hook = [](TRLGraphicSurface&) { throw TRLException("paper jam"); };
     FinishListener finished(filter);
     filter.Run(&store, 1, true, -1);
     ASSERT_TRUE(finished.Wait());
-    EXPECT_EQ(finished.Error, QStringLiteral("paper jam"));
+    EXPECT_EQ(finished.Error, "paper jam");
     EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "end"}));
     EXPECT_TRUE(WaitFor([&] { return store.LinkCount() == 0 && !filter.Running(); }));
 }
@@ -242,9 +242,9 @@ TEST(FilterRegistry, ActiveFiltersAndSaveFilterLookup) {
         explicit SaveFilter(const QString& extension) { SetDefaultExt(extension); }
     };
     const int before = static_cast<int>(ActiveFilters().size());
-    auto first = std::make_unique<SaveFilter>(QStringLiteral("pdf"));
-    SaveFilter second(QStringLiteral(".PDF"));
-    SaveFilter html(QStringLiteral(".htm"));
+    auto first = std::make_unique<SaveFilter>("pdf");
+    SaveFilter second(".PDF");
+    SaveFilter html(".htm");
     RecordingFilter printer;
     const QList<TRLCustomFilter*> filters = ActiveFilters();
     ASSERT_EQ(filters.size(), before + 4);
@@ -252,13 +252,13 @@ TEST(FilterRegistry, ActiveFiltersAndSaveFilterLookup) {
               (QList<TRLCustomFilter*>{first.get(), &second, &html, &printer}));
 
     // The first save filter with the extension, whatever the case and the dot.
-    EXPECT_EQ(SaveFilterByFileName(QStringLiteral("/tmp/report.Pdf")), first.get());
-    EXPECT_EQ(SaveFilterByFileName(QStringLiteral("a.b/report.HTM")), &html);
-    EXPECT_EQ(SaveFilterByFileName(QStringLiteral("report.txt")), nullptr);
+    EXPECT_EQ(SaveFilterByFileName("/tmp/report.Pdf"), first.get());
+    EXPECT_EQ(SaveFilterByFileName("a.b/report.HTM"), &html);
+    EXPECT_EQ(SaveFilterByFileName("report.txt"), nullptr);
     // A dot in a directory name is no extension.
-    EXPECT_EQ(SaveFilterByFileName(QStringLiteral("dir.pdf/report")), nullptr);
+    EXPECT_EQ(SaveFilterByFileName("dir.pdf/report"), nullptr);
     first.reset();
-    EXPECT_EQ(SaveFilterByFileName(QStringLiteral("report.pdf")), &second);
+    EXPECT_EQ(SaveFilterByFileName("report.pdf"), &second);
     EXPECT_EQ(static_cast<int>(ActiveFilters().size()), before + 3);
 
     const std::pair<const char*, const char*> extensions[] = {
@@ -267,17 +267,17 @@ TEST(FilterRegistry, ActiveFiltersAndSaveFilterLookup) {
         EXPECT_EQ(FileExtensionOf(name), QString(extension)) << name;
 
     // The display name falls back to the component name.
-    printer.setObjectName(QStringLiteral("RLPDFFilter1"));
-    EXPECT_EQ(printer.GetDisplayName(), QStringLiteral("RLPDFFilter1"));
-    printer.SetDisplayName(QStringLiteral("PDF"));
-    EXPECT_EQ(printer.GetDisplayName(), QStringLiteral("PDF"));
+    printer.setObjectName("RLPDFFilter1");
+    EXPECT_EQ(printer.GetDisplayName(), "RLPDFFilter1");
+    printer.SetDisplayName("PDF");
+    EXPECT_EQ(printer.GetDisplayName(), "PDF");
 }
 
 TEST(FeedBackWindow, LevelsStackBarsAndTheButtonFollows) {
-    TfrmRLFeedBack one(QStringLiteral("x"), 1);
-    TfrmRLFeedBack three(QStringLiteral("x"), 3);
+    TfrmRLFeedBack one("x", 1);
+    TfrmRLFeedBack three("x", 3);
     ASSERT_EQ(three.Levels(), 3);
-    EXPECT_EQ(three.Bars()[1]->objectName(), QStringLiteral("ProgressBar2"));
+    EXPECT_EQ(three.Bars()[1]->objectName(), "ProgressBar2");
     // Each further bar sits 2 pixels below the one before; the window grows by as much.
     EXPECT_EQ(three.Bars()[2]->geometry(), three.Bars()[1]->geometry().translated(0, 19));
     EXPECT_EQ(three.Bars()[1]->geometry(), three.ProgressBar->geometry().translated(0, 19));

@@ -20,7 +20,7 @@ TEST(ReportPrint, DialogRangeAndTheReportsDefaultFilter) {
     TRLReport report;
     RecordingFilter recorder;
     // Only a named filter is listed, and so survives the dialog's write-back.
-    recorder.SetDisplayName(QStringLiteral("Recorder"));
+    recorder.SetDisplayName("Recorder");
     recorder.SetShowProgress(true);
     report.SetDefaultFilter(&recorder);
     report.SetShowProgress(false);
@@ -37,8 +37,8 @@ TEST(ReportPrint, DialogRangeAndTheReportsDefaultFilter) {
         d.ButtonOk->click();
     });
     // Not prepared before the dialog: the range offered is the open one, the run clamps it.
-    EXPECT_EQ(from, QStringLiteral("1"));
-    EXPECT_EQ(to, QStringLiteral("2147483647"));
+    EXPECT_EQ(from, "1");
+    EXPECT_EQ(to, "2147483647");
     EXPECT_EQ(told, poLandscape);
     EXPECT_EQ(report.ReportState(), rsPrepared);
     EXPECT_EQ(recorder.Calls, (QStringList{"begin", "page 1", "end"}));

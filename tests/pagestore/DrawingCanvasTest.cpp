@@ -120,7 +120,7 @@ TEST(DrawingTextPlacement, StartFollowsAlignmentAndLayout) {
 TEST(DrawingTextPlacement, CanvasTextRectExDrawsWhereTheStartRuleSays) {
     // The routine measures with the canvas font; drawing the same text by hand at the start
     // computed from those measurements must give the very same pixels.
-    const QString text = QStringLiteral("Importe 123,45");
+    const QString text = "Importe 123,45";
     const TRLRect rect{20, 10, 260, 70};
     for (uint8_t alignment :
          {MetaTextAlignmentLeft, MetaTextAlignmentRight, MetaTextAlignmentCenter}) {
@@ -132,9 +132,9 @@ TEST(DrawingTextPlacement, CanvasTextRectExDrawsWhereTheStartRuleSays) {
             });
             const QImage manual = Drawn(300, 80, [&](TRLCanvas& canvas) {
                 canvas.SetBrush(kClearBrush);
-                const TRLPoint start = TextRectStart(
-                    rect, 30, 15, canvas.TextWidth(text + ' '), canvas.TextHeight(text + ' '),
-                    canvas.TextWidth(QStringLiteral(" ")), alignment, layout);
+                const TRLPoint start = TextRectStart(rect, 30, 15, canvas.TextWidth(text + ' '),
+                                                     canvas.TextHeight(text + ' '),
+                                                     canvas.TextWidth(" "), alignment, layout);
                 canvas.TextOut(start.X, start.Y, text);
             });
             EXPECT_FALSE(InkBounds(routine).isNull());
@@ -146,37 +146,37 @@ TEST(DrawingTextPlacement, CanvasTextRectExDrawsWhereTheStartRuleSays) {
 TEST(DrawingTextPlacement, JustifyWidensGapsFromTheRight) {
     TMeasuring m;
     const TRLCanvas& canvas = m.canvas;
-    const int space = canvas.TextWidth(QStringLiteral(" "));
+    const int space = canvas.TextWidth(" ");
     ASSERT_GT(space, 0);
-    const QString text = QStringLiteral("a b c");
+    const QString text = "a b c";
     const int plain = canvas.TextWidth(text);
 
     // Room for the text and exactly two more spaces: the gap before c first, then before b.
-    EXPECT_EQ(JustifyText(canvas, text, plain + 2 * space), QStringLiteral("a  b  c"));
-    EXPECT_EQ(JustifyText(canvas, text, plain + 3 * space - 1), QStringLiteral("a  b  c"));
+    EXPECT_EQ(JustifyText(canvas, text, plain + 2 * space), "a  b  c");
+    EXPECT_EQ(JustifyText(canvas, text, plain + 3 * space - 1), "a  b  c");
     // One more space of room goes round again to the last gap.
-    EXPECT_EQ(JustifyText(canvas, text, plain + 3 * space), QStringLiteral("a  b   c"));
+    EXPECT_EQ(JustifyText(canvas, text, plain + 3 * space), "a  b   c");
     // Only the text and its own trailing space fit: one space is still added (the rule checks
     // before it inserts), and none when even that does not fit.
-    EXPECT_EQ(JustifyText(canvas, text, plain + space), QStringLiteral("a b  c"));
+    EXPECT_EQ(JustifyText(canvas, text, plain + space), "a b  c");
     EXPECT_EQ(JustifyText(canvas, text, plain + space - 1), text);
     // A single word has no gap to widen, however wide the room.
-    EXPECT_EQ(JustifyText(canvas, QStringLiteral("abc"), 5000), QStringLiteral("abc"));
+    EXPECT_EQ(JustifyText(canvas, "abc", 5000), "abc");
 }
 
 TEST(DrawingTextPlacement, JustifyPutsEverySpaceWhereOneAtATimeWould) {
     TMeasuring m;
     const TRLCanvas& canvas = m.canvas;
-    const int space = canvas.TextWidth(QStringLiteral(" "));
+    const int space = canvas.TextWidth(" ");
     ASSERT_GT(space, 0);
-    const QStringList texts{QStringLiteral("a b c"),
-                            QStringLiteral("uno dos tres cuatro"),
-                            QStringLiteral("  leading and trailing  "),
-                            QStringLiteral("tab\there, line\nfeed\r and  double"),
-                            QStringLiteral("single"),
-                            QStringLiteral(" "),
+    const QStringList texts{"a b c",
+                            "uno dos tres cuatro",
+                            "  leading and trailing  ",
+                            "tab\there, line\nfeed\r and  double",
+                            "single",
+                            " ",
                             QString(),
-                            QStringLiteral("WWW i WWW i")};
+                            "WWW i WWW i"};
     for (const QString& text : texts) {
         const int plain = canvas.TextWidth(text);
         for (int available = plain - 2 * space; available <= plain + 40 * space + 3; ++available) {
@@ -190,12 +190,12 @@ TEST(DrawingTextPlacement, JustifyPutsEverySpaceWhereOneAtATimeWould) {
 TEST(DrawingTextPlacement, JustifyingIntoAHugeWidthBuildsOnlyWhatCanBeSeen) {
     TMeasuring m;
     const TRLCanvas& canvas = m.canvas;
-    const int space = canvas.TextWidth(QStringLiteral(" "));
+    const int space = canvas.TextWidth(" ");
     // Two billion pixels of room: the first gap alone takes about a third of a billion spaces.
     // Only the part of the text that starts within the visible width is built.
-    const QString text = QStringLiteral("a b c");
+    const QString text = "a b c";
     const QString seen = JustifyText(canvas, text, 2'000'000'000, 500);
-    EXPECT_TRUE(seen.startsWith(QStringLiteral("a  ")));
+    EXPECT_TRUE(seen.startsWith("a  "));
     EXPECT_EQ(seen.mid(1), QString(seen.size() - 1, u' '));
     EXPECT_GE(canvas.TextWidth(seen), 500);
     EXPECT_LT(canvas.TextWidth(seen), 500 + 4 * canvas.TextHeight(seen) + space);
@@ -215,8 +215,8 @@ TEST(DrawingTextPlacement, JustifiedTextInAHugeRectangleDrawsWhatANarrowOneShows
                              MetaTextLayoutTop, 0);
         });
     };
-    const QImage justified = draw(QStringLiteral("uno dos tres cuatro"), MetaTextAlignmentJustify);
-    EXPECT_EQ(draw(QStringLiteral("uno"), MetaTextAlignmentLeft), justified);
+    const QImage justified = draw("uno dos tres cuatro", MetaTextAlignmentJustify);
+    EXPECT_EQ(draw("uno", MetaTextAlignmentLeft), justified);
     EXPECT_EQ(justified.pixel(299, 20), qRgb(255, 255, 0)); // the brush fills to the edge
 }
 
@@ -224,8 +224,8 @@ TEST(DrawingTextPlacement, JustifiedTextReachesTheRightEdge) {
     const auto inkOf = [](uint8_t alignment) {
         return InkBounds(Drawn(400, 30, [&](TRLCanvas& canvas) {
             canvas.SetBrush(kClearBrush);
-            CanvasTextRectEx(canvas, {10, 5, 350, 25}, 10, 5, QStringLiteral("uno dos tres"),
-                             alignment, MetaTextLayoutTop, MetaTextFlagNoClipping);
+            CanvasTextRectEx(canvas, {10, 5, 350, 25}, 10, 5, "uno dos tres", alignment,
+                             MetaTextLayoutTop, MetaTextFlagNoClipping);
         }));
     };
     const QRect plain = inkOf(MetaTextAlignmentLeft);
@@ -238,7 +238,7 @@ TEST(DrawingTextPlacement, JustifiedTextReachesTheRightEdge) {
 }
 
 TEST(DrawingTextPlacement, TextOutPlacesTheCellTopLeftAndFillsOnlyTheCells) {
-    const QString hola = QStringLiteral("Hola");
+    const QString hola = "Hola";
     TMeasuring m;
     const int width = m.canvas.TextWidth(hola);
     const int height = m.canvas.TextHeight(hola);
@@ -287,7 +287,7 @@ TEST(DrawingFonts, SizeScalesByFactorAndResolutions) {
         meta.PixelsPerInch = c.pixelsPerInch;
         meta.Style = 0xFF;
         TRLCanvas canvas(m.painter, c.canvasPixelsPerInch);
-        CanvasSetMetaFont(canvas, meta, QStringLiteral("Arial"), c.factor);
+        CanvasSetMetaFont(canvas, meta, "Arial", c.factor);
         EXPECT_EQ(canvas.Font().Size, c.expected) << c.size << " at " << c.factor;
         EXPECT_EQ(canvas.Font().Style, fsBold | fsItalic | fsUnderline | fsStrikeOut);
     }
@@ -298,11 +298,10 @@ TEST(DrawingFonts, PixelHeightFollowsTheCanvasResolution) {
     TRLCanvas printer(m.painter, 600);
     printer.SetFont(TRLFont()); // made for 96 per inch
     EXPECT_EQ(printer.Font().PixelsPerInch, 600);
-    const double ratio = static_cast<double>(printer.TextHeight(QStringLiteral("X"))) /
-                         m.canvas.TextHeight(QStringLiteral("X"));
+    const double ratio = static_cast<double>(printer.TextHeight("X")) / m.canvas.TextHeight("X");
     EXPECT_NEAR(ratio, 600.0 / 96.0, 0.6);
-    const double widthRatio = static_cast<double>(printer.TextWidth(QStringLiteral("Kelmora"))) /
-                              m.canvas.TextWidth(QStringLiteral("Kelmora"));
+    const double widthRatio =
+        static_cast<double>(printer.TextWidth("Kelmora")) / m.canvas.TextWidth("Kelmora");
     EXPECT_NEAR(widthRatio, 600.0 / 96.0, 0.6);
 }
 

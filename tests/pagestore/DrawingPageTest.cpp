@@ -72,7 +72,7 @@ TRLTextObject& AddText(TRLGraphicSurface& page, const TRLRect& bounds, const QSt
     object.Brush = ClearBrush();
     object.Font.Size = 10;
     object.Font.PixelsPerInch = 96;
-    object.SetFontName(QStringLiteral("Arial"));
+    object.SetFontName("Arial");
     return object;
 }
 
@@ -146,7 +146,7 @@ TEST(DrawingPage, HostilePagesDrawInReasonableTime) {
             SolidBrush(0, 0, 255));
     // Dashed, two pixels wide before scaling: 400 after.
     AddLine(page, {0, 0}, {2'000'000'000, 0}, MetaPen(2, 2, {255, 0, 0}), ClearBrush());
-    auto& text = AddText(page, {0, 0, 2'000'000'000, 1}, QStringLiteral("uno dos tres"), 0);
+    auto& text = AddText(page, {0, 0, 2'000'000'000, 1}, "uno dos tres", 0);
     text.Alignment = MetaTextAlignmentJustify;
     text.Brush = SolidBrush(0, 255, 0);
     auto& pixel = page.Append<TRLPixelObject>();
@@ -212,7 +212,7 @@ TEST(DrawingPage, PenWidthsScaleWithTheZoom) {
 }
 
 TEST(DrawingPage, TextFlagsChooseClipping) {
-    const QString text = QStringLiteral("WWWWWWWWWWWWWWWWWWWW");
+    const QString text = "WWWWWWWWWWWWWWWWWWWW";
     for (TRLMetaTextFlags flags : {TRLMetaTextFlags{5}, TRLMetaTextFlags{4}}) {
         TRLGraphicSurface page;
         SetSize(page, 200, 100);
@@ -234,9 +234,9 @@ TEST(DrawingPage, TextFlagsChooseClipping) {
 TEST(DrawingPage, TextIsDrawnExpandedAndWithTheScaledFont) {
     TRLGraphicSurface page;
     SetSize(page, 400, 100);
-    page.Macros().SetValue(QStringLiteral("Orientation"), QStringLiteral("2"));
-    AddText(page, {0, 0, 400, 50}, QStringLiteral("{Orientation}"), 5);
-    AddText(page, {0, 50, 400, 100}, QStringLiteral("{Orientation}"), 5).Font.Size = 20;
+    page.Macros().SetValue("Orientation", "2");
+    AddText(page, {0, 0, 400, 50}, "{Orientation}", 5);
+    AddText(page, {0, 50, 400, 100}, "{Orientation}", 5).Font.Size = 20;
 
     QImage image = WhiteImage(400, 100);
     QImage expected = WhiteImage(400, 100);
@@ -252,10 +252,10 @@ TEST(DrawingPage, TextIsDrawnExpandedAndWithTheScaledFont) {
         TRLFont font;
         font.Size = 10;
         canvas.SetFont(font);
-        canvas.TextOut(canvas.TextWidth(QStringLiteral(" ")) / 2, 0, QStringLiteral("2"));
+        canvas.TextOut(canvas.TextWidth(" ") / 2, 0, "2");
         font.Size = 20;
         canvas.SetFont(font);
-        canvas.TextOut(canvas.TextWidth(QStringLiteral(" ")) / 2, 50, QStringLiteral("2"));
+        canvas.TextOut(canvas.TextWidth(" ") / 2, 50, "2");
     }
     EXPECT_GT(CountInk(image, image.rect()), 20);
     EXPECT_EQ(image, expected);

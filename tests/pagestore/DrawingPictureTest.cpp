@@ -159,8 +159,8 @@ TEST(DrawingJpeg, DamagedDataGivesNoPictureOrAPartialOne) {
 TEST(DrawingJpeg, LoadPictureFromFiles) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString jpegPath = dir.filePath(QStringLiteral("logo.jpg"));
-    const QString pngPath = dir.filePath(QStringLiteral("logo.png"));
+    const QString jpegPath = dir.filePath("logo.jpg");
+    const QString pngPath = dir.filePath("logo.png");
     {
         QFile file(jpegPath);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -171,7 +171,7 @@ TEST(DrawingJpeg, LoadPictureFromFiles) {
     const QImage png = LoadPictureFile(pngPath);
     ASSERT_FALSE(png.isNull());
     EXPECT_EQ(png.pixel(50, 40), qRgb(240, 240, 240));
-    EXPECT_TRUE(LoadPictureFile(dir.filePath(QStringLiteral("missing.jpg"))).isNull());
+    EXPECT_TRUE(LoadPictureFile(dir.filePath("missing.jpg")).isNull());
     EXPECT_TRUE(LoadPicture(QByteArrayLiteral("\x89PNG\r\n\x1a\n broken")).isNull());
     EXPECT_TRUE(LoadPicture(QByteArray()).isNull());
 }

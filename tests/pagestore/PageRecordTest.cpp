@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+using pagestoretest::ErrorOf;
 using pagestoretest::Int32At;
 using testsupport::Hex;
 
@@ -26,12 +27,8 @@ constexpr int FirstObjectData = 18 + 4 + 4 + 4 + 4 + 4 + 1 + 4;
 
 void ExpectCorrupted(const QByteArray& bytes) {
     TRLGraphicSurface page;
-    try {
-        page.LoadFromBytes(bytes);
-        ADD_FAILURE() << "a damaged record was accepted: " << bytes.toHex(' ').constData();
-    } catch (const TRLException& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("File is corrupted!"));
-    }
+    EXPECT_EQ(ErrorOf([&] { page.LoadFromBytes(bytes); }), "File is corrupted!")
+        << bytes.toHex(' ').constData();
     EXPECT_EQ(page.ObjectCount(), 0) << "a refused record leaves the page empty";
 }
 
@@ -89,22 +86,20 @@ TEST(PageRecord, EveryKindSurvivesARoundTrip) {
     page.Open();
     TRLPen pen{QColor(1, 2, 3), TRLPenMode::Xor, TRLPenStyle::DashDot, 3};
     TRLBrush brush{QColor(4, 5, 6), TRLBrushStyle::Cross};
-    TRLFont font;
-    font.Name = "Courier New";
-    font.Size = 12;
-    font.Style = fsBold | fsUnderline;
-    font.Color = QColor(7, 8, 9);
-    font.Pitch = TRLFontPitch::Fixed;
     page.SetPen(pen);
     page.SetBrush(brush);
-    page.SetFont(font);
+    page.SetFont({.Name = "Courier New",
+                  .Size = 12,
+                  .Style = fsBold | fsUnderline,
+                  .Color = QColor(7, 8, 9),
+                  .Pitch = TRLFontPitch::Fixed});
     auto& pixel = page.Append<TRLPixelObject>();
     pixel.BoundsRect = {5, 6, 6, 7};
     pixel.Color = {10, 20, 30};
     page.MoveTo(1, 2);
     page.LineTo(30, 40);
     page.Rectangle(1, 2, 3, 4);
-    page.TextRectEx({10, 20, 300, 40}, 12, 22, QStringLiteral("Año €uro {Title}"), 4, 3, 4);
+    page.TextRectEx({10, 20, 300, 40}, 12, 22, "Año €uro {Title}", 4, 3, 4);
     page.FillRect({0, 0, 7, 7});
     page.Ellipse({5, 5, 50, 60});
     page.Polygon({{0, 0}, {10, 0}, {5, 8}});
@@ -130,7 +125,7 @@ TEST(PageRecord, EveryKindSurvivesARoundTrip) {
     EXPECT_EQ(line.Brush.ToBrush(), brush);
 
     const auto& text = static_cast<const TRLTextObject&>(copy.Object(3));
-    EXPECT_EQ(text.Text, QStringLiteral("Año €uro {Title}"));
+    EXPECT_EQ(text.Text, "Año €uro {Title}");
     EXPECT_EQ(text.FontName(), "Courier New");
     EXPECT_EQ(text.Font.Size, 12);
     EXPECT_EQ(text.Font.Style, fsBold | fsUnderline);
@@ -153,7 +148,7 @@ TEST(PageRecord, EveryKindSurvivesARoundTrip) {
 
 TEST(PageRecord, TextsOutsideTheCodePageBecomeQuestionMarks) {
     TRLGraphicSurface page;
-    page.TextRectEx({}, 0, 0, QStringLiteral("日本 ok"), 1, 1, 5);
+    page.TextRectEx({}, 0, 0, "日本 ok", 1, 1, 5);
     TRLGraphicSurface copy;
     copy.LoadFromBytes(page.SaveToBytes());
     EXPECT_EQ(static_cast<const TRLTextObject&>(copy.Object(0)).Text, "?? ok");
@@ -302,9 +297,7 @@ TEST(PageRecord, OffsetAndInflateMoveEveryCoordinate) {
 
 TEST(PageRecord, CopiesKeepFontsAndScaleIntoTheTarget) {
     TRLGraphicSurface source;
-    TRLFont font;
-    font.Name = "Courier New";
-    source.SetFont(font);
+    source.SetFont({.Name = "Courier New"});
     source.TextRectEx({10, 10, 20, 20}, 10, 10, "in", 1, 1, 5);
     source.FillRect({100, 100, 120, 120});
 

@@ -1,4 +1,4 @@
-// Byte helpers shared by the page-record, page-store and file-format tests.
+// Byte and error helpers shared by the page-record, page-store and file-format tests.
 #pragma once
 
 #include "RLBinaryIO.h"
@@ -30,6 +30,17 @@ inline int Load(TRLGraphicStorage& storage, const QByteArray& bytes) {
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     return storage.LoadFromStream(buffer);
+}
+
+// The message of the TRLException that action throws; "(no error)" when it throws none, which no
+// expected message matches.
+template <class Action> QString ErrorOf(Action&& action) {
+    try {
+        action();
+    } catch (const TRLException& e) {
+        return e.Message();
+    }
+    return QStringLiteral("(no error)");
 }
 
 } // namespace pagestoretest

@@ -219,12 +219,8 @@ TEST_F(PageStorage, AnUnusableTemporaryDirectoryIsReportedByName) {
     qputenv("TMPDIR", "/proc");
     InitEngineSupport();
     TRLGraphicStorage storage;
-    try {
-        storage.Add(NumberedPage(0));
-        FAIL() << "adding a page without a temporary file succeeded";
-    } catch (const TRLException& e) {
-        EXPECT_TRUE(e.Message().contains("\"/proc\"")) << e.what();
-    }
+    const QString error = pagestoretest::ErrorOf([&] { storage.Add(NumberedPage(0)); });
+    EXPECT_TRUE(error.contains("\"/proc\"")) << error.toStdString();
     EXPECT_EQ(storage.PageCount(), 0);
 }
 
@@ -240,18 +236,13 @@ TEST_F(PageStorage, AFullDiskKeepsThePagesAlreadyStored) {
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit limited = old;
     limited.rlim_cur = static_cast<rlim_t>(size + 8);
-    bool failed = false;
+    QString error;
     {
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
         const auto unlimit = qScopeGuard([&old] { setrlimit(RLIMIT_FSIZE, &old); });
-        try {
-            storage.Add(NumberedPage(3));
-        } catch (const TRLException& e) {
-            failed = true;
-            EXPECT_TRUE(e.Message().contains(storage.TempFileName())) << e.what();
-        }
+        error = pagestoretest::ErrorOf([&] { storage.Add(NumberedPage(3)); });
     }
-    EXPECT_TRUE(failed);
+    EXPECT_TRUE(error.contains(storage.TempFileName())) << error.toStdString();
 
     EXPECT_EQ(storage.PageCount(), 3);
     EXPECT_EQ(QFileInfo(storage.TempFileName()).size(), size) << "no partial record is left";
