@@ -152,36 +152,36 @@ TEST_F(PreviewControl, ScrollingMovesTheBoxesAndPagingScrollsBackToTheOrigin) {
     EXPECT_EQ(boxWidth, 1588 + 7);
     EXPECT_EQ(h->maximum(), boxWidth - preview.viewport()->width());
 
-    preview.ScrollLineRight();
-    preview.ScrollLineDown();
-    preview.ScrollLineDown();
-    EXPECT_EQ(preview.PageBoxes(0).pos(), QPoint(-10, -20));
-    preview.ScrollLineLeft();
-    EXPECT_EQ(h->value(), 0);
-    preview.ScrollLineLeft();
-    EXPECT_EQ(h->value(), 0) << "positions are clamped";
-
-    preview.ScrollPageDown();
-    EXPECT_EQ(v->value(), 20 + preview.height());
-    preview.ScrollPageUp();
-    EXPECT_EQ(v->value(), 20);
-    preview.ScrollToRight();
-    EXPECT_EQ(preview.PageBoxes(0).geometry().right() + 1, preview.viewport()->width());
-    preview.ScrollToBottom();
-    EXPECT_EQ(v->value(), v->maximum());
-    preview.ScrollPageLeft();
-    EXPECT_EQ(h->value(), std::max(0, h->maximum() - preview.width()));
-    preview.ScrollPageRight();
-    EXPECT_EQ(h->value(), h->maximum());
-
-    preview.NextPage();
-    EXPECT_EQ(h->value(), 0);
-    EXPECT_EQ(v->value(), 0);
-    EXPECT_EQ(preview.PageBoxes(0).pos(), QPoint(0, 0));
-    preview.ScrollToBottom();
-    preview.ScrollToTop();
-    preview.ScrollToLeft();
-    EXPECT_EQ(preview.PageBoxes(0).pos(), QPoint(0, 0));
+    // Each step, then both scroll positions; the box lies that far up and left of the viewport.
+    const int right = h->maximum(), bottom = v->maximum(), page = preview.height();
+    const struct {
+        const char* name;
+        void (TRLPreview::*step)();
+        int h, v;
+    } steps[] = {
+        {"line right", &TRLPreview::ScrollLineRight, 10, 0},
+        {"line down", &TRLPreview::ScrollLineDown, 10, 10},
+        {"line down again", &TRLPreview::ScrollLineDown, 10, 20},
+        {"line left", &TRLPreview::ScrollLineLeft, 0, 20},
+        {"line left at the edge: clamped", &TRLPreview::ScrollLineLeft, 0, 20},
+        {"page down", &TRLPreview::ScrollPageDown, 0, 20 + page},
+        {"page up", &TRLPreview::ScrollPageUp, 0, 20},
+        {"to the right", &TRLPreview::ScrollToRight, right, 20},
+        {"to the bottom", &TRLPreview::ScrollToBottom, right, bottom},
+        {"page left", &TRLPreview::ScrollPageLeft, std::max(0, right - preview.width()), bottom},
+        {"page right", &TRLPreview::ScrollPageRight, right, bottom},
+        {"next page: back to the origin", &TRLPreview::NextPage, 0, 0},
+        {"to the bottom of it", &TRLPreview::ScrollToBottom, 0, bottom},
+        {"to the top", &TRLPreview::ScrollToTop, 0, 0},
+        {"to the left", &TRLPreview::ScrollToLeft, 0, 0},
+    };
+    for (const auto& s : steps) {
+        (preview.*s.step)();
+        const QPoint box = preview.PageBoxes(0).pos();
+        EXPECT_EQ(QList<int>({h->value(), v->value(), -box.x(), -box.y()}),
+                  QList<int>({s.h, s.v, s.h, s.v}))
+            << s.name;
+    }
 }
 
 TEST_F(PreviewControl, MultiplePagesShowGreyCrossedBoxesPastTheEnd) {
