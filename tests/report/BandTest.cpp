@@ -91,9 +91,7 @@ TEST(Bands, InvisibleBandTakesNoRoom) {
 }
 
 TEST(Bands, TitleOnFirstPageHeaderOnEveryPage) {
-    const auto records = Records(60);
-    TRLReport report;
-    report.SetDataSource(records.get());
+    RecordsReport report(60);
     report.BeginLoad();
     new FixedLabel(AddBand(&report, "H", btHeader, 38, 20), "header");
     new FixedLabel(AddBand(&report, "T", btTitle, 58, 20), "title");
@@ -112,9 +110,7 @@ TEST(Bands, TitleOnFirstPageHeaderOnEveryPage) {
 }
 
 TEST(Bands, CarbonCopiesAndGroupIndex) {
-    const auto records = Records(2);
-    TRLReport report;
-    report.SetDataSource(records.get());
+    RecordsReport report(2);
     report.BeginLoad();
     auto* a = AddBand(&report, "A", btDetail, 38, 20);
     auto* b = AddBand(&report, "B", btDetail, 58, 20);
@@ -142,9 +138,7 @@ TEST(Bands, CarbonCopiesAndGroupIndex) {
 }
 
 TEST(Bands, MaxBandsAndPageBreakingStartNewPages) {
-    const auto records = Records(25);
-    TRLReport report;
-    report.SetDataSource(records.get());
+    RecordsReport report(25);
     report.BeginLoad();
     auto* detail = AddBand(&report, "D", btDetail, 38, 20);
     report.EndLoad();
@@ -166,9 +160,7 @@ TEST(Bands, MaxBandsAndPageBreakingStartNewPages) {
 }
 
 TEST(Bands, FooterAtThePageBottomAndCompletionToMaxBands) {
-    const auto records = Records(3);
-    TRLReport report;
-    report.SetDataSource(records.get());
+    RecordsReport report(3);
     report.BeginLoad();
     auto* detail = AddBand(&report, "D", btDetail, 38, 20);
     auto* footer = AddBand(&report, "F", btFooter, 58, 30);

@@ -1,9 +1,9 @@
 // Shapes: kinds and their data, fitting, turning and centring, pen and brush, older layouts.
-#include "ControlsTestSupport.h"
 #include "RLRegistry.h"
 #include "RLUtils.h"
+#include "ReportTestSupport.h"
 
-using namespace controlstest;
+using namespace reporttest;
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Pictures: scaled, stretched and clipped recording, auto-size, loading, and a rendered page.
-#include "ControlsTestSupport.h"
 #include "RLGraphicData.h"
 #include "RLRegistry.h"
+#include "ReportTestSupport.h"
 
 #include <QDir>
 #include <QPainter>
 
-using namespace controlstest;
+using namespace reporttest;
 
 namespace {
 

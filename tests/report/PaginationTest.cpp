@@ -54,12 +54,10 @@ QStringList OutsideMargins(const TRLGraphicSurface& page) {
 
 // Header 20, column header 20, details 25, column footer 15, footer 30.
 struct ListReport {
-    std::unique_ptr<QStandardItemModel> records;
-    TRLReport report;
+    RecordsReport report;
     TRLBand* columnFooter;
     TRLBand* summary = nullptr;
-    explicit ListReport(int rows, int summaryHeight = 0) : records(Records(rows)) {
-        report.SetDataSource(records.get());
+    explicit ListReport(int rows, int summaryHeight = 0) : report(rows) {
         report.BeginLoad();
         auto* header = AddBand(&report, "H", btHeader, 38, 20);
         auto* columnHeader = AddBand(&report, "CH", btColumnHeader, 58, 20);
@@ -157,9 +155,7 @@ TEST(Pagination, SummaryAfterAFullPageOfRecordsStillFollowsTheColumnFooter) {
 }
 
 TEST(Pagination, FullPageCompletionStopsAboveTheColumnFooter) {
-    const auto records = Records(3);
-    TRLReport report;
-    report.SetDataSource(records.get());
+    RecordsReport report(3);
     report.BeginLoad();
     auto* detail = AddBand(&report, "D", btDetail, 38, 25);
     auto* columnFooter = AddBand(&report, "CF", btColumnFooter, 63, 15);

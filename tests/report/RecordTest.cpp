@@ -7,9 +7,7 @@
 using namespace reporttest;
 
 TEST(Records, ThousandRowsWithPageFootersAndMacros) {
-    auto model = Records(1000);
-    TRLReport report;
-    report.SetDataSource(model.get());
+    RecordsReport report(1000);
     report.BeginLoad();
     auto* detail = AddBand(&report, "D", btDetail, 38, 20);
     auto* footer = AddBand(&report, "F", btFooter, 58, 17);
@@ -40,9 +38,7 @@ TEST(Records, ThousandRowsWithPageFootersAndMacros) {
 }
 
 TEST(Records, RangesAndRecordActions) {
-    auto model = Records(10);
-    TRLReport report;
-    report.SetDataSource(model.get());
+    RecordsReport report(10);
     auto* detail = AddBand(&report, "D", btDetail, 38, 20);
     QStringList printed;
     auto* label = FieldLabel(detail, "Name");
@@ -102,9 +98,7 @@ TEST(Records, NeedDataEventSuppliesRecords) {
 }
 
 TEST(Groups, GroupByFieldPrintsAHeaderPerKey) {
-    auto model = Records(7); // AR AR AR UY UY CL CL
-    TRLReport report;
-    report.SetDataSource(model.get());
+    RecordsReport report(7); // AR AR AR UY UY CL CL
     report.BeginLoad();
     new FixedLabel(AddBand(&report, "PH", btHeader, 38, 20), "page");
     auto* group = new TRLGroup(&report);
@@ -152,9 +146,7 @@ TEST(Groups, GroupByFieldPrintsAHeaderPerKey) {
 }
 
 TEST(Groups, GroupRunsOnAcrossPages) {
-    auto model = Records(60);
-    TRLReport report;
-    report.SetDataSource(model.get());
+    RecordsReport report(60);
     report.BeginLoad();
     new FixedLabel(AddBand(&report, "PH", btHeader, 38, 100), "page");
     auto* group = new TRLGroup(&report);

@@ -1,14 +1,16 @@
-// Test-only controls, records, layout readers and page readers for the report tests.
+// Test-only controls, small reports, records, layout readers and page readers for the report tests.
 #pragma once
 
 #include "RLBands.h"
 #include "RLControlClasses.h"
+#include "RLGraphicControls.h"
 #include "RLGraphicStorage.h"
 #include "RLGraphicSurface.h"
 #include "RLJsonRecords.h"
 #include "RLLayoutReader.h"
 #include "RLReport.h"
 #include "RLTextControls.h"
+#include "RLTextMetrics.h"
 
 #include <QFile>
 #include <QStandardItemModel>
@@ -125,6 +127,17 @@ inline std::unique_ptr<QStandardItemModel> Records(int rows) {
     return model;
 }
 
+struct RecordsHolder {
+    std::unique_ptr<QStandardItemModel> records;
+};
+
+// A report over Records(rows), which outlive it.
+struct RecordsReport : RecordsHolder, TRLReport {
+    explicit RecordsReport(int rows) : RecordsHolder{Records(rows)} {
+        SetDataSource(records.get());
+    }
+};
+
 // A label that prints the current record's field, after a prefix.
 inline FixedLabel* FieldLabel(TRLCustomControl* band, const QString& field,
                               const QString& prefix = {}, int width = 100, int height = 16) {
@@ -161,4 +174,64 @@ inline std::unique_ptr<TRLReport> ReadReport(const QByteArray& json,
     return ReadReportLayoutFromJson(json, fileName, QString());
 }
 
+// A report on A4 with 10 mm margins (its bands start at (38, 38) and are 718 wide) and one
+// header band of the given height.
+struct OneBandReport {
+    TRLReport report;
+    TRLBand* band;
+
+    explicit OneBandReport(int height = 32) {
+        report.SetName(QStringLiteral("Report"));
+        report.SetShowProgress(false);
+        band = AddBand(QStringLiteral("Header"), btHeader, height);
+    }
+
+    TRLBand* AddBand(const QString& name, TRLBandType type, int height) {
+        auto* b = new TRLBand(&report);
+        b->SetName(name);
+        b->SetBandType(type);
+        b->SetHeight(height);
+        return b;
+    }
+
+    // Prepares the report and hands back its first page.
+    std::shared_ptr<TRLGraphicSurface> Prepare() {
+        EXPECT_TRUE(report.Prepare());
+        EXPECT_GE(report.Storage().PageCount(), 1);
+        return report.Storage().Pages(0);
+    }
+};
+
+// The font a control measures with, as the engine builds it.
+inline QFont MeasuringFont(const TRLCustomControl& control) {
+    const TRLFont font = control.Font();
+    return ToQFont(font, font.PixelsPerInch);
+}
+
+// A line across a 9-pixel-high control.
+inline TRLDraw* AddLine(TRLBand* band, int left, int top, int width) {
+    auto* line = new TRLDraw(band);
+    line->SetDrawKind(dkLine);
+    line->SetBounds(left, top, width, 9);
+    return line;
+}
+
+inline TRLFont BoldArial(int size) {
+    TRLFont font;
+    font.Name = QStringLiteral("Arial");
+    font.Size = size;
+    font.Style = fsBold;
+    return font;
+}
+
 } // namespace reporttest
+
+inline std::ostream& operator<<(std::ostream& os, const TRLRect& r) {
+    return os << "(" << r.Left << ", " << r.Top << ", " << r.Right << ", " << r.Bottom << ")";
+}
+inline std::ostream& operator<<(std::ostream& os, const TRLPoint& p) {
+    return os << "(" << p.X << ", " << p.Y << ")";
+}
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}

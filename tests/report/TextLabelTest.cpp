@@ -1,7 +1,7 @@
 // Labels: natural size, placement of the recorded text, text events.
-#include "ControlsTestSupport.h"
+#include "ReportTestSupport.h"
 
-using namespace controlstest;
+using namespace reporttest;
 
 TEST(TextLabel, CenteredLabelTakesItsMeasuredSizeAndSitsInTheMiddleOfItsBand) {
     OneBandReport doc(32);
@@ -169,7 +169,7 @@ TEST(TextLabel, TextEventsRunInOrderAndOnlyTheTextEventFires) {
     const auto page = doc.Prepare();
     EXPECT_FALSE(plainEventFired);
     EXPECT_EQ(order, (QStringList{"text:Persona", "filter:PERSONA"}));
-    EXPECT_EQ(reporttest::TextsOf(*page), QStringList{"PERSONA!"});
+    EXPECT_EQ(TextsOf(*page), QStringList{"PERSONA!"});
     EXPECT_FALSE(hidden->PrintVisible());
     // The design caption is untouched by the run.
     EXPECT_EQ(label->Caption(), QStringLiteral("Persona"));

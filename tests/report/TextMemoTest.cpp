@@ -1,7 +1,7 @@
 // Memos: the line breaking rule, laid-out size, growth of the band, justified lines.
-#include "ControlsTestSupport.h"
+#include "ReportTestSupport.h"
 
-using namespace controlstest;
+using namespace reporttest;
 
 namespace {
 

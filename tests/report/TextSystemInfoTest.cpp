@@ -1,10 +1,10 @@
 // System info: masks, every kind of value while preparing, continuation texts, dates.
-#include "ControlsTestSupport.h"
 #include "RLMessages.h"
+#include "ReportTestSupport.h"
 
 #include <map>
 
-using namespace controlstest;
+using namespace reporttest;
 
 TEST(TextSystemInfo, MaskTakesTheValuePartsInItsMarks) {
     struct Case {
