@@ -12,33 +12,28 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     TRLPrinterWrapper& printer = RLPrinter();
-    auto line = [](const QString& key, const QString& value) {
-        std::printf("%s=%s\n", qPrintable(key), qPrintable(value));
+    auto line = [](const char* key, const QString& value) {
+        std::printf("%s=%s\n", key, qPrintable(value));
     };
-    line(QStringLiteral("count"), QString::number(printer.PrinterCount()));
-    line(QStringLiteral("index"), QString::number(printer.PrinterIndex()));
-    line(QStringLiteral("name"), printer.PrinterName());
-    line(QStringLiteral("valid"), printer.Valid() ? QStringLiteral("1") : QStringLiteral("0"));
+    auto flag = [&](const char* key, bool value) { line(key, value ? "1" : "0"); };
+    line("count", QString::number(printer.PrinterCount()));
+    line("index", QString::number(printer.PrinterIndex()));
+    line("name", printer.PrinterName());
+    flag("valid", printer.Valid());
 
     const TRLDeviceSettings before = printer.DeviceSettings();
     printer.SetPaperSize(false, 100, 150);
-    line(QStringLiteral("settings-unchanged"),
-         printer.DeviceSettings() == before ? QStringLiteral("1") : QStringLiteral("0"));
+    flag("settings-unchanged", printer.DeviceSettings() == before);
 
-    line(QStringLiteral("metrics"), outputtest::MetricsText(printer.LoadMetrics()));
+    line("metrics", outputtest::MetricsText(printer.LoadMetrics()));
 
     QObject owner;
     TRLGraphicStorage store(&owner);
     outputtest::FillStore(store, 2);
     SpoolFilter().SetShowProgress(false);
-    try {
-        FilterPages(&store, nullptr, 1, false, -1);
-        line(QStringLiteral("print"), QStringLiteral("succeeded"));
-    } catch (const TRLException& e) {
-        line(QStringLiteral("print"), e.Message());
-    }
-    line(QStringLiteral("doc-open"),
-         printer.Printing() ? QStringLiteral("1") : QStringLiteral("0"));
-    line(QStringLiteral("links"), QString::number(store.LinkCount()));
+    const QString error = outputtest::ErrorOf([&] { FilterPages(&store, nullptr, 1, false, -1); });
+    line("print", error == "(no error)" ? QStringLiteral("succeeded") : error);
+    flag("doc-open", printer.Printing());
+    line("links", QString::number(store.LinkCount()));
     return 0;
 }

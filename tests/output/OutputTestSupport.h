@@ -8,6 +8,7 @@
 #include "RLMetaTypes.h"
 #include "RLPrinters.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -131,6 +132,14 @@ inline QString MetricsText(const TRLPrinterMetrics& m) {
         .arg(m.MarginBottom)
         .arg(ClientWidthOf(m))
         .arg(ClientHeightOf(m));
+}
+
+// The entries of a list box, in order.
+inline QStringList Items(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
 }
 
 // Processes events until done() or the time is up; true when done.

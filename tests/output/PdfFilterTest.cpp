@@ -36,25 +36,21 @@ bool HasPoppler() {
 }
 
 // A page of a travel-allowance form: accented texts, a euro sign, its own number among total
-// pages, a frame and a small picture. Pixel size follows the paper at 96 per inch; paper 0 x 0
-// records a page without paper settings of w x h pixels.
-std::shared_ptr<TRLGraphicSurface> FormPage(int number, int total, int orientation, double paperW,
-                                            double paperH, int w = 0, int h = 0) {
+// pages, a frame and a small picture. Pixel size follows the paper at 96 per inch.
+std::shared_ptr<TRLGraphicSurface> FormPage(int number, int total,
+                                            int orientation = MetaOrientationPortrait,
+                                            double paperW = kA4W, double paperH = kA4H) {
     auto page = std::make_shared<TRLGraphicSurface>();
-    if (paperW > 0) {
-        const bool landscape = orientation == MetaOrientationLandscape;
-        w = RoundHalfEven((landscape ? paperH : paperW) * 96 / 25.4);
-        h = RoundHalfEven((landscape ? paperW : paperH) * 96 / 25.4);
-        page->SetOrientation(orientation);
-        page->SetPaperWidth(paperW);
-        page->SetPaperHeight(paperH);
-    }
+    const bool landscape = orientation == MetaOrientationLandscape;
+    const int w = RoundHalfEven((landscape ? paperH : paperW) * 96 / 25.4);
+    const int h = RoundHalfEven((landscape ? paperW : paperH) * 96 / 25.4);
+    page->SetOrientation(orientation);
+    page->SetPaperWidth(paperW);
+    page->SetPaperHeight(paperH);
     page->SetWidth(w);
     page->SetHeight(h);
     page->Open();
-    TRLFont font;
-    font.Name = "Liberation Sans";
-    font.Size = 20;
+    TRLFont font{.Name = "Liberation Sans", .Size = 20};
     page->SetFont(font);
     page->SetBrush({Qt::white, TRLBrushStyle::Clear});
     // One inch from the left and top edges of the sheet.
@@ -121,8 +117,7 @@ protected:
         store.SetTitle("Liquidación de viaje");
         for (int n = 1; n <= pages; ++n)
             store.Add(FormPage(
-                n, pages, n == landscapeAt ? MetaOrientationLandscape : MetaOrientationPortrait,
-                kA4W, kA4H));
+                n, pages, n == landscapeAt ? MetaOrientationLandscape : MetaOrientationPortrait));
     }
 
     QTemporaryDir dir;
@@ -133,8 +128,8 @@ protected:
 
 TEST_F(PdfFilterTest, EveryPageKeepsItsPaperTextsAndPictures) {
     store.SetTitle("Liquidación de viaje");
-    store.Add(FormPage(1, 3, MetaOrientationPortrait, kA4W, kA4H));
-    store.Add(FormPage(2, 3, MetaOrientationLandscape, kA4W, kA4H));
+    store.Add(FormPage(1, 3));
+    store.Add(FormPage(2, 3, MetaOrientationLandscape));
     store.Add(FormPage(3, 3, MetaOrientationPortrait, 148, 210));
     const QString file = Path("informe.pdf");
     filter.SetFileName(file);
@@ -446,10 +441,8 @@ TEST(PdfRegistration, TheSaveDialogOffersPdfAndPdfaAndNamesPickThemByExtension) 
         SaveParams().SetFilter(nullptr);
         TRLSaveDialog dialog;
         ASSERT_TRUE(dialog.Execute([&](TRLSaveDialog& d) {
-            ASSERT_EQ(d.ComboBoxFilters->count(), 3);
-            EXPECT_EQ(d.ComboBoxFilters->itemText(0), RLMessages[mkDefault]);
-            EXPECT_EQ(d.ComboBoxFilters->itemText(1), "PDF");
-            EXPECT_EQ(d.ComboBoxFilters->itemText(2), "PDF/A");
+            EXPECT_EQ(Items(d.ComboBoxFilters),
+                      QStringList({RLMessages[mkDefault], "PDF", "PDF/A"}));
             d.EditFileName->setText(QString::fromLatin1(c.Typed));
             d.ComboBoxFilters->setCurrentIndex(c.ChosenEntry);
             d.ButtonSave->click();
@@ -466,7 +459,7 @@ TEST(PdfRegistration, ThePreviewSaveWritesTheChosenPagesAsPdf) {
     QObject owner;
     TRLGraphicStorage store(&owner);
     for (int n = 1; n <= 3; ++n)
-        store.Add(FormPage(n, 3, MetaOrientationPortrait, kA4W, kA4H));
+        store.Add(FormPage(n, 3));
     RegisterPdfFilter().SetShowProgress(false);
     SaveParams().SetFilter(nullptr);
     const QString typed = dir.filePath("gastos.Pdf");
