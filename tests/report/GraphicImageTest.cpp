@@ -177,12 +177,7 @@ TEST(GraphicImage, PreparedPageRendersItsShapesTextsAndPicture) {
     date->SetBounds(560, 8, 10, 10);
     const auto page = doc.Prepare();
 
-    QImage png(794, 1123, QImage::Format_RGB32);
-    png.fill(Qt::white);
-    {
-        QPainter painter(&png);
-        page->PaintTo(painter, QRect(0, 0, 794, 1123));
-    }
+    const QImage png = Rendered(*page);
     // The underline's row is dark across its length and white just above it.
     for (int x : {38 + 200, 38 + 400, 38 + 679})
         EXPECT_LT(qGray(png.pixel(x, 38 + 38)), 100) << x;

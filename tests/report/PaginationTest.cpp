@@ -113,40 +113,45 @@ TEST(Pagination, DetailsLeaveRoomForTheColumnFooter) {
     }
 }
 
-TEST(Pagination, SummaryThatDoesNotFitMovesToOneNextPage) {
-    // 20 records end at 578; the column footer goes to the bottom (1040..1055), and the
-    // summary, printed after it, finds no room left on the page.
-    ListReport list(20, 40);
-    list.columnFooter->SetAlignToBottom(true);
-    ASSERT_TRUE(list.report.Prepare());
-    EXPECT_EQ(list.Outlines(),
-              (Pages{"head colhead rows:20 colfoot foot", "head colhead sum foot"}));
-    EXPECT_EQ(Overflows(list.report), "");
-    EXPECT_EQ(TextBounds(*list.report.Storage().Pages(1), "sum").Top, 78);
-
-    // A bottom-aligned summary takes its place below the column footer on the same page.
-    list.summary->SetAlignToBottom(true);
-    ASSERT_TRUE(list.report.Prepare());
-    EXPECT_EQ(list.Outlines(), (Pages{"head colhead rows:20 colfoot sum foot"}));
-    auto page = list.report.Storage().Pages(0);
-    EXPECT_EQ(TextBounds(*page, "sum").Top, 1055 - 40);
-    EXPECT_EQ(TextBounds(*page, "colfoot").Top, 1055 - 40 - 15);
-
-    // A plain column footer leaves the summary room right under the records.
-    list.summary->SetAlignToBottom(false);
-    list.columnFooter->SetAlignToBottom(false);
-    ASSERT_TRUE(list.report.Prepare());
-    EXPECT_EQ(list.Outlines(), (Pages{"head colhead rows:20 colfoot sum foot"}));
-}
-
-TEST(Pagination, SummaryAfterAFullPageOfRecordsStillFollowsTheColumnFooter) {
-    // 38 records fill the first page up to the column footer; the summary goes on a page of its
-    // own, with headers and footer but without a second column footer.
-    ListReport list(38, 40);
-    ASSERT_TRUE(list.report.Prepare());
-    EXPECT_EQ(list.Outlines(),
-              (Pages{"head colhead rows:38 colfoot foot", "head colhead sum foot"}));
-    EXPECT_EQ(Overflows(list.report), "");
+// Where a summary of 40 goes after the records, with the column footer and the summary aligned to
+// the bottom or not; "sum at" is on the summary's page, "colfoot at" on the first page.
+TEST(Pagination, SummaryFollowsTheColumnFooterOnThePageThatHasRoomForIt) {
+    const struct {
+        int Records;
+        bool ColumnFooterAtBottom, SummaryAtBottom;
+        Pages Outlines;
+        int ColumnFooterTop, SummaryTop;
+    } cases[] = {
+        // 20 records end at 578; the column footer goes to the bottom (1040..1055), and the
+        // summary, printed after it, finds no room left on the page.
+        {20, true, false, {"head colhead rows:20 colfoot foot", "head colhead sum foot"}, 1040, 78},
+        // A bottom-aligned summary takes its place below the column footer on the same page.
+        {20, true, true, {"head colhead rows:20 colfoot sum foot"}, 1055 - 40 - 15, 1055 - 40},
+        // A plain column footer leaves the summary room right under the records.
+        {20, false, false, {"head colhead rows:20 colfoot sum foot"}, 578, 593},
+        // 38 records fill the first page up to the column footer; the summary goes on a page of
+        // its own, with headers and footer but without a second column footer.
+        {38,
+         false,
+         false,
+         {"head colhead rows:38 colfoot foot", "head colhead sum foot"},
+         1028,
+         78},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.Records << " records, column footer at bottom " << c.ColumnFooterAtBottom
+                     << ", summary at bottom " << c.SummaryAtBottom);
+        ListReport list(c.Records, 40);
+        list.columnFooter->SetAlignToBottom(c.ColumnFooterAtBottom);
+        list.summary->SetAlignToBottom(c.SummaryAtBottom);
+        ASSERT_TRUE(list.report.Prepare());
+        EXPECT_EQ(list.Outlines(), c.Outlines);
+        EXPECT_EQ(Overflows(list.report), "");
+        TRLGraphicStorage& pages = list.report.Storage();
+        EXPECT_EQ(TextBounds(*pages.Pages(0), "colfoot").Top, c.ColumnFooterTop);
+        EXPECT_EQ(TextBounds(*pages.Pages(pages.PageCount() - 1), "sum").Top, c.SummaryTop);
+    }
 }
 
 TEST(Pagination, FullPageCompletionStopsAboveTheColumnFooter) {

@@ -18,25 +18,6 @@ protected:
     QTemporaryDir dir_;
 };
 
-// The records of a model as rows of texts under its columns.
-struct Table {
-    QStringList Fields;
-    QList<QStringList> Rows;
-};
-
-Table Cells(const QAbstractItemModel& model) {
-    Table table;
-    for (int c = 0; c < model.columnCount(); ++c)
-        table.Fields << model.headerData(c, Qt::Horizontal).toString();
-    for (int r = 0; r < model.rowCount(); ++r) {
-        QStringList row;
-        for (int c = 0; c < model.columnCount(); ++c)
-            row << model.index(r, c).data().toString();
-        table.Rows << row;
-    }
-    return table;
-}
-
 // Every record of a stream, read to its end.
 Table ReadAll(TRLRecordStream& stream) {
     while (stream.canFetchMore())

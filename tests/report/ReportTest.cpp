@@ -4,8 +4,6 @@
 #include "RLMessages.h"
 #include "RLReportHooks.h"
 
-#include <QPainter>
-
 using namespace reporttest;
 
 TEST(PageSetup, PaperRules) {
@@ -201,10 +199,7 @@ std::unique_ptr<TRLReportProgress> MakeFakeProgress(const QString&, const QStrin
 } // namespace
 
 TEST(Prepare, CancelFromTheProgressWindowStopsTheRun) {
-    QStandardItemModel model(100, 1);
-    model.setHorizontalHeaderLabels({"N"});
-    TRLReport report;
-    report.SetDataSource(&model);
+    RecordsReport report(100);
     AddBand(&report, "D", btDetail, 38, 20);
     SetReportProgressFactory(&MakeFakeProgress);
     FakeProgress::steps = 0;
@@ -242,12 +237,7 @@ TEST(Prepare, RenderedPageShowsTheBands) {
     auto* label = new FixedLabel(band, "Kelmora");
     label->SetAlign(faCenter);
     ASSERT_TRUE(report.Prepare());
-    QImage image(794, 1123, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        report.Storage().Pages(0)->PaintTo(painter, QRect(0, 0, 794, 1123));
-    }
+    const QImage image = Rendered(*report.Storage().Pages(0));
     EXPECT_EQ(image.pixelColor(37, 60), QColor(Qt::white));  // left margin
     EXPECT_EQ(image.pixelColor(39, 60), QColor(Qt::red));    // left border
     EXPECT_EQ(image.pixelColor(100, 60), QColor(0, 0, 160)); // fill

@@ -13,6 +13,7 @@
 #include "RLTextMetrics.h"
 
 #include <QFile>
+#include <QPainter>
 #include <QStandardItemModel>
 
 #include <gtest/gtest.h>
@@ -138,6 +139,25 @@ struct RecordsReport : RecordsHolder, TRLReport {
     }
 };
 
+// The records of a model as rows of texts under its columns.
+struct Table {
+    QStringList Fields;
+    QList<QStringList> Rows;
+};
+
+inline Table Cells(const QAbstractItemModel& model) {
+    Table table;
+    for (int c = 0; c < model.columnCount(); ++c)
+        table.Fields << model.headerData(c, Qt::Horizontal).toString();
+    for (int r = 0; r < model.rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < model.columnCount(); ++c)
+            row << model.index(r, c).data().toString();
+        table.Rows << row;
+    }
+    return table;
+}
+
 // A label that prints the current record's field, after a prefix.
 inline FixedLabel* FieldLabel(TRLCustomControl* band, const QString& field,
                               const QString& prefix = {}, int width = 100, int height = 16) {
@@ -172,6 +192,15 @@ inline std::unique_ptr<TRLReport> ReadReport(const QByteArray& json,
                                              const QString& fileName = QStringLiteral("doc.json")) {
     RegisterTextAndGraphicClasses();
     return ReadReportLayoutFromJson(json, fileName, QString());
+}
+
+// A page as the painter draws it on white A4 at 96 pixels per inch.
+inline QImage Rendered(const TRLGraphicSurface& page) {
+    QImage image(794, 1123, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    page.PaintTo(painter, QRect(0, 0, 794, 1123));
+    return image;
 }
 
 // A report on A4 with 10 mm margins (its bands start at (38, 38) and are 718 wide) and one
