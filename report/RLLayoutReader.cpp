@@ -261,23 +261,12 @@ void LayoutReader::ApplyProperty(TRLPersistent& target, const TRLPropertyInfo& p
     }
 }
 
-// Positions, sizes, margins and the like are added up as a report lays out (a control's place
-// on the page is the sum of its parents'), in report pixels held as int. Values a page could
-// never need are refused here, so that no sum of them can leave the int range however deep the
-// layout nests: the JSON parser's own depth limit allows at most a few hundred levels.
-constexpr double kMeasureLimit = 1'000'000;
-
-// Counts and identifiers that are never laid out, and may take any whole number.
-bool IsCount(const TRLPropertyInfo& p) {
-    return p.Name == QLatin1String("RangeCount") || p.Name == QLatin1String("HelpContext");
-}
-
 double LayoutReader::WithinMeasureLimit(double number, const QJsonValue& v,
                                         const QString& where) const {
-    if (!(std::fabs(number) <= kMeasureLimit))
+    if (!(std::fabs(number) <= LayoutNumberLimit))
         Fail(where, QStringLiteral("expected a number from %1 to %2, not %3")
-                        .arg(-kMeasureLimit, 0, 'f', 0)
-                        .arg(kMeasureLimit, 0, 'f', 0)
+                        .arg(-LayoutNumberLimit, 0, 'f', 0)
+                        .arg(LayoutNumberLimit, 0, 'f', 0)
                         .arg(Shown(v)));
     return number;
 }
@@ -402,7 +391,7 @@ QVariant LayoutReader::Convert(TRLPersistent& target, const TRLPropertyInfo& p, 
     switch (p.Kind) {
     case TRLPropertyKind::Integer: {
         const int number = WholeNumber(v, where);
-        if (!IsCount(p))
+        if (!IsLayoutCount(p))
             WithinMeasureLimit(number, v, where);
         return number;
     }
@@ -493,6 +482,11 @@ std::unique_ptr<TRLReport> AsReport(std::unique_ptr<TRLCustomControl> root,
 }
 
 } // namespace
+
+bool IsLayoutCount(const TRLPropertyInfo& property) {
+    return property.Name == QLatin1String("RangeCount") ||
+           property.Name == QLatin1String("HelpContext");
+}
 
 std::unique_ptr<TRLCustomControl>
 ReadLayoutFromJson(const QByteArray& json, const QString& displayName, const QString& baseDir) {

@@ -31,6 +31,15 @@
 
 class TRLCustomControl;
 class TRLReport;
+struct TRLPropertyInfo;
+
+// Positions, sizes, margins and other numbers of a layout are refused beyond this either way:
+// they are added up as a report lays out (a control's place on the page is the sum of its
+// parents'), in report pixels held as int, and no page needs more.
+inline constexpr double LayoutNumberLimit = 1'000'000;
+
+// The whole-number properties that are counts or identifiers, never laid out: they take any int.
+bool IsLayoutCount(const TRLPropertyInfo& property);
 
 // Reads the layout file at path; relative picture paths are taken from the file's folder.
 std::unique_ptr<TRLCustomControl> ReadLayout(const QString& path);

@@ -127,7 +127,8 @@ protected:
                     {TRLPropertyKind::Picture, "picture"},
                     {TRLPropertyKind::Component, "controlReference"}};
                 ASSERT_TRUE(simple.count(p->Kind)) << "a property kind the schema does not know";
-                EXPECT_EQ(RefName(fragment), simple.at(p->Kind));
+                const bool count = p->Kind == TRLPropertyKind::Integer && IsLayoutCount(*p);
+                EXPECT_EQ(RefName(fragment), count ? QStringLiteral("count") : simple.at(p->Kind));
             }
             }
         }
@@ -184,6 +185,12 @@ TEST_F(LayoutSchemaTest, FontColourAndValueListsMatchTheReader) {
         if (branch.toObject().contains("enum"))
             colours = Strings(branch.toObject().value("enum"));
     EXPECT_EQ(colours, LayoutColorNames());
+
+    // The reader's bound on measures is the schema's.
+    for (const char* kind : {"integer", "number"}) {
+        EXPECT_EQ(Def(kind).value("minimum").toDouble(), -LayoutNumberLimit) << kind;
+        EXPECT_EQ(Def(kind).value("maximum").toDouble(), LayoutNumberLimit) << kind;
+    }
 }
 
 // The broken samples the schema test rejects are refused by the reader too, so the schema
