@@ -113,6 +113,15 @@ constexpr MessageRow kRows[] = {
      u"Não foi possível abrir o programa de correio com o documento. Escolha um programa de "
      u"correio nos aplicativos preferidos da área de trabalho e pressione o botão novamente, ou "
      u"salve o documento como PDF e anexe-o a uma mensagem manualmente."},
+    {mkOutputStillRunning,
+     u"A print or save through the same output is still running. Wait until it ends, or cancel "
+     u"it, and try again.",
+     u"Todavía hay una impresión o un guardado en marcha por la misma salida. Espere a que "
+     u"termine, o cancélelo, y vuelva a intentarlo.",
+     u"Une impression ou un enregistrement par la même sortie est encore en cours. Attendez "
+     u"qu'il se termine, ou annulez-le, puis réessayez.",
+     u"Uma impressão ou gravação pela mesma saída ainda está em andamento. Aguarde até que "
+     u"termine, ou cancele-a, e tente novamente."},
 };
 
 static_assert(std::size(kRows) == RLMessageKeyCount, "one row per message key");

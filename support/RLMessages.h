@@ -80,9 +80,11 @@ enum TRLMessageKey : uint8_t {
     mkZoom,
     // Added for sending a document by e-mail: what to do when the mail program did not open.
     mkMailNotOpened,
+    // Added for an output started again while its earlier run is still going in the background.
+    mkOutputStillRunning,
 };
 
-inline constexpr std::size_t RLMessageKeyCount = static_cast<std::size_t>(mkMailNotOpened) + 1;
+inline constexpr std::size_t RLMessageKeyCount = static_cast<std::size_t>(mkOutputStillRunning) + 1;
 
 enum TRLLanguage : uint8_t { lgEnglish, lgSpanish, lgFrench, lgPortuguese };
 
