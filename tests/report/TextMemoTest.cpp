@@ -153,16 +153,14 @@ TEST(TextMemo, JustifiesWrappedLinesAndLeavesParagraphEndsLeftAligned) {
     memo->SetAlignment(taJustify);
     memo->SetLines({QStringLiteral("aaa bbb ccc ddd e"), QStringLiteral("fff")});
     const auto page = doc.Prepare();
-    QStringList texts;
-    std::vector<int> alignments;
+    std::vector<std::pair<QString, int>> lines;
     for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(*page)) {
-        texts << t->Text;
-        alignments.push_back(t->Alignment);
+        lines.emplace_back(t->Text, t->Alignment);
         EXPECT_EQ(t->Origin.X, 38);
     }
-    EXPECT_EQ(texts, (QStringList{"aaa bbb", "ccc ddd", "e", "fff"}));
-    EXPECT_EQ(alignments, (std::vector<int>{MetaTextAlignmentJustify, MetaTextAlignmentJustify,
-                                            MetaTextAlignmentLeft, MetaTextAlignmentLeft}));
+    const int justify = MetaTextAlignmentJustify, left = MetaTextAlignmentLeft;
+    EXPECT_EQ(lines, (decltype(lines){
+                         {"aaa bbb", justify}, {"ccc ddd", justify}, {"e", left}, {"fff", left}}));
 }
 
 TEST(TextMemo, RightAndCentredLinesStartFromTheirOwnWidth) {

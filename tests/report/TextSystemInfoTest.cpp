@@ -70,6 +70,14 @@ TEST(TextSystemInfo, OutsidePreparationTheCaptionNamesTheValue) {
 
 namespace {
 
+TRLSystemInfo* AddInfo(TRLBand* band, TRLInfoType kind, const QString& mask, int left, int top) {
+    auto* info = new TRLSystemInfo(band);
+    info->SetBounds(left, top, info->Width(), info->Height());
+    info->SetInfo(kind);
+    info->SetText(mask);
+    return info;
+}
+
 // A header band full of system-info controls, one per kind, each recording what it printed.
 struct InfoReport : OneBandReport {
     std::map<TRLInfoType, TRLSystemInfo*> infos;
@@ -77,10 +85,7 @@ struct InfoReport : OneBandReport {
 
     explicit InfoReport(const QString& mask = QString()) : OneBandReport(400) {
         for (int i = 0; i < InfoTypeCount; ++i) {
-            auto* info = new TRLSystemInfo(band);
-            info->SetTop(i * 20);
-            info->SetInfo(static_cast<TRLInfoType>(i));
-            info->SetText(mask);
+            auto* info = AddInfo(band, static_cast<TRLInfoType>(i), mask, 0, i * 20);
             info->BeforePrint = [this, i](TRLCustomControl&, QString& text, bool&) {
                 printed[static_cast<TRLInfoType>(i)] = text;
             };
@@ -137,24 +142,11 @@ TEST(TextSystemInfo, ClearMaskPrintsNothingWhateverTheKind) {
 TEST(TextSystemInfo, PagesNumberFromFirstPageNumberAndContinuationTextsFollowTheRun) {
     OneBandReport doc(40);
     doc.report.SetFirstPageNumber(10);
-    auto* number = new TRLSystemInfo(doc.band);
-    number->SetInfo(itPagePreview);
-    number->SetText(QStringLiteral("Hoja # de #"));
-    auto* date = new TRLSystemInfo(doc.band);
-    date->SetTop(20);
-    auto* mend = new TRLSystemInfo(doc.band);
-    mend->SetTop(20);
-    mend->SetLeft(300);
-    mend->SetInfo(itMend);
-    mend->SetText(QStringLiteral("|viene de la hoja anterior|"));
-    TRLBand* footer = doc.AddBand(QStringLiteral("Footer"), btFooter, 20);
-    auto* junction = new TRLSystemInfo(footer);
-    junction->SetInfo(itJunction);
-    junction->SetText(QStringLiteral("|Sigue;Fin|"));
-    TRLBand* detail = doc.AddBand(QStringLiteral("Detail"), btDetail, 600);
-    auto* recNo = new TRLSystemInfo(detail);
-    recNo->SetInfo(itRecNo);
-    recNo->SetText(QStringLiteral("Registro #"));
+    AddInfo(doc.band, itPagePreview, "Hoja # de #", 0, 0);
+    AddInfo(doc.band, itDate, QString(), 0, 20);
+    AddInfo(doc.band, itMend, "|viene de la hoja anterior|", 300, 20);
+    AddInfo(doc.AddBand("Footer", btFooter, 20), itJunction, "|Sigue;Fin|", 0, 0);
+    AddInfo(doc.AddBand("Detail", btDetail, 600), itRecNo, "Registro #", 0, 0);
 
     QStandardItemModel records(3, 1);
     doc.report.SetDataSource(&records);
