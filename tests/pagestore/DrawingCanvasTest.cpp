@@ -319,48 +319,75 @@ TEST(DrawingPens, ScalePenWidthTruncatesAndKeepsThinPens) {
     EXPECT_EQ(scaled(0, 10.0), 0);
 }
 
-TEST(DrawingPens, WideDashedLinesDrawTheirOwnPattern) {
-    const QImage image = Drawn(200, 200, [](TRLCanvas& canvas) {
-        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Dash, 2));
-        canvas.SetBrush(kClearBrush);
-        LineEx(canvas, 10, 10, 170, 10);
-        EXPECT_EQ(canvas.Pen(), MakePen(Qt::black, TRLPenStyle::Dash, 2)) << "given back";
-        canvas.SetBrush({QColor(Qt::red), TRLBrushStyle::Solid});
-        LineEx(canvas, 100, 30, 100, 190);
-    });
-    // Dash 3 and gap 1, each times 4 x width: 24 drawn, 8 blank.
-    EXPECT_EQ(Runs(image, qRgb(0, 0, 0), 10, true),
-              (TRuns{{10, 24}, {42, 24}, {74, 24}, {106, 24}, {138, 24}}));
-    EXPECT_EQ(Runs(image, qRgb(255, 255, 255), 10, true).at(1), std::make_pair(34, 8));
-    // Downwards the same pattern, and with a brush the gaps show its colour.
-    EXPECT_EQ(Runs(image, qRgb(0, 0, 0), 100, false),
-              (TRuns{{30, 24}, {62, 24}, {94, 24}, {126, 24}, {158, 24}}));
-    EXPECT_EQ(Runs(image, qRgb(255, 0, 0), 100, false).at(0), std::make_pair(54, 8));
-}
-
-TEST(DrawingPens, HugeDashedLinesWalkOnlyTheVisiblePart) {
-    // Two billion pixels of dashes 24 long: the dashes on the image are those of a short line.
-    const QImage image = Drawn(200, 60, [](TRLCanvas& canvas) {
-        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Dash, 2));
-        canvas.SetBrush(kClearBrush);
-        LineEx(canvas, 10, 10, 2'000'000'000, 10);
-        EXPECT_EQ(canvas.PenPos(), (TRLPoint{2'000'000'000, 10}));
-        EXPECT_EQ(canvas.Pen(), MakePen(Qt::black, TRLPenStyle::Dash, 2));
-        // From far left to far right, across the whole range of coordinates: the pattern
-        // starts at the far end, 4,000,000,000 pixels away, and keeps its phase.
-        canvas.SetBrush({QColor(Qt::red), TRLBrushStyle::Solid});
-        LineEx(canvas, -2'000'000'000, 40, 2'000'000'000, 40);
-        // And a diagonal over five billion pixels long that only crosses a corner of the image.
-        canvas.SetBrush(kClearBrush);
-        LineEx(canvas, 2'000'000'000, -2'000'000'000 + 250, -2'000'000'000, 2'000'000'000 + 250);
-    });
-    EXPECT_EQ(Runs(image, qRgb(0, 0, 0), 10, true),
-              (TRuns{{10, 24}, {42, 24}, {74, 24}, {106, 24}, {138, 24}, {170, 24}}));
+// Each line alone on a white image: the pen is given back and stands at the line's end, and the
+// dark runs along the line's row (or column) are its dashes. Where asked, one run of the gap's
+// colour (the brush's, or the white background without one) and the image's whole ink are
+// checked too.
+TEST(DrawingPens, LinesDrawTheirOwnPattern) {
+    constexpr int far = 2'000'000'000;
+    const TRuns dashes = {{10, 24}, {42, 24}, {74, 24}, {106, 24}, {138, 24}};
+    const TRuns farDashes = {{10, 24}, {42, 24}, {74, 24}, {106, 24}, {138, 24}, {170, 24}};
+    const TRuns down = {{30, 24}, {62, 24}, {94, 24}, {126, 24}, {158, 24}};
     // 2,000,000,000 is a whole number of 32-pixel periods: dashes start at multiples of 32.
-    EXPECT_EQ(Runs(image, qRgb(0, 0, 0), 40, true),
-              (TRuns{{0, 24}, {32, 24}, {64, 24}, {96, 24}, {128, 24}, {160, 24}, {192, 8}}));
-    EXPECT_EQ(Runs(image, qRgb(255, 0, 0), 40, true).at(0), std::make_pair(24, 8));
-    EXPECT_GT(CountInk(image, QRect(180, 45, 20, 15)), 0); // the diagonal
+    const TRuns whole = {{0, 24}, {32, 24}, {64, 24}, {96, 24}, {128, 24}, {160, 24}, {192, 8}};
+    const TRuns dashDot = {{0, 24}, {36, 12}, {60, 24}, {96, 12}};
+    const struct {
+        const char* Name;
+        TRLPenStyle Style;
+        int Width;
+        QLine Line;
+        bool RedBrush;
+        TRuns Dashes;
+        int GapIndex = -1; // which run of the gap's colour is Gap
+        std::pair<int, int> Gap = {};
+        int Ink = -1;
+        // The pen position is not checked after a line longer than a coordinate can hold.
+        bool EndChecked = true;
+    } lines[] = {
+        // Dash 3 and gap 1, each times 4 x width: 24 drawn, 8 blank.
+        {"dash", TRLPenStyle::Dash, 2, {10, 10, 170, 10}, false, dashes, 1, {34, 8}},
+        // Downwards the same pattern; with a brush the gaps show its colour.
+        {"down", TRLPenStyle::Dash, 2, {100, 30, 100, 190}, true, down, 0, {54, 8}},
+        // Two billion pixels of dashes: those on the image are those of a short line.
+        {"far", TRLPenStyle::Dash, 2, {10, 10, far, 10}, false, farDashes},
+        // Across the whole range of coordinates the pattern starts at the far end, in phase.
+        {"whole", TRLPenStyle::Dash, 2, {-far, 40, far, 40}, true, whole, 0, {24, 8}, -1, false},
+        // Dash-dot at width 3: 24, 12, 12, 12 repeating.
+        {"dash-dot", TRLPenStyle::DashDot, 3, {0, 10, 120, 10}, false, dashDot},
+        // A thin pen keeps the platform's own line: one pixel wide, end point left out.
+        {"thin", TRLPenStyle::Solid, 0, {5, 30, 50, 30}, false, {{5, 45}}, -1, {}, 45},
+    };
+    for (const auto& l : lines) {
+        const TRLPen pen = MakePen(Qt::black, l.Style, l.Width);
+        const TRLBrush brush =
+            l.RedBrush ? TRLBrush{QColor(Qt::red), TRLBrushStyle::Solid} : kClearBrush;
+        const QImage image = Drawn(200, 200, [&](TRLCanvas& canvas) {
+            canvas.SetPen(pen);
+            canvas.SetBrush(brush);
+            LineEx(canvas, l.Line.x1(), l.Line.y1(), l.Line.x2(), l.Line.y2());
+            EXPECT_EQ(canvas.Pen(), pen) << l.Name;
+            if (l.EndChecked) {
+                EXPECT_EQ(canvas.PenPos(), (TRLPoint{l.Line.x2(), l.Line.y2()})) << l.Name;
+            }
+        });
+        const bool alongRow = l.Line.y1() == l.Line.y2();
+        const int index = alongRow ? l.Line.y1() : l.Line.x1();
+        EXPECT_EQ(Runs(image, qRgb(0, 0, 0), index, alongRow), l.Dashes) << l.Name;
+        const QRgb gap = l.RedBrush ? qRgb(255, 0, 0) : qRgb(255, 255, 255);
+        if (l.GapIndex >= 0) {
+            EXPECT_EQ(Runs(image, gap, index, alongRow).at(l.GapIndex), l.Gap) << l.Name;
+        }
+        if (l.Ink >= 0) {
+            EXPECT_EQ(CountInk(image, image.rect()), l.Ink) << l.Name;
+        }
+    }
+    // And a diagonal over five billion pixels long that only crosses a corner of the image.
+    const QImage corner = Drawn(200, 60, [](TRLCanvas& canvas) {
+        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Dash, 2));
+        canvas.SetBrush(kClearBrush);
+        LineEx(canvas, far, -far + 250, -far, far + 250);
+    });
+    EXPECT_GT(CountInk(corner, QRect(180, 45, 20, 15)), 0);
 }
 
 TEST(DrawingPens, ClippedDashedLinesShowWhatTheWholeLineShows) {
@@ -389,22 +416,6 @@ TEST(DrawingPens, ClippedDashedLinesShowWhatTheWholeLineShows) {
     const QImage window = draw({200, 160}, {0, 0});
     EXPECT_GT(CountInk(window, window.rect()), 1000);
     EXPECT_EQ(draw({6500, 2500}, shift).copy(QRect(shift, window.size())), window);
-}
-
-TEST(DrawingPens, DashDotPatternAndThinPens) {
-    const QImage image = Drawn(200, 40, [](TRLCanvas& canvas) {
-        canvas.SetBrush(kClearBrush);
-        // Dash-dot at width 3: 24, 12, 12, 12 repeating.
-        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::DashDot, 3));
-        LineEx(canvas, 0, 10, 120, 10);
-        // A thin pen keeps the platform's own line: one pixel wide, end point left out.
-        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Solid, 0));
-        LineEx(canvas, 5, 30, 50, 30);
-        EXPECT_EQ(canvas.PenPos(), (TRLPoint{50, 30}));
-    });
-    EXPECT_EQ(Runs(image, qRgb(0, 0, 0), 10, true), (TRuns{{0, 24}, {36, 12}, {60, 24}, {96, 12}}));
-    EXPECT_EQ(Runs(image, qRgb(0, 0, 0), 30, true), (TRuns{{5, 45}}));
-    EXPECT_EQ(CountInk(image, QRect(0, 25, 200, 15)), 45);
 }
 
 TEST(DrawingRasterModes, XorTwiceRestoresThePixels) {

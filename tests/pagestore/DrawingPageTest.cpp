@@ -32,10 +32,13 @@ TRLMetaPen MetaPen(uint8_t style, int32_t width, TRLMetaColor color = {}, uint8_
     return {color, mode, style, width};
 }
 
-void SetSize(TRLGraphicSurface& page, int32_t width, int32_t height) {
-    page.SetWidth(width);
-    page.SetHeight(height);
-}
+// A page of the given size in pixels.
+struct TPage : TRLGraphicSurface {
+    TPage(int32_t width, int32_t height) {
+        SetWidth(width);
+        SetHeight(height);
+    }
+};
 
 // An object of kind T drawn with the given pen and, for kinds that fill, brush (the default brush
 // is solid black).
@@ -108,8 +111,7 @@ TEST(DrawingPage, ScalingRuleAndZeroSizedPages) {
     EXPECT_TRUE(drawtest::IsInk(image, 50, 70));
 
     // 200 x 400 page into 100 x 100: X halves, Y quarters; each coordinate rounded half-even.
-    TRLGraphicSurface page;
-    SetSize(page, 200, 400);
+    TPage page(200, 400);
     AddFill(page, {20, 20, 40, 40}, SolidBrush(0, 0, 0));
     // 50.5 -> 50, 52.5 -> 52, 25.5 -> 26, 27.5 -> 28.
     AddFill(page, {101, 102, 105, 110}, SolidBrush(0, 0, 0));
@@ -140,8 +142,7 @@ TEST(DrawingPage, HostilePagesDrawInReasonableTime) {
     // A page one pixel wide drawn into 200 x 200: every coordinate is multiplied by 200, and
     // these objects reach far outside the integer range. Drawing must finish and show what
     // lies on the image.
-    TRLGraphicSurface page;
-    SetSize(page, 1, 1);
+    TPage page(1, 1);
     AddFill(page, {-2'000'000'000, -2'000'000'000, 2'000'000'000, 2'000'000'000},
             SolidBrush(0, 0, 255));
     // Dashed, two pixels wide before scaling: 400 after.
@@ -160,8 +161,7 @@ TEST(DrawingPage, HostilePagesDrawInReasonableTime) {
 }
 
 TEST(DrawingPage, RectanglesAndPixelsKeepAtLeastOnePixel) {
-    TRLGraphicSurface page;
-    SetSize(page, 1000, 1000);
+    TPage page(1000, 1000);
     // 10 to 10.4: rounds to no width at all.
     Add<TRLRectangleObject>(page, MetaPen(1, 0)).BoundsRect = {100, 100, 104, 300};
     auto& pixel = page.Append<TRLPixelObject>();
@@ -174,8 +174,7 @@ TEST(DrawingPage, RectanglesAndPixelsKeepAtLeastOnePixel) {
 }
 
 TEST(DrawingPage, EveryKindDrawsAtItsScaledPlace) {
-    TRLGraphicSurface page;
-    SetSize(page, 100, 100);
+    TPage page(100, 100);
     AddLine(page, {5, 5}, {45, 5}, MetaPen(1, 1, {255, 0, 0}));
     Add<TRLEllipseObject>(page, MetaPen(1, 1, {0, 0, 255}), SolidBrush(0, 0, 255)).BoundsRect = {
         50, 0, 60, 10};
@@ -197,8 +196,7 @@ TEST(DrawingPage, EveryKindDrawsAtItsScaledPlace) {
 }
 
 TEST(DrawingPage, PenWidthsScaleWithTheZoom) {
-    TRLGraphicSurface page;
-    SetSize(page, 100, 100);
+    TPage page(100, 100);
     AddLine(page, {0, 10}, {80, 10}, MetaPen(2, 2), ClearBrush()); // dash, two pixels wide
     AddLine(page, {0, 50}, {80, 50}, MetaPen(1, 0));               // hairline
 
@@ -214,8 +212,7 @@ TEST(DrawingPage, PenWidthsScaleWithTheZoom) {
 TEST(DrawingPage, TextFlagsChooseClipping) {
     const QString text = "WWWWWWWWWWWWWWWWWWWW";
     for (TRLMetaTextFlags flags : {TRLMetaTextFlags{5}, TRLMetaTextFlags{4}}) {
-        TRLGraphicSurface page;
-        SetSize(page, 200, 100);
+        TPage page(200, 100);
         AddText(page, {10, 10, 40, 30}, text, flags).Brush = SolidBrush(255, 255, 0);
         // Drawn at scale 2: the bounds become (20, 20, 80, 60).
         const QImage image = Render(page, QRect(0, 0, 400, 200), {400, 200});
@@ -232,8 +229,7 @@ TEST(DrawingPage, TextFlagsChooseClipping) {
 }
 
 TEST(DrawingPage, TextIsDrawnExpandedAndWithTheScaledFont) {
-    TRLGraphicSurface page;
-    SetSize(page, 400, 100);
+    TPage page(400, 100);
     page.Macros().SetValue("Orientation", "2");
     AddText(page, {0, 0, 400, 50}, "{Orientation}", 5);
     AddText(page, {0, 50, 400, 100}, "{Orientation}", 5).Font.Size = 20;
@@ -262,8 +258,7 @@ TEST(DrawingPage, TextIsDrawnExpandedAndWithTheScaledFont) {
 }
 
 TEST(DrawingPage, ClipObjectsNest) {
-    TRLGraphicSurface page;
-    SetSize(page, 100, 100);
+    TPage page(100, 100);
     page.Append<TRLSetClipRectObject>().BoundsRect = {10, 10, 50, 50};
     page.Append<TRLSetClipRectObject>().BoundsRect = {20, 20, 30, 30};
     AddFill(page, {0, 0, 100, 100}, SolidBrush(255, 0, 0));
@@ -283,8 +278,7 @@ TEST(DrawingPage, ClipObjectsNest) {
 }
 
 TEST(DrawingPage, ClipIsRemovedWhenDrawingFails) {
-    TRLGraphicSurface page;
-    SetSize(page, 100, 100);
+    TPage page(100, 100);
     page.Append<TRLSetClipRectObject>().BoundsRect = {10, 10, 20, 20};
     page.Append<TFailingObject>();
     QImage image = WhiteImage(100, 100);
@@ -295,8 +289,7 @@ TEST(DrawingPage, ClipIsRemovedWhenDrawingFails) {
 }
 
 TEST(DrawingPage, StoredPenModesDrawAsTheirRasterOperation) {
-    TRLGraphicSurface page;
-    SetSize(page, 50, 50);
+    TPage page(50, 50);
     auto& rectangle = Add<TRLRectangleObject>(page, MetaPen(1, 2, {0x80, 0x40, 0x20}, 15), // xor
                                               SolidBrush(0x0F, 0xF0, 0x33));
     rectangle.BoundsRect = {5, 5, 45, 45};
@@ -322,8 +315,7 @@ TEST(DrawingPage, StoredPenModesDrawAsTheirRasterOperation) {
 TEST(DrawingPage, PicturesAndDamagedPictureData) {
     QImage picture(95, 10, QImage::Format_RGB32);
     picture.fill(qRgb(0, 0, 0));
-    TRLGraphicSurface page;
-    SetSize(page, 400, 200);
+    TPage page(400, 200);
     const QByteArray bitmap = TaggedDataFromImage(picture);
     const QList<QByteArray> damaged{QByteArray(),
                                     QByteArrayLiteral("NIL"),
@@ -355,8 +347,7 @@ TEST(DrawingPage, PicturesAndDamagedPictureData) {
 TEST(DrawingPage, TwoThreadsDrawTheSamePage) {
     // The clip state of a drawing lives in its own context, so one page can be replayed by a
     // preview and a background print at once.
-    TRLGraphicSurface page;
-    SetSize(page, 100, 100);
+    TPage page(100, 100);
     for (int i = 0; i < 40; ++i) {
         page.Append<TRLSetClipRectObject>().BoundsRect = {i, i, i + 30, i + 30};
         AddFill(page, {0, 0, 100, 100}, SolidBrush(static_cast<uint8_t>(i * 6), 0, 0));

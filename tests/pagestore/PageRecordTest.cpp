@@ -16,11 +16,13 @@ namespace {
 
 const QByteArray Signature = QByteArrayLiteral("RLGraphicSurface3\x1A");
 
-TRLGraphicSurface& EmptyA4(TRLGraphicSurface& page) {
-    page.SetWidth(794);
-    page.SetHeight(1123);
-    return page;
-}
+// An empty A4 page at 96 pixels per inch.
+struct TEmptyA4 : TRLGraphicSurface {
+    TEmptyA4() {
+        SetWidth(794);
+        SetHeight(1123);
+    }
+};
 
 // Offset of the first object's data in a record without settings or fonts.
 constexpr int FirstObjectData = 18 + 4 + 4 + 4 + 4 + 4 + 1 + 4;
@@ -35,8 +37,7 @@ void ExpectCorrupted(const QByteArray& bytes) {
 } // namespace
 
 TEST(PageRecord, FilledRectangleRecordIsByteExact) {
-    TRLGraphicSurface page;
-    EmptyA4(page);
+    TEmptyA4 page;
     auto& fill = page.Append<TRLFillRectObject>();
     fill.BoundsRect = {0, 0, 10, 10};
     fill.GroupId = 1;
@@ -53,16 +54,14 @@ TEST(PageRecord, FilledRectangleRecordIsByteExact) {
 }
 
 TEST(PageRecord, ObjectLengthsFollowTheirKinds) {
-    TRLGraphicSurface page;
-    EmptyA4(page);
+    TEmptyA4 page;
     auto& polygon = page.Append<TRLPolygonObject>();
     polygon.Points = {{1, 2}, {3, 4}, {5, 6}};
     QByteArray bytes = page.SaveToBytes();
     EXPECT_EQ(Int32At(bytes, FirstObjectData - 4), 24 + 9 + 4 + 4 + 24);
     EXPECT_EQ(Int32At(bytes, FirstObjectData + 24 + 13), 3) << "point count";
 
-    TRLGraphicSurface textPage;
-    EmptyA4(textPage);
+    TEmptyA4 textPage;
     textPage.TextRectEx({0, 0, 10, 10}, 0, 0, QString(), 1, 1, 5);
     bytes = textPage.SaveToBytes();
     // The font list now holds "Arial" (9 bytes); the text's count follows the common part,
@@ -71,8 +70,7 @@ TEST(PageRecord, ObjectLengthsFollowTheirKinds) {
     EXPECT_EQ(Int32At(bytes, textData - 4), 24 + 1 + 1 + 8 + 2 + 4 + 4 + 22);
     EXPECT_EQ(Int32At(bytes, textData + 36), 0) << "an empty text has no bytes";
 
-    TRLGraphicSurface imagePage;
-    EmptyA4(imagePage);
+    TEmptyA4 imagePage;
     imagePage.StretchDraw({0, 0, 5, 5}, QImage());
     bytes = imagePage.SaveToBytes();
     EXPECT_EQ(Int32At(bytes, FirstObjectData + 24), 3);
@@ -80,8 +78,7 @@ TEST(PageRecord, ObjectLengthsFollowTheirKinds) {
 }
 
 TEST(PageRecord, EveryKindSurvivesARoundTrip) {
-    TRLGraphicSurface page;
-    EmptyA4(page);
+    TEmptyA4 page;
     page.Macros().SetValue("Orientation", "2");
     page.Open();
     TRLPen pen{QColor(1, 2, 3), TRLPenMode::Xor, TRLPenStyle::DashDot, 3};
@@ -155,8 +152,7 @@ TEST(PageRecord, TextsOutsideTheCodePageBecomeQuestionMarks) {
 }
 
 TEST(PageRecord, UnknownKindsAreSkippedByTheirLength) {
-    TRLGraphicSurface page;
-    EmptyA4(page);
+    TEmptyA4 page;
     page.FillRect({1, 2, 3, 4});
     QByteArray bytes = page.SaveToBytes();
     // Put an object of kind 12 with 6 bytes of data in front of the filled rectangle.
@@ -197,8 +193,7 @@ TEST(PageRecord, DamagedRecordsAreRefused) {
     ExpectCorrupted(QByteArray());
     ExpectCorrupted(QByteArrayLiteral("RLGraphicSurface2\x1A") + QByteArray(16, '\0'));
 
-    TRLGraphicSurface page;
-    EmptyA4(page);
+    TEmptyA4 page;
     page.FillRect({1, 2, 3, 4});
     page.Polygon({{1, 1}, {2, 2}});
     const QByteArray good = page.SaveToBytes();
