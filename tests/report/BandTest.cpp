@@ -27,8 +27,6 @@ struct ThreeHeaders {
 
 TEST(Bands, HeadersPrintInTopOrderWhateverTheCreationOrder) {
     ThreeHeaders doc;
-    EXPECT_EQ(doc.second->Top(), 169);
-    EXPECT_EQ(doc.third->Top(), 201);
     ASSERT_TRUE(doc.report.Prepare());
     ASSERT_EQ(doc.report.Storage().PageCount(), 1);
     auto page = doc.report.Storage().Pages(0);

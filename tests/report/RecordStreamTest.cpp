@@ -32,13 +32,11 @@ Table ReadWhole(const QByteArray& json) {
 }
 
 QString StreamError(const QString& path) {
-    try {
+    SCOPED_TRACE(path.toStdString());
+    return ThrownMessage([&] {
         TRLJsonRecordStream stream(path);
         ReadAll(stream);
-    } catch (const TRLException& e) {
-        return e.Message();
-    }
-    return QStringLiteral("(no error)");
+    });
 }
 
 TEST_F(RecordFiles, TheStreamReadsWhatTheWholeFileReaderReads) {
