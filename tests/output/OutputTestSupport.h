@@ -54,11 +54,7 @@ inline std::shared_ptr<TRLGraphicSurface> MakePage(int number, const PagePaper& 
     page->SetPaperHeight(paper.PaperHeight);
     page->Open();
 
-    TRLFont font;
-    font.Name = QStringLiteral("Liberation Sans");
-    font.Size = 28;
-    font.Style = fsBold;
-    page->SetFont(font);
+    page->SetFont({.Name = QStringLiteral("Liberation Sans"), .Size = 28, .Style = fsBold});
     page->SetBrush({Qt::white, TRLBrushStyle::Clear});
     page->TextRectEx({96, 96, 600, 160}, 96, 96, QStringLiteral("PAGE %1").arg(number),
                      MetaTextAlignmentLeft, MetaTextLayoutTop, MetaTextFlagKeepWhole);

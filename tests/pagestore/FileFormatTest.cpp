@@ -166,7 +166,6 @@ TEST(PageStoreFile, OldVersionsWriteFixedRecordsAndAStringTable) {
     const QByteArray image(reader.Current() + 240, 120);
     EXPECT_EQ(image[28], 6);
     EXPECT_EQ(Int32At(image, 112), 3);
-    EXPECT_TRUE(strings.size() > 3);
 
     reader.Skip(360);
     EXPECT_EQ(reader.Position() - data, secondOffset);
