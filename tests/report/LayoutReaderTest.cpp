@@ -136,17 +136,15 @@ TEST_F(LayoutReader, SetsPropertiesInPublishedOrderNotFileOrder) {
 
     // The case that matters: a custom paper size takes its width and height only once
     // PaperSize says fpCustom, which sorts between them by name.
-    const auto report = ReadReportLayoutFromJson(
-        R"({"class": "TRLReport", "PageSetup": {"PaperWidth": 100, "PaperHeight": 150,
-                                                "PaperSize": "fpCustom"}})",
-        "doc.json", QString());
+    const auto report = reporttest::ReadReport(R"({"class": "TRLReport",
+        "PageSetup": {"PaperWidth": 100, "PaperHeight": 150, "PaperSize": "fpCustom"}})");
     EXPECT_EQ(report->PageSetup().PaperSize(), fpCustom);
     EXPECT_EQ(report->PageSetup().PaperWidth(), 100);
     EXPECT_EQ(report->PageSetup().PaperHeight(), 150);
 }
 
 TEST_F(LayoutReader, BuildsAReportWithNestedSettingsAndBands) {
-    const auto report = ReadReportLayoutFromJson(R"({
+    const auto report = reporttest::ReadReport(R"({
         "class": "TRLReport", "name": "RLReport1", "Title": "Solicitud",
         "Font": {"Name": "Arial", "Size": 10, "Style": [], "Color": "clBlack"},
         "Margins": {"LeftMargin": 15, "TopMargin": 12.5},
@@ -157,8 +155,7 @@ TEST_F(LayoutReader, BuildsAReportWithNestedSettingsAndBands) {
            "Options": ["boOptimisticPageBreak"], "Color": "clSilver",
            "Degrade": {"Direction": "ddVertical", "OppositeColor": "#FF0000"}},
           {"class": "TRLBand", "name": "RLBand2", "BandType": "btFooter", "Height": 20,
-           "Font": {"Size": 8, "Style": ["fsBold", "fsItalic"]}}]})",
-                                                 "doc.json", QString());
+           "Font": {"Size": 8, "Style": ["fsBold", "fsItalic"]}}]})");
     EXPECT_EQ(report->Name(), "RLReport1");
     EXPECT_EQ(report->Title(), "Solicitud");
     EXPECT_EQ(report->Margins().LeftMargin(), 15);
@@ -186,7 +183,7 @@ TEST_F(LayoutReader, BuildsAReportWithNestedSettingsAndBands) {
 }
 
 TEST_F(LayoutReader, FontKeysNotGivenKeepTheInheritedFont) {
-    const auto report = ReadReportLayoutFromJson(R"({"class": "TRLReport",
+    const auto report = reporttest::ReadReport(R"({"class": "TRLReport",
         "Font": {"Name": "Courier New", "Size": 12, "Color": "clNavy", "Style": ["fsUnderline"]},
         "children": [
           {"class": "TRLBand", "name": "A", "Font": {"Size": 8, "Style": ["fsBold"]}},
@@ -194,8 +191,7 @@ TEST_F(LayoutReader, FontKeysNotGivenKeepTheInheritedFont) {
                                                      "Charset": 0}},
           {"class": "TRLBand", "name": "C", "Font": {"Height": -11}},
           {"class": "TRLBand", "name": "D", "Font": {"Height": -16}},
-          {"class": "TRLBand", "name": "E"}]})",
-                                                 "doc.json", QString());
+          {"class": "TRLBand", "name": "E"}]})");
     const TRLFont a = report->FindControl("A")->Font();
     EXPECT_EQ(a.Name, "Courier New");
     EXPECT_EQ(a.Size, 8);
