@@ -15,6 +15,11 @@
 #include <algorithm>
 
 #include <dlfcn.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 struct TRLPrinterWrapper::Document {
     std::unique_ptr<QPrinter> Printer;
@@ -220,7 +225,7 @@ void TRLPrinterWrapper::SetPaperSize(bool landscape, double paperWidth, double p
         if (QPrinterInfo::printerInfo(name).isNull()) {
             SelectPrinter(platformIndex_);
             if (QPrinterInfo::printerInfo(name).isNull())
-                throw TRLException(NamedFailure(mkPrinterNotFound, name));
+                throw TRLException(PrinterNotFoundFailure(name));
         }
         settings_.PaperSize = code;
         settings_.Fields |= dfPaperSize;
@@ -305,14 +310,14 @@ TRLCanvas& TRLPrinterWrapper::BeginDoc(const QString& title) {
     if (document_)
         throw TRLException(NamedFailure(mkPrinterDriverError, PrinterName()));
     if (!Valid())
-        throw TRLException(RLMessages[mkPrinterNotFound]);
+        throw TRLException(PrinterNotFoundFailure(QString()));
     std::unique_ptr<QPrinter> printer = MakePrinter();
     if (!printer) {
         SelectPrinter(platformIndex_);
         printer = MakePrinter();
     }
     if (!printer)
-        throw TRLException(NamedFailure(mkPrinterNotFound, PrinterName()));
+        throw TRLException(PrinterNotFoundFailure(PrinterName()));
     printer->setDocName(title.isEmpty() ? QStringLiteral("Kelmora") : title);
     printer->setCreator(QStringLiteral("Kelmora"));
 
@@ -385,4 +390,79 @@ void TRLPrinterWrapper::ExecuteSetup(QWidget* parent) {
 TRLPrinterWrapper& RLPrinter() {
     static TRLPrinterWrapper instance;
     return instance;
+}
+
+namespace {
+
+// Whether a connection to the socket is taken within two seconds.
+bool Connects(int fd, const sockaddr* address, socklen_t length) {
+    if (connect(fd, address, length) == 0)
+        return true;
+    if (errno != EINPROGRESS)
+        return false;
+    pollfd wait{fd, POLLOUT, 0};
+    int error = 0;
+    socklen_t size = sizeof error;
+    return poll(&wait, 1, 2000) == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 &&
+           error == 0;
+}
+
+bool Answers(const QByteArray& host, int port) {
+    if (host.startsWith('/')) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (static_cast<size_t>(host.size()) >= sizeof address.sun_path)
+            return false;
+        std::copy(host.begin(), host.end(), address.sun_path);
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        const bool answered =
+            fd >= 0 && Connects(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        if (fd >= 0)
+            close(fd);
+        return answered;
+    }
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.constData(), QByteArray::number(port).constData(), &hints, &found) != 0)
+        return false;
+    bool answered = false;
+    for (addrinfo* a = found; a && !answered; a = a->ai_next) {
+        const int fd =
+            socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
+        if (fd < 0)
+            continue;
+        answered = Connects(fd, a->ai_addr, a->ai_addrlen);
+        close(fd);
+    }
+    freeaddrinfo(found);
+    return answered;
+}
+
+} // namespace
+
+QString UnreachablePrintService() {
+    using ServerFunction = const char* (*)();
+    using PortFunction = int (*)();
+    // The copy of CUPS the print plugin loaded, as for its answers (LastCupsAnswer).
+    void* cups = dlopen("libcups.so.2", RTLD_LAZY | RTLD_NOLOAD);
+    const auto server =
+        cups ? reinterpret_cast<ServerFunction>(dlsym(cups, "cupsServer")) : nullptr;
+    const auto port = cups ? reinterpret_cast<PortFunction>(dlsym(cups, "ippPort")) : nullptr;
+    if (!server || !port)
+        return {};
+    const QByteArray host = server();
+    if (Answers(host, port()))
+        return {};
+    const QString name = QString::fromLocal8Bit(host);
+    return host.startsWith('/') ? name : QStringLiteral("%1:%2").arg(name).arg(port());
+}
+
+QString PrinterNotFoundFailure(const QString& printerName) {
+    const QString service = UnreachablePrintService();
+    if (service.isEmpty())
+        return NamedFailure(mkPrinterNotFound, printerName);
+    const QString failure =
+        QStringLiteral("%1 (%2)").arg(RLMessages[mkPrintServiceUnreachable], service);
+    return printerName.isEmpty() ? failure : QStringLiteral("%1: %2").arg(failure, printerName);
 }

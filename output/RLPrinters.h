@@ -174,3 +174,11 @@ TRLPrinterWrapper& RLPrinter();
 
 // "name|port" of the list entry joined back from its parts.
 QString PrinterEntry(const QString& name, const QString& port);
+
+// The address of the print service (CUPS, as the toolkit's print plugin reaches it) when nothing
+// answers there; empty when it answers, or when the toolkit prints through something else.
+QString UnreachablePrintService();
+
+// Why a printer cannot be found: "Printer not found (NAME)", or, when the print service itself
+// is down, that the service cannot be reached, naming it and the printer.
+QString PrinterNotFoundFailure(const QString& printerName);

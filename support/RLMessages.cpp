@@ -122,6 +122,9 @@ constexpr MessageRow kRows[] = {
      u"qu'il se termine, ou annulez-le, puis réessayez.",
      u"Uma impressão ou gravação pela mesma saída ainda está em andamento. Aguarde até que "
      u"termine, ou cancele-a, e tente novamente."},
+    {mkPrintServiceUnreachable, u"The print service cannot be reached",
+     u"No se puede acceder al servicio de impresión", u"Le service d'impression est injoignable",
+     u"O serviço de impressão não pode ser acessado"},
 };
 
 static_assert(std::size(kRows) == RLMessageKeyCount, "one row per message key");

@@ -82,9 +82,12 @@ enum TRLMessageKey : uint8_t {
     mkMailNotOpened,
     // Added for an output started again while its earlier run is still going in the background.
     mkOutputStillRunning,
+    // Added for a printer that cannot be found because the print service itself is down.
+    mkPrintServiceUnreachable,
 };
 
-inline constexpr std::size_t RLMessageKeyCount = static_cast<std::size_t>(mkOutputStillRunning) + 1;
+inline constexpr std::size_t RLMessageKeyCount =
+    static_cast<std::size_t>(mkPrintServiceUnreachable) + 1;
 
 enum TRLLanguage : uint8_t { lgEnglish, lgSpanish, lgFrench, lgPortuguese };
 

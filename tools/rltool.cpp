@@ -288,8 +288,13 @@ int Print(const TRLArguments& args) {
         for (int i = 0; i < printer.PrinterCount() && index < 0; ++i)
             if (printer.PrinterNames(i) == wanted)
                 index = i;
-        if (index < 0)
-            throw TRLException(QStringLiteral("%1: %2").arg(RLMessages[mkPrinterNotFound], wanted));
+        if (index < 0) {
+            // The list is empty when the print service is down: say that, not that one is missing.
+            const QString service = UnreachablePrintService();
+            throw TRLException(service.isEmpty() ? QStringLiteral("%1: %2").arg(
+                                                       RLMessages[mkPrinterNotFound], wanted)
+                                                 : PrinterNotFoundFailure(wanted));
+        }
         printer.SetPrinterIndex(index);
     }
     printer.SetCopies(copies);

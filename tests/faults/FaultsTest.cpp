@@ -289,7 +289,7 @@ TEST_F(Faults, PrintingToAPrinterThatCannotPrint) {
         QString Said;
     };
     const TCase cases[] = {
-        {"server down", TFault::ServerDown, "Printer not found"},
+        {"server down", TFault::ServerDown, "The print service cannot be reached"},
         {"stopped", TFault::Stopped, {}},
         {"rejecting", TFault::Rejecting, "not accepting"},
         {"removed", TFault::Removed, "Printer not found"},
@@ -332,6 +332,8 @@ TEST_F(Faults, PrintingToAPrinterThatCannotPrint) {
         EXPECT_EQ(r.Err.count('\n'), 1) << "one line: " << r.Err.toStdString();
         EXPECT_TRUE(r.Err.contains(queue.Name())) << r.Err.toStdString();
         EXPECT_TRUE(r.Err.contains(c.Said, Qt::CaseInsensitive)) << r.Err.toStdString();
+        if (c.Fault == TFault::ServerDown)
+            EXPECT_TRUE(r.Err.contains(Path("nobody-listens.sock"))) << "names the service";
         EXPECT_FALSE(r.Out.contains("sent to")) << r.Out.toStdString();
     }
 }

@@ -532,7 +532,9 @@ TEST(NoPrinter, FallbackMetricsAndAClearFailure) {
     EXPECT_EQ(r.Out.split(u'\n', Qt::SkipEmptyParts),
               QStringList({"count=0", "index=-1", "name=", "valid=0", "settings-unchanged=1",
                            "metrics=300 300 2550 3300 75 75 75 75 2400 3150",
-                           "print=" + RLMessages[mkPrinterNotFound], "doc-open=0", "links=0"}));
+                           "print=" + RLMessages[mkPrintServiceUnreachable] + " (" +
+                               dead.filePath("cups.sock") + ")",
+                           "doc-open=0", "links=0"}));
 }
 
 TEST(RltoolPrint, PrintsARangeOfASavedFileWithCopies) {
@@ -558,7 +560,8 @@ TEST(RltoolPrint, PrintsARangeOfASavedFileWithCopies) {
         << missing.Err.toStdString();
 }
 
-TEST(RltoolPrint, WithoutAnyPrinterFailsClearly) {
+// With the print service down there is no printer at all: the error says which of the two.
+TEST(RltoolPrint, WithoutThePrintServiceFailsClearly) {
     QTemporaryDir dir;
     const QString file = dir.filePath("one.rpf");
     SaveStore(file, 1);
@@ -567,6 +570,8 @@ TEST(RltoolPrint, WithoutAnyPrinterFailsClearly) {
     const ProcessResult r = RunProgram(QStringLiteral(KELMORA_BINARY_DIR "/tools/rltool"),
                                        {"print", file}, environment);
     EXPECT_EQ(r.ExitCode, 2);
-    EXPECT_TRUE(r.Err.contains(RLMessages[mkPrinterNotFound])) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.contains(RLMessages[mkPrintServiceUnreachable] + " (" +
+                               dir.filePath("cups.sock") + ")"))
+        << r.Err.toStdString();
     EXPECT_FALSE(r.Out.contains("sent to")) << r.Out.toStdString();
 }
