@@ -106,9 +106,10 @@ void ExpectTextsFit(const QWidget& window, const char* language) {
         }
         for (const QWidget* child : children) {
             const QRect needed = NeededRect(*child);
-            if (HasText(*child))
+            if (HasText(*child)) {
                 EXPECT_LE(NeededWidth(*child), child->width())
                     << language << ": " << Describe(*child) << " is cut off";
+            }
             EXPECT_TRUE(inside.contains(needed))
                 << language << ": " << Describe(*child) << " leaves " << Describe(*parent);
             // A caption written from its left edge must not reach a neighbour, nor may groups
