@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QPainter>
+#include <QtEndian>
 
 #include <csetjmp>
 #include <cstdio>
@@ -179,9 +180,37 @@ QImage DecodeJpeg(const QByteArray& data) {
     return image;
 }
 
+namespace {
+
+// Whether every chunk of a PNG file lies within the file. The toolkit's PNG reader reserves
+// memory for a text chunk by the length the chunk declares before it reads it: a 100-byte file
+// declaring a 2 GB comment took 2 GB. No well-formed file declares more than it holds.
+bool PngChunksLieWithin(const QByteArray& data) {
+    constexpr qsizetype SignatureSize = 8;
+    constexpr qsizetype ChunkFrame = 12; // length, type and checksum
+    qsizetype at = SignatureSize;
+    while (at + ChunkFrame <= data.size()) {
+        const auto* bytes = reinterpret_cast<const uchar*>(data.constData() + at);
+        const quint32 length = qFromBigEndian<quint32>(bytes);
+        if (length > static_cast<quint64>(data.size() - at - ChunkFrame)) {
+            return false;
+        }
+        if (QByteArrayView(data.constData() + at + 4, 4) == "IEND") {
+            return true;
+        }
+        at += ChunkFrame + length;
+    }
+    return false; // cut off before its end
+}
+
+} // namespace
+
 QImage LoadPicture(const QByteArray& fileData) {
     if (LooksLikeJpeg(fileData)) {
         return DecodeJpeg(fileData);
+    }
+    if (fileData.startsWith("\x89PNG\r\n\x1a\n") && !PngChunksLieWithin(fileData)) {
+        return {};
     }
     QImage image;
     if (fileData.isEmpty() || !image.loadFromData(fileData)) {

@@ -332,8 +332,9 @@ TEST_F(Faults, PrintingToAPrinterThatCannotPrint) {
         EXPECT_EQ(r.Err.count('\n'), 1) << "one line: " << r.Err.toStdString();
         EXPECT_TRUE(r.Err.contains(queue.Name())) << r.Err.toStdString();
         EXPECT_TRUE(r.Err.contains(c.Said, Qt::CaseInsensitive)) << r.Err.toStdString();
-        if (c.Fault == TFault::ServerDown)
+        if (c.Fault == TFault::ServerDown) {
             EXPECT_TRUE(r.Err.contains(Path("nobody-listens.sock"))) << "names the service";
+        }
         EXPECT_FALSE(r.Out.contains("sent to")) << r.Out.toStdString();
     }
 }
@@ -351,7 +352,7 @@ long long PeakKilobytes(const QString& timeOutput) {
 // Input that would need unbounded memory is refused early, with a message naming what is wrong,
 // and the program's peak memory (as /usr/bin/time measures it) stays far below what reading it
 // whole would take: a layout nested 100,000 deep, a records file of 100 MB holding one string,
-// and a picture that declares 65535 x 65535 pixels.
+// a picture that declares 65535 x 65535 pixels, and one whose comment declares 2 GB.
 TEST_F(Faults, OversizedInputsAreRefusedInBoundedMemory) {
     const QString time = QStringLiteral("/usr/bin/time");
     if (!QFile::exists(time))
@@ -391,6 +392,16 @@ TEST_F(Faults, OversizedInputsAreRefusedInBoundedMemory) {
                   .arg(Path("huge.jpg"))
                   .toUtf8());
 
+    // A PNG whose comment chunk declares 2 GB, right after a good header.
+    QByteArray png = ReadAll(QStringLiteral(KELMORA_SOURCE_DIR "/docs/images/sales-by-city.png"));
+    ASSERT_TRUE(png.startsWith("\x89PNG"));
+    png.truncate(33);
+    png += QByteArray("\x7F\xFF\xFF\xF0tEXtComment", 15) + QByteArray(64, 'x');
+    WriteFile(Path("huge-comment.png"), png);
+    WriteFile(Path("png.json"),
+              QByteArray(ReadAll(Path("picture.json")))
+                  .replace(Path("huge.jpg").toUtf8(), Path("huge-comment.png").toUtf8()));
+
     const struct {
         const char* Name;
         QStringList Arguments;
@@ -401,6 +412,7 @@ TEST_F(Faults, OversizedInputsAreRefusedInBoundedMemory) {
          {"layout.json", "--data", "records.json"},
          "record 0 is larger than 16 MB"},
         {"65535 x 65535 picture", {"picture.json"}, "I.Picture: not a picture that can be read"},
+        {"PNG declaring a 2 GB comment", {"png.json"}, "I.Picture: not a picture that can be read"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
