@@ -1,6 +1,8 @@
 // Small helpers shared by the test suites.
 #pragma once
 
+#include "RLCore.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,6 +16,17 @@ inline QString SourceDir() {
 // Parses "1A 03 00 00 ..." into bytes; whitespace between pairs is ignored.
 inline QByteArray Hex(const char* text) {
     return QByteArray::fromHex(QByteArray(text).replace(' ', "").replace('\n', ""));
+}
+
+// The message of the engine error that action raises; "(no error)" when it raises none, which no
+// expected message matches.
+template <typename Error = TRLException, typename Action> QString ErrorOf(Action&& action) {
+    try {
+        action();
+    } catch (const Error& error) {
+        return error.Message();
+    }
+    return QStringLiteral("(no error)");
 }
 
 } // namespace testsupport

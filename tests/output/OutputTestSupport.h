@@ -7,6 +7,7 @@
 #include "RLGraphicSurface.h"
 #include "RLMetaTypes.h"
 #include "RLPrinters.h"
+#include "TestSupport.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -104,16 +105,7 @@ protected:
 using RecordingFilter = Recording<TRLCustomPrintFilter>;
 using RecordingSaveFilter = Recording<TRLCustomSaveFilter>;
 
-// The message of the TRLException that action throws; "(no error)" when it throws none, which no
-// expected message matches.
-template <class Action> QString ErrorOf(Action&& action) {
-    try {
-        action();
-    } catch (const TRLException& e) {
-        return e.Message();
-    }
-    return QStringLiteral("(no error)");
-}
+using testsupport::ErrorOf;
 
 // Metrics as one line: resolution, sheet, margins and printable size, in device pixels.
 inline QString MetricsText(const TRLPrinterMetrics& m) {

@@ -3,6 +3,7 @@
 
 #include "RLBinaryIO.h"
 #include "RLGraphicStorage.h"
+#include "TestSupport.h"
 
 #include <QBuffer>
 
@@ -32,15 +33,6 @@ inline int Load(TRLGraphicStorage& storage, const QByteArray& bytes) {
     return storage.LoadFromStream(buffer);
 }
 
-// The message of the TRLException that action throws; "(no error)" when it throws none, which no
-// expected message matches.
-template <class Action> QString ErrorOf(Action&& action) {
-    try {
-        action();
-    } catch (const TRLException& e) {
-        return e.Message();
-    }
-    return QStringLiteral("(no error)");
-}
+using testsupport::ErrorOf;
 
 } // namespace pagestoretest

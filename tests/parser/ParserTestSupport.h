@@ -2,6 +2,7 @@
 #pragma once
 
 #include "RLExpressionParser.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -19,15 +20,7 @@ inline void PrintTo(const TRLValue& value, std::ostream* os) {
 
 namespace parsertest {
 
-// The message of the engine error that fn raises, or "<no error>".
-template <typename Error = TRLException, typename Fn> QString ErrorOf(Fn&& fn) {
-    try {
-        fn();
-    } catch (const Error& error) {
-        return error.Message();
-    }
-    return QStringLiteral("<no error>");
-}
+using testsupport::ErrorOf;
 
 inline QString EvalError(const QString& text) {
     TRLExpressionParser parser;
