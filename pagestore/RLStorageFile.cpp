@@ -296,8 +296,8 @@ void AppendOldObject(TRLGraphicSurface& page, const OldRecord& record,
         line.ToPoint = {bounds.Right, bounds.Bottom};
         line.Pen = record.Pen();
         line.BoundsRect = {std::min(bounds.Left, bounds.Right), std::min(bounds.Top, bounds.Bottom),
-                           std::max(bounds.Left, bounds.Right) + 1,
-                           std::max(bounds.Top, bounds.Bottom) + 1};
+                           SaturatedAdd(std::max(bounds.Left, bounds.Right), 1),
+                           SaturatedAdd(std::max(bounds.Top, bounds.Bottom), 1)};
         return;
     }
     case 2: {
