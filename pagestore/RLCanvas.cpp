@@ -371,42 +371,70 @@ void TRLCanvas::Polyline(const TRLPointArray& points) {
     }
 }
 
+TRLCanvas::GlyphPlacement TRLCanvas::PlaceGlyphs(const QString& text) const {
+    GlyphPlacement placement;
+    if (!rawFont_.isValid()) {
+        return placement;
+    }
+    QList<quint32> glyphs = rawFont_.glyphIndexesForString(text);
+    // Characters the font lacks (or surrogate pairs) go through Qt's own font fallback.
+    if (glyphs.size() != text.size() || glyphs.contains(0u)) {
+        return placement;
+    }
+    placement.Glyphs = std::move(glyphs);
+    placement.Positions.reserve(text.size());
+    for (const QChar c : text) {
+        placement.Positions.append(QPointF(placement.Advance, 0));
+        placement.Advance += RLTextWidth(qfont_, QString(c));
+    }
+    return placement;
+}
+
+// Whether the ink of the placed glyphs, drawn from (x, y), lies within rect: a clip to rect would
+// then cut nothing. Underlines and struck-out lines are not measured, and count as outside.
+bool TRLCanvas::InkWithin(const GlyphPlacement& placement, const QRect& rect, int x, int y) const {
+    if (placement.Glyphs.isEmpty() || qfont_.underline() || qfont_.strikeOut()) {
+        return false;
+    }
+    const QPointF baseline(x, y + ascent_);
+    const QRectF area(rect);
+    for (qsizetype i = 0; i < placement.Glyphs.size(); ++i) {
+        const QRectF ink = rawFont_.boundingRect(placement.Glyphs[i])
+                               .translated(baseline + placement.Positions[i]);
+        if (!ink.isEmpty() && !area.contains(ink)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void TRLCanvas::DrawTextAt(int x, int y, const QString& text) {
+    DrawGlyphs(x, y, text, PlaceGlyphs(text));
+}
+
+void TRLCanvas::DrawGlyphs(int x, int y, const QString& text, const GlyphPlacement& placement) {
     if (text.isEmpty()) {
         return;
     }
     painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter_.setPen(QPen(font_.Color));
     const QPointF baseline(x, y + ascent_);
-    // Each glyph goes where the sum of the measured whole-pixel advances puts it, so a text ends
-    // exactly where its measured width says: right-aligned and justified lines meet their edge
-    // instead of drifting by the fractions that unhinted advances carry.
-    QList<quint32> glyphs;
-    if (rawFont_.isValid()) {
-        glyphs = rawFont_.glyphIndexesForString(text);
-    }
-    const bool placeable = glyphs.size() == text.size() && !glyphs.contains(0u);
-    if (!placeable) {
-        // Characters the font lacks (or surrogate pairs) go through Qt's own font fallback.
+    if (placement.Glyphs.isEmpty()) {
         painter_.setFont(qfont_);
         painter_.drawText(baseline, text);
         painter_.setPen(Qt::NoPen);
         return;
     }
-    QList<QPointF> positions;
-    positions.reserve(text.size());
-    int advance = 0;
-    for (const QChar c : text) {
-        positions.append(QPointF(advance, 0));
-        advance += RLTextWidth(qfont_, QString(c));
-    }
+    // Each glyph goes where the sum of the measured whole-pixel advances puts it, so a text ends
+    // exactly where its measured width says: right-aligned and justified lines meet their edge
+    // instead of drifting by the fractions that unhinted advances carry.
     QGlyphRun run;
     run.setRawFont(rawFont_);
-    run.setGlyphIndexes(glyphs);
-    run.setPositions(positions);
+    run.setGlyphIndexes(placement.Glyphs);
+    run.setPositions(placement.Positions);
     run.setUnderline(qfont_.underline());
     run.setStrikeOut(qfont_.strikeOut());
-    run.setBoundingRect(QRectF(0, -ascent_, advance, RLTextHeight(qfont_)));
+    run.setBoundingRect(QRectF(0, -ascent_, placement.Advance, RLTextHeight(qfont_)));
     painter_.drawGlyphRun(baseline, run);
     painter_.setPen(Qt::NoPen);
 }
@@ -427,9 +455,16 @@ void TRLCanvas::TextRect(const TRLRect& rect, int x, int y, const QString& text)
         painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
         painter_.fillRect(r, brush_.Color);
     }
+    // A text that stays inside its rectangle is drawn without the clip, which costs a PDF the
+    // whole clip path again for every text.
+    const GlyphPlacement placement = PlaceGlyphs(text);
+    if (text.isEmpty() || InkWithin(placement, r, x, y)) {
+        DrawGlyphs(x, y, text, placement);
+        return;
+    }
     painter_.save();
     painter_.setClipRect(r, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
-    DrawTextAt(x, y, text);
+    DrawGlyphs(x, y, text, placement);
     painter_.restore();
 }
 

@@ -59,7 +59,17 @@ public:
     void IntersectClip(const TRLRect& rect);
 
 private:
+    // Where the glyphs of a text go when it is drawn from the origin, each at the sum of the
+    // measured advances before it; no glyphs when the font lacks a character.
+    struct GlyphPlacement {
+        QList<quint32> Glyphs;
+        QList<QPointF> Positions;
+        int Advance = 0;
+    };
+    GlyphPlacement PlaceGlyphs(const QString& text) const;
+    bool InkWithin(const GlyphPlacement& placement, const QRect& rect, int x, int y) const;
     void DrawTextAt(int x, int y, const QString& text);
+    void DrawGlyphs(int x, int y, const QString& text, const GlyphPlacement& placement);
 
     QPainter& painter_;
     int pixelsPerInch_;
@@ -82,6 +92,9 @@ struct TRLPaintContext {
     int YOffset = 0;
     TRLRect ClipRect;
     std::vector<TRLRect> ClipStack;
+    // The clip the canvas holds. A clip change takes effect when the next object draws, so that
+    // a run of changes (a band's reset followed by the next band's clip) costs the output one.
+    TRLRect AppliedClip;
     // Printers want every scaled rectangle (texts, fills, ellipses, pictures, clips) to keep at
     // least one device pixel each way; screens draw what the rounding gives.
     bool KeepRectsVisible = false;

@@ -97,7 +97,7 @@ void TRLImageObject::PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const 
 void TRLSetClipRectObject::PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const {
     context.ClipStack.push_back(context.ClipRect);
     context.ClipRect = context.Rect(BoundsRect);
-    CanvasSetClipRect(canvas, context.ClipRect);
+    static_cast<void>(canvas); // applied before the next drawing (TRLGraphicSurface::PaintTo)
 }
 
 void TRLResetClipRectObject::PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const {
@@ -106,7 +106,7 @@ void TRLResetClipRectObject::PaintTo(TRLCanvas& canvas, TRLPaintContext& context
         context.ClipRect = context.ClipStack.back();
         context.ClipStack.pop_back();
     }
-    CanvasSetClipRect(canvas, context.ClipRect);
+    static_cast<void>(canvas); // as for setting one
 }
 
 void TRLGraphicSurface::PaintTo(QPainter& painter, const QRect& target) const {
@@ -126,6 +126,7 @@ void TRLGraphicSurface::PaintTo(TRLCanvas& canvas, const TRLRect& target,
     context.YOffset = target.Top;
     context.KeepRectsVisible = options.KeepRectsVisible;
     context.ClipRect = target;
+    context.AppliedClip = target;
     canvas.RemoveClip();
     canvas.IntersectClip(target);
 
@@ -133,6 +134,13 @@ void TRLGraphicSurface::PaintTo(TRLCanvas& canvas, const TRLRect& target,
     // same painter would be cut to this page.
     const auto removeClip = qScopeGuard([&canvas] { canvas.RemoveClip(); });
     for (const auto& object : objects_) {
+        const TRLObjectKind kind = object->Kind();
+        const bool clipChange =
+            kind == TRLObjectKind::SetClipRect || kind == TRLObjectKind::ResetClipRect;
+        if (!clipChange && context.AppliedClip != context.ClipRect) {
+            CanvasSetClipRect(canvas, context.ClipRect);
+            context.AppliedClip = context.ClipRect;
+        }
         object->PaintTo(canvas, context);
     }
 }

@@ -6,6 +6,7 @@
 
 #include "DrawingTestSupport.h"
 
+#include <QPaintEngine>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -275,6 +276,86 @@ TEST(DrawingPage, ClipObjectsNest) {
     EXPECT_EQ(Runs(image, qRgb(0, 0, 255), 65, true), (std::vector<std::pair<int, int>>{{90, 10}}));
     // Back to the page's own rectangle: green stops at the target's edge.
     EXPECT_EQ(InkBounds(image, QRect(130, 130, 70, 70)), QRect(140, 140, 10, 10));
+}
+
+// A device that counts what reaches its paint engine: the clip changes and the texts.
+class TClipCounter : public QPaintDevice {
+public:
+    int ClipChanges() const { return engine_.ClipChanges; }
+    int Texts() const { return engine_.Texts; }
+    QPaintEngine* paintEngine() const override { return &engine_; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override {
+        switch (metric) {
+        case PdmWidth:
+        case PdmHeight:
+            return 1000;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return 96;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return static_cast<int>(devicePixelRatioFScale());
+        default:
+            return 0;
+        }
+    }
+
+private:
+    struct Engine : QPaintEngine {
+        Engine() : QPaintEngine(AllFeatures) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState& state) override {
+            if (state.state() & (DirtyClipRegion | DirtyClipPath | DirtyClipEnabled))
+                ++ClipChanges;
+        }
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawTextItem(const QPointF&, const QTextItem&) override { ++Texts; }
+        Type type() const override { return User; }
+        int ClipChanges = 0;
+        int Texts = 0;
+    };
+    mutable Engine engine_;
+};
+
+// A clip reaches the output only where it can cut: texts that lie inside their rectangles are
+// drawn without one, and a band's reset followed by the next band's clip is one change. A PDF
+// repeats the whole clip path for each change; once per text, that doubled its size.
+TEST(DrawingPage, ClipsReachTheOutputOnlyWhereTheyCanCut) {
+    constexpr int kBands = 10;
+    const auto clipChanges = [](int textsPerBand, bool overflowing) {
+        TPage page(800, 1000);
+        for (int b = 0; b < kBands; ++b) {
+            const int top = b * 20;
+            // A band's reset and the next band's clip, with nothing drawn between them.
+            page.Append<TRLSetClipRectObject>().BoundsRect = {0, 0, 800, 1000};
+            page.Append<TRLResetClipRectObject>();
+            page.Append<TRLSetClipRectObject>().BoundsRect = {0, top, 800, top + 20};
+            for (int i = 0; i < textsPerBand; ++i)
+                AddText(page, {i * 20, top, i * 20 + 150, top + 20}, "Núñez 12,50", 4);
+            page.Append<TRLResetClipRectObject>();
+        }
+        if (overflowing)
+            AddText(page, {0, 900, 40, 920}, "WWWWWWWWWWWWWWWWWWWW", 4);
+        TClipCounter device;
+        {
+            QPainter painter(&device);
+            page.PaintTo(painter, QRect(0, 0, 800, 1000));
+        }
+        EXPECT_EQ(device.Texts(), kBands * textsPerBand + (overflowing ? 1 : 0));
+        return device.ClipChanges();
+    };
+    const int few = clipChanges(2, false);
+    EXPECT_LE(few, 2 * kBands + 2);
+    EXPECT_EQ(clipChanges(30, false), few) << "fitting texts add no clip";
+    EXPECT_GT(clipChanges(2, true), few) << "a text wider than its rectangle is still cut";
 }
 
 TEST(DrawingPage, ClipIsRemovedWhenDrawingFails) {
