@@ -9,7 +9,11 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
 #include <QScopeGuard>
+#include <QSemaphore>
+#include <QThread>
 
 #include <algorithm>
 #include <exception>
@@ -27,9 +31,10 @@ FilterList& Registry() {
     return list;
 }
 
-// The hand-over below is ordered by a semaphore inside Qt, which ThreadSanitizer cannot see when
-// Qt itself is not instrumented: it would report the caller's writes and the call's as unordered.
-// These tell it what the semaphore guarantees; elsewhere they cost nothing.
+// Calls handed to another thread are ordered by Qt's event queue and a semaphore, whose locks
+// ThreadSanitizer cannot see when Qt itself is not instrumented: it would report the caller's
+// writes and the call's as unordered. These tell it what the hand-over guarantees; elsewhere
+// they cost nothing.
 #if defined(__SANITIZE_THREAD__)
 #define RL_UNDER_THREAD_SANITIZER 1
 #elif defined(__has_feature)
@@ -51,28 +56,70 @@ void HappensBefore(void*) {}
 void HappensAfter(void*) {}
 #endif
 
+// One call to run in another thread. The event and its receiver are made by the caller, so that
+// everything the other thread reads of them was written before the hand-over said so; a call
+// handed over with Qt's own queued functors is built inside Qt, after any point the caller could
+// mark. The caller is released when the event goes, whether it ran or was dropped.
+class THandOver final : public QEvent {
+public:
+    static QEvent::Type Kind() {
+        static const auto kind = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return kind;
+    }
+    THandOver(QObject* target, const std::function<void()>& fn, QSemaphore& done,
+              std::exception_ptr& error)
+        : QEvent(Kind()), target_(target), fn_(fn), done_(done), error_(error) {}
+    ~THandOver() override {
+        HappensBefore(&done_);
+        done_.release();
+    }
+    void Run() {
+        // A target gone before its turn came is not called, as with Qt's queued calls.
+        if (!target_)
+            return;
+        try {
+            fn_();
+        } catch (...) {
+            error_ = std::current_exception();
+        }
+    }
+
+private:
+    QPointer<QObject> target_;
+    const std::function<void()>& fn_;
+    QSemaphore& done_;
+    std::exception_ptr& error_;
+};
+
+// Lives in the target's thread for one call, and goes with it.
+class THandOverReceiver final : public QObject {
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() != THandOver::Kind())
+            return QObject::event(e);
+        HappensAfter(e);
+        static_cast<THandOver*>(e)->Run();
+        deleteLater();
+        return true;
+    }
+};
+
 // Runs fn in target's thread and waits; directly when already there. When the target is gone
-// before the call runs, Qt releases the caller without running it.
+// before the call runs, the caller is released without it.
 void CallInThreadOf(QObject* target, const std::function<void()>& fn) {
     if (!target || QThread::currentThread() == target->thread()) {
         fn();
         return;
     }
+    QSemaphore done;
     std::exception_ptr error;
-    HappensBefore(&error);
-    QMetaObject::invokeMethod(
-        target,
-        [&] {
-            HappensAfter(&error);
-            try {
-                fn();
-            } catch (...) {
-                error = std::current_exception();
-            }
-            HappensBefore(&error);
-        },
-        Qt::BlockingQueuedConnection);
-    HappensAfter(&error);
+    auto* receiver = new THandOverReceiver;
+    receiver->moveToThread(target->thread());
+    auto* call = new THandOver(target, fn, done, error);
+    HappensBefore(call);
+    QCoreApplication::postEvent(receiver, call);
+    done.acquire();
+    HappensAfter(&done);
     if (error)
         std::rethrow_exception(error);
 }
