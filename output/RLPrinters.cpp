@@ -13,6 +13,7 @@
 #include <QPrinterInfo>
 
 #include <algorithm>
+#include <cerrno>
 
 #include <dlfcn.h>
 #include <netdb.h>
