@@ -47,6 +47,11 @@ struct TCupsAnswer {
     QString Text;
 };
 
+// The CUPS library as Qt's print plugin loaded it; null where the toolkit prints otherwise.
+void* LoadedCups() {
+    return dlopen("libcups.so.2", RTLD_LAZY | RTLD_NOLOAD);
+}
+
 std::optional<TCupsAnswer> LastCupsAnswer() {
     using StatusFunction = int (*)();
     using TextFunction = const char* (*)();
@@ -56,7 +61,7 @@ std::optional<TCupsAnswer> LastCupsAnswer() {
     };
     static const Functions functions = [] {
         Functions f;
-        if (void* cups = dlopen("libcups.so.2", RTLD_LAZY | RTLD_NOLOAD)) {
+        if (void* cups = LoadedCups()) {
             f.Status = reinterpret_cast<StatusFunction>(dlsym(cups, "cupsLastError"));
             f.Text = reinterpret_cast<TextFunction>(dlsym(cups, "cupsLastErrorString"));
         }
@@ -445,8 +450,7 @@ bool Answers(const QByteArray& host, int port) {
 QString UnreachablePrintService() {
     using ServerFunction = const char* (*)();
     using PortFunction = int (*)();
-    // The copy of CUPS the print plugin loaded, as for its answers (LastCupsAnswer).
-    void* cups = dlopen("libcups.so.2", RTLD_LAZY | RTLD_NOLOAD);
+    void* cups = LoadedCups();
     const auto server =
         cups ? reinterpret_cast<ServerFunction>(dlsym(cups, "cupsServer")) : nullptr;
     const auto port = cups ? reinterpret_cast<PortFunction>(dlsym(cups, "ippPort")) : nullptr;
@@ -459,11 +463,14 @@ QString UnreachablePrintService() {
     return host.startsWith('/') ? name : QStringLiteral("%1:%2").arg(name).arg(port());
 }
 
-QString PrinterNotFoundFailure(const QString& printerName) {
-    const QString service = UnreachablePrintService();
-    if (service.isEmpty())
-        return NamedFailure(mkPrinterNotFound, printerName);
+QString ServiceUnreachableFailure(const QString& service, const QString& printerName) {
     const QString failure =
         QStringLiteral("%1 (%2)").arg(RLMessages[mkPrintServiceUnreachable], service);
     return printerName.isEmpty() ? failure : QStringLiteral("%1: %2").arg(failure, printerName);
+}
+
+QString PrinterNotFoundFailure(const QString& printerName) {
+    const QString service = UnreachablePrintService();
+    return service.isEmpty() ? NamedFailure(mkPrinterNotFound, printerName)
+                             : ServiceUnreachableFailure(service, printerName);
 }

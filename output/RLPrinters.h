@@ -179,6 +179,9 @@ QString PrinterEntry(const QString& name, const QString& port);
 // answers there; empty when it answers, or when the toolkit prints through something else.
 QString UnreachablePrintService();
 
+// "The print service cannot be reached (SERVICE): NAME", the name left out when empty.
+QString ServiceUnreachableFailure(const QString& service, const QString& printerName);
+
 // Why a printer cannot be found: "Printer not found (NAME)", or, when the print service itself
 // is down, that the service cannot be reached, naming it and the printer.
 QString PrinterNotFoundFailure(const QString& printerName);

@@ -293,7 +293,7 @@ int Print(const TRLArguments& args) {
             const QString service = UnreachablePrintService();
             throw TRLException(service.isEmpty() ? QStringLiteral("%1: %2").arg(
                                                        RLMessages[mkPrinterNotFound], wanted)
-                                                 : PrinterNotFoundFailure(wanted));
+                                                 : ServiceUnreachableFailure(service, wanted));
         }
         printer.SetPrinterIndex(index);
     }
