@@ -1,0 +1,3 @@
+#include "RLFontSubset.h"
+
+#include <gtest/gtest.h>

@@ -1,0 +1,3 @@
+#include "RLPdfWriter.h"
+
+#include <gtest/gtest.h>
