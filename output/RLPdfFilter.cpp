@@ -3,6 +3,7 @@
 #include "RLGraphicStorage.h"
 #include "RLGraphicSurface.h"
 #include "RLMetaTypes.h"
+#include "RLPdfWriter.h"
 
 #include <QDateTime>
 #include <QPageSize>
@@ -34,6 +35,11 @@ QString XmpDate(const QDateTime& time) {
            QStringLiteral("%1:%2")
                .arg(minutes / 60, 2, 10, QChar(u'0'))
                .arg(minutes % 60, 2, 10, QChar(u'0'));
+}
+
+// Archival documents are written by the toolkit's writer, the others by our own.
+QString Producer(bool archival) {
+    return archival ? QStringLiteral("Qt ") + QString::fromLatin1(qVersion()) : kCreator;
 }
 
 QDateTime CurrentSecond() {
@@ -76,8 +82,8 @@ QByteArray TRLPDFFilter::XmpMetadata(const QString& title, const QString& author
                           "xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmp:CreatorTool=\"%1\" "
                           "xmp:CreateDate=\"%2\" xmp:ModifyDate=\"%2\"/>\n"
                           "    <rdf:Description rdf:about=\"\" "
-                          "xmlns:pdf=\"http://ns.adobe.com/pdf/1.3/\" pdf:Producer=\"Qt %3\"/>\n")
-               .arg(kCreator.toHtmlEscaped(), date, QString::fromLatin1(qVersion()));
+                          "xmlns:pdf=\"http://ns.adobe.com/pdf/1.3/\" pdf:Producer=\"%3\"/>\n")
+               .arg(kCreator.toHtmlEscaped(), date, Producer(archival).toHtmlEscaped());
     if (archival)
         xmp += QStringLiteral("    <rdf:Description rdf:about=\"\" "
                               "xmlns:pdfaid=\"http://www.aiim.org/pdfa/ns/id/\" "
@@ -119,6 +125,7 @@ void TRLPDFFilter::Discard() noexcept {
     // thrown away with it.
     painter_.reset();
     writer_.reset();
+    pdf_.reset();
     if (file_) {
         file_->cancelWriting();
         file_.reset();
@@ -134,6 +141,17 @@ void TRLPDFFilter::BeginDoc() {
     file_ = std::make_unique<QSaveFile>(target_);
     if (!file_->open(QIODevice::WriteOnly))
         Fail(file_->errorString());
+    if (!archival_) {
+        const QString title = Pages() ? Pages()->Title() : QString();
+        const QDateTime created = CurrentSecond();
+        pdf_ = std::make_unique<TRLPdfWriter>(*file_, kPixelsPerInch);
+        pdf_->SetTitle(title);
+        pdf_->SetAuthor(author_);
+        pdf_->SetCreator(kCreator);
+        pdf_->SetCreationDate(created);
+        pdf_->SetXmpMetadata(XmpMetadata(title, author_, created, false));
+        return;
+    }
     MakeWriter();
     // The painter starts with the first page, once that page's paper is known.
     painter_ = std::make_unique<QPainter>();
@@ -175,6 +193,18 @@ void TRLPDFFilter::NewPage() {
 }
 
 void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
+    if (pdf_) {
+        pdf_->SetPageSize(PageLayoutOf(page).fullRect(QPageLayout::Point).size());
+        QPainter painter;
+        if (!painter.begin(pdf_.get()))
+            Fail(QStringLiteral("the PDF page could not be started"));
+        // The whole sheet is the page: the report's own margins are part of the drawing.
+        page.PaintTo(painter, QRect(0, 0, pdf_->width(), pdf_->height()));
+        if (!painter.end())
+            Fail(pdf_->ErrorString());
+        ++pagesWritten_;
+        return;
+    }
     if (!painter_)
         return;
     if (!painter_->isActive()) {
@@ -199,11 +229,13 @@ void TRLPDFFilter::EndDoc() {
     }
     if (pagesWritten_ == 0)
         Fail(QStringLiteral("there are no pages to write"));
-    const bool ended = painter_->end();
-    painter_.reset();
-    writer_.reset();
-    if (!ended)
-        Fail(QStringLiteral("the PDF document could not be finished"));
+    if (pdf_) {
+        if (!pdf_->Finish())
+            Fail(pdf_->ErrorString());
+        pdf_.reset();
+    } else {
+        EndArchivalDocument();
+    }
     // The last buffered bytes are written here, so that a full disk is seen: commit would write
     // them too, but report success over a file cut short.
     if (!file_->flush() || !file_->commit()) {
@@ -212,6 +244,14 @@ void TRLPDFFilter::EndDoc() {
         Fail(reason);
     }
     file_.reset();
+}
+
+void TRLPDFFilter::EndArchivalDocument() {
+    const bool ended = painter_->end();
+    painter_.reset();
+    writer_.reset();
+    if (!ended)
+        Fail(QStringLiteral("the PDF document could not be finished"));
 }
 
 TRLPDFFilter& RegisterPdfFilter() {

@@ -17,6 +17,7 @@ class QDateTime;
 class QPainter;
 class QPdfWriter;
 class QSaveFile;
+class TRLPdfWriter;
 
 class TRLPDFFilter : public TRLCustomSaveFilter {
     Q_OBJECT
@@ -54,6 +55,7 @@ private:
     void MakeWriter();
     // Begins painting the first page, with metadata dated as the writer dates the document.
     void StartDocument(const QPageLayout& firstPage);
+    void EndArchivalDocument();
     // Drops the unfinished document; the temporary file goes with it.
     void Discard() noexcept;
     [[noreturn]] void Fail(const QString& reason);
@@ -65,6 +67,9 @@ private:
     // Made in BeginDoc and gone after EndDoc, in the thread that runs the filter. Declared in
     // the order they depend on each other: the painter goes first, the file last.
     std::unique_ptr<QSaveFile> file_;
+    // Ordinary PDF is written by our own writer, a page per painter; PDF/A by the toolkit's
+    // writer, whose painter spans the document.
+    std::unique_ptr<TRLPdfWriter> pdf_;
     std::unique_ptr<QPdfWriter> writer_;
     std::unique_ptr<QPainter> painter_;
 };

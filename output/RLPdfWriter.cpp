@@ -1,1 +1,1370 @@
 #include "RLPdfWriter.h"
+
+#include "RLCanvas.h"
+#include "RLFontSubset.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QHash>
+#include <QIODevice>
+#include <QImage>
+#include <QPaintEngine>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QRawFont>
+#include <QTextItem>
+#include <QtEndian>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// A4 in points, the paper until a writer is told otherwise.
+constexpr QSizeF kA4Points(595.2756, 841.8898);
+
+// Coordinates beyond this many units are of no page; PDF readers need not take larger numbers,
+// and a number this size still prints without an exponent.
+constexpr double kFarthest = 1e9;
+
+// Content streams are compressed for speed first: most of their bytes are operators and glyph
+// numbers that repeat, which the fastest levels already fold.
+constexpr int kContentCompression = 3;
+// Fonts and pictures are written once per document, so they get the best compression.
+constexpr int kResourceCompression = Z_BEST_COMPRESSION;
+
+void AppendInt(QByteArray& out, long long value) {
+    char buffer[24];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    out.append(buffer, end - buffer);
+}
+
+// A number with at most three decimals and no trailing zeros; whole numbers as integers.
+void AppendReal(QByteArray& out, double value) {
+    if (!std::isfinite(value)) {
+        value = 0;
+    }
+    value = std::clamp(value, -kFarthest, kFarthest);
+    const double whole = std::round(value);
+    if (std::abs(value - whole) < 0.0005) {
+        AppendInt(out, static_cast<long long>(whole));
+        return;
+    }
+    char buffer[48];
+    char* end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3).ptr;
+    while (end[-1] == '0') {
+        --end;
+    }
+    if (end[-1] == '.') {
+        --end;
+    }
+    out.append(buffer, end - buffer);
+}
+
+template <typename... Numbers> void AppendNumbers(QByteArray& out, Numbers... numbers) {
+    ((AppendReal(out, numbers), out.append(' ')), ...);
+}
+
+QByteArray Deflated(QByteArrayView data, int level) {
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    QByteArray out(static_cast<qsizetype>(size), Qt::Uninitialized);
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                  reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
+                  level) != Z_OK) {
+        return {};
+    }
+    out.truncate(static_cast<qsizetype>(size));
+    return out;
+}
+
+// A text string of the document's information: plain when it is printable ASCII, otherwise
+// UTF-16 with its byte-order mark, as PDF readers expect.
+QByteArray TextString(const QString& text) {
+    const bool plain = std::all_of(text.begin(), text.end(),
+                                   [](QChar c) { return c.unicode() >= 32 && c.unicode() < 127; });
+    if (plain) {
+        QByteArray out = "(";
+        for (const QChar c : text) {
+            const char ch = static_cast<char>(c.unicode());
+            if (ch == '(' || ch == ')' || ch == '\\') {
+                out.append('\\');
+            }
+            out.append(ch);
+        }
+        return out + ')';
+    }
+    QByteArray utf16 = "\xFE\xFF";
+    for (const QChar c : text) {
+        utf16.append(static_cast<char>(c.unicode() >> 8));
+        utf16.append(static_cast<char>(c.unicode() & 0xFF));
+    }
+    return '<' + utf16.toHex() + '>';
+}
+
+QByteArray DateString(const QDateTime& date) {
+    QByteArray out = "(D:" + date.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
+    const int offset = date.offsetFromUtc();
+    if (offset == 0) {
+        out += 'Z';
+    } else {
+        const int minutes = std::abs(offset) / 60;
+        out += (offset < 0 ? '-' : '+') + QStringLiteral("%1'%2'")
+                                              .arg(minutes / 60, 2, 10, QChar(u'0'))
+                                              .arg(minutes % 60, 2, 10, QChar(u'0'))
+                                              .toLatin1();
+    }
+    return out + ')';
+}
+
+// Big-endian readers over a font table that give 0 past its end: a damaged table then makes
+// odd metrics, never a read outside the table.
+quint16 U16(const QByteArray& table, qsizetype at) {
+    if (at < 0 || at + 2 > table.size()) {
+        return 0;
+    }
+    return qFromBigEndian<quint16>(table.constData() + at);
+}
+
+qint16 S16(const QByteArray& table, qsizetype at) {
+    return static_cast<qint16>(U16(table, at));
+}
+
+// The PostScript name of a font from its 'name' table, or empty.
+QByteArray PostScriptName(const QByteArray& name) {
+    const int count = U16(name, 2);
+    const int strings = U16(name, 4);
+    for (int i = 0; i < count; ++i) {
+        const qsizetype record = 6 + 12 * static_cast<qsizetype>(i);
+        const int platform = U16(name, record);
+        const int nameId = U16(name, record + 6);
+        const int length = U16(name, record + 8);
+        const qsizetype offset = strings + U16(name, record + 10);
+        if (nameId != 6 || offset + length > name.size()) {
+            continue;
+        }
+        QByteArray text;
+        if (platform == 3 || platform == 0) { // UTF-16 big-endian
+            for (int at = 0; at + 1 < length; at += 2) {
+                text.append(static_cast<char>(U16(name, offset + at) & 0x7F));
+            }
+        } else {
+            text = name.mid(offset, length);
+        }
+        return text;
+    }
+    return {};
+}
+
+// A name for PDF: only the letters, digits and a few marks a name can carry unescaped.
+QByteArray SafeName(const QByteArray& name) {
+    QByteArray out;
+    for (const char c : name) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '_' || c == '.' || c == ',') {
+            out.append(c);
+        }
+    }
+    return out.isEmpty() ? QByteArray("Font") : out;
+}
+
+int LineCap(Qt::PenCapStyle cap) {
+    switch (cap) {
+    case Qt::RoundCap:
+        return 1;
+    case Qt::SquareCap:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+int LineJoin(Qt::PenJoinStyle join) {
+    switch (join) {
+    case Qt::RoundJoin:
+        return 1;
+    case Qt::BevelJoin:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+// The hatch brushes as tiling patterns: a cell of 8 pixels at 96 per inch (6 points), drawn with
+// half-point lines, coloured by the brush when used.
+const char* HatchCell(Qt::BrushStyle style) {
+    switch (style) {
+    case Qt::HorPattern:
+        return "0 3 m 6 3 l S";
+    case Qt::VerPattern:
+        return "3 0 m 3 6 l S";
+    case Qt::CrossPattern:
+        return "0 3 m 6 3 l 3 0 m 3 6 l S";
+    case Qt::BDiagPattern:
+        return "0 0 m 6 6 l -1 5 m 1 7 l 5 -1 m 7 1 l S";
+    case Qt::FDiagPattern:
+        return "0 6 m 6 0 l -1 1 m 1 -1 l 5 7 m 7 5 l S";
+    case Qt::DiagCrossPattern:
+        return "0 0 m 6 6 l -1 5 m 1 7 l 5 -1 m 7 1 l 0 6 m 6 0 l -1 1 m 1 -1 l 5 7 m 7 5 l S";
+    default:
+        return nullptr;
+    }
+}
+
+void AppendColor(QByteArray& out, const QColor& color) {
+    const QColor rgb = color.toRgb();
+    AppendNumbers(out, rgb.redF(), rgb.greenF(), rgb.blueF());
+}
+
+} // namespace
+
+// The document and its painting at once: one engine per writer, one page per painter session.
+class TRLPdfEngine : public QPaintEngine, public TRLTextRunSink {
+public:
+    TRLPdfEngine(QIODevice& out, int pixelsPerInch);
+
+    bool begin(QPaintDevice* device) override;
+    bool end() override;
+    Type type() const override { return QPaintEngine::User; }
+    void updateState(const QPaintEngineState& state) override;
+
+    void drawRects(const QRectF* rects, int count) override;
+    void drawLines(const QLineF* lines, int count) override;
+    void drawPath(const QPainterPath& path) override;
+    void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override;
+    void drawPixmap(const QRectF& target, const QPixmap& pixmap, const QRectF& source) override;
+    void drawImage(const QRectF& target, const QImage& image, const QRectF& source,
+                   Qt::ImageConversionFlags flags) override;
+    void drawTextItem(const QPointF& at, const QTextItem& item) override;
+    void AnnounceRun(Run run) override { announced_ = std::move(run); }
+
+    bool Finish();
+
+    int pixelsPerInch_;
+    QSizeF pageSize_ = kA4Points;
+    QString title_;
+    QString author_;
+    QString creator_;
+    QByteArray xmp_;
+    QDateTime created_;
+    QString error_;
+    std::vector<int> pageObjects_;
+
+private:
+    // One font of the document: its metrics for placing glyphs, and which glyphs and characters
+    // the pages used.
+    struct DocFont {
+        QRawFont Raw;
+        QByteArray Name;
+        int UnitsPerEm = 1000;
+        // Each glyph's advance in thousandths of the font size, as the PDF's width list gives it.
+        std::vector<int> Widths;
+        std::vector<bool> Used;
+        std::vector<char16_t> Characters;
+        QByteArray Resource;
+    };
+    struct DocImage {
+        QImage Image;
+        int Object = 0;
+    };
+    // The graphics state the content stream has set, so that only changes are written.
+    struct StreamState {
+        QByteArray Stroke;
+        QByteArray Fill;
+        double LineWidth = 1;
+        int Cap = 0;
+        int Join = 0;
+        QByteArray Dash = "[] 0";
+    };
+
+    int NewObject();
+    void BeginObject(int object);
+    void Write(QByteArrayView bytes);
+    void WriteStream(int object, QByteArrayView dictionary, const QByteArray& data, int level);
+    void Flush();
+
+    void ClipTo(const QPainterPath& path, Qt::ClipOperation operation);
+    void ApplyClip();
+    void EndText();
+    void AppendPath(QByteArray& out, const QPainterPath& devicePath) const;
+    void AppendPoint(QByteArray& out, const QPointF& point) const;
+    void PaintShape(const QByteArray& pathOperators, bool closed, bool oddEven);
+    bool Strokes() const;
+    bool Fills() const;
+    void SetStroke();
+    void SetFill(const QBrush& brush);
+    void SetTextColor(const QColor& color);
+    void DrawRun(const Run& run);
+    void DrawGlyphOutlines(const Run& run);
+    int FontOf(const QRawFont& raw);
+    int ImageObject(const QImage& image);
+    void WriteFont(DocFont& font, int type0);
+
+    QIODevice& out_;
+    QByteArray pending_;
+    qint64 written_ = 0;
+    bool failed_ = false;
+    std::vector<qint64> offsets_{0};
+    int catalog_;
+    int pages_;
+    int resources_;
+    int info_;
+
+    std::vector<DocFont> fonts_;
+    QHash<QByteArray, int> fontIndex_;
+    // The fonts last asked for, which most texts share.
+    std::array<std::pair<QRawFont, int>, 4> recentFonts_;
+    size_t nextRecent_ = 0;
+    std::vector<DocImage> images_;
+    QMultiHash<size_t, int> imageIndex_;
+    std::vector<Qt::BrushStyle> hatches_;
+
+    // The page being painted.
+    QByteArray content_;
+    QSizeF contentPage_;
+    QTransform matrix_;
+    QPen pen_;
+    QBrush brush_;
+    bool clipEnabled_ = false;
+    std::vector<QPainterPath> clips_;
+    bool clipChanged_ = false;
+    QByteArray wantedClip_;
+    QByteArray appliedClip_;
+    StreamState state_;
+    StreamState unclippedState_;
+    bool inText_ = false;
+    bool textPlaced_ = false;
+    QPointF lineStart_;
+    int textFont_ = -1;
+    double textSize_ = 0;
+    std::optional<Run> announced_;
+};
+
+TRLPdfEngine::TRLPdfEngine(QIODevice& out, int pixelsPerInch)
+    : QPaintEngine(PrimitiveTransform | PatternTransform | PixmapTransform | PainterPaths |
+                   PatternBrush),
+      pixelsPerInch_(pixelsPerInch), out_(out) {
+    catalog_ = NewObject();
+    pages_ = NewObject();
+    resources_ = NewObject();
+    info_ = NewObject();
+    Write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+}
+
+int TRLPdfEngine::NewObject() {
+    offsets_.push_back(-1);
+    return static_cast<int>(offsets_.size()) - 1;
+}
+
+void TRLPdfEngine::BeginObject(int object) {
+    offsets_[static_cast<size_t>(object)] = written_ + pending_.size();
+    AppendInt(pending_, object);
+    pending_.append(" 0 obj\n");
+}
+
+void TRLPdfEngine::Write(QByteArrayView bytes) {
+    pending_.append(bytes);
+    if (pending_.size() >= (1 << 16)) {
+        Flush();
+    }
+}
+
+void TRLPdfEngine::Flush() {
+    if (!failed_ && !pending_.isEmpty()) {
+        if (out_.write(pending_) != pending_.size()) {
+            failed_ = true;
+            error_ = out_.errorString();
+        }
+    }
+    written_ += pending_.size();
+    pending_.resize(0);
+}
+
+void TRLPdfEngine::WriteStream(int object, QByteArrayView dictionary, const QByteArray& data,
+                               int level) {
+    const QByteArray packed = Deflated(data, level);
+    BeginObject(object);
+    pending_.append("<<");
+    pending_.append(dictionary);
+    pending_.append("/Filter/FlateDecode/Length ");
+    AppendInt(pending_, packed.size());
+    pending_.append(">>\nstream\n");
+    Write(packed);
+    Write("\nendstream\nendobj\n");
+}
+
+bool TRLPdfEngine::begin(QPaintDevice* device) {
+    Q_UNUSED(device);
+    content_.resize(0);
+    contentPage_ = pageSize_;
+    matrix_ = QTransform();
+    pen_ = QPen();
+    brush_ = QBrush();
+    clipEnabled_ = false;
+    clips_.clear();
+    clipChanged_ = false;
+    wantedClip_.clear();
+    appliedClip_.clear();
+    state_ = StreamState();
+    inText_ = false;
+    textFont_ = -1;
+    announced_.reset();
+    // Device pixels, from the top-left corner down, are the page's coordinates from here on.
+    const double scale = 72.0 / pixelsPerInch_;
+    AppendNumbers(content_, scale, 0, 0, -scale, 0, contentPage_.height());
+    content_.append("cm\n");
+    return true;
+}
+
+bool TRLPdfEngine::end() {
+    EndText();
+    if (!appliedClip_.isEmpty()) {
+        content_.append("Q\n");
+    }
+    const int contents = NewObject();
+    WriteStream(contents, {}, content_, kContentCompression);
+    const int page = NewObject();
+    BeginObject(page);
+    QByteArray dictionary = "<</Type/Page/Parent ";
+    AppendInt(dictionary, pages_);
+    dictionary.append(" 0 R/Resources ");
+    AppendInt(dictionary, resources_);
+    dictionary.append(" 0 R/MediaBox[0 0 ");
+    AppendNumbers(dictionary, contentPage_.width(), contentPage_.height());
+    dictionary.append("]/Contents ");
+    AppendInt(dictionary, contents);
+    dictionary.append(" 0 R>>\nendobj\n");
+    Write(dictionary);
+    pageObjects_.push_back(page);
+    content_.resize(0);
+    return !failed_;
+}
+
+void TRLPdfEngine::updateState(const QPaintEngineState& state) {
+    const DirtyFlags flags = state.state();
+    if (flags & DirtyTransform) {
+        matrix_ = state.transform();
+    }
+    if (flags & DirtyPen) {
+        pen_ = state.pen();
+    }
+    if (flags & DirtyBrush) {
+        brush_ = state.brush();
+    }
+    if (flags & DirtyClipPath) {
+        ClipTo(state.clipPath(), state.clipOperation());
+    }
+    if (flags & DirtyClipRegion) {
+        QPainterPath path;
+        for (const QRect& rect : state.clipRegion()) {
+            path.addRect(rect);
+        }
+        ClipTo(path, state.clipOperation());
+    }
+    if (flags & DirtyClipEnabled) {
+        clipEnabled_ = state.isClipEnabled();
+        clipChanged_ = true;
+    }
+}
+
+void TRLPdfEngine::ClipTo(const QPainterPath& path, Qt::ClipOperation operation) {
+    // The clip is kept in device coordinates: it stays where it was set when the matrix changes.
+    switch (operation) {
+    case Qt::NoClip:
+        clipEnabled_ = false;
+        clips_.clear();
+        break;
+    case Qt::ReplaceClip:
+        clips_.assign(1, matrix_.map(path));
+        break;
+    case Qt::IntersectClip:
+        clips_.push_back(matrix_.map(path));
+        break;
+    }
+    clipChanged_ = true;
+}
+
+// Writes the clip the painter holds, if it differs from the one in effect. A clip can only ever
+// narrow within a saved graphics state, so changing it means restoring the state saved before the
+// last one and saving it again.
+void TRLPdfEngine::ApplyClip() {
+    if (clipChanged_) {
+        clipChanged_ = false;
+        wantedClip_.clear();
+        if (clipEnabled_) {
+            for (const QPainterPath& path : clips_) {
+                if (path.isEmpty()) {
+                    wantedClip_.append("0 0 0 0 re\n");
+                } else {
+                    AppendPath(wantedClip_, path);
+                }
+                wantedClip_.append(path.fillRule() == Qt::OddEvenFill ? "W* n\n" : "W n\n");
+            }
+        }
+    }
+    if (wantedClip_ == appliedClip_) {
+        return;
+    }
+    EndText();
+    if (!appliedClip_.isEmpty()) {
+        content_.append("Q\n");
+        state_ = unclippedState_;
+        // The text font is part of the state just restored.
+        textFont_ = -1;
+    }
+    if (!wantedClip_.isEmpty()) {
+        content_.append("q\n");
+        unclippedState_ = state_;
+        content_.append(wantedClip_);
+    }
+    appliedClip_ = wantedClip_;
+}
+
+void TRLPdfEngine::EndText() {
+    if (inText_) {
+        content_.append("ET\n");
+        inText_ = false;
+    }
+}
+
+void TRLPdfEngine::AppendPoint(QByteArray& out, const QPointF& point) const {
+    AppendNumbers(out, point.x(), point.y());
+}
+
+void TRLPdfEngine::AppendPath(QByteArray& out, const QPainterPath& path) const {
+    // A rectangle, the commonest clip and shape, in its short form.
+    if (path.elementCount() == 5) {
+        const auto e = [&path](int i) { return QPointF(path.elementAt(i)); };
+        const bool lines = path.elementAt(0).isMoveTo() && path.elementAt(1).isLineTo() &&
+                           path.elementAt(2).isLineTo() && path.elementAt(3).isLineTo() &&
+                           path.elementAt(4).isLineTo();
+        if (lines && e(0) == e(4) && e(0).y() == e(1).y() && e(1).x() == e(2).x() &&
+            e(2).y() == e(3).y() && e(3).x() == e(0).x()) {
+            AppendNumbers(out, e(0).x(), e(0).y(), e(2).x() - e(0).x(), e(2).y() - e(0).y());
+            out.append("re\n");
+            return;
+        }
+    }
+    QPointF start;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element element = path.elementAt(i);
+        switch (element.type) {
+        case QPainterPath::MoveToElement:
+            start = element;
+            AppendPoint(out, element);
+            out.append("m\n");
+            break;
+        case QPainterPath::LineToElement:
+            AppendPoint(out, element);
+            out.append("l\n");
+            break;
+        case QPainterPath::CurveToElement:
+            if (i + 2 < path.elementCount()) {
+                AppendPoint(out, element);
+                AppendPoint(out, path.elementAt(i + 1));
+                AppendPoint(out, path.elementAt(i + 2));
+                out.append("c\n");
+                i += 2;
+            }
+            break;
+        case QPainterPath::CurveToDataElement:
+            break;
+        }
+        const bool subpathEnds = i + 1 == path.elementCount() || path.elementAt(i + 1).isMoveTo();
+        if (subpathEnds && element.type != QPainterPath::MoveToElement &&
+            QPointF(path.elementAt(i)) == start) {
+            out.append("h\n");
+        }
+    }
+}
+
+bool TRLPdfEngine::Strokes() const {
+    return pen_.style() != Qt::NoPen && pen_.brush().style() != Qt::NoBrush &&
+           pen_.color().alpha() != 0;
+}
+
+bool TRLPdfEngine::Fills() const {
+    return brush_.style() != Qt::NoBrush && brush_.color().alpha() != 0;
+}
+
+void TRLPdfEngine::SetStroke() {
+    QByteArray color;
+    AppendColor(color, pen_.color());
+    color.append("RG\n");
+    if (color != state_.Stroke) {
+        content_.append(color);
+        state_.Stroke = color;
+    }
+    // A cosmetic pen is as wide on the page as on the device, whatever the matrix; a zero width
+    // is one device pixel.
+    const double penWidth = pen_.widthF() > 0 ? pen_.widthF() : 1;
+    const double width =
+        pen_.isCosmetic() ? penWidth : penWidth * std::sqrt(std::abs(matrix_.determinant()));
+    if (width != state_.LineWidth) {
+        AppendReal(content_, width);
+        content_.append(" w\n");
+        state_.LineWidth = width;
+    }
+    const int cap = LineCap(pen_.capStyle());
+    if (cap != state_.Cap) {
+        AppendInt(content_, cap);
+        content_.append(" J\n");
+        state_.Cap = cap;
+    }
+    const int join = LineJoin(pen_.joinStyle());
+    if (join != state_.Join) {
+        AppendInt(content_, join);
+        content_.append(" j\n");
+        state_.Join = join;
+    }
+    QByteArray dash = "[";
+    if (pen_.style() != Qt::SolidLine) {
+        // Qt measures dashes in pen widths.
+        const double unit = pen_.widthF() > 0 ? width : 1;
+        for (const qreal length : pen_.dashPattern()) {
+            AppendNumbers(dash, length * unit);
+        }
+        dash.append("] ");
+        AppendReal(dash, pen_.dashOffset() * unit);
+    } else {
+        dash.append("] 0");
+    }
+    if (dash != state_.Dash) {
+        content_.append(dash);
+        content_.append(" d\n");
+        state_.Dash = dash;
+    }
+}
+
+void TRLPdfEngine::SetFill(const QBrush& brush) {
+    QByteArray fill;
+    const char* cell = HatchCell(brush.style());
+    if (cell != nullptr) {
+        auto known = std::find(hatches_.begin(), hatches_.end(), brush.style());
+        if (known == hatches_.end()) {
+            known = hatches_.insert(hatches_.end(), brush.style());
+        }
+        fill.append("/Hatch cs ");
+        AppendColor(fill, brush.color());
+        fill.append("/H");
+        AppendInt(fill, known - hatches_.begin());
+        fill.append(" scn\n");
+    } else {
+        AppendColor(fill, brush.color());
+        fill.append("rg\n");
+    }
+    if (fill != state_.Fill) {
+        content_.append(fill);
+        state_.Fill = fill;
+    }
+}
+
+void TRLPdfEngine::SetTextColor(const QColor& color) {
+    QByteArray fill;
+    AppendColor(fill, color);
+    fill.append("rg\n");
+    if (fill != state_.Fill) {
+        content_.append(fill);
+        state_.Fill = fill;
+    }
+}
+
+void TRLPdfEngine::PaintShape(const QByteArray& pathOperators, bool closed, bool oddEven) {
+    const bool stroke = Strokes();
+    const bool fill = closed && Fills();
+    announced_.reset();
+    if ((!stroke && !fill) || pathOperators.isEmpty()) {
+        return;
+    }
+    ApplyClip();
+    EndText();
+    if (stroke) {
+        SetStroke();
+    }
+    if (fill) {
+        SetFill(brush_);
+    }
+    content_.append(pathOperators);
+    if (stroke && fill) {
+        content_.append(oddEven ? "B*\n" : "B\n");
+    } else if (fill) {
+        content_.append(oddEven ? "f*\n" : "f\n");
+    } else {
+        content_.append("S\n");
+    }
+}
+
+void TRLPdfEngine::drawRects(const QRectF* rects, int count) {
+    QByteArray operators;
+    const bool straight = matrix_.type() <= QTransform::TxScale;
+    for (int i = 0; i < count; ++i) {
+        if (straight) {
+            const QRectF r = matrix_.mapRect(rects[i]);
+            AppendNumbers(operators, r.x(), r.y(), r.width(), r.height());
+            operators.append("re\n");
+        } else {
+            QPainterPath path;
+            path.addRect(rects[i]);
+            AppendPath(operators, matrix_.map(path));
+        }
+    }
+    PaintShape(operators, true, false);
+}
+
+void TRLPdfEngine::drawLines(const QLineF* lines, int count) {
+    QByteArray operators;
+    for (int i = 0; i < count; ++i) {
+        AppendPoint(operators, matrix_.map(lines[i].p1()));
+        operators.append("m ");
+        AppendPoint(operators, matrix_.map(lines[i].p2()));
+        operators.append("l\n");
+    }
+    PaintShape(operators, false, false);
+}
+
+void TRLPdfEngine::drawPath(const QPainterPath& path) {
+    QByteArray operators;
+    AppendPath(operators, matrix_.map(path));
+    PaintShape(operators, true, path.fillRule() == Qt::OddEvenFill);
+}
+
+void TRLPdfEngine::drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) {
+    if (count < 1) {
+        return;
+    }
+    QByteArray operators;
+    for (int i = 0; i < count; ++i) {
+        AppendPoint(operators, matrix_.map(points[i]));
+        operators.append(i == 0 ? "m\n" : "l\n");
+    }
+    const bool closed = mode != PolylineMode;
+    if (closed) {
+        operators.append("h\n");
+    }
+    PaintShape(operators, closed, mode == OddEvenMode);
+}
+
+void TRLPdfEngine::drawPixmap(const QRectF& target, const QPixmap& pixmap, const QRectF& source) {
+    drawImage(target, pixmap.toImage(), source, Qt::AutoColor);
+}
+
+void TRLPdfEngine::drawImage(const QRectF& target, const QImage& image, const QRectF& source,
+                             Qt::ImageConversionFlags flags) {
+    Q_UNUSED(flags);
+    if (image.isNull() || target.isEmpty()) {
+        return;
+    }
+    const QRect part = source.toAlignedRect().intersected(image.rect());
+    if (part.isEmpty()) {
+        return;
+    }
+    const int object = ImageObject(part == image.rect() ? image : image.copy(part));
+    if (object == 0) {
+        return;
+    }
+    ApplyClip();
+    EndText();
+    // The image's unit square, its first row at the top, onto the target.
+    const QPointF origin = matrix_.map(target.bottomLeft());
+    const QPointF across = matrix_.map(target.bottomRight()) - origin;
+    const QPointF up = matrix_.map(target.topLeft()) - origin;
+    content_.append("q\n");
+    AppendNumbers(content_, across.x(), across.y(), up.x(), up.y(), origin.x(), origin.y());
+    content_.append("cm\n/Im");
+    AppendInt(content_, object);
+    content_.append(" Do\nQ\n");
+}
+
+int TRLPdfEngine::ImageObject(const QImage& given) {
+    const QImage image =
+        given.format() == QImage::Format_ARGB32 || given.format() == QImage::Format_RGB32 ||
+                given.format() == QImage::Format_Grayscale8
+            ? given
+            : given.convertToFormat(given.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                            : QImage::Format_RGB32);
+    // A picture on every page (a letterhead, a signature) is written once.
+    const size_t key = qHashBits(image.constBits(), static_cast<size_t>(image.sizeInBytes()),
+                                 static_cast<size_t>(image.width()) * 31 + image.format());
+    for (auto it = imageIndex_.constFind(key); it != imageIndex_.cend() && it.key() == key; ++it) {
+        if (images_[static_cast<size_t>(*it)].Image == image) {
+            return images_[static_cast<size_t>(*it)].Object;
+        }
+    }
+    const int width = image.width();
+    const int height = image.height();
+    const bool gray = image.format() == QImage::Format_Grayscale8 || image.allGray();
+    QByteArray samples;
+    QByteArray alpha;
+    bool translucent = false;
+    samples.reserve(static_cast<qsizetype>(width) * height * (gray ? 1 : 3));
+    if (image.hasAlphaChannel()) {
+        alpha.reserve(static_cast<qsizetype>(width) * height);
+    }
+    for (int y = 0; y < height; ++y) {
+        if (image.format() == QImage::Format_Grayscale8) {
+            samples.append(reinterpret_cast<const char*>(image.constScanLine(y)), width);
+            continue;
+        }
+        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const QRgb pixel = line[x];
+            if (gray) {
+                samples.append(static_cast<char>(qRed(pixel)));
+            } else {
+                samples.append(static_cast<char>(qRed(pixel)));
+                samples.append(static_cast<char>(qGreen(pixel)));
+                samples.append(static_cast<char>(qBlue(pixel)));
+            }
+            if (image.hasAlphaChannel()) {
+                alpha.append(static_cast<char>(qAlpha(pixel)));
+                translucent = translucent || qAlpha(pixel) != 255;
+            }
+        }
+    }
+    QByteArray dictionary = "/Type/XObject/Subtype/Image/Width ";
+    AppendInt(dictionary, width);
+    dictionary.append("/Height ");
+    AppendInt(dictionary, height);
+    dictionary.append("/BitsPerComponent 8");
+    if (translucent) {
+        const int mask = NewObject();
+        QByteArray maskDictionary = dictionary + "/ColorSpace/DeviceGray";
+        WriteStream(mask, maskDictionary, alpha, kResourceCompression);
+        dictionary.append("/SMask ");
+        AppendInt(dictionary, mask);
+        dictionary.append(" 0 R");
+    }
+    dictionary.append(gray ? "/ColorSpace/DeviceGray" : "/ColorSpace/DeviceRGB");
+    const int object = NewObject();
+    WriteStream(object, dictionary, samples, kResourceCompression);
+    imageIndex_.insert(key, static_cast<int>(images_.size()));
+    images_.push_back({image, object});
+    return object;
+}
+
+int TRLPdfEngine::FontOf(const QRawFont& raw) {
+    for (const auto& [known, index] : recentFonts_) {
+        if (known.isValid() && known == raw) {
+            return index;
+        }
+    }
+    // One document font for every size of the same font file.
+    const QByteArray head = raw.fontTable("head");
+    const QByteArray key = raw.familyName().toUtf8() + '\n' + raw.styleName().toUtf8() + '\n' +
+                           QByteArray::number(raw.weight()) + '\n' +
+                           QByteArray::number(int(raw.style())) + '\n' + head;
+    int index = fontIndex_.value(key, -2);
+    if (index == -2) {
+        index = -1;
+        const QByteArray hhea = raw.fontTable("hhea");
+        const QByteArray hmtx = raw.fontTable("hmtx");
+        const int glyphCount = U16(raw.fontTable("maxp"), 4);
+        const int unitsPerEm = U16(head, 18);
+        // Only TrueType outlines are embedded; other fonts are drawn as outlines.
+        if (!raw.fontTable("glyf").isEmpty() && glyphCount > 0 && unitsPerEm > 0 &&
+            !hhea.isEmpty() && !hmtx.isEmpty()) {
+            DocFont font;
+            font.Raw = raw;
+            font.UnitsPerEm = unitsPerEm;
+            font.Name = SafeName(PostScriptName(raw.fontTable("name")));
+            const int metrics = std::max(1, int(U16(hhea, 34)));
+            font.Widths.resize(static_cast<size_t>(glyphCount));
+            for (int glyph = 0; glyph < glyphCount; ++glyph) {
+                const int advance =
+                    U16(hmtx, 4 * static_cast<qsizetype>(std::min(glyph, metrics - 1)));
+                font.Widths[static_cast<size_t>(glyph)] =
+                    static_cast<int>(std::lround(advance * 1000.0 / unitsPerEm));
+            }
+            font.Used.assign(static_cast<size_t>(glyphCount), false);
+            font.Characters.assign(static_cast<size_t>(glyphCount), 0);
+            index = static_cast<int>(fonts_.size());
+            font.Resource = "/F" + QByteArray::number(index);
+            fonts_.push_back(std::move(font));
+        }
+        fontIndex_.insert(key, index);
+    }
+    recentFonts_[nextRecent_] = {raw, index};
+    nextRecent_ = (nextRecent_ + 1) % recentFonts_.size();
+    return index;
+}
+
+void TRLPdfEngine::drawTextItem(const QPointF& at, const QTextItem& item) {
+    if (announced_) {
+        const Run run = std::move(*announced_);
+        announced_.reset();
+        DrawRun(run);
+        return;
+    }
+    // A text QPainter laid out itself (one with characters its font lacks): in the item's own
+    // font where it has the glyphs, otherwise as outlines with the font's fallbacks.
+    const QString text = item.text();
+    if (text.isEmpty()) {
+        return;
+    }
+    Run run;
+    run.Font = QRawFont::fromFont(item.font());
+    run.Baseline = at;
+    run.Text = text;
+    run.Glyphs = run.Font.glyphIndexesForString(text);
+    if (run.Glyphs.size() == text.size() && !run.Glyphs.contains(0u)) {
+        const QList<QPointF> advances = run.Font.advancesForGlyphIndexes(run.Glyphs);
+        QPointF position;
+        for (const QPointF& advance : advances) {
+            run.Positions.append(position);
+            position += advance;
+        }
+        DrawRun(run);
+        return;
+    }
+    QPainterPath outline;
+    outline.addText(at, item.font(), text);
+    const QBrush saved = brush_;
+    const QPen savedPen = pen_;
+    brush_ = QBrush(pen_.color());
+    pen_ = QPen(Qt::NoPen);
+    drawPath(outline);
+    brush_ = saved;
+    pen_ = savedPen;
+}
+
+void TRLPdfEngine::DrawGlyphOutlines(const Run& run) {
+    QPainterPath outline;
+    for (qsizetype i = 0; i < run.Glyphs.size() && i < run.Positions.size(); ++i) {
+        outline.addPath(
+            run.Font.pathForGlyph(run.Glyphs[i]).translated(run.Baseline + run.Positions[i]));
+    }
+    const QBrush saved = brush_;
+    const QPen savedPen = pen_;
+    brush_ = QBrush(pen_.color());
+    pen_ = QPen(Qt::NoPen);
+    drawPath(outline);
+    brush_ = saved;
+    pen_ = savedPen;
+}
+
+void TRLPdfEngine::DrawRun(const Run& run) {
+    const qsizetype count = std::min(run.Glyphs.size(), run.Positions.size());
+    if (count == 0 || pen_.style() == Qt::NoPen || pen_.color().alpha() == 0) {
+        return;
+    }
+    const int index = FontOf(run.Font);
+    if (index < 0) {
+        DrawGlyphOutlines(run);
+        return;
+    }
+    DocFont& font = fonts_[static_cast<size_t>(index)];
+    const double pixelSize = run.Font.pixelSize();
+    if (pixelSize <= 0) {
+        return;
+    }
+    ApplyClip();
+    if (!inText_) {
+        content_.append("BT\n");
+        inText_ = true;
+        textPlaced_ = false;
+    }
+    SetTextColor(pen_.color());
+    const QPointF origin = matrix_.map(run.Baseline + run.Positions[0]);
+    const bool upright = matrix_.type() <= QTransform::TxScale && matrix_.m11() > 0 &&
+                         std::abs(matrix_.m11() - matrix_.m22()) < 1e-9;
+    const double size = upright ? pixelSize * matrix_.m11() : 1.0;
+    if (index != textFont_ || size != textSize_) {
+        content_.append(font.Resource);
+        content_.append(' ');
+        AppendReal(content_, size);
+        content_.append(" Tf\n");
+        textFont_ = index;
+        textSize_ = size;
+    }
+    if (upright && textPlaced_) {
+        // Text space runs upwards, the page's coordinates downwards.
+        AppendNumbers(content_, origin.x() - lineStart_.x(), lineStart_.y() - origin.y());
+        content_.append("Td\n");
+    } else if (upright) {
+        AppendNumbers(content_, 1, 0, 0, -1, origin.x(), origin.y());
+        content_.append("Tm\n");
+    } else {
+        AppendNumbers(content_, pixelSize * matrix_.m11(), pixelSize * matrix_.m12(),
+                      -pixelSize * matrix_.m21(), -pixelSize * matrix_.m22(), origin.x(),
+                      origin.y());
+        content_.append("Tm\n");
+    }
+    lineStart_ = origin;
+    textPlaced_ = upright;
+
+    // Each glyph at its own place: the font's advance moves the text on, and where the page put
+    // a glyph elsewhere the difference follows it in thousandths of the size.
+    content_.append("[(");
+    double pen = 0;
+    const double start = run.Positions[0].x();
+    for (qsizetype i = 0; i < count; ++i) {
+        const quint32 glyph = run.Glyphs[i];
+        if (glyph >= font.Widths.size()) {
+            continue;
+        }
+        if (i > 0) {
+            const double wanted = (run.Positions[i].x() - start) * 1000.0 / pixelSize;
+            const long long shift = std::llround(pen - wanted);
+            if (shift != 0) {
+                content_.append(')');
+                AppendInt(content_, shift);
+                content_.append('(');
+                pen -= static_cast<double>(shift);
+            }
+        }
+        font.Used[glyph] = true;
+        if (font.Characters[glyph] == 0 && i < run.Text.size()) {
+            font.Characters[glyph] = run.Text[i].unicode();
+        }
+        for (const char byte : {static_cast<char>(glyph >> 8), static_cast<char>(glyph & 0xFF)}) {
+            if (byte == '(' || byte == ')' || byte == '\\') {
+                content_.append('\\');
+            } else if (byte == '\r') {
+                content_.append("\\r");
+                continue;
+            }
+            content_.append(byte);
+        }
+        pen += font.Widths[glyph];
+    }
+    content_.append(")]TJ\n");
+}
+
+void TRLPdfEngine::WriteFont(DocFont& font, int type0) {
+    std::vector<quint32> glyphs;
+    for (size_t glyph = 0; glyph < font.Used.size(); ++glyph) {
+        if (font.Used[glyph]) {
+            glyphs.push_back(static_cast<quint32>(glyph));
+        }
+    }
+    // A subset's name starts with six capitals of its own, so that two subsets of one font in
+    // different documents are never taken for each other.
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(font.Name);
+    for (const quint32 glyph : glyphs) {
+        const quint16 big = qToBigEndian(static_cast<quint16>(glyph));
+        hash.addData(QByteArrayView(reinterpret_cast<const char*>(&big), 2));
+    }
+    const QByteArray digest = hash.result();
+    QByteArray tag;
+    for (int i = 0; i < 6; ++i) {
+        tag.append(static_cast<char>('A' + static_cast<unsigned char>(digest[i]) % 26));
+    }
+    const QByteArray name = tag + '+' + font.Name;
+
+    const QByteArray program = SubsetTrueTypeFont(font.Raw, glyphs);
+    const QByteArray head = font.Raw.fontTable("head");
+    const QByteArray hhea = font.Raw.fontTable("hhea");
+    const QByteArray os2 = font.Raw.fontTable("OS/2");
+    const QByteArray post = font.Raw.fontTable("post");
+    const double scale = 1000.0 / font.UnitsPerEm;
+    const auto scaled = [scale](int value) { return std::lround(value * scale); };
+
+    const int file = program.isEmpty() ? 0 : NewObject();
+    const int descriptor = NewObject();
+    const int cidFont = NewObject();
+    const int toUnicode = NewObject();
+
+    if (file != 0) {
+        QByteArray dictionary = "/Length1 ";
+        AppendInt(dictionary, program.size());
+        WriteStream(file, dictionary, program, kResourceCompression);
+    }
+
+    QByteArray out;
+    BeginObject(descriptor);
+    out.append("<</Type/FontDescriptor/FontName/" + name + "/Flags 4/FontBBox[");
+    for (const int at : {36, 38, 40, 42}) {
+        AppendInt(out, scaled(S16(head, at)));
+        out.append(' ');
+    }
+    out.append("]/ItalicAngle ");
+    AppendReal(out, S16(post, 4) + U16(post, 6) / 65536.0);
+    out.append("/Ascent ");
+    AppendInt(out, scaled(S16(hhea, 4)));
+    out.append("/Descent ");
+    AppendInt(out, scaled(S16(hhea, 6)));
+    out.append("/CapHeight ");
+    AppendInt(out, scaled(U16(os2, 0) >= 2 ? S16(os2, 88) : S16(hhea, 4)));
+    out.append("/StemV 80");
+    if (file != 0) {
+        out.append("/FontFile2 ");
+        AppendInt(out, file);
+        out.append(" 0 R");
+    }
+    out.append(">>\nendobj\n");
+    Write(out);
+
+    out.clear();
+    BeginObject(cidFont);
+    out.append("<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name +
+               "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
+               "/FontDescriptor ");
+    AppendInt(out, descriptor);
+    out.append(" 0 R/CIDToGIDMap/Identity/DW 1000/W[");
+    for (size_t i = 0; i < glyphs.size();) {
+        size_t next = i;
+        AppendInt(out, glyphs[i]);
+        out.append('[');
+        while (next < glyphs.size() && glyphs[next] == glyphs[i] + (next - i)) {
+            AppendInt(out, font.Widths[glyphs[next]]);
+            out.append(' ');
+            ++next;
+        }
+        out.append(']');
+        i = next;
+    }
+    out.append("]>>\nendobj\n");
+    Write(out);
+
+    QByteArray cmap = "/CIDInit/ProcSet findresource begin 12 dict begin begincmap\n"
+                      "/CIDSystemInfo<</Registry(Adobe)/Ordering(UCS)/Supplement 0>>def\n"
+                      "/CMapName/Adobe-Identity-UCS def/CMapType 2 def\n"
+                      "1 begincodespacerange <0000><FFFF> endcodespacerange\n";
+    std::vector<quint32> mapped;
+    for (const quint32 glyph : glyphs) {
+        if (font.Characters[glyph] != 0) {
+            mapped.push_back(glyph);
+        }
+    }
+    for (size_t i = 0; i < mapped.size(); i += 100) {
+        const size_t end = std::min(mapped.size(), i + 100);
+        AppendInt(cmap, static_cast<long long>(end - i));
+        cmap.append(" beginbfchar\n");
+        for (size_t j = i; j < end; ++j) {
+            cmap.append(QStringLiteral("<%1><%2>\n")
+                            .arg(mapped[j], 4, 16, QChar(u'0'))
+                            .arg(font.Characters[mapped[j]], 4, 16, QChar(u'0'))
+                            .toLatin1());
+        }
+        cmap.append("endbfchar\n");
+    }
+    cmap.append("endcmap CMapName currentdict/CMap defineresource pop end end\n");
+    WriteStream(toUnicode, {}, cmap, kResourceCompression);
+
+    out.clear();
+    BeginObject(type0);
+    out.append("<</Type/Font/Subtype/Type0/BaseFont/" + name +
+               "/Encoding/Identity-H/DescendantFonts[");
+    AppendInt(out, cidFont);
+    out.append(" 0 R]/ToUnicode ");
+    AppendInt(out, toUnicode);
+    out.append(" 0 R>>\nendobj\n");
+    Write(out);
+}
+
+bool TRLPdfEngine::Finish() {
+    QByteArray resources = "<</ProcSet[/PDF/Text/ImageB/ImageC]";
+    if (!fonts_.empty()) {
+        resources.append("/Font<<");
+        for (DocFont& font : fonts_) {
+            const int type0 = NewObject();
+            WriteFont(font, type0);
+            resources.append(font.Resource + ' ');
+            AppendInt(resources, type0);
+            resources.append(" 0 R");
+        }
+        resources.append(">>");
+    }
+    if (!images_.empty()) {
+        resources.append("/XObject<<");
+        for (const DocImage& image : images_) {
+            resources.append("/Im");
+            AppendInt(resources, image.Object);
+            resources.append(' ');
+            AppendInt(resources, image.Object);
+            resources.append(" 0 R");
+        }
+        resources.append(">>");
+    }
+    if (!hatches_.empty()) {
+        resources.append("/ColorSpace<</Hatch[/Pattern/DeviceRGB]>>/Pattern<<");
+        for (size_t i = 0; i < hatches_.size(); ++i) {
+            const int pattern = NewObject();
+            WriteStream(pattern,
+                        "/Type/Pattern/PatternType 1/PaintType 2/TilingType 1/BBox[0 0 6 6]"
+                        "/XStep 6/YStep 6/Resources<<>>",
+                        QByteArray("0.5 w ") + HatchCell(hatches_[i]), kResourceCompression);
+            resources.append("/H");
+            AppendInt(resources, static_cast<long long>(i));
+            resources.append(' ');
+            AppendInt(resources, pattern);
+            resources.append(" 0 R");
+        }
+        resources.append(">>");
+    }
+    resources.append(">>\nendobj\n");
+    BeginObject(resources_);
+    Write(resources);
+
+    BeginObject(pages_);
+    QByteArray pages = "<</Type/Pages/Count ";
+    AppendInt(pages, static_cast<long long>(pageObjects_.size()));
+    pages.append("/Kids[");
+    for (const int page : pageObjects_) {
+        AppendInt(pages, page);
+        pages.append(" 0 R ");
+        if (pages.size() >= (1 << 16)) {
+            Write(pages);
+            pages.resize(0);
+        }
+    }
+    pages.append("]>>\nendobj\n");
+    Write(pages);
+
+    QByteArray info = "<</Producer" + TextString(QStringLiteral("Kelmora"));
+    if (!creator_.isEmpty()) {
+        info += "/Creator" + TextString(creator_);
+    }
+    if (!title_.isEmpty()) {
+        info += "/Title" + TextString(title_);
+    }
+    if (!author_.isEmpty()) {
+        info += "/Author" + TextString(author_);
+    }
+    const QDateTime created = created_.isValid() ? created_ : QDateTime::currentDateTime();
+    info += "/CreationDate " + DateString(created) + ">>\nendobj\n";
+    BeginObject(info_);
+    Write(info);
+
+    int metadata = 0;
+    if (!xmp_.isEmpty()) {
+        metadata = NewObject();
+        BeginObject(metadata);
+        QByteArray dictionary = "<</Type/Metadata/Subtype/XML/Length ";
+        AppendInt(dictionary, xmp_.size());
+        dictionary.append(">>\nstream\n");
+        Write(dictionary);
+        Write(xmp_);
+        Write("\nendstream\nendobj\n");
+    }
+    QByteArray catalog = "<</Type/Catalog/Pages ";
+    AppendInt(catalog, pages_);
+    catalog.append(" 0 R");
+    if (metadata != 0) {
+        catalog.append("/Metadata ");
+        AppendInt(catalog, metadata);
+        catalog.append(" 0 R");
+    }
+    catalog.append(">>\nendobj\n");
+    BeginObject(catalog_);
+    Write(catalog);
+
+    const qint64 xref = written_ + pending_.size();
+    QByteArray table = "xref\n0 ";
+    AppendInt(table, static_cast<long long>(offsets_.size()));
+    table.append("\n0000000000 65535 f \n");
+    for (size_t object = 1; object < offsets_.size(); ++object) {
+        table.append(
+            QByteArray::number(std::max<qint64>(offsets_[object], 0)).rightJustified(10, '0'));
+        table.append(" 00000 n \n");
+        if (table.size() >= (1 << 16)) {
+            Write(table);
+            table.resize(0);
+        }
+    }
+    const QByteArray id = QCryptographicHash::hash(QByteArray::number(created.toMSecsSinceEpoch()) +
+                                                       title_.toUtf8() + QByteArray::number(xref),
+                                                   QCryptographicHash::Md5)
+                              .toHex();
+    table.append("trailer\n<</Size ");
+    AppendInt(table, static_cast<long long>(offsets_.size()));
+    table.append("/Root ");
+    AppendInt(table, catalog_);
+    table.append(" 0 R/Info ");
+    AppendInt(table, info_);
+    table.append(" 0 R/ID[<" + id + "><" + id + ">]>>\nstartxref\n");
+    AppendInt(table, xref);
+    table.append("\n%%EOF\n");
+    Write(table);
+    Flush();
+    return !failed_;
+}
+
+// --- TRLPdfWriter --------------------------------------------------------------------------------
+
+TRLPdfWriter::TRLPdfWriter(QIODevice& out, int pixelsPerInch)
+    : engine_(std::make_unique<TRLPdfEngine>(out, pixelsPerInch > 0 ? pixelsPerInch : 1440)) {}
+
+TRLPdfWriter::~TRLPdfWriter() = default;
+
+void TRLPdfWriter::SetTitle(const QString& title) {
+    engine_->title_ = title;
+}
+
+void TRLPdfWriter::SetAuthor(const QString& author) {
+    engine_->author_ = author;
+}
+
+void TRLPdfWriter::SetCreator(const QString& creator) {
+    engine_->creator_ = creator;
+}
+
+void TRLPdfWriter::SetXmpMetadata(const QByteArray& xmp) {
+    engine_->xmp_ = xmp;
+}
+
+void TRLPdfWriter::SetCreationDate(const QDateTime& date) {
+    engine_->created_ = date;
+}
+
+void TRLPdfWriter::SetPageSize(const QSizeF& points) {
+    if (points.width() > 0 && points.height() > 0) {
+        engine_->pageSize_ = points;
+    }
+}
+
+QSizeF TRLPdfWriter::PageSize() const {
+    return engine_->pageSize_;
+}
+
+int TRLPdfWriter::PageCount() const {
+    return static_cast<int>(engine_->pageObjects_.size());
+}
+
+bool TRLPdfWriter::Finish() {
+    return engine_->Finish();
+}
+
+QString TRLPdfWriter::ErrorString() const {
+    return engine_->error_;
+}
+
+QPaintEngine* TRLPdfWriter::paintEngine() const {
+    return engine_.get();
+}
+
+int TRLPdfWriter::metric(PaintDeviceMetric metric) const {
+    const QSizeF page = engine_->pageSize_;
+    const int ppi = engine_->pixelsPerInch_;
+    switch (metric) {
+    case PdmWidth:
+        return qRound(page.width() * ppi / 72);
+    case PdmHeight:
+        return qRound(page.height() * ppi / 72);
+    case PdmWidthMM:
+        return qRound(page.width() * 25.4 / 72);
+    case PdmHeightMM:
+        return qRound(page.height() * 25.4 / 72);
+    case PdmNumColors:
+        return INT_MAX;
+    case PdmDepth:
+        return 32;
+    case PdmDpiX:
+    case PdmDpiY:
+    case PdmPhysicalDpiX:
+    case PdmPhysicalDpiY:
+        return ppi;
+    case PdmDevicePixelRatio:
+        return 1;
+    case PdmDevicePixelRatioScaled:
+        return static_cast<int>(QPaintDevice::devicePixelRatioFScale());
+    }
+    return 0;
+}

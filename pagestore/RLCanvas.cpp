@@ -225,7 +225,8 @@ TRLCanvas::TRLCanvas(QPainter& painter)
                                                      : kDefaultPixelsPerInch) {}
 
 TRLCanvas::TRLCanvas(QPainter& painter, int pixelsPerInch)
-    : painter_(painter), pixelsPerInch_(pixelsPerInch > 0 ? pixelsPerInch : kDefaultPixelsPerInch) {
+    : painter_(painter), textSink_(dynamic_cast<TRLTextRunSink*>(painter.paintEngine())),
+      pixelsPerInch_(pixelsPerInch > 0 ? pixelsPerInch : kDefaultPixelsPerInch) {
     SetFont(TRLFont());
 }
 
@@ -435,6 +436,9 @@ void TRLCanvas::DrawGlyphs(int x, int y, const QString& text, const GlyphPlaceme
     run.setUnderline(qfont_.underline());
     run.setStrikeOut(qfont_.strikeOut());
     run.setBoundingRect(QRectF(0, -ascent_, placement.Advance, RLTextHeight(qfont_)));
+    if (textSink_ != nullptr) {
+        textSink_->AnnounceRun({rawFont_, placement.Glyphs, placement.Positions, baseline, text});
+    }
     painter_.drawGlyphRun(baseline, run);
     painter_.setPen(Qt::NoPen);
 }

@@ -11,6 +11,8 @@
 #include <QByteArray>
 #include <QFont>
 #include <QImage>
+#include <QList>
+#include <QPointF>
 #include <QRawFont>
 #include <QString>
 
@@ -19,6 +21,26 @@
 
 class QPainter;
 class TRLGraphicSurface;
+
+// A paint engine that writes texts as texts, such as the PDF writer, is told by the canvas which
+// characters and glyph places the glyph run it receives next stands for: QPainter hands an engine
+// a glyph run without its characters, and its glyph places only as device coordinates.
+class TRLTextRunSink {
+public:
+    struct Run {
+        QRawFont Font;
+        QList<quint32> Glyphs;
+        // Each glyph's place from the baseline's start, in the painter's coordinates.
+        QList<QPointF> Positions;
+        QPointF Baseline;
+        // One character for each glyph.
+        QString Text;
+    };
+    virtual void AnnounceRun(Run run) = 0;
+
+protected:
+    ~TRLTextRunSink() = default;
+};
 
 class TRLCanvas {
 public:
@@ -72,6 +94,8 @@ private:
     void DrawGlyphs(int x, int y, const QString& text, const GlyphPlacement& placement);
 
     QPainter& painter_;
+    // The painter's engine, when it keeps texts as texts.
+    TRLTextRunSink* textSink_ = nullptr;
     int pixelsPerInch_;
     TRLPen pen_;
     TRLBrush brush_;
