@@ -66,7 +66,7 @@ void TRLCustomBand::SetBandType(TRLBandType type) {
         return;
     bandType_ = type;
     if (!Loading())
-        if (auto* site = dynamic_cast<TRLCustomSite*>(Parent()))
+        if (auto* site = ControlCast<TRLCustomSite>(Parent()))
             site->AlignControls();
 }
 
@@ -227,7 +227,7 @@ TRLCustomPager::TRLCustomPager(TRLCustomControl* parent) : TRLCustomBandSet(pare
 TRLAllowedBands TRLCustomPager::AllowedBands() const {
     TRLAllowedBands bands;
     for (TRLCustomControl* c : Controls())
-        if (auto* band = dynamic_cast<TRLCustomBand*>(c))
+        if (auto* band = ControlCast<TRLCustomBand>(c))
             bands.Include(band->BandType());
     return bands;
 }
@@ -251,7 +251,7 @@ void TRLCustomPager::SetAllowedBands(TRLAllowedBands bands) {
             band->SetAlign(faTop);
         } else if (!bands.Contains(type) && present.Contains(type)) {
             for (TRLCustomControl* c : std::vector<TRLCustomControl*>(Controls()))
-                if (auto* band = dynamic_cast<TRLCustomBand*>(c); band && band->BandType() == type)
+                if (auto* band = ControlCast<TRLCustomBand>(c); band && band->BandType() == type)
                     delete band;
         }
     }
@@ -261,9 +261,9 @@ void TRLCustomPager::SetAllowedBands(TRLAllowedBands bands) {
 void TRLCustomPager::SortBands() {
     sortedBands_.Clear();
     for (TRLCustomControl* c : Controls()) {
-        if (auto* band = dynamic_cast<TRLCustomBand*>(c))
+        if (auto* band = ControlCast<TRLCustomBand>(c))
             sortedBands_.Add(band);
-        else if (auto* pager = dynamic_cast<TRLCustomPager*>(c))
+        else if (auto* pager = ControlCast<TRLCustomPager>(c))
             pager->SortBands();
     }
 }
@@ -365,7 +365,7 @@ void TRLCustomPager::PrintDetail() {
         MeasureFooters();
     detailAdvanced_ = false;
     for (TRLCustomControl* c : std::vector<TRLCustomControl*>(Controls()))
-        if (auto* group = dynamic_cast<TRLCustomGroup*>(c); group && group->Visible()) {
+        if (auto* group = ControlCast<TRLCustomGroup>(c); group && group->Visible()) {
             group->PrintGroup();
             // The group printed the records of its key: this record is already the next one.
             if (detailAdvanced_)

@@ -42,6 +42,8 @@ public:
 
 class TRLCustomBand : public TRLCustomBandSet {
 public:
+    static constexpr uint8_t OwnKind = ckBand;
+
     explicit TRLCustomBand(TRLCustomControl* parent = nullptr);
     QString ClassName() const override { return QStringLiteral("TRLCustomBand"); }
 
@@ -78,6 +80,7 @@ public:
 
     int AlignPriority() const override;
     int AlignGroupIndex() const override { return groupIndex_; }
+    uint8_t ControlKinds() const final { return ckSite | ckBand; }
 
 protected:
     void Print() override;
@@ -115,6 +118,8 @@ public:
 // A band set that paginates.
 class TRLCustomPager : public TRLCustomBandSet {
 public:
+    static constexpr uint8_t OwnKind = ckPager;
+
     explicit TRLCustomPager(TRLCustomControl* parent = nullptr);
     QString ClassName() const override { return QStringLiteral("TRLCustomPager"); }
 
@@ -171,6 +176,7 @@ public:
     virtual void BeginRun();
 
     int AlignPriority() const override { return 100; }
+    uint8_t ControlKinds() const override { return ckSite | ckPager; }
 
 protected:
     void SurfaceOpening() override;
@@ -211,8 +217,11 @@ public:
     using DataRecordEvent = std::function<void(TRLCustomSkipper& sender, int recNo, int copyNo,
                                                TRLRecordAction& action, bool& eof)>;
 
+    static constexpr uint8_t OwnKind = ckSkipper;
+
     explicit TRLCustomSkipper(TRLCustomControl* parent = nullptr);
     QString ClassName() const override { return QStringLiteral("TRLCustomSkipper"); }
+    uint8_t ControlKinds() const override { return ckSite | ckPager | ckSkipper; }
 
     // Rows are records; fields are columns found by their horizontal header text. A source
     // that reads as it goes (canFetchMore) is read further as the records advance.
@@ -276,8 +285,11 @@ private:
 // A pager that prints the detail of its skipper's records while their key stays the same.
 class TRLCustomGroup : public TRLCustomPager {
 public:
+    static constexpr uint8_t OwnKind = ckGroup;
+
     explicit TRLCustomGroup(TRLCustomControl* parent = nullptr);
     QString ClassName() const override { return QStringLiteral("TRLCustomGroup"); }
+    uint8_t ControlKinds() const final { return ckSite | ckPager | ckGroup; }
 
     // Field names separated by ";" whose texts make the key.
     QString DataFields() const { return dataFields_; }

@@ -36,7 +36,7 @@ bool IsIdentifier(const QString& name) {
 
 template <class T> T* FindAncestor(const TRLCustomControl* c) {
     for (TRLCustomControl* p = c->Parent(); p; p = p->Parent())
-        if (auto* t = dynamic_cast<T*>(p))
+        if (auto* t = ControlCast<T>(p))
             return t;
     return nullptr;
 }
@@ -214,7 +214,7 @@ void TRLMargins::Changed() {
     if (!owner_ || owner_->Loading())
         return;
     owner_->AdjustBounds();
-    if (auto* site = dynamic_cast<TRLCustomSite*>(owner_))
+    if (auto* site = ControlCast<TRLCustomSite>(owner_))
         site->AlignControls();
 }
 
@@ -265,12 +265,12 @@ void TRLCustomControl::SetParent(TRLCustomControl* parent) {
         parent->controls_.push_back(this);
     if (old) {
         old->ControlsChanged();
-        if (auto* site = dynamic_cast<TRLCustomSite*>(old))
+        if (auto* site = ControlCast<TRLCustomSite>(old))
             site->AlignControls();
     }
     if (parent) {
         parent->ControlsChanged();
-        if (auto* site = dynamic_cast<TRLCustomSite*>(parent))
+        if (auto* site = ControlCast<TRLCustomSite>(parent))
             site->AlignControls();
     }
 }
@@ -316,7 +316,7 @@ void TRLCustomControl::SetBounds(int left, int top, int width, int height) {
     if (!loading_ && !parentLoading && !restoringBounds_ && sized && (dw != 0 || dh != 0))
         ExpandParent(dw, dh);
     if (!loading_)
-        if (TRLCustomSite* site = dynamic_cast<TRLCustomSite*>(parent_))
+        if (TRLCustomSite* site = ControlCast<TRLCustomSite>(parent_))
             site->AlignControls();
     BoundsChanged();
     NotifyHoldeds();
@@ -369,7 +369,7 @@ void TRLCustomControl::SetAlign(TRLControlAlign align) {
     if (align != faNone)
         anchors_ = {};
     if (!loading_)
-        if (auto* site = dynamic_cast<TRLCustomSite*>(parent_))
+        if (auto* site = ControlCast<TRLCustomSite>(parent_))
             site->AlignControls();
 }
 
@@ -402,7 +402,7 @@ void TRLCustomControl::SetVisible(bool v) {
         return;
     visible_ = v;
     if (!loading_)
-        if (auto* site = dynamic_cast<TRLCustomSite*>(parent_))
+        if (auto* site = ControlCast<TRLCustomSite>(parent_))
             site->AlignControls();
 }
 
@@ -608,7 +608,7 @@ void TRLCustomControl::SetTransparent(bool v) {
     transparent_ = v;
     if (!v)
         return;
-    if (dynamic_cast<TRLCustomReport*>(this)) {
+    if (ControlCast<TRLCustomReport>(this)) {
         color_ = Qt::white;
         parentColor_ = false;
         ColorChanged();
@@ -724,7 +724,7 @@ TRLCustomSkipper* TRLCustomControl::ParentSkipper() const {
 
 TRLCustomReport* TRLCustomControl::ParentReport() const {
     for (const TRLCustomControl* c = this; c; c = c->parent_)
-        if (auto* r = dynamic_cast<const TRLCustomReport*>(c))
+        if (auto* r = ControlCast<TRLCustomReport>(c))
             return const_cast<TRLCustomReport*>(r);
     return nullptr;
 }
@@ -875,7 +875,7 @@ bool TRLCustomControl::IsBlankRecord() const {
 QString TRLCustomControl::FieldText(const QString& fieldName) const {
     if (IsBlankRecord())
         return QString();
-    const TRLCustomSkipper* skipper = dynamic_cast<const TRLCustomSkipper*>(this);
+    const TRLCustomSkipper* skipper = ControlCast<TRLCustomSkipper>(this);
     if (!skipper)
         skipper = ParentSkipper();
     return skipper ? skipper->FieldText(fieldName) : QString();

@@ -165,6 +165,19 @@ private:
 // Millimetres to report pixels: mm * 96 / 25.4, rounded.
 int MillimetersToPixels(double mm);
 
+// The report library's kinds of control, as bits: a control answers with every kind it is (a
+// report is a site, a pager and a skipper as well). The lookups up the tree run several times
+// for every control of every record, and dynamic_cast, which compares type names, made up a
+// fifth of preparing a report.
+enum TRLControlKind : uint8_t {
+    ckSite = 0x01,
+    ckBand = 0x02,
+    ckPager = 0x04,
+    ckSkipper = 0x08,
+    ckGroup = 0x10,
+    ckReport = 0x20
+};
+
 enum TRLAutoSizeDirection : uint8_t { asWidthDir = 1, asHeightDir = 2, asBothDirs = 3 };
 
 class TRLCustomControl : public QObject, public TRLPersistent {
@@ -338,6 +351,10 @@ public:
 
     // Kind tests used by the layout and printing rules.
     virtual bool IsSite() const { return false; }
+    // The TRLControlKind bits of the control. Like dynamic_cast, the answer follows the part of
+    // the object that is constructed: a report under construction is a skipper until its own
+    // constructor runs.
+    virtual uint8_t ControlKinds() const { return 0; }
     // Order among controls of one align value: 0 for plain controls (bands and groups differ).
     virtual int AlignPriority() const { return 0; }
     // Bands share GroupIndex order inside one priority.
@@ -426,3 +443,14 @@ private:
     bool measuring_ = false;
     bool loading_ = false;
 };
+
+// dynamic_cast for the kinds of TRLControlKind: T is one of the classes that name their kind in
+// OwnKind (TRLCustomSite, TRLCustomBand, TRLCustomPager, TRLCustomSkipper, TRLCustomGroup,
+// TRLCustomReport). Null for null or a control of another kind.
+template <class T> T* ControlCast(TRLCustomControl* control) {
+    return control && (control->ControlKinds() & T::OwnKind) ? static_cast<T*>(control) : nullptr;
+}
+template <class T> const T* ControlCast(const TRLCustomControl* control) {
+    return control && (control->ControlKinds() & T::OwnKind) ? static_cast<const T*>(control)
+                                                             : nullptr;
+}

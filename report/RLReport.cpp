@@ -363,7 +363,7 @@ namespace {
 
 // Drops whatever a broken run left open, without filing anything.
 void CloseSurfaces(TRLCustomControl& control) {
-    if (auto* site = dynamic_cast<TRLCustomSite*>(&control))
+    if (auto* site = ControlCast<TRLCustomSite>(&control))
         site->Surface().Close();
     for (TRLCustomControl* c : control.Controls())
         CloseSurfaces(*c);
@@ -402,7 +402,7 @@ namespace {
 // Every control of the report's own tree (a report inside it keeps its own).
 void ForEachOwnControl(TRLCustomControl& parent, const std::function<void(TRLCustomControl&)>& fn) {
     for (TRLCustomControl* child : parent.Controls()) {
-        if (dynamic_cast<TRLCustomReport*>(child))
+        if (ControlCast<TRLCustomReport>(child))
             continue;
         fn(*child);
         ForEachOwnControl(*child, fn);
@@ -422,7 +422,7 @@ void TRLCustomReport::CollectAggregates() {
         // the page count the page's, the rest the report's.
         const TRLCustomBand* band = control.ParentBand();
         TRLCustomPager* pager = band ? band->ParentPager() : nullptr;
-        if (auto* group = dynamic_cast<TRLCustomGroup*>(pager))
+        if (auto* group = ControlCast<TRLCustomGroup>(pager))
             aggregateSites_.push_back({&control, AggregateScope::Group, group});
         else if (band && (band->BandType() == btColumnFooter || band->BandType() == btFooter))
             aggregateSites_.push_back({&control, AggregateScope::Page, nullptr});

@@ -99,9 +99,12 @@ public:
     using FilterTextEvent =
         std::function<void(TRLCustomReport& sender, QString& text, bool& printIt)>;
 
+    static constexpr uint8_t OwnKind = ckReport;
+
     explicit TRLCustomReport(TRLCustomControl* parent = nullptr);
     ~TRLCustomReport() override;
     QString ClassName() const override { return QStringLiteral("TRLCustomReport"); }
+    uint8_t ControlKinds() const final { return ckSite | ckPager | ckSkipper | ckReport; }
 
     // --- published ---
     TRLPageSetup& PageSetup() { return pageSetup_; }

@@ -547,7 +547,7 @@ void TRLCustomSite::AlignControls() {
     if (!layoutLoading)
         anchorSize_ = {Width(), Height()};
     for (TRLCustomControl* c : Controls())
-        if (auto* site = dynamic_cast<TRLCustomSite*>(c))
+        if (auto* site = ControlCast<TRLCustomSite>(c))
             site->AlignControls();
 }
 

@@ -75,6 +75,8 @@ private:
 
 class TRLCustomSite : public TRLCustomControl {
 public:
+    static constexpr uint8_t OwnKind = ckSite;
+
     explicit TRLCustomSite(TRLCustomControl* parent = nullptr);
     ~TRLCustomSite() override;
     QString ClassName() const override { return QStringLiteral("TRLCustomSite"); }
@@ -132,6 +134,7 @@ public:
     void PrintChildren();
 
     bool IsSite() const override { return true; }
+    uint8_t ControlKinds() const override { return ckSite; }
     int AlignPriority() const override { return 100; }
 
 protected:
