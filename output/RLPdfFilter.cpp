@@ -194,13 +194,14 @@ void TRLPDFFilter::NewPage() {
 
 void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
     if (pdf_) {
-        pdf_->SetPageSize(PageLayoutOf(page).fullRect(QPageLayout::Point).size());
+        TRLPdfPage pdfPage(*pdf_, PageLayoutOf(page).fullRect(QPageLayout::Point).size());
         QPainter painter;
-        if (!painter.begin(pdf_.get()))
+        if (!painter.begin(&pdfPage))
             Fail(QStringLiteral("the PDF page could not be started"));
         // The whole sheet is the page: the report's own margins are part of the drawing.
-        page.PaintTo(painter, QRect(0, 0, pdf_->width(), pdf_->height()));
-        if (!painter.end())
+        page.PaintTo(painter, QRect(0, 0, pdfPage.width(), pdfPage.height()));
+        painter.end();
+        if (!pdfPage.AddTo(*pdf_))
             Fail(pdf_->ErrorString());
         ++pagesWritten_;
         return;

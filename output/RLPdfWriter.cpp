@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QIODevice>
 #include <QImage>
+#include <QMutex>
 #include <QPaintEngine>
 #include <QPainterPath>
 #include <QPixmap>
@@ -21,7 +22,10 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <deque>
 #include <optional>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -224,10 +228,95 @@ void AppendColor(QByteArray& out, const QColor& color) {
 
 } // namespace
 
-// The document and its painting at once: one engine per writer, one page per painter session.
-class TRLPdfEngine : public QPaintEngine, public TRLTextRunSink {
+// One font of the document: its metrics for placing glyphs, and which glyphs and characters the
+// pages used. Its widths never change once it is known, so pages read them without a lock.
+struct TRLPdfFont {
+    QRawFont Raw;
+    QByteArray Name;
+    QByteArray Resource;
+    int UnitsPerEm = 1000;
+    // Each glyph's advance in thousandths of the font size, as the PDF's width list gives it.
+    std::vector<int> Widths;
+    std::vector<bool> Used;
+    std::vector<char16_t> Characters;
+};
+
+// A glyph a page showed, and the character it stood for.
+struct TRLPdfGlyphUse {
+    int Font;
+    quint32 Glyph;
+    char16_t Character;
+};
+
+// What the document keeps: the output and every object's place in it, the fonts, the pictures
+// and the pages written so far. Pages being painted reach it through a lock.
+class TRLPdfDocument {
 public:
-    TRLPdfEngine(QIODevice& out, int pixelsPerInch);
+    TRLPdfDocument(QIODevice& out, int pixelsPerInch);
+
+    int NewObject();
+    // The document font for a raw font (any size of the same font file is the same document
+    // font), and its index; nullptr when the font's outlines cannot be embedded.
+    const TRLPdfFont* FontOf(const QRawFont& raw, int& index);
+    // The picture's object, written with the next page that is added.
+    int ImageObject(const QImage& image);
+
+    void AddPage(const QSizeF& points, const QByteArray& packedContent,
+                 const std::vector<TRLPdfGlyphUse>& glyphs, quint32 hatches);
+    bool Finish();
+
+    const int PixelsPerInch;
+    QString Title;
+    QString Author;
+    QString Creator;
+    QByteArray Xmp;
+    QDateTime Created;
+    QString Error;
+    int Pages = 0;
+
+private:
+    struct DocImage {
+        QImage Image;
+        int Object = 0;
+    };
+    struct PendingStream {
+        int Object;
+        QByteArray Dictionary;
+        QByteArray Packed;
+    };
+
+    void BeginObject(int object);
+    void Write(QByteArrayView bytes);
+    void WritePacked(int object, QByteArrayView dictionary, const QByteArray& packed);
+    void WriteStream(int object, QByteArrayView dictionary, const QByteArray& data, int level);
+    void WriteFont(TRLPdfFont& font, int type0);
+    void Flush();
+
+    QIODevice& out_;
+    QByteArray buffer_;
+    qint64 written_ = 0;
+    bool failed_ = false;
+    int catalog_;
+    int pageTree_;
+    int resources_;
+    int info_;
+    std::vector<int> pageObjects_;
+
+    QMutex mutex_;
+    // Guarded by mutex_.
+    std::vector<qint64> offsets_{0};
+    std::deque<TRLPdfFont> fonts_;
+    QHash<QByteArray, int> fontIndex_;
+    std::vector<DocImage> images_;
+    QMultiHash<size_t, int> imageIndex_;
+    std::vector<PendingStream> pendingImages_;
+    quint32 hatches_ = 0;
+};
+
+// The painting of one page into its content stream.
+class TRLPdfPageEngine : public QPaintEngine, public TRLTextRunSink {
+public:
+    TRLPdfPageEngine(TRLPdfDocument& document, const QSizeF& points);
 
     bool begin(QPaintDevice* device) override;
     bool end() override;
@@ -244,35 +333,11 @@ public:
     void drawTextItem(const QPointF& at, const QTextItem& item) override;
     void AnnounceRun(Run run) override { announced_ = std::move(run); }
 
-    bool Finish();
-
-    int pixelsPerInch_;
-    QSizeF pageSize_ = kA4Points;
-    QString title_;
-    QString author_;
-    QString creator_;
-    QByteArray xmp_;
-    QDateTime created_;
-    QString error_;
-    std::vector<int> pageObjects_;
+    // Adds the page to its document; false when the document could not be written.
+    bool AddToDocument();
+    const TRLPdfDocument& Document() const { return document_; }
 
 private:
-    // One font of the document: its metrics for placing glyphs, and which glyphs and characters
-    // the pages used.
-    struct DocFont {
-        QRawFont Raw;
-        QByteArray Name;
-        int UnitsPerEm = 1000;
-        // Each glyph's advance in thousandths of the font size, as the PDF's width list gives it.
-        std::vector<int> Widths;
-        std::vector<bool> Used;
-        std::vector<char16_t> Characters;
-        QByteArray Resource;
-    };
-    struct DocImage {
-        QImage Image;
-        int Object = 0;
-    };
     // The graphics state the content stream has set, so that only changes are written.
     struct StreamState {
         QByteArray Stroke;
@@ -282,12 +347,6 @@ private:
         int Join = 0;
         QByteArray Dash = "[] 0";
     };
-
-    int NewObject();
-    void BeginObject(int object);
-    void Write(QByteArrayView bytes);
-    void WriteStream(int object, QByteArrayView dictionary, const QByteArray& data, int level);
-    void Flush();
 
     void ClipTo(const QPainterPath& path, Qt::ClipOperation operation);
     void ApplyClip();
@@ -300,34 +359,21 @@ private:
     void SetStroke();
     void SetFill(const QBrush& brush);
     void SetTextColor(const QColor& color);
+    void FillOutline(const QPainterPath& outline);
     void DrawRun(const Run& run);
-    void DrawGlyphOutlines(const Run& run);
-    int FontOf(const QRawFont& raw);
-    int ImageObject(const QImage& image);
-    void WriteFont(DocFont& font, int type0);
+    const TRLPdfFont* FontOf(const QRawFont& raw, int& index);
 
-    QIODevice& out_;
-    QByteArray pending_;
-    qint64 written_ = 0;
-    bool failed_ = false;
-    std::vector<qint64> offsets_{0};
-    int catalog_;
-    int pages_;
-    int resources_;
-    int info_;
-
-    std::vector<DocFont> fonts_;
-    QHash<QByteArray, int> fontIndex_;
-    // The fonts last asked for, which most texts share.
-    std::array<std::pair<QRawFont, int>, 4> recentFonts_;
-    size_t nextRecent_ = 0;
-    std::vector<DocImage> images_;
-    QMultiHash<size_t, int> imageIndex_;
-    std::vector<Qt::BrushStyle> hatches_;
-
-    // The page being painted.
+    TRLPdfDocument& document_;
+    const QSizeF points_;
     QByteArray content_;
-    QSizeF contentPage_;
+    QByteArray packed_;
+    bool ended_ = false;
+    std::vector<TRLPdfGlyphUse> glyphs_;
+    quint32 hatches_ = 0;
+    // The fonts last asked for, which most texts share.
+    std::array<std::tuple<QRawFont, const TRLPdfFont*, int>, 4> recentFonts_;
+    size_t nextRecent_ = 0;
+
     QTransform matrix_;
     QPen pen_;
     QBrush brush_;
@@ -346,63 +392,228 @@ private:
     std::optional<Run> announced_;
 };
 
-TRLPdfEngine::TRLPdfEngine(QIODevice& out, int pixelsPerInch)
-    : QPaintEngine(PrimitiveTransform | PatternTransform | PixmapTransform | PainterPaths |
-                   PatternBrush),
-      pixelsPerInch_(pixelsPerInch), out_(out) {
+// --- TRLPdfDocument ------------------------------------------------------------------------------
+
+TRLPdfDocument::TRLPdfDocument(QIODevice& out, int pixelsPerInch)
+    : PixelsPerInch(pixelsPerInch), out_(out) {
     catalog_ = NewObject();
-    pages_ = NewObject();
+    pageTree_ = NewObject();
     resources_ = NewObject();
     info_ = NewObject();
     Write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
 }
 
-int TRLPdfEngine::NewObject() {
+int TRLPdfDocument::NewObject() {
+    const QMutexLocker lock(&mutex_);
     offsets_.push_back(-1);
     return static_cast<int>(offsets_.size()) - 1;
 }
 
-void TRLPdfEngine::BeginObject(int object) {
-    offsets_[static_cast<size_t>(object)] = written_ + pending_.size();
-    AppendInt(pending_, object);
-    pending_.append(" 0 obj\n");
+void TRLPdfDocument::BeginObject(int object) {
+    {
+        const QMutexLocker lock(&mutex_);
+        offsets_[static_cast<size_t>(object)] = written_ + buffer_.size();
+    }
+    AppendInt(buffer_, object);
+    buffer_.append(" 0 obj\n");
 }
 
-void TRLPdfEngine::Write(QByteArrayView bytes) {
-    pending_.append(bytes);
-    if (pending_.size() >= (1 << 16)) {
+void TRLPdfDocument::Write(QByteArrayView bytes) {
+    buffer_.append(bytes);
+    if (buffer_.size() >= (1 << 16)) {
         Flush();
     }
 }
 
-void TRLPdfEngine::Flush() {
-    if (!failed_ && !pending_.isEmpty()) {
-        if (out_.write(pending_) != pending_.size()) {
+void TRLPdfDocument::Flush() {
+    if (!failed_ && !buffer_.isEmpty()) {
+        if (out_.write(buffer_) != buffer_.size()) {
             failed_ = true;
-            error_ = out_.errorString();
+            Error = out_.errorString();
         }
     }
-    written_ += pending_.size();
-    pending_.resize(0);
+    written_ += buffer_.size();
+    buffer_.resize(0);
 }
 
-void TRLPdfEngine::WriteStream(int object, QByteArrayView dictionary, const QByteArray& data,
-                               int level) {
-    const QByteArray packed = Deflated(data, level);
+void TRLPdfDocument::WritePacked(int object, QByteArrayView dictionary, const QByteArray& packed) {
     BeginObject(object);
-    pending_.append("<<");
-    pending_.append(dictionary);
-    pending_.append("/Filter/FlateDecode/Length ");
-    AppendInt(pending_, packed.size());
-    pending_.append(">>\nstream\n");
+    buffer_.append("<<");
+    buffer_.append(dictionary);
+    buffer_.append("/Filter/FlateDecode/Length ");
+    AppendInt(buffer_, packed.size());
+    buffer_.append(">>\nstream\n");
     Write(packed);
     Write("\nendstream\nendobj\n");
 }
 
-bool TRLPdfEngine::begin(QPaintDevice* device) {
+void TRLPdfDocument::WriteStream(int object, QByteArrayView dictionary, const QByteArray& data,
+                                 int level) {
+    WritePacked(object, dictionary, Deflated(data, level));
+}
+
+const TRLPdfFont* TRLPdfDocument::FontOf(const QRawFont& raw, int& index) {
+    const QByteArray head = raw.fontTable("head");
+    const QByteArray key = raw.familyName().toUtf8() + '\n' + raw.styleName().toUtf8() + '\n' +
+                           QByteArray::number(raw.weight()) + '\n' +
+                           QByteArray::number(int(raw.style())) + '\n' + head;
+    const QMutexLocker lock(&mutex_);
+    index = fontIndex_.value(key, -2);
+    if (index == -2) {
+        index = -1;
+        const QByteArray hhea = raw.fontTable("hhea");
+        const QByteArray hmtx = raw.fontTable("hmtx");
+        const int glyphCount = U16(raw.fontTable("maxp"), 4);
+        const int unitsPerEm = U16(head, 18);
+        // Only TrueType outlines are embedded; texts in other fonts are drawn as outlines.
+        if (!raw.fontTable("glyf").isEmpty() && glyphCount > 0 && unitsPerEm > 0 &&
+            !hhea.isEmpty() && !hmtx.isEmpty()) {
+            TRLPdfFont& font = fonts_.emplace_back();
+            font.Raw = raw;
+            font.UnitsPerEm = unitsPerEm;
+            font.Name = SafeName(PostScriptName(raw.fontTable("name")));
+            const int metrics = std::max(1, int(U16(hhea, 34)));
+            font.Widths.resize(static_cast<size_t>(glyphCount));
+            for (int glyph = 0; glyph < glyphCount; ++glyph) {
+                const qsizetype entry = std::min(glyph, metrics - 1);
+                font.Widths[static_cast<size_t>(glyph)] =
+                    static_cast<int>(std::lround(U16(hmtx, 4 * entry) * 1000.0 / unitsPerEm));
+            }
+            font.Used.assign(static_cast<size_t>(glyphCount), false);
+            font.Characters.assign(static_cast<size_t>(glyphCount), 0);
+            index = static_cast<int>(fonts_.size()) - 1;
+            font.Resource = "/F" + QByteArray::number(index);
+        }
+        fontIndex_.insert(key, index);
+    }
+    return index >= 0 ? &fonts_[static_cast<size_t>(index)] : nullptr;
+}
+
+int TRLPdfDocument::ImageObject(const QImage& given) {
+    const QImage image =
+        given.format() == QImage::Format_ARGB32 || given.format() == QImage::Format_RGB32 ||
+                given.format() == QImage::Format_Grayscale8
+            ? given
+            : given.convertToFormat(given.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                            : QImage::Format_RGB32);
+    // A picture on every page (a letterhead, a signature) is written once.
+    const size_t key = qHashBits(image.constBits(), static_cast<size_t>(image.sizeInBytes()),
+                                 static_cast<size_t>(image.width()) * 31 + image.format());
+    const QMutexLocker lock(&mutex_);
+    for (auto it = imageIndex_.constFind(key); it != imageIndex_.cend() && it.key() == key; ++it) {
+        if (images_[static_cast<size_t>(*it)].Image == image) {
+            return images_[static_cast<size_t>(*it)].Object;
+        }
+    }
+    const int width = image.width();
+    const int height = image.height();
+    const bool gray = image.format() == QImage::Format_Grayscale8 || image.allGray();
+    const bool withAlpha = image.hasAlphaChannel();
+    QByteArray samples;
+    QByteArray alpha;
+    bool translucent = false;
+    samples.reserve(static_cast<qsizetype>(width) * height * (gray ? 1 : 3));
+    if (withAlpha) {
+        alpha.reserve(static_cast<qsizetype>(width) * height);
+    }
+    for (int y = 0; y < height; ++y) {
+        if (image.format() == QImage::Format_Grayscale8) {
+            samples.append(reinterpret_cast<const char*>(image.constScanLine(y)), width);
+            continue;
+        }
+        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const QRgb pixel = line[x];
+            samples.append(static_cast<char>(qRed(pixel)));
+            if (!gray) {
+                samples.append(static_cast<char>(qGreen(pixel)));
+                samples.append(static_cast<char>(qBlue(pixel)));
+            }
+            if (withAlpha) {
+                alpha.append(static_cast<char>(qAlpha(pixel)));
+                translucent = translucent || qAlpha(pixel) != 255;
+            }
+        }
+    }
+    QByteArray dictionary = "/Type/XObject/Subtype/Image/Width ";
+    AppendInt(dictionary, width);
+    dictionary.append("/Height ");
+    AppendInt(dictionary, height);
+    dictionary.append("/BitsPerComponent 8");
+    const auto reserve = [this] {
+        offsets_.push_back(-1);
+        return static_cast<int>(offsets_.size()) - 1;
+    };
+    if (translucent) {
+        const int mask = reserve();
+        pendingImages_.push_back(
+            {mask, dictionary + "/ColorSpace/DeviceGray", Deflated(alpha, kResourceCompression)});
+        dictionary.append("/SMask ");
+        AppendInt(dictionary, mask);
+        dictionary.append(" 0 R");
+    }
+    dictionary.append(gray ? "/ColorSpace/DeviceGray" : "/ColorSpace/DeviceRGB");
+    const int object = reserve();
+    pendingImages_.push_back({object, dictionary, Deflated(samples, kResourceCompression)});
+    imageIndex_.insert(key, static_cast<int>(images_.size()));
+    images_.push_back({image, object});
+    return object;
+}
+
+void TRLPdfDocument::AddPage(const QSizeF& points, const QByteArray& packedContent,
+                             const std::vector<TRLPdfGlyphUse>& glyphs, quint32 hatches) {
+    std::vector<PendingStream> images;
+    {
+        const QMutexLocker lock(&mutex_);
+        images.swap(pendingImages_);
+        hatches_ |= hatches;
+    }
+    for (const PendingStream& image : images) {
+        WritePacked(image.Object, image.Dictionary, image.Packed);
+    }
+    {
+        // Other pages may be adding fonts meanwhile.
+        const QMutexLocker lock(&mutex_);
+        for (const TRLPdfGlyphUse& use : glyphs) {
+            TRLPdfFont& font = fonts_[static_cast<size_t>(use.Font)];
+            font.Used[use.Glyph] = true;
+            if (font.Characters[use.Glyph] == 0) {
+                font.Characters[use.Glyph] = use.Character;
+            }
+        }
+    }
+    const int contents = NewObject();
+    WritePacked(contents, {}, packedContent);
+    const int page = NewObject();
+    BeginObject(page);
+    QByteArray dictionary = "<</Type/Page/Parent ";
+    AppendInt(dictionary, pageTree_);
+    dictionary.append(" 0 R/Resources ");
+    AppendInt(dictionary, resources_);
+    dictionary.append(" 0 R/MediaBox[0 0 ");
+    AppendNumbers(dictionary, points.width(), points.height());
+    dictionary.append("]/Contents ");
+    AppendInt(dictionary, contents);
+    dictionary.append(" 0 R>>\nendobj\n");
+    Write(dictionary);
+    pageObjects_.push_back(page);
+    ++Pages;
+}
+// --- TRLPdfPageEngine ----------------------------------------------------------------------------
+
+TRLPdfPageEngine::TRLPdfPageEngine(TRLPdfDocument& document, const QSizeF& points)
+    : QPaintEngine(PrimitiveTransform | PatternTransform | PixmapTransform | PainterPaths |
+                   PatternBrush),
+      document_(document), points_(points) {}
+
+bool TRLPdfPageEngine::begin(QPaintDevice* device) {
     Q_UNUSED(device);
+    // A page is painted once; a second painter would start its content again.
     content_.resize(0);
-    contentPage_ = pageSize_;
+    packed_.clear();
+    ended_ = false;
+    glyphs_.clear();
+    hatches_ = 0;
     matrix_ = QTransform();
     pen_ = QPen();
     brush_ = QBrush();
@@ -416,37 +627,37 @@ bool TRLPdfEngine::begin(QPaintDevice* device) {
     textFont_ = -1;
     announced_.reset();
     // Device pixels, from the top-left corner down, are the page's coordinates from here on.
-    const double scale = 72.0 / pixelsPerInch_;
-    AppendNumbers(content_, scale, 0, 0, -scale, 0, contentPage_.height());
+    const double scale = 72.0 / document_.PixelsPerInch;
+    AppendNumbers(content_, scale, 0, 0, -scale, 0, points_.height());
     content_.append("cm\n");
     return true;
 }
 
-bool TRLPdfEngine::end() {
+bool TRLPdfPageEngine::end() {
     EndText();
     if (!appliedClip_.isEmpty()) {
         content_.append("Q\n");
     }
-    const int contents = NewObject();
-    WriteStream(contents, {}, content_, kContentCompression);
-    const int page = NewObject();
-    BeginObject(page);
-    QByteArray dictionary = "<</Type/Page/Parent ";
-    AppendInt(dictionary, pages_);
-    dictionary.append(" 0 R/Resources ");
-    AppendInt(dictionary, resources_);
-    dictionary.append(" 0 R/MediaBox[0 0 ");
-    AppendNumbers(dictionary, contentPage_.width(), contentPage_.height());
-    dictionary.append("]/Contents ");
-    AppendInt(dictionary, contents);
-    dictionary.append(" 0 R>>\nendobj\n");
-    Write(dictionary);
-    pageObjects_.push_back(page);
-    content_.resize(0);
-    return !failed_;
+    // Compressed here, on the thread that painted the page.
+    packed_ = Deflated(content_, kContentCompression);
+    content_ = QByteArray();
+    ended_ = true;
+    return !packed_.isEmpty();
 }
 
-void TRLPdfEngine::updateState(const QPaintEngineState& state) {
+bool TRLPdfPageEngine::AddToDocument() {
+    if (!ended_) {
+        // A page nobody painted is a blank sheet.
+        begin(nullptr);
+        end();
+    }
+    document_.AddPage(points_, packed_, glyphs_, hatches_);
+    packed_ = QByteArray();
+    glyphs_ = {};
+    return document_.Error.isEmpty();
+}
+
+void TRLPdfPageEngine::updateState(const QPaintEngineState& state) {
     const DirtyFlags flags = state.state();
     if (flags & DirtyTransform) {
         matrix_ = state.transform();
@@ -473,7 +684,7 @@ void TRLPdfEngine::updateState(const QPaintEngineState& state) {
     }
 }
 
-void TRLPdfEngine::ClipTo(const QPainterPath& path, Qt::ClipOperation operation) {
+void TRLPdfPageEngine::ClipTo(const QPainterPath& path, Qt::ClipOperation operation) {
     // The clip is kept in device coordinates: it stays where it was set when the matrix changes.
     switch (operation) {
     case Qt::NoClip:
@@ -493,7 +704,7 @@ void TRLPdfEngine::ClipTo(const QPainterPath& path, Qt::ClipOperation operation)
 // Writes the clip the painter holds, if it differs from the one in effect. A clip can only ever
 // narrow within a saved graphics state, so changing it means restoring the state saved before the
 // last one and saving it again.
-void TRLPdfEngine::ApplyClip() {
+void TRLPdfPageEngine::ApplyClip() {
     if (clipChanged_) {
         clipChanged_ = false;
         wantedClip_.clear();
@@ -526,18 +737,18 @@ void TRLPdfEngine::ApplyClip() {
     appliedClip_ = wantedClip_;
 }
 
-void TRLPdfEngine::EndText() {
+void TRLPdfPageEngine::EndText() {
     if (inText_) {
         content_.append("ET\n");
         inText_ = false;
     }
 }
 
-void TRLPdfEngine::AppendPoint(QByteArray& out, const QPointF& point) const {
+void TRLPdfPageEngine::AppendPoint(QByteArray& out, const QPointF& point) const {
     AppendNumbers(out, point.x(), point.y());
 }
 
-void TRLPdfEngine::AppendPath(QByteArray& out, const QPainterPath& path) const {
+void TRLPdfPageEngine::AppendPath(QByteArray& out, const QPainterPath& path) const {
     // A rectangle, the commonest clip and shape, in its short form.
     if (path.elementCount() == 5) {
         const auto e = [&path](int i) { return QPointF(path.elementAt(i)); };
@@ -584,16 +795,16 @@ void TRLPdfEngine::AppendPath(QByteArray& out, const QPainterPath& path) const {
     }
 }
 
-bool TRLPdfEngine::Strokes() const {
+bool TRLPdfPageEngine::Strokes() const {
     return pen_.style() != Qt::NoPen && pen_.brush().style() != Qt::NoBrush &&
            pen_.color().alpha() != 0;
 }
 
-bool TRLPdfEngine::Fills() const {
+bool TRLPdfPageEngine::Fills() const {
     return brush_.style() != Qt::NoBrush && brush_.color().alpha() != 0;
 }
 
-void TRLPdfEngine::SetStroke() {
+void TRLPdfPageEngine::SetStroke() {
     QByteArray color;
     AppendColor(color, pen_.color());
     color.append("RG\n");
@@ -642,18 +853,16 @@ void TRLPdfEngine::SetStroke() {
     }
 }
 
-void TRLPdfEngine::SetFill(const QBrush& brush) {
+void TRLPdfPageEngine::SetFill(const QBrush& brush) {
     QByteArray fill;
     const char* cell = HatchCell(brush.style());
     if (cell != nullptr) {
-        auto known = std::find(hatches_.begin(), hatches_.end(), brush.style());
-        if (known == hatches_.end()) {
-            known = hatches_.insert(hatches_.end(), brush.style());
-        }
+        // Each hatch has its pattern named after its style.
+        hatches_ |= 1u << brush.style();
         fill.append("/Hatch cs ");
         AppendColor(fill, brush.color());
         fill.append("/H");
-        AppendInt(fill, known - hatches_.begin());
+        AppendInt(fill, brush.style());
         fill.append(" scn\n");
     } else {
         AppendColor(fill, brush.color());
@@ -665,7 +874,7 @@ void TRLPdfEngine::SetFill(const QBrush& brush) {
     }
 }
 
-void TRLPdfEngine::SetTextColor(const QColor& color) {
+void TRLPdfPageEngine::SetTextColor(const QColor& color) {
     QByteArray fill;
     AppendColor(fill, color);
     fill.append("rg\n");
@@ -675,7 +884,7 @@ void TRLPdfEngine::SetTextColor(const QColor& color) {
     }
 }
 
-void TRLPdfEngine::PaintShape(const QByteArray& pathOperators, bool closed, bool oddEven) {
+void TRLPdfPageEngine::PaintShape(const QByteArray& pathOperators, bool closed, bool oddEven) {
     const bool stroke = Strokes();
     const bool fill = closed && Fills();
     announced_.reset();
@@ -700,7 +909,7 @@ void TRLPdfEngine::PaintShape(const QByteArray& pathOperators, bool closed, bool
     }
 }
 
-void TRLPdfEngine::drawRects(const QRectF* rects, int count) {
+void TRLPdfPageEngine::drawRects(const QRectF* rects, int count) {
     QByteArray operators;
     const bool straight = matrix_.type() <= QTransform::TxScale;
     for (int i = 0; i < count; ++i) {
@@ -717,7 +926,7 @@ void TRLPdfEngine::drawRects(const QRectF* rects, int count) {
     PaintShape(operators, true, false);
 }
 
-void TRLPdfEngine::drawLines(const QLineF* lines, int count) {
+void TRLPdfPageEngine::drawLines(const QLineF* lines, int count) {
     QByteArray operators;
     for (int i = 0; i < count; ++i) {
         AppendPoint(operators, matrix_.map(lines[i].p1()));
@@ -728,13 +937,13 @@ void TRLPdfEngine::drawLines(const QLineF* lines, int count) {
     PaintShape(operators, false, false);
 }
 
-void TRLPdfEngine::drawPath(const QPainterPath& path) {
+void TRLPdfPageEngine::drawPath(const QPainterPath& path) {
     QByteArray operators;
     AppendPath(operators, matrix_.map(path));
     PaintShape(operators, true, path.fillRule() == Qt::OddEvenFill);
 }
 
-void TRLPdfEngine::drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) {
+void TRLPdfPageEngine::drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) {
     if (count < 1) {
         return;
     }
@@ -750,12 +959,13 @@ void TRLPdfEngine::drawPolygon(const QPointF* points, int count, PolygonDrawMode
     PaintShape(operators, closed, mode == OddEvenMode);
 }
 
-void TRLPdfEngine::drawPixmap(const QRectF& target, const QPixmap& pixmap, const QRectF& source) {
+void TRLPdfPageEngine::drawPixmap(const QRectF& target, const QPixmap& pixmap,
+                                  const QRectF& source) {
     drawImage(target, pixmap.toImage(), source, Qt::AutoColor);
 }
 
-void TRLPdfEngine::drawImage(const QRectF& target, const QImage& image, const QRectF& source,
-                             Qt::ImageConversionFlags flags) {
+void TRLPdfPageEngine::drawImage(const QRectF& target, const QImage& image, const QRectF& source,
+                                 Qt::ImageConversionFlags flags) {
     Q_UNUSED(flags);
     if (image.isNull() || target.isEmpty()) {
         return;
@@ -764,7 +974,7 @@ void TRLPdfEngine::drawImage(const QRectF& target, const QImage& image, const QR
     if (part.isEmpty()) {
         return;
     }
-    const int object = ImageObject(part == image.rect() ? image : image.copy(part));
+    const int object = document_.ImageObject(part == image.rect() ? image : image.copy(part));
     if (object == 0) {
         return;
     }
@@ -781,120 +991,7 @@ void TRLPdfEngine::drawImage(const QRectF& target, const QImage& image, const QR
     content_.append(" Do\nQ\n");
 }
 
-int TRLPdfEngine::ImageObject(const QImage& given) {
-    const QImage image =
-        given.format() == QImage::Format_ARGB32 || given.format() == QImage::Format_RGB32 ||
-                given.format() == QImage::Format_Grayscale8
-            ? given
-            : given.convertToFormat(given.hasAlphaChannel() ? QImage::Format_ARGB32
-                                                            : QImage::Format_RGB32);
-    // A picture on every page (a letterhead, a signature) is written once.
-    const size_t key = qHashBits(image.constBits(), static_cast<size_t>(image.sizeInBytes()),
-                                 static_cast<size_t>(image.width()) * 31 + image.format());
-    for (auto it = imageIndex_.constFind(key); it != imageIndex_.cend() && it.key() == key; ++it) {
-        if (images_[static_cast<size_t>(*it)].Image == image) {
-            return images_[static_cast<size_t>(*it)].Object;
-        }
-    }
-    const int width = image.width();
-    const int height = image.height();
-    const bool gray = image.format() == QImage::Format_Grayscale8 || image.allGray();
-    QByteArray samples;
-    QByteArray alpha;
-    bool translucent = false;
-    samples.reserve(static_cast<qsizetype>(width) * height * (gray ? 1 : 3));
-    if (image.hasAlphaChannel()) {
-        alpha.reserve(static_cast<qsizetype>(width) * height);
-    }
-    for (int y = 0; y < height; ++y) {
-        if (image.format() == QImage::Format_Grayscale8) {
-            samples.append(reinterpret_cast<const char*>(image.constScanLine(y)), width);
-            continue;
-        }
-        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const QRgb pixel = line[x];
-            if (gray) {
-                samples.append(static_cast<char>(qRed(pixel)));
-            } else {
-                samples.append(static_cast<char>(qRed(pixel)));
-                samples.append(static_cast<char>(qGreen(pixel)));
-                samples.append(static_cast<char>(qBlue(pixel)));
-            }
-            if (image.hasAlphaChannel()) {
-                alpha.append(static_cast<char>(qAlpha(pixel)));
-                translucent = translucent || qAlpha(pixel) != 255;
-            }
-        }
-    }
-    QByteArray dictionary = "/Type/XObject/Subtype/Image/Width ";
-    AppendInt(dictionary, width);
-    dictionary.append("/Height ");
-    AppendInt(dictionary, height);
-    dictionary.append("/BitsPerComponent 8");
-    if (translucent) {
-        const int mask = NewObject();
-        QByteArray maskDictionary = dictionary + "/ColorSpace/DeviceGray";
-        WriteStream(mask, maskDictionary, alpha, kResourceCompression);
-        dictionary.append("/SMask ");
-        AppendInt(dictionary, mask);
-        dictionary.append(" 0 R");
-    }
-    dictionary.append(gray ? "/ColorSpace/DeviceGray" : "/ColorSpace/DeviceRGB");
-    const int object = NewObject();
-    WriteStream(object, dictionary, samples, kResourceCompression);
-    imageIndex_.insert(key, static_cast<int>(images_.size()));
-    images_.push_back({image, object});
-    return object;
-}
-
-int TRLPdfEngine::FontOf(const QRawFont& raw) {
-    for (const auto& [known, index] : recentFonts_) {
-        if (known.isValid() && known == raw) {
-            return index;
-        }
-    }
-    // One document font for every size of the same font file.
-    const QByteArray head = raw.fontTable("head");
-    const QByteArray key = raw.familyName().toUtf8() + '\n' + raw.styleName().toUtf8() + '\n' +
-                           QByteArray::number(raw.weight()) + '\n' +
-                           QByteArray::number(int(raw.style())) + '\n' + head;
-    int index = fontIndex_.value(key, -2);
-    if (index == -2) {
-        index = -1;
-        const QByteArray hhea = raw.fontTable("hhea");
-        const QByteArray hmtx = raw.fontTable("hmtx");
-        const int glyphCount = U16(raw.fontTable("maxp"), 4);
-        const int unitsPerEm = U16(head, 18);
-        // Only TrueType outlines are embedded; other fonts are drawn as outlines.
-        if (!raw.fontTable("glyf").isEmpty() && glyphCount > 0 && unitsPerEm > 0 &&
-            !hhea.isEmpty() && !hmtx.isEmpty()) {
-            DocFont font;
-            font.Raw = raw;
-            font.UnitsPerEm = unitsPerEm;
-            font.Name = SafeName(PostScriptName(raw.fontTable("name")));
-            const int metrics = std::max(1, int(U16(hhea, 34)));
-            font.Widths.resize(static_cast<size_t>(glyphCount));
-            for (int glyph = 0; glyph < glyphCount; ++glyph) {
-                const int advance =
-                    U16(hmtx, 4 * static_cast<qsizetype>(std::min(glyph, metrics - 1)));
-                font.Widths[static_cast<size_t>(glyph)] =
-                    static_cast<int>(std::lround(advance * 1000.0 / unitsPerEm));
-            }
-            font.Used.assign(static_cast<size_t>(glyphCount), false);
-            font.Characters.assign(static_cast<size_t>(glyphCount), 0);
-            index = static_cast<int>(fonts_.size());
-            font.Resource = "/F" + QByteArray::number(index);
-            fonts_.push_back(std::move(font));
-        }
-        fontIndex_.insert(key, index);
-    }
-    recentFonts_[nextRecent_] = {raw, index};
-    nextRecent_ = (nextRecent_ + 1) % recentFonts_.size();
-    return index;
-}
-
-void TRLPdfEngine::drawTextItem(const QPointF& at, const QTextItem& item) {
+void TRLPdfPageEngine::drawTextItem(const QPointF& at, const QTextItem& item) {
     if (announced_) {
         const Run run = std::move(*announced_);
         announced_.reset();
@@ -924,41 +1021,48 @@ void TRLPdfEngine::drawTextItem(const QPointF& at, const QTextItem& item) {
     }
     QPainterPath outline;
     outline.addText(at, item.font(), text);
-    const QBrush saved = brush_;
-    const QPen savedPen = pen_;
-    brush_ = QBrush(pen_.color());
-    pen_ = QPen(Qt::NoPen);
-    drawPath(outline);
-    brush_ = saved;
-    pen_ = savedPen;
+    FillOutline(outline);
 }
 
-void TRLPdfEngine::DrawGlyphOutlines(const Run& run) {
-    QPainterPath outline;
-    for (qsizetype i = 0; i < run.Glyphs.size() && i < run.Positions.size(); ++i) {
-        outline.addPath(
-            run.Font.pathForGlyph(run.Glyphs[i]).translated(run.Baseline + run.Positions[i]));
+// Glyphs that cannot be text are filled outlines in the text's colour.
+void TRLPdfPageEngine::FillOutline(const QPainterPath& outline) {
+    const QBrush brush = std::exchange(brush_, QBrush(pen_.color()));
+    const QPen pen = std::exchange(pen_, QPen(Qt::NoPen));
+    drawPath(outline);
+    brush_ = brush;
+    pen_ = pen;
+}
+
+const TRLPdfFont* TRLPdfPageEngine::FontOf(const QRawFont& raw, int& index) {
+    for (const auto& [known, font, knownIndex] : recentFonts_) {
+        if (known.isValid() && known == raw) {
+            index = knownIndex;
+            return font;
+        }
     }
-    const QBrush saved = brush_;
-    const QPen savedPen = pen_;
-    brush_ = QBrush(pen_.color());
-    pen_ = QPen(Qt::NoPen);
-    drawPath(outline);
-    brush_ = saved;
-    pen_ = savedPen;
+    const TRLPdfFont* font = document_.FontOf(raw, index);
+    recentFonts_[nextRecent_] = {raw, font, index};
+    nextRecent_ = (nextRecent_ + 1) % recentFonts_.size();
+    return font;
 }
 
-void TRLPdfEngine::DrawRun(const Run& run) {
+void TRLPdfPageEngine::DrawRun(const Run& run) {
     const qsizetype count = std::min(run.Glyphs.size(), run.Positions.size());
     if (count == 0 || pen_.style() == Qt::NoPen || pen_.color().alpha() == 0) {
         return;
     }
-    const int index = FontOf(run.Font);
-    if (index < 0) {
-        DrawGlyphOutlines(run);
+    int index = -1;
+    const TRLPdfFont* found = FontOf(run.Font, index);
+    if (found == nullptr) {
+        QPainterPath outline;
+        for (qsizetype i = 0; i < count; ++i) {
+            outline.addPath(
+                run.Font.pathForGlyph(run.Glyphs[i]).translated(run.Baseline + run.Positions[i]));
+        }
+        FillOutline(outline);
         return;
     }
-    DocFont& font = fonts_[static_cast<size_t>(index)];
+    const TRLPdfFont& font = *found;
     const double pixelSize = run.Font.pixelSize();
     if (pixelSize <= 0) {
         return;
@@ -1003,25 +1107,25 @@ void TRLPdfEngine::DrawRun(const Run& run) {
     content_.append("[(");
     double pen = 0;
     const double start = run.Positions[0].x();
+    const double tolerance = 500.0 / (pixelSize * std::abs(matrix_.m11() != 0 ? matrix_.m11() : 1));
     for (qsizetype i = 0; i < count; ++i) {
         const quint32 glyph = run.Glyphs[i];
         if (glyph >= font.Widths.size()) {
             continue;
         }
         if (i > 0) {
+            // Differences below half a device pixel are the rounding of whole-pixel advances,
+            // not placement, and would only lengthen the stream.
             const double wanted = (run.Positions[i].x() - start) * 1000.0 / pixelSize;
             const long long shift = std::llround(pen - wanted);
-            if (shift != 0) {
+            if (std::abs(pen - wanted) > tolerance) {
                 content_.append(')');
                 AppendInt(content_, shift);
                 content_.append('(');
                 pen -= static_cast<double>(shift);
             }
         }
-        font.Used[glyph] = true;
-        if (font.Characters[glyph] == 0 && i < run.Text.size()) {
-            font.Characters[glyph] = run.Text[i].unicode();
-        }
+        glyphs_.push_back({index, glyph, i < run.Text.size() ? run.Text[i].unicode() : u'\0'});
         for (const char byte : {static_cast<char>(glyph >> 8), static_cast<char>(glyph & 0xFF)}) {
             if (byte == '(' || byte == ')' || byte == '\\') {
                 content_.append('\\');
@@ -1036,7 +1140,7 @@ void TRLPdfEngine::DrawRun(const Run& run) {
     content_.append(")]TJ\n");
 }
 
-void TRLPdfEngine::WriteFont(DocFont& font, int type0) {
+void TRLPdfDocument::WriteFont(TRLPdfFont& font, int type0) {
     std::vector<quint32> glyphs;
     for (size_t glyph = 0; glyph < font.Used.size(); ++glyph) {
         if (font.Used[glyph]) {
@@ -1159,11 +1263,16 @@ void TRLPdfEngine::WriteFont(DocFont& font, int type0) {
     Write(out);
 }
 
-bool TRLPdfEngine::Finish() {
+bool TRLPdfDocument::Finish() {
+    // Every page has been added (or given up), so nothing paints any more: no lock is needed.
+    // Pictures only pages never added showed still fill the objects they were given.
+    for (const PendingStream& image : std::exchange(pendingImages_, {})) {
+        WritePacked(image.Object, image.Dictionary, image.Packed);
+    }
     QByteArray resources = "<</ProcSet[/PDF/Text/ImageB/ImageC]";
     if (!fonts_.empty()) {
         resources.append("/Font<<");
-        for (DocFont& font : fonts_) {
+        for (TRLPdfFont& font : fonts_) {
             const int type0 = NewObject();
             WriteFont(font, type0);
             resources.append(font.Resource + ' ');
@@ -1183,16 +1292,20 @@ bool TRLPdfEngine::Finish() {
         }
         resources.append(">>");
     }
-    if (!hatches_.empty()) {
+    if (hatches_ != 0) {
         resources.append("/ColorSpace<</Hatch[/Pattern/DeviceRGB]>>/Pattern<<");
-        for (size_t i = 0; i < hatches_.size(); ++i) {
+        for (int style = 0; style < 32; ++style) {
+            if ((hatches_ & (1u << style)) == 0) {
+                continue;
+            }
             const int pattern = NewObject();
             WriteStream(pattern,
                         "/Type/Pattern/PatternType 1/PaintType 2/TilingType 1/BBox[0 0 6 6]"
                         "/XStep 6/YStep 6/Resources<<>>",
-                        QByteArray("0.5 w ") + HatchCell(hatches_[i]), kResourceCompression);
+                        QByteArray("0.5 w ") + HatchCell(Qt::BrushStyle(style)),
+                        kResourceCompression);
             resources.append("/H");
-            AppendInt(resources, static_cast<long long>(i));
+            AppendInt(resources, style);
             resources.append(' ');
             AppendInt(resources, pattern);
             resources.append(" 0 R");
@@ -1203,7 +1316,7 @@ bool TRLPdfEngine::Finish() {
     BeginObject(resources_);
     Write(resources);
 
-    BeginObject(pages_);
+    BeginObject(pageTree_);
     QByteArray pages = "<</Type/Pages/Count ";
     AppendInt(pages, static_cast<long long>(pageObjects_.size()));
     pages.append("/Kids[");
@@ -1219,33 +1332,33 @@ bool TRLPdfEngine::Finish() {
     Write(pages);
 
     QByteArray info = "<</Producer" + TextString(QStringLiteral("Kelmora"));
-    if (!creator_.isEmpty()) {
-        info += "/Creator" + TextString(creator_);
+    if (!Creator.isEmpty()) {
+        info += "/Creator" + TextString(Creator);
     }
-    if (!title_.isEmpty()) {
-        info += "/Title" + TextString(title_);
+    if (!Title.isEmpty()) {
+        info += "/Title" + TextString(Title);
     }
-    if (!author_.isEmpty()) {
-        info += "/Author" + TextString(author_);
+    if (!Author.isEmpty()) {
+        info += "/Author" + TextString(Author);
     }
-    const QDateTime created = created_.isValid() ? created_ : QDateTime::currentDateTime();
+    const QDateTime created = Created.isValid() ? Created : QDateTime::currentDateTime();
     info += "/CreationDate " + DateString(created) + ">>\nendobj\n";
     BeginObject(info_);
     Write(info);
 
     int metadata = 0;
-    if (!xmp_.isEmpty()) {
+    if (!Xmp.isEmpty()) {
         metadata = NewObject();
         BeginObject(metadata);
         QByteArray dictionary = "<</Type/Metadata/Subtype/XML/Length ";
-        AppendInt(dictionary, xmp_.size());
+        AppendInt(dictionary, Xmp.size());
         dictionary.append(">>\nstream\n");
         Write(dictionary);
-        Write(xmp_);
+        Write(Xmp);
         Write("\nendstream\nendobj\n");
     }
     QByteArray catalog = "<</Type/Catalog/Pages ";
-    AppendInt(catalog, pages_);
+    AppendInt(catalog, pageTree_);
     catalog.append(" 0 R");
     if (metadata != 0) {
         catalog.append("/Metadata ");
@@ -1256,7 +1369,7 @@ bool TRLPdfEngine::Finish() {
     BeginObject(catalog_);
     Write(catalog);
 
-    const qint64 xref = written_ + pending_.size();
+    const qint64 xref = written_ + buffer_.size();
     QByteArray table = "xref\n0 ";
     AppendInt(table, static_cast<long long>(offsets_.size()));
     table.append("\n0000000000 65535 f \n");
@@ -1270,7 +1383,7 @@ bool TRLPdfEngine::Finish() {
         }
     }
     const QByteArray id = QCryptographicHash::hash(QByteArray::number(created.toMSecsSinceEpoch()) +
-                                                       title_.toUtf8() + QByteArray::number(xref),
+                                                       Title.toUtf8() + QByteArray::number(xref),
                                                    QCryptographicHash::Md5)
                               .toHex();
     table.append("trailer\n<</Size ");
@@ -1290,68 +1403,74 @@ bool TRLPdfEngine::Finish() {
 // --- TRLPdfWriter --------------------------------------------------------------------------------
 
 TRLPdfWriter::TRLPdfWriter(QIODevice& out, int pixelsPerInch)
-    : engine_(std::make_unique<TRLPdfEngine>(out, pixelsPerInch > 0 ? pixelsPerInch : 1440)) {}
+    : document_(std::make_unique<TRLPdfDocument>(out, pixelsPerInch > 0 ? pixelsPerInch : 1440)) {}
 
 TRLPdfWriter::~TRLPdfWriter() = default;
 
+int TRLPdfWriter::PixelsPerInch() const {
+    return document_->PixelsPerInch;
+}
+
 void TRLPdfWriter::SetTitle(const QString& title) {
-    engine_->title_ = title;
+    document_->Title = title;
 }
 
 void TRLPdfWriter::SetAuthor(const QString& author) {
-    engine_->author_ = author;
+    document_->Author = author;
 }
 
 void TRLPdfWriter::SetCreator(const QString& creator) {
-    engine_->creator_ = creator;
+    document_->Creator = creator;
 }
 
 void TRLPdfWriter::SetXmpMetadata(const QByteArray& xmp) {
-    engine_->xmp_ = xmp;
+    document_->Xmp = xmp;
 }
 
 void TRLPdfWriter::SetCreationDate(const QDateTime& date) {
-    engine_->created_ = date;
-}
-
-void TRLPdfWriter::SetPageSize(const QSizeF& points) {
-    if (points.width() > 0 && points.height() > 0) {
-        engine_->pageSize_ = points;
-    }
-}
-
-QSizeF TRLPdfWriter::PageSize() const {
-    return engine_->pageSize_;
+    document_->Created = date;
 }
 
 int TRLPdfWriter::PageCount() const {
-    return static_cast<int>(engine_->pageObjects_.size());
+    return document_->Pages;
 }
 
 bool TRLPdfWriter::Finish() {
-    return engine_->Finish();
+    return document_->Finish();
 }
 
 QString TRLPdfWriter::ErrorString() const {
-    return engine_->error_;
+    return document_->Error;
 }
 
-QPaintEngine* TRLPdfWriter::paintEngine() const {
+// --- TRLPdfPage ----------------------------------------------------------------------------------
+
+TRLPdfPage::TRLPdfPage(TRLPdfWriter& writer, const QSizeF& points)
+    : points_(points.width() > 0 && points.height() > 0 ? points : kA4Points),
+      pixelsPerInch_(writer.PixelsPerInch()),
+      engine_(std::make_unique<TRLPdfPageEngine>(*writer.document_, points_)) {}
+
+TRLPdfPage::~TRLPdfPage() = default;
+
+bool TRLPdfPage::AddTo(TRLPdfWriter& writer) {
+    Q_ASSERT(&engine_->Document() == writer.document_.get());
+    return engine_->AddToDocument();
+}
+
+QPaintEngine* TRLPdfPage::paintEngine() const {
     return engine_.get();
 }
 
-int TRLPdfWriter::metric(PaintDeviceMetric metric) const {
-    const QSizeF page = engine_->pageSize_;
-    const int ppi = engine_->pixelsPerInch_;
+int TRLPdfPage::metric(PaintDeviceMetric metric) const {
     switch (metric) {
     case PdmWidth:
-        return qRound(page.width() * ppi / 72);
+        return qRound(points_.width() * pixelsPerInch_ / 72);
     case PdmHeight:
-        return qRound(page.height() * ppi / 72);
+        return qRound(points_.height() * pixelsPerInch_ / 72);
     case PdmWidthMM:
-        return qRound(page.width() * 25.4 / 72);
+        return qRound(points_.width() * 25.4 / 72);
     case PdmHeightMM:
-        return qRound(page.height() * 25.4 / 72);
+        return qRound(points_.height() * 25.4 / 72);
     case PdmNumColors:
         return INT_MAX;
     case PdmDepth:
@@ -1360,7 +1479,7 @@ int TRLPdfWriter::metric(PaintDeviceMetric metric) const {
     case PdmDpiY:
     case PdmPhysicalDpiX:
     case PdmPhysicalDpiY:
-        return ppi;
+        return pixelsPerInch_;
     case PdmDevicePixelRatio:
         return 1;
     case PdmDevicePixelRatioScaled:

@@ -1,6 +1,8 @@
-// A PDF writer of our own, as a paint device: QPainter draws a page onto it, and when the painter
-// ends, the page is one compressed content stream in the file. Only the pages' places and the
-// document's fonts stay in memory, so a document of any length is written in flat memory.
+// A PDF writer of our own. A page is a paint device of its own: QPainter draws onto it, on any
+// thread, and when the painter ends the page is a compressed content stream; the document then
+// takes its pages in order and writes each at once. Only the pages' places and the document's
+// fonts stay in memory, so a document of any length is written in flat memory, and pages can be
+// drawn on as many threads as there are cores.
 //
 // Texts stay texts: each font is embedded once per document, cut down to the glyphs the document
 // used, with a map from its glyphs back to their characters so that readers can search and copy
@@ -18,16 +20,18 @@
 
 class QDateTime;
 class QIODevice;
-class TRLPdfEngine;
+class TRLPdfDocument;
+class TRLPdfPageEngine;
 
-class TRLPdfWriter : public QPaintDevice {
+class TRLPdfWriter {
 public:
-    // Writes to out, which must stay open until Finish; nothing is written before the first page
-    // ends.
+    // Writes to out, which must stay open until Finish.
     explicit TRLPdfWriter(QIODevice& out, int pixelsPerInch = 1440);
-    ~TRLPdfWriter() override;
+    ~TRLPdfWriter();
     TRLPdfWriter(const TRLPdfWriter&) = delete;
     TRLPdfWriter& operator=(const TRLPdfWriter&) = delete;
+
+    int PixelsPerInch() const;
 
     // The document's information; set before Finish.
     void SetTitle(const QString& title);
@@ -38,11 +42,7 @@ public:
     // The creation date written into the information (the current time when not set).
     void SetCreationDate(const QDateTime& date);
 
-    // The paper of the pages begun from now on, in points. A4 until set.
-    void SetPageSize(const QSizeF& points);
-    QSizeF PageSize() const;
-
-    // Pages ended so far.
+    // Pages added so far.
     int PageCount() const;
 
     // Ends the document: the fonts, the page tree, the catalogue and the cross-reference table.
@@ -50,11 +50,33 @@ public:
     bool Finish();
     QString ErrorString() const;
 
+private:
+    friend class TRLPdfPage;
+    std::unique_ptr<TRLPdfDocument> document_;
+};
+
+// One page of a writer's document, of the given paper in points. Paint it with one QPainter on
+// one thread (several pages may be painted at once), then hand it to AddPage.
+class TRLPdfPage : public QPaintDevice {
+public:
+    TRLPdfPage(TRLPdfWriter& writer, const QSizeF& points);
+    ~TRLPdfPage() override;
+    TRLPdfPage(const TRLPdfPage&) = delete;
+    TRLPdfPage& operator=(const TRLPdfPage&) = delete;
+
+    QSizeF Size() const { return points_; }
+
+    // Writes the painted page into the document after the pages added before it; from the
+    // thread that owns the writer. False when the document could not be written.
+    bool AddTo(TRLPdfWriter& writer);
+
     QPaintEngine* paintEngine() const override;
 
 protected:
     int metric(PaintDeviceMetric metric) const override;
 
 private:
-    std::unique_ptr<TRLPdfEngine> engine_;
+    QSizeF points_;
+    int pixelsPerInch_;
+    std::unique_ptr<TRLPdfPageEngine> engine_;
 };
