@@ -10,10 +10,16 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QThread>
 
+#include <condition_variable>
 #include <cstdlib>
 #include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -42,12 +48,76 @@ QString Producer(bool archival) {
     return archival ? QStringLiteral("Qt ") + QString::fromLatin1(qVersion()) : kCreator;
 }
 
+// One PDF page painted from a page of the store, the whole sheet being the page: the report's
+// own margins are part of the drawing.
+std::unique_ptr<TRLPdfPage> PaintPdfPage(TRLPdfWriter& writer, const TRLGraphicSurface& page) {
+    auto pdfPage = std::make_unique<TRLPdfPage>(
+        writer, TRLPDFFilter::PageLayoutOf(page).fullRect(QPageLayout::Point).size());
+    QPainter painter;
+    if (!painter.begin(pdfPage.get()))
+        throw TRLException(QStringLiteral("the PDF page could not be started"));
+    page.PaintTo(painter, QRect(0, 0, pdfPage->width(), pdfPage->height()));
+    painter.end();
+    return pdfPage;
+}
+
 QDateTime CurrentSecond() {
     const QDateTime now = QDateTime::currentDateTime();
     return now.addMSecs(-now.time().msec());
 }
 
 } // namespace
+
+// Threads that paint pages, each job on the first thread free. Plain standard threads and
+// locks, so that the hand-over of every job is plain to the thread checker too.
+class TRLPagePainters {
+public:
+    explicit TRLPagePainters(int count) {
+        for (int i = 0; i < count; ++i)
+            threads_.emplace_back([this] { Serve(); });
+    }
+    ~TRLPagePainters() {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread& thread : threads_)
+            thread.join();
+    }
+    int Count() const { return static_cast<int>(threads_.size()); }
+    void Post(std::function<void()> job) {
+        {
+            const std::lock_guard lock(mutex_);
+            jobs_.push_back(std::move(job));
+        }
+        wake_.notify_one();
+    }
+
+private:
+    void Serve() {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+                // Jobs still queued when the painters stop are dropped: their results are no
+                // longer awaited.
+                if (stopping_)
+                    return;
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            job();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> jobs_;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
 
 TRLPDFFilter::TRLPDFFilter(QObject* owner) : TRLCustomSaveFilter(owner) {
     setObjectName(QStringLiteral("RLPDFFilter"));
@@ -125,6 +195,10 @@ void TRLPDFFilter::Discard() noexcept {
     // thrown away with it.
     painter_.reset();
     writer_.reset();
+    // Pages painted and not added go first, while the threads whose fonts they hold still run;
+    // the painters then finish the pages they hold, before the writer goes.
+    painting_.clear();
+    painters_.reset();
     pdf_.reset();
     if (file_) {
         file_->cancelWriting();
@@ -150,6 +224,7 @@ void TRLPDFFilter::BeginDoc() {
         pdf_->SetCreator(kCreator);
         pdf_->SetCreationDate(created);
         pdf_->SetXmpMetadata(XmpMetadata(title, author_, created, false));
+        painters_ = std::make_unique<TRLPagePainters>(std::max(1, QThread::idealThreadCount()));
         return;
     }
     MakeWriter();
@@ -192,18 +267,40 @@ void TRLPDFFilter::NewPage() {
     // The next page opens in DrawPage, where its own paper is known.
 }
 
+void TRLPDFFilter::AddPaintedPage() {
+    std::future<std::unique_ptr<TRLPdfPage>> next = std::move(painting_.front());
+    painting_.pop_front();
+    // A painter's failure is this run's failure.
+    std::unique_ptr<TRLPdfPage> pdfPage;
+    try {
+        pdfPage = next.get();
+    } catch (const std::exception& e) {
+        Fail(QString::fromUtf8(e.what()));
+    }
+    if (!pdfPage->AddTo(*pdf_))
+        Fail(pdf_->ErrorString());
+}
+
 void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
     if (pdf_) {
-        TRLPdfPage pdfPage(*pdf_, PageLayoutOf(page).fullRect(QPageLayout::Point).size());
-        QPainter painter;
-        if (!painter.begin(&pdfPage))
-            Fail(QStringLiteral("the PDF page could not be started"));
-        // The whole sheet is the page: the report's own margins are part of the drawing.
-        page.PaintTo(painter, QRect(0, 0, pdfPage.width(), pdfPage.height()));
-        painter.end();
-        if (!pdfPage.AddTo(*pdf_))
-            Fail(pdf_->ErrorString());
         ++pagesWritten_;
+        // A page of a store is painted on a painter thread, kept alive until it is; a page
+        // nobody shares is painted here, after the pages before it.
+        if (std::shared_ptr<const TRLGraphicSurface> held = page.weak_from_this().lock();
+            held && painters_) {
+            auto job = std::make_shared<std::packaged_task<std::unique_ptr<TRLPdfPage>()>>(
+                [writer = pdf_.get(), held] { return PaintPdfPage(*writer, *held); });
+            painting_.push_back(job->get_future());
+            painters_->Post([job] { (*job)(); });
+            // A few pages ahead keep every painter busy; more would only hold memory.
+            while (painting_.size() > 2 * static_cast<size_t>(painters_->Count()))
+                AddPaintedPage();
+            return;
+        }
+        while (!painting_.empty())
+            AddPaintedPage();
+        if (!PaintPdfPage(*pdf_, page)->AddTo(*pdf_))
+            Fail(pdf_->ErrorString());
         return;
     }
     if (!painter_)
@@ -228,6 +325,9 @@ void TRLPDFFilter::EndDoc() {
         Discard();
         return;
     }
+    while (!painting_.empty())
+        AddPaintedPage();
+    painters_.reset();
     if (pagesWritten_ == 0)
         Fail(QStringLiteral("there are no pages to write"));
     if (pdf_) {

@@ -11,13 +11,17 @@
 #include <QByteArray>
 #include <QPageLayout>
 
+#include <deque>
+#include <future>
 #include <memory>
 
 class QDateTime;
 class QPainter;
 class QPdfWriter;
 class QSaveFile;
+class TRLPdfPage;
 class TRLPdfWriter;
+class TRLPagePainters;
 
 class TRLPDFFilter : public TRLCustomSaveFilter {
     Q_OBJECT
@@ -56,6 +60,8 @@ private:
     // Begins painting the first page, with metadata dated as the writer dates the document.
     void StartDocument(const QPageLayout& firstPage);
     void EndArchivalDocument();
+    // Adds the oldest page still being painted to the document, once it is painted.
+    void AddPaintedPage();
     // Drops the unfinished document; the temporary file goes with it.
     void Discard() noexcept;
     [[noreturn]] void Fail(const QString& reason);
@@ -70,6 +76,10 @@ private:
     // Ordinary PDF is written by our own writer, a page per painter; PDF/A by the toolkit's
     // writer, whose painter spans the document.
     std::unique_ptr<TRLPdfWriter> pdf_;
+    // Ordinary PDF pages are painted on helper threads, one per core, while the run reads the
+    // next pages from the store; they join the document in their order.
+    std::unique_ptr<TRLPagePainters> painters_;
+    std::deque<std::future<std::unique_ptr<TRLPdfPage>>> painting_;
     std::unique_ptr<QPdfWriter> writer_;
     std::unique_ptr<QPainter> painter_;
 };

@@ -8,7 +8,6 @@
 #include <QHash>
 #include <QIODevice>
 #include <QImage>
-#include <QMutex>
 #include <QPaintEngine>
 #include <QPainterPath>
 #include <QPixmap>
@@ -23,6 +22,7 @@
 #include <charconv>
 #include <cmath>
 #include <deque>
+#include <mutex>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -231,7 +231,10 @@ void AppendColor(QByteArray& out, const QColor& color) {
 // One font of the document: its metrics for placing glyphs, and which glyphs and characters the
 // pages used. Its widths never change once it is known, so pages read them without a lock.
 struct TRLPdfFont {
-    QRawFont Raw;
+    // The font file's tables, read when the font is first met: a raw font belongs to the thread
+    // that made it, which may be gone when the document ends.
+    QHash<QByteArray, QByteArray> Tables;
+    QByteArray Table(QByteArrayView tag) const { return Tables.value(tag.toByteArray()); }
     QByteArray Name;
     QByteArray Resource;
     int UnitsPerEm = 1000;
@@ -302,7 +305,7 @@ private:
     int info_;
     std::vector<int> pageObjects_;
 
-    QMutex mutex_;
+    std::mutex mutex_;
     // Guarded by mutex_.
     std::vector<qint64> offsets_{0};
     std::deque<TRLPdfFont> fonts_;
@@ -404,14 +407,14 @@ TRLPdfDocument::TRLPdfDocument(QIODevice& out, int pixelsPerInch)
 }
 
 int TRLPdfDocument::NewObject() {
-    const QMutexLocker lock(&mutex_);
+    const std::lock_guard lock(mutex_);
     offsets_.push_back(-1);
     return static_cast<int>(offsets_.size()) - 1;
 }
 
 void TRLPdfDocument::BeginObject(int object) {
     {
-        const QMutexLocker lock(&mutex_);
+        const std::lock_guard lock(mutex_);
         offsets_[static_cast<size_t>(object)] = written_ + buffer_.size();
     }
     AppendInt(buffer_, object);
@@ -457,7 +460,7 @@ const TRLPdfFont* TRLPdfDocument::FontOf(const QRawFont& raw, int& index) {
     const QByteArray key = raw.familyName().toUtf8() + '\n' + raw.styleName().toUtf8() + '\n' +
                            QByteArray::number(raw.weight()) + '\n' +
                            QByteArray::number(int(raw.style())) + '\n' + head;
-    const QMutexLocker lock(&mutex_);
+    const std::lock_guard lock(mutex_);
     index = fontIndex_.value(key, -2);
     if (index == -2) {
         index = -1;
@@ -469,7 +472,10 @@ const TRLPdfFont* TRLPdfDocument::FontOf(const QRawFont& raw, int& index) {
         if (!raw.fontTable("glyf").isEmpty() && glyphCount > 0 && unitsPerEm > 0 &&
             !hhea.isEmpty() && !hmtx.isEmpty()) {
             TRLPdfFont& font = fonts_.emplace_back();
-            font.Raw = raw;
+            for (const char* tag : {"head", "hhea", "maxp", "hmtx", "loca", "glyf", "cvt ", "fpgm",
+                                    "prep", "OS/2", "post"}) {
+                font.Tables.insert(tag, raw.fontTable(tag));
+            }
             font.UnitsPerEm = unitsPerEm;
             font.Name = SafeName(PostScriptName(raw.fontTable("name")));
             const int metrics = std::max(1, int(U16(hhea, 34)));
@@ -499,7 +505,7 @@ int TRLPdfDocument::ImageObject(const QImage& given) {
     // A picture on every page (a letterhead, a signature) is written once.
     const size_t key = qHashBits(image.constBits(), static_cast<size_t>(image.sizeInBytes()),
                                  static_cast<size_t>(image.width()) * 31 + image.format());
-    const QMutexLocker lock(&mutex_);
+    const std::lock_guard lock(mutex_);
     for (auto it = imageIndex_.constFind(key); it != imageIndex_.cend() && it.key() == key; ++it) {
         if (images_[static_cast<size_t>(*it)].Image == image) {
             return images_[static_cast<size_t>(*it)].Object;
@@ -564,7 +570,7 @@ void TRLPdfDocument::AddPage(const QSizeF& points, const QByteArray& packedConte
                              const std::vector<TRLPdfGlyphUse>& glyphs, quint32 hatches) {
     std::vector<PendingStream> images;
     {
-        const QMutexLocker lock(&mutex_);
+        const std::lock_guard lock(mutex_);
         images.swap(pendingImages_);
         hatches_ |= hatches;
     }
@@ -573,7 +579,7 @@ void TRLPdfDocument::AddPage(const QSizeF& points, const QByteArray& packedConte
     }
     {
         // Other pages may be adding fonts meanwhile.
-        const QMutexLocker lock(&mutex_);
+        const std::lock_guard lock(mutex_);
         for (const TRLPdfGlyphUse& use : glyphs) {
             TRLPdfFont& font = fonts_[static_cast<size_t>(use.Font)];
             font.Used[use.Glyph] = true;
@@ -638,8 +644,10 @@ bool TRLPdfPageEngine::end() {
     if (!appliedClip_.isEmpty()) {
         content_.append("Q\n");
     }
-    // Compressed here, on the thread that painted the page.
+    // Compressed here, on the thread that painted the page; its raw fonts stay with it.
     packed_ = Deflated(content_, kContentCompression);
+    recentFonts_ = {};
+    announced_.reset();
     content_ = QByteArray();
     ended_ = true;
     return !packed_.isEmpty();
@@ -1162,11 +1170,12 @@ void TRLPdfDocument::WriteFont(TRLPdfFont& font, int type0) {
     }
     const QByteArray name = tag + '+' + font.Name;
 
-    const QByteArray program = SubsetTrueTypeFont(font.Raw, glyphs);
-    const QByteArray head = font.Raw.fontTable("head");
-    const QByteArray hhea = font.Raw.fontTable("hhea");
-    const QByteArray os2 = font.Raw.fontTable("OS/2");
-    const QByteArray post = font.Raw.fontTable("post");
+    const QByteArray program =
+        SubsetTrueTypeFont([&font](QByteArrayView tag) { return font.Table(tag); }, glyphs);
+    const QByteArray head = font.Table("head");
+    const QByteArray hhea = font.Table("hhea");
+    const QByteArray os2 = font.Table("OS/2");
+    const QByteArray post = font.Table("post");
     const double scale = 1000.0 / font.UnitsPerEm;
     const auto scaled = [scale](int value) { return std::lround(value * scale); };
 

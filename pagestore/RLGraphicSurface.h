@@ -27,7 +27,9 @@ struct TRLPagePaintOptions {
     bool KeepRectsVisible = false;
 };
 
-class TRLGraphicSurface {
+// Pages live in shared pointers (the store, its cache, a run that outlasts a call): an output
+// that draws a page after the call has returned keeps it alive through weak_from_this.
+class TRLGraphicSurface : public std::enable_shared_from_this<TRLGraphicSurface> {
 public:
     TRLGraphicSurface();
     ~TRLGraphicSurface();
