@@ -654,6 +654,10 @@ private:
     }
 
     static TRLValue BuiltIn(const QString& name, const TRLValueList& arguments) {
+        // Every name that is no built-in passes through here before it reaches the components
+        // (a record's fields): most are told apart without making a lower-case copy.
+        if (!MayBeBuiltIn(name))
+            return TRLValue();
         const QString word = name.toLower();
         if (word == u"pi")
             return TRLValue(std::numbers::pi);
@@ -673,6 +677,25 @@ private:
             return best;
         }
         return TRLValue();
+    }
+
+    // False for a name whose lower-case form is none of the built-in names. Lower-casing never
+    // shortens a text, so a name longer than the longest of them is none; an ASCII name is
+    // compared letter by letter. Names with other characters go through toLower, which turns a
+    // few of them into ASCII letters (the Kelvin sign into "k").
+    static bool MayBeBuiltIn(const QString& name) {
+        static constexpr QLatin1String words[] = {QLatin1String("pi"),    QLatin1String("true"),
+                                                  QLatin1String("false"), QLatin1String("null"),
+                                                  QLatin1String("minor"), QLatin1String("major")};
+        if (name.size() > 5)
+            return false;
+        for (const QChar c : name)
+            if (c.unicode() >= 0x80)
+                return true;
+        for (const QLatin1String word : words)
+            if (name.compare(word, Qt::CaseInsensitive) == 0)
+                return true;
+        return false;
     }
 
     TRLValue Assign(const TRLParserNode* node) {
@@ -710,7 +733,22 @@ std::shared_ptr<const TRLParserNode> TRLExpressionParser::Build(const QString& t
 }
 
 TRLValue TRLExpressionParser::Evaluate(const QString& text) {
-    const std::shared_ptr<const TRLParserNode> tree = Build(text);
+    if (OnToken) {
+        const std::shared_ptr<const TRLParserNode> tree = Build(text);
+        return EvaluateTree(tree.get());
+    }
+    // A copy of the pointer: a callback may evaluate other texts meanwhile and drop the kept
+    // trees to make room.
+    std::shared_ptr<const TRLParserNode> tree;
+    if (const auto kept = keptTrees_.constFind(text); kept != keptTrees_.cend()) {
+        tree = *kept;
+    } else {
+        tree = Build(text);
+        // Texts made up on the fly (a key per record, say) must not grow this for ever.
+        if (keptTrees_.size() >= MaxKeptTrees)
+            keptTrees_.clear();
+        keptTrees_.insert(text, tree);
+    }
     return EvaluateTree(tree.get());
 }
 

@@ -44,6 +44,7 @@
 #include "RLValue.h"
 
 #include <QFlags>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -120,6 +121,7 @@ public:
     static constexpr int MaxDepth = 256;
     static constexpr int MaxEvaluationDepth = 1024;
     static constexpr long MaxEvaluationSteps = 1'000'000;
+    static constexpr int MaxKeptTrees = 256;
 
     using IdentifierEvent = std::function<void(TRLExpressionParser& sender, const QString& name,
                                                const TRLValueList& arguments, TRLValue& result)>;
@@ -144,7 +146,9 @@ public:
     TRLParserValueList& Values() { return values_; }
     const TRLParserValueList& Values() const { return values_; }
 
-    // Builds the tree of text, evaluates it and frees it. An empty text gives unassigned.
+    // Evaluates text. An empty text gives unassigned. The trees of the texts evaluated are kept
+    // (up to MaxKeptTrees of them), since a report evaluates the same few texts for every
+    // record; with OnToken set a text is read again each time, so that its tokens are told.
     TRLValue Evaluate(const QString& text);
     // Evaluates Expression, building its tree on first use and keeping it until Expression
     // changes.
@@ -174,6 +178,8 @@ private:
     TRLParserValueList values_;
     std::shared_ptr<const TRLParserNode> tree_;
     bool treeBuilt_ = false;
+    // The trees of the texts given to Evaluate(text); a text that does not read has none.
+    QHash<QString, std::shared_ptr<const TRLParserNode>> keptTrees_;
 
     // Evaluation state, shared by nested evaluations that callbacks start.
     struct Frame {

@@ -254,6 +254,44 @@ TEST(TextExpression, FaultsNameTheControl) {
     }
 }
 
+// The report's parser keeps what it has read of each text: labels whose texts read alike (an
+// aggregate call becomes the same name in each) still show their own values, and a label whose
+// expression changes between runs shows the new one.
+TEST(TextExpression, TextsReadAlikeAndTextsChangedBetweenRuns) {
+    TRLJsonRecordsModel records;
+    records.Load(R"json([{"A": 1, "B": 10, "Name": "x"}, {"A": 2, "B": 20, "Name": "y"}])json",
+                 QStringLiteral("records"));
+    const auto report = Over(R"json({"class": "TRLReport", "name": "R", "children": [
+        {"class": "TRLBand", "name": "D", "BandType": "btDetail", "Height": 14, "children": [
+          {"class": "TRLLabel", "name": "Field", "Expression": "a"},
+          {"class": "TRLLabel", "name": "Same", "Left": 100, "Expression": "A"}]},
+        {"class": "TRLBand", "name": "S", "BandType": "btSummary", "Height": 14, "children": [
+          {"class": "TRLLabel", "name": "SumA", "Expression": "sum(A)"},
+          {"class": "TRLLabel", "name": "SumB", "Left": 100, "Expression": "sum(B)"},
+          {"class": "TRLLabel", "name": "Both", "Left": 200,
+           "Expression": "sum(B) - sum(A)"}]}]})json",
+                             records);
+    ASSERT_TRUE(report->Prepare());
+    EXPECT_EQ(TextsOf(*report->Storage().Pages(0)),
+              (QStringList{"1", "1", "2", "2", "3", "30", "27"}));
+
+    auto* field = dynamic_cast<TRLLabel*>(report->FindControl("Field"));
+    auto* sumA = dynamic_cast<TRLLabel*>(report->FindControl("SumA"));
+    ASSERT_TRUE(field && sumA);
+    field->SetExpression(QStringLiteral("Name + '!'"));
+    sumA->SetExpression(QStringLiteral("max(B) + count()"));
+    ASSERT_TRUE(report->Prepare());
+    EXPECT_EQ(TextsOf(*report->Storage().Pages(0)),
+              (QStringList{"x!", "1", "y!", "2", "22", "30", "27"}));
+    // A text that no longer reads fails the next run, naming its control.
+    field->SetExpression(QStringLiteral("Name +"));
+    EXPECT_EQ(ThrownMessage([&] { report->Prepare(); }),
+              QStringLiteral("Field.Expression: Missing operand for \"+\""));
+    field->SetExpression(QStringLiteral("B"));
+    ASSERT_TRUE(report->Prepare());
+    EXPECT_EQ(TextsOf(*report->Storage().Pages(0)).mid(0, 4), (QStringList{"10", "1", "20", "2"}));
+}
+
 // Without records the expressions still print; outside a preparation the design caption stays.
 TEST(TextExpression, MemosAndLabelsOutsidePreparation) {
     auto report = ReadReport(
