@@ -607,10 +607,13 @@ int TRLCustomSkipper::FindField(const QString& name) const {
 }
 
 QString TRLCustomSkipper::FieldText(const QString& name) const {
-    const int column = FindField(name);
+    return ColumnText(FindField(name));
+}
+
+QString TRLCustomSkipper::ColumnText(int column) const {
     if (readingPrevious_)
         return previousTexts_.value(column);
-    if (column < 0 || row_ < 0 || row_ >= dataSource_->rowCount())
+    if (column < 0 || !dataSource_ || row_ < 0 || row_ >= dataSource_->rowCount())
         return QString();
     return dataSource_->index(row_, column).data().toString();
 }

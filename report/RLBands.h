@@ -254,6 +254,8 @@ public:
     // Column of a field (-1 when missing) and the current record's text of it.
     int FindField(const QString& name) const;
     QString FieldText(const QString& name) const;
+    // The current record's text of the field in column (what FieldText gives for its name).
+    QString ColumnText(int column) const;
     bool HasField(const QString& name) const { return FindField(name) >= 0; }
     // The current record is printed blank.
     bool BlankRecord() const { return recordAction_ == raBlankAndRetain; }

@@ -200,11 +200,14 @@ void TRLCustomReport::InstallComponentAccess(TRLExpressionParser& parser) {
             value = ToParserValue(v);
             return true;
         }
-        if (!name.contains(QLatin1Char('.')) && HasField(name)) {
-            value = TRLValue(FieldText(name));
-            return true;
-        }
-        return false;
+        if (name.contains(QLatin1Char('.')))
+            return false;
+        // Looked up once: every field of every record comes this way.
+        const int column = FindField(name);
+        if (column < 0)
+            return false;
+        value = TRLValue(ColumnText(column));
+        return true;
     };
     parser.Components.Write = [locate](const QString& name, const TRLValue& value) {
         QString path;
