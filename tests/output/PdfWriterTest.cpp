@@ -1,3 +1,393 @@
+// The PDF writer of our own, read back by poppler: its pages must look as the toolkit's writer
+// draws the same pages, texts must stay text in embedded subsets, a picture shown on every page
+// is stored once, pages painted on several threads keep their order, and failures to write are
+// reported rather than leaving a file that looks whole.
+#include "OutputTestSupport.h"
+#include "RLPdfFilter.h"
 #include "RLPdfWriter.h"
 
+#include <QBuffer>
+#include <QFile>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+using namespace outputtest;
+
+namespace {
+
+bool HasPoppler() {
+    for (const char* tool : {"pdfinfo", "pdftotext", "pdfimages", "pdftoppm", "pdffonts"})
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+            return false;
+    return true;
+}
+
+// A page with most of what reports draw: texts of several fonts, sizes and alignments (one too
+// wide for its cell, so clipped), frames, a dashed rule, an ellipse, a polygon, a polyline, solid
+// fills and an opaque picture.
+std::shared_ptr<TRLGraphicSurface> VariedPage(int number, bool landscape = false) {
+    auto page = std::make_shared<TRLGraphicSurface>();
+    page->SetOrientation(landscape ? MetaOrientationLandscape : MetaOrientationPortrait);
+    page->SetPaperWidth(210);
+    page->SetPaperHeight(297);
+    page->SetWidth(landscape ? 1123 : 794);
+    page->SetHeight(landscape ? 794 : 1123);
+    page->Open();
+    page->SetBrush({Qt::white, TRLBrushStyle::Clear});
+    const struct {
+        TRLFont Font;
+        TRLRect Cell;
+        QString Text;
+        uint8_t Alignment;
+    } texts[] = {
+        {{.Name = "Liberation Sans", .Size = 16, .Style = fsBold},
+         {60, 40, 700, 80},
+         QStringLiteral("DECLARACIÓN JURADA %1").arg(number),
+         MetaTextAlignmentLeft},
+        {{.Name = "Liberation Serif", .Size = 10, .Style = fsItalic},
+         {60, 90, 700, 110},
+         "Señor Decano de la Facultad: Íñigo Núñez, Zoë Peña",
+         MetaTextAlignmentCenter},
+        {{.Name = "Liberation Sans", .Size = 9},
+         {60, 120, 700, 140},
+         "Importe total: 12.345,67 €",
+         MetaTextAlignmentRight},
+        {{.Name = "Liberation Mono", .Size = 11, .Color = Qt::darkRed},
+         {60, 150, 200, 170},
+         "Un texto mucho más ancho que su celda",
+         MetaTextAlignmentLeft},
+    };
+    for (const auto& text : texts) {
+        page->SetFont(text.Font);
+        page->TextRectEx(text.Cell, text.Cell.Left, text.Cell.Top, text.Text, text.Alignment,
+                         MetaTextLayoutTop, 0);
+    }
+    TRLPen pen;
+    pen.Width = 2;
+    page->SetPen(pen);
+    page->Rectangle(40, 30, 720, 200);
+    pen.Width = 1;
+    pen.Style = TRLPenStyle::Dash;
+    page->SetPen(pen);
+    page->MoveTo(60, 220);
+    page->LineTo(700, 220);
+    pen.Style = TRLPenStyle::Solid;
+    pen.Color = Qt::blue;
+    pen.Width = 3;
+    page->SetPen(pen);
+    page->SetBrush({QColor(200, 230, 200), TRLBrushStyle::Solid});
+    page->Ellipse({60, 240, 260, 340});
+    page->Polygon({{300, 340}, {400, 240}, {500, 340}});
+    page->Polyline({{520, 340}, {560, 240}, {600, 340}, {640, 240}});
+    page->SetBrush({Qt::black, TRLBrushStyle::Solid});
+    page->FillRect({60, 360 + 10 * number, 300, 380 + 10 * number});
+    QImage picture(60, 40, QImage::Format_RGB32);
+    picture.fill(QColor(30, 60, 150));
+    for (int x = 0; x < 60; x += 6)
+        for (int y = 0; y < 40; ++y)
+            picture.setPixel(x, y, qRgb(250, 200, 0));
+    page->StretchDraw({400, 400, 580, 520}, picture);
+    page->Close();
+    return page;
+}
+
+class PdfWriterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HasPoppler())
+            GTEST_SKIP() << "poppler-utils are not installed";
+        ASSERT_TRUE(dir.isValid());
+    }
+    // The store's pages written by a PDF filter: our writer, or the toolkit's when archival.
+    QString Write(const QString& name, bool archival = false) {
+        const QString file = dir.filePath(name);
+        TRLPDFFilter filter;
+        filter.SetShowProgress(false);
+        filter.SetArchival(archival);
+        filter.SetFileName(file);
+        FilterPages(&store, &filter, 1, false);
+        return file;
+    }
+    QTemporaryDir dir;
+    // A store with an owner stays when the last run lets go of it.
+    QObject owner;
+    TRLGraphicStorage store{&owner};
+};
+
+// Share of the pixels of two renderings of a page that differ clearly.
+double DifferingShare(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull())
+        return 1;
+    qsizetype differing = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const uchar* left = a.constScanLine(y);
+        const uchar* right = b.constScanLine(y);
+        for (int x = 0; x < a.width(); ++x)
+            differing += std::abs(int(left[x]) - int(right[x])) > 96;
+    }
+    return double(differing) / (double(a.width()) * a.height());
+}
+
+// The rightmost pixel of ink within area of a rendering, or -1.
+int InkBoxRight(const QImage& image, const QRect& area) {
+    int right = -1;
+    for (int y = area.top(); y <= area.bottom() && y < image.height(); ++y)
+        for (int x = area.left(); x <= area.right() && x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 128)
+                right = std::max(right, x);
+    return right;
+}
+
+// The report's primitives land where the toolkit's writer puts them, page by page and at each
+// page's own paper: placement of glyphs, clips, strokes, fills and pictures all show in a
+// rendering at 100 pixels per inch.
+TEST_F(PdfWriterTest, PagesLookAsTheToolkitsWriterDrawsThem) {
+    store.Add(VariedPage(1));
+    store.Add(VariedPage(2, true));
+    const QString ours = Write("ours.pdf");
+    const QString toolkit = Write("toolkit.pdf", true);
+    EXPECT_EQ(PdfPageSizes(ours), PdfPageSizes(toolkit));
+    ASSERT_EQ(PdfPageSizes(ours).size(), 2);
+    for (int page = 1; page <= 2; ++page) {
+        const QImage mine = RasterizePdf(ours, page, 100);
+        const QImage theirs = RasterizePdf(toolkit, page, 100);
+        ASSERT_FALSE(mine.isNull());
+        EXPECT_LT(DifferingShare(mine, theirs), 0.001) << "page " << page;
+        // The clipped text ends at its cell (x = 200 report pixels, 208 at 100 per inch).
+        EXPECT_LT(InkBoxRight(mine, QRect(55, 150, 500, 30)), 210) << "page " << page;
+        EXPECT_GT(InkBoxRight(mine, QRect(55, 150, 500, 30)), 190) << "page " << page;
+    }
+}
+
+// Texts are text: poppler reads them back, accents and all, from fonts embedded as subsets of
+// the glyphs used, each with a map back to its characters; a character the font lacks is drawn
+// as an outline instead of being lost.
+TEST_F(PdfWriterTest, TextsStayTextInEmbeddedSubsetFonts) {
+    store.Add(VariedPage(1));
+    auto page = std::make_shared<TRLGraphicSurface>();
+    page->SetWidth(794);
+    page->SetHeight(1123);
+    page->Open();
+    page->SetFont({.Name = "Liberation Sans", .Size = 24});
+    page->TextOut(100, 100, "Año 漢字");
+    page->TextOut(100, 200, "Año");
+    page->Close();
+    store.Add(page);
+    const QString file = Write("texts.pdf");
+
+    const QString first = PdfText(file, 1);
+    for (const char* expected : {"DECLARACIÓN JURADA 1", "Señor Decano de la Facultad: Íñigo Núñez",
+                                 "Importe total: 12.345,67 €"})
+        EXPECT_TRUE(first.contains(QString::fromUtf8(expected))) << expected << "\n"
+                                                                 << first.toStdString();
+    EXPECT_TRUE(PdfText(file, 2).contains("Año"));
+    const QImage second = RasterizePdf(file, 2, 100);
+    // "漢字" follows "Año " (whatever glyphs this machine's fonts have for it).
+    EXPECT_GT(InkBoxRight(second, QRect(0, 100, 400, 40)),
+              InkBoxRight(second, QRect(0, 204, 400, 40)) + 20);
+
+    const QStringList fonts =
+        RunProgram("pdffonts", {file}).Out.split(u'\n', Qt::SkipEmptyParts).mid(2);
+    ASSERT_EQ(fonts.size(), 4) << fonts.join(u'\n').toStdString(); // sans bold, serif, sans, mono
+    static const QRegularExpression subsetName(QStringLiteral("^[A-Z]{6}\\+Liberation"));
+    for (const QString& font : fonts) {
+        const QStringList cells = font.simplified().split(u' ');
+        EXPECT_TRUE(subsetName.match(cells.value(0)).hasMatch()) << font.toStdString();
+        // emb, sub and uni, before the object number and generation.
+        EXPECT_EQ(cells.mid(cells.size() - 5, 3), QStringList({"yes", "yes", "yes"}))
+            << font.toStdString();
+    }
+    // Subsets, not whole fonts: four fonts of some 300 KB each would not fit.
+    EXPECT_LT(QFile(file).size(), 120 * 1024);
+}
+
+// A picture on every page is one image object.
+TEST_F(PdfWriterTest, APictureOnEveryPageIsStoredOnce) {
+    QImage logo(32, 32, QImage::Format_RGB32);
+    logo.fill(QColor(200, 0, 0));
+    for (int n = 1; n <= 4; ++n) {
+        auto page = VariedPage(n);
+        page->Open();
+        page->StretchDraw({600, 600, 700, 700}, logo);
+        page->Close();
+        store.Add(page);
+    }
+    const QString file = Write("pictures.pdf");
+    const QStringList rows =
+        RunProgram("pdfimages", {"-list", file}).Out.split(u'\n', Qt::SkipEmptyParts).mid(2);
+    QSet<QString> imageObjects, maskObjects;
+    int shown = 0;
+    for (const QString& row : rows) {
+        // page num type width height color comp bpc enc interp object ID ...
+        const QStringList cells = row.simplified().split(u' ');
+        ASSERT_GE(cells.size(), 12) << row.toStdString();
+        (cells[2] == "smask" ? maskObjects : imageObjects) << cells[10];
+        shown += cells[2] == "image";
+    }
+    EXPECT_EQ(shown, 8); // two pictures on each of four pages
+    EXPECT_EQ(imageObjects.size(), 2);
+}
+
+// A translucent picture keeps its transparency as a soft mask, drawn over what lies under it.
+TEST_F(PdfWriterTest, TranslucentPicturesCarryTheirMask) {
+    const QString file = dir.filePath("mask.pdf");
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    TRLPdfWriter writer(out);
+    TRLPdfPage page(writer, QSizeF(595, 842));
+    QPainter painter(&page);
+    painter.fillRect(QRect(1440, 1440, 2880, 1440), Qt::black);
+    QImage veil(16, 16, QImage::Format_ARGB32);
+    veil.fill(QColor(255, 255, 255, 0));
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 8; ++x)
+            veil.setPixel(x, y, qRgba(255, 255, 255, 255));
+    painter.drawImage(QRect(1440, 1440, 2880, 1440), veil);
+    painter.end();
+    ASSERT_TRUE(page.AddTo(writer));
+    ASSERT_TRUE(writer.Finish());
+    out.close();
+    const QStringList rows =
+        RunProgram("pdfimages", {"-list", file}).Out.split(u'\n', Qt::SkipEmptyParts).mid(2);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[1].simplified().split(u' ').value(2), "smask");
+    // The opaque left half of the picture covers the black; its transparent right half shows it.
+    const QImage image = RasterizePdf(file, 1, 72);
+    EXPECT_GT(qGray(image.pixel(90, 90)), 192);
+    EXPECT_LT(qGray(image.pixel(198, 90)), 64);
+}
+
+// Hatched brushes fill with their pattern in the brush's colour: a horizontal hatch has rows of
+// ink and rows without, and every column of it is alike.
+TEST_F(PdfWriterTest, HatchedBrushesFillWithTheirPattern) {
+    auto page = std::make_shared<TRLGraphicSurface>();
+    page->SetWidth(794);
+    page->SetHeight(1123);
+    page->Open();
+    page->SetPen({.Style = TRLPenStyle::Clear});
+    page->SetBrush({Qt::black, TRLBrushStyle::Horizontal});
+    page->Rectangle(96, 96, 480, 480);
+    page->SetBrush({Qt::black, TRLBrushStyle::DiagCross});
+    page->Rectangle(96, 576, 480, 960);
+    page->Close();
+    store.Add(page);
+    const QString file = Write("hatches.pdf");
+    const QImage image = RasterizePdf(file, 1, 96);
+    ASSERT_FALSE(image.isNull());
+    const auto inkRows = [&image](int x) {
+        QList<int> rows;
+        for (int y = 100; y < 470; ++y)
+            if (qGray(image.pixel(x, y)) < 224)
+                rows << y;
+        return rows;
+    };
+    const QList<int> rows = inkRows(200);
+    EXPECT_GT(rows.size(), 20);
+    EXPECT_LT(rows.size(), 300);
+    EXPECT_EQ(inkRows(300), rows);
+    const auto inkIn = [&image](const QRect& area) {
+        int ink = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                ink += qGray(image.pixel(x, y)) < 224;
+        return ink;
+    };
+    const QRect cross(110, 590, 350, 350);
+    EXPECT_GT(inkIn(cross), cross.width() * cross.height() / 20);
+    EXPECT_LT(inkIn(cross), cross.width() * cross.height() / 2);
+    EXPECT_EQ(inkIn(QRect(500, 100, 200, 900)), 0);
+}
+
+// However many threads paint, the document keeps the store's order.
+TEST_F(PdfWriterTest, PagesPaintedOnSeveralThreadsKeepTheirOrder) {
+    FillStore(store, 60);
+    const QString file = Write("order.pdf");
+    ASSERT_EQ(PdfPageSizes(file).size(), 60);
+    for (int page = 1; page <= 60; ++page)
+        EXPECT_TRUE(PdfText(file, page).contains(QStringLiteral("PAGE %1\n").arg(page)))
+            << "page " << page;
+}
+
+// A device that takes a given number of bytes and then fails, like a full disk.
+class FillingDevice : public QIODevice {
+public:
+    explicit FillingDevice(qint64 room) : room_(room) { open(WriteOnly); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 length) override {
+        if (length > room_) {
+            setErrorString(QStringLiteral("No space left on device"));
+            return -1;
+        }
+        room_ -= length;
+        return length;
+    }
+
+private:
+    qint64 room_;
+};
+
+// A document that could not be written whole says so, at whatever point the device filled up;
+// with room enough, the same pages make a whole document.
+TEST(PdfWriter, AFailedWriteIsReportedByFinish) {
+    const auto writeThreePages = [](QIODevice& device) {
+        TRLPdfWriter writer(device);
+        for (int n = 1; n <= 3; ++n) {
+            TRLPdfPage page(writer, QSizeF(595, 842));
+            QPainter painter(&page);
+            MakePage(n)->PaintTo(painter, QRect(0, 0, page.width(), page.height()));
+            painter.end();
+            page.AddTo(writer);
+        }
+        const bool finished = writer.Finish();
+        return std::make_pair(finished, writer.ErrorString());
+    };
+    for (const qint64 room : {qint64(0), qint64(100), qint64(5000)}) {
+        FillingDevice device(room);
+        const auto [finished, error] = writeThreePages(device);
+        EXPECT_FALSE(finished) << room;
+        EXPECT_EQ(error, "No space left on device") << room;
+    }
+    QBuffer whole;
+    whole.open(QIODevice::WriteOnly);
+    const auto [finished, error] = writeThreePages(whole);
+    EXPECT_TRUE(finished) << error.toStdString();
+    EXPECT_TRUE(whole.data().startsWith("%PDF-1.4"));
+    EXPECT_TRUE(whole.data().endsWith("%%EOF\n"));
+}
+
+// Coordinates far beyond the page (a damaged page, a runaway transform) are written as plain
+// numbers a reader takes without complaint; the page still shows what lies on it.
+TEST_F(PdfWriterTest, CoordinatesFarOutsideThePageStayReadable) {
+    const QString file = dir.filePath("far.pdf");
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    TRLPdfWriter writer(out);
+    TRLPdfPage page(writer, QSizeF(595, 842));
+    QPainter painter(&page);
+    painter.setPen(QPen(Qt::black, 20));
+    painter.drawLine(QPointF(-1e15, 2000), QPointF(1e15, 2000));
+    painter.drawLine(QPointF(1e-7, 1e-9), QPointF(3e38, 4000));
+    painter.fillRect(QRectF(1440, 1440, 1440, 1440), Qt::black);
+    painter.end();
+    ASSERT_TRUE(page.AddTo(writer));
+    ASSERT_TRUE(writer.Finish());
+    out.close();
+    const QTemporaryDir renders;
+    const ProcessResult render =
+        RunProgram("pdftoppm", {"-r", "72", "-png", "-singlefile", file, renders.filePath("far")});
+    EXPECT_EQ(render.ExitCode, 0);
+    EXPECT_EQ(render.Err, QString());
+    const QImage image = RasterizePdf(file, 1, 72);
+    // The square of one inch, one inch from the top-left corner.
+    EXPECT_LT(qGray(image.pixel(108, 108)), 64);
+    EXPECT_GT(qGray(image.pixel(300, 300)), 192);
+}
+
+} // namespace
