@@ -246,6 +246,8 @@ void TRLCanvas::SetFont(const TRLFont& font) {
     if (wanted == font_ && rawFont_.isValid())
         return;
     font_ = wanted;
+    latinAdvances_.fill(-1);
+    glyphInk_.clear();
     // The same font the page measured its texts with, made for this canvas's resolution.
     qfont_ = ToQFont(font_, pixelsPerInch_);
     qfont_.setFixedPitch(font_.Pitch == TRLFontPitch::Fixed);
@@ -269,8 +271,36 @@ TRLRect TRLCanvas::VisibleArea() const {
             RoundHalfEven(std::ceil(area.right())), RoundHalfEven(std::ceil(area.bottom()))};
 }
 
+int TRLCanvas::CharAdvance(QChar c) const {
+    if (c.unicode() >= latinAdvances_.size()) {
+        return RLTextWidth(qfont_, QString(c));
+    }
+    int& advance = latinAdvances_[c.unicode()];
+    if (advance < 0) {
+        advance = RLTextWidth(qfont_, QString(c));
+    }
+    return advance;
+}
+
+QRectF TRLCanvas::GlyphInk(quint32 glyph) const {
+    auto found = glyphInk_.constFind(glyph);
+    if (found == glyphInk_.cend()) {
+        found = glyphInk_.insert(glyph, rawFont_.boundingRect(glyph));
+    }
+    return *found;
+}
+
 int TRLCanvas::TextWidth(const QString& text) const {
-    return RLTextWidth(qfont_, text);
+    // A width is the sum of its characters' advances, so a Latin-1 text is summed from the
+    // remembered ones; any other goes to the shared measure, which knows surrogate pairs.
+    long long width = 0;
+    for (const QChar c : text) {
+        if (c.unicode() >= latinAdvances_.size()) {
+            return RLTextWidth(qfont_, text);
+        }
+        width += CharAdvance(c);
+    }
+    return static_cast<int>(std::clamp<long long>(width, INT32_MIN, INT32_MAX));
 }
 
 int TRLCanvas::TextHeight(const QString& /*text*/) const {
@@ -386,7 +416,7 @@ TRLCanvas::GlyphPlacement TRLCanvas::PlaceGlyphs(const QString& text) const {
     placement.Positions.reserve(text.size());
     for (const QChar c : text) {
         placement.Positions.append(QPointF(placement.Advance, 0));
-        placement.Advance += RLTextWidth(qfont_, QString(c));
+        placement.Advance += CharAdvance(c);
     }
     return placement;
 }
@@ -400,8 +430,8 @@ bool TRLCanvas::InkWithin(const GlyphPlacement& placement, const QRect& rect, in
     const QPointF baseline(x, y + ascent_);
     const QRectF area(rect);
     for (qsizetype i = 0; i < placement.Glyphs.size(); ++i) {
-        const QRectF ink = rawFont_.boundingRect(placement.Glyphs[i])
-                               .translated(baseline + placement.Positions[i]);
+        const QRectF ink =
+            GlyphInk(placement.Glyphs[i]).translated(baseline + placement.Positions[i]);
         if (!ink.isEmpty() && !area.contains(ink)) {
             return false;
         }

@@ -10,12 +10,14 @@
 
 #include <QByteArray>
 #include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QPointF>
 #include <QRawFont>
 #include <QString>
 
+#include <array>
 #include <limits>
 #include <vector>
 
@@ -89,6 +91,11 @@ private:
         int Advance = 0;
     };
     GlyphPlacement PlaceGlyphs(const QString& text) const;
+    // A character's measured advance in the canvas font, remembered for the Latin-1 range,
+    // which nearly every text stays in.
+    int CharAdvance(QChar c) const;
+    // The ink of a glyph of the canvas font from its origin.
+    QRectF GlyphInk(quint32 glyph) const;
     bool InkWithin(const GlyphPlacement& placement, const QRect& rect, int x, int y) const;
     void DrawTextAt(int x, int y, const QString& text);
     void DrawGlyphs(int x, int y, const QString& text, const GlyphPlacement& placement);
@@ -104,6 +111,9 @@ private:
     int ascent_ = 0;
     // The canvas font's glyphs, for placing each character at its measured advance.
     QRawFont rawFont_;
+    // Measures of the canvas font, forgotten when it changes; -1 for "not yet measured".
+    mutable std::array<int, 256> latinAdvances_;
+    mutable QHash<quint32, QRectF> glyphInk_;
     TRLPoint penPos_;
 };
 
