@@ -7,6 +7,7 @@
 #include <QString>
 
 // A font of pointSize points for a device of pixelsPerInch: 10 pt at 96 per inch is 13 pixels.
+// A font asked for again on the same thread is a copy of the one made the first time.
 QFont RLMakeFont(const QString& name, int pointSize, bool bold, bool italic, bool underline,
                  bool strikeOut, int pixelsPerInch);
 

@@ -174,3 +174,53 @@ TEST(TextLabel, TextEventsRunInOrderAndOnlyTheTextEventFires) {
     // The design caption is untouched by the run.
     EXPECT_EQ(label->Caption(), QStringLiteral("Persona"));
 }
+
+// Between runs the report's font changes (the label follows it) and then the label's own: each
+// run measures in the font of that moment. The expected widths come from fonts built here, not
+// from the engine's own font making.
+TEST(TextLabel, MeasuresInTheFontItHasAfterEachChange) {
+    auto handMade = [](const TRLFont& f) {
+        QFont font(f.Name);
+        font.setPixelSize(RLFontPixelSize(f.Size, f.PixelsPerInch));
+        font.setBold(f.Style & fsBold);
+        font.setItalic(f.Style & fsItalic);
+        font.setKerning(false);
+        font.setHintingPreference(QFont::PreferNoHinting);
+        return font;
+    };
+    OneBandReport doc(60);
+    auto* right = new TRLLabel(doc.band);
+    right->SetAutoSize(false);
+    right->SetAlignment(taRightJustify);
+    right->SetBounds(100, 0, 300, 40);
+    right->SetCaption(QStringLiteral("Importe total"));
+    auto* sized = new TRLLabel(doc.band);
+    sized->SetTop(40);
+    sized->SetCaption(QStringLiteral("Medido"));
+
+    TRLFont large;
+    large.Name = QStringLiteral("Liberation Serif");
+    large.Size = 16;
+    const TRLFont fonts[] = {doc.report.Font(), large, BoldArial(11)};
+    for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE(run);
+        if (run == 1)
+            doc.report.SetFont(large);
+        if (run == 2) {
+            right->SetFont(fonts[2]);
+            sized->SetFont(fonts[2]);
+        }
+        ASSERT_EQ(right->Font(), fonts[run]);
+        const QFont font = handMade(fonts[run]);
+        const int space = RLTextWidth(font, QStringLiteral(" "));
+        EXPECT_EQ(sized->Width(), RLTextWidth(font, QStringLiteral("Medido ")));
+        EXPECT_EQ(sized->Height(), RLTextHeight(font));
+        const auto page = doc.Prepare();
+        const auto texts = ObjectsOf<TRLTextObject>(*page);
+        ASSERT_EQ(texts.size(), 2u);
+        const int w = RLTextWidth(font, QStringLiteral("Importe total "));
+        EXPECT_EQ(texts[0]->Origin.X, 38 + 400 - w + space / 2);
+        EXPECT_EQ(texts[1]->BoundsRect.Right - texts[1]->BoundsRect.Left,
+                  RLTextWidth(font, QStringLiteral("Medido ")));
+    }
+}
