@@ -313,7 +313,7 @@ namespace {
 // Advances of one font at 96 pixels per inch. The Latin-1 range is filled when the font is first
 // seen; other characters are measured on first use.
 struct FontAdvances {
-    explicit FontAdvances(const QFontMetrics& fm) : metrics(fm) {
+    explicit FontAdvances(const QFontMetrics& fm) : metrics(fm), height(fm.height()) {
         for (std::size_t c = 0; c < latin.size(); ++c) {
             latin[c] = metrics.horizontalAdvance(QChar(static_cast<char16_t>(c)));
         }
@@ -333,6 +333,8 @@ struct FontAdvances {
     }
 
     QFontMetrics metrics;
+    // Asked for every label printed; the metrics would look the font engine up each time.
+    int height;
     std::array<int, 256> latin{};
     std::unordered_map<char32_t, int> other;
 };
@@ -409,9 +411,8 @@ int32_t TextWidthOf(const QFont& font, const QString& text) {
 }
 
 int32_t TextHeightOf(const QFont& font) {
-    return Advances().With(font, [](FontAdvances& advances) {
-        return static_cast<int32_t>(advances.metrics.height());
-    });
+    return Advances().With(
+        font, [](FontAdvances& advances) { return static_cast<int32_t>(advances.height); });
 }
 
 // ---- Rotated bitmaps ---------------------------------------------------------------------------

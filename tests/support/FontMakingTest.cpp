@@ -3,6 +3,8 @@
 #include "RLTextMetrics.h"
 
 #include <QFont>
+#include <QFontMetrics>
+#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -128,6 +130,14 @@ TEST(SupportFontMaking, MeasurementsFollowAChangeOfFont) {
             << Describe(r).toStdString();
         EXPECT_EQ(RLTextHeight(Made(r)), RLTextHeight(MadeByHand(r))) << Describe(r).toStdString();
     }
+    // Heights straight from the toolkit, at 96 per inch, for fonts met in turn.
+    QImage canvas(1, 1, QImage::Format_ARGB32_Premultiplied);
+    canvas.setDotsPerMeterX(3780);
+    canvas.setDotsPerMeterY(3780);
+    for (int round = 0; round < 2; ++round)
+        for (const FontRequest& r : Requests())
+            EXPECT_EQ(RLTextHeight(Made(r)), QFontMetrics(MadeByHand(r), &canvas).height())
+                << Describe(r).toStdString();
     const FontRequest small{QStringLiteral("Liberation Sans"), 9, false, false, false, false, 96};
     FontRequest large = small;
     large.PointSize = 18;
