@@ -24,6 +24,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -632,6 +633,7 @@ bool TRLPdfPageEngine::begin(QPaintDevice* device) {
     inText_ = false;
     textFont_ = -1;
     announced_.reset();
+    content_.reserve(1 << 15);
     // Device pixels, from the top-left corner down, are the page's coordinates from here on.
     const double scale = 72.0 / document_.PixelsPerInch;
     AppendNumbers(content_, scale, 0, 0, -scale, 0, points_.height());
@@ -1112,7 +1114,11 @@ void TRLPdfPageEngine::DrawRun(const Run& run) {
 
     // Each glyph at its own place: the font's advance moves the text on, and where the page put
     // a glyph elsewhere the difference follows it in thousandths of the size.
-    content_.append("[(");
+    // Built apart and added at once: byte by byte, the stream's own appends cost more than the
+    // rest of the text.
+    std::string shown = "[(";
+    shown.reserve(static_cast<size_t>(count) * 3 + 16);
+    glyphs_.reserve(glyphs_.size() + static_cast<size_t>(count));
     double pen = 0;
     const double start = run.Positions[0].x();
     const double tolerance = 500.0 / (pixelSize * std::abs(matrix_.m11() != 0 ? matrix_.m11() : 1));
@@ -1125,27 +1131,30 @@ void TRLPdfPageEngine::DrawRun(const Run& run) {
             // Differences below half a device pixel are the rounding of whole-pixel advances,
             // not placement, and would only lengthen the stream.
             const double wanted = (run.Positions[i].x() - start) * 1000.0 / pixelSize;
-            const long long shift = std::llround(pen - wanted);
             if (std::abs(pen - wanted) > tolerance) {
-                content_.append(')');
-                AppendInt(content_, shift);
-                content_.append('(');
+                const long long shift = std::llround(pen - wanted);
+                char number[24];
+                const char* end = std::to_chars(number, number + sizeof number, shift).ptr;
+                shown += ')';
+                shown.append(number, static_cast<size_t>(end - number));
+                shown += '(';
                 pen -= static_cast<double>(shift);
             }
         }
         glyphs_.push_back({index, glyph, i < run.Text.size() ? run.Text[i].unicode() : u'\0'});
         for (const char byte : {static_cast<char>(glyph >> 8), static_cast<char>(glyph & 0xFF)}) {
             if (byte == '(' || byte == ')' || byte == '\\') {
-                content_.append('\\');
+                shown += '\\';
             } else if (byte == '\r') {
-                content_.append("\\r");
+                shown += "\\r";
                 continue;
             }
-            content_.append(byte);
+            shown += byte;
         }
         pen += font.Widths[glyph];
     }
-    content_.append(")]TJ\n");
+    shown += ")]TJ\n";
+    content_.append(shown.data(), static_cast<qsizetype>(shown.size()));
 }
 
 void TRLPdfDocument::WriteFont(TRLPdfFont& font, int type0) {
