@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 // ---- TRLRecordStream -------------------------------------------------------------------------
 
@@ -89,15 +90,272 @@ QString RecordNumberText(double value) {
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
+// ---- Flat records ----------------------------------------------------------------------------
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Reads the records that are objects of plain values with plain keys, nearly all of them,
+// without the toolkit's JSON document: making a document for each record took as long as
+// printing it. It gives up on anything it does not vouch to read exactly as the document does
+// (the document then reads the record, or says what is wrong with it): nested values, repeated
+// keys, keys beyond the Basic Multilingual Plane (whose order the document decides in its own
+// way), numbers of more than 15 digits or with an exponent, control characters, escapes of
+// control characters, surrogates or noncharacters, malformed UTF-8 and any fault of form.
+class FlatRecordReader {
+public:
+    explicit FlatRecordReader(const QByteArray& bytes)
+        : at_(bytes.constData()), end_(bytes.constData() + bytes.size()) {}
+
+    bool Read(std::vector<FlatField>& fields) {
+        SkipBlanks();
+        if (!Take('{'))
+            return false;
+        SkipBlanks();
+        if (!Take('}')) {
+            for (;;) {
+                FlatField field;
+                if (!ReadString(field.Key, true))
+                    return false;
+                SkipBlanks();
+                if (!Take(':'))
+                    return false;
+                SkipBlanks();
+                if (!ReadValue(field.Text))
+                    return false;
+                fields.push_back(std::move(field));
+                SkipBlanks();
+                if (Take('}'))
+                    break;
+                if (!Take(','))
+                    return false;
+                SkipBlanks();
+            }
+        }
+        SkipBlanks();
+        if (at_ != end_)
+            return false;
+        // The document gives the keys in their order (UTF-16 order, which is code point order
+        // for the keys read here).
+        std::sort(fields.begin(), fields.end(),
+                  [](const FlatField& a, const FlatField& b) { return a.Key < b.Key; });
+        for (size_t i = 1; i < fields.size(); ++i)
+            if (fields[i].Key == fields[i - 1].Key)
+                return false;
+        return true;
+    }
+
+private:
+    void SkipBlanks() {
+        while (at_ != end_ && IsBlank(*at_))
+            ++at_;
+    }
+
+    bool Take(char c) {
+        if (at_ == end_ || *at_ != c)
+            return false;
+        ++at_;
+        return true;
+    }
+
+    bool TakeWord(const char* word) {
+        const char* p = at_;
+        for (; *word; ++word, ++p)
+            if (p == end_ || *p != *word)
+                return false;
+        at_ = p;
+        return true;
+    }
+
+    static bool IsNoncharacter(char32_t c) {
+        return (c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE;
+    }
+
+    static int HexDigit(char c) {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    }
+
+    // Past one well-formed UTF-8 sequence of two or more bytes; false for anything else.
+    bool SkipMultiByte(bool key) {
+        const auto byte = [this](int i) { return static_cast<unsigned char>(at_[i]); };
+        const auto follows = [&](int i) { return at_ + i < end_ && (byte(i) & 0xC0) == 0x80; };
+        const unsigned char lead = byte(0);
+        char32_t c = 0;
+        int length = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            c = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            c = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4 && !key) {
+            length = 4;
+            c = lead & 0x07;
+        } else {
+            return false;
+        }
+        for (int i = 1; i < length; ++i) {
+            if (!follows(i))
+                return false;
+            c = (c << 6) | (byte(i) & 0x3F);
+        }
+        const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (c < least[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) || IsNoncharacter(c))
+            return false;
+        at_ += length;
+        return true;
+    }
+
+    bool ReadString(QString& text, bool key) {
+        if (!Take('"'))
+            return false;
+        const char* run = at_;
+        auto flush = [&] {
+            if (at_ != run)
+                text += QString::fromUtf8(run, at_ - run);
+        };
+        while (at_ != end_) {
+            const auto c = static_cast<unsigned char>(*at_);
+            if (c == '"') {
+                flush();
+                ++at_;
+                return true;
+            }
+            if (c < 0x20)
+                return false;
+            if (c >= 0x80) {
+                if (!SkipMultiByte(key))
+                    return false;
+                continue;
+            }
+            if (c != '\\') {
+                ++at_;
+                continue;
+            }
+            flush();
+            if (++at_ == end_)
+                return false;
+            const char escape = *at_++;
+            switch (escape) {
+            case '"':
+            case '\\':
+            case '/':
+                text += QLatin1Char(escape);
+                break;
+            case 'b':
+                text += QLatin1Char('\b');
+                break;
+            case 'f':
+                text += QLatin1Char('\f');
+                break;
+            case 'n':
+                text += QLatin1Char('\n');
+                break;
+            case 'r':
+                text += QLatin1Char('\r');
+                break;
+            case 't':
+                text += QLatin1Char('\t');
+                break;
+            case 'u': {
+                if (end_ - at_ < 4)
+                    return false;
+                char32_t code = 0;
+                for (int i = 0; i < 4; ++i) {
+                    const int digit = HexDigit(at_[i]);
+                    if (digit < 0)
+                        return false;
+                    code = code * 16 + static_cast<char32_t>(digit);
+                }
+                if (code < 0x20 || (code >= 0xD800 && code <= 0xDFFF) || IsNoncharacter(code))
+                    return false;
+                text += QChar(static_cast<char16_t>(code));
+                at_ += 4;
+                break;
+            }
+            default:
+                return false;
+            }
+            run = at_;
+        }
+        return false;
+    }
+
+    bool ReadNumber(QString& text) {
+        const char* start = at_;
+        Take('-');
+        int digits = 0;
+        auto takeDigits = [&] {
+            const char* from = at_;
+            while (at_ != end_ && *at_ >= '0' && *at_ <= '9')
+                ++at_;
+            digits += static_cast<int>(at_ - from);
+            return at_ != from;
+        };
+        if (at_ != end_ && *at_ == '0') {
+            ++at_;
+            ++digits;
+        } else if (!takeDigits()) {
+            return false;
+        }
+        if (Take('.') && !takeDigits())
+            return false;
+        // Up to 15 digits every correctly rounding reader finds the same double.
+        if (digits > 15 || (at_ != end_ && (*at_ == 'e' || *at_ == 'E')))
+            return false;
+        bool ok = false;
+        const double value = QByteArray::fromRawData(start, at_ - start).toDouble(&ok);
+        if (!ok)
+            return false;
+        text = RecordNumberText(value);
+        return true;
+    }
+
+    bool ReadValue(QString& text) {
+        if (at_ == end_)
+            return false;
+        switch (*at_) {
+        case '"':
+            return ReadString(text, false);
+        case 't':
+            text = QStringLiteral("True");
+            return TakeWord("true");
+        case 'f':
+            text = QStringLiteral("False");
+            return TakeWord("false");
+        case 'n':
+            text.clear();
+            return TakeWord("null");
+        default:
+            return ReadNumber(text);
+        }
+    }
+
+    const char* at_;
+    const char* end_;
+};
+
+} // namespace
+
+bool ReadFlatRecord(const QByteArray& bytes, std::vector<FlatField>& fields) {
+    fields.clear();
+    return FlatRecordReader(bytes).Read(fields);
+}
+
 // ---- TRLJsonRecordStream ---------------------------------------------------------------------
 
 namespace {
 
 constexpr qint64 kReadSize = 1024 * 1024;
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
 
 } // namespace
 
@@ -247,6 +505,16 @@ bool TRLJsonRecordStream::ReadRecord(QStringList& texts) {
         bytes.remove(0, 3);
     if (!bytes.trimmed().startsWith('{'))
         Fail(QStringLiteral("record %1 is not an object").arg(recordIndex_));
+    if (std::vector<FlatField> fields; ReadFlatRecord(bytes, fields)) {
+        for (const FlatField& field : fields) {
+            const int column = FieldColumn(field.Key);
+            while (texts.size() <= column)
+                texts << QString();
+            texts[column] = field.Text;
+        }
+        ++recordIndex_;
+        return true;
+    }
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)

@@ -18,6 +18,7 @@
 
 #include <deque>
 #include <memory>
+#include <vector>
 
 class TRLRecordStream : public QAbstractTableModel {
 public:
@@ -62,6 +63,18 @@ private:
 // Whole numbers without a decimal part or exponent as long as a double holds them exactly; the
 // rest in the shortest form that reads back the same ("12.5").
 QString RecordNumberText(double value);
+
+// One field of a record: its key and the text a report prints for its value.
+struct FlatField {
+    QString Key;
+    QString Text;
+};
+
+// Reads one JSON record that is an object of plain values, as the toolkit's JSON document reads
+// it, into its fields in key order. False, with no promise about fields, for any record it does
+// not vouch to read exactly so (nested values, repeated keys, numbers it leaves to the document,
+// faults of form ...): such a record is for the document to read or refuse.
+bool ReadFlatRecord(const QByteArray& bytes, std::vector<FlatField>& fields);
 
 // Records of a JSON file read one by one: a JSON array of objects (the format of
 // TRLJsonRecordsModel, whose rules for field values hold here too), or JSON Lines, one object a

@@ -4,7 +4,13 @@
 #include "RLRecordStream.h"
 #include "ReportTestSupport.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
 #include <QTemporaryDir>
+
+#include <optional>
+#include <random>
 
 using namespace reporttest;
 
@@ -67,6 +73,161 @@ TEST_F(RecordFiles, TheStreamReadsWhatTheWholeFileReaderReads) {
     const Table table = ReadAll(lines);
     EXPECT_EQ(table.Fields, QStringList({"Dias", "Nombre", "Importe"}));
     EXPECT_EQ(table.Rows, QList<QStringList>({{"3", "Ana", ""}, {"", "", "12.5"}, {"", "", ""}}));
+}
+
+// What the toolkit's JSON document makes of one record: its fields in key order, or nothing
+// when it refuses the record or a value is no plain value.
+std::optional<std::vector<FlatField>> DocumentFields(const QByteArray& record) {
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(record, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    std::vector<FlatField> fields;
+    const QJsonObject object = doc.object();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        FlatField field{it.key(), QString()};
+        if (!JsonFieldText(it.value(), field.Text))
+            return std::nullopt;
+        fields.push_back(field);
+    }
+    return fields;
+}
+
+// The record read without the document must be the record the document reads; the reader may
+// leave any record to the document, but not the plain ones that make up nearly every file.
+void ExpectReadAsTheDocumentReads(const QByteArray& record, bool plain) {
+    SCOPED_TRACE(record.toStdString());
+    std::vector<FlatField> fields{{"left", "over"}};
+    const bool read = ReadFlatRecord(record, fields);
+    if (plain) {
+        EXPECT_TRUE(read) << "a plain record was left to the document";
+    }
+    if (!read)
+        return;
+    const auto expected = DocumentFields(record);
+    ASSERT_TRUE(expected.has_value()) << "read a record that the document refuses";
+    ASSERT_EQ(fields.size(), expected->size());
+    for (size_t i = 0; i < fields.size(); ++i) {
+        EXPECT_EQ(fields[i].Key, (*expected)[i].Key) << i;
+        EXPECT_EQ(fields[i].Text, (*expected)[i].Text) << i;
+    }
+}
+
+TEST(FlatRecords, ReadAsTheDocumentReadsThem) {
+    const char* const plain[] = {
+        R"({"Numero": 1, "Persona": "Íñigo Núñez", "Importe": "150.00", "Dias": 1})",
+        R"(  {  }  )",
+        "{\"a\":1,\"b\":-2.50,\"c\":0,\"d\":-0,\"e\":0.125,\"f\":123456789012345}",
+        R"({"t": true, "f": false, "n": null, "s": ""})",
+        R"({"esc": "a\"b\\c\/d\b\f\n\r\t", "u": "\u00e9\u20AC\uffFd x"})",
+        "{\"emoji\": \"\xF0\x9F\x98\x80 ok\", \"ñandú\": \"\xE2\x82\xAC\"}",
+        // Keys in every order, of every case: the document's order is by UTF-16 code unit.
+        R"({"b": 1, "B": 2, "a": 3, "_": 4, "Z": 5, "é": 6, "e": 7, "": 8, "ab": 9, "a b": 10})",
+        "{\"x\"\t:\r\n\"y\" ,\n\"z\":\"w\"}",
+    };
+    for (const char* record : plain)
+        ExpectReadAsTheDocumentReads(record, true);
+    const char* const others[] = {
+        // Left to the document, which refuses them or reads them in its own way.
+        R"({"a": 1, "a": 2})",
+        R"({"a": [1]})",
+        R"({"a": {"b": 1}})",
+        R"({"a": 1e3})",
+        R"({"a": 1234567890123456789})",
+        R"({"a": 0.1234567890123456})",
+        R"({"a": 01})",
+        R"({"a": .5})",
+        R"({"a": 1.})",
+        R"({"a": +1})",
+        R"({"a": -})",
+        R"({"a": "\x"})",
+        R"({"a": "\u12"})",
+        R"({"a": "\ud83d\ude00"})",
+        R"({"a": "\u0001"})",
+        R"({"a": "\uFFFE"})",
+        "{\"a\": \"tab\there\"}",
+        "{\"\xF0\x9F\x98\x80\": 1}",
+        "{\"a\": \"\xC0\xAF\"}",
+        "{\"a\": \"\xED\xA0\x80\"}",
+        "{\"a\": \"\xFF\"}",
+        "{\"a\": \"\xE2\x82\"}",
+        R"({"a": tru})",
+        R"({"a": nulls})",
+        R"({"a" 1})",
+        R"({"a": 1,})",
+        R"({"a": 1} x)",
+        R"({a: 1})",
+        R"({"a": 1)",
+        R"(["a"])",
+        "\f{\"a\": 1}",
+        R"({"a": 1 "b": 2})",
+        R"({"a": NaN})",
+        R"({"a": Infinity})",
+    };
+    for (const char* record : others)
+        ExpectReadAsTheDocumentReads(record, false);
+}
+
+// Records made up at random from the pieces that matter: keys of different cases and scripts,
+// strings with escapes and multi-byte characters, numbers of every length and form.
+TEST(FlatRecords, RandomRecordsReadAsTheDocumentReadsThem) {
+    std::mt19937 random(20260);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const char* const keyParts[] = {"a", "B", "ñ", "_", "Año", "z", "Z9", "é", "\\u00f1", "ß"};
+    const char* const textParts[] = {"x", " ", "\\\"", "\\n", "\\u00e9", "€",      "\\/",
+                                     "Ω", "😀", "\\t",  "ab",  "\\\\",    "\\u2028"};
+    auto number = [&] {
+        QByteArray n = pick(3) == 0 ? "-" : "";
+        const int whole = pick(4) == 0 ? 0 : 1 + pick(17);
+        n += whole == 0 ? QByteArray("0") : QByteArray::number(1 + pick(9));
+        for (int i = 1; i < whole; ++i)
+            n += QByteArray::number(pick(10));
+        if (pick(2) == 0) {
+            n += '.';
+            const int fraction = 1 + pick(10);
+            for (int i = 0; i < fraction; ++i)
+                n += QByteArray::number(pick(10));
+        }
+        if (pick(8) == 0)
+            n += "e" + QByteArray::number(pick(40) - 20);
+        return n;
+    };
+    int read = 0;
+    for (int r = 0; r < 3000; ++r) {
+        QByteArray record = "{";
+        const int fieldCount = pick(7);
+        for (int f = 0; f < fieldCount; ++f) {
+            QByteArray key;
+            for (int k = 0, parts = 1 + pick(2); k < parts; ++k)
+                key += keyParts[pick(static_cast<int>(std::size(keyParts)))];
+            record += (f ? ", \"" : "\"") + key + "\": ";
+            switch (pick(4)) {
+            case 0: {
+                QByteArray text;
+                for (int t = 0, parts = pick(5); t < parts; ++t)
+                    text += textParts[pick(static_cast<int>(std::size(textParts)))];
+                record += "\"" + text + "\"";
+                break;
+            }
+            case 1:
+                record += number();
+                break;
+            case 2:
+                record += QByteArray(pick(2) ? "true" : pick(2) ? "false" : "null");
+                break;
+            default:
+                record += QByteArray::number(pick(100000) - 50000);
+                break;
+            }
+        }
+        record += "}";
+        std::vector<FlatField> fields;
+        read += ReadFlatRecord(record, fields) ? 1 : 0;
+        ExpectReadAsTheDocumentReads(record, false);
+        if (HasFailure())
+            break;
+    }
+    EXPECT_GT(read, 1000) << "the reader left most records to the document";
 }
 
 TEST_F(RecordFiles, DamagedFilesAreRefusedNamingTheFileAndTheRecord) {
@@ -140,6 +301,28 @@ TEST_F(RecordFiles, TheStreamHoldsABoundedWindowOfRows) {
     EXPECT_EQ(stream.index(8999, 1).data().toString(), "");
     EXPECT_EQ(stream.index(0, 0).data().toString(), "") << "the first rows have left the window";
     EXPECT_FALSE(stream.index(10000, 0).data().isValid());
+}
+
+// A field that the first records lack comes as a new column once a record has it: a report
+// that looked the name up before, and found nothing, reads it from then on.
+TEST_F(RecordFiles, AFieldThatComesLateIsReadOnceItComes) {
+    QByteArray lines;
+    for (int i = 1; i <= 600; ++i)
+        lines += "{\"n\": " + QByteArray::number(i) +
+                 (i >= 300 ? ", \"late\": \"L" + QByteArray::number(i) + "\"" : QByteArray()) +
+                 "}\n";
+    TRLJsonRecordStream stream(Write("late.jsonl", lines));
+    TRLReport report;
+    report.SetShowProgress(false);
+    report.SetDataSource(&stream);
+    auto* detail = AddBand(&report, "D", btDetail, 38, 14);
+    QStringList printed;
+    auto* label = FieldLabel(detail, "Late");
+    label->AfterPrint = [&](TRLCustomControl& c) { printed << c.Caption(); };
+    ASSERT_TRUE(report.Prepare());
+    ASSERT_EQ(printed.size(), 600);
+    EXPECT_EQ(printed.mid(297, 4), (QStringList{"", "", "L300", "L301"}));
+    EXPECT_EQ(printed.last(), QStringLiteral("L600"));
 }
 
 // A report runs over a stream to its last record, fetching as it goes.
