@@ -514,6 +514,29 @@ bool RowReachable(QAbstractItemModel& source, int row) {
 
 TRLCustomSkipper::TRLCustomSkipper(TRLCustomControl* parent) : TRLCustomPager(parent) {}
 
+void TRLCustomSkipper::SetDataSource(QAbstractItemModel* model) {
+    for (const QMetaObject::Connection& connection : sourceWatch_)
+        QObject::disconnect(connection);
+    sourceWatch_.clear();
+    fieldColumns_.clear();
+    dataSource_ = model;
+    if (!model)
+        return;
+    // Directly: a report prepared on another thread than the one it was made on reads its
+    // records there, and the columns a read adds must be known before the next lookup.
+    const auto forget = [this] { fieldColumns_.clear(); };
+    using M = QAbstractItemModel;
+    sourceWatch_ = {
+        QObject::connect(model, &M::headerDataChanged, this, forget, Qt::DirectConnection),
+        QObject::connect(model, &M::columnsInserted, this, forget, Qt::DirectConnection),
+        QObject::connect(model, &M::columnsRemoved, this, forget, Qt::DirectConnection),
+        QObject::connect(model, &M::columnsMoved, this, forget, Qt::DirectConnection),
+        QObject::connect(model, &M::modelAboutToBeReset, this, forget, Qt::DirectConnection),
+        QObject::connect(model, &M::modelReset, this, forget, Qt::DirectConnection),
+        QObject::connect(model, &M::layoutChanged, this, forget, Qt::DirectConnection),
+    };
+}
+
 int TRLCustomSkipper::RecordCount() {
     if (OnDataCount)
         return OnDataCount(*this);
@@ -597,13 +620,17 @@ void TRLCustomSkipper::NextRecord() {
 int TRLCustomSkipper::FindField(const QString& name) const {
     if (!dataSource_)
         return -1;
+    if (const auto found = fieldColumns_.constFind(name); found != fieldColumns_.cend())
+        return *found;
+    int column = -1;
     const int columns = dataSource_->columnCount();
-    for (int c = 0; c < columns; ++c)
+    for (int c = 0; c < columns && column < 0; ++c)
         if (dataSource_->headerData(c, Qt::Horizontal)
                 .toString()
                 .compare(name, Qt::CaseInsensitive) == 0)
-            return c;
-    return -1;
+            column = c;
+    fieldColumns_.insert(name, column);
+    return column;
 }
 
 QString TRLCustomSkipper::FieldText(const QString& name) const {

@@ -7,6 +7,7 @@
 #include "RLSite.h"
 
 #include <QAbstractItemModel>
+#include <QHash>
 #include <QPointer>
 
 #include <array>
@@ -226,7 +227,7 @@ public:
     // Rows are records; fields are columns found by their horizontal header text. A source
     // that reads as it goes (canFetchMore) is read further as the records advance.
     QAbstractItemModel* DataSource() const { return dataSource_; }
-    void SetDataSource(QAbstractItemModel* model) { dataSource_ = model; }
+    void SetDataSource(QAbstractItemModel* model);
     TRLRecordRange RecordRange() const { return recordRange_; }
     void SetRecordRange(TRLRecordRange v) { recordRange_ = v; }
     int RangeCount() const { return rangeCount_; }
@@ -251,7 +252,8 @@ public:
     void NextRecord();
     // OnDataCount's answer, else the data source's row count, else 0.
     int RecordCount();
-    // Column of a field (-1 when missing) and the current record's text of it.
+    // Column of a field (-1 when missing) and the current record's text of it. The columns
+    // found are kept until the data source says that its columns or their headers changed.
     int FindField(const QString& name) const;
     QString FieldText(const QString& name) const;
     // The current record's text of the field in column (what FieldText gives for its name).
@@ -271,6 +273,10 @@ private:
     bool FetchRow();
 
     QPointer<QAbstractItemModel> dataSource_;
+    // FindField's answers by the name asked for: every field named in an expression is looked
+    // up for every record, through the header of every column before it.
+    mutable QHash<QString, int> fieldColumns_;
+    std::vector<QMetaObject::Connection> sourceWatch_;
     TRLRecordRange recordRange_ = rrAllRecords;
     int rangeCount_ = 0;
     bool printEmpty_ = false;

@@ -97,6 +97,73 @@ TEST(Records, NeedDataEventSuppliesRecords) {
     EXPECT_TRUE(report.Eof());
 }
 
+// The skipper keeps the column it found for each field name; whatever the data source does to
+// its columns while a report runs or between runs, a field reads from the column that now has
+// its name.
+TEST(Records, FieldsFollowTheColumnsOfTheDataSource) {
+    RecordsReport report(8);
+    auto* detail = AddBand(&report, "D", btDetail, 38, 20);
+    auto* label = new FixedLabel(detail, QString());
+    QStringList printed;
+    label->OnText = [&](TRLCustomControl& c, QString& text, bool&) {
+        text = c.FieldText("Name") + "|" + c.FieldText("country") + "|" + c.FieldText("Extra");
+        // Expressions read fields through the same lookup.
+        text += "|" + report.ActiveExpressionParser().Evaluate("NAME").ToString();
+    };
+    label->AfterPrint = [&](TRLCustomControl& c) { printed << c.Caption(); };
+    QStandardItemModel& model = *report.records;
+    report.OnDataRecord = [&](TRLCustomSkipper&, int recNo, int copyNo, TRLRecordAction&, bool&) {
+        if (copyNo != 1)
+            return;
+        switch (recNo) {
+        case 2: // a header renamed
+            model.setHorizontalHeaderItem(1, new QStandardItem("Extra"));
+            break;
+        case 3: // a column inserted before the others
+            model.insertColumn(0, {new QStandardItem("a"), new QStandardItem("b"),
+                                   new QStandardItem("c"), new QStandardItem("d"),
+                                   new QStandardItem("e"), new QStandardItem("f"),
+                                   new QStandardItem("g"), new QStandardItem("h")});
+            model.setHorizontalHeaderItem(0, new QStandardItem("Country"));
+            break;
+        case 5: // removed
+            model.removeColumn(2);
+            break;
+        case 6: // a new set of records altogether
+            model.clear();
+            model.setHorizontalHeaderLabels({"Extra", "Name"});
+            for (int r = 0; r < 8; ++r)
+                model.appendRow({new QStandardItem(QStringLiteral("x%1").arg(r)),
+                                 new QStandardItem(QStringLiteral("n%1").arg(r))});
+            break;
+        default:
+            break;
+        }
+    };
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(printed, (QStringList{"row 0|AR||row 0", "row 1||AR|row 1", "row 2|c|AR|row 2",
+                                    "row 3|d|UY|row 3", "row 4|e||row 4", "n5||x5|n5", "n6||x6|n6",
+                                    "n7||x7|n7"}));
+
+    // Another data source between runs, its columns in another order, some names missing.
+    QStandardItemModel other(2, 2);
+    other.setHorizontalHeaderLabels({"COUNTRY", "Nombre"});
+    other.setItem(0, 0, new QStandardItem("PY"));
+    other.setItem(1, 0, new QStandardItem("BO"));
+    report.OnDataRecord = nullptr;
+    report.SetDataSource(&other);
+    printed.clear();
+    label->OnText = [&](TRLCustomControl& c, QString& text, bool&) {
+        text = c.FieldText("Name") + "|" + c.FieldText("country");
+    };
+    ASSERT_TRUE(report.Prepare());
+    EXPECT_EQ(printed, (QStringList{"|PY", "|BO"}));
+    EXPECT_EQ(report.FindField("nombre"), 1);
+    EXPECT_EQ(report.FindField("Name"), -1);
+    report.SetDataSource(nullptr);
+    EXPECT_EQ(report.FindField("nombre"), -1);
+}
+
 TEST(Groups, GroupByFieldPrintsAHeaderPerKey) {
     RecordsReport report(7); // AR AR AR UY UY CL CL
     report.BeginLoad();
