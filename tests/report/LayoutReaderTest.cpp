@@ -45,7 +45,7 @@ void RegisterProbe() {
     const struct {
         const char* Name;
         K Kind;
-        QStringList ValueNames;
+        QStringList ValueNames = {};
     } published[] = {{"Ratio", K::Double},
                      {"Count", K::Integer},
                      {"Flag", K::Boolean},

@@ -30,7 +30,7 @@ TEST(TextMemoBreaking, LinesBreakAtBlanksBeforeTheWidthAndAtLineBreaks) {
         const char* Text;
         int Width;
         const char* Lines;
-        std::vector<int> Widths; // of the first lines, where the case is about them
+        std::vector<int> Widths = {}; // of the first lines, where the case is about them
     } cases[] = {
         // Exactly as wide as two words: they still fit.
         {"aaa bbb ccc", W("aaa bbb"), "aaa bbb~|ccc", {W("aaa bbb"), W("ccc")}},
