@@ -107,18 +107,21 @@ bool IsBlank(char c) {
 // control characters, surrogates or noncharacters, malformed UTF-8 and any fault of form.
 class FlatRecordReader {
 public:
-    explicit FlatRecordReader(const QByteArray& bytes)
-        : at_(bytes.constData()), end_(bytes.constData() + bytes.size()) {}
+    FlatRecordReader(const QByteArray& bytes, FlatKeys* keys)
+        : at_(bytes.constData()), end_(bytes.constData() + bytes.size()), keys_(keys) {}
 
     bool Read(std::vector<FlatField>& fields) {
         SkipBlanks();
         if (!Take('{'))
             return false;
         SkipBlanks();
+        // Each key's place in the known keys (-1 for one that is not there).
+        std::vector<int> known;
         if (!Take('}')) {
             for (;;) {
                 FlatField field;
-                if (!ReadString(field.Key, true))
+                known.push_back(-1);
+                if (!ReadString(field.Key, &known.back()))
                     return false;
                 SkipBlanks();
                 if (!Take(':'))
@@ -138,17 +141,57 @@ public:
         SkipBlanks();
         if (at_ != end_)
             return false;
+        const bool allKnown = keys_ && std::find(known.begin(), known.end(), -1) == known.end();
+        if (allKnown && known == keys_->LastWritten) {
+            Reorder(fields, keys_->LastOrder);
+            return true;
+        }
         // The document gives the keys in their order (UTF-16 order, which is code point order
         // for the keys read here).
-        std::sort(fields.begin(), fields.end(),
-                  [](const FlatField& a, const FlatField& b) { return a.Key < b.Key; });
-        for (size_t i = 1; i < fields.size(); ++i)
-            if (fields[i].Key == fields[i - 1].Key)
+        std::vector<size_t> order(fields.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::sort(order.begin(), order.end(),
+                  [&](size_t a, size_t b) { return fields[a].Key < fields[b].Key; });
+        for (size_t i = 1; i < order.size(); ++i)
+            if (fields[order[i]].Key == fields[order[i - 1]].Key)
                 return false;
+        Reorder(fields, order);
+        if (allKnown) {
+            keys_->LastWritten = std::move(known);
+            keys_->LastOrder = std::move(order);
+        }
         return true;
     }
 
 private:
+    static void Reorder(std::vector<FlatField>& fields, const std::vector<size_t>& order) {
+        std::vector<FlatField> ordered;
+        ordered.reserve(fields.size());
+        for (const size_t i : order)
+            ordered.push_back(std::move(fields[i]));
+        fields.swap(ordered);
+    }
+
+    // A key written without escapes: the one met before, or read now and remembered.
+    QString KnownKey(const char* from, int* place) {
+        const auto length = static_cast<size_t>(at_ - from);
+        for (size_t i = 0; i < keys_->Known.size(); ++i) {
+            const QByteArray& written = keys_->Known[i].first;
+            if (static_cast<size_t>(written.size()) == length &&
+                std::equal(from, at_, written.constData())) {
+                *place = static_cast<int>(i);
+                return keys_->Known[i].second;
+            }
+        }
+        QString key = QString::fromUtf8(from, at_ - from);
+        if (keys_->Known.size() < FlatKeys::MaxKnown) {
+            keys_->Known.emplace_back(QByteArray(from, at_ - from), key);
+            *place = static_cast<int>(keys_->Known.size() - 1);
+        }
+        return key;
+    }
+
     void SkipBlanks() {
         while (at_ != end_ && IsBlank(*at_))
             ++at_;
@@ -215,9 +258,12 @@ private:
         return true;
     }
 
-    bool ReadString(QString& text, bool key) {
+    // A key when place is given: its place in the known keys goes there, when it has one.
+    bool ReadString(QString& text, int* place = nullptr) {
+        const bool key = place != nullptr;
         if (!Take('"'))
             return false;
+        const char* const start = at_;
         const char* run = at_;
         auto flush = [&] {
             if (at_ != run)
@@ -226,7 +272,10 @@ private:
         while (at_ != end_) {
             const auto c = static_cast<unsigned char>(*at_);
             if (c == '"') {
-                flush();
+                if (key && keys_ && run == start)
+                    text = KnownKey(start, place);
+                else
+                    flush();
                 ++at_;
                 return true;
             }
@@ -325,7 +374,7 @@ private:
             return false;
         switch (*at_) {
         case '"':
-            return ReadString(text, false);
+            return ReadString(text);
         case 't':
             text = QStringLiteral("True");
             return TakeWord("true");
@@ -342,13 +391,14 @@ private:
 
     const char* at_;
     const char* end_;
+    FlatKeys* keys_;
 };
 
 } // namespace
 
-bool ReadFlatRecord(const QByteArray& bytes, std::vector<FlatField>& fields) {
+bool ReadFlatRecord(const QByteArray& bytes, std::vector<FlatField>& fields, FlatKeys* keys) {
     fields.clear();
-    return FlatRecordReader(bytes).Read(fields);
+    return FlatRecordReader(bytes, keys).Read(fields);
 }
 
 // ---- TRLJsonRecordStream ---------------------------------------------------------------------
@@ -505,8 +555,8 @@ bool TRLJsonRecordStream::ReadRecord(QStringList& texts) {
         bytes.remove(0, 3);
     if (!bytes.trimmed().startsWith('{'))
         Fail(QStringLiteral("record %1 is not an object").arg(recordIndex_));
-    if (std::vector<FlatField> fields; ReadFlatRecord(bytes, fields)) {
-        for (const FlatField& field : fields) {
+    if (ReadFlatRecord(bytes, flatFields_, &flatKeys_)) {
+        for (const FlatField& field : flatFields_) {
             const int column = FieldColumn(field.Key);
             while (texts.size() <= column)
                 texts << QString();

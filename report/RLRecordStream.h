@@ -18,6 +18,7 @@
 
 #include <deque>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class TRLRecordStream : public QAbstractTableModel {
@@ -70,11 +71,25 @@ struct FlatField {
     QString Text;
 };
 
+// What a reader of records keeps from one record to the next: the records of a file repeat the
+// same few keys, mostly in the same order, and each is read and put in order only once.
+struct FlatKeys {
+    static constexpr size_t MaxKnown = 256;
+    // Keys met, as written (those without escapes) and as read.
+    std::vector<std::pair<QByteArray, QString>> Known;
+    // The keys of the last record whose keys were all known, by their place in Known in the
+    // order written, and the order in which the document gives them (places in that record).
+    std::vector<int> LastWritten;
+    std::vector<size_t> LastOrder;
+};
+
 // Reads one JSON record that is an object of plain values, as the toolkit's JSON document reads
 // it, into its fields in key order. False, with no promise about fields, for any record it does
 // not vouch to read exactly so (nested values, repeated keys, numbers it leaves to the document,
-// faults of form ...): such a record is for the document to read or refuse.
-bool ReadFlatRecord(const QByteArray& bytes, std::vector<FlatField>& fields);
+// faults of form ...): such a record is for the document to read or refuse. keys, when given,
+// is kept between the records of one source.
+bool ReadFlatRecord(const QByteArray& bytes, std::vector<FlatField>& fields,
+                    FlatKeys* keys = nullptr);
 
 // Records of a JSON file read one by one: a JSON array of objects (the format of
 // TRLJsonRecordsModel, whose rules for field values hold here too), or JSON Lines, one object a
@@ -108,6 +123,8 @@ private:
     bool arrayOpened_ = false;
     bool arrayClosed_ = false;
     qint64 recordIndex_ = 0;
+    FlatKeys flatKeys_;
+    std::vector<FlatField> flatFields_;
 };
 
 // A records stream over the JSON file at path (see TRLJsonRecordStream).

@@ -94,11 +94,12 @@ std::optional<std::vector<FlatField>> DocumentFields(const QByteArray& record) {
 }
 
 // The record read without the document must be the record the document reads; the reader may
-// leave any record to the document, but not the plain ones that make up nearly every file.
-void ExpectReadAsTheDocumentReads(const QByteArray& record, bool plain) {
+// leave any record to the document, but not the plain ones that make up nearly every file. With
+// keys, the reader remembers keys and their order from the records it read before.
+void ExpectReadAsTheDocumentReads(const QByteArray& record, bool plain, FlatKeys* keys = nullptr) {
     SCOPED_TRACE(record.toStdString());
     std::vector<FlatField> fields{{"left", "over"}};
-    const bool read = ReadFlatRecord(record, fields);
+    const bool read = ReadFlatRecord(record, fields, keys);
     if (plain) {
         EXPECT_TRUE(read) << "a plain record was left to the document";
     }
@@ -125,8 +126,12 @@ TEST(FlatRecords, ReadAsTheDocumentReadsThem) {
         R"({"b": 1, "B": 2, "a": 3, "_": 4, "Z": 5, "é": 6, "e": 7, "": 8, "ab": 9, "a b": 10})",
         "{\"x\"\t:\r\n\"y\" ,\n\"z\":\"w\"}",
     };
-    for (const char* record : plain)
-        ExpectReadAsTheDocumentReads(record, true);
+    FlatKeys keys;
+    for (int round = 0; round < 2; ++round)
+        for (const char* record : plain) {
+            ExpectReadAsTheDocumentReads(record, true);
+            ExpectReadAsTheDocumentReads(record, true, &keys);
+        }
     const char* const others[] = {
         // Left to the document, which refuses them or reads them in its own way.
         R"({"a": 1, "a": 2})",
@@ -164,8 +169,10 @@ TEST(FlatRecords, ReadAsTheDocumentReadsThem) {
         R"({"a": NaN})",
         R"({"a": Infinity})",
     };
-    for (const char* record : others)
+    for (const char* record : others) {
         ExpectReadAsTheDocumentReads(record, false);
+        ExpectReadAsTheDocumentReads(record, false, &keys);
+    }
 }
 
 // Records made up at random from the pieces that matter: keys of different cases and scripts,
@@ -193,6 +200,7 @@ TEST(FlatRecords, RandomRecordsReadAsTheDocumentReadsThem) {
         return n;
     };
     int read = 0;
+    FlatKeys keys; // kept over all the records, as a file's reader keeps it
     for (int r = 0; r < 3000; ++r) {
         QByteArray record = "{";
         const int fieldCount = pick(7);
@@ -224,10 +232,47 @@ TEST(FlatRecords, RandomRecordsReadAsTheDocumentReadsThem) {
         std::vector<FlatField> fields;
         read += ReadFlatRecord(record, fields) ? 1 : 0;
         ExpectReadAsTheDocumentReads(record, false);
+        ExpectReadAsTheDocumentReads(record, false, &keys);
         if (HasFailure())
             break;
     }
     EXPECT_GT(read, 1000) << "the reader left most records to the document";
+}
+
+// Keys are remembered as written and in the order a record writes them: records that repeat
+// them, change their order, write a known key with an escape, repeat one, or bring more keys
+// than are remembered all read as the document reads them.
+TEST(FlatRecords, RememberedKeysAndTheirOrder) {
+    FlatKeys keys;
+    const char* const records[] = {
+        R"({"b": 1, "a": 2, "c": 3})",
+        R"({"b": 4, "a": 5, "c": 6})",
+        R"({"a": 7, "b": 8, "c": 9})",
+        R"({"b": 1, "a": 2, "c": 3})",
+        R"({"b": 1, "a": 2})",
+        R"({"b": 1, "a": 2, "c": 3, "d": 4})",
+        R"({"\u0062": 1, "a": 2, "c": 3})",
+        R"({"b": 1, "a": 2, "c": 3})",
+        R"({"b": 1, "b": 2, "c": 3})",
+        R"({"b": 1, "a": 2, "c": 3})",
+        R"({"c": "x", "b": "y", "a": "z"})",
+    };
+    for (const char* record : records)
+        ExpectReadAsTheDocumentReads(record, QByteArray(record).count("\"b\"") < 2, &keys);
+    EXPECT_EQ(keys.Known.size(), 4u); // a, b, c, d; the escaped key is read but not kept
+
+    // More keys than are remembered: the rest are read afresh every time.
+    for (int round = 0; round < 2; ++round)
+        for (size_t k = 0; k < FlatKeys::MaxKnown + 20; k += 10) {
+            QByteArray record = "{";
+            for (size_t i = k; i < k + 10; ++i)
+                record += (i > k ? ", " : "") + QByteArray("\"k") +
+                          QByteArray::number(qulonglong(FlatKeys::MaxKnown + 20 - i)) +
+                          "\": " + QByteArray::number(qulonglong(i));
+            record += "}";
+            ExpectReadAsTheDocumentReads(record, true, &keys);
+        }
+    EXPECT_EQ(keys.Known.size(), FlatKeys::MaxKnown);
 }
 
 TEST_F(RecordFiles, DamagedFilesAreRefusedNamingTheFileAndTheRecord) {
