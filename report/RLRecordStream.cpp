@@ -107,10 +107,10 @@ bool IsBlank(char c) {
 // control characters, surrogates or noncharacters, malformed UTF-8 and any fault of form.
 class FlatRecordReader {
 public:
-    FlatRecordReader(const QByteArray& bytes, FlatKeys* keys)
+    FlatRecordReader(const QByteArray& bytes, TRLFlatKeys* keys)
         : at_(bytes.constData()), end_(bytes.constData() + bytes.size()), keys_(keys) {}
 
-    bool Read(std::vector<FlatField>& fields) {
+    bool Read(std::vector<TRLFlatField>& fields) {
         SkipBlanks();
         if (!Take('{'))
             return false;
@@ -119,7 +119,7 @@ public:
         std::vector<int> known;
         if (!Take('}')) {
             for (;;) {
-                FlatField field;
+                TRLFlatField field;
                 known.push_back(-1);
                 if (!ReadString(field.Key, &known.back()))
                     return false;
@@ -165,8 +165,8 @@ public:
     }
 
 private:
-    static void Reorder(std::vector<FlatField>& fields, const std::vector<size_t>& order) {
-        std::vector<FlatField> ordered;
+    static void Reorder(std::vector<TRLFlatField>& fields, const std::vector<size_t>& order) {
+        std::vector<TRLFlatField> ordered;
         ordered.reserve(fields.size());
         for (const size_t i : order)
             ordered.push_back(std::move(fields[i]));
@@ -185,7 +185,7 @@ private:
             }
         }
         QString key = QString::fromUtf8(from, at_ - from);
-        if (keys_->Known.size() < FlatKeys::MaxKnown) {
+        if (keys_->Known.size() < TRLFlatKeys::MaxKnown) {
             keys_->Known.emplace_back(QByteArray(from, at_ - from), key);
             *place = static_cast<int>(keys_->Known.size() - 1);
         }
@@ -391,12 +391,12 @@ private:
 
     const char* at_;
     const char* end_;
-    FlatKeys* keys_;
+    TRLFlatKeys* keys_;
 };
 
 } // namespace
 
-bool ReadFlatRecord(const QByteArray& bytes, std::vector<FlatField>& fields, FlatKeys* keys) {
+bool ReadFlatRecord(const QByteArray& bytes, std::vector<TRLFlatField>& fields, TRLFlatKeys* keys) {
     fields.clear();
     return FlatRecordReader(bytes, keys).Read(fields);
 }
@@ -556,7 +556,7 @@ bool TRLJsonRecordStream::ReadRecord(QStringList& texts) {
     if (!bytes.trimmed().startsWith('{'))
         Fail(QStringLiteral("record %1 is not an object").arg(recordIndex_));
     if (ReadFlatRecord(bytes, flatFields_, &flatKeys_)) {
-        for (const FlatField& field : flatFields_) {
+        for (const TRLFlatField& field : flatFields_) {
             const int column = FieldColumn(field.Key);
             while (texts.size() <= column)
                 texts << QString();

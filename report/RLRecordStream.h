@@ -66,14 +66,14 @@ private:
 QString RecordNumberText(double value);
 
 // One field of a record: its key and the text a report prints for its value.
-struct FlatField {
+struct TRLFlatField {
     QString Key;
     QString Text;
 };
 
 // What a reader of records keeps from one record to the next: the records of a file repeat the
 // same few keys, mostly in the same order, and each is read and put in order only once.
-struct FlatKeys {
+struct TRLFlatKeys {
     static constexpr size_t MaxKnown = 256;
     // Keys met, as written (those without escapes) and as read.
     std::vector<std::pair<QByteArray, QString>> Known;
@@ -88,8 +88,8 @@ struct FlatKeys {
 // not vouch to read exactly so (nested values, repeated keys, numbers it leaves to the document,
 // faults of form ...): such a record is for the document to read or refuse. keys, when given,
 // is kept between the records of one source.
-bool ReadFlatRecord(const QByteArray& bytes, std::vector<FlatField>& fields,
-                    FlatKeys* keys = nullptr);
+bool ReadFlatRecord(const QByteArray& bytes, std::vector<TRLFlatField>& fields,
+                    TRLFlatKeys* keys = nullptr);
 
 // Records of a JSON file read one by one: a JSON array of objects (the format of
 // TRLJsonRecordsModel, whose rules for field values hold here too), or JSON Lines, one object a
@@ -123,8 +123,8 @@ private:
     bool arrayOpened_ = false;
     bool arrayClosed_ = false;
     qint64 recordIndex_ = 0;
-    FlatKeys flatKeys_;
-    std::vector<FlatField> flatFields_;
+    TRLFlatKeys flatKeys_;
+    std::vector<TRLFlatField> flatFields_;
 };
 
 // A records stream over the JSON file at path (see TRLJsonRecordStream).

@@ -77,15 +77,15 @@ TEST_F(RecordFiles, TheStreamReadsWhatTheWholeFileReaderReads) {
 
 // What the toolkit's JSON document makes of one record: its fields in key order, or nothing
 // when it refuses the record or a value is no plain value.
-std::optional<std::vector<FlatField>> DocumentFields(const QByteArray& record) {
+std::optional<std::vector<TRLFlatField>> DocumentFields(const QByteArray& record) {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(record, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return std::nullopt;
-    std::vector<FlatField> fields;
+    std::vector<TRLFlatField> fields;
     const QJsonObject object = doc.object();
     for (auto it = object.begin(); it != object.end(); ++it) {
-        FlatField field{it.key(), QString()};
+        TRLFlatField field{it.key(), QString()};
         if (!JsonFieldText(it.value(), field.Text))
             return std::nullopt;
         fields.push_back(field);
@@ -96,9 +96,10 @@ std::optional<std::vector<FlatField>> DocumentFields(const QByteArray& record) {
 // The record read without the document must be the record the document reads; the reader may
 // leave any record to the document, but not the plain ones that make up nearly every file. With
 // keys, the reader remembers keys and their order from the records it read before.
-void ExpectReadAsTheDocumentReads(const QByteArray& record, bool plain, FlatKeys* keys = nullptr) {
+void ExpectReadAsTheDocumentReads(const QByteArray& record, bool plain,
+                                  TRLFlatKeys* keys = nullptr) {
     SCOPED_TRACE(record.toStdString());
-    std::vector<FlatField> fields{{"left", "over"}};
+    std::vector<TRLFlatField> fields{{"left", "over"}};
     const bool read = ReadFlatRecord(record, fields, keys);
     if (plain) {
         EXPECT_TRUE(read) << "a plain record was left to the document";
@@ -126,7 +127,7 @@ TEST(FlatRecords, ReadAsTheDocumentReadsThem) {
         R"({"b": 1, "B": 2, "a": 3, "_": 4, "Z": 5, "é": 6, "e": 7, "": 8, "ab": 9, "a b": 10})",
         "{\"x\"\t:\r\n\"y\" ,\n\"z\":\"w\"}",
     };
-    FlatKeys keys;
+    TRLFlatKeys keys;
     for (int round = 0; round < 2; ++round)
         for (const char* record : plain) {
             ExpectReadAsTheDocumentReads(record, true);
@@ -200,7 +201,7 @@ TEST(FlatRecords, RandomRecordsReadAsTheDocumentReadsThem) {
         return n;
     };
     int read = 0;
-    FlatKeys keys; // kept over all the records, as a file's reader keeps it
+    TRLFlatKeys keys; // kept over all the records, as a file's reader keeps it
     for (int r = 0; r < 3000; ++r) {
         QByteArray record = "{";
         const int fieldCount = pick(7);
@@ -229,7 +230,7 @@ TEST(FlatRecords, RandomRecordsReadAsTheDocumentReadsThem) {
             }
         }
         record += "}";
-        std::vector<FlatField> fields;
+        std::vector<TRLFlatField> fields;
         read += ReadFlatRecord(record, fields) ? 1 : 0;
         ExpectReadAsTheDocumentReads(record, false);
         ExpectReadAsTheDocumentReads(record, false, &keys);
@@ -243,7 +244,7 @@ TEST(FlatRecords, RandomRecordsReadAsTheDocumentReadsThem) {
 // them, change their order, write a known key with an escape, repeat one, or bring more keys
 // than are remembered all read as the document reads them.
 TEST(FlatRecords, RememberedKeysAndTheirOrder) {
-    FlatKeys keys;
+    TRLFlatKeys keys;
     const char* const records[] = {
         R"({"b": 1, "a": 2, "c": 3})",
         R"({"b": 4, "a": 5, "c": 6})",
@@ -263,16 +264,16 @@ TEST(FlatRecords, RememberedKeysAndTheirOrder) {
 
     // More keys than are remembered: the rest are read afresh every time.
     for (int round = 0; round < 2; ++round)
-        for (size_t k = 0; k < FlatKeys::MaxKnown + 20; k += 10) {
+        for (size_t k = 0; k < TRLFlatKeys::MaxKnown + 20; k += 10) {
             QByteArray record = "{";
             for (size_t i = k; i < k + 10; ++i)
                 record += (i > k ? ", " : "") + QByteArray("\"k") +
-                          QByteArray::number(qulonglong(FlatKeys::MaxKnown + 20 - i)) +
+                          QByteArray::number(qulonglong(TRLFlatKeys::MaxKnown + 20 - i)) +
                           "\": " + QByteArray::number(qulonglong(i));
             record += "}";
             ExpectReadAsTheDocumentReads(record, true, &keys);
         }
-    EXPECT_EQ(keys.Known.size(), FlatKeys::MaxKnown);
+    EXPECT_EQ(keys.Known.size(), TRLFlatKeys::MaxKnown);
 }
 
 TEST_F(RecordFiles, DamagedFilesAreRefusedNamingTheFileAndTheRecord) {
