@@ -178,8 +178,9 @@ TEST_P(DocumentLayout, PrintsEveryFixedCaptionInItsPlaceAndFontAndCentresTheTitl
         const TRLSize natural = Measure(text + ' ', c.Size, c.Style);
         EXPECT_EQ(object->BoundsRect.Right - object->BoundsRect.Left, natural.Width);
         EXPECT_EQ(object->BoundsRect.Bottom - object->BoundsRect.Top, natural.Height);
-        if (c.Width != 0)
+        if (c.Width != 0) {
             EXPECT_NEAR(natural.Width, c.Width, 4);
+        }
     }
 
     // The title is centred in its band (x 38 to 756, y 169 to 201) whatever its width; that
