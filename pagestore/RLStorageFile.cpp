@@ -400,6 +400,12 @@ void TRLGraphicStorage::SaveToStream(QIODevice& stream) {
     std::vector<qint64> offsets;
     offsets.reserve(pageOffsets_.size());
     for (int i = 0; i < count; ++i) {
+        // The table's offsets are 32-bit: a page past them could never be found again.
+        if ((fileVersion_ == 3 ? stream.pos() : stream.pos() - dataPosition) > INT32_MAX)
+            throw TRLException(QStringLiteral("The pages do not fit in one page-store file: page "
+                                              "%1 would start beyond the 2 GB its page table "
+                                              "can reach")
+                                   .arg(i + 1));
         offsets.push_back(stream.pos());
         const QByteArray record = ReadPageRecordLocked(i);
         if (fileVersion_ == 3) {

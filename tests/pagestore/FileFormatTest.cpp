@@ -109,6 +109,41 @@ TEST(PageStoreFile, Version3HoldsPageRecordsBehindAnOffsetTable) {
     EXPECT_EQ(Int32At(shifted, 6 + (reader.Position() - 8)), first + 6);
 }
 
+// Takes whatever is written and keeps only its place, as a disk would for a file of many
+// gigabytes.
+class PlaceOnlyDevice : public QIODevice {
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 length) override { return length; }
+};
+
+// The page table holds 32-bit offsets: a page that would start beyond them cannot be found
+// again, so writing it is refused instead of leaving a file that reads back as damaged. Pages
+// that start within them are written as always.
+TEST(PageStoreFile, PagesBeyondWhatTheOffsetTableReachesAreRefused) {
+    TRLGraphicStorage storage;
+    FillTwoPages(storage);
+    for (const int version : {1, 2, 3}) {
+        storage.SetFileVersion(version);
+        PlaceOnlyDevice far;
+        far.open(QIODevice::WriteOnly);
+        // Version 3 counts from the stream's start, the others from the page data's.
+        ASSERT_TRUE(far.seek(version == 3 ? INT32_MAX - 8 : 0));
+        if (version != 3) {
+            EXPECT_NO_THROW(storage.SaveToStream(far)) << version;
+            continue;
+        }
+        EXPECT_EQ(ErrorOf([&] { storage.SaveToStream(far); }),
+                  "The pages do not fit in one page-store file: page 1 would start beyond the "
+                  "2 GB its page table can reach")
+            << version;
+        PlaceOnlyDevice near;
+        near.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(near.seek(INT32_MAX - (1 << 20)));
+        EXPECT_NO_THROW(storage.SaveToStream(near));
+    }
+}
+
 TEST(PageStoreFile, Version2StoresTheOrientationFromZero) {
     TRLGraphicStorage storage;
     storage.Macros().SetEntries({" orientation =2", "Title=x"});
