@@ -14,6 +14,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 using namespace outputtest;
@@ -111,6 +113,20 @@ protected:
         filter.SetArchival(archival);
         filter.SetFileName(file);
         FilterPages(&store, &filter, 1, false);
+        return file;
+    }
+    // A one-page A4 document drawn straight onto the writer's page, in device pixels.
+    QString WriteOnePage(const QString& name, const std::function<void(QPainter&)>& draw) {
+        const QString file = dir.filePath(name);
+        QFile out(file);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        TRLPdfWriter writer(out);
+        TRLPdfPage page(writer, QSizeF(595, 842));
+        QPainter painter(&page);
+        draw(painter);
+        painter.end();
+        EXPECT_TRUE(page.AddTo(writer));
+        EXPECT_TRUE(writer.Finish());
         return file;
     }
     QTemporaryDir dir;
@@ -235,23 +251,15 @@ TEST_F(PdfWriterTest, APictureOnEveryPageIsStoredOnce) {
 
 // A translucent picture keeps its transparency as a soft mask, drawn over what lies under it.
 TEST_F(PdfWriterTest, TranslucentPicturesCarryTheirMask) {
-    const QString file = dir.filePath("mask.pdf");
-    QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    TRLPdfWriter writer(out);
-    TRLPdfPage page(writer, QSizeF(595, 842));
-    QPainter painter(&page);
-    painter.fillRect(QRect(1440, 1440, 2880, 1440), Qt::black);
-    QImage veil(16, 16, QImage::Format_ARGB32);
-    veil.fill(QColor(255, 255, 255, 0));
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 8; ++x)
-            veil.setPixel(x, y, qRgba(255, 255, 255, 255));
-    painter.drawImage(QRect(1440, 1440, 2880, 1440), veil);
-    painter.end();
-    ASSERT_TRUE(page.AddTo(writer));
-    ASSERT_TRUE(writer.Finish());
-    out.close();
+    const QString file = WriteOnePage("mask.pdf", [](QPainter& painter) {
+        painter.fillRect(QRect(1440, 1440, 2880, 1440), Qt::black);
+        QImage veil(16, 16, QImage::Format_ARGB32);
+        veil.fill(QColor(255, 255, 255, 0));
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 8; ++x)
+                veil.setPixel(x, y, qRgba(255, 255, 255, 255));
+        painter.drawImage(QRect(1440, 1440, 2880, 1440), veil);
+    });
     const QStringList rows =
         RunProgram("pdfimages", {"-list", file}).Out.split(u'\n', Qt::SkipEmptyParts).mid(2);
     ASSERT_EQ(rows.size(), 2);
@@ -365,20 +373,12 @@ TEST(PdfWriter, AFailedWriteIsReportedByFinish) {
 // Coordinates far beyond the page (a damaged page, a runaway transform) are written as plain
 // numbers a reader takes without complaint; the page still shows what lies on it.
 TEST_F(PdfWriterTest, CoordinatesFarOutsideThePageStayReadable) {
-    const QString file = dir.filePath("far.pdf");
-    QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    TRLPdfWriter writer(out);
-    TRLPdfPage page(writer, QSizeF(595, 842));
-    QPainter painter(&page);
-    painter.setPen(QPen(Qt::black, 20));
-    painter.drawLine(QPointF(-1e15, 2000), QPointF(1e15, 2000));
-    painter.drawLine(QPointF(1e-7, 1e-9), QPointF(3e38, 4000));
-    painter.fillRect(QRectF(1440, 1440, 1440, 1440), Qt::black);
-    painter.end();
-    ASSERT_TRUE(page.AddTo(writer));
-    ASSERT_TRUE(writer.Finish());
-    out.close();
+    const QString file = WriteOnePage("far.pdf", [](QPainter& painter) {
+        painter.setPen(QPen(Qt::black, 20));
+        painter.drawLine(QPointF(-1e15, 2000), QPointF(1e15, 2000));
+        painter.drawLine(QPointF(1e-7, 1e-9), QPointF(3e38, 4000));
+        painter.fillRect(QRectF(1440, 1440, 1440, 1440), Qt::black);
+    });
     const QTemporaryDir renders;
     const ProcessResult render =
         RunProgram("pdftoppm", {"-r", "72", "-png", "-singlefile", file, renders.filePath("far")});
