@@ -606,6 +606,7 @@ void TRLPdfDocument::AddPage(const QSizeF& points, const QByteArray& packedConte
     pageObjects_.push_back(page);
     ++Pages;
 }
+
 // --- TRLPdfPageEngine ----------------------------------------------------------------------------
 
 TRLPdfPageEngine::TRLPdfPageEngine(TRLPdfDocument& document, const QSizeF& points)
@@ -660,6 +661,10 @@ bool TRLPdfPageEngine::AddToDocument() {
         // A page nobody painted is a blank sheet.
         begin(nullptr);
         end();
+    }
+    if (packed_.isEmpty()) {
+        document_.Error = QStringLiteral("a page could not be compressed");
+        return false;
     }
     document_.AddPage(points_, packed_, glyphs_, hatches_);
     packed_ = QByteArray();
