@@ -44,6 +44,9 @@ constexpr int kContentCompression = 3;
 // Fonts and pictures are written once per document, so they get the best compression.
 constexpr int kResourceCompression = Z_BEST_COMPRESSION;
 
+// Pages under one node of the page tree.
+constexpr size_t kPagesPerNode = 1024;
+
 void AppendInt(QByteArray& out, long long value) {
     char buffer[24];
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
@@ -304,11 +307,18 @@ private:
     int pageTree_;
     int resources_;
     int info_;
-    std::vector<int> pageObjects_;
+    // The page tree has two levels: the root's kids are nodes of up to kPagesPerNode pages each,
+    // written as each fills, so that only the node being filled is kept.
+    void WritePageNode();
+    int pageNode_ = 0;
+    std::vector<int> nodeKids_;
+    std::vector<int> pageNodes_;
 
     std::mutex mutex_;
     // Guarded by mutex_.
-    std::vector<qint64> offsets_{0};
+    // Chunked rather than contiguous: a long document's bookkeeping grows by small steps instead
+    // of being copied whole, twice its size at once.
+    std::deque<qint64> offsets_{0};
     std::deque<TRLPdfFont> fonts_;
     QHash<QByteArray, int> fontIndex_;
     std::vector<DocImage> images_;
@@ -592,9 +602,12 @@ void TRLPdfDocument::AddPage(const QSizeF& points, const QByteArray& packedConte
     const int contents = NewObject();
     WritePacked(contents, {}, packedContent);
     const int page = NewObject();
+    if (pageNode_ == 0) {
+        pageNode_ = NewObject();
+    }
     BeginObject(page);
     QByteArray dictionary = "<</Type/Page/Parent ";
-    AppendInt(dictionary, pageTree_);
+    AppendInt(dictionary, pageNode_);
     dictionary.append(" 0 R/Resources ");
     AppendInt(dictionary, resources_);
     dictionary.append(" 0 R/MediaBox[0 0 ");
@@ -603,8 +616,29 @@ void TRLPdfDocument::AddPage(const QSizeF& points, const QByteArray& packedConte
     AppendInt(dictionary, contents);
     dictionary.append(" 0 R>>\nendobj\n");
     Write(dictionary);
-    pageObjects_.push_back(page);
+    nodeKids_.push_back(page);
     ++Pages;
+    if (nodeKids_.size() == kPagesPerNode) {
+        WritePageNode();
+    }
+}
+
+void TRLPdfDocument::WritePageNode() {
+    BeginObject(pageNode_);
+    QByteArray node = "<</Type/Pages/Parent ";
+    AppendInt(node, pageTree_);
+    node.append(" 0 R/Count ");
+    AppendInt(node, static_cast<long long>(nodeKids_.size()));
+    node.append("/Kids[");
+    for (const int kid : nodeKids_) {
+        AppendInt(node, kid);
+        node.append(" 0 R ");
+    }
+    node.append("]>>\nendobj\n");
+    Write(node);
+    pageNodes_.push_back(pageNode_);
+    pageNode_ = 0;
+    nodeKids_.clear();
 }
 
 // --- TRLPdfPageEngine ----------------------------------------------------------------------------
@@ -1339,17 +1373,16 @@ bool TRLPdfDocument::Finish() {
     BeginObject(resources_);
     Write(resources);
 
+    if (!nodeKids_.empty()) {
+        WritePageNode();
+    }
     BeginObject(pageTree_);
     QByteArray pages = "<</Type/Pages/Count ";
-    AppendInt(pages, static_cast<long long>(pageObjects_.size()));
+    AppendInt(pages, Pages);
     pages.append("/Kids[");
-    for (const int page : pageObjects_) {
-        AppendInt(pages, page);
+    for (const int node : pageNodes_) {
+        AppendInt(pages, node);
         pages.append(" 0 R ");
-        if (pages.size() >= (1 << 16)) {
-            Write(pages);
-            pages.resize(0);
-        }
     }
     pages.append("]>>\nendobj\n");
     Write(pages);

@@ -98,7 +98,8 @@ private:
     mutable std::recursive_mutex mutex_;
     int fileVersion_ = CurrentFileVersion;
     TRLMacroList macros_;
-    std::vector<qint64> pageOffsets_;
+    // Chunked, so that a store of many pages grows its index without copying it whole.
+    std::deque<qint64> pageOffsets_;
     std::deque<std::shared_ptr<TRLGraphicSurface>> cache_;
     QFile tempFile_;
     QString tempFileName_;

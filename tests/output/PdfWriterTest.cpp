@@ -321,6 +321,34 @@ TEST_F(PdfWriterTest, PagesPaintedOnSeveralThreadsKeepTheirOrder) {
             << "page " << page;
 }
 
+// A document longer than one node of the page tree (1,024 pages) keeps every page, in order,
+// whatever node it falls in.
+TEST_F(PdfWriterTest, LongDocumentsKeepEveryPageInOrder) {
+    const QString file = dir.filePath("long.pdf");
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        TRLPdfWriter writer(out);
+        QFont font("Liberation Sans");
+        font.setPixelSize(200);
+        for (int n = 1; n <= 2100; ++n) {
+            TRLPdfPage page(writer, n % 2 == 0 ? QSizeF(842, 595) : QSizeF(595, 842));
+            QPainter painter(&page);
+            painter.setFont(font);
+            painter.drawText(QPointF(1440, 1440), QStringLiteral("Hoja %1").arg(n));
+            painter.end();
+            ASSERT_TRUE(page.AddTo(writer));
+        }
+        ASSERT_TRUE(writer.Finish());
+    }
+    const QList<QSizeF> sizes = PdfPageSizes(file);
+    ASSERT_EQ(sizes.size(), 2100);
+    for (const int n : {1, 2, 1024, 1025, 1026, 2048, 2049, 2100}) {
+        EXPECT_EQ(PdfText(file, n).trimmed(), QStringLiteral("Hoja %1").arg(n));
+        EXPECT_EQ(sizes[n - 1].width() > sizes[n - 1].height(), n % 2 == 0) << n;
+    }
+}
+
 // A device that takes a given number of bytes and then fails, like a full disk.
 class FillingDevice : public QIODevice {
 public:
