@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSizeF>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -200,6 +201,14 @@ inline QImage DrawnDirectly(const TRLGraphicSurface& page,
     QPainter painter(&image);
     page.PaintTo(painter, image.rect());
     return image;
+}
+
+// Whether the poppler tools that read PDF files back are installed.
+inline bool HasPoppler() {
+    for (const char* tool : {"pdfinfo", "pdftotext", "pdfimages", "pdftoppm", "pdffonts"})
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+            return false;
+    return true;
 }
 
 // What the poppler tools read in a PDF file: the page sizes in points, the text (of one page,

@@ -28,13 +28,6 @@ namespace {
 
 constexpr double kA4W = 210, kA4H = 297;
 
-bool HasPoppler() {
-    for (const char* tool : {"pdfinfo", "pdftotext", "pdfimages", "pdftoppm"})
-        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
-            return false;
-    return true;
-}
-
 // A page of a travel-allowance form: accented texts, a euro sign, its own number among total
 // pages, a frame and a small picture. Pixel size follows the paper at 96 per inch.
 std::shared_ptr<TRLGraphicSurface> FormPage(int number, int total,

@@ -22,13 +22,6 @@ using namespace outputtest;
 
 namespace {
 
-bool HasPoppler() {
-    for (const char* tool : {"pdfinfo", "pdftotext", "pdfimages", "pdftoppm", "pdffonts"})
-        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
-            return false;
-    return true;
-}
-
 // A page with most of what reports draw: texts of several fonts, sizes and alignments (one too
 // wide for its cell, so clipped), frames, a dashed rule, an ellipse, a polygon, a polyline, solid
 // fills and an opaque picture.
