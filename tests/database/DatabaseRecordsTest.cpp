@@ -133,10 +133,6 @@ QString ExampleLayout() {
     return QStringLiteral(KELMORA_SOURCE_DIR "/examples/sales-by-city/layout.json");
 }
 
-bool HasPdftotext() {
-    return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty();
-}
-
 // "$ 1,234.50" as printed by the mask "$ #,##0.00", as the decimal text "1234.50".
 QString PlainAmount(QString printed) {
     return printed.remove(QStringLiteral("$")).remove(u',').trimmed();
@@ -343,14 +339,10 @@ constexpr const char* kNoServer =
 
 // The records URL of the server for a user: the socket directory as ?host=, the port in the
 // authority beside an empty host.
-QString PgUrl(const PgServer& server, const QString& user) {
+QString PgUrl(const PgServer& server, const QString& user = {}) {
     return QStringLiteral("postgresql://%1@:%2/%3?host=%4")
-        .arg(user, server.Port, server.Database,
+        .arg(user.isEmpty() ? server.User : user, server.Port, server.Database,
              QString::fromLatin1(QUrl::toPercentEncoding(server.Host, "/")));
-}
-
-QString PgUrl(const PgServer& server) {
-    return PgUrl(server, server.User);
 }
 
 class DatabasePostgres : public ::testing::Test {
@@ -428,32 +420,21 @@ TEST_F(DatabasePostgres, UrlFormsReachTheServerTheyName) {
 }
 
 // A port that no server listens on is tried, not replaced by the default one: reaching another
-// server than the one named would read another database's rows.
-void ExpectRefusedForPortOne(const QString& url) {
-    SCOPED_TRACE(url.toStdString());
-    const std::optional<QString> error = OpenError(url, "select 1");
-    ASSERT_TRUE(error.has_value()) << "connected, so not through port 1";
-    ExpectOneLineNaming(*error, {"cannot connect", ".s.PGSQL.1"});
-}
-
-TEST_F(DatabasePostgres, APortInTheAuthorityIsTheOneTried) {
-    ExpectRefusedForPortOne(
-        QStringLiteral("postgresql://%1@:1/%2?host=%3")
-            .arg(server_.User, server_.Database, QUrl::toPercentEncoding(server_.Host, "/")));
-}
-
-// The port given as a query item, the way the server's own client library takes it beside
-// ?host=; a password given either way never appears in the message.
-TEST_F(DatabasePostgres, APortAsAQueryItemIsTheOneTried) {
+// server than the one named would read another database's rows. The port may stand in the
+// authority, or as a query item beside ?host= the way the server's own client library takes it;
+// a password given either way never appears in the message.
+TEST_F(DatabasePostgres, ThePortNamedIsTheOneTried) {
     const QString host = QString::fromLatin1(QUrl::toPercentEncoding(server_.Host, "/"));
-    ExpectRefusedForPortOne(QStringLiteral("postgresql://%1@/%2?host=%3&port=1")
-                                .arg(server_.User, server_.Database, host));
-    for (const QString& url :
-         {QStringLiteral("postgresql://%1:s3cret@/%2?host=%3&port=1"),
+    for (const QString& form :
+         {QStringLiteral("postgresql://%1@:1/%2?host=%3"),
+          QStringLiteral("postgresql://%1@/%2?host=%3&port=1"),
+          QStringLiteral("postgresql://%1:s3cret@/%2?host=%3&port=1"),
           QStringLiteral("postgresql://%1@/%2?host=%3&port=1&password=s3cret")}) {
-        const std::optional<QString> error =
-            OpenError(url.arg(server_.User, server_.Database, host), "select 1");
-        ASSERT_TRUE(error.has_value());
+        const QString url = form.arg(server_.User, server_.Database, host);
+        SCOPED_TRACE(url.toStdString());
+        const std::optional<QString> error = OpenError(url, "select 1");
+        ASSERT_TRUE(error.has_value()) << "connected, so not through port 1";
+        ExpectOneLineNaming(*error, {"cannot connect", ".s.PGSQL.1"});
         EXPECT_FALSE(error->contains(QStringLiteral("s3cret"))) << error->toStdString();
     }
     const std::optional<QString> badPort =
@@ -515,7 +496,7 @@ protected:
 };
 
 TEST_F(DatabasePostgresSales, PrintedTotalsAreTheServersSums) {
-    if (!HasPdftotext())
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
     const QString pdf = Path("sales.pdf");
     const ProgramResult r = Prepare(PgUrl(server_), SalesQuery(), pdf);

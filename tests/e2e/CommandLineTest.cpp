@@ -69,34 +69,43 @@ bool HasGroff() {
     return !QStandardPaths::findExecutable(QStringLiteral("groff")).isEmpty();
 }
 
-} // namespace
-
-TEST(CommandLine, RltoolHelpListsEveryCommandOnStandardOutput) {
-    for (const QString& flag : {QStringLiteral("--help"), QStringLiteral("-h")}) {
-        SCOPED_TRACE(flag.toStdString());
-        const ProgramResult r = Rltool({flag});
-        EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
-        EXPECT_TRUE(r.Err.isEmpty()) << r.Err.toStdString();
-        EXPECT_TRUE(r.Out.startsWith(QLatin1String("Usage: rltool COMMAND")))
-            << r.Out.toStdString();
-        QStringList listed = ListedCommands(r.Out);
-        listed.sort();
-        QStringList expected = kCommands;
-        expected.sort();
-        EXPECT_EQ(listed, expected) << r.Out.toStdString();
-        EXPECT_TRUE(ListedOptions(r.Out).contains("--version")) << r.Out.toStdString();
-    }
+// What a run that must succeed quietly printed: status 0 and nothing on standard error.
+QString QuietOutput(const ProgramResult& r) {
+    EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.isEmpty()) << r.Err.toStdString();
+    return r.Out;
 }
 
-TEST(CommandLine, BothProgramsPrintTheProjectVersion) {
-    const ProgramResult tool = Rltool({"--version"});
-    EXPECT_EQ(tool.ExitCode, 0) << tool.Err.toStdString();
-    EXPECT_EQ(tool.Out, QStringLiteral("rltool (Kelmora) " KELMORA_PROJECT_VERSION "\n"));
-    EXPECT_TRUE(tool.Err.isEmpty());
-    const ProgramResult batch = Batch({"--version"});
-    EXPECT_EQ(batch.ExitCode, 0) << batch.Err.toStdString();
-    EXPECT_EQ(batch.Out, QStringLiteral("kelmora-batch (Kelmora) " KELMORA_PROJECT_VERSION "\n"));
-    EXPECT_TRUE(batch.Err.isEmpty());
+QStringList Sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
+// In roff a dash in an option is written "\-".
+QString Roff(QString word) {
+    return word.replace(QLatin1Char('-'), QLatin1String("\\-"));
+}
+
+} // namespace
+
+TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
+    for (const QString& flag : {QStringLiteral("--help"), QStringLiteral("-h")}) {
+        SCOPED_TRACE(flag.toStdString());
+        const QString tool = QuietOutput(Rltool({flag}));
+        EXPECT_TRUE(tool.startsWith(QLatin1String("Usage: rltool COMMAND"))) << tool.toStdString();
+        EXPECT_EQ(Sorted(ListedCommands(tool)), Sorted(kCommands)) << tool.toStdString();
+        EXPECT_TRUE(ListedOptions(tool).contains("--version")) << tool.toStdString();
+        const QString batch = QuietOutput(Batch({flag}));
+        EXPECT_TRUE(
+            batch.startsWith("Usage: kelmora-batch REQUEST.json OUTDIR [--pdf | --pdfa] [--png]"))
+            << batch.toStdString();
+        EXPECT_EQ(Sorted(ListedOptions(batch)),
+                  (QStringList{"--help", "--pdf", "--pdfa", "--png", "--version", "-h"}));
+    }
+    EXPECT_EQ(QuietOutput(Rltool({"--version"})),
+              QStringLiteral("rltool (Kelmora) " KELMORA_PROJECT_VERSION "\n"));
+    EXPECT_EQ(QuietOutput(Batch({"--version"})),
+              QStringLiteral("kelmora-batch (Kelmora) " KELMORA_PROJECT_VERSION "\n"));
 }
 
 // Each command's help names the command and every option it takes; the options are what the
@@ -122,17 +131,10 @@ TEST(CommandLine, EveryRltoolCommandHasItsOwnHelp) {
         const QString command = QString::fromLatin1(c.Command);
         for (const QString& flag : {QStringLiteral("--help"), QStringLiteral("-h")}) {
             SCOPED_TRACE((command + ' ' + flag).toStdString());
-            const ProgramResult r = Rltool({command, flag});
-            ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
-            EXPECT_TRUE(r.Err.isEmpty()) << r.Err.toStdString();
-            EXPECT_TRUE(r.Out.startsWith("Usage: rltool " + command)) << r.Out.toStdString();
-            QStringList expected = c.Options;
-            expected << "-h"
-                     << "--help";
-            QStringList listed = ListedOptions(r.Out);
-            std::sort(expected.begin(), expected.end());
-            std::sort(listed.begin(), listed.end());
-            EXPECT_EQ(listed, expected) << r.Out.toStdString();
+            const QString help = QuietOutput(Rltool({command, flag}));
+            EXPECT_TRUE(help.startsWith("Usage: rltool " + command)) << help.toStdString();
+            EXPECT_EQ(Sorted(ListedOptions(help)), Sorted(c.Options + QStringList{"-h", "--help"}))
+                << help.toStdString();
         }
         // Help wins over the other arguments and writes nothing.
         const ProgramResult mixed =
@@ -157,22 +159,6 @@ TEST(CommandLine, HelpNeedsNoDisplay) {
         ASSERT_TRUE(process.waitForFinished(60000));
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << args.join(' ').toStdString();
         EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    }
-}
-
-TEST(CommandLine, KelmoraBatchHelpShowsTheUsageAndItsOptions) {
-    for (const QString& flag : {QStringLiteral("--help"), QStringLiteral("-h")}) {
-        SCOPED_TRACE(flag.toStdString());
-        const ProgramResult r = Batch({flag});
-        EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
-        EXPECT_TRUE(r.Err.isEmpty()) << r.Err.toStdString();
-        EXPECT_TRUE(
-            r.Out.startsWith("Usage: kelmora-batch REQUEST.json OUTDIR [--pdf | --pdfa] [--png]"))
-            << r.Out.toStdString();
-        QStringList listed = ListedOptions(r.Out);
-        std::sort(listed.begin(), listed.end());
-        EXPECT_EQ(listed, (QStringList{"--help", "--pdf", "--pdfa", "--png", "--version", "-h"}))
-            << r.Out.toStdString();
     }
 }
 
@@ -246,12 +232,9 @@ TEST(CommandLine, ManualPagesAndCompletionNameEveryCommandAndOption) {
     const QString completion = ReadSource("docs/completion/rltool");
     ASSERT_FALSE(manual.isEmpty());
     ASSERT_FALSE(completion.isEmpty());
-    // In roff a dash in an option is written "\-".
     const auto inManual = [&](const QString& word) {
-        QString roff = word;
-        roff.replace(QLatin1Char('-'), QLatin1String("\\-"));
         return manual.contains(
-            QRegularExpression(QRegularExpression::escape(roff) + "(?![A-Za-z]|\\\\-)"));
+            QRegularExpression(QRegularExpression::escape(Roff(word)) + "(?![A-Za-z]|\\\\-)"));
     };
     const auto inCompletion = [&](const QString& word) {
         return completion.contains(QRegularExpression(
@@ -269,11 +252,8 @@ TEST(CommandLine, ManualPagesAndCompletionNameEveryCommandAndOption) {
         }
     }
     const QString batchManual = ReadSource("docs/man/kelmora-batch.1");
-    for (const QString& option : ListedOptions(Batch({"--help"}).Out)) {
-        QString roff = option;
-        roff.replace(QLatin1Char('-'), QLatin1String("\\-"));
-        EXPECT_TRUE(batchManual.contains(roff)) << option.toStdString();
-    }
+    for (const QString& option : ListedOptions(Batch({"--help"}).Out))
+        EXPECT_TRUE(batchManual.contains(Roff(option))) << option.toStdString();
 }
 
 // The completion really completes: commands, each command's options, and files by extension.
@@ -298,9 +278,7 @@ TEST(CommandLine, CompletionOffersCommandsOptionsAndFilesByExtension) {
         offered.sort();
         return offered;
     };
-    QStringList commands = kCommands;
-    commands.sort();
-    EXPECT_EQ(complete("rltool ''"), commands);
+    EXPECT_EQ(complete("rltool ''"), Sorted(kCommands));
     EXPECT_EQ(complete("rltool p"), (QStringList{"pdf", "prepare", "print"}));
     EXPECT_EQ(complete("rltool render --"), (QStringList{"--help", "--page", "--zoom"}));
     EXPECT_EQ(complete("rltool render a.rpf -"),
