@@ -25,6 +25,13 @@ protected:
         EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
         return path;
     }
+    // Writes the bytes to the named file of the test's folder, and gives its path.
+    QString Write(const QString& name, const QByteArray& bytes) {
+        QFile file(Path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        return file.fileName();
+    }
     QJsonObject Dump(const QString& path) {
         const ProgramResult r = ::Rltool({"dump", path});
         EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
@@ -139,16 +146,14 @@ TEST_F(Rltool, ErrorsNameTheFileAndExitWithTwo) {
     EXPECT_TRUE(missing.Err.contains("none.rpf")) << missing.Err.toStdString();
     EXPECT_EQ(missing.Err.count('\n'), 1) << "one line";
 
-    QFile damaged(Path("damaged.rpf"));
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write("RLGraphicStorage3\x1A\x05\x00\x00\x00garbage", 30);
-    damaged.close();
-    const ProgramResult corrupt = ::Rltool({"render", damaged.fileName(), "-o", Path("x.png")});
+    const QString damaged =
+        Write("damaged.rpf", QByteArray("RLGraphicStorage3\x1A\x05\x00\x00\x00garbage", 30));
+    const ProgramResult corrupt = ::Rltool({"render", damaged, "-o", Path("x.png")});
     EXPECT_EQ(corrupt.ExitCode, 2);
     EXPECT_TRUE(corrupt.Err.contains("File is corrupted!")) << corrupt.Err.toStdString();
     EXPECT_FALSE(QFile::exists(Path("x.png")));
 
-    EXPECT_EQ(::Rltool({"render", damaged.fileName()}).ExitCode, 2) << "no -o";
+    EXPECT_EQ(::Rltool({"render", damaged}).ExitCode, 2) << "no -o";
     EXPECT_EQ(::Rltool({"frobnicate"}).ExitCode, 2);
     EXPECT_EQ(::Rltool({"render", Sample(3, 1), "--zoom", "abc", "-o", Path("y.png")}).ExitCode, 2);
 }
@@ -166,11 +171,7 @@ TEST_F(Rltool, PagesTooLargeToDrawAreRefused) {
         sample.close();
         ASSERT_EQ(bytes.count(a4), 1);
         bytes.replace(a4, huge);
-        const QString wide = Path(QStringLiteral("wide-v%1.rpf").arg(version));
-        QFile file(wide);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        file.close();
+        const QString wide = Write(QStringLiteral("wide-v%1.rpf").arg(version), bytes);
         ASSERT_EQ(Dump(wide)["pages"].toArray()[0].toObject()["width"].toInt(), 2'000'000'000);
 
         for (const char* zoom : {"100", "2000", "0.01"}) {
@@ -214,9 +215,8 @@ TEST_F(Rltool, EvalPrintsValuesAndErrors) {
 }
 
 TEST_F(Rltool, PrepareReadsALayoutWithEveryKindOfControl) {
-    QFile layout(Path("layout.json"));
-    ASSERT_TRUE(layout.open(QIODevice::WriteOnly));
-    layout.write(R"({ "class": "TRLReport", "name": "RLReport1", "Title": "Prueba",
+    const QString layout =
+        Write("layout.json", R"({ "class": "TRLReport", "name": "RLReport1", "Title": "Prueba",
       "children": [
         { "class": "TRLBand", "name": "RLBand1", "BandType": "btHeader", "Height": 120,
           "children": [
@@ -228,9 +228,8 @@ TEST_F(Rltool, PrepareReadsALayoutWithEveryKindOfControl) {
               "Caption": "KELMORA", "Left": 10, "Top": 50, "Height": 40 },
             { "class": "TRLSystemInfo", "name": "RLSystemInfo1", "Info": "itPageNumber",
               "Left": 400, "Top": 4 } ] } ] })");
-    layout.close();
     const QString out = Path("prepared.rpf");
-    const ProgramResult r = ::Rltool({"prepare", layout.fileName(), "-o", out});
+    const ProgramResult r = ::Rltool({"prepare", layout, "-o", out});
     ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
     const QJsonObject dump = Dump(out);
     const QJsonArray pages = dump["pages"].toArray();
@@ -253,7 +252,7 @@ TEST_F(Rltool, PrepareReadsALayoutWithEveryKindOfControl) {
     // Straight to PDF, in one step: the same texts as the page-store file drawn to PDF.
     if (HasPoppler()) {
         const QString direct = Path("prepared.pdf");
-        const ProgramResult one = ::Rltool({"prepare", layout.fileName(), "-o", direct});
+        const ProgramResult one = ::Rltool({"prepare", layout, "-o", direct});
         ASSERT_EQ(one.ExitCode, 0) << one.Err.toStdString();
         const QString twoSteps = Path("converted.pdf");
         ASSERT_EQ(::Rltool({"pdf", out, "-o", twoSteps}).ExitCode, 0);
@@ -264,20 +263,16 @@ TEST_F(Rltool, PrepareReadsALayoutWithEveryKindOfControl) {
         EXPECT_EQ(text, RunProgram("pdftotext", {"-layout", twoSteps, "-"}).Out);
     }
 
-    layout.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    layout.write(R"({ "class": "TRLReport", "name": "RLReport1", "children": [
+    Write("layout.json", R"({ "class": "TRLReport", "name": "RLReport1", "children": [
         { "class": "TRLBarcode", "name": "B", "BarcodeType": "bcNoSuchCode" } ] })");
-    layout.close();
-    const ProgramResult bad = ::Rltool({"prepare", layout.fileName(), "-o", Path("bad.rpf")});
+    const ProgramResult bad = ::Rltool({"prepare", layout, "-o", Path("bad.rpf")});
     EXPECT_EQ(bad.ExitCode, 2);
     EXPECT_TRUE(bad.Err.contains("BarcodeType")) << bad.Err.toStdString();
     EXPECT_FALSE(QFile::exists(Path("bad.rpf")));
     // A PDF of that name from before stays as it was.
-    QFile earlier(Path("earlier.pdf"));
-    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
-    earlier.write("%PDF-1.4 earlier");
-    earlier.close();
-    EXPECT_EQ(::Rltool({"prepare", layout.fileName(), "-o", earlier.fileName()}).ExitCode, 2);
-    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
-    EXPECT_EQ(earlier.readAll(), "%PDF-1.4 earlier");
+    const QString earlier = Write("earlier.pdf", "%PDF-1.4 earlier");
+    EXPECT_EQ(::Rltool({"prepare", layout, "-o", earlier}).ExitCode, 2);
+    QFile kept(earlier);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "%PDF-1.4 earlier");
 }
