@@ -46,6 +46,7 @@ void RegisterProbe() {
         const char* Name;
         K Kind;
         QStringList ValueNames = {};
+        bool ReadOnly = false;
     } published[] = {{"Ratio", K::Double},
                      {"Count", K::Integer},
                      {"Flag", K::Boolean},
@@ -55,28 +56,25 @@ void RegisterProbe() {
                      {"Ink", K::Color},
                      {"Lines", K::StringList},
                      {"Picture", K::Picture},
-                     {"Partner", K::Component}};
+                     {"Partner", K::Component},
+                     {"Serial", K::Integer, {}, true}};
     for (const auto& d : published) {
         TRLPropertyInfo p;
         p.Name = QString::fromLatin1(d.Name);
         p.Kind = d.Kind;
         p.ValueNames = d.ValueNames;
+        p.ReadOnly = d.ReadOnly;
         p.Get = [name = p.Name](const TRLPersistent& o) {
             return dynamic_cast<const Probe&>(o).Values.value(name);
         };
-        p.Set = [name = p.Name](TRLPersistent& o, const QVariant& v) {
-            auto& probe = dynamic_cast<Probe&>(o);
-            probe.SetOrder << name;
-            probe.Values[name] = v;
-        };
+        if (!d.ReadOnly)
+            p.Set = [name = p.Name](TRLPersistent& o, const QVariant& v) {
+                auto& probe = dynamic_cast<Probe&>(o);
+                probe.SetOrder << name;
+                probe.Values[name] = v;
+            };
         info.Properties.push_back(p);
     }
-    TRLPropertyInfo serial;
-    serial.Name = QStringLiteral("Serial");
-    serial.Kind = K::Integer;
-    serial.ReadOnly = true;
-    serial.Get = [](const TRLPersistent&) { return QVariant(7); };
-    info.Properties.push_back(serial);
     TRLClassRegistry::Instance().Register(std::move(info));
 }
 
@@ -109,23 +107,19 @@ TEST_F(LayoutReader, ReadsEveryValueKindIntoAProbe) {
         "Kind": "pkTwo", "Flags": ["pfC", "pfA"], "Ink": "#1A2B3C",
         "Lines": ["uno", "", "tres"], "Color": "clBtnFace",
         "Borders": {"Sides": "sdAll", "Width": 2, "Color": "clRed"}})");
-    auto* p = dynamic_cast<Probe*>(tree.get());
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->Name(), "P");
-    EXPECT_EQ(p->Left(), 12);
-    EXPECT_EQ(p->Width(), 300);
-    EXPECT_EQ(p->Get<int>("Count"), -4);
-    EXPECT_EQ(p->Get<double>("Ratio"), 2.5);
-    EXPECT_TRUE(p->Get<bool>("Flag"));
-    EXPECT_EQ(p->Get<QString>("Note"), "Fecha  :");
-    EXPECT_EQ(p->Get<int>("Kind"), 2);
-    EXPECT_EQ(p->Get<uint>("Flags"), 0b101u);
-    EXPECT_EQ(p->Get<QColor>("Ink"), QColor(0x1A, 0x2B, 0x3C));
-    EXPECT_EQ(p->Get<QStringList>("Lines"), QStringList({"uno", "", "tres"}));
-    EXPECT_EQ(p->Color(), QColor(0xF0, 0xF0, 0xF0));
-    EXPECT_TRUE(p->Borders().DrawLeft() && p->Borders().DrawBottom());
-    EXPECT_EQ(p->Borders().Width(), 2);
-    EXPECT_EQ(p->Borders().Color(), QColor(Qt::red));
+    const auto& p = dynamic_cast<const Probe&>(*tree);
+    EXPECT_EQ(p.Values, (QVariantMap{{"Count", -4},
+                                     {"Ratio", 2.5},
+                                     {"Flag", true},
+                                     {"Note", "Fecha  :"},
+                                     {"Kind", 2},
+                                     {"Flags", 0b101u},
+                                     {"Ink", QColor(0x1A, 0x2B, 0x3C)},
+                                     {"Lines", QStringList({"uno", "", "tres"})}}));
+    EXPECT_EQ(std::tuple(p.Name(), p.Left(), p.Width(), p.Color()),
+              std::tuple("P", 12, 300, QColor(0xF0, 0xF0, 0xF0)));
+    EXPECT_TRUE(p.Borders().DrawLeft() && p.Borders().DrawBottom());
+    EXPECT_EQ(std::tuple(p.Borders().Width(), p.Borders().Color()), std::tuple(2, QColor(Qt::red)));
 }
 
 TEST_F(LayoutReader, SetsPropertiesInPublishedOrderNotFileOrder) {
@@ -138,9 +132,9 @@ TEST_F(LayoutReader, SetsPropertiesInPublishedOrderNotFileOrder) {
     // PaperSize says fpCustom, which sorts between them by name.
     const auto report = reporttest::ReadReport(R"({"class": "TRLReport",
         "PageSetup": {"PaperWidth": 100, "PaperHeight": 150, "PaperSize": "fpCustom"}})");
-    EXPECT_EQ(report->PageSetup().PaperSize(), fpCustom);
-    EXPECT_EQ(report->PageSetup().PaperWidth(), 100);
-    EXPECT_EQ(report->PageSetup().PaperHeight(), 150);
+    const TRLPageSetup& setup = report->PageSetup();
+    EXPECT_EQ(std::tuple(setup.PaperSize(), setup.PaperWidth(), setup.PaperHeight()),
+              std::tuple(fpCustom, 100, 150));
 }
 
 TEST_F(LayoutReader, BuildsAReportWithNestedSettingsAndBands) {
@@ -156,13 +150,13 @@ TEST_F(LayoutReader, BuildsAReportWithNestedSettingsAndBands) {
            "Degrade": {"Direction": "ddVertical", "OppositeColor": "#FF0000"}},
           {"class": "TRLBand", "name": "RLBand2", "BandType": "btFooter", "Height": 20,
            "Font": {"Size": 8, "Style": ["fsBold", "fsItalic"]}}]})");
-    EXPECT_EQ(report->Name(), "RLReport1");
-    EXPECT_EQ(report->Title(), "Solicitud");
-    EXPECT_EQ(report->Margins().LeftMargin(), 15);
-    EXPECT_EQ(report->Margins().TopMargin(), 12.5);
-    EXPECT_EQ(report->Margins().RightMargin(), 10); // not given: keeps the report default
-    EXPECT_EQ(report->PageSetup().PaperSize(), fpLetter);
-    EXPECT_EQ(report->PageSetup().Orientation(), poLandscape);
+    EXPECT_EQ(std::tuple(report->Name(), report->Title()), std::tuple("RLReport1", "Solicitud"));
+    // RightMargin is not given: it keeps the report default.
+    const TRLMargins& margins = report->Margins();
+    EXPECT_EQ(std::tuple(margins.LeftMargin(), margins.TopMargin(), margins.RightMargin()),
+              std::tuple(15, 12.5, 10));
+    EXPECT_EQ(std::tuple(report->PageSetup().PaperSize(), report->PageSetup().Orientation()),
+              std::tuple(fpLetter, poLandscape));
     EXPECT_EQ(report->PreviewOptions().BorderIcons(), TRLBorderIcons{biSystemMenu});
     EXPECT_EQ(report->PreviewOptions().WindowState(), wsNormal);
 
@@ -170,13 +164,11 @@ TEST_F(LayoutReader, BuildsAReportWithNestedSettingsAndBands) {
     auto* header = dynamic_cast<TRLBand*>(report->Controls()[0]);
     auto* footer = dynamic_cast<TRLBand*>(report->Controls()[1]);
     ASSERT_TRUE(header && footer);
-    EXPECT_EQ(header->Name(), "RLBand1");
-    EXPECT_EQ(header->BandType(), btHeader);
-    EXPECT_EQ(header->Height(), 131);
+    EXPECT_EQ(std::tuple(header->Name(), header->BandType(), header->Height(), header->Color()),
+              std::tuple("RLBand1", btHeader, 131, QColor(0xC0, 0xC0, 0xC0)));
     EXPECT_EQ(header->Options(), TRLBandOptions{boOptimisticPageBreak});
-    EXPECT_EQ(header->Color(), QColor(0xC0, 0xC0, 0xC0));
-    EXPECT_EQ(header->Degrade().Direction(), ddVertical);
-    EXPECT_EQ(header->Degrade().OppositeColor(), QColor(Qt::red));
+    EXPECT_EQ(std::tuple(header->Degrade().Direction(), header->Degrade().OppositeColor()),
+              std::tuple(ddVertical, QColor(Qt::red)));
     EXPECT_EQ(footer->BandType(), btFooter);
     // Bands align to the top inside the report's margins once loading has ended.
     EXPECT_EQ(header->Top(), RoundHalfEven(12.5 * 96 / 25.4));
@@ -192,33 +184,29 @@ TEST_F(LayoutReader, FontKeysNotGivenKeepTheInheritedFont) {
           {"class": "TRLBand", "name": "C", "Font": {"Height": -11}},
           {"class": "TRLBand", "name": "D", "Font": {"Height": -16}},
           {"class": "TRLBand", "name": "E"}]})");
-    const TRLFont a = report->FindControl("A")->Font();
-    EXPECT_EQ(a.Name, "Courier New");
-    EXPECT_EQ(a.Size, 8);
-    EXPECT_EQ(a.Style, fsBold);
-    EXPECT_EQ(a.Color, QColor(0, 0, 0x80));
+    auto font = [&](const char* name) { return report->FindControl(name)->Font(); };
+    const TRLFont navy{"Courier New", 12, fsUnderline, QColor(0, 0, 0x80)};
+    EXPECT_EQ(font("A"), (TRLFont{"Courier New", 8, fsBold, QColor(0, 0, 0x80)}));
     EXPECT_FALSE(report->FindControl("A")->ParentFont());
-
     // The old platform's pixel heights: 13 px is 10 pt, 11 px is 8 pt, 16 px is 12 pt.
-    const TRLFont b = report->FindControl("B")->Font();
-    EXPECT_EQ(b.Size, 10);
-    EXPECT_EQ(b.Pitch, TRLFontPitch::Fixed);
-    EXPECT_EQ(b.Charset, 0);
-    EXPECT_EQ(b.Style, fsUnderline);
-    EXPECT_EQ(report->FindControl("C")->Font().Size, 8);
-    EXPECT_EQ(report->FindControl("D")->Font().Size, 12);
+    EXPECT_EQ(font("B"),
+              (TRLFont{"Courier New", 10, fsUnderline, navy.Color, 0, TRLFontPitch::Fixed}));
+    EXPECT_EQ(font("C").Size, 8);
+    EXPECT_EQ(font("D").Size, 12);
     EXPECT_TRUE(report->FindControl("E")->ParentFont());
-    EXPECT_EQ(report->FindControl("E")->Font(), report->Font());
+    EXPECT_EQ(font("E"), navy);
+    EXPECT_EQ(report->Font(), navy);
 }
 
 TEST_F(LayoutReader, ColourTextsAndNames) {
+    const std::pair<const char*, QColor> good[] = {{"#00ff80", QColor(0, 255, 128)},
+                                                   {"clWindow", QColor(Qt::white)},
+                                                   {"clInfoBk", QColor(0xFF, 0xFF, 0xE1)}};
     QColor c;
-    EXPECT_TRUE(LayoutColorFromText("#00ff80", c));
-    EXPECT_EQ(c, QColor(0, 255, 128));
-    EXPECT_TRUE(LayoutColorFromText("clWindow", c));
-    EXPECT_EQ(c, QColor(Qt::white));
-    EXPECT_TRUE(LayoutColorFromText("clInfoBk", c));
-    EXPECT_EQ(c, QColor(0xFF, 0xFF, 0xE1));
+    for (const auto& [text, colour] : good) {
+        EXPECT_TRUE(LayoutColorFromText(text, c)) << text;
+        EXPECT_EQ(c, colour) << text;
+    }
     for (const char* bad : {"#0f8", "#FF00FF00", "#GG0000", "clwhite", "white", "", "#"})
         EXPECT_FALSE(LayoutColorFromText(QString::fromLatin1(bad), c)) << bad;
     EXPECT_GE(LayoutColorNames().size(), 40);
@@ -232,13 +220,14 @@ TEST_F(LayoutReader, LoadedRunsBottomUpAfterReferencesAreResolved) {
         {"class": "TestLayoutProbe", "name": "C", "Partner": null},
         {"class": "TestLayoutProbe", "Top": 3}]})");
     EXPECT_EQ(Probe::LoadLog, QStringList({"B1", "B>C", "C", "", "A"}));
-    auto& b = dynamic_cast<Probe&>(*tree->FindControl("B"));
-    EXPECT_EQ(b.Holder(), tree->FindControl("C"));
-    EXPECT_EQ(b.Get<TRLCustomControl*>("Partner"), tree.get());
-    EXPECT_EQ(dynamic_cast<Probe&>(*tree->FindControl("C")).Get<TRLCustomControl*>("Partner"),
-              nullptr);
-    EXPECT_FALSE(tree->Loading());
-    EXPECT_FALSE(b.Loading());
+    auto partner = [&](const char* name) {
+        return dynamic_cast<Probe&>(*tree->FindControl(name)).Get<TRLCustomControl*>("Partner");
+    };
+    TRLCustomControl* b = tree->FindControl("B");
+    EXPECT_EQ(b->Holder(), tree->FindControl("C"));
+    EXPECT_EQ(partner("B"), tree.get());
+    EXPECT_EQ(partner("C"), nullptr);
+    EXPECT_FALSE(tree->Loading() || b->Loading());
     // An unnamed control is still created, in file order.
     ASSERT_EQ(tree->Controls().size(), 3u);
     EXPECT_EQ(tree->Controls()[2]->Top(), 3);
@@ -251,9 +240,8 @@ TEST_F(LayoutReader, PropertiesAreSetWhileLoading) {
     const auto tree = Read(R"({"class": "TestLayoutProbe", "Color": "clSilver"})");
     EXPECT_EQ(tree->Color(), QColor(0xC0, 0xC0, 0xC0));
     EXPECT_TRUE(tree->Transparent());
-    const auto opaque =
-        Read(R"({"class": "TestLayoutProbe", "Color": "clSilver", "Transparent": false})");
-    EXPECT_FALSE(opaque->Transparent());
+    EXPECT_FALSE(Read(R"({"class": "TestLayoutProbe", "Color": "clSilver", "Transparent": false})")
+                     ->Transparent());
 }
 
 TEST_F(LayoutReader, PicturesRelativeToTheLayoutFileOrFromResources) {
@@ -261,28 +249,23 @@ TEST_F(LayoutReader, PicturesRelativeToTheLayoutFileOrFromResources) {
     ASSERT_TRUE(dir.isValid());
     ASSERT_TRUE(QDir(dir.path()).mkpath("layouts/pics"));
     ASSERT_TRUE(QFile::copy(Crest(), dir.filePath("layouts/pics/crest.jpg")));
-    const QString layout = dir.filePath("layouts/doc.json");
-    {
-        QFile f(layout);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(R"({"class": "TRLReport", "children": [
-            {"class": "TRLBand", "name": "Relative", "Background": {"Picture": "pics/crest.jpg"}},
-            {"class": "TestLayoutProbe", "name": "Resource",
-             "Picture": ":/layout-tests/crest.jpg"},
-            {"class": "TestLayoutProbe", "name": "Cleared", "Picture": ""}]})");
-    }
+    const QString layout = reporttest::WriteFile(dir.filePath("layouts/doc.json"),
+                                                 R"({"class": "TRLReport", "children": [
+        {"class": "TRLBand", "name": "Relative", "Background": {"Picture": "pics/crest.jpg"}},
+        {"class": "TestLayoutProbe", "name": "Resource", "Picture": ":/layout-tests/crest.jpg"},
+        {"class": "TestLayoutProbe", "name": "Cleared", "Picture": ""}]})");
     // The working directory is elsewhere: the path is taken from the layout's folder.
     ASSERT_NE(QDir::currentPath(), dir.filePath("layouts"));
     const auto report = ReadReportLayout(layout);
+    auto probePicture = [&](const char* name) {
+        return dynamic_cast<Probe&>(*report->FindControl(name)).Get<QImage>("Picture");
+    };
     const QImage relative =
         dynamic_cast<TRLBand&>(*report->FindControl("Relative")).Background().Picture();
     EXPECT_EQ(relative.size(), QSize(99, 144)); // the JPEG went through the decoder
-    const auto resource =
-        dynamic_cast<Probe&>(*report->FindControl("Resource")).Get<QImage>("Picture");
-    EXPECT_EQ(resource.size(), QSize(99, 144));
-    EXPECT_EQ(resource.pixel(50, 70), relative.pixel(50, 70));
-    EXPECT_TRUE(
-        dynamic_cast<Probe&>(*report->FindControl("Cleared")).Get<QImage>("Picture").isNull());
+    EXPECT_EQ(probePicture("Resource").size(), QSize(99, 144));
+    EXPECT_EQ(probePicture("Resource").pixel(50, 70), relative.pixel(50, 70));
+    EXPECT_TRUE(probePicture("Cleared").isNull());
 
     // A missing picture names the path it looked for; a file that is no picture says so.
     QFile::copy(layout, dir.filePath("layouts/pics/notes.txt"));
@@ -425,8 +408,8 @@ TEST_F(LayoutReader, AFailedReadLeavesNothingBehind) {
         EXPECT_EQ(Probe::Alive, 0) << json;
     }
     // The same reader works again afterwards: no state is kept between reads.
-    const auto tree = Read(R"({"class": "TestLayoutProbe", "name": "A",
-                               "children": [{"class": "TestLayoutProbe", "name": "B"}]})");
+    const auto tree = Read(R"({"class": "TestLayoutProbe", "children": [
+                               {"class": "TestLayoutProbe"}]})");
     EXPECT_EQ(Probe::Alive, 2);
 }
 
