@@ -14,6 +14,7 @@
 namespace {
 
 struct FontRequest {
+    const char* What;
     QString Name;
     int PointSize;
     bool Bold, Italic, Underline, StrikeOut;
@@ -38,86 +39,53 @@ QFont Made(const FontRequest& r) {
                       r.PixelsPerInch);
 }
 
+const QString kSans = QStringLiteral("Liberation Sans");
+
 // Requests that differ from the first in one thing each, and more of them than are kept.
-std::vector<FontRequest> Requests() {
-    const FontRequest base{QStringLiteral("Liberation Sans"), 10, false, false, false, false, 96};
-    std::vector<FontRequest> list{base};
-    auto vary = [&](auto change) {
-        FontRequest r = base;
-        change(r);
-        list.push_back(r);
-    };
-    vary([](FontRequest& r) { r.Name = QStringLiteral("Liberation Serif"); });
-    vary([](FontRequest& r) { r.Name = QStringLiteral("liberation sans"); });
-    vary([](FontRequest& r) { r.PointSize = 12; });
-    vary([](FontRequest& r) { r.PixelsPerInch = 300; });
-    vary([](FontRequest& r) { r.Bold = true; });
-    vary([](FontRequest& r) { r.Italic = true; });
-    vary([](FontRequest& r) { r.Underline = true; });
-    vary([](FontRequest& r) { r.StrikeOut = true; });
-    vary([](FontRequest& r) { r.PointSize = 0; }); // never less than one pixel
-    vary([](FontRequest& r) {
-        r.Bold = r.Italic = true;
-        r.PointSize = 9;
-    });
+const std::vector<FontRequest> kRequests{
+    {"plain", kSans, 10, false, false, false, false, 96},
+    {"serif", QStringLiteral("Liberation Serif"), 10, false, false, false, false, 96},
+    {"lower-case name", QStringLiteral("liberation sans"), 10, false, false, false, false, 96},
+    {"12 points", kSans, 12, false, false, false, false, 96},
+    {"300 per inch", kSans, 10, false, false, false, false, 300},
+    {"bold", kSans, 10, true, false, false, false, 96},
+    {"italic", kSans, 10, false, true, false, false, 96},
+    {"underline", kSans, 10, false, false, true, false, 96},
+    {"strike-out", kSans, 10, false, false, false, true, 96},
+    {"0 points, still one pixel", kSans, 0, false, false, false, false, 96},
+    {"bold italic 9 points", kSans, 9, true, true, false, false, 96},
     // 10 points at 96 per inch and 15 points at 64 per inch are both 13 pixels: one font.
-    vary([](FontRequest& r) {
-        r.PointSize = 15;
-        r.PixelsPerInch = 64;
-    });
-    return list;
-}
+    {"15 points at 64 per inch", kSans, 15, false, false, false, false, 64},
+};
 
-void ExpectSameFont(const QFont& made, const QFont& wanted, const QString& what) {
-    SCOPED_TRACE(what.toStdString());
-    EXPECT_EQ(made, wanted);
-    EXPECT_EQ(made.family(), wanted.family());
-    EXPECT_EQ(made.pixelSize(), wanted.pixelSize());
-    EXPECT_EQ(made.bold(), wanted.bold());
-    EXPECT_EQ(made.italic(), wanted.italic());
-    EXPECT_EQ(made.underline(), wanted.underline());
-    EXPECT_EQ(made.strikeOut(), wanted.strikeOut());
-    EXPECT_FALSE(made.kerning());
-    EXPECT_EQ(made.hintingPreference(), QFont::PreferNoHinting);
-}
-
-QString Describe(const FontRequest& r) {
-    return QStringLiteral("%1 %2pt %3%4%5%6 at %7")
-        .arg(r.Name)
-        .arg(r.PointSize)
-        .arg(r.Bold ? "b" : "")
-        .arg(r.Italic ? "i" : "")
-        .arg(r.Underline ? "u" : "")
-        .arg(r.StrikeOut ? "s" : "")
-        .arg(r.PixelsPerInch);
+// QFont's equality covers every attribute set above, kerning and hinting included.
+void ExpectMadeRight(const FontRequest& r, const std::string& after = {}) {
+    const QFont made = Made(r);
+    EXPECT_EQ(made, MadeByHand(r)) << r.What << after << ": " << made.toString().toStdString();
 }
 
 } // namespace
 
 TEST(SupportFontMaking, FontsAskedForAgainAreTheFontsAskedFor) {
-    const std::vector<FontRequest> requests = Requests();
     // Forwards, then backwards (what is kept is met in the other order), then every font right
     // after each other one.
-    for (int round = 0; round < 2; ++round)
-        for (std::size_t i = 0; i < requests.size(); ++i) {
-            const FontRequest& r = requests[round == 0 ? i : requests.size() - 1 - i];
-            ExpectSameFont(Made(r), MadeByHand(r), Describe(r));
-        }
-    for (const FontRequest& first : requests)
-        for (const FontRequest& second : requests) {
+    for (auto r = kRequests.begin(); r != kRequests.end(); ++r)
+        ExpectMadeRight(*r);
+    for (auto r = kRequests.rbegin(); r != kRequests.rend(); ++r)
+        ExpectMadeRight(*r);
+    for (const FontRequest& first : kRequests)
+        for (const FontRequest& second : kRequests) {
             Made(first);
-            ExpectSameFont(Made(second), MadeByHand(second),
-                           Describe(second) + " after " + Describe(first));
+            ExpectMadeRight(second, std::string(" after ") + first.What);
         }
 }
 
 TEST(SupportFontMaking, ChangingAFontThatWasMadeLeavesTheNextOneAlone) {
-    const FontRequest plain{QStringLiteral("Liberation Sans"), 10, false, false, false, false, 96};
-    QFont changed = Made(plain);
+    QFont changed = Made(kRequests[0]);
     changed.setBold(true);
     changed.setPixelSize(40);
     changed.setKerning(true);
-    ExpectSameFont(Made(plain), MadeByHand(plain), "after a change to an earlier copy");
+    ExpectMadeRight(kRequests[0], " after a change to an earlier copy");
     EXPECT_TRUE(changed.bold());
     EXPECT_EQ(changed.pixelSize(), 40);
 }
@@ -125,20 +93,19 @@ TEST(SupportFontMaking, ChangingAFontThatWasMadeLeavesTheNextOneAlone) {
 // Measurements follow the font asked for: after a change of font, the new font's widths.
 TEST(SupportFontMaking, MeasurementsFollowAChangeOfFont) {
     const QString text = QStringLiteral("Declaración jurada mmmm");
-    for (const FontRequest& r : Requests()) {
-        EXPECT_EQ(RLTextWidth(Made(r), text), RLTextWidth(MadeByHand(r), text))
-            << Describe(r).toStdString();
-        EXPECT_EQ(RLTextHeight(Made(r)), RLTextHeight(MadeByHand(r))) << Describe(r).toStdString();
+    for (const FontRequest& r : kRequests) {
+        EXPECT_EQ(RLTextWidth(Made(r), text), RLTextWidth(MadeByHand(r), text)) << r.What;
+        EXPECT_EQ(RLTextHeight(Made(r)), RLTextHeight(MadeByHand(r))) << r.What;
     }
     // Heights straight from the toolkit, at 96 per inch, for fonts met in turn.
     QImage canvas(1, 1, QImage::Format_ARGB32_Premultiplied);
     canvas.setDotsPerMeterX(3780);
     canvas.setDotsPerMeterY(3780);
     for (int round = 0; round < 2; ++round)
-        for (const FontRequest& r : Requests())
+        for (const FontRequest& r : kRequests)
             EXPECT_EQ(RLTextHeight(Made(r)), QFontMetrics(MadeByHand(r), &canvas).height())
-                << Describe(r).toStdString();
-    const FontRequest small{QStringLiteral("Liberation Sans"), 9, false, false, false, false, 96};
+                << r.What;
+    const FontRequest small{"small", kSans, 9, false, false, false, false, 96};
     FontRequest large = small;
     large.PointSize = 18;
     const int smallWidth = RLTextWidth(Made(small), text);
@@ -148,22 +115,21 @@ TEST(SupportFontMaking, MeasurementsFollowAChangeOfFont) {
 
 // Threads that make and measure fonts at the same time each get the fonts they ask for.
 TEST(SupportFontMaking, SeveralThreadsMakeTheirOwnFonts) {
-    const std::vector<FontRequest> requests = Requests();
     const QString text = QStringLiteral("Página 12 de 345");
     std::vector<int> expected;
-    for (const FontRequest& r : requests)
+    for (const FontRequest& r : kRequests)
         expected.push_back(RLTextWidth(MadeByHand(r), text));
     std::vector<int> mismatches(3, 0);
     std::vector<std::thread> threads;
-    for (int t = 0; t < 3; ++t)
+    for (std::size_t t = 0; t < 3; ++t)
         threads.emplace_back([&, t] {
             for (int round = 0; round < 20; ++round)
-                for (std::size_t i = 0; i < requests.size(); ++i) {
-                    const std::size_t at = (i + static_cast<std::size_t>(t)) % requests.size();
-                    const QFont font = Made(requests[at]);
+                for (std::size_t i = 0; i < kRequests.size(); ++i) {
+                    const std::size_t at = (i + t) % kRequests.size();
+                    const QFont font = Made(kRequests[at]);
                     if (RLTextWidth(font, text) != expected[at] ||
-                        font.pixelSize() != MadeByHand(requests[at]).pixelSize())
-                        ++mismatches[static_cast<std::size_t>(t)];
+                        font.pixelSize() != MadeByHand(kRequests[at]).pixelSize())
+                        ++mismatches[t];
                 }
         });
     for (std::thread& thread : threads)

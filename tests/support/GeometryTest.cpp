@@ -60,11 +60,9 @@ TEST(SupportGeometry, FitRectKeepAspect) {
         {{0, 0, 0, 10}, {0, 0, 20, 20}, false, {0, 0, 0, 0}},
         {{0, 0, 10, 0}, {0, 0, 20, 20}, true, {10, 10, 10, 10}},
     };
-    for (const Case& c : cases) {
-        const TRLRect got = FitRectKeepAspect(c.source, c.target, c.centre);
-        EXPECT_EQ(got, c.expected)
+    for (const Case& c : cases)
+        EXPECT_EQ(FitRectKeepAspect(c.source, c.target, c.centre), c.expected)
             << "source " << WidthOfRect(c.source) << " x " << HeightOfRect(c.source);
-    }
 }
 
 TEST(SupportGeometry, BoundsAndSizeOfPoints) {
@@ -89,9 +87,8 @@ TEST(SupportGeometry, TurnPointsAboutTheirRoundedCentre) {
     // About a whole-numbered centre, four quarter turns come back exactly.
     TRLPointArray shape{{0, 0}, {8, 1}, {4, 12}, {-4, 3}};
     TRLPointArray turned = shape;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
         turned = TurnPoints(turned, 90);
-    }
     EXPECT_EQ(turned, shape);
     EXPECT_TRUE(TurnPoints({}, 30).empty());
 }

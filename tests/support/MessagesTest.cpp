@@ -76,8 +76,7 @@ constexpr const char* kChildVariable = "KELMORA_SUPPORT_CHILD";
 TEST(SupportStartUp, DISABLED_ChildPrintsTheStartUpLanguage) {
     ASSERT_FALSE(qEnvironmentVariableIsEmpty(kChildVariable));
     InitEngineSupport();
-    std::fputs(RLMessages[mkPreparingReport].toUtf8().constData(), stdout);
-    std::fputs("\n", stdout);
+    std::puts(RLMessages[mkPreparingReport].toUtf8().constData());
     FinishEngineSupport();
 }
 
@@ -95,12 +94,9 @@ QString StartUpTextUnder(const QString& localeName) {
     EXPECT_TRUE(child.waitForFinished(60000));
     EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardError().toStdString();
     // The child's first line of output that is not gtest's own is the message.
-    const QList<QByteArray> lines = child.readAllStandardOutput().split('\n');
-    for (const QByteArray& line : lines) {
-        if (!line.isEmpty() && !line.startsWith('[') && !line.startsWith("Note:")) {
+    for (const QByteArray& line : child.readAllStandardOutput().split('\n'))
+        if (!line.isEmpty() && !line.startsWith('[') && !line.startsWith("Note:"))
             return QString::fromUtf8(line);
-        }
-    }
     return QString();
 }
 

@@ -15,47 +15,32 @@ namespace {
 // A picture whose every pixel has its own colour, so that any misplaced pixel shows.
 QImage Numbered(int w, int h, QImage::Format format = QImage::Format_RGB32) {
     QImage image(w, h, format);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
             image.setPixel(x, y, qRgb(x * 16, y * 16, 128));
-        }
-    }
     return image;
 }
 
 template <typename SourceOf>
-void ExpectTurned(const QImage& turned, const QImage& source, SourceOf sourceOf) {
-    for (int y = 0; y < turned.height(); ++y) {
+void ExpectTurned(const QImage& source, int angle, QSize size, SourceOf sourceOf) {
+    const QImage turned = TurnedBitmap(source, angle);
+    ASSERT_EQ(turned.size(), size) << angle;
+    for (int y = 0; y < turned.height(); ++y)
         for (int x = 0; x < turned.width(); ++x) {
             const auto [sx, sy] = sourceOf(x, y);
-            ASSERT_EQ(turned.pixel(x, y), source.pixel(sx, sy)) << "at " << x << "," << y;
+            ASSERT_EQ(turned.pixel(x, y), source.pixel(sx, sy)) << angle << " at " << x << "," << y;
         }
-    }
 }
 
 TEST(SupportRotation, QuarterTurnsMoveEveryPixel) {
-    const QImage source = Numbered(5, 3);
-    const int w = source.width();
-    const int h = source.height();
-
-    const QImage same = TurnedBitmap(source, 0);
-    ASSERT_EQ(same.size(), source.size());
-    ExpectTurned(same, source, [](int x, int y) { return std::pair{x, y}; });
-
+    constexpr int w = 5, h = 3;
+    const QImage source = Numbered(w, h);
+    ExpectTurned(source, 0, {w, h}, [](int x, int y) { return std::pair{x, y}; });
     // Counter-clockwise: the top-right pixel becomes the top-left one.
-    const QImage left = TurnedBitmap(source, 90);
-    ASSERT_EQ(left.size(), QSize(h, w));
-    ExpectTurned(left, source, [&](int x, int y) { return std::pair{w - 1 - y, x}; });
-
-    const QImage right = TurnedBitmap(source, -90);
-    ASSERT_EQ(right.size(), QSize(h, w));
-    ExpectTurned(right, source, [&](int x, int y) { return std::pair{y, h - 1 - x}; });
-
-    const QImage upsideDown = TurnedBitmap(source, 180);
-    ASSERT_EQ(upsideDown.size(), source.size());
-    ExpectTurned(upsideDown, source, [&](int x, int y) { return std::pair{w - 1 - x, h - 1 - y}; });
-
-    EXPECT_EQ(TurnedBitmap(source, 270), right);
+    ExpectTurned(source, 90, {h, w}, [](int x, int y) { return std::pair{w - 1 - y, x}; });
+    ExpectTurned(source, -90, {h, w}, [](int x, int y) { return std::pair{y, h - 1 - x}; });
+    ExpectTurned(source, 180, {w, h}, [](int x, int y) { return std::pair{w - 1 - x, h - 1 - y}; });
+    EXPECT_EQ(TurnedBitmap(source, 270), TurnedBitmap(source, -90));
     EXPECT_EQ(TurnedBitmap(TurnedBitmap(source, 90), -90), source);
 }
 
@@ -104,9 +89,8 @@ TEST(SupportTextSize, WidthsAreSumsOfAdvancesAt96PerInch) {
 
     const QString word = QStringLiteral("AVAVWAY Tolerancia");
     int sum = 0;
-    for (const QChar c : word) {
+    for (const QChar c : word)
         sum += TextWidthOf(font, QString(c));
-    }
     EXPECT_EQ(TextWidthOf(font, word), sum); // no kerning between letter pairs
     EXPECT_EQ(TextWidthOf(font, QString()), 0);
 
@@ -123,34 +107,26 @@ TEST(SupportTextSize, WidthsAreSumsOfAdvancesAt96PerInch) {
 TEST(SupportTextSize, MeasuringFromSeveralThreadsAgrees) {
     const QString text = QString::fromUtf8("Declaración jurada ñ € 😀");
     std::vector<QFont> fonts;
-    for (int size = 6; size < 14; ++size) {
-        QFont font(QStringLiteral("Liberation Sans"));
-        font.setPointSize(size);
-        fonts.push_back(font);
-    }
     std::vector<int> expected;
-    for (const QFont& font : fonts) {
-        expected.push_back(TextWidthOf(font, text));
+    for (int size = 6; size < 14; ++size) {
+        fonts.emplace_back(QStringLiteral("Liberation Sans"), size);
+        expected.push_back(TextWidthOf(fonts.back(), text));
     }
     std::vector<int> mismatches(4, 0);
     std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
+    for (int t = 0; t < 4; ++t)
         threads.emplace_back([&, t] {
-            for (int round = 0; round < 50; ++round) {
+            for (int round = 0; round < 50; ++round)
                 for (std::size_t i = 0; i < fonts.size(); ++i) {
                     QFont font = fonts[i];
                     font.setItalic(round % 2 == 1); // new fonts arrive while others measure
-                    if (round % 2 == 0 && TextWidthOf(font, text) != expected[i]) {
+                    if (round % 2 == 0 && TextWidthOf(font, text) != expected[i])
                         ++mismatches[t];
-                    }
                     TextWidthOf(font, text);
                 }
-            }
         });
-    }
-    for (std::thread& thread : threads) {
+    for (std::thread& thread : threads)
         thread.join();
-    }
     EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 

@@ -22,77 +22,59 @@ TEST(SupportText, FieldOfSplitsAtEveryDelimiter) {
         {"abc", 1, ',', "abc"},          {"", 1, ',', ""},
         {"HP|lpt1:|x", 2, '|', "lpt1:"}, {"HP", 2, '|', ""},
     };
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
         EXPECT_EQ(FieldOf(QString::fromLatin1(c.text), c.index, QChar::fromLatin1(c.delimiter)),
                   QString::fromLatin1(c.field))
             << c.text << " #" << c.index;
-    }
 }
 
 TEST(SupportText, WithLeadingDotAddsTheDotOnlyWhenMissing) {
-    EXPECT_EQ(WithLeadingDot(QStringLiteral("pdf")), QStringLiteral(".pdf"));
-    EXPECT_EQ(WithLeadingDot(QStringLiteral(".pdf")), QStringLiteral(".pdf"));
+    EXPECT_EQ(WithLeadingDot("pdf"), ".pdf");
+    EXPECT_EQ(WithLeadingDot(".pdf"), ".pdf");
     EXPECT_EQ(WithLeadingDot(QString()), QString());
-    EXPECT_EQ(WithLeadingDot(QStringLiteral("tar.gz")), QStringLiteral(".tar.gz"));
+    EXPECT_EQ(WithLeadingDot("tar.gz"), ".tar.gz");
 }
 
 TEST(SupportText, NextComponentNameCountsPastTheLargestSibling) {
-    const QStringList none;
-    EXPECT_EQ(NextComponentName(QStringLiteral("TRLLabel"), none), QStringLiteral("RLLabel1"));
-    EXPECT_EQ(NextComponentName(QStringLiteral("TRLLabel"),
-                                {QStringLiteral("RLLabel1"), QStringLiteral("RLLabel7"),
-                                 QStringLiteral("RLLabel3"), QStringLiteral("RLBand12")}),
-              QStringLiteral("RLLabel8"));
+    EXPECT_EQ(NextComponentName("TRLLabel", {}), "RLLabel1");
+    EXPECT_EQ(NextComponentName("TRLLabel", {"RLLabel1", "RLLabel7", "RLLabel3", "RLBand12"}),
+              "RLLabel8");
     // Prefixes match regardless of case; suffixes that are no number count as 0.
-    EXPECT_EQ(NextComponentName(QStringLiteral("TRLLabel"), {QStringLiteral("rllabel9")}),
-              QStringLiteral("RLLabel10"));
-    EXPECT_EQ(NextComponentName(QStringLiteral("TRLLabel"),
-                                {QStringLiteral("RLLabel"), QStringLiteral("RLLabelX2"),
-                                 QStringLiteral("aux_persona"), QStringLiteral("RLLabel-4")}),
-              QStringLiteral("RLLabel1"));
+    EXPECT_EQ(NextComponentName("TRLLabel", {"rllabel9"}), "RLLabel10");
+    EXPECT_EQ(NextComponentName("TRLLabel", {"RLLabel", "RLLabelX2", "aux_persona", "RLLabel-4"}),
+              "RLLabel1");
     // Only a leading T goes, whatever its case; other names keep their first letter.
-    EXPECT_EQ(NextComponentName(QStringLiteral("tpanel"), {QStringLiteral("panel2")}),
-              QStringLiteral("panel3"));
-    EXPECT_EQ(NextComponentName(QStringLiteral("Button"), none), QStringLiteral("Button1"));
+    EXPECT_EQ(NextComponentName("tpanel", {"panel2"}), "panel3");
+    EXPECT_EQ(NextComponentName("Button", {}), "Button1");
     // The largest number a name can hold still gets a successor.
-    EXPECT_EQ(NextComponentName(QStringLiteral("TRLDraw"), {QStringLiteral("RLDraw2147483647")}),
-              QStringLiteral("RLDraw2147483648"));
+    EXPECT_EQ(NextComponentName("TRLDraw", {"RLDraw2147483647"}), "RLDraw2147483648");
 }
 
-QString HexOfBmp(const QImage& image) {
+// The picture's file in the given format, as hexadecimal text.
+QString HexOf(const QImage& image, const char* format) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(image.save(&buffer, "BMP"));
+    EXPECT_TRUE(image.save(&buffer, format));
     return QString::fromLatin1(buffer.data().toHex());
 }
 
-TEST(SupportText, BitmapFromHexTextLoadsABitmapFileImage) {
+TEST(SupportText, BitmapFromHexTextLoadsBitmapFileImagesOnly) {
     QImage picture(3, 2, QImage::Format_RGB32);
     const QRgb colours[] = {qRgb(255, 0, 0),  qRgb(0, 255, 0),    qRgb(0, 0, 255),
                             qRgb(10, 20, 30), qRgb(200, 100, 50), qRgb(255, 255, 255)};
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 6; ++i)
         picture.setPixel(i % 3, i / 3, colours[i]);
-    }
     // Lower-case digits are read as upper case, and a trailing odd digit is ignored.
-    const QString hex = HexOfBmp(picture) + QStringLiteral("f");
+    const QString hex = HexOf(picture, "BMP") + QStringLiteral("f");
     const QImage decoded = BitmapFromHexText(hex);
     ASSERT_EQ(decoded.size(), picture.size());
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 6; ++i)
         EXPECT_EQ(decoded.pixel(i % 3, i / 3) & 0xFFFFFF, colours[i] & 0xFFFFFF) << i;
-    }
     EXPECT_EQ(BitmapFromHexText(hex.toUpper()).size(), picture.size());
-}
-
-TEST(SupportText, BitmapFromHexTextRejectsOtherData) {
+    // Nothing, a bitmap header alone, and a picture that is no bitmap file (PNG) are refused.
     EXPECT_THROW(BitmapFromHexText(QString()), TRLException);
-    EXPECT_THROW(BitmapFromHexText(QStringLiteral("424D00")), TRLException); // "BM", no more
-    // A PNG file image is a picture, but not a bitmap file.
-    QImage picture(2, 2, QImage::Format_RGB32);
-    picture.fill(Qt::red);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(picture.save(&buffer, "PNG"));
-    EXPECT_THROW(BitmapFromHexText(QString::fromLatin1(buffer.data().toHex())), TRLException);
+    EXPECT_THROW(BitmapFromHexText(QStringLiteral("424D00")), TRLException);
+    EXPECT_THROW(BitmapFromHexText(HexOf(picture, "PNG")), TRLException);
 }
 
 } // namespace
