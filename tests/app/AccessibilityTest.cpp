@@ -29,23 +29,19 @@ QString Spoken(const QLabel& label) {
 } // namespace
 
 TEST(Accessibility, EveryControlOfTheProgramsWindowsIsNamed) {
-    TFPrincipal main;
-    Walk walk = WalkWindow(main);
-    EXPECT_TRUE(walk.faults.empty()) << "main window:" << Faults(walk);
-    // The main window offers its menu and nothing else.
-    EXPECT_EQ(walk.interactive, 0);
-
-    TFKelmora form;
-    walk = WalkWindow(form);
-    EXPECT_TRUE(walk.faults.empty()) << "request form:" << Faults(walk);
-    // Twelve boxes for the traveller and the journey, three requests with their amounts, and the
-    // two buttons.
-    EXPECT_EQ(walk.interactive, 20);
-
-    TFAcercaDe about;
-    walk = WalkWindow(about);
-    EXPECT_TRUE(walk.faults.empty()) << "About box:" << Faults(walk);
-    EXPECT_EQ(walk.interactive, 1);
+    const TFPrincipal main;
+    const TFKelmora form;
+    const TFAcercaDe about;
+    // The main window offers its menu and nothing else; the request form twelve boxes for the
+    // traveller and the journey, three requests with their amounts, and the two buttons.
+    for (const auto& [window, what, interactive] :
+         {std::tuple<const QWidget*, const char*, int>{&main, "main window", 0},
+          {&form, "request form", 20},
+          {&about, "About box", 1}}) {
+        const Walk walk = WalkWindow(*window);
+        EXPECT_TRUE(walk.faults.empty()) << what << ":" << Faults(walk);
+        EXPECT_EQ(walk.interactive, interactive) << what;
+    }
 }
 
 // Each box of the request form is named by the label in front of it, the label being its buddy,
@@ -53,22 +49,14 @@ TEST(Accessibility, EveryControlOfTheProgramsWindowsIsNamed) {
 TEST(Accessibility, RequestFormBoxesAreNamedByTheirLabels) {
     TFKelmora form;
     const std::pair<const char*, const char*> labelled[] = {
-        {"Label2", "E_Persona"},
-        {"Label3", "E_DNI"},
-        {"Label4", "E_Categoria"},
-        {"Label5", "E_Dedicacion"},
-        {"Label6", "M_Motivo"},
-        {"Label7", "E_Destino"},
-        {"Label8", "CB_Medio"},
-        {"Label14", "E_Patente"},
-        {"Label9", "D_Salida"},
-        {"Label12", "D_HoraSalida"},
-        {"Label10", "D_Regreso"},
-        {"Label13", "D_HoraRegreso"},
-        {"Label15", "E_MontoPasaje"},
-        {"Label16", "E_DiasKelmora"},
-        {"Label17", "E_MontoInscripcion"},
-    };
+        {"Label2", "E_Persona"},          {"Label3", "E_DNI"},
+        {"Label4", "E_Categoria"},        {"Label5", "E_Dedicacion"},
+        {"Label6", "M_Motivo"},           {"Label7", "E_Destino"},
+        {"Label8", "CB_Medio"},           {"Label14", "E_Patente"},
+        {"Label9", "D_Salida"},           {"Label12", "D_HoraSalida"},
+        {"Label10", "D_Regreso"},         {"Label13", "D_HoraRegreso"},
+        {"Label15", "E_MontoPasaje"},     {"Label16", "E_DiasKelmora"},
+        {"Label17", "E_MontoInscripcion"}};
     for (const auto& [labelName, boxName] : labelled) {
         const auto* label = apptest::Child<QLabel>(form, labelName);
         const auto* box = apptest::Child<QWidget>(form, boxName);
@@ -77,13 +65,11 @@ TEST(Accessibility, RequestFormBoxesAreNamedByTheirLabels) {
         EXPECT_EQ(box->accessibleName(), Spoken(*label)) << boxName;
     }
     // Spot checks of the words themselves.
-    for (const auto& [boxName, spoken] : {std::pair{"E_Persona", "Persona que viaja"},
-                                          {"E_DNI", "D.N.I."},
-                                          {"E_DiasKelmora", "Nº de días"},
-                                          {"CK_Pasajes", "Pasajes"},
-                                          {"CK_Inscripcion", "Inscripción"},
-                                          {"ImprLisObs", "Imprimir"}}) {
+    const std::pair<const char*, const char*> spoken[] = {
+        {"E_Persona", "Persona que viaja"}, {"E_DNI", "D.N.I."},
+        {"E_DiasKelmora", "Nº de días"},    {"CK_Pasajes", "Pasajes"},
+        {"CK_Inscripcion", "Inscripción"},  {"ImprLisObs", "Imprimir"}};
+    for (const auto& [boxName, words] : spoken)
         EXPECT_EQ(apptest::Child<QWidget>(form, boxName)->accessibleName(),
-                  QString::fromUtf8(spoken));
-    }
+                  QString::fromUtf8(words));
 }

@@ -41,6 +41,9 @@ protected:
             focus = focus->parentWidget();
         return focus == nullptr ? QString() : focus->objectName();
     }
+    QList<QDate> Dates() {
+        return {W<QDateEdit>("D_Salida")->date(), W<QDateEdit>("D_Regreso")->date()};
+    }
     QColor Background(QLineEdit* edit) const { return edit->palette().color(QPalette::Base); }
     QColor WindowColour() const { return QApplication::palette().color(QPalette::Base); }
     QColor Light3D() const { return QApplication::palette().color(QPalette::Midlight); }
@@ -62,17 +65,16 @@ TEST_F(FKelmoraTest, FirstOpeningShowsTheInitialState) {
     EXPECT_EQ(W<QLabel>("Label1")->text(), "SOLICITUD DE KELMORA");
     EXPECT_TRUE(W<QLabel>("Label1")->font().bold());
 
-    EXPECT_EQ(Combo("E_Categoria")->currentIndex(), -1);
-    EXPECT_EQ(Combo("E_Categoria")->currentText(), "");
-    EXPECT_EQ(Combo("E_Dedicacion")->currentIndex(), -1);
-    EXPECT_EQ(Combo("CB_Medio")->currentText(), "Omnibus");
-    EXPECT_EQ(Combo("CB_Medio")->currentIndex(), -1);
+    // No entry selected, the means of transport showing "Omnibus" all the same.
+    EXPECT_EQ(QStringList({Combo("E_Categoria")->currentText(), Combo("CB_Medio")->currentText()}),
+              QStringList({"", "Omnibus"}));
+    for (const char* list : {"E_Categoria", "E_Dedicacion", "CB_Medio"})
+        EXPECT_EQ(Combo(list)->currentIndex(), -1) << list;
     ExpectDependentFieldsOff("at first");
     EXPECT_EQ(W<QTimeEdit>("D_HoraSalida")->time(), QTime(12, 0));
     EXPECT_EQ(W<QTimeEdit>("D_HoraRegreso")->time(), QTime(0, 0));
     EXPECT_EQ(W<QTimeEdit>("D_HoraSalida")->displayFormat(), "H:mm");
-    EXPECT_EQ(W<QDateEdit>("D_Salida")->date(), QDate::currentDate());
-    EXPECT_EQ(W<QDateEdit>("D_Regreso")->date(), QDate::currentDate());
+    EXPECT_EQ(Dates(), QList<QDate>(2, QDate::currentDate()));
     EXPECT_TRUE(W<QDateEdit>("D_Salida")->calendarPopup());
 }
 
@@ -92,9 +94,9 @@ TEST_F(FKelmoraTest, ListsHoldTheirEntriesInOrderAndOnlyTheMeansOfTransportTakes
     EXPECT_EQ(entries(Combo("CB_Medio")),
               QStringList({QStringLiteral("Avión"), "Omnibus", QStringLiteral("Vehículo Oficial"),
                            QStringLiteral("Vehículo Particular")}));
-    EXPECT_FALSE(Combo("E_Categoria")->isEditable());
-    EXPECT_FALSE(Combo("E_Dedicacion")->isEditable());
-    EXPECT_TRUE(Combo("CB_Medio")->isEditable());
+    EXPECT_EQ(QList<bool>({Combo("E_Categoria")->isEditable(), Combo("E_Dedicacion")->isEditable(),
+                           Combo("CB_Medio")->isEditable()}),
+              QList<bool>({false, false, true}));
 
     // Pressing Enter in the free-text list adds nothing to it.
     TypeInto(Combo("CB_Medio"), "");
@@ -201,14 +203,19 @@ TEST_F(FKelmoraTest, TickingAnItemEnablesItsFieldEmptyAndUntickingEmptiesItAgain
 TEST_F(FKelmoraTest, PlateFollowsTheSelectedEntryNotTheText) {
     QComboBox* medio = Combo("CB_Medio");
     QLineEdit* patente = Edit("E_Patente");
+    // The selected entry, then whether the plate is enabled and what it holds.
+    const auto state = [&] {
+        return QStringLiteral("%1 %2 '%3'")
+            .arg(medio->currentIndex())
+            .arg(patente->isEnabled() ? "on" : "off", patente->text());
+    };
 
     medio->setCurrentIndex(kMedioVehiculoParticular);
-    EXPECT_TRUE(patente->isEnabled());
     EXPECT_EQ(Background(patente), WindowColour());
     TypeInto(patente, "AB123CD");
+    EXPECT_EQ(state(), "3 on 'AB123CD'");
     medio->setCurrentIndex(2);
-    EXPECT_FALSE(patente->isEnabled());
-    EXPECT_EQ(patente->text(), "");
+    EXPECT_EQ(state(), "2 off ''");
     EXPECT_EQ(Background(patente), Light3D());
 
     // The rule runs on every change notification and empties the plate even when it stays
@@ -216,24 +223,20 @@ TEST_F(FKelmoraTest, PlateFollowsTheSelectedEntryNotTheText) {
     medio->setCurrentIndex(kMedioVehiculoParticular);
     TypeInto(patente, "AB123CD");
     form.CB_MedioChange();
-    EXPECT_TRUE(patente->isEnabled());
-    EXPECT_EQ(patente->text(), "");
+    EXPECT_EQ(state(), "3 on ''");
     medio->setCurrentIndex(2);
 
     // Choosing from the list with the keyboard.
     medio->setFocus();
     QTest::keyClick(medio, Qt::Key_Down);
-    EXPECT_EQ(medio->currentIndex(), kMedioVehiculoParticular);
-    EXPECT_TRUE(patente->isEnabled());
+    EXPECT_EQ(state(), "3 on ''");
 
     // Every change of the list empties the plate, also when it stays enabled: typing the entry's
     // text anew keeps it selected.
     TypeInto(patente, "XY999");
     medio->lineEdit()->selectAll();
     apptest::Type(medio->lineEdit(), QStringLiteral("Vehículo Particular"));
-    EXPECT_EQ(medio->currentIndex(), kMedioVehiculoParticular);
-    EXPECT_TRUE(patente->isEnabled());
-    EXPECT_EQ(patente->text(), "");
+    EXPECT_EQ(state(), "3 on ''");
 
     // Choosing "Vehículo Particular" from the list while it is selected empties the plate too.
     TypeInto(patente, "QW123");
@@ -241,21 +244,17 @@ TEST_F(FKelmoraTest, PlateFollowsTheSelectedEntryNotTheText) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(medio->view()->window()));
     medio->view()->setCurrentIndex(medio->model()->index(kMedioVehiculoParticular, 0));
     QTest::keyClick(medio->view(), Qt::Key_Return);
-    EXPECT_EQ(medio->currentIndex(), kMedioVehiculoParticular);
-    EXPECT_TRUE(patente->isEnabled());
-    EXPECT_EQ(patente->text(), "") << "the plate survived a choice of its entry";
+    EXPECT_EQ(state(), "3 on ''") << "the plate survived a choice of its entry";
 
     // Free text selects nothing, whatever it says; one more letter leaves the entry.
     apptest::Type(medio->lineEdit(), "s");
-    EXPECT_EQ(medio->currentIndex(), -1);
+    EXPECT_EQ(state(), "-1 off ''");
     EXPECT_EQ(medio->currentText(), QStringLiteral("Vehículo Particulars"));
-    EXPECT_FALSE(patente->isEnabled());
     medio->lineEdit()->selectAll();
     apptest::Type(medio->lineEdit(), "auto particular");
-    EXPECT_FALSE(patente->isEnabled());
-    const TDatosSolicitud d = form.DatosSolicitud();
-    EXPECT_EQ(d.Medio, "auto particular");
-    EXPECT_EQ(d.MedioIndice, -1);
+    EXPECT_EQ(state(), "-1 off ''");
+    EXPECT_EQ(form.DatosSolicitud().Medio, "auto particular");
+    EXPECT_EQ(form.DatosSolicitud().MedioIndice, -1);
 
     // Typing an entry's exact text selects it, keeping the cursor where the typing left it.
     medio->lineEdit()->selectAll();
@@ -268,26 +267,19 @@ TEST_F(FKelmoraTest, PlateFollowsTheSelectedEntryNotTheText) {
 TEST_F(FKelmoraTest, AmountFieldsTakeDigitsTheLocalesDecimalSeparatorAndEditingKeysOnly) {
     Check("CK_Pasajes")->setChecked(true);
     Check("CK_Inscripcion")->setChecked(true);
-    struct TCase {
-        const char* locale;
-        const char* typed;
-        const char* shown;
-    };
-    const TCase cases[] = {
-        {"es_AR", "1.5", "1,5"},           {"es_AR", "1,5", "1,5"},
-        {"en_US", "1,5", "1.5"},           {"en_US", "1.5", "1.5"},
-        {"de_DE", "2.000,50", "2,000,50"}, // each key on its own: a second separator is kept
-        {"es_AR", "abc-$ 1 2+e3", "123"},
-    };
-    for (const char* field : {"E_MontoPasaje", "E_MontoInscripcion"}) {
-        for (const TCase& c : cases) {
+    // Each key on its own: in de_DE a second separator is kept.
+    const struct {
+        const char *locale, *typed, *shown;
+    } cases[] = {{"es_AR", "1.5", "1,5"},           {"es_AR", "1,5", "1,5"},
+                 {"en_US", "1,5", "1.5"},           {"en_US", "1.5", "1.5"},
+                 {"de_DE", "2.000,50", "2,000,50"}, {"es_AR", "abc-$ 1 2+e3", "123"}};
+    for (const char* field : {"E_MontoPasaje", "E_MontoInscripcion"})
+        for (const auto& c : cases) {
             const auto locale = apptest::DefaultLocale(QLocale(QString::fromLatin1(c.locale)));
-            QLineEdit* edit = Edit(field);
-            edit->clear();
-            TypeInto(edit, QString::fromUtf8(c.typed));
-            EXPECT_EQ(edit->text(), c.shown) << field << " " << c.locale << " " << c.typed;
+            Edit(field)->clear();
+            TypeInto(Edit(field), QString::fromUtf8(c.typed));
+            EXPECT_EQ(Edit(field)->text(), c.shown) << field << " " << c.locale << " " << c.typed;
         }
-    }
 
     // Keys that type nothing keep working; control characters are discarded.
     QLineEdit* monto = Edit("E_MontoPasaje");
@@ -340,11 +332,10 @@ TEST_F(FKelmoraTest, ClosingResetsTheFieldsButNotTheDatesAndTimes) {
     for (const char* how : {"Cerrar", "close box"}) {
         FillSampleRequest(form, QDate(2020, 1, 2));
         ASSERT_EQ(form.DatosSolicitud().MontoInscripcion, "1200,00") << how;
-        if (QString::fromLatin1(how) == "Cerrar") {
+        if (QString::fromLatin1(how) == "Cerrar")
             QTest::mouseClick(W<QPushButton>("CerrIniSes"), Qt::LeftButton);
-        } else {
+        else
             form.close();
-        }
         EXPECT_FALSE(form.isVisible()) << how;
 
         // Every text empty, every tick off, the lists at their first entry; the sample's dates
@@ -368,12 +359,10 @@ TEST_F(FKelmoraTest, ClosingResetsTheFieldsButNotTheDatesAndTimes) {
 }
 
 TEST_F(FKelmoraTest, AccessKeysReachTheirFieldsAndEscapeKeepsTheFormOpen) {
-    for (const auto& [key, field] : {std::pair{Qt::Key_P, "E_Persona"},
-                                     {Qt::Key_N, "E_DNI"},
-                                     {Qt::Key_M, "M_Motivo"},
-                                     {Qt::Key_T, "CB_Medio"},
-                                     {Qt::Key_O, "D_HoraRegreso"},
-                                     {Qt::Key_E, "E_Destino"}}) {
+    const std::pair<Qt::Key, const char*> keys[] = {
+        {Qt::Key_P, "E_Persona"}, {Qt::Key_N, "E_DNI"},         {Qt::Key_M, "M_Motivo"},
+        {Qt::Key_T, "CB_Medio"},  {Qt::Key_O, "D_HoraRegreso"}, {Qt::Key_E, "E_Destino"}};
+    for (const auto& [key, field] : keys) {
         QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
         EXPECT_EQ(FocusName(), field);
     }
@@ -401,16 +390,14 @@ TEST_F(FKelmoraTest, OnlyAReturnFromAWindowOfTheProgramSetsTheDatesToToday) {
     emit qApp->focusWindowChanged(nullptr);
     ASSERT_EQ(QApplication::activeWindow(), nullptr);
     ASSERT_TRUE(apptest::ShowActive(form));
-    EXPECT_EQ(W<QDateEdit>("D_Salida")->date(), typed);
-    EXPECT_EQ(W<QDateEdit>("D_Regreso")->date(), typed.addDays(3));
+    EXPECT_EQ(Dates(), QList<QDate>({typed, typed.addDays(3)}));
 
     // A return by way of a preview of the program sets them.
     QWidget preview;
     ASSERT_TRUE(apptest::ShowActive(preview));
     EXPECT_EQ(W<QDateEdit>("D_Salida")->date(), typed) << "a preview's activation is no return";
     ASSERT_TRUE(apptest::ShowActive(form));
-    EXPECT_EQ(W<QDateEdit>("D_Salida")->date(), QDate::currentDate());
-    EXPECT_EQ(W<QDateEdit>("D_Regreso")->date(), QDate::currentDate());
+    EXPECT_EQ(Dates(), QList<QDate>(2, QDate::currentDate()));
     EXPECT_EQ(W<QTimeEdit>("D_HoraSalida")->time(), QTime(7, 15)) << "times are not reset";
 }
 
@@ -473,14 +460,11 @@ TEST_F(FKelmoraTest, ControlsSitWhereTheFormPlacesThemAndCaptionsFit) {
     EXPECT_EQ(W<QPushButton>("ImprLisObs")->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_TRUE(W<QPushButton>("ImprLisObs")->text().isEmpty());
     // A caption left of its field ends before the field begins.
-    for (const auto& [label, field] : {std::pair{"Label2", "E_Persona"},
-                                       {"Label3", "E_DNI"},
-                                       {"Label4", "E_Categoria"},
-                                       {"Label5", "E_Dedicacion"},
-                                       {"Label8", "CB_Medio"},
-                                       {"Label14", "E_Patente"},
-                                       {"Label12", "D_HoraSalida"},
-                                       {"Label16", "E_DiasKelmora"}}) {
+    const std::pair<const char*, const char*> captions[] = {
+        {"Label2", "E_Persona"},     {"Label3", "E_DNI"},         {"Label4", "E_Categoria"},
+        {"Label5", "E_Dedicacion"},  {"Label8", "CB_Medio"},      {"Label14", "E_Patente"},
+        {"Label12", "D_HoraSalida"}, {"Label16", "E_DiasKelmora"}};
+    for (const auto& [label, field] : captions) {
         EXPECT_LT(W<QLabel>(label)->geometry().right(), W<QWidget>(field)->x()) << label;
     }
 }
