@@ -30,9 +30,8 @@ TEST(TRLParserFunctionList, DeclaredFunctionsAreCalledWithTheirArguments) {
 TEST(TRLParserFunctionList, ArgumentCountMustMatch) {
     TRLExpressionParser parser;
     parser.Functions().Declare("pair(a, b) = a + b");
-    EXPECT_EQ(ErrorOf([&] { parser.Evaluate("pair(1)"); }), "Wrong number of arguments");
-    EXPECT_EQ(ErrorOf([&] { parser.Evaluate("pair(1, 2, 3)"); }), "Wrong number of arguments");
-    EXPECT_EQ(ErrorOf([&] { parser.Evaluate("pair"); }), "Wrong number of arguments");
+    for (const char* text : {"pair(1)", "pair(1, 2, 3)", "pair"})
+        EXPECT_EQ(ErrorOf([&] { parser.Evaluate(text); }), "Wrong number of arguments") << text;
     EXPECT_EQ(parser.Evaluate("pair(1, 2)"), TRLValue(3));
 }
 
@@ -80,11 +79,7 @@ TEST(TRLParserFunctionList, ReplacingAFunctionDuringItsCallIsSafe) {
 }
 
 TEST(TRLParserFunctionList, FaultyDeclarationsAreRefused) {
-    struct Case {
-        const char* text;
-        const char* error;
-    };
-    const Case cases[] = {
+    const parsertest::ErrorCase cases[] = {
         {"", "Function declaration expected at 0!"},
         {"1 = 2", "Function declaration expected at 1!"},
         {"f", "Function declaration expected at 1!"},
@@ -101,11 +96,8 @@ TEST(TRLParserFunctionList, FaultyDeclarationsAreRefused) {
         {"f(x) = x)", "Unexpected \")\" at 9!"},
         {"f(x) = 1.2.3", "Incorrect number format at 11!"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        TRLExpressionParser parser;
-        EXPECT_EQ(ErrorOf<TRLParserError>([&] { parser.Functions().Declare(c.text); }),
-                  QString::fromUtf8(c.error));
-        EXPECT_EQ(parser.Functions().Count(), 0);
-    }
+    TRLExpressionParser parser;
+    parsertest::ExpectErrors<TRLParserError>(
+        cases, [&](const QString& text) { parser.Functions().Declare(text); });
+    EXPECT_EQ(parser.Functions().Count(), 0);
 }

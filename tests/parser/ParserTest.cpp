@@ -2,114 +2,64 @@
 
 #include <numbers>
 
-namespace {
+using parsertest::ErrorOf;
+using parsertest::EvalCase;
+using parsertest::ExpectValues;
 
-struct Case {
-    const char* text;
-    TRLValue expected;
-};
-
-void ExpectAll(std::initializer_list<Case> cases) {
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        TRLExpressionParser parser;
-        EXPECT_EQ(parser.Evaluate(QString::fromUtf8(c.text)), c.expected);
-    }
-}
-
-} // namespace
-
+// "1 < 2 = 3 > 2" is (1 < 2) = (3 > 2): "and" binds more tightly than the comparisons, so that
+// "1 > 0 and 2" is 1 > (0 and 2); "&" binds more tightly than "|".
 TEST(TRLExpressionParser, OperatorPriorities) {
-    ExpectAll({
-        {"2 + 3 * 4", 14},
-        {"(2 + 3) * 4", 20},
-        {"2 * 3 + 4", 10},
-        {"2 ^ 3", 8},
-        {"2 * 3 ^ 2", 18},
-        {"1 + 2 * 3 ^ 2", 19},
-        {"2 ^ 3 * 2", 16},
-        {"8 - 2 * 3", 2},
-        {"12 / 2 - 1", 5},
-        {"1 + 1 = 2", true},
-        {"2 * 2 > 3", true},
-        {"1 < 2 = 3 > 2", true}, // (1 < 2) = (3 > 2)
-        {"5 and 3 = 1", true},   // "and" binds more tightly than the comparisons
-        {"1 > 0 and 2", true},   // 1 > (0 and 2)
-        {"4 | 1 = 5", true},
-        {"4 | 2 & 1", 4}, // 4 | (2 & 1)
-        {"2 & 1 | 4", 4}, // (2 & 1) | 4
-    });
+    const EvalCase cases[] = {
+        {"2 + 3 * 4", 14},     {"(2 + 3) * 4", 20},   {"2 * 3 + 4", 10},   {"2 ^ 3", 8},
+        {"2 * 3 ^ 2", 18},     {"1 + 2 * 3 ^ 2", 19}, {"2 ^ 3 * 2", 16},   {"8 - 2 * 3", 2},
+        {"12 / 2 - 1", 5},     {"1 + 1 = 2", true},   {"2 * 2 > 3", true}, {"1 < 2 = 3 > 2", true},
+        {"5 and 3 = 1", true}, {"1 > 0 and 2", true}, {"4 | 1 = 5", true}, {"4 | 2 & 1", 4},
+        {"2 & 1 | 4", 4},
+    };
+    ExpectValues(cases);
     TRLExpressionParser parser;
     EXPECT_DOUBLE_EQ(parser.Evaluate("27 \\ 3").ToNumber(), 3.0);
     EXPECT_DOUBLE_EQ(parser.Evaluate("2 * 16 \\ 4").ToNumber(), 4.0);
 }
 
-// Operators of equal priority read left to right; only "^" and ":=" read right to left.
+// Operators of equal priority read left to right; only "^" and ":=" read right to left. "+"
+// binds more loosely than "-": 10 - 2 + 3 is (10 - 2) + 3.
 TEST(TRLExpressionParser, GroupingOfEqualPriorities) {
-    ExpectAll({
-        {"10 - 4 - 3", 3},
-        {"8 / 4 / 2", 1},
-        {"8 div 4 DIV 2", 1},
-        {"100 - 1 - 2 - 3 - 4", 90},
-        {"64 / 2 / 2 / 2 / 2", 4},
-        {"10 - 2 + 3", 11}, // "+" binds more loosely than "-": (10 - 2) + 3
-        {"1 + 2 - 3 + 4", 4},
-        {"1 - 2 * 3 - 4", -9},
-        {"2 * 3 - 4 * 5", -14},
-        {"24 / 4 * 2", 12},
-        {"81 \\ 2 \\ 2", 3}, // (81 \ 2) \ 2
-        {"2 ^ 3 ^ 2", 512},  // 2 ^ 9
-        {"'a' + 'b' + 'c'", "abc"},
-        {"1 = 1 = true", true},
-        {"3 <> 4 <> false", true},
-    });
+    const EvalCase cases[] = {
+        {"10 - 4 - 3", 3},           {"8 / 4 / 2", 1},          {"8 div 4 DIV 2", 1},
+        {"100 - 1 - 2 - 3 - 4", 90}, {"64 / 2 / 2 / 2 / 2", 4}, {"10 - 2 + 3", 11},
+        {"1 + 2 - 3 + 4", 4},        {"1 - 2 * 3 - 4", -9},     {"2 * 3 - 4 * 5", -14},
+        {"24 / 4 * 2", 12},          {"81 \\ 2 \\ 2", 3},       {"2 ^ 3 ^ 2", 512},
+        {"'a' + 'b' + 'c'", "abc"},  {"1 = 1 = true", true},    {"3 <> 4 <> false", true},
+    };
+    ExpectValues(cases);
     TRLExpressionParser parser;
     EXPECT_EQ(parser.Evaluate("x := y := 4"), TRLValue(4));
-    ASSERT_NE(parser.Values().Find("x"), nullptr);
-    ASSERT_NE(parser.Values().Find("y"), nullptr);
-    EXPECT_EQ(parser.Values().Find("x")->Value, TRLValue(4));
-    EXPECT_EQ(parser.Values().Find("y")->Value, TRLValue(4));
+    for (const char* name : {"x", "y"}) {
+        ASSERT_NE(parser.Values().Find(name), nullptr) << name;
+        EXPECT_EQ(parser.Values().Find(name)->Value, TRLValue(4)) << name;
+    }
 }
 
+// The sign binds more tightly than the power; after a closed group "-" is binary.
 TEST(TRLExpressionParser, UnaryOperators) {
-    ExpectAll({
-        {"-3", -3},
-        {"- -3", 3},
-        {"--3", 3},
-        {"-(2 + 3)", -5},
-        {"-2 ^ 2", 4}, // the sign binds more tightly than the power
-        {"2 ^ -1", 0.5},
-        {"2 * -3", -6},
-        {"2 - -3", 5},
-        {"3 - -2 - 1", 4},
-        {"-2 - 3", -5},
-        {"+4", 4},
-        {"+'x'", "x"},
-        {"-'2'", -2},
-        {"!true", false},
-        {"not false", true},
-        {"not not true", true},
-        {"not -1", 0},
-        {"- not 0", 1},
-        {"!(1 > 2)", true},
-        {"(1) - 1", 0}, // after a closed group "-" is binary
-    });
+    const EvalCase cases[] = {
+        {"-3", -3},        {"- -3", 3},      {"--3", 3},          {"-(2 + 3)", -5},
+        {"-2 ^ 2", 4},     {"2 ^ -1", 0.5},  {"2 * -3", -6},      {"2 - -3", 5},
+        {"3 - -2 - 1", 4}, {"-2 - 3", -5},   {"+4", 4},           {"+'x'", "x"},
+        {"-'2'", -2},      {"!true", false}, {"not false", true}, {"not not true", true},
+        {"not -1", 0},     {"- not 0", 1},   {"!(1 > 2)", true},  {"(1) - 1", 0},
+    };
+    ExpectValues(cases);
 }
 
 TEST(TRLExpressionParser, StringsAndNumbers) {
-    ExpectAll({
-        {"'a' + 'b'", "ab"},
-        {"'1' + '2'", "12"},
-        {"'3' * '4'", 12},
-        {"'10' - 1", 9},
-        {"'it''s'", "it's"},
-        {"\"say \"\"hi\"\"\"", "say \"hi\""},
-        {"'10' < '9'", true},
-        {"10 < '9'", false},
-        {"1.5e2 + 0.5", 150.5},
-        {"'a' = 'a'", true},
-        {"'año' + ' 2024'", "año 2024"},
-    });
+    const EvalCase cases[] = {
+        {"'a' + 'b'", "ab"}, {"'1' + '2'", "12"},     {"'3' * '4'", 12},   {"'10' - 1", 9},
+        {"'it''s'", "it's"}, {"'10' < '9'", true},    {"10 < '9'", false}, {"1.5e2 + 0.5", 150.5},
+        {"'a' = 'a'", true}, {"'año' + '!'", "año!"},
+    };
+    ExpectValues(cases);
 }
 
 TEST(TRLExpressionParser, BlocksAndAssignment) {
@@ -125,19 +75,23 @@ TEST(TRLExpressionParser, BlocksAndAssignment) {
     EXPECT_EQ(parser.Values().Count(), 1);
 
     EXPECT_EQ(parser.Evaluate("begin a := 2; b := a * 3; b end"), TRLValue(6));
-    EXPECT_EQ(parser.Evaluate("{ {1; 2}; 3 }"), TRLValue(3));
-    EXPECT_EQ(parser.Evaluate("{ 1; { 2; 4 } }"), TRLValue(4));
-    EXPECT_EQ(parser.Evaluate("{1;}"), TRLValue(1));
-    EXPECT_EQ(parser.Evaluate("{;;2}"), TRLValue(2));
-    EXPECT_EQ(parser.Evaluate("{ 2 } * 3"), TRLValue(6));
     EXPECT_EQ(parser.Evaluate("s := 'x' + 'y'"), TRLValue("xy"));
-    EXPECT_TRUE(parser.Evaluate("{}").IsUnassigned());
-    EXPECT_TRUE(parser.Evaluate("").IsUnassigned());
-    EXPECT_TRUE(parser.Evaluate(" \t\r\n").IsUnassigned());
+    const EvalCase cases[] = {
+        {"{ {1; 2}; 3 }", 3},
+        {"{ 1; { 2; 4 } }", 4},
+        {"{1;}", 1},
+        {"{;;2}", 2},
+        {"{ 2 } * 3", 6},
+        {"{}", {}},
+        {"", {}},
+        {" \t\r\n", {}},
+    };
+    ExpectValues(cases);
 }
 
+// Only the chosen branch is evaluated.
 TEST(TRLExpressionParser, Conditional) {
-    ExpectAll({
+    const EvalCase cases[] = {
         {"if(1 > 2, 'a', 'b')", "b"},
         {"if(2 > 1, 'a', 'b')", "a"},
         {"IF(1, 2, 3)", 2},
@@ -145,11 +99,11 @@ TEST(TRLExpressionParser, Conditional) {
         {"if('true', 2, 3)", 2},
         {"if(1, 2, 3) + 1", 3},
         {"if(1, if(0, 1, 2), 3)", 2},
-        // Only the chosen branch is evaluated.
         {"if(true, 1, nowhere)", 1},
         {"if(false, 1 / 0, 'safe')", "safe"},
         {"if(1, {a := 1; a + 1}, 0)", 2},
-    });
+    };
+    ExpectValues(cases);
     TRLExpressionParser parser;
     parser.Evaluate("if(false, x := 1, y := 2)");
     EXPECT_EQ(parser.Values().Find("x"), nullptr);
@@ -157,19 +111,21 @@ TEST(TRLExpressionParser, Conditional) {
 }
 
 TEST(TRLExpressionParser, BuiltInNames) {
-    ExpectAll({
+    const TRLValue null = TRLValue::Null();
+    const EvalCase cases[] = {
         {"TRUE", true},
         {"false", false},
-        {"null", TRLValue::Null()},
-        {"null + 1", TRLValue::Null()},
+        {"null", null},
+        {"null + 1", null},
         {"minor(3, 1, 2)", 1},
         {"major(3, 1, 2)", 3},
         {"MAJOR(7)", 7},
         {"minor('b', 'a', 'c')", "a"},
         {"major(1, null)", 1},
-        {"minor(1, null)", TRLValue::Null()},
+        {"minor(1, null)", null},
         {"minor(2 * 3, 10 - 5)", 5},
-    });
+    };
+    ExpectValues(cases);
     TRLExpressionParser parser;
     EXPECT_DOUBLE_EQ(parser.Evaluate("Pi").ToNumber(), std::numbers::pi);
     EXPECT_DOUBLE_EQ(parser.Evaluate("2 * pi").ToNumber(), 2 * std::numbers::pi);
@@ -177,8 +133,7 @@ TEST(TRLExpressionParser, BuiltInNames) {
     parser.Evaluate("pi := 3");
     EXPECT_EQ(parser.Evaluate("pi"), TRLValue(3));
     // With no arguments minor has no value and the name stays undefined.
-    EXPECT_EQ(parsertest::ErrorOf([&] { parser.Evaluate("minor()"); }),
-              "Undefined identifier \"minor\"");
+    EXPECT_EQ(ErrorOf([&] { parser.Evaluate("minor()"); }), "Undefined identifier \"minor\"");
 }
 
 TEST(TRLExpressionParser, ExpressionPropertyKeepsItsTree) {
@@ -188,20 +143,19 @@ TEST(TRLExpressionParser, ExpressionPropertyKeepsItsTree) {
     parser.Values().Set("a", 1);
     parser.SetExpression("a + 1");
     EXPECT_EQ(parser.Evaluate(), TRLValue(2));
-    const int firstBuild = tokens;
-    EXPECT_EQ(firstBuild, 4); // a, +, 1 and the end of text
+    EXPECT_EQ(tokens, 4); // a, +, 1 and the end of text
 
     parser.Values().Set("a", 5);
     EXPECT_EQ(parser.Evaluate(), TRLValue(6));
-    EXPECT_EQ(tokens, firstBuild); // no second reading
+    EXPECT_EQ(tokens, 4); // no second reading
 
     parser.SetExpression("a + 1"); // the same text keeps the tree
     parser.Evaluate();
-    EXPECT_EQ(tokens, firstBuild);
+    EXPECT_EQ(tokens, 4);
 
     parser.SetExpression("a * 3");
     EXPECT_EQ(parser.Evaluate(), TRLValue(15));
-    EXPECT_EQ(tokens, 2 * firstBuild);
+    EXPECT_EQ(tokens, 8);
 
     parser.SetExpression("");
     EXPECT_TRUE(parser.Evaluate().IsUnassigned());

@@ -27,4 +27,31 @@ inline QString EvalError(const QString& text) {
     return ErrorOf([&] { parser.Evaluate(text); });
 }
 
+struct EvalCase {
+    const char* text;
+    TRLValue expected;
+};
+
+// Each text evaluated by a parser of its own.
+template <size_t N> void ExpectValues(const EvalCase (&cases)[N]) {
+    for (const auto& c : cases) {
+        TRLExpressionParser parser;
+        EXPECT_EQ(parser.Evaluate(QString::fromUtf8(c.text)), c.expected) << c.text;
+    }
+}
+
+struct ErrorCase {
+    const char* text;
+    const char* error;
+};
+
+// The message of the Error that action raises on each text.
+template <typename Error = TRLException, size_t N, typename Action>
+void ExpectErrors(const ErrorCase (&cases)[N], Action&& action) {
+    for (const auto& c : cases)
+        EXPECT_EQ(ErrorOf<Error>([&] { action(QString::fromUtf8(c.text)); }),
+                  QString::fromUtf8(c.error))
+            << c.text;
+}
+
 } // namespace parsertest

@@ -2,8 +2,6 @@
 
 #include "RLParserTokenizer.h"
 
-using parsertest::ErrorOf;
-
 namespace {
 
 // Every token up to and excluding the end of text, as "kind:text" separated by blanks.
@@ -39,6 +37,18 @@ TEST(TRLParserTokenizer, SplitsTextIntoTokens) {
         {"2e3-1", "number:2e3 op:- number:1"},
         {"1E+2+3", "number:1E+2 op:+ number:3"},
         {"7.", "number:7."},
+        // Doubled quotes stand for one; the other quote is an ordinary character; any blanks
+        // between the doubled quotes are skipped. A quote of the other kind after the closing one
+        // starts a new string.
+        {"'it''s'", "literal:it's"},
+        {"\"say \"\"hi\"\"\"", "literal:say \"hi\""},
+        {"'x\"y'", "literal:x\"y"},
+        {"'a' 'b'", "literal:a'b"},
+        {"'a' \t\n'b'", "literal:a'b"},
+        {"''", "literal:"},
+        {"''''", "literal:'"},
+        {"'  keep  blanks '", "literal:  keep  blanks "},
+        {"'a' \"b\"", "literal:a literal:b"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Tokens(QString::fromUtf8(c.text)), QString::fromUtf8(c.tokens)) << c.text;
@@ -46,53 +56,12 @@ TEST(TRLParserTokenizer, SplitsTextIntoTokens) {
 
 TEST(TRLParserTokenizer, ReadsNumbersWithDotAsSeparator) {
     TRLParserTokenizer tokenizer("3.25 1e3 2E-2 7.");
-    EXPECT_EQ(tokenizer.Next().Number, 3.25);
-    EXPECT_EQ(tokenizer.Next().Number, 1000);
-    EXPECT_EQ(tokenizer.Next().Number, 0.02);
-    EXPECT_EQ(tokenizer.Next().Number, 7);
-}
-
-TEST(TRLParserTokenizer, StringsWithDoubledQuotes) {
-    struct Case {
-        const char* text;
-        const char* value;
-    };
-    const Case cases[] = {
-        {"'it''s'", "it's"},
-        {"\"say \"\"hi\"\"\"", "say \"hi\""},
-        {"'x\"y'", "x\"y"},     // the other quote is an ordinary character
-        {"'a' 'b'", "a'b"},     // blanks between the doubled quotes are skipped
-        {"'a' \t\n'b'", "a'b"}, // any blanks
-        {"''", ""},
-        {"''''", "'"},
-        {"'  keep  blanks '", "  keep  blanks "},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        TRLParserTokenizer tokenizer(c.text);
-        const TRLParserToken token = tokenizer.Next();
-        EXPECT_EQ(token.Kind, tkLiteral);
-        EXPECT_EQ(token.Text, c.value);
-        EXPECT_EQ(tokenizer.Next().Kind, tkNull);
-    }
-    // A quote of the other kind after the closing one starts a new string.
-    EXPECT_EQ(Tokens("'a' \"b\""), "literal:a literal:b");
-}
-
-TEST(TRLParserTokenizer, PositionsCountCharactersRead) {
-    TRLParserTokenizer tokenizer("  ab + 'c' ");
-    EXPECT_EQ(tokenizer.Next().Position, 4);
-    EXPECT_EQ(tokenizer.Next().Position, 6);
-    EXPECT_EQ(tokenizer.Next().Position, 10);
-    EXPECT_EQ(tokenizer.Next().Position, 11);
+    for (const double number : {3.25, 1000.0, 0.02, 7.0})
+        EXPECT_EQ(tokenizer.Next().Number, number);
 }
 
 TEST(TRLParserTokenizer, MalformedNumbersAndStrings) {
-    struct Case {
-        const char* text;
-        const char* error;
-    };
-    const Case cases[] = {
+    const parsertest::ErrorCase cases[] = {
         {"1.2.3", "Incorrect number format at 4!"}, // the second dot
         {"  1..2", "Incorrect number format at 5!"},
         {"1e5.2", "Incorrect number format at 4!"}, // a dot after the exponent
@@ -104,8 +73,5 @@ TEST(TRLParserTokenizer, MalformedNumbersAndStrings) {
         {"'abc", "Unterminated string at 4!"},
         {"'ab'' ", "Unterminated string at 6!"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(ErrorOf<TRLParserError>([&] { Tokens(c.text); }), QString::fromUtf8(c.error));
-    }
+    parsertest::ExpectErrors<TRLParserError>(cases, Tokens);
 }

@@ -2,7 +2,7 @@
 
 #include "RLValue.h"
 
-#include <functional>
+#include <map>
 
 using parsertest::ErrorOf;
 
@@ -13,129 +13,134 @@ using V = TRLValue;
 const TRLValue kNull = TRLValue::Null();
 const TRLValue kUnassigned;
 
-using BinaryOp = std::function<TRLValue(const TRLValue&, const TRLValue&)>;
+// The operation as the parser names it; a unary one takes only the right operand.
+TRLValue Apply(const std::string& op, const TRLValue& a, const TRLValue& b) {
+    using C = TRLValueComparison;
+    static const std::map<std::string, TRLValue (*)(const TRLValue&, const TRLValue&)> binary{
+        {"+", V::Add},   {"-", V::Subtract}, {"*", V::Multiply}, {"/", V::Divide},
+        {"^", V::Power}, {"\\", V::Root},    {"&", V::And},      {"|", V::Or}};
+    static const std::map<std::string, C> compare{{"<", C::Less},          {"=", C::Equal},
+                                                  {"<>", C::NotEqual},     {">", C::Greater},
+                                                  {">=", C::GreaterEqual}, {"<=", C::LessEqual}};
+    if (op == "neg")
+        return V::Negate(b);
+    if (op == "not")
+        return V::Not(b);
+    if (const auto it = binary.find(op); it != binary.end())
+        return it->second(a, b);
+    return V(V::Compare(compare.at(op), a, b));
+}
 
-struct BinaryCase {
-    const char* name;
-    BinaryOp op;
+struct Case {
     TRLValue left;
+    const char* op;
     TRLValue right;
-    TRLValue expected; // ignored when error is set
-    const char* error = nullptr;
+    TRLValue expected;
+};
+struct Fault {
+    TRLValue left;
+    const char* op;
+    TRLValue right;
+    const char* error;
 };
 
-// Each case's result, or its error message when it has one.
-template <size_t N> void ExpectBinaryCases(const BinaryCase (&cases)[N]) {
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.error) {
-            EXPECT_EQ(ErrorOf<TRLValueError>([&] { c.op(c.left, c.right); }),
-                      QString::fromUtf8(c.error));
-        } else {
-            EXPECT_EQ(c.op(c.left, c.right), c.expected);
-        }
-    }
+template <typename Row> std::string Describe(const Row& c) {
+    return testing::PrintToString(c.left) + " " + c.op + " " + testing::PrintToString(c.right);
+}
+
+// Each case's result and each fault's error message.
+template <size_t N, size_t M> void ExpectCases(const Case (&cases)[N], const Fault (&faults)[M]) {
+    for (const auto& c : cases)
+        EXPECT_EQ(Apply(c.op, c.left, c.right), c.expected) << Describe(c);
+    for (const auto& f : faults)
+        EXPECT_EQ(ErrorOf<TRLValueError>([&] { Apply(f.op, f.left, f.right); }),
+                  QString::fromUtf8(f.error))
+            << Describe(f);
 }
 
 } // namespace
 
+// Two strings concatenate, a numeric string joins arithmetic with a number; null propagates even
+// beside an operand that could not be used.
 TEST(TRLValue, ArithmeticFollowsTheConversionRules) {
-    const BinaryCase cases[] = {
-        {"numbers add", V::Add, 2, 3.5, 5.5},
-        {"two strings concatenate", V::Add, "1", "2", "12"},
-        {"numeric string joins arithmetic", V::Add, "3", 2, 5},
-        {"number then numeric string", V::Add, 2, " 3 ", 5},
-        {"text with a number", V::Add, "abc", 1, {}, "Cannot convert string \"abc\" to number"},
-        {"boolean is no number", V::Add, true, 1, {}, "Cannot apply \"+\" to boolean and number"},
-        {"null propagates", V::Add, kNull, 1, kNull},
-        {"null beats an unusable partner", V::Add, true, kNull, kNull},
-        {"unassigned", V::Add, kUnassigned, 1, {}, "Cannot apply \"+\" to unassigned and number"},
-        {"strings subtract as numbers", V::Subtract, "5", "2", 3},
-        {"texts not numbers", V::Subtract, "a", "b", {}, "Cannot convert string \"a\" to number"},
-        {"string times number", V::Multiply, "1.5e1", 2, 30},
-        {"real division", V::Divide, 7, 2, 3.5},
-        {"division by zero", V::Divide, 1, 0, {}, "Division by zero"},
-        {"overflow is an error", V::Multiply, 1e308, 10, {}, "Floating point overflow"},
-        {"power", V::Power, 2, 10, 1024},
-        {"power of a numeric string", V::Power, "3", 2, 9},
-        {"root", V::Root, 16, 4, 2},
-        {"root of degree zero", V::Root, 16, 0, {}, "Division by zero"},
-        {"odd root of a negative", V::Root, -8, 3, {}, "Invalid floating point operation"},
-        {"boolean power", V::Power, 2, false, {}, "Cannot apply \"^\" to number and boolean"},
+    const Case cases[] = {
+        {2, "+", 3.5, 5.5}, {"1", "+", "2", "12"},  {"3", "+", 2, 5},
+        {2, "+", " 3 ", 5}, {kNull, "+", 1, kNull}, {true, "+", kNull, kNull},
+        {"5", "-", "2", 3}, {"1.5e1", "*", 2, 30},  {7, "/", 2, 3.5},
+        {2, "^", 10, 1024}, {"3", "^", 2, 9},       {16, "\\", 4, 2},
     };
-    ExpectBinaryCases(cases);
+    const Fault faults[] = {
+        {"abc", "+", 1, "Cannot convert string \"abc\" to number"},
+        {true, "+", 1, "Cannot apply \"+\" to boolean and number"},
+        {kUnassigned, "+", 1, "Cannot apply \"+\" to unassigned and number"},
+        {"a", "-", "b", "Cannot convert string \"a\" to number"},
+        {1, "/", 0, "Division by zero"},
+        {1e308, "*", 10, "Floating point overflow"},
+        {16, "\\", 0, "Division by zero"},
+        {-8, "\\", 3, "Invalid floating point operation"},
+        {2, "^", false, "Cannot apply \"^\" to number and boolean"},
+    };
+    ExpectCases(cases, faults);
 }
 
+// A boolean on either side makes the operation logical; numbers are rounded half to even.
 TEST(TRLValue, LogicalOperatorsAreBitwiseOnNumbers) {
-    const BinaryCase cases[] = {
-        {"booleans", V::And, true, false, false},
-        {"booleans or", V::Or, false, true, true},
-        {"bitwise and", V::And, 5, 3, 1},
-        {"bitwise or", V::Or, 5, 2, 7},
-        {"numeric strings", V::Or, "4", "1", 5},
-        {"a boolean makes it logical", V::And, true, 2, true},
-        {"zero is false", V::Or, 0, false, false},
-        {"halves round to even", V::And, 2.5, 3, 2},
-        {"and the other way", V::And, 3.5, 4, 4},
-        {"null propagates", V::And, kNull, true, kNull},
-        {"out of integer range", V::Or, 1e10, 1, {}, "Number 1e+10 is out of range for \"or\""},
-        {"no boolean", V::And, true, "maybe", {}, "Cannot convert string \"maybe\" to boolean"},
-        {"text that reads as boolean", V::And, true, "TRUE", true},
+    const Case cases[] = {
+        {true, "&", false, false},
+        {false, "|", true, true},
+        {5, "&", 3, 1},
+        {5, "|", 2, 7},
+        {"4", "|", "1", 5},
+        {true, "&", 2, true},
+        {0, "|", false, false},
+        {2.5, "&", 3, 2},
+        {3.5, "&", 4, 4},
+        {kNull, "&", true, kNull},
+        {true, "&", "TRUE", true},
     };
-    ExpectBinaryCases(cases);
+    const Fault faults[] = {
+        {1e10, "|", 1, "Number 1e+10 is out of range for \"or\""},
+        {true, "&", "maybe", "Cannot convert string \"maybe\" to boolean"},
+    };
+    ExpectCases(cases, faults);
 }
 
 TEST(TRLValue, UnaryOperators) {
-    EXPECT_EQ(TRLValue::Negate(4), TRLValue(-4));
-    EXPECT_EQ(TRLValue::Negate("2.5"), TRLValue(-2.5));
-    EXPECT_EQ(TRLValue::Negate(kNull), kNull);
-    EXPECT_EQ(ErrorOf([&] { TRLValue::Negate(true); }), "Cannot apply \"-\" to boolean");
-    EXPECT_EQ(ErrorOf([&] { TRLValue::Negate("x"); }), "Cannot convert string \"x\" to number");
-
-    EXPECT_EQ(TRLValue::Not(true), TRLValue(false));
-    EXPECT_EQ(TRLValue::Not(0), TRLValue(-1));
-    EXPECT_EQ(TRLValue::Not(-1), TRLValue(0));
-    EXPECT_EQ(TRLValue::Not("6"), TRLValue(-7));
-    EXPECT_EQ(TRLValue::Not("false"), TRLValue(true));
-    EXPECT_EQ(TRLValue::Not(kNull), kNull);
-    EXPECT_EQ(ErrorOf([&] { TRLValue::Not(kUnassigned); }), "Cannot apply \"not\" to unassigned");
+    const Case cases[] = {
+        {{}, "neg", 4, -4},       {{}, "neg", "2.5", -2.5},   {{}, "neg", kNull, kNull},
+        {{}, "not", true, false}, {{}, "not", 0, -1},         {{}, "not", -1, 0},
+        {{}, "not", "6", -7},     {{}, "not", "false", true}, {{}, "not", kNull, kNull},
+    };
+    const Fault faults[] = {
+        {{}, "neg", true, "Cannot apply \"-\" to boolean"},
+        {{}, "neg", "x", "Cannot convert string \"x\" to number"},
+        {{}, "not", kUnassigned, "Cannot apply \"not\" to unassigned"},
+    };
+    ExpectCases(cases, faults);
 }
 
+// Two strings compare as text, a number makes it numeric; case matters; false comes before true;
+// null equals only null and orders before everything.
 TEST(TRLValue, Comparisons) {
-    using C = TRLValueComparison;
-    const auto is = [](C how) -> BinaryOp {
-        return [how](const TRLValue& a, const TRLValue& b) { return V(V::Compare(how, a, b)); };
+    const Case cases[] = {
+        {1, "<", 2, true},          {2, "=", 2.0, true},       {"10", "<", "9", true},
+        {10, "<", "9", false},      {"a", "=", "A", false},    {"a", "<>", "b", true},
+        {true, ">", false, true},   {kNull, "=", kNull, true}, {kNull, "=", 0, false},
+        {kNull, "<", -1e300, true}, {kNull, ">=", "", false},  {3, ">=", 3, true},
+        {4, "<=", 3, false},
     };
-    const BinaryCase cases[] = {
-        {"numbers", is(C::Less), 1, 2, true},
-        {"numbers equal", is(C::Equal), 2, 2.0, true},
-        {"two strings compare as text", is(C::Less), "10", "9", true},
-        {"a number makes it numeric", is(C::Less), 10, "9", false},
-        {"case matters", is(C::Equal), "a", "A", false},
-        {"not equal", is(C::NotEqual), "a", "b", true},
-        {"false before true", is(C::Greater), true, false, true},
-        {"null equals null", is(C::Equal), kNull, kNull, true},
-        {"null is no zero", is(C::Equal), kNull, 0, false},
-        {"null orders first", is(C::Less), kNull, -1e300, true},
-        {"null is not greater", is(C::GreaterEqual), kNull, "", false},
-        {"greater or equal", is(C::GreaterEqual), 3, 3, true},
-        {"less or equal", is(C::LessEqual), 4, 3, false},
-        {"boolean", is(C::Equal), true, 1, {}, "Cannot apply \"=\" to boolean and number"},
-        {"unassigned",
-         is(C::NotEqual),
-         kUnassigned,
-         kNull,
-         {},
-         "Cannot apply \"<>\" to unassigned and null"},
-        {"text vs number", is(C::Greater), "abc", 1, {}, "Cannot convert string \"abc\" to number"},
+    const Fault faults[] = {
+        {true, "=", 1, "Cannot apply \"=\" to boolean and number"},
+        {kUnassigned, "<>", kNull, "Cannot apply \"<>\" to unassigned and null"},
+        {"abc", ">", 1, "Cannot convert string \"abc\" to number"},
     };
-    ExpectBinaryCases(cases);
+    ExpectCases(cases, faults);
 }
 
 TEST(TRLValue, Conversions) {
-    EXPECT_EQ(TRLValue(" -1.5e3 ").ToNumber(), -1500);
-    EXPECT_EQ(TRLValue("+2").ToNumber(), 2);
-    EXPECT_EQ(TRLValue(".5").ToNumber(), 0.5);
+    const std::pair<const char*, double> numbers[] = {{" -1.5e3 ", -1500}, {"+2", 2}, {".5", 0.5}};
+    for (const auto& [text, number] : numbers)
+        EXPECT_EQ(TRLValue(text).ToNumber(), number) << text;
     for (const char* text : {"", " ", "1,5", "inf", "nan", "0x10", "1e999", "1 2", "--1"}) {
         SCOPED_TRACE(text);
         EXPECT_EQ(ErrorOf([&] { TRLValue(text).ToNumber(); }),
@@ -151,14 +156,11 @@ TEST(TRLValue, Conversions) {
               "Cannot convert string \"yes\" to boolean");
     EXPECT_EQ(ErrorOf([&] { kUnassigned.ToBoolean(); }), "Cannot convert unassigned to boolean");
 
-    EXPECT_EQ(TRLValue(3).ToString(), "3");
-    EXPECT_EQ(TRLValue(0.1).ToString(), "0.1");
-    EXPECT_EQ(TRLValue(1e20).ToString(), "1e+20");
-    EXPECT_EQ(TRLValue(-0.0).ToString(), "0");
-    EXPECT_EQ(TRLValue(-2.25).ToString(), "-2.25");
-    EXPECT_EQ(TRLValue(false).ToString(), "false");
-    EXPECT_EQ(kNull.ToString(), "");
-    EXPECT_EQ(kUnassigned.ToString(), "");
+    const std::pair<TRLValue, const char*> texts[] = {
+        {3, "3"},         {0.1, "0.1"},     {1e20, "1e+20"}, {-0.0, "0"},
+        {-2.25, "-2.25"}, {false, "false"}, {kNull, ""},     {kUnassigned, ""}};
+    for (const auto& [value, text] : texts)
+        EXPECT_EQ(value.ToString(), text) << text;
 }
 
 TEST(TRLValue, IdentityDistinguishesKinds) {
