@@ -75,12 +75,29 @@ public:
     int growth_;
 };
 
-inline std::vector<const TRLTextObject*> Texts(const TRLGraphicSurface& page) {
-    std::vector<const TRLTextObject*> texts;
+template <class T> std::vector<const T*> ObjectsOf(const TRLGraphicSurface& page) {
+    std::vector<const T*> result;
     for (const auto& object : page.Objects())
-        if (object->Kind() == TRLObjectKind::Text)
-            texts.push_back(static_cast<const TRLTextObject*>(object.get()));
-    return texts;
+        if (object->Kind() == T::StaticKind)
+            result.push_back(static_cast<const T*>(object.get()));
+    return result;
+}
+
+inline std::vector<const TRLTextObject*> Texts(const TRLGraphicSurface& page) {
+    return ObjectsOf<TRLTextObject>(page);
+}
+
+// The bounds of every object of a kind on a page, in recording order.
+template <class T> std::vector<TRLRect> BoundsOf(const TRLGraphicSurface& page) {
+    std::vector<TRLRect> bounds;
+    for (const T* object : ObjectsOf<T>(page))
+        bounds.push_back(object->BoundsRect);
+    return bounds;
+}
+
+// A page of a prepared report, and the texts on it.
+inline std::shared_ptr<TRLGraphicSurface> Page(const TRLCustomReport& report, int index = 0) {
+    return report.Storage().Pages(index);
 }
 
 inline QStringList TextsOf(const TRLGraphicSurface& page) {
@@ -90,20 +107,16 @@ inline QStringList TextsOf(const TRLGraphicSurface& page) {
     return list;
 }
 
+inline QStringList PageTexts(const TRLCustomReport& report, int index = 0) {
+    return TextsOf(*Page(report, index));
+}
+
 // The bounds of the first text object with that text; (-1, ...) when missing.
 inline TRLRect TextBounds(const TRLGraphicSurface& page, const QString& text) {
     for (const TRLTextObject* t : Texts(page))
         if (t->Text == text)
             return t->BoundsRect;
     return {-1, -1, -1, -1};
-}
-
-template <class T> std::vector<const T*> ObjectsOf(const TRLGraphicSurface& page) {
-    std::vector<const T*> result;
-    for (const auto& object : page.Objects())
-        if (object->Kind() == T::StaticKind)
-            result.push_back(static_cast<const T*>(object.get()));
-    return result;
 }
 
 // A band of a type with a design top and height, in a report being loaded or not.
