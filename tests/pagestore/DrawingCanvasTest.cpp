@@ -10,10 +10,7 @@
 
 #include <gtest/gtest.h>
 
-using drawtest::CountInk;
-using drawtest::InkBounds;
-using drawtest::Runs;
-using drawtest::WhiteImage;
+using namespace drawtest;
 
 namespace {
 
@@ -36,8 +33,6 @@ template <typename Draw> QImage Drawn(int width, int height, Draw draw) {
     painter.end();
     return image;
 }
-
-using TRuns = std::vector<std::pair<int, int>>;
 
 void LineEx(TRLCanvas& canvas, int x1, int y1, int x2, int y2) {
     canvas.MoveTo(x1, y1);
@@ -141,27 +136,6 @@ TEST(DrawingTextPlacement, CanvasTextRectExDrawsWhereTheStartRuleSays) {
             EXPECT_EQ(routine, manual) << int(alignment) << "/" << int(layout);
         }
     }
-}
-
-TEST(DrawingTextPlacement, JustifyWidensGapsFromTheRight) {
-    TMeasuring m;
-    const TRLCanvas& canvas = m.canvas;
-    const int space = canvas.TextWidth(" ");
-    ASSERT_GT(space, 0);
-    const QString text = "a b c";
-    const int plain = canvas.TextWidth(text);
-
-    // Room for the text and exactly two more spaces: the gap before c first, then before b.
-    EXPECT_EQ(JustifyText(canvas, text, plain + 2 * space), "a  b  c");
-    EXPECT_EQ(JustifyText(canvas, text, plain + 3 * space - 1), "a  b  c");
-    // One more space of room goes round again to the last gap.
-    EXPECT_EQ(JustifyText(canvas, text, plain + 3 * space), "a  b   c");
-    // Only the text and its own trailing space fit: one space is still added (the rule checks
-    // before it inserts), and none when even that does not fit.
-    EXPECT_EQ(JustifyText(canvas, text, plain + space), "a b  c");
-    EXPECT_EQ(JustifyText(canvas, text, plain + space - 1), text);
-    // A single word has no gap to widen, however wide the room.
-    EXPECT_EQ(JustifyText(canvas, "abc", 5000), "abc");
 }
 
 TEST(DrawingTextPlacement, JustifyPutsEverySpaceWhereOneAtATimeWould) {
@@ -423,25 +397,20 @@ TEST(DrawingRasterModes, XorTwiceRestoresThePixels) {
     for (int y = 0; y < original.height(); ++y)
         for (int x = 0; x < original.width(); ++x)
             original.setPixel(x, y, qRgb(x * 2, y * 3, (x + y) % 256));
-    QImage image = original;
-    QImage once;
-    {
+    const auto xorShapes = [](QImage image) {
         QPainter painter(&image);
         TRLCanvas canvas(painter);
         canvas.SetPen(MakePen(QColor(0x12, 0x34, 0x56), TRLPenStyle::Solid, 3, TRLPenMode::Xor));
         canvas.SetBrush({QColor(0x65, 0x43, 0x21), TRLBrushStyle::Solid});
-        for (int pass = 0; pass < 2; ++pass) {
-            canvas.Rectangle({10, 10, 60, 50});
-            canvas.MoveTo(70, 5);
-            canvas.LineTo(110, 70);
-            canvas.Polygon({{70, 60}, {100, 75}, {115, 60}});
-            if (pass == 0) {
-                painter.end();
-                once = image;
-                painter.begin(&image);
-            }
-        }
-    }
+        canvas.Rectangle({10, 10, 60, 50});
+        canvas.MoveTo(70, 5);
+        canvas.LineTo(110, 70);
+        canvas.Polygon({{70, 60}, {100, 75}, {115, 60}});
+        painter.end();
+        return image;
+    };
+    const QImage once = xorShapes(original);
+    const QImage image = xorShapes(once);
     EXPECT_EQ(image, original);
     // After one pass every pixel of the rectangle is changed exactly once: no pixel of its
     // outline is painted twice (which would undo itself).

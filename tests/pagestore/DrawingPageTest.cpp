@@ -14,10 +14,7 @@
 #include <stdexcept>
 #include <thread>
 
-using drawtest::CountInk;
-using drawtest::InkBounds;
-using drawtest::Runs;
-using drawtest::WhiteImage;
+using namespace drawtest;
 
 namespace {
 
@@ -109,7 +106,7 @@ TEST(DrawingPage, ScalingRuleAndZeroSizedPages) {
     QImage image = Render(empty, QRect(10, 10, 100, 100));
     EXPECT_EQ(InkBounds(image, QRect(0, 0, 30, 30)), QRect(10, 10, 5, 5));
     EXPECT_EQ(CountInk(image, image.rect()), 26);
-    EXPECT_TRUE(drawtest::IsInk(image, 50, 70));
+    EXPECT_TRUE(IsInk(image, 50, 70));
 
     // 200 x 400 page into 100 x 100: X halves, Y quarters; each coordinate rounded half-even.
     TPage page(200, 400);
@@ -186,7 +183,7 @@ TEST(DrawingPage, EveryKindDrawsAtItsScaledPlace) {
 
     const QImage image = Render(page, QRect(0, 0, 200, 200));
     // The line is drawn 80 device pixels long at y = 10, its end point left out.
-    EXPECT_EQ(Runs(image, qRgb(255, 0, 0), 10, true), (std::vector<std::pair<int, int>>{{10, 80}}));
+    EXPECT_EQ(Runs(image, qRgb(255, 0, 0), 10, true), (TRuns{{10, 80}}));
     EXPECT_EQ(InkBounds(image, QRect(95, 0, 40, 40)), QRect(100, 0, 20, 20));
     EXPECT_EQ(image.pixel(110, 10), qRgb(0, 0, 255));
     EXPECT_EQ(image.pixel(50, 130), qRgb(0, 255, 0));
@@ -203,8 +200,7 @@ TEST(DrawingPage, PenWidthsScaleWithTheZoom) {
 
     const QImage image = Render(page, QRect(0, 0, 200, 200));
     // Drawn twice as large: a pen 4 wide, so dashes of 48 and gaps of 16.
-    EXPECT_EQ(Runs(image, qRgb(0, 0, 0), 20, true),
-              (std::vector<std::pair<int, int>>{{0, 48}, {64, 48}, {128, 32}}));
+    EXPECT_EQ(Runs(image, qRgb(0, 0, 0), 20, true), (TRuns{{0, 48}, {64, 48}, {128, 32}}));
     EXPECT_EQ(CountInk(image, QRect(0, 15, 200, 10)), (48 + 48 + 32) * 4);
     // A hairline stays one device pixel.
     EXPECT_EQ(CountInk(image, QRect(0, 90, 200, 20)), 160);
@@ -235,24 +231,17 @@ TEST(DrawingPage, TextIsDrawnExpandedAndWithTheScaledFont) {
     AddText(page, {0, 0, 400, 50}, "{Orientation}", 5);
     AddText(page, {0, 50, 400, 100}, "{Orientation}", 5).Font.Size = 20;
 
-    QImage image = WhiteImage(400, 100);
+    const QImage image = Render(page, QRect(0, 0, 400, 100), {400, 100});
+    // The same texts drawn by hand: the macro replaced, the second font twice the size.
     QImage expected = WhiteImage(400, 100);
     {
-        QPainter painter(&image);
-        page.PaintTo(painter, QRect(0, 0, 400, 100));
-    }
-    {
-        // The same texts drawn by hand: the macro replaced, the second font twice the size.
         QPainter painter(&expected);
         TRLCanvas canvas(painter);
         canvas.SetBrush({Qt::white, TRLBrushStyle::Clear});
-        TRLFont font;
-        font.Size = 10;
-        canvas.SetFont(font);
-        canvas.TextOut(canvas.TextWidth(" ") / 2, 0, "2");
-        font.Size = 20;
-        canvas.SetFont(font);
-        canvas.TextOut(canvas.TextWidth(" ") / 2, 50, "2");
+        for (const int size : {10, 20}) {
+            canvas.SetFont({.Size = size});
+            canvas.TextOut(canvas.TextWidth(" ") / 2, size == 10 ? 0 : 50, "2");
+        }
     }
     EXPECT_GT(CountInk(image, image.rect()), 20);
     EXPECT_EQ(image, expected);
@@ -273,39 +262,18 @@ TEST(DrawingPage, ClipObjectsNest) {
     EXPECT_EQ(InkBounds(image, QRect(0, 0, 90, 90)), QRect(70, 70, 10, 10));
     EXPECT_EQ(image.pixel(70, 70), qRgb(255, 0, 0));
     // Back to the outer clip: blue from page x 40 to its clip's right edge at 50.
-    EXPECT_EQ(Runs(image, qRgb(0, 0, 255), 65, true), (std::vector<std::pair<int, int>>{{90, 10}}));
+    EXPECT_EQ(Runs(image, qRgb(0, 0, 255), 65, true), (TRuns{{90, 10}}));
     // Back to the page's own rectangle: green stops at the target's edge.
     EXPECT_EQ(InkBounds(image, QRect(130, 130, 70, 70)), QRect(140, 140, 10, 10));
 }
 
-// A device that counts what reaches its paint engine: the clip changes and the texts.
-class TClipCounter : public QPaintDevice {
+// An image whose painting goes to an engine that only counts the clip changes and the texts.
+class TClipCounter : public QImage {
 public:
+    TClipCounter() : QImage(1000, 1000, QImage::Format_RGB32) {}
     int ClipChanges() const { return engine_.ClipChanges; }
     int Texts() const { return engine_.Texts; }
     QPaintEngine* paintEngine() const override { return &engine_; }
-
-protected:
-    int metric(PaintDeviceMetric metric) const override {
-        switch (metric) {
-        case PdmWidth:
-        case PdmHeight:
-            return 1000;
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY:
-            return 96;
-        case PdmDepth:
-            return 32;
-        case PdmDevicePixelRatio:
-            return 1;
-        case PdmDevicePixelRatioScaled:
-            return static_cast<int>(devicePixelRatioFScale());
-        default:
-            return 0;
-        }
-    }
 
 private:
     struct Engine : QPaintEngine {
@@ -406,18 +374,16 @@ TEST(DrawingPage, PicturesAndDamagedPictureData) {
                                     QByteArrayLiteral("ICO\x00\x00\x01\x00\xff\xff"),
                                     QByteArrayLiteral("JPG") + bitmap.mid(3),
                                     QByteArrayLiteral("XY")};
-    for (const QByteArray& data : damaged) {
+    const auto add = [&](const TRLRect& bounds, const QByteArray& data, bool parity = false) {
         auto& image = page.Append<TRLImageObject>();
-        image.BoundsRect = {0, 0, 400, 100};
+        image.BoundsRect = bounds;
         image.Data = data;
-    }
-    auto& barcode = page.Append<TRLImageObject>();
-    barcode.BoundsRect = {0, 120, 300, 150};
-    barcode.Data = bitmap;
-    barcode.Parity = true;
-    auto& stretched = page.Append<TRLImageObject>();
-    stretched.BoundsRect = {0, 160, 300, 190};
-    stretched.Data = bitmap;
+        image.Parity = parity;
+    };
+    for (const QByteArray& data : damaged)
+        add({0, 0, 400, 100}, data);
+    add({0, 120, 300, 150}, bitmap, true); // a barcode, kept to whole columns
+    add({0, 160, 300, 190}, bitmap);
 
     const QImage image = Render(page, QRect(0, 0, 400, 200), {400, 200});
     EXPECT_EQ(CountInk(image, QRect(0, 0, 400, 110)), 0);
@@ -440,14 +406,9 @@ TEST(DrawingPage, TwoThreadsDrawTheSamePage) {
     const QImage expected = Render(page, QRect(0, 0, 200, 200));
     QImage results[2];
     const auto draw = [&](int index) {
-        for (int round = 0; round < 20; ++round) {
-            QImage image = WhiteImage(200, 200);
-            QPainter painter(&image);
-            page.PaintTo(painter, QRect(0, 0, 200, 200));
-            painter.end();
-            if (round == 0 || image != expected)
+        for (int round = 0; round < 20; ++round)
+            if (QImage image = Render(page, QRect(0, 0, 200, 200)); round == 0 || image != expected)
                 results[index] = image;
-        }
     };
     std::thread first(draw, 0);
     std::thread second(draw, 1);

@@ -3,13 +3,12 @@
 #include "RLGraphicData.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -21,7 +20,7 @@ enum class JpegKind { Rgb, Gray, AdobeCmyk };
 
 // Compresses an image with libjpeg itself, so that the decoder is tried on files made the way
 // cameras and scanners make them, progressive ones included.
-QByteArray EncodeJpeg(const QImage& image, JpegKind kind, bool progressive, int quality = 95) {
+QByteArray EncodeJpeg(const QImage& image, JpegKind kind, bool progressive) {
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
     info.err = jpeg_std_error(&errors);
@@ -31,34 +30,23 @@ QByteArray EncodeJpeg(const QImage& image, JpegKind kind, bool progressive, int 
     jpeg_mem_dest(&info, &buffer, &size);
     info.image_width = static_cast<JDIMENSION>(image.width());
     info.image_height = static_cast<JDIMENSION>(image.height());
-    info.input_components = kind == JpegKind::Gray ? 1 : kind == JpegKind::Rgb ? 3 : 4;
-    info.in_color_space = kind == JpegKind::Gray  ? JCS_GRAYSCALE
-                          : kind == JpegKind::Rgb ? JCS_RGB
-                                                  : JCS_CMYK;
+    const int components = kind == JpegKind::Gray ? 1 : kind == JpegKind::Rgb ? 3 : 4;
+    info.input_components = components;
+    info.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_set_quality(&info, 95, TRUE);
     if (progressive)
         jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(static_cast<size_t>(image.width() * info.input_components));
-    while (info.next_scanline < info.image_height) {
-        const int y = static_cast<int>(info.next_scanline);
+    std::vector<JSAMPLE> row(static_cast<size_t>(image.width() * components));
+    for (JSAMPROW rowStart = row.data(); info.next_scanline < info.image_height;) {
         for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            JSAMPLE* out = &row[static_cast<size_t>(x * info.input_components)];
-            if (kind == JpegKind::Gray) {
-                out[0] = static_cast<JSAMPLE>(qGray(p));
-                continue;
-            }
-            out[0] = static_cast<JSAMPLE>(qRed(p));
-            out[1] = static_cast<JSAMPLE>(qGreen(p));
-            out[2] = static_cast<JSAMPLE>(qBlue(p));
+            const QRgb p = image.pixel(x, static_cast<int>(info.next_scanline));
             // Adobe's writers store CMYK inverted; with K = 0 this is just R, G, B, 255.
-            if (kind == JpegKind::AdobeCmyk)
-                out[3] = 255;
+            const int samples[] = {components == 1 ? qGray(p) : qRed(p), qGreen(p), qBlue(p), 255};
+            std::copy_n(samples, components, &row[static_cast<size_t>(x * components)]);
         }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
+        jpeg_write_scanlines(&info, &rowStart, 1);
     }
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);

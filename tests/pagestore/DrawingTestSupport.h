@@ -42,9 +42,9 @@ inline int CountInk(const QImage& image, const QRect& area) {
 }
 
 // Runs of pixels of one colour along a row or a column: (start, length) pairs.
-inline std::vector<std::pair<int, int>> Runs(const QImage& image, QRgb color, int index,
-                                             bool alongRow) {
-    std::vector<std::pair<int, int>> runs;
+using TRuns = std::vector<std::pair<int, int>>;
+inline TRuns Runs(const QImage& image, QRgb color, int index, bool alongRow) {
+    TRuns runs;
     const int count = alongRow ? image.width() : image.height();
     int start = -1;
     for (int i = 0; i <= count; ++i) {
