@@ -12,15 +12,12 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSizeF>
 #include <QStandardPaths>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -41,10 +38,8 @@ struct PagePaper {
     double PaperHeight = 297;
 };
 
-// A page of the given paper whose size in report pixels follows the paper at 96 per inch. It
-// carries a large "PAGE n" text, a frame and a solid block whose place depends on n, so that both
-// a text extractor and a picture comparison can tell the pages apart.
-inline std::shared_ptr<TRLGraphicSurface> MakePage(int number, const PagePaper& paper = {}) {
+// An open page of the given paper, its size in report pixels following the paper at 96 per inch.
+inline std::shared_ptr<TRLGraphicSurface> OpenPage(const PagePaper& paper = {}) {
     auto page = std::make_shared<TRLGraphicSurface>();
     const bool landscape = paper.Orientation == MetaOrientationLandscape;
     const double w = landscape ? paper.PaperHeight : paper.PaperWidth;
@@ -55,14 +50,18 @@ inline std::shared_ptr<TRLGraphicSurface> MakePage(int number, const PagePaper& 
     page->SetPaperWidth(paper.PaperWidth);
     page->SetPaperHeight(paper.PaperHeight);
     page->Open();
+    return page;
+}
 
+// A page that carries a large "PAGE n" text, a frame and a solid block whose place depends on n,
+// so that both a text extractor and a picture comparison can tell the pages apart.
+inline std::shared_ptr<TRLGraphicSurface> MakePage(int number, const PagePaper& paper = {}) {
+    auto page = OpenPage(paper);
     page->SetFont({.Name = QStringLiteral("Liberation Sans"), .Size = 28, .Style = fsBold});
     page->SetBrush({Qt::white, TRLBrushStyle::Clear});
     page->TextRectEx({96, 96, 600, 160}, 96, 96, QStringLiteral("PAGE %1").arg(number),
                      MetaTextAlignmentLeft, MetaTextLayoutTop, MetaTextFlagKeepWhole);
-    TRLPen pen;
-    pen.Width = 2;
-    page->SetPen(pen);
+    page->SetPen({.Width = 2});
     page->Rectangle(48, 48, page->Width() - 48, page->Height() - 48);
     page->SetBrush({Qt::black, TRLBrushStyle::Solid});
     page->FillRect({100, 300 + 40 * number, 300, 340 + 40 * number});
@@ -110,17 +109,9 @@ using testsupport::ErrorOf;
 
 // Metrics as one line: resolution, sheet, margins and printable size, in device pixels.
 inline QString MetricsText(const TRLPrinterMetrics& m) {
-    return QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10")
-        .arg(m.PPIX)
-        .arg(m.PPIY)
-        .arg(m.PhysicalWidth)
-        .arg(m.PhysicalHeight)
-        .arg(m.MarginLeft)
-        .arg(m.MarginTop)
-        .arg(m.MarginRight)
-        .arg(m.MarginBottom)
-        .arg(ClientWidthOf(m))
-        .arg(ClientHeightOf(m));
+    return QString::asprintf("%d %d %d %d %d %d %d %d %d %d", m.PPIX, m.PPIY, m.PhysicalWidth,
+                             m.PhysicalHeight, m.MarginLeft, m.MarginTop, m.MarginRight,
+                             m.MarginBottom, ClientWidthOf(m), ClientHeightOf(m));
 }
 
 // The entries of a list box, in order.
@@ -212,15 +203,13 @@ inline bool HasPoppler() {
 }
 
 // What the poppler tools read in a PDF file: the page sizes in points, the text (of one page,
-// or of all for 0), and one page as a grey picture.
+// or of all for 0), one page as a grey picture, and the rows of a table such as pdffonts or
+// pdfimages -list print, split into cells.
 inline QList<QSizeF> PdfPageSizes(const QString& file) {
-    const ProcessResult info =
-        RunProgram(QStringLiteral("pdfinfo"), {QStringLiteral("-f"), QStringLiteral("1"),
-                                               QStringLiteral("-l"), QStringLiteral("9999"), file});
+    const QString info = RunProgram("pdfinfo", {"-f", "1", "-l", "9999", file}).Out;
     QList<QSizeF> sizes;
-    static const QRegularExpression size(
-        QStringLiteral("Page\\s+\\d+ size:\\s+([\\d.]+) x ([\\d.]+) pts"));
-    for (auto it = size.globalMatch(info.Out); it.hasNext();) {
+    static const QRegularExpression size(R"(Page\s+\d+ size:\s+([\d.]+) x ([\d.]+) pts)");
+    for (auto it = size.globalMatch(info); it.hasNext();) {
         const auto m = it.next();
         sizes.append({m.captured(1).toDouble(), m.captured(2).toDouble()});
     }
@@ -228,21 +217,51 @@ inline QList<QSizeF> PdfPageSizes(const QString& file) {
 }
 
 inline QString PdfText(const QString& file, int page = 0) {
-    QStringList args;
-    if (page > 0)
-        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l")
-             << QString::number(page);
-    return RunProgram(QStringLiteral("pdftotext"), args << file << QStringLiteral("-")).Out;
+    const QString n = QString::number(page);
+    return RunProgram("pdftotext", (page > 0 ? QStringList{"-f", n, "-l", n} : QStringList())
+                                       << file << "-")
+        .Out;
 }
 
 inline QImage RasterizePdf(const QString& pdf, int page, int dpi) {
     QTemporaryDir dir;
-    const QString prefix = dir.filePath(QStringLiteral("page"));
-    RunProgram(QStringLiteral("pdftoppm"),
-               {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"),
-                QString::number(page), QStringLiteral("-l"), QString::number(page),
-                QStringLiteral("-singlefile"), QStringLiteral("-png"), pdf, prefix});
-    return QImage(prefix + QStringLiteral(".png")).convertToFormat(QImage::Format_Grayscale8);
+    const QString prefix = dir.filePath("page"), n = QString::number(page);
+    RunProgram("pdftoppm",
+               {"-r", QString::number(dpi), "-f", n, "-l", n, "-singlefile", "-png", pdf, prefix});
+    return QImage(prefix + ".png").convertToFormat(QImage::Format_Grayscale8);
+}
+
+inline QList<QStringList> PdfTable(const QString& tool, const QStringList& arguments) {
+    QList<QStringList> rows;
+    for (const QString& row :
+         RunProgram(tool, arguments).Out.split(u'\n', Qt::SkipEmptyParts).mid(2))
+        rows << row.simplified().split(u' ');
+    return rows;
+}
+
+// The smallest rectangle holding the pixels darker than dark within area of a picture; its
+// right() is -1 when there are none.
+inline QRect InkBox(const QImage& image, const QRect& area, int dark = 128) {
+    QRect box;
+    for (int y = area.top(); y <= area.bottom() && y < image.height(); ++y)
+        for (int x = area.left(); x <= area.right() && x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < dark)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+// The numbers that follow label in a text, in order: "PAGE 2 ... PAGE 3" gives 2, 3.
+inline QList<int> NumbersAfter(const QString& label, const QString& text) {
+    QList<int> numbers;
+    const QRegularExpression number(label + " (\\d+)");
+    for (auto it = number.globalMatch(text); it.hasNext();)
+        numbers << it.next().captured(1).toInt();
+    return numbers;
+}
+
+inline bool WriteFile(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
 } // namespace outputtest
