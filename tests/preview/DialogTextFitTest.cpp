@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,34 +31,25 @@ using testsupport::LanguageScope;
 
 const char* const kLanguageNames[] = {"English", "Spanish", "French", "Portuguese"};
 
-QRect NeededRect(const QWidget& widget);
-
-std::string Describe(const QWidget& widget) {
-    QString text;
+// A label's or a button's text; empty for any other control.
+QString Caption(const QWidget& widget) {
     if (auto* label = qobject_cast<const QLabel*>(&widget))
-        text = label->text();
-    else if (auto* button = qobject_cast<const QAbstractButton*>(&widget))
-        text = button->text();
-    else if (auto* group = qobject_cast<const QGroupBox*>(&widget))
-        text = group->title();
-    const QRect r = NeededRect(widget);
-    return QStringLiteral("%1 \"%2\" (%3,%4 %5x%6)")
-        .arg(widget.objectName(), text)
-        .arg(r.x())
-        .arg(r.y())
-        .arg(r.width())
-        .arg(r.height())
-        .toStdString();
+        return label->text();
+    if (auto* button = qobject_cast<const QAbstractButton*>(&widget))
+        return button->text();
+    return {};
+}
+
+bool HasText(const QWidget& widget) {
+    return !Caption(widget).isEmpty();
 }
 
 // The width a caption needs: labels, check boxes and radio buttons as their size hint says; push
 // and tool buttons their caption and a little room for the frame (their size hint holds the
 // style's smallest button, which is no matter of the text).
 int NeededWidth(const QWidget& widget) {
-    if (qobject_cast<const QPushButton*>(&widget) || qobject_cast<const QToolButton*>(&widget)) {
-        const QString text = static_cast<const QAbstractButton&>(widget).text();
-        return widget.fontMetrics().horizontalAdvance(QString(text).remove(u'&')) + 6;
-    }
+    if (qobject_cast<const QPushButton*>(&widget) || qobject_cast<const QToolButton*>(&widget))
+        return widget.fontMetrics().horizontalAdvance(Caption(widget).remove(u'&')) + 6;
     return widget.sizeHint().width();
 }
 
@@ -69,12 +61,14 @@ QRect NeededRect(const QWidget& widget) {
     return rect;
 }
 
-bool HasText(const QWidget& widget) {
-    if (auto* label = qobject_cast<const QLabel*>(&widget))
-        return !label->text().isEmpty();
-    if (auto* button = qobject_cast<const QAbstractButton*>(&widget))
-        return !button->text().isEmpty();
-    return false;
+std::string Describe(const QWidget& widget) {
+    const auto* group = qobject_cast<const QGroupBox*>(&widget);
+    const QRect r = NeededRect(widget);
+    std::ostringstream text;
+    text << widget.objectName().toStdString() << " \""
+         << (group ? group->title() : Caption(widget)).toStdString() << "\" (" << r.x() << ','
+         << r.y() << ' ' << r.width() << 'x' << r.height() << ')';
+    return text.str();
 }
 
 // Every text fits its control; no control's needed place overlaps a sibling's; a group's title

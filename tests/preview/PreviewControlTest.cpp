@@ -83,10 +83,12 @@ TEST_F(PreviewControl, FitZoomsShowWholePagesInsideTheViewport) {
     const auto boxFor = [](double zoom, int pixels) {
         return RoundHalfEven(pixels * zoom / 100) + TRLPreviewBox::FrameAndShadow;
     };
-    const auto settle = [] { QCoreApplication::processEvents(); };
+    const auto fit = [&](void (TRLPreview::*zoom)()) {
+        (preview.*zoom)();
+        QCoreApplication::processEvents();
+    };
 
-    preview.ZoomFullWidth();
-    settle();
+    fit(&TRLPreview::ZoomFullWidth);
     EXPECT_EQ(preview.PageBoxCount(), 1);
     EXPECT_EQ(preview.horizontalScrollBar()->maximum(), 0);
     EXPECT_TRUE(preview.verticalScrollBar()->isVisible()) << "a fitted A4 page is taller";
@@ -96,16 +98,14 @@ TEST_F(PreviewControl, FitZoomsShowWholePagesInsideTheViewport) {
     EXPECT_GT(boxFor(preview.Zoom() + 1, 794), preview.viewport()->width())
         << "one percent more would not fit: " << preview.Zoom();
 
-    preview.ZoomFullPage();
-    settle();
+    fit(&TRLPreview::ZoomFullPage);
     EXPECT_EQ(preview.horizontalScrollBar()->maximum(), 0);
     EXPECT_EQ(preview.verticalScrollBar()->maximum(), 0);
     EXPECT_TRUE(preview.viewport()->rect().contains(preview.PageBoxes(0).geometry()));
     EXPECT_TRUE(boxFor(preview.Zoom() + 1, 794) > preview.viewport()->width() ||
                 boxFor(preview.Zoom() + 1, 1123) > preview.viewport()->height());
 
-    preview.ZoomMultiplePages();
-    settle();
+    fit(&TRLPreview::ZoomMultiplePages);
     EXPECT_EQ(preview.PageBoxCount(), 3);
     EXPECT_EQ(preview.horizontalScrollBar()->maximum(), 0);
     for (int i = 0; i < 3; ++i) {
@@ -117,13 +117,13 @@ TEST_F(PreviewControl, FitZoomsShowWholePagesInsideTheViewport) {
 
     // A resize re-centres but keeps the fitted zoom.
     preview.resize(1200, 600);
-    settle();
+    QCoreApplication::processEvents();
     EXPECT_EQ(preview.Zoom(), multiple);
 
     // Back to one page fitted to the width: the extra boxes go, the first is placed again.
     preview.resize(807, 600);
     preview.ToggleMultiplePages(preview.PageNumber());
-    settle();
+    QCoreApplication::processEvents();
     EXPECT_EQ(preview.PageBoxCount(), 1);
     EXPECT_FALSE(preview.PageBoxes(1).isVisible());
     EXPECT_EQ(preview.horizontalScrollBar()->maximum(), 0);
@@ -173,8 +173,7 @@ TEST_F(PreviewControl, ScrollingMovesTheBoxesAndPagingScrollsBackToTheOrigin) {
         {"next page: back to the origin", &TRLPreview::NextPage, 0, 0},
         {"to the bottom of it", &TRLPreview::ScrollToBottom, 0, bottom},
         {"to the top", &TRLPreview::ScrollToTop, 0, 0},
-        {"to the left", &TRLPreview::ScrollToLeft, 0, 0},
-    };
+        {"to the left", &TRLPreview::ScrollToLeft, 0, 0}};
     for (const auto& s : steps) {
         (preview.*s.step)();
         const QPoint box = preview.PageBoxes(0).pos();
@@ -184,7 +183,7 @@ TEST_F(PreviewControl, ScrollingMovesTheBoxesAndPagingScrollsBackToTheOrigin) {
     }
 }
 
-TEST_F(PreviewControl, MultiplePagesShowGreyCrossedBoxesPastTheEnd) {
+TEST_F(PreviewControl, MultiplePagesShowGreyCrossedBoxesPastTheEndInFramesThatBlackenWhenActive) {
     ShowAt(1200, 600, MakeBlankStore(5, &owner));
     preview.ZoomMultiplePages();
 
@@ -216,6 +215,10 @@ TEST_F(PreviewControl, MultiplePagesShowGreyCrossedBoxesPastTheEnd) {
     // The shadow on the right and the background above it.
     EXPECT_EQ(missing.pixelColor(missing.width() - 4, missing.height() / 2), kGrey);
     EXPECT_NE(missing.pixelColor(missing.width() - 4, 2), kGrey);
+    // The frame is silver, and black while the control is the active view.
+    EXPECT_EQ(page.pixelColor(0, 100), kSilver);
+    preview.SetActive(true);
+    EXPECT_EQ(Shot(preview.PageBoxes(0)).pixelColor(0, 100), QColor(Qt::black));
 
     // Stepping past either end leaves the view as it is.
     const int layouts = preview.LayoutCount();
@@ -224,13 +227,6 @@ TEST_F(PreviewControl, MultiplePagesShowGreyCrossedBoxesPastTheEnd) {
     preview.PriorPage();
     EXPECT_EQ(preview.PageIndex(), 0);
     EXPECT_EQ(preview.LayoutCount(), layouts + 1);
-}
-
-TEST_F(PreviewControl, FrameTurnsBlackWhileTheControlIsTheActiveView) {
-    ShowAt(900, 1200, MakeBlankStore(1, &owner));
-    EXPECT_EQ(Shot(preview.PageBoxes(0)).pixelColor(0, 100), kSilver);
-    preview.SetActive(true);
-    EXPECT_EQ(Shot(preview.PageBoxes(0)).pixelColor(0, 100), QColor(Qt::black));
 }
 
 TEST_F(PreviewControl, PageNumbersFollowTheStoreFirstNumberAndBadTargetsAreIgnored) {
@@ -343,20 +339,13 @@ TEST(TextContains, WholeWordsAreBoundedByNonLettersAndNonDigits) {
         bool whole;
         bool expected;
     };
-    const Case cases[] = {
-        {"concat cat", "cat", true, true}, // the second occurrence is a word
-        {"concat", "cat", true, false},
-        {"concat", "cat", false, true},
-        {"cat", "cat", true, true},
-        {"(cat)", "cat", true, true},
-        {"cat2", "cat", true, false},
-        {"2cat", "cat", true, false},
-        {"gato_cat", "cat", true, true},
-        {"ÑCAT", "CAT", true, false}, // a non-ASCII letter still joins the word
-        {"12,5%", "12", true, true},
-        {"anything", "", false, false},
-        {"", "", true, false},
-    };
+    // In "concat cat" the second occurrence is a word; a non-ASCII letter still joins one.
+    const Case cases[] = {{"concat cat", "cat", true, true}, {"concat", "cat", true, false},
+                          {"concat", "cat", false, true},    {"cat", "cat", true, true},
+                          {"(cat)", "cat", true, true},      {"cat2", "cat", true, false},
+                          {"2cat", "cat", true, false},      {"gato_cat", "cat", true, true},
+                          {"ÑCAT", "CAT", true, false},      {"12,5%", "12", true, true},
+                          {"anything", "", false, false},    {"", "", true, false}};
     for (const Case& c : cases)
         EXPECT_EQ(TextContains(QString::fromUtf8(c.text), QString::fromUtf8(c.needle), c.whole),
                   c.expected)

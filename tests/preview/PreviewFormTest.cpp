@@ -37,28 +37,6 @@ using namespace previewtest;
 
 namespace {
 
-// Answers the next modal message box with OK and keeps its text.
-class MessageBoxAnswer {
-public:
-    MessageBoxAnswer() {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                text_ = box->text();
-                ++count_;
-                box->accept();
-            }
-        });
-        timer_.start(20);
-    }
-    QString Text() const { return text_; }
-    int Count() const { return count_; }
-
-private:
-    QTimer timer_;
-    QString text_;
-    int count_ = 0;
-};
-
 class PreviewWindow : public ::testing::Test {
 protected:
     QObject owner;
@@ -206,25 +184,23 @@ TEST_F(PreviewWindow, KeyboardTableActsOnTheCurrentViewBeforeTheFocusedControl) 
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
         int page, h, v;
-    } steps[] = {
-        {Qt::Key_PageDown, {}, 1, 0, 0},
-        {Qt::Key_PageUp, {}, 0, 0, 0},
-        {Qt::Key_End, ctrl, 4, 0, 0},
-        {Qt::Key_Home, ctrl, 0, 0, 0},
-        {Qt::Key_Right, {}, 0, 10, 0},
-        {Qt::Key_Down, {}, 0, 10, 10},
-        {Qt::Key_Down, {}, 0, 10, 20},
-        {Qt::Key_Left, {}, 0, 0, 20},
-        {Qt::Key_Up, {}, 0, 0, 10},
-        {Qt::Key_Right, ctrl, 0, width, 10},
-        {Qt::Key_Down, ctrl, 0, width, 10 + height},
-        {Qt::Key_Left, ctrl, 0, 0, 10 + height},
-        {Qt::Key_Up, ctrl, 0, 0, 10},
-        {Qt::Key_End, {}, 0, right, 10},
-        {Qt::Key_PageDown, ctrl, 0, right, bottom},
-        {Qt::Key_Home, {}, 0, 0, bottom},
-        {Qt::Key_PageUp, ctrl, 0, 0, 0},
-    };
+    } steps[] = {{Qt::Key_PageDown, {}, 1, 0, 0},
+                 {Qt::Key_PageUp, {}, 0, 0, 0},
+                 {Qt::Key_End, ctrl, 4, 0, 0},
+                 {Qt::Key_Home, ctrl, 0, 0, 0},
+                 {Qt::Key_Right, {}, 0, 10, 0},
+                 {Qt::Key_Down, {}, 0, 10, 10},
+                 {Qt::Key_Down, {}, 0, 10, 20},
+                 {Qt::Key_Left, {}, 0, 0, 20},
+                 {Qt::Key_Up, {}, 0, 0, 10},
+                 {Qt::Key_Right, ctrl, 0, width, 10},
+                 {Qt::Key_Down, ctrl, 0, width, 10 + height},
+                 {Qt::Key_Left, ctrl, 0, 0, 10 + height},
+                 {Qt::Key_Up, ctrl, 0, 0, 10},
+                 {Qt::Key_End, {}, 0, right, 10},
+                 {Qt::Key_PageDown, ctrl, 0, right, bottom},
+                 {Qt::Key_Home, {}, 0, 0, bottom},
+                 {Qt::Key_PageUp, ctrl, 0, 0, 0}};
     for (const auto& step : steps) {
         Key(step.key, step.modifiers);
         EXPECT_EQ(QList<int>({View().PageIndex(), h->value(), v->value()}),
@@ -248,7 +224,7 @@ TEST_F(PreviewWindow, KeyboardTableActsOnTheCurrentViewBeforeTheFocusedControl) 
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.isNull(); }, 2000)) << "Esc closes the window";
 }
 
-TEST_F(PreviewWindow, DividedScreenShowsTwoViewsThatPageAndScrollOnTheirOwn) {
+TEST_F(PreviewWindow, DividedScreenShowsTwoViewsThatPageScrollAndEditOnTheirOwn) {
     Open(MakeBlankStore(4, &owner));
     View().SetZoom(150);
     View().NextPage();
@@ -280,6 +256,11 @@ TEST_F(PreviewWindow, DividedScreenShowsTwoViewsThatPageAndScrollOnTheirOwn) {
     EXPECT_EQ(View().PageIndex(), 2);
     EXPECT_EQ(View().Zoom(), 150);
     EXPECT_EQ(View().verticalScrollBar()->value(), 0);
+    form->SpeedButtonEdit->click(); // the edit button too toggles the current view's mode
+    EXPECT_EQ(QList<bool>({lower.Editing(), View().Editing(), form->SpeedButtonEdit->isChecked()}),
+              QList<bool>({true, false, true}));
+    form->SpeedButtonEdit->click();
+    EXPECT_FALSE(lower.Editing());
 
     QTest::mouseClick(&View().PageBoxes(0), Qt::LeftButton);
     EXPECT_EQ(form->CurrentViewIndex(), 0);
@@ -297,15 +278,6 @@ TEST_F(PreviewWindow, DividedScreenShowsTwoViewsThatPageAndScrollOnTheirOwn) {
     EXPECT_EQ(form->CurrentViewIndex(), 0);
     EXPECT_EQ(form->ActiveView(), &View());
     EXPECT_EQ(View().Pages()->LinkCount(), 1) << "the removed view let go of the store";
-}
-
-TEST_F(PreviewWindow, EditButtonTogglesEditModeOfTheCurrentView) {
-    Open(MakeBlankStore(1, &owner));
-    form->SpeedButtonEdit->click();
-    EXPECT_TRUE(View().Editing());
-    EXPECT_TRUE(form->SpeedButtonEdit->isChecked());
-    form->SpeedButtonEdit->click();
-    EXPECT_FALSE(View().Editing());
 }
 
 TEST_F(PreviewWindow, PressAndHoldStepsOnceAtOnceThenRepeats) {
@@ -336,19 +308,26 @@ TEST_F(PreviewWindow, FindDialogSearchesTheCurrentViewAndKeepsItsText) {
     EXPECT_TRUE(dialog->isVisible());
     QTest::keyClicks(dialog->EditTextToFind, "needle");
 
-    // Down from the third page finds the fourth page's text, case aside.
-    {
-        MessageBoxAnswer answer;
-        QTest::keyClick(dialog->EditTextToFind, Qt::Key_Return);
-        EXPECT_EQ(View().PageIndex(), 3);
-        EXPECT_EQ(answer.Count(), 0);
-        // With match case nothing else is found downwards: "Not found".
-        dialog->CheckBoxMatchCase->setChecked(true);
-        dialog->BitBtnFindNext->click();
-        EXPECT_EQ(answer.Count(), 1);
-        EXPECT_EQ(answer.Text(), QStringLiteral("Not found"));
-        EXPECT_TRUE(dialog->isVisible()) << "the dialog stays after Not found";
-    }
+    // Down from the third page finds the fourth page's text, case aside. Message boxes are
+    // answered with OK as they come.
+    QStringList said;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            said << box->text();
+            box->accept();
+        }
+    });
+    answer.start(20);
+    QTest::keyClick(dialog->EditTextToFind, Qt::Key_Return);
+    EXPECT_EQ(View().PageIndex(), 3);
+    EXPECT_EQ(said, QStringList());
+    // With match case nothing else is found downwards: "Not found".
+    dialog->CheckBoxMatchCase->setChecked(true);
+    dialog->BitBtnFindNext->click();
+    EXPECT_EQ(said, QStringList({"Not found"}));
+    EXPECT_TRUE(dialog->isVisible()) << "the dialog stays after Not found";
+    answer.stop();
     // Up reaches the page before.
     dialog->RadioButtonUp->setChecked(true);
     EXPECT_EQ(dialog->Options(), foMatchCase | foBackward);
@@ -426,14 +405,19 @@ TEST_F(PreviewWindow, SaveProposesTheCleanedTitleAndWritesThePageStoreFile) {
     EXPECT_TRUE(form->EditPageNo->hasFocus());
 }
 
-TEST(PreviewWindows, SeveralOpenAtOnceAndEachFreesItselfWhenClosed) {
-    QObject owner;
+// The shared preview defaults come back after each test, also after a failed assertion.
+class PreviewWindows : public ::testing::Test {
+protected:
+    void TearDown() override { PreviewDefaults = saved; }
     const TRLPreviewDefaults saved = PreviewDefaults;
+    QObject owner;
+};
+
+TEST_F(PreviewWindows, SeveralOpenAtOnceAndEachFreesItselfWhenClosed) {
     PreviewDefaults.Zoom = PreviewZoomFullWidth;
-    TRLBorderIcons icons{biSystemMenu};
     QPointer<TRLPreviewForm> first = PreviewPagesWithOptions(
         MakeBlankStore(2, &owner), false, fsNormal, QStringLiteral("Solicitud"), 7,
-        QStringLiteral("ayuda.hlp"), icons, wsNormal, poScreenCenter);
+        QStringLiteral("ayuda.hlp"), TRLBorderIcons{biSystemMenu}, wsNormal, poScreenCenter);
     ASSERT_FALSE(first.isNull());
     EXPECT_TRUE(first->isVisible());
     EXPECT_EQ(first->windowTitle(), QStringLiteral("Solicitud"));
@@ -459,15 +443,12 @@ TEST(PreviewWindows, SeveralOpenAtOnceAndEachFreesItselfWhenClosed) {
     second->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return second.isNull(); }, 2000));
     EXPECT_TRUE(secondStore.isNull()) << "its ownerless store went with it";
-    PreviewDefaults = saved;
 }
 
 // Maximised by the defaults, a window restores to its design size in the middle of the screen,
 // not to a screen-sized window whose title bar sits above the screen; a fitted default zoom is
 // fitted to the size the window is shown at.
-TEST(PreviewWindows, MaximisedWindowRestoresToItsDesignSizeCentred) {
-    QObject owner;
-    const TRLPreviewDefaults saved = PreviewDefaults;
+TEST_F(PreviewWindows, MaximisedWindowRestoresToItsDesignSizeCentred) {
     PreviewDefaults.Zoom = PreviewZoomFullWidth;
     QPointer<TRLPreviewForm> form = PreviewPagesWithOptions(
         MakeBlankStore(2, &owner), false, fsNormal, QString(), 0, QString(),
@@ -495,23 +476,20 @@ TEST(PreviewWindows, MaximisedWindowRestoresToItsDesignSizeCentred) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return form->isMaximized(); }));
     EXPECT_EQ(view.Zoom(), 60);
     delete form.data();
-    PreviewDefaults = saved;
 }
 
-TEST(PreviewWindows, ModalWindowReturnsOnlyWhenClosed) {
-    QObject owner;
+TEST_F(PreviewWindows, ModalWindowReturnsOnlyWhenClosed) {
     bool closedFromInside = false;
     QTimer::singleShot(100, [&] {
-        auto* modal = qobject_cast<TRLPreviewForm*>(QApplication::activeModalWidget());
-        if (modal) {
+        if (auto* modal = qobject_cast<TRLPreviewForm*>(QApplication::activeModalWidget())) {
             closedFromInside = true;
             modal->close();
         }
     });
-    TRLPreviewForm* result =
-        PreviewPagesWithOptions(MakeBlankStore(1, &owner), true, fsNormal, QString(), 0, QString(),
-                                TRLBorderIcons{biSystemMenu}, wsNormal, poDesigned);
-    EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(PreviewPagesWithOptions(MakeBlankStore(1, &owner), true, fsNormal, QString(), 0,
+                                      QString(), TRLBorderIcons{biSystemMenu}, wsNormal,
+                                      poDesigned),
+              nullptr);
     EXPECT_TRUE(closedFromInside);
 }
 

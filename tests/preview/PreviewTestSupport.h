@@ -17,11 +17,6 @@ namespace previewtest {
 constexpr int kPageWidth = 794;
 constexpr int kPageHeight = 1123;
 
-// Text i of a page is recorded at (100, 100 + 60 * i).
-inline QPoint TextOrigin(int i) {
-    return QPoint(100, 100 + 60 * i);
-}
-
 inline std::shared_ptr<TRLGraphicSurface> MakeA4Page() {
     auto page = std::make_shared<TRLGraphicSurface>();
     page->SetWidth(kPageWidth);
@@ -34,7 +29,7 @@ inline std::shared_ptr<TRLGraphicSurface> MakeTextPage(const QStringList& texts)
     page->Open();
     for (int i = 0; i < texts.size(); ++i) {
         TRLGraphicStorage::NewGroupId();
-        page->TextOut(TextOrigin(i).x(), TextOrigin(i).y(), texts[i]);
+        page->TextOut(100, 100 + 60 * i, texts[i]); // text i at (100, 100 + 60 i)
     }
     page->Close();
     return page;

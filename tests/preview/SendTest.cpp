@@ -114,9 +114,8 @@ TEST_F(PreviewSend, TheMailProgramGetsTheDocumentAsAOnePagePdfNamedAfterIt) {
 
     const QStringList arguments = mail.Arguments();
     ASSERT_EQ(arguments.size(), 4) << arguments.join(u'|').toStdString();
-    EXPECT_EQ(arguments[0], QStringLiteral("--attach"));
-    EXPECT_EQ(arguments[2], QStringLiteral("--subject"));
-    EXPECT_EQ(arguments[3], QStringLiteral("Declaración Jurada"));
+    EXPECT_EQ(QStringList({arguments[0], arguments[2], arguments[3]}),
+              QStringList({"--attach", "--subject", QStringLiteral("Declaración Jurada")}));
     const QFileInfo attachment(arguments[1]);
     EXPECT_EQ(attachment.fileName(), QStringLiteral("declaracion-jurada.pdf"));
     // In a folder of its own in the scratch directory, which nobody else may enter.
@@ -194,17 +193,15 @@ TEST(MailAttachment, FileNamesFromTitles) {
     const struct {
         const char* Title;
         const char* Name;
-    } cases[] = {
-        {"Solicitud", "solicitud.pdf"},
-        {"Declaración Jurada", "declaracion-jurada.pdf"},
-        {"Vehículo Particular", "vehiculo-particular.pdf"},
-        {"  ¿Año 2026?  ", "ano-2026.pdf"},
-        {"../../etc/passwd", "etc-passwd.pdf"},
-        {".oculto", "oculto.pdf"},
-        {"Ñandú — Œuvre ½", "nandu-œuvre-1-2.pdf"},
-        {"", "documento.pdf"},
-        {"*** / ***", "documento.pdf"},
-    };
+    } cases[] = {{"Solicitud", "solicitud.pdf"},
+                 {"Declaración Jurada", "declaracion-jurada.pdf"},
+                 {"Vehículo Particular", "vehiculo-particular.pdf"},
+                 {"  ¿Año 2026?  ", "ano-2026.pdf"},
+                 {"../../etc/passwd", "etc-passwd.pdf"},
+                 {".oculto", "oculto.pdf"},
+                 {"Ñandú — Œuvre ½", "nandu-œuvre-1-2.pdf"},
+                 {"", "documento.pdf"},
+                 {"*** / ***", "documento.pdf"}};
     for (const auto& c : cases)
         EXPECT_EQ(AttachmentFileName(QString::fromUtf8(c.Title)), QString::fromUtf8(c.Name))
             << c.Title;
