@@ -206,28 +206,25 @@ TEST_F(MainWindowTest, AboutBoxShowsTheSystemAndClosesByButtonOrCloseBox) {
         ++opened;
         EXPECT_EQ(modal, windows.FAcercaDe.get());
         EXPECT_EQ(modal->windowTitle(), "- Acerca de ...");
-        QStringList values;
-        for (const char* name : {"Label5", "Label6", "Label7", "Label8"}) {
-            QLabel* label = Child<QLabel>(*modal, name);
-            EXPECT_EQ(label->x(), 120) << name;
-            values << label->text();
-        }
-        EXPECT_EQ(values, QStringList({"Kelmora", KELMORA_PROJECT_VERSION, "24/04/2017",
-                                       "Fac. de Corvath"}));
-        // The version label is as wide as the build's version, set before the labels size
-        // themselves.
-        QLabel* version = Child<QLabel>(*modal, "Label6");
-        EXPECT_EQ(version->pos(), QPoint(120, 56));
-        EXPECT_EQ(version->width(), version->sizeHint().width());
-        QStringList captions;
-        for (const char* name : {"Label1", "Label2", "Label3", "Label4"}) {
-            QLabel* label = Child<QLabel>(*modal, name);
-            EXPECT_EQ(label->geometry().right() + 1, 104) << name << " does not end at 104";
-            EXPECT_TRUE(label->font().bold()) << name;
-            captions << label->text();
+        // Captions in bold ending at 104, their values from 120 on; the version label as wide
+        // as the build's version, set before the labels size themselves.
+        QStringList captions, values;
+        for (int i = 1; i <= 4; ++i) {
+            QLabel* caption = Child<QLabel>(*modal, qPrintable(QStringLiteral("Label%1").arg(i)));
+            QLabel* value = Child<QLabel>(*modal, qPrintable(QStringLiteral("Label%1").arg(i + 4)));
+            EXPECT_EQ(caption->geometry().right() + 1, 104) << i;
+            EXPECT_TRUE(caption->font().bold()) << i;
+            EXPECT_EQ(value->x(), 120) << i;
+            captions << caption->text();
+            values << value->text();
         }
         EXPECT_EQ(captions, QStringList({"Sistema :", QStringLiteral("Versión :"),
                                          "Fecha :", "Elaborado por :"}));
+        EXPECT_EQ(values, QStringList({"Kelmora", KELMORA_PROJECT_VERSION, "24/04/2017",
+                                       "Fac. de Corvath"}));
+        QLabel* version = Child<QLabel>(*modal, "Label6");
+        EXPECT_EQ(version->y(), 56);
+        EXPECT_EQ(version->width(), version->sizeHint().width());
         // The 109 x 164 logo shrunk into its 73 x 105 box: 70 x 105 at the box's corner.
         QLabel* logo = Child<QLabel>(*modal, "Image1");
         EXPECT_EQ(logo->pixmap().size(), QSize(70, 105));
