@@ -34,14 +34,12 @@ constexpr int SideMargins = 8;
 // A report with one header band holding one barcode, as a layout would build it.
 struct BarcodeReport {
     TRLReport report;
-    TRLBand* band;
-    TRLBarcode* barcode;
+    TRLBand* band = new TRLBand(&report);
+    TRLBarcode* barcode = new TRLBarcode(band);
 
     BarcodeReport() {
-        band = new TRLBand(&report);
         band->SetBandType(btHeader);
         band->SetHeight(120);
-        barcode = new TRLBarcode(band);
         barcode->SetLeft(10);
         barcode->SetTop(5);
     }
