@@ -120,21 +120,19 @@ TEST(FillingTexts, ItemLinesCarryTheTypedValuesWithTheirFixedSpacing) {
 }
 
 TEST(FillingTexts, TimesHaveTwoDigitHoursAndDatesFollowTheLocale) {
-    EXPECT_EQ(TimeText(QTime(9, 5)), "09:05");
-    EXPECT_EQ(TimeText(QTime(0, 0)), "00:00");
-    EXPECT_EQ(TimeText(QTime(23, 59, 40)), "23:59");
+    for (const auto& [time, text] :
+         {std::pair{QTime(9, 5), "09:05"}, {QTime(0, 0), "00:00"}, {QTime(23, 59, 40), "23:59"}})
+        EXPECT_EQ(TimeText(time), text);
 
     const QDate date(2024, 3, 7);
-    {
-        const auto restore = qScopeGuard([saved = QLocale()] { QLocale::setDefault(saved); });
-        QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Argentina));
-        EXPECT_EQ(ShortDateText(date), "7/3/24");
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        EXPECT_EQ(ShortDateText(date), "3/7/24");
-        // The C locale spells the month out in its short format; the documents use digits.
-        QLocale::setDefault(QLocale::c());
-        EXPECT_EQ(ShortDateText(date), "07/03/2024");
-    }
+    const auto restore = qScopeGuard([saved = QLocale()] { QLocale::setDefault(saved); });
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Argentina));
+    EXPECT_EQ(ShortDateText(date), "7/3/24");
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(ShortDateText(date), "3/7/24");
+    // The C locale spells the month out in its short format; the documents use digits.
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(ShortDateText(date), "07/03/2024");
 }
 
 TEST(FillingTexts, OperatorMessageSeparatesItsSentencesWithTwoCarriageReturns) {

@@ -31,27 +31,16 @@ ProgramResult RunBatch(const QStringList& arguments) {
 
 // Travel by private vehicle with tickets: all three documents.
 QJsonObject Request() {
-    return {
-        {"Persona", QStringLiteral("JUAN GÓMEZ")},
-        {"DNI", "30111222"},
-        {"Categoria", "JTP"},
-        {"Dedicacion", "SIMPLE"},
-        {"Motivo", QStringLiteral("Jornadas\nde física")},
-        {"Destino", "Rosario"},
-        {"Medio", MedioEntries().at(3)},
-        {"MedioIndice", 3},
-        {"Patente", "AB123CD"},
-        {"Salida", "2024-05-02"},
-        {"HoraSalida", "07:30"},
-        {"Regreso", "2024-05-04"},
-        {"HoraRegreso", "21:00"},
-        {"SolicitaPasajes", true},
-        {"MontoPasaje", "900"},
-        {"SolicitaKelmora", false},
-        {"DiasKelmora", ""},
-        {"SolicitaInscripcion", false},
-        {"MontoInscripcion", ""},
-    };
+    QJsonObject request = QJsonDocument::fromJson(R"({
+        "Persona": "JUAN GÓMEZ", "DNI": "30111222", "Categoria": "JTP", "Dedicacion": "SIMPLE",
+        "Motivo": "Jornadas\nde física", "Destino": "Rosario", "MedioIndice": 3,
+        "Patente": "AB123CD", "Salida": "2024-05-02", "HoraSalida": "07:30",
+        "Regreso": "2024-05-04", "HoraRegreso": "21:00", "SolicitaPasajes": true,
+        "MontoPasaje": "900", "SolicitaKelmora": false, "DiasKelmora": "",
+        "SolicitaInscripcion": false, "MontoInscripcion": ""})")
+                              .object();
+    request["Medio"] = MedioEntries().at(3);
+    return request;
 }
 
 QString WriteRequest(const QTemporaryDir& dir, const QByteArray& json) {
