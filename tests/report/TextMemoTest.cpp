@@ -146,72 +146,52 @@ TEST(TextMemo, GrowsItsBandForOnePrintOnly) {
     EXPECT_EQ(texts[3]->BoundsRect.Top, 38 + design + 2 * lh);
 }
 
-TEST(TextMemo, JustifiesWrappedLinesAndLeavesParagraphEndsLeftAligned) {
-    OneBandReport doc(300);
-    auto* memo = new TRLMemo(doc.band);
-    memo->SetBounds(0, 0, W("aaa bbb"), 10);
-    memo->SetAlignment(taJustify);
-    memo->SetLines({QStringLiteral("aaa bbb ccc ddd e"), QStringLiteral("fff")});
-    const auto page = doc.Prepare();
-    std::vector<std::pair<QString, int>> lines;
-    for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(*page)) {
-        lines.emplace_back(t->Text, t->Alignment);
-        EXPECT_EQ(t->Origin.X, 38);
-    }
-    const int justify = MetaTextAlignmentJustify, left = MetaTextAlignmentLeft;
-    EXPECT_EQ(lines, (decltype(lines){
-                         {"aaa bbb", justify}, {"ccc ddd", justify}, {"e", left}, {"fff", left}}));
-}
-
-TEST(TextMemo, RightAndCentredLinesStartFromTheirOwnWidth) {
-    for (TRLTextAlignment alignment : {taRightJustify, taCenter}) {
+// Each line of a printed memo: its text, where it starts and how it is aligned; every line keeps
+// the memo's width however long its text, and the last is cut at the memo's bottom.
+TEST(TextMemo, LinesPrintAlignedInsideTheMemoUntilItsHeightIsPassed) {
+    using Printed = std::vector<std::tuple<QString, int, int>>; // text, left, alignment
+    const int lh = RLTextHeight(ArialFont());
+    // A memo of that width and height (0: as tall as its lines), printed at (38, 38).
+    auto print = [&](TRLTextAlignment alignment, int width, int height, bool wordWrap,
+                     const QStringList& lines) {
         OneBandReport doc(300);
         auto* memo = new TRLMemo(doc.band);
-        memo->SetBounds(0, 0, 200, 10);
+        memo->SetBounds(0, 0, width, 10);
         memo->SetAlignment(alignment);
-        memo->SetLines({QStringLiteral("ab"), QStringLiteral("abcdef")});
-        const auto page = doc.Prepare();
-        const auto texts = ObjectsOf<TRLTextObject>(*page);
-        ASSERT_EQ(texts.size(), 2u);
-        for (const TRLTextObject* t : texts) {
-            const int w = W(t->Text);
-            const int expected =
-                alignment == taRightJustify ? 38 + 200 - w : (38 + 38 + 200 - w) / 2;
-            EXPECT_EQ(t->Origin.X, expected) << t->Text.toStdString();
-            EXPECT_EQ(t->Alignment, alignment + 1);
+        memo->SetWordWrap(wordWrap);
+        if (height) {
+            memo->SetAutoSize(false);
+            memo->SetHeight(height);
         }
-    }
-}
-
-TEST(TextMemo, WithoutWordWrapEachParagraphPrintsOnOneLine) {
-    OneBandReport doc(300);
-    auto* memo = new TRLMemo(doc.band);
-    memo->SetBounds(0, 0, W("aaa"), 10);
-    memo->SetWordWrap(false);
-    memo->SetAutoSize(false);
-    memo->SetHeight(100);
-    memo->SetLines({QStringLiteral("aaa bbb ccc"), QStringLiteral("ddd eee")});
-    const auto page = doc.Prepare();
-    QStringList texts;
-    for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(*page)) {
-        texts << t->Text;
-        // The line keeps the memo's rectangle however long the text is.
-        EXPECT_EQ(t->BoundsRect.Right, 38 + W("aaa"));
-    }
-    EXPECT_EQ(texts, (QStringList{"aaa bbb ccc", "ddd eee"}));
-}
-
-TEST(TextMemo, LinesStopOnceTheHeightIsPassed) {
-    OneBandReport doc(300);
-    auto* memo = new TRLMemo(doc.band);
-    const int lh = RLTextHeight(ArialFont());
-    memo->SetAutoSize(false);
-    memo->SetBounds(0, 0, 300, lh + lh / 2);
-    memo->SetLines({"one", "two", "three", "four"});
-    const auto page = doc.Prepare();
-    const auto texts = ObjectsOf<TRLTextObject>(*page);
+        memo->SetLines(lines);
+        const int bottom = 38 + memo->Height();
+        Printed printed;
+        for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(*doc.Prepare())) {
+            const int top = 38 + int(printed.size()) * lh;
+            EXPECT_EQ(t->BoundsRect, (TRLRect{38, top, 38 + width, std::min(top + lh, bottom)}))
+                << t->Text.toStdString();
+            printed.emplace_back(t->Text, t->Origin.X, t->Alignment);
+        }
+        return printed;
+    };
+    const int justify = MetaTextAlignmentJustify, left = MetaTextAlignmentLeft;
+    // Wrapped lines are justified; a paragraph's last line stays on the left.
+    EXPECT_EQ(print(taJustify, W("aaa bbb"), 0, true, {"aaa bbb ccc ddd e", "fff"}),
+              (Printed{{"aaa bbb", 38, justify},
+                       {"ccc ddd", 38, justify},
+                       {"e", 38, left},
+                       {"fff", 38, left}}));
+    // Right and centred lines start from their own width.
+    EXPECT_EQ(print(taRightJustify, 200, 0, true, {"ab", "abcdef"}),
+              (Printed{{"ab", 238 - W("ab"), taRightJustify + 1},
+                       {"abcdef", 238 - W("abcdef"), taRightJustify + 1}}));
+    EXPECT_EQ(print(taCenter, 200, 0, true, {"ab", "abcdef"}),
+              (Printed{{"ab", (276 - W("ab")) / 2, taCenter + 1},
+                       {"abcdef", (276 - W("abcdef")) / 2, taCenter + 1}}));
+    // Without word wrap each paragraph prints on one line.
+    EXPECT_EQ(print(taLeftJustify, W("aaa"), 100, false, {"aaa bbb ccc", "ddd eee"}),
+              (Printed{{"aaa bbb ccc", 38, left}, {"ddd eee", 38, left}}));
     // The second line starts inside the memo and is cut to its bottom; no third line.
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[1]->Text, QStringLiteral("two"));
-    EXPECT_EQ(texts[1]->BoundsRect.Bottom, 38 + lh + lh / 2);
+    EXPECT_EQ(print(taLeftJustify, 300, lh + lh / 2, true, {"one", "two", "three", "four"}),
+              (Printed{{"one", 38, left}, {"two", 38, left}}));
 }
