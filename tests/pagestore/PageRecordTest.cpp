@@ -48,9 +48,7 @@ TEST(PageRecord, FilledRectangleRecordIsByteExact) {
                                                 "05 1C000000"
                                                 "00000000 00000000 0A000000 0A000000"
                                                 "01000000 00000000 FFFFFF01");
-    const QByteArray bytes = page.SaveToBytes();
-    EXPECT_EQ(bytes.size(), 71);
-    EXPECT_EQ(bytes.toHex(' '), expected.toHex(' '));
+    EXPECT_EQ(page.SaveToBytes().toHex(' '), expected.toHex(' '));
 }
 
 TEST(PageRecord, ObjectLengthsFollowTheirKinds) {
@@ -157,9 +155,7 @@ TEST(PageRecord, UnknownKindsAreSkippedByTheirLength) {
     QByteArray bytes = page.SaveToBytes();
     // Put an object of kind 12 with 6 bytes of data in front of the filled rectangle.
     const int countAt = FirstObjectData - 9;
-    TRLPageWriter count;
-    count.WriteInt32(2);
-    bytes.replace(countAt, 4, count.Take());
+    bytes.replace(countAt, 4, Hex("02000000"));
     bytes.insert(countAt + 4, Hex("0C 06000000 AABBCCDDEEFF"));
 
     TRLGraphicSurface copy;
@@ -208,18 +204,14 @@ TEST(PageRecord, DamagedRecordsAreRefused) {
     // A filled rectangle whose record claims one byte more, or one byte less, than it holds.
     const int lengthAt = FirstObjectData - 4;
     ASSERT_EQ(Int32At(good, lengthAt), 28);
-    QByteArray longer = good;
-    longer.replace(lengthAt, 4, Hex("1D000000"));
-    ExpectCorrupted(longer);
-    QByteArray shorter = good;
-    shorter.replace(lengthAt, 4, Hex("1B000000"));
-    ExpectCorrupted(shorter);
+    for (const char* length : {"1D000000", "1B000000"}) {
+        QByteArray wrong = good;
+        ExpectCorrupted(wrong.replace(lengthAt, 4, Hex(length)));
+    }
 
     // Counts far beyond the data never allocate: a huge font list and a huge point count.
-    QByteArray hugeList = Signature + Hex("00000000 00000000 00000000 FFFFFF7F");
-    ExpectCorrupted(hugeList);
-    QByteArray negative = Signature + Hex("00000000 00000000 FFFFFFFF");
-    ExpectCorrupted(negative);
+    ExpectCorrupted(Signature + Hex("00000000 00000000 00000000 FFFFFF7F"));
+    ExpectCorrupted(Signature + Hex("00000000 00000000 FFFFFFFF"));
 }
 
 TEST(PageRecord, MacrosExpandFromThePageThenTheStore) {

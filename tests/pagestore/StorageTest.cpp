@@ -85,14 +85,11 @@ TEST_F(PageStorage, TheEndDeletesTheTemporaryFileOfAStoreStillAlive) {
 
 TEST_F(PageStorage, TheCacheHoldsFivePagesAndReloadsTheRest) {
     TRLGraphicStorage storage;
-    std::weak_ptr<TRLGraphicSurface> first;
-    for (int i = 0; i < 6; ++i) {
-        auto page = NumberedPage(i);
-        if (i == 0)
-            first = page;
-        storage.Add(std::move(page));
-        EXPECT_EQ(page, nullptr);
-    }
+    auto page = NumberedPage(0);
+    const std::weak_ptr<TRLGraphicSurface> first = page;
+    storage.Add(std::move(page));
+    for (int i = 1; i < 6; ++i)
+        storage.Add(NumberedPage(i));
     EXPECT_EQ(storage.PageCount(), 6);
     EXPECT_EQ(storage.CachedPageCount(), 5);
     EXPECT_TRUE(first.expired()) << "the sixth page pushed the first out of memory";
