@@ -65,6 +65,10 @@ protected:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
         QCoreApplication::processEvents();
     }
+    // A view's page index, zoom and vertical scroll position.
+    static QList<double> State(TRLPreview& view) {
+        return {double(view.PageIndex()), view.Zoom(), double(view.verticalScrollBar()->value())};
+    }
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(form->EditPageNo, static_cast<Qt::Key>(key), modifiers);
     }
@@ -104,34 +108,34 @@ TEST_F(PreviewWindow, ZoomBoxParsesTypedTextsAndItems) {
     EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("100%"));
     EXPECT_EQ(form->PanelPageCount->text(), QStringLiteral("5"));
 
+    // The view's zoom and page boxes, then the text the zoom box shows.
+    const auto shown = [&] {
+        return QStringLiteral("%1 x%2 %3")
+            .arg(View().Zoom())
+            .arg(View().PageBoxCount())
+            .arg(form->ComboBoxZoom->currentText());
+    };
     TypeZoom("80%");
-    EXPECT_EQ(View().Zoom(), 80);
+    EXPECT_EQ(shown(), "80 x1 80%");
     TypeZoom("12,5");
-    EXPECT_EQ(View().Zoom(), 12.5);
-    EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("12,5")) << "not rewritten";
+    EXPECT_EQ(shown(), "12.5 x1 12,5") << "not rewritten";
     TypeZoom("7");
-    EXPECT_EQ(View().Zoom(), 12.5) << "never below 10";
-    EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("7")) << "taken as typed";
+    EXPECT_EQ(shown(), "12.5 x1 7") << "never below 10, and taken as typed";
     TypeZoom("nonsense");
     EXPECT_EQ(View().Zoom(), 12.5);
 
     form->SpeedButtonZoomUp->click();
-    EXPECT_EQ(View().Zoom(), 22.5);
-    EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("22.5%")) << "rewritten";
+    EXPECT_EQ(shown(), "22.5 x1 22.5%") << "rewritten";
     form->SpeedButtonZoomDown->click();
     form->SpeedButtonZoomDown->click();
     EXPECT_EQ(View().Zoom(), 10) << "zooming down stops at 10";
 
-    ChooseZoomItem(9); // Entire page
-    EXPECT_EQ(View().PageBoxCount(), 1);
-    EXPECT_EQ(View().Zoom(), View().FitPageZoom());
-    EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("Entire page"));
+    ChooseZoomItem(9);
+    EXPECT_EQ(shown(), QStringLiteral("%1 x1 Entire page").arg(View().FitPageZoom()));
     ChooseZoomItem(10);
-    EXPECT_EQ(View().PageBoxCount(), 3);
-    EXPECT_EQ(View().Zoom(), View().MultiplePagesZoom());
+    EXPECT_EQ(shown().section(u' ', 0, 1), QStringLiteral("%1 x3").arg(View().MultiplePagesZoom()));
     TypeZoom("entire WIDTH"); // items match without regard to case
-    EXPECT_EQ(View().PageBoxCount(), 1);
-    EXPECT_EQ(View().Zoom(), View().FitWidthZoom());
+    EXPECT_EQ(shown(), QStringLiteral("%1 x1 entire WIDTH").arg(View().FitWidthZoom()));
     ChooseZoomItem(1);
     EXPECT_EQ(View().Zoom(), 200);
 }
@@ -232,8 +236,7 @@ TEST_F(PreviewWindow, DividedScreenShowsTwoViewsThatPageScrollAndEditOnTheirOwn)
     ASSERT_EQ(form->Views().size(), 2u);
     TRLPreview& lower = View(1);
     EXPECT_EQ(lower.Pages(), View().Pages());
-    EXPECT_EQ(lower.PageIndex(), 0);
-    EXPECT_EQ(lower.Zoom(), 100);
+    EXPECT_EQ(State(lower), QList<double>({0, 100, 0}));
     const QList<int> sizes = form->Splitter->sizes();
     EXPECT_LE(std::abs(sizes[0] - sizes[1]), 4) << sizes[0] << " " << sizes[1];
     EXPECT_EQ(form->ActiveView(), nullptr) << "no view is marked until one is clicked";
@@ -245,17 +248,13 @@ TEST_F(PreviewWindow, DividedScreenShowsTwoViewsThatPageScrollAndEditOnTheirOwn)
     EXPECT_EQ(form->ActiveView(), &lower);
     EXPECT_EQ(form->CurrentViewIndex(), 1);
     EXPECT_TRUE(lower.Active());
-    EXPECT_EQ(form->EditPageNo->text(), QStringLiteral("1"));
-    EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("100%"));
+    EXPECT_EQ(QStringList({form->EditPageNo->text(), form->ComboBoxZoom->currentText()}),
+              QStringList({"1", "100%"}));
     Key(Qt::Key_PageDown);
     TypeZoom("200");
     Key(Qt::Key_Down);
-    EXPECT_EQ(lower.PageIndex(), 1);
-    EXPECT_EQ(lower.Zoom(), 200);
-    EXPECT_EQ(lower.verticalScrollBar()->value(), 10);
-    EXPECT_EQ(View().PageIndex(), 2);
-    EXPECT_EQ(View().Zoom(), 150);
-    EXPECT_EQ(View().verticalScrollBar()->value(), 0);
+    EXPECT_EQ(State(lower), QList<double>({1, 200, 10}));
+    EXPECT_EQ(State(View()), QList<double>({2, 150, 0}));
     form->SpeedButtonEdit->click(); // the edit button too toggles the current view's mode
     EXPECT_EQ(QList<bool>({lower.Editing(), View().Editing(), form->SpeedButtonEdit->isChecked()}),
               QList<bool>({true, false, true}));
