@@ -33,43 +33,41 @@ TRLImage* AddImage(TRLBand* band, int left, int top, const QImage& picture = Cre
 
 } // namespace
 
-TEST(GraphicImage, ScaledCrestKeepsItsProportionsInTheLetterheadBox) {
-    OneBandReport doc(131);
+// Five pictures in 49 x 65 boxes, recorded in the order they were made.
+TEST(GraphicImage, ScaledStretchedClippedAndCentredPicturesInTheirBoxes) {
+    OneBandReport doc(200);
     AddImage(doc.band, 96, 8)->SetScaled(true);
     auto* centred = AddImage(doc.band, 200, 8);
     centred->SetScaled(true);
     centred->SetCenter(true);
-    const auto page = doc.Prepare();
-    const auto images = ObjectsOf<TRLImageObject>(*page);
-    ASSERT_EQ(images.size(), 2u);
-    // 65 x 99 / 144 = 44.69: 45 wide, full height, at the control's top-left.
-    EXPECT_EQ(images[0]->BoundsRect, (TRLRect{38 + 96, 38 + 8, 38 + 96 + 45, 38 + 8 + 65}));
-    EXPECT_FALSE(images[0]->Parity);
-    // Centred, it moves by half the spare width.
-    EXPECT_EQ(images[1]->BoundsRect, (TRLRect{38 + 202, 38 + 8, 38 + 202 + 45, 38 + 8 + 65}));
-    // The whole picture is kept; scaling happens when the page is drawn.
-    const QImage stored = DecodeTaggedData(images[0]->Data);
-    EXPECT_EQ(stored.size(), QSize(99, 144));
-    EXPECT_EQ(QColor(stored.pixel(49, 37)), QColor(200, 20, 20));
-}
-
-TEST(GraphicImage, StretchFillsAndClipCutsToTheClientRectangle) {
-    OneBandReport doc(200);
     AddImage(doc.band, 0, 0)->SetStretch(true);
     AddImage(doc.band, 100, 0)->Borders().SetSides(sdAll);
     AddImage(doc.band, 200, 0, QImage(20, 10, QImage::Format_RGB32))->SetCenter(true);
     const auto page = doc.Prepare();
+    EXPECT_EQ(BoundsOf<TRLImageObject>(*page),
+              (std::vector<TRLRect>{
+                  // Scaled, 65 x 99 / 144 = 44.69: 45 wide, full height, at the top-left.
+                  {38 + 96, 38 + 8, 38 + 96 + 45, 38 + 8 + 65},
+                  // Scaled and centred, it moves by half the spare width.
+                  {38 + 202, 38 + 8, 38 + 202 + 45, 38 + 8 + 65},
+                  // Stretched over the whole box.
+                  {38, 38, 38 + 49, 38 + 65},
+                  // Natural size from the top-left inside the border, cut to the client area.
+                  {139, 39, 138 + 48, 38 + 64},
+                  // A smaller picture, centred at its own size.
+                  {238 + 14, 38 + 27, 238 + 34, 38 + 37}}));
     const auto images = ObjectsOf<TRLImageObject>(*page);
-    ASSERT_EQ(images.size(), 3u);
-    EXPECT_EQ(images[0]->BoundsRect, (TRLRect{38, 38, 38 + 49, 38 + 65}));
-    EXPECT_EQ(DecodeTaggedData(images[0]->Data).size(), QSize(99, 144));
-    // Natural size from the top-left inside the border, cut to the client rectangle.
-    EXPECT_EQ(images[1]->BoundsRect, (TRLRect{139, 39, 138 + 48, 38 + 64}));
-    const QImage part = DecodeTaggedData(images[1]->Data);
+    EXPECT_FALSE(images[0]->Parity);
+    // The whole picture is kept when scaled or stretched; that happens when the page is drawn.
+    for (int i : {0, 2}) {
+        const QImage stored = DecodeTaggedData(images[i]->Data);
+        EXPECT_EQ(stored.size(), QSize(99, 144));
+        EXPECT_EQ(QColor(stored.pixel(49, 37)), QColor(200, 20, 20));
+    }
+    // A clipped picture keeps only the part shown.
+    const QImage part = DecodeTaggedData(images[3]->Data);
     EXPECT_EQ(part.size(), QSize(47, 63));
     EXPECT_EQ(QColor(part.pixel(20, 30)), QColor(200, 20, 20));
-    // A smaller picture, centred at its own size.
-    EXPECT_EQ(images[2]->BoundsRect, (TRLRect{238 + 14, 38 + 27, 238 + 34, 38 + 37}));
 }
 
 TEST(GraphicImage, ScaledAndStretchExcludeEachOtherAndEmptyPicturesRecordOnlyTheFrame) {
