@@ -10,19 +10,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QCursor>
-#include <QDialog>
-#include <QFile>
 #include <QFileDialog>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -30,11 +25,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 using namespace outputtest;
 
 namespace {
+
+using PrintDriver = std::function<void(TRLPrintDialog&)>;
 
 // A print filter with a list of options of its own, as a PDF or image filter would offer.
 class OptionsFilter : public RecordingFilter {
@@ -56,29 +51,39 @@ struct SaveRecorder : RecordingSaveFilter {
     }
 };
 
-// The print dialog after the preview window's preparation of a 3-page document.
-void PrepareForThreePages() {
+// The print dialog after the preview window's preparation of a 3-page document, driven by drive.
+bool PrintThreePages(const PrintDriver& drive,
+                     TRLPrintDialogOptions options = TRLPrintParams::DefaultOptions) {
     TRLPrintParams& params = PrintParams();
-    params.SetOptions(TRLPrintParams::DefaultOptions);
+    params.SetOptions(options);
     params.SetFilter(nullptr);
     params.SetPrintInBackground(false);
     params.Clear();
     params.SetMaxPage(3);
+    TRLPrintDialog dialog;
+    return dialog.Execute(drive);
 }
 
-// The next widget that Tab moves to: the focus chain without the widgets Tab skips.
-QWidget* NextTabStop(QWidget* widget) {
-    for (QWidget* next = widget->nextInFocusChain(); next && next != widget;
-         next = next->nextInFocusChain())
-        if (next->focusPolicy() & Qt::TabFocus)
-            return next;
-    return nullptr;
+// The range, first and last page and copies of the print parameters.
+std::tuple<int, int, int, int> PrintChoice() {
+    const TRLPrintParams& p = PrintParams();
+    return {p.PrintRange(), p.FromPage(), p.ToPage(), p.Copies()};
 }
 
-// Tab goes from each widget of chain to the next.
+// Replaces a box's text as the operator types it.
+void Type(QLineEdit* edit, const char* text) {
+    edit->clear();
+    QTest::keyClicks(edit, text);
+}
+
+// Tab goes from each widget of chain to the next: the focus chain without the widgets Tab skips.
 void ExpectTabChain(const QList<QWidget*>& chain) {
-    for (int i = 0; i + 1 < chain.size(); ++i)
-        EXPECT_EQ(NextTabStop(chain[i]), chain[i + 1]) << i;
+    for (int i = 0; i + 1 < chain.size(); ++i) {
+        QWidget* next = chain[i]->nextInFocusChain();
+        while (next != chain[i] && !(next->focusPolicy() & Qt::TabFocus))
+            next = next->nextInFocusChain();
+        EXPECT_EQ(next, chain[i + 1]) << i;
+    }
 }
 
 } // namespace
@@ -91,16 +96,13 @@ TEST(PrintParams, ClearAndTheMaximumThatCarriesTheLastPage) {
     params.SetFileName("x");
     params.SetPrintRange(rprPageNums);
     params.Clear();
-    EXPECT_EQ(params.MinPage(), 1);
-    EXPECT_EQ(params.MaxPage(), 9999);
-    EXPECT_EQ(params.FromPage(), 1);
-    EXPECT_EQ(params.ToPage(), 9999);
-    EXPECT_EQ(params.PrintRange(), rprAllPages);
-    EXPECT_EQ(params.Copies(), 3);
-    EXPECT_TRUE(params.FileName().isEmpty());
+    RLPrinter().SetCopies(1);
+    EXPECT_EQ(std::tuple(params.MinPage(), params.MaxPage(), params.FromPage(), params.ToPage()),
+              std::tuple(1, 9999, 1, 9999));
+    EXPECT_EQ(std::tuple(params.PrintRange(), params.Copies(), params.FileName()),
+              std::tuple(rprAllPages, 3, QString()));
     EXPECT_TRUE(params.PrintInBackground());
     EXPECT_EQ(params.Orientation(), poLandscape);
-    RLPrinter().SetCopies(1);
 
     // ToPage follows MaxPage only while it stood at the old maximum.
     params.SetMaxPage(3);
@@ -139,10 +141,8 @@ TEST(PrintDialog, LayoutCaptionsAndTabOrder) {
 }
 
 TEST(PrintDialog, AllPagesWithDefaultOptions) {
-    PrepareForThreePages();
-    TRLPrintDialog dialog;
     bool seen = false;
-    const bool ok = dialog.Execute([&](TRLPrintDialog& d) {
+    EXPECT_TRUE(PrintThreePages([&](TRLPrintDialog& d) {
         seen = true;
         // Default options: print-to-file shown but not available; "Selection" and "Pages" are.
         EXPECT_TRUE(d.CheckBoxPrintToFile->isVisibleTo(&d));
@@ -152,9 +152,8 @@ TEST(PrintDialog, AllPagesWithDefaultOptions) {
         EXPECT_TRUE(d.EditCopies->isEnabled());
         EXPECT_FALSE(d.windowFlags() & Qt::WindowContextHelpButtonHint);
         EXPECT_TRUE(d.RadioButtonPagesAll->isChecked());
-        EXPECT_EQ(d.EditFromPage->text(), "1");
-        EXPECT_EQ(d.EditToPage->text(), "3");
-        EXPECT_EQ(d.EditCopies->text(), "1");
+        EXPECT_EQ(QStringList({d.EditFromPage->text(), d.EditToPage->text(), d.EditCopies->text()}),
+                  QStringList({"1", "3", "1"}));
         // Only "Default" when no print filter has a name: nothing to choose.
         EXPECT_EQ(Items(d.ComboBoxFilters), QStringList({RLMessages[mkDefault]}));
         EXPECT_FALSE(d.ComboBoxFilters->isEnabled());
@@ -166,128 +165,103 @@ TEST(PrintDialog, AllPagesWithDefaultOptions) {
                       RLPrinter().PrinterName());
         }
         d.ButtonOk->click();
-    });
+    }));
     EXPECT_TRUE(seen);
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(PrintParams().PrintRange(), rprAllPages);
-    EXPECT_EQ(PrintParams().FromPage(), 1);
-    EXPECT_EQ(PrintParams().ToPage(), 3);
+    EXPECT_EQ(PrintChoice(), std::tuple(rprAllPages, 1, 3, 1));
     EXPECT_EQ(PrintParams().Filter(), nullptr);
 }
 
 TEST(PrintDialog, TypedRangesSelectionAndCopies) {
-    struct Case {
+    const struct {
         const char* Name;
-        std::function<void(TRLPrintDialog&)> Edit;
-        TRLPrintRange Range;
-        int From;
-        int To;
-        int Copies;
-    };
-    const Case cases[] = {
+        PrintDriver Edit;
+        std::tuple<int, int, int, int> Want; // range, from, to, copies
+    } cases[] = {
         // Typing into the from box chooses "Pages"; an emptied to box is 0: nothing to print.
         {"from 2, to emptied",
          [](TRLPrintDialog& d) {
-             d.EditFromPage->clear();
-             QTest::keyClicks(d.EditFromPage, "2");
+             Type(d.EditFromPage, "2");
              d.EditToPage->clear();
          },
-         rprPageNums, 2, 0, 1},
+         {rprPageNums, 2, 0, 1}},
         {"typing into the to box",
-         [](TRLPrintDialog& d) {
-             QTest::keyClick(d.EditToPage, Qt::Key_Backspace);
-             QTest::keyClicks(d.EditToPage, "2");
-         },
-         rprPageNums, 1, 2, 1},
+         [](TRLPrintDialog& d) { Type(d.EditToPage, "2"); },
+         {rprPageNums, 1, 2, 1}},
         // "Selection" prints the page in the from box, 1 after Clear.
-        {"selection", [](TRLPrintDialog& d) { d.RadioButtonPagesSelect->setChecked(true); },
-         rprSelection, 1, 1, 1},
+        {"selection",
+         [](TRLPrintDialog& d) { d.RadioButtonPagesSelect->setChecked(true); },
+         {rprSelection, 1, 1, 1}},
         {"text that is no number",
          [](TRLPrintDialog& d) {
              d.RadioButtonPagesInterval->setChecked(true);
              d.EditFromPage->setText("x");
              d.EditCopies->setText("two");
          },
-         rprPageNums, 0, 3, 0},
-        {"copies", [](TRLPrintDialog& d) { d.EditCopies->setText("4"); }, rprAllPages, 1, 3, 4},
+         {rprPageNums, 0, 3, 0}},
+        {"copies", [](TRLPrintDialog& d) { d.EditCopies->setText("4"); }, {rprAllPages, 1, 3, 4}},
     };
-    for (const Case& c : cases) {
-        PrepareForThreePages();
-        TRLPrintDialog dialog;
-        ASSERT_TRUE(dialog.Execute([&](TRLPrintDialog& d) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ASSERT_TRUE(PrintThreePages([&](TRLPrintDialog& d) {
             c.Edit(d);
             d.ButtonOk->click();
-        })) << c.Name;
-        EXPECT_EQ(PrintParams().PrintRange(), c.Range) << c.Name;
-        EXPECT_EQ(PrintParams().FromPage(), c.From) << c.Name;
-        EXPECT_EQ(PrintParams().ToPage(), c.To) << c.Name;
-        EXPECT_EQ(PrintParams().Copies(), c.Copies) << c.Name;
+        }));
+        EXPECT_EQ(PrintChoice(), c.Want);
         // The copy count goes to the printer too (which never reports fewer than one).
-        EXPECT_EQ(RLPrinter().Copies(), std::max(1, c.Copies)) << c.Name;
+        EXPECT_EQ(RLPrinter().Copies(), std::max(1, std::get<3>(c.Want)));
     }
     RLPrinter().SetCopies(1);
 }
 
 TEST(PrintDialog, CancelAndEscChangeNothing) {
-    PrepareForThreePages();
-    PrintParams().SetPrintInBackground(false);
-    for (int way = 0; way < 3; ++way) {
-        TRLPrintDialog dialog;
-        const bool ok = dialog.Execute([&](TRLPrintDialog& d) {
+    const PrintDriver ways[] = {
+        [](TRLPrintDialog& d) { d.ButtonCancel->click(); },
+        [](TRLPrintDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); },
+        [](TRLPrintDialog& d) { d.close(); }, // the window's close button
+    };
+    for (const PrintDriver& way : ways) {
+        EXPECT_FALSE(PrintThreePages([&](TRLPrintDialog& d) {
             d.EditFromPage->setText("2");
             d.RadioButtonPagesInterval->setChecked(true);
             d.CheckBoxPrintInBackground->setChecked(true);
-            if (way == 0)
-                d.ButtonCancel->click();
-            else if (way == 1)
-                QTest::keyClick(&d, Qt::Key_Escape);
-            else
-                d.close(); // the window's close button
-        });
-        EXPECT_FALSE(ok) << way;
-        EXPECT_EQ(PrintParams().PrintRange(), rprAllPages) << way;
-        EXPECT_EQ(PrintParams().FromPage(), 1) << way;
-        EXPECT_FALSE(PrintParams().PrintInBackground()) << way;
+            way(d);
+        }));
+        EXPECT_EQ(PrintChoice(), std::tuple(rprAllPages, 1, 3, 1));
+        EXPECT_FALSE(PrintParams().PrintInBackground());
     }
 }
 
 TEST(PrintDialog, OptionsEnableAndDisableTheirControls) {
-    PrepareForThreePages();
-    TRLPrintDialogOptions options{rpoPrintToFile, rpoHelp, rpoDisableCopies,
-                                  rpoDisablePrintInBackground};
-    PrintParams().SetOptions(options);
+    const QColor button = QApplication::palette().color(QPalette::Button);
     PrintParams().SetPrintToFile(true);
-    TRLPrintDialog dialog;
-    dialog.Execute([](TRLPrintDialog& d) {
-        EXPECT_TRUE(d.CheckBoxPrintToFile->isEnabled());
-        EXPECT_TRUE(d.CheckBoxPrintToFile->isChecked());
-        EXPECT_FALSE(d.EditCopies->isEnabled());
-        // A disabled box wears the button face, an enabled one the window colour.
-        EXPECT_EQ(d.EditCopies->palette().color(QPalette::Base),
-                  QApplication::palette().color(QPalette::Button));
-        EXPECT_EQ(d.EditFromPage->palette().color(QPalette::Base),
-                  QApplication::palette().color(QPalette::Button));
-        EXPECT_FALSE(d.CheckBoxPrintInBackground->isEnabled());
-        EXPECT_FALSE(d.RadioButtonPagesInterval->isEnabled());
-        EXPECT_FALSE(d.EditFromPage->isEnabled());
-        EXPECT_FALSE(d.EditToPage->isEnabled());
-        EXPECT_FALSE(d.RadioButtonPagesSelect->isEnabled());
-        EXPECT_TRUE(d.windowFlags() & Qt::WindowContextHelpButtonHint);
-    });
-    PrintParams().SetOptions({rpoPageNums});
+    PrintThreePages(
+        [&](TRLPrintDialog& d) {
+            EXPECT_TRUE(d.CheckBoxPrintToFile->isEnabled());
+            EXPECT_TRUE(d.CheckBoxPrintToFile->isChecked());
+            EXPECT_FALSE(d.EditCopies->isEnabled());
+            // A disabled box wears the button face, an enabled one the window colour.
+            EXPECT_EQ(d.EditCopies->palette().color(QPalette::Base), button);
+            EXPECT_EQ(d.EditFromPage->palette().color(QPalette::Base), button);
+            for (QWidget* off :
+                 QList<QWidget*>{d.CheckBoxPrintInBackground, d.RadioButtonPagesInterval,
+                                 d.EditFromPage, d.EditToPage, d.RadioButtonPagesSelect})
+                EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
+            EXPECT_TRUE(d.windowFlags() & Qt::WindowContextHelpButtonHint);
+        },
+        {rpoPrintToFile, rpoHelp, rpoDisableCopies, rpoDisablePrintInBackground});
     PrintParams().SetPrintToFile(false);
-    TRLPrintDialog plain;
-    plain.Execute([](TRLPrintDialog& d) {
-        EXPECT_FALSE(d.CheckBoxPrintToFile->isVisibleTo(&d));
-        EXPECT_TRUE(d.EditFromPage->isEnabled());
-        EXPECT_EQ(d.EditFromPage->palette().color(QPalette::Base),
-                  QApplication::palette().color(QPalette::Base));
-    });
+    PrintThreePages(
+        [](TRLPrintDialog& d) {
+            EXPECT_FALSE(d.CheckBoxPrintToFile->isVisibleTo(&d));
+            EXPECT_TRUE(d.EditFromPage->isEnabled());
+            EXPECT_EQ(d.EditFromPage->palette().color(QPalette::Base),
+                      QApplication::palette().color(QPalette::Base));
+        },
+        {rpoPageNums});
     PrintParams().SetOptions(TRLPrintParams::DefaultOptions);
 }
 
 TEST(PrintDialog, NamedPrintFiltersAndTheirOptions) {
-    PrepareForThreePages();
     PrintParams().SetOrientation(poLandscape);
     OptionsFilter picture;
     // Filters without a name, and filters that do not print, are not offered.
@@ -295,8 +269,7 @@ TEST(PrintDialog, NamedPrintFiltersAndTheirOptions) {
     unnamed.SetDisplayName(QString());
     SaveRecorder saver(".x", "Saver");
 
-    TRLPrintDialog dialog;
-    ASSERT_TRUE(dialog.Execute([&](TRLPrintDialog& d) {
+    ASSERT_TRUE(PrintThreePages([&](TRLPrintDialog& d) {
         EXPECT_EQ(Items(d.ComboBoxFilters), QStringList({RLMessages[mkDefault], "Picture"}));
         EXPECT_TRUE(d.ComboBoxFilters->isEnabled());
         EXPECT_EQ(d.ComboBoxFilters->currentIndex(), 0);
@@ -338,44 +311,34 @@ TEST(PrintFlow, PreviewPrintHandsTheChosenRangeToTheFilter) {
     recorder.SetDisplayName("Recorder");
     QObject owner;
     TRLGraphicStorage store(&owner);
-    FillStore(store, 3, QString(), [](int) {
-        PagePaper paper;
-        paper.Orientation = MetaOrientationLandscape;
-        return paper;
-    });
+    FillStore(store, 3, QString(), [](int) { return PagePaper{MetaOrientationLandscape}; });
     PrintParams().SetFilter(&recorder);
     PrintParams().SetPrintInBackground(false);
+    // Prints with from and to typed (none when null), and gives what the filter was asked to do.
+    const auto print = [&](const char* from, const char* to) {
+        recorder.Calls.clear();
+        EXPECT_TRUE(ExecutePrintFlow(store, [&](TRLPrintDialog& d) {
+            if (from)
+                Type(d.EditFromPage, from);
+            if (to)
+                Type(d.EditToPage, to);
+            d.ButtonOk->click();
+        }));
+        return recorder.Calls;
+    };
 
     // "All" on a 3-page document passes 1..3.
-    EXPECT_TRUE(ExecutePrintFlow(store, [](TRLPrintDialog& d) { d.ButtonOk->click(); }));
-    EXPECT_EQ(recorder.Calls,
+    EXPECT_EQ(print(nullptr, nullptr),
               (QStringList{"begin", "page 1", "new", "page 2", "new", "page 3", "end"}));
     EXPECT_EQ(PrintParams().MaxPage(), 3);
     EXPECT_EQ(PrintParams().Orientation(), poLandscape);
-
-    recorder.Calls.clear();
-    EXPECT_TRUE(ExecutePrintFlow(store, [](TRLPrintDialog& d) {
-        QTest::keyClick(d.EditFromPage, Qt::Key_Backspace);
-        QTest::keyClicks(d.EditFromPage, "2");
-        d.ButtonOk->click();
-    }));
-    EXPECT_EQ(recorder.Calls, (QStringList{"begin", "page 2", "new", "page 3", "end"}));
+    EXPECT_EQ(print("2", nullptr), (QStringList{"begin", "page 2", "new", "page 3", "end"}));
 
     // "Pages" from 2 with the "to" box emptied holds no page: nothing is started (a printer
     // would put out a blank sheet) and the operator is told why. So for a range past the end.
     for (const auto& [from, to] : {std::pair{"2", ""}, std::pair{"4", "9"}}) {
-        recorder.Calls.clear();
-        EXPECT_EQ(ErrorOf([&] {
-                      ExecutePrintFlow(store, [from, to](TRLPrintDialog& d) {
-                          d.EditFromPage->clear();
-                          QTest::keyClicks(d.EditFromPage, from);
-                          d.EditToPage->clear();
-                          QTest::keyClicks(d.EditToPage, to);
-                          d.ButtonOk->click();
-                      });
-                  }),
-                  RLMessages[mkNoPageInRange])
-            << "an empty range " << from << ".." << to;
+        SCOPED_TRACE(testing::Message() << "an empty range " << from << ".." << to);
+        EXPECT_EQ(ErrorOf([&] { print(from, to); }), RLMessages[mkNoPageInRange]);
         EXPECT_TRUE(recorder.Calls.isEmpty()) << recorder.Calls.join(u' ').toStdString();
     }
 
@@ -415,13 +378,12 @@ TEST(SaveDialog, LayoutAndFixedChoices) {
 TEST(SaveDialog, ExtensionDecidesTheFormat) {
     SaveRecorder pdf("pdf", "PDF");
     SaveRecorder unnamed(".htm");
-    struct Case {
+    const struct {
         const char* Typed;
         int ChosenEntry; // 0 "Default", 1 pdf, 2 unnamed
         const char* FileName;
         TRLCustomSaveFilter* Filter;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"report", 0, "report.rpf", nullptr},
         {"report", 1, "report.pdf", &pdf},
         // A typed extension wins over the list; one no filter knows means the page-store file.
@@ -429,7 +391,8 @@ TEST(SaveDialog, ExtensionDecidesTheFormat) {
         {"report.HTM", 0, "report.HTM", &unnamed},
         {"dir.v2/report", 0, "dir.v2/report.rpf", nullptr},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Typed);
         SaveParams().Clear();
         SaveParams().SetFilter(nullptr);
         SaveParams().SetFileName(QString::fromLatin1(c.Typed));
@@ -439,35 +402,31 @@ TEST(SaveDialog, ExtensionDecidesTheFormat) {
             EXPECT_EQ(d.ComboBoxFilters->count(), 3);
             d.ComboBoxFilters->setCurrentIndex(c.ChosenEntry);
             d.ButtonSave->click();
-        })) << c.Typed;
-        EXPECT_EQ(SaveParams().FileName(), QString::fromLatin1(c.FileName)) << c.Typed;
-        EXPECT_EQ(SaveParams().Filter(), c.Filter) << c.Typed;
+        }));
+        EXPECT_EQ(SaveParams().FileName(), QString::fromLatin1(c.FileName));
+        EXPECT_EQ(SaveParams().Filter(), c.Filter);
     }
 }
 
 TEST(SaveDialog, RangesAreWrittenBackUnchecked) {
-    SaveParams().Clear();
-    SaveParams().SetMaxPage(4);
-    TRLSaveDialog dialog;
-    ASSERT_TRUE(dialog.Execute([](TRLSaveDialog& d) {
-        d.EditFileName->setText("out");
-        d.EditFromPage->clear();
-        QTest::keyClicks(d.EditFromPage, "2");
-        d.EditToPage->setText("1");
-        d.CheckBoxSaveInBackground->setChecked(true);
-        d.ButtonSave->click();
-    }));
-    EXPECT_EQ(SaveParams().SaveRange(), rsrPageNums);
-    EXPECT_EQ(SaveParams().FromPage(), 2);
-    EXPECT_EQ(SaveParams().ToPage(), 1);
-    EXPECT_TRUE(SaveParams().SaveInBackground());
-
-    SaveParams().Clear();
-    SaveParams().SetMaxPage(4);
-    TRLSaveDialog all;
-    ASSERT_TRUE(all.Execute([](TRLSaveDialog& d) { d.ButtonSave->click(); }));
-    EXPECT_EQ(SaveParams().FromPage(), 1);
-    EXPECT_EQ(SaveParams().ToPage(), 4);
+    const auto save = [](const std::function<void(TRLSaveDialog&)>& drive) {
+        SaveParams().Clear();
+        SaveParams().SetMaxPage(4);
+        TRLSaveDialog dialog;
+        EXPECT_TRUE(dialog.Execute(drive));
+        const TRLSaveParams& p = SaveParams();
+        return std::tuple(int(p.SaveRange()), p.FromPage(), p.ToPage(), p.SaveInBackground());
+    };
+    EXPECT_EQ(save([](TRLSaveDialog& d) {
+                  d.EditFileName->setText("out");
+                  Type(d.EditFromPage, "2");
+                  d.EditToPage->setText("1");
+                  d.CheckBoxSaveInBackground->setChecked(true);
+                  d.ButtonSave->click();
+              }),
+              std::tuple(int(rsrPageNums), 2, 1, true));
+    EXPECT_EQ(save([](TRLSaveDialog& d) { d.ButtonSave->click(); }),
+              std::tuple(int(rsrAllPages), 1, 4, true));
 
     // Cancel keeps everything as it was.
     SaveParams().SetFileName("kept");
@@ -531,27 +490,27 @@ TEST(SaveFlow, DefaultWritesTheWholeStoreAndFiltersGetTheRange) {
 
     SaveParams().SetFilter(nullptr);
     QString proposed;
-    ASSERT_TRUE(ExecuteSaveFlow(store, proposal, [&](TRLSaveDialog& d) {
-        proposed = d.EditFileName->text();
-        // Whatever range is chosen, the page-store format holds the whole document.
-        d.EditFromPage->setText("2");
-        d.RadioButtonPagesInterval->setChecked(true);
-        d.ButtonSave->click();
-    }));
-    const QString written = proposed + ".rpf";
-    ASSERT_TRUE(QFileInfo::exists(written)) << written.toStdString();
+    // Saves pages 2 on under name, or under the proposal when null.
+    const auto save = [&](const char* name) {
+        return ExecuteSaveFlow(store, proposal, [&](TRLSaveDialog& d) {
+            proposed = d.EditFileName->text();
+            if (name)
+                d.EditFileName->setText(name);
+            d.EditFromPage->setText("2");
+            d.RadioButtonPagesInterval->setChecked(true);
+            d.ButtonSave->click();
+        });
+    };
+    // Whatever range is chosen, the page-store format holds the whole document.
+    ASSERT_TRUE(save(nullptr));
+    ASSERT_TRUE(QFileInfo::exists(proposed + ".rpf")) << proposed.toStdString();
     TRLGraphicStorage loaded(&owner);
-    loaded.LoadFromFile(written);
+    loaded.LoadFromFile(proposed + ".rpf");
     EXPECT_EQ(loaded.PageCount(), 3);
 
     // With a save filter the range goes to its run, under the chosen name.
     SaveRecorder text("txt", "Text");
-    ASSERT_TRUE(ExecuteSaveFlow(store, proposal, [&](TRLSaveDialog& d) {
-        d.EditFileName->setText("out.txt");
-        d.EditFromPage->setText("2");
-        d.RadioButtonPagesInterval->setChecked(true);
-        d.ButtonSave->click();
-    }));
+    ASSERT_TRUE(save("out.txt"));
     EXPECT_EQ(text.Calls, (QStringList{"begin", "page 2", "new", "page 3", "end"}));
     EXPECT_EQ(text.FileName(), "out.txt");
     EXPECT_EQ(SaveParams().Filter(), &text);
@@ -575,15 +534,12 @@ TEST(CentreOnItsScreen, FollowsTheParentTheTransientParentOrThePointer) {
     if (QGuiApplication::screens().size() < 2) {
         ASSERT_FALSE(child) << "the platform did not take the two screens";
         QTemporaryDir dir;
-        const QString config = dir.filePath("screens.json");
-        QFile file(config);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(R"({"screens": [
+        ASSERT_TRUE(WriteFile(dir.filePath("screens.json"), R"({"screens": [
             {"name": "A", "x": 0, "y": 0, "width": 1000, "height": 700, "logicalDpi": 96},
-            {"name": "B", "x": 1000, "y": 0, "width": 1600, "height": 900, "logicalDpi": 96}]})");
-        file.close();
+            {"name": "B", "x": 1000, "y": 0, "width": 1600, "height": 900, "logicalDpi": 96}]})"));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen:configfile=" + config);
+        environment.insert("QT_QPA_PLATFORM",
+                           "offscreen:configfile=" + dir.filePath("screens.json"));
         environment.insert("KELMORA_TWO_SCREENS", "1");
         const ProcessResult r = RunProgram(QCoreApplication::applicationFilePath(),
                                            {"--gtest_filter=CentreOnItsScreen.*"}, environment);
