@@ -95,14 +95,6 @@ TEST(PreviewAccelerators, EachCaptionTakesItsFirstFreeLetterOrDigit) {
     EXPECT_EQ(WithAccelerators({"Ñu", "é1"}), QStringList({"Ñ&u", "é&1"})) << "ASCII only";
 }
 
-TEST_F(PreviewWindow, AcceleratorCloseShutsAndFreesTheWindow) {
-    Open(MakeBlankStore(2, &owner));
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
-    QTest::keyClick(form->EditPageNo, Qt::Key_C, Qt::AltModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form.isNull(); }, 2000));
-}
-
 TEST_F(PreviewWindow, ZoomBoxParsesTypedTextsAndItems) {
     Open(MakeBlankStore(5, &owner));
     EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("100%"));
@@ -298,7 +290,7 @@ TEST_F(PreviewWindow, PressAndHoldStepsOnceAtOnceThenRepeats) {
     EXPECT_EQ(View().PageIndex(), released);
 }
 
-TEST_F(PreviewWindow, FindDialogSearchesTheCurrentViewAndKeepsItsText) {
+TEST_F(PreviewWindow, FindDialogSearchesTheCurrentViewAndHidesKeepingItsText) {
     Open(MakeTextStore({{"cover"}, {"needle here"}, {"plain"}, {"a NEEDLE again"}}, &owner));
     View().GotoPageIndex(2);
     QTest::keyClick(form->EditPageNo, Qt::Key_F, Qt::ControlModifier);
@@ -343,22 +335,18 @@ TEST_F(PreviewWindow, FindDialogSearchesTheCurrentViewAndKeepsItsText) {
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(dialog->EditTextToFind->text(), QStringLiteral("needle"));
     EXPECT_TRUE(dialog->RadioButtonUp->isChecked());
-}
 
-TEST_F(PreviewWindow, FindDialogHidesWhenThePreviewIsActivated) {
-    Open(MakeBlankStore(1, &owner));
-    form->OpenFindDialog();
-    TfrmRLFindDialog* dialog = form->FindDialog();
+    // Activating the preview hides it too; Ctrl+F brings it back.
     ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
-    QTest::keyClicks(dialog->EditTextToFind, "kept");
     form->activateWindow();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, 2000));
     QTest::keyClick(form->EditPageNo, Qt::Key_F, Qt::ControlModifier);
     EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(dialog->EditTextToFind->text(), QStringLiteral("kept"));
+    EXPECT_EQ(dialog->EditTextToFind->text(), QStringLiteral("needle"));
 }
 
-TEST_F(PreviewWindow, PrintReachesItsDialogThroughTheAcceleratorAndGivesTheFocusBack) {
+// Accelerators click their buttons a moment later, as a pressed button shows itself down.
+TEST_F(PreviewWindow, AcceleratorsPrintGivingTheFocusBackAndCloseFreeingTheWindow) {
     Open(MakeBlankStore(3, &owner));
     int shown = 0;
     QObject::connect(form, &TRLPreviewForm::PrintDialogShown, [&](TRLPrintDialog* dialog) {
@@ -370,7 +358,6 @@ TEST_F(PreviewWindow, PrintReachesItsDialogThroughTheAcceleratorAndGivesTheFocus
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form));
     View().setFocus();
-    // An accelerator clicks its button a moment later, as a pressed button shows itself down.
     QTest::keyClick(&View(), Qt::Key_P, Qt::AltModifier);
     EXPECT_TRUE(QTest::qWaitFor([&] { return shown == 1; }, 2000));
     EXPECT_EQ(PrintParams().MaxPage(), 3);
@@ -380,6 +367,9 @@ TEST_F(PreviewWindow, PrintReachesItsDialogThroughTheAcceleratorAndGivesTheFocus
     form->SpeedButtonPrint->click();
     EXPECT_EQ(shown, 2);
     EXPECT_TRUE(form->ComboBoxZoom->hasFocus()) << "an edit or combo box gets it back";
+
+    QTest::keyClick(form->EditPageNo, Qt::Key_C, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.isNull(); }, 2000)) << "closed and freed";
 }
 
 // The save flow itself (the proposal's cleaning, the file written) is checked with the dialogs;
