@@ -29,15 +29,13 @@ TEST(Bands, HeadersPrintInTopOrderWhateverTheCreationOrder) {
     ThreeHeaders doc;
     ASSERT_TRUE(doc.report.Prepare());
     ASSERT_EQ(doc.report.Storage().PageCount(), 1);
-    auto page = doc.report.Storage().Pages(0);
-    EXPECT_EQ(page->Width(), 794);
-    EXPECT_EQ(page->Height(), 1123);
+    const auto page = Page(doc.report);
+    EXPECT_EQ((TRLSize{page->Width(), page->Height()}), (TRLSize{794, 1123}));
     EXPECT_EQ(TextsOf(*page), (QStringList{"B1", "B2", "B3"}));
-    EXPECT_EQ(TextBounds(*page, "B1"), (TRLRect{38, 38, 78, 54}));
-    EXPECT_EQ(TextBounds(*page, "B2").Top, 169);
-    EXPECT_EQ(TextBounds(*page, "B3").Top, 201);
-    EXPECT_EQ(doc.report.Storage().LastPageNumber(), 1);
-    EXPECT_EQ(doc.report.ReportState(), rsPrepared);
+    EXPECT_EQ(BoundsOf<TRLTextObject>(*page),
+              (std::vector<TRLRect>{{38, 38, 78, 54}, {38, 169, 78, 185}, {38, 201, 78, 217}}));
+    EXPECT_EQ(std::pair(doc.report.Storage().LastPageNumber(), doc.report.ReportState()),
+              std::pair(1, rsPrepared));
 }
 
 TEST(Bands, SiteExpanderGrowsItsBandForOnePrintOnly) {
@@ -48,17 +46,16 @@ TEST(Bands, SiteExpanderGrowsItsBandForOnePrintOnly) {
     ASSERT_EQ(big->Height(), 400);
     int heightWhilePrinting = 0;
     doc.second->AfterPrint = [&](TRLCustomControl& band) { heightWhilePrinting = band.Height(); };
-    ASSERT_TRUE(doc.report.Prepare());
-    auto page = doc.report.Storage().Pages(0);
-    EXPECT_EQ(heightWhilePrinting, 52);
-    EXPECT_EQ(TextBounds(*page, "B2").Top, 169);
-    EXPECT_EQ(TextBounds(*page, "B3").Top, 221); // only later bands move
-    // Design bounds are back after the run, and a second run gives the same page.
-    EXPECT_EQ(doc.second->Height(), 32);
-    EXPECT_EQ(doc.first->Height(), 131);
-    EXPECT_EQ(doc.third->Top(), 201);
-    ASSERT_TRUE(doc.report.Prepare());
-    EXPECT_EQ(TextBounds(*doc.report.Storage().Pages(0), "B3").Top, 221);
+    // Only later bands move; design bounds are back after the run, and a second run gives the
+    // same page.
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_TRUE(doc.report.Prepare());
+        EXPECT_EQ(heightWhilePrinting, 52);
+        EXPECT_EQ(TextBounds(*Page(doc.report), "B2").Top, 169);
+        EXPECT_EQ(TextBounds(*Page(doc.report), "B3").Top, 221);
+        EXPECT_EQ(std::tuple(doc.first->Height(), doc.second->Height(), doc.third->Top()),
+                  std::tuple(131, 32, 201));
+    }
 }
 
 TEST(Bands, GrownLastHeaderMovesToANewPageThatRepeatsTheHeaders) {
@@ -66,10 +63,9 @@ TEST(Bands, GrownLastHeaderMovesToANewPageThatRepeatsTheHeaders) {
     new Expander(doc.third, 177); // 201 + 708 + 177 > 1085
     ASSERT_TRUE(doc.report.Prepare());
     ASSERT_EQ(doc.report.Storage().PageCount(), 2);
-    auto page2 = doc.report.Storage().Pages(1);
-    EXPECT_EQ(TextsOf(*doc.report.Storage().Pages(0)), (QStringList{"B1", "B2"}));
-    EXPECT_EQ(TextsOf(*page2), (QStringList{"B1", "B2", "B3"}));
-    EXPECT_EQ(TextBounds(*page2, "B3").Top, 201);
+    EXPECT_EQ(PageTexts(doc.report, 0), (QStringList{"B1", "B2"}));
+    EXPECT_EQ(PageTexts(doc.report, 1), (QStringList{"B1", "B2", "B3"}));
+    EXPECT_EQ(TextBounds(*Page(doc.report, 1), "B3").Top, 201);
     EXPECT_EQ(doc.report.Storage().LastPageNumber(), 2);
 
     // 176 pixels of growth still fit.
@@ -83,9 +79,8 @@ TEST(Bands, InvisibleBandTakesNoRoom) {
     ThreeHeaders doc;
     doc.second->BeforePrint = [](TRLCustomControl&, bool& printIt) { printIt = false; };
     ASSERT_TRUE(doc.report.Prepare());
-    auto page = doc.report.Storage().Pages(0);
-    EXPECT_EQ(TextsOf(*page), (QStringList{"B1", "B3"}));
-    EXPECT_EQ(TextBounds(*page, "B3").Top, 169);
+    EXPECT_EQ(PageTexts(doc.report), (QStringList{"B1", "B3"}));
+    EXPECT_EQ(TextBounds(*Page(doc.report), "B3").Top, 169);
 }
 
 TEST(Bands, TitleOnFirstPageHeaderOnEveryPage) {
@@ -98,13 +93,12 @@ TEST(Bands, TitleOnFirstPageHeaderOnEveryPage) {
     report.EndLoad();
     ASSERT_TRUE(report.Prepare());
     ASSERT_EQ(report.Storage().PageCount(), 2);
-    QStringList first = TextsOf(*report.Storage().Pages(0));
-    auto page2 = report.Storage().Pages(1);
+    const QStringList first = PageTexts(report);
     EXPECT_EQ(first.mid(0, 4), (QStringList{"header", "title", "colhead", "row 0"}));
     // (1085 - 38 - 60) / 20 = 49 records on the first page
     EXPECT_EQ(first.size(), 3 + 49);
-    EXPECT_EQ(TextsOf(*page2).mid(0, 3), (QStringList{"header", "colhead", "row 49"}));
-    EXPECT_EQ(TextBounds(*page2, "row 49").Top, 78);
+    EXPECT_EQ(PageTexts(report, 1).mid(0, 3), (QStringList{"header", "colhead", "row 49"}));
+    EXPECT_EQ(TextBounds(*Page(report, 1), "row 49").Top, 78);
 }
 
 TEST(Bands, CarbonCopiesAndGroupIndex) {
@@ -126,9 +120,8 @@ TEST(Bands, CarbonCopiesAndGroupIndex) {
     a->SetGroupIndex(1);
     c->SetGroupIndex(1);
     b->SetCarbonCopies(0); // becomes 1
-    EXPECT_EQ(b->CarbonCopies(), 1);
-    b->SetGroupIndex(-3);
-    EXPECT_EQ(b->GroupIndex(), 0);
+    b->SetGroupIndex(-3);  // becomes 0
+    EXPECT_EQ(std::pair(b->CarbonCopies(), b->GroupIndex()), std::pair(1, 0));
     ASSERT_TRUE(report.Prepare());
     // A and C print together, twice, then B once; for each record.
     EXPECT_EQ(order, (QStringList{"A0", "C0", "A1", "C1", "B0", "A0", "C0", "A1", "C1", "B0"}));
@@ -144,17 +137,15 @@ TEST(Bands, MaxBandsAndPageBreakingStartNewPages) {
     report.SetMaxBands(10);
     ASSERT_TRUE(report.Prepare());
     ASSERT_EQ(report.Storage().PageCount(), 3);
-    EXPECT_EQ(TextsOf(*report.Storage().Pages(1)).first(), QStringLiteral("row 10"));
-    EXPECT_EQ(TextsOf(*report.Storage().Pages(2)).size(), 5);
+    EXPECT_EQ(PageTexts(report, 1).first(), QStringLiteral("row 10"));
+    EXPECT_EQ(PageTexts(report, 2).size(), 5);
 
     report.SetMaxBands(0);
-    detail->SetPageBreaking(pbAfterPrint);
-    ASSERT_TRUE(report.Prepare());
-    EXPECT_EQ(report.Storage().PageCount(), 25);
-
-    detail->SetPageBreaking(pbBeforePrint);
-    ASSERT_TRUE(report.Prepare());
-    EXPECT_EQ(report.Storage().PageCount(), 25);
+    for (TRLPageBreaking breaking : {pbAfterPrint, pbBeforePrint}) {
+        detail->SetPageBreaking(breaking);
+        ASSERT_TRUE(report.Prepare());
+        EXPECT_EQ(report.Storage().PageCount(), 25);
+    }
 }
 
 TEST(Bands, FooterAtThePageBottomAndCompletionToMaxBands) {
@@ -171,16 +162,15 @@ TEST(Bands, FooterAtThePageBottomAndCompletionToMaxBands) {
     report.SetMaxBands(5);
     ASSERT_TRUE(report.Prepare());
     ASSERT_EQ(report.Storage().PageCount(), 1);
-    auto page = report.Storage().Pages(0);
     // Two blank copies complete the page; their labels print nothing.
-    EXPECT_EQ(TextsOf(*page), (QStringList{"row 0", "row 1", "row 2", "", "", "sum", "foot"}));
-    EXPECT_EQ(TextBounds(*page, "sum").Top, 38 + 5 * 20);
-    EXPECT_EQ(TextBounds(*page, "foot").Top, 1085 - 30);
+    EXPECT_EQ(PageTexts(report), (QStringList{"row 0", "row 1", "row 2", "", "", "sum", "foot"}));
+    EXPECT_EQ(TextBounds(*Page(report), "sum").Top, 38 + 5 * 20);
+    EXPECT_EQ(TextBounds(*Page(report), "foot").Top, 1085 - 30);
     EXPECT_EQ(report.DetailCount(), 3);
 
     summary->SetAlignToBottom(true);
     ASSERT_TRUE(report.Prepare());
-    EXPECT_EQ(TextBounds(*report.Storage().Pages(0), "sum").Top, 1085 - 30 - 10);
+    EXPECT_EQ(TextBounds(*Page(report), "sum").Top, 1085 - 30 - 10);
 }
 
 TEST(Bands, SplittableBandIsCutAtAFreeRow) {
@@ -197,18 +187,18 @@ TEST(Bands, SplittableBandIsCutAtAFreeRow) {
         (new FixedLabel(tall, QStringLiteral("line %1").arg(i), 100, 30))->SetTop(i * 30);
     ASSERT_TRUE(report.Prepare());
     ASSERT_EQ(report.Storage().PageCount(), 3);
-    auto page1 = report.Storage().Pages(0);
-    auto page2 = report.Storage().Pages(1);
-    EXPECT_EQ(TextsOf(*page1), (QStringList{"header", "line 0", "line 1", "line 2", "line 3"}));
-    EXPECT_EQ(TextBounds(*page1, "line 3").Bottom, 938 + 120);
+    EXPECT_EQ(PageTexts(report, 0),
+              (QStringList{"header", "line 0", "line 1", "line 2", "line 3"}));
+    EXPECT_EQ(TextBounds(*Page(report, 0), "line 3").Bottom, 938 + 120);
     // The rest follows the repeated header on the next pages, cut again where the page ends.
-    EXPECT_EQ(TextsOf(*page2), (QStringList{"header", "line 4", "line 5", "line 6", "line 7"}));
-    EXPECT_EQ(TextBounds(*page2, "line 4").Top, 938);
-    EXPECT_EQ(TextBounds(*page2, "line 7").Bottom, 938 + 120);
-    EXPECT_EQ(TextsOf(*report.Storage().Pages(2)), (QStringList{"header", "line 8", "line 9"}));
+    EXPECT_EQ(PageTexts(report, 1),
+              (QStringList{"header", "line 4", "line 5", "line 6", "line 7"}));
+    EXPECT_EQ(TextBounds(*Page(report, 1), "line 4").Top, 938);
+    EXPECT_EQ(TextBounds(*Page(report, 1), "line 7").Bottom, 938 + 120);
+    EXPECT_EQ(PageTexts(report, 2), (QStringList{"header", "line 8", "line 9"}));
 
     // Kept whole, the band goes to the next page entirely.
     tall->SetIntegralHeight(true);
     ASSERT_TRUE(report.Prepare());
-    EXPECT_EQ(TextsOf(*report.Storage().Pages(0)), QStringList{"header"});
+    EXPECT_EQ(PageTexts(report), QStringList{"header"});
 }
