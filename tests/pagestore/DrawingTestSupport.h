@@ -45,17 +45,14 @@ inline int CountInk(const QImage& image, const QRect& area) {
 using TRuns = std::vector<std::pair<int, int>>;
 inline TRuns Runs(const QImage& image, QRgb color, int index, bool alongRow) {
     TRuns runs;
-    const int count = alongRow ? image.width() : image.height();
-    int start = -1;
-    for (int i = 0; i <= count; ++i) {
-        const bool match = i < count && (image.pixel(alongRow ? i : index, alongRow ? index : i) |
-                                         0xFF000000u) == (color | 0xFF000000u);
-        if (match && start < 0)
-            start = i;
-        if (!match && start >= 0) {
-            runs.emplace_back(start, i - start);
-            start = -1;
-        }
+    for (int i = 0; i < (alongRow ? image.width() : image.height()); ++i) {
+        const QRgb pixel = alongRow ? image.pixel(i, index) : image.pixel(index, i);
+        if ((pixel | 0xFF000000u) != (color | 0xFF000000u))
+            continue;
+        if (!runs.empty() && runs.back().first + runs.back().second == i)
+            ++runs.back().second;
+        else
+            runs.emplace_back(i, 1);
     }
     return runs;
 }
