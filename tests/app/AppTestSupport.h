@@ -1,6 +1,8 @@
 // Helpers for driving the program's windows from tests.
 #pragma once
 
+#include "DatosSolicitud.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLocale>
@@ -56,6 +58,30 @@ inline void TypeInto(QWidget* widget, const QString& text) {
 
 inline void PressEnter() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+}
+
+// A request with every field in use: accents, quotes, line breaks and a tab in the reason, a
+// leap day, midnight.
+inline TDatosSolicitud FullRequest() {
+    return {.Persona = QStringLiteral("Muñoz, María José"),
+            .DNI = QStringLiteral("27.456.789"),
+            .Categoria = QStringLiteral("JTP"),
+            .Dedicacion = QStringLiteral("SEMI EXCLUSIVA"),
+            .Motivo = QStringLiteral("Congreso de Ingeniería\nPonencia: \"Redes\"\n\ttabulada"),
+            .Destino = QStringLiteral("Córdoba"),
+            .Medio = QStringLiteral("Vehículo Particular"),
+            .MedioIndice = 3,
+            .Patente = QStringLiteral("AB123CD"),
+            .Salida = QDate(2024, 2, 29),
+            .HoraSalida = QTime(9, 5),
+            .Regreso = QDate(2024, 3, 2),
+            .HoraRegreso = QTime(0, 0),
+            .SolicitaPasajes = true,
+            .MontoPasaje = QStringLiteral("1500,50"),
+            .SolicitaKelmora = true,
+            .DiasKelmora = QStringLiteral("3 Y MEDIO"),
+            .SolicitaInscripcion = false,
+            .MontoInscripcion = QString()};
 }
 
 // Makes locale the default until the returned guard goes.

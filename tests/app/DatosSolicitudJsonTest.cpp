@@ -1,3 +1,4 @@
+#include "AppTestSupport.h"
 #include "DatosSolicitud.h"
 
 #include <QJsonDocument>
@@ -8,29 +9,7 @@
 
 namespace {
 
-TDatosSolicitud FullRequest() {
-    return {.Persona = QStringLiteral("Muñoz, María José"),
-            .DNI = QStringLiteral("27.456.789"),
-            .Categoria = QStringLiteral("JTP"),
-            .Dedicacion = QStringLiteral("SEMI EXCLUSIVA"),
-            .Motivo = QStringLiteral("Congreso de Ingeniería\nPonencia: \"Redes\"\n\ttabulada"),
-            .Destino = QStringLiteral("Córdoba"),
-            .Medio = QStringLiteral("Vehículo Particular"),
-            .MedioIndice = 3,
-            .Patente = QStringLiteral("AB123CD"),
-            .Salida = QDate(2024, 2, 29),
-            .HoraSalida = QTime(9, 5),
-            .Regreso = QDate(2024, 3, 2),
-            .HoraRegreso = QTime(0, 0),
-            .SolicitaPasajes = true,
-            .MontoPasaje = QStringLiteral("1500,50"),
-            .SolicitaKelmora = true,
-            .DiasKelmora = QStringLiteral("3 Y MEDIO"),
-            .SolicitaInscripcion = false,
-            .MontoInscripcion = QString()};
-}
-
-// FullRequest as a request file holds it, with the keys of changes replacing its own.
+// apptest::FullRequest as a request file holds it, with the keys of changes replacing its own.
 QJsonObject FullJson(const char* changes = "{}") {
     QJsonObject o = QJsonDocument::fromJson(R"({
         "Persona": "Muñoz, María José", "DNI": "27.456.789", "Categoria": "JTP",
@@ -59,10 +38,10 @@ QString RejectedField(const std::function<void()>& read) {
 }
 
 TEST(DatosSolicitudJson, ReadsEveryFieldFromItsOwnKeyInTheAgreedFormsUpToItsLimit) {
-    EXPECT_EQ(ReadDatosSolicitud(QJsonDocument(FullJson()).toJson()), FullRequest());
+    EXPECT_EQ(ReadDatosSolicitud(QJsonDocument(FullJson()).toJson()), apptest::FullRequest());
 
     // Nothing selected in the lists and free text for the means of transport.
-    TDatosSolicitud d = FullRequest();
+    TDatosSolicitud d = apptest::FullRequest();
     d.Categoria = d.Dedicacion = d.Patente = QString();
     d.Medio = QStringLiteral("a dedo, si hace falta");
     d.MedioIndice = -1;

@@ -404,43 +404,26 @@ TEST_F(FKelmoraTest, OnlyAReturnFromAWindowOfTheProgramSetsTheDatesToToday) {
 TEST_F(FKelmoraTest, TheRequestIsWhatTheFieldsHoldAndImprimirLeavesTheFormAsItWas) {
     const auto locale = apptest::DefaultLocale(QLocale(QLocale::Spanish, QLocale::Argentina));
 
-    TypeInto(Edit("E_Persona"), QStringLiteral("José Pérez"));
-    TypeInto(Edit("E_DNI"), "20.111.222");
-    Combo("E_Categoria")->setCurrentIndex(5);
-    Combo("E_Dedicacion")->setCurrentIndex(1);
-    TypeInto(W<QPlainTextEdit>("M_Motivo"), "Jornadas");
+    TypeInto(Edit("E_Persona"), QStringLiteral("Muñoz, María José"));
+    TypeInto(Edit("E_DNI"), "27.456.789");
+    Combo("E_Categoria")->setCurrentIndex(4);
+    Combo("E_Dedicacion")->setCurrentIndex(2);
+    TypeInto(W<QPlainTextEdit>("M_Motivo"), QStringLiteral("Congreso de Ingeniería"));
     PressEnter();
-    apptest::Type(W<QPlainTextEdit>("M_Motivo"), "de posgrado");
-    TypeInto(Edit("E_Destino"), QStringLiteral("Bahía Blanca"));
+    apptest::Type(W<QPlainTextEdit>("M_Motivo"), "Ponencia: \"Redes\"");
+    W<QPlainTextEdit>("M_Motivo")->insertPlainText("\n\ttabulada"); // Tab would leave the memo
+    TypeInto(Edit("E_Destino"), QStringLiteral("Córdoba"));
     Combo("CB_Medio")->setCurrentIndex(kMedioVehiculoParticular);
     TypeInto(Edit("E_Patente"), "ab123cd");
-    W<QDateEdit>("D_Salida")->setDate(QDate(2024, 5, 6));
-    W<QTimeEdit>("D_HoraSalida")->setTime(QTime(9, 5, 42));
-    W<QDateEdit>("D_Regreso")->setDate(QDate(2024, 5, 8));
+    W<QDateEdit>("D_Salida")->setDate(QDate(2024, 2, 29));
+    W<QTimeEdit>("D_HoraSalida")->setTime(QTime(9, 5, 42)); // the request keeps the minutes
+    W<QDateEdit>("D_Regreso")->setDate(QDate(2024, 3, 2));
     W<QTimeEdit>("D_HoraRegreso")->setTime(QTime(0, 0));
     Check("CK_Pasajes")->setChecked(true);
     TypeInto(Edit("E_MontoPasaje"), "1500.50");
     Check("CK_Kelmora")->setChecked(true);
-    TypeInto(Edit("E_DiasKelmora"), "3");
-
-    TDatosSolicitud expected;
-    expected.Persona = QStringLiteral("José Pérez");
-    expected.DNI = "20.111.222";
-    expected.Categoria = "AY1";
-    expected.Dedicacion = "EXCLUSIVA";
-    expected.Motivo = "Jornadas\nde posgrado";
-    expected.Destino = QStringLiteral("Bahía Blanca");
-    expected.Medio = QStringLiteral("Vehículo Particular");
-    expected.MedioIndice = 3;
-    expected.Patente = "AB123CD";
-    expected.Salida = QDate(2024, 5, 6);
-    expected.HoraSalida = QTime(9, 5); // minutes resolution
-    expected.Regreso = QDate(2024, 5, 8);
-    expected.HoraRegreso = QTime(0, 0);
-    expected.SolicitaPasajes = true;
-    expected.MontoPasaje = "1500,50";
-    expected.SolicitaKelmora = true;
-    expected.DiasKelmora = "3";
+    TypeInto(Edit("E_DiasKelmora"), "3 y medio");
+    const TDatosSolicitud expected = apptest::FullRequest();
     EXPECT_EQ(form.DatosSolicitud(), expected);
 
     // The form stays open and unchanged, so "Imprimir" can run again on the same request (the
