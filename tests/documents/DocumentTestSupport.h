@@ -20,8 +20,9 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 
 namespace doctest {
 
-// Every band of the documents starts at the left page margin.
-constexpr int kBandLeft = 38;
+// Every band of the documents starts at the left page margin; the tops of the header and body
+// bands on the page.
+constexpr int kBandLeft = 38, kHead = 38, kBody = 201;
 
 // Prepares the report afresh and returns its only page; fails the test on any other count.
 inline std::shared_ptr<TRLGraphicSurface> PreparePage(TRLReport& report) {
@@ -58,6 +59,15 @@ inline std::string WhereIs(const TRLGraphicSurface& page, const QString& text) {
             where += " (" + std::to_string(object->BoundsRect.Left) + ", " +
                      std::to_string(object->BoundsRect.Top) + ")";
     return where.empty() ? std::string(" nowhere") : where;
+}
+
+// The text object that prints text with its top-left at (left, top) in the body band; a failure
+// saying where the page printed it instead when there is none.
+inline const TRLTextObject* ExpectInBody(const TRLGraphicSurface& page, const QString& text,
+                                         int left, int top) {
+    const TRLTextObject* object = TextAt(page, text, kBandLeft + left, kBody + top);
+    EXPECT_NE(object, nullptr) << text.toStdString() << " printed at" << WhereIs(page, text);
+    return object;
 }
 
 // The texts printed inside a page rectangle, top to bottom.

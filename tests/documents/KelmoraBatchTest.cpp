@@ -114,13 +114,12 @@ TEST(KelmoraBatch, WritesEveryProducedDocumentWithPdfAndPngAndPrintsTheMessage) 
         auto storage = Load(out + '/' + s.Base + ".rpf");
         ASSERT_EQ(storage->PageCount(), 1);
         const auto page = storage->Pages(0);
-        EXPECT_NE(TextAt(*page, s.Text, kBandLeft + s.Left, 201 + s.Top), nullptr)
-            << s.Text.toStdString() << " printed at" << WhereIs(*page, s.Text);
+        ExpectInBody(*page, s.Text, s.Left, s.Top);
     }
 
     // The reason keeps its line break in the vehicle statement.
     auto vehiculo = Load(out + "/vehiculo-particular.rpf");
-    EXPECT_EQ(TextsIn(*vehiculo->Pages(0), {kBandLeft + 120, 201 + 98, 756, 201 + 174}),
+    EXPECT_EQ(TextsIn(*vehiculo->Pages(0), {kBandLeft + 120, kBody + 98, 756, kBody + 174}),
               QStringList({"Jornadas", QString::fromUtf8("de física")}));
 
     const QImage png(out + "/solicitud.png");
@@ -199,7 +198,7 @@ TEST(KelmoraBatch, LaterRunsReplaceOnlyTheProgramsOwnOutputsAndOnlyWhenTheySucce
     EXPECT_EQ(Entries(out), QStringList({"notes.txt", "solicitud.rpf"}));
     auto storage = Load(out + "/solicitud.rpf");
     const auto page = storage->Pages(0);
-    EXPECT_NE(TextAt(*page, "PASAJES NO SOLICITADO", kBandLeft + 114, 201 + 401), nullptr);
+    ExpectInBody(*page, "PASAJES NO SOLICITADO", 114, 401);
 }
 
 TEST(KelmoraBatch, BadInputNamesTheProblemAndWritesNothing) {
