@@ -56,7 +56,6 @@ protected:
 TEST_F(PageStorage, TheTemporaryFileAppearsWithTheFirstPageAndGoesWithTheStore) {
     auto* storage = new TRLGraphicStorage;
     EXPECT_TRUE(ScratchFiles().isEmpty());
-    EXPECT_EQ(storage->PageCount(), 0);
 
     storage->Add(NumberedPage(0));
     const QString name = storage->TempFileName();
