@@ -37,13 +37,10 @@ TEST(Registry, CreatesControlsAndSetsPropertiesByName) {
         registry.WriteProperty(*report, "Font", QVariant::fromValue(TRLFont{"Courier", 12})));
 
     auto* b = static_cast<TRLBand*>(band);
-    EXPECT_EQ(b->BandType(), btHeader);
-    EXPECT_EQ(b->Height(), 131);
-    EXPECT_EQ(b->Borders().Width(), 2);
-    EXPECT_TRUE(b->Borders().DrawLeft());
-    EXPECT_TRUE(b->Options().Contains(boOptimisticPageBreak));
+    EXPECT_EQ(std::tuple(b->BandType(), b->Height(), b->Borders().Width(), b->Left()),
+              std::tuple(btHeader, 131, 2, 76));
+    EXPECT_TRUE(b->Borders().DrawLeft() && b->Options().Contains(boOptimisticPageBreak));
     EXPECT_EQ(report->Width(), 559);
-    EXPECT_EQ(b->Left(), 76);
     EXPECT_EQ(b->Font().Name, QStringLiteral("Courier"));
 
     QVariant v;
