@@ -275,7 +275,6 @@ TEST_F(PreviewControl, LaysOutOnlyOnRealChanges) {
     preview.resize(801, 600);
     EXPECT_TRUE(QTest::qWaitFor([&] { return preview.LayoutCount() == zoomed + 1; }, 2000));
     QCoreApplication::processEvents();
-    EXPECT_EQ(preview.width(), 801);
     EXPECT_EQ(preview.LayoutCount(), zoomed + 1);
     EXPECT_EQ(changes, changesZoomed + 1);
 }
