@@ -31,17 +31,23 @@ int Interleaved(int pairs) {
 // 1 mm margins left and right are 4 pixels each; one pixel is kept clear after the bars.
 constexpr int SideMargins = 8;
 
+QSize SizeOf(const TRLBarcode& barcode) {
+    return {barcode.Width(), barcode.Height()};
+}
+
 // A report with one header band holding one barcode, as a layout would build it.
 struct BarcodeReport {
     TRLReport report;
     TRLBand* band = new TRLBand(&report);
     TRLBarcode* barcode = new TRLBarcode(band);
 
-    BarcodeReport() {
+    explicit BarcodeReport(const char* caption = "", TRLBarcodeType type = bcCode2OF5Interleaved) {
         band->SetBandType(btHeader);
         band->SetHeight(120);
         barcode->SetLeft(10);
         barcode->SetTop(5);
+        barcode->SetBarcodeType(type);
+        barcode->SetCaption(caption);
     }
 
     // Prepares and returns the image objects of the first page.
@@ -98,8 +104,7 @@ TEST(BarcodeControl, AutoSizeFollowsTheCodeTheMarginsAndTheFrameSides) {
     // 1 mm margins each side, kept as defaults so that layouts need not store them; an empty
     // code is as wide as its start and stop.
     EXPECT_FALSE(barcode.Margins().LeftStored());
-    EXPECT_EQ(barcode.Width(), Interleaved(0) + 1 + SideMargins);
-    EXPECT_EQ(barcode.Height(), 34);
+    EXPECT_EQ(SizeOf(barcode), QSize(Interleaved(0) + 1 + SideMargins, 34));
     barcode.SetCaption("12");
     EXPECT_EQ(barcode.Width(), 31); // 22 pixels of bars
     barcode.SetCaption("123");      // printed as 0123: two pairs
@@ -113,7 +118,6 @@ TEST(BarcodeControl, AutoSizeFollowsTheCodeTheMarginsAndTheFrameSides) {
     barcode.SetRatio(2.0);
     barcode.SetModule(1);
 
-    barcode.SetCaption("12");
     barcode.Margins().SetLeftMargin(2.0); // 8 pixels
     EXPECT_EQ(barcode.Width(), 22 + 1 + 8 + 4);
     barcode.Margins().SetLeftMargin(1.0);
@@ -158,18 +162,15 @@ TEST(BarcodeControl, OrientationSwapsTheSidesAndSizesTheHeight) {
     ASSERT_EQ(barcode.Width(), 31);
     barcode.SetOrientation(boBottomToTop);
     // Swapped, then the length along the bars (now the height) follows the code.
-    EXPECT_EQ(barcode.Width(), 34);
-    EXPECT_EQ(barcode.Height(), 31);
+    EXPECT_EQ(SizeOf(barcode), QSize(34, 31));
     barcode.SetCaption("1234");
-    EXPECT_EQ(barcode.Width(), 34);
-    EXPECT_EQ(barcode.Height(), Interleaved(2) + 1 + SideMargins);
+    const int length = Interleaved(2) + 1 + SideMargins;
+    EXPECT_EQ(SizeOf(barcode), QSize(34, length));
     // Vertical to vertical keeps the sides.
     barcode.SetOrientation(boTopToBottom);
-    EXPECT_EQ(barcode.Width(), 34);
-    EXPECT_EQ(barcode.Height(), Interleaved(2) + 1 + SideMargins);
+    EXPECT_EQ(SizeOf(barcode), QSize(34, length));
     barcode.SetOrientation(boLeftToRight);
-    EXPECT_EQ(barcode.Width(), Interleaved(2) + 1 + SideMargins);
-    EXPECT_EQ(barcode.Height(), 34);
+    EXPECT_EQ(SizeOf(barcode), QSize(length, 34));
 
     // A layout being read stores the bounds of its own orientation: no swap then.
     TRLBarcode loaded;
@@ -177,13 +178,11 @@ TEST(BarcodeControl, OrientationSwapsTheSidesAndSizesTheHeight) {
     loaded.SetBounds(0, 0, 40, 90);
     loaded.SetOrientation(boTopToBottom);
     loaded.EndLoad();
-    EXPECT_EQ(loaded.Width(), 40);
-    EXPECT_EQ(loaded.Height(), Interleaved(0) + 1 + SideMargins);
+    EXPECT_EQ(SizeOf(loaded), QSize(40, Interleaved(0) + 1 + SideMargins));
 }
 
 TEST(BarcodeControl, PrintRecordsOnePictureInsideTheMargins) {
-    BarcodeReport r;
-    r.barcode->SetCaption("1234");
+    BarcodeReport r("1234");
     r.barcode->SetModule(2);
     const int width = r.barcode->Width();
     ASSERT_EQ(width, 2 * Interleaved(2) + 1 + SideMargins);
@@ -204,9 +203,8 @@ TEST(BarcodeControl, PrintRecordsOnePictureInsideTheMargins) {
 }
 
 TEST(BarcodeControl, PrintPlacesTheBarsByAlignmentAndTakesTheParentsColour) {
-    BarcodeReport r;
+    BarcodeReport r("1234");
     r.band->SetColor(QColor(255, 255, 200));
-    r.barcode->SetCaption("1234");
     r.barcode->SetAutoSize(false);
     r.barcode->SetBounds(10, 5, 100, 40);
     r.barcode->SetAlignment(taRightJustify);
@@ -223,8 +221,7 @@ TEST(BarcodeControl, PrintPlacesTheBarsByAlignmentAndTakesTheParentsColour) {
 }
 
 TEST(BarcodeControl, NothingIsRecordedWithoutRoomForTheBars) {
-    BarcodeReport r;
-    r.barcode->SetCaption("1234");
+    BarcodeReport r("1234");
     r.barcode->SetAutoSize(false);
     r.barcode->SetWidth(SideMargins); // nothing left between the margins
     EXPECT_TRUE(r.Prepare().empty());
@@ -235,9 +232,7 @@ TEST(BarcodeControl, InvalidValuesPrintAsInvalidCodeSays) {
         TRLBarcodeType type;
         const char* value;
         TRLBarcodeInvalidCode invalidCode;
-        bool invalid;
-        bool bars;
-        bool cross;
+        bool invalid, bars, cross;
     };
     const Case cases[] = {
         {bcCode2OF5Interleaved, "1A2345", icEmptyRect, true, false, false},
@@ -255,10 +250,8 @@ TEST(BarcodeControl, InvalidValuesPrintAsInvalidCodeSays) {
                          .arg(BarcodeTypeName(c.type), QLatin1String(c.value))
                          .arg(c.invalidCode)
                          .toStdString());
-        BarcodeReport r;
-        r.barcode->SetBarcodeType(c.type);
+        BarcodeReport r(c.value, c.type);
         r.barcode->SetInvalidCode(c.invalidCode);
-        r.barcode->SetCaption(c.value);
         r.barcode->SetAutoSize(false);
         r.barcode->SetWidth(160);
         const QImage picture = r.OnePicture();
@@ -270,13 +263,11 @@ TEST(BarcodeControl, InvalidValuesPrintAsInvalidCodeSays) {
 }
 
 TEST(BarcodeControl, TheCaptionEventDecidesWhatIsPrinted) {
-    BarcodeReport r;
-    r.barcode->SetCaption("1234");
+    BarcodeReport r("1234");
     r.barcode->BeforePrint = [](TRLCustomControl&, bool& printIt) { printIt = false; };
     EXPECT_TRUE(r.Prepare().empty());
 
-    BarcodeReport shown;
-    shown.barcode->SetCaption("12");
+    BarcodeReport shown("12");
     shown.barcode->BeforePrint = [](TRLCustomControl& sender, bool&) {
         sender.SetCaption("12345678");
     };
@@ -304,12 +295,10 @@ TEST_F(ZbarControlTest, RecordedPicturesScan) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
-        BarcodeReport r;
-        r.barcode->SetBarcodeType(c.type);
+        BarcodeReport r(c.value, c.type);
         r.barcode->SetModule(2);
         r.barcode->SetCheckSum(c.checkSum);
         r.barcode->SetOrientation(c.orientation);
-        r.barcode->SetCaption(c.value);
         const QImage picture = r.OnePicture();
         ASSERT_FALSE(picture.isNull());
         const TRLRect& bounds = r.image->BoundsRect;
@@ -322,9 +311,8 @@ TEST(BarcodeControl, VerticalBarsRunTheWayTheOrientationSays) {
     // The code starts at the picture's bottom when it reads upwards and at its top when it
     // reads downwards; the clear pixels after the bars are at the other end.
     for (const TRLBarcodeOrientation orientation : {boBottomToTop, boTopToBottom}) {
-        BarcodeReport r;
+        BarcodeReport r("1234");
         r.barcode->SetOrientation(orientation);
-        r.barcode->SetCaption("1234");
         ASSERT_EQ(r.barcode->Width(), 34);
         const QImage picture = r.OnePicture();
         // The side margins shrink the picture across the bars; along them the control's
@@ -341,8 +329,7 @@ TEST(BarcodeControl, VerticalBarsRunTheWayTheOrientationSays) {
 }
 
 TEST(BarcodeControl, DesignViewMatchesThePrintedPicture) {
-    BarcodeReport r;
-    r.barcode->SetCaption("1234");
+    BarcodeReport r("1234");
     r.barcode->SetShowText(boBoth);
     r.barcode->SetHeight(60);
     const QImage design = r.barcode->PaintImage();

@@ -317,8 +317,7 @@ TEST_F(RunFillingRunTest, OpensOnePreviewPerDocumentAndTellsTheOperatorHowMany) 
     QWidget entryForm;
     const struct {
         bool Pasajes;
-        int Medio;
-        int Count;
+        int Medio, Count;
     } cases[] = {{false, 1, 1}, {true, 0, 2}, {true, 3, 3}, {false, 3, 2}};
     for (const auto& c : cases) {
         TDatosSolicitud d = Basic();
