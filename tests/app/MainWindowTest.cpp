@@ -94,10 +94,8 @@ TEST(KelmoraStart, RunShowsTheMainWindowMaximisedAndEndsWhenItCloses) {
         }
     });
     // A guard: a program that does not end on "&Salir" fails instead of hanging.
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-    guard.start(10000);
+    const QObject guard; // the timer goes with it
+    QTimer::singleShot(10000, &guard, [] { QCoreApplication::exit(99); });
     EXPECT_EQ(RunKelmora(), 0);
     EXPECT_TRUE(seen);
     EXPECT_EQ(ScratchDir(), ".") << "engine state let go at the end";

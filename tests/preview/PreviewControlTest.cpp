@@ -32,6 +32,15 @@ bool HasColourNear(const QImage& image, QPoint at, const QColor& colour) {
     return false;
 }
 
+// The longest run of dark pixels along a row of image within area.
+int LongestDarkRun(const QImage& image, const QRect& area) {
+    int longest = 0;
+    for (int y = area.top(); y <= area.bottom() && y < image.height(); ++y)
+        for (int x = area.left(), run = 0; x <= area.right() && x < image.width(); ++x)
+            longest = std::max(longest, run = qGray(image.pixel(x, y)) < 128 ? run + 1 : 0);
+    return longest;
+}
+
 using Hit = std::pair<int, int>;
 const Hit kMiss{-1, -1};
 enum { kWholeWords = 1, kMatchCase = 2, kBackward = 4 };
@@ -330,20 +339,17 @@ TEST_F(PreviewControl, WholeWordsNarrowTheSearch) {
 }
 
 TEST(TextContains, WholeWordsAreBoundedByNonLettersAndNonDigits) {
-    struct Case {
-        const char* text;
-        const char* needle;
-        bool whole;
-        bool expected;
-    };
     // In "concat cat" the second occurrence is a word; a non-ASCII letter still joins one.
-    const Case cases[] = {{"concat cat", "cat", true, true}, {"concat", "cat", true, false},
-                          {"concat", "cat", false, true},    {"cat", "cat", true, true},
-                          {"(cat)", "cat", true, true},      {"cat2", "cat", true, false},
-                          {"2cat", "cat", true, false},      {"gato_cat", "cat", true, true},
-                          {"ÑCAT", "CAT", true, false},      {"12,5%", "12", true, true},
-                          {"anything", "", false, false},    {"", "", true, false}};
-    for (const Case& c : cases)
+    const struct {
+        const char *text, *needle;
+        bool whole, expected;
+    } cases[] = {{"concat cat", "cat", true, true}, {"concat", "cat", true, false},
+                 {"concat", "cat", false, true},    {"cat", "cat", true, true},
+                 {"(cat)", "cat", true, true},      {"cat2", "cat", true, false},
+                 {"2cat", "cat", true, false},      {"gato_cat", "cat", true, true},
+                 {"ÑCAT", "CAT", true, false},      {"12,5%", "12", true, true},
+                 {"anything", "", false, false},    {"", "", true, false}};
+    for (const auto& c : cases)
         EXPECT_EQ(TextContains(QString::fromUtf8(c.text), QString::fromUtf8(c.needle), c.whole),
                   c.expected)
             << c.text << " / " << c.needle << " whole=" << c.whole;
@@ -414,8 +420,7 @@ TEST_F(PreviewControl, LoneObjectGetsBlackHandlesAtTheZoom) {
     const TRLRect b = TextOn(0, 0).BoundsRect;
     QTest::mouseMove(&box, QPoint(box.ToBox(b.Left + 2), box.ToBox(b.Top + 2)));
     ASSERT_EQ(box.SelectedObjectIndex(), 0);
-    const QImage shot = Shot(box);
-    EXPECT_EQ(shot.pixelColor(box.ToBox(b.Right), box.ToBox(b.Bottom)), QColor(Qt::black));
+    EXPECT_EQ(Shot(box).pixelColor(box.ToBox(b.Right), box.ToBox(b.Bottom)), QColor(Qt::black));
     EXPECT_EQ(box.ToPage(box.ToBox(300)), 300);
 }
 
@@ -431,11 +436,7 @@ TEST_F(PreviewControl, CopyPutsThePageOnTheClipboardAtItsOwnSize) {
     EXPECT_EQ(copied.size(), QSize(kPageWidth, kPageHeight));
     EXPECT_EQ(copied.depth(), 32);
     // The text of page two is in it: some dark pixel near where it was recorded.
-    bool inked = false;
-    for (int x = 100; x < 140 && !inked; ++x)
-        for (int y = 100; y < 115 && !inked; ++y)
-            inked = qGray(copied.pixel(x, y)) < 128;
-    EXPECT_TRUE(inked);
+    EXPECT_GT(LongestDarkRun(copied, QRect(100, 100, 40, 15)), 0);
     EXPECT_EQ(preview.ContextMenu()->actions().front()->text(), QStringLiteral("Copy"));
 }
 
@@ -487,16 +488,10 @@ TEST_F(PreviewControl, AtFullSizeAnUnderlinedTextKeepsItsUnderline) {
     const int textHeight = page->TextHeight(QStringLiteral("SOLICITUD DE KELMORA"));
     ShowPage(page);
     preview.SetZoom(100);
-    const QImage shot = Shot(preview.PageBoxes(0));
-    const QPoint at(preview.PageBoxes(0).ToBox(300), preview.PageBoxes(0).ToBox(200));
     // The underline is the longest dark run of a row inside the text's cell.
-    int longest = 0;
-    for (int y = at.y(); y < at.y() + textHeight + 2 && y < shot.height(); ++y) {
-        int run = 0;
-        for (int x = at.x(); x < at.x() + textWidth && x < shot.width(); ++x) {
-            run = qGray(shot.pixel(x, y)) < 128 ? run + 1 : 0;
-            longest = std::max(longest, run);
-        }
-    }
-    EXPECT_GT(longest, textWidth * 3 / 4) << "no underline under the text";
+    const QPoint at(preview.PageBoxes(0).ToBox(300), preview.PageBoxes(0).ToBox(200));
+    EXPECT_GT(
+        LongestDarkRun(Shot(preview.PageBoxes(0)), QRect(at, QSize(textWidth, textHeight + 2))),
+        textWidth * 3 / 4)
+        << "no underline under the text";
 }

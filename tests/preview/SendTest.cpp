@@ -32,15 +32,13 @@ namespace {
 class MailStandIn {
 public:
     explicit MailStandIn(int status = 0, const QByteArray& complaint = {}) {
-        const QString script = dir_.filePath(QStringLiteral("xdg-email"));
-        QFile file(script);
+        QFile file(dir_.filePath(QStringLiteral("xdg-email")));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("#!/bin/sh\n"
                    "for argument in \"$@\"; do printf '%s\\n' \"$argument\"; done > \"$0.args\"\n");
         if (!complaint.isEmpty())
             file.write("echo '" + complaint + "' >&2\n");
         file.write("exit " + QByteArray::number(status) + "\n");
-        file.close();
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                             QFileDevice::ExeOwner);
     }
@@ -61,8 +59,6 @@ class PreviewSend : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(tmp_.isValid());
-        savedPath_ = qgetenv("PATH");
-        savedTmp_ = qgetenv("TMPDIR");
         qputenv("TMPDIR", tmp_.path().toLocal8Bit());
         InitEngineSupport();
     }
@@ -94,8 +90,8 @@ protected:
     }
 
     QTemporaryDir tmp_;
-    QByteArray savedPath_;
-    QByteArray savedTmp_;
+    const QByteArray savedPath_ = qgetenv("PATH");
+    const QByteArray savedTmp_ = qgetenv("TMPDIR");
     QObject owner_;
     TRLGraphicStorage* store_ = nullptr;
     QPointer<TRLPreviewForm> form_;
