@@ -16,17 +16,6 @@ ProgramResult Barcode(const QStringList& arguments) {
     return Rltool(QStringList{QStringLiteral("barcode")} + arguments);
 }
 
-// The tool's options as rltool barcode's flags set them.
-TRLBarcodeToolOptions Options(const char* type, int module = 1, double ratio = 2,
-                              bool checkSum = false) {
-    TRLBarcodeToolOptions options;
-    options.Type = QString::fromLatin1(type);
-    options.Module = module;
-    options.Ratio = ratio;
-    options.CheckSum = checkSum;
-    return options;
-}
-
 QImage Rgb32(const QImage& image) {
     return image.convertToFormat(QImage::Format_RGB32);
 }
@@ -53,7 +42,7 @@ TEST_F(RltoolBarcode, PrintsTheElementString) {
     // The check digit flag reaches the encoder: 12 digits in, 13 out.
     run = Barcode({"--type", "EAN13", "--checksum", "--elements", "400638133393"});
     EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
-    EXPECT_EQ(run.Out.trimmed(), BarcodeElementString(Options("bcEAN13"), "4006381333931"));
+    EXPECT_EQ(run.Out.trimmed(), BarcodeElementString({.Type = "bcEAN13"}, "4006381333931"));
 }
 
 TEST_F(RltoolBarcode, WritesThePictureWithTheOptionsGiven) {
@@ -65,7 +54,8 @@ TEST_F(RltoolBarcode, WritesThePictureWithTheOptionsGiven) {
     ASSERT_FALSE(written.isNull());
     // 95 modules of 2 pixels and 10 narrow elements of quiet zone each side, 34 high.
     EXPECT_EQ(written.size(), QSize(2 * 95 + 2 * 20, 34));
-    EXPECT_EQ(written, Rgb32(BarcodeImage(Options("bcEAN13", 2, 2, true), "400638133393")));
+    EXPECT_EQ(written, Rgb32(BarcodeImage({.Type = "bcEAN13", .Module = 2, .CheckSum = true},
+                                          "400638133393")));
 
     // Ten narrow elements of quiet zone on each side, the bars in between.
     const QString row = barcodetest::RowPattern(written, 17);
@@ -75,7 +65,8 @@ TEST_F(RltoolBarcode, WritesThePictureWithTheOptionsGiven) {
     // The ratio reaches the encoder.
     const QString wide = Path("c39-3.png");
     ASSERT_EQ(Barcode({"--type", "bcCode39", "--ratio", "3", "KELMORA", "-o", wide}).ExitCode, 0);
-    EXPECT_EQ(Rgb32(QImage(wide)), Rgb32(BarcodeImage(Options("bcCode39", 1, 3), "KELMORA")));
+    EXPECT_EQ(Rgb32(QImage(wide)),
+              Rgb32(BarcodeImage({.Type = "bcCode39", .Ratio = 3}, "KELMORA")));
 
     if (!QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty()) {
         EXPECT_EQ(barcodetest::ZbarDecode(written, {"ean13"}, dir_.path()),
