@@ -18,24 +18,13 @@ QString Spaces(int n) {
     return QString(n, u'.');
 }
 
-QString Doubled(const QString& row) {
-    QString out;
-    for (QChar c : row)
-        out += QString(2, c);
-    return out;
-}
-
-bool Bluish(QColor c) {
-    return c.blue() > 128 && c.red() < 100 && c.green() < 100;
-}
-
 // Leftmost and rightmost columns holding a bluish pixel within rows [top, bottom).
 std::pair<int, int> BlueSpan(const QImage& image, int top, int bottom) {
-    int first = image.width();
-    int last = -1;
+    int first = image.width(), last = -1;
     for (int y = top; y < bottom; ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (Bluish(image.pixelColor(x, y))) {
+            if (const QColor c = image.pixelColor(x, y);
+                c.blue() > 128 && c.red() < 100 && c.green() < 100) {
                 first = std::min(first, x);
                 last = std::max(last, x);
             }
@@ -120,8 +109,10 @@ TEST(BarcodeEncoder, BitmapColumnsFollowTheElementWidths) {
     for (int y = 0; y < 10; ++y)
         EXPECT_EQ(RowPattern(image, y), Bars12 + Spaces(8)) << y;
 
+    // Every element twice as wide at module 2.
     e.SetModule(2);
-    EXPECT_EQ(RowPattern(e.CreateBitmap("12", 50, 4), 2), Doubled(Bars12) + Spaces(6));
+    EXPECT_EQ(RowPattern(e.CreateBitmap("12", 50, 4), 2),
+              QStringLiteral("##..##..####..##....##..##..####....####..##") + Spaces(6));
 
     // A ratio of 3 at module 1: wide elements are 3 pixels.
     e.SetModule(1);
