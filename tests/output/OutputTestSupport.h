@@ -25,9 +25,12 @@
 #include <memory>
 #include <ostream>
 
-// Readable QStrings in test failures.
+// Readable QStrings and rectangles in test failures.
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QRect& r, std::ostream* os) {
+    *os << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height();
 }
 
 namespace outputtest {

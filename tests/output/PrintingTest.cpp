@@ -12,16 +12,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QImage>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QScopeGuard>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -45,75 +38,47 @@ void SaveStore(const QString& file, int count, const QString& title = QString())
     store.SaveToFile(file);
 }
 
-// A job title no other test process uses, so that captured files can be told apart.
-QString UniqueTitle(const char* what) {
+// A job title, or queue name, no other test process uses, so that captured files can be told
+// apart.
+QString UniqueTitle(const QString& what) {
     static std::atomic<int> counter{0};
-    return QStringLiteral("kelmora-%1-%2-%3")
-        .arg(QLatin1String(what))
-        .arg(QCoreApplication::applicationPid())
-        .arg(++counter);
+    const qint64 pid = QCoreApplication::applicationPid();
+    return QStringLiteral("kelmora-%1-%2-%3").arg(what).arg(pid).arg(++counter);
 }
 
-// The capture backend names files "job<N>-<title>.pdf" (the title's odd characters as "_").
-QStringList CapturedJobs(const QString& title) {
-    QDir dir(CaptureDir());
-    QList<QPair<int, QString>> jobs;
-    static const QRegularExpression pattern("^job(\\d+)-(.*)\\.pdf$");
-    for (const QString& name : dir.entryList({"job*.pdf"}, QDir::Files)) {
-        const auto match = pattern.match(name);
-        if (match.hasMatch() && match.captured(2) == title)
-            jobs.append({match.captured(1).toInt(), dir.filePath(name)});
-    }
-    std::sort(jobs.begin(), jobs.end());
-    QStringList files;
-    for (const auto& job : jobs)
-        files << job.second;
-    return files;
-}
-
+// The documents captured for a title, in job order, once there are count of them or the time is
+// up. The capture backend names them "job<N>-<title>.pdf" (the title's odd characters as "_").
 QStringList WaitForJobs(const QString& title, int count) {
-    QStringList files;
-    WaitFor(
-        [&] {
-            files = CapturedJobs(title);
-            return files.size() >= count;
-        },
-        30000);
-    return files;
+    static const QRegularExpression pattern("^job(\\d+)-(.*)\\.pdf$");
+    QMap<int, QString> jobs;
+    WaitFor([&] {
+        const QDir dir(CaptureDir());
+        for (const QString& name : dir.entryList({"job*.pdf"}, QDir::Files))
+            if (const auto match = pattern.match(name); match.captured(2) == title)
+                jobs.insert(match.captured(1).toInt(), dir.filePath(name));
+        return jobs.size() >= count;
+    });
+    return jobs.values();
 }
 
-// Page sizes in whole points.
-QList<QSize> PageSizes(const QString& file) {
+// The sheets of a document in whole points, and the numbers of its "PAGE n" headings.
+QList<QSize> Sheets(const QString& file) {
     QList<QSize> sizes;
     for (const QSizeF& size : PdfPageSizes(file))
         sizes.append(size.toSize());
     return sizes;
 }
-
-// The "PAGE n" headings of a document, in order.
-QStringList PageHeadings(const QString& file) {
-    QStringList headings;
-    static const QRegularExpression heading("PAGE \\d+");
-    for (auto it = heading.globalMatch(PdfText(file)); it.hasNext();)
-        headings << it.next().captured(0);
-    return headings;
+QList<int> Printed(const QString& file) {
+    return NumbersAfter("PAGE", PdfText(file));
 }
 
-QStringList Headings(const QList<int>& pages) {
-    QStringList list;
-    for (int p : pages)
-        list << QStringLiteral("PAGE %1").arg(p);
-    return list;
-}
-
+// What the capture backend noted of a job, such as its copies.
 QString JobInfo(const QString& pdf, const QString& key) {
     QFile file(pdf + ".info");
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    for (const QByteArray& line : file.readAll().split('\n'))
-        if (line.startsWith(key.toUtf8() + '='))
-            return QString::fromUtf8(line.mid(key.size() + 1));
-    return QString();
+    const QString info = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : "";
+    return QRegularExpression("^" + key + "=(.*)$", QRegularExpression::MultilineOption)
+        .match(info)
+        .captured(1);
 }
 
 bool Dark(const QImage& image, int x, int y) {
@@ -138,42 +103,37 @@ double InkCoveredBy(const QImage& a, const QImage& b) {
     return inked > 0 ? static_cast<double>(matched) / inked : 0.0;
 }
 
-// Reads the printer list again and chooses the named printer.
-void SelectPrinter(const QString& name) {
-    TRLPrinterWrapper& printer = RLPrinter();
-    printer.Refresh();
-    for (int i = 0; i < printer.PrinterCount(); ++i)
-        if (printer.PrinterNames(i) == name)
-            printer.SetPrinterIndex(i);
-    ASSERT_EQ(printer.PrinterName(), name);
+// The position of a printer in the wrapper's list, -1 when it is not listed.
+int IndexOf(const QString& name) {
+    for (int i = 0; i < RLPrinter().PrinterCount(); ++i)
+        if (RLPrinter().PrinterNames(i) == name)
+            return i;
+    return -1;
 }
 
-void SelectTestPrinter() {
-    SelectPrinter(TestPrinter());
+// Reads the printer list again and chooses the named printer.
+void SelectPrinter(const QString& name) {
+    RLPrinter().Refresh();
+    RLPrinter().SetPrinterIndex(IndexOf(name));
+    ASSERT_EQ(RLPrinter().PrinterName(), name);
 }
 
 // A queue of the private server, printing into captures, for as long as it lives; a test that
 // removes it itself leaves nothing to remove.
 struct TQueue {
-    TQueue(const QString& name, const QString& captures) : Name(name) {
-        Added = RunProgram("lpadmin", {"-p", name, "-E", "-v", "kelmora-capture:" + captures});
+    TQueue(const QString& what, const QString& captures) : Name(UniqueTitle(what)) {
+        Added = RunProgram("lpadmin", {"-p", Name, "-E", "-v", "kelmora-capture:" + captures});
     }
     ~TQueue() { RunProgram("lpadmin", {"-x", Name}); }
     QString Name;
     ProcessResult Added;
 };
 
-// A queue name of this process.
-QString QueueName(const QString& what) {
-    return QStringLiteral("kelmora-%1-%2").arg(what).arg(QCoreApplication::applicationPid());
-}
-
 class Printing : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (TestPrinter().isEmpty() || CaptureDir().isEmpty())
-            GTEST_SKIP() << "no test printer (scripts/test starts one)";
-        SelectTestPrinter();
+        REQUIRE_TEST_PRINTER();
+        SelectPrinter(TestPrinter());
         SpoolFilter().SetShowProgress(false);
         SpoolFilter().SetRepeatForCopies(false);
         RLPrinter().SetCopies(1);
@@ -220,66 +180,53 @@ TEST_F(Printing, EachRunPrintsItsRangeAsOneJob) {
 
         const QStringList jobs = WaitForJobs(title, 1);
         ASSERT_EQ(jobs.size(), 1);
-        EXPECT_EQ(PageSizes(jobs[0]), QList<QSize>(r.Printed.size(), QSize(595, 842))); // A4
-        EXPECT_EQ(PageHeadings(jobs[0]), Headings(r.Printed));
+        EXPECT_EQ(Sheets(jobs[0]), QList<QSize>(r.Printed.size(), QSize(595, 842))); // A4
+        EXPECT_EQ(Printed(jobs[0]), r.Printed);
         EXPECT_EQ(JobInfo(jobs[0], "copies"), QString(r.JobCopies));
     }
 }
 
+// A landscape page starts a second document. Every page lands on its sheet as it would on the
+// screen, placed from the sheet's edge and not from the printable area's.
 TEST_F(Printing, ALandscapePageStartsASecondDocument) {
     const QString title = UniqueTitle("landscape");
     FillStore(store, 3, title, [](int n) {
-        PagePaper paper;
-        if (n == 3)
-            paper.Orientation = MetaOrientationLandscape;
-        return paper;
+        return PagePaper{n == 3 ? MetaOrientationLandscape : MetaOrientationPortrait};
     });
     FilterPages(&store, nullptr, 1, false, -1);
     EXPECT_EQ(SpoolFilter().DocumentCount(), 2);
 
     const QStringList jobs = WaitForJobs(title, 2);
     ASSERT_EQ(jobs.size(), 2);
-    EXPECT_EQ(PageSizes(jobs[0]), QList<QSize>(2, QSize(595, 842)));
-    EXPECT_EQ(PageSizes(jobs[1]), QList<QSize>(1, QSize(842, 595)));
-    EXPECT_EQ(PageHeadings(jobs[0]), Headings({1, 2}));
-    EXPECT_EQ(PageHeadings(jobs[1]), Headings({3}));
+    EXPECT_EQ(Sheets(jobs[0]), QList<QSize>(2, QSize(595, 842)));
+    EXPECT_EQ(Sheets(jobs[1]), QList<QSize>(1, QSize(842, 595)));
+    EXPECT_EQ(Printed(jobs[0]), QList<int>({1, 2}));
+    EXPECT_EQ(Printed(jobs[1]), QList<int>({3}));
 
-    // The landscape page lands on its sheet as it would on the screen.
-    const QImage sheet = RasterizePdf(jobs[1], 1, 96);
-    ASSERT_EQ(sheet.size(), QSize(1123, 794));
-    const QImage direct = DrawnDirectly(*store.Pages(2));
-    EXPECT_GT(InkCoveredBy(sheet, direct), 0.97);
-    EXPECT_GT(InkCoveredBy(direct, sheet), 0.97);
-}
-
-TEST_F(Printing, PrintedPageMatchesTheSamePageDrawnDirectly) {
-    const QString title = UniqueTitle("pixels");
-    FillStore(store, 2, title);
-    FilterPages(&store, nullptr, 2, false, 2);
-    const QStringList jobs = WaitForJobs(title, 1);
-    ASSERT_EQ(jobs.size(), 1);
-    const QImage printed = RasterizePdf(jobs[0], 1, 96);
-    ASSERT_EQ(printed.size(), QSize(794, 1123));
-    const QImage direct = DrawnDirectly(*store.Pages(1));
-
-    // The solid block of page 2 lies at (100, 380)-(300, 420) on both, to the pixel: the page
-    // is placed from the sheet's edge, not from the printable area's.
-    for (const QImage* image : {&printed, &direct}) {
-        EXPECT_TRUE(Dark(*image, 101, 381));
-        EXPECT_TRUE(Dark(*image, 298, 418));
-        EXPECT_FALSE(Dark(*image, 98, 400));
-        EXPECT_FALSE(Dark(*image, 302, 400));
-        EXPECT_FALSE(Dark(*image, 200, 377));
-        EXPECT_FALSE(Dark(*image, 200, 423));
+    // Page 2, the second sheet of the first job, and page 3, the sheet of the second.
+    for (const auto& [job, sheetNumber, index, size] :
+         {std::tuple(jobs[0], 2, 1, QSize(794, 1123)),
+          std::tuple(jobs[1], 1, 2, QSize(1123, 794))}) {
+        SCOPED_TRACE(index + 1);
+        const QImage sheet = RasterizePdf(job, sheetNumber, 96);
+        ASSERT_EQ(sheet.size(), size);
+        const QImage direct = DrawnDirectly(*store.Pages(index));
+        // The solid block of page 2 lies at (100, 380)-(300, 420) on both, to the pixel.
+        if (index == 1) {
+            for (const QImage* image : {&sheet, &direct})
+                EXPECT_EQ(InkBox(*image, QRect(90, 370, 220, 60)), QRect(100, 380, 200, 40));
+        }
+        // Everywhere else the ink agrees to within a pixel (anti-aliasing differs).
+        EXPECT_GT(InkCoveredBy(sheet, direct), 0.97);
+        EXPECT_GT(InkCoveredBy(direct, sheet), 0.97);
     }
-    // Everywhere else the ink agrees to within a pixel (anti-aliasing differs).
-    EXPECT_GT(InkCoveredBy(printed, direct), 0.97);
-    EXPECT_GT(InkCoveredBy(direct, printed), 0.97);
 }
 
+// The device settings and the metrics follow the paper and its orientation, also when asked
+// again and after a refresh; ending a document hands the printer back with its defaults.
 TEST(PrinterWrapper, DeviceSettingsFollowThePaperAndReturnAfterTheDocument) {
     REQUIRE_TEST_PRINTER();
-    SelectTestPrinter();
+    SelectPrinter(TestPrinter());
     TRLPrinterWrapper& printer = RLPrinter();
     const TRLDeviceSettings defaults = printer.DeviceSettings();
     EXPECT_TRUE(printer.Valid());
@@ -290,6 +237,8 @@ TEST(PrinterWrapper, DeviceSettingsFollowThePaperAndReturnAfterTheDocument) {
     EXPECT_EQ(printer.DeviceSettings().Orientation, DeviceOrientationPortrait);
     EXPECT_TRUE(printer.DeviceSettings().Fields & dfPaperSize);
     const TRLPrinterMetrics a4 = printer.LoadMetrics();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(MetricsText(printer.LoadMetrics()), MetricsText(a4));
     // The printer's own answer, not the fallback Letter sheet.
     EXPECT_GT(a4.PPIX, 0);
     EXPECT_EQ(a4.PPIX, a4.PPIY);
@@ -316,7 +265,6 @@ TEST(PrinterWrapper, DeviceSettingsFollowThePaperAndReturnAfterTheDocument) {
     EXPECT_EQ(changed.count(), 2);
     EXPECT_EQ(changed.at(0).at(0).toString(), TestPrinter());
 
-    // Ending a document hands the printer back with its default settings.
     printer.SetCopies(3);
     TRLCanvas& canvas = printer.BeginDoc(UniqueTitle("settings"));
     EXPECT_EQ(canvas.PixelsPerInch(), custom.PPIY);
@@ -325,60 +273,38 @@ TEST(PrinterWrapper, DeviceSettingsFollowThePaperAndReturnAfterTheDocument) {
     EXPECT_EQ(printer.Canvas(), nullptr);
     EXPECT_EQ(printer.DeviceSettings(), defaults);
     EXPECT_EQ(printer.Copies(), 1);
-}
-
-// The metrics follow the paper and its orientation, also when asked again and after a refresh.
-TEST(PrinterWrapper, MetricsFollowThePaperAndItsOrientation) {
-    REQUIRE_TEST_PRINTER();
-    SelectTestPrinter();
-    TRLPrinterWrapper& printer = RLPrinter();
-    printer.SetPaperSize(false, 210, 297);
-    const QString portrait = MetricsText(printer.LoadMetrics());
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(MetricsText(printer.LoadMetrics()), portrait);
-
-    printer.SetPaperSize(true, 210, 297);
-    const TRLPrinterMetrics landscape = printer.LoadMetrics();
-    EXPECT_GT(landscape.PhysicalWidth, landscape.PhysicalHeight);
 
     printer.Refresh();
     printer.SetPaperSize(false, 210, 297);
-    EXPECT_EQ(MetricsText(printer.LoadMetrics()), portrait);
+    EXPECT_EQ(MetricsText(printer.LoadMetrics()), MetricsText(a4));
 }
 
 TEST(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
     REQUIRE_TEST_PRINTER();
     // A second queue on the private server, removed again behind the wrapper's back.
-    const TQueue queue(QueueName("zz-refresh"), CaptureDir());
+    const TQueue queue("zz-refresh", CaptureDir());
     const QString& extra = queue.Name;
     if (queue.Added.ExitCode != 0)
         GTEST_SKIP() << "cannot add a queue: " << queue.Added.Err.toStdString();
 
     TRLPrinterWrapper& printer = RLPrinter();
-    printer.Refresh();
-    const int count = printer.PrinterCount();
-    int extraIndex = -1;
-    for (int i = 0; i < count; ++i)
-        if (printer.PrinterNames(i) == extra)
-            extraIndex = i;
-    ASSERT_GE(extraIndex, 0);
-    printer.SetPrinterIndex(extraIndex);
-    ASSERT_EQ(printer.PrinterName(), extra);
+    ASSERT_NO_FATAL_FAILURE(SelectPrinter(extra));
+    const int extraIndex = printer.PrinterIndex();
     // Indexes outside the list change nothing.
-    printer.SetPrinterIndex(count);
+    printer.SetPrinterIndex(printer.PrinterCount());
     printer.SetPrinterIndex(-1);
     EXPECT_EQ(printer.PrinterIndex(), extraIndex);
 
     // A queue added elsewhere, listed before the chosen one, moves the positions: the chosen
     // printer stays chosen, and the next job goes where the operator said.
-    const TQueue before(QueueName("aa-refresh"), CaptureDir());
+    const TQueue before("aa-refresh", CaptureDir());
     ASSERT_EQ(before.Added.ExitCode, 0);
     printer.Refresh();
     EXPECT_EQ(printer.PrinterName(), extra);
     ASSERT_EQ(RunProgram("lpadmin", {"-x", before.Name}).ExitCode, 0);
     printer.Refresh();
     EXPECT_EQ(printer.PrinterName(), extra);
-    extraIndex = printer.PrinterIndex();
+    const int index = printer.PrinterIndex();
 
     // The list is stale until Refresh.
     const int listed = printer.PrinterCount();
@@ -387,10 +313,8 @@ TEST(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
     printer.Refresh();
     // Other tests add and remove queues of their own on the same server meanwhile: the list is
     // judged by what it holds, and the selection by the list it now has.
-    for (int i = 0; i < printer.PrinterCount(); ++i)
-        EXPECT_NE(printer.PrinterNames(i), extra);
-    EXPECT_EQ(printer.PrinterIndex(), std::min(extraIndex, printer.PrinterCount() - 1));
-    EXPECT_NE(printer.PrinterName(), extra);
+    EXPECT_EQ(IndexOf(extra), -1);
+    EXPECT_EQ(printer.PrinterIndex(), std::min(index, printer.PrinterCount() - 1));
     EXPECT_FALSE(printer.PrinterName().isEmpty());
 }
 
@@ -400,7 +324,7 @@ TEST(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
     REQUIRE_TEST_PRINTER();
     // Its job goes to a folder of its own, not among the jobs that other tests look for.
     const QTemporaryDir captures;
-    const TQueue rejecting(QueueName("fault-told"), captures.path());
+    const TQueue rejecting("fault-told", captures.path());
     const QString& queue = rejecting.Name;
     ASSERT_EQ(rejecting.Added.ExitCode, 0);
     ASSERT_EQ(RunProgram("cupsreject", {queue}).ExitCode, 0);
@@ -457,46 +381,44 @@ TEST(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
 // naming the printer and what happened, never as a success whose job went nowhere.
 TEST(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
     REQUIRE_TEST_PRINTER();
-    enum class TWhen { BeforeTheRun, BeforeABackgroundRun, WhileTheDocumentIsOpen };
-    struct TCase {
+    enum TWhen { Before, BeforeInBackground, WhileOpen };
+    const QString removed = RLMessages[mkPrinterNotFound], rejecting = "not accepting";
+    const struct {
         const char* Name;
         TWhen When;
-        QStringList Command; // run with the queue's name appended
-        QString Said;        // besides the queue's name
-    };
-    const TCase cases[] = {
-        {"removed-before", TWhen::BeforeTheRun, {"lpadmin", "-x"}, RLMessages[mkPrinterNotFound]},
-        {"removed-during",
-         TWhen::WhileTheDocumentIsOpen,
-         {"lpadmin", "-x"},
-         RLMessages[mkPrinterNotFound]},
-        {"rejecting-before", TWhen::BeforeTheRun, {"cupsreject"}, "not accepting"},
-        {"rejecting-during", TWhen::WhileTheDocumentIsOpen, {"cupsreject"}, "not accepting"},
-        {"rejecting-background", TWhen::BeforeABackgroundRun, {"cupsreject"}, "not accepting"},
+        const char* Command; // run with the queue's name appended
+        const QString& Said; // besides the queue's name
+    } cases[] = {
+        {"removed-before", Before, "lpadmin -x", removed},
+        {"removed-during", WhileOpen, "lpadmin -x", removed},
+        {"rejecting-before", Before, "cupsreject", rejecting},
+        {"rejecting-during", WhileOpen, "cupsreject", rejecting},
+        {"rejecting-background", BeforeInBackground, "cupsreject", rejecting},
     };
     TRLPrinterWrapper& printer = RLPrinter();
     SpoolFilter().SetShowProgress(false);
     SpoolFilter().SetRepeatForCopies(false);
-    for (const TCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
-        const TQueue chosen(QueueName(QStringLiteral("fault-") + c.Name), CaptureDir());
+        const TQueue chosen(QStringLiteral("fault-") + c.Name, CaptureDir());
         const QString& queue = chosen.Name;
         ASSERT_EQ(chosen.Added.ExitCode, 0) << chosen.Added.Err.toStdString();
         SelectPrinter(queue);
         const auto fault = [&] {
-            const ProcessResult r = RunProgram(c.Command.first(), c.Command.mid(1) << queue);
+            const QStringList command = QString(c.Command).split(' ') << queue;
+            const ProcessResult r = RunProgram(command.first(), command.mid(1));
             ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
         };
 
         const QString title = UniqueTitle(c.Name);
         QString error;
-        if (c.When != TWhen::WhileTheDocumentIsOpen) {
+        if (c.When != WhileOpen) {
             QObject owner;
             TRLGraphicStorage store(&owner);
             FillStore(store, 2, title);
             fault();
             FinishListener finished(SpoolFilter());
-            if (c.When == TWhen::BeforeABackgroundRun) {
+            if (c.When == BeforeInBackground) {
                 FilterPages(&store, nullptr, 1, true, -1);
                 EXPECT_TRUE(finished.Wait());
                 EXPECT_TRUE(WaitFor([&] { return store.LinkCount() == 0; }));
@@ -517,7 +439,7 @@ TEST(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
         EXPECT_TRUE(error.contains(queue)) << error.toStdString();
         EXPECT_TRUE(error.contains(c.Said, Qt::CaseInsensitive)) << error.toStdString();
     }
-    SelectTestPrinter();
+    SelectPrinter(TestPrinter());
 }
 
 TEST(NoPrinter, FallbackMetricsAndAClearFailure) {
@@ -550,7 +472,7 @@ TEST(RltoolPrint, PrintsARangeOfASavedFileWithCopies) {
     EXPECT_TRUE(r.Out.contains("2 page(s)")) << r.Out.toStdString();
     const QStringList jobs = WaitForJobs(title, 1);
     ASSERT_EQ(jobs.size(), 1);
-    EXPECT_EQ(PageHeadings(jobs[0]), Headings({2, 3}));
+    EXPECT_EQ(Printed(jobs[0]), QList<int>({2, 3}));
     EXPECT_EQ(JobInfo(jobs[0], "copies"), "2");
 
     // A printer that is not there is named in the error.
