@@ -346,9 +346,7 @@ TEST(BarcodeControl, RegisteredForLayoutsByPropertyName) {
 
     TRLReport report;
     auto* band = new TRLBand(&report);
-    TRLCustomControl* control = registry.Create("TRLBarcode", band);
-    ASSERT_NE(control, nullptr);
-    auto* barcode = dynamic_cast<TRLBarcode*>(control);
+    auto* barcode = dynamic_cast<TRLBarcode*>(registry.Create("TRLBarcode", band));
     ASSERT_NE(barcode, nullptr);
     EXPECT_EQ(barcode->ClassName(), QStringLiteral("TRLBarcode"));
     EXPECT_EQ(barcode->Parent(), band);
@@ -385,9 +383,8 @@ TEST(BarcodeControl, RegisteredForLayoutsByPropertyName) {
     // The common properties of every control are there; a site's are not.
     for (const char* name : {"Align", "Anchors", "Holder", "HoldStyle", "SecondHolder",
                              "SecondHoldStyle", "RealBounds", "Visible", "FriendlyName", "Behavior",
-                             "Font", "Color", "Transparent", "Layout"}) {
+                             "Font", "Color", "Transparent", "Layout"})
         EXPECT_NE(registry.FindProperty("TRLBarcode", name), nullptr) << name;
-    }
     EXPECT_EQ(registry.FindProperty("TRLBarcode", "Background"), nullptr);
     EXPECT_EQ(registry.FindProperty("TRLBarcode", "InsideMargins"), nullptr);
 }

@@ -127,9 +127,8 @@ TEST(Zbar, PaintedBarsDecodeAsTheirSymbology) {
     std::vector<Case> cases(std::begin(kCases), std::end(kCases));
     // The check symbol runs through 95 to 102, values no data character of set B takes:
     // (104 + v1 + 2 * v2) mod 103.
-    for (const char* value : {"~", "!O", " P", "!P", "\"P", "#P", "$P", "%P"}) {
+    for (const char* value : {"~", "!O", " P", "!P", "\"P", "#P", "$P", "%P"})
         cases.push_back({"code128", bcCode128B, value, value});
-    }
     for (const Case& c : cases) {
         const QStringList symbologies = QString::fromLatin1(c.symbologies).split(u' ');
         EXPECT_EQ(barcodetest::ZbarDecode(Paint(c), symbologies, dir.path()), c.decoded) << c;

@@ -146,8 +146,7 @@ TEST(KelmoraBatch, ArchivalPdfOfEachDocument) {
     ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
     const struct {
         const char* Base;
-        QString Title;
-        QString Text;
+        QString Title, Text;
     } documents[] = {
         {"solicitud", "Solicitud", "DEDICACIÓN"},
         {"declaracion-jurada", "Declaración Jurada", "DECLARACIÓN JURADA"},

@@ -13,8 +13,7 @@ namespace {
 struct FakeComponents {
     QMap<QString, TRLValue> properties{{"RLLabel1.Caption", "Hola"}, {"RLBand1.Height", 131}};
     QStringList readOnly{"RLBand1.Height"};
-    QStringList reads;
-    QStringList writes;
+    QStringList reads, writes;
 
     TRLParserComponentAccess Access() {
         TRLParserComponentAccess access;
