@@ -24,20 +24,6 @@ using namespace outputtest;
 
 namespace {
 
-#define REQUIRE_TEST_PRINTER()                                                                     \
-    do {                                                                                           \
-        if (TestPrinter().isEmpty() || CaptureDir().isEmpty())                                     \
-            GTEST_SKIP() << "no test printer (scripts/test starts one)";                           \
-    } while (false)
-
-// A page store of count pages saved as file.
-void SaveStore(const QString& file, int count, const QString& title = QString()) {
-    QObject owner;
-    TRLGraphicStorage store(&owner);
-    FillStore(store, count, title);
-    store.SaveToFile(file);
-}
-
 // A job title, or queue name, no other test process uses, so that captured files can be told
 // apart.
 QString UniqueTitle(const QString& what) {
@@ -129,10 +115,12 @@ struct TQueue {
     ProcessResult Added;
 };
 
+// The tests that need the private print server, with its capture queue chosen.
 class Printing : public ::testing::Test {
 protected:
     void SetUp() override {
-        REQUIRE_TEST_PRINTER();
+        if (TestPrinter().isEmpty() || CaptureDir().isEmpty())
+            GTEST_SKIP() << "no test printer (scripts/test starts one)";
         SelectPrinter(TestPrinter());
         SpoolFilter().SetShowProgress(false);
         SpoolFilter().SetRepeatForCopies(false);
@@ -141,6 +129,9 @@ protected:
     QObject owner;
     TRLGraphicStorage store{&owner};
 };
+class PrinterWrapper : public Printing {};
+class PrinterFaults : public Printing {};
+class RltoolPrint : public Printing {};
 
 } // namespace
 
@@ -163,7 +154,6 @@ TEST_F(Printing, EachRunPrintsItsRangeAsOneJob) {
     };
     for (const auto& r : runs) {
         SCOPED_TRACE(r.Name);
-        QObject owner;
         TRLGraphicStorage pages(&owner);
         const QString title = UniqueTitle(r.Name);
         FillStore(pages, r.Pages, title);
@@ -224,9 +214,7 @@ TEST_F(Printing, ALandscapePageStartsASecondDocument) {
 
 // The device settings and the metrics follow the paper and its orientation, also when asked
 // again and after a refresh; ending a document hands the printer back with its defaults.
-TEST(PrinterWrapper, DeviceSettingsFollowThePaperAndReturnAfterTheDocument) {
-    REQUIRE_TEST_PRINTER();
-    SelectPrinter(TestPrinter());
+TEST_F(PrinterWrapper, DeviceSettingsFollowThePaperAndReturnAfterTheDocument) {
     TRLPrinterWrapper& printer = RLPrinter();
     const TRLDeviceSettings defaults = printer.DeviceSettings();
     EXPECT_TRUE(printer.Valid());
@@ -279,8 +267,7 @@ TEST(PrinterWrapper, DeviceSettingsFollowThePaperAndReturnAfterTheDocument) {
     EXPECT_EQ(MetricsText(printer.LoadMetrics()), MetricsText(a4));
 }
 
-TEST(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
-    REQUIRE_TEST_PRINTER();
+TEST_F(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
     // A second queue on the private server, removed again behind the wrapper's back.
     const TQueue queue("zz-refresh", CaptureDir());
     const QString& extra = queue.Name;
@@ -320,8 +307,7 @@ TEST(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
 
 // A print in the background that fails after the dialog has returned is not lost in silence:
 // the operator reads what failed in a message box over the window printing from.
-TEST(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
-    REQUIRE_TEST_PRINTER();
+TEST_F(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
     // Its job goes to a folder of its own, not among the jobs that other tests look for.
     const QTemporaryDir captures;
     const TQueue rejecting("fault-told", captures.path());
@@ -329,16 +315,12 @@ TEST(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
     ASSERT_EQ(rejecting.Added.ExitCode, 0);
     ASSERT_EQ(RunProgram("cupsreject", {queue}).ExitCode, 0);
     SelectPrinter(queue);
-    SpoolFilter().SetShowProgress(false);
-
     QWidget window;
     window.show();
     window.activateWindow();
-    QObject owner;
-    TRLGraphicStorage store(&owner);
     FillStore(store, 2, UniqueTitle("told"));
     PrintParams().SetFilter(nullptr);
-    const auto printInBackground = [&store] {
+    const auto printInBackground = [this] {
         return ExecutePrintFlow(store, [](TRLPrintDialog& dialog) {
             dialog.CheckBoxPrintInBackground->setChecked(true);
             dialog.ButtonOk->click();
@@ -379,8 +361,7 @@ TEST(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
 // before the run starts (in the calling thread or on a background thread, whose document is
 // handed to the service there) or while its document is open. The print ends with an error
 // naming the printer and what happened, never as a success whose job went nowhere.
-TEST(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
-    REQUIRE_TEST_PRINTER();
+TEST_F(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
     enum TWhen { Before, BeforeInBackground, WhileOpen };
     const QString removed = RLMessages[mkPrinterNotFound], rejecting = "not accepting";
     const struct {
@@ -396,8 +377,6 @@ TEST(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
         {"rejecting-background", BeforeInBackground, "cupsreject", rejecting},
     };
     TRLPrinterWrapper& printer = RLPrinter();
-    SpoolFilter().SetShowProgress(false);
-    SpoolFilter().SetRepeatForCopies(false);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         const TQueue chosen(QStringLiteral("fault-") + c.Name, CaptureDir());
@@ -413,22 +392,21 @@ TEST(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
         const QString title = UniqueTitle(c.Name);
         QString error;
         if (c.When != WhileOpen) {
-            QObject owner;
-            TRLGraphicStorage store(&owner);
-            FillStore(store, 2, title);
+            TRLGraphicStorage pages(&owner);
+            FillStore(pages, 2, title);
             fault();
             FinishListener finished(SpoolFilter());
             if (c.When == BeforeInBackground) {
-                FilterPages(&store, nullptr, 1, true, -1);
+                FilterPages(&pages, nullptr, 1, true, -1);
                 EXPECT_TRUE(finished.Wait());
-                EXPECT_TRUE(WaitFor([&] { return store.LinkCount() == 0; }));
+                EXPECT_TRUE(WaitFor([&] { return pages.LinkCount() == 0; }));
                 error = finished.Error;
             } else {
-                error = ErrorOf([&] { FilterPages(&store, nullptr, 1, false, -1); });
+                error = ErrorOf([&] { FilterPages(&pages, nullptr, 1, false, -1); });
                 EXPECT_EQ(finished.Error, error);
             }
             EXPECT_FALSE(SpoolFilter().DocStarted());
-            EXPECT_EQ(store.LinkCount(), 0);
+            EXPECT_EQ(pages.LinkCount(), 0);
         } else {
             TRLCanvas& canvas = printer.BeginDoc(title);
             MakePage(1)->PaintTo(canvas, {0, 0, 2480, 3508});
@@ -439,7 +417,6 @@ TEST(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
         EXPECT_TRUE(error.contains(queue)) << error.toStdString();
         EXPECT_TRUE(error.contains(c.Said, Qt::CaseInsensitive)) << error.toStdString();
     }
-    SelectPrinter(TestPrinter());
 }
 
 TEST(NoPrinter, FallbackMetricsAndAClearFailure) {
@@ -459,41 +436,19 @@ TEST(NoPrinter, FallbackMetricsAndAClearFailure) {
                            "doc-open=0", "links=0"}));
 }
 
-TEST(RltoolPrint, PrintsARangeOfASavedFileWithCopies) {
-    REQUIRE_TEST_PRINTER();
+TEST_F(RltoolPrint, PrintsARangeOfASavedFileWithCopies) {
     QTemporaryDir dir;
     const QString file = dir.filePath("three.rpf");
     const QString title = UniqueTitle("rltool");
-    SaveStore(file, 3, title);
-    const QString rltool = QStringLiteral(KELMORA_BINARY_DIR "/tools/rltool");
-    const ProcessResult r = RunProgram(rltool, {"print", file, "--printer", TestPrinter(), "--from",
-                                                "2", "--to", "3", "--copies", "2"});
+    FillStore(store, 3, title);
+    store.SaveToFile(file);
+    const ProcessResult r = RunProgram(
+        KELMORA_BINARY_DIR "/tools/rltool",
+        {"print", file, "--printer", TestPrinter(), "--from", "2", "--to", "3", "--copies", "2"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
     EXPECT_TRUE(r.Out.contains("2 page(s)")) << r.Out.toStdString();
     const QStringList jobs = WaitForJobs(title, 1);
     ASSERT_EQ(jobs.size(), 1);
     EXPECT_EQ(Printed(jobs[0]), QList<int>({2, 3}));
     EXPECT_EQ(JobInfo(jobs[0], "copies"), "2");
-
-    // A printer that is not there is named in the error.
-    const ProcessResult missing = RunProgram(rltool, {"print", file, "--printer", "no-such-queue"});
-    EXPECT_EQ(missing.ExitCode, 2);
-    EXPECT_TRUE(missing.Err.contains(RLMessages[mkPrinterNotFound] + ": no-such-queue"))
-        << missing.Err.toStdString();
-}
-
-// With the print service down there is no printer at all: the error says which of the two.
-TEST(RltoolPrint, WithoutThePrintServiceFailsClearly) {
-    QTemporaryDir dir;
-    const QString file = dir.filePath("one.rpf");
-    SaveStore(file, 1);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("CUPS_SERVER", dir.filePath("cups.sock"));
-    const ProcessResult r = RunProgram(QStringLiteral(KELMORA_BINARY_DIR "/tools/rltool"),
-                                       {"print", file}, environment);
-    EXPECT_EQ(r.ExitCode, 2);
-    EXPECT_TRUE(r.Err.contains(RLMessages[mkPrintServiceUnreachable] + " (" +
-                               dir.filePath("cups.sock") + ")"))
-        << r.Err.toStdString();
-    EXPECT_FALSE(r.Out.contains("sent to")) << r.Out.toStdString();
 }
