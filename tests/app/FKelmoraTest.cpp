@@ -279,9 +279,8 @@ TEST_F(FKelmoraTest, AmountFieldsTakeDigitsTheLocalesDecimalSeparatorAndEditingK
     TypeInto(monto, "1234");
     QTest::keyClick(monto, Qt::Key_Backspace);
     EXPECT_EQ(monto->text(), "123");
-    QTest::keyClick(monto, Qt::Key_Home);
-    QTest::keyClick(monto, Qt::Key_Delete);
-    QTest::keyClick(monto, Qt::Key_Right);
+    for (const Qt::Key key : {Qt::Key_Home, Qt::Key_Delete, Qt::Key_Right})
+        QTest::keyClick(monto, key);
     apptest::Type(monto, "9");
     EXPECT_EQ(monto->text(), "293");
     // The paste shortcut is a control character too: it inserts nothing.
