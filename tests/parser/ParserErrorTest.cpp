@@ -19,21 +19,14 @@ void Evaluate(const QString& text) {
 
 TEST(TRLExpressionParserErrors, SyntaxErrorsGiveThePosition) {
     const ErrorCase cases[] = {
-        {"x + 2.5.1", "Incorrect number format at 8!"},
-        {"(1, 2)", "Parameter list not suported at 3!"},
-        {"f(1, (2, 3))", "Parameter list not suported at 8!"},
-        {"2 * (1; 2)", "Brackets expected at 7!"},
-        {"(1}", "Brackets expected at 3!"},
-        {"f(1", "Brackets expected at 3!"},
-        {"{1, 2}", "Inline expected at 3!"},
-        {"{ 1", "Inline expected at 3!"},
-        {"begin x := 1; x )", "Inline expected at 17!"},
-        {"1 )", "Unexpected \")\" at 3!"},
-        {"1; 2", "Unexpected \";\" at 2!"},
-        {"1, 2", "Unexpected \",\" at 2!"},
-        {"x end", "Unexpected \"end\" at 5!"},
+        {"{ 1", "Inline expected at 3!"},    {"x : 1", "Unexpected \":\" at 3!"},
+        {"1 )", "Unexpected \")\" at 3!"},   {"x end", "Unexpected \"end\" at 5!"},
+        {"(1}", "Brackets expected at 3!"},  {"2 * (1; 2)", "Brackets expected at 7!"},
+        {"f(1", "Brackets expected at 3!"},  {"x + 2.5.1", "Incorrect number format at 8!"},
+        {"1; 2", "Unexpected \";\" at 2!"},  {"(1, 2)", "Parameter list not suported at 3!"},
+        {"1, 2", "Unexpected \",\" at 2!"},  {"begin x := 1; x )", "Inline expected at 17!"},
+        {"{1, 2}", "Inline expected at 3!"}, {"f(1, (2, 3))", "Parameter list not suported at 8!"},
         {"a @ b", "Unexpected \"@\" at 3!"},
-        {"x : 1", "Unexpected \":\" at 3!"},
     };
     ExpectErrors<TRLParserError>(cases, Evaluate);
 }

@@ -44,11 +44,10 @@ TEST(TRLExpressionParser, GroupingOfEqualPriorities) {
 // The sign binds more tightly than the power; after a closed group "-" is binary.
 TEST(TRLExpressionParser, UnaryOperators) {
     const EvalCase cases[] = {
-        {"-3", -3},        {"- -3", 3},      {"--3", 3},          {"-(2 + 3)", -5},
-        {"-2 ^ 2", 4},     {"2 ^ -1", 0.5},  {"2 * -3", -6},      {"2 - -3", 5},
-        {"3 - -2 - 1", 4}, {"-2 - 3", -5},   {"+4", 4},           {"+'x'", "x"},
-        {"-'2'", -2},      {"!true", false}, {"not false", true}, {"not not true", true},
-        {"not -1", 0},     {"- not 0", 1},   {"!(1 > 2)", true},  {"(1) - 1", 0},
+        {"+4", 4},   {"-'2'", -2},  {"not -1", 0},  {"(1) - 1", 0},   {"3 - -2 - 1", 4},
+        {"-3", -3},  {"-2 ^ 2", 4}, {"2 * -3", -6}, {"2 ^ -1", 0.5},  {"!(1 > 2)", true},
+        {"--3", 3},  {"2 - -3", 5}, {"-2 - 3", -5}, {"-(2 + 3)", -5}, {"not false", true},
+        {"- -3", 3}, {"+'x'", "x"}, {"- not 0", 1}, {"!true", false}, {"not not true", true},
     };
     ExpectValues(cases);
 }
@@ -77,14 +76,8 @@ TEST(TRLExpressionParser, BlocksAndAssignment) {
     EXPECT_EQ(parser.Evaluate("begin a := 2; b := a * 3; b end"), TRLValue(6));
     EXPECT_EQ(parser.Evaluate("s := 'x' + 'y'"), TRLValue("xy"));
     const EvalCase cases[] = {
-        {"{ {1; 2}; 3 }", 3},
-        {"{ 1; { 2; 4 } }", 4},
-        {"{1;}", 1},
-        {"{;;2}", 2},
-        {"{ 2 } * 3", 6},
-        {"{}", {}},
-        {"", {}},
-        {" \t\r\n", {}},
+        {"", {}},    {" \t\r\n", {}},      {"{}", {}},   {"{ 2 } * 3", 6},
+        {"{1;}", 1}, {"{ {1; 2}; 3 }", 3}, {"{;;2}", 2}, {"{ 1; { 2; 4 } }", 4},
     };
     ExpectValues(cases);
 }
@@ -92,16 +85,11 @@ TEST(TRLExpressionParser, BlocksAndAssignment) {
 // Only the chosen branch is evaluated.
 TEST(TRLExpressionParser, Conditional) {
     const EvalCase cases[] = {
-        {"if(1 > 2, 'a', 'b')", "b"},
-        {"if(2 > 1, 'a', 'b')", "a"},
-        {"IF(1, 2, 3)", 2},
-        {"if(0, 2, 3)", 3},
-        {"if('true', 2, 3)", 2},
-        {"if(1, 2, 3) + 1", 3},
-        {"if(1, if(0, 1, 2), 3)", 2},
-        {"if(true, 1, nowhere)", 1},
-        {"if(false, 1 / 0, 'safe')", "safe"},
-        {"if(1, {a := 1; a + 1}, 0)", 2},
+        {"IF(1, 2, 3)", 2},          {"if(1 > 2, 'a', 'b')", "b"},
+        {"if(0, 2, 3)", 3},          {"if(2 > 1, 'a', 'b')", "a"},
+        {"if(1, 2, 3) + 1", 3},      {"if(1, if(0, 1, 2), 3)", 2},
+        {"if('true', 2, 3)", 2},     {"if(1, {a := 1; a + 1}, 0)", 2},
+        {"if(true, 1, nowhere)", 1}, {"if(false, 1 / 0, 'safe')", "safe"},
     };
     ExpectValues(cases);
     TRLExpressionParser parser;
@@ -113,17 +101,10 @@ TEST(TRLExpressionParser, Conditional) {
 TEST(TRLExpressionParser, BuiltInNames) {
     const TRLValue null = TRLValue::Null();
     const EvalCase cases[] = {
-        {"TRUE", true},
-        {"false", false},
-        {"null", null},
-        {"null + 1", null},
-        {"minor(3, 1, 2)", 1},
-        {"major(3, 1, 2)", 3},
-        {"MAJOR(7)", 7},
-        {"minor('b', 'a', 'c')", "a"},
-        {"major(1, null)", 1},
-        {"minor(1, null)", null},
-        {"minor(2 * 3, 10 - 5)", 5},
+        {"TRUE", true},   {"null + 1", null},    {"minor(1, null)", null},
+        {"null", null},   {"minor(3, 1, 2)", 1}, {"minor(2 * 3, 10 - 5)", 5},
+        {"MAJOR(7)", 7},  {"major(3, 1, 2)", 3}, {"minor('b', 'a', 'c')", "a"},
+        {"false", false}, {"major(1, null)", 1},
     };
     ExpectValues(cases);
     TRLExpressionParser parser;

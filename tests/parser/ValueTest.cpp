@@ -63,10 +63,9 @@ template <size_t N, size_t M> void ExpectCases(const Case (&cases)[N], const Fau
 // beside an operand that could not be used.
 TEST(TRLValue, ArithmeticFollowsTheConversionRules) {
     const Case cases[] = {
-        {2, "+", 3.5, 5.5}, {"1", "+", "2", "12"},  {"3", "+", 2, 5},
-        {2, "+", " 3 ", 5}, {kNull, "+", 1, kNull}, {true, "+", kNull, kNull},
-        {"5", "-", "2", 3}, {"1.5e1", "*", 2, 30},  {7, "/", 2, 3.5},
-        {2, "^", 10, 1024}, {"3", "^", 2, 9},       {16, "\\", 4, 2},
+        {"3", "+", 2, 5},   {"5", "-", "2", 3},     {7, "/", 2, 3.5},   {2, "^", 10, 1024},
+        {"3", "^", 2, 9},   {"1", "+", "2", "12"},  {16, "\\", 4, 2},   {"1.5e1", "*", 2, 30},
+        {2, "+", 3.5, 5.5}, {kNull, "+", 1, kNull}, {2, "+", " 3 ", 5}, {true, "+", kNull, kNull},
     };
     const Fault faults[] = {
         {"abc", "+", 1, "Cannot convert string \"abc\" to number"},
@@ -85,17 +84,10 @@ TEST(TRLValue, ArithmeticFollowsTheConversionRules) {
 // A boolean on either side makes the operation logical; numbers are rounded half to even.
 TEST(TRLValue, LogicalOperatorsAreBitwiseOnNumbers) {
     const Case cases[] = {
-        {true, "&", false, false},
-        {false, "|", true, true},
-        {5, "&", 3, 1},
-        {5, "|", 2, 7},
-        {"4", "|", "1", 5},
-        {true, "&", 2, true},
-        {0, "|", false, false},
-        {2.5, "&", 3, 2},
-        {3.5, "&", 4, 4},
-        {kNull, "&", true, kNull},
-        {true, "&", "TRUE", true},
+        {5, "&", 3, 1},   {"4", "|", "1", 5},       {true, "&", false, false},
+        {5, "|", 2, 7},   {true, "&", 2, true},     {kNull, "&", true, kNull},
+        {2.5, "&", 3, 2}, {0, "|", false, false},   {true, "&", "TRUE", true},
+        {3.5, "&", 4, 4}, {false, "|", true, true},
     };
     const Fault faults[] = {
         {1e10, "|", 1, "Number 1e+10 is out of range for \"or\""},
