@@ -3,14 +3,10 @@
 // the store's temporary file; a run is cancelled in the middle from its progress window; a run
 // outlives the preview window it was started from. scripts/test --tsan runs these under
 // ThreadSanitizer; every build checks that each run ends whole, or leaves nothing when cancelled.
-#include "../e2e/ProgramRunner.h"
+#include "../output/OutputTestSupport.h"
 
 #include "RLFeedBack.h"
-#include "RLFilters.h"
-#include "RLGraphicStorage.h"
-#include "RLGraphicSurface.h"
 #include "RLMessages.h"
-#include "RLOutputFlows.h"
 #include "RLPdfFilter.h"
 #include "RLPreview.h"
 #include "RLPreviewForm.h"
@@ -18,16 +14,15 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+using namespace outputtest;
 
 namespace {
 
@@ -38,10 +33,7 @@ constexpr int kDeadlineMs = 240000; // sanitizer builds are slow; a hang still e
 TRLGraphicStorage* MakeStore(int pageCount, QObject* owner) {
     auto* store = new TRLGraphicStorage(owner);
     for (int n = 1; n <= pageCount; ++n) {
-        auto page = std::make_shared<TRLGraphicSurface>();
-        page->SetWidth(794);
-        page->SetHeight(1123);
-        page->Open();
+        auto page = OpenPage();
         for (int row = 0; row < 40; ++row) {
             const int y = 60 + row * 25;
             page->TextOut(60, y, QStringLiteral("Página %1, renglón %2 — ñandú").arg(n).arg(row));
@@ -60,12 +52,6 @@ TRLGraphicStorage* MakeStore(int pageCount, QObject* owner) {
     return store;
 }
 
-int PdfPageCount(const QString& pdf) {
-    const QString info = RunProgram(QStringLiteral("pdfinfo"), {pdf}).Out;
-    const qsizetype at = info.indexOf(QLatin1String("Pages:"));
-    return at < 0 ? -1 : info.mid(at + 6).section(u'\n', 0, 0).trimmed().toInt();
-}
-
 // The progress window a background run opened, once it shows.
 TfrmRLFeedBack* ProgressWindow() {
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -82,29 +68,23 @@ protected:
         EXPECT_TRUE(QTest::qWaitFor([this] { return !filter.Running(); }, kDeadlineMs));
     }
 
-    // Starts a background run of the whole store and records how it ended.
+    // Starts a background run of the whole store, with its progress window.
     void Start(TRLGraphicStorage* store, const QString& name) {
         filter.SetShowProgress(true);
         filter.SetFileName(dir.filePath(name));
-        QObject::connect(
-            &filter, &TRLCustomFilter::RunFinished, &receiver,
-            [this](const QString& e) {
-                failure = e;
-                finished = true;
-            },
-            Qt::QueuedConnection);
         filter.Run(store, 1, true);
     }
-    bool WaitForTheEnd() {
-        return QTest::qWaitFor([this] { return finished && !filter.Running(); }, kDeadlineMs);
+    // Waits for the run's end, and gives how many pages its file has.
+    qsizetype PagesAtTheEnd(const QString& name) {
+        EXPECT_TRUE(
+            WaitFor([this] { return finished.Finished() && !filter.Running(); }, kDeadlineMs));
+        return PdfPageSizes(dir.filePath(name)).size();
     }
 
     QTemporaryDir dir;
     QObject owner;
-    QObject receiver;
     TRLPDFFilter filter;
-    QString failure;
-    bool finished = false;
+    FinishListener finished{filter};
 };
 
 TEST_F(BackgroundRun, WritesEveryPageWhileThePreviewPagesAndPaintsTheSameStore) {
@@ -115,7 +95,7 @@ TEST_F(BackgroundRun, WritesEveryPageWhileThePreviewPagesAndPaintsTheSameStore) 
     form.show();
     TRLPreview& view = *form.Views().front();
     view.SetPages(store);
-    Start(store, QStringLiteral("whole.pdf"));
+    Start(store, "whole.pdf");
     int paintedWhileRunning = 0;
     while (filter.Running()) {
         if (view.PageIndex() + 1 >= kPages)
@@ -126,17 +106,14 @@ TEST_F(BackgroundRun, WritesEveryPageWhileThePreviewPagesAndPaintsTheSameStore) 
         ++paintedWhileRunning;
         QCoreApplication::processEvents();
     }
-    ASSERT_TRUE(WaitForTheEnd());
-    EXPECT_EQ(failure, QString());
+    EXPECT_EQ(PagesAtTheEnd("whole.pdf"), kPages);
+    EXPECT_EQ(finished.Error, QString());
     EXPECT_GT(paintedWhileRunning, 0) << "the run ended before the preview painted once";
-    EXPECT_EQ(PdfPageCount(dir.filePath(QStringLiteral("whole.pdf"))), kPages);
     EXPECT_LE(store->CachedPageCount(), TRLGraphicStorage::CacheSize);
 }
 
 TEST_F(BackgroundRun, CancelledInTheMiddleLeavesNoFile) {
-    constexpr int kPages = 400;
-    TRLGraphicStorage* store = MakeStore(kPages, &owner);
-    Start(store, QStringLiteral("cancelled.pdf"));
+    Start(MakeStore(400, &owner), "cancelled.pdf");
     TfrmRLFeedBack* progress = nullptr;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -145,48 +122,40 @@ TEST_F(BackgroundRun, CancelledInTheMiddleLeavesNoFile) {
         },
         kDeadlineMs));
     progress->BitBtnCancel->click();
-    ASSERT_TRUE(WaitForTheEnd());
-    EXPECT_EQ(failure, QString()) << "a cancel is no failure";
+    EXPECT_EQ(PagesAtTheEnd("cancelled.pdf"), 0);
+    EXPECT_EQ(finished.Error, QString()) << "a cancel is no failure";
     EXPECT_TRUE(filter.Canceled());
-    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("cancelled.pdf"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath("cancelled.pdf")));
     EXPECT_EQ(ProgressWindow(), nullptr) << "the progress window closes with the run";
 }
 
 // A second run of the same output while the first is still going would share its pages, range
 // and progress window: it is refused with a message, and the first run ends whole.
 TEST_F(BackgroundRun, ASecondRunWhileTheFirstIsGoingIsRefused) {
-    constexpr int kPages = 300;
-    TRLGraphicStorage* store = MakeStore(kPages, &owner);
-    Start(store, QStringLiteral("first.pdf"));
-    for (const bool background : {true, false}) {
-        try {
-            filter.Run(store, 1, background);
-            ADD_FAILURE() << "a second run started, in the background: " << background;
-        } catch (const TRLException& e) {
-            EXPECT_EQ(e.Message(), RLMessages[mkOutputStillRunning]);
-        }
-    }
-    ASSERT_TRUE(WaitForTheEnd());
-    EXPECT_EQ(failure, QString());
-    EXPECT_EQ(PdfPageCount(dir.filePath(QStringLiteral("first.pdf"))), kPages);
+    TRLGraphicStorage* store = MakeStore(300, &owner);
+    Start(store, "first.pdf");
+    for (const bool background : {true, false})
+        EXPECT_EQ(ErrorOf([&] { filter.Run(store, 1, background); }),
+                  RLMessages[mkOutputStillRunning])
+            << "a second run, in the background: " << background;
+    EXPECT_EQ(PagesAtTheEnd("first.pdf"), 300);
+    EXPECT_EQ(finished.Error, QString());
 }
 
 // Saved from the preview's own button, in the background, and the window closed at once: the
 // run keeps the store it was given alive to the last page, and the store, which nobody owns, is
 // freed once the run lets go of it.
 TEST_F(BackgroundRun, OutlivesThePreviewWindowItWasStartedFrom) {
-    constexpr int kPages = 80;
-    filter.SetDisplayName(QStringLiteral("PDF of this test"));
-    QPointer<TRLGraphicStorage> store = MakeStore(kPages, nullptr);
+    filter.SetDisplayName("PDF of this test");
+    QPointer<TRLGraphicStorage> store = MakeStore(80, nullptr);
     QPointer<TRLPreviewForm> form = new TRLPreviewForm();
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->show();
     form->Views().front()->SetPages(store);
-    const QString target = dir.filePath(QStringLiteral("after-close.pdf"));
     QObject::connect(form, &TRLPreviewForm::SaveDialogShown, [&](TRLSaveDialog* dialog) {
         dialog->ComboBoxFilters->setCurrentIndex(
             dialog->ComboBoxFilters->findText(filter.GetDisplayName(), Qt::MatchStartsWith));
-        dialog->EditFileName->setText(target);
+        dialog->EditFileName->setText(dir.filePath("after-close.pdf"));
         dialog->CheckBoxSaveInBackground->setChecked(true);
         dialog->ButtonSave->click();
     });
@@ -194,8 +163,7 @@ TEST_F(BackgroundRun, OutlivesThePreviewWindowItWasStartedFrom) {
     ASSERT_TRUE(filter.Running()) << "the save did not start in the background";
     form->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.isNull(); }, 5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !filter.Running(); }, kDeadlineMs));
-    EXPECT_EQ(PdfPageCount(target), kPages);
+    EXPECT_EQ(PagesAtTheEnd("after-close.pdf"), 80);
     EXPECT_TRUE(QTest::qWaitFor([&] { return store.isNull(); }, 5000))
         << "the store outlived both its window and its run";
 }
