@@ -241,20 +241,13 @@ TEST_F(FillDocumentsTest, PreparedRequestShowsTheFilledTextsInTheirPlaces) {
         QString Text;
         int Left, Top;
     } expected[] = {
-        {d.Persona, 204, 23},
-        {d.DNI, 120, 61},
-        {"ADJ", 144, 98},
-        {"EXCLUSIVA", 471, 98},
-        {"Congreso", 120, 136},
-        {d.Destino, 125, 212},
-        {d.Medio, 224, 250},
-        {ShortDateText(d.Salida), 136, 288},
-        {"09:05", 361, 288},
-        {ShortDateText(d.Regreso), 136, 325},
-        {"00:00", 361, 325},
-        {"PASAJES   $ 1500,50", 114, 401},
-        {"KELMORA NO SOLICITADO", 114, 439},
-        {"INSCRIPCIÓN NO SOLICITADO", 114, 477},
+        {d.DNI, 120, 61},      {"EXCLUSIVA", 471, 98},
+        {"ADJ", 144, 98},      {"Congreso", 120, 136},
+        {d.Medio, 224, 250},   {"PASAJES   $ 1500,50", 114, 401},
+        {"09:05", 361, 288},   {ShortDateText(d.Salida), 136, 288},
+        {"00:00", 361, 325},   {"KELMORA NO SOLICITADO", 114, 439},
+        {d.Persona, 204, 23},  {ShortDateText(d.Regreso), 136, 325},
+        {d.Destino, 125, 212}, {"INSCRIPCIÓN NO SOLICITADO", 114, 477},
     };
     for (const auto& e : expected) {
         if (const TRLTextObject* object = ExpectInBody(*page, e.Text, e.Left, e.Top)) {
