@@ -79,15 +79,12 @@ TEST(ControlLookups, NestedReportsAnswerForTheirOwnTree) {
     auto* innerBand = AddBand(inner, QStringLiteral("Inner"), btDetail, 0, 20);
     auto* label = new FixedLabel(innerBand, QStringLiteral("x"));
 
-    EXPECT_EQ(label->ParentReport(), inner);
-    EXPECT_EQ(label->ParentBand(), innerBand);
-    EXPECT_EQ(label->ParentPager(), inner);
-    EXPECT_EQ(label->ParentSkipper(), inner);
-    EXPECT_EQ(label->ParentSite(), innerBand);
+    EXPECT_EQ(std::tuple(label->ParentReport(), label->ParentBand(), label->ParentPager(),
+                         label->ParentSkipper(), label->ParentSite()),
+              std::tuple(inner, innerBand, inner, inner, innerBand));
     // A report is its own report, but its pager and band are the outer ones.
-    EXPECT_EQ(inner->ParentReport(), inner);
-    EXPECT_EQ(inner->ParentPager(), &outer);
-    EXPECT_EQ(inner->ParentBand(), outerBand);
+    EXPECT_EQ(std::tuple(inner->ParentReport(), inner->ParentPager(), inner->ParentBand()),
+              std::tuple(inner, &outer, outerBand));
     EXPECT_EQ(outerBand->ParentReport(), &outer);
 }
 
@@ -101,22 +98,22 @@ TEST(ControlLookups, FollowControlsMovedBetweenReports) {
     ASSERT_EQ(label->ParentReport(), &first.report);
     ASSERT_EQ(label->ParentSkipper(), &first.report);
 
+    // Where the label now is: its report, pager, band and skipper.
+    auto place = [&] {
+        return std::tuple(label->ParentReport(), label->ParentPager(), label->ParentBand(),
+                          label->ParentSkipper());
+    };
     label->SetParent(second.band);
-    EXPECT_EQ(label->ParentReport(), &second.report);
-    EXPECT_EQ(label->ParentBand(), second.band);
-    EXPECT_EQ(label->ParentSkipper(), &second.report);
+    EXPECT_EQ(place(), std::tuple(&second.report, &second.report, second.band, &second.report));
 
     // The band moves with the label on it.
     second.band->SetParent(&first.report);
-    EXPECT_EQ(label->ParentReport(), &first.report);
-    EXPECT_EQ(label->ParentPager(), &first.report);
-    EXPECT_EQ(label->ParentBand(), second.band);
+    EXPECT_EQ(place(), std::tuple(&first.report, &first.report, second.band, &first.report));
 
     // Out of every report: nothing encloses it, and it never counts as preparing.
     auto* loose = new TRLBand(nullptr);
     second.band->SetParent(loose);
-    EXPECT_EQ(label->ParentReport(), nullptr);
-    EXPECT_EQ(label->ParentSkipper(), nullptr);
+    EXPECT_EQ(place(), std::tuple(nullptr, nullptr, second.band, nullptr));
     EXPECT_FALSE(label->IsPreparing());
     EXPECT_THROW(label->RequireParentReport(), TRLException);
 
@@ -130,9 +127,9 @@ TEST(ControlLookups, FollowControlsMovedBetweenReports) {
     };
     ASSERT_TRUE(second.report.Prepare());
     EXPECT_TRUE(preparingSeen);
-    EXPECT_EQ(TextsOf(*second.report.Storage().Pages(0)), QStringList{"second"});
+    EXPECT_EQ(PageTexts(second.report), QStringList{"second"});
     ASSERT_TRUE(first.report.Prepare());
-    EXPECT_TRUE(TextsOf(*first.report.Storage().Pages(0)).isEmpty());
+    EXPECT_TRUE(PageTexts(first.report).isEmpty());
 }
 
 // While a report prepares, its controls take the run-time caption; once it is prepared, and in

@@ -62,21 +62,15 @@ TEST_F(LayoutRoundTrip, ReaderAndRecordsPrepareTheExpectedPages) {
     RecordsAndLayout doc;
     TRLReport* report = doc.report.get();
     // What the layout says arrived in the controls, the old "Kind" of the draw included.
-    auto* line = dynamic_cast<TRLDraw*>(report->FindControl("RLDraw1"));
-    ASSERT_NE(line, nullptr);
-    EXPECT_EQ(line->DrawKind(), dkLine);
-    EXPECT_EQ(line->Options(), TRLDrawOptions{doKeepSize});
-    EXPECT_EQ(line->Pen().Color(), QColor(0, 0, 0x80));
-    auto* crest = dynamic_cast<TRLImage*>(report->FindControl("Escudo"));
-    ASSERT_NE(crest, nullptr);
-    EXPECT_EQ(crest->Picture().size(), QSize(99, 144));
+    auto& line = dynamic_cast<TRLDraw&>(*report->FindControl("RLDraw1"));
+    EXPECT_EQ(std::tuple(line.DrawKind(), line.Options(), line.Pen().Color()),
+              std::tuple(dkLine, TRLDrawOptions{doKeepSize}, QColor(0, 0, 0x80)));
+    EXPECT_EQ(dynamic_cast<TRLImage&>(*report->FindControl("Escudo")).Picture().size(),
+              QSize(99, 144));
 
     // The detail label prints the record's name field.
-    auto* name = dynamic_cast<TRLLabel*>(report->FindControl("aux_nombre"));
-    ASSERT_NE(name, nullptr);
-    name->BeforePrint = [](TRLCustomControl& sender, QString& text, bool&) {
-        text = sender.FieldText("Nombre");
-    };
+    dynamic_cast<TRLLabel&>(*report->FindControl("aux_nombre")).BeforePrint =
+        [](TRLCustomControl& sender, QString& text, bool&) { text = sender.FieldText("Nombre"); };
     ASSERT_TRUE(report->Prepare());
 
     // Margins 38 px; header 40 high; details 400 high fit twice above the 20 px footer.
@@ -93,25 +87,23 @@ TEST_F(LayoutRoundTrip, ReaderAndRecordsPrepareTheExpectedPages) {
     EXPECT_EQ(first->ExpandMacros("de {LastPageNumber}"), "de 2");
     const std::vector<PageText> page2 = PlacedTexts(*second);
     ASSERT_EQ(page2.size(), 5u);
-    EXPECT_EQ(page2[1], (PageText{"Eva Sosa", 48, 83}));
-    EXPECT_EQ(page2[2], (PageText{"Registro 3", 338, 83}));
-    EXPECT_EQ(page2[3], (PageText{"Página 2", 38, 1065}));
+    EXPECT_EQ(std::vector(page2.begin() + 1, page2.end() - 1),
+              (std::vector<PageText>{
+                  {"Eva Sosa", 48, 83}, {"Registro 3", 338, 83}, {"Página 2", 38, 1065}}));
 
     // The header's font came from the layout's nested Font object.
     const TRLTextObject* title = Texts(*first).front();
-    EXPECT_EQ(title->Font.Size, 12);
-    EXPECT_EQ(title->Font.Style, fsBold);
-    EXPECT_EQ(title->FontName(), "Arial");
+    EXPECT_EQ(std::tuple(title->Font.Size, title->Font.Style, title->FontName()),
+              std::tuple(12, fsBold, "Arial"));
 
     // One line per detail, 4 px below the top of its 9 px control, one pixel short at the right.
-    const auto lines = ObjectsOf<TRLPolygonObject>(*first);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0]->Points, (TRLPointArray{{38, 462}, {337, 462}}));
-    EXPECT_EQ(lines[1]->Points, (TRLPointArray{{38, 862}, {337, 862}}));
+    std::vector<TRLPointArray> lines;
+    for (const TRLPolygonObject* polygon : ObjectsOf<TRLPolygonObject>(*first))
+        lines.push_back(polygon->Points);
+    EXPECT_EQ(lines,
+              (std::vector<TRLPointArray>{{{38, 462}, {337, 462}}, {{38, 862}, {337, 862}}}));
     // The scaled crest: 20 x 29 keeps the 99 x 144 picture's aspect ratio.
-    const auto images = ObjectsOf<TRLImageObject>(*second);
-    ASSERT_EQ(images.size(), 1u);
-    EXPECT_EQ(images[0]->BoundsRect, (TRLRect{38, 38, 58, 67}));
+    EXPECT_EQ(BoundsOf<TRLImageObject>(*second), (std::vector<TRLRect>{{38, 38, 58, 67}}));
 }
 
 // Older layouts give a draw control's shape as "Kind"; the reader passes it on like any property
@@ -124,17 +116,15 @@ TEST_F(LayoutRoundTrip, OldDrawKindThroughTheReader) {
           {"class": "TRLDraw", "name": "C", "DrawKind": "dkTriangle", "DrawData": ["0 0", "5 5"]}]}]})",
                                          "old.json", QString());
     const auto& v = dynamic_cast<TRLDraw&>(*tree->FindControl("V"));
-    EXPECT_EQ(v.DrawKind(), dkLine);
-    EXPECT_EQ(v.Angle(), 100);
-    EXPECT_EQ(v.Options(), (TRLDrawOptions{doKeepSize, doKeepVisible}));
+    EXPECT_EQ(std::tuple(v.DrawKind(), v.Angle(), v.Options()),
+              std::tuple(dkLine, 100, TRLDrawOptions{doKeepSize, doKeepVisible}));
     // DrawData after DrawKind: different points make the kind custom.
     const auto& c = dynamic_cast<TRLDraw&>(*tree->FindControl("C"));
-    EXPECT_EQ(c.DrawKind(), dkCustom);
-    EXPECT_EQ(c.DrawData(), QStringList({"0 0", "5 5"}));
-
-    EXPECT_TRUE(ThrownMessage([] {
-                    ReadLayoutFromJson(R"({"class": "TRLDraw", "name": "D", "Kind": "dkSquare"})",
-                                       "old.json", QString());
+    EXPECT_EQ(std::pair(c.DrawKind(), c.DrawData()),
+              std::pair(dkCustom, QStringList({"0 0", "5 5"})));
+    const char* unknown = R"({"class": "TRLDraw", "name": "D", "Kind": "dkSquare"})";
+    EXPECT_TRUE(ThrownMessage([&] {
+                    ReadLayoutFromJson(unknown, "old.json", QString());
                 }).startsWith("old.json: D.Kind: unknown value \"dkSquare\""));
 }
 
@@ -150,8 +140,6 @@ TEST_F(LayoutRoundTrip, RltoolPrepareWritesTheSamePages) {
     QFile file(out);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.read(18).startsWith("RLGraphicStorage3"));
-    file.close();
-
     TRLGraphicStorage saved;
     EXPECT_EQ(saved.LoadFromFile(out), 3);
     ASSERT_EQ(saved.PageCount(), 2);

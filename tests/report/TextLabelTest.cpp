@@ -45,12 +45,16 @@ TEST(TextLabel, CenteredLabelTakesItsMeasuredSizeAndSitsInTheMiddleOfItsBand) {
 }
 
 TEST(TextLabel, OriginFollowsAlignmentAndLayoutInsideTheClientRectangle) {
+    // Where the text goes in the free room across and down: 0 at the start, 1 centred, 2 at the
+    // end; justified text starts where left and top text do.
     struct Case {
         TRLTextAlignment alignment;
         TRLTextLayout layout;
+        int across, down;
     };
-    const Case cases[] = {{taLeftJustify, tlTop}, {taRightJustify, tlBottom}, {taCenter, tlCenter},
-                          {taJustify, tlJustify}, {taRightJustify, tlTop},    {taCenter, tlBottom}};
+    const Case cases[] = {{taLeftJustify, tlTop, 0, 0},  {taRightJustify, tlBottom, 2, 2},
+                          {taCenter, tlCenter, 1, 1},    {taJustify, tlJustify, 0, 0},
+                          {taRightJustify, tlTop, 2, 0}, {taCenter, tlBottom, 1, 2}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << int(c.alignment) << "/" << int(c.layout));
         OneBandReport doc(100);
@@ -72,19 +76,11 @@ TEST(TextLabel, OriginFollowsAlignmentAndLayoutInsideTheClientRectangle) {
         // Client rectangle on the page: bounds moved by the band's (38, 38), less the borders.
         const TRLRect r{138 + 2, 58 + 2, 338 - 2, 98 - 2};
         EXPECT_EQ(texts[0]->BoundsRect, r);
-        int x = r.Left + s / 2;
-        if (c.alignment == taRightJustify)
-            x = r.Right - w + s / 2;
-        else if (c.alignment == taCenter)
-            x = (r.Left + r.Right - w) / 2 + s / 2;
-        int y = r.Top;
-        if (c.layout == tlBottom)
-            y = r.Bottom - h;
-        else if (c.layout == tlCenter)
-            y = (r.Top + r.Bottom - h) / 2;
-        EXPECT_EQ(texts[0]->Origin, (TRLPoint{x, y}));
-        EXPECT_EQ(texts[0]->Alignment, c.alignment + 1);
-        EXPECT_EQ(texts[0]->Layout, c.layout + 1);
+        EXPECT_EQ(texts[0]->Origin,
+                  (TRLPoint{r.Left + s / 2 + (r.Right - r.Left - w) * c.across / 2,
+                            r.Top + (r.Bottom - r.Top - h) * c.down / 2}));
+        EXPECT_EQ(std::tuple(texts[0]->Alignment, texts[0]->Layout),
+                  std::tuple(c.alignment + 1, c.layout + 1));
         EXPECT_EQ(ObjectsOf<TRLRectangleObject>(*page).size(), 4u);
     }
 }
