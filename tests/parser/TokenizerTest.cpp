@@ -60,18 +60,15 @@ TEST(TRLParserTokenizer, ReadsNumbersWithDotAsSeparator) {
         EXPECT_EQ(tokenizer.Next().Number, number);
 }
 
+// A second dot, a dot after the exponent, a second exponent or sign, a missing exponent and a
+// number no double holds are refused where the number stops reading.
 TEST(TRLParserTokenizer, MalformedNumbersAndStrings) {
     const parsertest::ErrorCase cases[] = {
-        {"1.2.3", "Incorrect number format at 4!"}, // the second dot
-        {"  1..2", "Incorrect number format at 5!"},
-        {"1e5.2", "Incorrect number format at 4!"}, // a dot after the exponent
-        {"1e2e3", "Incorrect number format at 4!"}, // a second exponent
-        {"1e+-2", "Incorrect number format at 4!"}, // a second sign
-        {"1e", "Incorrect number format at 2!"},
-        {"x + 1e+", "Incorrect number format at 7!"},
-        {"1e999", "Incorrect number format at 5!"}, // no finite double
-        {"'abc", "Unterminated string at 4!"},
-        {"'ab'' ", "Unterminated string at 6!"},
+        {"1.2.3", "Incorrect number format at 4!"},   {"  1..2", "Incorrect number format at 5!"},
+        {"1e5.2", "Incorrect number format at 4!"},   {"1e2e3", "Incorrect number format at 4!"},
+        {"1e+-2", "Incorrect number format at 4!"},   {"1e", "Incorrect number format at 2!"},
+        {"x + 1e+", "Incorrect number format at 7!"}, {"1e999", "Incorrect number format at 5!"},
+        {"'abc", "Unterminated string at 4!"},        {"'ab'' ", "Unterminated string at 6!"},
     };
     parsertest::ExpectErrors<TRLParserError>(cases, Tokens);
 }
