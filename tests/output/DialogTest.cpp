@@ -2,20 +2,9 @@
 // fields set, a button clicked, and the write-back checked.
 #include "OutputTestSupport.h"
 #include "RLDialogLayout.h"
-#include "RLMessages.h"
-#include "RLOutputFlows.h"
-#include "RLPrintDialog.h"
-#include "RLPrinters.h"
-#include "RLSaveDialog.h"
 
-#include <QApplication>
-#include <QCheckBox>
 #include <QCursor>
 #include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTest>

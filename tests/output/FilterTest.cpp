@@ -1,16 +1,6 @@
 // The filter run loop: page ranges, copies, cancelling, the progress window, background runs and
 // the page store's lifetime while a filter holds it.
 #include "OutputTestSupport.h"
-#include "RLFeedBack.h"
-#include "RLFilters.h"
-#include "RLMessages.h"
-#include "RLPrinters.h"
-
-#include <QApplication>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,6 @@
 // Run by the printer tests with the printing service out of reach: reports, one "key=value" per
 // line, what the printer wrapper and the printer filter make of a machine without printers.
 #include "OutputTestSupport.h"
-#include "RLGraphicStorage.h"
-#include "RLPrinters.h"
-#include "RLSpoolFilter.h"
-
-#include <QApplication>
 
 #include <cstdio>
 

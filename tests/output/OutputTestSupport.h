@@ -1,21 +1,36 @@
 // Helpers of the output tests: page stores built directly on the page store, a filter that
-// records what it is asked to do, and access to the private print server of scripts/test.
+// records what it is asked to do, and access to the private print server of scripts/test. It
+// brings the output layer's headers and the widgets its windows are made of.
 #pragma once
 
+#include "RLFeedBack.h"
 #include "RLFilters.h"
 #include "RLGraphicStorage.h"
 #include "RLGraphicSurface.h"
+#include "RLMessages.h"
 #include "RLMetaTypes.h"
+#include "RLOutputFlows.h"
+#include "RLPdfFilter.h"
+#include "RLPrintDialog.h"
 #include "RLPrinters.h"
+#include "RLSaveDialog.h"
+#include "RLSpoolFilter.h"
 #include "TestSupport.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -188,9 +203,8 @@ RunProgram(const QString& program, const QStringList& arguments,
 }
 
 // A page drawn by the engine itself onto white, at its own size.
-inline QImage DrawnDirectly(const TRLGraphicSurface& page,
-                            QImage::Format format = QImage::Format_Grayscale8) {
-    QImage image(page.Width(), page.Height(), format);
+inline QImage DrawnDirectly(const TRLGraphicSurface& page) {
+    QImage image(page.Width(), page.Height(), QImage::Format_Grayscale8);
     image.fill(Qt::white);
     QPainter painter(&image);
     page.PaintTo(painter, image.rect());

@@ -2,15 +2,7 @@
 // pictures; runs that do not finish must leave no file; the save dialog and the preview's save
 // flow reach the filter by its extension.
 #include "OutputTestSupport.h"
-#include "RLMessages.h"
-#include "RLOutputFlows.h"
-#include "RLPdfFilter.h"
-#include "RLSaveDialog.h"
 
-#include <QDir>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>

@@ -3,11 +3,9 @@
 // is stored once, pages painted on several threads keep their order, and failures to write are
 // reported rather than leaving a file that looks whole.
 #include "OutputTestSupport.h"
-#include "RLPdfFilter.h"
 #include "RLPdfWriter.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QSet>
 
 #include <gtest/gtest.h>

@@ -3,17 +3,8 @@
 // against that server, and a machine whose printing service is out of reach.
 #include "OutputTestSupport.h"
 #include "RLCanvas.h"
-#include "RLMessages.h"
-#include "RLOutputFlows.h"
-#include "RLPrintDialog.h"
-#include "RLPrinters.h"
-#include "RLSpoolFilter.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QDir>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>

@@ -1,16 +1,9 @@
 // The report's Print through the output layer: paper, default filter, dialog, preparation and
 // the filter run, as registered at start-up.
 #include "OutputTestSupport.h"
-#include "RLOutputFlows.h"
-#include "RLPrintDialog.h"
 #include "RLPrinterMetrics.h"
-#include "RLPrinters.h"
 #include "RLReport.h"
 #include "RLReportHooks.h"
-
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 
 #include <gtest/gtest.h>
 

@@ -5,19 +5,10 @@
 // ThreadSanitizer; every build checks that each run ends whole, or leaves nothing when cancelled.
 #include "../output/OutputTestSupport.h"
 
-#include "RLFeedBack.h"
-#include "RLMessages.h"
-#include "RLPdfFilter.h"
 #include "RLPreview.h"
 #include "RLPreviewForm.h"
-#include "RLSaveDialog.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QLineEdit>
 #include <QPointer>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
