@@ -44,7 +44,7 @@ QStringList Outline(const TRLGraphicSurface& page) {
 std::string Overflows(TRLReport& report) {
     QStringList outside;
     for (int i = 0; i < report.Storage().PageCount(); ++i)
-        for (const TRLTextObject* t : Texts(*report.Storage().Pages(i)))
+        for (const TRLTextObject* t : Texts(*Page(report, i)))
             if (t->BoundsRect.Bottom > PageBottom || t->BoundsRect.Top < PageTop)
                 outside << QStringLiteral("page %1: %2 at %3..%4")
                                .arg(i + 1)
@@ -81,7 +81,7 @@ struct ListReport {
     std::vector<std::string> Outlines() {
         std::vector<std::string> pages;
         for (int i = 0; i < report.Storage().PageCount(); ++i)
-            pages.push_back(Outline(*report.Storage().Pages(i)).join(' ').toStdString());
+            pages.push_back(Outline(*Page(report, i)).join(' ').toStdString());
         return pages;
     }
 };
@@ -102,13 +102,12 @@ TEST(Pagination, DetailsLeaveRoomForTheColumnFooter) {
                   (Pages{"head colhead rows:38 colfoot foot", "head colhead rows:38 colfoot foot",
                          "head colhead rows:24 colfoot foot"}));
         EXPECT_EQ(Overflows(list.report), "");
-        auto page1 = list.report.Storage().Pages(0);
-        EXPECT_EQ(TextBounds(*page1, "row 37").Bottom, 1028);
-        EXPECT_EQ(TextBounds(*page1, "foot").Top, 1055);
+        EXPECT_EQ(TextBounds(*Page(list.report), "row 37").Bottom, 1028);
+        EXPECT_EQ(TextBounds(*Page(list.report), "foot").Top, 1055);
         const std::vector<int> tops = bottom ? std::vector<int>{1040, 1040, 1040}
                                              : std::vector<int>{1028, 1028, 78 + 24 * 25};
         for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(TextBounds(*list.report.Storage().Pages(i), "colfoot").Top, tops[i])
+            EXPECT_EQ(TextBounds(*Page(list.report, i), "colfoot").Top, tops[i])
                 << "page " << i + 1;
     }
 }
@@ -148,9 +147,9 @@ TEST(Pagination, SummaryFollowsTheColumnFooterOnThePageThatHasRoomForIt) {
         ASSERT_TRUE(list.report.Prepare());
         EXPECT_EQ(list.Outlines(), c.Outlines);
         EXPECT_EQ(Overflows(list.report), "");
-        TRLGraphicStorage& pages = list.report.Storage();
-        EXPECT_EQ(TextBounds(*pages.Pages(0), "colfoot").Top, c.ColumnFooterTop);
-        EXPECT_EQ(TextBounds(*pages.Pages(pages.PageCount() - 1), "sum").Top, c.SummaryTop);
+        const int last = list.report.Storage().PageCount() - 1;
+        EXPECT_EQ(TextBounds(*Page(list.report), "colfoot").Top, c.ColumnFooterTop);
+        EXPECT_EQ(TextBounds(*Page(list.report, last), "sum").Top, c.SummaryTop);
     }
 }
 
@@ -167,10 +166,9 @@ TEST(Pagination, FullPageCompletionStopsAboveTheColumnFooter) {
     detail->SetCompletion(ctFullPage);
     ASSERT_TRUE(report.Prepare());
     ASSERT_EQ(report.Storage().PageCount(), 1);
-    auto page = report.Storage().Pages(0);
     // (1085 - 30 - 15 - 38) / 25 = 40 bands, 3 with records and 37 blank.
-    EXPECT_EQ(TextsOf(*page).size(), 40 + 2);
-    EXPECT_EQ(TextBounds(*page, "colfoot").Top, 38 + 40 * 25);
+    EXPECT_EQ(PageTexts(report).size(), 40 + 2);
+    EXPECT_EQ(TextBounds(*Page(report), "colfoot").Top, 38 + 40 * 25);
     EXPECT_EQ(Overflows(report), "");
 }
 
@@ -189,20 +187,17 @@ TEST(Pagination, BandTallerThanAPageIsSplitOverAsManyPagesAsItNeeds) {
     ASSERT_TRUE(report.Prepare());
     ASSERT_EQ(report.Storage().PageCount(), 3);
     EXPECT_EQ(Overflows(report), "");
-    QStringList lines;
+    QStringList lines, expected;
     for (int p = 0; p < 3; ++p) {
-        auto page = report.Storage().Pages(p);
-        const QStringList texts = TextsOf(*page);
-        ASSERT_FALSE(texts.isEmpty());
-        EXPECT_EQ(texts.first(), QStringLiteral("head"));
+        const QStringList texts = PageTexts(report, p);
+        EXPECT_EQ(texts.value(0), QStringLiteral("head")) << "page " << p + 1;
         lines << texts.mid(1);
     }
-    QStringList expected;
     for (int i = 0; i < 25; ++i)
         expected << QStringLiteral("line %1").arg(i);
-    EXPECT_EQ(lines.join(" ").toStdString(), expected.join(" ").toStdString());
-    EXPECT_EQ(TextBounds(*report.Storage().Pages(1), "line 10").Top, 58);
-    EXPECT_EQ(TextBounds(*report.Storage().Pages(2), "line 24").Bottom, 58 + 500);
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(TextBounds(*Page(report, 1), "line 10").Top, 58);
+    EXPECT_EQ(TextBounds(*Page(report, 2), "line 24").Bottom, 58 + 500);
 }
 
 TEST(Pagination, BandTallerThanAPageWithoutAFreeRowIsCutAtTheMargin) {
@@ -219,10 +214,9 @@ TEST(Pagination, BandTallerThanAPageWithoutAFreeRowIsCutAtTheMargin) {
     ASSERT_TRUE(report.Prepare());
     int pagesWithTheBand = 0;
     for (int p = 0; p < report.Storage().PageCount(); ++p) {
-        auto page = report.Storage().Pages(p);
-        for (const auto* clip : ObjectsOf<TRLSetClipRectObject>(*page))
-            EXPECT_LE(clip->BoundsRect.Bottom, PageBottom) << "page " << p + 1;
-        pagesWithTheBand += TextsOf(*page).contains(QStringLiteral("giant"));
+        for (const TRLRect& clip : BoundsOf<TRLSetClipRectObject>(*Page(report, p)))
+            EXPECT_LE(clip.Bottom, PageBottom) << "page " << p + 1;
+        pagesWithTheBand += PageTexts(report, p).contains(QStringLiteral("giant"));
     }
     EXPECT_EQ(pagesWithTheBand, 2);
 }

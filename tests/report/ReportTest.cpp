@@ -76,13 +76,12 @@ TEST(PageSetup, AdjustableMarginsFollowThePrinter) {
 
 TEST(Prepare, EmptyReportAndPrintEmpty) {
     TRLReport report;
-    report.SetPrintEmpty(false);
     new FixedLabel(AddBand(&report, "H", btHeader, 38, 20), "h");
-    EXPECT_TRUE(report.Prepare());
-    EXPECT_EQ(report.Storage().PageCount(), 0);
-    report.SetPrintEmpty(true);
-    EXPECT_TRUE(report.Prepare());
-    EXPECT_EQ(report.Storage().PageCount(), 1);
+    for (bool printEmpty : {false, true}) {
+        report.SetPrintEmpty(printEmpty);
+        EXPECT_TRUE(report.Prepare());
+        EXPECT_EQ(report.Storage().PageCount(), printEmpty ? 1 : 0);
+    }
 }
 
 TEST(Prepare, PageNumbersFromFirstPageNumber) {
@@ -128,8 +127,7 @@ TEST(Prepare, PreviewAndForcePrepare) {
     new FixedLabel(AddBand(&report, "H", btHeader, 38, 20), "x");
     int runs = 0;
     report.BeforePrint = [&](TRLCustomControl&, bool&) { ++runs; };
-    EXPECT_TRUE(report.Preview());
-    EXPECT_TRUE(report.Preview());
+    EXPECT_TRUE(report.Preview() && report.Preview());
     EXPECT_EQ(runs, 2);
     EXPECT_EQ(report.Storage().PageCount(), 1); // only the second run's page
     report.SetForcePrepare(false);
