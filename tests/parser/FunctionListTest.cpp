@@ -66,14 +66,11 @@ TEST(TRLParserFunctionList, RedeclaringReplaces) {
 TEST(TRLParserFunctionList, ReplacingAFunctionDuringItsCallIsSafe) {
     TRLExpressionParser parser;
     parser.Functions().Declare("f(a) = swap + a");
-    parser.OnIdentifier = [](TRLExpressionParser& sender, const QString& name, const TRLValueList&,
-                             TRLValue& result) {
-        if (name == "swap") {
-            sender.Functions().Clear();
-            sender.Functions().Declare("f(a) = a");
-            result = 10;
-        }
-    };
+    parsertest::AnswerName(parser, "swap", [](TRLExpressionParser& sender) {
+        sender.Functions().Clear();
+        sender.Functions().Declare("f(a) = a");
+        return TRLValue(10);
+    });
     EXPECT_EQ(parser.Evaluate("f(1)"), TRLValue(11));
     EXPECT_EQ(parser.Evaluate("f(1)"), TRLValue(1));
 }

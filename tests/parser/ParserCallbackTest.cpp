@@ -67,11 +67,10 @@ TEST(TRLExpressionParserCallbacks, NamesResolveInOrder) {
     components.properties["pi"] = "component";
     parser.Components = components.Access();
     bool askIdentifier = true;
-    parser.OnIdentifier = [&](TRLExpressionParser&, const QString& name, const TRLValueList&,
-                              TRLValue& result) {
-        if (askIdentifier && name == "pi")
-            result = "OnIdentifier";
-    };
+    // Once no longer asked, OnIdentifier leaves the result unassigned.
+    parsertest::AnswerName(parser, "pi", [&](TRLExpressionParser&) {
+        return askIdentifier ? TRLValue("OnIdentifier") : TRLValue();
+    });
     parser.OnUnknown = [](TRLExpressionParser&, const QString&, const TRLValueList&,
                           TRLValue& result) { result = "OnUnknown"; };
     parser.Functions().Declare("f(pi) = pi");
@@ -142,11 +141,9 @@ TEST(TRLExpressionParserCallbacks, OnExceptionTakesEvaluationErrors) {
 
 TEST(TRLExpressionParserCallbacks, CallbacksMayEvaluateAgain) {
     TRLExpressionParser parser;
-    parser.OnIdentifier = [](TRLExpressionParser& sender, const QString& name, const TRLValueList&,
-                             TRLValue& result) {
-        if (name == "inner")
-            result = sender.Evaluate("{ v := 20; v + 1 }");
-    };
+    parsertest::AnswerName(parser, "inner", [](TRLExpressionParser& sender) {
+        return sender.Evaluate("{ v := 20; v + 1 }");
+    });
     EXPECT_EQ(parser.Evaluate("inner * 2"), TRLValue(42));
     EXPECT_EQ(parser.Values().Find("v")->Value, TRLValue(20));
 }

@@ -110,15 +110,12 @@ TEST(TRLExpressionParserKeptTrees, MoreTextsThanAreKept) {
 // is still being evaluated: its tree must stay alive until it is done.
 TEST(TRLExpressionParserKeptTrees, TreesDroppedWhileTheirTextIsEvaluatedStayUntilItEnds) {
     TRLExpressionParser parser;
-    parser.OnIdentifier = [](TRLExpressionParser& sender, const QString& name, const TRLValueList&,
-                             TRLValue& result) {
-        if (name != "crowd")
-            return;
+    parsertest::AnswerName(parser, "crowd", [](TRLExpressionParser& sender) {
         double sum = 0;
         for (int i = 0; i < TRLExpressionParser::MaxKeptTrees + 1; ++i)
             sum += sender.Evaluate(QStringLiteral("%1 - %1").arg(i)).ToNumber();
-        result = sum;
-    };
+        return TRLValue(sum);
+    });
     EXPECT_EQ(parser.Evaluate("crowd + 40 + (1 + 1)"), TRLValue(42));
     EXPECT_EQ(parser.Evaluate("crowd + 40 + (1 + 1)"), TRLValue(42));
 }

@@ -144,13 +144,10 @@ TEST(TRLExpressionParser, ExpressionPropertyKeepsItsTree) {
 
 TEST(TRLExpressionParser, ChangingExpressionWhileItIsEvaluatedIsSafe) {
     TRLExpressionParser parser;
-    parser.OnIdentifier = [](TRLExpressionParser& sender, const QString& name, const TRLValueList&,
-                             TRLValue& result) {
-        if (name == "swap") {
-            sender.SetExpression("'other'");
-            result = 1;
-        }
-    };
+    parsertest::AnswerName(parser, "swap", [](TRLExpressionParser& sender) {
+        sender.SetExpression("'other'");
+        return TRLValue(1);
+    });
     parser.SetExpression("swap + 1 + 1");
     EXPECT_EQ(parser.Evaluate(), TRLValue(3));
     EXPECT_EQ(parser.Evaluate(), TRLValue("other"));

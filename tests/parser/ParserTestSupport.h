@@ -54,4 +54,14 @@ void ExpectErrors(const ErrorCase (&cases)[N], Action&& action) {
             << c.text;
 }
 
+// Answers the one name through OnIdentifier with what answer gives the parser; other names go on.
+template <typename Answer>
+void AnswerName(TRLExpressionParser& parser, const char* name, Answer answer) {
+    parser.OnIdentifier = [name, answer](TRLExpressionParser& sender, const QString& asked,
+                                         const TRLValueList&, TRLValue& result) {
+        if (asked == QLatin1String(name))
+            result = answer(sender);
+    };
+}
+
 } // namespace parsertest
