@@ -74,20 +74,19 @@ TEST(GraphicImage, ScaledAndStretchExcludeEachOtherAndEmptyPicturesRecordOnlyThe
     TRLImage image;
     image.SetScaled(true);
     image.SetStretch(true);
-    EXPECT_FALSE(image.Scaled());
-    EXPECT_TRUE(image.Stretch());
+    EXPECT_EQ(std::pair(image.Scaled(), image.Stretch()), std::pair(false, true));
     image.SetScaled(true);
-    EXPECT_TRUE(image.Scaled());
-    EXPECT_FALSE(image.Stretch());
+    EXPECT_EQ(std::pair(image.Scaled(), image.Stretch()), std::pair(true, false));
 
     OneBandReport doc(200);
     auto* empty = new TRLImage(doc.band);
     empty->SetColor(Qt::green);
     empty->Borders().SetSides(sdAll);
     const auto page = doc.Prepare();
-    EXPECT_TRUE(ObjectsOf<TRLImageObject>(*page).empty());
-    EXPECT_EQ(ObjectsOf<TRLFillRectObject>(*page).size(), 1u);
-    EXPECT_EQ(ObjectsOf<TRLRectangleObject>(*page).size(), 4u);
+    EXPECT_EQ(std::tuple(ObjectsOf<TRLImageObject>(*page).size(),
+                         ObjectsOf<TRLFillRectObject>(*page).size(),
+                         ObjectsOf<TRLRectangleObject>(*page).size()),
+              std::tuple(0u, 1u, 4u));
 }
 
 TEST(GraphicImage, AutoSizeTakesThePictureSizeKeepingTheTopLeftCorner) {
@@ -181,7 +180,7 @@ TEST(GraphicImage, PreparedPageRendersItsShapesTextsAndPicture) {
         EXPECT_LT(qGray(png.pixel(x, 38 + 38)), 100) << x;
     EXPECT_EQ(qGray(png.pixel(38 + 400, 38 + 36)), 255);
     // The crest's red band, scaled to 45 x 65.
-    EXPECT_EQ(QColor(png.pixel(38 + 96 + 22, 38 + 8 + 17)).red() > 150, true);
+    EXPECT_GT(QColor(png.pixel(38 + 96 + 22, 38 + 8 + 17)).red(), 150);
     // Some ink where the title and the memo's first line are.
     auto inked = [&](int x0, int y0, int x1, int y1) {
         for (int y = y0; y < y1; ++y)

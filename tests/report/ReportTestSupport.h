@@ -259,11 +259,7 @@ inline TRLDraw* AddLine(TRLBand* band, int left, int top, int width) {
 }
 
 inline TRLFont BoldArial(int size) {
-    TRLFont font;
-    font.Name = QStringLiteral("Arial");
-    font.Size = size;
-    font.Style = fsBold;
-    return font;
+    return TRLFont{"Arial", size, fsBold};
 }
 
 } // namespace reporttest

@@ -26,19 +26,19 @@ TEST(TextLabel, CenteredLabelTakesItsMeasuredSizeAndSitsInTheMiddleOfItsBand) {
     fixed->SetAlign(faCenter);
 
     label->SetVisible(true);
-    label->SetAlign(faNone);
     label->SetBounds(10, 4, 5, 5);
     const auto page = doc.Prepare();
     const auto texts = ObjectsOf<TRLTextObject>(*page);
     ASSERT_EQ(texts.size(), 2u);
     const TRLTextObject* t = texts[0];
-    EXPECT_EQ(t->Text, QStringLiteral("SOLICITUD DE KELMORA"));
     // Band at (38, 38) on the page; the label got its natural size back for the print.
-    EXPECT_EQ(t->BoundsRect, (TRLRect{48, 42, 48 + w, 42 + h}));
     const int space = RLTextWidth(font, QStringLiteral(" "));
-    EXPECT_EQ(t->Origin, (TRLPoint{48 + space / 2, 42}));
-    EXPECT_EQ(t->TextFlags, MetaTextFlagKeepWhole | MetaTextFlagNoClipping);
-    EXPECT_EQ(t->Brush.Style, 2); // clear: the label never paints behind its text
+    EXPECT_EQ(std::tuple(t->Text, t->BoundsRect, t->Origin),
+              std::tuple("SOLICITUD DE KELMORA", TRLRect{48, 42, 48 + w, 42 + h},
+                         TRLPoint{48 + space / 2, 42}));
+    // The brush is clear: the label never paints behind its text.
+    EXPECT_EQ(std::tuple(t->TextFlags, t->Brush.Style),
+              std::tuple(MetaTextFlagKeepWhole | MetaTextFlagNoClipping, 2));
     // Centred as it measured, the fixed-size label clips its text.
     EXPECT_EQ(texts[1]->BoundsRect, (TRLRect{38 + 278, 38 + 8, 38 + 439, 38 + 24}));
     EXPECT_EQ(texts[1]->TextFlags, MetaTextFlagKeepWhole);
@@ -192,9 +192,7 @@ TEST(TextLabel, MeasuresInTheFontItHasAfterEachChange) {
     sized->SetTop(40);
     sized->SetCaption(QStringLiteral("Medido"));
 
-    TRLFont large;
-    large.Name = QStringLiteral("Liberation Serif");
-    large.Size = 16;
+    const TRLFont large{"Liberation Serif", 16};
     const TRLFont fonts[] = {doc.report.Font(), large, BoldArial(11)};
     for (int run = 0; run < 3; ++run) {
         SCOPED_TRACE(run);
