@@ -40,12 +40,15 @@
 #include <memory>
 #include <ostream>
 
-// Readable QStrings and rectangles in test failures.
+// Readable QStrings, rectangles and sizes in test failures.
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }
 inline void PrintTo(const QRect& r, std::ostream* os) {
     *os << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height();
+}
+inline void PrintTo(const QSize& size, std::ostream* os) {
+    *os << size.width() << 'x' << size.height();
 }
 
 namespace outputtest {
@@ -230,6 +233,14 @@ inline QList<QSizeF> PdfPageSizes(const QString& file) {
         const auto m = it.next();
         sizes.append({m.captured(1).toDouble(), m.captured(2).toDouble()});
     }
+    return sizes;
+}
+
+// The page sizes in whole points.
+inline QList<QSize> Sheets(const QString& file) {
+    QList<QSize> sizes;
+    for (const QSizeF& size : PdfPageSizes(file))
+        sizes.append(size.toSize());
     return sizes;
 }
 

@@ -38,13 +38,7 @@ QStringList WaitForJobs(const QString& title, int count) {
     return jobs.values();
 }
 
-// The sheets of a document in whole points, and the numbers of its "PAGE n" headings.
-QList<QSize> Sheets(const QString& file) {
-    QList<QSize> sizes;
-    for (const QSizeF& size : PdfPageSizes(file))
-        sizes.append(size.toSize());
-    return sizes;
-}
+// The numbers of the "PAGE n" headings of a document.
 QList<int> Printed(const QString& file) {
     return NumbersAfter("PAGE", PdfText(file));
 }
