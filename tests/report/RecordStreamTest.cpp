@@ -77,18 +77,20 @@ TEST_F(RecordFiles, TheStreamReadsWhatTheWholeFileReaderReads) {
 
 // What the toolkit's JSON document makes of one record: its fields in key order, or nothing
 // when it refuses the record or a value is no plain value.
-std::optional<std::vector<TRLFlatField>> DocumentFields(const QByteArray& record) {
+using Fields = std::vector<std::pair<QString, QString>>; // key and text
+
+std::optional<Fields> DocumentFields(const QByteArray& record) {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(record, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return std::nullopt;
-    std::vector<TRLFlatField> fields;
+    Fields fields;
     const QJsonObject object = doc.object();
     for (auto it = object.begin(); it != object.end(); ++it) {
-        TRLFlatField field{it.key(), QString()};
-        if (!JsonFieldText(it.value(), field.Text))
+        QString text;
+        if (!JsonFieldText(it.value(), text))
             return std::nullopt;
-        fields.push_back(field);
+        fields.emplace_back(it.key(), text);
     }
     return fields;
 }
@@ -101,18 +103,15 @@ void ExpectReadAsTheDocumentReads(const QByteArray& record, bool plain,
     SCOPED_TRACE(record.toStdString());
     std::vector<TRLFlatField> fields{{"left", "over"}};
     const bool read = ReadFlatRecord(record, fields, keys);
-    if (plain) {
-        EXPECT_TRUE(read) << "a plain record was left to the document";
-    }
+    EXPECT_TRUE(read || !plain) << "a plain record was left to the document";
     if (!read)
         return;
     const auto expected = DocumentFields(record);
     ASSERT_TRUE(expected.has_value()) << "read a record that the document refuses";
-    ASSERT_EQ(fields.size(), expected->size());
-    for (size_t i = 0; i < fields.size(); ++i) {
-        EXPECT_EQ(fields[i].Key, (*expected)[i].Key) << i;
-        EXPECT_EQ(fields[i].Text, (*expected)[i].Text) << i;
-    }
+    Fields got;
+    for (const TRLFlatField& field : fields)
+        got.emplace_back(field.Key, field.Text);
+    EXPECT_EQ(got, *expected);
 }
 
 TEST(FlatRecords, ReadAsTheDocumentReadsThem) {
