@@ -147,12 +147,10 @@ protected:
         texts = FillDocuments(d, forms, [&](TDocumentKind kind, TRLReport& report) {
             order.push_back(kind);
             // Each document is whole by the time it is handed over.
-            const TRLReport* expected = kind == TDocumentKind::Solicitud
-                                            ? &forms.FFRSolicitud->RLReport1()
-                                        : kind == TDocumentKind::DeclaracionJurada
-                                            ? &forms.FFRDeclaracionJurada->RLReport1()
-                                            : &forms.FFRVehiculoParticular->RLReport1();
-            EXPECT_EQ(&report, expected);
+            const TFFRDocument* form[] = {forms.FFRSolicitud.get(),
+                                          forms.FFRDeclaracionJurada.get(),
+                                          forms.FFRVehiculoParticular.get()};
+            EXPECT_EQ(&report, &form[int(kind)]->RLReport1());
         });
         return order;
     }
