@@ -120,13 +120,15 @@ void CollectAuxNames(const TRLCustomControl& control, QStringList& names) {
     }
 }
 
-class DocumentLayout : public ::testing::TestWithParam<Doc> {};
+class DocumentLayout : public ::testing::TestWithParam<Doc> {
+protected:
+    const Doc doc = GetParam();
+    const std::unique_ptr<TFFRDocument> form = MakeForm(doc);
+};
 
 } // namespace
 
 TEST_P(DocumentLayout, BindsItsRunTimeLabelsAndPreparesOneA4Page) {
-    const Doc doc = GetParam();
-    auto form = MakeForm(doc);
     QStringList auxNames;
     CollectAuxNames(form->RLReport1(), auxNames);
     EXPECT_EQ(auxNames, kAuxNames[doc]);
@@ -137,8 +139,7 @@ TEST_P(DocumentLayout, BindsItsRunTimeLabelsAndPreparesOneA4Page) {
     // Again, as every "Imprimir" does: still one page.
     const auto page = PreparePage(form->RLReport1());
     ASSERT_TRUE(page);
-    EXPECT_EQ(page->Width(), 794);
-    EXPECT_EQ(page->Height(), 1123);
+    EXPECT_EQ(QSize(page->Width(), page->Height()), QSize(794, 1123));
 
     // The 99 x 144 crest shrunk into its 49 x 65 box keeps its proportions and is not centred.
     const TRLRect crest{kBandLeft + 96, kHead + 8, kBandLeft + 96 + 45, kHead + 8 + 65};
@@ -154,8 +155,6 @@ TEST_P(DocumentLayout, BindsItsRunTimeLabelsAndPreparesOneA4Page) {
 }
 
 TEST_P(DocumentLayout, PrintsEveryFixedCaptionInItsPlaceAndFontAndCentresTheTitle) {
-    const Doc doc = GetParam();
-    auto form = MakeForm(doc);
     const auto page = PreparePage(form->RLReport1());
     ASSERT_TRUE(page);
     for (const Caption& c : kCaptions) {
@@ -172,8 +171,8 @@ TEST_P(DocumentLayout, PrintsEveryFixedCaptionInItsPlaceAndFontAndCentresTheTitl
         // Labels size themselves to the caption and one blank. The stored widths come from
         // another face with the same metrics, so they agree to a few pixels.
         const TRLSize natural = Measure(text + ' ', c.Size, c.Style);
-        EXPECT_EQ(object->BoundsRect.Right - object->BoundsRect.Left, natural.Width);
-        EXPECT_EQ(object->BoundsRect.Bottom - object->BoundsRect.Top, natural.Height);
+        const TRLRect& r = object->BoundsRect;
+        EXPECT_EQ((TRLSize{r.Right - r.Left, r.Bottom - r.Top}), natural);
         if (c.Width != 0) {
             EXPECT_NEAR(natural.Width, c.Width, 4);
         }
@@ -192,8 +191,6 @@ TEST_P(DocumentLayout, PrintsEveryFixedCaptionInItsPlaceAndFontAndCentresTheTitl
 }
 
 TEST_P(DocumentLayout, DrawsExactlyItsUnderlinesAndSignatureLines) {
-    const Doc doc = GetParam();
-    auto form = MakeForm(doc);
     const auto page = PreparePage(form->RLReport1());
     ASSERT_TRUE(page);
     using Segment = std::pair<std::pair<int, int>, std::pair<int, int>>;
