@@ -109,28 +109,21 @@ TEST(Records, FieldsFollowTheColumnsOfTheDataSource) {
     report.OnDataRecord = [&](TRLCustomSkipper&, int recNo, int copyNo, TRLRecordAction&, bool&) {
         if (copyNo != 1)
             return;
-        switch (recNo) {
-        case 2: // a header renamed
+        if (recNo == 2) { // a header renamed
             model.setHorizontalHeaderItem(1, new QStandardItem("Extra"));
-            break;
-        case 3: // a column inserted before the others
+        } else if (recNo == 3) { // a column inserted before the others
             model.insertColumn(0);
             model.setHorizontalHeaderItem(0, new QStandardItem("Country"));
             for (int r = 0; r < 8; ++r)
                 model.setItem(r, 0, new QStandardItem(QString(QChar('a' + r))));
-            break;
-        case 5: // removed
+        } else if (recNo == 5) { // removed
             model.removeColumn(2);
-            break;
-        case 6: // a new set of records altogether
+        } else if (recNo == 6) { // a new set of records altogether
             model.clear();
             model.setHorizontalHeaderLabels({"Extra", "Name"});
             for (int r = 0; r < 8; ++r)
                 model.appendRow({new QStandardItem(QStringLiteral("x%1").arg(r)),
                                  new QStandardItem(QStringLiteral("n%1").arg(r))});
-            break;
-        default:
-            break;
         }
     };
     ASSERT_TRUE(report.Prepare());
