@@ -55,16 +55,6 @@ std::shared_ptr<TRLGraphicSurface> VariedPage(int number, bool landscape = false
     return page;
 }
 
-// An open page of A4's size in pixels without paper settings: the writer takes its paper from
-// the pixels.
-std::shared_ptr<TRLGraphicSurface> PagePaperless() {
-    auto page = std::make_shared<TRLGraphicSurface>();
-    page->SetWidth(794);
-    page->SetHeight(1123);
-    page->Open();
-    return page;
-}
-
 class PdfWriterTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -141,7 +131,7 @@ TEST_F(PdfWriterTest, PagesLookAsTheToolkitsWriterDrawsThem) {
 // as an outline instead of being lost.
 TEST_F(PdfWriterTest, TextsStayTextInEmbeddedSubsetFonts) {
     store.Add(VariedPage(1));
-    auto page = PagePaperless();
+    auto page = OpenPage();
     page->SetFont({.Name = "Liberation Sans", .Size = 24});
     page->TextOut(100, 100, "Año 漢字");
     page->TextOut(100, 200, "Año");
@@ -219,7 +209,7 @@ TEST_F(PdfWriterTest, TranslucentPicturesCarryTheirMask) {
 // Hatched brushes fill with their pattern in the brush's colour: a horizontal hatch has rows of
 // ink and rows without, and every column of it is alike.
 TEST_F(PdfWriterTest, HatchedBrushesFillWithTheirPattern) {
-    auto page = PagePaperless();
+    auto page = OpenPage();
     page->SetPen({.Style = TRLPenStyle::Clear});
     page->SetBrush({Qt::black, TRLBrushStyle::Horizontal});
     page->Rectangle(96, 96, 480, 480);
