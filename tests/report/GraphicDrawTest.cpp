@@ -5,14 +5,6 @@
 
 using namespace reporttest;
 
-namespace {
-
-TRLRect Bounds(const TRLPointArray& points) {
-    return BoundsOfPoints(points);
-}
-
-} // namespace
-
 TEST(GraphicDraw, DocumentLineLiesOnTheMiddleRowOfItsControl) {
     OneBandReport doc(700);
     AddLine(doc.band, 98, 636, 169);
@@ -36,9 +28,9 @@ TEST(GraphicDraw, WidePensKeepTheOutlineInsideTheRectangle) {
     EXPECT_EQ(draw.ShapePoints({0, 0, 48, 48}),
               (TRLPointArray{{1, 1}, {46, 1}, {46, 46}, {1, 46}}));
     draw.Pen().SetWidth(4);
-    EXPECT_EQ(Bounds(draw.ShapePoints({0, 0, 48, 48})), (TRLRect{2, 2, 46, 46}));
+    EXPECT_EQ(BoundsOfPoints(draw.ShapePoints({0, 0, 48, 48})), (TRLRect{2, 2, 46, 46}));
     draw.Pen().SetWidth(1);
-    EXPECT_EQ(Bounds(draw.ShapePoints({10, 20, 58, 68})), (TRLRect{10, 20, 57, 67}));
+    EXPECT_EQ(BoundsOfPoints(draw.ShapePoints({10, 20, 58, 68})), (TRLRect{10, 20, 57, 67}));
 }
 
 TEST(GraphicDraw, TurnedLineIsRefittedUnlessItKeepsItsSize) {
@@ -50,7 +42,7 @@ TEST(GraphicDraw, TurnedLineIsRefittedUnlessItKeepsItsSize) {
 
     draw.SetOptions({doKeepSize});
     const TRLPointArray kept = draw.ShapePoints({0, 0, 100, 40});
-    const TRLRect keptBounds = Bounds(kept);
+    const TRLRect keptBounds = BoundsOfPoints(kept);
     // Vertical, 99 long, still centred on the rectangle's middle row.
     EXPECT_EQ(kept[0].X, kept[1].X);
     EXPECT_EQ(
@@ -61,7 +53,7 @@ TEST(GraphicDraw, TurnedLineIsRefittedUnlessItKeepsItsSize) {
     draw.SetOptions({});
     draw.SetAngle(45);
     const TRLPointArray diagonal = draw.ShapePoints({0, 0, 100, 40});
-    EXPECT_EQ(Bounds(diagonal), (TRLRect{0, 0, 99, 39}));
+    EXPECT_EQ(BoundsOfPoints(diagonal), (TRLRect{0, 0, 99, 39}));
     // Counter-clockwise on the page: the right end goes up.
     EXPECT_EQ(diagonal, (TRLPointArray{{0, 39}, {99, 0}}));
 }
@@ -82,15 +74,15 @@ TEST(GraphicDraw, KindsFitTheirBoxAndCentreInTheRectangle) {
     draw.SetCenter(true);
     draw.SetOptions({doKeepVisible});
     const TRLPointArray ellipse = draw.ShapePoints({0, 0, 101, 41});
-    EXPECT_EQ(std::pair(ellipse.size(), Bounds(ellipse)),
+    EXPECT_EQ(std::pair(ellipse.size(), BoundsOfPoints(ellipse)),
               std::pair(size_t(36), TRLRect{30, 0, 70, 40}));
     draw.SetOptions({});
     draw.SetDrawWidth(20);
     draw.SetDrawHeight(10);
     draw.SetCenter(false);
-    EXPECT_EQ(Bounds(draw.ShapePoints({5, 5, 105, 45})), (TRLRect{5, 5, 25, 15}));
+    EXPECT_EQ(BoundsOfPoints(draw.ShapePoints({5, 5, 105, 45})), (TRLRect{5, 5, 25, 15}));
     draw.SetCenter(true);
-    EXPECT_EQ(Bounds(draw.ShapePoints({5, 5, 105, 45})), (TRLRect{44, 19, 64, 29}));
+    EXPECT_EQ(BoundsOfPoints(draw.ShapePoints({5, 5, 105, 45})), (TRLRect{44, 19, 64, 29}));
 
     draw.SetDrawKind(dkArrow);
     draw.SetDrawWidth(0);
@@ -111,7 +103,7 @@ TEST(GraphicDraw, DrawDataFollowsTheKindAndCustomDataIsParsedInPairs) {
     EXPECT_EQ(draw.DrawKind(), dkTriangle);
     draw.SetDrawData({"0 0 10 5", "0 10"});
     EXPECT_EQ(draw.DrawKind(), dkCustom);
-    EXPECT_EQ(Bounds(draw.ShapePoints({0, 0, 11, 11})), (TRLRect{0, 0, 10, 10}));
+    EXPECT_EQ(BoundsOfPoints(draw.ShapePoints({0, 0, 11, 11})), (TRLRect{0, 0, 10, 10}));
 
     EXPECT_EQ(ParseDrawData(QStringLiteral("10 20 30")), (TRLPointArray{{10, 20}}));
     EXPECT_EQ(ParseDrawData(QStringLiteral("1\t2\r\n3\x1a"
@@ -196,6 +188,6 @@ TEST(GraphicDraw, PenAndBrushAreSetByNameAndRecordedWithThePolygon) {
     // Pen style dot and brush style clear are stored as ordinal + 1.
     EXPECT_EQ(std::tuple(p.Pen.Width, p.Pen.Color, p.Pen.Style, p.Brush.Style),
               std::tuple(3, TRLMetaColor::FromColor(Qt::red), 3, 2));
-    EXPECT_EQ(std::pair(p.Points.size(), Bounds(p.Points)),
+    EXPECT_EQ(std::pair(p.Points.size(), BoundsOfPoints(p.Points)),
               std::pair(size_t(36), TRLRect{39, 39, 84, 84}));
 }
