@@ -55,13 +55,11 @@ struct BarcodeReport {
         EXPECT_TRUE(report.Prepare());
         page = report.Storage().Pages(0);
         std::vector<const TRLImageObject*> images;
-        if (!page) {
-            ADD_FAILURE() << "no page was prepared";
-            return images;
-        }
-        for (const auto& object : page->Objects())
-            if (object->Kind() == TRLObjectKind::Image)
-                images.push_back(static_cast<const TRLImageObject*>(object.get()));
+        EXPECT_NE(page, nullptr) << "no page was prepared";
+        if (page)
+            for (const auto& object : page->Objects())
+                if (object->Kind() == TRLObjectKind::Image)
+                    images.push_back(static_cast<const TRLImageObject*>(object.get()));
         return images;
     }
 
@@ -246,10 +244,8 @@ TEST(BarcodeControl, InvalidValuesPrintAsInvalidCodeSays) {
         {bcCode2OF5Interleaved, "", icCrossOut, false, false, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(QStringLiteral("%1 \"%2\" %3")
-                         .arg(BarcodeTypeName(c.type), QLatin1String(c.value))
-                         .arg(c.invalidCode)
-                         .toStdString());
+        SCOPED_TRACE(testing::Message() << BarcodeTypeName(c.type).toStdString() << " \"" << c.value
+                                        << "\" " << c.invalidCode);
         BarcodeReport r(c.value, c.type);
         r.barcode->SetInvalidCode(c.invalidCode);
         r.barcode->SetAutoSize(false);
