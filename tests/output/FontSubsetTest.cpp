@@ -12,6 +12,7 @@
 #include <map>
 #include <numeric>
 #include <random>
+#include <set>
 #include <string>
 
 namespace {
@@ -162,14 +163,12 @@ TEST_P(FontSubsetRoundTrip, KeepsTheUsedGlyphsAndEmptiesTheOthers) {
     std::map<QByteArray, QByteArray> tables;
     ASSERT_EQ(SfntProblem(subset, &tables), "");
     EXPECT_LT(subset.size(), QFile(GetParam()).size() * 15 / 100);
-    QByteArrayList expectedTags{"glyf", "head", "hhea", "hmtx", "loca", "maxp"};
+    std::set<QByteArray> tags, expectedTags{"glyf", "head", "hhea", "hmtx", "loca", "maxp"};
     for (const char* optional : {"OS/2", "cvt ", "fpgm", "prep"})
         if (!original.fontTable(optional).isEmpty())
-            expectedTags.append(optional);
-    std::sort(expectedTags.begin(), expectedTags.end());
-    QByteArrayList tags;
+            expectedTags.insert(optional);
     for (const auto& [tag, data] : tables)
-        tags.append(tag);
+        tags.insert(tag);
     EXPECT_EQ(tags, expectedTags);
     const QRawFont copy(subset, 48);
     ASSERT_TRUE(copy.isValid());

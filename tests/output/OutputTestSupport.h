@@ -261,8 +261,7 @@ inline QImage RasterizePdf(const QString& pdf, int page, int dpi) {
 
 inline QList<QStringList> PdfTable(const QString& tool, const QStringList& arguments) {
     QList<QStringList> rows;
-    for (const QString& row :
-         RunProgram(tool, arguments).Out.split(u'\n', Qt::SkipEmptyParts).mid(2))
+    for (const QString& row : RunProgram(tool, arguments).Out.trimmed().split(u'\n').mid(2))
         rows << row.simplified().split(u' ');
     return rows;
 }

@@ -413,7 +413,7 @@ TEST(NoPrinter, FallbackMetricsAndAClearFailure) {
     const ProcessResult r = RunProgram(QStringLiteral(KELMORA_NO_PRINTER_PROBE), {}, environment);
     ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
     // One "key=value" line per fact, in the probe's order.
-    EXPECT_EQ(r.Out.split(u'\n', Qt::SkipEmptyParts),
+    EXPECT_EQ(r.Out.trimmed().split(u'\n'),
               QStringList({"count=0", "index=-1", "name=", "valid=0", "settings-unchanged=1",
                            "metrics=300 300 2550 3300 75 75 75 75 2400 3150",
                            "print=" + RLMessages[mkPrintServiceUnreachable] + " (" +
