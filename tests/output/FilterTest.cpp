@@ -243,9 +243,11 @@ TEST(FilterRegistry, ActiveFiltersAndSaveFilterLookup) {
     for (const auto& [name, extension] : extensions)
         EXPECT_EQ(FileExtensionOf(name), QString(extension)) << name;
 
-    // Without a display name of its own, a filter goes by its component name.
+    // The display name falls back to the component name, and wins over it once given.
     printer.setObjectName("RLPDFFilter1");
     EXPECT_EQ(printer.GetDisplayName(), "RLPDFFilter1");
+    printer.SetDisplayName("PDF");
+    EXPECT_EQ(printer.GetDisplayName(), "PDF");
 }
 
 TEST(FeedBackWindow, LevelsStackBarsAndTheButtonFollows) {
