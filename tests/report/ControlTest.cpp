@@ -325,8 +325,7 @@ TEST(ControlGeometry, EachAlignKindPlacesItsControlsAndLeavesTheFreeArea) {
         auto* probe = Placed(band, {0, 0, 10, 10}, faCenter);
         auto* first = Placed(band, {5, 25, 35, 35}, k.align);
         auto* second = Placed(band, {60, 40, 100, 63}, k.align);
-        EXPECT_EQ(first->BoundsRect(), k.first);
-        EXPECT_EQ(second->BoundsRect(), k.second);
-        EXPECT_EQ(probe->BoundsRect(), k.probe);
+        EXPECT_EQ(std::tuple(first->BoundsRect(), second->BoundsRect(), probe->BoundsRect()),
+                  std::tuple(k.first, k.second, k.probe));
     }
 }

@@ -146,10 +146,8 @@ TEST(GraphicDraw, OlderLayoutsKindMapsToKindDataOptionsAndAngle) {
         TRLDraw draw;
         ASSERT_TRUE(registry.WriteProperty(draw, QStringLiteral("Angle"), 30.0));
         ASSERT_TRUE(registry.WriteProperty(draw, QStringLiteral("Kind"), QString(c.kind)));
-        EXPECT_EQ(draw.DrawKind(), c.drawKind);
-        EXPECT_EQ(draw.DrawData(), c.data);
-        EXPECT_EQ(draw.Options(), c.options);
-        EXPECT_EQ(draw.Angle(), c.angle);
+        EXPECT_EQ(std::tuple(draw.DrawKind(), draw.DrawData(), draw.Options(), draw.Angle()),
+                  std::tuple(c.drawKind, c.data, c.options, c.angle));
     }
     // The old corner-to-corner line runs from the top left to the bottom right.
     TRLDraw line;

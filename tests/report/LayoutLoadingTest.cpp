@@ -39,9 +39,10 @@ TEST(LayoutLoading, AStoredAllowedBandsSetAddsNoBands) {
         { "class": "TRLBand", "name": "RLBand1", "BandType": "btHeader", "Height": 30 },
         { "class": "TRLBand", "name": "RLBand2", "BandType": "btDetail", "Height": 20 } ] })");
     EXPECT_EQ(BandCount(*report), 2);
-    EXPECT_TRUE(report->AllowedBands().Contains(btHeader));
-    EXPECT_TRUE(report->AllowedBands().Contains(btDetail));
-    EXPECT_FALSE(report->AllowedBands().Contains(btFooter));
+    const TRLAllowedBands allowed = report->AllowedBands();
+    EXPECT_EQ(std::tuple(allowed.Contains(btHeader), allowed.Contains(btDetail),
+                         allowed.Contains(btFooter)),
+              std::tuple(true, true, false));
 }
 
 namespace {

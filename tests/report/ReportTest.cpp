@@ -96,8 +96,7 @@ TEST(Prepare, PageNumbersFromFirstPageNumber) {
     report.OnPageStarting = [&](TRLCustomControl&) { starting.push_back(report.PageNumber()); };
     report.OnPageEnding = [&](TRLCustomControl&) { ending.push_back(report.PageNumber()); };
     ASSERT_TRUE(report.Prepare());
-    EXPECT_EQ(starting, (std::vector<int>{5, 6}));
-    EXPECT_EQ(ending, (std::vector<int>{5, 6}));
+    EXPECT_EQ(std::pair(starting, ending), std::pair(std::vector{5, 6}, std::vector{5, 6}));
     TRLGraphicStorage& store = report.Storage();
     EXPECT_EQ(std::tuple(store.PageCount(), store.FirstPageNumber(), store.LastPageNumber()),
               std::tuple(2, 5, 6));

@@ -68,10 +68,10 @@ TEST(TextMemoBreaking, LinesBreakAtBlanksBeforeTheWidthAndAtLineBreaks) {
 TEST(TextMemoBreaking, NextTextLineLeavesThePositionAtTheFollowingLine) {
     int position = 0;
     const QString text = QStringLiteral("one two\r\nthree");
-    EXPECT_EQ(NextTextLine(text, position, W("one"), ArialFont()).Text, QStringLiteral("one"));
-    EXPECT_EQ(position, 4);
-    EXPECT_EQ(NextTextLine(text, position, W("one"), ArialFont()).Text, QStringLiteral("two"));
-    EXPECT_EQ(position, 9);
+    for (const auto& [line, next] : {std::pair("one", 4), std::pair("two", 9)}) {
+        EXPECT_EQ(NextTextLine(text, position, W("one"), ArialFont()).Text, line);
+        EXPECT_EQ(position, next);
+    }
 }
 
 TEST(TextMemo, CaptionIsTheLinesWithLineBreaksOrTheNameWhenBlank) {
@@ -124,9 +124,8 @@ TEST(TextMemo, GrowsItsBandForOnePrintOnly) {
     int bandHeight = 0;
     doc.band->AfterPrint = [&](TRLCustomControl& band) { bandHeight = band.Height(); };
     const auto page = doc.Prepare();
-    EXPECT_EQ(bandHeight, design + 2 * lh);
-    EXPECT_EQ(doc.band->Height(), design);
-    EXPECT_EQ(memo->Height(), lh);
+    EXPECT_EQ(std::tuple(bandHeight, doc.band->Height(), memo->Height()),
+              std::tuple(design + 2 * lh, design, lh));
 
     const auto texts = ObjectsOf<TRLTextObject>(*page);
     ASSERT_EQ(texts.size(), 4u);
