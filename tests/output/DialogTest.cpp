@@ -59,9 +59,10 @@ std::tuple<int, int, int, int> PrintChoice() {
     return {p.PrintRange(), p.FromPage(), p.ToPage(), p.Copies()};
 }
 
-// Replaces a box's text as the operator types it.
+// Replaces a box's text as the operator does: all of it selected, deleted, and typed anew.
 void Type(QLineEdit* edit, const char* text) {
-    edit->clear();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
     QTest::keyClicks(edit, text);
 }
 
