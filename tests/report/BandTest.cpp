@@ -27,8 +27,7 @@ struct ThreeHeaders {
 
 TEST(Bands, HeadersPrintInTopOrderWhateverTheCreationOrder) {
     ThreeHeaders doc;
-    ASSERT_TRUE(doc.report.Prepare());
-    ASSERT_EQ(doc.report.Storage().PageCount(), 1);
+    ASSERT_EQ(PreparedPages(doc.report), 1);
     const auto page = Page(doc.report);
     EXPECT_EQ((TRLSize{page->Width(), page->Height()}), (TRLSize{794, 1123}));
     EXPECT_EQ(TextsOf(*page), (QStringList{"B1", "B2", "B3"}));
@@ -61,8 +60,7 @@ TEST(Bands, SiteExpanderGrowsItsBandForOnePrintOnly) {
 TEST(Bands, GrownLastHeaderMovesToANewPageThatRepeatsTheHeaders) {
     ThreeHeaders doc;
     new Expander(doc.third, 177); // 201 + 708 + 177 > 1085
-    ASSERT_TRUE(doc.report.Prepare());
-    ASSERT_EQ(doc.report.Storage().PageCount(), 2);
+    ASSERT_EQ(PreparedPages(doc.report), 2);
     EXPECT_EQ(PageTexts(doc.report, 0), (QStringList{"B1", "B2"}));
     EXPECT_EQ(PageTexts(doc.report, 1), (QStringList{"B1", "B2", "B3"}));
     EXPECT_EQ(TextBounds(*Page(doc.report, 1), "B3").Top, 201);
@@ -71,8 +69,7 @@ TEST(Bands, GrownLastHeaderMovesToANewPageThatRepeatsTheHeaders) {
     // 176 pixels of growth still fit.
     delete doc.third->Controls().back();
     new Expander(doc.third, 176);
-    ASSERT_TRUE(doc.report.Prepare());
-    EXPECT_EQ(doc.report.Storage().PageCount(), 1);
+    ASSERT_EQ(PreparedPages(doc.report), 1);
 }
 
 TEST(Bands, InvisibleBandTakesNoRoom) {
@@ -91,8 +88,7 @@ TEST(Bands, TitleOnFirstPageHeaderOnEveryPage) {
     new FixedLabel(AddBand(&report, "CH", btColumnHeader, 78, 20), "colhead");
     FieldLabel(AddBand(&report, "D", btDetail, 98, 20), "Name");
     report.EndLoad();
-    ASSERT_TRUE(report.Prepare());
-    ASSERT_EQ(report.Storage().PageCount(), 2);
+    ASSERT_EQ(PreparedPages(report), 2);
     const QStringList first = PageTexts(report);
     EXPECT_EQ(first.mid(0, 4), (QStringList{"header", "title", "colhead", "row 0"}));
     // (1085 - 38 - 60) / 20 = 49 records on the first page
@@ -135,16 +131,14 @@ TEST(Bands, MaxBandsAndPageBreakingStartNewPages) {
     report.EndLoad();
     FieldLabel(detail, "Name");
     report.SetMaxBands(10);
-    ASSERT_TRUE(report.Prepare());
-    ASSERT_EQ(report.Storage().PageCount(), 3);
+    ASSERT_EQ(PreparedPages(report), 3);
     EXPECT_EQ(PageTexts(report, 1).first(), QStringLiteral("row 10"));
     EXPECT_EQ(PageTexts(report, 2).size(), 5);
 
     report.SetMaxBands(0);
     for (TRLPageBreaking breaking : {pbAfterPrint, pbBeforePrint}) {
         detail->SetPageBreaking(breaking);
-        ASSERT_TRUE(report.Prepare());
-        EXPECT_EQ(report.Storage().PageCount(), 25);
+        ASSERT_EQ(PreparedPages(report), 25);
     }
 }
 
@@ -160,8 +154,7 @@ TEST(Bands, FooterAtThePageBottomAndCompletionToMaxBands) {
     new FixedLabel(summary, "sum");
     detail->SetCompletion(ctMaxBands);
     report.SetMaxBands(5);
-    ASSERT_TRUE(report.Prepare());
-    ASSERT_EQ(report.Storage().PageCount(), 1);
+    ASSERT_EQ(PreparedPages(report), 1);
     // Two blank copies complete the page; their labels print nothing.
     EXPECT_EQ(PageTexts(report), (QStringList{"row 0", "row 1", "row 2", "", "", "sum", "foot"}));
     EXPECT_EQ(TextBounds(*Page(report), "sum").Top, 38 + 5 * 20);
@@ -185,8 +178,7 @@ TEST(Bands, SplittableBandIsCutAtAFreeRow) {
     // the cut goes above the line that would be halved (120..150): at 120.
     for (int i = 0; i < 10; ++i)
         (new FixedLabel(tall, QStringLiteral("line %1").arg(i), 100, 30))->SetTop(i * 30);
-    ASSERT_TRUE(report.Prepare());
-    ASSERT_EQ(report.Storage().PageCount(), 3);
+    ASSERT_EQ(PreparedPages(report), 3);
     EXPECT_EQ(PageTexts(report, 0),
               (QStringList{"header", "line 0", "line 1", "line 2", "line 3"}));
     EXPECT_EQ(TextBounds(*Page(report, 0), "line 3").Bottom, 938 + 120);

@@ -82,8 +82,7 @@ TEST(LayoutLoading, AMemoWithItsTextInTheLayoutGrowsItsBandWhenPrinted) {
         auto report = Read(QString::fromLatin1(MemoInAShortBand).arg(type, nextType).toUtf8());
         if (prints > 1)
             report->SetDataSource(&records);
-        ASSERT_TRUE(report->Prepare());
-        ASSERT_EQ(report->Storage().PageCount(), 1);
+        ASSERT_EQ(reporttest::PreparedPages(*report), 1);
         const auto page = report->Storage().Pages(0);
         for (const char* word : {"uno", "dos", "tres", "cuatro"})
             ASSERT_EQ(BoundsOf(*page, word).size(), prints) << word;

@@ -71,10 +71,8 @@ TEST_F(LayoutRoundTrip, ReaderAndRecordsPrepareTheExpectedPages) {
     // The detail label prints the record's name field.
     dynamic_cast<TRLLabel&>(*report->FindControl("aux_nombre")).BeforePrint =
         [](TRLCustomControl& sender, QString& text, bool&) { text = sender.FieldText("Nombre"); };
-    ASSERT_TRUE(report->Prepare());
-
     // Margins 38 px; header 40 high; details 400 high fit twice above the 20 px footer.
-    ASSERT_EQ(report->Storage().PageCount(), 2);
+    ASSERT_EQ(PreparedPages(*report), 2);
     const auto first = report->Storage().Pages(0);
     const auto second = report->Storage().Pages(1);
     ASSERT_EQ(PlacedTexts(*first), (std::vector<PageText>{{"LISTADO DE VIAJES", 138, 46},

@@ -164,8 +164,7 @@ TEST(Pagination, FullPageCompletionStopsAboveTheColumnFooter) {
     Fill(columnFooter, "colfoot");
     Fill(footer, "foot");
     detail->SetCompletion(ctFullPage);
-    ASSERT_TRUE(report.Prepare());
-    ASSERT_EQ(report.Storage().PageCount(), 1);
+    ASSERT_EQ(PreparedPages(report), 1);
     // (1085 - 30 - 15 - 38) / 25 = 40 bands, 3 with records and 37 blank.
     EXPECT_EQ(PageTexts(report).size(), 40 + 2);
     EXPECT_EQ(TextBounds(*Page(report), "colfoot").Top, 38 + 40 * 25);
@@ -184,8 +183,7 @@ TEST(Pagination, BandTallerThanAPageIsSplitOverAsManyPagesAsItNeeds) {
     // ten whole lines.
     for (int i = 0; i < 25; ++i)
         (new FixedLabel(tall, QStringLiteral("line %1").arg(i), 100, 100))->SetTop(i * 100);
-    ASSERT_TRUE(report.Prepare());
-    ASSERT_EQ(report.Storage().PageCount(), 3);
+    ASSERT_EQ(PreparedPages(report), 3);
     EXPECT_EQ(Overflows(report), "");
     QStringList lines, expected;
     for (int p = 0; p < 3; ++p) {

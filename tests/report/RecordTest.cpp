@@ -17,10 +17,9 @@ TEST(Records, ThousandRowsWithPageFootersAndMacros) {
     foot->OnText = [&](TRLCustomControl&, QString& text, bool&) {
         text = QStringLiteral("%1/{LastPageNumber}").arg(report.PageNumber());
     };
-    ASSERT_TRUE(report.Prepare());
     // (1085 - 17 - 38) / 20 = 51 records a page
+    ASSERT_EQ(PreparedPages(report), 20);
     TRLGraphicStorage& store = report.Storage();
-    ASSERT_EQ(store.PageCount(), 20);
     EXPECT_EQ(std::pair(report.RecordCount(), report.DetailCount()), std::pair(1000, 1000));
     int records = 0;
     for (int i = 0; i < store.PageCount(); ++i) {
@@ -208,8 +207,7 @@ TEST(Groups, GroupRunsOnAcrossPages) {
     report.EndLoad();
     FieldLabel(groupHeader, "Country", "H:");
     FieldLabel(detail, "Name");
-    ASSERT_TRUE(report.Prepare());
-    ASSERT_EQ(report.Storage().PageCount(), 2);
+    ASSERT_EQ(PreparedPages(report), 2);
     const QStringList texts = PageTexts(report, 1);
     // The page header, then the group's header again, then the records that went on.
     EXPECT_EQ(texts.mid(0, 2), (QStringList{"page", "H:CL"}));

@@ -95,6 +95,11 @@ template <class T> std::vector<TRLRect> BoundsOf(const TRLGraphicSurface& page) 
     return bounds;
 }
 
+// Prepares the report and hands back how many pages it made; -1 when preparing failed.
+inline int PreparedPages(TRLCustomReport& report) {
+    return report.Prepare() ? report.Storage().PageCount() : -1;
+}
+
 // A page of a prepared report, and the texts on it.
 inline std::shared_ptr<TRLGraphicSurface> Page(const TRLCustomReport& report, int index = 0) {
     return report.Storage().Pages(index);

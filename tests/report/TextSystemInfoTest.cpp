@@ -143,8 +143,7 @@ TEST(TextSystemInfo, PagesNumberFromFirstPageNumberAndContinuationTextsFollowThe
 
     QStandardItemModel records(3, 1);
     doc.report.SetDataSource(&records);
-    ASSERT_TRUE(doc.report.Prepare());
-    const int pages = doc.report.Storage().PageCount();
+    const int pages = PreparedPages(doc.report);
     ASSERT_GE(pages, 2);
     for (int p = 0; p < pages; ++p) {
         SCOPED_TRACE(p);
