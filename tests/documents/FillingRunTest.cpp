@@ -118,7 +118,7 @@ TEST(FillingTexts, ItemLinesCarryTheTypedValuesWithTheirFixedSpacing) {
 TEST(FillingTexts, TimesHaveTwoDigitHoursAndDatesFollowTheLocale) {
     for (const auto& [time, text] :
          {std::pair{QTime(9, 5), "09:05"}, {QTime(0, 0), "00:00"}, {QTime(23, 59, 40), "23:59"}})
-        EXPECT_EQ(TimeText(time), text);
+        EXPECT_EQ(TimeText(time), QString(text));
 
     const QDate date(2024, 3, 7);
     const auto restore = qScopeGuard([saved = QLocale()] { QLocale::setDefault(saved); });

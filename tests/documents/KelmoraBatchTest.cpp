@@ -120,7 +120,7 @@ TEST(KelmoraBatch, WritesEveryProducedDocumentWithPdfAndPngAndPrintsTheMessage) 
     // The reason keeps its line break in the vehicle statement.
     auto vehiculo = Load(out + "/vehiculo-particular.rpf");
     EXPECT_EQ(TextsIn(*vehiculo->Pages(0), {kBandLeft + 120, kBody + 98, 756, kBody + 174}),
-              QStringList({"Jornadas", QString::fromUtf8("de física")}));
+              QStringList({"Jornadas", "de física"}));
 
     const QImage png(out + "/solicitud.png");
     EXPECT_EQ(png.size(), QSize(794, 1123));

@@ -36,7 +36,7 @@ struct EvalCase {
 template <size_t N> void ExpectValues(const EvalCase (&cases)[N]) {
     for (const auto& c : cases) {
         TRLExpressionParser parser;
-        EXPECT_EQ(parser.Evaluate(QString::fromUtf8(c.text)), c.expected) << c.text;
+        EXPECT_EQ(parser.Evaluate(c.text), c.expected) << c.text;
     }
 }
 
@@ -49,9 +49,7 @@ struct ErrorCase {
 template <typename Error = TRLException, size_t N, typename Action>
 void ExpectErrors(const ErrorCase (&cases)[N], Action&& action) {
     for (const auto& c : cases)
-        EXPECT_EQ(ErrorOf<Error>([&] { action(QString::fromUtf8(c.text)); }),
-                  QString::fromUtf8(c.error))
-            << c.text;
+        EXPECT_EQ(ErrorOf<Error>([&] { action(c.text); }), QString(c.error)) << c.text;
 }
 
 // Answers the one name through OnIdentifier with what answer gives the parser; other names go on.

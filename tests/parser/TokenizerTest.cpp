@@ -51,7 +51,7 @@ TEST(TRLParserTokenizer, SplitsTextIntoTokens) {
         {"'a' \"b\"", "literal:a literal:b"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Tokens(QString::fromUtf8(c.text)), QString::fromUtf8(c.tokens)) << c.text;
+        EXPECT_EQ(Tokens(c.text), QString(c.tokens)) << c.text;
 }
 
 TEST(TRLParserTokenizer, ReadsNumbersWithDotAsSeparator) {

@@ -52,8 +52,7 @@ template <size_t N, size_t M> void ExpectCases(const Case (&cases)[N], const Fau
     for (const auto& c : cases)
         EXPECT_EQ(Apply(c.op, c.left, c.right), c.expected) << Describe(c);
     for (const auto& f : faults)
-        EXPECT_EQ(ErrorOf<TRLValueError>([&] { Apply(f.op, f.left, f.right); }),
-                  QString::fromUtf8(f.error))
+        EXPECT_EQ(ErrorOf<TRLValueError>([&] { Apply(f.op, f.left, f.right); }), QString(f.error))
             << Describe(f);
 }
 
