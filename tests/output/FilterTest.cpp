@@ -83,19 +83,22 @@ TEST_F(FilterRun, CancelStopsAfterThePageBeingDrawn) {
     filter.SetShowProgress(true);
     filter.SetRepeatForCopies(true);
     QString caption;
+    QList<int> positions;
     filter.Hook = [&](TRLGraphicSurface& page) {
-        if (page.PageIndex() != 1)
-            return;
-        // The operator presses the progress window's cancel button during page 2.
         TfrmRLFeedBack* window = OpenFeedBackWindow();
         ASSERT_NE(window, nullptr);
-        caption = window->windowTitle();
-        window->BitBtnCancel->click();
+        positions << window->ProgressBar->value();
+        // The operator presses the progress window's cancel button during page 2.
+        if (page.PageIndex() == 1) {
+            caption = window->windowTitle();
+            window->BitBtnCancel->click();
+        }
     };
     filter.Run(&store, 1, false, -1);
     EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "new", "page 2", "end"}));
     EXPECT_TRUE(filter.Canceled());
     EXPECT_EQ(caption, RLMessages[mkPrintingInProgress]);
+    EXPECT_EQ(positions, (QList<int>{0, 1})) << "the bar steps after each page";
     EXPECT_EQ(OpenFeedBackWindow(), nullptr) << "the progress window outlived the run";
 
     // The next run starts uncancelled.
@@ -107,41 +110,30 @@ TEST_F(FilterRun, CancelStopsAfterThePageBeingDrawn) {
     EXPECT_FALSE(filter.Canceled());
 }
 
+// An error ends the document at once, pages of the range left undrawn, and releases the store
+// and the progress window, whose caption says what was being made and whose bar counts the range.
 TEST_F(FilterRun, ErrorsEndTheDocumentAndReleaseEverything) {
-    RecordingSaveFilter filter;
-    filter.SetShowProgress(true);
-    filter.Hook = [](TRLGraphicSurface& page) {
-        if (page.PageIndex() == 1)
-            throw TRLException("disk full");
-    };
-    FinishListener finished(filter);
-    EXPECT_EQ(ErrorOf([&] { filter.Run(&store, 1, false, -1); }), "disk full");
-    EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "new", "page 2", "end"}));
-    EXPECT_EQ(finished.Error, "disk full");
-    EXPECT_EQ(store.LinkCount(), 0);
-    EXPECT_EQ(filter.Pages(), nullptr);
-    EXPECT_FALSE(filter.Running());
-    EXPECT_EQ(OpenFeedBackWindow(), nullptr);
-}
-
-TEST_F(FilterRun, ProgressWindowCaptionNamesTheKindOfOutput) {
     RecordingSaveFilter filter;
     filter.SetShowProgress(true);
     QString caption;
     int maximum = -1;
-    QList<int> positions;
     filter.Hook = [&](TRLGraphicSurface&) {
         TfrmRLFeedBack* window = OpenFeedBackWindow();
         ASSERT_NE(window, nullptr);
         caption = window->windowTitle();
         maximum = window->ProgressBar->maximum();
-        positions << window->ProgressBar->value();
+        throw TRLException("disk full");
     };
-    filter.Run(&store, 2, false, 3);
+    FinishListener finished(filter);
+    EXPECT_EQ(ErrorOf([&] { filter.Run(&store, 2, false, 3); }), "disk full");
+    EXPECT_EQ(filter.Calls, QStringList({"begin", "page 2", "end"}));
+    EXPECT_EQ(finished.Error, "disk full");
     EXPECT_EQ(caption, RLMessages[mkSavingReport]);
     EXPECT_EQ(maximum, 2);
-    // The bar steps after each page.
-    EXPECT_EQ(positions, (QList<int>{0, 1}));
+    EXPECT_EQ(store.LinkCount(), 0);
+    EXPECT_EQ(filter.Pages(), nullptr);
+    EXPECT_FALSE(filter.Running());
+    EXPECT_EQ(OpenFeedBackWindow(), nullptr);
 }
 
 TEST_F(FilterRun, LinksTheStoreWhileRunningAndForgetsAStoreThatGoesAway) {
