@@ -64,7 +64,7 @@ TEST(GraphicImage, ScaledStretchedClippedAndCentredPicturesInTheirBoxes) {
         EXPECT_EQ(stored.size(), QSize(99, 144));
         EXPECT_EQ(QColor(stored.pixel(49, 37)), QColor(200, 20, 20));
     }
-    // A clipped picture keeps only the part shown.
+    // A clipped picture keeps only what is shown.
     const QImage part = DecodeTaggedData(images[3]->Data);
     EXPECT_EQ(part.size(), QSize(47, 63));
     EXPECT_EQ(QColor(part.pixel(20, 30)), QColor(200, 20, 20));
