@@ -79,9 +79,8 @@ QStringList Entries(const QString& path) {
 
 TEST(KelmoraBatch, WritesEveryProducedDocumentWithPdfAndPngAndPrintsTheMessage) {
     QTemporaryDir dir;
-    const QString request = WriteRequest(dir, Request());
     const QString out = dir.filePath("out");
-    const ProgramResult r = RunBatch({request, out, "--pdf", "--png"});
+    const ProgramResult r = RunBatch({WriteRequest(dir, Request()), out, "--pdf", "--png"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
     EXPECT_EQ(r.Out, DisplayedOperatorMessage(3) + '\n');
     EXPECT_EQ(Entries(out), QStringList({"declaracion-jurada.pdf", "declaracion-jurada.png",
@@ -113,17 +112,15 @@ TEST(KelmoraBatch, WritesEveryProducedDocumentWithPdfAndPngAndPrintsTheMessage) 
         SCOPED_TRACE(s.Base);
         auto storage = Load(out + '/' + s.Base + ".rpf");
         ASSERT_EQ(storage->PageCount(), 1);
-        const auto page = storage->Pages(0);
-        ExpectInBody(*page, s.Text, s.Left, s.Top);
+        ExpectInBody(*storage->Pages(0), s.Text, s.Left, s.Top);
     }
 
     // The reason keeps its line break in the vehicle statement.
-    auto vehiculo = Load(out + "/vehiculo-particular.rpf");
-    EXPECT_EQ(TextsIn(*vehiculo->Pages(0), {kBandLeft + 120, kBody + 98, 756, kBody + 174}),
+    EXPECT_EQ(TextsIn(*Load(out + "/vehiculo-particular.rpf")->Pages(0),
+                      {kBandLeft + 120, kBody + 98, 756, kBody + 174}),
               QStringList({"Jornadas", "de física"}));
 
-    const QImage png(out + "/solicitud.png");
-    EXPECT_EQ(png.size(), QSize(794, 1123));
+    EXPECT_EQ(QImage(out + "/solicitud.png").size(), QSize(794, 1123));
     QFile pdf(out + "/vehiculo-particular.pdf");
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     const QByteArray bytes = pdf.readAll();
@@ -195,9 +192,7 @@ TEST(KelmoraBatch, LaterRunsReplaceOnlyTheProgramsOwnOutputsAndOnlyWhenTheySucce
     EXPECT_TRUE(r.Out.startsWith("Tiene 1 formularios para imprimir\n\n")) << r.Out.toStdString();
     // Only this run's document, and what the program did not write is left alone.
     EXPECT_EQ(Entries(out), QStringList({"notes.txt", "solicitud.rpf"}));
-    auto storage = Load(out + "/solicitud.rpf");
-    const auto page = storage->Pages(0);
-    ExpectInBody(*page, "PASAJES NO SOLICITADO", 114, 401);
+    ExpectInBody(*Load(out + "/solicitud.rpf")->Pages(0), "PASAJES NO SOLICITADO", 114, 401);
 }
 
 TEST(KelmoraBatch, BadInputNamesTheProblemAndWritesNothing) {
