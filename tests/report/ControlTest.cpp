@@ -155,8 +155,9 @@ TEST(Borders, RecordedSidesDependOnPrintQualityAndWidth) {
     label->SetColor(Qt::yellow); // a colour other than white makes it opaque
     EXPECT_FALSE(label->Transparent());
     ASSERT_TRUE(report.Prepare());
-    EXPECT_TRUE(ObjectsOf<TRLRectangleObject>(*Page(report)).empty());
-    auto fills = ObjectsOf<TRLFillRectObject>(*Page(report));
+    const auto page = Page(report); // holds the page while its objects are looked at
+    EXPECT_TRUE(ObjectsOf<TRLRectangleObject>(*page).empty());
+    const auto fills = ObjectsOf<TRLFillRectObject>(*page);
     ASSERT_EQ(fills.size(), 1u);
     EXPECT_EQ(fills[0]->Brush.Color.ToColor(), QColor(Qt::yellow));
 }

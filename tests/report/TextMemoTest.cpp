@@ -165,7 +165,8 @@ TEST(TextMemo, LinesPrintAlignedInsideTheMemoUntilItsHeightIsPassed) {
         memo->SetLines(lines);
         const int bottom = 38 + memo->Height();
         Printed printed;
-        for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(*doc.Prepare())) {
+        const auto page = doc.Prepare();
+        for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(*page)) {
             const int top = 38 + int(printed.size()) * lh;
             EXPECT_EQ(t->BoundsRect, (TRLRect{38, top, 38 + width, std::min(top + lh, bottom)}))
                 << t->Text.toStdString();
