@@ -99,59 +99,52 @@ protected:
 
 TEST(BarcodeControl, AutoSizeFollowsTheCodeTheMarginsAndTheFrameSides) {
     TRLBarcode barcode;
+    const auto widthAfter = [&](auto change) {
+        change();
+        return barcode.Width();
+    };
     // 1 mm margins each side, kept as defaults so that layouts need not store them; an empty
     // code is as wide as its start and stop.
     EXPECT_FALSE(barcode.Margins().LeftStored());
     EXPECT_EQ(SizeOf(barcode), QSize(Interleaved(0) + 1 + SideMargins, 34));
-    barcode.SetCaption("12");
-    EXPECT_EQ(barcode.Width(), 31); // 22 pixels of bars
-    barcode.SetCaption("123");      // printed as 0123: two pairs
-    EXPECT_EQ(barcode.Width(), Interleaved(2) + 1 + SideMargins);
+    EXPECT_EQ(widthAfter([&] { barcode.SetCaption("12"); }), 31); // 22 pixels of bars
+    // "123" is printed as 0123: two pairs.
+    EXPECT_EQ(widthAfter([&] { barcode.SetCaption("123"); }), Interleaved(2) + 1 + SideMargins);
 
-    barcode.SetModule(2); // 12 narrow elements of 2 and 5 wide ones of 4 for "12"
-    barcode.SetCaption("12");
-    EXPECT_EQ(barcode.Width(), 44 + 1 + SideMargins);
-    barcode.SetRatio(3.0); // wide elements of 6
-    EXPECT_EQ(barcode.Width(), 24 + 30 + 1 + SideMargins);
+    // 12 narrow elements of 2 and 5 wide ones of 4 for "12" at module 2; wide ones of 6 at ratio 3.
+    barcode.SetModule(2);
+    EXPECT_EQ(widthAfter([&] { barcode.SetCaption("12"); }), 44 + 1 + SideMargins);
+    EXPECT_EQ(widthAfter([&] { barcode.SetRatio(3.0); }), 24 + 30 + 1 + SideMargins);
     barcode.SetRatio(2.0);
     barcode.SetModule(1);
 
-    barcode.Margins().SetLeftMargin(2.0); // 8 pixels
-    EXPECT_EQ(barcode.Width(), 22 + 1 + 8 + 4);
+    // A left margin of 2 mm is 8 pixels.
+    EXPECT_EQ(widthAfter([&] { barcode.Margins().SetLeftMargin(2.0); }), 22 + 1 + 8 + 4);
     barcode.Margins().SetLeftMargin(1.0);
 
     // Drawn frame sides left and right add their width and one pixel each; top and bottom
     // add nothing. Outside a report only fixed sides are drawn.
     barcode.Borders().SetWidth(2);
-    barcode.Borders().SetFixedTop(true);
-    EXPECT_EQ(barcode.Width(), 31);
-    barcode.Borders().SetFixedLeft(true);
-    EXPECT_EQ(barcode.Width(), 31 + 3);
-    barcode.Borders().SetFixedRight(true);
-    EXPECT_EQ(barcode.Width(), 31 + 6);
-    barcode.Borders().SetWidth(0);
-    EXPECT_EQ(barcode.Width(), 31);
+    EXPECT_EQ(widthAfter([&] { barcode.Borders().SetFixedTop(true); }), 31);
+    EXPECT_EQ(widthAfter([&] { barcode.Borders().SetFixedLeft(true); }), 31 + 3);
+    EXPECT_EQ(widthAfter([&] { barcode.Borders().SetFixedRight(true); }), 31 + 6);
+    EXPECT_EQ(widthAfter([&] { barcode.Borders().SetWidth(0); }), 31);
 
     // Without AutoSize the size stays whatever the code.
     barcode.SetAutoSize(false);
-    barcode.SetCaption("12345678");
-    EXPECT_EQ(barcode.Width(), 31);
-    barcode.SetAutoSize(true);
-    EXPECT_EQ(barcode.Width(), Interleaved(4) + 1 + SideMargins);
+    EXPECT_EQ(widthAfter([&] { barcode.SetCaption("12345678"); }), 31);
+    EXPECT_EQ(widthAfter([&] { barcode.SetAutoSize(true); }), Interleaved(4) + 1 + SideMargins);
 
-    // Symbology and check digit change the bars and so the size.
-    barcode.SetBarcodeType(bcCode128C);
-    const int code128 = barcode.Width();
+    // Symbology and check digit change the bars and so the size. Code 128 always has its own
+    // check symbol and nothing more; EAN 128's eight digits and a check digit take one more
+    // symbol of 11.
+    const int code128 = widthAfter([&] { barcode.SetBarcodeType(bcCode128C); });
     EXPECT_NE(code128, Interleaved(4) + 1 + SideMargins);
-    barcode.SetCheckSum(true); // Code 128 always has its own check symbol and nothing more
-    EXPECT_EQ(barcode.Width(), code128);
+    EXPECT_EQ(widthAfter([&] { barcode.SetCheckSum(true); }), code128);
     barcode.SetBarcodeType(bcEAN128C);
-    barcode.SetCheckSum(false);
-    const int withoutDigit = barcode.Width();
-    barcode.SetCheckSum(true); // eight digits and a check digit: one more symbol of 11
-    EXPECT_EQ(barcode.Width(), withoutDigit + 11);
-    barcode.SetCheckSumMethod(cmNone);
-    EXPECT_EQ(barcode.Width(), withoutDigit);
+    const int withoutDigit = widthAfter([&] { barcode.SetCheckSum(false); });
+    EXPECT_EQ(widthAfter([&] { barcode.SetCheckSum(true); }), withoutDigit + 11);
+    EXPECT_EQ(widthAfter([&] { barcode.SetCheckSumMethod(cmNone); }), withoutDigit);
 }
 
 TEST(BarcodeControl, OrientationSwapsTheSidesAndSizesTheHeight) {
