@@ -15,12 +15,10 @@ TEST(SupportText, FieldOfSplitsAtEveryDelimiter) {
         const char* field;
     };
     const Case cases[] = {
-        {"a,b,c", 1, ',', "a"},          {"a,b,c", 2, ',', "b"},
-        {"a,b,c", 3, ',', "c"},          {"a,b,c", 4, ',', ""},
-        {"a,b,c", 0, ',', ""},           {"a,,c", 2, ',', ""},
-        {"a,,c", 3, ',', "c"},           {",b", 1, ',', ""},
-        {"abc", 1, ',', "abc"},          {"", 1, ',', ""},
-        {"HP|lpt1:|x", 2, '|', "lpt1:"}, {"HP", 2, '|', ""},
+        {"a,b,c", 1, ',', "a"}, {"a,b,c", 3, ',', "c"},
+        {"a,b,c", 4, ',', ""},  {"a,b,c", 0, ',', ""},
+        {"a,,c", 2, ',', ""},   {",b", 1, ',', ""},
+        {"", 1, ',', ""},       {"HP|lpt1:|x", 2, '|', "lpt1:"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(FieldOf(QString::fromLatin1(c.text), c.index, QChar::fromLatin1(c.delimiter)),
@@ -32,7 +30,6 @@ TEST(SupportText, WithLeadingDotAddsTheDotOnlyWhenMissing) {
     EXPECT_EQ(WithLeadingDot("pdf"), ".pdf");
     EXPECT_EQ(WithLeadingDot(".pdf"), ".pdf");
     EXPECT_EQ(WithLeadingDot(QString()), QString());
-    EXPECT_EQ(WithLeadingDot("tar.gz"), ".tar.gz");
 }
 
 TEST(SupportText, NextComponentNameCountsPastTheLargestSibling) {
@@ -58,19 +55,16 @@ QString HexOf(const QImage& image, const char* format) {
     return QString::fromLatin1(buffer.data().toHex());
 }
 
+// The preview's glyphs are bitmap files written as hexadecimal text, every one of them decoded
+// by the preview glyph test; here the readings that text does not use and the refusals.
 TEST(SupportText, BitmapFromHexTextLoadsBitmapFileImagesOnly) {
     QImage picture(3, 2, QImage::Format_RGB32);
-    const QRgb colours[] = {qRgb(255, 0, 0),  qRgb(0, 255, 0),    qRgb(0, 0, 255),
-                            qRgb(10, 20, 30), qRgb(200, 100, 50), qRgb(255, 255, 255)};
-    for (int i = 0; i < 6; ++i)
-        picture.setPixel(i % 3, i / 3, colours[i]);
+    picture.fill(qRgb(10, 20, 30));
+    picture.setPixel(2, 1, qRgb(200, 100, 50));
     // Lower-case digits are read as upper case, and a trailing odd digit is ignored.
-    const QString hex = HexOf(picture, "BMP") + QStringLiteral("f");
-    const QImage decoded = BitmapFromHexText(hex);
-    ASSERT_EQ(decoded.size(), picture.size());
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(decoded.pixel(i % 3, i / 3) & 0xFFFFFF, colours[i] & 0xFFFFFF) << i;
-    EXPECT_EQ(BitmapFromHexText(hex.toUpper()).size(), picture.size());
+    EXPECT_EQ(BitmapFromHexText(HexOf(picture, "BMP") + QStringLiteral("f"))
+                  .convertToFormat(QImage::Format_RGB32),
+              picture);
     // Nothing, a bitmap header alone, and a picture that is no bitmap file (PNG) are refused.
     EXPECT_THROW(BitmapFromHexText(QString()), TRLException);
     EXPECT_THROW(BitmapFromHexText(QStringLiteral("424D00")), TRLException);
