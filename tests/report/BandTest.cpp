@@ -128,8 +128,8 @@ TEST(Bands, MaxBandsAndPageBreakingStartNewPages) {
     RecordsReport report(25);
     report.BeginLoad();
     auto* detail = AddBand(&report, "D", btDetail, 38, 20);
-    report.EndLoad();
     FieldLabel(detail, "Name");
+    report.EndLoad();
     report.SetMaxBands(10);
     ASSERT_EQ(PreparedPages(report), 3);
     EXPECT_EQ(PageTexts(report, 1).first(), QStringLiteral("row 10"));
@@ -146,12 +146,11 @@ TEST(Bands, FooterAtThePageBottomAndCompletionToMaxBands) {
     RecordsReport report(3);
     report.BeginLoad();
     auto* detail = AddBand(&report, "D", btDetail, 38, 20);
-    auto* footer = AddBand(&report, "F", btFooter, 58, 30);
-    auto* summary = AddBand(&report, "S", btSummary, 88, 10);
-    report.EndLoad();
     FieldLabel(detail, "Name");
-    new FixedLabel(footer, "foot");
+    new FixedLabel(AddBand(&report, "F", btFooter, 58, 30), "foot");
+    auto* summary = AddBand(&report, "S", btSummary, 88, 10);
     new FixedLabel(summary, "sum");
+    report.EndLoad();
     detail->SetCompletion(ctMaxBands);
     report.SetMaxBands(5);
     ASSERT_EQ(PreparedPages(report), 1);
@@ -169,11 +168,10 @@ TEST(Bands, FooterAtThePageBottomAndCompletionToMaxBands) {
 TEST(Bands, SplittableBandIsCutAtAFreeRow) {
     TRLReport report;
     report.BeginLoad();
-    auto* header = AddBand(&report, "H", btHeader, 38, 900);
+    new FixedLabel(AddBand(&report, "H", btHeader, 38, 900), "header");
     auto* tall = AddBand(&report, "T", btHeader, 938, 300);
     report.EndLoad();
     tall->SetIntegralHeight(false);
-    new FixedLabel(header, "header");
     // Lines of 30 pixels at 0, 30, ... 270: the page has 1085 - 938 = 147 pixels left, so
     // the cut goes above the line that would be halved (120..150): at 120.
     for (int i = 0; i < 10; ++i)

@@ -61,21 +61,14 @@ struct ListReport {
     TRLBand* summary = nullptr;
     explicit ListReport(int rows, int summaryHeight = 0) : report(rows) {
         report.BeginLoad();
-        auto* header = AddBand(&report, "H", btHeader, 38, 20);
-        auto* columnHeader = AddBand(&report, "CH", btColumnHeader, 58, 20);
-        auto* detail = AddBand(&report, "D", btDetail, 78, 25);
-        columnFooter = AddBand(&report, "CF", btColumnFooter, 103, 15);
+        Fill(AddBand(&report, "H", btHeader, 38, 20), "head");
+        Fill(AddBand(&report, "CH", btColumnHeader, 58, 20), "colhead");
+        FillWithRecord(AddBand(&report, "D", btDetail, 78, 25));
+        Fill(columnFooter = AddBand(&report, "CF", btColumnFooter, 103, 15), "colfoot");
         if (summaryHeight > 0)
-            summary = AddBand(&report, "S", btSummary, 118, summaryHeight);
-        auto* footer = AddBand(&report, "F", btFooter, 200, 30);
+            Fill(summary = AddBand(&report, "S", btSummary, 118, summaryHeight), "sum");
+        Fill(AddBand(&report, "F", btFooter, 200, 30), "foot");
         report.EndLoad();
-        Fill(header, "head");
-        Fill(columnHeader, "colhead");
-        FillWithRecord(detail);
-        Fill(columnFooter, "colfoot");
-        if (summary)
-            Fill(summary, "sum");
-        Fill(footer, "foot");
     }
     // One line per page: "head colhead rows:38 colfoot foot".
     std::vector<std::string> Outlines() {
@@ -157,12 +150,10 @@ TEST(Pagination, FullPageCompletionStopsAboveTheColumnFooter) {
     RecordsReport report(3);
     report.BeginLoad();
     auto* detail = AddBand(&report, "D", btDetail, 38, 25);
-    auto* columnFooter = AddBand(&report, "CF", btColumnFooter, 63, 15);
-    auto* footer = AddBand(&report, "F", btFooter, 78, 30);
-    report.EndLoad();
     FillWithRecord(detail);
-    Fill(columnFooter, "colfoot");
-    Fill(footer, "foot");
+    Fill(AddBand(&report, "CF", btColumnFooter, 63, 15), "colfoot");
+    Fill(AddBand(&report, "F", btFooter, 78, 30), "foot");
+    report.EndLoad();
     detail->SetCompletion(ctFullPage);
     ASSERT_EQ(PreparedPages(report), 1);
     // (1085 - 30 - 15 - 38) / 25 = 40 bands, 3 with records and 37 blank.
@@ -174,10 +165,9 @@ TEST(Pagination, FullPageCompletionStopsAboveTheColumnFooter) {
 TEST(Pagination, BandTallerThanAPageIsSplitOverAsManyPagesAsItNeeds) {
     TRLReport report;
     report.BeginLoad();
-    auto* header = AddBand(&report, "H", btHeader, 38, 20);
+    Fill(AddBand(&report, "H", btHeader, 38, 20), "head");
     auto* tall = AddBand(&report, "T", btTitle, 58, 2500);
     report.EndLoad();
-    Fill(header, "head");
     tall->SetIntegralHeight(false);
     // 25 lines of 100 pixels; a page has 1085 - 58 = 1027 pixels for them, so each page takes
     // ten whole lines.
@@ -201,10 +191,9 @@ TEST(Pagination, BandTallerThanAPageIsSplitOverAsManyPagesAsItNeeds) {
 TEST(Pagination, BandTallerThanAPageWithoutAFreeRowIsCutAtTheMargin) {
     TRLReport report;
     report.BeginLoad();
-    auto* header = AddBand(&report, "H", btHeader, 38, 20);
+    Fill(AddBand(&report, "H", btHeader, 38, 20), "head");
     auto* tall = AddBand(&report, "T", btTitle, 58, 1500);
     report.EndLoad();
-    Fill(header, "head");
     tall->SetIntegralHeight(false);
     // One text line taller than a page: no row leaves it whole, so once on a page of its own
     // the band is cut at the margin.

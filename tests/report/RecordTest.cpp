@@ -9,11 +9,9 @@ using namespace reporttest;
 TEST(Records, ThousandRowsWithPageFootersAndMacros) {
     RecordsReport report(1000);
     report.BeginLoad();
-    auto* detail = AddBand(&report, "D", btDetail, 38, 20);
-    auto* footer = AddBand(&report, "F", btFooter, 58, 17);
+    FieldLabel(AddBand(&report, "D", btDetail, 38, 20), "name"); // names match in any case
+    auto* foot = new FixedLabel(AddBand(&report, "F", btFooter, 58, 17), QString());
     report.EndLoad();
-    FieldLabel(detail, "name"); // field names match without regard to case
-    auto* foot = new FixedLabel(footer, QString());
     foot->OnText = [&](TRLCustomControl&, QString& text, bool&) {
         text = QStringLiteral("%1/{LastPageNumber}").arg(report.PageNumber());
     };
@@ -156,13 +154,10 @@ TEST(Groups, GroupByFieldPrintsAHeaderPerKey) {
     group->SetName("RLGroup1");
     group->SetTop(58);
     group->SetDataFields("Country");
-    auto* groupHeader = AddBand(group, "GH", btHeader, 0, 20);
-    auto* detail = AddBand(group, "GD", btDetail, 20, 20);
-    auto* groupSummary = AddBand(group, "GS", btSummary, 40, 10);
+    FieldLabel(AddBand(group, "GH", btHeader, 0, 20), "Country", "H:");
+    FieldLabel(AddBand(group, "GD", btDetail, 20, 20), "Name");
+    auto* count = new FixedLabel(AddBand(group, "GS", btSummary, 40, 10), QString());
     report.EndLoad();
-    FieldLabel(groupHeader, "Country", "H:");
-    FieldLabel(detail, "Name");
-    auto* count = new FixedLabel(groupSummary, QString());
     count->OnText = [group](TRLCustomControl&, QString& text, bool&) {
         text = QStringLiteral("n=%1").arg(group->DetailCount());
     };
@@ -202,11 +197,9 @@ TEST(Groups, GroupRunsOnAcrossPages) {
     auto* group = new TRLGroup(&report);
     group->SetTop(138);
     group->SetDataFields("Country");
-    auto* groupHeader = AddBand(group, "GH", btHeader, 0, 20);
-    auto* detail = AddBand(group, "GD", btDetail, 20, 20);
+    FieldLabel(AddBand(group, "GH", btHeader, 0, 20), "Country", "H:");
+    FieldLabel(AddBand(group, "GD", btDetail, 20, 20), "Name");
     report.EndLoad();
-    FieldLabel(groupHeader, "Country", "H:");
-    FieldLabel(detail, "Name");
     ASSERT_EQ(PreparedPages(report), 2);
     const QStringList texts = PageTexts(report, 1);
     // The page header, then the group's header again, then the records that went on.
