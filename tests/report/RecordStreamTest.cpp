@@ -259,10 +259,9 @@ TEST_F(RecordFiles, DamagedFilesAreRefusedNamingTheFileAndTheRecord) {
         {"lines.jsonl", "{\"a\": 1}\n[1]\n", "record 1 is not an object"},
     };
     for (const auto& c : cases) {
-        const QString path = Write(QString::fromLatin1(c.Name), c.Bytes);
+        const QString path = Write(c.Name, c.Bytes);
         const QString error = StreamError(path);
-        EXPECT_TRUE(error.startsWith(path + QStringLiteral(": "))) << error.toStdString();
-        EXPECT_TRUE(error.contains(QString::fromUtf8(c.Says)))
+        EXPECT_TRUE(error.startsWith(path + ": ") && error.contains(c.Says))
             << c.Name << ": " << error.toStdString();
     }
     EXPECT_TRUE(StreamError(dir_.filePath("none.json")).contains("cannot be read"));

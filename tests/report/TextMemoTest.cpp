@@ -58,8 +58,8 @@ TEST(TextMemoBreaking, LinesBreakAtBlanksBeforeTheWidthAndAtLineBreaks) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << '"' << c.Text << "\" in " << c.Width);
-        const auto lines = BreakTextLines(QString::fromUtf8(c.Text), c.Width, ArialFont());
-        EXPECT_EQ(Broken(lines), QString::fromUtf8(c.Lines));
+        const auto lines = BreakTextLines(c.Text, c.Width, ArialFont());
+        EXPECT_EQ(Broken(lines), c.Lines);
         for (size_t i = 0; i < c.Widths.size() && i < lines.size(); ++i)
             EXPECT_EQ(lines[i].Width, c.Widths[i]) << "line " << i;
     }
