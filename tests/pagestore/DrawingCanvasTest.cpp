@@ -1,7 +1,8 @@
 // The canvas routines on their own: text placement and justification, font scaling, wide dashed
-// lines, raster modes, clipping and the outline rules of rectangles.
+// lines, clipping and the outline rules of rectangles. Raster modes and pictures kept to whole
+// columns are checked through whole pages (DrawingPage tests), hatched brushes in a PDF read back
+// (PdfWriter tests).
 #include "RLCanvas.h"
-#include "RLGraphicData.h"
 #include "RLUtils.h"
 
 #include "DrawingTestSupport.h"
@@ -117,24 +118,23 @@ TEST(DrawingTextPlacement, CanvasTextRectExDrawsWhereTheStartRuleSays) {
     // computed from those measurements must give the very same pixels.
     const QString text = "Importe 123,45";
     const TRLRect rect{20, 10, 260, 70};
-    for (uint8_t alignment :
-         {MetaTextAlignmentLeft, MetaTextAlignmentRight, MetaTextAlignmentCenter}) {
-        for (uint8_t layout : {MetaTextLayoutTop, MetaTextLayoutBottom, MetaTextLayoutCenter}) {
-            const QImage routine = Drawn(300, 80, [&](TRLCanvas& canvas) {
-                canvas.SetBrush(kClearBrush);
-                CanvasTextRectEx(canvas, rect, 30, 15, text, alignment, layout,
-                                 MetaTextFlagNoClipping);
-            });
-            const QImage manual = Drawn(300, 80, [&](TRLCanvas& canvas) {
-                canvas.SetBrush(kClearBrush);
-                const TRLPoint start = TextRectStart(rect, 30, 15, canvas.TextWidth(text + ' '),
-                                                     canvas.TextHeight(text + ' '),
-                                                     canvas.TextWidth(" "), alignment, layout);
-                canvas.TextOut(start.X, start.Y, text);
-            });
-            EXPECT_FALSE(InkBounds(routine).isNull());
-            EXPECT_EQ(routine, manual) << int(alignment) << "/" << int(layout);
-        }
+    // Each pair uses the text's width, its height and the space's; swapped, they would differ.
+    for (const auto& [alignment, layout] :
+         {std::pair{MetaTextAlignmentRight, MetaTextLayoutCenter},
+          std::pair{MetaTextAlignmentCenter, MetaTextLayoutBottom}}) {
+        const QImage routine = Drawn(300, 80, [&](TRLCanvas& canvas) {
+            canvas.SetBrush(kClearBrush);
+            CanvasTextRectEx(canvas, rect, 30, 15, text, alignment, layout, MetaTextFlagNoClipping);
+        });
+        const QImage manual = Drawn(300, 80, [&](TRLCanvas& canvas) {
+            canvas.SetBrush(kClearBrush);
+            const TRLPoint start = TextRectStart(rect, 30, 15, canvas.TextWidth(text + ' '),
+                                                 canvas.TextHeight(text + ' '),
+                                                 canvas.TextWidth(" "), alignment, layout);
+            canvas.TextOut(start.X, start.Y, text);
+        });
+        EXPECT_FALSE(InkBounds(routine).isNull());
+        EXPECT_EQ(routine, manual) << int(alignment) << "/" << int(layout);
     }
 }
 
@@ -144,11 +144,9 @@ TEST(DrawingTextPlacement, JustifyPutsEverySpaceWhereOneAtATimeWould) {
     const int space = canvas.TextWidth(" ");
     ASSERT_GT(space, 0);
     const QStringList texts{"a b c",
-                            "uno dos tres cuatro",
                             "  leading and trailing  ",
                             "tab\there, line\nfeed\r and  double",
                             "single",
-                            " ",
                             QString(),
                             "WWW i WWW i"};
     for (const QString& text : texts) {
@@ -227,15 +225,6 @@ TEST(DrawingTextPlacement, TextOutPlacesTheCellTopLeftAndFillsOnlyTheCells) {
     for (const QPoint& p : {QPoint(30 + width, 20), QPoint(29, 20 + height - 1), QPoint(30, 19),
                             QPoint(30, 20 + height)})
         EXPECT_EQ(image.pixel(p), qRgb(255, 255, 255));
-
-    // Without a brush the glyphs alone show, inside the cell and not above its top.
-    const QRect ink = InkBounds(Drawn(200, 80, [&](TRLCanvas& canvas) {
-        canvas.SetBrush(kClearBrush);
-        canvas.TextOut(30, 20, hola);
-    }));
-    EXPECT_GE(ink.top(), 20);
-    EXPECT_LT(ink.top(), 20 + height / 2);
-    EXPECT_LE(ink.bottom(), 20 + height);
 }
 
 TEST(DrawingFonts, SizeScalesByFactorAndResolutions) {
@@ -245,7 +234,6 @@ TEST(DrawingFonts, SizeScalesByFactorAndResolutions) {
         double factor;
         int32_t expected;
     } cases[] = {
-        {10, 96, 96, 0.5, 5},
         {10, 96, 600, 6.25, 10},
         // Halves go to the even neighbour: 5 * 0.5 = 2.5 gives 2, 7 * 0.5 = 3.5 gives 4.
         {5, 96, 96, 0.5, 2},
@@ -274,9 +262,6 @@ TEST(DrawingFonts, PixelHeightFollowsTheCanvasResolution) {
     EXPECT_EQ(printer.Font().PixelsPerInch, 600);
     const double ratio = static_cast<double>(printer.TextHeight("X")) / m.canvas.TextHeight("X");
     EXPECT_NEAR(ratio, 600.0 / 96.0, 0.6);
-    const double widthRatio =
-        static_cast<double>(printer.TextWidth("Kelmora")) / m.canvas.TextWidth("Kelmora");
-    EXPECT_NEAR(widthRatio, 600.0 / 96.0, 0.6);
 }
 
 TEST(DrawingPens, ScalePenWidthTruncatesAndKeepsThinPens) {
@@ -294,14 +279,12 @@ TEST(DrawingPens, ScalePenWidthTruncatesAndKeepsThinPens) {
 }
 
 // Each line alone on a white image: the pen is given back and stands at the line's end, and the
-// dark runs along the line's row (or column) are its dashes. Where asked, one run of the gap's
-// colour (the brush's, or the white background without one) and the image's whole ink are
-// checked too.
+// dark runs along the line's row (or column) are its dashes; where asked, one run of the gap's
+// colour too. A hairline is checked through a whole page (DrawingPage tests).
 TEST(DrawingPens, LinesDrawTheirOwnPattern) {
     constexpr int far = 2'000'000'000;
-    const TRuns dashes = {{10, 24}, {42, 24}, {74, 24}, {106, 24}, {138, 24}};
-    const TRuns farDashes = {{10, 24}, {42, 24}, {74, 24}, {106, 24}, {138, 24}, {170, 24}};
     const TRuns down = {{30, 24}, {62, 24}, {94, 24}, {126, 24}, {158, 24}};
+    const TRuns farDashes = {{10, 24}, {42, 24}, {74, 24}, {106, 24}, {138, 24}, {170, 24}};
     // 2,000,000,000 is a whole number of 32-pixel periods: dashes start at multiples of 32.
     const TRuns whole = {{0, 24}, {32, 24}, {64, 24}, {96, 24}, {128, 24}, {160, 24}, {192, 8}};
     const TRuns dashDot = {{0, 24}, {36, 12}, {60, 24}, {96, 12}};
@@ -312,24 +295,20 @@ TEST(DrawingPens, LinesDrawTheirOwnPattern) {
         QLine Line;
         bool RedBrush;
         TRuns Dashes;
-        int GapIndex = -1; // which run of the gap's colour is Gap
+        int GapIndex = -1; // which run of the brush's colour is Gap
         std::pair<int, int> Gap = {};
-        int Ink = -1;
         // The pen position is not checked after a line longer than a coordinate can hold.
         bool EndChecked = true;
     } lines[] = {
-        // Dash 3 and gap 1, each times 4 x width: 24 drawn, 8 blank.
-        {"dash", TRLPenStyle::Dash, 2, {10, 10, 170, 10}, false, dashes, 1, {34, 8}},
-        // Downwards the same pattern; with a brush the gaps show its colour.
+        // Dash 3 and gap 1, each times 4 x width: 24 drawn, 8 blank; with a brush the gaps show
+        // its colour.
         {"down", TRLPenStyle::Dash, 2, {100, 30, 100, 190}, true, down, 0, {54, 8}},
         // Two billion pixels of dashes: those on the image are those of a short line.
         {"far", TRLPenStyle::Dash, 2, {10, 10, far, 10}, false, farDashes},
         // Across the whole range of coordinates the pattern starts at the far end, in phase.
-        {"whole", TRLPenStyle::Dash, 2, {-far, 40, far, 40}, true, whole, 0, {24, 8}, -1, false},
+        {"whole", TRLPenStyle::Dash, 2, {-far, 40, far, 40}, true, whole, 0, {24, 8}, false},
         // Dash-dot at width 3: 24, 12, 12, 12 repeating.
         {"dash-dot", TRLPenStyle::DashDot, 3, {0, 10, 120, 10}, false, dashDot},
-        // A thin pen keeps the platform's own line: one pixel wide, end point left out.
-        {"thin", TRLPenStyle::Solid, 0, {5, 30, 50, 30}, false, {{5, 45}}, -1, {}, 45},
     };
     for (const auto& l : lines) {
         const TRLPen pen = MakePen(Qt::black, l.Style, l.Width);
@@ -347,12 +326,9 @@ TEST(DrawingPens, LinesDrawTheirOwnPattern) {
         const bool alongRow = l.Line.y1() == l.Line.y2();
         const int index = alongRow ? l.Line.y1() : l.Line.x1();
         EXPECT_EQ(Runs(image, qRgb(0, 0, 0), index, alongRow), l.Dashes) << l.Name;
-        const QRgb gap = l.RedBrush ? qRgb(255, 0, 0) : qRgb(255, 255, 255);
         if (l.GapIndex >= 0) {
-            EXPECT_EQ(Runs(image, gap, index, alongRow).at(l.GapIndex), l.Gap) << l.Name;
-        }
-        if (l.Ink >= 0) {
-            EXPECT_EQ(CountInk(image, image.rect()), l.Ink) << l.Name;
+            EXPECT_EQ(Runs(image, qRgb(255, 0, 0), index, alongRow).at(l.GapIndex), l.Gap)
+                << l.Name;
         }
     }
     // And a diagonal over five billion pixels long that only crosses a corner of the image.
@@ -392,76 +368,8 @@ TEST(DrawingPens, ClippedDashedLinesShowWhatTheWholeLineShows) {
     EXPECT_EQ(draw({6500, 2500}, shift).copy(QRect(shift, window.size())), window);
 }
 
-TEST(DrawingRasterModes, XorTwiceRestoresThePixels) {
-    QImage original = WhiteImage(120, 80);
-    for (int y = 0; y < original.height(); ++y)
-        for (int x = 0; x < original.width(); ++x)
-            original.setPixel(x, y, qRgb(x * 2, y * 3, (x + y) % 256));
-    const auto xorShapes = [](QImage image) {
-        QPainter painter(&image);
-        TRLCanvas canvas(painter);
-        canvas.SetPen(MakePen(QColor(0x12, 0x34, 0x56), TRLPenStyle::Solid, 3, TRLPenMode::Xor));
-        canvas.SetBrush({QColor(0x65, 0x43, 0x21), TRLBrushStyle::Solid});
-        canvas.Rectangle({10, 10, 60, 50});
-        canvas.MoveTo(70, 5);
-        canvas.LineTo(110, 70);
-        canvas.Polygon({{70, 60}, {100, 75}, {115, 60}});
-        painter.end();
-        return image;
-    };
-    const QImage once = xorShapes(original);
-    const QImage image = xorShapes(once);
-    EXPECT_EQ(image, original);
-    // After one pass every pixel of the rectangle is changed exactly once: no pixel of its
-    // outline is painted twice (which would undo itself).
-    int unchanged = 0;
-    for (int y = 10; y < 50; ++y)
-        for (int x = 10; x < 60; ++x)
-            unchanged += once.pixel(x, y) == original.pixel(x, y) ? 1 : 0;
-    EXPECT_EQ(unchanged, 0);
-    EXPECT_EQ(once.pixel(10, 10), original.pixel(10, 10) ^ 0x123456u);
-    EXPECT_EQ(once.pixel(30, 30), original.pixel(30, 30) ^ 0x654321u);
-    EXPECT_EQ(once.pixel(9, 9), original.pixel(9, 9));
-    EXPECT_EQ(once.pixel(60, 50), original.pixel(60, 50));
-}
-
-TEST(DrawingRasterModes, OtherModes) {
-    const auto draw = [](TRLPenMode mode) {
-        QImage image = WhiteImage(20, 20);
-        image.setPixel(5, 5, qRgb(0, 0, 0));
-        QPainter painter(&image);
-        TRLCanvas canvas(painter);
-        canvas.SetPen(MakePen(QColor(0, 0, 255), TRLPenStyle::Solid, 1, mode));
-        canvas.SetBrush({QColor(0, 255, 0), TRLBrushStyle::Solid});
-        canvas.Rectangle({0, 0, 12, 12});
-        painter.end();
-        return image;
-    };
-    // Not inverts what is there, whatever the pen's colour.
-    QImage inverted = draw(TRLPenMode::Not);
-    EXPECT_EQ(inverted.pixel(5, 5), qRgb(255, 255, 255));
-    EXPECT_EQ(inverted.pixel(0, 0), qRgb(0, 0, 0));
-    EXPECT_EQ(inverted.pixel(15, 15), qRgb(255, 255, 255));
-    // Mask keeps only what both have: green brush over white leaves green, over black black.
-    QImage masked = draw(TRLPenMode::Mask);
-    EXPECT_EQ(masked.pixel(6, 6), qRgb(0, 255, 0));
-    EXPECT_EQ(masked.pixel(5, 5), qRgb(0, 0, 0));
-    // The mode applies to that call only: a later copy-mode fill draws plainly.
-    const QImage image = Drawn(20, 20, [](TRLCanvas& canvas, QPainter& painter) {
-        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Solid, 1, TRLPenMode::Xor));
-        canvas.MoveTo(0, 0);
-        canvas.LineTo(10, 0);
-        canvas.SetBrush({QColor(0, 0, 255), TRLBrushStyle::Solid});
-        canvas.FillRect({0, 5, 10, 10});
-        EXPECT_EQ(painter.compositionMode(), QPainter::CompositionMode_SourceOver);
-    });
-    EXPECT_EQ(image.pixel(3, 7), qRgb(0, 0, 255));
-}
-
 TEST(DrawingShapes, RectanglesExcludeRightAndBottomAndOutlineInside) {
     const QImage image = Drawn(100, 60, [](TRLCanvas& canvas) {
-        canvas.SetBrush({QColor(0, 200, 0), TRLBrushStyle::Solid});
-        canvas.FillRect({5, 5, 8, 9});
         canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Solid, 3));
         canvas.SetBrush(kClearBrush);
         canvas.Rectangle({20, 10, 40, 30});
@@ -469,7 +377,6 @@ TEST(DrawingShapes, RectanglesExcludeRightAndBottomAndOutlineInside) {
         canvas.SetBrush({QColor(0, 0, 255), TRLBrushStyle::Solid});
         canvas.Rectangle({60, 40, 50, 20}); // reversed corners are put right
     });
-    EXPECT_EQ(InkBounds(image, QRect(0, 0, 15, 15)), QRect(5, 5, 3, 4));
     EXPECT_EQ(InkBounds(image, QRect(15, 0, 30, 35)), QRect(20, 10, 20, 20));
     EXPECT_EQ(image.pixel(22, 12), qRgb(0, 0, 0));
     EXPECT_EQ(image.pixel(23, 13), qRgb(255, 255, 255)); // 3-pixel frame, clear inside
@@ -478,24 +385,6 @@ TEST(DrawingShapes, RectanglesExcludeRightAndBottomAndOutlineInside) {
     EXPECT_EQ(image.pixel(50, 20), qRgb(255, 0, 0));
     EXPECT_EQ(image.pixel(59, 39), qRgb(255, 0, 0));
     EXPECT_EQ(image.pixel(55, 30), qRgb(0, 0, 255));
-}
-
-TEST(DrawingShapes, HatchedBrushesLetTheBackgroundShow) {
-    const QImage image = Drawn(60, 40, [](TRLCanvas& canvas) {
-        canvas.SetBrush({QColor(255, 0, 0), TRLBrushStyle::Horizontal});
-        canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Clear, 1));
-        canvas.Polygon({{0, 0}, {60, 0}, {60, 40}, {0, 40}});
-    });
-    // Horizontal hatching: every row is either all line or all background, and most are
-    // background.
-    int lines = 0;
-    for (int y = 0; y < 40; ++y) {
-        const int row = CountInk(image, QRect(0, y, 60, 1));
-        EXPECT_TRUE(row == 0 || row == 60) << y;
-        lines += row == 60 ? 1 : 0;
-    }
-    EXPECT_GT(lines, 0);
-    EXPECT_LT(lines, 20);
 }
 
 TEST(DrawingClip, ZeroSizeClipSwitchesClippingOff) {
@@ -517,32 +406,9 @@ TEST(DrawingClip, ZeroSizeClipSwitchesClippingOff) {
     EXPECT_EQ(inked({{30, 30, 40, 40}, {5, 5, 15, 15}}), QRect(5, 5, 10, 10));
 }
 
-TEST(DrawingPictures, StretchDrawWithParityKeepsWholeColumns) {
-    EXPECT_EQ(ParityRect({10, 0, 310, 50}, 95), (TRLRect{10, 0, 296, 50}));
+// A barcode's picture is drawn to whole columns of its width, and one more: checked through a
+// whole page (DrawingPage tests); here the rectangles narrower than the picture.
+TEST(DrawingPictures, ParityRectKeepsWholeColumns) {
     EXPECT_EQ(ParityRect({0, 0, 50, 5}, 95), (TRLRect{0, 0, 1, 5}));
     EXPECT_EQ(ParityRect({0, 0, 50, 5}, 0), (TRLRect{0, 0, 50, 5}));
-
-    // A barcode-like picture of 95 alternating columns.
-    QImage bars(95, 4, QImage::Format_RGB32);
-    for (int x = 0; x < bars.width(); ++x)
-        for (int y = 0; y < bars.height(); ++y)
-            bars.setPixel(x, y, x % 2 == 0 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
-    const QByteArray data = TaggedDataFromImage(bars);
-    for (bool parity : {false, true}) {
-        const QImage image = Drawn(340, 30, [&](TRLCanvas& canvas) {
-            CanvasStretchDraw(canvas, {10, 5, 310, 25}, data, parity);
-        });
-        // With parity 3 x 95 + 1 = 286 device columns: the last bar ends at column 10 + 285.
-        EXPECT_EQ(InkBounds(image), QRect(QPoint(10, 5), QPoint(parity ? 295 : 309, 24)));
-        // Without parity the columns come out 3 or 4 pixels wide; with it 3 each, but for the
-        // one extra column of the rectangle.
-        const auto runs = Runs(image, qRgb(0, 0, 0), 15, true);
-        ASSERT_EQ(runs.size(), 48u);
-        int wide = 0;
-        for (const auto& run : runs) {
-            EXPECT_TRUE(run.second == 3 || run.second == 4) << run.first;
-            wide += run.second == 4 ? 1 : 0;
-        }
-        EXPECT_TRUE(parity ? wide <= 1 : wide > 5) << wide;
-    }
 }
