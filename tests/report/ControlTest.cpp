@@ -189,7 +189,8 @@ TEST(Degrade, StripsRunFromColourToOpposite) {
     band->Degrade().SetOppositeColor(QColor(0, 100, 200));
     band->Degrade().SetGranularity(100);
     ASSERT_TRUE(report.Prepare());
-    const auto fills = ObjectsOf<TRLFillRectObject>(*Page(report));
+    const auto page = Page(report); // held while its objects are read
+    const auto fills = ObjectsOf<TRLFillRectObject>(*page);
     // 718 pixels in strips of 100: 8 strips, the last one 18 wide.
     ASSERT_EQ(fills.size(), 8u);
     EXPECT_EQ(std::pair(fills[0]->BoundsRect, fills[7]->BoundsRect),

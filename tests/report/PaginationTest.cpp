@@ -43,14 +43,16 @@ QStringList Outline(const TRLGraphicSurface& page) {
 // The texts of the report's pages that reach below the bottom margin (or above the top one).
 std::string Overflows(TRLReport& report) {
     QStringList outside;
-    for (int i = 0; i < report.Storage().PageCount(); ++i)
-        for (const TRLTextObject* t : Texts(*Page(report, i)))
+    for (int i = 0; i < report.Storage().PageCount(); ++i) {
+        const auto page = Page(report, i); // held while its texts are read
+        for (const TRLTextObject* t : Texts(*page))
             if (t->BoundsRect.Bottom > PageBottom || t->BoundsRect.Top < PageTop)
                 outside << QStringLiteral("page %1: %2 at %3..%4")
                                .arg(i + 1)
                                .arg(t->Text)
                                .arg(t->BoundsRect.Top)
                                .arg(t->BoundsRect.Bottom);
+    }
     return outside.join(QStringLiteral("; ")).toStdString();
 }
 

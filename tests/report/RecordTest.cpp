@@ -208,6 +208,6 @@ TEST(Groups, GroupRunsOnAcrossPages) {
     EXPECT_EQ(texts.last(), QStringLiteral("row 59"));
     EXPECT_EQ(PageTexts(report, 0).filter("row ").size() + texts.filter("row ").size(), 60);
     // Nothing runs past the bottom margin.
-    for (const TRLTextObject* t : Texts(*Page(report)))
-        EXPECT_LE(t->BoundsRect.Bottom, 1085);
+    for (const TRLRect& bounds : BoundsOf<TRLTextObject>(*Page(report)))
+        EXPECT_LE(bounds.Bottom, 1085);
 }
