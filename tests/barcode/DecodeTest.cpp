@@ -49,74 +49,56 @@ QString Printable() {
 
 const QString kCode39All = QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%");
 
+// Symbologies of whole modules ignore the ratio: at 3 (or 2.5) their two- and four-module
+// elements must not stretch to three and six.
 const Case kCases[] = {
     {"ean8", bcEAN8, "96385074", "96385074"},
-    {"ean8", bcEAN8, "9638507", "96385074", true, 3},
-    {"ean8", bcEAN8, "5512345", "55123457", true},
+    {"ean8", bcEAN8, "9638507", "96385074", true, 2, 3.0},
     {"ean8", bcEAN8, "1234", "00012348", true},
     {"ean13", bcEAN13, "4006381333931", "4006381333931"},
     {"ean13", bcEAN13, "400638133393", "4006381333931", true, 3},
-    {"ean13", bcEAN13, "978020137962", "9780201379624", true},
+    {"ean13", bcEAN13, "590123412345", "5901234123457", true, 2, 2.5},
     // UPC-A with a check digit keeps the first eleven digits and computes the twelfth; eleven
     // digits get the check digit added, fewer are padded to eleven.
     {"ean13 upca", bcUPC_A, "036000291452", "036000291452"},
     {"ean13 upca", bcUPC_A, "036000291450", "036000291452", true},
-    {"ean13 upca", bcUPC_A, "012345678900", "012345678905", true, 3},
-    {"ean13 upca", bcUPC_A, "03600029145", "036000291452", true},
+    {"ean13 upca", bcUPC_A, "03600029145", "036000291452", true, 2, 3.0},
     {"ean13 upca", bcUPC_A, "3600029145", "036000291452", true},
     // UPC-E: six digits for the bars and the check digit that picks their parity.
     {"upce", bcUPC_E0, "4252614", "04252614"},
-    {"upce", bcUPC_E0, "0123457", "00123457", false, 3},
-    {"upce", bcUPC_E0, "1234570", "01234572", true},
-    {"upce", bcUPC_E0, "9876550", "09876552", true},
+    {"upce", bcUPC_E0, "1234570", "01234572", true, 2, 3.0},
     // Last digits 0 to 4: the check digit is the expanded number's.
     {"upce", bcUPC_E0, "6543210", "06543217", true},
-    {"upce", bcUPC_E0, "1234500", "01234505", true},
     {"upce", bcUPC_E0, "1234530", "01234531", true, 3},
     {"upce", bcUPC_E0, "1234540", "01234543", true},
-    {"upce", bcUPC_E0, "5432120", "05432127", true},
     // The check digit of the six digits alone (1 here) makes a parity scanners refuse.
     {"upce", bcUPC_E0, "6543211", ""},
     // Six digits are the whole number, none pushed out by padding; without a seventh digit the
     // computed check digit picks the parity, asked for or not.
     {"upce", bcUPC_E0, "123456", "01234565", true},
-    {"upce", bcUPC_E0, "654321", "06543217", true},
     {"upce", bcUPC_E0, "123456", "01234565"},
     {"upce", bcUPC_E0, "12345", "00123457", true},
-    {"code39", bcCode39, "KELMORA-1.9", "KELMORA-1.9"},
     {"code39", bcCode39, kCode39All, kCode39All, false, 2, 3.0},
     // C + O + D + E + 3 + 9 = 75, and 75 mod 43 = 32 is W.
     {"code39", bcCode39, "CODE39", "CODE39W", true, 3, 2.5},
     // The decoder does not join full-ASCII pairs, which shows them as encoded.
     {"code39", bcCode39Extended, "Kelmora!", "K+E+L+M+O+R+A/A"},
-    {"code93", bcCode93, "TEST93", "TEST93"},
     {"code93", bcCode93, kCode39All, kCode39All},
     {"code93", bcCode93Extended, "Kelmora 1.9!", "Kelmora 1.9!", false, 3},
     // All four shift characters: (%)K, (%)M, ($)I, (%)F, (/)D, (+)A.
-    {"code93", bcCode93Extended, "[K]\t;$a", "[K]\t;$a"},
-    {"code128", bcCode128B, Printable(), Printable()},
-    {"code128", bcCode128A, "KELMORA 1.9 [OK]", "KELMORA 1.9 [OK]"},
+    {"code93", bcCode93Extended, "[K]\t;$a", "[K]\t;$a", false, 2, 3.0},
+    {"code128", bcCode128B, Printable(), Printable(), false, 2, 3.0},
     // Control characters exist in set A only.
     {"code128", bcCode128A, "A\tB\x01_", "A\tB\x01_"},
     {"code128", bcCode128C, "12345", "012345", true, 3},
+    {"code128", bcCode128C, "1234567890", "1234567890", false, 2, 3.0},
     {"code128", bcEAN128C, "0112345678901231", "0112345678901231"},
+    // 1234567 and its Modulo 10 digit 0, after FNC1.
+    {"code128", bcEAN128B, "1234567", "12345670", true, 2, 3.0},
     // Odd lengths keep their last digit behind a leading zero.
     {"i25", bcCode2OF5Interleaved, "9876543210", "9876543210", true, 2, 3.0},
     {"i25", bcCode2OF5Interleaved, "12345", "012345", false, 2, 2.5},
-    {"i25", bcCode2OF5Interleaved, "1234567", "01234567", false, 3},
     {"codabar", bcCodaBar, "12-34$56:78/90.12+", "A12-34$56:78/90.12+B", false, 2, 3.0},
-    {"codabar", bcCodaBar, "40156", "A40156B", false, 3, 2.5},
-    // Symbologies of whole modules ignore the ratio: a ratio of 3 must not stretch their two-
-    // and four-module elements to three and six.
-    {"code128", bcCode128B, "Hello, World!", "Hello, World!", false, 2, 3.0},
-    {"code128", bcCode128C, "1234567890", "1234567890", false, 2, 3.0},
-    // 1234567 and its Modulo 10 digit 0, after FNC1.
-    {"code128", bcEAN128B, "1234567", "12345670", true, 2, 3.0},
-    {"code93", bcCode93Extended, "Kelmora 1.9!", "Kelmora 1.9!", false, 2, 3.0},
-    {"ean13", bcEAN13, "590123412345", "5901234123457", true, 2, 2.5},
-    {"ean8", bcEAN8, "9638507", "96385074", true, 2, 3.0},
-    {"ean13 upca", bcUPC_A, "01234567890", "012345678905", true, 2, 3.0},
-    {"upce", bcUPC_E0, "1234570", "01234572", true, 2, 3.0},
 };
 
 TEST(Zbar, PaintedBarsDecodeAsTheirSymbology) {
