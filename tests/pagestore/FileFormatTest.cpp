@@ -72,7 +72,7 @@ TEST(PageStoreFile, AnEmptyStoreWritesOnlyItsHeader) {
 TEST(PageStoreFile, AnUnknownVersionWritesNothing) {
     TRLGraphicStorage storage;
     FillTwoPages(storage);
-    for (int version : {0, 4, 7, -1}) {
+    for (int version : {0, 4}) {
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
@@ -161,6 +161,8 @@ TEST(PageStoreFile, Version2StoresTheOrientationFromZero) {
     EXPECT_EQ(Save(storage, 3).mid(18 + 8, 20), QByteArray("Orientation=sideways"));
 }
 
+// Version 1 keeps each object in a fixed record of 120 bytes, its texts and font names in a
+// table of strings; the fields below are those the record converts.
 TEST(PageStoreFile, OldVersionsWriteFixedRecordsAndAStringTable) {
     TRLGraphicStorage storage;
     FillTwoPages(storage);
@@ -168,39 +170,22 @@ TEST(PageStoreFile, OldVersionsWriteFixedRecordsAndAStringTable) {
     TRLSpanReader reader(file);
     reader.Skip(16);
     ASSERT_EQ(reader.ReadInt32(), 2);
-    const int32_t firstOffset = reader.ReadInt32();
+    EXPECT_EQ(reader.ReadInt32(), 0) << "old offsets count from the end of the table";
     const int32_t secondOffset = reader.ReadInt32();
     const qint64 data = reader.Position();
-    EXPECT_EQ(firstOffset, 0) << "old offsets count from the end of the table";
-
-    reader.Skip(firstOffset);
     EXPECT_EQ(reader.ReadInt32(), 794);
     EXPECT_EQ(reader.ReadInt32(), 1123);
     const QStringList strings = reader.ReadStringList();
-    ASSERT_EQ(strings.size(), 4);
-    EXPECT_EQ(strings[0], "Señor {LastPageNumber}");
-    EXPECT_EQ(strings[1], "Arial");
-    EXPECT_EQ(strings[2], "Señor") << "texts repeat, font names do not";
+    ASSERT_EQ(strings.size(), 4) << "texts repeat, font names do not";
+    EXPECT_EQ(strings.mid(0, 3), (QStringList{"Señor {LastPageNumber}", "Arial", "Señor"}));
     ASSERT_EQ(reader.ReadInt32(), 3);
     const QByteArray text(reader.Current(), 120);
-    EXPECT_EQ(Int32At(text, 0), 10);
-    EXPECT_EQ(Int32At(text, 12), 36);
-    EXPECT_EQ(Int32At(text, 16), 12) << "origin";
-    EXPECT_EQ(text[28], 4) << "clipped text";
-    EXPECT_EQ(text[52], 1);
-    EXPECT_EQ(text[64], 1);
-    EXPECT_EQ(Int32At(text, 76), -13) << "10 pt at 96 per inch";
-    EXPECT_EQ(text[92], fsItalic);
-    EXPECT_EQ(Int32At(text, 104), 1) << "font name index";
-    EXPECT_EQ(Int32At(text, 112), 0) << "text index";
-    EXPECT_EQ(text[116], 1) << "right aligned";
-    EXPECT_EQ(text[117], 0);
+    // Clipped (4), 10 pt at 96 per inch, italic, font name and text indexes, right aligned.
+    EXPECT_EQ(std::tuple(int(text[28]), Int32At(text, 76), int(text[92]), Int32At(text, 104),
+                         Int32At(text, 112), int(text[116])),
+              std::tuple(4, -13, int(fsItalic), 1, 0, 1));
     const QByteArray second(reader.Current() + 120, 120);
-    EXPECT_EQ(second[28], 3) << "unclipped text";
-    EXPECT_EQ(Int32At(second, 112), 2);
-    const QByteArray image(reader.Current() + 240, 120);
-    EXPECT_EQ(image[28], 6);
-    EXPECT_EQ(Int32At(image, 112), 3);
+    EXPECT_EQ(std::pair(int(second[28]), Int32At(second, 112)), std::pair(3, 2)) << "unclipped";
 
     reader.Skip(360);
     EXPECT_EQ(reader.Position() - data, secondOffset);
@@ -208,21 +193,18 @@ TEST(PageStoreFile, OldVersionsWriteFixedRecordsAndAStringTable) {
     EXPECT_EQ(reader.ReadInt32(), 0) << "a page of shapes has no strings";
     ASSERT_EQ(reader.ReadInt32(), 7);
     const QByteArray line(reader.Current(), 120);
-    EXPECT_EQ(Int32At(line, 0), 50) << "a line keeps its direction";
-    EXPECT_EQ(Int32At(line, 8), 5);
-    EXPECT_EQ(line[28], 1);
-    EXPECT_EQ(line[36], 1);
-    EXPECT_EQ(Int32At(line, 40), 0x302010);
-    EXPECT_EQ(line[44], 14) << "xor";
-    EXPECT_EQ(line[45], 1) << "dash";
-    EXPECT_EQ(Int32At(line, 48), 2);
-    EXPECT_EQ(line[52], 0) << "old lines carry no brush";
-    EXPECT_EQ(Int32At(line, 112), -1);
+    // From x 50 to x 5 (a line keeps its direction), pen colour, xor, dash, width, no brush
+    // (old lines carry none) and no string.
+    EXPECT_EQ(std::tuple(Int32At(line, 0), Int32At(line, 8), Int32At(line, 40), int(line[44]),
+                         int(line[45]), Int32At(line, 48), int(line[52]), Int32At(line, 112)),
+              std::tuple(50, 5, 0x302010, 14, 1, 2, 0, -1));
     const QByteArray rectangle(reader.Current() + 120, 120);
-    EXPECT_EQ(rectangle[60], 3) << "vertical hatch";
-    EXPECT_EQ(Int32At(rectangle, 56), 0x605040);
+    EXPECT_EQ(std::pair(Int32At(rectangle, 56), int(rectangle[60])), std::pair(0x605040, 3))
+        << "brush colour and vertical hatch";
 }
 
+// The texts, fonts, sizes and pictures of a sample document in every version are read back by
+// rltool's dump (Rltool tests); here the fields that test does not show.
 TEST(PageStoreFile, EveryVersionReadsBack) {
     TRLGraphicStorage storage;
     FillTwoPages(storage);
@@ -235,28 +217,18 @@ TEST(PageStoreFile, EveryVersionReadsBack) {
         const auto first = copy.Pages(0);
         ASSERT_EQ(first->ObjectCount(), 3);
         const auto& text = static_cast<const TRLTextObject&>(first->Object(0));
-        EXPECT_EQ(text.Text, "Señor {LastPageNumber}");
-        EXPECT_EQ(text.FontName(), "Arial");
-        EXPECT_EQ(text.Alignment, MetaTextAlignmentRight);
-        EXPECT_EQ(text.Font.Size, 10);
-        EXPECT_EQ(text.Font.Style, fsItalic);
-        EXPECT_EQ(text.BoundsRect, (TRLRect{10, 20, 200, 36}));
+        EXPECT_EQ(std::tuple(text.Alignment, text.Font.Size, text.Font.Style),
+                  std::tuple(MetaTextAlignmentRight, 10, fsItalic));
         // Version 1 keeps no document settings, so the page number is not known there.
         EXPECT_EQ(first->ExpandMacros(text.Text),
                   version == 1 ? text.Text : QStringLiteral("Señor 2"));
-        const auto& image = static_cast<const TRLImageObject&>(first->Object(2));
-        EXPECT_EQ(image.Data, static_cast<const TRLImageObject&>(storage.Pages(0)->Object(2)).Data);
         const auto second = copy.Pages(1);
-        EXPECT_EQ(second->Width(), 1123);
         ASSERT_EQ(second->ObjectCount(), 7);
         const auto& line = static_cast<const TRLLineObject&>(second->Object(0));
-        EXPECT_EQ(line.FromPoint, (TRLPoint{50, 60}));
-        EXPECT_EQ(line.ToPoint, (TRLPoint{5, 6}));
-        EXPECT_EQ(line.Pen.Mode, 15);
+        EXPECT_EQ(std::tuple(line.FromPoint, line.ToPoint, line.Pen.Mode),
+                  std::tuple(TRLPoint{50, 60}, TRLPoint{5, 6}, 15));
         EXPECT_EQ(second->Object(4).Kind(), TRLObjectKind::SetClipRect);
-        if (version > 1) {
-            EXPECT_EQ(copy.Orientation(), 2);
-        }
+        EXPECT_EQ(copy.Orientation(), version > 1 ? 2 : 1) << "version 1 keeps no settings";
         if (version == 3) {
             EXPECT_EQ(copy.Pages(0)->SaveToBytes(), storage.Pages(0)->SaveToBytes());
             EXPECT_EQ(copy.Pages(1)->SaveToBytes(), storage.Pages(1)->SaveToBytes());
@@ -294,31 +266,27 @@ TEST(PageStoreFile, DamagedFilesAreRefusedAndLeaveTheStoreEmpty) {
         expectRefused(old.left(size), "truncated old file");
 }
 
+// A file saved and read again, and a file that cannot be opened, are rltool's (Rltool tests).
 TEST(PageStoreFile, SavingToAFileReplacesItWholeOrNotAtAll) {
     QTemporaryDir dir;
     TRLGraphicStorage storage;
     FillTwoPages(storage);
-    const QString path = dir.filePath("out.rpf");
-    storage.SetFileVersion(3);
-    storage.SaveToFile(path);
-    TRLGraphicStorage copy;
-    EXPECT_EQ(copy.LoadFromFile(path), 3);
-    EXPECT_EQ(copy.PageCount(), 2);
-
     const QString unwritable = dir.filePath("missing/out.rpf");
     const QString error = ErrorOf([&] { storage.SaveToFile(unwritable); });
     EXPECT_TRUE(error.contains(unwritable)) << error.toStdString();
     EXPECT_FALSE(QFile::exists(unwritable));
 
     // A failed save leaves the earlier file as it was.
+    const QString path = dir.filePath("out.rpf");
+    storage.SetFileVersion(3);
+    storage.SaveToFile(path);
     const auto contents = [&] {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     };
     const QByteArray before = contents();
+    ASSERT_FALSE(before.isEmpty());
     storage.SetFileVersion(9);
     EXPECT_THROW(storage.SaveToFile(path), TRLException);
     EXPECT_EQ(contents(), before);
-
-    EXPECT_TRUE(ErrorOf([&] { copy.LoadFromFile(dir.filePath("none.rpf")); }).contains("none.rpf"));
 }

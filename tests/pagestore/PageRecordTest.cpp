@@ -94,7 +94,8 @@ TEST(PageRecord, EveryKindSurvivesARoundTrip) {
     page.MoveTo(1, 2);
     page.LineTo(30, 40);
     page.Rectangle(1, 2, 3, 4);
-    page.TextRectEx({10, 20, 300, 40}, 12, 22, "Año €uro {Title}", 4, 3, 4);
+    // Texts are kept in the Windows code page: what lies outside it becomes a question mark.
+    page.TextRectEx({10, 20, 300, 40}, 12, 22, "Año €uro {Title} 日本", 4, 3, 4);
     page.FillRect({0, 0, 7, 7});
     page.Ellipse({5, 5, 50, 60});
     page.Polygon({{0, 0}, {10, 0}, {5, 8}});
@@ -114,22 +115,16 @@ TEST(PageRecord, EveryKindSurvivesARoundTrip) {
     EXPECT_EQ(copy.Macros().Value("orientation"), "2");
 
     const auto& line = static_cast<const TRLLineObject&>(copy.Object(1));
-    EXPECT_EQ(line.FromPoint, (TRLPoint{1, 2}));
-    EXPECT_EQ(line.ToPoint, (TRLPoint{30, 40}));
-    EXPECT_EQ(line.Pen.ToPen(), pen);
-    EXPECT_EQ(line.Brush.ToBrush(), brush);
+    EXPECT_EQ(std::tuple(line.FromPoint, line.ToPoint, line.Pen.ToPen(), line.Brush.ToBrush()),
+              std::tuple(TRLPoint{1, 2}, TRLPoint{30, 40}, pen, brush));
 
     const auto& text = static_cast<const TRLTextObject&>(copy.Object(3));
-    EXPECT_EQ(text.Text, "Año €uro {Title}");
-    EXPECT_EQ(text.FontName(), "Courier New");
-    EXPECT_EQ(text.Font.Size, 12);
-    EXPECT_EQ(text.Font.Style, fsBold | fsUnderline);
-    EXPECT_EQ(text.Font.Pitch, 3);
-    EXPECT_EQ(text.Font.Height, -16);
-    EXPECT_EQ(text.Origin, (TRLPoint{12, 22}));
-    EXPECT_EQ(text.Alignment, 4);
-    EXPECT_EQ(text.Layout, 3);
-    EXPECT_EQ(text.TextFlags, 4);
+    EXPECT_EQ(text.Text, "Año €uro {Title} ??");
+    EXPECT_EQ(std::tuple(text.FontName(), text.Font.Size, text.Font.Style, text.Font.Pitch,
+                         text.Font.Height),
+              std::tuple(QString("Courier New"), 12, fsBold | fsUnderline, 3, -16));
+    EXPECT_EQ(std::tuple(text.Origin, text.Alignment, text.Layout, text.TextFlags),
+              std::tuple(TRLPoint{12, 22}, 4, 3, 4));
 
     const auto& polygon = static_cast<const TRLPolygonObject&>(copy.Object(6));
     EXPECT_EQ(polygon.Points, (TRLPointArray{{0, 0}, {10, 0}, {5, 8}}));
@@ -139,14 +134,6 @@ TEST(PageRecord, EveryKindSurvivesARoundTrip) {
     EXPECT_EQ(image.BoundsRect, (TRLRect{100, 200, 103, 202}));
     EXPECT_TRUE(image.Data.startsWith("BMP"));
     EXPECT_EQ(copy.Object(10).BoundsRect, (TRLRect{1, 1, 9, 9}));
-}
-
-TEST(PageRecord, TextsOutsideTheCodePageBecomeQuestionMarks) {
-    TRLGraphicSurface page;
-    page.TextRectEx({}, 0, 0, "日本 ok", 1, 1, 5);
-    TRLGraphicSurface copy;
-    copy.LoadFromBytes(page.SaveToBytes());
-    EXPECT_EQ(static_cast<const TRLTextObject&>(copy.Object(0)).Text, "?? ok");
 }
 
 TEST(PageRecord, UnknownKindsAreSkippedByTheirLength) {
@@ -222,7 +209,6 @@ TEST(PageRecord, MacrosExpandFromThePageThenTheStore) {
     storage.Macros().SetValue("Title", "Store title");
     storage.Add(page);
 
-    EXPECT_EQ(page->ExpandMacros("{LastPageNumber}"), "3");
     EXPECT_EQ(page->ExpandMacros("Page 1 of {lastpagenumber}."), "Page 1 of 3.");
     EXPECT_EQ(page->ExpandMacros("{Title}"), "Page title") << "the page's settings come first";
     EXPECT_EQ(page->ExpandMacros("{Unknown} {LastPageNumber}"), "{Unknown} 3");
@@ -233,6 +219,8 @@ TEST(PageRecord, MacrosExpandFromThePageThenTheStore) {
     EXPECT_EQ(page->ExpandMacros("{Loop}!"), "{Loop}!");
 }
 
+// Cutting a band between whole lines, and at the margin when no row is free, is checked through
+// the report (Pagination tests); here which texts hold a cut back and where it moves.
 TEST(PageRecord, FindFreeRowStepsAboveKeepWholeTexts) {
     TRLGraphicSurface page;
     page.TextRectEx({0, 100, 50, 120}, 0, 100, "a", 1, 1, 4);
@@ -240,20 +228,12 @@ TEST(PageRecord, FindFreeRowStepsAboveKeepWholeTexts) {
     page.TextRectEx({0, 200, 50, 220}, 0, 200, "free", 1, 1, 1); // not keep-whole
     page.FillRect({0, 0, 500, 500});
     int32_t row = 0;
-    EXPECT_TRUE(page.FindFreeRow(300, row));
-    EXPECT_EQ(row, 300);
     EXPECT_TRUE(page.FindFreeRow(210, row));
     EXPECT_EQ(row, 210) << "only keep-whole texts hold the cut back";
     EXPECT_TRUE(page.FindFreeRow(125, row));
     EXPECT_EQ(row, 100) << "a cut inside b moves into a, then above it";
     EXPECT_TRUE(page.FindFreeRow(100, row));
     EXPECT_EQ(row, 100) << "a text's top edge is a free row";
-
-    TRLGraphicSurface top;
-    top.TextRectEx({0, 0, 50, 20}, 0, 0, "x", 1, 1, 4);
-    EXPECT_FALSE(top.FindFreeRow(10, row));
-    EXPECT_EQ(row, 0);
-    EXPECT_FALSE(top.FindFreeRow(0, row));
 }
 
 TEST(PageRecord, OffsetAndInflateMoveEveryCoordinate) {
