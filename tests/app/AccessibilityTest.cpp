@@ -45,7 +45,8 @@ TEST(Accessibility, EveryControlOfTheProgramsWindowsIsNamed) {
 }
 
 // Each box of the request form is named by the label in front of it, the label being its buddy,
-// so that a screen reader and the label's shortcut both lead to the right box.
+// so that a screen reader and the label's shortcut both lead to the right box; the label, in
+// front of its box, ends before the box begins.
 TEST(Accessibility, RequestFormBoxesAreNamedByTheirLabels) {
     TFKelmora form;
     const std::pair<const char*, const char*> labelled[] = {
@@ -63,13 +64,6 @@ TEST(Accessibility, RequestFormBoxesAreNamedByTheirLabels) {
         ASSERT_TRUE(label && box);
         EXPECT_EQ(label->buddy(), box) << labelName;
         EXPECT_EQ(box->accessibleName(), Spoken(*label)) << boxName;
+        EXPECT_LT(label->geometry().right(), box->x()) << labelName;
     }
-    // Spot checks of the words themselves.
-    const std::pair<const char*, const char*> spoken[] = {
-        {"E_Persona", "Persona que viaja"}, {"E_DNI", "D.N.I."},
-        {"E_DiasKelmora", "Nº de días"},    {"CK_Pasajes", "Pasajes"},
-        {"CK_Inscripcion", "Inscripción"},  {"ImprLisObs", "Imprimir"}};
-    for (const auto& [boxName, words] : spoken)
-        EXPECT_EQ(apptest::Child<QWidget>(form, boxName)->accessibleName(),
-                  QString::fromUtf8(words));
 }

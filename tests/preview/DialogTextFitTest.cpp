@@ -21,7 +21,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,35 +39,17 @@ QString Caption(const QWidget& widget) {
     return {};
 }
 
-bool HasText(const QWidget& widget) {
-    return !Caption(widget).isEmpty();
-}
-
-// The width a caption needs: labels, check boxes and radio buttons as their size hint says; push
-// and tool buttons their caption and a little room for the frame (their size hint holds the
-// style's smallest button, which is no matter of the text).
-int NeededWidth(const QWidget& widget) {
-    if (qobject_cast<const QPushButton*>(&widget) || qobject_cast<const QToolButton*>(&widget))
-        return widget.fontMetrics().horizontalAdvance(Caption(widget).remove(u'&')) + 6;
-    return widget.sizeHint().width();
-}
-
 // The part of a control that its text needs: the control's place, as wide as its text asks.
+// Labels, check boxes and radio buttons ask what their size hint says; push and tool buttons their
+// caption and a little room for the frame (their size hint holds the style's smallest button,
+// which is no matter of the text).
 QRect NeededRect(const QWidget& widget) {
     QRect rect = widget.geometry();
-    if (qobject_cast<const QLabel*>(&widget) || qobject_cast<const QAbstractButton*>(&widget))
-        rect.setWidth(std::max(1, NeededWidth(widget)));
+    if (qobject_cast<const QPushButton*>(&widget) || qobject_cast<const QToolButton*>(&widget))
+        rect.setWidth(widget.fontMetrics().horizontalAdvance(Caption(widget).remove(u'&')) + 6);
+    else if (qobject_cast<const QLabel*>(&widget) || qobject_cast<const QAbstractButton*>(&widget))
+        rect.setWidth(std::max(1, widget.sizeHint().width()));
     return rect;
-}
-
-std::string Describe(const QWidget& widget) {
-    const auto* group = qobject_cast<const QGroupBox*>(&widget);
-    const QRect r = NeededRect(widget);
-    std::ostringstream text;
-    text << widget.objectName().toStdString() << " \""
-         << (group ? group->title() : Caption(widget)).toStdString() << "\" (" << r.x() << ','
-         << r.y() << ' ' << r.width() << 'x' << r.height() << ')';
-    return text.str();
 }
 
 // Every text fits its control; no control's needed place overlaps a sibling's; a group's title
@@ -82,7 +63,7 @@ void ExpectTextsFit(const QWidget& window, const char* language) {
         for (QObject* object : parent->children()) {
             auto* child = qobject_cast<QWidget*>(object);
             if (child && !child->isWindow() && !child->isHidden() &&
-                (HasText(*child) || qobject_cast<QLineEdit*>(child) ||
+                (!Caption(*child).isEmpty() || qobject_cast<QLineEdit*>(child) ||
                  qobject_cast<QGroupBox*>(child)))
                 children.push_back(child);
         }
@@ -92,20 +73,22 @@ void ExpectTextsFit(const QWidget& window, const char* language) {
             option.initFrom(group);
             option.text = group->title();
             option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-            const QRect title = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
-                                                               QStyle::SC_GroupBoxLabel, group);
-            EXPECT_LE(title.right(), group->width() - 1)
-                << language << ": the title of " << Describe(*group) << " is cut";
+            EXPECT_LE(
+                group->style()
+                    ->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group)
+                    .right(),
+                group->width() - 1)
+                << language << ": the title of " << group->objectName().toStdString();
             inside = group->contentsRect();
         }
         for (const QWidget* child : children) {
             const QRect needed = NeededRect(*child);
-            if (HasText(*child)) {
-                EXPECT_LE(NeededWidth(*child), child->width())
-                    << language << ": " << Describe(*child) << " is cut off";
+            const std::string name = child->objectName().toStdString();
+            if (!Caption(*child).isEmpty()) {
+                EXPECT_LE(needed.width(), child->width()) << language << ": " << name << " is cut";
             }
             EXPECT_TRUE(inside.contains(needed))
-                << language << ": " << Describe(*child) << " leaves " << Describe(*parent);
+                << language << ": " << name << " leaves its parent";
             // A caption written from its left edge must not reach a neighbour, nor may groups
             // overlap what stands beside them. (Button captions are centred: the width check
             // above covers them.)
@@ -114,8 +97,8 @@ void ExpectTextsFit(const QWidget& window, const char* language) {
                 qobject_cast<const QRadioButton*>(child) || qobject_cast<const QGroupBox*>(child);
             for (const QWidget* other : children)
                 if (leftAligned && other != child && needed.intersects(NeededRect(*other)))
-                    ADD_FAILURE() << language << ": " << Describe(*child) << " runs into "
-                                  << Describe(*other);
+                    ADD_FAILURE() << language << ": " << name << " runs into "
+                                  << other->objectName().toStdString();
         }
     }
 }

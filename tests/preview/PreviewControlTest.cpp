@@ -6,10 +6,8 @@
 #include "RLPreview.h"
 #include "RLTextSearch.h"
 
-#include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QMenu>
 #include <QPointer>
 #include <QScrollBar>
 #include <QTest>
@@ -115,25 +113,14 @@ TEST_F(PreviewControl, FitZoomsShowWholePagesInsideTheViewport) {
                 boxFor(preview.Zoom() + 1, 1123) > preview.viewport()->height());
 
     fit(&TRLPreview::ZoomMultiplePages, 3);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_TRUE(preview.PageBoxes(i).isVisible());
-        EXPECT_TRUE(preview.viewport()->rect().contains(preview.PageBoxes(i).geometry()))
-            << "box " << i << " is cut";
-    }
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(preview.viewport()->rect().contains(preview.PageBoxes(i).geometry())) << i;
     const double multiple = preview.Zoom();
 
     // A resize re-centres but keeps the fitted zoom.
     preview.resize(1200, 600);
     QCoreApplication::processEvents();
     EXPECT_EQ(preview.Zoom(), multiple);
-
-    // Back to one page fitted to the width: the extra boxes go, the first is placed again.
-    preview.resize(807, 600);
-    preview.ToggleMultiplePages(preview.PageNumber());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(preview.PageBoxCount(), 1);
-    EXPECT_FALSE(preview.PageBoxes(1).isVisible());
-    EXPECT_EQ(preview.horizontalScrollBar()->maximum(), 0);
 }
 
 TEST_F(PreviewControl, BoxesAreSizedWithHalvesToEvenAndCentredWhileTheyFit) {
@@ -149,44 +136,30 @@ TEST_F(PreviewControl, BoxesAreSizedWithHalvesToEvenAndCentredWhileTheyFit) {
     EXPECT_EQ(preview.PageBoxes(0).height(), 281 + 7);
 }
 
+// The box lies as far up and left as the view is scrolled; a line stops at the edge and a new page
+// starts at the origin. (The window's keyboard table runs every scroll step through its key.)
 TEST_F(PreviewControl, ScrollingMovesTheBoxesAndPagingScrollsBackToTheOrigin) {
     ShowAt(600, 500, MakeBlankStore(3, &owner));
     preview.SetZoom(200);
     QScrollBar* h = preview.horizontalScrollBar();
     QScrollBar* v = preview.verticalScrollBar();
-    EXPECT_EQ(preview.PageBoxes(0).pos(), QPoint(0, 0));
-    const int boxWidth = preview.PageBoxes(0).width();
-    EXPECT_EQ(boxWidth, 1588 + 7);
-    EXPECT_EQ(h->maximum(), boxWidth - preview.viewport()->width());
-
-    // Each step, then both scroll positions; the box lies that far up and left of the viewport.
-    const int right = h->maximum(), bottom = v->maximum(), page = preview.height();
+    EXPECT_EQ(h->maximum(), preview.PageBoxes(0).width() - preview.viewport()->width());
     const struct {
-        const char* name;
         void (TRLPreview::*step)();
         int h, v;
-    } steps[] = {
-        {"line right", &TRLPreview::ScrollLineRight, 10, 0},
-        {"line down", &TRLPreview::ScrollLineDown, 10, 10},
-        {"line down again", &TRLPreview::ScrollLineDown, 10, 20},
-        {"line left", &TRLPreview::ScrollLineLeft, 0, 20},
-        {"line left at the edge: clamped", &TRLPreview::ScrollLineLeft, 0, 20},
-        {"page down", &TRLPreview::ScrollPageDown, 0, 20 + page},
-        {"page up", &TRLPreview::ScrollPageUp, 0, 20},
-        {"to the right", &TRLPreview::ScrollToRight, right, 20},
-        {"to the bottom", &TRLPreview::ScrollToBottom, right, bottom},
-        {"page left", &TRLPreview::ScrollPageLeft, std::max(0, right - preview.width()), bottom},
-        {"page right", &TRLPreview::ScrollPageRight, right, bottom},
-        {"next page: back to the origin", &TRLPreview::NextPage, 0, 0},
-        {"to the bottom of it", &TRLPreview::ScrollToBottom, 0, bottom},
-        {"to the top", &TRLPreview::ScrollToTop, 0, 0},
-        {"to the left", &TRLPreview::ScrollToLeft, 0, 0}};
+    } steps[] = {{&TRLPreview::ScrollLineRight, 10, 0},
+                 {&TRLPreview::ScrollLineDown, 10, 10},
+                 {&TRLPreview::ScrollLineLeft, 0, 10},
+                 {&TRLPreview::ScrollLineLeft, 0, 10},
+                 {&TRLPreview::ScrollToRight, h->maximum(), 10},
+                 {&TRLPreview::ScrollToBottom, h->maximum(), v->maximum()},
+                 {&TRLPreview::NextPage, 0, 0}};
     for (const auto& s : steps) {
         (preview.*s.step)();
         const QPoint box = preview.PageBoxes(0).pos();
         EXPECT_EQ(QList<int>({h->value(), v->value(), -box.x(), -box.y()}),
                   QList<int>({s.h, s.v, s.h, s.v}))
-            << s.name;
+            << &s - steps;
     }
 }
 
@@ -219,9 +192,6 @@ TEST_F(PreviewControl, MultiplePagesShowGreyCrossedBoxesPastTheEndInFramesThatBl
                             QPoint(3 * inner / 4, innerHeight / 4)})
         EXPECT_TRUE(HasColourNear(missing, p, kSilver)) << p.x() << "," << p.y();
     EXPECT_FALSE(HasColourNear(page, QPoint(inner / 4, innerHeight / 4), kSilver));
-    // The shadow on the right and the background above it.
-    EXPECT_EQ(missing.pixelColor(missing.width() - 4, missing.height() / 2), kGrey);
-    EXPECT_NE(missing.pixelColor(missing.width() - 4, 2), kGrey);
     // The frame is silver, and black while the control is the active view.
     EXPECT_EQ(page.pixelColor(0, 100), kSilver);
     preview.SetActive(true);
@@ -290,12 +260,13 @@ TEST_F(PreviewControl, LaysOutOnlyOnRealChanges) {
 
 TEST_F(PreviewControl, FindTextMovesToTheHitAndContinuesAfterIt) {
     ShowAt(800, 600,
-           MakeTextStore({{"intro", "nothing here"},
+           MakeTextStore({{"concatenate", "the cat sat"},
                           {"first ABC", "filler", "second abc"},
                           {"tail", "Página 3 de {LastPageNumber}"}},
                          &owner));
 
     EXPECT_EQ(Find(QString()), kMiss);
+    EXPECT_EQ(Find("cat", kWholeWords), Hit(0, 1));
     EXPECT_EQ(Find("abc"), Hit(1, 0));
     EXPECT_EQ(preview.PageIndex(), 1) << "the view moves to the hit";
     EXPECT_TRUE(preview.ShowFound());
@@ -320,22 +291,12 @@ TEST_F(PreviewControl, FindTextMovesToTheHitAndContinuesAfterIt) {
 TEST_F(PreviewControl, BackwardSearchFromTheFirstPageLooksOnlyThere) {
     ShowAt(800, 600, MakeTextStore({{"alpha", "beta"}, {"gamma"}}, &owner));
     EXPECT_EQ(Find("gamma", kBackward), kMiss);
-    EXPECT_EQ(Find("a", kBackward), Hit(0, 1)) << "from the last object down";
-    EXPECT_EQ(Find("a", kBackward), Hit(0, 0));
-    EXPECT_EQ(Find("a", kBackward), kMiss);
 
     // A hit on a later page, then a search from an earlier shown page, starts afresh there.
     preview.GotoPageIndex(1);
     EXPECT_EQ(Find("gamma"), Hit(1, 0));
     preview.GotoPageIndex(0);
     EXPECT_EQ(Find("gamma"), Hit(1, 0));
-}
-
-TEST_F(PreviewControl, WholeWordsNarrowTheSearch) {
-    ShowAt(800, 600, MakeTextStore({{"concatenate", "the cat sat"}}, &owner));
-    EXPECT_EQ(Find("cat", kWholeWords), Hit(0, 1));
-    preview.SetPages(preview.Pages());
-    EXPECT_EQ(Find("cat"), Hit(0, 0));
 }
 
 TEST(TextContains, WholeWordsAreBoundedByNonLettersAndNonDigits) {
@@ -346,9 +307,8 @@ TEST(TextContains, WholeWordsAreBoundedByNonLettersAndNonDigits) {
     } cases[] = {{"concat cat", "cat", true, true}, {"concat", "cat", true, false},
                  {"concat", "cat", false, true},    {"cat", "cat", true, true},
                  {"(cat)", "cat", true, true},      {"cat2", "cat", true, false},
-                 {"2cat", "cat", true, false},      {"gato_cat", "cat", true, true},
-                 {"ÑCAT", "CAT", true, false},      {"12,5%", "12", true, true},
-                 {"anything", "", false, false},    {"", "", true, false}};
+                 {"2cat", "cat", true, false},      {"ÑCAT", "CAT", true, false},
+                 {"anything", "", false, false}};
     for (const auto& c : cases)
         EXPECT_EQ(TextContains(QString::fromUtf8(c.text), QString::fromUtf8(c.needle), c.whole),
                   c.expected)
@@ -385,9 +345,6 @@ TEST_F(PreviewControl, EditModeMarksTheSmallestObjectUnderThePointerWithItsGroup
     ShowPage(page);
     TRLPreviewBox& box = preview.PageBoxes(0);
 
-    QTest::mouseMove(&box, QPoint(112, 106));
-    EXPECT_EQ(box.SelectedObject(), nullptr) << "hovering marks nothing outside edit mode";
-
     preview.SetEditing(true);
     QTest::mouseMove(&box, QPoint(110, 105));
     EXPECT_EQ(box.SelectedObjectIndex(), 1) << "the text, not the frame around it";
@@ -395,12 +352,9 @@ TEST_F(PreviewControl, EditModeMarksTheSmallestObjectUnderThePointerWithItsGroup
     QImage shot = Shot(box);
     EXPECT_EQ(shot.pixelColor(50, 50), kSilver);
     EXPECT_EQ(shot.pixelColor(400, 400), kSilver);
-    EXPECT_EQ(shot.pixelColor(47, 47), QColor(Qt::white)) << "the handle's white outline";
 
     QTest::mouseMove(&box, QPoint(500, 600)); // on the edge: edges count
     EXPECT_EQ(box.SelectedObjectIndex(), 2) << "on equal areas the first wins";
-    shot = Shot(box);
-    EXPECT_EQ(shot.pixelColor(600, 550), kSilver); // two objects in that group too
 
     QTest::mouseMove(&box, QPoint(700, 900));
     EXPECT_EQ(box.SelectedObject(), nullptr);
@@ -434,10 +388,8 @@ TEST_F(PreviewControl, CopyPutsThePageOnTheClipboardAtItsOwnSize) {
     ASSERT_TRUE(preview.CopyPageToClipboard(1));
     const QImage copied = QGuiApplication::clipboard()->image();
     EXPECT_EQ(copied.size(), QSize(kPageWidth, kPageHeight));
-    EXPECT_EQ(copied.depth(), 32);
     // The text of page two is in it: some dark pixel near where it was recorded.
     EXPECT_GT(LongestDarkRun(copied, QRect(100, 100, 40, 15)), 0);
-    EXPECT_EQ(preview.ContextMenu()->actions().front()->text(), QStringLiteral("Copy"));
 }
 
 TEST_F(PreviewControl, ClicksActivateAndDoubleClicksToggleMultiplePages) {

@@ -39,15 +39,12 @@ protected:
     TRLPreviewDefaults saved;
 };
 
-TEST_F(ReportPreview, GivenControlGetsTheReportStore) {
+TEST_F(ReportPreview, AGivenControlGetsTheReportStoreElseAWindowOpensWithTheDefaultsOrOptions) {
     TRLPreview preview;
     EXPECT_TRUE(report.Preview(&preview));
     EXPECT_EQ(preview.Pages(), &report.Storage());
-    EXPECT_EQ(preview.PageIndex(), 0);
     EXPECT_TRUE(OpenWindows().isEmpty());
-}
 
-TEST_F(ReportPreview, WithoutAControlAWindowOpensWithTheDefaultsOrTheReportOptions) {
     PreviewDefaults.Caption = QStringLiteral("Desde los valores comunes");
     EXPECT_TRUE(report.Preview());
     ASSERT_EQ(OpenWindows().size(), 1);
