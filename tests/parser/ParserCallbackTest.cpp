@@ -39,13 +39,11 @@ struct FakeComponents {
 
 TEST(TRLExpressionParserCallbacks, OnIdentifierGetsEvaluatedArguments) {
     TRLExpressionParser parser;
-    QString seenName;
     TRLValueList seenArguments;
     parser.OnIdentifier = [&](TRLExpressionParser& sender, const QString& name,
                               const TRLValueList& arguments, TRLValue& result) {
         EXPECT_EQ(&sender, &parser);
         if (name == "Sum") {
-            seenName = name;
             seenArguments = arguments;
             double total = 0;
             for (const auto& a : arguments)
@@ -54,7 +52,6 @@ TEST(TRLExpressionParserCallbacks, OnIdentifierGetsEvaluatedArguments) {
         }
     };
     EXPECT_EQ(parser.Evaluate("Sum(1 + 1, '3', 4 * 2) * 10"), TRLValue(130));
-    EXPECT_EQ(seenName, "Sum");
     EXPECT_EQ(seenArguments, (TRLValueList{2, "3", 8}));
     // Names it leaves unassigned go on to the rest of the lookup.
     EXPECT_EQ(parser.Evaluate("major(1, 2)"), TRLValue(2));
@@ -91,21 +88,6 @@ TEST(TRLExpressionParserCallbacks, NamesResolveInOrder) {
     EXPECT_EQ(components.reads, (QStringList{"RLLabel1.Caption", "nowhere"}));
 }
 
-TEST(TRLExpressionParserCallbacks, OnUnknownIsAskedLast) {
-    TRLExpressionParser parser;
-    QStringList asked;
-    parser.OnUnknown = [&](TRLExpressionParser&, const QString& name, const TRLValueList& arguments,
-                           TRLValue& result) {
-        asked << name;
-        if (name == "twice")
-            result = arguments.at(0).ToNumber() * 2;
-    };
-    parser.Values().Set("known", 1);
-    EXPECT_EQ(parser.Evaluate("twice(known + 20)"), TRLValue(42));
-    EXPECT_EQ(ErrorOf([&] { parser.Evaluate("other"); }), "Undefined identifier \"other\"");
-    EXPECT_EQ(asked, (QStringList{"twice", "other"}));
-}
-
 TEST(TRLExpressionParserCallbacks, OnTokenIsToldEveryToken) {
     TRLExpressionParser parser;
     QStringList told;
@@ -139,36 +121,17 @@ TEST(TRLExpressionParserCallbacks, OnExceptionTakesEvaluationErrors) {
     EXPECT_TRUE(parser.Evaluate("1 / 0").IsUnassigned());
 }
 
-TEST(TRLExpressionParserCallbacks, CallbacksMayEvaluateAgain) {
+// The registry test reads and assigns a real report's properties through the parser; here an
+// assignment the component refuses.
+TEST(TRLExpressionParserCallbacks, ARefusedComponentAssignmentMakesAVariable) {
     TRLExpressionParser parser;
-    parsertest::AnswerName(parser, "inner", [](TRLExpressionParser& sender) {
-        return sender.Evaluate("{ v := 20; v + 1 }");
-    });
-    EXPECT_EQ(parser.Evaluate("inner * 2"), TRLValue(42));
-    EXPECT_EQ(parser.Values().Find("v")->Value, TRLValue(20));
-}
-
-TEST(TRLExpressionParserCallbacks, ComponentsAreReadAndAssigned) {
-    TRLExpressionParser parser;
-    ASSERT_TRUE(parser.Options() & poScanComponents); // on by default
     FakeComponents components;
     parser.Components = components.Access();
-
-    EXPECT_EQ(parser.Evaluate("RLLabel1.Caption + '!'"), TRLValue("Hola!"));
-    EXPECT_EQ(parser.Evaluate("RLBand1.Height / 2"), TRLValue(65.5));
-
-    EXPECT_EQ(parser.Evaluate("RLLabel1.Caption := 'Adiós'"), TRLValue("Adiós"));
-    EXPECT_EQ(components.properties["RLLabel1.Caption"], TRLValue("Adiós"));
-    EXPECT_EQ(parser.Values().Count(), 0);
-
-    // A refused assignment falls back to a variable, which then hides the component.
     EXPECT_EQ(parser.Evaluate("RLBand1.Height := 10"), TRLValue(10));
     EXPECT_EQ(components.properties["RLBand1.Height"], TRLValue(131));
+    // The variable then hides the component.
     EXPECT_EQ(parser.Evaluate("RLBand1.Height"), TRLValue(10));
-
-    EXPECT_EQ(parser.Evaluate("total := 3"), TRLValue(3));
-    EXPECT_EQ(parser.Values().Find("total")->Value, TRLValue(3));
-    EXPECT_EQ(components.writes, (QStringList{"RLLabel1.Caption", "RLBand1.Height", "total"}));
+    EXPECT_EQ(components.writes, QStringList{"RLBand1.Height"});
 }
 
 TEST(TRLExpressionParserCallbacks, ComponentsAreLeftAloneWithoutTheOption) {

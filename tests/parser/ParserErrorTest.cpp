@@ -19,34 +19,26 @@ void Evaluate(const QString& text) {
 
 TEST(TRLExpressionParserErrors, SyntaxErrorsGiveThePosition) {
     const ErrorCase cases[] = {
-        {"{ 1", "Inline expected at 3!"},    {"x : 1", "Unexpected \":\" at 3!"},
-        {"1 )", "Unexpected \")\" at 3!"},   {"x end", "Unexpected \"end\" at 5!"},
+        {"{ 1", "Inline expected at 3!"},    {"x end", "Unexpected \"end\" at 5!"},
         {"(1}", "Brackets expected at 3!"},  {"2 * (1; 2)", "Brackets expected at 7!"},
         {"f(1", "Brackets expected at 3!"},  {"x + 2.5.1", "Incorrect number format at 8!"},
-        {"1; 2", "Unexpected \";\" at 2!"},  {"(1, 2)", "Parameter list not suported at 3!"},
-        {"1, 2", "Unexpected \",\" at 2!"},  {"begin x := 1; x )", "Inline expected at 17!"},
-        {"{1, 2}", "Inline expected at 3!"}, {"f(1, (2, 3))", "Parameter list not suported at 8!"},
-        {"a @ b", "Unexpected \"@\" at 3!"},
+        {"1; 2", "Unexpected \";\" at 2!"},  {"f(1, (2, 3))", "Parameter list not suported at 8!"},
+        {"a @ b", "Unexpected \"@\" at 3!"}, {"begin x := 1; x )", "Inline expected at 17!"},
     };
     ExpectErrors<TRLParserError>(cases, Evaluate);
 }
 
 TEST(TRLExpressionParserErrors, EvaluationErrors) {
     const ErrorCase cases[] = {
-        {"1 := 2", "Left side cannot be Assigned"},
         {"a + b := 2", "Left side cannot be Assigned"},
         {":= 2", "Left side cannot be Assigned"},
         {"if(1, 2)", "Wrong number of arguments"},
         {"if(1, 2, 3, 4)", "Wrong number of arguments"},
         {"If", "Wrong number of arguments"},
-        {"nothing + 1", "Undefined identifier \"nothing\""},
         {"Report.Total", "Undefined identifier \"Report.Total\""},
         {"1 +", "Missing operand for \"+\""},
         {"* 2", "Missing operand for \"*\""},
-        {"-", "Missing operand for \"-\""},
         {"not", "Missing operand for \"not\""},
-        {"x :=", "Missing operand for \":=\""},
-        {"2 > ", "Missing operand for \">\""},
     };
     ExpectErrors<TRLParserError>(cases, Evaluate);
 }
@@ -62,7 +54,6 @@ TEST(TRLExpressionParserErrors, ValueErrorsAreNotParserErrors) {
     const ErrorCase cases[] = {
         {"true + 1", "Cannot apply \"+\" to boolean and number"},
         {"1 / (2 - 2)", "Division by zero"},
-        {"'x' * 2", "Cannot convert string \"x\" to number"},
         {"if('maybe', 1, 2)", "Cannot convert string \"maybe\" to boolean"},
     };
     ExpectErrors<TRLValueError>(cases, Evaluate);

@@ -1,8 +1,5 @@
 #include "ParserTestSupport.h"
 
-#include <numbers>
-
-using parsertest::ErrorOf;
 using parsertest::EvalCase;
 using parsertest::ExpectValues;
 
@@ -10,11 +7,9 @@ using parsertest::ExpectValues;
 // "1 > 0 and 2" is 1 > (0 and 2); "&" binds more tightly than "|".
 TEST(TRLExpressionParser, OperatorPriorities) {
     const EvalCase cases[] = {
-        {"2 + 3 * 4", 14},     {"(2 + 3) * 4", 20},   {"2 * 3 + 4", 10},   {"2 ^ 3", 8},
-        {"2 * 3 ^ 2", 18},     {"1 + 2 * 3 ^ 2", 19}, {"2 ^ 3 * 2", 16},   {"8 - 2 * 3", 2},
-        {"12 / 2 - 1", 5},     {"1 + 1 = 2", true},   {"2 * 2 > 3", true}, {"1 < 2 = 3 > 2", true},
-        {"5 and 3 = 1", true}, {"1 > 0 and 2", true}, {"4 | 1 = 5", true}, {"4 | 2 & 1", 4},
-        {"2 & 1 | 4", 4},
+        {"2 + 3 * 4", 14},   {"(2 + 3) * 4", 20},     {"2 * 3 ^ 2", 18},     {"8 - 2 * 3", 2},
+        {"1 + 1 = 2", true}, {"1 < 2 = 3 > 2", true}, {"5 and 3 = 1", true}, {"1 > 0 and 2", true},
+        {"4 | 1 = 5", true}, {"4 | 2 & 1", 4},
     };
     ExpectValues(cases);
     TRLExpressionParser parser;
@@ -26,11 +21,8 @@ TEST(TRLExpressionParser, OperatorPriorities) {
 // binds more loosely than "-": 10 - 2 + 3 is (10 - 2) + 3.
 TEST(TRLExpressionParser, GroupingOfEqualPriorities) {
     const EvalCase cases[] = {
-        {"10 - 4 - 3", 3},           {"8 / 4 / 2", 1},          {"8 div 4 DIV 2", 1},
-        {"100 - 1 - 2 - 3 - 4", 90}, {"64 / 2 / 2 / 2 / 2", 4}, {"10 - 2 + 3", 11},
-        {"1 + 2 - 3 + 4", 4},        {"1 - 2 * 3 - 4", -9},     {"2 * 3 - 4 * 5", -14},
-        {"24 / 4 * 2", 12},          {"81 \\ 2 \\ 2", 3},       {"2 ^ 3 ^ 2", 512},
-        {"'a' + 'b' + 'c'", "abc"},  {"1 = 1 = true", true},    {"3 <> 4 <> false", true},
+        {"10 - 4 - 3", 3},  {"8 div 4 DIV 2", 1}, {"10 - 2 + 3", 11},     {"24 / 4 * 2", 12},
+        {"2 ^ 3 ^ 2", 512}, {"81 \\ 2 \\ 2", 3},  {"1 = 1 = true", true},
     };
     ExpectValues(cases);
     TRLExpressionParser parser;
@@ -44,19 +36,9 @@ TEST(TRLExpressionParser, GroupingOfEqualPriorities) {
 // The sign binds more tightly than the power; after a closed group "-" is binary.
 TEST(TRLExpressionParser, UnaryOperators) {
     const EvalCase cases[] = {
-        {"+4", 4},   {"-'2'", -2},  {"not -1", 0},  {"(1) - 1", 0},   {"3 - -2 - 1", 4},
-        {"-3", -3},  {"-2 ^ 2", 4}, {"2 * -3", -6}, {"2 ^ -1", 0.5},  {"!(1 > 2)", true},
-        {"--3", 3},  {"2 - -3", 5}, {"-2 - 3", -5}, {"-(2 + 3)", -5}, {"not false", true},
-        {"- -3", 3}, {"+'x'", "x"}, {"- not 0", 1}, {"!true", false}, {"not not true", true},
-    };
-    ExpectValues(cases);
-}
-
-TEST(TRLExpressionParser, StringsAndNumbers) {
-    const EvalCase cases[] = {
-        {"'a' + 'b'", "ab"}, {"'1' + '2'", "12"},     {"'3' * '4'", 12},   {"'10' - 1", 9},
-        {"'it''s'", "it's"}, {"'10' < '9'", true},    {"10 < '9'", false}, {"1.5e2 + 0.5", 150.5},
-        {"'a' = 'a'", true}, {"'año' + '!'", "año!"},
+        {"+4", 4},         {"-'2'", -2},   {"not -1", 0},      {"(1) - 1", 0},
+        {"3 - -2 - 1", 4}, {"-2 ^ 2", 4},  {"2 ^ -1", 0.5},    {"--3", 3},
+        {"+'x'", "x"},     {"- not 0", 1}, {"!(1 > 2)", true}, {"not not true", true},
     };
     ExpectValues(cases);
 }
@@ -76,8 +58,7 @@ TEST(TRLExpressionParser, BlocksAndAssignment) {
     EXPECT_EQ(parser.Evaluate("begin a := 2; b := a * 3; b end"), TRLValue(6));
     EXPECT_EQ(parser.Evaluate("s := 'x' + 'y'"), TRLValue("xy"));
     const EvalCase cases[] = {
-        {"", {}},    {" \t\r\n", {}},      {"{}", {}},   {"{ 2 } * 3", 6},
-        {"{1;}", 1}, {"{ {1; 2}; 3 }", 3}, {"{;;2}", 2}, {"{ 1; { 2; 4 } }", 4},
+        {"", {}}, {"{}", {}}, {"{ 2 } * 3", 6}, {"{1;}", 1}, {"{;;2}", 2}, {"{ 1; { 2; 4 } }", 4},
     };
     ExpectValues(cases);
 }
@@ -86,7 +67,6 @@ TEST(TRLExpressionParser, BlocksAndAssignment) {
 TEST(TRLExpressionParser, Conditional) {
     const EvalCase cases[] = {
         {"IF(1, 2, 3)", 2},          {"if(1 > 2, 'a', 'b')", "b"},
-        {"if(0, 2, 3)", 3},          {"if(2 > 1, 'a', 'b')", "a"},
         {"if(1, 2, 3) + 1", 3},      {"if(1, if(0, 1, 2), 3)", 2},
         {"if('true', 2, 3)", 2},     {"if(1, {a := 1; a + 1}, 0)", 2},
         {"if(true, 1, nowhere)", 1}, {"if(false, 1 / 0, 'safe')", "safe"},
@@ -98,23 +78,17 @@ TEST(TRLExpressionParser, Conditional) {
     ASSERT_NE(parser.Values().Find("y"), nullptr);
 }
 
+// Pi and the names in any case are in the kept-trees tests, variables before them in the
+// callbacks' order of names.
 TEST(TRLExpressionParser, BuiltInNames) {
     const TRLValue null = TRLValue::Null();
-    const EvalCase cases[] = {
-        {"TRUE", true},   {"null + 1", null},    {"minor(1, null)", null},
-        {"null", null},   {"minor(3, 1, 2)", 1}, {"minor(2 * 3, 10 - 5)", 5},
-        {"MAJOR(7)", 7},  {"major(3, 1, 2)", 3}, {"minor('b', 'a', 'c')", "a"},
-        {"false", false}, {"major(1, null)", 1},
-    };
+    const EvalCase cases[] = {{"null + 1", null},           {"minor(1, null)", null},
+                              {"major(1, null)", 1},        {"MAJOR(7)", 7},
+                              {"minor(3, 1, 2)", 1},        {"major(3, 1, 2)", 3},
+                              {"minor('b', 'a', 'c')", "a"}};
     ExpectValues(cases);
-    TRLExpressionParser parser;
-    EXPECT_DOUBLE_EQ(parser.Evaluate("Pi").ToNumber(), std::numbers::pi);
-    EXPECT_DOUBLE_EQ(parser.Evaluate("2 * pi").ToNumber(), 2 * std::numbers::pi);
-    // Variables come before the built-in names.
-    parser.Evaluate("pi := 3");
-    EXPECT_EQ(parser.Evaluate("pi"), TRLValue(3));
     // With no arguments minor has no value and the name stays undefined.
-    EXPECT_EQ(ErrorOf([&] { parser.Evaluate("minor()"); }), "Undefined identifier \"minor\"");
+    EXPECT_EQ(parsertest::EvalError("minor()"), "Undefined identifier \"minor\"");
 }
 
 TEST(TRLExpressionParser, ExpressionPropertyKeepsItsTree) {

@@ -62,20 +62,17 @@ template <size_t N, size_t M> void ExpectCases(const Case (&cases)[N], const Fau
 // beside an operand that could not be used.
 TEST(TRLValue, ArithmeticFollowsTheConversionRules) {
     const Case cases[] = {
-        {"3", "+", 2, 5},   {"5", "-", "2", 3},     {7, "/", 2, 3.5},   {2, "^", 10, 1024},
-        {"3", "^", 2, 9},   {"1", "+", "2", "12"},  {16, "\\", 4, 2},   {"1.5e1", "*", 2, 30},
-        {2, "+", 3.5, 5.5}, {kNull, "+", 1, kNull}, {2, "+", " 3 ", 5}, {true, "+", kNull, kNull},
+        {"3", "+", 2, 5}, {"5", "-", "2", 3},    {7, "/", 2, 3.5},       {2, "^", 10, 1024},
+        {16, "\\", 4, 2}, {"1", "+", "2", "12"}, {kNull, "+", 1, kNull}, {true, "+", kNull, kNull},
     };
     const Fault faults[] = {
         {"abc", "+", 1, "Cannot convert string \"abc\" to number"},
         {true, "+", 1, "Cannot apply \"+\" to boolean and number"},
-        {kUnassigned, "+", 1, "Cannot apply \"+\" to unassigned and number"},
         {"a", "-", "b", "Cannot convert string \"a\" to number"},
         {1, "/", 0, "Division by zero"},
         {1e308, "*", 10, "Floating point overflow"},
         {16, "\\", 0, "Division by zero"},
         {-8, "\\", 3, "Invalid floating point operation"},
-        {2, "^", false, "Cannot apply \"^\" to number and boolean"},
     };
     ExpectCases(cases, faults);
 }
@@ -83,10 +80,8 @@ TEST(TRLValue, ArithmeticFollowsTheConversionRules) {
 // A boolean on either side makes the operation logical; numbers are rounded half to even.
 TEST(TRLValue, LogicalOperatorsAreBitwiseOnNumbers) {
     const Case cases[] = {
-        {5, "&", 3, 1},   {"4", "|", "1", 5},       {true, "&", false, false},
-        {5, "|", 2, 7},   {true, "&", 2, true},     {kNull, "&", true, kNull},
-        {2.5, "&", 3, 2}, {0, "|", false, false},   {true, "&", "TRUE", true},
-        {3.5, "&", 4, 4}, {false, "|", true, true},
+        {5, "&", 3, 1},   {"4", "|", "1", 5}, {true, "&", false, false}, {true, "&", 2, true},
+        {2.5, "&", 3, 2}, {3.5, "&", 4, 4},   {kNull, "&", true, kNull},
     };
     const Fault faults[] = {
         {1e10, "|", 1, "Number 1e+10 is out of range for \"or\""},
@@ -97,9 +92,8 @@ TEST(TRLValue, LogicalOperatorsAreBitwiseOnNumbers) {
 
 TEST(TRLValue, UnaryOperators) {
     const Case cases[] = {
-        {{}, "neg", 4, -4},       {{}, "neg", "2.5", -2.5},   {{}, "neg", kNull, kNull},
-        {{}, "not", true, false}, {{}, "not", 0, -1},         {{}, "not", -1, 0},
-        {{}, "not", "6", -7},     {{}, "not", "false", true}, {{}, "not", kNull, kNull},
+        {{}, "neg", "2.5", -2.5}, {{}, "neg", kNull, kNull}, {{}, "not", true, false},
+        {{}, "not", 0, -1},       {{}, "not", "6", -7},      {{}, "not", "false", true},
     };
     const Fault faults[] = {
         {{}, "neg", true, "Cannot apply \"-\" to boolean"},
@@ -113,11 +107,10 @@ TEST(TRLValue, UnaryOperators) {
 // null equals only null and orders before everything.
 TEST(TRLValue, Comparisons) {
     const Case cases[] = {
-        {1, "<", 2, true},          {2, "=", 2.0, true},       {"10", "<", "9", true},
-        {10, "<", "9", false},      {"a", "=", "A", false},    {"a", "<>", "b", true},
-        {true, ">", false, true},   {kNull, "=", kNull, true}, {kNull, "=", 0, false},
-        {kNull, "<", -1e300, true}, {kNull, ">=", "", false},  {3, ">=", 3, true},
-        {4, "<=", 3, false},
+        {1, "<", 2, true},         {"10", "<", "9", true}, {10, "<", "9", false},
+        {"a", "=", "A", false},    {"a", "<>", "b", true}, {true, ">", false, true},
+        {kNull, "=", kNull, true}, {kNull, "=", 0, false}, {kNull, "<", -1e300, true},
+        {3, ">=", 3, true},        {4, "<=", 3, false},
     };
     const Fault faults[] = {
         {true, "=", 1, "Cannot apply \"=\" to boolean and number"},
@@ -131,7 +124,7 @@ TEST(TRLValue, Conversions) {
     const std::pair<const char*, double> numbers[] = {{" -1.5e3 ", -1500}, {"+2", 2}, {".5", 0.5}};
     for (const auto& [text, number] : numbers)
         EXPECT_EQ(TRLValue(text).ToNumber(), number) << text;
-    for (const char* text : {"", " ", "1,5", "inf", "nan", "0x10", "1e999", "1 2", "--1"})
+    for (const char* text : {"", "1,5", "inf", "0x10", "1e999", "--1"})
         EXPECT_EQ(ErrorOf([&] { TRLValue(text).ToNumber(); }),
                   QStringLiteral("Cannot convert string \"%1\" to number").arg(text));
     EXPECT_EQ(ErrorOf([&] { kNull.ToNumber(); }), "Cannot convert null to number");
@@ -145,8 +138,7 @@ TEST(TRLValue, Conversions) {
     EXPECT_EQ(ErrorOf([&] { kUnassigned.ToBoolean(); }), "Cannot convert unassigned to boolean");
 
     const std::pair<TRLValue, const char*> texts[] = {
-        {3, "3"},         {0.1, "0.1"},     {1e20, "1e+20"}, {-0.0, "0"},
-        {-2.25, "-2.25"}, {false, "false"}, {kNull, ""},     {kUnassigned, ""}};
+        {0.1, "0.1"}, {1e20, "1e+20"}, {-0.0, "0"}, {false, "false"}, {kNull, ""}};
     for (const auto& [value, text] : texts)
         EXPECT_EQ(value.ToString(), text) << text;
 }
