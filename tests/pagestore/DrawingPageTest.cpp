@@ -226,28 +226,6 @@ TEST(DrawingPage, TextFlagsChooseClipping) {
     }
 }
 
-TEST(DrawingPage, TextIsDrawnExpandedAndWithTheScaledFont) {
-    TPage page(400, 100);
-    page.Macros().SetValue("Orientation", "2");
-    AddText(page, {0, 0, 400, 50}, "{Orientation}", 5);
-    AddText(page, {0, 50, 400, 100}, "{Orientation}", 5).Font.Size = 20;
-
-    const QImage image = Render(page, QRect(0, 0, 400, 100), {400, 100});
-    // The same texts drawn by hand: the macro replaced, the second font twice the size.
-    QImage expected = WhiteImage(400, 100);
-    {
-        QPainter painter(&expected);
-        TRLCanvas canvas(painter);
-        canvas.SetBrush({Qt::white, TRLBrushStyle::Clear});
-        for (const int size : {10, 20}) {
-            canvas.SetFont({.Size = size});
-            canvas.TextOut(canvas.TextWidth(" ") / 2, size == 10 ? 0 : 50, "2");
-        }
-    }
-    EXPECT_GT(CountInk(image, image.rect()), 20);
-    EXPECT_EQ(image, expected);
-}
-
 TEST(DrawingPage, ClipObjectsNest) {
     TPage page(100, 100);
     page.Append<TRLSetClipRectObject>().BoundsRect = {10, 10, 50, 50};

@@ -121,18 +121,12 @@ TEST(DrawingJpeg, DamagedDataGivesNoPicture) {
 
 // Pictures in files are read through the picture control (GraphicImage tests) and the program's
 // artwork (Artwork tests).
-TEST(DrawingTaggedData, BitmapsRoundTrip) {
+TEST(DrawingTaggedData, BitmapsLayTransparencyOverWhite) {
     EXPECT_EQ(TaggedDataFromImage(QImage()), QByteArrayLiteral("NIL"));
     EXPECT_TRUE(DecodeTaggedData(QByteArrayLiteral("NIL")).isNull());
 
-    const QImage image = Quadrants();
-    const QByteArray data = TaggedDataFromImage(image);
-    ASSERT_TRUE(data.startsWith("BMPBM"));
-    const QImage back = DecodeTaggedData(data);
-    ASSERT_EQ(back.size(), image.size());
-    EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), image);
-
-    // Transparent parts are laid over white, as when a picture is drawn onto a new bitmap.
+    // Opaque pictures come back as they were (the picture control's tests read them back);
+    // transparent parts are laid over white, as when a picture is drawn onto a new bitmap.
     QImage alpha(3, 1, QImage::Format_ARGB32);
     alpha.setPixel(0, 0, qRgba(0, 0, 0, 0));
     alpha.setPixel(1, 0, qRgba(255, 0, 0, 255));

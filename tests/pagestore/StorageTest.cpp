@@ -1,5 +1,6 @@
 // The page store: the temporary file, the five-page cache, re-storing changed pages, lifetime
-// by links, failures of the disk, and reading from two threads at once. The group a control's
+// by links and failures of the disk. One store read by two threads at once is the background
+// run's test (BackgroundRun tests, also run under the thread sanitizer); the group a control's
 // objects share is checked where the preview marks them together (PreviewControl tests).
 #include "PageStoreTestSupport.h"
 #include "RLGraphicStorage.h"
@@ -16,7 +17,6 @@
 #include <sys/resource.h>
 
 #include <csignal>
-#include <thread>
 
 namespace {
 
@@ -219,27 +219,4 @@ TEST_F(PageStorage, AFullDiskKeepsThePagesAlreadyStored) {
         EXPECT_EQ(FirstText(*storage.Pages(i % 3)), QStringLiteral("page %1").arg(i % 3));
     storage.Add(NumberedPage(3));
     EXPECT_EQ(FirstText(*storage.Pages(3)), "page 3");
-}
-
-TEST_F(PageStorage, TwoThreadsReadTheSameStore) {
-    TRLGraphicStorage storage;
-    constexpr int pages = 40;
-    for (int i = 0; i < pages; ++i)
-        storage.Add(NumberedPage(i));
-    std::atomic<int> mismatches{0};
-    auto reader = [&](int start) {
-        for (int round = 0; round < 400; ++round) {
-            const int index = (start + round * 7) % pages;
-            auto page = storage.Pages(index);
-            if (!page || FirstText(*page) != QStringLiteral("page %1").arg(index) ||
-                page->PageIndex() != index)
-                ++mismatches;
-        }
-    };
-    std::thread a(reader, 0);
-    std::thread b(reader, 3);
-    a.join();
-    b.join();
-    EXPECT_EQ(mismatches.load(), 0);
-    EXPECT_LE(storage.CachedPageCount(), TRLGraphicStorage::CacheSize);
 }
