@@ -1,6 +1,9 @@
-// The engine's windows as assistive technology sees them: every control the operator can reach
-// carries an accessible name in the message table's language and an object name.
+// The engine's windows in every language of the message table: every control the operator can
+// reach carries an accessible name in that language and an object name; the dialogs share one
+// font, and every text is drawn in full inside its own control, without running into a neighbour
+// or a group's frame.
 #include "PreviewTestSupport.h"
+#include "RLDialogLayout.h"
 #include "RLFeedBack.h"
 #include "RLFilters.h"
 #include "RLFindDialog.h"
@@ -11,17 +14,20 @@
 #include "RLSaveDialog.h"
 #include "WidgetWalk.h"
 
+#include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -55,6 +61,86 @@ void ExpectNamed(const QWidget& window, int interactive, const char* what) {
     EXPECT_EQ(walk.interactive, interactive) << what;
 }
 
+// A label's or a button's text; empty for any other control.
+QString Caption(const QWidget& widget) {
+    if (auto* label = qobject_cast<const QLabel*>(&widget))
+        return label->text();
+    if (auto* button = qobject_cast<const QAbstractButton*>(&widget))
+        return button->text();
+    return {};
+}
+
+// The part of a control that its text needs: the control's place, as wide as its text asks.
+// Labels, check boxes and radio buttons ask what their size hint says; push and tool buttons their
+// caption and a little room for the frame (their size hint holds the style's smallest button,
+// which is no matter of the text).
+QRect NeededRect(const QWidget& widget) {
+    QRect rect = widget.geometry();
+    if (qobject_cast<const QPushButton*>(&widget) || qobject_cast<const QToolButton*>(&widget))
+        rect.setWidth(widget.fontMetrics().horizontalAdvance(Caption(widget).remove(u'&')) + 6);
+    else if (qobject_cast<const QLabel*>(&widget) || qobject_cast<const QAbstractButton*>(&widget))
+        rect.setWidth(std::max(1, widget.sizeHint().width()));
+    return rect;
+}
+
+// Every text fits its control; no control's needed place overlaps a sibling's; a group's title
+// fits the group and its controls lie inside the frame, below the title; every control lies
+// inside its parent.
+void ExpectTextsFit(const QWidget& window) {
+    QList<const QWidget*> parents = window.findChildren<const QWidget*>();
+    parents.append(&window);
+    for (const QWidget* parent : parents) {
+        std::vector<const QWidget*> children;
+        for (QObject* object : parent->children()) {
+            auto* child = qobject_cast<QWidget*>(object);
+            if (child && !child->isWindow() && !child->isHidden() &&
+                (!Caption(*child).isEmpty() || qobject_cast<QLineEdit*>(child) ||
+                 qobject_cast<QGroupBox*>(child)))
+                children.push_back(child);
+        }
+        QRect inside = parent->rect();
+        if (auto* group = qobject_cast<const QGroupBox*>(parent)) {
+            QStyleOptionGroupBox option;
+            option.initFrom(group);
+            option.text = group->title();
+            option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+            EXPECT_LE(
+                group->style()
+                    ->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group)
+                    .right(),
+                group->width() - 1)
+                << "the title of " << group->objectName().toStdString();
+            inside = group->contentsRect();
+        }
+        for (const QWidget* child : children) {
+            const QRect needed = NeededRect(*child);
+            const std::string name = child->objectName().toStdString();
+            if (!Caption(*child).isEmpty()) {
+                EXPECT_LE(needed.width(), child->width()) << name << " is cut";
+            }
+            EXPECT_TRUE(inside.contains(needed)) << name << " leaves its parent";
+            // A caption written from its left edge must not reach a neighbour, nor may groups
+            // overlap what stands beside them. (Button captions are centred: the width check
+            // above covers them.)
+            const bool leftAligned =
+                qobject_cast<const QLabel*>(child) || qobject_cast<const QCheckBox*>(child) ||
+                qobject_cast<const QRadioButton*>(child) || qobject_cast<const QGroupBox*>(child);
+            for (const QWidget* other : children)
+                if (leftAligned && other != child && needed.intersects(NeededRect(*other)))
+                    ADD_FAILURE() << name << " runs into " << other->objectName().toStdString();
+        }
+    }
+}
+
+// A window's walk, then its dialog font and its texts' fit.
+void ExpectNamedAndFitting(const QWidget& window, int interactive, const char* what) {
+    SCOPED_TRACE(what);
+    ExpectNamed(window, interactive, what);
+    EXPECT_EQ(window.font().family(), EngineDialogFont().family());
+    EXPECT_EQ(window.font().pixelSize(), EngineDialogFont().pixelSize());
+    ExpectTextsFit(window);
+}
+
 // A print filter with options of its own, whose label names the options box.
 class OptionsFilter : public TRLCustomPrintFilter {
 public:
@@ -74,8 +160,8 @@ protected:
 } // namespace
 
 // Every control has an object name and an accessible name without the accelerator mark, from the
-// table of the language in force.
-TEST(Accessibility, EveryControlOfTheEngineWindowsIsNamedInEveryLanguage) {
+// table of the language in force; the dialogs' texts fit.
+TEST(EngineWindows, EveryControlIsNamedAndEveryTextFitsInEveryLanguage) {
     for (const TRLLanguage language : kLanguages) {
         const LanguageScope scope(language);
         SCOPED_TRACE(testing::Message() << "language " << static_cast<int>(language));
@@ -86,6 +172,8 @@ TEST(Accessibility, EveryControlOfTheEngineWindowsIsNamedInEveryLanguage) {
         preview.Views().front()->SetPages(previewtest::MakeBlankStore(2, &owner));
         // Fourteen buttons, the page box, the zoom box and the view.
         ExpectNamed(preview, 17, "preview window");
+        EXPECT_EQ(preview.font().family(), EngineDialogFont().family());
+        EXPECT_EQ(preview.font().pixelSize(), EngineDialogFont().pixelSize());
         EXPECT_EQ(preview.SpeedButtonPrint->accessibleName(), Plain(mkPrint));
         // The zoom controls have no caption or hint; their names still differ.
         EXPECT_NE(preview.SpeedButtonZoomDown->accessibleName(),
@@ -94,19 +182,19 @@ TEST(Accessibility, EveryControlOfTheEngineWindowsIsNamedInEveryLanguage) {
         ExpectNamed(preview, 18, "preview window, two views");
 
         // The text box, two buttons, two check boxes, two direction buttons.
-        ExpectNamed(TfrmRLFindDialog(), 7, "find dialog");
+        ExpectNamedAndFitting(TfrmRLFindDialog(), 7, "find dialog");
 
         TRLPrintDialog print;
         // A box named by its label's caption, which carries an accelerator mark.
         EXPECT_EQ(print.EditFromPage->accessibleName(), Plain(mkFrom));
         // The options box is hidden while the filter offers no options.
         print.Execute([&](TRLPrintDialog& d) {
-            ExpectNamed(d, 12, "print dialog");
+            ExpectNamedAndFitting(d, 12, "print dialog");
             d.ButtonCancel->click();
         });
         TRLSaveDialog save;
         save.Execute([&](TRLSaveDialog& d) {
-            ExpectNamed(d, 11, "save dialog");
+            ExpectNamedAndFitting(d, 11, "save dialog");
             d.ButtonCancel->click();
         });
         ExpectNamed(TfrmRLFeedBack(RLMessages[mkPrintingInProgress], 2), 1, "progress window");

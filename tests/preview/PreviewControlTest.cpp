@@ -8,7 +8,6 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QScrollBar>
 #include <QTest>
 
@@ -405,25 +404,6 @@ TEST_F(PreviewControl, ClicksActivateAndDoubleClicksToggleMultiplePages) {
     QTest::mouseDClick(&preview.PageBoxes(2), Qt::LeftButton);
     EXPECT_EQ(preview.PageBoxCount(), 1);
     EXPECT_EQ(preview.PageNumber(), 3) << "the double-clicked box's page";
-}
-
-TEST(PreviewStoreLinks, TheControlLinksWhileItShowsAStoreAndFreesAnOwnerlessOne) {
-    QObject owner;
-    QPointer<TRLGraphicStorage> owned = MakeBlankStore(1, &owner);
-    QPointer<TRLGraphicStorage> unowned = MakeBlankStore(2, nullptr);
-    {
-        TRLPreview preview;
-        preview.SetPages(owned);
-        EXPECT_EQ(owned->LinkCount(), 1);
-        preview.SetPages(unowned);
-        EXPECT_EQ(owned->LinkCount(), 0);
-        EXPECT_FALSE(owned.isNull()) << "a store with an owner stays";
-        EXPECT_EQ(unowned->LinkCount(), 1);
-        TRLPreview second;
-        second.SetPages(unowned);
-        EXPECT_EQ(unowned->LinkCount(), 2);
-    }
-    EXPECT_TRUE(unowned.isNull()) << "freed when the last control let go";
 }
 
 } // namespace

@@ -6,6 +6,9 @@
 #include "RLPreview.h"
 #include "RLPreviewForm.h"
 #include "RLPrintDialog.h"
+#include "RLReport.h"
+#include "RLReportHooks.h"
+#include "RLReportPreview.h"
 #include "RLSaveDialog.h"
 
 #include <QAbstractItemView>
@@ -20,6 +23,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
@@ -363,14 +367,13 @@ protected:
 };
 
 TEST_F(PreviewWindows, SeveralOpenAtOnceAndEachFreesItselfWhenClosed) {
-    PreviewDefaults.Zoom = PreviewZoomFullWidth;
+    const QPointer<TRLGraphicStorage> firstStore = MakeBlankStore(2, &owner);
     QPointer<TRLPreviewForm> first = PreviewPagesWithOptions(
-        MakeBlankStore(2, &owner), false, fsNormal, QStringLiteral("Solicitud"), 7,
-        QStringLiteral("ayuda.hlp"), TRLBorderIcons{biSystemMenu}, wsNormal, poScreenCenter);
+        firstStore, false, fsNormal, QStringLiteral("Solicitud"), 7, QStringLiteral("ayuda.hlp"),
+        TRLBorderIcons{biSystemMenu}, wsNormal, poScreenCenter);
     ASSERT_FALSE(first.isNull());
     EXPECT_TRUE(first->isVisible());
     EXPECT_FALSE(first->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_EQ(first->Views()[0]->Zoom(), first->Views()[0]->FitWidthZoom());
 
     PreviewDefaults.Zoom = 75;
     QPointer<TRLPreviewForm> second = PreviewPages(MakeBlankStore(3, nullptr));
@@ -384,6 +387,7 @@ TEST_F(PreviewWindows, SeveralOpenAtOnceAndEachFreesItselfWhenClosed) {
     first->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return first.isNull(); }, 2000));
     EXPECT_EQ(PreviewDefaults.WindowState, wsNormal) << "the closing window's state is kept";
+    EXPECT_FALSE(firstStore.isNull()) << "a store with an owner stays";
     EXPECT_FALSE(second.isNull());
     second->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return second.isNull(); }, 2000));
@@ -436,6 +440,48 @@ TEST_F(PreviewWindows, ModalWindowReturnsOnlyWhenClosed) {
                                       poDesigned),
               nullptr);
     EXPECT_TRUE(closedFromInside);
+}
+
+// A report's Preview goes through the registered handler: into a given control, else into a
+// window with the shared defaults, or with the report's own options when it ignores those.
+TEST_F(PreviewWindows, AReportPreviewsIntoAGivenControlElseIntoAWindowWithTheDefaultsOrItsOptions) {
+    RegisterPreviewHandler();
+    TRLReport report;
+    report.SetPrintEmpty(true);
+    const auto windows = [] {
+        QList<TRLPreviewForm*> open;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* form = qobject_cast<TRLPreviewForm*>(w); form && form->isVisible())
+                open.append(form);
+        return open;
+    };
+    const auto cleanUp = qScopeGuard([&] {
+        qDeleteAll(windows());
+        SetReportPreviewHandler(nullptr);
+    });
+    TRLPreview preview;
+    EXPECT_TRUE(report.Preview(&preview));
+    EXPECT_EQ(preview.Pages(), &report.Storage());
+    EXPECT_TRUE(windows().isEmpty());
+
+    PreviewDefaults.WindowState = wsNormal;
+    PreviewDefaults.Caption = QStringLiteral("Desde los valores comunes");
+    EXPECT_TRUE(report.Preview());
+    ASSERT_EQ(windows().size(), 1);
+    TRLPreviewForm* first = windows().front();
+    EXPECT_EQ(first->windowTitle(), QStringLiteral("Desde los valores comunes"));
+    EXPECT_EQ(first->Views().front()->Pages(), &report.Storage());
+
+    report.PreviewOptions().SetDefaults(pdIgnoreDefaults);
+    report.PreviewOptions().SetCaption(QStringLiteral("Propio"));
+    report.PreviewOptions().SetHelpContext(12);
+    report.PreviewOptions().SetWindowState(wsNormal);
+    EXPECT_TRUE(report.Preview());
+    QList<TRLPreviewForm*> open = windows();
+    ASSERT_EQ(open.size(), 2) << "the earlier window stays open";
+    open.removeOne(first);
+    EXPECT_EQ(open.front()->windowTitle(), QStringLiteral("Propio"));
+    EXPECT_EQ(open.front()->HelpContext(), 12);
 }
 
 } // namespace
