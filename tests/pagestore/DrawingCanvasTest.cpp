@@ -279,7 +279,6 @@ TEST(DrawingPens, LinesDrawTheirOwnPattern) {
     const TRuns farDashes = {{10, 24}, {42, 24}, {74, 24}, {106, 24}, {138, 24}, {170, 24}};
     // 2,000,000,000 is a whole number of 32-pixel periods: dashes start at multiples of 32.
     const TRuns whole = {{0, 24}, {32, 24}, {64, 24}, {96, 24}, {128, 24}, {160, 24}, {192, 8}};
-    const TRuns dashDot = {{0, 24}, {36, 12}, {60, 24}, {96, 12}};
     const struct {
         const char* Name;
         TRLPenStyle Style;
@@ -299,8 +298,6 @@ TEST(DrawingPens, LinesDrawTheirOwnPattern) {
         {"far", TRLPenStyle::Dash, 2, {10, 10, far, 10}, false, farDashes},
         // Across the whole range of coordinates the pattern starts at the far end, in phase.
         {"whole", TRLPenStyle::Dash, 2, {-far, 40, far, 40}, true, whole, 0, {24, 8}, false},
-        // Dash-dot at width 3: 24, 12, 12, 12 repeating.
-        {"dash-dot", TRLPenStyle::DashDot, 3, {0, 10, 120, 10}, false, dashDot},
     };
     for (const auto& l : lines) {
         const TRLPen pen = MakePen(Qt::black, l.Style, l.Width);
