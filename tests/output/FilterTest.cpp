@@ -129,32 +129,6 @@ TEST_F(FilterRun, ForgetsAStoreThatGoesAway) {
     EXPECT_EQ(filter.Pages(), nullptr);
 }
 
-// The pages are drawn on a thread of their own; the progress window stays on the interface
-// thread. An error there arrives through RunFinished, and the document still ends.
-TEST_F(FilterRun, BackgroundRunUsesItsOwnThreadAndHandsTheWindowToTheInterfaceThread) {
-    RecordingFilter filter;
-    filter.SetShowProgress(true);
-    QThread* windowThread = nullptr;
-    filter.Hook = [&](TRLGraphicSurface& page) {
-        // The window must be touched on the interface thread only; ask it from there.
-        CallOnUserInterfaceThread([&] {
-            if (TfrmRLFeedBack* window = OpenFeedBackWindow())
-                windowThread = window->thread();
-        });
-        if (page.PageIndex() == 1)
-            throw TRLException("paper jam");
-    };
-    FinishListener finished(filter);
-    filter.Run(&store, 1, true, -1);
-    ASSERT_TRUE(finished.Wait());
-    EXPECT_EQ(finished.Error, "paper jam");
-    EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "new", "page 2", "end"}));
-    EXPECT_NE(filter.DrawThread, QThread::currentThread());
-    EXPECT_EQ(windowThread, QThread::currentThread());
-    EXPECT_TRUE(WaitFor([&] { return store.LinkCount() == 0 && !filter.Running(); }));
-    EXPECT_TRUE(WaitFor([] { return OpenFeedBackWindow() == nullptr; }));
-}
-
 TEST(FilterRegistry, ActiveFiltersAndSaveFilterLookup) {
     struct SaveFilter : RecordingSaveFilter {
         explicit SaveFilter(const QString& extension) { SetDefaultExt(extension); }
@@ -215,11 +189,4 @@ TEST(FeedBackWindow, LevelsStackBarsAndTheButtonFollows) {
     EXPECT_TRUE(one.Finished());
     EXPECT_FALSE(one.Canceled());
     EXPECT_EQ(handled, 1);
-
-    // Blinking toggles the step text on each tick and leaves it shown when stopped.
-    one.show();
-    one.SetBlinking(true);
-    EXPECT_TRUE(WaitFor([&] { return !one.LabelStepName->isVisible(); }, 2000));
-    one.SetBlinking(false);
-    EXPECT_TRUE(one.LabelStepName->isVisible());
 }

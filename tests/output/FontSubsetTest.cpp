@@ -62,9 +62,6 @@ struct TFontTables {
         return Loca(glyph + 1) - Loca(glyph) >= 10 &&
                qint16(Get(Tables.at("glyf"), Loca(glyph), 2)) < 0;
     }
-    quint32 FirstComponent(quint32 glyph) const {
-        return Get(Tables.at("glyf"), Loca(glyph) + 12, 2);
-    }
     void SetFirstComponent(quint32 glyph, quint32 component) {
         Put(Tables["glyf"], Loca(glyph) + 12, 2, component);
     }
@@ -137,29 +134,28 @@ std::string SfntProblem(const QByteArray& font,
 }
 
 void ExpectSameGlyph(const QRawFont& original, const QRawFont& subset, quint32 glyph) {
-    SCOPED_TRACE(testing::Message() << "glyph " << glyph);
-    const QPainterPath expected = original.pathForGlyph(glyph), path = subset.pathForGlyph(glyph);
-    ASSERT_EQ(path.elementCount(), expected.elementCount());
-    for (int i = 0; i < path.elementCount(); ++i) {
-        EXPECT_EQ(path.elementAt(i).type, expected.elementAt(i).type) << i;
-        EXPECT_EQ(QPointF(path.elementAt(i)), QPointF(expected.elementAt(i))) << i;
-    }
-    EXPECT_EQ(subset.advancesForGlyphIndexes({glyph}), original.advancesForGlyphIndexes({glyph}));
+    EXPECT_EQ(subset.pathForGlyph(glyph), original.pathForGlyph(glyph)) << "glyph " << glyph;
+    EXPECT_EQ(subset.advancesForGlyphIndexes({glyph}), original.advancesForGlyphIndexes({glyph}))
+        << "glyph " << glyph;
 }
 
 class FontSubsetRoundTrip : public testing::TestWithParam<const char*> {};
 
 // Qt's font loader, reading the subset back, draws the kept glyphs as the original does and the
-// dropped ones as nothing.
+// dropped ones as nothing. "ǻ" is a composite of a composite in some of these fonts: its outline
+// needs the components of its components. Glyph numbers past the end, and repeats, are ignored.
 TEST_P(FontSubsetRoundTrip, KeepsTheUsedGlyphsAndEmptiesTheOthers) {
     const QRawFont original(QString::fromLatin1(GetParam()), 48);
     if (!original.isValid())
         GTEST_SKIP() << GetParam() << " is not installed";
     // A dozen letters, and the last glyph: in some of these fonts it has no advance of its own but
     // shares that of the last full metric, whose glyph is dropped.
-    QList<quint32> used = original.glyphIndexesForString("Kelmora Report");
-    used.append(Get(original.fontTable("maxp"), 4, 2) - 1);
-    const QByteArray subset = SubsetTrueTypeFont(original, {used.begin(), used.end()});
+    QList<quint32> used = original.glyphIndexesForString("Kelmora Reportǻ");
+    const quint32 end = Get(original.fontTable("maxp"), 4, 2);
+    used.append(end - 1);
+    std::vector<quint32> asked(used.begin(), used.end());
+    asked.insert(asked.end(), {end, 0xFFFFFFFF, used[0]});
+    const QByteArray subset = SubsetTrueTypeFont(original, asked);
     std::map<QByteArray, QByteArray> tables;
     ASSERT_EQ(SfntProblem(subset, &tables), "");
     EXPECT_LT(subset.size(), QFile(GetParam()).size() * 15 / 100);
@@ -191,29 +187,6 @@ INSTANTIATE_TEST_SUITE_P(
         return QFileInfo(info.param).baseName().remove('-').toStdString();
     });
 
-TEST(FontSubset, KeepsTheComponentsOfCompositeGlyphsTransitively) {
-    const TFontTables font(CompositeTtf);
-    if (!font.Font.isValid())
-        GTEST_SKIP() << CompositeTtf << " is not installed";
-    // A composite letter whose first component is a composite too, found by reading the font.
-    quint32 composite = 0;
-    for (const QChar letter : QStringView(u"ǺǻǼǽǾǿ"))
-        if (const quint32 glyph = font.Glyph(letter);
-            !composite && font.IsComposite(glyph) && font.IsComposite(font.FirstComponent(glyph)))
-            composite = glyph;
-    ASSERT_NE(composite, 0u);
-    const quint32 component = font.FirstComponent(composite);
-    const quint32 inner = font.FirstComponent(component);
-
-    const QByteArray subset = SubsetTrueTypeFont(font.Reader(), {composite});
-    ASSERT_EQ(SfntProblem(subset), "");
-    const QRawFont copy(subset, 48);
-    for (const quint32 glyph : {composite, component, inner}) {
-        ExpectSameGlyph(font.Font, copy, glyph);
-        EXPECT_FALSE(copy.pathForGlyph(glyph).isEmpty()) << glyph;
-    }
-}
-
 // Each kind of component record, the matrix one first: a record read at a wrong length would have
 // the next one read from the middle of its matrix.
 TEST(FontSubset, FollowsEveryKindOfComponentRecord) {
@@ -242,24 +215,6 @@ TEST(FontSubset, FollowsEveryKindOfComponentRecord) {
     EXPECT_TRUE(copy.pathForGlyph(font.Glyph(u'v')).isEmpty());
 }
 
-TEST(FontSubset, IgnoresGlyphNumbersPastTheEndAndRepeats) {
-    const TFontTables font(SansTtf);
-    if (!font.Font.isValid())
-        GTEST_SKIP() << SansTtf << " is not installed";
-    const quint32 a = font.Glyph(u'a'), end = font.NumGlyphs();
-    const QByteArray expected = SubsetTrueTypeFont(font.Reader(), {a});
-    ASSERT_FALSE(expected.isEmpty());
-    EXPECT_EQ(SubsetTrueTypeFont(font.Reader(), {end, a, end + 1, 0xFFFF, 0xFFFFFFFF, a}),
-              expected);
-
-    // Nothing usable asked for: glyph 0 alone.
-    const QByteArray notdef = SubsetTrueTypeFont(font.Reader(), {end});
-    ASSERT_EQ(SfntProblem(notdef), "");
-    const QRawFont copy(notdef, 48);
-    ExpectSameGlyph(font.Font, copy, 0);
-    EXPECT_TRUE(copy.pathForGlyph(a).isEmpty());
-}
-
 struct TDamage {
     std::string Name;
     const char* File;
@@ -283,11 +238,6 @@ TEST(FontSubsetDamaged, GivesNothingWhenWhatItKeepsContradicts) {
         {"loca past glyf", CompositeTtf,
          [](F f) { f.SetLoca(f.NumGlyphs(), f.Tables["glyf"].size() + 4); }},
         {"loca descending", SansTtf, [](F f) { f.SetLoca(40, f.Loca(41) + 4); }},
-        {"more glyphs than loca", CompositeTtf,
-         [](F f) {
-             Put(f.Tables["maxp"], 4, 2, f.NumGlyphs() + 1);
-             f.Tables["hmtx"].append(2, '\0'); // so that only loca is too short
-         }},
         {"fewer glyphs than loca", CompositeTtf,
          [](F f) { Put(f.Tables["maxp"], 4, 2, f.NumGlyphs() - 2); }},
         {"no glyphs", SansTtf, [](F f) { Put(f.Tables["maxp"], 4, 2, 0); }},
@@ -305,8 +255,6 @@ TEST(FontSubsetDamaged, GivesNothingWhenWhatItKeepsContradicts) {
         {"composite record cut short", CompositeTtf,
          [](F f) { f.SetLoca(f.Composites()[0] + 1, f.Loca(f.Composites()[0]) + 14); },
          firstComposite},
-        {"composite of itself", CompositeTtf,
-         [](F f) { f.SetFirstComponent(f.Composites()[0], f.Composites()[0]); }},
         {"composite of a glyph past the end", SansTtf,
          [](F f) { f.SetFirstComponent(f.Composites()[0], f.NumGlyphs()); }},
         {"composites of each other", CompositeTtf,
@@ -316,13 +264,6 @@ TEST(FontSubsetDamaged, GivesNothingWhenWhatItKeepsContradicts) {
              f.SetFirstComponent(composites[9], composites[0]);
          },
          [](const TFontTables& f) { return f.Composites()[9]; }},
-        {"outlines in CFF", SansTtf,
-         [](F f) {
-             f.Tables.erase("glyf");
-             f.Tables.erase("loca");
-             f.Tables["CFF "] = QByteArray::fromHex("01000404");
-             f.Tables["maxp"] = QByteArray::fromHex("000050000100");
-         }},
         {"a real CFF font", CffOtf, [](F) {}},
         {"cycle in a dropped glyph", CompositeTtf,
          [](F f) { f.SetFirstComponent(f.Composites()[0], f.Composites()[0]); },

@@ -40,15 +40,9 @@
 #include <memory>
 #include <ostream>
 
-// Readable QStrings, rectangles and sizes in test failures.
+// Readable QStrings in test failures.
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QRect& r, std::ostream* os) {
-    *os << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height();
-}
-inline void PrintTo(const QSize& size, std::ostream* os) {
-    *os << size.width() << 'x' << size.height();
 }
 
 namespace outputtest {
@@ -222,25 +216,17 @@ inline bool HasPoppler() {
     return true;
 }
 
-// What the poppler tools read in a PDF file: the page sizes in points, the text (of one page,
+// What the poppler tools read in a PDF file: the page sizes in whole points, the text (of one page,
 // or of all for 0), one page as a grey picture, and the rows of a table such as pdffonts or
 // pdfimages -list print, split into cells.
-inline QList<QSizeF> PdfPageSizes(const QString& file) {
+inline QList<QSize> PdfPageSizes(const QString& file) {
     const QString info = RunProgram("pdfinfo", {"-f", "1", "-l", "9999", file}).Out;
-    QList<QSizeF> sizes;
+    QList<QSize> sizes;
     static const QRegularExpression size(R"(Page\s+\d+ size:\s+([\d.]+) x ([\d.]+) pts)");
     for (auto it = size.globalMatch(info); it.hasNext();) {
         const auto m = it.next();
-        sizes.append({m.captured(1).toDouble(), m.captured(2).toDouble()});
+        sizes.append(QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()).toSize());
     }
-    return sizes;
-}
-
-// The page sizes in whole points.
-inline QList<QSize> Sheets(const QString& file) {
-    QList<QSize> sizes;
-    for (const QSizeF& size : PdfPageSizes(file))
-        sizes.append(size.toSize());
     return sizes;
 }
 

@@ -266,7 +266,7 @@ TEST_F(PdfWriterTest, LongDocumentsKeepEveryPageInOrder) {
         }
         ASSERT_TRUE(writer.Finish());
     }
-    const QList<QSizeF> sizes = PdfPageSizes(file);
+    const QList<QSize> sizes = PdfPageSizes(file);
     ASSERT_EQ(sizes.size(), 2100);
     for (const int n : {1, 2, 1024, 1025, 1026, 2048, 2049, 2100}) {
         EXPECT_EQ(PdfText(file, n).trimmed(), QStringLiteral("Hoja %1").arg(n));

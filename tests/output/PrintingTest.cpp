@@ -5,7 +5,6 @@
 #include "RLCanvas.h"
 
 #include <QMessageBox>
-#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -131,7 +130,7 @@ TEST_F(Printing, EachRunPrintsItsRangeAsOneJob) {
 
         const QStringList jobs = WaitForJobs(title, 1);
         ASSERT_EQ(jobs.size(), 1);
-        EXPECT_EQ(Sheets(jobs[0]), QList<QSize>(r.Printed.size(), QSize(595, 842))); // A4
+        EXPECT_EQ(PdfPageSizes(jobs[0]), QList<QSize>(r.Printed.size(), QSize(595, 842))); // A4
         EXPECT_EQ(Printed(jobs[0]), r.Printed);
         EXPECT_EQ(JobInfo(jobs[0], "copies"), QString(r.JobCopies));
     }
@@ -149,8 +148,8 @@ TEST_F(Printing, ALandscapePageStartsASecondDocument) {
 
     const QStringList jobs = WaitForJobs(title, 2);
     ASSERT_EQ(jobs.size(), 2);
-    EXPECT_EQ(Sheets(jobs[0]), QList<QSize>(2, QSize(595, 842)));
-    EXPECT_EQ(Sheets(jobs[1]), QList<QSize>(1, QSize(842, 595)));
+    EXPECT_EQ(PdfPageSizes(jobs[0]), QList<QSize>(2, QSize(595, 842)));
+    EXPECT_EQ(PdfPageSizes(jobs[1]), QList<QSize>(1, QSize(842, 595)));
     EXPECT_EQ(Printed(jobs[0]), QList<int>({1, 2}));
     EXPECT_EQ(Printed(jobs[1]), QList<int>({3}));
 
@@ -174,30 +173,22 @@ TEST_F(PrinterWrapper, DeviceSettingsFollowThePaperAndReturnAfterTheDocument) {
     TRLPrinterWrapper& printer = RLPrinter();
     const TRLDeviceSettings defaults = printer.DeviceSettings();
     EXPECT_TRUE(printer.Valid());
-    QSignalSpy changed(&printer, &TRLPrinterWrapper::DeviceSettingsChanged);
 
     printer.SetPaperSize(false, 210, 297);
     EXPECT_EQ(printer.DeviceSettings().PaperSize, 9); // the service's A4 code
     EXPECT_EQ(printer.DeviceSettings().Orientation, DeviceOrientationPortrait);
     const TRLPrinterMetrics a4 = printer.LoadMetrics();
-    // The printer's own answer, not the fallback Letter sheet; the service keeps paper sizes in
-    // whole points.
-    EXPECT_EQ(a4.PPIX, a4.PPIY);
-    const double point = a4.PPIX / 72.0;
-    EXPECT_NEAR(a4.PhysicalWidth, a4.PPIX * 210 / 25.4, point);
-    EXPECT_NEAR(a4.PhysicalHeight, a4.PPIY * 297 / 25.4, point);
 
     printer.SetPaperSize(true, 100, 150);
-    EXPECT_EQ(printer.DeviceSettings().PaperSize, CustomPaperCode);
-    EXPECT_EQ(printer.DeviceSettings().PaperLength, 1500);
-    EXPECT_EQ(printer.DeviceSettings().PaperWidth, 1000);
-    EXPECT_EQ(printer.DeviceSettings().Orientation, DeviceOrientationLandscape);
+    const TRLDeviceSettings& set = printer.DeviceSettings();
+    EXPECT_EQ(std::tuple(set.PaperSize, set.PaperLength, set.PaperWidth, set.Orientation),
+              std::tuple(CustomPaperCode, 1500, 1000, DeviceOrientationLandscape));
     const TRLPrinterMetrics custom = printer.LoadMetrics();
-    // Landscape: the sheet is 150 mm wide and 100 mm high.
+    // The printer's own answer, not the fallback Letter sheet: landscape, the sheet is 150 mm
+    // wide and 100 mm high (the service keeps paper sizes in whole points).
+    const double point = custom.PPIX / 72.0;
     EXPECT_NEAR(custom.PhysicalWidth, custom.PPIX * 150 / 25.4, point);
     EXPECT_NEAR(custom.PhysicalHeight, custom.PPIY * 100 / 25.4, point);
-    EXPECT_EQ(changed.count(), 2);
-    EXPECT_EQ(changed.at(0).at(0).toString(), TestPrinter());
 
     printer.SetCopies(3);
     TRLCanvas& canvas = printer.BeginDoc(UniqueTitle("settings"));
@@ -222,11 +213,10 @@ TEST_F(PrinterWrapper, RefreshKeepsTheSelectionWithinTheNewList) {
 
     TRLPrinterWrapper& printer = RLPrinter();
     ASSERT_NO_FATAL_FAILURE(SelectPrinter(extra));
-    const int extraIndex = printer.PrinterIndex();
     // Indexes outside the list change nothing.
     printer.SetPrinterIndex(printer.PrinterCount());
     printer.SetPrinterIndex(-1);
-    EXPECT_EQ(printer.PrinterIndex(), extraIndex);
+    EXPECT_EQ(printer.PrinterName(), extra);
 
     // A queue added elsewhere, listed before the chosen one, moves the positions: the chosen
     // printer stays chosen, and the next job goes where the operator said.
@@ -276,8 +266,7 @@ TEST_F(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
     FinishListener run(SpoolFilter());
     ASSERT_TRUE(printInBackground());
     ASSERT_TRUE(run.Wait());
-    const QString failed = run.Error;
-    ASSERT_TRUE(failed.contains(queue)) << "the run itself: " << failed.toStdString();
+    ASSERT_TRUE(run.Error.contains(queue)) << "the run itself: " << run.Error.toStdString();
     EXPECT_TRUE(WaitFor([&] { return store.LinkCount() == 0; }));
     EXPECT_FALSE(SpoolFilter().DocStarted());
     EXPECT_FALSE(RLPrinter().Printing());
@@ -289,8 +278,7 @@ TEST_F(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
         return static_cast<QMessageBox*>(nullptr);
     };
     QMessageBox* box = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (box = failureBox()) != nullptr; }))
-        << "no message box for: " << failed.toStdString();
+    ASSERT_TRUE(WaitFor([&] { return (box = failureBox()) != nullptr; }));
     EXPECT_TRUE(box->text().contains(queue)) << box->text().toStdString();
     box->accept();
 
@@ -305,23 +293,18 @@ TEST_F(PrinterFaults, ABackgroundPrintThatFailsIsToldToTheOperator) {
     PrintParams().SetFilter(nullptr);
 }
 
-// A printer that stops taking jobs after the wrapper chose it: removed, or rejecting jobs,
-// before the run starts or while its document is open (a background run is told above). The
-// print ends with an error naming the printer and what happened, never as a success whose job
-// went nowhere.
-TEST_F(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
-    enum TWhen { Before, WhileOpen };
-    const QString removed = RLMessages[mkPrinterNotFound], rejecting = "not accepting";
+// A printer that stops taking jobs while the wrapper's document is open on it: removed, or
+// rejecting jobs (before the run, rltool print meets the same in the faults tests; a background
+// run is told above). The print ends with an error naming the printer and what happened, never as
+// a success whose job went nowhere.
+TEST_F(PrinterFaults, APrinterThatStopsTakingJobsWhileItsDocumentIsOpen) {
     const struct {
         const char* Name;
-        TWhen When;
         const char* Command; // run with the queue's name appended
-        const QString& Said; // besides the queue's name
+        QString Said;        // besides the queue's name
     } cases[] = {
-        {"removed-before", Before, "lpadmin -x", removed},
-        {"removed-during", WhileOpen, "lpadmin -x", removed},
-        {"rejecting-before", Before, "cupsreject", rejecting},
-        {"rejecting-during", WhileOpen, "cupsreject", rejecting},
+        {"removed", "lpadmin -x", RLMessages[mkPrinterNotFound]},
+        {"rejecting", "cupsreject", "not accepting"},
     };
     TRLPrinterWrapper& printer = RLPrinter();
     for (const auto& c : cases) {
@@ -330,25 +313,11 @@ TEST_F(PrinterFaults, APrinterThatStopsTakingJobsAfterItWasChosen) {
         const QString& queue = chosen.Name;
         ASSERT_EQ(chosen.Added.ExitCode, 0) << chosen.Added.Err.toStdString();
         SelectPrinter(queue);
-        const auto fault = [&] {
-            const QStringList command = QString(c.Command).split(' ') << queue;
-            const ProcessResult r = RunProgram(command.first(), command.mid(1));
-            ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
-        };
-
-        const QString title = UniqueTitle(c.Name);
-        QString error;
-        if (c.When != WhileOpen) {
-            TRLGraphicStorage pages(&owner);
-            FillStore(pages, 2, title);
-            fault();
-            error = ErrorOf([&] { FilterPages(&pages, nullptr, 1, false, -1); });
-        } else {
-            TRLCanvas& canvas = printer.BeginDoc(title);
-            MakePage(1)->PaintTo(canvas, {0, 0, 2480, 3508});
-            fault();
-            error = ErrorOf([&] { printer.EndDoc(); });
-        }
+        TRLCanvas& canvas = printer.BeginDoc(UniqueTitle(c.Name));
+        MakePage(1)->PaintTo(canvas, {0, 0, 2480, 3508});
+        const QStringList command = QString(c.Command).split(' ') << queue;
+        ASSERT_EQ(RunProgram(command.first(), command.mid(1)).ExitCode, 0);
+        const QString error = ErrorOf([&] { printer.EndDoc(); });
         EXPECT_FALSE(printer.Printing());
         EXPECT_TRUE(error.contains(queue)) << error.toStdString();
         EXPECT_TRUE(error.contains(c.Said, Qt::CaseInsensitive)) << error.toStdString();
