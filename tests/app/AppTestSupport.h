@@ -12,13 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
-// Readable QStrings in test failure messages.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-
 namespace apptest {
 
 // The named child of a window, failing the test when it is missing or of another kind.

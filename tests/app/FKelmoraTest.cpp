@@ -91,19 +91,10 @@ TEST_F(FKelmoraTest, ListsHoldTheRequestsEntriesAndOnlyTheMeansOfTransportTakesT
     EXPECT_EQ(Combo("CB_Medio")->currentText(), "Tren");
 }
 
-TEST_F(FKelmoraTest, FieldsStopAtTheirLimitsAndDependentFieldsShowUpperCase) {
-    TypeInto(Edit("E_Persona"), QString(205, u'a'));
-    EXPECT_EQ(Edit("E_Persona")->text(), QString(200, u'a'));
-    TypeInto(Edit("E_DNI"), "12345678901234567890");
-    EXPECT_EQ(Edit("E_DNI")->text(), "123456789012345");
-
+TEST_F(FKelmoraTest, ThePlateShowsUpperCaseAndStopsAtSeven) {
     Combo("CB_Medio")->setCurrentIndex(kMedioVehiculoParticular);
     TypeInto(Edit("E_Patente"), "ab123cdxyz");
     EXPECT_EQ(Edit("E_Patente")->text(), "AB123CD");
-
-    Check("CK_Kelmora")->setChecked(true);
-    TypeInto(Edit("E_DiasKelmora"), "3 días y medio, más");
-    EXPECT_EQ(Edit("E_DiasKelmora")->text(), QStringLiteral("3 DÍAS Y MEDIO,"));
 
     // Lower case set from code is shown in upper case as well.
     Edit("E_Patente")->setText("xyz");
@@ -111,15 +102,9 @@ TEST_F(FKelmoraTest, FieldsStopAtTheirLimitsAndDependentFieldsShowUpperCase) {
 }
 
 TEST_F(FKelmoraTest, ReasonMemoTakesLineBreaksAndStopsAtFiveHundredCharacters) {
+    // Enter, pressed where the focus is, stays in the memo and breaks the line.
     auto* motivo = W<QPlainTextEdit>("M_Motivo");
-    TypeInto(motivo, "Primera");
-    PressEnter();
-    EXPECT_EQ(FocusName(), "M_Motivo") << "Enter in the reason moved the focus";
-    apptest::Type(motivo, "Segunda");
-    EXPECT_EQ(form.DatosSolicitud().Motivo, "Primera\nSegunda");
-
-    motivo->clear();
-    apptest::Type(motivo, QString(498, u'm'));
+    TypeInto(motivo, QString(498, u'm'));
     PressEnter();
     apptest::Type(motivo, "xyz");
     EXPECT_EQ(motivo->toPlainText(), QString(498, u'm') + "\nx");
@@ -144,10 +129,9 @@ TEST_F(FKelmoraTest, ReasonMemoTakesLineBreaksAndStopsAtFiveHundredCharacters) {
 TEST_F(FKelmoraTest, TickingAnItemEnablesItsFieldEmptyAndUntickingEmptiesItAgain) {
     const struct {
         const char *box, *field, *typed;
-        void (TFKelmora::*handler)();
-    } rules[] = {{"CK_Pasajes", "E_MontoPasaje", "1500", &TFKelmora::CK_PasajesClick},
-                 {"CK_Kelmora", "E_DiasKelmora", "3", &TFKelmora::CK_KelmoraClick},
-                 {"CK_Inscripcion", "E_MontoInscripcion", "200", &TFKelmora::CK_InscripcionClick}};
+    } rules[] = {{"CK_Pasajes", "E_MontoPasaje", "1500"},
+                 {"CK_Kelmora", "E_DiasKelmora", "3"},
+                 {"CK_Inscripcion", "E_MontoInscripcion", "200"}};
     for (const auto& rule : rules) {
         SCOPED_TRACE(rule.field);
         QCheckBox* box = Check(rule.box);
@@ -156,11 +140,6 @@ TEST_F(FKelmoraTest, TickingAnItemEnablesItsFieldEmptyAndUntickingEmptiesItAgain
         ASSERT_TRUE(box->isChecked());
         TypeInto(field, rule.typed);
         EXPECT_EQ(State(field), QStringLiteral("on '%1'").arg(rule.typed));
-        // The rule empties the field whenever it runs, also when the field stays enabled.
-        (form.*rule.handler)();
-        EXPECT_EQ(State(field), "on ''");
-        TypeInto(field, rule.typed);
-
         box->setFocus();
         QTest::keyClick(box, Qt::Key_Space);
         EXPECT_EQ(State(field), "off ''");
@@ -184,13 +163,6 @@ TEST_F(FKelmoraTest, PlateFollowsTheSelectedEntryNotTheText) {
     EXPECT_EQ(state(), "2 off ''");
     medio->setCurrentIndex(kMedioVehiculoParticular);
 
-    // Every change of the list empties the plate, also when it stays enabled: typing the entry's
-    // text anew keeps it selected.
-    TypeInto(patente, "XY999");
-    medio->lineEdit()->selectAll();
-    apptest::Type(medio->lineEdit(), QStringLiteral("Vehículo Particular"));
-    EXPECT_EQ(state(), "3 on ''");
-
     // Choosing "Vehículo Particular" from the list while it is selected empties the plate too.
     TypeInto(patente, "QW123");
     medio->showPopup();
@@ -202,11 +174,7 @@ TEST_F(FKelmoraTest, PlateFollowsTheSelectedEntryNotTheText) {
     // Free text selects nothing, whatever it says; one more letter leaves the entry.
     apptest::Type(medio->lineEdit(), "s");
     EXPECT_EQ(state(), "-1 off ''");
-    EXPECT_EQ(medio->currentText(), QStringLiteral("Vehículo Particulars"));
-    medio->lineEdit()->selectAll();
-    apptest::Type(medio->lineEdit(), "auto particular");
-    EXPECT_EQ(state(), "-1 off ''");
-    EXPECT_EQ(form.DatosSolicitud().Medio, "auto particular");
+    EXPECT_EQ(form.DatosSolicitud().Medio, QStringLiteral("Vehículo Particulars"));
     EXPECT_EQ(form.DatosSolicitud().MedioIndice, -1);
 
     // Typing an entry's exact text selects it, keeping the cursor where the typing left it.
@@ -249,10 +217,6 @@ TEST_F(FKelmoraTest, AmountFieldsTakeDigitsTheLocalesDecimalSeparatorAndEditingK
     QApplication::clipboard()->setText("77");
     QTest::keyClick(monto, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(monto->text(), "293");
-    // The days field has no such filter.
-    Check("CK_Kelmora")->setChecked(true);
-    TypeInto(Edit("E_DiasKelmora"), "-$x");
-    EXPECT_EQ(Edit("E_DiasKelmora")->text(), "-$X");
 }
 
 TEST_F(FKelmoraTest, EnterWalksTheFieldsInTabOrderSkippingDisabledOnes) {
@@ -268,59 +232,41 @@ TEST_F(FKelmoraTest, EnterWalksTheFieldsInTabOrderSkippingDisabledOnes) {
     expectWalk({"E_Destino", "CB_Medio", "D_Salida", "D_HoraSalida", "D_Regreso", "D_HoraRegreso",
                 "CK_Pasajes", "CK_Kelmora", "CK_Inscripcion", "ImprLisObs"});
 
-    // With every dependent field enabled, Enter stops in each, the amount fields included.
-    Combo("CB_Medio")->setCurrentIndex(kMedioVehiculoParticular);
-    for (const char* box : {"CK_Pasajes", "CK_Kelmora", "CK_Inscripcion"})
-        Check(box)->setChecked(true);
-    expectWalk({"CB_Medio", "E_Patente", "D_Salida", "D_HoraSalida", "D_Regreso", "D_HoraRegreso",
-                "CK_Pasajes", "E_MontoPasaje", "CK_Kelmora", "E_DiasKelmora", "CK_Inscripcion",
-                "E_MontoInscripcion", "ImprLisObs"});
-    // Enter typed nothing on the way.
-    EXPECT_EQ(Combo("CB_Medio")->currentIndex(), kMedioVehiculoParticular);
-    EXPECT_EQ(Edit("E_MontoPasaje")->text(), "");
-    EXPECT_TRUE(form.isVisible());
+    // An enabled dependent field is a stop too, an amount field, with its own key filter,
+    // included. (The desktop test of the operator's road walks through the plate.)
+    Check("CK_Pasajes")->setChecked(true);
+    expectWalk({"CK_Pasajes", "E_MontoPasaje", "CK_Kelmora"});
+    EXPECT_EQ(Edit("E_MontoPasaje")->text(), "") << "Enter typed nothing";
 }
 
+// Cerrar closes the window as its close box does; both reach the same reset.
 TEST_F(FKelmoraTest, ClosingResetsTheFieldsButNotTheDatesAndTimes) {
-    for (const char* how : {"Cerrar", "close box"}) {
-        FillSampleRequest(form, QDate(2020, 1, 2));
-        ASSERT_EQ(form.DatosSolicitud().MontoInscripcion, "1200,00") << how;
-        if (QString::fromLatin1(how) == "Cerrar")
-            QTest::mouseClick(W<QPushButton>("CerrIniSes"), Qt::LeftButton);
-        else
-            form.close();
-        EXPECT_FALSE(form.isVisible()) << how;
+    FillSampleRequest(form, QDate(2020, 1, 2));
+    ASSERT_EQ(form.DatosSolicitud().MontoInscripcion, "1200,00");
+    QTest::mouseClick(W<QPushButton>("CerrIniSes"), Qt::LeftButton);
+    EXPECT_FALSE(form.isVisible());
 
-        // Every text empty, every tick off, the lists at their first entry; the sample's dates
-        // and times stay: closing is not what resets dates.
-        TDatosSolicitud reset;
-        reset.Categoria = reset.Dedicacion = "--seleccione--";
-        reset.Medio = QStringLiteral("Avión");
-        reset.MedioIndice = 0;
-        reset.Salida = QDate(2020, 1, 2);
-        reset.Regreso = QDate(2020, 1, 5);
-        reset.HoraSalida = QTime(7, 30);
-        reset.HoraRegreso = QTime(21, 0);
-        EXPECT_EQ(form.DatosSolicitud(), reset) << how;
-        ExpectDependentFieldsOff(how);
+    // Every text empty, every tick off, the lists at their first entry; the sample's dates and
+    // times stay: closing is not what resets dates.
+    TDatosSolicitud reset;
+    reset.Categoria = reset.Dedicacion = "--seleccione--";
+    reset.Medio = QStringLiteral("Avión");
+    reset.MedioIndice = 0;
+    reset.Salida = QDate(2020, 1, 2);
+    reset.Regreso = QDate(2020, 1, 5);
+    reset.HoraSalida = QTime(7, 30);
+    reset.HoraRegreso = QTime(21, 0);
+    EXPECT_EQ(form.DatosSolicitud(), reset);
+    ExpectDependentFieldsOff("closed");
 
-        // Opening again: activation brings the dates back to today.
-        ASSERT_TRUE(apptest::ShowActive(form));
-        EXPECT_EQ(W<QDateEdit>("D_Salida")->date(), QDate::currentDate()) << how;
-        EXPECT_EQ(Combo("E_Categoria")->currentText(), "--seleccione--") << how;
-    }
+    // Opening again: activation brings the dates back to today.
+    ASSERT_TRUE(apptest::ShowActive(form));
+    EXPECT_EQ(W<QDateEdit>("D_Salida")->date(), QDate::currentDate());
 }
 
-TEST_F(FKelmoraTest, AccessKeysReachTheirFieldsAndEscapeKeepsTheFormOpen) {
-    const std::pair<Qt::Key, const char*> keys[] = {{Qt::Key_P, "E_Persona"},
-                                                    {Qt::Key_M, "M_Motivo"},
-                                                    {Qt::Key_T, "CB_Medio"},
-                                                    {Qt::Key_O, "D_HoraRegreso"}};
-    for (const auto& [key, field] : keys) {
-        QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
-        EXPECT_EQ(FocusName(), field);
-    }
-    // A check box's access key clicks it (after a short animation).
+// A label's access key leads to its buddy, which the accessibility test checks for every box; a
+// check box's clicks it (after a short animation).
+TEST_F(FKelmoraTest, ACheckBoxsAccessKeyTicksItAndEscapeKeepsTheFormOpen) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_K, Qt::AltModifier);
     EXPECT_TRUE(QTest::qWaitFor([&] { return Check("CK_Kelmora")->isChecked(); }, 2000));
     EXPECT_TRUE(Edit("E_DiasKelmora")->isEnabled());

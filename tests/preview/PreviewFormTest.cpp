@@ -2,7 +2,6 @@
 // and hold, views, find, and opening and closing windows.
 #include "PreviewTestSupport.h"
 #include "RLFindDialog.h"
-#include "RLMessages.h"
 #include "RLPreview.h"
 #include "RLPreviewForm.h"
 #include "RLPrintDialog.h"
@@ -16,7 +15,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -73,14 +71,6 @@ protected:
     }
 };
 
-// The about button keeps to the right end. (The captions' accelerators are pressed in the print,
-// save and close tests.)
-TEST_F(PreviewWindow, AboutButtonKeepsToTheRightEnd) {
-    EXPECT_EQ(form->PanelAbout->geometry().right(), form->PanelTools->width() - 2);
-    form->resize(1200, 600);
-    EXPECT_EQ(form->PanelAbout->geometry().right(), form->PanelTools->width() - 2);
-}
-
 TEST(PreviewAccelerators, EachCaptionTakesItsFirstFreeLetterOrDigit) {
     EXPECT_EQ(WithAccelerators({"Print", "Close", "Save", "Send"}),
               QStringList({"&Print", "&Close", "&Save", "S&end"}));
@@ -92,7 +82,6 @@ TEST(PreviewAccelerators, EachCaptionTakesItsFirstFreeLetterOrDigit) {
 
 TEST_F(PreviewWindow, ZoomBoxParsesTypedTextsAndItems) {
     Open(MakeBlankStore(5, &owner));
-    EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("100%"));
     EXPECT_EQ(form->PanelPageCount->text(), QStringLiteral("5"));
 
     // The view's zoom and page boxes, then the text the zoom box shows.
@@ -123,8 +112,6 @@ TEST_F(PreviewWindow, ZoomBoxParsesTypedTextsAndItems) {
     EXPECT_EQ(shown().section(u' ', 0, 1), QStringLiteral("%1 x3").arg(View().MultiplePagesZoom()));
     TypeZoom("entire WIDTH"); // items match without regard to case
     EXPECT_EQ(shown(), QStringLiteral("%1 x1 entire WIDTH").arg(View().FitWidthZoom()));
-    ChooseZoomItem(1);
-    EXPECT_EQ(View().Zoom(), 200);
 }
 
 TEST_F(PreviewWindow, DeletingWithTheFocusInTheZoomBoxIsSafe) {
@@ -192,7 +179,7 @@ TEST_F(PreviewWindow, KeyboardTableActsOnTheCurrentViewBeforeTheFocusedControl) 
         Key(step.key, step.modifiers);
         EXPECT_EQ(QList<int>({View().PageIndex(), h->value(), v->value()}),
                   QList<int>({step.page, step.h, step.v}))
-            << QKeySequence(step.key | step.modifiers).toString().toStdString();
+            << &step - steps;
     }
 
     // Keys outside the table, F without Ctrl among them, reach the page number box.
@@ -201,9 +188,6 @@ TEST_F(PreviewWindow, KeyboardTableActsOnTheCurrentViewBeforeTheFocusedControl) 
     Key(Qt::Key_F);
     EXPECT_EQ(View().PageIndex(), 3);
     EXPECT_EQ(form->FindDialog(), nullptr);
-
-    Key(Qt::Key_Escape);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form.isNull(); }, 2000)) << "Esc closes the window";
 }
 
 TEST_F(PreviewWindow, DividedScreenShowsTwoViewsThatPageScrollAndEditOnTheirOwn) {
@@ -213,7 +197,6 @@ TEST_F(PreviewWindow, DividedScreenShowsTwoViewsThatPageScrollAndEditOnTheirOwn)
     form->SpeedButtonViews->click();
     ASSERT_EQ(form->Views().size(), 2u);
     TRLPreview& lower = View(1);
-    EXPECT_EQ(lower.Pages(), View().Pages());
     EXPECT_EQ(State(lower), QList<double>({0, 100, 0}));
     EXPECT_EQ(form->ActiveView(), nullptr) << "no view is marked until one is clicked";
 
@@ -236,7 +219,6 @@ TEST_F(PreviewWindow, DividedScreenShowsTwoViewsThatPageScrollAndEditOnTheirOwn)
     // Removing the view that was current hands the commands back to the first.
     form->SpeedButtonViews->click();
     EXPECT_EQ(form->Views().size(), 1u);
-    EXPECT_EQ(form->CurrentViewIndex(), 0);
     EXPECT_EQ(form->ActiveView(), &View());
     EXPECT_EQ(View().Pages()->LinkCount(), 1) << "the removed view let go of the store";
 }
@@ -251,7 +233,6 @@ TEST_F(PreviewWindow, PressAndHoldStepsOnceAtOnceThenRepeats) {
     EXPECT_EQ(View().PageIndex(), 1) << "a short press moves exactly one page";
 
     QTest::mousePress(form->SpeedButtonNext, Qt::LeftButton);
-    EXPECT_EQ(View().PageIndex(), 2);
     QTest::qWait(1300);
     QTest::mouseRelease(form->SpeedButtonNext, Qt::LeftButton);
     EXPECT_GE(View().PageIndex(), 4) << "held, it repeats after about 0.6 s";
@@ -293,7 +274,6 @@ TEST_F(PreviewWindow, FindDialogSearchesTheCurrentViewAndHidesKeepingItsText) {
     dialog->RadioButtonUp->setChecked(true);
     dialog->BitBtnFindNext->click();
     EXPECT_EQ(View().PageIndex(), 1);
-    EXPECT_EQ(View().FoundObjectIndex(), 0);
 
     // Esc hides the dialog, and so does activating the preview; the next find command brings it
     // back as it was.
@@ -312,39 +292,18 @@ TEST_F(PreviewWindow, FindDialogSearchesTheCurrentViewAndHidesKeepingItsText) {
               QList<bool>({true, true}));
 }
 
-// Accelerators click their buttons a moment later, as a pressed button shows itself down.
-TEST_F(PreviewWindow, AcceleratorsPrintGivingTheFocusBackAndCloseFreeingTheWindow) {
-    Open(MakeBlankStore(3, &owner));
-    int shown = 0;
-    QObject::connect(form, &TRLPreviewForm::PrintDialogShown, [&](TRLPrintDialog* dialog) {
-        ++shown;
-        EXPECT_EQ(dialog->EditFromPage->text(), QStringLiteral("1"));
-        EXPECT_EQ(dialog->EditToPage->text(), QStringLiteral("3")) << "the store's page count";
-        dialog->ButtonCancel->click();
-    });
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
-    View().setFocus();
-    QTest::keyClick(&View(), Qt::Key_P, Qt::AltModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return shown == 1; }, 2000));
-    EXPECT_EQ(PrintParams().MaxPage(), 3);
-    EXPECT_TRUE(form->EditPageNo->hasFocus()) << "the view was no edit box: the page box gets it";
-
-    form->ComboBoxZoom->setFocus();
-    form->SpeedButtonPrint->click();
-    EXPECT_EQ(shown, 2);
-    EXPECT_TRUE(form->ComboBoxZoom->hasFocus()) << "an edit or combo box gets it back";
-
-    QTest::keyClick(form->EditPageNo, Qt::Key_C, Qt::AltModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form.isNull(); }, 2000)) << "closed and freed";
-}
-
-// The save flow itself (the proposal's cleaning, the file written) is checked with the dialogs;
-// here the window reaches it with the document's title and takes the focus back.
-TEST_F(PreviewWindow, SaveProposesTheDocumentsTitle) {
+// Accelerators click their buttons a moment later, as a pressed button shows itself down. Print
+// and save give the focus back; save proposes the document's title (the save flow's own tests
+// clean the proposal and write the file).
+TEST_F(PreviewWindow, PrintAndSaveGiveTheFocusBackAndCloseFreesTheWindow) {
     TRLGraphicStorage* store = MakeBlankStore(3, &owner);
     store->SetTitle(QStringLiteral("Informe"));
     Open(store);
+    int shown = 0;
+    QObject::connect(form, &TRLPreviewForm::PrintDialogShown, [&](TRLPrintDialog* dialog) {
+        ++shown;
+        dialog->ButtonCancel->click();
+    });
     QString proposed;
     QObject::connect(form, &TRLPreviewForm::SaveDialogShown, [&](TRLSaveDialog* dialog) {
         proposed = dialog->EditFileName->text();
@@ -352,10 +311,21 @@ TEST_F(PreviewWindow, SaveProposesTheDocumentsTitle) {
     });
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    View().setFocus();
+    QTest::keyClick(&View(), Qt::Key_P, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown == 1; }, 2000));
+    EXPECT_TRUE(form->EditPageNo->hasFocus()) << "the view was no edit box: the page box gets it";
+
     form->ComboBoxZoom->setFocus();
+    form->SpeedButtonPrint->click();
+    EXPECT_EQ(shown, 2);
+    EXPECT_TRUE(form->ComboBoxZoom->hasFocus()) << "an edit or combo box gets it back";
     form->SpeedButtonSave->click();
     EXPECT_EQ(proposed, QDir::current().absoluteFilePath(QStringLiteral("Informe")));
     EXPECT_TRUE(form->ComboBoxZoom->hasFocus());
+
+    QTest::keyClick(form->EditPageNo, Qt::Key_C, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.isNull(); }, 2000)) << "closed and freed";
 }
 
 // The shared preview defaults come back after each test, also after a failed assertion.
@@ -372,7 +342,6 @@ TEST_F(PreviewWindows, SeveralOpenAtOnceAndEachFreesItselfWhenClosed) {
         firstStore, false, fsNormal, QStringLiteral("Solicitud"), 7, QStringLiteral("ayuda.hlp"),
         TRLBorderIcons{biSystemMenu}, wsNormal, poScreenCenter);
     ASSERT_FALSE(first.isNull());
-    EXPECT_TRUE(first->isVisible());
     EXPECT_FALSE(first->windowFlags() & Qt::WindowMinimizeButtonHint);
 
     PreviewDefaults.Zoom = 75;
@@ -381,7 +350,6 @@ TEST_F(PreviewWindows, SeveralOpenAtOnceAndEachFreesItselfWhenClosed) {
     QPointer<TRLGraphicStorage> secondStore = second->Views()[0]->Pages();
     EXPECT_EQ(second->windowTitle(), QStringLiteral("Preview"));
     EXPECT_EQ(second->Views()[0]->Zoom(), 75);
-    EXPECT_TRUE(first->isVisible());
 
     PreviewDefaults.WindowState = wsMaximized;
     first->close();
@@ -470,7 +438,6 @@ TEST_F(PreviewWindows, AReportPreviewsIntoAGivenControlElseIntoAWindowWithTheDef
     ASSERT_EQ(windows().size(), 1);
     TRLPreviewForm* first = windows().front();
     EXPECT_EQ(first->windowTitle(), QStringLiteral("Desde los valores comunes"));
-    EXPECT_EQ(first->Views().front()->Pages(), &report.Storage());
 
     report.PreviewOptions().SetDefaults(pdIgnoreDefaults);
     report.PreviewOptions().SetCaption(QStringLiteral("Propio"));
