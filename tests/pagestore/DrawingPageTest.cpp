@@ -334,8 +334,7 @@ TEST(DrawingPage, PicturesAndDamagedPictureData) {
     TPage page(400, 200);
     const QByteArray bitmap = TaggedDataFromImage(picture);
     // The decoders' refusals are the picture tests'; here that a refused picture draws nothing.
-    const QList<QByteArray> damaged{QByteArray(), QByteArrayLiteral("NIL"), bitmap.left(40),
-                                    QByteArrayLiteral("JPG") + bitmap.mid(3)};
+    const QList<QByteArray> damaged{bitmap.left(40), QByteArrayLiteral("JPG") + bitmap.mid(3)};
     const auto add = [&](const TRLRect& bounds, const QByteArray& data, bool parity = false) {
         auto& image = page.Append<TRLImageObject>();
         image.BoundsRect = bounds;

@@ -71,12 +71,10 @@ void ExpectNear(QRgb actual, QRgb expected, int tolerance, const char* what) {
 }
 
 void ExpectQuadrants(const QImage& decoded, const char* what) {
-    ASSERT_FALSE(decoded.isNull()) << what;
-    EXPECT_EQ(decoded.size(), QSize(64, 48)) << what;
-    ExpectNear(decoded.pixel(10, 10), qRgb(220, 30, 30), 12, what);
-    ExpectNear(decoded.pixel(50, 10), qRgb(30, 200, 40), 12, what);
-    ExpectNear(decoded.pixel(10, 40), qRgb(20, 40, 210), 12, what);
-    ExpectNear(decoded.pixel(50, 40), qRgb(240, 240, 240), 12, what);
+    ASSERT_EQ(decoded.size(), QSize(64, 48)) << what;
+    const QImage original = Quadrants();
+    for (const QPoint& p : {QPoint(10, 10), QPoint(50, 10), QPoint(10, 40), QPoint(50, 40)})
+        ExpectNear(decoded.pixel(p), original.pixel(p), 12, what);
 }
 
 // The image as a file of the given format, empty when Qt cannot write it.
@@ -149,10 +147,8 @@ TEST(DrawingTaggedData, IconsAndUnknownTags) {
     EXPECT_EQ(back.pixel(3, 4) & 0xFFFFFFu, 0xFF0000u);
     EXPECT_EQ(back.pixel(8, 8) & 0xFFFFFFu, 0x0080FFu);
 
-    // The icon bytes under the bitmap tag, or any picture under a tag of its own, are nothing.
-    const QByteArray png = Saved(icon, "PNG");
-    ASSERT_FALSE(png.isEmpty());
-    for (const QByteArray& data : {QByteArrayLiteral("BMP") + iconFile,
-                                   QByteArrayLiteral("PNG") + png, QByteArrayLiteral("ICO")})
+    // The icon bytes under the bitmap tag, or the tag alone, are nothing; a picture under a tag
+    // of its own draws nothing on a page (DrawingPage tests).
+    for (const QByteArray& data : {QByteArrayLiteral("BMP") + iconFile, QByteArrayLiteral("ICO")})
         EXPECT_TRUE(DecodeTaggedData(data).isNull()) << data.left(8).toHex().constData();
 }

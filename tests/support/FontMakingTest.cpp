@@ -45,7 +45,6 @@ const std::vector<FontRequest> kRequests{
     {"plain", kSans, 10, false, false, false, false, 96},
     {"serif", QStringLiteral("Liberation Serif"), 10, false, false, false, false, 96},
     {"lower-case name", QStringLiteral("liberation sans"), 10, false, false, false, false, 96},
-    {"300 per inch", kSans, 10, false, false, false, false, 300},
     {"bold", kSans, 10, true, false, false, false, 96},
     {"italic", kSans, 10, false, true, false, false, 96},
     {"underline", kSans, 10, false, false, true, false, 96},

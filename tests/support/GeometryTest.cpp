@@ -57,15 +57,9 @@ TEST(SupportGeometry, FitRectKeepAspect) {
             << "source " << WidthOfRect(c.source) << " x " << HeightOfRect(c.source);
 }
 
-TEST(SupportGeometry, BoundsAndSizeOfPoints) {
-    const TRLPointArray points{{3, -2}, {-7, 5}, {4, 9}, {0, 0}};
-    EXPECT_EQ(BoundsOfPoints(points), (TRLRect{-7, -2, 4, 9}));
-    EXPECT_EQ(SizeOfPoints(points), (TRLSize{11, 11}));
-    EXPECT_EQ(BoundsOfPoints({}), (TRLRect{}));
-}
-
 // Quarter turns of a drawn line are checked through the report's draw control (GraphicDraw
-// tests); here the rounding of the turned points and of the centre.
+// tests); here the rounding of the turned points and of the centre. The bounds and size of
+// points are read through polygons (PageRecord tests), fitted shapes and turned bitmaps.
 TEST(SupportGeometry, TurnPointsAboutTheirRoundedCentre) {
     const TRLPointArray segment{{0, 0}, {10, 0}};
     EXPECT_EQ(TurnPoints(segment, 0), segment);
