@@ -6,7 +6,6 @@
 #include <QColor>
 #include <QDir>
 #include <QImage>
-#include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
@@ -60,16 +59,6 @@ inline int CountPixels(const QImage& image, QColor colour) {
 inline int RedPixels(const QImage& image) {
     return CountPixelsIf(image,
                          [](QColor c) { return c.red() > 200 && c.green() < 80 && c.blue() < 80; });
-}
-
-// The picture on a white field with a quiet zone of `quiet` pixels on every side: pictures
-// recorded by the control start with their first bar at their edge.
-inline QImage WithQuietZone(const QImage& picture, int quiet) {
-    QImage field(picture.width() + 2 * quiet, picture.height() + 2 * quiet, QImage::Format_RGB32);
-    field.fill(Qt::white);
-    QPainter painter(&field);
-    painter.drawImage(quiet, quiet, picture);
-    return field;
 }
 
 // What zbarimg reads in the picture with only the named symbologies' decoders on (one symbol

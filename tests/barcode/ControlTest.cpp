@@ -8,17 +8,12 @@
 #include "RLGraphicSurface.h"
 #include "RLReport.h"
 
-#include <QStandardPaths>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
 
 using barcodetest::CountPixels;
-using barcodetest::WithQuietZone;
-using barcodetest::ZbarDecode;
 
 namespace {
 
@@ -80,19 +75,6 @@ struct BarcodeReport {
 
     std::shared_ptr<TRLGraphicSurface> page;
     const TRLImageObject* image = nullptr;
-};
-
-class ZbarControlTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty())
-            GTEST_SKIP() << "zbarimg is not installed";
-        ASSERT_TRUE(dir_.isValid());
-    }
-    QString Decode(const QImage& picture, const QStringList& symbologies) {
-        return ZbarDecode(WithQuietZone(picture, 24), symbologies, dir_.path());
-    }
-    QTemporaryDir dir_;
 };
 
 } // namespace
@@ -265,35 +247,6 @@ TEST(BarcodeControl, TheCaptionEventDecidesWhatIsPrinted) {
     // AutoSize followed the value printed, and the design caption is back afterwards.
     EXPECT_EQ(shown.OnePicture().width(), Interleaved(4) + 1);
     EXPECT_EQ(shown.barcode->Caption(), QStringLiteral("12"));
-}
-
-TEST_F(ZbarControlTest, RecordedPicturesScan) {
-    struct Case {
-        TRLBarcodeType type;
-        const char* value;
-        bool checkSum;
-        TRLBarcodeOrientation orientation;
-        const char* symbology;
-        const char* decoded;
-    };
-    const Case cases[] = {
-        {bcCode2OF5Interleaved, "1234567", false, boLeftToRight, "i25", "01234567"},
-        {bcEAN13, "400638133393", true, boLeftToRight, "ean13", "4006381333931"},
-        {bcCode39, "KELMORA", false, boBottomToTop, "code39", "KELMORA"},
-        {bcCode128B, "Kelmora 1.9", false, boTopToBottom, "code128", "Kelmora 1.9"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.value);
-        BarcodeReport r(c.value, c.type);
-        r.barcode->SetModule(2);
-        r.barcode->SetCheckSum(c.checkSum);
-        r.barcode->SetOrientation(c.orientation);
-        const QImage picture = r.OnePicture();
-        ASSERT_FALSE(picture.isNull());
-        const TRLRect& bounds = r.image->BoundsRect;
-        EXPECT_EQ(QSize(bounds.Right - bounds.Left, bounds.Bottom - bounds.Top), picture.size());
-        EXPECT_EQ(Decode(picture, {c.symbology}), QString::fromLatin1(c.decoded));
-    }
 }
 
 TEST(BarcodeControl, VerticalBarsRunTheWayTheOrientationSays) {

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 using barcodetest::ColumnPattern;
-using barcodetest::CountPixels;
 using barcodetest::RowPattern;
 
 namespace {
@@ -89,6 +88,11 @@ TEST(BarcodeEncoder, BitmapColumnsFollowTheElementWidths) {
     ASSERT_EQ(image.size(), QSize(30, 10));
     for (int y = 0; y < 10; ++y)
         EXPECT_EQ(RowPattern(image, y), Bars12 + Spaces(8)) << y;
+    // Centred, the odd pixel goes to the right. The control's print test places the bars to the
+    // right and paints them in its colours.
+    e.SetAlignment(Qt::AlignHCenter);
+    EXPECT_EQ(RowPattern(e.CreateBitmap("12", 31, 2), 1), Spaces(4) + Bars12 + Spaces(5));
+    e.SetAlignment(Qt::AlignLeft);
 
     // Every element twice as wide at module 2.
     e.SetModule(2);
@@ -100,20 +104,6 @@ TEST(BarcodeEncoder, BitmapColumnsFollowTheElementWidths) {
     e.SetRatio(3);
     EXPECT_EQ(RowPattern(e.CreateBitmap("12", 30, 4), 0),
               QStringLiteral("#.#.###.#...#.#.###...###.#") + Spaces(3));
-}
-
-TEST(BarcodeEncoder, AlignmentMovesTheBarsAndColoursApply) {
-    TRLBarcodeEncoder e;
-    e.SetAlignment(Qt::AlignRight);
-    EXPECT_EQ(RowPattern(e.CreateBitmap("12", 30, 2), 1), Spaces(8) + Bars12);
-    e.SetAlignment(Qt::AlignHCenter);
-    EXPECT_EQ(RowPattern(e.CreateBitmap("12", 31, 2), 1), Spaces(4) + Bars12 + Spaces(5));
-
-    e.SetBarColor(Qt::darkGreen);
-    e.SetColor(Qt::yellow);
-    const QImage image = e.CreateBitmap("12", 31, 2);
-    EXPECT_EQ(RowPattern(image, 0, Qt::darkGreen), Spaces(4) + Bars12 + Spaces(5));
-    EXPECT_EQ(CountPixels(image, Qt::yellow), 2 * (31 - Bars12.count(u'#')));
 }
 
 TEST(BarcodeEncoder, ShortBarsTakeTheLowerTwoFifths) {

