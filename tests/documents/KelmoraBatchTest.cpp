@@ -106,7 +106,9 @@ TEST(KelmoraBatch, WritesEveryProducedDocumentWithPdfAndPngAndPrintsTheMessage) 
         {"solicitud", "2/5/24", 136, 288},
         {"declaracion-jurada", "4/5/24", 136, 325},
         {"declaracion-jurada", "equivalente a pasajes unicamente", 153, 363},
+        {"declaracion-jurada", "JTP", 144, 98},
         {"vehiculo-particular", "AB123CD", 218, 212},
+        {"vehiculo-particular", "Rosario", 125, 174},
     };
     for (const auto& s : samples) {
         SCOPED_TRACE(s.Base);
