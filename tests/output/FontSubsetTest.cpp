@@ -11,7 +11,6 @@
 #include <functional>
 #include <map>
 #include <numeric>
-#include <random>
 #include <set>
 #include <string>
 
@@ -282,41 +281,6 @@ TEST(FontSubsetDamaged, GivesNothingWhenWhatItKeepsContradicts) {
         damage.Apply(font);
         EXPECT_EQ(SfntProblem(SubsetTrueTypeFont(font.Reader(), glyphs)).empty(), damage.Usable);
     }
-}
-
-// Random bytes where the subsetter reads: the fields of head, maxp and hhea, the loca entries and
-// the first bytes of glyphs, where contour counts and component records are. Whatever comes out is
-// nothing or a well-formed font.
-TEST(FontSubsetDamaged, SurvivesRandomDamage) {
-    const TFontTables clean(SansTtf);
-    if (!clean.Font.isValid())
-        GTEST_SKIP() << SansTtf << " is not installed";
-    std::mt19937 random(20240611);
-    int usable = 0;
-    for (int round = 0; round < 300; ++round) {
-        TFontTables font = clean;
-        for (int change = 0; change <= round % 4; ++change) {
-            static const char* const tags[] = {"head", "maxp", "hhea", "loca", "glyf", "glyf"};
-            const int which = int(random() % 6);
-            QByteArray& table = font.Tables[tags[which]];
-            const qsizetype at = which >= 4
-                                     ? clean.Loca(random() % clean.NumGlyphs()) + random() % 16
-                                     : random() % table.size();
-            if (at < table.size())
-                table[at] = char(random());
-        }
-        std::vector<quint32> glyphs(1 + random() % 64);
-        for (quint32& glyph : glyphs)
-            glyph = random() % (clean.NumGlyphs() + 8);
-        const QByteArray subset = SubsetTrueTypeFont(font.Reader(), glyphs);
-        if (!subset.isEmpty()) {
-            ++usable;
-            EXPECT_EQ(SfntProblem(subset), "") << "round " << round;
-        }
-    }
-    // Many changes hit bytes of no consequence; both outcomes must have been seen.
-    EXPECT_GT(usable, 0);
-    EXPECT_LT(usable, 300);
 }
 
 } // namespace

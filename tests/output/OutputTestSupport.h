@@ -104,7 +104,6 @@ public:
     Recording() { this->SetShowProgress(false); }
     QStringList Calls;
     std::function<void(TRLGraphicSurface&)> Hook;
-    QThread* DrawThread = nullptr;
 
 protected:
     void BeginDoc() override { Calls << QStringLiteral("begin"); }
@@ -112,7 +111,6 @@ protected:
     void NewPage() override { Calls << QStringLiteral("new"); }
     void DrawPage(TRLGraphicSurface& page) override {
         Calls << QStringLiteral("page %1").arg(page.PageIndex() + 1);
-        DrawThread = QThread::currentThread();
         if (Hook)
             Hook(page);
     }

@@ -55,6 +55,26 @@ std::shared_ptr<TRLGraphicSurface> VariedPage(int number, bool landscape = false
     return page;
 }
 
+using PageDrawing = std::function<void(QPainter&, int)>;
+
+// Pages 1 to count drawn by draw straight onto our writer's pages, in device pixels, on A4 or the
+// paper of sizeOf (in points): whether the document was finished whole, and the writer's error.
+std::pair<bool, QString> WritePdf(
+    QIODevice& device, int count, const PageDrawing& draw,
+    const std::function<QSizeF(int)>& sizeOf = [](int) { return QSizeF(595, 842); }) {
+    TRLPdfWriter writer(device);
+    bool added = true;
+    for (int n = 1; n <= count; ++n) {
+        TRLPdfPage page(writer, sizeOf(n));
+        QPainter painter(&page);
+        draw(painter, n);
+        painter.end();
+        added = page.AddTo(writer) && added;
+    }
+    const bool finished = writer.Finish() && added;
+    return {finished, writer.ErrorString()};
+}
+
 class PdfWriterTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -72,19 +92,14 @@ protected:
         FilterPages(&store, &filter, 1, false);
         return file;
     }
-    // A one-page A4 document drawn straight onto the writer's page, in device pixels.
-    QString WriteOnePage(const QString& name, const std::function<void(QPainter&)>& draw) {
-        const QString file = dir.filePath(name);
-        QFile out(file);
+    // A file of pages drawn straight onto the writer's pages (see WritePdf).
+    QString Drawn(
+        const QString& name, int count, const PageDrawing& draw,
+        const std::function<QSizeF(int)>& sizeOf = [](int) { return QSizeF(595, 842); }) {
+        QFile out(dir.filePath(name));
         EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-        TRLPdfWriter writer(out);
-        TRLPdfPage page(writer, QSizeF(595, 842));
-        QPainter painter(&page);
-        draw(painter);
-        painter.end();
-        EXPECT_TRUE(page.AddTo(writer));
-        EXPECT_TRUE(writer.Finish());
-        return file;
+        EXPECT_TRUE(WritePdf(out, count, draw, sizeOf).first);
+        return out.fileName();
     }
     QTemporaryDir dir;
     // A store with an owner stays when the last run lets go of it.
@@ -188,7 +203,7 @@ TEST_F(PdfWriterTest, APictureOnEveryPageIsStoredOnce) {
 
 // A translucent picture keeps its transparency as a soft mask, drawn over what lies under it.
 TEST_F(PdfWriterTest, TranslucentPicturesCarryTheirMask) {
-    const QString file = WriteOnePage("mask.pdf", [](QPainter& painter) {
+    const QString file = Drawn("mask.pdf", 1, [](QPainter& painter, int) {
         painter.fillRect(QRect(1440, 1440, 2880, 1440), Qt::black);
         QImage veil(16, 16, QImage::Format_ARGB32);
         veil.fill(QColor(255, 255, 255, 0));
@@ -249,23 +264,15 @@ TEST_F(PdfWriterTest, PagesPaintedOnSeveralThreadsKeepTheirOrder) {
 // A document longer than one node of the page tree (1,024 pages) keeps every page, in order,
 // whatever node it falls in.
 TEST_F(PdfWriterTest, LongDocumentsKeepEveryPageInOrder) {
-    const QString file = dir.filePath("long.pdf");
-    {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        TRLPdfWriter writer(out);
-        QFont font("Liberation Sans");
-        font.setPixelSize(200);
-        for (int n = 1; n <= 2100; ++n) {
-            TRLPdfPage page(writer, n % 2 == 0 ? QSizeF(842, 595) : QSizeF(595, 842));
-            QPainter painter(&page);
+    QFont font("Liberation Sans");
+    font.setPixelSize(200);
+    const QString file = Drawn(
+        "long.pdf", 2100,
+        [&](QPainter& painter, int n) {
             painter.setFont(font);
             painter.drawText(QPointF(1440, 1440), QStringLiteral("Hoja %1").arg(n));
-            painter.end();
-            ASSERT_TRUE(page.AddTo(writer));
-        }
-        ASSERT_TRUE(writer.Finish());
-    }
+        },
+        [](int n) { return n % 2 == 0 ? QSizeF(842, 595) : QSizeF(595, 842); });
     const QList<QSize> sizes = PdfPageSizes(file);
     ASSERT_EQ(sizes.size(), 2100);
     for (const int n : {1, 2, 1024, 1025, 1026, 2048, 2049, 2100}) {
@@ -297,28 +304,17 @@ private:
 // A document that could not be written whole says so, at whatever point the device filled up;
 // with room enough, the same pages make a whole document.
 TEST(PdfWriter, AFailedWriteIsReportedByFinish) {
-    const auto writeThreePages = [](QIODevice& device) {
-        TRLPdfWriter writer(device);
-        for (int n = 1; n <= 3; ++n) {
-            TRLPdfPage page(writer, QSizeF(595, 842));
-            QPainter painter(&page);
-            MakePage(n)->PaintTo(painter, QRect(0, 0, page.width(), page.height()));
-            painter.end();
-            page.AddTo(writer);
-        }
-        const bool finished = writer.Finish();
-        return std::make_pair(finished, writer.ErrorString());
+    const auto draw = [](QPainter& painter, int n) {
+        MakePage(n)->PaintTo(painter, painter.window());
     };
     for (const qint64 room : {qint64(0), qint64(100), qint64(5000)}) {
         FillingDevice device(room);
-        EXPECT_EQ(writeThreePages(device),
-                  std::make_pair(false, QString("No space left on device")))
+        EXPECT_EQ(WritePdf(device, 3, draw), std::pair(false, QString("No space left on device")))
             << room;
     }
     QBuffer whole;
     whole.open(QIODevice::WriteOnly);
-    const auto [finished, error] = writeThreePages(whole);
-    EXPECT_TRUE(finished) << error.toStdString();
+    EXPECT_TRUE(WritePdf(whole, 3, draw).first);
     EXPECT_TRUE(whole.data().startsWith("%PDF-1.4"));
     EXPECT_TRUE(whole.data().endsWith("%%EOF\n"));
 }
@@ -326,7 +322,7 @@ TEST(PdfWriter, AFailedWriteIsReportedByFinish) {
 // Coordinates far beyond the page (a damaged page, a runaway transform) are written as plain
 // numbers a reader takes without complaint; the page still shows what lies on it.
 TEST_F(PdfWriterTest, CoordinatesFarOutsideThePageStayReadable) {
-    const QString file = WriteOnePage("far.pdf", [](QPainter& painter) {
+    const QString file = Drawn("far.pdf", 1, [](QPainter& painter, int) {
         painter.setPen(QPen(Qt::black, 20));
         painter.drawLine(QPointF(-1e15, 2000), QPointF(1e15, 2000));
         painter.drawLine(QPointF(1e-7, 1e-9), QPointF(3e38, 4000));

@@ -35,11 +35,6 @@ TRLGraphicStorage* MakeStore(int pageCount, QObject* owner) {
         page->Close();
         store->Add(std::move(page));
     }
-    store->SetFirstPageNumber(1);
-    store->SetLastPageNumber(pageCount);
-    store->SetOrientation(MetaOrientationPortrait);
-    store->SetPaperWidth(210);
-    store->SetPaperHeight(297);
     return store;
 }
 
