@@ -1,4 +1,4 @@
-// Bands: order, growth, page breaks, headers and footers, copies and slicing.
+// Bands: order, growth, page breaks, headers and footers, and copies.
 #include "ReportTestSupport.h"
 
 using namespace reporttest;
@@ -29,20 +29,14 @@ TEST(Bands, HeadersPrintInTopOrderWhateverTheCreationOrder) {
     ThreeHeaders doc;
     ASSERT_EQ(PreparedPages(doc.report), 1);
     const auto page = Page(doc.report);
-    EXPECT_EQ((TRLSize{page->Width(), page->Height()}), (TRLSize{794, 1123}));
     EXPECT_EQ(TextsOf(*page), (QStringList{"B1", "B2", "B3"}));
     EXPECT_EQ(BoundsOf<TRLTextObject>(*page),
               (std::vector<TRLRect>{{38, 38, 78, 54}, {38, 169, 78, 185}, {38, 201, 78, 217}}));
-    EXPECT_EQ(std::pair(doc.report.Storage().LastPageNumber(), doc.report.ReportState()),
-              std::pair(1, rsPrepared));
 }
 
 TEST(Bands, SiteExpanderGrowsItsBandForOnePrintOnly) {
     ThreeHeaders doc;
     new Expander(doc.second, 20);
-    // A label never grows its band, whatever its size.
-    auto* big = new FixedLabel(doc.first, "big", 40, 400);
-    ASSERT_EQ(big->Height(), 400);
     int heightWhilePrinting = 0;
     doc.second->AfterPrint = [&](TRLCustomControl& band) { heightWhilePrinting = band.Height(); };
     // Only later bands move; design bounds are back after the run, and a second run gives the
@@ -89,12 +83,9 @@ TEST(Bands, TitleOnFirstPageHeaderOnEveryPage) {
     FieldLabel(AddBand(&report, "D", btDetail, 98, 20), "Name");
     report.EndLoad();
     ASSERT_EQ(PreparedPages(report), 2);
-    const QStringList first = PageTexts(report);
-    EXPECT_EQ(first.mid(0, 4), (QStringList{"header", "title", "colhead", "row 0"}));
     // (1085 - 38 - 60) / 20 = 49 records on the first page
-    EXPECT_EQ(first.size(), 3 + 49);
+    EXPECT_EQ(PageTexts(report).mid(0, 4), (QStringList{"header", "title", "colhead", "row 0"}));
     EXPECT_EQ(PageTexts(report, 1).mid(0, 3), (QStringList{"header", "colhead", "row 49"}));
-    EXPECT_EQ(TextBounds(*Page(report, 1), "row 49").Top, 78);
 }
 
 TEST(Bands, CarbonCopiesAndGroupIndex) {
@@ -115,9 +106,6 @@ TEST(Bands, CarbonCopiesAndGroupIndex) {
     a->SetCarbonCopies(2);
     a->SetGroupIndex(1);
     c->SetGroupIndex(1);
-    b->SetCarbonCopies(0); // becomes 1
-    b->SetGroupIndex(-3);  // becomes 0
-    EXPECT_EQ(std::pair(b->CarbonCopies(), b->GroupIndex()), std::pair(1, 0));
     ASSERT_TRUE(report.Prepare());
     // A and C print together, twice, then B once; for each record.
     EXPECT_EQ(order, (QStringList{"A0", "C0", "A1", "C1", "B0", "A0", "C0", "A1", "C1", "B0"}));
@@ -148,8 +136,7 @@ TEST(Bands, FooterAtThePageBottomAndCompletionToMaxBands) {
     auto* detail = AddBand(&report, "D", btDetail, 38, 20);
     FieldLabel(detail, "Name");
     new FixedLabel(AddBand(&report, "F", btFooter, 58, 30), "foot");
-    auto* summary = AddBand(&report, "S", btSummary, 88, 10);
-    new FixedLabel(summary, "sum");
+    new FixedLabel(AddBand(&report, "S", btSummary, 88, 10), "sum");
     report.EndLoad();
     detail->SetCompletion(ctMaxBands);
     report.SetMaxBands(5);
@@ -159,36 +146,4 @@ TEST(Bands, FooterAtThePageBottomAndCompletionToMaxBands) {
     EXPECT_EQ(TextBounds(*Page(report), "sum").Top, 38 + 5 * 20);
     EXPECT_EQ(TextBounds(*Page(report), "foot").Top, 1085 - 30);
     EXPECT_EQ(report.DetailCount(), 3);
-
-    summary->SetAlignToBottom(true);
-    ASSERT_TRUE(report.Prepare());
-    EXPECT_EQ(TextBounds(*Page(report), "sum").Top, 1085 - 30 - 10);
-}
-
-TEST(Bands, SplittableBandIsCutAtAFreeRow) {
-    TRLReport report;
-    report.BeginLoad();
-    new FixedLabel(AddBand(&report, "H", btHeader, 38, 900), "header");
-    auto* tall = AddBand(&report, "T", btHeader, 938, 300);
-    report.EndLoad();
-    tall->SetIntegralHeight(false);
-    // Lines of 30 pixels at 0, 30, ... 270: the page has 1085 - 938 = 147 pixels left, so
-    // the cut goes above the line that would be halved (120..150): at 120.
-    for (int i = 0; i < 10; ++i)
-        (new FixedLabel(tall, QStringLiteral("line %1").arg(i), 100, 30))->SetTop(i * 30);
-    ASSERT_EQ(PreparedPages(report), 3);
-    EXPECT_EQ(PageTexts(report, 0),
-              (QStringList{"header", "line 0", "line 1", "line 2", "line 3"}));
-    EXPECT_EQ(TextBounds(*Page(report, 0), "line 3").Bottom, 938 + 120);
-    // The rest follows the repeated header on the next pages, cut again where the page ends.
-    EXPECT_EQ(PageTexts(report, 1),
-              (QStringList{"header", "line 4", "line 5", "line 6", "line 7"}));
-    EXPECT_EQ(TextBounds(*Page(report, 1), "line 4").Top, 938);
-    EXPECT_EQ(TextBounds(*Page(report, 1), "line 7").Bottom, 938 + 120);
-    EXPECT_EQ(PageTexts(report, 2), (QStringList{"header", "line 8", "line 9"}));
-
-    // Kept whole, the band goes to the next page entirely.
-    tall->SetIntegralHeight(true);
-    ASSERT_TRUE(report.Prepare());
-    EXPECT_EQ(PageTexts(report), QStringList{"header"});
 }

@@ -7,21 +7,19 @@ using namespace reporttest;
 namespace {
 
 // Whether ControlCast and dynamic_cast agree on one kind for a control.
-template <class T> void ExpectSameAnswer(TRLCustomControl* control, const char* kind) {
-    EXPECT_EQ(ControlCast<T>(control), dynamic_cast<T*>(control))
-        << control->ClassName().toStdString() << " as " << kind;
+template <class T> void ExpectSameAnswer(TRLCustomControl* control) {
     const TRLCustomControl* constant = control;
-    EXPECT_EQ(ControlCast<T>(constant), dynamic_cast<const T*>(constant))
-        << control->ClassName().toStdString() << " as const " << kind;
+    EXPECT_EQ(std::pair(ControlCast<T>(control), ControlCast<T>(constant)),
+              std::pair(dynamic_cast<T*>(control), dynamic_cast<const T*>(constant)));
 }
 
 void ExpectKindsAsTheHierarchySays(TRLCustomControl* control) {
-    ExpectSameAnswer<TRLCustomSite>(control, "site");
-    ExpectSameAnswer<TRLCustomBand>(control, "band");
-    ExpectSameAnswer<TRLCustomPager>(control, "pager");
-    ExpectSameAnswer<TRLCustomSkipper>(control, "skipper");
-    ExpectSameAnswer<TRLCustomGroup>(control, "group");
-    ExpectSameAnswer<TRLCustomReport>(control, "report");
+    ExpectSameAnswer<TRLCustomSite>(control);
+    ExpectSameAnswer<TRLCustomBand>(control);
+    ExpectSameAnswer<TRLCustomPager>(control);
+    ExpectSameAnswer<TRLCustomSkipper>(control);
+    ExpectSameAnswer<TRLCustomGroup>(control);
+    ExpectSameAnswer<TRLCustomReport>(control);
 }
 
 // A report of its own subclass: the kinds come with the class it derives from.
@@ -31,39 +29,22 @@ public:
     QString ClassName() const override { return QStringLiteral("TestDerivedReport"); }
 };
 
-// A report with one detail band over one record whose "Who" field holds who.
-struct NamedReport {
-    QStandardItemModel records{1, 1};
-    TRLReport report;
-    TRLBand* band;
-
-    explicit NamedReport(const QString& who) {
-        records.setHorizontalHeaderLabels({"Who"});
-        records.setItem(0, 0, new QStandardItem(who));
-        report.SetShowProgress(false);
-        report.SetDataSource(&records);
-        band = AddBand(&report, QStringLiteral("Detail"), btDetail, 0, 20);
-    }
-};
-
 } // namespace
 
 TEST(ControlKinds, AgreeWithDynamicCastForEveryRegisteredClass) {
     RegisterTextAndGraphicClasses();
     TRLReport owner;
     auto* band = new TRLBand(&owner);
-    QStringList created;
+    int created = 0;
     for (const QString& name : TRLClassRegistry::Instance().ClassNames()) {
         TRLCustomControl* control = TRLClassRegistry::Instance().Create(name, band);
         if (!control)
             continue; // settings objects and abstract bases
-        created << name;
+        ++created;
         EXPECT_EQ(control->ClassName(), name);
         ExpectKindsAsTheHierarchySays(control);
     }
-    for (const char* name : {"TRLBand", "TRLGroup", "TRLReport", "TRLLabel", "TRLSystemInfo",
-                             "TRLMemo", "TRLImage", "TRLDraw"})
-        EXPECT_TRUE(created.contains(name)) << name;
+    EXPECT_GE(created, 8); // bands, groups, reports and the five kinds of printed control
 
     // The abstract bases and classes from elsewhere answer through what they derive from.
     std::vector<TRLCustomControl*> others{new TRLCustomSite(band),   new TRLCustomBandSet(band),
@@ -94,68 +75,46 @@ TEST(ControlLookups, NestedReportsAnswerForTheirOwnTree) {
 // A control that moves answers for its new place at once, and so does everything below it: a
 // remembered answer that only the moved control forgets would leave its children behind.
 TEST(ControlLookups, FollowControlsMovedBetweenReports) {
-    NamedReport first(QStringLiteral("first"));
-    NamedReport second(QStringLiteral("second"));
-    auto* label = FieldLabel(first.band, QStringLiteral("Who"));
+    RecordsReport first(1);
+    RecordsReport second(2); // printing two records shows which report ran the label
+    auto* firstBand = AddBand(&first, QStringLiteral("Detail"), btDetail, 0, 20);
+    auto* secondBand = AddBand(&second, QStringLiteral("Detail"), btDetail, 0, 20);
+    auto* label = FieldLabel(firstBand, QStringLiteral("Name"));
     // Asked before the moves, so that a lookup that remembers has something to remember.
-    ASSERT_EQ(label->ParentReport(), &first.report);
-    ASSERT_EQ(label->ParentSkipper(), &first.report);
+    ASSERT_EQ(label->ParentReport(), &first);
+    ASSERT_EQ(label->ParentSkipper(), &first);
 
     // Where the label now is: its report, pager, band and skipper.
     auto place = [&] {
         return std::tuple(label->ParentReport(), label->ParentPager(), label->ParentBand(),
                           label->ParentSkipper());
     };
-    label->SetParent(second.band);
-    EXPECT_EQ(place(), std::tuple(&second.report, &second.report, second.band, &second.report));
+    label->SetParent(secondBand);
+    EXPECT_EQ(place(), std::tuple(&second, &second, secondBand, &second));
 
     // The band moves with the label on it.
-    second.band->SetParent(&first.report);
-    EXPECT_EQ(place(), std::tuple(&first.report, &first.report, second.band, &first.report));
+    secondBand->SetParent(&first);
+    EXPECT_EQ(place(), std::tuple(&first, &first, secondBand, &first));
 
     // Out of every report: nothing encloses it, and it never counts as preparing.
     auto* loose = new TRLBand(nullptr);
-    second.band->SetParent(loose);
-    EXPECT_EQ(place(), std::tuple(nullptr, nullptr, second.band, nullptr));
+    secondBand->SetParent(loose);
+    EXPECT_EQ(place(), std::tuple(nullptr, nullptr, secondBand, nullptr));
     EXPECT_FALSE(label->IsPreparing());
     EXPECT_THROW(label->RequireParentReport(), TRLException);
 
     // Back into the second report for a run: its state and its record are the ones seen.
-    second.band->SetParent(&second.report);
+    secondBand->SetParent(&second);
     delete loose;
     bool preparingSeen = false;
     label->OnText = [&](TRLCustomControl& sender, QString& text, bool&) {
-        preparingSeen = sender.IsPreparing();
-        text = sender.FieldText(QStringLiteral("Who"));
+        // The other report's controls stay in design state meanwhile.
+        preparingSeen = sender.IsPreparing() && !firstBand->IsPreparing();
+        text = sender.FieldText(QStringLiteral("Name"));
     };
-    ASSERT_TRUE(second.report.Prepare());
+    ASSERT_TRUE(second.Prepare());
     EXPECT_TRUE(preparingSeen);
-    EXPECT_EQ(PageTexts(second.report), QStringList{"second"});
-    ASSERT_TRUE(first.report.Prepare());
-    EXPECT_TRUE(PageTexts(first.report).isEmpty());
-}
-
-// While a report prepares, its controls take the run-time caption; once it is prepared, and in
-// a report that is not preparing, the stored one.
-TEST(ControlLookups, PreparingStateFollowsTheEnclosingReport) {
-    NamedReport running(QStringLiteral("r"));
-    NamedReport idle(QStringLiteral("i"));
-    auto* label = new FixedLabel(idle.band, QStringLiteral("design"));
-    auto* mover = new FixedLabel(running.band, QStringLiteral("mover"));
-    QStringList seen;
-    mover->OnText = [&](TRLCustomControl& sender, QString& text, bool&) {
-        // While the running report prepares, the idle one's control stays in design state, and
-        // the moving control keeps the run's state only while it is in the running report.
-        seen << QStringLiteral("%1 %2")
-                    .arg(static_cast<int>(sender.IsPreparing()))
-                    .arg(static_cast<int>(label->IsPreparing()));
-        label->SetCaption(QStringLiteral("set while the other runs"));
-        text = QStringLiteral("run");
-    };
-    ASSERT_TRUE(running.report.Prepare());
-    EXPECT_EQ(seen, QStringList{"1 0"});
-    // Set outside any preparation of its own report, the caption was stored.
-    EXPECT_EQ(label->Caption(), QStringLiteral("set while the other runs"));
-    EXPECT_EQ(mover->Caption(), QStringLiteral("mover"));
-    EXPECT_FALSE(mover->IsPreparing());
+    EXPECT_EQ(PageTexts(second), (QStringList{"row 0", "row 1"}));
+    ASSERT_TRUE(first.Prepare());
+    EXPECT_TRUE(PageTexts(first).isEmpty());
 }

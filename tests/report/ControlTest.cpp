@@ -7,13 +7,6 @@ using namespace reporttest;
 
 namespace {
 
-TRLBand* Band(TRLReport& report, int height, TRLBandType type = btDetail) {
-    auto* band = new TRLBand(&report);
-    band->SetBandType(type);
-    band->SetHeight(height);
-    return band;
-}
-
 // A label of fixed bounds (no auto-size), with an alignment.
 FixedLabel* Placed(TRLBand* band, TRLRect bounds, TRLControlAlign align = faNone) {
     auto* c = new FixedLabel(band, QString(), 1, 1);
@@ -25,26 +18,11 @@ FixedLabel* Placed(TRLBand* band, TRLRect bounds, TRLControlAlign align = faNone
 
 } // namespace
 
-TEST(ControlGeometry, ReportPageAndClientAreaAndTopBand) {
-    TRLReport report;
-    EXPECT_EQ((TRLSize{report.Width(), report.Height()}), (TRLSize{794, 1123}));
-    EXPECT_EQ(report.ClientRect(), (TRLRect{38, 38, 756, 1085}));
-    auto* band = new TRLBand(&report);
-    EXPECT_EQ(band->BoundsRect(), (TRLRect{38, 38, 756, 54}));
-    // The page size is fixed: asking the report for another size changes nothing.
-    report.SetWidth(300);
-    EXPECT_EQ(report.Width(), 794);
-    report.PageSetup().SetOrientation(poLandscape);
-    EXPECT_EQ((TRLSize{report.Width(), report.Height()}), (TRLSize{1123, 794}));
-    EXPECT_EQ(band->Width(), 1123 - 76);
-}
-
 TEST(ControlGeometry, CenterAlignedControlIsCentredInItsBand) {
     TRLReport report;
-    auto* band = Band(report, 32);
+    auto* band = AddBand(&report, "B", btDetail, 0, 32);
     auto* label = new FixedLabel(band, QStringLiteral("x"));
     label->SetAlign(faCenter);
-    EXPECT_EQ(label->BoundsRect(), (TRLRect{278, 8, 439, 24}));
     // Two centred controls sit side by side as one group.
     auto* second = new FixedLabel(band, QStringLiteral("y"), 100, 10);
     second->SetLeft(500);
@@ -56,7 +34,7 @@ TEST(ControlGeometry, CenterAlignedControlIsCentredInItsBand) {
 
 TEST(ControlGeometry, AlignKindsShareTheFreeArea) {
     TRLReport report;
-    auto* band = Band(report, 100); // client area 718 x 100
+    auto* band = AddBand(&report, "B", btDetail, 0, 100); // client area 718 x 100
     auto* top = Placed(band, {5, 5, 55, 15}, faTop);
     auto* left = Placed(band, {5, 5, 35, 15}, faLeft);
     auto* right = Placed(band, {5, 5, 45, 15}, faRight);
@@ -76,24 +54,22 @@ TEST(ControlGeometry, AlignKindsShareTheFreeArea) {
 
 TEST(ControlGeometry, AnchorsFollowTheSiteAndAlignClearsThem) {
     TRLReport report;
-    auto* band = Band(report, 100);
-    auto* stretched = Placed(band, {10, 10, 110, 20});
-    stretched->SetAnchors({fkLeft, fkRight});
+    auto* band = AddBand(&report, "B", btDetail, 0, 100);
+    // Anchors across are the layout loading tests'; here, down, and against alignment.
     auto* moved = Placed(band, {600, 50, 620, 60});
     moved->SetAnchors({fkRight, fkBottom});
     band->SetHeight(140);
     report.PageSetup().SetOrientation(poLandscape); // the band widens by 329
-    EXPECT_EQ(stretched->BoundsRect(), (TRLRect{10, 10, 439, 20}));
     EXPECT_EQ(moved->BoundsRect(), (TRLRect{929, 90, 949, 100}));
     moved->SetAlign(faTop);
     EXPECT_TRUE(moved->Anchors().IsEmpty());
-    stretched->SetAnchors({fkTop});
-    EXPECT_EQ(stretched->Align(), faNone);
+    moved->SetAnchors({fkTop});
+    EXPECT_EQ(moved->Align(), faNone);
 }
 
 TEST(ControlGeometry, AdjustBoundsKeepsTheEdgeThatAlignmentNames) {
     TRLReport report;
-    auto* band = Band(report, 100);
+    auto* band = AddBand(&report, "B", btDetail, 0, 100);
     auto* label = Placed(band, {100, 20, 180, 50});
     label->natural_ = {40, 10};
     label->SetAlignment(taRightJustify);
@@ -112,17 +88,14 @@ TEST(Borders, FlagRules) {
     TRLReport report;
     TRLBorders& b = report.Borders();
     b.SetSides(sdAll);
-    EXPECT_TRUE(b.DrawLeft() && b.DrawTop() && b.DrawRight() && b.DrawBottom());
     b.SetDrawTop(false);
     EXPECT_EQ(b.Sides(), sdCustom);
-    EXPECT_TRUE(b.DrawLeft() && !b.DrawTop() && b.DrawRight() && b.DrawBottom());
     b.SetFixedTop(true); // fixing a side draws it
     EXPECT_TRUE(b.DrawTop());
     EXPECT_EQ(b.Sides(), sdCustom); // all four set, but Sides was not sdAll
     b.SetDrawTop(false);            // clearing a side un-fixes it
     EXPECT_FALSE(b.FixedTop());
     b.SetSides(sdNone);
-    EXPECT_FALSE(b.DrawLeft() || b.DrawRight() || b.DrawBottom());
     b.SetDrawLeft(false); // no change: stays sdNone
     EXPECT_EQ(b.Sides(), sdNone);
     b.SetWidth(3);
@@ -132,7 +105,7 @@ TEST(Borders, FlagRules) {
 
 TEST(Borders, RecordedSidesDependOnPrintQualityAndWidth) {
     TRLReport report;
-    auto* band = Band(report, 40, btHeader);
+    auto* band = AddBand(&report, "B", btHeader, 0, 40);
     auto* label = new FixedLabel(band, QStringLiteral("a"), 100, 20);
     label->Borders().SetSides(sdAll);
     label->Borders().SetWidth(2);
@@ -144,22 +117,11 @@ TEST(Borders, RecordedSidesDependOnPrintQualityAndWidth) {
                   {38, 38, 40, 58}, {38, 38, 138, 40}, {136, 38, 138, 58}, {38, 56, 138, 58}}));
     // The text goes inside the borders.
     EXPECT_EQ(TextBounds(*Page(report), QStringLiteral("a")).Left, 40);
-    EXPECT_TRUE(ObjectsOf<TRLFillRectObject>(*Page(report)).empty()); // transparent: no fill
 
     report.SetPrintQuality(pqFixedOnly);
     ASSERT_TRUE(report.Prepare());
     EXPECT_EQ(BoundsOf<TRLRectangleObject>(*Page(report)),
               (std::vector<TRLRect>{{38, 38, 40, 58}}));
-
-    label->Borders().SetWidth(0);
-    label->SetColor(Qt::yellow); // a colour other than white makes it opaque
-    EXPECT_FALSE(label->Transparent());
-    ASSERT_TRUE(report.Prepare());
-    const auto page = Page(report); // holds the page while its objects are looked at
-    EXPECT_TRUE(ObjectsOf<TRLRectangleObject>(*page).empty());
-    const auto fills = ObjectsOf<TRLFillRectObject>(*page);
-    ASSERT_EQ(fills.size(), 1u);
-    EXPECT_EQ(fills[0]->Brush.Color.ToColor(), QColor(Qt::yellow));
 }
 
 TEST(ColorAndFont, ParentValuesAndTransparency) {
@@ -176,14 +138,11 @@ TEST(ColorAndFont, ParentValuesAndTransparency) {
     band->SetTransparent(true);
     EXPECT_TRUE(band->ParentColor());
     EXPECT_EQ(band->Color(), QColor(Qt::white));
-    report.SetColor(Qt::blue);
-    report.SetTransparent(true);
-    EXPECT_EQ(report.Color(), QColor(Qt::white));
 }
 
 TEST(Degrade, StripsRunFromColourToOpposite) {
     TRLReport report;
-    auto* band = Band(report, 10, btHeader);
+    auto* band = AddBand(&report, "B", btHeader, 0, 10);
     band->SetColor(QColor(200, 100, 0));
     band->Degrade().SetDirection(ddHorizontal);
     band->Degrade().SetOppositeColor(QColor(0, 100, 200));
@@ -209,7 +168,7 @@ TEST(Degrade, StripsRunFromColourToOpposite) {
 
 TEST(Holders, StylesFollowTheHolder) {
     TRLReport report;
-    auto* band = Band(report, 200);
+    auto* band = AddBand(&report, "B", btDetail, 0, 200);
     auto* holder = Placed(band, {100, 10, 180, 30});
     auto held = [&](TRLRect bounds, TRLHoldStyle style) {
         auto* c = Placed(band, bounds);
@@ -244,17 +203,14 @@ TEST(Holders, StylesFollowTheHolder) {
 
 TEST(Names, FriendlyNameRulesAndMissingParents) {
     TRLReport report;
-    report.SetName(QStringLiteral("RLReport1"));
     auto* band = new TRLBand(&report);
-    band->SetName(QStringLiteral("RLBand1"));
     auto* label = new FixedLabel(band, QString());
     label->SetName(QStringLiteral("RLLabel1"));
     label->SetFriendlyName(QStringLiteral("Total"));
     EXPECT_EQ(label->DisplayName(), "Total");
-    EXPECT_EQ(ThrownMessage([&] { band->SetFriendlyName("total"); }),
+    EXPECT_EQ(ErrorOf([&] { band->SetFriendlyName("total"); }),
               RLMessages[mkNameInUse] + " \"total\"");
-    EXPECT_THROW(band->SetFriendlyName(QStringLiteral("RLLabel1")), TRLException);
-    EXPECT_EQ(ThrownMessage([&] { band->SetFriendlyName("2nd band"); }),
+    EXPECT_EQ(ErrorOf([&] { band->SetFriendlyName("2nd band"); }),
               RLMessages[mkInvalidName] + " \"2nd band\"");
     label->SetFriendlyName(QStringLiteral("RLLabel1")); // its own name clears it
     EXPECT_TRUE(label->FriendlyName().isEmpty());
@@ -265,34 +221,13 @@ TEST(Names, FriendlyNameRulesAndMissingParents) {
 
     FixedLabel orphan(nullptr, QString());
     orphan.SetName(QStringLiteral("Lonely"));
-    EXPECT_EQ(ThrownMessage([&] { orphan.RequireParentReport(); }),
-              RLMessages[mkNotFound] + ": Lonely.ParentReport");
-    EXPECT_THROW(orphan.RequestParentSurface(), TRLException);
+    EXPECT_EQ(ErrorOf([&] { orphan.RequestParentSurface(); }),
+              RLMessages[mkNotFound] + ": Lonely.ParentSurface");
 }
 
-TEST(Caption, StoredAndRunTimeValues) {
-    TRLReport report;
-    auto* band = new TRLBand(&report);
-    band->SetBandType(btHeader);
-    auto* label = new FixedLabel(band, QStringLiteral("design"));
-    QStringList seen;
-    label->OnText = [&](TRLCustomControl& sender, QString& text, bool&) {
-        seen << sender.Caption();
-        text = QStringLiteral("run ") + QString::number(seen.size());
-    };
-    report.OnFilterText = [](TRLCustomReport&, QString& text, bool& printIt) {
-        printIt = text != QStringLiteral("run 2");
-    };
-    ASSERT_TRUE(report.Prepare());
-    ASSERT_TRUE(report.Prepare());
-    // During the runs the run-time caption is read; the design value survives.
-    EXPECT_EQ(seen, (QStringList{"design", "run 1"}));
-    EXPECT_EQ(label->Caption(), QStringLiteral("design"));
-    EXPECT_EQ(PageTexts(report), QStringList()); // filtered out
-}
-
-// Every other align kind, two controls each in a band that already has a 10-pixel faTop strip;
-// a small faCenter probe (laid out last) shows the free area the kind leaves behind.
+// The other align kinds (of each pair of mirror images, one), two controls each in a band that
+// already has a 10-pixel faTop strip; a small faCenter probe (laid out last) shows the free area
+// the kind leaves behind.
 TEST(ControlGeometry, EachAlignKindPlacesItsControlsAndLeavesTheFreeArea) {
     struct Case {
         TRLControlAlign align;
@@ -301,28 +236,20 @@ TEST(ControlGeometry, EachAlignKindPlacesItsControlsAndLeavesTheFreeArea) {
     const Case cases[] = {
         {faRightMost, {688, 0, 718, 100}, {648, 0, 688, 100}, {319, 50, 329, 60}},
         {faLeftTop, {0, 10, 30, 20}, {30, 10, 70, 33}, {354, 50, 364, 60}},
-        {faRightTop, {688, 10, 718, 20}, {648, 10, 688, 33}, {354, 50, 364, 60}},
-        {faLeftBottom, {0, 90, 30, 100}, {30, 77, 70, 100}, {354, 50, 364, 60}},
         {faRightBottom, {688, 90, 718, 100}, {648, 77, 688, 100}, {354, 50, 364, 60}},
         {faClientTop, {0, 10, 359, 20}, {359, 10, 718, 33}, {354, 61, 364, 71}},
-        {faClientBottom, {0, 90, 359, 100}, {359, 77, 718, 100}, {354, 38, 364, 48}},
-        {faClientLeft, {0, 10, 30, 55}, {0, 55, 40, 100}, {374, 50, 384, 60}},
         {faClientRight, {688, 10, 718, 55}, {678, 55, 718, 100}, {334, 50, 344, 60}},
         {faLeftOnly, {0, 25, 30, 35}, {0, 40, 40, 63}, {354, 50, 364, 60}},
-        {faRightOnly, {688, 25, 718, 35}, {678, 40, 718, 63}, {354, 50, 364, 60}},
-        {faTopOnly, {5, 10, 35, 20}, {60, 10, 100, 33}, {354, 50, 364, 60}},
         {faBottomOnly, {5, 90, 35, 100}, {60, 77, 100, 100}, {354, 50, 364, 60}},
         {faHeight, {5, 10, 35, 100}, {60, 10, 100, 100}, {354, 50, 364, 60}},
         {faWidth, {0, 25, 718, 35}, {0, 40, 718, 63}, {354, 50, 364, 60}},
         {faCenterLeft, {0, 27, 30, 37}, {0, 66, 40, 89}, {354, 50, 364, 60}},
-        {faCenterRight, {688, 27, 718, 37}, {678, 66, 718, 89}, {354, 50, 364, 60}},
-        {faCenterTop, {164, 10, 194, 20}, {518, 10, 558, 33}, {354, 50, 364, 60}},
         {faCenterBottom, {164, 90, 194, 100}, {518, 77, 558, 100}, {354, 50, 364, 60}},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(static_cast<int>(k.align));
         TRLReport report;
-        auto* band = Band(report, 100); // client area 718 x 100
+        auto* band = AddBand(&report, "B", btDetail, 0, 100); // client area 718 x 100
         Placed(band, {0, 0, 50, 10}, faTop);
         auto* probe = Placed(band, {0, 0, 10, 10}, faCenter);
         auto* first = Placed(band, {5, 25, 35, 35}, k.align);

@@ -10,13 +10,6 @@ std::unique_ptr<TRLReport> Read(const QByteArray& json) {
     return reporttest::ReadReport(json, QStringLiteral("loading.json"));
 }
 
-int BandCount(const TRLReport& report) {
-    int count = 0;
-    for (TRLCustomControl* c : report.Controls())
-        count += dynamic_cast<TRLCustomBand*>(c) != nullptr;
-    return count;
-}
-
 } // namespace
 
 TEST(LayoutLoading, AMemoSettlingToItsSizeKeepsTheBandsStoredHeight) {
@@ -29,8 +22,7 @@ TEST(LayoutLoading, AMemoSettlingToItsSizeKeepsTheBandsStoredHeight) {
             { "class": "TRLLabel", "name": "RLLabel1", "Left": 10, "Top": 48, "Caption": "below" }
           ] } ] })");
     EXPECT_LT(report->FindControl("RLMemo1")->Height(), 40) << "the memo takes its natural height";
-    EXPECT_EQ(report->FindControl("RLBand1")->Height(), 60)
-        << "the band keeps the height the layout gives it";
+    EXPECT_EQ(report->FindControl("RLBand1")->Height(), 60); // as the layout gives it
 }
 
 TEST(LayoutLoading, AStoredAllowedBandsSetAddsNoBands) {
@@ -38,7 +30,7 @@ TEST(LayoutLoading, AStoredAllowedBandsSetAddsNoBands) {
         "AllowedBands": ["btHeader", "btDetail"], "children": [
         { "class": "TRLBand", "name": "RLBand1", "BandType": "btHeader", "Height": 30 },
         { "class": "TRLBand", "name": "RLBand2", "BandType": "btDetail", "Height": 20 } ] })");
-    EXPECT_EQ(BandCount(*report), 2);
+    EXPECT_EQ(report->Controls().size(), 2u);
     const TRLAllowedBands allowed = report->AllowedBands();
     EXPECT_EQ(std::tuple(allowed.Contains(btHeader), allowed.Contains(btDetail),
                          allowed.Contains(btFooter)),
@@ -61,7 +53,7 @@ const char* const MemoInAShortBand = R"({ "class": "TRLReport", "name": "RLRepor
 
 std::vector<TRLRect> BoundsOf(const TRLGraphicSurface& page, const QString& text) {
     std::vector<TRLRect> found;
-    for (const TRLTextObject* t : reporttest::Texts(page))
+    for (const TRLTextObject* t : reporttest::ObjectsOf<TRLTextObject>(page))
         if (t->Text == text)
             found.push_back(t->BoundsRect);
     return found;
@@ -84,16 +76,15 @@ TEST(LayoutLoading, AMemoWithItsTextInTheLayoutGrowsItsBandWhenPrinted) {
             report->SetDataSource(&records);
         ASSERT_EQ(reporttest::PreparedPages(*report), 1);
         const auto page = report->Storage().Pages(0);
-        for (const char* word : {"uno", "dos", "tres", "cuatro"})
-            ASSERT_EQ(BoundsOf(*page, word).size(), prints) << word;
         const auto firsts = BoundsOf(*page, "uno");
         const auto lasts = BoundsOf(*page, "cuatro");
         const auto after = BoundsOf(*page, "after");
-        ASSERT_EQ(after.size(), 1u);
+        ASSERT_EQ(std::tuple(firsts.size(), lasts.size(), after.size()),
+                  std::tuple(prints, prints, size_t(1)));
         EXPECT_EQ(firsts[0].Top, 38);
         EXPECT_GT(lasts[0].Bottom, 38 + 30);
         for (size_t i = 1; i < prints; ++i)
-            EXPECT_EQ(firsts[i].Top, lasts[i - 1].Bottom) << "record " << i + 1;
+            EXPECT_EQ(firsts[i].Top, lasts[i - 1].Bottom);
         EXPECT_EQ(after[0].Top, lasts.back().Bottom);
         EXPECT_EQ(report->FindControl("RLBand1")->Height(), 30);
     }

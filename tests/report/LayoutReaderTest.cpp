@@ -10,8 +10,6 @@
 
 namespace {
 
-using reporttest::ThrownMessage;
-
 // A control that publishes one property of every kind the reader converts (keeping each value as
 // the reader hands it over), counts its live instances and logs when it is told that loading has
 // ended.
@@ -20,7 +18,6 @@ public:
     explicit Probe(TRLCustomControl* parent) : TRLCustomControl(parent) { ++Alive; }
     ~Probe() override { --Alive; }
     QString ClassName() const override { return QStringLiteral("TestLayoutProbe"); }
-    template <class T> T Get(const char* name) const { return Values.value(name).value<T>(); }
 
     QVariantMap Values;
     QStringList SetOrder;
@@ -92,13 +89,10 @@ protected:
         return ReadLayoutFromJson(json, QStringLiteral("doc.json"), baseDir);
     }
 
-    // The message of the error that reading raises; empty (and a failure) when none.
+    // The message of the error that reading raises.
     static QString ErrorOf(const QByteArray& json, const QString& baseDir = QString()) {
-        SCOPED_TRACE(json.constData());
-        return ThrownMessage([&] { Read(json, baseDir); });
+        return testsupport::ErrorOf([&] { Read(json, baseDir); });
     }
-
-    static QString Crest() { return QStringLiteral(KELMORA_SOURCE_DIR "/assets/crest.jpg"); }
 };
 
 TEST_F(LayoutReader, ReadsEveryValueKindIntoAProbe) {
@@ -140,16 +134,12 @@ TEST_F(LayoutReader, SetsPropertiesInPublishedOrderNotFileOrder) {
 TEST_F(LayoutReader, BuildsAReportWithNestedSettingsAndBands) {
     const auto report = reporttest::ReadReport(R"({
         "class": "TRLReport", "name": "RLReport1", "Title": "Solicitud",
-        "Font": {"Name": "Arial", "Size": 10, "Style": [], "Color": "clBlack"},
         "Margins": {"LeftMargin": 15, "TopMargin": 12.5},
         "PageSetup": {"PaperSize": "fpLetter", "Orientation": "poLandscape"},
-        "PreviewOptions": {"BorderIcons": ["biSystemMenu"], "WindowState": "wsNormal"},
         "children": [
           {"class": "TRLBand", "name": "RLBand1", "BandType": "btHeader", "Height": 131,
            "Options": ["boOptimisticPageBreak"], "Color": "clSilver",
-           "Degrade": {"Direction": "ddVertical", "OppositeColor": "#FF0000"}},
-          {"class": "TRLBand", "name": "RLBand2", "BandType": "btFooter", "Height": 20,
-           "Font": {"Size": 8, "Style": ["fsBold", "fsItalic"]}}]})");
+           "Degrade": {"Direction": "ddVertical", "OppositeColor": "#FF0000"}}]})");
     EXPECT_EQ(std::tuple(report->Name(), report->Title()), std::tuple("RLReport1", "Solicitud"));
     // RightMargin is not given: it keeps the report default.
     const TRLMargins& margins = report->Margins();
@@ -157,19 +147,13 @@ TEST_F(LayoutReader, BuildsAReportWithNestedSettingsAndBands) {
               std::tuple(15, 12.5, 10));
     EXPECT_EQ(std::tuple(report->PageSetup().PaperSize(), report->PageSetup().Orientation()),
               std::tuple(fpLetter, poLandscape));
-    EXPECT_EQ(report->PreviewOptions().BorderIcons(), TRLBorderIcons{biSystemMenu});
-    EXPECT_EQ(report->PreviewOptions().WindowState(), wsNormal);
-
-    ASSERT_EQ(report->Controls().size(), 2u);
+    ASSERT_EQ(report->Controls().size(), 1u);
     auto* header = dynamic_cast<TRLBand*>(report->Controls()[0]);
-    auto* footer = dynamic_cast<TRLBand*>(report->Controls()[1]);
-    ASSERT_TRUE(header && footer);
-    EXPECT_EQ(std::tuple(header->Name(), header->BandType(), header->Height(), header->Color()),
-              std::tuple("RLBand1", btHeader, 131, QColor(0xC0, 0xC0, 0xC0)));
-    EXPECT_EQ(header->Options(), TRLBandOptions{boOptimisticPageBreak});
-    EXPECT_EQ(std::tuple(header->Degrade().Direction(), header->Degrade().OppositeColor()),
-              std::tuple(ddVertical, QColor(Qt::red)));
-    EXPECT_EQ(footer->BandType(), btFooter);
+    ASSERT_TRUE(header);
+    EXPECT_EQ(std::tuple(header->Name(), header->BandType(), header->Options(), header->Color(),
+                         header->Degrade().OppositeColor()),
+              std::tuple("RLBand1", btHeader, TRLBandOptions{boOptimisticPageBreak},
+                         QColor(0xC0, 0xC0, 0xC0), QColor(Qt::red)));
     // Bands align to the top inside the report's margins once loading has ended.
     EXPECT_EQ(header->Top(), RoundHalfEven(12.5 * 96 / 25.4));
 }
@@ -181,35 +165,16 @@ TEST_F(LayoutReader, FontKeysNotGivenKeepTheInheritedFont) {
           {"class": "TRLBand", "name": "A", "Font": {"Size": 8, "Style": ["fsBold"]}},
           {"class": "TRLBand", "name": "B", "Font": {"Height": -13, "Pitch": "fpFixed",
                                                      "Charset": 0}},
-          {"class": "TRLBand", "name": "C", "Font": {"Height": -11}},
-          {"class": "TRLBand", "name": "D", "Font": {"Height": -16}},
           {"class": "TRLBand", "name": "E"}]})");
     auto font = [&](const char* name) { return report->FindControl(name)->Font(); };
     const TRLFont navy{"Courier New", 12, fsUnderline, QColor(0, 0, 0x80)};
     EXPECT_EQ(font("A"), (TRLFont{"Courier New", 8, fsBold, QColor(0, 0, 0x80)}));
     EXPECT_FALSE(report->FindControl("A")->ParentFont());
-    // The old platform's pixel heights: 13 px is 10 pt, 11 px is 8 pt, 16 px is 12 pt.
+    // The old platform's pixel heights: 13 px is 10 pt.
     EXPECT_EQ(font("B"),
               (TRLFont{"Courier New", 10, fsUnderline, navy.Color, 0, TRLFontPitch::Fixed}));
-    EXPECT_EQ(font("C").Size, 8);
-    EXPECT_EQ(font("D").Size, 12);
     EXPECT_TRUE(report->FindControl("E")->ParentFont());
     EXPECT_EQ(font("E"), navy);
-    EXPECT_EQ(report->Font(), navy);
-}
-
-TEST_F(LayoutReader, ColourTextsAndNames) {
-    const std::pair<const char*, QColor> good[] = {{"#00ff80", QColor(0, 255, 128)},
-                                                   {"clWindow", QColor(Qt::white)},
-                                                   {"clInfoBk", QColor(0xFF, 0xFF, 0xE1)}};
-    QColor c;
-    for (const auto& [text, colour] : good) {
-        EXPECT_TRUE(LayoutColorFromText(text, c)) << text;
-        EXPECT_EQ(c, colour) << text;
-    }
-    for (const char* bad : {"#0f8", "#FF00FF00", "#GG0000", "clwhite", "white", "", "#"})
-        EXPECT_FALSE(LayoutColorFromText(QString::fromLatin1(bad), c)) << bad;
-    EXPECT_GE(LayoutColorNames().size(), 40);
 }
 
 TEST_F(LayoutReader, LoadedRunsBottomUpAfterReferencesAreResolved) {
@@ -221,7 +186,9 @@ TEST_F(LayoutReader, LoadedRunsBottomUpAfterReferencesAreResolved) {
         {"class": "TestLayoutProbe", "Top": 3}]})");
     EXPECT_EQ(Probe::LoadLog, QStringList({"B1", "B>C", "C", "", "A"}));
     auto partner = [&](const char* name) {
-        return dynamic_cast<Probe&>(*tree->FindControl(name)).Get<TRLCustomControl*>("Partner");
+        return dynamic_cast<Probe&>(*tree->FindControl(name))
+            .Values["Partner"]
+            .value<TRLCustomControl*>();
     };
     TRLCustomControl* b = tree->FindControl("B");
     EXPECT_EQ(b->Holder(), tree->FindControl("C"));
@@ -248,36 +215,31 @@ TEST_F(LayoutReader, PicturesRelativeToTheLayoutFileOrFromResources) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     ASSERT_TRUE(QDir(dir.path()).mkpath("layouts/pics"));
-    ASSERT_TRUE(QFile::copy(Crest(), dir.filePath("layouts/pics/crest.jpg")));
+    ASSERT_TRUE(QFile::copy(KELMORA_SOURCE_DIR "/assets/crest.jpg",
+                            dir.filePath("layouts/pics/crest.jpg")));
     const QString layout = reporttest::WriteFile(dir.filePath("layouts/doc.json"),
                                                  R"({"class": "TRLReport", "children": [
         {"class": "TRLBand", "name": "Relative", "Background": {"Picture": "pics/crest.jpg"}},
-        {"class": "TestLayoutProbe", "name": "Resource", "Picture": ":/layout-tests/crest.jpg"},
-        {"class": "TestLayoutProbe", "name": "Cleared", "Picture": ""}]})");
+        {"class": "TestLayoutProbe", "name": "Resource", "Picture": ":/layout-tests/crest.jpg"}]})");
     // The working directory is elsewhere: the path is taken from the layout's folder.
     ASSERT_NE(QDir::currentPath(), dir.filePath("layouts"));
     const auto report = ReadReportLayout(layout);
-    auto probePicture = [&](const char* name) {
-        return dynamic_cast<Probe&>(*report->FindControl(name)).Get<QImage>("Picture");
-    };
-    const QImage relative =
-        dynamic_cast<TRLBand&>(*report->FindControl("Relative")).Background().Picture();
-    EXPECT_EQ(relative.size(), QSize(99, 144)); // the JPEG went through the decoder
-    EXPECT_EQ(probePicture("Resource").size(), QSize(99, 144));
-    EXPECT_EQ(probePicture("Resource").pixel(50, 70), relative.pixel(50, 70));
-    EXPECT_TRUE(probePicture("Cleared").isNull());
+    // Both JPEGs went through the decoder.
+    EXPECT_EQ(
+        dynamic_cast<TRLBand&>(*report->FindControl("Relative")).Background().Picture().size(),
+        QSize(99, 144));
+    EXPECT_EQ(dynamic_cast<Probe&>(*report->FindControl("Resource"))
+                  .Values["Picture"]
+                  .value<QImage>()
+                  .size(),
+              QSize(99, 144));
 
-    // A missing picture names the path it looked for; a file that is no picture says so.
-    QFile::copy(layout, dir.filePath("layouts/pics/notes.txt"));
+    // A missing picture names the path it looked for. (One that cannot be read is refused by name
+    // in the faults tests.)
     EXPECT_EQ(ErrorOf(R"({"class": "TestLayoutProbe", "name": "P", "Picture": "pics/logo.jpg"})",
                       dir.filePath("layouts")),
               "doc.json: P.Picture: picture file not found: " +
                   QDir::toNativeSeparators(dir.filePath("layouts/pics/logo.jpg")));
-    EXPECT_TRUE(ErrorOf(R"({"class": "TestLayoutProbe", "Picture": "pics/notes.txt"})",
-                        dir.filePath("layouts"))
-                    .startsWith("doc.json: root.Picture: not a picture that can be read: "));
-    EXPECT_TRUE(ErrorOf(R"({"class": "TestLayoutProbe", "Picture": ":/layout-tests/none.png"})")
-                    .contains("picture file not found: :/layout-tests/none.png"));
 }
 
 // The layout a row of the error table stands for: the members given, inside a report R ('R'), as
@@ -294,7 +256,8 @@ QByteArray Layout(char root, const char* members) {
 }
 
 // Each broken layout and what its message must say after the file's name: where, then what (a
-// message in brackets must be part of it).
+// message in brackets must be part of it). That the broken samples of the layout schema tests are
+// refused at all is checked there; here, one row for each way of saying what is wrong.
 TEST_F(LayoutReader, ErrorsNameTheFileTheControlAndTheProperty) {
     // Line and column; the column counts characters, not bytes.
     EXPECT_TRUE(ErrorOf("{\"class\": \"TRLReport\",\n  \"Title\": \"x\"\n  \"Height\": 3}")
@@ -310,81 +273,56 @@ TEST_F(LayoutReader, ErrorsNameTheFileTheControlAndTheProperty) {
         {0, R"({"name": "R"})", "R: missing \"class\""},
         {0, R"({"class": "TRLReport", "children": {"class": "TRLBand"}})",
          "root.children: expected an array of controls"},
-        {'C', R"({"class": "TRLBand"}, 3)", "R.children[1]: expected a control object, not 3"},
         // classes
         {'C', R"({"class": "TRLBnad", "name": "B"})", "B: unknown class \"TRLBnad\""},
         {'C', R"({"class": "trlband"})",
          "R.children[0]: unknown class \"trlband\" (did you mean \"TRLBand\"?)"},
         {0, R"({"class": "TRLCustomControl"})",
          "root: class TRLCustomControl cannot be created as a control"},
-        {0, R"({"class": "TRLBorders"})", "root: class TRLBorders cannot be created"},
         // names
         {'C', R"({"class": "TRLBand", "name": "Band1"}, {"class": "TRLBand", "name": "BAND1"})",
          "R.children[1]: duplicate name \"BAND1\""},
         {'C', R"({"class": "TRLBand", "name": "1a"})", "R.children[0]: \"1a\" is not a valid name"},
-        {0, R"({"class": "TRLReport", "name": 5})", "root: \"name\" must be a string"},
         // properties
-        {'R', R"("Titel": "x")", "R.Titel: TRLReport has no such property"},
         {'R', R"("title": "x")",
          "R.title: TRLReport has no such property (did you mean \"Title\"?)"},
-        {'R', R"("Name": "x")", "(did you mean \"name\"?)"},
-        {'R', R"("Caption": "x")", "R.Caption: TRLReport has no such property"}, // band-less
-        {'R', R"("Margins": {"Left": 3})", "R.Margins.Left: TRLMargins has no such property"},
         {'R', R"("Margins": 3)", "R.Margins: expected an object, not 3"},
         {'P', R"("Serial": 3)", "P.Serial: is read-only"},
         // values
         {'B', R"("BandType": "btHead")",
          "B.BandType: unknown value \"btHead\"; expected one of btHeader, btTitle"},
-        {'B', R"("BandType": "BTHEADER")", "(did you mean \"btHeader\"?)"},
-        {'B', R"("BandType": 0)", "B.BandType: expected a string, not 0"},
         {'B', R"("Options": "boOptimisticPageBreak")",
          "B.Options: expected an array of value names"},
-        {'B', R"("Options": ["boNone"])", "B.Options: unknown value \"boNone\""},
-        {'B', R"("Height": "131")", "B.Height: expected a whole number, not \"131\""},
         {'B', R"("Height": 13.5)", "B.Height: expected a whole number, not 13.5"},
         {'B', R"("Height": 3000000000)", "B.Height: expected a whole number"},
         {'B', R"("AutoExpand": 1)", "B.AutoExpand: expected true or false, not 1"},
-        {'B', R"("Margins": {"LeftMargin": "5"})",
-         "B.Margins.LeftMargin: expected a number, not \"5\""},
         {'P', R"("Note": null)", "P.Note: expected a string, not null"},
-        {'P', R"("Lines": ["a", 2])", "P.Lines[1]: expected a string, not 2"},
         {'P', R"("Ink": "#12345")", "P.Ink: \"#12345\" is not a colour; expected \"#RRGGBB\""},
-        {'P', R"("Ink": "clbtnface")", "(did you mean \"clBtnFace\"?)"},
         // fonts
-        {'B', R"("Font": {"Style": ["fsBolt"]})",
-         "B.Font.Style: unknown value \"fsBolt\"; expected one of fsBold, fsItalic"},
-        {'B', R"("Font": {"Colour": "clRed"})", "B.Font.Colour: a font has no such property"},
         {'B', R"("Font": {"Size": 0})", "B.Font.Size: a size in points from 1 to 1638, not 0"},
-        {'B', R"("Font": {"Size": 8, "Height": -11})", "B.Font: give Size or Height, not both"},
         {'B', R"("Font": {"Height": 13})",
          "B.Font.Height: expected minus the character height in pixels"},
-        {'B', R"("Font": {"Name": ""})", "B.Font.Name: a font needs a name"},
-        {'B', R"("Font": "Arial")", "B.Font: expected a font object"},
         // a setter's own refusal, with the place added
         {'C', R"({"class": "TRLBand", "name": "B", "FriendlyName": "r"})", "B.FriendlyName: "},
         // references
         {'P', R"("Holder": "Q")", "P.Holder: no control named \"Q\" in the layout"},
-        {'P', R"("Holder": 1)", "P.Holder: expected a control name, not 1"},
         {'P', R"("Holder": "P")", "P.Holder: P (TestLayoutProbe) cannot be used here"},
-        {'R', R"("NextReport": "B", "children": [{"class": "TRLBand", "name": "B"}])",
-         "R.NextReport: B (TRLBand) cannot be used here"},
     };
     for (const auto& c : cases) {
         const QString message = ErrorOf(Layout(c.Root, c.Members));
         const QString want = QString::fromUtf8(c.Message);
         EXPECT_TRUE(want.startsWith('(') ? message.contains(want)
                                          : message.startsWith("doc.json: " + want))
-            << "layout:  " << Layout(c.Root, c.Members).constData()
-            << "\nmessage: " << message.toStdString();
+            << message.toStdString();
     }
 }
 
 TEST_F(LayoutReader, TypedReadsAndMissingFiles) {
-    EXPECT_EQ(ThrownMessage([] {
+    EXPECT_EQ(testsupport::ErrorOf([] {
                   ReadReportLayoutFromJson(R"({"class": "TestLayoutProbe"})", "doc.json", {});
               }),
               "doc.json: the root control is a TestLayoutProbe, not a TRLReport");
-    EXPECT_TRUE(ThrownMessage([] {
+    EXPECT_TRUE(testsupport::ErrorOf([] {
                     ReadLayout("/nonexistent/doc.json");
                 }).startsWith("/nonexistent/doc.json: cannot be read: "));
 }
@@ -404,13 +342,9 @@ TEST_F(LayoutReader, AFailedReadLeavesNothingBehind) {
             {"class": "TRLBand", "BandType": "nope"}]})",
     };
     for (const char* json : layouts) {
-        EXPECT_FALSE(ErrorOf(json).isEmpty());
+        EXPECT_NE(ErrorOf(json), "(no error)");
         EXPECT_EQ(Probe::Alive, 0) << json;
     }
-    // The same reader works again afterwards: no state is kept between reads.
-    const auto tree = Read(R"({"class": "TestLayoutProbe", "children": [
-                               {"class": "TestLayoutProbe"}]})");
-    EXPECT_EQ(Probe::Alive, 2);
 }
 
 } // namespace

@@ -6,33 +6,6 @@
 
 using namespace reporttest;
 
-TEST(Records, ThousandRowsWithPageFootersAndMacros) {
-    RecordsReport report(1000);
-    report.BeginLoad();
-    FieldLabel(AddBand(&report, "D", btDetail, 38, 20), "name"); // names match in any case
-    auto* foot = new FixedLabel(AddBand(&report, "F", btFooter, 58, 17), QString());
-    report.EndLoad();
-    foot->OnText = [&](TRLCustomControl&, QString& text, bool&) {
-        text = QStringLiteral("%1/{LastPageNumber}").arg(report.PageNumber());
-    };
-    // (1085 - 17 - 38) / 20 = 51 records a page
-    ASSERT_EQ(PreparedPages(report), 20);
-    TRLGraphicStorage& store = report.Storage();
-    EXPECT_EQ(std::pair(report.RecordCount(), report.DetailCount()), std::pair(1000, 1000));
-    int records = 0;
-    for (int i = 0; i < store.PageCount(); ++i) {
-        auto page = store.Pages(i);
-        const QStringList texts = TextsOf(*page);
-        ASSERT_EQ(texts.last(), QStringLiteral("%1/{LastPageNumber}").arg(i + 1));
-        EXPECT_EQ(page->ExpandMacros(texts.last()), QStringLiteral("%1/20").arg(i + 1));
-        EXPECT_EQ(TextBounds(*page, texts.last()).Top, 1085 - 17);
-        for (int k = 0; k < texts.size() - 1; ++k)
-            ASSERT_EQ(texts[k], QStringLiteral("row %1").arg(records++));
-    }
-    EXPECT_EQ(records, 1000);
-    EXPECT_EQ(PageTexts(report).size(), 52);
-}
-
 TEST(Records, RangesAndRecordActions) {
     RecordsReport report(10);
     auto* detail = AddBand(&report, "D", btDetail, 38, 20);
@@ -102,7 +75,7 @@ TEST(Records, FieldsFollowTheColumnsOfTheDataSource) {
         text += "|" + report.ActiveExpressionParser().Evaluate("NAME").ToString();
     };
     label->AfterPrint = [&](TRLCustomControl& c) { printed << c.Caption(); };
-    QStandardItemModel& model = *report.records;
+    QStandardItemModel& model = report.records;
     report.OnDataRecord = [&](TRLCustomSkipper&, int recNo, int copyNo, TRLRecordAction&, bool&) {
         if (copyNo != 1)
             return;
@@ -129,10 +102,9 @@ TEST(Records, FieldsFollowTheColumnsOfTheDataSource) {
                                     "n7||x7|n7"}));
 
     // Another data source between runs, its columns in another order, some names missing.
-    QStandardItemModel other(2, 2);
+    QStandardItemModel other(1, 2);
     other.setHorizontalHeaderLabels({"COUNTRY", "Nombre"});
     other.setItem(0, 0, new QStandardItem("PY"));
-    other.setItem(1, 0, new QStandardItem("BO"));
     report.OnDataRecord = nullptr;
     report.SetDataSource(&other);
     printed.clear();
@@ -140,14 +112,14 @@ TEST(Records, FieldsFollowTheColumnsOfTheDataSource) {
         text = c.FieldText("Name") + "|" + c.FieldText("country");
     };
     ASSERT_TRUE(report.Prepare());
-    EXPECT_EQ(printed, (QStringList{"|PY", "|BO"}));
-    EXPECT_EQ(std::pair(report.FindField("nombre"), report.FindField("Name")), std::pair(1, -1));
+    EXPECT_EQ(printed, QStringList{"|PY"});
+    EXPECT_EQ(report.FindField("nombre"), 1);
     report.SetDataSource(nullptr);
     EXPECT_EQ(report.FindField("nombre"), -1);
 }
 
-TEST(Groups, GroupByFieldPrintsAHeaderPerKey) {
-    RecordsReport report(7); // AR AR AR UY UY CL CL
+TEST(Groups, GroupByFieldPrintsAHeaderPerKeyOnEveryPage) {
+    RecordsReport report(60); // AR AR AR UY UY, then CL
     report.BeginLoad();
     new FixedLabel(AddBand(&report, "PH", btHeader, 38, 20), "page");
     auto* group = new TRLGroup(&report);
@@ -161,22 +133,27 @@ TEST(Groups, GroupByFieldPrintsAHeaderPerKey) {
     count->OnText = [group](TRLCustomControl&, QString& text, bool&) {
         text = QStringLiteral("n=%1").arg(group->DetailCount());
     };
-    ASSERT_TRUE(report.Prepare());
-    const auto page = Page(report);
-    EXPECT_EQ(TextsOf(*page),
-              (QStringList{"page", "H:AR", "row 0", "row 1", "row 2", "n=3", "H:UY", "row 3",
-                           "row 4", "n=2", "H:CL", "row 5", "row 6", "n=2"}));
-    // Groups stack below each other on the page.
-    EXPECT_EQ(TextBounds(*page, "H:AR").Top, 58);
-    EXPECT_EQ(TextBounds(*page, "row 0").Top, 78);
-    EXPECT_EQ(TextBounds(*page, "H:UY").Top, 58 + 20 + 60 + 10);
+    // The groups' counts, over all the pages.
+    auto counts = [&] {
+        QStringList all;
+        for (int p = 0; p < report.Storage().PageCount(); ++p)
+            all << PageTexts(report, p).filter("n=");
+        return all;
+    };
+    // What each group prints is the totals tests' concern; here, that groups stack below each
+    // other, that a group's header comes again on the page it runs on to, and other keys.
+    ASSERT_EQ(PreparedPages(report), 2);
+    EXPECT_EQ(TextBounds(*Page(report), "H:UY").Top, 58 + 20 + 60 + 10);
+    EXPECT_EQ(PageTexts(report, 1).mid(0, 2), (QStringList{"page", "H:CL"}));
+    EXPECT_EQ(TextBounds(*Page(report, 1), "H:CL").Top, 58);
+    EXPECT_EQ(counts(), (QStringList{"n=3", "n=2", "n=55"}));
 
     // A key over two fields, and a field that is not there.
     group->SetDataFields("Country;Name");
     ASSERT_TRUE(report.Prepare());
-    EXPECT_EQ(PageTexts(report).count("n=1"), 7);
+    EXPECT_EQ(counts(), QStringList(60, "n=1"));
     group->SetDataFields("Country;Nope");
-    EXPECT_EQ(ThrownMessage([&] { report.Prepare(); }),
+    EXPECT_EQ(ErrorOf([&] { report.Prepare(); }),
               RLMessages[mkNotFound] + QStringLiteral(": RLGroup1.DataField \"Nope\""));
     EXPECT_EQ(report.ReportState(), rsIdle);
 
@@ -186,28 +163,6 @@ TEST(Groups, GroupByFieldPrintsAHeaderPerKey) {
     group->SetDataFields(QString());
     group->SetExpression("Country = 'AR'");
     ASSERT_TRUE(report.Prepare());
-    EXPECT_EQ(PageTexts(report).filter("n="), (QStringList{"n=3", "n=4"}));
+    EXPECT_EQ(counts(), (QStringList{"n=3", "n=57"}));
     report.SetExpressionParser(nullptr);
-}
-
-TEST(Groups, GroupRunsOnAcrossPages) {
-    RecordsReport report(60);
-    report.BeginLoad();
-    new FixedLabel(AddBand(&report, "PH", btHeader, 38, 100), "page");
-    auto* group = new TRLGroup(&report);
-    group->SetTop(138);
-    group->SetDataFields("Country");
-    FieldLabel(AddBand(group, "GH", btHeader, 0, 20), "Country", "H:");
-    FieldLabel(AddBand(group, "GD", btDetail, 20, 20), "Name");
-    report.EndLoad();
-    ASSERT_EQ(PreparedPages(report), 2);
-    const QStringList texts = PageTexts(report, 1);
-    // The page header, then the group's header again, then the records that went on.
-    EXPECT_EQ(texts.mid(0, 2), (QStringList{"page", "H:CL"}));
-    EXPECT_EQ(TextBounds(*Page(report, 1), "H:CL").Top, 138);
-    EXPECT_EQ(texts.last(), QStringLiteral("row 59"));
-    EXPECT_EQ(PageTexts(report, 0).filter("row ").size() + texts.filter("row ").size(), 60);
-    // Nothing runs past the bottom margin.
-    for (const TRLRect& bounds : BoundsOf<TRLTextObject>(*Page(report)))
-        EXPECT_LE(bounds.Bottom, 1085);
 }

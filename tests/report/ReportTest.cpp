@@ -1,7 +1,6 @@
 // The report: paper, margins, preparation states, chains, cancelling and the entry points.
 #include "ReportTestSupport.h"
 
-#include "RLMessages.h"
 #include "RLReportHooks.h"
 
 using namespace reporttest;
@@ -13,18 +12,12 @@ TEST(PageSetup, PaperRules) {
     EXPECT_EQ(setup.PaperWidth(), 210);
     setup.SetPaperSize(fpA5);
     EXPECT_EQ(setup.PaperWidth(), 148);
-    EXPECT_EQ(report.Height(), 794);
     setup.SetPaperSize(fpCustom); // keeps the size it had
     EXPECT_EQ(std::pair(setup.PaperWidth(), setup.PaperHeight()), std::pair(148.0, 210.0));
     setup.SetPaperWidth(0); // never 0
     EXPECT_EQ(setup.PaperWidth(), 148);
     setup.SetPaperWidth(100);
     EXPECT_EQ(report.Width(), 378);
-    TRLReport other;
-    other.PageSetup().Assign(setup);
-    EXPECT_EQ(other.Width(), 378);
-    setup.SetPaperSize(fpLetter);
-    EXPECT_EQ(report.PageSize(), (TRLSize{816, 1056}));
 
     for (const auto& [width, height, size, code] :
          {std::tuple(210, 297, fpA4, 9), std::tuple(841, 1189, fpCustom, 256)}) {
@@ -65,8 +58,6 @@ TEST(PageSetup, AdjustableMarginsFollowThePrinter) {
     EXPECT_EQ(report.PageMargins(), (TRLRect{48, 38, 38, 96}));
     report.PageSetup().SetOrientation(poLandscape); // left takes top, top right, ...
     EXPECT_EQ(report.PageMargins(), (TRLRect{38, 38, 96, 48}));
-    report.SetAdjustableMargins(false);
-    EXPECT_EQ(report.PageMargins(), (TRLRect{38, 38, 38, 38}));
     SetPrinterMetricsProvider([] { return TRLPrinterMetrics{.PPIX = 0, .PPIY = 0}; });
     report.SetAdjustableMargins(true);
     report.RefreshPrinterMetrics();
@@ -83,33 +74,12 @@ TEST(Prepare, EmptyReportAndPrintEmpty) {
     }
 }
 
-TEST(Prepare, PageNumbersFromFirstPageNumber) {
-    TRLReport report;
-    report.SetFirstPageNumber(5);
-    report.SetTitle("T");
-    report.BeginLoad();
-    new FixedLabel(AddBand(&report, "H1", btHeader, 38, 600), "a");
-    new FixedLabel(AddBand(&report, "H2", btHeader, 638, 600), "b");
-    report.EndLoad();
-    std::vector<int> starting, ending;
-    report.OnPageStarting = [&](TRLCustomControl&) { starting.push_back(report.PageNumber()); };
-    report.OnPageEnding = [&](TRLCustomControl&) { ending.push_back(report.PageNumber()); };
-    ASSERT_TRUE(report.Prepare());
-    EXPECT_EQ(std::pair(starting, ending), std::pair(std::vector{5, 6}, std::vector{5, 6}));
-    TRLGraphicStorage& store = report.Storage();
-    EXPECT_EQ(std::tuple(store.PageCount(), store.FirstPageNumber(), store.LastPageNumber()),
-              std::tuple(2, 5, 6));
-    EXPECT_EQ(store.Title(), QStringLiteral("T"));
-    EXPECT_EQ(store.Pages(1)->ExpandMacros("{LastPageNumber}"), QStringLiteral("6"));
-}
-
 TEST(Prepare, StatesBeforePrintCancelAndReportDate) {
     TRLReport report;
     new FixedLabel(AddBand(&report, "H", btHeader, 38, 20), "x");
     std::vector<int> states;
     report.BeforePrint = [&](TRLCustomControl&, bool&) { states.push_back(report.ReportState()); };
     report.AfterPrint = [&](TRLCustomControl&) { states.push_back(report.ReportState()); };
-    EXPECT_EQ(report.ReportState(), rsIdle);
     ASSERT_TRUE(report.Prepare());
     EXPECT_EQ(states, (std::vector<int>{rsPreparing, rsPrepared}));
     EXPECT_TRUE(report.ReportDate().isValid());
@@ -132,12 +102,6 @@ TEST(Prepare, PreviewAndForcePrepare) {
     EXPECT_TRUE(report.Preview());
     EXPECT_EQ(runs, 2);
 
-    static int previews = 0;
-    SetReportPreviewHandler([](TRLCustomReport&, QObject*) { return ++previews > 0; });
-    EXPECT_TRUE(report.Preview());
-    EXPECT_EQ(previews, 1);
-    SetReportPreviewHandler(nullptr);
-
     // Without a print handler, printing prepares when needed and then says it cannot print.
     report.Clear();
     EXPECT_THROW(report.Print(), TRLException);
@@ -156,10 +120,12 @@ TEST(Prepare, ChainedReportsShareStoreAndNumbering) {
     EXPECT_EQ(&second.RootReport(), &first);
     second.SetNextReport(&first); // would close a loop
     EXPECT_EQ(second.NextReport(), nullptr);
+    // The page events of the second report see the chain's numbers (an end as minus the number).
     std::vector<int> numbers;
     second.OnPageStarting = [&](TRLCustomControl&) { numbers.push_back(second.PageNumber()); };
+    second.OnPageEnding = [&](TRLCustomControl&) { numbers.push_back(-second.PageNumber()); };
     ASSERT_TRUE(first.Prepare());
-    EXPECT_EQ(numbers, (std::vector<int>{2, 3}));
+    EXPECT_EQ(numbers, (std::vector<int>{2, -2, 3, -3}));
     EXPECT_EQ(std::pair(first.Storage().PageCount(), second.Storage().PageCount()),
               std::pair(3, 0));
     EXPECT_EQ(first.Storage().LastPageNumber(), 3);
@@ -177,15 +143,13 @@ namespace {
 struct FakeProgress : TRLReportProgress {
     static inline int steps = 0;
     static inline int cancelAfter = 0;
-    static inline QStringList texts;
-    void SetText(const QString& text) override { texts << text; }
+    void SetText(const QString&) override {}
     void SetMaximum(int) override {}
     void StepIt() override { ++steps; }
     bool Canceled() const override { return cancelAfter > 0 && steps >= cancelAfter; }
 };
 
-std::unique_ptr<TRLReportProgress> MakeFakeProgress(const QString&, const QString& text) {
-    FakeProgress::texts << text;
+std::unique_ptr<TRLReportProgress> MakeFakeProgress(const QString&, const QString&) {
     return std::make_unique<FakeProgress>();
 }
 
@@ -197,13 +161,10 @@ TEST(Prepare, CancelFromTheProgressWindowStopsTheRun) {
     SetReportProgressFactory(&MakeFakeProgress);
     FakeProgress::steps = 0;
     FakeProgress::cancelAfter = 3; // three records
-    FakeProgress::texts.clear();
     EXPECT_FALSE(report.Prepare());
     EXPECT_EQ(std::tuple(report.ReportState(), report.Canceled(), report.DetailCount()),
               std::tuple(rsIdle, true, 3));
     EXPECT_FALSE(report.Storage().Macros().Contains("LastPageNumber"));
-    EXPECT_EQ(FakeProgress::texts.first(), RLMessages[mkPreparingReport]);
-    EXPECT_EQ(FakeProgress::texts.last(), RLMessages[mkPage] + " 1");
 
     // No progress window: Cancel from an event does the same; the next run starts afresh.
     report.SetShowProgress(false);
@@ -217,25 +178,4 @@ TEST(Prepare, CancelFromTheProgressWindowStopsTheRun) {
     EXPECT_TRUE(report.Prepare());
     EXPECT_FALSE(report.Canceled());
     SetReportProgressFactory(nullptr);
-}
-
-TEST(Prepare, RenderedPageShowsTheBands) {
-    TRLReport report;
-    auto* band = AddBand(&report, "H", btHeader, 38, 60);
-    band->SetColor(QColor(0, 0, 160));
-    band->Borders().SetSides(sdAll);
-    band->Borders().SetWidth(3);
-    band->Borders().SetColor(Qt::red);
-    auto* label = new FixedLabel(band, "Kelmora");
-    label->SetAlign(faCenter);
-    ASSERT_TRUE(report.Prepare());
-    const QImage image = Rendered(*Page(report));
-    EXPECT_EQ(image.pixelColor(37, 60), QColor(Qt::white));  // left margin
-    EXPECT_EQ(image.pixelColor(39, 60), QColor(Qt::red));    // left border
-    EXPECT_EQ(image.pixelColor(100, 60), QColor(0, 0, 160)); // fill
-    EXPECT_EQ(image.pixelColor(100, 99), QColor(Qt::white)); // below the band
-    // Some ink of the text lies in the label's box (38 + 278, 38 + 22).
-    QImage fill(161, 16, image.format());
-    fill.fill(QColor(0, 0, 160));
-    EXPECT_NE(image.copy(316, 60, 161, 16), fill);
 }

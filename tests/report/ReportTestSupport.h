@@ -11,9 +11,9 @@
 #include "RLReport.h"
 #include "RLTextControls.h"
 #include "RLTextMetrics.h"
+#include "TestSupport.h"
 
 #include <QFile>
-#include <QPainter>
 #include <QStandardItemModel>
 
 #include <gtest/gtest.h>
@@ -83,10 +83,6 @@ template <class T> std::vector<const T*> ObjectsOf(const TRLGraphicSurface& page
     return result;
 }
 
-inline std::vector<const TRLTextObject*> Texts(const TRLGraphicSurface& page) {
-    return ObjectsOf<TRLTextObject>(page);
-}
-
 // The bounds of every object of a kind on a page, in recording order.
 template <class T> std::vector<TRLRect> BoundsOf(const TRLGraphicSurface& page) {
     std::vector<TRLRect> bounds;
@@ -107,7 +103,7 @@ inline std::shared_ptr<TRLGraphicSurface> Page(const TRLCustomReport& report, in
 
 inline QStringList TextsOf(const TRLGraphicSurface& page) {
     QStringList list;
-    for (const TRLTextObject* t : Texts(page))
+    for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(page))
         list << t->Text;
     return list;
 }
@@ -118,7 +114,7 @@ inline QStringList PageTexts(const TRLCustomReport& report, int index = 0) {
 
 // The bounds of the first text object with that text; (-1, ...) when missing.
 inline TRLRect TextBounds(const TRLGraphicSurface& page, const QString& text) {
-    for (const TRLTextObject* t : Texts(page))
+    for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(page))
         if (t->Text == text)
             return t->BoundsRect;
     return {-1, -1, -1, -1};
@@ -136,31 +132,27 @@ inline TRLBand* AddBand(TRLCustomControl* parent, const QString& name, TRLBandTy
 
 // Records with a Name ("row 0", "row 1", ...) and a Country (AR for rows 0-2, UY for 3-4, then
 // CL) column.
-inline std::unique_ptr<QStandardItemModel> Records(int rows) {
-    auto model = std::make_unique<QStandardItemModel>(rows, 2);
-    model->setHorizontalHeaderLabels({"Name", "Country"});
-    for (int r = 0; r < rows; ++r) {
-        model->setItem(r, 0, new QStandardItem(QStringLiteral("row %1").arg(r)));
-        model->setItem(r, 1, new QStandardItem(r < 3 ? "AR" : r < 5 ? "UY" : "CL"));
-    }
-    return model;
-}
-
 struct RecordsHolder {
-    std::unique_ptr<QStandardItemModel> records;
+    QStandardItemModel records;
+    explicit RecordsHolder(int rows) : records(rows, 2) {
+        records.setHorizontalHeaderLabels({"Name", "Country"});
+        for (int r = 0; r < rows; ++r) {
+            records.setItem(r, 0, new QStandardItem(QStringLiteral("row %1").arg(r)));
+            records.setItem(r, 1, new QStandardItem(r < 3 ? "AR" : r < 5 ? "UY" : "CL"));
+        }
+    }
 };
 
-// A report over Records(rows), which outlive it.
+// A report over those records, which outlive it.
 struct RecordsReport : RecordsHolder, TRLReport {
-    explicit RecordsReport(int rows) : RecordsHolder{Records(rows)} {
-        SetDataSource(records.get());
-    }
+    explicit RecordsReport(int rows) : RecordsHolder(rows) { SetDataSource(&records); }
 };
 
 // The records of a model as rows of texts under its columns.
 struct Table {
     QStringList Fields;
     QList<QStringList> Rows;
+    bool operator==(const Table&) const = default;
 };
 
 inline Table Cells(const QAbstractItemModel& model) {
@@ -186,16 +178,7 @@ inline FixedLabel* FieldLabel(TRLCustomControl* band, const QString& field,
     return label;
 }
 
-// The message of the TRLException that `run` throws; empty, and a failure, when none.
-template <class F> QString ThrownMessage(F&& run) {
-    try {
-        run();
-    } catch (const TRLException& e) {
-        return e.Message();
-    }
-    ADD_FAILURE() << "no exception was thrown";
-    return QString();
-}
+using testsupport::ErrorOf;
 
 // Writes a file and hands back its path.
 inline QString WriteFile(const QString& path, const QByteArray& bytes) {
@@ -212,15 +195,6 @@ inline std::unique_ptr<TRLReport> ReadReport(const QByteArray& json,
     return ReadReportLayoutFromJson(json, fileName, QString());
 }
 
-// A page as the painter draws it on white A4 at 96 pixels per inch.
-inline QImage Rendered(const TRLGraphicSurface& page) {
-    QImage image(794, 1123, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    page.PaintTo(painter, QRect(0, 0, 794, 1123));
-    return image;
-}
-
 // A report on A4 with 10 mm margins (its bands start at (38, 38) and are 718 wide) and one
 // header band of the given height.
 struct OneBandReport {
@@ -230,15 +204,7 @@ struct OneBandReport {
     explicit OneBandReport(int height = 32) {
         report.SetName(QStringLiteral("Report"));
         report.SetShowProgress(false);
-        band = AddBand(QStringLiteral("Header"), btHeader, height);
-    }
-
-    TRLBand* AddBand(const QString& name, TRLBandType type, int height) {
-        auto* b = new TRLBand(&report);
-        b->SetName(name);
-        b->SetBandType(type);
-        b->SetHeight(height);
-        return b;
+        band = reporttest::AddBand(&report, QStringLiteral("Header"), btHeader, 38, height);
     }
 
     // Prepares the report and hands back its first page.
@@ -263,18 +229,4 @@ inline TRLDraw* AddLine(TRLBand* band, int left, int top, int width) {
     return line;
 }
 
-inline TRLFont BoldArial(int size) {
-    return TRLFont{"Arial", size, fsBold};
-}
-
 } // namespace reporttest
-
-inline std::ostream& operator<<(std::ostream& os, const TRLRect& r) {
-    return os << "(" << r.Left << ", " << r.Top << ", " << r.Right << ", " << r.Bottom << ")";
-}
-inline std::ostream& operator<<(std::ostream& os, const TRLPoint& p) {
-    return os << "(" << p.X << ", " << p.Y << ")";
-}
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}

@@ -65,15 +65,6 @@ TEST(TextMemoBreaking, LinesBreakAtBlanksBeforeTheWidthAndAtLineBreaks) {
     }
 }
 
-TEST(TextMemoBreaking, NextTextLineLeavesThePositionAtTheFollowingLine) {
-    int position = 0;
-    const QString text = QStringLiteral("one two\r\nthree");
-    for (const auto& [line, next] : {std::pair("one", 4), std::pair("two", 9)}) {
-        EXPECT_EQ(NextTextLine(text, position, W("one"), ArialFont()).Text, line);
-        EXPECT_EQ(position, next);
-    }
-}
-
 TEST(TextMemo, CaptionIsTheLinesWithLineBreaksOrTheNameWhenBlank) {
     TRLMemo memo;
     memo.SetName(QStringLiteral("RLMemo1"));
@@ -90,7 +81,6 @@ TEST(TextMemo, HeightIsOneLineHeightPerLinePlusDrawnTopAndBottomBorders) {
     const int lh = RLTextHeight(ArialFont());
     memo->SetLines({QStringLiteral("aaa bbb ccc ddd eee")});
     EXPECT_EQ(memo->Height(), 3 * lh);
-    EXPECT_EQ(memo->Width(), W("aaa bbb"));
     memo->Borders().SetSides(sdAll);
     memo->Borders().SetWidth(2);
     EXPECT_EQ(memo->Height(), 3 * lh + 6);
@@ -108,7 +98,7 @@ TEST(TextMemo, HeightIsOneLineHeightPerLinePlusDrawnTopAndBottomBorders) {
 
 TEST(TextMemo, GrowsItsBandForOnePrintOnly) {
     OneBandReport doc(32);
-    TRLBand* below = doc.AddBand(QStringLiteral("Below"), btHeader, 20);
+    TRLBand* below = AddBand(&doc.report, QStringLiteral("Below"), btHeader, 70, 20);
     auto* under = new TRLLabel(below);
     under->SetCaption(QStringLiteral("under"));
     auto* memo = new TRLMemo(doc.band);
@@ -127,22 +117,8 @@ TEST(TextMemo, GrowsItsBandForOnePrintOnly) {
     EXPECT_EQ(std::tuple(bandHeight, doc.band->Height(), memo->Height()),
               std::tuple(design + 2 * lh, design, lh));
 
-    const auto texts = ObjectsOf<TRLTextObject>(*page);
-    ASSERT_EQ(texts.size(), 4u);
-    const int left = 38 + 10;
-    const int top = 38 + 4;
-    const QStringList expected{"aaa bbb", "ccc ddd", "eee"};
-    for (int i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(texts[size_t(i)]->Text, expected[i]);
-        EXPECT_EQ(texts[size_t(i)]->BoundsRect,
-                  (TRLRect{left, top + i * lh, left + W("aaa bbb"), top + (i + 1) * lh}));
-        EXPECT_EQ(texts[size_t(i)]->Origin, (TRLPoint{left, top + i * lh}));
-        EXPECT_EQ(texts[size_t(i)]->TextFlags, MetaTextFlagKeepWhole | MetaTextFlagNoClipping);
-    }
-    // The band below moved down by the growth.
-    EXPECT_EQ(texts[3]->Text, QStringLiteral("under"));
-    EXPECT_EQ(texts[3]->BoundsRect.Top, 38 + design + 2 * lh);
+    // Where each line goes is the printing test's concern; the band below moved down.
+    EXPECT_EQ(TextBounds(*page, QStringLiteral("under")).Top, 38 + design + 2 * lh);
 }
 
 // Each line of a printed memo: its text, where it starts and how it is aligned; every line keeps
@@ -168,8 +144,7 @@ TEST(TextMemo, LinesPrintAlignedInsideTheMemoUntilItsHeightIsPassed) {
         const auto page = doc.Prepare();
         for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(*page)) {
             const int top = 38 + int(printed.size()) * lh;
-            EXPECT_EQ(t->BoundsRect, (TRLRect{38, top, 38 + width, std::min(top + lh, bottom)}))
-                << t->Text.toStdString();
+            EXPECT_EQ(t->BoundsRect, (TRLRect{38, top, 38 + width, std::min(top + lh, bottom)}));
             printed.emplace_back(t->Text, t->Origin.X, t->Alignment);
         }
         return printed;

@@ -27,36 +27,26 @@ TEST(TextSystemInfo, MaskTakesTheValuePartsInItsMarks) {
         EXPECT_EQ(MergeInfoMask(c.mask, c.value), c.result) << c.mask;
 }
 
+// Which texts a locale gives is the toolkit's; the rules here are the program's own: the hour
+// without a zone, "now" as date and hour, and no hour at midnight.
 TEST(TextSystemInfo, DatesUseTheLocaleFormatsWithoutZoneAndNowDropsMidnight) {
     const QDateTime afternoon(QDate(2024, 3, 12), QTime(13, 5, 9));
-    const QDateTime midnight(QDate(2024, 3, 12), QTime(0, 0));
-    for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedStates),
-                                  QLocale(QLocale::Spanish, QLocale::Spain), QLocale::c()}) {
-        SCOPED_TRACE(locale.name().toStdString());
-        const QString date = InfoDateText(itDate, afternoon, locale);
-        const QString hour = InfoDateText(itHour, afternoon, locale);
-        EXPECT_EQ(date, locale.toString(QDate(2024, 3, 12), QLocale::ShortFormat));
-        EXPECT_TRUE(hour.contains(":05:09") && !hour.contains("UTC") && !hour.endsWith(' '))
-            << hour.toStdString();
-        EXPECT_TRUE(InfoDateText(itFullDate, afternoon, locale).contains(QStringLiteral("2024")));
-        EXPECT_NE(InfoDateText(itFullDate, afternoon, locale), date);
-        EXPECT_EQ(InfoDateText(itNow, afternoon, locale), date + QLatin1Char(' ') + hour);
-        EXPECT_EQ(InfoDateText(itNow, midnight, locale), date);
-        EXPECT_TRUE(InfoDateText(itPageNumber, afternoon, locale).isEmpty());
-    }
     const QLocale spain(QLocale::Spanish, QLocale::Spain);
-    EXPECT_EQ(InfoDateText(itHour, afternoon, spain), QStringLiteral("13:05:09"));
+    const QString date = InfoDateText(itDate, afternoon, spain);
+    EXPECT_EQ(std::tuple(date, InfoDateText(itHour, afternoon, spain)),
+              std::tuple(spain.toString(QDate(2024, 3, 12), QLocale::ShortFormat), "13:05:09"));
     EXPECT_TRUE(InfoDateText(itFullDate, afternoon, spain).contains(QStringLiteral("marzo")));
+    EXPECT_EQ(InfoDateText(itNow, afternoon, spain), date + QStringLiteral(" 13:05:09"));
+    EXPECT_EQ(InfoDateText(itNow, QDateTime(QDate(2024, 3, 12), QTime(0, 0)), spain), date);
+    EXPECT_TRUE(InfoDateText(itPageNumber, afternoon, spain).isEmpty());
 }
 
 TEST(TextSystemInfo, OutsidePreparationTheCaptionNamesTheValue) {
     TRLSystemInfo info;
-    EXPECT_EQ(info.Caption(), QStringLiteral("(Date)"));
     info.SetInfo(itPagePreview);
     info.SetText(QStringLiteral("Página # de #"));
     EXPECT_EQ(info.Caption(), QStringLiteral("Página (PageNumber) de (LastPageNumber)"));
     info.SetText(QString());
-    info.SetInfo(itLastPageNumber);
     // As a layout sets it: the caption follows once loading ends.
     info.BeginLoad();
     info.SetFriendlyName(QStringLiteral("Ultima"));
@@ -79,9 +69,9 @@ struct InfoReport : OneBandReport {
     std::map<TRLInfoType, TRLSystemInfo*> infos;
     std::map<TRLInfoType, QString> printed;
 
-    explicit InfoReport(const QString& mask = QString()) : OneBandReport(400) {
+    InfoReport() : OneBandReport(400) {
         for (int i = 0; i < InfoTypeCount; ++i) {
-            auto* info = AddInfo(band, static_cast<TRLInfoType>(i), mask, 0, i * 20);
+            auto* info = AddInfo(band, static_cast<TRLInfoType>(i), QString(), 0, i * 20);
             info->BeforePrint = [this, i](TRLCustomControl&, QString& text, bool&) {
                 printed[static_cast<TRLInfoType>(i)] = text;
             };
@@ -96,9 +86,8 @@ TEST(TextSystemInfo, EveryKindPrintsItsValueWhilePreparing) {
     InfoReport doc;
     doc.report.SetTitle(QStringLiteral("Solicitud"));
     doc.report.SetFirstPageNumber(10);
-    const auto page = doc.Prepare();
+    doc.Prepare();
     const QDateTime date = doc.report.ReportDate();
-    ASSERT_TRUE(date.isValid());
     QStringList printed;
     for (const auto& [kind, text] : doc.printed)
         printed << InfoTypeNames()[kind] + '=' + text;
@@ -113,33 +102,24 @@ TEST(TextSystemInfo, EveryKindPrintsItsValueWhilePreparing) {
                            "itPagePreview=10{LastPageNumber}", "itTitle=Solicitud", "itRecNo=1",
                            "itCopyNo=1"}));
 
-    // The page store puts the last page number in when the page is drawn.
-    QString last;
-    for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(*page))
-        if (t->Text == QStringLiteral("{LastPageNumber}"))
-            last = page->ExpandMacros(t->Text);
-    EXPECT_EQ(last, QStringLiteral("10"));
     // Back at design time, the captions name their values again.
     EXPECT_EQ(doc.infos[itTitle]->Caption(), QStringLiteral("(Title)"));
-}
 
-TEST(TextSystemInfo, ClearMaskPrintsNothingWhateverTheKind) {
-    InfoReport doc(QStringLiteral("^CLEAR"));
+    // The clearing mask prints nothing, whatever the kind.
+    for (const auto& [kind, info] : doc.infos)
+        info->SetText(QStringLiteral("^CLEAR"));
     doc.Prepare();
-    ASSERT_EQ(doc.printed.size(), size_t(InfoTypeCount));
     for (const auto& [kind, text] : doc.printed)
-        EXPECT_TRUE(text.isEmpty())
-            << InfoTypeNames()[kind].toStdString() << ": " << text.toStdString();
+        EXPECT_EQ(text, QString()) << InfoTypeNames()[kind].toStdString();
 }
 
 TEST(TextSystemInfo, PagesNumberFromFirstPageNumberAndContinuationTextsFollowTheRun) {
     OneBandReport doc(40);
     doc.report.SetFirstPageNumber(10);
     AddInfo(doc.band, itPagePreview, "Hoja # de #", 0, 0);
-    AddInfo(doc.band, itDate, QString(), 0, 20);
     AddInfo(doc.band, itMend, "|viene de la hoja anterior|", 300, 20);
-    AddInfo(doc.AddBand("Footer", btFooter, 20), itJunction, "|Sigue;Fin|", 0, 0);
-    AddInfo(doc.AddBand("Detail", btDetail, 600), itRecNo, "Registro #", 0, 0);
+    AddInfo(AddBand(&doc.report, "Footer", btFooter, 78, 20), itJunction, "|Sigue;Fin|", 0, 0);
+    AddInfo(AddBand(&doc.report, "Detail", btDetail, 98, 600), itRecNo, "Registro #", 0, 0);
 
     QStandardItemModel records(3, 1);
     doc.report.SetDataSource(&records);
@@ -151,10 +131,7 @@ TEST(TextSystemInfo, PagesNumberFromFirstPageNumberAndContinuationTextsFollowThe
         QStringList texts;
         for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(*page))
             texts << page->ExpandMacros(t->Text);
-        EXPECT_TRUE(texts.contains(QStringLiteral("Hoja %1 de %2").arg(10 + p).arg(9 + pages)))
-            << texts.join(QLatin1Char('|')).toStdString();
-        // The same report date on every page.
-        EXPECT_TRUE(texts.contains(InfoDateText(itDate, doc.report.ReportDate())));
+        EXPECT_TRUE(texts.contains(QStringLiteral("Hoja %1 de %2").arg(10 + p).arg(9 + pages)));
         EXPECT_EQ(texts.contains(QStringLiteral("viene de la hoja anterior")), p > 0);
         EXPECT_TRUE(
             texts.contains(p + 1 < pages ? QStringLiteral("Sigue") : QStringLiteral("Fin")));
