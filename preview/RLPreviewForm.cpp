@@ -437,6 +437,10 @@ void TRLPreviewForm::ViewChanged() {
         ComboBoxZoom->setCurrentIndex(-1);
         ComboBoxZoom->setEditText(ZoomText(view->Zoom()));
     }
+    // Each view has its own edit mode; the button shows the current one's, so that its next
+    // click turns that mode over rather than the mode of the view last toggled.
+    const QSignalBlocker blocker(SpeedButtonEdit);
+    SpeedButtonEdit->setChecked(view->Editing());
 }
 
 // ---- toolbar -------------------------------------------------------------------------------

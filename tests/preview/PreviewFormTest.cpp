@@ -215,6 +215,11 @@ TEST_F(PreviewWindow, DividedScreenShowsTwoViewsThatPageScrollAndEditOnTheirOwn)
     form->SpeedButtonEdit->click(); // the edit button too toggles the current view's mode
     EXPECT_EQ(QList<bool>({lower.Editing(), View().Editing(), form->SpeedButtonEdit->isChecked()}),
               QList<bool>({true, false, true}));
+    // The button shows the current view's own mode, so that its next click turns that one over.
+    QTest::mouseClick(View().viewport(), Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_FALSE(form->SpeedButtonEdit->isChecked());
+    form->SpeedButtonEdit->click();
+    EXPECT_EQ(QList<bool>({lower.Editing(), View().Editing()}), QList<bool>({true, true}));
 
     // Removing the view that was current hands the commands back to the first.
     form->SpeedButtonViews->click();
