@@ -8,7 +8,7 @@ using namespace reporttest;
 
 namespace {
 
-// A picture of 99 x 144, white with a red band, so that what part of it is kept shows.
+// A picture of 99 x 144, white with a red band, so that what is kept of it shows.
 QImage Crest() {
     QImage image(99, 144, QImage::Format_RGB32);
     image.fill(Qt::white);
