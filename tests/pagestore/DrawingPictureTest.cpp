@@ -117,7 +117,7 @@ TEST(DrawingJpeg, DamagedDataGivesNoPicture) {
         EXPECT_TRUE(DecodeJpeg(data).isNull()) << data.toHex().left(40).constData();
 }
 
-// Pictures in files are read through the picture control (GraphicImage tests) and the program's
+// Pictures in files are read through a layout's pictures (LayoutReader tests) and the program's
 // artwork (Artwork tests).
 TEST(DrawingTaggedData, BitmapsLayTransparencyOverWhite) {
     EXPECT_EQ(TaggedDataFromImage(QImage()), QByteArrayLiteral("NIL"));

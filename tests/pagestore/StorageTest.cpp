@@ -162,7 +162,8 @@ TEST_F(PageStorage, SettingsAreKeptAsTextEntries) {
     EXPECT_EQ(storage.PaperWidth(), 0) << "text that does not parse gives the default";
 }
 
-// That a background run holding the last link frees the store when done is the filter tests'.
+// That a background run lets go of its store when done, freeing one without owner, is the
+// filter's and background-run tests'.
 TEST_F(PageStorage, AStoreWithoutOwnerLivesWhileLinked) {
     QPointer<TRLGraphicStorage> storage = new TRLGraphicStorage;
     auto preview = std::make_unique<QObject>();

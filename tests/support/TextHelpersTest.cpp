@@ -54,8 +54,8 @@ QString HexOf(const QImage& image, const char* format) {
     return QString::fromLatin1(buffer.data().toHex());
 }
 
-// The preview's glyphs are bitmap files written as hexadecimal text, every one of them decoded
-// by the preview glyph test; here the readings that text does not use and the refusals.
+// The preview's glyphs are bitmap files written as hexadecimal text, decoded for the buttons of
+// every preview window; here the readings that text does not use and the refusals.
 TEST(SupportText, BitmapFromHexTextLoadsBitmapFileImagesOnly) {
     QImage picture(3, 2, QImage::Format_RGB32);
     picture.fill(qRgb(10, 20, 30));
