@@ -208,4 +208,25 @@ TEST(EngineWindows, EveryControlIsNamedAndEveryTextFitsInEveryLanguage) {
         return TRLPreviewForm().SpeedButtonZoomUp->accessibleName();
     };
     EXPECT_NE(zoomUpName(lgEnglish), zoomUpName(lgSpanish));
+
+    // A label is the buddy of the box it names, so that a screen reader reads them together.
+    const TRLPreviewForm preview;
+    const TfrmRLFindDialog find;
+    const TRLPrintDialog print;
+    const TRLSaveDialog save;
+    const std::pair<const QLabel*, const QWidget*> buddies[] = {
+        {preview.LabelPage, preview.EditPageNo},
+        {find.LabelTextToFind, find.EditTextToFind},
+        {print.LabelPrinterName, print.ComboBoxPrinterNames},
+        {print.LabelFilterName, print.ComboBoxFilters},
+        {print.LabelOptions, print.ComboBoxOptions},
+        {print.LabelFromPage, print.EditFromPage},
+        {print.LabelToPage, print.EditToPage},
+        {print.LabelCopies, print.EditCopies},
+        {save.LabelFileName, save.EditFileName},
+        {save.LabelUseFilter, save.ComboBoxFilters},
+        {save.LabelFromPage, save.EditFromPage},
+        {save.LabelToPage, save.EditToPage}};
+    for (const auto& [label, box] : buddies)
+        EXPECT_EQ(label->buddy(), box) << label->objectName().toStdString();
 }
