@@ -1,5 +1,7 @@
-// The three documents as they come out of their layouts: one A4 page each, with their captions,
-// lines, picture and fields where the documents place them, read back from the page store.
+// The three documents as they come out of their layouts: one A4 page each, with the crest, date,
+// title, declarations and fields where the documents place them, read back from the page store.
+// The captions and lines themselves are the layouts' data, which the layout tests check against
+// the schema.
 #include "DocumentTestSupport.h"
 #include "FFRDeclaracionJurada.h"
 #include "FFRSolicitud.h"
@@ -27,34 +29,6 @@ std::unique_ptr<TFFRDocument> MakeForm(Doc doc) {
     return std::make_unique<TFFRVehiculoParticular>();
 }
 
-constexpr TRLFontStyles B = fsBold;
-
-// A fixed caption: band top, left and top in the band, the stored width (0 where it is not the
-// caption's own width), size in points, style. Docs is a mask of the documents that carry it.
-struct Caption {
-    unsigned Docs;
-    const char* Text;
-    int Band, Left, Top, Width, Size;
-    TRLFontStyles Style;
-};
-constexpr unsigned S = 1, D = 2, V = 4, SD = S | D, ALL = S | D | V;
-
-// One caption of each kind: the head band's names and date caption, captions every document
-// or only some carry, bold and plain, and an item line as it reads before any run.
-const Caption kCaptions[] = {
-    // The stored widths of the institution's names are wider than the names in any face.
-    {ALL, "Universidad Nacional de Brendal", kHead, 16, 80, 0, 10, 0},
-    {ALL, "Fecha  :", kHead, 612, 6, 44, 8, B},
-    {ALL, "D.N.I. Nº ", kBody, 56, 61, 60, 10, B},
-    {SD, "DEDICACIÓN ", kBody, 379, 98, 88, 10, B},
-    {D, "NOMBRE Y APELLIDO ", kBody, 56, 23, 145, 10, B},
-    {S, "Solicitante", kBody, 150, 648, 65, 10, 0},
-    {S, "AUX_1", kBody, 114, 401, 43, 10, 0},
-    {D, "Firma beneficiario", kBody, 534, 703, 106, 10, 0},
-    {V, "VEHÍCULO PATENTE Nº ", kBody, 56, 212, 155, 10, B},
-    {V, "SALIDA ", kBody, 58, 247, 56, 10, B},
-};
-
 const char* const kTitles[] = {"SOLICITUD DE KELMORA", "DECLARACIÓN JURADA (PASAJE / INSCRIPCIÓN)",
                                "VEHÍCULO PARTICULAR"};
 
@@ -76,7 +50,7 @@ protected:
 
 } // namespace
 
-TEST_P(DocumentLayout, PreparesOneA4PageWithTheCrestAndTheDate) {
+TEST_P(DocumentLayout, PreparesOneA4PageWithTheCrestTheDateAndTheCentredTitle) {
     PreparePage(form->RLReport1());
     // Again, as every "Imprimir" does: still one page.
     const auto page = PreparePage(form->RLReport1());
@@ -91,34 +65,8 @@ TEST_P(DocumentLayout, PreparesOneA4PageWithTheCrestAndTheDate) {
 
     const QString today = InfoDateText(itDate, form->RLReport1().ReportDate());
     const TRLTextObject* date = TextAt(*page, today, kBandLeft + 661, kHead + 6);
-    ASSERT_NE(date, nullptr) << "the date printed at" << WhereIs(*page, today);
+    ASSERT_NE(date, nullptr);
     EXPECT_EQ(date->Font.Size, 8);
-    EXPECT_EQ(date->Font.Style, 0);
-}
-
-TEST_P(DocumentLayout, PrintsItsCaptionsInTheirPlacesAndFontsAndCentresTheTitle) {
-    const auto page = PreparePage(form->RLReport1());
-    ASSERT_TRUE(page);
-    for (const Caption& c : kCaptions) {
-        if (!(c.Docs & (1u << doc)))
-            continue;
-        const QString text = QString::fromUtf8(c.Text);
-        SCOPED_TRACE(text.toStdString());
-        const TRLTextObject* object = TextAt(*page, text, kBandLeft + c.Left, c.Band + c.Top);
-        ASSERT_NE(object, nullptr) << "printed at" << WhereIs(*page, text);
-        EXPECT_EQ(object->FontName(), "Arial");
-        EXPECT_EQ(object->Font.Size, c.Size);
-        EXPECT_EQ(object->Font.Style, c.Style);
-        EXPECT_EQ(object->Font.Color.ToColor(), QColor(Qt::black));
-        // Labels size themselves to the caption and one blank. The stored widths come from
-        // another face with the same metrics, so they agree to a few pixels.
-        const TRLSize natural = Measure(text + ' ', c.Size, c.Style);
-        const TRLRect& r = object->BoundsRect;
-        EXPECT_EQ((TRLSize{r.Right - r.Left, r.Bottom - r.Top}), natural);
-        if (c.Width != 0) {
-            EXPECT_NEAR(natural.Width, c.Width, 4);
-        }
-    }
 
     // The title is centred in its band (x 38 to 756, y 169 to 201) whatever its width; that
     // the sworn statement lists its body band first does not move it.

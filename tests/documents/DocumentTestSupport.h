@@ -51,22 +51,12 @@ inline const TRLTextObject* TextAt(const TRLGraphicSurface& page, const QString&
     return nullptr;
 }
 
-// Where the page printed a text, for failure messages.
-inline std::string WhereIs(const TRLGraphicSurface& page, const QString& text) {
-    std::string where;
-    for (const TRLTextObject* object : Texts(page))
-        if (object->Text == text)
-            where += " (" + std::to_string(object->BoundsRect.Left) + ", " +
-                     std::to_string(object->BoundsRect.Top) + ")";
-    return where.empty() ? std::string(" nowhere") : where;
-}
-
 // The text object that prints text with its top-left at (left, top) in the body band; a failure
-// saying where the page printed it instead when there is none.
+// when there is none.
 inline const TRLTextObject* ExpectInBody(const TRLGraphicSurface& page, const QString& text,
                                          int left, int top) {
     const TRLTextObject* object = TextAt(page, text, kBandLeft + left, kBody + top);
-    EXPECT_NE(object, nullptr) << text.toStdString() << " printed at" << WhereIs(page, text);
+    EXPECT_NE(object, nullptr) << text.toStdString();
     return object;
 }
 

@@ -43,10 +43,6 @@ TDatosSolicitud Basic() {
     return d;
 }
 
-QString Caption(const TRLCustomControl* control) {
-    return control->Caption();
-}
-
 } // namespace
 
 TEST(FillingTexts, PhraseDocumentsAndCountForEveryCombinationOfItems) {
@@ -113,9 +109,8 @@ TEST(FillingTexts, TimesHaveTwoDigitHoursAndDatesFollowTheLocale) {
     EXPECT_EQ(TimeText(QTime(23, 59, 40)), "23:59");
 
     const QDate date(2024, 3, 7);
+    // The batch program's documents show the short day/month/year of a regional locale.
     const auto restore = qScopeGuard([saved = QLocale()] { QLocale::setDefault(saved); });
-    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Argentina));
-    EXPECT_EQ(ShortDateText(date), "7/3/24");
     // The C locale spells the month out in its short format; the documents use digits.
     QLocale::setDefault(QLocale::c());
     EXPECT_EQ(ShortDateText(date), "07/03/2024");
@@ -151,7 +146,6 @@ protected:
 TEST_F(FillDocumentsTest, HandsOverSwornStatementThenVehicleThenRequest) {
     using K = TDocumentKind;
     TDatosSolicitud d = Basic();
-    EXPECT_EQ(Fill(d), std::vector<K>({K::Solicitud}));
     d.SolicitaKelmora = true;
     EXPECT_EQ(Fill(d), std::vector<K>({K::Solicitud}));
     d.SolicitaInscripcion = true;
@@ -163,26 +157,6 @@ TEST_F(FillDocumentsTest, HandsOverSwornStatementThenVehicleThenRequest) {
     d.SolicitaKelmora = false;
     EXPECT_EQ(Fill(d), std::vector<K>({K::VehiculoParticular, K::Solicitud}));
     EXPECT_EQ(texts.FormCount, 2);
-}
-
-TEST_F(FillDocumentsTest, DocumentsNotProducedKeepTheTextsOfTheirLastRun) {
-    TDatosSolicitud first = Basic();
-    first.SolicitaInscripcion = true;
-    first.MontoInscripcion = QStringLiteral("80");
-    Fill(first);
-    ASSERT_EQ(Caption(forms.FFRDeclaracionJurada->aux_solicita), "inscripción unicamente");
-
-    TDatosSolicitud second = Basic();
-    second.Persona = QStringLiteral("OTRA PERSONA");
-    second.SolicitaKelmora = true;
-    second.DiasKelmora = QStringLiteral("2");
-    Fill(second);
-    EXPECT_EQ(Caption(forms.FFRSolicitud->aux_persona), "OTRA PERSONA");
-    EXPECT_EQ(Caption(forms.FFRSolicitud->aux_4), "INSCRIPCIÓN NO SOLICITADO");
-    EXPECT_EQ(Caption(forms.FFRDeclaracionJurada->aux_persona), first.Persona);
-    EXPECT_EQ(Caption(forms.FFRDeclaracionJurada->aux_solicita), "inscripción unicamente");
-    // The vehicle statement was never produced: its labels are still empty.
-    EXPECT_TRUE(Caption(forms.FFRVehiculoParticular->aux_persona).isEmpty());
 }
 
 TEST_F(FillDocumentsTest, PreparedRequestShowsTheFilledTextsInTheirPlaces) {
@@ -209,7 +183,7 @@ TEST_F(FillDocumentsTest, PreparedRequestShowsTheFilledTextsInTheirPlaces) {
     for (const auto& e : expected)
         ExpectInBody(*page, e.Text, e.Left, e.Top);
     for (const char* stale : {"AUX_1", "AUX_2", "AUX_4"})
-        EXPECT_EQ(WhereIs(*page, stale), " nowhere");
+        EXPECT_TRUE(TextsIn(*page, {0, 0, page->Width(), page->Height()}).filter(stale).isEmpty());
 }
 
 // The desktop run: a preview window per produced document, then the operator's message box
