@@ -73,32 +73,30 @@ TEST(TRLValue, ArithmeticFollowsTheConversionRules) {
         {1e308, "*", 10, "Floating point overflow"},
         {16, "\\", 0, "Division by zero"},
         {-8, "\\", 3, "Invalid floating point operation"},
+        {{}, "neg", true, "Cannot apply \"-\" to boolean"},
+        {{}, "not", kUnassigned, "Cannot apply \"not\" to unassigned"},
     };
     ExpectCases(cases, faults);
 }
 
-// A boolean on either side makes the operation logical; numbers are rounded half to even.
+// A boolean on either side makes the operation logical; numbers are rounded half to even. "not"
+// of a text reads it as a number or else as a boolean. The parser's tests run the signs.
 TEST(TRLValue, LogicalOperatorsAreBitwiseOnNumbers) {
     const Case cases[] = {
-        {5, "&", 3, 1},   {"4", "|", "1", 5}, {true, "&", false, false}, {true, "&", 2, true},
-        {2.5, "&", 3, 2}, {3.5, "&", 4, 4},   {kNull, "&", true, kNull},
+        {5, "&", 3, 1},
+        {"4", "|", "1", 5},
+        {true, "&", false, false},
+        {true, "&", 2, true},
+        {2.5, "&", 3, 2},
+        {3.5, "&", 4, 4},
+        {kNull, "&", true, kNull},
+        {{}, "neg", kNull, kNull},
+        {{}, "not", "6", -7},
+        {{}, "not", "false", true},
     };
     const Fault faults[] = {
         {1e10, "|", 1, "Number 1e+10 is out of range for \"or\""},
         {true, "&", "maybe", "Cannot convert string \"maybe\" to boolean"},
-    };
-    ExpectCases(cases, faults);
-}
-
-TEST(TRLValue, UnaryOperators) {
-    const Case cases[] = {
-        {{}, "neg", "2.5", -2.5}, {{}, "neg", kNull, kNull}, {{}, "not", true, false},
-        {{}, "not", 0, -1},       {{}, "not", "6", -7},      {{}, "not", "false", true},
-    };
-    const Fault faults[] = {
-        {{}, "neg", true, "Cannot apply \"-\" to boolean"},
-        {{}, "neg", "x", "Cannot convert string \"x\" to number"},
-        {{}, "not", kUnassigned, "Cannot apply \"not\" to unassigned"},
     };
     ExpectCases(cases, faults);
 }
