@@ -1,5 +1,5 @@
-// The filter run loop: page ranges, copies, cancelling, the progress window, background runs and
-// the page store's lifetime while a filter holds it.
+// The filter run loop: page ranges, copies, cancelling, errors, the progress window, a page store
+// that goes away during a run, and the registry of filters.
 #include "OutputTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -7,13 +7,6 @@
 using namespace outputtest;
 
 namespace {
-
-TfrmRLFeedBack* OpenFeedBackWindow() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* window = qobject_cast<TfrmRLFeedBack*>(w))
-            return window;
-    return nullptr;
-}
 
 class FilterRun : public ::testing::Test {
 protected:
@@ -62,7 +55,7 @@ TEST_F(FilterRun, CancelStopsAfterThePageBeingDrawn) {
     QString caption;
     QList<int> positions;
     filter.Hook = [&](TRLGraphicSurface& page) {
-        TfrmRLFeedBack* window = OpenFeedBackWindow();
+        TfrmRLFeedBack* window = ProgressWindow();
         ASSERT_NE(window, nullptr);
         ASSERT_EQ(window->ProgressBar->maximum(), 6);
         positions << window->ProgressBar->value();
@@ -77,7 +70,7 @@ TEST_F(FilterRun, CancelStopsAfterThePageBeingDrawn) {
     EXPECT_TRUE(filter.Canceled());
     EXPECT_EQ(caption, RLMessages[mkPrintingInProgress]);
     EXPECT_EQ(positions, (QList<int>{0, 1})) << "the bar steps after each page";
-    EXPECT_EQ(OpenFeedBackWindow(), nullptr) << "the progress window outlived the run";
+    EXPECT_EQ(ProgressWindow(), nullptr) << "the progress window outlived the run";
 
     // The next run starts uncancelled.
     filter.Calls.clear();
@@ -96,7 +89,7 @@ TEST_F(FilterRun, ErrorsEndTheDocumentAndReleaseEverything) {
     QString caption;
     int maximum = -1;
     filter.Hook = [&](TRLGraphicSurface&) {
-        TfrmRLFeedBack* window = OpenFeedBackWindow();
+        TfrmRLFeedBack* window = ProgressWindow();
         ASSERT_NE(window, nullptr);
         caption = window->windowTitle();
         maximum = window->ProgressBar->maximum();
@@ -111,7 +104,7 @@ TEST_F(FilterRun, ErrorsEndTheDocumentAndReleaseEverything) {
     EXPECT_EQ(store.LinkCount(), 0);
     EXPECT_EQ(filter.Pages(), nullptr);
     EXPECT_FALSE(filter.Running());
-    EXPECT_EQ(OpenFeedBackWindow(), nullptr);
+    EXPECT_EQ(ProgressWindow(), nullptr);
 }
 
 // A store destroyed by its owner during the run: the filter forgets it and the copy ends.

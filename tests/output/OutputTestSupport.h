@@ -57,10 +57,8 @@ struct PagePaper {
 inline std::shared_ptr<TRLGraphicSurface> OpenPage(const PagePaper& paper = {}) {
     auto page = std::make_shared<TRLGraphicSurface>();
     const bool landscape = paper.Orientation == MetaOrientationLandscape;
-    const double w = landscape ? paper.PaperHeight : paper.PaperWidth;
-    const double h = landscape ? paper.PaperWidth : paper.PaperHeight;
-    page->SetWidth(RoundHalfEven(w * 96 / 25.4));
-    page->SetHeight(RoundHalfEven(h * 96 / 25.4));
+    page->SetWidth(RoundHalfEven((landscape ? paper.PaperHeight : paper.PaperWidth) * 96 / 25.4));
+    page->SetHeight(RoundHalfEven((landscape ? paper.PaperWidth : paper.PaperHeight) * 96 / 25.4));
     page->SetOrientation(paper.Orientation);
     page->SetPaperWidth(paper.PaperWidth);
     page->SetPaperHeight(paper.PaperHeight);
@@ -133,6 +131,14 @@ inline QStringList Items(const QComboBox* box) {
     for (int i = 0; i < box->count(); ++i)
         items << box->itemText(i);
     return items;
+}
+
+// The progress window of a run, while it shows.
+inline TfrmRLFeedBack* ProgressWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<TfrmRLFeedBack*>(w); window && window->isVisible())
+            return window;
+    return nullptr;
 }
 
 // Processes events until done() or the time is up; true when done.

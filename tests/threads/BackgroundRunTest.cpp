@@ -38,17 +38,8 @@ TRLGraphicStorage* MakeStore(int pageCount, QObject* owner) {
     return store;
 }
 
-// The progress window a background run opened, once it shows.
-TfrmRLFeedBack* ProgressWindow() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* feedback = qobject_cast<TfrmRLFeedBack*>(w); feedback && feedback->isVisible())
-            return feedback;
-    return nullptr;
-}
-
 class BackgroundRun : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
     void TearDown() override {
         // A failed test must not leave a run that outlives the objects it reads.
         EXPECT_TRUE(QTest::qWaitFor([this] { return !filter.Running(); }, kDeadlineMs));
