@@ -89,16 +89,8 @@ TEST(BarcodeControl, AutoSizeFollowsTheCodeTheMarginsAndTheFrameSides) {
     // code is as wide as its start and stop.
     EXPECT_FALSE(barcode.Margins().LeftStored());
     EXPECT_EQ(SizeOf(barcode), QSize(Interleaved(0) + 1 + SideMargins, 34));
+    // The bars' width at each module and ratio is the encoder's (its columns and widths tests).
     EXPECT_EQ(widthAfter([&] { barcode.SetCaption("12"); }), 31); // 22 pixels of bars
-    // "123" is printed as 0123: two pairs.
-    EXPECT_EQ(widthAfter([&] { barcode.SetCaption("123"); }), Interleaved(2) + 1 + SideMargins);
-
-    // 12 narrow elements of 2 and 5 wide ones of 4 for "12" at module 2; wide ones of 6 at ratio 3.
-    barcode.SetModule(2);
-    EXPECT_EQ(widthAfter([&] { barcode.SetCaption("12"); }), 44 + 1 + SideMargins);
-    EXPECT_EQ(widthAfter([&] { barcode.SetRatio(3.0); }), 24 + 30 + 1 + SideMargins);
-    barcode.SetRatio(2.0);
-    barcode.SetModule(1);
 
     // A left margin of 2 mm is 8 pixels.
     EXPECT_EQ(widthAfter([&] { barcode.Margins().SetLeftMargin(2.0); }), 22 + 1 + 8 + 4);
@@ -117,12 +109,8 @@ TEST(BarcodeControl, AutoSizeFollowsTheCodeTheMarginsAndTheFrameSides) {
     EXPECT_EQ(widthAfter([&] { barcode.SetCaption("12345678"); }), 31);
     EXPECT_EQ(widthAfter([&] { barcode.SetAutoSize(true); }), Interleaved(4) + 1 + SideMargins);
 
-    // Symbology and check digit change the bars and so the size. Code 128 always has its own
-    // check symbol and nothing more; EAN 128's eight digits and a check digit take one more
-    // symbol of 11.
-    const int code128 = widthAfter([&] { barcode.SetBarcodeType(bcCode128C); });
-    EXPECT_NE(code128, Interleaved(4) + 1 + SideMargins);
-    EXPECT_EQ(widthAfter([&] { barcode.SetCheckSum(true); }), code128);
+    // Symbology and check digit change the bars and so the size: EAN 128's eight digits and a
+    // check digit take one more symbol of 11.
     barcode.SetBarcodeType(bcEAN128C);
     const int withoutDigit = widthAfter([&] { barcode.SetCheckSum(false); });
     EXPECT_EQ(widthAfter([&] { barcode.SetCheckSum(true); }), withoutDigit + 11);
@@ -216,8 +204,8 @@ TEST(BarcodeControl, InvalidValuesPrintAsInvalidCodeSays) {
         // A fixed-length code of the wrong length has no bars at all, only the cross.
         {bcEAN13, "12345678901234", icCrossOut, true, false, true},
         {bcEAN13, "12345678901234", icDrawAnyway, true, false, false},
-        // The request document's empty value, or a blank one: background only, and not invalid.
-        {bcCode2OF5Interleaved, "", icCrossOut, false, false, false},
+        // A blank value: background only, and not invalid (the documents' test renders the
+        // request's empty one).
         {bcCode2OF5Interleaved, "   ", icCrossOut, false, false, false},
     };
     for (const Case& c : cases) {
@@ -302,9 +290,7 @@ TEST(BarcodeControl, RegisteredForLayoutsByPropertyName) {
         {"InvalidCode", "icDrawAnyway"},
         {"BarColor", QColor(Qt::darkBlue)},
         {"Margins.LeftMargin", 2.0},
-        {"Caption", "KELMORA"},
-        {"Borders.Width", 2},
-        {"Alignment", "taCenter"},
+
     };
     for (const auto& [name, written] : values) {
         EXPECT_TRUE(registry.WriteProperty(*barcode, name, written)) << name;
