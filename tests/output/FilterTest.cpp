@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace outputtest;
 
 namespace {
@@ -148,4 +150,39 @@ TEST(FilterRegistry, ActiveFiltersAndSaveFilterLookup) {
     EXPECT_EQ(printer.GetDisplayName(), "RLPDFFilter1");
     printer.SetDisplayName("PDF");
     EXPECT_EQ(printer.GetDisplayName(), "PDF");
+}
+
+// The window's further levels and its OK kind, which a run with more than one stage uses.
+TEST(FeedBackWindow, LevelsStackBarsAndTheButtonFollows) {
+    TfrmRLFeedBack one("x", 1);
+    TfrmRLFeedBack three("x", 3);
+    ASSERT_EQ(three.Levels(), 3);
+    // Each further bar sits below the one before; the window grows by as much.
+    const int step = three.Bars()[1]->y() - three.ProgressBar->y();
+    EXPECT_EQ(three.Bars()[2]->y() - three.Bars()[1]->y(), step);
+    EXPECT_EQ(three.height(), one.height() + 2 * step);
+    EXPECT_GT(three.BitBtnCancel->y(), three.Bars()[2]->geometry().bottom());
+
+    // Each level has its own bar; SetMax restarts only the current one.
+    three.SetMax(4);
+    three.StepIt();
+    three.NextLevel();
+    three.SetMax(10);
+    three.StepIt();
+    three.StepIt();
+    EXPECT_EQ(std::tuple(three.Bars()[0]->value(), three.Bars()[0]->maximum(),
+                         three.Bars()[1]->value(), three.Bars()[2]->value()),
+              std::tuple(1, 4, 2, 0));
+
+    // Cancel calls the handler; once turned into an OK button the click only finishes.
+    int handled = 0;
+    for (TfrmRLFeedBack* window : {&three, &one})
+        QObject::connect(window, &TfrmRLFeedBack::CancelRequested, [&] { ++handled; });
+    three.BitBtnCancel->click();
+    EXPECT_TRUE(three.Canceled());
+    one.SetOkKind(true);
+    one.BitBtnCancel->click();
+    EXPECT_TRUE(one.Finished());
+    EXPECT_FALSE(one.Canceled());
+    EXPECT_EQ(handled, 1);
 }
