@@ -23,8 +23,7 @@ struct Case {
 };
 
 std::ostream& operator<<(std::ostream& os, const Case& c) {
-    return os << BarcodeTypeName(c.type).toStdString() << " \"" << c.value.toStdString()
-              << "\" checksum " << c.checkSum << " module " << c.module << " ratio " << c.ratio;
+    return os << c.symbologies << " " << c.value.toStdString() << " ratio " << c.ratio;
 }
 
 // The bars, left to right, with ten narrow elements of quiet zone on each side.
@@ -40,12 +39,10 @@ QImage Paint(const Case& c) {
     return e.CreateBitmap(c.value, width, 60);
 }
 
-QString Printable() {
-    QString printable;
-    for (char16_t c = 32; c < 127; ++c)
-        printable += QChar(c);
-    return printable;
-}
+// Every printable ASCII character, the whole of set B.
+const QString kPrintable =
+    QString::fromLatin1(R"( !"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMN)"
+                        R"(OPQRSTUVWXYZ[\]^_`abcdefghijklmnopqrstuvwxyz{|}~)");
 
 const QString kCode39All = QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%");
 
@@ -85,7 +82,7 @@ const Case kCases[] = {
     {"code93", bcCode93Extended, "Kelmora 1.9!", "Kelmora 1.9!", false, 3},
     // All four shift characters: (%)K, (%)M, ($)I, (%)F, (/)D, (+)A.
     {"code93", bcCode93Extended, "[K]\t;$a", "[K]\t;$a", false, 2, 3.0},
-    {"code128", bcCode128B, Printable(), Printable(), false, 2, 3.0},
+    {"code128", bcCode128B, kPrintable, kPrintable, false, 2, 3.0},
     // Control characters exist in set A only.
     {"code128", bcCode128A, "A\tB\x01_", "A\tB\x01_"},
     {"code128", bcCode128C, "12345", "012345", true, 3},

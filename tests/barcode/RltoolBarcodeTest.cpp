@@ -80,7 +80,6 @@ TEST_F(RltoolBarcode, FaultsAreOneLineAndStatusTwo) {
     const Case cases[] = {
         {{"--type", "bcEAN14", "1", "-o", out}, "bcEAN14"},
         {{"--type", "bcEAN13", "--module", "0", "1", "-o", out}, "module"},
-        {{"--type", "bcEAN13", "--module", "two", "1", "-o", out}, "--module"},
         {{"--type", "bcEAN13", "1"}, "-o"},
         {{"--elements", "1"}, "--type"},
         {{"--type", "bcEAN13", "-o", out}, "VALUE"},
