@@ -114,18 +114,3 @@ TEST(TRLExpressionParserCallbacks, ARefusedComponentAssignmentMakesAVariable) {
     EXPECT_EQ(parser.Evaluate("RLBand1.Height"), TRLValue(10));
     EXPECT_EQ(components.writes, QStringList{"RLBand1.Height"});
 }
-
-TEST(TRLExpressionParserCallbacks, ComponentsAreLeftAloneWithoutTheOption) {
-    TRLExpressionParser parser;
-    FakeComponents components;
-    parser.Components = components.Access();
-    parser.SetOptions({});
-
-    EXPECT_EQ(ErrorOf([&] { parser.Evaluate("RLLabel1.Caption"); }),
-              "Undefined identifier \"RLLabel1.Caption\"");
-    EXPECT_EQ(parser.Evaluate("RLLabel1.Caption := 'x'"), TRLValue("x"));
-    EXPECT_EQ(components.properties["RLLabel1.Caption"], TRLValue("Hola"));
-    EXPECT_EQ(parser.Values().Find("RLLabel1.Caption")->Value, TRLValue("x"));
-    EXPECT_TRUE(components.reads.isEmpty());
-    EXPECT_TRUE(components.writes.isEmpty());
-}
