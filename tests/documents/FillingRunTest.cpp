@@ -75,33 +75,8 @@ TEST(FillingTexts, PhraseDocumentsAndCountForEveryCombinationOfItems) {
             // Per-diem days alone need no sworn statement.
             EXPECT_EQ(t.DeclaracionJurada, row.Pasajes || row.Inscripcion);
             EXPECT_EQ(t.VehiculoParticular, medio == 3);
-            EXPECT_EQ(t.FormCount, 1 + int(t.DeclaracionJurada) + int(t.VehiculoParticular));
         }
     }
-}
-
-TEST(FillingTexts, ItemLinesCarryTheTypedValuesWithTheirFixedSpacing) {
-    // Items not asked for read "NO SOLICITADO", as the prepared request shows.
-    TDatosSolicitud d = Basic();
-    d.SolicitaPasajes = true;
-    d.MontoPasaje = QStringLiteral("1500,50");
-    d.SolicitaKelmora = true;
-    d.DiasKelmora = QStringLiteral("3");
-    d.SolicitaInscripcion = true;
-    d.MontoInscripcion = QStringLiteral(",,5");
-    TFillingTexts t = MakeFillingTexts(d);
-    EXPECT_EQ(t.Pasajes, "PASAJES   $ 1500,50");
-    EXPECT_EQ(t.Kelmora, "KELMORA   3 DÍAS");
-    // Amounts print exactly as typed, however odd.
-    EXPECT_EQ(t.Inscripcion, "INSCRIPCIÓN      $ ,,5");
-
-    // The list entry decides, not the text shown.
-    d.MedioIndice = -1;
-    d.Medio = "Vehículo Particular";
-    d.MontoPasaje = QString();
-    t = MakeFillingTexts(d);
-    EXPECT_FALSE(t.VehiculoParticular);
-    EXPECT_EQ(t.Pasajes, "PASAJES   $ ");
 }
 
 TEST(FillingTexts, TimesHaveTwoDigitHoursAndDatesFollowTheLocale) {
@@ -159,13 +134,21 @@ TEST_F(FillDocumentsTest, HandsOverSwornStatementThenVehicleThenRequest) {
     EXPECT_EQ(texts.FormCount, 2);
 }
 
+// The item lines carry the typed values with their fixed spacing; items not asked for read
+// "NO SOLICITADO" (the batch program's request shows one).
 TEST_F(FillDocumentsTest, PreparedRequestShowsTheFilledTextsInTheirPlaces) {
+    using K = TDocumentKind;
     TDatosSolicitud d = Basic();
     d.SolicitaPasajes = true;
     d.MontoPasaje = QStringLiteral("1500,50");
-    d.Medio = "Avión";
+    d.SolicitaKelmora = true;
+    d.DiasKelmora = QStringLiteral("3");
+    d.SolicitaInscripcion = true;
+    d.MontoInscripcion = QStringLiteral(",,5");
+    // The list entry decides, not the text shown: no vehicle statement.
+    d.Medio = "Vehículo Particular";
     d.MedioIndice = 0;
-    Fill(d);
+    EXPECT_EQ(Fill(d), std::vector<K>({K::DeclaracionJurada, K::Solicitud}));
     const auto page = PreparePage(forms.FFRSolicitud->RLReport1());
     ASSERT_TRUE(page);
     const struct {
@@ -176,9 +159,9 @@ TEST_F(FillDocumentsTest, PreparedRequestShowsTheFilledTextsInTheirPlaces) {
         {"ADJ", 144, 98},      {"Congreso", 120, 136},
         {d.Medio, 224, 250},   {"PASAJES   $ 1500,50", 114, 401},
         {"09:05", 361, 288},   {ShortDateText(d.Salida), 136, 288},
-        {"00:00", 361, 325},   {"KELMORA NO SOLICITADO", 114, 439},
+        {"00:00", 361, 325},   {"KELMORA   3 DÍAS", 114, 439},
         {d.Persona, 204, 23},  {ShortDateText(d.Regreso), 136, 325},
-        {d.Destino, 125, 212}, {"INSCRIPCIÓN NO SOLICITADO", 114, 477},
+        {d.Destino, 125, 212}, {"INSCRIPCIÓN      $ ,,5", 114, 477},
     };
     for (const auto& e : expected)
         ExpectInBody(*page, e.Text, e.Left, e.Top);
