@@ -92,13 +92,7 @@ TEST(BarcodeEncoder, BitmapColumnsFollowTheElementWidths) {
     EXPECT_EQ(RowPattern(e.CreateBitmap("12", 31, 2), 1), Spaces(4) + Bars12 + Spaces(5));
     e.SetAlignment(Qt::AlignLeft);
 
-    // Every element twice as wide at module 2.
-    e.SetModule(2);
-    EXPECT_EQ(RowPattern(e.CreateBitmap("12", 50, 4), 2),
-              QStringLiteral("##..##..####..##....##..##..####....####..##") + Spaces(6));
-
     // A ratio of 3 at module 1: wide elements are 3 pixels.
-    e.SetModule(1);
     e.SetRatio(3);
     EXPECT_EQ(RowPattern(e.CreateBitmap("12", 30, 4), 0),
               QStringLiteral("#.#.###.#...#.#.###...###.#") + Spaces(3));
@@ -111,7 +105,6 @@ TEST(BarcodeEncoder, ShortBarsTakeTheLowerTwoFifths) {
     const QImage image = e.CreateBitmap("1", 40, 20);
     EXPECT_EQ(ColumnPattern(image, 0), QString(20, u'#'));
     EXPECT_EQ(ColumnPattern(image, 3), Spaces(12) + QString(8, u'#'));
-    EXPECT_EQ(ColumnPattern(image, 1), Spaces(20));
 }
 
 TEST(BarcodeEncoder, TextsAboveAndBelowTheBars) {

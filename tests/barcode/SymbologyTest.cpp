@@ -23,10 +23,7 @@ struct TCase {
 };
 
 std::string Describe(const TCase& c) {
-    // Values are UTF-8 source text, as QString reads them.
-    return (BarcodeTypeName(c.type) + " \"" + c.value + (c.checkSum ? "\" +check" : "\"") +
-            (c.method == cmNone ? " cmNone" : ""))
-        .toStdString();
+    return BarcodeTypeName(c.type).toStdString() + " " + c.value + (c.checkSum ? " +check" : "");
 }
 
 } // namespace
@@ -49,7 +46,6 @@ TEST(Symbology, ExactElementStrings) {
         // Two-digit supplement: parity from the value mod 4 (oo, oE, Eo, EE).
         {bcUPC_Supp2, "12", "506 1615 05 1516"},
         {bcUPC_Supp2, "13", "506 1615 05 0535"},
-        {bcUPC_Supp2, "10", "506 0616 05 2605"},
         {bcUPC_Supp2, "7", "506 0517 05 1525"},
         {bcUPC_Supp2, "123", ""},
         // 52495: 3 * (5 + 4 + 5) + 9 * (2 + 9) = 141, check 1, row EoEoo; 00000: row EEooo.
@@ -88,10 +84,8 @@ TEST(Symbology, ValuesThatEncodeAsAnother) {
         {bcUPC_E1, "1234570", "1234579", true},
         {bcUPC_E1, "123456", "1234562"},
         {bcUPC_E0, "12345678", "1234567"},
-        // Code 39 skips lower case; Code 93 and CodaBar skip what they lack.
+        // Code 39 skips what it lacks, as do Code 93 and CodaBar.
         {bcCode39, "1a2", "12"},
-        {bcCode93, "TEsT93", "TET93"},
-        {bcCodaBar, "1x", "1"},
         // Code 128: set A has no lower case and set B no control characters: blanks instead.
         // Plain Code 128 has its own check symbol only; EAN 128 appends the Modulo 10 digit of
         // a value of digits only, and only by that method.
@@ -186,9 +180,9 @@ TEST(BarcodeTypes, NamesAndRatios) {
     EXPECT_EQ(BarcodeTypeFromName("bcean13"), bcEAN13);
     EXPECT_EQ(BarcodeTypeFromName("EAN 13"), std::nullopt);
 
-    // Below and above the range, a symbology's own lower bound, and one that takes any ratio.
+    // Below the range (the encoder's test clamps one above it), a symbology's own lower bound,
+    // and one that takes any ratio.
     EXPECT_EQ(ClampBarcodeRatio(bcCode2OF5Interleaved, 1.5), 2.0);
-    EXPECT_EQ(ClampBarcodeRatio(bcCode2OF5Interleaved, 5.0), 3.0);
     EXPECT_EQ(ClampBarcodeRatio(bcCode2OF5Matrix, 2.0), 2.25);
     EXPECT_EQ(ClampBarcodeRatio(bcCode128B, 5.0), 5.0);
 }
