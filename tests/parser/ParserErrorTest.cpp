@@ -33,12 +33,12 @@ TEST(TRLExpressionParserErrors, EvaluationErrors) {
         {"a + b := 2", "Left side cannot be Assigned"},
         {":= 2", "Left side cannot be Assigned"},
         {"if(1, 2)", "Wrong number of arguments"},
-        {"if(1, 2, 3, 4)", "Wrong number of arguments"},
         {"If", "Wrong number of arguments"},
-        {"Report.Total", "Undefined identifier \"Report.Total\""},
+        {"if(1, 2, 3, 4)", "Wrong number of arguments"},
         {"1 +", "Missing operand for \"+\""},
         {"* 2", "Missing operand for \"*\""},
         {"not", "Missing operand for \"not\""},
+        {"Report.Total", "Undefined identifier \"Report.Total\""},
     };
     ExpectErrors<TRLParserError>(cases, Evaluate);
 }

@@ -130,7 +130,6 @@ TEST(TRLValue, Conversions) {
 
     EXPECT_TRUE(TRLValue(" True ").ToBoolean());
     EXPECT_FALSE(TRLValue("0").ToBoolean());
-    EXPECT_TRUE(TRLValue(-0.5).ToBoolean());
     EXPECT_EQ(ErrorOf([&] { TRLValue("yes").ToBoolean(); }),
               "Cannot convert string \"yes\" to boolean");
     EXPECT_EQ(ErrorOf([&] { kUnassigned.ToBoolean(); }), "Cannot convert unassigned to boolean");
