@@ -101,7 +101,6 @@ TEST(KelmoraBatch, WritesEveryProducedDocumentWithPdfAndPngAndPrintsTheMessage) 
         int Left, Top;
     } samples[] = {
         {"solicitud", "EQUIVALENTE A PASAJES   $ 900", 114, 401},
-        {"solicitud", "07:30", 361, 288},
         // Without regional settings the dates read day/month/year.
         {"solicitud", "2/5/24", 136, 288},
         {"declaracion-jurada", "4/5/24", 136, 325},
