@@ -1,7 +1,7 @@
 // Proof that the bars are the symbologies they claim to be: pictures are painted, saved as PNG
 // and read back by an independent decoder (zbarimg) with only the claimed symbology's decoders
-// on, so that a look-alike cannot pass. Pictures recorded by the control and written by rltool
-// are decoded in their own tests.
+// on, so that a look-alike cannot pass. Pictures written by rltool are decoded in its own test;
+// the control's design-view test shows that what it records is these bars.
 #include "BarcodeTestSupport.h"
 #include "RLBarcodeEncoder.h"
 

@@ -45,7 +45,7 @@ TDatosSolicitud Basic() {
 
 } // namespace
 
-TEST(FillingTexts, PhraseDocumentsAndCountForEveryCombinationOfItems) {
+TEST(FillingTexts, PhraseAndDocumentsForCombinationsOfItems) {
     const struct {
         bool Pasajes, Kelmora, Inscripcion;
         const char* Frase;
@@ -84,9 +84,9 @@ TEST(FillingTexts, TimesHaveTwoDigitHoursAndDatesFollowTheLocale) {
     EXPECT_EQ(TimeText(QTime(23, 59, 40)), "23:59");
 
     const QDate date(2024, 3, 7);
-    // The batch program's documents show the short day/month/year of a regional locale.
+    // The C locale spells the month out in its short format; the documents use digits. The batch
+    // program's documents show a regional locale's short day/month/year.
     const auto restore = qScopeGuard([saved = QLocale()] { QLocale::setDefault(saved); });
-    // The C locale spells the month out in its short format; the documents use digits.
     QLocale::setDefault(QLocale::c());
     EXPECT_EQ(ShortDateText(date), "07/03/2024");
 }
