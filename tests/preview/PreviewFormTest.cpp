@@ -127,30 +127,17 @@ TEST_F(PreviewWindow, DeletingWithTheFocusInTheZoomBoxIsSafe) {
     EXPECT_TRUE(form.isNull());
 }
 
-TEST_F(PreviewWindow, PageNumberBoxMovesToTheTypedPosition) {
-    Open(MakeBlankStore(5, &owner, 20));
-    EXPECT_EQ(form->EditPageNo->text(), QStringLiteral("1")) << "positions, not page numbers";
-    form->EditPageNo->clear();
-    QTest::keyClicks(form->EditPageNo, "3");
-    EXPECT_EQ(View().PageIndex(), 2);
-    form->EditPageNo->clear();
-    QTest::keyClicks(form->EditPageNo, "99");
-    EXPECT_EQ(View().PageIndex(), 2) << "out of range changes nothing";
-    form->SpeedButtonLast->click();
-    EXPECT_EQ(form->EditPageNo->text(), QStringLiteral("5"));
-}
-
 TEST_F(PreviewWindow, KeyboardTableActsOnTheCurrentViewBeforeTheFocusedControl) {
-    Open(MakeBlankStore(5, &owner));
+    Open(MakeBlankStore(5, &owner, 20));
     View().SetZoom(300);
     form->EditPageNo->setFocus();
     QScrollBar* h = View().horizontalScrollBar();
     QScrollBar* v = View().verticalScrollBar();
-    ASSERT_GT(h->maximum(), View().width());
+    ASSERT_EQ(h->maximum(), View().PageBoxes(0).width() - View().viewport()->width());
     ASSERT_GT(v->maximum(), View().height());
 
-    // Each key, then the page shown and the scroll positions: Ctrl+Home/End and the plain page
-    // keys page, every other key only scrolls.
+    // Each key, then the page shown and the scroll positions, which the page box follows:
+    // Ctrl+Home/End and the plain page keys page (from the origin), every other key only scrolls.
     const int width = View().width(), height = View().height();
     const int right = h->maximum(), bottom = v->maximum();
     const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
@@ -158,13 +145,10 @@ TEST_F(PreviewWindow, KeyboardTableActsOnTheCurrentViewBeforeTheFocusedControl) 
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
         int page, h, v;
-    } steps[] = {{Qt::Key_PageDown, {}, 1, 0, 0},
-                 {Qt::Key_PageUp, {}, 0, 0, 0},
-                 {Qt::Key_End, ctrl, 4, 0, 0},
-                 {Qt::Key_Home, ctrl, 0, 0, 0},
-                 {Qt::Key_Right, {}, 0, 10, 0},
+    } steps[] = {{Qt::Key_Right, {}, 0, 10, 0},
                  {Qt::Key_Down, {}, 0, 10, 10},
                  {Qt::Key_Down, {}, 0, 10, 20},
+                 {Qt::Key_Left, {}, 0, 0, 20},
                  {Qt::Key_Left, {}, 0, 0, 20},
                  {Qt::Key_Up, {}, 0, 0, 10},
                  {Qt::Key_Right, ctrl, 0, width, 10},
@@ -174,20 +158,33 @@ TEST_F(PreviewWindow, KeyboardTableActsOnTheCurrentViewBeforeTheFocusedControl) 
                  {Qt::Key_End, {}, 0, right, 10},
                  {Qt::Key_PageDown, ctrl, 0, right, bottom},
                  {Qt::Key_Home, {}, 0, 0, bottom},
-                 {Qt::Key_PageUp, ctrl, 0, 0, 0}};
+                 {Qt::Key_PageUp, ctrl, 0, 0, 0},
+                 {Qt::Key_End, {}, 0, right, 0},
+                 {Qt::Key_PageDown, ctrl, 0, right, bottom},
+                 {Qt::Key_PageDown, {}, 1, 0, 0},
+                 {Qt::Key_PageUp, {}, 0, 0, 0},
+                 {Qt::Key_End, ctrl, 4, 0, 0},
+                 {Qt::Key_Home, ctrl, 0, 0, 0}};
     for (const auto& step : steps) {
         Key(step.key, step.modifiers);
-        EXPECT_EQ(QList<int>({View().PageIndex(), h->value(), v->value()}),
-                  QList<int>({step.page, step.h, step.v}))
+        const QPoint box = View().PageBoxes(0).pos();
+        EXPECT_EQ(QList<int>({View().PageIndex(), h->value(), v->value(), -box.x(), -box.y()}),
+                  QList<int>({step.page, step.h, step.v, step.h, step.v}))
             << &step - steps;
     }
 
-    // Keys outside the table, F without Ctrl among them, reach the page number box.
+    // Keys outside the table, F without Ctrl among them, reach the page number box, which takes
+    // positions, not page numbers, and ignores those out of range.
+    EXPECT_EQ(form->EditPageNo->text(), QStringLiteral("1"));
     form->EditPageNo->clear();
     Key(Qt::Key_4);
     Key(Qt::Key_F);
     EXPECT_EQ(View().PageIndex(), 3);
     EXPECT_EQ(form->FindDialog(), nullptr);
+    Key(Qt::Key_9);
+    EXPECT_EQ(View().PageIndex(), 3);
+    form->SpeedButtonLast->click();
+    EXPECT_EQ(form->EditPageNo->text(), QStringLiteral("5"));
 }
 
 TEST_F(PreviewWindow, DividedScreenShowsTwoViewsThatPageScrollAndEditOnTheirOwn) {
