@@ -124,13 +124,9 @@ TEST(Borders, RecordedSidesDependOnPrintQualityAndWidth) {
               (std::vector<TRLRect>{{38, 38, 40, 58}}));
 }
 
-TEST(ColorAndFont, ParentValuesAndTransparency) {
+TEST(Color, ParentColorAndTransparency) {
     TRLReport report;
     auto* band = new TRLBand(&report);
-    TRLFont font = report.Font();
-    font.Size = 14;
-    report.SetFont(font);
-    EXPECT_EQ(band->Font().Size, 14); // follows its parent
     band->SetColor(Qt::white);
     EXPECT_TRUE(band->Transparent()); // white keeps it transparent
     band->SetColor(Qt::red);

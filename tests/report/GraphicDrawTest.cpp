@@ -5,21 +5,6 @@
 
 using namespace reporttest;
 
-TEST(GraphicDraw, DocumentLineLiesOnTheMiddleRowOfItsControl) {
-    OneBandReport doc(700);
-    AddLine(doc.band, 98, 636, 169);
-    AddLine(doc.band, 98, 600, 169)->SetCenter(false);
-    const auto page = doc.Prepare();
-    const auto polygons = ObjectsOf<TRLPolygonObject>(*page);
-    ASSERT_EQ(polygons.size(), 2u);
-    // Band coordinates (98, 640)-(266, 640), on the page moved by the band's (38, 38).
-    EXPECT_EQ(polygons[0]->Points, (TRLPointArray{{136, 678}, {304, 678}}));
-    EXPECT_EQ(polygons[1]->Points, (TRLPointArray{{136, 638}, {304, 638}}));
-    // A transparent shape without borders records its polygon only.
-    EXPECT_TRUE(ObjectsOf<TRLFillRectObject>(*page).empty());
-    EXPECT_TRUE(ObjectsOf<TRLRectangleObject>(*page).empty());
-}
-
 TEST(GraphicDraw, TurnedLineIsRefittedUnlessItKeepsItsSize) {
     TRLDraw draw;
     draw.SetDrawKind(dkLine);

@@ -13,22 +13,6 @@ QString LoadError(const QByteArray& json) {
     return ErrorOf([&] { TRLJsonRecordsModel().Load(json, QStringLiteral("data.json")); });
 }
 
-TEST(JsonRecords, ColumnsAreTheUnionOfKeysInFirstSeenOrder) {
-    TRLJsonRecordsModel model;
-    model.Load(R"([{"Nombre": "Ana", "Dias": 3},
-                   {"Importe": 12.5, "Nombre": "Luis"},
-                   {},
-                   {"Dias": 1, "Activo": true}])",
-               "data.json");
-    // Within one record the keys come sorted; across records, in the order first met.
-    EXPECT_EQ(Cells(model), (Table{{"Dias", "Nombre", "Importe", "Activo"},
-                                   {{"3", "Ana", "", ""},
-                                    {"", "Luis", "12.5", ""},
-                                    {"", "", "", ""},
-                                    {"1", "", "", "True"}}}));
-    EXPECT_EQ(model.FieldNames(), Cells(model).Fields);
-}
-
 TEST(JsonRecords, ValuesPrintAsAReportShowsThem) {
     // Whole numbers and fractions as the file writes them: 42 arrives as an integer, the
     // others as doubles.

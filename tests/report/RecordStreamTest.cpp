@@ -1,7 +1,5 @@
-// Records read as the report goes: the JSON reader gives what the whole-file reader gives, it
-// refuses damaged files naming the file and the record, and a field may come late. The window of
-// rows a stream holds is the database tests' check; a report run over a stream of records, rltool's
-// in the round trip and the database tests.
+// Records read as the report goes: as the whole-file reader reads them, damaged files refused by
+// name and record, a field that comes late. The window of rows is the database tests' check.
 #include "RLRecordStream.h"
 #include "ReportTestSupport.h"
 
@@ -43,6 +41,8 @@ TEST_F(RecordFiles, TheStreamReadsWhatTheWholeFileReaderReads) {
     // Plain records are the records fuzzer's seeds, compared the same way in every build.
     const QByteArray cases[] = {
         "  \n[ \n ]\n",
+        // Columns: each record's keys sorted, then in the order first met.
+        R"([{"Nombre": "Ana", "Dias": 3}, {"Importe": 1, "Nombre": "Luis"}, {}, {"Activo": 1}])",
         // Brackets, commas, braces and escaped quotes inside strings end nothing.
         R"([{"Texto": "a],{\"b\": [1,2]}, \\"}, {"Texto": "ñandú \u00e9\n"}])",
         // Whole numbers, fractions and exponents print as the whole-file reader prints them.
@@ -57,15 +57,18 @@ TEST_F(RecordFiles, TheStreamReadsWhatTheWholeFileReaderReads) {
         EXPECT_EQ(ReadAll(stream), Cells(whole));
     }
 
-    // The same records as JSON Lines, blank lines and a last line without its end included.
-    TRLJsonRecordStream lines(
-        Write("records.jsonl", "{\"Nombre\": \"Ana\", \"Dias\": 3}\n\n{\"Importe\": 12.5}\r\n{}"));
-    EXPECT_EQ(ReadAll(lines), (Table{{"Dias", "Nombre", "Importe"},
-                                     {{"3", "Ana", ""}, {"", "", "12.5"}, {"", "", ""}}}));
+    // As JSON Lines, blank lines and a last line without its end included.
+    TRLJsonRecordStream lines(Write("records.jsonl", "{\"Nombre\": \"Ana\", \"Dias\": 3}\n\n"
+                                                     "{\"Importe\": 12.5, \"Nombre\": \"Luis\"}\r\n"
+                                                     "{}\n{\"Dias\": 1, \"Activo\": true}"));
+    EXPECT_EQ(ReadAll(lines), (Table{{"Dias", "Nombre", "Importe", "Activo"},
+                                     {{"3", "Ana", "", ""},
+                                      {"", "Luis", "12.5", ""},
+                                      {"", "", "", ""},
+                                      {"1", "", "", "True"}}}));
 }
 
-// What the toolkit's JSON document makes of one record: its fields in key order, or nothing
-// when it refuses the record or a value is no plain value.
+// The toolkit's JSON document's reading of one record: its fields in key order, or nothing.
 using Fields = std::vector<std::pair<QString, QString>>; // key and text
 
 std::optional<Fields> DocumentFields(const QByteArray& record) {
@@ -84,10 +87,8 @@ std::optional<Fields> DocumentFields(const QByteArray& record) {
     return fields;
 }
 
-// The record read without the document must be the record the document reads; the reader may
-// leave any record to the document, but not the plain ones that make up nearly every file. Each
-// record is read afresh and then with keys, where the reader remembers keys and their order from
-// the records it read before.
+// The reader may leave any record to the document, but not the plain ones that make up nearly
+// every file; each is read afresh, then with the keys and order remembered from earlier records.
 void ExpectReadAsTheDocumentReads(const QByteArray& record, bool plain, TRLFlatKeys& keys) {
     SCOPED_TRACE(record.toStdString());
     for (TRLFlatKeys* known : {static_cast<TRLFlatKeys*>(nullptr), &keys}) {
@@ -137,9 +138,8 @@ TEST(FlatRecords, ReadAsTheDocumentReadsThem) {
             ExpectReadAsTheDocumentReads(record, false, keys);
 }
 
-// Keys are remembered as written and in the order a record writes them: records that repeat
-// them, change their order, write a known key with an escape, repeat one, or bring more keys
-// than are remembered all read as the document reads them.
+// Records that repeat the remembered keys, change their order, write one with an escape, repeat
+// one, or bring more keys than are remembered.
 TEST(FlatRecords, RememberedKeysAndTheirOrder) {
     TRLFlatKeys keys;
     const std::vector<const char*> records[] = {
@@ -192,8 +192,8 @@ TEST_F(RecordFiles, DamagedFilesAreRefusedNamingTheFileAndTheRecord) {
     EXPECT_TRUE(StreamError(dir_.filePath("none.json")).contains("cannot be read"));
 }
 
-// A field that the first records lack comes as a new column once a record has it: a report
-// that looked the name up before, and found nothing, reads it from then on.
+// A field the first records lack comes as a new column: a report that looked for it before reads
+// it.
 TEST_F(RecordFiles, AFieldThatComesLateIsReadOnceItComes) {
     QByteArray lines;
     for (int i = 1; i <= 600; ++i)

@@ -18,12 +18,6 @@ TEST(PageSetup, PaperRules) {
     EXPECT_EQ(setup.PaperWidth(), 148);
     setup.SetPaperWidth(100);
     EXPECT_EQ(report.Width(), 378);
-
-    for (const auto& [width, height, size, code] :
-         {std::tuple(210, 297, fpA4, 9), std::tuple(841, 1189, fpCustom, 256)}) {
-        EXPECT_EQ(FindPaperSize(width, height), size);
-        EXPECT_EQ(PaperInfo[FindPaperSize(width, height)].PrinterPaperCode, code);
-    }
 }
 
 TEST(PageSetup, LandscapePagesAreRecordedWithTheirPaper) {

@@ -83,7 +83,6 @@ template <class T> std::vector<const T*> ObjectsOf(const TRLGraphicSurface& page
     return result;
 }
 
-// The bounds of every object of a kind on a page, in recording order.
 template <class T> std::vector<TRLRect> BoundsOf(const TRLGraphicSurface& page) {
     std::vector<TRLRect> bounds;
     for (const T* object : ObjectsOf<T>(page))
@@ -96,7 +95,6 @@ inline int PreparedPages(TRLCustomReport& report) {
     return report.Prepare() ? report.Storage().PageCount() : -1;
 }
 
-// A page of a prepared report, and the texts on it.
 inline std::shared_ptr<TRLGraphicSurface> Page(const TRLCustomReport& report, int index = 0) {
     return report.Storage().Pages(index);
 }
@@ -120,7 +118,6 @@ inline TRLRect TextBounds(const TRLGraphicSurface& page, const QString& text) {
     return {-1, -1, -1, -1};
 }
 
-// A band of a type with a design top and height, in a report being loaded or not.
 inline TRLBand* AddBand(TRLCustomControl* parent, const QString& name, TRLBandType type, int top,
                         int height) {
     auto* band = new TRLBand(parent);
@@ -130,8 +127,7 @@ inline TRLBand* AddBand(TRLCustomControl* parent, const QString& name, TRLBandTy
     return band;
 }
 
-// Records with a Name ("row 0", "row 1", ...) and a Country (AR for rows 0-2, UY for 3-4, then
-// CL) column.
+// Records: Name "row 0", "row 1", ...; Country AR for rows 0-2, UY for 3-4, then CL.
 struct RecordsHolder {
     QStandardItemModel records;
     explicit RecordsHolder(int rows) : records(rows, 2) {
@@ -168,7 +164,6 @@ inline Table Cells(const QAbstractItemModel& model) {
     return table;
 }
 
-// A label that prints the current record's field, after a prefix.
 inline FixedLabel* FieldLabel(TRLCustomControl* band, const QString& field,
                               const QString& prefix = {}, int width = 100, int height = 16) {
     auto* label = new FixedLabel(band, QString(), width, height);
@@ -180,7 +175,6 @@ inline FixedLabel* FieldLabel(TRLCustomControl* band, const QString& field,
 
 using testsupport::ErrorOf;
 
-// Writes a file and hands back its path.
 inline QString WriteFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
@@ -207,7 +201,6 @@ struct OneBandReport {
         band = reporttest::AddBand(&report, QStringLiteral("Header"), btHeader, 38, height);
     }
 
-    // Prepares the report and hands back its first page.
     std::shared_ptr<TRLGraphicSurface> Prepare() {
         EXPECT_TRUE(report.Prepare());
         EXPECT_GE(report.Storage().PageCount(), 1);
@@ -219,14 +212,6 @@ struct OneBandReport {
 inline QFont MeasuringFont(const TRLCustomControl& control) {
     const TRLFont font = control.Font();
     return ToQFont(font, font.PixelsPerInch);
-}
-
-// A line across a 9-pixel-high control.
-inline TRLDraw* AddLine(TRLBand* band, int left, int top, int width) {
-    auto* line = new TRLDraw(band);
-    line->SetDrawKind(dkLine);
-    line->SetBounds(left, top, width, 9);
-    return line;
 }
 
 } // namespace reporttest

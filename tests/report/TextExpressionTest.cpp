@@ -51,7 +51,6 @@ TEST(DisplayMask, NumbersAndDatesInTheLocale) {
         const char* English;
         const char* Argentine;
     } cases[] = {
-        {1234.5, "#,##0.00", "1,234.50", "1.234,50"},
         {-1234.567, "#,##0.00", "-1,234.57", "-1.234,57"},
         {"12.50", "0.###", "12.5", "12,5"},
         {12.0, "0.###", "12", "12"},
@@ -77,7 +76,6 @@ TEST(TextExpression, AggregateCallsAreFoundOutsideStrings) {
         const char* Text;
         std::vector<std::pair<TRLAggregateKind, const char*>> Want;
     } cases[] = {
-        {"sum(Qty * Price)", {{TRLAggregateKind::Sum, "Qty * Price"}}},
         {"SUM ( a ) / Count()", {{TRLAggregateKind::Sum, "a"}, {TRLAggregateKind::Count, ""}}},
         {"avg(if(x > 0, (x), 0)) + max(y) - min(z)",
          {{TRLAggregateKind::Avg, "if(x > 0, (x), 0)"},

@@ -13,13 +13,11 @@ TEST(TextSystemInfo, MaskTakesTheValuePartsInItsMarks) {
         const char* result;
     };
     const Case cases[] = {
-        {"", "12/03/24", "12/03/24"},
         {"Fecha: #", "12/03/24", "Fecha: 12/03/24"},
         {"Página # de #", "3\t{LastPageNumber}", "Página 3 de {LastPageNumber}"},
         {"", "3\t{LastPageNumber}", "3{LastPageNumber}"},
         {"Hoja ", "3\t7", "Hoja 37"},
         {"# / #|Sigue;Fin|", "2\t9", "2 / 9"},
-        {"[#]", "", "[]"},
         {"##", "", "#"}, // an empty value still fills one mark
         {"#-#-#", "a\tb", "a-b-#"},
     };
