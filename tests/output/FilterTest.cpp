@@ -132,10 +132,8 @@ TEST(FilterRegistry, SaveFilterLookupAndDisplayName) {
     first.reset();
     EXPECT_EQ(SaveFilterByFileName("report.pdf"), &second);
 
-    const std::pair<const char*, const char*> extensions[] = {
-        {"c:report", ""}, {"c:\\dir.x\\report", ""}, {"report.tar.gz", ".gz"}, {"report.", "."}};
-    for (const auto& [name, extension] : extensions)
-        EXPECT_EQ(FileExtensionOf(name), QString(extension)) << name;
+    // A backslash or colon ends a folder too (the save dialog's table runs the other cases).
+    EXPECT_EQ(FileExtensionOf("c:\\dir.x\\report"), QString());
 
     // The display name falls back to the component name, and wins over it once given.
     printer.setObjectName("RLPDFFilter1");

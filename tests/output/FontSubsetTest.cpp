@@ -90,11 +90,9 @@ quint32 Checksum(QByteArray data) {
 // boundaries, empty when nothing does; `tables` gets its tables.
 std::string SfntProblem(const QByteArray& font,
                         std::map<QByteArray, QByteArray>* tables = nullptr) {
-    if (font.size() < 12 || Get(font, 0, 4) != 0x00010000)
-        return "no TrueType header";
-    const quint32 count = Get(font, 4, 2);
-    if (count == 0)
-        return "no tables";
+    const quint32 count = font.size() < 12 ? 0 : Get(font, 4, 2);
+    if (count == 0 || Get(font, 0, 4) != 0x00010000)
+        return "no TrueType header or tables";
     const quint32 power = 1u << (31 - qCountLeadingZeroBits(count));
     if (Get(font, 6, 2) != power * 16 ||
         Get(font, 8, 2) != quint32(qCountTrailingZeroBits(power)) ||
@@ -131,23 +129,15 @@ std::string SfntProblem(const QByteArray& font,
     return "";
 }
 
-void ExpectSameGlyph(const QRawFont& original, const QRawFont& subset, quint32 glyph) {
-    EXPECT_EQ(subset.pathForGlyph(glyph), original.pathForGlyph(glyph)) << "glyph " << glyph;
-    EXPECT_EQ(subset.advancesForGlyphIndexes({glyph}), original.advancesForGlyphIndexes({glyph}))
-        << "glyph " << glyph;
-}
-
 class FontSubsetRoundTrip : public testing::TestWithParam<const char*> {};
 
-// Qt's font loader, reading the subset back, draws the kept glyphs as the original does and the
-// dropped ones as nothing. "ǻ" is a composite of a composite in some of these fonts: its outline
-// needs the components of its components. Glyph numbers past the end, and repeats, are ignored.
+// "ǻ" is a composite of a composite in some of these fonts: its outline needs the components of
+// its components. Glyph numbers past the end, and repeats, are ignored.
 TEST_P(FontSubsetRoundTrip, KeepsTheUsedGlyphsAndEmptiesTheOthers) {
     const QRawFont original(QString::fromLatin1(GetParam()), 48);
     if (!original.isValid())
         GTEST_SKIP() << GetParam() << " is not installed";
-    // A dozen letters, and the last glyph: in some of these fonts it has no advance of its own but
-    // shares that of the last full metric, whose glyph is dropped.
+    // The last glyph in some of these fonts shares the advance of the last full metric, dropped.
     QList<quint32> used = original.glyphIndexesForString("Kelmora Reportǻ");
     const quint32 end = Get(original.fontTable("maxp"), 4, 2);
     used.append(end - 1);
@@ -157,7 +147,6 @@ TEST_P(FontSubsetRoundTrip, KeepsTheUsedGlyphsAndEmptiesTheOthers) {
     std::map<QByteArray, QByteArray> tables;
     ASSERT_EQ(SfntProblem(subset, &tables), "");
     EXPECT_LT(subset.size(), QFile(GetParam()).size() * 15 / 100);
-    // The outlines, metrics and hinting the font has, in the directory's order.
     QList<QByteArray> tags,
         expected{"OS/2", "cvt ", "fpgm", "glyf", "head", "hhea", "hmtx", "loca", "maxp", "prep"};
     expected.removeIf([&](const QByteArray& tag) { return original.fontTable(tag).isEmpty(); });
@@ -166,9 +155,11 @@ TEST_P(FontSubsetRoundTrip, KeepsTheUsedGlyphsAndEmptiesTheOthers) {
     EXPECT_EQ(tags, expected);
     const QRawFont copy(subset, 48);
     ASSERT_TRUE(copy.isValid());
-    for (const quint32 glyph : used + QList<quint32>{0})
-        ExpectSameGlyph(original, copy, glyph);
-    // Dropped glyphs have no outline and, to compress well, zero metrics.
+    for (const quint32 glyph : used + QList<quint32>{0}) {
+        EXPECT_EQ(copy.pathForGlyph(glyph), original.pathForGlyph(glyph)) << glyph;
+        EXPECT_EQ(copy.advancesForGlyphIndexes({glyph}), original.advancesForGlyphIndexes({glyph}));
+    }
+    // Dropped glyphs have zero metrics, to compress well.
     for (const quint32 glyph : original.glyphIndexesForString("QXYZJ")) {
         EXPECT_FALSE(original.pathForGlyph(glyph).isEmpty());
         EXPECT_TRUE(copy.pathForGlyph(glyph).isEmpty()) << glyph;
@@ -179,8 +170,7 @@ TEST_P(FontSubsetRoundTrip, KeepsTheUsedGlyphsAndEmptiesTheOthers) {
 INSTANTIATE_TEST_SUITE_P(
     FontSubset, FontSubsetRoundTrip,
     testing::Values(SansTtf, "/usr/share/fonts/truetype/liberation/LiberationSans-Bold.ttf",
-                    "/usr/share/fonts/truetype/liberation/LiberationSerif-Italic.ttf", CompositeTtf,
-                    "/usr/share/fonts/truetype/dejavu/DejaVuSerif-Bold.ttf"),
+                    CompositeTtf, "/usr/share/fonts/truetype/dejavu/DejaVuSerif-Bold.ttf"),
     [](const testing::TestParamInfo<const char*>& info) {
         return QFileInfo(info.param).baseName().remove('-').toStdString();
     });
@@ -200,7 +190,6 @@ TEST(FontSubset, FollowsEveryKindOfComponentRecord) {
             "  0063 %04x 0000 0000 4000 4000  002a %04x 0000 4000  0003 %04x 0000 0000",
             x, y, z, w)
             .toLatin1());
-    // The last glyph becomes the composite, put after all others.
     font.SetLoca(last, font.Tables["glyf"].size());
     font.Tables["glyf"].append(composite);
     font.SetLoca(last + 1, font.Tables["glyf"].size());

@@ -1,6 +1,4 @@
-// Helpers of the output tests: page stores built directly on the page store, a filter that
-// records what it is asked to do, and access to the private print server of scripts/test. It
-// brings the output layer's headers and the widgets its windows are made of.
+// Helpers of the output tests; they bring the output layer's headers and its windows' widgets.
 #pragma once
 
 #include "RLFeedBack.h"
@@ -40,7 +38,6 @@
 #include <memory>
 #include <ostream>
 
-// Readable QStrings in test failures.
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }
@@ -66,8 +63,7 @@ inline std::shared_ptr<TRLGraphicSurface> OpenPage(const PagePaper& paper = {}) 
     return page;
 }
 
-// A page that carries a large "PAGE n" text, a frame and a solid block whose place depends on n,
-// so that both a text extractor and a picture comparison can tell the pages apart.
+// A large "PAGE n", a frame and a block placed by n, for text extractors and pictures alike.
 inline std::shared_ptr<TRLGraphicSurface> MakePage(int number, const PagePaper& paper = {}) {
     auto page = OpenPage(paper);
     page->SetFont({.Name = QStringLiteral("Liberation Sans"), .Size = 28, .Style = fsBold});
@@ -82,7 +78,7 @@ inline std::shared_ptr<TRLGraphicSurface> MakePage(int number, const PagePaper& 
     return page;
 }
 
-// A store of count pages with the store's document settings taken from the first page's paper.
+// The store's document settings come from the first page's paper.
 inline void FillStore(TRLGraphicStorage& store, int count, const QString& title = QString(),
                       const std::function<PagePaper(int)>& paperOf = {}) {
     const PagePaper first = paperOf ? paperOf(1) : PagePaper{};
@@ -94,9 +90,8 @@ inline void FillStore(TRLGraphicStorage& store, int count, const QString& title 
         store.Add(MakePage(n, paperOf ? paperOf(n) : PagePaper{}));
 }
 
-// A filter that writes down every call: "begin", "page N" (N the page's store index + 1),
-// "new", "end". Hook runs inside DrawPage, after the page was written down. Without a progress
-// window unless asked for one.
+// A filter that writes down "begin", "page N" (N the page's store index + 1), "new" and "end";
+// Hook runs inside DrawPage. Without a progress window unless asked for one.
 template <class Base> class Recording : public Base {
 public:
     Recording() { this->SetShowProgress(false); }
@@ -125,7 +120,6 @@ inline QString MetricsText(const TRLPrinterMetrics& m) {
                              m.MarginBottom, ClientWidthOf(m), ClientHeightOf(m));
 }
 
-// The entries of a list box, in order.
 inline QStringList Items(const QComboBox* box) {
     QStringList items;
     for (int i = 0; i < box->count(); ++i)
@@ -133,7 +127,6 @@ inline QStringList Items(const QComboBox* box) {
     return items;
 }
 
-// The progress window of a run, while it shows.
 inline TfrmRLFeedBack* ProgressWindow() {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* window = qobject_cast<TfrmRLFeedBack*>(w); window && window->isVisible())
@@ -141,7 +134,7 @@ inline TfrmRLFeedBack* ProgressWindow() {
     return nullptr;
 }
 
-// Processes events until done() or the time is up; true when done.
+// True when done() before the time is up.
 inline bool WaitFor(const std::function<bool()>& done, int milliseconds = 30000) {
     QDeadlineTimer deadline(milliseconds);
     while (!done()) {
@@ -153,8 +146,7 @@ inline bool WaitFor(const std::function<bool()>& done, int milliseconds = 30000)
     return true;
 }
 
-// Hears a filter's RunFinished on the thread that makes it, while it lives: Error is what the
-// last run reported, "not finished" until one has.
+// Hears a filter's RunFinished on the thread that makes it: "not finished" until a run has.
 struct FinishListener {
     explicit FinishListener(TRLCustomFilter& filter) {
         QObject::connect(&filter, &TRLCustomFilter::RunFinished, &Context,
@@ -169,7 +161,7 @@ struct FinishListener {
     QString Error = QStringLiteral("not finished");
 };
 
-// The printer queue and capture directory of the private print server, empty without one.
+// Of the private print server, empty without one.
 inline QString TestPrinter() {
     return qEnvironmentVariable("KELMORA_TEST_PRINTER");
 }
@@ -212,7 +204,6 @@ inline QImage DrawnDirectly(const TRLGraphicSurface& page) {
     return image;
 }
 
-// Whether the poppler tools that read PDF files back are installed.
 inline bool HasPoppler() {
     for (const char* tool : {"pdfinfo", "pdftotext", "pdfimages", "pdftoppm", "pdffonts"})
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
@@ -220,9 +211,8 @@ inline bool HasPoppler() {
     return true;
 }
 
-// What the poppler tools read in a PDF file: the page sizes in whole points, the text (of one page,
-// or of all for 0), one page as a grey picture, and the rows of a table such as pdffonts or
-// pdfimages -list print, split into cells.
+// What poppler reads: page sizes in whole points, the text (of all pages for 0), a grey picture
+// of a page, and the rows of a table such as pdffonts prints, split into cells.
 inline QList<QSize> PdfPageSizes(const QString& file) {
     const QString info = RunProgram("pdfinfo", {"-f", "1", "-l", "9999", file}).Out;
     QList<QSize> sizes;
@@ -256,8 +246,7 @@ inline QList<QStringList> PdfTable(const QString& tool, const QStringList& argum
     return rows;
 }
 
-// The smallest rectangle holding the pixels darker than dark within area of a picture; its
-// right() is -1 when there are none.
+// The smallest rectangle holding the pixels darker than dark within area; right() is -1 without.
 inline QRect InkBox(const QImage& image, const QRect& area, int dark = 128) {
     QRect box;
     for (int y = area.top(); y <= area.bottom() && y < image.height(); ++y)
@@ -267,7 +256,7 @@ inline QRect InkBox(const QImage& image, const QRect& area, int dark = 128) {
     return box;
 }
 
-// The numbers that follow label in a text, in order: "PAGE 2 ... PAGE 3" gives 2, 3.
+// "PAGE 2 ... PAGE 3" gives 2, 3.
 inline QList<int> NumbersAfter(const QString& label, const QString& text) {
     QList<int> numbers;
     const QRegularExpression number(label + " (\\d+)");

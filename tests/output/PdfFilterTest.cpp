@@ -1,6 +1,4 @@
-// The PDF save filter, checked on the files it writes: poppler reads back pages, paper, texts and
-// metadata; runs that do not finish must leave no file; the preview's save flow reaches the
-// filter by its extension.
+// The PDF save filter, checked on the files it writes as poppler reads them back.
 #include "OutputTestSupport.h"
 
 #include <QXmlStreamReader>
@@ -54,12 +52,10 @@ TEST_F(PdfFilterTest, EveryPageKeepsItsPaperAndTexts) {
     const QString file = Path("informe.pdf");
     filter.SetFileName(file);
     FilterPages(&store, &filter, 1, false);
-    // A4 portrait and landscape, and A5, in points.
     EXPECT_EQ(PdfPageSizes(file), QList<QSize>({{595, 842}, {842, 595}, {420, 595}}));
     EXPECT_EQ(NumbersAfter("PAGE", PdfText(file)), QList<int>({1, 2, 3}));
 
-    // Texts sit where the page put them, at their true size: the first sheet seen at 96 pixels
-    // per inch has the heading where the engine's own drawing has it, to the pixel.
+    // At 96 pixels per inch the heading lies where the engine's own drawing has it.
     const QRect row(60, 60, 600, 120);
     const QRect want = InkBox(DrawnDirectly(*store.Pages(0)), row);
     const QRect got = InkBox(RasterizePdf(file, 1, 96), row);
@@ -68,8 +64,7 @@ TEST_F(PdfFilterTest, EveryPageKeepsItsPaperAndTexts) {
     EXPECT_LE((got.bottomRight() - want.bottomRight()).manhattanLength(), 2);
 }
 
-// A page without paper (or with half of it) gets its pixels at 96 per inch, their shape deciding
-// the orientation; the page's own paper is checked on the files above.
+// A page without paper (or with half of it) gets its pixels at 96 per inch, shaped as they are.
 TEST_F(PdfFilterTest, PaperFromThePagesPixels) {
     const struct {
         double PaperWidth;  // the height is never given
@@ -95,7 +90,7 @@ TEST_F(PdfFilterTest, UnwritablePathsNameTheFileAndLeaveNothing) {
     FillStore(store, 2);
     ASSERT_TRUE(WriteFile(Path("plain.txt"), {}));
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
-    // Paths that nobody, root included, can write a file at.
+    // Paths that not even root can write a file at.
     for (const QString& target :
          {Path("missing/out.pdf"), Path("plain.txt/out.pdf"), Path("folder")}) {
         filter.SetFileName(target);
@@ -144,8 +139,8 @@ QString InfoNotation(const QString& xmp) {
            (zone == u"Z" ? zone : zone.left(3) + u'\'' + zone.mid(4) + u'\'');
 }
 
-// What XMP metadata says: the texts of its list items (title, then author), the creation date
-// and the PDF/A level; Date says why when the metadata is not well-formed XML.
+// The list items (title, then author), creation date and PDF/A level of XMP metadata; Date says
+// why when it is not well-formed XML.
 struct TXmp {
     QStringList Items;
     QString Date, Level;
@@ -169,9 +164,8 @@ TXmp ReadXmp(const QByteArray& xmp) {
     return facts;
 }
 
-// The document's facts in well-formed XMP metadata whatever the title holds, dated as the
-// document itself is, from our writer and from the archival one; only PDF/A claims conformance
-// (rltool's tests check the rest of it).
+// Well-formed XMP whatever the title holds, dated as the document, from both writers; only PDF/A
+// claims conformance (rltool's tests check the rest of it).
 TEST_F(PdfFilterTest, ArchivalFilesIdentifyThemselvesAndDateAsTheDocument) {
     const QString title = "Liquidación <1> & \"año\" 'b'";
     FillStore(store, 2, title);
@@ -204,8 +198,7 @@ TEST(PdfMetadata, DatedInTheWritersZone) {
     }
 }
 
-// Registered once for the whole program, the filters are offered by the save dialog, and a name
-// ending in ".pdf" picks the ordinary one.
+// A name ending in ".pdf" picks the ordinary filter, registered once for the whole program.
 TEST(PdfRegistration, ThePreviewSaveWritesTheChosenPagesAsPdf) {
     if (!HasPoppler())
         GTEST_SKIP() << "poppler-utils are not installed";

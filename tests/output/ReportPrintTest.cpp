@@ -1,5 +1,4 @@
-// The report's Print through the output layer: paper, default filter, dialog, preparation and
-// the filter run, as registered at start-up.
+// The report's Print through the output layer, as registered at start-up.
 #include "OutputTestSupport.h"
 #include "RLPrinterMetrics.h"
 #include "RLReport.h"

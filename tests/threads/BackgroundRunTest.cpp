@@ -1,8 +1,5 @@
-// Background runs against the windows that show the same store. A run reads pages on its own
-// thread while the preview pages through them and paints them, through a cache of five pages over
-// the store's temporary file; a run is cancelled in the middle from its progress window; a run
-// outlives the preview window it was started from. scripts/test --tsan runs these under
-// ThreadSanitizer; every build checks that each run ends whole, or leaves nothing when cancelled.
+// Background runs against the windows that show the same store, which both read through a cache
+// of five pages over its temporary file. scripts/test --tsan runs these under ThreadSanitizer.
 #include "../output/OutputTestSupport.h"
 
 #include "RLPreview.h"
@@ -19,8 +16,7 @@ namespace {
 
 constexpr int kDeadlineMs = 240000; // sanitizer builds are slow; a hang still ends the test
 
-// A store of A4 pages that each carry texts, rules and a filled box, so that drawing a page
-// takes real work on both threads.
+// Pages whose drawing takes real work on both threads.
 TRLGraphicStorage* MakeStore(int pageCount, QObject* owner) {
     auto* store = new TRLGraphicStorage(owner);
     for (int n = 1; n <= pageCount; ++n) {
@@ -45,13 +41,11 @@ protected:
         EXPECT_TRUE(QTest::qWaitFor([this] { return !filter.Running(); }, kDeadlineMs));
     }
 
-    // Starts a background run of the whole store, with its progress window.
     void Start(TRLGraphicStorage* store, const QString& name) {
         filter.SetShowProgress(true);
         filter.SetFileName(dir.filePath(name));
         filter.Run(store, 1, true);
     }
-    // Waits for the run's end, and gives how many pages its file has.
     qsizetype PagesAtTheEnd(const QString& name) {
         EXPECT_TRUE(
             WaitFor([this] { return finished.Finished() && !filter.Running(); }, kDeadlineMs));
@@ -119,9 +113,8 @@ TEST_F(BackgroundRun, ASecondRunWhileTheFirstIsGoingIsRefused) {
     EXPECT_EQ(finished.Error, QString());
 }
 
-// Saved from the preview's own button, in the background, and the window closed at once: the
-// run keeps the store it was given alive to the last page, and the store, which nobody owns, is
-// freed once the run lets go of it.
+// Saved in the background from the preview, whose window is closed at once: the run keeps the
+// ownerless store alive to the last page, and it is freed once the run lets go of it.
 TEST_F(BackgroundRun, OutlivesThePreviewWindowItWasStartedFrom) {
     filter.SetDisplayName("PDF of this test");
     QPointer<TRLGraphicStorage> store = MakeStore(80, nullptr);
