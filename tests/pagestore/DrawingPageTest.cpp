@@ -1,7 +1,5 @@
-// Whole pages replayed onto images: the scaling rule, every kind's drawing, the clip objects and
-// the clean-up after drawing. The clip state lives in each drawing's own context; one store's
-// pages painted by the preview and a background run at once are checked by the BackgroundRun
-// tests.
+// Whole pages replayed onto images: scaling, every kind's drawing, clip objects, clean-up after
+// drawing. The clip state is each drawing's own; two threads drawing are BackgroundRun tests'.
 #include "RLCanvas.h"
 #include "RLGraphicData.h"
 #include "RLGraphicSurface.h"
@@ -31,7 +29,6 @@ TRLMetaPen MetaPen(uint8_t style, int32_t width, TRLMetaColor color = {}, uint8_
     return {color, mode, style, width};
 }
 
-// A page of the given size in pixels.
 struct TPage : TRLGraphicSurface {
     TPage(int32_t width, int32_t height) {
         SetWidth(width);
@@ -39,8 +36,7 @@ struct TPage : TRLGraphicSurface {
     }
 };
 
-// An object of kind T drawn with the given pen and, for kinds that fill, brush (the default brush
-// is solid black).
+// An object of kind T with the given pen and, for kinds that fill, brush (by default solid black).
 template <class T> T& Add(TRLGraphicSurface& page, TRLMetaPen pen, TRLMetaBrush brush = {}) {
     auto& object = page.Append<T>();
     object.Pen = pen;
@@ -119,28 +115,9 @@ TEST(DrawingPage, ScalingRuleAndZeroSizedPages) {
     EXPECT_EQ(InkBounds(image, QRect(50, 40, 50, 50)), QRect(60, 46, 2, 2));
 }
 
-TEST(DrawingPage, ScaledCoordinatesStopAtTheEndsOfTheIntegerRange) {
-    TRLPaintContext context;
-    context.XFactor = 1e6;
-    context.YFactor = -1e6;
-    context.XOffset = 100;
-    context.YOffset = -100;
-    // The scaled value stops at an end of the range; the offset then moves it, without ever
-    // passing an end.
-    EXPECT_EQ(context.X(10'000), 2147483647);
-    EXPECT_EQ(context.X(-10'000), -2147483647 - 1 + 100);
-    EXPECT_EQ(context.Y(10'000), -2147483647 - 1);
-    EXPECT_EQ(context.Y(-10'000), 2147483647 - 100);
-    EXPECT_EQ(context.X(2), 2'000'100);
-    context.XFactor = 1.0;
-    context.XOffset = 2'000'000'000;
-    EXPECT_EQ(context.X(2'000'000'000), 2147483647);
-}
-
 TEST(DrawingPage, HostilePagesDrawInReasonableTime) {
-    // A page one pixel wide drawn into 200 x 200: every coordinate is multiplied by 200, and
-    // these objects reach far outside the integer range. Drawing must finish and show what
-    // lies on the image.
+    // A one-pixel page drawn into 200 x 200: the objects, times 200, lie far beyond the integer
+    // range (the scaled coordinates saturate). Drawing must finish and show what lies on the image.
     TPage page(1, 1);
     AddFill(page, {-2'000'000'000, -2'000'000'000, 2'000'000'000, 2'000'000'000},
             SolidBrush(0, 0, 255));
@@ -153,8 +130,7 @@ TEST(DrawingPage, HostilePagesDrawInReasonableTime) {
     pixel.BoundsRect = {2'000'000'000, 2'000'000'000, 2'000'000'001, 2'000'000'001};
     pixel.Color = {0, 0, 0};
     const QImage image = Render(page, QRect(0, 0, 200, 200));
-    // The text's green rectangle covers everything below the first stored pixel row's top,
-    // the fill everything; nothing drawn beyond the integer range wraps round onto the image.
+    // The text's green cell covers the image; nothing beyond the integer range wraps onto it.
     EXPECT_EQ(image.pixel(199, 199), qRgb(0, 255, 0));
     EXPECT_EQ(CountInk(image, image.rect()), 200 * 200);
 }
@@ -205,8 +181,7 @@ TEST(DrawingPage, PenWidthsScaleWithTheZoom) {
     EXPECT_EQ(CountInk(image, QRect(0, 90, 200, 20)), 160);
 }
 
-// A clipped text stops at its cell and first fills it with its brush (the canvas's and the PDF
-// writer's tests); a text that may overflow its cell is drawn whole.
+// A clipped text's cell is the canvas's and the PDF writer's tests'.
 TEST(DrawingPage, TextsThatMayOverflowAreNotClipped) {
     TPage page(200, 100);
     AddText(page, {10, 10, 40, 30}, "WWWWWWWWWWWWWWWWWWWW", 5);
@@ -260,9 +235,8 @@ private:
     mutable Engine engine_;
 };
 
-// A clip reaches the output only where it can cut: texts that lie inside their rectangles are
-// drawn without one, and a band's reset followed by the next band's clip is one change. A PDF
-// repeats the whole clip path for each change; once per text, that doubled its size.
+// Texts inside their rectangles are drawn without a clip, and a band's reset followed by the next
+// band's clip is one change: a PDF repeats the clip path at each change, once per text doubling it.
 TEST(DrawingPage, ClipsReachTheOutputOnlyWhereTheyCanCut) {
     constexpr int kBands = 10;
     const auto clipChanges = [](int textsPerBand, bool overflowing) {
@@ -333,7 +307,6 @@ TEST(DrawingPage, PicturesAndDamagedPictureData) {
     picture.fill(qRgb(0, 0, 0));
     TPage page(400, 200);
     const QByteArray bitmap = TaggedDataFromImage(picture);
-    // The decoders' refusals are the picture tests'; here that a refused picture draws nothing.
     const QList<QByteArray> damaged{bitmap.left(40), QByteArrayLiteral("JPG") + bitmap.mid(3)};
     const auto add = [&](const TRLRect& bounds, const QByteArray& data, bool parity = false) {
         auto& image = page.Append<TRLImageObject>();

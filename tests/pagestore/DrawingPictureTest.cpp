@@ -1,5 +1,4 @@
-// Picture data: JPEG decoding through libjpeg (baseline, progressive, grey, CMYK, damaged) and
-// the tagged bitmap and icon forms kept in page records.
+// Picture data: JPEG decoding through libjpeg, and the tagged bitmaps and icons of page records.
 #include "RLGraphicData.h"
 
 #include <QBuffer>
@@ -77,15 +76,6 @@ void ExpectQuadrants(const QImage& decoded, const char* what) {
         ExpectNear(decoded.pixel(p), original.pixel(p), 12, what);
 }
 
-// The image as a file of the given format, empty when Qt cannot write it.
-QByteArray Saved(const QImage& image, const char* format) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
-
 } // namespace
 
 TEST(DrawingJpeg, BaselineAndProgressiveColourPictures) {
@@ -93,6 +83,9 @@ TEST(DrawingJpeg, BaselineAndProgressiveColourPictures) {
     const QByteArray progressive = EncodeJpeg(Quadrants(), JpegKind::Rgb, true);
     ExpectQuadrants(DecodeJpeg(progressive), "progressive");
     ExpectQuadrants(LoadPicture(progressive), "LoadPicture");
+    // Damaged data of every kind is the picture fuzzer's; data that is no JPEG the DrawingPage
+    // tests'. A cut file fails inside libjpeg, which must give no picture rather than end the run.
+    EXPECT_TRUE(DecodeJpeg(progressive.left(20)).isNull());
 }
 
 TEST(DrawingJpeg, GreyAndCmykPictures) {
@@ -108,23 +101,13 @@ TEST(DrawingJpeg, GreyAndCmykPictures) {
     ExpectQuadrants(DecodeJpeg(EncodeJpeg(Quadrants(), JpegKind::AdobeCmyk, false)), "cmyk");
 }
 
-// Damaged and hostile data of every kind is searched by the picture fuzzer, for crashes and
-// hangs; here that what cannot be read gives no picture.
-TEST(DrawingJpeg, DamagedDataGivesNoPicture) {
-    const QByteArray jpeg = EncodeJpeg(Quadrants(), JpegKind::Rgb, true);
-    for (const QByteArray& data :
-         {QByteArray(), jpeg.left(20), QByteArrayLiteral("not a jpeg at all")})
-        EXPECT_TRUE(DecodeJpeg(data).isNull()) << data.toHex().left(40).constData();
-}
-
-// Pictures in files are read through a layout's pictures (LayoutReader tests) and the program's
-// artwork (Artwork tests).
+// Picture files are the LayoutReader and Artwork tests'.
 TEST(DrawingTaggedData, BitmapsLayTransparencyOverWhite) {
     EXPECT_EQ(TaggedDataFromImage(QImage()), QByteArrayLiteral("NIL"));
     EXPECT_TRUE(DecodeTaggedData(QByteArrayLiteral("NIL")).isNull());
 
-    // Opaque pictures come back as they were (the picture control's tests read them back);
-    // transparent parts are laid over white, as when a picture is drawn onto a new bitmap.
+    // Opaque pictures are the picture control's tests'; transparency is laid over white, as when
+    // a picture is drawn onto a new bitmap.
     QImage alpha(3, 1, QImage::Format_ARGB32);
     alpha.setPixel(0, 0, qRgba(0, 0, 0, 0));
     alpha.setPixel(1, 0, qRgba(255, 0, 0, 255));
@@ -139,16 +122,14 @@ TEST(DrawingTaggedData, BitmapsLayTransparencyOverWhite) {
 TEST(DrawingTaggedData, IconsAndUnknownTags) {
     QImage icon(16, 16, QImage::Format_ARGB32);
     icon.fill(qRgba(0, 128, 255, 255));
-    icon.setPixel(3, 4, qRgba(255, 0, 0, 255));
-    const QByteArray iconFile = Saved(icon, "ICO");
-    ASSERT_FALSE(iconFile.isEmpty());
-    const QImage back = DecodeTaggedData(QByteArrayLiteral("ICO") + iconFile);
-    ASSERT_EQ(back.size(), QSize(16, 16));
-    EXPECT_EQ(back.pixel(3, 4) & 0xFFFFFFu, 0xFF0000u);
-    EXPECT_EQ(back.pixel(8, 8) & 0xFFFFFFu, 0x0080FFu);
+    QByteArray iconFile;
+    QBuffer buffer(&iconFile);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(icon.save(&buffer, "ICO"));
+    // Reading the icon's pixels is the toolkit's.
+    EXPECT_EQ(DecodeTaggedData(QByteArrayLiteral("ICO") + iconFile).pixel(8, 8), icon.pixel(8, 8));
 
-    // The icon bytes under the bitmap tag, or the tag alone, are nothing; a picture under a tag
-    // of its own draws nothing on a page (DrawingPage tests).
+    // Icon bytes under the bitmap tag, or the tag alone, are nothing.
     for (const QByteArray& data : {QByteArrayLiteral("BMP") + iconFile, QByteArrayLiteral("ICO")})
         EXPECT_TRUE(DecodeTaggedData(data).isNull()) << data.left(8).toHex().constData();
 }

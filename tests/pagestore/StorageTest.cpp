@@ -1,14 +1,11 @@
-// The page store: the temporary file, the five-page cache, re-storing changed pages, lifetime
-// by links and failures of the disk. One store read by two threads at once is the background
-// run's test (BackgroundRun tests, also run under the thread sanitizer); the group a control's
-// objects share is checked where the preview marks them together (PreviewControl tests).
+// The page store: the temporary file, the five-page cache, re-storing changed pages, links and
+// failures of the disk. Two threads reading one store are the BackgroundRun tests'.
 #include "PageStoreTestSupport.h"
 #include "RLGraphicStorage.h"
 #include "RLUtils.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QPointer>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
@@ -75,8 +72,8 @@ TEST_F(PageStorage, TheTemporaryFileAppearsWithTheFirstPageAndGoesWithTheStore) 
     EXPECT_TRUE(QFileInfo::exists(name));
 }
 
+// As when the program is ended before its windows close.
 TEST_F(PageStorage, TheEndDeletesTheTemporaryFileOfAStoreStillAlive) {
-    // As when the program is ended before its windows close.
     TRLGraphicStorage storage;
     storage.Add(NumberedPage(0));
     FinishEngineSupport();
@@ -153,34 +150,22 @@ TEST_F(PageStorage, SettingsAreKeptAsTextEntries) {
     EXPECT_EQ(storage.Macros().Entries(),
               (QStringList{"Title=Title", "Orientation=2", "PaperWidth=210.0000",
                            "PaperHeight=297.0000"}));
-    EXPECT_EQ(storage.OrientedPaperWidth(), 297);
-    EXPECT_EQ(storage.OrientedWidth(), 1123);
-    EXPECT_EQ(storage.OrientedHeight(), 794);
+    EXPECT_EQ(std::pair(storage.OrientedWidth(), storage.OrientedHeight()), std::pair(1123, 794));
     storage.SetTitle("");
     EXPECT_FALSE(storage.Macros().Contains("Title")) << "an empty setting leaves no entry";
     storage.Macros().SetValue("PaperWidth", "wide");
     EXPECT_EQ(storage.PaperWidth(), 0) << "text that does not parse gives the default";
 }
 
-// That a background run lets go of its store when done, freeing one without owner, is the
-// filter's and background-run tests'.
-TEST_F(PageStorage, AStoreWithoutOwnerLivesWhileLinked) {
-    QPointer<TRLGraphicStorage> storage = new TRLGraphicStorage;
-    auto preview = std::make_unique<QObject>();
-    storage->Link(preview.get());
-    storage->Link(preview.get());
+// An ownerless store freed with its window's link, an owned one kept, are the PreviewWindows
+// tests'; a store freed after its background run the BackgroundRun tests'.
+TEST_F(PageStorage, EachUserLinksOnceAndTheOwnerNever) {
+    QObject owner, user;
+    TRLGraphicStorage* storage = new TRLGraphicStorage(&owner);
+    storage->Link(&owner);
+    storage->Link(&user);
+    storage->Link(&user);
     EXPECT_EQ(storage->LinkCount(), 1);
-    preview.reset(); // a destroyed component lets go by itself
-    EXPECT_TRUE(storage.isNull()) << "the last link freed the store";
-
-    QObject owner;
-    QPointer<TRLGraphicStorage> owned = new TRLGraphicStorage(&owner);
-    QObject user;
-    owned->Link(&owner);
-    EXPECT_EQ(owned->LinkCount(), 0) << "the owner is never a link";
-    owned->Link(&user);
-    owned->Unlink(&user);
-    EXPECT_FALSE(owned.isNull()) << "an owned store lives as long as its owner";
 }
 
 TEST_F(PageStorage, AnUnusableTemporaryDirectoryIsReportedByName) {
@@ -199,7 +184,7 @@ TEST_F(PageStorage, AFullDiskKeepsThePagesAlreadyStored) {
         storage.Add(NumberedPage(i));
     const qint64 size = QFileInfo(storage.TempFileName()).size();
 
-    // Make the file unable to grow, as on a full disk.
+    // The file cannot grow, as on a full disk.
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
