@@ -1,7 +1,5 @@
 // RLMakeFont keeps the fonts it made last: a font asked for again must be the font asked for, in
-// every attribute, whatever was asked before it. Measuring in the font of the moment after each
-// change is checked through a label (TextLabel tests); the kept fonts belong to one thread each,
-// and pages painted on several threads are checked by the PDF writer and background-run tests.
+// every attribute, whatever was asked before it. Threads keep their own (PdfWriter tests).
 #include "RLTextMetrics.h"
 
 #include <QFont>
@@ -20,7 +18,7 @@ struct FontRequest {
     int PixelsPerInch;
 };
 
-// The font as the engine has always made it, from nothing.
+// The font made from nothing.
 QFont MadeByHand(const FontRequest& r) {
     QFont font(r.Name);
     font.setPixelSize(std::max(1, RLFontPixelSize(r.PointSize, r.PixelsPerInch)));
@@ -63,8 +61,7 @@ void ExpectMadeRight(const FontRequest& r, const std::string& after = {}) {
 } // namespace
 
 TEST(SupportFontMaking, FontsAskedForAgainAreTheFontsAskedFor) {
-    // Forwards, then backwards (what is kept is met in the other order), then every font right
-    // after each other one.
+    // Forwards, backwards (what is kept is met in the other order), each after each other one.
     for (auto r = kRequests.begin(); r != kRequests.end(); ++r)
         ExpectMadeRight(*r);
     for (auto r = kRequests.rbegin(); r != kRequests.rend(); ++r)

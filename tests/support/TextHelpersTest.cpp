@@ -15,21 +15,14 @@ TEST(SupportText, FieldOfSplitsAtEveryDelimiter) {
         const char* field;
     };
     const Case cases[] = {
-        {"a,b,c", 1, ',', "a"}, {"a,b,c", 3, ',', "c"},
-        {"a,b,c", 4, ',', ""},  {"a,b,c", 0, ',', ""},
-        {"a,,c", 2, ',', ""},   {",b", 1, ',', ""},
-        {"", 1, ',', ""},       {"HP|lpt1:|x", 2, '|', "lpt1:"},
+        {"a,b,c", 1, ',', "a"},          {"a,b,c", 3, ',', "c"}, {"a,b,c", 4, ',', ""},
+        {"a,b,c", 0, ',', ""},           {"a,,c", 2, ',', ""},   {"", 1, ',', ""},
+        {"HP|lpt1:|x", 2, '|', "lpt1:"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(FieldOf(QString::fromLatin1(c.text), c.index, QChar::fromLatin1(c.delimiter)),
                   QString::fromLatin1(c.field))
             << c.text << " #" << c.index;
-}
-
-TEST(SupportText, WithLeadingDotAddsTheDotOnlyWhenMissing) {
-    EXPECT_EQ(WithLeadingDot("pdf"), ".pdf");
-    EXPECT_EQ(WithLeadingDot(".pdf"), ".pdf");
-    EXPECT_EQ(WithLeadingDot(QString()), QString());
 }
 
 TEST(SupportText, NextComponentNameCountsPastTheLargestSibling) {
@@ -54,8 +47,7 @@ QString HexOf(const QImage& image, const char* format) {
     return QString::fromLatin1(buffer.data().toHex());
 }
 
-// The preview's glyphs are bitmap files written as hexadecimal text, decoded for the buttons of
-// every preview window; here the readings that text does not use and the refusals.
+// The preview's glyphs, bitmap files as hexadecimal text, are decoded in every preview window.
 TEST(SupportText, BitmapFromHexTextLoadsBitmapFileImagesOnly) {
     QImage picture(3, 2, QImage::Format_RGB32);
     picture.fill(qRgb(10, 20, 30));
