@@ -1,5 +1,4 @@
-// The window icon is the icon that the desktop theme gets. (The application's name and version,
-// taken from the build, are checked with the program's run; the About box's with the main window.)
+// (The name and version from the build are checked with the program's run and the About box.)
 #include "KelmoraApp.h"
 
 #include <QImage>

@@ -1,6 +1,4 @@
-// The program's windows as assistive technology sees them: every control the operator can reach
-// has a Spanish accessible name and an object name, and a box is named by the label in front of
-// it, which is its buddy.
+// The program's windows as assistive technology sees them.
 #include "AppTestSupport.h"
 #include "FAcercaDe.h"
 #include "FKelmora.h"
@@ -32,8 +30,7 @@ TEST(Accessibility, EveryControlOfTheProgramsWindowsIsNamed) {
     const TFPrincipal main;
     const TFKelmora form;
     const TFAcercaDe about;
-    // The main window offers its menu and nothing else; the request form twelve boxes for the
-    // traveller and the journey, three requests with their amounts, and the two buttons.
+    // The request form: twelve boxes, three requests with their amounts, and two buttons.
     for (const auto& [window, what, interactive] :
          {std::tuple<const QWidget*, const char*, int>{&main, "main window", 0},
           {&form, "request form", 20},
@@ -44,9 +41,7 @@ TEST(Accessibility, EveryControlOfTheProgramsWindowsIsNamed) {
     }
 }
 
-// Each box of the request form is named by the label in front of it, the label being its buddy,
-// so that a screen reader and the label's shortcut both lead to the right box; the label, in
-// front of its box, ends before the box begins.
+// The label being its box's buddy, a screen reader and the label's shortcut both lead to the box.
 TEST(Accessibility, RequestFormBoxesAreNamedByTheirLabels) {
     TFKelmora form;
     const std::pair<const char*, const char*> labelled[] = {

@@ -1,4 +1,3 @@
-// Helpers for driving the program's windows from tests.
 #pragma once
 
 #include "DatosSolicitud.h"
@@ -21,16 +20,14 @@ template <typename T> T* Child(const QWidget& window, const char* name) {
     return child;
 }
 
-// Shows a window and waits until it is the active one, so that focus and activation behave as
-// on a desktop.
+// Shown and active, so that focus and activation behave as on a desktop.
 inline bool ShowActive(QWidget& window) {
     window.show();
     window.activateWindow();
     return QTest::qWaitForWindowActive(&window);
 }
 
-// Types text into a widget one key at a time. Unlike QTest::keyClicks it takes any character,
-// accented ones included, sending each with the key code a keyboard would give it.
+// Unlike QTest::keyClicks, takes accented characters, each with the key code a keyboard gives.
 inline void Type(QWidget* widget, const QString& text) {
     for (const QChar c : text) {
         const int key = c.isLetter() ? c.toUpper().unicode() : c.unicode();
@@ -42,8 +39,7 @@ inline void Type(QWidget* widget, const QString& text) {
     }
 }
 
-// Gives a widget the focus and types text into whatever widget then holds it, as the operator's
-// keyboard would.
+// Types into whatever widget holds the focus once widget is given it.
 inline void TypeInto(QWidget* widget, const QString& text) {
     widget->setFocus(Qt::OtherFocusReason);
     Type(QApplication::focusWidget(), text);
@@ -53,8 +49,7 @@ inline void PressEnter() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
 }
 
-// A request with every field in use: accents, quotes, line breaks and a tab in the reason, a
-// leap day, midnight.
+// Every field in use: accents, quotes, line breaks and a tab in the reason, a leap day, midnight.
 inline TDatosSolicitud FullRequest() {
     return {.Persona = QStringLiteral("Muñoz, María José"),
             .DNI = QStringLiteral("27.456.789"),

@@ -5,8 +5,7 @@
 
 namespace {
 
-// The button glyphs lose their background colour, and a missing picture is an empty one. (The
-// pictures' sizes are checked where the windows show them: the main window, the About box.)
+// (The pictures' sizes are checked where the windows show them: the main window, the About box.)
 TEST(Artwork, ButtonGlyphsAreMaskedWhereTheirTransparentColourIs) {
     PrepareAppResources();
     for (const char* name : {":/kelmora/cerrar.bmp", ":/kelmora/imprimir.bmp"}) {

@@ -20,7 +20,6 @@ using apptest::Child;
 
 namespace {
 
-// Runs check once the next modal window is up, then closes it with close.
 void WhenModal(std::function<void(QWidget*)> check, std::function<void(QWidget*)> close) {
     QTimer::singleShot(0, [check = std::move(check), close = std::move(close)] {
         QWidget* modal = QApplication::activeModalWidget();
@@ -35,18 +34,15 @@ void WhenModal(std::function<void(QWidget*)> check, std::function<void(QWidget*)
 }
 
 TEST(KelmoraStart, CreatesTheWindowsInOrder) {
-    // The document forms are made after the main window and the request form, before the
-    // About box: the factory looks at which windows exist when it is called.
+    // The document forms' factory looks at which windows exist when it is called.
     int made = 0;
     QStringList existing;
     TKelmoraWindows windows = CreateKelmoraWindows([&] {
         ++made;
-        for (QWidget* w : QApplication::allWidgets()) {
+        for (QWidget* w : QApplication::allWidgets())
             if (qobject_cast<TFPrincipal*>(w) || qobject_cast<TFKelmora*>(w) ||
-                qobject_cast<TFAcercaDe*>(w)) {
+                qobject_cast<TFAcercaDe*>(w))
                 existing << QString::fromLatin1(w->metaObject()->className());
-            }
-        }
         return std::make_unique<TDocumentForms>();
     });
     ASSERT_EQ(made, 1);
@@ -65,8 +61,7 @@ TEST(KelmoraStart, RunSetsTheIdentityShowsTheMainWindowMaximisedAndEndsWhenItClo
             if (auto* principal = qobject_cast<TFPrincipal*>(w); principal && w->isVisible()) {
                 seen = true;
                 EXPECT_TRUE(principal->windowState().testFlag(Qt::WindowMaximized));
-                // The program's identity, set before any window: the desktop file name without
-                // ".desktop" matches the running window to its menu entry and icon.
+                // The desktop file name matches the running window to its menu entry and icon.
                 EXPECT_EQ(QStringList({QCoreApplication::applicationName(),
                                        QCoreApplication::applicationVersion(),
                                        QCoreApplication::organizationName(),
@@ -92,7 +87,6 @@ TEST(KelmoraStart, RunSetsTheIdentityShowsTheMainWindowMaximisedAndEndsWhenItClo
     EXPECT_EQ(RunKelmora(), 0);
     EXPECT_TRUE(seen);
     EXPECT_EQ(ScratchDir(), ".") << "engine state let go at the end";
-    // Every window went with the run.
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_EQ(qobject_cast<TFPrincipal*>(w), nullptr);
 }
@@ -130,15 +124,13 @@ TEST_F(MainWindowTest, MenuOpensTheSameRequestFormModallyWithTheFocusInItsFirstB
     WhenModal(
         [&](QWidget* modal) {
             EXPECT_EQ(modal, windows.FKelmora.get());
-            // The same form (the form test checks what closing resets), the focus back in the
-            // first box.
+            // The same form, the focus back in the first box.
             EXPECT_EQ(modal->focusWidget(), Child<QLineEdit>(*modal, "E_Persona"));
         },
         [](QWidget* modal) { modal->close(); });
     Action("Kelmora1")->trigger();
 }
 
-// Cerrar closes the box as its close box does.
 TEST_F(MainWindowTest, AboutBoxShowsTheVersionAndClosesByItsButton) {
     bool checked = false;
     WhenModal(
@@ -162,7 +154,6 @@ TEST_F(MainWindowTest, AboutBoxShowsTheVersionAndClosesByItsButton) {
     EXPECT_FALSE(windows.FAcercaDe->isVisible());
 }
 
-// The close box ends the program as "Salir" does in the program's run.
 TEST_F(MainWindowTest, TheCloseBoxEndsTheProgramAsSalirDoes) {
     QSignalSpy closed(windows.FPrincipal.get(), &TFPrincipal::Closed);
     windows.FPrincipal->close();

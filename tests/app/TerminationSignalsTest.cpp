@@ -1,5 +1,4 @@
-// Logging out (SIGTERM), a closed terminal (SIGHUP) and Ctrl+C (SIGINT) end the program the way
-// "Salir" does: the event loops end, the windows go, the scratch files are deleted.
+// Log-out (SIGTERM), a closed terminal (SIGHUP) and Ctrl+C end the program as "Salir" does.
 #include "TerminationSignals.h"
 
 #include <QDir>
@@ -39,8 +38,7 @@ TEST(TerminationSignals, OneListenerAtATime) {
     EXPECT_THROW(TTerminationSignals second, std::logic_error);
 }
 
-// The real program, ended as a desktop ends it at log-out: it exits by itself, with status 0,
-// instead of being killed by the signal.
+// The real program, ended as a desktop ends it at log-out.
 TEST(TerminationSignals, TheProgramEndsNormallyOnSigterm) {
     QTemporaryDir temp;
     QProcess program;

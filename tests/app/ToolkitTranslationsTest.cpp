@@ -1,5 +1,4 @@
-// On a Spanish desktop the toolkit's own words speak Spanish too: the edit menu of a line edit,
-// the standard buttons, the file dialog.
+// On a Spanish desktop the toolkit's own words speak Spanish too.
 #include "ToolkitTranslations.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,5 @@
-// The engine's windows in every language of the message table: every control the operator can
-// reach carries an accessible name in that language and an object name; the dialogs share one
-// font, and every text is drawn in full inside its own control, without running into a neighbour
-// or a group's frame.
+// The engine's windows in every language of the message table: names, the dialog font, and
+// every text drawn in full inside its control, clear of its neighbours and a group's frame.
 #include "PreviewTestSupport.h"
 #include "RLDialogLayout.h"
 #include "RLFeedBack.h"
@@ -50,14 +48,12 @@ void PrepareParams() {
     save.SetMaxPage(3);
 }
 
-// Walks a window: no faults, and as many controls within the operator's reach as expected.
 void ExpectNamed(const QWidget& window, int interactive, const char* what) {
     const Walk walk = WalkWindow(window);
     EXPECT_TRUE(walk.faults.empty()) << what << ":" << Faults(walk);
     EXPECT_EQ(walk.interactive, interactive) << what;
 }
 
-// A label's or a button's text; empty for any other control.
 QString Caption(const QWidget& widget) {
     if (auto* label = qobject_cast<const QLabel*>(&widget))
         return label->text();
@@ -66,10 +62,8 @@ QString Caption(const QWidget& widget) {
     return {};
 }
 
-// The part of a control that its text needs: the control's place, as wide as its text asks.
-// Labels, check boxes and radio buttons ask what their size hint says; push and tool buttons their
-// caption and a little room for the frame (their size hint holds the style's smallest button,
-// which is no matter of the text).
+// The control's place, as wide as its text asks: a button's size hint holds the style's smallest
+// button, which is no matter of the text, so its caption and a little room for the frame.
 QRect NeededRect(const QWidget& widget) {
     QRect rect = widget.geometry();
     if (qobject_cast<const QPushButton*>(&widget) || qobject_cast<const QToolButton*>(&widget))
@@ -79,9 +73,7 @@ QRect NeededRect(const QWidget& widget) {
     return rect;
 }
 
-// Every text fits its control; no control's needed place overlaps a sibling's; a group's title
-// fits the group and its controls lie inside the frame, below the title; every control lies
-// inside its parent.
+// A group's controls lie inside its frame, below the title.
 void ExpectTextsFit(const QWidget& window) {
     QList<const QWidget*> parents = window.findChildren<const QWidget*>();
     parents.append(&window);
@@ -115,9 +107,7 @@ void ExpectTextsFit(const QWidget& window) {
                 EXPECT_LE(needed.width(), child->width()) << name << " is cut";
             }
             EXPECT_TRUE(inside.contains(needed)) << name << " leaves its parent";
-            // A caption written from its left edge must not reach a neighbour, nor may groups
-            // overlap what stands beside them. (Button captions are centred: the width check
-            // above covers them.)
+            // Button captions are centred, which the width check above covers.
             const bool leftAligned =
                 qobject_cast<const QLabel*>(child) || qobject_cast<const QCheckBox*>(child) ||
                 qobject_cast<const QRadioButton*>(child) || qobject_cast<const QGroupBox*>(child);
@@ -128,7 +118,6 @@ void ExpectTextsFit(const QWidget& window) {
     }
 }
 
-// A window's walk, then its dialog font and its texts' fit.
 void ExpectNamedAndFitting(const QWidget& window, int interactive, const char* what) {
     SCOPED_TRACE(what);
     ExpectNamed(window, interactive, what);
@@ -137,7 +126,6 @@ void ExpectNamedAndFitting(const QWidget& window, int interactive, const char* w
     ExpectTextsFit(window);
 }
 
-// A print filter with options of its own, whose label names the options box.
 class OptionsFilter : public TRLCustomPrintFilter {
 public:
     OptionsFilter() { SetDisplayName(QStringLiteral("Picture")); }
@@ -155,8 +143,6 @@ protected:
 
 } // namespace
 
-// Every control has an object name and an accessible name without the accelerator mark, from the
-// table of the language in force; the dialogs' texts fit.
 TEST(EngineWindows, EveryControlIsNamedAndEveryTextFitsInEveryLanguage) {
     for (const TRLLanguage language : kLanguages) {
         const LanguageScope scope(language);
@@ -170,11 +156,12 @@ TEST(EngineWindows, EveryControlIsNamedAndEveryTextFitsInEveryLanguage) {
         ExpectNamed(preview, 17, "preview window");
         EXPECT_EQ(preview.font().family(), EngineDialogFont().family());
         EXPECT_EQ(preview.font().pixelSize(), EngineDialogFont().pixelSize());
-        EXPECT_EQ(preview.SpeedButtonPrint->accessibleName(),
-                  QString(RLMessages[mkPrint]).remove(u'&'));
-        // The zoom controls have no caption or hint; their names still differ.
-        EXPECT_NE(preview.SpeedButtonZoomDown->accessibleName(),
-                  preview.SpeedButtonZoomUp->accessibleName());
+        // The zoom controls have no caption to be named by.
+        EXPECT_EQ(QStringList({preview.SpeedButtonPrint->accessibleName(),
+                               preview.SpeedButtonZoomUp->accessibleName(),
+                               preview.SpeedButtonZoomDown->accessibleName()}),
+                  QStringList({QString(RLMessages[mkPrint]).remove(u'&'),
+                               QString(RLMessages[mkZoomIn]), QString(RLMessages[mkZoomOut])}));
         preview.ToggleViews();
         ExpectNamed(preview, 18, "preview window, two views");
 
@@ -202,12 +189,6 @@ TEST(EngineWindows, EveryControlIsNamedAndEveryTextFitsInEveryLanguage) {
         });
         ExpectNamed(TfrmRLFeedBack(RLMessages[mkPrintingInProgress], 2), 1, "progress window");
     }
-    // One language's words are not another's.
-    const auto zoomUpName = [](TRLLanguage language) {
-        const LanguageScope scope(language);
-        return TRLPreviewForm().SpeedButtonZoomUp->accessibleName();
-    };
-    EXPECT_NE(zoomUpName(lgEnglish), zoomUpName(lgSpanish));
 
     // A label is the buddy of the box it names, so that a screen reader reads them together.
     const TRLPreviewForm preview;

@@ -1,5 +1,4 @@
-// The preview window driven as the user drives it: toolbar, page and zoom boxes, keys, press
-// and hold, views, find, and opening and closing windows.
+// The preview window driven as the user drives it.
 #include "PreviewTestSupport.h"
 #include "RLFindDialog.h"
 #include "RLPreview.h"
@@ -62,7 +61,6 @@ protected:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
         QCoreApplication::processEvents();
     }
-    // A view's page index, zoom and vertical scroll position.
     static QList<double> State(TRLPreview& view) {
         return {double(view.PageIndex()), view.Zoom(), double(view.verticalScrollBar()->value())};
     }
@@ -84,7 +82,6 @@ TEST_F(PreviewWindow, ZoomBoxParsesTypedTextsAndItems) {
     Open(MakeBlankStore(5, &owner));
     EXPECT_EQ(form->PanelPageCount->text(), QStringLiteral("5"));
 
-    // The view's zoom and page boxes, then the text the zoom box shows.
     const auto shown = [&] {
         return QStringLiteral("%1 x%2 %3")
             .arg(View().Zoom())
@@ -173,8 +170,7 @@ TEST_F(PreviewWindow, KeyboardTableActsOnTheCurrentViewBeforeTheFocusedControl) 
             << &step - steps;
     }
 
-    // Keys outside the table, F without Ctrl among them, reach the page number box, which takes
-    // positions, not page numbers, and ignores those out of range.
+    // Other keys, F without Ctrl too, reach the page box: positions, those out of range ignored.
     EXPECT_EQ(form->EditPageNo->text(), QStringLiteral("1"));
     form->EditPageNo->clear();
     Key(Qt::Key_4);
@@ -248,12 +244,10 @@ TEST_F(PreviewWindow, FindDialogSearchesTheCurrentViewAndHidesKeepingItsText) {
     View().GotoPageIndex(2);
     QTest::keyClick(form->EditPageNo, Qt::Key_F, Qt::ControlModifier);
     TfrmRLFindDialog* dialog = form->FindDialog();
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_TRUE(dialog->isVisible());
+    ASSERT_TRUE(dialog && dialog->isVisible());
     QTest::keyClicks(dialog->EditTextToFind, "needle");
 
-    // Down from the third page finds the fourth page's text, case aside. Message boxes are
-    // answered with OK as they come.
+    // Down from the third page, case aside; message boxes are answered with OK as they come.
     QStringList said;
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, [&] {
@@ -266,19 +260,16 @@ TEST_F(PreviewWindow, FindDialogSearchesTheCurrentViewAndHidesKeepingItsText) {
     QTest::keyClick(dialog->EditTextToFind, Qt::Key_Return);
     EXPECT_EQ(View().PageIndex(), 3);
     EXPECT_EQ(said, QStringList());
-    // With match case nothing else is found downwards: "Not found".
     dialog->CheckBoxMatchCase->setChecked(true);
     dialog->BitBtnFindNext->click();
     EXPECT_EQ(said, QStringList({"Not found"}));
     EXPECT_TRUE(dialog->isVisible()) << "the dialog stays after Not found";
     answer.stop();
-    // Up reaches the page before.
     dialog->RadioButtonUp->setChecked(true);
     dialog->BitBtnFindNext->click();
     EXPECT_EQ(View().PageIndex(), 1);
 
-    // Esc hides the dialog, and so does activating the preview; the next find command brings it
-    // back as it was.
+    // Esc hides the dialog, and so does activating the preview; it comes back as it was.
     QTest::keyClick(dialog->EditTextToFind, Qt::Key_Escape);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_FALSE(form.isNull()) << "Esc in the dialog is not the window's Esc";
@@ -289,14 +280,11 @@ TEST_F(PreviewWindow, FindDialogSearchesTheCurrentViewAndHidesKeepingItsText) {
     QTest::keyClick(form->EditPageNo, Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(form->FindDialog(), dialog);
     EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(QList<bool>(
-                  {dialog->EditTextToFind->text() == "needle", dialog->RadioButtonUp->isChecked()}),
-              QList<bool>({true, true}));
+    EXPECT_TRUE(dialog->EditTextToFind->text() == "needle" && dialog->RadioButtonUp->isChecked());
 }
 
-// Accelerators click their buttons a moment later, as a pressed button shows itself down. Print
-// and save give the focus back; save proposes the document's title (the save flow's own tests
-// clean the proposal and write the file).
+// Accelerators click their buttons a moment later, as a pressed button shows itself down. (The
+// save flow's own tests clean the proposed name and write the file.)
 TEST_F(PreviewWindow, PrintAndSaveGiveTheFocusBackAndCloseFreesTheWindow) {
     TRLGraphicStorage* store = MakeBlankStore(3, &owner);
     store->SetTitle(QStringLiteral("Informe"));
@@ -364,9 +352,8 @@ TEST_F(PreviewWindows, SeveralOpenAtOnceAndEachFreesItselfWhenClosed) {
     EXPECT_TRUE(secondStore.isNull()) << "its ownerless store went with it";
 }
 
-// Maximised by the defaults, a window restores to its design size in the middle of the screen,
-// not to a screen-sized window whose title bar sits above the screen; a fitted default zoom is
-// fitted to the size the window is shown at.
+// Restored, not to a screen-sized window whose title bar sits above the screen; a fitted default
+// zoom is fitted to the size the window is shown at.
 TEST_F(PreviewWindows, MaximisedWindowRestoresToItsDesignSizeCentred) {
     PreviewDefaults.Zoom = PreviewZoomFullWidth;
     QPointer<TRLPreviewForm> form = PreviewPagesWithOptions(
@@ -379,12 +366,10 @@ TEST_F(PreviewWindows, MaximisedWindowRestoresToItsDesignSizeCentred) {
     TRLPreview& view = *form->Views()[0];
     EXPECT_EQ(view.Zoom(), view.FitWidthZoom()) << "fitted to the maximised window";
 
-    // The design size, or as much of it as the screen holds.
     const QSize design = QSize(815, 375).boundedTo(available.size());
     const QRect normal = form->normalGeometry();
     EXPECT_EQ(normal.size(), design);
-    EXPECT_LE(std::abs(normal.center().x() - available.center().x()), 1);
-    EXPECT_LE(std::abs(normal.center().y() - available.center().y()), 1);
+    EXPECT_LE((normal.center() - available.center()).manhattanLength(), 2);
     form->showNormal();
     EXPECT_TRUE(QTest::qWaitFor([&] { return form->size() == design; }));
 
@@ -412,8 +397,6 @@ TEST_F(PreviewWindows, ModalWindowReturnsOnlyWhenClosed) {
     EXPECT_TRUE(closedFromInside);
 }
 
-// A report's Preview goes through the registered handler: into a given control, else into a
-// window with the shared defaults, or with the report's own options when it ignores those.
 TEST_F(PreviewWindows, AReportPreviewsIntoAGivenControlElseIntoAWindowWithTheDefaultsOrItsOptions) {
     RegisterPreviewHandler();
     TRLReport report;

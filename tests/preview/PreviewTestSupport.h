@@ -1,5 +1,4 @@
-// Stores for the preview tests: A4 portrait pages whose texts sit at known places, each text its
-// own group, so that search, hover and outline results can be checked by position.
+// A4 portrait pages whose texts, each its own group, sit at known places.
 #pragma once
 
 #include "RLGraphicStorage.h"
@@ -35,8 +34,7 @@ inline std::shared_ptr<TRLGraphicSurface> MakeTextPage(const QStringList& texts)
     return page;
 }
 
-// A store of one page per entry, numbered from firstNumber, owned by owner (so that previews
-// letting go of it never free it) or by nobody.
+// One page per entry; owned by owner, previews letting go of it never free it.
 inline TRLGraphicStorage* MakeTextStore(const QList<QStringList>& pages, QObject* owner,
                                         int firstNumber = 1) {
     auto* store = new TRLGraphicStorage(owner);
@@ -57,7 +55,6 @@ inline TRLGraphicStorage* MakeBlankStore(int pageCount, QObject* owner, int firs
     return MakeTextStore(pages, owner, firstNumber);
 }
 
-// What a widget shows, painted through its own paint path.
 inline QImage Shot(QWidget& widget) {
     return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
