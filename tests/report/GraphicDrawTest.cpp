@@ -138,8 +138,7 @@ TEST(GraphicDraw, PenAndBrushAreSetByNameAndRecordedWithThePolygon) {
     EXPECT_LT(fills[0]->GroupId, polygons[0]->GroupId);
     EXPECT_EQ(fills[0]->BoundsRect, (TRLRect{38, 38, 86, 86}));
     const TRLPolygonObject& p = *polygons[0];
-    // Pen style dot and brush style clear are stored as ordinal + 1; the wide pen's outline stays
-    // inside the rectangle.
+    // Dot and clear are stored as ordinal + 1; the wide pen's outline stays inside the box.
     EXPECT_EQ(std::tuple(p.Pen.Width, p.Pen.Color, p.Pen.Style, p.Brush.Style),
               std::tuple(3, TRLMetaColor::FromColor(Qt::red), 3, 2));
     EXPECT_EQ(std::pair(p.Points.size(), BoundsOfPoints(p.Points)),

@@ -14,8 +14,7 @@ QString LoadError(const QByteArray& json) {
 }
 
 TEST(JsonRecords, ValuesPrintAsAReportShowsThem) {
-    // Whole numbers and fractions as the file writes them: 42 arrives as an integer, the
-    // others as doubles.
+    // 42 arrives as an integer, the other numbers as doubles.
     const QJsonArray values = QJsonDocument::fromJson(R"(["Córdoba 1.234,50", 42, -7.0,
         9007199254740991.0, -2.75, 1e300, true, false, null])")
                                   .array();

@@ -1,5 +1,4 @@
-// What loading a layout must leave alone (the stored sizes of bands, the bands themselves, the
-// places of anchored controls), and what a loaded layout prints.
+// What loading a layout leaves alone (bands' stored sizes, the bands, anchored controls' places).
 #include "ReportTestSupport.h"
 
 #include <tuple>
@@ -39,8 +38,7 @@ TEST(LayoutLoading, AStoredAllowedBandsSetAddsNoBands) {
 
 namespace {
 
-// A memo whose four lines come with the layout, in a band of 30 pixels (less than two lines),
-// then a band that must start below the memo's last line.
+// Four memo lines from the layout in a 30-pixel band; the next band must start below them.
 const char* const MemoInAShortBand = R"({ "class": "TRLReport", "name": "RLReport1", "children": [
     { "class": "TRLBand", "name": "RLBand1", "BandType": "%1", "Top": 38, "Height": 30,
       "children": [
@@ -61,9 +59,8 @@ std::vector<TRLRect> BoundsOf(const TRLGraphicSurface& page, const QString& text
 
 } // namespace
 
-// The memo's lines need more than the band's 30 pixels: the band grows for each print of it (once
-// as a header, for every record as a detail), the next band starts below the memo, and the
-// growth lasts for the print only.
+// The band grows for each print (once as a header, per record as a detail), the next band starts
+// below the memo, and the growth lasts for the print only.
 TEST(LayoutLoading, AMemoWithItsTextInTheLayoutGrowsItsBandWhenPrinted) {
     TRLJsonRecordsModel records;
     records.Load(R"([{"n": 1}, {"n": 2}, {"n": 3}])", QStringLiteral("records.json"));
@@ -98,7 +95,6 @@ TEST(LayoutLoading, ABandReadWithoutWidthKeepsItsAnchoredControlsWhereTheLayoutP
               "Anchors": ["fkRight"] },
             { "class": "TRLDraw", "name": "RLDraw1", "Left": 20, "Top": 20, "Width": 600,
               "Height": 9, "Anchors": ["fkLeft", "fkRight"] } ] } ] })");
-    // The band's width, the label's left, the line's left and width.
     auto places = [&] {
         auto* line = report->FindControl("RLDraw1");
         return std::tuple(report->FindControl("RLBand1")->Width(),

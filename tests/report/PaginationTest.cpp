@@ -1,5 +1,4 @@
-// Page breaking with column footers, summaries and bands taller than a page: every band lands
-// between the page's margins, and every page that holds records closes with its footers.
+// Page breaking: every band between the margins, every page of records closed by its footers.
 #include "ReportTestSupport.h"
 
 #include <string>
@@ -91,8 +90,7 @@ TEST(Pagination, DetailsLeaveRoomForTheColumnFooter) {
     }
 }
 
-// Where a summary of 40 goes after the records, with the column footer and the summary aligned to
-// the bottom or not; "sum at" is on the summary's page, "colfoot at" on the first page.
+// A summary of 40 after the records (tops: column footer's on page 1, summary's on the last).
 TEST(Pagination, SummaryFollowsTheColumnFooterOnThePageThatHasRoomForIt) {
     const struct {
         int Records;
@@ -100,15 +98,13 @@ TEST(Pagination, SummaryFollowsTheColumnFooterOnThePageThatHasRoomForIt) {
         Pages Outlines;
         int ColumnFooterTop, SummaryTop;
     } cases[] = {
-        // 20 records end at 578; the column footer goes to the bottom (1040..1055), and the
-        // summary, printed after it, finds no room left on the page.
+        // 20 records end at 578; the column footer goes to the bottom, leaving the summary no room.
         {20, true, false, {"head colhead rows:20 colfoot foot", "head colhead sum foot"}, 1040, 78},
         // A bottom-aligned summary takes its place below the column footer on the same page.
         {20, true, true, {"head colhead rows:20 colfoot sum foot"}, 1055 - 40 - 15, 1055 - 40},
         // A plain column footer leaves the summary room right under the records.
         {20, false, false, {"head colhead rows:20 colfoot sum foot"}, 578, 593},
-        // 38 records fill the first page up to the column footer; the summary goes on a page of
-        // its own, with headers and footer but without a second column footer.
+        // 38 records fill page 1; the summary's own page has headers and footer, no column footer.
         {38,
          false,
          false,
@@ -153,8 +149,7 @@ TEST(Pagination, BandTallerThanAPageIsSplitOverAsManyPagesAsItNeeds) {
     auto* tall = AddBand(&report, "T", btTitle, 58, 2500);
     report.EndLoad();
     tall->SetIntegralHeight(false);
-    // 25 lines of 100 pixels; a page has 1085 - 58 = 1027 pixels for them, so each page takes
-    // ten whole lines.
+    // 25 lines of 100 pixels; each page has 1085 - 58 = 1027 pixels, ten whole lines.
     for (int i = 0; i < 25; ++i)
         (new FixedLabel(tall, QStringLiteral("line %1").arg(i), 100, 100))->SetTop(i * 100);
     ASSERT_EQ(PreparedPages(report), 3);
@@ -179,8 +174,7 @@ TEST(Pagination, BandTallerThanAPageWithoutAFreeRowIsCutAtTheMargin) {
     auto* tall = AddBand(&report, "T", btTitle, 58, 1500);
     report.EndLoad();
     tall->SetIntegralHeight(false);
-    // One text line taller than a page: no row leaves it whole, so once on a page of its own
-    // the band is cut at the margin.
+    // A line taller than a page leaves no free row: on a page of its own it is cut at the margin.
     new FixedLabel(tall, "giant", 100, 1500);
     ASSERT_TRUE(report.Prepare());
     int pagesWithTheBand = 0;

@@ -61,9 +61,8 @@ TEST(Records, NeedDataEventSuppliesRecords) {
     EXPECT_TRUE(report.Eof());
 }
 
-// The skipper keeps the column it found for each field name; whatever the data source does to
-// its columns while a report runs or between runs, a field reads from the column that now has
-// its name.
+// The skipper remembers each field's column; whatever the data source does to its columns while
+// a report runs or between runs, a field reads from the column that now has its name.
 TEST(Records, FieldsFollowTheColumnsOfTheDataSource) {
     RecordsReport report(8);
     auto* detail = AddBand(&report, "D", btDetail, 38, 20);
@@ -133,15 +132,14 @@ TEST(Groups, GroupByFieldPrintsAHeaderPerKeyOnEveryPage) {
     count->OnText = [group](TRLCustomControl&, QString& text, bool&) {
         text = QStringLiteral("n=%1").arg(group->DetailCount());
     };
-    // The groups' counts, over all the pages.
     auto counts = [&] {
         QStringList all;
         for (int p = 0; p < report.Storage().PageCount(); ++p)
             all << PageTexts(report, p).filter("n=");
         return all;
     };
-    // What each group prints is the totals tests' concern; here, that groups stack below each
-    // other, that a group's header comes again on the page it runs on to, and other keys.
+    // Groups stack, a group's header repeats on the page it runs on to (its totals: the totals
+    // test).
     ASSERT_EQ(PreparedPages(report), 2);
     EXPECT_EQ(TextBounds(*Page(report), "H:UY").Top, 58 + 20 + 60 + 10);
     EXPECT_EQ(PageTexts(report, 1).mid(0, 2), (QStringList{"page", "H:CL"}));

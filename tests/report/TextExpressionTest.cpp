@@ -1,5 +1,4 @@
-// Texts computed from the records: exact sums, display masks in a locale, the aggregate calls an
-// expression holds, and the group totals of prepared reports.
+// Texts from the records: exact sums, display masks, aggregate calls and group totals.
 #include "RLTextExpression.h"
 #include "ReportTestSupport.h"
 
@@ -7,11 +6,9 @@ using namespace reporttest;
 
 namespace {
 
-// That thousands of prices and of products of quantity and price add up to the cent is the
-// database tests' check against the server's own sums; here, the sum's limits.
+// Sums of thousands of amounts are the database tests' check; here, the limits: beyond 18
+// decimals or 128 bits the sum goes on approximately, never failing or wrapping around.
 TEST(DecimalSum, AmountsAddUpExactly) {
-    // Beyond 18 decimals, or beyond 128 bits (by widening to more decimals or by adding), the
-    // sum goes on approximately from where it stood rather than failing or wrapping around.
     const struct {
         std::vector<const char*> Terms;
         double Want;
@@ -98,7 +95,6 @@ TEST(TextExpression, AggregateCallsAreFoundOutsideStrings) {
     }
 }
 
-// The layout over the records, ready to prepare.
 std::unique_ptr<TRLReport> Over(const QByteArray& layout, TRLJsonRecordsModel& records) {
     auto report = ReadReport(layout, QStringLiteral("totals.json"));
     report->SetDataSource(&records);
@@ -106,15 +102,8 @@ std::unique_ptr<TRLReport> Over(const QByteArray& layout, TRLJsonRecordsModel& r
     return report;
 }
 
-std::unique_ptr<TRLReport> Prepared(const QByteArray& layout, TRLJsonRecordsModel& records) {
-    auto report = Over(layout, records);
-    EXPECT_TRUE(report->Prepare());
-    return report;
-}
-
-// Per city: its header, its rows with a running sum, then a footer with the group's count,
-// average, least, greatest and count of notes. The group's sums, a footer naming its city and the
-// report's totals are the database tests' check against the server's own sums.
+// Per city: header, rows with a running sum, a footer with count, avg, min, max and count of
+// notes (group sums and report totals: the database tests).
 TEST(TextExpression, GroupTotals) {
     TRLJsonRecordsModel records;
     records.Load(R"json([
@@ -125,7 +114,7 @@ TEST(TextExpression, GroupTotals) {
         {"City": "Corvath", "n": 5, "Amount": ""},
         {"City": "Río Cuarto", "n": 6, "Amount": 7}])json",
                  QStringLiteral("records"));
-    const auto report = Prepared(R"json({"class": "TRLReport", "name": "R", "children": [
+    const auto report = Over(R"json({"class": "TRLReport", "name": "R", "children": [
         {"class": "TRLGroup", "name": "G", "DataFields": "City", "children": [
           {"class": "TRLBand", "name": "H", "BandType": "btHeader", "Height": 14, "children": [
             {"class": "TRLLabel", "name": "City", "Expression": "City"}]},
@@ -140,8 +129,8 @@ TEST(TextExpression, GroupTotals) {
             {"class": "TRLLabel", "name": "Min", "Left": 300, "Expression": "min(n)"},
             {"class": "TRLLabel", "name": "Max", "Left": 350, "Expression": "max(n)"},
             {"class": "TRLLabel", "name": "Notes", "Left": 400, "Expression": "count(Note)"}]}]}]})json",
-                                 records);
-    ASSERT_EQ(report->Storage().PageCount(), 1);
+                             records);
+    ASSERT_EQ(PreparedPages(*report), 1);
     EXPECT_EQ(PageTexts(*report),
               QStringList({// Brendal: a running sum on each row, then the group's figures
                            "Brendal", "1", "0.10", "2", "0.30", "3", "1250.80", "3", "416.93", "1",
@@ -168,9 +157,8 @@ TEST(TextExpression, FaultsNameTheControl) {
     }
 }
 
-// The report's parser keeps what it has read of each text: labels whose texts read alike (an
-// aggregate call becomes the same name in each) still show their own values, and a label whose
-// expression changes between runs shows the new one.
+// The parser keeps what it read of each text: labels whose texts read alike (an aggregate call
+// becomes the same name in each) keep their own values; a changed expression is read anew.
 TEST(TextExpression, TextsReadAlikeAndTextsChangedBetweenRuns) {
     TRLJsonRecordsModel records;
     records.Load(R"json([{"A": 1, "B": 10, "Name": "x"}, {"A": 2, "B": 20, "Name": "y"}])json",

@@ -135,9 +135,8 @@ TEST(TextLabel, TextEventsRunInOrderAndOnlyTheTextEventFires) {
     EXPECT_EQ(label->Caption(), QStringLiteral("Persona"));
 }
 
-// Between runs the report's font changes (the label follows it) and then the label's own: each
-// run measures in the font of that moment. The expected widths come from fonts built here, not
-// from the engine's own font making.
+// Each run measures in the font of that moment (the report's, then the label's own), checked
+// against fonts built here rather than by the engine.
 TEST(TextLabel, MeasuresInTheFontItHasAfterEachChange) {
     auto handMade = [](const TRLFont& f) {
         QFont font(f.Name);

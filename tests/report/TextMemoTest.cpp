@@ -50,8 +50,7 @@ TEST(TextMemoBreaking, LinesBreakAtBlanksBeforeTheWidthAndAtLineBreaks) {
         // Trailing blanks count; a tab counts as eight blanks.
         {"abc   ", wide, "abc   ", {W("abc") + 3 * blank}},
         {"a\tb", wide, "a\tb", {W("a") + 8 * blank + W("b")}},
-        // Blanks that push a line past its width end it at the next blank; the rest of the run
-        // of blanks is skipped and the next line starts with the next word.
+        // Blanks pushing a line past its width end it at the next blank; the rest of the run goes.
         {"aaa    bbb", W("aaa"), "aaa ~|bbb", {W("aaa") + blank}},
         // Blanks before a word that does not fit go with neither line.
         {"aaa  bbb", W("aaa  bb"), "aaa~|bbb", {W("aaa")}},
@@ -96,29 +95,22 @@ TEST(TextMemo, HeightIsOneLineHeightPerLinePlusDrawnTopAndBottomBorders) {
     EXPECT_EQ(memo->Height(), 7);
 }
 
-TEST(TextMemo, GrowsItsBandForOnePrintOnly) {
+// The application's text arrives only while printing, three lines instead of one: the band grows
+// for that print (the next band moving down is the layout loading tests').
+TEST(TextMemo, GrowsItsBandForTheTextItPrints) {
     OneBandReport doc(32);
-    TRLBand* below = AddBand(&doc.report, QStringLiteral("Below"), btHeader, 70, 20);
-    auto* under = new TRLLabel(below);
-    under->SetCaption(QStringLiteral("under"));
     auto* memo = new TRLMemo(doc.band);
     memo->SetBounds(10, 4, W("aaa bbb"), 10);
     memo->SetLines({QStringLiteral("aaa")});
     const int lh = RLTextHeight(ArialFont());
-    ASSERT_EQ(memo->Height(), lh);
-    const int design = doc.band->Height();
-    // The application's text arrives only while printing: three lines instead of one.
     memo->BeforePrint = [](TRLCustomControl&, QString& text, bool&) {
         text = QStringLiteral("aaa bbb ccc ddd eee");
     };
     int bandHeight = 0;
     doc.band->AfterPrint = [&](TRLCustomControl& band) { bandHeight = band.Height(); };
-    const auto page = doc.Prepare();
+    doc.Prepare();
     EXPECT_EQ(std::tuple(bandHeight, doc.band->Height(), memo->Height()),
-              std::tuple(design + 2 * lh, design, lh));
-
-    // Where each line goes is the printing test's concern; the band below moved down.
-    EXPECT_EQ(TextBounds(*page, QStringLiteral("under")).Top, 38 + design + 2 * lh);
+              std::tuple(32 + 2 * lh, 32, lh));
 }
 
 // Each line of a printed memo: its text, where it starts and how it is aligned; every line keeps
