@@ -193,7 +193,7 @@ TEST(Holders, StylesFollowTheHolder) {
     EXPECT_TRUE(column->Holder() == nullptr && copy->Holder() == nullptr);
 }
 
-TEST(Names, FriendlyNameRulesAndMissingParents) {
+TEST(Names, FriendlyNameRules) {
     TRLReport report;
     auto* band = new TRLBand(&report);
     auto* label = new FixedLabel(band, QString());
@@ -210,11 +210,6 @@ TEST(Names, FriendlyNameRulesAndMissingParents) {
     label->SetFriendlyName(QStringLiteral("a b"));
     label->EndLoad();
     EXPECT_TRUE(label->FriendlyName().isEmpty());
-
-    FixedLabel orphan(nullptr, QString());
-    orphan.SetName(QStringLiteral("Lonely"));
-    EXPECT_EQ(ErrorOf([&] { orphan.RequestParentSurface(); }),
-              RLMessages[mkNotFound] + ": Lonely.ParentSurface");
 }
 
 // The other align kinds (one of each mirrored pair), two controls each below a 10-pixel faTop

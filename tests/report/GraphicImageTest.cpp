@@ -25,8 +25,7 @@ TRLImage* AddImage(TRLBand* band, int left, int top, const QImage& picture = Cre
 
 } // namespace
 
-// Pictures in 49 x 65 boxes, recorded in the order they were made (scaled alone: the documents'
-// crest).
+// Pictures in 49 x 65 boxes, in the order made (a scaled one alone: the documents' crest).
 TEST(GraphicImage, ScaledStretchedClippedAndCentredPicturesInTheirBoxes) {
     OneBandReport doc(200);
     auto* centred = AddImage(doc.band, 200, 8);

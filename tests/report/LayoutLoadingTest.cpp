@@ -59,8 +59,7 @@ std::vector<TRLRect> BoundsOf(const TRLGraphicSurface& page, const QString& text
 
 } // namespace
 
-// The band grows for each print (once as a header, per record as a detail), the next band starts
-// below the memo, and the growth lasts for the print only.
+// The band grows for each print (a header once, a detail per record), for that print only.
 TEST(LayoutLoading, AMemoWithItsTextInTheLayoutGrowsItsBandWhenPrinted) {
     TRLJsonRecordsModel records;
     records.Load(R"([{"n": 1}, {"n": 2}, {"n": 3}])", QStringLiteral("records.json"));

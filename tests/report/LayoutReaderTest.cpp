@@ -1,5 +1,4 @@
-// The JSON layout reader: every value kind, nested objects, pictures, references, loading order
-// and the errors, each naming the file, the control and the property.
+// The JSON layout reader: value kinds, nesting, pictures, references, order and named errors.
 #include "RLLayoutValues.h"
 #include "ReportTestSupport.h"
 
@@ -10,8 +9,7 @@
 
 namespace {
 
-// A control with one property of every kind the reader converts, kept as handed over; it counts
-// its live instances and logs when it is told that loading has ended.
+// A property of every kind the reader converts; live probes counted, the end of loading logged.
 class Probe : public TRLCustomControl {
 public:
     explicit Probe(TRLCustomControl* parent) : TRLCustomControl(parent) { ++Alive; }
@@ -94,8 +92,7 @@ TEST_F(LayoutReader, ReadsEveryValueKindIntoAProbe) {
     const auto tree = Read(R"({"class": "TestLayoutProbe", "name": "P",
         "Left": 12, "Width": 300, "Count": -4, "Ratio": 2.5, "Flag": true, "Note": "Fecha  :",
         "Kind": "pkTwo", "Flags": ["pfC", "pfA"], "Ink": "#1A2B3C",
-        "Lines": ["uno", "", "tres"], "Color": "clBtnFace",
-        "Borders": {"Sides": "sdAll", "Width": 2, "Color": "clRed"}})");
+        "Lines": ["uno", "", "tres"], "Color": "clBtnFace"})");
     const auto& p = dynamic_cast<const Probe&>(*tree);
     EXPECT_EQ(p.Values, (QVariantMap{{"Count", -4},
                                      {"Ratio", 2.5},
@@ -107,13 +104,10 @@ TEST_F(LayoutReader, ReadsEveryValueKindIntoAProbe) {
                                      {"Lines", QStringList({"uno", "", "tres"})}}));
     EXPECT_EQ(std::tuple(p.Name(), p.Left(), p.Width(), p.Color()),
               std::tuple("P", 12, 300, QColor(0xF0, 0xF0, 0xF0)));
-    EXPECT_TRUE(p.Borders().DrawLeft() && p.Borders().DrawBottom());
-    EXPECT_EQ(std::tuple(p.Borders().Width(), p.Borders().Color()), std::tuple(2, QColor(Qt::red)));
 }
 
-// PaperWidth and PaperHeight count only once PaperSize says fpCustom, which sorts between them by
-// name: properties are set in published order, not in file or name order. A nested key not given
-// (RightMargin) keeps its default, and bands align inside the margins once loading has ended.
+// Paper width and height count once PaperSize says fpCustom (between them by name): set in
+// published order. RightMargin keeps its default; bands align inside the margins once loaded.
 TEST_F(LayoutReader, NestedSettingsInPublishedOrderAndBandsInsideTheMargins) {
     const auto report = reporttest::ReadReport(R"({"class": "TRLReport",
         "Margins": {"LeftMargin": 15, "TopMargin": 12.5},
@@ -190,8 +184,7 @@ TEST_F(LayoutReader, PicturesRelativeToTheLayoutFileOrFromResources) {
                                                  R"({"class": "TRLReport", "children": [
         {"class": "TRLBand", "name": "Relative", "Background": {"Picture": "pics/crest.jpg"}},
         {"class": "TestLayoutProbe", "name": "Resource", "Picture": ":/layout-tests/crest.jpg"}]})");
-    // The working directory is elsewhere: the path is taken from the layout's folder.
-    ASSERT_NE(QDir::currentPath(), dir.filePath("layouts"));
+    // Not the working directory's: the path is taken from the layout's folder.
     const auto report = ReadReportLayout(layout);
     // Both JPEGs went through the decoder.
     EXPECT_EQ(
@@ -222,8 +215,7 @@ QByteArray Layout(char root, const char* members) {
                                 : found->second.first + members + found->second.second;
 }
 
-// What each broken layout's message says after the file's name (one in brackets: somewhere in
-// it); one row for each way of saying what is wrong, the schema tests refuse the samples.
+// Each way of saying what is wrong, after the file's name (a text in brackets: anywhere in it).
 TEST_F(LayoutReader, ErrorsNameTheFileTheControlAndTheProperty) {
     // Line and column; the column counts characters, not bytes.
     EXPECT_TRUE(ErrorOf("{\"class\": \"TRLReport\",\n  \"Title\": \"x\"\n  \"Height\": 3}")

@@ -1,5 +1,4 @@
-// Records read as the report goes: as the whole-file reader reads them, damaged files refused by
-// name and record, a field that comes late. The window of rows is the database tests' check.
+// Records read as the report goes: as the whole-file reader reads them, damaged files named.
 #include "RLRecordStream.h"
 #include "ReportTestSupport.h"
 
@@ -30,7 +29,6 @@ Table ReadAll(TRLRecordStream& stream) {
 }
 
 QString StreamError(const QString& path) {
-    SCOPED_TRACE(path.toStdString());
     return ErrorOf([&] {
         TRLJsonRecordStream stream(path);
         ReadAll(stream);
@@ -87,8 +85,7 @@ std::optional<Fields> DocumentFields(const QByteArray& record) {
     return fields;
 }
 
-// The reader may leave any record to the document, but not the plain ones that make up nearly
-// every file; each is read afresh, then with the keys and order remembered from earlier records.
+// Plain records must not be left to the document; each read afresh, then with remembered keys.
 void ExpectReadAsTheDocumentReads(const QByteArray& record, bool plain, TRLFlatKeys& keys) {
     SCOPED_TRACE(record.toStdString());
     for (TRLFlatKeys* known : {static_cast<TRLFlatKeys*>(nullptr), &keys}) {
@@ -138,8 +135,7 @@ TEST(FlatRecords, ReadAsTheDocumentReadsThem) {
             ExpectReadAsTheDocumentReads(record, false, keys);
 }
 
-// Records that repeat the remembered keys, change their order, write one with an escape, repeat
-// one, or bring more keys than are remembered.
+// Remembered keys repeated, reordered, escaped, duplicated, or more keys than are remembered.
 TEST(FlatRecords, RememberedKeysAndTheirOrder) {
     TRLFlatKeys keys;
     const std::vector<const char*> records[] = {
@@ -192,8 +188,7 @@ TEST_F(RecordFiles, DamagedFilesAreRefusedNamingTheFileAndTheRecord) {
     EXPECT_TRUE(StreamError(dir_.filePath("none.json")).contains("cannot be read"));
 }
 
-// A field the first records lack comes as a new column: a report that looked for it before reads
-// it.
+// A field the first records lack comes as a new column; a report that looked for it reads it.
 TEST_F(RecordFiles, AFieldThatComesLateIsReadOnceItComes) {
     QByteArray lines;
     for (int i = 1; i <= 600; ++i)

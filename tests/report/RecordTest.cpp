@@ -61,8 +61,7 @@ TEST(Records, NeedDataEventSuppliesRecords) {
     EXPECT_TRUE(report.Eof());
 }
 
-// The skipper remembers each field's column; whatever the data source does to its columns while
-// a report runs or between runs, a field reads from the column that now has its name.
+// Whatever the data source does to its columns, during or between runs, a field reads its column.
 TEST(Records, FieldsFollowTheColumnsOfTheDataSource) {
     RecordsReport report(8);
     auto* detail = AddBand(&report, "D", btDetail, 38, 20);

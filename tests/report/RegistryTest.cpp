@@ -6,8 +6,7 @@
 
 using namespace reporttest;
 
-// Writes by name that succeed are the draw tests', values read by name the parser test's (below);
-// here, what the registry refuses, and a set read back as its value names.
+// Writes by name are the draw tests', reads the parser test's; here, refusals and a set's names.
 TEST(Registry, RefusesAbstractAndUnknownClassesAndBadWrites) {
     RegisterReportClasses();
     const TRLClassRegistry& registry = TRLClassRegistry::Instance();

@@ -34,7 +34,6 @@ public:
         SetCaption(caption);
     }
     QString ClassName() const override { return QStringLiteral("TestFixedLabel"); }
-    // Text event: (sender, var text, var printIt).
     std::function<void(TRLCustomControl&, QString&, bool&)> OnText;
     TRLSize natural_;
 
@@ -189,8 +188,7 @@ inline std::unique_ptr<TRLReport> ReadReport(const QByteArray& json,
     return ReadReportLayoutFromJson(json, fileName, QString());
 }
 
-// A report on A4 with 10 mm margins (its bands start at (38, 38) and are 718 wide) and one
-// header band of the given height.
+// A4, 10 mm margins (bands start at (38, 38), 718 wide), one header band of the given height.
 struct OneBandReport {
     TRLReport report;
     TRLBand* band;

@@ -3,8 +3,7 @@
 
 using namespace reporttest;
 
-// The documents' tests check that labels print at their measured size, centred or not; here,
-// that an auto-sized label's text is never clipped and a fixed-size one's is.
+// Measured sizes are the documents' tests'; here, only a fixed-size label's text is clipped.
 TEST(TextLabel, AutoSizedLabelIsNeverClippedAndAFixedOneIs) {
     OneBandReport doc(32);
     (new TRLLabel(doc.band))->SetCaption(QStringLiteral("SOLICITUD DE KELMORA"));
@@ -135,8 +134,7 @@ TEST(TextLabel, TextEventsRunInOrderAndOnlyTheTextEventFires) {
     EXPECT_EQ(label->Caption(), QStringLiteral("Persona"));
 }
 
-// Each run measures in the font of that moment (the report's, then the label's own), checked
-// against fonts built here rather than by the engine.
+// Each run measures in the font of that moment (the report's, then its own), built here by hand.
 TEST(TextLabel, MeasuresInTheFontItHasAfterEachChange) {
     auto handMade = [](const TRLFont& f) {
         QFont font(f.Name);

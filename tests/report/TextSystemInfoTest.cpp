@@ -25,8 +25,7 @@ TEST(TextSystemInfo, MaskTakesTheValuePartsInItsMarks) {
         EXPECT_EQ(MergeInfoMask(c.mask, c.value), c.result) << c.mask;
 }
 
-// Which texts a locale gives is the toolkit's; the rules here are the program's own: the hour
-// without a zone, "now" as date and hour, and no hour at midnight.
+// The program's own date rules: an hour without zone, now as date and hour, no hour at midnight.
 TEST(TextSystemInfo, DatesUseTheLocaleFormatsWithoutZoneAndNowDropsMidnight) {
     const QDateTime afternoon(QDate(2024, 3, 12), QTime(13, 5, 9));
     const QLocale spain(QLocale::Spanish, QLocale::Spain);
@@ -36,20 +35,6 @@ TEST(TextSystemInfo, DatesUseTheLocaleFormatsWithoutZoneAndNowDropsMidnight) {
     EXPECT_TRUE(InfoDateText(itFullDate, afternoon, spain).contains(QStringLiteral("marzo")));
     EXPECT_EQ(InfoDateText(itNow, afternoon, spain), date + QStringLiteral(" 13:05:09"));
     EXPECT_EQ(InfoDateText(itNow, QDateTime(QDate(2024, 3, 12), QTime(0, 0)), spain), date);
-    EXPECT_TRUE(InfoDateText(itPageNumber, afternoon, spain).isEmpty());
-}
-
-TEST(TextSystemInfo, OutsidePreparationTheCaptionNamesTheValue) {
-    TRLSystemInfo info;
-    info.SetInfo(itPagePreview);
-    info.SetText(QStringLiteral("Página # de #"));
-    EXPECT_EQ(info.Caption(), QStringLiteral("Página (PageNumber) de (LastPageNumber)"));
-    info.SetText(QString());
-    // As a layout sets it: the caption follows once loading ends.
-    info.BeginLoad();
-    info.SetFriendlyName(QStringLiteral("Ultima"));
-    info.EndLoad();
-    EXPECT_EQ(info.Caption(), QStringLiteral("Ultima"));
 }
 
 namespace {
@@ -80,7 +65,7 @@ struct InfoReport : OneBandReport {
 
 } // namespace
 
-TEST(TextSystemInfo, EveryKindPrintsItsValueWhilePreparing) {
+TEST(TextSystemInfo, EveryKindPrintsItsValueWhilePreparingAndNamesItOutside) {
     InfoReport doc;
     doc.report.SetTitle(QStringLiteral("Solicitud"));
     doc.report.SetFirstPageNumber(10);
@@ -100,8 +85,16 @@ TEST(TextSystemInfo, EveryKindPrintsItsValueWhilePreparing) {
                            "itPagePreview=10{LastPageNumber}", "itTitle=Solicitud", "itRecNo=1",
                            "itCopyNo=1"}));
 
-    // Back at design time, the captions name their values again.
+    // At design time captions name their values, by mask or by a layout's friendly name.
     EXPECT_EQ(doc.infos[itTitle]->Caption(), QStringLiteral("(Title)"));
+    TRLSystemInfo& preview = *doc.infos[itPagePreview];
+    preview.SetText(QStringLiteral("Página # de #"));
+    EXPECT_EQ(preview.Caption(), QStringLiteral("Página (PageNumber) de (LastPageNumber)"));
+    preview.SetText(QString());
+    preview.BeginLoad();
+    preview.SetFriendlyName(QStringLiteral("Ultima"));
+    preview.EndLoad();
+    EXPECT_EQ(preview.Caption(), QStringLiteral("Ultima"));
 
     // The clearing mask prints nothing, whatever the kind.
     for (const auto& [kind, info] : doc.infos)
