@@ -21,12 +21,9 @@ using namespace doctest;
 namespace {
 
 ProgramResult RunBatch(const QStringList& arguments) {
-    QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LC_ALL", "C.UTF-8");
-    process.setProcessEnvironment(env);
-    process.start(BuiltProgram(QStringLiteral("app/kelmora-batch")), arguments);
-    return FinishProgram(process);
+    return RunProgram(BuiltProgram(QStringLiteral("app/kelmora-batch")), arguments, env);
 }
 
 // Travel by private vehicle with tickets: all three documents.

@@ -31,10 +31,16 @@ inline ProgramResult FinishProgram(QProcess& process, int timeoutMs = 60000) {
 }
 
 inline ProgramResult RunProgram(const QString& program, const QStringList& arguments,
-                                int timeoutMs = 60000) {
+                                const QProcessEnvironment& environment, int timeoutMs = 60000) {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(program, arguments);
     return FinishProgram(process, timeoutMs);
+}
+
+inline ProgramResult RunProgram(const QString& program, const QStringList& arguments,
+                                int timeoutMs = 60000) {
+    return RunProgram(program, arguments, QProcessEnvironment::systemEnvironment(), timeoutMs);
 }
 
 inline ProgramResult Rltool(const QStringList& arguments) {

@@ -328,7 +328,7 @@ TEST(CentreOnItsScreen, FollowsTheParentTheTransientParentOrThePointer) {
         environment.insert("QT_QPA_PLATFORM",
                            "offscreen:configfile=" + dir.filePath("screens.json"));
         environment.insert("KELMORA_TWO_SCREENS", "1");
-        const ProcessResult r = RunProgram(QCoreApplication::applicationFilePath(),
+        const ProgramResult r = RunProgram(QCoreApplication::applicationFilePath(),
                                            {"--gtest_filter=CentreOnItsScreen.*"}, environment);
         EXPECT_EQ(r.ExitCode, 0) << r.Out.toStdString() << r.Err.toStdString();
         EXPECT_TRUE(r.Out.contains("[  PASSED  ] 1 test")) << r.Out.toStdString();

@@ -1,6 +1,7 @@
 // Helpers of the output tests; they bring the output layer's headers and its windows' widgets.
 #pragma once
 
+#include "../e2e/ProgramRunner.h"
 #include "RLFeedBack.h"
 #include "RLFilters.h"
 #include "RLGraphicStorage.h"
@@ -167,32 +168,6 @@ inline QString TestPrinter() {
 }
 inline QString CaptureDir() {
     return qEnvironmentVariable("KELMORA_CAPTURE_DIR");
-}
-
-struct ProcessResult {
-    int ExitCode = -1;
-    QString Out;
-    QString Err;
-};
-
-inline ProcessResult
-RunProgram(const QString& program, const QStringList& arguments,
-           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
-           int milliseconds = 60000) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    ProcessResult result;
-    if (!process.waitForFinished(milliseconds)) {
-        process.kill();
-        process.waitForFinished();
-        result.Err = QStringLiteral("timed out: ") + program;
-        return result;
-    }
-    result.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.Out = QString::fromUtf8(process.readAllStandardOutput());
-    result.Err = QString::fromUtf8(process.readAllStandardError());
-    return result;
 }
 
 // A page drawn by the engine itself onto white, at its own size.

@@ -263,7 +263,7 @@ TEST_F(PdfWriterTest, CoordinatesFarOutsideThePageStayReadable) {
         painter.drawLine(QPointF(1e-7, 1e-9), QPointF(3e38, 4000));
         painter.fillRect(QRectF(1440, 1440, 1440, 1440), Qt::black);
     });
-    const ProcessResult render =
+    const ProgramResult render =
         RunProgram("pdftoppm", {"-r", "72", "-png", "-singlefile", file, dir.filePath("far")});
     EXPECT_EQ(render.ExitCode, 0);
     EXPECT_EQ(render.Err, QString());

@@ -66,7 +66,7 @@ struct TQueue {
     }
     ~TQueue() { RunProgram("lpadmin", {"-x", Name}); }
     QString Name;
-    ProcessResult Added;
+    ProgramResult Added;
 };
 
 class Printing : public ::testing::Test {
@@ -301,7 +301,7 @@ TEST(NoPrinter, FallbackMetricsAndAClearFailure) {
     QTemporaryDir dead;
     environment.insert("CUPS_SERVER", dead.filePath("cups.sock"));
     environment.insert("QT_QPA_PLATFORM", "offscreen");
-    const ProcessResult r = RunProgram(QStringLiteral(KELMORA_NO_PRINTER_PROBE), {}, environment);
+    const ProgramResult r = RunProgram(QStringLiteral(KELMORA_NO_PRINTER_PROBE), {}, environment);
     ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
     EXPECT_EQ(r.Out.trimmed().split(u'\n'),
               QStringList({"count=0", "index=-1", "name=", "valid=0", "settings-unchanged=1",
@@ -317,7 +317,7 @@ TEST_F(RltoolPrint, PrintsARangeOfASavedFileWithCopies) {
     const QString title = UniqueTitle("rltool");
     FillStore(store, 3, title);
     store.SaveToFile(file);
-    const ProcessResult r = RunProgram(
+    const ProgramResult r = RunProgram(
         KELMORA_BINARY_DIR "/tools/rltool",
         {"print", file, "--printer", TestPrinter(), "--from", "2", "--to", "3", "--copies", "2"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
