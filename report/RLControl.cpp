@@ -304,7 +304,9 @@ void TRLCustomControl::SetBounds(int left, int top, int width, int height) {
         return;
     previousBounds_ = bounds_;
     const int dw = (r.Right - r.Left) - Width();
-    const int dh = (r.Bottom - r.Top) - Height();
+    // A text that grows inside the room the control keeps for it leaves the parent as it is.
+    const int reserved = ReservedHeight();
+    const int dh = std::max(r.Bottom - r.Top, reserved) - std::max(Height(), reserved);
     // A control that had no size yet (just created) has not grown: its parent stays.
     const bool sized = previousBounds_.Right != previousBounds_.Left ||
                        previousBounds_.Bottom != previousBounds_.Top;

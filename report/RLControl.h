@@ -322,6 +322,11 @@ public:
     TRLRect CalcPrintClientRect();
     // The area for children and content, at origin (0, 0).
     virtual TRLRect ClientRect() const;
+    // The height a control keeps for its text however short the text is: a label's one line, a
+    // memo's height in its layout; 0 for a control whose height does not follow its text. Growth
+    // inside it does not grow an expanding parent; a band moves down what stands below a control
+    // that prints taller (TRLCustomSite::MoveControlsBelowGrownOnes).
+    virtual int ReservedHeight() const { return 0; }
     // Fires OnMeasureHeight (bands re-measure their height through it).
     virtual void MeasureHeight();
     // Remember and restore the design bounds of the control and its whole subtree.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <functional>
 
 namespace {
@@ -384,6 +385,9 @@ bool TRLCustomSite::CanPrint() {
 void TRLCustomSite::Print() {
     OpenSurface();
     CloseSurface();
+    for (const auto& [control, top] : std::exchange(moved_, {}))
+        if (control)
+            control->SetTop(top);
 }
 
 bool TRLCustomSite::SurfaceIsOpen() const {
@@ -467,7 +471,52 @@ void PrintPass(TRLCustomControl& parent) {
 
 void TRLCustomSite::AdjustChildren() {
     AdjustPass(*this);
+    MoveControlsBelowGrownOnes();
     ExpandOverExpanders();
+}
+
+namespace {
+
+bool Grown(const TRLCustomControl& c) {
+    const int reserved = c.ReservedHeight();
+    return reserved > 0 && c.Height() > reserved;
+}
+
+} // namespace
+
+void TRLCustomSite::MoveControlsBelowGrownOnes() {
+    if (!CanAutoExpand())
+        return;
+    std::vector<TRLCustomControl*> children;
+    for (TRLCustomControl* c : Controls())
+        if (!c->IsSite() && c->PrintVisible() && c->Align() == faNone)
+            children.push_back(c);
+    // Top to bottom: a control moved by one above it makes its own room below its new place.
+    std::stable_sort(
+        children.begin(), children.end(),
+        [](const TRLCustomControl* a, const TRLCustomControl* b) { return a->Top() < b->Top(); });
+    for (const TRLCustomControl* grown : children) {
+        if (!Grown(*grown))
+            continue;
+        const int roomBottom = grown->Top() + grown->ReservedHeight();
+        std::vector<TRLCustomControl*> below;
+        int nearest = INT_MAX;
+        for (TRLCustomControl* c : children)
+            if (c != grown && c->Top() >= roomBottom) {
+                below.push_back(c);
+                nearest = std::min(nearest, c->Top());
+            }
+        const int overlap = grown->Top() + grown->Height() - nearest;
+        if (below.empty() || overlap <= 0)
+            continue;
+        for (TRLCustomControl* c : below) {
+            const bool first = std::none_of(moved_.begin(), moved_.end(),
+                                            [c](const auto& m) { return m.first == c; });
+            if (first)
+                moved_.emplace_back(c, c->Top());
+            c->SetTop(c->Top() + overlap);
+        }
+    }
 }
 
 void TRLCustomSite::ExpandOverExpanders() {
@@ -482,7 +531,10 @@ void TRLCustomSite::ExpandOverExpanders() {
         for (const TRLCustomControl* c : parent.Controls()) {
             if (c->IsSite() || !c->PrintVisible())
                 continue;
-            if (c->Behavior().Contains(beSiteExpander) && !AlignGivesHeight(c->Align()))
+            const bool moved = std::any_of(moved_.begin(), moved_.end(),
+                                           [c](const auto& m) { return m.first == c; });
+            if ((c->Behavior().Contains(beSiteExpander) || Grown(*c) || moved) &&
+                !AlignGivesHeight(c->Align()))
                 lowest = std::max(lowest, c->AbsoluteBounds().Bottom);
             visit(*c);
         }

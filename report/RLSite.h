@@ -8,6 +8,8 @@
 #include <QImage>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 class TRLGraphicSurface;
 
@@ -156,8 +158,14 @@ protected:
     virtual bool PrintsChildSites() const { return false; }
     // Whether a beSiteExpander child's growth makes this site grow (bands).
     virtual bool CanAutoExpand() const { return false; }
+    // After the adjust pass of an auto-expanding site: a child that prints taller than its
+    // reserved height (TRLCustomControl::ReservedHeight) and reaches past the top of the nearest
+    // child below that room moves that child, and every other one below the room, down by as
+    // much. The rows below keep their order and spacing, and a text that fits its room moves
+    // nothing. Print puts the children back.
+    void MoveControlsBelowGrownOnes();
     // After the adjust pass: grows an auto-expanding site down to the bottom of every
-    // expanding child that reaches below its client area.
+    // expanding, grown or moved child that reaches below its client area.
     void ExpandOverExpanders();
     void BoundsChanged() override;
     void Loaded() override;
@@ -177,4 +185,6 @@ private:
     bool aligning_ = false;
     // The site's size when its anchored children were last placed.
     TRLSize anchorSize_{-1, -1};
+    // Children that MoveControlsBelowGrownOnes moved for the print, with their own tops.
+    std::vector<std::pair<QPointer<TRLCustomControl>, int>> moved_;
 };

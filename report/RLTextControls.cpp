@@ -118,6 +118,32 @@ void TRLCustomLabel::DoBeforeText(QString& text, bool& printIt) {
         BeforePrint(*this, text, printIt);
 }
 
+int TRLCustomLabel::ReservedHeight() const {
+    if (!AutoSize())
+        return 0;
+    return RLTextHeight(MeasuringFont(Font())) + BorderExtraHeight(Borders());
+}
+
+std::vector<TRLTextLine> TRLCustomLabel::WrappedLines(const QString& text) const {
+    // Only a left-aligned label grows to the right, and only a printed one wraps: at design time
+    // a site's width may not be final yet.
+    if (!AutoSize() || !IsPreparing() || Alignment() == taRightJustify || Alignment() == taCenter)
+        return {};
+    const TRLCustomSite* site = ParentSite();
+    if (!site)
+        return {};
+    const QFont font = MeasuringFont(Font());
+    const int room = site->ClientRect().Right - AbsoluteBounds().Left - BorderExtraWidth(Borders());
+    if (RLTextWidth(font, text + QLatin1Char(' ')) <= room)
+        return {};
+    // Each line keeps the trailing blank that a one-line caption has.
+    std::vector<TRLTextLine> lines =
+        BreakTextLines(text, room - RLTextWidth(font, QStringLiteral(" ")), font);
+    if (lines.size() < 2)
+        return {};
+    return lines;
+}
+
 TRLSize TRLCustomLabel::CalcSize() {
     if (!AutoSize())
         return {Width(), Height()};
@@ -125,6 +151,14 @@ TRLSize TRLCustomLabel::CalcSize() {
     if (text.isEmpty() && !IsPreparing())
         text = Name();
     const QFont font = MeasuringFont(Font());
+    const std::vector<TRLTextLine> lines = WrappedLines(text);
+    if (!lines.empty()) {
+        int widest = 0;
+        for (const TRLTextLine& line : lines)
+            widest = std::max(widest, line.Width);
+        return {widest + RLTextWidth(font, QStringLiteral(" ")) + BorderExtraWidth(Borders()),
+                static_cast<int>(lines.size()) * RLTextHeight(font) + BorderExtraHeight(Borders())};
+    }
     return {RLTextWidth(font, text + QLatin1Char(' ')) + BorderExtraWidth(Borders()),
             RLTextHeight(font) + BorderExtraHeight(Borders())};
 }
@@ -156,7 +190,20 @@ void TRLCustomLabel::Print() {
     TRLMetaTextFlags flags = MetaTextFlagKeepWhole;
     if (AutoSize())
         flags |= MetaTextFlagNoClipping;
-    surface.TextRectEx(rect, x, y, text, MetaAlignment(Alignment()), MetaLayout(Layout()), flags);
+    const std::vector<TRLTextLine> lines = WrappedLines(text);
+    if (lines.empty()) {
+        surface.TextRectEx(rect, x, y, text, MetaAlignment(Alignment()), MetaLayout(Layout()),
+                           flags);
+        return;
+    }
+    // A wrapped caption fills the label from its top, line under line.
+    const int lineHeight = RLTextHeight(MeasuringFont(Font()));
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const int top = rect.Top + static_cast<int>(i) * lineHeight;
+        const TRLRect lineRect{rect.Left, top, rect.Right, top + lineHeight};
+        surface.TextRectEx(lineRect, x, top, lines[i].Text, MetaAlignment(Alignment()),
+                           MetaTextLayoutTop, flags);
+    }
 }
 
 // ---- system info -----------------------------------------------------------------------------
@@ -385,6 +432,17 @@ void TRLCustomMultiLine::DoBeforeText(QString& text, bool& printIt) {
 }
 
 void TRLCustomMultiLine::Loaded() {
+    // Before the memo settles to its text: the room the layout gives it, its own height and on
+    // down to the nearest control that the layout puts below it.
+    layoutHeight_ = Height();
+    if (const TRLCustomControl* parent = Parent()) {
+        int nearest = INT_MAX;
+        for (const TRLCustomControl* c : parent->Controls())
+            if (c != this && c->Top() >= Top() + Height())
+                nearest = std::min(nearest, c->Top());
+        if (nearest != INT_MAX)
+            layoutHeight_ = nearest - Top();
+    }
     // A design caption may show the name, known only now.
     CaptionChanged();
     TRLCustomControl::Loaded();
@@ -436,6 +494,13 @@ TRLSize TRLCustomMultiLine::CalcSize() {
     else
         height = DrawLines(text, nullptr, Alignment(), INT_MAX, Width(), {0, 0, Width(), 0}).Height;
     return {Width(), height + BorderExtraHeight(Borders())};
+}
+
+int TRLCustomMultiLine::ReservedHeight() const {
+    if (!AutoSize())
+        return 0;
+    return std::max(layoutHeight_,
+                    RLTextHeight(MeasuringFont(Font())) + BorderExtraHeight(Borders()));
 }
 
 void TRLCustomMultiLine::Print() {

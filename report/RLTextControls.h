@@ -21,6 +21,26 @@
 using TRLBeforeTextEvent =
     std::function<void(TRLCustomControl& sender, QString& text, bool& printIt)>;
 
+// ---- line breaking ---------------------------------------------------------------------------
+
+// One line cut off a text. Width is the sum of the advances of Text (a TAB counting eight
+// blanks); Wrapped tells a line that ended because the next word did not fit from one that ended
+// at a line break or at the end of the text.
+struct TRLTextLine {
+    QString Text;
+    int Width = 0;
+    bool Wrapped = false;
+    friend bool operator==(const TRLTextLine&, const TRLTextLine&) = default;
+};
+
+// Cuts the line that starts at position off text, for lines at most maxWidth wide in font;
+// position moves to the start of the next line. A word wider than maxWidth stands alone on its
+// line and is never broken.
+TRLTextLine NextTextLine(const QString& text, int& position, int maxWidth, const QFont& font);
+
+// Every line of text at maxWidth.
+std::vector<TRLTextLine> BreakTextLines(const QString& text, int maxWidth, const QFont& font);
+
 // ---- labels ----------------------------------------------------------------------------------
 
 class TRLCustomLabel : public TRLCustomControl {
@@ -33,8 +53,12 @@ public:
     TRLBeforeTextEvent BeforePrint;
 
     // With AutoSize: the caption followed by one blank, plus border width + 1 per drawn side.
+    // While the report prepares, a left-aligned caption that would run past the right edge of
+    // the site it prints in wraps at blanks instead, one line height per line.
     TRLSize CalcSize() override;
     void Print() override;
+    // With AutoSize: one line.
+    int ReservedHeight() const override;
 
     // The text computed from the records while the report prepares (see TRLTextExpression);
     // when empty, the label prints its Caption.
@@ -50,6 +74,9 @@ protected:
     void DoBeforeText(QString& text, bool& printIt) override;
 
 private:
+    // The lines of a caption that wraps (see CalcSize); empty when it prints on one line.
+    std::vector<TRLTextLine> WrappedLines(const QString& text) const;
+
     TRLTextExpression expression_;
 };
 
@@ -124,24 +151,6 @@ public:
 
 // ---- multi-line text -------------------------------------------------------------------------
 
-// One line cut off a text. Width is the sum of the advances of Text (a TAB counting eight
-// blanks); Wrapped tells a line that ended because the next word did not fit from one that ended
-// at a line break or at the end of the text.
-struct TRLTextLine {
-    QString Text;
-    int Width = 0;
-    bool Wrapped = false;
-    friend bool operator==(const TRLTextLine&, const TRLTextLine&) = default;
-};
-
-// Cuts the line that starts at position off text, for lines at most maxWidth wide in font;
-// position moves to the start of the next line. A word wider than maxWidth stands alone on its
-// line and is never broken.
-TRLTextLine NextTextLine(const QString& text, int& position, int maxWidth, const QFont& font);
-
-// Every line of text at maxWidth.
-std::vector<TRLTextLine> BreakTextLines(const QString& text, int maxWidth, const QFont& font);
-
 class TRLCustomMultiLine : public TRLCustomControl {
 public:
     explicit TRLCustomMultiLine(TRLCustomControl* parent = nullptr);
@@ -158,6 +167,10 @@ public:
     // Width stays; with AutoSize the height of the caption's lines at the current width.
     TRLSize CalcSize() override;
     void Print() override;
+    // With AutoSize: the room the layout gives the memo (its height, and on down to the nearest
+    // control below it), and at least one line. A memo settles to its text's height when its
+    // layout loads, but its band keeps that room for it.
+    int ReservedHeight() const override;
 
     // Lays text out in lines of at most maxWidth into rect, stopping once maxHeight is passed;
     // records each line onto target when one is given. Returns the widest line's width and the
@@ -173,6 +186,8 @@ protected:
 private:
     bool wordWrap_ = true;
     bool integralHeight_ = false;
+    // The room read with the layout (0 for a memo made in code).
+    int layoutHeight_ = 0;
 };
 
 class TRLCustomMemo : public TRLCustomMultiLine {

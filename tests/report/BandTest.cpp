@@ -135,3 +135,109 @@ TEST(Bands, FooterAtThePageBottomAndCompletionToMaxBands) {
     EXPECT_EQ(TextBounds(*Page(report), "foot").Top, 1085 - 30);
     EXPECT_EQ(report.DetailCount(), 3);
 }
+
+namespace {
+
+// A 200-pixel band with a memo stored 25 pixels tall at the top, "beside" and "inside" next to
+// its room, "below" 35 pixels under that room and "lowest" near the band's bottom; a second
+// band follows.
+const char* const kMemoForm = R"({ "class": "TRLReport", "name": "RLReport1", "children": [
+    { "class": "TRLBand", "name": "RLBand1", "BandType": "btHeader", "Height": 200,
+      "children": [
+        { "class": "TRLMemo", "name": "Memo", "Left": 100, "Top": 10, "Width": 300,
+          "Height": 25 },
+        { "class": "TRLLabel", "name": "Beside", "Left": 10, "Top": 10, "Caption": "beside" },
+        { "class": "TRLLabel", "name": "Inside", "Left": 450, "Top": 30, "Caption": "inside" },
+        { "class": "TRLLabel", "name": "Below", "Left": 10, "Top": 70, "Caption": "below" },
+        { "class": "TRLLabel", "name": "Lowest", "Left": 400, "Top": 180, "Caption": "lowest" }
+      ] },
+    { "class": "TRLBand", "name": "RLBand2", "BandType": "btHeader", "Top": 300, "Height": 20,
+      "children": [
+        { "class": "TRLLabel", "name": "Next", "Left": 10, "Top": 0, "Caption": "next band" }
+      ] } ] })";
+
+QStringList Lines(int count) {
+    QStringList lines;
+    for (int i = 1; i <= count; ++i)
+        lines << QStringLiteral("renglón %1").arg(i);
+    return lines;
+}
+
+} // namespace
+
+// Lines past the memo's room move what stands below the room down by as much as they reach past
+// the nearest of it, and the band grows as much; what stands beside stays.
+TEST(Bands, ControlsBelowAGrownMemoMoveDownByWhatItReachesPastThem) {
+    const auto report = ReadReport(kMemoForm);
+    report->SetShowProgress(false);
+    auto* memo = dynamic_cast<TRLMemo*>(report->FindControl("Memo"));
+    ASSERT_NE(memo, nullptr);
+    const int lh = RLTextHeight(ToQFont(TRLFont(), 96));
+    ASSERT_EQ(lh, 15) << "the cases count 15-pixel lines";
+    // The memo's room reaches down to "below": its lines move "below", "lowest" and the next band
+    // by as much as they pass it.
+    const struct { int Lines, Shift; } cases[] = {{1, 0}, {4, 0}, {5, 15}, {13, 135}, {1, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Lines);
+        memo->SetLines(Lines(c.Lines));
+        ASSERT_EQ(PreparedPages(*report), 1);
+        const auto page = Page(*report);
+        EXPECT_EQ(TextBounds(*page, QStringLiteral("renglón %1").arg(c.Lines)).Top,
+                  48 + (c.Lines - 1) * lh);
+        EXPECT_EQ(TextBounds(*page, "beside").Top, 48);
+        EXPECT_EQ(TextBounds(*page, "inside").Top, 68);
+        EXPECT_EQ(TextBounds(*page, "below").Top, 38 + 70 + c.Shift);
+        EXPECT_EQ(TextBounds(*page, "lowest").Top, 38 + 180 + c.Shift);
+        EXPECT_EQ(TextBounds(*page, "next band").Top, 38 + 200 + c.Shift);
+        EXPECT_EQ(report->FindControl("Below")->Top(), 70) << "the layout's places come back";
+    }
+}
+
+// A label whose text would run past its band's right edge wraps at blanks inside the band while
+// it prints, keeping one line at design time; what stands below moves down, and the band grows
+// to hold it.
+TEST(Bands, ALabelRunningPastItsBandsEdgeWrapsAndMovesWhatIsBelow) {
+    const auto report = ReadReport(R"({ "class": "TRLReport", "name": "RLReport1", "children": [
+        { "class": "TRLBand", "name": "RLBand1", "BandType": "btHeader", "Height": 60,
+          "children": [
+            { "class": "TRLLabel", "name": "Long", "Left": 500, "Top": 10 },
+            { "class": "TRLLabel", "name": "Under", "Left": 10, "Top": 40, "Caption": "under" }
+          ] },
+        { "class": "TRLBand", "name": "RLBand2", "BandType": "btHeader", "Top": 100,
+          "Height": 20, "children": [
+            { "class": "TRLLabel", "name": "After", "Left": 10, "Top": 0, "Caption": "after" }
+          ] } ] })");
+    report->SetShowProgress(false);
+    auto* label = dynamic_cast<TRLLabel*>(report->FindControl("Long"));
+    ASSERT_NE(label, nullptr);
+    const QFont font = ToQFont(TRLFont(), 96);
+    const int lh = RLTextHeight(font);
+    const QString words = QStringLiteral("Señalización de caminos rurales en Córdoba y también "
+                                         "en Santa Fe, según el pliego acordado");
+    for (const QString& text : {QStringLiteral("Córdoba"), words}) {
+        SCOPED_TRACE(text.toStdString());
+        label->SetCaption(text);
+        EXPECT_EQ(std::pair(label->Width(), label->Height()),
+                  std::pair(RLTextWidth(font, text + ' '), lh));
+        ASSERT_EQ(PreparedPages(*report), 1);
+        QStringList printed;
+        int bottom = 0;
+        for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(*Page(*report)))
+            if (t->BoundsRect.Left == 538) {
+                EXPECT_EQ(t->BoundsRect.Top, 48 + int(printed.size()) * lh);
+                EXPECT_LE(t->BoundsRect.Right, 756) << t->Text.toStdString();
+                printed << t->Text;
+                bottom = t->BoundsRect.Bottom;
+            }
+        EXPECT_EQ(printed.join(' '), text);
+        const int lines = int(printed.size());
+        EXPECT_EQ(lines > 1, text == words);
+        // "under" stands 15 pixels below the label's one line; the next band follows the
+        // band's 60 pixels or what moved past them.
+        const int under = 38 + 40 + std::max(0, bottom - (38 + 40));
+        EXPECT_EQ(TextBounds(*Page(*report), "under").Top, under);
+        EXPECT_EQ(TextBounds(*Page(*report), "after").Top, std::max(38 + 60, under + lh));
+        EXPECT_EQ(std::pair(label->Height(), report->FindControl("Under")->Top()),
+                  std::pair(lh, 40));
+    }
+}

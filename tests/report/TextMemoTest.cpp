@@ -108,6 +108,45 @@ TEST(TextMemo, GrowsItsBandForTheTextItPrints) {
               std::tuple(32 + 2 * lh, 32, lh));
 }
 
+// A memo that its layout stores 25 pixels tall settles to one line when it loads, but its band
+// keeps room for those 25: lines beyond them grow the band, by text given before the run (as
+// the documents do) or by the text event, and a shorter text gives the room back.
+TEST(TextMemo, GrowsItsBandBeyondTheHeightItsLayoutGivesIt) {
+    const auto report = ReadReport(R"({ "class": "TRLReport", "name": "RLReport1", "children": [
+        { "class": "TRLBand", "name": "RLBand1", "BandType": "btHeader", "Height": 100,
+          "children": [
+            { "class": "TRLMemo", "name": "RLMemo1", "Left": 10, "Top": 20, "Width": 300,
+              "Height": 25, "WordWrap": true, "AutoSize": true } ] } ] })");
+    auto* memo = dynamic_cast<TRLMemo*>(report->FindControl("RLMemo1"));
+    TRLCustomControl* band = report->FindControl("RLBand1");
+    ASSERT_TRUE(memo && band);
+    report->SetShowProgress(false);
+    const int lh = RLTextHeight(ArialFont());
+    ASSERT_LT(lh, 25);
+    ASSERT_EQ(std::pair(memo->Height(), band->Height()), std::pair(lh, 100));
+    QStringList eventLines;
+    memo->BeforePrint = [&](TRLCustomControl&, QString& text, bool&) {
+        if (!eventLines.isEmpty())
+            text = eventLines.join("\r\n");
+    };
+    int printedBandHeight = 0;
+    band->AfterPrint = [&](TRLCustomControl& b) { printedBandHeight = b.Height(); };
+    for (const bool byEvent : {false, true})
+        for (const int count : {1, 2, 13, 1}) {
+            SCOPED_TRACE(testing::Message() << count << " lines" << (byEvent ? " by event" : ""));
+            QStringList lines;
+            for (int i = 1; i <= count; ++i)
+                lines << QStringLiteral("línea %1").arg(i);
+            eventLines = byEvent ? lines : QStringList();
+            memo->SetLines(byEvent ? QStringList{"una"} : lines);
+            const int grown = 100 + std::max(0, count * lh - 25);
+            EXPECT_EQ(band->Height(), byEvent ? 100 : grown) << "before the run";
+            ASSERT_EQ(PreparedPages(*report), 1);
+            EXPECT_EQ(printedBandHeight, grown);
+            EXPECT_EQ(TextBounds(*Page(*report), lines.back()).Top, 38 + 20 + (count - 1) * lh);
+        }
+}
+
 // Each printed memo line: text, start, alignment; memo-wide, the last one cut at the bottom.
 TEST(TextMemo, LinesPrintAlignedInsideTheMemoUntilItsHeightIsPassed) {
     using Printed = std::vector<std::tuple<QString, int, int>>; // text, left, alignment
