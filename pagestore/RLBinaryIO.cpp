@@ -2,12 +2,20 @@
 
 #include "RLCodec.h"
 
+#include <QStringEncoder>
+
 void ThrowFileCorrupted() {
     throw TRLException(QStringLiteral("File is corrupted!"));
 }
 
 template <class Derived> QString TRLReaderBase<Derived>::ReadCountedString() {
-    return DecodeWindows1252(ReadCountedBytes());
+    const QByteArray bytes = ReadCountedBytes();
+    if (textEncoding_ == TRLTextEncoding::Windows1252)
+        return DecodeWindows1252(bytes);
+    std::optional<QString> text = DecodeUtf8Exactly(bytes);
+    if (!text)
+        ThrowFileCorrupted();
+    return *std::move(text);
 }
 
 template <class Derived> TRLMetaPen TRLReaderBase<Derived>::ReadPen() {
@@ -69,10 +77,18 @@ void TRLPageWriter::PatchInt32(qint64 position, int32_t value) {
 }
 
 void TRLPageWriter::WriteCountedString(const QString& text) {
-    // Encoded straight into the buffer: a character never takes more than one byte.
+    // Encoded straight into the buffer, reserved for the longest form: one byte a character in
+    // the code page, at most three bytes a UTF-16 unit in UTF-8.
     const qint64 countAt = size_;
-    char* out = Reserve(4 + text.size()) + 4;
-    const qsizetype length = EncodeWindows1252To(text, out);
+    qsizetype length = 0;
+    if (textEncoding_ == TRLTextEncoding::Windows1252) {
+        char* out = Reserve(4 + text.size()) + 4;
+        length = EncodeWindows1252To(text, out, &textLost_);
+    } else {
+        QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+        char* out = Reserve(4 + encoder.requiredSpace(text.size())) + 4;
+        length = encoder.appendToBuffer(out, text) - out;
+    }
     size_ = countAt + 4 + length;
     PatchInt32(countAt, static_cast<int32_t>(length));
 }

@@ -19,6 +19,10 @@
 // Raises the error of every structural reading failure.
 [[noreturn]] void ThrowFileCorrupted();
 
+// How the counted strings of a page record or a page-store file are kept. Windows-1252 is what
+// every reader of the older versions knows; UTF-8 keeps every character.
+enum class TRLTextEncoding : uint8_t { Windows1252, Utf8 };
+
 // Shared decoding on top of a source that can hand out raw bytes. Derived classes provide
 // ReadRaw(void*, qint64) and Remaining().
 template <class Derived> class TRLReaderBase {
@@ -67,8 +71,11 @@ public:
         }
         return signature;
     }
-    // Counted 8-bit text in Windows-1252.
+    // Counted text in the reader's encoding. Bytes that are not UTF-8 where UTF-8 is due are
+    // damage, as any other wrong length or count.
     QString ReadCountedString();
+    TRLTextEncoding TextEncoding() const { return textEncoding_; }
+    void SetTextEncoding(TRLTextEncoding encoding) { textEncoding_ = encoding; }
     QStringList ReadStringList() {
         const int32_t count = ReadCount(4);
         QStringList list;
@@ -104,6 +111,7 @@ public:
 
 private:
     Derived& self() { return static_cast<Derived&>(*this); }
+    TRLTextEncoding textEncoding_ = TRLTextEncoding::Windows1252;
 };
 
 // Reads from bytes held in memory (a page record).
@@ -214,6 +222,16 @@ public:
     // Starts again at the beginning, keeping the buffer for the next block.
     void Clear() { size_ = 0; }
     qint64 Size() const { return size_; }
+    // Drops what was written after the first size bytes.
+    void Truncate(qint64 size) { size_ = std::min(size_, std::max<qint64>(size, 0)); }
+
+    // The encoding of the strings written from now on. Writing in Windows-1252 turns what the
+    // code page lacks into "?" and records that in TextLost, so that a writer can tell whether
+    // the block it made keeps every character.
+    TRLTextEncoding TextEncoding() const { return textEncoding_; }
+    void SetTextEncoding(TRLTextEncoding encoding) { textEncoding_ = encoding; }
+    bool TextLost() const { return textLost_; }
+    void ResetTextLost() { textLost_ = false; }
 
     void WriteRaw(const void* data, qint64 length) {
         std::memcpy(Reserve(length), data, static_cast<size_t>(length));
@@ -270,4 +288,6 @@ private:
 
     std::vector<char> buffer_;
     qint64 size_ = 0;
+    TRLTextEncoding textEncoding_ = TRLTextEncoding::Windows1252;
+    bool textLost_ = false;
 };

@@ -97,6 +97,7 @@ void TRLGraphicStorage::Clear() {
         tempFile_.resize(0);
     fileEnd_ = 0;
     pageOffsets_.clear();
+    pageUtf8_.clear();
     cache_.clear();
     macros_.Clear();
 }
@@ -126,7 +127,8 @@ void TRLGraphicStorage::StorePageLocked(TRLGraphicSurface& page) {
     TRLPageWriter& block = pageWriter_;
     block.Clear();
     block.WriteInt32(0);
-    page.SaveToWriter(block);
+    // The temporary file is the store's alone: a page keeps every character there.
+    const bool utf8 = page.SaveToWriter(block) == TRLTextEncoding::Utf8;
     block.PatchInt32(0, static_cast<int32_t>(block.Size() - 4));
     // The file only grows while pages are added; the end is kept here instead of asking the
     // system for it on every page.
@@ -144,9 +146,11 @@ void TRLGraphicStorage::StorePageLocked(TRLGraphicSurface& page) {
     fileEnd_ = position + block.Size();
     if (page.pageIndex_ < 0) {
         pageOffsets_.push_back(position);
+        pageUtf8_.push_back(utf8);
         page.pageIndex_ = static_cast<int32_t>(pageOffsets_.size() - 1);
     } else {
         pageOffsets_[static_cast<size_t>(page.pageIndex_)] = position;
+        pageUtf8_[static_cast<size_t>(page.pageIndex_)] = utf8;
     }
     page.modified_ = false;
 }

@@ -24,7 +24,11 @@ class TRLGraphicStorage : public QObject {
     Q_OBJECT
 public:
     static constexpr int CacheSize = 5;
+    // The page-store file version written unless another is asked for. Its strings are in
+    // Windows-1252; a document with a text that code page lacks is written as version 4
+    // (UTF-8) instead, so that a file never loses a character.
     static constexpr int CurrentFileVersion = 3;
+    static constexpr int NewestFileVersion = 4;
 
     // A store with an owner lives as long as the owner; one without frees itself when the last
     // linked component lets go of it.
@@ -45,12 +49,15 @@ public:
     int CachedPageCount() const;
     QString TempFileName() const { return tempFileName_; }
 
-    // Whole-document files.
+    // Whole-document files. The version asked for: 1 and 2 hold what Windows-1252 holds (for
+    // readers of those versions alone); 3 is written when every string fits Windows-1252, and
+    // becomes 4 otherwise; 4 is always 4. Saving returns the version written.
     void SetFileVersion(int version) { fileVersion_ = version; }
-    void SaveToStream(QIODevice& stream);
-    void SaveToFile(const QString& fileName);
-    // Replaces the store's pages and settings with those of a saved file of any version and
-    // returns that version. A damaged file leaves the store empty and raises an error.
+    int FileVersion() const { return fileVersion_; }
+    int SaveToStream(QIODevice& stream);
+    int SaveToFile(const QString& fileName);
+    // Replaces the store's pages and settings with those of a saved file of any version (1 to
+    // 4) and returns that version. A damaged file leaves the store empty and raises an error.
     int LoadFromStream(QIODevice& stream);
     int LoadFromFile(const QString& fileName);
 
@@ -91,6 +98,8 @@ private:
     QByteArray ReadPageRecordLocked(int index);
     void CacheLocked(std::shared_ptr<TRLGraphicSurface> page);
     void FlushModifiedLocked();
+    // Whether a page or a setting holds a character that Windows-1252 lacks.
+    bool NeedsUtf8Locked() const;
     void RemoveFromCache(const TRLGraphicSurface* page);
     void ComponentDestroyed(QObject* component);
     [[noreturn]] void ThrowFileError(const QString& action) const;
@@ -100,6 +109,8 @@ private:
     TRLMacroList macros_;
     // Chunked, so that a store of many pages grows its index without copying it whole.
     std::deque<qint64> pageOffsets_;
+    // Whether each page's record in the temporary file keeps its strings in UTF-8.
+    std::deque<bool> pageUtf8_;
     std::deque<std::shared_ptr<TRLGraphicSurface>> cache_;
     QFile tempFile_;
     QString tempFileName_;

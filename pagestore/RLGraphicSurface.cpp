@@ -13,7 +13,10 @@
 
 namespace {
 
+// The two forms of a page record differ only in how their strings are kept: in Windows-1252,
+// which every reader knows, or in UTF-8.
 const QByteArray PageSignature = QByteArrayLiteral("RLGraphicSurface3\x1A");
+const QByteArray Utf8PageSignature = QByteArrayLiteral("RLGraphicSurface4\x1A");
 
 TRLMetaFont MetaFontFrom(const TRLFont& font) {
     TRLMetaFont meta;
@@ -364,8 +367,28 @@ QByteArray TRLGraphicSurface::SaveToBytes() const {
     return writer.Take();
 }
 
-void TRLGraphicSurface::SaveToWriter(TRLPageWriter& writer) const {
-    writer.WriteRaw(PageSignature.constData(), PageSignature.size());
+TRLTextEncoding TRLGraphicSurface::SaveToWriter(TRLPageWriter& writer, TRLPageText text) const {
+    const TRLTextEncoding previous = writer.TextEncoding();
+    const auto restore = qScopeGuard([&] { writer.SetTextEncoding(previous); });
+    const qint64 start = writer.Size();
+    if (text == TRLPageText::Fitting) {
+        // Most pages hold only what the code page has: written once, and checked on the way.
+        writer.SetTextEncoding(TRLTextEncoding::Windows1252);
+        writer.ResetTextLost();
+        WriteRecord(writer);
+        if (!writer.TextLost())
+            return TRLTextEncoding::Windows1252;
+        writer.Truncate(start);
+    }
+    writer.SetTextEncoding(TRLTextEncoding::Utf8);
+    WriteRecord(writer);
+    return TRLTextEncoding::Utf8;
+}
+
+void TRLGraphicSurface::WriteRecord(TRLPageWriter& writer) const {
+    const QByteArray& signature =
+        writer.TextEncoding() == TRLTextEncoding::Utf8 ? Utf8PageSignature : PageSignature;
+    writer.WriteRaw(signature.constData(), signature.size());
     writer.WriteInt32(width_);
     writer.WriteInt32(height_);
     writer.WriteStringList(macros_.Entries());
@@ -387,7 +410,7 @@ void TRLGraphicSurface::SaveToStream(QIODevice& stream) const {
         throw TRLException(QStringLiteral("Cannot write the page: %1").arg(stream.errorString()));
 }
 
-void TRLGraphicSurface::LoadFromBytes(const char* data, qint64 size) {
+TRLTextEncoding TRLGraphicSurface::LoadFromBytes(const char* data, qint64 size) {
     Clear();
     // A damaged record leaves the page empty.
     auto emptyOnFailure = qScopeGuard([this] {
@@ -395,7 +418,10 @@ void TRLGraphicSurface::LoadFromBytes(const char* data, qint64 size) {
         modified_ = false;
     });
     TRLSpanReader reader(data, size);
-    if (reader.ReadSignature() != PageSignature)
+    const QByteArray signature = reader.ReadSignature();
+    if (signature == Utf8PageSignature)
+        reader.SetTextEncoding(TRLTextEncoding::Utf8);
+    else if (signature != PageSignature)
         ThrowFileCorrupted();
     width_ = reader.ReadInt32();
     height_ = reader.ReadInt32();
@@ -415,6 +441,7 @@ void TRLGraphicSurface::LoadFromBytes(const char* data, qint64 size) {
             continue;
         }
         TRLSpanReader data(reader.Current(), length);
+        data.SetTextEncoding(reader.TextEncoding());
         reader.Skip(length);
         TRLGraphicObject* object = CreateGraphicObject(*this, TRLObjectKind(kind));
         object->LoadFromStream(data);
@@ -425,4 +452,5 @@ void TRLGraphicSurface::LoadFromBytes(const char* data, qint64 size) {
     }
     emptyOnFailure.dismiss();
     modified_ = false;
+    return reader.TextEncoding();
 }

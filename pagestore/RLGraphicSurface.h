@@ -20,6 +20,10 @@ class QPainter;
 class TRLCanvas;
 class TRLGraphicStorage;
 class TRLPageWriter;
+enum class TRLTextEncoding : uint8_t;
+
+// The strings of a written page record: in Windows-1252 when they all fit it, or in UTF-8.
+enum class TRLPageText : uint8_t { Fitting, Utf8 };
 
 // How a page is drawn beyond its target rectangle.
 struct TRLPagePaintOptions {
@@ -136,16 +140,23 @@ public:
     // resolution and drawing state carry over from page to page).
     void PaintTo(TRLCanvas& canvas, const TRLRect& target,
                  const TRLPagePaintOptions& options = {}) const;
-    // One page record.
+    // One page record. Its strings are kept in Windows-1252 when every one of them fits that
+    // code page (the record older readers know), otherwise, or when UTF-8 is asked for, in UTF-8
+    // under a signature of its own; the writer returns which. The reader takes both forms.
     QByteArray SaveToBytes() const;
-    void SaveToWriter(TRLPageWriter& writer) const;
+    TRLTextEncoding SaveToWriter(TRLPageWriter& writer,
+                                 TRLPageText text = TRLPageText::Fitting) const;
     void SaveToStream(QIODevice& stream) const;
-    void LoadFromBytes(const char* data, qint64 size);
-    void LoadFromBytes(const QByteArray& bytes) { LoadFromBytes(bytes.constData(), bytes.size()); }
+    // Returns the encoding the record's strings were in.
+    TRLTextEncoding LoadFromBytes(const char* data, qint64 size);
+    TRLTextEncoding LoadFromBytes(const QByteArray& bytes) {
+        return LoadFromBytes(bytes.constData(), bytes.size());
+    }
 
 private:
     friend class TRLGraphicStorage;
     void Touch();
+    void WriteRecord(TRLPageWriter& writer) const;
 
     QPointer<TRLGraphicStorage> storage_;
     int32_t pageIndex_ = -1;

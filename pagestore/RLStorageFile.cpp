@@ -1,4 +1,4 @@
-// Whole-document page-store files, versions 1, 2 and 3: writing and reading.
+// Whole-document page-store files, versions 1 to 4: writing and reading.
 #include "RLBinaryIO.h"
 #include "RLCodec.h"
 #include "RLGraphicStorage.h"
@@ -15,6 +15,21 @@ namespace {
 const QByteArray Signature1 = QByteArrayLiteral("Vantel Metafile\x1A");
 const QByteArray Signature2 = QByteArrayLiteral("RPF2\x1A");
 const QByteArray Signature3 = QByteArrayLiteral("RLGraphicStorage3\x1A");
+// Version 4 is version 3 with every string in UTF-8: the settings and the page records.
+const QByteArray Signature4 = QByteArrayLiteral("RLGraphicStorage4\x1A");
+
+const QByteArray& SignatureOf(int version) {
+    switch (version) {
+    case 1:
+        return Signature1;
+    case 2:
+        return Signature2;
+    case 3:
+        return Signature3;
+    default:
+        return Signature4;
+    }
+}
 
 constexpr int OldRecordSize = 120;
 
@@ -377,18 +392,32 @@ std::shared_ptr<TRLGraphicSurface> ReadOldPage(TRLDeviceReader& reader) {
 
 } // namespace
 
-void TRLGraphicStorage::SaveToStream(QIODevice& stream) {
+bool TRLGraphicStorage::NeedsUtf8Locked() const {
+    if (std::find(pageUtf8_.begin(), pageUtf8_.end(), true) != pageUtf8_.end())
+        return true;
+    const QStringList& entries = macros_.Entries();
+    return !std::all_of(entries.begin(), entries.end(),
+                        [](const QString& entry) { return FitsWindows1252(entry); });
+}
+
+int TRLGraphicStorage::SaveToStream(QIODevice& stream) {
     std::lock_guard lock(mutex_);
-    if (fileVersion_ < 1 || fileVersion_ > 3)
+    if (fileVersion_ < 1 || fileVersion_ > NewestFileVersion)
         throw TRLException(
             QStringLiteral("Incorrect file version \"%1\"!").arg(QString::number(fileVersion_)));
     FlushModifiedLocked();
+    // Version 3 stays what older readers know whenever it can hold the document.
+    const int version = fileVersion_ == 3 && NeedsUtf8Locked() ? 4 : fileVersion_;
+    // Versions 3 and 4 keep page records behind offsets from the file's start.
+    const bool records = version >= 3;
 
     TRLPageWriter header;
-    header.WriteBytes(fileVersion_ == 3 ? Signature3 : fileVersion_ == 2 ? Signature2 : Signature1);
-    if (fileVersion_ == 3)
+    header.WriteBytes(SignatureOf(version));
+    if (version == 4)
+        header.SetTextEncoding(TRLTextEncoding::Utf8);
+    if (records)
         header.WriteStringList(macros_.Entries());
-    else if (fileVersion_ == 2)
+    else if (version == 2)
         header.WriteStringList(Version2Settings(macros_.Entries()));
     const auto count = static_cast<int32_t>(pageOffsets_.size());
     header.WriteInt32(count);
@@ -399,16 +428,25 @@ void TRLGraphicStorage::SaveToStream(QIODevice& stream) {
 
     std::vector<qint64> offsets;
     offsets.reserve(pageOffsets_.size());
+    TRLPageWriter converted;
     for (int i = 0; i < count; ++i) {
         // The table's offsets are 32-bit: a page past them could never be found again.
-        if ((fileVersion_ == 3 ? stream.pos() : stream.pos() - dataPosition) > INT32_MAX)
+        if ((records ? stream.pos() : stream.pos() - dataPosition) > INT32_MAX)
             throw TRLException(QStringLiteral("The pages do not fit in one page-store file: page "
                                               "%1 would start beyond the 2 GB its page table "
                                               "can reach")
                                    .arg(i + 1));
         offsets.push_back(stream.pos());
-        const QByteArray record = ReadPageRecordLocked(i);
-        if (fileVersion_ == 3) {
+        QByteArray record = ReadPageRecordLocked(i);
+        if (version == 4 && !pageUtf8_[static_cast<size_t>(i)]) {
+            // A page kept in the code page is written again with its strings in UTF-8.
+            TRLGraphicSurface page;
+            page.LoadFromBytes(record);
+            converted.Clear();
+            page.SaveToWriter(converted, TRLPageText::Utf8);
+            record = QByteArray(converted.Data(), static_cast<qsizetype>(converted.Size()));
+        }
+        if (records) {
             TRLPageWriter length;
             length.WriteInt32(static_cast<int32_t>(record.size()));
             WriteAll(stream, length.Take());
@@ -423,21 +461,23 @@ void TRLGraphicStorage::SaveToStream(QIODevice& stream) {
     const qint64 endPosition = stream.pos();
     TRLPageWriter table;
     for (qint64 offset : offsets)
-        table.WriteInt32(static_cast<int32_t>(fileVersion_ == 3 ? offset : offset - dataPosition));
+        table.WriteInt32(static_cast<int32_t>(records ? offset : offset - dataPosition));
     SeekTo(stream, tablePosition);
     WriteAll(stream, table.Take());
     SeekTo(stream, endPosition);
+    return version;
 }
 
-void TRLGraphicStorage::SaveToFile(const QString& fileName) {
+int TRLGraphicStorage::SaveToFile(const QString& fileName) {
     // Written beside the target and renamed over it at the end, so that a failure never
     // leaves a half-written file nor destroys the previous one.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         throw TRLException(
             QStringLiteral("Cannot create \"%1\": %2").arg(fileName, file.errorString()));
+    int version = 0;
     try {
-        SaveToStream(file);
+        version = SaveToStream(file);
     } catch (const TRLException& e) {
         file.cancelWriting();
         throw TRLException(QStringLiteral("\"%1\": %2").arg(fileName, e.Message()));
@@ -447,6 +487,7 @@ void TRLGraphicStorage::SaveToFile(const QString& fileName) {
     if (!file.flush() || !file.commit())
         throw TRLException(
             QStringLiteral("Cannot write \"%1\": %2").arg(fileName, file.errorString()));
+    return version;
 }
 
 int TRLGraphicStorage::LoadFromStream(QIODevice& stream) {
@@ -456,7 +497,9 @@ int TRLGraphicStorage::LoadFromStream(QIODevice& stream) {
     TRLDeviceReader reader(stream);
     const QByteArray signature = reader.ReadSignature();
     int version = 0;
-    if (signature == Signature3)
+    if (signature == Signature4)
+        version = 4;
+    else if (signature == Signature3)
         version = 3;
     else if (signature == Signature2)
         version = 2;
@@ -466,7 +509,9 @@ int TRLGraphicStorage::LoadFromStream(QIODevice& stream) {
         ThrowFileCorrupted();
 
     TRLMacroList settings;
-    if (version == 3)
+    if (version == 4)
+        reader.SetTextEncoding(TRLTextEncoding::Utf8);
+    if (version >= 3)
         settings.SetEntries(reader.ReadStringList());
     else if (version == 2)
         settings.SetEntries(SettingsFromVersion2(reader.ReadStringList()));
@@ -479,15 +524,20 @@ int TRLGraphicStorage::LoadFromStream(QIODevice& stream) {
     // proportional to the file's size: a table that sends every entry to the same large page is
     // refused instead of being read over and over.
     qint64 nextFree = dataPosition;
+    // Each version holds page records of its own encoding only: a version 3 file keeps reading
+    // exactly as it did before version 4 existed.
+    const TRLTextEncoding recordEncoding =
+        version == 4 ? TRLTextEncoding::Utf8 : TRLTextEncoding::Windows1252;
     for (qint64 offset : offsets) {
-        const qint64 position = version == 3 ? offset : dataPosition + offset;
+        const qint64 position = version >= 3 ? offset : dataPosition + offset;
         if (offset < 0 || position < nextFree)
             ThrowFileCorrupted();
         reader.Seek(position);
-        if (version == 3) {
+        if (version >= 3) {
             const QByteArray record = reader.ReadBytes(reader.ReadInt32());
             auto page = std::make_shared<TRLGraphicSurface>();
-            page->LoadFromBytes(record);
+            if (page->LoadFromBytes(record) != recordEncoding)
+                ThrowFileCorrupted();
             Add(std::move(page));
         } else {
             Add(ReadOldPage(reader));

@@ -1,5 +1,7 @@
 #include "RLCodec.h"
 
+#include <QStringDecoder>
+
 #include <array>
 #include <cstdint>
 
@@ -12,16 +14,17 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-char EncodeChar(char32_t c) {
+// The byte of a character; -1 when the code page lacks it.
+int EncodeChar(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-        return static_cast<char>(c);
+        return static_cast<int>(c);
     }
     for (std::size_t i = 0; i < kHighControls.size(); ++i) {
         if (kHighControls[i] == c) {
-            return static_cast<char>(0x80 + i);
+            return static_cast<int>(0x80 + i);
         }
     }
-    return '?';
+    return -1;
 }
 
 } // namespace
@@ -36,21 +39,39 @@ QString DecodeWindows1252(const QByteArray& bytes) {
     return text;
 }
 
-qsizetype EncodeWindows1252To(QStringView text, char* out) {
+qsizetype EncodeWindows1252To(QStringView text, char* out, bool* lost) {
     char* const start = out;
     const qsizetype size = text.size();
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t c = text[i].unicode();
         if (c < 0x80) { // the common case, kept out of the table search
             *out++ = static_cast<char>(c);
-        } else if (QChar::isHighSurrogate(c) && i + 1 < size && text[i + 1].isLowSurrogate()) {
-            ++i;
-            *out++ = '?';
-        } else {
-            *out++ = EncodeChar(c);
+            continue;
         }
+        if (QChar::isHighSurrogate(c) && i + 1 < size && text[i + 1].isLowSurrogate())
+            ++i;
+        const int byte = EncodeChar(c);
+        if (byte < 0 && lost)
+            *lost = true;
+        *out++ = static_cast<char>(byte < 0 ? '?' : byte);
     }
     return out - start;
+}
+
+bool FitsWindows1252(QStringView text) {
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80 && EncodeChar(c.unicode()) < 0)
+            return false;
+    return true;
+}
+
+std::optional<QString> DecodeUtf8Exactly(QByteArrayView bytes) {
+    // The decoder alone lets a sequence cut at the end pass as a replacement character.
+    if (!bytes.isValidUtf8())
+        return std::nullopt;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
 }
 
 QByteArray EncodeWindows1252(QStringView text) {

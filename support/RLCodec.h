@@ -1,8 +1,12 @@
-// Conversion between the engine's texts and the 8-bit Windows-1252 bytes of page records.
+// Conversion between the engine's texts and the bytes of page records: 8-bit Windows-1252, the
+// form older readers know, and UTF-8 for texts that code page cannot hold.
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+#include <optional>
 
 // Every byte decodes to one character. The five bytes that Windows-1252 leaves unassigned
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) decode to the control character of the same number, so that any
@@ -14,4 +18,13 @@ QString DecodeWindows1252(const QByteArray& bytes);
 QByteArray EncodeWindows1252(QStringView text);
 
 // The same into a buffer of at least text.size() bytes; returns the number of bytes written.
-qsizetype EncodeWindows1252To(QStringView text, char* out);
+// When a character became "?", *lost is set to true (and left alone otherwise).
+qsizetype EncodeWindows1252To(QStringView text, char* out, bool* lost = nullptr);
+
+// Whether every character of the text has a byte of its own in Windows-1252, so that it decodes
+// back unchanged.
+bool FitsWindows1252(QStringView text);
+
+// UTF-8 decoded exactly: a leading byte-order mark stays a character, and bytes that are not
+// well-formed UTF-8 (cut sequences, overlong forms, encoded surrogates) give no text at all.
+std::optional<QString> DecodeUtf8Exactly(QByteArrayView bytes);

@@ -1,10 +1,11 @@
-// Whole page-store files in the three versions: bytes written, read back, damaged files refused.
+// Whole page-store files in the four versions: bytes written, read back, damaged files refused.
 #include "PageStoreTestSupport.h"
 #include "RLBinaryIO.h"
 #include "RLGraphicStorage.h"
 #include "RLUtils.h"
 #include "TestSupport.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@ using pagestoretest::Int32At;
 using pagestoretest::Load;
 using pagestoretest::Save;
 using testsupport::Hex;
+using testsupport::SourceDir;
 
 namespace {
 
@@ -51,6 +53,62 @@ void FillTwoPages(TRLGraphicStorage& storage) {
     storage.SetFirstPageNumber(1);
     storage.SetLastPageNumber(2);
     storage.SetOrientation(2);
+}
+
+const QString Greek = QStringLiteral("Ελληνικά κείμενα");
+const QString Polish = QStringLiteral("Zażółć gęślą jaźń");
+const QString Chinese = QStringLiteral("汉字 日本語 😀");
+const QString GreekFont = QStringLiteral("Ελληνική Γραμματοσειρά");
+
+// Pages beyond the cache's five, each with a text in Greek, Polish and Chinese (the odd ones in a
+// font named in Greek), and a title in Greek.
+void FillWorldPages(TRLGraphicStorage& storage) {
+    for (int i = 0; i < TRLGraphicStorage::CacheSize + 3; ++i) {
+        auto page = std::make_shared<TRLGraphicSurface>();
+        page->SetWidth(794);
+        page->SetHeight(1123);
+        page->SetFont({.Name = i % 2 ? GreekFont : QStringLiteral("Arial")});
+        int top = 0;
+        for (const QString& text : {Greek, Polish, Chinese}) {
+            page->TextRectEx({0, top, 400, top + 20}, 0, top, text + QString::number(i), 1, 1, 5);
+            top += 20;
+        }
+        storage.Add(page);
+    }
+    storage.SetTitle(QStringLiteral("Τίτλος"));
+}
+
+// The texts of every page, font names with them.
+QStringList TextsOf(TRLGraphicStorage& storage) {
+    QStringList texts;
+    for (int i = 0; i < storage.PageCount(); ++i) {
+        const auto page = storage.Pages(i);
+        for (const auto& object : page->Objects())
+            if (object->Kind() == TRLObjectKind::Text) {
+                const auto& text = static_cast<const TRLTextObject&>(*object);
+                texts << text.FontName() + QLatin1Char(':') + text.Text;
+            }
+    }
+    return texts;
+}
+
+// The page records of a version 3 or 4 file, in the order of its table.
+QList<QByteArray> RecordsOf(const QByteArray& file) {
+    TRLSpanReader reader(file);
+    reader.ReadSignature();
+    reader.ReadStringList();
+    const int32_t count = reader.ReadInt32();
+    QList<QByteArray> records;
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t offset = reader.ReadInt32();
+        records << file.mid(offset + 4, Int32At(file, offset));
+    }
+    return records;
+}
+
+QByteArray ReadFileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -254,10 +312,171 @@ TEST(PageStoreFile, SavingToAFileReplacesItWholeOrNotAtAll) {
     const QByteArray before = contents();
     ASSERT_FALSE(before.isEmpty());
     // An unknown version is refused before anything is written: the earlier file stays.
-    for (int version : {0, 4}) {
+    for (int version : {0, 5}) {
         storage.SetFileVersion(version);
         EXPECT_EQ(ErrorOf([&] { storage.SaveToFile(path); }),
                   QStringLiteral("\"%1\": Incorrect file version \"%2\"!").arg(path).arg(version));
         EXPECT_EQ(contents(), before);
     }
+}
+
+// A version 3 file written before version 4 existed (the sample of rltool, kept as a fuzz seed)
+// is read and written again to the very same bytes: version 3 did not change.
+TEST(PageStoreFile, Version3IsWrittenAsBeforeWhenEveryTextFits) {
+    const QByteArray before = ReadFileBytes(
+        SourceDir() + QStringLiteral("/tests/fuzz/seeds/pagestore_file/sample-v3.rpf"));
+    ASSERT_FALSE(before.isEmpty());
+    TRLGraphicStorage storage;
+    ASSERT_EQ(Load(storage, before), 3);
+    QByteArray after;
+    QBuffer buffer(&after);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_EQ(storage.SaveToStream(buffer), 3);
+    EXPECT_EQ(after.size(), before.size());
+    EXPECT_TRUE(after == before) << "the rewritten file differs from the one read";
+}
+
+// The version a save asks for, and the version it writes, by where a character outside
+// Windows-1252 stands. Versions 1 and 2 are written as asked: their readers know nothing else.
+TEST(PageStoreFile, Version4IsWrittenWhenATextDoesNotFitTheCodePage) {
+    enum Where { Nowhere, EvictedPage, CachedPage, FontName, PageSetting, Title };
+    const struct {
+        const char* what;
+        Where where;
+        int asked;
+        int written;
+    } cases[] = {
+        {"all in the code page", Nowhere, 3, 3},
+        {"Greek on a page out of the cache", EvictedPage, 3, 4},
+        {"Polish on a page still cached", CachedPage, 3, 4},
+        {"a font named in Greek", FontName, 3, 4},
+        {"a page setting in Greek", PageSetting, 3, 4},
+        {"a document title in Greek", Title, 3, 4},
+        {"version 4 asked for", Nowhere, 4, 4},
+        {"version 2 asked for", EvictedPage, 2, 2},
+        {"version 1 asked for", FontName, 1, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TRLGraphicStorage storage;
+        for (int i = 0; i < TRLGraphicStorage::CacheSize + 2; ++i) {
+            auto page = std::make_shared<TRLGraphicSurface>();
+            const bool last = i == TRLGraphicStorage::CacheSize + 1;
+            if (c.where == FontName && last)
+                page->SetFont({.Name = GreekFont});
+            if (c.where == PageSetting && i == 0)
+                page->Macros().SetValue("Τίτλος", "x");
+            QString text = QStringLiteral("Año %1 € ‰").arg(i);
+            if ((c.where == EvictedPage && i == 0) || (c.where == CachedPage && last))
+                text += i == 0 ? Greek : Polish;
+            page->TextRectEx({0, 0, 100, 20}, 0, 0, text, 1, 1, 5);
+            storage.Add(page);
+        }
+        if (c.where == Title)
+            storage.SetTitle(QStringLiteral("Τίτλος"));
+        const QStringList texts = TextsOf(storage);
+
+        storage.SetFileVersion(c.asked);
+        QByteArray file;
+        QBuffer buffer(&file);
+        buffer.open(QIODevice::WriteOnly);
+        EXPECT_EQ(storage.SaveToStream(buffer), c.written);
+        EXPECT_EQ(storage.FileVersion(), c.asked) << "the next save asks the same";
+        TRLGraphicStorage copy;
+        EXPECT_EQ(Load(copy, file), c.written);
+        if (c.written >= 3) {
+            EXPECT_EQ(TextsOf(copy), texts);
+            EXPECT_EQ(copy.Title(), storage.Title());
+            EXPECT_EQ(copy.Pages(0)->Macros().Entries(), storage.Pages(0)->Macros().Entries());
+        }
+    }
+}
+
+TEST(PageStoreFile, Version4KeepsEveryStringInUtf8) {
+    TRLGraphicStorage storage;
+    FillWorldPages(storage);
+    const QStringList texts = TextsOf(storage);
+    ASSERT_TRUE(texts.contains(GreekFont + ":" + Greek + "1"));
+    const QByteArray file = Save(storage, 3);
+
+    ASSERT_TRUE(file.startsWith("RLGraphicStorage4\x1A"));
+    TRLSpanReader reader(file);
+    reader.Skip(18);
+    ASSERT_EQ(reader.ReadInt32(), 1);
+    EXPECT_EQ(reader.ReadCountedBytes(), QStringLiteral("Title=Τίτλος").toUtf8());
+    const QList<QByteArray> records = RecordsOf(file);
+    ASSERT_EQ(records.size(), storage.PageCount());
+    for (const QByteArray& record : records) {
+        EXPECT_TRUE(record.startsWith("RLGraphicSurface4\x1A"));
+        EXPECT_TRUE(record.contains(Greek.toUtf8()));
+        EXPECT_TRUE(record.contains(Chinese.toUtf8()));
+    }
+    EXPECT_TRUE(records[1].contains(GreekFont.toUtf8()));
+
+    TRLGraphicStorage copy;
+    ASSERT_EQ(Load(copy, file), 4);
+    EXPECT_EQ(TextsOf(copy), texts);
+    EXPECT_EQ(copy.Title(), QStringLiteral("Τίτλος"));
+    EXPECT_EQ(Save(copy, 3), file) << "read and written again, the same bytes";
+
+    // A page whose texts all fit the code page is kept in UTF-8 too once the file is version 4;
+    // version 4 asked for writes even a store that fits.
+    TRLGraphicStorage latin;
+    FillTwoPages(latin);
+    const QByteArray latinFile = Save(latin, 4);
+    ASSERT_TRUE(latinFile.startsWith("RLGraphicStorage4\x1A"));
+    const QList<QByteArray> latinRecords = RecordsOf(latinFile);
+    ASSERT_EQ(latinRecords.size(), 2);
+    EXPECT_TRUE(latinRecords[0].contains(QStringLiteral("Señor").toUtf8()));
+    EXPECT_TRUE(latinRecords[1].startsWith("RLGraphicSurface4\x1A"));
+    TRLGraphicStorage latinCopy;
+    ASSERT_EQ(Load(latinCopy, latinFile), 4);
+    EXPECT_EQ(TextsOf(latinCopy), TextsOf(latin));
+    EXPECT_EQ(Save(latinCopy, 3), Save(latin, 3)) << "back to the same version 3 file";
+}
+
+TEST(PageStoreFile, DamagedVersion4FilesAreRefused) {
+    TRLGraphicStorage storage;
+    FillWorldPages(storage);
+    const QByteArray good = Save(storage, 4);
+    auto expectRefused = [](const QByteArray& bytes, const std::string& what) {
+        TRLGraphicStorage copy;
+        copy.Add(std::make_shared<TRLGraphicSurface>());
+        EXPECT_EQ(ErrorOf([&] { Load(copy, bytes); }), "File is corrupted!") << what;
+        EXPECT_EQ(copy.PageCount(), 0) << what;
+    };
+    for (int size = 0; size < good.size(); size += 97)
+        expectRefused(good.left(size), "cut at " + std::to_string(size));
+    expectRefused(good.left(good.size() - 1), "one byte short");
+
+    const QByteArray greekTitle = QStringLiteral("Τίτλος").toUtf8();
+    const QList<QByteArray> records = RecordsOf(good);
+    const qsizetype firstRecord = good.indexOf(records[0]);
+    const qsizetype text = good.indexOf(Greek.toUtf8(), firstRecord);
+    ASSERT_GT(text, firstRecord);
+    const struct {
+        const char* what;
+        qsizetype at;
+        QByteArray bytes;
+    } cases[] = {
+        // A Greek letter is two bytes: its second byte gone leaves a cut sequence.
+        {"a setting cut inside a character", good.indexOf(greekTitle) + 1, "x"},
+        {"an overlong slash in a text", text, "\xC0\xAF"},
+        {"an encoded surrogate in a text", text, "\xED\xA0"},
+        {"a byte that UTF-8 never has", text + 1, "\xFF"},
+        // A version 3 page record inside a version 4 file, and the other way round.
+        {"an older page record", firstRecord + 16, "3"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_GE(c.at, 0) << c.what;
+        expectRefused(QByteArray(good).replace(c.at, c.bytes.size(), c.bytes), c.what);
+    }
+
+    // Files of version 3 keep reading as before: a version 4 page record in one is damage.
+    TRLGraphicStorage latin;
+    FillTwoPages(latin);
+    QByteArray version3 = Save(latin, 3);
+    const qsizetype latinRecord = version3.indexOf("RLGraphicSurface3\x1A");
+    ASSERT_GT(latinRecord, 0);
+    expectRefused(version3.replace(latinRecord + 16, 1, "4"), "a newer record in version 3");
 }

@@ -86,7 +86,6 @@ TEST(PageRecord, EveryKindSurvivesARoundTrip) {
     page.MoveTo(1, 2);
     page.LineTo(30, 40);
     page.Rectangle(1, 2, 3, 4);
-    // Texts are kept in the Windows code page: what lies outside it becomes a question mark.
     page.TextRectEx({10, 20, 300, 40}, 12, 22, "Año €uro {Title} 日本", 4, 3, 4);
     page.FillRect({0, 0, 7, 7});
     page.Ellipse({5, 5, 50, 60});
@@ -111,7 +110,7 @@ TEST(PageRecord, EveryKindSurvivesARoundTrip) {
               std::tuple(TRLPoint{1, 2}, TRLPoint{30, 40}, pen, brush));
 
     const auto& text = static_cast<const TRLTextObject&>(copy.Object(3));
-    EXPECT_EQ(text.Text, "Año €uro {Title} ??");
+    EXPECT_EQ(text.Text, "Año €uro {Title} 日本");
     EXPECT_EQ(std::tuple(text.FontName(), text.Font.Size, text.Font.Style, text.Font.Pitch,
                          text.Font.Height),
               std::tuple(QString("Courier New"), 12, fsBold | fsUnderline, 3, -16));
@@ -126,6 +125,57 @@ TEST(PageRecord, EveryKindSurvivesARoundTrip) {
     EXPECT_EQ(image.BoundsRect, (TRLRect{100, 200, 103, 202}));
     EXPECT_TRUE(image.Data.startsWith("BMP"));
     EXPECT_EQ(copy.Object(10).BoundsRect, (TRLRect{1, 1, 9, 9}));
+}
+
+// A record keeps its strings in Windows-1252 while every one of them fits (the record older
+// readers know), and in UTF-8 under a signature of its own as soon as one does not.
+TEST(PageRecord, StringsStayInTheCodePageUnlessOneDoesNotFit) {
+    const QString accents = QStringLiteral("Año €uro ‰ Œ ÿ") + QChar(0x81);
+    const struct {
+        const char* what;
+        QString text, font, setting;
+        bool utf8;
+    } cases[] = {
+        {"accents, the euro and an unassigned byte", accents, "Arial", "Página", false},
+        {"a Greek text", QStringLiteral("Ελληνικά"), "Arial", "", true},
+        {"a Polish text", QStringLiteral("Zażółć gęślą jaźń"), "Arial", "", true},
+        {"a character beyond 16 bits", QStringLiteral("a😀b"), "Arial", "", true},
+        {"a font named in Greek", accents, QStringLiteral("Γραμματοσειρά"), "", true},
+        {"a page setting in Cyrillic", accents, "Arial", QStringLiteral("Страница"), true},
+        {"a byte-order mark first", QChar(0xFEFF) + QStringLiteral("汉字"), "Arial", "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TEmptyA4 page;
+        if (!c.setting.isEmpty())
+            page.Macros().SetValue("Title", c.setting);
+        page.SetFont({.Name = c.font});
+        page.TextRectEx({0, 0, 10, 10}, 0, 0, c.text, 1, 1, 5);
+        const QByteArray bytes = page.SaveToBytes();
+        EXPECT_TRUE(bytes.startsWith(c.utf8 ? "RLGraphicSurface4\x1A" : "RLGraphicSurface3\x1A"));
+        EXPECT_TRUE(bytes.contains(c.utf8 ? c.text.toUtf8()
+                                          : QByteArray("A\xF1o \x80uro \x89 "
+                                                       "\x8C \xFF\x81")));
+
+        TRLGraphicSurface copy;
+        EXPECT_EQ(copy.LoadFromBytes(bytes),
+                  c.utf8 ? TRLTextEncoding::Utf8 : TRLTextEncoding::Windows1252);
+        const auto& text = static_cast<const TRLTextObject&>(copy.Object(0));
+        EXPECT_EQ(text.Text.toStdU16String(), c.text.toStdU16String());
+        EXPECT_EQ(text.FontName(), c.font);
+        EXPECT_EQ(copy.Macros().Value("Title"), c.setting);
+        EXPECT_EQ(copy.SaveToBytes(), bytes);
+
+        // UTF-8 asked for: the same page under the other signature, read back the same.
+        TRLPageWriter writer;
+        EXPECT_EQ(page.SaveToWriter(writer, TRLPageText::Utf8), TRLTextEncoding::Utf8);
+        const QByteArray utf8 = writer.Take();
+        EXPECT_TRUE(utf8.startsWith("RLGraphicSurface4\x1A"));
+        TRLGraphicSurface again;
+        again.LoadFromBytes(utf8);
+        EXPECT_EQ(static_cast<const TRLTextObject&>(again.Object(0)).Text, c.text);
+        EXPECT_EQ(again.SaveToBytes(), bytes) << "written back in the form that fits";
+    }
 }
 
 TEST(PageRecord, UnknownKindsAreSkippedByTheirLength) {
@@ -167,6 +217,22 @@ TEST(PageRecord, DamagedRecordsAreRefused) {
     for (const char* length : {"1D000000", "1B000000"}) {
         QByteArray wrong = good;
         ExpectCorrupted(wrong.replace(lengthAt, 4, Hex(length)));
+    }
+
+    // A UTF-8 record cut anywhere, or holding bytes that are not UTF-8 in a string.
+    TRLGraphicSurface greek;
+    greek.TextRectEx({}, 0, 0, QStringLiteral("Ελληνικά"), 1, 1, 5);
+    const QByteArray goodUtf8 = greek.SaveToBytes();
+    ASSERT_TRUE(goodUtf8.startsWith("RLGraphicSurface4\x1A"));
+    for (int size = 0; size < goodUtf8.size(); ++size)
+        ExpectCorrupted(goodUtf8.left(size));
+    const qsizetype text = goodUtf8.indexOf(QStringLiteral("Ελληνικά").toUtf8());
+    ASSERT_GT(text, 0);
+    for (const char* bad : {"\xCE", "\xC0\xAF", "\xED\xA0\x80", "\xFF", "\x80"}) {
+        QByteArray wrong = goodUtf8;
+        // The string keeps its length: a bad sequence padded with letters.
+        const QByteArray replacement = QByteArray(bad).leftJustified(4, 'x');
+        ExpectCorrupted(wrong.replace(text + 12, replacement.size(), replacement));
     }
 
     // Counts far beyond the data never allocate: a huge font list and a huge point count.

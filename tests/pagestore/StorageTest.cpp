@@ -107,6 +107,39 @@ TEST_F(PageStorage, TheCacheHoldsFivePagesAndReloadsTheRest) {
     EXPECT_EQ(reloaded->ObjectCount(), 1);
 }
 
+// Texts the Windows code page lacks (Greek, Polish, Chinese), a font named in Greek and a page
+// setting in Greek come back whole from every page: those read again from the temporary file as
+// much as those still cached.
+TEST_F(PageStorage, EveryCharacterSurvivesTheTemporaryFile) {
+    const QString font = QStringLiteral("Ελληνική Γραμματοσειρά");
+    const QStringList texts = {QStringLiteral("Ελληνικά κείμενα"),
+                               QStringLiteral("Zażółć gęślą jaźń"), QStringLiteral("汉字 日本語 😀"),
+                               QStringLiteral("Año €uro ‰ \u0081")};
+    constexpr int pages = TRLGraphicStorage::CacheSize + 3;
+    TRLGraphicStorage storage;
+    for (int i = 0; i < pages; ++i) {
+        auto page = std::make_shared<TRLGraphicSurface>();
+        page->Macros().SetValue("Τίτλος", QStringLiteral("Σελίδα %1").arg(i));
+        page->SetFont({.Name = i % 2 ? font : QStringLiteral("Arial")});
+        for (int t = 0; t < texts.size(); ++t)
+            page->TextRectEx({0, 20 * t, 400, 20 * t + 20}, 0, 20 * t,
+                             texts[t] + QStringLiteral(" %1").arg(i), 1, 1, 5);
+        storage.Add(page);
+    }
+    ASSERT_EQ(storage.PageCount(), pages);
+    for (int i = 0; i < pages; ++i) {
+        SCOPED_TRACE(i);
+        const auto page = storage.Pages(i);
+        ASSERT_EQ(page->ObjectCount(), texts.size());
+        for (int t = 0; t < texts.size(); ++t) {
+            const auto& text = static_cast<const TRLTextObject&>(page->Object(t));
+            EXPECT_EQ(text.Text, texts[t] + QStringLiteral(" %1").arg(i));
+            EXPECT_EQ(text.FontName(), i % 2 ? font : QStringLiteral("Arial"));
+        }
+        EXPECT_EQ(page->Macros().Value("Τίτλος"), QStringLiteral("Σελίδα %1").arg(i));
+    }
+}
+
 TEST_F(PageStorage, ChangedPagesAreStoredAgain) {
     TRLGraphicStorage storage;
     for (int i = 0; i < 3; ++i)
