@@ -115,9 +115,33 @@ QString TRLValue::TypeName(TRLValueType type) {
 QString TRLValue::NumberText(double value) {
     if (value == 0)
         return QStringLiteral("0"); // never "-0"
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return QString::fromLatin1(buffer, result.ptr - buffer);
+    // The shortest digits that read back, written out without an exponent: 1e300 is a 1 and
+    // 300 zeros, not the double's exact binary value.
+    return TRLDecimal::FromDouble(value).Text();
+}
+
+TRLValue TRLValue::Exact(const TRLDecimal& value) {
+    TRLValue number = Finite(value.ToDouble());
+    const QString text = value.Text();
+    if (text != NumberText(number.number_))
+        number.string_ = text;
+    return number;
+}
+
+bool TRLValue::ToDecimal(TRLDecimal& value) const {
+    switch (type_) {
+    case TRLValueType::Number:
+        if (!string_.isNull())
+            return TRLDecimal::Read(string_, value);
+        value = TRLDecimal::FromDouble(number_);
+        return true;
+    case TRLValueType::String: {
+        double ignored = 0;
+        return ReadNumber(string_, ignored) && TRLDecimal::Read(string_, value);
+    }
+    default:
+        return false;
+    }
 }
 
 bool TRLValue::ReadNumber(QStringView text, double& value) {
@@ -186,7 +210,7 @@ QString TRLValue::ToString() const {
     case TRLValueType::Boolean:
         return boolean_ ? QStringLiteral("true") : QStringLiteral("false");
     case TRLValueType::Number:
-        return NumberText(number_);
+        return string_.isNull() ? NumberText(number_) : string_;
     case TRLValueType::String:
         return string_;
     default:
@@ -295,7 +319,15 @@ bool TRLValue::Compare(TRLValueComparison how, const TRLValue& left, const TRLVa
     } else if (left.type_ == TRLValueType::Boolean && right.type_ == TRLValueType::Boolean) {
         order = Order(left.boolean_, right.boolean_);
     } else if (IsNumeric(left) && IsNumeric(right)) {
-        order = Order(left.ToNumber(), right.ToNumber());
+        // A number that keeps its exact decimal compares by it: two long totals may share a
+        // double.
+        TRLDecimal a, b;
+        const bool exact = (left.type_ == TRLValueType::Number && !left.string_.isNull()) ||
+                           (right.type_ == TRLValueType::Number && !right.string_.isNull());
+        if (exact && left.ToDecimal(a) && right.ToDecimal(b))
+            order = TRLDecimal::Compare(a, b);
+        else
+            order = Order(left.ToNumber(), right.ToNumber());
     } else {
         CannotApply(op, left, right);
     }
@@ -324,7 +356,7 @@ bool operator==(const TRLValue& a, const TRLValue& b) {
     case TRLValueType::Boolean:
         return a.boolean_ == b.boolean_;
     case TRLValueType::Number:
-        return a.number_ == b.number_;
+        return a.number_ == b.number_ && a.string_ == b.string_;
     case TRLValueType::String:
         return a.string_ == b.string_;
     default:

@@ -1,7 +1,9 @@
 // The dynamically typed value that expressions compute.
 //
 // A value is one of five kinds: unassigned (nothing computed yet: an empty expression or an
-// empty block), null, boolean, number (a double) or string. The operations of the expression
+// empty block), null, boolean, number (a double) or string. A number made from an exact decimal
+// (a total over the records) keeps that decimal beside its double: it prints and compares by
+// the decimal, while arithmetic goes on with the double. The operations of the expression
 // language combine values by these rules; a combination that has no meaning raises
 // TRLValueError with a message that names both kinds, e.g.
 //   Cannot apply "-" to boolean and number
@@ -14,8 +16,9 @@
 //   to boolean  boolean: itself; number: true when not zero; string: "true"/"false" in any
 //               case, else a numeric string by its number, else an error; null and
 //               unassigned never convert.
-//   to text     never fails: numbers in their shortest exact form with "." ("3", "0.1",
-//               "1e+20"), booleans as "true"/"false", null and unassigned as empty text.
+//   to text     never fails: numbers in their shortest exact form with "." and never an
+//               exponent ("3", "0.1", "100000", "0.0000001"), a number made from a decimal
+//               as that decimal, booleans as "true"/"false", null and unassigned as empty text.
 //
 // Operations
 //   + - * /     null on either side gives null. Two strings joined by "+" concatenate, even
@@ -37,6 +40,7 @@
 #pragma once
 
 #include "RLCore.h"
+#include "RLDecimal.h"
 
 #include <QString>
 
@@ -63,6 +67,8 @@ public:
     TRLValue(const char* value) : TRLValue(QString::fromUtf8(value)) {}
 
     static TRLValue Null();
+    // The number of an exact decimal; TRLValueError when it lies beyond the double range.
+    static TRLValue Exact(const TRLDecimal& value);
 
     TRLValueType Type() const { return type_; }
     bool IsUnassigned() const { return type_ == TRLValueType::Unassigned; }
@@ -72,12 +78,15 @@ public:
     double ToNumber() const;
     bool ToBoolean() const;
     QString ToString() const;
+    // A number's exact decimal, or a numeric string's; false for any other value.
+    bool ToDecimal(TRLDecimal& value) const;
 
     // The name of a kind as error messages give it: "unassigned", "null", "boolean", "number",
     // "string".
     static QString TypeName(TRLValueType type);
 
-    // Shortest text that reads back as the same double, with "." as decimal separator.
+    // Shortest text that reads back as the same double, with "." as decimal separator and
+    // without an exponent.
     static QString NumberText(double value);
     // Reads a whole text as a finite number ("." as decimal separator, optional sign and
     // exponent, blanks around it allowed); false when the text is anything else.
@@ -102,6 +111,7 @@ private:
     TRLValueType type_ = TRLValueType::Unassigned;
     bool boolean_ = false;
     double number_ = 0;
+    // A string's text; for a number, its exact decimal when the double does not tell it.
     QString string_;
 };
 

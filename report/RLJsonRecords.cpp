@@ -16,7 +16,7 @@
 bool JsonFieldText(const QJsonValue& value, QString& text) {
     switch (value.type()) {
     case QJsonValue::String:
-        text = value.toString();
+        text = RecordText(value.toString());
         return true;
     case QJsonValue::Double:
         text = RecordNumberText(value.toDouble());
@@ -67,6 +67,11 @@ void TRLJsonRecordsModel::Load(const QByteArray& json, const QString& displayNam
     if (!doc.isArray())
         throw TRLException(
             QStringLiteral("%1: records are a JSON array of objects").arg(displayName));
+    // The document reads numbers as doubles; a number they cannot hold would print otherwise.
+    if (const QString number = FirstInexactJsonNumber(json); !number.isEmpty())
+        throw TRLException(QStringLiteral("%1: the number %2 cannot be read without losing "
+                                          "digits; write it as a string")
+                               .arg(displayName, number));
 
     const QJsonArray records = doc.array();
     QStringList fields;

@@ -5,10 +5,12 @@
 //
 // The columns are every key that some record has, in the order in which they are first met
 // (within one record the keys come in name order: a JSON object keeps no order of its own). A
-// record that lacks a field has empty text there. Values become the text a report prints: a
+// record that lacks a field has a null text there. Values become the text a report prints: a
 // string as it is, a whole number without decimals, any other number in its shortest exact
-// form with a point ("12.5"), true and false as "True" and "False", null as empty text. Arrays
-// and objects are no field values and are refused.
+// form with a point and without an exponent ("12.5"), true and false as "True" and "False",
+// null as a null text (an empty string is an empty text that is not null). Arrays and objects
+// are no field values and are refused, and so is a number that a double cannot hold exactly
+// (the streamed reader, TRLJsonRecordStream, keeps such numbers digit for digit).
 #pragma once
 
 #include <QAbstractTableModel>

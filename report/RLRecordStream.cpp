@@ -1,7 +1,9 @@
 #include "RLRecordStream.h"
 
 #include "RLCore.h"
+#include "RLDecimal.h"
 #include "RLJsonRecords.h"
+#include "RLValue.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,7 +11,7 @@
 #include <QLocale>
 
 #include <algorithm>
-#include <cmath>
+#include <cctype>
 #include <utility>
 
 // ---- TRLRecordStream -------------------------------------------------------------------------
@@ -85,9 +87,47 @@ void TRLRecordStream::fetchMore(const QModelIndex& parent) {
 }
 
 QString RecordNumberText(double value) {
-    if (std::floor(value) == value && std::fabs(value) < 9007199254740992.0)
-        return QString::number(static_cast<qint64>(value));
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    return TRLValue::NumberText(value);
+}
+
+QString RecordText(const QString& text) {
+    return text.isNull() ? QString(QStringLiteral("")) : text;
+}
+
+QString FirstInexactJsonNumber(QByteArrayView json) {
+    bool inString = false;
+    bool escaped = false;
+    for (qsizetype at = 0; at < json.size(); ++at) {
+        const char c = json[at];
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+            continue;
+        }
+        if (c != '-' && (c < '0' || c > '9'))
+            continue;
+        qsizetype end = at;
+        while (end < json.size() &&
+               (std::isdigit(static_cast<unsigned char>(json[end])) || json[end] == '-' ||
+                json[end] == '+' || json[end] == '.' || json[end] == 'e' || json[end] == 'E'))
+            ++end;
+        const QString number = QString::fromLatin1(json.sliced(at, end - at));
+        at = end - 1;
+        TRLDecimal exact;
+        double nearest = 0;
+        if (!TRLValue::ReadNumber(number, nearest) || !TRLDecimal::Read(number, exact) ||
+            !(TRLDecimal::FromDouble(nearest) == exact))
+            return number;
+    }
+    return QString();
 }
 
 // ---- Flat records ----------------------------------------------------------------------------
@@ -339,33 +379,34 @@ private:
         return false;
     }
 
+    // A number keeps every digit it is written with: a double would drop those past the
+    // sixteenth (an identifier or an amount of many digits) or print it with an exponent.
     bool ReadNumber(QString& text) {
         const char* start = at_;
         Take('-');
-        int digits = 0;
         auto takeDigits = [&] {
             const char* from = at_;
             while (at_ != end_ && *at_ >= '0' && *at_ <= '9')
                 ++at_;
-            digits += static_cast<int>(at_ - from);
             return at_ != from;
         };
-        if (at_ != end_ && *at_ == '0') {
+        if (at_ != end_ && *at_ == '0')
             ++at_;
-            ++digits;
-        } else if (!takeDigits()) {
+        else if (!takeDigits())
             return false;
-        }
         if (Take('.') && !takeDigits())
             return false;
-        // Up to 15 digits every correctly rounding reader finds the same double.
-        if (digits > 15 || (at_ != end_ && (*at_ == 'e' || *at_ == 'E')))
+        if (at_ != end_ && (*at_ == 'e' || *at_ == 'E')) {
+            ++at_;
+            if (!Take('+'))
+                Take('-');
+            if (!takeDigits())
+                return false;
+        }
+        TRLDecimal value;
+        if (!TRLDecimal::Read(QString::fromLatin1(start, at_ - start), value))
             return false;
-        bool ok = false;
-        const double value = QByteArray::fromRawData(start, at_ - start).toDouble(&ok);
-        if (!ok)
-            return false;
-        text = RecordNumberText(value);
+        text = value.Text();
         return true;
     }
 
@@ -374,7 +415,10 @@ private:
             return false;
         switch (*at_) {
         case '"':
-            return ReadString(text);
+            if (!ReadString(text))
+                return false;
+            text = RecordText(text);
+            return true;
         case 't':
             text = QStringLiteral("True");
             return TakeWord("true");
@@ -569,6 +613,12 @@ bool TRLJsonRecordStream::ReadRecord(QStringList& texts) {
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)
         Fail(QStringLiteral("record %1: %2").arg(recordIndex_).arg(error.errorString()));
+    // The document reads numbers as doubles.
+    if (const QString number = FirstInexactJsonNumber(bytes); !number.isEmpty())
+        Fail(QStringLiteral("record %1: the number %2 cannot be read without losing digits here; "
+                            "write it as a string")
+                 .arg(recordIndex_)
+                 .arg(number));
     if (!doc.isObject())
         Fail(QStringLiteral("record %1 is not an object").arg(recordIndex_));
     const QJsonObject object = doc.object();

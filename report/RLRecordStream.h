@@ -7,7 +7,8 @@
 //
 // Columns are the fields met so far, in the order in which they are first met; a field that a
 // later record brings is added as a new column. Values are the texts a report prints (see
-// RecordValueText); a record that lacks a field has empty text there.
+// RecordValueText); a NULL, and a field that a record lacks, is a null QString, while an empty
+// text is an empty QString that is not null: totals count the one and skip the other, as SQL's.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -61,9 +62,15 @@ private:
     bool atEnd_ = false;
 };
 
-// Whole numbers without a decimal part or exponent as long as a double holds them exactly; the
-// rest in the shortest form that reads back the same ("12.5").
+// The shortest decimal that reads back as the same double, never with an exponent ("12.5",
+// "100000").
 QString RecordNumberText(double value);
+// The text of a record field that holds text: never null, even when empty (a null text is NULL).
+QString RecordText(const QString& text);
+// The first number of a JSON text (outside its strings) that a double does not hold exactly, as
+// written; empty when there is none. Readers that go through doubles refuse such a text rather
+// than print another number.
+QString FirstInexactJsonNumber(QByteArrayView json);
 
 // One field of a record: its key and the text a report prints for its value.
 struct TRLFlatField {

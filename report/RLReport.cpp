@@ -206,7 +206,9 @@ void TRLCustomReport::InstallComponentAccess(TRLExpressionParser& parser) {
         const int column = FindField(name);
         if (column < 0)
             return false;
-        value = TRLValue(ColumnText(column));
+        // A null text is a NULL of the records (or a field the record lacks): null, as in SQL.
+        const QString text = ColumnText(column);
+        value = text.isNull() ? TRLValue::Null() : TRLValue(text);
         return true;
     };
     parser.Components.Write = [locate](const QString& name, const TRLValue& value) {
@@ -416,6 +418,7 @@ void ForEachOwnControl(TRLCustomControl& parent, const std::function<void(TRLCus
 
 void TRLCustomReport::CollectAggregates() {
     aggregateSites_.clear();
+    lastAggregatedRecord_ = {-1, -1};
     ForEachOwnControl(*this, [this](TRLCustomControl& control) {
         TRLTextExpression* expression = control.TextExpression();
         if (!expression || expression->Aggregates().empty())
@@ -443,6 +446,12 @@ void TRLCustomReport::ResetAggregates(AggregateScope scope, const TRLCustomPager
 void TRLCustomReport::AddRecordToAggregates() {
     if (aggregateSites_.empty())
         return;
+    // Every detail band of a record asks; the record counts once. The record number and copy
+    // number only grow during a run, so the last pair taken tells the record apart.
+    const std::pair<int, int> record{RecNo(), CopyNo()};
+    if (record == lastAggregatedRecord_)
+        return;
+    lastAggregatedRecord_ = record;
     TRLExpressionParser& parser = ActiveExpressionParser();
     for (const AggregateSite& site : aggregateSites_) {
         try {

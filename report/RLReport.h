@@ -11,6 +11,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <utility>
 
 class TRLExpressionParser;
 #include "RLGraphicStorage.h"
@@ -191,7 +192,8 @@ public:
     enum class AggregateScope { Report, Page, Group };
     // Starts again the aggregates of a scope: for Group, those of that group's bands.
     void ResetAggregates(AggregateScope scope, const TRLCustomPager* group = nullptr);
-    // Takes the current record into every aggregate; run as a record's detail prints.
+    // Takes the current record into every aggregate, once however many of its detail bands
+    // print; run as a record's detail prints.
     void AddRecordToAggregates();
 
 protected:
@@ -230,6 +232,8 @@ private:
         const TRLCustomPager* Group;
     };
     std::vector<AggregateSite> aggregateSites_;
+    // The record (number, copy) last taken into the aggregates in this run.
+    std::pair<int, int> lastAggregatedRecord_{-1, -1};
     bool showDesigners_ = true;
     bool showTracks_ = true;
     bool showExplosion_ = false;

@@ -32,9 +32,7 @@ QString ErrorText(const QSqlError& error) {
     return text.isEmpty() ? QStringLiteral("unknown error") : text;
 }
 
-QString SqlFieldText(const QVariant& value) {
-    if (value.isNull())
-        return QString();
+QString SqlValueText(const QVariant& value) {
     switch (value.typeId()) {
     case QMetaType::Bool:
         return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
@@ -52,6 +50,12 @@ QString SqlFieldText(const QVariant& value) {
     default:
         return value.toString();
     }
+}
+
+QString SqlFieldText(const QVariant& value) {
+    if (value.isNull())
+        return QString(); // a null text: NULL, which totals skip
+    return RecordText(SqlValueText(value));
 }
 
 QString NextConnectionName() {

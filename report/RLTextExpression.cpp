@@ -4,135 +4,60 @@
 
 #include <QDate>
 #include <QDateTime>
-#include <QRegularExpression>
 #include <QScopeGuard>
 
-#include <cmath>
-#include <cstdlib>
+#include <algorithm>
 #include <string>
 
 // ---- TRLDecimalSum ---------------------------------------------------------------------------
 
-namespace {
-
-__extension__ typedef __int128 Wide;
-
-bool MultiplyByPowerOfTen(Wide& value, int power) {
-    for (int i = 0; i < power; ++i)
-        if (__builtin_mul_overflow(value, 10, &value))
-            return false;
-    return true;
-}
-
-// The digits of a non-negative wide number.
-std::string WideDigits(Wide value) {
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
-        value /= 10;
-    } while (value != 0);
-    return digits;
-}
-
-} // namespace
-
-bool TRLDecimalSum::Rescale(int scale) {
-    if (scale <= scale_)
-        return true;
-    // On a copy: a failure must leave the sum as it was, for the double arithmetic to go on from.
-    Wide units = units_;
-    if (!MultiplyByPowerOfTen(units, scale - scale_))
-        return false;
-    units_ = units;
-    scale_ = scale;
-    return true;
-}
-
 bool TRLDecimalSum::Add(QStringView text) {
-    text = text.trimmed();
-    double asDouble = 0;
-    if (!TRLValue::ReadNumber(text, asDouble))
+    TRLDecimal term;
+    if (!TRLDecimal::Read(text, term))
         return false;
-    if (!exact_) {
-        inexact_ += asDouble;
-        return true;
-    }
-    // [sign] digits [. digits] [e [sign] digits], as ReadNumber has accepted.
-    qsizetype at = 0;
-    bool negative = false;
-    if (at < text.size() && (text[at] == u'+' || text[at] == u'-'))
-        negative = text[at++] == u'-';
-    Wide units = 0;
-    int fraction = 0;
-    bool inFraction = false;
-    bool fits = true;
-    for (; at < text.size(); ++at) {
-        const QChar c = text[at];
-        if (c == u'.') {
-            inFraction = true;
-            continue;
-        }
-        if (c == u'e' || c == u'E')
-            break;
-        fits = fits && !__builtin_mul_overflow(units, 10, &units) &&
-               !__builtin_add_overflow(units, c.unicode() - u'0', &units);
-        if (inFraction)
-            ++fraction;
-    }
-    int exponent = 0;
-    if (at < text.size())
-        exponent = text.mid(at + 1).toInt();
-    int scale = fraction - exponent;
-    if (fits && scale < 0) {
-        fits = MultiplyByPowerOfTen(units, -scale);
-        scale = 0;
-    }
-    // Beyond the widest scale or the widest number the sum goes on in double arithmetic.
-    if (!fits || scale > MaxScale || !Rescale(scale)) {
-        inexact_ = Value() + asDouble;
-        exact_ = false;
-        return true;
-    }
-    Wide term = units;
-    Wide sum = 0;
-    if (!MultiplyByPowerOfTen(term, scale_ - scale) ||
-        __builtin_add_overflow(units_, negative ? -term : term, &sum)) {
-        inexact_ = Value() + asDouble;
-        exact_ = false;
-        return true;
-    }
-    units_ = sum;
+    Add(term);
     return true;
 }
 
-void TRLDecimalSum::Add(double value) {
-    Add(TRLValue::NumberText(value));
-}
-
-double TRLDecimalSum::Value() const {
-    if (!exact_)
-        return inexact_;
-    // Through the decimal text, which the C library turns into the nearest double.
-    const bool negative = units_ < 0;
-    std::string digits = WideDigits(negative ? -units_ : units_);
-    if (scale_ > 0) {
-        if (static_cast<int>(digits.size()) <= scale_)
-            digits.insert(0, static_cast<size_t>(scale_ - static_cast<int>(digits.size()) + 1),
-                          '0');
-        digits.insert(digits.size() - static_cast<size_t>(scale_), 1, '.');
-    }
-    if (negative)
-        digits.insert(digits.begin(), '-');
-    return std::strtod(digits.c_str(), nullptr);
+void TRLDecimalSum::Add(const TRLDecimal& term) {
+    if (!sum_.Add(term))
+        throw TRLValueError(
+            QStringLiteral("The sum has more than %1 digits").arg(TRLDecimal::MaxDigits));
 }
 
 // ---- TRLAggregate ----------------------------------------------------------------------------
 
 namespace {
 
-bool IsEmptyValue(const TRLValue& value) {
-    return value.IsNull() || value.IsUnassigned() ||
-           (value.Type() == TRLValueType::String && value.ToString().trimmed().isEmpty());
+// What min and max tell apart, in the order in which the kinds stand when they mix.
+enum ValueKind { BooleanKind = 1, NumberKind, DateKind, TextKind };
+
+bool ReadDateTime(const QString& text, QDateTime& when);
+
+ValueKind KindOf(const TRLValue& value, TRLDecimal& number, QDateTime& date) {
+    if (value.Type() == TRLValueType::Boolean)
+        return BooleanKind;
+    if (value.ToDecimal(number))
+        return NumberKind;
+    if (ReadDateTime(value.ToString(), date))
+        return DateKind;
+    return TextKind;
+}
+
+// Texts in code point order, as SQL's binary collations and UTF-8 bytes order them (UTF-16 code
+// units would put U+10000 and above before U+E000).
+int CompareText(const QString& a, const QString& b) {
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t x = a[i].unicode(), y = b[i].unicode();
+        if (x == y)
+            continue;
+        const auto rank = [](char16_t c) {
+            return QChar::isSurrogate(c) ? static_cast<int>(c) + 0x2000 : static_cast<int>(c);
+        };
+        return rank(x) < rank(y) ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 } // namespace
@@ -141,6 +66,7 @@ void TRLAggregate::Reset() {
     sum_.Clear();
     count_ = 0;
     best_ = TRLValue();
+    bestKind_ = 0;
 }
 
 void TRLAggregate::Add(TRLExpressionParser& parser) {
@@ -149,24 +75,47 @@ void TRLAggregate::Add(TRLExpressionParser& parser) {
         return;
     }
     const TRLValue value = parser.Evaluate(Argument);
-    if (IsEmptyValue(value))
+    if (value.IsNull() || value.IsUnassigned())
         return;
     switch (Kind) {
     case TRLAggregateKind::Sum:
-    case TRLAggregateKind::Avg:
-        if (value.Type() == TRLValueType::Number)
-            sum_.Add(value.ToNumber());
-        else if (!sum_.Add(value.ToString()))
+    case TRLAggregateKind::Avg: {
+        // A blank amount is no amount: skipped as a null is.
+        if (value.Type() == TRLValueType::String && value.ToString().trimmed().isEmpty())
+            return;
+        TRLDecimal term;
+        if (!value.ToDecimal(term))
             value.ToNumber(); // raises the language's own error for a value that is no number
+        sum_.Add(term);
         break;
+    }
     case TRLAggregateKind::Min:
-        if (best_.IsUnassigned() || TRLValue::Compare(TRLValueComparison::Less, value, best_))
+    case TRLAggregateKind::Max: {
+        TRLDecimal number;
+        QDateTime date;
+        const ValueKind kind = KindOf(value, number, date);
+        int order = 0;
+        if (bestKind_ == 0)
+            order = Kind == TRLAggregateKind::Min ? -1 : 1;
+        else if (kind != bestKind_)
+            order = kind < bestKind_ ? -1 : 1;
+        else if (kind == NumberKind)
+            order = TRLDecimal::Compare(number, bestNumber_);
+        else if (kind == DateKind)
+            order = date < bestDate_ ? -1 : (bestDate_ < date ? 1 : 0);
+        else if (kind == BooleanKind)
+            order = static_cast<int>(value.ToBoolean()) - static_cast<int>(best_.ToBoolean());
+        else
+            order = CompareText(value.ToString(), best_.ToString());
+        if ((Kind == TRLAggregateKind::Min && order < 0) ||
+            (Kind == TRLAggregateKind::Max && order > 0)) {
             best_ = value;
+            bestKind_ = kind;
+            bestNumber_ = number;
+            bestDate_ = date;
+        }
         break;
-    case TRLAggregateKind::Max:
-        if (best_.IsUnassigned() || TRLValue::Compare(TRLValueComparison::Greater, value, best_))
-            best_ = value;
-        break;
+    }
     case TRLAggregateKind::Count:
         break;
     }
@@ -176,12 +125,11 @@ void TRLAggregate::Add(TRLExpressionParser& parser) {
 TRLValue TRLAggregate::Result() const {
     switch (Kind) {
     case TRLAggregateKind::Sum:
-        return TRLValue(sum_.Value());
+        return count_ == 0 ? TRLValue::Null() : TRLValue::Exact(sum_.Value());
     case TRLAggregateKind::Count:
         return TRLValue(static_cast<double>(count_));
     case TRLAggregateKind::Avg:
-        return count_ == 0 ? TRLValue::Null()
-                           : TRLValue(sum_.Value() / static_cast<double>(count_));
+        return count_ == 0 ? TRLValue::Null() : TRLValue::Exact(sum_.Value().DividedBy(count_));
     case TRLAggregateKind::Min:
     case TRLAggregateKind::Max:
         return best_.IsUnassigned() ? TRLValue::Null() : best_;
@@ -330,7 +278,17 @@ bool IsNumberPatternChar(QChar c) {
     return c == u'#' || c == u'0' || c == u',' || c == u'.';
 }
 
-QString FormatNumber(double value, const QString& mask, const QLocale& locale) {
+// The digits of a text in the locale's own digits.
+QString LocaleDigits(const std::string& digits, const QLocale& locale) {
+    const QString zero = locale.zeroDigit();
+    QString text = QString::fromLatin1(digits.data(), static_cast<qsizetype>(digits.size()));
+    if (zero.size() == 1 && zero[0] != u'0')
+        for (QChar& c : text)
+            c = QChar(static_cast<char16_t>(zero[0].unicode() + (c.unicode() - u'0')));
+    return text;
+}
+
+QString FormatNumber(const TRLDecimal& value, const QString& mask, const QLocale& locale) {
     // prefix, pattern, suffix: the pattern is the first run of # 0 , . that holds a digit sign.
     qsizetype start = 0;
     while (start < mask.size() && mask[start] != u'#' && mask[start] != u'0')
@@ -346,38 +304,30 @@ QString FormatNumber(double value, const QString& mask, const QLocale& locale) {
     const QStringView fraction = point < 0 ? QStringView() : pattern.mid(point + 1);
     const int maxDecimals = static_cast<int>(fraction.count(u'0') + fraction.count(u'#'));
     const int minDecimals = static_cast<int>(fraction.count(u'0'));
-    const int minWholeDigits = static_cast<int>(whole.count(u'0'));
+    const auto minWholeDigits = static_cast<size_t>(whole.count(u'0'));
 
-    QLocale shown = locale;
-    shown.setNumberOptions(whole.contains(u',') ? QLocale::DefaultNumberOptions
-                                                : QLocale::OmitGroupSeparator);
-    QString text = shown.toString(std::fabs(value), 'f', maxDecimals);
-    if (maxDecimals > minDecimals) {
-        const QString decimalPoint = shown.decimalPoint();
-        const qsizetype dot = text.lastIndexOf(decimalPoint);
-        if (dot >= 0) {
-            qsizetype keep = text.size();
-            while (keep > dot + 1 + minDecimals && text[keep - 1] == shown.zeroDigit()[0])
-                --keep;
-            if (keep == dot + 1)
-                keep = dot;
-            text.truncate(keep);
-        }
-    }
+    const TRLDecimal rounded = value.Rounded(maxDecimals);
+    std::string wholeDigits = rounded.WholeDigits();
+    std::string fractionDigits = rounded.FractionDigits(maxDecimals);
+    while (fractionDigits.size() > static_cast<size_t>(minDecimals) && fractionDigits.back() == '0')
+        fractionDigits.pop_back();
     // "0" before the point asks for that many whole digits ("000" prints 7 as 007); "#" alone
     // lets a value below one print as ".5".
-    qsizetype wholeEnd = text.indexOf(shown.decimalPoint());
-    if (wholeEnd < 0)
-        wholeEnd = text.size();
-    if (minWholeDigits == 0 && text.startsWith(shown.zeroDigit()) && wholeEnd == 1 &&
-        text.size() > 1)
-        text.remove(0, 1);
-    for (qsizetype digits = wholeEnd; digits < minWholeDigits; ++digits)
-        text.prepend(shown.zeroDigit());
+    if (minWholeDigits == 0 && wholeDigits == "0" && !fractionDigits.empty())
+        wholeDigits.clear();
+    if (wholeDigits.size() < minWholeDigits)
+        wholeDigits.insert(0, minWholeDigits - wholeDigits.size(), '0');
+    QString text = LocaleDigits(wholeDigits, locale);
+    if (whole.contains(u',')) {
+        const QString separator = locale.groupSeparator();
+        for (qsizetype at = text.size() - 3; at > 0; at -= 3)
+            text.insert(at, separator);
+    }
+    if (!fractionDigits.empty())
+        text += locale.decimalPoint() + LocaleDigits(fractionDigits, locale);
     // A value that rounds to zero prints without a sign.
-    static const QRegularExpression nonZero(QStringLiteral("[1-9]"));
-    const bool shownNegative = value < 0 && text.contains(nonZero);
-    return mask.left(start) + (shownNegative ? shown.negativeSign() : QString()) + text +
+    const bool shownNegative = rounded.IsNegative() && !rounded.IsZero();
+    return mask.left(start) + (shownNegative ? locale.negativeSign() : QString()) + text +
            mask.mid(end);
 }
 
@@ -403,10 +353,8 @@ QString FormatWithMask(const TRLValue& value, const QString& mask, const QLocale
     if (mask.isEmpty() || text.trimmed().isEmpty())
         return text;
     if (mask.contains(u'0') || mask.contains(u'#')) {
-        double number = 0;
-        if (value.Type() == TRLValueType::Number)
-            number = value.ToNumber();
-        else if (!TRLValue::ReadNumber(text, number))
+        TRLDecimal number;
+        if (!value.ToDecimal(number))
             return text;
         return FormatNumber(number, mask, locale);
     }

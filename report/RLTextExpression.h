@@ -5,17 +5,23 @@
 //
 // Aggregates over the records printed so far may appear anywhere in the expression:
 //   sum(expr)  avg(expr)  min(expr)  max(expr)  count()  count(expr)
-// count() counts records, count(expr) the records where expr is not empty; sum and avg skip empty
-// values. Their scope follows where the control stands: in the bands of a group, the group's
-// records (they start again with each group); in a column footer or a page footer, the page's
-// records (a page total); anywhere else, the report's. Sums are exact for amounts: each term is
-// taken in its shortest decimal form and added in fixed point, so no binary rounding accumulates
-// over any number of records.
+// They take each record once, however many detail bands print it, and treat values as SQL's
+// aggregates do: count() counts records; count(expr) the records where expr is not null (an
+// empty text counts); sum and avg add the numbers and skip nulls and empty texts, and give null
+// when nothing was added; min and max skip nulls and compare numbers as numbers, dates (ISO 8601
+// texts) as dates and other texts by their characters (numbers before dates before texts when
+// kinds mix), and give the value as the record had it. Their scope follows where the control
+// stands: in the bands of a group, the group's records (they start again with each group); in a
+// column footer or a page footer, the page's records (a page total); anywhere else, the
+// report's. Sums are exact: each term is taken as its decimal (a field's text digit for digit,
+// a computed number in its shortest decimal form) and added in decimal arithmetic of any
+// length, so no binary rounding accumulates and no digit is lost however large the sum.
 //
 // Display masks:
 //   numbers  "#,##0.00", "$ #,##0.00", "0.###", "0 %": digits after the point as written ("0"
-//            always shown, "#" only when not zero), "," before the point groups thousands with
-//            the locale's separator, text around the pattern kept.
+//            always shown, "#" only when not zero; a half rounds away from zero), "," before
+//            the point groups thousands with the locale's separator, text around the pattern
+//            kept. The number's exact decimal is formatted, so long totals keep every digit.
 //   dates    "dd/MM/yyyy", "d 'de' MMMM 'de' yyyy", "HH:mm": the locale's date format codes,
 //            applied to a value that reads as an ISO 8601 date or date and time.
 // A value that does not fit the mask prints as it is; an empty value prints empty.
@@ -23,6 +29,7 @@
 
 #include "RLValue.h"
 
+#include <QDateTime>
 #include <QLocale>
 #include <QString>
 
@@ -32,27 +39,18 @@ class TRLExpressionParser;
 
 enum class TRLAggregateKind { Sum, Count, Avg, Min, Max };
 
-// An exact sum of decimal numbers: a fixed-point count of 10^-Scale units, widened to 128 bits;
-// it turns to double arithmetic only when the terms outgrow that.
+// An exact sum of decimal numbers.
 class TRLDecimalSum {
 public:
-    // Adds a number given as text ("12.50", "-3", "1e3") or the shortest decimal form of a
-    // double; false when text is no number.
+    // Adds a number given as text ("12.50", "-3", "1e3"); false when text is no number. A sum
+    // that would outgrow TRLDecimal::MaxDigits raises TRLValueError instead of losing digits.
     bool Add(QStringView text);
-    void Add(double value);
-    double Value() const;
-    bool IsExact() const { return exact_; }
-    void Clear() { *this = TRLDecimalSum(); }
+    void Add(const TRLDecimal& term);
+    const TRLDecimal& Value() const { return sum_; }
+    void Clear() { sum_ = TRLDecimal(); }
 
 private:
-    __extension__ typedef __int128 Wide;
-    static constexpr int MaxScale = 18;
-    bool Rescale(int scale);
-
-    Wide units_ = 0;
-    int scale_ = 0;
-    bool exact_ = true;
-    double inexact_ = 0;
+    TRLDecimal sum_;
 };
 
 // One aggregate call of an expression, with what it has gathered.
@@ -69,6 +67,10 @@ private:
     TRLDecimalSum sum_;
     long long count_ = 0;
     TRLValue best_;
+    // The kind of best_ for min and max, and its decimal or date when it has one.
+    int bestKind_ = 0;
+    TRLDecimal bestNumber_;
+    QDateTime bestDate_;
 };
 
 class TRLTextExpression {

@@ -13,6 +13,12 @@ using V = TRLValue;
 const TRLValue kNull = TRLValue::Null();
 const TRLValue kUnassigned;
 
+TRLDecimal Decimal(const std::string& text) {
+    TRLDecimal value;
+    EXPECT_TRUE(TRLDecimal::Read(QString::fromStdString(text), value)) << text;
+    return value;
+}
+
 // The operation as the parser names it; a unary one takes only the right operand.
 TRLValue Apply(const std::string& op, const TRLValue& a, const TRLValue& b) {
     using C = TRLValueComparison;
@@ -95,7 +101,7 @@ TEST(TRLValue, LogicalOperatorsAreBitwiseOnNumbers) {
         {{}, "not", "false", true},
     };
     const Fault faults[] = {
-        {1e10, "|", 1, "Number 1e+10 is out of range for \"or\""},
+        {1e10, "|", 1, "Number 10000000000 is out of range for \"or\""},
         {true, "&", "maybe", "Cannot convert string \"maybe\" to boolean"},
     };
     ExpectCases(cases, faults);
@@ -134,10 +140,43 @@ TEST(TRLValue, Conversions) {
               "Cannot convert string \"yes\" to boolean");
     EXPECT_EQ(ErrorOf([&] { kUnassigned.ToBoolean(); }), "Cannot convert unassigned to boolean");
 
+    // Numbers never print with an exponent, and still in as few digits as read back.
     const std::pair<TRLValue, const char*> texts[] = {
-        {0.1, "0.1"}, {1e20, "1e+20"}, {-0.0, "0"}, {false, "false"}, {kNull, ""}};
+        {0.1, "0.1"},
+        {100000.0, "100000"},
+        {1e20, "100000000000000000000"},
+        {-1e21, "-1000000000000000000000"},
+        {1e-7, "0.0000001"},
+        {1.5e-10, "0.00000000015"},
+        {123456789012345680.0, "123456789012345680"},
+        {-0.0, "0"},
+        {false, "false"},
+        {kNull, ""},
+        {TRLValue::Exact(Decimal("12345678901234567890.5")), "12345678901234567890.5"},
+        {TRLValue::Exact(Decimal("1.50")), "1.5"}};
     for (const auto& [value, text] : texts)
         EXPECT_EQ(value.ToString(), text) << text;
+    for (const double extreme : {1e300, -1.7976931348623157e308, 5e-324}) {
+        const QString text = TRLValue(extreme).ToString();
+        EXPECT_FALSE(text.contains(u'e')) << text.toStdString();
+        double back = 0;
+        ASSERT_TRUE(TRLValue::ReadNumber(text, back));
+        EXPECT_EQ(back, extreme);
+    }
+    EXPECT_EQ(ErrorOf([] { TRLValue::Exact(Decimal("1" + std::string(400, '0'))); }),
+              "Floating point overflow");
+}
+
+// A number that keeps its decimal compares by it where the doubles are the same.
+TEST(TRLValue, ExactNumbersCompareByTheirDecimals) {
+    const TRLValue big = TRLValue::Exact(Decimal("9223372036854775807"));
+    const TRLValue bigger = TRLValue::Exact(Decimal("9223372036854775809"));
+    ASSERT_EQ(big.ToNumber(), bigger.ToNumber());
+    EXPECT_TRUE(TRLValue::Compare(TRLValueComparison::Less, big, bigger));
+    EXPECT_TRUE(TRLValue::Compare(TRLValueComparison::Greater, bigger, "9223372036854775807"));
+    EXPECT_TRUE(TRLValue::Compare(TRLValueComparison::Equal, big, "9223372036854775807.0"));
+    EXPECT_NE(big, bigger);
+    EXPECT_EQ(TRLValue::Exact(Decimal("0.25")), TRLValue(0.25));
 }
 
 TEST(TRLValue, IdentityDistinguishesKinds) {

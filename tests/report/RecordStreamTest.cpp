@@ -44,7 +44,7 @@ TEST_F(RecordFiles, TheStreamReadsWhatTheWholeFileReaderReads) {
         // Brackets, commas, braces and escaped quotes inside strings end nothing.
         R"([{"Texto": "a],{\"b\": [1,2]}, \\"}, {"Texto": "ñandú \u00e9\n"}])",
         // Whole numbers, fractions and exponents print as the whole-file reader prints them.
-        R"([{"n": 3}, {"n": -0.5}, {"n": 1e21}, {"n": 12.50}, {"n": 9007199254740993}])",
+        R"([{"n": 3}, {"n": -0.5}, {"n": 1e21}, {"n": 12.50}, {"n": 9007199254740992}])",
         "\xEF\xBB\xBF[{\"bom\": 1}]",
     };
     for (const QByteArray& json : cases) {
@@ -103,6 +103,31 @@ void ExpectReadAsTheDocumentReads(const QByteArray& record, bool plain, TRLFlatK
     }
 }
 
+// Numbers that a double cannot hold: the stream keeps every digit (also in the empty texts and
+// NULLs beside them, which stay apart), the whole-file reader and the stream's records that the
+// document reads refuse them by name rather than print other digits.
+TEST_F(RecordFiles, LongNumbersKeepEveryDigitOrAreRefused) {
+    const QByteArray json = R"([{"id": 9007199254740993, "n": -12345678901234567890.123456789},
+        {"id": 1e-7, "n": 123456789012345678901234567890e10, "s": "", "z": null}])";
+    TRLJsonRecordStream stream(Write("long.json", json));
+    const Table cells = ReadAll(stream);
+    EXPECT_EQ(cells, (Table{{"id", "n", "s", "z"},
+                            {{"9007199254740993", "-12345678901234567890.123456789", "", ""},
+                             {"0.0000001", "1234567890123456789012345678900000000000", "", ""}}}));
+    EXPECT_FALSE(stream.index(1, 2).data().toString().isNull());
+    EXPECT_TRUE(stream.index(1, 3).data().toString().isNull());
+    EXPECT_TRUE(stream.index(0, 2).data().toString().isNull());
+
+    EXPECT_EQ(ErrorOf([&] { TRLJsonRecordsModel().Load(json, QStringLiteral("long.json")); }),
+              "long.json: the number 9007199254740993 cannot be read without losing digits; "
+              "write it as a string");
+    const QString escaped =
+        Write("escaped.json", R"([{"id": 1}, {"t": "\u0001", "id": 12345678901234567890}])");
+    EXPECT_EQ(StreamError(escaped),
+              escaped + ": record 1: the number 12345678901234567890 cannot be read without "
+                        "losing digits here; write it as a string");
+}
+
 TEST(FlatRecords, ReadAsTheDocumentReadsThem) {
     const char* const plain[] = {
         R"({"Numero": 1, "Persona": "Íñigo Núñez", "Importe": "150.00", "Dias": 1})",
@@ -114,6 +139,8 @@ TEST(FlatRecords, ReadAsTheDocumentReadsThem) {
         // Keys in every order, of every case: the document's order is by UTF-16 code unit.
         R"({"b": 1, "B": 2, "a": 3, "_": 4, "Z": 5, "é": 6, "e": 7, "": 8, "ab": 9, "a b": 10})",
         "{\"x\"\t:\r\n\"y\" ,\n\"z\":\"w\"}",
+        // Exponents and long fractions that a double holds.
+        R"({"a": 1e3, "b": 0.1234567890123456, "c": -2.5E-3})",
     };
     TRLFlatKeys keys;
     for (int round = 0; round < 2; ++round)
@@ -122,7 +149,6 @@ TEST(FlatRecords, ReadAsTheDocumentReadsThem) {
     // Left to the document, which refuses them or reads them in its own way: one of each kind.
     const std::vector<const char*> others[] = {
         {R"({"a": 1, "a": 2})", R"({"a": [1]})", R"({"a": {"b": 1}})"},
-        {R"({"a": 1e3})", R"({"a": 1234567890123456789})", R"({"a": 0.1234567890123456})"},
         {R"({"a": 01})", R"({"a": .5})", R"({"a": 1.})", R"({"a": -})"},
         {R"({"a": "\x"})", R"({"a": "\u12"})", R"({"a": "\ud83d\ude00"})", R"({"a": "\u0001"})"},
         {"{\"a\": \"tab\there\"}", "{\"\xF0\x9F\x98\x80\": 1}", "{\"a\": \"\xFF\"}"},
@@ -133,6 +159,12 @@ TEST(FlatRecords, ReadAsTheDocumentReadsThem) {
     for (const auto& group : others)
         for (const char* record : group)
             ExpectReadAsTheDocumentReads(record, false, keys);
+    // Where the document's double drops digits, the record's own digits are read.
+    std::vector<TRLFlatField> fields;
+    ASSERT_TRUE(ReadFlatRecord(R"({"a": 1234567890123456789, "b": 1.5e30})", fields));
+    ASSERT_EQ(fields.size(), 2u);
+    EXPECT_EQ(fields[0].Text, QStringLiteral("1234567890123456789"));
+    EXPECT_EQ(fields[1].Text, QStringLiteral("1500000000000000000000000000000"));
 }
 
 // Remembered keys repeated, reordered, escaped, duplicated, or more keys than are remembered.

@@ -2,41 +2,47 @@
 #include "RLTextExpression.h"
 #include "ReportTestSupport.h"
 
+#include <QProcess>
+#include <QScopeGuard>
+
 using namespace reporttest;
 
 namespace {
 
-// Sums of thousands of amounts are the database tests' check; here, the limits: beyond 18
-// decimals or 128 bits the sum goes on approximately, never failing or wrapping around.
+// Sums of thousands of amounts are the database tests' check; here, the limits: sums far beyond
+// 18 decimals or 128 bits stay exact, and one beyond every range is refused, not rounded.
 TEST(DecimalSum, AmountsAddUpExactly) {
     const struct {
         std::vector<const char*> Terms;
-        double Want;
-        bool Exact;
+        const char* Want;
     } cases[] = {
-        {{"12.50", "-0.5", "1e3", "-2.5e-2"}, 1011.975, true},
-        {{" 7 ", "+3"}, 10, true},
-        {{"1234567890123456789.5", "0.5"}, 1234567890123456790.0, true},
-        {{"-0.000000000000000001", "0.000000000000000002"}, 1e-18, true},
-        {{"1e30", "1e30", "0.0000000000000000001"}, 2e30, false},
-        {{"1e38", "1e38", "-1e38"}, 1e38, false},
-        {{"1e38", "0.5"}, 1e38, false},
+        {{"12.50", "-0.5", "1e3", "-2.5e-2"}, "1011.975"},
+        {{" 7 ", "+3"}, "10"},
+        {{"1234567890123456789.5", "0.5"}, "1234567890123456790"},
+        {{"-0.000000000000000001", "0.000000000000000002"}, "0.000000000000000001"},
+        {{"1e30", "1e30", "0.0000000000000000001"},
+         "2000000000000000000000000000000.0000000000000000001"},
+        {{"99999999999999999999999999999999999999", "1", "-0.5"},
+         "99999999999999999999999999999999999999.5"},
+        {{"9223372036854775807", "9223372036854775807", "9223372036854775807"},
+         "27670116110564327421"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Terms.front());
         TRLDecimalSum sum;
         for (const char* term : c.Terms)
             ASSERT_TRUE(sum.Add(QString::fromLatin1(term))) << term;
-        EXPECT_DOUBLE_EQ(sum.Value(), c.Want);
-        EXPECT_EQ(sum.IsExact(), c.Exact);
-        if (c.Exact) {
-            EXPECT_EQ(sum.Value(), c.Want);
-        }
+        EXPECT_EQ(sum.Value().Text(), QString::fromLatin1(c.Want));
     }
 
     TRLDecimalSum text;
     EXPECT_FALSE(text.Add(u"12,50"));
-    EXPECT_EQ(text.Value(), 0.0);
+    EXPECT_FALSE(text.Add(u"inf"));
+    EXPECT_TRUE(text.Value().IsZero());
+    TRLDecimalSum beyond;
+    ASSERT_TRUE(beyond.Add(QString(TRLDecimal::MaxDigits, u'9')));
+    EXPECT_EQ(ErrorOf([&] { beyond.Add(u"1"); }),
+              QStringLiteral("The sum has more than 1100 digits"));
 }
 
 TEST(DisplayMask, NumbersAndDatesInTheLocale) {
@@ -131,9 +137,10 @@ TEST(TextExpression, GroupTotals) {
                              records);
     ASSERT_EQ(PreparedPages(*report), 1);
     EXPECT_EQ(PageTexts(*report),
-              QStringList({// Brendal: a running sum on each row, then the group's figures
+              QStringList({// Brendal: a running sum on each row, then the group's figures (the
+                           // empty note counts, as SQL's count does; a missing one does not)
                            "Brendal", "1", "0.10", "2", "0.30", "3", "1250.80", "3", "416.93", "1",
-                           "3", "2",
+                           "3", "3",
                            // Corvath: an empty amount is skipped by sum and avg alike
                            "Corvath", "4", "-0.30", "5", "-0.30", "2", "-0.30", "4", "5", "0",
                            // Río Cuarto
@@ -176,6 +183,86 @@ TEST(TextExpression, TextsReadAlikeAndTextsChangedBetweenRuns) {
     field->SetExpression(QStringLiteral("B"));
     ASSERT_TRUE(report->Prepare());
     EXPECT_EQ(PageTexts(*report).mid(0, 4), (QStringList{"10", "1", "20", "2"}));
+}
+
+// Every total over numbers, texts, dates, NULLs and empty texts, each record printed by two
+// detail bands. Run in the users' locale too (the C library then reads "1.5" as 1 and writes
+// "1,5"), which must change nothing: totals print all their digits without a mask, and with one
+// the separators of the locale asked for.
+TEST(TextExpression, TotalsTakeEachRecordOnceAndCompareByKind) {
+    TRLJsonRecordsModel records;
+    records.Load(R"json([
+        {"v": 9.5, "t": "ñandú", "d": "2026-03-09", "e": "", "m": "10", "x": "9"},
+        {"v": 100.25, "t": "Ñandú", "d": "2026-11-30T08:00:00", "e": null, "m": "9", "x": "b"},
+        {"v": 1000.5, "t": "", "d": "2025-12-31", "x": "a"}])json",
+                 QStringLiteral("records"));
+    const struct {
+        const char* Expression;
+        const char* Mask;
+        const char* Printed;
+    } totals[] = {
+        {"sum(v)", "", "1110.25"},
+        {"avg(v)", "", "370.08333333333333"},
+        {"min(v)", "", "9.5"}, // as numbers, not as texts ("100.25" < "9.5")
+        {"max(v)", "", "1000.5"},
+        {"count()", "", "3"},
+        {"count(e)", "", "1"}, // the empty text, not the NULL nor the missing field
+        {"count(t)", "", "3"},
+        {"min(t)", "", ""},      // the empty text is the least text
+        {"max(t)", "", "ñandú"}, // by characters: "ñ" after "Ñ"
+        {"min(d)", "", "2025-12-31"},
+        {"max(d)", "dd/MM/yyyy", "30/11/2026"},
+        {"min(m)", "", "9"},
+        {"max(x)", "", "b"}, // texts after numbers when kinds mix
+        {"min(x)", "", "9"},
+        {"sum(e)", "", ""}, // nothing to add: null, as SQL's sum
+        {"avg(e)", "0.00", ""},
+        {"sum(v * 100000)", "", "111025000"},
+        {"sum(v) * 1000", "", "1110250"},
+        {"count() * 100000", "", "300000"},
+        {"sum(v)", "$ #,##0.00", "$ 1.110,25"},
+        {"avg(v)", "#,##0.0000", "370,0833"},
+    };
+    QByteArray summary;
+    for (size_t i = 0; i < std::size(totals); ++i)
+        summary += QStringLiteral(R"({"class": "TRLLabel", "name": "T%1", "Top": %2,
+            "Expression": "%3", "DisplayMask": "%4"},)")
+                       .arg(i)
+                       .arg(i * 14)
+                       .arg(QLatin1String(totals[i].Expression), QLatin1String(totals[i].Mask))
+                       .toUtf8();
+    summary.chop(1);
+    const auto report = Over(R"json({"class": "TRLReport", "name": "R", "children": [
+        {"class": "TRLBand", "name": "D1", "BandType": "btDetail", "Height": 14, "children": [
+          {"class": "TRLLabel", "name": "V1", "Expression": "v"}]},
+        {"class": "TRLBand", "name": "D2", "BandType": "btDetail", "Height": 14, "children": [
+          {"class": "TRLLabel", "name": "V2", "Expression": "count()"}]},
+        {"class": "TRLBand", "name": "S", "BandType": "btSummary", "Height": 300, "children": [)json" +
+                                 summary + "]}]}",
+                             records);
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Argentina));
+    const auto restore = qScopeGuard([&] { QLocale::setDefault(before); });
+    ASSERT_EQ(PreparedPages(*report), 1);
+    // The second band of each record sees the record counted once.
+    QStringList want{"9.5", "1", "100.25", "2", "1000.5", "3"};
+    for (const auto& total : totals)
+        want << QString::fromUtf8(total.Printed);
+    EXPECT_EQ(PageTexts(*report), want) << PageTexts(*report).join(u'|').toStdString();
+}
+
+// The command line's evaluation prints numbers whole, never with an exponent.
+TEST(TextExpression, RltoolEvalPrintsNumbersWithoutExponent) {
+    const std::pair<const char*, const char*> cases[] = {{"100000", "100000\n"},
+                                                         {"1e21 + 1", "1000000000000000000000\n"},
+                                                         {"1 / 8", "0.125\n"},
+                                                         {"0.1 + 0.2", "0.30000000000000004\n"}};
+    for (const auto& [expression, printed] : cases) {
+        QProcess tool;
+        tool.start(QStringLiteral(RLTOOL_PATH), {QStringLiteral("eval"), expression});
+        ASSERT_TRUE(tool.waitForFinished(30000));
+        EXPECT_EQ(tool.readAllStandardOutput(), QByteArray(printed)) << expression;
+    }
 }
 
 // Without records the expressions still print; outside a preparation the design caption stays.
