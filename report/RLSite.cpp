@@ -495,6 +495,11 @@ void TRLCustomSite::MoveControlsBelowGrownOnes() {
     std::stable_sort(
         children.begin(), children.end(),
         [](const TRLCustomControl* a, const TRLCustomControl* b) { return a->Top() < b->Top(); });
+    auto move = [this](TRLCustomControl* c, int dy) {
+        if (std::none_of(moved_.begin(), moved_.end(), [c](const auto& m) { return m.first == c; }))
+            moved_.emplace_back(c, c->Top());
+        c->SetTop(c->Top() + dy);
+    };
     for (const TRLCustomControl* grown : children) {
         if (!Grown(*grown))
             continue;
@@ -506,16 +511,23 @@ void TRLCustomSite::MoveControlsBelowGrownOnes() {
                 below.push_back(c);
                 nearest = std::min(nearest, c->Top());
             }
-        const int overlap = grown->Top() + grown->Height() - nearest;
+        // A rule drawn under a field's line (it starts in the field's room, across it, and
+        // reaches below the room but not into the next row) stays under the field's last line.
+        int bottom = grown->Top() + grown->Height();
+        for (TRLCustomControl* c : children) {
+            const TRLRect r = c->BoundsRect();
+            if (c != grown && r.Top >= grown->Top() && r.Top < roomBottom &&
+                r.Bottom > roomBottom && r.Bottom <= nearest &&
+                r.Left < grown->Left() + grown->Width() && grown->Left() < r.Right) {
+                move(c, grown->Height() - grown->ReservedHeight());
+                bottom = std::max(bottom, c->Top() + c->Height());
+            }
+        }
+        const int overlap = bottom - nearest;
         if (below.empty() || overlap <= 0)
             continue;
-        for (TRLCustomControl* c : below) {
-            const bool first = std::none_of(moved_.begin(), moved_.end(),
-                                            [c](const auto& m) { return m.first == c; });
-            if (first)
-                moved_.emplace_back(c, c->Top());
-            c->SetTop(c->Top() + overlap);
-        }
+        for (TRLCustomControl* c : below)
+            move(c, overlap);
     }
 }
 

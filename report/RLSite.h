@@ -161,8 +161,8 @@ protected:
     // After the adjust pass of an auto-expanding site: a child that prints taller than its
     // reserved height (TRLCustomControl::ReservedHeight) and reaches past the top of the nearest
     // child below that room moves that child, and every other one below the room, down by as
-    // much. The rows below keep their order and spacing, and a text that fits its room moves
-    // nothing. Print puts the children back.
+    // much; a rule under its first line goes under its last. The rows below keep their order and
+    // spacing, and a text that fits its room moves nothing. Print puts the children back.
     void MoveControlsBelowGrownOnes();
     // After the adjust pass: grows an auto-expanding site down to the bottom of every
     // expanding, grown or moved child that reaches below its client area.

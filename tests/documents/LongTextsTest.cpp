@@ -225,6 +225,20 @@ TEST_F(LongTexts, LongReasonNameAndDestinationPrintOverNothing) {
                         << Describe(*texts[j]).toStdString();
                 }
 
+            // A rule drawn across a text touches at most its last pixels: it underlines the
+            // text, never strikes through it.
+            for (const auto& object : page->Objects()) {
+                if (object->Kind() != TRLObjectKind::Polygon)
+                    continue;
+                for (const TRLTextObject* t : texts) {
+                    if (t->Text.trimmed().isEmpty() ||
+                        !Intersect(object->BoundsRect, t->BoundsRect))
+                        continue;
+                    EXPECT_GE(object->BoundsRect.Top, t->BoundsRect.Bottom - 2)
+                        << Describe(*t).toStdString() << " crossed at " << object->BoundsRect.Top;
+                }
+            }
+
             // Every word in order, inside the page's margins.
             const TRLTextObject* persona = Only(*page, QString::fromUtf8(doc.PersonaCaption));
             const TRLTextObject* destinoCaption = Only(*page, QStringLiteral("DESTINO "));

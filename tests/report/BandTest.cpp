@@ -201,6 +201,8 @@ TEST(Bands, ALabelRunningPastItsBandsEdgeWrapsAndMovesWhatIsBelow) {
         { "class": "TRLBand", "name": "RLBand1", "BandType": "btHeader", "Height": 60,
           "children": [
             { "class": "TRLLabel", "name": "Long", "Left": 500, "Top": 10 },
+            { "class": "TRLDraw", "name": "Rule", "DrawKind": "dkLine", "Left": 490, "Top": 21,
+              "Width": 228, "Height": 9 },
             { "class": "TRLLabel", "name": "Under", "Left": 10, "Top": 40, "Caption": "under" }
           ] },
         { "class": "TRLBand", "name": "RLBand2", "BandType": "btHeader", "Top": 100,
@@ -212,6 +214,9 @@ TEST(Bands, ALabelRunningPastItsBandsEdgeWrapsAndMovesWhatIsBelow) {
     ASSERT_NE(label, nullptr);
     const QFont font = ToQFont(TRLFont(), 96);
     const int lh = RLTextHeight(font);
+    ASSERT_EQ(lh, 15);
+    int ruleTop = 0;
+    report->FindControl("Rule")->AfterPrint = [&](TRLCustomControl& c) { ruleTop = c.Top(); };
     const QString words = QStringLiteral("Señalización de caminos rurales en Córdoba y también "
                                          "en Santa Fe, según el pliego acordado");
     for (const QString& text : {QStringLiteral("Córdoba"), words}) {
@@ -232,9 +237,11 @@ TEST(Bands, ALabelRunningPastItsBandsEdgeWrapsAndMovesWhatIsBelow) {
         EXPECT_EQ(printed.join(' '), text);
         const int lines = int(printed.size());
         EXPECT_EQ(lines > 1, text == words);
-        // "under" stands 15 pixels below the label's one line; the next band follows the
-        // band's 60 pixels or what moved past them.
-        const int under = 38 + 40 + std::max(0, bottom - (38 + 40));
+        // The rule under the first line (its 9 pixels reach 5 below it) goes under the last;
+        // "under" stands 15 pixels below the one line, and below the rule when that moved. The
+        // next band follows the band's 60 pixels or what moved past them.
+        EXPECT_EQ(ruleTop, 21 + (lines - 1) * lh);
+        const int under = 38 + 40 + std::max(0, bottom + 5 - (38 + 40));
         EXPECT_EQ(TextBounds(*Page(*report), "under").Top, under);
         EXPECT_EQ(TextBounds(*Page(*report), "after").Top, std::max(38 + 60, under + lh));
         EXPECT_EQ(std::pair(label->Height(), report->FindControl("Under")->Top()),
