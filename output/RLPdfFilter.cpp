@@ -23,9 +23,12 @@
 
 namespace {
 
-// 1440 pixels per inch is 20 device pixels per point, so every whole and half point size of the
-// report's fonts lands on a whole pixel height and the text keeps its exact size.
-constexpr int kPixelsPerInch = 1440;
+// Pages are drawn at the report's own 96 pixels per inch, as the layout measured them and as the
+// preview and rltool render draw them: font sizes rounded to whole pixels (13 points are 17
+// pixels), each text as wide as the sum of its characters' whole-pixel advances, thin pens'
+// dashes and the toolkit's hatches in those pixels. Drawn finer, every text would grow by the
+// rounding the layout left out and run past its cell, and dashes and hatches would shrink.
+constexpr int kPixelsPerInch = 96;
 
 const QString kCreator = QStringLiteral("Kelmora");
 
@@ -66,7 +69,53 @@ QDateTime CurrentSecond() {
     return now.addMSecs(-now.time().msec());
 }
 
+// A text string of the document's information: UTF-16 with its byte-order mark, as PDF readers
+// expect for any text.
+QByteArray PdfTextString(const QString& text) {
+    QByteArray utf16 = "\xFE\xFF";
+    for (const QChar c : text) {
+        utf16.append(static_cast<char>(c.unicode() >> 8));
+        utf16.append(static_cast<char>(c.unicode() & 0xFF));
+    }
+    return '<' + utf16.toHex() + '>';
+}
+
 } // namespace
+
+// Writes through to a file and keeps the start and the end of what went through: the toolkit's
+// writer puts the document's information near the start and the trailer at the end.
+class TRLPdfTap : public QIODevice {
+public:
+    static constexpr qsizetype kKept = 16384;
+    explicit TRLPdfTap(QIODevice& target) : target_(target) {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    const QByteArray& Head() const { return head_; }
+    QByteArray Tail() const { return tail_; }
+    qint64 Written() const { return written_; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 length) override {
+        const qint64 done = target_.write(data, length);
+        if (done <= 0)
+            return done;
+        const QByteArrayView bytes(data, done);
+        if (head_.size() < kKept)
+            head_.append(bytes.first(std::min<qsizetype>(done, kKept - head_.size())));
+        tail_.append(bytes.last(std::min<qsizetype>(done, kKept)));
+        if (tail_.size() > 2 * kKept)
+            tail_.remove(0, tail_.size() - kKept);
+        written_ += done;
+        return done;
+    }
+
+private:
+    QIODevice& target_;
+    QByteArray head_;
+    QByteArray tail_;
+    qint64 written_ = 0;
+};
 
 // Threads that paint pages, each job on the first thread free. Plain standard threads and
 // locks, so that the hand-over of every job is plain to the thread checker too.
@@ -164,6 +213,69 @@ QByteArray TRLPDFFilter::XmpMetadata(const QString& title, const QString& author
     return xmp.toUtf8();
 }
 
+QByteArray TRLPDFFilter::InformationUpdate(QByteArrayView head, QByteArrayView tail, qint64 length,
+                                           QByteArrayView entries) {
+    // The trailer: the last one in the file, from its keyword to the end.
+    const qsizetype trailerAt = tail.lastIndexOf(QByteArrayView("trailer"));
+    if (trailerAt < 0)
+        return {};
+    const QByteArrayView trailer = tail.sliced(trailerAt);
+    const auto number = [](QByteArrayView text, QByteArrayView key) {
+        const qsizetype at = text.indexOf(key);
+        if (at < 0)
+            return -1LL;
+        qsizetype i = at + key.size();
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\n' || text[i] == '\r'))
+            ++i;
+        long long value = 0;
+        qsizetype digits = 0;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 15; ++i, ++digits)
+            value = value * 10 + (text[i] - '0');
+        return digits > 0 ? value : -1LL;
+    };
+    const long long size = number(trailer, "/Size");
+    const long long info = number(trailer, "/Info");
+    const long long root = number(trailer, "/Root");
+    const long long previous = number(trailer, "startxref");
+    if (size <= 0 || info <= 0 || info >= size || root <= 0 || root >= size || previous < 0 ||
+        previous >= length)
+        return {};
+    QByteArray id;
+    if (const qsizetype at = trailer.indexOf(QByteArrayView("/ID")); at >= 0) {
+        const qsizetype end = trailer.indexOf(']', at);
+        if (end < 0)
+            return {};
+        id = trailer.sliced(at, end + 1 - at).toByteArray();
+    }
+    // The information object, written whole near the start: its dictionary without the end.
+    const QByteArray objectStart = '\n' + QByteArray::number(info) + " 0 obj";
+    const qsizetype objectAt = head.indexOf(objectStart);
+    if (objectAt < 0)
+        return {};
+    const qsizetype open = head.indexOf(QByteArrayView("<<"), objectAt);
+    const qsizetype endobj = head.indexOf(QByteArrayView("endobj"), objectAt);
+    if (open < 0 || endobj < 0 || open > endobj)
+        return {};
+    const qsizetype close = head.first(endobj).lastIndexOf(QByteArrayView(">>"));
+    if (close <= open)
+        return {};
+
+    // The object again with the entries added, then a cross-reference section for it alone and a
+    // trailer that leads back to the toolkit's.
+    QByteArray update = '\n' + QByteArray::number(info) + " 0 obj\n" +
+                        head.sliced(open, close - open).toByteArray() + entries.toByteArray() +
+                        ">>\nendobj\n";
+    const qint64 objectOffset = length + 1;
+    const qint64 xref = length + update.size();
+    update += "xref\n0 1\n0000000000 65535 f \n" + QByteArray::number(info) + " 1\n" +
+              QByteArray::number(objectOffset).rightJustified(10, '0') + " 00000 n \n" +
+              "trailer\n<</Size " + QByteArray::number(size) + "/Root " + QByteArray::number(root) +
+              " 0 R/Info " + QByteArray::number(info) + " 0 R/Prev " +
+              QByteArray::number(previous) + id + ">>\nstartxref\n" + QByteArray::number(xref) +
+              "\n%%EOF\n";
+    return update;
+}
+
 QPageLayout TRLPDFFilter::PageLayoutOf(const TRLGraphicSurface& page) {
     double width = page.PaperWidth();
     double height = page.PaperHeight();
@@ -195,6 +307,7 @@ void TRLPDFFilter::Discard() noexcept {
     // thrown away with it.
     painter_.reset();
     writer_.reset();
+    tap_.reset();
     // Pages painted and not added go first, while the threads whose fonts they hold still run;
     // the painters then finish the pages they hold, before the writer goes.
     painting_.clear();
@@ -233,7 +346,9 @@ void TRLPDFFilter::BeginDoc() {
 }
 
 void TRLPDFFilter::MakeWriter() {
-    writer_ = std::make_unique<QPdfWriter>(file_.get());
+    writer_.reset();
+    tap_ = std::make_unique<TRLPdfTap>(*file_);
+    writer_ = std::make_unique<QPdfWriter>(tap_.get());
     writer_->setResolution(kPixelsPerInch);
     writer_->setCreator(kCreator);
     if (archival_)
@@ -353,6 +468,17 @@ void TRLPDFFilter::EndArchivalDocument() {
     writer_.reset();
     if (!ended)
         Fail(QStringLiteral("the PDF document could not be finished"));
+    // The toolkit's writer leaves the author out of the document's information, which must say
+    // what the XMP says: an update at the end adds it.
+    if (!author_.isEmpty()) {
+        const QByteArray update = InformationUpdate(tap_->Head(), tap_->Tail(), tap_->Written(),
+                                                    "/Author " + PdfTextString(author_));
+        if (update.isEmpty())
+            Fail(QStringLiteral("the PDF document's information could not be found"));
+        if (file_->write(update) != update.size())
+            Fail(file_->errorString());
+    }
+    tap_.reset();
 }
 
 TRLPDFFilter& RegisterPdfFilter() {

@@ -9,6 +9,7 @@
 #include "RLFilters.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QPageLayout>
 
 #include <deque>
@@ -20,6 +21,7 @@ class QPainter;
 class QPdfWriter;
 class QSaveFile;
 class TRLPdfPage;
+class TRLPdfTap;
 class TRLPdfWriter;
 class TRLPagePainters;
 
@@ -35,7 +37,8 @@ public:
     // PDF/A-1b instead of ordinary PDF. Off by default.
     bool Archival() const { return archival_; }
     void SetArchival(bool on) { archival_ = on; }
-    // The author named in the document's metadata (its XMP dc:creator); none when empty.
+    // The author named in the document's information and XMP metadata (dc:creator); none when
+    // empty.
     QString Author() const { return author_; }
     void SetAuthor(const QString& author) { author_ = author; }
 
@@ -44,6 +47,14 @@ public:
     // archival, the PDF/A identification.
     static QByteArray XmpMetadata(const QString& title, const QString& author,
                                   const QDateTime& created, bool archival);
+
+    // What a PDF/A document written by the toolkit's writer needs appended so that its information
+    // dictionary carries the given entries too ("/Author <...>"): the information object again
+    // with them, its cross-reference section and a trailer leading back to the previous one.
+    // head and tail are the file's first and last bytes (the information object lies in the
+    // first, the trailer in the last), length its size. Empty when either cannot be found.
+    static QByteArray InformationUpdate(QByteArrayView head, QByteArrayView tail, qint64 length,
+                                        QByteArrayView entries);
 
     // The paper of a page: its own paper settings (millimetres, portrait sense, and its
     // orientation); a page recorded without paper gets its own size at 96 pixels per inch.
@@ -80,6 +91,8 @@ private:
     // next pages from the store; they join the document in their order.
     std::unique_ptr<TRLPagePainters> painters_;
     std::deque<std::future<std::unique_ptr<TRLPdfPage>>> painting_;
+    // The toolkit's writer writes through a tap that keeps what the information update needs.
+    std::unique_ptr<TRLPdfTap> tap_;
     std::unique_ptr<QPdfWriter> writer_;
     std::unique_ptr<QPainter> painter_;
 };

@@ -15,6 +15,7 @@
 #include <QTextItem>
 #include <QtEndian>
 
+#include <fontconfig/fontconfig.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -24,6 +25,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -204,25 +206,69 @@ int LineJoin(Qt::PenJoinStyle join) {
     }
 }
 
-// The hatch brushes as tiling patterns: a cell of 8 pixels at 96 per inch (6 points), drawn with
-// half-point lines, coloured by the brush when used.
+// The hatch brushes as tiling patterns, as the toolkit draws them on a screen: a cell of 8 pixels
+// at 96 per inch with lines through the pixels' centres, starting at the page's top-left corner;
+// a diagonal staircase of one pixel a row is 0.71 pixels thick. Pattern space is the cell's pixels
+// from the top down; coloured by the brush.
 const char* HatchCell(Qt::BrushStyle style) {
     switch (style) {
     case Qt::HorPattern:
-        return "0 3 m 6 3 l S";
+        return "0 3.5 m 8 3.5 l S";
     case Qt::VerPattern:
-        return "3 0 m 3 6 l S";
+        return "4.5 0 m 4.5 8 l S";
     case Qt::CrossPattern:
-        return "0 3 m 6 3 l 3 0 m 3 6 l S";
+        return "0 3.5 m 8 3.5 l 4.5 0 m 4.5 8 l S";
     case Qt::BDiagPattern:
-        return "0 0 m 6 6 l -1 5 m 1 7 l 5 -1 m 7 1 l S";
+        return "0.71 w 0 8 m 8 0 l -1 1 m 1 -1 l 7 9 m 9 7 l S";
     case Qt::FDiagPattern:
-        return "0 6 m 6 0 l -1 1 m 1 -1 l 5 7 m 7 5 l S";
+        return "0.71 w 0 0 m 8 8 l -1 7 m 1 9 l 7 -1 m 9 1 l S";
     case Qt::DiagCrossPattern:
-        return "0 0 m 6 6 l -1 5 m 1 7 l 5 -1 m 7 1 l 0 6 m 6 0 l -1 1 m 1 -1 l 5 7 m 7 5 l S";
+        return "0.71 w 0 8 m 8 0 l -1 1 m 1 -1 l 7 9 m 9 7 l 0 0 m 8 8 l -1 7 m 1 9 l 7 -1 m 9 1 "
+               "l S";
     default:
         return nullptr;
     }
+}
+
+// A hatch pattern's name: its style and the height of the pages it is used on, in hundredths of
+// a point, since patterns start at the bottom of a page and the hatches at its top.
+QByteArray HatchName(int style, int pageHeight) {
+    QByteArray name = "/H";
+    AppendInt(name, style);
+    name.append('_');
+    AppendInt(name, pageHeight);
+    return name;
+}
+
+// The font file, with TrueType or CFF outlines, of the family and style a raw font without font
+// tables was made from; empty when there is none. Type 1 fonts come without tables, and the font
+// packages that carry Type 1 files carry the same faces as OpenType files too.
+QString OpenTypeFileOf(const QRawFont& raw) {
+    const QByteArray family = raw.familyName().toUtf8();
+    const QByteArray style = raw.styleName().toUtf8();
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.constData()));
+    FcPatternAddString(pattern, FC_STYLE, reinterpret_cast<const FcChar8*>(style.constData()));
+    FcObjectSet* wanted = FcObjectSetBuild(FC_FILE, FC_FONTFORMAT, nullptr);
+    FcFontSet* found = FcFontList(nullptr, pattern, wanted);
+    QString file;
+    for (int i = 0; found != nullptr && i < found->nfont && file.isEmpty(); ++i) {
+        FcChar8* path = nullptr;
+        FcChar8* format = nullptr;
+        if (FcPatternGetString(found->fonts[i], FC_FILE, 0, &path) == FcResultMatch &&
+            FcPatternGetString(found->fonts[i], FC_FONTFORMAT, 0, &format) == FcResultMatch) {
+            const QByteArray kind(reinterpret_cast<const char*>(format));
+            if (kind == "CFF" || kind == "TrueType") {
+                file = QString::fromUtf8(reinterpret_cast<const char*>(path));
+            }
+        }
+    }
+    if (found != nullptr) {
+        FcFontSetDestroy(found);
+    }
+    FcObjectSetDestroy(wanted);
+    FcPatternDestroy(pattern);
+    return file;
 }
 
 void AppendColor(QByteArray& out, const QColor& color) {
@@ -241,6 +287,10 @@ struct TRLPdfFont {
     QByteArray Table(QByteArrayView tag) const { return Tables.value(tag.toByteArray()); }
     QByteArray Name;
     QByteArray Resource;
+    TRLOutlines Outlines = TRLOutlines::TrueType;
+    // For a font drawn from a file without tables (Type 1): the OpenType file of the same face
+    // whose glyphs the document shows instead, chosen by character.
+    QString OpenTypeFile;
     int UnitsPerEm = 1000;
     // Each glyph's advance in thousandths of the font size, as the PDF's width list gives it.
     std::vector<int> Widths;
@@ -268,8 +318,10 @@ public:
     // The picture's object, written with the next page that is added.
     int ImageObject(const QImage& image);
 
+    // Hatches are pairs of brush style and page height in hundredths of a point.
     void AddPage(const QSizeF& points, const QByteArray& packedContent,
-                 const std::vector<TRLPdfGlyphUse>& glyphs, quint32 hatches);
+                 const std::vector<TRLPdfGlyphUse>& glyphs,
+                 const std::set<std::pair<int, int>>& hatches);
     bool Finish();
 
     const int PixelsPerInch;
@@ -324,7 +376,8 @@ private:
     std::vector<DocImage> images_;
     QMultiHash<size_t, int> imageIndex_;
     std::vector<PendingStream> pendingImages_;
-    quint32 hatches_ = 0;
+    std::set<std::pair<int, int>> hatches_;
+    bool usesOpenType_ = false;
 };
 
 // The painting of one page into its content stream.
@@ -362,6 +415,15 @@ private:
         QByteArray Dash = "[] 0";
     };
 
+    // A font asked for lately, with the OpenType font a Type 1 font is shown in, made on this
+    // page's thread.
+    struct RecentFont {
+        QRawFont Raw;
+        const TRLPdfFont* Font = nullptr;
+        int Index = -1;
+        QRawFont OpenType;
+    };
+
     void ClipTo(const QPainterPath& path, Qt::ClipOperation operation);
     void ApplyClip();
     void EndText();
@@ -375,7 +437,7 @@ private:
     void SetTextColor(const QColor& color);
     void FillOutline(const QPainterPath& outline);
     void DrawRun(const Run& run);
-    const TRLPdfFont* FontOf(const QRawFont& raw, int& index);
+    const RecentFont& FontOf(const QRawFont& raw);
 
     TRLPdfDocument& document_;
     const QSizeF points_;
@@ -383,9 +445,9 @@ private:
     QByteArray packed_;
     bool ended_ = false;
     std::vector<TRLPdfGlyphUse> glyphs_;
-    quint32 hatches_ = 0;
+    std::set<std::pair<int, int>> hatches_;
     // The fonts last asked for, which most texts share.
-    std::array<std::tuple<QRawFont, const TRLPdfFont*, int>, 4> recentFonts_;
+    std::array<RecentFont, 4> recentFonts_;
     size_t nextRecent_ = 0;
 
     QTransform matrix_;
@@ -466,27 +528,37 @@ void TRLPdfDocument::WriteStream(int object, QByteArrayView dictionary, const QB
     WritePacked(object, dictionary, Deflated(data, level));
 }
 
-const TRLPdfFont* TRLPdfDocument::FontOf(const QRawFont& raw, int& index) {
-    const QByteArray head = raw.fontTable("head");
-    const QByteArray key = raw.familyName().toUtf8() + '\n' + raw.styleName().toUtf8() + '\n' +
-                           QByteArray::number(raw.weight()) + '\n' +
-                           QByteArray::number(int(raw.style())) + '\n' + head;
+const TRLPdfFont* TRLPdfDocument::FontOf(const QRawFont& given, int& index) {
+    const QByteArray head = given.fontTable("head");
+    const QByteArray key = given.familyName().toUtf8() + '\n' + given.styleName().toUtf8() + '\n' +
+                           QByteArray::number(given.weight()) + '\n' +
+                           QByteArray::number(int(given.style())) + '\n' + head;
     const std::lock_guard lock(mutex_);
     index = fontIndex_.value(key, -2);
     if (index == -2) {
         index = -1;
+        QRawFont raw = given;
+        QString openTypeFile;
+        if (head.isEmpty()) {
+            openTypeFile = OpenTypeFileOf(given);
+            raw = openTypeFile.isEmpty() ? QRawFont() : QRawFont(openTypeFile, 12);
+        }
         const QByteArray hhea = raw.fontTable("hhea");
         const QByteArray hmtx = raw.fontTable("hmtx");
         const int glyphCount = U16(raw.fontTable("maxp"), 4);
-        const int unitsPerEm = U16(head, 18);
-        // Only TrueType outlines are embedded; texts in other fonts are drawn as outlines.
-        if (!raw.fontTable("glyf").isEmpty() && glyphCount > 0 && unitsPerEm > 0 &&
-            !hhea.isEmpty() && !hmtx.isEmpty()) {
+        const int unitsPerEm = U16(raw.fontTable("head"), 18);
+        const TRLOutlines outlines = OutlinesOf(
+            [&raw](QByteArrayView tag) { return raw.fontTable(tag.toByteArray().constData()); });
+        // TrueType and CFF outlines are embedded; texts in other fonts (bitmaps, CFF2) are drawn
+        // as outlines.
+        if (outlines != TRLOutlines::None && glyphCount > 0 && unitsPerEm > 0 && !hhea.isEmpty() &&
+            !hmtx.isEmpty()) {
             TRLPdfFont& font = fonts_.emplace_back();
-            for (const char* tag : {"head", "hhea", "maxp", "hmtx", "loca", "glyf", "cvt ", "fpgm",
-                                    "prep", "OS/2", "post"}) {
-                font.Tables.insert(tag, raw.fontTable(tag));
+            for (const QByteArray& tag : SubsetTableTags()) {
+                font.Tables.insert(tag, raw.fontTable(tag.constData()));
             }
+            font.Outlines = outlines;
+            font.OpenTypeFile = openTypeFile;
             font.UnitsPerEm = unitsPerEm;
             font.Name = SafeName(PostScriptName(raw.fontTable("name")));
             const int metrics = std::max(1, int(U16(hhea, 34)));
@@ -578,12 +650,13 @@ int TRLPdfDocument::ImageObject(const QImage& given) {
 }
 
 void TRLPdfDocument::AddPage(const QSizeF& points, const QByteArray& packedContent,
-                             const std::vector<TRLPdfGlyphUse>& glyphs, quint32 hatches) {
+                             const std::vector<TRLPdfGlyphUse>& glyphs,
+                             const std::set<std::pair<int, int>>& hatches) {
     std::vector<PendingStream> images;
     {
         const std::lock_guard lock(mutex_);
         images.swap(pendingImages_);
-        hatches_ |= hatches;
+        hatches_.insert(hatches.begin(), hatches.end());
     }
     for (const PendingStream& image : images) {
         WritePacked(image.Object, image.Dictionary, image.Packed);
@@ -655,7 +728,7 @@ bool TRLPdfPageEngine::begin(QPaintDevice* device) {
     packed_.clear();
     ended_ = false;
     glyphs_.clear();
-    hatches_ = 0;
+    hatches_.clear();
     matrix_ = QTransform();
     pen_ = QPen();
     brush_ = QBrush();
@@ -906,12 +979,11 @@ void TRLPdfPageEngine::SetFill(const QBrush& brush) {
     QByteArray fill;
     const char* cell = HatchCell(brush.style());
     if (cell != nullptr) {
-        // Each hatch has its pattern named after its style.
-        hatches_ |= 1u << brush.style();
+        const int height = static_cast<int>(std::lround(points_.height() * 100));
+        hatches_.emplace(brush.style(), height);
         fill.append("/Hatch cs ");
         AppendColor(fill, brush.color());
-        fill.append("/H");
-        AppendInt(fill, brush.style());
+        fill.append(HatchName(brush.style(), height));
         fill.append(" scn\n");
     } else {
         AppendColor(fill, brush.color());
@@ -1082,16 +1154,18 @@ void TRLPdfPageEngine::FillOutline(const QPainterPath& outline) {
     pen_ = pen;
 }
 
-const TRLPdfFont* TRLPdfPageEngine::FontOf(const QRawFont& raw, int& index) {
-    for (const auto& [known, font, knownIndex] : recentFonts_) {
-        if (known.isValid() && known == raw) {
-            index = knownIndex;
-            return font;
+const TRLPdfPageEngine::RecentFont& TRLPdfPageEngine::FontOf(const QRawFont& raw) {
+    for (const RecentFont& known : recentFonts_) {
+        if (known.Raw.isValid() && known.Raw == raw) {
+            return known;
         }
     }
-    const TRLPdfFont* font = document_.FontOf(raw, index);
-    recentFonts_[nextRecent_] = {raw, font, index};
+    RecentFont& font = recentFonts_[nextRecent_];
     nextRecent_ = (nextRecent_ + 1) % recentFonts_.size();
+    font = {raw, document_.FontOf(raw, font.Index), font.Index, QRawFont()};
+    if (font.Font != nullptr && !font.Font->OpenTypeFile.isEmpty()) {
+        font.OpenType = QRawFont(font.Font->OpenTypeFile, 12);
+    }
     return font;
 }
 
@@ -1100,8 +1174,18 @@ void TRLPdfPageEngine::DrawRun(const Run& run) {
     if (count == 0 || pen_.style() == Qt::NoPen || pen_.color().alpha() == 0) {
         return;
     }
-    int index = -1;
-    const TRLPdfFont* found = FontOf(run.Font, index);
+    const RecentFont& recent = FontOf(run.Font);
+    const int index = recent.Index;
+    const TRLPdfFont* found = recent.Font;
+    QList<quint32> glyphs = run.Glyphs.first(count);
+    if (recent.OpenType.isValid()) {
+        // The same characters in the OpenType face; a character it lacks leaves the run to
+        // outlines.
+        glyphs = recent.OpenType.glyphIndexesForString(run.Text.left(count));
+        if (glyphs.size() != count || glyphs.contains(0u)) {
+            found = nullptr;
+        }
+    }
     if (found == nullptr) {
         QPainterPath outline;
         for (qsizetype i = 0; i < count; ++i) {
@@ -1162,7 +1246,7 @@ void TRLPdfPageEngine::DrawRun(const Run& run) {
     const double start = run.Positions[0].x();
     const double tolerance = 500.0 / (pixelSize * std::abs(matrix_.m11() != 0 ? matrix_.m11() : 1));
     for (qsizetype i = 0; i < count; ++i) {
-        const quint32 glyph = run.Glyphs[i];
+        const quint32 glyph = glyphs[i];
         if (glyph >= font.Widths.size()) {
             continue;
         }
@@ -1219,7 +1303,8 @@ void TRLPdfDocument::WriteFont(TRLPdfFont& font, int type0) {
     const QByteArray name = tag + '+' + font.Name;
 
     const QByteArray program =
-        SubsetTrueTypeFont([&font](QByteArrayView tag) { return font.Table(tag); }, glyphs);
+        SubsetFont([&font](QByteArrayView tag) { return font.Table(tag); }, glyphs);
+    const bool cff = font.Outlines == TRLOutlines::Cff;
     const QByteArray head = font.Table("head");
     const QByteArray hhea = font.Table("hhea");
     const QByteArray os2 = font.Table("OS/2");
@@ -1233,9 +1318,13 @@ void TRLPdfDocument::WriteFont(TRLPdfFont& font, int type0) {
     const int toUnicode = NewObject();
 
     if (file != 0) {
-        QByteArray dictionary = "/Length1 ";
-        AppendInt(dictionary, program.size());
+        // CFF outlines go as the whole OpenType font, which also brings their metrics.
+        QByteArray dictionary = cff ? QByteArray("/Subtype/OpenType") : QByteArray("/Length1 ");
+        if (!cff) {
+            AppendInt(dictionary, program.size());
+        }
         WriteStream(file, dictionary, program, kResourceCompression);
+        usesOpenType_ = usesOpenType_ || cff;
     }
 
     QByteArray out;
@@ -1255,7 +1344,7 @@ void TRLPdfDocument::WriteFont(TRLPdfFont& font, int type0) {
     AppendInt(out, scaled(U16(os2, 0) >= 2 ? S16(os2, 88) : S16(hhea, 4)));
     out.append("/StemV 80");
     if (file != 0) {
-        out.append("/FontFile2 ");
+        out.append(cff ? "/FontFile3 " : "/FontFile2 ");
         AppendInt(out, file);
         out.append(" 0 R");
     }
@@ -1264,11 +1353,14 @@ void TRLPdfDocument::WriteFont(TRLPdfFont& font, int type0) {
 
     out.clear();
     BeginObject(cidFont);
-    out.append("<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name +
+    // The character codes are glyph numbers: for TrueType through the identity map, for a CFF
+    // font without CIDs of its own because its glyphs are taken by CID.
+    out.append(QByteArray("<</Type/Font/Subtype/") + (cff ? "CIDFontType0" : "CIDFontType2") +
+               "/BaseFont/" + name +
                "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
                "/FontDescriptor ");
     AppendInt(out, descriptor);
-    out.append(" 0 R/CIDToGIDMap/Identity/DW 1000/W[");
+    out.append(cff ? " 0 R/DW 1000/W[" : " 0 R/CIDToGIDMap/Identity/DW 1000/W[");
     for (size_t i = 0; i < glyphs.size();) {
         size_t next = i;
         AppendInt(out, glyphs[i]);
@@ -1349,21 +1441,19 @@ bool TRLPdfDocument::Finish() {
         }
         resources.append(">>");
     }
-    if (hatches_ != 0) {
+    if (!hatches_.empty()) {
         resources.append("/ColorSpace<</Hatch[/Pattern/DeviceRGB]>>/Pattern<<");
-        for (int style = 0; style < 32; ++style) {
-            if ((hatches_ & (1u << style)) == 0) {
-                continue;
-            }
+        for (const auto& [style, height] : hatches_) {
             const int pattern = NewObject();
-            WriteStream(pattern,
-                        "/Type/Pattern/PatternType 1/PaintType 2/TilingType 1/BBox[0 0 6 6]"
-                        "/XStep 6/YStep 6/Resources<<>>",
-                        QByteArray("0.5 w ") + HatchCell(Qt::BrushStyle(style)),
+            // Pixels at 96 per inch from the page's top-left corner.
+            QByteArray dictionary =
+                "/Type/Pattern/PatternType 1/PaintType 2/TilingType 1"
+                "/BBox[0 0 8 8]/XStep 8/YStep 8/Resources<<>>/Matrix[0.75 0 0 -0.75 0 ";
+            AppendReal(dictionary, height / 100.0);
+            dictionary.append(']');
+            WriteStream(pattern, dictionary, QByteArray("1 w ") + HatchCell(Qt::BrushStyle(style)),
                         kResourceCompression);
-            resources.append("/H");
-            AppendInt(resources, style);
-            resources.append(' ');
+            resources.append(HatchName(style, height) + ' ');
             AppendInt(resources, pattern);
             resources.append(" 0 R");
         }
@@ -1416,6 +1506,10 @@ bool TRLPdfDocument::Finish() {
     QByteArray catalog = "<</Type/Catalog/Pages ";
     AppendInt(catalog, pageTree_);
     catalog.append(" 0 R");
+    if (usesOpenType_) {
+        // OpenType font files came with PDF 1.6; the header, written first, said 1.4.
+        catalog.append("/Version/1.6");
+    }
     if (metadata != 0) {
         catalog.append("/Metadata ");
         AppendInt(catalog, metadata);
