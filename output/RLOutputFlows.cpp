@@ -108,7 +108,7 @@ bool ExecuteSaveFlow(TRLGraphicStorage& pages, const QString& proposedFileName,
     return true;
 }
 
-void SavePagesToFile(TRLGraphicStorage& pages, const QString& fileName) {
+int SavePagesToFile(TRLGraphicStorage& pages, const QString& fileName) {
     if (TRLCustomSaveFilter* filter = SaveFilterByFileName(fileName)) {
         // The filter is the process's own, which the save dialog offers too: it keeps its
         // settings.
@@ -121,10 +121,10 @@ void SavePagesToFile(TRLGraphicStorage& pages, const QString& fileName) {
         filter->SetShowProgress(false);
         filter->SetFileName(fileName);
         FilterPages(&pages, filter, 1, false, -1);
-        return;
+        return 0;
     }
     pages.SetFileVersion(TRLGraphicStorage::CurrentFileVersion);
-    pages.SaveToFile(fileName);
+    return pages.SaveToFile(fileName);
 }
 
 void PrintReport(TRLCustomReport& report, const std::function<void(TRLPrintDialog&)>& driver) {

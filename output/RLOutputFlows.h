@@ -22,15 +22,18 @@ bool ExecutePrintFlow(TRLGraphicStorage& pages,
 // The preview window's save: SaveParams cleared, MaxPage = page count, FileName = the proposal
 // (or, when that is empty and a save filter is chosen, the filter's own file name); the save
 // dialog; on OK the chosen save filter runs over FromPage..ToPage, or, without one, the whole
-// store is written as a page-store file. Returns false when the dialog was cancelled.
+// store is written as a page-store file (the store's LastSavedFileVersion() then tells whether
+// it became version 3 or, for texts outside Windows-1252, 4). Returns false when the dialog was
+// cancelled.
 bool ExecuteSaveFlow(TRLGraphicStorage& pages, const QString& proposedFileName,
                      const std::function<void(TRLSaveDialog&)>& driver = {});
 
 // Writes every page to a file in the format its name says: through the active save filter of
 // the name's extension (".pdf" is the PDF filter's, once RegisterPdfFilter has run), else as a
-// page-store file in the current version. Either way the file appears whole or not at all. For
+// page-store file in the current version (4 when a text needs it). Either way the file appears
+// whole or not at all. Returns the page-store file version written, 0 for a filter's file. For
 // programs without windows: no dialog, no progress window, in the calling thread.
-void SavePagesToFile(TRLGraphicStorage& pages, const QString& fileName);
+int SavePagesToFile(TRLGraphicStorage& pages, const QString& fileName);
 
 // The file name proposed for a document title: blanks trimmed, control characters and
 // " * / : < > ? \ | removed, made absolute against the current directory; empty stays empty.

@@ -56,6 +56,8 @@ public:
     int FileVersion() const { return fileVersion_; }
     int SaveToStream(QIODevice& stream);
     int SaveToFile(const QString& fileName);
+    // The version of the last page-store file written from this store; 0 before the first.
+    int LastSavedFileVersion() const;
     // Replaces the store's pages and settings with those of a saved file of any version (1 to
     // 4) and returns that version. A damaged file leaves the store empty and raises an error.
     int LoadFromStream(QIODevice& stream);
@@ -106,6 +108,7 @@ private:
 
     mutable std::recursive_mutex mutex_;
     int fileVersion_ = CurrentFileVersion;
+    int lastSavedFileVersion_ = 0;
     TRLMacroList macros_;
     // Chunked, so that a store of many pages grows its index without copying it whole.
     std::deque<qint64> pageOffsets_;

@@ -465,7 +465,13 @@ int TRLGraphicStorage::SaveToStream(QIODevice& stream) {
     SeekTo(stream, tablePosition);
     WriteAll(stream, table.Take());
     SeekTo(stream, endPosition);
+    lastSavedFileVersion_ = version;
     return version;
+}
+
+int TRLGraphicStorage::LastSavedFileVersion() const {
+    std::lock_guard lock(mutex_);
+    return lastSavedFileVersion_;
 }
 
 int TRLGraphicStorage::SaveToFile(const QString& fileName) {

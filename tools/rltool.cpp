@@ -215,8 +215,11 @@ int Sample(const TRLArguments& args) {
         throw TRLUsageError(QStringLiteral("--pages must be at least 1"));
     TRLGraphicStorage storage(qApp);
     FillSampleStorage(storage, pages);
-    storage.SetFileVersion(args.IntValue(QStringLiteral("--file-version"), 3));
-    storage.SaveToFile(output);
+    storage.SetFileVersion(
+        args.IntValue(QStringLiteral("--file-version"), TRLGraphicStorage::CurrentFileVersion));
+    const int version = storage.SaveToFile(output);
+    std::printf("%d page(s) written to %s (page-store file version %d)\n", storage.PageCount(),
+                qPrintable(output), version);
     return 0;
 }
 
@@ -255,13 +258,18 @@ int Prepare(const TRLArguments& args) {
     // Straight to PDF when the name says so: the pages go from the store to the PDF writer
     // without a page-store file in between.
     TRLGraphicStorage& storage = report->Storage();
+    int version = 0;
     if (filter) {
         RefuseSheetsTooLargeForPdf(storage);
         FilterPages(&storage, filter, 1, false, -1);
     } else {
-        SavePagesToFile(storage, output);
+        version = SavePagesToFile(storage, output);
     }
-    std::printf("%d page(s) written to %s\n", storage.PageCount(), qPrintable(output));
+    // A page-store file says its version: older readers take version 3 only.
+    const QString saved =
+        version > 0 ? QStringLiteral(" (page-store file version %1)").arg(version) : QString();
+    std::printf("%d page(s) written to %s%s\n", storage.PageCount(), qPrintable(output),
+                qPrintable(saved));
     return 0;
 }
 
@@ -335,7 +343,10 @@ QList<QCommandLineOption> PdfOptions() {
 QList<QCommandLineOption> SampleOptions() {
     return {
         {"pages", "the number of pages, at least 1 (default 3)", "N"},
-        {"file-version", "the page-store file version to write: 1, 2 or 3 (default 3)", "V"},
+        {"file-version",
+         "the page-store file version to write: 1, 2, 3 or 4 (default 3, which becomes 4 when a "
+         "text lies outside Windows-1252)",
+         "V"},
         {"o", "the page-store file to write", "OUT.rpf"},
     };
 }

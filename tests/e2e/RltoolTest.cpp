@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -23,6 +24,10 @@ protected:
         const ProgramResult r = ::Rltool({"sample", "--pages", QString::number(pages),
                                           "--file-version", QString::number(version), "-o", path});
         EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+        EXPECT_EQ(r.Out, QStringLiteral("%1 page(s) written to %2 (page-store file version %3)\n")
+                             .arg(pages)
+                             .arg(path)
+                             .arg(version));
         return path;
     }
     // Writes the bytes to the named file of the test's folder, and gives its path.
@@ -49,7 +54,7 @@ bool HasPoppler() {
 } // namespace
 
 TEST_F(Rltool, DumpDescribesEveryVersion) {
-    for (int version : {3, 2, 1}) {
+    for (int version : {4, 3, 2, 1}) {
         SCOPED_TRACE(version);
         const QJsonObject dump = Dump(Sample(version));
         EXPECT_EQ(dump["version"].toInt(), version);
@@ -275,4 +280,122 @@ TEST_F(Rltool, PrepareReadsALayoutWithEveryKindOfControl) {
     QFile kept(earlier);
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), "%PDF-1.4 earlier");
+}
+
+namespace {
+
+// A list of 300 records, each with a Greek and a Polish text that carry its number, under a
+// title in a font named in Greek.
+const QString kListLayout = QStringLiteral(R"({ "class": "TRLReport", "name": "Listado",
+  "Title": "Κατάλογος", "Font": { "Name": "Arial", "Size": 10 },
+  "children": [
+    { "class": "TRLBand", "name": "Cabecera", "BandType": "btHeader", "Height": 30,
+      "children": [
+        { "class": "TRLLabel", "name": "Titulo", "Left": 0, "Top": 4, "Caption": "Κατάλογος",
+          "Font": { "Name": "Ελληνική Γραμματοσειρά", "Size": 12 } } ] },
+    { "class": "TRLBand", "name": "Detalle", "BandType": "btDetail", "Height": 20,
+      "children": [
+        { "class": "TRLLabel", "name": "Griego", "Left": 0, "Top": 2, "Expression": "Griego" },
+        { "class": "TRLLabel", "name": "Polaco", "Left": 300, "Top": 2, "Expression": "Polaco" } ] },
+    { "class": "TRLBand", "name": "Pie", "BandType": "btFooter", "Height": 20,
+      "children": [
+        { "class": "TRLSystemInfo", "name": "Pagina", "Info": "itPageNumber",
+          "Text": "Página #" } ] } ] })");
+
+constexpr int kListRecords = 300;
+
+QString GreekOf(int record) {
+    return QStringLiteral("Ελληνικά κείμενα %1").arg(record, 3, 10, QLatin1Char('0'));
+}
+
+QString PolishOf(int record) {
+    return QStringLiteral("Zażółć gęślą jaźń %1").arg(record, 3, 10, QLatin1Char('0'));
+}
+
+int PdfPages(const QString& pdf) {
+    const QRegularExpression pages(QStringLiteral("Pages:\\s+(\\d+)"));
+    return pages.match(RunProgram("pdfinfo", {pdf}).Out).captured(1).toInt();
+}
+
+// The texts of each page of a PDF, read by poppler page by page.
+QStringList PdfPageTexts(const QString& pdf) {
+    QStringList texts;
+    for (int page = 1; page <= PdfPages(pdf); ++page) {
+        const QString number = QString::number(page);
+        texts << RunProgram("pdftotext", {"-f", number, "-l", number, pdf, "-"}).Out;
+    }
+    return texts;
+}
+
+} // namespace
+
+// Texts outside Windows-1252 once lost every character that the page store's code page lacked
+// on the pages that left its five-page cache. Prepared in the users' locale, straight to PDF and
+// through a page-store file (then version 4), every record's Greek and Polish text is on a page.
+TEST_F(Rltool, GreekAndPolishRecordsReachEveryPage) {
+    const QString layout = Write("lista.json", kListLayout.toUtf8());
+    QJsonArray records;
+    for (int i = 1; i <= kListRecords; ++i)
+        records.append(QJsonObject{{"Griego", GreekOf(i)}, {"Polaco", PolishOf(i)}});
+    const QString data = Write("registros.json", QJsonDocument(records).toJson());
+    QProcessEnvironment users = QProcessEnvironment::systemEnvironment();
+    users.insert("LC_ALL", "es_AR.UTF-8");
+    const auto rltool = [&](const QStringList& arguments) {
+        return RunProgram(BuiltProgram(QStringLiteral("tools/rltool")), arguments, users);
+    };
+
+    const QString saved = Path("lista.rpf");
+    const ProgramResult prepared = rltool({"prepare", layout, "--data", data, "-o", saved});
+    ASSERT_EQ(prepared.ExitCode, 0) << prepared.Err.toStdString();
+    const QJsonObject dump = Dump(saved);
+    EXPECT_EQ(dump["version"].toInt(), 4);
+    const QJsonArray pages = dump["pages"].toArray();
+    ASSERT_GT(pages.size(), 5) << "more pages than the page store keeps in memory";
+    EXPECT_EQ(prepared.Out, QStringLiteral("%1 page(s) written to %2 (page-store file version 4)\n")
+                                .arg(pages.size())
+                                .arg(saved));
+    EXPECT_EQ(dump["macros"].toObject()["Title"].toString(), QStringLiteral("Κατάλογος"));
+    QStringList titleFonts;
+    for (const QJsonValue& object : pages[0].toObject()["objects"].toArray())
+        if (object["text"].toString() == QStringLiteral("Κατάλογος"))
+            titleFonts << object["font"].toObject()["name"].toString();
+    EXPECT_EQ(titleFonts, QStringList{QStringLiteral("Ελληνική Γραμματοσειρά")});
+
+    // A page-store file cut short is refused, naming it, and no PDF is written.
+    QFile whole(saved);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QString cut = Write("cortado.rpf", whole.read(whole.size() - 10));
+    const ProgramResult refused = ::Rltool({"pdf", cut, "-o", Path("cortado.pdf")});
+    EXPECT_EQ(refused.ExitCode, 2);
+    EXPECT_EQ(refused.Err, QStringLiteral("rltool pdf: \"%1\": File is corrupted!\n").arg(cut));
+    EXPECT_FALSE(QFile::exists(Path("cortado.pdf")));
+
+    if (!HasPoppler())
+        GTEST_SKIP() << "poppler-utils are not installed";
+    const QString direct = Path("directo.pdf");
+    const ProgramResult straight = rltool({"prepare", layout, "--data", data, "-o", direct});
+    ASSERT_EQ(straight.ExitCode, 0) << straight.Err.toStdString();
+    EXPECT_EQ(straight.Out,
+              QStringLiteral("%1 page(s) written to %2\n").arg(pages.size()).arg(direct));
+    const QString converted = Path("convertido.pdf");
+    const ProgramResult pdf = rltool({"pdf", saved, "-o", converted});
+    ASSERT_EQ(pdf.ExitCode, 0) << pdf.Err.toStdString();
+
+    for (const QString& file : {direct, converted}) {
+        SCOPED_TRACE(file.toStdString());
+        const QStringList texts = PdfPageTexts(file);
+        ASSERT_EQ(texts.size(), pages.size());
+        const QString all = texts.join(QString());
+        EXPECT_FALSE(all.contains(QLatin1Char('?'))) << "no character turned into a question mark";
+        int missing = 0;
+        for (int i = 1; i <= kListRecords; ++i)
+            missing += !all.contains(GreekOf(i)) + !all.contains(PolishOf(i));
+        EXPECT_EQ(missing, 0);
+        for (int page = 0; page < texts.size(); ++page) {
+            EXPECT_TRUE(texts[page].contains(QStringLiteral("Página %1").arg(page + 1)));
+            EXPECT_TRUE(texts[page].contains(QStringLiteral("Ελληνικά κείμενα")))
+                << "page " << page + 1;
+        }
+        EXPECT_TRUE(texts.last().contains(PolishOf(kListRecords)));
+    }
 }

@@ -78,7 +78,8 @@ TEST_F(LayoutRoundTrip, RltoolPrepareWritesTheSamePages) {
     const QString out = dir.filePath("viajes.rpf");
     const ToolRun run = Rltool({"prepare", Layout, "--data", RecordsFile, "-o", out});
     ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
-    EXPECT_EQ(run.Out.trimmed(), "2 page(s) written to " + out.toUtf8());
+    EXPECT_EQ(run.Out.trimmed(),
+              "2 page(s) written to " + out.toUtf8() + " (page-store file version 3)");
 
     TRLGraphicStorage saved;
     EXPECT_EQ(saved.LoadFromFile(out), 3);
