@@ -11,17 +11,13 @@
 #include "FFRVehiculoParticular.h"
 #include "FillingRun.h"
 #include "RLTextControls.h"
-#include "RLTextMetrics.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-
-#include <map>
 
 using namespace doctest;
 
@@ -150,7 +146,7 @@ const TRLTextObject* Only(const TRLGraphicSurface& page, const QString& text) {
     return found;
 }
 
-// Fills the three documents and prepares each; the pages by document name.
+// Fills the three documents, as "Imprimir" does.
 class LongTexts : public ::testing::Test {
 protected:
     void Fill(const TDatosSolicitud& d) {
