@@ -381,6 +381,7 @@ TEST(PageStoreFile, Version4IsWrittenWhenATextDoesNotFitTheCodePage) {
         QBuffer buffer(&file);
         buffer.open(QIODevice::WriteOnly);
         EXPECT_EQ(storage.SaveToStream(buffer), c.written);
+        EXPECT_EQ(storage.LastSavedFileVersion(), c.written);
         EXPECT_EQ(storage.FileVersion(), c.asked) << "the next save asks the same";
         TRLGraphicStorage copy;
         EXPECT_EQ(Load(copy, file), c.written);
