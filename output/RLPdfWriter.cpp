@@ -23,6 +23,7 @@
 #include <charconv>
 #include <cmath>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -292,10 +293,25 @@ struct TRLPdfFont {
     // whose glyphs the document shows instead, chosen by character.
     QString OpenTypeFile;
     int UnitsPerEm = 1000;
-    // Each glyph's advance in thousandths of the font size, as the PDF's width list gives it.
+    // Each glyph's advance in thousandths of the font size, and in the font's own units.
     std::vector<int> Widths;
+    std::vector<quint16> Advances;
     std::vector<bool> Used;
     std::vector<char16_t> Characters;
+    // The glyphs used at each whole pixel size (0 for any other size or slant). Each size is a
+    // font of its own in the PDF, whose widths are the whole-pixel advances the canvas places
+    // glyphs by, so that its texts need no corrections between glyphs.
+    std::map<int, std::vector<bool>> SizesUsed;
+
+    double Width(quint32 glyph, int pixelSize) const {
+        if (pixelSize <= 0) {
+            return Widths[glyph];
+        }
+        return std::round(double(Advances[glyph]) * pixelSize / UnitsPerEm) * 1000.0 / pixelSize;
+    }
+    QByteArray ResourceAt(int pixelSize) const {
+        return pixelSize <= 0 ? Resource : Resource + 's' + QByteArray::number(pixelSize);
+    }
 };
 
 // A glyph a page showed, and the character it stood for.
@@ -303,6 +319,7 @@ struct TRLPdfGlyphUse {
     int Font;
     quint32 Glyph;
     char16_t Character;
+    int PixelSize;
 };
 
 // What the document keeps: the output and every object's place in it, the fonts, the pictures
@@ -348,7 +365,8 @@ private:
     void Write(QByteArrayView bytes);
     void WritePacked(int object, QByteArrayView dictionary, const QByteArray& packed);
     void WriteStream(int object, QByteArrayView dictionary, const QByteArray& data, int level);
-    void WriteFont(TRLPdfFont& font, int type0);
+    // Writes the font and its fonts for each size; adds them to resources.
+    void WriteFont(TRLPdfFont& font, QByteArray& resources);
     void Flush();
 
     QIODevice& out_;
@@ -563,8 +581,10 @@ const TRLPdfFont* TRLPdfDocument::FontOf(const QRawFont& given, int& index) {
             font.Name = SafeName(PostScriptName(raw.fontTable("name")));
             const int metrics = std::max(1, int(U16(hhea, 34)));
             font.Widths.resize(static_cast<size_t>(glyphCount));
+            font.Advances.resize(static_cast<size_t>(glyphCount));
             for (int glyph = 0; glyph < glyphCount; ++glyph) {
                 const qsizetype entry = std::min(glyph, metrics - 1);
+                font.Advances[static_cast<size_t>(glyph)] = U16(hmtx, 4 * entry);
                 font.Widths[static_cast<size_t>(glyph)] =
                     static_cast<int>(std::lround(U16(hmtx, 4 * entry) * 1000.0 / unitsPerEm));
             }
@@ -667,6 +687,9 @@ void TRLPdfDocument::AddPage(const QSizeF& points, const QByteArray& packedConte
         for (const TRLPdfGlyphUse& use : glyphs) {
             TRLPdfFont& font = fonts_[static_cast<size_t>(use.Font)];
             font.Used[use.Glyph] = true;
+            std::vector<bool>& atSize = font.SizesUsed[use.PixelSize];
+            atSize.resize(font.Used.size());
+            atSize[use.Glyph] = true;
             if (font.Characters[use.Glyph] == 0) {
                 font.Characters[use.Glyph] = use.Character;
             }
@@ -1211,8 +1234,11 @@ void TRLPdfPageEngine::DrawRun(const Run& run) {
     const bool upright = matrix_.type() <= QTransform::TxScale && matrix_.m11() > 0 &&
                          std::abs(matrix_.m11() - matrix_.m22()) < 1e-9;
     const double size = upright ? pixelSize * matrix_.m11() : 1.0;
+    // Whole pixel sizes, the canvas's, have fonts of their own (TRLPdfFont::SizesUsed).
+    const int sizeFont =
+        upright && size == std::round(size) && size >= 1 && size <= 4096 ? int(size) : 0;
     if (index != textFont_ || size != textSize_) {
-        content_.append(font.Resource);
+        content_.append(font.ResourceAt(sizeFont));
         content_.append(' ');
         AppendReal(content_, size);
         content_.append(" Tf\n");
@@ -1264,7 +1290,8 @@ void TRLPdfPageEngine::DrawRun(const Run& run) {
                 pen -= static_cast<double>(shift);
             }
         }
-        glyphs_.push_back({index, glyph, i < run.Text.size() ? run.Text[i].unicode() : u'\0'});
+        glyphs_.push_back(
+            {index, glyph, i < run.Text.size() ? run.Text[i].unicode() : u'\0', sizeFont});
         for (const char byte : {static_cast<char>(glyph >> 8), static_cast<char>(glyph & 0xFF)}) {
             if (byte == '(' || byte == ')' || byte == '\\') {
                 shown += '\\';
@@ -1274,13 +1301,13 @@ void TRLPdfPageEngine::DrawRun(const Run& run) {
             }
             shown += byte;
         }
-        pen += font.Widths[glyph];
+        pen += font.Width(glyph, sizeFont);
     }
     shown += ")]TJ\n";
     content_.append(shown.data(), static_cast<qsizetype>(shown.size()));
 }
 
-void TRLPdfDocument::WriteFont(TRLPdfFont& font, int type0) {
+void TRLPdfDocument::WriteFont(TRLPdfFont& font, QByteArray& resources) {
     std::vector<quint32> glyphs;
     for (size_t glyph = 0; glyph < font.Used.size(); ++glyph) {
         if (font.Used[glyph]) {
@@ -1314,7 +1341,6 @@ void TRLPdfDocument::WriteFont(TRLPdfFont& font, int type0) {
 
     const int file = program.isEmpty() ? 0 : NewObject();
     const int descriptor = NewObject();
-    const int cidFont = NewObject();
     const int toUnicode = NewObject();
 
     if (file != 0) {
@@ -1351,31 +1377,6 @@ void TRLPdfDocument::WriteFont(TRLPdfFont& font, int type0) {
     out.append(">>\nendobj\n");
     Write(out);
 
-    out.clear();
-    BeginObject(cidFont);
-    // The character codes are glyph numbers: for TrueType through the identity map, for a CFF
-    // font without CIDs of its own because its glyphs are taken by CID.
-    out.append(QByteArray("<</Type/Font/Subtype/") + (cff ? "CIDFontType0" : "CIDFontType2") +
-               "/BaseFont/" + name +
-               "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
-               "/FontDescriptor ");
-    AppendInt(out, descriptor);
-    out.append(cff ? " 0 R/DW 1000/W[" : " 0 R/CIDToGIDMap/Identity/DW 1000/W[");
-    for (size_t i = 0; i < glyphs.size();) {
-        size_t next = i;
-        AppendInt(out, glyphs[i]);
-        out.append('[');
-        while (next < glyphs.size() && glyphs[next] == glyphs[i] + (next - i)) {
-            AppendInt(out, font.Widths[glyphs[next]]);
-            out.append(' ');
-            ++next;
-        }
-        out.append(']');
-        i = next;
-    }
-    out.append("]>>\nendobj\n");
-    Write(out);
-
     QByteArray cmap = "/CIDInit/ProcSet findresource begin 12 dict begin begincmap\n"
                       "/CIDSystemInfo<</Registry(Adobe)/Ordering(UCS)/Supplement 0>>def\n"
                       "/CMapName/Adobe-Identity-UCS def/CMapType 2 def\n"
@@ -1401,15 +1402,53 @@ void TRLPdfDocument::WriteFont(TRLPdfFont& font, int type0) {
     cmap.append("endcmap CMapName currentdict/CMap defineresource pop end end\n");
     WriteStream(toUnicode, {}, cmap, kResourceCompression);
 
-    out.clear();
-    BeginObject(type0);
-    out.append("<</Type/Font/Subtype/Type0/BaseFont/" + name +
-               "/Encoding/Identity-H/DescendantFonts[");
-    AppendInt(out, cidFont);
-    out.append(" 0 R]/ToUnicode ");
-    AppendInt(out, toUnicode);
-    out.append(" 0 R>>\nendobj\n");
-    Write(out);
+    for (const auto& [pixelSize, usedAtSize] : font.SizesUsed) {
+        std::vector<quint32> sized;
+        for (size_t glyph = 0; glyph < usedAtSize.size(); ++glyph) {
+            if (usedAtSize[glyph]) {
+                sized.push_back(static_cast<quint32>(glyph));
+            }
+        }
+        const int cidFont = NewObject();
+        out.clear();
+        BeginObject(cidFont);
+        // The character codes are glyph numbers: for TrueType through the identity map, for a
+        // CFF font without CIDs of its own because its glyphs are taken by CID.
+        out.append(QByteArray("<</Type/Font/Subtype/") + (cff ? "CIDFontType0" : "CIDFontType2") +
+                   "/BaseFont/" + name +
+                   "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
+                   "/FontDescriptor ");
+        AppendInt(out, descriptor);
+        out.append(cff ? " 0 R/DW 1000/W[" : " 0 R/CIDToGIDMap/Identity/DW 1000/W[");
+        for (size_t i = 0; i < sized.size();) {
+            size_t next = i;
+            AppendInt(out, sized[i]);
+            out.append('[');
+            while (next < sized.size() && sized[next] == sized[i] + (next - i)) {
+                AppendReal(out, font.Width(sized[next], pixelSize));
+                out.append(' ');
+                ++next;
+            }
+            out.append(']');
+            i = next;
+        }
+        out.append("]>>\nendobj\n");
+        Write(out);
+
+        const int type0 = NewObject();
+        out.clear();
+        BeginObject(type0);
+        out.append("<</Type/Font/Subtype/Type0/BaseFont/" + name +
+                   "/Encoding/Identity-H/DescendantFonts[");
+        AppendInt(out, cidFont);
+        out.append(" 0 R]/ToUnicode ");
+        AppendInt(out, toUnicode);
+        out.append(" 0 R>>\nendobj\n");
+        Write(out);
+        resources.append(font.ResourceAt(pixelSize) + ' ');
+        AppendInt(resources, type0);
+        resources.append(" 0 R");
+    }
 }
 
 bool TRLPdfDocument::Finish() {
@@ -1422,11 +1461,7 @@ bool TRLPdfDocument::Finish() {
     if (!fonts_.empty()) {
         resources.append("/Font<<");
         for (TRLPdfFont& font : fonts_) {
-            const int type0 = NewObject();
-            WriteFont(font, type0);
-            resources.append(font.Resource + ' ');
-            AppendInt(resources, type0);
-            resources.append(" 0 R");
+            WriteFont(font, resources);
         }
         resources.append(">>");
     }
