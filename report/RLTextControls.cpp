@@ -129,6 +129,11 @@ std::vector<TRLTextLine> TRLCustomLabel::WrappedLines(const QString& text) const
     // a site's width may not be final yet.
     if (!AutoSize() || !IsPreparing() || Alignment() == taRightJustify || Alignment() == taCenter)
         return {};
+    // A macro ("{LastPageNumber}") becomes its value only when the page is drawn, usually far
+    // narrower than its name: measured now, the caption would wrap for text it never prints.
+    const qsizetype open = text.indexOf(QLatin1Char('{'));
+    if (open >= 0 && text.indexOf(QLatin1Char('}'), open + 1) > open)
+        return {};
     const TRLCustomSite* site = ParentSite();
     if (!site)
         return {};

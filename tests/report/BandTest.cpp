@@ -248,3 +248,19 @@ TEST(Bands, ALabelRunningPastItsBandsEdgeWrapsAndMovesWhatIsBelow) {
                   std::pair(lh, 40));
     }
 }
+
+// A page count is known only when the last page is: its caption holds the macro's name, which is
+// wider than the number it becomes, so it must not wrap as if that name were printed.
+TEST(Bands, ACaptionWithAPageMacroKeepsItsLineAtTheEdge) {
+    const auto report = ReadReport(R"({ "class": "TRLReport", "name": "RLReport1", "children": [
+        { "class": "TRLBand", "name": "RLBand1", "BandType": "btFooter", "Height": 22,
+          "children": [
+            { "class": "TRLLabel", "name": "Of", "Left": 630, "Top": 4,
+              "Caption": "de {LastPageNumber}" } ] } ] })");
+    report->SetShowProgress(false);
+    ASSERT_EQ(PreparedPages(*report), 1);
+    QStringList printed;
+    for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(*Page(*report)))
+        printed << t->Text;
+    EXPECT_EQ(printed, QStringList{QStringLiteral("de {LastPageNumber}")});
+}
