@@ -296,12 +296,14 @@ TEST(SaveDialog, RangesAreWrittenBackUncheckedAndOnlyBySave) {
 }
 
 // Whatever range is chosen, the page-store format holds the whole document (a save filter gets
-// the range: PdfRegistration.ThePreviewSaveWritesTheChosenPagesAsPdf).
+// the range: PdfRegistration.ThePreviewSaveWritesTheChosenPagesAsPdf); a Greek title makes it
+// version 4, and the store tells.
 TEST(SaveFlow, DefaultWritesTheWholeStore) {
     QTemporaryDir dir;
     QObject owner;
     TRLGraphicStorage store(&owner);
     FillStore(store, 3);
+    store.SetTitle(QStringLiteral("Τίτλος"));
     SaveParams().SetFilter(nullptr);
     ASSERT_TRUE(ExecuteSaveFlow(store, QString(), [&](TRLSaveDialog& d) {
         d.EditFileName->setText(dir.filePath("whole"));
@@ -309,9 +311,11 @@ TEST(SaveFlow, DefaultWritesTheWholeStore) {
         d.RadioButtonPagesInterval->setChecked(true);
         d.ButtonSave->click();
     }));
+    EXPECT_EQ(store.LastSavedFileVersion(), 4);
     TRLGraphicStorage loaded(&owner);
-    loaded.LoadFromFile(dir.filePath("whole.rpf"));
+    EXPECT_EQ(loaded.LoadFromFile(dir.filePath("whole.rpf")), 4);
     EXPECT_EQ(loaded.PageCount(), 3);
+    EXPECT_EQ(loaded.Title(), QStringLiteral("Τίτλος"));
 }
 
 // Centring can only go wrong with more than one screen: the test runs itself again in a child
