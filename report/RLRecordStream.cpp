@@ -93,24 +93,41 @@ QString RecordText(const QString& text) {
     return text.isNull() ? QString(QStringLiteral("")) : text;
 }
 
+namespace {
+
+// Follows a JSON text byte by byte far enough to tell the bytes of its strings from the rest.
+class TJsonStrings {
+public:
+    // Takes the next byte: true when it belongs to a string, its quotes and escapes included.
+    bool Take(char c) {
+        if (!open_) {
+            open_ = c == '"';
+            return open_;
+        }
+        if (escaped_)
+            escaped_ = false;
+        else if (c == '\\')
+            escaped_ = true;
+        else if (c == '"')
+            open_ = false;
+        return true;
+    }
+    // Whether the bytes taken so far end inside a string.
+    bool Open() const { return open_; }
+
+private:
+    bool open_ = false;
+    bool escaped_ = false;
+};
+
+} // namespace
+
 QString FirstInexactJsonNumber(QByteArrayView json) {
-    bool inString = false;
-    bool escaped = false;
+    TJsonStrings strings;
     for (qsizetype at = 0; at < json.size(); ++at) {
         const char c = json[at];
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
+        if (strings.Take(c))
             continue;
-        }
-        if (c == '"') {
-            inString = true;
-            continue;
-        }
         if (c != '-' && (c < '0' || c > '9'))
             continue;
         qsizetype end = at;
@@ -517,11 +534,10 @@ bool TRLJsonRecordStream::NextArrayElement(QByteArray& record) {
     SkipBlanks();
     qsizetype length = 0;
     int depth = 0;
-    bool inString = false;
-    bool escaped = false;
+    TJsonStrings strings;
     for (;; ++length) {
         if (scan_ + length >= pending_.size() && !ReadMore()) {
-            if (depth == 0 && !inString && length > 0)
+            if (depth == 0 && !strings.Open() && length > 0)
                 Fail(QStringLiteral("the array of records is not closed after record %1")
                          .arg(recordIndex_));
             Fail(QStringLiteral("the records end in the middle of record %1").arg(recordIndex_));
@@ -531,16 +547,9 @@ bool TRLJsonRecordStream::NextArrayElement(QByteArray& record) {
                      .arg(recordIndex_)
                      .arg(MaxRecordBytes / (1024 * 1024)));
         const char c = pending_[scan_ + length];
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '{' || c == '[') {
+        if (strings.Take(c))
+            continue;
+        if (c == '{' || c == '[') {
             ++depth;
         } else if (c == '}' || c == ']') {
             if (depth == 0) {
