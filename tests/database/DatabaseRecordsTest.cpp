@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -133,9 +134,19 @@ QString ExampleLayout() {
     return QStringLiteral(KELMORA_SOURCE_DIR "/examples/sales-by-city/layout.json");
 }
 
-// "$ 1,234.50" as printed by the mask "$ #,##0.00", as the decimal text "1234.50".
+// The program this suite starts prints in the suite's locale: "$ 1,234.50" in C.UTF-8,
+// "$ 1.234,50" on a Spanish desktop.
+QString GroupSeparator() {
+    return QLocale::system().groupSeparator();
+}
+
+// An amount as printed by the mask "$ #,##0.00", as the decimal text "1234.50".
 QString PlainAmount(QString printed) {
-    return printed.remove(QStringLiteral("$")).remove(u',').trimmed();
+    const QLocale shown = QLocale::system();
+    return printed.remove(QStringLiteral("$"))
+        .remove(shown.groupSeparator())
+        .replace(shown.decimalPoint(), QStringLiteral("."))
+        .trimmed();
 }
 
 // Cents of a decimal text with two places, for adding printed amounts without rounding.
@@ -496,22 +507,25 @@ TEST_F(DatabasePostgresSales, PrintedTotalsAreTheServersSums) {
 
     // Each city's footer: "Total CITY  QTY  $ AMOUNT"; the summary: "Ventas  COUNT  $ AMOUNT";
     // each page footer: "Importe de esta página: $ AMOUNT".
-    static const QRegularExpression cityLine(
-        QStringLiteral(R"(^\s*Total (\S.*?)\s+(\d[\d,]*)\s+(\$ -?[\d,]+\.\d\d)\s*$)"));
-    static const QRegularExpression summaryLine(
-        QStringLiteral(R"(^\s*Ventas\s+(\d[\d,]*)\s+(\$ -?[\d,]+\.\d\d)\s*$)"));
-    static const QRegularExpression pageLine(
-        QStringLiteral(R"(Importe de esta página: (\$ -?[\d,]+\.\d\d))"));
+    const QString group = QRegularExpression::escape(GroupSeparator());
+    const QString amount =
+        QStringLiteral(R"((\$ -?[\d%1]+%2\d\d))")
+            .arg(group, QRegularExpression::escape(QLocale::system().decimalPoint()));
+    const QRegularExpression cityLine(
+        QStringLiteral(R"(^\s*Total (\S.*?)\s+(\d[\d%1]*)\s+%2\s*$)").arg(group, amount));
+    const QRegularExpression summaryLine(
+        QStringLiteral(R"(^\s*Ventas\s+(\d[\d%1]*)\s+%2\s*$)").arg(group, amount));
+    const QRegularExpression pageLine(QStringLiteral("Importe de esta página: ") + amount);
     std::vector<QStringList> printedCities;
     QStringList summaries;
     qint64 pageCents = 0;
     int pageFooters = 0;
     for (const QString& line : text.Out.split(u'\n')) {
         if (const auto m = cityLine.match(line); m.hasMatch())
-            printedCities.push_back(
-                {m.captured(1), QString(m.captured(2)).remove(u','), PlainAmount(m.captured(3))});
+            printedCities.push_back({m.captured(1), m.captured(2).remove(GroupSeparator()),
+                                     PlainAmount(m.captured(3))});
         if (const auto m = summaryLine.match(line); m.hasMatch())
-            summaries << QString(m.captured(1)).remove(u',') << PlainAmount(m.captured(2));
+            summaries << m.captured(1).remove(GroupSeparator()) << PlainAmount(m.captured(2));
         if (const auto m = pageLine.match(line); m.hasMatch()) {
             pageCents += Cents(PlainAmount(m.captured(1)));
             ++pageFooters;
