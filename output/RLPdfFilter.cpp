@@ -69,17 +69,6 @@ QDateTime CurrentSecond() {
     return now.addMSecs(-now.time().msec());
 }
 
-// A text string of the document's information: UTF-16 with its byte-order mark, as PDF readers
-// expect for any text.
-QByteArray PdfTextString(const QString& text) {
-    QByteArray utf16 = "\xFE\xFF";
-    for (const QChar c : text) {
-        utf16.append(static_cast<char>(c.unicode() >> 8));
-        utf16.append(static_cast<char>(c.unicode() & 0xFF));
-    }
-    return '<' + utf16.toHex() + '>';
-}
-
 } // namespace
 
 // Writes through to a file and keeps the start and the end of what went through: the toolkit's

@@ -95,30 +95,6 @@ QByteArray Deflated(QByteArrayView data, int level) {
     return out;
 }
 
-// A text string of the document's information: plain when it is printable ASCII, otherwise
-// UTF-16 with its byte-order mark, as PDF readers expect.
-QByteArray TextString(const QString& text) {
-    const bool plain = std::all_of(text.begin(), text.end(),
-                                   [](QChar c) { return c.unicode() >= 32 && c.unicode() < 127; });
-    if (plain) {
-        QByteArray out = "(";
-        for (const QChar c : text) {
-            const char ch = static_cast<char>(c.unicode());
-            if (ch == '(' || ch == ')' || ch == '\\') {
-                out.append('\\');
-            }
-            out.append(ch);
-        }
-        return out + ')';
-    }
-    QByteArray utf16 = "\xFE\xFF";
-    for (const QChar c : text) {
-        utf16.append(static_cast<char>(c.unicode() >> 8));
-        utf16.append(static_cast<char>(c.unicode() & 0xFF));
-    }
-    return '<' + utf16.toHex() + '>';
-}
-
 QByteArray DateString(const QDateTime& date) {
     QByteArray out = "(D:" + date.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
     const int offset = date.offsetFromUtc();
@@ -278,6 +254,30 @@ void AppendColor(QByteArray& out, const QColor& color) {
 }
 
 } // namespace
+
+// A text string of the document's information: plain when it is printable ASCII, otherwise
+// UTF-16 with its byte-order mark, as PDF readers expect.
+QByteArray PdfTextString(const QString& text) {
+    const bool plain = std::all_of(text.begin(), text.end(),
+                                   [](QChar c) { return c.unicode() >= 32 && c.unicode() < 127; });
+    if (plain) {
+        QByteArray out = "(";
+        for (const QChar c : text) {
+            const char ch = static_cast<char>(c.unicode());
+            if (ch == '(' || ch == ')' || ch == '\\') {
+                out.append('\\');
+            }
+            out.append(ch);
+        }
+        return out + ')';
+    }
+    QByteArray utf16 = "\xFE\xFF";
+    for (const QChar c : text) {
+        utf16.append(static_cast<char>(c.unicode() >> 8));
+        utf16.append(static_cast<char>(c.unicode() & 0xFF));
+    }
+    return '<' + utf16.toHex() + '>';
+}
 
 // One font of the document: its metrics for placing glyphs, and which glyphs and characters the
 // pages used. Its widths never change once it is known, so pages read them without a lock.
@@ -1512,15 +1512,15 @@ bool TRLPdfDocument::Finish() {
     pages.append("]>>\nendobj\n");
     Write(pages);
 
-    QByteArray info = "<</Producer" + TextString(QStringLiteral("Kelmora"));
+    QByteArray info = "<</Producer" + PdfTextString(QStringLiteral("Kelmora"));
     if (!Creator.isEmpty()) {
-        info += "/Creator" + TextString(Creator);
+        info += "/Creator" + PdfTextString(Creator);
     }
     if (!Title.isEmpty()) {
-        info += "/Title" + TextString(Title);
+        info += "/Title" + PdfTextString(Title);
     }
     if (!Author.isEmpty()) {
-        info += "/Author" + TextString(Author);
+        info += "/Author" + PdfTextString(Author);
     }
     const QDateTime created = Created.isValid() ? Created : QDateTime::currentDateTime();
     info += "/CreationDate " + DateString(created) + ">>\nendobj\n";

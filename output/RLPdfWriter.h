@@ -23,6 +23,10 @@ class QIODevice;
 class TRLPdfDocument;
 class TRLPdfPageEngine;
 
+// A text string of a document's information (title, author, ...): plain when it is printable
+// ASCII, otherwise UTF-16 with its byte-order mark, as PDF readers expect.
+QByteArray PdfTextString(const QString& text);
+
 class TRLPdfWriter {
 public:
     // Writes to out, which must stay open until Finish.
