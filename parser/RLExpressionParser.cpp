@@ -2,6 +2,8 @@
 
 #include "RLParserTokenizer.h"
 
+#include <QScopedValueRollback>
+
 #include <numbers>
 
 namespace {
@@ -535,9 +537,35 @@ private:
         return value;
     }
 
-    static TRLValue Combine(TRLParserNodeKind kind, const TRLValue& left, const TRLValue& right) {
+    // Counts a text about to be made against the limits before any memory is taken for it.
+    void MakeText(qsizetype length) {
+        const auto refuse = [&](const QString& what) {
+            // The start of the expression is enough to find it; a text given on the fly may be
+            // long itself.
+            const QString& text = parser_.evaluating_;
+            qsizetype shown = 40;
+            if (text.size() > shown && text[shown - 1].isHighSurrogate())
+                --shown; // never half a character
+            const QString start =
+                text.size() > shown ? text.left(shown) + QStringLiteral("...") : text;
+            throw TRLValueError(QStringLiteral("Expression \"%1\" %2").arg(start, what));
+        };
+        if (length > MaxTextLength)
+            refuse(QStringLiteral("makes a text longer than %1 characters, the longest a value "
+                                  "may be")
+                       .arg(MaxTextLength));
+        parser_.textMade_ += length;
+        if (parser_.textMade_ > MaxTextMade)
+            refuse(QStringLiteral("makes more than %1 characters of text in all, the most one "
+                                  "evaluation may make")
+                       .arg(MaxTextMade));
+    }
+
+    TRLValue Combine(TRLParserNodeKind kind, const TRLValue& left, const TRLValue& right) {
         switch (kind) {
         case nkAdd:
+            if (left.Type() == TRLValueType::String && right.Type() == TRLValueType::String)
+                MakeText(left.ToString().size() + right.ToString().size());
             return TRLValue::Add(left, right);
         case nkSubtract:
             return TRLValue::Subtract(left, right);
@@ -735,7 +763,7 @@ std::shared_ptr<const TRLParserNode> TRLExpressionParser::Build(const QString& t
 TRLValue TRLExpressionParser::Evaluate(const QString& text) {
     if (OnToken) {
         const std::shared_ptr<const TRLParserNode> tree = Build(text);
-        return EvaluateTree(tree.get());
+        return EvaluateTree(tree.get(), text);
     }
     // A copy of the pointer: a callback may evaluate other texts meanwhile and drop the kept
     // trees to make room.
@@ -749,7 +777,7 @@ TRLValue TRLExpressionParser::Evaluate(const QString& text) {
             keptTrees_.clear();
         keptTrees_.insert(text, tree);
     }
-    return EvaluateTree(tree.get());
+    return EvaluateTree(tree.get(), text);
 }
 
 TRLValue TRLExpressionParser::Evaluate() {
@@ -759,14 +787,18 @@ TRLValue TRLExpressionParser::Evaluate() {
     }
     // A callback may change Expression while this tree is evaluated; keep it alive meanwhile.
     const std::shared_ptr<const TRLParserNode> tree = tree_;
-    return EvaluateTree(tree.get());
+    return EvaluateTree(tree.get(), expression_);
 }
 
-TRLValue TRLExpressionParser::EvaluateTree(const TRLParserNode* root) {
+TRLValue TRLExpressionParser::EvaluateTree(const TRLParserNode* root, const QString& text) {
     if (!root)
         return TRLValue();
-    if (depth_ == 0)
-        steps_ = 0; // nested evaluations from callbacks share the outer budget
+    if (depth_ == 0) {
+        // nested evaluations from callbacks share the outer budgets
+        steps_ = 0;
+        textMade_ = 0;
+    }
+    const QScopedValueRollback<QString> evaluating(evaluating_, text);
     try {
         return Evaluator(*this).Eval(root);
     } catch (const TRLException& error) {

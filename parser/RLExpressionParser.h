@@ -38,6 +38,14 @@
 // (its result is then returned) and otherwise to the caller. Nesting deeper than MaxDepth
 // levels is refused, and so is evaluation beyond MaxEvaluationDepth nested steps (deep
 // recursion among declared functions) or beyond MaxEvaluationSteps nodes in one evaluation.
+//
+// Sizes are bounded as well as steps, since a few steps can double a text into gigabytes
+// ("x := x + x" forty times): no text that an evaluation makes may be longer than
+// MaxTextLength characters, and one evaluation may make at most MaxTextMade characters of text
+// in all (so that many texts just under the limit cannot add up either). Concatenation is the
+// one operation of the language that makes a text longer than its operands; exact decimals are
+// bounded by TRLDecimal::MaxDigits. Going past either limit raises TRLValueError naming the
+// expression and the limit.
 #pragma once
 
 #include "RLParserTypes.h"
@@ -122,6 +130,9 @@ public:
     static constexpr int MaxEvaluationDepth = 1024;
     static constexpr long MaxEvaluationSteps = 1'000'000;
     static constexpr int MaxKeptTrees = 256;
+    // 16 Mi characters (32 MB in memory); a report's texts are far shorter.
+    static constexpr qsizetype MaxTextLength = 16 * 1024 * 1024;
+    static constexpr qsizetype MaxTextMade = 4 * MaxTextLength;
 
     using IdentifierEvent = std::function<void(TRLExpressionParser& sender, const QString& name,
                                                const TRLValueList& arguments, TRLValue& result)>;
@@ -170,7 +181,7 @@ private:
     class Evaluator;
 
     std::shared_ptr<const TRLParserNode> Build(const QString& text);
-    TRLValue EvaluateTree(const TRLParserNode* root);
+    TRLValue EvaluateTree(const TRLParserNode* root, const QString& text);
 
     QString expression_;
     TRLParserOptions options_ = poScanComponents;
@@ -189,4 +200,7 @@ private:
     std::vector<Frame> frames_;
     int depth_ = 0;
     long steps_ = 0;
+    qsizetype textMade_ = 0;
+    // The text being evaluated, for the messages of the size limits.
+    QString evaluating_;
 };
