@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <cerrno>
 #include <stdexcept>
 
@@ -13,13 +14,19 @@ namespace {
 
 constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
 
-// A signal handler may do next to nothing: it writes the signal's number into a socket, and the
-// event loop reads it from there. -1 while no instance listens.
+// A signal handler may do next to nothing: it notes the first signal for the loops that poll,
+// and writes the signal's number into a socket, from which the event loop reads it. -1 while no
+// instance listens.
 volatile sig_atomic_t writeEnd = -1;
 int readEnd = -1;
+// Lock-free, so that the handler may store into it and any thread read it.
+std::atomic<int> firstSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void OnTerminationSignal(int signal) {
     const int saved = errno;
+    int none = 0;
+    firstSignal.compare_exchange_strong(none, signal);
     const unsigned char number = static_cast<unsigned char>(signal);
     if (writeEnd >= 0) [[maybe_unused]]
         const ssize_t written = ::write(writeEnd, &number, 1);
@@ -28,7 +35,7 @@ extern "C" void OnTerminationSignal(int signal) {
 
 } // namespace
 
-TTerminationSignals::TTerminationSignals(QObject* parent) : QObject(parent) {
+TTerminationSignals::TTerminationSignals(QObject* parent, TRepeat repeat) : QObject(parent) {
     if (writeEnd >= 0)
         throw std::logic_error("termination signals are already taken");
     int ends[2];
@@ -36,13 +43,16 @@ TTerminationSignals::TTerminationSignals(QObject* parent) : QObject(parent) {
         throw std::runtime_error("cannot listen for termination signals");
     readEnd = ends[0];
     writeEnd = ends[1];
+    firstSignal = 0;
     notifier_ = new QSocketNotifier(readEnd, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &TTerminationSignals::Receive);
 
     struct sigaction action = {};
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    // The kernel puts the default action back as the first signal is delivered, so the second
+    // of its kind ends the program.
+    action.sa_flags = SA_RESTART | (repeat == TRepeat::EndsAtOnce ? SA_RESETHAND : 0);
     for (int i = 0; i < 3; ++i)
         sigaction(kSignals[i], &action, &previous_[i]);
 }
@@ -56,6 +66,22 @@ TTerminationSignals::~TTerminationSignals() {
     ::close(write);
     ::close(readEnd);
     readEnd = -1;
+}
+
+int TTerminationSignals::Received() {
+    return firstSignal.load(std::memory_order_relaxed);
+}
+
+const char* TTerminationSignals::Name(int signal) {
+    switch (signal) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGHUP:
+        return "SIGHUP";
+    }
+    return "a signal";
 }
 
 void TTerminationSignals::Receive() {

@@ -33,6 +33,44 @@ TEST(TerminationSignals, EachSignalReachesTheEventLoopAndTheOldHandlersComeBack)
     }
 }
 
+// Work that runs without the event loop polls: the first signal is kept, later ones do not
+// overwrite it, and a new listener starts from none.
+TEST(TerminationSignals, TheFirstSignalIsKeptForLoopsThatPoll) {
+    {
+        TTerminationSignals termination;
+        EXPECT_EQ(TTerminationSignals::Received(), 0);
+        std::raise(SIGHUP);
+        EXPECT_EQ(TTerminationSignals::Received(), SIGHUP);
+        std::raise(SIGINT);
+        EXPECT_EQ(TTerminationSignals::Received(), SIGHUP);
+    }
+    EXPECT_EQ(TTerminationSignals::Received(), SIGHUP) << "forgotten when the listener went";
+    TTerminationSignals next;
+    EXPECT_EQ(TTerminationSignals::Received(), 0);
+    EXPECT_EQ(TTerminationSignals::ExitStatus(SIGINT), 130);
+}
+
+// For the command-line programs a second Ctrl-C ends the run at once: the first puts the
+// default action back for its own kind only, and the earlier handlers return all the same.
+TEST(TerminationSignals, ASecondSignalOfTheKindCanEndTheProgram) {
+    {
+        TTerminationSignals termination(nullptr, TTerminationSignals::TRepeat::EndsAtOnce);
+        EXPECT_FALSE(HandlerIs(SIGINT, SIG_DFL));
+        std::raise(SIGINT);
+        EXPECT_EQ(TTerminationSignals::Received(), SIGINT);
+        EXPECT_TRUE(HandlerIs(SIGINT, SIG_DFL));
+        EXPECT_FALSE(HandlerIs(SIGTERM, SIG_DFL));
+        EXPECT_FALSE(HandlerIs(SIGHUP, SIG_DFL));
+    }
+    {
+        TTerminationSignals told;
+        std::raise(SIGINT);
+        EXPECT_FALSE(HandlerIs(SIGINT, SIG_DFL)) << "the desktop hears every signal";
+    }
+    for (int signal : {SIGTERM, SIGHUP, SIGINT})
+        EXPECT_TRUE(HandlerIs(signal, SIG_DFL));
+}
+
 TEST(TerminationSignals, OneListenerAtATime) {
     TTerminationSignals first;
     EXPECT_THROW(TTerminationSignals second, std::logic_error);
