@@ -47,6 +47,9 @@ constexpr int kContentCompression = 3;
 // Fonts and pictures are written once per document, so they get the best compression.
 constexpr int kResourceCompression = Z_BEST_COMPRESSION;
 
+// The largest pixel size the toolkit makes a font at (its font engines keep sizes in 16 bits).
+constexpr double kLargestPixelSize = 65535;
+
 // Pages under one node of the page tree.
 constexpr size_t kPagesPerNode = 1024;
 
@@ -421,6 +424,7 @@ public:
     // Adds the page to its document; false when the document could not be written.
     bool AddToDocument();
     const TRLPdfDocument& Document() const { return document_; }
+    const QString& Refusal() const { return refusal_; }
 
 private:
     // The graphics state the content stream has set, so that only changes are written.
@@ -484,6 +488,7 @@ private:
     int textFont_ = -1;
     double textSize_ = 0;
     std::optional<Run> announced_;
+    QString refusal_;
 };
 
 // --- TRLPdfDocument ------------------------------------------------------------------------------
@@ -1197,6 +1202,22 @@ void TRLPdfPageEngine::DrawRun(const Run& run) {
     if (count == 0 || pen_.style() == Qt::NoPen || pen_.color().alpha() == 0) {
         return;
     }
+    // The toolkit makes fonts of up to kLargestPixelSize pixels. Asked for more, it hands out a
+    // stand-in that draws boxes and knows no family, whose very name must not be asked for; its
+    // glyphs are not the text's, so the page refuses the text instead of showing boxes.
+    if (!run.Font.isValid() || !(run.Font.pixelSize() > 0) ||
+        run.Font.pixelSize() > kLargestPixelSize) {
+        if (refusal_.isEmpty()) {
+            QString text = run.Text.left(count);
+            if (text.size() > 40) {
+                text = text.left(40) + QChar(0x2026);
+            }
+            refusal_ = QStringLiteral("the text \"%1\" is in a font too large to draw (at most %2 "
+                                      "pixels high)")
+                           .arg(text, QString::number(kLargestPixelSize));
+        }
+        return;
+    }
     const RecentFont& recent = FontOf(run.Font);
     const int index = recent.Index;
     const TRLPdfFont* found = recent.Font;
@@ -1640,6 +1661,10 @@ TRLPdfPage::~TRLPdfPage() = default;
 bool TRLPdfPage::AddTo(TRLPdfWriter& writer) {
     Q_ASSERT(&engine_->Document() == writer.document_.get());
     return engine_->AddToDocument();
+}
+
+QString TRLPdfPage::Refusal() const {
+    return engine_->Refusal();
 }
 
 QPaintEngine* TRLPdfPage::paintEngine() const {

@@ -74,6 +74,10 @@ public:
     // thread that owns the writer. False when the document could not be written.
     bool AddTo(TRLPdfWriter& writer);
 
+    // What the painting could not put on the page (a text in a font too large for the toolkit
+    // to make), naming it; empty when everything was drawn. Such a page is no true copy.
+    QString Refusal() const;
+
     QPaintEngine* paintEngine() const override;
 
 protected:

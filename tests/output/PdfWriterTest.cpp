@@ -1,5 +1,6 @@
 // The PDF writer of our own, read back by poppler and compared with the toolkit's writer.
 #include "OutputTestSupport.h"
+#include "RLCanvas.h"
 #include "RLPdfWriter.h"
 
 #include <QRawFont>
@@ -504,6 +505,46 @@ TEST_F(PdfWriterTest, CoordinatesFarOutsideThePageStayReadable) {
     // The square of one inch, one inch from the top-left corner.
     EXPECT_LT(qGray(image.pixel(108, 108)), 64);
     EXPECT_GT(qGray(image.pixel(300, 300)), 192);
+}
+
+// The toolkit makes fonts of up to 65535 pixels; past that it hands out a stand-in that knows no
+// family. A text in such a font, drawn by the page's canvas or laid out by the painter, leaves
+// the page with a refusal that names it; the largest font the toolkit makes still stays text.
+TEST_F(PdfWriterTest, TextsInFontsTooLargeToMakeAreRefusedByTheirPage) {
+    QFile out(dir.filePath("huge.pdf"));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    // At the report's own resolution, as the PDF filter paints.
+    TRLPdfWriter writer(out, 96);
+    for (const int pixels : {65535, 65536, 1 << 24}) {
+        for (const bool canvasText : {true, false}) {
+            SCOPED_TRACE(testing::Message() << pixels << (canvasText ? " canvas" : " painter"));
+            TRLPdfPage page(writer, QSizeF(595, 842));
+            QPainter painter(&page);
+            if (canvasText) {
+                TRLCanvas canvas(painter, page.logicalDpiY());
+                // Points at the canvas's resolution that make exactly these pixels.
+                const int points =
+                    static_cast<int>(std::lround(pixels * 72.0 / page.logicalDpiY()));
+                canvas.SetFont({.Name = "Liberation Sans", .Size = points});
+                canvas.TextOut(0, 0, QStringLiteral("Kel"));
+            } else {
+                QFont font(QStringLiteral("Liberation Sans"));
+                font.setPixelSize(pixels);
+                painter.setFont(font);
+                painter.drawText(QPointF(0, 100), QStringLiteral("Kel"));
+            }
+            painter.end();
+            if (pixels <= 65535) {
+                EXPECT_EQ(page.Refusal(), QString());
+            } else {
+                EXPECT_TRUE(page.Refusal().contains(QStringLiteral("\"Kel\""))) << page.Refusal().toStdString();
+            }
+            EXPECT_TRUE(page.AddTo(writer));
+        }
+    }
+    ASSERT_TRUE(writer.Finish()) << writer.ErrorString().toStdString();
+    out.close();
+    EXPECT_EQ(PdfPageSizes(out.fileName()).size(), 6);
 }
 
 } // namespace
