@@ -1,5 +1,6 @@
 #include "RLPdfFilter.h"
 
+#include "RLGraphicObject.h"
 #include "RLGraphicStorage.h"
 #include "RLGraphicSurface.h"
 #include "RLMetaTypes.h"
@@ -12,6 +13,7 @@
 #include <QSaveFile>
 #include <QThread>
 
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <exception>
@@ -51,18 +53,65 @@ QString Producer(bool archival) {
     return archival ? QStringLiteral("Qt ") + QString::fromLatin1(qVersion()) : kCreator;
 }
 
-// One PDF page painted from a page of the store, the whole sheet being the page: the report's
-// own margins are part of the drawing.
-std::unique_ptr<TRLPdfPage> PaintPdfPage(TRLPdfWriter& writer, const TRLGraphicSurface& page) {
+// The largest pixel size the toolkit makes a font at; the PDF writer refuses texts past it.
+constexpr double kLargestFontPixels = 65535;
+
+// A text's words for a message: short, on one line.
+QString Quoted(const QString& text) {
+    QString shown = text.simplified();
+    if (shown.size() > 40)
+        shown = shown.left(40) + QChar(0x2026);
+    return u'"' + shown + u'"';
+}
+
+// Why a page's texts cannot be drawn at the height the canvas would make their fonts on a PDF
+// page of the given height in pixels, or empty. A font the toolkit cannot make would come out
+// as boxes, and sizes far past it would wrap around to tiny ones on the way.
+QString TooLargeFont(const TRLGraphicSurface& page, int pdfHeight) {
+    const double yFactor = page.Height() != 0 ? double(pdfHeight) / page.Height() : 1.0;
+    for (const auto& object : page.Objects()) {
+        if (object->Kind() != TRLObjectKind::Text)
+            continue;
+        const auto& text = static_cast<const TRLTextObject&>(*object);
+        const TRLMetaFont& font = text.Font;
+        const int ppi = font.PixelsPerInch != 0 ? font.PixelsPerInch : kPixelsPerInch;
+        // As the canvas sizes it: points at the page's resolution, rounded, then pixels.
+        const double points =
+            std::abs(std::nearbyint(double(font.Size) * yFactor * ppi / kPixelsPerInch));
+        const double pixels = std::floor((points * kPixelsPerInch * 2 + 72) / 144);
+        if (pixels <= kLargestFontPixels || text.DisplayText().isEmpty())
+            continue;
+        return QStringLiteral("the text %1 has a font size of %2 pt at %3 pixels per inch, too "
+                              "large to draw: %4 pixels high, at most %5")
+            .arg(Quoted(text.DisplayText()), QString::number(font.Size), QString::number(ppi),
+                 QString::number(pixels, 'f', 0), QString::number(kLargestFontPixels, 'f', 0));
+    }
+    return {};
+}
+
+} // namespace
+
+std::unique_ptr<TRLPdfPage> TRLPDFFilter::PaintPage(TRLPdfWriter& writer,
+                                                    const TRLGraphicSurface& page, int number) {
+    // The whole sheet is the page: the report's own margins are part of the drawing.
     auto pdfPage = std::make_unique<TRLPdfPage>(
-        writer, TRLPDFFilter::PageLayoutOf(page).fullRect(QPageLayout::Point).size());
+        writer, PageLayoutOf(page).fullRect(QPageLayout::Point).size());
+    const auto refuse = [number](const QString& why) {
+        return TRLException(QStringLiteral("page %1: %2").arg(QString::number(number), why));
+    };
+    if (const QString why = TooLargeFont(page, pdfPage->height()); !why.isEmpty())
+        throw refuse(why);
     QPainter painter;
     if (!painter.begin(pdfPage.get()))
-        throw TRLException(QStringLiteral("the PDF page could not be started"));
+        throw refuse(QStringLiteral("the PDF page could not be started"));
     page.PaintTo(painter, QRect(0, 0, pdfPage->width(), pdfPage->height()));
     painter.end();
+    if (!pdfPage->Refusal().isEmpty())
+        throw refuse(pdfPage->Refusal());
     return pdfPage;
 }
+
+namespace {
 
 QDateTime CurrentSecond() {
     const QDateTime now = QDateTime::currentDateTime();
@@ -393,7 +442,9 @@ void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
         if (std::shared_ptr<const TRLGraphicSurface> held = page.weak_from_this().lock();
             held && painters_) {
             auto job = std::make_shared<std::packaged_task<std::unique_ptr<TRLPdfPage>()>>(
-                [writer = pdf_.get(), held] { return PaintPdfPage(*writer, *held); });
+                [writer = pdf_.get(), held, number = pagesWritten_] {
+                    return PaintPage(*writer, *held, number);
+                });
             painting_.push_back(job->get_future());
             painters_->Post([job] { (*job)(); });
             // A few pages ahead keep every painter busy; more would only hold memory.
@@ -403,7 +454,13 @@ void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
         }
         while (!painting_.empty())
             AddPaintedPage();
-        if (!PaintPdfPage(*pdf_, page)->AddTo(*pdf_))
+        std::unique_ptr<TRLPdfPage> painted;
+        try {
+            painted = PaintPage(*pdf_, page, pagesWritten_);
+        } catch (const TRLException& e) {
+            Fail(e.Message());
+        }
+        if (!painted->AddTo(*pdf_))
             Fail(pdf_->ErrorString());
         return;
     }

@@ -131,6 +131,48 @@ TEST_F(PdfFilterTest, RunsThatDoNotFinishLeaveTheEarlierFileAsItWas) {
     EXPECT_TRUE(unchanged());
 }
 
+// Every font size a page can hold gives a document or one refusal that names the page and the
+// size; sizes just within the largest the toolkit makes a font at (65535 pixels) still draw.
+TEST_F(PdfFilterTest, EveryFontSizeDrawsOrIsRefusedNamingThePage) {
+    const struct {
+        int32_t Size;
+        int32_t PixelsPerInch;
+        bool Draws;
+    } cases[] = {{0, 96, true},          {-12, 96, true},        {3278, 96, true},
+                 {49000, 96, true},      {49300, 96, false},     {3278, 1440, false},
+                 {INT32_MAX, 96, false}, {INT32_MIN, 96, false}, {12, INT32_MAX, false}};
+    const QString file = Path("letra.pdf");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Size << " at " << c.PixelsPerInch);
+        store.Clear();
+        store.Add(MakePage(1));
+        auto page = OpenPage();
+        auto& text = page->Append<TRLTextObject>();
+        text.BoundsRect = {10, 10, 300, 100};
+        text.Origin = {10, 10};
+        text.Font.Size = c.Size;
+        text.Font.PixelsPerInch = c.PixelsPerInch;
+        text.SetFontName(QStringLiteral("Liberation Sans"));
+        text.Text = QStringLiteral("Kel");
+        page->Close();
+        store.Add(page);
+        QFile::remove(file);
+        filter.SetFileName(file);
+        const QString error = ErrorOf([&] { FilterPages(&store, &filter, 1, false); });
+        if (c.Draws) {
+            EXPECT_EQ(error, "(no error)");
+            EXPECT_EQ(PdfPageSizes(file).size(), 2);
+        } else {
+            EXPECT_TRUE(error.startsWith(QStringLiteral("cannot write %1: page 2: ").arg(file)))
+                << error.toStdString();
+            EXPECT_TRUE(error.contains(QStringLiteral("font size of %1 pt").arg(c.Size)))
+                << error.toStdString();
+            EXPECT_FALSE(error.contains(u'\n'));
+            EXPECT_FALSE(QFile::exists(file));
+        }
+    }
+}
+
 // An XMP date in the notation of the document's information: "2026-12-07T03:59:26-03:00" ->
 // "D:20261207035926-03'00'", "...Z" -> "D:...Z".
 QString InfoNotation(const QString& xmp) {
