@@ -126,6 +126,11 @@ public:
                   const TRLRect& sourceRect);
     void SetClipRect(const TRLRect& rect);
     void ResetClipRect();
+    // The clip the last SetClipRect still holds; false when none is set.
+    bool ClipRect(TRLRect& rect) const {
+        rect = clipRect_;
+        return !clipStack_.empty();
+    }
 
     // Finds the row nearest above nearRow where a horizontal cut halves no keep-whole text.
     bool FindFreeRow(int32_t nearRow, int32_t& row) const;

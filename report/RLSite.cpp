@@ -3,6 +3,7 @@
 #include "RLGraphicSurface.h"
 #include "RLUtils.h"
 
+#include <QPainter>
 #include <QScopedValueRollback>
 
 #include <algorithm>
@@ -271,6 +272,57 @@ void TRLBackground::SetPicture(const QImage& picture) {
     }
 }
 
+namespace {
+
+// Tiles are recorded one by one up to this many in view; past it one picture holds them all, so
+// that a small picture repeated over a large band stays a handful of objects.
+constexpr qint64 kMaxSeparateTiles = 64;
+// The largest picture a background prepares for its tiles (64 MB in memory), about sixteen
+// pages' worth: a site nested in a band as tall as a million pixels would otherwise ask for
+// gigabytes.
+constexpr qint64 kMaxTiledPixels = 16LL * 1024 * 1024;
+
+bool IsEmptyRect(const TRLRect& r) {
+    return r.Right <= r.Left || r.Bottom <= r.Top;
+}
+
+TRLRect IntersectRects(const TRLRect& a, const TRLRect& b) {
+    return {std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
+            std::min(a.Bottom, b.Bottom)};
+}
+
+// The part of rect that can appear: within the surface (a page, or the site it goes into) and
+// within the clip the caller set, such as the slice of a band that goes on this page.
+TRLRect VisiblePart(const TRLGraphicSurface& surface, const TRLRect& rect) {
+    TRLRect visible = rect;
+    if (surface.Width() > 0 && surface.Height() > 0)
+        visible = IntersectRects(visible, {0, 0, surface.Width(), surface.Height()});
+    if (TRLRect clip; surface.ClipRect(clip))
+        visible = IntersectRects(visible, clip);
+    return visible;
+}
+
+// One colour all over, without transparency: tiles of it are the picture stretched.
+bool IsUniform(const QImage& image) {
+    if (image.hasAlphaChannel())
+        return false;
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    const QRgb first = rgb.pixel(0, 0);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x)
+            if (line[x] != first)
+                return false;
+    }
+    return true;
+}
+
+QString PixelCount(qint64 width, qint64 height) {
+    return QStringLiteral("%1 x %2 pixels").arg(width).arg(height);
+}
+
+} // namespace
+
 void TRLBackground::Record(TRLGraphicSurface& surface, const TRLRect& rect) const {
     if (picture_.isNull())
         return;
@@ -278,17 +330,15 @@ void TRLBackground::Record(TRLGraphicSurface& surface, const TRLRect& rect) cons
     const int h = autoSize_ ? picture_.height() : height_;
     if (w <= 0 || h <= 0)
         return;
+    const TRLRect visible = VisiblePart(surface, rect);
+    if (IsEmptyRect(visible))
+        return;
     if (stretch_ || arrange_ == baDistributed) {
         surface.StretchDraw(rect, picture_);
         return;
     }
     if (arrange_ == baSidebySide) {
-        // Tiles from the top-left corner, cut at the rectangle's edges.
-        surface.SetClipRect(rect);
-        for (int y = rect.Top; y < rect.Bottom; y += h)
-            for (int x = rect.Left; x < rect.Right; x += w)
-                surface.StretchDraw({x, y, x + w, y + h}, picture_);
-        surface.ResetClipRect();
+        RecordTiles(surface, rect, visible, w, h);
         return;
     }
     int x = rect.Left;
@@ -304,9 +354,59 @@ void TRLBackground::Record(TRLGraphicSurface& surface, const TRLRect& rect) cons
             align_ == faBottomOnly)
             y = rect.Bottom - h;
     }
-    surface.SetClipRect(rect);
+    surface.SetClipRect(visible);
     surface.StretchDraw({x, y, x + w, y + h}, picture_);
     surface.ResetClipRect();
+}
+
+void TRLBackground::RecordTiles(TRLGraphicSurface& surface, const TRLRect& rect,
+                                const TRLRect& visible, int w, int h) const {
+    // Tiles run from the rectangle's top-left corner; only those that reach into view count.
+    const qint64 firstColumn = (qint64(visible.Left) - rect.Left) / w;
+    const qint64 endColumn = (qint64(visible.Right) - rect.Left + w - 1) / w;
+    const qint64 firstRow = (qint64(visible.Top) - rect.Top) / h;
+    const qint64 endRow = (qint64(visible.Bottom) - rect.Top + h - 1) / h;
+    if ((endColumn - firstColumn) * (endRow - firstRow) <= kMaxSeparateTiles) {
+        surface.SetClipRect(visible);
+        for (qint64 row = firstRow; row < endRow; ++row)
+            for (qint64 column = firstColumn; column < endColumn; ++column) {
+                const int x = rect.Left + static_cast<int>(column * w);
+                const int y = rect.Top + static_cast<int>(row * h);
+                surface.StretchDraw({x, y, x + w, y + h}, picture_);
+            }
+        surface.ResetClipRect();
+        return;
+    }
+    const QString name = owner_ ? owner_->Name() : QString();
+    if (IsUniform(picture_)) {
+        // Any number of tiles of one colour is that colour: one stretched picture.
+        surface.StretchDraw(visible, picture_);
+        return;
+    }
+    const qint64 width = WidthOfRect(visible);
+    const qint64 height = HeightOfRect(visible);
+    if (width * height > kMaxTiledPixels || qint64(w) * h > kMaxTiledPixels)
+        throw TRLException(
+            QStringLiteral("%1.Background: tiles of %2 over %3 are more than the %4 pixels a "
+                           "background may repeat its picture over")
+                .arg(name, PixelCount(w, h), PixelCount(width, height))
+                .arg(kMaxTiledPixels));
+    const QImage tile =
+        picture_.size() == QSize(w, h) ? picture_ : picture_.scaled(w, h, Qt::IgnoreAspectRatio);
+    QImage tiled(static_cast<int>(width), static_cast<int>(height),
+                 tile.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                        : QImage::Format_RGB32);
+    if (tiled.isNull())
+        throw TRLException(QStringLiteral("%1.Background: no memory for tiles over %2")
+                               .arg(name, PixelCount(width, height)));
+    tiled.fill(Qt::transparent);
+    {
+        QPainter painter(&tiled);
+        painter.setBrushOrigin(static_cast<int>(-((qint64(visible.Left) - rect.Left) % w)),
+                               static_cast<int>(-((qint64(visible.Top) - rect.Top) % h)));
+        painter.fillRect(tiled.rect(), QBrush(tile));
+    }
+    surface.Draw(visible.Left, visible.Top, tiled);
 }
 
 // ---- TRLDegradeEffect ------------------------------------------------------------------------
@@ -319,31 +419,52 @@ void TRLDegradeEffect::Record(TRLGraphicSurface& surface, const TRLRect& rect,
                               const QColor& color) const {
     const bool horizontal = direction_ == ddHorizontal;
     const int size = horizontal ? WidthOfRect(rect) : HeightOfRect(rect);
-    if (size <= 0)
+    const TRLRect visible = VisiblePart(surface, rect);
+    if (size <= 0 || IsEmptyRect(visible))
         return;
-    const int g = granularity_;
-    const int steps = (size + g - 1) / g;
+    const qint64 g = granularity_; // any int: sums below are taken in 64 bits
+    const qint64 steps = (size + g - 1) / g;
     auto mix = [](int c1, int c2, double t) {
         return std::clamp(c1 - RoundHalfEven(c1 * t) + RoundHalfEven(c2 * t), 0, 255);
     };
-    for (int i = 0; i < steps; ++i) {
+    auto colourOf = [&](qint64 i) {
         const double t = double(i) / steps;
-        const QColor c(mix(color.red(), oppositeColor_.red(), t),
-                       mix(color.green(), oppositeColor_.green(), t),
-                       mix(color.blue(), oppositeColor_.blue(), t));
-        const int from = i * g;
-        const int to = std::min(from + g, size);
-        TRLRect strip = rect;
+        return QColor(mix(color.red(), oppositeColor_.red(), t),
+                      mix(color.green(), oppositeColor_.green(), t),
+                      mix(color.blue(), oppositeColor_.blue(), t));
+    };
+    // Only the strips in view are recorded, and neighbours of one colour as one: a gradient
+    // takes at most one strip per colour step, however fine its granularity or long its band.
+    const int origin = horizontal ? rect.Left : rect.Top;
+    const int viewFrom = (horizontal ? visible.Left : visible.Top) - origin;
+    const int viewTo = (horizontal ? visible.Right : visible.Bottom) - origin;
+    auto fill = [&](qint64 from, qint64 to, const QColor& c) {
+        const int stripFrom = origin + static_cast<int>(std::max<qint64>(from, viewFrom));
+        const int stripTo = origin + static_cast<int>(std::min<qint64>(to, viewTo));
+        TRLRect strip = visible;
         if (horizontal) {
-            strip.Left = rect.Left + from;
-            strip.Right = rect.Left + to;
+            strip.Left = stripFrom;
+            strip.Right = stripTo;
         } else {
-            strip.Top = rect.Top + from;
-            strip.Bottom = rect.Top + to;
+            strip.Top = stripFrom;
+            strip.Bottom = stripTo;
         }
         surface.SetBrush(TRLBrush{c, TRLBrushStyle::Solid});
         surface.FillRect(strip);
+    };
+    const qint64 first = viewFrom / g;
+    const qint64 end = std::min(steps, (viewTo + g - 1) / g);
+    qint64 runFrom = first * g;
+    QColor runColour = colourOf(first);
+    for (qint64 i = first + 1; i < end; ++i) {
+        const QColor c = colourOf(i);
+        if (c.rgb() == runColour.rgb())
+            continue;
+        fill(runFrom, i * g, runColour);
+        runFrom = i * g;
+        runColour = c;
     }
+    fill(runFrom, std::min<qint64>(end * g, size), runColour);
 }
 
 // ---- TRLCustomSite ---------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 // The control model: geometry, alignment, borders, colours, holders and names.
 #include "ReportTestSupport.h"
 
+#include "RLGraphicData.h"
 #include "RLMessages.h"
 
 using namespace reporttest;
@@ -157,6 +158,134 @@ TEST(Degrade, StripsRunFromColourToOpposite) {
     band->Degrade().SetOppositeColor(QColor(200, 100, 0));
     ASSERT_TRUE(report.Prepare());
     EXPECT_EQ(ObjectsOf<TRLFillRectObject>(*Page(report)).size(), 1u);
+}
+
+// The strips in view only, neighbours of one colour as one: a million-pixel band with one
+// strip a pixel records no more than its page shows, and the strips still meet without a gap.
+TEST(Degrade, OnlyTheStripsInViewAreRecordedAndEqualNeighboursMerge) {
+    TRLReport report;
+    auto* band = AddBand(&report, "B", btTitle, 0, 1000000);
+    band->SetColor(QColor(200, 100, 0));
+    band->Degrade().SetDirection(ddVertical);
+    band->Degrade().SetOppositeColor(QColor(0, 100, 200));
+    band->Degrade().SetGranularity(1);
+    ASSERT_GT(PreparedPages(report), 0);
+    size_t strips = 0;
+    for (int i = 0; i < report.Storage().PageCount(); ++i) {
+        const auto page = Page(report, i);
+        for (const TRLFillRectObject* fill : ObjectsOf<TRLFillRectObject>(*page)) {
+            ++strips;
+            EXPECT_LE(fill->BoundsRect.Bottom, page->Height());
+        }
+    }
+    // 200 red steps over a million pixels: one colour over the whole page.
+    EXPECT_EQ(strips, 1u);
+
+    // Across 718 pixels the red and blue channels step 200 times: at most 201 strips, which
+    // run from the first colour at the left to nearly the opposite one at the right, edge to edge.
+    band->SetHeight(10);
+    band->Degrade().SetDirection(ddHorizontal);
+    ASSERT_TRUE(report.Prepare());
+    const auto page = Page(report);
+    const auto fills = ObjectsOf<TRLFillRectObject>(*page);
+    ASSERT_GT(fills.size(), 100u);
+    ASSERT_LE(fills.size(), 201u);
+    EXPECT_EQ(fills.front()->BoundsRect.Left, 38);
+    EXPECT_EQ(fills.back()->BoundsRect.Right, 756);
+    for (size_t i = 1; i < fills.size(); ++i) {
+        EXPECT_EQ(fills[i]->BoundsRect.Left, fills[i - 1]->BoundsRect.Right);
+        EXPECT_NE(fills[i]->Brush.Color.ToColor(), fills[i - 1]->Brush.Color.ToColor());
+    }
+    EXPECT_EQ(fills.front()->Brush.Color.ToColor(), QColor(200, 100, 0));
+    EXPECT_LE(fills.back()->Brush.Color.ToColor().red(), 1);
+}
+
+namespace {
+
+// A picture of w x h pixels in two colours, so that no two neighbours are alike.
+QImage Checkered(int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, (x + y) % 2 ? qRgb(255, 0, 0) : qRgb(0, 0, 255));
+    return image;
+}
+
+std::vector<const TRLImageObject*>
+ImagesOfAllPages(const TRLCustomReport& report,
+                 std::vector<std::shared_ptr<TRLGraphicSurface>>& held) {
+    std::vector<const TRLImageObject*> images;
+    for (int i = 0; i < report.Storage().PageCount(); ++i) {
+        held.push_back(Page(report, i));
+        for (const TRLImageObject* image : ObjectsOf<TRLImageObject>(*held.back()))
+            images.push_back(image);
+    }
+    return images;
+}
+
+} // namespace
+
+// Tiles on a band that runs a million pixels past its page: those the page shows, no others.
+TEST(Background, TilesAreRecordedOnlyWhereThePageShowsThem) {
+    TRLReport report;
+    auto* band = AddBand(&report, "B", btTitle, 0, 1000000);
+    band->Background().SetArrange(baSidebySide);
+    band->Background().SetPicture(Checkered(200, 200));
+    ASSERT_GT(PreparedPages(report), 0);
+    std::vector<std::shared_ptr<TRLGraphicSurface>> held;
+    const auto tiles = ImagesOfAllPages(report, held);
+    // 718 wide from 38 and cut at the paper's 1123: four columns by six rows of 200.
+    ASSERT_EQ(tiles.size(), 24u);
+    for (const TRLImageObject* tile : tiles)
+        EXPECT_LT(tile->BoundsRect.Top, 1123);
+    EXPECT_EQ(tiles.back()->BoundsRect, (TRLRect{638, 1038, 838, 1238}));
+}
+
+// Many small tiles in view go as one picture of what the page shows, cut from the tiling at its
+// own phase; a picture of one colour is that picture stretched.
+TEST(Background, ManyTilesInViewAreOnePicture) {
+    TRLReport report;
+    auto* band = AddBand(&report, "B", btTitle, 0, 1000000);
+    band->Background().SetArrange(baSidebySide);
+    band->Background().SetPicture(Checkered(2, 2));
+    ASSERT_GT(PreparedPages(report), 0);
+    std::vector<std::shared_ptr<TRLGraphicSurface>> held;
+    auto images = ImagesOfAllPages(report, held);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0]->BoundsRect, (TRLRect{38, 38, 756, 1123}));
+    const QImage drawn = DecodeTaggedData(images[0]->Data);
+    ASSERT_EQ(drawn.size(), QSize(718, 1085));
+    EXPECT_EQ(drawn.pixel(0, 0), qRgb(0, 0, 255));
+    EXPECT_EQ(drawn.pixel(1, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(drawn.pixel(717, 1084), qRgb(255, 0, 0)); // 717 + 1084 is odd
+
+    QImage plain(1, 1, QImage::Format_RGB32);
+    plain.fill(qRgb(10, 20, 30));
+    band->Background().SetPicture(plain);
+    ASSERT_GT(PreparedPages(report), 0);
+    held.clear();
+    images = ImagesOfAllPages(report, held);
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0]->BoundsRect, (TRLRect{38, 38, 756, 1123}));
+    EXPECT_EQ(DecodeTaggedData(images[0]->Data).size(), QSize(1, 1));
+}
+
+// Tiles over a paper five metres square would need a picture of 350 million pixels.
+TEST(Background, TilesOverMoreThanTheBoundAreRefusedNamingTheSite) {
+    TRLReport report;
+    report.PageSetup().SetPaperSize(fpCustom);
+    report.PageSetup().SetPaperWidth(5000);
+    report.PageSetup().SetPaperHeight(5000);
+    auto* band = AddBand(&report, "Fondo", btTitle, 0, 1000000);
+    band->Background().SetArrange(baSidebySide);
+    band->Background().SetPicture(Checkered(2, 2));
+    try {
+        report.Prepare();
+        FAIL() << "the tiles were recorded";
+    } catch (const TRLException& e) {
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Fondo.Background: ")))
+            << e.Message().toStdString();
+    }
 }
 
 TEST(Holders, StylesFollowTheHolder) {
