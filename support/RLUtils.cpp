@@ -161,6 +161,43 @@ void DropScratchFile(const QString& fileName) {
     state.keptFiles.removeOne(fileName);
 }
 
+// ---- Files -------------------------------------------------------------------------------------
+
+QByteArray ReadFileAtMost(const QString& path, qint64 limit) {
+    const auto tooLarge = [&] {
+        constexpr qint64 megabyte = 1024 * 1024;
+        const QString size = limit >= megabyte && limit % megabyte == 0
+                                 ? QStringLiteral("%1 MB").arg(limit / megabyte)
+                                 : QStringLiteral("%1 bytes").arg(limit);
+        return TRLException(QStringLiteral("%1: larger than %2").arg(path, size));
+    };
+    const QFileInfo info(path);
+    if (info.isDir())
+        throw TRLException(QStringLiteral("%1: cannot be read: it is a folder").arg(path));
+    if (info.isFile() && info.size() > limit)
+        throw tooLarge();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw TRLException(QStringLiteral("%1: cannot be read: %2").arg(path, file.errorString()));
+    // In pieces: a pipe or a device tells no size, and whatever it says a file may grow meanwhile.
+    constexpr qint64 piece = 64 * 1024;
+    QByteArray bytes;
+    for (;;) {
+        const qint64 wanted = std::min(piece, limit + 1 - bytes.size());
+        const qsizetype had = bytes.size();
+        bytes.resize(had + wanted);
+        const qint64 got = file.read(bytes.data() + had, wanted);
+        if (got < 0)
+            throw TRLException(
+                QStringLiteral("%1: cannot be read: %2").arg(path, file.errorString()));
+        bytes.resize(had + got);
+        if (bytes.size() > limit)
+            throw tooLarge();
+        if (got == 0)
+            return bytes;
+    }
+}
+
 // ---- Text helpers ------------------------------------------------------------------------------
 
 QImage BitmapFromHexText(const QString& text) {

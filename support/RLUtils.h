@@ -36,6 +36,14 @@ void KeepScratchFile(const QString& fileName);
 // Forgets the first registration of a scratch file; used by owners that delete it themselves.
 void DropScratchFile(const QString& fileName);
 
+// ---- Files -----------------------------------------------------------------------------------
+
+// The bytes of the file at path, read whole but never past limit bytes: a larger file is refused
+// by its size before anything is read, and a pipe or device (a FIFO, /dev/zero) by reading one
+// byte more than the limit. Raises TRLException "PATH: larger than N MB" (or "N bytes" for a
+// limit below a megabyte), or "PATH: cannot be read: REASON".
+QByteArray ReadFileAtMost(const QString& path, qint64 limit);
+
 // ---- Text helpers ----------------------------------------------------------------------------
 
 // Decodes a bitmap file image written as hexadecimal text (two digits a byte, high digit first,
