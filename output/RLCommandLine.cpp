@@ -1,11 +1,16 @@
 #include "RLCommandLine.h"
 
 #include "RLPdfFilter.h"
+#include "RLReportHooks.h"
 #include "RLUtils.h"
+#include "TerminationSignals.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QImageWriter>
 
 #include <unistd.h>
 
@@ -151,4 +156,190 @@ QCommandLineOption HelpOption() {
 QCommandLineOption VersionOption() {
     return QCommandLineOption(QStringLiteral("version"),
                               QStringLiteral("show the program's version and exit"));
+}
+
+// ---- Long runs on a terminal -------------------------------------------------------------------
+
+bool TerminationRequested() {
+    return TTerminationSignals::Received() != 0;
+}
+
+void StopIfTerminationRequested() {
+    if (const int signal = TTerminationSignals::Received())
+        throw TRLInterrupted(signal);
+}
+
+TRLInterrupted::TRLInterrupted(int signal)
+    : TRLException(QStringLiteral("interrupted by %1")
+                       .arg(QLatin1String(TTerminationSignals::Name(signal)))),
+      signal_(signal) {}
+
+namespace {
+
+// On a terminal the line follows the run closely; in a log it is a line every few seconds.
+constexpr qint64 kTerminalIntervalMs = 250;
+constexpr qint64 kPlainIntervalMs = 2000;
+
+qint64 NowMs() {
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock.elapsed();
+}
+
+} // namespace
+
+TRLConsoleProgress::TRLConsoleProgress(bool asked, FILE* to) : to_(to) {
+    terminal_ = isatty(fileno(to)) != 0;
+    shown_ = asked || terminal_;
+    Restart();
+}
+
+TRLConsoleProgress::~TRLConsoleProgress() {
+    Finish();
+}
+
+void TRLConsoleProgress::Restart() {
+    startedMs_ = NowMs();
+    lastShownMs_ = -1;
+}
+
+bool TRLConsoleProgress::Due(bool final) const {
+    if (!shown_)
+        return false;
+    if (final)
+        return true;
+    // The first state is shown only once the run has gone on for an interval: short runs stay
+    // quiet but for their last line.
+    const qint64 since = lastShownMs_ < 0 ? startedMs_ : lastShownMs_;
+    return NowMs() - since >= (terminal_ ? kTerminalIntervalMs : kPlainIntervalMs);
+}
+
+void TRLConsoleProgress::Tell(const std::function<QString(double)>& line, qint64 done, bool final) {
+    if (!Due(final))
+        return;
+    const qint64 now = NowMs();
+    lastShownMs_ = now;
+    const double seconds = std::max<qint64>(now - startedMs_, 1) / 1000.0;
+    const QByteArray text = line(static_cast<double>(done) / seconds).toUtf8();
+    if (terminal_) {
+        // Spaces cover what a longer earlier line left on the right.
+        const int pad = std::max(0, lastLength_ - static_cast<int>(text.size()));
+        std::fprintf(to_, "\r%s%*s", text.constData(), pad, "");
+        lastLength_ = static_cast<int>(text.size());
+        lineOpen_ = true;
+    } else {
+        std::fprintf(to_, "%s\n", text.constData());
+    }
+    std::fflush(to_);
+}
+
+void TRLConsoleProgress::Finish() {
+    if (!lineOpen_)
+        return;
+    std::fputc('\n', to_);
+    std::fflush(to_);
+    lineOpen_ = false;
+    lastLength_ = 0;
+}
+
+QString TRLConsoleProgress::Grouped(qint64 number) {
+    QString digits = QString::number(number < 0 ? -number : number);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QLatin1Char(','));
+    return number < 0 ? QLatin1Char('-') + digits : digits;
+}
+
+namespace {
+
+struct TPreparing {
+    TRLConsoleProgress* Console = nullptr;
+    std::function<int()> Pages;
+    qint64 Records = 0;
+    TRLProgressFactory Previous = nullptr;
+};
+
+TPreparing& Preparing() {
+    static TPreparing preparing;
+    return preparing;
+}
+
+// What the report tells its progress window, told on the terminal: one step per record, and the
+// cancel it polls between records answered by the termination signals.
+void TellPreparing(bool final) {
+    TPreparing& preparing = Preparing();
+    if (!preparing.Console || !preparing.Console->Due(final))
+        return;
+    const int pages = preparing.Pages();
+    preparing.Console->Tell(
+        [pages, records = preparing.Records](double perSecond) {
+            return QStringLiteral("page %1 · %2 records · %3 pages/s")
+                .arg(TRLConsoleProgress::Grouped(pages), TRLConsoleProgress::Grouped(records))
+                .arg(perSecond, 0, 'f', 0);
+        },
+        pages, final);
+}
+
+class TConsoleReportProgress : public TRLReportProgress {
+public:
+    void SetText(const QString&) override {}
+    void SetMaximum(int) override {}
+    void StepIt() override {
+        ++Preparing().Records;
+        TellPreparing(false);
+    }
+    bool Canceled() const override { return TerminationRequested(); }
+};
+
+std::unique_ptr<TRLReportProgress> MakeConsoleReportProgress(const QString&, const QString&) {
+    return std::make_unique<TConsoleReportProgress>();
+}
+
+} // namespace
+
+TRLPreparingProgress::TRLPreparingProgress(TRLConsoleProgress& progress,
+                                           std::function<int()> pages) {
+    TPreparing& preparing = Preparing();
+    preparing.Console = &progress;
+    preparing.Pages = std::move(pages);
+    preparing.Records = 0;
+    preparing.Previous = ReportProgressFactory();
+    progress.Restart();
+    SetReportProgressFactory(&MakeConsoleReportProgress);
+}
+
+TRLPreparingProgress::~TRLPreparingProgress() {
+    TPreparing& preparing = Preparing();
+    SetReportProgressFactory(preparing.Previous);
+    preparing.Console = nullptr;
+    preparing.Pages = nullptr;
+}
+
+void TRLPreparingProgress::Done() {
+    TellPreparing(true);
+    if (TRLConsoleProgress* console = Preparing().Console)
+        console->Finish();
+}
+
+qint64 TRLPreparingProgress::Records() {
+    return Preparing().Records;
+}
+
+void WritePngFile(const QImage& image, const QString& fileName) {
+    QFile file(fileName);
+    QString reason;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        reason = file.errorString();
+    } else {
+        QImageWriter writer(&file, "PNG");
+        const bool written = writer.write(image);
+        // A full disk shows at the last bytes, when the file's buffer is handed to the system.
+        const bool flushed = file.flush();
+        if (!written || !flushed || file.error() != QFileDevice::NoError)
+            reason =
+                file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+    }
+    if (reason.isEmpty())
+        return;
+    throw TRLException(QStringLiteral("cannot write %1: %2").arg(fileName, reason));
 }

@@ -6,9 +6,9 @@
 #include "RLRegistry.h"
 #include "RLReport.h"
 #include "RLReportTypes.h"
+#include "RLUtils.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -494,10 +494,8 @@ ReadLayoutFromJson(const QByteArray& json, const QString& displayName, const QSt
 }
 
 std::unique_ptr<TRLCustomControl> ReadLayout(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw TRLException(QStringLiteral("%1: cannot be read: %2").arg(path, file.errorString()));
-    return ReadLayoutFromJson(file.readAll(), path, QFileInfo(path).absolutePath());
+    return ReadLayoutFromJson(ReadFileAtMost(path, MaxLayoutFileBytes), path,
+                              QFileInfo(path).absolutePath());
 }
 
 std::unique_ptr<TRLReport> ReadReportLayout(const QString& path) {

@@ -41,6 +41,10 @@ inline constexpr double LayoutNumberLimit = 1'000'000;
 // The whole-number properties that are counts or identifiers, never laid out: they take any int.
 bool IsLayoutCount(const TRLPropertyInfo& property);
 
+// The largest layout file read, 16 MB: layouts are a few kilobytes (their pictures are files of
+// their own), and a file, pipe or device that gives more is refused before it is held.
+inline constexpr qint64 MaxLayoutFileBytes = 16 * 1024 * 1024;
+
 // Reads the layout file at path; relative picture paths are taken from the file's folder.
 std::unique_ptr<TRLCustomControl> ReadLayout(const QString& path);
 

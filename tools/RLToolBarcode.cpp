@@ -1,5 +1,6 @@
 // rltool barcode: one value as a barcode picture (PNG) or as its element string.
 #include "RLBarcodeTool.h"
+#include "RLCommandLine.h"
 #include "RLToolCommands.h"
 
 #include <cstdio>
@@ -39,8 +40,7 @@ int BarcodeCommand(const TRLArguments& args) {
         const QString output = args.Value(QStringLiteral("-o"));
         if (output.isEmpty())
             throw TRLUsageError(QStringLiteral("missing -o OUT.png (or --elements)"));
-        if (!BarcodeImage(options, value).save(output, "PNG"))
-            throw TRLException(QStringLiteral("cannot write %1").arg(output));
+        WritePngFile(BarcodeImage(options, value), output);
     }
     // The output is still written (crossed out, or the partial element string) so that the
     // fault can be seen, but a script must not take it for a good code.

@@ -18,6 +18,7 @@
 #include "RLSqlRecords.h"
 #include "RLToolCommands.h"
 #include "RLUtils.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -158,8 +159,7 @@ int Render(const TRLArguments& args) {
         QPainter painter(&image);
         page->PaintTo(painter, QRect(0, 0, width, height));
     }
-    if (!image.save(output, "PNG"))
-        throw TRLException(QStringLiteral("cannot write %1").arg(output));
+    WritePngFile(image, output);
     return 0;
 }
 
@@ -183,20 +183,36 @@ void RefuseSheetsTooLargeForPdf(TRLGraphicStorage& storage) {
     }
 }
 
-// The program's PDF filter the options ask for: PDF/A-1b with --pdfa, the author from --author.
-TRLPDFFilter& PdfFilterFor(const TRLArguments& args, const QString& output) {
+using TConsolePdfFilter = TRLConsoleFilter<TRLPDFFilter>;
+
+// The PDF filter the options ask for, the same writer as the preview's save: PDF/A-1b with
+// --pdfa, the author from --author. It tells its pages to progress and stops at a termination
+// signal, leaving no file.
+std::unique_ptr<TConsolePdfFilter> PdfFilterFor(const TRLArguments& args, const QString& output,
+                                                TRLConsoleProgress& progress) {
     const bool archival = args.Flag(QStringLiteral("--pdfa"));
     if (archival && !IsPdfName(output))
         throw TRLUsageError(QStringLiteral("--pdfa writes PDF: name the output OUT.pdf"));
-    TRLPDFFilter& filter = archival ? RegisterPdfaFilter() : RegisterPdfFilter();
-    filter.SetAuthor(args.Value(QStringLiteral("--author")));
-    filter.SetShowProgress(false);
-    filter.SetFileName(output);
+    auto filter = std::make_unique<TConsolePdfFilter>(progress);
+    filter->SetArchival(archival);
+    filter->SetAuthor(args.Value(QStringLiteral("--author")));
+    filter->SetShowProgress(false);
+    filter->SetFileName(output);
     return filter;
 }
 
-// Every page into one PDF file through the program's PDF filter, the same writer as the
-// preview's save.
+// A run the signal stopped between pages wrote nothing: that is said instead of a success.
+void WritePdf(TRLGraphicStorage& storage, TConsolePdfFilter& filter) {
+    FilterPages(&storage, &filter, 1, false, -1);
+    if (filter.Canceled())
+        StopIfTerminationRequested();
+}
+
+bool ProgressAsked(const TRLArguments& args) {
+    return args.Flag(QStringLiteral("--progress"));
+}
+
+// Every page into one PDF file.
 int Pdf(const TRLArguments& args) {
     const QString input = args.Positional(0, "FILE.rpf");
     auto storage = OpenStorage(input);
@@ -204,7 +220,10 @@ int Pdf(const TRLArguments& args) {
     if (storage->PageCount() == 0)
         throw TRLException(QStringLiteral("%1 has no pages").arg(input));
     RefuseSheetsTooLargeForPdf(*storage);
-    FilterPages(storage.get(), &PdfFilterFor(args, output), 1, false, -1);
+    TRLConsoleProgress progress(ProgressAsked(args));
+    const auto filter = PdfFilterFor(args, output, progress);
+    StopIfTerminationRequested();
+    WritePdf(*storage, *filter);
     return 0;
 }
 
@@ -229,10 +248,11 @@ int Sample(const TRLArguments& args) {
 int Prepare(const TRLArguments& args) {
     const QString layout = args.Positional(0, "LAYOUT.json");
     const QString output = RequireOutput(args);
+    TRLConsoleProgress progress(ProgressAsked(args));
     // Wrong options are told before the work starts.
-    TRLPDFFilter* filter = IsPdfName(output) || args.Flag(QStringLiteral("--pdfa"))
-                               ? &PdfFilterFor(args, output)
-                               : nullptr;
+    const auto filter = IsPdfName(output) || args.Flag(QStringLiteral("--pdfa"))
+                            ? PdfFilterFor(args, output, progress)
+                            : nullptr;
     const QString data = args.Value(QStringLiteral("--data"));
     const QString database = args.Value(QStringLiteral("--db"));
     const QString query = args.Value(QStringLiteral("--query"));
@@ -252,8 +272,17 @@ int Prepare(const TRLArguments& args) {
         records = OpenSqlRecords(database, query);
     if (records)
         report->SetDataSource(records.get());
-    report->SetShowProgress(false);
-    if (!report->Prepare())
+    // The report polls its progress between records: that is where a signal stops it.
+    report->SetShowProgress(true);
+    bool prepared = false;
+    {
+        TRLPreparingProgress preparing(progress,
+                                       [&report] { return report->Storage().PageCount(); });
+        prepared = report->Prepare();
+        StopIfTerminationRequested();
+        preparing.Done();
+    }
+    if (!prepared)
         throw TRLException(QStringLiteral("%1: the preparation was canceled").arg(layout));
     // Straight to PDF when the name says so: the pages go from the store to the PDF writer
     // without a page-store file in between.
@@ -261,8 +290,9 @@ int Prepare(const TRLArguments& args) {
     int version = 0;
     if (filter) {
         RefuseSheetsTooLargeForPdf(storage);
-        FilterPages(&storage, filter, 1, false, -1);
+        WritePdf(storage, *filter);
     } else {
+        StopIfTerminationRequested();
         version = SavePagesToFile(storage, output);
     }
     // A page-store file says its version: older readers take version 3 only.
@@ -306,9 +336,13 @@ int Print(const TRLArguments& args) {
         printer.SetPrinterIndex(index);
     }
     printer.SetCopies(copies);
-    TRLSpoolFilter& filter = SpoolFilter();
+    TRLConsoleProgress progress(ProgressAsked(args));
+    TRLConsoleFilter<TRLSpoolFilter> filter(progress);
     filter.SetShowProgress(false);
+    StopIfTerminationRequested();
     FilterPages(storage.get(), &filter, from, false, to);
+    if (filter.Canceled())
+        StopIfTerminationRequested();
     const int printed = std::max(0, filter.LastPage() - filter.FirstPage() + 1);
     std::printf("%d page(s) of %s sent to %s\n", printed, qPrintable(input),
                 qPrintable(printer.PrinterName()));
@@ -335,9 +369,13 @@ QList<QCommandLineOption> PdfWriterOptions() {
     };
 }
 
+QCommandLineOption ProgressOption() {
+    return {"progress", "show the progress on standard error even when it is no terminal"};
+}
+
 QList<QCommandLineOption> PdfOptions() {
     return QList<QCommandLineOption>{{"o", "the PDF file to write", "OUT.pdf"}} +
-           PdfWriterOptions();
+           PdfWriterOptions() + QList<QCommandLineOption>{ProgressOption()};
 }
 
 QList<QCommandLineOption> SampleOptions() {
@@ -366,7 +404,7 @@ QList<QCommandLineOption> PrepareOptions() {
                 "ending in .pdf",
                 "OUT.rpf|OUT.pdf"},
            } +
-           PdfWriterOptions();
+           PdfWriterOptions() + QList<QCommandLineOption>{ProgressOption()};
 }
 
 QList<QCommandLineOption> PrintOptions() {
@@ -375,6 +413,7 @@ QList<QCommandLineOption> PrintOptions() {
         {"from", "the first page to print (default 1)", "N"},
         {"to", "the last page to print (default: the last page)", "M"},
         {"copies", "the number of copies, at least 1 (default 1)", "C"},
+        ProgressOption(),
     };
 }
 
@@ -382,17 +421,17 @@ const TRLToolCommand Commands[] = {
     {"dump", "FILE.rpf", "the whole file as JSON (any file version)", false, NoOptions, Dump},
     {"render", "FILE.rpf [--page N] [--zoom Z] -o OUT.png", "one page as a PNG picture", false,
      RenderOptions, Render},
-    {"pdf", "FILE.rpf [--pdfa] [--author NAME] -o OUT.pdf",
+    {"pdf", "FILE.rpf [--pdfa] [--author NAME] [--progress] -o OUT.pdf",
      "every page into a PDF file, texts kept as texts", false, PdfOptions, Pdf},
     {"sample", "[--pages N] [--file-version V] -o OUT.rpf", "a sample document", false,
      SampleOptions, Sample},
     {"prepare",
      "LAYOUT.json [--data RECORDS.json | --db URL --query SQL] [--pdfa] [--author NAME] "
-     "-o OUT.rpf|OUT.pdf",
+     "[--progress] -o OUT.rpf|OUT.pdf",
      "a report from its layout", false, PrepareOptions, Prepare},
     {"barcode", "--type TYPE [--module N] [--ratio R] [--checksum] [--elements] VALUE -o OUT.png",
      "one value as a barcode picture or element string", false, BarcodeOptions, BarcodeCommand},
-    {"print", "FILE.rpf [--printer NAME] [--from N] [--to M] [--copies C]",
+    {"print", "FILE.rpf [--printer NAME] [--from N] [--to M] [--copies C] [--progress]",
      "the pages through a printer", false, PrintOptions, Print},
     {"view", "FILE.rpf", "the preview window on the file", true, NoOptions, View},
     {"eval", "'EXPRESSION'", "the value of an expression", false, NoOptions, EvalCommand},
@@ -480,16 +519,32 @@ int main(int argc, char** argv) {
     PrepareHeadlessEnvironment(QStringLiteral("rltool"), command->NeedsDisplay);
     QApplication app(argc, argv);
     const TRLEngineStart engine;
+    // Ctrl-C, a closed terminal or SIGTERM stop the long loops at their next record or page; the
+    // run then unwinds, so that scratch files and half-written outputs go. A second signal of the
+    // same kind ends the program at once, for work that cannot stop between records.
+    const TTerminationSignals termination(nullptr, TTerminationSignals::TRepeat::EndsAtOnce);
     int status = 2;
+    QString output;
     try {
         const TRLArguments arguments(app.arguments().mid(2), command->Options());
+        output = arguments.Value(QStringLiteral("-o"));
         if (arguments.HelpWanted()) {
             Print(stdout, CommandHelp(*command));
             return 0;
         }
         status = command->Run(arguments);
     } catch (const TRLException& e) {
-        std::fprintf(stderr, "rltool %s: %s\n", command->Name, e.what());
+        // A run that a signal stopped may also fail on its way out; the signal is what it was.
+        if (const int signal = TTerminationSignals::Received()) {
+            // The outputs are written whole or not at all: an earlier file of the name stays.
+            const QString kept =
+                output.isEmpty() ? QString() : QStringLiteral("; %1 was not written").arg(output);
+            std::fprintf(stderr, "rltool %s: interrupted by %s%s\n", command->Name,
+                         TTerminationSignals::Name(signal), qPrintable(kept));
+            status = TTerminationSignals::ExitStatus(signal);
+        } else {
+            std::fprintf(stderr, "rltool %s: %s\n", command->Name, e.what());
+        }
     }
     return status;
 }
