@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QImageReader>
 #include <QPainter>
 #include <QtEndian>
 
@@ -18,8 +19,13 @@ const QByteArray kIconTag = QByteArrayLiteral("ICO");
 constexpr qsizetype kTagLength = 3;
 
 // Pictures come from files and page records that anyone may hand us; a forged header must not
-// make us reserve gigabytes before the first scanline fails.
-constexpr long long kMaxJpegPixels = 128LL * 1024 * 1024;
+// make us reserve gigabytes before the first scanline fails. A baseline JPEG is decoded a row
+// at a time and may be scaled down as it is read, by up to eight each way: it may declare up to
+// 64 times the pixels a picture may have. A progressive one keeps a coefficient for every
+// declared sample until its last scan (two bytes each, three samples a pixel at most): twice
+// the picture's bound keeps that under 200 MB.
+constexpr long long kMaxBaselineJpegPixels = 64 * kMaxPicturePixels;
+constexpr long long kMaxProgressiveJpegPixels = 2 * kMaxPicturePixels;
 
 // libjpeg reports fatal errors through error_exit, which must not return. The decoder jumps
 // back to the point set in DecodeScanlines; nothing with a destructor lives between the two.
@@ -42,7 +48,8 @@ inline uint8_t Scale255(int a, int b) {
 
 // Decodes into *out, which the caller owns and which lives outside this frame, so that a jump
 // back here leaves it in a defined state. Only plain values are local to this function.
-bool DecodeScanlines(jpeg_decompress_struct* info, JpegErrorManager* errors, QImage* out) {
+bool DecodeScanlines(jpeg_decompress_struct* info, JpegErrorManager* errors, QImage* out,
+                     long long* declaredPixels) {
     if (setjmp(errors->Jump) != 0) {
         return false;
     }
@@ -50,9 +57,20 @@ bool DecodeScanlines(jpeg_decompress_struct* info, JpegErrorManager* errors, QIm
     // Refused before decompression starts: for a progressive file, starting already reserves
     // buffers for the whole declared image.
     const long long declared = static_cast<long long>(info->image_width) * info->image_height;
-    if (declared <= 0 || declared > kMaxJpegPixels) {
+    *declaredPixels = declared;
+    const long long most =
+        info->progressive_mode ? kMaxProgressiveJpegPixels : kMaxBaselineJpegPixels;
+    if (declared <= 0 || declared > most) {
         jpeg_abort_decompress(info);
         return false;
+    }
+    // A picture larger than a report can use comes out scaled down until it fits the bound.
+    info->scale_num = 1;
+    info->scale_denom = 1;
+    while (info->scale_denom < 8 &&
+           declared / (static_cast<long long>(info->scale_denom) * info->scale_denom) >
+               kMaxPicturePixels) {
+        info->scale_denom *= 2;
     }
     const bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
     const bool gray = info->jpeg_color_space == JCS_GRAYSCALE;
@@ -61,7 +79,7 @@ bool DecodeScanlines(jpeg_decompress_struct* info, JpegErrorManager* errors, QIm
 
     const long long width = info->output_width;
     const long long height = info->output_height;
-    if (width <= 0 || height <= 0 || width * height > kMaxJpegPixels) {
+    if (width <= 0 || height <= 0 || width * height > kMaxPicturePixels) {
         jpeg_abort_decompress(info);
         return false;
     }
@@ -159,7 +177,22 @@ QImage DecodeTaggedData(const QByteArray& data) {
     return image;
 }
 
+namespace {
+
+QString TooLarge(long long width, long long height) {
+    return QStringLiteral("%1 x %2 pixels, larger than %3 pixels")
+        .arg(width)
+        .arg(height)
+        .arg(kMaxPicturePixels);
+}
+
+} // namespace
+
 QImage DecodeJpeg(const QByteArray& data) {
+    return DecodeJpeg(data, nullptr);
+}
+
+QImage DecodeJpeg(const QByteArray& data, QString* refusal) {
     if (!LooksLikeJpeg(data)) {
         return {};
     }
@@ -172,9 +205,15 @@ QImage DecodeJpeg(const QByteArray& data) {
     jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(data.constData()),
                  static_cast<unsigned long>(data.size()));
     QImage image;
-    const bool ok = DecodeScanlines(&info, &errors, &image);
+    long long declared = 0;
+    const bool ok = DecodeScanlines(&info, &errors, &image, &declared);
+    const long long width = info.image_width;
+    const long long height = info.image_height;
     jpeg_destroy_decompress(&info);
     if (!ok) {
+        if (refusal && declared > kMaxPicturePixels) {
+            *refusal = TooLarge(width, height);
+        }
         return {};
     }
     return image;
@@ -205,24 +244,47 @@ bool PngChunksLieWithin(const QByteArray& data) {
 
 } // namespace
 
-QImage LoadPicture(const QByteArray& fileData) {
+QImage LoadPicture(const QByteArray& fileData, QString* refusal) {
     if (LooksLikeJpeg(fileData)) {
-        return DecodeJpeg(fileData);
+        return DecodeJpeg(fileData, refusal);
     }
     if (fileData.startsWith("\x89PNG\r\n\x1a\n") && !PngChunksLieWithin(fileData)) {
         return {};
     }
+    if (fileData.isEmpty()) {
+        return {};
+    }
+    // The size the header declares, before a pixel is decoded: the toolkit's readers decode the
+    // whole picture even when asked for a smaller one.
+    QBuffer buffer;
+    buffer.setData(fileData);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    if (size.isValid() &&
+        static_cast<long long>(size.width()) * size.height() > kMaxPicturePixels) {
+        if (refusal) {
+            *refusal = TooLarge(size.width(), size.height());
+        }
+        return {};
+    }
     QImage image;
-    if (fileData.isEmpty() || !image.loadFromData(fileData)) {
+    if (!reader.read(&image)) {
+        return {};
+    }
+    if (static_cast<long long>(image.width()) * image.height() > kMaxPicturePixels) {
+        if (refusal) {
+            *refusal = TooLarge(image.width(), image.height());
+        }
         return {};
     }
     return image;
 }
 
-QImage LoadPictureFile(const QString& path) {
+QImage LoadPictureFile(const QString& path, QString* refusal) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    return LoadPicture(file.readAll());
+    return LoadPicture(file.readAll(), refusal);
 }

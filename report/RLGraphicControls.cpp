@@ -287,7 +287,11 @@ void TRLCustomImage::SetPicture(const QImage& picture) {
 }
 
 void TRLCustomImage::LoadPicture(const QString& path) {
-    const QImage image = LoadPictureFile(path);
+    QString tooLarge;
+    const QImage image = LoadPictureFile(path, &tooLarge);
+    if (!tooLarge.isEmpty())
+        throw TRLException(QStringLiteral("%1.Picture: %2: %3")
+                               .arg(Name(), QDir::toNativeSeparators(path), tooLarge));
     if (image.isNull())
         throw TRLException(RLMessages[mkNotFound] + QStringLiteral(": ") +
                            QDir::toNativeSeparators(path));

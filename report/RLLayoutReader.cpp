@@ -379,10 +379,13 @@ QImage LayoutReader::Picture(const QJsonValue& v, const QString& where) const {
     if (!QFileInfo(path).isFile())
         Fail(where,
              QStringLiteral("picture file not found: %1").arg(QDir::toNativeSeparators(path)));
-    QImage image = LoadPictureFile(path);
+    QString tooLarge;
+    QImage image = LoadPictureFile(path, &tooLarge);
     if (image.isNull())
-        Fail(where, QStringLiteral("not a picture that can be read: %1")
-                        .arg(QDir::toNativeSeparators(path)));
+        Fail(where,
+             QStringLiteral("not a picture that can be read: %1%2")
+                 .arg(QDir::toNativeSeparators(path),
+                      tooLarge.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(tooLarge)));
     return image;
 }
 

@@ -101,6 +101,61 @@ TEST(DrawingJpeg, GreyAndCmykPictures) {
     ExpectQuadrants(DecodeJpeg(EncodeJpeg(Quadrants(), JpegKind::AdobeCmyk, false)), "cmyk");
 }
 
+namespace {
+
+// The picture with its frame header (SOF0 baseline, SOF2 progressive) claiming width x height:
+// the data runs out after the first rows, which libjpeg fills in grey as for any cut file.
+QByteArray Claiming(QByteArray jpeg, int width, int height) {
+    qsizetype frame = jpeg.indexOf("\xFF\xC0");
+    if (frame < 0)
+        frame = jpeg.indexOf("\xFF\xC2");
+    EXPECT_GT(frame, 0);
+    const char size[] = {char(height >> 8), char(height & 0xFF), char(width >> 8),
+                         char(width & 0xFF)};
+    jpeg.replace(frame + 5, 4, QByteArray(size, 4));
+    return jpeg;
+}
+
+} // namespace
+
+// A picture beyond 4096 x 4096 pixels is read at a half, a quarter or an eighth of its size
+// each way, the least that fits; one that fits at none, a progressive one of more than twice
+// the bound (its coefficients are kept whole) and any other file beyond the bound are refused,
+// saying how large they are.
+TEST(DrawingJpeg, LargePicturesAreReadScaledDownOrRefused) {
+    const QByteArray baseline = EncodeJpeg(Quadrants(), JpegKind::Rgb, false);
+    EXPECT_EQ(DecodeJpeg(Claiming(baseline, 4096, 4096)).size(), QSize(4096, 4096));
+    EXPECT_EQ(DecodeJpeg(Claiming(baseline, 4097, 4096)).size(), QSize(2049, 2048));
+    EXPECT_EQ(LoadPicture(Claiming(baseline, 8000, 8000)).size(), QSize(4000, 4000));
+    EXPECT_EQ(DecodeJpeg(Claiming(baseline, 30000, 1000)).size(), QSize(15000, 500));
+
+    QString refusal;
+    EXPECT_TRUE(LoadPicture(Claiming(baseline, 40000, 40000), &refusal).isNull());
+    EXPECT_EQ(refusal, QStringLiteral("40000 x 40000 pixels, larger than 16777216 pixels"));
+
+    const QByteArray progressive = EncodeJpeg(Quadrants(), JpegKind::Rgb, true);
+    refusal.clear();
+    EXPECT_TRUE(DecodeJpeg(Claiming(progressive, 6000, 6000), &refusal).isNull());
+    EXPECT_EQ(refusal, QStringLiteral("6000 x 6000 pixels, larger than 16777216 pixels"));
+
+    // A bitmap's header claiming 5000 x 5000 pixels over the pixels of a 2 x 2 one.
+    QByteArray bitmap;
+    QBuffer buffer(&bitmap);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(Quadrants().scaled(2, 2).save(&buffer, "BMP"));
+    for (const int at : {18, 22}) {
+        bitmap[at] = char(5000 & 0xFF);
+        bitmap[at + 1] = char(5000 >> 8);
+    }
+    refusal.clear();
+    EXPECT_TRUE(LoadPicture(bitmap, &refusal).isNull());
+    EXPECT_EQ(refusal, QStringLiteral("5000 x 5000 pixels, larger than 16777216 pixels"));
+    // A picture that is merely unreadable says nothing of its size.
+    refusal.clear();
+    EXPECT_TRUE(LoadPicture(bitmap.left(30), &refusal).isNull());
+    EXPECT_TRUE(refusal.isEmpty());
+}
+
 // Picture files are the LayoutReader and Artwork tests'.
 TEST(DrawingTaggedData, BitmapsLayTransparencyOverWhite) {
     EXPECT_EQ(TaggedDataFromImage(QImage()), QByteArrayLiteral("NIL"));
