@@ -465,7 +465,16 @@ TRLSize TRLCustomMultiLine::DrawLines(const QString& text, TRLGraphicSurface* ta
     int y = 0;
     int widest = 0;
     int position = 0;
+    int count = 0;
     while (position < text.size()) {
+        if (++count > kMaxTextLines) {
+            if (IsPreparing())
+                throw TRLException(
+                    QStringLiteral("%1: more than %2 lines of text, the most a memo may print")
+                        .arg(Name())
+                        .arg(kMaxTextLines));
+            break;
+        }
         const TRLTextLine line = NextTextLine(text, position, maxWidth, font);
         widest = std::max(widest, line.Width);
         if (target) {

@@ -175,8 +175,11 @@ public:
     // Lays text out in lines of at most maxWidth into rect, stopping once maxHeight is passed;
     // records each line onto target when one is given. Returns the widest line's width and the
     // height of the lines.
+    // Past kMaxTextLines lines a report being prepared is refused naming the control (each line
+    // printed is an object of its own on the page); a design view shows the first ones.
     TRLSize DrawLines(const QString& text, TRLGraphicSurface* target, TRLTextAlignment alignment,
                       int maxHeight, int maxWidth, const TRLRect& rect) const;
+    static constexpr int kMaxTextLines = 100000;
 
 protected:
     void DoBeforePrint(bool& printIt) override;

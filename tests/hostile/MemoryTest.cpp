@@ -1,0 +1,136 @@
+// Inputs of a few bytes that once asked for gigabytes for one control: a memo of two million
+// lines and JPEG pictures that declare millions of pixels. Each is prepared within the bound
+// the layout documentation gives, or refused naming the control.
+#include "CappedProcess.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageWriter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr qint64 kBoundKb = 512 * 1024;
+
+class HostileMemory : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+
+    void Write(const QString& name, const QByteArray& bytes) const {
+        QFile file(Path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    CappedResult Prepare() const {
+        CappedOptions options;
+        options.MemoryCapMb = 2048;
+        options.TimeoutMs = 60000;
+        options.Environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        return RunCapped(BuiltProgram(QStringLiteral("tools/rltool")),
+                         {QStringLiteral("prepare"), Path(QStringLiteral("layout.json")),
+                          QStringLiteral("-o"), Path(QStringLiteral("out.rpf"))},
+                         options);
+    }
+
+    // A 50 x 50 image control showing the picture whole.
+    void WritePictureLayout(const QString& picture) const {
+        Write(QStringLiteral("layout.json"),
+              QStringLiteral(R"({"class": "TRLReport", "name": "R", "children": [
+                {"class": "TRLBand", "name": "B", "BandType": "btTitle", "Height": 60, "children": [
+                  {"class": "TRLImage", "name": "Foto", "Width": 50, "Height": 50,
+                   "Stretch": true, "Picture": "%1"}]}]})")
+                  .arg(picture)
+                  .toUtf8());
+    }
+
+    QTemporaryDir dir_;
+};
+
+void ExpectWithinBound(const CappedResult& result) {
+    ASSERT_FALSE(result.TimedOut) << result.Describe().toStdString();
+    if (kMemoryMeasurable)
+        EXPECT_LT(result.PeakKb, kBoundKb) << result.Describe().toStdString();
+}
+
+// A 16 x 16 baseline JPEG whose frame header then claims width x height pixels: its data runs
+// out after the first rows, which the decoder fills in grey, as it does for any cut file.
+QByteArray JpegClaiming(int width, int height) {
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(qRgb(40, 90, 160));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "JPEG");
+    writer.setQuality(10);
+    EXPECT_TRUE(writer.write(image)) << writer.errorString().toStdString();
+    const qsizetype frame = jpeg.indexOf("\xFF\xC0");
+    EXPECT_GT(frame, 0) << "not a baseline JPEG";
+    if (frame <= 0)
+        return {};
+    // SOF0: marker, length (2), precision (1), height (2), width (2).
+    jpeg[frame + 5] = static_cast<char>(height >> 8);
+    jpeg[frame + 6] = static_cast<char>(height & 0xFF);
+    jpeg[frame + 7] = static_cast<char>(width >> 8);
+    jpeg[frame + 8] = static_cast<char>(width & 0xFF);
+    return jpeg;
+}
+
+// Two million one-character lines made 1.4 GB of text objects; a memo now prints at most
+// 100,000 lines.
+TEST_F(HostileMemory, AMemoOfTwoMillionLinesIsRefusedNamingIt) {
+    QByteArray lines = "[";
+    lines.reserve(2000000 * 4 + 2);
+    for (int i = 0; i < 2000000; ++i)
+        lines += i ? ",\"x\"" : "\"x\"";
+    lines += "]";
+    Write(QStringLiteral("layout.json"),
+          R"({"class": "TRLReport", "name": "R", "children": [
+            {"class": "TRLBand", "name": "B", "BandType": "btTitle", "Height": 40, "children": [
+              {"class": "TRLMemo", "name": "Notas", "Width": 100, "Height": 20, "Lines": )" +
+              lines + "}]}]}");
+    const CappedResult result = Prepare();
+    ExpectWithinBound(result);
+    EXPECT_EQ(result.ExitCode, 2) << result.Describe().toStdString();
+    EXPECT_EQ(result.ErrText().trimmed(),
+              QStringLiteral("rltool prepare: Notas: more than 100000 lines of text, the most a "
+                             "memo may print"));
+}
+
+// 8000 x 8000 pixels in 705 bytes took a gigabyte: the picture is read at half its size each
+// way, which fits the bound of 4096 x 4096.
+TEST_F(HostileMemory, AJpegOf8000By8000PixelsIsReadScaledDown) {
+    const QByteArray jpeg = JpegClaiming(8000, 8000);
+    ASSERT_LT(jpeg.size(), 2048);
+    Write(QStringLiteral("huge.jpg"), jpeg);
+    WritePictureLayout(QStringLiteral("huge.jpg"));
+    const CappedResult result = Prepare();
+    ExpectWithinBound(result);
+    EXPECT_EQ(result.ExitCode, 0) << result.Describe().toStdString();
+    // One bitmap of 4000 x 4000 at three bytes a pixel, and little else.
+    EXPECT_LT(QFileInfo(Path(QStringLiteral("out.rpf"))).size(), 50 * 1000 * 1000);
+}
+
+// 40000 x 40000 is too large even read at an eighth of its size each way.
+TEST_F(HostileMemory, AJpegTooLargeToScaleIsRefusedNamingTheControl) {
+    Write(QStringLiteral("huge.jpg"), JpegClaiming(40000, 40000));
+    WritePictureLayout(QStringLiteral("huge.jpg"));
+    const CappedResult result = Prepare();
+    ExpectWithinBound(result);
+    EXPECT_EQ(result.ExitCode, 2) << result.Describe().toStdString();
+    const QString error = result.ErrText().trimmed();
+    EXPECT_FALSE(error.contains(QLatin1Char('\n'))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("Foto.Picture: ")) &&
+                error.endsWith(QStringLiteral("(40000 x 40000 pixels, larger than 16777216 "
+                                              "pixels)")))
+        << error.toStdString();
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("out.rpf"))));
+}
+
+} // namespace
