@@ -387,8 +387,8 @@ void TRLBackground::RecordTiles(TRLGraphicSurface& surface, const TRLRect& rect,
     const qint64 height = HeightOfRect(visible);
     if (width * height > kMaxTiledPixels || qint64(w) * h > kMaxTiledPixels)
         throw TRLException(
-            QStringLiteral("%1.Background: tiles of %2 over %3 are more than the %4 pixels a "
-                           "background may repeat its picture over")
+            QStringLiteral("%1.Background: the picture of %2 tiled over %3 would take more "
+                           "than %4 pixels")
                 .arg(name, PixelCount(w, h), PixelCount(width, height))
                 .arg(kMaxTiledPixels));
     const QImage tile =
