@@ -99,8 +99,8 @@ TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
         EXPECT_TRUE(
             batch.startsWith("Usage: kelmora-batch REQUEST.json OUTDIR [--pdf | --pdfa] [--png]"))
             << batch.toStdString();
-        EXPECT_EQ(Sorted(ListedOptions(batch)),
-                  (QStringList{"--help", "--pdf", "--pdfa", "--png", "--version", "-h"}));
+        EXPECT_EQ(Sorted(ListedOptions(batch)), (QStringList{"--help", "--pdf", "--pdfa", "--png",
+                                                             "--progress", "--version", "-h"}));
     }
     EXPECT_EQ(QuietOutput(Rltool({"--version"})),
               QStringLiteral("rltool (Kelmora) " KELMORA_PROJECT_VERSION "\n"));
@@ -117,12 +117,12 @@ TEST(CommandLine, EveryRltoolCommandHasItsOwnHelp) {
     } cases[] = {
         {"dump", {}},
         {"render", {"--page", "--zoom", "-o"}},
-        {"pdf", {"-o", "--pdfa", "--author"}},
-        {"print", {"--printer", "--from", "--to", "--copies"}},
+        {"pdf", {"-o", "--pdfa", "--author", "--progress"}},
+        {"print", {"--printer", "--from", "--to", "--copies", "--progress"}},
         {"view", {}},
         {"eval", {}},
         {"barcode", {"--type", "--module", "--ratio", "--checksum", "--elements", "-o"}},
-        {"prepare", {"--data", "--db", "--query", "-o", "--pdfa", "--author"}},
+        {"prepare", {"--data", "--db", "--query", "-o", "--pdfa", "--author", "--progress"}},
         {"sample", {"--pages", "--file-version", "-o"}},
     };
     ASSERT_EQ(std::size(cases), static_cast<size_t>(kCommands.size()));
@@ -252,8 +252,13 @@ TEST(CommandLine, ManualPagesAndCompletionNameEveryCommandAndOption) {
         }
     }
     const QString batchManual = ReadSource("docs/man/kelmora-batch.1");
-    for (const QString& option : ListedOptions(Batch({"--help"}).Out))
+    const QString batchCompletion = ReadSource("docs/completion/kelmora-batch");
+    for (const QString& option : ListedOptions(Batch({"--help"}).Out)) {
         EXPECT_TRUE(batchManual.contains(Roff(option))) << option.toStdString();
+        EXPECT_TRUE(batchCompletion.contains(QRegularExpression(
+            "(?<![A-Za-z-])" + QRegularExpression::escape(option) + "(?![A-Za-z-])")))
+            << option.toStdString();
+    }
 }
 
 // The completion really completes: commands, each command's options, and files by extension.
@@ -292,4 +297,33 @@ TEST(CommandLine, CompletionOffersCommandsOptionsAndFilesByExtension) {
     EXPECT_EQ(complete("rltool barcode --type bcEAN1"),
               (QStringList{"bcEAN128A", "bcEAN128B", "bcEAN128C", "bcEAN13"}));
     EXPECT_TRUE(complete("rltool render --page ''").isEmpty()) << "a number, nothing to offer";
+    EXPECT_EQ(complete("rltool prepare c.json --pro"), QStringList{"--progress"});
+}
+
+// kelmora-batch's completion: its options, a request file first, then the output folder.
+TEST(CommandLine, BatchCompletionOffersOptionsTheRequestAndTheFolder) {
+    if (QStandardPaths::findExecutable(QStringLiteral("bash")).isEmpty())
+        GTEST_SKIP() << "bash is not installed";
+    QTemporaryDir dir;
+    for (const char* name : {"request.json", "b.rpf"}) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QDir(dir.path()).mkdir("out");
+    const auto complete = [&](const QString& line) {
+        const QString script =
+            QStringLiteral("source '%1/docs/completion/kelmora-batch' && cd '%2' && "
+                           "COMP_WORDS=(%3) && COMP_CWORD=$((${#COMP_WORDS[@]}-1)) && "
+                           "_kelmora_batch && printf '%s\\n' \"${COMPREPLY[@]}\"")
+                .arg(QStringLiteral(KELMORA_SOURCE_DIR), dir.path(), line);
+        const ProgramResult r = RunProgram(QStringLiteral("bash"), {"-c", script});
+        EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+        QStringList offered = r.Out.split('\n', Qt::SkipEmptyParts);
+        offered.sort();
+        return offered;
+    };
+    EXPECT_EQ(complete("kelmora-batch --p"),
+              (QStringList{"--pdf", "--pdfa", "--png", "--progress"}));
+    EXPECT_EQ(complete("kelmora-batch ''"), (QStringList{"out/", "request.json"}));
+    EXPECT_EQ(complete("kelmora-batch --pdf request.json ''"), QStringList{"out/"});
 }
