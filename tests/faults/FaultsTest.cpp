@@ -181,6 +181,34 @@ TEST_F(Faults, FullDisk) {
     }
 }
 
+// A picture that does not fit on the disk is refused with the system's reason, naming the file:
+// the page's picture, a barcode, and kelmora-batch's pictures of its pages.
+TEST_F(Faults, PicturesOnAFullDiskSayWhy) {
+    ASSERT_TRUE(dir_.isValid());
+    ASSERT_EQ(Execute({.Arguments = {"sample", "--pages", "1", "-o", Path("one.rpf")}}).ExitCode,
+              0);
+    const QString page = Path("page.png");
+    const QString code = Path("code.png");
+    const TLaunch launches[] = {
+        // The page store's scratch file (some 23 kB) fits; the page's picture (some 110 kB)
+        // does not.
+        {.Arguments = {"render", Path("one.rpf"), "-o", page}, .FileSizeLimit = 40000},
+        {.Arguments = {"barcode", "--type", "bcCode128B", "--module", "4", "KELMORA-2026", "-o",
+                       code},
+         .FileSizeLimit = 64},
+    };
+    for (const TLaunch& launch : launches) {
+        const QString output = launch.Arguments.constLast();
+        SCOPED_TRACE(output.toStdString());
+        const ProgramResult r = Execute(launch);
+        EXPECT_EQ(r.ExitCode, 2);
+        // The picture library may say its own word first.
+        EXPECT_TRUE(r.Err.endsWith(QStringLiteral("rltool %1: cannot write %2: File too large\n")
+                                       .arg(launch.Arguments.constFirst(), output)))
+            << r.Err.toStdString();
+    }
+}
+
 // kelmora-batch killed at several moments of its run: OUTDIR holds only whole documents, the
 // same as an undisturbed run's (the PDF files differ in their creation date alone).
 TEST_F(Faults, KilledBatchRun) {
