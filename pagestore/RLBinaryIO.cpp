@@ -2,7 +2,10 @@
 
 #include "RLCodec.h"
 
+#include <QBuffer>
 #include <QStringEncoder>
+
+#include <cerrno>
 
 void ThrowFileCorrupted() {
     throw TRLException(QStringLiteral("File is corrupted!"));
@@ -65,6 +68,31 @@ qint64 TRLDeviceReader::Remaining() const {
 void TRLDeviceReader::Seek(qint64 position) {
     if (position < 0 || position > device_.size() || !device_.seek(position))
         ThrowFileCorrupted();
+}
+
+bool WriteWhole(QIODevice& device, QByteArrayView bytes, QString& reason) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        errno = 0;
+        const qint64 written = device.write(bytes.data() + done, bytes.size() - done);
+        if (written <= 0) {
+            reason = FailureReason(device, errno);
+            return false;
+        }
+        done += static_cast<qsizetype>(written);
+    }
+    return true;
+}
+
+QString FailureReason(const QIODevice& device, int errorNumber) {
+    // The toolkit's words for a device that gave no reason at all.
+    static const QString none = QBuffer().errorString();
+    const QString own = device.errorString();
+    if (!own.isEmpty() && own != none)
+        return own;
+    if (errorNumber != 0)
+        return qt_error_string(errorNumber);
+    return QStringLiteral("the device took no more bytes");
 }
 
 void TRLPageWriter::PatchInt32(qint64 position, int32_t value) {

@@ -7,6 +7,7 @@
 #include "RLMetaTypes.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QIODevice>
 #include <QString>
 #include <QStringList>
@@ -204,6 +205,16 @@ private:
     unsigned char bytes_[N];
     size_t pos_ = 0;
 };
+
+// Writes all of bytes to device, again after a short write: a disk that fills up takes part of a
+// block without complaint and says why only on the next write. False when the device takes no
+// more, with the reason in reason.
+bool WriteWhole(QIODevice& device, QByteArrayView bytes, QString& reason);
+
+// Why a call on device just failed: the device's own words, or, where it has none (a buffered
+// file forgets the system's reason, a committed one clears it), the system's words for the
+// error number the failed call left behind.
+QString FailureReason(const QIODevice& device, int errorNumber);
 
 // Writes a page record or any other block into memory; the block is then written to its
 // device in one call. Pages are written often and in many small pieces, so the buffer is

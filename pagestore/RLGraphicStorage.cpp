@@ -5,6 +5,7 @@
 #include "RLUtils.h"
 
 #include <atomic>
+#include <cerrno>
 
 namespace {
 std::atomic<int32_t> groupCounter{0};
@@ -133,11 +134,16 @@ void TRLGraphicStorage::StorePageLocked(TRLGraphicSurface& page) {
     // The file only grows while pages are added; the end is kept here instead of asking the
     // system for it on every page.
     const qint64 position = fileEnd_;
-    const bool written = (tempFile_.pos() == position || tempFile_.seek(position)) &&
-                         tempFile_.write(block.Data(), block.Size()) == block.Size();
+    QString reason;
+    errno = 0;
+    const bool written =
+        (tempFile_.pos() == position || tempFile_.seek(position)) &&
+        WriteWhole(tempFile_, QByteArrayView(block.Data(), static_cast<qsizetype>(block.Size())),
+                   reason);
     if (!written) {
+        if (reason.isEmpty())
+            reason = FailureReason(tempFile_, errno);
         // Drop the partial copy so that the file keeps only whole records.
-        const QString reason = tempFile_.errorString();
         tempFile_.resize(position);
         tempFile_.seek(position);
         throw TRLException(

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 
 namespace {
 
@@ -33,15 +34,43 @@ const QByteArray& SignatureOf(int version) {
 
 constexpr int OldRecordSize = 120;
 
-void WriteAll(QIODevice& stream, const QByteArray& bytes) {
-    if (stream.write(bytes) != bytes.size())
-        throw TRLException(QStringLiteral("Cannot write the file: %1").arg(stream.errorString()));
+[[noreturn]] void ThrowCannotWrite(const QString& reason) {
+    throw TRLException(QStringLiteral("Cannot write the file: %1").arg(reason));
 }
 
-void SeekTo(QIODevice& stream, qint64 position) {
-    if (!stream.seek(position))
-        throw TRLException(QStringLiteral("Cannot write the file: %1").arg(stream.errorString()));
-}
+// The file's bytes on their way out, gathered into blocks: the small pieces a file is made of
+// (a length, a header) would each cost a call of their own on a file without a buffer, which is
+// what a file must be for a full disk to be told at the write that found it full.
+class FileOutput {
+public:
+    explicit FileOutput(QIODevice& stream) : stream_(stream), position_(stream.pos()) {}
+    qint64 Pos() const { return position_ + pending_.size(); }
+    void Write(const QByteArray& bytes) {
+        pending_.append(bytes);
+        if (pending_.size() >= kBlock)
+            Flush();
+    }
+    void Seek(qint64 position) {
+        Flush();
+        errno = 0;
+        if (!stream_.seek(position))
+            ThrowCannotWrite(FailureReason(stream_, errno));
+        position_ = position;
+    }
+    void Flush() {
+        QString reason;
+        if (!WriteWhole(stream_, pending_, reason))
+            ThrowCannotWrite(reason);
+        position_ += pending_.size();
+        pending_.resize(0);
+    }
+
+private:
+    static constexpr qsizetype kBlock = 1 << 16;
+    QIODevice& stream_;
+    qint64 position_;
+    QByteArray pending_;
+};
 
 int32_t PlatformColor(const TRLMetaColor& c) {
     return int32_t(c.Red) | int32_t(c.Green) << 8 | int32_t(c.Blue) << 16;
@@ -421,22 +450,23 @@ int TRLGraphicStorage::SaveToStream(QIODevice& stream) {
         header.WriteStringList(Version2Settings(macros_.Entries()));
     const auto count = static_cast<int32_t>(pageOffsets_.size());
     header.WriteInt32(count);
-    WriteAll(stream, header.Take());
-    const qint64 tablePosition = stream.pos();
-    WriteAll(stream, QByteArray(qsizetype(count) * 4, '\0'));
-    const qint64 dataPosition = stream.pos();
+    FileOutput out(stream);
+    out.Write(header.Take());
+    const qint64 tablePosition = out.Pos();
+    out.Write(QByteArray(qsizetype(count) * 4, '\0'));
+    const qint64 dataPosition = out.Pos();
 
     std::vector<qint64> offsets;
     offsets.reserve(pageOffsets_.size());
     TRLPageWriter converted;
     for (int i = 0; i < count; ++i) {
         // The table's offsets are 32-bit: a page past them could never be found again.
-        if ((records ? stream.pos() : stream.pos() - dataPosition) > INT32_MAX)
+        if ((records ? out.Pos() : out.Pos() - dataPosition) > INT32_MAX)
             throw TRLException(QStringLiteral("The pages do not fit in one page-store file: page "
                                               "%1 would start beyond the 2 GB its page table "
                                               "can reach")
                                    .arg(i + 1));
-        offsets.push_back(stream.pos());
+        offsets.push_back(out.Pos());
         QByteArray record = ReadPageRecordLocked(i);
         if (version == 4 && !pageUtf8_[static_cast<size_t>(i)]) {
             // A page kept in the code page is written again with its strings in UTF-8.
@@ -449,22 +479,22 @@ int TRLGraphicStorage::SaveToStream(QIODevice& stream) {
         if (records) {
             TRLPageWriter length;
             length.WriteInt32(static_cast<int32_t>(record.size()));
-            WriteAll(stream, length.Take());
-            WriteAll(stream, record);
+            out.Write(length.Take());
+            out.Write(record);
         } else {
             TRLGraphicSurface page;
             page.LoadFromBytes(record);
-            WriteAll(stream, OldPageBytes(page));
+            out.Write(OldPageBytes(page));
         }
     }
 
-    const qint64 endPosition = stream.pos();
+    const qint64 endPosition = out.Pos();
     TRLPageWriter table;
     for (qint64 offset : offsets)
         table.WriteInt32(static_cast<int32_t>(records ? offset : offset - dataPosition));
-    SeekTo(stream, tablePosition);
-    WriteAll(stream, table.Take());
-    SeekTo(stream, endPosition);
+    out.Seek(tablePosition);
+    out.Write(table.Take());
+    out.Seek(endPosition);
     lastSavedFileVersion_ = version;
     return version;
 }
@@ -477,8 +507,10 @@ int TRLGraphicStorage::LastSavedFileVersion() const {
 int TRLGraphicStorage::SaveToFile(const QString& fileName) {
     // Written beside the target and renamed over it at the end, so that a failure never
     // leaves a half-written file nor destroys the previous one.
+    // Without a buffer of its own: a buffered file forgets why a write failed (a full disk
+    // showed as "Unknown error"); the writes come in blocks anyway.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw TRLException(
             QStringLiteral("Cannot create \"%1\": %2").arg(fileName, file.errorString()));
     int version = 0;
@@ -488,11 +520,12 @@ int TRLGraphicStorage::SaveToFile(const QString& fileName) {
         file.cancelWriting();
         throw TRLException(QStringLiteral("\"%1\": %2").arg(fileName, e.Message()));
     }
-    // Flushed first: commit writes the last buffered bytes too, but reports success over a
-    // file cut short by a full disk.
-    if (!file.flush() || !file.commit())
+    // Every byte is written by now; committing may still fail (the system's last write-back,
+    // the rename), and clears the file's own reason as it does.
+    errno = 0;
+    if (!file.commit())
         throw TRLException(
-            QStringLiteral("Cannot write \"%1\": %2").arg(fileName, file.errorString()));
+            QStringLiteral("Cannot write \"%1\": %2").arg(fileName, FailureReason(file, errno)));
     return version;
 }
 
