@@ -1,5 +1,6 @@
 #include "RLPdfFilter.h"
 
+#include "RLBinaryIO.h"
 #include "RLGraphicObject.h"
 #include "RLGraphicStorage.h"
 #include "RLGraphicSurface.h"
@@ -13,6 +14,7 @@
 #include <QSaveFile>
 #include <QThread>
 
+#include <cerrno>
 #include <cmath>
 #include <condition_variable>
 #include <cstdlib>
@@ -120,8 +122,10 @@ QDateTime CurrentSecond() {
 
 } // namespace
 
-// Writes through to a file and keeps the start and the end of what went through: the toolkit's
-// writer puts the document's information near the start and the trailer at the end.
+// Writes through to a file, in blocks, and keeps the start and the end of what went through: the
+// toolkit's writer puts the document's information near the start and the trailer at the end.
+// The toolkit's writer writes in small pieces and does not look at what a write returns, so the
+// first failure is kept here, with its reason.
 class TRLPdfTap : public QIODevice {
 public:
     static constexpr qsizetype kKept = 16384;
@@ -131,25 +135,38 @@ public:
     const QByteArray& Head() const { return head_; }
     QByteArray Tail() const { return tail_; }
     qint64 Written() const { return written_; }
+    // Writes what is still held; false, with Failure(), once any write failed.
+    bool Flush() {
+        if (failure_.isEmpty() && !pending_.isEmpty() && !WriteWhole(target_, pending_, failure_))
+            failure_ =
+                failure_.isEmpty() ? QStringLiteral("the file took no more bytes") : failure_;
+        pending_.resize(0);
+        return failure_.isEmpty();
+    }
+    const QString& Failure() const { return failure_; }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 length) override {
-        const qint64 done = target_.write(data, length);
-        if (done <= 0)
-            return done;
-        const QByteArrayView bytes(data, done);
+        if (!failure_.isEmpty())
+            return -1;
+        const QByteArrayView bytes(data, length);
+        pending_.append(bytes);
+        if (pending_.size() >= (1 << 16) && !Flush())
+            return -1;
         if (head_.size() < kKept)
-            head_.append(bytes.first(std::min<qsizetype>(done, kKept - head_.size())));
-        tail_.append(bytes.last(std::min<qsizetype>(done, kKept)));
+            head_.append(bytes.first(std::min<qsizetype>(length, kKept - head_.size())));
+        tail_.append(bytes.last(std::min<qsizetype>(length, kKept)));
         if (tail_.size() > 2 * kKept)
             tail_.remove(0, tail_.size() - kKept);
-        written_ += done;
-        return done;
+        written_ += length;
+        return length;
     }
 
 private:
     QIODevice& target_;
+    QByteArray pending_;
+    QString failure_;
     QByteArray head_;
     QByteArray tail_;
     qint64 written_ = 0;
@@ -364,7 +381,9 @@ void TRLPDFFilter::BeginDoc() {
     if (target_.isEmpty())
         throw TRLException(QStringLiteral("cannot write a PDF file: no file name was given"));
     file_ = std::make_unique<QSaveFile>(target_);
-    if (!file_->open(QIODevice::WriteOnly))
+    // Without a buffer of its own: a buffered file forgets why a write failed (a full disk
+    // showed as "Unknown error"). Both writers hand it blocks.
+    if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         Fail(file_->errorString());
     if (!archival_) {
         const QString title = Pages() ? Pages()->Title() : QString();
@@ -410,6 +429,7 @@ void TRLPDFFilter::StartDocument(const QPageLayout& firstPage) {
         if (XmpDate(CurrentSecond()) == XmpDate(created) || attempt == 3)
             return;
         painter_->end();
+        // What the tap still holds of the abandoned start goes with it.
         if (!file_->seek(0) || !file_->resize(0))
             Fail(file_->errorString());
         MakeWriter();
@@ -471,7 +491,8 @@ void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
     } else {
         writer_->setPageLayout(PageLayoutOf(page));
         if (!writer_->newPage())
-            Fail(file_->errorString());
+            Fail(tap_->Failure().isEmpty() ? QStringLiteral("a new page could not be started")
+                                           : tap_->Failure());
     }
     // The whole sheet is the page: the report's own margins are part of the drawing.
     page.PaintTo(*painter_, QRect(0, 0, writer_->width(), writer_->height()));
@@ -498,10 +519,11 @@ void TRLPDFFilter::EndDoc() {
     } else {
         EndArchivalDocument();
     }
-    // The last buffered bytes are written here, so that a full disk is seen: commit would write
-    // them too, but report success over a file cut short.
-    if (!file_->flush() || !file_->commit()) {
-        const QString reason = file_->errorString();
+    // Every byte is written by now; committing may still fail (the system's last write-back,
+    // the rename), and clears the file's own reason as it does.
+    errno = 0;
+    if (!file_->commit()) {
+        const QString reason = FailureReason(*file_, errno);
         file_.reset();
         Fail(reason);
     }
@@ -512,6 +534,8 @@ void TRLPDFFilter::EndArchivalDocument() {
     const bool ended = painter_->end();
     painter_.reset();
     writer_.reset();
+    if (!tap_->Flush())
+        Fail(tap_->Failure());
     if (!ended)
         Fail(QStringLiteral("the PDF document could not be finished"));
     // The toolkit's writer leaves the author out of the document's information, which must say
@@ -521,8 +545,9 @@ void TRLPDFFilter::EndArchivalDocument() {
                                                     "/Author " + PdfTextString(author_));
         if (update.isEmpty())
             Fail(QStringLiteral("the PDF document's information could not be found"));
-        if (file_->write(update) != update.size())
-            Fail(file_->errorString());
+        QString reason;
+        if (!WriteWhole(*file_, update, reason))
+            Fail(reason);
     }
     tap_.reset();
 }

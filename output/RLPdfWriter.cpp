@@ -1,5 +1,6 @@
 #include "RLPdfWriter.h"
 
+#include "RLBinaryIO.h"
 #include "RLCanvas.h"
 #include "RLFontSubset.h"
 
@@ -526,9 +527,8 @@ void TRLPdfDocument::Write(QByteArrayView bytes) {
 
 void TRLPdfDocument::Flush() {
     if (!failed_ && !buffer_.isEmpty()) {
-        if (out_.write(buffer_) != buffer_.size()) {
+        if (!WriteWhole(out_, buffer_, Error)) {
             failed_ = true;
-            Error = out_.errorString();
         }
     }
     written_ += buffer_.size();
