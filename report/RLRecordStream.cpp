@@ -13,6 +13,53 @@
 #include <cctype>
 #include <utility>
 
+// ---- TRLRecordRow ----------------------------------------------------------------------------
+
+void TRLRecordRow::Set(int column, QString text) {
+    // Gathered as given; Finish puts them in order.
+    columns_.push_back(column);
+    texts_ << std::move(text);
+}
+
+void TRLRecordRow::Finish() {
+    if (columns_.empty())
+        return;
+    const int last = *std::max_element(columns_.begin(), columns_.end());
+    const qsizetype count = texts_.size();
+    if (last < 2 * count + 8) {
+        // Texts by column, the columns it lacks null: no dearer than the list of columns.
+        QStringList dense(last + 1);
+        for (qsizetype i = 0; i < count; ++i)
+            dense[columns_[i]] = std::move(texts_[i]);
+        texts_ = std::move(dense);
+        columns_.clear();
+        return;
+    }
+    std::vector<qsizetype> order(count);
+    for (qsizetype i = 0; i < count; ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](qsizetype a, qsizetype b) { return columns_[a] < columns_[b]; });
+    QStringList texts;
+    std::vector<int> columns;
+    texts.reserve(count);
+    columns.reserve(count);
+    for (const qsizetype i : order) {
+        texts << std::move(texts_[i]);
+        columns.push_back(columns_[i]);
+    }
+    texts_ = std::move(texts);
+    columns_ = std::move(columns);
+}
+
+QString TRLRecordRow::Text(int column) const {
+    if (columns_.empty())
+        return column >= 0 && column < texts_.size() ? texts_[column] : QString();
+    const auto found = std::lower_bound(columns_.begin(), columns_.end(), column);
+    return found != columns_.end() && *found == column ? texts_[found - columns_.begin()]
+                                                       : QString();
+}
+
 // ---- TRLRecordStream -------------------------------------------------------------------------
 
 int TRLRecordStream::rowCount(const QModelIndex& parent) const {
@@ -29,8 +76,7 @@ QVariant TRLRecordStream::data(const QModelIndex& index, int role) const {
         return QVariant();
     if (index.row() < firstHeldRow_)
         return QString();
-    const QStringList& row = window_[static_cast<size_t>(index.row() - firstHeldRow_)];
-    return index.column() < row.size() ? row[index.column()] : QString();
+    return window_[static_cast<size_t>(index.row() - firstHeldRow_)].Text(index.column());
 }
 
 QVariant TRLRecordStream::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -48,6 +94,8 @@ bool TRLRecordStream::canFetchMore(const QModelIndex& parent) const {
 int TRLRecordStream::FieldColumn(const QString& name) {
     auto column = columns_.constFind(name);
     if (column == columns_.constEnd()) {
+        if (fields_.size() >= MaxFields)
+            return -1;
         column = columns_.insert(name, static_cast<int>(fields_.size()));
         fields_ << name;
     }
@@ -57,14 +105,15 @@ int TRLRecordStream::FieldColumn(const QString& name) {
 void TRLRecordStream::fetchMore(const QModelIndex& parent) {
     if (parent.isValid() || atEnd_)
         return;
-    std::deque<QStringList> batch;
+    std::deque<TRLRecordRow> batch;
     while (static_cast<int>(batch.size()) < BatchSize) {
-        QStringList texts;
-        if (!ReadRecord(texts)) {
+        TRLRecordRow row;
+        if (!ReadRecord(row)) {
             atEnd_ = true;
             break;
         }
-        batch.push_back(std::move(texts));
+        row.Finish();
+        batch.push_back(std::move(row));
     }
     // Fields that the batch brought first, then its rows; the model's users see each change.
     if (fields_.size() > announcedColumns_) {
@@ -76,7 +125,7 @@ void TRLRecordStream::fetchMore(const QModelIndex& parent) {
         return;
     beginInsertRows(QModelIndex(), rowsRead_, rowsRead_ + static_cast<int>(batch.size()) - 1);
     rowsRead_ += static_cast<int>(batch.size());
-    for (QStringList& row : batch)
+    for (TRLRecordRow& row : batch)
         window_.push_back(std::move(row));
     while (static_cast<int>(window_.size()) > WindowSize) {
         window_.pop_front();
@@ -598,7 +647,18 @@ bool TRLJsonRecordStream::NextRecordBytes(QByteArray& record) {
     return lines_ ? NextLine(record) : NextArrayElement(record);
 }
 
-bool TRLJsonRecordStream::ReadRecord(QStringList& texts) {
+int TRLJsonRecordStream::RecordFieldColumn(const QString& name) {
+    const int column = FieldColumn(name);
+    if (column < 0)
+        Fail(QStringLiteral("record %1, field \"%2\": the records have more than %3 distinct "
+                            "fields")
+                 .arg(recordIndex_)
+                 .arg(name)
+                 .arg(MaxFields));
+    return column;
+}
+
+bool TRLJsonRecordStream::ReadRecord(TRLRecordRow& row) {
     QByteArray bytes;
     if (!NextRecordBytes(bytes))
         return false;
@@ -608,12 +668,8 @@ bool TRLJsonRecordStream::ReadRecord(QStringList& texts) {
     if (!bytes.trimmed().startsWith('{'))
         Fail(QStringLiteral("record %1 is not an object").arg(recordIndex_));
     if (ReadFlatRecord(bytes, flatFields_, &flatKeys_)) {
-        for (const TRLFlatField& field : flatFields_) {
-            const int column = FieldColumn(field.Key);
-            while (texts.size() <= column)
-                texts << QString();
-            texts[column] = field.Text;
-        }
+        for (const TRLFlatField& field : flatFields_)
+            row.Set(RecordFieldColumn(field.Key), field.Text);
         ++recordIndex_;
         return true;
     }
@@ -637,10 +693,7 @@ bool TRLJsonRecordStream::ReadRecord(QStringList& texts) {
                                 "false or null")
                      .arg(recordIndex_)
                      .arg(it.key()));
-        const int column = FieldColumn(it.key());
-        while (texts.size() <= column)
-            texts << QString();
-        texts[column] = text;
+        row.Set(RecordFieldColumn(it.key()), text);
     }
     ++recordIndex_;
     return true;

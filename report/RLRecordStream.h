@@ -22,11 +22,33 @@
 #include <utility>
 #include <vector>
 
+// One record's texts by column. A record that gives most of the fields keeps its texts by
+// column; one that gives a few of many (where every record brings a field name of its own) keeps
+// only those, with their columns, so that a row costs what it holds and not what the records
+// before it brought.
+class TRLRecordRow {
+public:
+    // Gives the column its text; each column at most once, in any order, before Finish.
+    void Set(int column, QString text);
+    // Settles the row once its record is read.
+    void Finish();
+    // The text of a column; a null text for a column the record does not give.
+    QString Text(int column) const;
+
+private:
+    QStringList texts_;
+    // The columns of texts_, rising; empty when texts_ stands by column.
+    std::vector<int> columns_;
+};
+
 class TRLRecordStream : public QAbstractTableModel {
 public:
     // Records read by one fetchMore, and rows kept behind the newest.
     static constexpr int BatchSize = 256;
     static constexpr int WindowSize = 2048;
+    // Distinct field names that the records of one source may bring: far more than any real
+    // source has, and few enough that a report's work per record over all of them stays small.
+    static constexpr int MaxFields = 10000;
 
     explicit TRLRecordStream(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
@@ -46,17 +68,17 @@ public:
     int RowsHeld() const { return static_cast<int>(window_.size()); }
 
 protected:
-    // Reads the next record: its texts by column (shorter lists end in empty fields). Returns
+    // Reads the next record: its texts by column (columns not set are null texts). Returns
     // false at the end of the records. Raises TRLException on a fault.
-    virtual bool ReadRecord(QStringList& texts) = 0;
-    // The column of a field, added when it is new.
+    virtual bool ReadRecord(TRLRecordRow& row) = 0;
+    // The column of a field, added when it is new; -1 for a new field past MaxFields.
     int FieldColumn(const QString& name);
 
 private:
     QStringList fields_;
     QHash<QString, int> columns_;
     int announcedColumns_ = 0;
-    std::deque<QStringList> window_;
+    std::deque<TRLRecordRow> window_;
     int firstHeldRow_ = 0;
     int rowsRead_ = 0;
     bool atEnd_ = false;
@@ -110,9 +132,11 @@ public:
     explicit TRLJsonRecordStream(const QString& path, QObject* parent = nullptr);
 
 protected:
-    bool ReadRecord(QStringList& texts) override;
+    bool ReadRecord(TRLRecordRow& row) override;
 
 private:
+    // The column of a field of the record being read; refuses one past MaxFields.
+    int RecordFieldColumn(const QString& name);
     // The bytes of the next record, or false at the end of the records.
     bool NextRecordBytes(QByteArray& record);
     bool NextArrayElement(QByteArray& record);

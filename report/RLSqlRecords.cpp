@@ -167,6 +167,11 @@ TRLSqlRecordStream::TRLSqlRecordStream(const QString& url, const QString& query,
                        .arg(displayUrl_, ErrorText(query_->lastError())));
         const QSqlRecord record = query_->record();
         columns_ = record.count();
+        if (columns_ > MaxFields)
+            Refuse(QStringLiteral("%1: the query gives %2 columns; records have at most %3 fields")
+                       .arg(displayUrl_)
+                       .arg(columns_)
+                       .arg(MaxFields));
         for (int c = 0; c < columns_; ++c)
             FieldColumn(record.fieldName(c));
     } catch (...) {
@@ -182,16 +187,15 @@ TRLSqlRecordStream::~TRLSqlRecordStream() {
     QSqlDatabase::removeDatabase(connection_);
 }
 
-bool TRLSqlRecordStream::ReadRecord(QStringList& texts) {
+bool TRLSqlRecordStream::ReadRecord(TRLRecordRow& row) {
     if (!query_->next()) {
         if (query_->lastError().isValid())
             Refuse(QStringLiteral("%1: reading the rows failed: %2")
                        .arg(displayUrl_, ErrorText(query_->lastError())));
         return false;
     }
-    texts.reserve(columns_);
     for (int c = 0; c < columns_; ++c)
-        texts << SqlFieldText(query_->value(c));
+        row.Set(c, SqlFieldText(query_->value(c)));
     return true;
 }
 

@@ -31,7 +31,7 @@ public:
     static QString DisplayUrl(const QString& url);
 
 protected:
-    bool ReadRecord(QStringList& texts) override;
+    bool ReadRecord(TRLRecordRow& row) override;
 
 private:
     QString connection_;

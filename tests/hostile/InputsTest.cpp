@@ -129,4 +129,41 @@ TEST_F(HostileInputFiles, FilesJustPastTheBoundAreRefusedBySize) {
         << atBound.Describe().toStdString();
 }
 
+// Every record brings a field name of its own: once 53 KB a name (20,000 names took 1.1 GB).
+TEST_F(HostileInputFiles, RecordsWithANameEachTakeLittleMemory) {
+    const auto names = [&](const char* name, int count) {
+        const QString path = Path(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        for (int i = 0; i < count; ++i)
+            file.write("{\"campo" + QByteArray::number(i) + "\": " + QByteArray::number(i) + "}\n");
+        return path;
+    };
+    const QString layout = Path("layout.json");
+    QFile file(layout);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"class": "TRLReport", "name": "R", "children": [
+        {"class": "TRLBand", "name": "D", "BandType": "btDetail", "Height": 20, "children": [
+          {"class": "TRLLabel", "name": "L", "Expression": "campo7"}]}]})");
+    file.close();
+    const auto prepare = [&](const QString& records) {
+        return RunCapped(BuiltProgram(kRltool),
+                         {QStringLiteral("prepare"), layout, QStringLiteral("--data"), records,
+                          QStringLiteral("-o"), Path("out.rpf")},
+                         Capped());
+    };
+
+    const CappedResult atLimit = prepare(names("at-limit.jsonl", 10000));
+    EXPECT_EQ(atLimit.ExitCode, 0) << atLimit.Describe().toStdString();
+    if (kMemoryMeasurable) {
+        EXPECT_LT(atLimit.PeakKb, 96 * 1024) << atLimit.Describe().toStdString();
+    }
+
+    const QString past = names("past.jsonl", 20000);
+    ExpectRefused(prepare(past),
+                  QStringLiteral("rltool prepare: %1: record 10000, field \"campo10000\": the "
+                                 "records have more than 10000 distinct fields")
+                      .arg(past));
+}
+
 } // namespace

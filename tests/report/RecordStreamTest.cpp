@@ -241,4 +241,82 @@ TEST_F(RecordFiles, AFieldThatComesLateIsReadOnceItComes) {
     EXPECT_EQ(printed.last(), QStringLiteral("L600"));
 }
 
+TEST(RecordRows, TextsByColumnWhateverTheOrderTheyCome) {
+    TRLRecordRow dense;
+    dense.Set(2, QStringLiteral("c"));
+    dense.Set(0, QStringLiteral(""));
+    dense.Set(1, QStringLiteral("b"));
+    dense.Finish();
+    EXPECT_EQ(dense.Text(1), QStringLiteral("b"));
+    EXPECT_EQ(dense.Text(2), QStringLiteral("c"));
+    // An empty text is not a missing one.
+    EXPECT_FALSE(dense.Text(0).isNull());
+    EXPECT_TRUE(dense.Text(0).isEmpty());
+    EXPECT_TRUE(dense.Text(3).isNull());
+    EXPECT_TRUE(dense.Text(-1).isNull());
+
+    // A few columns among many keep their own texts, and nothing between them.
+    TRLRecordRow sparse;
+    sparse.Set(50000, QStringLiteral("last"));
+    sparse.Set(7, QStringLiteral("seven"));
+    sparse.Set(30000, QString());
+    sparse.Finish();
+    EXPECT_EQ(sparse.Text(7), QStringLiteral("seven"));
+    EXPECT_EQ(sparse.Text(50000), QStringLiteral("last"));
+    for (const int column : {0, 6, 8, 29999, 30000, 30001, 49999, 50001})
+        EXPECT_TRUE(sparse.Text(column).isNull()) << column;
+
+    TRLRecordRow none;
+    none.Finish();
+    EXPECT_TRUE(none.Text(0).isNull());
+}
+
+TEST_F(RecordFiles, EveryRecordWithANameOfItsOwn) {
+    // More records than the window holds, each with a field no other record has, and one they
+    // all share.
+    const int records = TRLRecordStream::WindowSize + 2 * TRLRecordStream::BatchSize;
+    QByteArray lines;
+    for (int i = 0; i < records; ++i)
+        lines += "{\"comun\": " + QByteArray::number(i) + ", \"propio" + QByteArray::number(i) +
+                 "\": \"p" + QByteArray::number(i) + "\"}\n";
+    TRLJsonRecordStream stream(Write("own.jsonl", lines));
+    while (stream.canFetchMore())
+        stream.fetchMore();
+    ASSERT_EQ(stream.rowCount(), records);
+    ASSERT_EQ(stream.columnCount(), records + 1);
+    EXPECT_EQ(stream.headerData(records, Qt::Horizontal).toString(),
+              "propio" + QString::number(records - 1));
+    for (const int row : {records - TRLRecordStream::WindowSize, records / 2 + 100, records - 1}) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(stream.index(row, 0).data().toString(), QString::number(row));
+        EXPECT_EQ(stream.index(row, row + 1).data().toString(), "p" + QString::number(row));
+        for (const int other : {1, row, row + 2})
+            EXPECT_TRUE(stream.index(row, other).data().toString().isNull()) << other;
+    }
+}
+
+TEST_F(RecordFiles, DistinctFieldsAreBounded) {
+    const auto names = [](int count) {
+        QByteArray lines;
+        for (int i = 0; i < count; ++i)
+            lines += "{\"f" + QByteArray::number(i) + "\": 1}\n";
+        return lines;
+    };
+    TRLJsonRecordStream atLimit(Write("at-limit.jsonl", names(TRLRecordStream::MaxFields)));
+    while (atLimit.canFetchMore())
+        atLimit.fetchMore();
+    EXPECT_EQ(atLimit.columnCount(), TRLRecordStream::MaxFields);
+
+    const QString past = Write("past.jsonl", names(TRLRecordStream::MaxFields + 1));
+    EXPECT_EQ(StreamError(past), past + ": record 10000, field \"f10000\": the records have more "
+                                        "than 10000 distinct fields");
+    // A record read through the document is bounded the same way.
+    const QString nested =
+        Write("nested.json",
+              "[" + names(TRLRecordStream::MaxFields).replace("}\n{", "},{").replace("}\n", "},") +
+                  "{\"a\": 1, \"b\": 2, \"b\": 3}]");
+    EXPECT_EQ(StreamError(nested), nested + ": record 10000, field \"a\": the records have more "
+                                            "than 10000 distinct fields");
+}
+
 } // namespace
