@@ -142,8 +142,13 @@ std::vector<TRLTextLine> TRLCustomLabel::WrappedLines(const QString& text) const
     if (RLTextWidth(font, text + QLatin1Char(' ')) <= room)
         return {};
     // Each line keeps the trailing blank that a one-line caption has.
-    std::vector<TRLTextLine> lines =
-        BreakTextLines(text, room - RLTextWidth(font, QStringLiteral(" ")), font);
+    std::vector<TRLTextLine> lines = BreakTextLines(
+        text, room - RLTextWidth(font, QStringLiteral(" ")), font, kMaxTextLines + 1);
+    if (lines.size() > static_cast<size_t>(kMaxTextLines))
+        throw TRLException(QStringLiteral("%1: more than %2 lines of text, the most a label may "
+                                          "print")
+                               .arg(Name())
+                               .arg(kMaxTextLines));
     if (lines.size() < 2)
         return {};
     return lines;
@@ -404,10 +409,11 @@ TRLTextLine NextTextLine(const QString& text, int& position, int maxWidth, const
     return line;
 }
 
-std::vector<TRLTextLine> BreakTextLines(const QString& text, int maxWidth, const QFont& font) {
+std::vector<TRLTextLine> BreakTextLines(const QString& text, int maxWidth, const QFont& font,
+                                        size_t maxLines) {
     std::vector<TRLTextLine> lines;
     int position = 0;
-    while (position < text.size())
+    while (position < text.size() && lines.size() < maxLines)
         lines.push_back(NextTextLine(text, position, maxWidth, font));
     return lines;
 }

@@ -14,6 +14,7 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -38,8 +39,14 @@ struct TRLTextLine {
 // line and is never broken.
 TRLTextLine NextTextLine(const QString& text, int& position, int maxWidth, const QFont& font);
 
-// Every line of text at maxWidth.
-std::vector<TRLTextLine> BreakTextLines(const QString& text, int maxWidth, const QFont& font);
+// Every line of text at maxWidth, or the first maxLines of them.
+std::vector<TRLTextLine> BreakTextLines(const QString& text, int maxWidth, const QFont& font,
+                                        size_t maxLines = SIZE_MAX);
+
+// The most lines a label or memo prints. Each printed line is an object of its own on the page
+// (some 700 bytes while a report prepares): a report with a text of more lines is refused naming
+// the control; a design view shows the first ones.
+inline constexpr int kMaxTextLines = 100000;
 
 // ---- labels ----------------------------------------------------------------------------------
 
@@ -175,11 +182,9 @@ public:
     // Lays text out in lines of at most maxWidth into rect, stopping once maxHeight is passed;
     // records each line onto target when one is given. Returns the widest line's width and the
     // height of the lines.
-    // Past kMaxTextLines lines a report being prepared is refused naming the control (each line
-    // printed is an object of its own on the page); a design view shows the first ones.
+    // Stops at kMaxTextLines, refusing a report being prepared.
     TRLSize DrawLines(const QString& text, TRLGraphicSurface* target, TRLTextAlignment alignment,
                       int maxHeight, int maxWidth, const TRLRect& rect) const;
-    static constexpr int kMaxTextLines = 100000;
 
 protected:
     void DoBeforePrint(bool& printIt) override;

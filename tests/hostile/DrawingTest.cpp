@@ -57,8 +57,9 @@ protected:
         const QFileInfo out(Path(QStringLiteral("out.rpf")));
         EXPECT_TRUE(out.exists());
         EXPECT_LT(out.size(), maxBytes);
-        if (kMemoryMeasurable)
+        if (kMemoryMeasurable) {
             EXPECT_LT(result.PeakKb, kBoundKb) << result.Describe().toStdString();
+        }
     }
 
     QTemporaryDir dir_;
@@ -114,8 +115,9 @@ TEST_F(HostileDrawing, TilesOverAHugePaperAreRefusedNamingTheBand) {
         << error.toStdString();
     EXPECT_TRUE(error.endsWith(QStringLiteral("more than 16777216 pixels"))) << error.toStdString();
     EXPECT_FALSE(QFile::exists(Path(QStringLiteral("out.rpf"))));
-    if (kMemoryMeasurable)
+    if (kMemoryMeasurable) {
         EXPECT_LT(result.PeakKb, kBoundKb) << result.Describe().toStdString();
+    }
 }
 
 } // namespace

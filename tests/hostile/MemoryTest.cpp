@@ -28,14 +28,15 @@ protected:
         file.write(bytes);
     }
 
-    CappedResult Prepare() const {
+    CappedResult Prepare(const QStringList& more = {}) const {
         CappedOptions options;
         options.MemoryCapMb = 2048;
         options.TimeoutMs = 60000;
         options.Environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         return RunCapped(BuiltProgram(QStringLiteral("tools/rltool")),
-                         {QStringLiteral("prepare"), Path(QStringLiteral("layout.json")),
-                          QStringLiteral("-o"), Path(QStringLiteral("out.rpf"))},
+                         QStringList{QStringLiteral("prepare"), Path(QStringLiteral("layout.json")),
+                                     QStringLiteral("-o"), Path(QStringLiteral("out.rpf"))} +
+                             more,
                          options);
     }
 
@@ -55,8 +56,9 @@ protected:
 
 void ExpectWithinBound(const CappedResult& result) {
     ASSERT_FALSE(result.TimedOut) << result.Describe().toStdString();
-    if (kMemoryMeasurable)
+    if (kMemoryMeasurable) {
         EXPECT_LT(result.PeakKb, kBoundKb) << result.Describe().toStdString();
+    }
 }
 
 // A 16 x 16 baseline JPEG whose frame header then claims width x height pixels: its data runs
@@ -101,6 +103,24 @@ TEST_F(HostileMemory, AMemoOfTwoMillionLinesIsRefusedNamingIt) {
     EXPECT_EQ(result.ErrText().trimmed(),
               QStringLiteral("rltool prepare: Notas: more than 100000 lines of text, the most a "
                              "memo may print"));
+}
+
+// A label near its band's right edge wraps each word of a 4 MB field onto a line of its own:
+// two million lines took 1.4 GB.
+TEST_F(HostileMemory, ALabelWrappingAFieldIntoTwoMillionLinesIsRefusedNamingIt) {
+    Write(QStringLiteral("records.json"),
+          R"([{"s": ")" + QByteArray("x ").repeated(2000000) + R"("}])");
+    Write(QStringLiteral("layout.json"),
+          R"({"class": "TRLReport", "name": "R", "children": [
+            {"class": "TRLBand", "name": "B", "BandType": "btDetail", "Height": 20, "children": [
+              {"class": "TRLLabel", "name": "Etiqueta", "Left": 700, "Expression": "s"}]}]})");
+    const CappedResult result =
+        Prepare({QStringLiteral("--data"), Path(QStringLiteral("records.json"))});
+    ExpectWithinBound(result);
+    EXPECT_EQ(result.ExitCode, 2) << result.Describe().toStdString();
+    EXPECT_EQ(result.ErrText().trimmed(),
+              QStringLiteral("rltool prepare: Etiqueta: more than 100000 lines of text, the most "
+                             "a label may print"));
 }
 
 // 8000 x 8000 pixels in 705 bytes took a gigabyte: the picture is read at half its size each

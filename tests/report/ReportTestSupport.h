@@ -109,6 +109,13 @@ inline QStringList PageTexts(const TRLCustomReport& report, int index = 0) {
     return TextsOf(*Page(report, index));
 }
 
+inline size_t TextObjectsOfAllPages(const TRLCustomReport& report) {
+    size_t count = 0;
+    for (int i = 0; i < report.Storage().PageCount(); ++i)
+        count += ObjectsOf<TRLTextObject>(*Page(report, i)).size();
+    return count;
+}
+
 // The bounds of the first text object with that text; (-1, ...) when missing.
 inline TRLRect TextBounds(const TRLGraphicSurface& page, const QString& text) {
     for (const TRLTextObject* t : ObjectsOf<TRLTextObject>(page))

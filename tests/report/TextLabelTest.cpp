@@ -163,3 +163,24 @@ TEST(TextLabel, MeasuresInTheFontItHasAfterEachChange) {
         EXPECT_EQ(printed.Right - printed.Left, w);
     }
 }
+
+// A label 18 pixels from its band's right edge wraps every word onto a line of its own; a
+// caption that would make more than kMaxTextLines lines refuses the run naming the label.
+TEST(TextLabel, AWrappedCaptionOfMoreLinesThanTheBoundIsRefused) {
+    OneBandReport doc(20);
+    auto* label = new TRLLabel(doc.band);
+    label->SetName(QStringLiteral("Etiqueta"));
+    label->SetLeft(700);
+    label->SetCaption(QStringLiteral("x ").repeated(kMaxTextLines));
+    doc.Prepare();
+    EXPECT_EQ(TextObjectsOfAllPages(doc.report), size_t(kMaxTextLines));
+
+    label->SetCaption(QStringLiteral("x ").repeated(kMaxTextLines + 1));
+    try {
+        doc.report.Prepare();
+        FAIL() << "the label printed more than the bound";
+    } catch (const TRLException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Etiqueta: more than 100000 lines of text, the "
+                                              "most a label may print"));
+    }
+}

@@ -195,3 +195,28 @@ TEST(TextMemo, LinesPrintAlignedInsideTheMemoUntilItsHeightIsPassed) {
     EXPECT_EQ(print(taLeftJustify, 300, lh + lh / 2, true, {"one", "two", "three", "four"}),
               (Printed{{"one", 38, left}, {"two", 38, left}}));
 }
+
+// Each printed line is an object of its own on the page: a memo prints at most kMaxTextLines
+// lines, refuses a run that would print more naming itself, and shows the first ones in design.
+TEST(TextMemo, PrintsAtMostTheBoundOfLinesAndRefusesARunOfMore) {
+    OneBandReport doc(20);
+    auto* memo = new TRLMemo(doc.band);
+    memo->SetName(QStringLiteral("Notas"));
+    memo->SetBounds(10, 0, 100, 20);
+    const int lh = RLTextHeight(ArialFont());
+    memo->SetLines(QStringList(kMaxTextLines, QStringLiteral("x")));
+    EXPECT_EQ(memo->Height(), kMaxTextLines * lh);
+    doc.Prepare();
+    EXPECT_EQ(TextObjectsOfAllPages(doc.report), size_t(kMaxTextLines));
+
+    memo->SetLines(QStringList(kMaxTextLines + 1, QStringLiteral("x")));
+    EXPECT_EQ(memo->Height(), kMaxTextLines * lh);
+    try {
+        doc.report.Prepare();
+        FAIL() << "the memo printed more than the bound";
+    } catch (const TRLException& e) {
+        EXPECT_EQ(
+            e.Message(),
+            QStringLiteral("Notas: more than 100000 lines of text, the most a memo may print"));
+    }
+}
