@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 using pagestoretest::ErrorOf;
 using pagestoretest::Int32At;
 using pagestoretest::Load;
@@ -317,6 +321,58 @@ TEST(PageStoreFile, SavingToAFileReplacesItWholeOrNotAtAll) {
         EXPECT_EQ(ErrorOf([&] { storage.SaveToFile(path); }),
                   QStringLiteral("\"%1\": Incorrect file version \"%2\"!").arg(path).arg(version));
         EXPECT_EQ(contents(), before);
+    }
+}
+
+// A device that takes at most Piece bytes a call, as a filling disk or a pipe does, and fails
+// once Room bytes are in as a full disk does: the system's error number set and no words of its
+// own.
+class NarrowDevice : public QIODevice {
+public:
+    NarrowDevice(qint64 piece, qint64 room) : piece_(piece), room_(room) {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    QByteArray Bytes;
+    qint64 size() const override { return Bytes.size(); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 length) override {
+        const qint64 take = std::min({length, piece_, room_ - taken_});
+        if (take <= 0) {
+            errno = ENOSPC;
+            return -1;
+        }
+        if (Bytes.size() < pos() + take)
+            Bytes.resize(pos() + take);
+        std::memcpy(Bytes.data() + pos(), data, static_cast<size_t>(take));
+        taken_ += take;
+        return take;
+    }
+
+private:
+    const qint64 piece_;
+    const qint64 room_;
+    qint64 taken_ = 0;
+};
+
+// Short writes are carried on, not taken for failures (nor for success over a file cut short);
+// a device that takes no more is refused with the system's reason, not "Unknown error".
+TEST(PageStoreFile, ShortWritesGoOnAndAFullDeviceSaysWhy) {
+    TRLGraphicStorage storage;
+    FillTwoPages(storage);
+    for (const int version : {1, 3, 4}) {
+        SCOPED_TRACE(version);
+        const QByteArray whole = Save(storage, version);
+        NarrowDevice narrow(7, 1 << 30);
+        storage.SetFileVersion(version);
+        storage.SaveToStream(narrow);
+        EXPECT_EQ(narrow.Bytes, whole);
+
+        NarrowDevice full(7, whole.size() / 2);
+        EXPECT_EQ(ErrorOf([&] { storage.SaveToStream(full); }),
+                  QStringLiteral("Cannot write the file: ") +
+                      QString::fromLocal8Bit(std::strerror(ENOSPC)));
     }
 }
 
