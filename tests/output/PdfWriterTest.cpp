@@ -3,11 +3,15 @@
 #include "RLCanvas.h"
 #include "RLPdfWriter.h"
 
+#include <QBuffer>
 #include <QRawFont>
 #include <QSet>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 #include <gtest/gtest.h>
@@ -537,7 +541,8 @@ TEST_F(PdfWriterTest, TextsInFontsTooLargeToMakeAreRefusedByTheirPage) {
             if (pixels <= 65535) {
                 EXPECT_EQ(page.Refusal(), QString());
             } else {
-                EXPECT_TRUE(page.Refusal().contains(QStringLiteral("\"Kel\""))) << page.Refusal().toStdString();
+                EXPECT_TRUE(page.Refusal().contains(QStringLiteral("\"Kel\"")))
+                    << page.Refusal().toStdString();
             }
             EXPECT_TRUE(page.AddTo(writer));
         }
@@ -545,6 +550,55 @@ TEST_F(PdfWriterTest, TextsInFontsTooLargeToMakeAreRefusedByTheirPage) {
     ASSERT_TRUE(writer.Finish()) << writer.ErrorString().toStdString();
     out.close();
     EXPECT_EQ(PdfPageSizes(out.fileName()).size(), 6);
+}
+
+// A device that takes at most seven bytes a call, and nothing past Room, failing then as a full
+// disk does: the system's error number set and no words of its own.
+class NarrowDevice : public QIODevice {
+public:
+    explicit NarrowDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
+    QByteArray Bytes;
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 length) override {
+        const qint64 take = std::min({length, qint64(7), room_ - Bytes.size()});
+        if (take <= 0) {
+            errno = ENOSPC;
+            return -1;
+        }
+        Bytes.append(data, take);
+        return take;
+    }
+
+private:
+    const qint64 room_;
+};
+
+// A document written seven bytes at a time comes out whole; one that does not fit says why.
+TEST_F(PdfWriterTest, ShortWritesGoOnAndAFullDeviceSaysWhy) {
+    const auto write = [](QIODevice& out) {
+        TRLPdfWriter writer(out, 96);
+        writer.SetCreationDate(QDateTime(QDate(2026, 12, 8), QTime(1, 30), Qt::UTC));
+        for (int n = 1; n <= 3; ++n) {
+            TRLPdfPage page(writer, QSizeF(595, 842));
+            QPainter painter(&page);
+            painter.setFont(QFont(QStringLiteral("Liberation Sans")));
+            painter.drawText(QPointF(100, 100), QStringLiteral("Hoja %1").arg(n));
+            painter.end();
+            page.AddTo(writer);
+        }
+        return writer.Finish() ? QString() : writer.ErrorString();
+    };
+    QByteArray whole;
+    QBuffer buffer(&whole);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_EQ(write(buffer), QString());
+    NarrowDevice narrow(1 << 30);
+    EXPECT_EQ(write(narrow), QString());
+    EXPECT_EQ(narrow.Bytes, whole);
+    NarrowDevice full(whole.size() / 2);
+    EXPECT_EQ(write(full), QString::fromLocal8Bit(std::strerror(ENOSPC)));
 }
 
 } // namespace
