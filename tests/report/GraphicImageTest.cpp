@@ -2,7 +2,10 @@
 #include "RLGraphicData.h"
 #include "ReportTestSupport.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QPainter>
+#include <QTemporaryDir>
 
 using namespace reporttest;
 
@@ -90,4 +93,38 @@ TEST(GraphicImage, AutoSizeTakesThePictureSizeKeepingTheTopLeftCorner) {
     // An empty picture leaves the size alone.
     image->SetPicture(QImage());
     EXPECT_EQ(image->BoundsRect(), (TRLRect{30, 40, 30 + 10 + 6, 40 + 20 + 6}));
+}
+
+// A picture file beyond the bound on pixels is refused naming the control and the size; one
+// that is no picture at all as not found, as before.
+TEST(GraphicImage, LoadingAPictureBeyondTheBoundNamesTheControlAndTheSize) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QByteArray bitmap;
+    QBuffer buffer(&bitmap);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(Crest().scaled(2, 2).save(&buffer, "BMP"));
+    // The header's width and height (little-endian at 18 and 22) claim 5000 x 5000.
+    for (const int at : {18, 22}) {
+        bitmap[at] = char(5000 & 0xFF);
+        bitmap[at + 1] = char(5000 >> 8);
+    }
+    const QString path = dir.filePath(QStringLiteral("grande.bmp"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bitmap);
+    file.close();
+
+    OneBandReport doc(80);
+    TRLImage* image = AddImage(doc.band, 0, 0);
+    image->SetName(QStringLiteral("Foto"));
+    try {
+        image->LoadPicture(path);
+        FAIL() << "the picture was loaded";
+    } catch (const TRLException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Foto.Picture: %1: 5000 x 5000 pixels, larger than "
+                                              "16777216 pixels")
+                                   .arg(path));
+    }
+    EXPECT_EQ(image->Picture().size(), QSize(99, 144)); // the picture it had stays
 }
