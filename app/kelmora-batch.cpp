@@ -71,7 +71,7 @@ QList<QCommandLineOption> Options() {
         {"pdf", "also write a PDF file of each document"},
         {"pdfa", "also write a PDF file of each document, as PDF/A-1b for the archive"},
         {"png", "also write a PNG picture of each page"},
-        {"progress", "show the progress on standard error even when it is no terminal"},
+        {"progress", "show the progress on standard error even when that is not a terminal"},
         HelpOption(),
         VersionOption(),
     };

@@ -370,7 +370,7 @@ QList<QCommandLineOption> PdfWriterOptions() {
 }
 
 QCommandLineOption ProgressOption() {
-    return {"progress", "show the progress on standard error even when it is no terminal"};
+    return {"progress", "show the progress on standard error even when that is not a terminal"};
 }
 
 QList<QCommandLineOption> PdfOptions() {
