@@ -10,11 +10,22 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstring>
+
+#include <locale.h>
+#include <string.h>
 
 namespace {
 
-const QString kNoSpace = QString::fromLocal8Bit(std::strerror(ENOSPC));
+// The system's words for a full disk as the programs print them: in the C library's own
+// language, whatever locale the suite runs in.
+QString NoSpace() {
+    const locale_t plain = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    const QString words = QString::fromLocal8Bit(strerror_l(ENOSPC, plain));
+    freelocale(plain);
+    return words;
+}
 
 class DiskFull : public ::testing::Test {
 protected:
@@ -126,7 +137,7 @@ TEST_F(DiskFull, EveryWriterSaysTheDiskIsFullAndNamesTheFile) {
             EXPECT_TRUE(refusal.startsWith(QStringLiteral("rltool %1: ").arg(command0)))
                 << refusal.toStdString();
             EXPECT_TRUE(refusal.contains(output)) << refusal.toStdString();
-            EXPECT_TRUE(refusal.endsWith(kNoSpace)) << refusal.toStdString();
+            EXPECT_TRUE(refusal.endsWith(NoSpace())) << refusal.toStdString();
             // What is left on the disk: the earlier file alone, as it was, or nothing.
             const QString left = lines.mid(1).join(u'\n').trimmed();
             EXPECT_EQ(left, earlier ? c.Output + QStringLiteral("\nearlier") : QString());
@@ -149,7 +160,7 @@ TEST_F(DiskFull, APageFileOnAFullDiskIsNamed) {
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("rltool prepare: "))) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains(QStringLiteral("page file \"%1/").arg(Full())))
         << lines[0].toStdString();
-    EXPECT_TRUE(lines[0].endsWith(kNoSpace)) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith(NoSpace())) << lines[0].toStdString();
     EXPECT_EQ(lines.mid(1).join(u'\n').trimmed(), QString()) << "nothing left on the full disk";
     EXPECT_FALSE(QFile::exists(output));
 }
