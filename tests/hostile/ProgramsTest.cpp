@@ -296,6 +296,40 @@ TEST_F(Batch, AnOutdirWithFoldersIsReplacedDocumentByDocument) {
     EXPECT_EQ(Snapshot(Path("out")), later_) << Names(Snapshot(Path("out")));
 }
 
+// A file the user puts into OUTDIR while the run goes on is not lost with the earlier folder: it
+// moves into the new one.
+TEST_F(Batch, AFileThatCameDuringTheRunMovesIntoTheNewFolder) {
+    EarlierAndLater();
+    CappedOptions options = options_;
+    options.Environment["KELMORA_BATCH_PAUSE_BEFORE"] = QStringLiteral("swap");
+    CappedProcess run(BuiltProgram(kBatch), {Path("later.json"), Path("out")}, options);
+    ASSERT_TRUE(run.WaitForError("paused before swap", 30000))
+        << run.Finish().Describe().toStdString();
+    ASSERT_TRUE(WaitUntilStopped(run.Pid()));
+    WriteFile(Path("out/nueva.txt"), "written during the run");
+    run.Signal(SIGCONT);
+    const CappedResult result = run.Finish();
+    ASSERT_EQ(result.ExitCode, 0) << result.Describe().toStdString();
+    later_["nueva.txt"] = "written during the run";
+    EXPECT_EQ(Snapshot(Path("out")), later_) << Names(Snapshot(Path("out")));
+    EXPECT_EQ(Entries(dir_.path()).filter(QStringLiteral(".kelmora-batch-")), QStringList());
+}
+
+// The progress tells each document on a pipe when asked for, and nothing unasked.
+TEST_F(Batch, ProgressTellsEachDocumentWhenAskedFor) {
+    const CappedResult quiet = Batch_(Path("earlier.json"), Path("quiet"));
+    ASSERT_EQ(quiet.ExitCode, 0) << quiet.Describe().toStdString();
+    EXPECT_EQ(quiet.ErrText(), QString());
+    const CappedResult asked = RunCapped(
+        BuiltProgram(kBatch), {Path("earlier.json"), Path("asked"), "--progress"}, options_);
+    ASSERT_EQ(asked.ExitCode, 0) << asked.Describe().toStdString();
+    EXPECT_TRUE(asked.ErrText().startsWith(QStringLiteral("document 1 (declaracion-jurada) · ")))
+        << asked.Describe().toStdString();
+    EXPECT_TRUE(asked.ErrText().contains(QStringLiteral("\ndocument 3 (solicitud) · ")))
+        << asked.Describe().toStdString();
+    EXPECT_EQ(asked.Out, quiet.Out);
+}
+
 // A signal while the documents are prepared stops the run: status 128 + the signal, OUTDIR as it
 // was, and neither the staging folder nor a scratch file left behind.
 TEST_F(Batch, ASignalStopsTheRunAndLeavesOutdirAsItWas) {
