@@ -1,6 +1,7 @@
 #include "RLSite.h"
 
 #include "RLGraphicSurface.h"
+#include "RLReport.h"
 #include "RLUtils.h"
 
 #include <QPainter>
@@ -291,11 +292,11 @@ TRLRect IntersectRects(const TRLRect& a, const TRLRect& b) {
             std::min(a.Bottom, b.Bottom)};
 }
 
-// The part of rect that can appear: within the surface (a page, or the site it goes into) and
-// within the clip the caller set, such as the slice of a band that goes on this page.
-TRLRect VisiblePart(const TRLGraphicSurface& surface, const TRLRect& rect) {
+// The part of rect that can appear: within the clip the caller set, such as the slice of a band
+// that goes on this page, and within the page when the surface is one (onPage).
+TRLRect VisiblePart(const TRLGraphicSurface& surface, const TRLRect& rect, bool onPage) {
     TRLRect visible = rect;
-    if (surface.Width() > 0 && surface.Height() > 0)
+    if (onPage && surface.Width() > 0 && surface.Height() > 0)
         visible = IntersectRects(visible, {0, 0, surface.Width(), surface.Height()});
     if (TRLRect clip; surface.ClipRect(clip))
         visible = IntersectRects(visible, clip);
@@ -323,14 +324,14 @@ QString PixelCount(qint64 width, qint64 height) {
 
 } // namespace
 
-void TRLBackground::Record(TRLGraphicSurface& surface, const TRLRect& rect) const {
+void TRLBackground::Record(TRLGraphicSurface& surface, const TRLRect& rect, bool onPage) const {
     if (picture_.isNull())
         return;
     const int w = autoSize_ ? picture_.width() : width_;
     const int h = autoSize_ ? picture_.height() : height_;
     if (w <= 0 || h <= 0)
         return;
-    const TRLRect visible = VisiblePart(surface, rect);
+    const TRLRect visible = VisiblePart(surface, rect, onPage);
     if (IsEmptyRect(visible))
         return;
     if (stretch_ || arrange_ == baDistributed) {
@@ -415,11 +416,11 @@ bool TRLDegradeEffect::Applies(const QColor& color) const {
     return direction_ != ddNone && oppositeColor_.rgb() != color.rgb();
 }
 
-void TRLDegradeEffect::Record(TRLGraphicSurface& surface, const TRLRect& rect,
-                              const QColor& color) const {
+void TRLDegradeEffect::Record(TRLGraphicSurface& surface, const TRLRect& rect, const QColor& color,
+                              bool onPage) const {
     const bool horizontal = direction_ == ddHorizontal;
     const int size = horizontal ? WidthOfRect(rect) : HeightOfRect(rect);
-    const TRLRect visible = VisiblePart(surface, rect);
+    const TRLRect visible = VisiblePart(surface, rect, onPage);
     if (size <= 0 || IsEmptyRect(visible))
         return;
     const qint64 g = granularity_; // any int: sums below are taken in 64 bits
@@ -558,14 +559,22 @@ void TRLCustomSite::TransferSurface() {
 
 void TRLCustomSite::DrawFrame(TRLGraphicSurface& target, const TRLRect& rect) {
     BeginRecording(target);
+    // The root report's own surface lies on the page as it is, and so does the page the report
+    // draws its frame onto. A group's surface does not: its bands run on past the group's own
+    // size, and it goes wherever the group prints.
+    const TRLCustomControl* top = this;
+    while (top->Parent())
+        top = top->Parent();
+    const auto* root = ControlCast<TRLCustomReport>(top);
+    const bool onPage = root && (root == this || &target == &root->Surface());
     if (degrade_.Applies(Color()))
-        degrade_.Record(target, rect, Color());
+        degrade_.Record(target, rect, Color(), onPage);
     else if (!Transparent()) {
         target.SetBrush(TRLBrush{Color(), TRLBrushStyle::Solid});
         target.FillRect(rect);
     }
     const TRLRect inner = ShrinkRect(rect, margins_.Pixels());
-    background_.Record(target, inner);
+    background_.Record(target, inner, onPage);
     Borders().Record(target, inner);
 }
 

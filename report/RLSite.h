@@ -36,10 +36,10 @@ public:
     void SetPicture(const QImage& picture);
 
     // Records the picture inside rect (nothing for an empty picture).
-    // Only what can appear is recorded: what lies within the surface and its clip. Tiles in
-    // view beyond a few dozen go as one picture, and one that would pass 16 million pixels is
-    // refused naming the site.
-    void Record(TRLGraphicSurface& surface, const TRLRect& rect) const;
+    // Only what can appear is recorded: what lies within the surface's clip, and within the
+    // surface itself when it is the page (onPage). Tiles in view beyond a few dozen go as one
+    // picture, and one that would pass 16 million pixels is refused naming the site.
+    void Record(TRLGraphicSurface& surface, const TRLRect& rect, bool onPage) const;
 
 private:
     void RecordTiles(TRLGraphicSurface& surface, const TRLRect& rect, const TRLRect& visible, int w,
@@ -71,9 +71,10 @@ public:
 
     // Whether a site of colour `color` records the gradient instead of its plain fill.
     bool Applies(const QColor& color) const;
-    // Records the strips from color to OppositeColor across rect, those in view only, with
-    // neighbours of one colour as one strip.
-    void Record(TRLGraphicSurface& surface, const TRLRect& rect, const QColor& color) const;
+    // Records the strips from color to OppositeColor across rect, those in view only (as for
+    // the background), with neighbours of one colour as one strip.
+    void Record(TRLGraphicSurface& surface, const TRLRect& rect, const QColor& color,
+                bool onPage) const;
 
 private:
     TRLDegradeDirection direction_ = ddNone;

@@ -4,6 +4,8 @@
 #include "RLGraphicData.h"
 #include "RLMessages.h"
 
+#include <set>
+
 using namespace reporttest;
 
 namespace {
@@ -268,6 +270,34 @@ TEST(Background, ManyTilesInViewAreOnePicture) {
     ASSERT_EQ(images.size(), 1u);
     EXPECT_EQ(images[0]->BoundsRect, (TRLRect{38, 38, 756, 1123}));
     EXPECT_EQ(DecodeTaggedData(images[0]->Data).size(), QSize(1, 1));
+}
+
+// A group's bands run on past the group's own height, which is only its design's: a gradient
+// and tiles on a band in a group are drawn on every band the page shows.
+TEST(Background, BandsInAGroupKeepTheirGradientAndTilesDownThePage) {
+    RecordsReport report(60);
+    report.BeginLoad();
+    auto* group = new TRLGroup(&report);
+    group->SetName(QStringLiteral("Grupo"));
+    group->SetDataFields(QStringLiteral("Country"));
+    auto* band = AddBand(group, "Detalle", btDetail, 0, 30);
+    band->SetColor(QColor(255, 0, 0));
+    band->Degrade().SetDirection(ddHorizontal);
+    band->Degrade().SetOppositeColor(QColor(0, 0, 255));
+    band->Degrade().SetGranularity(100);
+    band->Background().SetArrange(baSidebySide);
+    band->Background().SetPicture(Checkered(2, 2));
+    report.EndLoad();
+    ASSERT_GT(PreparedPages(report), 1);
+    const auto page = Page(report);
+    std::set<int> stripTops, tileTops, texts;
+    for (const TRLFillRectObject* fill : ObjectsOf<TRLFillRectObject>(*page))
+        stripTops.insert(fill->BoundsRect.Top);
+    for (const TRLImageObject* image : ObjectsOf<TRLImageObject>(*page))
+        tileTops.insert(image->BoundsRect.Top);
+    // A full first page of 30-pixel bands from 38 down to 1085.
+    EXPECT_EQ(stripTops.size(), size_t((1085 - 38) / 30));
+    EXPECT_EQ(tileTops, stripTops);
 }
 
 // Tiles over a paper five metres square would need a picture of 350 million pixels.
