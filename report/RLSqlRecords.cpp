@@ -67,6 +67,120 @@ QString NextConnectionName() {
     throw TRLException(what);
 }
 
+// The characters of PostgreSQL's names: a name runs on over digits and "$" too.
+bool NameStart(QChar c) {
+    const char16_t u = c.unicode();
+    return u >= 0x80 || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u == '_';
+}
+
+bool NamePart(QChar c) {
+    return NameStart(c) || (c.unicode() >= '0' && c.unicode() <= '9') || c == u'$';
+}
+
+enum class Statements { One, Several, Unclear };
+
+// How many statements a PostgreSQL query holds, split at its semicolons as the server's own
+// reading splits them (with standard_conforming_strings on, as the session sets it): semicolons
+// in quoted texts, quoted names, dollar-quoted texts and comments split nothing. Unclear for what
+// the server itself would refuse or read in a way that depends on its version (an unclosed quote
+// or comment, a quote straight after a number), so that nothing unclear runs.
+Statements CountStatements(QStringView sql) {
+    const qsizetype n = sql.size();
+    const auto at = [&](qsizetype i) { return i < n ? sql[i] : QChar(); };
+    // Ends a run quoted by a character ("'" or "\"") that stands for itself when doubled; i is
+    // past the opening quote. -1 when it is not closed.
+    const auto quoted = [&](qsizetype i, QChar quote, bool backslashes) -> qsizetype {
+        for (; i < n; ++i) {
+            if (backslashes && sql[i] == u'\\')
+                ++i;
+            else if (sql[i] == quote && at(i + 1) == quote)
+                ++i;
+            else if (sql[i] == quote)
+                return i + 1;
+        }
+        return -1;
+    };
+    bool ended = false;     // a statement ended by a semicolon
+    bool statement = false; // something since the last semicolon
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = sql[i];
+        if (c == u'-' && at(i + 1) == u'-') {
+            while (i < n && sql[i] != u'\n')
+                ++i;
+            continue;
+        }
+        if (c == u'/' && at(i + 1) == u'*') {
+            int depth = 0;
+            do {
+                if (i + 1 >= n)
+                    return Statements::Unclear;
+                if (sql[i] == u'/' && sql[i + 1] == u'*') {
+                    ++depth;
+                    i += 2;
+                } else if (sql[i] == u'*' && sql[i + 1] == u'/') {
+                    --depth;
+                    i += 2;
+                } else {
+                    ++i;
+                }
+            } while (depth > 0);
+            continue;
+        }
+        if (c == u';') {
+            ended = ended || statement;
+            statement = false;
+            ++i;
+            continue;
+        }
+        if (c.isSpace()) {
+            ++i;
+            continue;
+        }
+        if (ended)
+            return Statements::Several;
+        statement = true;
+        if (NameStart(c)) {
+            qsizetype end = i;
+            while (end < n && NamePart(sql[end]))
+                ++end;
+            // E'...' is a text with backslash escapes; other names before a quote are names.
+            const bool escapes = end - i == 1 && (c == u'e' || c == u'E') && at(end) == u'\'';
+            i = end;
+            if (escapes && (i = quoted(i + 1, u'\'', true)) < 0)
+                return Statements::Unclear;
+        } else if (c.isDigit() || (c == u'$' && at(i + 1).isDigit())) {
+            // A number, or a parameter: the servers read a quote straight after one differently.
+            // The run stops at "$": a dollar quote may follow a number on some servers.
+            qsizetype end = i + 1;
+            while (end < n && ((NamePart(sql[end]) && sql[end] != u'$') || sql[end] == u'.'))
+                ++end;
+            if (at(end) == u'\'' || at(end) == u'"' || at(end) == u'$')
+                return Statements::Unclear;
+            i = end;
+        } else if (c == u'\'' || c == u'"') {
+            if ((i = quoted(i + 1, c, false)) < 0)
+                return Statements::Unclear;
+        } else if (c == u'$') {
+            // $tag$ ... $tag$, the tag a name without "$" or empty.
+            qsizetype end = i + 1;
+            if (NameStart(at(end)))
+                while (end < n && NamePart(sql[end]) && sql[end] != u'$')
+                    ++end;
+            if (at(end) != u'$')
+                return Statements::Unclear;
+            const QStringView tag = sql.sliced(i, end + 1 - i);
+            const qsizetype close = sql.indexOf(tag, end + 1);
+            if (close < 0)
+                return Statements::Unclear;
+            i = close + tag.size();
+        } else {
+            ++i;
+        }
+    }
+    return Statements::One;
+}
+
 // Sets up the connection that url names, or raises what is wrong with it.
 QSqlDatabase AddDatabase(const QString& url, const QString& connection) {
     const QString usage = QStringLiteral("use sqlite:PATH or postgresql://USER@HOST:PORT/DATABASE");
@@ -154,9 +268,36 @@ TRLSqlRecordStream::TRLSqlRecordStream(const QString& url, const QString& query,
     : TRLRecordStream(parent), connection_(NextConnectionName()), displayUrl_(DisplayUrl(url)) {
     try {
         QSqlDatabase db = AddDatabase(url, connection_);
+        // SQLite files are opened read-only. A server is read in a read-only transaction that the
+        // query cannot leave, since it may be only one statement: a COMMIT before a second would
+        // start a transaction that writes.
+        const bool server = db.driverName() == u"QPSQL";
+        if (server) {
+            switch (CountStatements(query)) {
+            case Statements::One:
+                break;
+            case Statements::Several:
+                Refuse(QStringLiteral("%1: the query holds more than one statement; the records "
+                                      "come from one query, which only reads")
+                           .arg(displayUrl_));
+            case Statements::Unclear:
+                Refuse(QStringLiteral("%1: the query has an unclosed quote or comment, or a quote "
+                                      "straight after a number, and cannot be told to be one "
+                                      "statement")
+                           .arg(displayUrl_));
+            }
+        }
         if (!db.open())
             Refuse(QStringLiteral("cannot connect to %1: %2")
                        .arg(displayUrl_, ErrorText(db.lastError())));
+        if (server) {
+            QSqlQuery setup(db);
+            for (const char* statement :
+                 {"START TRANSACTION READ ONLY", "SET LOCAL standard_conforming_strings = on"})
+                if (!setup.exec(QString::fromLatin1(statement)))
+                    Refuse(QStringLiteral("%1: cannot start a read-only transaction: %2")
+                               .arg(displayUrl_, ErrorText(setup.lastError())));
+        }
         query_ = std::make_unique<QSqlQuery>(db);
         // One row at a time, never the whole result: the drivers then read as they go.
         query_->setForwardOnly(true);

@@ -445,6 +445,117 @@ TEST_F(DatabasePostgres, ThePortNamedIsTheOneTried) {
     ExpectOneLineNaming(*badPort, {"\"x\" is no port number"});
 }
 
+// A query for a server is one statement, told before any connection: semicolons in texts, names,
+// dollar-quoted texts and comments split nothing, and what cannot be told apart is refused.
+TEST(DatabasePostgresQueries, OnlyOneStatementReachesTheServer) {
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        GTEST_SKIP() << "the PostgreSQL driver of Qt SQL is not installed";
+    // No server listens there: a query that passes is refused only when connecting.
+    const QString url = QStringLiteral("postgresql://nadie@/nada?host=/nonexistent-kelmora-socket");
+    const QString one = QStringLiteral("cannot connect");
+    const QString several = QStringLiteral("more than one statement");
+    const QString unclear = QStringLiteral("cannot be told to be one statement");
+    struct Case {
+        const char* Query;
+        const QString& Refusal;
+    };
+    const Case cases[] = {
+        {"select 1", one},
+        {"select 1;", one},
+        {" ; select 1 ;; -- done; drop table t\n ; /* ; */", one},
+        {"select ';', 'it''s;', \"a;\"\"b\" from t", one},
+        {"select e'\\';', E'x\\\\';", one},
+        {"select $$;$$, $tag$ $$; $tag$, $1 from t", one},
+        {"select 1 /* a /* nested ; */ comment ; */ + 2", one},
+        {"select x$y from e'", unclear},
+        {"select 1; select 2", several},
+        {"select 1;drop table t", several},
+        {"select 'a'';'; drop table t", several},
+        // Names that end in "e" quote nothing with backslashes.
+        {"select date'2024-01-01', type'\\'; drop table t", several},
+        {"select $a$;$b$; drop table t; $a$ ; drop table t", several},
+        {"select a$b$c; drop table t", several},
+        {"select 'open", unclear},
+        {"select \"open", unclear},
+        {"select $x$ open", unclear},
+        {"select 1 /* open /* */", unclear},
+        {"select 1e'\\'; drop table t; --'", unclear},
+        {"select $1$a$;$a$", unclear},
+        {"select 1$a$ '$a$; drop table t; --'", unclear},
+        {"select $ 1", unclear},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Query);
+        const std::optional<QString> error = OpenError(url, QString::fromUtf8(c.Query));
+        ASSERT_TRUE(error.has_value());
+        ExpectOneLineNaming(*error, {c.Refusal});
+    }
+}
+
+// The records only read: whatever the query says, the server is left as it was. A table of the
+// run's own is the one written to, and tables that the queries would make are looked for after.
+TEST_F(DatabasePostgres, TheQueryCannotWrite) {
+    const QString table = QStringLiteral("kelmora_readonly_%1_%2")
+                              .arg(QCoreApplication::applicationPid())
+                              .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    const QString made = table + QStringLiteral("_made");
+    ASSERT_EQ(pg_.Exec({QStringLiteral("create table %1 (a integer)").arg(table),
+                        QStringLiteral("insert into %1 values (1)").arg(table)}),
+              QString());
+    const QString url = PgUrl(server_);
+    struct Case {
+        QString Query;
+        QStringList Names; // what the refusal says
+    };
+    const QString readOnly = QStringLiteral("read-only transaction");
+    const QString several = QStringLiteral("more than one statement");
+    const Case writes[] = {
+        {"create table " + made + " (a integer)", {"CREATE TABLE", readOnly}},
+        {"insert into " + table + " values (2) returning a", {"INSERT", readOnly}},
+        {"with d as (delete from " + table + " returning a) select a from d", {readOnly}},
+        {"drop table " + table, {"DROP TABLE", readOnly}},
+        {"create table " + made + " as select 1 as a", {"CREATE TABLE", readOnly}},
+        // A transaction of its own, or a setting changed first, gets no further.
+        {"create table " + made + " (a integer); select 1", {several}},
+        {"commit; create table " + made + " (a integer); select 1", {several}},
+        {"set default_transaction_read_only = off; commit; drop table " + table + "; select 1",
+         {several}},
+        {"select ';' as a; drop table " + table, {several}},
+        {"select $x$;$x$ as a; drop table " + table, {several}},
+        {"select e'\\';' as a; drop table " + table, {several}},
+        {"do $$ begin commit; create table " + made + " (a integer); end $$", {"commit"}},
+    };
+    for (const Case& c : writes) {
+        SCOPED_TRACE(c.Query.toStdString());
+        const std::optional<QString> error = OpenError(url, c.Query);
+        ASSERT_TRUE(error.has_value()) << "the query ran";
+        ExpectOneLineNaming(*error, c.Names);
+    }
+    EXPECT_EQ(pg_.Rows("select count(*) from pg_tables where tablename = '" + made + "'"),
+              (std::vector<QStringList>{{"0"}}));
+    EXPECT_EQ(pg_.Rows("select a from " + table), (std::vector<QStringList>{{"1"}}));
+
+    // What only reads still reads, semicolons in its texts and a last one included.
+    const QString reads[] = {
+        "select a from " + table + ";",
+        "select a, ';' as b, $q$;$q$ as c, \"a;b\".x from " + table +
+            " cross join (select 1 as x) as \"a;b\" -- ; no statement\n/* ; nor /* ; */ this */;",
+        "select a, e'\\';' as b from " + table,
+    };
+    for (const QString& query : reads) {
+        SCOPED_TRACE(query.toStdString());
+        try {
+            TRLSqlRecordStream records(url, query);
+            const std::vector<QStringList> rows = ReadAll(records);
+            ASSERT_EQ(rows.size(), 1u);
+            EXPECT_EQ(rows[0].value(0), "1");
+        } catch (const TRLException& e) {
+            ADD_FAILURE() << e.what();
+        }
+    }
+    EXPECT_EQ(pg_.Exec({"drop table " + table}), QString());
+}
+
 // 10,000 sales in a table of this run's own, dropped when the test ends however it ends.
 class DatabasePostgresSales : public DatabasePostgres {
 protected:
