@@ -7,6 +7,11 @@
 //   ...?port=5433&sslmode=require                       the port, and other connection settings
 //                                                       passed on to the server's client library
 //
+// The records only read. A server's query runs in a read-only transaction, and must be a single
+// statement (a COMMIT before a second one would leave that transaction): a query of several
+// statements is refused before connecting, a statement that writes fails with the server's
+// message.
+//
 // Columns are the query's result columns; values become the texts a report prints: texts as
 // they are, numbers as records print numbers (exact decimals keep their digits), dates and times
 // in ISO 8601, true and false as "True" and "False", NULL as empty text.
