@@ -91,18 +91,51 @@ QString TooLargeFont(const TRLGraphicSurface& page, int pdfHeight) {
     return {};
 }
 
+// The largest sheet side PDF readers take: 200 inches.
+constexpr double kLargestSheetMillimetres = 5080;
+
+// Why a page's sheet cannot be a PDF page, or empty. A damaged file can claim any paper, or any
+// size for a page without paper, whose drawing is then the sheet.
+QString SheetTooLarge(const TRLGraphicSurface& page) {
+    double width = page.PaperWidth();
+    double height = page.PaperHeight();
+    if (width <= 0 || height <= 0) {
+        width = page.Width() * 25.4 / 96;
+        height = page.Height() * 25.4 / 96;
+    }
+    // Written so that a size that is not a number fails too.
+    if (width <= kLargestSheetMillimetres && height <= kLargestSheetMillimetres)
+        return {};
+    return QStringLiteral("its sheet would be %1 x %2 mm; at most %3 mm a side")
+        .arg(QString::number(width, 'f', 0), QString::number(height, 'f', 0),
+             QString::number(kLargestSheetMillimetres, 'f', 0));
+}
+
+// Why a page cannot be drawn as a PDF page as it is, or empty.
+QString Undrawable(const TRLGraphicSurface& page) {
+    if (QString why = SheetTooLarge(page); !why.isEmpty())
+        return why;
+    const double points = TRLPDFFilter::PageLayoutOf(page).fullRect(QPageLayout::Point).height();
+    return TooLargeFont(page, qRound(points * kPixelsPerInch / 72));
+}
+
+// A page as its user knows it: by its number in its store, else by its place in the run.
+int NumberOf(const TRLGraphicSurface& page, int ordinal) {
+    return page.PageIndex() >= 0 ? page.PageIndex() + 1 : ordinal;
+}
+
 } // namespace
 
 std::unique_ptr<TRLPdfPage> TRLPDFFilter::PaintPage(TRLPdfWriter& writer,
                                                     const TRLGraphicSurface& page, int number) {
-    // The whole sheet is the page: the report's own margins are part of the drawing.
-    auto pdfPage = std::make_unique<TRLPdfPage>(
-        writer, PageLayoutOf(page).fullRect(QPageLayout::Point).size());
     const auto refuse = [number](const QString& why) {
         return TRLException(QStringLiteral("page %1: %2").arg(QString::number(number), why));
     };
-    if (const QString why = TooLargeFont(page, pdfPage->height()); !why.isEmpty())
+    if (const QString why = Undrawable(page); !why.isEmpty())
         throw refuse(why);
+    // The whole sheet is the page: the report's own margins are part of the drawing.
+    auto pdfPage = std::make_unique<TRLPdfPage>(
+        writer, PageLayoutOf(page).fullRect(QPageLayout::Point).size());
     QPainter painter;
     if (!painter.begin(pdfPage.get()))
         throw refuse(QStringLiteral("the PDF page could not be started"));
@@ -462,7 +495,7 @@ void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
         if (std::shared_ptr<const TRLGraphicSurface> held = page.weak_from_this().lock();
             held && painters_) {
             auto job = std::make_shared<std::packaged_task<std::unique_ptr<TRLPdfPage>()>>(
-                [writer = pdf_.get(), held, number = pagesWritten_] {
+                [writer = pdf_.get(), held, number = NumberOf(page, pagesWritten_)] {
                     return PaintPage(*writer, *held, number);
                 });
             painting_.push_back(job->get_future());
@@ -476,7 +509,7 @@ void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
             AddPaintedPage();
         std::unique_ptr<TRLPdfPage> painted;
         try {
-            painted = PaintPage(*pdf_, page, pagesWritten_);
+            painted = PaintPage(*pdf_, page, NumberOf(page, pagesWritten_));
         } catch (const TRLException& e) {
             Fail(e.Message());
         }
@@ -486,6 +519,9 @@ void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
     }
     if (!painter_)
         return;
+    if (const QString why = Undrawable(page); !why.isEmpty())
+        Fail(QStringLiteral("page %1: %2")
+                 .arg(QString::number(NumberOf(page, pagesWritten_ + 1)), why));
     if (!painter_->isActive()) {
         StartDocument(PageLayoutOf(page));
     } else {

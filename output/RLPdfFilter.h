@@ -60,8 +60,9 @@ public:
     // orientation); a page recorded without paper gets its own size at 96 pixels per inch.
     static QPageLayout PageLayoutOf(const TRLGraphicSurface& page);
     // A page of the store painted as a page of writer's document, on its own paper; from any
-    // thread. A page that cannot be drawn as it is (a text in a font too large for any font to
-    // be made at) is refused with a TRLException that names it by number and says why.
+    // thread. A page that cannot be drawn as it is (a sheet larger than PDF readers take, a text
+    // in a font too large for any font to be made at) is refused with a TRLException that names
+    // it by number and says why.
     static std::unique_ptr<TRLPdfPage> PaintPage(TRLPdfWriter& writer,
                                                  const TRLGraphicSurface& page, int number);
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace outputtest;
 
 namespace {
@@ -131,8 +133,9 @@ TEST_F(PdfFilterTest, RunsThatDoNotFinishLeaveTheEarlierFileAsItWas) {
     EXPECT_TRUE(unchanged());
 }
 
-// Every font size a page can hold gives a document or one refusal that names the page and the
-// size; sizes just within the largest the toolkit makes a font at (65535 pixels) still draw.
+// Every font size a page can hold gives a document or one refusal, in either writer, that names the
+// page and the size; sizes just within the largest the toolkit makes a font at (65535 pixels) still
+// draw.
 TEST_F(PdfFilterTest, EveryFontSizeDrawsOrIsRefusedNamingThePage) {
     const struct {
         int32_t Size;
@@ -143,32 +146,86 @@ TEST_F(PdfFilterTest, EveryFontSizeDrawsOrIsRefusedNamingThePage) {
                  {INT32_MAX, 96, false}, {INT32_MIN, 96, false}, {12, INT32_MAX, false}};
     const QString file = Path("letra.pdf");
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.Size << " at " << c.PixelsPerInch);
-        store.Clear();
-        store.Add(MakePage(1));
-        auto page = OpenPage();
-        auto& text = page->Append<TRLTextObject>();
-        text.BoundsRect = {10, 10, 300, 100};
-        text.Origin = {10, 10};
-        text.Font.Size = c.Size;
-        text.Font.PixelsPerInch = c.PixelsPerInch;
-        text.SetFontName(QStringLiteral("Liberation Sans"));
-        text.Text = QStringLiteral("Kel");
-        page->Close();
-        store.Add(page);
-        QFile::remove(file);
-        filter.SetFileName(file);
-        const QString error = ErrorOf([&] { FilterPages(&store, &filter, 1, false); });
-        if (c.Draws) {
-            EXPECT_EQ(error, "(no error)");
-            EXPECT_EQ(PdfPageSizes(file).size(), 2);
-        } else {
-            EXPECT_TRUE(error.startsWith(QStringLiteral("cannot write %1: page 2: ").arg(file)))
-                << error.toStdString();
-            EXPECT_TRUE(error.contains(QStringLiteral("font size of %1 pt").arg(c.Size)))
-                << error.toStdString();
-            EXPECT_FALSE(error.contains(u'\n'));
-            EXPECT_FALSE(QFile::exists(file));
+        for (const bool archival : {false, true}) {
+            SCOPED_TRACE(testing::Message()
+                         << c.Size << " at " << c.PixelsPerInch << (archival ? " PDF/A" : ""));
+            store.Clear();
+            store.Add(MakePage(1));
+            auto page = OpenPage();
+            auto& text = page->Append<TRLTextObject>();
+            text.BoundsRect = {10, 10, 300, 100};
+            text.Origin = {10, 10};
+            text.Font.Size = c.Size;
+            text.Font.PixelsPerInch = c.PixelsPerInch;
+            text.SetFontName(QStringLiteral("Liberation Sans"));
+            text.Text = QStringLiteral("Kel");
+            page->Close();
+            store.Add(page);
+            QFile::remove(file);
+            filter.SetArchival(archival);
+            filter.SetFileName(file);
+            const QString error = ErrorOf([&] { FilterPages(&store, &filter, 1, false); });
+            if (c.Draws) {
+                EXPECT_EQ(error, "(no error)");
+                EXPECT_EQ(PdfPageSizes(file).size(), 2);
+            } else {
+                EXPECT_TRUE(error.startsWith(QStringLiteral("cannot write %1: page 2: ").arg(file)))
+                    << error.toStdString();
+                EXPECT_TRUE(error.contains(QStringLiteral("font size of %1 pt").arg(c.Size)))
+                    << error.toStdString();
+                EXPECT_FALSE(error.contains(u'\n'));
+                EXPECT_FALSE(QFile::exists(file));
+            }
+        }
+    }
+}
+
+// A damaged file can claim any paper: a sheet no PDF reader takes (more than 200 inches a side,
+// or not a number at all) is refused naming the page, in either writer; 200 inches still draw.
+TEST_F(PdfFilterTest, SheetsBeyondWhatAPdfHoldsAreRefusedNamingThePage) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        double PaperWidth, PaperHeight;
+        QSize Pixels;
+        bool Draws;
+    } cases[] = {
+        {5080, 5080, {794, 1123}, true},       {nan, 297, {794, 1123}, false},
+        {210, inf, {794, 1123}, false},        {5081, 297, {794, 1123}, false},
+        {0, 0, {19200, 19200}, true},          {0, 0, {19201, 1123}, false},
+        {0, 0, {INT32_MAX, INT32_MAX}, false},
+    };
+    const QString file = Path("hoja.pdf");
+    for (const bool archival : {false, true}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message()
+                         << c.PaperWidth << " x " << c.PaperHeight << " mm, " << c.Pixels.width()
+                         << " x " << c.Pixels.height() << (archival ? " PDF/A" : ""));
+            store.Clear();
+            store.Add(MakePage(1));
+            auto page = OpenPage();
+            page->SetWidth(c.Pixels.width());
+            page->SetHeight(c.Pixels.height());
+            page->SetPaperWidth(c.PaperWidth);
+            page->SetPaperHeight(c.PaperHeight);
+            page->TextRectEx({10, 10, 300, 40}, 10, 10, QStringLiteral("Kel"), 1, 1, 5);
+            page->Close();
+            store.Add(page);
+            QFile::remove(file);
+            filter.SetArchival(archival);
+            filter.SetFileName(file);
+            const QString error = ErrorOf([&] { FilterPages(&store, &filter, 1, false); });
+            if (c.Draws) {
+                EXPECT_EQ(error, "(no error)");
+                EXPECT_EQ(PdfPageSizes(file).size(), 2);
+            } else {
+                EXPECT_TRUE(error.startsWith(
+                    QStringLiteral("cannot write %1: page 2: its sheet would be ").arg(file)))
+                    << error.toStdString();
+                EXPECT_TRUE(error.endsWith(QStringLiteral("at most 5080 mm a side")))
+                    << error.toStdString();
+                EXPECT_FALSE(QFile::exists(file));
+            }
         }
     }
 }
