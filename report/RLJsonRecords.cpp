@@ -3,8 +3,8 @@
 #include "RLCore.h"
 #include "RLLayoutValues.h"
 #include "RLRecordStream.h"
+#include "RLUtils.h"
 
-#include <QFile>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -47,8 +47,7 @@ QVariant TRLJsonRecordsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole) ||
         index.row() >= rowCount() || index.column() >= columnCount())
         return QVariant();
-    const QStringList& row = rows_[static_cast<size_t>(index.row())];
-    return index.column() < row.size() ? row[index.column()] : QString();
+    return rows_[static_cast<size_t>(index.row())].Text(index.column());
 }
 
 QVariant TRLJsonRecordsModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -76,17 +75,24 @@ void TRLJsonRecordsModel::Load(const QByteArray& json, const QString& displayNam
     const QJsonArray records = doc.array();
     QStringList fields;
     QHash<QString, int> columns;
-    std::vector<QStringList> rows;
+    std::vector<TRLRecordRow> rows;
     rows.reserve(static_cast<size_t>(records.size()));
     for (qsizetype r = 0; r < records.size(); ++r) {
         if (!records[r].isObject())
             throw TRLException(
                 QStringLiteral("%1: record %2 is not an object").arg(displayName).arg(r));
         const QJsonObject record = records[r].toObject();
-        QStringList row;
+        TRLRecordRow row;
         for (auto it = record.begin(); it != record.end(); ++it) {
             auto column = columns.constFind(it.key());
             if (column == columns.constEnd()) {
+                if (fields.size() >= TRLRecordStream::MaxFields)
+                    throw TRLException(QStringLiteral("%1: record %2, field \"%3\": the records "
+                                                      "have more than %4 distinct fields")
+                                           .arg(displayName)
+                                           .arg(r)
+                                           .arg(it.key())
+                                           .arg(TRLRecordStream::MaxFields));
                 column = columns.insert(it.key(), static_cast<int>(fields.size()));
                 fields << it.key();
             }
@@ -97,10 +103,9 @@ void TRLJsonRecordsModel::Load(const QByteArray& json, const QString& displayNam
                                        .arg(displayName)
                                        .arg(r)
                                        .arg(it.key()));
-            while (row.size() <= *column)
-                row << QString();
-            row[*column] = text;
+            row.Set(*column, text);
         }
+        row.Finish();
         rows.push_back(std::move(row));
     }
 
@@ -111,10 +116,7 @@ void TRLJsonRecordsModel::Load(const QByteArray& json, const QString& displayNam
 }
 
 std::unique_ptr<TRLJsonRecordsModel> ReadJsonRecords(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw TRLException(QStringLiteral("%1: cannot be read: %2").arg(path, file.errorString()));
     auto model = std::make_unique<TRLJsonRecordsModel>();
-    model->Load(file.readAll(), path);
+    model->Load(ReadFileAtMost(path, TRLJsonRecordsModel::MaxFileBytes), path);
     return model;
 }

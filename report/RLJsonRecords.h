@@ -13,6 +13,8 @@
 // (the streamed reader, TRLJsonRecordStream, keeps such numbers digit for digit).
 #pragma once
 
+#include "RLRecordStream.h"
+
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QJsonValue>
@@ -24,6 +26,9 @@
 
 class TRLJsonRecordsModel : public QAbstractTableModel {
 public:
+    // The largest file ReadJsonRecords holds whole; TRLJsonRecordStream reads larger ones.
+    static constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
+
     explicit TRLJsonRecordsModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -36,16 +41,17 @@ public:
     const QStringList& FieldNames() const { return fields_; }
 
     // Replaces the records with those of the JSON text. Raises a TRLException naming
-    // displayName, and the record (counted from 0) and field when one is at fault; the model
-    // keeps its old records then.
+    // displayName, and the record (counted from 0) and field when one is at fault (a field past
+    // the TRLRecordStream::MaxFields distinct ones among them); the model keeps its old records
+    // then.
     void Load(const QByteArray& json, const QString& displayName);
 
 private:
     QStringList fields_;
-    std::vector<QStringList> rows_; // one text per field; shorter rows end in empty fields
+    std::vector<TRLRecordRow> rows_;
 };
 
-// A model over the records file at path.
+// A model over the records file at path; a file larger than MaxFileBytes is refused.
 std::unique_ptr<TRLJsonRecordsModel> ReadJsonRecords(const QString& path);
 
 // The text a report prints for one JSON field value; false for arrays and objects.

@@ -3,6 +3,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 namespace {
 
@@ -54,6 +55,38 @@ TEST(JsonRecords, AFailedLoadKeepsTheOldRecords) {
     EXPECT_EQ(Cells(model).Fields, QStringList({"a"}));
     model.Load("[]", "data.json");
     EXPECT_EQ(std::tuple(resets, model.rowCount(), model.columnCount()), std::tuple(1, 0, 0));
+}
+
+TEST(JsonRecords, ManyFieldNamesAreKeptCheaplyAndBounded) {
+    // Each record a name of its own: every row holds its own text, and none of the others'.
+    QJsonArray spread;
+    for (int i = 0; i < 300; ++i)
+        spread.append(QJsonObject{{QStringLiteral("f%1").arg(i), i}});
+    TRLJsonRecordsModel model;
+    model.Load(QJsonDocument(spread).toJson(), QStringLiteral("data.json"));
+    ASSERT_EQ(model.columnCount(), 300);
+    for (const int row : {0, 150, 299}) {
+        EXPECT_EQ(model.index(row, row).data().toString(), QString::number(row));
+        for (const int other : {0, 149, 151, 299}) {
+            if (other != row) {
+                EXPECT_TRUE(model.index(row, other).data().toString().isNull()) << row << other;
+            }
+        }
+    }
+
+    QJsonArray past;
+    for (int i = 0; i <= TRLRecordStream::MaxFields; ++i)
+        past.append(QJsonObject{{QStringLiteral("f%1").arg(i), 1}});
+    EXPECT_EQ(LoadError(QJsonDocument(past).toJson()),
+              "data.json: record 10000, field \"f10000\": the records have more than 10000 "
+              "distinct fields");
+    past.removeLast();
+    EXPECT_EQ(LoadError(QJsonDocument(past).toJson()), "(no error)");
+}
+
+TEST(JsonRecords, AFileIsReadWholeOnlyUpToItsBound) {
+    EXPECT_EQ(ErrorOf([] { ReadJsonRecords(QStringLiteral("/dev/zero")); }),
+              "/dev/zero: larger than 64 MB");
 }
 
 } // namespace
