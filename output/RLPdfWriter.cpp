@@ -1651,8 +1651,21 @@ QString TRLPdfWriter::ErrorString() const {
 
 // --- TRLPdfPage ----------------------------------------------------------------------------------
 
+namespace {
+
+// A whole number of a page's measures, stopping at the end of the integers a painter works in
+// rather than wrapping around past it.
+int SaturatedRound(double value) {
+    return value >= INT_MAX ? INT_MAX : qRound(value);
+}
+
+} // namespace
+
 TRLPdfPage::TRLPdfPage(TRLPdfWriter& writer, const QSizeF& points)
-    : points_(points.width() > 0 && points.height() > 0 ? points : kA4Points),
+    : points_(points.width() > 0 && points.height() > 0 && std::isfinite(points.width()) &&
+                      std::isfinite(points.height())
+                  ? points
+                  : kA4Points),
       pixelsPerInch_(writer.PixelsPerInch()),
       engine_(std::make_unique<TRLPdfPageEngine>(*writer.document_, points_)) {}
 
@@ -1674,13 +1687,13 @@ QPaintEngine* TRLPdfPage::paintEngine() const {
 int TRLPdfPage::metric(PaintDeviceMetric metric) const {
     switch (metric) {
     case PdmWidth:
-        return qRound(points_.width() * pixelsPerInch_ / 72);
+        return SaturatedRound(points_.width() * pixelsPerInch_ / 72);
     case PdmHeight:
-        return qRound(points_.height() * pixelsPerInch_ / 72);
+        return SaturatedRound(points_.height() * pixelsPerInch_ / 72);
     case PdmWidthMM:
-        return qRound(points_.width() * 25.4 / 72);
+        return SaturatedRound(points_.width() * 25.4 / 72);
     case PdmHeightMM:
-        return qRound(points_.height() * 25.4 / 72);
+        return SaturatedRound(points_.height() * 25.4 / 72);
     case PdmNumColors:
         return INT_MAX;
     case PdmDepth:

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <numeric>
 
 #include <gtest/gtest.h>
@@ -599,6 +600,35 @@ TEST_F(PdfWriterTest, ShortWritesGoOnAndAFullDeviceSaysWhy) {
     EXPECT_EQ(narrow.Bytes, whole);
     NarrowDevice full(whole.size() / 2);
     EXPECT_EQ(write(full), QString::fromLocal8Bit(std::strerror(ENOSPC)));
+}
+
+// A page of any size measures within the integers a painter works in: sizes past them stop at
+// their end, sizes that are no number are A4, as a page of no size is.
+TEST_F(PdfWriterTest, PagesOfAnySizeMeasureWithinTheIntegers) {
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    TRLPdfWriter writer(out);
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        QSizeF Points;
+        QSize Pixels;
+    } cases[] = {
+        {{72, 144}, {1440, 2880}},    {{1e12, 1e300}, {INT_MAX, INT_MAX}},
+        {{inf, 100}, {11906, 16838}}, {{nan, nan}, {11906, 16838}},
+        {{0, -5}, {11906, 16838}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Points.width() << " x " << c.Points.height());
+        TRLPdfPage page(writer, c.Points);
+        EXPECT_EQ(QSize(page.width(), page.height()), c.Pixels);
+        EXPECT_GE(page.widthMM(), 0);
+        QPainter painter(&page);
+        painter.fillRect(QRect(0, 0, 100, 100), Qt::black);
+        painter.end();
+        EXPECT_TRUE(page.AddTo(writer));
+    }
+    EXPECT_TRUE(writer.Finish());
 }
 
 } // namespace
