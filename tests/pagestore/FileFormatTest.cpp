@@ -358,6 +358,7 @@ private:
 
 // Short writes are carried on, not taken for failures (nor for success over a file cut short);
 // a device that takes no more is refused with the system's reason, not "Unknown error".
+// The reason is the system's as the toolkit words it for its own files, in every locale.
 TEST(PageStoreFile, ShortWritesGoOnAndAFullDeviceSaysWhy) {
     TRLGraphicStorage storage;
     FillTwoPages(storage);
@@ -371,8 +372,7 @@ TEST(PageStoreFile, ShortWritesGoOnAndAFullDeviceSaysWhy) {
 
         NarrowDevice full(7, whole.size() / 2);
         EXPECT_EQ(ErrorOf([&] { storage.SaveToStream(full); }),
-                  QStringLiteral("Cannot write the file: ") +
-                      QString::fromLocal8Bit(std::strerror(ENOSPC)));
+                  QStringLiteral("Cannot write the file: ") + qt_error_string(ENOSPC));
     }
 }
 
