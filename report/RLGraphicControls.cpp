@@ -8,6 +8,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <numbers>
 
@@ -280,6 +281,7 @@ TRLCustomImage::TRLCustomImage(TRLCustomControl* parent) : TRLCustomControl(pare
 
 void TRLCustomImage::SetPicture(const QImage& picture) {
     picture_ = picture;
+    recorded_ = QImage();
     if (AutoSize() && !Loading() && picture_.width() > 0 && picture_.height() > 0) {
         const TRLSize size = CalcSize();
         SetBounds(Left(), Top(), size.Width, size.Height);
@@ -300,12 +302,14 @@ void TRLCustomImage::LoadPicture(const QString& path) {
 
 void TRLCustomImage::SetScaled(bool v) {
     scaled_ = v;
+    recorded_ = QImage();
     if (v)
         stretch_ = false;
 }
 
 void TRLCustomImage::SetStretch(bool v) {
     stretch_ = v;
+    recorded_ = QImage();
     if (v)
         scaled_ = false;
 }
@@ -328,10 +332,28 @@ void TRLCustomImage::Print() {
         return;
     TRLGraphicSurface& surface = RequestParentSurface();
     BeginRecording(surface);
-    if (scaled_)
-        surface.ScaleDraw(rect, picture_, center_);
-    else if (stretch_)
-        surface.StretchDraw(rect, picture_, false);
+    if (scaled_) {
+        const TRLRect box =
+            FitRectKeepAspect({0, 0, picture_.width(), picture_.height()}, rect, center_);
+        surface.StretchDraw(box, PictureFor(box), false);
+    } else if (stretch_)
+        surface.StretchDraw(rect, PictureFor(rect), false);
     else
         surface.ClipDraw(rect, picture_, center_);
+}
+
+const QImage& TRLCustomImage::PictureFor(const TRLRect& box) {
+    const qint64 most = kPixelsPerReportPixel;
+    const QSize limit(static_cast<int>(std::clamp<qint64>(most * WidthOfRect(box), 1, INT_MAX)),
+                      static_cast<int>(std::clamp<qint64>(most * HeightOfRect(box), 1, INT_MAX)));
+    if (picture_.width() <= limit.width() && picture_.height() <= limit.height())
+        return picture_;
+    // Reduced once for all the records that print the same picture in the same box.
+    if (recorded_.isNull() || recordedFor_ != limit) {
+        recorded_ = picture_.scaled(
+            std::min(limit.width(), picture_.width()), std::min(limit.height(), picture_.height()),
+            scaled_ ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        recordedFor_ = limit;
+    }
+    return recorded_;
 }

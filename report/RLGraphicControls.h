@@ -150,10 +150,18 @@ public:
 
     // With AutoSize and a picture: its size plus border width + 1 per drawn side.
     TRLSize CalcSize() override;
+    // A scaled or stretched picture more than kPixelsPerReportPixel times its box each way is
+    // recorded at that many pixels a report pixel: enough for any printer, and a photograph in
+    // a small box repeated on every record stays small on each page.
     void Print() override;
+    static constexpr int kPixelsPerReportPixel = 8;
 
 private:
+    // The picture as recorded into a box of the given size.
+    const QImage& PictureFor(const TRLRect& box);
     QImage picture_;
+    QImage recorded_; // picture_ as last reduced, and the box size it was reduced for
+    QSize recordedFor_;
     bool scaled_ = false;
     bool stretch_ = false;
     bool center_ = false;

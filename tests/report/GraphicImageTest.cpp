@@ -128,3 +128,38 @@ TEST(GraphicImage, LoadingAPictureBeyondTheBoundNamesTheControlAndTheSize) {
     }
     EXPECT_EQ(image->Picture().size(), QSize(99, 144)); // the picture it had stays
 }
+
+// A photograph far larger than its box is recorded at eight pixels a report pixel, reduced once
+// for every record that prints it; a picture within that is recorded as it is.
+TEST(GraphicImage, PicturesFarLargerThanTheirBoxAreRecordedReduced) {
+    QImage photo(2000, 1000, QImage::Format_RGB32);
+    photo.fill(QColor(30, 120, 200));
+    QPainter(&photo).fillRect(0, 500, 2000, 500, QColor(240, 200, 20));
+    RecordsReport report(3);
+    auto* band = AddBand(&report, "D", btDetail, 0, 80);
+    TRLImage* stretched = AddImage(band, 0, 0, photo); // 49 x 65
+    stretched->SetStretch(true);
+    TRLImage* scaled = AddImage(band, 100, 0, photo);
+    scaled->SetScaled(true);
+    TRLImage* small = AddImage(band, 200, 0); // the 99 x 144 crest, under 8 times 49 x 65
+    small->SetStretch(true);
+    ASSERT_EQ(PreparedPages(report), 1);
+    const auto page = Page(report);
+    const auto images = ObjectsOf<TRLImageObject>(*page);
+    ASSERT_EQ(images.size(), 9u); // three a record
+    for (size_t i = 0; i < images.size(); i += 3) {
+        const QImage s = DecodeTaggedData(images[i]->Data);
+        EXPECT_EQ(s.size(), QSize(392, 520));
+        EXPECT_EQ(images[i]->BoundsRect,
+                  (TRLRect{38, 38 + int(i / 3) * 80, 87, 103 + int(i / 3) * 80}));
+        // Its halves keep their colours.
+        EXPECT_EQ(s.pixelColor(196, 100), QColor(30, 120, 200));
+        EXPECT_EQ(s.pixelColor(196, 400), QColor(240, 200, 20));
+        // 2000 x 1000 fits 49 x 24 in its box, and is kept at the largest 2:1 within eight
+        // times that.
+        const TRLRect fitted = images[i + 1]->BoundsRect;
+        EXPECT_EQ(QSize(fitted.Right - fitted.Left, fitted.Bottom - fitted.Top), QSize(49, 24));
+        EXPECT_EQ(DecodeTaggedData(images[i + 1]->Data).size(), QSize(384, 192));
+        EXPECT_EQ(DecodeTaggedData(images[i + 2]->Data).size(), QSize(99, 144));
+    }
+}
