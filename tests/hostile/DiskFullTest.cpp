@@ -10,21 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <clocale>
-#include <cstring>
-
-#include <locale.h>
-#include <string.h>
 
 namespace {
 
-// The system's words for a full disk as the programs print them: in the C library's own
-// language, whatever locale the suite runs in.
+// The system's words for a full disk as the programs print them: as the toolkit words them for
+// its own files, the same in every locale the suite runs in.
 QString NoSpace() {
-    const locale_t plain = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-    const QString words = QString::fromLocal8Bit(strerror_l(ENOSPC, plain));
-    freelocale(plain);
-    return words;
+    return qt_error_string(ENOSPC);
 }
 
 class DiskFull : public ::testing::Test {
