@@ -34,8 +34,17 @@ const QByteArray& SignatureOf(int version) {
 
 constexpr int OldRecordSize = 120;
 
+// A write the device refused, with the system's reason kept apart, so that a save to a named
+// file can say which file could not be written and why in one sentence.
+class TRLWriteError : public TRLException {
+public:
+    explicit TRLWriteError(const QString& reason)
+        : TRLException(QStringLiteral("Cannot write the file: %1").arg(reason)), Reason(reason) {}
+    const QString Reason;
+};
+
 [[noreturn]] void ThrowCannotWrite(const QString& reason) {
-    throw TRLException(QStringLiteral("Cannot write the file: %1").arg(reason));
+    throw TRLWriteError(reason);
 }
 
 // The file's bytes on their way out, gathered into blocks: the small pieces a file is made of
@@ -516,6 +525,9 @@ int TRLGraphicStorage::SaveToFile(const QString& fileName) {
     int version = 0;
     try {
         version = SaveToStream(file);
+    } catch (const TRLWriteError& e) {
+        file.cancelWriting();
+        throw TRLException(QStringLiteral("Cannot write \"%1\": %2").arg(fileName, e.Reason));
     } catch (const TRLException& e) {
         file.cancelWriting();
         throw TRLException(QStringLiteral("\"%1\": %2").arg(fileName, e.Message()));
