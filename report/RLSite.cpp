@@ -267,6 +267,7 @@ void Center(TRLControlAlign align, const ControlList& list, const TRLRect& free)
 
 void TRLBackground::SetPicture(const QImage& picture) {
     picture_ = picture;
+    reduced_ = QImage();
     if (autoSize_ && !picture.isNull()) {
         width_ = picture.width();
         height_ = picture.height();
@@ -335,7 +336,7 @@ void TRLBackground::Record(TRLGraphicSurface& surface, const TRLRect& rect, bool
     if (IsEmptyRect(visible))
         return;
     if (stretch_ || arrange_ == baDistributed) {
-        surface.StretchDraw(rect, picture_);
+        surface.StretchDraw(rect, PictureFor(rect));
         return;
     }
     if (arrange_ == baSidebySide) {
@@ -355,9 +356,34 @@ void TRLBackground::Record(TRLGraphicSurface& surface, const TRLRect& rect, bool
             align_ == faBottomOnly)
             y = rect.Bottom - h;
     }
+    const TRLRect placed{x, y, x + w, y + h};
+    const TRLRect shown = IntersectRects(placed, visible);
+    if (IsEmptyRect(shown))
+        return;
     surface.SetClipRect(visible);
-    surface.StretchDraw({x, y, x + w, y + h}, picture_);
+    if (picture_.size() == QSize(w, h))
+        // At its own size only the part in view is recorded, on every record that shows it.
+        surface.StretchDraw(shown, picture_.copy(shown.Left - x, shown.Top - y, WidthOfRect(shown),
+                                                 HeightOfRect(shown)));
+    else
+        surface.StretchDraw(placed, PictureFor(placed));
     surface.ResetClipRect();
+}
+
+const QImage& TRLBackground::PictureFor(const TRLRect& box) const {
+    // Eight pixels a report pixel are enough for any printer.
+    constexpr qint64 most = 8;
+    const QSize limit(static_cast<int>(std::clamp<qint64>(most * WidthOfRect(box), 1, INT_MAX)),
+                      static_cast<int>(std::clamp<qint64>(most * HeightOfRect(box), 1, INT_MAX)));
+    if (picture_.width() <= limit.width() && picture_.height() <= limit.height())
+        return picture_;
+    if (reduced_.isNull() || reducedFor_ != limit) {
+        reduced_ = picture_.scaled(std::min(limit.width(), picture_.width()),
+                                   std::min(limit.height(), picture_.height()),
+                                   Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        reducedFor_ = limit;
+    }
+    return reduced_;
 }
 
 void TRLBackground::RecordTiles(TRLGraphicSurface& surface, const TRLRect& rect,

@@ -44,6 +44,9 @@ public:
 private:
     void RecordTiles(TRLGraphicSurface& surface, const TRLRect& rect, const TRLRect& visible, int w,
                      int h) const;
+    // The picture as recorded stretched into box: reduced, once for every record, when it is
+    // more than eight times the box each way.
+    const QImage& PictureFor(const TRLRect& box) const;
     TRLCustomSite* owner_;
     TRLControlAlign align_ = faClient;
     TRLImageArrange arrange_ = baAligned;
@@ -52,6 +55,9 @@ private:
     int height_ = 40;
     bool stretch_ = false;
     QImage picture_;
+    // The picture as recorded stretched into a box (PictureFor) and the limit it was reduced to.
+    mutable QImage reduced_;
+    mutable QSize reducedFor_;
 };
 
 // Gradient fill of a site's background.

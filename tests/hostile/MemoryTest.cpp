@@ -144,6 +144,23 @@ TEST_F(HostileMemory, AJpegOf8000By8000PixelsIsReadScaledDown) {
     EXPECT_LT(QFileInfo(Path(QStringLiteral("out.rpf"))).size(), 20 * 1000 * 1000);
 }
 
+// The same picture centred behind a 60-pixel band on each of twenty records took 4 GB and wrote
+// 960 MB: only the part of it the band shows is recorded.
+TEST_F(HostileMemory, APictureBehindABandOnEveryRecordIsRecordedAsFarAsItShows) {
+    Write(QStringLiteral("huge.jpg"), JpegClaiming(8000, 8000));
+    Write(QStringLiteral("layout.json"),
+          R"({"class": "TRLReport", "name": "R", "children": [
+            {"class": "TRLBand", "name": "B", "BandType": "btDetail", "Height": 60,
+             "Background": {"Picture": "huge.jpg", "Arrange": "baCenter"}}]})");
+    Write(QStringLiteral("records.json"), QByteArray("[") + QByteArray("{},").repeated(19) + "{}]");
+    const CappedResult result =
+        Prepare({QStringLiteral("--data"), Path(QStringLiteral("records.json"))});
+    ExpectWithinBound(result);
+    EXPECT_EQ(result.ExitCode, 0) << result.Describe().toStdString();
+    // Twenty bitmaps of 718 x 60 at three bytes a pixel.
+    EXPECT_LT(QFileInfo(Path(QStringLiteral("out.rpf"))).size(), 4 * 1000 * 1000);
+}
+
 // 40000 x 40000 is too large even read at an eighth of its size each way.
 TEST_F(HostileMemory, AJpegTooLargeToScaleIsRefusedNamingTheControl) {
     Write(QStringLiteral("huge.jpg"), JpegClaiming(40000, 40000));

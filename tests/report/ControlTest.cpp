@@ -4,6 +4,8 @@
 #include "RLGraphicData.h"
 #include "RLMessages.h"
 
+#include <QPainter>
+
 #include <set>
 
 using namespace reporttest;
@@ -298,6 +300,41 @@ TEST(Background, BandsInAGroupKeepTheirGradientAndTilesDownThePage) {
     // A full first page of 30-pixel bands from 38 down to 1085.
     EXPECT_EQ(stripTops.size(), size_t((1085 - 38) / 30));
     EXPECT_EQ(tileTops, stripTops);
+}
+
+// A large picture behind a band printed on every record: at its own size only the part in view
+// is recorded; stretched, at no more than eight pixels a report pixel of the band.
+TEST(Background, ALargePictureIsRecordedOnlyAsFarAsItsBandShowsIt) {
+    QImage photo(1000, 1000, QImage::Format_RGB32);
+    photo.fill(QColor(30, 120, 200));
+    QPainter(&photo).fillRect(0, 500, 1000, 500, QColor(240, 200, 20));
+    RecordsReport report(3);
+    auto* band = AddBand(&report, "Detalle", btDetail, 0, 60);
+    band->Background().SetArrange(baCenter);
+    band->Background().SetPicture(photo);
+    ASSERT_EQ(PreparedPages(report), 1);
+    std::vector<std::shared_ptr<TRLGraphicSurface>> held;
+    auto images = ImagesOfAllPages(report, held);
+    ASSERT_EQ(images.size(), 3u);
+    for (size_t i = 0; i < images.size(); ++i) {
+        const int top = 38 + int(i) * 60;
+        EXPECT_EQ(images[i]->BoundsRect, (TRLRect{38, top, 756, top + 60}));
+        const QImage shown = DecodeTaggedData(images[i]->Data);
+        ASSERT_EQ(shown.size(), QSize(718, 60));
+        // The centre of the picture, where its halves meet, is the centre of the band.
+        EXPECT_EQ(shown.pixelColor(359, 29), QColor(30, 120, 200));
+        EXPECT_EQ(shown.pixelColor(359, 30), QColor(240, 200, 20));
+    }
+
+    band->Background().SetStretch(true);
+    ASSERT_EQ(PreparedPages(report), 1);
+    held.clear();
+    images = ImagesOfAllPages(report, held);
+    ASSERT_EQ(images.size(), 3u);
+    for (const TRLImageObject* image : images) {
+        EXPECT_EQ(image->BoundsRect.Bottom - image->BoundsRect.Top, 60);
+        EXPECT_EQ(DecodeTaggedData(image->Data).size(), QSize(1000, 480));
+    }
 }
 
 // Tiles over a paper five metres square would need a picture of 350 million pixels.
