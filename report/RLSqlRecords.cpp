@@ -133,7 +133,8 @@ Statements CountStatements(QStringView sql) {
             ++i;
             continue;
         }
-        if (c.isSpace()) {
+        // Only these: other blanks are letters of names to the server.
+        if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v') {
             ++i;
             continue;
         }

@@ -471,6 +471,8 @@ TEST(DatabasePostgresQueries, OnlyOneStatementReachesTheServer) {
         {"select 1; select 2", several},
         {"select 1;drop table t", several},
         {"select 'a'';'; drop table t", several},
+        // A blank that is no blank to the server starts a name, and "\u00A0e" is no E prefix.
+        {"select \u00A0e'\\'; drop table t; --'", several},
         // Names that end in "e" quote nothing with backslashes.
         {"select date'2024-01-01', type'\\'; drop table t", several},
         {"select $a$;$b$; drop table t; $a$ ; drop table t", several},
