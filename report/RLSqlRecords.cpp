@@ -106,7 +106,8 @@ Statements CountStatements(QStringView sql) {
     while (i < n) {
         const QChar c = sql[i];
         if (c == u'-' && at(i + 1) == u'-') {
-            while (i < n && sql[i] != u'\n')
+            // A carriage return ends it as well as a line feed.
+            while (i < n && sql[i] != u'\n' && sql[i] != u'\r')
                 ++i;
             continue;
         }

@@ -470,6 +470,7 @@ TEST(DatabasePostgresQueries, OnlyOneStatementReachesTheServer) {
         {"select x$y from e'", unclear},
         {"select 1; select 2", several},
         {"select 1;drop table t", several},
+        {"select 1 -- a comment ends at a carriage return\r; drop table t", several},
         {"select 'a'';'; drop table t", several},
         // A blank that is no blank to the server starts a name, and "\u00A0e" is no E prefix.
         {"select \u00A0e'\\'; drop table t; --'", several},
