@@ -6,13 +6,19 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <utility>
 #include <vector>
 
 int RLFontPixelSize(int pointSize, int pixelsPerInch) {
-    // MulDiv semantics: the product divided with rounding half away from zero.
-    const long long product = static_cast<long long>(std::abs(pointSize)) * pixelsPerInch;
-    return static_cast<int>((product * 2 + 72) / 144);
+    // MulDiv semantics: the product divided with rounding half away from zero. A page-store file
+    // may hold any int for either, so the arithmetic is wide enough for the extremes (the
+    // smallest int has no absolute value as an int) and the result stops at the int range.
+    const long long product =
+        std::llabs(static_cast<long long>(pointSize)) * static_cast<long long>(pixelsPerInch);
+    const long long pixels = (product * 2 + 72) / 144;
+    return static_cast<int>(std::clamp<long long>(pixels, std::numeric_limits<int>::min(),
+                                                  std::numeric_limits<int>::max()));
 }
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 namespace {
@@ -71,4 +72,17 @@ TEST(SupportFontMaking, FontsAskedForAgainAreTheFontsAskedFor) {
             Made(first);
             ExpectMadeRight(second, std::string(" after ") + first.What);
         }
+}
+
+// Sizes a page-store file may hold at its limits: the smallest int has no absolute value in an
+// int, and the largest sizes times the resolution leave the int range; both stay the largest size.
+TEST(SupportFontMaking, PixelSizesAtTheIntegerLimitsSaturate) {
+    EXPECT_EQ(RLFontPixelSize(10, 96), 13);
+    EXPECT_EQ(RLFontPixelSize(-10, 96), 13);
+    EXPECT_EQ(RLFontPixelSize(std::numeric_limits<int>::max(), 1440),
+              std::numeric_limits<int>::max());
+    EXPECT_EQ(RLFontPixelSize(std::numeric_limits<int>::min(), 96),
+              std::numeric_limits<int>::max());
+    EXPECT_EQ(RLFontPixelSize(12, std::numeric_limits<int>::max()),
+              std::numeric_limits<int>::max());
 }
