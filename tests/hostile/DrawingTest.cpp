@@ -92,7 +92,7 @@ TEST_F(HostileDrawing, CheckeredTilesOverAMillionPixelBand) {
 
 // One strip a pixel across a million pixels, down and across.
 TEST_F(HostileDrawing, FineGradientsOverAMillionPixelBand) {
-    for (const QByteArray direction : {QByteArray("ddVertical"), QByteArray("ddHorizontal")}) {
+    for (const QByteArray& direction : {QByteArray("ddVertical"), QByteArray("ddHorizontal")}) {
         SCOPED_TRACE(direction.constData());
         WriteLayout(R"("Color": "#FF0000", "Transparent": false, "Degrade": {"Direction": ")" +
                     direction + R"(", "OppositeColor": "#0000FF", "Granularity": 1})");
