@@ -3,6 +3,7 @@
 #include "RLGraphicSurface.h"
 #include "RLGraphicTypes.h"
 #include "RLReportClasses.h"
+#include "RLUtils.h"
 
 #include <QPainter>
 
@@ -159,14 +160,26 @@ TRLSize TRLCustomBarcode::CalcSize() {
 
 void TRLCustomBarcode::Print() {
     TRLCustomControl::Print();
-    const std::optional<TRLBarcodePicture> picture = MakePicture(CalcPrintClientRect());
-    if (!picture)
+    const QString caption = Caption();
+    if (caption.size() > kMaxBarcodeValueLength) {
+        throw TRLException(
+            QStringLiteral("%1: a value of %2 characters, more than the %3 a barcode may print")
+                .arg(Name())
+                .arg(caption.size())
+                .arg(kMaxBarcodeValueLength));
+    }
+    SyncEncoder();
+    const TRLRect printable = CalcPrintClientRect();
+    const TRLRect area = ShrinkRect(printable, encoder_.MarginsInPixels());
+    if (WidthOfRect(area) < 1 || HeightOfRect(area) < 1)
         return;
     TRLGraphicSurface& surface = RequestParentSurface();
     BeginRecording(surface);
-    // At its natural size: bitmap columns are report pixels, and every canvas scales the page
-    // as a whole.
-    surface.Draw(picture->Origin.X, picture->Origin.Y, picture->Image, false);
+    try {
+        encoder_.Record(surface, caption, printable);
+    } catch (const TRLException& e) {
+        throw TRLException(QStringLiteral("%1: %2").arg(Name(), e.Message()));
+    }
 }
 
 QImage TRLCustomBarcode::PaintImage() {

@@ -1,11 +1,15 @@
 #include "RLBarcodeEncoder.h"
 
 #include "RLBarcodeSymbology.h"
+#include "RLGraphicData.h"
+#include "RLGraphicSurface.h"
 #include "RLUtils.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -33,6 +37,58 @@ void TextOut(QPainter& painter, const QFont& font, const QColor& background, int
     const int height = TextHeightOf(font);
     painter.fillRect(QRect(x, y, width, height), background);
     painter.drawText(x, y + painter.fontMetrics().ascent(), text);
+}
+
+QRect ToQRect(const TRLRect& r) {
+    return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+}
+
+// Where a picture of width x height drawn left to right lands once turned the orientation's
+// way and placed with its top-left corner at origin: the start of the code goes to the bottom
+// when it reads upwards and to the top when it reads downwards.
+class TurnedPlacement {
+public:
+    TurnedPlacement(TRLBarcodeOrientation orientation, int width, int height, TRLPoint origin)
+        : orientation_(orientation), width_(width), height_(height), origin_(origin) {}
+
+    TRLRect Rect(const TRLRect& r) const {
+        switch (orientation_) {
+        case boBottomToTop:
+            return Moved({r.Top, width_ - r.Right, r.Bottom, width_ - r.Left});
+        case boTopToBottom:
+            return Moved({height_ - r.Bottom, r.Left, height_ - r.Top, r.Right});
+        default:
+            return Moved(r);
+        }
+    }
+
+    // A pixel: the rectangle of one pixel's top-left corner.
+    TRLPoint Point(TRLPoint p) const {
+        const TRLRect r = Rect({p.X, p.Y, p.X + 1, p.Y + 1});
+        return {r.Left, r.Top};
+    }
+
+private:
+    TRLRect Moved(const TRLRect& r) const {
+        return {r.Left + origin_.X, r.Top + origin_.Y, r.Right + origin_.X, r.Bottom + origin_.Y};
+    }
+    TRLBarcodeOrientation orientation_;
+    int width_;
+    int height_;
+    TRLPoint origin_;
+};
+
+TRLRect Intersected(const TRLRect& a, const TRLRect& b) {
+    return {std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
+            std::min(a.Bottom, b.Bottom)};
+}
+
+bool IsEmpty(const TRLRect& r) {
+    return r.Right <= r.Left || r.Bottom <= r.Top;
+}
+
+double TurnAngle(TRLBarcodeOrientation orientation) {
+    return orientation == boBottomToTop ? 90.0 : orientation == boTopToBottom ? -90.0 : 0.0;
 }
 
 } // namespace
@@ -109,6 +165,10 @@ bool TRLBarcodeEncoder::SetAutoSize(bool value) {
 
 QString TRLBarcodeEncoder::Encode(const QString& value) {
     ratio_ = ClampBarcodeRatio(barcodeType_, ratio_);
+    if (value.size() > kMaxBarcodeValueLength) {
+        invalid_ = true;
+        return {};
+    }
     TRLBarcodeElements encoded =
         EncodeBarcodeElements(barcodeType_, value, checkSum_, checkSumMethod_);
     invalid_ = encoded.Invalid;
@@ -129,34 +189,23 @@ TRLRect TRLBarcodeEncoder::MarginsInPixels() const {
             MillimetresToPixels(margins_.RightMargin), MillimetresToPixels(margins_.BottomMargin)};
 }
 
-QImage TRLBarcodeEncoder::CreateBitmap(const QString& value, int width, int height) {
-    if (width < 1 || height < 1) {
-        return QImage();
-    }
-    QImage bitmap(width, height, QImage::Format_RGB32);
-    if (bitmap.isNull()) {
-        throw TRLException(QStringLiteral("Out of memory while painting a barcode"));
-    }
-    bitmap.setDotsPerMeterX(DotsPerMeter96);
-    bitmap.setDotsPerMeterY(DotsPerMeter96);
-    bitmap.fill(color_);
-
-    QPainter painter(&bitmap);
+TRLBarcodeEncoder::Plan TRLBarcodeEncoder::PlanPicture(const QString& value, int width,
+                                                       int height) {
+    Plan plan;
+    plan.Width = width;
+    plan.Height = height;
     const TRLRect area{0, 0, width, height};
     TRLRect bars = area;
 
     const bool showType = showText_ == boType || showText_ == boBoth;
     const bool showCode = showText_ == boCode || showText_ == boBoth;
-    if (showText_ != boNone) {
-        painter.setFont(font_);
-        const int lineHeight = TextHeightOf(font_);
-        if (showType) {
-            bars.Top += lineHeight;
-        }
-        if (showCode) {
-            // PostNet's short bars would vanish under the text, so it gives the whole line up.
-            bars.Bottom -= barcodeType_ == bcPostNet ? lineHeight : lineHeight / 2;
-        }
+    const int lineHeight = showText_ != boNone ? TextHeightOf(font_) : 0;
+    if (showType) {
+        bars.Top += lineHeight;
+    }
+    if (showCode) {
+        // PostNet's short bars would vanish under the text, so it gives the whole line up.
+        bars.Bottom -= barcodeType_ == bcPostNet ? lineHeight : lineHeight / 2;
     }
 
     const QString elements = Encode(value);
@@ -170,10 +219,12 @@ QImage TRLBarcodeEncoder::CreateBitmap(const QString& value, int width, int heig
     }
     bars.Left += shift;
     bars.Right += shift;
+    plan.Bars = bars;
 
     if (!value.trimmed().isEmpty() && (!invalid_ || invalidCode_ != icEmptyRect)) {
         const int shortTop = bars.Bottom - HeightOfRect(bars) * 2 / 5;
         int x = bars.Left;
+        plan.Elements.reserve(static_cast<size_t>(elements.size()));
         for (QChar element : elements) {
             const int w = ElementWidth(element, widths);
             const char16_t c = element.unicode();
@@ -181,32 +232,69 @@ QImage TRLBarcodeEncoder::CreateBitmap(const QString& value, int width, int heig
             const bool shortBar = c >= u'A' && c <= u'D';
             const int top = shortBar ? shortTop : bars.Top;
             if (w > 0 && bars.Bottom > top) {
-                painter.fillRect(QRect(x, top, w, bars.Bottom - top), space ? color_ : barColor_);
+                plan.Elements.push_back({{x, top, x + w, bars.Bottom}, space});
             }
             x += w;
         }
     }
+    plan.Cross = invalid_ && invalidCode_ == icCrossOut;
 
-    if (invalid_ && invalidCode_ == icCrossOut) {
+    const int centre = bars.Left + bars.Right;
+    const auto cell = [&](const QString& text, int top) {
+        const int textWidth = TextWidthOf(font_, text);
+        const int left = (centre - textWidth) / 2;
+        return Text{{left, top, left + textWidth, top + lineHeight}, text};
+    };
+    if (showType) {
+        plan.Texts.push_back(cell(TypeName(), area.Top));
+    }
+    if (showCode) {
+        plan.Texts.push_back(cell(value, area.Bottom - lineHeight));
+    }
+    return plan;
+}
+
+void TRLBarcodeEncoder::PaintPlan(QPainter& painter, const Plan& plan) const {
+    for (const Element& element : plan.Elements) {
+        painter.fillRect(ToQRect(element.Rect), element.Space ? color_ : barColor_);
+    }
+    if (plan.Cross) {
+        const TRLRect& bars = plan.Bars;
         constexpr int p = 4;
         painter.setPen(QPen(Qt::red, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawLine(bars.Left + p, bars.Top + p, bars.Right - p - 1, bars.Bottom - p - 1);
         painter.drawLine(bars.Right - p - 1, bars.Top + p, bars.Left + p, bars.Bottom - p - 1);
     }
-
-    if (showText_ != boNone) {
+    if (!plan.Texts.empty()) {
+        painter.setFont(font_);
         painter.setPen(fontColor_);
-        const int centre = bars.Left + bars.Right;
-        if (showType) {
-            const QString name = TypeName();
-            TextOut(painter, font_, color_, (centre - TextWidthOf(font_, name)) / 2, area.Top,
-                    name);
-        }
-        if (showCode) {
-            TextOut(painter, font_, color_, (centre - TextWidthOf(font_, value)) / 2,
-                    area.Bottom - TextHeightOf(font_), value);
+        for (const Text& text : plan.Texts) {
+            TextOut(painter, font_, color_, text.Cell.Left, text.Cell.Top, text.Value);
         }
     }
+}
+
+QImage TRLBarcodeEncoder::CreateBitmap(const QString& value, int width, int height) {
+    if (width < 1 || height < 1) {
+        return QImage();
+    }
+    if (static_cast<long long>(width) * height > kMaxPicturePixels) {
+        throw TRLException(
+            QStringLiteral("a barcode picture of %1 x %2 pixels is larger than %3 pixels")
+                .arg(width)
+                .arg(height)
+                .arg(kMaxPicturePixels));
+    }
+    QImage bitmap(width, height, QImage::Format_RGB32);
+    if (bitmap.isNull()) {
+        throw TRLException(QStringLiteral("Out of memory while painting a barcode"));
+    }
+    bitmap.setDotsPerMeterX(DotsPerMeter96);
+    bitmap.setDotsPerMeterY(DotsPerMeter96);
+    bitmap.fill(color_);
+
+    QPainter painter(&bitmap);
+    PaintPlan(painter, PlanPicture(value, width, height));
     return bitmap;
 }
 
@@ -236,9 +324,7 @@ std::optional<TRLBarcodePicture> TRLBarcodeEncoder::MakePicture(const QString& c
         return std::nullopt;
     }
     const QImage bitmap = CreateBitmap(caption, width, height);
-    const double angle = orientation_ == boBottomToTop   ? 90.0
-                         : orientation_ == boTopToBottom ? -90.0
-                                                         : 0.0;
+    const double angle = TurnAngle(orientation_);
     TRLBarcodePicture picture;
     picture.Image = angle == 0 ? bitmap : TurnedBitmap(bitmap, angle);
 
@@ -257,4 +343,100 @@ std::optional<TRLBarcodePicture> TRLBarcodeEncoder::MakePicture(const QString& c
         picture.Origin.Y += freeY / 2;
     }
     return picture;
+}
+
+bool TRLBarcodeEncoder::Record(TRLGraphicSurface& surface, const QString& caption,
+                               const TRLRect& printable, long long bitmapPixels) {
+    const TRLRect area = ShrinkRect(printable, MarginsInPixels());
+    int width = WidthOfRect(area);
+    int height = HeightOfRect(area);
+    if (IsVertical(orientation_)) {
+        std::swap(width, height);
+    }
+    if (width < 1 || height < 1) {
+        return false;
+    }
+    if (static_cast<long long>(width) * height <= bitmapPixels) {
+        const std::optional<TRLBarcodePicture> picture = MakePicture(caption, printable);
+        // At its natural size: bitmap columns are report pixels, and every canvas scales the
+        // page as a whole.
+        surface.Draw(picture->Origin.X, picture->Origin.Y, picture->Image, false);
+        return true;
+    }
+
+    // The turned picture fills the area exactly, so it starts at the area's corner.
+    const TurnedPlacement place(orientation_, width, height, {area.Left, area.Top});
+    const TRLRect whole{0, 0, width, height};
+    const Plan plan = PlanPicture(caption, width, height);
+    const TRLPen pen = surface.Pen();
+    const TRLBrush brush = surface.Brush();
+
+    surface.SetBrush({color_, TRLBrushStyle::Solid});
+    surface.FillRect(area);
+    // Spaces are the background's colour and are already there.
+    surface.SetBrush({barColor_, TRLBrushStyle::Solid});
+    for (const Element& element : plan.Elements) {
+        const TRLRect shown = Intersected(element.Rect, whole);
+        if (!element.Space && !IsEmpty(shown)) {
+            surface.FillRect(place.Rect(shown));
+        }
+    }
+    if (plan.Cross) {
+        const TRLRect& bars = plan.Bars;
+        constexpr int p = 4;
+        surface.SetPen({Qt::red, TRLPenMode::Copy, TRLPenStyle::Solid, 4});
+        const auto line = [&](TRLPoint from, TRLPoint to) {
+            const TRLPoint a = place.Point(from);
+            const TRLPoint b = place.Point(to);
+            surface.MoveTo(a.X, a.Y);
+            surface.LineTo(b.X, b.Y);
+        };
+        line({bars.Left + p, bars.Top + p}, {bars.Right - p - 1, bars.Bottom - p - 1});
+        line({bars.Right - p - 1, bars.Top + p}, {bars.Left + p, bars.Bottom - p - 1});
+    }
+    for (const Text& text : plan.Texts) {
+        // Each text is the part of the whole picture around it, glyphs that reach past their
+        // cell included, painted as the whole picture paints it.
+        QImage measure(1, 1, QImage::Format_RGB32);
+        measure.setDotsPerMeterX(DotsPerMeter96);
+        measure.setDotsPerMeterY(DotsPerMeter96);
+        const QFontMetrics metrics(font_, &measure);
+        const QRect ink = metrics.boundingRect(text.Value)
+                              .translated(text.Cell.Left, text.Cell.Top + metrics.ascent());
+        const TRLRect reach{std::min(text.Cell.Left, ink.left() - 1),
+                            std::min(text.Cell.Top, ink.top() - 1),
+                            std::max(text.Cell.Right, ink.right() + 2),
+                            std::max(text.Cell.Bottom, ink.bottom() + 2)};
+        const TRLRect shown = Intersected(reach, whole);
+        if (IsEmpty(shown)) {
+            continue;
+        }
+        const long long pixels = static_cast<long long>(WidthOfRect(shown)) * HeightOfRect(shown);
+        if (pixels > kMaxPicturePixels) {
+            throw TRLException(QStringLiteral("its text would need a picture of %1 x %2 pixels, "
+                                              "more than %3")
+                                   .arg(WidthOfRect(shown))
+                                   .arg(HeightOfRect(shown))
+                                   .arg(kMaxPicturePixels));
+        }
+        QImage piece(WidthOfRect(shown), HeightOfRect(shown), QImage::Format_RGB32);
+        if (piece.isNull()) {
+            throw TRLException(QStringLiteral("Out of memory while painting a barcode"));
+        }
+        piece.setDotsPerMeterX(DotsPerMeter96);
+        piece.setDotsPerMeterY(DotsPerMeter96);
+        piece.fill(color_);
+        {
+            QPainter painter(&piece);
+            painter.translate(-shown.Left, -shown.Top);
+            PaintPlan(painter, plan);
+        }
+        const double angle = TurnAngle(orientation_);
+        const QImage turned = angle == 0 ? piece : TurnedBitmap(piece, angle);
+        const TRLRect placed = place.Rect(shown);
+        surface.Draw(placed.Left, placed.Top, turned, false);
+    }
+    surface.SetPen(pen);
+    surface.SetBrush(brush);
+    return true;
 }

@@ -14,6 +14,18 @@
 #include <QStringView>
 
 #include <optional>
+#include <vector>
+
+class QPainter;
+class TRLGraphicSurface;
+
+// Longer values are not encoded at all (Encode finds them invalid): the longest symbol a
+// scanner reads is a few dozen characters, and every character costs bars on the page.
+inline constexpr int kMaxBarcodeValueLength = 4096;
+
+// A picture of more pixels is recorded as rectangles and small text pictures (Record): bars
+// run the picture's whole height, so a large one is mostly copies of one row.
+inline constexpr long long kMaxBarcodeBitmapPixels = 1024 * 1024;
 
 // Inner margins around the bars, in millimetres.
 struct TRLBarcodeMargins {
@@ -97,7 +109,8 @@ public:
     QString TypeName() const;
 
     // A width x height 32-bit bitmap of the bars of value, always left to right, with the texts
-    // that ShowText asks for. Sizes below 1 give a null image.
+    // that ShowText asks for. Sizes below 1 give a null image; more than kMaxPicturePixels
+    // pixels are refused (TRLException).
     QImage CreateBitmap(const QString& value, int width, int height);
 
     // The size of the control after its caption changed: with AutoSize the size along the bars
@@ -111,6 +124,15 @@ public:
     // Alignment and Layout. Nothing when the rectangle less the margins has no area.
     std::optional<TRLBarcodePicture> MakePicture(const QString& caption, const TRLRect& printable);
 
+    // Records on surface what MakePicture places in printable: the picture itself while it has
+    // at most bitmapPixels pixels; past that the same drawing as objects of the page, the
+    // background and each bar a filled rectangle, the cross two lines and each text a picture of
+    // its own cell, so that a barcode of any size costs about as much as its bars. False when
+    // there is no room for the bars. A text cell of more than kMaxPicturePixels pixels is refused
+    // (TRLException).
+    bool Record(TRLGraphicSurface& surface, const QString& caption, const TRLRect& printable,
+                long long bitmapPixels = kMaxBarcodeBitmapPixels);
+
     // The margins converted to pixels, as a rectangle of left, top, right and bottom amounts.
     TRLRect MarginsInPixels() const;
 
@@ -119,6 +141,28 @@ public:
     }
 
 private:
+    // Where everything goes in a picture of width x height, bars left to right.
+    struct Element {
+        TRLRect Rect;
+        bool Space;
+    };
+    struct Text {
+        TRLRect Cell;
+        QString Value;
+    };
+    struct Plan {
+        int Width = 0;
+        int Height = 0;
+        std::vector<Element> Elements;
+        // The bars' rectangle, crossed out from corner to corner when Cross says so.
+        TRLRect Bars;
+        bool Cross = false;
+        std::vector<Text> Texts;
+    };
+    Plan PlanPicture(const QString& value, int width, int height);
+    // Paints the plan's bars, cross and texts on a painter whose picture is filled with Color.
+    void PaintPlan(QPainter& painter, const Plan& plan) const;
+
     TRLBarcodeType barcodeType_ = bcCode2OF5Interleaved;
     int module_ = 1;
     double ratio_ = 2.0;

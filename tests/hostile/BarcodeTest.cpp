@@ -1,0 +1,137 @@
+// Barcodes of hostile sizes and settings: a control thousands or millions of pixels each way, a
+// font at the integer limit, a value of megabytes. Each is prepared within the bound the layout
+// documentation gives, writing a small file, or refused in one line naming the control.
+#include "CappedProcess.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr qint64 kBoundKb = 512 * 1024;
+
+class HostileBarcode : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+
+    void Write(const QString& name, const QByteArray& bytes) const {
+        QFile file(Path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    // A title band as tall as the barcode, holding one named "Codigo" with the given
+    // properties after its name.
+    void WriteLayout(int bandHeight, const QByteArray& barcode) const {
+        Write(QStringLiteral("layout.json"),
+              R"({"class": "TRLReport", "name": "R", "children": [
+                {"class": "TRLBand", "name": "B", "BandType": "btTitle", "Height": )" +
+                  QByteArray::number(bandHeight) + R"(, "children": [
+                  {"class": "TRLBarcode", "name": "Codigo", )" +
+                  barcode + "}]}]}");
+    }
+
+    CappedResult Prepare(const QStringList& more = {}) const {
+        CappedOptions options;
+        options.MemoryCapMb = 2048;
+        options.TimeoutMs = 60000;
+        options.Environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        return RunCapped(BuiltProgram(QStringLiteral("tools/rltool")),
+                         QStringList{QStringLiteral("prepare"), Path(QStringLiteral("layout.json")),
+                                     QStringLiteral("-o"), Path(QStringLiteral("out.rpf"))} +
+                             more,
+                         options);
+    }
+
+    // It ended under the bound and wrote a page-store file smaller than maxBytes.
+    void ExpectPrepared(const CappedResult& result, qint64 maxBytes) const {
+        ASSERT_FALSE(result.TimedOut) << result.Describe().toStdString();
+        EXPECT_EQ(result.ExitCode, 0) << result.Describe().toStdString();
+        const QFileInfo out(Path(QStringLiteral("out.rpf")));
+        EXPECT_TRUE(out.exists());
+        EXPECT_LT(out.size(), maxBytes);
+        if (kMemoryMeasurable) {
+            EXPECT_LT(result.PeakKb, kBoundKb) << result.Describe().toStdString();
+        }
+    }
+
+    // It ended under the bound, refusing in the one line given.
+    void ExpectRefused(const CappedResult& result, const QString& line) const {
+        ASSERT_FALSE(result.TimedOut) << result.Describe().toStdString();
+        EXPECT_EQ(result.ExitCode, 2) << result.Describe().toStdString();
+        EXPECT_EQ(result.ErrText(), QStringLiteral("rltool prepare: ") + line + u'\n');
+        if (kMemoryMeasurable) {
+            EXPECT_LT(result.PeakKb, kBoundKb) << result.Describe().toStdString();
+        }
+    }
+
+    QTemporaryDir dir_;
+};
+
+// 12000 x 12000 took 2.1 GB and wrote a bitmap of 432 MB; the bars are rectangles now.
+TEST_F(HostileBarcode, TwelveThousandPixelsEachWayIsRecordedAsItsBars) {
+    WriteLayout(12100, R"("AutoSize": false, "Width": 12000, "Height": 12000,
+                         "BarcodeType": "bcCode39", "Caption": "KELMORA", "ShowText": "boBoth")");
+    ExpectPrepared(Prepare(), 1000 * 1000);
+}
+
+// A million pixels each way was refused as being out of memory, without naming the control;
+// turned upwards its texts are pictures of their own cells, turned with it.
+TEST_F(HostileBarcode, AMillionPixelsEachWayInEveryOrientation) {
+    for (const char* orientation : {"boLeftToRight", "boBottomToTop", "boTopToBottom"}) {
+        SCOPED_TRACE(orientation);
+        WriteLayout(1000000, R"("AutoSize": false, "Width": 1000000, "Height": 1000000,
+                             "BarcodeType": "bcCode128B", "Caption": "Kelmora 2026",
+                             "ShowText": "boBoth", "Orientation": ")" +
+                                 QByteArray(orientation) + "\"");
+        ExpectPrepared(Prepare(), 5 * 1000 * 1000);
+    }
+}
+
+// The widest elements a module and ratio can give over the longest value a barcode may carry.
+TEST_F(HostileBarcode, WidestModuleAndRatioOverTheLongestValue) {
+    WriteLayout(200, R"("Height": 150, "Module": 49, "Ratio": 1000000, "BarcodeType": "bcMSI",
+                       "Caption": ")" +
+                         QByteArray(4096, '7') + "\"");
+    ExpectPrepared(Prepare(), 5 * 1000 * 1000);
+}
+
+// A value of four megabytes was turned into elements whole, twice over for its size.
+TEST_F(HostileBarcode, AValueOfMegabytesIsRefusedNamingTheControl) {
+    WriteLayout(60, R"("Caption": ")" + QByteArray(4 << 20, '1') + "\"");
+    ExpectRefused(Prepare(),
+                  QStringLiteral("Codigo: a value of 4194304 characters, more than the 4096 a "
+                                 "barcode may print"));
+}
+
+// The largest font a layout may give (1638 points, 2184 pixels a line) under a barcode a
+// million pixels each way: two digits are a picture of a few million pixels, twenty would need
+// more than any picture may have.
+TEST_F(HostileBarcode, TheLargestFontPrintsShortTextsAndRefusesLongOnes) {
+    const QByteArray barcode = R"("AutoSize": false, "Width": 1000000, "Height": 1000000,
+        "BarcodeType": "bcCode128B", "ShowText": "boCode", "ParentFont": false,
+        "Font": {"Size": 1638}, "Caption": )";
+    WriteLayout(1000000, barcode + R"("12")");
+    ExpectPrepared(Prepare(), 40 * 1000 * 1000);
+
+    WriteLayout(1000000, barcode + R"("12345678901234567890")");
+    const CappedResult result = Prepare();
+    ASSERT_FALSE(result.TimedOut) << result.Describe().toStdString();
+    EXPECT_EQ(result.ExitCode, 2) << result.Describe().toStdString();
+    EXPECT_TRUE(result.ErrText().startsWith(
+        QStringLiteral("rltool prepare: Codigo: its text would need a picture of ")))
+        << result.ErrText().toStdString();
+    EXPECT_TRUE(result.ErrText().endsWith(QStringLiteral(" pixels, more than 16777216\n")))
+        << result.ErrText().toStdString();
+    EXPECT_EQ(result.ErrText().count(u'\n'), 1) << result.ErrText().toStdString();
+    if (kMemoryMeasurable) {
+        EXPECT_LT(result.PeakKb, kBoundKb) << result.Describe().toStdString();
+    }
+}
+
+} // namespace
