@@ -31,11 +31,22 @@ TRLBarcodeEncoder MakeBarcodeEncoder(const TRLBarcodeToolOptions& options) {
     return encoder;
 }
 
+// Longer values would not be encoded at all; saying so beats calling them invalid.
+void CheckLength(const QString& value) {
+    if (value.size() > kMaxBarcodeValueLength) {
+        throw TRLException(
+            QStringLiteral("a value of %1 characters, more than the %2 a barcode may carry")
+                .arg(value.size())
+                .arg(kMaxBarcodeValueLength));
+    }
+}
+
 } // namespace
 
 QString BarcodeElementString(const TRLBarcodeToolOptions& options, const QString& value,
                              bool* invalid) {
     TRLBarcodeEncoder encoder = MakeBarcodeEncoder(options);
+    CheckLength(value);
     QString elements = encoder.Encode(value);
     if (invalid != nullptr) {
         *invalid = encoder.Invalid();
@@ -45,6 +56,7 @@ QString BarcodeElementString(const TRLBarcodeToolOptions& options, const QString
 
 QImage BarcodeImage(const TRLBarcodeToolOptions& options, const QString& value) {
     TRLBarcodeEncoder encoder = MakeBarcodeEncoder(options);
+    CheckLength(value);
     const int bars = encoder.PatternWidth(encoder.Encode(value));
     // The bitmap is centred, so the bars get the quiet zone on both sides.
     encoder.SetAlignment(Qt::AlignHCenter);

@@ -83,6 +83,11 @@ TEST_F(RltoolBarcode, FaultsAreOneLineAndStatusTwo) {
         {{"--type", "bcEAN13", "1"}, "-o"},
         {{"--elements", "1"}, "--type"},
         {{"--type", "bcEAN13", "-o", out}, "VALUE"},
+        // Past the longest value, and past the largest picture (2158695 x 34 pixels).
+        {{"--type", "bcCode128B", QString(4097, u'A'), "-o", out}, "more than the 4096"},
+        {{"--type", "bcCode128B", "--elements", QString(4097, u'A')}, "more than the 4096"},
+        {{"--type", "bcCode128B", "--module", "49", QString(4000, u'A'), "-o", out},
+         "larger than 16777216 pixels"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());
