@@ -24,8 +24,9 @@ class TRLGraphicSurface;
 inline constexpr int kMaxBarcodeValueLength = 4096;
 
 // A picture of more pixels is recorded as rectangles and small text pictures (Record): bars
-// run the picture's whole height, so a large one is mostly copies of one row.
-inline constexpr long long kMaxBarcodeBitmapPixels = 1024 * 1024;
+// run the picture's whole height, so a large one is mostly copies of one row, and it is
+// recorded again for every record that prints it. Ordinary barcodes stay one picture.
+inline constexpr long long kMaxBarcodeBitmapPixels = 256 * 256;
 
 // Inner margins around the bars, in millimetres.
 struct TRLBarcodeMargins {

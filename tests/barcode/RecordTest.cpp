@@ -90,7 +90,7 @@ TRLBarcodeEncoder EncoderFor(const Settings& s) {
 
 } // namespace
 
-// Both ways of recording, painted: the large way is forced by allowing no picture at all.
+// Both ways of recording, painted: each is forced by the number of pixels a picture may have.
 TEST(BarcodeRecord, PiecesLookLikeTheWholePictureInEveryOrientation) {
     const TRLRect printable{10, 20, 390, 280};
     const Settings cases[] = {
@@ -111,7 +111,7 @@ TEST(BarcodeRecord, PiecesLookLikeTheWholePictureInEveryOrientation) {
         auto pieces = NewPage();
         TRLBarcodeEncoder a = EncoderFor(s);
         TRLBarcodeEncoder b = EncoderFor(s);
-        ASSERT_TRUE(a.Record(*whole, s.Value, printable));
+        ASSERT_TRUE(a.Record(*whole, s.Value, printable, kMaxPicturePixels));
         ASSERT_TRUE(b.Record(*pieces, s.Value, printable, 0));
         EXPECT_EQ(CountKind(*whole, TRLObjectKind::Image), 1);
         EXPECT_GT(CountKind(*pieces, TRLObjectKind::FillRect), 10);
@@ -153,6 +153,12 @@ TEST(BarcodeRecord, ALargeBarcodeCostsWhatItsBarsCost) {
             const auto& r = object->BoundsRect;
             EXPECT_LT(static_cast<long long>(r.Right - r.Left) * (r.Bottom - r.Top), 10000);
         }
+
+    // An ordinary one stays one picture.
+    auto ordinary = NewPage();
+    ASSERT_TRUE(e.Record(*ordinary, s.Value, {0, 0, 300, 60}));
+    EXPECT_EQ(ordinary->ObjectCount(), 1);
+    EXPECT_EQ(CountKind(*ordinary, TRLObjectKind::Image), 1);
 
     auto empty = NewPage();
     // The 1 mm margins take all of 8 pixels.

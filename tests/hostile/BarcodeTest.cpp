@@ -80,6 +80,21 @@ TEST_F(HostileBarcode, TwelveThousandPixelsEachWayIsRecordedAsItsBars) {
     ExpectPrepared(Prepare(), 1000 * 1000);
 }
 
+// A barcode of a thousand pixels each way on each of two hundred records wrote a bitmap of 3 MB
+// for every one of them.
+TEST_F(HostileBarcode, ALargeBarcodeOnEveryRecordCostsItsBars) {
+    Write(QStringLiteral("records.json"),
+          QByteArray("[") + QByteArray("{},").repeated(199) + "{}]");
+    Write(QStringLiteral("layout.json"),
+          R"({"class": "TRLReport", "name": "R", "children": [
+            {"class": "TRLBand", "name": "B", "BandType": "btDetail", "Height": 1010, "children": [
+              {"class": "TRLBarcode", "name": "Codigo", "AutoSize": false, "Width": 1000,
+               "Height": 1000, "BarcodeType": "bcCode39", "Caption": "KELMORA",
+               "ShowText": "boBoth"}]}]})");
+    ExpectPrepared(Prepare({QStringLiteral("--data"), Path(QStringLiteral("records.json"))}),
+                   10 * 1000 * 1000);
+}
+
 // A million pixels each way was refused as being out of memory, without naming the control;
 // turned upwards its texts are pictures of their own cells, turned with it.
 TEST_F(HostileBarcode, AMillionPixelsEachWayInEveryOrientation) {
