@@ -83,6 +83,7 @@ TEST(SupportFontMaking, PixelSizesAtTheIntegerLimitsSaturate) {
               std::numeric_limits<int>::max());
     EXPECT_EQ(RLFontPixelSize(std::numeric_limits<int>::min(), 96),
               std::numeric_limits<int>::max());
-    EXPECT_EQ(RLFontPixelSize(12, std::numeric_limits<int>::max()),
+    EXPECT_EQ(RLFontPixelSize(12, std::numeric_limits<int>::max()), 357913941);
+    EXPECT_EQ(RLFontPixelSize(std::numeric_limits<int>::min(), std::numeric_limits<int>::max()),
               std::numeric_limits<int>::max());
 }
