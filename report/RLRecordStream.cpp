@@ -22,6 +22,11 @@ void TRLRecordRow::Set(int column, QString text) {
 }
 
 void TRLRecordRow::Finish() {
+    // A text costs its characters and the header that holds them.
+    constexpr qsizetype kTextOverhead = 32;
+    bytes_ = 0;
+    for (const QString& text : texts_)
+        bytes_ += kTextOverhead + text.size() * qsizetype(sizeof(QChar));
     if (columns_.empty())
         return;
     const int last = *std::max_element(columns_.begin(), columns_.end());
@@ -106,13 +111,15 @@ void TRLRecordStream::fetchMore(const QModelIndex& parent) {
     if (parent.isValid() || atEnd_)
         return;
     std::deque<TRLRecordRow> batch;
-    while (static_cast<int>(batch.size()) < BatchSize) {
+    qsizetype batchBytes = 0;
+    while (static_cast<int>(batch.size()) < BatchSize && batchBytes < MaxHeldBytes) {
         TRLRecordRow row;
         if (!ReadRecord(row)) {
             atEnd_ = true;
             break;
         }
         row.Finish();
+        batchBytes += row.Bytes();
         batch.push_back(std::move(row));
     }
     // Fields that the batch brought first, then its rows; the model's users see each change.
@@ -125,9 +132,14 @@ void TRLRecordStream::fetchMore(const QModelIndex& parent) {
         return;
     beginInsertRows(QModelIndex(), rowsRead_, rowsRead_ + static_cast<int>(batch.size()) - 1);
     rowsRead_ += static_cast<int>(batch.size());
+    const size_t batchRows = batch.size();
     for (TRLRecordRow& row : batch)
         window_.push_back(std::move(row));
-    while (static_cast<int>(window_.size()) > WindowSize) {
+    bytesHeld_ += batchBytes;
+    // Older rows go first; the batch itself stays whole (the report asked for its first row).
+    while (window_.size() > batchRows &&
+           (static_cast<int>(window_.size()) > WindowSize || bytesHeld_ > MaxHeldBytes)) {
+        bytesHeld_ -= window_.front().Bytes();
         window_.pop_front();
         ++firstHeldRow_;
     }

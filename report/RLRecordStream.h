@@ -3,7 +3,8 @@
 // models offer data that arrives late: rowCount() is the number of records read so far, and
 // canFetchMore()/fetchMore() read the next batch. Only a window of the latest rows is kept (a
 // skipper never looks back further than its current record), so a report over a million records
-// holds a few thousand at a time. A row that has left the window reads as empty text.
+// holds a few thousand at a time, and at most MaxHeldBytes of texts however long its records
+// are. A row that has left the window reads as empty text.
 //
 // Columns are the fields met so far, in the order in which they are first met; a field that a
 // later record brings is added as a new column. Values are the texts a report prints (see
@@ -34,9 +35,12 @@ public:
     void Finish();
     // The text of a column; a null text for a column the record does not give.
     QString Text(int column) const;
+    // The memory its texts take, counted by Finish.
+    qsizetype Bytes() const { return bytes_; }
 
 private:
     QStringList texts_;
+    qsizetype bytes_ = 0;
     // The columns of texts_, rising; empty when texts_ stands by column.
     std::vector<int> columns_;
 };
@@ -46,6 +50,11 @@ public:
     // Records read by one fetchMore, and rows kept behind the newest.
     static constexpr int BatchSize = 256;
     static constexpr int WindowSize = 2048;
+    // The texts that the rows held may take in all. A batch ends once its rows reach it, and
+    // older rows leave the window past it; the rows of the latest batch stay whatever they take,
+    // since the report stands on its first row when it asks for more (so a single record larger
+    // than this is still read, and held alone).
+    static constexpr qsizetype MaxHeldBytes = 64 * 1024 * 1024;
     // Distinct field names that the records of one source may bring: far more than any real
     // source has, and few enough that a report's work per record over all of them stays small.
     static constexpr int MaxFields = 10000;
@@ -64,8 +73,10 @@ public:
     void fetchMore(const QModelIndex& parent = QModelIndex()) override;
 
     const QStringList& FieldNames() const { return fields_; }
-    // Rows currently held (at most WindowSize + BatchSize).
+    // Rows currently held (at most WindowSize + BatchSize), and the memory their texts take (at
+    // most MaxHeldBytes and one record more).
     int RowsHeld() const { return static_cast<int>(window_.size()); }
+    qsizetype BytesHeld() const { return bytesHeld_; }
 
 protected:
     // Reads the next record: its texts by column (columns not set are null texts). Returns
@@ -79,6 +90,7 @@ private:
     QHash<QString, int> columns_;
     int announcedColumns_ = 0;
     std::deque<TRLRecordRow> window_;
+    qsizetype bytesHeld_ = 0;
     int firstHeldRow_ = 0;
     int rowsRead_ = 0;
     bool atEnd_ = false;

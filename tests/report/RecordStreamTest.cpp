@@ -7,7 +7,11 @@
 #include <QJsonParseError>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <map>
 #include <optional>
+#include <utility>
+#include <vector>
 
 using namespace reporttest;
 
@@ -293,6 +297,81 @@ TEST_F(RecordFiles, EveryRecordWithANameOfItsOwn) {
         for (const int other : {1, row, row + 2})
             EXPECT_TRUE(stream.index(row, other).data().toString().isNull()) << other;
     }
+}
+
+// Records made in memory: record i has its number and a text of texts[i] characters.
+class SizedRecords : public TRLRecordStream {
+public:
+    explicit SizedRecords(std::vector<qsizetype> sizes) : sizes_(std::move(sizes)) {}
+
+protected:
+    bool ReadRecord(TRLRecordRow& row) override {
+        if (next_ >= sizes_.size())
+            return false;
+        row.Set(FieldColumn(QStringLiteral("n")), QString::number(next_));
+        // One text shared by every record of a size: the stream counts each as its own.
+        QString& text = texts_[sizes_[next_]];
+        if (text.isNull())
+            text = QString(sizes_[next_], QLatin1Char('x'));
+        row.Set(FieldColumn(QStringLiteral("texto")), text);
+        ++next_;
+        return true;
+    }
+
+private:
+    std::vector<qsizetype> sizes_;
+    size_t next_ = 0;
+    std::map<qsizetype, QString> texts_;
+};
+
+// Steps through every record as a report's skipper does, reading further only for a row it
+// lacks; checks at each one that it reads whole, and gives the most bytes held on the way.
+qsizetype StepThrough(SizedRecords& records, const std::vector<qsizetype>& sizes) {
+    qsizetype most = 0;
+    for (int row = 0; row < static_cast<int>(sizes.size()); ++row) {
+        while (row >= records.rowCount() && records.canFetchMore())
+            records.fetchMore();
+        most = std::max(most, records.BytesHeld());
+        EXPECT_EQ(records.index(row, 0).data().toString(), QString::number(row));
+        EXPECT_EQ(records.index(row, 1).data().toString().size(), sizes[row]) << row;
+    }
+    while (records.canFetchMore())
+        records.fetchMore();
+    EXPECT_EQ(records.rowCount(), static_cast<int>(sizes.size()));
+    return most;
+}
+
+TEST(RecordWindow, LongRecordsAreHeldWithinTheBudget) {
+    constexpr qsizetype kMb = 1024 * 1024;
+    // 4 MB of text a record (2 M characters): the budget holds sixteen of them, where a batch
+    // alone would hold 256.
+    const std::vector<qsizetype> large(300, 2 * kMb);
+    SizedRecords records(large);
+    const qsizetype most = StepThrough(records, large);
+    EXPECT_LE(most, TRLRecordStream::MaxHeldBytes + 4 * kMb + 64);
+    EXPECT_GE(most, TRLRecordStream::MaxHeldBytes - 4 * kMb) << "the budget is used";
+    EXPECT_LT(records.RowsHeld(), 20);
+    // A row that left the window reads as empty text, as rows past the count of rows do.
+    EXPECT_EQ(records.index(0, 1).data().toString(), QString());
+
+    // Short records keep the whole window of rows.
+    const std::vector<qsizetype> small(TRLRecordStream::WindowSize * 2, 10);
+    SizedRecords many(small);
+    StepThrough(many, small);
+    EXPECT_EQ(many.RowsHeld(), TRLRecordStream::WindowSize);
+}
+
+TEST(RecordWindow, ARecordBeyondTheBudgetIsStillReadWhole) {
+    constexpr qsizetype kMb = 1024 * 1024;
+    // Short records, one past the budget alone (66 MB of text), then short ones again.
+    std::vector<qsizetype> sizes(40, 100);
+    sizes[20] = 33 * kMb;
+    SizedRecords records(sizes);
+    const qsizetype most = StepThrough(records, sizes);
+    EXPECT_GT(most, TRLRecordStream::MaxHeldBytes);
+    EXPECT_LE(most, 2 * 33 * kMb + 40 * 300);
+    // Once past it the long record goes with the batch that brought it.
+    EXPECT_LT(records.BytesHeld(), kMb);
 }
 
 TEST_F(RecordFiles, DistinctFieldsAreBounded) {
