@@ -1,6 +1,6 @@
 // Backgrounds repeated over bands far taller than their page: tiles and gradient strips stop at
 // what the page shows, and what would still be too large is refused naming the band.
-#include "CappedProcess.h"
+#include "HostileCase.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,21 +11,8 @@
 
 namespace {
 
-// The bound on a prepared report's memory that the layout documentation gives.
-constexpr qint64 kBoundKb = 512 * 1024;
-
-class HostileDrawing : public ::testing::Test {
+class HostileDrawing : public HostileCase {
 protected:
-    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
-
-    QString Path(const QString& name) const { return dir_.filePath(name); }
-
-    void Write(const QString& name, const QByteArray& bytes) const {
-        QFile file(Path(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-
     // A title band a million pixels tall with the given background and degrade, on the given
     // paper ("" for the default).
     void WriteLayout(const QByteArray& band, const QByteArray& pageSetup = {}) const {
@@ -38,31 +25,6 @@ protected:
     void WritePicture(const QString& name, const QImage& image) const {
         ASSERT_TRUE(image.save(Path(name), "PNG"));
     }
-
-    CappedResult Prepare() const {
-        CappedOptions options;
-        options.MemoryCapMb = 1024;
-        options.TimeoutMs = 60000;
-        options.Environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        return RunCapped(BuiltProgram(QStringLiteral("tools/rltool")),
-                         {QStringLiteral("prepare"), Path(QStringLiteral("layout.json")),
-                          QStringLiteral("-o"), Path(QStringLiteral("out.rpf"))},
-                         options);
-    }
-
-    // It ended, wrote a page-store file smaller than maxBytes and stayed under the bound.
-    void ExpectPrepared(const CappedResult& result, qint64 maxBytes) const {
-        ASSERT_FALSE(result.TimedOut) << result.Describe().toStdString();
-        EXPECT_EQ(result.ExitCode, 0) << result.Describe().toStdString();
-        const QFileInfo out(Path(QStringLiteral("out.rpf")));
-        EXPECT_TRUE(out.exists());
-        EXPECT_LT(out.size(), maxBytes);
-        if (kMemoryMeasurable) {
-            EXPECT_LT(result.PeakKb, kBoundKb) << result.Describe().toStdString();
-        }
-    }
-
-    QTemporaryDir dir_;
 };
 
 QImage Checkered(int size) {
@@ -106,18 +68,8 @@ TEST_F(HostileDrawing, TilesOverAHugePaperAreRefusedNamingTheBand) {
     WriteLayout(R"("Background": {"Arrange": "baSidebySide", "Picture": "checks.png"})",
                 R"("PageSetup": {"PaperSize": "fpCustom", "PaperWidth": 5000, )"
                 R"("PaperHeight": 5000}, )");
-    const CappedResult result = Prepare();
-    ASSERT_FALSE(result.TimedOut) << result.Describe().toStdString();
-    EXPECT_EQ(result.ExitCode, 2) << result.Describe().toStdString();
-    const QString error = result.ErrText().trimmed();
-    EXPECT_FALSE(error.contains(QLatin1Char('\n'))) << error.toStdString();
-    EXPECT_TRUE(error.startsWith(QStringLiteral("rltool prepare: Fondo.Background: ")))
-        << error.toStdString();
-    EXPECT_TRUE(error.endsWith(QStringLiteral("more than 16777216 pixels"))) << error.toStdString();
-    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("out.rpf"))));
-    if (kMemoryMeasurable) {
-        EXPECT_LT(result.PeakKb, kBoundKb) << result.Describe().toStdString();
-    }
+    ExpectRefused(Prepare(), QStringLiteral("Fondo.Background: "),
+                  QStringLiteral("more than 16777216 pixels"));
 }
 
 } // namespace
