@@ -7,12 +7,23 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTime>
 #include <QUrl>
 #include <QUrlQuery>
+
+#include <dlfcn.h>
+#include <pthread.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <stop_token>
+#include <thread>
 
 namespace {
 
@@ -252,7 +263,112 @@ QSqlDatabase AddDatabase(const QString& url, const QString& connection) {
     return db;
 }
 
+// The client library that a driver uses, taken from those the process has loaded rather than
+// linked: the engine needs no database library of its own, and a driver built with a private
+// copy is left alone (its connections are then not interrupted; a second signal still ends a
+// program).
+void* LoadedSymbol(const char* library, const char* name) {
+    void* handle = dlopen(library, RTLD_NOW | RTLD_NOLOAD);
+    if (!handle)
+        return nullptr;
+    void* symbol = dlsym(handle, name);
+    // The driver keeps the library loaded while its connection lives.
+    dlclose(handle);
+    return symbol;
+}
+
 } // namespace
+
+// Ends the connection's running query from any thread, through the client library's own means
+// for that: SQLite's interrupt on the connection, PostgreSQL's cancel request, which the server
+// takes on a connection of its own. With a stop check it polls it on a thread while it lives.
+class TRLSqlRecordStream::TStopper {
+public:
+    explicit TStopper(StopCheck stopRequested) {
+        if (!stopRequested)
+            return;
+        watcher_ = std::jthread([this, check = std::move(stopRequested)](std::stop_token stop) {
+            // Named, so that a look at the process's threads shows a query that can be stopped.
+            pthread_setname_np(pthread_self(), "kelmora-sqlstop");
+            std::mutex wait;
+            std::condition_variable_any woken;
+            std::unique_lock lock(wait);
+            while (!woken.wait_for(lock, stop, std::chrono::milliseconds(50),
+                                   [&stop] { return stop.stop_requested(); })) {
+                // Asked again at every turn: an interrupt that comes between two statements
+                // (before the query started) ends nothing in SQLite.
+                if (check())
+                    Interrupt();
+            }
+        });
+    }
+    ~TStopper() {
+        watcher_ = {};
+        Detach();
+    }
+    TStopper(const TStopper&) = delete;
+    TStopper& operator=(const TStopper&) = delete;
+
+    // Takes the open connection's handle from its driver.
+    void Attach(const QSqlDatabase& db) {
+        const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+        const char* type = handle.typeName();
+        const bool sqlite = qstrcmp(type, "sqlite3*") == 0;
+        // libpq's PGconn is its struct pg_conn.
+        const bool pq = qstrcmp(type, "PGconn*") == 0 || qstrcmp(type, "pg_conn*") == 0;
+        if (!sqlite && !pq)
+            return;
+        void* pointer = *static_cast<void* const*>(handle.constData());
+        if (!pointer)
+            return;
+        const std::lock_guard lock(mutex_);
+        if (sqlite) {
+            sqliteInterrupt_ = reinterpret_cast<void (*)(void*)>(
+                LoadedSymbol("libsqlite3.so.0", "sqlite3_interrupt"));
+            sqlite_ = sqliteInterrupt_ ? pointer : nullptr;
+        } else {
+            const auto getCancel =
+                reinterpret_cast<void* (*)(void*)>(LoadedSymbol("libpq.so.5", "PQgetCancel"));
+            pqCancel_ = reinterpret_cast<int (*)(void*, char*, int)>(
+                LoadedSymbol("libpq.so.5", "PQcancel"));
+            pqFreeCancel_ =
+                reinterpret_cast<void (*)(void*)>(LoadedSymbol("libpq.so.5", "PQfreeCancel"));
+            if (getCancel && pqCancel_ && pqFreeCancel_)
+                pgCancel_ = getCancel(pointer);
+        }
+    }
+    // Forgets the handle, before the connection closes.
+    void Detach() {
+        const std::lock_guard lock(mutex_);
+        sqlite_ = nullptr;
+        if (pgCancel_)
+            pqFreeCancel_(pgCancel_);
+        pgCancel_ = nullptr;
+    }
+
+    void Interrupt() {
+        interrupted_ = true;
+        const std::lock_guard lock(mutex_);
+        if (sqlite_)
+            sqliteInterrupt_(sqlite_);
+        if (pgCancel_) {
+            char error[256];
+            pqCancel_(pgCancel_, error, sizeof error);
+        }
+    }
+    bool Interrupted() const { return interrupted_; }
+
+private:
+    std::mutex mutex_;
+    std::atomic<bool> interrupted_ = false;
+    void* sqlite_ = nullptr;
+    void (*sqliteInterrupt_)(void*) = nullptr;
+    void* pgCancel_ = nullptr;
+    int (*pqCancel_)(void*, char*, int) = nullptr;
+    void (*pqFreeCancel_)(void*) = nullptr;
+    // Last: it goes first, before what it reaches.
+    std::jthread watcher_;
+};
 
 QString TRLSqlRecordStream::DisplayUrl(const QString& url) {
     QUrl parsed(url);
@@ -266,8 +382,10 @@ QString TRLSqlRecordStream::DisplayUrl(const QString& url) {
     return parsed.toString();
 }
 
-TRLSqlRecordStream::TRLSqlRecordStream(const QString& url, const QString& query, QObject* parent)
-    : TRLRecordStream(parent), connection_(NextConnectionName()), displayUrl_(DisplayUrl(url)) {
+TRLSqlRecordStream::TRLSqlRecordStream(const QString& url, const QString& query,
+                                       StopCheck stopRequested, QObject* parent)
+    : TRLRecordStream(parent), connection_(NextConnectionName()), displayUrl_(DisplayUrl(url)),
+      stopper_(std::make_unique<TStopper>(std::move(stopRequested))) {
     try {
         QSqlDatabase db = AddDatabase(url, connection_);
         // SQLite files are opened read-only. A server is read in a read-only transaction that the
@@ -292,22 +410,22 @@ TRLSqlRecordStream::TRLSqlRecordStream(const QString& url, const QString& query,
         if (!db.open())
             Refuse(QStringLiteral("cannot connect to %1: %2")
                        .arg(displayUrl_, ErrorText(db.lastError())));
+        stopper_->Attach(db);
         if (server) {
             QSqlQuery setup(db);
             for (const char* statement :
                  {"START TRANSACTION READ ONLY", "SET LOCAL standard_conforming_strings = on"})
                 if (!setup.exec(QString::fromLatin1(statement)))
-                    Refuse(QStringLiteral("%1: cannot start a read-only transaction: %2")
-                               .arg(displayUrl_, ErrorText(setup.lastError())));
+                    Fail(QStringLiteral("cannot start a read-only transaction"),
+                         ErrorText(setup.lastError()));
         }
         query_ = std::make_unique<QSqlQuery>(db);
         // One row at a time, never the whole result: the drivers then read as they go.
         query_->setForwardOnly(true);
         // Exact decimals keep their digits as text instead of becoming binary fractions.
         query_->setNumericalPrecisionPolicy(QSql::HighPrecision);
-        if (!query_->exec(query))
-            Refuse(QStringLiteral("%1: the query failed: %2")
-                       .arg(displayUrl_, ErrorText(query_->lastError())));
+        if (stopper_->Interrupted() || !query_->exec(query))
+            Fail(QStringLiteral("the query failed"), ErrorText(query_->lastError()));
         const QSqlRecord record = query_->record();
         columns_ = record.count();
         if (columns_ > MaxFields)
@@ -318,23 +436,35 @@ TRLSqlRecordStream::TRLSqlRecordStream(const QString& url, const QString& query,
         for (int c = 0; c < columns_; ++c)
             FieldColumn(record.fieldName(c));
     } catch (...) {
+        stopper_.reset();
         query_.reset();
+        QSqlDatabase::database(connection_, false).close();
         QSqlDatabase::removeDatabase(connection_);
         throw;
     }
 }
 
 TRLSqlRecordStream::~TRLSqlRecordStream() {
+    stopper_.reset();
     query_.reset();
     QSqlDatabase::database(connection_, false).close();
     QSqlDatabase::removeDatabase(connection_);
 }
 
+void TRLSqlRecordStream::Interrupt() {
+    stopper_->Interrupt();
+}
+
+void TRLSqlRecordStream::Fail(const QString& what, const QString& reason) const {
+    if (stopper_->Interrupted())
+        Refuse(QStringLiteral("%1: the query was stopped").arg(displayUrl_));
+    Refuse(QStringLiteral("%1: %2: %3").arg(displayUrl_, what, reason));
+}
+
 bool TRLSqlRecordStream::ReadRecord(TRLRecordRow& row) {
     if (!query_->next()) {
-        if (query_->lastError().isValid())
-            Refuse(QStringLiteral("%1: reading the rows failed: %2")
-                       .arg(displayUrl_, ErrorText(query_->lastError())));
+        if (query_->lastError().isValid() || stopper_->Interrupted())
+            Fail(QStringLiteral("reading the rows failed"), ErrorText(query_->lastError()));
         return false;
     }
     for (int c = 0; c < columns_; ++c)
@@ -342,6 +472,7 @@ bool TRLSqlRecordStream::ReadRecord(TRLRecordRow& row) {
     return true;
 }
 
-std::unique_ptr<TRLRecordStream> OpenSqlRecords(const QString& url, const QString& query) {
-    return std::make_unique<TRLSqlRecordStream>(url, query);
+std::unique_ptr<TRLRecordStream> OpenSqlRecords(const QString& url, const QString& query,
+                                                TRLSqlRecordStream::StopCheck stopRequested) {
+    return std::make_unique<TRLSqlRecordStream>(url, query, std::move(stopRequested));
 }

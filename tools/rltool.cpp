@@ -269,7 +269,8 @@ int Prepare(const TRLArguments& args) {
     if (!data.isEmpty())
         records = OpenJsonRecords(data);
     else if (!database.isEmpty())
-        records = OpenSqlRecords(database, query);
+        // A signal also ends a query that runs long before its first row, or between rows.
+        records = OpenSqlRecords(database, query, TerminationRequested);
     if (records)
         report->SetDataSource(records.get());
     // The report polls its progress between records: that is where a signal stops it.

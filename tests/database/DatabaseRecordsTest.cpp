@@ -29,6 +29,7 @@
 #include <iterator>
 #include <optional>
 #include <ostream>
+#include <thread>
 #include <vector>
 
 // Texts in failure messages as texts rather than as arrays of code units.
@@ -234,6 +235,56 @@ TEST_F(DatabaseSqlite, RowsComeInTheQueryOrderUnderItsColumnNames) {
     EXPECT_FALSE(records.canFetchMore());
 }
 
+// A stop check that answers yes from its fifth call on: a few tens of milliseconds after the
+// stream started polling it, while the query runs.
+TRLSqlRecordStream::StopCheck StopSoon() {
+    return [calls = 0]() mutable { return ++calls > 4; };
+}
+
+// Counts to a limit before giving one row: a query that runs long before its first row and
+// needs no table.
+QString CountingQuery(qint64 limit) {
+    return QStringLiteral("with recursive c(n) as (select 1 union all select n + 1 from c where "
+                          "n < %1) select max(n) as n from c")
+        .arg(limit);
+}
+
+TEST_F(DatabaseSqlite, AStopEndsAQueryBeforeItsFirstRowAndBetweenRows) {
+    // An empty file is an empty database.
+    const QString file = Path("empty.db");
+    ASSERT_EQ(MakeSqliteFile(file, {}), QString());
+    const QString url = "sqlite:" + file;
+    // Two hundred million steps: close to a minute if the stop went unheard.
+    const auto stopped = [&] {
+        try {
+            TRLSqlRecordStream records(url, CountingQuery(200'000'000), StopSoon());
+        } catch (const TRLException& e) {
+            return e.Message();
+        }
+        return QStringLiteral("the query ran to its end");
+    };
+    EXPECT_EQ(stopped(), url + ": the query was stopped");
+
+    // Without a stop the same kind of query runs to its row.
+    TRLSqlRecordStream counted(url, CountingQuery(1000), [] { return false; });
+    EXPECT_EQ(ReadAll(counted), (std::vector<QStringList>{{"1000"}}));
+
+    // Between rows, from another thread: the next read fails.
+    TRLSqlRecordStream rows(url, "with recursive c(n) as (select 1 union all select n + 1 from "
+                                 "c where n < 100000) select n from c");
+    rows.fetchMore();
+    ASSERT_EQ(rows.rowCount(), TRLRecordStream::BatchSize);
+    std::thread([&rows] { rows.Interrupt(); }).join();
+    try {
+        while (rows.canFetchMore())
+            rows.fetchMore();
+        ADD_FAILURE() << "the rows were read to their end";
+    } catch (const TRLException& e) {
+        EXPECT_EQ(e.Message(), url + ": the query was stopped");
+    }
+    EXPECT_LT(rows.rowCount(), 100000);
+}
+
 TEST_F(DatabaseSqlite, TenThousandRowsAreReadThroughABoundedWindow) {
     constexpr int kRows = 10000;
     const QString file = Path("many.db");
@@ -398,6 +449,26 @@ TEST_F(DatabasePostgres, ValuesBecomeTheTextsAReportPrints) {
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(rows[0][i], cases[i].Text) << cases[i].Sql;
     EXPECT_EQ(records.FieldNames().value(0), "value0");
+}
+
+// A query that sleeps on the server before its first row ends once the stop check says so: the
+// server is asked to cancel it, and the stream says that it was stopped.
+TEST_F(DatabasePostgres, AStopCancelsAQueryOnTheServer) {
+    const QString url = PgUrl(server_);
+    // Told apart from the queries of other runs by a tag of its own.
+    const QString query = QStringLiteral("select pg_sleep(120) as n, 'stop %1' as tag")
+                              .arg(QRandomGenerator::global()->generate64());
+    try {
+        TRLSqlRecordStream records(url, query, StopSoon());
+        ADD_FAILURE() << "the query ran to its end";
+    } catch (const TRLException& e) {
+        EXPECT_EQ(e.Message(), url + ": the query was stopped");
+    }
+    // The server ended the query, rather than sleeping on once its client had gone.
+    EXPECT_EQ(pg_.Rows("select count(*) from pg_stat_activity where state = 'active' and "
+                       "query = '" +
+                       QString(query).replace('\'', "''") + "'"),
+              (std::vector<QStringList>{{"0"}}));
 }
 
 TEST_F(DatabasePostgres, UrlFormsReachTheServerTheyName) {
