@@ -1,6 +1,6 @@
 // Layout and request files that never end or are far too large: refused by name at a bound
 // that no real one comes near, before the programs hold them, whatever kind of file gives them.
-#include "CappedProcess.h"
+#include "HostileCase.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -19,11 +19,7 @@ const char* const kSmallLayout = R"({"class": "TRLReport", "name": "R", "childre
       {"class": "TRLLabel", "name": "L", "Caption": "Título"}]}]})";
 
 CappedOptions Capped() {
-    CappedOptions options;
-    options.MemoryCapMb = 1024;
-    options.TimeoutMs = 30000;
-    options.Environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    return options;
+    return HostileOptions(1024, 30000);
 }
 
 class HostileInputFiles : public ::testing::Test {

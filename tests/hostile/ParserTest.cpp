@@ -1,5 +1,5 @@
 // Expressions that make huge texts in a few steps: refused by name, in little memory.
-#include "CappedProcess.h"
+#include "HostileCase.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -17,11 +17,7 @@ const QString kRefusal = QStringLiteral(
     "16777216 characters, the longest a value may be");
 
 CappedOptions Capped() {
-    CappedOptions options;
-    options.MemoryCapMb = 1024;
-    options.TimeoutMs = 30000;
-    options.Environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    return options;
+    return HostileOptions(1024, 30000);
 }
 
 void ExpectRefusedInLittleMemory(const CappedResult& result, const QString& message) {
