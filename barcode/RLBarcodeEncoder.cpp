@@ -17,6 +17,24 @@ namespace {
 
 constexpr int DotsPerMeter96 = 3780; // 96 pixels per inch
 
+// A picture of width x height at 96 pixels per inch filled with color; one beyond the bound is
+// refused in the words of tooLarge (width, height and the bound for %1, %2 and %3) before any
+// memory is taken for it.
+QImage BlankPicture(int width, int height, const QColor& color, const char* tooLarge) {
+    if (static_cast<long long>(width) * height > kMaxPicturePixels) {
+        throw TRLException(
+            QString::fromLatin1(tooLarge).arg(width).arg(height).arg(kMaxPicturePixels));
+    }
+    QImage picture(width, height, QImage::Format_RGB32);
+    if (picture.isNull()) {
+        throw TRLException(QStringLiteral("Out of memory while painting a barcode"));
+    }
+    picture.setDotsPerMeterX(DotsPerMeter96);
+    picture.setDotsPerMeterY(DotsPerMeter96);
+    picture.fill(color);
+    return picture;
+}
+
 template <typename T> bool Assign(T& field, const T& value) {
     if (field == value) {
         return false;
@@ -278,20 +296,8 @@ QImage TRLBarcodeEncoder::CreateBitmap(const QString& value, int width, int heig
     if (width < 1 || height < 1) {
         return QImage();
     }
-    if (static_cast<long long>(width) * height > kMaxPicturePixels) {
-        throw TRLException(
-            QStringLiteral("a barcode picture of %1 x %2 pixels is larger than %3 pixels")
-                .arg(width)
-                .arg(height)
-                .arg(kMaxPicturePixels));
-    }
-    QImage bitmap(width, height, QImage::Format_RGB32);
-    if (bitmap.isNull()) {
-        throw TRLException(QStringLiteral("Out of memory while painting a barcode"));
-    }
-    bitmap.setDotsPerMeterX(DotsPerMeter96);
-    bitmap.setDotsPerMeterY(DotsPerMeter96);
-    bitmap.fill(color_);
+    QImage bitmap = BlankPicture(width, height, color_,
+                                 "a barcode picture of %1 x %2 pixels is larger than %3 pixels");
 
     QPainter painter(&bitmap);
     PaintPlan(painter, PlanPicture(value, width, height));
@@ -411,21 +417,9 @@ bool TRLBarcodeEncoder::Record(TRLGraphicSurface& surface, const QString& captio
         if (IsEmpty(shown)) {
             continue;
         }
-        const long long pixels = static_cast<long long>(WidthOfRect(shown)) * HeightOfRect(shown);
-        if (pixels > kMaxPicturePixels) {
-            throw TRLException(QStringLiteral("its text would need a picture of %1 x %2 pixels, "
-                                              "more than %3")
-                                   .arg(WidthOfRect(shown))
-                                   .arg(HeightOfRect(shown))
-                                   .arg(kMaxPicturePixels));
-        }
-        QImage piece(WidthOfRect(shown), HeightOfRect(shown), QImage::Format_RGB32);
-        if (piece.isNull()) {
-            throw TRLException(QStringLiteral("Out of memory while painting a barcode"));
-        }
-        piece.setDotsPerMeterX(DotsPerMeter96);
-        piece.setDotsPerMeterY(DotsPerMeter96);
-        piece.fill(color_);
+        QImage piece =
+            BlankPicture(WidthOfRect(shown), HeightOfRect(shown), color_,
+                         "its text would need a picture of %1 x %2 pixels, more than %3");
         {
             QPainter painter(&piece);
             painter.translate(-shown.Left, -shown.Top);
