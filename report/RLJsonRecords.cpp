@@ -35,6 +35,31 @@ bool JsonFieldText(const QJsonValue& value, QString& text) {
     return false;
 }
 
+namespace {
+
+// The values and names of a JSON text, by the marks that each brings outside texts: the brace or
+// bracket that opens it, the comma after it, the colon after a name. Counting stops past limit.
+qsizetype CountJsonValues(const QByteArray& json, qsizetype limit) {
+    qsizetype count = 0;
+    bool text = false;
+    for (qsizetype at = 0; at < json.size() && count <= limit; ++at) {
+        const char c = json[at];
+        if (text) {
+            if (c == '\\')
+                ++at;
+            else if (c == '"')
+                text = false;
+        } else if (c == '"') {
+            text = true;
+        } else if (c == '{' || c == '[' || c == ',' || c == ':') {
+            ++count;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
 int TRLJsonRecordsModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
@@ -59,6 +84,11 @@ QVariant TRLJsonRecordsModel::headerData(int section, Qt::Orientation orientatio
 }
 
 void TRLJsonRecordsModel::Load(const QByteArray& json, const QString& displayName) {
+    if (CountJsonValues(json, MaxValues) > MaxValues)
+        throw TRLException(QStringLiteral("%1: more than %2 values and names; a records file "
+                                          "read whole holds at most that many")
+                               .arg(displayName)
+                               .arg(MaxValues));
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError)

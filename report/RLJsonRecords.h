@@ -28,6 +28,10 @@ class TRLJsonRecordsModel : public QAbstractTableModel {
 public:
     // The largest file ReadJsonRecords holds whole; TRLJsonRecordStream reads larger ones.
     static constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
+    // The most values and names such a file may give (counted as its braces, brackets, commas
+    // and colons outside texts): each costs a hundred bytes or so held, a few in the file, so
+    // that a file of short records is refused before it is read rather than taking gigabytes.
+    static constexpr qsizetype MaxValues = 1'000'000;
 
     explicit TRLJsonRecordsModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
@@ -42,8 +46,8 @@ public:
 
     // Replaces the records with those of the JSON text. Raises a TRLException naming
     // displayName, and the record (counted from 0) and field when one is at fault (a field past
-    // the TRLRecordStream::MaxFields distinct ones among them); the model keeps its old records
-    // then.
+    // the TRLRecordStream::MaxFields distinct ones among them), or the bound passed (MaxValues);
+    // the model keeps its old records then.
     void Load(const QByteArray& json, const QString& displayName);
 
 private:

@@ -87,6 +87,24 @@ TEST(JsonRecords, ManyFieldNamesAreKeptCheaplyAndBounded) {
 TEST(JsonRecords, AFileIsReadWholeOnlyUpToItsBound) {
     EXPECT_EQ(ErrorOf([] { ReadJsonRecords(QStringLiteral("/dev/zero")); }),
               "/dev/zero: larger than 64 MB");
+
+    // Short records cost far more held than written: "{}," is three bytes of the file and
+    // close to a hundred of rows and document. Their number is bounded before any is read.
+    // A record counts its brace and the comma after it, a field its colon.
+    const qsizetype max = TRLJsonRecordsModel::MaxValues;
+    const auto records = [](qsizetype count, const QByteArray& record) {
+        return "[" + (record + ",").repeated(count - 1) + record + "]";
+    };
+    const QString refused = QStringLiteral("data.json: more than %1 values and names; a records "
+                                           "file read whole holds at most that many")
+                                .arg(max);
+    EXPECT_EQ(LoadError(records(max / 2 + 1, "{}")), refused);
+    EXPECT_EQ(LoadError(records(max / 3, "{\"a\":1}")), "(no error)");
+    EXPECT_EQ(LoadError(records(max / 3 + 1, "{\"a\":1}")), refused);
+    // Brackets, commas and colons inside texts are no values.
+    EXPECT_EQ(LoadError(records(max / 3, "{\"a\":\",:{[\"}")), "(no error)");
+    // Values in arrays count too, though such a field is then refused.
+    EXPECT_EQ(LoadError("[{\"a\": [" + QByteArray("1,").repeated(max) + "1]}]"), refused);
 }
 
 } // namespace
