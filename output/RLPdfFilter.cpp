@@ -386,8 +386,10 @@ QPageLayout TRLPDFFilter::PageLayoutOf(const TRLGraphicSurface& page) {
 }
 
 void TRLPDFFilter::Fail(const QString& reason) {
+    // The reason may live in what Discard() frees (the tap's failure): it is taken first.
+    const QString message = QStringLiteral("cannot write %1: %2").arg(target_, reason);
     Discard();
-    throw TRLException(QStringLiteral("cannot write %1: %2").arg(target_, reason));
+    throw TRLException(message);
 }
 
 void TRLPDFFilter::Discard() noexcept {
