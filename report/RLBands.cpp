@@ -607,11 +607,17 @@ void TRLCustomSkipper::NextRecord() {
             return;
         }
         copyNo_ = 1;
-        // Kept for the footers that close a group after its last record.
         previousTexts_.clear();
-        if (dataSource_ && row_ >= 0 && row_ < dataSource_->rowCount())
-            for (int c = 0; c < dataSource_->columnCount(); ++c)
-                previousTexts_ << dataSource_->index(row_, c).data().toString();
+        previousRow_.reset();
+        if (dataSource_ && row_ >= 0 && row_ < dataSource_->rowCount()) {
+            // Records with thousands of fields each would make a copy column by column cost
+            // the fields of the whole source on every record.
+            if (const auto* stream = dynamic_cast<const TRLRecordStream*>(dataSource_.data()))
+                previousRow_ = stream->HeldRow(row_);
+            else
+                for (int c = 0; c < dataSource_->columnCount(); ++c)
+                    previousTexts_ << dataSource_->index(row_, c).data().toString();
+        }
         FetchRow();
     }
     SeekUsable();
@@ -638,8 +644,11 @@ QString TRLCustomSkipper::FieldText(const QString& name) const {
 }
 
 QString TRLCustomSkipper::ColumnText(int column) const {
-    if (readingPrevious_)
+    if (readingPrevious_) {
+        if (previousRow_)
+            return column < 0 ? QString() : previousRow_->Text(column);
         return previousTexts_.value(column);
+    }
     if (column < 0 || !dataSource_ || row_ < 0 || row_ >= dataSource_->rowCount())
         return QString();
     return dataSource_->index(row_, column).data().toString();

@@ -4,6 +4,7 @@
 // skipper by a key. The report (RLReport.h) is a skipper.
 #pragma once
 
+#include "RLRecordStream.h"
 #include "RLSite.h"
 
 #include <QAbstractItemModel>
@@ -12,6 +13,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 // Bands of one pager by type, each list in ascending Top (equal tops keep their order), with
@@ -287,7 +289,10 @@ private:
     int row_ = 0;
     int rowsUsed_ = 0;
     bool readingPrevious_ = false;
+    // The record before the current one, kept for the footers that close a group after its
+    // last record: the row itself when the source is a record stream, its texts otherwise.
     QStringList previousTexts_;
+    std::optional<TRLRecordRow> previousRow_;
 };
 
 // A pager that prints the detail of its skipper's records while their key stays the same.

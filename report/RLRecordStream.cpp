@@ -84,6 +84,12 @@ QVariant TRLRecordStream::data(const QModelIndex& index, int role) const {
     return window_[static_cast<size_t>(index.row() - firstHeldRow_)].Text(index.column());
 }
 
+TRLRecordRow TRLRecordStream::HeldRow(int row) const {
+    if (row < firstHeldRow_ || row >= rowsRead_)
+        return {};
+    return window_[static_cast<size_t>(row - firstHeldRow_)];
+}
+
 QVariant TRLRecordStream::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole || section < 0)
         return QVariant();

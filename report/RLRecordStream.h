@@ -64,6 +64,10 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    // A row as it is held, for a reader that keeps it past the window: a copy shares its texts,
+    // so keeping one costs nothing like asking for each of its columns. Empty for a row no
+    // longer held.
+    TRLRecordRow HeldRow(int row) const;
     // Horizontal headers are the field names; vertical ones the record numbers from 1.
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
