@@ -506,8 +506,9 @@ void TRLCanvas::StretchDraw(const TRLRect& rect, const QImage& graphic) {
     if (graphic.isNull()) {
         return;
     }
-    const int width = rect.Right - rect.Left;
-    const int height = rect.Bottom - rect.Top;
+    // A stored rectangle may span more than an int holds.
+    const long long width = static_cast<long long>(rect.Right) - rect.Left;
+    const long long height = static_cast<long long>(rect.Bottom) - rect.Top;
     if (width == 0 || height == 0) {
         return;
     }
@@ -534,30 +535,35 @@ void TRLCanvas::IntersectClip(const TRLRect& rect) {
 
 TRLPoint TextRectStart(const TRLRect& rect, int x, int y, int textWidth, int textHeight,
                        int spaceWidth, uint8_t alignment, uint8_t layout) {
-    const int halfSpace = spaceWidth / 2;
-    TRLPoint start;
+    // Worked out wide and then held to the int range: a stored rectangle may lie anywhere.
+    const long long halfSpace = spaceWidth / 2;
+    long long startX = 0;
+    long long startY = 0;
     switch (alignment) {
     case MetaTextAlignmentRight:
-        start.X = rect.Right - textWidth + halfSpace;
+        startX = static_cast<long long>(rect.Right) - textWidth + halfSpace;
         break;
     case MetaTextAlignmentCenter:
-        start.X = (rect.Left + rect.Right - textWidth) / 2 + halfSpace;
+        startX = (static_cast<long long>(rect.Left) + rect.Right - textWidth) / 2 + halfSpace;
         break;
     default:
-        start.X = x + halfSpace;
+        startX = x + halfSpace;
         break;
     }
     switch (layout) {
     case MetaTextLayoutBottom:
-        start.Y = rect.Bottom - textHeight;
+        startY = static_cast<long long>(rect.Bottom) - textHeight;
         break;
     case MetaTextLayoutCenter:
-        start.Y = (rect.Top + rect.Bottom - textHeight) / 2;
+        startY = (static_cast<long long>(rect.Top) + rect.Bottom - textHeight) / 2;
         break;
     default:
-        start.Y = y;
+        startY = y;
         break;
     }
+    TRLPoint start;
+    start.X = static_cast<int32_t>(std::clamp<long long>(startX, INT32_MIN, INT32_MAX));
+    start.Y = static_cast<int32_t>(std::clamp<long long>(startY, INT32_MIN, INT32_MAX));
     return start;
 }
 
@@ -665,7 +671,9 @@ void CanvasTextRectEx(TRLCanvas& canvas, const TRLRect& rect, int x, int y, QStr
 
 TRLRect ParityRect(TRLRect rect, int graphicWidth) {
     if (graphicWidth > 0) {
-        rect.Right = rect.Left + graphicWidth * ((rect.Right - rect.Left) / graphicWidth) + 1;
+        const long long width = static_cast<long long>(rect.Right) - rect.Left;
+        const long long right = rect.Left + graphicWidth * (width / graphicWidth) + 1;
+        rect.Right = static_cast<int32_t>(std::clamp<long long>(right, INT32_MIN, INT32_MAX));
     }
     return rect;
 }
@@ -683,7 +691,7 @@ void CanvasStretchDraw(TRLCanvas& canvas, TRLRect rect, const QByteArray& data, 
 
 void CanvasSetClipRect(TRLCanvas& canvas, const TRLRect& rect) {
     canvas.RemoveClip();
-    if (rect.Right - rect.Left != 0 && rect.Bottom - rect.Top != 0) {
+    if (rect.Right != rect.Left && rect.Bottom != rect.Top) {
         canvas.IntersectClip(rect);
     }
 }
