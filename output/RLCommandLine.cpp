@@ -1,20 +1,24 @@
 #include "RLCommandLine.h"
 
+#include "RLBinaryIO.h"
 #include "RLPdfFilter.h"
 #include "RLReportHooks.h"
 #include "RLUtils.h"
 #include "TerminationSignals.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
+#include <QSaveFile>
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 void PrepareHeadlessEnvironment(const QString& programName, bool needsDisplay) {
@@ -326,20 +330,27 @@ qint64 TRLPreparingProgress::Records() {
 }
 
 void WritePngFile(const QImage& image, const QString& fileName) {
-    QFile file(fileName);
+    // Encoded in memory first: the picture library, meeting a full disk itself, would print its
+    // own words and leave a cut file behind. The file then takes the whole picture in one step,
+    // or an earlier file of the name stays as it was.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "PNG");
+    if (!writer.write(image))
+        throw TRLException(
+            QStringLiteral("cannot write %1: %2").arg(fileName, writer.errorString()));
+    QSaveFile file(fileName);
     QString reason;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         reason = file.errorString();
-    } else {
-        QImageWriter writer(&file, "PNG");
-        const bool written = writer.write(image);
-        // A full disk shows at the last bytes, when the file's buffer is handed to the system.
-        const bool flushed = file.flush();
-        if (!written || !flushed || file.error() != QFileDevice::NoError)
-            reason =
-                file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+    else if (!WriteWhole(file, png, reason))
+        file.cancelWriting();
+    else {
+        errno = 0;
+        if (!file.commit())
+            reason = FailureReason(file, errno);
     }
-    if (reason.isEmpty())
-        return;
-    throw TRLException(QStringLiteral("cannot write %1: %2").arg(fileName, reason));
+    if (!reason.isEmpty())
+        throw TRLException(QStringLiteral("cannot write %1: %2").arg(fileName, reason));
 }
