@@ -474,7 +474,10 @@ void TRLCanvas::DrawGlyphs(int x, int y, const QString& text, const GlyphPlaceme
 }
 
 void TRLCanvas::TextOut(int x, int y, const QString& text) {
-    const int width = TextWidth(text);
+    // A stored origin may lie anywhere; from far away nothing shows, and nothing overflows.
+    x = NotTooFar(x);
+    y = NotTooFar(y);
+    const int width = NotTooFar(TextWidth(text));
     if (brush_.Style != TRLBrushStyle::Clear && width > 0) {
         painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
         painter_.fillRect(QRect(x, y, width, TextHeight(text)), brush_.Color);
@@ -484,6 +487,8 @@ void TRLCanvas::TextOut(int x, int y, const QString& text) {
 }
 
 void TRLCanvas::TextRect(const TRLRect& rect, int x, int y, const QString& text) {
+    x = NotTooFar(x);
+    y = NotTooFar(y);
     const QRect r = ToQRect(Normalized(rect));
     if (brush_.Style != TRLBrushStyle::Clear && !r.isEmpty()) {
         painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
