@@ -1,4 +1,5 @@
 #include "RLFilters.h"
+#include "RLHandOver_p.h"
 
 #include "RLFeedBack.h"
 #include "RLGraphicStorage.h"
@@ -19,6 +20,9 @@
 #include <exception>
 #include <mutex>
 
+// Calls handed to another thread are ordered by Qt's event queue and a semaphore, whose locks
+// ThreadSanitizer cannot see when Qt itself is not instrumented: HappensBefore and HappensAfter
+// tell it what the hand-over guarantees.
 namespace {
 
 struct FilterList {
@@ -30,31 +34,6 @@ FilterList& Registry() {
     static FilterList list;
     return list;
 }
-
-// Calls handed to another thread are ordered by Qt's event queue and a semaphore, whose locks
-// ThreadSanitizer cannot see when Qt itself is not instrumented: it would report the caller's
-// writes and the call's as unordered. These tell it what the hand-over guarantees; elsewhere
-// they cost nothing.
-#if defined(__SANITIZE_THREAD__)
-#define RL_UNDER_THREAD_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define RL_UNDER_THREAD_SANITIZER 1
-#endif
-#endif
-#ifdef RL_UNDER_THREAD_SANITIZER
-extern "C" void __tsan_acquire(void* address);
-extern "C" void __tsan_release(void* address);
-void HappensBefore(void* token) {
-    __tsan_release(token);
-}
-void HappensAfter(void* token) {
-    __tsan_acquire(token);
-}
-#else
-void HappensBefore(void*) {}
-void HappensAfter(void*) {}
-#endif
 
 // One call to run in another thread. The event and its receiver are made by the caller, so that
 // everything the other thread reads of them was written before the hand-over said so; a call

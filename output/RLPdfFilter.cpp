@@ -1,4 +1,5 @@
 #include "RLPdfFilter.h"
+#include "RLHandOver_p.h"
 
 #include "RLBinaryIO.h"
 #include "RLGraphicObject.h"
@@ -217,6 +218,7 @@ public:
         {
             const std::lock_guard lock(mutex_);
             stopping_ = true;
+            HappensBefore(&jobs_);
         }
         wake_.notify_all();
         for (std::thread& thread : threads_)
@@ -227,6 +229,9 @@ public:
         {
             const std::lock_guard lock(mutex_);
             jobs_.push_back(std::move(job));
+            // The wait that hands the job over happens inside the uninstrumented C++ library,
+            // where the thread checker does not see the lock taken again.
+            HappensBefore(&jobs_);
         }
         wake_.notify_one();
     }
@@ -237,7 +242,10 @@ private:
             std::function<void()> job;
             {
                 std::unique_lock lock(mutex_);
-                wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+                wake_.wait(lock, [this] {
+                    HappensAfter(&jobs_);
+                    return stopping_ || !jobs_.empty();
+                });
                 // Jobs still queued when the painters stop are dropped: their results are no
                 // longer awaited.
                 if (stopping_)
