@@ -5,6 +5,7 @@
 
 #include "CappedProcess.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -21,6 +22,19 @@ inline CappedOptions HostileOptions(qint64 capMb = 2048, int timeoutMs = 60000) 
     options.MemoryCapMb = capMb;
     options.TimeoutMs = timeoutMs;
     options.Environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return options;
+}
+
+// Options for a run whose leftovers are checked: the scratch folder (TMPDIR) and the toolkit's
+// runtime folder are private folders, made here, so that whatever the run leaves is in them.
+inline CappedOptions PrivateFolders(const QString& scratch, const QString& runtime) {
+    EXPECT_TRUE(QDir().mkpath(scratch));
+    EXPECT_TRUE(QDir().mkpath(runtime));
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    CappedOptions options;
+    options.Environment = {{QStringLiteral("TMPDIR"), scratch},
+                           {QStringLiteral("XDG_RUNTIME_DIR"), runtime},
+                           {QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")}};
     return options;
 }
 

@@ -1,7 +1,7 @@
 // Records that a report reads as it goes, from the ends a hostile source can push them to:
 // records as long as a record may be, that arrive through a pipe (nothing lands on disk), and a
 // database query that runs for hours before its first row, which Ctrl-C must still end.
-#include "CappedProcess.h"
+#include "HostileCase.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -54,12 +54,8 @@ class Records : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
-        ASSERT_TRUE(QDir().mkpath(Scratch()));
-        ASSERT_TRUE(QDir().mkpath(Runtime()));
-        QFile::setPermissions(Runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        options_.Environment = {{"TMPDIR", Scratch()},
-                                {"XDG_RUNTIME_DIR", Runtime()},
-                                {"QT_QPA_PLATFORM", "offscreen"}};
+        // The scratch folder is the run's own; the toolkit's runtime folder is kept out of it.
+        options_ = PrivateFolders(Scratch(), Runtime());
         WriteFile(Path("layout.json"), kNumberPerRecord);
     }
 
