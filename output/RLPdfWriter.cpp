@@ -6,6 +6,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QFontInfo>
 #include <QHash>
 #include <QIODevice>
 #include <QImage>
@@ -30,6 +31,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -50,6 +52,11 @@ constexpr int kResourceCompression = Z_BEST_COMPRESSION;
 
 // The largest pixel size the toolkit makes a font at (its font engines keep sizes in 16 bits).
 constexpr double kLargestPixelSize = 65535;
+
+// The most drawing one page's content stream may hold. An ordinary page takes tens of
+// kilobytes, a dense one a few megabytes; a hostile page store can ask for one long text
+// thousands of times in glyphs that go as outlines, kilobytes each.
+constexpr qsizetype kLargestPageContent = qsizetype(256) << 20;
 
 // Pages under one node of the page tree.
 constexpr size_t kPagesPerNode = 1024;
@@ -459,6 +466,13 @@ private:
     void SetFill(const QBrush& brush);
     void SetTextColor(const QColor& color);
     void FillOutline(const QPainterPath& outline);
+    // True once the page would hold more drawing than it may, with more bytes added; the page
+    // is then refused.
+    bool Overfull(qsizetype more = 0);
+    // The page in device pixels, and whether a glyph pixelSize high drawn at a device point
+    // may show on it.
+    QRectF PageRect() const;
+    bool MayShow(const QPointF& devicePoint, double pixelSize) const;
     void DrawRun(const Run& run);
     const RecentFont& FontOf(const QRawFont& raw);
 
@@ -467,7 +481,11 @@ private:
     QByteArray content_;
     QByteArray packed_;
     bool ended_ = false;
+    // Each glyph the page shows, once for each font, size and character it stands for, in the
+    // order first shown: what the document needs to know of the page, however often a glyph
+    // repeats.
     std::vector<TRLPdfGlyphUse> glyphs_;
+    std::unordered_set<quint64> glyphsSeen_;
     std::set<std::pair<int, int>> hatches_;
     // The fonts last asked for, which most texts share.
     std::array<RecentFont, 4> recentFonts_;
@@ -756,6 +774,7 @@ bool TRLPdfPageEngine::begin(QPaintDevice* device) {
     packed_.clear();
     ended_ = false;
     glyphs_.clear();
+    glyphsSeen_.clear();
     hatches_.clear();
     matrix_ = QTransform();
     pen_ = QPen();
@@ -804,6 +823,7 @@ bool TRLPdfPageEngine::AddToDocument() {
     document_.AddPage(points_, packed_, glyphs_, hatches_);
     packed_ = QByteArray();
     glyphs_ = {};
+    glyphsSeen_ = {};
     return document_.Error.isEmpty();
 }
 
@@ -1037,7 +1057,7 @@ void TRLPdfPageEngine::PaintShape(const QByteArray& pathOperators, bool closed, 
     const bool stroke = Strokes();
     const bool fill = closed && Fills();
     announced_.reset();
-    if ((!stroke && !fill) || pathOperators.isEmpty()) {
+    if ((!stroke && !fill) || pathOperators.isEmpty() || Overfull(pathOperators.size())) {
         return;
     }
     ApplyClip();
@@ -1168,6 +1188,17 @@ void TRLPdfPageEngine::drawTextItem(const QPointF& at, const QTextItem& item) {
         DrawRun(run);
         return;
     }
+    if (Overfull()) {
+        return;
+    }
+    // Far beyond the page's edges nothing shows; it would only make the page larger.
+    const double pixelSize = QFontInfo(item.font()).pixelSize();
+    const double reach = 2 * pixelSize * double(text.size());
+    const QRectF box = matrix_.mapRect(QRectF(at.x() - 2 * pixelSize, at.y() - 2 * pixelSize,
+                                              reach + 4 * pixelSize, 4 * pixelSize));
+    if (!box.intersects(PageRect())) {
+        return;
+    }
     QPainterPath outline;
     outline.addText(at, item.font(), text);
     FillOutline(outline);
@@ -1180,6 +1211,32 @@ void TRLPdfPageEngine::FillOutline(const QPainterPath& outline) {
     drawPath(outline);
     brush_ = brush;
     pen_ = pen;
+}
+
+bool TRLPdfPageEngine::Overfull(qsizetype more) {
+    if (!refusal_.isEmpty()) {
+        return true;
+    }
+    if (content_.size() + more <= kLargestPageContent) {
+        return false;
+    }
+    refusal_ = QStringLiteral("its drawing takes more than %1 MB, the most a page may hold")
+                   .arg(kLargestPageContent >> 20);
+    return true;
+}
+
+QRectF TRLPdfPageEngine::PageRect() const {
+    const double scale = document_.PixelsPerInch / 72.0;
+    return {0, 0, points_.width() * scale, points_.height() * scale};
+}
+
+bool TRLPdfPageEngine::MayShow(const QPointF& devicePoint, double pixelSize) const {
+    // A glyph's ink reaches at most about twice its size from where it is drawn, at the scale
+    // the page is drawn at.
+    const double scale = std::max({std::abs(matrix_.m11()), std::abs(matrix_.m12()),
+                                   std::abs(matrix_.m21()), std::abs(matrix_.m22()), 1.0});
+    const double reach = 2 * pixelSize * scale;
+    return PageRect().adjusted(-reach, -reach, reach, reach).contains(devicePoint);
 }
 
 const TRLPdfPageEngine::RecentFont& TRLPdfPageEngine::FontOf(const QRawFont& raw) {
@@ -1199,7 +1256,7 @@ const TRLPdfPageEngine::RecentFont& TRLPdfPageEngine::FontOf(const QRawFont& raw
 
 void TRLPdfPageEngine::DrawRun(const Run& run) {
     const qsizetype count = std::min(run.Glyphs.size(), run.Positions.size());
-    if (count == 0 || pen_.style() == Qt::NoPen || pen_.color().alpha() == 0) {
+    if (count == 0 || pen_.style() == Qt::NoPen || pen_.color().alpha() == 0 || Overfull()) {
         return;
     }
     // The toolkit makes fonts of up to kLargestPixelSize pixels. Asked for more, it hands out a
@@ -1231,10 +1288,18 @@ void TRLPdfPageEngine::DrawRun(const Run& run) {
         }
     }
     if (found == nullptr) {
+        // Glyphs off the page are left out; those on it may not outgrow what a page holds (a
+        // point of an outline takes some eight bytes of the stream).
         QPainterPath outline;
         for (qsizetype i = 0; i < count; ++i) {
-            outline.addPath(
-                run.Font.pathForGlyph(run.Glyphs[i]).translated(run.Baseline + run.Positions[i]));
+            const QPointF at = run.Baseline + run.Positions[i];
+            if (!MayShow(matrix_.map(at), run.Font.pixelSize())) {
+                continue;
+            }
+            outline.addPath(run.Font.pathForGlyph(run.Glyphs[i]).translated(at));
+            if (Overfull(outline.elementCount() * 8)) {
+                return;
+            }
         }
         FillOutline(outline);
         return;
@@ -1288,7 +1353,6 @@ void TRLPdfPageEngine::DrawRun(const Run& run) {
     // rest of the text.
     std::string shown = "[(";
     shown.reserve(static_cast<size_t>(count) * 3 + 16);
-    glyphs_.reserve(glyphs_.size() + static_cast<size_t>(count));
     double pen = 0;
     const double start = run.Positions[0].x();
     const double tolerance = 500.0 / (pixelSize * std::abs(matrix_.m11() != 0 ? matrix_.m11() : 1));
@@ -1311,8 +1375,14 @@ void TRLPdfPageEngine::DrawRun(const Run& run) {
                 pen -= static_cast<double>(shift);
             }
         }
-        glyphs_.push_back(
-            {index, glyph, i < run.Text.size() ? run.Text[i].unicode() : u'\0', sizeFont});
+        const char16_t character = i < run.Text.size() ? run.Text[i].unicode() : u'\0';
+        // Fonts number in the thousands at most, glyphs and characters in 16 bits, whole sizes
+        // up to 4096: one number tells them apart.
+        const quint64 seen = quint64(quint16(index)) << 48 | quint64(quint16(glyph)) << 32 |
+                             quint64(sizeFont) << 16 | character;
+        if (glyphsSeen_.insert(seen).second) {
+            glyphs_.push_back({index, glyph, character, sizeFont});
+        }
         for (const char byte : {static_cast<char>(glyph >> 8), static_cast<char>(glyph & 0xFF)}) {
             if (byte == '(' || byte == ')' || byte == '\\') {
                 shown += '\\';

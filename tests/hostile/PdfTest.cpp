@@ -1,8 +1,12 @@
 // Page-store files that the PDF writer once could not take, through rltool pdf as a user runs it.
 #include "CappedProcess.h"
 
+#include "RLGraphicStorage.h"
+#include "RLGraphicSurface.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -16,9 +20,10 @@ QString Input(const QString& name) {
 // A page-store file and the PDF rltool makes of it, in a folder of its own.
 class HostilePdf : public ::testing::Test {
 protected:
-    CappedResult Pdf(const QString& input) {
+    CappedResult Pdf(const QString& input) { return PdfOf(Input(input)); }
+    CappedResult PdfOf(const QString& path) {
         return RunCapped(BuiltProgram(QStringLiteral("tools/rltool")),
-                         {QStringLiteral("pdf"), Input(input), QStringLiteral("-o"), Target()});
+                         {QStringLiteral("pdf"), path, QStringLiteral("-o"), Target()});
     }
     QString Target() const { return dir.filePath(QStringLiteral("salida.pdf")); }
     QTemporaryDir dir;
@@ -57,6 +62,73 @@ TEST_F(HostilePdf, TheLargestFontTheToolkitMakesStillDraws) {
     EXPECT_TRUE(bytes.contains("/FontFile2")) << "the text is embedded as text";
     if (kMemoryMeasurable) {
         EXPECT_LT(result.PeakKb, 150 * 1024) << result.Describe().toStdString();
+    }
+}
+
+// A one-page store whose page shows one text COPIES times, one pixel lower each time, at x = 40
+// and in Arial of the size given, written to the test's folder as NAME.
+QString RepeatedTextPage(const QTemporaryDir& dir, const QString& name, const QString& text,
+                         int copies, int size) {
+    TRLGraphicStorage storage;
+    auto page = std::make_shared<TRLGraphicSurface>();
+    page->SetWidth(794);
+    page->SetHeight(1123);
+    page->SetPaperWidth(210);
+    page->SetPaperHeight(297);
+    page->Open();
+    TRLFont font;
+    font.Size = size;
+    page->SetFont(font);
+    for (int i = 0; i < copies; ++i) {
+        page->TextOut(40, 40 + i % 1000, text);
+    }
+    page->Close();
+    storage.Add(page);
+    const QString file = dir.filePath(name);
+    EXPECT_GE(storage.SaveToFile(file), 3); // the version written: 3, or 4 past Windows-1252
+    return file;
+}
+
+// LENGTH characters that cycle through ASCII letters, or through the control characters and
+// Latin-1 (which no font has glyphs for in full, so that they go as outlines).
+QString Cycled(int length, bool outlines) {
+    QString text;
+    for (int i = 0; i < length; ++i) {
+        text += outlines ? QChar(1 + i % 255) : QChar(u'A' + i % 26);
+    }
+    return text;
+}
+
+// One page that shows one text of 9,000 characters 2,000 times: 18 million glyphs from an 18 MB
+// file. The writer kept a list of the page's glyphs that it grew by each text's length exactly,
+// copying the whole list every time: the page took a quarter of an hour (400 copies: 37 s). The
+// page now keeps each glyph it shows once, and is written in seconds.
+TEST_F(HostilePdf, OneTextRepeatedThousandsOfTimesOnAPageIsWrittenInItsTime) {
+    const QString input =
+        RepeatedTextPage(dir, QStringLiteral("repetido.rpf"), Cycled(9000, false), 2000, 10);
+    const CappedResult result = PdfOf(input);
+    EXPECT_FALSE(result.TimedOut) << result.Describe().toStdString();
+    ASSERT_EQ(result.ExitCode, 0) << result.Describe().toStdString();
+    QFile pdf(Target());
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5) == "%PDF-");
+    if (kMemoryMeasurable) {
+        EXPECT_LT(result.PeakKb, 400 * 1024) << result.Describe().toStdString();
+    }
+}
+
+// Characters without glyphs go as outlines, kilobytes each at 100 pt. A text of 9,000 of them
+// runs some 900,000 pixels past the page's right edge; 200 copies made a 670 MB PDF in 2.9 GB.
+// What lies off the page is left out now.
+TEST_F(HostilePdf, OutlinesFarOffThePageAreLeftOut) {
+    const QString input =
+        RepeatedTextPage(dir, QStringLiteral("contornos.rpf"), Cycled(9000, true), 200, 100);
+    const CappedResult result = PdfOf(input);
+    EXPECT_FALSE(result.TimedOut) << result.Describe().toStdString();
+    ASSERT_EQ(result.ExitCode, 0) << result.Describe().toStdString();
+    EXPECT_LT(QFileInfo(Target()).size(), 64 << 20);
+    if (kMemoryMeasurable) {
+        EXPECT_LT(result.PeakKb, 400 * 1024) << result.Describe().toStdString();
     }
 }
 

@@ -552,6 +552,40 @@ TEST_F(PdfWriterTest, TextsInFontsTooLargeToMakeAreRefusedByTheirPage) {
     EXPECT_EQ(PdfPageSizes(out.fileName()).size(), 6);
 }
 
+// A page holds at most 256 MB of drawing. Lines of a million points each, thirty of them, would
+// make some 400 MB: the page stops taking them at the bound and is refused, saying why, while
+// the pages before and after it are written.
+TEST_F(PdfWriterTest, APageOfMoreDrawingThanAPageMayHoldIsRefused) {
+    QFile out(dir.filePath("full.pdf"));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    TRLPdfWriter writer(out, 96);
+    QPolygonF line;
+    for (int i = 0; i < 1000000; ++i) {
+        line << QPointF(100 + i % 500, 100 + i % 997);
+    }
+    for (const int lines : {1, 30, 1}) {
+        SCOPED_TRACE(lines);
+        TRLPdfPage page(writer, QSizeF(595, 842));
+        QPainter painter(&page);
+        painter.setPen(QPen(Qt::black, 1));
+        for (int i = 0; i < lines; ++i) {
+            painter.drawPolyline(line);
+        }
+        painter.end();
+        if (lines == 1) {
+            EXPECT_EQ(page.Refusal(), QString());
+            EXPECT_TRUE(page.AddTo(writer));
+        } else {
+            EXPECT_EQ(
+                page.Refusal(),
+                QStringLiteral("its drawing takes more than 256 MB, the most a page may hold"));
+        }
+    }
+    ASSERT_TRUE(writer.Finish()) << writer.ErrorString().toStdString();
+    out.close();
+    EXPECT_EQ(PdfPageSizes(out.fileName()).size(), 2);
+}
+
 // A device that takes at most seven bytes a call, and nothing past Room, failing then as a full
 // disk does: the system's error number set and no words of its own.
 class NarrowDevice : public QIODevice {
