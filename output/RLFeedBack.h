@@ -1,6 +1,7 @@
 // The progress window of long runs (preparing, printing, saving): a step text, one bar per level
-// and a cancel button. It lives on the user-interface thread; background runs reach it only
-// through CallOnUserInterfaceThread.
+// and a cancel button. It lives on the user-interface thread. Runs reach it through the report's
+// progress interface (TRLReportProgress), which MakeReportProgress serves with this window; a
+// background run calls that interface on the user-interface thread.
 #pragma once
 
 #include <QDialog>
@@ -62,5 +63,6 @@ private:
     bool okKind_ = false;
 };
 
-// A progress window for the report's preparation: the factory that the report layer calls.
+// A progress window for a long run (a report's preparation, a filter's output): the factory that
+// the output hooks register for the report layer and the filters.
 std::unique_ptr<TRLReportProgress> MakeReportProgress(const QString& caption, const QString& text);

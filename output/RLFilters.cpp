@@ -1,28 +1,20 @@
 #include "RLFilters.h"
-#include "RLHandOver_p.h"
 
-#include "RLFeedBack.h"
 #include "RLGraphicStorage.h"
 #include "RLMessages.h"
 #include "RLPrinters.h"
+#include "RLReportHooks.h"
 #include "RLSpoolFilter.h"
+#include "RLThreads.h"
 #include "RLUtils.h"
 
-#include <QApplication>
-#include <QCoreApplication>
-#include <QEvent>
-#include <QPointer>
 #include <QScopeGuard>
-#include <QSemaphore>
-#include <QThread>
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <mutex>
 
-// Calls handed to another thread are ordered by Qt's event queue and a semaphore, whose locks
-// ThreadSanitizer cannot see when Qt itself is not instrumented: HappensBefore and HappensAfter
-// tell it what the hand-over guarantees.
 namespace {
 
 struct FilterList {
@@ -35,83 +27,7 @@ FilterList& Registry() {
     return list;
 }
 
-// One call to run in another thread. The event and its receiver are made by the caller, so that
-// everything the other thread reads of them was written before the hand-over said so; a call
-// handed over with Qt's own queued functors is built inside Qt, after any point the caller could
-// mark. The caller is released when the event goes, whether it ran or was dropped.
-class THandOver final : public QEvent {
-public:
-    static QEvent::Type Kind() {
-        static const auto kind = static_cast<QEvent::Type>(QEvent::registerEventType());
-        return kind;
-    }
-    THandOver(QObject* target, const std::function<void()>& fn, QSemaphore& done,
-              std::exception_ptr& error)
-        : QEvent(Kind()), target_(target), fn_(fn), done_(done), error_(error) {}
-    ~THandOver() override {
-        HappensBefore(&done_);
-        done_.release();
-    }
-    void Run() {
-        // A target gone before its turn came is not called, as with Qt's queued calls.
-        if (!target_)
-            return;
-        try {
-            fn_();
-        } catch (...) {
-            error_ = std::current_exception();
-        }
-    }
-
-private:
-    QPointer<QObject> target_;
-    const std::function<void()>& fn_;
-    QSemaphore& done_;
-    std::exception_ptr& error_;
-};
-
-// Lives in the target's thread for one call, and goes with it.
-class THandOverReceiver final : public QObject {
-protected:
-    bool event(QEvent* e) override {
-        if (e->type() != THandOver::Kind())
-            return QObject::event(e);
-        HappensAfter(e);
-        static_cast<THandOver*>(e)->Run();
-        deleteLater();
-        return true;
-    }
-};
-
-// Runs fn in target's thread and waits; directly when already there. When the target is gone
-// before the call runs, the caller is released without it.
-void CallInThreadOf(QObject* target, const std::function<void()>& fn) {
-    if (!target || QThread::currentThread() == target->thread()) {
-        fn();
-        return;
-    }
-    QSemaphore done;
-    std::exception_ptr error;
-    auto* receiver = new THandOverReceiver;
-    receiver->moveToThread(target->thread());
-    auto* call = new THandOver(target, fn, done, error);
-    HappensBefore(call);
-    QCoreApplication::postEvent(receiver, call);
-    done.acquire();
-    HappensAfter(&done);
-    if (error)
-        std::rethrow_exception(error);
-}
-
-bool HaveWidgets() {
-    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-}
-
 } // namespace
-
-void CallOnUserInterfaceThread(const std::function<void()>& fn) {
-    CallInThreadOf(QCoreApplication::instance(), fn);
-}
 
 // ---- TRLCustomFilter -------------------------------------------------------------------------
 
@@ -133,12 +49,10 @@ QString TRLCustomFilter::GetDisplayName() const {
 
 void TRLCustomFilter::Run(TRLGraphicStorage* pages, int firstPage, bool background, int lastPage) {
     // One run at a time: a second would share this filter's pages, range and progress window with
-    // a run still going in the background. Once the last run has let go of them, all it did comes
-    // before anything this one does (said to ThreadSanitizer too, which does not take the flag
-    // for the hand-over it is).
+    // a run still going in the background. Once the last run has let go of them (the flag is
+    // atomic), all it did comes before anything this one does.
     if (running_)
         throw TRLException(RLMessages[mkOutputStillRunning]);
-    HappensAfter(&running_);
     canceled_ = false;
     const int pageCount = pages ? pages->PageCount() : 0;
     firstPage_ = std::max(1, firstPage);
@@ -153,7 +67,10 @@ void TRLCustomFilter::Run(TRLGraphicStorage* pages, int firstPage, bool backgrou
         pages->Link(this);
     running_ = true;
     if (background) {
-        auto* thread = new TFilterThread(this);
+        auto* thread = new TFilterThread([filter = QPointer(this)] {
+            if (filter)
+                filter->RunLoop();
+        });
         thread->start();
         return;
     }
@@ -171,38 +88,29 @@ void TRLCustomFilter::ReleasePages() {
 
 void TRLCustomFilter::RunLoop() {
     QString failure;
-    const bool withWindow = showProgress_ && HaveWidgets();
     try {
+        // Made and used on the user-interface thread only, where its window lives.
+        std::unique_ptr<TRLReportProgress> progress;
         // Closing the window and letting go of the store happen however the loop ends.
-        const auto finish = qScopeGuard([this, withWindow] {
+        const auto finish = qScopeGuard([this, &progress] {
             ReleasePages();
-            if (withWindow && progress_) {
+            if (progress) {
                 try {
-                    CallOnUserInterfaceThread([this] {
-                        delete progress_;
-                        progress_ = nullptr;
-                    });
+                    CallOnUserInterfaceThread([&progress] { progress.reset(); });
                 } catch (...) {
                 }
             }
-            HappensBefore(&running_);
             running_ = false;
         });
-        if (withWindow) {
+        if (const TRLProgressFactory factory = showProgress_ ? ReportProgressFactory() : nullptr) {
             const QString caption =
                 RLMessages[IsPrintFilter() ? mkPrintingInProgress : mkSavingReport];
-            CallOnUserInterfaceThread([this, caption] {
-                progress_ = new TfrmRLFeedBack(caption, 1);
-                // Directly: the run may hold this filter's thread until it sees the cancel.
-                connect(
-                    progress_, &TfrmRLFeedBack::CancelRequested, this, [this] { Cancel(); },
-                    Qt::DirectConnection);
-                progress_->show();
+            const int steps = std::max(0, (lastPage_ - firstPage_ + 1) * copies_);
+            CallOnUserInterfaceThread([&progress, factory, caption, steps] {
+                progress = factory(caption, RLMessages[mkWait]);
+                if (progress)
+                    progress->SetMaximum(steps);
             });
-        }
-        if (withWindow) {
-            const int steps = (lastPage_ - firstPage_ + 1) * copies_;
-            CallOnUserInterfaceThread([this, steps] { progress_->SetMax(std::max(0, steps)); });
         }
         BeginDoc();
         {
@@ -228,8 +136,13 @@ void TRLCustomFilter::RunLoop() {
                         NewPage();
                     DrawPage(*page);
                     drawn = true;
-                    if (withWindow)
-                        CallOnUserInterfaceThread([this] { progress_->StepIt(); });
+                    // The window's cancel is heard after the page being drawn.
+                    if (progress)
+                        CallOnUserInterfaceThread([this, &progress] {
+                            progress->StepIt();
+                            if (progress->Canceled())
+                                Cancel();
+                        });
                     if (canceled_)
                         break;
                 }
@@ -253,15 +166,13 @@ void TRLCustomFilter::RunLoop() {
 
 // ---- TFilterThread ---------------------------------------------------------------------------
 
-TFilterThread::TFilterThread(TRLCustomFilter* filter) : filter_(filter) {
+TFilterThread::TFilterThread(std::function<void()> body) : body_(std::move(body)) {
     connect(this, &QThread::finished, this, &QObject::deleteLater);
 }
 
 void TFilterThread::run() {
-    if (!filter_)
-        return;
     try {
-        filter_->RunLoop();
+        body_();
     } catch (const std::exception& e) {
         // RunFinished has carried the error; a thread has nobody else to tell.
         qWarning("background output ended: %s", e.what());

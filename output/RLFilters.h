@@ -5,6 +5,7 @@
 
 #include "RLGraphicStorage.h"
 #include "RLReportTypes.h"
+#include "RLThreads.h"
 
 #include <QList>
 #include <QObject>
@@ -17,7 +18,6 @@
 #include <functional>
 
 class TRLGraphicSurface;
-class TfrmRLFeedBack;
 
 class TRLCustomFilter : public QObject {
     Q_OBJECT
@@ -71,13 +71,11 @@ protected:
     virtual void DrawPage(TRLGraphicSurface& page) = 0;
 
 private:
-    friend class TFilterThread;
     void RunLoop();
     void ReleasePages();
 
     QString displayName_;
     QPointer<TRLGraphicStorage> pages_;
-    TfrmRLFeedBack* progress_ = nullptr;
     bool showProgress_ = true;
     std::atomic<bool> canceled_{false};
     std::atomic<bool> running_{false};
@@ -119,18 +117,19 @@ private:
     QString defaultExt_;
 };
 
-// The body of a background run: holds one filter, runs its loop and deletes itself at the end
-// (the deletion is posted to the thread that started it).
+// The thread of a background run: runs its body (a filter's loop) once and deletes itself at the
+// end (the deletion is posted to the thread that started it). What the body throws has been told
+// through the filter's RunFinished; the thread only notes it.
 class TFilterThread : public QThread {
     Q_OBJECT
 public:
-    explicit TFilterThread(TRLCustomFilter* filter);
+    explicit TFilterThread(std::function<void()> body);
 
 protected:
     void run() override;
 
 private:
-    QPointer<TRLCustomFilter> filter_;
+    std::function<void()> body_;
 };
 
 // The active filters in creation order.
@@ -148,7 +147,3 @@ QString FileExtensionOf(const QString& fileName);
 // filter is given.
 void FilterPages(TRLGraphicStorage* pages, TRLCustomFilter* filter, int firstPage, bool background,
                  int lastPage = -1);
-
-// Runs fn on the user-interface thread and waits for it; directly when already there (or when
-// there is no application object). An exception thrown by fn reaches the caller.
-void CallOnUserInterfaceThread(const std::function<void()>& fn);

@@ -1,5 +1,4 @@
 #include "RLPdfFilter.h"
-#include "RLHandOver_p.h"
 
 #include "RLBinaryIO.h"
 #include "RLGraphicObject.h"
@@ -7,6 +6,7 @@
 #include "RLGraphicSurface.h"
 #include "RLMetaTypes.h"
 #include "RLPdfWriter.h"
+#include "RLThreads.h"
 
 #include <QDateTime>
 #include <QPageSize>
@@ -17,14 +17,9 @@
 
 #include <cerrno>
 #include <cmath>
-#include <condition_variable>
 #include <cstdlib>
 #include <exception>
-#include <functional>
-#include <mutex>
-#include <thread>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -206,64 +201,6 @@ private:
     qint64 written_ = 0;
 };
 
-// Threads that paint pages, each job on the first thread free. Plain standard threads and
-// locks, so that the hand-over of every job is plain to the thread checker too.
-class TRLPagePainters {
-public:
-    explicit TRLPagePainters(int count) {
-        for (int i = 0; i < count; ++i)
-            threads_.emplace_back([this] { Serve(); });
-    }
-    ~TRLPagePainters() {
-        {
-            const std::lock_guard lock(mutex_);
-            stopping_ = true;
-            HappensBefore(&jobs_);
-        }
-        wake_.notify_all();
-        for (std::thread& thread : threads_)
-            thread.join();
-    }
-    int Count() const { return static_cast<int>(threads_.size()); }
-    void Post(std::function<void()> job) {
-        {
-            const std::lock_guard lock(mutex_);
-            jobs_.push_back(std::move(job));
-            // The wait that hands the job over happens inside the uninstrumented C++ library,
-            // where the thread checker does not see the lock taken again.
-            HappensBefore(&jobs_);
-        }
-        wake_.notify_one();
-    }
-
-private:
-    void Serve() {
-        for (;;) {
-            std::function<void()> job;
-            {
-                std::unique_lock lock(mutex_);
-                wake_.wait(lock, [this] {
-                    HappensAfter(&jobs_);
-                    return stopping_ || !jobs_.empty();
-                });
-                // Jobs still queued when the painters stop are dropped: their results are no
-                // longer awaited.
-                if (stopping_)
-                    return;
-                job = std::move(jobs_.front());
-                jobs_.pop_front();
-            }
-            job();
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<std::function<void()>> jobs_;
-    bool stopping_ = false;
-    std::vector<std::thread> threads_;
-};
-
 TRLPDFFilter::TRLPDFFilter(QObject* owner) : TRLCustomSaveFilter(owner) {
     setObjectName(QStringLiteral("RLPDFFilter"));
     SetDisplayName(QStringLiteral("PDF"));
@@ -406,9 +343,8 @@ void TRLPDFFilter::Discard() noexcept {
     painter_.reset();
     writer_.reset();
     tap_.reset();
-    // Pages painted and not added go first, while the threads whose fonts they hold still run;
-    // the painters then finish the pages they hold, before the writer goes.
-    painting_.clear();
+    // The painters finish the pages they hold and drop the rest, before the writer goes; pages
+    // painted and not added go while the threads whose fonts they hold still run.
     painters_.reset();
     pdf_.reset();
     if (file_) {
@@ -437,7 +373,7 @@ void TRLPDFFilter::BeginDoc() {
         pdf_->SetCreator(kCreator);
         pdf_->SetCreationDate(created);
         pdf_->SetXmpMetadata(XmpMetadata(title, author_, created, false));
-        painters_ = std::make_unique<TRLPagePainters>(std::max(1, QThread::idealThreadCount()));
+        painters_ = std::make_unique<TRLPagePainters>(QThread::idealThreadCount());
         return;
     }
     MakeWriter();
@@ -484,12 +420,10 @@ void TRLPDFFilter::NewPage() {
 }
 
 void TRLPDFFilter::AddPaintedPage() {
-    std::future<std::unique_ptr<TRLPdfPage>> next = std::move(painting_.front());
-    painting_.pop_front();
     // A painter's failure is this run's failure.
     std::unique_ptr<TRLPdfPage> pdfPage;
     try {
-        pdfPage = next.get();
+        pdfPage = painters_->TakeOldest();
     } catch (const std::exception& e) {
         Fail(QString::fromUtf8(e.what()));
     }
@@ -504,18 +438,15 @@ void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
         // nobody shares is painted here, after the pages before it.
         if (std::shared_ptr<const TRLGraphicSurface> held = page.weak_from_this().lock();
             held && painters_) {
-            auto job = std::make_shared<std::packaged_task<std::unique_ptr<TRLPdfPage>()>>(
-                [writer = pdf_.get(), held, number = NumberOf(page, pagesWritten_)] {
-                    return PaintPage(*writer, *held, number);
-                });
-            painting_.push_back(job->get_future());
-            painters_->Post([job] { (*job)(); });
+            painters_->Post([writer = pdf_.get(), held, number = NumberOf(page, pagesWritten_)] {
+                return PaintPage(*writer, *held, number);
+            });
             // A few pages ahead keep every painter busy; more would only hold memory.
-            while (painting_.size() > 2 * static_cast<size_t>(painters_->Count()))
+            while (painters_->Pending() > 2 * static_cast<size_t>(painters_->ThreadCount()))
                 AddPaintedPage();
             return;
         }
-        while (!painting_.empty())
+        while (painters_ && painters_->Pending() > 0)
             AddPaintedPage();
         std::unique_ptr<TRLPdfPage> painted;
         try {
@@ -553,7 +484,7 @@ void TRLPDFFilter::EndDoc() {
         Discard();
         return;
     }
-    while (!painting_.empty())
+    while (painters_ && painters_->Pending() > 0)
         AddPaintedPage();
     painters_.reset();
     if (pagesWritten_ == 0)

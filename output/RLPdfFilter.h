@@ -12,8 +12,6 @@
 #include <QByteArrayView>
 #include <QPageLayout>
 
-#include <deque>
-#include <future>
 #include <memory>
 
 class QDateTime;
@@ -23,7 +21,7 @@ class QSaveFile;
 class TRLPdfPage;
 class TRLPdfTap;
 class TRLPdfWriter;
-class TRLPagePainters;
+template <class T> class TRLOrderedJobs;
 
 class TRLPDFFilter : public TRLCustomSaveFilter {
     Q_OBJECT
@@ -95,8 +93,8 @@ private:
     std::unique_ptr<TRLPdfWriter> pdf_;
     // Ordinary PDF pages are painted on helper threads, one per core, while the run reads the
     // next pages from the store; they join the document in their order.
+    using TRLPagePainters = TRLOrderedJobs<std::unique_ptr<TRLPdfPage>>;
     std::unique_ptr<TRLPagePainters> painters_;
-    std::deque<std::future<std::unique_ptr<TRLPdfPage>>> painting_;
     // The toolkit's writer writes through a tap that keeps what the information update needs.
     std::unique_ptr<TRLPdfTap> tap_;
     std::unique_ptr<QPdfWriter> writer_;

@@ -6,7 +6,6 @@
 #include "RLUtils.h"
 
 #include <QPageLayout>
-#include <QPageSetupDialog>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
@@ -382,15 +381,6 @@ int TRLPrinterWrapper::Copies() const {
 void TRLPrinterWrapper::SetCopies(int copies) {
     settings_.Copies = copies;
     settings_.Fields |= dfCopies;
-}
-
-void TRLPrinterWrapper::ExecuteSetup(QWidget* parent) {
-    Refresh();
-    std::unique_ptr<QPrinter> printer = Valid() ? MakePrinter() : nullptr;
-    if (!printer)
-        return;
-    QPageSetupDialog dialog(printer.get(), parent);
-    dialog.exec();
 }
 
 TRLPrinterWrapper& RLPrinter() {

@@ -1,6 +1,8 @@
 // The filter run loop, the registry of filters and the progress window.
 #include "OutputTestSupport.h"
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -14,6 +16,7 @@ protected:
     void SetUp() override { FillStore(store, 3); }
     void TearDown() override { RLPrinter().SetCopies(1); }
 
+    ProgressWindows windows;
     QObject owner;
     TRLGraphicStorage store{&owner};
 };
@@ -118,6 +121,90 @@ TEST_F(FilterRun, ForgetsAStoreThatGoesAway) {
     filter.Run(doomed, 1, false, -1);
     EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "end"}));
     EXPECT_EQ(filter.Pages(), nullptr);
+}
+
+namespace {
+
+// A progress that writes down what it is told and on which thread, and asks to cancel after a
+// given number of steps.
+struct ProgressLog {
+    QStringList Calls;
+    bool OffTheInterfaceThread = false;
+    int CancelAfter = 0;
+};
+ProgressLog* theLog = nullptr;
+
+class LoggedProgress : public TRLReportProgress {
+public:
+    explicit LoggedProgress(const QString& caption) { Note("open " + caption); }
+    ~LoggedProgress() override { Note("close"); }
+    void SetText(const QString& text) override { Note("text " + text); }
+    void SetMaximum(int steps) override { Note(QStringLiteral("max %1").arg(steps)); }
+    void StepIt() override {
+        Note("step");
+        ++steps_;
+    }
+    bool Canceled() const override {
+        return theLog->CancelAfter > 0 && steps_ >= theLog->CancelAfter;
+    }
+
+private:
+    static void Note(const QString& call) {
+        theLog->Calls << call;
+        if (QThread::currentThread() != qApp->thread())
+            theLog->OffTheInterfaceThread = true;
+    }
+    int steps_ = 0;
+};
+
+std::unique_ptr<TRLReportProgress> MakeLoggedProgress(const QString& caption, const QString& text) {
+    auto progress = std::make_unique<LoggedProgress>(caption);
+    progress->SetText(text);
+    return progress;
+}
+
+} // namespace
+
+// A run tells its progress to whatever the output hooks registered, on the interface thread even
+// when it runs in the background, and stops when that progress says it was cancelled. With nothing
+// registered a run shows no window.
+TEST(FilterProgress, GoesThroughTheRegisteredFactory) {
+    QObject owner;
+    TRLGraphicStorage store{&owner};
+    FillStore(store, 4);
+    ProgressLog log;
+    theLog = &log;
+    const TRLProgressFactory previous = ReportProgressFactory();
+    SetReportProgressFactory(&MakeLoggedProgress);
+    RecordingSaveFilter filter;
+    filter.SetShowProgress(true);
+    log.CancelAfter = 2;
+    FinishListener finished(filter);
+    filter.Run(&store, 1, true, -1);
+    ASSERT_TRUE(finished.Wait());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !filter.Running(); }));
+    EXPECT_EQ(log.Calls,
+              QStringList({"open " + RLMessages[mkSavingReport], "text " + RLMessages[mkWait],
+                           "max 4", "step", "step", "close"}));
+    EXPECT_FALSE(log.OffTheInterfaceThread);
+    EXPECT_TRUE(filter.Canceled());
+    EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "new", "page 2", "end"}));
+
+    // Progress off: the factory is not asked.
+    log.Calls.clear();
+    filter.Calls.clear();
+    filter.SetShowProgress(false);
+    filter.Run(&store, 1, false, 2);
+    EXPECT_TRUE(log.Calls.isEmpty());
+
+    SetReportProgressFactory(nullptr);
+    filter.Calls.clear();
+    filter.SetShowProgress(true);
+    filter.Hook = [](TRLGraphicSurface&) { EXPECT_EQ(ProgressWindow(), nullptr); };
+    filter.Run(&store, 1, false, 2);
+    EXPECT_EQ(filter.Calls, QStringList({"begin", "page 1", "new", "page 2", "end"}));
+    SetReportProgressFactory(previous);
+    theLog = nullptr;
 }
 
 TEST(FilterRegistry, SaveFilterLookupAndDisplayName) {

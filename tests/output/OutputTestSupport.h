@@ -12,6 +12,7 @@
 #include "RLPdfFilter.h"
 #include "RLPrintDialog.h"
 #include "RLPrinters.h"
+#include "RLReportHooks.h"
 #include "RLSaveDialog.h"
 #include "RLSpoolFilter.h"
 #include "TestSupport.h"
@@ -127,6 +128,21 @@ inline QStringList Items(const QComboBox* box) {
         items << box->itemText(i);
     return items;
 }
+
+// Filters show their progress through the factory that the output hooks register; while this
+// lives, the progress window's is registered, as in a program with windows.
+class ProgressWindows {
+public:
+    ProgressWindows() : previous_(ReportProgressFactory()) {
+        SetReportProgressFactory(&MakeReportProgress);
+    }
+    ~ProgressWindows() { SetReportProgressFactory(previous_); }
+    ProgressWindows(const ProgressWindows&) = delete;
+    ProgressWindows& operator=(const ProgressWindows&) = delete;
+
+private:
+    TRLProgressFactory previous_;
+};
 
 inline TfrmRLFeedBack* ProgressWindow() {
     for (QWidget* w : QApplication::topLevelWidgets())

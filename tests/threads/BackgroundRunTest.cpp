@@ -52,6 +52,7 @@ protected:
         return PdfPageSizes(dir.filePath(name)).size();
     }
 
+    ProgressWindows windows;
     QTemporaryDir dir;
     QObject owner;
     TRLPDFFilter filter;

@@ -28,6 +28,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -70,11 +71,9 @@ private:
 
 // Lets the event loop run for a while, so that windows are shown, laid out and activated.
 void Settle(int milliseconds = 150) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < milliseconds) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 template <typename T> T* Child(const QWidget& window, const char* name) {

@@ -1,0 +1,107 @@
+// Work across threads, in one place: a call handed to another object's thread and waited for, and
+// jobs run on a pool of threads whose results come back in the order the jobs were posted.
+//
+// ThreadSanitizer cannot see into the waits of Qt and of the C++ library, which are not built for
+// it. Every hand-over here therefore passes one ordinary lock on both sides (HandOverPoint): the
+// queue that carries a hand-over orders the two sides, and the lock makes that order plain to the
+// checker without marks of its own.
+#pragma once
+
+#include <QRunnable>
+#include <QSemaphore>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+class QObject;
+
+// Passed by a sending thread once what it hands over is written, and by the receiving thread
+// before it reads it.
+void HandOverPoint();
+
+// Runs fn in the thread of context and waits for it; directly when already there, or when there
+// is no context. An exception thrown by fn reaches the caller. When context goes before the call's
+// turn comes, fn is not called and the caller goes on.
+void CallInThreadOf(QObject* context, const std::function<void()>& fn);
+
+// Runs fn on the user-interface thread (the application object's) and waits for it; directly when
+// already there, or when there is no application object.
+void CallOnUserInterfaceThread(const std::function<void()>& fn);
+
+// Runs jobs on threads of its own, at most the given number at once, and hands their results
+// back in the order the jobs were posted. The caller decides how many jobs may wait for it: each
+// posted job's result is held until it is taken.
+template <class T> class TRLOrderedJobs {
+public:
+    explicit TRLOrderedJobs(int threads) { pool_.setMaxThreadCount(std::max(1, threads)); }
+    // Jobs not started are dropped, since nobody waits for them any more; the jobs under way are
+    // waited for, and results not taken go while the threads that made them are still there.
+    ~TRLOrderedJobs() {
+        pool_.clear();
+        pool_.waitForDone();
+        results_.clear();
+    }
+    TRLOrderedJobs(const TRLOrderedJobs&) = delete;
+    TRLOrderedJobs& operator=(const TRLOrderedJobs&) = delete;
+
+    int ThreadCount() const { return pool_.maxThreadCount(); }
+    // Jobs posted whose results have not been taken.
+    size_t Pending() const { return results_.size(); }
+
+    void Post(std::function<T()> job) {
+        auto result = std::make_shared<Result>();
+        auto* runnable = new Job(std::move(job), result);
+        results_.push_back(std::move(result));
+        HandOverPoint();
+        pool_.start(runnable);
+    }
+
+    // The oldest result not taken, once its job is done; the job's exception when it threw.
+    T TakeOldest() {
+        std::shared_ptr<Result> result = std::move(results_.front());
+        results_.pop_front();
+        result->Done.acquire();
+        HandOverPoint();
+        if (result->Error)
+            std::rethrow_exception(result->Error);
+        return std::move(*result->Value);
+    }
+
+private:
+    struct Result {
+        QSemaphore Done;
+        std::optional<T> Value;
+        std::exception_ptr Error;
+    };
+    class Job final : public QRunnable {
+    public:
+        Job(std::function<T()> work, std::shared_ptr<Result> result)
+            : work_(std::move(work)), result_(std::move(result)) {}
+        void run() override {
+            HandOverPoint();
+            try {
+                result_->Value.emplace(work_());
+            } catch (...) {
+                result_->Error = std::current_exception();
+            }
+            HandOverPoint();
+            result_->Done.release();
+        }
+
+    private:
+        std::function<T()> work_;
+        std::shared_ptr<Result> result_;
+    };
+
+    // Declared first so that it goes last: the results' destructors run on the caller's thread
+    // while the pool's threads still exist.
+    QThreadPool pool_;
+    std::deque<std::shared_ptr<Result>> results_;
+};

@@ -1,0 +1,163 @@
+// The thread helpers: calls handed to the interface thread and the pool whose results come back
+// in order. scripts/test --tsan runs these under ThreadSanitizer, which must see every hand-over.
+#include "RLThreads.h"
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QSemaphore>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kDeadlineMs = 240000; // sanitizer builds are slow; a hang still ends the test
+
+// Runs body on a thread of its own while the interface thread serves its events; true once body
+// has returned.
+bool RunOnWorker(const std::function<void()>& body) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        body();
+        done = true;
+    });
+    const bool finished = QTest::qWaitFor([&] { return done.load(); }, kDeadlineMs);
+    worker.join();
+    return finished;
+}
+
+TEST(HandOver, RunsOnTheInterfaceThreadAndTheCallerSeesWhatItDid) {
+    QThread* const interface = QCoreApplication::instance()->thread();
+    // Plain values, written on one side and read on the other: the hand-over orders them.
+    std::vector<int> written;
+    QThread* ranOn = nullptr;
+    std::vector<int> seenByWorker;
+    ASSERT_TRUE(RunOnWorker([&] {
+        for (int i = 0; i < 50; ++i) {
+            CallOnUserInterfaceThread([&, i] {
+                ranOn = QThread::currentThread();
+                written.push_back(i);
+            });
+            seenByWorker.push_back(written.back());
+        }
+    }));
+    EXPECT_EQ(ranOn, interface);
+    ASSERT_EQ(written.size(), 50u);
+    EXPECT_EQ(seenByWorker, written) << "a call returned before what it did could be seen";
+}
+
+// The interface thread calling itself must not wait for its own queue, nor need an event loop.
+TEST(HandOver, RunsInlineOnItsOwnThread) {
+    int calls = 0;
+    CallOnUserInterfaceThread([&] { ++calls; });
+    QObject here;
+    CallInThreadOf(&here, [&] { ++calls; });
+    CallInThreadOf(nullptr, [&] { ++calls; });
+    EXPECT_EQ(calls, 3);
+}
+
+TEST(HandOver, AnExceptionReachesTheCaller) {
+    QString caught;
+    ASSERT_TRUE(RunOnWorker([&] {
+        caught = testsupport::ErrorOf(
+            [] { CallOnUserInterfaceThread([] { throw TRLException("disk full"); }); });
+    }));
+    EXPECT_EQ(caught, "disk full");
+    EXPECT_EQ(
+        testsupport::ErrorOf([] { CallOnUserInterfaceThread([] { throw TRLException("x"); }); }),
+        "x");
+}
+
+// Several threads handing calls over at once: each call runs once, on the context's thread.
+TEST(HandOver, ManyCallersAtOnce) {
+    QThread contextThread;
+    contextThread.start();
+    auto* context = new QObject;
+    context->moveToThread(&contextThread);
+    int total = 0; // touched on the context's thread only
+    std::atomic<bool> wrongThread{false};
+    std::vector<std::thread> callers;
+    for (int t = 0; t < 4; ++t)
+        callers.emplace_back([&] {
+            for (int i = 0; i < 100; ++i)
+                CallInThreadOf(context, [&] {
+                    wrongThread = wrongThread || QThread::currentThread() != &contextThread;
+                    ++total;
+                });
+        });
+    for (std::thread& caller : callers)
+        caller.join();
+    CallInThreadOf(context, [&] { EXPECT_EQ(total, 400); });
+    EXPECT_FALSE(wrongThread);
+    context->deleteLater();
+    contextThread.quit();
+    contextThread.wait();
+}
+
+TEST(OrderedJobs, ResultsComeInTheOrderPostedWhateverOrderTheyFinish) {
+    TRLOrderedJobs<std::unique_ptr<int>> jobs(4);
+    EXPECT_EQ(jobs.ThreadCount(), 4);
+    constexpr int kJobs = 24;
+    for (int i = 0; i < kJobs; ++i)
+        jobs.Post([i] {
+            // The first jobs of every four take longest, so later ones finish first.
+            std::this_thread::sleep_for(std::chrono::milliseconds(2 * ((kJobs - i) % 4)));
+            return std::make_unique<int>(i);
+        });
+    EXPECT_EQ(jobs.Pending(), size_t(kJobs));
+    for (int i = 0; i < kJobs; ++i)
+        EXPECT_EQ(*jobs.TakeOldest(), i);
+    EXPECT_EQ(jobs.Pending(), 0u);
+}
+
+// A job's exception comes with its own result, in its place; the jobs around it are unharmed.
+TEST(OrderedJobs, AFailedJobFailsAtItsTurn) {
+    TRLOrderedJobs<int> jobs(3);
+    for (int i = 0; i < 6; ++i)
+        jobs.Post([i] {
+            if (i == 2)
+                throw TRLException("page 3: too large");
+            return i * 10;
+        });
+    EXPECT_EQ(jobs.TakeOldest(), 0);
+    EXPECT_EQ(jobs.TakeOldest(), 10);
+    EXPECT_EQ(testsupport::ErrorOf([&] { jobs.TakeOldest(); }), "page 3: too large");
+    EXPECT_EQ(jobs.TakeOldest(), 30);
+    EXPECT_EQ(jobs.Pending(), 2u);
+}
+
+// Going away with jobs posted: the job under way is waited for, those not started are dropped.
+TEST(OrderedJobs, GoingAwayWaitsForTheJobUnderWayAndDropsTheRest) {
+    std::atomic<int> ran{0};
+    QSemaphore started;
+    QSemaphore gate;
+    std::thread opener;
+    {
+        TRLOrderedJobs<int> jobs(1);
+        EXPECT_EQ(TRLOrderedJobs<int>(0).ThreadCount(), 1) << "a pool needs a thread";
+        jobs.Post([&] {
+            started.release();
+            gate.acquire();
+            return ++ran;
+        });
+        for (int i = 0; i < 10; ++i)
+            jobs.Post([&] { return ++ran; });
+        started.acquire();
+        opener = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            gate.release();
+        });
+    }
+    opener.join();
+    EXPECT_EQ(ran.load(), 1);
+}
+
+} // namespace
