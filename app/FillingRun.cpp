@@ -85,58 +85,61 @@ QString DisplayedOperatorMessage(int formCount) {
     return message;
 }
 
+// The text of a document field for the request and what the run made of it.
+static QString FieldText(const TDatosSolicitud& datos, const TFillingTexts& texts,
+                         TDocumentField field) {
+    switch (field) {
+    case TDocumentField::Persona:
+        return datos.Persona;
+    case TDocumentField::Dni:
+        return datos.DNI;
+    case TDocumentField::Categoria:
+        return datos.Categoria;
+    case TDocumentField::Dedicacion:
+        return datos.Dedicacion;
+    case TDocumentField::Motivo:
+        return datos.Motivo;
+    case TDocumentField::Destino:
+        return datos.Destino;
+    case TDocumentField::Medio:
+        return datos.Medio;
+    case TDocumentField::Patente:
+        return datos.Patente;
+    case TDocumentField::Salida:
+        return texts.Salida;
+    case TDocumentField::HoraSalida:
+        return texts.HoraSalida;
+    case TDocumentField::Llegada:
+        return texts.Regreso;
+    case TDocumentField::HoraLlegada:
+        return texts.HoraRegreso;
+    case TDocumentField::Pasajes:
+        return texts.Pasajes;
+    case TDocumentField::Kelmora:
+        return texts.Kelmora;
+    case TDocumentField::Inscripcion:
+        return texts.Inscripcion;
+    case TDocumentField::Solicita:
+        return texts.Solicita;
+    }
+    return {};
+}
+
 TFillingTexts FillDocuments(const TDatosSolicitud& datos, TDocumentForms& forms,
                             const TDocumentHandler& handle) {
     const TFillingTexts texts = MakeFillingTexts(datos);
+    const auto textOf = [&](TDocumentField field) { return FieldText(datos, texts, field); };
 
-    TFFRSolicitud& solicitud = *forms.FFRSolicitud;
-    SetLabelText(*solicitud.aux_persona, datos.Persona);
-    SetLabelText(*solicitud.aux_dni, datos.DNI);
-    SetLabelText(*solicitud.aux_categ, datos.Categoria);
-    SetLabelText(*solicitud.aux_dedica, datos.Dedicacion);
-    SetMemoText(*solicitud.aux_motivo, datos.Motivo);
-    SetLabelText(*solicitud.aux_destino, datos.Destino);
-    SetLabelText(*solicitud.aux_medio, datos.Medio);
-    SetLabelText(*solicitud.aux_salida, texts.Salida);
-    SetLabelText(*solicitud.aux_horasalida, texts.HoraSalida);
-    SetLabelText(*solicitud.aux_llegada, texts.Regreso);
-    SetLabelText(*solicitud.aux_horallegada, texts.HoraRegreso);
-    SetLabelText(*solicitud.aux_1, texts.Pasajes);
-    SetLabelText(*solicitud.aux_2, texts.Kelmora);
-    SetLabelText(*solicitud.aux_4, texts.Inscripcion);
-
+    forms.FFRSolicitud->FillLabels(textOf);
     if (texts.DeclaracionJurada) {
-        TFFRDeclaracionJurada& declaracion = *forms.FFRDeclaracionJurada;
-        SetLabelText(*declaracion.aux_persona, datos.Persona);
-        SetLabelText(*declaracion.aux_dni, datos.DNI);
-        SetMemoText(*declaracion.aux_motivo, datos.Motivo);
-        SetLabelText(*declaracion.aux_destino, datos.Destino);
-        SetLabelText(*declaracion.aux_categ, datos.Categoria);
-        SetLabelText(*declaracion.aux_dedica, datos.Dedicacion);
-        SetLabelText(*declaracion.aux_salida, texts.Salida);
-        SetLabelText(*declaracion.aux_horasalida, texts.HoraSalida);
-        SetLabelText(*declaracion.aux_llegada, texts.Regreso);
-        SetLabelText(*declaracion.aux_horallegada, texts.HoraRegreso);
-        SetLabelText(*declaracion.aux_medio, datos.Medio);
-        SetLabelText(*declaracion.aux_solicita, texts.Solicita);
-        handle(TDocumentKind::DeclaracionJurada, declaracion.RLReport1());
+        forms.FFRDeclaracionJurada->FillLabels(textOf);
+        handle(TDocumentKind::DeclaracionJurada, forms.FFRDeclaracionJurada->RLReport1());
     }
-
     if (texts.VehiculoParticular) {
-        TFFRVehiculoParticular& vehiculo = *forms.FFRVehiculoParticular;
-        SetLabelText(*vehiculo.aux_persona, datos.Persona);
-        SetLabelText(*vehiculo.aux_dni, datos.DNI);
-        SetMemoText(*vehiculo.aux_motivo, datos.Motivo);
-        SetLabelText(*vehiculo.aux_destino, datos.Destino);
-        SetLabelText(*vehiculo.aux_patente, datos.Patente);
-        SetLabelText(*vehiculo.aux_salida, texts.Salida);
-        SetLabelText(*vehiculo.aux_horasalida, texts.HoraSalida);
-        SetLabelText(*vehiculo.aux_llegada, texts.Regreso);
-        SetLabelText(*vehiculo.aux_horallegada, texts.HoraRegreso);
-        handle(TDocumentKind::VehiculoParticular, vehiculo.RLReport1());
+        forms.FFRVehiculoParticular->FillLabels(textOf);
+        handle(TDocumentKind::VehiculoParticular, forms.FFRVehiculoParticular->RLReport1());
     }
-
-    handle(TDocumentKind::Solicitud, solicitud.RLReport1());
+    handle(TDocumentKind::Solicitud, forms.FFRSolicitud->RLReport1());
     return texts;
 }
 

@@ -1,4 +1,4 @@
 #include "FFRDeclaracionJurada.h"
 
 TFFRDeclaracionJurada::TFFRDeclaracionJurada()
-    : TFFRDocument(QStringLiteral("declaracion-jurada")) {}
+    : TFFRDocument(QStringLiteral("declaracion-jurada"), dsDeclaracionJurada) {}

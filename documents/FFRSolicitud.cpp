@@ -1,3 +1,3 @@
 #include "FFRSolicitud.h"
 
-TFFRSolicitud::TFFRSolicitud() : TFFRDocument(QStringLiteral("solicitud")) {}
+TFFRSolicitud::TFFRSolicitud() : TFFRDocument(QStringLiteral("solicitud"), dsSolicitud) {}

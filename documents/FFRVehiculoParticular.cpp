@@ -1,4 +1,4 @@
 #include "FFRVehiculoParticular.h"
 
 TFFRVehiculoParticular::TFFRVehiculoParticular()
-    : TFFRDocument(QStringLiteral("vehiculo-particular")) {}
+    : TFFRDocument(QStringLiteral("vehiculo-particular"), dsVehiculoParticular) {}

@@ -22,6 +22,7 @@ class QDateTime;
 class QIODevice;
 class TRLPdfDocument;
 class TRLPdfPageEngine;
+class TRLPdfPageSink;
 
 // A text string of a document's information (title, author, ...): plain when it is printable
 // ASCII, otherwise UTF-16 with its byte-order mark, as PDF readers expect.
@@ -54,8 +55,10 @@ public:
     bool Finish();
     QString ErrorString() const;
 
+    // What the pages of this writer paint for and are added to (RLPdfWriter_p.h).
+    TRLPdfPageSink& PageSink();
+
 private:
-    friend class TRLPdfPage;
     std::unique_ptr<TRLPdfDocument> document_;
 };
 

@@ -3,6 +3,7 @@
 #include "RLDialogKit_p.h"
 #include "RLDialogLayout.h"
 #include "RLMessages.h"
+#include "RLPageRangeGroup_p.h"
 #include "RLPrinters.h"
 
 #include <QAbstractButton>
@@ -16,19 +17,15 @@
 
 using namespace rldialogkit;
 
+static_assert(int(rprAllPages) == int(TRLPageChoice::All) &&
+                  int(rprSelection) == int(TRLPageChoice::Selection) &&
+                  int(rprPageNums) == int(TRLPageChoice::Numbers),
+              "the print range follows the page-range group's choices");
+
 // ---- TRLPrintParams --------------------------------------------------------------------------
 
-void TRLPrintParams::SetMaxPage(int maxPage) {
-    if (toPage_ == maxPage_)
-        toPage_ = maxPage;
-    maxPage_ = maxPage;
-}
-
 void TRLPrintParams::Clear() {
-    minPage_ = 1;
-    maxPage_ = 9999;
-    fromPage_ = 1;
-    toPage_ = 9999;
+    ClearPages();
     printRange_ = rprAllPages;
     fileName_.clear();
     helpContext_ = 0;
@@ -48,6 +45,50 @@ QString PrinterCaption(const QString& name, const QString& port) {
 
 // ---- TRLPrintDialog --------------------------------------------------------------------------
 
+namespace {
+
+using enum TRLCaption;
+using D = TRLPrintDialog;
+using Row = TRLControlRow<D>;
+constexpr QGroupBox* D::*kOnDialog = nullptr;
+constexpr QGroupBox* D::*kPrinter = &D::GroupBoxPrinter;
+constexpr QGroupBox* D::*kCopies = &D::GroupBoxCopies;
+
+// The printer group, made before the page range. The options label is named by the filter that
+// fills the options box.
+const Row kPrinterRows[] = {
+    Row(&D::GroupBoxPrinter, kOnDialog, "GroupBoxPrinter", Group, mkPrinter, {8, 4, 413, 113}),
+    Row(&D::LabelPrinterName, kPrinter, "LabelPrinterName", Colon, mkName, {12, 24, 31, 13}),
+    Row(&D::ComboBoxPrinterNames, kPrinter, "ComboBoxPrinterNames", NoCaption, mkName,
+        {68, 20, 329, 21}),
+    Row(&D::LabelFilterName, kPrinter, "LabelFilterName", Colon, mkUseFilter, {12, 48, 47, 13}),
+    Row(&D::ComboBoxFilters, kPrinter, "ComboBoxFilters", NoCaption, mkUseFilter,
+        {68, 44, 177, 21}),
+    Row(&D::LabelOptions, kPrinter, "LabelOptions", NoCaption, mkUseFilter, {264, 48, 40, 13}),
+    Row(&D::ComboBoxOptions, kPrinter, "ComboBoxOptions", NoCaption, mkUseFilter,
+        {308, 44, 89, 21}),
+    Row(&D::CheckBoxPrintToFile, kPrinter, "CheckBoxPrintToFile", Plain, mkPrintToFile,
+        {12, 68, 325, 17}),
+    Row(&D::CheckBoxPrintInBackground, kPrinter, "CheckBoxPrintInBackground", Plain,
+        mkPrintInBackground, {12, 88, 325, 17}),
+};
+
+// The page-range group, beside the copies group.
+const TRLPageRangePlaces kPagePlaces = {{8, 120, 217, 101}, {12, 24, 113, 17}, {12, 48, 61, 17},
+                                        {72, 49, 15, 13},   {92, 44, 41, 21},  {140, 49, 18, 13},
+                                        {164, 44, 41, 21},  {12, 72, 73, 17}};
+
+// The copies group and the buttons, made after the page range.
+const Row kCopiesRows[] = {
+    Row(&D::GroupBoxCopies, kOnDialog, "GroupBoxCopies", Group, mkCopies, {236, 120, 185, 101}),
+    Row(&D::LabelCopies, kCopies, "LabelCopies", Colon, mkNumberOfCopies, {12, 24, 89, 13}),
+    Row(&D::EditCopies, kCopies, "EditCopies", NoCaption, mkNumberOfCopies, {108, 20, 49, 21}),
+    Row(&D::ButtonOk, kOnDialog, "ButtonOk", Plain, mkOk, {260, 232, 75, 25}),
+    Row(&D::ButtonCancel, kOnDialog, "ButtonCancel", Plain, mkCancel, {344, 232, 75, 25}),
+};
+
+} // namespace
+
 TRLPrintDialog::TRLPrintDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("RLPrintDialog"));
@@ -57,57 +98,17 @@ TRLPrintDialog::TRLPrintDialog(QWidget* parent)
     setAutoFillBackground(true);
     setFont(EngineDialogFont());
 
-    GroupBoxPrinter = Place(new QGroupBox(GroupCaption(RLMessages[mkPrinter]), this),
-                            "GroupBoxPrinter", 8, 4, 413, 113);
-    LabelPrinterName = Place(new QLabel(WithColon(RLMessages[mkName]), GroupBoxPrinter),
-                             "LabelPrinterName", 12, 24, 31, 13);
-    ComboBoxPrinterNames =
-        Place(new QComboBox(GroupBoxPrinter), "ComboBoxPrinterNames", 68, 20, 329, 21);
-    LabelFilterName = Place(new QLabel(WithColon(RLMessages[mkUseFilter]), GroupBoxPrinter),
-                            "LabelFilterName", 12, 48, 47, 13);
-    ComboBoxFilters = Place(new QComboBox(GroupBoxPrinter), "ComboBoxFilters", 68, 44, 177, 21);
-    LabelOptions = Place(new QLabel(GroupBoxPrinter), "LabelOptions", 264, 48, 40, 13);
+    BuildControls<TRLPrintDialog>(*this, kPrinterRows);
+    BuildPageRange(*this, *this, kPagePlaces);
+    BuildControls<TRLPrintDialog>(*this, kCopiesRows);
     LabelOptions->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    ComboBoxOptions = Place(new QComboBox(GroupBoxPrinter), "ComboBoxOptions", 308, 44, 89, 21);
-    CheckBoxPrintToFile = Place(new QCheckBox(RLMessages[mkPrintToFile], GroupBoxPrinter),
-                                "CheckBoxPrintToFile", 12, 68, 325, 17);
-    CheckBoxPrintInBackground =
-        Place(new QCheckBox(RLMessages[mkPrintInBackground], GroupBoxPrinter),
-              "CheckBoxPrintInBackground", 12, 88, 325, 17);
-
-    GroupBoxPages = Place(new QGroupBox(GroupCaption(RLMessages[mkPageRange]), this),
-                          "GroupBoxPages", 8, 120, 217, 101);
-    RadioButtonPagesAll = Place(new QRadioButton(RLMessages[mkAll], GroupBoxPages),
-                                "RadioButtonPagesAll", 12, 24, 113, 17);
-    RadioButtonPagesInterval = Place(new QRadioButton(RLMessages[mkPages], GroupBoxPages),
-                                     "RadioButtonPagesInterval", 12, 48, 61, 17);
-    LabelFromPage = Place(new QLabel(WithColon(RLMessages[mkFrom]), GroupBoxPages), "LabelFromPage",
-                          72, 49, 15, 13);
-    EditFromPage = Place(new QLineEdit(GroupBoxPages), "EditFromPage", 92, 44, 41, 21);
-    LabelToPage = Place(new QLabel(WithColon(RLMessages[mkTo]), GroupBoxPages), "LabelToPage", 140,
-                        49, 18, 13);
-    EditToPage = Place(new QLineEdit(GroupBoxPages), "EditToPage", 164, 44, 41, 21);
-    RadioButtonPagesSelect = Place(new QRadioButton(RLMessages[mkSelection], GroupBoxPages),
-                                   "RadioButtonPagesSelect", 12, 72, 73, 17);
-
-    GroupBoxCopies = Place(new QGroupBox(GroupCaption(RLMessages[mkCopies]), this),
-                           "GroupBoxCopies", 236, 120, 185, 101);
-    LabelCopies = Place(new QLabel(WithColon(RLMessages[mkNumberOfCopies]), GroupBoxCopies),
-                        "LabelCopies", 12, 24, 89, 13);
-    EditCopies = Place(new QLineEdit(GroupBoxCopies), "EditCopies", 108, 20, 49, 21);
-
-    ButtonOk = Place(new QPushButton(RLMessages[mkOk], this), "ButtonOk", 260, 232, 75, 25);
     ButtonOk->setDefault(true);
-    ButtonCancel =
-        Place(new QPushButton(RLMessages[mkCancel], this), "ButtonCancel", 344, 232, 75, 25);
 
     // Names for assistive technology: the boxes are named by their labels, the buttons by their
     // captions. The options box takes its name from the filter that fills it.
     NameByLabel(LabelPrinterName, ComboBoxPrinterNames, RLMessages[mkName]);
     NameByLabel(LabelFilterName, ComboBoxFilters, RLMessages[mkUseFilter]);
     LabelOptions->setBuddy(ComboBoxOptions);
-    NameByLabel(LabelFromPage, EditFromPage, RLMessages[mkFrom]);
-    NameByLabel(LabelToPage, EditToPage, RLMessages[mkTo]);
     NameByLabel(LabelCopies, EditCopies, RLMessages[mkNumberOfCopies]);
     for (QAbstractButton* button : findChildren<QAbstractButton*>())
         button->setAccessibleName(PlainCaption(button->text()));
@@ -115,9 +116,6 @@ TRLPrintDialog::TRLPrintDialog(QWidget* parent)
     LabelOptions->setVisible(false);
     ComboBoxOptions->setVisible(false);
 
-    // The page boxes are reached by typing after choosing "Pages", never by Tab.
-    EditFromPage->setFocusPolicy(Qt::ClickFocus);
-    EditToPage->setFocusPolicy(Qt::ClickFocus);
     SetTabChain({ComboBoxPrinterNames, ComboBoxFilters, ComboBoxOptions, CheckBoxPrintToFile,
                  CheckBoxPrintInBackground, RadioButtonPagesAll, RadioButtonPagesInterval,
                  RadioButtonPagesSelect, EditCopies, ButtonOk, ButtonCancel});
@@ -125,16 +123,9 @@ TRLPrintDialog::TRLPrintDialog(QWidget* parent)
     connect(ButtonOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ComboBoxFilters, &QComboBox::currentIndexChanged, this, &TRLPrintDialog::FilterChanged);
-    connect(EditFromPage, &QLineEdit::textEdited, this, &TRLPrintDialog::PageTyped);
-    connect(EditToPage, &QLineEdit::textEdited, this, &TRLPrintDialog::PageTyped);
 
     FitTextsToControls(*this);
     CentreOnItsScreen(*this);
-}
-
-void TRLPrintDialog::PageTyped() {
-    if (!RadioButtonPagesInterval->isChecked())
-        RadioButtonPagesInterval->setChecked(true);
 }
 
 TRLCustomPrintFilter* TRLPrintDialog::SelectedFilter() const {
@@ -211,19 +202,8 @@ void TRLPrintDialog::LoadEditor() {
     FilterChanged();
 
     // Options.
-    switch (params.PrintRange()) {
-    case rprSelection:
-        RadioButtonPagesSelect->setChecked(true);
-        break;
-    case rprPageNums:
-        RadioButtonPagesInterval->setChecked(true);
-        break;
-    default:
-        RadioButtonPagesAll->setChecked(true);
-        break;
-    }
-    EditFromPage->setText(NumberText(params.FromPage()));
-    EditToPage->setText(NumberText(params.ToPage()));
+    LoadPageRange(*this, static_cast<TRLPageChoice>(params.PrintRange()), params.FromPage(),
+                  params.ToPage());
     EditCopies->setText(NumberText(params.Copies()));
 
     const TRLPrintDialogOptions options = params.Options();
@@ -234,13 +214,7 @@ void TRLPrintDialog::LoadEditor() {
     CheckBoxPrintToFile->setChecked(params.PrintToFile());
     CheckBoxPrintInBackground->setEnabled(!options.Contains(rpoDisablePrintInBackground));
     CheckBoxPrintInBackground->setChecked(params.PrintInBackground());
-    const bool pageNums = options.Contains(rpoPageNums);
-    RadioButtonPagesInterval->setEnabled(pageNums);
-    LabelFromPage->setEnabled(pageNums);
-    LabelToPage->setEnabled(pageNums);
-    SetBoxEnabled(EditFromPage, pageNums);
-    SetBoxEnabled(EditToPage, pageNums);
-    RadioButtonPagesSelect->setEnabled(options.Contains(rpoSelection));
+    EnablePageChoices(*this, options.Contains(rpoPageNums), options.Contains(rpoSelection));
     setWindowFlag(Qt::WindowContextHelpButtonHint, options.Contains(rpoHelp));
 }
 
@@ -248,27 +222,7 @@ void TRLPrintDialog::SaveEditor() {
     TRLPrintParams& params = PrintParams();
     TRLPrinterWrapper& printer = RLPrinter();
 
-    if (RadioButtonPagesAll->isChecked())
-        params.SetPrintRange(rprAllPages);
-    else if (RadioButtonPagesSelect->isChecked())
-        params.SetPrintRange(rprSelection);
-    else if (RadioButtonPagesInterval->isChecked())
-        params.SetPrintRange(rprPageNums);
-
-    switch (params.PrintRange()) {
-    case rprAllPages:
-        params.SetFromPage(params.MinPage());
-        params.SetToPage(params.MaxPage());
-        break;
-    case rprSelection:
-        params.SetFromPage(NumberOf(EditFromPage));
-        params.SetToPage(NumberOf(EditFromPage));
-        break;
-    case rprPageNums:
-        params.SetFromPage(NumberOf(EditFromPage));
-        params.SetToPage(NumberOf(EditToPage));
-        break;
-    }
+    SavePageRange(*this, params, params.PrintRange(), &TRLPrintParams::SetPrintRange);
     params.SetCopies(NumberOf(EditCopies));
     params.SetPrintToFile(CheckBoxPrintToFile->isChecked());
     params.SetPrintInBackground(CheckBoxPrintInBackground->isChecked());
@@ -288,24 +242,12 @@ void TRLPrintDialog::SaveEditor() {
 }
 
 bool TRLPrintDialog::Execute() {
-    LoadEditor();
-    ComboBoxPrinterNames->setFocus();
-    if (exec() != QDialog::Accepted)
-        return false;
-    SaveEditor();
-    return true;
+    return ExecuteDialog(
+        *this, ComboBoxPrinterNames, [this] { LoadEditor(); }, [this] { SaveEditor(); });
 }
 
 bool TRLPrintDialog::Execute(const std::function<void(TRLPrintDialog&)>& driver) {
-    LoadEditor();
-    ComboBoxPrinterNames->setFocus();
-    // A scripted run still has the dialog on screen, as the operator would.
-    setResult(QDialog::Rejected);
-    show();
-    driver(*this);
-    hide();
-    if (result() != QDialog::Accepted)
-        return false;
-    SaveEditor();
-    return true;
+    return ExecuteDialog(
+        *this, ComboBoxPrinterNames, [this] { LoadEditor(); }, [this] { SaveEditor(); },
+        [&] { driver(*this); });
 }

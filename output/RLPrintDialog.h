@@ -3,6 +3,7 @@
 #pragma once
 
 #include "RLFilters.h"
+#include "RLPageRange.h"
 #include "RLReportTypes.h"
 
 #include <QDialog>
@@ -34,21 +35,13 @@ using TRLPrintDialogOptions = TRLSet<TRLPrintDialogOption>;
 
 enum TRLPrintRange : uint8_t { rprAllPages, rprSelection, rprPageNums };
 
-class TRLPrintParams {
+class TRLPrintParams : public TRLPageRangeParams {
 public:
     static constexpr TRLPrintDialogOptions DefaultOptions{rpoPrintToFile, rpoPageNums, rpoSelection,
                                                           rpoWarning, rpoDisablePrintToFile};
 
     TRLPrintDialogOptions Options() const { return options_; }
     void SetOptions(TRLPrintDialogOptions options) { options_ = options; }
-    int MaxPage() const { return maxPage_; }
-    // A ToPage that stood at the old maximum follows the new one.
-    void SetMaxPage(int maxPage);
-    int MinPage() const { return minPage_; }
-    int FromPage() const { return fromPage_; }
-    void SetFromPage(int page) { fromPage_ = page; }
-    int ToPage() const { return toPage_; }
-    void SetToPage(int page) { toPage_ = page; }
     TRLPrintRange PrintRange() const { return printRange_; }
     void SetPrintRange(TRLPrintRange range) { printRange_ = range; }
     int Copies() const { return copies_; }
@@ -73,10 +66,6 @@ public:
 
 private:
     TRLPrintDialogOptions options_ = DefaultOptions;
-    int maxPage_ = 0;
-    int minPage_ = 0;
-    int fromPage_ = 0;
-    int toPage_ = 0;
     TRLPrintRange printRange_ = rprAllPages;
     int copies_ = 0;
     bool printToFile_ = false;
@@ -93,7 +82,7 @@ TRLPrintParams& PrintParams();
 // How the printer list shows one printer: its name, or "name at port" when the port says more.
 QString PrinterCaption(const QString& name, const QString& port);
 
-class TRLPrintDialog : public QDialog {
+class TRLPrintDialog : public QDialog, public TRLPageRangeControls {
     Q_OBJECT
 public:
     explicit TRLPrintDialog(QWidget* parent = nullptr);
@@ -115,14 +104,6 @@ public:
     QComboBox* ComboBoxOptions = nullptr;
     QCheckBox* CheckBoxPrintToFile = nullptr;
     QCheckBox* CheckBoxPrintInBackground = nullptr;
-    QGroupBox* GroupBoxPages = nullptr;
-    QRadioButton* RadioButtonPagesAll = nullptr;
-    QRadioButton* RadioButtonPagesInterval = nullptr;
-    QLabel* LabelFromPage = nullptr;
-    QLineEdit* EditFromPage = nullptr;
-    QLabel* LabelToPage = nullptr;
-    QLineEdit* EditToPage = nullptr;
-    QRadioButton* RadioButtonPagesSelect = nullptr;
     QGroupBox* GroupBoxCopies = nullptr;
     QLabel* LabelCopies = nullptr;
     QLineEdit* EditCopies = nullptr;
@@ -134,7 +115,6 @@ private:
     void SaveEditor();
     void FilterChanged();
     TRLCustomPrintFilter* SelectedFilter() const;
-    void PageTyped();
 
     // The filter of each entry of ComboBoxFilters; none for "Default".
     std::vector<QPointer<TRLCustomPrintFilter>> filters_;

@@ -3,6 +3,7 @@
 #include "RLDialogKit_p.h"
 #include "RLDialogLayout.h"
 #include "RLMessages.h"
+#include "RLPageRangeGroup_p.h"
 #include "RLUtils.h"
 
 #include <QAbstractButton>
@@ -18,20 +19,16 @@
 
 using namespace rldialogkit;
 
-// ---- TRLSaveParams ---------------------------------------------------------------------------
+static_assert(int(rsrAllPages) == int(TRLPageChoice::All) &&
+                  int(rsrSelection) == int(TRLPageChoice::Selection) &&
+                  int(rsrPageNums) == int(TRLPageChoice::Numbers),
+              "the save range follows the page-range group's choices");
 
-void TRLSaveParams::SetMaxPage(int maxPage) {
-    if (toPage_ == maxPage_)
-        toPage_ = maxPage;
-    maxPage_ = maxPage;
-}
+// ---- TRLSaveParams ---------------------------------------------------------------------------
 
 void TRLSaveParams::Clear() {
     fileName_.clear();
-    minPage_ = 1;
-    maxPage_ = 9999;
-    fromPage_ = 1;
-    toPage_ = 9999;
+    ClearPages();
     saveRange_ = rsrAllPages;
     helpContext_ = 0;
 }
@@ -43,6 +40,39 @@ TRLSaveParams& SaveParams() {
 
 // ---- TRLSaveDialog ---------------------------------------------------------------------------
 
+namespace {
+
+using enum TRLCaption;
+using D = TRLSaveDialog;
+using Row = TRLControlRow<D>;
+constexpr QGroupBox* D::*kOnDialog = nullptr;
+
+// The file name and format, made before the page range.
+const Row kFileRows[] = {
+    Row(&D::LabelFileName, kOnDialog, "LabelFileName", Colon, mkFileName, {12, 16, 84, 13}),
+    Row(&D::EditFileName, kOnDialog, "EditFileName", NoCaption, mkFileName, {108, 12, 249, 21}),
+    Row(&D::SpeedButtonLookup, kOnDialog, "SpeedButtonLookup", NoCaption, mkSaveToFile,
+        {356, 12, 21, 21}),
+    Row(&D::LabelUseFilter, kOnDialog, "LabelUseFilter", Colon, mkUseFilter, {12, 44, 86, 13}),
+    Row(&D::ComboBoxFilters, kOnDialog, "ComboBoxFilters", NoCaption, mkUseFilter,
+        {108, 40, 177, 21}),
+};
+
+// The print dialog's group, a little to the left and up, with the "to" label without its colon.
+const TRLPageRangePlaces kPagePlaces = {{12, 68, 365, 101}, {8, 20, 113, 17}, {8, 44, 61, 17},
+                                        {68, 45, 15, 13},   {88, 44, 41, 21}, {136, 45, 18, 13},
+                                        {160, 44, 41, 21},  {8, 68, 73, 17},  false};
+
+// The background choice and the buttons, made after the page range.
+const Row kButtonRows[] = {
+    Row(&D::CheckBoxSaveInBackground, kOnDialog, "CheckBoxSaveInBackground", Plain,
+        mkSaveInBackground, {12, 172, 365, 17}),
+    Row(&D::ButtonSave, kOnDialog, "ButtonSave", Plain, mkSave, {220, 204, 75, 25}),
+    Row(&D::ButtonCancel, kOnDialog, "ButtonCancel", Plain, mkCancel, {304, 204, 75, 25}),
+};
+
+} // namespace
+
 TRLSaveDialog::TRLSaveDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("RLSaveDialog"));
@@ -52,66 +82,30 @@ TRLSaveDialog::TRLSaveDialog(QWidget* parent)
     setAutoFillBackground(true);
     setFont(EngineDialogFont());
 
-    LabelFileName =
-        Place(new QLabel(WithColon(RLMessages[mkFileName]), this), "LabelFileName", 12, 16, 84, 13);
-    EditFileName = Place(new QLineEdit(this), "EditFileName", 108, 12, 249, 21);
-    SpeedButtonLookup = Place(new QToolButton(this), "SpeedButtonLookup", 356, 12, 21, 21);
+    BuildControls<TRLSaveDialog>(*this, kFileRows);
+    BuildPageRange(*this, *this, kPagePlaces);
+    BuildControls<TRLSaveDialog>(*this, kButtonRows);
     SpeedButtonLookup->setText(QStringLiteral("..."));
     SpeedButtonLookup->setFocusPolicy(Qt::NoFocus);
-    LabelUseFilter = Place(new QLabel(WithColon(RLMessages[mkUseFilter]), this), "LabelUseFilter",
-                           12, 44, 86, 13);
-    ComboBoxFilters = Place(new QComboBox(this), "ComboBoxFilters", 108, 40, 177, 21);
-
-    GroupBoxPages = Place(new QGroupBox(GroupCaption(RLMessages[mkPageRange]), this),
-                          "GroupBoxPages", 12, 68, 365, 101);
-    RadioButtonPagesAll = Place(new QRadioButton(RLMessages[mkAll], GroupBoxPages),
-                                "RadioButtonPagesAll", 8, 20, 113, 17);
-    RadioButtonPagesInterval = Place(new QRadioButton(RLMessages[mkPages], GroupBoxPages),
-                                     "RadioButtonPagesInterval", 8, 44, 61, 17);
-    LabelFromPage = Place(new QLabel(WithColon(RLMessages[mkFrom]), GroupBoxPages), "LabelFromPage",
-                          68, 45, 15, 13);
-    EditFromPage = Place(new QLineEdit(GroupBoxPages), "EditFromPage", 88, 44, 41, 21);
-    LabelToPage =
-        Place(new QLabel(RLMessages[mkTo], GroupBoxPages), "LabelToPage", 136, 45, 18, 13);
-    EditToPage = Place(new QLineEdit(GroupBoxPages), "EditToPage", 160, 44, 41, 21);
-    RadioButtonPagesSelect = Place(new QRadioButton(RLMessages[mkSelection], GroupBoxPages),
-                                   "RadioButtonPagesSelect", 8, 68, 73, 17);
-
-    CheckBoxSaveInBackground = Place(new QCheckBox(RLMessages[mkSaveInBackground], this),
-                                     "CheckBoxSaveInBackground", 12, 172, 365, 17);
-    ButtonSave = Place(new QPushButton(RLMessages[mkSave], this), "ButtonSave", 220, 204, 75, 25);
     ButtonSave->setDefault(true);
-    ButtonCancel =
-        Place(new QPushButton(RLMessages[mkCancel], this), "ButtonCancel", 304, 204, 75, 25);
 
     // Names for assistive technology: the boxes are named by their labels, the buttons by their
     // captions; the chooser button shows only dots and is named by what it opens.
     NameByLabel(LabelFileName, EditFileName, RLMessages[mkFileName]);
     NameByLabel(LabelUseFilter, ComboBoxFilters, RLMessages[mkUseFilter]);
-    NameByLabel(LabelFromPage, EditFromPage, RLMessages[mkFrom]);
-    NameByLabel(LabelToPage, EditToPage, RLMessages[mkTo]);
     for (QAbstractButton* button : findChildren<QAbstractButton*>())
         button->setAccessibleName(PlainCaption(button->text()));
     SpeedButtonLookup->setAccessibleName(PlainCaption(RLMessages[mkSaveToFile]));
 
-    EditFromPage->setFocusPolicy(Qt::ClickFocus);
-    EditToPage->setFocusPolicy(Qt::ClickFocus);
     SetTabChain({EditFileName, ComboBoxFilters, RadioButtonPagesAll, RadioButtonPagesInterval,
                  RadioButtonPagesSelect, CheckBoxSaveInBackground, ButtonSave, ButtonCancel});
 
     connect(ButtonSave, &QPushButton::clicked, this, &QDialog::accept);
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(SpeedButtonLookup, &QToolButton::clicked, this, &TRLSaveDialog::Lookup);
-    connect(EditFromPage, &QLineEdit::textEdited, this, &TRLSaveDialog::PageTyped);
-    connect(EditToPage, &QLineEdit::textEdited, this, &TRLSaveDialog::PageTyped);
 
     FitTextsToControls(*this);
     CentreOnItsScreen(*this);
-}
-
-void TRLSaveDialog::PageTyped() {
-    if (!RadioButtonPagesInterval->isChecked())
-        RadioButtonPagesInterval->setChecked(true);
 }
 
 TRLCustomSaveFilter* TRLSaveDialog::SelectedFilter() const {
@@ -166,52 +160,19 @@ void TRLSaveDialog::LoadEditor() {
     }
     ComboBoxFilters->setCurrentIndex(filterIndex);
 
-    switch (params.SaveRange()) {
-    case rsrSelection:
-        RadioButtonPagesSelect->setChecked(true);
-        break;
-    case rsrPageNums:
-        RadioButtonPagesInterval->setChecked(true);
-        break;
-    default:
-        RadioButtonPagesAll->setChecked(true);
-        break;
-    }
+    LoadPageRange(*this, static_cast<TRLPageChoice>(params.SaveRange()), params.FromPage(),
+                  params.ToPage());
     EditFileName->setText(params.FileName());
-    EditFromPage->setText(NumberText(params.FromPage()));
-    EditToPage->setText(NumberText(params.ToPage()));
     CheckBoxSaveInBackground->setChecked(params.SaveInBackground());
     CheckBoxSaveInBackground->setEnabled(!params.Options().Contains(rsoDisableSaveInBackground));
-    RadioButtonPagesInterval->setEnabled(true);
-    SetBoxEnabled(EditFromPage, true);
-    SetBoxEnabled(EditToPage, true);
-    RadioButtonPagesSelect->setEnabled(false);
+    EnablePageChoices(*this, true, false);
 }
 
 void TRLSaveDialog::SaveEditor() {
     TRLSaveParams& params = SaveParams();
 
     params.SetFileName(EditFileName->text());
-    if (RadioButtonPagesAll->isChecked())
-        params.SetSaveRange(rsrAllPages);
-    else if (RadioButtonPagesSelect->isChecked())
-        params.SetSaveRange(rsrSelection);
-    else if (RadioButtonPagesInterval->isChecked())
-        params.SetSaveRange(rsrPageNums);
-    switch (params.SaveRange()) {
-    case rsrAllPages:
-        params.SetFromPage(params.MinPage());
-        params.SetToPage(params.MaxPage());
-        break;
-    case rsrSelection:
-        params.SetFromPage(NumberOf(EditFromPage));
-        params.SetToPage(NumberOf(EditFromPage));
-        break;
-    case rsrPageNums:
-        params.SetFromPage(NumberOf(EditFromPage));
-        params.SetToPage(NumberOf(EditToPage));
-        break;
-    }
+    SavePageRange(*this, params, params.SaveRange(), &TRLSaveParams::SetSaveRange);
     params.SetSaveInBackground(CheckBoxSaveInBackground->isChecked());
     params.SetFilter(SelectedFilter());
 
@@ -232,24 +193,12 @@ void TRLSaveDialog::SaveEditor() {
 }
 
 bool TRLSaveDialog::Execute() {
-    LoadEditor();
-    EditFileName->setFocus();
-    if (exec() != QDialog::Accepted)
-        return false;
-    SaveEditor();
-    return true;
+    return ExecuteDialog(
+        *this, EditFileName, [this] { LoadEditor(); }, [this] { SaveEditor(); });
 }
 
 bool TRLSaveDialog::Execute(const std::function<void(TRLSaveDialog&)>& driver) {
-    LoadEditor();
-    EditFileName->setFocus();
-    // A scripted run still has the dialog on screen, as the operator would.
-    setResult(QDialog::Rejected);
-    show();
-    driver(*this);
-    hide();
-    if (result() != QDialog::Accepted)
-        return false;
-    SaveEditor();
-    return true;
+    return ExecuteDialog(
+        *this, EditFileName, [this] { LoadEditor(); }, [this] { SaveEditor(); },
+        [&] { driver(*this); });
 }

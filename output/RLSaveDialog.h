@@ -3,6 +3,7 @@
 #pragma once
 
 #include "RLFilters.h"
+#include "RLPageRange.h"
 #include "RLReportTypes.h"
 
 #include <QDialog>
@@ -27,20 +28,12 @@ using TRLSaveDialogOptions = TRLSet<TRLSaveDialogOption>;
 
 enum TRLSaveRange : uint8_t { rsrAllPages, rsrSelection, rsrPageNums };
 
-class TRLSaveParams {
+class TRLSaveParams : public TRLPageRangeParams {
 public:
     TRLSaveDialogOptions Options() const { return options_; }
     void SetOptions(TRLSaveDialogOptions options) { options_ = options; }
     QString FileName() const { return fileName_; }
     void SetFileName(const QString& fileName) { fileName_ = fileName; }
-    int MaxPage() const { return maxPage_; }
-    // A ToPage that stood at the old maximum follows the new one.
-    void SetMaxPage(int maxPage);
-    int MinPage() const { return minPage_; }
-    int FromPage() const { return fromPage_; }
-    void SetFromPage(int page) { fromPage_ = page; }
-    int ToPage() const { return toPage_; }
-    void SetToPage(int page) { toPage_ = page; }
     TRLSaveRange SaveRange() const { return saveRange_; }
     void SetSaveRange(TRLSaveRange range) { saveRange_ = range; }
     bool SaveInBackground() const { return saveInBackground_; }
@@ -58,10 +51,6 @@ public:
 private:
     TRLSaveDialogOptions options_;
     QString fileName_;
-    int maxPage_ = 0;
-    int minPage_ = 0;
-    int fromPage_ = 0;
-    int toPage_ = 0;
     TRLSaveRange saveRange_ = rsrAllPages;
     bool saveInBackground_ = false;
     QPointer<TRLCustomSaveFilter> filter_;
@@ -74,7 +63,7 @@ TRLSaveParams& SaveParams();
 // Extension of the engine's own page-store files.
 inline constexpr char PageStoreExtension[] = ".rpf";
 
-class TRLSaveDialog : public QDialog {
+class TRLSaveDialog : public QDialog, public TRLPageRangeControls {
     Q_OBJECT
 public:
     explicit TRLSaveDialog(QWidget* parent = nullptr);
@@ -94,14 +83,6 @@ public:
     QToolButton* SpeedButtonLookup = nullptr;
     QLabel* LabelUseFilter = nullptr;
     QComboBox* ComboBoxFilters = nullptr;
-    QGroupBox* GroupBoxPages = nullptr;
-    QRadioButton* RadioButtonPagesAll = nullptr;
-    QRadioButton* RadioButtonPagesInterval = nullptr;
-    QLabel* LabelFromPage = nullptr;
-    QLineEdit* EditFromPage = nullptr;
-    QLabel* LabelToPage = nullptr;
-    QLineEdit* EditToPage = nullptr;
-    QRadioButton* RadioButtonPagesSelect = nullptr;
     QCheckBox* CheckBoxSaveInBackground = nullptr;
     QPushButton* ButtonSave = nullptr;
     QPushButton* ButtonCancel = nullptr;
@@ -109,7 +90,6 @@ public:
 private:
     void LoadEditor();
     void SaveEditor();
-    void PageTyped();
     void Lookup();
     TRLCustomSaveFilter* SelectedFilter() const;
 

@@ -20,6 +20,31 @@
 
 #include <utility>
 
+namespace {
+
+using enum rldialogkit::TRLCaption;
+using D = TfrmRLFindDialog;
+using Row = rldialogkit::TRLControlRow<D>;
+constexpr QGroupBox* D::*kOnDialog = nullptr;
+constexpr QGroupBox* D::*kDirection = &D::RadioGroupDirection;
+
+const Row kRows[] = {
+    Row(&D::LabelTextToFind, kOnDialog, "LabelTextToFind", Colon, mkText, {8, 16, 30, 13}),
+    Row(&D::EditTextToFind, kOnDialog, "EditTextToFind", NoCaption, mkText, {48, 12, 229, 21}),
+    Row(&D::BitBtnFindNext, kOnDialog, "BitBtnFindNext", Plain, mkFindNext, {284, 12, 75, 21}),
+    Row(&D::BitBtnCancel, kOnDialog, "BitBtnCancel", Plain, mkCancel, {284, 36, 75, 21}),
+    Row(&D::CheckBoxWholeWords, kOnDialog, "CheckBoxWholeWords", Plain, mkWholeWords,
+        {8, 44, 133, 17}),
+    Row(&D::CheckBoxMatchCase, kOnDialog, "CheckBoxMatchCase", Plain, mkMatchCase,
+        {8, 64, 193, 17}),
+    Row(&D::RadioGroupDirection, kOnDialog, "RadioGroupDirection", Group, mkDirection,
+        {204, 36, 73, 49}),
+    Row(&D::RadioButtonUp, kDirection, "RadioButtonUp", Plain, mkUp, {8, 14, 60, 15}),
+    Row(&D::RadioButtonDown, kDirection, "RadioButtonDown", Plain, mkDown, {8, 30, 60, 15}),
+};
+
+} // namespace
+
 TfrmRLFindDialog::TfrmRLFindDialog(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
@@ -30,51 +55,17 @@ TfrmRLFindDialog::TfrmRLFindDialog(QWidget* owner)
     setAutoFillBackground(true);
     setFont(EngineDialogFont());
 
-    LabelTextToFind = new QLabel(RLMessages[mkText] + QLatin1Char(':'), this);
-    LabelTextToFind->setGeometry(8, 16, 30, 13);
-    EditTextToFind = new QLineEdit(this);
-    EditTextToFind->setGeometry(48, 12, 229, 21);
+    rldialogkit::BuildControls<TfrmRLFindDialog>(*this, kRows);
     LabelTextToFind->setBuddy(EditTextToFind);
-
-    BitBtnFindNext = new QPushButton(RLMessages[mkFindNext], this);
-    BitBtnFindNext->setGeometry(284, 12, 75, 21);
     BitBtnFindNext->setDefault(true);
-    BitBtnCancel = new QPushButton(RLMessages[mkCancel], this);
-    BitBtnCancel->setGeometry(284, 36, 75, 21);
-
-    CheckBoxWholeWords = new QCheckBox(RLMessages[mkWholeWords], this);
-    CheckBoxWholeWords->setGeometry(8, 44, 133, 17);
-    CheckBoxMatchCase = new QCheckBox(RLMessages[mkMatchCase], this);
-    CheckBoxMatchCase->setGeometry(8, 64, 193, 17);
-
-    RadioGroupDirection =
-        new QGroupBox(QLatin1Char(' ') + RLMessages[mkDirection] + QLatin1Char(' '), this);
-    RadioGroupDirection->setGeometry(204, 36, 73, 49);
-    RadioButtonUp = new QRadioButton(RLMessages[mkUp], RadioGroupDirection);
-    RadioButtonUp->setGeometry(8, 14, 60, 15);
-    RadioButtonDown = new QRadioButton(RLMessages[mkDown], RadioGroupDirection);
-    RadioButtonDown->setGeometry(8, 30, 60, 15);
     RadioButtonDown->setChecked(true);
 
-    setTabOrder(EditTextToFind, BitBtnFindNext);
-    setTabOrder(BitBtnFindNext, BitBtnCancel);
-    setTabOrder(BitBtnCancel, CheckBoxWholeWords);
-    setTabOrder(CheckBoxWholeWords, CheckBoxMatchCase);
-    setTabOrder(CheckBoxMatchCase, RadioButtonUp);
-    setTabOrder(RadioButtonUp, RadioButtonDown);
+    rldialogkit::SetTabChain({EditTextToFind, BitBtnFindNext, BitBtnCancel, CheckBoxWholeWords,
+                              CheckBoxMatchCase, RadioButtonUp, RadioButtonDown});
 
     connect(BitBtnFindNext, &QPushButton::clicked, this, [this] { FindNext(); });
     connect(BitBtnCancel, &QPushButton::clicked, this, &TfrmRLFindDialog::reject);
 
-    const std::pair<QWidget*, const char*> named[] = {
-        {LabelTextToFind, "LabelTextToFind"},         {EditTextToFind, "EditTextToFind"},
-        {BitBtnFindNext, "BitBtnFindNext"},           {BitBtnCancel, "BitBtnCancel"},
-        {CheckBoxWholeWords, "CheckBoxWholeWords"},   {CheckBoxMatchCase, "CheckBoxMatchCase"},
-        {RadioGroupDirection, "RadioGroupDirection"}, {RadioButtonUp, "RadioButtonUp"},
-        {RadioButtonDown, "RadioButtonDown"},
-    };
-    for (const auto& [widget, name] : named)
-        widget->setObjectName(QString::fromLatin1(name));
     // Names for assistive technology: each control's caption, the text box its label's.
     const std::pair<QWidget*, TRLMessageKey> spoken[] = {
         {EditTextToFind, mkText},         {BitBtnFindNext, mkFindNext},

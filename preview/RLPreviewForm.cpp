@@ -10,6 +10,7 @@
 #include "RLOutputFlows.h"
 #include "RLPreview.h"
 #include "RLPreviewGlyphs.h"
+#include "RLPreviewKeys.h"
 #include "RLPrinters.h"
 
 #include <QApplication>
@@ -602,45 +603,14 @@ void TRLPreviewForm::ShowMailFailure(const QString& failure) {
 // ---- keys, find, closing -------------------------------------------------------------------
 
 bool TRLPreviewForm::HandleKey(int key, Qt::KeyboardModifiers modifiers) {
-    const bool ctrl = modifiers & Qt::ControlModifier;
-    TRLPreview* view = CurrentView();
-    switch (key) {
-    case Qt::Key_Escape:
-        close();
-        return true;
-    case Qt::Key_Home:
-        ctrl ? view->FirstPage() : view->ScrollToLeft();
-        return true;
-    case Qt::Key_End:
-        ctrl ? view->LastPage() : view->ScrollToRight();
-        return true;
-    case Qt::Key_PageUp:
-        ctrl ? view->ScrollToTop() : view->PriorPage();
-        return true;
-    case Qt::Key_PageDown:
-        ctrl ? view->ScrollToBottom() : view->NextPage();
-        return true;
-    case Qt::Key_Left:
-        ctrl ? view->ScrollPageLeft() : view->ScrollLineLeft();
-        return true;
-    case Qt::Key_Right:
-        ctrl ? view->ScrollPageRight() : view->ScrollLineRight();
-        return true;
-    case Qt::Key_Up:
-        ctrl ? view->ScrollPageUp() : view->ScrollLineUp();
-        return true;
-    case Qt::Key_Down:
-        ctrl ? view->ScrollPageDown() : view->ScrollLineDown();
-        return true;
-    case Qt::Key_F:
-    case Qt::Key_F3:
-        if (!ctrl)
-            return false;
-        OpenFindDialog();
-        return true;
-    default:
+    const TRLPreviewKey* binding = FindPreviewKey(key, modifiers);
+    if (binding == nullptr)
         return false;
-    }
+    if (binding->Window)
+        binding->Window(*this);
+    else
+        (CurrentView()->*binding->View)();
+    return true;
 }
 
 void TRLPreviewForm::OpenFindDialog() {

@@ -80,6 +80,39 @@ TEST_P(DocumentLayout, PreparesOneA4PageWithTheCrestTheDateAndTheCentredTitle) {
     EXPECT_NEAR((r.Top + r.Bottom) / 2.0, (169 + 201) / 2.0, 1.0);
 }
 
+// Filling walks the document's table of run-time labels: each label, named once, shows its own
+// field's text, and the memo takes it as lines.
+TEST_P(DocumentLayout, FillingWritesEachFieldsTextIntoItsOwnLabel) {
+    const auto textOf = [](TDocumentField field) {
+        return field == TDocumentField::Motivo ? QStringLiteral("uno\ndos")
+                                               : QStringLiteral("campo %1").arg(int(field));
+    };
+    form->FillLabels(textOf);
+    QStringList names;
+    for (const TDocumentLabel& label : form->Labels()) {
+        const QString name = QString::fromLatin1(label.Name);
+        EXPECT_FALSE(names.contains(name)) << label.Name;
+        names.append(name);
+        TRLCustomControl* control = form->FindControl(name);
+        if (label.Memo) {
+            auto* memo = dynamic_cast<TRLMemo*>(control);
+            ASSERT_NE(memo, nullptr) << label.Name;
+            EXPECT_EQ(memo->Lines(), textOf(label.Field).split(u'\n')) << label.Name;
+        } else {
+            ASSERT_NE(dynamic_cast<TRLLabel*>(control), nullptr) << label.Name;
+            EXPECT_EQ(control->Caption(), textOf(label.Field)) << label.Name;
+        }
+    }
+    // The request shows the three money lines, the sworn statement what is requested, the
+    // vehicle statement the number plate but neither category nor means.
+    const qsizetype counts[] = {14, 12, 9};
+    EXPECT_EQ(names.size(), counts[doc]);
+    EXPECT_EQ(names.contains("aux_4"), doc == Solicitud);
+    EXPECT_EQ(names.contains("aux_solicita"), doc == Declaracion);
+    EXPECT_EQ(names.contains("aux_patente"), doc == Vehiculo);
+    EXPECT_EQ(names.contains("aux_medio"), doc != Vehiculo);
+}
+
 INSTANTIATE_TEST_SUITE_P(Documents, DocumentLayout,
                          ::testing::Values(Solicitud, Declaracion, Vehiculo), [](const auto& info) {
                              return QString(kDocNames[info.param]).remove(u'-').toStdString();

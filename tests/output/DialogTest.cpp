@@ -3,6 +3,7 @@
 #include "RLDialogLayout.h"
 
 #include <QCursor>
+#include <QGroupBox>
 #include <QScreen>
 #include <QTest>
 #include <QToolButton>
@@ -153,6 +154,43 @@ TEST(PrintDialog, TypedRangesSelectionAndCopies) {
         EXPECT_EQ(RLPrinter().Copies(), std::max(1, std::get<3>(c.Want)));
     }
     RLPrinter().SetCopies(1);
+}
+
+// Both dialogs show one page-range group, as they left it: the choice and the page numbers come
+// back, 0 as an empty box. Only the print dialog's "to" label ends in a colon.
+TEST(PageRangeGroup, BothDialogsShowTheRangeTheyWereLeftWith) {
+    TRLPrintParams& print = PrintParams();
+    print.Clear();
+    print.SetPrintRange(rprPageNums);
+    print.SetFromPage(2);
+    print.SetToPage(0);
+    TRLPrintDialog printDialog;
+    EXPECT_FALSE(printDialog.Execute([](TRLPrintDialog& d) {
+        EXPECT_TRUE(d.RadioButtonPagesInterval->isChecked());
+        EXPECT_EQ(d.EditFromPage->text(), "2");
+        EXPECT_EQ(d.EditToPage->text(), "");
+        EXPECT_EQ(d.LabelToPage->text(), RLMessages[mkTo] + ':');
+        EXPECT_EQ(d.LabelToPage->buddy(), d.EditToPage);
+        EXPECT_EQ(d.GroupBoxPages->title(), " " + RLMessages[mkPageRange] + " ");
+    }));
+    print.Clear();
+
+    TRLSaveParams& save = SaveParams();
+    save.Clear();
+    save.SetSaveRange(rsrSelection);
+    save.SetFromPage(3);
+    TRLSaveDialog saveDialog;
+    EXPECT_FALSE(saveDialog.Execute([](TRLSaveDialog& d) {
+        EXPECT_TRUE(d.RadioButtonPagesSelect->isChecked());
+        EXPECT_EQ(d.EditFromPage->text(), "3");
+        EXPECT_EQ(d.LabelToPage->text(), RLMessages[mkTo]);
+        EXPECT_EQ(d.LabelToPage->buddy(), d.EditToPage);
+        EXPECT_FALSE(d.EditToPage->focusPolicy() & Qt::TabFocus);
+        // Typing into a page box chooses "Pages" in this dialog too.
+        Type(d.EditToPage, "5");
+        EXPECT_TRUE(d.RadioButtonPagesInterval->isChecked());
+    }));
+    save.Clear();
 }
 
 TEST(PrintDialog, NamedPrintFiltersAndTheirOptions) {

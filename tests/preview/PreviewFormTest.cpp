@@ -3,6 +3,7 @@
 #include "RLFindDialog.h"
 #include "RLPreview.h"
 #include "RLPreviewForm.h"
+#include "RLPreviewKeys.h"
 #include "RLPrintDialog.h"
 #include "RLReport.h"
 #include "RLReportHooks.h"
@@ -181,6 +182,32 @@ TEST_F(PreviewWindow, KeyboardTableActsOnTheCurrentViewBeforeTheFocusedControl) 
     EXPECT_EQ(View().PageIndex(), 3);
     form->SpeedButtonLast->click();
     EXPECT_EQ(form->EditPageNo->text(), QStringLiteral("5"));
+}
+
+// Only Ctrl changes what a key does: Shift and Alt leave it as it is, Escape closes either way,
+// and the find keys want Ctrl. Each key the window takes does one thing.
+TEST(PreviewKeys, OnlyCtrlChangesWhatAKeyDoes) {
+    const int keys[] = {Qt::Key_Escape,   Qt::Key_Home, Qt::Key_End,   Qt::Key_PageUp,
+                        Qt::Key_PageDown, Qt::Key_Left, Qt::Key_Right, Qt::Key_Up,
+                        Qt::Key_Down,     Qt::Key_F,    Qt::Key_F3,    Qt::Key_A};
+    const Qt::KeyboardModifiers others = Qt::ShiftModifier | Qt::AltModifier;
+    for (const int key : keys) {
+        for (const Qt::KeyboardModifiers ctrl :
+             {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
+            const TRLPreviewKey* binding = FindPreviewKey(key, ctrl);
+            EXPECT_EQ(FindPreviewKey(key, ctrl | others), binding) << key;
+            if (binding != nullptr) {
+                EXPECT_NE(binding->Window == nullptr, binding->View == nullptr) << key;
+            }
+        }
+    }
+    EXPECT_EQ(FindPreviewKey(Qt::Key_Escape, {}),
+              FindPreviewKey(Qt::Key_Escape, Qt::ControlModifier));
+    EXPECT_NE(FindPreviewKey(Qt::Key_Home, {}), FindPreviewKey(Qt::Key_Home, Qt::ControlModifier));
+    EXPECT_EQ(FindPreviewKey(Qt::Key_F, {}), nullptr);
+    EXPECT_EQ(FindPreviewKey(Qt::Key_F3, {}), nullptr);
+    EXPECT_NE(FindPreviewKey(Qt::Key_F3, Qt::ControlModifier), nullptr);
+    EXPECT_EQ(FindPreviewKey(Qt::Key_A, Qt::ControlModifier), nullptr);
 }
 
 TEST_F(PreviewWindow, DividedScreenShowsTwoViewsThatPageScrollAndEditOnTheirOwn) {

@@ -1,0 +1,131 @@
+// What the parts of the PDF writer share: the way numbers and colours are written, compression,
+// a document font's metrics and the glyphs pages showed of it, the hatch patterns, and what a page
+// needs of its document. Not part of the output library's interface.
+#pragma once
+
+#include "RLFontSubset.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QColor>
+#include <QHash>
+#include <QSizeF>
+#include <QString>
+
+#include <zlib.h>
+
+#include <cmath>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+class QImage;
+class QRawFont;
+
+namespace rlpdf {
+
+// Coordinates beyond this many units are of no page; PDF readers need not take larger numbers,
+// and a number this size still prints without an exponent.
+constexpr double kFarthest = 1e9;
+
+// Content streams are compressed for speed first: most of their bytes are operators and glyph
+// numbers that repeat, which the fastest levels already fold.
+constexpr int kContentCompression = 3;
+// Fonts and pictures are written once per document, so they get the best compression.
+constexpr int kResourceCompression = Z_BEST_COMPRESSION;
+
+void AppendInt(QByteArray& out, long long value);
+// A number with at most three decimals and no trailing zeros; whole numbers as integers.
+void AppendReal(QByteArray& out, double value);
+// Each number followed by a space.
+template <typename... Numbers> void AppendNumbers(QByteArray& out, Numbers... numbers) {
+    ((AppendReal(out, numbers), out.append(' ')), ...);
+}
+// The colour's red, green and blue, each followed by a space.
+void AppendColor(QByteArray& out, const QColor& color);
+// An indirect reference: "N 0 R".
+void AppendReference(QByteArray& out, int object);
+
+// The data compressed by zlib at the given level; empty when it could not be.
+QByteArray Deflated(QByteArrayView data, int level);
+
+// The hatch brushes as tiling patterns: the pattern's drawing of one cell, nullptr for a style
+// that is no hatch, and its resource name on pages of the given height (in hundredths of a point).
+const char* HatchCell(Qt::BrushStyle style);
+QByteArray HatchName(int style, int pageHeight);
+
+} // namespace rlpdf
+
+// One font of the document: its metrics for placing glyphs, and which glyphs and characters the
+// pages used. Its widths never change once it is known, so pages read them without a lock.
+struct TRLPdfFont {
+    // The font file's tables, read when the font is first met: a raw font belongs to the thread
+    // that made it, which may be gone when the document ends.
+    QHash<QByteArray, QByteArray> Tables;
+    QByteArray Table(QByteArrayView tag) const { return Tables.value(tag.toByteArray()); }
+    QByteArray Name;
+    QByteArray Resource;
+    TRLOutlines Outlines = TRLOutlines::TrueType;
+    // For a font drawn from a file without tables (Type 1): the OpenType file of the same face
+    // whose glyphs the document shows instead, chosen by character.
+    QString OpenTypeFile;
+    int UnitsPerEm = 1000;
+    // Each glyph's advance in thousandths of the font size, and in the font's own units.
+    std::vector<int> Widths;
+    std::vector<quint16> Advances;
+    std::vector<bool> Used;
+    std::vector<char16_t> Characters;
+    // The glyphs used at each whole pixel size (0 for any other size or slant). Each size is a
+    // font of its own in the PDF, whose widths are the whole-pixel advances the canvas places
+    // glyphs by, so that its texts need no corrections between glyphs.
+    std::map<int, std::vector<bool>> SizesUsed;
+
+    double Width(quint32 glyph, int pixelSize) const {
+        if (pixelSize <= 0) {
+            return Widths[glyph];
+        }
+        return std::round(double(Advances[glyph]) * pixelSize / UnitsPerEm) * 1000.0 / pixelSize;
+    }
+    QByteArray ResourceAt(int pixelSize) const {
+        return pixelSize <= 0 ? Resource : Resource + 's' + QByteArray::number(pixelSize);
+    }
+};
+
+// A glyph a page showed, and the character it stood for.
+struct TRLPdfGlyphUse {
+    int Font;
+    quint32 Glyph;
+    char16_t Character;
+    int PixelSize;
+};
+
+// A painted page as its document takes it: its paper in points, its compressed content stream,
+// the glyphs it showed and its hatches (pairs of brush style and page height in hundredths of a
+// point).
+struct TRLPdfPainted {
+    QSizeF Points;
+    QByteArray Packed;
+    std::vector<TRLPdfGlyphUse> Glyphs;
+    std::set<std::pair<int, int>> Hatches;
+};
+
+// What a page needs of the document it is painted for. Pages are painted on any thread; all but
+// AddPage may be asked from several at once.
+class TRLPdfPageSink {
+public:
+    virtual int PixelsPerInch() const = 0;
+    // The document font for a raw font (any size of the same font file is the same document
+    // font), and its index; nullptr when the font's outlines cannot be embedded.
+    virtual const TRLPdfFont* FontOf(const QRawFont& raw, int& index) = 0;
+    // The picture's object, written with the next page that is added; 0 when there is none.
+    virtual int ImageObject(const QImage& image) = 0;
+    // Writes the page after those added before; from the thread that owns the writer. False when
+    // the document could not be written (then or earlier).
+    virtual bool AddPage(const TRLPdfPainted& page) = 0;
+    // Marks the document as failed, for the reason given.
+    virtual void Fail(const QString& reason) = 0;
+
+protected:
+    ~TRLPdfPageSink() = default;
+};
