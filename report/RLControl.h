@@ -391,8 +391,10 @@ protected:
     // The design bounds kept by SaveBounds.
     TRLRect SavedBounds() const { return savedBounds_; }
 
+    // Sites decide their print visibility without the text chain of CanPrint.
+    void SetPrintVisible(bool v) { printVisible_ = v; }
+
 private:
-    friend class TRLCustomSite;
     void ApplyHolders(TRLRect& r);
     void ExpandParent(int dw, int dh);
     void NotifyHoldeds();

@@ -165,6 +165,10 @@ public:
     bool Canceled() const;
     // Asks the running preparation (of the whole chain) to stop before the next record.
     void Cancel();
+    // A band that breaks the page after it prints asks for the break here; the next band that
+    // prints a record (or the summary) takes the request and starts the page.
+    void RequestPageBreak() { pageBreakPending_ = true; }
+    bool TakePageBreakRequest() { return std::exchange(pageBreakPending_, false); }
     void SetCanceled(bool v);
     // FirstPageNumber of the chain's root plus the pages closed so far.
     int PageNumber() const;
@@ -250,8 +254,6 @@ private:
     // Every page gets one OnPageStarting before its OnPageEnding, even a page that ends while
     // its headers print.
     bool pageStartingFired_ = false;
-    friend class TRLCustomBand;
-    friend class TRLCustomPager;
 };
 
 class TRLReport : public TRLCustomReport {

@@ -521,13 +521,13 @@ TRLRect TRLCustomSite::CalcPrintBoundsRect() {
 bool TRLCustomSite::CanPrint() {
     if (Printing())
         return false;
-    printVisible_ = Visible();
-    if (!printVisible_)
+    SetPrintVisible(Visible());
+    if (!PrintVisible())
         return false;
     bool printIt = true;
     DoBeforePrint(printIt);
-    printVisible_ = printIt;
-    return printVisible_;
+    SetPrintVisible(printIt);
+    return printIt;
 }
 
 void TRLCustomSite::Print() {

@@ -143,6 +143,8 @@ public:
     virtual void DrawFrame(TRLGraphicSurface& target, const TRLRect& rect);
     // Lays the visible children out by their Align and Anchors.
     virtual void AlignControls();
+    // Whether a beSiteExpander child's growth makes this site grow (bands).
+    virtual bool CanAutoExpand() const { return false; }
 
     // The children's passes while the surface is open.
     void AdjustChildren();
@@ -169,8 +171,6 @@ protected:
     virtual void SurfaceClosed() {}
     // Bands print their child sites after the print pass.
     virtual bool PrintsChildSites() const { return false; }
-    // Whether a beSiteExpander child's growth makes this site grow (bands).
-    virtual bool CanAutoExpand() const { return false; }
     // After the adjust pass of an auto-expanding site: a child that prints taller than its
     // reserved height (TRLCustomControl::ReservedHeight) and reaches past the top of the nearest
     // child below that room moves that child, and every other one below the room, down by as
@@ -184,7 +184,6 @@ protected:
     void Loaded() override;
 
 private:
-    friend class TRLCustomControl;
     void AlignList(TRLControlAlign align, std::vector<TRLCustomControl*>& list, TRLRect& free);
     // faNone: anchored controls keep their distances to the anchored sides as the site resizes.
     void FollowAnchors(const std::vector<TRLCustomControl*>& list);

@@ -31,7 +31,7 @@ struct TRLTextLine {
     QString Text;
     int Width = 0;
     bool Wrapped = false;
-    friend bool operator==(const TRLTextLine&, const TRLTextLine&) = default;
+    bool operator==(const TRLTextLine&) const = default;
 };
 
 // Cuts the line that starts at position off text, for lines at most maxWidth wide in font;
