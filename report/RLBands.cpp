@@ -66,7 +66,7 @@ void TRLCustomBand::SetBandType(TRLBandType type) {
         return;
     bandType_ = type;
     if (!Loading())
-        if (auto* site = ControlCast<TRLCustomSite>(Parent()))
+        if (auto* site = qobject_cast<TRLCustomSite*>(Parent()))
             site->AlignControls();
 }
 
@@ -247,7 +247,7 @@ TRLCustomPager::TRLCustomPager(TRLCustomControl* parent) : TRLCustomBandSet(pare
 TRLAllowedBands TRLCustomPager::AllowedBands() const {
     TRLAllowedBands bands;
     for (TRLCustomControl* c : Controls())
-        if (auto* band = ControlCast<TRLCustomBand>(c))
+        if (auto* band = qobject_cast<TRLCustomBand*>(c))
             bands.Include(band->BandType());
     return bands;
 }
@@ -271,7 +271,7 @@ void TRLCustomPager::SetAllowedBands(TRLAllowedBands bands) {
             band->SetAlign(faTop);
         } else if (!bands.Contains(type) && present.Contains(type)) {
             for (TRLCustomControl* c : std::vector<TRLCustomControl*>(Controls()))
-                if (auto* band = ControlCast<TRLCustomBand>(c); band && band->BandType() == type)
+                if (auto* band = qobject_cast<TRLCustomBand*>(c); band && band->BandType() == type)
                     delete band;
         }
     }
@@ -281,9 +281,9 @@ void TRLCustomPager::SetAllowedBands(TRLAllowedBands bands) {
 void TRLCustomPager::SortBands() {
     sortedBands_.Clear();
     for (TRLCustomControl* c : Controls()) {
-        if (auto* band = ControlCast<TRLCustomBand>(c))
+        if (auto* band = qobject_cast<TRLCustomBand*>(c))
             sortedBands_.Add(band);
-        else if (auto* pager = ControlCast<TRLCustomPager>(c))
+        else if (auto* pager = qobject_cast<TRLCustomPager*>(c))
             pager->SortBands();
     }
 }
@@ -374,7 +374,7 @@ void TRLCustomPager::PrintDetail() {
         MeasureFooters();
     detailAdvanced_ = false;
     for (TRLCustomControl* c : std::vector<TRLCustomControl*>(Controls()))
-        if (auto* group = ControlCast<TRLCustomGroup>(c); group && group->Visible()) {
+        if (auto* group = qobject_cast<TRLCustomGroup*>(c); group && group->Visible()) {
             group->PrintGroup();
             // The group printed the records of its key: this record is already the next one.
             if (detailAdvanced_)

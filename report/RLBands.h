@@ -38,17 +38,17 @@ private:
 
 // A site that holds bands.
 class TRLCustomBandSet : public TRLCustomSite {
+    Q_OBJECT
+
 public:
     explicit TRLCustomBandSet(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomBandSet"); }
 };
 
 class TRLCustomBand : public TRLCustomBandSet {
-public:
-    static constexpr uint8_t OwnKind = ckBand;
+    Q_OBJECT
 
+public:
     explicit TRLCustomBand(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomBand"); }
 
     TRLBandType BandType() const { return bandType_; }
     void SetBandType(TRLBandType type); // re-aligns the parent
@@ -87,7 +87,6 @@ public:
 
     int AlignPriority() const override;
     int AlignGroupIndex() const override { return groupIndex_; }
-    uint8_t ControlKinds() const final { return ckSite | ckBand; }
 
 protected:
     void Print() override;
@@ -127,18 +126,18 @@ private:
 };
 
 class TRLBand : public TRLCustomBand {
+    Q_OBJECT
+
 public:
     explicit TRLBand(TRLCustomControl* parent = nullptr) : TRLCustomBand(parent) {}
-    QString ClassName() const override { return QStringLiteral("TRLBand"); }
 };
 
 // A band set that paginates.
 class TRLCustomPager : public TRLCustomBandSet {
-public:
-    static constexpr uint8_t OwnKind = ckPager;
+    Q_OBJECT
 
+public:
     explicit TRLCustomPager(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomPager"); }
 
     // The types of the bands present. Setting it creates a 20-pixel band for each added type
     // and deletes the bands of removed types.
@@ -205,7 +204,6 @@ public:
     virtual void BeginRun();
 
     int AlignPriority() const override { return 100; }
-    uint8_t ControlKinds() const override { return ckSite | ckPager; }
 
 protected:
     void SurfaceOpening() override;
@@ -235,17 +233,15 @@ protected:
 
 // A pager that iterates records.
 class TRLCustomSkipper : public TRLCustomPager {
+    Q_OBJECT
+
 public:
     using DataCountEvent = std::function<int(TRLCustomSkipper& sender)>;
     using NeedDataEvent = std::function<void(TRLCustomSkipper& sender, bool& moreData)>;
     using DataRecordEvent = std::function<void(TRLCustomSkipper& sender, int recNo, int copyNo,
                                                TRLRecordAction& action, bool& eof)>;
 
-    static constexpr uint8_t OwnKind = ckSkipper;
-
     explicit TRLCustomSkipper(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomSkipper"); }
-    uint8_t ControlKinds() const override { return ckSite | ckPager | ckSkipper; }
 
     // Rows are records; fields are columns found by their horizontal header text. A source
     // that reads as it goes (canFetchMore) is read further as the records advance.
@@ -318,12 +314,10 @@ private:
 
 // A pager that prints the detail of its skipper's records while their key stays the same.
 class TRLCustomGroup : public TRLCustomPager {
-public:
-    static constexpr uint8_t OwnKind = ckGroup;
+    Q_OBJECT
 
+public:
     explicit TRLCustomGroup(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomGroup"); }
-    uint8_t ControlKinds() const final { return ckSite | ckPager | ckGroup; }
 
     // Field names separated by ";" whose texts make the key.
     QString DataFields() const { return dataFields_; }
@@ -351,7 +345,8 @@ private:
 };
 
 class TRLGroup : public TRLCustomGroup {
+    Q_OBJECT
+
 public:
     explicit TRLGroup(TRLCustomControl* parent = nullptr) : TRLCustomGroup(parent) {}
-    QString ClassName() const override { return QStringLiteral("TRLGroup"); }
 };

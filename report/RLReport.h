@@ -96,16 +96,14 @@ private:
 enum TRLReportState : uint8_t { rsIdle = 0, rsPreparing = 1, rsFinishing = 2, rsPrepared = 3 };
 
 class TRLCustomReport : public TRLCustomSkipper {
+    Q_OBJECT
+
 public:
     using FilterTextEvent =
         std::function<void(TRLCustomReport& sender, QString& text, bool& printIt)>;
 
-    static constexpr uint8_t OwnKind = ckReport;
-
     explicit TRLCustomReport(TRLCustomControl* parent = nullptr);
     ~TRLCustomReport() override;
-    QString ClassName() const override { return QStringLiteral("TRLCustomReport"); }
-    uint8_t ControlKinds() const final { return ckSite | ckPager | ckSkipper | ckReport; }
 
     // --- published ---
     TRLPageSetup& PageSetup() { return pageSetup_; }
@@ -257,7 +255,8 @@ private:
 };
 
 class TRLReport : public TRLCustomReport {
+    Q_OBJECT
+
 public:
     explicit TRLReport(TRLCustomControl* parent = nullptr) : TRLCustomReport(parent) {}
-    QString ClassName() const override { return QStringLiteral("TRLReport"); }
 };

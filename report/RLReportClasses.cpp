@@ -317,7 +317,7 @@ void RegisterReportClasses() {
                            return dynamic_cast<const R&>(c).NextReport();
                        },
                        [](TRLCustomControl& c, TRLCustomControl* next) {
-                           dynamic_cast<R&>(c).SetNextReport(dynamic_cast<R*>(next));
+                           dynamic_cast<R&>(c).SetNextReport(qobject_cast<R*>(next));
                        }),
                });
         r.Register({"TRLReport", {}, &CreateControl<TRLReport>, std::move(props)});

@@ -89,12 +89,11 @@ private:
 };
 
 class TRLCustomSite : public TRLCustomControl {
-public:
-    static constexpr uint8_t OwnKind = ckSite;
+    Q_OBJECT
 
+public:
     explicit TRLCustomSite(TRLCustomControl* parent = nullptr);
     ~TRLCustomSite() override;
-    QString ClassName() const override { return QStringLiteral("TRLCustomSite"); }
 
     TRLBackground& Background() { return background_; }
     TRLDegradeEffect& Degrade() { return degrade_; }
@@ -150,8 +149,6 @@ public:
     void AdjustChildren();
     void PrintChildren();
 
-    bool IsSite() const override { return true; }
-    uint8_t ControlKinds() const override { return ckSite; }
     int AlignPriority() const override { return 100; }
 
 protected:
