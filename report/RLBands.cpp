@@ -21,6 +21,14 @@ bool IsFooterKind(TRLBandType type) {
     return type == btColumnFooter || type == btFooter;
 }
 
+// The names of every control below parent.
+void CollectNames(const TRLCustomControl& parent, QStringList& names) {
+    for (const TRLCustomControl* c : parent.Controls()) {
+        names << c->Name();
+        CollectNames(*c, names);
+    }
+}
+
 } // namespace
 
 // ---- TRLSortedBands --------------------------------------------------------------------------
@@ -262,8 +270,7 @@ void TRLCustomPager::SetAllowedBands(TRLAllowedBands bands) {
         const auto type = static_cast<TRLBandType>(t);
         if (bands.Contains(type) && !present.Contains(type)) {
             QStringList names;
-            for (TRLCustomControl* c : Owner()->findChildren<TRLCustomControl*>())
-                names << c->Name();
+            CollectNames(*Owner(), names);
             auto* band = new TRLBand(this);
             band->SetName(NextComponentName(QStringLiteral("TRLBand"), names));
             band->SetBandType(type);

@@ -224,7 +224,7 @@ QString TRLCustomControl::ClassName() const {
     return QString::fromLatin1(metaObject()->className());
 }
 
-TRLCustomControl::TRLCustomControl(TRLCustomControl* parent) : QObject(parent), parent_(parent) {
+TRLCustomControl::TRLCustomControl(TRLCustomControl* parent) : parent_(parent) {
     if (parent) {
         parent->controls_.push_back(this);
         loading_ = parent->loading_;
@@ -264,7 +264,6 @@ void TRLCustomControl::SetParent(TRLCustomControl* parent) {
         siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
     }
     parent_ = parent;
-    QObject::setParent(parent);
     if (parent)
         parent->controls_.push_back(this);
     if (old) {

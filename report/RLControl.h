@@ -19,9 +19,10 @@
 //   - declare Q_OBJECT (the class name and the kind tests come from the meta-object) and
 //     register the class with TRLClassRegistry from the library's start-up function.
 //
-// Ownership: a control is owned by its parent (constructed with it, or moved by SetParent);
-// deleting a control deletes its children. The QObject parent mirrors this so that pointers
-// kept elsewhere can be QPointer-guarded.
+// Ownership: a control is owned by its parent's list of children (constructed with it, or moved
+// by SetParent), which keeps their creation order (the order they lay out, print and are
+// written in); deleting a control deletes its children. That list is the only owner: the QObject
+// part has no parent, and serves names, kind tests and QPointer guards.
 #pragma once
 
 #include "RLCore.h"
