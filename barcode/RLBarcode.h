@@ -16,10 +16,10 @@
 #include <optional>
 
 class TRLCustomBarcode : public TRLCustomControl {
+    Q_OBJECT
+
 public:
     explicit TRLCustomBarcode(TRLCustomControl* parent = nullptr);
-
-    QString ClassName() const override { return QStringLiteral("TRLCustomBarcode"); }
 
     // ---- published properties. Setters ignore out-of-range values and do nothing when the
     // value does not change; those that affect the bars re-size the control (with AutoSize).
@@ -85,9 +85,10 @@ private:
 };
 
 class TRLBarcode : public TRLCustomBarcode {
+    Q_OBJECT
+
 public:
     using TRLCustomBarcode::TRLCustomBarcode;
-    QString ClassName() const override { return QStringLiteral("TRLBarcode"); }
 };
 
 // Registers TRLCustomBarcode and TRLBarcode with their published properties in

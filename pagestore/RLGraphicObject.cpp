@@ -11,26 +11,112 @@ void InflatePoint(TRLMetaPoint& p, double xFactor, double yFactor) {
     p.Y = RoundHalfEven(p.Y * yFactor);
 }
 
-void WritePoints(TRLPageWriter& writer, const TRLMetaPointArray& points) {
-    writer.WriteInt32(static_cast<int32_t>(points.size()));
-    for (const TRLMetaPoint& p : points)
+} // namespace
+
+// --- fields ---
+
+namespace RLObjectField {
+
+void Write(TRLPageWriter& writer, uint8_t value) {
+    writer.WriteByte(value);
+}
+void Write(TRLPageWriter& writer, uint16_t value) {
+    TRLFieldBlock<2> block;
+    block.UInt16(value);
+    writer.WriteBlock(block);
+}
+void Write(TRLPageWriter& writer, bool value) {
+    writer.WriteByte(value ? 1 : 0);
+}
+void Write(TRLPageWriter& writer, const TRLMetaColor& value) {
+    writer.WriteColor(value);
+}
+void Write(TRLPageWriter& writer, const TRLMetaPoint& value) {
+    writer.WritePoint(value);
+}
+void Write(TRLPageWriter& writer, const TRLMetaPointArray& value) {
+    writer.WriteInt32(static_cast<int32_t>(value.size()));
+    for (const TRLMetaPoint& p : value)
         writer.WritePoint(p);
 }
+void Write(TRLPageWriter& writer, const TRLMetaPen& value) {
+    writer.WritePen(value);
+}
+void Write(TRLPageWriter& writer, const TRLMetaBrush& value) {
+    writer.WriteBrush(value);
+}
+void Write(TRLPageWriter& writer, const TRLMetaFont& value) {
+    writer.WriteFont(value);
+}
+void Write(TRLPageWriter& writer, const QString& value) {
+    writer.WriteCountedString(value);
+}
+void Write(TRLPageWriter& writer, const QByteArray& value) {
+    writer.WriteCountedBytes(value);
+}
 
-TRLMetaPointArray ReadPoints(TRLSpanReader& reader) {
+void Read(TRLSpanReader& reader, uint8_t& value) {
+    value = reader.ReadByte();
+}
+void Read(TRLSpanReader& reader, uint16_t& value) {
+    value = reader.ReadUInt16();
+}
+void Read(TRLSpanReader& reader, bool& value) {
+    value = reader.ReadByte() != 0;
+}
+void Read(TRLSpanReader& reader, TRLMetaColor& value) {
+    value = reader.ReadColor();
+}
+void Read(TRLSpanReader& reader, TRLMetaPoint& value) {
+    value = reader.ReadPoint();
+}
+void Read(TRLSpanReader& reader, TRLMetaPointArray& value) {
     const int32_t count = reader.ReadCount(8);
     TRLMetaPointArray points;
     points.reserve(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i)
         points.push_back(reader.ReadPoint());
-    return points;
+    value = std::move(points);
+}
+void Read(TRLSpanReader& reader, TRLMetaPen& value) {
+    value = reader.ReadPen();
+}
+void Read(TRLSpanReader& reader, TRLMetaBrush& value) {
+    value = reader.ReadBrush();
+}
+void Read(TRLSpanReader& reader, TRLMetaFont& value) {
+    value = reader.ReadFont();
+}
+void Read(TRLSpanReader& reader, QString& value) {
+    value = reader.ReadCountedString();
+}
+void Read(TRLSpanReader& reader, QByteArray& value) {
+    value = reader.ReadCountedBytes();
 }
 
-template <class T> const T& Same(const TRLGraphicObject& source) {
-    return static_cast<const T&>(source);
+void Offset(TRLMetaPoint& value, int32_t dx, int32_t dy) {
+    value = {value.X + dx, value.Y + dy};
+}
+void Offset(TRLMetaPointArray& value, int32_t dx, int32_t dy) {
+    for (TRLMetaPoint& p : value)
+        Offset(p, dx, dy);
 }
 
-} // namespace
+void Inflate(TRLMetaPoint& value, double xFactor, double yFactor) {
+    InflatePoint(value, xFactor, yFactor);
+}
+void Inflate(TRLMetaPointArray& value, double xFactor, double yFactor) {
+    for (TRLMetaPoint& p : value)
+        InflatePoint(p, xFactor, yFactor);
+}
+void Inflate(TRLMetaPen& value, double xFactor, double) {
+    value.Inflate(xFactor);
+}
+void Inflate(TRLMetaFont& value, double, double yFactor) {
+    value.Size = RoundHalfEven(value.Size * yFactor);
+}
+
+} // namespace RLObjectField
 
 // --- common part ---
 
@@ -102,126 +188,11 @@ TRLGraphicObject* CreateGraphicObject(TRLGraphicSurface& surface, TRLObjectKind 
     return nullptr;
 }
 
-// --- pixel ---
-
-void TRLPixelObject::SaveToStream(TRLPageWriter& writer) const {
-    TRLGraphicObject::SaveToStream(writer);
-    writer.WriteColor(Color);
-}
-void TRLPixelObject::LoadFromStream(TRLSpanReader& reader) {
-    TRLGraphicObject::LoadFromStream(reader);
-    Color = reader.ReadColor();
-}
-void TRLPixelObject::Assign(const TRLGraphicObject& source) {
-    TRLGraphicObject::Assign(source);
-    Color = Same<TRLPixelObject>(source).Color;
-}
-
-// --- line ---
-
-void TRLLineObject::SaveToStream(TRLPageWriter& writer) const {
-    TRLGraphicObject::SaveToStream(writer);
-    TRLFieldBlock<29> block;
-    block.Point(FromPoint);
-    block.Point(ToPoint);
-    block.Pen(Pen);
-    block.Brush(Brush);
-    writer.WriteBlock(block);
-}
-void TRLLineObject::LoadFromStream(TRLSpanReader& reader) {
-    TRLGraphicObject::LoadFromStream(reader);
-    FromPoint = reader.ReadPoint();
-    ToPoint = reader.ReadPoint();
-    Pen = reader.ReadPen();
-    Brush = reader.ReadBrush();
-}
-void TRLLineObject::Assign(const TRLGraphicObject& source) {
-    TRLGraphicObject::Assign(source);
-    const auto& s = Same<TRLLineObject>(source);
-    FromPoint = s.FromPoint;
-    ToPoint = s.ToPoint;
-    Pen = s.Pen;
-    Brush = s.Brush;
-}
-void TRLLineObject::Offset(int32_t dx, int32_t dy) {
-    TRLGraphicObject::Offset(dx, dy);
-    FromPoint = {FromPoint.X + dx, FromPoint.Y + dy};
-    ToPoint = {ToPoint.X + dx, ToPoint.Y + dy};
-}
-void TRLLineObject::Inflate(double xFactor, double yFactor) {
-    TRLGraphicObject::Inflate(xFactor, yFactor);
-    InflatePoint(FromPoint, xFactor, yFactor);
-    InflatePoint(ToPoint, xFactor, yFactor);
-    Pen.Inflate(xFactor);
-}
-
-// --- rectangle ---
-
-void TRLRectangleObject::SaveToStream(TRLPageWriter& writer) const {
-    TRLGraphicObject::SaveToStream(writer);
-    writer.WritePen(Pen);
-    writer.WriteBrush(Brush);
-}
-void TRLRectangleObject::LoadFromStream(TRLSpanReader& reader) {
-    TRLGraphicObject::LoadFromStream(reader);
-    Pen = reader.ReadPen();
-    Brush = reader.ReadBrush();
-}
-void TRLRectangleObject::Assign(const TRLGraphicObject& source) {
-    TRLGraphicObject::Assign(source);
-    Pen = Same<TRLRectangleObject>(source).Pen;
-    Brush = Same<TRLRectangleObject>(source).Brush;
-}
-void TRLRectangleObject::Inflate(double xFactor, double yFactor) {
-    TRLGraphicObject::Inflate(xFactor, yFactor);
-    Pen.Inflate(xFactor);
-}
-
 // --- text ---
 
-void TRLTextObject::SaveToStream(TRLPageWriter& writer) const {
-    TRLGraphicObject::SaveToStream(writer);
-    TRLFieldBlock<12> block;
-    block.Byte(Alignment);
-    block.Byte(Layout);
-    block.Point(Origin);
-    block.UInt16(TextFlags);
-    writer.WriteBlock(block);
-    writer.WriteCountedString(Text);
-    writer.WriteBrush(Brush);
-    writer.WriteFont(Font);
-}
-void TRLTextObject::LoadFromStream(TRLSpanReader& reader) {
-    TRLGraphicObject::LoadFromStream(reader);
-    Alignment = reader.ReadByte();
-    Layout = reader.ReadByte();
-    Origin = reader.ReadPoint();
-    TextFlags = reader.ReadUInt16();
-    Text = reader.ReadCountedString();
-    Brush = reader.ReadBrush();
-    Font = reader.ReadFont();
-}
 void TRLTextObject::Assign(const TRLGraphicObject& source) {
-    TRLGraphicObject::Assign(source);
-    const auto& s = Same<TRLTextObject>(source);
-    Brush = s.Brush;
-    Font = s.Font;
-    // The name index is only meaningful in the source page's font list.
-    SetFontName(s.FontName());
-    Text = s.Text;
-    Origin = s.Origin;
-    Alignment = s.Alignment;
-    Layout = s.Layout;
-    TextFlags = s.TextFlags;
-}
-void TRLTextObject::Offset(int32_t dx, int32_t dy) {
-    TRLGraphicObject::Offset(dx, dy);
-    Origin = {Origin.X + dx, Origin.Y + dy};
-}
-void TRLTextObject::Inflate(double xFactor, double yFactor) {
-    TRLGraphicObject::Inflate(xFactor, yFactor);
-    InflatePoint(Origin, xFactor, yFactor);
-    Font.Size = RoundHalfEven(Font.Size * yFactor);
+    TRLGraphicObjectOf::Assign(source);
+    SetFontName(static_cast<const TRLTextObject&>(source).FontName());
 }
 QString TRLTextObject::FontName() const {
     const QStringList& fonts = Surface().Fonts();
@@ -232,121 +203,4 @@ void TRLTextObject::SetFontName(const QString& name) {
 }
 QString TRLTextObject::DisplayText() const {
     return Surface().ExpandMacros(Text);
-}
-
-// --- filled rectangle ---
-
-void TRLFillRectObject::SaveToStream(TRLPageWriter& writer) const {
-    TRLGraphicObject::SaveToStream(writer);
-    writer.WriteBrush(Brush);
-}
-void TRLFillRectObject::LoadFromStream(TRLSpanReader& reader) {
-    TRLGraphicObject::LoadFromStream(reader);
-    Brush = reader.ReadBrush();
-}
-void TRLFillRectObject::Assign(const TRLGraphicObject& source) {
-    TRLGraphicObject::Assign(source);
-    Brush = Same<TRLFillRectObject>(source).Brush;
-}
-
-// --- ellipse ---
-
-void TRLEllipseObject::SaveToStream(TRLPageWriter& writer) const {
-    TRLGraphicObject::SaveToStream(writer);
-    writer.WritePen(Pen);
-    writer.WriteBrush(Brush);
-}
-void TRLEllipseObject::LoadFromStream(TRLSpanReader& reader) {
-    TRLGraphicObject::LoadFromStream(reader);
-    Pen = reader.ReadPen();
-    Brush = reader.ReadBrush();
-}
-void TRLEllipseObject::Assign(const TRLGraphicObject& source) {
-    TRLGraphicObject::Assign(source);
-    Pen = Same<TRLEllipseObject>(source).Pen;
-    Brush = Same<TRLEllipseObject>(source).Brush;
-}
-void TRLEllipseObject::Inflate(double xFactor, double yFactor) {
-    TRLGraphicObject::Inflate(xFactor, yFactor);
-    Pen.Inflate(xFactor);
-}
-
-// --- polygon ---
-
-void TRLPolygonObject::SaveToStream(TRLPageWriter& writer) const {
-    TRLGraphicObject::SaveToStream(writer);
-    writer.WritePen(Pen);
-    writer.WriteBrush(Brush);
-    WritePoints(writer, Points);
-}
-void TRLPolygonObject::LoadFromStream(TRLSpanReader& reader) {
-    TRLGraphicObject::LoadFromStream(reader);
-    Pen = reader.ReadPen();
-    Brush = reader.ReadBrush();
-    Points = ReadPoints(reader);
-}
-void TRLPolygonObject::Assign(const TRLGraphicObject& source) {
-    TRLGraphicObject::Assign(source);
-    const auto& s = Same<TRLPolygonObject>(source);
-    Pen = s.Pen;
-    Brush = s.Brush;
-    Points = s.Points;
-}
-void TRLPolygonObject::Offset(int32_t dx, int32_t dy) {
-    TRLGraphicObject::Offset(dx, dy);
-    for (TRLMetaPoint& p : Points)
-        p = {p.X + dx, p.Y + dy};
-}
-void TRLPolygonObject::Inflate(double xFactor, double yFactor) {
-    TRLGraphicObject::Inflate(xFactor, yFactor);
-    for (TRLMetaPoint& p : Points)
-        InflatePoint(p, xFactor, yFactor);
-    Pen.Inflate(xFactor);
-}
-
-// --- polyline ---
-
-void TRLPolylineObject::SaveToStream(TRLPageWriter& writer) const {
-    TRLGraphicObject::SaveToStream(writer);
-    writer.WritePen(Pen);
-    WritePoints(writer, Points);
-}
-void TRLPolylineObject::LoadFromStream(TRLSpanReader& reader) {
-    TRLGraphicObject::LoadFromStream(reader);
-    Pen = reader.ReadPen();
-    Points = ReadPoints(reader);
-}
-void TRLPolylineObject::Assign(const TRLGraphicObject& source) {
-    TRLGraphicObject::Assign(source);
-    Pen = Same<TRLPolylineObject>(source).Pen;
-    Points = Same<TRLPolylineObject>(source).Points;
-}
-void TRLPolylineObject::Offset(int32_t dx, int32_t dy) {
-    TRLGraphicObject::Offset(dx, dy);
-    for (TRLMetaPoint& p : Points)
-        p = {p.X + dx, p.Y + dy};
-}
-void TRLPolylineObject::Inflate(double xFactor, double yFactor) {
-    TRLGraphicObject::Inflate(xFactor, yFactor);
-    for (TRLMetaPoint& p : Points)
-        InflatePoint(p, xFactor, yFactor);
-    Pen.Inflate(xFactor);
-}
-
-// --- image ---
-
-void TRLImageObject::SaveToStream(TRLPageWriter& writer) const {
-    TRLGraphicObject::SaveToStream(writer);
-    writer.WriteCountedBytes(Data);
-    writer.WriteByte(Parity ? 1 : 0);
-}
-void TRLImageObject::LoadFromStream(TRLSpanReader& reader) {
-    TRLGraphicObject::LoadFromStream(reader);
-    Data = reader.ReadCountedBytes();
-    Parity = reader.ReadByte() != 0;
-}
-void TRLImageObject::Assign(const TRLGraphicObject& source) {
-    TRLGraphicObject::Assign(source);
-    Data = Same<TRLImageObject>(source).Data;
-    Parity = Same<TRLImageObject>(source).Parity;
 }

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <memory>
+#include <tuple>
 
 class TRLGraphicSurface;
 class TRLCanvas;
@@ -69,31 +70,100 @@ private:
 // kind number that no object has.
 TRLGraphicObject* CreateGraphicObject(TRLGraphicSurface& surface, TRLObjectKind kind);
 
-#define RL_GRAPHIC_OBJECT(Class, KindValue)                                                        \
-public:                                                                                            \
-    explicit Class(TRLGraphicSurface& surface) : TRLGraphicObject(surface) {}                      \
-    static constexpr TRLObjectKind StaticKind = TRLObjectKind::KindValue;                          \
-    TRLObjectKind Kind() const override {                                                          \
-        return StaticKind;                                                                         \
-    }                                                                                              \
-    void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
+// One field of an object kind in its page-record form, and how moving and scaling the object
+// changes it. Fields that are not positions or sizes (colours, brushes, texts, picture data)
+// stay as they are.
+namespace RLObjectField {
+void Write(TRLPageWriter& writer, uint8_t value);
+void Write(TRLPageWriter& writer, uint16_t value);
+void Write(TRLPageWriter& writer, bool value);
+void Write(TRLPageWriter& writer, const TRLMetaColor& value);
+void Write(TRLPageWriter& writer, const TRLMetaPoint& value);
+void Write(TRLPageWriter& writer, const TRLMetaPointArray& value);
+void Write(TRLPageWriter& writer, const TRLMetaPen& value);
+void Write(TRLPageWriter& writer, const TRLMetaBrush& value);
+void Write(TRLPageWriter& writer, const TRLMetaFont& value);
+void Write(TRLPageWriter& writer, const QString& value);
+void Write(TRLPageWriter& writer, const QByteArray& value);
 
-class TRLPixelObject : public TRLGraphicObject {
-    RL_GRAPHIC_OBJECT(TRLPixelObject, Pixel)
-    void SaveToStream(TRLPageWriter& writer) const override;
-    void LoadFromStream(TRLSpanReader& reader) override;
-    void Assign(const TRLGraphicObject& source) override;
+void Read(TRLSpanReader& reader, uint8_t& value);
+void Read(TRLSpanReader& reader, uint16_t& value);
+void Read(TRLSpanReader& reader, bool& value);
+void Read(TRLSpanReader& reader, TRLMetaColor& value);
+void Read(TRLSpanReader& reader, TRLMetaPoint& value);
+void Read(TRLSpanReader& reader, TRLMetaPointArray& value);
+void Read(TRLSpanReader& reader, TRLMetaPen& value);
+void Read(TRLSpanReader& reader, TRLMetaBrush& value);
+void Read(TRLSpanReader& reader, TRLMetaFont& value);
+void Read(TRLSpanReader& reader, QString& value);
+void Read(TRLSpanReader& reader, QByteArray& value);
+
+void Offset(TRLMetaPoint& value, int32_t dx, int32_t dy);
+void Offset(TRLMetaPointArray& value, int32_t dx, int32_t dy);
+template <class T> void Offset(T&, int32_t, int32_t) {}
+
+void Inflate(TRLMetaPoint& value, double xFactor, double yFactor);
+void Inflate(TRLMetaPointArray& value, double xFactor, double yFactor);
+// A pen's width scales across, a font's size down the page.
+void Inflate(TRLMetaPen& value, double xFactor, double yFactor);
+void Inflate(TRLMetaFont& value, double xFactor, double yFactor);
+template <class T> void Inflate(T&, double, double) {}
+} // namespace RLObjectField
+
+// An object kind described by its fields: Object::Fields(object) ties them in the order the page
+// record keeps them after the common part. Writing, reading, copying, moving and scaling follow
+// from that list; each kind draws itself (RLPagePaint.cpp).
+template <class Object, TRLObjectKind KindValue>
+class TRLGraphicObjectOf : public TRLGraphicObject {
+public:
+    static constexpr TRLObjectKind StaticKind = KindValue;
+    explicit TRLGraphicObjectOf(TRLGraphicSurface& surface) : TRLGraphicObject(surface) {}
+
+    TRLObjectKind Kind() const override { return StaticKind; }
+    void SaveToStream(TRLPageWriter& writer) const override {
+        TRLGraphicObject::SaveToStream(writer);
+        std::apply([&writer](const auto&... field) { (RLObjectField::Write(writer, field), ...); },
+                   Object::Fields(Self()));
+    }
+    void LoadFromStream(TRLSpanReader& reader) override {
+        TRLGraphicObject::LoadFromStream(reader);
+        std::apply([&reader](auto&... field) { (RLObjectField::Read(reader, field), ...); },
+                   Object::Fields(Self()));
+    }
+    void Assign(const TRLGraphicObject& source) override {
+        TRLGraphicObject::Assign(source);
+        Object::Fields(Self()) = Object::Fields(static_cast<const Object&>(source));
+    }
+    void Offset(int32_t dx, int32_t dy) override {
+        TRLGraphicObject::Offset(dx, dy);
+        std::apply([=](auto&... field) { (RLObjectField::Offset(field, dx, dy), ...); },
+                   Object::Fields(Self()));
+    }
+    void Inflate(double xFactor, double yFactor) override {
+        TRLGraphicObject::Inflate(xFactor, yFactor);
+        std::apply([=](auto&... field) { (RLObjectField::Inflate(field, xFactor, yFactor), ...); },
+                   Object::Fields(Self()));
+    }
+
+private:
+    Object& Self() { return static_cast<Object&>(*this); }
+    const Object& Self() const { return static_cast<const Object&>(*this); }
+};
+
+class TRLPixelObject : public TRLGraphicObjectOf<TRLPixelObject, TRLObjectKind::Pixel> {
+public:
+    using TRLGraphicObjectOf::TRLGraphicObjectOf;
+    static auto Fields(auto& o) { return std::tie(o.Color); }
+    void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
 
     TRLMetaColor Color;
 };
 
-class TRLLineObject : public TRLGraphicObject {
-    RL_GRAPHIC_OBJECT(TRLLineObject, Line)
-    void SaveToStream(TRLPageWriter& writer) const override;
-    void LoadFromStream(TRLSpanReader& reader) override;
-    void Assign(const TRLGraphicObject& source) override;
-    void Offset(int32_t dx, int32_t dy) override;
-    void Inflate(double xFactor, double yFactor) override;
+class TRLLineObject : public TRLGraphicObjectOf<TRLLineObject, TRLObjectKind::Line> {
+public:
+    using TRLGraphicObjectOf::TRLGraphicObjectOf;
+    static auto Fields(auto& o) { return std::tie(o.FromPoint, o.ToPoint, o.Pen, o.Brush); }
+    void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
 
     TRLMetaPoint FromPoint;
     TRLMetaPoint ToPoint;
@@ -101,24 +171,25 @@ class TRLLineObject : public TRLGraphicObject {
     TRLMetaBrush Brush;
 };
 
-class TRLRectangleObject : public TRLGraphicObject {
-    RL_GRAPHIC_OBJECT(TRLRectangleObject, Rectangle)
-    void SaveToStream(TRLPageWriter& writer) const override;
-    void LoadFromStream(TRLSpanReader& reader) override;
-    void Assign(const TRLGraphicObject& source) override;
-    void Inflate(double xFactor, double yFactor) override;
+class TRLRectangleObject : public TRLGraphicObjectOf<TRLRectangleObject, TRLObjectKind::Rectangle> {
+public:
+    using TRLGraphicObjectOf::TRLGraphicObjectOf;
+    static auto Fields(auto& o) { return std::tie(o.Pen, o.Brush); }
+    void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
 
     TRLMetaPen Pen;
     TRLMetaBrush Brush;
 };
 
-class TRLTextObject : public TRLGraphicObject {
-    RL_GRAPHIC_OBJECT(TRLTextObject, Text)
-    void SaveToStream(TRLPageWriter& writer) const override;
-    void LoadFromStream(TRLSpanReader& reader) override;
+class TRLTextObject : public TRLGraphicObjectOf<TRLTextObject, TRLObjectKind::Text> {
+public:
+    using TRLGraphicObjectOf::TRLGraphicObjectOf;
+    static auto Fields(auto& o) {
+        return std::tie(o.Alignment, o.Layout, o.Origin, o.TextFlags, o.Text, o.Brush, o.Font);
+    }
+    void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
+    // The font's name index is only meaningful in the source page's font list.
     void Assign(const TRLGraphicObject& source) override;
-    void Offset(int32_t dx, int32_t dy) override;
-    void Inflate(double xFactor, double yFactor) override;
 
     // The font's name lives in the page's font list; setting it enters it there.
     QString FontName() const;
@@ -135,68 +206,70 @@ class TRLTextObject : public TRLGraphicObject {
     TRLMetaTextFlags TextFlags = MetaTextFlagNoClipping | MetaTextFlagKeepWhole;
 };
 
-class TRLFillRectObject : public TRLGraphicObject {
-    RL_GRAPHIC_OBJECT(TRLFillRectObject, FillRect)
-    void SaveToStream(TRLPageWriter& writer) const override;
-    void LoadFromStream(TRLSpanReader& reader) override;
-    void Assign(const TRLGraphicObject& source) override;
+class TRLFillRectObject : public TRLGraphicObjectOf<TRLFillRectObject, TRLObjectKind::FillRect> {
+public:
+    using TRLGraphicObjectOf::TRLGraphicObjectOf;
+    static auto Fields(auto& o) { return std::tie(o.Brush); }
+    void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
 
     TRLMetaBrush Brush;
 };
 
-class TRLEllipseObject : public TRLGraphicObject {
-    RL_GRAPHIC_OBJECT(TRLEllipseObject, Ellipse)
-    void SaveToStream(TRLPageWriter& writer) const override;
-    void LoadFromStream(TRLSpanReader& reader) override;
-    void Assign(const TRLGraphicObject& source) override;
-    void Inflate(double xFactor, double yFactor) override;
+class TRLEllipseObject : public TRLGraphicObjectOf<TRLEllipseObject, TRLObjectKind::Ellipse> {
+public:
+    using TRLGraphicObjectOf::TRLGraphicObjectOf;
+    static auto Fields(auto& o) { return std::tie(o.Pen, o.Brush); }
+    void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
 
     TRLMetaPen Pen;
     TRLMetaBrush Brush;
 };
 
-class TRLPolygonObject : public TRLGraphicObject {
-    RL_GRAPHIC_OBJECT(TRLPolygonObject, Polygon)
-    void SaveToStream(TRLPageWriter& writer) const override;
-    void LoadFromStream(TRLSpanReader& reader) override;
-    void Assign(const TRLGraphicObject& source) override;
-    void Offset(int32_t dx, int32_t dy) override;
-    void Inflate(double xFactor, double yFactor) override;
+class TRLPolygonObject : public TRLGraphicObjectOf<TRLPolygonObject, TRLObjectKind::Polygon> {
+public:
+    using TRLGraphicObjectOf::TRLGraphicObjectOf;
+    static auto Fields(auto& o) { return std::tie(o.Pen, o.Brush, o.Points); }
+    void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
 
     TRLMetaPen Pen;
     TRLMetaBrush Brush;
     TRLMetaPointArray Points;
 };
 
-class TRLPolylineObject : public TRLGraphicObject {
-    RL_GRAPHIC_OBJECT(TRLPolylineObject, Polyline)
-    void SaveToStream(TRLPageWriter& writer) const override;
-    void LoadFromStream(TRLSpanReader& reader) override;
-    void Assign(const TRLGraphicObject& source) override;
-    void Offset(int32_t dx, int32_t dy) override;
-    void Inflate(double xFactor, double yFactor) override;
+class TRLPolylineObject : public TRLGraphicObjectOf<TRLPolylineObject, TRLObjectKind::Polyline> {
+public:
+    using TRLGraphicObjectOf::TRLGraphicObjectOf;
+    static auto Fields(auto& o) { return std::tie(o.Pen, o.Points); }
+    void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
 
     TRLMetaPen Pen;
     TRLMetaPointArray Points;
 };
 
-class TRLImageObject : public TRLGraphicObject {
-    RL_GRAPHIC_OBJECT(TRLImageObject, Image)
-    void SaveToStream(TRLPageWriter& writer) const override;
-    void LoadFromStream(TRLSpanReader& reader) override;
-    void Assign(const TRLGraphicObject& source) override;
+class TRLImageObject : public TRLGraphicObjectOf<TRLImageObject, TRLObjectKind::Image> {
+public:
+    using TRLGraphicObjectOf::TRLGraphicObjectOf;
+    static auto Fields(auto& o) { return std::tie(o.Data, o.Parity); }
+    void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
 
     // Tagged graphic: "NIL", "BMP" + bitmap file, or "ICO" + icon file (RLGraphicData.h).
     QByteArray Data;
     bool Parity = false;
 };
 
-class TRLSetClipRectObject : public TRLGraphicObject {
-    RL_GRAPHIC_OBJECT(TRLSetClipRectObject, SetClipRect)
+// Clip changes carry no fields of their own: the common bounds are the clip.
+class TRLSetClipRectObject
+    : public TRLGraphicObjectOf<TRLSetClipRectObject, TRLObjectKind::SetClipRect> {
+public:
+    using TRLGraphicObjectOf::TRLGraphicObjectOf;
+    static auto Fields(auto&) { return std::tuple<>(); }
+    void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
 };
 
-class TRLResetClipRectObject : public TRLGraphicObject {
-    RL_GRAPHIC_OBJECT(TRLResetClipRectObject, ResetClipRect)
+class TRLResetClipRectObject
+    : public TRLGraphicObjectOf<TRLResetClipRectObject, TRLObjectKind::ResetClipRect> {
+public:
+    using TRLGraphicObjectOf::TRLGraphicObjectOf;
+    static auto Fields(auto&) { return std::tuple<>(); }
+    void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
 };
-
-#undef RL_GRAPHIC_OBJECT

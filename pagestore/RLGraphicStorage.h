@@ -92,8 +92,11 @@ public:
     // The counter's present value: the group of every object recorded now.
     static int32_t CurrentGroupId();
 
+    // Drops a page from the cache without storing it: the page is moving to another store
+    // (TRLGraphicSurface::SetStorage).
+    void RemoveFromCache(const TRLGraphicSurface* page);
+
 private:
-    friend class TRLGraphicSurface;
     void EnsureTempFile();
     void StorePageLocked(TRLGraphicSurface& page);
     std::shared_ptr<TRLGraphicSurface> LoadPageLocked(int index);
@@ -102,7 +105,6 @@ private:
     void FlushModifiedLocked();
     // Whether a page or a setting holds a character that Windows-1252 lacks.
     bool NeedsUtf8Locked() const;
-    void RemoveFromCache(const TRLGraphicSurface* page);
     void ComponentDestroyed(QObject* component);
     [[noreturn]] void ThrowFileError(const QString& action) const;
 

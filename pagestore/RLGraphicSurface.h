@@ -159,6 +159,8 @@ public:
     }
 
 private:
+    // The store files a page under an index it alone gives out, and takes a page back from its
+    // file already filed: the page's index and membership are not for anyone else to set.
     friend class TRLGraphicStorage;
     void Touch();
     void WriteRecord(TRLPageWriter& writer) const;

@@ -52,13 +52,13 @@ struct TRLPen {
     TRLPenMode Mode = TRLPenMode::Copy;
     TRLPenStyle Style = TRLPenStyle::Solid;
     int32_t Width = 1;
-    friend bool operator==(const TRLPen&, const TRLPen&) = default;
+    bool operator==(const TRLPen&) const = default;
 };
 
 struct TRLBrush {
     QColor Color = Qt::white;
     TRLBrushStyle Style = TRLBrushStyle::Solid;
-    friend bool operator==(const TRLBrush&, const TRLBrush&) = default;
+    bool operator==(const TRLBrush&) const = default;
 };
 
 // A font as report controls describe it: a name and a size in points, made for a device of
@@ -76,7 +76,7 @@ struct TRLFont {
     // Character height in pixels on a device of the font's own resolution, rounded half up as
     // the platform computed it: 10 pt at 96 per inch is 13 pixels.
     int32_t Height() const { return -((Size * PixelsPerInch * 2 + 72) / 144); }
-    friend bool operator==(const TRLFont&, const TRLFont&) = default;
+    bool operator==(const TRLFont&) const = default;
 };
 
 // The QFont that draws or measures the font on a device of pixelsPerInch: its pixel size is

@@ -22,7 +22,7 @@ struct TRLMetaColor {
 
     static TRLMetaColor FromColor(const QColor& color);
     QColor ToColor() const { return QColor(Red, Green, Blue); }
-    friend bool operator==(const TRLMetaColor&, const TRLMetaColor&) = default;
+    bool operator==(const TRLMetaColor&) const = default;
 };
 
 // Stored enumeration values (platform ordinal + 1).
@@ -65,7 +65,7 @@ struct TRLMetaPen {
     void Inflate(double factor);
     void FromPen(const TRLPen& pen);
     TRLPen ToPen() const;
-    friend bool operator==(const TRLMetaPen&, const TRLMetaPen&) = default;
+    bool operator==(const TRLMetaPen&) const = default;
 };
 
 struct TRLMetaBrush {
@@ -74,7 +74,7 @@ struct TRLMetaBrush {
 
     void FromBrush(const TRLBrush& brush);
     TRLBrush ToBrush() const;
-    friend bool operator==(const TRLMetaBrush&, const TRLMetaBrush&) = default;
+    bool operator==(const TRLMetaBrush&) const = default;
 };
 
 // The font name is not held here: NameIndex points into the owning page's font list, so that
@@ -89,7 +89,7 @@ struct TRLMetaFont {
     int32_t Size = 0;
     TRLMetaFontStyles Style = 0;
 
-    friend bool operator==(const TRLMetaFont&, const TRLMetaFont&) = default;
+    bool operator==(const TRLMetaFont&) const = default;
 };
 
 // Conversions of stored enumeration values back to the platform; out-of-range values give the

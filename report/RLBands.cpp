@@ -21,6 +21,14 @@ bool IsFooterKind(TRLBandType type) {
     return type == btColumnFooter || type == btFooter;
 }
 
+// The names of every control below parent.
+void CollectNames(const TRLCustomControl& parent, QStringList& names) {
+    for (const TRLCustomControl* c : parent.Controls()) {
+        names << c->Name();
+        CollectNames(*c, names);
+    }
+}
+
 } // namespace
 
 // ---- TRLSortedBands --------------------------------------------------------------------------
@@ -66,7 +74,7 @@ void TRLCustomBand::SetBandType(TRLBandType type) {
         return;
     bandType_ = type;
     if (!Loading())
-        if (auto* site = ControlCast<TRLCustomSite>(Parent()))
+        if (auto* site = qobject_cast<TRLCustomSite*>(Parent()))
             site->AlignControls();
 }
 
@@ -105,116 +113,136 @@ void TRLCustomBand::NewPageForBand(TRLCustomPager& pager) {
     MovePrintTopToCursor();
 }
 
+void TRLCustomBand::StartPageIfTooTall(TRLCustomPager& pager) {
+    newPageDone_ = false;
+    // The fit test needs the page that the band will go on; a page that is not started yet
+    // will be a fresh one.
+    if (!pager.SurfaceIsOpen() || options_.Contains(boOptimisticPageBreak) ||
+        IsFooterKind(bandType_))
+        return;
+    int available = 0;
+    if (!HeightFits(Height(), available) && (integralHeight_ || available < 0)) {
+        pager.NewPage(*this, false);
+        newPageDone_ = true;
+    }
+}
+
 void TRLCustomBand::Print() {
     // Whether the band prints a real record is decided before it prints: its own printing
     // does not change it.
     const bool data = IsDataBand();
     TRLCustomSite::Print();
-    TRLCustomPager& pager = RequireParentPager();
-    if (data || bandType_ == btSummary) {
-        if (data)
-            ++pager.detailCount_;
-        for (TRLCustomPager* p = &pager; p; p = p->ParentPager())
-            p->dataPrinted_ = true;
-    }
-    if (bandType_ == btDetail && computable_)
-        ++pager.pageDetailCount_;
+    RequireParentPager().CountPrintedBand(*this, data);
     if (pageBreaking_ == pbAfterPrint)
-        RequireParentReport().pageBreakPending_ = true;
+        RequireParentReport().RequestPageBreak();
 }
 
-void TRLCustomBand::TransferSurface() {
-    TRLCustomPager& pager = RequireParentPager();
-    TRLCustomReport& report = RequireParentReport();
+void TRLCustomBand::BreakPageIfAllowed(TRLCustomPager& pager) {
+    const bool moveOnly = !pager.PageMayBreak();
+    pager.NewPage(*this, moveOnly);
+    if (!moveOnly)
+        newPageDone_ = true;
+}
 
-    // A pending or demanded page break comes first.
-    bool breakNow = false;
-    const bool data = IsDataBand();
-    if ((data || (bandType_ == btSummary && pager.DetailCount() > 0)) && report.pageBreakPending_) {
-        report.pageBreakPending_ = false;
-        breakNow = true;
-    }
+void TRLCustomBand::BreakPageBeforeTransfer(TRLCustomPager& pager) {
+    TRLCustomReport& report = RequireParentReport();
+    // A break asked for by a band printed before this one is taken by the next band that
+    // prints a record, or by the summary of a pager that printed some.
+    const bool takesRequest = IsDataBand() || (bandType_ == btSummary && pager.DetailCount() > 0);
+    bool breakNow = takesRequest && report.TakePageBreakRequest();
     if (pageBreaking_ == pbBeforePrint && report.DataPrinted())
         breakNow = true;
     if (bandType_ == btDetail && pager.MaxBands() >= 1 &&
         pager.PageDetailCount() >= pager.MaxBands() && !pager.Completing())
         breakNow = true;
     if (breakNow) {
-        const bool moveOnly = !pager.PageMayBreak();
-        pager.NewPage(*this, moveOnly);
-        if (!moveOnly)
-            newPageDone_ = true;
+        BreakPageIfAllowed(pager);
         MovePrintTopToCursor();
     }
+}
 
-    // Bottom placement.
-    if (alignToBottom_ || bandType_ == btFooter) {
-        if (bandType_ == btColumnFooter || bandType_ == btSummary) {
-            auto target = [&] {
-                int t = pager.FreeHeight();
-                if (bandType_ == btColumnFooter)
-                    t -= pager.BottomAlignedHeights(btSummary) +
-                         pager.BottomAlignedHeights(btColumnFooter, this);
-                else
-                    t -= pager.BottomAlignedHeights(btSummary, this);
-                return t;
-            };
-            // Column footers close the page they belong to, which may be ending right now:
-            // they never start another one. The room kept back for them makes a cursor below
-            // their place rare (a band that grew past it); they then follow right below it.
-            if (target() >= pager.cursor_)
-                pager.cursor_ = target();
-            else if (bandType_ == btSummary) {
-                const bool moveOnly = !pager.PageMayBreak();
-                pager.NewPage(*this, moveOnly);
-                if (!moveOnly)
-                    newPageDone_ = true;
-                pager.cursor_ = std::max(pager.cursor_, target());
-            }
-        } else if (bandType_ == btFooter) {
-            pager.cursor_ = std::max(pager.cursor_, pager.FreeHeight());
+void TRLCustomBand::PlaceAtBottom(TRLCustomPager& pager) {
+    if (bandType_ == btFooter) {
+        pager.SetPrintCursor(std::max(pager.PrintCursor(), pager.FreeHeight()));
+    } else if (bandType_ == btColumnFooter || bandType_ == btSummary) {
+        // Bottom-aligned bands stack upwards from the free height: the summaries lowest, the
+        // column footers above them.
+        const auto target = [&] {
+            if (bandType_ == btColumnFooter)
+                return pager.FreeHeight() - (pager.BottomAlignedHeights(btSummary) +
+                                             pager.BottomAlignedHeights(btColumnFooter, this));
+            return pager.FreeHeight() - pager.BottomAlignedHeights(btSummary, this);
+        };
+        // Column footers close the page they belong to, which may be ending right now: they
+        // never start another one. The room kept back for them makes a cursor below their
+        // place rare (a band that grew past it); they then follow right below it.
+        if (target() >= pager.PrintCursor())
+            pager.SetPrintCursor(target());
+        else if (bandType_ == btSummary) {
+            BreakPageIfAllowed(pager);
+            pager.SetPrintCursor(std::max(pager.PrintCursor(), target()));
         }
-        MovePrintTopToCursor();
     }
+    MovePrintTopToCursor();
+}
 
+int TRLCustomBand::SliceHeight(TRLCustomPager& pager, int printed, bool& newPage) {
+    newPage = false;
+    const int rest = PrintHeight() - printed;
+    int available = 0;
+    if (IsFooterKind(bandType_) || HeightFits(rest, available))
+        return rest;
+    if (!newPageDone_ && (integralHeight_ || available < 0)) {
+        NewPageForBand(pager);
+        newPage = true;
+        return rest;
+    }
+    if (integralHeight_)
+        return rest; // kept whole: runs past the bottom of the page
+    int row = 0;
+    if (available > 0 && Surface().FindFreeRow(printed + available, row) && row > printed)
+        return row - printed;
+    if (!newPageDone_) {
+        NewPageForBand(pager);
+        newPage = true;
+        return rest;
+    }
+    return available > 0 ? available : rest; // a new page would give no more room
+}
+
+void TRLCustomBand::CopySlice(TRLCustomPager& pager, int printed, int slice) {
+    const TRLRect source{0, printed, PrintWidth(), printed + slice};
+    const TRLRect dest{PrintLeft(), PrintTop(), PrintLeft() + PrintWidth(), PrintTop() + slice};
+    TRLGraphicSurface& target = pager.Surface();
+    target.SetClipRect(dest);
+    DrawFrame(target, {PrintLeft(), PrintTop() - printed, PrintLeft() + PrintWidth(),
+                       PrintTop() - printed + PrintHeight()});
+    target.ResetClipRect();
+    target.CopyRect(dest, Surface(), source);
+}
+
+void TRLCustomBand::TransferSurface() {
+    TRLCustomPager& pager = RequireParentPager();
+    BreakPageBeforeTransfer(pager);
+    if (alignToBottom_ || bandType_ == btFooter)
+        PlaceAtBottom(pager);
     // Slices: normally one; a band that does not fit is moved or cut at a free row. A band kept
     // whole that does not fit even on a new page runs past its bottom; a band that may be split
     // is cut on every page it reaches, at the margin itself when no row leaves the text whole.
     int printed = 0;
     int slice = 0;
     while (PrintHeight() > printed) {
-        slice = PrintHeight() - printed;
-        int available = 0;
-        if (!IsFooterKind(bandType_) && !HeightFits(slice, available)) {
-            if (!newPageDone_ && (integralHeight_ || available < 0)) {
-                NewPageForBand(pager);
-                continue;
-            }
-            if (!integralHeight_) {
-                int row = 0;
-                if (available > 0 && Surface().FindFreeRow(printed + available, row) &&
-                    row > printed)
-                    slice = row - printed;
-                else if (!newPageDone_) {
-                    NewPageForBand(pager);
-                    continue;
-                } else if (available > 0)
-                    slice = available; // a new page would give no more room
-            }
-        }
-        const TRLRect source{0, printed, PrintWidth(), printed + slice};
-        const TRLRect dest{PrintLeft(), PrintTop(), PrintLeft() + PrintWidth(), PrintTop() + slice};
-        TRLGraphicSurface& target = pager.Surface();
-        target.SetClipRect(dest);
-        DrawFrame(target, {PrintLeft(), PrintTop() - printed, PrintLeft() + PrintWidth(),
-                           PrintTop() - printed + PrintHeight()});
-        target.ResetClipRect();
-        target.CopyRect(dest, Surface(), source);
+        bool newPage = false;
+        slice = SliceHeight(pager, printed, newPage);
+        // The band moved to a new page: what remains is measured again there.
+        if (newPage)
+            continue;
+        CopySlice(pager, printed, slice);
         printed += slice;
         if (printed < PrintHeight())
             NewPageForBand(pager);
     }
-    pager.cursor_ += slice;
+    pager.SetPrintCursor(pager.PrintCursor() + slice);
 }
 
 // ---- TRLCustomPager --------------------------------------------------------------------------
@@ -227,7 +255,7 @@ TRLCustomPager::TRLCustomPager(TRLCustomControl* parent) : TRLCustomBandSet(pare
 TRLAllowedBands TRLCustomPager::AllowedBands() const {
     TRLAllowedBands bands;
     for (TRLCustomControl* c : Controls())
-        if (auto* band = ControlCast<TRLCustomBand>(c))
+        if (auto* band = qobject_cast<TRLCustomBand*>(c))
             bands.Include(band->BandType());
     return bands;
 }
@@ -242,8 +270,7 @@ void TRLCustomPager::SetAllowedBands(TRLAllowedBands bands) {
         const auto type = static_cast<TRLBandType>(t);
         if (bands.Contains(type) && !present.Contains(type)) {
             QStringList names;
-            for (TRLCustomControl* c : Owner()->findChildren<TRLCustomControl*>())
-                names << c->Name();
+            CollectNames(*Owner(), names);
             auto* band = new TRLBand(this);
             band->SetName(NextComponentName(QStringLiteral("TRLBand"), names));
             band->SetBandType(type);
@@ -251,7 +278,7 @@ void TRLCustomPager::SetAllowedBands(TRLAllowedBands bands) {
             band->SetAlign(faTop);
         } else if (!bands.Contains(type) && present.Contains(type)) {
             for (TRLCustomControl* c : std::vector<TRLCustomControl*>(Controls()))
-                if (auto* band = ControlCast<TRLCustomBand>(c); band && band->BandType() == type)
+                if (auto* band = qobject_cast<TRLCustomBand*>(c); band && band->BandType() == type)
                     delete band;
         }
     }
@@ -261,9 +288,9 @@ void TRLCustomPager::SetAllowedBands(TRLAllowedBands bands) {
 void TRLCustomPager::SortBands() {
     sortedBands_.Clear();
     for (TRLCustomControl* c : Controls()) {
-        if (auto* band = ControlCast<TRLCustomBand>(c))
+        if (auto* band = qobject_cast<TRLCustomBand*>(c))
             sortedBands_.Add(band);
-        else if (auto* pager = ControlCast<TRLCustomPager>(c))
+        else if (auto* pager = qobject_cast<TRLCustomPager*>(c))
             pager->SortBands();
     }
 }
@@ -313,21 +340,10 @@ int TRLCustomPager::PrintBands(TRLBandType type) {
 
 void TRLCustomPager::PrintBand(TRLCustomBand& band) {
     band.SaveBounds();
-    band.newPageDone_ = false;
     const auto restore = qScopeGuard([&band] { band.RestoreBounds(); });
     if (!band.Visible())
         return;
-    // The fit test needs the page that the band will go on; a page that is not started yet
-    // will be a fresh one.
-    if (SurfaceIsOpen() && !band.Options().Contains(boOptimisticPageBreak) &&
-        !IsFooterKind(band.BandType())) {
-        int available = 0;
-        if (!band.HeightFits(band.Height(), available) &&
-            (band.IntegralHeight() || available < 0)) {
-            NewPage(band, false);
-            band.newPageDone_ = true;
-        }
-    }
+    band.StartPageIfTooTall(*this);
     if (band.CanPrint()) {
         // The record counts in the aggregates once, before its own band's texts are made.
         if (band.IsDataBand() && band.CarbonCopy() == 0)
@@ -365,7 +381,7 @@ void TRLCustomPager::PrintDetail() {
         MeasureFooters();
     detailAdvanced_ = false;
     for (TRLCustomControl* c : std::vector<TRLCustomControl*>(Controls()))
-        if (auto* group = ControlCast<TRLCustomGroup>(c); group && group->Visible()) {
+        if (auto* group = qobject_cast<TRLCustomGroup*>(c); group && group->Visible()) {
             group->PrintGroup();
             // The group printed the records of its key: this record is already the next one.
             if (detailAdvanced_)
@@ -480,6 +496,17 @@ void TRLCustomPager::CompletePage() {
             break;
         PrintBand(*band);
     }
+}
+
+void TRLCustomPager::CountPrintedBand(const TRLCustomBand& band, bool dataBand) {
+    if (dataBand || band.BandType() == btSummary) {
+        if (dataBand)
+            ++detailCount_;
+        for (TRLCustomPager* p = this; p; p = p->ParentPager())
+            p->dataPrinted_ = true;
+    }
+    if (band.BandType() == btDetail && band.Computable())
+        ++pageDetailCount_;
 }
 
 void TRLCustomPager::SurfaceOpening() {
@@ -705,7 +732,7 @@ void TRLCustomGroup::PrintGroup() {
         PrintFooters(true);
         CloseSurface();
     }
-    parent.detailAdvanced_ = true;
+    parent.ChildGroupAdvancedRecord();
 }
 
 void TRLCustomGroup::ComputePrintRect() {
@@ -719,5 +746,5 @@ void TRLCustomGroup::TransferSurface() {
     // The group takes on the page the room its bands used.
     SetPrintSize(PrintWidth(), cursor_ + FrameMargins().Bottom);
     TRLCustomSite::TransferSurface();
-    parent.cursor_ = PrintTop() + PrintHeight();
+    parent.SetPrintCursor(PrintTop() + PrintHeight());
 }

@@ -38,17 +38,17 @@ private:
 
 // A site that holds bands.
 class TRLCustomBandSet : public TRLCustomSite {
+    Q_OBJECT
+
 public:
     explicit TRLCustomBandSet(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomBandSet"); }
 };
 
 class TRLCustomBand : public TRLCustomBandSet {
-public:
-    static constexpr uint8_t OwnKind = ckBand;
+    Q_OBJECT
 
+public:
     explicit TRLCustomBand(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomBand"); }
 
     TRLBandType BandType() const { return bandType_; }
     void SetBandType(TRLBandType type); // re-aligns the parent
@@ -80,10 +80,13 @@ public:
     // Whether h fits below the pager's cursor; available gets the room left, which keeps back
     // the room of the column footers still to print on the page.
     bool HeightFits(int h, int& available) const;
+    // Run by the pager before the band prints: starts a new page when the band does not fit
+    // below the cursor (unless it is a footer, breaks optimistically, or may be split and
+    // still has room).
+    void StartPageIfTooTall(TRLCustomPager& pager);
 
     int AlignPriority() const override;
     int AlignGroupIndex() const override { return groupIndex_; }
-    uint8_t ControlKinds() const final { return ckSite | ckBand; }
 
 protected:
     void Print() override;
@@ -93,9 +96,19 @@ protected:
     bool CanAutoExpand() const override { return autoExpand_; }
 
 private:
-    friend class TRLCustomPager;
     void MovePrintTopToCursor();
     void NewPageForBand(TRLCustomPager& pager);
+    // Starts a new page for the band where the pager may break one; otherwise only moves the
+    // band to the cursor.
+    void BreakPageIfAllowed(TRLCustomPager& pager);
+    // The steps of TransferSurface: a page break the report asked for or the band demands,
+    // the move to the bottom of the page, and the copy onto the pager's page, a slice a page.
+    void BreakPageBeforeTransfer(TRLCustomPager& pager);
+    void PlaceAtBottom(TRLCustomPager& pager);
+    // The height of the next slice, from the band's surface row `printed` on. Sets newPage
+    // instead when the band had to move to a new page first.
+    int SliceHeight(TRLCustomPager& pager, int printed, bool& newPage);
+    void CopySlice(TRLCustomPager& pager, int printed, int slice);
     // A new page was started for this band during the current print: what remains of it is
     // copied whole, without another fit test.
     bool newPageDone_ = false;
@@ -113,18 +126,18 @@ private:
 };
 
 class TRLBand : public TRLCustomBand {
+    Q_OBJECT
+
 public:
     explicit TRLBand(TRLCustomControl* parent = nullptr) : TRLCustomBand(parent) {}
-    QString ClassName() const override { return QStringLiteral("TRLBand"); }
 };
 
 // A band set that paginates.
 class TRLCustomPager : public TRLCustomBandSet {
-public:
-    static constexpr uint8_t OwnKind = ckPager;
+    Q_OBJECT
 
+public:
     explicit TRLCustomPager(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomPager"); }
 
     // The types of the bands present. Setting it creates a 20-pixel band for each added type
     // and deletes the bands of removed types.
@@ -140,8 +153,10 @@ public:
     void SetFooterMeasuring(TRLFooterMeasuring v) { footerMeasuring_ = v; }
 
     // --- run state ---
-    // Report pixels from the pager's top.
+    // Report pixels from the pager's top. Its bands and child groups move it as they take
+    // room on the page.
     int PrintCursor() const { return cursor_; }
+    void SetPrintCursor(int y) { cursor_ = y; }
     // Detail bands printed in the run (what a detail-count field prints) and on this page.
     int DetailCount() const { return detailCount_; }
     int PageDetailCount() const { return pageDetailCount_; }
@@ -175,11 +190,20 @@ public:
     void MeasureFooters();
     // Completion with blank detail bands at the end of the run.
     void CompletePage();
+    // A band of this pager has printed: counts it among the records and details and marks the
+    // pagers from here up as having printed data. dataBand is the band's IsDataBand, taken
+    // before it printed.
+    void CountPrintedBand(const TRLCustomBand& band, bool dataBand);
+    // A child group has printed the records of its key: the current record is already the
+    // next one, so the detail loop does not advance again.
+    void ChildGroupAdvancedRecord() { detailAdvanced_ = true; }
+    // Heights of the visible bottom-aligned bands of a type, from `from` on in the sorted list
+    // (all of them when from is null): bottom-aligned bands stack upwards from the free height.
+    int BottomAlignedHeights(TRLBandType type, const TRLCustomBand* from = nullptr) const;
     // Resets counters, marks and cursor for a new run.
     virtual void BeginRun();
 
     int AlignPriority() const override { return 100; }
-    uint8_t ControlKinds() const override { return ckSite | ckPager; }
 
 protected:
     void SurfaceOpening() override;
@@ -187,11 +211,6 @@ protected:
     void SurfaceClosing() override;
     // Heights of the visible footers of this pager and of those above.
     int FooterHeights() const;
-    // Heights of the visible bottom-aligned bands of a type, from `from` on in the sorted list
-    // (all of them when from is null): bottom-aligned bands stack upwards from the free height.
-    int BottomAlignedHeights(TRLBandType type, const TRLCustomBand* from = nullptr) const;
-    friend class TRLCustomBand;
-    friend class TRLCustomGroup;
 
     int maxBands_ = 0;
     int minBands_ = 0;
@@ -214,17 +233,15 @@ protected:
 
 // A pager that iterates records.
 class TRLCustomSkipper : public TRLCustomPager {
+    Q_OBJECT
+
 public:
     using DataCountEvent = std::function<int(TRLCustomSkipper& sender)>;
     using NeedDataEvent = std::function<void(TRLCustomSkipper& sender, bool& moreData)>;
     using DataRecordEvent = std::function<void(TRLCustomSkipper& sender, int recNo, int copyNo,
                                                TRLRecordAction& action, bool& eof)>;
 
-    static constexpr uint8_t OwnKind = ckSkipper;
-
     explicit TRLCustomSkipper(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomSkipper"); }
-    uint8_t ControlKinds() const override { return ckSite | ckPager | ckSkipper; }
 
     // Rows are records; fields are columns found by their horizontal header text. A source
     // that reads as it goes (canFetchMore) is read further as the records advance.
@@ -297,12 +314,10 @@ private:
 
 // A pager that prints the detail of its skipper's records while their key stays the same.
 class TRLCustomGroup : public TRLCustomPager {
-public:
-    static constexpr uint8_t OwnKind = ckGroup;
+    Q_OBJECT
 
+public:
     explicit TRLCustomGroup(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomGroup"); }
-    uint8_t ControlKinds() const final { return ckSite | ckPager | ckGroup; }
 
     // Field names separated by ";" whose texts make the key.
     QString DataFields() const { return dataFields_; }
@@ -330,7 +345,8 @@ private:
 };
 
 class TRLGroup : public TRLCustomGroup {
+    Q_OBJECT
+
 public:
     explicit TRLGroup(TRLCustomControl* parent = nullptr) : TRLCustomGroup(parent) {}
-    QString ClassName() const override { return QStringLiteral("TRLGroup"); }
 };

@@ -36,7 +36,7 @@ bool IsIdentifier(const QString& name) {
 
 template <class T> T* FindAncestor(const TRLCustomControl* c) {
     for (TRLCustomControl* p = c->Parent(); p; p = p->Parent())
-        if (auto* t = ControlCast<T>(p))
+        if (auto* t = qobject_cast<T*>(p))
             return t;
     return nullptr;
 }
@@ -214,13 +214,17 @@ void TRLMargins::Changed() {
     if (!owner_ || owner_->Loading())
         return;
     owner_->AdjustBounds();
-    if (auto* site = ControlCast<TRLCustomSite>(owner_))
+    if (auto* site = qobject_cast<TRLCustomSite*>(owner_))
         site->AlignControls();
 }
 
 // ---- TRLCustomControl: tree ------------------------------------------------------------------
 
-TRLCustomControl::TRLCustomControl(TRLCustomControl* parent) : QObject(parent), parent_(parent) {
+QString TRLCustomControl::ClassName() const {
+    return QString::fromLatin1(metaObject()->className());
+}
+
+TRLCustomControl::TRLCustomControl(TRLCustomControl* parent) : parent_(parent) {
     if (parent) {
         parent->controls_.push_back(this);
         loading_ = parent->loading_;
@@ -260,17 +264,16 @@ void TRLCustomControl::SetParent(TRLCustomControl* parent) {
         siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
     }
     parent_ = parent;
-    QObject::setParent(parent);
     if (parent)
         parent->controls_.push_back(this);
     if (old) {
         old->ControlsChanged();
-        if (auto* site = ControlCast<TRLCustomSite>(old))
+        if (auto* site = qobject_cast<TRLCustomSite*>(old))
             site->AlignControls();
     }
     if (parent) {
         parent->ControlsChanged();
-        if (auto* site = ControlCast<TRLCustomSite>(parent))
+        if (auto* site = qobject_cast<TRLCustomSite*>(parent))
             site->AlignControls();
     }
 }
@@ -318,7 +321,7 @@ void TRLCustomControl::SetBounds(int left, int top, int width, int height) {
     if (!loading_ && !parentLoading && !restoringBounds_ && sized && (dw != 0 || dh != 0))
         ExpandParent(dw, dh);
     if (!loading_)
-        if (TRLCustomSite* site = ControlCast<TRLCustomSite>(parent_))
+        if (TRLCustomSite* site = qobject_cast<TRLCustomSite*>(parent_))
             site->AlignControls();
     BoundsChanged();
     NotifyHoldeds();
@@ -326,7 +329,7 @@ void TRLCustomControl::SetBounds(int left, int top, int width, int height) {
 
 TRLRect TRLCustomControl::AbsoluteBounds() const {
     TRLRect r = bounds_;
-    for (TRLCustomControl* p = parent_; p && !p->IsSite(); p = p->parent_) {
+    for (TRLCustomControl* p = parent_; p && !qobject_cast<TRLCustomSite*>(p); p = p->parent_) {
         r.Left += p->Left();
         r.Right += p->Left();
         r.Top += p->Top();
@@ -371,7 +374,7 @@ void TRLCustomControl::SetAlign(TRLControlAlign align) {
     if (align != faNone)
         anchors_ = {};
     if (!loading_)
-        if (auto* site = ControlCast<TRLCustomSite>(parent_))
+        if (auto* site = qobject_cast<TRLCustomSite*>(parent_))
             site->AlignControls();
 }
 
@@ -404,7 +407,7 @@ void TRLCustomControl::SetVisible(bool v) {
         return;
     visible_ = v;
     if (!loading_)
-        if (auto* site = ControlCast<TRLCustomSite>(parent_))
+        if (auto* site = qobject_cast<TRLCustomSite*>(parent_))
             site->AlignControls();
 }
 
@@ -610,7 +613,7 @@ void TRLCustomControl::SetTransparent(bool v) {
     transparent_ = v;
     if (!v)
         return;
-    if (ControlCast<TRLCustomReport>(this)) {
+    if (qobject_cast<TRLCustomReport*>(this)) {
         color_ = Qt::white;
         parentColor_ = false;
         ColorChanged();
@@ -726,7 +729,7 @@ TRLCustomSkipper* TRLCustomControl::ParentSkipper() const {
 
 TRLCustomReport* TRLCustomControl::ParentReport() const {
     for (const TRLCustomControl* c = this; c; c = c->parent_)
-        if (auto* r = ControlCast<TRLCustomReport>(c))
+        if (auto* r = qobject_cast<const TRLCustomReport*>(c))
             return const_cast<TRLCustomReport*>(r);
     return nullptr;
 }
@@ -877,7 +880,7 @@ bool TRLCustomControl::IsBlankRecord() const {
 QString TRLCustomControl::FieldText(const QString& fieldName) const {
     if (IsBlankRecord())
         return QString();
-    const TRLCustomSkipper* skipper = ControlCast<TRLCustomSkipper>(this);
+    const TRLCustomSkipper* skipper = qobject_cast<const TRLCustomSkipper*>(this);
     if (!skipper)
         skipper = ParentSkipper();
     return skipper ? skipper->FieldText(fieldName) : QString();

@@ -16,11 +16,13 @@
 //     (BeginRecording does both);
 //   - text controls override DoBeforePrint to do nothing and DoBeforeText to fire their own
 //     three-argument BeforePrint event, so that CanPrint runs the text chain in order;
-//   - register the class with TRLClassRegistry from the library's start-up function.
+//   - declare Q_OBJECT (the class name and the kind tests come from the meta-object) and
+//     register the class with TRLClassRegistry from the library's start-up function.
 //
-// Ownership: a control is owned by its parent (constructed with it, or moved by SetParent);
-// deleting a control deletes its children. The QObject parent mirrors this so that pointers
-// kept elsewhere can be QPointer-guarded.
+// Ownership: a control is owned by its parent's list of children (constructed with it, or moved
+// by SetParent), which keeps their creation order (the order they lay out, print and are
+// written in); deleting a control deletes its children. That list is the only owner: the QObject
+// part has no parent, and serves names, kind tests and QPointer guards.
 #pragma once
 
 #include "RLCore.h"
@@ -165,22 +167,15 @@ private:
 // Millimetres to report pixels: mm * 96 / 25.4, rounded.
 int MillimetersToPixels(double mm);
 
-// The report library's kinds of control, as bits: a control answers with every kind it is (a
-// report is a site, a pager and a skipper as well). The lookups up the tree run several times
-// for every control of every record, and dynamic_cast, which compares type names, made up a
-// fifth of preparing a report.
-enum TRLControlKind : uint8_t {
-    ckSite = 0x01,
-    ckBand = 0x02,
-    ckPager = 0x04,
-    ckSkipper = 0x08,
-    ckGroup = 0x10,
-    ckReport = 0x20
-};
-
 enum TRLAutoSizeDirection : uint8_t { asWidthDir = 1, asHeightDir = 2, asBothDirs = 3 };
 
+// Every control class declares Q_OBJECT: its kind is told by qobject_cast (the lookups up the
+// tree run several times for every control of every record, and dynamic_cast, which compares
+// type names, made up a fifth of preparing a report), and its class name, which the layouts and
+// the class registry use, is the meta-object's.
 class TRLCustomControl : public QObject, public TRLPersistent {
+    Q_OBJECT
+
 public:
     using NotifyEvent = std::function<void(TRLCustomControl& sender)>;
     using PrintEvent = std::function<void(TRLCustomControl& sender, bool& printIt)>;
@@ -190,7 +185,7 @@ public:
     TRLCustomControl(const TRLCustomControl&) = delete;
     TRLCustomControl& operator=(const TRLCustomControl&) = delete;
 
-    QString ClassName() const override { return QStringLiteral("TRLCustomControl"); }
+    QString ClassName() const override;
 
     // --- tree ---
     QString Name() const { return objectName(); }
@@ -354,12 +349,6 @@ public:
     void BeginLoad();
     void EndLoad();
 
-    // Kind tests used by the layout and printing rules.
-    virtual bool IsSite() const { return false; }
-    // The TRLControlKind bits of the control. Like dynamic_cast, the answer follows the part of
-    // the object that is constructed: a report under construction is a skipper until its own
-    // constructor runs.
-    virtual uint8_t ControlKinds() const { return 0; }
     // Order among controls of one align value: 0 for plain controls (bands and groups differ).
     virtual int AlignPriority() const { return 0; }
     // Bands share GroupIndex order inside one priority.
@@ -391,8 +380,10 @@ protected:
     // The design bounds kept by SaveBounds.
     TRLRect SavedBounds() const { return savedBounds_; }
 
+    // Sites decide their print visibility without the text chain of CanPrint.
+    void SetPrintVisible(bool v) { printVisible_ = v; }
+
 private:
-    friend class TRLCustomSite;
     void ApplyHolders(TRLRect& r);
     void ExpandParent(int dw, int dh);
     void NotifyHoldeds();
@@ -448,14 +439,3 @@ private:
     bool measuring_ = false;
     bool loading_ = false;
 };
-
-// dynamic_cast for the kinds of TRLControlKind: T is one of the classes that name their kind in
-// OwnKind (TRLCustomSite, TRLCustomBand, TRLCustomPager, TRLCustomSkipper, TRLCustomGroup,
-// TRLCustomReport). Null for null or a control of another kind.
-template <class T> T* ControlCast(TRLCustomControl* control) {
-    return control && (control->ControlKinds() & T::OwnKind) ? static_cast<T*>(control) : nullptr;
-}
-template <class T> const T* ControlCast(const TRLCustomControl* control) {
-    return control && (control->ControlKinds() & T::OwnKind) ? static_cast<const T*>(control)
-                                                             : nullptr;
-}

@@ -76,9 +76,10 @@ QStringList DrawDataOfPoints(const TRLPointArray& points);
 TRLPointArray ParseDrawData(const QString& text);
 
 class TRLCustomDraw : public TRLCustomControl {
+    Q_OBJECT
+
 public:
     explicit TRLCustomDraw(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomDraw"); }
 
     TRLDrawKind DrawKind() const { return drawKind_; }
     // A built-in kind also rewrites DrawData with its points.
@@ -123,17 +124,19 @@ private:
 };
 
 class TRLDraw : public TRLCustomDraw {
+    Q_OBJECT
+
 public:
     explicit TRLDraw(TRLCustomControl* parent = nullptr) : TRLCustomDraw(parent) {}
-    QString ClassName() const override { return QStringLiteral("TRLDraw"); }
 };
 
 // ---- pictures --------------------------------------------------------------------------------
 
 class TRLCustomImage : public TRLCustomControl {
+    Q_OBJECT
+
 public:
     explicit TRLCustomImage(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomImage"); }
 
     QImage Picture() const { return picture_; }
     // With AutoSize the control takes the picture's size, keeping Left and Top.
@@ -168,7 +171,8 @@ private:
 };
 
 class TRLImage : public TRLCustomImage {
+    Q_OBJECT
+
 public:
     explicit TRLImage(TRLCustomControl* parent = nullptr) : TRLCustomImage(parent) {}
-    QString ClassName() const override { return QStringLiteral("TRLImage"); }
 };

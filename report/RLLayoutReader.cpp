@@ -476,7 +476,7 @@ std::unique_ptr<TRLCustomControl> LayoutReader::Read(QByteArray json) {
 
 std::unique_ptr<TRLReport> AsReport(std::unique_ptr<TRLCustomControl> root,
                                     const QString& displayName) {
-    auto* report = dynamic_cast<TRLReport*>(root.get());
+    auto* report = qobject_cast<TRLReport*>(root.get());
     if (!report)
         throw TRLException(QStringLiteral("%1: the root control is a %2, not a TRLReport")
                                .arg(displayName, root->ClassName()));

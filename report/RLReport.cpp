@@ -368,7 +368,7 @@ namespace {
 
 // Drops whatever a broken run left open, without filing anything.
 void CloseSurfaces(TRLCustomControl& control) {
-    if (auto* site = ControlCast<TRLCustomSite>(&control))
+    if (auto* site = qobject_cast<TRLCustomSite*>(&control))
         site->Surface().Close();
     for (TRLCustomControl* c : control.Controls())
         CloseSurfaces(*c);
@@ -407,7 +407,7 @@ namespace {
 // Every control of the report's own tree (a report inside it keeps its own).
 void ForEachOwnControl(TRLCustomControl& parent, const std::function<void(TRLCustomControl&)>& fn) {
     for (TRLCustomControl* child : parent.Controls()) {
-        if (ControlCast<TRLCustomReport>(child))
+        if (qobject_cast<TRLCustomReport*>(child))
             continue;
         fn(*child);
         ForEachOwnControl(*child, fn);
@@ -428,7 +428,7 @@ void TRLCustomReport::CollectAggregates() {
         // the page count the page's, the rest the report's.
         const TRLCustomBand* band = control.ParentBand();
         TRLCustomPager* pager = band ? band->ParentPager() : nullptr;
-        if (auto* group = ControlCast<TRLCustomGroup>(pager))
+        if (auto* group = qobject_cast<TRLCustomGroup*>(pager))
             aggregateSites_.push_back({&control, AggregateScope::Group, group});
         else if (band && (band->BandType() == btColumnFooter || band->BandType() == btFooter))
             aggregateSites_.push_back({&control, AggregateScope::Page, nullptr});

@@ -96,16 +96,14 @@ private:
 enum TRLReportState : uint8_t { rsIdle = 0, rsPreparing = 1, rsFinishing = 2, rsPrepared = 3 };
 
 class TRLCustomReport : public TRLCustomSkipper {
+    Q_OBJECT
+
 public:
     using FilterTextEvent =
         std::function<void(TRLCustomReport& sender, QString& text, bool& printIt)>;
 
-    static constexpr uint8_t OwnKind = ckReport;
-
     explicit TRLCustomReport(TRLCustomControl* parent = nullptr);
     ~TRLCustomReport() override;
-    QString ClassName() const override { return QStringLiteral("TRLCustomReport"); }
-    uint8_t ControlKinds() const final { return ckSite | ckPager | ckSkipper | ckReport; }
 
     // --- published ---
     TRLPageSetup& PageSetup() { return pageSetup_; }
@@ -165,6 +163,10 @@ public:
     bool Canceled() const;
     // Asks the running preparation (of the whole chain) to stop before the next record.
     void Cancel();
+    // A band that breaks the page after it prints asks for the break here; the next band that
+    // prints a record (or the summary) takes the request and starts the page.
+    void RequestPageBreak() { pageBreakPending_ = true; }
+    bool TakePageBreakRequest() { return std::exchange(pageBreakPending_, false); }
     void SetCanceled(bool v);
     // FirstPageNumber of the chain's root plus the pages closed so far.
     int PageNumber() const;
@@ -250,12 +252,11 @@ private:
     // Every page gets one OnPageStarting before its OnPageEnding, even a page that ends while
     // its headers print.
     bool pageStartingFired_ = false;
-    friend class TRLCustomBand;
-    friend class TRLCustomPager;
 };
 
 class TRLReport : public TRLCustomReport {
+    Q_OBJECT
+
 public:
     explicit TRLReport(TRLCustomControl* parent = nullptr) : TRLCustomReport(parent) {}
-    QString ClassName() const override { return QStringLiteral("TRLReport"); }
 };

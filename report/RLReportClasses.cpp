@@ -105,7 +105,8 @@ TRLPropertyInfo BorderStyle() {
     return style;
 }
 
-void RegisterSettings(TRLClassRegistry& r) {
+// The settings objects of every control: borders, margins, real bounds.
+void RegisterControlSettings(TRLClassRegistry& r) {
     {
         using B = TRLBorders;
         r.Register({"TRLBorders",
@@ -151,6 +152,11 @@ void RegisterSettings(TRLClassRegistry& r) {
                         Make("Height", K::Double, &R::Height, &R::SetHeight),
                     }});
     }
+}
+
+// The settings objects of sites (background picture and gradient) and of the report (page setup
+// and preview options).
+void RegisterSiteAndReportSettings(TRLClassRegistry& r) {
     {
         using B = TRLBackground;
         r.Register({"TRLBackground",
@@ -239,7 +245,8 @@ std::vector<TRLPropertyInfo> ControlPropertySubset(const QStringList& names) {
 
 void RegisterReportClasses() {
     TRLClassRegistry& r = TRLClassRegistry::Instance();
-    RegisterSettings(r);
+    RegisterControlSettings(r);
+    RegisterSiteAndReportSettings(r);
 
     r.Register({"TRLCustomControl", {}, {}, AllControlProperties()});
     r.Register({"TRLCustomSite", "TRLCustomControl", {}, SiteProperties()});
@@ -310,7 +317,7 @@ void RegisterReportClasses() {
                            return dynamic_cast<const R&>(c).NextReport();
                        },
                        [](TRLCustomControl& c, TRLCustomControl* next) {
-                           dynamic_cast<R&>(c).SetNextReport(dynamic_cast<R*>(next));
+                           dynamic_cast<R&>(c).SetNextReport(qobject_cast<R*>(next));
                        }),
                });
         r.Register({"TRLReport", {}, &CreateControl<TRLReport>, std::move(props)});

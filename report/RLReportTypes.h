@@ -26,7 +26,7 @@ public:
     constexpr bool IsEmpty() const { return bits_ == 0; }
     constexpr void Include(E v) { bits_ |= Bit(v); }
     constexpr void Exclude(E v) { bits_ &= ~Bit(v); }
-    friend constexpr bool operator==(TRLSet, TRLSet) = default;
+    constexpr bool operator==(const TRLSet&) const = default;
 
 private:
     static constexpr uint32_t Bit(E v) { return uint32_t(1) << static_cast<uint32_t>(v); }

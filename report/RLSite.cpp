@@ -521,13 +521,13 @@ TRLRect TRLCustomSite::CalcPrintBoundsRect() {
 bool TRLCustomSite::CanPrint() {
     if (Printing())
         return false;
-    printVisible_ = Visible();
-    if (!printVisible_)
+    SetPrintVisible(Visible());
+    if (!PrintVisible())
         return false;
     bool printIt = true;
     DoBeforePrint(printIt);
-    printVisible_ = printIt;
-    return printVisible_;
+    SetPrintVisible(printIt);
+    return printIt;
 }
 
 void TRLCustomSite::Print() {
@@ -591,7 +591,7 @@ void TRLCustomSite::DrawFrame(TRLGraphicSurface& target, const TRLRect& rect) {
     const TRLCustomControl* top = this;
     while (top->Parent())
         top = top->Parent();
-    const auto* root = ControlCast<TRLCustomReport>(top);
+    const auto* root = qobject_cast<const TRLCustomReport*>(top);
     const bool onPage = root && (root == this || &target == &root->Surface());
     if (degrade_.Applies(Color()))
         degrade_.Record(target, rect, Color(), onPage);
@@ -608,7 +608,7 @@ namespace {
 
 void AdjustPass(TRLCustomControl& parent) {
     for (TRLCustomControl* c : parent.Controls())
-        if (!c->IsSite() && c->CanPrint()) {
+        if (!qobject_cast<TRLCustomSite*>(c) && c->CanPrint()) {
             c->AdjustBounds();
             AdjustPass(*c);
         }
@@ -616,7 +616,7 @@ void AdjustPass(TRLCustomControl& parent) {
 
 void PrintPass(TRLCustomControl& parent) {
     for (TRLCustomControl* c : parent.Controls())
-        if (!c->IsSite() && c->PrintVisible()) {
+        if (!qobject_cast<TRLCustomSite*>(c) && c->PrintVisible()) {
             c->DoPrint();
             c->DoAfterPrint();
             PrintPass(*c);
@@ -645,7 +645,7 @@ void TRLCustomSite::MoveControlsBelowGrownOnes() {
         return;
     std::vector<TRLCustomControl*> children;
     for (TRLCustomControl* c : Controls())
-        if (!c->IsSite() && c->PrintVisible() && c->Align() == faNone)
+        if (!qobject_cast<TRLCustomSite*>(c) && c->PrintVisible() && c->Align() == faNone)
             children.push_back(c);
     // Top to bottom: a control moved by one above it makes its own room below its new place.
     std::stable_sort(
@@ -697,7 +697,7 @@ void TRLCustomSite::ExpandOverExpanders() {
     int lowest = 0;
     std::function<void(const TRLCustomControl&)> visit = [&](const TRLCustomControl& parent) {
         for (const TRLCustomControl* c : parent.Controls()) {
-            if (c->IsSite() || !c->PrintVisible())
+            if (qobject_cast<const TRLCustomSite*>(c) || !c->PrintVisible())
                 continue;
             const bool moved = std::any_of(moved_.begin(), moved_.end(),
                                            [c](const auto& m) { return m.first == c; });
@@ -717,7 +717,7 @@ void TRLCustomSite::PrintChildren() {
     PrintPass(*this);
     if (PrintsChildSites())
         for (TRLCustomControl* c : std::vector<TRLCustomControl*>(Controls()))
-            if (c->IsSite() && c->CanPrint()) {
+            if (qobject_cast<TRLCustomSite*>(c) && c->CanPrint()) {
                 c->DoPrint();
                 c->DoAfterPrint();
             }
@@ -767,7 +767,7 @@ void TRLCustomSite::AlignControls() {
     if (!layoutLoading)
         anchorSize_ = {Width(), Height()};
     for (TRLCustomControl* c : Controls())
-        if (auto* site = ControlCast<TRLCustomSite>(c))
+        if (auto* site = qobject_cast<TRLCustomSite*>(c))
             site->AlignControls();
 }
 

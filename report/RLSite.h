@@ -89,12 +89,11 @@ private:
 };
 
 class TRLCustomSite : public TRLCustomControl {
-public:
-    static constexpr uint8_t OwnKind = ckSite;
+    Q_OBJECT
 
+public:
     explicit TRLCustomSite(TRLCustomControl* parent = nullptr);
     ~TRLCustomSite() override;
-    QString ClassName() const override { return QStringLiteral("TRLCustomSite"); }
 
     TRLBackground& Background() { return background_; }
     TRLDegradeEffect& Degrade() { return degrade_; }
@@ -143,13 +142,13 @@ public:
     virtual void DrawFrame(TRLGraphicSurface& target, const TRLRect& rect);
     // Lays the visible children out by their Align and Anchors.
     virtual void AlignControls();
+    // Whether a beSiteExpander child's growth makes this site grow (bands).
+    virtual bool CanAutoExpand() const { return false; }
 
     // The children's passes while the surface is open.
     void AdjustChildren();
     void PrintChildren();
 
-    bool IsSite() const override { return true; }
-    uint8_t ControlKinds() const override { return ckSite; }
     int AlignPriority() const override { return 100; }
 
 protected:
@@ -169,8 +168,6 @@ protected:
     virtual void SurfaceClosed() {}
     // Bands print their child sites after the print pass.
     virtual bool PrintsChildSites() const { return false; }
-    // Whether a beSiteExpander child's growth makes this site grow (bands).
-    virtual bool CanAutoExpand() const { return false; }
     // After the adjust pass of an auto-expanding site: a child that prints taller than its
     // reserved height (TRLCustomControl::ReservedHeight) and reaches past the top of the nearest
     // child below that room moves that child, and every other one below the room, down by as
@@ -184,7 +181,6 @@ protected:
     void Loaded() override;
 
 private:
-    friend class TRLCustomControl;
     void AlignList(TRLControlAlign align, std::vector<TRLCustomControl*>& list, TRLRect& free);
     // faNone: anchored controls keep their distances to the anchored sides as the site resizes.
     void FollowAnchors(const std::vector<TRLCustomControl*>& list);

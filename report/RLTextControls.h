@@ -31,7 +31,7 @@ struct TRLTextLine {
     QString Text;
     int Width = 0;
     bool Wrapped = false;
-    friend bool operator==(const TRLTextLine&, const TRLTextLine&) = default;
+    bool operator==(const TRLTextLine&) const = default;
 };
 
 // Cuts the line that starts at position off text, for lines at most maxWidth wide in font;
@@ -51,9 +51,10 @@ inline constexpr int kMaxTextLines = 100000;
 // ---- labels ----------------------------------------------------------------------------------
 
 class TRLCustomLabel : public TRLCustomControl {
+    Q_OBJECT
+
 public:
     explicit TRLCustomLabel(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomLabel"); }
 
     // Hides the control's non-text BeforePrint on purpose: a text control has only this one,
     // and the non-text event is never fired for it.
@@ -88,9 +89,10 @@ private:
 };
 
 class TRLLabel : public TRLCustomLabel {
+    Q_OBJECT
+
 public:
     explicit TRLLabel(TRLCustomControl* parent = nullptr) : TRLCustomLabel(parent) {}
-    QString ClassName() const override { return QStringLiteral("TRLLabel"); }
 };
 
 // ---- system info -----------------------------------------------------------------------------
@@ -124,9 +126,10 @@ QString InfoDateText(TRLInfoType info, const QDateTime& date, const QLocale& loc
 QString MergeInfoMask(const QString& mask, QString value);
 
 class TRLCustomSystemInfo : public TRLCustomLabel {
+    Q_OBJECT
+
 public:
     explicit TRLCustomSystemInfo(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomSystemInfo"); }
 
     TRLInfoType Info() const { return info_; }
     void SetInfo(TRLInfoType info);
@@ -151,17 +154,19 @@ private:
 };
 
 class TRLSystemInfo : public TRLCustomSystemInfo {
+    Q_OBJECT
+
 public:
     explicit TRLSystemInfo(TRLCustomControl* parent = nullptr) : TRLCustomSystemInfo(parent) {}
-    QString ClassName() const override { return QStringLiteral("TRLSystemInfo"); }
 };
 
 // ---- multi-line text -------------------------------------------------------------------------
 
 class TRLCustomMultiLine : public TRLCustomControl {
+    Q_OBJECT
+
 public:
     explicit TRLCustomMultiLine(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomMultiLine"); }
 
     TRLBeforeTextEvent BeforePrint; // see TRLCustomLabel::BeforePrint
 
@@ -199,9 +204,10 @@ private:
 };
 
 class TRLCustomMemo : public TRLCustomMultiLine {
+    Q_OBJECT
+
 public:
     explicit TRLCustomMemo(TRLCustomControl* parent = nullptr);
-    QString ClassName() const override { return QStringLiteral("TRLCustomMemo"); }
 
     QStringList Lines() const { return lines_; }
     void SetLines(const QStringList& lines);
@@ -223,7 +229,8 @@ private:
 };
 
 class TRLMemo : public TRLCustomMemo {
+    Q_OBJECT
+
 public:
     explicit TRLMemo(TRLCustomControl* parent = nullptr) : TRLCustomMemo(parent) {}
-    QString ClassName() const override { return QStringLiteral("TRLMemo"); }
 };

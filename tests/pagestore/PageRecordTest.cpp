@@ -67,12 +67,10 @@ TEST(PageRecord, ObjectLengthsFollowTheirKinds) {
     EXPECT_EQ(Int32At(bytes, textData + 36), 0) << "an empty text has no bytes";
 }
 
-TEST(PageRecord, EveryKindSurvivesARoundTrip) {
-    TEmptyA4 page;
-    page.Macros().SetValue("Orientation", "2");
-    page.Open();
-    TRLPen pen{QColor(1, 2, 3), TRLPenMode::Xor, TRLPenStyle::DashDot, 3};
-    TRLBrush brush{QColor(4, 5, 6), TRLBrushStyle::Cross};
+namespace {
+
+// Records one object of every kind onto an open page, each with values of its own.
+void RecordEveryKind(TRLGraphicSurface& page, const TRLPen& pen, const TRLBrush& brush) {
     page.SetPen(pen);
     page.SetBrush(brush);
     page.SetFont({.Name = "Courier New",
@@ -96,6 +94,17 @@ TEST(PageRecord, EveryKindSurvivesARoundTrip) {
     page.Draw(100, 200, picture, true);
     page.SetClipRect({1, 1, 9, 9});
     page.ResetClipRect();
+}
+
+} // namespace
+
+TEST(PageRecord, EveryKindSurvivesARoundTrip) {
+    TEmptyA4 page;
+    page.Macros().SetValue("Orientation", "2");
+    page.Open();
+    const TRLPen pen{QColor(1, 2, 3), TRLPenMode::Xor, TRLPenStyle::DashDot, 3};
+    const TRLBrush brush{QColor(4, 5, 6), TRLBrushStyle::Cross};
+    RecordEveryKind(page, pen, brush);
 
     const QByteArray bytes = page.SaveToBytes();
     TRLGraphicSurface copy;
@@ -125,6 +134,35 @@ TEST(PageRecord, EveryKindSurvivesARoundTrip) {
     EXPECT_EQ(image.BoundsRect, (TRLRect{100, 200, 103, 202}));
     EXPECT_TRUE(image.Data.startsWith("BMP"));
     EXPECT_EQ(copy.Object(10).BoundsRect, (TRLRect{1, 1, 9, 9}));
+}
+
+// A page drawn onto another clones every object there and moves it: every point moves, nothing
+// else changes, and the text's font is entered in the target page's own font list.
+TEST(PageRecord, DrawingAPageCopiesEveryFieldAndMovesEveryPoint) {
+    TEmptyA4 page;
+    page.Open();
+    RecordEveryKind(page, {QColor(1, 2, 3), TRLPenMode::Xor, TRLPenStyle::DashDot, 3},
+                    {QColor(4, 5, 6), TRLBrushStyle::Cross});
+    TEmptyA4 moved;
+    moved.FontIndex("Arial");
+    moved.Draw(7, -3, page);
+    ASSERT_EQ(moved.ObjectCount(), 11);
+
+    const auto& line = static_cast<const TRLLineObject&>(moved.Object(1));
+    EXPECT_EQ(std::tuple(line.FromPoint, line.ToPoint, line.Pen.Width),
+              std::tuple(TRLPoint{8, -1}, TRLPoint{37, 37}, 3));
+    auto& text = static_cast<TRLTextObject&>(moved.Object(3));
+    EXPECT_EQ(std::tuple(text.Origin, text.BoundsRect, text.Font.NameIndex, text.FontName()),
+              std::tuple(TRLPoint{19, 19}, TRLRect{17, 17, 307, 37}, 1, QString("Courier New")));
+    const auto& polyline = static_cast<const TRLPolylineObject&>(moved.Object(7));
+    EXPECT_EQ(polyline.Points, (TRLPointArray{{4, 1}, {13, -10}}));
+
+    // Moved back, the objects write what the source wrote, but for the font's place.
+    for (const auto& object : moved.Objects())
+        object->Offset(-7, 3);
+    moved.Fonts().removeFirst();
+    text.Font.NameIndex = 0;
+    EXPECT_EQ(moved.SaveToBytes().toHex(' '), page.SaveToBytes().toHex(' '));
 }
 
 // A record keeps its strings in Windows-1252 while every one of them fits (the record older

@@ -1,4 +1,4 @@
-// Control kinds (the answers that replace dynamic_cast) and the lookups up the tree.
+// Control kinds and class names (from the controls' meta-objects) and the lookups up the tree.
 #include "ReportTestSupport.h"
 
 using namespace reporttest;
@@ -7,7 +7,7 @@ namespace {
 
 template <class T> void ExpectSameAnswer(TRLCustomControl* control) {
     const TRLCustomControl* constant = control;
-    EXPECT_EQ(std::pair(ControlCast<T>(control), ControlCast<T>(constant)),
+    EXPECT_EQ(std::pair(qobject_cast<T*>(control), qobject_cast<const T*>(constant)),
               std::pair(dynamic_cast<T*>(control), dynamic_cast<const T*>(constant)));
 }
 
@@ -20,11 +20,16 @@ void ExpectKindsAsTheHierarchySays(TRLCustomControl* control) {
     ExpectSameAnswer<TRLCustomReport>(control);
 }
 
-// A report of its own subclass: the kinds come with the class it derives from.
+// A report of its own subclass: the kinds come with the class it derives from, and so does the
+// class name unless the subclass names itself.
 class DerivedReport : public TRLReport {
 public:
     using TRLReport::TRLReport;
     QString ClassName() const override { return QStringLiteral("TestDerivedReport"); }
+};
+class UnnamedReport : public TRLReport {
+public:
+    using TRLReport::TRLReport;
 };
 
 } // namespace
@@ -51,7 +56,10 @@ TEST(ControlKinds, AgreeWithDynamicCastForEveryRegisteredClass) {
     for (TRLCustomControl* control : others)
         ExpectKindsAsTheHierarchySays(control);
     ExpectKindsAsTheHierarchySays(&owner);
-    EXPECT_EQ(ControlCast<TRLCustomReport>(static_cast<TRLCustomControl*>(nullptr)), nullptr);
+    EXPECT_EQ(qobject_cast<TRLCustomReport*>(static_cast<TRLCustomControl*>(nullptr)), nullptr);
+    EXPECT_EQ(
+        std::tuple(others[0]->ClassName(), others[5]->ClassName(), UnnamedReport(band).ClassName()),
+        std::tuple(QString("TRLCustomSite"), QString("TestDerivedReport"), QString("TRLReport")));
 }
 
 TEST(ControlLookups, NestedReportsAnswerForTheirOwnTree) {
