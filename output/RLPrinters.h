@@ -69,7 +69,7 @@ struct TRLDeviceSettings {
     int PaperLength = 0;
     int PaperWidth = 0;
     int Copies = 1;
-    friend bool operator==(const TRLDeviceSettings&, const TRLDeviceSettings&) = default;
+    bool operator==(const TRLDeviceSettings&) const = default;
 };
 
 class TRLPrinterWrapper : public QObject {
