@@ -460,10 +460,7 @@ void TRLPdfPageEngine::drawTextItem(const QPointF& at, const QTextItem& item) {
     }
     // Far beyond the page's edges nothing shows; it would only make the page larger.
     const double pixelSize = QFontInfo(item.font()).pixelSize();
-    const double reach = 2 * pixelSize * double(text.size());
-    const QRectF box = matrix_.mapRect(QRectF(at.x() - 2 * pixelSize, at.y() - 2 * pixelSize,
-                                              reach + 4 * pixelSize, 4 * pixelSize));
-    if (!box.intersects(PageRect())) {
+    if (!MayShow(at, 2 * pixelSize * double(text.size()), pixelSize)) {
         return;
     }
     QPainterPath outline;
@@ -492,18 +489,12 @@ bool TRLPdfPageEngine::Overfull(qsizetype more) {
     return true;
 }
 
-QRectF TRLPdfPageEngine::PageRect() const {
+bool TRLPdfPageEngine::MayShow(const QPointF& at, double width, double pixelSize) const {
+    const double reach = 2 * pixelSize;
+    const QRectF ink =
+        matrix_.mapRect(QRectF(at.x() - reach, at.y() - reach, width + 2 * reach, 2 * reach));
     const double scale = document_.PixelsPerInch() / 72.0;
-    return {0, 0, points_.width() * scale, points_.height() * scale};
-}
-
-bool TRLPdfPageEngine::MayShow(const QPointF& devicePoint, double pixelSize) const {
-    // A glyph's ink reaches at most about twice its size from where it is drawn, at the scale
-    // the page is drawn at.
-    const double scale = std::max({std::abs(matrix_.m11()), std::abs(matrix_.m12()),
-                                   std::abs(matrix_.m21()), std::abs(matrix_.m22()), 1.0});
-    const double reach = 2 * pixelSize * scale;
-    return PageRect().adjusted(-reach, -reach, reach, reach).contains(devicePoint);
+    return ink.intersects(QRectF(0, 0, points_.width() * scale, points_.height() * scale));
 }
 
 const TRLPdfPageEngine::RecentFont& TRLPdfPageEngine::FontOf(const QRawFont& raw) {
@@ -565,7 +556,7 @@ void TRLPdfPageEngine::DrawRun(const Run& run) {
         QPainterPath outline;
         for (qsizetype i = 0; i < count; ++i) {
             const QPointF at = run.Baseline + run.Positions[i];
-            if (!MayShow(matrix_.map(at), run.Font.pixelSize())) {
+            if (!MayShow(at, 0, run.Font.pixelSize())) {
                 continue;
             }
             outline.addPath(run.Font.pathForGlyph(run.Glyphs[i]).translated(at));

@@ -75,10 +75,10 @@ private:
     // True once the page would hold more drawing than it may, with more bytes added; the page
     // is then refused.
     bool Overfull(qsizetype more = 0);
-    // The page in device pixels, and whether a glyph pixelSize high drawn at a device point
-    // may show on it.
-    QRectF PageRect() const;
-    bool MayShow(const QPointF& devicePoint, double pixelSize) const;
+    // Whether ink pixelSize high, drawn from at and reaching across width (both in the
+    // painter's coordinates), may show on the page: a glyph's ink reaches at most about twice its
+    // size from where it is drawn.
+    bool MayShow(const QPointF& at, double width, double pixelSize) const;
     void DrawRun(const Run& run);
     // Whether the run's font is one the toolkit cannot make, noting the first such text.
     bool Refused(const Run& run, qsizetype count);
