@@ -2,7 +2,7 @@
 // images need one) and the engine's start-up, plus the process's resident memory.
 #pragma once
 
-#include "RLUtils.h"
+#include <kelmora/support/RLUtils.h>
 
 #include <QGuiApplication>
 

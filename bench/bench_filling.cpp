@@ -8,16 +8,16 @@
 // Under the offscreen platform with a 1920 x 1080 screen, where the previews open maximised.
 #include "BenchSupport.h"
 
-#include "DocumentForms.h"
-#include "FFRSolicitud.h"
-#include "FillingRun.h"
-#include "KelmoraApp.h"
+#include <kelmora/app/DocumentForms.h>
+#include <kelmora/documents/FFRSolicitud.h>
+#include <kelmora/app/FillingRun.h>
+#include <kelmora/app/KelmoraApp.h>
 
-#include "RLOutputFlows.h"
-#include "RLPreviewForm.h"
-#include "RLReport.h"
-#include "RLReportPreview.h"
-#include "SampleRequest.h"
+#include <kelmora/dialogs/RLOutputFlows.h>
+#include <kelmora/preview/RLPreviewForm.h>
+#include <kelmora/report/RLReport.h>
+#include <kelmora/preview/RLReportPreview.h>
+#include <kelmora/app/SampleRequest.h>
 
 #include <QApplication>
 #include <QFile>

@@ -2,8 +2,8 @@
 // write of the same bytes, loading a page that has left the cache, drawing a page, and the
 // memory that a long document takes.
 #include "BenchSupport.h"
-#include "RLBinaryIO.h"
-#include "RLGraphicStorage.h"
+#include <kelmora/pagestore/RLBinaryIO.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
 #include "RLSamplePages.h"
 
 #include <QFile>

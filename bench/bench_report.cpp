@@ -4,12 +4,12 @@
 // expressions naming the fields), records read per second from a JSON records file, and
 // resident memory while 10,000 records are prepared (the page cache must keep it flat).
 #include "BenchSupport.h"
-#include "RLControlClasses.h"
-#include "RLGraphicStorage.h"
-#include "RLLayoutReader.h"
-#include "RLRecordStream.h"
-#include "RLReport.h"
-#include "RLTextControls.h"
+#include <kelmora/report/RLControlClasses.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/report/RLLayoutReader.h>
+#include <kelmora/report/RLRecordStream.h>
+#include <kelmora/report/RLReport.h>
+#include <kelmora/report/RLTextControls.h>
 
 #include <QAbstractTableModel>
 #include <QFile>

@@ -5,27 +5,33 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(KELMORA_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/kelmora)
 set(KELMORA_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Kelmora)
 
-# kelmora_engine_library(TARGET NAME PUBLIC_HEADERS header...)
+# kelmora_library_folders(TARGET): a library's two include folders. Its public headers live in
+# include/kelmora/LIBRARY and are included by that path (<kelmora/report/RLReport.h>) from
+# anywhere; its private headers live in src beside its sources and are reached only from there
+# (and from the tests, which look inside every library).
+function(kelmora_library_folders target)
+    target_include_directories(${target}
+        PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>
+        PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+    set_property(GLOBAL APPEND PROPERTY KELMORA_PRIVATE_INCLUDE_DIRS ${CMAKE_CURRENT_SOURCE_DIR}/src)
+endfunction()
+
+# kelmora_engine_library(TARGET NAME): an engine library as engine users get it, Kelmora::NAME,
+# with every public header installed (a public header includes only public ones, which the install
+# test checks).
 function(kelmora_engine_library target name)
-    cmake_parse_arguments(PARSE_ARGV 2 arg "" "" "PUBLIC_HEADERS")
-    if(NOT arg_PUBLIC_HEADERS)
-        message(FATAL_ERROR "kelmora_engine_library(${target}): no PUBLIC_HEADERS")
-    endif()
     string(TOLOWER ${name} lower)
     add_library(Kelmora::${name} ALIAS ${target})
     set_target_properties(${target} PROPERTIES EXPORT_NAME ${name} OUTPUT_NAME kelmora-${lower})
-    # Within this build every folder's headers are reachable (the tests reach into them);
-    # installed, only the public ones are there.
-    target_include_directories(${target} PUBLIC
-        $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>
-        $<INSTALL_INTERFACE:${KELMORA_INSTALL_INCLUDEDIR}>)
+    kelmora_library_folders(${target})
+    target_include_directories(${target} PUBLIC $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+    set_property(GLOBAL APPEND PROPERTY KELMORA_PUBLIC_INCLUDE_DIRS ${CMAKE_CURRENT_SOURCE_DIR}/include)
     install(TARGETS ${target} EXPORT KelmoraTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
-    install(FILES ${arg_PUBLIC_HEADERS}
-        DESTINATION ${KELMORA_INSTALL_INCLUDEDIR} COMPONENT Development)
+    install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/include/
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
 endfunction()
 
 # The package files that find_package(Kelmora) reads; called once every engine library exists.

@@ -1,7 +1,7 @@
 #include "RLDump.h"
 
-#include "RLGraphicData.h"
-#include "RLGraphicStorage.h"
+#include <kelmora/pagestore/RLGraphicData.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
 
 #include <QJsonArray>
 

@@ -1,6 +1,6 @@
 #include "RLSamplePages.h"
 
-#include "RLGraphicStorage.h"
+#include <kelmora/pagestore/RLGraphicStorage.h>
 
 #include <QImage>
 #include <QPainter>

@@ -1,6 +1,6 @@
 // rltool barcode: one value as a barcode picture (PNG) or as its element string.
-#include "RLBarcodeTool.h"
-#include "RLCommandLine.h"
+#include <kelmora/barcode/RLBarcodeTool.h>
+#include <kelmora/commandline/RLCommandLine.h>
 #include "RLToolCommands.h"
 
 #include <cstdio>

@@ -2,7 +2,7 @@
 // and returns the exit status; failures are raised as TRLException or TRLUsageError.
 #pragma once
 
-#include "RLCore.h"
+#include <kelmora/support/RLCore.h>
 
 #include <QCommandLineOption>
 #include <QList>

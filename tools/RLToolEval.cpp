@@ -1,5 +1,5 @@
 // rltool eval: evaluates one expression with the report engine's parser and prints its value.
-#include "RLExpressionParser.h"
+#include <kelmora/parser/RLExpressionParser.h>
 #include "RLToolCommands.h"
 
 #include <cstdio>

@@ -1,24 +1,24 @@
 // rltool: the report engine's companion on the command line. It shows what a page-store file
 // holds, draws its pages to pictures and PDF, and makes a sample document.
-#include "RLBarcode.h"
-#include "RLCommandLine.h"
-#include "RLControlClasses.h"
+#include <kelmora/barcode/RLBarcode.h>
+#include <kelmora/commandline/RLCommandLine.h>
+#include <kelmora/report/RLControlClasses.h>
 #include "RLDump.h"
-#include "RLGraphicStorage.h"
-#include "RLLayoutReader.h"
-#include "RLMessages.h"
-#include "RLOutputFlows.h"
-#include "RLPdfFilter.h"
-#include "RLPreviewForm.h"
-#include "RLPrinters.h"
-#include "RLRecordStream.h"
-#include "RLReport.h"
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/report/RLLayoutReader.h>
+#include <kelmora/support/RLMessages.h>
+#include <kelmora/dialogs/RLOutputFlows.h>
+#include <kelmora/pdf/RLPdfFilter.h>
+#include <kelmora/preview/RLPreviewForm.h>
+#include <kelmora/output/RLPrinters.h>
+#include <kelmora/report/RLRecordStream.h>
+#include <kelmora/report/RLReport.h>
 #include "RLSamplePages.h"
-#include "RLSpoolFilter.h"
-#include "RLSqlRecords.h"
+#include <kelmora/output/RLSpoolFilter.h>
+#include <kelmora/report/RLSqlRecords.h>
 #include "RLToolCommands.h"
-#include "RLUtils.h"
-#include "TerminationSignals.h"
+#include <kelmora/support/RLUtils.h>
+#include <kelmora/support/TerminationSignals.h>
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,5 +1,5 @@
 // (The name and version from the build are checked with the program's run and the About box.)
-#include "KelmoraApp.h"
+#include <kelmora/app/KelmoraApp.h>
 
 #include <QImage>
 

@@ -1,8 +1,8 @@
 // The program's windows as assistive technology sees them.
 #include "AppTestSupport.h"
-#include "FAcercaDe.h"
-#include "FKelmora.h"
-#include "FPrincipal.h"
+#include <kelmora/app/FAcercaDe.h>
+#include <kelmora/app/FKelmora.h>
+#include <kelmora/app/FPrincipal.h>
 #include "WidgetWalk.h"
 
 #include <QLabel>

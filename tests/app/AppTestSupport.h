@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DatosSolicitud.h"
+#include <kelmora/app/DatosSolicitud.h>
 
 #include <QApplication>
 #include <QKeyEvent>

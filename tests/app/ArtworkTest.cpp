@@ -1,5 +1,5 @@
 #include "AppResources.h"
-#include "RLGraphicData.h"
+#include <kelmora/pagestore/RLGraphicData.h>
 
 #include <gtest/gtest.h>
 

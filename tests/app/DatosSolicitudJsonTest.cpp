@@ -1,5 +1,5 @@
 #include "AppTestSupport.h"
-#include "DatosSolicitud.h"
+#include <kelmora/app/DatosSolicitud.h>
 
 #include <QJsonDocument>
 

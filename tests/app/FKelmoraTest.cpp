@@ -1,6 +1,6 @@
-#include "FKelmora.h"
+#include <kelmora/app/FKelmora.h>
 #include "AppTestSupport.h"
-#include "SampleRequest.h"
+#include <kelmora/app/SampleRequest.h>
 
 #include <QAbstractItemView>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "AppTestSupport.h"
-#include "KelmoraApp.h"
-#include "RLUtils.h"
+#include <kelmora/app/KelmoraApp.h>
+#include <kelmora/support/RLUtils.h>
 
 #include <QAction>
 #include <QDir>

@@ -1,5 +1,5 @@
 // Log-out (SIGTERM), a closed terminal (SIGHUP) and Ctrl+C end the program as "Salir" does.
-#include "TerminationSignals.h"
+#include <kelmora/support/TerminationSignals.h>
 
 #include <QDir>
 #include <QProcess>

@@ -1,5 +1,5 @@
 // On a Spanish desktop the toolkit's own words speak Spanish too.
-#include "ToolkitTranslations.h"
+#include <kelmora/app/ToolkitTranslations.h>
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>

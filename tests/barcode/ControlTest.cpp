@@ -1,12 +1,12 @@
 // The barcode control: its size, its orientations, what a prepared report records for it, and
 // its registration for layouts.
 #include "BarcodeTestSupport.h"
-#include "RLBands.h"
-#include "RLBarcode.h"
-#include "RLGraphicData.h"
-#include "RLGraphicStorage.h"
-#include "RLGraphicSurface.h"
-#include "RLReport.h"
+#include <kelmora/report/RLBands.h>
+#include <kelmora/barcode/RLBarcode.h>
+#include <kelmora/pagestore/RLGraphicData.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/pagestore/RLGraphicSurface.h>
+#include <kelmora/report/RLReport.h>
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // on, so that a look-alike cannot pass. Pictures written by rltool are decoded in its own test;
 // the control's design-view test shows that what it records is these bars.
 #include "BarcodeTestSupport.h"
-#include "RLBarcodeEncoder.h"
+#include <kelmora/barcode/RLBarcodeEncoder.h>
 
 #include <QStandardPaths>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // The encoder's properties, sizes and the bitmaps it paints, read back pixel by pixel.
 #include "BarcodeTestSupport.h"
-#include "RLBarcodeEncoder.h"
-#include "RLUtils.h"
+#include <kelmora/barcode/RLBarcodeEncoder.h>
+#include <kelmora/support/RLUtils.h>
 
 #include <gtest/gtest.h>
 

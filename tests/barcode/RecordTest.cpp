@@ -2,10 +2,10 @@
 // one the same drawing as rectangles, lines and pictures of its texts, which must look alike
 // pixel for pixel and cost about as much as the bars whatever the size.
 #include "BarcodeTestSupport.h"
-#include "RLBarcodeEncoder.h"
-#include "RLGraphicData.h"
-#include "RLGraphicObject.h"
-#include "RLGraphicSurface.h"
+#include <kelmora/barcode/RLBarcodeEncoder.h>
+#include <kelmora/pagestore/RLGraphicData.h>
+#include <kelmora/pagestore/RLGraphicObject.h>
+#include <kelmora/pagestore/RLGraphicSurface.h>
 
 #include <QPainter>
 #include <QRegularExpression>

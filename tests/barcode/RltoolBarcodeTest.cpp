@@ -1,7 +1,7 @@
 // rltool barcode, run as the built program.
 #include "../e2e/ProgramRunner.h"
 #include "BarcodeTestSupport.h"
-#include "RLBarcodeTool.h"
+#include <kelmora/barcode/RLBarcodeTool.h>
 
 #include <QFileInfo>
 #include <QStandardPaths>

@@ -1,7 +1,7 @@
 // Small helpers shared by the test suites.
 #pragma once
 
-#include "RLCore.h"
+#include <kelmora/support/RLCore.h>
 
 #include <QByteArray>
 #include <QString>

@@ -2,7 +2,7 @@
 // the message table's languages: shared by the tests of the engine's and the program's windows.
 #pragma once
 
-#include "RLMessages.h"
+#include <kelmora/support/RLMessages.h>
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>

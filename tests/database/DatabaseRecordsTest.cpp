@@ -3,8 +3,8 @@
 // rltool prepares the sales-by-city example from the server, and the printed totals are checked
 // against the server's own sums, so that a row lost, counted twice or rounded on the way shows.
 #include "ProgramRunner.h"
-#include "RLCore.h"
-#include "RLSqlRecords.h"
+#include <kelmora/support/RLCore.h>
+#include <kelmora/report/RLSqlRecords.h>
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,9 +3,9 @@
 // on SQLite and on the private PostgreSQL server. And the README's example, run as the README
 // says on a Spanish (Argentina) desktop, against SQLite's GROUP BY.
 #include "ProgramRunner.h"
-#include "RLDecimal.h"
-#include "RLSqlRecords.h"
-#include "RLTextExpression.h"
+#include <kelmora/parser/RLDecimal.h>
+#include <kelmora/report/RLSqlRecords.h>
+#include <kelmora/report/RLTextExpression.h>
 #include "ReportTestSupport.h"
 
 #include <QCoreApplication>

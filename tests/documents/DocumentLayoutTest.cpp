@@ -3,10 +3,10 @@
 // The captions and lines themselves are the layouts' data, which the layout tests check against
 // the schema.
 #include "DocumentTestSupport.h"
-#include "FFRDeclaracionJurada.h"
-#include "FFRSolicitud.h"
-#include "FFRVehiculoParticular.h"
-#include "RLTextControls.h"
+#include <kelmora/documents/FFRDeclaracionJurada.h>
+#include <kelmora/documents/FFRSolicitud.h>
+#include <kelmora/documents/FFRVehiculoParticular.h>
+#include <kelmora/report/RLTextControls.h>
 
 #include <QDir>
 #include <QImage>

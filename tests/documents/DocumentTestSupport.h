@@ -1,10 +1,10 @@
 // Helpers for reading back what a document recorded on its page.
 #pragma once
 
-#include "RLGraphicObject.h"
-#include "RLGraphicStorage.h"
-#include "RLGraphicSurface.h"
-#include "RLReport.h"
+#include <kelmora/pagestore/RLGraphicObject.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/pagestore/RLGraphicSurface.h>
+#include <kelmora/report/RLReport.h>
 
 #include <QString>
 

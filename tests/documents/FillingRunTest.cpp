@@ -1,15 +1,15 @@
 // The filling run: which documents a request produces, the texts it writes, the order in which
 // it hands the documents over, and what the operator sees at the end.
-#include "FillingRun.h"
-#include "DocumentForms.h"
+#include <kelmora/app/FillingRun.h>
+#include <kelmora/app/DocumentForms.h>
 #include "DocumentTestSupport.h"
-#include "FFRDeclaracionJurada.h"
-#include "FFRSolicitud.h"
-#include "FFRVehiculoParticular.h"
-#include "RLPreview.h"
-#include "RLPreviewForm.h"
-#include "RLReportPreview.h"
-#include "RLTextControls.h"
+#include <kelmora/documents/FFRDeclaracionJurada.h>
+#include <kelmora/documents/FFRSolicitud.h>
+#include <kelmora/documents/FFRVehiculoParticular.h>
+#include <kelmora/preview/RLPreview.h>
+#include <kelmora/preview/RLPreviewForm.h>
+#include <kelmora/preview/RLReportPreview.h>
+#include <kelmora/report/RLTextControls.h>
 
 #include <QAbstractButton>
 #include <QApplication>

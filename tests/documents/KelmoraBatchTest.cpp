@@ -1,8 +1,8 @@
 // kelmora-batch end to end: the built program on real request files.
 #include "../e2e/ProgramRunner.h"
-#include "DatosSolicitud.h"
+#include <kelmora/app/DatosSolicitud.h>
 #include "DocumentTestSupport.h"
-#include "FillingRun.h"
+#include <kelmora/app/FillingRun.h>
 
 #include <QDir>
 #include <QFile>

@@ -3,14 +3,14 @@
 // stays one sheet, every word prints in order inside the page, and no text prints over another;
 // the sample request's documents record exactly what they always did.
 #include "../e2e/ProgramRunner.h"
-#include "DatosSolicitud.h"
-#include "DocumentForms.h"
+#include <kelmora/app/DatosSolicitud.h>
+#include <kelmora/app/DocumentForms.h>
 #include "DocumentTestSupport.h"
-#include "FFRDeclaracionJurada.h"
-#include "FFRSolicitud.h"
-#include "FFRVehiculoParticular.h"
-#include "FillingRun.h"
-#include "RLTextControls.h"
+#include <kelmora/documents/FFRDeclaracionJurada.h>
+#include <kelmora/documents/FFRSolicitud.h>
+#include <kelmora/documents/FFRVehiculoParticular.h>
+#include <kelmora/app/FillingRun.h>
+#include <kelmora/report/RLTextControls.h>
 
 #include <QFile>
 #include <QJsonDocument>

@@ -4,8 +4,8 @@
 // is antisymmetric and agrees with their difference's sign, and rounding never moves a number by
 // a half unit or more.
 // fuzz-libs: rlparser rlsupport
-#include "RLDecimal.h"
-#include "RLValue.h"
+#include <kelmora/parser/RLDecimal.h>
+#include <kelmora/parser/RLValue.h>
 
 #include <QString>
 #include <QStringList>

@@ -3,7 +3,7 @@
 // a page used. A font the toolkit loads from the bytes must give a document or an error, never a
 // crash, a hang or a read outside a table.
 // fuzz-libs: rloutput
-#include "RLCanvas.h"
+#include <kelmora/pagestore/RLCanvas.h>
 #include "RLPdfWriter.h"
 
 #include <QBuffer>

@@ -3,12 +3,12 @@
 // an error naming what is wrong, never crash or hang; a report that was read must prepare its
 // pages (or refuse with an error). Pictures are looked for in an empty folder.
 // fuzz-libs: rlreport rlbarcode
-#include "RLBarcode.h"
-#include "RLControlClasses.h"
-#include "RLGraphicStorage.h"
-#include "RLLayoutReader.h"
-#include "RLReport.h"
-#include "RLUtils.h"
+#include <kelmora/barcode/RLBarcode.h>
+#include <kelmora/report/RLControlClasses.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/report/RLLayoutReader.h>
+#include <kelmora/report/RLReport.h>
+#include <kelmora/support/RLUtils.h>
 
 #include <QByteArray>
 #include <QGuiApplication>

@@ -3,7 +3,7 @@
 // page that was read must write back and read again to the same bytes, and must draw: every
 // page that parses is painted into a small picture, so that drawing is searched for hangs too.
 // fuzz-libs: rlpagestore
-#include "RLGraphicSurface.h"
+#include <kelmora/pagestore/RLGraphicSurface.h>
 
 #include <QByteArray>
 #include <QGuiApplication>

@@ -3,8 +3,8 @@
 // was read as must draw: every page is painted into a small picture, as the preview would, and
 // saved in every version, versions 3 and 4 reading back with every page.
 // fuzz-libs: rlpagestore
-#include "RLGraphicStorage.h"
-#include "RLUtils.h"
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/support/RLUtils.h>
 
 #include <QBuffer>
 #include <QGuiApplication>

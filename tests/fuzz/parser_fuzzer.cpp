@@ -1,7 +1,7 @@
 // Evaluates arbitrary bytes as an expression. Every failure must surface as one of the
 // engine's exceptions; anything else (a crash, a hang, a sanitizer report) is a fault.
 // fuzz-libs: rlparser rlsupport
-#include "RLExpressionParser.h"
+#include <kelmora/parser/RLExpressionParser.h>
 
 #include <QString>
 

@@ -3,7 +3,7 @@
 // the update is either nothing or an object, a cross-reference section and a trailer whose
 // startxref points at that section, within the file as it grows.
 // fuzz-libs: rloutput
-#include "RLPdfFilter.h"
+#include <kelmora/pdf/RLPdfFilter.h>
 
 #include <QByteArray>
 

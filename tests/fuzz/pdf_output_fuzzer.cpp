@@ -4,11 +4,11 @@
 // what the file can hold must each give a page or a refusal of that page, never a crash; and the
 // document must end whole.
 // fuzz-libs: rloutput
-#include "RLGraphicStorage.h"
-#include "RLGraphicSurface.h"
-#include "RLPdfFilter.h"
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/pagestore/RLGraphicSurface.h>
+#include <kelmora/pdf/RLPdfFilter.h>
 #include "RLPdfWriter.h"
-#include "RLUtils.h"
+#include <kelmora/support/RLUtils.h>
 
 #include <QBuffer>
 #include <QGuiApplication>

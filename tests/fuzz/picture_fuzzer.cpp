@@ -8,7 +8,7 @@
 // not fuzzed here: its PNG reader takes some 2 GB on a damaged 276-byte file, beyond what this
 // program can bound.
 // fuzz-libs: rlpagestore
-#include "RLGraphicData.h"
+#include <kelmora/pagestore/RLGraphicData.h>
 
 #include <QByteArray>
 #include <QGuiApplication>

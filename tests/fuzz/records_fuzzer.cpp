@@ -4,9 +4,9 @@
 // naming the record and field at fault, never crash; a model that loaded answers for every cell;
 // and where both readers accept an array, they give the same records.
 // fuzz-libs: rlreport
-#include "RLCore.h"
-#include "RLJsonRecords.h"
-#include "RLRecordStream.h"
+#include <kelmora/support/RLCore.h>
+#include <kelmora/report/RLJsonRecords.h>
+#include <kelmora/report/RLRecordStream.h>
 
 #include <QByteArray>
 #include <QCoreApplication>

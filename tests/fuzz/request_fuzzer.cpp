@@ -2,7 +2,7 @@
 // from. A request must be read whole or refused with an error (naming the field when one is at
 // fault), never crash.
 // fuzz-libs: rlapp
-#include "DatosSolicitud.h"
+#include <kelmora/app/DatosSolicitud.h>
 
 #include <QByteArray>
 

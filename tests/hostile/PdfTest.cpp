@@ -1,8 +1,8 @@
 // Page-store files that the PDF writer once could not take, through rltool pdf as a user runs it.
 #include "CappedProcess.h"
 
-#include "RLGraphicStorage.h"
-#include "RLGraphicSurface.h"
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/pagestore/RLGraphicSurface.h>
 
 #include <QDir>
 #include <QFile>

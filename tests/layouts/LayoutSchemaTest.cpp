@@ -1,13 +1,13 @@
 // The layout schema (docs/layout.schema.json) against the class registry and the layout reader:
 // the schema is written by hand, so a class, property or value name added to the registry, or a
 // property kind changed, must show here rather than as a valid layout the schema rejects.
-#include "RLBarcode.h"
-#include "RLControl.h"
-#include "RLControlClasses.h"
-#include "RLLayoutReader.h"
+#include <kelmora/barcode/RLBarcode.h>
+#include <kelmora/report/RLControl.h>
+#include <kelmora/report/RLControlClasses.h>
+#include <kelmora/report/RLLayoutReader.h>
 #include "RLLayoutValues.h"
-#include "RLRegistry.h"
-#include "RLReportTypes.h"
+#include <kelmora/report/RLRegistry.h>
+#include <kelmora/report/RLReportTypes.h>
 
 #include <QDir>
 #include <QFile>

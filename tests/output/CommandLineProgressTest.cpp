@@ -1,6 +1,6 @@
 // The progress line of the command-line programs: where it shows, how often, how a terminal's
 // line is rewritten in place; and a picture that cannot be written says why.
-#include "RLCommandLine.h"
+#include <kelmora/commandline/RLCommandLine.h>
 
 #include <QImage>
 #include <QTemporaryDir>

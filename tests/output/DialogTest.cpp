@@ -1,6 +1,6 @@
 // The print and save dialogs driven as an operator would, and the parameters they write back.
 #include "OutputTestSupport.h"
-#include "RLDialogLayout.h"
+#include <kelmora/dialogs/RLDialogLayout.h>
 
 #include <QCursor>
 #include <QGroupBox>

@@ -3,18 +3,18 @@
 
 #include "../e2e/ProgramRunner.h"
 #include "RLFeedBack.h"
-#include "RLFilters.h"
-#include "RLGraphicStorage.h"
-#include "RLGraphicSurface.h"
-#include "RLMessages.h"
-#include "RLMetaTypes.h"
-#include "RLOutputFlows.h"
-#include "RLPdfFilter.h"
-#include "RLPrintDialog.h"
-#include "RLPrinters.h"
-#include "RLReportHooks.h"
-#include "RLSaveDialog.h"
-#include "RLSpoolFilter.h"
+#include <kelmora/output/RLFilters.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/pagestore/RLGraphicSurface.h>
+#include <kelmora/support/RLMessages.h>
+#include <kelmora/pagestore/RLMetaTypes.h>
+#include <kelmora/dialogs/RLOutputFlows.h>
+#include <kelmora/pdf/RLPdfFilter.h>
+#include <kelmora/dialogs/RLPrintDialog.h>
+#include <kelmora/output/RLPrinters.h>
+#include <kelmora/report/RLReportHooks.h>
+#include <kelmora/dialogs/RLSaveDialog.h>
+#include <kelmora/output/RLSpoolFilter.h>
 #include "TestSupport.h"
 
 #include <QApplication>

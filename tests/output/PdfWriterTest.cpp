@@ -1,6 +1,6 @@
 // The PDF writer of our own, read back by poppler and compared with the toolkit's writer.
 #include "OutputTestSupport.h"
-#include "RLCanvas.h"
+#include <kelmora/pagestore/RLCanvas.h>
 #include "RLPdfWriter.h"
 
 #include <QBuffer>

@@ -1,6 +1,6 @@
 // Printing for real to the private print server's capture queue, read back with the PDF tools.
 #include "OutputTestSupport.h"
-#include "RLCanvas.h"
+#include <kelmora/pagestore/RLCanvas.h>
 
 #include <QMessageBox>
 

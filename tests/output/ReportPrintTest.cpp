@@ -1,8 +1,8 @@
 // The report's Print through the output layer, as registered at start-up.
 #include "OutputTestSupport.h"
-#include "RLPrinterMetrics.h"
-#include "RLReport.h"
-#include "RLReportHooks.h"
+#include <kelmora/report/RLPrinterMetrics.h>
+#include <kelmora/report/RLReport.h>
+#include <kelmora/report/RLReportHooks.h>
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The canvas routines on their own. Raster modes and barcode pictures are checked through whole
 // pages (DrawingPage tests), hatched brushes in a PDF read back (PdfWriter tests).
-#include "RLCanvas.h"
-#include "RLUtils.h"
+#include <kelmora/pagestore/RLCanvas.h>
+#include <kelmora/support/RLUtils.h>
 
 #include "DrawingTestSupport.h"
 

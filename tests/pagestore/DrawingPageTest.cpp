@@ -1,8 +1,8 @@
 // Whole pages replayed onto images: scaling, every kind's drawing, clip objects, clean-up after
 // drawing. The clip state is each drawing's own; two threads drawing are BackgroundRun tests'.
-#include "RLCanvas.h"
-#include "RLGraphicData.h"
-#include "RLGraphicSurface.h"
+#include <kelmora/pagestore/RLCanvas.h>
+#include <kelmora/pagestore/RLGraphicData.h>
+#include <kelmora/pagestore/RLGraphicSurface.h>
 
 #include "DrawingTestSupport.h"
 

@@ -1,5 +1,5 @@
 // Picture data: JPEG decoding through libjpeg, and the tagged bitmaps and icons of page records.
-#include "RLGraphicData.h"
+#include <kelmora/pagestore/RLGraphicData.h>
 
 #include <QBuffer>
 

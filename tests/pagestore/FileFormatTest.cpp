@@ -1,8 +1,8 @@
 // Whole page-store files in the four versions: bytes written, read back, damaged files refused.
 #include "PageStoreTestSupport.h"
-#include "RLBinaryIO.h"
-#include "RLGraphicStorage.h"
-#include "RLUtils.h"
+#include <kelmora/pagestore/RLBinaryIO.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/support/RLUtils.h>
 #include "TestSupport.h"
 
 #include <QFile>

@@ -1,8 +1,8 @@
 // Page records: exact bytes, every object kind's round trip, damaged records refused.
 #include "PageStoreTestSupport.h"
-#include "RLBinaryIO.h"
-#include "RLGraphicStorage.h"
-#include "RLGraphicSurface.h"
+#include <kelmora/pagestore/RLBinaryIO.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/pagestore/RLGraphicSurface.h>
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

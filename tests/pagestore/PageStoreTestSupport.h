@@ -1,8 +1,8 @@
 // Byte and error helpers shared by the page-record, page-store and file-format tests.
 #pragma once
 
-#include "RLBinaryIO.h"
-#include "RLGraphicStorage.h"
+#include <kelmora/pagestore/RLBinaryIO.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
 #include "TestSupport.h"
 
 #include <QBuffer>

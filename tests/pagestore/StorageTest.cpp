@@ -1,8 +1,8 @@
 // The page store: the temporary file, the five-page cache, re-storing changed pages, links and
 // failures of the disk. Two threads reading one store are the BackgroundRun tests'.
 #include "PageStoreTestSupport.h"
-#include "RLGraphicStorage.h"
-#include "RLUtils.h"
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/support/RLUtils.h>
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 // 128-bit integer arithmetic over many random terms, and beyond that width against identities.
 #include "ParserTestSupport.h"
 
-#include "RLDecimal.h"
+#include <kelmora/parser/RLDecimal.h>
 
 #include <random>
 #include <string>

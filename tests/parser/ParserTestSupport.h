@@ -1,7 +1,7 @@
 // Helpers shared by the parser tests.
 #pragma once
 
-#include "RLExpressionParser.h"
+#include <kelmora/parser/RLExpressionParser.h>
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "ParserTestSupport.h"
 
-#include "RLValue.h"
+#include <kelmora/parser/RLValue.h>
 
 #include <map>
 

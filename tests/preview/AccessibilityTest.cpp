@@ -1,15 +1,15 @@
 // The engine's windows in every language of the message table: names, the dialog font, and
 // every text drawn in full inside its control, clear of its neighbours and a group's frame.
 #include "PreviewTestSupport.h"
-#include "RLDialogLayout.h"
+#include <kelmora/dialogs/RLDialogLayout.h>
 #include "RLFeedBack.h"
-#include "RLFilters.h"
+#include <kelmora/output/RLFilters.h>
 #include "RLFindDialog.h"
-#include "RLMessages.h"
-#include "RLPreview.h"
-#include "RLPreviewForm.h"
-#include "RLPrintDialog.h"
-#include "RLSaveDialog.h"
+#include <kelmora/support/RLMessages.h>
+#include <kelmora/preview/RLPreview.h>
+#include <kelmora/preview/RLPreviewForm.h>
+#include <kelmora/dialogs/RLPrintDialog.h>
+#include <kelmora/dialogs/RLSaveDialog.h>
 #include "WidgetWalk.h"
 
 #include <QCheckBox>

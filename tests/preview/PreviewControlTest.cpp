@@ -1,8 +1,8 @@
 // The preview control on its own: layout, paging, painting, search, edit mode and copying.
 #include "PreviewTestSupport.h"
-#include "RLCore.h"
-#include "RLGraphicObject.h"
-#include "RLPreview.h"
+#include <kelmora/support/RLCore.h>
+#include <kelmora/pagestore/RLGraphicObject.h>
+#include <kelmora/preview/RLPreview.h>
 #include "RLTextSearch.h"
 
 #include <QClipboard>

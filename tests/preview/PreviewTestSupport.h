@@ -1,8 +1,8 @@
 // A4 portrait pages whose texts, each its own group, sit at known places.
 #pragma once
 
-#include "RLGraphicStorage.h"
-#include "RLGraphicSurface.h"
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/pagestore/RLGraphicSurface.h>
 
 #include <QImage>
 #include <QObject>

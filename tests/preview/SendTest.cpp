@@ -1,11 +1,11 @@
 // Sending from the preview window through a stand-in for the desktop's mail program.
 #include "../e2e/ProgramRunner.h"
 #include "PreviewTestSupport.h"
-#include "RLMailFlow.h"
-#include "RLMessages.h"
-#include "RLPreview.h"
-#include "RLPreviewForm.h"
-#include "RLUtils.h"
+#include <kelmora/dialogs/RLMailFlow.h>
+#include <kelmora/support/RLMessages.h>
+#include <kelmora/preview/RLPreview.h>
+#include <kelmora/preview/RLPreviewForm.h>
+#include <kelmora/support/RLUtils.h>
 
 #include <QDir>
 #include <QFile>

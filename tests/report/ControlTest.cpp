@@ -1,8 +1,8 @@
 // The control model: geometry, alignment, borders, colours, holders and names.
 #include "ReportTestSupport.h"
 
-#include "RLGraphicData.h"
-#include "RLMessages.h"
+#include <kelmora/pagestore/RLGraphicData.h>
+#include <kelmora/support/RLMessages.h>
 
 #include <QPainter>
 

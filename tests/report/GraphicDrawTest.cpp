@@ -1,6 +1,6 @@
 // Shapes: kinds and their data, fitting, turning and centring, pen and brush, older layouts.
-#include "RLRegistry.h"
-#include "RLUtils.h"
+#include <kelmora/report/RLRegistry.h>
+#include <kelmora/support/RLUtils.h>
 #include "ReportTestSupport.h"
 
 using namespace reporttest;

@@ -1,5 +1,5 @@
 // Pictures: scaled, stretched and clipped recording, and auto-size.
-#include "RLGraphicData.h"
+#include <kelmora/pagestore/RLGraphicData.h>
 #include "ReportTestSupport.h"
 
 #include <QBuffer>

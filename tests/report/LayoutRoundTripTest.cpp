@@ -1,5 +1,5 @@
 // A layout file prepared over a records file in process and by `rltool prepare`, pages read back.
-#include "RLGraphicControls.h"
+#include <kelmora/report/RLGraphicControls.h>
 #include "ReportTestSupport.h"
 
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 // Records read as the report goes: as the whole-file reader reads them, damaged files named.
-#include "RLRecordStream.h"
+#include <kelmora/report/RLRecordStream.h>
 #include "ReportTestSupport.h"
 
 #include <QJsonDocument>

@@ -1,8 +1,8 @@
 // Records: iteration over a data model, ranges, record actions, groups and field texts.
 #include "ReportTestSupport.h"
 
-#include "RLExpressionParser.h"
-#include "RLMessages.h"
+#include <kelmora/parser/RLExpressionParser.h>
+#include <kelmora/support/RLMessages.h>
 
 using namespace reporttest;
 

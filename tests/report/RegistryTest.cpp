@@ -1,8 +1,8 @@
 // The class and property registry that layouts and expressions use.
 #include "ReportTestSupport.h"
 
-#include "RLExpressionParser.h"
-#include "RLReportClasses.h"
+#include <kelmora/parser/RLExpressionParser.h>
+#include <kelmora/report/RLReportClasses.h>
 
 using namespace reporttest;
 

@@ -1,7 +1,7 @@
 // The report: paper, margins, preparation states, chains, cancelling and the entry points.
 #include "ReportTestSupport.h"
 
-#include "RLReportHooks.h"
+#include <kelmora/report/RLReportHooks.h>
 
 using namespace reporttest;
 

@@ -1,16 +1,16 @@
 // Test-only controls, small reports, records, layout readers and page readers for the report tests.
 #pragma once
 
-#include "RLBands.h"
-#include "RLControlClasses.h"
-#include "RLGraphicControls.h"
-#include "RLGraphicStorage.h"
-#include "RLGraphicSurface.h"
-#include "RLJsonRecords.h"
-#include "RLLayoutReader.h"
-#include "RLReport.h"
-#include "RLTextControls.h"
-#include "RLTextMetrics.h"
+#include <kelmora/report/RLBands.h>
+#include <kelmora/report/RLControlClasses.h>
+#include <kelmora/report/RLGraphicControls.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/pagestore/RLGraphicSurface.h>
+#include <kelmora/report/RLJsonRecords.h>
+#include <kelmora/report/RLLayoutReader.h>
+#include <kelmora/report/RLReport.h>
+#include <kelmora/report/RLTextControls.h>
+#include <kelmora/support/RLTextMetrics.h>
 #include "TestSupport.h"
 
 #include <QFile>

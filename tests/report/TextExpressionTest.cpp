@@ -1,5 +1,5 @@
 // Texts from the records: exact sums, display masks, aggregate calls and group totals.
-#include "RLTextExpression.h"
+#include <kelmora/report/RLTextExpression.h>
 #include "ReportTestSupport.h"
 
 #include <QProcess>

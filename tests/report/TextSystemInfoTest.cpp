@@ -1,5 +1,5 @@
 // System info: masks, every kind of value while preparing, continuation texts, dates.
-#include "RLMessages.h"
+#include <kelmora/support/RLMessages.h>
 #include "ReportTestSupport.h"
 
 #include <map>

@@ -1,4 +1,4 @@
-#include "RLCodec.h"
+#include <kelmora/support/RLCodec.h>
 
 #include <gtest/gtest.h>
 

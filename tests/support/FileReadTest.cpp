@@ -1,5 +1,5 @@
 // Reading a file whole, but never more of it than a limit, whatever kind of file it is.
-#include "RLUtils.h"
+#include <kelmora/support/RLUtils.h>
 #include "TestSupport.h"
 
 #include <QFile>

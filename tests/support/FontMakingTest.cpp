@@ -1,6 +1,6 @@
 // RLMakeFont keeps the fonts it made last: a font asked for again must be the font asked for, in
 // every attribute, whatever was asked before it. Threads keep their own (PdfWriter tests).
-#include "RLTextMetrics.h"
+#include <kelmora/support/RLTextMetrics.h>
 
 #include <QFont>
 

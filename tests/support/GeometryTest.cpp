@@ -1,4 +1,4 @@
-#include "RLUtils.h"
+#include <kelmora/support/RLUtils.h>
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "RLMessages.h"
-#include "RLUtils.h"
+#include <kelmora/support/RLMessages.h>
+#include <kelmora/support/RLUtils.h>
 
 #include <QCoreApplication>
 #include <QLocale>

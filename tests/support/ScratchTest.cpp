@@ -1,5 +1,5 @@
-#include "RLScratchFile.h"
-#include "RLUtils.h"
+#include <kelmora/support/RLScratchFile.h>
+#include <kelmora/support/RLUtils.h>
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,8 +2,8 @@
 // of five pages over its temporary file. scripts/test --tsan runs these under ThreadSanitizer.
 #include "../output/OutputTestSupport.h"
 
-#include "RLPreview.h"
-#include "RLPreviewForm.h"
+#include <kelmora/preview/RLPreview.h>
+#include <kelmora/preview/RLPreviewForm.h>
 
 #include <QPointer>
 #include <QTest>

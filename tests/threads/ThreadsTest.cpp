@@ -1,6 +1,6 @@
 // The thread helpers: calls handed to the interface thread and the pool whose results come back
 // in order. scripts/test --tsan runs these under ThreadSanitizer, which must see every hand-over.
-#include "RLThreads.h"
+#include <kelmora/support/RLThreads.h>
 #include "TestSupport.h"
 
 #include <QCoreApplication>

@@ -8,22 +8,22 @@
 //
 // Run it on a display; under a window manager (tests/desktop/with-window-manager openbox ...) the
 // windows are pictured with their frames and the whole desktop is pictured too.
-#include "DocumentForms.h"
-#include "FFRDeclaracionJurada.h"
-#include "FFRSolicitud.h"
-#include "FFRVehiculoParticular.h"
-#include "FillingRun.h"
-#include "KelmoraApp.h"
+#include <kelmora/app/DocumentForms.h>
+#include <kelmora/documents/FFRDeclaracionJurada.h>
+#include <kelmora/documents/FFRSolicitud.h>
+#include <kelmora/documents/FFRVehiculoParticular.h>
+#include <kelmora/app/FillingRun.h>
+#include <kelmora/app/KelmoraApp.h>
 
-#include "RLGraphicStorage.h"
-#include "RLGraphicSurface.h"
-#include "RLOutputFlows.h"
-#include "RLPreviewForm.h"
-#include "RLReport.h"
-#include "RLReportPreview.h"
-#include "RLUtils.h"
-#include "SampleRequest.h"
-#include "ToolkitTranslations.h"
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/pagestore/RLGraphicSurface.h>
+#include <kelmora/dialogs/RLOutputFlows.h>
+#include <kelmora/preview/RLPreviewForm.h>
+#include <kelmora/report/RLReport.h>
+#include <kelmora/preview/RLReportPreview.h>
+#include <kelmora/support/RLUtils.h>
+#include <kelmora/app/SampleRequest.h>
+#include <kelmora/app/ToolkitTranslations.h>
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,0 @@
-#include "FFRDeclaracionJurada.h"
-
-TFFRDeclaracionJurada::TFFRDeclaracionJurada()
-    : TFFRDocument(QStringLiteral("declaracion-jurada"), dsDeclaracionJurada) {}

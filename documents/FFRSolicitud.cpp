@@ -1,3 +1,0 @@
-#include "FFRSolicitud.h"
-
-TFFRSolicitud::TFFRSolicitud() : TFFRDocument(QStringLiteral("solicitud"), dsSolicitud) {}

@@ -1,9 +1,0 @@
-// The request document, "SOLICITUD DE KELMORA": produced by every filling run.
-#pragma once
-
-#include "FFRDocument.h"
-
-class TFFRSolicitud : public TFFRDocument {
-public:
-    TFFRSolicitud();
-};

@@ -1,4 +1,0 @@
-#include "FFRVehiculoParticular.h"
-
-TFFRVehiculoParticular::TFFRVehiculoParticular()
-    : TFFRDocument(QStringLiteral("vehiculo-particular"), dsVehiculoParticular) {}

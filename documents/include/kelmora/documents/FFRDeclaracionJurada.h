@@ -1,0 +1,10 @@
+// The sworn statement, "DECLARACIÓN JURADA (PASAJE / INSCRIPCIÓN)": produced when tickets or a
+// registration fee are requested.
+#pragma once
+
+#include <kelmora/documents/FFRDocument.h>
+
+class TFFRDeclaracionJurada : public TFFRDocument {
+public:
+    TFFRDeclaracionJurada();
+};

@@ -1,0 +1,9 @@
+// The request document, "SOLICITUD DE KELMORA": produced by every filling run.
+#pragma once
+
+#include <kelmora/documents/FFRDocument.h>
+
+class TFFRSolicitud : public TFFRDocument {
+public:
+    TFFRSolicitud();
+};

@@ -1,0 +1,10 @@
+// The private vehicle statement, "VEHÍCULO PARTICULAR": produced when the means of transport is
+// the private vehicle.
+#pragma once
+
+#include <kelmora/documents/FFRDocument.h>
+
+class TFFRVehiculoParticular : public TFFRDocument {
+public:
+    TFFRVehiculoParticular();
+};

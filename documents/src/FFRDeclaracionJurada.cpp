@@ -1,0 +1,4 @@
+#include <kelmora/documents/FFRDeclaracionJurada.h>
+
+TFFRDeclaracionJurada::TFFRDeclaracionJurada()
+    : TFFRDocument(QStringLiteral("declaracion-jurada"), dsDeclaracionJurada) {}

@@ -1,0 +1,3 @@
+#include <kelmora/documents/FFRSolicitud.h>
+
+TFFRSolicitud::TFFRSolicitud() : TFFRDocument(QStringLiteral("solicitud"), dsSolicitud) {}

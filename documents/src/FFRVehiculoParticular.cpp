@@ -1,0 +1,4 @@
+#include <kelmora/documents/FFRVehiculoParticular.h>
+
+TFFRVehiculoParticular::TFFRVehiculoParticular()
+    : TFFRDocument(QStringLiteral("vehiculo-particular"), dsVehiculoParticular) {}

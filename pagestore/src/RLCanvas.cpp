@@ -1,0 +1,869 @@
+#include <kelmora/pagestore/RLCanvas.h>
+
+#include <kelmora/pagestore/RLGraphicData.h>
+#include <kelmora/support/RLTextMetrics.h>
+#include <kelmora/support/RLUtils.h>
+
+#include <QGlyphRun>
+#include <QPaintDevice>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPen>
+#include <QPolygon>
+#include <QScopeGuard>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kDefaultPixelsPerInch = 96;
+
+// Coordinates of a damaged or hugely scaled page can lie anywhere in the 32-bit range, where a
+// rectangle's width no longer fits in an integer. No device is anywhere near this far across,
+// so pulling such edges in to it changes nothing on the device.
+constexpr int32_t kFarAway = 1 << 29;
+
+int32_t NotTooFar(int32_t v) {
+    return std::clamp(v, -kFarAway, kFarAway);
+}
+
+QRect ToQRect(const TRLRect& r) {
+    const int32_t left = NotTooFar(r.Left);
+    const int32_t top = NotTooFar(r.Top);
+    return QRect(left, top, NotTooFar(r.Right) - left, NotTooFar(r.Bottom) - top);
+}
+
+// Swaps reversed edges, as the drawing calls of the old platform did before drawing.
+TRLRect Normalized(const TRLRect& rect) {
+    const TRLRect r{NotTooFar(rect.Left), NotTooFar(rect.Top), NotTooFar(rect.Right),
+                    NotTooFar(rect.Bottom)};
+    return {std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right),
+            std::max(r.Top, r.Bottom)};
+}
+
+QPolygon ToQPolygon(const TRLPointArray& points) {
+    QPolygon polygon;
+    polygon.reserve(static_cast<qsizetype>(points.size()));
+    for (const TRLPoint& p : points) {
+        polygon.append(QPoint(p.X, p.Y));
+    }
+    return polygon;
+}
+
+Qt::BrushStyle ToQtBrushStyle(TRLBrushStyle style) {
+    switch (style) {
+    case TRLBrushStyle::Solid:
+        return Qt::SolidPattern;
+    case TRLBrushStyle::Clear:
+        return Qt::NoBrush;
+    case TRLBrushStyle::Horizontal:
+        return Qt::HorPattern;
+    case TRLBrushStyle::Vertical:
+        return Qt::VerPattern;
+    case TRLBrushStyle::FDiagonal:
+        return Qt::FDiagPattern;
+    case TRLBrushStyle::BDiagonal:
+        return Qt::BDiagPattern;
+    case TRLBrushStyle::Cross:
+        return Qt::CrossPattern;
+    case TRLBrushStyle::DiagCross:
+        return Qt::DiagCrossPattern;
+    }
+    return Qt::SolidPattern;
+}
+
+// How one pen raster mode is carried out: whether anything is drawn at all, the composition
+// mode, and for the black and white modes the colour that replaces pen and brush colours.
+struct RasterMode {
+    bool Draws = true;
+    QPainter::CompositionMode Mode = QPainter::CompositionMode_SourceOver;
+    bool ForceColor = false;
+    QColor Color;
+};
+
+RasterMode ToRasterMode(TRLPenMode mode, bool rasterOpsAvailable) {
+    RasterMode result;
+    switch (mode) {
+    case TRLPenMode::Black:
+        result.ForceColor = true;
+        result.Color = Qt::black;
+        return result;
+    case TRLPenMode::White:
+        result.ForceColor = true;
+        result.Color = Qt::white;
+        return result;
+    case TRLPenMode::Nop:
+        result.Draws = false;
+        return result;
+    case TRLPenMode::Copy:
+        return result;
+    default:
+        break;
+    }
+    // Vector devices (PDF, printers) have no raster operations; they draw those modes as copy.
+    if (!rasterOpsAvailable) {
+        return result;
+    }
+    switch (mode) {
+    case TRLPenMode::Not:
+        result.Mode = QPainter::RasterOp_NotDestination;
+        break;
+    case TRLPenMode::NotCopy:
+        result.Mode = QPainter::RasterOp_NotSource;
+        break;
+    case TRLPenMode::MergePenNot:
+        result.Mode = QPainter::RasterOp_SourceOrNotDestination;
+        break;
+    case TRLPenMode::MaskPenNot:
+        result.Mode = QPainter::RasterOp_SourceAndNotDestination;
+        break;
+    case TRLPenMode::MergeNotPen:
+        result.Mode = QPainter::RasterOp_NotSourceOrDestination;
+        break;
+    case TRLPenMode::MaskNotPen:
+        result.Mode = QPainter::RasterOp_NotSourceAndDestination;
+        break;
+    case TRLPenMode::Merge:
+        result.Mode = QPainter::RasterOp_SourceOrDestination;
+        break;
+    case TRLPenMode::NotMerge:
+        result.Mode = QPainter::RasterOp_NotSourceAndNotDestination;
+        break;
+    case TRLPenMode::Mask:
+        result.Mode = QPainter::RasterOp_SourceAndDestination;
+        break;
+    case TRLPenMode::NotMask:
+        result.Mode = QPainter::RasterOp_NotSourceOrNotDestination;
+        break;
+    case TRLPenMode::Xor:
+        result.Mode = QPainter::RasterOp_SourceXorDestination;
+        break;
+    case TRLPenMode::NotXor:
+        result.Mode = QPainter::RasterOp_NotSourceXorDestination;
+        break;
+    default:
+        break;
+    }
+    return result;
+}
+
+bool HasRasterOps(const QPainter& painter) {
+    const QPaintEngine* engine = painter.paintEngine();
+    return engine != nullptr && engine->hasFeature(QPaintEngine::RasterOpModes);
+}
+
+// Thin pens keep the old platform's cosmetic dash patterns, in device pixels; wide styled pens
+// draw solid here (CanvasLineToEx draws their dashes itself).
+QVector<qreal> ThinDashPattern(TRLPenStyle style) {
+    switch (style) {
+    case TRLPenStyle::Dash:
+        return {18, 6};
+    case TRLPenStyle::Dot:
+        return {3, 3};
+    case TRLPenStyle::DashDot:
+        return {9, 6, 3, 6};
+    case TRLPenStyle::DashDotDot:
+        return {9, 3, 3, 3, 3, 3};
+    default:
+        return {};
+    }
+}
+
+int DevicePenWidth(const TRLPen& pen) {
+    return std::max(1, pen.Width);
+}
+
+// Sets the painter up for one pen-and-brush drawing call. Returns whether the pen's raster mode
+// draws at all and the colour the outline takes (black and white modes replace it).
+struct PenSetup {
+    bool Draws = true;
+    QColor PenColor;
+};
+
+PenSetup SetUpPen(QPainter& painter, const TRLPen& pen, const TRLBrush* brush) {
+    const RasterMode raster = ToRasterMode(pen.Mode, HasRasterOps(painter));
+    painter.setCompositionMode(raster.Mode);
+    const QColor penColor = raster.ForceColor ? raster.Color : pen.Color;
+    if (pen.Style == TRLPenStyle::Clear) {
+        painter.setPen(Qt::NoPen);
+    } else {
+        QPen qpen(penColor, DevicePenWidth(pen), Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+        if (pen.Width <= 1) {
+            const QVector<qreal> dashes = ThinDashPattern(pen.Style);
+            if (!dashes.isEmpty()) {
+                qpen.setDashPattern(dashes);
+            }
+        }
+        painter.setPen(qpen);
+    }
+    if (brush == nullptr || brush->Style == TRLBrushStyle::Clear) {
+        painter.setBrush(Qt::NoBrush);
+    } else {
+        const QColor brushColor = raster.ForceColor ? raster.Color : brush->Color;
+        painter.setBrush(QBrush(brushColor, ToQtBrushStyle(brush->Style)));
+    }
+    return {raster.Draws, penColor};
+}
+
+// Puts the painter back to plain copying without pen or brush when the scope ends, so that
+// whatever is drawn afterwards is not affected by a raster mode.
+auto PlainPainterAfterwards(QPainter& painter) {
+    return qScopeGuard([&painter] {
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::NoBrush);
+    });
+}
+
+} // namespace
+
+// --- TRLCanvas -----------------------------------------------------------------------------------
+
+TRLCanvas::TRLCanvas(QPainter& painter)
+    : TRLCanvas(painter, painter.device() != nullptr ? painter.device()->logicalDpiY()
+                                                     : kDefaultPixelsPerInch) {}
+
+TRLCanvas::TRLCanvas(QPainter& painter, int pixelsPerInch)
+    : painter_(painter), textSink_(dynamic_cast<TRLTextRunSink*>(painter.paintEngine())),
+      pixelsPerInch_(pixelsPerInch > 0 ? pixelsPerInch : kDefaultPixelsPerInch) {
+    SetFont(TRLFont());
+}
+
+void TRLCanvas::SetPen(const TRLPen& pen) {
+    pen_ = pen;
+}
+
+void TRLCanvas::SetBrush(const TRLBrush& brush) {
+    brush_ = brush;
+}
+
+void TRLCanvas::SetFont(const TRLFont& font) {
+    TRLFont wanted = font;
+    // The canvas font always belongs to the canvas's own resolution.
+    wanted.PixelsPerInch = pixelsPerInch_;
+    // Most texts of a page share a font; making its raw font again costs more than drawing.
+    if (wanted == font_ && rawFont_.isValid())
+        return;
+    font_ = wanted;
+    latinAdvances_.fill(-1);
+    glyphInk_.clear();
+    // The same font the page measured its texts with, made for this canvas's resolution.
+    qfont_ = ToQFont(font_, pixelsPerInch_);
+    qfont_.setFixedPitch(font_.Pitch == TRLFontPitch::Fixed);
+    ascent_ = RLFontAscent(qfont_);
+    rawFont_ = QRawFont::fromFont(qfont_);
+}
+
+TRLRect TRLCanvas::VisibleArea() const {
+    const TRLRect everywhere{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    const QPaintDevice* device = painter_.device();
+    if (device == nullptr) {
+        return everywhere;
+    }
+    bool invertible = false;
+    const QTransform toLogical = painter_.deviceTransform().inverted(&invertible);
+    if (!invertible) {
+        return everywhere;
+    }
+    const QRectF area = toLogical.mapRect(QRectF(0, 0, device->width(), device->height()));
+    return {RoundHalfEven(std::floor(area.left())), RoundHalfEven(std::floor(area.top())),
+            RoundHalfEven(std::ceil(area.right())), RoundHalfEven(std::ceil(area.bottom()))};
+}
+
+int TRLCanvas::CharAdvance(QChar c) const {
+    if (c.unicode() >= latinAdvances_.size()) {
+        return RLTextWidth(qfont_, QString(c));
+    }
+    int& advance = latinAdvances_[c.unicode()];
+    if (advance < 0) {
+        advance = RLTextWidth(qfont_, QString(c));
+    }
+    return advance;
+}
+
+QRectF TRLCanvas::GlyphInk(quint32 glyph) const {
+    auto found = glyphInk_.constFind(glyph);
+    if (found == glyphInk_.cend()) {
+        found = glyphInk_.insert(glyph, rawFont_.boundingRect(glyph));
+    }
+    return *found;
+}
+
+int TRLCanvas::TextWidth(const QString& text) const {
+    // A width is the sum of its characters' advances, so a Latin-1 text is summed from the
+    // remembered ones; any other goes to the shared measure, which knows surrogate pairs.
+    long long width = 0;
+    for (const QChar c : text) {
+        if (c.unicode() >= latinAdvances_.size()) {
+            return RLTextWidth(qfont_, text);
+        }
+        width += CharAdvance(c);
+    }
+    return static_cast<int>(std::clamp<long long>(width, INT32_MIN, INT32_MAX));
+}
+
+int TRLCanvas::TextHeight(const QString& /*text*/) const {
+    return RLTextHeight(qfont_);
+}
+
+void TRLCanvas::LineTo(int x, int y) {
+    const auto plain = PlainPainterAfterwards(painter_);
+    const PenSetup setup = SetUpPen(painter_, pen_, nullptr);
+    if (setup.Draws) {
+        painter_.drawLine(QPoint(penPos_.X, penPos_.Y), QPoint(x, y));
+    }
+    penPos_ = {x, y};
+}
+
+void TRLCanvas::FillRect(const TRLRect& rect) {
+    if (brush_.Style == TRLBrushStyle::Clear) {
+        return;
+    }
+    const QRect r = ToQRect(Normalized(rect));
+    if (r.isEmpty()) {
+        return;
+    }
+    painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter_.fillRect(r, QBrush(brush_.Color, ToQtBrushStyle(brush_.Style)));
+}
+
+void TRLCanvas::Rectangle(const TRLRect& rect) {
+    const TRLRect r = Normalized(rect);
+    const int width = r.Right - r.Left;
+    const int height = r.Bottom - r.Top;
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    const auto plain = PlainPainterAfterwards(painter_);
+    const PenSetup setup = SetUpPen(painter_, pen_, &brush_);
+    if (!setup.Draws) {
+        return;
+    }
+    const bool outlined = pen_.Style != TRLPenStyle::Clear;
+    const bool filled = brush_.Style != TRLBrushStyle::Clear;
+    const QVector<qreal> dashes = pen_.Width <= 1 ? ThinDashPattern(pen_.Style) : QVector<qreal>{};
+    if (outlined && !dashes.isEmpty()) {
+        // A dotted outline: Qt's own stroker keeps the pattern running round the corners.
+        painter_.drawRect(QRect(r.Left, r.Top, width - 1, height - 1));
+        return;
+    }
+    // The outline lies inside the rectangle, which excludes its right and bottom edges; each
+    // pixel is painted once so that raster modes such as XOR stay reversible.
+    const int pw =
+        outlined ? std::min({DevicePenWidth(pen_), (width + 1) / 2, (height + 1) / 2}) : 0;
+    const QBrush fill = painter_.brush();
+    if (filled && width > 2 * pw && height > 2 * pw) {
+        painter_.fillRect(QRect(r.Left + pw, r.Top + pw, width - 2 * pw, height - 2 * pw), fill);
+    }
+    if (pw > 0) {
+        const QColor color = setup.PenColor;
+        painter_.fillRect(QRect(r.Left, r.Top, width, pw), color);
+        painter_.fillRect(QRect(r.Left, r.Bottom - pw, width, pw), color);
+        if (height > 2 * pw) {
+            painter_.fillRect(QRect(r.Left, r.Top + pw, pw, height - 2 * pw), color);
+            painter_.fillRect(QRect(r.Right - pw, r.Top + pw, pw, height - 2 * pw), color);
+        }
+    }
+}
+
+void TRLCanvas::Ellipse(const TRLRect& rect) {
+    const TRLRect r = Normalized(rect);
+    if (r.Right - r.Left <= 0 || r.Bottom - r.Top <= 0) {
+        return;
+    }
+    const auto plain = PlainPainterAfterwards(painter_);
+    const PenSetup setup = SetUpPen(painter_, pen_, &brush_);
+    if (setup.Draws) {
+        // Qt's ellipse covers one pixel more than its rectangle's size in each direction.
+        painter_.drawEllipse(QRect(r.Left, r.Top, r.Right - r.Left - 1, r.Bottom - r.Top - 1));
+    }
+}
+
+void TRLCanvas::Polygon(const TRLPointArray& points) {
+    if (points.empty()) {
+        return;
+    }
+    const auto plain = PlainPainterAfterwards(painter_);
+    const PenSetup setup = SetUpPen(painter_, pen_, &brush_);
+    if (setup.Draws) {
+        painter_.drawPolygon(ToQPolygon(points), Qt::OddEvenFill);
+    }
+}
+
+void TRLCanvas::Polyline(const TRLPointArray& points) {
+    if (points.size() < 2) {
+        return;
+    }
+    const auto plain = PlainPainterAfterwards(painter_);
+    const PenSetup setup = SetUpPen(painter_, pen_, nullptr);
+    if (setup.Draws) {
+        painter_.drawPolyline(ToQPolygon(points));
+    }
+}
+
+TRLCanvas::GlyphPlacement TRLCanvas::PlaceGlyphs(const QString& text) const {
+    GlyphPlacement placement;
+    if (!rawFont_.isValid()) {
+        return placement;
+    }
+    QList<quint32> glyphs = rawFont_.glyphIndexesForString(text);
+    // Characters the font lacks (or surrogate pairs) go through Qt's own font fallback.
+    if (glyphs.size() != text.size() || glyphs.contains(0u)) {
+        return placement;
+    }
+    placement.Glyphs = std::move(glyphs);
+    placement.Positions.reserve(text.size());
+    for (const QChar c : text) {
+        placement.Positions.append(QPointF(placement.Advance, 0));
+        placement.Advance += CharAdvance(c);
+    }
+    return placement;
+}
+
+// Whether the ink of the placed glyphs, drawn from (x, y), lies within rect: a clip to rect would
+// then cut nothing. Underlines and struck-out lines are not measured, and count as outside.
+bool TRLCanvas::InkWithin(const GlyphPlacement& placement, const QRect& rect, int x, int y) const {
+    if (placement.Glyphs.isEmpty() || qfont_.underline() || qfont_.strikeOut()) {
+        return false;
+    }
+    const QPointF baseline(x, y + ascent_);
+    const QRectF area(rect);
+    for (qsizetype i = 0; i < placement.Glyphs.size(); ++i) {
+        const QRectF ink =
+            GlyphInk(placement.Glyphs[i]).translated(baseline + placement.Positions[i]);
+        if (!ink.isEmpty() && !area.contains(ink)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void TRLCanvas::DrawTextAt(int x, int y, const QString& text) {
+    DrawGlyphs(x, y, text, PlaceGlyphs(text));
+}
+
+void TRLCanvas::DrawGlyphs(int x, int y, const QString& text, const GlyphPlacement& placement) {
+    if (text.isEmpty()) {
+        return;
+    }
+    painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter_.setPen(QPen(font_.Color));
+    const QPointF baseline(x, y + ascent_);
+    if (placement.Glyphs.isEmpty()) {
+        painter_.setFont(qfont_);
+        painter_.drawText(baseline, text);
+        painter_.setPen(Qt::NoPen);
+        return;
+    }
+    // Each glyph goes where the sum of the measured whole-pixel advances puts it, so a text ends
+    // exactly where its measured width says: right-aligned and justified lines meet their edge
+    // instead of drifting by the fractions that unhinted advances carry.
+    QGlyphRun run;
+    run.setRawFont(rawFont_);
+    run.setGlyphIndexes(placement.Glyphs);
+    run.setPositions(placement.Positions);
+    run.setUnderline(qfont_.underline());
+    run.setStrikeOut(qfont_.strikeOut());
+    run.setBoundingRect(QRectF(0, -ascent_, placement.Advance, RLTextHeight(qfont_)));
+    if (textSink_ != nullptr) {
+        textSink_->AnnounceRun({rawFont_, placement.Glyphs, placement.Positions, baseline, text});
+    }
+    painter_.drawGlyphRun(baseline, run);
+    painter_.setPen(Qt::NoPen);
+}
+
+void TRLCanvas::TextOut(int x, int y, const QString& text) {
+    // A stored origin may lie anywhere; from far away nothing shows, and nothing overflows.
+    x = NotTooFar(x);
+    y = NotTooFar(y);
+    const int width = NotTooFar(TextWidth(text));
+    if (brush_.Style != TRLBrushStyle::Clear && width > 0) {
+        painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter_.fillRect(QRect(x, y, width, TextHeight(text)), brush_.Color);
+    }
+    DrawTextAt(x, y, text);
+    penPos_ = {x + width, y};
+}
+
+void TRLCanvas::TextRect(const TRLRect& rect, int x, int y, const QString& text) {
+    x = NotTooFar(x);
+    y = NotTooFar(y);
+    const QRect r = ToQRect(Normalized(rect));
+    if (brush_.Style != TRLBrushStyle::Clear && !r.isEmpty()) {
+        painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter_.fillRect(r, brush_.Color);
+    }
+    // A text that stays inside its rectangle is drawn without the clip, which costs a PDF the
+    // whole clip path again for every text.
+    const GlyphPlacement placement = PlaceGlyphs(text);
+    if (text.isEmpty() || InkWithin(placement, r, x, y)) {
+        DrawGlyphs(x, y, text, placement);
+        return;
+    }
+    painter_.save();
+    painter_.setClipRect(r, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+    DrawGlyphs(x, y, text, placement);
+    painter_.restore();
+}
+
+void TRLCanvas::StretchDraw(const TRLRect& rect, const QImage& graphic) {
+    if (graphic.isNull()) {
+        return;
+    }
+    // A stored rectangle may span more than an int holds.
+    const long long width = static_cast<long long>(rect.Right) - rect.Left;
+    const long long height = static_cast<long long>(rect.Bottom) - rect.Top;
+    if (width == 0 || height == 0) {
+        return;
+    }
+    // Reversed edges mirror the picture, as stretching onto a reversed rectangle always did.
+    const QImage source =
+        (width < 0 || height < 0) ? graphic.mirrored(width < 0, height < 0) : graphic;
+    painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter_.drawImage(ToQRect(Normalized(rect)), source);
+}
+
+void TRLCanvas::RemoveClip() {
+    painter_.setClipping(false);
+}
+
+void TRLCanvas::IntersectClip(const TRLRect& rect) {
+    QRect r = ToQRect(rect);
+    if (r.width() < 0 || r.height() < 0) {
+        r = QRect();
+    }
+    painter_.setClipRect(r, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+}
+
+// --- Canvas routines -----------------------------------------------------------------------------
+
+TRLPoint TextRectStart(const TRLRect& rect, int x, int y, int textWidth, int textHeight,
+                       int spaceWidth, uint8_t alignment, uint8_t layout) {
+    // Worked out wide and then held to the int range: a stored rectangle may lie anywhere.
+    const long long halfSpace = spaceWidth / 2;
+    long long startX = 0;
+    long long startY = 0;
+    switch (alignment) {
+    case MetaTextAlignmentRight:
+        startX = static_cast<long long>(rect.Right) - textWidth + halfSpace;
+        break;
+    case MetaTextAlignmentCenter:
+        startX = (static_cast<long long>(rect.Left) + rect.Right - textWidth) / 2 + halfSpace;
+        break;
+    default:
+        startX = x + halfSpace;
+        break;
+    }
+    switch (layout) {
+    case MetaTextLayoutBottom:
+        startY = static_cast<long long>(rect.Bottom) - textHeight;
+        break;
+    case MetaTextLayoutCenter:
+        startY = (static_cast<long long>(rect.Top) + rect.Bottom - textHeight) / 2;
+        break;
+    default:
+        startY = y;
+        break;
+    }
+    TRLPoint start;
+    start.X = static_cast<int32_t>(std::clamp<long long>(startX, INT32_MIN, INT32_MAX));
+    start.Y = static_cast<int32_t>(std::clamp<long long>(startY, INT32_MIN, INT32_MAX));
+    return start;
+}
+
+namespace {
+
+bool IsJustifyBlank(QChar c) {
+    return c == u'\t' || c == u'\n' || c == u'\r' || c == u' ';
+}
+
+} // namespace
+
+// Widening one gap at a time and measuring the whole line again after each space takes time in
+// the square of the spaces added, and a line justified into a rectangle billions of pixels wide
+// gets hundreds of millions of them; here they are counted once and only those that can be seen
+// are made.
+TRLJustifiedPart JustifyTextPart(const TRLCanvas& canvas, const QString& text, int available,
+                                 long long from, long long to) {
+    TRLJustifiedPart part;
+    const long long space = canvas.TextWidth(QStringLiteral(" "));
+    const long long width = canvas.TextWidth(text + u' ');
+    // The gaps: blanks with a word on both sides. Each gap's spaces go right after the word
+    // before it.
+    std::vector<qsizetype> gaps;
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        if (IsJustifyBlank(text[i]) && !IsJustifyBlank(text[i - 1])) {
+            qsizetype next = i;
+            while (next < text.size() && IsJustifyBlank(text[next])) {
+                ++next;
+            }
+            if (next < text.size()) {
+                gaps.push_back(i);
+            }
+        }
+    }
+    // One space is added while the text and one more space still fit, so the count is known at
+    // once; the spaces go round the gaps from the last to the first.
+    long long spaces = 0;
+    if (!gaps.empty() && space > 0 && width <= available) {
+        spaces = (available - width) / space + 1;
+    }
+    const long long gapCount = static_cast<long long>(gaps.size());
+    const long long each = gapCount > 0 ? spaces / gapCount : 0;
+    const long long extra = gapCount > 0 ? spaces % gapCount : 0;
+
+    long long x = 0;
+    size_t gap = 0;
+    for (qsizetype i = 0; i < text.size() && x < to; ++i) {
+        if (gap < gaps.size() && gaps[gap] == i) {
+            long long count = each + (static_cast<long long>(gap) >= gapCount - extra ? 1 : 0);
+            ++gap;
+            if (count == 0) {
+                part.Text += text[i];
+                x += canvas.TextWidth(QString(text[i]));
+                continue;
+            }
+            // Spaces that end before from are dropped with everything in front of them.
+            if (x < from) {
+                const long long dropped = std::min(count, (from - x) / space);
+                if (dropped > 0) {
+                    part.Text.clear();
+                    x += dropped * space;
+                    part.Skipped = x;
+                    count -= dropped;
+                }
+            }
+            // Spaces that start at or after to are never made.
+            const long long shown = std::min(count, (to - x + space - 1) / space);
+            part.Text += QString(static_cast<qsizetype>(shown), u' ');
+            x += shown * space;
+            if (shown < count) {
+                break;
+            }
+        }
+        part.Text += text[i];
+        x += canvas.TextWidth(QString(text[i]));
+    }
+    return part;
+}
+
+void CanvasTextRectEx(TRLCanvas& canvas, const TRLRect& rect, int x, int y, QString text,
+                      uint8_t alignment, uint8_t layout, TRLMetaTextFlags textFlags) {
+    const QString withSpace = text + u' ';
+    TRLPoint start =
+        TextRectStart(rect, x, y, canvas.TextWidth(withSpace), canvas.TextHeight(withSpace),
+                      canvas.TextWidth(QStringLiteral(" ")), alignment, layout);
+    if (alignment == MetaTextAlignmentJustify) {
+        // Only what lands on the device is built, with a margin for glyphs that reach beyond
+        // their own cell.
+        const TRLRect visible = canvas.VisibleArea();
+        const long long margin = 4LL * canvas.TextHeight(withSpace) + 16;
+        const long long available = int64_t(rect.Right) - start.X;
+        const TRLJustifiedPart part = JustifyTextPart(
+            canvas, text, static_cast<int>(std::clamp<long long>(available, INT32_MIN, INT32_MAX)),
+            int64_t(visible.Left) - start.X - margin, int64_t(visible.Right) - start.X + margin);
+        text = part.Text;
+        start.X = SaturatedAdd(start.X,
+                               static_cast<int32_t>(std::min<long long>(part.Skipped, INT32_MAX)));
+    }
+    if ((textFlags & MetaTextFlagNoClipping) != 0) {
+        canvas.TextOut(start.X, start.Y, text);
+    } else {
+        canvas.TextRect(rect, start.X, start.Y, text);
+    }
+}
+
+TRLRect ParityRect(TRLRect rect, int graphicWidth) {
+    if (graphicWidth > 0) {
+        const long long width = static_cast<long long>(rect.Right) - rect.Left;
+        const long long right = rect.Left + graphicWidth * (width / graphicWidth) + 1;
+        rect.Right = static_cast<int32_t>(std::clamp<long long>(right, INT32_MIN, INT32_MAX));
+    }
+    return rect;
+}
+
+void CanvasStretchDraw(TRLCanvas& canvas, TRLRect rect, const QByteArray& data, bool parity) {
+    const QImage graphic = DecodeTaggedData(data);
+    if (graphic.isNull()) {
+        return;
+    }
+    if (parity) {
+        rect = ParityRect(rect, graphic.width());
+    }
+    canvas.StretchDraw(rect, graphic);
+}
+
+void CanvasSetClipRect(TRLCanvas& canvas, const TRLRect& rect) {
+    canvas.RemoveClip();
+    if (rect.Right != rect.Left && rect.Bottom != rect.Top) {
+        canvas.IntersectClip(rect);
+    }
+}
+
+void CanvasResetClipRect(TRLCanvas& canvas) {
+    canvas.RemoveClip();
+}
+
+namespace {
+
+// Segment lengths (drawn, gap, drawn, ...) of a wide styled pen; empty for unbroken styles.
+std::vector<long long> PenDashPattern(TRLPenStyle style, int penWidth) {
+    std::vector<long long> pattern;
+    switch (style) {
+    case TRLPenStyle::Dash:
+        pattern = {3, 1};
+        break;
+    case TRLPenStyle::Dot:
+        pattern = {1, 1};
+        break;
+    case TRLPenStyle::DashDot:
+        pattern = {2, 1, 1, 1};
+        break;
+    case TRLPenStyle::DashDotDot:
+        pattern = {3, 1, 1, 1, 1, 1};
+        break;
+    default:
+        break;
+    }
+    for (long long& length : pattern) {
+        length *= 4LL * penWidth;
+    }
+    return pattern;
+}
+
+// The distances along a line from `from` in direction (cosine, sine) between which it may
+// touch area; false when it never does (Liang-Barsky clipping of the infinite line).
+bool VisibleStretch(const TRLPoint& from, double cosine, double sine, const TRLRect& area,
+                    double& enter, double& leave) {
+    enter = -std::numeric_limits<double>::infinity();
+    leave = std::numeric_limits<double>::infinity();
+    const double start[2] = {double(from.X), double(from.Y)};
+    const double step[2] = {cosine, sine};
+    const double low[2] = {double(area.Left), double(area.Top)};
+    const double high[2] = {double(area.Right), double(area.Bottom)};
+    for (int axis = 0; axis < 2; ++axis) {
+        if (std::abs(step[axis]) < 1e-12) {
+            if (start[axis] < low[axis] || start[axis] > high[axis]) {
+                return false;
+            }
+            continue;
+        }
+        double t1 = (low[axis] - start[axis]) / step[axis];
+        double t2 = (high[axis] - start[axis]) / step[axis];
+        if (t1 > t2) {
+            std::swap(t1, t2);
+        }
+        enter = std::max(enter, t1);
+        leave = std::min(leave, t2);
+    }
+    return enter <= leave;
+}
+
+} // namespace
+
+void CanvasLineToEx(TRLCanvas& canvas, int x, int y) {
+    const TRLPen savedPen = canvas.Pen();
+    const std::vector<long long> pattern = PenDashPattern(savedPen.Style, savedPen.Width);
+    if (pattern.empty() || savedPen.Width <= 1) {
+        canvas.LineTo(x, y);
+        return;
+    }
+    const TRLPoint from = canvas.PenPos();
+    const double dx = double(x) - from.X;
+    const double dy = double(y) - from.Y;
+    // A line across the whole coordinate range is over four billion pixels long.
+    const long long length = static_cast<long long>(std::nearbyint(std::sqrt(dx * dx + dy * dy)));
+    const double angle = std::atan2(dy, dx);
+    const double cosine = std::cos(angle);
+    const double sine = std::sin(angle);
+    auto pointAt = [&](long long distance) {
+        return TRLPoint{SaturatedAdd(from.X, RoundHalfEven(double(distance) * cosine)),
+                        SaturatedAdd(from.Y, RoundHalfEven(double(distance) * sine))};
+    };
+
+    const auto restorePen = qScopeGuard([&canvas, savedPen] { canvas.SetPen(savedPen); });
+    TRLPen solid = savedPen;
+    solid.Style = TRLPenStyle::Solid;
+    // The gaps show the brush colour, as the old platform's opaque background did.
+    if (canvas.Brush().Style != TRLBrushStyle::Clear) {
+        TRLPen background = solid;
+        background.Color = canvas.Brush().Color;
+        canvas.SetPen(background);
+        canvas.LineTo(x, y);
+    }
+    canvas.SetPen(solid);
+    canvas.MoveTo(from.X, from.Y);
+    // Only the dashes that can touch the device are walked: the pattern is started at the last
+    // whole period before the line enters the device (widened by the pen), so every dash that
+    // shows is the very dash the whole walk would draw, and the walk ends once it has left.
+    const TRLRect visible = canvas.VisibleArea();
+    const int32_t reach = SaturatedAdd(std::max(savedPen.Width, 1), 2);
+    const TRLRect area{SaturatedAdd(visible.Left, -reach), SaturatedAdd(visible.Top, -reach),
+                       SaturatedAdd(visible.Right, reach), SaturatedAdd(visible.Bottom, reach)};
+    double enter = 0;
+    double leave = 0;
+    if (length > 0 && VisibleStretch(from, cosine, sine, area, enter, leave) && leave >= 0 &&
+        enter <= double(length)) {
+        long long period = 0;
+        for (long long part : pattern) {
+            period += part;
+        }
+        long long distance = 0;
+        if (enter > 0) {
+            distance = static_cast<long long>(enter) / period * period;
+            const TRLPoint start = pointAt(distance);
+            canvas.MoveTo(start.X, start.Y);
+        }
+        const long long last = std::min<long long>(length, static_cast<long long>(leave) + 1);
+        size_t segment = 0;
+        while (distance < length) {
+            distance = std::min(length, distance + pattern[segment]);
+            const TRLPoint p = pointAt(distance);
+            if (segment % 2 == 0) {
+                canvas.LineTo(p.X, p.Y);
+            } else {
+                canvas.MoveTo(p.X, p.Y);
+            }
+            segment = (segment + 1) % pattern.size();
+            if (distance >= last) {
+                break;
+            }
+        }
+    }
+    // The pen ends where the whole walk would have left it.
+    const TRLPoint end = pointAt(length);
+    canvas.MoveTo(end.X, end.Y);
+}
+
+void ScalePenWidth(TRLCanvas& canvas, double factor) {
+    TRLPen pen = canvas.Pen();
+    if (pen.Width > 1) {
+        pen.Width = std::max(1, TruncateToInt32(pen.Width * factor));
+        canvas.SetPen(pen);
+    }
+}
+
+void CanvasSetMetaFont(TRLCanvas& canvas, const TRLMetaFont& font, const QString& name,
+                       double yFactor) {
+    const int sourcePpi = font.PixelsPerInch != 0 ? font.PixelsPerInch : kDefaultPixelsPerInch;
+    const int targetPpi =
+        canvas.PixelsPerInch() != 0 ? canvas.PixelsPerInch() : kDefaultPixelsPerInch;
+    TRLFont result;
+    result.Name = name;
+    result.Size = RoundHalfEven(font.Size * yFactor * sourcePpi / targetPpi);
+    result.Style = font.Style & (fsBold | fsItalic | fsUnderline | fsStrikeOut);
+    result.Color = font.Color.ToColor();
+    result.Charset = font.Charset;
+    result.Pitch = MetaToFontPitch(font.Pitch);
+    result.PixelsPerInch = canvas.PixelsPerInch();
+    canvas.SetFont(result);
+}
+
+void CanvasSetMetaPen(TRLCanvas& canvas, const TRLMetaPen& pen) {
+    canvas.SetPen(pen.ToPen());
+}
+
+void CanvasSetMetaBrush(TRLCanvas& canvas, const TRLMetaBrush& brush) {
+    canvas.SetBrush(brush.ToBrush());
+}

@@ -1,0 +1,124 @@
+// The painting of one PDF page: a paint engine that turns QPainter's calls into a content
+// stream and hands it to its document. Not part of the output library's interface.
+#pragma once
+
+#include <kelmora/pagestore/RLCanvas.h>
+#include "RLPdfWriter_p.h"
+
+#include <QBrush>
+#include <QPaintEngine>
+#include <QPainterPath>
+#include <QPen>
+#include <QRawFont>
+#include <QTransform>
+
+#include <array>
+#include <optional>
+#include <unordered_set>
+
+class TRLPdfPageEngine : public QPaintEngine, public TRLTextRunSink {
+public:
+    TRLPdfPageEngine(TRLPdfPageSink& document, const QSizeF& points);
+
+    bool begin(QPaintDevice* device) override;
+    bool end() override;
+    Type type() const override { return QPaintEngine::User; }
+    void updateState(const QPaintEngineState& state) override;
+
+    void drawRects(const QRectF* rects, int count) override;
+    void drawLines(const QLineF* lines, int count) override;
+    void drawPath(const QPainterPath& path) override;
+    void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override;
+    void drawPixmap(const QRectF& target, const QPixmap& pixmap, const QRectF& source) override;
+    void drawImage(const QRectF& target, const QImage& image, const QRectF& source,
+                   Qt::ImageConversionFlags flags) override;
+    void drawTextItem(const QPointF& at, const QTextItem& item) override;
+    void AnnounceRun(Run run) override { announced_ = std::move(run); }
+
+    // Adds the page to its document; false when the document could not be written.
+    bool AddToDocument();
+    const TRLPdfPageSink& Document() const { return document_; }
+    const QString& Refusal() const { return refusal_; }
+
+private:
+    // The graphics state the content stream has set, so that only changes are written.
+    struct StreamState {
+        QByteArray Stroke;
+        QByteArray Fill;
+        double LineWidth = 1;
+        int Cap = 0;
+        int Join = 0;
+        QByteArray Dash = "[] 0";
+    };
+
+    // A font asked for lately, with the OpenType font a Type 1 font is shown in, made on this
+    // page's thread.
+    struct RecentFont {
+        QRawFont Raw;
+        const TRLPdfFont* Font = nullptr;
+        int Index = -1;
+        QRawFont OpenType;
+    };
+
+    void ClipTo(const QPainterPath& path, Qt::ClipOperation operation);
+    void ApplyClip();
+    void EndText();
+    void AppendPath(QByteArray& out, const QPainterPath& devicePath) const;
+    void AppendPoint(QByteArray& out, const QPointF& point) const;
+    void PaintShape(const QByteArray& pathOperators, bool closed, bool oddEven);
+    bool Strokes() const;
+    bool Fills() const;
+    void SetStroke();
+    void SetFill(const QBrush& brush);
+    void SetTextColor(const QColor& color);
+    void FillOutline(const QPainterPath& outline);
+    // True once the page would hold more drawing than it may, with more bytes added; the page
+    // is then refused.
+    bool Overfull(qsizetype more = 0);
+    // Whether ink pixelSize high, drawn from at and reaching across width (both in the
+    // painter's coordinates), may show on the page: a glyph's ink reaches at most about twice its
+    // size from where it is drawn.
+    bool MayShow(const QPointF& at, double width, double pixelSize) const;
+    void DrawRun(const Run& run);
+    // Whether the run's font is one the toolkit cannot make, noting the first such text.
+    bool Refused(const Run& run, qsizetype count);
+    // Starts the text, in the font at its size, at the run's first glyph; the whole pixel size
+    // of the font the run is shown in (0 for none).
+    int PlaceText(const Run& run, const TRLPdfFont& font, int index);
+    void ShowGlyphs(const Run& run, const QList<quint32>& glyphs, const TRLPdfFont& font, int index,
+                    int sizeFont);
+    const RecentFont& FontOf(const QRawFont& raw);
+
+    TRLPdfPageSink& document_;
+    const QSizeF points_;
+    QByteArray content_;
+    QByteArray packed_;
+    bool ended_ = false;
+    // Each glyph the page shows, once for each font, size and character it stands for, in the
+    // order first shown: what the document needs to know of the page, however often a glyph
+    // repeats.
+    std::vector<TRLPdfGlyphUse> glyphs_;
+    std::unordered_set<quint64> glyphsSeen_;
+    std::set<std::pair<int, int>> hatches_;
+    // The fonts last asked for, which most texts share.
+    std::array<RecentFont, 4> recentFonts_;
+    size_t nextRecent_ = 0;
+
+    QTransform matrix_;
+    QPen pen_;
+    QBrush brush_;
+    bool clipEnabled_ = false;
+    std::vector<QPainterPath> clips_;
+    bool clipChanged_ = false;
+    QByteArray wantedClip_;
+    QByteArray appliedClip_;
+    StreamState state_;
+    StreamState unclippedState_;
+    bool inText_ = false;
+    bool textPlaced_ = false;
+    QPointF lineStart_;
+    int textFont_ = -1;
+    double textSize_ = 0;
+    std::optional<Run> announced_;
+    QString refusal_;
+};

@@ -1,0 +1,178 @@
+// Graphic controls: TRLDraw records a vector shape fitted into its rectangle, TRLImage records a
+// picture scaled, stretched or clipped into it. Both print their base fill and borders first.
+#pragma once
+
+#include <kelmora/report/RLControl.h>
+
+#include <QImage>
+#include <QStringList>
+
+// ---- pen and brush settings ------------------------------------------------------------------
+
+// A control's pen as a published settings object. Changes reach the owner's repaint hook only.
+class TRLPenSettings : public TRLPersistent {
+public:
+    QString ClassName() const override { return QStringLiteral("TRLPenSettings"); }
+    const TRLPen& Value() const { return pen_; }
+    void SetValue(const TRLPen& pen) { pen_ = pen; }
+
+    QColor Color() const { return pen_.Color; }
+    void SetColor(const QColor& v) { pen_.Color = v; }
+    TRLPenMode Mode() const { return pen_.Mode; }
+    void SetMode(TRLPenMode v) { pen_.Mode = v; }
+    TRLPenStyle Style() const { return pen_.Style; }
+    void SetStyle(TRLPenStyle v) { pen_.Style = v; }
+    int Width() const { return pen_.Width; }
+    // Negative widths are refused.
+    void SetWidth(int v) {
+        if (v >= 0)
+            pen_.Width = v;
+    }
+
+private:
+    TRLPen pen_;
+};
+
+class TRLBrushSettings : public TRLPersistent {
+public:
+    QString ClassName() const override { return QStringLiteral("TRLBrushSettings"); }
+    const TRLBrush& Value() const { return brush_; }
+    void SetValue(const TRLBrush& brush) { brush_ = brush; }
+
+    QColor Color() const { return brush_.Color; }
+    void SetColor(const QColor& v) { brush_.Color = v; }
+    TRLBrushStyle Style() const { return brush_.Style; }
+    void SetStyle(TRLBrushStyle v) { brush_.Style = v; }
+
+private:
+    TRLBrush brush_;
+};
+
+// Value names of the pen and brush enumerations, in the order of TRLPenMode, TRLPenStyle and
+// TRLBrushStyle.
+const QStringList& PenModeNames();
+const QStringList& PenStyleNames();
+const QStringList& BrushStyleNames();
+
+// ---- shapes ----------------------------------------------------------------------------------
+
+enum TRLDrawKind : uint8_t { dkRectangle, dkLine, dkTriangle, dkElipse, dkArrow, dkCustom };
+constexpr int DrawKindCount = dkCustom + 1;
+const QStringList& DrawKindNames();
+
+enum TRLDrawOption : uint8_t { doKeepAspectRatio, doKeepSize, doKeepVisible };
+using TRLDrawOptions = TRLSet<TRLDrawOption>;
+const QStringList& DrawOptionNames();
+
+// The names an older layout may give in its "Kind" property.
+const QStringList& LegacyDrawKindNames();
+
+// The points of a built-in shape (dkCustom has none of its own).
+TRLPointArray DrawKindPoints(TRLDrawKind kind);
+// Points written as "x y", one a line.
+QStringList DrawDataOfPoints(const TRLPointArray& points);
+// Runs of digits separated by blanks, TABs, CR, LF or character 26 read in (x, y) pairs; any
+// other character ends the reading, and an unpaired last number is dropped.
+TRLPointArray ParseDrawData(const QString& text);
+
+class TRLCustomDraw : public TRLCustomControl {
+    Q_OBJECT
+
+public:
+    explicit TRLCustomDraw(TRLCustomControl* parent = nullptr);
+
+    TRLDrawKind DrawKind() const { return drawKind_; }
+    // A built-in kind also rewrites DrawData with its points.
+    void SetDrawKind(TRLDrawKind kind);
+    QStringList DrawData() const { return drawData_; }
+    // Different data makes the kind dkCustom.
+    void SetDrawData(const QStringList& data);
+    double Angle() const { return angle_; }
+    void SetAngle(double v) { angle_ = v; }
+    TRLPenSettings& Pen() { return pen_; }
+    const TRLPenSettings& Pen() const { return pen_; }
+    TRLBrushSettings& Brush() { return brush_; }
+    const TRLBrushSettings& Brush() const { return brush_; }
+    bool Center() const { return center_; }
+    void SetCenter(bool v) { center_ = v; }
+    TRLDrawOptions Options() const { return options_; }
+    void SetOptions(TRLDrawOptions v);
+    int DrawWidth() const { return drawWidth_; }
+    void SetDrawWidth(int v);
+    int DrawHeight() const { return drawHeight_; }
+    void SetDrawHeight(int v);
+    // The "Kind" of older layouts, by its value name (LegacyDrawKindNames); it sets DrawKind,
+    // DrawData, Options and Angle together. Unknown names are ignored.
+    void SetLegacyKind(const QString& kind);
+
+    // The shape's points as they are recorded inside rect (fitted, turned, refitted, centred).
+    TRLPointArray ShapePoints(const TRLRect& rect) const;
+    void Print() override;
+
+private:
+    TRLPointArray Fit(TRLPointArray points, const TRLRect& rect) const;
+
+    TRLDrawKind drawKind_ = dkRectangle;
+    QStringList drawData_;
+    double angle_ = 0;
+    TRLPenSettings pen_;
+    TRLBrushSettings brush_;
+    bool center_ = true;
+    TRLDrawOptions options_;
+    int drawWidth_ = 0;
+    int drawHeight_ = 0;
+};
+
+class TRLDraw : public TRLCustomDraw {
+    Q_OBJECT
+
+public:
+    explicit TRLDraw(TRLCustomControl* parent = nullptr) : TRLCustomDraw(parent) {}
+};
+
+// ---- pictures --------------------------------------------------------------------------------
+
+class TRLCustomImage : public TRLCustomControl {
+    Q_OBJECT
+
+public:
+    explicit TRLCustomImage(TRLCustomControl* parent = nullptr);
+
+    QImage Picture() const { return picture_; }
+    // With AutoSize the control takes the picture's size, keeping Left and Top.
+    void SetPicture(const QImage& picture);
+    // Reads a picture file or ":/" resource (a JPEG through libjpeg); raises TRLException when
+    // it cannot be read.
+    void LoadPicture(const QString& path);
+    bool Scaled() const { return scaled_; }
+    void SetScaled(bool v); // setting it clears Stretch
+    bool Stretch() const { return stretch_; }
+    void SetStretch(bool v); // setting it clears Scaled
+    bool Center() const { return center_; }
+    void SetCenter(bool v) { center_ = v; }
+
+    // With AutoSize and a picture: its size plus border width + 1 per drawn side.
+    TRLSize CalcSize() override;
+    // A scaled or stretched picture more than kPixelsPerReportPixel times its box each way is
+    // recorded at that many pixels a report pixel: enough for any printer, and a photograph in
+    // a small box repeated on every record stays small on each page.
+    void Print() override;
+    static constexpr int kPixelsPerReportPixel = 8;
+
+private:
+    // The picture as recorded into a box of the given size.
+    const QImage& PictureFor(const TRLRect& box);
+    QImage picture_;
+    QImage recorded_; // picture_ as last reduced, and the box size it was reduced for
+    QSize recordedFor_;
+    bool scaled_ = false;
+    bool stretch_ = false;
+    bool center_ = false;
+};
+
+class TRLImage : public TRLCustomImage {
+    Q_OBJECT
+
+public:
+    explicit TRLImage(TRLCustomControl* parent = nullptr) : TRLCustomImage(parent) {}
+};
