@@ -2,9 +2,9 @@
 
 #include "AppResources.h"
 #include "KelmoraVersion.h"
+#include "ui_FAcercaDe.h"
 #include <kelmora/support/RLCore.h>
 #include <kelmora/support/RLUtils.h>
-#include "ui_FAcercaDe.h"
 
 namespace {
 
@@ -16,9 +16,7 @@ constexpr int kCaptionRight = 104;
 TFAcercaDe::TFAcercaDe(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TFAcercaDe>()) {
     PrepareAppResources();
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(size());
+    FixDialogFrame(*this);
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
     setFont(DesignFont());

@@ -1,9 +1,9 @@
 #include <kelmora/app/FKelmora.h>
 
 #include "AppResources.h"
-#include <kelmora/app/FillingRun.h>
 #include "KeyFilters.h"
 #include "ui_FKelmora.h"
+#include <kelmora/app/FillingRun.h>
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -30,9 +30,7 @@ public:
 TFKelmora::TFKelmora(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TFKelmora>()) {
     PrepareAppResources();
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(size());
+    FixDialogFrame(*this);
     setFont(DesignFont());
 
     // The heading: 12-point Arial, bold, in the colour of links.
