@@ -172,10 +172,6 @@ public:
         Int32(r.Right);
         Int32(r.Bottom);
     }
-    void Point(const TRLMetaPoint& p) {
-        Int32(p.X);
-        Int32(p.Y);
-    }
     void Pen(const TRLMetaPen& pen) {
         Color(pen.Color);
         Byte(pen.Mode);
