@@ -1,22 +1,22 @@
 // rltool: the report engine's companion on the command line. It shows what a page-store file
 // holds, draws its pages to pictures and PDF, and makes a sample document.
+#include "RLDump.h"
+#include "RLSamplePages.h"
+#include "RLToolCommands.h"
 #include <kelmora/barcode/RLBarcode.h>
 #include <kelmora/commandline/RLCommandLine.h>
-#include <kelmora/report/RLControlClasses.h>
-#include "RLDump.h"
-#include <kelmora/pagestore/RLGraphicStorage.h>
-#include <kelmora/report/RLLayoutReader.h>
-#include <kelmora/support/RLMessages.h>
 #include <kelmora/dialogs/RLOutputFlows.h>
+#include <kelmora/output/RLPrinters.h>
+#include <kelmora/output/RLSpoolFilter.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pdf/RLPdfFilter.h>
 #include <kelmora/preview/RLPreviewForm.h>
-#include <kelmora/output/RLPrinters.h>
+#include <kelmora/report/RLControlClasses.h>
+#include <kelmora/report/RLLayoutReader.h>
 #include <kelmora/report/RLRecordStream.h>
 #include <kelmora/report/RLReport.h>
-#include "RLSamplePages.h"
-#include <kelmora/output/RLSpoolFilter.h>
 #include <kelmora/report/RLSqlRecords.h>
-#include "RLToolCommands.h"
+#include <kelmora/support/RLMessages.h>
 #include <kelmora/support/RLUtils.h>
 #include <kelmora/support/TerminationSignals.h>
 
@@ -56,24 +56,33 @@ QString TRLArguments::Value(const QString& option, const QString& fallback) cons
     return values_.value(option, fallback);
 }
 
+namespace {
+
+// An option's text read as a number by read; a text read does not take is a usage error that
+// says what the option wants.
+template <class Read>
+auto NumberOf(const QString& option, const QString& text, const char* wanted, Read read) {
+    bool ok = false;
+    const auto value = read(text, &ok);
+    if (!ok)
+        throw TRLUsageError(QStringLiteral("%1 needs %2").arg(option, QLatin1String(wanted)));
+    return value;
+}
+
+} // namespace
+
 int TRLArguments::IntValue(const QString& option, int fallback) const {
     if (!values_.contains(option))
         return fallback;
-    bool ok = false;
-    const int value = values_[option].toInt(&ok);
-    if (!ok)
-        throw TRLUsageError(QStringLiteral("%1 needs a whole number").arg(option));
-    return value;
+    return NumberOf(option, values_[option], "a whole number",
+                    [](const QString& text, bool* ok) { return text.toInt(ok); });
 }
 
 double TRLArguments::RealValue(const QString& option, double fallback) const {
     if (!values_.contains(option))
         return fallback;
-    bool ok = false;
-    const double value = values_[option].toDouble(&ok);
-    if (!ok)
-        throw TRLUsageError(QStringLiteral("%1 needs a number").arg(option));
-    return value;
+    return NumberOf(option, values_[option], "a number",
+                    [](const QString& text, bool* ok) { return text.toDouble(ok); });
 }
 
 QString TRLArguments::Positional(int index, const char* what) const {
