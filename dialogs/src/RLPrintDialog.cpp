@@ -22,10 +22,8 @@ static_assert(int(rprAllPages) == int(TRLPageChoice::All) &&
 // ---- TRLPrintParams --------------------------------------------------------------------------
 
 void TRLPrintParams::Clear() {
-    ClearPages();
+    ClearChoices();
     printRange_ = rprAllPages;
-    fileName_.clear();
-    helpContext_ = 0;
     copies_ = RLPrinter().Copies();
 }
 

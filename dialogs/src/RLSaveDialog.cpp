@@ -24,10 +24,8 @@ static_assert(int(rsrAllPages) == int(TRLPageChoice::All) &&
 // ---- TRLSaveParams ---------------------------------------------------------------------------
 
 void TRLSaveParams::Clear() {
-    fileName_.clear();
-    ClearPages();
+    ClearChoices();
     saveRange_ = rsrAllPages;
-    helpContext_ = 0;
 }
 
 TRLSaveParams& SaveParams() {
