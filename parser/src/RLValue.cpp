@@ -33,11 +33,21 @@ bool IsNumeric(const TRLValue& v) {
     return v.Type() == TRLValueType::Number || v.Type() == TRLValueType::String;
 }
 
-// Arithmetic on two values that are not both strings (for "+") and not null: both must be
-// numbers or numeric strings.
-void RequireArithmetic(const char* op, const TRLValue& left, const TRLValue& right) {
+// Whether arithmetic on two values (not both strings, for "+") goes ahead: not when either is
+// null, which makes the result null; otherwise both must be numbers or numeric strings.
+bool Arithmetic(const char* op, const TRLValue& left, const TRLValue& right) {
+    if (left.IsNull() || right.IsNull())
+        return false;
     if (!IsNumeric(left) || !IsNumeric(right))
         CannotApply(op, left, right);
+    return true;
+}
+
+// A number to divide by, or to take the root of a degree of; zero is refused.
+double NonZero(double divisor) {
+    if (divisor == 0)
+        throw TRLValueError(QStringLiteral("Division by zero"));
+    return divisor;
 }
 
 int32_t ToInteger(const char* op, const TRLValue& value) {
@@ -67,21 +77,22 @@ TRLValue Combine(Logic logic, const char* op, const TRLValue& left, const TRLVal
 }
 
 const char* ComparisonText(TRLValueComparison how) {
-    switch (how) {
-    case TRLValueComparison::Equal:
-        return "=";
-    case TRLValueComparison::NotEqual:
-        return "<>";
-    case TRLValueComparison::Less:
-        return "<";
-    case TRLValueComparison::Greater:
-        return ">";
-    case TRLValueComparison::LessEqual:
-        return "<=";
-    case TRLValueComparison::GreaterEqual:
-        return ">=";
-    }
-    return "?";
+    using enum TRLValueComparison;
+    constexpr std::pair<TRLValueComparison, const char*> texts[] = {
+        {Equal, "="},   {NotEqual, "<>"},  {Less, "<"},
+        {Greater, ">"}, {LessEqual, "<="}, {GreaterEqual, ">="},
+    };
+    return LookUp(texts, how, "?");
+}
+
+// Refuses to convert value to the target type: a string is quoted in the message, any other
+// value named by its type.
+[[noreturn]] void RefuseConversion(const TRLValue& value, const char* target) {
+    if (value.Type() == TRLValueType::String)
+        throw TRLValueError(QStringLiteral("Cannot convert string \"%1\" to %2")
+                                .arg(value.ToString(), QLatin1String(target)));
+    throw TRLValueError(QStringLiteral("Cannot convert %1 to %2")
+                            .arg(TRLValue::TypeName(value.Type()), QLatin1String(target)));
 }
 
 template <typename T> int Order(const T& a, const T& b) {
@@ -97,19 +108,12 @@ TRLValue TRLValue::Null() {
 }
 
 QString TRLValue::TypeName(TRLValueType type) {
-    switch (type) {
-    case TRLValueType::Unassigned:
-        return QStringLiteral("unassigned");
-    case TRLValueType::Null:
-        return QStringLiteral("null");
-    case TRLValueType::Boolean:
-        return QStringLiteral("boolean");
-    case TRLValueType::Number:
-        return QStringLiteral("number");
-    case TRLValueType::String:
-        return QStringLiteral("string");
-    }
-    return QStringLiteral("?");
+    constexpr std::pair<TRLValueType, const char*> names[] = {
+        {TRLValueType::Unassigned, "unassigned"}, {TRLValueType::Null, "null"},
+        {TRLValueType::Boolean, "boolean"},       {TRLValueType::Number, "number"},
+        {TRLValueType::String, "string"},
+    };
+    return QLatin1String(LookUp(names, type, "?"));
 }
 
 QString TRLValue::NumberText(double value) {
@@ -172,16 +176,11 @@ bool TRLValue::ReadNumber(QStringView text, double& value) {
 
 double TRLValue::ToNumber() const {
     double value = 0;
-    switch (type_) {
-    case TRLValueType::Number:
+    if (type_ == TRLValueType::Number)
         return number_;
-    case TRLValueType::String:
-        if (ReadNumber(string_, value))
-            return value;
-        throw TRLValueError(QStringLiteral("Cannot convert string \"%1\" to number").arg(string_));
-    default:
-        throw TRLValueError(QStringLiteral("Cannot convert %1 to number").arg(TypeName(type_)));
-    }
+    if (type_ == TRLValueType::String && ReadNumber(string_, value))
+        return value;
+    RefuseConversion(*this, "number");
 }
 
 bool TRLValue::ToBoolean() const {
@@ -198,11 +197,12 @@ bool TRLValue::ToBoolean() const {
         double value = 0;
         if (ReadNumber(string_, value))
             return value != 0;
-        throw TRLValueError(QStringLiteral("Cannot convert string \"%1\" to boolean").arg(string_));
+        break;
     }
     default:
-        throw TRLValueError(QStringLiteral("Cannot convert %1 to boolean").arg(TypeName(type_)));
+        break;
     }
+    RefuseConversion(*this, "boolean");
 }
 
 QString TRLValue::ToString() const {
@@ -219,55 +219,43 @@ QString TRLValue::ToString() const {
 }
 
 TRLValue TRLValue::Add(const TRLValue& left, const TRLValue& right) {
-    if (left.IsNull() || right.IsNull())
-        return Null();
     if (left.type_ == TRLValueType::String && right.type_ == TRLValueType::String)
         return TRLValue(left.string_ + right.string_);
-    RequireArithmetic("+", left, right);
+    if (!Arithmetic("+", left, right))
+        return Null();
     return Finite(left.ToNumber() + right.ToNumber());
 }
 
 TRLValue TRLValue::Subtract(const TRLValue& left, const TRLValue& right) {
-    if (left.IsNull() || right.IsNull())
+    if (!Arithmetic("-", left, right))
         return Null();
-    RequireArithmetic("-", left, right);
     return Finite(left.ToNumber() - right.ToNumber());
 }
 
 TRLValue TRLValue::Multiply(const TRLValue& left, const TRLValue& right) {
-    if (left.IsNull() || right.IsNull())
+    if (!Arithmetic("*", left, right))
         return Null();
-    RequireArithmetic("*", left, right);
     return Finite(left.ToNumber() * right.ToNumber());
 }
 
 TRLValue TRLValue::Divide(const TRLValue& left, const TRLValue& right) {
-    if (left.IsNull() || right.IsNull())
+    if (!Arithmetic("/", left, right))
         return Null();
-    RequireArithmetic("/", left, right);
     const double dividend = left.ToNumber();
-    const double divisor = right.ToNumber();
-    if (divisor == 0)
-        throw TRLValueError(QStringLiteral("Division by zero"));
-    return Finite(dividend / divisor);
+    return Finite(dividend / NonZero(right.ToNumber()));
 }
 
 TRLValue TRLValue::Power(const TRLValue& left, const TRLValue& right) {
-    if (left.IsNull() || right.IsNull())
+    if (!Arithmetic("^", left, right))
         return Null();
-    RequireArithmetic("^", left, right);
     return Finite(std::pow(left.ToNumber(), right.ToNumber()));
 }
 
 TRLValue TRLValue::Root(const TRLValue& left, const TRLValue& right) {
-    if (left.IsNull() || right.IsNull())
+    if (!Arithmetic("\\", left, right))
         return Null();
-    RequireArithmetic("\\", left, right);
     const double base = left.ToNumber();
-    const double degree = right.ToNumber();
-    if (degree == 0)
-        throw TRLValueError(QStringLiteral("Division by zero"));
-    return Finite(std::pow(base, 1 / degree));
+    return Finite(std::pow(base, 1 / NonZero(right.ToNumber())));
 }
 
 TRLValue TRLValue::Negate(const TRLValue& value) {

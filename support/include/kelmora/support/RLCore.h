@@ -4,8 +4,11 @@
 #include <QString>
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 // Report geometry is integer pixels of 1/96 inch. Rectangles exclude their right and bottom
@@ -31,6 +34,19 @@ struct TRLSize {
 };
 
 using TRLPointArray = std::vector<TRLPoint>;
+
+// The value paired with key in a table of pairs (the names of an enumeration's values, say), or
+// otherwise where the table has no such key.
+template <class Key, class Value, std::size_t N>
+constexpr Value LookUp(const std::pair<Key, Value> (&table)[N],
+                       const std::type_identity_t<Key>& key,
+                       const std::type_identity_t<Value>& otherwise) {
+    for (const auto& [each, value] : table) {
+        if (each == key)
+            return value;
+    }
+    return otherwise;
+}
 
 // Every real-to-integer conversion in the engine rounds to the nearest integer with exact halves
 // going to the even neighbour (2.5 -> 2, 3.5 -> 4). std::round would send halves away from zero.
