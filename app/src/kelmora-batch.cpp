@@ -150,16 +150,15 @@ TDatosSolicitud ReadRequest(const QString& path) {
     }
 }
 
+// Every document a run may produce, with the name its files have in OUTDIR.
+constexpr std::pair<TDocumentKind, const char*> kDocumentNames[] = {
+    {TDocumentKind::Solicitud, "solicitud"},
+    {TDocumentKind::DeclaracionJurada, "declaracion-jurada"},
+    {TDocumentKind::VehiculoParticular, "vehiculo-particular"},
+};
+
 QString BaseName(TDocumentKind kind) {
-    switch (kind) {
-    case TDocumentKind::Solicitud:
-        return QStringLiteral("solicitud");
-    case TDocumentKind::DeclaracionJurada:
-        return QStringLiteral("declaracion-jurada");
-    case TDocumentKind::VehiculoParticular:
-        return QStringLiteral("vehiculo-particular");
-    }
-    return {};
+    return QLatin1String(LookUp(kDocumentNames, kind, ""));
 }
 
 // The program's PDF filters write the file whole or not at all.
@@ -189,9 +188,8 @@ void WritePngs(TRLGraphicStorage& pages, const QString& baseFileName) {
 // Every name this program may write into OUTDIR, so that a run leaves none of an earlier run's
 // documents behind.
 bool IsOutputName(const QString& name) {
-    for (TDocumentKind kind : {TDocumentKind::Solicitud, TDocumentKind::DeclaracionJurada,
-                               TDocumentKind::VehiculoParticular}) {
-        const QString base = BaseName(kind);
+    for (const auto& [kind, baseName] : kDocumentNames) {
+        const QString base = QLatin1String(baseName);
         if (name == base + ".rpf" || name == base + ".pdf" || name == base + ".png" ||
             (name.startsWith(base + '-') && name.endsWith(QLatin1String(".png"))))
             return true;
