@@ -5,6 +5,8 @@
 
 #include <QJsonArray>
 
+#include <iterator>
+
 namespace {
 
 QString ColorText(const TRLMetaColor& c) {
@@ -55,103 +57,60 @@ QJsonObject Macros(const TRLMacroList& macros) {
 }
 
 const char* KindName(TRLObjectKind kind) {
-    switch (kind) {
-    case TRLObjectKind::Pixel:
-        return "pixel";
-    case TRLObjectKind::Line:
-        return "line";
-    case TRLObjectKind::Rectangle:
-        return "rectangle";
-    case TRLObjectKind::Text:
-        return "text";
-    case TRLObjectKind::FillRect:
-        return "fillRect";
-    case TRLObjectKind::Ellipse:
-        return "ellipse";
-    case TRLObjectKind::Polygon:
-        return "polygon";
-    case TRLObjectKind::Polyline:
-        return "polyline";
-    case TRLObjectKind::Image:
-        return "image";
-    case TRLObjectKind::SetClipRect:
-        return "setClipRect";
-    case TRLObjectKind::ResetClipRect:
-        return "resetClipRect";
-    }
-    return "unknown";
+    // By kind number, from the pixel's 1 on.
+    constexpr const char* names[] = {"pixel",    "line",        "rectangle",    "text",
+                                     "fillRect", "ellipse",     "polygon",      "polyline",
+                                     "image",    "setClipRect", "resetClipRect"};
+    const auto index = static_cast<size_t>(kind) - 1;
+    return index < std::size(names) ? names[index] : "unknown";
+}
+
+// The fields that several kinds have, under the same names; the kinds with fields of their own
+// have functions of their own below.
+template <class Object> void DumpFields(QJsonObject& o, const Object& object) {
+    if constexpr (requires { object.Pen; })
+        o["pen"] = Pen(object.Pen);
+    if constexpr (requires { object.Brush; })
+        o["brush"] = Brush(object.Brush);
+    if constexpr (requires { object.Points; })
+        o["points"] = Points(object.Points);
+}
+
+void DumpFields(QJsonObject& o, const TRLPixelObject& pixel) {
+    o["color"] = ColorText(pixel.Color);
+}
+
+void DumpFields(QJsonObject& o, const TRLLineObject& line) {
+    o["fromPoint"] = Point(line.FromPoint);
+    o["toPoint"] = Point(line.ToPoint);
+    o["pen"] = Pen(line.Pen);
+    o["brush"] = Brush(line.Brush);
+}
+
+void DumpFields(QJsonObject& o, const TRLTextObject& text) {
+    o["text"] = text.Text;
+    o["origin"] = Point(text.Origin);
+    o["alignment"] = text.Alignment;
+    o["layout"] = text.Layout;
+    o["textFlags"] = text.TextFlags;
+    o["brush"] = Brush(text.Brush);
+    o["font"] = Font(text);
+}
+
+void DumpFields(QJsonObject& o, const TRLImageObject& image) {
+    const QByteArray tag = image.Data.left(3);
+    const QImage picture = DecodeTaggedData(image.Data);
+    o["format"] = tag == "BMP" || tag == "ICO" ? QString::fromLatin1(tag) : QStringLiteral("NIL");
+    o["imageWidth"] = picture.width();
+    o["imageHeight"] = picture.height();
+    o["parity"] = image.Parity;
 }
 
 QJsonObject DumpObject(const TRLGraphicObject& object) {
     QJsonObject o{{"kind", KindName(object.Kind())},
                   {"bounds", Rect(object.BoundsRect)},
                   {"groupId", object.GroupId}};
-    switch (object.Kind()) {
-    case TRLObjectKind::Pixel:
-        o["color"] = ColorText(static_cast<const TRLPixelObject&>(object).Color);
-        break;
-    case TRLObjectKind::Line: {
-        const auto& line = static_cast<const TRLLineObject&>(object);
-        o["fromPoint"] = Point(line.FromPoint);
-        o["toPoint"] = Point(line.ToPoint);
-        o["pen"] = Pen(line.Pen);
-        o["brush"] = Brush(line.Brush);
-        break;
-    }
-    case TRLObjectKind::Rectangle: {
-        const auto& rect = static_cast<const TRLRectangleObject&>(object);
-        o["pen"] = Pen(rect.Pen);
-        o["brush"] = Brush(rect.Brush);
-        break;
-    }
-    case TRLObjectKind::Text: {
-        const auto& text = static_cast<const TRLTextObject&>(object);
-        o["text"] = text.Text;
-        o["origin"] = Point(text.Origin);
-        o["alignment"] = text.Alignment;
-        o["layout"] = text.Layout;
-        o["textFlags"] = text.TextFlags;
-        o["brush"] = Brush(text.Brush);
-        o["font"] = Font(text);
-        break;
-    }
-    case TRLObjectKind::FillRect:
-        o["brush"] = Brush(static_cast<const TRLFillRectObject&>(object).Brush);
-        break;
-    case TRLObjectKind::Ellipse: {
-        const auto& ellipse = static_cast<const TRLEllipseObject&>(object);
-        o["pen"] = Pen(ellipse.Pen);
-        o["brush"] = Brush(ellipse.Brush);
-        break;
-    }
-    case TRLObjectKind::Polygon: {
-        const auto& polygon = static_cast<const TRLPolygonObject&>(object);
-        o["pen"] = Pen(polygon.Pen);
-        o["brush"] = Brush(polygon.Brush);
-        o["points"] = Points(polygon.Points);
-        break;
-    }
-    case TRLObjectKind::Polyline: {
-        const auto& polyline = static_cast<const TRLPolylineObject&>(object);
-        o["pen"] = Pen(polyline.Pen);
-        o["points"] = Points(polyline.Points);
-        break;
-    }
-    case TRLObjectKind::Image: {
-        const auto& image = static_cast<const TRLImageObject&>(object);
-        const QByteArray tag = image.Data.left(3);
-        const QImage picture = DecodeTaggedData(image.Data);
-        o["format"] =
-            tag == "BMP" || tag == "ICO" ? QString::fromLatin1(tag) : QStringLiteral("NIL");
-        o["imageWidth"] = picture.width();
-        o["imageHeight"] = picture.height();
-        o["parity"] = image.Parity;
-        break;
-    }
-    case TRLObjectKind::SetClipRect:
-    case TRLObjectKind::ResetClipRect:
-        break;
-    }
+    VisitGraphicObject(object, [&o](const auto& typed) { DumpFields(o, typed); });
     return o;
 }
 

@@ -161,31 +161,13 @@ TRLGraphicObject& TRLGraphicObject::Clone(TRLGraphicSurface& target) const {
 }
 
 TRLGraphicObject* CreateGraphicObject(TRLGraphicSurface& surface, TRLObjectKind kind) {
-    switch (kind) {
-    case TRLObjectKind::Pixel:
-        return &surface.Append<TRLPixelObject>();
-    case TRLObjectKind::Line:
-        return &surface.Append<TRLLineObject>();
-    case TRLObjectKind::Rectangle:
-        return &surface.Append<TRLRectangleObject>();
-    case TRLObjectKind::Text:
-        return &surface.Append<TRLTextObject>();
-    case TRLObjectKind::FillRect:
-        return &surface.Append<TRLFillRectObject>();
-    case TRLObjectKind::Ellipse:
-        return &surface.Append<TRLEllipseObject>();
-    case TRLObjectKind::Polygon:
-        return &surface.Append<TRLPolygonObject>();
-    case TRLObjectKind::Polyline:
-        return &surface.Append<TRLPolylineObject>();
-    case TRLObjectKind::Image:
-        return &surface.Append<TRLImageObject>();
-    case TRLObjectKind::SetClipRect:
-        return &surface.Append<TRLSetClipRectObject>();
-    case TRLObjectKind::ResetClipRect:
-        return &surface.Append<TRLResetClipRectObject>();
-    }
-    return nullptr;
+    TRLGraphicObject* created = nullptr;
+    TRLObjectClasses::ForEach([&](auto type) {
+        using Class = typename decltype(type)::type;
+        if (kind == Class::StaticKind)
+            created = &surface.Append<Class>();
+    });
+    return created;
 }
 
 // --- text ---

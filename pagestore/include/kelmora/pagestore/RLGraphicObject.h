@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <tuple>
+#include <type_traits>
 
 class TRLGraphicSurface;
 class TRLCanvas;
@@ -273,3 +274,22 @@ public:
     static auto Fields(auto&) { return std::tuple<>(); }
     void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
 };
+
+// Every object class, for code that handles each kind in its own way.
+template <class... Classes> struct TRLObjectClassList {
+    // Calls f with std::type_identity<Class>() for each of the classes in turn.
+    template <class F> static void ForEach(F&& f) { (f(std::type_identity<Classes>()), ...); }
+};
+using TRLObjectClasses =
+    TRLObjectClassList<TRLPixelObject, TRLLineObject, TRLRectangleObject, TRLTextObject,
+                       TRLFillRectObject, TRLEllipseObject, TRLPolygonObject, TRLPolylineObject,
+                       TRLImageObject, TRLSetClipRectObject, TRLResetClipRectObject>;
+
+// Calls visit with the object as the class of its kind.
+template <class Visit> void VisitGraphicObject(const TRLGraphicObject& object, Visit&& visit) {
+    TRLObjectClasses::ForEach([&](auto type) {
+        using Class = typename decltype(type)::type;
+        if (object.Kind() == Class::StaticKind)
+            visit(static_cast<const Class&>(object));
+    });
+}
