@@ -1,7 +1,7 @@
 // Whole-document page-store files, versions 1 to 4: writing and reading.
 #include <kelmora/pagestore/RLBinaryIO.h>
-#include <kelmora/support/RLCodec.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/support/RLCodec.h>
 
 #include <QFile>
 #include <QSaveFile>
@@ -172,84 +172,62 @@ private:
     QList<int32_t> fontIndexes_;
 };
 
+// The kind byte of an old record for each object kind; a text is 3 when unclipped, else 4.
+constexpr std::pair<TRLObjectKind, uint8_t> kOldKinds[] = {
+    {TRLObjectKind::Pixel, 0},          {TRLObjectKind::Line, 1},
+    {TRLObjectKind::Rectangle, 2},      {TRLObjectKind::Text, 3},
+    {TRLObjectKind::FillRect, 5},       {TRLObjectKind::Image, 6},
+    {TRLObjectKind::Ellipse, 8},        {TRLObjectKind::Polygon, 9},
+    {TRLObjectKind::Polyline, 10},      {TRLObjectKind::SetClipRect, 11},
+    {TRLObjectKind::ResetClipRect, 12},
+};
+
+// What an old record keeps of most kinds: the kind, and the pen and brush where the kind has them.
+template <class Object> void PutOld(OldRecord& record, OldStringTable&, const Object& object) {
+    record.PutByte(28, LookUp(kOldKinds, Object::StaticKind, 0));
+    if constexpr (requires { object.Pen; })
+        record.PutPen(object.Pen);
+    if constexpr (requires { object.Brush; })
+        record.PutBrush(object.Brush);
+}
+
+// A line keeps its ends as the record's rectangle, and no brush.
+void PutOld(OldRecord& record, OldStringTable&, const TRLLineObject& line) {
+    record.PutRect({line.FromPoint.X, line.FromPoint.Y, line.ToPoint.X, line.ToPoint.Y});
+    record.PutByte(28, 1);
+    record.PutPen(line.Pen);
+}
+
+void PutOld(OldRecord& record, OldStringTable& strings, const TRLTextObject& text) {
+    const bool unclipped = text.TextFlags & MetaTextFlagNoClipping;
+    record.PutInt32(16, text.Origin.X);
+    record.PutInt32(20, text.Origin.Y);
+    record.PutByte(28, unclipped ? 3 : 4);
+    record.PutBrush(text.Brush);
+    record.PutByte(64, 1);
+    record.PutInt32(72, PlatformColor(text.Font.Color));
+    record.PutInt32(76, text.Font.Height);
+    record.PutByte(80, static_cast<uint8_t>(MetaToFontPitch(text.Font.Pitch)));
+    record.PutByte(92, text.Font.Style);
+    record.PutByte(93, text.Font.Charset);
+    record.PutInt32(112, strings.Add(EncodeWindows1252(text.Text)));
+    record.PutInt32(104, strings.FontIndex(text.FontName()));
+    record.PutByte(116, static_cast<uint8_t>(text.Alignment - 1));
+    record.PutByte(117, unclipped ? 1 : 0);
+}
+
+void PutOld(OldRecord& record, OldStringTable& strings, const TRLImageObject& image) {
+    record.PutByte(28, 6);
+    record.PutInt32(24, image.Data.startsWith("ICO") ? 2 : 0);
+    record.PutInt32(112, strings.Add(image.Data.mid(3)));
+}
+
 // The fixed-size record of one object in the old layout.
 OldRecord OldRecordOf(const TRLGraphicObject& object, OldStringTable& strings) {
     OldRecord record;
     record.PutRect(object.BoundsRect);
     record.PutInt32(112, -1);
-    switch (object.Kind()) {
-    case TRLObjectKind::Pixel:
-        record.PutByte(28, 0);
-        break;
-    case TRLObjectKind::Line: {
-        const auto& line = static_cast<const TRLLineObject&>(object);
-        record.PutRect({line.FromPoint.X, line.FromPoint.Y, line.ToPoint.X, line.ToPoint.Y});
-        record.PutByte(28, 1);
-        record.PutPen(line.Pen);
-        break;
-    }
-    case TRLObjectKind::Rectangle: {
-        const auto& rect = static_cast<const TRLRectangleObject&>(object);
-        record.PutByte(28, 2);
-        record.PutPen(rect.Pen);
-        record.PutBrush(rect.Brush);
-        break;
-    }
-    case TRLObjectKind::Text: {
-        const auto& text = static_cast<const TRLTextObject&>(object);
-        const bool unclipped = text.TextFlags & MetaTextFlagNoClipping;
-        record.PutInt32(16, text.Origin.X);
-        record.PutInt32(20, text.Origin.Y);
-        record.PutByte(28, unclipped ? 3 : 4);
-        record.PutBrush(text.Brush);
-        record.PutByte(64, 1);
-        record.PutInt32(72, PlatformColor(text.Font.Color));
-        record.PutInt32(76, text.Font.Height);
-        record.PutByte(80, static_cast<uint8_t>(MetaToFontPitch(text.Font.Pitch)));
-        record.PutByte(92, text.Font.Style);
-        record.PutByte(93, text.Font.Charset);
-        record.PutInt32(112, strings.Add(EncodeWindows1252(text.Text)));
-        record.PutInt32(104, strings.FontIndex(text.FontName()));
-        record.PutByte(116, static_cast<uint8_t>(text.Alignment - 1));
-        record.PutByte(117, unclipped ? 1 : 0);
-        break;
-    }
-    case TRLObjectKind::FillRect:
-        record.PutByte(28, 5);
-        record.PutBrush(static_cast<const TRLFillRectObject&>(object).Brush);
-        break;
-    case TRLObjectKind::Image: {
-        const auto& image = static_cast<const TRLImageObject&>(object);
-        record.PutByte(28, 6);
-        record.PutInt32(24, image.Data.startsWith("ICO") ? 2 : 0);
-        record.PutInt32(112, strings.Add(image.Data.mid(3)));
-        break;
-    }
-    case TRLObjectKind::Ellipse: {
-        const auto& ellipse = static_cast<const TRLEllipseObject&>(object);
-        record.PutByte(28, 8);
-        record.PutPen(ellipse.Pen);
-        record.PutBrush(ellipse.Brush);
-        break;
-    }
-    case TRLObjectKind::Polygon: {
-        const auto& polygon = static_cast<const TRLPolygonObject&>(object);
-        record.PutByte(28, 9);
-        record.PutPen(polygon.Pen);
-        record.PutBrush(polygon.Brush);
-        break;
-    }
-    case TRLObjectKind::Polyline:
-        record.PutByte(28, 10);
-        record.PutPen(static_cast<const TRLPolylineObject&>(object).Pen);
-        break;
-    case TRLObjectKind::SetClipRect:
-        record.PutByte(28, 11);
-        break;
-    case TRLObjectKind::ResetClipRect:
-        record.PutByte(28, 12);
-        break;
-    }
+    VisitGraphicObject(object, [&](const auto& typed) { PutOld(record, strings, typed); });
     return record;
 }
 
@@ -333,6 +311,16 @@ TRLTextObject& AppendOldText(TRLGraphicSurface& page, const OldRecord& record,
     return text;
 }
 
+// A shape of an old record, with the record's pen and brush where its kind has them.
+template <class Shape> Shape& AppendOldShape(TRLGraphicSurface& page, const OldRecord& record) {
+    auto& shape = page.Append<Shape>();
+    if constexpr (requires { shape.Pen; })
+        shape.Pen = record.Pen();
+    if constexpr (requires { shape.Brush; })
+        shape.Brush = record.Brush();
+    return shape;
+}
+
 // Appends the object of one old record to the page. Old records carry no points, pixel colours,
 // font sizes or text layouts.
 void AppendOldObject(TRLGraphicSurface& page, const OldRecord& record,
@@ -353,23 +341,16 @@ void AppendOldObject(TRLGraphicSurface& page, const OldRecord& record,
                            SaturatedAdd(std::max(bounds.Top, bounds.Bottom), 1)};
         return;
     }
-    case 2: {
-        auto& rect = page.Append<TRLRectangleObject>();
-        rect.Pen = record.Pen();
-        rect.Brush = record.Brush();
-        object = &rect;
+    case 2:
+        object = &AppendOldShape<TRLRectangleObject>(page, record);
         break;
-    }
     case 3:
     case 4:
         object = &AppendOldText(page, record, strings);
         break;
-    case 5: {
-        auto& fill = page.Append<TRLFillRectObject>();
-        fill.Brush = record.Brush();
-        object = &fill;
+    case 5:
+        object = &AppendOldShape<TRLFillRectObject>(page, record);
         break;
-    }
     case 6: {
         auto& image = page.Append<TRLImageObject>();
         image.Data = (record.Int32(24) == 2 ? QByteArrayLiteral("ICO") : QByteArrayLiteral("BMP")) +
@@ -377,26 +358,15 @@ void AppendOldObject(TRLGraphicSurface& page, const OldRecord& record,
         object = &image;
         break;
     }
-    case 8: {
-        auto& ellipse = page.Append<TRLEllipseObject>();
-        ellipse.Pen = record.Pen();
-        ellipse.Brush = record.Brush();
-        object = &ellipse;
+    case 8:
+        object = &AppendOldShape<TRLEllipseObject>(page, record);
         break;
-    }
-    case 9: {
-        auto& polygon = page.Append<TRLPolygonObject>();
-        polygon.Pen = record.Pen();
-        polygon.Brush = record.Brush();
-        object = &polygon;
+    case 9:
+        object = &AppendOldShape<TRLPolygonObject>(page, record);
         break;
-    }
-    case 10: {
-        auto& polyline = page.Append<TRLPolylineObject>();
-        polyline.Pen = record.Pen();
-        object = &polyline;
+    case 10:
+        object = &AppendOldShape<TRLPolylineObject>(page, record);
         break;
-    }
     case 11:
         object = &page.Append<TRLSetClipRectObject>();
         break;
