@@ -9,33 +9,27 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <iterator>
 #include <utility>
 
 namespace {
 
 constexpr int DefaultHeight = 34;
 
+// Where the encoder puts the bars across and down, by the control's alignment and layout. Bars
+// cannot be spread out: justified places them like left (or top).
 Qt::Alignment HorizontalPlacement(TRLTextAlignment alignment) {
-    switch (alignment) {
-    case taRightJustify:
-        return Qt::AlignRight;
-    case taCenter:
-        return Qt::AlignHCenter;
-    default:
-        // Bars cannot be spread out: justified places them like left.
-        return Qt::AlignLeft;
-    }
+    // In the order of TRLTextAlignment.
+    constexpr Qt::AlignmentFlag places[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignHCenter,
+                                            Qt::AlignLeft};
+    return alignment < std::size(places) ? places[alignment] : Qt::AlignLeft;
 }
 
 Qt::Alignment VerticalPlacement(TRLTextLayout layout) {
-    switch (layout) {
-    case tlBottom:
-        return Qt::AlignBottom;
-    case tlCenter:
-        return Qt::AlignVCenter;
-    default:
-        return Qt::AlignTop;
-    }
+    // In the order of TRLTextLayout.
+    constexpr Qt::AlignmentFlag places[] = {Qt::AlignTop, Qt::AlignBottom, Qt::AlignVCenter,
+                                            Qt::AlignTop};
+    return layout < std::size(places) ? places[layout] : Qt::AlignTop;
 }
 
 uint8_t DirectionAlongBars(TRLBarcodeOrientation orientation) {
