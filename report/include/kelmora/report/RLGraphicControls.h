@@ -9,43 +9,38 @@
 
 // ---- pen and brush settings ------------------------------------------------------------------
 
-// A control's pen as a published settings object. Changes reach the owner's repaint hook only.
-class TRLPenSettings : public TRLPersistent {
+// A control's pen or brush as a published settings object. Changes reach the owner's repaint
+// hook only.
+template <class T> class TRLDrawingSettings : public TRLPersistent {
+public:
+    const T& Value() const { return value_; }
+    void SetValue(const T& value) { value_ = value; }
+
+    QColor Color() const { return value_.Color; }
+    void SetColor(const QColor& v) { value_.Color = v; }
+    decltype(T::Style) Style() const { return value_.Style; }
+    void SetStyle(decltype(T::Style) v) { value_.Style = v; }
+
+protected:
+    T value_;
+};
+
+class TRLPenSettings : public TRLDrawingSettings<TRLPen> {
 public:
     QString ClassName() const override { return QStringLiteral("TRLPenSettings"); }
-    const TRLPen& Value() const { return pen_; }
-    void SetValue(const TRLPen& pen) { pen_ = pen; }
-
-    QColor Color() const { return pen_.Color; }
-    void SetColor(const QColor& v) { pen_.Color = v; }
-    TRLPenMode Mode() const { return pen_.Mode; }
-    void SetMode(TRLPenMode v) { pen_.Mode = v; }
-    TRLPenStyle Style() const { return pen_.Style; }
-    void SetStyle(TRLPenStyle v) { pen_.Style = v; }
-    int Width() const { return pen_.Width; }
+    TRLPenMode Mode() const { return value_.Mode; }
+    void SetMode(TRLPenMode v) { value_.Mode = v; }
+    int Width() const { return value_.Width; }
     // Negative widths are refused.
     void SetWidth(int v) {
         if (v >= 0)
-            pen_.Width = v;
+            value_.Width = v;
     }
-
-private:
-    TRLPen pen_;
 };
 
-class TRLBrushSettings : public TRLPersistent {
+class TRLBrushSettings : public TRLDrawingSettings<TRLBrush> {
 public:
     QString ClassName() const override { return QStringLiteral("TRLBrushSettings"); }
-    const TRLBrush& Value() const { return brush_; }
-    void SetValue(const TRLBrush& brush) { brush_ = brush; }
-
-    QColor Color() const { return brush_.Color; }
-    void SetColor(const QColor& v) { brush_.Color = v; }
-    TRLBrushStyle Style() const { return brush_.Style; }
-    void SetStyle(TRLBrushStyle v) { brush_.Style = v; }
-
-private:
-    TRLBrush brush_;
 };
 
 // Value names of the pen and brush enumerations, in the order of TRLPenMode, TRLPenStyle and
@@ -130,7 +125,7 @@ class TRLDraw : public TRLCustomDraw {
     Q_OBJECT
 
 public:
-    explicit TRLDraw(TRLCustomControl* parent = nullptr) : TRLCustomDraw(parent) {}
+    using TRLCustomDraw::TRLCustomDraw;
 };
 
 // ---- pictures --------------------------------------------------------------------------------
@@ -177,5 +172,5 @@ class TRLImage : public TRLCustomImage {
     Q_OBJECT
 
 public:
-    explicit TRLImage(TRLCustomControl* parent = nullptr) : TRLCustomImage(parent) {}
+    using TRLCustomImage::TRLCustomImage;
 };
