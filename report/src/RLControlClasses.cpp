@@ -14,9 +14,15 @@ template <class T> TRLCustomControl* CreateControl(TRLCustomControl* parent) {
     return new T(parent);
 }
 
-void Append(std::vector<TRLPropertyInfo>& to, std::vector<TRLPropertyInfo> from) {
-    for (auto& p : from)
-        to.push_back(std::move(p));
+// Registers a control class that publishes some of the common control properties and then its
+// own, in the order given.
+template <class Control>
+void RegisterControl(TRLClassRegistry& r, const char* name, const QStringList& common,
+                     std::vector<TRLPropertyInfo> own) {
+    std::vector<TRLPropertyInfo> props = ControlPropertySubset(common);
+    for (auto& p : own)
+        props.push_back(std::move(p));
+    r.Register({name, {}, &CreateControl<Control>, std::move(props)});
 }
 
 // Every common control property but Caption: memos and system-info labels make their caption
@@ -104,57 +110,53 @@ void RegisterTextAndGraphicClasses() {
     }
     {
         using S = TRLCustomSystemInfo;
-        std::vector<TRLPropertyInfo> props = ControlPropertySubset(TextControlNames());
-        Append(props, {
-                          Enum("Info", InfoTypeNames(), &S::Info, &S::SetInfo),
-                          Make("Text", K::String, &S::Text, &S::SetText),
-                      });
-        r.Register({"TRLSystemInfo", {}, &CreateControl<TRLSystemInfo>, std::move(props)});
+        RegisterControl<TRLSystemInfo>(r, "TRLSystemInfo", TextControlNames(),
+                                       {
+                                           Enum("Info", InfoTypeNames(), &S::Info, &S::SetInfo),
+                                           Make("Text", K::String, &S::Text, &S::SetText),
+                                       });
     }
     {
         using M = TRLCustomMultiLine;
         using L = TRLCustomMemo;
-        std::vector<TRLPropertyInfo> props = ControlPropertySubset(TextControlNames());
-        Append(props,
-               {
-                   Make("Lines", K::StringList, &L::Lines, &L::SetLines),
-                   Make("WordWrap", K::Boolean, &M::WordWrap, &M::SetWordWrap),
-                   Make("IntegralHeight", K::Boolean, &M::IntegralHeight, &M::SetIntegralHeight),
-                   Make("Expression", K::String, &L::Expression, &L::SetExpression),
-                   Make("DisplayMask", K::String, &L::DisplayMask, &L::SetDisplayMask),
-               });
-        r.Register({"TRLMemo", {}, &CreateControl<TRLMemo>, std::move(props)});
+        RegisterControl<TRLMemo>(
+            r, "TRLMemo", TextControlNames(),
+            {
+                Make("Lines", K::StringList, &L::Lines, &L::SetLines),
+                Make("WordWrap", K::Boolean, &M::WordWrap, &M::SetWordWrap),
+                Make("IntegralHeight", K::Boolean, &M::IntegralHeight, &M::SetIntegralHeight),
+                Make("Expression", K::String, &L::Expression, &L::SetExpression),
+                Make("DisplayMask", K::String, &L::DisplayMask, &L::SetDisplayMask),
+            });
     }
     {
         using I = TRLCustomImage;
-        std::vector<TRLPropertyInfo> props = ControlPropertySubset(GraphicControlNames(true));
-        Append(props, {
-                          Make("Picture", K::Picture, &I::Picture, &I::SetPicture),
-                          Make("Scaled", K::Boolean, &I::Scaled, &I::SetScaled),
-                          Make("Stretch", K::Boolean, &I::Stretch, &I::SetStretch),
-                          Make("Center", K::Boolean, &I::Center, &I::SetCenter),
-                      });
-        r.Register({"TRLImage", {}, &CreateControl<TRLImage>, std::move(props)});
+        RegisterControl<TRLImage>(r, "TRLImage", GraphicControlNames(true),
+                                  {
+                                      Make("Picture", K::Picture, &I::Picture, &I::SetPicture),
+                                      Make("Scaled", K::Boolean, &I::Scaled, &I::SetScaled),
+                                      Make("Stretch", K::Boolean, &I::Stretch, &I::SetStretch),
+                                      Make("Center", K::Boolean, &I::Center, &I::SetCenter),
+                                  });
     }
     {
         using D = TRLCustomDraw;
-        std::vector<TRLPropertyInfo> props = ControlPropertySubset(GraphicControlNames(false));
         // DrawKind before DrawData (custom data makes the kind dkCustom), Angle before the
         // legacy Kind (which adds a quarter turn to it).
-        Append(props,
-               {
-                   Enum("DrawKind", DrawKindNames(), &D::DrawKind, &D::SetDrawKind),
-                   Make("DrawData", K::StringList, &D::DrawData, &D::SetDrawData),
-                   Make("Angle", K::Double, &D::Angle, &D::SetAngle),
-                   Object("Pen", "TRLPenSettings", static_cast<TRLPenSettings& (D::*)()>(&D::Pen)),
-                   Object("Brush", "TRLBrushSettings",
-                          static_cast<TRLBrushSettings& (D::*)()>(&D::Brush)),
-                   Make("Center", K::Boolean, &D::Center, &D::SetCenter),
-                   Set("Options", DrawOptionNames(), &D::Options, &D::SetOptions),
-                   Make("DrawWidth", K::Integer, &D::DrawWidth, &D::SetDrawWidth),
-                   Make("DrawHeight", K::Integer, &D::DrawHeight, &D::SetDrawHeight),
-                   LegacyKind(),
-               });
-        r.Register({"TRLDraw", {}, &CreateControl<TRLDraw>, std::move(props)});
+        RegisterControl<TRLDraw>(
+            r, "TRLDraw", GraphicControlNames(false),
+            {
+                Enum("DrawKind", DrawKindNames(), &D::DrawKind, &D::SetDrawKind),
+                Make("DrawData", K::StringList, &D::DrawData, &D::SetDrawData),
+                Make("Angle", K::Double, &D::Angle, &D::SetAngle),
+                Object("Pen", "TRLPenSettings", static_cast<TRLPenSettings& (D::*)()>(&D::Pen)),
+                Object("Brush", "TRLBrushSettings",
+                       static_cast<TRLBrushSettings& (D::*)()>(&D::Brush)),
+                Make("Center", K::Boolean, &D::Center, &D::SetCenter),
+                Set("Options", DrawOptionNames(), &D::Options, &D::SetOptions),
+                Make("DrawWidth", K::Integer, &D::DrawWidth, &D::SetDrawWidth),
+                Make("DrawHeight", K::Integer, &D::DrawHeight, &D::SetDrawHeight),
+                LegacyKind(),
+            });
     }
 }
