@@ -203,34 +203,32 @@ private:
             case tkUnknown:
                 Unexpected(token);
             case tkIdentifier:
-                Attach(tree, MakeNode(nkIdentifier, TRLParserNode::OperandPriority, token.Text),
-                       token.Position);
-                operandExpected = false;
+                AttachOperand(tree, nkIdentifier, token.Text, token.Position);
                 break;
             case tkValue:
-                Attach(tree, MakeNode(nkNumber, TRLParserNode::OperandPriority, token.Number),
-                       token.Position);
-                operandExpected = false;
+                AttachOperand(tree, nkNumber, token.Number, token.Position);
                 break;
             case tkLiteral:
-                Attach(tree, MakeNode(nkString, TRLParserNode::OperandPriority, token.Text),
-                       token.Position);
-                operandExpected = false;
+                AttachOperand(tree, nkString, token.Text, token.Position);
                 break;
             case tkOperator:
                 InsertOperator(tree, token, operandExpected);
-                operandExpected = true;
                 break;
             case tkEnterBrackets:
                 ParseGroup(tree, token);
-                operandExpected = false;
                 break;
             case tkCodeEnter:
                 ParseBlock(tree, token);
-                operandExpected = false;
                 break;
             }
+            // An operator wants an operand after it; anything else, an operator.
+            operandExpected = token.Kind == tkOperator;
         }
+    }
+
+    // A name, a number or a text where an operand belongs.
+    void AttachOperand(Tree& tree, TRLParserNodeKind kind, TRLValue value, int position) {
+        Attach(tree, MakeNode(kind, TRLParserNode::OperandPriority, std::move(value)), position);
     }
 
     void InsertOperator(Tree& tree, const TRLParserToken& token, bool operandExpected) {
@@ -524,40 +522,36 @@ private:
     }
 
     TRLValue Combine(TRLParserNodeKind kind, const TRLValue& left, const TRLValue& right) {
-        switch (kind) {
-        case nkAdd:
-            if (left.Type() == TRLValueType::String && right.Type() == TRLValueType::String)
-                MakeText(left.ToString().size() + right.ToString().size());
-            return TRLValue::Add(left, right);
-        case nkSubtract:
-            return TRLValue::Subtract(left, right);
-        case nkMultiply:
-            return TRLValue::Multiply(left, right);
-        case nkDivide:
-            return TRLValue::Divide(left, right);
-        case nkPower:
-            return TRLValue::Power(left, right);
-        case nkRoot:
-            return TRLValue::Root(left, right);
-        case nkOr:
-            return TRLValue::Or(left, right);
-        case nkAnd:
-            return TRLValue::And(left, right);
-        case nkGreater:
-            return TRLValue::Compare(TRLValueComparison::Greater, left, right);
-        case nkLess:
-            return TRLValue::Compare(TRLValueComparison::Less, left, right);
-        case nkEqual:
-            return TRLValue::Compare(TRLValueComparison::Equal, left, right);
-        case nkNotEqual:
-            return TRLValue::Compare(TRLValueComparison::NotEqual, left, right);
-        case nkGreaterEqual:
-            return TRLValue::Compare(TRLValueComparison::GreaterEqual, left, right);
-        case nkLessEqual:
-            return TRLValue::Compare(TRLValueComparison::LessEqual, left, right);
-        default:
-            throw TRLParserError(QStringLiteral("Unknown node kind %1").arg(int(kind)));
+        using Operation = TRLValue (*)(const TRLValue&, const TRLValue&);
+        constexpr std::pair<TRLParserNodeKind, Operation> operations[] = {
+            {nkAdd, &TRLValue::Add},
+            {nkSubtract, &TRLValue::Subtract},
+            {nkMultiply, &TRLValue::Multiply},
+            {nkDivide, &TRLValue::Divide},
+            {nkPower, &TRLValue::Power},
+            {nkRoot, &TRLValue::Root},
+            {nkOr, &TRLValue::Or},
+            {nkAnd, &TRLValue::And},
+        };
+        using enum TRLValueComparison;
+        constexpr std::pair<TRLParserNodeKind, TRLValueComparison> comparisons[] = {
+            {nkGreater, Greater},
+            {nkLess, Less},
+            {nkEqual, Equal},
+            {nkNotEqual, NotEqual},
+            {nkGreaterEqual, GreaterEqual},
+            {nkLessEqual, LessEqual},
+        };
+        if (kind == nkAdd && left.Type() == TRLValueType::String &&
+            right.Type() == TRLValueType::String)
+            MakeText(left.ToString().size() + right.ToString().size());
+        if (const Operation operation = LookUp(operations, kind, nullptr))
+            return operation(left, right);
+        for (const auto& [comparing, how] : comparisons) {
+            if (kind == comparing)
+                return TRLValue::Compare(how, left, right);
         }
+        throw TRLParserError(QStringLiteral("Unknown node kind %1").arg(int(kind)));
     }
 
     struct Nesting {
