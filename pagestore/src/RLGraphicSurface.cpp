@@ -328,6 +328,14 @@ bool TRLGraphicSurface::FindFreeRow(int32_t nearRow, int32_t& row) const {
     return row > 0;
 }
 
+std::optional<QString> TRLGraphicSurface::MacroValue(const QString& name) const {
+    if (macros_.Contains(name))
+        return macros_.Value(name);
+    if (storage_ && storage_->Macros().Contains(name))
+        return storage_->Macros().Value(name);
+    return std::nullopt;
+}
+
 QString TRLGraphicSurface::ExpandMacros(const QString& text) const {
     if (!text.contains(QLatin1Char('{')))
         return text;
@@ -340,18 +348,11 @@ QString TRLGraphicSurface::ExpandMacros(const QString& text) const {
         const qsizetype close = result.indexOf(QLatin1Char('}'), open + 1);
         if (close < 0)
             break;
-        const QString name = result.mid(open + 1, close - open - 1);
-        const TRLMacroList* lists[] = {&macros_, storage_ ? &storage_->Macros() : nullptr};
-        const TRLMacroList* found = nullptr;
-        for (const TRLMacroList* list : lists)
-            if (list && list->Contains(name)) {
-                found = list;
-                break;
-            }
-        if (found) {
-            const QString value = found->Value(name);
-            result.replace(open, close - open + 1, value);
-            pos = open + value.size();
+        // A name without a setting stays as it is written; a value is not expanded again.
+        if (const std::optional<QString> value =
+                MacroValue(result.mid(open + 1, close - open - 1))) {
+            result.replace(open, close - open + 1, *value);
+            pos = open + value->size();
         } else {
             pos = close + 1;
         }

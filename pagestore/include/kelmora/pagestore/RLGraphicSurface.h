@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -164,6 +165,9 @@ private:
     friend class TRLGraphicStorage;
     void Touch();
     void WriteRecord(TRLPageWriter& writer) const;
+    // The value of a setting named in braces: the page's own, else the store's; none when
+    // neither has the name.
+    std::optional<QString> MacroValue(const QString& name) const;
 
     QPointer<TRLGraphicStorage> storage_;
     int32_t pageIndex_ = -1;
