@@ -1,9 +1,9 @@
 // Whole page-store files in the four versions: bytes written, read back, damaged files refused.
 #include "PageStoreTestSupport.h"
+#include "TestSupport.h"
 #include <kelmora/pagestore/RLBinaryIO.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/support/RLUtils.h>
-#include "TestSupport.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 using pagestoretest::ErrorOf;
 using pagestoretest::Int32At;
@@ -233,6 +234,67 @@ TEST(PageStoreFile, OldVersionsWriteFixedRecordsAndAStringTable) {
     const QByteArray rectangle(reader.Current() + 120, 120);
     EXPECT_EQ(std::pair(Int32At(rectangle, 56), int(rectangle[60])), std::pair(0x605040, 3))
         << "brush colour and vertical hatch";
+}
+
+// Each shape of version 1 keeps the kind byte of the old layout and the pen and brush its kind
+// has: a filled rectangle no pen, a polyline no brush, a pixel and the clips neither.
+TEST(PageStoreFile, OldRecordsKeepTheKindAndThePenAndBrushOfEachShape) {
+    auto page = std::make_shared<TRLGraphicSurface>();
+    page->SetWidth(100);
+    page->SetHeight(100);
+    page->Open();
+    const TRLPen pen{QColor(0x10, 0x20, 0x30), TRLPenMode::Xor, TRLPenStyle::Dot, 3};
+    const TRLBrush brush{QColor(0x40, 0x50, 0x60), TRLBrushStyle::Cross};
+    page->SetPen(pen);
+    page->SetBrush(brush);
+    page->Append<TRLPixelObject>().BoundsRect = {1, 1, 2, 2};
+    page->Rectangle(1, 2, 30, 40);
+    page->FillRect({7, 8, 9, 10});
+    page->Ellipse({3, 4, 5, 6});
+    page->Polygon({{0, 0}, {9, 9}, {0, 9}});
+    page->Polyline({{1, 1}, {8, 2}});
+    page->SetClipRect({0, 0, 50, 50});
+    page->ResetClipRect();
+    TRLGraphicStorage storage;
+    storage.Add(page);
+
+    const QByteArray file = Save(storage, 1);
+    TRLSpanReader reader(file);
+    reader.Skip(16);
+    ASSERT_EQ(reader.ReadInt32(), 1);
+    reader.Skip(4 + 8);
+    EXPECT_EQ(reader.ReadInt32(), 0) << "shapes have no strings";
+    ASSERT_EQ(reader.ReadInt32(), 8);
+    std::vector<int> kinds, pens, brushes;
+    for (int i = 0; i < 8; ++i) {
+        const QByteArray record(reader.Current() + i * 120, 120);
+        kinds.push_back(record[28]);
+        pens.push_back(record[36]);
+        brushes.push_back(record[52]);
+    }
+    EXPECT_EQ(kinds, (std::vector<int>{0, 2, 5, 8, 9, 10, 11, 12}));
+    EXPECT_EQ(pens, (std::vector<int>{0, 1, 0, 1, 1, 1, 0, 0}));
+    EXPECT_EQ(brushes, (std::vector<int>{0, 1, 1, 1, 1, 0, 0, 0}));
+
+    TRLGraphicStorage copy;
+    ASSERT_EQ(Load(copy, file), 1);
+    const auto read = copy.Pages(0);
+    ASSERT_EQ(read->ObjectCount(), 8);
+    std::vector<TRLObjectKind> readKinds;
+    for (int i = 0; i < 8; ++i)
+        readKinds.push_back(read->Object(i).Kind());
+    EXPECT_EQ(readKinds,
+              (std::vector<TRLObjectKind>{
+                  TRLObjectKind::Pixel, TRLObjectKind::Rectangle, TRLObjectKind::FillRect,
+                  TRLObjectKind::Ellipse, TRLObjectKind::Polygon, TRLObjectKind::Polyline,
+                  TRLObjectKind::SetClipRect, TRLObjectKind::ResetClipRect}));
+    const auto& rectangle = static_cast<const TRLRectangleObject&>(read->Object(1));
+    EXPECT_EQ(std::pair(rectangle.Pen.ToPen(), rectangle.Brush.ToBrush()), std::pair(pen, brush));
+    EXPECT_EQ(static_cast<const TRLFillRectObject&>(read->Object(2)).Brush.ToBrush(), brush);
+    const auto& polygon = static_cast<const TRLPolygonObject&>(read->Object(4));
+    EXPECT_EQ(std::pair(polygon.Pen.ToPen(), polygon.Brush.ToBrush()), std::pair(pen, brush));
+    EXPECT_EQ(static_cast<const TRLPolylineObject&>(read->Object(5)).Pen.ToPen(), pen);
+    EXPECT_EQ(read->Object(3).BoundsRect, (TRLRect{3, 4, 5, 6}));
 }
 
 // rltool's dump of a sample in every version reads its texts, fonts and pictures (Rltool tests).

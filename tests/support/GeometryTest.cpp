@@ -66,4 +66,20 @@ TEST(SupportGeometry, TurnPointsAboutTheirRoundedCentre) {
     EXPECT_TRUE(TurnPoints({}, 30).empty());
 }
 
+// Tables of names and of other values: the first pair of a key gives its value, a key without a
+// pair the fallback, at compile time too.
+TEST(SupportCore, LookUpTakesTheFirstPairOfAKey) {
+    enum class Colour { Red, Green, Blue, Black };
+    constexpr std::pair<Colour, const char*> names[] = {{Colour::Red, "red"},
+                                                        {Colour::Green, "green"},
+                                                        {Colour::Red, "crimson"},
+                                                        {Colour::Blue, ""}};
+    EXPECT_STREQ(LookUp(names, Colour::Red, "?"), "red");
+    EXPECT_STREQ(LookUp(names, Colour::Green, "?"), "green");
+    EXPECT_STREQ(LookUp(names, Colour::Blue, "?"), "") << "an empty value is still a value";
+    EXPECT_STREQ(LookUp(names, Colour::Black, "?"), "?");
+    constexpr std::pair<int, int> squares[] = {{2, 4}, {3, 9}};
+    static_assert(LookUp(squares, 3, 0) == 9 && LookUp(squares, 4, -1) == -1);
+}
+
 } // namespace
