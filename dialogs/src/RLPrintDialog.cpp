@@ -152,7 +152,7 @@ void TRLPrintDialog::LoadEditor() {
     // Filters.
     {
         const QSignalBlocker quiet(ComboBoxFilters);
-        // A print filter without a name is there for programs only.
+        // Print filters without a display name are not offered.
         ListFilters(ComboBoxFilters, filters_, params.Filter(), false);
         SetBoxEnabled(ComboBoxFilters, ComboBoxFilters->count() >= 2);
         if (ComboBoxFilters->count() < 2) {
