@@ -4,8 +4,8 @@
 // expressions naming the fields), records read per second from a JSON records file, and
 // resident memory while 10,000 records are prepared (the page cache must keep it flat).
 #include "BenchSupport.h"
-#include <kelmora/report/RLControlClasses.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/report/RLControlClasses.h>
 #include <kelmora/report/RLLayoutReader.h>
 #include <kelmora/report/RLRecordStream.h>
 #include <kelmora/report/RLReport.h>
@@ -21,6 +21,8 @@
 #include <QTemporaryDir>
 
 #include <array>
+
+using namespace Kelmora;
 
 namespace {
 

@@ -5,6 +5,8 @@
 
 #include <QJsonArray>
 
+namespace Kelmora {
+
 namespace {
 
 QString ColorText(const TRLMetaColor& c) {
@@ -174,3 +176,5 @@ QJsonObject DumpStorage(TRLGraphicStorage& storage, int version) {
         pages.append(DumpPage(*storage.Pages(i)));
     return {{"version", version}, {"macros", Macros(storage.Macros())}, {"pages", pages}};
 }
+
+} // namespace Kelmora

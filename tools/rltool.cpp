@@ -1,22 +1,22 @@
 // rltool: the report engine's companion on the command line. It shows what a page-store file
 // holds, draws its pages to pictures and PDF, and makes a sample document.
+#include "RLDump.h"
+#include "RLSamplePages.h"
+#include "RLToolCommands.h"
 #include <kelmora/barcode/RLBarcode.h>
 #include <kelmora/commandline/RLCommandLine.h>
-#include <kelmora/report/RLControlClasses.h>
-#include "RLDump.h"
-#include <kelmora/pagestore/RLGraphicStorage.h>
-#include <kelmora/report/RLLayoutReader.h>
-#include <kelmora/support/RLMessages.h>
 #include <kelmora/dialogs/RLOutputFlows.h>
+#include <kelmora/output/RLPrinters.h>
+#include <kelmora/output/RLSpoolFilter.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pdf/RLPdfFilter.h>
 #include <kelmora/preview/RLPreviewForm.h>
-#include <kelmora/output/RLPrinters.h>
+#include <kelmora/report/RLControlClasses.h>
+#include <kelmora/report/RLLayoutReader.h>
 #include <kelmora/report/RLRecordStream.h>
 #include <kelmora/report/RLReport.h>
-#include "RLSamplePages.h"
-#include <kelmora/output/RLSpoolFilter.h>
 #include <kelmora/report/RLSqlRecords.h>
-#include "RLToolCommands.h"
+#include <kelmora/support/RLMessages.h>
 #include <kelmora/support/RLUtils.h>
 #include <kelmora/support/TerminationSignals.h>
 
@@ -28,6 +28,8 @@
 
 #include <cstdio>
 #include <memory>
+
+using namespace Kelmora;
 
 TRLArguments::TRLArguments(const QStringList& arguments, const QList<QCommandLineOption>& options) {
     QList<QCommandLineOption> all = options;

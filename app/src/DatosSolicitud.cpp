@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+namespace Kelmora {
+
 const QStringList& CategoriaEntries() {
     static const QStringList entries{QStringLiteral("--seleccione--"),
                                      QStringLiteral("TIT"),
@@ -196,3 +198,5 @@ TDatosSolicitud ReadDatosSolicitud(const QByteArray& json) {
     }
     return DatosSolicitudFromJson(document.object());
 }
+
+} // namespace Kelmora

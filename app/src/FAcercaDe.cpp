@@ -2,9 +2,11 @@
 
 #include "AppResources.h"
 #include "KelmoraVersion.h"
+#include "ui_FAcercaDe.h"
 #include <kelmora/support/RLCore.h>
 #include <kelmora/support/RLUtils.h>
-#include "ui_FAcercaDe.h"
+
+namespace Kelmora {
 
 namespace {
 
@@ -59,3 +61,5 @@ void TFAcercaDe::showEvent(QShowEvent* event) {
     ui_->CerrIniSes->setFocus(Qt::ActiveWindowFocusReason);
     QDialog::showEvent(event);
 }
+
+} // namespace Kelmora

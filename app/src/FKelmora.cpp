@@ -1,9 +1,9 @@
 #include <kelmora/app/FKelmora.h>
 
 #include "AppResources.h"
-#include <kelmora/app/FillingRun.h>
 #include "KeyFilters.h"
 #include "ui_FKelmora.h"
+#include <kelmora/app/FillingRun.h>
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -12,6 +12,8 @@
 #include <QSignalBlocker>
 #include <QValidator>
 #include <QWindow>
+
+namespace Kelmora {
 
 namespace {
 
@@ -303,3 +305,5 @@ bool TFKelmora::Moneda(QLineEdit* edit, QKeyEvent* event) {
     edit->insert(accepted);
     return true;
 }
+
+} // namespace Kelmora

@@ -11,6 +11,8 @@
 #include <initializer_list>
 #include <utility>
 
+namespace Kelmora {
+
 namespace {
 
 constexpr int DefaultHeight = 34;
@@ -255,3 +257,5 @@ void RegisterBarcodeClasses() {
          [](TRLCustomControl* parent) -> TRLCustomControl* { return new TRLBarcode(parent); },
          {}});
 }
+
+} // namespace Kelmora

@@ -2,9 +2,9 @@
 
 #include <kelmora/dialogs/RLDialogKit.h>
 #include <kelmora/dialogs/RLDialogLayout.h>
-#include <kelmora/support/RLMessages.h>
 #include <kelmora/output/RLPrinters.h>
 #include <kelmora/report/RLReportHooks.h>
+#include <kelmora/support/RLMessages.h>
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
+
+namespace Kelmora {
 
 namespace {
 
@@ -163,3 +165,5 @@ std::unique_ptr<TRLReportProgress> MakeReportProgress(const QString& caption, co
         return nullptr;
     return std::make_unique<FeedBackProgress>(caption, text);
 }
+
+} // namespace Kelmora

@@ -13,6 +13,9 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+
+namespace Kelmora {
+
 class TRLReportProgress;
 
 class TfrmRLFeedBack : public QDialog {
@@ -66,3 +69,5 @@ private:
 // A progress window for a long run (a report's preparation, a filter's output): the factory that
 // the output hooks register for the report layer and the filters.
 std::unique_ptr<TRLReportProgress> MakeReportProgress(const QString& caption, const QString& text);
+
+} // namespace Kelmora

@@ -1,10 +1,10 @@
 #include <kelmora/dialogs/RLPrintDialog.h>
 
+#include "RLPageRangeGroup_p.h"
 #include <kelmora/dialogs/RLDialogKit.h>
 #include <kelmora/dialogs/RLDialogLayout.h>
-#include <kelmora/support/RLMessages.h>
-#include "RLPageRangeGroup_p.h"
 #include <kelmora/output/RLPrinters.h>
+#include <kelmora/support/RLMessages.h>
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+
+namespace Kelmora {
 
 using namespace rldialogkit;
 
@@ -251,3 +253,5 @@ bool TRLPrintDialog::Execute(const std::function<void(TRLPrintDialog&)>& driver)
         *this, ComboBoxPrinterNames, [this] { LoadEditor(); }, [this] { SaveEditor(); },
         [&] { driver(*this); });
 }
+
+} // namespace Kelmora

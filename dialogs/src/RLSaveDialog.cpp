@@ -1,9 +1,9 @@
 #include <kelmora/dialogs/RLSaveDialog.h>
 
+#include "RLPageRangeGroup_p.h"
 #include <kelmora/dialogs/RLDialogKit.h>
 #include <kelmora/dialogs/RLDialogLayout.h>
 #include <kelmora/support/RLMessages.h>
-#include "RLPageRangeGroup_p.h"
 #include <kelmora/support/RLUtils.h>
 
 #include <QAbstractButton>
@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
+
+namespace Kelmora {
 
 using namespace rldialogkit;
 
@@ -202,3 +204,5 @@ bool TRLSaveDialog::Execute(const std::function<void(TRLSaveDialog&)>& driver) {
         *this, EditFileName, [this] { LoadEditor(); }, [this] { SaveEditor(); },
         [&] { driver(*this); });
 }
+
+} // namespace Kelmora

@@ -4,11 +4,11 @@
 // of a JSON array, a total and "Página N de M" at the foot of every page; prepared without
 // windows and written as PDF. The same report could be read from a JSON layout instead
 // (RLLayoutReader.h); building it in code shows the controls themselves.
-#include <kelmora/report/RLBands.h>
 #include <kelmora/commandline/RLCommandLine.h>
 #include <kelmora/output/RLFilters.h>
-#include <kelmora/report/RLJsonRecords.h>
 #include <kelmora/pdf/RLPdfFilter.h>
+#include <kelmora/report/RLBands.h>
+#include <kelmora/report/RLJsonRecords.h>
 #include <kelmora/report/RLReport.h>
 #include <kelmora/report/RLTextControls.h>
 
@@ -17,6 +17,8 @@
 
 #include <cstdio>
 #include <memory>
+
+using namespace Kelmora;
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include <kelmora/output/RLFilters.h>
 
-#include <kelmora/pagestore/RLGraphicStorage.h>
-#include <kelmora/support/RLMessages.h>
 #include <kelmora/output/RLPrinters.h>
-#include <kelmora/report/RLReportHooks.h>
 #include <kelmora/output/RLSpoolFilter.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/report/RLReportHooks.h>
+#include <kelmora/support/RLMessages.h>
 #include <kelmora/support/RLThreads.h>
 #include <kelmora/support/RLUtils.h>
 
@@ -14,6 +14,8 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+
+namespace Kelmora {
 
 namespace {
 
@@ -216,3 +218,5 @@ void FilterPages(TRLGraphicStorage* pages, TRLCustomFilter* filter, int firstPag
         filter = &SpoolFilter();
     filter->Run(pages, firstPage, background, lastPage);
 }
+
+} // namespace Kelmora

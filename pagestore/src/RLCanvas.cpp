@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace Kelmora {
+
 namespace {
 
 constexpr int kDefaultPixelsPerInch = 96;
@@ -867,3 +869,5 @@ void CanvasSetMetaPen(TRLCanvas& canvas, const TRLMetaPen& pen) {
 void CanvasSetMetaBrush(TRLCanvas& canvas, const TRLMetaBrush& brush) {
     canvas.SetBrush(brush.ToBrush());
 }
+
+} // namespace Kelmora

@@ -1,7 +1,7 @@
 // Whole-document page-store files, versions 1 to 4: writing and reading.
 #include <kelmora/pagestore/RLBinaryIO.h>
-#include <kelmora/support/RLCodec.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/support/RLCodec.h>
 
 #include <QFile>
 #include <QSaveFile>
@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+
+namespace Kelmora {
 
 namespace {
 
@@ -613,3 +615,5 @@ int TRLGraphicStorage::LoadFromFile(const QString& fileName) {
         throw TRLException(QStringLiteral("\"%1\": %2").arg(fileName, e.Message()));
     }
 }
+
+} // namespace Kelmora

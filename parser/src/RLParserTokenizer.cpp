@@ -1,5 +1,7 @@
 #include "RLParserTokenizer.h"
 
+namespace Kelmora {
+
 namespace {
 
 bool IsBlank(QChar c) {
@@ -164,3 +166,5 @@ TRLParserToken TRLParserTokenizer::ReadString() {
         return Make(tkLiteral, value);
     }
 }
+
+} // namespace Kelmora

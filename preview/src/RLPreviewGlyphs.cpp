@@ -4,6 +4,8 @@
 
 #include <QPixmap>
 
+namespace Kelmora {
+
 namespace {
 
 // Each picture is drawn below as the rows it shows, top first: '.' is the transparent olive,
@@ -308,3 +310,5 @@ QImage TransparentGlyph(const QImage& bitmap) {
 QIcon PreviewGlyphIcon(TRLPreviewGlyph glyph) {
     return QIcon(QPixmap::fromImage(TransparentGlyph(PreviewGlyphBitmap(glyph))));
 }
+
+} // namespace Kelmora

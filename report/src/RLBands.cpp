@@ -1,8 +1,8 @@
 #include <kelmora/report/RLBands.h>
 
 #include <kelmora/pagestore/RLGraphicSurface.h>
-#include <kelmora/support/RLMessages.h>
 #include <kelmora/report/RLReport.h>
+#include <kelmora/support/RLMessages.h>
 #include <kelmora/support/RLUtils.h>
 
 #include <kelmora/parser/RLExpressionParser.h>
@@ -12,6 +12,8 @@
 #include <QScopedValueRollback>
 
 #include <algorithm>
+
+namespace Kelmora {
 
 namespace {
 
@@ -748,3 +750,5 @@ void TRLCustomGroup::TransferSurface() {
     TRLCustomSite::TransferSurface();
     parent.SetPrintCursor(PrintTop() + PrintHeight());
 }
+
+} // namespace Kelmora

@@ -1,17 +1,19 @@
 #include <kelmora/report/RLControl.h>
 
-#include <kelmora/report/RLBands.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
-#include <kelmora/support/RLMessages.h>
+#include <kelmora/report/RLBands.h>
 #include <kelmora/report/RLReport.h>
 #include <kelmora/report/RLSite.h>
 #include <kelmora/report/RLTextExpression.h>
+#include <kelmora/support/RLMessages.h>
 
 #include <QRegularExpression>
 #include <QScopedValueRollback>
 
 #include <algorithm>
+
+namespace Kelmora {
 
 namespace {
 
@@ -46,7 +48,10 @@ template <class T> T* FindAncestor(const TRLCustomControl* c) {
 // ---- TRLCustomControl: tree ------------------------------------------------------------------
 
 QString TRLCustomControl::ClassName() const {
-    return QString::fromLatin1(metaObject()->className());
+    // The meta-object names the class with its namespace; layouts and the registry know the
+    // class by its own name.
+    const QString qualified = QString::fromLatin1(metaObject()->className());
+    return qualified.mid(qualified.lastIndexOf(QLatin1Char(':')) + 1);
 }
 
 TRLCustomControl::TRLCustomControl(TRLCustomControl* parent) : parent_(parent) {
@@ -730,3 +735,5 @@ void TRLCustomControl::EndLoad() {
 void TRLCustomControl::Loaded() {
     AdjustBounds();
 }
+
+} // namespace Kelmora

@@ -5,6 +5,8 @@
 #include <kelmora/report/RLReportClasses.h>
 #include <kelmora/report/RLTextControls.h>
 
+namespace Kelmora {
+
 using K = TRLPropertyKind;
 using namespace rlprop;
 
@@ -158,3 +160,5 @@ void RegisterTextAndGraphicClasses() {
         r.Register({"TRLDraw", {}, &CreateControl<TRLDraw>, std::move(props)});
     }
 }
+
+} // namespace Kelmora

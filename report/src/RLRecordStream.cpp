@@ -1,9 +1,9 @@
 #include <kelmora/report/RLRecordStream.h>
 
-#include <kelmora/support/RLCore.h>
 #include <kelmora/parser/RLDecimal.h>
-#include <kelmora/report/RLJsonRecords.h>
 #include <kelmora/parser/RLValue.h>
+#include <kelmora/report/RLJsonRecords.h>
+#include <kelmora/support/RLCore.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cctype>
 #include <utility>
+
+namespace Kelmora {
 
 // ---- TRLRecordRow ----------------------------------------------------------------------------
 
@@ -720,3 +722,5 @@ bool TRLJsonRecordStream::ReadRecord(TRLRecordRow& row) {
 std::unique_ptr<TRLRecordStream> OpenJsonRecords(const QString& path) {
     return std::make_unique<TRLJsonRecordStream>(path);
 }
+
+} // namespace Kelmora

@@ -2,14 +2,16 @@
 
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
-#include <kelmora/support/RLMessages.h>
 #include <kelmora/report/RLReportHooks.h>
+#include <kelmora/support/RLMessages.h>
 #include <kelmora/support/RLUtils.h>
 
 #include <kelmora/parser/RLExpressionParser.h>
 #include <kelmora/report/RLTextExpression.h>
 
 #include <QImage>
+
+namespace Kelmora {
 
 // ---- TRLPageSetup ----------------------------------------------------------------------------
 
@@ -581,3 +583,5 @@ void TRLCustomReport::Print() {
         return;
     throw TRLException(RLMessages[mkPrinterNotFound]);
 }
+
+} // namespace Kelmora

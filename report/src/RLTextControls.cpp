@@ -1,16 +1,18 @@
 #include <kelmora/report/RLTextControls.h>
 
-#include <kelmora/report/RLBands.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
-#include <kelmora/support/RLMessages.h>
 #include <kelmora/pagestore/RLMetaTypes.h>
+#include <kelmora/report/RLBands.h>
 #include <kelmora/report/RLReport.h>
+#include <kelmora/support/RLMessages.h>
 #include <kelmora/support/RLTextMetrics.h>
 
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <climits>
+
+namespace Kelmora {
 
 namespace {
 
@@ -556,3 +558,5 @@ QString TRLCustomMemo::MakeCaption() {
         return DisplayName();
     return text;
 }
+
+} // namespace Kelmora

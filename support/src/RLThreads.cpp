@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QThread>
 
+namespace Kelmora {
+
 namespace {
 
 std::mutex& HandOverLock() {
@@ -88,3 +90,5 @@ void CallInThreadOf(QObject* context, const std::function<void()>& fn) {
 void CallOnUserInterfaceThread(const std::function<void()>& fn) {
     CallInThreadOf(QCoreApplication::instance(), fn);
 }
+
+} // namespace Kelmora

@@ -16,6 +16,8 @@
 
 #include <functional>
 
+using namespace Kelmora;
+
 using apptest::Child;
 
 namespace {

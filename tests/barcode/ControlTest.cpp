@@ -1,17 +1,19 @@
 // The barcode control: its size, its orientations, what a prepared report records for it, and
 // its registration for layouts.
 #include "BarcodeTestSupport.h"
-#include <kelmora/report/RLBands.h>
 #include <kelmora/barcode/RLBarcode.h>
 #include <kelmora/pagestore/RLGraphicData.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
+#include <kelmora/report/RLBands.h>
 #include <kelmora/report/RLReport.h>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
+
+using namespace Kelmora;
 
 using barcodetest::CountPixels;
 

@@ -3,8 +3,8 @@
 // a page used. A font the toolkit loads from the bytes must give a document or an error, never a
 // crash, a hang or a read outside a table.
 // fuzz-libs: rlpdf
-#include <kelmora/pagestore/RLCanvas.h>
 #include "RLPdfWriter.h"
+#include <kelmora/pagestore/RLCanvas.h>
 
 #include <QBuffer>
 #include <QByteArray>
@@ -15,6 +15,8 @@
 #include <QRawFont>
 
 #include <cstdint>
+
+using namespace Kelmora;
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -4,10 +4,10 @@
 // what the file can hold must each give a page or a refusal of that page, never a crash; and the
 // document must end whole.
 // fuzz-libs: rlpdf
+#include "RLPdfWriter.h"
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
 #include <kelmora/pdf/RLPdfFilter.h>
-#include "RLPdfWriter.h"
 #include <kelmora/support/RLUtils.h>
 
 #include <QBuffer>
@@ -15,6 +15,8 @@
 
 #include <cstdint>
 #include <cstdlib>
+
+using namespace Kelmora;
 
 namespace {
 

@@ -7,6 +7,8 @@
 
 #include <tuple>
 
+using namespace Kelmora;
+
 using namespace outputtest;
 
 namespace {

@@ -1,9 +1,9 @@
 // Whole page-store files in the four versions: bytes written, read back, damaged files refused.
 #include "PageStoreTestSupport.h"
+#include "TestSupport.h"
 #include <kelmora/pagestore/RLBinaryIO.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/support/RLUtils.h>
-#include "TestSupport.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+using namespace Kelmora;
 
 using pagestoretest::ErrorOf;
 using pagestoretest::Int32At;

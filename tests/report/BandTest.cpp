@@ -1,6 +1,8 @@
 // Bands: order, growth, page breaks, headers and footers, and copies.
 #include "ReportTestSupport.h"
 
+using namespace Kelmora;
+
 using namespace reporttest;
 
 namespace {

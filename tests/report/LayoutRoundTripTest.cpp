@@ -1,10 +1,12 @@
 // A layout file prepared over a records file in process and by `rltool prepare`, pages read back.
-#include <kelmora/report/RLGraphicControls.h>
 #include "ReportTestSupport.h"
+#include <kelmora/report/RLGraphicControls.h>
 
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+
+using namespace Kelmora;
 
 namespace {
 

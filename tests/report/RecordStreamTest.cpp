@@ -1,6 +1,6 @@
 // Records read as the report goes: as the whole-file reader reads them, damaged files named.
-#include <kelmora/report/RLRecordStream.h>
 #include "ReportTestSupport.h"
+#include <kelmora/report/RLRecordStream.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +12,8 @@
 #include <optional>
 #include <utility>
 #include <vector>
+
+using namespace Kelmora;
 
 using namespace reporttest;
 

@@ -4,6 +4,8 @@
 #include <kelmora/parser/RLExpressionParser.h>
 #include <kelmora/support/RLMessages.h>
 
+using namespace Kelmora;
+
 using namespace reporttest;
 
 TEST(Records, RangesAndRecordActions) {

@@ -1,6 +1,8 @@
 // Labels: natural size, placement of the recorded text, text events.
 #include "ReportTestSupport.h"
 
+using namespace Kelmora;
+
 using namespace reporttest;
 
 // Measured sizes are the documents' tests'; here, only a fixed-size label's text is clipped.

@@ -1,6 +1,8 @@
 // Memos: the line breaking rule, laid-out size, growth of the band, justified lines.
 #include "ReportTestSupport.h"
 
+using namespace Kelmora;
+
 using namespace reporttest;
 
 namespace {

@@ -1,8 +1,10 @@
 // System info: masks, every kind of value while preparing, continuation texts, dates.
-#include <kelmora/support/RLMessages.h>
 #include "ReportTestSupport.h"
+#include <kelmora/support/RLMessages.h>
 
 #include <map>
+
+using namespace Kelmora;
 
 using namespace reporttest;
 

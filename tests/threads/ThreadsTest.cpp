@@ -1,7 +1,7 @@
 // The thread helpers: calls handed to the interface thread and the pool whose results come back
 // in order. scripts/test --tsan runs these under ThreadSanitizer, which must see every hand-over.
-#include <kelmora/support/RLThreads.h>
 #include "TestSupport.h"
+#include <kelmora/support/RLThreads.h>
 
 #include <QCoreApplication>
 #include <QSemaphore>
@@ -16,6 +16,8 @@
 #include <stdexcept>
 #include <thread>
 #include <vector>
+
+using namespace Kelmora;
 
 namespace {
 

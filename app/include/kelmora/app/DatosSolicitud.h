@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QTime>
 
+namespace Kelmora {
+
 struct TDatosSolicitud {
     QString Persona;
     QString DNI;
@@ -71,3 +73,5 @@ TDatosSolicitud DatosSolicitudFromJson(const QJsonObject& object);
 
 // Parses a whole JSON document holding one request object.
 TDatosSolicitud ReadDatosSolicitud(const QByteArray& json);
+
+} // namespace Kelmora

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+namespace Kelmora {
+
 class TFFRSolicitud;
 class TFFRVehiculoParticular;
 class TFFRDeclaracionJurada;
@@ -37,3 +39,5 @@ std::unique_ptr<TDocumentForms> CreateDocumentForms();
 // The program's save filters, PDF and PDF/A, which name the faculty as the documents' author.
 // Run at start-up; safe to run again.
 void RegisterDocumentSaveFilters();
+
+} // namespace Kelmora

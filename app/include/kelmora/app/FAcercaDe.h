@@ -9,6 +9,8 @@ namespace Ui {
 class TFAcercaDe;
 }
 
+namespace Kelmora {
+
 class TFAcercaDe : public QDialog {
     Q_OBJECT
 
@@ -24,3 +26,5 @@ protected:
 private:
     std::unique_ptr<Ui::TFAcercaDe> ui_;
 };
+
+} // namespace Kelmora

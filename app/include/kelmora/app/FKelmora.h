@@ -18,6 +18,8 @@ class QKeyEvent;
 class QLineEdit;
 class QWindow;
 
+namespace Kelmora {
+
 class TFKelmora : public QDialog {
     Q_OBJECT
 
@@ -61,3 +63,5 @@ private:
     bool syncingMedio_ = false;
     bool focusInProgram_ = false;
 };
+
+} // namespace Kelmora

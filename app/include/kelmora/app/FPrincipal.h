@@ -12,6 +12,8 @@ class TFPrincipal;
 
 class QDialog;
 
+namespace Kelmora {
+
 class TFPrincipal : public QMainWindow {
     Q_OBJECT
 
@@ -39,3 +41,5 @@ private:
     QDialog* kelmora_ = nullptr;
     QDialog* acercaDe_ = nullptr;
 };
+
+} // namespace Kelmora

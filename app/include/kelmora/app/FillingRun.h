@@ -15,6 +15,9 @@
 #include <functional>
 
 class QWidget;
+
+namespace Kelmora {
+
 class TDocumentForms;
 class TRLReport;
 
@@ -72,3 +75,5 @@ TFillingTexts FillDocuments(const TDatosSolicitud& datos, TDocumentForms& forms,
 // tells the operator how many forms there are to print; parent is the entry form, over which
 // the message box appears. Does nothing when the program has made no document forms.
 void RunFillingRun(const TDatosSolicitud& datos, QWidget* parent);
+
+} // namespace Kelmora

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+namespace Kelmora {
+
 // The six windows, one instance each, alive from start to end.
 struct TKelmoraWindows {
     std::unique_ptr<TFPrincipal> FPrincipal;
@@ -41,3 +43,5 @@ QIcon KelmoraIcon();
 // message loop until the main window closes, then the windows and the engine's state let go.
 // Needs a QApplication; returns the loop's exit code.
 int RunKelmora();
+
+} // namespace Kelmora

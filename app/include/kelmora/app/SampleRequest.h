@@ -5,8 +5,12 @@
 
 #include <QDate>
 
+namespace Kelmora {
+
 class TFKelmora;
 
 // Sets every field through the form's own widgets; the return is three days after departure.
 // Throws TRLException when the form lacks one of the fields.
 void FillSampleRequest(TFKelmora& form, const QDate& departure);
+
+} // namespace Kelmora

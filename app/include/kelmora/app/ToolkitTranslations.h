@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+namespace Kelmora {
+
 class TToolkitTranslations {
 public:
     TToolkitTranslations() = default;
@@ -22,3 +24,5 @@ private:
     QTranslator translator_;
     bool installed_ = false;
 };
+
+} // namespace Kelmora

@@ -15,6 +15,8 @@
 
 #include <optional>
 
+namespace Kelmora {
+
 class TRLCustomBarcode : public TRLCustomControl {
     Q_OBJECT
 
@@ -95,3 +97,5 @@ public:
 // TRLClassRegistry (layouts then create "class": "TRLBarcode" by name). Registers the report
 // library's classes too, since the barcode's settings objects are theirs. Safe to call again.
 void RegisterBarcodeClasses();
+
+} // namespace Kelmora

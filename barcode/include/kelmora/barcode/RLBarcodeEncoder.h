@@ -17,6 +17,9 @@
 #include <vector>
 
 class QPainter;
+
+namespace Kelmora {
+
 class TRLGraphicSurface;
 
 // Longer values are not encoded at all (Encode finds them invalid): the longest symbol a
@@ -182,3 +185,5 @@ private:
     bool autoSize_ = true;
     bool invalid_ = false;
 };
+
+} // namespace Kelmora

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QString>
 
+namespace Kelmora {
+
 struct TRLBarcodeToolOptions {
     // The type's value name ("bcEAN13") or display name ("EAN13"), in any case.
     QString Type = QStringLiteral("bcCode2OF5Interleaved");
@@ -24,3 +26,5 @@ QString BarcodeElementString(const TRLBarcodeToolOptions& options, const QString
 // A picture of value, 34 pixels high: the bars left to right with a quiet zone of ten narrow
 // elements on both sides.
 QImage BarcodeImage(const TRLBarcodeToolOptions& options, const QString& value);
+
+} // namespace Kelmora

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace Kelmora {
+
 // Symbologies, in their published order (layouts store them by value name).
 enum TRLBarcodeType {
     bcCode2OF5Interleaved,
@@ -62,3 +64,5 @@ double ClampBarcodeRatio(TRLBarcodeType type, double ratio);
 // modules (Code 128 and EAN 128, Code 93, EAN and UPC with the supplements), whose wide
 // elements are then exactly two, three and four modules; the given ratio for the others.
 double BarcodeWidthRatio(TRLBarcodeType type, double ratio);
+
+} // namespace Kelmora

@@ -27,6 +27,8 @@
 #include <QToolButton>
 #include <QWidget>
 
+namespace Kelmora {
+
 namespace rldialogkit {
 
 // Page and copy numbers show empty for 0.
@@ -191,3 +193,5 @@ inline bool ExecuteDialog(QDialog& dialog, QWidget* focus, const std::function<v
 }
 
 } // namespace rldialogkit
+
+} // namespace Kelmora

@@ -8,6 +8,8 @@
 class QScreen;
 class QWidget;
 
+namespace Kelmora {
+
 // The classic dialog face at 11 pixels (8 points at 96 pixels per inch), or its metric
 // look-alike where the classic face is not installed.
 QFont EngineDialogFont();
@@ -26,3 +28,5 @@ QScreen* ScreenForWindow(const QWidget& window);
 
 // Centres a top-level window's frame on the available area of the screen it belongs on.
 void CentreOnItsScreen(QWidget& window);
+
+} // namespace Kelmora

@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QString>
 
+namespace Kelmora {
+
 class TRLGraphicStorage;
 
 // The desktop's way to start a new message (xdg-email on the PATH); empty when there is none.
@@ -43,3 +45,5 @@ private:
     QProcess process_;
     bool ended_ = false;
 };
+
+} // namespace Kelmora

@@ -6,6 +6,8 @@
 
 #include <functional>
 
+namespace Kelmora {
+
 class TRLCustomReport;
 class TRLGraphicStorage;
 class TRLPrintDialog;
@@ -48,3 +50,5 @@ void PrintReport(TRLCustomReport& report, const std::function<void(TRLPrintDialo
 // Registers the report's print command, the printer metrics and the progress window with the
 // report layer. Run once at start-up.
 void RegisterOutputHooks();
+
+} // namespace Kelmora

@@ -8,6 +8,8 @@ class QLabel;
 class QLineEdit;
 class QRadioButton;
 
+namespace Kelmora {
+
 struct TRLPageRangeControls {
     QGroupBox* GroupBoxPages = nullptr;
     QRadioButton* RadioButtonPagesAll = nullptr;
@@ -40,3 +42,5 @@ private:
     int fromPage_ = 0;
     int toPage_ = 0;
 };
+
+} // namespace Kelmora

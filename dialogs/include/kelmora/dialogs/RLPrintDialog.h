@@ -2,8 +2,8 @@
 // dialog that shows and edits them.
 #pragma once
 
-#include <kelmora/output/RLFilters.h>
 #include <kelmora/dialogs/RLPageRange.h>
+#include <kelmora/output/RLFilters.h>
 #include <kelmora/report/RLReportTypes.h>
 
 #include <QDialog>
@@ -18,9 +18,13 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class TRLPrinterWrapper;
+
 class QPushButton;
 class QRadioButton;
+
+namespace Kelmora {
+
+class TRLPrinterWrapper;
 
 enum TRLPrintDialogOption : uint8_t {
     rpoPrintToFile,
@@ -124,3 +128,5 @@ private:
     // The filter of each entry of ComboBoxFilters; none for "Default".
     std::vector<QPointer<TRLCustomPrintFilter>> filters_;
 };
+
+} // namespace Kelmora

@@ -2,8 +2,8 @@
 // shows and edits them.
 #pragma once
 
-#include <kelmora/output/RLFilters.h>
 #include <kelmora/dialogs/RLPageRange.h>
+#include <kelmora/output/RLFilters.h>
 #include <kelmora/report/RLReportTypes.h>
 
 #include <QDialog>
@@ -22,6 +22,8 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QToolButton;
+
+namespace Kelmora {
 
 enum TRLSaveDialogOption : uint8_t { rsoDisableSaveInBackground };
 using TRLSaveDialogOptions = TRLSet<TRLSaveDialogOption>;
@@ -95,3 +97,5 @@ private:
 
     std::vector<QPointer<TRLCustomSaveFilter>> filters_;
 };
+
+} // namespace Kelmora

@@ -4,7 +4,11 @@
 
 #include <kelmora/documents/FFRDocument.h>
 
+namespace Kelmora {
+
 class TFFRDeclaracionJurada : public TFFRDocument {
 public:
     TFFRDeclaracionJurada();
 };
+
+} // namespace Kelmora

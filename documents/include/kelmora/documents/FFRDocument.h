@@ -13,6 +13,8 @@
 #include <span>
 #include <vector>
 
+namespace Kelmora {
+
 class TRLCustomControl;
 class TRLLabel;
 class TRLMemo;
@@ -100,3 +102,5 @@ void SetMemoText(TRLMemo& memo, const QString& text);
 // Registers every control class the documents use (report, text, graphic and barcode controls)
 // and the documents' resources. The forms call it themselves; safe to call again.
 void RegisterDocumentClasses();
+
+} // namespace Kelmora

@@ -3,7 +3,11 @@
 
 #include <kelmora/documents/FFRDocument.h>
 
+namespace Kelmora {
+
 class TFFRSolicitud : public TFFRDocument {
 public:
     TFFRSolicitud();
 };
+
+} // namespace Kelmora

@@ -4,7 +4,11 @@
 
 #include <kelmora/documents/FFRDocument.h>
 
+namespace Kelmora {
+
 class TFFRVehiculoParticular : public TFFRDocument {
 public:
     TFFRVehiculoParticular();
 };
+
+} // namespace Kelmora

@@ -17,6 +17,8 @@
 #include <atomic>
 #include <functional>
 
+namespace Kelmora {
+
 class TRLGraphicSurface;
 
 class TRLCustomFilter : public QObject {
@@ -147,3 +149,5 @@ QString FileExtensionOf(const QString& fileName);
 // filter is given.
 void FilterPages(TRLGraphicStorage* pages, TRLCustomFilter* filter, int firstPage, bool background,
                  int lastPage = -1);
+
+} // namespace Kelmora

@@ -7,8 +7,8 @@
 // SetCopies change them, and every document and every metrics query is made with them.
 #pragma once
 
-#include <kelmora/support/RLCore.h>
 #include <kelmora/report/RLPrinterMetrics.h>
+#include <kelmora/support/RLCore.h>
 
 #include <QObject>
 #include <QString>
@@ -21,6 +21,9 @@
 
 class QPainter;
 class QPrinter;
+
+namespace Kelmora {
+
 class TRLCanvas;
 
 // An error that is never shown to the operator and ends the caller's run all the same (a printer
@@ -185,3 +188,5 @@ QString ServiceUnreachableFailure(const QString& service, const QString& printer
 // Why a printer cannot be found: "Printer not found (NAME)", or, when the print service itself
 // is down, that the service cannot be reached, naming it and the printer.
 QString PrinterNotFoundFailure(const QString& printerName);
+
+} // namespace Kelmora

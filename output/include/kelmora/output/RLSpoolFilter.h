@@ -3,8 +3,10 @@
 // previous page's starts a new printer document.
 #pragma once
 
-#include <kelmora/support/RLCore.h>
 #include <kelmora/output/RLFilters.h>
+#include <kelmora/support/RLCore.h>
+
+namespace Kelmora {
 
 struct TRLPrinterMetrics;
 
@@ -50,3 +52,5 @@ private:
 
 // The process-wide printer filter, created on first use and used whenever no filter is given.
 TRLSpoolFilter& SpoolFilter();
+
+} // namespace Kelmora

@@ -3,8 +3,8 @@
 // damaged or hostile file can only ever produce an error.
 #pragma once
 
-#include <kelmora/support/RLCore.h>
 #include <kelmora/pagestore/RLMetaTypes.h>
+#include <kelmora/support/RLCore.h>
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <cstring>
 #include <vector>
+
+namespace Kelmora {
 
 // Raises the error of every structural reading failure.
 [[noreturn]] void ThrowFileCorrupted();
@@ -302,3 +304,5 @@ private:
     TRLTextEncoding textEncoding_ = TRLTextEncoding::Windows1252;
     bool textLost_ = false;
 };
+
+} // namespace Kelmora

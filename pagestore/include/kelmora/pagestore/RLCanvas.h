@@ -4,9 +4,9 @@
 // printers all draw stored pages through it.
 #pragma once
 
-#include <kelmora/support/RLCore.h>
 #include <kelmora/pagestore/RLGraphicTypes.h>
 #include <kelmora/pagestore/RLMetaTypes.h>
+#include <kelmora/support/RLCore.h>
 
 #include <QByteArray>
 #include <QFont>
@@ -22,6 +22,9 @@
 #include <vector>
 
 class QPainter;
+
+namespace Kelmora {
+
 class TRLGraphicSurface;
 
 // A paint engine that writes texts as texts, such as the PDF writer, is told by the canvas which
@@ -182,3 +185,5 @@ void CanvasSetMetaFont(TRLCanvas& canvas, const TRLMetaFont& font, const QString
 // Sets the canvas pen and brush from stored records.
 void CanvasSetMetaPen(TRLCanvas& canvas, const TRLMetaPen& pen);
 void CanvasSetMetaBrush(TRLCanvas& canvas, const TRLMetaBrush& brush);
+
+} // namespace Kelmora

@@ -8,6 +8,8 @@
 #include <QSize>
 #include <QString>
 
+namespace Kelmora {
+
 // "BMP" + a bitmap file of the image; "NIL" for a null image.
 QByteArray TaggedDataFromImage(const QImage& image);
 // The picture held by tagged data; a null image for "NIL", unknown tags, empty or undecodable
@@ -30,3 +32,5 @@ QImage DecodeJpeg(const QByteArray& data, QString* refusal);
 // for its size ("9000 x 9000 pixels, larger than 16777216 pixels").
 QImage LoadPicture(const QByteArray& fileData, QString* refusal = nullptr);
 QImage LoadPictureFile(const QString& path, QString* refusal = nullptr);
+
+} // namespace Kelmora

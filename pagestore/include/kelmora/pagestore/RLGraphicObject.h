@@ -10,6 +10,8 @@
 #include <memory>
 #include <tuple>
 
+namespace Kelmora {
+
 class TRLGraphicSurface;
 class TRLCanvas;
 class TRLPageWriter;
@@ -273,3 +275,5 @@ public:
     static auto Fields(auto&) { return std::tuple<>(); }
     void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
 };
+
+} // namespace Kelmora

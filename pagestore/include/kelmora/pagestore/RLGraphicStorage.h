@@ -20,6 +20,8 @@
 #include <mutex>
 #include <vector>
 
+namespace Kelmora {
+
 class TRLGraphicStorage : public QObject {
     Q_OBJECT
 public:
@@ -124,3 +126,5 @@ private:
     TRLPageWriter pageWriter_; // kept between pages so that its buffer is reused
     bool destroying_ = false;
 };
+
+} // namespace Kelmora

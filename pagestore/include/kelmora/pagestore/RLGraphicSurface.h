@@ -17,6 +17,9 @@
 #include <vector>
 
 class QPainter;
+
+namespace Kelmora {
+
 class TRLCanvas;
 class TRLGraphicStorage;
 class TRLPageWriter;
@@ -183,3 +186,5 @@ private:
     TRLRect clipRect_;
     std::vector<TRLRect> clipStack_;
 };
+
+} // namespace Kelmora

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace Kelmora {
+
 // Raster operations of a pen, in the order the stored pen mode counts them.
 enum class TRLPenMode : uint8_t {
     Black,
@@ -83,3 +85,5 @@ struct TRLFont {
 // computed from the point size as the platform did it, so that layouts measure the same
 // everywhere.
 QFont ToQFont(const TRLFont& font, int pixelsPerInch);
+
+} // namespace Kelmora

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace Kelmora {
+
 class TRLMacroList {
 public:
     const QStringList& Entries() const { return entries_; }
@@ -26,3 +28,5 @@ private:
     int IndexOf(const QString& name) const;
     QStringList entries_;
 };
+
+} // namespace Kelmora

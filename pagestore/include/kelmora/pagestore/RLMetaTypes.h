@@ -4,12 +4,14 @@
 // anything out of range draws as the platform default.
 #pragma once
 
-#include <kelmora/support/RLCore.h>
 #include <kelmora/pagestore/RLGraphicTypes.h>
+#include <kelmora/support/RLCore.h>
 
 #include <QColor>
 
 #include <cstdint>
+
+namespace Kelmora {
 
 using TRLMetaPoint = TRLPoint;
 using TRLMetaRect = TRLRect;
@@ -98,3 +100,5 @@ TRLPenMode MetaToPenMode(TRLMetaPenMode value);
 TRLPenStyle MetaToPenStyle(TRLMetaPenStyle value);
 TRLBrushStyle MetaToBrushStyle(TRLMetaBrushStyle value);
 TRLFontPitch MetaToFontPitch(TRLMetaFontPitch value);
+
+} // namespace Kelmora

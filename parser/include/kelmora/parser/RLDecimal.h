@@ -13,6 +13,8 @@
 
 #include <string>
 
+namespace Kelmora {
+
 class TRLDecimal {
 public:
     // A number may reach this many digits on either side of the point; further is refused
@@ -59,3 +61,5 @@ private:
     int scale_ = 0;
     bool negative_ = false;
 };
+
+} // namespace Kelmora

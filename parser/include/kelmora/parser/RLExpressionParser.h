@@ -60,6 +60,8 @@
 #include <memory>
 #include <vector>
 
+namespace Kelmora {
+
 enum TRLParserOption { poScanComponents = 0x1 };
 Q_DECLARE_FLAGS(TRLParserOptions, TRLParserOption)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TRLParserOptions)
@@ -204,3 +206,5 @@ private:
     // The text being evaluated, for the messages of the size limits.
     QString evaluating_;
 };
+
+} // namespace Kelmora

@@ -1,13 +1,15 @@
 // Tokens, tree nodes and the error type of the expression parser.
 #pragma once
 
-#include <kelmora/support/RLCore.h>
 #include <kelmora/parser/RLValue.h>
+#include <kelmora/support/RLCore.h>
 
 #include <QString>
 
 #include <memory>
 #include <vector>
+
+namespace Kelmora {
 
 class TRLExpressionParser;
 
@@ -127,3 +129,5 @@ public:
     TRLValue Value;      // identifier name, number or string
     int Height = 0;      // nesting levels below this node; kept while building to bound nesting
 };
+
+} // namespace Kelmora

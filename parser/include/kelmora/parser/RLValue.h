@@ -39,12 +39,14 @@
 // to a fractional power) raise errors instead of producing infinities or NaN.
 #pragma once
 
-#include <kelmora/support/RLCore.h>
 #include <kelmora/parser/RLDecimal.h>
+#include <kelmora/support/RLCore.h>
 
 #include <QString>
 
 #include <vector>
+
+namespace Kelmora {
 
 // Raised by value conversions and operations. Unlike the parser's own syntax errors these are
 // ordinary engine errors, which the window layer shows.
@@ -116,3 +118,5 @@ private:
 };
 
 using TRLValueList = std::vector<TRLValue>;
+
+} // namespace Kelmora

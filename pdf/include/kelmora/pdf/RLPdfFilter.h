@@ -18,6 +18,9 @@ class QDateTime;
 class QPainter;
 class QPdfWriter;
 class QSaveFile;
+
+namespace Kelmora {
+
 class TRLPdfPage;
 class TRLPdfTap;
 class TRLPdfWriter;
@@ -109,3 +112,5 @@ TRLPDFFilter& RegisterPdfFilter();
 // first). It shares the ".pdf" extension, so a name alone still picks the ordinary PDF filter; the
 // save dialog keeps "PDF/A" when it is chosen and the name ends in ".pdf".
 TRLPDFFilter& RegisterPdfaFilter();
+
+} // namespace Kelmora

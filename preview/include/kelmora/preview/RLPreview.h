@@ -12,6 +12,9 @@
 
 class QAction;
 class QMenu;
+
+namespace Kelmora {
+
 class TRLGraphicObject;
 class TRLGraphicStorage;
 class TRLGraphicSurface;
@@ -183,3 +186,5 @@ private:
     QAction* copyAction_ = nullptr;
     int menuBoxPosition_ = -1;
 };
+
+} // namespace Kelmora

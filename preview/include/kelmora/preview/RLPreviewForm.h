@@ -19,6 +19,9 @@ class QSplitter;
 class QTimer;
 class QWindow;
 class QToolButton;
+
+namespace Kelmora {
+
 class TRLGraphicStorage;
 class TRLPreview;
 class TfrmRLFindDialog;
@@ -198,3 +201,5 @@ private:
 // The preview window on top of those that belong to owner's window: the most recently opened one
 // still shown, other than except. Null when there is none.
 TRLPreviewForm* TopPreviewOf(const QWidget* owner, const TRLPreviewForm* except = nullptr);
+
+} // namespace Kelmora

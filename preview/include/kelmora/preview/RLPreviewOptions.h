@@ -5,6 +5,8 @@
 
 #include <QString>
 
+namespace Kelmora {
+
 // Zoom settings below 0 choose a fit instead of a percentage.
 inline constexpr double PreviewZoomFullWidth = -1;
 inline constexpr double PreviewZoomFullPage = -2;
@@ -28,3 +30,5 @@ struct TRLPreviewDefaults {
 
 // The settings shared by every preview window of the process (user-interface thread only).
 extern TRLPreviewDefaults PreviewDefaults;
+
+} // namespace Kelmora

@@ -3,6 +3,9 @@
 #pragma once
 
 class QObject;
+
+namespace Kelmora {
+
 class TRLCustomReport;
 
 // The report's last preview step. dest, when given, must be a TRLPreview: it gets the report's
@@ -12,3 +15,5 @@ bool PreviewReport(TRLCustomReport& report, QObject* dest);
 
 // Makes PreviewReport the report layer's preview handler. Run once at start-up.
 void RegisterPreviewHandler();
+
+} // namespace Kelmora

@@ -16,6 +16,8 @@
 #include <optional>
 #include <vector>
 
+namespace Kelmora {
+
 // Bands of one pager by type, each list in ascending Top (equal tops keep their order), with
 // a printed mark per type.
 class TRLSortedBands {
@@ -350,3 +352,5 @@ class TRLGroup : public TRLCustomGroup {
 public:
     explicit TRLGroup(TRLCustomControl* parent = nullptr) : TRLCustomGroup(parent) {}
 };
+
+} // namespace Kelmora

@@ -25,10 +25,10 @@
 // part has no parent, and serves names, kind tests and QPointer guards.
 #pragma once
 
-#include <kelmora/support/RLCore.h>
 #include <kelmora/pagestore/RLGraphicTypes.h>
 #include <kelmora/report/RLRegistry.h>
 #include <kelmora/report/RLReportTypes.h>
+#include <kelmora/support/RLCore.h>
 
 #include <QColor>
 #include <QObject>
@@ -37,6 +37,8 @@
 
 #include <functional>
 #include <vector>
+
+namespace Kelmora {
 
 class TRLCustomControl;
 class TRLCustomSite;
@@ -439,3 +441,5 @@ private:
     bool measuring_ = false;
     bool loading_ = false;
 };
+
+} // namespace Kelmora

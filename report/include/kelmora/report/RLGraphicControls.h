@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QStringList>
 
+namespace Kelmora {
+
 // ---- pen and brush settings ------------------------------------------------------------------
 
 // A control's pen as a published settings object. Changes reach the owner's repaint hook only.
@@ -176,3 +178,5 @@ class TRLImage : public TRLCustomImage {
 public:
     explicit TRLImage(TRLCustomControl* parent = nullptr) : TRLCustomImage(parent) {}
 };
+
+} // namespace Kelmora

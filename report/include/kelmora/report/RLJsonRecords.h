@@ -24,6 +24,8 @@
 #include <memory>
 #include <vector>
 
+namespace Kelmora {
+
 class TRLJsonRecordsModel : public QAbstractTableModel {
 public:
     // The largest file ReadJsonRecords holds whole; TRLJsonRecordStream reads larger ones.
@@ -60,3 +62,5 @@ std::unique_ptr<TRLJsonRecordsModel> ReadJsonRecords(const QString& path);
 
 // The text a report prints for one JSON field value; false for arrays and objects.
 bool JsonFieldText(const QJsonValue& value, QString& text);
+
+} // namespace Kelmora

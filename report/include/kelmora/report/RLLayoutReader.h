@@ -29,6 +29,8 @@
 
 #include <memory>
 
+namespace Kelmora {
+
 class TRLCustomControl;
 class TRLReport;
 struct TRLPropertyInfo;
@@ -58,3 +60,5 @@ std::unique_ptr<TRLReport> ReadReportLayout(const QString& path);
 std::unique_ptr<TRLReport> ReadReportLayoutFromJson(const QByteArray& json,
                                                     const QString& displayName,
                                                     const QString& baseDir);
+
+} // namespace Kelmora

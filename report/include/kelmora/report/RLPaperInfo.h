@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace Kelmora {
+
 enum TRLPaperSize : uint8_t {
     fpA0,
     fpA1,
@@ -169,3 +171,5 @@ TRLPaperSize FindPaperSize(double width, double height);
 
 // The enumeration's value names ("fpA4"), for layouts and messages.
 const char* PaperSizeName(TRLPaperSize size);
+
+} // namespace Kelmora

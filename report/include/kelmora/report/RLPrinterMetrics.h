@@ -3,6 +3,8 @@
 // values of a 300-per-inch letter-sized page apply.
 #pragma once
 
+namespace Kelmora {
+
 struct TRLPrinterMetrics {
     int PPIX = 300; // printer pixels per inch
     int PPIY = 300;
@@ -20,3 +22,5 @@ using TRLPrinterMetricsProvider = TRLPrinterMetrics (*)();
 void SetPrinterMetricsProvider(TRLPrinterMetricsProvider provider);
 // The provider's answer, or the fallback values when none is registered.
 TRLPrinterMetrics CurrentPrinterMetrics();
+
+} // namespace Kelmora

@@ -23,6 +23,8 @@
 #include <utility>
 #include <vector>
 
+namespace Kelmora {
+
 // One record's texts by column. A record that gives most of the fields keeps its texts by
 // column; one that gives a few of many (where every record brings a field name of its own) keeps
 // only those, with their columns, so that a row costs what it holds and not what the records
@@ -176,3 +178,5 @@ private:
 
 // A records stream over the JSON file at path (see TRLJsonRecordStream).
 std::unique_ptr<TRLRecordStream> OpenJsonRecords(const QString& path);
+
+} // namespace Kelmora

@@ -25,6 +25,8 @@
 #include <memory>
 #include <vector>
 
+namespace Kelmora {
+
 class TRLCustomControl;
 
 // Everything that has published properties: controls and their nested settings objects.
@@ -190,3 +192,5 @@ TRLPropertyInfo Object(const QString& name, const QString& objectClass, N& (T::*
 }
 
 } // namespace rlprop
+
+} // namespace Kelmora

@@ -3,6 +3,7 @@
 // Print, which reach the window layers through the hooks of RLReportHooks.h.
 #pragma once
 
+#include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/report/RLBands.h>
 #include <kelmora/report/RLPaperInfo.h>
 #include <kelmora/report/RLPrinterMetrics.h>
@@ -13,8 +14,9 @@
 #include <memory>
 #include <utility>
 
+namespace Kelmora {
+
 class TRLExpressionParser;
-#include <kelmora/pagestore/RLGraphicStorage.h>
 class TRLReportProgress;
 
 class TRLPageSetup : public TRLPersistent {
@@ -260,3 +262,5 @@ class TRLReport : public TRLCustomReport {
 public:
     explicit TRLReport(TRLCustomControl* parent = nullptr) : TRLCustomReport(parent) {}
 };
+
+} // namespace Kelmora

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+namespace Kelmora {
+
 // Copies of the common control and site property descriptors, by name, in the order given:
 // a class that publishes a subset of its base's properties starts its table with these.
 // Names: Left Top Width Height Align Alignment Anchors AutoSize Behavior Borders Caption Color
@@ -17,3 +19,5 @@ std::vector<TRLPropertyInfo> ControlPropertySubset(const QStringList& names);
 
 // The TRLPaperSize value names in ordinal order.
 const QStringList& PaperSizeNames();
+
+} // namespace Kelmora

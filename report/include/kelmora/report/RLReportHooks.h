@@ -8,6 +8,9 @@
 #include <memory>
 
 class QObject;
+
+namespace Kelmora {
+
 class TRLCustomReport;
 
 // Progress of a long run (preparing, printing, saving) as a window shows it: a text, a bar of
@@ -39,3 +42,5 @@ void SetReportPrintHandler(TRLPrintHandler handler);
 TRLProgressFactory ReportProgressFactory();
 TRLPreviewHandler ReportPreviewHandler();
 TRLPrintHandler ReportPrintHandler();
+
+} // namespace Kelmora

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+namespace Kelmora {
+
 // A set of enumeration values, one bit per ordinal (enumerations here have at most 32 values).
 template <class E> class TRLSet {
 public:
@@ -162,3 +164,5 @@ const QStringList& FormPositionNames();
 const QStringList& WindowStateNames();
 const QStringList& BorderIconNames();
 const QStringList& FontStyleNames(); // fsBold, fsItalic, fsUnderline, fsStrikeOut (bit order)
+
+} // namespace Kelmora

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace Kelmora {
+
 class TRLGraphicSurface;
 
 // Background picture of a site.
@@ -197,3 +199,5 @@ private:
     // Children that MoveControlsBelowGrownOnes moved for the print, with their own tops.
     std::vector<std::pair<QPointer<TRLCustomControl>, int>> moved_;
 };
+
+} // namespace Kelmora

@@ -30,6 +30,8 @@
 
 class QSqlQuery;
 
+namespace Kelmora {
+
 class TRLSqlRecordStream : public TRLRecordStream {
 public:
     // A check, called on a thread of the stream's own every few tens of milliseconds while the
@@ -69,3 +71,5 @@ private:
 // A records stream over the rows of query in the database at url (see TRLSqlRecordStream).
 std::unique_ptr<TRLRecordStream> OpenSqlRecords(const QString& url, const QString& query,
                                                 TRLSqlRecordStream::StopCheck stopRequested = {});
+
+} // namespace Kelmora

@@ -18,6 +18,8 @@
 #include <functional>
 #include <vector>
 
+namespace Kelmora {
+
 // The text event of text controls: the last chance to change the text or to drop the print.
 using TRLBeforeTextEvent =
     std::function<void(TRLCustomControl& sender, QString& text, bool& printIt)>;
@@ -234,3 +236,5 @@ class TRLMemo : public TRLCustomMemo {
 public:
     explicit TRLMemo(TRLCustomControl* parent = nullptr) : TRLCustomMemo(parent) {}
 };
+
+} // namespace Kelmora

@@ -35,6 +35,8 @@
 
 #include <vector>
 
+namespace Kelmora {
+
 class TRLExpressionParser;
 
 enum class TRLAggregateKind { Sum, Count, Avg, Min, Max };
@@ -100,3 +102,5 @@ private:
 // Formats a value under a display mask (see above) in locale.
 QString FormatWithMask(const TRLValue& value, const QString& mask,
                        const QLocale& locale = QLocale());
+
+} // namespace Kelmora

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace Kelmora {
+
 // Every byte decodes to one character. The five bytes that Windows-1252 leaves unassigned
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) decode to the control character of the same number, so that any
 // stored text survives a read and a write unchanged.
@@ -28,3 +30,5 @@ bool FitsWindows1252(QStringView text);
 // UTF-8 decoded exactly: a leading byte-order mark stays a character, and bytes that are not
 // well-formed UTF-8 (cut sequences, overlong forms, encoded surrogates) give no text at all.
 std::optional<QString> DecodeUtf8Exactly(QByteArrayView bytes);
+
+} // namespace Kelmora

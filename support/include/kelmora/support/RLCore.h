@@ -8,6 +8,8 @@
 #include <exception>
 #include <vector>
 
+namespace Kelmora {
+
 // Report geometry is integer pixels of 1/96 inch. Rectangles exclude their right and bottom
 // edges, as screen rectangles always have.
 struct TRLPoint {
@@ -71,3 +73,5 @@ private:
     QString message_;
     QByteArray utf8_;
 };
+
+} // namespace Kelmora

@@ -9,6 +9,8 @@
 
 class QLocale;
 
+namespace Kelmora {
+
 // One key per engine text; the order is the order of the built-in tables.
 enum TRLMessageKey : uint8_t {
     mkPrintingInProgress,
@@ -121,3 +123,5 @@ void LoadMessages(TRLLanguage language);
 
 // Fills RLMessages in the language of the user's locale; run once during start-up.
 void SelectMessagesLanguage();
+
+} // namespace Kelmora

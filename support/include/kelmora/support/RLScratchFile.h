@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QString>
 
+namespace Kelmora {
+
 // Creates and opens (read-write) a new scratch file in ScratchDir, registered for deletion at
 // the end of the program, and returns its name. A name that another process takes first is
 // given up for a new one. extraMode is added to the open mode (QIODevice::Unbuffered, say).
@@ -17,3 +19,5 @@ QString CreateScratchFile(QFile& file, QIODevice::OpenMode extraMode = {});
 // name. For files that must carry a given name, such as an attachment. Throws TRLException
 // naming the directory when no folder can be made.
 QString CreateScratchFolder();
+
+} // namespace Kelmora

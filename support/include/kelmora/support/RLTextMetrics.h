@@ -6,6 +6,8 @@
 #include <QFont>
 #include <QString>
 
+namespace Kelmora {
+
 // A font of pointSize points for a device of pixelsPerInch: 10 pt at 96 per inch is 13 pixels.
 // A font asked for again on the same thread is a copy of the one made the first time.
 QFont RLMakeFont(const QString& name, int pointSize, bool bold, bool italic, bool underline,
@@ -18,3 +20,5 @@ int RLFontPixelSize(int pointSize, int pixelsPerInch);
 int RLTextWidth(const QFont& font, const QString& text);
 int RLTextHeight(const QFont& font);
 int RLFontAscent(const QFont& font);
+
+} // namespace Kelmora

@@ -22,6 +22,8 @@
 
 class QObject;
 
+namespace Kelmora {
+
 // Passed by a sending thread once what it hands over is written, and by the receiving thread
 // before it reads it.
 void HandOverPoint();
@@ -105,3 +107,5 @@ private:
     QThreadPool pool_;
     std::deque<std::shared_ptr<Result>> results_;
 };
+
+} // namespace Kelmora

@@ -10,6 +10,8 @@
 
 class QFont;
 
+namespace Kelmora {
+
 // ---- Start-up state --------------------------------------------------------------------------
 
 // Sets the scratch directory, deletes a stale engine log file beside the executable and fills
@@ -114,3 +116,5 @@ int32_t TextHeightOf(const QFont& font);
 // pixels that land outside the source take the colour of its top-left pixel. A null bitmap
 // gives a null bitmap.
 QImage TurnedBitmap(const QImage& bitmap, double angle);
+
+} // namespace Kelmora

@@ -11,6 +11,8 @@
 
 class QSocketNotifier;
 
+namespace Kelmora {
+
 class TTerminationSignals : public QObject {
     Q_OBJECT
 public:
@@ -49,3 +51,5 @@ private:
     QSocketNotifier* notifier_ = nullptr;
     struct sigaction previous_[3] = {};
 };
+
+} // namespace Kelmora

@@ -15,6 +15,9 @@
 #include <functional>
 
 class QImage;
+
+namespace Kelmora {
+
 class TRLGraphicSurface;
 
 // A command line that does not fit: an unknown option, an option without its value, a value
@@ -172,3 +175,5 @@ private:
 // Writes IMAGE as a PNG file; the refusal names the file and the system's reason ("No space left
 // on device").
 void WritePngFile(const QImage& image, const QString& fileName);
+
+} // namespace Kelmora
