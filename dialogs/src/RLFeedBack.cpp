@@ -95,7 +95,6 @@ void TfrmRLFeedBack::SetStepName(const QString& text) {
 void TfrmRLFeedBack::StepIt() {
     QProgressBar* bar = bars_[static_cast<size_t>(level_)];
     bar->setValue(std::min(bar->maximum(), bar->value() + 1));
-    QCoreApplication::processEvents();
     if (QCoreApplication::closingDown())
         throw TRLAbort();
 }

@@ -4,6 +4,7 @@
 #include <kelmora/pagestore/RLGraphicSurface.h>
 #include <kelmora/report/RLReportHooks.h>
 #include <kelmora/support/RLMessages.h>
+#include <kelmora/support/RLThreads.h>
 #include <kelmora/support/RLUtils.h>
 
 #include <kelmora/parser/RLExpressionParser.h>
@@ -515,11 +516,15 @@ bool TRLCustomReport::PrepareSteps() {
     OpenRecords();
     if (root.progress_)
         root.progress_->SetMaximum(RecordCount());
-    while (!Eof()) {
+    // A record at a time; with a progress window, in slices between which the window stays live
+    // and its Cancel is heard.
+    const auto printRecord = [this, &root] {
+        if (Eof())
+            return false;
         if (root.progress_ && root.progress_->Canceled())
             root.canceled_ = true;
         if (root.canceled_)
-            break;
+            return false;
         PrintDetail();
         if (!detailAdvanced_)
             NextRecord();
@@ -528,7 +533,9 @@ bool TRLCustomReport::PrepareSteps() {
                                     QString::number(PageNumber()));
             root.progress_->StepIt();
         }
-    }
+        return true;
+    };
+    RunInSlices(printRecord, root.progress_ != nullptr);
 
     state_ = rsFinishing;
     if (PrintEmpty() && !SurfaceIsOpen() && !root.canceled_)

@@ -37,6 +37,15 @@ void CallInThreadOf(QObject* context, const std::function<void()>& fn);
 // already there, or when there is no application object.
 void CallOnUserInterfaceThread(const std::function<void()>& fn);
 
+// Runs step until it returns false. With keepWindowsLive, on the user-interface thread, the steps
+// run in slices of a few hundredths of a second from a local event loop, so that between slices
+// the windows repaint and hear their buttons (a progress window's Cancel) while the work goes on
+// in the same thread as the objects it uses; events are never pumped from inside a step. Anywhere
+// else, or without keepWindowsLive, the steps run one after another. An exception from a step
+// ends the run and reaches the caller. When the loop is told to end from outside (the
+// application quits), the steps left run one after another.
+void RunInSlices(const std::function<bool()>& step, bool keepWindowsLive);
+
 // Runs jobs on threads of its own, at most the given number at once, and hands their results
 // back in the order the jobs were posted. The caller decides how many jobs may wait for it: each
 // posted job's result is held until it is taken.
