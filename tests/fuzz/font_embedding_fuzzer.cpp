@@ -2,7 +2,7 @@
 // PostScript name, the advances, the metrics of the descriptor) and HarfBuzz's subsetting of what
 // a page used. A font the toolkit loads from the bytes must give a document or an error, never a
 // crash, a hang or a read outside a table.
-// fuzz-libs: rloutput
+// fuzz-libs: rlpdf
 #include <kelmora/pagestore/RLCanvas.h>
 #include "RLPdfWriter.h"
 

@@ -2,7 +2,7 @@
 // trailer and information object that adds the author to a PDF/A document. Whatever the bytes,
 // the update is either nothing or an object, a cross-reference section and a trailer whose
 // startxref points at that section, within the file as it grows.
-// fuzz-libs: rloutput
+// fuzz-libs: rlpdf
 #include <kelmora/pdf/RLPdfFilter.h>
 
 #include <QByteArray>

@@ -3,7 +3,7 @@
 // one document. Font sizes, pen widths, paper, picture bounds and coordinates at the limits of
 // what the file can hold must each give a page or a refusal of that page, never a crash; and the
 // document must end whole.
-// fuzz-libs: rloutput
+// fuzz-libs: rlpdf
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
 #include <kelmora/pdf/RLPdfFilter.h>
