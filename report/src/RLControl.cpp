@@ -602,11 +602,6 @@ void TRLCustomControl::Print() {
     borders_.Record(surface, r);
 }
 
-void TRLCustomControl::DoBeforePrint(bool& printIt) {
-    if (BeforePrint)
-        BeforePrint(*this, printIt);
-}
-
 void TRLCustomControl::DoBeforeText(QString& /*text*/, bool& /*printIt*/) {}
 
 bool TRLCustomControl::CanPrint() {
@@ -614,7 +609,7 @@ bool TRLCustomControl::CanPrint() {
     if (!printVisible_)
         return false;
     bool printIt = true;
-    DoBeforePrint(printIt);
+    emit BeforePrint(*this, printIt);
     if (printIt) {
         QString text = IsBlankRecord() ? QString() : MakeCaption();
         DoBeforeText(text, printIt);
@@ -646,8 +641,7 @@ void TRLCustomControl::MeasureHeight() {
     if (measuring_)
         return;
     const QScopedValueRollback<bool> scope(measuring_, true);
-    if (OnMeasureHeight)
-        OnMeasureHeight(*this);
+    emit OnMeasureHeight(*this);
 }
 
 void TRLCustomControl::SaveBounds() {
@@ -672,8 +666,7 @@ void TRLCustomControl::DoPrint() {
 }
 
 void TRLCustomControl::DoAfterPrint() {
-    if (AfterPrint)
-        AfterPrint(*this);
+    emit AfterPrint(*this);
 }
 
 bool TRLCustomControl::IsPreparing() const {

@@ -500,8 +500,7 @@ bool TRLCustomReport::PrepareSteps() {
         root.progress_->StepIt();
 
     bool printIt = true;
-    if (BeforePrint)
-        BeforePrint(*this, printIt);
+    emit BeforePrint(*this, printIt);
     if (!printIt) {
         state_ = rsIdle;
         return false;
@@ -542,8 +541,7 @@ bool TRLCustomReport::PrepareSteps() {
         state_ = rsIdle;
         return false;
     }
-    if (AfterPrint)
-        AfterPrint(*this);
+    emit AfterPrint(*this);
     if (nextReport_ && !nextReport_->Prepare())
         return false;
     WriteStoreValues();

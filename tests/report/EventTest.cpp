@@ -40,15 +40,13 @@ TEST(Events, ARunRaisesItsEventsInOrder) {
     auto text = [&doc](TRLCustomControl& sender, QString& text, bool&) {
         doc.Add(sender, "BeforeText " + text);
     };
-    TRLCustomControl* const sites[] = {&doc.report, doc.header, doc.detail};
-    for (TRLCustomControl* c : sites) {
-        c->BeforePrint = printing;
-        c->AfterPrint = notify("AfterPrint");
+    TRLCustomControl* const controls[] = {&doc.report, doc.header, doc.detail, doc.title, doc.name};
+    for (TRLCustomControl* c : controls) {
+        QObject::connect(c, &TRLCustomControl::BeforePrint, printing);
+        QObject::connect(c, &TRLCustomControl::AfterPrint, notify("AfterPrint"));
     }
-    for (TRLCustomLabel* label : {doc.title, doc.name}) {
-        label->BeforePrint = text;
-        label->AfterPrint = notify("AfterPrint");
-    }
+    for (TRLCustomLabel* label : {doc.title, doc.name})
+        QObject::connect(label, &TRLCustomLabel::BeforeText, text);
     doc.report.OnPageStarting = notify("OnPageStarting");
     doc.report.OnPageEnding = notify("OnPageEnding");
     doc.report.OnDataRecord = [&doc](TRLCustomSkipper& sender, int recNo, int copyNo,
@@ -66,17 +64,20 @@ TEST(Events, ARunRaisesItsEventsInOrder) {
                            // header, and only then is it said to start.
                            "Detail.BeforePrint",
                            "Header.BeforePrint",
+                           "Title.BeforePrint",
                            "Title.BeforeText Viajes",
                            "Report.OnFilterText Viajes",
                            "Title.AfterPrint",
                            "Header.AfterPrint",
                            "Report.OnPageStarting",
+                           "Name.BeforePrint",
                            "Name.BeforeText x",
                            "Report.OnFilterText x",
                            "Name.AfterPrint",
                            "Detail.AfterPrint",
                            "Report.OnDataRecord 2.1",
                            "Detail.BeforePrint",
+                           "Name.BeforePrint",
                            "Name.BeforeText x",
                            "Report.OnFilterText x",
                            "Name.AfterPrint",

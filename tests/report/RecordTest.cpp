@@ -11,7 +11,8 @@ TEST(Records, RangesAndRecordActions) {
     auto* detail = AddBand(&report, "D", btDetail, 38, 20);
     QStringList printed;
     auto* label = FieldLabel(detail, "Name");
-    label->AfterPrint = [&](TRLCustomControl& c) { printed << c.Caption(); };
+    QObject::connect(label, &TRLCustomControl::AfterPrint,
+                     [&](TRLCustomControl& c) { printed << c.Caption(); });
 
     report.SetRangeCount(3);
     const std::tuple<TRLRecordRange, int, QStringList> ranges[] = {
@@ -72,7 +73,8 @@ TEST(Records, FieldsFollowTheColumnsOfTheDataSource) {
         // Expressions read fields through the same lookup.
         text += "|" + report.ActiveExpressionParser().Evaluate("NAME").ToString();
     };
-    label->AfterPrint = [&](TRLCustomControl& c) { printed << c.Caption(); };
+    QObject::connect(label, &TRLCustomControl::AfterPrint,
+                     [&](TRLCustomControl& c) { printed << c.Caption(); });
     QStandardItemModel& model = report.records;
     report.OnDataRecord = [&](TRLCustomSkipper&, int recNo, int copyNo, TRLRecordAction&, bool&) {
         if (copyNo != 1)

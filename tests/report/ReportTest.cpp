@@ -72,14 +72,20 @@ TEST(Prepare, StatesBeforePrintCancelAndReportDate) {
     TRLReport report;
     new FixedLabel(AddBand(&report, "H", btHeader, 38, 20), "x");
     std::vector<int> states;
-    report.BeforePrint = [&](TRLCustomControl&, bool&) { states.push_back(report.ReportState()); };
-    report.AfterPrint = [&](TRLCustomControl&) { states.push_back(report.ReportState()); };
+    QObject::connect(&report, &TRLCustomControl::BeforePrint,
+                     [&](TRLCustomControl&, bool&) { states.push_back(report.ReportState()); });
+    QObject::connect(&report, &TRLCustomControl::AfterPrint,
+                     [&](TRLCustomControl&) { states.push_back(report.ReportState()); });
     ASSERT_TRUE(report.Prepare());
     EXPECT_EQ(states, (std::vector<int>{rsPreparing, rsPrepared}));
     EXPECT_TRUE(report.ReportDate().isValid());
 
-    report.BeforePrint = [](TRLCustomControl&, bool& printIt) { printIt = false; };
+    QObject::connect(&report, &TRLCustomControl::BeforePrint,
+                     [](TRLCustomControl&, bool& printIt) { printIt = false; });
+    states.clear();
     EXPECT_FALSE(report.Prepare());
+    // The run stopped before its end: no AfterPrint.
+    EXPECT_EQ(states, std::vector<int>{rsPreparing});
     EXPECT_EQ(std::pair(report.Storage().PageCount(), report.ReportState()), std::pair(0, rsIdle));
     EXPECT_FALSE(report.Preview());
 }
@@ -88,7 +94,8 @@ TEST(Prepare, PreviewAndForcePrepare) {
     TRLReport report;
     new FixedLabel(AddBand(&report, "H", btHeader, 38, 20), "x");
     int runs = 0;
-    report.BeforePrint = [&](TRLCustomControl&, bool&) { ++runs; };
+    QObject::connect(&report, &TRLCustomControl::BeforePrint,
+                     [&](TRLCustomControl&, bool&) { ++runs; });
     EXPECT_TRUE(report.Preview() && report.Preview());
     EXPECT_EQ(runs, 2);
     EXPECT_EQ(report.Storage().PageCount(), 1); // only the second run's page
@@ -127,7 +134,8 @@ TEST(Prepare, ChainedReportsShareStoreAndNumbering) {
     EXPECT_EQ(PageTexts(first, 2), (QStringList{"two", "three"}));
 
     // A failing next report fails the chain and leaves the page values unwritten.
-    second.BeforePrint = [](TRLCustomControl&, bool& printIt) { printIt = false; };
+    QObject::connect(&second, &TRLCustomControl::BeforePrint,
+                     [](TRLCustomControl&, bool& printIt) { printIt = false; });
     EXPECT_FALSE(first.Prepare());
     EXPECT_FALSE(first.Storage().Macros().Contains("LastPageNumber"));
 }
