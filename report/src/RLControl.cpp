@@ -614,9 +614,8 @@ bool TRLCustomControl::CanPrint() {
         QString text = IsBlankRecord() ? QString() : MakeCaption();
         DoBeforeText(text, printIt);
         if (printIt) {
-            TRLCustomReport* report = ParentReport();
-            if (report && report->OnFilterText)
-                report->OnFilterText(*report, text, printIt);
+            if (TRLCustomReport* report = ParentReport())
+                emit report->OnFilterText(*report, text, printIt);
         }
         if (printIt)
             SetCaption(text);

@@ -333,14 +333,12 @@ void TRLCustomReport::FirePageStarting() {
     if (pageStartingFired_)
         return;
     pageStartingFired_ = true;
-    if (OnPageStarting)
-        OnPageStarting(*this);
+    emit OnPageStarting(*this);
 }
 
 void TRLCustomReport::SurfaceClosing() {
     FirePageStarting();
-    if (OnPageEnding)
-        OnPageEnding(*this);
+    emit OnPageEnding(*this);
     TRLCustomSkipper::SurfaceClosing();
     // The page's footers have printed its totals; the next page starts its own.
     ResetAggregates(AggregateScope::Page);

@@ -123,8 +123,10 @@ TEST(Prepare, ChainedReportsShareStoreAndNumbering) {
     EXPECT_EQ(second.NextReport(), nullptr);
     // The page events of the second report see the chain's numbers (an end as minus the number).
     std::vector<int> numbers;
-    second.OnPageStarting = [&](TRLCustomControl&) { numbers.push_back(second.PageNumber()); };
-    second.OnPageEnding = [&](TRLCustomControl&) { numbers.push_back(-second.PageNumber()); };
+    QObject::connect(&second, &TRLCustomReport::OnPageStarting,
+                     [&](TRLCustomControl&) { numbers.push_back(second.PageNumber()); });
+    QObject::connect(&second, &TRLCustomReport::OnPageEnding,
+                     [&](TRLCustomControl&) { numbers.push_back(-second.PageNumber()); });
     ASSERT_TRUE(first.Prepare());
     EXPECT_EQ(numbers, (std::vector<int>{2, -2, 3, -3}));
     EXPECT_EQ(std::pair(first.Storage().PageCount(), second.Storage().PageCount()),
@@ -170,13 +172,15 @@ TEST(Prepare, CancelFromTheProgressWindowStopsTheRun) {
 
     // No progress window: Cancel from an event does the same; the next run starts afresh.
     report.SetShowProgress(false);
-    report.OnDataRecord = [&](TRLCustomSkipper&, int recNo, int, TRLRecordAction&, bool&) {
-        if (recNo == 10)
-            report.Cancel();
-    };
+    const auto cancel =
+        QObject::connect(&report, &TRLCustomSkipper::OnDataRecord,
+                         [&](TRLCustomSkipper&, int recNo, int, TRLRecordAction&, bool&) {
+                             if (recNo == 10)
+                                 report.Cancel();
+                         });
     EXPECT_FALSE(report.Prepare());
     EXPECT_EQ(report.DetailCount(), 9);
-    report.OnDataRecord = nullptr;
+    QObject::disconnect(cancel);
     EXPECT_TRUE(report.Prepare());
     EXPECT_FALSE(report.Canceled());
     SetReportProgressFactory(nullptr);

@@ -131,11 +131,12 @@ TEST(TextLabel, TextEventsRunInOrderAndEachMayDropThePrint) {
     // Left out by its text event: no filter.
     QObject::connect(dropped, &TRLCustomLabel::BeforeText,
                      [](TRLCustomControl&, QString&, bool& printIt) { printIt = false; });
-    doc.report.OnFilterText = [&](TRLCustomReport&, QString& text, bool& printIt) {
-        order << QStringLiteral("filter:") + text;
-        printIt = text != QStringLiteral("filtered");
-        text += QLatin1Char('!');
-    };
+    QObject::connect(&doc.report, &TRLCustomReport::OnFilterText,
+                     [&](TRLCustomReport&, QString& text, bool& printIt) {
+                         order << QStringLiteral("filter:") + text;
+                         printIt = text != QStringLiteral("filtered");
+                         text += QLatin1Char('!');
+                     });
     const auto page = doc.Prepare();
     EXPECT_EQ(order, (QStringList{"print:Persona", "text:Persona", "filter:PERSONA", "print:never",
                                   "print:dropped", "filter:filtered"}));
