@@ -12,7 +12,6 @@
 #include <QPointer>
 
 #include <array>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -236,11 +235,6 @@ class TRLCustomSkipper : public TRLCustomPager {
     Q_OBJECT
 
 public:
-    using DataCountEvent = std::function<int(TRLCustomSkipper& sender)>;
-    using NeedDataEvent = std::function<void(TRLCustomSkipper& sender, bool& moreData)>;
-    using DataRecordEvent = std::function<void(TRLCustomSkipper& sender, int recNo, int copyNo,
-                                               TRLRecordAction& action, bool& eof)>;
-
     explicit TRLCustomSkipper(TRLCustomControl* parent = nullptr);
 
     // Rows are records; fields are columns found by their horizontal header text. A source

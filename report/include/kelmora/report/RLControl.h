@@ -35,7 +35,6 @@
 #include <QPointer>
 #include <QString>
 
-#include <functional>
 #include <vector>
 
 class TRLCustomControl;
@@ -177,9 +176,6 @@ class TRLCustomControl : public QObject, public TRLPersistent {
     Q_OBJECT
 
 public:
-    using NotifyEvent = std::function<void(TRLCustomControl& sender)>;
-    using PrintEvent = std::function<void(TRLCustomControl& sender, bool& printIt)>;
-
     explicit TRLCustomControl(TRLCustomControl* parent = nullptr);
     ~TRLCustomControl() override;
     TRLCustomControl(const TRLCustomControl&) = delete;

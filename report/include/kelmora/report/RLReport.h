@@ -99,9 +99,6 @@ class TRLCustomReport : public TRLCustomSkipper {
     Q_OBJECT
 
 public:
-    using FilterTextEvent =
-        std::function<void(TRLCustomReport& sender, QString& text, bool& printIt)>;
-
     explicit TRLCustomReport(TRLCustomControl* parent = nullptr);
     ~TRLCustomReport() override;
 

@@ -15,12 +15,7 @@
 #include <QStringList>
 
 #include <cstdint>
-#include <functional>
 #include <vector>
-
-// The text event of text controls: the last chance to change the text or to drop the print.
-using TRLBeforeTextEvent =
-    std::function<void(TRLCustomControl& sender, QString& text, bool& printIt)>;
 
 // ---- line breaking ---------------------------------------------------------------------------
 
