@@ -88,11 +88,12 @@ std::unique_ptr<TRLReport> BuildReport(TRLJsonRecordsModel& records) {
     for (const Column& column : Columns) {
         TRLLabel* label = AddLabel(detail, column.left, column.width, {}, column.alignment);
         const QString field = QString::fromLatin1(column.field);
-        label->BeforePrint = [field](TRLCustomControl& sender, QString& text, bool&) {
-            text = sender.FieldText(field);
-            if (field == QLatin1String("Importe") && !text.isEmpty())
-                text = Money(text.toDouble());
-        };
+        QObject::connect(label, &TRLLabel::BeforeText,
+                         [field](TRLCustomControl& sender, QString& text, bool&) {
+                             text = sender.FieldText(field);
+                             if (field == QLatin1String("Importe") && !text.isEmpty())
+                                 text = Money(text.toDouble());
+                         });
     }
 
     // The total is known before preparing: the records are all in memory.

@@ -607,11 +607,6 @@ void TRLCustomControl::Print() {
     borders_.Record(surface, r);
 }
 
-void TRLCustomControl::DoBeforePrint(bool& printIt) {
-    if (BeforePrint)
-        BeforePrint(*this, printIt);
-}
-
 void TRLCustomControl::DoBeforeText(QString& /*text*/, bool& /*printIt*/) {}
 
 bool TRLCustomControl::CanPrint() {
@@ -619,14 +614,13 @@ bool TRLCustomControl::CanPrint() {
     if (!printVisible_)
         return false;
     bool printIt = true;
-    DoBeforePrint(printIt);
+    emit BeforePrint(*this, printIt);
     if (printIt) {
         QString text = IsBlankRecord() ? QString() : MakeCaption();
         DoBeforeText(text, printIt);
         if (printIt) {
-            TRLCustomReport* report = ParentReport();
-            if (report && report->OnFilterText)
-                report->OnFilterText(*report, text, printIt);
+            if (TRLCustomReport* report = ParentReport())
+                emit report->OnFilterText(*report, text, printIt);
         }
         if (printIt)
             SetCaption(text);
@@ -651,8 +645,7 @@ void TRLCustomControl::MeasureHeight() {
     if (measuring_)
         return;
     const QScopedValueRollback<bool> scope(measuring_, true);
-    if (OnMeasureHeight)
-        OnMeasureHeight(*this);
+    emit OnMeasureHeight(*this);
 }
 
 void TRLCustomControl::SaveBounds() {
@@ -677,8 +670,7 @@ void TRLCustomControl::DoPrint() {
 }
 
 void TRLCustomControl::DoAfterPrint() {
-    if (AfterPrint)
-        AfterPrint(*this);
+    emit AfterPrint(*this);
 }
 
 bool TRLCustomControl::IsPreparing() const {

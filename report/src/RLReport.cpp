@@ -336,14 +336,12 @@ void TRLCustomReport::FirePageStarting() {
     if (pageStartingFired_)
         return;
     pageStartingFired_ = true;
-    if (OnPageStarting)
-        OnPageStarting(*this);
+    emit OnPageStarting(*this);
 }
 
 void TRLCustomReport::SurfaceClosing() {
     FirePageStarting();
-    if (OnPageEnding)
-        OnPageEnding(*this);
+    emit OnPageEnding(*this);
     TRLCustomSkipper::SurfaceClosing();
     // The page's footers have printed its totals; the next page starts its own.
     ResetAggregates(AggregateScope::Page);
@@ -503,8 +501,7 @@ bool TRLCustomReport::PrepareSteps() {
         root.progress_->StepIt();
 
     bool printIt = true;
-    if (BeforePrint)
-        BeforePrint(*this, printIt);
+    emit BeforePrint(*this, printIt);
     if (!printIt) {
         state_ = rsIdle;
         return false;
@@ -551,8 +548,7 @@ bool TRLCustomReport::PrepareSteps() {
         state_ = rsIdle;
         return false;
     }
-    if (AfterPrint)
-        AfterPrint(*this);
+    emit AfterPrint(*this);
     if (nextReport_ && !nextReport_->Prepare())
         return false;
     WriteStoreValues();

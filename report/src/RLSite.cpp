@@ -527,7 +527,7 @@ bool TRLCustomSite::CanPrint() {
     if (!PrintVisible())
         return false;
     bool printIt = true;
-    DoBeforePrint(printIt);
+    emit BeforePrint(*this, printIt);
     SetPrintVisible(printIt);
     return printIt;
 }

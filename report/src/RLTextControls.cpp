@@ -107,8 +107,6 @@ TRLCustomLabel::TRLCustomLabel(TRLCustomControl* parent) : TRLCustomControl(pare
     SetAutoSize(true);
 }
 
-void TRLCustomLabel::DoBeforePrint(bool& /*printIt*/) {}
-
 QString TRLCustomLabel::MakeCaption() {
     if (IsPreparing() && !expression_.IsEmpty())
         return ExpressionText(expression_);
@@ -116,8 +114,7 @@ QString TRLCustomLabel::MakeCaption() {
 }
 
 void TRLCustomLabel::DoBeforeText(QString& text, bool& printIt) {
-    if (BeforePrint)
-        BeforePrint(*this, text, printIt);
+    emit BeforeText(*this, text, printIt);
 }
 
 int TRLCustomLabel::ReservedHeight() const {
@@ -437,11 +434,8 @@ void TRLCustomMultiLine::SetWordWrap(bool v) {
     CaptionChanged();
 }
 
-void TRLCustomMultiLine::DoBeforePrint(bool& /*printIt*/) {}
-
 void TRLCustomMultiLine::DoBeforeText(QString& text, bool& printIt) {
-    if (BeforePrint)
-        BeforePrint(*this, text, printIt);
+    emit BeforeText(*this, text, printIt);
 }
 
 void TRLCustomMultiLine::Loaded() {

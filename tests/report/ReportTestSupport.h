@@ -52,7 +52,6 @@ public:
     }
 
 protected:
-    void DoBeforePrint(bool&) override {}
     void DoBeforeText(QString& text, bool& printIt) override {
         if (OnText)
             OnText(*this, text, printIt);

@@ -12,7 +12,6 @@
 #include <QPointer>
 
 #include <array>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -238,11 +237,6 @@ class TRLCustomSkipper : public TRLCustomPager {
     Q_OBJECT
 
 public:
-    using DataCountEvent = std::function<int(TRLCustomSkipper& sender)>;
-    using NeedDataEvent = std::function<void(TRLCustomSkipper& sender, bool& moreData)>;
-    using DataRecordEvent = std::function<void(TRLCustomSkipper& sender, int recNo, int copyNo,
-                                               TRLRecordAction& action, bool& eof)>;
-
     explicit TRLCustomSkipper(TRLCustomControl* parent = nullptr);
 
     // Rows are records; fields are columns found by their horizontal header text. A source
@@ -256,10 +250,21 @@ public:
     bool PrintEmpty() const { return printEmpty_; }
     void SetPrintEmpty(bool v) { printEmpty_ = v; }
 
-    DataCountEvent OnDataCount;
-    NeedDataEvent OnNeedData;
-    DataRecordEvent OnDataRecord;
+    // The events (see TRLCustomControl for how to connect them).
+signals:
+    // When the number of records is asked for (a progress window's length): count arrives as
+    // the data source's row count, 0 without a data source, and a handler may set it.
+    void OnDataCount(TRLCustomSkipper& sender, int& count);
+    // For a skipper without a data source only: the records come from the handlers, which set
+    // moreData (it arrives false) while there is a record to print. It is raised once as the
+    // records open and again for every further record; without a handler there are none.
+    void OnNeedData(TRLCustomSkipper& sender, bool& moreData);
+    // For every record before it is used (and every copy of a retained record): action (it
+    // arrives raUseIt) says what the record does, and setting eof ends the records here.
+    void OnDataRecord(TRLCustomSkipper& sender, int recNo, int copyNo, TRLRecordAction& action,
+                      bool& eof);
 
+public:
     // --- records ---
     int RecNo() const { return recNo_; }
     int CopyNo() const { return copyNo_; }
@@ -271,7 +276,7 @@ public:
 
     void OpenRecords();
     void NextRecord();
-    // OnDataCount's answer, else the data source's row count, else 0.
+    // The data source's row count (0 without one), as OnDataCount's handlers leave it.
     int RecordCount();
     // Column of a field (-1 when missing) and the current record's text of it. The columns
     // found are kept until the data source says that its columns or their headers changed.
@@ -292,6 +297,8 @@ private:
     // Moves to the first usable record at or after the current one (OnDataRecord decides).
     void SeekUsable();
     bool FetchRow();
+    // Whether OnNeedData has a handler: a skipper without a data source reads records from it.
+    bool NeedDataConnected() const;
 
     QPointer<QAbstractItemModel> dataSource_;
     // FindField's answers by the name asked for: every field named in an expression is looked

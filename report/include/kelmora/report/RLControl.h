@@ -14,8 +14,8 @@
 //   - Print(): call the base first (fill and borders), then record onto RequestParentSurface()
 //     inside CalcPrintClientRect(), after making the control the surface's Generator
 //     (BeginRecording does both);
-//   - text controls override DoBeforePrint to do nothing and DoBeforeText to fire their own
-//     three-argument BeforePrint event, so that CanPrint runs the text chain in order;
+//   - text controls override DoBeforeText to raise their BeforeText signal, so that CanPrint
+//     runs the text chain in order (BeforePrint, BeforeText, the report's OnFilterText);
 //   - declare Q_OBJECT (the class name and the kind tests come from the meta-object) and
 //     register the class with TRLClassRegistry from the library's start-up function.
 //
@@ -35,7 +35,6 @@
 #include <QPointer>
 #include <QString>
 
-#include <functional>
 #include <vector>
 
 namespace Kelmora {
@@ -179,9 +178,6 @@ class TRLCustomControl : public QObject, public TRLPersistent {
     Q_OBJECT
 
 public:
-    using NotifyEvent = std::function<void(TRLCustomControl& sender)>;
-    using PrintEvent = std::function<void(TRLCustomControl& sender, bool& printIt)>;
-
     explicit TRLCustomControl(TRLCustomControl* parent = nullptr);
     ~TRLCustomControl() override;
     TRLCustomControl(const TRLCustomControl&) = delete;
@@ -281,10 +277,26 @@ public:
     void SetCaption(const QString& caption);
 
     // --- events ---
-    PrintEvent BeforePrint;
-    NotifyEvent AfterPrint;
-    NotifyEvent OnMeasureHeight;
+    // The events of controls, skippers and reports are signals that hand the sender along and
+    // take out-parameters by reference (printIt, text, count ...), which the engine reads as soon
+    // as the signal returns. Their handlers therefore run synchronously, on the thread that
+    // prepares the report, in the middle of its work: connect a function or a lambda without a
+    // context object, or pass Qt::DirectConnection with one. A queued connection would run the
+    // handler too late, and cannot carry the references at all. Several handlers of one event
+    // run in the order they were connected, each seeing what the ones before it wrote.
+signals:
+    // Before the control prints, for every kind of control (text controls raise it before their
+    // BeforeText); clearing printIt leaves the control out of this print, and a band or other
+    // site that is left out takes no room.
+    void BeforePrint(TRLCustomControl& sender, bool& printIt);
+    // After the control printed (a site: after its children).
+    void AfterPrint(TRLCustomControl& sender);
+    // When the control measures its height ahead of printing: the footer bands of a pager that
+    // measures its footers, so a handler may resize them before the room for the details is
+    // worked out.
+    void OnMeasureHeight(TRLCustomControl& sender);
 
+public:
     // --- parent lookups (null when missing) ---
     TRLCustomSite* ParentSite() const;
     TRLCustomBand* ParentBand() const;
@@ -324,7 +336,8 @@ public:
     // inside it does not grow an expanding parent; a band moves down what stands below a control
     // that prints taller (TRLCustomSite::MoveControlsBelowGrownOnes).
     virtual int ReservedHeight() const { return 0; }
-    // Fires OnMeasureHeight (bands re-measure their height through it).
+    // Raises OnMeasureHeight (bands re-measure their height through it); a handler that
+    // measures again meanwhile raises nothing.
     virtual void MeasureHeight();
     // Remember and restore the design bounds of the control and its whole subtree.
     virtual void SaveBounds();
@@ -367,9 +380,8 @@ protected:
     void SetFixedSize(int width, int height, bool active);
     // Makes the control the surface's generator and starts a new object group.
     void BeginRecording(TRLGraphicSurface& surface);
-    // Fires the non-text BeforePrint; text controls override it to do nothing.
-    virtual void DoBeforePrint(bool& printIt);
-    // Fires the text BeforePrint; the base does nothing (no text event).
+    // Raises the text event of a text control (its BeforeText) with the text it is about to
+    // print; the base has no text event.
     virtual void DoBeforeText(QString& text, bool& printIt);
     virtual void Loaded();
     // A font or colour of this control or of a parent it follows changed.

@@ -101,9 +101,6 @@ class TRLCustomReport : public TRLCustomSkipper {
     Q_OBJECT
 
 public:
-    using FilterTextEvent =
-        std::function<void(TRLCustomReport& sender, QString& text, bool& printIt)>;
-
     explicit TRLCustomReport(TRLCustomControl* parent = nullptr);
     ~TRLCustomReport() override;
 
@@ -145,10 +142,18 @@ public:
     bool ShowExplosion() const { return showExplosion_; }
     void SetShowExplosion(bool v) { showExplosion_ = v; }
 
-    NotifyEvent OnPageStarting;
-    NotifyEvent OnPageEnding;
-    FilterTextEvent OnFilterText;
+    // The events (see TRLCustomControl for how to connect them).
+signals:
+    // Once a page has opened and its headers printed, before the rest of it prints.
+    void OnPageStarting(TRLCustomControl& sender);
+    // As the page closes; every page gets one OnPageStarting before it.
+    void OnPageEnding(TRLCustomControl& sender);
+    // For every control of the report but its bands and other sites, with the text it is about
+    // to print, after the control's own events: a handler may change the text, or clear printIt
+    // to leave the control out.
+    void OnFilterText(TRLCustomReport& sender, QString& text, bool& printIt);
 
+public:
     // --- entry points ---
     // Prepares when needed (always with ForcePrepare) and shows the pages through the
     // registered preview handler; without one, returns whether pages are there.

@@ -15,14 +15,9 @@
 #include <QStringList>
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 namespace Kelmora {
-
-// The text event of text controls: the last chance to change the text or to drop the print.
-using TRLBeforeTextEvent =
-    std::function<void(TRLCustomControl& sender, QString& text, bool& printIt)>;
 
 // ---- line breaking ---------------------------------------------------------------------------
 
@@ -58,10 +53,13 @@ class TRLCustomLabel : public TRLCustomControl {
 public:
     explicit TRLCustomLabel(TRLCustomControl* parent = nullptr);
 
-    // Hides the control's non-text BeforePrint on purpose: a text control has only this one,
-    // and the non-text event is never fired for it.
-    TRLBeforeTextEvent BeforePrint;
+signals:
+    // The text event: after BeforePrint let the label print, with the text it is about to print
+    // (empty on a blank record), and before the report's OnFilterText. A handler may change the
+    // text or clear printIt; the stored Caption keeps its design text either way.
+    void BeforeText(TRLCustomControl& sender, QString& text, bool& printIt);
 
+public:
     // With AutoSize: the caption followed by one blank, plus border width + 1 per drawn side.
     // While the report prepares, a left-aligned caption that would run past the right edge of
     // the site it prints in wraps at blanks instead, one line height per line.
@@ -80,7 +78,6 @@ public:
     QString MakeCaption() override;
 
 protected:
-    void DoBeforePrint(bool& printIt) override;
     void DoBeforeText(QString& text, bool& printIt) override;
 
 private:
@@ -170,8 +167,11 @@ class TRLCustomMultiLine : public TRLCustomControl {
 public:
     explicit TRLCustomMultiLine(TRLCustomControl* parent = nullptr);
 
-    TRLBeforeTextEvent BeforePrint; // see TRLCustomLabel::BeforePrint
+signals:
+    // The text event, as TRLCustomLabel::BeforeText.
+    void BeforeText(TRLCustomControl& sender, QString& text, bool& printIt);
 
+public:
     bool WordWrap() const { return wordWrap_; }
     void SetWordWrap(bool v);
     // Kept with the layout; lines are never cut to whole lines.
@@ -194,7 +194,6 @@ public:
                       int maxHeight, int maxWidth, const TRLRect& rect) const;
 
 protected:
-    void DoBeforePrint(bool& printIt) override;
     void DoBeforeText(QString& text, bool& printIt) override;
     void Loaded() override;
 
