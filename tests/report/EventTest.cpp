@@ -3,6 +3,8 @@
 
 #include <kelmora/report/RLReportHooks.h>
 
+using namespace Kelmora;
+
 using namespace reporttest;
 
 namespace {
