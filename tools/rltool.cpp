@@ -58,24 +58,33 @@ QString TRLArguments::Value(const QString& option, const QString& fallback) cons
     return values_.value(option, fallback);
 }
 
+namespace {
+
+// An option's text read as a number by read; a text read does not take is a usage error that
+// says what the option wants.
+template <class Read>
+auto NumberOf(const QString& option, const QString& text, const char* wanted, Read read) {
+    bool ok = false;
+    const auto value = read(text, &ok);
+    if (!ok)
+        throw TRLUsageError(QStringLiteral("%1 needs %2").arg(option, QLatin1String(wanted)));
+    return value;
+}
+
+} // namespace
+
 int TRLArguments::IntValue(const QString& option, int fallback) const {
     if (!values_.contains(option))
         return fallback;
-    bool ok = false;
-    const int value = values_[option].toInt(&ok);
-    if (!ok)
-        throw TRLUsageError(QStringLiteral("%1 needs a whole number").arg(option));
-    return value;
+    return NumberOf(option, values_[option], "a whole number",
+                    [](const QString& text, bool* ok) { return text.toInt(ok); });
 }
 
 double TRLArguments::RealValue(const QString& option, double fallback) const {
     if (!values_.contains(option))
         return fallback;
-    bool ok = false;
-    const double value = values_[option].toDouble(&ok);
-    if (!ok)
-        throw TRLUsageError(QStringLiteral("%1 needs a number").arg(option));
-    return value;
+    return NumberOf(option, values_[option], "a number",
+                    [](const QString& text, bool* ok) { return text.toDouble(ok); });
 }
 
 QString TRLArguments::Positional(int index, const char* what) const {

@@ -63,6 +63,12 @@ QFont DesignFont() {
     return font;
 }
 
+void FixDialogFrame(QWidget& dialog) {
+    dialog.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    dialog.setFixedSize(dialog.size());
+}
+
 void CentreOnScreen(QWidget& window) {
     CentreOnItsScreen(window);
 }

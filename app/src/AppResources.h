@@ -24,6 +24,10 @@ QPixmap AppGlyph(const QString& resource);
 // The windows' font: the classic dialog face at 11 px character height.
 QFont DesignFont();
 
+// Gives a dialog built from its form a fixed size, the one the form gave it, and a frame with
+// only a title, the system menu and a close button.
+void FixDialogFrame(QWidget& dialog);
+
 // Moves a top-level window so that its frame is centred on the screen it is on.
 void CentreOnScreen(QWidget& window);
 

@@ -116,27 +116,29 @@ public:
 
     QDate Date(const QString& key) const {
         static const QRegularExpression shape(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
-        const QString text = Text(key);
-        const QDate date = QDate::fromString(text, kDateFormat);
-        if (!shape.match(text).hasMatch() || !date.isValid()) {
-            throw TDatosSolicitudError(
-                key, QStringLiteral("expected a date \"YYYY-MM-DD\", got \"%1\"").arg(text));
-        }
-        return date;
+        return Moment<QDate>(key, shape, kDateFormat, QStringLiteral("a date \"YYYY-MM-DD\""));
     }
 
     QTime Time(const QString& key) const {
         static const QRegularExpression shape(QStringLiteral("^\\d{2}:\\d{2}$"));
-        const QString text = Text(key);
-        const QTime time = QTime::fromString(text, kTimeFormat);
-        if (!shape.match(text).hasMatch() || !time.isValid()) {
-            throw TDatosSolicitudError(
-                key, QStringLiteral("expected a time \"HH:MM\", got \"%1\"").arg(text));
-        }
-        return time;
+        return Moment<QTime>(key, shape, kTimeFormat, QStringLiteral("a time \"HH:MM\""));
     }
 
 private:
+    // A date or a time whose text has exactly the digits of its shape and that the format reads
+    // as a valid one.
+    template <class T>
+    T Moment(const QString& key, const QRegularExpression& shape, const QString& format,
+             const QString& expected) const {
+        const QString text = Text(key);
+        const T moment = T::fromString(text, format);
+        if (!shape.match(text).hasMatch() || !moment.isValid()) {
+            throw TDatosSolicitudError(
+                key, QStringLiteral("expected %1, got \"%2\"").arg(expected, text));
+        }
+        return moment;
+    }
+
     const QJsonObject& object_;
 };
 

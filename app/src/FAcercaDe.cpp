@@ -18,9 +18,7 @@ constexpr int kCaptionRight = 104;
 TFAcercaDe::TFAcercaDe(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TFAcercaDe>()) {
     PrepareAppResources();
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(size());
+    FixDialogFrame(*this);
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
     setFont(DesignFont());

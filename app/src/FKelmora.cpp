@@ -32,9 +32,7 @@ public:
 TFKelmora::TFKelmora(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::TFKelmora>()) {
     PrepareAppResources();
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(size());
+    FixDialogFrame(*this);
     setFont(DesignFont());
 
     // The heading: 12-point Arial, bold, in the colour of links.

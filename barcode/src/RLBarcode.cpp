@@ -56,38 +56,33 @@ TRLCustomBarcode::TRLCustomBarcode(TRLCustomControl* parent) : TRLCustomControl(
     SetAutoSize(true);
 }
 
-void TRLCustomBarcode::BarsChanged() {
-    if (!Loading())
+void TRLCustomBarcode::BarsChanged(bool changed) {
+    if (changed && !Loading())
         AdjustBounds();
 }
 
 void TRLCustomBarcode::SetBarcodeType(TRLBarcodeType value) {
     if (static_cast<int>(value) < 0 || static_cast<int>(value) >= BarcodeTypeCount)
         return;
-    if (encoder_.SetBarcodeType(value))
-        BarsChanged();
+    BarsChanged(encoder_.SetBarcodeType(value));
 }
 
 void TRLCustomBarcode::SetModule(int value) {
-    if (encoder_.SetModule(value))
-        BarsChanged();
+    BarsChanged(encoder_.SetModule(value));
 }
 
 void TRLCustomBarcode::SetRatio(double value) {
-    if (encoder_.SetRatio(value))
-        BarsChanged();
+    BarsChanged(encoder_.SetRatio(value));
 }
 
 void TRLCustomBarcode::SetCheckSum(bool value) {
-    if (encoder_.SetCheckSum(value))
-        BarsChanged();
+    BarsChanged(encoder_.SetCheckSum(value));
 }
 
 void TRLCustomBarcode::SetCheckSumMethod(TRLBarcodeCheckSumMethod value) {
     if (value != cmNone && value != cmModule10)
         return;
-    if (encoder_.SetCheckSumMethod(value))
-        BarsChanged();
+    BarsChanged(encoder_.SetCheckSumMethod(value));
 }
 
 void TRLCustomBarcode::SetOrientation(TRLBarcodeOrientation value) {
@@ -101,7 +96,7 @@ void TRLCustomBarcode::SetOrientation(TRLBarcodeOrientation value) {
         return;
     if (wasVertical != TRLBarcodeEncoder::IsVertical(value))
         SetBounds(Left(), Top(), Height(), Width());
-    BarsChanged();
+    BarsChanged(true);
 }
 
 void TRLCustomBarcode::SetShowText(TRLBarcodeTextOption value) {

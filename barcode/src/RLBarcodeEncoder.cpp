@@ -320,18 +320,28 @@ QSize TRLBarcodeEncoder::CalcSize(const QString& caption, QSize size, int frameS
     return size;
 }
 
-std::optional<TRLBarcodePicture> TRLBarcodeEncoder::MakePicture(const QString& caption,
-                                                                const TRLRect& printable) {
-    const TRLRect area = ShrinkRect(printable, MarginsInPixels());
-    int width = WidthOfRect(area);
-    int height = HeightOfRect(area);
+std::optional<TRLBarcodeEncoder::Room> TRLBarcodeEncoder::RoomIn(const TRLRect& printable) const {
+    Room room;
+    room.Area = ShrinkRect(printable, MarginsInPixels());
+    room.Width = WidthOfRect(room.Area);
+    room.Height = HeightOfRect(room.Area);
     if (IsVertical(orientation_)) {
-        std::swap(width, height);
+        std::swap(room.Width, room.Height);
     }
-    if (width < 1 || height < 1) {
+    if (room.Width < 1 || room.Height < 1) {
         return std::nullopt;
     }
-    const QImage bitmap = CreateBitmap(caption, width, height);
+    return room;
+}
+
+std::optional<TRLBarcodePicture> TRLBarcodeEncoder::MakePicture(const QString& caption,
+                                                                const TRLRect& printable) {
+    const std::optional<Room> room = RoomIn(printable);
+    if (!room) {
+        return std::nullopt;
+    }
+    const TRLRect& area = room->Area;
+    const QImage bitmap = CreateBitmap(caption, room->Width, room->Height);
     const double angle = TurnAngle(orientation_);
     TRLBarcodePicture picture;
     picture.Image = angle == 0 ? bitmap : TurnedBitmap(bitmap, angle);
@@ -355,15 +365,13 @@ std::optional<TRLBarcodePicture> TRLBarcodeEncoder::MakePicture(const QString& c
 
 bool TRLBarcodeEncoder::Record(TRLGraphicSurface& surface, const QString& caption,
                                const TRLRect& printable, long long bitmapPixels) {
-    const TRLRect area = ShrinkRect(printable, MarginsInPixels());
-    int width = WidthOfRect(area);
-    int height = HeightOfRect(area);
-    if (IsVertical(orientation_)) {
-        std::swap(width, height);
-    }
-    if (width < 1 || height < 1) {
+    const std::optional<Room> room = RoomIn(printable);
+    if (!room) {
         return false;
     }
+    const TRLRect& area = room->Area;
+    const int width = room->Width;
+    const int height = room->Height;
     if (static_cast<long long>(width) * height <= bitmapPixels) {
         const std::optional<TRLBarcodePicture> picture = MakePicture(caption, printable);
         // At its natural size: bitmap columns are report pixels, and every canvas scales the

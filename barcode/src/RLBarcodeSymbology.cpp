@@ -515,82 +515,65 @@ const char* EanDigit(QChar digit, char set) {
     }
 }
 
-QString Ean8(QString digits, bool checkSum, TRLBarcodeCheckSumMethod method, bool& invalid) {
-    if (checkSum) {
-        digits = PadLeft(digits, 7).right(7);
-        if (method == cmModule10) {
-            digits += Modulo10CheckDigit(digits);
-        }
-    } else {
-        digits = PadLeft(digits, 8);
+// Padding leaves a longer value as long as it was; such a value has no symbol.
+bool HasLength(const QString& digits, qsizetype length, bool& invalid) {
+    if (digits.size() == length) {
+        return true;
     }
-    if (digits.size() != 8) {
-        invalid = true;
-        return {};
-    }
+    invalid = true;
+    return false;
+}
+
+// The number followed by its modulo-10 check digit when add says so.
+QString WithCheckDigit(const QString& number, bool add) {
+    return add ? number + Modulo10CheckDigit(number) : number;
+}
+
+// The start guard, the left half in the sets given digit by digit, the centre guard, the right
+// half in set C and the end guard: the layout of EAN-8, EAN-13 and UPC-A symbols.
+QString EanSymbol(QStringView left, const char* leftSets, QStringView right) {
     QString out = QStringLiteral("505");
-    for (int i = 0; i < 4; ++i) {
-        out += QLatin1String(EanDigit(digits[i], 'A'));
+    for (qsizetype i = 0; i < left.size(); ++i) {
+        out += QLatin1String(EanDigit(left[i], leftSets[i]));
     }
     out += QStringLiteral("05050");
-    for (int i = 4; i < 8; ++i) {
-        out += QLatin1String(EanDigit(digits[i], 'C'));
+    for (const QChar digit : right) {
+        out += QLatin1String(EanDigit(digit, 'C'));
     }
     out += QStringLiteral("505");
     return out;
+}
+
+QString Ean8(QString digits, bool checkSum, TRLBarcodeCheckSumMethod method, bool& invalid) {
+    digits = checkSum ? WithCheckDigit(PadLeft(digits, 7).right(7), method == cmModule10)
+                      : PadLeft(digits, 8);
+    if (!HasLength(digits, 8, invalid)) {
+        return {};
+    }
+    return EanSymbol(QStringView(digits).first(4), "AAAA", QStringView(digits).sliced(4));
 }
 
 QString Ean13(QString digits, bool checkSum, TRLBarcodeCheckSumMethod method, bool& invalid) {
-    if (checkSum) {
-        digits = PadLeft(digits, 12);
-        if (method == cmModule10) {
-            digits += Modulo10CheckDigit(digits);
-        }
-    } else {
-        digits = PadLeft(digits, 13);
-    }
-    if (digits.size() != 13) {
-        invalid = true;
+    digits =
+        checkSum ? WithCheckDigit(PadLeft(digits, 12), method == cmModule10) : PadLeft(digits, 13);
+    if (!HasLength(digits, 13, invalid)) {
         return {};
     }
-    const char* parity = Ean13Parity[DigitValue(digits[0])];
-    QString out = QStringLiteral("505");
-    for (int i = 1; i < 7; ++i) {
-        out += QLatin1String(EanDigit(digits[i], parity[i - 1]));
-    }
-    out += QStringLiteral("05050");
-    for (int i = 7; i < 13; ++i) {
-        out += QLatin1String(EanDigit(digits[i], 'C'));
-    }
-    out += QStringLiteral("505");
-    return out;
+    // The first digit has no bars of its own: it chooses the sets of the left half.
+    return EanSymbol(QStringView(digits).sliced(1, 6), Ean13Parity[DigitValue(digits[0])],
+                     QStringView(digits).sliced(7));
 }
 
 QString UpcA(QString digits, bool checkSum, bool& invalid) {
-    if (checkSum) {
-        // The twelfth digit of a UPC-A symbol is always its check digit, so even the method
-        // that adds none cannot leave that place to anything else. Eleven digits are thus the
-        // number without it: a shorter value is padded to eleven (padding to twelve would push
-        // its last digit out), a longer one keeps its first eleven.
-        digits = PadLeft(digits, 11).left(11);
-        digits += Modulo10CheckDigit(digits);
-    } else {
-        digits = PadLeft(digits, 12);
-    }
-    if (digits.size() != 12) {
-        invalid = true;
+    // With a check sum, the twelfth digit of a UPC-A symbol is always its check digit, so even
+    // the method that adds none cannot leave that place to anything else. Eleven digits are thus
+    // the number without it: a shorter value is padded to eleven (padding to twelve would push
+    // its last digit out), a longer one keeps its first eleven.
+    digits = checkSum ? WithCheckDigit(PadLeft(digits, 11).left(11), true) : PadLeft(digits, 12);
+    if (!HasLength(digits, 12, invalid)) {
         return {};
     }
-    QString out = QStringLiteral("505");
-    for (int i = 0; i < 6; ++i) {
-        out += QLatin1String(EanDigit(digits[i], 'A'));
-    }
-    out += QStringLiteral("05050");
-    for (int i = 6; i < 12; ++i) {
-        out += QLatin1String(EanDigit(digits[i], 'C'));
-    }
-    out += QStringLiteral("505");
-    return out;
+    return EanSymbol(QStringView(digits).first(6), "AAAAAA", QStringView(digits).sliced(6));
 }
 
 QString UpcE(QString digits, bool checkSum, TRLBarcodeCheckSumMethod method, bool numberSystem1) {
@@ -616,8 +599,7 @@ QString UpcE(QString digits, bool checkSum, TRLBarcodeCheckSumMethod method, boo
 
 QString Supplement5(QString digits, bool& invalid) {
     digits = PadLeft(digits, 5);
-    if (digits.size() != 5) {
-        invalid = true;
+    if (!HasLength(digits, 5, invalid)) {
         return {};
     }
     int d[5];
@@ -638,8 +620,7 @@ QString Supplement5(QString digits, bool& invalid) {
 
 QString Supplement2(QString digits, bool& invalid) {
     digits = PadLeft(digits, 2);
-    if (digits.size() != 2) {
-        invalid = true;
+    if (!HasLength(digits, 2, invalid)) {
         return {};
     }
     constexpr const char* Sets[4] = {"AA", "AB", "BA", "BB"};
@@ -662,84 +643,70 @@ QChar Modulo10CheckDigit(QStringView digits) {
     return QChar(u'0' + check);
 }
 
+namespace {
+
+// The element string of text in the symbology of type; marks invalid what breaks its rules.
+QString ElementsOf(TRLBarcodeType type, const QString& text, bool checkSum,
+                   TRLBarcodeCheckSumMethod checkSumMethod, bool& invalid) {
+    const bool modulo10 = checkSum && checkSumMethod == cmModule10;
+    switch (type) {
+    case bcCode2OF5Interleaved:
+        return Interleaved2of5(text);
+    case bcCode2OF5Industry:
+        return Industrial2of5(text);
+    case bcCode2OF5Matrix:
+        return Matrix2of5(text);
+    case bcCode39:
+        return Code39(text, checkSum, invalid);
+    case bcCode39Extended:
+        return Code39(ToFullAscii(text, invalid), checkSum, invalid);
+    case bcCode128A:
+        return Code128(text, Code128Set::A, false);
+    case bcCode128B:
+        return Code128(text, Code128Set::B, false);
+    case bcCode128C:
+        return Code128(text, Code128Set::C, false);
+    case bcCode93:
+        return Code93(Code93Values(text, invalid));
+    case bcCode93Extended:
+        return Code93(Code93ExtendedValues(text, invalid));
+    case bcMSI:
+        return Msi(text);
+    case bcPostNet:
+        return PostNet(text);
+    case bcCodaBar:
+        return CodaBar(text, invalid);
+    case bcEAN8:
+        return Ean8(text, checkSum, checkSumMethod, invalid);
+    case bcEAN13:
+        return Ean13(text, checkSum, checkSumMethod, invalid);
+    case bcUPC_A:
+        return UpcA(text, checkSum, invalid);
+    case bcUPC_E0:
+        return UpcE(text, checkSum, checkSumMethod, false);
+    case bcUPC_E1:
+        return UpcE(text, checkSum, checkSumMethod, true);
+    case bcUPC_Supp2:
+        return Supplement2(text, invalid);
+    case bcUPC_Supp5:
+        return Supplement5(text, invalid);
+    case bcEAN128A:
+        return Code128(modulo10 ? WithModulo10(text) : text, Code128Set::A, true);
+    case bcEAN128B:
+        return Code128(modulo10 ? WithModulo10(text) : text, Code128Set::B, true);
+    case bcEAN128C:
+        return Code128(modulo10 ? WithModulo10(text) : text, Code128Set::C, true);
+    }
+    return {};
+}
+
+} // namespace
+
 TRLBarcodeElements EncodeBarcodeElements(TRLBarcodeType type, const QString& value, bool checkSum,
                                          TRLBarcodeCheckSumMethod checkSumMethod) {
     TRLBarcodeElements result;
-    bool& invalid = result.Invalid;
-    const QString text = BarcodeDigitsOnly(type) ? PrepareDigits(value, invalid) : value;
-    const bool modulo10 = checkSum && checkSumMethod == cmModule10;
-
-    switch (type) {
-    case bcCode2OF5Interleaved:
-        result.Elements = Interleaved2of5(text);
-        break;
-    case bcCode2OF5Industry:
-        result.Elements = Industrial2of5(text);
-        break;
-    case bcCode2OF5Matrix:
-        result.Elements = Matrix2of5(text);
-        break;
-    case bcCode39:
-        result.Elements = Code39(text, checkSum, invalid);
-        break;
-    case bcCode39Extended:
-        result.Elements = Code39(ToFullAscii(text, invalid), checkSum, invalid);
-        break;
-    case bcCode128A:
-        result.Elements = Code128(text, Code128Set::A, false);
-        break;
-    case bcCode128B:
-        result.Elements = Code128(text, Code128Set::B, false);
-        break;
-    case bcCode128C:
-        result.Elements = Code128(text, Code128Set::C, false);
-        break;
-    case bcCode93:
-        result.Elements = Code93(Code93Values(text, invalid));
-        break;
-    case bcCode93Extended:
-        result.Elements = Code93(Code93ExtendedValues(text, invalid));
-        break;
-    case bcMSI:
-        result.Elements = Msi(text);
-        break;
-    case bcPostNet:
-        result.Elements = PostNet(text);
-        break;
-    case bcCodaBar:
-        result.Elements = CodaBar(text, invalid);
-        break;
-    case bcEAN8:
-        result.Elements = Ean8(text, checkSum, checkSumMethod, invalid);
-        break;
-    case bcEAN13:
-        result.Elements = Ean13(text, checkSum, checkSumMethod, invalid);
-        break;
-    case bcUPC_A:
-        result.Elements = UpcA(text, checkSum, invalid);
-        break;
-    case bcUPC_E0:
-        result.Elements = UpcE(text, checkSum, checkSumMethod, false);
-        break;
-    case bcUPC_E1:
-        result.Elements = UpcE(text, checkSum, checkSumMethod, true);
-        break;
-    case bcUPC_Supp2:
-        result.Elements = Supplement2(text, invalid);
-        break;
-    case bcUPC_Supp5:
-        result.Elements = Supplement5(text, invalid);
-        break;
-    case bcEAN128A:
-        result.Elements = Code128(modulo10 ? WithModulo10(text) : text, Code128Set::A, true);
-        break;
-    case bcEAN128B:
-        result.Elements = Code128(modulo10 ? WithModulo10(text) : text, Code128Set::B, true);
-        break;
-    case bcEAN128C:
-        result.Elements = Code128(modulo10 ? WithModulo10(text) : text, Code128Set::C, true);
-        break;
-    }
+    const QString text = BarcodeDigitsOnly(type) ? PrepareDigits(value, result.Invalid) : value;
+    result.Elements = ElementsOf(type, text, checkSum, checkSumMethod, result.Invalid);
     return result;
 }
 

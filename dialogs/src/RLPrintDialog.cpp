@@ -1,5 +1,6 @@
 #include <kelmora/dialogs/RLPrintDialog.h>
 
+#include "RLOutputDialog_p.h"
 #include "RLPageRangeGroup_p.h"
 #include <kelmora/dialogs/RLDialogKit.h>
 #include <kelmora/dialogs/RLDialogLayout.h>
@@ -27,10 +28,8 @@ static_assert(int(rprAllPages) == int(TRLPageChoice::All) &&
 // ---- TRLPrintParams --------------------------------------------------------------------------
 
 void TRLPrintParams::Clear() {
-    ClearPages();
+    ClearChoices();
     printRange_ = rprAllPages;
-    fileName_.clear();
-    helpContext_ = 0;
     copies_ = RLPrinter().Copies();
 }
 
@@ -93,18 +92,9 @@ const Row kCopiesRows[] = {
 
 TRLPrintDialog::TRLPrintDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
-    setObjectName(QStringLiteral("RLPrintDialog"));
-    setWindowTitle(RLMessages[mkPrint]);
-    setFixedSize(430, 267);
-    setBackgroundRole(QPalette::Button);
-    setAutoFillBackground(true);
-    setFont(EngineDialogFont());
-
-    BuildControls<TRLPrintDialog>(*this, kPrinterRows);
-    BuildPageRange(*this, *this, kPagePlaces);
-    BuildControls<TRLPrintDialog>(*this, kCopiesRows);
+    BuildOutputDialog<TRLPrintDialog>(*this, "RLPrintDialog", mkPrint, {430, 267}, kPrinterRows,
+                                      kPagePlaces, kCopiesRows);
     LabelOptions->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    ButtonOk->setDefault(true);
 
     // Names for assistive technology: the boxes are named by their labels, the buttons by their
     // captions. The options box takes its name from the filter that fills it.
@@ -112,8 +102,7 @@ TRLPrintDialog::TRLPrintDialog(QWidget* parent)
     NameByLabel(LabelFilterName, ComboBoxFilters, RLMessages[mkUseFilter]);
     LabelOptions->setBuddy(ComboBoxOptions);
     NameByLabel(LabelCopies, EditCopies, RLMessages[mkNumberOfCopies]);
-    for (QAbstractButton* button : findChildren<QAbstractButton*>())
-        button->setAccessibleName(PlainCaption(button->text()));
+    NameButtonsByCaption(*this);
     // Until a filter with options is chosen there is nothing to name or choose there.
     LabelOptions->setVisible(false);
     ComboBoxOptions->setVisible(false);
@@ -122,19 +111,12 @@ TRLPrintDialog::TRLPrintDialog(QWidget* parent)
                  CheckBoxPrintInBackground, RadioButtonPagesAll, RadioButtonPagesInterval,
                  RadioButtonPagesSelect, EditCopies, ButtonOk, ButtonCancel});
 
-    connect(ButtonOk, &QPushButton::clicked, this, &QDialog::accept);
-    connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ComboBoxFilters, &QComboBox::currentIndexChanged, this, &TRLPrintDialog::FilterChanged);
-
-    FitTextsToControls(*this);
-    CentreOnItsScreen(*this);
+    FinishOutputDialog(*this, ButtonOk, ButtonCancel);
 }
 
 TRLCustomPrintFilter* TRLPrintDialog::SelectedFilter() const {
-    const int index = ComboBoxFilters->currentIndex();
-    if (index < 0 || index >= static_cast<int>(filters_.size()))
-        return nullptr;
-    return filters_[static_cast<size_t>(index)];
+    return ChosenFilter(ComboBoxFilters, filters_);
 }
 
 void TRLPrintDialog::FilterChanged() {
@@ -176,21 +158,8 @@ void TRLPrintDialog::LoadEditor() {
     // Filters.
     {
         const QSignalBlocker quiet(ComboBoxFilters);
-        ComboBoxFilters->clear();
-        filters_.clear();
-        ComboBoxFilters->addItem(RLMessages[mkDefault]);
-        filters_.emplace_back(nullptr);
-        int filterIndex = 0;
-        for (TRLCustomFilter* filter : ActiveFilters()) {
-            auto* printFilter = qobject_cast<TRLCustomPrintFilter*>(filter);
-            if (!printFilter || printFilter->GetDisplayName().isEmpty())
-                continue;
-            if (printFilter == params.Filter())
-                filterIndex = ComboBoxFilters->count();
-            ComboBoxFilters->addItem(printFilter->GetDisplayName());
-            filters_.emplace_back(printFilter);
-        }
-        ComboBoxFilters->setCurrentIndex(filterIndex);
+        // A print filter without a name is there for programs only.
+        ListFilters(ComboBoxFilters, filters_, params.Filter(), false);
         SetBoxEnabled(ComboBoxFilters, ComboBoxFilters->count() >= 2);
         if (ComboBoxFilters->count() < 2) {
             QPalette palette = ComboBoxFilters->palette();
@@ -244,14 +213,12 @@ void TRLPrintDialog::SaveEditor() {
 }
 
 bool TRLPrintDialog::Execute() {
-    return ExecuteDialog(
-        *this, ComboBoxPrinterNames, [this] { LoadEditor(); }, [this] { SaveEditor(); });
+    return Execute(nullptr);
 }
 
 bool TRLPrintDialog::Execute(const std::function<void(TRLPrintDialog&)>& driver) {
     return ExecuteDialog(
-        *this, ComboBoxPrinterNames, [this] { LoadEditor(); }, [this] { SaveEditor(); },
-        [&] { driver(*this); });
+        *this, ComboBoxPrinterNames, [this] { LoadEditor(); }, [this] { SaveEditor(); }, driver);
 }
 
 } // namespace Kelmora

@@ -1,5 +1,6 @@
 #include <kelmora/dialogs/RLSaveDialog.h>
 
+#include "RLOutputDialog_p.h"
 #include "RLPageRangeGroup_p.h"
 #include <kelmora/dialogs/RLDialogKit.h>
 #include <kelmora/dialogs/RLDialogLayout.h>
@@ -29,10 +30,8 @@ static_assert(int(rsrAllPages) == int(TRLPageChoice::All) &&
 // ---- TRLSaveParams ---------------------------------------------------------------------------
 
 void TRLSaveParams::Clear() {
-    fileName_.clear();
-    ClearPages();
+    ClearChoices();
     saveRange_ = rsrAllPages;
-    helpContext_ = 0;
 }
 
 TRLSaveParams& SaveParams() {
@@ -77,44 +76,27 @@ const Row kButtonRows[] = {
 
 TRLSaveDialog::TRLSaveDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
-    setObjectName(QStringLiteral("RLSaveDialog"));
-    setWindowTitle(RLMessages[mkSave]);
-    setFixedSize(391, 244);
-    setBackgroundRole(QPalette::Button);
-    setAutoFillBackground(true);
-    setFont(EngineDialogFont());
-
-    BuildControls<TRLSaveDialog>(*this, kFileRows);
-    BuildPageRange(*this, *this, kPagePlaces);
-    BuildControls<TRLSaveDialog>(*this, kButtonRows);
+    BuildOutputDialog<TRLSaveDialog>(*this, "RLSaveDialog", mkSave, {391, 244}, kFileRows,
+                                     kPagePlaces, kButtonRows);
     SpeedButtonLookup->setText(QStringLiteral("..."));
     SpeedButtonLookup->setFocusPolicy(Qt::NoFocus);
-    ButtonSave->setDefault(true);
 
     // Names for assistive technology: the boxes are named by their labels, the buttons by their
     // captions; the chooser button shows only dots and is named by what it opens.
     NameByLabel(LabelFileName, EditFileName, RLMessages[mkFileName]);
     NameByLabel(LabelUseFilter, ComboBoxFilters, RLMessages[mkUseFilter]);
-    for (QAbstractButton* button : findChildren<QAbstractButton*>())
-        button->setAccessibleName(PlainCaption(button->text()));
+    NameButtonsByCaption(*this);
     SpeedButtonLookup->setAccessibleName(PlainCaption(RLMessages[mkSaveToFile]));
 
     SetTabChain({EditFileName, ComboBoxFilters, RadioButtonPagesAll, RadioButtonPagesInterval,
                  RadioButtonPagesSelect, CheckBoxSaveInBackground, ButtonSave, ButtonCancel});
 
-    connect(ButtonSave, &QPushButton::clicked, this, &QDialog::accept);
-    connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(SpeedButtonLookup, &QToolButton::clicked, this, &TRLSaveDialog::Lookup);
-
-    FitTextsToControls(*this);
-    CentreOnItsScreen(*this);
+    FinishOutputDialog(*this, ButtonSave, ButtonCancel);
 }
 
 TRLCustomSaveFilter* TRLSaveDialog::SelectedFilter() const {
-    const int index = ComboBoxFilters->currentIndex();
-    if (index < 0 || index >= static_cast<int>(filters_.size()))
-        return nullptr;
-    return filters_[static_cast<size_t>(index)];
+    return ChosenFilter(ComboBoxFilters, filters_);
 }
 
 QString TRLSaveDialog::ChooserDefaultExtension() const {
@@ -146,21 +128,7 @@ void TRLSaveDialog::Lookup() {
 void TRLSaveDialog::LoadEditor() {
     TRLSaveParams& params = SaveParams();
 
-    ComboBoxFilters->clear();
-    filters_.clear();
-    ComboBoxFilters->addItem(RLMessages[mkDefault]);
-    filters_.emplace_back(nullptr);
-    int filterIndex = 0;
-    for (TRLCustomFilter* filter : ActiveFilters()) {
-        auto* saveFilter = qobject_cast<TRLCustomSaveFilter*>(filter);
-        if (!saveFilter)
-            continue;
-        if (saveFilter == params.Filter())
-            filterIndex = ComboBoxFilters->count();
-        ComboBoxFilters->addItem(saveFilter->GetDisplayName());
-        filters_.emplace_back(saveFilter);
-    }
-    ComboBoxFilters->setCurrentIndex(filterIndex);
+    ListFilters(ComboBoxFilters, filters_, params.Filter(), true);
 
     LoadPageRange(*this, static_cast<TRLPageChoice>(params.SaveRange()), params.FromPage(),
                   params.ToPage());
@@ -195,14 +163,12 @@ void TRLSaveDialog::SaveEditor() {
 }
 
 bool TRLSaveDialog::Execute() {
-    return ExecuteDialog(
-        *this, EditFileName, [this] { LoadEditor(); }, [this] { SaveEditor(); });
+    return Execute(nullptr);
 }
 
 bool TRLSaveDialog::Execute(const std::function<void(TRLSaveDialog&)>& driver) {
     return ExecuteDialog(
-        *this, EditFileName, [this] { LoadEditor(); }, [this] { SaveEditor(); },
-        [&] { driver(*this); });
+        *this, EditFileName, [this] { LoadEditor(); }, [this] { SaveEditor(); }, driver);
 }
 
 } // namespace Kelmora

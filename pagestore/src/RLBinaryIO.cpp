@@ -24,32 +24,22 @@ template <class Derived> QString TRLReaderBase<Derived>::ReadCountedString() {
 }
 
 template <class Derived> TRLMetaPen TRLReaderBase<Derived>::ReadPen() {
-    TRLMetaPen pen;
-    pen.Color = ReadColor();
-    pen.Mode = ReadByte();
-    pen.Style = ReadByte();
-    pen.Width = ReadInt32();
-    return pen;
+    return {.Color = ReadColor(), .Mode = ReadByte(), .Style = ReadByte(), .Width = ReadInt32()};
 }
 
 template <class Derived> TRLMetaBrush TRLReaderBase<Derived>::ReadBrush() {
-    TRLMetaBrush brush;
-    brush.Color = ReadColor();
-    brush.Style = ReadByte();
-    return brush;
+    return {.Color = ReadColor(), .Style = ReadByte()};
 }
 
 template <class Derived> TRLMetaFont TRLReaderBase<Derived>::ReadFont() {
-    TRLMetaFont font;
-    font.PixelsPerInch = ReadInt32();
-    font.Charset = ReadByte();
-    font.Color = ReadColor();
-    font.Height = ReadInt32();
-    font.NameIndex = ReadInt32();
-    font.Pitch = ReadByte();
-    font.Size = ReadInt32();
-    font.Style = ReadByte();
-    return font;
+    return {.PixelsPerInch = ReadInt32(),
+            .Charset = ReadByte(),
+            .Color = ReadColor(),
+            .Height = ReadInt32(),
+            .NameIndex = ReadInt32(),
+            .Pitch = ReadByte(),
+            .Size = ReadInt32(),
+            .Style = ReadByte()};
 }
 
 template class TRLReaderBase<TRLSpanReader>;

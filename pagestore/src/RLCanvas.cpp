@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace Kelmora {
 
@@ -54,25 +55,13 @@ QPolygon ToQPolygon(const TRLPointArray& points) {
 }
 
 Qt::BrushStyle ToQtBrushStyle(TRLBrushStyle style) {
-    switch (style) {
-    case TRLBrushStyle::Solid:
-        return Qt::SolidPattern;
-    case TRLBrushStyle::Clear:
-        return Qt::NoBrush;
-    case TRLBrushStyle::Horizontal:
-        return Qt::HorPattern;
-    case TRLBrushStyle::Vertical:
-        return Qt::VerPattern;
-    case TRLBrushStyle::FDiagonal:
-        return Qt::FDiagPattern;
-    case TRLBrushStyle::BDiagonal:
-        return Qt::BDiagPattern;
-    case TRLBrushStyle::Cross:
-        return Qt::CrossPattern;
-    case TRLBrushStyle::DiagCross:
-        return Qt::DiagCrossPattern;
-    }
-    return Qt::SolidPattern;
+    // In the order of TRLBrushStyle.
+    constexpr Qt::BrushStyle styles[] = {Qt::SolidPattern, Qt::NoBrush,         Qt::HorPattern,
+                                         Qt::VerPattern,   Qt::FDiagPattern,    Qt::BDiagPattern,
+                                         Qt::CrossPattern, Qt::DiagCrossPattern};
+    static_assert(std::size(styles) == static_cast<size_t>(TRLBrushStyle::DiagCross) + 1);
+    const auto index = static_cast<size_t>(style);
+    return index < std::size(styles) ? styles[index] : Qt::SolidPattern;
 }
 
 // How one pen raster mode is carried out: whether anything is drawn at all, the composition

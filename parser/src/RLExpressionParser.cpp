@@ -15,94 +15,56 @@ struct OperatorInfo {
     int priority;
 };
 
-// Maps an operator token to its node. "+", "-" are unary where an operand is expected; "!"
-// and "not" are always unary.
+// Every operator by priority, loosest first: its node, the word it is written back with and
+// another word that reads as it. "+" and "-" spell the signs only where an operand is expected.
+struct OperatorSpelling {
+    TRLParserNodeKind kind;
+    int priority;
+    const char* symbol;
+    const char* alias = nullptr;
+};
+
+constexpr OperatorSpelling kOperators[] = {
+    {nkAssign, 0, ":="},        {nkEqual, 1, "="},
+    {nkNotEqual, 2, "<>", "#"}, {nkGreater, 3, ">"},
+    {nkLess, 4, "<"},           {nkGreaterEqual, 5, ">="},
+    {nkLessEqual, 6, "<="},     {nkOr, 7, "or", "|"},
+    {nkAnd, 8, "and", "&"},     {nkAdd, 9, "+"},
+    {nkSubtract, 10, "-"},      {nkMultiply, 11, "*"},
+    {nkDivide, 12, "/", "div"}, {nkPower, 13, "^"},
+    {nkRoot, 14, "\\"},         {nkPlus, 15, "+"},
+    {nkNegate, 16, "-"},        {nkNot, 17, "not", "!"},
+};
+
+bool IsSign(TRLParserNodeKind kind) {
+    return kind == nkPlus || kind == nkNegate;
+}
+
+// Maps an operator token to its node. "!" and "not" are always unary.
 bool LookUpOperator(const QString& text, bool operandExpected, OperatorInfo& info) {
     const QString word = text.toLower();
-    if (operandExpected && word == u"+")
-        info = {nkPlus, 15};
-    else if (operandExpected && word == u"-")
-        info = {nkNegate, 16};
-    else if (word == u"!" || word == u"not")
-        info = {nkNot, 17};
-    else if (word == u"+")
-        info = {nkAdd, 9};
-    else if (word == u"-")
-        info = {nkSubtract, 10};
-    else if (word == u"*")
-        info = {nkMultiply, 11};
-    else if (word == u"/" || word == u"div")
-        info = {nkDivide, 12};
-    else if (word == u"^")
-        info = {nkPower, 13};
-    else if (word == u"\\")
-        info = {nkRoot, 14};
-    else if (word == u">")
-        info = {nkGreater, 3};
-    else if (word == u"<")
-        info = {nkLess, 4};
-    else if (word == u"=")
-        info = {nkEqual, 1};
-    else if (word == u"#" || word == u"<>")
-        info = {nkNotEqual, 2};
-    else if (word == u">=")
-        info = {nkGreaterEqual, 5};
-    else if (word == u"<=")
-        info = {nkLessEqual, 6};
-    else if (word == u"|" || word == u"or")
-        info = {nkOr, 7};
-    else if (word == u"&" || word == u"and")
-        info = {nkAnd, 8};
-    else if (word == u":=")
-        info = {nkAssign, 0};
-    else
-        return false;
-    return true;
+    const bool sign = operandExpected && (word == u"+" || word == u"-");
+    for (const OperatorSpelling& op : kOperators) {
+        const bool spelled =
+            word == QLatin1String(op.symbol) || (op.alias && word == QLatin1String(op.alias));
+        if (spelled && IsSign(op.kind) == sign) {
+            info = {op.kind, op.priority};
+            return true;
+        }
+    }
+    return false;
 }
 
 const char* OperatorSymbol(TRLParserNodeKind kind) {
-    switch (kind) {
-    case nkAdd:
-    case nkPlus:
-        return "+";
-    case nkSubtract:
-    case nkNegate:
-        return "-";
-    case nkMultiply:
-        return "*";
-    case nkDivide:
-        return "/";
-    case nkPower:
-        return "^";
-    case nkRoot:
-        return "\\";
-    case nkNot:
-        return "not";
-    case nkGreater:
-        return ">";
-    case nkLess:
-        return "<";
-    case nkEqual:
-        return "=";
-    case nkNotEqual:
-        return "<>";
-    case nkGreaterEqual:
-        return ">=";
-    case nkLessEqual:
-        return "<=";
-    case nkOr:
-        return "or";
-    case nkAnd:
-        return "and";
-    case nkAssign:
-        return ":=";
-    default:
-        return "?";
+    for (const OperatorSpelling& op : kOperators) {
+        if (op.kind == kind)
+            return op.symbol;
     }
+    return "?";
 }
 
 bool IsPrefix(TRLParserNodeKind kind) {
-    return kind == nkPlus || kind == nkNegate || kind == nkNot;
+    return IsSign(kind) || kind == nkNot;
 }
 
 // Power and assignment read right to left (2 ^ 3 ^ 2 is 2 ^ 9, a := b := 1 sets both).

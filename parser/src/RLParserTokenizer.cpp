@@ -1,5 +1,6 @@
 #include "RLParserTokenizer.h"
 
+#include <utility>
 namespace Kelmora {
 
 namespace {
@@ -28,6 +29,19 @@ bool IsSign(QChar c) {
 
 bool IsOperatorChar(QChar c) {
     return QStringView(u"!#&*+-/<=>\\^|").contains(c);
+}
+
+// Brackets, braces and the separators between arguments and statements; anything else, a lone
+// ":" too, is unknown.
+TRLParserTokenKind PunctuationKind(QChar c) {
+    constexpr std::pair<char16_t, TRLParserTokenKind> kinds[] = {
+        {u'(', tkEnterBrackets}, {u')', tkExitBrackets}, {u',', tkBracketsBreak},
+        {u'{', tkCodeEnter},     {u';', tkCodeBreak},    {u'}', tkCodeExit}};
+    for (const auto& [character, kind] : kinds) {
+        if (c == character)
+            return kind;
+    }
+    return tkUnknown;
 }
 
 } // namespace
@@ -65,28 +79,11 @@ TRLParserToken TRLParserTokenizer::Read() {
             ++pos_;
         return Make(tkOperator, text_.mid(start, pos_ - start));
     }
-    switch (c.unicode()) {
-    case u':':
-        if (next == u'=') {
-            ++pos_;
-            return Make(tkOperator, QStringLiteral(":="));
-        }
-        return Make(tkUnknown, QStringLiteral(":"));
-    case u'(':
-        return Make(tkEnterBrackets, c);
-    case u')':
-        return Make(tkExitBrackets, c);
-    case u',':
-        return Make(tkBracketsBreak, c);
-    case u'{':
-        return Make(tkCodeEnter, c);
-    case u';':
-        return Make(tkCodeBreak, c);
-    case u'}':
-        return Make(tkCodeExit, c);
-    default:
-        return Make(tkUnknown, c);
+    if (c == u':' && next == u'=') {
+        ++pos_;
+        return Make(tkOperator, QStringLiteral(":="));
     }
+    return Make(PunctuationKind(c), c);
 }
 
 TRLParserToken TRLParserTokenizer::ReadIdentifier() {

@@ -4,6 +4,7 @@
 
 #include <QPixmap>
 
+#include <iterator>
 namespace Kelmora {
 
 namespace {
@@ -262,29 +263,13 @@ const char* const kAboutGlyph =
     "C03333300CCCCCC0033333333000000333333333333333333333";
 
 const char* GlyphText(TRLPreviewGlyph glyph) {
-    switch (glyph) {
-    case TRLPreviewGlyph::Setup:
-        return kSetupGlyph;
-    case TRLPreviewGlyph::First:
-        return kFirstGlyph;
-    case TRLPreviewGlyph::Prior:
-        return kPriorGlyph;
-    case TRLPreviewGlyph::Next:
-        return kNextGlyph;
-    case TRLPreviewGlyph::Last:
-        return kLastGlyph;
-    case TRLPreviewGlyph::ZoomDown:
-        return kZoomDownGlyph;
-    case TRLPreviewGlyph::ZoomUp:
-        return kZoomUpGlyph;
-    case TRLPreviewGlyph::Views:
-        return kViewsGlyph;
-    case TRLPreviewGlyph::Edit:
-        return kEditGlyph;
-    case TRLPreviewGlyph::About:
-        return kAboutGlyph;
-    }
-    return kAboutGlyph;
+    // In the order of TRLPreviewGlyph.
+    static const char* const glyphs[] = {kSetupGlyph, kFirstGlyph,    kPriorGlyph,  kNextGlyph,
+                                         kLastGlyph,  kZoomDownGlyph, kZoomUpGlyph, kViewsGlyph,
+                                         kEditGlyph,  kAboutGlyph};
+    static_assert(std::size(glyphs) == static_cast<size_t>(TRLPreviewGlyph::About) + 1);
+    const auto index = static_cast<size_t>(glyph);
+    return index < std::size(glyphs) ? glyphs[index] : kAboutGlyph;
 }
 
 } // namespace

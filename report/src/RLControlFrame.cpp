@@ -123,18 +123,10 @@ TRLRect TRLBorders::Shrink(const TRLRect& r, int delta) const {
 }
 
 void TRLBorders::Assign(const TRLBorders& source) {
-    sides_ = source.sides_;
-    drawLeft_ = source.drawLeft_;
-    drawTop_ = source.drawTop_;
-    drawRight_ = source.drawRight_;
-    drawBottom_ = source.drawBottom_;
-    fixedLeft_ = source.fixedLeft_;
-    fixedTop_ = source.fixedTop_;
-    fixedRight_ = source.fixedRight_;
-    fixedBottom_ = source.fixedBottom_;
-    width_ = source.width_;
-    color_ = source.color_;
-    style_ = source.style_;
+    // Every setting, and so every one added later; the owner stays this frame's control.
+    TRLCustomControl* const owner = owner_;
+    *this = source;
+    owner_ = owner;
     Changed();
 }
 

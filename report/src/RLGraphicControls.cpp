@@ -137,28 +137,24 @@ void TRLCustomDraw::SetDrawData(const QStringList& data) {
     drawKind_ = dkCustom;
 }
 
-void TRLCustomDraw::SetOptions(TRLDrawOptions v) {
-    if (v == options_)
+template <class T> void TRLCustomDraw::SetSizing(T& field, const T& value) {
+    if (value == field)
         return;
-    options_ = v;
+    field = value;
     if (!Loading())
         AdjustBounds();
+}
+
+void TRLCustomDraw::SetOptions(TRLDrawOptions v) {
+    SetSizing(options_, v);
 }
 
 void TRLCustomDraw::SetDrawWidth(int v) {
-    if (v == drawWidth_)
-        return;
-    drawWidth_ = v;
-    if (!Loading())
-        AdjustBounds();
+    SetSizing(drawWidth_, v);
 }
 
 void TRLCustomDraw::SetDrawHeight(int v) {
-    if (v == drawHeight_)
-        return;
-    drawHeight_ = v;
-    if (!Loading())
-        AdjustBounds();
+    SetSizing(drawHeight_, v);
 }
 
 void TRLCustomDraw::SetLegacyKind(const QString& kind) {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 #include <utility>
 
 namespace Kelmora {
@@ -419,29 +420,13 @@ private:
             if (++at_ == end_)
                 return false;
             const char escape = *at_++;
-            switch (escape) {
-            case '"':
-            case '\\':
-            case '/':
-                text += QLatin1Char(escape);
-                break;
-            case 'b':
-                text += QLatin1Char('\b');
-                break;
-            case 'f':
-                text += QLatin1Char('\f');
-                break;
-            case 'n':
-                text += QLatin1Char('\n');
-                break;
-            case 'r':
-                text += QLatin1Char('\r');
-                break;
-            case 't':
-                text += QLatin1Char('\t');
-                break;
-            case 'u': {
-                if (end_ - at_ < 4)
+            // The escapes of one letter and the characters they stand for.
+            static constexpr std::string_view kLetters = "\"\\/bfnrt";
+            static constexpr std::string_view kCharacters = "\"\\/\b\f\n\r\t";
+            if (const size_t letter = kLetters.find(escape); letter != kLetters.npos) {
+                text += QLatin1Char(kCharacters[letter]);
+            } else {
+                if (escape != 'u' || end_ - at_ < 4)
                     return false;
                 char32_t code = 0;
                 for (int i = 0; i < 4; ++i) {
@@ -454,10 +439,6 @@ private:
                     return false;
                 text += QChar(static_cast<char16_t>(code));
                 at_ += 4;
-                break;
-            }
-            default:
-                return false;
             }
             run = at_;
         }

@@ -66,6 +66,19 @@ void WriteJpeg(const QImage& source, const QString& path, bool progressive) {
     jpeg_destroy_compress(&info);
 }
 
+// One page of the crest's open book, curving away from the spine to the left (side -1) or to the
+// right (side 1).
+QPainterPath BookPage(int side) {
+    const double spine = 49.5;
+    QPainterPath page;
+    page.moveTo(spine, 52);
+    page.cubicTo(spine + side * 9.5, 46, spine + side * 21.5, 46, spine + side * 29.5, 49);
+    page.lineTo(spine + side * 29.5, 78);
+    page.cubicTo(spine + side * 21.5, 75, spine + side * 9.5, 75, spine, 81);
+    page.closeSubpath();
+    return page;
+}
+
 // The crest in a 99 x 144 design box: a shield with an open book above a laurel, a star on the
 // chief, the faculty's initial on the book, and a ribbon below.
 void PaintCrest(QPainter& p) {
@@ -101,20 +114,8 @@ void PaintCrest(QPainter& p) {
     // Open book.
     p.setPen(QPen(kNavy.darker(150), 1.2));
     p.setBrush(Qt::white);
-    QPainterPath left;
-    left.moveTo(49.5, 52);
-    left.cubicTo(40, 46, 28, 46, 20, 49);
-    left.lineTo(20, 78);
-    left.cubicTo(28, 75, 40, 75, 49.5, 81);
-    left.closeSubpath();
-    QPainterPath right;
-    right.moveTo(49.5, 52);
-    right.cubicTo(59, 46, 71, 46, 79, 49);
-    right.lineTo(79, 78);
-    right.cubicTo(71, 75, 59, 75, 49.5, 81);
-    right.closeSubpath();
-    p.drawPath(left);
-    p.drawPath(right);
+    p.drawPath(BookPage(-1));
+    p.drawPath(BookPage(1));
     p.setPen(QPen(QColor(0x70, 0x70, 0x80), 0.8));
     for (int i = 0; i < 4; ++i) {
         const double y = 57 + i * 5;
@@ -159,9 +160,14 @@ void PaintCrest(QPainter& p) {
     p.drawText(QRectF(6, 126, 87, 12), Qt::AlignCenter, QStringLiteral("SCIENTIA"));
 }
 
-QImage Crest(int width, int height) {
+QImage WhitePicture(int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::white);
+    return image;
+}
+
+QImage Crest(int width, int height) {
+    QImage image = WhitePicture(width, height);
     QPainter p(&image);
     p.scale(width / 99.0, height / 144.0);
     PaintCrest(p);
@@ -183,36 +189,37 @@ QFont Script(int pixelSize) {
     return font;
 }
 
+// A line of script lettering centred in its box.
+void DrawScript(QPainter& p, const QColor& colour, int pixelSize, const QRectF& box,
+                const QString& text) {
+    p.setPen(colour);
+    p.setFont(Script(pixelSize));
+    p.drawText(box, Qt::AlignCenter, text);
+}
+
 // 650 x 332: the crest above the institution's and the faculty's names in script lettering.
 QImage MainPicture() {
-    QImage image(650, 332, QImage::Format_RGB32);
-    image.fill(Qt::white);
+    QImage image = WhitePicture(650, 332);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     DrawCrestAt(p, QRectF(325 - 63, 6, 126, 183));
-    p.setPen(kNavy);
-    p.setFont(Script(46));
-    p.drawText(QRectF(0, 190, 650, 66), Qt::AlignCenter,
+    DrawScript(p, kNavy, 46, QRectF(0, 190, 650, 66),
                QStringLiteral("Universidad Nacional de Brendal"));
     p.setPen(QPen(kGold, 1.5));
     p.drawLine(QPointF(165, 262), QPointF(485, 262));
-    p.setPen(kRed.darker(110));
-    p.setFont(Script(40));
-    p.drawText(QRectF(0, 266, 650, 56), Qt::AlignCenter, QStringLiteral("Facultad de Corvath"));
+    DrawScript(p, kRed.darker(110), 40, QRectF(0, 266, 650, 56),
+               QStringLiteral("Facultad de Corvath"));
     return image;
 }
 
 // 109 x 164: the crest with the system's name beneath it.
 QImage AboutLogo() {
-    QImage image(109, 164, QImage::Format_RGB32);
-    image.fill(Qt::white);
+    QImage image = WhitePicture(109, 164);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     DrawCrestAt(p, QRectF(14, 2, 81, 118));
-    p.setPen(kNavy);
-    p.setFont(Script(28));
-    p.drawText(QRectF(0, 120, 109, 40), Qt::AlignCenter, QStringLiteral("Kelmora"));
+    DrawScript(p, kNavy, 28, QRectF(0, 120, 109, 40), QStringLiteral("Kelmora"));
     return image;
 }
 

@@ -79,8 +79,9 @@ private:
     // Brings the encoder's copies of the control's inherited and parent-dependent settings
     // (colour, font, margins, alignment, layout, AutoSize) up to date.
     void SyncEncoder();
-    // The bars changed: recompute the size (AdjustBounds keeps it when AutoSize is off).
-    void BarsChanged();
+    // Takes whether a setting of the encoder changed the bars: they then need their size
+    // recomputed (AdjustBounds keeps it when AutoSize is off), except while loading.
+    void BarsChanged(bool changed);
 
     TRLBarcodeEncoder encoder_;
     TRLMargins margins_{this};

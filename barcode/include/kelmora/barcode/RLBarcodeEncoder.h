@@ -164,6 +164,14 @@ private:
         std::vector<Text> Texts;
     };
     Plan PlanPicture(const QString& value, int width, int height);
+    // The printable rectangle less the margins, and the size of the picture of the bars drawn
+    // left to right that fills it (turned for vertical bars). Nothing when it has no area.
+    struct Room {
+        TRLRect Area;
+        int Width = 0;
+        int Height = 0;
+    };
+    std::optional<Room> RoomIn(const TRLRect& printable) const;
     // Paints the plan's bars, cross and texts on a painter whose picture is filled with Color.
     void PaintPlan(QPainter& painter, const Plan& plan) const;
 

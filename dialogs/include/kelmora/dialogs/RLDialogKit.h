@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <variant>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QColor>
 #include <QComboBox>
@@ -85,6 +86,12 @@ inline QString PlainCaption(const QString& caption) {
         plain.append(caption[i]);
     }
     return plain;
+}
+
+// Names every button of a window for assistive technology by its caption.
+inline void NameButtonsByCaption(QWidget& window) {
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>())
+        button->setAccessibleName(PlainCaption(button->text()));
 }
 
 // Names a box for assistive technology by the label in front of it: the label becomes its buddy
@@ -172,16 +179,17 @@ void BuildControls(Window& window, std::span<const TRLControlRow<Window>> rows) 
 // Fills a dialog with load, gives the focus to focus and shows the dialog modally; or, with a
 // driver, shows it and lets the driver end it the way an operator would, where no accept counts
 // as cancelled. On OK runs save. True only on OK.
-inline bool ExecuteDialog(QDialog& dialog, QWidget* focus, const std::function<void()>& load,
-                          const std::function<void()>& save,
-                          const std::function<void()>& driver = {}) {
+template <class Dialog>
+bool ExecuteDialog(Dialog& dialog, QWidget* focus, const std::function<void()>& load,
+                   const std::function<void()>& save,
+                   const std::function<void(Dialog&)>& driver = {}) {
     load();
     focus->setFocus();
     if (driver) {
         // A scripted run still has the dialog on screen, as the operator would.
         dialog.setResult(QDialog::Rejected);
         dialog.show();
-        driver();
+        driver(dialog);
         dialog.hide();
         if (dialog.result() != QDialog::Accepted)
             return false;

@@ -40,13 +40,14 @@ using TRLPrintDialogOptions = TRLSet<TRLPrintDialogOption>;
 
 enum TRLPrintRange : uint8_t { rprAllPages, rprSelection, rprPageNums };
 
-class TRLPrintParams : public TRLPageRangeParams {
+// The filter, when there is one, prints in place of the printer.
+class TRLPrintParams : public TRLOutputParams<TRLPrintDialogOptions, TRLCustomPrintFilter> {
 public:
     static constexpr TRLPrintDialogOptions DefaultOptions{rpoPrintToFile, rpoPageNums, rpoSelection,
                                                           rpoWarning, rpoDisablePrintToFile};
 
-    TRLPrintDialogOptions Options() const { return options_; }
-    void SetOptions(TRLPrintDialogOptions options) { options_ = options; }
+    TRLPrintParams() : TRLOutputParams(DefaultOptions) {}
+
     TRLPrintRange PrintRange() const { return printRange_; }
     void SetPrintRange(TRLPrintRange range) { printRange_ = range; }
     int Copies() const { return copies_; }
@@ -55,30 +56,19 @@ public:
     void SetPrintToFile(bool on) { printToFile_ = on; }
     bool PrintInBackground() const { return printInBackground_; }
     void SetPrintInBackground(bool on) { printInBackground_ = on; }
-    QString FileName() const { return fileName_; }
-    void SetFileName(const QString& fileName) { fileName_ = fileName; }
     TRLPageOrientation Orientation() const { return orientation_; }
     void SetOrientation(TRLPageOrientation orientation) { orientation_ = orientation; }
-    // None means the printer filter. Becomes none when the filter is destroyed.
-    TRLCustomPrintFilter* Filter() const { return filter_; }
-    void SetFilter(TRLCustomPrintFilter* filter) { filter_ = filter; }
-    int HelpContext() const { return helpContext_; }
-    void SetHelpContext(int context) { helpContext_ = context; }
 
     // Resets the range, file name, help context and copies (to the printer's count) before a
     // dialog; options, filter, print-to-file, background and orientation carry over.
     void Clear();
 
 private:
-    TRLPrintDialogOptions options_ = DefaultOptions;
     TRLPrintRange printRange_ = rprAllPages;
     int copies_ = 0;
     bool printToFile_ = false;
     bool printInBackground_ = false;
-    QString fileName_;
     TRLPageOrientation orientation_ = poPortrait;
-    QPointer<TRLCustomPrintFilter> filter_;
-    int helpContext_ = 0;
 };
 
 // The process-wide print parameters.

@@ -30,33 +30,21 @@ using TRLSaveDialogOptions = TRLSet<TRLSaveDialogOption>;
 
 enum TRLSaveRange : uint8_t { rsrAllPages, rsrSelection, rsrPageNums };
 
-class TRLSaveParams : public TRLPageRangeParams {
+// Without a filter the pages are saved as a page-store file.
+class TRLSaveParams : public TRLOutputParams<TRLSaveDialogOptions, TRLCustomSaveFilter> {
 public:
-    TRLSaveDialogOptions Options() const { return options_; }
-    void SetOptions(TRLSaveDialogOptions options) { options_ = options; }
-    QString FileName() const { return fileName_; }
-    void SetFileName(const QString& fileName) { fileName_ = fileName; }
     TRLSaveRange SaveRange() const { return saveRange_; }
     void SetSaveRange(TRLSaveRange range) { saveRange_ = range; }
     bool SaveInBackground() const { return saveInBackground_; }
     void SetSaveInBackground(bool on) { saveInBackground_ = on; }
-    // None means the page-store file format. Becomes none when the filter is destroyed.
-    TRLCustomSaveFilter* Filter() const { return filter_; }
-    void SetFilter(TRLCustomSaveFilter* filter) { filter_ = filter; }
-    int HelpContext() const { return helpContext_; }
-    void SetHelpContext(int context) { helpContext_ = context; }
 
     // Resets file name, range and help context before a dialog; options, filter and the
     // background flag carry over.
     void Clear();
 
 private:
-    TRLSaveDialogOptions options_;
-    QString fileName_;
     TRLSaveRange saveRange_ = rsrAllPages;
     bool saveInBackground_ = false;
-    QPointer<TRLCustomSaveFilter> filter_;
-    int helpContext_ = 0;
 };
 
 // The process-wide save parameters.

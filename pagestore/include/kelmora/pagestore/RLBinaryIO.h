@@ -87,26 +87,14 @@ public:
             list.append(ReadCountedString());
         return list;
     }
-    TRLMetaPoint ReadPoint() {
-        TRLMetaPoint p;
-        p.X = ReadInt32();
-        p.Y = ReadInt32();
-        return p;
-    }
+    // The fields of a value in the order they are stored; a braced list is read left to right.
+    TRLMetaPoint ReadPoint() { return {.X = ReadInt32(), .Y = ReadInt32()}; }
     TRLMetaRect ReadRect() {
-        TRLMetaRect r;
-        r.Left = ReadInt32();
-        r.Top = ReadInt32();
-        r.Right = ReadInt32();
-        r.Bottom = ReadInt32();
-        return r;
+        return {
+            .Left = ReadInt32(), .Top = ReadInt32(), .Right = ReadInt32(), .Bottom = ReadInt32()};
     }
     TRLMetaColor ReadColor() {
-        TRLMetaColor c;
-        c.Red = ReadByte();
-        c.Green = ReadByte();
-        c.Blue = ReadByte();
-        return c;
+        return {.Red = ReadByte(), .Green = ReadByte(), .Blue = ReadByte()};
     }
     TRLMetaPen ReadPen();
     TRLMetaBrush ReadBrush();
@@ -185,10 +173,6 @@ public:
         Int32(r.Top);
         Int32(r.Right);
         Int32(r.Bottom);
-    }
-    void Point(const TRLMetaPoint& p) {
-        Int32(p.X);
-        Int32(p.Y);
     }
     void Pen(const TRLMetaPen& pen) {
         Color(pen.Color);

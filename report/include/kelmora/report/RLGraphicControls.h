@@ -113,6 +113,9 @@ public:
 
 private:
     TRLPointArray Fit(TRLPointArray points, const TRLRect& rect) const;
+    // Stores a setting that decides the size the shape is fitted to; the bounds follow, except
+    // while a layout is loading.
+    template <class T> void SetSizing(T& field, const T& value);
 
     TRLDrawKind drawKind_ = dkRectangle;
     QStringList drawData_;
