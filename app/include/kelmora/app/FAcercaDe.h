@@ -1,4 +1,5 @@
-// The About box: system name, version, date and maker beside the logo, and a "Cerrar" button.
+/// @file
+/// The About box: system name, version, date and maker beside the logo, and a "Cerrar" button.
 #pragma once
 
 #include <QDialog>

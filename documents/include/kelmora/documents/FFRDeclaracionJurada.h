@@ -1,5 +1,6 @@
-// The sworn statement, "DECLARACIÓN JURADA (PASAJE / INSCRIPCIÓN)": produced when tickets or a
-// registration fee are requested.
+/// @file
+/// The sworn statement, "DECLARACIÓN JURADA (PASAJE / INSCRIPCIÓN)": produced when tickets or a
+/// registration fee are requested.
 #pragma once
 
 #include <kelmora/documents/FFRDocument.h>

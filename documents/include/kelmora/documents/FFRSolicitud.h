@@ -1,4 +1,5 @@
-// The request document, "SOLICITUD DE KELMORA": produced by every filling run.
+/// @file
+/// The request document, "SOLICITUD DE KELMORA": produced by every filling run.
 #pragma once
 
 #include <kelmora/documents/FFRDocument.h>

@@ -1,5 +1,6 @@
-// The private vehicle statement, "VEHÍCULO PARTICULAR": produced when the means of transport is
-// the private vehicle.
+/// @file
+/// The private vehicle statement, "VEHÍCULO PARTICULAR": produced when the means of transport is
+/// the private vehicle.
 #pragma once
 
 #include <kelmora/documents/FFRDocument.h>

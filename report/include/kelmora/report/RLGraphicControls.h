@@ -1,5 +1,6 @@
-// Graphic controls: TRLDraw records a vector shape fitted into its rectangle, TRLImage records a
-// picture scaled, stretched or clipped into it. Both print their base fill and borders first.
+/// @file
+/// Graphic controls: TRLDraw records a vector shape fitted into its rectangle, TRLImage records a
+/// picture scaled, stretched or clipped into it. Both print their base fill and borders first.
 #pragma once
 
 #include <kelmora/report/RLControl.h>
@@ -11,7 +12,7 @@ namespace Kelmora {
 
 // ---- pen and brush settings ------------------------------------------------------------------
 
-// A control's pen as a published settings object. Changes reach the owner's repaint hook only.
+/// A control's pen as a published settings object. Changes reach the owner's repaint hook only.
 class TRLPenSettings : public TRLPersistent {
 public:
     QString ClassName() const override { return QStringLiteral("TRLPenSettings"); }
@@ -25,7 +26,7 @@ public:
     TRLPenStyle Style() const { return pen_.Style; }
     void SetStyle(TRLPenStyle v) { pen_.Style = v; }
     int Width() const { return pen_.Width; }
-    // Negative widths are refused.
+    /// Negative widths are refused.
     void SetWidth(int v) {
         if (v >= 0)
             pen_.Width = v;
@@ -50,8 +51,8 @@ private:
     TRLBrush brush_;
 };
 
-// Value names of the pen and brush enumerations, in the order of TRLPenMode, TRLPenStyle and
-// TRLBrushStyle.
+/// Value names of the pen and brush enumerations, in the order of TRLPenMode, TRLPenStyle and
+/// TRLBrushStyle.
 const QStringList& PenModeNames();
 const QStringList& PenStyleNames();
 const QStringList& BrushStyleNames();
@@ -66,15 +67,15 @@ enum TRLDrawOption : uint8_t { doKeepAspectRatio, doKeepSize, doKeepVisible };
 using TRLDrawOptions = TRLSet<TRLDrawOption>;
 const QStringList& DrawOptionNames();
 
-// The names an older layout may give in its "Kind" property.
+/// The names an older layout may give in its "Kind" property.
 const QStringList& LegacyDrawKindNames();
 
-// The points of a built-in shape (dkCustom has none of its own).
+/// The points of a built-in shape (dkCustom has none of its own).
 TRLPointArray DrawKindPoints(TRLDrawKind kind);
-// Points written as "x y", one a line.
+/// Points written as "x y", one a line.
 QStringList DrawDataOfPoints(const TRLPointArray& points);
-// Runs of digits separated by blanks, TABs, CR, LF or character 26 read in (x, y) pairs; any
-// other character ends the reading, and an unpaired last number is dropped.
+/// Runs of digits separated by blanks, TABs, CR, LF or character 26 read in (x, y) pairs; any
+/// other character ends the reading, and an unpaired last number is dropped.
 TRLPointArray ParseDrawData(const QString& text);
 
 class TRLCustomDraw : public TRLCustomControl {
@@ -84,10 +85,10 @@ public:
     explicit TRLCustomDraw(TRLCustomControl* parent = nullptr);
 
     TRLDrawKind DrawKind() const { return drawKind_; }
-    // A built-in kind also rewrites DrawData with its points.
+    /// A built-in kind also rewrites DrawData with its points.
     void SetDrawKind(TRLDrawKind kind);
     QStringList DrawData() const { return drawData_; }
-    // Different data makes the kind dkCustom.
+    /// Different data makes the kind dkCustom.
     void SetDrawData(const QStringList& data);
     double Angle() const { return angle_; }
     void SetAngle(double v) { angle_ = v; }
@@ -103,18 +104,18 @@ public:
     void SetDrawWidth(int v);
     int DrawHeight() const { return drawHeight_; }
     void SetDrawHeight(int v);
-    // The "Kind" of older layouts, by its value name (LegacyDrawKindNames); it sets DrawKind,
-    // DrawData, Options and Angle together. Unknown names are ignored.
+    /// The "Kind" of older layouts, by its value name (LegacyDrawKindNames); it sets DrawKind,
+    /// DrawData, Options and Angle together. Unknown names are ignored.
     void SetLegacyKind(const QString& kind);
 
-    // The shape's points as they are recorded inside rect (fitted, turned, refitted, centred).
+    /// The shape's points as they are recorded inside rect (fitted, turned, refitted, centred).
     TRLPointArray ShapePoints(const TRLRect& rect) const;
     void Print() override;
 
 private:
     TRLPointArray Fit(TRLPointArray points, const TRLRect& rect) const;
-    // Stores a setting that decides the size the shape is fitted to; the bounds follow, except
-    // while a layout is loading.
+    /// Stores a setting that decides the size the shape is fitted to; the bounds follow, except
+    /// while a layout is loading.
     template <class T> void SetSizing(T& field, const T& value);
 
     TRLDrawKind drawKind_ = dkRectangle;
@@ -144,10 +145,10 @@ public:
     explicit TRLCustomImage(TRLCustomControl* parent = nullptr);
 
     QImage Picture() const { return picture_; }
-    // With AutoSize the control takes the picture's size, keeping Left and Top.
+    /// With AutoSize the control takes the picture's size, keeping Left and Top.
     void SetPicture(const QImage& picture);
-    // Reads a picture file or ":/" resource (a JPEG through libjpeg); raises TRLException when
-    // it cannot be read.
+    /// Reads a picture file or ":/" resource (a JPEG through libjpeg); raises TRLException when
+    /// it cannot be read.
     void LoadPicture(const QString& path);
     bool Scaled() const { return scaled_; }
     void SetScaled(bool v); // setting it clears Stretch
@@ -156,16 +157,16 @@ public:
     bool Center() const { return center_; }
     void SetCenter(bool v) { center_ = v; }
 
-    // With AutoSize and a picture: its size plus border width + 1 per drawn side.
+    /// With AutoSize and a picture: its size plus border width + 1 per drawn side.
     TRLSize CalcSize() override;
-    // A scaled or stretched picture more than kPixelsPerReportPixel times its box each way is
-    // recorded at that many pixels a report pixel: enough for any printer, and a photograph in
-    // a small box repeated on every record stays small on each page.
+    /// A scaled or stretched picture more than kPixelsPerReportPixel times its box each way is
+    /// recorded at that many pixels a report pixel: enough for any printer, and a photograph in
+    /// a small box repeated on every record stays small on each page.
     void Print() override;
     static constexpr int kPixelsPerReportPixel = 8;
 
 private:
-    // The picture as recorded into a box of the given size.
+    /// The picture as recorded into a box of the given size.
     const QImage& PictureFor(const TRLRect& box);
     QImage picture_;
     QImage recorded_; // picture_ as last reduced, and the box size it was reduced for
