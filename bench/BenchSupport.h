@@ -11,6 +11,8 @@
 #include <fstream>
 #include <unistd.h>
 
+using namespace Kelmora;
+
 inline double ResidentMegabytes() {
     std::ifstream statm("/proc/self/statm");
     long pages = 0, resident = 0;

@@ -9,15 +9,15 @@
 #include "BenchSupport.h"
 
 #include <kelmora/app/DocumentForms.h>
-#include <kelmora/documents/FFRSolicitud.h>
 #include <kelmora/app/FillingRun.h>
 #include <kelmora/app/KelmoraApp.h>
+#include <kelmora/documents/FFRSolicitud.h>
 
+#include <kelmora/app/SampleRequest.h>
 #include <kelmora/dialogs/RLOutputFlows.h>
 #include <kelmora/preview/RLPreviewForm.h>
-#include <kelmora/report/RLReport.h>
 #include <kelmora/preview/RLReportPreview.h>
-#include <kelmora/app/SampleRequest.h>
+#include <kelmora/report/RLReport.h>
 
 #include <QApplication>
 #include <QFile>
@@ -30,6 +30,8 @@
 #include <chrono>
 #include <cstdio>
 #include <vector>
+
+using namespace Kelmora;
 
 namespace {
 

@@ -2,9 +2,9 @@
 // write of the same bytes, loading a page that has left the cache, drawing a page, and the
 // memory that a long document takes.
 #include "BenchSupport.h"
+#include "RLSamplePages.h"
 #include <kelmora/pagestore/RLBinaryIO.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
-#include "RLSamplePages.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +13,8 @@
 #include <QTemporaryFile>
 
 #include <vector>
+
+using namespace Kelmora;
 
 namespace {
 

@@ -2,14 +2,16 @@
 // store's temporary file (it is never in the cache when paging forwards through 10,000 pages)
 // and painted at fit width in a full-HD window through the widgets' own paint path.
 #include "BenchSupport.h"
+#include "RLSamplePages.h"
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/preview/RLPreview.h>
 #include <kelmora/preview/RLPreviewForm.h>
-#include "RLSamplePages.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+
+using namespace Kelmora;
 
 namespace {
 

@@ -4,8 +4,8 @@
 // expressions naming the fields), records read per second from a JSON records file, and
 // resident memory while 10,000 records are prepared (the page cache must keep it flat).
 #include "BenchSupport.h"
-#include <kelmora/report/RLControlClasses.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/report/RLControlClasses.h>
 #include <kelmora/report/RLLayoutReader.h>
 #include <kelmora/report/RLRecordStream.h>
 #include <kelmora/report/RLReport.h>
@@ -21,6 +21,8 @@
 #include <QTemporaryDir>
 
 #include <array>
+
+using namespace Kelmora;
 
 namespace {
 
@@ -92,10 +94,10 @@ std::unique_ptr<TRLReport> MakeReport(QAbstractItemModel& records) {
     };
     for (const char* field : GeneratedRecords::Fields) {
         TRLCustomControl* control = report->FindControl(QString::fromLatin1(field));
-        if (auto* label = dynamic_cast<TRLCustomLabel*>(control))
-            label->BeforePrint = showField;
-        else if (auto* memo = dynamic_cast<TRLCustomMultiLine*>(control))
-            memo->BeforePrint = showField;
+        if (auto* label = qobject_cast<TRLCustomLabel*>(control))
+            QObject::connect(label, &TRLCustomLabel::BeforeText, showField);
+        else if (auto* memo = qobject_cast<TRLCustomMultiLine*>(control))
+            QObject::connect(memo, &TRLCustomMultiLine::BeforeText, showField);
     }
     return report;
 }
@@ -238,13 +240,13 @@ void BM_ResidentMemoryWhilePreparing(benchmark::State& state) {
         auto* detail = report->FindControl(QStringLiteral("Detalle"));
         const double before = ResidentMegabytes();
         int printed = 0;
-        detail->AfterPrint = [&](TRLCustomControl&) {
+        QObject::connect(detail, &TRLCustomControl::AfterPrint, [&](TRLCustomControl&) {
             ++printed;
             if (printed == 1000)
                 state.counters["rss_growth_MB_at_1k"] = ResidentMegabytes() - before;
             if (printed == 10000)
                 state.counters["rss_growth_MB_at_10k"] = ResidentMegabytes() - before;
-        };
+        });
         if (!report->Prepare())
             state.SkipWithError("preparation failed");
         state.counters["pages"] = report->Storage().PageCount();

@@ -63,7 +63,7 @@ Kelmora::Output, Kelmora::Preview and the rest.")
 # What the CMake package finds in turn; the programs of the same version come along (rltool shows
 # and converts what a report wrote, and kelmora brings the fonts the reports are measured with).
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
-    "kelmora (= ${PROJECT_VERSION}), qt6-base-dev, libjpeg-dev, zlib1g-dev, libharfbuzz-dev, libfontconfig-dev, pkgconf")
+    "kelmora (= ${PROJECT_VERSION}), qt6-base-dev, libjpeg-dev, zlib1g-dev, libharfbuzz-dev, libfontconfig-dev, pkgconf, libjs-jquery")
 
 set(KELMORA_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 configure_file(${KELMORA_PACKAGING_DIR}/changelog.in

@@ -7,6 +7,8 @@
 
 #include <iterator>
 
+namespace Kelmora {
+
 namespace {
 
 QString ColorText(const TRLMetaColor& c) {
@@ -133,3 +135,5 @@ QJsonObject DumpStorage(TRLGraphicStorage& storage, int version) {
         pages.append(DumpPage(*storage.Pages(i)));
     return {{"version", version}, {"macros", Macros(storage.Macros())}, {"pages", pages}};
 }
+
+} // namespace Kelmora

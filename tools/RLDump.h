@@ -3,8 +3,12 @@
 
 #include <QJsonObject>
 
+namespace Kelmora {
+
 class TRLGraphicStorage;
 class TRLGraphicSurface;
 
 QJsonObject DumpPage(const TRLGraphicSurface& page);
 QJsonObject DumpStorage(TRLGraphicStorage& storage, int version);
+
+} // namespace Kelmora

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QPainter>
 
+namespace Kelmora {
+
 namespace {
 
 QImage SamplePicture() {
@@ -96,3 +98,5 @@ void FillSampleStorage(TRLGraphicStorage& storage, int pageCount) {
     storage.SetPaperWidth(210);
     storage.SetPaperHeight(297);
 }
+
+} // namespace Kelmora

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace Kelmora {
+
 class TRLGraphicStorage;
 class TRLGraphicSurface;
 
@@ -13,3 +15,5 @@ class TRLGraphicSurface;
 std::shared_ptr<TRLGraphicSurface> MakeSamplePage(int pageNumber, bool withPicture = true);
 // Fills a store with pageCount sample pages and its document settings.
 void FillSampleStorage(TRLGraphicStorage& storage, int pageCount);
+
+} // namespace Kelmora

@@ -1,9 +1,11 @@
 // rltool barcode: one value as a barcode picture (PNG) or as its element string.
+#include "RLToolCommands.h"
 #include <kelmora/barcode/RLBarcodeTool.h>
 #include <kelmora/commandline/RLCommandLine.h>
-#include "RLToolCommands.h"
 
 #include <cstdio>
+
+namespace Kelmora {
 
 QList<QCommandLineOption> BarcodeOptions() {
     return {
@@ -51,3 +53,5 @@ int BarcodeCommand(const TRLArguments& args) {
     }
     return 0;
 }
+
+} // namespace Kelmora

@@ -9,6 +9,8 @@
 #include <QMap>
 #include <QStringList>
 
+namespace Kelmora {
+
 class TRLUsageError : public TRLException {
 public:
     using TRLException::TRLException;
@@ -48,3 +50,5 @@ struct TRLToolCommand {
 QList<QCommandLineOption> BarcodeOptions();
 int BarcodeCommand(const TRLArguments& arguments);
 int EvalCommand(const TRLArguments& arguments);
+
+} // namespace Kelmora

@@ -1,8 +1,10 @@
 // rltool eval: evaluates one expression with the report engine's parser and prints its value.
-#include <kelmora/parser/RLExpressionParser.h>
 #include "RLToolCommands.h"
+#include <kelmora/parser/RLExpressionParser.h>
 
 #include <cstdio>
+
+namespace Kelmora {
 
 int EvalCommand(const TRLArguments& args) {
     if (args.Positionals().size() != 1)
@@ -13,3 +15,5 @@ int EvalCommand(const TRLArguments& args) {
     std::printf("%s\n", text.constData());
     return 0;
 }
+
+} // namespace Kelmora

@@ -29,6 +29,8 @@
 #include <cstdio>
 #include <memory>
 
+using namespace Kelmora;
+
 TRLArguments::TRLArguments(const QStringList& arguments, const QList<QCommandLineOption>& options) {
     QList<QCommandLineOption> all = options;
     all << HelpOption();

@@ -16,6 +16,8 @@ static void InitAppQrc() {
     Q_INIT_RESOURCE(app);
 }
 
+namespace Kelmora {
+
 void PrepareAppResources() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -70,3 +72,5 @@ void FixDialogFrame(QWidget& dialog) {
 void CentreOnScreen(QWidget& window) {
     CentreOnItsScreen(window);
 }
+
+} // namespace Kelmora

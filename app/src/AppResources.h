@@ -7,6 +7,8 @@
 
 class QWidget;
 
+namespace Kelmora {
+
 // Registers the compiled-in pictures and maps the windows' design font onto a face with the
 // same widths on this system. Idempotent; every window constructor calls it first.
 void PrepareAppResources();
@@ -28,3 +30,5 @@ void FixDialogFrame(QWidget& dialog);
 
 // Moves a top-level window so that its frame is centred on the screen it is on.
 void CentreOnScreen(QWidget& window);
+
+} // namespace Kelmora

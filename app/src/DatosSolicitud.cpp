@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+namespace Kelmora {
+
 const QStringList& CategoriaEntries() {
     static const QStringList entries{QStringLiteral("--seleccione--"),
                                      QStringLiteral("TIT"),
@@ -198,3 +200,5 @@ TDatosSolicitud ReadDatosSolicitud(const QByteArray& json) {
     }
     return DatosSolicitudFromJson(document.object());
 }
+
+} // namespace Kelmora

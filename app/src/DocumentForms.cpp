@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace Kelmora {
+
 namespace {
 
 // Every holder alive, oldest first. Only the user-interface thread makes and drops them.
@@ -44,3 +46,5 @@ void RegisterDocumentSaveFilters() {
     RegisterPdfFilter().SetAuthor(author);
     RegisterPdfaFilter().SetAuthor(author);
 }
+
+} // namespace Kelmora

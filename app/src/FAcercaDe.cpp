@@ -6,6 +6,8 @@
 #include <kelmora/support/RLCore.h>
 #include <kelmora/support/RLUtils.h>
 
+namespace Kelmora {
+
 namespace {
 
 // The bold captions form a column whose right edge is here; the values start 16 px further on.
@@ -57,3 +59,5 @@ void TFAcercaDe::showEvent(QShowEvent* event) {
     ui_->CerrIniSes->setFocus(Qt::ActiveWindowFocusReason);
     QDialog::showEvent(event);
 }
+
+} // namespace Kelmora

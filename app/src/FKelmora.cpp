@@ -13,6 +13,8 @@
 #include <QValidator>
 #include <QWindow>
 
+namespace Kelmora {
+
 namespace {
 
 // Shows and keeps a line edit's text in upper case, whether typed, pasted or set.
@@ -301,3 +303,5 @@ bool TFKelmora::Moneda(QLineEdit* edit, QKeyEvent* event) {
     edit->insert(accepted);
     return true;
 }
+
+} // namespace Kelmora

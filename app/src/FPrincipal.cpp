@@ -6,6 +6,8 @@
 #include <QCloseEvent>
 #include <QDialog>
 
+namespace Kelmora {
+
 TFPrincipal::TFPrincipal(QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::TFPrincipal>()) {
     PrepareAppResources();
@@ -56,3 +58,5 @@ void TFPrincipal::closeEvent(QCloseEvent* event) {
         emit Closed();
     }
 }
+
+} // namespace Kelmora

@@ -11,6 +11,8 @@
 #include <QLocale>
 #include <QMessageBox>
 
+namespace Kelmora {
+
 QString ShortDateText(const QDate& date) {
     const QLocale locale;
     // The C locale's short format spells the month out; the documents want digits.
@@ -168,3 +170,5 @@ void RunFillingRun(const TDatosSolicitud& datos, QWidget* parent) {
                     top ? static_cast<QWidget*>(top) : parent);
     box.exec();
 }
+
+} // namespace Kelmora

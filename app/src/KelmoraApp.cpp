@@ -1,10 +1,10 @@
 #include <kelmora/app/KelmoraApp.h>
 
+#include "KelmoraVersion.h"
 #include <kelmora/app/DocumentForms.h>
 #include <kelmora/app/FillingRun.h>
-#include "KelmoraVersion.h"
-#include <kelmora/support/TerminationSignals.h>
 #include <kelmora/app/ToolkitTranslations.h>
+#include <kelmora/support/TerminationSignals.h>
 
 #include <kelmora/dialogs/RLOutputFlows.h>
 #include <kelmora/preview/RLReportPreview.h>
@@ -16,6 +16,8 @@
 static void InitIconQrc() {
     Q_INIT_RESOURCE(icon);
 }
+
+namespace Kelmora {
 
 TKelmoraWindows::~TKelmoraWindows() {
     FAcercaDe.reset();
@@ -85,3 +87,5 @@ int RunKelmora() {
     FinishEngineSupport();
     return exitCode;
 }
+
+} // namespace Kelmora

@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 #include <QLocale>
 
+namespace Kelmora {
+
 QChar TypedCharacter(const QKeyEvent& event) {
     switch (event.key()) {
     case Qt::Key_Return:
@@ -42,3 +44,5 @@ QString MonedaCharacter(QChar typed, const QString& decimalSeparator) {
     }
     return {};
 }
+
+} // namespace Kelmora

@@ -6,6 +6,8 @@
 
 class QKeyEvent;
 
+namespace Kelmora {
+
 inline constexpr QChar kCharBackspace{8};
 inline constexpr QChar kCharEnter{13};
 
@@ -22,3 +24,5 @@ QString UserDecimalSeparator();
 // separator; a digit, Backspace or Enter stays as it is; anything else, control characters
 // included, gives an empty string and is discarded.
 QString MonedaCharacter(QChar typed, const QString& decimalSeparator);
+
+} // namespace Kelmora

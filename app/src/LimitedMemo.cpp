@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace Kelmora {
+
 TLimitedMemo::TLimitedMemo(QWidget* parent) : QPlainTextEdit(parent) {}
 
 int TLimitedMemo::Room() const {
@@ -57,3 +59,5 @@ void TLimitedMemo::insertFromMimeData(const QMimeData* source) {
         ensureCursorVisible();
     }
 }
+
+} // namespace Kelmora

@@ -5,6 +5,8 @@
 
 #include <QPlainTextEdit>
 
+namespace Kelmora {
+
 class TLimitedMemo : public QPlainTextEdit {
 public:
     explicit TLimitedMemo(QWidget* parent = nullptr);
@@ -23,3 +25,5 @@ private:
 
     int maxLength_ = -1;
 };
+
+} // namespace Kelmora

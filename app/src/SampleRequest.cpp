@@ -11,6 +11,8 @@
 #include <QPlainTextEdit>
 #include <QTimeEdit>
 
+namespace Kelmora {
+
 namespace {
 
 template <typename T> T& Field(const TFKelmora& form, const char* name) {
@@ -47,3 +49,5 @@ void FillSampleRequest(TFKelmora& form, const QDate& departure) {
     Field<QCheckBox>(form, "CK_Inscripcion").setChecked(true);
     Field<QLineEdit>(form, "E_MontoInscripcion").setText(QStringLiteral("1200,00"));
 }
+
+} // namespace Kelmora

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 
+namespace Kelmora {
+
 TToolkitTranslations::~TToolkitTranslations() {
     if (installed_)
         QCoreApplication::removeTranslator(&translator_);
@@ -21,3 +23,5 @@ bool TToolkitTranslations::Install(const QLocale& locale) {
     installed_ = QCoreApplication::installTranslator(&translator_);
     return installed_;
 }
+
+} // namespace Kelmora

@@ -38,6 +38,8 @@
 #include <cstdio>
 #include <vector>
 
+using namespace Kelmora;
+
 namespace {
 
 constexpr int kBadInput = 2;

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 
+using namespace Kelmora;
+
 int main(int, char** argv) {
     // The program reads no command line: the toolkit sees the program name only, so that none
     // of its own options can change how the program starts.

@@ -12,6 +12,8 @@
 #include <iterator>
 #include <utility>
 
+namespace Kelmora {
+
 namespace {
 
 constexpr int DefaultHeight = 34;
@@ -244,3 +246,5 @@ void RegisterBarcodeClasses() {
          [](TRLCustomControl* parent) -> TRLCustomControl* { return new TRLBarcode(parent); },
          {}});
 }
+
+} // namespace Kelmora

@@ -13,6 +13,8 @@
 #include <cmath>
 #include <utility>
 
+namespace Kelmora {
+
 namespace {
 
 constexpr int DotsPerMeter96 = 3780; // 96 pixels per inch
@@ -194,8 +196,8 @@ QString TRLBarcodeEncoder::Encode(const QString& value) {
 }
 
 int TRLBarcodeEncoder::PatternWidth(QStringView elements) const {
-    return ::PatternWidth(elements,
-                          BarcodeWidths(module_, BarcodeWidthRatio(barcodeType_, ratio_)));
+    return Kelmora::PatternWidth(elements,
+                                 BarcodeWidths(module_, BarcodeWidthRatio(barcodeType_, ratio_)));
 }
 
 QString TRLBarcodeEncoder::TypeName() const {
@@ -228,7 +230,7 @@ TRLBarcodeEncoder::Plan TRLBarcodeEncoder::PlanPicture(const QString& value, int
 
     const QString elements = Encode(value);
     const TRLBarcodeWidths widths = BarcodeWidths(module_, BarcodeWidthRatio(barcodeType_, ratio_));
-    bars.Right = bars.Left + ::PatternWidth(elements, widths);
+    bars.Right = bars.Left + Kelmora::PatternWidth(elements, widths);
     int shift = 0;
     if (alignment_ & Qt::AlignRight) {
         shift = WidthOfRect(area) - WidthOfRect(bars);
@@ -442,3 +444,5 @@ bool TRLBarcodeEncoder::Record(TRLGraphicSurface& surface, const QString& captio
     surface.SetBrush(brush);
     return true;
 }
+
+} // namespace Kelmora

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace Kelmora {
+
 namespace {
 
 // ---- Shared helpers ----------------------------------------------------------------------------
@@ -763,3 +765,5 @@ QString ExpandUpcE(QStringView six, QChar numberSystem) {
     }
     return upcA;
 }
+
+} // namespace Kelmora

@@ -17,6 +17,8 @@
 #include <array>
 #include <cstdint>
 
+namespace Kelmora {
+
 struct TRLBarcodeElements {
     QString Elements;
     // The value broke the symbology's rules: characters replaced or skipped, or a fixed-length
@@ -53,3 +55,5 @@ int ElementWidth(QChar element, const TRLBarcodeWidths& widths);
 
 // Sum of the widths of every element of the string.
 int PatternWidth(QStringView elements, const TRLBarcodeWidths& widths);
+
+} // namespace Kelmora

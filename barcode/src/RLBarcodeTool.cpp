@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace Kelmora {
+
 namespace {
 
 constexpr int kHeight = 34;
@@ -63,3 +65,5 @@ QImage BarcodeImage(const TRLBarcodeToolOptions& options, const QString& value) 
     return encoder.CreateBitmap(value, std::max(bars + 2 * kQuietZone * options.Module, 1),
                                 kHeight);
 }
+
+} // namespace Kelmora

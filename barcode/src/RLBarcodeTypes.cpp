@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace Kelmora {
+
 namespace {
 
 struct TypeInfo {
@@ -81,3 +83,5 @@ double ClampBarcodeRatio(TRLBarcodeType type, double ratio) {
     }
     return std::clamp(ratio, lower, MaxRatio);
 }
+
+} // namespace Kelmora

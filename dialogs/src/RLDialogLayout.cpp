@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace Kelmora {
+
 QFont EngineDialogFont() {
     QFont font;
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
@@ -236,3 +238,5 @@ void FitTextsToControls(QWidget& window) {
         child->ensurePolished();
     FitContainer(window);
 }
+
+} // namespace Kelmora

@@ -2,9 +2,9 @@
 
 #include <kelmora/dialogs/RLDialogKit.h>
 #include <kelmora/dialogs/RLDialogLayout.h>
-#include <kelmora/support/RLMessages.h>
 #include <kelmora/output/RLPrinters.h>
 #include <kelmora/report/RLReportHooks.h>
+#include <kelmora/support/RLMessages.h>
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
+
+namespace Kelmora {
 
 namespace {
 
@@ -93,7 +95,6 @@ void TfrmRLFeedBack::SetStepName(const QString& text) {
 void TfrmRLFeedBack::StepIt() {
     QProgressBar* bar = bars_[static_cast<size_t>(level_)];
     bar->setValue(std::min(bar->maximum(), bar->value() + 1));
-    QCoreApplication::processEvents();
     if (QCoreApplication::closingDown())
         throw TRLAbort();
 }
@@ -163,3 +164,5 @@ std::unique_ptr<TRLReportProgress> MakeReportProgress(const QString& caption, co
         return nullptr;
     return std::make_unique<FeedBackProgress>(caption, text);
 }
+
+} // namespace Kelmora

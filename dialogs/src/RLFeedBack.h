@@ -13,6 +13,9 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+
+namespace Kelmora {
+
 class TRLReportProgress;
 
 class TfrmRLFeedBack : public QDialog {
@@ -25,8 +28,8 @@ public:
     void SetMax(int max);
     // Shows text at once, without waiting for the next paint.
     void SetStepName(const QString& text);
-    // Advances the current bar by one step, then lets the user interface catch up (so that the
-    // cancel button is heard). Throws TRLAbort when the application is closing down.
+    // Advances the current bar by one step; the run paints it and hears the cancel button
+    // between its slices (RunInSlices). Throws TRLAbort when the application is closing down.
     void StepIt();
     // The next bar becomes the current level.
     void NextLevel();
@@ -66,3 +69,5 @@ private:
 // A progress window for a long run (a report's preparation, a filter's output): the factory that
 // the output hooks register for the report layer and the filters.
 std::unique_ptr<TRLReportProgress> MakeReportProgress(const QString& caption, const QString& text);
+
+} // namespace Kelmora

@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QStandardPaths>
 
+namespace Kelmora {
+
 QString MailProgram() {
     return QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
 }
@@ -87,3 +89,5 @@ void TRLMailMessage::End(const QString& failure) {
     emit Finished(failure.trimmed());
     deleteLater();
 }
+
+} // namespace Kelmora

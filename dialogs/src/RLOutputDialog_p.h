@@ -16,6 +16,8 @@
 #include <span>
 #include <vector>
 
+namespace Kelmora {
+
 // Gives a print or save dialog its object name, title, design size and the engine's dialog look,
 // and makes its controls: the rows before the page-range group, the group, and the rows after it.
 template <class Dialog>
@@ -76,3 +78,5 @@ Filter* ChosenFilter(const QComboBox* box, const std::vector<QPointer<Filter>>& 
         return nullptr;
     return filters[static_cast<size_t>(index)];
 }
+
+} // namespace Kelmora

@@ -1,15 +1,15 @@
 #include <kelmora/dialogs/RLOutputFlows.h>
 
 #include "RLFeedBack.h"
+#include <kelmora/dialogs/RLPrintDialog.h>
+#include <kelmora/dialogs/RLSaveDialog.h>
 #include <kelmora/output/RLFilters.h>
+#include <kelmora/output/RLPrinters.h>
+#include <kelmora/output/RLSpoolFilter.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLMetaTypes.h>
-#include <kelmora/dialogs/RLPrintDialog.h>
-#include <kelmora/output/RLPrinters.h>
 #include <kelmora/report/RLReport.h>
 #include <kelmora/report/RLReportHooks.h>
-#include <kelmora/dialogs/RLSaveDialog.h>
-#include <kelmora/output/RLSpoolFilter.h>
 
 #include <QApplication>
 #include <QDir>
@@ -18,6 +18,8 @@
 
 #include <cstdint>
 #include <limits>
+
+namespace Kelmora {
 
 namespace {
 
@@ -173,3 +175,5 @@ void RegisterOutputHooks() {
     SetReportPrintHandler([](TRLCustomReport& report) { PrintReport(report); });
     SetPrinterMetricsProvider([] { return RLPrinter().LoadMetrics(); });
 }
+
+} // namespace Kelmora

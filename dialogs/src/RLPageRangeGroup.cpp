@@ -2,6 +2,8 @@
 
 #include <kelmora/dialogs/RLDialogKit.h>
 
+namespace Kelmora {
+
 using namespace rldialogkit;
 
 void TRLPageRangeParams::SetMaxPage(int maxPage) {
@@ -98,3 +100,5 @@ int ChosenToPage(const TRLPageRangeControls& c, TRLPageChoice choice, int lastPa
     }
     return NumberOf(c.EditToPage);
 }
+
+} // namespace Kelmora

@@ -10,6 +10,8 @@
 
 class QWidget;
 
+namespace Kelmora {
+
 // The choices in the order of both dialogs' parameters (TRLPrintRange, TRLSaveRange).
 enum class TRLPageChoice : uint8_t { All, Selection, Numbers };
 
@@ -55,3 +57,5 @@ void SavePageRange(const TRLPageRangeControls& controls, Params& params, Range c
     params.SetFromPage(ChosenFromPage(controls, choice, params.MinPage()));
     params.SetToPage(ChosenToPage(controls, choice, params.MaxPage()));
 }
+
+} // namespace Kelmora

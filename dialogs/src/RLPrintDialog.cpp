@@ -1,7 +1,11 @@
 #include <kelmora/dialogs/RLPrintDialog.h>
 
 #include "RLOutputDialog_p.h"
+#include "RLPageRangeGroup_p.h"
+#include <kelmora/dialogs/RLDialogKit.h>
+#include <kelmora/dialogs/RLDialogLayout.h>
 #include <kelmora/output/RLPrinters.h>
+#include <kelmora/support/RLMessages.h>
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -11,6 +15,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+
+namespace Kelmora {
 
 using namespace rldialogkit;
 
@@ -214,3 +220,5 @@ bool TRLPrintDialog::Execute(const std::function<void(TRLPrintDialog&)>& driver)
     return ExecuteDialog(
         *this, ComboBoxPrinterNames, [this] { LoadEditor(); }, [this] { SaveEditor(); }, driver);
 }
+
+} // namespace Kelmora

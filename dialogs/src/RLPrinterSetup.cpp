@@ -6,6 +6,8 @@
 #include <QPageSetupDialog>
 #include <QPrinter>
 
+namespace Kelmora {
+
 void ExecutePrinterSetup(TRLPrinterWrapper& printers, QWidget* parent) {
     const std::unique_ptr<QPrinter> printer = printers.SetupPrinter();
     if (!printer)
@@ -13,3 +15,5 @@ void ExecutePrinterSetup(TRLPrinterWrapper& printers, QWidget* parent) {
     QPageSetupDialog dialog(printer.get(), parent);
     dialog.exec();
 }
+
+} // namespace Kelmora

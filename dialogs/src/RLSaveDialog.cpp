@@ -1,6 +1,10 @@
 #include <kelmora/dialogs/RLSaveDialog.h>
 
 #include "RLOutputDialog_p.h"
+#include "RLPageRangeGroup_p.h"
+#include <kelmora/dialogs/RLDialogKit.h>
+#include <kelmora/dialogs/RLDialogLayout.h>
+#include <kelmora/support/RLMessages.h>
 #include <kelmora/support/RLUtils.h>
 
 #include <QAbstractButton>
@@ -13,6 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
+
+namespace Kelmora {
 
 using namespace rldialogkit;
 
@@ -164,3 +170,5 @@ bool TRLSaveDialog::Execute(const std::function<void(TRLSaveDialog&)>& driver) {
     return ExecuteDialog(
         *this, EditFileName, [this] { LoadEditor(); }, [this] { SaveEditor(); }, driver);
 }
+
+} // namespace Kelmora

@@ -17,6 +17,8 @@ static void InitDocumentsQrc() {
     Q_INIT_RESOURCE(documents);
 }
 
+namespace Kelmora {
+
 void RegisterDocumentClasses() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -110,3 +112,5 @@ void SetMemoText(TRLMemo& memo, const QString& text) {
     static const QRegularExpression lineBreak(QStringLiteral("\r\n|\n|\r"));
     memo.SetLines(text.isEmpty() ? QStringList() : text.split(lineBreak));
 }
+
+} // namespace Kelmora

@@ -1,3 +1,7 @@
 #include <kelmora/documents/FFRSolicitud.h>
 
+namespace Kelmora {
+
 TFFRSolicitud::TFFRSolicitud() : TFFRDocument(QStringLiteral("solicitud"), dsSolicitud) {}
+
+} // namespace Kelmora

@@ -1,4 +1,8 @@
 #include <kelmora/documents/FFRVehiculoParticular.h>
 
+namespace Kelmora {
+
 TFFRVehiculoParticular::TFFRVehiculoParticular()
     : TFFRDocument(QStringLiteral("vehiculo-particular"), dsVehiculoParticular) {}
+
+} // namespace Kelmora

@@ -4,11 +4,11 @@
 // of a JSON array, a total and "Página N de M" at the foot of every page; prepared without
 // windows and written as PDF. The same report could be read from a JSON layout instead
 // (RLLayoutReader.h); building it in code shows the controls themselves.
-#include <kelmora/report/RLBands.h>
 #include <kelmora/commandline/RLCommandLine.h>
 #include <kelmora/output/RLFilters.h>
-#include <kelmora/report/RLJsonRecords.h>
 #include <kelmora/pdf/RLPdfFilter.h>
+#include <kelmora/report/RLBands.h>
+#include <kelmora/report/RLJsonRecords.h>
 #include <kelmora/report/RLReport.h>
 #include <kelmora/report/RLTextControls.h>
 
@@ -17,6 +17,8 @@
 
 #include <cstdio>
 #include <memory>
+
+using namespace Kelmora;
 
 namespace {
 
@@ -86,11 +88,12 @@ std::unique_ptr<TRLReport> BuildReport(TRLJsonRecordsModel& records) {
     for (const Column& column : Columns) {
         TRLLabel* label = AddLabel(detail, column.left, column.width, {}, column.alignment);
         const QString field = QString::fromLatin1(column.field);
-        label->BeforePrint = [field](TRLCustomControl& sender, QString& text, bool&) {
-            text = sender.FieldText(field);
-            if (field == QLatin1String("Importe") && !text.isEmpty())
-                text = Money(text.toDouble());
-        };
+        QObject::connect(label, &TRLLabel::BeforeText,
+                         [field](TRLCustomControl& sender, QString& text, bool&) {
+                             text = sender.FieldText(field);
+                             if (field == QLatin1String("Importe") && !text.isEmpty())
+                                 text = Money(text.toDouble());
+                         });
     }
 
     // The total is known before preparing: the records are all in memory.

@@ -1,10 +1,10 @@
 #include <kelmora/output/RLFilters.h>
 
-#include <kelmora/pagestore/RLGraphicStorage.h>
-#include <kelmora/support/RLMessages.h>
 #include <kelmora/output/RLPrinters.h>
-#include <kelmora/report/RLReportHooks.h>
 #include <kelmora/output/RLSpoolFilter.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/report/RLReportHooks.h>
+#include <kelmora/support/RLMessages.h>
 #include <kelmora/support/RLThreads.h>
 #include <kelmora/support/RLUtils.h>
 
@@ -14,6 +14,8 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+
+namespace Kelmora {
 
 namespace {
 
@@ -122,31 +124,39 @@ void TRLCustomFilter::RunLoop() {
                 } catch (...) {
                 }
             });
+            // A page at a time, copy after copy; with a progress window on this thread, in
+            // slices between which the window stays live.
             bool drawn = false;
-            for (int copy = 1; copy <= copies_ && !canceled_; ++copy) {
-                for (int p = firstPage_; p <= lastPage_; ++p) {
-                    std::shared_ptr<TRLGraphicSurface> page;
-                    if (TRLGraphicStorage* pages = pages_)
-                        page = pages->Pages(p - 1);
-                    // A store shorter than the range ends this copy's pages; no blank page is
-                    // started for the missing one.
-                    if (!page)
-                        break;
-                    if (drawn)
-                        NewPage();
-                    DrawPage(*page);
-                    drawn = true;
-                    // The window's cancel is heard after the page being drawn.
-                    if (progress)
-                        CallOnUserInterfaceThread([this, &progress] {
-                            progress->StepIt();
-                            if (progress->Canceled())
-                                Cancel();
-                        });
-                    if (canceled_)
-                        break;
+            int copy = 1;
+            int p = firstPage_;
+            const auto drawPage = [&] {
+                if (copy > copies_ || canceled_)
+                    return false;
+                std::shared_ptr<TRLGraphicSurface> page;
+                if (TRLGraphicStorage* pages = pages_; pages && p <= lastPage_)
+                    page = pages->Pages(p - 1);
+                // A store shorter than the range ends this copy's pages; no blank page is
+                // started for the missing one.
+                if (!page) {
+                    ++copy;
+                    p = firstPage_;
+                    return true;
                 }
-            }
+                if (drawn)
+                    NewPage();
+                DrawPage(*page);
+                drawn = true;
+                ++p;
+                // The window's cancel is heard after the page being drawn.
+                if (progress)
+                    CallOnUserInterfaceThread([this, &progress] {
+                        progress->StepIt();
+                        if (progress->Canceled())
+                            Cancel();
+                    });
+                return !canceled_;
+            };
+            RunInSlices(drawPage, progress != nullptr);
             endOnFailure.dismiss();
         }
         EndDoc();
@@ -216,3 +226,5 @@ void FilterPages(TRLGraphicStorage* pages, TRLCustomFilter* filter, int firstPag
         filter = &SpoolFilter();
     filter->Run(pages, firstPage, background, lastPage);
 }
+
+} // namespace Kelmora

@@ -1,8 +1,8 @@
 #include <kelmora/output/RLPrinters.h>
 
 #include <kelmora/pagestore/RLCanvas.h>
-#include <kelmora/support/RLMessages.h>
 #include <kelmora/report/RLPaperInfo.h>
+#include <kelmora/support/RLMessages.h>
 #include <kelmora/support/RLUtils.h>
 
 #include <QPageLayout>
@@ -20,6 +20,8 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+namespace Kelmora {
 
 struct TRLPrinterWrapper::Document {
     std::unique_ptr<QPrinter> Printer;
@@ -469,3 +471,5 @@ QString PrinterNotFoundFailure(const QString& printerName) {
     return service.isEmpty() ? NamedFailure(mkPrinterNotFound, printerName)
                              : ServiceUnreachableFailure(service, printerName);
 }
+
+} // namespace Kelmora

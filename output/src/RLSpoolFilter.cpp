@@ -1,10 +1,12 @@
 #include <kelmora/output/RLSpoolFilter.h>
 
+#include <kelmora/output/RLPrinters.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
 #include <kelmora/pagestore/RLMetaTypes.h>
-#include <kelmora/output/RLPrinters.h>
 #include <kelmora/support/RLUtils.h>
+
+namespace Kelmora {
 
 namespace {
 
@@ -123,3 +125,5 @@ TRLSpoolFilter& SpoolFilter() {
     static TRLSpoolFilter instance;
     return instance;
 }
+
+} // namespace Kelmora

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+namespace Kelmora {
+
 void ThrowFileCorrupted() {
     throw TRLException(QStringLiteral("File is corrupted!"));
 }
@@ -135,3 +137,5 @@ void TRLPageWriter::WriteFont(const TRLMetaFont& font) {
     block.Byte(font.Style);
     WriteBlock(block);
 }
+
+} // namespace Kelmora

@@ -16,6 +16,8 @@
 #include <cmath>
 #include <iterator>
 
+namespace Kelmora {
+
 namespace {
 
 constexpr int kDefaultPixelsPerInch = 96;
@@ -856,3 +858,5 @@ void CanvasSetMetaPen(TRLCanvas& canvas, const TRLMetaPen& pen) {
 void CanvasSetMetaBrush(TRLCanvas& canvas, const TRLMetaBrush& brush) {
     canvas.SetBrush(brush.ToBrush());
 }
+
+} // namespace Kelmora

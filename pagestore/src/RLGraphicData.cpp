@@ -11,6 +11,8 @@
 
 #include <jpeglib.h>
 
+namespace Kelmora {
+
 namespace {
 
 const QByteArray kNilTag = QByteArrayLiteral("NIL");
@@ -288,3 +290,5 @@ QImage LoadPictureFile(const QString& path, QString* refusal) {
     }
     return LoadPicture(file.readAll(), refusal);
 }
+
+} // namespace Kelmora

@@ -4,6 +4,8 @@
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
 
+namespace Kelmora {
+
 namespace {
 
 void InflatePoint(TRLMetaPoint& p, double xFactor, double yFactor) {
@@ -186,3 +188,5 @@ void TRLTextObject::SetFontName(const QString& name) {
 QString TRLTextObject::DisplayText() const {
     return Surface().ExpandMacros(Text);
 }
+
+} // namespace Kelmora

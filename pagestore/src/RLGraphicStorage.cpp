@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cerrno>
 
+namespace Kelmora {
+
 namespace {
 std::atomic<int32_t> groupCounter{0};
 
@@ -220,3 +222,5 @@ int32_t TRLGraphicStorage::OrientedWidth() const {
 int32_t TRLGraphicStorage::OrientedHeight() const {
     return MillimetresToPixels(OrientedPaperHeight());
 }
+
+} // namespace Kelmora

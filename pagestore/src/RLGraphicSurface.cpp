@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+namespace Kelmora {
+
 namespace {
 
 // The two forms of a page record differ only in how their strings are kept: in Windows-1252,
@@ -455,3 +457,5 @@ TRLTextEncoding TRLGraphicSurface::LoadFromBytes(const char* data, qint64 size) 
     modified_ = false;
     return reader.TextEncoding();
 }
+
+} // namespace Kelmora

@@ -1,5 +1,7 @@
 #include <kelmora/pagestore/RLMacroList.h>
 
+namespace Kelmora {
+
 int TRLMacroList::IndexOf(const QString& name) const {
     for (int i = 0; i < entries_.size(); ++i) {
         const QString& entry = entries_[i];
@@ -54,3 +56,5 @@ double TRLMacroList::RealValue(const QString& name, double defaultValue) const {
 void TRLMacroList::SetRealValue(const QString& name, double value) {
     SetValue(name, QString::number(value, 'f', 4));
 }
+
+} // namespace Kelmora

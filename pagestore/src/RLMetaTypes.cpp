@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace Kelmora {
+
 TRLMetaColor TRLMetaColor::FromColor(const QColor& color) {
     // System colours are already resolved by QColor; keep only the plain RGB value.
     const QColor rgb = color.toRgb();
@@ -63,3 +65,5 @@ QFont ToQFont(const TRLFont& font, int pixelsPerInch) {
     return RLMakeFont(font.Name, font.Size, font.Style & fsBold, font.Style & fsItalic,
                       font.Style & fsUnderline, font.Style & fsStrikeOut, pixelsPerInch);
 }
+
+} // namespace Kelmora

@@ -1,13 +1,15 @@
 // Replaying a stored page onto a canvas: each object kind's PaintTo and the page's own PaintTo.
 #include <kelmora/pagestore/RLCanvas.h>
-#include <kelmora/support/RLCore.h>
 #include <kelmora/pagestore/RLGraphicObject.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
+#include <kelmora/support/RLCore.h>
 
 #include <QPainter>
 #include <QScopeGuard>
 
 #include <algorithm>
+
+namespace Kelmora {
 
 namespace {
 
@@ -144,3 +146,5 @@ void TRLGraphicSurface::PaintTo(TRLCanvas& canvas, const TRLRect& target,
         object->PaintTo(canvas, context);
     }
 }
+
+} // namespace Kelmora

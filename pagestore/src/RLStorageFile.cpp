@@ -11,6 +11,8 @@
 #include <array>
 #include <cerrno>
 
+namespace Kelmora {
+
 namespace {
 
 const QByteArray Signature1 = QByteArrayLiteral("Vantel Metafile\x1A");
@@ -583,3 +585,5 @@ int TRLGraphicStorage::LoadFromFile(const QString& fileName) {
         throw TRLException(QStringLiteral("\"%1\": %2").arg(fileName, e.Message()));
     }
 }
+
+} // namespace Kelmora

@@ -6,6 +6,8 @@
 #include <limits>
 #include <system_error>
 
+namespace Kelmora {
+
 namespace {
 
 // Sum of two magnitudes of equal length (most significant digit first).
@@ -295,3 +297,5 @@ bool TRLDecimal::Add(const TRLDecimal& term) {
     *this = std::move(sum);
     return true;
 }
+
+} // namespace Kelmora

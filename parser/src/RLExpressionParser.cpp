@@ -6,6 +6,8 @@
 
 #include <numbers>
 
+namespace Kelmora {
+
 namespace {
 
 struct OperatorInfo {
@@ -765,3 +767,5 @@ TRLValue TRLExpressionParser::EvaluateTree(const TRLParserNode* root, const QStr
         return result;
     }
 }
+
+} // namespace Kelmora

@@ -1,6 +1,7 @@
 #include "RLParserTokenizer.h"
 
 #include <utility>
+namespace Kelmora {
 
 namespace {
 
@@ -162,3 +163,5 @@ TRLParserToken TRLParserTokenizer::ReadString() {
         return Make(tkLiteral, value);
     }
 }
+
+} // namespace Kelmora

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+namespace Kelmora {
+
 class TRLParserTokenizer {
 public:
     explicit TRLParserTokenizer(QString text) : text_(std::move(text)) {}
@@ -25,3 +27,5 @@ private:
     QString text_;
     qsizetype pos_ = 0;
 };
+
+} // namespace Kelmora

@@ -6,6 +6,8 @@
 #include <string>
 #include <system_error>
 
+namespace Kelmora {
+
 namespace {
 
 [[noreturn]] void CannotApply(const char* op, const TRLValue& left, const TRLValue& right) {
@@ -351,3 +353,5 @@ bool operator==(const TRLValue& a, const TRLValue& b) {
         return true;
     }
 }
+
+} // namespace Kelmora

@@ -9,6 +9,8 @@
 #include <memory>
 #include <utility>
 
+namespace Kelmora {
+
 namespace {
 
 template <typename T, void (*Destroy)(T*)> struct HbDeleter {
@@ -140,3 +142,5 @@ QByteArray SubsetFont(const QRawFont& font, const std::vector<quint32>& glyphs) 
         [&font](QByteArrayView tag) { return font.fontTable(tag.toByteArray().constData()); },
         glyphs);
 }
+
+} // namespace Kelmora

@@ -12,6 +12,8 @@
 
 class QRawFont;
 
+namespace Kelmora {
+
 // Gives a font's table by its four-letter tag; empty when the font has no such table.
 using TRLFontTableReader = std::function<QByteArray(QByteArrayView tag)>;
 
@@ -31,3 +33,5 @@ const std::vector<QByteArray>& SubsetTableTags();
 // Empty when the font has no outlines a PDF can embed or the subset is no font FreeType reads.
 QByteArray SubsetFont(const TRLFontTableReader& table, const std::vector<quint32>& glyphs);
 QByteArray SubsetFont(const QRawFont& font, const std::vector<quint32>& glyphs);
+
+} // namespace Kelmora

@@ -1,13 +1,15 @@
 #include "RLPdfDocument_p.h"
 
-#include <kelmora/pagestore/RLBinaryIO.h>
 #include "RLPdfWriter.h"
+#include <kelmora/pagestore/RLBinaryIO.h>
 
 #include <QCryptographicHash>
 #include <QIODevice>
 
 #include <algorithm>
 #include <charconv>
+
+namespace Kelmora {
 
 using namespace rlpdf;
 
@@ -360,3 +362,5 @@ void TRLPdfDocument::WriteCrossReference(const QDateTime& created) {
     table.append("\n%%EOF\n");
     Write(table);
 }
+
+} // namespace Kelmora

@@ -13,6 +13,8 @@
 
 class QIODevice;
 
+namespace Kelmora {
+
 // What the document keeps: the output and every object's place in it, the fonts, the pictures
 // and the pages written so far. Pages being painted reach it through a lock.
 class TRLPdfDocument final : public TRLPdfPageSink {
@@ -103,3 +105,5 @@ private:
     std::set<std::pair<int, int>> hatches_;
     bool usesOpenType_ = false;
 };
+
+} // namespace Kelmora

@@ -1,11 +1,11 @@
 #include <kelmora/pdf/RLPdfFilter.h>
 
+#include "RLPdfWriter.h"
 #include <kelmora/pagestore/RLBinaryIO.h>
 #include <kelmora/pagestore/RLGraphicObject.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
 #include <kelmora/pagestore/RLMetaTypes.h>
-#include "RLPdfWriter.h"
 #include <kelmora/support/RLThreads.h>
 
 #include <QDateTime>
@@ -20,6 +20,8 @@
 #include <cstdlib>
 #include <exception>
 #include <utility>
+
+namespace Kelmora {
 
 namespace {
 
@@ -547,3 +549,5 @@ TRLPDFFilter& RegisterPdfaFilter() {
     static ArchivalFilter instance;
     return instance;
 }
+
+} // namespace Kelmora

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <optional>
 
+namespace Kelmora {
+
 using namespace rlpdf;
 
 namespace {
@@ -324,3 +326,5 @@ void TRLPdfDocument::WriteSizedFont(const TRLPdfFont& font, int pixelSize,
     resources.append(font.ResourceAt(pixelSize) + ' ');
     AppendReference(resources, type0);
 }
+
+} // namespace Kelmora

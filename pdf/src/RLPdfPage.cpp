@@ -8,6 +8,8 @@
 #include <charconv>
 #include <string>
 
+namespace Kelmora {
+
 using namespace rlpdf;
 
 namespace {
@@ -670,3 +672,5 @@ void TRLPdfPageEngine::ShowGlyphs(const Run& run, const QList<quint32>& glyphs,
     shown += ")]TJ\n";
     content_.append(shown.data(), static_cast<qsizetype>(shown.size()));
 }
+
+} // namespace Kelmora

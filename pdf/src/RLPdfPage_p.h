@@ -2,8 +2,8 @@
 // stream and hands it to its document. Not part of the output library's interface.
 #pragma once
 
-#include <kelmora/pagestore/RLCanvas.h>
 #include "RLPdfWriter_p.h"
+#include <kelmora/pagestore/RLCanvas.h>
 
 #include <QBrush>
 #include <QPaintEngine>
@@ -15,6 +15,8 @@
 #include <array>
 #include <optional>
 #include <unordered_set>
+
+namespace Kelmora {
 
 class TRLPdfPageEngine : public QPaintEngine, public TRLTextRunSink {
 public:
@@ -122,3 +124,5 @@ private:
     std::optional<Run> announced_;
     QString refusal_;
 };
+
+} // namespace Kelmora

@@ -2,6 +2,8 @@
 // tiling patterns.
 #include "RLPdfDocument_p.h"
 
+namespace Kelmora {
+
 using namespace rlpdf;
 
 namespace rlpdf {
@@ -162,3 +164,5 @@ void TRLPdfDocument::AppendPatterns(QByteArray& resources) {
     }
     resources.append(">>");
 }
+
+} // namespace Kelmora

@@ -7,6 +7,8 @@
 
 #include <climits>
 
+namespace Kelmora {
+
 namespace {
 
 // A4 in points, the paper until a writer is told otherwise.
@@ -118,3 +120,5 @@ int TRLPdfPage::metric(PaintDeviceMetric metric) const {
     }
     return 0;
 }
+
+} // namespace Kelmora

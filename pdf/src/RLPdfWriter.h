@@ -20,6 +20,9 @@
 
 class QDateTime;
 class QIODevice;
+
+namespace Kelmora {
+
 class TRLPdfDocument;
 class TRLPdfPageEngine;
 class TRLPdfPageSink;
@@ -91,3 +94,5 @@ private:
     int pixelsPerInch_;
     std::unique_ptr<TRLPdfPageEngine> engine_;
 };
+
+} // namespace Kelmora

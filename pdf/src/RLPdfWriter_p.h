@@ -23,6 +23,8 @@
 class QImage;
 class QRawFont;
 
+namespace Kelmora {
+
 namespace rlpdf {
 
 // Coordinates beyond this many units are of no page; PDF readers need not take larger numbers,
@@ -129,3 +131,5 @@ public:
 protected:
     ~TRLPdfPageSink() = default;
 };
+
+} // namespace Kelmora

@@ -20,6 +20,8 @@
 
 #include <utility>
 
+namespace Kelmora {
+
 namespace {
 
 using enum rldialogkit::TRLCaption;
@@ -123,3 +125,5 @@ bool TfrmRLFindDialog::event(QEvent* event) {
         hide();
     return QDialog::event(event);
 }
+
+} // namespace Kelmora

@@ -14,6 +14,8 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
+namespace Kelmora {
+
 enum TRLFindOption : uint8_t { foWholeWords = 1, foMatchCase = 2, foBackward = 4 };
 using TRLFindOptions = uint8_t;
 
@@ -57,3 +59,5 @@ private:
     // While our own "Not found" box is up the dialog is inactive but must stay.
     bool showingMessage_ = false;
 };
+
+} // namespace Kelmora

@@ -1,11 +1,11 @@
 #include <kelmora/preview/RLPreview.h>
 
-#include <kelmora/support/RLCore.h>
+#include "RLTextSearch.h"
 #include <kelmora/pagestore/RLGraphicObject.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
+#include <kelmora/support/RLCore.h>
 #include <kelmora/support/RLMessages.h>
-#include "RLTextSearch.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -22,6 +22,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+
+namespace Kelmora {
 
 namespace {
 
@@ -631,3 +633,5 @@ bool TRLPreview::CopyPageToClipboard(int boxPosition) {
     QGuiApplication::clipboard()->setImage(image);
     return true;
 }
+
+} // namespace Kelmora

@@ -1,18 +1,18 @@
 #include <kelmora/preview/RLPreviewForm.h>
 
-#include <kelmora/support/RLCore.h>
-#include <kelmora/dialogs/RLDialogKit.h>
-#include <kelmora/dialogs/RLDialogLayout.h>
 #include "RLFindDialog.h"
-#include <kelmora/pagestore/RLGraphicStorage.h>
-#include <kelmora/dialogs/RLMailFlow.h>
-#include <kelmora/support/RLMessages.h>
-#include <kelmora/dialogs/RLOutputFlows.h>
-#include <kelmora/dialogs/RLPrintDialog.h>
-#include <kelmora/preview/RLPreview.h>
 #include "RLPreviewGlyphs.h"
 #include "RLPreviewKeys.h"
+#include <kelmora/dialogs/RLDialogKit.h>
+#include <kelmora/dialogs/RLDialogLayout.h>
+#include <kelmora/dialogs/RLMailFlow.h>
+#include <kelmora/dialogs/RLOutputFlows.h>
+#include <kelmora/dialogs/RLPrintDialog.h>
 #include <kelmora/output/RLPrinters.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/preview/RLPreview.h>
+#include <kelmora/support/RLCore.h>
+#include <kelmora/support/RLMessages.h>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -36,6 +36,8 @@
 #include <QWindow>
 
 #include <algorithm>
+
+namespace Kelmora {
 
 TRLPreviewDefaults PreviewDefaults;
 
@@ -877,3 +879,5 @@ TRLPreviewForm* PreviewPages(TRLGraphicStorage* pages) {
     return PreviewPagesWithOptions(pages, d.ShowModal, d.FormStyle, d.Caption, d.HelpContext,
                                    d.HelpFile, d.BorderIcons, d.WindowState, d.Position);
 }
+
+} // namespace Kelmora

@@ -5,6 +5,7 @@
 #include <QPixmap>
 
 #include <iterator>
+namespace Kelmora {
 
 namespace {
 
@@ -294,3 +295,5 @@ QImage TransparentGlyph(const QImage& bitmap) {
 QIcon PreviewGlyphIcon(TRLPreviewGlyph glyph) {
     return QIcon(QPixmap::fromImage(TransparentGlyph(PreviewGlyphBitmap(glyph))));
 }
+
+} // namespace Kelmora

@@ -4,6 +4,8 @@
 #include <QIcon>
 #include <QImage>
 
+namespace Kelmora {
+
 enum class TRLPreviewGlyph {
     Setup,
     First,
@@ -26,3 +28,5 @@ QIcon PreviewGlyphIcon(TRLPreviewGlyph glyph);
 
 // Makes the colour of the bottom-left pixel transparent throughout a copy of bitmap.
 QImage TransparentGlyph(const QImage& bitmap);
+
+} // namespace Kelmora

@@ -3,6 +3,8 @@
 #include <kelmora/preview/RLPreview.h>
 #include <kelmora/preview/RLPreviewForm.h>
 
+namespace Kelmora {
+
 namespace {
 
 using V = TRLPreview;
@@ -50,3 +52,5 @@ const TRLPreviewKey* FindPreviewKey(int key, Qt::KeyboardModifiers modifiers) {
     }
     return nullptr;
 }
+
+} // namespace Kelmora

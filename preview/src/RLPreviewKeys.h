@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace Kelmora {
+
 class TRLPreview;
 class TRLPreviewForm;
 
@@ -24,3 +26,5 @@ struct TRLPreviewKey {
 // The binding of a key with the modifiers held; nullptr when the window leaves the key to the
 // focused control.
 const TRLPreviewKey* FindPreviewKey(int key, Qt::KeyboardModifiers modifiers);
+
+} // namespace Kelmora

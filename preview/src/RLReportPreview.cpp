@@ -1,11 +1,13 @@
 #include <kelmora/preview/RLReportPreview.h>
 
+#include <kelmora/dialogs/RLPrintDialog.h>
 #include <kelmora/output/RLFilters.h>
 #include <kelmora/preview/RLPreview.h>
 #include <kelmora/preview/RLPreviewForm.h>
-#include <kelmora/dialogs/RLPrintDialog.h>
 #include <kelmora/report/RLReport.h>
 #include <kelmora/report/RLReportHooks.h>
+
+namespace Kelmora {
 
 bool PreviewReport(TRLCustomReport& report, QObject* dest) {
     TRLGraphicStorage* pages = &report.Storage();
@@ -31,3 +33,5 @@ bool PreviewReport(TRLCustomReport& report, QObject* dest) {
 void RegisterPreviewHandler() {
     SetReportPreviewHandler(&PreviewReport);
 }
+
+} // namespace Kelmora

@@ -1,5 +1,7 @@
 #include "RLTextSearch.h"
 
+namespace Kelmora {
+
 namespace {
 
 bool IsWordCharacter(QChar c) {
@@ -23,3 +25,5 @@ bool TextContains(const QString& text, const QString& needle, bool wholeWords) {
     }
     return false;
 }
+
+} // namespace Kelmora

@@ -1,17 +1,20 @@
 #include <kelmora/report/RLBands.h>
 
 #include <kelmora/pagestore/RLGraphicSurface.h>
-#include <kelmora/support/RLMessages.h>
 #include <kelmora/report/RLReport.h>
+#include <kelmora/support/RLMessages.h>
 #include <kelmora/support/RLUtils.h>
 
 #include <kelmora/parser/RLExpressionParser.h>
 
 #include <QAbstractItemModel>
+#include <QMetaMethod>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
 
 #include <algorithm>
+
+namespace Kelmora {
 
 namespace {
 
@@ -565,9 +568,14 @@ void TRLCustomSkipper::SetDataSource(QAbstractItemModel* model) {
 }
 
 int TRLCustomSkipper::RecordCount() {
-    if (OnDataCount)
-        return OnDataCount(*this);
-    return dataSource_ ? dataSource_->rowCount() : 0;
+    int count = dataSource_ ? dataSource_->rowCount() : 0;
+    emit OnDataCount(*this, count);
+    return count;
+}
+
+bool TRLCustomSkipper::NeedDataConnected() const {
+    static const QMetaMethod needData = QMetaMethod::fromSignal(&TRLCustomSkipper::OnNeedData);
+    return isSignalConnected(needData);
 }
 
 void TRLCustomSkipper::OpenRecords() {
@@ -581,9 +589,9 @@ void TRLCustomSkipper::OpenRecords() {
         if (recordRange_ == rrAllRecords)
             row_ = 0;
         eof_ = row_ < 0 || !RowReachable(*dataSource_, row_);
-    } else if (OnNeedData) {
+    } else if (NeedDataConnected()) {
         bool more = false;
-        OnNeedData(*this, more);
+        emit OnNeedData(*this, more);
         eof_ = !more;
     } else
         eof_ = true;
@@ -598,9 +606,9 @@ bool TRLCustomSkipper::FetchRow() {
             ++row_;
             eof_ = !RowReachable(*dataSource_, row_);
         }
-    } else if (OnNeedData) {
+    } else if (NeedDataConnected()) {
         bool more = false;
-        OnNeedData(*this, more);
+        emit OnNeedData(*this, more);
         eof_ = !more;
     } else
         eof_ = true;
@@ -612,8 +620,7 @@ bool TRLCustomSkipper::FetchRow() {
 void TRLCustomSkipper::SeekUsable() {
     while (!eof_) {
         TRLRecordAction action = raUseIt;
-        if (OnDataRecord)
-            OnDataRecord(*this, recNo_, copyNo_, action, eof_);
+        emit OnDataRecord(*this, recNo_, copyNo_, action, eof_);
         recordAction_ = action;
         if (eof_ || action != raIgnoreIt)
             return;
@@ -748,3 +755,5 @@ void TRLCustomGroup::TransferSurface() {
     TRLCustomSite::TransferSurface();
     parent.SetPrintCursor(PrintTop() + PrintHeight());
 }
+
+} // namespace Kelmora

@@ -1,17 +1,19 @@
 #include <kelmora/report/RLControl.h>
 
-#include <kelmora/report/RLBands.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
-#include <kelmora/support/RLMessages.h>
+#include <kelmora/report/RLBands.h>
 #include <kelmora/report/RLReport.h>
 #include <kelmora/report/RLSite.h>
 #include <kelmora/report/RLTextExpression.h>
+#include <kelmora/support/RLMessages.h>
 
 #include <QRegularExpression>
 #include <QScopedValueRollback>
 
 #include <algorithm>
+
+namespace Kelmora {
 
 namespace {
 
@@ -46,7 +48,10 @@ template <class T> T* FindAncestor(const TRLCustomControl* c) {
 // ---- TRLCustomControl: tree ------------------------------------------------------------------
 
 QString TRLCustomControl::ClassName() const {
-    return QString::fromLatin1(metaObject()->className());
+    // The meta-object names the class with its namespace; layouts and the registry know the
+    // class by its own name.
+    const QString qualified = QString::fromLatin1(metaObject()->className());
+    return qualified.mid(qualified.lastIndexOf(QLatin1Char(':')) + 1);
 }
 
 TRLCustomControl::TRLCustomControl(TRLCustomControl* parent) : parent_(parent) {
@@ -602,11 +607,6 @@ void TRLCustomControl::Print() {
     borders_.Record(surface, r);
 }
 
-void TRLCustomControl::DoBeforePrint(bool& printIt) {
-    if (BeforePrint)
-        BeforePrint(*this, printIt);
-}
-
 void TRLCustomControl::DoBeforeText(QString& /*text*/, bool& /*printIt*/) {}
 
 bool TRLCustomControl::CanPrint() {
@@ -614,14 +614,13 @@ bool TRLCustomControl::CanPrint() {
     if (!printVisible_)
         return false;
     bool printIt = true;
-    DoBeforePrint(printIt);
+    emit BeforePrint(*this, printIt);
     if (printIt) {
         QString text = IsBlankRecord() ? QString() : MakeCaption();
         DoBeforeText(text, printIt);
         if (printIt) {
-            TRLCustomReport* report = ParentReport();
-            if (report && report->OnFilterText)
-                report->OnFilterText(*report, text, printIt);
+            if (TRLCustomReport* report = ParentReport())
+                emit report->OnFilterText(*report, text, printIt);
         }
         if (printIt)
             SetCaption(text);
@@ -646,8 +645,7 @@ void TRLCustomControl::MeasureHeight() {
     if (measuring_)
         return;
     const QScopedValueRollback<bool> scope(measuring_, true);
-    if (OnMeasureHeight)
-        OnMeasureHeight(*this);
+    emit OnMeasureHeight(*this);
 }
 
 void TRLCustomControl::SaveBounds() {
@@ -672,8 +670,7 @@ void TRLCustomControl::DoPrint() {
 }
 
 void TRLCustomControl::DoAfterPrint() {
-    if (AfterPrint)
-        AfterPrint(*this);
+    emit AfterPrint(*this);
 }
 
 bool TRLCustomControl::IsPreparing() const {
@@ -730,3 +727,5 @@ void TRLCustomControl::EndLoad() {
 void TRLCustomControl::Loaded() {
     AdjustBounds();
 }
+
+} // namespace Kelmora

@@ -5,6 +5,8 @@
 #include <kelmora/report/RLReportClasses.h>
 #include <kelmora/report/RLTextControls.h>
 
+namespace Kelmora {
+
 using K = TRLPropertyKind;
 using namespace rlprop;
 
@@ -160,3 +162,5 @@ void RegisterTextAndGraphicClasses() {
             });
     }
 }
+
+} // namespace Kelmora

@@ -5,6 +5,8 @@
 #include <kelmora/report/RLReport.h>
 #include <kelmora/report/RLSite.h>
 
+namespace Kelmora {
+
 int MillimetersToPixels(double mm) {
     return RoundHalfEven(mm * 96.0 / 25.4);
 }
@@ -171,3 +173,5 @@ void TRLMargins::Changed() {
     if (auto* site = qobject_cast<TRLCustomSite*>(owner_))
         site->AlignControls();
 }
+
+} // namespace Kelmora

@@ -12,6 +12,8 @@
 #include <cmath>
 #include <numbers>
 
+namespace Kelmora {
+
 // ---- value names -----------------------------------------------------------------------------
 
 const QStringList& PenModeNames() {
@@ -353,3 +355,5 @@ const QImage& TRLCustomImage::PictureFor(const TRLRect& box) {
     }
     return recorded_;
 }
+
+} // namespace Kelmora

@@ -1,8 +1,8 @@
 #include <kelmora/report/RLJsonRecords.h>
 
-#include <kelmora/support/RLCore.h>
 #include "RLLayoutValues.h"
 #include <kelmora/report/RLRecordStream.h>
+#include <kelmora/support/RLCore.h>
 #include <kelmora/support/RLUtils.h>
 
 #include <QHash>
@@ -12,6 +12,8 @@
 #include <QJsonParseError>
 
 #include <algorithm>
+
+namespace Kelmora {
 
 bool JsonFieldText(const QJsonValue& value, QString& text) {
     switch (value.type()) {
@@ -150,3 +152,5 @@ std::unique_ptr<TRLJsonRecordsModel> ReadJsonRecords(const QString& path) {
     model->Load(ReadFileAtMost(path, TRLJsonRecordsModel::MaxFileBytes), path);
     return model;
 }
+
+} // namespace Kelmora

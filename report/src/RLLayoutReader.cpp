@@ -1,8 +1,8 @@
 #include <kelmora/report/RLLayoutReader.h>
 
-#include <kelmora/report/RLControl.h>
-#include <kelmora/pagestore/RLGraphicData.h>
 #include "RLLayoutValues.h"
+#include <kelmora/pagestore/RLGraphicData.h>
+#include <kelmora/report/RLControl.h>
 #include <kelmora/report/RLRegistry.h>
 #include <kelmora/report/RLReport.h>
 #include <kelmora/report/RLReportTypes.h>
@@ -19,6 +19,8 @@
 #include <climits>
 #include <cmath>
 #include <vector>
+
+namespace Kelmora {
 
 namespace {
 
@@ -510,3 +512,5 @@ std::unique_ptr<TRLReport> ReadReportLayoutFromJson(const QByteArray& json,
                                                     const QString& baseDir) {
     return AsReport(ReadLayoutFromJson(json, displayName, baseDir), displayName);
 }
+
+} // namespace Kelmora

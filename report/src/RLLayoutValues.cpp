@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+namespace Kelmora {
+
 namespace {
 
 struct NamedColor {
@@ -119,3 +121,5 @@ QString JsonErrorText(const QString& displayName, const QByteArray& json,
         .arg(column)
         .arg(error.errorString());
 }
+
+} // namespace Kelmora

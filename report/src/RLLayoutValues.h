@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace Kelmora {
+
 // The colour of a layout colour text: "#RRGGBB" or a platform colour name in its own case
 // (clBlack, clWindow, ...). System colours resolve to the classic desktop's default RGB values
 // so that a layout prints the same everywhere. False when the text is neither.
@@ -24,3 +26,5 @@ const QStringList& FontPitchNames();
 // and columns from 1 in characters.
 QString JsonErrorText(const QString& displayName, const QByteArray& json,
                       const QJsonParseError& error);
+
+} // namespace Kelmora

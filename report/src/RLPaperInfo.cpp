@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace Kelmora {
+
 const TRLPaperInfo PaperInfo[PaperSizeCount] = {
     {841, 1189, "A0 841 x 1189 mm", true, 0},
     {594, 841, "A1 594 x 841 mm", true, 0},
@@ -303,3 +305,5 @@ TRLPaperSize FindPaperSize(double width, double height) {
 const char* PaperSizeName(TRLPaperSize size) {
     return size < PaperSizeCount ? PaperNames[size] : "";
 }
+
+} // namespace Kelmora

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+namespace Kelmora {
+
 namespace {
 std::atomic<TRLPrinterMetricsProvider> metricsProvider{nullptr};
 }
@@ -14,3 +16,5 @@ TRLPrinterMetrics CurrentPrinterMetrics() {
     const TRLPrinterMetricsProvider provider = metricsProvider;
     return provider ? provider() : TRLPrinterMetrics{};
 }
+
+} // namespace Kelmora

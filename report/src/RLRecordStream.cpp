@@ -14,6 +14,8 @@
 #include <string_view>
 #include <utility>
 
+namespace Kelmora {
+
 // ---- TRLRecordRow ----------------------------------------------------------------------------
 
 void TRLRecordRow::Set(int column, QString text) {
@@ -701,3 +703,5 @@ bool TRLJsonRecordStream::ReadRecord(TRLRecordRow& row) {
 std::unique_ptr<TRLRecordStream> OpenJsonRecords(const QString& path) {
     return std::make_unique<TRLJsonRecordStream>(path);
 }
+
+} // namespace Kelmora

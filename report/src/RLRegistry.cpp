@@ -1,5 +1,7 @@
 #include <kelmora/report/RLRegistry.h>
 
+namespace Kelmora {
+
 TRLClassRegistry& TRLClassRegistry::Instance() {
     static TRLClassRegistry registry;
     return registry;
@@ -142,3 +144,5 @@ bool TRLClassRegistry::WriteProperty(TRLPersistent& object, const QString& path,
     p->Set(*target, v);
     return true;
 }
+
+} // namespace Kelmora

@@ -2,14 +2,17 @@
 
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
-#include <kelmora/support/RLMessages.h>
 #include <kelmora/report/RLReportHooks.h>
+#include <kelmora/support/RLMessages.h>
+#include <kelmora/support/RLThreads.h>
 #include <kelmora/support/RLUtils.h>
 
 #include <kelmora/parser/RLExpressionParser.h>
 #include <kelmora/report/RLTextExpression.h>
 
 #include <QImage>
+
+namespace Kelmora {
 
 // ---- TRLPageSetup ----------------------------------------------------------------------------
 
@@ -333,14 +336,12 @@ void TRLCustomReport::FirePageStarting() {
     if (pageStartingFired_)
         return;
     pageStartingFired_ = true;
-    if (OnPageStarting)
-        OnPageStarting(*this);
+    emit OnPageStarting(*this);
 }
 
 void TRLCustomReport::SurfaceClosing() {
     FirePageStarting();
-    if (OnPageEnding)
-        OnPageEnding(*this);
+    emit OnPageEnding(*this);
     TRLCustomSkipper::SurfaceClosing();
     // The page's footers have printed its totals; the next page starts its own.
     ResetAggregates(AggregateScope::Page);
@@ -500,8 +501,7 @@ bool TRLCustomReport::PrepareSteps() {
         root.progress_->StepIt();
 
     bool printIt = true;
-    if (BeforePrint)
-        BeforePrint(*this, printIt);
+    emit BeforePrint(*this, printIt);
     if (!printIt) {
         state_ = rsIdle;
         return false;
@@ -513,11 +513,15 @@ bool TRLCustomReport::PrepareSteps() {
     OpenRecords();
     if (root.progress_)
         root.progress_->SetMaximum(RecordCount());
-    while (!Eof()) {
+    // A record at a time; with a progress window, in slices between which the window stays live
+    // and its Cancel is heard.
+    const auto printRecord = [this, &root] {
+        if (Eof())
+            return false;
         if (root.progress_ && root.progress_->Canceled())
             root.canceled_ = true;
         if (root.canceled_)
-            break;
+            return false;
         PrintDetail();
         if (!detailAdvanced_)
             NextRecord();
@@ -526,7 +530,9 @@ bool TRLCustomReport::PrepareSteps() {
                                     QString::number(PageNumber()));
             root.progress_->StepIt();
         }
-    }
+        return true;
+    };
+    RunInSlices(printRecord, root.progress_ != nullptr);
 
     state_ = rsFinishing;
     if (PrintEmpty() && !SurfaceIsOpen() && !root.canceled_)
@@ -542,8 +548,7 @@ bool TRLCustomReport::PrepareSteps() {
         state_ = rsIdle;
         return false;
     }
-    if (AfterPrint)
-        AfterPrint(*this);
+    emit AfterPrint(*this);
     if (nextReport_ && !nextReport_->Prepare())
         return false;
     WriteStoreValues();
@@ -581,3 +586,5 @@ void TRLCustomReport::Print() {
         return;
     throw TRLException(RLMessages[mkPrinterNotFound]);
 }
+
+} // namespace Kelmora

@@ -4,6 +4,8 @@
 #include <kelmora/report/RLBands.h>
 #include <kelmora/report/RLReport.h>
 
+namespace Kelmora {
+
 using K = TRLPropertyKind;
 using namespace rlprop;
 
@@ -323,3 +325,5 @@ void RegisterReportClasses() {
         r.Register({"TRLReport", {}, &CreateControl<TRLReport>, std::move(props)});
     }
 }
+
+} // namespace Kelmora

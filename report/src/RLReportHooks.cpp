@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+namespace Kelmora {
+
 namespace {
 std::atomic<TRLProgressFactory> progressFactory{nullptr};
 std::atomic<TRLPreviewHandler> previewHandler{nullptr};
@@ -26,3 +28,5 @@ TRLPreviewHandler ReportPreviewHandler() {
 TRLPrintHandler ReportPrintHandler() {
     return printHandler;
 }
+
+} // namespace Kelmora

@@ -1,5 +1,7 @@
 #include <kelmora/report/RLReportTypes.h>
 
+namespace Kelmora {
+
 bool AlignGivesWidth(TRLControlAlign align) {
     switch (align) {
     case faTop:
@@ -67,3 +69,5 @@ RL_NAMES(FormPositionNames, "poDesigned", "poDefault", "poDefaultPosOnly", "poDe
 RL_NAMES(WindowStateNames, "wsNormal", "wsMinimized", "wsMaximized")
 RL_NAMES(BorderIconNames, "biSystemMenu", "biMinimize", "biMaximize", "biHelp")
 RL_NAMES(FontStyleNames, "fsBold", "fsItalic", "fsUnderline", "fsStrikeOut")
+
+} // namespace Kelmora

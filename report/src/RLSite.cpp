@@ -12,6 +12,8 @@
 #include <climits>
 #include <functional>
 
+namespace Kelmora {
+
 namespace {
 
 // The order in which the align lists are laid out: the outermost kinds first.
@@ -525,7 +527,7 @@ bool TRLCustomSite::CanPrint() {
     if (!PrintVisible())
         return false;
     bool printIt = true;
-    DoBeforePrint(printIt);
+    emit BeforePrint(*this, printIt);
     SetPrintVisible(printIt);
     return printIt;
 }
@@ -841,3 +843,5 @@ void TRLCustomSite::FollowAnchors(const std::vector<TRLCustomControl*>& list) {
         Place(c, left, top, width, height);
     }
 }
+
+} // namespace Kelmora

@@ -25,6 +25,8 @@
 #include <stop_token>
 #include <thread>
 
+namespace Kelmora {
+
 namespace {
 
 // Driver messages may run over several lines; a message here is one.
@@ -476,3 +478,5 @@ std::unique_ptr<TRLRecordStream> OpenSqlRecords(const QString& url, const QStrin
                                                 TRLSqlRecordStream::StopCheck stopRequested) {
     return std::make_unique<TRLSqlRecordStream>(url, query, std::move(stopRequested));
 }
+
+} // namespace Kelmora

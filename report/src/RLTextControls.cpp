@@ -1,16 +1,18 @@
 #include <kelmora/report/RLTextControls.h>
 
-#include <kelmora/report/RLBands.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
-#include <kelmora/support/RLMessages.h>
 #include <kelmora/pagestore/RLMetaTypes.h>
+#include <kelmora/report/RLBands.h>
 #include <kelmora/report/RLReport.h>
+#include <kelmora/support/RLMessages.h>
 #include <kelmora/support/RLTextMetrics.h>
 
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <climits>
+
+namespace Kelmora {
 
 namespace {
 
@@ -105,8 +107,6 @@ TRLCustomLabel::TRLCustomLabel(TRLCustomControl* parent) : TRLCustomControl(pare
     SetAutoSize(true);
 }
 
-void TRLCustomLabel::DoBeforePrint(bool& /*printIt*/) {}
-
 QString TRLCustomLabel::MakeCaption() {
     if (IsPreparing() && !expression_.IsEmpty())
         return ExpressionText(expression_);
@@ -114,8 +114,7 @@ QString TRLCustomLabel::MakeCaption() {
 }
 
 void TRLCustomLabel::DoBeforeText(QString& text, bool& printIt) {
-    if (BeforePrint)
-        BeforePrint(*this, text, printIt);
+    emit BeforeText(*this, text, printIt);
 }
 
 int TRLCustomLabel::ReservedHeight() const {
@@ -435,11 +434,8 @@ void TRLCustomMultiLine::SetWordWrap(bool v) {
     CaptionChanged();
 }
 
-void TRLCustomMultiLine::DoBeforePrint(bool& /*printIt*/) {}
-
 void TRLCustomMultiLine::DoBeforeText(QString& text, bool& printIt) {
-    if (BeforePrint)
-        BeforePrint(*this, text, printIt);
+    emit BeforeText(*this, text, printIt);
 }
 
 void TRLCustomMultiLine::Loaded() {
@@ -556,3 +552,5 @@ QString TRLCustomMemo::MakeCaption() {
         return DisplayName();
     return text;
 }
+
+} // namespace Kelmora

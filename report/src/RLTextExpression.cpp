@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <string>
 
+namespace Kelmora {
+
 // ---- TRLDecimalSum ---------------------------------------------------------------------------
 
 bool TRLDecimalSum::Add(QStringView text) {
@@ -363,3 +365,5 @@ QString FormatWithMask(const TRLValue& value, const QString& mask, const QLocale
         return text;
     return locale.toString(when, mask);
 }
+
+} // namespace Kelmora

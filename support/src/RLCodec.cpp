@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+namespace Kelmora {
+
 namespace {
 
 // Characters of bytes 0x80 to 0x9F; the rest of the code page is Latin-1.
@@ -79,3 +81,5 @@ QByteArray EncodeWindows1252(QStringView text) {
     bytes.truncate(EncodeWindows1252To(text, bytes.data()));
     return bytes;
 }
+
+} // namespace Kelmora

@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+namespace Kelmora {
+
 namespace {
 
 struct MessageRow {
@@ -188,3 +190,5 @@ void LoadMessages(TRLLanguage language) {
 void SelectMessagesLanguage() {
     LoadMessages(LanguageOfLocale(QLocale::system()));
 }
+
+} // namespace Kelmora

@@ -8,6 +8,8 @@
 
 #include <cerrno>
 
+namespace Kelmora {
+
 QString CreateScratchFile(QFile& file, QIODevice::OpenMode extraMode) {
     // A few collisions in a row are possible when many stores start at once; a hundred mean
     // something else is wrong, and the last error says what.
@@ -45,3 +47,5 @@ QString CreateScratchFolder() {
     throw TRLException(QStringLiteral("Cannot create a scratch folder in \"%1\": %2")
                            .arg(ScratchDir(), lastError));
 }
+
+} // namespace Kelmora

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+namespace Kelmora {
+
 int RLFontPixelSize(int pointSize, int pixelsPerInch) {
     // MulDiv semantics: the product divided with rounding half away from zero. A page-store file
     // may hold any int for either, so the arithmetic is wide enough for the extremes (the
@@ -90,3 +92,5 @@ int RLTextHeight(const QFont& font) {
 int RLFontAscent(const QFont& font) {
     return QFontMetrics(font).ascent();
 }
+
+} // namespace Kelmora

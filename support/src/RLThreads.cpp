@@ -1,10 +1,15 @@
 #include <kelmora/support/RLThreads.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QEventLoop>
 #include <QObject>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
+
+namespace Kelmora {
 
 namespace {
 
@@ -88,3 +93,47 @@ void CallInThreadOf(QObject* context, const std::function<void()>& fn) {
 void CallOnUserInterfaceThread(const std::function<void()>& fn) {
     CallInThreadOf(QCoreApplication::instance(), fn);
 }
+
+void RunInSlices(const std::function<bool()>& step, bool keepWindowsLive) {
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (!keepWindowsLive || !app || QThread::currentThread() != app->thread()) {
+        while (step()) {
+        }
+        return;
+    }
+    // Long enough that the loop's own cost is lost in the work, short enough that a window
+    // answers at once to the eye.
+    constexpr qint64 kSliceMilliseconds = 40;
+    QEventLoop loop;
+    QTimer slices;
+    slices.setInterval(0);
+    bool more = true;
+    std::exception_ptr failure;
+    QObject::connect(&slices, &QTimer::timeout, &loop, [&] {
+        // Nothing may be thrown through the event loop: a failure ends the loop and is thrown
+        // again once it has returned.
+        try {
+            QElapsedTimer slice;
+            slice.start();
+            do {
+                more = step();
+            } while (more && slice.elapsed() < kSliceMilliseconds);
+        } catch (...) {
+            failure = std::current_exception();
+            more = false;
+        }
+        if (!more)
+            loop.quit();
+    });
+    slices.start();
+    loop.exec();
+    slices.stop();
+    if (failure)
+        std::rethrow_exception(failure);
+    // Told to end from outside (the application quits), the loop leaves the rest of the work
+    // undone; it is finished without the windows, as the caller expects it finished.
+    while (more && step()) {
+    }
+}
+
+} // namespace Kelmora

@@ -23,6 +23,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace Kelmora {
+
 namespace {
 
 const QString kDefaultScratchDir = QStringLiteral(".");
@@ -501,3 +503,5 @@ QImage TurnedBitmap(const QImage& bitmap, double angle) {
     }
     return target;
 }
+
+} // namespace Kelmora

@@ -10,6 +10,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace Kelmora {
+
 namespace {
 
 constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
@@ -92,3 +94,5 @@ void TTerminationSignals::Receive() {
     if (received != 0)
         emit Terminated(received);
 }
+
+} // namespace Kelmora

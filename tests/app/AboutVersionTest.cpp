@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Kelmora;
+
 TEST(AboutVersionTest, WindowIconIsTheThemeIconInEverySize) {
     const QIcon icon = KelmoraIcon();
     for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {

@@ -1,13 +1,15 @@
 // The program's windows as assistive technology sees them.
 #include "AppTestSupport.h"
+#include "WidgetWalk.h"
 #include <kelmora/app/FAcercaDe.h>
 #include <kelmora/app/FKelmora.h>
 #include <kelmora/app/FPrincipal.h>
-#include "WidgetWalk.h"
 
 #include <QLabel>
 
 #include <gtest/gtest.h>
+
+using namespace Kelmora;
 
 namespace {
 

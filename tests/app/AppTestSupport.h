@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Kelmora;
+
 namespace apptest {
 
 // The named child of a window, failing the test when it is missing or of another kind.

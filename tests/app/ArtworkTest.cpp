@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Kelmora;
+
 namespace {
 
 // (The pictures' sizes are checked where the windows show them: the main window, the About box.)

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+using namespace Kelmora;
+
 namespace {
 
 // apptest::FullRequest as a request file holds it, with the keys of changes replacing its own.

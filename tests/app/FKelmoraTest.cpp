@@ -1,5 +1,5 @@
-#include <kelmora/app/FKelmora.h>
 #include "AppTestSupport.h"
+#include <kelmora/app/FKelmora.h>
 #include <kelmora/app/SampleRequest.h>
 
 #include <QAbstractItemView>
@@ -13,6 +13,8 @@
 #include <QTimeEdit>
 
 #include <gtest/gtest.h>
+
+using namespace Kelmora;
 
 using apptest::Child;
 using apptest::PressEnter;

@@ -16,6 +16,8 @@
 
 #include <functional>
 
+using namespace Kelmora;
+
 using apptest::Child;
 
 namespace {
@@ -47,7 +49,7 @@ TEST(KelmoraStart, CreatesTheWindowsInOrder) {
     });
     ASSERT_EQ(made, 1);
     existing.sort();
-    EXPECT_EQ(existing, QStringList({"TFKelmora", "TFPrincipal"}));
+    EXPECT_EQ(existing, QStringList({"Kelmora::TFKelmora", "Kelmora::TFPrincipal"}));
     ASSERT_TRUE(windows.FPrincipal && windows.FKelmora && windows.DocumentForms &&
                 windows.FAcercaDe);
     EXPECT_EQ(windows.FKelmora->parentWidget(), windows.FPrincipal.get());

@@ -10,6 +10,8 @@
 
 #include <csignal>
 
+using namespace Kelmora;
+
 namespace {
 
 bool HandlerIs(int signal, void (*handler)(int)) {

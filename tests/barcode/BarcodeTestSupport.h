@@ -13,6 +13,8 @@
 
 #include <ostream>
 
+using namespace Kelmora;
+
 // Failures show texts as text rather than as arrays of UTF-16 units.
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';

@@ -1,17 +1,19 @@
 // The barcode control: its size, its orientations, what a prepared report records for it, and
 // its registration for layouts.
 #include "BarcodeTestSupport.h"
-#include <kelmora/report/RLBands.h>
 #include <kelmora/barcode/RLBarcode.h>
 #include <kelmora/pagestore/RLGraphicData.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
+#include <kelmora/report/RLBands.h>
 #include <kelmora/report/RLReport.h>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
+
+using namespace Kelmora;
 
 using barcodetest::CountPixels;
 
@@ -219,13 +221,13 @@ TEST(BarcodeControl, InvalidValuesPrintAsInvalidCodeSays) {
 
 TEST(BarcodeControl, TheCaptionEventDecidesWhatIsPrinted) {
     BarcodeReport r("1234");
-    r.barcode->BeforePrint = [](TRLCustomControl&, bool& printIt) { printIt = false; };
+    QObject::connect(r.barcode, &TRLCustomControl::BeforePrint,
+                     [](TRLCustomControl&, bool& printIt) { printIt = false; });
     EXPECT_TRUE(r.Prepare().empty());
 
     BarcodeReport shown("12");
-    shown.barcode->BeforePrint = [](TRLCustomControl& sender, bool&) {
-        sender.SetCaption("12345678");
-    };
+    QObject::connect(shown.barcode, &TRLCustomControl::BeforePrint,
+                     [](TRLCustomControl& sender, bool&) { sender.SetCaption("12345678"); });
     // AutoSize followed the value printed, and the design caption and size are back afterwards.
     EXPECT_EQ(shown.OnePicture().width(), Interleaved(4) + 1);
     EXPECT_EQ(shown.barcode->Caption(), QStringLiteral("12"));

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Kelmora;
+
 using barcodetest::ColumnPattern;
 using barcodetest::RowPattern;
 

@@ -14,6 +14,8 @@
 
 #include <memory>
 
+using namespace Kelmora;
+
 namespace {
 
 constexpr int kPageWidth = 400;

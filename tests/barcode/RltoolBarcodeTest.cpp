@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Kelmora;
+
 namespace {
 
 // rltool barcode with the given arguments.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Kelmora;
+
 using barcodetest::Elements;
 using barcodetest::IsInvalid;
 

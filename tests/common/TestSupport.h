@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+using namespace Kelmora;
+
 namespace testsupport {
 
 // Directory of the source tree, for test data kept beside the tests.

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+using namespace Kelmora;
+
 namespace testsupport {
 
 // Loads a language into the message table and restores the one before however a test ends.

@@ -3,8 +3,8 @@
 // rltool prepares the sales-by-city example from the server, and the printed totals are checked
 // against the server's own sums, so that a row lost, counted twice or rounded on the way shows.
 #include "ProgramRunner.h"
-#include <kelmora/support/RLCore.h>
 #include <kelmora/report/RLSqlRecords.h>
+#include <kelmora/support/RLCore.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -31,6 +31,8 @@
 #include <ostream>
 #include <thread>
 #include <vector>
+
+using namespace Kelmora;
 
 // Texts in failure messages as texts rather than as arrays of code units.
 void PrintTo(const QString& text, std::ostream* os) {

@@ -3,10 +3,10 @@
 // on SQLite and on the private PostgreSQL server. And the README's example, run as the README
 // says on a Spanish (Argentina) desktop, against SQLite's GROUP BY.
 #include "ProgramRunner.h"
+#include "ReportTestSupport.h"
 #include <kelmora/parser/RLDecimal.h>
 #include <kelmora/report/RLSqlRecords.h>
 #include <kelmora/report/RLTextExpression.h>
-#include "ReportTestSupport.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -20,6 +20,8 @@
 #include <QUrl>
 
 #include <cmath>
+
+using namespace Kelmora;
 
 namespace {
 

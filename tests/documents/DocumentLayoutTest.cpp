@@ -14,6 +14,8 @@
 
 #include <algorithm>
 
+using namespace Kelmora;
+
 using namespace doctest;
 
 namespace {

@@ -14,6 +14,8 @@
 #include <ostream>
 #include <vector>
 
+using namespace Kelmora;
+
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }

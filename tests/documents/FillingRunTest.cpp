@@ -1,8 +1,8 @@
 // The filling run: which documents a request produces, the texts it writes, the order in which
 // it hands the documents over, and what the operator sees at the end.
-#include <kelmora/app/FillingRun.h>
-#include <kelmora/app/DocumentForms.h>
 #include "DocumentTestSupport.h"
+#include <kelmora/app/DocumentForms.h>
+#include <kelmora/app/FillingRun.h>
 #include <kelmora/documents/FFRDeclaracionJurada.h>
 #include <kelmora/documents/FFRSolicitud.h>
 #include <kelmora/documents/FFRVehiculoParticular.h>
@@ -21,6 +21,8 @@
 
 #include <functional>
 #include <vector>
+
+using namespace Kelmora;
 
 using namespace doctest;
 

@@ -1,7 +1,7 @@
 // kelmora-batch end to end: the built program on real request files.
 #include "../e2e/ProgramRunner.h"
-#include <kelmora/app/DatosSolicitud.h>
 #include "DocumentTestSupport.h"
+#include <kelmora/app/DatosSolicitud.h>
 #include <kelmora/app/FillingRun.h>
 
 #include <QDir>
@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+
+using namespace Kelmora;
 
 using namespace doctest;
 

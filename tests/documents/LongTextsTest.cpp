@@ -3,13 +3,13 @@
 // stays one sheet, every word prints in order inside the page, and no text prints over another;
 // the sample request's documents record exactly what they always did.
 #include "../e2e/ProgramRunner.h"
+#include "DocumentTestSupport.h"
 #include <kelmora/app/DatosSolicitud.h>
 #include <kelmora/app/DocumentForms.h>
-#include "DocumentTestSupport.h"
+#include <kelmora/app/FillingRun.h>
 #include <kelmora/documents/FFRDeclaracionJurada.h>
 #include <kelmora/documents/FFRSolicitud.h>
 #include <kelmora/documents/FFRVehiculoParticular.h>
-#include <kelmora/app/FillingRun.h>
 #include <kelmora/report/RLTextControls.h>
 
 #include <QFile>
@@ -18,6 +18,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+using namespace Kelmora;
 
 using namespace doctest;
 

@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <vector>
 
+using namespace Kelmora;
+
 namespace {
 
 void Check(bool holds) {

@@ -16,6 +16,8 @@
 
 #include <cstdint>
 
+using namespace Kelmora;
+
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static QGuiApplication app(*argc, *argv);

@@ -4,8 +4,8 @@
 // pages (or refuse with an error). Pictures are looked for in an empty folder.
 // fuzz-libs: rlreport rlbarcode
 #include <kelmora/barcode/RLBarcode.h>
-#include <kelmora/report/RLControlClasses.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/report/RLControlClasses.h>
 #include <kelmora/report/RLLayoutReader.h>
 #include <kelmora/report/RLReport.h>
 #include <kelmora/support/RLUtils.h>
@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 
 #include <cstdint>
+
+using namespace Kelmora;
 
 namespace {
 QString EmptyFolder;

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace Kelmora;
+
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static QGuiApplication app(*argc, *argv);

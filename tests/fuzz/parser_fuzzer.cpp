@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+using namespace Kelmora;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text =
         QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

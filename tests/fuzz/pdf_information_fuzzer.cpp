@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace Kelmora;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray file(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     // The filter keeps the first and the last 16 KiB of what the writer wrote.

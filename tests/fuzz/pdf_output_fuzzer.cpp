@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace Kelmora;
+
 namespace {
 
 // Enough pages to mix fonts and pictures between them; a file of thousands adds nothing more.

@@ -4,9 +4,9 @@
 // naming the record and field at fault, never crash; a model that loaded answers for every cell;
 // and where both readers accept an array, they give the same records.
 // fuzz-libs: rlreport
-#include <kelmora/support/RLCore.h>
 #include <kelmora/report/RLJsonRecords.h>
 #include <kelmora/report/RLRecordStream.h>
+#include <kelmora/support/RLCore.h>
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <optional>
 #include <unistd.h>
+
+using namespace Kelmora;
 
 namespace {
 

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Kelmora;
+
 namespace {
 
 QString Input(const QString& name) {

@@ -1,11 +1,11 @@
 // The layout schema (docs/layout.schema.json) against the class registry and the layout reader:
 // the schema is written by hand, so a class, property or value name added to the registry, or a
 // property kind changed, must show here rather than as a valid layout the schema rejects.
+#include "RLLayoutValues.h"
 #include <kelmora/barcode/RLBarcode.h>
 #include <kelmora/report/RLControl.h>
 #include <kelmora/report/RLControlClasses.h>
 #include <kelmora/report/RLLayoutReader.h>
-#include "RLLayoutValues.h"
 #include <kelmora/report/RLRegistry.h>
 #include <kelmora/report/RLReportTypes.h>
 
@@ -20,6 +20,8 @@
 #include <map>
 #include <ostream>
 #include <set>
+
+using namespace Kelmora;
 
 // Readable failure messages: names as text, not as their UTF-16 code units.
 void PrintTo(const QString& text, std::ostream* os) {

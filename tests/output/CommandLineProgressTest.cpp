@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstdio>
 
+using namespace Kelmora;
+
 namespace {
 
 // What was written to a stream so far.

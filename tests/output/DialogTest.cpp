@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Kelmora;
+
 using namespace outputtest;
 
 namespace {

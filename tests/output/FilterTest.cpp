@@ -2,10 +2,14 @@
 #include "OutputTestSupport.h"
 
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <tuple>
+
+using namespace Kelmora;
 
 using namespace outputtest;
 
@@ -80,6 +84,31 @@ TEST_F(FilterRun, CancelStopsAfterThePageBeingDrawn) {
     filter.Run(&store, 3, false, 3);
     EXPECT_EQ(filter.Calls, QStringList({"begin", "page 3", "end"}));
     EXPECT_FALSE(filter.Canceled());
+}
+
+// A run in the foreground keeps its progress window live between pages: a click that waits in
+// the event loop is heard while pages remain, and the run stops after the page being drawn.
+TEST_F(FilterRun, AForegroundRunHearsItsWindowBetweenPages) {
+    QObject owner;
+    TRLGraphicStorage many(&owner);
+    FillStore(many, 40);
+    RecordingFilter filter;
+    filter.SetShowProgress(true);
+    filter.Hook = [&](TRLGraphicSurface& page) {
+        // Slow pages, so that the run takes several slices.
+        QThread::msleep(15);
+        if (page.PageIndex() == 0)
+            QTimer::singleShot(0, [] {
+                if (TfrmRLFeedBack* window = ProgressWindow())
+                    window->BitBtnCancel->click();
+            });
+    };
+    filter.Run(&many, 1, false, -1);
+    EXPECT_TRUE(filter.Canceled());
+    const qsizetype drawn = filter.Calls.filter(QStringLiteral("page ")).size();
+    EXPECT_GT(drawn, 1);
+    EXPECT_LT(drawn, 20) << "the click waited for the run to end";
+    EXPECT_EQ(filter.Calls.last(), "end");
 }
 
 // An error ends the document at once and releases the store and the progress window, whose

@@ -11,6 +11,8 @@
 #include <map>
 #include <string>
 
+using namespace Kelmora;
+
 namespace {
 
 // Fonts of the machine: TrueType ones (DejaVu's accented letters are composites, some built of

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+using namespace Kelmora;
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     TRLPrinterWrapper& printer = RLPrinter();

@@ -3,19 +3,19 @@
 
 #include "../e2e/ProgramRunner.h"
 #include "RLFeedBack.h"
+#include "TestSupport.h"
+#include <kelmora/dialogs/RLOutputFlows.h>
+#include <kelmora/dialogs/RLPrintDialog.h>
+#include <kelmora/dialogs/RLSaveDialog.h>
 #include <kelmora/output/RLFilters.h>
+#include <kelmora/output/RLPrinters.h>
+#include <kelmora/output/RLSpoolFilter.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
-#include <kelmora/support/RLMessages.h>
 #include <kelmora/pagestore/RLMetaTypes.h>
-#include <kelmora/dialogs/RLOutputFlows.h>
 #include <kelmora/pdf/RLPdfFilter.h>
-#include <kelmora/dialogs/RLPrintDialog.h>
-#include <kelmora/output/RLPrinters.h>
 #include <kelmora/report/RLReportHooks.h>
-#include <kelmora/dialogs/RLSaveDialog.h>
-#include <kelmora/output/RLSpoolFilter.h>
-#include "TestSupport.h"
+#include <kelmora/support/RLMessages.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -39,6 +39,8 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+
+using namespace Kelmora;
 
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';

@@ -7,6 +7,8 @@
 
 #include <limits>
 
+using namespace Kelmora;
+
 using namespace outputtest;
 
 namespace {

@@ -1,7 +1,7 @@
 // The PDF writer of our own, read back by poppler and compared with the toolkit's writer.
 #include "OutputTestSupport.h"
-#include <kelmora/pagestore/RLCanvas.h>
 #include "RLPdfWriter.h"
+#include <kelmora/pagestore/RLCanvas.h>
 
 #include <QBuffer>
 #include <QRawFont>
@@ -15,6 +15,8 @@
 #include <numeric>
 
 #include <gtest/gtest.h>
+
+using namespace Kelmora;
 
 using namespace outputtest;
 

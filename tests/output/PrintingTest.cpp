@@ -8,6 +8,8 @@
 
 #include <atomic>
 
+using namespace Kelmora;
+
 using namespace outputtest;
 
 namespace {

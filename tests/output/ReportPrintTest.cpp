@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Kelmora;
+
 using outputtest::RecordingFilter;
 
 TEST(ReportPrint, DialogRangeAndTheReportsDefaultFilter) {

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Kelmora;
+
 using namespace drawtest;
 
 namespace {

@@ -13,6 +13,8 @@
 
 #include <stdexcept>
 
+using namespace Kelmora;
+
 using namespace drawtest;
 
 namespace {

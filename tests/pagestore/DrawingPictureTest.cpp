@@ -11,6 +11,8 @@
 
 #include <jpeglib.h>
 
+using namespace Kelmora;
+
 namespace {
 
 enum class JpegKind { Rgb, Gray, AdobeCmyk };

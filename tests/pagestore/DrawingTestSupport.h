@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+using namespace Kelmora;
+
 namespace drawtest {
 
 // A white 32-bit image at 96 pixels per inch (Qt's default for new images).

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <vector>
 
+using namespace Kelmora;
+
 using pagestoretest::ErrorOf;
 using pagestoretest::Int32At;
 using pagestoretest::Load;

@@ -1,11 +1,13 @@
 // Page records: exact bytes, every object kind's round trip, damaged records refused.
 #include "PageStoreTestSupport.h"
+#include "TestSupport.h"
 #include <kelmora/pagestore/RLBinaryIO.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
-#include "TestSupport.h"
 
 #include <gtest/gtest.h>
+
+using namespace Kelmora;
 
 using pagestoretest::ErrorOf;
 using pagestoretest::Int32At;

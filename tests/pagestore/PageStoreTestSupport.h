@@ -1,11 +1,13 @@
 // Byte and error helpers shared by the page-record, page-store and file-format tests.
 #pragma once
 
+#include "TestSupport.h"
 #include <kelmora/pagestore/RLBinaryIO.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
-#include "TestSupport.h"
 
 #include <QBuffer>
+
+using namespace Kelmora;
 
 namespace pagestoretest {
 

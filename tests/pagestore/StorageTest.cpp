@@ -15,6 +15,8 @@
 
 #include <csignal>
 
+using namespace Kelmora;
+
 namespace {
 
 // A page whose content tells which page it is.

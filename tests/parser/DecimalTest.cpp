@@ -7,6 +7,8 @@
 #include <random>
 #include <string>
 
+using namespace Kelmora;
+
 namespace {
 
 __extension__ typedef __int128 Wide;

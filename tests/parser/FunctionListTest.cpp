@@ -1,5 +1,7 @@
 #include "ParserTestSupport.h"
 
+using namespace Kelmora;
+
 using parsertest::ErrorOf;
 
 TEST(TRLParserFunctionList, DeclaredFunctionsAreCalledWithTheirArguments) {

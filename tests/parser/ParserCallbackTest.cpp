@@ -4,6 +4,8 @@
 
 #include <numbers>
 
+using namespace Kelmora;
+
 using parsertest::ErrorOf;
 
 namespace {

@@ -1,5 +1,7 @@
 #include "ParserTestSupport.h"
 
+using namespace Kelmora;
+
 using parsertest::ErrorCase;
 using parsertest::ErrorOf;
 using parsertest::EvalError;

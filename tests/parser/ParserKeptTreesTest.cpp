@@ -5,6 +5,8 @@
 
 #include <numbers>
 
+using namespace Kelmora;
+
 using parsertest::ErrorOf;
 
 // A report's fields read afresh for every record through one kept text are in the records

@@ -1,6 +1,8 @@
 // However few its steps, an expression cannot make texts that take the machine's memory.
 #include "ParserTestSupport.h"
 
+using namespace Kelmora;
+
 using parsertest::AnswerName;
 using testsupport::ErrorOf;
 

@@ -1,12 +1,14 @@
 // Helpers shared by the parser tests.
 #pragma once
 
-#include <kelmora/parser/RLExpressionParser.h>
 #include "TestSupport.h"
+#include <kelmora/parser/RLExpressionParser.h>
 
 #include <gtest/gtest.h>
 
 #include <ostream>
+
+using namespace Kelmora;
 
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';

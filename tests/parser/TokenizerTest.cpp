@@ -2,6 +2,8 @@
 
 #include "RLParserTokenizer.h"
 
+using namespace Kelmora;
+
 namespace {
 
 // Every token up to and excluding the end of text, as "kind:text" separated by blanks.

@@ -4,6 +4,8 @@
 
 #include <map>
 
+using namespace Kelmora;
+
 using parsertest::ErrorOf;
 
 namespace {

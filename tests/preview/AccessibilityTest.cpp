@@ -1,16 +1,16 @@
 // The engine's windows in every language of the message table: names, the dialog font, and
 // every text drawn in full inside its control, clear of its neighbours and a group's frame.
 #include "PreviewTestSupport.h"
-#include <kelmora/dialogs/RLDialogLayout.h>
 #include "RLFeedBack.h"
-#include <kelmora/output/RLFilters.h>
 #include "RLFindDialog.h"
-#include <kelmora/support/RLMessages.h>
-#include <kelmora/preview/RLPreview.h>
-#include <kelmora/preview/RLPreviewForm.h>
+#include "WidgetWalk.h"
+#include <kelmora/dialogs/RLDialogLayout.h>
 #include <kelmora/dialogs/RLPrintDialog.h>
 #include <kelmora/dialogs/RLSaveDialog.h>
-#include "WidgetWalk.h"
+#include <kelmora/output/RLFilters.h>
+#include <kelmora/preview/RLPreview.h>
+#include <kelmora/preview/RLPreviewForm.h>
+#include <kelmora/support/RLMessages.h>
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -26,6 +26,8 @@
 
 #include <string>
 #include <vector>
+
+using namespace Kelmora;
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The preview control on its own: layout, paging, painting, search, edit mode and copying.
 #include "PreviewTestSupport.h"
-#include <kelmora/support/RLCore.h>
+#include "RLTextSearch.h"
 #include <kelmora/pagestore/RLGraphicObject.h>
 #include <kelmora/preview/RLPreview.h>
-#include "RLTextSearch.h"
+#include <kelmora/support/RLCore.h>
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -11,6 +11,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+using namespace Kelmora;
 
 using namespace previewtest;
 

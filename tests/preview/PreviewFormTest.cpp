@@ -1,14 +1,14 @@
 // The preview window driven as the user drives it.
 #include "PreviewTestSupport.h"
 #include "RLFindDialog.h"
-#include <kelmora/preview/RLPreview.h>
-#include <kelmora/preview/RLPreviewForm.h>
 #include "RLPreviewKeys.h"
 #include <kelmora/dialogs/RLPrintDialog.h>
+#include <kelmora/dialogs/RLSaveDialog.h>
+#include <kelmora/preview/RLPreview.h>
+#include <kelmora/preview/RLPreviewForm.h>
+#include <kelmora/preview/RLReportPreview.h>
 #include <kelmora/report/RLReport.h>
 #include <kelmora/report/RLReportHooks.h>
-#include <kelmora/preview/RLReportPreview.h>
-#include <kelmora/dialogs/RLSaveDialog.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -29,6 +29,8 @@
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+using namespace Kelmora;
 
 using namespace previewtest;
 

@@ -11,6 +11,8 @@
 
 #include <memory>
 
+using namespace Kelmora;
+
 namespace previewtest {
 
 constexpr int kPageWidth = 794;

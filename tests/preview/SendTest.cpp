@@ -2,9 +2,9 @@
 #include "../e2e/ProgramRunner.h"
 #include "PreviewTestSupport.h"
 #include <kelmora/dialogs/RLMailFlow.h>
-#include <kelmora/support/RLMessages.h>
 #include <kelmora/preview/RLPreview.h>
 #include <kelmora/preview/RLPreviewForm.h>
+#include <kelmora/support/RLMessages.h>
 #include <kelmora/support/RLUtils.h>
 
 #include <QDir>
@@ -19,6 +19,8 @@
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+using namespace Kelmora;
 
 using namespace previewtest;
 

@@ -1,6 +1,8 @@
 // Bands: order, growth, page breaks, headers and footers, and copies.
 #include "ReportTestSupport.h"
 
+using namespace Kelmora;
+
 using namespace reporttest;
 
 namespace {
@@ -28,7 +30,8 @@ TEST(Bands, SiteExpanderGrowsItsBandForOnePrintOnly) {
     ThreeHeaders doc;
     new Expander(doc.second, 20);
     int heightWhilePrinting = 0;
-    doc.second->AfterPrint = [&](TRLCustomControl& band) { heightWhilePrinting = band.Height(); };
+    QObject::connect(doc.second, &TRLCustomControl::AfterPrint,
+                     [&](TRLCustomControl& band) { heightWhilePrinting = band.Height(); });
     // Only later bands move; design bounds come back, and a second run gives the same page.
     for (int run = 0; run < 2; ++run) {
         ASSERT_TRUE(doc.report.Prepare());
@@ -56,7 +59,8 @@ TEST(Bands, GrownLastHeaderMovesToANewPageThatRepeatsTheHeaders) {
 
 TEST(Bands, InvisibleBandTakesNoRoom) {
     ThreeHeaders doc;
-    doc.second->BeforePrint = [](TRLCustomControl&, bool& printIt) { printIt = false; };
+    QObject::connect(doc.second, &TRLCustomControl::BeforePrint,
+                     [](TRLCustomControl&, bool& printIt) { printIt = false; });
     ASSERT_TRUE(doc.report.Prepare());
     EXPECT_EQ(PageTexts(doc.report), (QStringList{"B1", "B3"}));
     EXPECT_EQ(TextBounds(*Page(doc.report), "B3").Top, 169);
@@ -216,7 +220,8 @@ TEST(Bands, ALabelRunningPastItsBandsEdgeWrapsAndMovesWhatIsBelow) {
     const int lh = RLTextHeight(font);
     ASSERT_EQ(lh, 15);
     int ruleTop = 0;
-    report->FindControl("Rule")->AfterPrint = [&](TRLCustomControl& c) { ruleTop = c.Top(); };
+    QObject::connect(report->FindControl("Rule"), &TRLCustomControl::AfterPrint,
+                     [&](TRLCustomControl& c) { ruleTop = c.Top(); });
     const QString words = QStringLiteral("Señalización de caminos rurales en Córdoba y también "
                                          "en Santa Fe, según el pliego acordado");
     for (const QString& text : {QStringLiteral("Córdoba"), words}) {

@@ -1,6 +1,8 @@
 // Control kinds and class names (from the controls' meta-objects) and the lookups up the tree.
 #include "ReportTestSupport.h"
 
+using namespace Kelmora;
+
 using namespace reporttest;
 
 namespace {

@@ -8,6 +8,8 @@
 
 #include <set>
 
+using namespace Kelmora;
+
 using namespace reporttest;
 
 namespace {

@@ -1,7 +1,9 @@
 // Shapes: kinds and their data, fitting, turning and centring, pen and brush, older layouts.
+#include "ReportTestSupport.h"
 #include <kelmora/report/RLRegistry.h>
 #include <kelmora/support/RLUtils.h>
-#include "ReportTestSupport.h"
+
+using namespace Kelmora;
 
 using namespace reporttest;
 

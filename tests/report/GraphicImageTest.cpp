@@ -1,11 +1,13 @@
 // Pictures: scaled, stretched and clipped recording, and auto-size.
-#include <kelmora/pagestore/RLGraphicData.h>
 #include "ReportTestSupport.h"
+#include <kelmora/pagestore/RLGraphicData.h>
 
 #include <QBuffer>
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
+
+using namespace Kelmora;
 
 using namespace reporttest;
 

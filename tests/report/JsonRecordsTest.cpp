@@ -5,6 +5,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+using namespace Kelmora;
+
 namespace {
 
 using namespace reporttest;

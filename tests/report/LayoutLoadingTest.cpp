@@ -3,6 +3,8 @@
 
 #include <tuple>
 
+using namespace Kelmora;
+
 namespace {
 
 std::unique_ptr<TRLReport> Read(const QByteArray& json) {

@@ -7,6 +7,8 @@
 
 #include <map>
 
+using namespace Kelmora;
+
 namespace {
 
 // A property of every kind the reader converts; live probes counted, the end of loading logged.

@@ -1,10 +1,12 @@
 // A layout file prepared over a records file in process and by `rltool prepare`, pages read back.
-#include <kelmora/report/RLGraphicControls.h>
 #include "ReportTestSupport.h"
+#include <kelmora/report/RLGraphicControls.h>
 
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+
+using namespace Kelmora;
 
 namespace {
 
@@ -57,8 +59,9 @@ TEST_F(LayoutRoundTrip, ReaderAndRecordsPrepareTheExpectedPages) {
     EXPECT_EQ(std::tuple(line.DrawKind(), line.Options(), line.Pen().Color()),
               std::tuple(dkLine, TRLDrawOptions{doKeepSize}, QColor(0, 0, 0x80)));
 
-    dynamic_cast<TRLLabel&>(*report->FindControl("aux_nombre")).BeforePrint =
-        [](TRLCustomControl& sender, QString& text, bool&) { text = sender.FieldText("Nombre"); };
+    QObject::connect(
+        qobject_cast<TRLLabel*>(report->FindControl("aux_nombre")), &TRLLabel::BeforeText,
+        [](TRLCustomControl& sender, QString& text, bool&) { text = sender.FieldText("Nombre"); });
     // Margins 38 px; header 40 high; details 400 high fit twice above the 20 px footer.
     ASSERT_EQ(PreparedPages(*report), 2);
     const auto first = report->Storage().Pages(0);

@@ -3,6 +3,8 @@
 
 #include <string>
 
+using namespace Kelmora;
+
 using namespace reporttest;
 
 namespace {

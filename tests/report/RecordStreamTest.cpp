@@ -1,6 +1,6 @@
 // Records read as the report goes: as the whole-file reader reads them, damaged files named.
-#include <kelmora/report/RLRecordStream.h>
 #include "ReportTestSupport.h"
+#include <kelmora/report/RLRecordStream.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +12,8 @@
 #include <optional>
 #include <utility>
 #include <vector>
+
+using namespace Kelmora;
 
 using namespace reporttest;
 
@@ -238,7 +240,8 @@ TEST_F(RecordFiles, AFieldThatComesLateIsReadOnceItComes) {
     auto* detail = AddBand(&report, "D", btDetail, 38, 14);
     QStringList printed;
     auto* label = FieldLabel(detail, "Late");
-    label->AfterPrint = [&](TRLCustomControl& c) { printed << c.Caption(); };
+    QObject::connect(label, &TRLCustomControl::AfterPrint,
+                     [&](TRLCustomControl& c) { printed << c.Caption(); });
     ASSERT_TRUE(report.Prepare());
     ASSERT_EQ(printed.size(), 600);
     EXPECT_EQ(printed.mid(297, 4), (QStringList{"", "", "L300", "L301"}));

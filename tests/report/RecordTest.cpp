@@ -4,6 +4,8 @@
 #include <kelmora/parser/RLExpressionParser.h>
 #include <kelmora/support/RLMessages.h>
 
+using namespace Kelmora;
+
 using namespace reporttest;
 
 TEST(Records, RangesAndRecordActions) {
@@ -11,7 +13,8 @@ TEST(Records, RangesAndRecordActions) {
     auto* detail = AddBand(&report, "D", btDetail, 38, 20);
     QStringList printed;
     auto* label = FieldLabel(detail, "Name");
-    label->AfterPrint = [&](TRLCustomControl& c) { printed << c.Caption(); };
+    QObject::connect(label, &TRLCustomControl::AfterPrint,
+                     [&](TRLCustomControl& c) { printed << c.Caption(); });
 
     report.SetRangeCount(3);
     const std::tuple<TRLRecordRange, int, QStringList> ranges[] = {
@@ -31,16 +34,16 @@ TEST(Records, RangesAndRecordActions) {
     printed.clear();
     report.SetRecordRange(rrAllRecords);
     std::vector<std::pair<int, int>> seen;
-    report.OnDataRecord = [&](TRLCustomSkipper&, int recNo, int copyNo, TRLRecordAction& action,
-                              bool&) {
-        seen.emplace_back(recNo, copyNo);
-        if (recNo % 2 == 0)
-            action = raIgnoreIt;
-        else if (recNo == 3 && copyNo == 1)
-            action = raUseAndRetain;
-        else if (recNo == 5 && copyNo == 1)
-            action = raBlankAndRetain;
-    };
+    QObject::connect(&report, &TRLCustomSkipper::OnDataRecord,
+                     [&](TRLCustomSkipper&, int recNo, int copyNo, TRLRecordAction& action, bool&) {
+                         seen.emplace_back(recNo, copyNo);
+                         if (recNo % 2 == 0)
+                             action = raIgnoreIt;
+                         else if (recNo == 3 && copyNo == 1)
+                             action = raUseAndRetain;
+                         else if (recNo == 5 && copyNo == 1)
+                             action = raBlankAndRetain;
+                     });
     ASSERT_TRUE(report.Prepare());
     EXPECT_EQ(printed, (QStringList{"row 0", "row 2", "row 2", "", "row 4", "row 6", "row 8"}));
     EXPECT_EQ(report.DetailCount(), 6); // the blank copy is not a record
@@ -55,7 +58,8 @@ TEST(Records, NeedDataEventSuppliesRecords) {
         text = QStringLiteral("%1.%2").arg(report.RecNo()).arg(report.CopyNo());
     };
     int supplied = 0;
-    report.OnNeedData = [&](TRLCustomSkipper&, bool& more) { more = ++supplied <= 3; };
+    QObject::connect(&report, &TRLCustomSkipper::OnNeedData,
+                     [&](TRLCustomSkipper&, bool& more) { more = ++supplied <= 3; });
     ASSERT_TRUE(report.Prepare());
     EXPECT_EQ(PageTexts(report), (QStringList{"1.1", "2.1", "3.1"}));
     EXPECT_TRUE(report.Eof());
@@ -72,28 +76,31 @@ TEST(Records, FieldsFollowTheColumnsOfTheDataSource) {
         // Expressions read fields through the same lookup.
         text += "|" + report.ActiveExpressionParser().Evaluate("NAME").ToString();
     };
-    label->AfterPrint = [&](TRLCustomControl& c) { printed << c.Caption(); };
+    QObject::connect(label, &TRLCustomControl::AfterPrint,
+                     [&](TRLCustomControl& c) { printed << c.Caption(); });
     QStandardItemModel& model = report.records;
-    report.OnDataRecord = [&](TRLCustomSkipper&, int recNo, int copyNo, TRLRecordAction&, bool&) {
-        if (copyNo != 1)
-            return;
-        if (recNo == 2) { // a header renamed
-            model.setHorizontalHeaderItem(1, new QStandardItem("Extra"));
-        } else if (recNo == 3) { // a column inserted before the others
-            model.insertColumn(0);
-            model.setHorizontalHeaderItem(0, new QStandardItem("Country"));
-            for (int r = 0; r < 8; ++r)
-                model.setItem(r, 0, new QStandardItem(QString(QChar('a' + r))));
-        } else if (recNo == 5) { // removed
-            model.removeColumn(2);
-        } else if (recNo == 6) { // a new set of records altogether
-            model.clear();
-            model.setHorizontalHeaderLabels({"Extra", "Name"});
-            for (int r = 0; r < 8; ++r)
-                model.appendRow({new QStandardItem(QStringLiteral("x%1").arg(r)),
-                                 new QStandardItem(QStringLiteral("n%1").arg(r))});
-        }
-    };
+    const auto changes = QObject::connect(
+        &report, &TRLCustomSkipper::OnDataRecord,
+        [&](TRLCustomSkipper&, int recNo, int copyNo, TRLRecordAction&, bool&) {
+            if (copyNo != 1)
+                return;
+            if (recNo == 2) { // a header renamed
+                model.setHorizontalHeaderItem(1, new QStandardItem("Extra"));
+            } else if (recNo == 3) { // a column inserted before the others
+                model.insertColumn(0);
+                model.setHorizontalHeaderItem(0, new QStandardItem("Country"));
+                for (int r = 0; r < 8; ++r)
+                    model.setItem(r, 0, new QStandardItem(QString(QChar('a' + r))));
+            } else if (recNo == 5) { // removed
+                model.removeColumn(2);
+            } else if (recNo == 6) { // a new set of records altogether
+                model.clear();
+                model.setHorizontalHeaderLabels({"Extra", "Name"});
+                for (int r = 0; r < 8; ++r)
+                    model.appendRow({new QStandardItem(QStringLiteral("x%1").arg(r)),
+                                     new QStandardItem(QStringLiteral("n%1").arg(r))});
+            }
+        });
     ASSERT_TRUE(report.Prepare());
     EXPECT_EQ(printed, (QStringList{"row 0|AR||row 0", "row 1||AR|row 1", "row 2|c|AR|row 2",
                                     "row 3|d|UY|row 3", "row 4|e||row 4", "n5||x5|n5", "n6||x6|n6",
@@ -103,7 +110,7 @@ TEST(Records, FieldsFollowTheColumnsOfTheDataSource) {
     QStandardItemModel other(1, 2);
     other.setHorizontalHeaderLabels({"COUNTRY", "Nombre"});
     other.setItem(0, 0, new QStandardItem("PY"));
-    report.OnDataRecord = nullptr;
+    QObject::disconnect(changes);
     report.SetDataSource(&other);
     printed.clear();
     label->OnText = [&](TRLCustomControl& c, QString& text, bool&) {

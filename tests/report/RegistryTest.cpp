@@ -4,6 +4,8 @@
 #include <kelmora/parser/RLExpressionParser.h>
 #include <kelmora/report/RLReportClasses.h>
 
+using namespace Kelmora;
+
 using namespace reporttest;
 
 // Writes by name are the draw tests', reads the parser test's; here, refusals and a set's names.

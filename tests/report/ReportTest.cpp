@@ -3,6 +3,8 @@
 
 #include <kelmora/report/RLReportHooks.h>
 
+using namespace Kelmora;
+
 using namespace reporttest;
 
 TEST(PageSetup, PaperRules) {
@@ -72,14 +74,20 @@ TEST(Prepare, StatesBeforePrintCancelAndReportDate) {
     TRLReport report;
     new FixedLabel(AddBand(&report, "H", btHeader, 38, 20), "x");
     std::vector<int> states;
-    report.BeforePrint = [&](TRLCustomControl&, bool&) { states.push_back(report.ReportState()); };
-    report.AfterPrint = [&](TRLCustomControl&) { states.push_back(report.ReportState()); };
+    QObject::connect(&report, &TRLCustomControl::BeforePrint,
+                     [&](TRLCustomControl&, bool&) { states.push_back(report.ReportState()); });
+    QObject::connect(&report, &TRLCustomControl::AfterPrint,
+                     [&](TRLCustomControl&) { states.push_back(report.ReportState()); });
     ASSERT_TRUE(report.Prepare());
     EXPECT_EQ(states, (std::vector<int>{rsPreparing, rsPrepared}));
     EXPECT_TRUE(report.ReportDate().isValid());
 
-    report.BeforePrint = [](TRLCustomControl&, bool& printIt) { printIt = false; };
+    QObject::connect(&report, &TRLCustomControl::BeforePrint,
+                     [](TRLCustomControl&, bool& printIt) { printIt = false; });
+    states.clear();
     EXPECT_FALSE(report.Prepare());
+    // The run stopped before its end: no AfterPrint.
+    EXPECT_EQ(states, std::vector<int>{rsPreparing});
     EXPECT_EQ(std::pair(report.Storage().PageCount(), report.ReportState()), std::pair(0, rsIdle));
     EXPECT_FALSE(report.Preview());
 }
@@ -88,7 +96,8 @@ TEST(Prepare, PreviewAndForcePrepare) {
     TRLReport report;
     new FixedLabel(AddBand(&report, "H", btHeader, 38, 20), "x");
     int runs = 0;
-    report.BeforePrint = [&](TRLCustomControl&, bool&) { ++runs; };
+    QObject::connect(&report, &TRLCustomControl::BeforePrint,
+                     [&](TRLCustomControl&, bool&) { ++runs; });
     EXPECT_TRUE(report.Preview() && report.Preview());
     EXPECT_EQ(runs, 2);
     EXPECT_EQ(report.Storage().PageCount(), 1); // only the second run's page
@@ -116,8 +125,10 @@ TEST(Prepare, ChainedReportsShareStoreAndNumbering) {
     EXPECT_EQ(second.NextReport(), nullptr);
     // The page events of the second report see the chain's numbers (an end as minus the number).
     std::vector<int> numbers;
-    second.OnPageStarting = [&](TRLCustomControl&) { numbers.push_back(second.PageNumber()); };
-    second.OnPageEnding = [&](TRLCustomControl&) { numbers.push_back(-second.PageNumber()); };
+    QObject::connect(&second, &TRLCustomReport::OnPageStarting,
+                     [&](TRLCustomControl&) { numbers.push_back(second.PageNumber()); });
+    QObject::connect(&second, &TRLCustomReport::OnPageEnding,
+                     [&](TRLCustomControl&) { numbers.push_back(-second.PageNumber()); });
     ASSERT_TRUE(first.Prepare());
     EXPECT_EQ(numbers, (std::vector<int>{2, -2, 3, -3}));
     EXPECT_EQ(std::pair(first.Storage().PageCount(), second.Storage().PageCount()),
@@ -127,7 +138,8 @@ TEST(Prepare, ChainedReportsShareStoreAndNumbering) {
     EXPECT_EQ(PageTexts(first, 2), (QStringList{"two", "three"}));
 
     // A failing next report fails the chain and leaves the page values unwritten.
-    second.BeforePrint = [](TRLCustomControl&, bool& printIt) { printIt = false; };
+    QObject::connect(&second, &TRLCustomControl::BeforePrint,
+                     [](TRLCustomControl&, bool& printIt) { printIt = false; });
     EXPECT_FALSE(first.Prepare());
     EXPECT_FALSE(first.Storage().Macros().Contains("LastPageNumber"));
 }
@@ -162,13 +174,15 @@ TEST(Prepare, CancelFromTheProgressWindowStopsTheRun) {
 
     // No progress window: Cancel from an event does the same; the next run starts afresh.
     report.SetShowProgress(false);
-    report.OnDataRecord = [&](TRLCustomSkipper&, int recNo, int, TRLRecordAction&, bool&) {
-        if (recNo == 10)
-            report.Cancel();
-    };
+    const auto cancel =
+        QObject::connect(&report, &TRLCustomSkipper::OnDataRecord,
+                         [&](TRLCustomSkipper&, int recNo, int, TRLRecordAction&, bool&) {
+                             if (recNo == 10)
+                                 report.Cancel();
+                         });
     EXPECT_FALSE(report.Prepare());
     EXPECT_EQ(report.DetailCount(), 9);
-    report.OnDataRecord = nullptr;
+    QObject::disconnect(cancel);
     EXPECT_TRUE(report.Prepare());
     EXPECT_FALSE(report.Canceled());
     SetReportProgressFactory(nullptr);

@@ -1,17 +1,17 @@
 // Test-only controls, small reports, records, layout readers and page readers for the report tests.
 #pragma once
 
+#include "TestSupport.h"
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/pagestore/RLGraphicSurface.h>
 #include <kelmora/report/RLBands.h>
 #include <kelmora/report/RLControlClasses.h>
 #include <kelmora/report/RLGraphicControls.h>
-#include <kelmora/pagestore/RLGraphicStorage.h>
-#include <kelmora/pagestore/RLGraphicSurface.h>
 #include <kelmora/report/RLJsonRecords.h>
 #include <kelmora/report/RLLayoutReader.h>
 #include <kelmora/report/RLReport.h>
 #include <kelmora/report/RLTextControls.h>
 #include <kelmora/support/RLTextMetrics.h>
-#include "TestSupport.h"
 
 #include <QFile>
 #include <QStandardItemModel>
@@ -21,6 +21,8 @@
 #include <functional>
 #include <memory>
 #include <vector>
+
+using namespace Kelmora;
 
 namespace reporttest {
 
@@ -50,7 +52,6 @@ public:
     }
 
 protected:
-    void DoBeforePrint(bool&) override {}
     void DoBeforeText(QString& text, bool& printIt) override {
         if (OnText)
             OnText(*this, text, printIt);

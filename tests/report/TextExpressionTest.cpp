@@ -1,9 +1,11 @@
 // Texts from the records: exact sums, display masks, aggregate calls and group totals.
-#include <kelmora/report/RLTextExpression.h>
 #include "ReportTestSupport.h"
+#include <kelmora/report/RLTextExpression.h>
 
 #include <QProcess>
 #include <QScopeGuard>
+
+using namespace Kelmora;
 
 using namespace reporttest;
 

@@ -1,6 +1,8 @@
 // Labels: natural size, placement of the recorded text, text events.
 #include "ReportTestSupport.h"
 
+using namespace Kelmora;
+
 using namespace reporttest;
 
 // Measured sizes are the documents' tests'; here, only a fixed-size label's text is clipped.
@@ -90,10 +92,10 @@ TEST(TextLabel, EmptyCaptionShowsTheNameAtDesignTimeAndOneBlankWhilePrinting) {
     EXPECT_EQ(label->Width(), RLTextWidth(font, QStringLiteral("aux_persona ")));
     int widthWhilePrinting = -1;
     int bandHeightWhilePrinting = -1;
-    label->AfterPrint = [&](TRLCustomControl& c) {
+    QObject::connect(label, &TRLCustomControl::AfterPrint, [&](TRLCustomControl& c) {
         widthWhilePrinting = c.Width();
         bandHeightWhilePrinting = doc.band->Height();
-    };
+    });
     const auto page = doc.Prepare();
     EXPECT_EQ(widthWhilePrinting, RLTextWidth(font, QStringLiteral(" ")));
     // A label never grows its band.
@@ -104,31 +106,42 @@ TEST(TextLabel, EmptyCaptionShowsTheNameAtDesignTimeAndOneBlankWhilePrinting) {
     EXPECT_EQ(label->Width(), RLTextWidth(font, QStringLiteral("aux_persona ")));
 }
 
-TEST(TextLabel, TextEventsRunInOrderAndOnlyTheTextEventFires) {
+TEST(TextLabel, TextEventsRunInOrderAndEachMayDropThePrint) {
     OneBandReport doc(40);
     auto* label = new TRLLabel(doc.band);
     label->SetCaption(QStringLiteral("Persona"));
     auto* hidden = new TRLLabel(doc.band);
     hidden->SetCaption(QStringLiteral("never"));
+    auto* dropped = new TRLLabel(doc.band);
+    dropped->SetCaption(QStringLiteral("dropped"));
     (new TRLLabel(doc.band))->SetCaption(QStringLiteral("filtered"));
     QStringList order;
-    bool plainEventFired = false;
-    static_cast<TRLCustomControl*>(label)->BeforePrint = [&](TRLCustomControl&, bool&) {
-        plainEventFired = true;
-    };
-    label->BeforePrint = [&](TRLCustomControl&, QString& text, bool&) {
-        order << QStringLiteral("text:") + text;
-        text = text.toUpper();
-    };
-    hidden->BeforePrint = [](TRLCustomControl&, QString&, bool& printIt) { printIt = false; };
-    doc.report.OnFilterText = [&](TRLCustomReport&, QString& text, bool& printIt) {
-        order << QStringLiteral("filter:") + text;
-        printIt = text != QStringLiteral("filtered");
-        text += QLatin1Char('!');
-    };
+    for (TRLCustomLabel* l : {label, hidden, dropped})
+        QObject::connect(l, &TRLCustomControl::BeforePrint, [&](TRLCustomControl& sender, bool&) {
+            order << QStringLiteral("print:") + sender.Caption();
+        });
+    QObject::connect(label, &TRLCustomLabel::BeforeText,
+                     [&](TRLCustomControl&, QString& text, bool&) {
+                         order << QStringLiteral("text:") + text;
+                         text = text.toUpper();
+                     });
+    // Left out before its text is made: no text event, no filter.
+    QObject::connect(hidden, &TRLCustomControl::BeforePrint,
+                     [](TRLCustomControl&, bool& printIt) { printIt = false; });
+    QObject::connect(hidden, &TRLCustomLabel::BeforeText,
+                     [&](TRLCustomControl&, QString& text, bool&) { order << "text:" + text; });
+    // Left out by its text event: no filter.
+    QObject::connect(dropped, &TRLCustomLabel::BeforeText,
+                     [](TRLCustomControl&, QString&, bool& printIt) { printIt = false; });
+    QObject::connect(&doc.report, &TRLCustomReport::OnFilterText,
+                     [&](TRLCustomReport&, QString& text, bool& printIt) {
+                         order << QStringLiteral("filter:") + text;
+                         printIt = text != QStringLiteral("filtered");
+                         text += QLatin1Char('!');
+                     });
     const auto page = doc.Prepare();
-    EXPECT_FALSE(plainEventFired);
-    EXPECT_EQ(order, (QStringList{"text:Persona", "filter:PERSONA", "filter:filtered"}));
+    EXPECT_EQ(order, (QStringList{"print:Persona", "text:Persona", "filter:PERSONA", "print:never",
+                                  "print:dropped", "filter:filtered"}));
     EXPECT_EQ(TextsOf(*page), QStringList{"PERSONA!"});
     // The design caption is untouched by the run.
     EXPECT_EQ(label->Caption(), QStringLiteral("Persona"));

@@ -1,6 +1,8 @@
 // Memos: the line breaking rule, laid-out size, growth of the band, justified lines.
 #include "ReportTestSupport.h"
 
+using namespace Kelmora;
+
 using namespace reporttest;
 
 namespace {
@@ -98,11 +100,12 @@ TEST(TextMemo, GrowsItsBandForTheTextItPrints) {
     memo->SetBounds(10, 4, W("aaa bbb"), 10);
     memo->SetLines({QStringLiteral("aaa")});
     const int lh = RLTextHeight(ArialFont());
-    memo->BeforePrint = [](TRLCustomControl&, QString& text, bool&) {
+    QObject::connect(memo, &TRLCustomMemo::BeforeText, [](TRLCustomControl&, QString& text, bool&) {
         text = QStringLiteral("aaa bbb ccc ddd eee");
-    };
+    });
     int bandHeight = 0;
-    doc.band->AfterPrint = [&](TRLCustomControl& band) { bandHeight = band.Height(); };
+    QObject::connect(doc.band, &TRLCustomControl::AfterPrint,
+                     [&](TRLCustomControl& band) { bandHeight = band.Height(); });
     doc.Prepare();
     EXPECT_EQ(std::tuple(bandHeight, doc.band->Height(), memo->Height()),
               std::tuple(32 + 2 * lh, 32, lh));
@@ -125,12 +128,14 @@ TEST(TextMemo, GrowsItsBandBeyondTheHeightItsLayoutGivesIt) {
     ASSERT_LT(lh, 25);
     ASSERT_EQ(std::pair(memo->Height(), band->Height()), std::pair(lh, 100));
     QStringList eventLines;
-    memo->BeforePrint = [&](TRLCustomControl&, QString& text, bool&) {
-        if (!eventLines.isEmpty())
-            text = eventLines.join("\r\n");
-    };
+    QObject::connect(memo, &TRLCustomMemo::BeforeText,
+                     [&](TRLCustomControl&, QString& text, bool&) {
+                         if (!eventLines.isEmpty())
+                             text = eventLines.join("\r\n");
+                     });
     int printedBandHeight = 0;
-    band->AfterPrint = [&](TRLCustomControl& b) { printedBandHeight = b.Height(); };
+    QObject::connect(band, &TRLCustomControl::AfterPrint,
+                     [&](TRLCustomControl& b) { printedBandHeight = b.Height(); });
     for (const bool byEvent : {false, true})
         for (const int count : {1, 2, 13, 1}) {
             SCOPED_TRACE(testing::Message() << count << " lines" << (byEvent ? " by event" : ""));

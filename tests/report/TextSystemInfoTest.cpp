@@ -1,8 +1,10 @@
 // System info: masks, every kind of value while preparing, continuation texts, dates.
-#include <kelmora/support/RLMessages.h>
 #include "ReportTestSupport.h"
+#include <kelmora/support/RLMessages.h>
 
 #include <map>
+
+using namespace Kelmora;
 
 using namespace reporttest;
 
@@ -55,9 +57,10 @@ struct InfoReport : OneBandReport {
     InfoReport() : OneBandReport(400) {
         for (int i = 0; i < InfoTypeCount; ++i) {
             auto* info = AddInfo(band, static_cast<TRLInfoType>(i), QString(), 0, i * 20);
-            info->BeforePrint = [this, i](TRLCustomControl&, QString& text, bool&) {
-                printed[static_cast<TRLInfoType>(i)] = text;
-            };
+            QObject::connect(info, &TRLCustomSystemInfo::BeforeText,
+                             [this, i](TRLCustomControl&, QString& text, bool&) {
+                                 printed[static_cast<TRLInfoType>(i)] = text;
+                             });
             infos[static_cast<TRLInfoType>(i)] = info;
         }
     }

@@ -4,6 +4,8 @@
 
 #include "TestSupport.h"
 
+using namespace Kelmora;
+
 // The round trip below turns every byte checked here into a check of the encoder as well.
 TEST(SupportCodec, DecodesTheCodePageSpecificCharacters) {
     EXPECT_EQ(DecodeWindows1252(testsupport::Hex("41 80 8A 8C 96 97 99 9F A9 BA D3 E9 F1 FC")),

@@ -1,6 +1,6 @@
 // Reading a file whole, but never more of it than a limit, whatever kind of file it is.
-#include <kelmora/support/RLUtils.h>
 #include "TestSupport.h"
+#include <kelmora/support/RLUtils.h>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,6 +12,8 @@
 #include <csignal>
 
 #include <thread>
+
+using namespace Kelmora;
 
 using testsupport::ErrorOf;
 

@@ -9,6 +9,8 @@
 #include <limits>
 #include <vector>
 
+using namespace Kelmora;
+
 namespace {
 
 struct FontRequest {

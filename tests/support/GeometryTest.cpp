@@ -4,6 +4,8 @@
 
 #include <limits>
 
+using namespace Kelmora;
+
 namespace {
 
 // Hidden from the compiler, which folds a constant out of range and happens to saturate it.

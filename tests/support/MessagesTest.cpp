@@ -10,6 +10,8 @@
 
 #include <cstdio>
 
+using namespace Kelmora;
+
 namespace {
 
 constexpr TRLLanguage kLanguages[] = {lgEnglish, lgSpanish, lgFrench, lgPortuguese};

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Kelmora;
+
 namespace {
 
 // A picture whose every pixel has its own colour, so that any misplaced pixel shows.

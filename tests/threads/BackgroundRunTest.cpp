@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Kelmora;
+
 using namespace outputtest;
 
 namespace {

@@ -1,12 +1,13 @@
 // The thread helpers: calls handed to the interface thread and the pool whose results come back
 // in order. scripts/test --tsan runs these under ThreadSanitizer, which must see every hand-over.
-#include <kelmora/support/RLThreads.h>
 #include "TestSupport.h"
+#include <kelmora/support/RLThreads.h>
 
 #include <QCoreApplication>
 #include <QSemaphore>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,8 @@
 #include <stdexcept>
 #include <thread>
 #include <vector>
+
+using namespace Kelmora;
 
 namespace {
 
@@ -161,3 +164,75 @@ TEST(OrderedJobs, GoingAwayWaitsForTheJobUnderWayAndDropsTheRest) {
 }
 
 } // namespace
+
+// Work in slices on the interface thread: what the event loop holds (a window's click, a
+// repaint) is served between slices, never inside a step, and nowhere else.
+TEST(Slices, EventsAreServedBetweenSlicesOnlyWhenWindowsAreKeptLive) {
+    for (const bool live : {false, true}) {
+        bool served = false;
+        int steps = 0;
+        int servedAtStep = -1;
+        RunInSlices(
+            [&] {
+                // What the first step leaves in the event loop, as a click during the work.
+                if (steps == 0)
+                    QMetaObject::invokeMethod(
+                        QCoreApplication::instance(), [&] { served = true; }, Qt::QueuedConnection);
+                // Long enough that ten steps make several slices.
+                QThread::msleep(15);
+                if (served && servedAtStep < 0)
+                    servedAtStep = steps;
+                return ++steps < 10;
+            },
+            live);
+        EXPECT_EQ(steps, 10) << live;
+        if (live) {
+            EXPECT_GT(servedAtStep, 0);
+            EXPECT_LT(servedAtStep, 9) << "the queued call waited for the work to end";
+        } else {
+            EXPECT_EQ(servedAtStep, -1) << "a run without windows served events";
+            QCoreApplication::sendPostedEvents();
+            EXPECT_TRUE(served);
+        }
+    }
+}
+
+// A Cancel heard between slices ends the work at the next step; a failure ends it at once and
+// reaches the caller, with the loop left behind.
+TEST(Slices, ACancelFromTheEventLoopIsHeardAndAFailureReachesTheCaller) {
+    bool canceled = false;
+    int steps = 0;
+    QTimer::singleShot(0, [&] { canceled = true; });
+    RunInSlices(
+        [&] {
+            QThread::msleep(15);
+            ++steps;
+            return !canceled && steps < 1000;
+        },
+        true);
+    EXPECT_TRUE(canceled);
+    EXPECT_LT(steps, 20);
+
+    steps = 0;
+    EXPECT_THROW(RunInSlices(
+                     [&]() -> bool {
+                         if (++steps == 3)
+                             throw std::runtime_error("disk full");
+                         return true;
+                     },
+                     true),
+                 std::runtime_error);
+    EXPECT_EQ(steps, 3);
+    // The loop is gone: the interface thread's events are served by their usual loop again.
+    bool later = false;
+    QTimer::singleShot(0, [&] { later = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return later; }, kDeadlineMs));
+}
+
+// Off the interface thread there is no window to keep live: the steps run one after another,
+// even where the thread has no event loop that a slice could come back from.
+TEST(Slices, AWorkerThreadRunsItsStepsStraight) {
+    int steps = 0;
+    EXPECT_TRUE(RunOnWorker([&] { RunInSlices([&] { return ++steps < 50; }, true); }));
+    EXPECT_EQ(steps, 50);
+}

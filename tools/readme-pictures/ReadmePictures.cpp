@@ -9,21 +9,21 @@
 // Run it on a display; under a window manager (tests/desktop/with-window-manager openbox ...) the
 // windows are pictured with their frames and the whole desktop is pictured too.
 #include <kelmora/app/DocumentForms.h>
+#include <kelmora/app/FillingRun.h>
+#include <kelmora/app/KelmoraApp.h>
 #include <kelmora/documents/FFRDeclaracionJurada.h>
 #include <kelmora/documents/FFRSolicitud.h>
 #include <kelmora/documents/FFRVehiculoParticular.h>
-#include <kelmora/app/FillingRun.h>
-#include <kelmora/app/KelmoraApp.h>
 
-#include <kelmora/pagestore/RLGraphicStorage.h>
-#include <kelmora/pagestore/RLGraphicSurface.h>
-#include <kelmora/dialogs/RLOutputFlows.h>
-#include <kelmora/preview/RLPreviewForm.h>
-#include <kelmora/report/RLReport.h>
-#include <kelmora/preview/RLReportPreview.h>
-#include <kelmora/support/RLUtils.h>
 #include <kelmora/app/SampleRequest.h>
 #include <kelmora/app/ToolkitTranslations.h>
+#include <kelmora/dialogs/RLOutputFlows.h>
+#include <kelmora/pagestore/RLGraphicStorage.h>
+#include <kelmora/pagestore/RLGraphicSurface.h>
+#include <kelmora/preview/RLPreviewForm.h>
+#include <kelmora/preview/RLReportPreview.h>
+#include <kelmora/report/RLReport.h>
+#include <kelmora/support/RLUtils.h>
 
 #include <QApplication>
 #include <QDir>
@@ -50,6 +50,8 @@
 #include <cstdio>
 #include <memory>
 #include <vector>
+
+using namespace Kelmora;
 
 namespace {
 

@@ -21,6 +21,8 @@
 #include <cerrno>
 #include <cstdio>
 
+namespace Kelmora {
+
 void PrepareHeadlessEnvironment(const QString& programName, bool needsDisplay) {
     // The offscreen platform gives fonts and painting anywhere, with or without a display.
     if (!needsDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -354,3 +356,5 @@ void WritePngFile(const QImage& image, const QString& fileName) {
     if (!reason.isEmpty())
         throw TRLException(QStringLiteral("cannot write %1: %2").arg(fileName, reason));
 }
+
+} // namespace Kelmora

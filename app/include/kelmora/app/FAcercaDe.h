@@ -1,4 +1,5 @@
-// The About box: system name, version, date and maker beside the logo, and a "Cerrar" button.
+/// @file
+/// The About box: system name, version, date and maker beside the logo, and a "Cerrar" button.
 #pragma once
 
 #include <QDialog>
@@ -8,6 +9,8 @@
 namespace Ui {
 class TFAcercaDe;
 }
+
+namespace Kelmora {
 
 class TFAcercaDe : public QDialog {
     Q_OBJECT
@@ -24,3 +27,5 @@ protected:
 private:
     std::unique_ptr<Ui::TFAcercaDe> ui_;
 };
+
+} // namespace Kelmora

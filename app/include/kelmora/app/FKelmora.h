@@ -1,7 +1,8 @@
-// The travel request entry form. It keeps per-field limits, enables each dependent field only
-// when its item is chosen, filters the keys typed into the amount fields, moves the focus with
-// Enter, resets itself whenever it closes, and hands the request to the filling run on
-// "Imprimir". It validates nothing: any combination of values goes to the documents.
+/// @file
+/// The travel request entry form. It keeps per-field limits, enables each dependent field only
+/// when its item is chosen, filters the keys typed into the amount fields, moves the focus with
+/// Enter, resets itself whenever it closes, and hands the request to the filling run on
+/// "Imprimir". It validates nothing: any combination of values goes to the documents.
 #pragma once
 
 #include <kelmora/app/DatosSolicitud.h>
@@ -18,6 +19,8 @@ class QKeyEvent;
 class QLineEdit;
 class QWindow;
 
+namespace Kelmora {
+
 class TFKelmora : public QDialog {
     Q_OBJECT
 
@@ -25,7 +28,7 @@ public:
     explicit TFKelmora(QWidget* parent = nullptr);
     ~TFKelmora() override;
 
-    // The request as the fields hold it now.
+    /// The request as the fields hold it now.
     TDatosSolicitud DatosSolicitud() const;
 
     void FormActivate();
@@ -37,7 +40,7 @@ public:
     void CK_KelmoraClick();
     void CK_InscripcionClick();
 
-    // Closing, whatever closes the form, ends here; the form resets itself on the way.
+    /// Closing, whatever closes the form, ends here; the form resets itself on the way.
     void done(int result) override;
 
 protected:
@@ -46,13 +49,13 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // Key rules; true when the key was consumed.
+    /// Key rules; true when the key was consumed.
     bool Enter2(QKeyEvent* event);
     bool Moneda(QLineEdit* edit, QKeyEvent* event);
 
-    // Enabled with the window colour, or disabled with the 3-D light colour; emptied either way.
+    /// Enabled with the window colour, or disabled with the 3-D light colour; emptied either way.
     void SetDependentField(QLineEdit* edit, bool enabled);
-    // Keeps the means-of-transport list's selected entry in step with its text.
+    /// Keeps the means-of-transport list's selected entry in step with its text.
     void MedioTextEdited();
     void InstallKeyFilter(QWidget* widget, bool moneda);
     void FocusWindowChanged(QWindow* now);
@@ -61,3 +64,5 @@ private:
     bool syncingMedio_ = false;
     bool focusInProgram_ = false;
 };
+
+} // namespace Kelmora

@@ -1,5 +1,6 @@
-// The main window: a menu that opens the request form or the About box, or ends the program,
-// over the institution's picture.
+/// @file
+/// The main window: a menu that opens the request form or the About box, or ends the program,
+/// over the institution's picture.
 #pragma once
 
 #include <QMainWindow>
@@ -12,6 +13,8 @@ class TFPrincipal;
 
 class QDialog;
 
+namespace Kelmora {
+
 class TFPrincipal : public QMainWindow {
     Q_OBJECT
 
@@ -19,8 +22,8 @@ public:
     explicit TFPrincipal(QWidget* parent = nullptr);
     ~TFPrincipal() override;
 
-    // The windows the menu opens. They are created after the main window, so they are handed
-    // over once they exist; the main window does not own them.
+    /// The windows the menu opens. They are created after the main window, so they are handed
+    /// over once they exist; the main window does not own them.
     void SetMenuWindows(QDialog* kelmora, QDialog* acercaDe);
 
     void Kelmora1Click();
@@ -28,7 +31,7 @@ public:
     void Acercade1Click();
 
 signals:
-    // The main window has closed (by "&Salir" or its close box): the program ends.
+    /// The main window has closed (by "&Salir" or its close box): the program ends.
     void Closed();
 
 protected:
@@ -39,3 +42,5 @@ private:
     QDialog* kelmora_ = nullptr;
     QDialog* acercaDe_ = nullptr;
 };
+
+} // namespace Kelmora

@@ -1,9 +1,10 @@
-// The run that "Imprimir" starts: fill the documents from the request and open their previews.
-//
-// The run is split so that the batch program can share it: MakeFillingTexts works out every text
-// and decision from the request alone, FillDocuments writes the texts into the document forms and
-// hands each produced document over in the run's order, and RunFillingRun adds what the desktop
-// program does with them (a preview window each, then the operator's message box).
+/// @file
+/// The run that "Imprimir" starts: fill the documents from the request and open their previews.
+///
+/// The run is split so that the batch program can share it: MakeFillingTexts works out every text
+/// and decision from the request alone, FillDocuments writes the texts into the document forms and
+/// hands each produced document over in the run's order, and RunFillingRun adds what the desktop
+/// program does with them (a preview window each, then the operator's message box).
 #pragma once
 
 #include <kelmora/app/DatosSolicitud.h>
@@ -15,10 +16,13 @@
 #include <functional>
 
 class QWidget;
+
+namespace Kelmora {
+
 class TDocumentForms;
 class TRLReport;
 
-// What one run writes into the documents and which documents it produces.
+/// What one run writes into the documents and which documents it produces.
 struct TFillingTexts {
     QString Salida;      // departure date in the short date format
     QString HoraSalida;  // "hh:nn"
@@ -27,8 +31,8 @@ struct TFillingTexts {
     QString Pasajes;     // tickets line (aux_1)
     QString Kelmora;     // per-diem line (aux_2)
     QString Inscripcion; // registration line (aux_4)
-    // The requested-items phrase ("pasajes, kelmora e inscripción"), and the sworn statement's
-    // aux_solicita made from it.
+    /// The requested-items phrase ("pasajes, kelmora e inscripción"), and the sworn statement's
+    /// aux_solicita made from it.
     QString Frase;
     QString Solicita;
     bool DeclaracionJurada = false;  // tickets or registration requested
@@ -40,35 +44,37 @@ struct TFillingTexts {
 
 TFillingTexts MakeFillingTexts(const TDatosSolicitud& datos);
 
-// A date as the entry form's date pickers show it: the locale's short date format, or day,
-// month and year in digits where the locale gives no numeric one.
+/// A date as the entry form's date pickers show it: the locale's short date format, or day,
+/// month and year in digits where the locale gives no numeric one.
 QString ShortDateText(const QDate& date);
-// Where the user has no regional settings (the C locale), makes Spanish (Argentina) the default
-// locale, so that every date of the documents, the preparation date in the letterhead included,
-// reads as day, month and year in digits. Leaves any real setting alone.
+/// Where the user has no regional settings (the C locale), makes Spanish (Argentina) the default
+/// locale, so that every date of the documents, the preparation date in the letterhead included,
+/// reads as day, month and year in digits. Leaves any real setting alone.
 void UseDocumentDatesLocale();
-// Hour 00 to 23 and minutes, both with two digits.
+/// Hour 00 to 23 and minutes, both with two digits.
 QString TimeText(const QTime& time);
 
-// The operator's message as stored, its two sentences separated by two carriage returns.
+/// The operator's message as stored, its two sentences separated by two carriage returns.
 QString OperatorMessage(int formCount);
-// The same with each carriage return made a line break: a lone carriage return does not break
-// a line in a message box or a terminal here.
+/// The same with each carriage return made a line break: a lone carriage return does not break
+/// a line in a message box or a terminal here.
 QString DisplayedOperatorMessage(int formCount);
 
 enum class TDocumentKind { Solicitud, DeclaracionJurada, VehiculoParticular };
 
-// Receives each produced document, filled, in the run's order.
+/// Receives each produced document, filled, in the run's order.
 using TDocumentHandler = std::function<void(TDocumentKind kind, TRLReport& report)>;
 
-// Fills the forms from the request and hands over the sworn statement (when tickets or a
-// registration fee are requested), the private vehicle statement (when that means of transport
-// is selected) and the request document (always), in that order. Labels of a document that is
-// not produced keep their earlier texts. Returns what was written.
+/// Fills the forms from the request and hands over the sworn statement (when tickets or a
+/// registration fee are requested), the private vehicle statement (when that means of transport
+/// is selected) and the request document (always), in that order. Labels of a document that is
+/// not produced keep their earlier texts. Returns what was written.
 TFillingTexts FillDocuments(const TDatosSolicitud& datos, TDocumentForms& forms,
                             const TDocumentHandler& handle);
 
-// Fills the program's document forms, opens a preview window for each produced document and
-// tells the operator how many forms there are to print; parent is the entry form, over which
-// the message box appears. Does nothing when the program has made no document forms.
+/// Fills the program's document forms, opens a preview window for each produced document and
+/// tells the operator how many forms there are to print; parent is the entry form, over which
+/// the message box appears. Does nothing when the program has made no document forms.
 void RunFillingRun(const TDatosSolicitud& datos, QWidget* parent);
+
+} // namespace Kelmora

@@ -1,11 +1,14 @@
-// Enumerations of the barcode control and the names under which they are shown and stored.
+/// @file
+/// Enumerations of the barcode control and the names under which they are shown and stored.
 #pragma once
 
 #include <QString>
 
 #include <optional>
 
-// Symbologies, in their published order (layouts store them by value name).
+namespace Kelmora {
+
+/// Symbologies, in their published order (layouts store them by value name).
 enum TRLBarcodeType {
     bcCode2OF5Interleaved,
     bcCode2OF5Industry,
@@ -42,23 +45,25 @@ enum TRLBarcodeTextOption { boNone, boCode, boType, boBoth };
 
 enum TRLBarcodeInvalidCode { icEmptyRect, icCrossOut, icDrawAnyway };
 
-// The name printed above the bars ("2OF5 Interleaved", "EAN13", ...).
+/// The name printed above the bars ("2OF5 Interleaved", "EAN13", ...).
 QString BarcodeDisplayName(TRLBarcodeType type);
 
-// The enumeration value's own name ("bcCode2OF5Interleaved", "bcEAN13", ...).
+/// The enumeration value's own name ("bcCode2OF5Interleaved", "bcEAN13", ...).
 QString BarcodeTypeName(TRLBarcodeType type);
 
-// Accepts either the value name or the display name, ignoring case; nothing for an unknown name.
+/// Accepts either the value name or the display name, ignoring case; nothing for an unknown name.
 std::optional<TRLBarcodeType> BarcodeTypeFromName(const QString& name);
 
-// Symbologies that carry digits alone; their values have other characters replaced by "0".
+/// Symbologies that carry digits alone; their values have other characters replaced by "0".
 bool BarcodeDigitsOnly(TRLBarcodeType type);
 
-// The wide-to-narrow ratio actually used: clamped into the symbology's range where it has one,
-// unchanged otherwise.
+/// The wide-to-narrow ratio actually used: clamped into the symbology's range where it has one,
+/// unchanged otherwise.
 double ClampBarcodeRatio(TRLBarcodeType type, double ratio);
 
-// The ratio the element widths are computed with: 2.0 for symbologies whose elements are whole
-// modules (Code 128 and EAN 128, Code 93, EAN and UPC with the supplements), whose wide
-// elements are then exactly two, three and four modules; the given ratio for the others.
+/// The ratio the element widths are computed with: 2.0 for symbologies whose elements are whole
+/// modules (Code 128 and EAN 128, Code 93, EAN and UPC with the supplements), whose wide
+/// elements are then exactly two, three and four modules; the given ratio for the others.
 double BarcodeWidthRatio(TRLBarcodeType type, double ratio);
+
+} // namespace Kelmora

@@ -1,5 +1,6 @@
-// Small pieces shared by the engine's dialogs and windows (print, save, progress, preview, find);
-// not part of the output library's interface.
+/// @file
+/// Small pieces shared by the engine's dialogs and windows (print, save, progress, preview, find);
+/// not part of the output library's interface.
 #pragma once
 
 #include <kelmora/support/RLMessages.h>
@@ -28,21 +29,23 @@
 #include <QToolButton>
 #include <QWidget>
 
+namespace Kelmora {
+
 namespace rldialogkit {
 
-// Page and copy numbers show empty for 0.
+/// Page and copy numbers show empty for 0.
 inline QString NumberText(int value) {
     return value == 0 ? QString() : QString::number(value);
 }
 
-// A box that does not hold an integer counts as 0.
+/// A box that does not hold an integer counts as 0.
 inline int NumberOf(const QLineEdit* edit) {
     bool ok = false;
     const int value = edit->text().trimmed().toInt(&ok);
     return ok ? value : 0;
 }
 
-// The face colour of buttons for disabled boxes, the window colour for enabled ones.
+/// The face colour of buttons for disabled boxes, the window colour for enabled ones.
 inline void SetBoxEnabled(QWidget* box, bool enabled) {
     box->setEnabled(enabled);
     QPalette palette = box->palette();
@@ -59,7 +62,7 @@ template <class W> W* Place(W* widget, const char* name, int left, int top, int 
     return widget;
 }
 
-// Sets the tab order through the widgets in the order given.
+/// Sets the tab order through the widgets in the order given.
 inline void SetTabChain(std::initializer_list<QWidget*> widgets) {
     QWidget* previous = nullptr;
     for (QWidget* widget : widgets) {
@@ -69,13 +72,13 @@ inline void SetTabChain(std::initializer_list<QWidget*> widgets) {
     }
 }
 
-// Caption of a group box: the title with a blank on each side.
+/// Caption of a group box: the title with a blank on each side.
 inline QString GroupCaption(const QString& title) {
     return QLatin1Char(' ') + title + QLatin1Char(' ');
 }
 
-// A caption as assistive technology reads it: without its accelerator mark ("&&" stands for a
-// plain ampersand).
+/// A caption as assistive technology reads it: without its accelerator mark ("&&" stands for a
+/// plain ampersand).
 inline QString PlainCaption(const QString& caption) {
     QString plain;
     for (qsizetype i = 0; i < caption.size(); ++i) {
@@ -86,14 +89,14 @@ inline QString PlainCaption(const QString& caption) {
     return plain;
 }
 
-// Names every button of a window for assistive technology by its caption.
+/// Names every button of a window for assistive technology by its caption.
 inline void NameButtonsByCaption(QWidget& window) {
     for (QAbstractButton* button : window.findChildren<QAbstractButton*>())
         button->setAccessibleName(PlainCaption(button->text()));
 }
 
-// Names a box for assistive technology by the label in front of it: the label becomes its buddy
-// and its caption, without colon or accelerator mark, the box's accessible name.
+/// Names a box for assistive technology by the label in front of it: the label becomes its buddy
+/// and its caption, without colon or accelerator mark, the box's accessible name.
 inline void NameByLabel(QLabel* label, QWidget* box, const QString& caption) {
     label->setBuddy(box);
     box->setAccessibleName(PlainCaption(caption));
@@ -107,9 +110,9 @@ template <class W> W* Place(W* widget, const char* name, const QRect& place) {
     return Place(widget, name, place.left(), place.top(), place.width(), place.height());
 }
 
-// How a control shows its caption: it has none (the message then only tells what the control is
-// for), as the message is, with a colon after it (a label in front of a box), or as a group box's
-// title.
+/// How a control shows its caption: it has none (the message then only tells what the control is
+/// for), as the message is, with a colon after it (a label in front of a box), or as a group box's
+/// title.
 enum class TRLCaption : uint8_t { NoCaption, Plain, Colon, Group };
 
 inline QString CaptionText(TRLCaption style, TRLMessageKey key) {
@@ -126,8 +129,8 @@ inline QString CaptionText(TRLCaption style, TRLMessageKey key) {
     return {};
 }
 
-// A control of type W with the caption given, or none; a window built from design coordinates
-// places and names it.
+/// A control of type W with the caption given, or none; a window built from design coordinates
+/// places and names it.
 template <class W> W* NewControl(TRLCaption style, TRLMessageKey key, QWidget* parent) {
     if constexpr (std::is_constructible_v<W, QString, QWidget*>) {
         if (style != TRLCaption::NoCaption)
@@ -136,9 +139,9 @@ template <class W> W* NewControl(TRLCaption style, TRLMessageKey key, QWidget* p
     return new W(parent);
 }
 
-// One control of a window built from a table: the member of the window it is kept in, the group
-// box it stands in (none: the window itself), its object name, its caption and its place in
-// design coordinates.
+/// One control of a window built from a table: the member of the window it is kept in, the group
+/// box it stands in (none: the window itself), its object name, its caption and its place in
+/// design coordinates.
 template <class Window> struct TRLControlRow {
     using Member =
         std::variant<QGroupBox * Window::*, QLabel * Window::*, QComboBox * Window::*,
@@ -158,8 +161,8 @@ template <class Window> struct TRLControlRow {
     QRect At;
 };
 
-// Makes the rows' controls in the order given, so that a group box comes before what stands in
-// it.
+/// Makes the rows' controls in the order given, so that a group box comes before what stands in
+/// it.
 template <class Window>
 void BuildControls(Window& window, std::span<const TRLControlRow<Window>> rows) {
     for (const TRLControlRow<Window>& row : rows) {
@@ -174,9 +177,9 @@ void BuildControls(Window& window, std::span<const TRLControlRow<Window>> rows) 
     }
 }
 
-// Fills a dialog with load, gives the focus to focus and shows the dialog modally; or, with a
-// driver, shows it and lets the driver end it the way an operator would, where no accept counts
-// as cancelled. On OK runs save. True only on OK.
+/// Fills a dialog with load, gives the focus to focus and shows the dialog modally; or, with a
+/// driver, shows it and lets the driver end it the way an operator would, where no accept counts
+/// as cancelled. On OK runs save. True only on OK.
 template <class Dialog>
 bool ExecuteDialog(Dialog& dialog, QWidget* focus, const std::function<void()>& load,
                    const std::function<void()>& save,
@@ -184,7 +187,7 @@ bool ExecuteDialog(Dialog& dialog, QWidget* focus, const std::function<void()>& 
     load();
     focus->setFocus();
     if (driver) {
-        // A scripted run still has the dialog on screen, as the operator would.
+        /// A scripted run still has the dialog on screen, as the operator would.
         dialog.setResult(QDialog::Rejected);
         dialog.show();
         driver(dialog);
@@ -199,3 +202,5 @@ bool ExecuteDialog(Dialog& dialog, QWidget* focus, const std::function<void()>& 
 }
 
 } // namespace rldialogkit
+
+} // namespace Kelmora

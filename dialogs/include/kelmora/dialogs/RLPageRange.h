@@ -1,6 +1,7 @@
-// The page range of the print and save dialogs: all pages, the selection, or the pages from one
-// number to another. Both dialogs' parameters keep its numbers, with the other choices both
-// dialogs have, and both dialogs hold the controls of its group under these names.
+/// @file
+/// The page range of the print and save dialogs: all pages, the selection, or the pages from one
+/// number to another. Both dialogs' parameters keep its numbers, with the other choices both
+/// dialogs have, and both dialogs hold the controls of its group under these names.
 #pragma once
 
 #include <QPointer>
@@ -10,6 +11,8 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+
+namespace Kelmora {
 
 struct TRLPageRangeControls {
     QGroupBox* GroupBoxPages = nullptr;
@@ -25,7 +28,7 @@ struct TRLPageRangeControls {
 class TRLPageRangeParams {
 public:
     int MaxPage() const { return maxPage_; }
-    // A ToPage that stood at the old maximum follows the new one.
+    /// A ToPage that stood at the old maximum follows the new one.
     void SetMaxPage(int maxPage);
     int MinPage() const { return minPage_; }
     int FromPage() const { return fromPage_; }
@@ -34,7 +37,7 @@ public:
     void SetToPage(int page) { toPage_ = page; }
 
 protected:
-    // Pages 1 to 9999, all of them chosen: what a dialog starts from.
+    /// Pages 1 to 9999, all of them chosen: what a dialog starts from.
     void ClearPages();
 
 private:
@@ -44,9 +47,9 @@ private:
     int toPage_ = 0;
 };
 
-// What the print and save dialogs' parameters keep besides the page range: the dialog's options,
-// a file name, the filter (none means the dialog's own output; it becomes none when the filter is
-// destroyed) and the help context.
+/// What the print and save dialogs' parameters keep besides the page range: the dialog's options,
+/// a file name, the filter (none means the dialog's own output; it becomes none when the filter is
+/// destroyed) and the help context.
 template <class OptionSet, class FilterClass> class TRLOutputParams : public TRLPageRangeParams {
 public:
     OptionSet Options() const { return options_; }
@@ -61,7 +64,7 @@ public:
 protected:
     explicit TRLOutputParams(OptionSet options = {}) : options_(options) {}
 
-    // All pages chosen, no file name and no help context: what a dialog starts from.
+    /// All pages chosen, no file name and no help context: what a dialog starts from.
     void ClearChoices() {
         ClearPages();
         fileName_.clear();
@@ -74,3 +77,4 @@ private:
     QPointer<FilterClass> filter_;
     int helpContext_ = 0;
 };
+} // namespace Kelmora

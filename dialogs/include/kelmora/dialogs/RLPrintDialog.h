@@ -1,5 +1,6 @@
-// The shared print choices (printer, filter, page range, copies, background) and the modal
-// dialog that shows and edits them.
+/// @file
+/// The shared print choices (printer, filter, page range, copies, background) and the modal
+/// dialog that shows and edits them.
 #pragma once
 
 #include <kelmora/dialogs/RLPageRange.h>
@@ -18,9 +19,13 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class TRLPrinterWrapper;
+
 class QPushButton;
 class QRadioButton;
+
+namespace Kelmora {
+
+class TRLPrinterWrapper;
 
 enum TRLPrintDialogOption : uint8_t {
     rpoPrintToFile,
@@ -36,7 +41,7 @@ using TRLPrintDialogOptions = TRLSet<TRLPrintDialogOption>;
 
 enum TRLPrintRange : uint8_t { rprAllPages, rprSelection, rprPageNums };
 
-// The filter, when there is one, prints in place of the printer.
+/// The filter, when there is one, prints in place of the printer.
 class TRLPrintParams : public TRLOutputParams<TRLPrintDialogOptions, TRLCustomPrintFilter> {
 public:
     static constexpr TRLPrintDialogOptions DefaultOptions{rpoPrintToFile, rpoPageNums, rpoSelection,
@@ -55,8 +60,8 @@ public:
     TRLPageOrientation Orientation() const { return orientation_; }
     void SetOrientation(TRLPageOrientation orientation) { orientation_ = orientation; }
 
-    // Resets the range, file name, help context and copies (to the printer's count) before a
-    // dialog; options, filter, print-to-file, background and orientation carry over.
+    /// Resets the range, file name, help context and copies (to the printer's count) before a
+    /// dialog; options, filter, print-to-file, background and orientation carry over.
     void Clear();
 
 private:
@@ -67,14 +72,14 @@ private:
     TRLPageOrientation orientation_ = poPortrait;
 };
 
-// The process-wide print parameters.
+/// The process-wide print parameters.
 TRLPrintParams& PrintParams();
 
-// Shows the printing service's page set-up dialog for the printer selected in printers; the
-// choices made there are not kept.
+/// Shows the printing service's page set-up dialog for the printer selected in printers; the
+/// choices made there are not kept.
 void ExecutePrinterSetup(TRLPrinterWrapper& printers, QWidget* parent = nullptr);
 
-// How the printer list shows one printer: its name, or "name at port" when the port says more.
+/// How the printer list shows one printer: its name, or "name at port" when the port says more.
 QString PrinterCaption(const QString& name, const QString& port);
 
 class TRLPrintDialog : public QDialog, public TRLPageRangeControls {
@@ -82,12 +87,12 @@ class TRLPrintDialog : public QDialog, public TRLPageRangeControls {
 public:
     explicit TRLPrintDialog(QWidget* parent = nullptr);
 
-    // Fills the dialog from PrintParams, shows it modally and, on OK, writes the choices back
-    // (printer and copies go to the printer wrapper). Returns true only on OK.
+    /// Fills the dialog from PrintParams, shows it modally and, on OK, writes the choices back
+    /// (printer and copies go to the printer wrapper). Returns true only on OK.
     bool Execute();
-    // The same with driver in place of the modal loop: it gets the filled dialog and ends it
-    // the way an operator would (set fields, click a button, close). Without an accept or a
-    // reject from the driver the dialog counts as cancelled.
+    /// The same with driver in place of the modal loop: it gets the filled dialog and ends it
+    /// the way an operator would (set fields, click a button, close). Without an accept or a
+    /// reject from the driver the dialog counts as cancelled.
     bool Execute(const std::function<void(TRLPrintDialog&)>& driver);
 
     QGroupBox* GroupBoxPrinter = nullptr;
@@ -111,6 +116,8 @@ private:
     void FilterChanged();
     TRLCustomPrintFilter* SelectedFilter() const;
 
-    // The filter of each entry of ComboBoxFilters; none for "Default".
+    /// The filter of each entry of ComboBoxFilters; none for "Default".
     std::vector<QPointer<TRLCustomPrintFilter>> filters_;
 };
+
+} // namespace Kelmora

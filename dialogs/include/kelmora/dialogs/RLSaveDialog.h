@@ -1,5 +1,6 @@
-// The shared save choices (file name, format, page range, background) and the modal dialog that
-// shows and edits them.
+/// @file
+/// The shared save choices (file name, format, page range, background) and the modal dialog that
+/// shows and edits them.
 #pragma once
 
 #include <kelmora/dialogs/RLPageRange.h>
@@ -23,12 +24,14 @@ class QPushButton;
 class QRadioButton;
 class QToolButton;
 
+namespace Kelmora {
+
 enum TRLSaveDialogOption : uint8_t { rsoDisableSaveInBackground };
 using TRLSaveDialogOptions = TRLSet<TRLSaveDialogOption>;
 
 enum TRLSaveRange : uint8_t { rsrAllPages, rsrSelection, rsrPageNums };
 
-// Without a filter the pages are saved as a page-store file.
+/// Without a filter the pages are saved as a page-store file.
 class TRLSaveParams : public TRLOutputParams<TRLSaveDialogOptions, TRLCustomSaveFilter> {
 public:
     TRLSaveRange SaveRange() const { return saveRange_; }
@@ -36,8 +39,8 @@ public:
     bool SaveInBackground() const { return saveInBackground_; }
     void SetSaveInBackground(bool on) { saveInBackground_ = on; }
 
-    // Resets file name, range and help context before a dialog; options, filter and the
-    // background flag carry over.
+    /// Resets file name, range and help context before a dialog; options, filter and the
+    /// background flag carry over.
     void Clear();
 
 private:
@@ -45,10 +48,10 @@ private:
     bool saveInBackground_ = false;
 };
 
-// The process-wide save parameters.
+/// The process-wide save parameters.
 TRLSaveParams& SaveParams();
 
-// Extension of the engine's own page-store files.
+/// Extension of the engine's own page-store files.
 inline constexpr char PageStoreExtension[] = ".rpf";
 
 class TRLSaveDialog : public QDialog, public TRLPageRangeControls {
@@ -56,13 +59,13 @@ class TRLSaveDialog : public QDialog, public TRLPageRangeControls {
 public:
     explicit TRLSaveDialog(QWidget* parent = nullptr);
 
-    // Fills the dialog from SaveParams, shows it modally and, on OK, writes the choices back.
-    // Returns true only on OK.
+    /// Fills the dialog from SaveParams, shows it modally and, on OK, writes the choices back.
+    /// Returns true only on OK.
     bool Execute();
-    // The same with driver in place of the modal loop (see TRLPrintDialog::Execute).
+    /// The same with driver in place of the modal loop (see TRLPrintDialog::Execute).
     bool Execute(const std::function<void(TRLSaveDialog&)>& driver);
 
-    // The file chooser's type list and default suffix for the format chosen in the list.
+    /// The file chooser's type list and default suffix for the format chosen in the list.
     QString ChooserTypeList() const;
     QString ChooserDefaultExtension() const;
 
@@ -83,3 +86,5 @@ private:
 
     std::vector<QPointer<TRLCustomSaveFilter>> filters_;
 };
+
+} // namespace Kelmora

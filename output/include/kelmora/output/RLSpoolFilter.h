@@ -1,10 +1,13 @@
-// The printer filter: every page becomes a printed page through the printer wrapper, drawn at
-// its true paper size from the sheet's physical edge. A page whose paper differs from the
-// previous page's starts a new printer document.
+/// @file
+/// The printer filter: every page becomes a printed page through the printer wrapper, drawn at
+/// its true paper size from the sheet's physical edge. A page whose paper differs from the
+/// previous page's starts a new printer document.
 #pragma once
 
-#include <kelmora/support/RLCore.h>
 #include <kelmora/output/RLFilters.h>
+#include <kelmora/support/RLCore.h>
+
+namespace Kelmora {
 
 struct TRLPrinterMetrics;
 
@@ -13,21 +16,21 @@ class TRLSpoolFilter : public TRLCustomPrintFilter {
 public:
     explicit TRLSpoolFilter(QObject* owner = nullptr);
 
-    // Where pages land on the printer canvas, in printer pixels.
+    /// Where pages land on the printer canvas, in printer pixels.
     TRLRect PrintRect() const { return printRect_; }
     bool DocStarted() const { return docStarted_; }
-    // Paper (millimetres, portrait sense) and orientation of the open document.
+    /// Paper (millimetres, portrait sense) and orientation of the open document.
     double PaperWidth() const { return paperWidth_; }
     double PaperHeight() const { return paperHeight_; }
     int Orientation() const { return orientation_; }
-    // Printer documents started by the current (or last) run.
+    /// Printer documents started by the current (or last) run.
     int DocumentCount() const { return documentCount_; }
 
-    // Opens a printer document for this paper unless the open one already has it.
+    /// Opens a printer document for this paper unless the open one already has it.
     void SetPage(int orientation, double paperWidth, double paperHeight);
 
-    // The print rectangle for a paper on a printer: the page's true size in printer pixels,
-    // moved so that it starts at the sheet's physical edge rather than the printable area's.
+    /// The print rectangle for a paper on a printer: the page's true size in printer pixels,
+    /// moved so that it starts at the sheet's physical edge rather than the printable area's.
     static TRLRect PrintRectFor(const TRLPrinterMetrics& metrics, bool landscape, double paperWidth,
                                 double paperHeight);
 
@@ -48,5 +51,7 @@ private:
     bool newPagePending_ = false;
 };
 
-// The process-wide printer filter, created on first use and used whenever no filter is given.
+/// The process-wide printer filter, created on first use and used whenever no filter is given.
 TRLSpoolFilter& SpoolFilter();
+
+} // namespace Kelmora

@@ -1,6 +1,7 @@
-// Little-endian readers and writers for page records and page-store files. Readers check every
-// count and length against the bytes that remain before they allocate or read anything, so a
-// damaged or hostile file can only ever produce an error.
+/// @file
+/// Little-endian readers and writers for page records and page-store files. Readers check every
+/// count and length against the bytes that remain before they allocate or read anything, so a
+/// damaged or hostile file can only ever produce an error.
 #pragma once
 
 #include <kelmora/pagestore/RLMetaTypes.h>
@@ -17,15 +18,17 @@
 #include <cstring>
 #include <vector>
 
-// Raises the error of every structural reading failure.
+namespace Kelmora {
+
+/// Raises the error of every structural reading failure.
 [[noreturn]] void ThrowFileCorrupted();
 
-// How the counted strings of a page record or a page-store file are kept. Windows-1252 is what
-// every reader of the older versions knows; UTF-8 keeps every character.
+/// How the counted strings of a page record or a page-store file are kept. Windows-1252 is what
+/// every reader of the older versions knows; UTF-8 keeps every character.
 enum class TRLTextEncoding : uint8_t { Windows1252, Utf8 };
 
-// Shared decoding on top of a source that can hand out raw bytes. Derived classes provide
-// ReadRaw(void*, qint64) and Remaining().
+/// Shared decoding on top of a source that can hand out raw bytes. Derived classes provide
+/// ReadRaw(void*, qint64) and Remaining().
 template <class Derived> class TRLReaderBase {
 public:
     uint8_t ReadByte() {
@@ -44,7 +47,7 @@ public:
         self().ReadRaw(b, 2);
         return static_cast<uint16_t>(b[0] | b[1] << 8);
     }
-    // A count that must be followed by at least count * minimumItemSize bytes.
+    /// A count that must be followed by at least count * minimumItemSize bytes.
     int32_t ReadCount(qint64 minimumItemSize) {
         const int32_t count = ReadInt32();
         if (count < 0 || (minimumItemSize > 0 && count > self().Remaining() / minimumItemSize))
@@ -60,8 +63,8 @@ public:
         return bytes;
     }
     QByteArray ReadCountedBytes() { return ReadBytes(ReadCount(1)); }
-    // A signature: the bytes up to and including the first 0x1A, at most 20 of them, fewer
-    // when the input ends first. The caller compares it with the signatures it knows.
+    /// A signature: the bytes up to and including the first 0x1A, at most 20 of them, fewer
+    /// when the input ends first. The caller compares it with the signatures it knows.
     QByteArray ReadSignature() {
         QByteArray signature;
         while (signature.size() < 20 && self().Remaining() > 0) {
@@ -72,8 +75,8 @@ public:
         }
         return signature;
     }
-    // Counted text in the reader's encoding. Bytes that are not UTF-8 where UTF-8 is due are
-    // damage, as any other wrong length or count.
+    /// Counted text in the reader's encoding. Bytes that are not UTF-8 where UTF-8 is due are
+    /// damage, as any other wrong length or count.
     QString ReadCountedString();
     TRLTextEncoding TextEncoding() const { return textEncoding_; }
     void SetTextEncoding(TRLTextEncoding encoding) { textEncoding_ = encoding; }
@@ -85,7 +88,7 @@ public:
             list.append(ReadCountedString());
         return list;
     }
-    // The fields of a value in the order they are stored; a braced list is read left to right.
+    /// The fields of a value in the order they are stored; a braced list is read left to right.
     TRLMetaPoint ReadPoint() { return {.X = ReadInt32(), .Y = ReadInt32()}; }
     TRLMetaRect ReadRect() {
         return {
@@ -103,7 +106,7 @@ private:
     TRLTextEncoding textEncoding_ = TRLTextEncoding::Windows1252;
 };
 
-// Reads from bytes held in memory (a page record).
+/// Reads from bytes held in memory (a page record).
 class TRLSpanReader : public TRLReaderBase<TRLSpanReader> {
 public:
     TRLSpanReader(const char* data, qint64 size) : data_(data), size_(size) {}
@@ -131,7 +134,7 @@ private:
     qint64 pos_ = 0;
 };
 
-// Reads from a random-access device, never past its size.
+/// Reads from a random-access device, never past its size.
 class TRLDeviceReader : public TRLReaderBase<TRLDeviceReader> {
 public:
     explicit TRLDeviceReader(QIODevice& device) : device_(device) {}
@@ -144,9 +147,9 @@ private:
     QIODevice& device_;
 };
 
-// Little-endian encoding into a small local block. Fields are gathered in such blocks and
-// copied into the page writer in one piece: stores through the writer's own buffer could alias
-// the writer's state and force the compiler to reload it after every byte.
+/// Little-endian encoding into a small local block. Fields are gathered in such blocks and
+/// copied into the page writer in one piece: stores through the writer's own buffer could alias
+/// the writer's state and force the compiler to reload it after every byte.
 template <size_t N> class TRLFieldBlock {
 public:
     void Byte(uint8_t value) { bytes_[pos_++] = value; }
@@ -190,39 +193,39 @@ private:
     size_t pos_ = 0;
 };
 
-// Writes all of bytes to device, again after a short write: a disk that fills up takes part of a
-// block without complaint and says why only on the next write. False when the device takes no
-// more, with the reason in reason.
+/// Writes all of bytes to device, again after a short write: a disk that fills up takes part of a
+/// block without complaint and says why only on the next write. False when the device takes no
+/// more, with the reason in reason.
 bool WriteWhole(QIODevice& device, QByteArrayView bytes, QString& reason);
 
-// Why a call on device just failed: the device's own words, or, where it has none (a buffered
-// file forgets the system's reason, a committed one clears it), the system's words for the
-// error number the failed call left behind.
+/// Why a call on device just failed: the device's own words, or, where it has none (a buffered
+/// file forgets the system's reason, a committed one clears it), the system's words for the
+/// error number the failed call left behind.
 QString FailureReason(const QIODevice& device, int errorNumber);
 
-// Writes a page record or any other block into memory; the block is then written to its
-// device in one call. Pages are written often and in many small pieces, so the buffer is
-// grown by doubling and filled with plain copies.
+/// Writes a page record or any other block into memory; the block is then written to its
+/// device in one call. Pages are written often and in many small pieces, so the buffer is
+/// grown by doubling and filled with plain copies.
 class TRLPageWriter {
 public:
     TRLPageWriter() : buffer_(1024) {}
 
-    // The bytes written so far; the writer is left empty.
+    /// The bytes written so far; the writer is left empty.
     QByteArray Take() {
         QByteArray bytes(buffer_.data(), static_cast<qsizetype>(size_));
         size_ = 0;
         return bytes;
     }
     const char* Data() const { return buffer_.data(); }
-    // Starts again at the beginning, keeping the buffer for the next block.
+    /// Starts again at the beginning, keeping the buffer for the next block.
     void Clear() { size_ = 0; }
     qint64 Size() const { return size_; }
-    // Drops what was written after the first size bytes.
+    /// Drops what was written after the first size bytes.
     void Truncate(qint64 size) { size_ = std::min(size_, std::max<qint64>(size, 0)); }
 
-    // The encoding of the strings written from now on. Writing in Windows-1252 turns what the
-    // code page lacks into "?" and records that in TextLost, so that a writer can tell whether
-    // the block it made keeps every character.
+    /// The encoding of the strings written from now on. Writing in Windows-1252 turns what the
+    /// code page lacks into "?" and records that in TextLost, so that a writer can tell whether
+    /// the block it made keeps every character.
     TRLTextEncoding TextEncoding() const { return textEncoding_; }
     void SetTextEncoding(TRLTextEncoding encoding) { textEncoding_ = encoding; }
     bool TextLost() const { return textLost_; }
@@ -241,7 +244,7 @@ public:
         p[2] = char(v >> 16 & 0xFF);
         p[3] = char(v >> 24);
     }
-    // Overwrites four bytes written earlier (a length placeholder).
+    /// Overwrites four bytes written earlier (a length placeholder).
     void PatchInt32(qint64 position, int32_t value);
     void WriteCountedBytes(const QByteArray& bytes) {
         WriteInt32(static_cast<int32_t>(bytes.size()));
@@ -271,7 +274,7 @@ public:
     void WriteFont(const TRLMetaFont& font);
 
 private:
-    // Room for length more bytes; returns where they go.
+    /// Room for length more bytes; returns where they go.
     char* Reserve(qint64 length) {
         if (size_ + length > static_cast<qint64>(buffer_.size()))
             buffer_.resize(
@@ -286,3 +289,5 @@ private:
     TRLTextEncoding textEncoding_ = TRLTextEncoding::Windows1252;
     bool textLost_ = false;
 };
+
+} // namespace Kelmora

@@ -1,12 +1,13 @@
-// A drawing canvas with the state model the recorded pages assume (a current pen, brush and
-// font and a pen position, texts placed by the top-left of their cell, rectangles excluding
-// their right and bottom edges), implemented on a QPainter. Screens, images, PDF files and
-// printers all draw stored pages through it.
+/// @file
+/// A drawing canvas with the state model the recorded pages assume (a current pen, brush and
+/// font and a pen position, texts placed by the top-left of their cell, rectangles excluding
+/// their right and bottom edges), implemented on a QPainter. Screens, images, PDF files and
+/// printers all draw stored pages through it.
 #pragma once
 
-#include <kelmora/support/RLCore.h>
 #include <kelmora/pagestore/RLGraphicTypes.h>
 #include <kelmora/pagestore/RLMetaTypes.h>
+#include <kelmora/support/RLCore.h>
 
 #include <QByteArray>
 #include <QFont>
@@ -22,20 +23,23 @@
 #include <vector>
 
 class QPainter;
+
+namespace Kelmora {
+
 class TRLGraphicSurface;
 
-// A paint engine that writes texts as texts, such as the PDF writer, is told by the canvas which
-// characters and glyph places the glyph run it receives next stands for: QPainter hands an engine
-// a glyph run without its characters, and its glyph places only as device coordinates.
+/// A paint engine that writes texts as texts, such as the PDF writer, is told by the canvas which
+/// characters and glyph places the glyph run it receives next stands for: QPainter hands an engine
+/// a glyph run without its characters, and its glyph places only as device coordinates.
 class TRLTextRunSink {
 public:
     struct Run {
         QRawFont Font;
         QList<quint32> Glyphs;
-        // Each glyph's place from the baseline's start, in the painter's coordinates.
+        /// Each glyph's place from the baseline's start, in the painter's coordinates.
         QList<QPointF> Positions;
         QPointF Baseline;
-        // One character for each glyph.
+        /// One character for each glyph.
         QString Text;
     };
     virtual void AnnounceRun(Run run) = 0;
@@ -46,7 +50,7 @@ protected:
 
 class TRLCanvas {
 public:
-    // The canvas resolution is the painter device's logical resolution (96 for a new QImage).
+    /// The canvas resolution is the painter device's logical resolution (96 for a new QImage).
     explicit TRLCanvas(QPainter& painter);
     TRLCanvas(QPainter& painter, int pixelsPerInch);
 
@@ -56,12 +60,12 @@ public:
     void SetPen(const TRLPen& pen);
     const TRLBrush& Brush() const { return brush_; }
     void SetBrush(const TRLBrush& brush);
-    // Font sizes are points; the canvas turns them into pixels for its own resolution.
+    /// Font sizes are points; the canvas turns them into pixels for its own resolution.
     const TRLFont& Font() const { return font_; }
     void SetFont(const TRLFont& font);
     TRLPoint PenPos() const { return penPos_; }
 
-    // The device's whole area in the painter's coordinates: nothing drawn outside it shows.
+    /// The device's whole area in the painter's coordinates: nothing drawn outside it shows.
     TRLRect VisibleArea() const;
 
     int TextWidth(const QString& text) const;
@@ -74,34 +78,34 @@ public:
     void Ellipse(const TRLRect& rect);
     void Polygon(const TRLPointArray& points);
     void Polyline(const TRLPointArray& points);
-    // Unclipped text; unless the brush is clear, the text's cells are filled behind the glyphs.
+    /// Unclipped text; unless the brush is clear, the text's cells are filled behind the glyphs.
     void TextOut(int x, int y, const QString& text);
-    // Text clipped to rect; unless the brush is clear, the whole rect is filled first.
+    /// Text clipped to rect; unless the brush is clear, the whole rect is filled first.
     void TextRect(const TRLRect& rect, int x, int y, const QString& text);
     void StretchDraw(const TRLRect& rect, const QImage& graphic);
     void RemoveClip();
     void IntersectClip(const TRLRect& rect);
 
 private:
-    // Where the glyphs of a text go when it is drawn from the origin, each at the sum of the
-    // measured advances before it; no glyphs when the font lacks a character.
+    /// Where the glyphs of a text go when it is drawn from the origin, each at the sum of the
+    /// measured advances before it; no glyphs when the font lacks a character.
     struct GlyphPlacement {
         QList<quint32> Glyphs;
         QList<QPointF> Positions;
         int Advance = 0;
     };
     GlyphPlacement PlaceGlyphs(const QString& text) const;
-    // A character's measured advance in the canvas font, remembered for the Latin-1 range,
-    // which nearly every text stays in.
+    /// A character's measured advance in the canvas font, remembered for the Latin-1 range,
+    /// which nearly every text stays in.
     int CharAdvance(QChar c) const;
-    // The ink of a glyph of the canvas font from its origin.
+    /// The ink of a glyph of the canvas font from its origin.
     QRectF GlyphInk(quint32 glyph) const;
     bool InkWithin(const GlyphPlacement& placement, const QRect& rect, int x, int y) const;
     void DrawTextAt(int x, int y, const QString& text);
     void DrawGlyphs(int x, int y, const QString& text, const GlyphPlacement& placement);
 
     QPainter& painter_;
-    // The painter's engine, when it keeps texts as texts.
+    /// The painter's engine, when it keeps texts as texts.
     TRLTextRunSink* textSink_ = nullptr;
     int pixelsPerInch_;
     TRLPen pen_;
@@ -109,15 +113,15 @@ private:
     TRLFont font_;
     QFont qfont_;
     int ascent_ = 0;
-    // The canvas font's glyphs, for placing each character at its measured advance.
+    /// The canvas font's glyphs, for placing each character at its measured advance.
     QRawFont rawFont_;
-    // Measures of the canvas font, forgotten when it changes; -1 for "not yet measured".
+    /// Measures of the canvas font, forgotten when it changes; -1 for "not yet measured".
     mutable std::array<int, 256> latinAdvances_;
     mutable QHash<quint32, QRectF> glyphInk_;
     TRLPoint penPos_;
 };
 
-// The scaling rule and clip state of one page drawing.
+/// The scaling rule and clip state of one page drawing.
 struct TRLPaintContext {
     const TRLGraphicSurface* Page = nullptr;
     double XFactor = 1.0;
@@ -126,11 +130,11 @@ struct TRLPaintContext {
     int YOffset = 0;
     TRLRect ClipRect;
     std::vector<TRLRect> ClipStack;
-    // The clip the canvas holds. A clip change takes effect when the next object draws, so that
-    // a run of changes (a band's reset followed by the next band's clip) costs the output one.
+    /// The clip the canvas holds. A clip change takes effect when the next object draws, so that
+    /// a run of changes (a band's reset followed by the next band's clip) costs the output one.
     TRLRect AppliedClip;
-    // Printers want every scaled rectangle (texts, fills, ellipses, pictures, clips) to keep at
-    // least one device pixel each way; screens draw what the rounding gives.
+    /// Printers want every scaled rectangle (texts, fills, ellipses, pictures, clips) to keep at
+    /// least one device pixel each way; screens draw what the rounding gives.
     bool KeepRectsVisible = false;
 
     int X(int32_t x) const { return SaturatedAdd(RoundHalfEven(x * XFactor), XOffset); }
@@ -148,7 +152,7 @@ struct TRLPaintContext {
     }
 };
 
-// Canvas routines shared by page drawing and by controls that paint themselves.
+/// Canvas routines shared by page drawing and by controls that paint themselves.
 void CanvasTextRectEx(TRLCanvas& canvas, const TRLRect& rect, int x, int y, QString text,
                       uint8_t alignment, uint8_t layout, TRLMetaTextFlags textFlags);
 void CanvasStretchDraw(TRLCanvas& canvas, TRLRect rect, const QByteArray& data, bool parity);
@@ -156,29 +160,31 @@ void CanvasSetClipRect(TRLCanvas& canvas, const TRLRect& rect);
 void CanvasResetClipRect(TRLCanvas& canvas);
 void CanvasLineToEx(TRLCanvas& canvas, int x, int y);
 void ScalePenWidth(TRLCanvas& canvas, double factor);
-// Where CanvasTextRectEx starts a text, given the width and height of the text followed by one
-// space and the width of a space alone.
+/// Where CanvasTextRectEx starts a text, given the width and height of the text followed by one
+/// space and the width of a space alone.
 TRLPoint TextRectStart(const TRLRect& rect, int x, int y, int textWidth, int textHeight,
                        int spaceWidth, uint8_t alignment, uint8_t layout);
-// A justified line, or the part of it that can be seen: Skipped is the width left out in front.
+/// A justified line, or the part of it that can be seen: Skipped is the width left out in front.
 struct TRLJustifiedPart {
     QString Text;
     long long Skipped = 0;
 };
-// Widens the text's word gaps (blanks with a word on both sides), last gap first and round again,
-// one space at a time while the text and one more space fit in available. Only the part between
-// from and to (pixels from the line's start) is built: characters that end before from or start
-// at or after to are left out.
+/// Widens the text's word gaps (blanks with a word on both sides), last gap first and round again,
+/// one space at a time while the text and one more space fit in available. Only the part between
+/// from and to (pixels from the line's start) is built: characters that end before from or start
+/// at or after to are left out.
 TRLJustifiedPart JustifyTextPart(const TRLCanvas& canvas, const QString& text, int available,
                                  long long from = std::numeric_limits<long long>::min(),
                                  long long to = std::numeric_limits<int>::max());
-// The rectangle a picture of graphicWidth columns is stretched into so that every column covers
-// the same whole number of device columns (barcodes).
+/// The rectangle a picture of graphicWidth columns is stretched into so that every column covers
+/// the same whole number of device columns (barcodes).
 TRLRect ParityRect(TRLRect rect, int graphicWidth);
-// Sets the canvas font from a stored font, its size scaled by yFactor and by the ratio of the
-// font's resolution to the canvas's.
+/// Sets the canvas font from a stored font, its size scaled by yFactor and by the ratio of the
+/// font's resolution to the canvas's.
 void CanvasSetMetaFont(TRLCanvas& canvas, const TRLMetaFont& font, const QString& name,
                        double yFactor);
-// Sets the canvas pen and brush from stored records.
+/// Sets the canvas pen and brush from stored records.
 void CanvasSetMetaPen(TRLCanvas& canvas, const TRLMetaPen& pen);
 void CanvasSetMetaBrush(TRLCanvas& canvas, const TRLMetaBrush& brush);
+
+} // namespace Kelmora

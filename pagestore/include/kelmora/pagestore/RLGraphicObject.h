@@ -1,5 +1,6 @@
-// The drawing primitives recorded on a page. Each object knows how to write and read its own
-// data, how to move and scale itself, and how to draw itself onto a canvas.
+/// @file
+/// The drawing primitives recorded on a page. Each object knows how to write and read its own
+/// data, how to move and scale itself, and how to draw itself onto a canvas.
 #pragma once
 
 #include <kelmora/pagestore/RLMetaTypes.h>
@@ -11,13 +12,15 @@
 #include <tuple>
 #include <type_traits>
 
+namespace Kelmora {
+
 class TRLGraphicSurface;
 class TRLCanvas;
 class TRLPageWriter;
 class TRLSpanReader;
 struct TRLPaintContext;
 
-// Kind numbers as they appear in page records.
+/// Kind numbers as they appear in page records.
 enum class TRLObjectKind : uint8_t {
     Pixel = 1,
     Line = 2,
@@ -41,19 +44,19 @@ public:
     virtual TRLObjectKind Kind() const = 0;
     TRLGraphicSurface& Surface() const { return *surface_; }
 
-    // Writes or reads the kind's data (the common part first); the page writes the kind byte
-    // and the length around it. Reading never goes past the reader's end.
+    /// Writes or reads the kind's data (the common part first); the page writes the kind byte
+    /// and the length around it. Reading never goes past the reader's end.
     virtual void SaveToStream(TRLPageWriter& writer) const;
     virtual void LoadFromStream(TRLSpanReader& reader);
 
-    // Draws the object with its coordinates scaled and offset by the context.
+    /// Draws the object with its coordinates scaled and offset by the context.
     virtual void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const = 0;
 
-    // Copies the common part and the kind's own fields; the source must be of the same kind.
+    /// Copies the common part and the kind's own fields; the source must be of the same kind.
     virtual void Assign(const TRLGraphicObject& source);
     virtual void Offset(int32_t dx, int32_t dy);
     virtual void Inflate(double xFactor, double yFactor);
-    // Creates an object of the same kind on the target page, with the same values.
+    /// Creates an object of the same kind on the target page, with the same values.
     TRLGraphicObject& Clone(TRLGraphicSurface& target) const;
 
     TRLMetaRect BoundsRect;
@@ -67,8 +70,8 @@ private:
     TRLGraphicSurface* surface_;
 };
 
-// Creates an empty object of the given kind on a page (appended to its objects); null for a
-// kind number that no object has.
+/// Creates an empty object of the given kind on a page (appended to its objects); null for a
+/// kind number that no object has.
 TRLGraphicObject* CreateGraphicObject(TRLGraphicSurface& surface, TRLObjectKind kind);
 
 // One field of an object kind in its page-record form, and how moving and scaling the object
@@ -105,15 +108,15 @@ template <class T> void Offset(T&, int32_t, int32_t) {}
 
 void Inflate(TRLMetaPoint& value, double xFactor, double yFactor);
 void Inflate(TRLMetaPointArray& value, double xFactor, double yFactor);
-// A pen's width scales across, a font's size down the page.
+/// A pen's width scales across, a font's size down the page.
 void Inflate(TRLMetaPen& value, double xFactor, double yFactor);
 void Inflate(TRLMetaFont& value, double xFactor, double yFactor);
 template <class T> void Inflate(T&, double, double) {}
 } // namespace RLObjectField
 
-// An object kind described by its fields: Object::Fields(object) ties them in the order the page
-// record keeps them after the common part. Writing, reading, copying, moving and scaling follow
-// from that list; each kind draws itself (RLPagePaint.cpp).
+/// An object kind described by its fields: Object::Fields(object) ties them in the order the page
+/// record keeps them after the common part. Writing, reading, copying, moving and scaling follow
+/// from that list; each kind draws itself (RLPagePaint.cpp).
 template <class Object, TRLObjectKind KindValue>
 class TRLGraphicObjectOf : public TRLGraphicObject {
 public:
@@ -189,13 +192,13 @@ public:
         return std::tie(o.Alignment, o.Layout, o.Origin, o.TextFlags, o.Text, o.Brush, o.Font);
     }
     void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
-    // The font's name index is only meaningful in the source page's font list.
+    /// The font's name index is only meaningful in the source page's font list.
     void Assign(const TRLGraphicObject& source) override;
 
-    // The font's name lives in the page's font list; setting it enters it there.
+    /// The font's name lives in the page's font list; setting it enters it there.
     QString FontName() const;
     void SetFontName(const QString& name);
-    // The text with page and document settings put in for names in braces.
+    /// The text with page and document settings put in for names in braces.
     QString DisplayText() const;
 
     TRLMetaBrush Brush;
@@ -253,12 +256,12 @@ public:
     static auto Fields(auto& o) { return std::tie(o.Data, o.Parity); }
     void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
 
-    // Tagged graphic: "NIL", "BMP" + bitmap file, or "ICO" + icon file (RLGraphicData.h).
+    /// Tagged graphic: "NIL", "BMP" + bitmap file, or "ICO" + icon file (RLGraphicData.h).
     QByteArray Data;
     bool Parity = false;
 };
 
-// Clip changes carry no fields of their own: the common bounds are the clip.
+/// Clip changes carry no fields of their own: the common bounds are the clip.
 class TRLSetClipRectObject
     : public TRLGraphicObjectOf<TRLSetClipRectObject, TRLObjectKind::SetClipRect> {
 public:
@@ -275,9 +278,9 @@ public:
     void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
 };
 
-// Every object class, for code that handles each kind in its own way.
+/// Every object class, for code that handles each kind in its own way.
 template <class... Classes> struct TRLObjectClassList {
-    // Calls f with std::type_identity<Class>() for each of the classes in turn.
+    /// Calls f with std::type_identity<Class>() for each of the classes in turn.
     template <class F> static void ForEach(F&& f) { (f(std::type_identity<Classes>()), ...); }
 };
 using TRLObjectClasses =
@@ -285,7 +288,7 @@ using TRLObjectClasses =
                        TRLFillRectObject, TRLEllipseObject, TRLPolygonObject, TRLPolylineObject,
                        TRLImageObject, TRLSetClipRectObject, TRLResetClipRectObject>;
 
-// Calls visit with the object as the class of its kind.
+/// Calls visit with the object as the class of its kind.
 template <class Visit> void VisitGraphicObject(const TRLGraphicObject& object, Visit&& visit) {
     TRLObjectClasses::ForEach([&](auto type) {
         using Class = typename decltype(type)::type;
@@ -293,3 +296,5 @@ template <class Visit> void VisitGraphicObject(const TRLGraphicObject& object, V
             visit(static_cast<const Class&>(object));
     });
 }
+
+} // namespace Kelmora

@@ -1,8 +1,9 @@
-// The page store: every prepared page, written to one temporary file and held in memory only in
-// a cache of the five most recently used pages, so that a report of any length costs bounded
-// memory. Preview boxes, a background print and the save command may all read pages at once;
-// the store serialises its cache and file access, and hands out pages as shared pointers so that
-// eviction never frees a page that someone is still drawing.
+/// @file
+/// The page store: every prepared page, written to one temporary file and held in memory only in
+/// a cache of the five most recently used pages, so that a report of any length costs bounded
+/// memory. Preview boxes, a background print and the save command may all read pages at once;
+/// the store serialises its cache and file access, and hands out pages as shared pointers so that
+/// eviction never frees a page that someone is still drawing.
 #pragma once
 
 #include <kelmora/pagestore/RLBinaryIO.h>
@@ -20,18 +21,20 @@
 #include <mutex>
 #include <vector>
 
+namespace Kelmora {
+
 class TRLGraphicStorage : public QObject {
     Q_OBJECT
 public:
     static constexpr int CacheSize = 5;
-    // The page-store file version written unless another is asked for. Its strings are in
-    // Windows-1252; a document with a text that code page lacks is written as version 4
-    // (UTF-8) instead, so that a file never loses a character.
+    /// The page-store file version written unless another is asked for. Its strings are in
+    /// Windows-1252; a document with a text that code page lacks is written as version 4
+    /// (UTF-8) instead, so that a file never loses a character.
     static constexpr int CurrentFileVersion = 3;
     static constexpr int NewestFileVersion = 4;
 
-    // A store with an owner lives as long as the owner; one without frees itself when the last
-    // linked component lets go of it.
+    /// A store with an owner lives as long as the owner; one without frees itself when the last
+    /// linked component lets go of it.
     explicit TRLGraphicStorage(QObject* owner = nullptr);
     ~TRLGraphicStorage() override;
 
@@ -39,31 +42,31 @@ public:
     void Unlink(QObject* component);
     int LinkCount() const { return static_cast<int>(references_.size()); }
 
-    // Takes the page in: stores it in the temporary file and puts it in the cache.
+    /// Takes the page in: stores it in the temporary file and puts it in the cache.
     void Add(std::shared_ptr<TRLGraphicSurface> page);
-    // The page at index, from the cache or loaded from the temporary file; null out of range.
+    /// The page at index, from the cache or loaded from the temporary file; null out of range.
     std::shared_ptr<TRLGraphicSurface> Pages(int index);
     int PageCount() const;
     void Clear();
-    // Number of pages in memory (for tests and benchmarks).
+    /// Number of pages in memory (for tests and benchmarks).
     int CachedPageCount() const;
     QString TempFileName() const { return tempFileName_; }
 
-    // Whole-document files. The version asked for: 1 and 2 hold what Windows-1252 holds (for
-    // readers of those versions alone); 3 is written when every string fits Windows-1252, and
-    // becomes 4 otherwise; 4 is always 4. Saving returns the version written.
+    /// Whole-document files. The version asked for: 1 and 2 hold what Windows-1252 holds (for
+    /// readers of those versions alone); 3 is written when every string fits Windows-1252, and
+    /// becomes 4 otherwise; 4 is always 4. Saving returns the version written.
     void SetFileVersion(int version) { fileVersion_ = version; }
     int FileVersion() const { return fileVersion_; }
     int SaveToStream(QIODevice& stream);
     int SaveToFile(const QString& fileName);
-    // The version of the last page-store file written from this store; 0 before the first.
+    /// The version of the last page-store file written from this store; 0 before the first.
     int LastSavedFileVersion() const;
-    // Replaces the store's pages and settings with those of a saved file of any version (1 to
-    // 4) and returns that version. A damaged file leaves the store empty and raises an error.
+    /// Replaces the store's pages and settings with those of a saved file of any version (1 to
+    /// 4) and returns that version. A damaged file leaves the store empty and raises an error.
     int LoadFromStream(QIODevice& stream);
     int LoadFromFile(const QString& fileName);
 
-    // Document settings.
+    /// Document settings.
     TRLMacroList& Macros() { return macros_; }
     const TRLMacroList& Macros() const { return macros_; }
     int32_t FirstPageNumber() const {
@@ -87,13 +90,13 @@ public:
     int32_t OrientedWidth() const;
     int32_t OrientedHeight() const;
 
-    // Process-wide counter that ties together the objects one control records in one go.
+    /// Process-wide counter that ties together the objects one control records in one go.
     static int32_t NewGroupId();
-    // The counter's present value: the group of every object recorded now.
+    /// The counter's present value: the group of every object recorded now.
     static int32_t CurrentGroupId();
 
-    // Drops a page from the cache without storing it: the page is moving to another store
-    // (TRLGraphicSurface::SetStorage).
+    /// Drops a page from the cache without storing it: the page is moving to another store
+    /// (TRLGraphicSurface::SetStorage).
     void RemoveFromCache(const TRLGraphicSurface* page);
 
 private:
@@ -103,7 +106,7 @@ private:
     QByteArray ReadPageRecordLocked(int index);
     void CacheLocked(std::shared_ptr<TRLGraphicSurface> page);
     void FlushModifiedLocked();
-    // Whether a page or a setting holds a character that Windows-1252 lacks.
+    /// Whether a page or a setting holds a character that Windows-1252 lacks.
     bool NeedsUtf8Locked() const;
     void ComponentDestroyed(QObject* component);
     [[noreturn]] void ThrowFileError(const QString& action) const;
@@ -112,9 +115,9 @@ private:
     int fileVersion_ = CurrentFileVersion;
     int lastSavedFileVersion_ = 0;
     TRLMacroList macros_;
-    // Chunked, so that a store of many pages grows its index without copying it whole.
+    /// Chunked, so that a store of many pages grows its index without copying it whole.
     std::deque<qint64> pageOffsets_;
-    // Whether each page's record in the temporary file keeps its strings in UTF-8.
+    /// Whether each page's record in the temporary file keeps its strings in UTF-8.
     std::deque<bool> pageUtf8_;
     std::deque<std::shared_ptr<TRLGraphicSurface>> cache_;
     QFile tempFile_;
@@ -124,3 +127,5 @@ private:
     TRLPageWriter pageWriter_; // kept between pages so that its buffer is reused
     bool destroying_ = false;
 };
+
+} // namespace Kelmora

@@ -1,6 +1,7 @@
-// One page: an ordered list of recorded graphic objects with the page's size, fonts and text
-// settings. Report controls record onto an open page; once stored, a page belongs to its store's
-// cache and is fetched again by index whenever it is needed.
+/// @file
+/// One page: an ordered list of recorded graphic objects with the page's size, fonts and text
+/// settings. Report controls record onto an open page; once stored, a page belongs to its store's
+/// cache and is fetched again by index whenever it is needed.
 #pragma once
 
 #include <kelmora/pagestore/RLGraphicObject.h>
@@ -18,22 +19,25 @@
 #include <vector>
 
 class QPainter;
+
+namespace Kelmora {
+
 class TRLCanvas;
 class TRLGraphicStorage;
 class TRLPageWriter;
 enum class TRLTextEncoding : uint8_t;
 
-// The strings of a written page record: in Windows-1252 when they all fit it, or in UTF-8.
+/// The strings of a written page record: in Windows-1252 when they all fit it, or in UTF-8.
 enum class TRLPageText : uint8_t { Fitting, Utf8 };
 
-// How a page is drawn beyond its target rectangle.
+/// How a page is drawn beyond its target rectangle.
 struct TRLPagePaintOptions {
-    // Printers want every scaled rectangle to keep at least one device pixel each way.
+    /// Printers want every scaled rectangle to keep at least one device pixel each way.
     bool KeepRectsVisible = false;
 };
 
-// Pages live in shared pointers (the store, its cache, a run that outlasts a call): an output
-// that draws a page after the call has returned keeps it alive through weak_from_this.
+/// Pages live in shared pointers (the store, its cache, a run that outlasts a call): an output
+/// that draws a page after the call has returned keeps it alive through weak_from_this.
 class TRLGraphicSurface : public std::enable_shared_from_this<TRLGraphicSurface> {
 public:
     TRLGraphicSurface();
@@ -43,7 +47,7 @@ public:
 
     // --- store membership ---
     TRLGraphicStorage* Storage() const;
-    // Moving a page to another store first takes it out of the old store's cache.
+    /// Moving a page to another store first takes it out of the old store's cache.
     void SetStorage(TRLGraphicStorage* storage);
     int32_t PageIndex() const { return pageIndex_; }
 
@@ -51,7 +55,7 @@ public:
     int ObjectCount() const { return static_cast<int>(objects_.size()); }
     TRLGraphicObject& Object(int index) const { return *objects_[static_cast<size_t>(index)]; }
     const std::vector<std::unique_ptr<TRLGraphicObject>>& Objects() const { return objects_; }
-    // Creates an object of type T at the end of the page.
+    /// Creates an object of type T at the end of the page.
     template <class T> T& Append() {
         auto object = std::make_unique<T>(*this);
         T& ref = *object;
@@ -66,7 +70,7 @@ public:
     void SetHeight(int32_t height) { height_ = height; }
     QStringList& Fonts() { return fonts_; }
     const QStringList& Fonts() const { return fonts_; }
-    // Index of a font name in the page's list, appended when missing (case-insensitive).
+    /// Index of a font name in the page's list, appended when missing (case-insensitive).
     int32_t FontIndex(const QString& name);
     TRLMacroList& Macros() { return macros_; }
     const TRLMacroList& Macros() const { return macros_; }
@@ -92,7 +96,7 @@ public:
     void SetFont(const TRLFont& font) { font_ = font; }
     TRLPoint PenPos() const { return penPos_; }
     void SetMargins(TRLRect margins) { margins_ = margins; }
-    // The control recording at the moment; opaque to the page and never stored.
+    /// The control recording at the moment; opaque to the page and never stored.
     const void* Generator() const { return generator_; }
     void SetGenerator(const void* generator) { generator_ = generator; }
 
@@ -109,64 +113,64 @@ public:
         return Rectangle(r.Left, r.Top, r.Right, r.Bottom);
     }
     TRLEllipseObject& Ellipse(const TRLRect& rect);
-    // At least one point is required.
+    /// At least one point is required.
     TRLPolygonObject& Polygon(const TRLPointArray& points);
     TRLPolylineObject& Polyline(const TRLPointArray& points);
     TRLTextObject& TextRectEx(const TRLRect& rect, int32_t x, int32_t y, const QString& text,
                               uint8_t alignment, uint8_t layout, TRLMetaTextFlags textFlags);
     TRLTextObject& TextOut(int32_t x, int32_t y, const QString& text);
-    // Pictures: any QImage, stored as a bitmap (RLGraphicData.h).
+    /// Pictures: any QImage, stored as a bitmap (RLGraphicData.h).
     TRLImageObject& Draw(int32_t x, int32_t y, const QImage& graphic, bool parity = false);
     TRLImageObject& StretchDraw(const TRLRect& rect, const QImage& graphic, bool parity = false);
     void ScaleDraw(const TRLRect& rect, const QImage& graphic, bool center);
     void ClipDraw(const TRLRect& rect, const QImage& graphic, bool center);
-    // Copies every object of another page onto this one, moved by (x, y).
+    /// Copies every object of another page onto this one, moved by (x, y).
     void Draw(int32_t x, int32_t y, const TRLGraphicSurface& source);
-    // Copies the objects of source that overlap sourceRect into destRect, scaled, clipped.
+    /// Copies the objects of source that overlap sourceRect into destRect, scaled, clipped.
     void CopyRect(const TRLRect& destRect, const TRLGraphicSurface& source,
                   const TRLRect& sourceRect);
     void SetClipRect(const TRLRect& rect);
     void ResetClipRect();
-    // The clip the last SetClipRect still holds; false when none is set.
+    /// The clip the last SetClipRect still holds; false when none is set.
     bool ClipRect(TRLRect& rect) const {
         rect = clipRect_;
         return !clipStack_.empty();
     }
 
-    // Finds the row nearest above nearRow where a horizontal cut halves no keep-whole text.
+    /// Finds the row nearest above nearRow where a horizontal cut halves no keep-whole text.
     bool FindFreeRow(int32_t nearRow, int32_t& row) const;
 
-    // Expands "{Name}" with the page's settings, then the store's.
+    /// Expands "{Name}" with the page's settings, then the store's.
     QString ExpandMacros(const QString& text) const;
 
     // --- drawing and formats ---
-    // Draws the whole page scaled into target (device pixels of the painter).
+    /// Draws the whole page scaled into target (device pixels of the painter).
     void PaintTo(QPainter& painter, const QRect& target) const;
-    // The same onto a canvas that outlives the page, such as a printer document's (whose
-    // resolution and drawing state carry over from page to page).
+    /// The same onto a canvas that outlives the page, such as a printer document's (whose
+    /// resolution and drawing state carry over from page to page).
     void PaintTo(TRLCanvas& canvas, const TRLRect& target,
                  const TRLPagePaintOptions& options = {}) const;
-    // One page record. Its strings are kept in Windows-1252 when every one of them fits that
-    // code page (the record older readers know), otherwise, or when UTF-8 is asked for, in UTF-8
-    // under a signature of its own; the writer returns which. The reader takes both forms.
+    /// One page record. Its strings are kept in Windows-1252 when every one of them fits that
+    /// code page (the record older readers know), otherwise, or when UTF-8 is asked for, in UTF-8
+    /// under a signature of its own; the writer returns which. The reader takes both forms.
     QByteArray SaveToBytes() const;
     TRLTextEncoding SaveToWriter(TRLPageWriter& writer,
                                  TRLPageText text = TRLPageText::Fitting) const;
     void SaveToStream(QIODevice& stream) const;
-    // Returns the encoding the record's strings were in.
+    /// Returns the encoding the record's strings were in.
     TRLTextEncoding LoadFromBytes(const char* data, qint64 size);
     TRLTextEncoding LoadFromBytes(const QByteArray& bytes) {
         return LoadFromBytes(bytes.constData(), bytes.size());
     }
 
 private:
-    // The store files a page under an index it alone gives out, and takes a page back from its
-    // file already filed: the page's index and membership are not for anyone else to set.
+    /// The store files a page under an index it alone gives out, and takes a page back from its
+    /// file already filed: the page's index and membership are not for anyone else to set.
     friend class TRLGraphicStorage;
     void Touch();
     void WriteRecord(TRLPageWriter& writer) const;
-    // The value of a setting named in braces: the page's own, else the store's; none when
-    // neither has the name.
+    /// The value of a setting named in braces: the page's own, else the store's; none when
+    /// neither has the name.
     std::optional<QString> MacroValue(const QString& name) const;
 
     QPointer<TRLGraphicStorage> storage_;
@@ -187,3 +191,5 @@ private:
     TRLRect clipRect_;
     std::vector<TRLRect> clipStack_;
 };
+
+} // namespace Kelmora

@@ -1,5 +1,6 @@
-// The platform-level pen, brush and font values that report controls set and that a canvas
-// draws with. The page store records them in its own byte-sized form (RLMetaTypes.h).
+/// @file
+/// The platform-level pen, brush and font values that report controls set and that a canvas
+/// draws with. The page store records them in its own byte-sized form (RLMetaTypes.h).
 #pragma once
 
 #include <QColor>
@@ -8,7 +9,9 @@
 
 #include <cstdint>
 
-// Raster operations of a pen, in the order the stored pen mode counts them.
+namespace Kelmora {
+
+/// Raster operations of a pen, in the order the stored pen mode counts them.
 enum class TRLPenMode : uint8_t {
     Black,
     White,
@@ -43,7 +46,7 @@ enum class TRLBrushStyle : uint8_t {
 
 enum class TRLFontPitch : uint8_t { Default, Variable, Fixed };
 
-// Font style bits; the same bit positions are stored in page records.
+/// Font style bits; the same bit positions are stored in page records.
 enum TRLFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 using TRLFontStyles = uint8_t;
 
@@ -61,9 +64,9 @@ struct TRLBrush {
     bool operator==(const TRLBrush&) const = default;
 };
 
-// A font as report controls describe it: a name and a size in points, made for a device of
-// PixelsPerInch. Height is the platform's cell height (negative: character height in pixels),
-// kept only because page records carry it.
+/// A font as report controls describe it: a name and a size in points, made for a device of
+/// PixelsPerInch. Height is the platform's cell height (negative: character height in pixels),
+/// kept only because page records carry it.
 struct TRLFont {
     QString Name = QStringLiteral("Arial");
     int32_t Size = 10;
@@ -73,13 +76,15 @@ struct TRLFont {
     TRLFontPitch Pitch = TRLFontPitch::Default;
     int32_t PixelsPerInch = 96;
 
-    // Character height in pixels on a device of the font's own resolution, rounded half up as
-    // the platform computed it: 10 pt at 96 per inch is 13 pixels.
+    /// Character height in pixels on a device of the font's own resolution, rounded half up as
+    /// the platform computed it: 10 pt at 96 per inch is 13 pixels.
     int32_t Height() const { return -((Size * PixelsPerInch * 2 + 72) / 144); }
     bool operator==(const TRLFont&) const = default;
 };
 
-// The QFont that draws or measures the font on a device of pixelsPerInch: its pixel size is
-// computed from the point size as the platform did it, so that layouts measure the same
-// everywhere.
+/// The QFont that draws or measures the font on a device of pixelsPerInch: its pixel size is
+/// computed from the point size as the platform did it, so that layouts measure the same
+/// everywhere.
 QFont ToQFont(const TRLFont& font, int pixelsPerInch);
+
+} // namespace Kelmora

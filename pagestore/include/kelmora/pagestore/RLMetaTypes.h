@@ -1,15 +1,18 @@
-// Page-store values: the byte-sized records of pens, brushes and fonts that every graphic object
-// carries, and their conversions from and to the platform values of RLGraphicTypes.h.
-// Enumerations are stored as the platform ordinal plus one, so that 0 is never a valid value;
-// anything out of range draws as the platform default.
+/// @file
+/// Page-store values: the byte-sized records of pens, brushes and fonts that every graphic object
+/// carries, and their conversions from and to the platform values of RLGraphicTypes.h.
+/// Enumerations are stored as the platform ordinal plus one, so that 0 is never a valid value;
+/// anything out of range draws as the platform default.
 #pragma once
 
-#include <kelmora/support/RLCore.h>
 #include <kelmora/pagestore/RLGraphicTypes.h>
+#include <kelmora/support/RLCore.h>
 
 #include <QColor>
 
 #include <cstdint>
+
+namespace Kelmora {
 
 using TRLMetaPoint = TRLPoint;
 using TRLMetaRect = TRLRect;
@@ -25,7 +28,7 @@ struct TRLMetaColor {
     bool operator==(const TRLMetaColor&) const = default;
 };
 
-// Stored enumeration values (platform ordinal + 1).
+/// Stored enumeration values (platform ordinal + 1).
 using TRLMetaPenMode = uint8_t;     // 1..16, default 5 (copy)
 using TRLMetaPenStyle = uint8_t;    // 1..7, default 1 (solid)
 using TRLMetaBrushStyle = uint8_t;  // 1..8, default 1 (solid)
@@ -33,7 +36,7 @@ using TRLMetaFontPitch = uint8_t;   // 1..3, default 1
 using TRLMetaFontStyles = uint8_t;  // bits 1 bold, 2 italic, 4 underline, 8 strike-out
 using TRLMetaFontCharset = uint8_t; // passed through unchanged
 
-// Text alignment and layout as stored: 1 left/top, 2 right/bottom, 3 center, 4 justify.
+/// Text alignment and layout as stored: 1 left/top, 2 right/bottom, 3 center, 4 justify.
 enum TRLMetaTextAlignment : uint8_t {
     MetaTextAlignmentLeft = 1,
     MetaTextAlignmentRight = 2,
@@ -47,8 +50,8 @@ enum TRLMetaTextLayout : uint8_t {
     MetaTextLayoutJustify = 4
 };
 
-// Text flags: no-clipping draws the text past its rectangle; keep-whole forbids a page cut
-// through the text (see TRLGraphicSurface::FindFreeRow).
+/// Text flags: no-clipping draws the text past its rectangle; keep-whole forbids a page cut
+/// through the text (see TRLGraphicSurface::FindFreeRow).
 using TRLMetaTextFlags = uint16_t;
 constexpr TRLMetaTextFlags MetaTextFlagNoClipping = 1;
 constexpr TRLMetaTextFlags MetaTextFlagKeepWhole = 4;
@@ -61,7 +64,7 @@ struct TRLMetaPen {
     TRLMetaPenStyle Style = 1;
     int32_t Width = 0;
 
-    // Scales a non-zero width, never below one pixel; a zero (hairline) width stays zero.
+    /// Scales a non-zero width, never below one pixel; a zero (hairline) width stays zero.
     void Inflate(double factor);
     void FromPen(const TRLPen& pen);
     TRLPen ToPen() const;
@@ -77,8 +80,8 @@ struct TRLMetaBrush {
     bool operator==(const TRLMetaBrush&) const = default;
 };
 
-// The font name is not held here: NameIndex points into the owning page's font list, so that
-// pages with many texts store each name once.
+/// The font name is not held here: NameIndex points into the owning page's font list, so that
+/// pages with many texts store each name once.
 struct TRLMetaFont {
     int32_t PixelsPerInch = 72;
     TRLMetaFontCharset Charset = 0;
@@ -92,9 +95,11 @@ struct TRLMetaFont {
     bool operator==(const TRLMetaFont&) const = default;
 };
 
-// Conversions of stored enumeration values back to the platform; out-of-range values give the
-// platform default.
+/// Conversions of stored enumeration values back to the platform; out-of-range values give the
+/// platform default.
 TRLPenMode MetaToPenMode(TRLMetaPenMode value);
 TRLPenStyle MetaToPenStyle(TRLMetaPenStyle value);
 TRLBrushStyle MetaToBrushStyle(TRLMetaBrushStyle value);
 TRLFontPitch MetaToFontPitch(TRLMetaFontPitch value);
+
+} // namespace Kelmora

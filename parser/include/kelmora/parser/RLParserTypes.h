@@ -1,19 +1,22 @@
-// Tokens, tree nodes and the error type of the expression parser.
+/// @file
+/// Tokens, tree nodes and the error type of the expression parser.
 #pragma once
 
-#include <kelmora/support/RLCore.h>
 #include <kelmora/parser/RLValue.h>
+#include <kelmora/support/RLCore.h>
 
 #include <QString>
 
 #include <memory>
 #include <vector>
 
+namespace Kelmora {
+
 class TRLExpressionParser;
 
-// The parser's own errors (syntax, undefined names, wrong argument counts, nesting limits).
-// They are silent aborts: the window layer's default error handling does not show them, so a
-// report whose expression fails simply gets no value unless someone catches the error.
+/// The parser's own errors (syntax, undefined names, wrong argument counts, nesting limits).
+/// They are silent aborts: the window layer's default error handling does not show them, so a
+/// report whose expression fails simply gets no value unless someone catches the error.
 class TRLParserError : public TRLException {
 public:
     using TRLException::TRLException;
@@ -36,8 +39,8 @@ enum TRLParserTokenKind {
 
 struct TRLParserToken {
     TRLParserTokenKind Kind = tkNull;
-    // The text as written; for a literal, its value without quotes and with doubled quotes
-    // made single.
+    /// The text as written; for a literal, its value without quotes and with doubled quotes
+    /// made single.
     QString Text;
     double Number = 0; // the value of a tkValue token
     int Position = 0;  // characters read when the token ended; error messages quote it
@@ -68,8 +71,8 @@ enum TRLParserNodeKind {
     nkBlock
 };
 
-// One node of an expression tree. A node owns its children; an identifier's children are its
-// arguments, an operator's its operands, a block's its statements.
+/// One node of an expression tree. A node owns its children; an identifier's children are its
+/// arguments, an operator's its operands, a block's its statements.
 class TRLParserNode {
 public:
     static constexpr int OperandPriority = 255;
@@ -80,9 +83,9 @@ public:
     TRLParserNode(const TRLParserNode&) = delete;
     TRLParserNode& operator=(const TRLParserNode&) = delete;
 
-    // A long chain "1 + 1 + ... + 1" is a tree as deep as it is long. Its nodes are freed from
-    // a work list, since freeing each child from its parent's destructor would need one stack
-    // frame per term.
+    /// A long chain "1 + 1 + ... + 1" is a tree as deep as it is long. Its nodes are freed from
+    /// a work list, since freeing each child from its parent's destructor would need one stack
+    /// frame per term.
     ~TRLParserNode() {
         std::vector<std::unique_ptr<TRLParserNode>> pending = std::move(Children);
         while (!pending.empty()) {
@@ -100,7 +103,7 @@ public:
         return Children.back().get();
     }
 
-    // Puts replacement where child was and hands child back, detached.
+    /// Puts replacement where child was and hands child back, detached.
     std::unique_ptr<TRLParserNode> ReplaceChild(TRLParserNode* child,
                                                 std::unique_ptr<TRLParserNode> replacement) {
         for (auto& slot : Children) {
@@ -127,3 +130,5 @@ public:
     TRLValue Value;      // identifier name, number or string
     int Height = 0;      // nesting levels below this node; kept while building to bound nesting
 };
+
+} // namespace Kelmora

@@ -1,6 +1,7 @@
-// The on-screen view of a page store: a scrolling area holding up to three page boxes side by
-// side at one zoom factor. It moves through the pages, scrolls, searches the recorded texts and
-// marks what it found, and in edit mode marks the objects that one report control produced.
+/// @file
+/// The on-screen view of a page store: a scrolling area holding up to three page boxes side by
+/// side at one zoom factor. It moves through the pages, scrolls, searches the recorded texts and
+/// marks what it found, and in edit mode marks the objects that one report control produced.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -12,39 +13,42 @@
 
 class QAction;
 class QMenu;
+
+namespace Kelmora {
+
 class TRLGraphicObject;
 class TRLGraphicStorage;
 class TRLGraphicSurface;
 class TRLPreview;
 
-// One page box: paints the page at its preview's PageIndex plus its own position, with a frame
-// and a drop shadow, or a grey crossed box when that index is past the store's pages.
+/// One page box: paints the page at its preview's PageIndex plus its own position, with a frame
+/// and a drop shadow, or a grey crossed box when that index is past the store's pages.
 class TRLPreviewBox : public QWidget {
     Q_OBJECT
 public:
-    // Extra pixels of every box beyond the scaled page: the frame and the shadow.
+    /// Extra pixels of every box beyond the scaled page: the frame and the shadow.
     static constexpr int FrameAndShadow = 7;
 
     TRLPreviewBox(TRLPreview& preview, int position, QWidget* parent);
 
     TRLPreview& Preview() const { return *preview_; }
-    // Position in the preview's PageBoxes (0, 1 or 2).
+    /// Position in the preview's PageBoxes (0, 1 or 2).
     int Position() const { return position_; }
-    // The page shown, fetched from the store on each call; null when there is none.
+    /// The page shown, fetched from the store on each call; null when there is none.
     std::shared_ptr<TRLGraphicSurface> Page() const;
 
-    // The object marked in edit mode (null when none).
+    /// The object marked in edit mode (null when none).
     const TRLGraphicObject* SelectedObject() const;
     int SelectedObjectIndex() const { return selectedIndex_; }
     void ClearSelectedObject();
-    // Picks the smallest object under a point given in the box's pixels, as hovering does.
+    /// Picks the smallest object under a point given in the box's pixels, as hovering does.
     void SelectObjectAt(const QPoint& boxPoint);
 
-    // Page coordinate to box pixels and back at the preview's zoom.
+    /// Page coordinate to box pixels and back at the preview's zoom.
     int ToBox(int pageCoordinate) const;
     int ToPage(int boxCoordinate) const;
 
-    // Draws the box as the screen shows it, onto any painter (the box's own rectangle).
+    /// Draws the box as the screen shows it, onto any painter (the box's own rectangle).
     void PaintBox(QPainter& painter) const;
 
 protected:
@@ -57,8 +61,8 @@ protected:
 private:
     TRLPreview* preview_;
     int position_;
-    // The marked object is kept as its page and index: the store may evict the page from its
-    // cache at any time, and the shared page keeps the object alive for as long as it is marked.
+    /// The marked object is kept as its page and index: the store may evict the page from its
+    /// cache at any time, and the shared page keeps the object alive for as long as it is marked.
     std::shared_ptr<TRLGraphicSurface> selectedPage_;
     int selectedIndex_ = -1;
 };
@@ -68,13 +72,13 @@ class TRLPreview : public QAbstractScrollArea {
 public:
     static constexpr int MaxPageBoxes = 3;
     static constexpr double MinimumZoom = 10;
-    // Pixels moved by one line step of the scroll commands.
+    /// Pixels moved by one line step of the scroll commands.
     static constexpr int LineStep = 10;
 
     explicit TRLPreview(QWidget* parent = nullptr);
     ~TRLPreview() override;
 
-    // The store is shared, never owned: the control links itself to it while it shows it.
+    /// The store is shared, never owned: the control links itself to it while it shows it.
     TRLGraphicStorage* Pages() const;
     void SetPages(TRLGraphicStorage* pages);
 
@@ -94,7 +98,7 @@ public:
     int FoundObjectIndex() const { return foundObjectIndex_; }
     bool ShowFound() const { return showFound_; }
 
-    // Paging. Out-of-range targets are ignored, never clamped.
+    /// Paging. Out-of-range targets are ignored, never clamped.
     void GotoPageIndex(int index);
     void GotoPageNumber(int number);
     void FirstPage();
@@ -102,7 +106,7 @@ public:
     void NextPage();
     void PriorPage();
 
-    // Display modes: one page at a fitted zoom, or three pages side by side.
+    /// Display modes: one page at a fitted zoom, or three pages side by side.
     void ZoomFullPage();
     void ZoomFullWidth();
     void ZoomMultiplePages();
@@ -124,23 +128,23 @@ public:
     void ScrollLineLeft();
     void ScrollLineRight();
 
-    // Searches the stored texts from the first shown page onwards (or backwards), continuing
-    // after the last hit when it starts on that hit's page. No wrap-around; an empty text never
-    // matches. With wholeWords a hit must not touch a letter or digit on either side.
+    /// Searches the stored texts from the first shown page onwards (or backwards), continuing
+    /// after the last hit when it starts on that hit's page. No wrap-around; an empty text never
+    /// matches. With wholeWords a hit must not touch a letter or digit on either side.
     bool FindText(const QString& text, bool wholeWords, bool matchCase, bool backward);
 
-    // The context menu's action: copies the page of a box to the clipboard as a bitmap of the
-    // page's own size. Returns false (and copies nothing) when the box has no page.
+    /// The context menu's action: copies the page of a box to the clipboard as a bitmap of the
+    /// page's own size. Returns false (and copies nothing) when the box has no page.
     bool CopyPageToClipboard(int boxPosition);
     QMenu* ContextMenu() const { return menu_; }
 
-    // How many times the boxes were laid out; lets callers see that nothing was redone.
+    /// How many times the boxes were laid out; lets callers see that nothing was redone.
     int LayoutCount() const { return layoutCount_; }
 
 signals:
-    // After every layout (page, zoom or size change).
+    /// After every layout (page, zoom or size change).
     void OnChangeView();
-    // The control or one of its boxes was clicked.
+    /// The control or one of its boxes was clicked.
     void OnEnter();
 
 protected:
@@ -176,10 +180,12 @@ private:
     bool showFound_ = false;
     int lastWidth_ = 0;
     int lastHeight_ = 0;
-    // Extent of the placed boxes in content coordinates, for the scroll ranges.
+    /// Extent of the placed boxes in content coordinates, for the scroll ranges.
     QSize contentSize_;
     int layoutCount_ = 0;
     QMenu* menu_ = nullptr;
     QAction* copyAction_ = nullptr;
     int menuBoxPosition_ = -1;
 };
+
+} // namespace Kelmora

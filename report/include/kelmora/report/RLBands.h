@@ -1,7 +1,8 @@
-// Bands and band sets. A band is a horizontal strip that prints as a unit at the print cursor
-// of its pager; pagers paginate (cursor, headers at page start, footers at page end, new pages
-// when a band does not fit); skippers iterate records; groups sub-divide the records of their
-// skipper by a key. The report (RLReport.h) is a skipper.
+/// @file
+/// Bands and band sets. A band is a horizontal strip that prints as a unit at the print cursor
+/// of its pager; pagers paginate (cursor, headers at page start, footers at page end, new pages
+/// when a band does not fit); skippers iterate records; groups sub-divide the records of their
+/// skipper by a key. The report (RLReport.h) is a skipper.
 #pragma once
 
 #include <kelmora/report/RLRecordStream.h>
@@ -12,12 +13,13 @@
 #include <QPointer>
 
 #include <array>
-#include <functional>
 #include <optional>
 #include <vector>
 
-// Bands of one pager by type, each list in ascending Top (equal tops keep their order), with
-// a printed mark per type.
+namespace Kelmora {
+
+/// Bands of one pager by type, each list in ascending Top (equal tops keep their order), with
+/// a printed mark per type.
 class TRLSortedBands {
 public:
     void Clear();
@@ -28,7 +30,7 @@ public:
     bool Printed(TRLBandType type) const { return printed_[static_cast<size_t>(type)]; }
     void SetPrinted(TRLBandType type, bool v) { printed_[static_cast<size_t>(type)] = v; }
     void ResetPrinted();
-    // Every mark but the title's (titles print on the first page only).
+    /// Every mark but the title's (titles print on the first page only).
     void ResetPrintedButTitle();
 
 private:
@@ -36,7 +38,7 @@ private:
     std::array<bool, BandTypeCount> printed_{};
 };
 
-// A site that holds bands.
+/// A site that holds bands.
 class TRLCustomBandSet : public TRLCustomSite {
     Q_OBJECT
 
@@ -71,18 +73,18 @@ public:
     TRLBandOptions Options() const { return options_; }
     void SetOptions(TRLBandOptions v) { options_ = v; }
 
-    // The carbon copy being printed (0-based).
+    /// The carbon copy being printed (0-based).
     int CarbonCopy() const { return carbonCopy_; }
     void SetCarbonCopy(int v) { carbonCopy_ = v; }
 
-    // A detail band that counts as a record band and prints a real (not blank) record.
+    /// A detail band that counts as a record band and prints a real (not blank) record.
     bool IsDataBand() const;
-    // Whether h fits below the pager's cursor; available gets the room left, which keeps back
-    // the room of the column footers still to print on the page.
+    /// Whether h fits below the pager's cursor; available gets the room left, which keeps back
+    /// the room of the column footers still to print on the page.
     bool HeightFits(int h, int& available) const;
-    // Run by the pager before the band prints: starts a new page when the band does not fit
-    // below the cursor (unless it is a footer, breaks optimistically, or may be split and
-    // still has room).
+    /// Run by the pager before the band prints: starts a new page when the band does not fit
+    /// below the cursor (unless it is a footer, breaks optimistically, or may be split and
+    /// still has room).
     void StartPageIfTooTall(TRLCustomPager& pager);
 
     int AlignPriority() const override;
@@ -98,19 +100,19 @@ protected:
 private:
     void MovePrintTopToCursor();
     void NewPageForBand(TRLCustomPager& pager);
-    // Starts a new page for the band where the pager may break one; otherwise only moves the
-    // band to the cursor.
+    /// Starts a new page for the band where the pager may break one; otherwise only moves the
+    /// band to the cursor.
     void BreakPageIfAllowed(TRLCustomPager& pager);
-    // The steps of TransferSurface: a page break the report asked for or the band demands,
-    // the move to the bottom of the page, and the copy onto the pager's page, a slice a page.
+    /// The steps of TransferSurface: a page break the report asked for or the band demands,
+    /// the move to the bottom of the page, and the copy onto the pager's page, a slice a page.
     void BreakPageBeforeTransfer(TRLCustomPager& pager);
     void PlaceAtBottom(TRLCustomPager& pager);
-    // The height of the next slice, from the band's surface row `printed` on. Sets newPage
-    // instead when the band had to move to a new page first.
+    /// The height of the next slice, from the band's surface row `printed` on. Sets newPage
+    /// instead when the band had to move to a new page first.
     int SliceHeight(TRLCustomPager& pager, int printed, bool& newPage);
     void CopySlice(TRLCustomPager& pager, int printed, int slice);
-    // A new page was started for this band during the current print: what remains of it is
-    // copied whole, without another fit test.
+    /// A new page was started for this band during the current print: what remains of it is
+    /// copied whole, without another fit test.
     bool newPageDone_ = false;
     TRLBandType bandType_ = btDetail;
     bool autoExpand_ = true;
@@ -132,15 +134,15 @@ public:
     explicit TRLBand(TRLCustomControl* parent = nullptr) : TRLCustomBand(parent) {}
 };
 
-// A band set that paginates.
+/// A band set that paginates.
 class TRLCustomPager : public TRLCustomBandSet {
     Q_OBJECT
 
 public:
     explicit TRLCustomPager(TRLCustomControl* parent = nullptr);
 
-    // The types of the bands present. Setting it creates a 20-pixel band for each added type
-    // and deletes the bands of removed types.
+    /// The types of the bands present. Setting it creates a 20-pixel band for each added type
+    /// and deletes the bands of removed types.
     TRLAllowedBands AllowedBands() const;
     void SetAllowedBands(TRLAllowedBands bands);
     int MaxBands() const { return maxBands_; }
@@ -153,54 +155,54 @@ public:
     void SetFooterMeasuring(TRLFooterMeasuring v) { footerMeasuring_ = v; }
 
     // --- run state ---
-    // Report pixels from the pager's top. Its bands and child groups move it as they take
-    // room on the page.
+    /// Report pixels from the pager's top. Its bands and child groups move it as they take
+    /// room on the page.
     int PrintCursor() const { return cursor_; }
     void SetPrintCursor(int y) { cursor_ = y; }
-    // Detail bands printed in the run (what a detail-count field prints) and on this page.
+    /// Detail bands printed in the run (what a detail-count field prints) and on this page.
     int DetailCount() const { return detailCount_; }
     int PageDetailCount() const { return pageDetailCount_; }
     bool DataPrinted() const { return dataPrinted_; }
     bool Completing() const { return completing_; }
 
     // --- operations ---
-    // Rebuilds the sorted band lists of this pager.
+    /// Rebuilds the sorted band lists of this pager.
     void SortBands();
-    // 0 nothing to print, 1 printed, 2 stopped at the band that forced a new page.
+    /// 0 nothing to print, 1 printed, 2 stopped at the band that forced a new page.
     int PrintBands(TRLBandType type);
     void PrintBand(TRLCustomBand& band);
     void PrintHeaders();
     void PrintFooters(bool withSummary);
-    // The detail of the current record: child groups, then detail bands.
+    /// The detail of the current record: child groups, then detail bands.
     virtual void PrintDetail();
-    // Ends the page (unless moveOnly) and starts the next one for band.
+    /// Ends the page (unless moveOnly) and starts the next one for band.
     void NewPage(TRLCustomBand& band, bool moveOnly);
-    // Room for bands below the top of this pager's print rectangle (cursor not subtracted).
+    /// Room for bands below the top of this pager's print rectangle (cursor not subtracted).
     int FreeHeight() const;
-    // Heights of the visible column footers of this pager and of those above that have still
-    // to print on the current page: the room other bands leave for them.
+    /// Heights of the visible column footers of this pager and of those above that have still
+    /// to print on the current page: the room other bands leave for them.
     int ColumnFooterRoom() const;
-    // Absolute print top of the pager on the page.
+    /// Absolute print top of the pager on the page.
     int AbsolutePrintTop() const;
-    // Bottom margin of the pager and of every pager above it.
+    /// Bottom margin of the pager and of every pager above it.
     int BottomMargins() const;
-    // Whether a band forced to a new page may really start one now.
+    /// Whether a band forced to a new page may really start one now.
     bool PageMayBreak() const;
-    // Footer bands of this pager and the pagers above re-measure their height.
+    /// Footer bands of this pager and the pagers above re-measure their height.
     void MeasureFooters();
-    // Completion with blank detail bands at the end of the run.
+    /// Completion with blank detail bands at the end of the run.
     void CompletePage();
-    // A band of this pager has printed: counts it among the records and details and marks the
-    // pagers from here up as having printed data. dataBand is the band's IsDataBand, taken
-    // before it printed.
+    /// A band of this pager has printed: counts it among the records and details and marks the
+    /// pagers from here up as having printed data. dataBand is the band's IsDataBand, taken
+    /// before it printed.
     void CountPrintedBand(const TRLCustomBand& band, bool dataBand);
-    // A child group has printed the records of its key: the current record is already the
-    // next one, so the detail loop does not advance again.
+    /// A child group has printed the records of its key: the current record is already the
+    /// next one, so the detail loop does not advance again.
     void ChildGroupAdvancedRecord() { detailAdvanced_ = true; }
-    // Heights of the visible bottom-aligned bands of a type, from `from` on in the sorted list
-    // (all of them when from is null): bottom-aligned bands stack upwards from the free height.
+    /// Heights of the visible bottom-aligned bands of a type, from `from` on in the sorted list
+    /// (all of them when from is null): bottom-aligned bands stack upwards from the free height.
     int BottomAlignedHeights(TRLBandType type, const TRLCustomBand* from = nullptr) const;
-    // Resets counters, marks and cursor for a new run.
+    /// Resets counters, marks and cursor for a new run.
     virtual void BeginRun();
 
     int AlignPriority() const override { return 100; }
@@ -209,7 +211,7 @@ protected:
     void SurfaceOpening() override;
     void SurfaceOpened() override;
     void SurfaceClosing() override;
-    // Heights of the visible footers of this pager and of those above.
+    /// Heights of the visible footers of this pager and of those above.
     int FooterHeights() const;
 
     int maxBands_ = 0;
@@ -223,28 +225,23 @@ protected:
     bool dataPrinted_ = false;
     bool completing_ = false;
     TRLCustomBand* forcingBand_ = nullptr;
-    // The column footers closed the last page of records: a page that only takes the summary
-    // does not repeat them.
+    /// The column footers closed the last page of records: a page that only takes the summary
+    /// does not repeat them.
     bool columnFootersDone_ = false;
     TRLSortedBands sortedBands_;
-    // Set by a group that consumed records, so the pager's loop does not advance again.
+    /// Set by a group that consumed records, so the pager's loop does not advance again.
     bool detailAdvanced_ = false;
 };
 
-// A pager that iterates records.
+/// A pager that iterates records.
 class TRLCustomSkipper : public TRLCustomPager {
     Q_OBJECT
 
 public:
-    using DataCountEvent = std::function<int(TRLCustomSkipper& sender)>;
-    using NeedDataEvent = std::function<void(TRLCustomSkipper& sender, bool& moreData)>;
-    using DataRecordEvent = std::function<void(TRLCustomSkipper& sender, int recNo, int copyNo,
-                                               TRLRecordAction& action, bool& eof)>;
-
     explicit TRLCustomSkipper(TRLCustomControl* parent = nullptr);
 
-    // Rows are records; fields are columns found by their horizontal header text. A source
-    // that reads as it goes (canFetchMore) is read further as the records advance.
+    /// Rows are records; fields are columns found by their horizontal header text. A source
+    /// that reads as it goes (canFetchMore) is read further as the records advance.
     QAbstractItemModel* DataSource() const { return dataSource_; }
     void SetDataSource(QAbstractItemModel* model);
     TRLRecordRange RecordRange() const { return recordRange_; }
@@ -254,46 +251,59 @@ public:
     bool PrintEmpty() const { return printEmpty_; }
     void SetPrintEmpty(bool v) { printEmpty_ = v; }
 
-    DataCountEvent OnDataCount;
-    NeedDataEvent OnNeedData;
-    DataRecordEvent OnDataRecord;
+    // The events (see TRLCustomControl for how to connect them).
+signals:
+    /// When the number of records is asked for (a progress window's length): count arrives as
+    /// the data source's row count, 0 without a data source, and a handler may set it.
+    void OnDataCount(TRLCustomSkipper& sender, int& count);
+    /// For a skipper without a data source only: the records come from the handlers, which set
+    /// moreData (it arrives false) while there is a record to print. It is raised once as the
+    /// records open and again for every further record; without a handler there are none.
+    void OnNeedData(TRLCustomSkipper& sender, bool& moreData);
+    /// For every record before it is used (and every copy of a retained record): action (it
+    /// arrives raUseIt) says what the record does, and setting eof ends the records here.
+    void OnDataRecord(TRLCustomSkipper& sender, int recNo, int copyNo, TRLRecordAction& action,
+                      bool& eof);
 
+public:
     // --- records ---
     int RecNo() const { return recNo_; }
     int CopyNo() const { return copyNo_; }
     bool Eof() const { return eof_; }
-    // The data source's row the skipper stands on (kept between runs for ranges other than
-    // rrAllRecords, which rewind).
+    /// The data source's row the skipper stands on (kept between runs for ranges other than
+    /// rrAllRecords, which rewind).
     int CurrentRow() const { return row_; }
     void SetCurrentRow(int row) { row_ = row; }
 
     void OpenRecords();
     void NextRecord();
-    // OnDataCount's answer, else the data source's row count, else 0.
+    /// The data source's row count (0 without one), as OnDataCount's handlers leave it.
     int RecordCount();
-    // Column of a field (-1 when missing) and the current record's text of it. The columns
-    // found are kept until the data source says that its columns or their headers changed.
+    /// Column of a field (-1 when missing) and the current record's text of it. The columns
+    /// found are kept until the data source says that its columns or their headers changed.
     int FindField(const QString& name) const;
     QString FieldText(const QString& name) const;
-    // The current record's text of the field in column (what FieldText gives for its name).
+    /// The current record's text of the field in column (what FieldText gives for its name).
     QString ColumnText(int column) const;
     bool HasField(const QString& name) const { return FindField(name) >= 0; }
-    // The current record is printed blank.
+    /// The current record is printed blank.
     bool BlankRecord() const { return recordAction_ == raBlankAndRetain; }
-    // While on, fields read from the record before the current one: a group's footers print
-    // after its last record, when the skipper already stands on the next group's first (or past
-    // the end), and they speak of the group they close.
+    /// While on, fields read from the record before the current one: a group's footers print
+    /// after its last record, when the skipper already stands on the next group's first (or past
+    /// the end), and they speak of the group they close.
     bool ReadingPreviousRecord() const { return readingPrevious_; }
     void SetReadingPreviousRecord(bool on) { readingPrevious_ = on; }
 
 private:
-    // Moves to the first usable record at or after the current one (OnDataRecord decides).
+    /// Moves to the first usable record at or after the current one (OnDataRecord decides).
     void SeekUsable();
     bool FetchRow();
+    /// Whether OnNeedData has a handler: a skipper without a data source reads records from it.
+    bool NeedDataConnected() const;
 
     QPointer<QAbstractItemModel> dataSource_;
-    // FindField's answers by the name asked for: every field named in an expression is looked
-    // up for every record, through the header of every column before it.
+    /// FindField's answers by the name asked for: every field named in an expression is looked
+    /// up for every record, through the header of every column before it.
     mutable QHash<QString, int> fieldColumns_;
     std::vector<QMetaObject::Connection> sourceWatch_;
     TRLRecordRange recordRange_ = rrAllRecords;
@@ -306,31 +316,31 @@ private:
     int row_ = 0;
     int rowsUsed_ = 0;
     bool readingPrevious_ = false;
-    // The record before the current one, kept for the footers that close a group after its
-    // last record: the row itself when the source is a record stream, its texts otherwise.
+    /// The record before the current one, kept for the footers that close a group after its
+    /// last record: the row itself when the source is a record stream, its texts otherwise.
     QStringList previousTexts_;
     std::optional<TRLRecordRow> previousRow_;
 };
 
-// A pager that prints the detail of its skipper's records while their key stays the same.
+/// A pager that prints the detail of its skipper's records while their key stays the same.
 class TRLCustomGroup : public TRLCustomPager {
     Q_OBJECT
 
 public:
     explicit TRLCustomGroup(TRLCustomControl* parent = nullptr);
 
-    // Field names separated by ";" whose texts make the key.
+    /// Field names separated by ";" whose texts make the key.
     QString DataFields() const { return dataFields_; }
     void SetDataFields(const QString& v) { dataFields_ = v; }
-    // An expression for the report's ExpressionParser, used when DataFields is empty.
+    /// An expression for the report's ExpressionParser, used when DataFields is empty.
     QString Expression() const { return expression_; }
     void SetExpression(const QString& v) { expression_ = v; }
 
-    // The key of the current record; raises "Not found: NAME.DataField "F"" for a missing
-    // field.
+    /// The key of the current record; raises "Not found: NAME.DataField "F"" for a missing
+    /// field.
     QString GetKey();
-    // Prints the group for the run of records sharing the current record's key; the skipper
-    // stands on the first record of the next key afterwards.
+    /// Prints the group for the run of records sharing the current record's key; the skipper
+    /// stands on the first record of the next key afterwards.
     void PrintGroup();
 
     int AlignPriority() const override { return 32; }
@@ -350,3 +360,5 @@ class TRLGroup : public TRLCustomGroup {
 public:
     explicit TRLGroup(TRLCustomControl* parent = nullptr) : TRLCustomGroup(parent) {}
 };
+
+} // namespace Kelmora

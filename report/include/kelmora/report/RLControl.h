@@ -1,42 +1,44 @@
-// The report control: a rectangle in its parent's coordinates with alignment rules, borders,
-// colour, font, a caption and print events. Every element of a report (the report itself, its
-// bands, labels, memos, pictures, shapes, barcodes) derives from TRLCustomControl; controls
-// that hold other controls and own a drawing surface derive from TRLCustomSite (RLSite.h).
-//
-// Writing a control class (labels, images, barcodes ...):
-//   - constructor: set the creation size with SetBounds, the auto-size direction with
-//     SetAutoSizeDirection, AutoSize and Behavior defaults; a text control then calls
-//     CaptionChanged() so that Caption holds MakeCaption's text from the start;
-//   - CalcSize(): the natural size (the base returns the current size); AdjustBounds() turns
-//     it into bounds keeping the edges that Alignment and Layout name;
-//   - MakeCaption(): the text to print (the base returns Caption); call CaptionChanged() when
-//     one of its inputs changes;
-//   - Print(): call the base first (fill and borders), then record onto RequestParentSurface()
-//     inside CalcPrintClientRect(), after making the control the surface's Generator
-//     (BeginRecording does both);
-//   - text controls override DoBeforePrint to do nothing and DoBeforeText to fire their own
-//     three-argument BeforePrint event, so that CanPrint runs the text chain in order;
-//   - declare Q_OBJECT (the class name and the kind tests come from the meta-object) and
-//     register the class with TRLClassRegistry from the library's start-up function.
-//
-// Ownership: a control is owned by its parent's list of children (constructed with it, or moved
-// by SetParent), which keeps their creation order (the order they lay out, print and are
-// written in); deleting a control deletes its children. That list is the only owner: the QObject
-// part has no parent, and serves names, kind tests and QPointer guards.
+/// @file
+/// The report control: a rectangle in its parent's coordinates with alignment rules, borders,
+/// colour, font, a caption and print events. Every element of a report (the report itself, its
+/// bands, labels, memos, pictures, shapes, barcodes) derives from TRLCustomControl; controls
+/// that hold other controls and own a drawing surface derive from TRLCustomSite (RLSite.h).
+///
+/// Writing a control class (labels, images, barcodes ...):
+///   - constructor: set the creation size with SetBounds, the auto-size direction with
+///     SetAutoSizeDirection, AutoSize and Behavior defaults; a text control then calls
+///     CaptionChanged() so that Caption holds MakeCaption's text from the start;
+///   - CalcSize(): the natural size (the base returns the current size); AdjustBounds() turns
+///     it into bounds keeping the edges that Alignment and Layout name;
+///   - MakeCaption(): the text to print (the base returns Caption); call CaptionChanged() when
+///     one of its inputs changes;
+///   - Print(): call the base first (fill and borders), then record onto RequestParentSurface()
+///     inside CalcPrintClientRect(), after making the control the surface's Generator
+///     (BeginRecording does both);
+///   - text controls override DoBeforeText to raise their BeforeText signal, so that CanPrint
+///     runs the text chain in order (BeforePrint, BeforeText, the report's OnFilterText);
+///   - declare Q_OBJECT (the class name and the kind tests come from the meta-object) and
+///     register the class with TRLClassRegistry from the library's start-up function.
+///
+/// Ownership: a control is owned by its parent's list of children (constructed with it, or moved
+/// by SetParent), which keeps their creation order (the order they lay out, print and are
+/// written in); deleting a control deletes its children. That list is the only owner: the QObject
+/// part has no parent, and serves names, kind tests and QPointer guards.
 #pragma once
 
-#include <kelmora/support/RLCore.h>
 #include <kelmora/pagestore/RLGraphicTypes.h>
 #include <kelmora/report/RLRegistry.h>
 #include <kelmora/report/RLReportTypes.h>
+#include <kelmora/support/RLCore.h>
 
 #include <QColor>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
-#include <functional>
 #include <vector>
+
+namespace Kelmora {
 
 class TRLCustomControl;
 class TRLCustomSite;
@@ -49,20 +51,20 @@ class TRLCustomReport;
 class TRLTextExpression;
 class TRLGraphicSurface;
 
-// Frame lines drawn inside a control's rectangle. Owned by one control.
+/// Frame lines drawn inside a control's rectangle. Owned by one control.
 class TRLBorders : public TRLPersistent {
 public:
     explicit TRLBorders(TRLCustomControl* owner) : owner_(owner) {}
     QString ClassName() const override { return QStringLiteral("TRLBorders"); }
 
     TRLBorderSides Sides() const { return sides_; }
-    // sdNone clears the four draw flags, sdAll sets them, sdCustom leaves them.
+    /// sdNone clears the four draw flags, sdAll sets them, sdCustom leaves them.
     void SetSides(TRLBorderSides sides);
     bool DrawLeft() const { return drawLeft_; }
     bool DrawTop() const { return drawTop_; }
     bool DrawRight() const { return drawRight_; }
     bool DrawBottom() const { return drawBottom_; }
-    // Clearing a draw flag clears its fixed flag; Sides then follows the four flags.
+    /// Clearing a draw flag clears its fixed flag; Sides then follows the four flags.
     void SetDrawLeft(bool v);
     void SetDrawTop(bool v);
     void SetDrawRight(bool v);
@@ -77,14 +79,14 @@ public:
     bool FixedTop() const { return fixedTop_; }
     bool FixedRight() const { return fixedRight_; }
     bool FixedBottom() const { return fixedBottom_; }
-    // Setting a fixed flag also sets its draw flag.
+    /// Setting a fixed flag also sets its draw flag.
     void SetFixedLeft(bool v);
     void SetFixedTop(bool v);
     void SetFixedRight(bool v);
     void SetFixedBottom(bool v);
 
-    // Whether a side is drawn: its flag is set and it is fixed or the owner's report prints
-    // with full features (a control outside any report draws fixed sides only).
+    /// Whether a side is drawn: its flag is set and it is fixed or the owner's report prints
+    /// with full features (a control outside any report draws fixed sides only).
     bool CanDrawLeft() const;
     bool CanDrawTop() const;
     bool CanDrawRight() const;
@@ -93,9 +95,9 @@ public:
         return CanDrawLeft() || CanDrawTop() || CanDrawRight() || CanDrawBottom();
     }
 
-    // Records the drawable sides as filled rectangles inside rect (nothing for width 0).
+    /// Records the drawable sides as filled rectangles inside rect (nothing for width 0).
     void Record(TRLGraphicSurface& surface, const TRLRect& rect) const;
-    // rect shrunk by the width on every drawable side (delta more per side when given).
+    /// rect shrunk by the width on every drawable side (delta more per side when given).
     TRLRect Shrink(const TRLRect& rect, int delta = 0) const;
 
     void Assign(const TRLBorders& source);
@@ -114,8 +116,8 @@ private:
     TRLBrushStyle style_ = TRLBrushStyle::Solid;
 };
 
-// Four margins in millimetres with a default for each (a margin is stored only when it differs
-// from its default). Owned by one control.
+/// Four margins in millimetres with a default for each (a margin is stored only when it differs
+/// from its default). Owned by one control.
 class TRLMargins : public TRLPersistent {
 public:
     explicit TRLMargins(TRLCustomControl* owner) : owner_(owner) {}
@@ -129,12 +131,12 @@ public:
     void SetTopMargin(double v);
     void SetRightMargin(double v);
     void SetBottomMargin(double v);
-    // Sets values and defaults together (a report's page margins start at 10 mm).
+    /// Sets values and defaults together (a report's page margins start at 10 mm).
     void SetDefaults(double left, double top, double right, double bottom);
     bool LeftStored() const { return left_ != defLeft_; }
-    // The four values in report pixels (mm * 96 / 25.4, rounded), as left/top/right/bottom.
+    /// The four values in report pixels (mm * 96 / 25.4, rounded), as left/top/right/bottom.
     TRLRect Pixels() const;
-    // Copies the four values.
+    /// Copies the four values.
     void Assign(const TRLMargins& source);
 
 private:
@@ -144,7 +146,7 @@ private:
     double defLeft_ = 0;
 };
 
-// Bounds in real units, kept with the layout only.
+/// Bounds in real units, kept with the layout only.
 class TRLRealBounds : public TRLPersistent {
 public:
     QString ClassName() const override { return QStringLiteral("TRLRealBounds"); }
@@ -164,22 +166,19 @@ private:
     double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
 };
 
-// Millimetres to report pixels: mm * 96 / 25.4, rounded.
+/// Millimetres to report pixels: mm * 96 / 25.4, rounded.
 int MillimetersToPixels(double mm);
 
 enum TRLAutoSizeDirection : uint8_t { asWidthDir = 1, asHeightDir = 2, asBothDirs = 3 };
 
-// Every control class declares Q_OBJECT: its kind is told by qobject_cast (the lookups up the
-// tree run several times for every control of every record, and dynamic_cast, which compares
-// type names, made up a fifth of preparing a report), and its class name, which the layouts and
-// the class registry use, is the meta-object's.
+/// Every control class declares Q_OBJECT: its kind is told by qobject_cast (the lookups up the
+/// tree run several times for every control of every record, and dynamic_cast, which compares
+/// type names, made up a fifth of preparing a report), and its class name, which the layouts and
+/// the class registry use, is the meta-object's.
 class TRLCustomControl : public QObject, public TRLPersistent {
     Q_OBJECT
 
 public:
-    using NotifyEvent = std::function<void(TRLCustomControl& sender)>;
-    using PrintEvent = std::function<void(TRLCustomControl& sender, bool& printIt)>;
-
     explicit TRLCustomControl(TRLCustomControl* parent = nullptr);
     ~TRLCustomControl() override;
     TRLCustomControl(const TRLCustomControl&) = delete;
@@ -191,13 +190,13 @@ public:
     QString Name() const { return objectName(); }
     void SetName(const QString& name) { setObjectName(name); }
     TRLCustomControl* Parent() const { return parent_; }
-    // Moves the control (and ownership of it) to the end of another parent's children.
+    /// Moves the control (and ownership of it) to the end of another parent's children.
     void SetParent(TRLCustomControl* parent);
-    // Children in creation order.
+    /// Children in creation order.
     const std::vector<TRLCustomControl*>& Controls() const { return controls_; }
-    // This control or a descendant of that name (case-insensitive); null when none.
+    /// This control or a descendant of that name (case-insensitive); null when none.
     TRLCustomControl* FindControl(const QString& name);
-    // The top of the tree: the owner whose report controls share one FriendlyName space.
+    /// The top of the tree: the owner whose report controls share one FriendlyName space.
     TRLCustomControl* Owner();
 
     // --- geometry (report pixels, relative to the parent) ---
@@ -213,9 +212,9 @@ public:
     void SetBoundsRect(const TRLRect& r) {
         SetBounds(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
     }
-    // The bounds change: fixed size, holders, parent expansion and re-alignment.
+    /// The bounds change: fixed size, holders, parent expansion and re-alignment.
     virtual void SetBounds(int left, int top, int width, int height);
-    // Bounds relative to the nearest site (adding the offsets of non-site parents).
+    /// Bounds relative to the nearest site (adding the offsets of non-site parents).
     TRLRect AbsoluteBounds() const;
 
     TRLControlAlign Align() const { return align_; }
@@ -238,28 +237,28 @@ public:
     TRLRealBounds& RealBounds() { return realBounds_; }
 
     // --- colour and font ---
-    // The effective colour (the parent's while ParentColor is set).
+    /// The effective colour (the parent's while ParentColor is set).
     QColor Color() const;
-    // Any colour other than white also clears Transparent; clears ParentColor.
+    /// Any colour other than white also clears Transparent; clears ParentColor.
     void SetColor(const QColor& color);
     bool ParentColor() const { return parentColor_; }
     void SetParentColor(bool v);
     bool Transparent() const { return transparent_; }
-    // True: a report turns white, other controls take the parent's colour.
+    /// True: a report turns white, other controls take the parent's colour.
     void SetTransparent(bool v);
-    // The effective font (the parent's while ParentFont is set).
+    /// The effective font (the parent's while ParentFont is set).
     TRLFont Font() const;
-    // Clears ParentFont and re-runs AdjustBounds.
+    /// Clears ParentFont and re-runs AdjustBounds.
     void SetFont(const TRLFont& font);
     bool ParentFont() const { return parentFont_; }
     void SetParentFont(bool v);
 
     // --- names ---
     QString FriendlyName() const { return friendlyName_; }
-    // Must be an identifier unique among the owner's report controls ("Invalid name",
-    // "Name already in use"); empty or the control's own name clears it.
+    /// Must be an identifier unique among the owner's report controls ("Invalid name",
+    /// "Name already in use"); empty or the control's own name clears it.
     void SetFriendlyName(const QString& name);
-    // FriendlyName, or Name when there is none.
+    /// FriendlyName, or Name when there is none.
     QString DisplayName() const;
 
     // --- holders ---
@@ -273,114 +272,130 @@ public:
     void SetSecondHoldStyle(TRLHoldStyle v);
 
     // --- caption ---
-    // The run-time caption while the parent report prepares, the stored one otherwise.
+    /// The run-time caption while the parent report prepares, the stored one otherwise.
     QString Caption() const;
-    // Sets the run-time caption (and outside preparation the stored one), then AdjustBounds.
+    /// Sets the run-time caption (and outside preparation the stored one), then AdjustBounds.
     void SetCaption(const QString& caption);
 
     // --- events ---
-    PrintEvent BeforePrint;
-    NotifyEvent AfterPrint;
-    NotifyEvent OnMeasureHeight;
+    // The events of controls, skippers and reports are signals that hand the sender along and
+    // take out-parameters by reference (printIt, text, count ...), which the engine reads as soon
+    // as the signal returns. Their handlers therefore run synchronously, on the thread that
+    // prepares the report, in the middle of its work: connect a function or a lambda without a
+    // context object, or pass Qt::DirectConnection with one. A queued connection would run the
+    // handler too late, and cannot carry the references at all. Several handlers of one event
+    // run in the order they were connected, each seeing what the ones before it wrote.
+signals:
+    /// Before the control prints, for every kind of control (text controls raise it before their
+    /// BeforeText); clearing printIt leaves the control out of this print, and a band or other
+    /// site that is left out takes no room.
+    void BeforePrint(TRLCustomControl& sender, bool& printIt);
+    /// After the control printed (a site: after its children).
+    void AfterPrint(TRLCustomControl& sender);
+    /// When the control measures its height ahead of printing: the footer bands of a pager that
+    /// measures its footers, so a handler may resize them before the room for the details is
+    /// worked out.
+    void OnMeasureHeight(TRLCustomControl& sender);
 
+public:
     // --- parent lookups (null when missing) ---
     TRLCustomSite* ParentSite() const;
     TRLCustomBand* ParentBand() const;
     TRLCustomPager* ParentPager() const;
     TRLCustomSkipper* ParentSkipper() const;
-    // The enclosing report (this control itself when it is one).
+    /// The enclosing report (this control itself when it is one).
     TRLCustomReport* ParentReport() const;
-    // The same, raising "Not found: NAME.ParentXxx" when missing.
+    /// The same, raising "Not found: NAME.ParentXxx" when missing.
     TRLCustomPager& RequireParentPager() const;
     TRLCustomSkipper& RequireParentSkipper() const;
     TRLCustomReport& RequireParentReport() const;
 
     // --- printing ---
-    // The surface of the nearest enclosing site; the report gives its current page.
+    /// The surface of the nearest enclosing site; the report gives its current page.
     virtual TRLGraphicSurface& RequestParentSurface();
-    // Records the control: base fill and borders. Refinements call this first.
+    /// Records the control: base fill and borders. Refinements call this first.
     virtual void Print();
-    // Natural size; the base returns the current size.
+    /// Natural size; the base returns the current size.
     virtual TRLSize CalcSize();
-    // Re-computes the bounds from CalcSize, keeping the edges Alignment and Layout name.
+    /// Re-computes the bounds from CalcSize, keeping the edges Alignment and Layout name.
     virtual void AdjustBounds();
-    // Visibility and events just before printing; the result is kept in PrintVisible.
+    /// Visibility and events just before printing; the result is kept in PrintVisible.
     virtual bool CanPrint();
-    // The text the control prints; the base returns Caption.
+    /// The text the control prints; the base returns Caption.
     virtual QString MakeCaption();
-    // The expression that computes the control's text from the records, for the controls that
-    // have one (labels and memos); null for the others.
+    /// The expression that computes the control's text from the records, for the controls that
+    /// have one (labels and memos); null for the others.
     virtual TRLTextExpression* TextExpression() { return nullptr; }
-    // The rectangle in the coordinates of the nearest enclosing site's surface.
+    /// The rectangle in the coordinates of the nearest enclosing site's surface.
     virtual TRLRect CalcPrintBoundsRect();
-    // CalcPrintBoundsRect shrunk by the drawn border sides.
+    /// CalcPrintBoundsRect shrunk by the drawn border sides.
     TRLRect CalcPrintClientRect();
-    // The area for children and content, at origin (0, 0).
+    /// The area for children and content, at origin (0, 0).
     virtual TRLRect ClientRect() const;
-    // The height a control keeps for its text however short the text is: a label's one line, a
-    // memo's height in its layout; 0 for a control whose height does not follow its text. Growth
-    // inside it does not grow an expanding parent; a band moves down what stands below a control
-    // that prints taller (TRLCustomSite::MoveControlsBelowGrownOnes).
+    /// The height a control keeps for its text however short the text is: a label's one line, a
+    /// memo's height in its layout; 0 for a control whose height does not follow its text. Growth
+    /// inside it does not grow an expanding parent; a band moves down what stands below a control
+    /// that prints taller (TRLCustomSite::MoveControlsBelowGrownOnes).
     virtual int ReservedHeight() const { return 0; }
-    // Fires OnMeasureHeight (bands re-measure their height through it).
+    /// Raises OnMeasureHeight (bands re-measure their height through it); a handler that
+    /// measures again meanwhile raises nothing.
     virtual void MeasureHeight();
-    // Remember and restore the design bounds of the control and its whole subtree.
+    /// Remember and restore the design bounds of the control and its whole subtree.
     virtual void SaveBounds();
     virtual void RestoreBounds();
-    // Printing flag, Print, flag cleared.
+    /// Printing flag, Print, flag cleared.
     void DoPrint();
     void DoAfterPrint();
     bool PrintVisible() const { return printVisible_; }
     bool Printing() const { return printing_; }
 
-    // True while the parent report is preparing or finishing (ReportState 1 or 2).
+    /// True while the parent report is preparing or finishing (ReportState 1 or 2).
     bool IsPreparing() const;
-    // True when the enclosing skipper or pager prints a blank record (completion, or a record
-    // action of raBlankAndRetain): text controls print nothing then.
+    /// True when the enclosing skipper or pager prints a blank record (completion, or a record
+    /// action of raBlankAndRetain): text controls print nothing then.
     bool IsBlankRecord() const;
-    // The current record's text of a field of the enclosing skipper's data; empty when there
-    // is no such field, no record, or the record prints blank.
+    /// The current record's text of a field of the enclosing skipper's data; empty when there
+    /// is no such field, no record, or the record prints blank.
     QString FieldText(const QString& fieldName) const;
 
     // --- loading ---
     bool Loading() const { return loading_; }
-    // A layout reader brackets setting a control's properties with these; EndLoad calls
-    // Loaded for the subtree (sites adjust their bounds and align their children then).
+    /// A layout reader brackets setting a control's properties with these; EndLoad calls
+    /// Loaded for the subtree (sites adjust their bounds and align their children then).
     void BeginLoad();
     void EndLoad();
 
-    // Order among controls of one align value: 0 for plain controls (bands and groups differ).
+    /// Order among controls of one align value: 0 for plain controls (bands and groups differ).
     virtual int AlignPriority() const { return 0; }
-    // Bands share GroupIndex order inside one priority.
+    /// Bands share GroupIndex order inside one priority.
     virtual int AlignGroupIndex() const { return 0; }
     uint8_t AutoSizeDirection() const { return autoSizeDir_; }
 
 protected:
-    // The text of expression for the current record; raises TRLException naming this control.
+    /// The text of expression for the current record; raises TRLException naming this control.
     QString ExpressionText(const TRLTextExpression& expression);
-    // Caption := MakeCaption(); call when MakeCaption's inputs change.
+    /// Caption := MakeCaption(); call when MakeCaption's inputs change.
     void CaptionChanged();
     void SetAutoSizeDirection(uint8_t dirs) { autoSizeDir_ = dirs; }
-    // Keeps width and height at a fixed value whatever is asked (the report stays paper-sized).
+    /// Keeps width and height at a fixed value whatever is asked (the report stays paper-sized).
     void SetFixedSize(int width, int height, bool active);
-    // Makes the control the surface's generator and starts a new object group.
+    /// Makes the control the surface's generator and starts a new object group.
     void BeginRecording(TRLGraphicSurface& surface);
-    // Fires the non-text BeforePrint; text controls override it to do nothing.
-    virtual void DoBeforePrint(bool& printIt);
-    // Fires the text BeforePrint; the base does nothing (no text event).
+    /// Raises the text event of a text control (its BeforeText) with the text it is about to
+    /// print; the base has no text event.
     virtual void DoBeforeText(QString& text, bool& printIt);
     virtual void Loaded();
-    // A font or colour of this control or of a parent it follows changed.
+    /// A font or colour of this control or of a parent it follows changed.
     virtual void FontChanged();
     virtual void ColorChanged() {}
-    // After the bounds changed: sites re-align their children.
+    /// After the bounds changed: sites re-align their children.
     virtual void BoundsChanged() {}
-    // A child was added or removed (bands keep AllowedBands in step through it).
+    /// A child was added or removed (bands keep AllowedBands in step through it).
     virtual void ControlsChanged() {}
-    // The design bounds kept by SaveBounds.
+    /// The design bounds kept by SaveBounds.
     TRLRect SavedBounds() const { return savedBounds_; }
 
-    // Sites decide their print visibility without the text chain of CanPrint.
+    /// Sites decide their print visibility without the text chain of CanPrint.
     void SetPrintVisible(bool v) { printVisible_ = v; }
 
 private:
@@ -439,3 +454,5 @@ private:
     bool measuring_ = false;
     bool loading_ = false;
 };
+
+} // namespace Kelmora

@@ -1,5 +1,6 @@
-// Graphic controls: TRLDraw records a vector shape fitted into its rectangle, TRLImage records a
-// picture scaled, stretched or clipped into it. Both print their base fill and borders first.
+/// @file
+/// Graphic controls: TRLDraw records a vector shape fitted into its rectangle, TRLImage records a
+/// picture scaled, stretched or clipped into it. Both print their base fill and borders first.
 #pragma once
 
 #include <kelmora/report/RLControl.h>
@@ -7,10 +8,12 @@
 #include <QImage>
 #include <QStringList>
 
+namespace Kelmora {
+
 // ---- pen and brush settings ------------------------------------------------------------------
 
-// A control's pen or brush as a published settings object. Changes reach the owner's repaint
-// hook only.
+/// A control's pen or brush as a published settings object. Changes reach the owner's repaint
+/// hook only.
 template <class T> class TRLDrawingSettings : public TRLPersistent {
 public:
     const T& Value() const { return value_; }
@@ -31,7 +34,7 @@ public:
     TRLPenMode Mode() const { return value_.Mode; }
     void SetMode(TRLPenMode v) { value_.Mode = v; }
     int Width() const { return value_.Width; }
-    // Negative widths are refused.
+    /// Negative widths are refused.
     void SetWidth(int v) {
         if (v >= 0)
             value_.Width = v;
@@ -43,8 +46,8 @@ public:
     QString ClassName() const override { return QStringLiteral("TRLBrushSettings"); }
 };
 
-// Value names of the pen and brush enumerations, in the order of TRLPenMode, TRLPenStyle and
-// TRLBrushStyle.
+/// Value names of the pen and brush enumerations, in the order of TRLPenMode, TRLPenStyle and
+/// TRLBrushStyle.
 const QStringList& PenModeNames();
 const QStringList& PenStyleNames();
 const QStringList& BrushStyleNames();
@@ -59,15 +62,15 @@ enum TRLDrawOption : uint8_t { doKeepAspectRatio, doKeepSize, doKeepVisible };
 using TRLDrawOptions = TRLSet<TRLDrawOption>;
 const QStringList& DrawOptionNames();
 
-// The names an older layout may give in its "Kind" property.
+/// The names an older layout may give in its "Kind" property.
 const QStringList& LegacyDrawKindNames();
 
-// The points of a built-in shape (dkCustom has none of its own).
+/// The points of a built-in shape (dkCustom has none of its own).
 TRLPointArray DrawKindPoints(TRLDrawKind kind);
-// Points written as "x y", one a line.
+/// Points written as "x y", one a line.
 QStringList DrawDataOfPoints(const TRLPointArray& points);
-// Runs of digits separated by blanks, TABs, CR, LF or character 26 read in (x, y) pairs; any
-// other character ends the reading, and an unpaired last number is dropped.
+/// Runs of digits separated by blanks, TABs, CR, LF or character 26 read in (x, y) pairs; any
+/// other character ends the reading, and an unpaired last number is dropped.
 TRLPointArray ParseDrawData(const QString& text);
 
 class TRLCustomDraw : public TRLCustomControl {
@@ -77,10 +80,10 @@ public:
     explicit TRLCustomDraw(TRLCustomControl* parent = nullptr);
 
     TRLDrawKind DrawKind() const { return drawKind_; }
-    // A built-in kind also rewrites DrawData with its points.
+    /// A built-in kind also rewrites DrawData with its points.
     void SetDrawKind(TRLDrawKind kind);
     QStringList DrawData() const { return drawData_; }
-    // Different data makes the kind dkCustom.
+    /// Different data makes the kind dkCustom.
     void SetDrawData(const QStringList& data);
     double Angle() const { return angle_; }
     void SetAngle(double v) { angle_ = v; }
@@ -96,18 +99,18 @@ public:
     void SetDrawWidth(int v);
     int DrawHeight() const { return drawHeight_; }
     void SetDrawHeight(int v);
-    // The "Kind" of older layouts, by its value name (LegacyDrawKindNames); it sets DrawKind,
-    // DrawData, Options and Angle together. Unknown names are ignored.
+    /// The "Kind" of older layouts, by its value name (LegacyDrawKindNames); it sets DrawKind,
+    /// DrawData, Options and Angle together. Unknown names are ignored.
     void SetLegacyKind(const QString& kind);
 
-    // The shape's points as they are recorded inside rect (fitted, turned, refitted, centred).
+    /// The shape's points as they are recorded inside rect (fitted, turned, refitted, centred).
     TRLPointArray ShapePoints(const TRLRect& rect) const;
     void Print() override;
 
 private:
     TRLPointArray Fit(TRLPointArray points, const TRLRect& rect) const;
-    // Stores a setting that decides the size the shape is fitted to; the bounds follow, except
-    // while a layout is loading.
+    /// Stores a setting that decides the size the shape is fitted to; the bounds follow, except
+    /// while a layout is loading.
     template <class T> void SetSizing(T& field, const T& value);
 
     TRLDrawKind drawKind_ = dkRectangle;
@@ -137,10 +140,10 @@ public:
     explicit TRLCustomImage(TRLCustomControl* parent = nullptr);
 
     QImage Picture() const { return picture_; }
-    // With AutoSize the control takes the picture's size, keeping Left and Top.
+    /// With AutoSize the control takes the picture's size, keeping Left and Top.
     void SetPicture(const QImage& picture);
-    // Reads a picture file or ":/" resource (a JPEG through libjpeg); raises TRLException when
-    // it cannot be read.
+    /// Reads a picture file or ":/" resource (a JPEG through libjpeg); raises TRLException when
+    /// it cannot be read.
     void LoadPicture(const QString& path);
     bool Scaled() const { return scaled_; }
     void SetScaled(bool v); // setting it clears Stretch
@@ -149,16 +152,16 @@ public:
     bool Center() const { return center_; }
     void SetCenter(bool v) { center_ = v; }
 
-    // With AutoSize and a picture: its size plus border width + 1 per drawn side.
+    /// With AutoSize and a picture: its size plus border width + 1 per drawn side.
     TRLSize CalcSize() override;
-    // A scaled or stretched picture more than kPixelsPerReportPixel times its box each way is
-    // recorded at that many pixels a report pixel: enough for any printer, and a photograph in
-    // a small box repeated on every record stays small on each page.
+    /// A scaled or stretched picture more than kPixelsPerReportPixel times its box each way is
+    /// recorded at that many pixels a report pixel: enough for any printer, and a photograph in
+    /// a small box repeated on every record stays small on each page.
     void Print() override;
     static constexpr int kPixelsPerReportPixel = 8;
 
 private:
-    // The picture as recorded into a box of the given size.
+    /// The picture as recorded into a box of the given size.
     const QImage& PictureFor(const TRLRect& box);
     QImage picture_;
     QImage recorded_; // picture_ as last reduced, and the box size it was reduced for
@@ -174,3 +177,5 @@ class TRLImage : public TRLCustomImage {
 public:
     using TRLCustomImage::TRLCustomImage;
 };
+
+} // namespace Kelmora

@@ -1,10 +1,13 @@
-// Paper sizes: the table of standard papers with their sizes in millimetres and the
-// printing service's paper codes.
+/// @file
+/// Paper sizes: the table of standard papers with their sizes in millimetres and the
+/// printing service's paper codes.
 #pragma once
 
 #include <QString>
 
 #include <cstdint>
+
+namespace Kelmora {
 
 enum TRLPaperSize : uint8_t {
     fpA0,
@@ -160,12 +163,14 @@ struct TRLPaperInfo {
     int PrinterPaperCode; // 256 means a size given by width and height
 };
 
-// One entry per TRLPaperSize value, in the order of the enumeration.
+/// One entry per TRLPaperSize value, in the order of the enumeration.
 extern const TRLPaperInfo PaperInfo[PaperSizeCount];
 
-// The first paper with a code of its own whose size is within 0.01 mm (sum of both
-// differences) of the given one; fpCustom when there is none.
+/// The first paper with a code of its own whose size is within 0.01 mm (sum of both
+/// differences) of the given one; fpCustom when there is none.
 TRLPaperSize FindPaperSize(double width, double height);
 
-// The enumeration's value names ("fpA4"), for layouts and messages.
+/// The enumeration's value names ("fpA4"), for layouts and messages.
 const char* PaperSizeName(TRLPaperSize size);
+
+} // namespace Kelmora

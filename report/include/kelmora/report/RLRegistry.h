@@ -1,20 +1,21 @@
-// The control-class and property registry: what a layout reader needs to create controls by
-// class name and to set their published properties by name, and what the expression parser's
-// component lookup needs to read them ("RLLabel1.Caption", "RLReport1.PageSetup.PaperSize").
-//
-// Classes register explicitly from a start-up function (RegisterReportClasses for this
-// library; other libraries add their own), never from static initialisers. Each class lists
-// only the properties it adds; lookups walk up to the base classes' tables, so a class that
-// publishes only a subset of its base's properties lists them itself and names no base.
-//
-// Property values travel as QVariant:
-//   Integer -> int            Double -> double        Boolean -> bool      String -> QString
-//   Enum    -> int (ordinal, names in ValueNames)     Set -> uint (bit per ordinal)
-//   Color   -> QColor         Font -> TRLFont          StringList -> QStringList
-//   Picture -> QImage         Component -> TRLCustomControl* (a reference to another control,
-//                                                      resolved by name after loading)
-//   Object  -> none: Object() gives the nested persistent (Borders, Margins, PageSetup, ...)
-//              whose own class is registered under ObjectClass.
+/// @file
+/// The control-class and property registry: what a layout reader needs to create controls by
+/// class name and to set their published properties by name, and what the expression parser's
+/// component lookup needs to read them ("RLLabel1.Caption", "RLReport1.PageSetup.PaperSize").
+///
+/// Classes register explicitly from a start-up function (RegisterReportClasses for this
+/// library; other libraries add their own), never from static initialisers. Each class lists
+/// only the properties it adds; lookups walk up to the base classes' tables, so a class that
+/// publishes only a subset of its base's properties lists them itself and names no base.
+///
+/// Property values travel as QVariant:
+///   Integer -> int            Double -> double        Boolean -> bool      String -> QString
+///   Enum    -> int (ordinal, names in ValueNames)     Set -> uint (bit per ordinal)
+///   Color   -> QColor         Font -> TRLFont          StringList -> QStringList
+///   Picture -> QImage         Component -> TRLCustomControl* (a reference to another control,
+///                                                      resolved by name after loading)
+///   Object  -> none: Object() gives the nested persistent (Borders, Margins, PageSetup, ...)
+///              whose own class is registered under ObjectClass.
 #pragma once
 
 #include <QString>
@@ -25,13 +26,15 @@
 #include <memory>
 #include <vector>
 
+namespace Kelmora {
+
 class TRLCustomControl;
 
-// Everything that has published properties: controls and their nested settings objects.
+/// Everything that has published properties: controls and their nested settings objects.
 class TRLPersistent {
 public:
     virtual ~TRLPersistent() = default;
-    // The registered class name ("TRLBand", "TRLBorders").
+    /// The registered class name ("TRLBand", "TRLBorders").
     virtual QString ClassName() const = 0;
 };
 
@@ -64,8 +67,8 @@ struct TRLPropertyInfo {
 struct TRLClassInfo {
     QString ClassName;
     QString BaseClass; // empty: the table is complete by itself
-    // Creates a control of the class inside parent (which owns it); empty for settings objects
-    // and abstract classes.
+    /// Creates a control of the class inside parent (which owns it); empty for settings objects
+    /// and abstract classes.
     std::function<TRLCustomControl*(TRLCustomControl* parent)> Create;
     std::vector<TRLPropertyInfo> Properties;
 };
@@ -74,24 +77,24 @@ class TRLClassRegistry {
 public:
     static TRLClassRegistry& Instance();
 
-    // Adds a class or replaces an earlier registration of the same name.
+    /// Adds a class or replaces an earlier registration of the same name.
     void Register(TRLClassInfo info);
     const TRLClassInfo* FindClass(const QString& className) const;
     QStringList ClassNames() const;
 
-    // Looks a property up in the class and then its bases; names match without regard to case.
+    /// Looks a property up in the class and then its bases; names match without regard to case.
     const TRLPropertyInfo* FindProperty(const QString& className, const QString& name) const;
-    // Every property of the class, bases first.
+    /// Every property of the class, bases first.
     std::vector<const TRLPropertyInfo*> Properties(const QString& className) const;
 
-    // Creates a control by class name; null when the class is unknown or abstract.
+    /// Creates a control by class name; null when the class is unknown or abstract.
     TRLCustomControl* Create(const QString& className, TRLCustomControl* parent) const;
 
-    // Reads or writes a property of an object by dotted path relative to it ("Caption",
-    // "Borders.Width", "PageSetup.PaperSize"). Enum values read back as their value name when
-    // asNames is set (what an expression wants to see). Writing accepts an enum or set by name
-    // (QString, or QStringList for sets) as well as by number. Returns false when the path does
-    // not lead to a readable (writable) property or the value does not fit it.
+    /// Reads or writes a property of an object by dotted path relative to it ("Caption",
+    /// "Borders.Width", "PageSetup.PaperSize"). Enum values read back as their value name when
+    /// asNames is set (what an expression wants to see). Writing accepts an enum or set by name
+    /// (QString, or QStringList for sets) as well as by number. Returns false when the path does
+    /// not lead to a readable (writable) property or the value does not fit it.
     bool ReadProperty(TRLPersistent& object, const QString& path, QVariant& value,
                       bool asNames = false) const;
     bool WriteProperty(TRLPersistent& object, const QString& path, const QVariant& value) const;
@@ -100,9 +103,9 @@ private:
     std::vector<TRLClassInfo> classes_;
 };
 
-// Registers the classes of this library: TRLBand, TRLGroup, TRLReport and the settings objects
-// TRLBorders, TRLMargins, TRLRealBounds, TRLBackground, TRLDegradeEffect, TRLPageSetup,
-// TRLPreviewOptions, with their abstract bases. Safe to call more than once.
+/// Registers the classes of this library: TRLBand, TRLGroup, TRLReport and the settings objects
+/// TRLBorders, TRLMargins, TRLRealBounds, TRLBackground, TRLDegradeEffect, TRLPageSetup,
+/// TRLPreviewOptions, with their abstract bases. Safe to call more than once.
 void RegisterReportClasses();
 
 // Helpers for describing properties with member functions.
@@ -142,7 +145,7 @@ TRLPropertyInfo Make(const QString& name, TRLPropertyKind kind, V (T::*get)() co
     return p;
 }
 
-// An enumeration stored as E but carried as its ordinal.
+/// An enumeration stored as E but carried as its ordinal.
 template <class T, class E>
 TRLPropertyInfo Enum(const QString& name, const QStringList& names, E (T::*get)() const,
                      void (T::*set)(E)) {
@@ -161,7 +164,7 @@ TRLPropertyInfo Enum(const QString& name, const QStringList& names, E (T::*get)(
     return p;
 }
 
-// A TRLSet<E> carried as its bits.
+/// A TRLSet<E> carried as its bits.
 template <class T, class S>
 TRLPropertyInfo Set(const QString& name, const QStringList& names, S (T::*get)() const,
                     void (T::*set)(S)) {
@@ -178,7 +181,7 @@ TRLPropertyInfo Set(const QString& name, const QStringList& names, S (T::*get)()
     return p;
 }
 
-// A nested settings object reached through a member function returning a reference.
+/// A nested settings object reached through a member function returning a reference.
 template <class T, class N>
 TRLPropertyInfo Object(const QString& name, const QString& objectClass, N& (T::*get)()) {
     TRLPropertyInfo p;
@@ -190,3 +193,5 @@ TRLPropertyInfo Object(const QString& name, const QString& objectClass, N& (T::*
 }
 
 } // namespace rlprop
+
+} // namespace Kelmora

@@ -1,8 +1,10 @@
-// The report: root of one printed document. It fixes the paper and its margins, owns the page
-// store that receives the prepared pages, runs page generation (Prepare) and offers Preview and
-// Print, which reach the window layers through the hooks of RLReportHooks.h.
+/// @file
+/// The report: root of one printed document. It fixes the paper and its margins, owns the page
+/// store that receives the prepared pages, runs page generation (Prepare) and offers Preview and
+/// Print, which reach the window layers through the hooks of RLReportHooks.h.
 #pragma once
 
+#include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/report/RLBands.h>
 #include <kelmora/report/RLPaperInfo.h>
 #include <kelmora/report/RLPrinterMetrics.h>
@@ -13,8 +15,9 @@
 #include <memory>
 #include <utility>
 
+namespace Kelmora {
+
 class TRLExpressionParser;
-#include <kelmora/pagestore/RLGraphicStorage.h>
 class TRLReportProgress;
 
 class TRLPageSetup : public TRLPersistent {
@@ -23,11 +26,11 @@ public:
     QString ClassName() const override { return QStringLiteral("TRLPageSetup"); }
 
     TRLPaperSize PaperSize() const { return paperSize_; }
-    // Any value but fpCustom takes that paper's width and height.
+    /// Any value but fpCustom takes that paper's width and height.
     void SetPaperSize(TRLPaperSize v);
     TRLPageOrientation Orientation() const { return orientation_; }
     void SetOrientation(TRLPageOrientation v);
-    // Millimetres, portrait sense. Accepted only for fpCustom, and never 0.
+    /// Millimetres, portrait sense. Accepted only for fpCustom, and never 0.
     double PaperWidth() const { return paperWidth_; }
     void SetPaperWidth(double v);
     double PaperHeight() const { return paperHeight_; }
@@ -52,7 +55,7 @@ private:
     bool forceEmulation_ = false;
 };
 
-// How Preview shows its window. The preview window layer keeps a process-wide copy too.
+/// How Preview shows its window. The preview window layer keeps a process-wide copy too.
 class TRLPreviewOptions : public TRLPersistent {
 public:
     TRLPreviewOptions();
@@ -74,7 +77,7 @@ public:
     void SetHelpFile(const QString& v) { helpFile_ = v; }
     int HelpContext() const { return helpContext_; }
     void SetHelpContext(int v) { helpContext_ = v; }
-    // "Preview" from the message table until set.
+    /// "Preview" from the message table until set.
     QString Caption() const { return caption_; }
     void SetCaption(const QString& v) { caption_ = v; }
 
@@ -92,16 +95,13 @@ private:
     QString caption_;
 };
 
-// Report states.
+/// Report states.
 enum TRLReportState : uint8_t { rsIdle = 0, rsPreparing = 1, rsFinishing = 2, rsPrepared = 3 };
 
 class TRLCustomReport : public TRLCustomSkipper {
     Q_OBJECT
 
 public:
-    using FilterTextEvent =
-        std::function<void(TRLCustomReport& sender, QString& text, bool& printIt)>;
-
     explicit TRLCustomReport(TRLCustomControl* parent = nullptr);
     ~TRLCustomReport() override;
 
@@ -123,18 +123,18 @@ public:
     TRLPrintQuality PrintQuality() const { return printQuality_; }
     void SetPrintQuality(TRLPrintQuality v) { printQuality_ = v; }
     TRLPreviewOptions& PreviewOptions() { return previewOptions_; }
-    // The output filter that Preview and Print hand to the print parameters (output layer).
+    /// The output filter that Preview and Print hand to the print parameters (output layer).
     QObject* DefaultFilter() const { return defaultFilter_; }
     void SetDefaultFilter(QObject* filter) { defaultFilter_ = filter; }
     TRLCustomReport* NextReport() const { return nextReport_; }
-    // Links both ways; a report cannot follow itself.
+    /// Links both ways; a report cannot follow itself.
     void SetNextReport(TRLCustomReport* next);
-    // The parser for expressions (group keys, expression fields). Not owned. Setting it makes
-    // the parser resolve dotted component names ("RLLabel1.Caption") in this report.
+    /// The parser for expressions (group keys, expression fields). Not owned. Setting it makes
+    /// the parser resolve dotted component names ("RLLabel1.Caption") in this report.
     TRLExpressionParser* ExpressionParser() const { return expressionParser_; }
     void SetExpressionParser(TRLExpressionParser* parser);
-    // The parser that text expressions and group keys use: ExpressionParser, or, without one, a
-    // parser of the report's own that resolves the same names.
+    /// The parser that text expressions and group keys use: ExpressionParser, or, without one, a
+    /// parser of the report's own that resolves the same names.
     TRLExpressionParser& ActiveExpressionParser();
     bool ShowDesigners() const { return showDesigners_; }
     void SetShowDesigners(bool v) { showDesigners_ = v; }
@@ -143,46 +143,54 @@ public:
     bool ShowExplosion() const { return showExplosion_; }
     void SetShowExplosion(bool v) { showExplosion_ = v; }
 
-    NotifyEvent OnPageStarting;
-    NotifyEvent OnPageEnding;
-    FilterTextEvent OnFilterText;
+    // The events (see TRLCustomControl for how to connect them).
+signals:
+    /// Once a page has opened and its headers printed, before the rest of it prints.
+    void OnPageStarting(TRLCustomControl& sender);
+    /// As the page closes; every page gets one OnPageStarting before it.
+    void OnPageEnding(TRLCustomControl& sender);
+    /// For every control of the report but its bands and other sites, with the text it is about
+    /// to print, after the control's own events: a handler may change the text, or clear printIt
+    /// to leave the control out.
+    void OnFilterText(TRLCustomReport& sender, QString& text, bool& printIt);
 
+public:
     // --- entry points ---
-    // Prepares when needed (always with ForcePrepare) and shows the pages through the
-    // registered preview handler; without one, returns whether pages are there.
+    /// Prepares when needed (always with ForcePrepare) and shows the pages through the
+    /// registered preview handler; without one, returns whether pages are there.
     bool Preview(QObject* dest = nullptr);
-    // Through the registered print handler; without one, prepares and raises an error.
+    /// Through the registered print handler; without one, prepares and raises an error.
     void Print() override;
-    // Generates the pages; true when every step completed.
+    /// Generates the pages; true when every step completed.
     bool Prepare();
-    // Discards the pages and returns to the idle state.
+    /// Discards the pages and returns to the idle state.
     void Clear();
 
     // --- run-time state ---
     TRLReportState ReportState() const { return state_; }
     bool Canceled() const;
-    // Asks the running preparation (of the whole chain) to stop before the next record.
+    /// Asks the running preparation (of the whole chain) to stop before the next record.
     void Cancel();
-    // A band that breaks the page after it prints asks for the break here; the next band that
-    // prints a record (or the summary) takes the request and starts the page.
+    /// A band that breaks the page after it prints asks for the break here; the next band that
+    /// prints a record (or the summary) takes the request and starts the page.
     void RequestPageBreak() { pageBreakPending_ = true; }
     bool TakePageBreakRequest() { return std::exchange(pageBreakPending_, false); }
     void SetCanceled(bool v);
-    // FirstPageNumber of the chain's root plus the pages closed so far.
+    /// FirstPageNumber of the chain's root plus the pages closed so far.
     int PageNumber() const;
-    // Date and time taken when the preparation started.
+    /// Date and time taken when the preparation started.
     QDateTime ReportDate() const { return reportDate_; }
     TRLCustomReport& RootReport();
     const TRLCustomReport& RootReport() const;
-    // This report's page store (the chain's pages are in the root's).
+    /// This report's page store (the chain's pages are in the root's).
     TRLGraphicStorage& Storage() const { return *storage_; }
     void RefreshPrinterMetrics();
 
     // --- page geometry in report pixels ---
     TRLSize PageSize() const;
-    // Left/top/right/bottom page margins, widened to the printer's with AdjustableMargins.
+    /// Left/top/right/bottom page margins, widened to the printer's with AdjustableMargins.
     TRLRect PageMargins() const;
-    // Applies the page size to the report's bounds (after a page setup change).
+    /// Applies the page size to the report's bounds (after a page setup change).
     void PageSetupChanged();
 
     // --- controls ---
@@ -192,10 +200,10 @@ public:
 
     // --- aggregates of text expressions (see TRLTextExpression) ---
     enum class AggregateScope { Report, Page, Group };
-    // Starts again the aggregates of a scope: for Group, those of that group's bands.
+    /// Starts again the aggregates of a scope: for Group, those of that group's bands.
     void ResetAggregates(AggregateScope scope, const TRLCustomPager* group = nullptr);
-    // Takes the current record into every aggregate, once however many of its detail bands
-    // print; run as a record's detail prints.
+    /// Takes the current record into every aggregate, once however many of its detail bands
+    /// print; run as a record's detail prints.
     void AddRecordToAggregates();
 
 protected:
@@ -234,7 +242,7 @@ private:
         const TRLCustomPager* Group;
     };
     std::vector<AggregateSite> aggregateSites_;
-    // The record (number, copy) last taken into the aggregates in this run.
+    /// The record (number, copy) last taken into the aggregates in this run.
     std::pair<int, int> lastAggregatedRecord_{-1, -1};
     bool showDesigners_ = true;
     bool showTracks_ = true;
@@ -249,8 +257,8 @@ private:
     std::unique_ptr<TRLReportProgress> progress_;
     TRLPrinterMetrics metrics_;
     bool pageBreakPending_ = false;
-    // Every page gets one OnPageStarting before its OnPageEnding, even a page that ends while
-    // its headers print.
+    /// Every page gets one OnPageStarting before its OnPageEnding, even a page that ends while
+    /// its headers print.
     bool pageStartingFired_ = false;
 };
 
@@ -260,3 +268,5 @@ class TRLReport : public TRLCustomReport {
 public:
     explicit TRLReport(TRLCustomControl* parent = nullptr) : TRLCustomReport(parent) {}
 };
+
+} // namespace Kelmora

@@ -1,6 +1,7 @@
-// Enumerations and small value types shared by the report controls, bands and the report.
-// Enumeration value names are the names layouts use; their order is the order of the value
-// name tables in RLReportTypes.cpp, which the property registry reads.
+/// @file
+/// Enumerations and small value types shared by the report controls, bands and the report.
+/// Enumeration value names are the names layouts use; their order is the order of the value
+/// name tables in RLReportTypes.cpp, which the property registry reads.
 #pragma once
 
 #include <QStringList>
@@ -8,7 +9,9 @@
 #include <cstdint>
 #include <initializer_list>
 
-// A set of enumeration values, one bit per ordinal (enumerations here have at most 32 values).
+namespace Kelmora {
+
+/// A set of enumeration values, one bit per ordinal (enumerations here have at most 32 values).
 template <class E> class TRLSet {
 public:
     constexpr TRLSet() = default;
@@ -33,7 +36,7 @@ private:
     uint32_t bits_ = 0;
 };
 
-// Layout rule of a control inside its parent site (see TRLCustomSite::AlignControls).
+/// Layout rule of a control inside its parent site (see TRLCustomSite::AlignControls).
 enum TRLControlAlign : uint8_t {
     faNone,
     faLeft,
@@ -64,7 +67,7 @@ enum TRLControlAlign : uint8_t {
     faBottomOnly
 };
 
-// The parent fixes the width (or the height) of a control with one of these aligns.
+/// The parent fixes the width (or the height) of a control with one of these aligns.
 bool AlignGivesWidth(TRLControlAlign align);
 bool AlignGivesHeight(TRLControlAlign align);
 
@@ -95,7 +98,7 @@ enum TRLImageArrange : uint8_t { baAligned, baSidebySide, baCenter, baDistribute
 
 enum TRLDegradeDirection : uint8_t { ddNone, ddHorizontal, ddVertical };
 
-// Bands and pagers.
+/// Bands and pagers.
 enum TRLBandType : uint8_t {
     btHeader,
     btTitle,
@@ -114,11 +117,11 @@ enum TRLBandOption : uint8_t { boOptimisticPageBreak };
 using TRLBandOptions = TRLSet<TRLBandOption>;
 enum TRLFooterMeasuring : uint8_t { fmNone, fmAfterHeader, fmBeforeDetail };
 
-// Records.
+/// Records.
 enum TRLRecordRange : uint8_t { rrAllRecords, rrCurrentOnly, rrUntilEof, rrNextN };
 enum TRLRecordAction : uint8_t { raUseIt, raIgnoreIt, raUseAndRetain, raBlankAndRetain };
 
-// The report.
+/// The report.
 enum TRLPageOrientation : uint8_t { poPortrait, poLandscape };
 enum TRLPrintQuality : uint8_t { pqFullFeature, pqFixedOnly };
 enum TRLPreviewOptionsDefaults : uint8_t { pdUseDefaults, pdIgnoreDefaults };
@@ -137,7 +140,7 @@ enum TRLWindowState : uint8_t { wsNormal, wsMinimized, wsMaximized };
 enum TRLBorderIcon : uint8_t { biSystemMenu, biMinimize, biMaximize, biHelp };
 using TRLBorderIcons = TRLSet<TRLBorderIcon>;
 
-// Value names of every enumeration above, in ordinal order, for layouts and the registry.
+/// Value names of every enumeration above, in ordinal order, for layouts and the registry.
 const QStringList& ControlAlignNames();
 const QStringList& TextAlignmentNames();
 const QStringList& TextLayoutNames();
@@ -162,3 +165,5 @@ const QStringList& FormPositionNames();
 const QStringList& WindowStateNames();
 const QStringList& BorderIconNames();
 const QStringList& FontStyleNames(); // fsBold, fsItalic, fsUnderline, fsStrikeOut (bit order)
+
+} // namespace Kelmora

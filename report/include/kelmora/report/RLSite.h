@@ -1,6 +1,7 @@
-// Sites: controls that hold other controls and own a page-store surface into which their
-// children record while a report prepares. A site's surface content goes into its parent's
-// surface at its print rectangle when the site closes.
+/// @file
+/// Sites: controls that hold other controls and own a page-store surface into which their
+/// children record while a report prepares. A site's surface content goes into its parent's
+/// surface at its print rectangle when the site closes.
 #pragma once
 
 #include <kelmora/report/RLControl.h>
@@ -11,9 +12,11 @@
 #include <utility>
 #include <vector>
 
+namespace Kelmora {
+
 class TRLGraphicSurface;
 
-// Background picture of a site.
+/// Background picture of a site.
 class TRLBackground : public TRLPersistent {
 public:
     explicit TRLBackground(TRLCustomSite* owner) : owner_(owner) {}
@@ -23,7 +26,7 @@ public:
     void SetAlign(TRLControlAlign v) { align_ = v; }
     TRLImageArrange Arrange() const { return arrange_; }
     void SetArrange(TRLImageArrange v) { arrange_ = v; }
-    // Width and height follow the picture.
+    /// Width and height follow the picture.
     bool AutoSize() const { return autoSize_; }
     void SetAutoSize(bool v) { autoSize_ = v; }
     int Width() const { return width_; }
@@ -35,17 +38,17 @@ public:
     QImage Picture() const { return picture_; }
     void SetPicture(const QImage& picture);
 
-    // Records the picture inside rect (nothing for an empty picture).
-    // Only what can appear is recorded: what lies within the surface's clip, and within the
-    // surface itself when it is the page (onPage). Tiles in view beyond a few dozen go as one
-    // picture, and one that would pass 16 million pixels is refused naming the site.
+    /// Records the picture inside rect (nothing for an empty picture).
+    /// Only what can appear is recorded: what lies within the surface's clip, and within the
+    /// surface itself when it is the page (onPage). Tiles in view beyond a few dozen go as one
+    /// picture, and one that would pass 16 million pixels is refused naming the site.
     void Record(TRLGraphicSurface& surface, const TRLRect& rect, bool onPage) const;
 
 private:
     void RecordTiles(TRLGraphicSurface& surface, const TRLRect& rect, const TRLRect& visible, int w,
                      int h) const;
-    // The picture as recorded stretched into box: reduced, once for every record, when it is
-    // more than eight times the box each way.
+    /// The picture as recorded stretched into box: reduced, once for every record, when it is
+    /// more than eight times the box each way.
     const QImage& PictureFor(const TRLRect& box) const;
     TRLCustomSite* owner_;
     TRLControlAlign align_ = faClient;
@@ -55,12 +58,12 @@ private:
     int height_ = 40;
     bool stretch_ = false;
     QImage picture_;
-    // The picture as recorded stretched into a box (PictureFor) and the limit it was reduced to.
+    /// The picture as recorded stretched into a box (PictureFor) and the limit it was reduced to.
     mutable QImage reduced_;
     mutable QSize reducedFor_;
 };
 
-// Gradient fill of a site's background.
+/// Gradient fill of a site's background.
 class TRLDegradeEffect : public TRLPersistent {
 public:
     QString ClassName() const override { return QStringLiteral("TRLDegradeEffect"); }
@@ -75,10 +78,10 @@ public:
             granularity_ = v;
     }
 
-    // Whether a site of colour `color` records the gradient instead of its plain fill.
+    /// Whether a site of colour `color` records the gradient instead of its plain fill.
     bool Applies(const QColor& color) const;
-    // Records the strips from color to OppositeColor across rect, those in view only (as for
-    // the background), with neighbours of one colour as one strip.
+    /// Records the strips from color to OppositeColor across rect, those in view only (as for
+    /// the background), with neighbours of one colour as one strip.
     void Record(TRLGraphicSurface& surface, const TRLRect& rect, const QColor& color,
                 bool onPage) const;
 
@@ -102,11 +105,11 @@ public:
     TRLMargins& InsideMargins() { return insideMargins_; }
     const TRLMargins& InsideMargins() const { return insideMargins_; }
 
-    // The site's own recording surface (created with the site).
+    /// The site's own recording surface (created with the site).
     TRLGraphicSurface& Surface() { return *surface_; }
     const TRLGraphicSurface& Surface() const { return *surface_; }
 
-    // Where the surface's content goes in the parent's surface.
+    /// Where the surface's content goes in the parent's surface.
     int PrintLeft() const { return printLeft_; }
     int PrintTop() const { return printTop_; }
     int PrintWidth() const { return printWidth_; }
@@ -123,66 +126,66 @@ public:
         printHeight_ = height;
     }
 
-    // Margins, border widths and inside margins on each side, in pixels (as a margin rect).
+    /// Margins, border widths and inside margins on each side, in pixels (as a margin rect).
     TRLRect FrameMargins() const;
 
     // --- operations ---
     TRLRect ClientRect() const override;
     TRLRect CalcPrintBoundsRect() override;
     bool CanPrint() override;
-    // Opens the surface, runs the children's passes, closes the surface (transfer).
+    /// Opens the surface, runs the children's passes, closes the surface (transfer).
     void Print() override;
 
-    // Opens the parent's surface when needed, then this one (see the hooks below).
+    /// Opens the parent's surface when needed, then this one (see the hooks below).
     virtual void OpenSurface();
-    // Closing hooks, transfer into the parent, close, after-close hooks.
+    /// Closing hooks, transfer into the parent, close, after-close hooks.
     virtual void CloseSurface();
     bool SurfaceIsOpen() const;
-    // Background fill or gradient, picture and borders, into target at rect.
+    /// Background fill or gradient, picture and borders, into target at rect.
     virtual void DrawFrame(TRLGraphicSurface& target, const TRLRect& rect);
-    // Lays the visible children out by their Align and Anchors.
+    /// Lays the visible children out by their Align and Anchors.
     virtual void AlignControls();
-    // Whether a beSiteExpander child's growth makes this site grow (bands).
+    /// Whether a beSiteExpander child's growth makes this site grow (bands).
     virtual bool CanAutoExpand() const { return false; }
 
-    // The children's passes while the surface is open.
+    /// The children's passes while the surface is open.
     void AdjustChildren();
     void PrintChildren();
 
     int AlignPriority() const override { return 100; }
 
 protected:
-    // Run before the print rectangle is computed (pagers reset their cursor; the report starts
-    // a page).
+    /// Run before the print rectangle is computed (pagers reset their cursor; the report starts
+    /// a page).
     virtual void SurfaceOpening() {}
-    // Computes the print rectangle; the base puts it at the site's position relative to the
-    // parent site's surface, at its current size.
+    /// Computes the print rectangle; the base puts it at the site's position relative to the
+    /// parent site's surface, at its current size.
     virtual void ComputePrintRect();
-    // After the children's passes (pagers print their header bands).
+    /// After the children's passes (pagers print their header bands).
     virtual void SurfaceOpened() {}
-    // Before the transfer (pagers print their footer bands).
+    /// Before the transfer (pagers print their footer bands).
     virtual void SurfaceClosing() {}
-    // Puts the surface's content into the parent's surface: frame then objects.
+    /// Puts the surface's content into the parent's surface: frame then objects.
     virtual void TransferSurface();
-    // After the surface closed (the report files the page).
+    /// After the surface closed (the report files the page).
     virtual void SurfaceClosed() {}
-    // Bands print their child sites after the print pass.
+    /// Bands print their child sites after the print pass.
     virtual bool PrintsChildSites() const { return false; }
-    // After the adjust pass of an auto-expanding site: a child that prints taller than its
-    // reserved height (TRLCustomControl::ReservedHeight) and reaches past the top of the nearest
-    // child below that room moves that child, and every other one below the room, down by as
-    // much; a rule under its first line goes under its last. The rows below keep their order and
-    // spacing, and a text that fits its room moves nothing. Print puts the children back.
+    /// After the adjust pass of an auto-expanding site: a child that prints taller than its
+    /// reserved height (TRLCustomControl::ReservedHeight) and reaches past the top of the nearest
+    /// child below that room moves that child, and every other one below the room, down by as
+    /// much; a rule under its first line goes under its last. The rows below keep their order and
+    /// spacing, and a text that fits its room moves nothing. Print puts the children back.
     void MoveControlsBelowGrownOnes();
-    // After the adjust pass: grows an auto-expanding site down to the bottom of every
-    // expanding, grown or moved child that reaches below its client area.
+    /// After the adjust pass: grows an auto-expanding site down to the bottom of every
+    /// expanding, grown or moved child that reaches below its client area.
     void ExpandOverExpanders();
     void BoundsChanged() override;
     void Loaded() override;
 
 private:
     void AlignList(TRLControlAlign align, std::vector<TRLCustomControl*>& list, TRLRect& free);
-    // faNone: anchored controls keep their distances to the anchored sides as the site resizes.
+    /// faNone: anchored controls keep their distances to the anchored sides as the site resizes.
     void FollowAnchors(const std::vector<TRLCustomControl*>& list);
 
     TRLBackground background_{this};
@@ -192,8 +195,10 @@ private:
     std::unique_ptr<TRLGraphicSurface> surface_;
     int printLeft_ = 0, printTop_ = 0, printWidth_ = 0, printHeight_ = 0;
     bool aligning_ = false;
-    // The site's size when its anchored children were last placed.
+    /// The site's size when its anchored children were last placed.
     TRLSize anchorSize_{-1, -1};
-    // Children that MoveControlsBelowGrownOnes moved for the print, with their own tops.
+    /// Children that MoveControlsBelowGrownOnes moved for the print, with their own tops.
     std::vector<std::pair<QPointer<TRLCustomControl>, int>> moved_;
 };
+
+} // namespace Kelmora

@@ -1,9 +1,10 @@
-// Text controls: the one-line label, the system-info label that prints a value the engine knows
-// (dates, page numbers, the title ...) and the multi-line memo with its word wrapping.
-//
-// All three print through the caption model of TRLCustomControl: while a report prepares,
-// CanPrint sets Caption from MakeCaption after the text events, the band's adjust pass sizes the
-// control from CalcSize, and Print records the caption as text objects of the page store.
+/// @file
+/// Text controls: the one-line label, the system-info label that prints a value the engine knows
+/// (dates, page numbers, the title ...) and the multi-line memo with its word wrapping.
+///
+/// All three print through the caption model of TRLCustomControl: while a report prepares,
+/// CanPrint sets Caption from MakeCaption after the text events, the band's adjust pass sizes the
+/// control from CalcSize, and Print records the caption as text objects of the page store.
 #pragma once
 
 #include <kelmora/report/RLControl.h>
@@ -15,18 +16,15 @@
 #include <QStringList>
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
-// The text event of text controls: the last chance to change the text or to drop the print.
-using TRLBeforeTextEvent =
-    std::function<void(TRLCustomControl& sender, QString& text, bool& printIt)>;
+namespace Kelmora {
 
 // ---- line breaking ---------------------------------------------------------------------------
 
-// One line cut off a text. Width is the sum of the advances of Text (a TAB counting eight
-// blanks); Wrapped tells a line that ended because the next word did not fit from one that ended
-// at a line break or at the end of the text.
+/// One line cut off a text. Width is the sum of the advances of Text (a TAB counting eight
+/// blanks); Wrapped tells a line that ended because the next word did not fit from one that ended
+/// at a line break or at the end of the text.
 struct TRLTextLine {
     QString Text;
     int Width = 0;
@@ -34,18 +32,18 @@ struct TRLTextLine {
     bool operator==(const TRLTextLine&) const = default;
 };
 
-// Cuts the line that starts at position off text, for lines at most maxWidth wide in font;
-// position moves to the start of the next line. A word wider than maxWidth stands alone on its
-// line and is never broken.
+/// Cuts the line that starts at position off text, for lines at most maxWidth wide in font;
+/// position moves to the start of the next line. A word wider than maxWidth stands alone on its
+/// line and is never broken.
 TRLTextLine NextTextLine(const QString& text, int& position, int maxWidth, const QFont& font);
 
-// Every line of text at maxWidth, or the first maxLines of them.
+/// Every line of text at maxWidth, or the first maxLines of them.
 std::vector<TRLTextLine> BreakTextLines(const QString& text, int maxWidth, const QFont& font,
                                         size_t maxLines = SIZE_MAX);
 
-// The most lines a label or memo prints. Each printed line is an object of its own on the page
-// (some 700 bytes while a report prepares): a report with a text of more lines is refused naming
-// the control; a design view shows the first ones.
+/// The most lines a label or memo prints. Each printed line is an object of its own on the page
+/// (some 700 bytes while a report prepares): a report with a text of more lines is refused naming
+/// the control; a design view shows the first ones.
 inline constexpr int kMaxTextLines = 100000;
 
 // ---- labels ----------------------------------------------------------------------------------
@@ -56,20 +54,23 @@ class TRLCustomLabel : public TRLCustomControl {
 public:
     explicit TRLCustomLabel(TRLCustomControl* parent = nullptr);
 
-    // Hides the control's non-text BeforePrint on purpose: a text control has only this one,
-    // and the non-text event is never fired for it.
-    TRLBeforeTextEvent BeforePrint;
+signals:
+    /// The text event: after BeforePrint let the label print, with the text it is about to print
+    /// (empty on a blank record), and before the report's OnFilterText. A handler may change the
+    /// text or clear printIt; the stored Caption keeps its design text either way.
+    void BeforeText(TRLCustomControl& sender, QString& text, bool& printIt);
 
-    // With AutoSize: the caption followed by one blank, plus border width + 1 per drawn side.
-    // While the report prepares, a left-aligned caption that would run past the right edge of
-    // the site it prints in wraps at blanks instead, one line height per line.
+public:
+    /// With AutoSize: the caption followed by one blank, plus border width + 1 per drawn side.
+    /// While the report prepares, a left-aligned caption that would run past the right edge of
+    /// the site it prints in wraps at blanks instead, one line height per line.
     TRLSize CalcSize() override;
     void Print() override;
-    // With AutoSize: one line.
+    /// With AutoSize: one line.
     int ReservedHeight() const override;
 
-    // The text computed from the records while the report prepares (see TRLTextExpression);
-    // when empty, the label prints its Caption.
+    /// The text computed from the records while the report prepares (see TRLTextExpression);
+    /// when empty, the label prints its Caption.
     QString Expression() const { return expression_.Expression(); }
     void SetExpression(const QString& expression) { expression_.SetExpression(expression); }
     QString DisplayMask() const { return expression_.DisplayMask(); }
@@ -78,11 +79,10 @@ public:
     QString MakeCaption() override;
 
 protected:
-    void DoBeforePrint(bool& printIt) override;
     void DoBeforeText(QString& text, bool& printIt) override;
 
 private:
-    // The lines of a caption that wraps (see CalcSize); empty when it prints on one line.
+    /// The lines of a caption that wraps (see CalcSize); empty when it prints on one line.
     std::vector<TRLTextLine> WrappedLines(const QString& text) const;
 
     TRLTextExpression expression_;
@@ -116,13 +116,13 @@ enum TRLInfoType : uint8_t {
 constexpr int InfoTypeCount = itCopyNo + 1;
 const QStringList& InfoTypeNames();
 
-// The report-date texts of itDate, itFullDate, itHour and itNow in the locale's short date,
-// long date and long time formats (an empty text for any other kind). The long time never shows
-// a time zone; itNow leaves its time out at exactly midnight.
+/// The report-date texts of itDate, itFullDate, itHour and itNow in the locale's short date,
+/// long date and long time formats (an empty text for any other kind). The long time never shows
+/// a time zone; itNow leaves its time out at exactly midnight.
 QString InfoDateText(TRLInfoType info, const QDateTime& date, const QLocale& locale = QLocale());
 
-// Puts value into mask: the mask up to its first "|" receives the value's TAB-separated parts
-// one by one, each replacing the first "#" still there or appended when there is none.
+/// Puts value into mask: the mask up to its first "|" receives the value's TAB-separated parts
+/// one by one, each replacing the first "#" still there or appended when there is none.
 QString MergeInfoMask(const QString& mask, QString value);
 
 class TRLCustomSystemInfo : public TRLCustomLabel {
@@ -133,8 +133,8 @@ public:
 
     TRLInfoType Info() const { return info_; }
     void SetInfo(TRLInfoType info);
-    // The mask the value goes into; "|first;second|" after it gives the continuation texts of
-    // itJunction and itMend, and "^CLEAR" anywhere prints nothing.
+    /// The mask the value goes into; "|first;second|" after it gives the continuation texts of
+    /// itJunction and itMend, and "^CLEAR" anywhere prints nothing.
     QString Text() const { return text_; }
     void SetText(const QString& text);
 
@@ -144,9 +144,9 @@ protected:
     void Loaded() override;
 
 private:
-    // The value of Info while the report prepares.
+    /// The value of Info while the report prepares.
     QString InfoValue() const;
-    // Outside preparation: the friendly name or the kind's name in brackets.
+    /// Outside preparation: the friendly name or the kind's name in brackets.
     QString DisplayValue() const;
 
     TRLInfoType info_ = itDate;
@@ -168,38 +168,40 @@ class TRLCustomMultiLine : public TRLCustomControl {
 public:
     explicit TRLCustomMultiLine(TRLCustomControl* parent = nullptr);
 
-    TRLBeforeTextEvent BeforePrint; // see TRLCustomLabel::BeforePrint
+signals:
+    /// The text event, as TRLCustomLabel::BeforeText.
+    void BeforeText(TRLCustomControl& sender, QString& text, bool& printIt);
 
+public:
     bool WordWrap() const { return wordWrap_; }
     void SetWordWrap(bool v);
-    // Kept with the layout; lines are never cut to whole lines.
+    /// Kept with the layout; lines are never cut to whole lines.
     bool IntegralHeight() const { return integralHeight_; }
     void SetIntegralHeight(bool v) { integralHeight_ = v; }
 
-    // Width stays; with AutoSize the height of the caption's lines at the current width.
+    /// Width stays; with AutoSize the height of the caption's lines at the current width.
     TRLSize CalcSize() override;
     void Print() override;
-    // With AutoSize: the room the layout gives the memo (its height, and on down to the nearest
-    // control below it), and at least one line. A memo settles to its text's height when its
-    // layout loads, but its band keeps that room for it.
+    /// With AutoSize: the room the layout gives the memo (its height, and on down to the nearest
+    /// control below it), and at least one line. A memo settles to its text's height when its
+    /// layout loads, but its band keeps that room for it.
     int ReservedHeight() const override;
 
-    // Lays text out in lines of at most maxWidth into rect, stopping once maxHeight is passed;
-    // records each line onto target when one is given. Returns the widest line's width and the
-    // height of the lines.
-    // Stops at kMaxTextLines, refusing a report being prepared.
+    /// Lays text out in lines of at most maxWidth into rect, stopping once maxHeight is passed;
+    /// records each line onto target when one is given. Returns the widest line's width and the
+    /// height of the lines.
+    /// Stops at kMaxTextLines, refusing a report being prepared.
     TRLSize DrawLines(const QString& text, TRLGraphicSurface* target, TRLTextAlignment alignment,
                       int maxHeight, int maxWidth, const TRLRect& rect) const;
 
 protected:
-    void DoBeforePrint(bool& printIt) override;
     void DoBeforeText(QString& text, bool& printIt) override;
     void Loaded() override;
 
 private:
     bool wordWrap_ = true;
     bool integralHeight_ = false;
-    // The room read with the layout (0 for a memo made in code).
+    /// The room read with the layout (0 for a memo made in code).
     int layoutHeight_ = 0;
 };
 
@@ -212,11 +214,11 @@ public:
     QStringList Lines() const { return lines_; }
     void SetLines(const QStringList& lines);
 
-    // The lines, each followed by CR LF; outside preparation a blank text shows the display name.
-    // While the report prepares, an Expression's text replaces the lines.
+    /// The lines, each followed by CR LF; outside preparation a blank text shows the display name.
+    /// While the report prepares, an Expression's text replaces the lines.
     QString MakeCaption() override;
 
-    // As for labels: the text computed from the records while the report prepares.
+    /// As for labels: the text computed from the records while the report prepares.
     QString Expression() const { return expression_.Expression(); }
     void SetExpression(const QString& expression) { expression_.SetExpression(expression); }
     QString DisplayMask() const { return expression_.DisplayMask(); }
@@ -234,3 +236,5 @@ class TRLMemo : public TRLCustomMemo {
 public:
     explicit TRLMemo(TRLCustomControl* parent = nullptr) : TRLCustomMemo(parent) {}
 };
+
+} // namespace Kelmora

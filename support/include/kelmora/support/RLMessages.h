@@ -1,4 +1,5 @@
-// The engine's operator-visible words, in the four languages it ships with.
+/// @file
+/// The engine's operator-visible words, in the four languages it ships with.
 #pragma once
 
 #include <QString>
@@ -9,7 +10,9 @@
 
 class QLocale;
 
-// One key per engine text; the order is the order of the built-in tables.
+namespace Kelmora {
+
+/// One key per engine text; the order is the order of the built-in tables.
 enum TRLMessageKey : uint8_t {
     mkPrintingInProgress,
     mkSavingReport,
@@ -71,18 +74,18 @@ enum TRLMessageKey : uint8_t {
     mkUp,
     mkDown,
     mkDirection,
-    // Added for the print command: a page range that holds no page prints nothing.
+    /// Added for the print command: a page range that holds no page prints nothing.
     mkNoPageInRange,
-    // Added for the names that assistive technology reads out for the preview's zoom controls,
-    // which show no words of their own.
+    /// Added for the names that assistive technology reads out for the preview's zoom controls,
+    /// which show no words of their own.
     mkZoomOut,
     mkZoomIn,
     mkZoom,
-    // Added for sending a document by e-mail: what to do when the mail program did not open.
+    /// Added for sending a document by e-mail: what to do when the mail program did not open.
     mkMailNotOpened,
-    // Added for an output started again while its earlier run is still going in the background.
+    /// Added for an output started again while its earlier run is still going in the background.
     mkOutputStillRunning,
-    // Added for a printer that cannot be found because the print service itself is down.
+    /// Added for a printer that cannot be found because the print service itself is down.
     mkPrintServiceUnreachable,
 };
 
@@ -91,11 +94,11 @@ inline constexpr std::size_t RLMessageKeyCount =
 
 enum TRLLanguage : uint8_t { lgEnglish, lgSpanish, lgFrench, lgPortuguese };
 
-// Every text the engine shows, in one language. Captions keep their "&" access-key marks.
+/// Every text the engine shows, in one language. Captions keep their "&" access-key marks.
 class TRLMessageTable {
 public:
-    // A table that nobody has filled yet speaks English, so that engine code running before
-    // start-up (tools, tests) never shows an empty caption.
+    /// A table that nobody has filled yet speaks English, so that engine code running before
+    /// start-up (tools, tests) never shows an empty caption.
     TRLMessageTable();
 
     const QString& Text(TRLMessageKey key) const { return texts_[static_cast<std::size_t>(key)]; }
@@ -109,15 +112,17 @@ private:
     TRLLanguage language_ = lgEnglish;
 };
 
-// The one table that the engine reads. It is written only by the language selection at start.
+/// The one table that the engine reads. It is written only by the language selection at start.
 extern TRLMessageTable RLMessages;
 
-// The table chosen for a locale: Spanish, French and Portuguese locales get their own language,
-// every other locale (and the "C" locale) gets English.
+/// The table chosen for a locale: Spanish, French and Portuguese locales get their own language,
+/// every other locale (and the "C" locale) gets English.
 TRLLanguage LanguageOfLocale(const QLocale& locale);
 
-// Fills RLMessages with the given language.
+/// Fills RLMessages with the given language.
 void LoadMessages(TRLLanguage language);
 
-// Fills RLMessages in the language of the user's locale; run once during start-up.
+/// Fills RLMessages in the language of the user's locale; run once during start-up.
 void SelectMessagesLanguage();
+
+} // namespace Kelmora

@@ -1,20 +1,25 @@
-// Fonts and text measurement as the layouts expect them: a font's pixel size comes from its
-// point size and the device resolution, rounded half up as the old platform did it, and a
-// text's width is the sum of its characters' advances without kerning.
+/// @file
+/// Fonts and text measurement as the layouts expect them: a font's pixel size comes from its
+/// point size and the device resolution, rounded half up as the old platform did it, and a
+/// text's width is the sum of its characters' advances without kerning.
 #pragma once
 
 #include <QFont>
 #include <QString>
 
-// A font of pointSize points for a device of pixelsPerInch: 10 pt at 96 per inch is 13 pixels.
-// A font asked for again on the same thread is a copy of the one made the first time.
+namespace Kelmora {
+
+/// A font of pointSize points for a device of pixelsPerInch: 10 pt at 96 per inch is 13 pixels.
+/// A font asked for again on the same thread is a copy of the one made the first time.
 QFont RLMakeFont(const QString& name, int pointSize, bool bold, bool italic, bool underline,
                  bool strikeOut, int pixelsPerInch);
 
-// Pixel size of a font of pointSize points on a device of pixelsPerInch.
+/// Pixel size of a font of pointSize points on a device of pixelsPerInch.
 int RLFontPixelSize(int pointSize, int pixelsPerInch);
 
-// Measurements of text in a font made by RLMakeFont (or any pixel-sized QFont). Thread-safe.
+/// Measurements of text in a font made by RLMakeFont (or any pixel-sized QFont). Thread-safe.
 int RLTextWidth(const QFont& font, const QString& text);
 int RLTextHeight(const QFont& font);
 int RLFontAscent(const QFont& font);
+
+} // namespace Kelmora

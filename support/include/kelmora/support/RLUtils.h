@@ -1,5 +1,6 @@
-// Free helpers that the engine's layers share: start-up state, scratch files, text helpers,
-// rectangle and point-set geometry, and quarter-turn (or any-angle) rotation of text and images.
+/// @file
+/// Free helpers that the engine's layers share: start-up state, scratch files, text helpers,
+/// rectangle and point-set geometry, and quarter-turn (or any-angle) rotation of text and images.
 #pragma once
 
 #include <kelmora/support/RLCore.h>
@@ -10,55 +11,57 @@
 
 class QFont;
 
+namespace Kelmora {
+
 // ---- Start-up state --------------------------------------------------------------------------
 
-// Sets the scratch directory, deletes a stale engine log file beside the executable and fills
-// RLMessages in the user's language. Run once, before the first window is created.
+/// Sets the scratch directory, deletes a stale engine log file beside the executable and fills
+/// RLMessages in the user's language. Run once, before the first window is created.
 void InitEngineSupport();
 
-// Deletes every scratch file still registered (failures ignored) and returns the start-up state
-// to its defaults. Run once, after the last window is gone.
+/// Deletes every scratch file still registered (failures ignored) and returns the start-up state
+/// to its defaults. Run once, after the last window is gone.
 void FinishEngineSupport();
 
-// The directory that scratch files are made in: "." until InitEngineSupport has run.
+/// The directory that scratch files are made in: "." until InitEngineSupport has run.
 QString ScratchDir();
 
 // ---- Scratch files ---------------------------------------------------------------------------
 
-// A name "~frNNN.tmp" in ScratchDir that no file (nor dangling link) has at the moment of the
-// call. The file is not created.
+/// A name "~frNNN.tmp" in ScratchDir that no file (nor dangling link) has at the moment of the
+/// call. The file is not created.
 QString ScratchFileName();
 
-// Registers a scratch file (or an empty scratch folder) for deletion at FinishEngineSupport, which
-// deletes the newest first.
+/// Registers a scratch file (or an empty scratch folder) for deletion at FinishEngineSupport, which
+/// deletes the newest first.
 void KeepScratchFile(const QString& fileName);
 
-// Forgets the first registration of a scratch file; used by owners that delete it themselves.
+/// Forgets the first registration of a scratch file; used by owners that delete it themselves.
 void DropScratchFile(const QString& fileName);
 
 // ---- Files -----------------------------------------------------------------------------------
 
-// The bytes of the file at path, read whole but never past limit bytes: a larger file is refused
-// by its size before anything is read, and a pipe or device (a FIFO, /dev/zero) by reading one
-// byte more than the limit. Raises TRLException "PATH: larger than N MB" (or "N bytes" for a
-// limit below a megabyte), or "PATH: cannot be read: REASON".
+/// The bytes of the file at path, read whole but never past limit bytes: a larger file is refused
+/// by its size before anything is read, and a pipe or device (a FIFO, /dev/zero) by reading one
+/// byte more than the limit. Raises TRLException "PATH: larger than N MB" (or "N bytes" for a
+/// limit below a megabyte), or "PATH: cannot be read: REASON".
 QByteArray ReadFileAtMost(const QString& path, qint64 limit);
 
 // ---- Text helpers ----------------------------------------------------------------------------
 
-// Decodes a bitmap file image written as hexadecimal text (two digits a byte, high digit first,
-// a trailing odd digit ignored). Throws TRLException when the bytes are not a bitmap file.
+/// Decodes a bitmap file image written as hexadecimal text (two digits a byte, high digit first,
+/// a trailing odd digit ignored). Throws TRLException when the bytes are not a bitmap file.
 QImage BitmapFromHexText(const QString& text);
 
-// The index-th field, counting from 1, of text split at every delimiter; empty when the text
-// has fewer fields.
+/// The index-th field, counting from 1, of text split at every delimiter; empty when the text
+/// has fewer fields.
 QString FieldOf(const QString& text, int index, QChar delimiter);
 
-// "pdf" -> ".pdf"; an empty extension or one that already has its dot is returned unchanged.
+/// "pdf" -> ".pdf"; an empty extension or one that already has its dot is returned unchanged.
 QString WithLeadingDot(const QString& extension);
 
-// The name for a new component: the class name without its leading "T", followed by one more
-// than the largest number that follows that prefix among the names of its siblings.
+/// The name for a new component: the class name without its leading "T", followed by one more
+/// than the largest number that follows that prefix among the names of its siblings.
 QString NextComponentName(const QString& className, const QStringList& siblingNames);
 
 // ---- Rectangles ------------------------------------------------------------------------------
@@ -79,38 +82,40 @@ inline TRLRect ShrinkRect(const TRLRect& r, const TRLRect& m) {
     return {r.Left + m.Left, r.Top + m.Top, r.Right - m.Right, r.Bottom - m.Bottom};
 }
 
-// The largest rectangle with the proportions of source that fits in target, at target's
-// left-top corner or centred in it. A source without area gives an empty rectangle there.
+/// The largest rectangle with the proportions of source that fits in target, at target's
+/// left-top corner or centred in it. A source without area gives an empty rectangle there.
 TRLRect FitRectKeepAspect(const TRLRect& source, const TRLRect& target, bool centre);
 
 // ---- Point sets ------------------------------------------------------------------------------
 
-// Smallest and largest coordinates of the points; Right and Bottom are the largest coordinates
-// themselves, not one past them. All zero for no points.
+/// Smallest and largest coordinates of the points; Right and Bottom are the largest coordinates
+/// themselves, not one past them. All zero for no points.
 TRLRect BoundsOfPoints(const TRLPointArray& points);
 
-// Width and height of BoundsOfPoints.
+/// Width and height of BoundsOfPoints.
 TRLSize SizeOfPoints(const TRLPointArray& points);
 
-// Rotates the points about their (rounded) mean by angle degrees; with y pointing down a
-// positive angle turns them counter-clockwise on the screen.
+/// Rotates the points about their (rounded) mean by angle degrees; with y pointing down a
+/// positive angle turns them counter-clockwise on the screen.
 TRLPointArray TurnPoints(TRLPointArray points, double angle);
 
-// Moves the points so that their bounds sit centred in r (integer halves truncate).
+/// Moves the points so that their bounds sit centred in r (integer halves truncate).
 TRLPointArray CentrePointsIn(TRLPointArray points, const TRLRect& r);
 
 // ---- Rotated text and images -----------------------------------------------------------------
 
-// Width of text in font on a 96-per-inch canvas: the sum of the characters' advances, without
-// kerning. Advances are cached per font, since shaping whole strings is far too slow for
-// measuring every label and word. Safe to call from any thread.
+/// Width of text in font on a 96-per-inch canvas: the sum of the characters' advances, without
+/// kerning. Advances are cached per font, since shaping whole strings is far too slow for
+/// measuring every label and word. Safe to call from any thread.
 int32_t TextWidthOf(const QFont& font, const QString& text);
 
-// Line height of font on a 96-per-inch canvas (ascent plus descent).
+/// Line height of font on a 96-per-inch canvas (ascent plus descent).
 int32_t TextHeightOf(const QFont& font);
 
-// A 32-bit copy of bitmap turned by angle degrees about its centre (positive turns
-// counter-clockwise). Each target pixel takes the source pixel that the inverse turn lands on;
-// pixels that land outside the source take the colour of its top-left pixel. A null bitmap
-// gives a null bitmap.
+/// A 32-bit copy of bitmap turned by angle degrees about its centre (positive turns
+/// counter-clockwise). Each target pixel takes the source pixel that the inverse turn lands on;
+/// pixels that land outside the source take the colour of its top-left pixel. A null bitmap
+/// gives a null bitmap.
 QImage TurnedBitmap(const QImage& bitmap, double angle);
+
+} // namespace Kelmora
