@@ -95,9 +95,9 @@ std::unique_ptr<TRLReport> MakeReport(QAbstractItemModel& records) {
     for (const char* field : GeneratedRecords::Fields) {
         TRLCustomControl* control = report->FindControl(QString::fromLatin1(field));
         if (auto* label = qobject_cast<TRLCustomLabel*>(control))
-            QObject::connect(label, &TRLCustomLabel::BeforeText, showField);
+            QObject::connect(label, &TRLCustomLabel::BeforePrint, showField);
         else if (auto* memo = qobject_cast<TRLCustomMultiLine*>(control))
-            QObject::connect(memo, &TRLCustomMultiLine::BeforeText, showField);
+            QObject::connect(memo, &TRLCustomMultiLine::BeforePrint, showField);
     }
     return report;
 }

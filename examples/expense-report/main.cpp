@@ -88,7 +88,7 @@ std::unique_ptr<TRLReport> BuildReport(TRLJsonRecordsModel& records) {
     for (const Column& column : Columns) {
         TRLLabel* label = AddLabel(detail, column.left, column.width, {}, column.alignment);
         const QString field = QString::fromLatin1(column.field);
-        QObject::connect(label, &TRLLabel::BeforeText,
+        QObject::connect(label, &TRLLabel::BeforePrint,
                          [field](TRLCustomControl& sender, QString& text, bool&) {
                              text = sender.FieldText(field);
                              if (field == QLatin1String("Importe") && !text.isEmpty())

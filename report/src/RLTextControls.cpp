@@ -114,7 +114,7 @@ QString TRLCustomLabel::MakeCaption() {
 }
 
 void TRLCustomLabel::DoBeforeText(QString& text, bool& printIt) {
-    emit BeforeText(*this, text, printIt);
+    emit BeforePrint(*this, text, printIt);
 }
 
 int TRLCustomLabel::ReservedHeight() const {
@@ -435,7 +435,7 @@ void TRLCustomMultiLine::SetWordWrap(bool v) {
 }
 
 void TRLCustomMultiLine::DoBeforeText(QString& text, bool& printIt) {
-    emit BeforeText(*this, text, printIt);
+    emit BeforePrint(*this, text, printIt);
 }
 
 void TRLCustomMultiLine::Loaded() {

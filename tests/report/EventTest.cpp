@@ -42,7 +42,7 @@ TEST(Events, ARunRaisesItsEventsInOrder) {
     };
     auto printing = [&doc](TRLCustomControl& sender, bool&) { doc.Add(sender, "BeforePrint"); };
     auto text = [&doc](TRLCustomControl& sender, QString& text, bool&) {
-        doc.Add(sender, "BeforeText " + text);
+        doc.Add(sender, "BeforePrint " + text);
     };
     TRLCustomControl* const controls[] = {&doc.report, doc.header, doc.detail, doc.title, doc.name};
     for (TRLCustomControl* c : controls) {
@@ -50,7 +50,7 @@ TEST(Events, ARunRaisesItsEventsInOrder) {
         QObject::connect(c, &TRLCustomControl::AfterPrint, notify("AfterPrint"));
     }
     for (TRLCustomLabel* label : {doc.title, doc.name})
-        QObject::connect(label, &TRLCustomLabel::BeforeText, text);
+        QObject::connect(label, &TRLCustomLabel::BeforePrint, text);
     QObject::connect(&doc.report, &TRLCustomReport::OnPageStarting, notify("OnPageStarting"));
     QObject::connect(&doc.report, &TRLCustomReport::OnPageEnding, notify("OnPageEnding"));
     QObject::connect(
@@ -71,20 +71,20 @@ TEST(Events, ARunRaisesItsEventsInOrder) {
                            "Detail.BeforePrint",
                            "Header.BeforePrint",
                            "Title.BeforePrint",
-                           "Title.BeforeText Viajes",
+                           "Title.BeforePrint Viajes",
                            "Report.OnFilterText Viajes",
                            "Title.AfterPrint",
                            "Header.AfterPrint",
                            "Report.OnPageStarting",
                            "Name.BeforePrint",
-                           "Name.BeforeText x",
+                           "Name.BeforePrint x",
                            "Report.OnFilterText x",
                            "Name.AfterPrint",
                            "Detail.AfterPrint",
                            "Report.OnDataRecord 2.1",
                            "Detail.BeforePrint",
                            "Name.BeforePrint",
-                           "Name.BeforeText x",
+                           "Name.BeforePrint x",
                            "Report.OnFilterText x",
                            "Name.AfterPrint",
                            "Detail.AfterPrint",
@@ -115,11 +115,11 @@ TEST(Events, HandlersOfOneEventShareItsOutParameters) {
     });
     QObject::connect(dropped, &TRLCustomControl::BeforePrint,
                      [&](TRLCustomControl&, bool& print) { seen << "dropped " + printIt(print); });
-    QObject::connect(dropped, &TRLCustomLabel::BeforeText,
+    QObject::connect(dropped, &TRLCustomLabel::BeforePrint,
                      [](TRLCustomControl&, QString&, bool& print) { print = false; });
-    QObject::connect(kept, &TRLCustomLabel::BeforeText,
+    QObject::connect(kept, &TRLCustomLabel::BeforePrint,
                      [](TRLCustomControl&, QString& text, bool&) { text = text.toUpper(); });
-    QObject::connect(kept, &TRLCustomLabel::BeforeText,
+    QObject::connect(kept, &TRLCustomLabel::BeforePrint,
                      [&](TRLCustomControl&, QString& text, bool&) {
                          seen << "text " + text;
                          text += QStringLiteral(" Ruiz");

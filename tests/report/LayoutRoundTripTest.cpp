@@ -60,7 +60,7 @@ TEST_F(LayoutRoundTrip, ReaderAndRecordsPrepareTheExpectedPages) {
               std::tuple(dkLine, TRLDrawOptions{doKeepSize}, QColor(0, 0, 0x80)));
 
     QObject::connect(
-        qobject_cast<TRLLabel*>(report->FindControl("aux_nombre")), &TRLLabel::BeforeText,
+        qobject_cast<TRLLabel*>(report->FindControl("aux_nombre")), &TRLLabel::BeforePrint,
         [](TRLCustomControl& sender, QString& text, bool&) { text = sender.FieldText("Nombre"); });
     // Margins 38 px; header 40 high; details 400 high fit twice above the 20 px footer.
     ASSERT_EQ(PreparedPages(*report), 2);

@@ -120,7 +120,7 @@ TEST(TextLabel, TextEventsRunInOrderAndEachMayDropThePrint) {
         QObject::connect(l, &TRLCustomControl::BeforePrint, [&](TRLCustomControl& sender, bool&) {
             order << QStringLiteral("print:") + sender.Caption();
         });
-    QObject::connect(label, &TRLCustomLabel::BeforeText,
+    QObject::connect(label, &TRLCustomLabel::BeforePrint,
                      [&](TRLCustomControl&, QString& text, bool&) {
                          order << QStringLiteral("text:") + text;
                          text = text.toUpper();
@@ -128,10 +128,10 @@ TEST(TextLabel, TextEventsRunInOrderAndEachMayDropThePrint) {
     // Left out before its text is made: no text event, no filter.
     QObject::connect(hidden, &TRLCustomControl::BeforePrint,
                      [](TRLCustomControl&, bool& printIt) { printIt = false; });
-    QObject::connect(hidden, &TRLCustomLabel::BeforeText,
+    QObject::connect(hidden, &TRLCustomLabel::BeforePrint,
                      [&](TRLCustomControl&, QString& text, bool&) { order << "text:" + text; });
     // Left out by its text event: no filter.
-    QObject::connect(dropped, &TRLCustomLabel::BeforeText,
+    QObject::connect(dropped, &TRLCustomLabel::BeforePrint,
                      [](TRLCustomControl&, QString&, bool& printIt) { printIt = false; });
     QObject::connect(&doc.report, &TRLCustomReport::OnFilterText,
                      [&](TRLCustomReport&, QString& text, bool& printIt) {

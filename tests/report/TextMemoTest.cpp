@@ -100,7 +100,7 @@ TEST(TextMemo, GrowsItsBandForTheTextItPrints) {
     memo->SetBounds(10, 4, W("aaa bbb"), 10);
     memo->SetLines({QStringLiteral("aaa")});
     const int lh = RLTextHeight(ArialFont());
-    QObject::connect(memo, &TRLCustomMemo::BeforeText, [](TRLCustomControl&, QString& text, bool&) {
+    QObject::connect(memo, &TRLCustomMemo::BeforePrint, [](TRLCustomControl&, QString& text, bool&) {
         text = QStringLiteral("aaa bbb ccc ddd eee");
     });
     int bandHeight = 0;
@@ -128,7 +128,7 @@ TEST(TextMemo, GrowsItsBandBeyondTheHeightItsLayoutGivesIt) {
     ASSERT_LT(lh, 25);
     ASSERT_EQ(std::pair(memo->Height(), band->Height()), std::pair(lh, 100));
     QStringList eventLines;
-    QObject::connect(memo, &TRLCustomMemo::BeforeText,
+    QObject::connect(memo, &TRLCustomMemo::BeforePrint,
                      [&](TRLCustomControl&, QString& text, bool&) {
                          if (!eventLines.isEmpty())
                              text = eventLines.join("\r\n");

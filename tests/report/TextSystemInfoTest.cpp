@@ -57,7 +57,7 @@ struct InfoReport : OneBandReport {
     InfoReport() : OneBandReport(400) {
         for (int i = 0; i < InfoTypeCount; ++i) {
             auto* info = AddInfo(band, static_cast<TRLInfoType>(i), QString(), 0, i * 20);
-            QObject::connect(info, &TRLCustomSystemInfo::BeforeText,
+            QObject::connect(info, &TRLCustomSystemInfo::BeforePrint,
                              [this, i](TRLCustomControl&, QString& text, bool&) {
                                  printed[static_cast<TRLInfoType>(i)] = text;
                              });

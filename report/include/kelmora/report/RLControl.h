@@ -15,8 +15,9 @@
 ///   - Print(): call the base first (fill and borders), then record onto RequestParentSurface()
 ///     inside CalcPrintClientRect(), after making the control the surface's Generator
 ///     (BeginRecording does both);
-///   - text controls override DoBeforeText to raise their BeforeText signal, so that CanPrint
-///     runs the text chain in order (BeforePrint, BeforeText, the report's OnFilterText);
+///   - text controls override DoBeforeText to raise their own BeforePrint signal, the one that
+///     carries the text, so that CanPrint runs the chain in order (the control's BeforePrint,
+///     the text control's BeforePrint, the report's OnFilterText);
 ///   - declare Q_OBJECT (the class name and the kind tests come from the meta-object) and
 ///     register the class with TRLClassRegistry from the library's start-up function.
 ///
@@ -286,9 +287,9 @@ public:
     // handler too late, and cannot carry the references at all. Several handlers of one event
     // run in the order they were connected, each seeing what the ones before it wrote.
 signals:
-    /// Before the control prints, for every kind of control (text controls raise it before their
-    /// BeforeText); clearing printIt leaves the control out of this print, and a band or other
-    /// site that is left out takes no room.
+    /// Before the control prints, for every kind of control (a text control raises it before
+    /// its own BeforePrint with the text); clearing printIt leaves the control out of this print,
+    /// and a band or other site that is left out takes no room.
     void BeforePrint(TRLCustomControl& sender, bool& printIt);
     /// After the control printed (a site: after its children).
     void AfterPrint(TRLCustomControl& sender);
@@ -381,8 +382,8 @@ protected:
     void SetFixedSize(int width, int height, bool active);
     /// Makes the control the surface's generator and starts a new object group.
     void BeginRecording(TRLGraphicSurface& surface);
-    /// Raises the text event of a text control (its BeforeText) with the text it is about to
-    /// print; the base has no text event.
+    /// Raises the text event of a text control (its BeforePrint with the text) with the text it is
+    /// about to print; the base has no text event.
     virtual void DoBeforeText(QString& text, bool& printIt);
     virtual void Loaded();
     /// A font or colour of this control or of a parent it follows changed.

@@ -55,10 +55,12 @@ public:
     explicit TRLCustomLabel(TRLCustomControl* parent = nullptr);
 
 signals:
-    /// The text event: after BeforePrint let the label print, with the text it is about to print
-    /// (empty on a blank record), and before the report's OnFilterText. A handler may change the
-    /// text or clear printIt; the stored Caption keeps its design text either way.
-    void BeforeText(TRLCustomControl& sender, QString& text, bool& printIt);
+    /// The text event, which hides the control's BeforePrint of the same name (connect to
+    /// TRLCustomControl::BeforePrint for that one): after that one let the label print, with the
+    /// text it is about to print (empty on a blank record), and before the report's OnFilterText. A
+    /// handler may change the text or clear printIt; the stored Caption keeps its design text
+    /// either way.
+    void BeforePrint(TRLCustomControl& sender, QString& text, bool& printIt);
 
 public:
     /// With AutoSize: the caption followed by one blank, plus border width + 1 per drawn side.
@@ -169,8 +171,8 @@ public:
     explicit TRLCustomMultiLine(TRLCustomControl* parent = nullptr);
 
 signals:
-    /// The text event, as TRLCustomLabel::BeforeText.
-    void BeforeText(TRLCustomControl& sender, QString& text, bool& printIt);
+    /// The text event, as TRLCustomLabel::BeforePrint.
+    void BeforePrint(TRLCustomControl& sender, QString& text, bool& printIt);
 
 public:
     bool WordWrap() const { return wordWrap_; }
