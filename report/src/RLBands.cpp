@@ -137,7 +137,7 @@ void TRLCustomBand::Print() {
     TRLCustomSite::Print();
     RequireParentPager().CountPrintedBand(*this, data);
     if (pageBreaking_ == pbAfterPrint)
-        RequireParentReport().RequestPageBreak();
+        RequireParentReport().Pagination().RequestBreak();
 }
 
 void TRLCustomBand::BreakPageIfAllowed(TRLCustomPager& pager) {
@@ -152,7 +152,7 @@ void TRLCustomBand::BreakPageBeforeTransfer(TRLCustomPager& pager) {
     // A break asked for by a band printed before this one is taken by the next band that
     // prints a record, or by the summary of a pager that printed some.
     const bool takesRequest = IsDataBand() || (bandType_ == btSummary && pager.DetailCount() > 0);
-    bool breakNow = takesRequest && report.TakePageBreakRequest();
+    bool breakNow = takesRequest && report.Pagination().TakeBreakRequest();
     if (pageBreaking_ == pbBeforePrint && report.DataPrinted())
         breakNow = true;
     if (bandType_ == btDetail && pager.MaxBands() >= 1 &&

@@ -100,7 +100,7 @@ TRLCustomReport::~TRLCustomReport() {
         nextReport_->priorReport_ = nullptr;
     if (priorReport_)
         priorReport_->nextReport_ = nullptr;
-    page_.reset();
+    pagination_.DropPage();
     if (storage_)
         storage_->Unlink(this);
 }
@@ -249,7 +249,7 @@ void TRLCustomReport::SetCanceled(bool v) {
 
 int TRLCustomReport::PageNumber() const {
     const TRLCustomReport& root = RootReport();
-    return root.firstPageNumber_ + root.pagesClosed_;
+    return root.firstPageNumber_ + root.pagination_.PagesClosed();
 }
 
 void TRLCustomReport::RefreshPrinterMetrics() {
@@ -299,26 +299,27 @@ TRLRect TRLCustomReport::ClientRect() const {
 // ---- pages -----------------------------------------------------------------------------------
 
 void TRLCustomReport::EnsurePage() {
-    if (page_)
+    if (pagination_.Page())
         return;
-    page_ = std::make_shared<TRLGraphicSurface>();
-    page_->SetWidth(Width());
-    page_->SetHeight(Height());
-    page_->SetOrientation(pageSetup_.Orientation() == poLandscape ? MetaOrientationLandscape
-                                                                  : MetaOrientationPortrait);
-    page_->SetPaperWidth(pageSetup_.PaperWidth());
-    page_->SetPaperHeight(pageSetup_.PaperHeight());
-    page_->Open();
+    auto page = std::make_shared<TRLGraphicSurface>();
+    page->SetWidth(Width());
+    page->SetHeight(Height());
+    page->SetOrientation(pageSetup_.Orientation() == poLandscape ? MetaOrientationLandscape
+                                                                 : MetaOrientationPortrait);
+    page->SetPaperWidth(pageSetup_.PaperWidth());
+    page->SetPaperHeight(pageSetup_.PaperHeight());
+    page->Open();
+    pagination_.SetPage(std::move(page));
 }
 
 TRLGraphicSurface& TRLCustomReport::RequestParentSurface() {
     EnsurePage();
-    return *page_;
+    return *pagination_.Page();
 }
 
 void TRLCustomReport::SurfaceOpening() {
     EnsurePage();
-    pageStartingFired_ = false;
+    pagination_.PageOpening();
     TRLCustomSkipper::SurfaceOpening();
 }
 
@@ -333,10 +334,8 @@ void TRLCustomReport::SurfaceOpened() {
 }
 
 void TRLCustomReport::FirePageStarting() {
-    if (pageStartingFired_)
-        return;
-    pageStartingFired_ = true;
-    emit OnPageStarting(*this);
+    if (pagination_.TakePageStart())
+        emit OnPageStarting(*this);
 }
 
 void TRLCustomReport::SurfaceClosing() {
@@ -355,12 +354,11 @@ void TRLCustomReport::TransferSurface() {
 
 void TRLCustomReport::SurfaceClosed() {
     TRLCustomReport& root = RootReport();
-    if (page_) {
-        page_->Close();
-        root.Storage().Add(std::move(page_));
-        page_.reset();
+    if (std::shared_ptr<TRLGraphicSurface> page = pagination_.TakePage()) {
+        page->Close();
+        root.Storage().Add(std::move(page));
     }
-    ++root.pagesClosed_;
+    root.pagination_.CountClosedPage();
 }
 
 // ---- runs ------------------------------------------------------------------------------------
@@ -385,20 +383,19 @@ int ChainLength(const TRLCustomReport& root) {
 } // namespace
 
 void TRLCustomReport::Clear() {
-    page_.reset();
+    const bool root = &RootReport() == this;
+    pagination_.Restart(root);
     CloseSurfaces(*this);
-    if (&RootReport() == this) {
+    if (root) {
         storage_->Clear();
-        pagesClosed_ = 0;
         canceled_ = false;
     }
     state_ = rsIdle;
-    pageBreakPending_ = false;
 }
 
 void TRLCustomReport::BeginRun() {
     TRLCustomSkipper::BeginRun();
-    pageBreakPending_ = false;
+    pagination_.ForgetBreakRequest();
     ComputePrintRect();
     CollectAggregates();
 }
@@ -474,7 +471,7 @@ bool TRLCustomReport::Prepare() {
     try {
         ok = PrepareSteps();
     } catch (...) {
-        page_.reset();
+        pagination_.DropPage();
         CloseSurfaces(*this);
         state_ = rsIdle;
         if (root)

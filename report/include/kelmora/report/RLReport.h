@@ -6,6 +6,7 @@
 
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/report/RLBands.h>
+#include <kelmora/report/RLPagination.h>
 #include <kelmora/report/RLPaperInfo.h>
 #include <kelmora/report/RLPrinterMetrics.h>
 
@@ -171,10 +172,8 @@ public:
     bool Canceled() const;
     /// Asks the running preparation (of the whole chain) to stop before the next record.
     void Cancel();
-    /// A band that breaks the page after it prints asks for the break here; the next band that
-    /// prints a record (or the summary) takes the request and starts the page.
-    void RequestPageBreak() { pageBreakPending_ = true; }
-    bool TakePageBreakRequest() { return std::exchange(pageBreakPending_, false); }
+    /// The pagination of this report's run, which its bands share.
+    TRLPagination& Pagination() { return pagination_; }
     void SetCanceled(bool v);
     /// FirstPageNumber of the chain's root plus the pages closed so far.
     int PageNumber() const;
@@ -250,16 +249,11 @@ private:
 
     TRLReportState state_ = rsIdle;
     bool canceled_ = false;
-    int pagesClosed_ = 0;
     QDateTime reportDate_;
     QPointer<TRLGraphicStorage> storage_;
-    std::shared_ptr<TRLGraphicSurface> page_;
     std::unique_ptr<TRLReportProgress> progress_;
     TRLPrinterMetrics metrics_;
-    bool pageBreakPending_ = false;
-    /// Every page gets one OnPageStarting before its OnPageEnding, even a page that ends while
-    /// its headers print.
-    bool pageStartingFired_ = false;
+    TRLPagination pagination_;
 };
 
 class TRLReport : public TRLCustomReport {
