@@ -100,9 +100,10 @@ TEST(TextMemo, GrowsItsBandForTheTextItPrints) {
     memo->SetBounds(10, 4, W("aaa bbb"), 10);
     memo->SetLines({QStringLiteral("aaa")});
     const int lh = RLTextHeight(ArialFont());
-    QObject::connect(memo, &TRLCustomMemo::BeforePrint, [](TRLCustomControl&, QString& text, bool&) {
-        text = QStringLiteral("aaa bbb ccc ddd eee");
-    });
+    QObject::connect(memo, &TRLCustomMemo::BeforePrint,
+                     [](TRLCustomControl&, QString& text, bool&) {
+                         text = QStringLiteral("aaa bbb ccc ddd eee");
+                     });
     int bandHeight = 0;
     QObject::connect(doc.band, &TRLCustomControl::AfterPrint,
                      [&](TRLCustomControl& band) { bandHeight = band.Height(); });
