@@ -52,9 +52,10 @@ QString TRLCustomFilter::GetDisplayName() const {
 void TRLCustomFilter::Run(TRLGraphicStorage* pages, int firstPage, bool background, int lastPage) {
     // One run at a time: a second would share this filter's pages, range and progress window with
     // a run still going in the background. Once the last run has let go of them (the flag is
-    // atomic), all it did comes before anything this one does.
+    // atomic), all it did comes before anything this one does; the flag is a hand-over.
     if (running_)
         throw TRLException(RLMessages[mkOutputStillRunning]);
+    HandOverPoint();
     canceled_ = false;
     const int pageCount = pages ? pages->PageCount() : 0;
     firstPage_ = std::max(1, firstPage);
@@ -102,6 +103,7 @@ void TRLCustomFilter::RunLoop() {
                 } catch (...) {
                 }
             }
+            HandOverPoint();
             running_ = false;
         });
         if (const TRLProgressFactory factory = showProgress_ ? ReportProgressFactory() : nullptr) {

@@ -9,14 +9,15 @@
 #include <QThread>
 #include <QTimer>
 
+#if defined(__SANITIZE_THREAD__)
+#define KELMORA_UNDER_THREAD_SANITIZER 1
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+#endif
+
 namespace Kelmora {
 
 namespace {
-
-std::mutex& HandOverLock() {
-    static std::mutex lock;
-    return lock;
-}
 
 // One call to run in another thread. The event and its receiver are made by the caller, and the
 // other thread reads them only after the hand-over point; the caller is released when the event
@@ -69,7 +70,14 @@ protected:
 } // namespace
 
 void HandOverPoint() {
-    const std::lock_guard passing(HandOverLock());
+#ifdef KELMORA_UNDER_THREAD_SANITIZER
+    // Every point takes in what the points before it gave and gives all it has: so whatever a
+    // thread wrote before passing one point comes before what another thread does after passing
+    // a later one, as an ordinary lock would say, were the checker always to hear it.
+    static char token;
+    __tsan_acquire(&token);
+    __tsan_release(&token);
+#endif
 }
 
 void CallInThreadOf(QObject* context, const std::function<void()>& fn) {

@@ -141,4 +141,47 @@ TEST_F(BackgroundRun, OutlivesThePreviewWindowItWasStartedFrom) {
         << "the store outlived both its window and its run";
 }
 
+// A filter whose document fails to end while a flag says so; what it keeps of a run is written
+// on the run's thread only.
+class TEndingFilter : public TRLCustomSaveFilter {
+public:
+    std::atomic<bool> FailAtEnd{false};
+    int Drawn = 0;
+    bool DocOpen = false;
+
+protected:
+    void BeginDoc() override {
+        Drawn = 0;
+        DocOpen = true;
+    }
+    void EndDoc() override {
+        DocOpen = false;
+        if (FailAtEnd)
+            throw TRLException(QStringLiteral("the document would not close"));
+    }
+    void NewPage() override {}
+    void DrawPage(TRLGraphicSurface&) override { ++Drawn; }
+};
+
+// A background run that failed as its document ended has handed everything it wrote back before
+// the next run starts, which begins from a clean document (under ThreadSanitizer, the two runs'
+// threads meet only through the filter's running flag).
+TEST(BackgroundRunAfterFailure, TheNextRunStartsFromWhatTheFailedOneLeft) {
+    QObject owner;
+    TRLGraphicStorage* store = MakeStore(3, &owner);
+    TEndingFilter filter;
+    filter.SetShowProgress(false);
+    FinishListener finished(filter);
+    for (const bool fail : {true, false, true, false}) {
+        finished.Reset();
+        filter.FailAtEnd = fail;
+        filter.Run(store, 1, true);
+        ASSERT_TRUE(WaitFor([&] { return finished.Finished() && !filter.Running(); }, kDeadlineMs));
+        EXPECT_EQ(finished.Error,
+                  fail ? QStringLiteral("the document would not close") : QString());
+        EXPECT_EQ(filter.Drawn, 3);
+        EXPECT_FALSE(filter.DocOpen);
+    }
+}
+
 } // namespace

@@ -3,9 +3,11 @@
 /// jobs run on a pool of threads whose results come back in the order the jobs were posted.
 ///
 /// ThreadSanitizer cannot see into the waits of Qt and of the C++ library, which are not built for
-/// it. Every hand-over here therefore passes one ordinary lock on both sides (HandOverPoint): the
-/// queue that carries a hand-over orders the two sides, and the lock makes that order plain to the
-/// checker without marks of its own.
+/// it. Every hand-over here therefore passes a hand-over point on both sides (HandOverPoint): the
+/// queue that carries a hand-over orders the two sides, and the point tells the checker that
+/// order. It does so with the checker's own marks rather than with a lock or an atomic flag: a
+/// thread that has printed through the system's printing library is no longer heard taking locks
+/// or atomics, while its marks still are. Elsewhere the point costs nothing.
 #pragma once
 
 #include <QRunnable>
@@ -17,7 +19,6 @@
 #include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -26,7 +27,7 @@ class QObject;
 namespace Kelmora {
 
 /// Passed by a sending thread once what it hands over is written, and by the receiving thread
-/// before it reads it.
+/// before it reads it. For ThreadSanitizer only: the order itself must come from a real wait.
 void HandOverPoint();
 
 /// Runs fn in the thread of context and waits for it; directly when already there, or when there
