@@ -11,6 +11,12 @@
 
 #if defined(__SANITIZE_THREAD__)
 #define KELMORA_UNDER_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define KELMORA_UNDER_THREAD_SANITIZER 1
+#endif
+#endif
+#ifdef KELMORA_UNDER_THREAD_SANITIZER
 extern "C" void __tsan_acquire(void* address);
 extern "C" void __tsan_release(void* address);
 #endif
