@@ -82,9 +82,14 @@ public:
         results_.pop_front();
         result->Done.acquire();
         HandOverPoint();
-        if (result->Error)
-            std::rethrow_exception(result->Error);
-        return std::move(*result->Value);
+        std::exception_ptr error = std::move(result->Error);
+        std::optional<T> value = std::move(result->Value);
+        // The job's thread may be the one to free what is left of the result, after this.
+        HandOverPoint();
+        result.reset();
+        if (error)
+            std::rethrow_exception(error);
+        return std::move(*value);
     }
 
 private:
@@ -97,6 +102,9 @@ private:
     public:
         Job(std::function<T()> work, std::shared_ptr<Result> result)
             : work_(std::move(work)), result_(std::move(result)) {}
+        /// The pool frees a job on its thread, which lets go of the result last when it has
+        /// already been taken.
+        ~Job() override { HandOverPoint(); }
         void run() override {
             HandOverPoint();
             try {
