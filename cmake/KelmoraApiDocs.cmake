@@ -11,9 +11,11 @@ file(GLOB_RECURSE engine_headers CONFIGURE_DEPENDS LIST_DIRECTORIES false
 add_custom_command(OUTPUT ${KELMORA_API_DOCS_DIR}/html/index.html
     COMMAND ${CMAKE_COMMAND} -E remove_directory ${KELMORA_API_DOCS_DIR}/html
     COMMAND Doxygen::doxygen ${KELMORA_API_DOCS_DIR}/Doxyfile
-    # Debian's copy of the script library the pages use, not one of our own (libjs-jquery).
+    # Debian's copy of the script library the pages use, not one of our own (libjs-jquery). The
+    # link is relative, as links within /usr are made: it leads there from where the pages are
+    # installed (share/doc/kelmora-dev/html), not from the build folder.
     COMMAND ${CMAKE_COMMAND} -E remove ${KELMORA_API_DOCS_DIR}/html/jquery.js
-    COMMAND ${CMAKE_COMMAND} -E create_symlink /usr/share/javascript/jquery/jquery.js
+    COMMAND ${CMAKE_COMMAND} -E create_symlink ../../../javascript/jquery/jquery.js
             ${KELMORA_API_DOCS_DIR}/html/jquery.js
     DEPENDS ${engine_headers} ${KELMORA_API_DOCS_DIR}/Doxyfile ${PROJECT_SOURCE_DIR}/docs/api/mainpage.md
     COMMENT "Making the engine's API reference")
