@@ -350,7 +350,8 @@ TRLPointArray CentrePointsIn(TRLPointArray points, const TRLRect& r) {
 namespace {
 
 // Advances of one font at 96 pixels per inch. The Latin-1 range is filled when the font is first
-// seen; other characters are measured on first use.
+// seen and never changes, so it is read without a lock; other characters are measured on first
+// use, under the font's own lock.
 struct FontAdvances {
     explicit FontAdvances(const QFontMetrics& fm) : metrics(fm), height(fm.height()) {
         for (std::size_t c = 0; c < latin.size(); ++c) {
@@ -362,6 +363,7 @@ struct FontAdvances {
         if (codePoint < latin.size()) {
             return latin[codePoint];
         }
+        const std::lock_guard lock(mutex);
         const auto found = other.find(codePoint);
         if (found != other.end()) {
             return found->second;
@@ -371,42 +373,48 @@ struct FontAdvances {
         return advance;
     }
 
+    std::mutex mutex;
     QFontMetrics metrics;
     // Asked for every label printed; the metrics would look the font engine up each time.
-    int height;
+    const int height;
     std::array<int, 256> latin{};
     std::unordered_map<char32_t, int> other;
 };
 
 class AdvanceCache {
 public:
-    // Calls use(FontAdvances&) with the cache locked.
-    template <typename Use> auto With(const QFont& font, Use use) {
-        const std::lock_guard lock(mutex_);
-        // Texts come in runs of the same font: comparing with the last one is far cheaper
-        // than building the font's key.
-        if (last_ != nullptr && font == lastFont_ &&
-            font.hintingPreference() == lastFont_.hintingPreference()) {
-            return use(*last_);
+    // The advances of font. Whoever holds them keeps them, should the cache forget the font.
+    std::shared_ptr<FontAdvances> Of(const QFont& font) {
+        // Texts come in runs of the same font on each thread (a report preparing, pages painted
+        // beside it): comparing with the thread's last font is far cheaper than building the
+        // font's key, and takes no lock that the other threads wait on.
+        thread_local Recent recent;
+        if (recent.Advances != nullptr && font == recent.Font &&
+            font.hintingPreference() == recent.Font.hintingPreference()) {
+            return recent.Advances;
         }
         // The key leaves out the hinting preference, which can change a glyph's advance.
         const QString key = font.key() + u'/' + QString::number(font.hintingPreference());
+        const std::lock_guard lock(mutex_);
         auto found = fonts_.find(key);
         if (found == fonts_.end()) {
             // Reports use a handful of fonts; a runaway caller must not grow this for ever.
             if (fonts_.size() >= kMaxFonts) {
                 fonts_.clear();
-                last_ = nullptr;
             }
-            found = fonts_.emplace(key, std::make_unique<FontAdvances>(Metrics(font))).first;
+            found = fonts_.emplace(key, std::make_shared<FontAdvances>(Metrics(font))).first;
         }
-        lastFont_ = font;
-        last_ = found->second.get();
-        return use(*last_);
+        recent = {font, found->second};
+        return recent.Advances;
     }
 
 private:
     static constexpr std::size_t kMaxFonts = 256;
+
+    struct Recent {
+        QFont Font;
+        std::shared_ptr<FontAdvances> Advances;
+    };
 
     QFontMetrics Metrics(const QFont& font) {
         if (canvas_.isNull()) {
@@ -419,9 +427,7 @@ private:
 
     std::mutex mutex_;
     QImage canvas_;
-    std::unordered_map<QString, std::unique_ptr<FontAdvances>> fonts_;
-    QFont lastFont_;
-    FontAdvances* last_ = nullptr;
+    std::unordered_map<QString, std::shared_ptr<FontAdvances>> fonts_;
 };
 
 AdvanceCache& Advances() {
@@ -435,23 +441,21 @@ int32_t TextWidthOf(const QFont& font, const QString& text) {
     if (text.isEmpty()) {
         return 0;
     }
-    return Advances().With(font, [&](FontAdvances& advances) {
-        long long width = 0;
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            char32_t c = text[i].unicode();
-            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-                c = QChar::surrogateToUcs4(text[i], text[i + 1]);
-                ++i;
-            }
-            width += advances.Advance(c);
+    const std::shared_ptr<FontAdvances> advances = Advances().Of(font);
+    long long width = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
         }
-        return ClampToInt32(width);
-    });
+        width += advances->Advance(c);
+    }
+    return ClampToInt32(width);
 }
 
 int32_t TextHeightOf(const QFont& font) {
-    return Advances().With(
-        font, [](FontAdvances& advances) { return static_cast<int32_t>(advances.height); });
+    return static_cast<int32_t>(Advances().Of(font)->height);
 }
 
 // ---- Rotated bitmaps ---------------------------------------------------------------------------

@@ -2,6 +2,11 @@
 
 #include <QFont>
 #include <QImage>
+#include <QSet>
+
+#include <atomic>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -80,6 +85,64 @@ TEST(SupportTextSize, WidthsAreSumsOfAdvancesAt96PerInch) {
     QFont bold = font;
     bold.setBold(true);
     EXPECT_GT(TextWidthOf(bold, QStringLiteral("mmmm")), TextWidthOf(font, QStringLiteral("mmmm")));
+}
+
+// Each thread remembers the font it measured last: a thread that changes fonts gets the new
+// font's widths, threads measuring side by side in different fonts do not mix them up, and a
+// thread keeps right widths while another makes the cache forget its fonts (past 256 of them).
+TEST(SupportTextSize, ThreadsMeasureInTheFontTheyAskFor) {
+    QList<QFont> fonts;
+    for (const int size : {8, 13, 21}) {
+        QFont font(QStringLiteral("Liberation Sans"));
+        font.setPointSize(size);
+        fonts << font;
+        font.setBold(true);
+        fonts << font;
+    }
+    const QStringList texts{QStringLiteral("Íñigo Núñez 12.345,67"), QStringLiteral("Ελληνικά"),
+                            QStringLiteral("Привет, мир")};
+    // What one thread measures, asked in turn.
+    QList<int> expected;
+    for (const QFont& font : fonts)
+        for (const QString& text : texts)
+            expected << TextWidthOf(font, text) << TextHeightOf(font);
+    // Every font gives each text a width of its own, so a stale font would show.
+    for (int t = 0; t < texts.size(); ++t) {
+        QSet<int> widths;
+        for (int f = 0; f < fonts.size(); ++f)
+            widths << expected[(f * int(texts.size()) + t) * 2];
+        EXPECT_EQ(widths.size(), fonts.size()) << texts[t].toStdString();
+    }
+
+    std::atomic<int> wrong{0};
+    const auto measureInTurn = [&](int start) {
+        for (int round = 0; round < 300; ++round) {
+            const int f = (start + round) % int(fonts.size());
+            for (int t = 0; t < texts.size(); ++t) {
+                const int at = (f * int(texts.size()) + t) * 2;
+                if (TextWidthOf(fonts[f], texts[t]) != expected[at] ||
+                    TextHeightOf(fonts[f]) != expected[at + 1])
+                    ++wrong;
+            }
+        }
+    };
+    // A thread that asks for ever new fonts, past what the cache keeps.
+    const auto manyFonts = [&] {
+        for (int size = 1; size <= 300; ++size) {
+            QFont font(QStringLiteral("Liberation Serif"));
+            font.setPixelSize(size);
+            if (TextWidthOf(font, QStringLiteral("W")) < 0)
+                ++wrong;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int start = 0; start < 3; ++start)
+        threads.emplace_back(measureInTurn, start);
+    threads.emplace_back(manyFonts);
+    measureInTurn(4);
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 } // namespace
