@@ -243,6 +243,8 @@ void TRLCanvas::SetFont(const TRLFont& font) {
     qfont_ = ToQFont(font_, pixelsPerInch_);
     qfont_.setFixedPitch(font_.Pitch == TRLFontPitch::Fixed);
     ascent_ = RLFontAscent(qfont_);
+    textHeight_ = RLTextHeight(qfont_);
+    textPen_ = QPen(font_.Color);
     rawFont_ = QRawFont::fromFont(qfont_);
 }
 
@@ -295,7 +297,7 @@ int TRLCanvas::TextWidth(const QString& text) const {
 }
 
 int TRLCanvas::TextHeight(const QString& /*text*/) const {
-    return RLTextHeight(qfont_);
+    return textHeight_;
 }
 
 void TRLCanvas::LineTo(int x, int y) {
@@ -439,12 +441,13 @@ void TRLCanvas::DrawGlyphs(int x, int y, const QString& text, const GlyphPlaceme
         return;
     }
     painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter_.setPen(QPen(font_.Color));
+    // The pens are made once: a page sets them for each of its hundreds of texts.
+    painter_.setPen(textPen_);
     const QPointF baseline(x, y + ascent_);
     if (placement.Glyphs.isEmpty()) {
         painter_.setFont(qfont_);
         painter_.drawText(baseline, text);
-        painter_.setPen(Qt::NoPen);
+        painter_.setPen(noPen_);
         return;
     }
     // Each glyph goes where the sum of the measured whole-pixel advances puts it, so a text ends
@@ -456,12 +459,12 @@ void TRLCanvas::DrawGlyphs(int x, int y, const QString& text, const GlyphPlaceme
     run.setPositions(placement.Positions);
     run.setUnderline(qfont_.underline());
     run.setStrikeOut(qfont_.strikeOut());
-    run.setBoundingRect(QRectF(0, -ascent_, placement.Advance, RLTextHeight(qfont_)));
+    run.setBoundingRect(QRectF(0, -ascent_, placement.Advance, textHeight_));
     if (textSink_ != nullptr) {
         textSink_->AnnounceRun({rawFont_, placement.Glyphs, placement.Positions, baseline, text});
     }
     painter_.drawGlyphRun(baseline, run);
-    painter_.setPen(Qt::NoPen);
+    painter_.setPen(noPen_);
 }
 
 void TRLCanvas::TextOut(int x, int y, const QString& text) {
@@ -641,15 +644,18 @@ TRLJustifiedPart JustifyTextPart(const TRLCanvas& canvas, const QString& text, i
 
 void CanvasTextRectEx(TRLCanvas& canvas, const TRLRect& rect, int x, int y, QString text,
                       uint8_t alignment, uint8_t layout, TRLMetaTextFlags textFlags) {
-    const QString withSpace = text + u' ';
+    // A text is placed by its width with a space after it; widths add up, so the text is not
+    // copied to measure it.
+    const int space = canvas.TextWidth(QStringLiteral(" "));
+    const int withSpace = static_cast<int>(std::clamp<long long>(
+        static_cast<long long>(canvas.TextWidth(text)) + space, INT32_MIN, INT32_MAX));
     TRLPoint start =
-        TextRectStart(rect, x, y, canvas.TextWidth(withSpace), canvas.TextHeight(withSpace),
-                      canvas.TextWidth(QStringLiteral(" ")), alignment, layout);
+        TextRectStart(rect, x, y, withSpace, canvas.TextHeight(text), space, alignment, layout);
     if (alignment == MetaTextAlignmentJustify) {
         // Only what lands on the device is built, with a margin for glyphs that reach beyond
         // their own cell.
         const TRLRect visible = canvas.VisibleArea();
-        const long long margin = 4LL * canvas.TextHeight(withSpace) + 16;
+        const long long margin = 4LL * canvas.TextHeight(text) + 16;
         const long long available = int64_t(rect.Right) - start.X;
         const TRLJustifiedPart part = JustifyTextPart(
             canvas, text, static_cast<int>(std::clamp<long long>(available, INT32_MIN, INT32_MAX)),

@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QPen>
 #include <QPointF>
 #include <QRawFont>
 #include <QString>
@@ -113,6 +114,10 @@ private:
     TRLFont font_;
     QFont qfont_;
     int ascent_ = 0;
+    int textHeight_ = 0;
+    /// The pen texts are drawn with, in the canvas font's colour, and the pen put back after.
+    QPen textPen_;
+    QPen noPen_{Qt::NoPen};
     /// The canvas font's glyphs, for placing each character at its measured advance.
     QRawFont rawFont_;
     /// Measures of the canvas font, forgotten when it changes; -1 for "not yet measured".
