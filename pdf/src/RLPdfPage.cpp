@@ -313,12 +313,18 @@ void TRLPdfPageEngine::SetFill(const QBrush& brush) {
 }
 
 void TRLPdfPageEngine::SetTextColor(const QColor& color) {
-    QByteArray fill;
-    AppendColor(fill, color);
-    fill.append("rg\n");
-    if (fill != state_.Fill) {
-        content_.append(fill);
-        state_.Fill = fill;
+    // Nearly every text of a page has the colour of the one before: its operator is written out
+    // once, not again for each text.
+    const QRgba64 rgb = color.rgba64();
+    if (textColor_.isEmpty() || rgb != textRgb_) {
+        textColor_.clear();
+        AppendColor(textColor_, color);
+        textColor_.append("rg\n");
+        textRgb_ = rgb;
+    }
+    if (textColor_ != state_.Fill) {
+        content_.append(textColor_);
+        state_.Fill = textColor_;
     }
 }
 

@@ -123,6 +123,9 @@ private:
     double textSize_ = 0;
     std::optional<Run> announced_;
     QString refusal_;
+    // The fill operator of the last text colour, and that colour.
+    QByteArray textColor_;
+    QRgba64 textRgb_;
 };
 
 } // namespace Kelmora

@@ -476,6 +476,51 @@ TEST_F(PdfWriterTest, PagesPaintedOnSeveralThreadsKeepTheirOrder) {
         EXPECT_TRUE(PdfText(file, page).contains(QStringLiteral("PAGE %1\n").arg(page))) << page;
 }
 
+// Texts of one colour share its operator, yet each text shows in its own colour: after a text of
+// another colour, and after a shape whose fill took the colour over in between.
+TEST_F(PdfWriterTest, EachTextShowsInItsOwnColour) {
+    const QColor red(220, 0, 0), blue(0, 0, 220), green(0, 160, 0);
+    // What each line shows: a text's colour, or a filled box's.
+    const std::array<std::pair<QColor, bool>, 6> lines{
+        {{red, true}, {red, true}, {green, false}, {red, true}, {blue, true}, {red, true}}};
+    const QString file = Drawn("colours.pdf", 1, [&](QPainter& painter, int) {
+        QFont font("Liberation Sans");
+        font.setPixelSize(600);
+        painter.setFont(font);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const auto [colour, isText] = lines[i];
+            const int top = 1440 + int(i) * 1440;
+            if (isText) {
+                painter.setPen(colour);
+                painter.drawText(QPointF(1440, top + 600), QStringLiteral("HHHH"));
+            } else {
+                painter.fillRect(QRect(1440, top, 2400, 600), colour);
+            }
+        }
+    });
+    QTemporaryDir rendering;
+    RunProgram("pdftoppm", {"-r", "36", "-singlefile", "-png", file, rendering.filePath("page")});
+    const QImage page =
+        QImage(rendering.filePath("page.png")).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(page.isNull());
+    for (size_t i = 0; i < lines.size(); ++i) {
+        // The line's band at 36 per inch: a fortieth of the writer's pixels.
+        const QRect band(36, 36 + int(i) * 36, 60, 15);
+        int wanted = 0;
+        int other = 0;
+        for (int y = band.top(); y <= band.bottom(); ++y)
+            for (int x = band.left(); x <= band.right(); ++x) {
+                const QColor pixel = page.pixelColor(x, y);
+                if (pixel.saturation() < 128)
+                    continue; // paper and edges
+                const int apart = std::abs(pixel.hue() - lines[i].first.hue());
+                (std::min(apart, 360 - apart) <= 10 ? wanted : other)++;
+            }
+        EXPECT_GT(wanted, 40) << "line " << i + 1;
+        EXPECT_EQ(other, 0) << "line " << i + 1;
+    }
+}
+
 // Pages on either side of each page-tree node's end (1,024 pages).
 TEST_F(PdfWriterTest, LongDocumentsKeepEveryPageInOrder) {
     QFont font("Liberation Sans");
