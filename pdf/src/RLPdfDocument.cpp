@@ -7,7 +7,10 @@
 #include <QIODevice>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <limits>
+#include <memory>
 
 namespace Kelmora {
 
@@ -75,7 +78,58 @@ void AppendReference(QByteArray& out, int object) {
     out.append(" 0 R");
 }
 
+namespace {
+
+// A compressor kept for the streams of one thread at one level. Making one takes a quarter of a
+// megabyte of tables; a thread compresses page after page, so it resets the one it has instead.
+class TRLDeflater {
+public:
+    explicit TRLDeflater(int level) : ready_(deflateInit(&stream_, level) == Z_OK) {}
+    ~TRLDeflater() {
+        if (ready_) {
+            deflateEnd(&stream_);
+        }
+    }
+    TRLDeflater(const TRLDeflater&) = delete;
+    TRLDeflater& operator=(const TRLDeflater&) = delete;
+
+    QByteArray Deflate(QByteArrayView data) {
+        if (!ready_ || deflateReset(&stream_) != Z_OK) {
+            return {};
+        }
+        const uLong size = deflateBound(&stream_, static_cast<uLong>(data.size()));
+        QByteArray out(static_cast<qsizetype>(size), Qt::Uninitialized);
+        // zlib takes its input through a pointer to non-const, and does not write through it.
+        stream_.next_in = const_cast<Bytef*>(reinterpret_cast<const Bytef*>(data.data()));
+        stream_.avail_in = static_cast<uInt>(data.size());
+        stream_.next_out = reinterpret_cast<Bytef*>(out.data());
+        stream_.avail_out = static_cast<uInt>(size);
+        if (deflate(&stream_, Z_FINISH) != Z_STREAM_END) {
+            return {};
+        }
+        out.truncate(static_cast<qsizetype>(stream_.total_out));
+        return out;
+    }
+
+private:
+    z_stream stream_{};
+    bool ready_;
+};
+
+} // namespace
+
 QByteArray Deflated(QByteArrayView data, int level) {
+    // One stream larger than zlib counts at once is compressed in the plain way.
+    const bool usual = level >= 0 && level <= Z_BEST_COMPRESSION &&
+                       data.size() < std::numeric_limits<uInt>::max() / 2;
+    if (usual) {
+        thread_local std::array<std::unique_ptr<TRLDeflater>, Z_BEST_COMPRESSION + 1> deflaters;
+        std::unique_ptr<TRLDeflater>& deflater = deflaters[static_cast<size_t>(level)];
+        if (!deflater) {
+            deflater = std::make_unique<TRLDeflater>(level);
+        }
+        return deflater->Deflate(data);
+    }
     uLongf size = compressBound(static_cast<uLong>(data.size()));
     QByteArray out(static_cast<qsizetype>(size), Qt::Uninitialized);
     if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
