@@ -302,6 +302,7 @@ void TRLCustomReport::EnsurePage() {
     if (pagination_.Page())
         return;
     auto page = std::make_shared<TRLGraphicSurface>();
+    page->ReserveObjects(RootReport().pagination_.ObjectsOnLastPage());
     page->SetWidth(Width());
     page->SetHeight(Height());
     page->SetOrientation(pageSetup_.Orientation() == poLandscape ? MetaOrientationLandscape
@@ -354,11 +355,13 @@ void TRLCustomReport::TransferSurface() {
 
 void TRLCustomReport::SurfaceClosed() {
     TRLCustomReport& root = RootReport();
+    int objects = 0;
     if (std::shared_ptr<TRLGraphicSurface> page = pagination_.TakePage()) {
         page->Close();
+        objects = page->ObjectCount();
         root.Storage().Add(std::move(page));
     }
-    root.pagination_.CountClosedPage();
+    root.pagination_.CountClosedPage(objects);
 }
 
 // ---- runs ------------------------------------------------------------------------------------

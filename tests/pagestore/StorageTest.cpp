@@ -142,6 +142,35 @@ TEST_F(PageStorage, EveryCharacterSurvivesTheTemporaryFile) {
     }
 }
 
+// Pages read again one after another share one buffer for their bytes: each still comes back
+// whole, after a page of several megabytes and before one, and a page a caller still holds keeps
+// its objects while others are read.
+TEST_F(PageStorage, PagesOfVeryDifferentSizesReadBackEachWhole) {
+    TRLGraphicStorage storage;
+    const QString long_ = QString(5'000'000, u'x') + QStringLiteral(" largo");
+    for (int i = 0; i < 12; ++i) {
+        auto page = NumberedPage(i);
+        if (i == 3) {
+            page->Open();
+            page->TextRectEx({0, 40, 100, 60}, 0, 40, long_, 1, 1, 5);
+            page->Close();
+        }
+        storage.Add(page);
+    }
+    const auto held = storage.Pages(3);
+    // Forwards, backwards and across the large page, each read from the temporary file.
+    for (const int i : {0, 3, 1, 11, 3, 2, 10, 4, 5, 6, 7, 8, 9, 3, 0}) {
+        SCOPED_TRACE(i);
+        for (int other = 0; other < TRLGraphicStorage::CacheSize; ++other)
+            storage.Pages((i + 6 + other) % 12); // pushes page i out of the cache
+        const auto page = storage.Pages(i);
+        EXPECT_EQ(FirstText(*page), QStringLiteral("page %1").arg(i));
+        EXPECT_EQ(page->ObjectCount(), 1 + i % 7 + (i == 3 ? 1 : 0));
+    }
+    ASSERT_EQ(held->ObjectCount(), 1 + 3 + 1);
+    EXPECT_EQ(static_cast<const TRLTextObject&>(held->Object(4)).Text, long_);
+}
+
 TEST_F(PageStorage, ChangedPagesAreStoredAgain) {
     TRLGraphicStorage storage;
     for (int i = 0; i < 3; ++i)

@@ -112,6 +112,9 @@ private:
     [[noreturn]] void ThrowFileError(const QString& action) const;
 
     mutable std::recursive_mutex mutex_;
+    /// The bytes of the page read last, and the most room they keep between reads.
+    QByteArray recordBuffer_;
+    static constexpr qsizetype kKeptRecordBuffer = qsizetype(4) << 20;
     int fileVersion_ = CurrentFileVersion;
     int lastSavedFileVersion_ = 0;
     TRLMacroList macros_;

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -53,6 +54,9 @@ public:
 
     // --- objects ---
     int ObjectCount() const { return static_cast<int>(objects_.size()); }
+    /// Makes room for count objects at once, so that a page that will hold as many as the one
+    /// before it does not grow its list step by step.
+    void ReserveObjects(int count) { objects_.reserve(static_cast<size_t>(std::max(count, 0))); }
     TRLGraphicObject& Object(int index) const { return *objects_[static_cast<size_t>(index)]; }
     const std::vector<std::unique_ptr<TRLGraphicObject>>& Objects() const { return objects_; }
     /// Creates an object of type T at the end of the page.

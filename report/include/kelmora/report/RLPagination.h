@@ -35,7 +35,13 @@ public:
 
     // --- counting ---
     int PagesClosed() const { return pagesClosed_; }
-    void CountClosedPage() { ++pagesClosed_; }
+    /// Counts a page filed with the given number of objects; the next page makes room for as
+    /// many.
+    void CountClosedPage(int objects) {
+        ++pagesClosed_;
+        objectsOnLastPage_ = objects;
+    }
+    int ObjectsOnLastPage() const { return objectsOnLastPage_; }
 
     // --- page starts ---
     /// A page is opening: its OnPageStarting is still due.
@@ -54,6 +60,7 @@ public:
 private:
     std::shared_ptr<TRLGraphicSurface> page_;
     int pagesClosed_ = 0;
+    int objectsOnLastPage_ = 0;
     bool breakPending_ = false;
     bool pageStartRaised_ = false;
 };
