@@ -100,6 +100,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     HPDF_SetCompressionMode(pdf, HPDF_COMP_ALL);
+    /* A page tree of nodes of 1,000 pages: one node's array holds at most 8,191 entries. */
+    HPDF_SetPagesConfiguration(pdf, 1000);
     HPDF_Font font = HPDF_GetFont(pdf, "Helvetica", "WinAnsiEncoding");
     HPDF_Font bold = HPDF_GetFont(pdf, "Helvetica-Bold", "WinAnsiEncoding");
     const double margin = kMarginMm / 25.4 * 72.0;
