@@ -169,17 +169,13 @@ QByteArray TRLGraphicStorage::ReadPageRecordLocked(int index) {
         ThrowFileError(QStringLiteral("Cannot read the page file"));
     TRLDeviceReader reader(tempFile_);
     const int32_t length = reader.ReadInt32();
-    if (length < 0 || length > reader.Remaining())
-        ThrowFileCorrupted();
     // Pages are read one after another into the same buffer: a new block of tens of kilobytes
     // for each made the allocator sweep up its small free blocks every time. A caller that keeps
     // a record shares it, and the next read then takes a buffer of its own. A page far larger
     // than the others does not keep its room for the rest of the run.
     if (recordBuffer_.capacity() > kKeptRecordBuffer && length <= kKeptRecordBuffer)
         recordBuffer_ = QByteArray();
-    recordBuffer_.resize(length);
-    if (length > 0)
-        reader.ReadRaw(recordBuffer_.data(), length);
+    reader.ReadBytesInto(recordBuffer_, length);
     return recordBuffer_;
 }
 

@@ -55,12 +55,18 @@ public:
         return count;
     }
     QByteArray ReadBytes(qint64 length) {
-        if (length < 0 || length > self().Remaining())
-            ThrowFileCorrupted();
+        CheckLength(length);
         QByteArray bytes(static_cast<qsizetype>(length), Qt::Uninitialized);
         if (length > 0)
             self().ReadRaw(bytes.data(), length);
         return bytes;
+    }
+    /// Reads length bytes into bytes, whose room is used again when it suffices.
+    void ReadBytesInto(QByteArray& bytes, qint64 length) {
+        CheckLength(length);
+        bytes.resize(static_cast<qsizetype>(length));
+        if (length > 0)
+            self().ReadRaw(bytes.data(), length);
     }
     QByteArray ReadCountedBytes() { return ReadBytes(ReadCount(1)); }
     /// A signature: the bytes up to and including the first 0x1A, at most 20 of them, fewer
@@ -103,6 +109,11 @@ public:
 
 private:
     Derived& self() { return static_cast<Derived&>(*this); }
+    /// A length must be no more than what remains.
+    void CheckLength(qint64 length) {
+        if (length < 0 || length > self().Remaining())
+            ThrowFileCorrupted();
+    }
     TRLTextEncoding textEncoding_ = TRLTextEncoding::Windows1252;
 };
 
