@@ -67,6 +67,7 @@ TRLCustomBandSet::TRLCustomBandSet(TRLCustomControl* parent) : TRLCustomSite(par
 // ---- TRLCustomBand ---------------------------------------------------------------------------
 
 TRLCustomBand::TRLCustomBand(TRLCustomControl* parent) : TRLCustomBandSet(parent) {
+    JoinFamily(TRLControlFamily::Band);
     SetAutoSizeDirection(asHeightDir);
     SetBounds(0, 0, 185, 16);
     SetAlign(faTop);
@@ -77,7 +78,7 @@ void TRLCustomBand::SetBandType(TRLBandType type) {
         return;
     bandType_ = type;
     if (!Loading())
-        if (auto* site = qobject_cast<TRLCustomSite*>(Parent()))
+        if (auto* site = ControlCast<TRLCustomSite>(Parent()))
             site->AlignControls();
 }
 
@@ -251,6 +252,7 @@ void TRLCustomBand::TransferSurface() {
 // ---- TRLCustomPager --------------------------------------------------------------------------
 
 TRLCustomPager::TRLCustomPager(TRLCustomControl* parent) : TRLCustomBandSet(parent) {
+    JoinFamily(TRLControlFamily::Pager);
     SetAutoSizeDirection(asHeightDir);
     SetAlign(faTop);
 }
@@ -258,7 +260,7 @@ TRLCustomPager::TRLCustomPager(TRLCustomControl* parent) : TRLCustomBandSet(pare
 TRLAllowedBands TRLCustomPager::AllowedBands() const {
     TRLAllowedBands bands;
     for (TRLCustomControl* c : Controls())
-        if (auto* band = qobject_cast<TRLCustomBand*>(c))
+        if (auto* band = ControlCast<TRLCustomBand>(c))
             bands.Include(band->BandType());
     return bands;
 }
@@ -281,7 +283,7 @@ void TRLCustomPager::SetAllowedBands(TRLAllowedBands bands) {
             band->SetAlign(faTop);
         } else if (!bands.Contains(type) && present.Contains(type)) {
             for (TRLCustomControl* c : std::vector<TRLCustomControl*>(Controls()))
-                if (auto* band = qobject_cast<TRLCustomBand*>(c); band && band->BandType() == type)
+                if (auto* band = ControlCast<TRLCustomBand>(c); band && band->BandType() == type)
                     delete band;
         }
     }
@@ -291,9 +293,9 @@ void TRLCustomPager::SetAllowedBands(TRLAllowedBands bands) {
 void TRLCustomPager::SortBands() {
     sortedBands_.Clear();
     for (TRLCustomControl* c : Controls()) {
-        if (auto* band = qobject_cast<TRLCustomBand*>(c))
+        if (auto* band = ControlCast<TRLCustomBand>(c))
             sortedBands_.Add(band);
-        else if (auto* pager = qobject_cast<TRLCustomPager*>(c))
+        else if (auto* pager = ControlCast<TRLCustomPager>(c))
             pager->SortBands();
     }
 }
@@ -542,7 +544,9 @@ bool RowReachable(QAbstractItemModel& source, int row) {
 
 } // namespace
 
-TRLCustomSkipper::TRLCustomSkipper(TRLCustomControl* parent) : TRLCustomPager(parent) {}
+TRLCustomSkipper::TRLCustomSkipper(TRLCustomControl* parent) : TRLCustomPager(parent) {
+    JoinFamily(TRLControlFamily::Skipper);
+}
 
 void TRLCustomSkipper::SetDataSource(QAbstractItemModel* model) {
     for (const QMetaObject::Connection& connection : sourceWatch_)

@@ -38,7 +38,7 @@ bool IsIdentifier(const QString& name) {
 
 template <class T> T* FindAncestor(const TRLCustomControl* c) {
     for (TRLCustomControl* p = c->Parent(); p; p = p->Parent())
-        if (auto* t = qobject_cast<T*>(p))
+        if (auto* t = ControlCast<T>(p))
             return t;
     return nullptr;
 }
@@ -98,12 +98,12 @@ void TRLCustomControl::SetParent(TRLCustomControl* parent) {
         parent->controls_.push_back(this);
     if (old) {
         old->ControlsChanged();
-        if (auto* site = qobject_cast<TRLCustomSite*>(old))
+        if (auto* site = ControlCast<TRLCustomSite>(old))
             site->AlignControls();
     }
     if (parent) {
         parent->ControlsChanged();
-        if (auto* site = qobject_cast<TRLCustomSite*>(parent))
+        if (auto* site = ControlCast<TRLCustomSite>(parent))
             site->AlignControls();
     }
 }
@@ -151,7 +151,7 @@ void TRLCustomControl::SetBounds(int left, int top, int width, int height) {
     if (!loading_ && !parentLoading && !restoringBounds_ && sized && (dw != 0 || dh != 0))
         ExpandParent(dw, dh);
     if (!loading_)
-        if (TRLCustomSite* site = qobject_cast<TRLCustomSite*>(parent_))
+        if (TRLCustomSite* site = ControlCast<TRLCustomSite>(parent_))
             site->AlignControls();
     BoundsChanged();
     NotifyHoldeds();
@@ -159,7 +159,7 @@ void TRLCustomControl::SetBounds(int left, int top, int width, int height) {
 
 TRLRect TRLCustomControl::AbsoluteBounds() const {
     TRLRect r = bounds_;
-    for (TRLCustomControl* p = parent_; p && !qobject_cast<TRLCustomSite*>(p); p = p->parent_) {
+    for (TRLCustomControl* p = parent_; p && !ControlCast<TRLCustomSite>(p); p = p->parent_) {
         r.Left += p->Left();
         r.Right += p->Left();
         r.Top += p->Top();
@@ -204,7 +204,7 @@ void TRLCustomControl::SetAlign(TRLControlAlign align) {
     if (align != faNone)
         anchors_ = {};
     if (!loading_)
-        if (auto* site = qobject_cast<TRLCustomSite*>(parent_))
+        if (auto* site = ControlCast<TRLCustomSite>(parent_))
             site->AlignControls();
 }
 
@@ -237,7 +237,7 @@ void TRLCustomControl::SetVisible(bool v) {
         return;
     visible_ = v;
     if (!loading_)
-        if (auto* site = qobject_cast<TRLCustomSite*>(parent_))
+        if (auto* site = ControlCast<TRLCustomSite>(parent_))
             site->AlignControls();
 }
 
@@ -443,7 +443,7 @@ void TRLCustomControl::SetTransparent(bool v) {
     transparent_ = v;
     if (!v)
         return;
-    if (qobject_cast<TRLCustomReport*>(this)) {
+    if (ControlCast<TRLCustomReport>(this)) {
         color_ = Qt::white;
         parentColor_ = false;
         ColorChanged();
@@ -559,7 +559,7 @@ TRLCustomSkipper* TRLCustomControl::ParentSkipper() const {
 
 TRLCustomReport* TRLCustomControl::ParentReport() const {
     for (const TRLCustomControl* c = this; c; c = c->parent_)
-        if (auto* r = qobject_cast<const TRLCustomReport*>(c))
+        if (auto* r = ControlCast<TRLCustomReport>(c))
             return const_cast<TRLCustomReport*>(r);
     return nullptr;
 }
@@ -702,7 +702,7 @@ bool TRLCustomControl::IsBlankRecord() const {
 QString TRLCustomControl::FieldText(const QString& fieldName) const {
     if (IsBlankRecord())
         return QString();
-    const TRLCustomSkipper* skipper = qobject_cast<const TRLCustomSkipper*>(this);
+    const TRLCustomSkipper* skipper = ControlCast<TRLCustomSkipper>(this);
     if (!skipper)
         skipper = ParentSkipper();
     return skipper ? skipper->FieldText(fieldName) : QString();

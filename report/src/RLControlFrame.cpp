@@ -170,7 +170,7 @@ void TRLMargins::Changed() {
     if (!owner_ || owner_->Loading())
         return;
     owner_->AdjustBounds();
-    if (auto* site = qobject_cast<TRLCustomSite*>(owner_))
+    if (auto* site = ControlCast<TRLCustomSite>(owner_))
         site->AlignControls();
 }
 

@@ -82,6 +82,7 @@ TRLPreviewOptions::TRLPreviewOptions() : caption_(RLMessages[mkPreview]) {}
 
 TRLCustomReport::TRLCustomReport(TRLCustomControl* parent)
     : TRLCustomSkipper(parent), storage_(new TRLGraphicStorage(nullptr)) {
+    JoinFamily(TRLControlFamily::Report);
     storage_->Link(this);
     Margins().SetDefaults(10, 10, 10, 10);
     SetParentFont(false);
@@ -370,7 +371,7 @@ namespace {
 
 // Drops whatever a broken run left open, without filing anything.
 void CloseSurfaces(TRLCustomControl& control) {
-    if (auto* site = qobject_cast<TRLCustomSite*>(&control))
+    if (auto* site = ControlCast<TRLCustomSite>(&control))
         site->Surface().Close();
     for (TRLCustomControl* c : control.Controls())
         CloseSurfaces(*c);
@@ -408,7 +409,7 @@ namespace {
 // Every control of the report's own tree (a report inside it keeps its own).
 void ForEachOwnControl(TRLCustomControl& parent, const std::function<void(TRLCustomControl&)>& fn) {
     for (TRLCustomControl* child : parent.Controls()) {
-        if (qobject_cast<TRLCustomReport*>(child))
+        if (ControlCast<TRLCustomReport>(child))
             continue;
         fn(*child);
         ForEachOwnControl(*child, fn);

@@ -499,7 +499,9 @@ void TRLDegradeEffect::Record(TRLGraphicSurface& surface, const TRLRect& rect, c
 // ---- TRLCustomSite ---------------------------------------------------------------------------
 
 TRLCustomSite::TRLCustomSite(TRLCustomControl* parent)
-    : TRLCustomControl(parent), surface_(std::make_unique<TRLGraphicSurface>()) {}
+    : TRLCustomControl(parent), surface_(std::make_unique<TRLGraphicSurface>()) {
+    JoinFamily(TRLControlFamily::Site);
+}
 
 TRLCustomSite::~TRLCustomSite() = default;
 
@@ -593,7 +595,7 @@ void TRLCustomSite::DrawFrame(TRLGraphicSurface& target, const TRLRect& rect) {
     const TRLCustomControl* top = this;
     while (top->Parent())
         top = top->Parent();
-    const auto* root = qobject_cast<const TRLCustomReport*>(top);
+    const auto* root = ControlCast<TRLCustomReport>(top);
     const bool onPage = root && (root == this || &target == &root->Surface());
     if (degrade_.Applies(Color()))
         degrade_.Record(target, rect, Color(), onPage);
@@ -610,7 +612,7 @@ namespace {
 
 void AdjustPass(TRLCustomControl& parent) {
     for (TRLCustomControl* c : parent.Controls())
-        if (!qobject_cast<TRLCustomSite*>(c) && c->CanPrint()) {
+        if (!ControlCast<TRLCustomSite>(c) && c->CanPrint()) {
             c->AdjustBounds();
             AdjustPass(*c);
         }
@@ -618,7 +620,7 @@ void AdjustPass(TRLCustomControl& parent) {
 
 void PrintPass(TRLCustomControl& parent) {
     for (TRLCustomControl* c : parent.Controls())
-        if (!qobject_cast<TRLCustomSite*>(c) && c->PrintVisible()) {
+        if (!ControlCast<TRLCustomSite>(c) && c->PrintVisible()) {
             c->DoPrint();
             c->DoAfterPrint();
             PrintPass(*c);
@@ -647,7 +649,7 @@ void TRLCustomSite::MoveControlsBelowGrownOnes() {
         return;
     std::vector<TRLCustomControl*> children;
     for (TRLCustomControl* c : Controls())
-        if (!qobject_cast<TRLCustomSite*>(c) && c->PrintVisible() && c->Align() == faNone)
+        if (!ControlCast<TRLCustomSite>(c) && c->PrintVisible() && c->Align() == faNone)
             children.push_back(c);
     // Top to bottom: a control moved by one above it makes its own room below its new place.
     std::stable_sort(
@@ -699,7 +701,7 @@ void TRLCustomSite::ExpandOverExpanders() {
     int lowest = 0;
     std::function<void(const TRLCustomControl&)> visit = [&](const TRLCustomControl& parent) {
         for (const TRLCustomControl* c : parent.Controls()) {
-            if (qobject_cast<const TRLCustomSite*>(c) || !c->PrintVisible())
+            if (ControlCast<TRLCustomSite>(c) || !c->PrintVisible())
                 continue;
             const bool moved = std::any_of(moved_.begin(), moved_.end(),
                                            [c](const auto& m) { return m.first == c; });
@@ -719,7 +721,7 @@ void TRLCustomSite::PrintChildren() {
     PrintPass(*this);
     if (PrintsChildSites())
         for (TRLCustomControl* c : std::vector<TRLCustomControl*>(Controls()))
-            if (qobject_cast<TRLCustomSite*>(c) && c->CanPrint()) {
+            if (ControlCast<TRLCustomSite>(c) && c->CanPrint()) {
                 c->DoPrint();
                 c->DoAfterPrint();
             }
@@ -769,7 +771,7 @@ void TRLCustomSite::AlignControls() {
     if (!layoutLoading)
         anchorSize_ = {Width(), Height()};
     for (TRLCustomControl* c : Controls())
-        if (auto* site = qobject_cast<TRLCustomSite*>(c))
+        if (auto* site = ControlCast<TRLCustomSite>(c))
             site->AlignControls();
 }
 

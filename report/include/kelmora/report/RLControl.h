@@ -52,6 +52,32 @@ class TRLCustomReport;
 class TRLTextExpression;
 class TRLGraphicSurface;
 
+/// The engine's own families of controls: the sites that carry a surface, bands, pagers,
+/// skippers and reports. The printing walks ask which family a control and its ancestors
+/// belong to several times for every control of every record.
+enum class TRLControlFamily : uint8_t {
+    None = 0,
+    Site = 1,
+    Band = 2,
+    Pager = 4,
+    Skipper = 8,
+    Report = 16
+};
+
+/// The family a class stands for; None for classes that are no family of their own (such as
+/// groups, which are pagers but not every pager is a group).
+template <class T> inline constexpr TRLControlFamily ControlFamilyOf = TRLControlFamily::None;
+template <>
+inline constexpr TRLControlFamily ControlFamilyOf<TRLCustomSite> = TRLControlFamily::Site;
+template <>
+inline constexpr TRLControlFamily ControlFamilyOf<TRLCustomBand> = TRLControlFamily::Band;
+template <>
+inline constexpr TRLControlFamily ControlFamilyOf<TRLCustomPager> = TRLControlFamily::Pager;
+template <>
+inline constexpr TRLControlFamily ControlFamilyOf<TRLCustomSkipper> = TRLControlFamily::Skipper;
+template <>
+inline constexpr TRLControlFamily ControlFamilyOf<TRLCustomReport> = TRLControlFamily::Report;
+
 /// Frame lines drawn inside a control's rectangle. Owned by one control.
 class TRLBorders : public TRLPersistent {
 public:
@@ -172,10 +198,11 @@ int MillimetersToPixels(double mm);
 
 enum TRLAutoSizeDirection : uint8_t { asWidthDir = 1, asHeightDir = 2, asBothDirs = 3 };
 
-/// Every control class declares Q_OBJECT: its kind is told by qobject_cast (the lookups up the
-/// tree run several times for every control of every record, and dynamic_cast, which compares
-/// type names, made up a fifth of preparing a report), and its class name, which the layouts and
-/// the class registry use, is the meta-object's.
+/// Every control class declares Q_OBJECT: its class name, which the layouts and the class
+/// registry use, is the meta-object's, and its kind is told by qobject_cast, or for the engine's
+/// own families by ControlCast (the lookups up the tree run several times for every control of
+/// every record: dynamic_cast, which compares type names, made up a fifth of preparing a report,
+/// and the meta-object walk still a tenth).
 class TRLCustomControl : public QObject, public TRLPersistent {
     Q_OBJECT
 
@@ -372,6 +399,13 @@ public:
     virtual int AlignGroupIndex() const { return 0; }
     uint8_t AutoSizeDirection() const { return autoSizeDir_; }
 
+    /// Whether the control belongs to a family; the family's constructor says so, which answers
+    /// as qobject_cast does (not yet while a base class is being constructed) with a flag test
+    /// instead of a walk up the meta-object chain.
+    bool InFamily(TRLControlFamily family) const {
+        return (families_ & static_cast<uint8_t>(family)) != 0;
+    }
+
 protected:
     /// The text of expression for the current record; raises TRLException naming this control.
     QString ExpressionText(const TRLTextExpression& expression);
@@ -399,6 +433,9 @@ protected:
     /// Sites decide their print visibility without the text chain of CanPrint.
     void SetPrintVisible(bool v) { printVisible_ = v; }
 
+    /// Called by the constructor of each family's class.
+    void JoinFamily(TRLControlFamily family) { families_ |= static_cast<uint8_t>(family); }
+
 private:
     void ApplyHolders(TRLRect& r);
     void ExpandParent(int dw, int dh);
@@ -409,6 +446,7 @@ private:
     TRLCustomControl* parent_ = nullptr;
     std::vector<TRLCustomControl*> controls_;
     bool destroying_ = false;
+    uint8_t families_ = 0;
 
     TRLRect bounds_{0, 0, 0, 0};
     TRLRect previousBounds_{0, 0, 0, 0};
@@ -455,5 +493,17 @@ private:
     bool measuring_ = false;
     bool loading_ = false;
 };
+
+/// qobject_cast for the engine's families, answered by InFamily; other classes are cast as
+/// usual. The class must be complete where this is used.
+template <class T> T* ControlCast(TRLCustomControl* c) {
+    if constexpr (ControlFamilyOf<T> != TRLControlFamily::None)
+        return c && c->InFamily(ControlFamilyOf<T>) ? static_cast<T*>(c) : nullptr;
+    else
+        return qobject_cast<T*>(c);
+}
+template <class T> const T* ControlCast(const TRLCustomControl* c) {
+    return ControlCast<T>(const_cast<TRLCustomControl*>(c));
+}
 
 } // namespace Kelmora
