@@ -178,6 +178,11 @@ void TRLTextObject::Assign(const TRLGraphicObject& source) {
     TRLGraphicObjectOf::Assign(source);
     SetFontName(static_cast<const TRLTextObject&>(source).FontName());
 }
+void TRLTextObject::MoveToSurface(TRLGraphicSurface& target) {
+    const QString name = FontName();
+    TRLGraphicObjectOf::MoveToSurface(target);
+    SetFontName(name);
+}
 QString TRLTextObject::FontName() const {
     const QStringList& fonts = Surface().Fonts();
     return Font.NameIndex >= 0 && Font.NameIndex < fonts.size() ? fonts[Font.NameIndex] : QString();

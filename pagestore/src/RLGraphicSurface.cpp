@@ -273,8 +273,36 @@ void TRLGraphicSurface::Draw(int32_t x, int32_t y, const TRLGraphicSurface& sour
         source.Object(i).Clone(*this).Offset(x, y);
 }
 
+void TRLGraphicSurface::Take(int32_t x, int32_t y, TRLGraphicSurface& source) {
+    if (&source == this) {
+        Draw(x, y, source);
+        return;
+    }
+    Touch();
+    objects_.reserve(objects_.size() + source.objects_.size());
+    for (std::unique_ptr<TRLGraphicObject>& object : source.objects_)
+        Adopt(object).Offset(x, y);
+    source.objects_.clear();
+}
+
+TRLGraphicObject& TRLGraphicSurface::Adopt(std::unique_ptr<TRLGraphicObject>& object) {
+    object->MoveToSurface(*this);
+    objects_.push_back(std::move(object));
+    return *objects_.back();
+}
+
 void TRLGraphicSurface::CopyRect(const TRLRect& destRect, const TRLGraphicSurface& source,
                                  const TRLRect& sourceRect) {
+    PlaceRect(destRect, source, sourceRect, nullptr);
+}
+
+void TRLGraphicSurface::TakeRect(const TRLRect& destRect, TRLGraphicSurface& source,
+                                 const TRLRect& sourceRect) {
+    PlaceRect(destRect, source, sourceRect, &source == this ? nullptr : &source);
+}
+
+void TRLGraphicSurface::PlaceRect(const TRLRect& destRect, const TRLGraphicSurface& source,
+                                  const TRLRect& sourceRect, TRLGraphicSurface* owner) {
     const int sw = WidthOfRect(sourceRect);
     const int sh = HeightOfRect(sourceRect);
     const double xFactor = sw != 0 ? double(WidthOfRect(destRect)) / sw : 1.0;
@@ -288,10 +316,13 @@ void TRLGraphicSurface::CopyRect(const TRLRect& destRect, const TRLGraphicSurfac
         TRLRect overlap;
         if (!Intersect(object.BoundsRect, sourceRect, overlap))
             continue;
-        TRLGraphicObject& copy = object.Clone(*this);
-        copy.Inflate(xFactor, yFactor);
-        copy.Offset(xOffset, yOffset);
+        TRLGraphicObject& placed =
+            owner ? Adopt(owner->objects_[static_cast<size_t>(i)]) : object.Clone(*this);
+        placed.Inflate(xFactor, yFactor);
+        placed.Offset(xOffset, yOffset);
     }
+    if (owner)
+        owner->objects_.clear();
     ResetClipRect();
 }
 

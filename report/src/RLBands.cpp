@@ -222,7 +222,11 @@ void TRLCustomBand::CopySlice(TRLCustomPager& pager, int printed, int slice) {
     DrawFrame(target, {PrintLeft(), PrintTop() - printed, PrintLeft() + PrintWidth(),
                        PrintTop() - printed + PrintHeight()});
     target.ResetClipRect();
-    target.CopyRect(dest, Surface(), source);
+    // The band's objects are wanted no more once its last slice is on the page.
+    if (printed + slice >= PrintHeight())
+        target.TakeRect(dest, Surface(), source);
+    else
+        target.CopyRect(dest, Surface(), source);
 }
 
 void TRLCustomBand::TransferSurface() {

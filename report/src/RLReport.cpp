@@ -351,7 +351,8 @@ void TRLCustomReport::SurfaceClosing() {
 void TRLCustomReport::TransferSurface() {
     TRLGraphicSurface& page = RequestParentSurface();
     DrawFrame(page, PrintRect());
-    page.Draw(0, 0, Surface());
+    // The report's surface is cleared before it records again.
+    page.Take(0, 0, Surface());
 }
 
 void TRLCustomReport::SurfaceClosed() {

@@ -350,3 +350,50 @@ TEST(PageRecord, CopyRectScalesThePartIntoTheTarget) {
     EXPECT_EQ(scaled.Object(2).Kind(), TRLObjectKind::ResetClipRect);
     EXPECT_EQ(scaled.Object(2).BoundsRect, (TRLRect{0, 0, 50, 50}));
 }
+
+// A band's objects move onto the page instead of being copied when the band is done with them:
+// the page must come out byte for byte as the copy makes it, with each text's font found again
+// in the page's own font list (which orders the names differently) and what the copy would
+// leave out dropped.
+TEST(PageRecord, TakingObjectsGivesThePageTheCopyWouldGive) {
+    auto record = [](TRLGraphicSurface& band) {
+        band.SetWidth(300);
+        band.SetHeight(40);
+        band.SetFont({.Name = "Liberation Serif"});
+        band.TextRectEx({0, 0, 100, 20}, 0, 0, "Ñandú", 1, 1, 5);
+        band.SetFont({.Name = "Liberation Sans"});
+        band.TextRectEx({100, 0, 200, 20}, 100, 0, "Ωmega", 1, 1, 5);
+        band.FillRect({0, 20, 300, 21});
+        band.FillRect({0, 500, 10, 510}); // outside the slice: the copy leaves it out
+    };
+    auto page = [] {
+        auto p = std::make_unique<TEmptyA4>();
+        p->SetFont({.Name = "Liberation Sans"}); // the page knows the second font first
+        p->TextRectEx({0, 0, 50, 10}, 0, 0, "cabecera", 1, 1, 5);
+        return p;
+    };
+    const TRLRect slice{0, 0, 300, 40};
+    const TRLRect dest{38, 100, 338, 140};
+
+    TRLGraphicSurface copied;
+    record(copied);
+    auto byCopy = page();
+    byCopy->CopyRect(dest, copied, slice);
+    byCopy->Draw(5, 7, copied);
+
+    TRLGraphicSurface taken;
+    record(taken);
+    auto byTaking = page();
+    byTaking->TakeRect(dest, taken, slice);
+    EXPECT_EQ(taken.ObjectCount(), 0);
+    record(taken);
+    byTaking->Take(5, 7, taken);
+    EXPECT_EQ(taken.ObjectCount(), 0);
+
+    EXPECT_EQ(Hex(byTaking->SaveToBytes()), Hex(byCopy->SaveToBytes()));
+    ASSERT_EQ(byTaking->ObjectCount(), 10);
+    const auto& serif = static_cast<const TRLTextObject&>(byTaking->Object(2));
+    EXPECT_EQ(serif.FontName(), "Liberation Serif");
+    EXPECT_EQ(&serif.Surface(), byTaking.get());
+    EXPECT_EQ(static_cast<const TRLTextObject&>(byTaking->Object(3)).FontName(), "Liberation Sans");
+}

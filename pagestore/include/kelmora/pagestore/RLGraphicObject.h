@@ -58,6 +58,10 @@ public:
     virtual void Inflate(double xFactor, double yFactor);
     /// Creates an object of the same kind on the target page, with the same values.
     TRLGraphicObject& Clone(TRLGraphicSurface& target) const;
+    /// Makes the object one of the target page's; the page that takes it over from another
+    /// (TRLGraphicSurface::Take, TakeRect) calls this, still holding the old page's lists, and
+    /// moves the object into its own list.
+    virtual void MoveToSurface(TRLGraphicSurface& target) { surface_ = &target; }
 
     TRLMetaRect BoundsRect;
     int32_t GroupId = 0;
@@ -194,6 +198,7 @@ public:
     void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
     /// The font's name index is only meaningful in the source page's font list.
     void Assign(const TRLGraphicObject& source) override;
+    void MoveToSurface(TRLGraphicSurface& target) override;
 
     /// The font's name lives in the page's font list; setting it enters it there.
     QString FontName() const;

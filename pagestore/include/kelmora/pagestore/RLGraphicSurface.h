@@ -133,6 +133,11 @@ public:
     /// Copies the objects of source that overlap sourceRect into destRect, scaled, clipped.
     void CopyRect(const TRLRect& destRect, const TRLGraphicSurface& source,
                   const TRLRect& sourceRect);
+    /// Draw and CopyRect for a source whose objects are not wanted after it: they move over
+    /// instead of being copied, and source is left without objects (those CopyRect would leave
+    /// out are dropped). The page comes out the same as with a copy.
+    void Take(int32_t x, int32_t y, TRLGraphicSurface& source);
+    void TakeRect(const TRLRect& destRect, TRLGraphicSurface& source, const TRLRect& sourceRect);
     void SetClipRect(const TRLRect& rect);
     void ResetClipRect();
     /// The clip the last SetClipRect still holds; false when none is set.
@@ -176,6 +181,11 @@ private:
     /// The value of a setting named in braces: the page's own, else the store's; none when
     /// neither has the name.
     std::optional<QString> MacroValue(const QString& name) const;
+    /// CopyRect, moving the objects of owner (which is source) instead of copying them.
+    void PlaceRect(const TRLRect& destRect, const TRLGraphicSurface& source,
+                   const TRLRect& sourceRect, TRLGraphicSurface* owner);
+    /// Takes an object of another page into this one's list.
+    TRLGraphicObject& Adopt(std::unique_ptr<TRLGraphicObject>& object);
 
     QPointer<TRLGraphicStorage> storage_;
     int32_t pageIndex_ = -1;
