@@ -141,6 +141,17 @@ QByteArray Deflated(QByteArrayView data, int level) {
     return out;
 }
 
+QByteArray StableResourceName(QByteArrayView prefix, QByteArrayView identity,
+                              QSet<QByteArray>& taken) {
+    QByteArray name = prefix.toByteArray() +
+                      QCryptographicHash::hash(identity, QCryptographicHash::Sha1).left(6).toHex();
+    if (taken.contains(name)) {
+        name += '_' + QByteArray::number(taken.size());
+    }
+    taken.insert(name);
+    return name;
+}
+
 } // namespace rlpdf
 
 QByteArray PdfTextString(const QString& text) {
@@ -242,15 +253,11 @@ void TRLPdfDocument::NoteGlyphs(const std::vector<TRLPdfGlyphUse>& glyphs) {
 }
 
 bool TRLPdfDocument::AddPage(const TRLPdfPainted& painted) {
-    std::vector<PendingStream> images;
     {
         const std::lock_guard lock(mutex_);
-        images.swap(pendingImages_);
         hatches_.insert(painted.Hatches.begin(), painted.Hatches.end());
     }
-    for (const PendingStream& image : images) {
-        WritePacked(image.Object, image.Dictionary, image.Packed);
-    }
+    WriteNewPictures(painted.Images);
     NoteGlyphs(painted.Glyphs);
     const int contents = NewObject();
     WritePacked(contents, {}, painted.Packed);
@@ -297,10 +304,6 @@ void TRLPdfDocument::WritePageNode() {
 
 bool TRLPdfDocument::Finish() {
     // Every page has been added (or given up), so nothing paints any more: no lock is needed.
-    // Pictures only pages never added showed still fill the objects they were given.
-    for (const PendingStream& image : std::exchange(pendingImages_, {})) {
-        WritePacked(image.Object, image.Dictionary, image.Packed);
-    }
     WriteResources();
     if (!nodeKids_.empty()) {
         WritePageNode();
@@ -318,8 +321,16 @@ void TRLPdfDocument::WriteResources() {
     QByteArray resources = "<</ProcSet[/PDF/Text/ImageB/ImageC]";
     if (!fonts_.empty()) {
         resources.append("/Font<<");
+        // By name: the order pages met the fonts in depends on which thread painted first.
+        std::vector<const TRLPdfFont*> byName;
         for (const TRLPdfFont& font : fonts_) {
-            WriteFont(font, resources);
+            byName.push_back(&font);
+        }
+        std::sort(byName.begin(), byName.end(), [](const TRLPdfFont* a, const TRLPdfFont* b) {
+            return a->Resource < b->Resource;
+        });
+        for (const TRLPdfFont* font : byName) {
+            WriteFont(*font, resources);
         }
         resources.append(">>");
     }

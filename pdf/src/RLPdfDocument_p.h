@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QImage>
 #include <QMultiHash>
+#include <QSet>
 
 #include <deque>
 #include <mutex>
@@ -23,7 +24,7 @@ public:
 
     int PixelsPerInch() const override { return pixelsPerInch_; }
     const TRLPdfFont* FontOf(const QRawFont& raw, int& index) override;
-    int ImageObject(const QImage& image) override;
+    QByteArray ImageOf(const QImage& image, int& index) override;
     bool AddPage(const TRLPdfPainted& page) override;
     void Fail(const QString& reason) override { Error = reason; }
 
@@ -38,9 +39,15 @@ public:
     int Pages = 0;
 
 private:
+    // A picture, its samples compressed until a page that shows it is added.
     struct DocImage {
         QImage Image;
-        int Object = 0;
+        QByteArray Resource;
+        QByteArray Dictionary; // without its colour space and mask
+        bool Gray = false;
+        QByteArray Colors;
+        QByteArray Alpha; // empty when every pixel is opaque
+        int Object = 0;   // none until then
     };
     struct PendingStream {
         int Object;
@@ -66,6 +73,8 @@ private:
     void WriteSizedFont(const TRLPdfFont& font, int pixelSize, const std::vector<bool>& used,
                         const QByteArray& name, int descriptor, int toUnicode,
                         QByteArray& resources);
+    // Writes the pictures a page shows that no page before it showed.
+    void WriteNewPictures(const std::vector<int>& images);
     // The pictures' and the hatch patterns' entries of the resources; the patterns are written.
     void AppendPictures(QByteArray& resources);
     void AppendPatterns(QByteArray& resources);
@@ -99,9 +108,11 @@ private:
     std::deque<qint64> offsets_{0};
     std::deque<TRLPdfFont> fonts_;
     QHash<QByteArray, int> fontIndex_;
-    std::vector<DocImage> images_;
+    // Chunked: an entry stays where it is while others are added.
+    std::deque<DocImage> images_;
     QMultiHash<size_t, int> imageIndex_;
-    std::vector<PendingStream> pendingImages_;
+    QSet<QByteArray> imageResources_;
+    QSet<QByteArray> fontResources_;
     std::set<std::pair<int, int>> hatches_;
     bool usesOpenType_ = false;
 };

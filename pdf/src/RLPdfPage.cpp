@@ -92,8 +92,8 @@ bool TRLPdfPageEngine::AddToDocument() {
         return false;
     }
     glyphsSeen_ = {};
-    return document_.AddPage(
-        {points_, std::exchange(packed_, {}), std::exchange(glyphs_, {}), hatches_});
+    return document_.AddPage({points_, std::exchange(packed_, {}), std::exchange(glyphs_, {}),
+                              hatches_, std::exchange(images_, {})});
 }
 
 void TRLPdfPageEngine::updateState(const QPaintEngineState& state) {
@@ -418,9 +418,14 @@ void TRLPdfPageEngine::drawImage(const QRectF& target, const QImage& image, cons
     if (part.isEmpty()) {
         return;
     }
-    const int object = document_.ImageObject(part == image.rect() ? image : image.copy(part));
-    if (object == 0) {
+    int index = 0;
+    const QByteArray name =
+        document_.ImageOf(part == image.rect() ? image : image.copy(part), index);
+    if (name.isEmpty()) {
         return;
+    }
+    if (std::find(images_.begin(), images_.end(), index) == images_.end()) {
+        images_.push_back(index);
     }
     ApplyClip();
     EndText();
@@ -430,8 +435,8 @@ void TRLPdfPageEngine::drawImage(const QRectF& target, const QImage& image, cons
     const QPointF up = matrix_.map(target.topLeft()) - origin;
     content_.append("q\n");
     AppendNumbers(content_, across.x(), across.y(), up.x(), up.y(), origin.x(), origin.y());
-    content_.append("cm\n/Im");
-    AppendInt(content_, object);
+    content_.append("cm\n");
+    content_.append(name);
     content_.append(" Do\nQ\n");
 }
 

@@ -102,6 +102,7 @@ private:
     std::vector<TRLPdfGlyphUse> glyphs_;
     std::unordered_set<quint64> glyphsSeen_;
     std::set<std::pair<int, int>> hatches_;
+    std::vector<int> images_;
     // The fonts last asked for, which most texts share.
     std::array<RecentFont, 4> recentFonts_;
     size_t nextRecent_ = 0;

@@ -2,6 +2,8 @@
 // tiling patterns.
 #include "RLPdfDocument_p.h"
 
+#include <algorithm>
+
 namespace Kelmora {
 
 using namespace rlpdf;
@@ -93,7 +95,7 @@ TRLSamples SamplesOf(const QImage& image) {
 
 } // namespace
 
-int TRLPdfDocument::ImageObject(const QImage& given) {
+QByteArray TRLPdfDocument::ImageOf(const QImage& given, int& index) {
     const QImage image =
         given.format() == QImage::Format_ARGB32 || given.format() == QImage::Format_RGB32 ||
                 given.format() == QImage::Format_Grayscale8
@@ -103,43 +105,93 @@ int TRLPdfDocument::ImageObject(const QImage& given) {
     // A picture on every page (a letterhead, a signature) is written once.
     const size_t key = qHashBits(image.constBits(), static_cast<size_t>(image.sizeInBytes()),
                                  static_cast<size_t>(image.width()) * 31 + image.format());
-    const std::lock_guard lock(mutex_);
-    for (auto it = imageIndex_.constFind(key); it != imageIndex_.cend() && it.key() == key; ++it) {
-        if (images_[static_cast<size_t>(*it)].Image == image) {
-            return images_[static_cast<size_t>(*it)].Object;
+    const auto known = [&]() -> const DocImage* {
+        for (auto it = imageIndex_.constFind(key); it != imageIndex_.cend() && it.key() == key;
+             ++it) {
+            if (images_[static_cast<size_t>(*it)].Image == image) {
+                index = *it;
+                return &images_[static_cast<size_t>(*it)];
+            }
+        }
+        return nullptr;
+    };
+    {
+        const std::lock_guard lock(mutex_);
+        if (const DocImage* found = known()) {
+            return found->Resource;
         }
     }
+    // Sampled and compressed outside the lock, while other pages paint on.
     const TRLSamples samples = SamplesOf(image);
-    QByteArray dictionary = "/Type/XObject/Subtype/Image/Width ";
-    AppendInt(dictionary, image.width());
-    dictionary.append("/Height ");
-    AppendInt(dictionary, image.height());
-    dictionary.append("/BitsPerComponent 8");
+    DocImage entry;
+    entry.Image = image;
+    entry.Dictionary = "/Type/XObject/Subtype/Image/Width ";
+    AppendInt(entry.Dictionary, image.width());
+    entry.Dictionary.append("/Height ");
+    AppendInt(entry.Dictionary, image.height());
+    entry.Dictionary.append("/BitsPerComponent 8");
+    entry.Gray = samples.Gray;
+    entry.Colors = Deflated(samples.Colors, kResourceCompression);
     if (samples.Translucent) {
-        const int mask = ReserveObject();
-        pendingImages_.push_back({mask, dictionary + "/ColorSpace/DeviceGray",
-                                  Deflated(samples.Alpha, kResourceCompression)});
-        dictionary.append("/SMask ");
-        AppendReference(dictionary, mask);
+        entry.Alpha = Deflated(samples.Alpha, kResourceCompression);
     }
-    dictionary.append(samples.Gray ? "/ColorSpace/DeviceGray" : "/ColorSpace/DeviceRGB");
-    const int object = ReserveObject();
-    pendingImages_.push_back({object, dictionary, Deflated(samples.Colors, kResourceCompression)});
-    imageIndex_.insert(key, static_cast<int>(images_.size()));
-    images_.push_back({image, object});
-    return object;
+    QByteArray identity = entry.Dictionary + (samples.Gray ? "G" : "C");
+    identity.append(samples.Colors).append(samples.Translucent ? samples.Alpha : QByteArray());
+    const std::lock_guard lock(mutex_);
+    if (const DocImage* found = known()) { // another page got there first
+        return found->Resource;
+    }
+    entry.Resource = StableResourceName("/Im", identity, imageResources_);
+    index = static_cast<int>(images_.size());
+    imageIndex_.insert(key, index);
+    return images_.emplace_back(std::move(entry)).Resource;
+}
+
+void TRLPdfDocument::WriteNewPictures(const std::vector<int>& images) {
+    std::vector<PendingStream> streams;
+    {
+        const std::lock_guard lock(mutex_);
+        for (const int index : images) {
+            DocImage& image = images_[static_cast<size_t>(index)];
+            if (image.Object != 0) {
+                continue;
+            }
+            QByteArray dictionary = image.Dictionary;
+            if (!image.Alpha.isEmpty()) {
+                const int mask = ReserveObject();
+                streams.push_back(
+                    {mask, dictionary + "/ColorSpace/DeviceGray", std::exchange(image.Alpha, {})});
+                dictionary.append("/SMask ");
+                AppendReference(dictionary, mask);
+            }
+            dictionary.append(image.Gray ? "/ColorSpace/DeviceGray" : "/ColorSpace/DeviceRGB");
+            image.Object = ReserveObject();
+            streams.push_back({image.Object, dictionary, std::exchange(image.Colors, {})});
+        }
+    }
+    for (const PendingStream& stream : streams) {
+        WritePacked(stream.Object, stream.Dictionary, stream.Packed);
+    }
 }
 
 void TRLPdfDocument::AppendPictures(QByteArray& resources) {
-    if (images_.empty()) {
+    // In the order they were written; a picture that no added page showed was never written.
+    std::vector<const DocImage*> written;
+    for (const DocImage& image : images_) {
+        if (image.Object != 0) {
+            written.push_back(&image);
+        }
+    }
+    if (written.empty()) {
         return;
     }
+    std::sort(written.begin(), written.end(),
+              [](const DocImage* a, const DocImage* b) { return a->Object < b->Object; });
     resources.append("/XObject<<");
-    for (const DocImage& image : images_) {
-        resources.append("/Im");
-        AppendInt(resources, image.Object);
+    for (const DocImage* image : written) {
+        resources.append(image->Resource);
         resources.append(' ');
-        AppendReference(resources, image.Object);
+        AppendReference(resources, image->Object);
     }
     resources.append(">>");
 }

@@ -9,6 +9,7 @@
 #include <QByteArrayView>
 #include <QColor>
 #include <QHash>
+#include <QSet>
 #include <QSizeF>
 #include <QString>
 
@@ -57,6 +58,12 @@ QByteArray Deflated(QByteArrayView data, int level);
 const char* HatchCell(Qt::BrushStyle style);
 QByteArray HatchName(int style, int pageHeight);
 
+// A resource name made from what the resource is (a font's or a picture's bytes): the same in
+// every run, whichever thread met the resource first. A name already taken (two resources whose
+// digests begin alike) gets a number after it.
+QByteArray StableResourceName(QByteArrayView prefix, QByteArrayView identity,
+                              QSet<QByteArray>& taken);
+
 } // namespace rlpdf
 
 // One font of the document: its metrics for placing glyphs, and which glyphs and characters the
@@ -103,13 +110,14 @@ struct TRLPdfGlyphUse {
 };
 
 // A painted page as its document takes it: its paper in points, its compressed content stream,
-// the glyphs it showed and its hatches (pairs of brush style and page height in hundredths of a
-// point).
+// the glyphs it showed, its hatches (pairs of brush style and page height in hundredths of a
+// point) and the document's pictures it showed (by their index, in the order first shown).
 struct TRLPdfPainted {
     QSizeF Points;
     QByteArray Packed;
     std::vector<TRLPdfGlyphUse> Glyphs;
     std::set<std::pair<int, int>> Hatches;
+    std::vector<int> Images;
 };
 
 // What a page needs of the document it is painted for. Pages are painted on any thread; all but
@@ -118,10 +126,13 @@ class TRLPdfPageSink {
 public:
     virtual int PixelsPerInch() const = 0;
     // The document font for a raw font (any size of the same font file is the same document
-    // font), and its index; nullptr when the font's outlines cannot be embedded.
+    // font), and its index; nullptr when the font's outlines cannot be embedded. Its resource
+    // name comes from the font itself, not from which page met it first.
     virtual const TRLPdfFont* FontOf(const QRawFont& raw, int& index) = 0;
-    // The picture's object, written with the next page that is added; 0 when there is none.
-    virtual int ImageObject(const QImage& image) = 0;
+    // The document picture for an image (the same picture however many pages show it): its
+    // resource name, and its index. Its object is written with the first added page that shows
+    // it, so that the order pages are painted in does not show in the document.
+    virtual QByteArray ImageOf(const QImage& image, int& index) = 0;
     // Writes the page after those added before; from the thread that owns the writer. False when
     // the document could not be written (then or earlier).
     virtual bool AddPage(const TRLPdfPainted& page) = 0;

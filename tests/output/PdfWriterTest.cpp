@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <numeric>
 
 #include <gtest/gtest.h>
@@ -417,8 +418,12 @@ TEST_F(PdfWriterTest, CffFontsStayText) {
         SCOPED_TRACE(archival);
         const QString file = Write(archival ? "cff-a.pdf" : "cff.pdf", archival);
 
-        const QList<QStringList> fonts = PdfTable("pdffonts", {file});
+        QList<QStringList> fonts = PdfTable("pdffonts", {file});
         ASSERT_EQ(fonts.size(), 2);
+        // In the order of their names in the document, which are no names of ours.
+        std::sort(fonts.begin(), fonts.end(), [](const QStringList& a, const QStringList& b) {
+            return a.value(0).section(u'+', 1) < b.value(0).section(u'+', 1);
+        });
         const QStringList names{"NimbusMonoPS", "URWBookman"};
         for (int i = 0; i < 2; ++i) {
             const QString row = fonts[i].join(' ');
@@ -713,3 +718,54 @@ TEST_F(PdfWriterTest, PagesOfAnySizeMeasureWithinTheIntegers) {
 }
 
 } // namespace
+
+// Pages are painted on several threads at once and added in order: which page reaches a font or
+// a picture first must not show in the document. Painting the pages back to front writes the
+// same bytes as painting them in order, and a picture that no added page shows is not written.
+TEST_F(PdfWriterTest, TheOrderPagesArePaintedInDoesNotShowInTheDocument) {
+    QImage letterhead(24, 16, QImage::Format_ARGB32);
+    letterhead.fill(QColor(200, 30, 60, 128)); // translucent: a mask of its own
+    QImage stamp(16, 16, QImage::Format_RGB32);
+    stamp.fill(QColor(20, 90, 200));
+    const auto paint = [&](QPainter& painter, int n) {
+        painter.setFont(
+            QFont(n == 1 ? QStringLiteral("Liberation Serif") : QStringLiteral("Liberation Mono")));
+        painter.drawText(QPointF(100, 100), QStringLiteral("Hoja %1 — Ωμέγα").arg(n));
+        if (n >= 2)
+            painter.drawImage(QRectF(100, 200, 48, 32), letterhead);
+        if (n == 3)
+            painter.drawImage(QRectF(100, 300, 32, 32), stamp);
+    };
+    // Pages 1 and 2 are added; page 3 is painted (its picture found) but given up.
+    const auto write = [&](const std::vector<int>& paintOrder) {
+        QByteArray bytes;
+        QBuffer out(&bytes);
+        out.open(QIODevice::WriteOnly);
+        TRLPdfWriter writer(out, 96);
+        writer.SetCreationDate(QDateTime(QDate(2026, 12, 8), QTime(1, 30), Qt::UTC));
+        std::map<int, std::unique_ptr<TRLPdfPage>> pages;
+        for (const int n : paintOrder) {
+            pages[n] = std::make_unique<TRLPdfPage>(writer, QSizeF(595, 842));
+            QPainter painter(pages[n].get());
+            paint(painter, n);
+        }
+        EXPECT_TRUE(pages[1]->AddTo(writer));
+        EXPECT_TRUE(pages[2]->AddTo(writer));
+        EXPECT_TRUE(writer.Finish()) << writer.ErrorString().toStdString();
+        return bytes;
+    };
+    // Where two documents part, -1 for none.
+    const auto parting = [](const QByteArray& a, const QByteArray& b) {
+        const auto at = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+        return at.first == a.end() && at.second == b.end() ? -1 : at.first - a.begin();
+    };
+    const QByteArray inOrder = write({1, 2, 3});
+    EXPECT_EQ(parting(write({3, 2, 1}), inOrder), -1);
+    EXPECT_EQ(parting(write({2, 3, 1}), inOrder), -1);
+
+    const QString file = dir.filePath("painted-in-order.pdf");
+    ASSERT_TRUE(WriteFile(file, inOrder));
+    EXPECT_EQ(PdfPageSizes(file).size(), 2);
+    EXPECT_EQ(inOrder.count("/Subtype/Image"), 2) << "the letterhead and its mask, not the stamp";
+    EXPECT_TRUE(PdfText(file, 2).contains(QStringLiteral("Hoja 2 — Ωμέγα")));
+}
