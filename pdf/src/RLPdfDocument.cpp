@@ -141,10 +141,13 @@ QByteArray Deflated(QByteArrayView data, int level) {
     return out;
 }
 
-QByteArray StableResourceName(QByteArrayView prefix, QByteArrayView identity,
+QByteArray Digest(QByteArrayView bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+}
+
+QByteArray StableResourceName(QByteArrayView prefix, const QByteArray& digest,
                               QSet<QByteArray>& taken) {
-    QByteArray name = prefix.toByteArray() +
-                      QCryptographicHash::hash(identity, QCryptographicHash::Sha1).left(6).toHex();
+    QByteArray name = prefix.toByteArray() + digest.left(4).toHex();
     if (taken.contains(name)) {
         name += '_' + QByteArray::number(taken.size());
     }

@@ -111,6 +111,7 @@ private:
     // Chunked: an entry stays where it is while others are added.
     std::deque<DocImage> images_;
     QMultiHash<size_t, int> imageIndex_;
+    QHash<QByteArray, int> imageDigests_;
     QSet<QByteArray> imageResources_;
     QSet<QByteArray> fontResources_;
     std::set<std::pair<int, int>> hatches_;

@@ -137,13 +137,20 @@ QByteArray TRLPdfDocument::ImageOf(const QImage& given, int& index) {
     }
     QByteArray identity = entry.Dictionary + (samples.Gray ? "G" : "C");
     identity.append(samples.Colors).append(samples.Translucent ? samples.Alpha : QByteArray());
+    const QByteArray digest = Digest(identity);
     const std::lock_guard lock(mutex_);
     if (const DocImage* found = known()) { // another page got there first
         return found->Resource;
     }
-    entry.Resource = StableResourceName("/Im", identity, imageResources_);
+    // The same samples in another image format are the same picture in the document.
+    if (const auto same = imageDigests_.constFind(digest); same != imageDigests_.cend()) {
+        index = *same;
+        return images_[static_cast<size_t>(index)].Resource;
+    }
+    entry.Resource = StableResourceName("/Im", digest, imageResources_);
     index = static_cast<int>(images_.size());
     imageIndex_.insert(key, index);
+    imageDigests_.insert(digest, index);
     return images_.emplace_back(std::move(entry)).Resource;
 }
 

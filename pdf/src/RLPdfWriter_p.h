@@ -58,10 +58,13 @@ QByteArray Deflated(QByteArrayView data, int level);
 const char* HatchCell(Qt::BrushStyle style);
 QByteArray HatchName(int style, int pageHeight);
 
-// A resource name made from what the resource is (a font's or a picture's bytes): the same in
-// every run, whichever thread met the resource first. A name already taken (two resources whose
-// digests begin alike) gets a number after it.
-QByteArray StableResourceName(QByteArrayView prefix, QByteArrayView identity,
+// A resource name made from the digest of what the resource is (a font's or a picture's bytes):
+// the same in every run, whichever thread met the resource first. Its first 32 bits keep the
+// names short, as they recur in every page's content. A name already taken (two different
+// resources whose digests begin alike: for a thousand different pictures, about one chance in
+// ten thousand) gets a number after it, and only then can the order pages are painted in show.
+QByteArray Digest(QByteArrayView bytes);
+QByteArray StableResourceName(QByteArrayView prefix, const QByteArray& digest,
                               QSet<QByteArray>& taken);
 
 } // namespace rlpdf

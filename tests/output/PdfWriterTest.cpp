@@ -727,10 +727,15 @@ TEST_F(PdfWriterTest, TheOrderPagesArePaintedInDoesNotShowInTheDocument) {
     letterhead.fill(QColor(200, 30, 60, 128)); // translucent: a mask of its own
     QImage stamp(16, 16, QImage::Format_RGB32);
     stamp.fill(QColor(20, 90, 200));
+    // One grey picture in two image formats: the same picture in the document.
+    QImage grey(8, 8, QImage::Format_Grayscale8);
+    grey.fill(90);
+    const QImage greyAsColour = grey.convertToFormat(QImage::Format_RGB32);
     const auto paint = [&](QPainter& painter, int n) {
         painter.setFont(
             QFont(n == 1 ? QStringLiteral("Liberation Serif") : QStringLiteral("Liberation Mono")));
         painter.drawText(QPointF(100, 100), QStringLiteral("Hoja %1 — Ωμέγα").arg(n));
+        painter.drawImage(QRectF(300, 200, 16, 16), n == 1 ? grey : greyAsColour);
         if (n >= 2)
             painter.drawImage(QRectF(100, 200, 48, 32), letterhead);
         if (n == 3)
@@ -766,6 +771,7 @@ TEST_F(PdfWriterTest, TheOrderPagesArePaintedInDoesNotShowInTheDocument) {
     const QString file = dir.filePath("painted-in-order.pdf");
     ASSERT_TRUE(WriteFile(file, inOrder));
     EXPECT_EQ(PdfPageSizes(file).size(), 2);
-    EXPECT_EQ(inOrder.count("/Subtype/Image"), 2) << "the letterhead and its mask, not the stamp";
+    EXPECT_EQ(inOrder.count("/Subtype/Image"), 3)
+        << "the grey picture once, the letterhead and its mask, not the stamp";
     EXPECT_TRUE(PdfText(file, 2).contains(QStringLiteral("Hoja 2 — Ωμέγα")));
 }
