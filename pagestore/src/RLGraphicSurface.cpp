@@ -279,7 +279,6 @@ void TRLGraphicSurface::Take(int32_t x, int32_t y, TRLGraphicSurface& source) {
         return;
     }
     Touch();
-    objects_.reserve(objects_.size() + source.objects_.size());
     for (std::unique_ptr<TRLGraphicObject>& object : source.objects_)
         Adopt(object).Offset(x, y);
     source.objects_.clear();

@@ -141,8 +141,12 @@ QByteArray Deflated(QByteArrayView data, int level) {
     return out;
 }
 
-QByteArray Digest(QByteArrayView bytes) {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+QByteArray Digest(std::initializer_list<QByteArrayView> parts) {
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (const QByteArrayView part : parts) {
+        hash.addData(part);
+    }
+    return hash.result();
 }
 
 QByteArray StableResourceName(QByteArrayView prefix, const QByteArray& digest,

@@ -260,7 +260,7 @@ const TRLPdfFont* TRLPdfDocument::FontOf(const QRawFont& given, int& index) {
         if (std::optional<TRLPdfFont> read = ReadFont(given, head)) {
             TRLPdfFont& font = fonts_.emplace_back(std::move(*read));
             index = static_cast<int>(fonts_.size()) - 1;
-            font.Resource = StableResourceName("/F", Digest(key), fontResources_);
+            font.Resource = StableResourceName("/F", Digest({key}), fontResources_);
         }
         fontIndex_.insert(key, index);
     }

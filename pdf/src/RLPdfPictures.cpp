@@ -135,9 +135,9 @@ QByteArray TRLPdfDocument::ImageOf(const QImage& given, int& index) {
     if (samples.Translucent) {
         entry.Alpha = Deflated(samples.Alpha, kResourceCompression);
     }
-    QByteArray identity = entry.Dictionary + (samples.Gray ? "G" : "C");
-    identity.append(samples.Colors).append(samples.Translucent ? samples.Alpha : QByteArray());
-    const QByteArray digest = Digest(identity);
+    const QByteArray digest =
+        Digest({entry.Dictionary, samples.Gray ? "G" : "C", samples.Colors,
+                samples.Translucent ? QByteArrayView(samples.Alpha) : QByteArrayView()});
     const std::lock_guard lock(mutex_);
     if (const DocImage* found = known()) { // another page got there first
         return found->Resource;

@@ -16,6 +16,7 @@
 #include <zlib.h>
 
 #include <cmath>
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <utility>
@@ -63,7 +64,9 @@ QByteArray HatchName(int style, int pageHeight);
 // names short, as they recur in every page's content. A name already taken (two different
 // resources whose digests begin alike: for a thousand different pictures, about one chance in
 // ten thousand) gets a number after it, and only then can the order pages are painted in show.
-QByteArray Digest(QByteArrayView bytes);
+// The digest of the parts one after the other, read where they lie (a picture's samples can be
+// tens of megabytes).
+QByteArray Digest(std::initializer_list<QByteArrayView> parts);
 QByteArray StableResourceName(QByteArrayView prefix, const QByteArray& digest,
                               QSet<QByteArray>& taken);
 

@@ -775,3 +775,41 @@ TEST_F(PdfWriterTest, TheOrderPagesArePaintedInDoesNotShowInTheDocument) {
         << "the grey picture once, the letterhead and its mask, not the stamp";
     EXPECT_TRUE(PdfText(file, 2).contains(QStringLiteral("Hoja 2 — Ωμέγα")));
 }
+
+// The whole way from a page store holding more pages than its cache (pages read back from the
+// file), painted two at a time: fonts and a picture first met on later pages, Greek and accented
+// texts. Two runs give the same file but for its date and identifier, and poppler reads it back.
+TEST_F(PdfWriterTest, AStoreWrittenTwiceGivesTheSameDocument) {
+    constexpr int kPages = 2 * TRLGraphicStorage::CacheSize + 2;
+    QImage stamp(12, 12, QImage::Format_RGB32);
+    stamp.fill(QColor(20, 90, 200));
+    for (int n = 1; n <= kPages; ++n) {
+        auto page = OpenPage();
+        page->SetBrush({Qt::white, TRLBrushStyle::Clear});
+        const QString font =
+            n < 7 ? (n % 2 ? "Liberation Sans" : "Liberation Serif") : "Liberation Mono";
+        page->SetFont({.Name = font, .Size = 12});
+        page->TextRectEx({96, 96, 700, 130}, 96, 96,
+                         QStringLiteral("Σελίδα %1 — Íñigo Núñez").arg(n), MetaTextAlignmentLeft,
+                         MetaTextLayoutTop, 0);
+        if (n >= 9)
+            page->StretchDraw({96, 200, 144, 248}, stamp);
+        page->Close();
+        store.Add(page);
+    }
+    const auto masked = [](const QString& file) {
+        QFile in(file);
+        EXPECT_TRUE(in.open(QIODevice::ReadOnly)) << file.toStdString();
+        QByteArray bytes = in.readAll();
+        static const QRegularExpression dates(R"(\(D:[^)]*\)|/ID ?\[[^\]]*\])");
+        return QString::fromLatin1(bytes).replace(dates, QStringLiteral("masked"));
+    };
+    const QString first = Write("first.pdf");
+    const QString second = Write("second.pdf");
+    EXPECT_EQ(masked(first), masked(second));
+    EXPECT_EQ(PdfPageSizes(first).size(), kPages);
+    EXPECT_TRUE(
+        PdfText(first, kPages).contains(QStringLiteral("Σελίδα %1 — Íñigo Núñez").arg(kPages)));
+    EXPECT_TRUE(PdfText(first, 7).contains(QStringLiteral("Σελίδα 7")));
+    EXPECT_EQ(masked(first).count(QStringLiteral("/Subtype/Image")), 1);
+}
