@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
 #include <QPainter>
@@ -317,8 +318,12 @@ int Prepare(const TRLArguments& args) {
 
 // Opens the preview window on a saved file and runs until the last window is closed.
 int View(const TRLArguments& args) {
-    auto storage = OpenStorage(args.Positional(0, "FILE.rpf"));
-    PreviewPages(storage.get());
+    const QString path = args.Positional(0, "FILE.rpf");
+    auto storage = OpenStorage(path);
+    // The window says which file it shows, as a desktop's viewers do: "name.rpf — Preview".
+    if (TRLPreviewForm* form = PreviewPages(storage.get()))
+        form->setWindowTitle(
+            QStringLiteral("%1 — %2").arg(QFileInfo(path).fileName(), form->windowTitle()));
     return QApplication::exec();
 }
 

@@ -1,5 +1,6 @@
 #include "AppResources.h"
 
+#include <kelmora/dialogs/RLAccessibility.h>
 #include <kelmora/dialogs/RLDialogLayout.h>
 #include <kelmora/pagestore/RLGraphicData.h>
 
@@ -55,6 +56,10 @@ QPixmap AppGlyph(const QString& resource) {
     const QRgb transparent = image.pixel(0, image.height() - 1);
     pixmap.setMask(QBitmap::fromImage(image.createMaskFromColor(transparent, Qt::MaskInColor)));
     return pixmap;
+}
+
+QIcon AppGlyphIcon(const QString& resource) {
+    return SharpGlyphIcon(AppGlyph(resource).toImage());
 }
 
 QFont DesignFont() {

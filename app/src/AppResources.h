@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QFont>
+#include <QIcon>
 #include <QPixmap>
 #include <QString>
 
@@ -20,6 +21,8 @@ QPixmap AppPicture(const QString& resource);
 // A button glyph: the bitmap with its transparent colour, the one of its bottom-left pixel,
 // masked out.
 QPixmap AppGlyph(const QString& resource);
+// The glyph as a button's icon, sharp on screens that scale the desktop.
+QIcon AppGlyphIcon(const QString& resource);
 
 // The windows' font: the classic dialog face at 11 px character height.
 QFont DesignFont();

@@ -44,7 +44,8 @@ TFAcercaDe::TFAcercaDe(QWidget* parent) : QDialog(parent), ui_(std::make_unique<
                                            Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }
 
-    ui_->CerrIniSes->setIcon(AppGlyph(QStringLiteral(":/kelmora/cerrar.bmp")));
+    ui_->Image1->setAccessibleName(QStringLiteral("Logotipo de Kelmora"));
+    ui_->CerrIniSes->setIcon(AppGlyphIcon(QStringLiteral(":/kelmora/cerrar.bmp")));
     connect(ui_->CerrIniSes, &QPushButton::clicked, this, &TFAcercaDe::CerrIniSesClick);
 }
 

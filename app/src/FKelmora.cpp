@@ -4,11 +4,14 @@
 #include "KeyFilters.h"
 #include "ui_FKelmora.h"
 #include <kelmora/app/FillingRun.h>
+#include <kelmora/dialogs/RLAccessibility.h>
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QScopedValueRollback>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QValidator>
 #include <QWindow>
@@ -46,8 +49,13 @@ TFKelmora::TFKelmora(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui
         label->adjustSize();
     }
 
-    ui_->ImprLisObs->setIcon(AppGlyph(QStringLiteral(":/kelmora/imprimir.bmp")));
-    ui_->CerrIniSes->setIcon(AppGlyph(QStringLiteral(":/kelmora/cerrar.bmp")));
+    ui_->ImprLisObs->setIcon(AppGlyphIcon(QStringLiteral(":/kelmora/imprimir.bmp")));
+    ui_->CerrIniSes->setIcon(AppGlyphIcon(QStringLiteral(":/kelmora/cerrar.bmp")));
+    // The means of transport is typed into the list's own box, which a screen reader reads on
+    // its own: it carries the list's name. The frame around the heading is decoration.
+    if (QLineEdit* typed = ui_->CB_Medio->lineEdit())
+        typed->setAccessibleName(ui_->CB_Medio->accessibleName());
+    SetAccessibleRole(*ui_->Bevel1, QAccessible::Pane);
 
     for (QLineEdit* edit :
          {ui_->E_Patente, ui_->E_MontoPasaje, ui_->E_DiasKelmora, ui_->E_MontoInscripcion}) {
@@ -99,6 +107,13 @@ TFKelmora::TFKelmora(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui
     connect(ui_->CK_Kelmora, &QCheckBox::toggled, this, &TFKelmora::CK_KelmoraClick);
     connect(ui_->CK_Inscripcion, &QCheckBox::toggled, this, &TFKelmora::CK_InscripcionClick);
     connect(ui_->ImprLisObs, &QPushButton::clicked, this, &TFKelmora::ImprLisObsClick);
+    // "Imprimir" has no accelerator of its own (Alt+I is "Inscripción"'s) and stands last in the
+    // Tab order: the desktop's print key reaches it from anywhere in the form, as a click would.
+    auto* print = new QShortcut(QKeySequence::Print, this);
+    connect(print, &QShortcut::activated, ui_->ImprLisObs, &QPushButton::click);
+    ui_->ImprLisObs->setToolTip(
+        QStringLiteral("Imprimir (%1)")
+            .arg(QKeySequence(QKeySequence::Print).toString(QKeySequence::NativeText)));
     focusInProgram_ = QGuiApplication::focusWindow() != nullptr;
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &TFKelmora::FocusWindowChanged);
     connect(ui_->CerrIniSes, &QPushButton::clicked, this, &TFKelmora::CerrIniSesClick);

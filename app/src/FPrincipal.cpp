@@ -20,6 +20,8 @@ TFPrincipal::TFPrincipal(QWidget* parent)
     white.setColor(QPalette::Window, Qt::white);
     ui_->Image1->setPalette(white);
     ui_->Image1->setPixmap(AppPicture(QStringLiteral(":/kelmora/principal.jpg")));
+    ui_->Image1->setAccessibleName(QStringLiteral("Escudo de la Facultad"));
+    ui_->MainMenu1->setAccessibleName(QStringLiteral("Menú principal"));
 
     connect(ui_->Kelmora1, &QAction::triggered, this, &TFPrincipal::Kelmora1Click);
     connect(ui_->Salir1, &QAction::triggered, this, &TFPrincipal::Salir1Click);

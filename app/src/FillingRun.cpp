@@ -6,6 +6,7 @@
 #include <kelmora/documents/FFRVehiculoParticular.h>
 #include <kelmora/report/RLReport.h>
 
+#include <kelmora/dialogs/RLAccessibility.h>
 #include <kelmora/preview/RLPreviewForm.h>
 
 #include <QLocale>
@@ -159,7 +160,7 @@ void RunFillingRun(const TDatosSolicitud& datos, QWidget* parent) {
             try {
                 report.Preview();
             } catch (const TRLException& error) {
-                QMessageBox::critical(parent, QString(), error.Message());
+                ShowCriticalMessage(parent, QString(), error.Message());
             }
         });
     // The message belongs to the preview on top, so that it shows above every preview and hands
@@ -168,6 +169,7 @@ void RunFillingRun(const TDatosSolicitud& datos, QWidget* parent) {
     QMessageBox box(QMessageBox::Information, QStringLiteral("Sr. Operador"),
                     DisplayedOperatorMessage(texts.FormCount), QMessageBox::Ok,
                     top ? static_cast<QWidget*>(top) : parent);
+    UseSharpMessageIcon(box);
     box.exec();
 }
 

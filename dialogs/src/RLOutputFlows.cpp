@@ -1,6 +1,7 @@
 #include <kelmora/dialogs/RLOutputFlows.h>
 
 #include "RLFeedBack.h"
+#include <kelmora/dialogs/RLAccessibility.h>
 #include <kelmora/dialogs/RLPrintDialog.h>
 #include <kelmora/dialogs/RLSaveDialog.h>
 #include <kelmora/output/RLFilters.h>
@@ -41,6 +42,7 @@ void RunOutput(TRLCustomFilter& filter, TRLGraphicStorage& pages, int firstPage,
                 new QMessageBox(QMessageBox::Critical, QApplication::applicationDisplayName(),
                                 failure, QMessageBox::Ok, QApplication::activeWindow());
             box->setObjectName(QStringLiteral("BackgroundOutputFailure"));
+            UseSharpMessageIcon(*box);
             box->setAttribute(Qt::WA_DeleteOnClose);
             box->open();
         },

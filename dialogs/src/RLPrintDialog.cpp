@@ -101,6 +101,8 @@ TRLPrintDialog::TRLPrintDialog(QWidget* parent)
     NameByLabel(LabelPrinterName, ComboBoxPrinterNames, RLMessages[mkName]);
     NameByLabel(LabelFilterName, ComboBoxFilters, RLMessages[mkUseFilter]);
     LabelOptions->setBuddy(ComboBoxOptions);
+    // Until a filter names its options the box is still something a screen reader may list.
+    ComboBoxOptions->setAccessibleName(RLMessages[mkOptions]);
     NameByLabel(LabelCopies, EditCopies, RLMessages[mkNumberOfCopies]);
     NameButtonsByCaption(*this);
     // Until a filter with options is chosen there is nothing to name or choose there.

@@ -79,7 +79,8 @@ TRLSaveDialog::TRLSaveDialog(QWidget* parent)
     BuildOutputDialog<TRLSaveDialog>(*this, "RLSaveDialog", mkSave, {391, 244}, kFileRows,
                                      kPagePlaces, kButtonRows);
     SpeedButtonLookup->setText(QStringLiteral("..."));
-    SpeedButtonLookup->setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab right after the name it chooses (a click leaves the focus in the name).
+    SpeedButtonLookup->setFocusPolicy(Qt::TabFocus);
 
     // Names for assistive technology: the boxes are named by their labels, the buttons by their
     // captions; the chooser button shows only dots and is named by what it opens.
@@ -88,8 +89,9 @@ TRLSaveDialog::TRLSaveDialog(QWidget* parent)
     NameButtonsByCaption(*this);
     SpeedButtonLookup->setAccessibleName(PlainCaption(RLMessages[mkSaveToFile]));
 
-    SetTabChain({EditFileName, ComboBoxFilters, RadioButtonPagesAll, RadioButtonPagesInterval,
-                 RadioButtonPagesSelect, CheckBoxSaveInBackground, ButtonSave, ButtonCancel});
+    SetTabChain({EditFileName, SpeedButtonLookup, ComboBoxFilters, RadioButtonPagesAll,
+                 RadioButtonPagesInterval, RadioButtonPagesSelect, CheckBoxSaveInBackground,
+                 ButtonSave, ButtonCancel});
 
     connect(SpeedButtonLookup, &QToolButton::clicked, this, &TRLSaveDialog::Lookup);
     FinishOutputDialog(*this, ButtonSave, ButtonCancel);

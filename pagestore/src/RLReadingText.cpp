@@ -16,7 +16,9 @@ struct Placed {
 // Two boxes share a line when the middle of either lies within the other's height: a caption and
 // the larger value beside it are one line, two rows of a table are two.
 bool ShareLine(const TRLRect& a, const TRLRect& b) {
-    const auto within = [](const TRLRect& box, int64_t y) { return y >= box.Top && y < box.Bottom; };
+    const auto within = [](const TRLRect& box, int64_t y) {
+        return y >= box.Top && y < box.Bottom;
+    };
     const int64_t middleA = (int64_t{a.Top} + a.Bottom) / 2;
     const int64_t middleB = (int64_t{b.Top} + b.Bottom) / 2;
     return within(b, middleA) || within(a, middleB);

@@ -1,5 +1,6 @@
 #include <kelmora/preview/RLPreview.h>
 
+#include "RLPreviewAccessible.h"
 #include "RLTextSearch.h"
 #include <kelmora/pagestore/RLGraphicObject.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
@@ -7,6 +8,7 @@
 #include <kelmora/support/RLCore.h>
 #include <kelmora/support/RLMessages.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -202,6 +204,60 @@ void TRLPreviewBox::mouseMoveEvent(QMouseEvent* event) {
         SelectObjectAt(event->position().toPoint());
 }
 
+QString TRLPreviewBox::PageName() const {
+    TRLGraphicStorage* pages = preview_->Pages();
+    if (isHidden())
+        return {};
+    // The grey crossed box past the last page.
+    if (!pages || preview_->PageIndex() < 0 ||
+        preview_->PageIndex() + position_ >= pages->PageCount())
+        return RLMessages[mkNoPage];
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(RLMessages[mkPage])
+        .arg(preview_->PageNumber() + position_)
+        .arg(RLMessages[mkOf])
+        .arg(pages->FirstPageNumber() + pages->PageCount() - 1);
+}
+
+const TRLReadingText& TRLPreviewBox::Reading() const {
+    TRLGraphicStorage* pages = preview_->Pages();
+    const int index = isHidden() || !pages ? -1 : preview_->PageIndex() + position_;
+    if (readingStore_.data() != pages || readingIndex_ != index) {
+        const auto page = index >= 0 ? Page() : nullptr;
+        reading_ = page ? ReadingText(*page) : TRLReadingText();
+        readingStore_ = pages;
+        readingIndex_ = index;
+    }
+    return reading_;
+}
+
+QRect TRLPreviewBox::BoxRectOf(const TRLRect& pageRect) const {
+    const QRect page(0, 0, width() - FrameAndShadow, height() - FrameAndShadow);
+    return QRect(QPoint(ToBox(pageRect.Left), ToBox(pageRect.Top)),
+                 QPoint(ToBox(pageRect.Right) - 1, ToBox(pageRect.Bottom) - 1))
+        .intersected(page);
+}
+
+void TRLPreviewBox::AnnouncePage() {
+    if (!QAccessible::isActive())
+        return;
+    const QString name = PageName();
+    if (name != announcedName_) {
+        announcedName_ = name;
+        QAccessibleEvent renamed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&renamed);
+    }
+    const QString& text = Reading().Text;
+    if (text != announcedText_) {
+        QAccessibleTextUpdateEvent changed(this, 0, announcedText_, text);
+        announcedText_ = text;
+        QAccessible::updateAccessibility(&changed);
+    }
+    // The texts' places on the screen move with the zoom and the scrolling.
+    QAccessibleEvent moved(this, QAccessible::LocationChanged);
+    QAccessible::updateAccessibility(&moved);
+}
+
 void TRLPreviewBox::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
     preview_->ShowContextMenu(*this, event->globalPos());
@@ -210,6 +266,7 @@ void TRLPreviewBox::contextMenuEvent(QContextMenuEvent* event) {
 // ---- TRLPreview -------------------------------------------------------------------------------
 
 TRLPreview::TRLPreview(QWidget* parent) : QAbstractScrollArea(parent) {
+    InstallPreviewAccessibility();
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -219,6 +276,8 @@ TRLPreview::TRLPreview(QWidget* parent) : QAbstractScrollArea(parent) {
     verticalScrollBar()->setTracking(true);
     for (int i = 0; i < MaxPageBoxes; ++i)
         boxes_[i] = new TRLPreviewBox(*this, i, viewport());
+    horizontalScrollBar()->setAccessibleName(RLMessages[mkHorizontalScrollBar]);
+    verticalScrollBar()->setAccessibleName(RLMessages[mkVerticalScrollBar]);
 
     menu_ = new QMenu(this);
     copyAction_ = menu_->addAction(RLMessages[mkCopy]);
@@ -456,6 +515,8 @@ void TRLPreview::Layout() {
     }
     ++layoutCount_;
     UpdateScrollRanges();
+    for (TRLPreviewBox* box : boxes_)
+        box->AnnouncePage();
     emit OnChangeView();
 }
 

@@ -3,6 +3,7 @@
 #include "RLFindDialog.h"
 #include "RLPreviewGlyphs.h"
 #include "RLPreviewKeys.h"
+#include <kelmora/dialogs/RLAccessibility.h>
 #include <kelmora/dialogs/RLDialogKit.h>
 #include <kelmora/dialogs/RLDialogLayout.h>
 #include <kelmora/dialogs/RLMailFlow.h>
@@ -36,6 +37,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <utility>
 
 namespace Kelmora {
 
@@ -112,6 +114,7 @@ TRLPreviewForm::TRLPreviewForm(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     AddView();
     ArrangeViews();
+    ChainControls();
     EditPageNo->setFocus();
 }
 
@@ -197,7 +200,7 @@ void TRLPreviewForm::BuildPageAndZoomPanels() {
     SpeedButtonAbout = new QToolButton(PanelAbout);
     SpeedButtonAbout->setGeometry(0, 0, 22, 22);
     SpeedButtonAbout->setAutoRaise(true);
-    SpeedButtonAbout->setFocusPolicy(Qt::NoFocus);
+    SpeedButtonAbout->setFocusPolicy(Qt::TabFocus);
     SpeedButtonAbout->setIcon(PreviewGlyphIcon(TRLPreviewGlyph::About));
     SpeedButtonAbout->setToolTip(
         QStringLiteral("Kelmora Report %1").arg(QStringLiteral(KELMORA_VERSION_TEXT)));
@@ -284,6 +287,37 @@ void TRLPreviewForm::NameControls() {
     LabelPage->setBuddy(EditPageNo);
     EditPageNo->setAccessibleName(rldialogkit::PlainCaption(RLMessages[mkPage]));
     ComboBoxZoom->setAccessibleName(RLMessages[mkZoom]);
+    ComboBoxZoom->lineEdit()->setAccessibleName(RLMessages[mkZoom]);
+    Splitter->setAccessibleName(RLMessages[mkViews]);
+
+    // Roles that the widgets' classes do not tell: a plain widget with a title is a window, the
+    // frame of tool buttons a tool bar, the sunken lines between them separators, and the frame
+    // around the views a panel (a frame inside a window reads as a second window).
+    SetAccessibleRole(*this, QAccessible::Window);
+    SetAccessibleRole(*PanelTools, QAccessible::ToolBar);
+    PanelTools->setAccessibleName(RLMessages[mkToolBar]);
+    for (QFrame* bevel : {Bevel1, Bevel2, Bevel3, Bevel4, Bevel5, Bevel6})
+        SetAccessibleRole(*bevel, QAccessible::Separator);
+    SetAccessibleRole(*PanelContainer, QAccessible::Pane);
+}
+
+// The tool bar's controls take the focus by Tab, left to right as they stand, then the views;
+// a click on a button leaves the focus where it was, in the view or the box being typed in.
+void TRLPreviewForm::ChainControls() {
+    QList<QWidget*> chain = {EditPageNo, ComboBoxZoom};
+    for (QToolButton* button : PanelTools->findChildren<QToolButton*>()) {
+        if (button != SpeedButtonAbout)
+            chain.append(button);
+    }
+    std::stable_sort(chain.begin(), chain.end(), [this](const QWidget* a, const QWidget* b) {
+        return a->mapTo(PanelTools, QPoint()).x() < b->mapTo(PanelTools, QPoint()).x();
+    });
+    // The about button keeps to the right edge, wherever that is when the window is shown.
+    chain.append(SpeedButtonAbout);
+    for (TRLPreview* view : views_)
+        chain.append(view);
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 }
 
 // The buttons, boxes and the press-and-hold timer to their commands.
@@ -303,9 +337,16 @@ void TRLPreviewForm::ConnectControls() {
             [this] { ShowFailures(&TRLPreviewForm::SetupPrinter); });
     connect(SpeedButtonFirst, &QToolButton::clicked, this, [this] { CurrentView()->FirstPage(); });
     connect(SpeedButtonLast, &QToolButton::clicked, this, [this] { CurrentView()->LastPage(); });
-    // Prior and next step on the press itself and keep stepping while held.
+    // Prior and next step on the mouse press itself and keep stepping while held; pressed from
+    // the keyboard or by assistive technology, they step once on the click.
     SpeedButtonPrior->installEventFilter(this);
     SpeedButtonNext->installEventFilter(this);
+    for (QToolButton* button : {SpeedButtonPrior, SpeedButtonNext}) {
+        connect(button, &QToolButton::clicked, this, [this, button] {
+            if (!std::exchange(mouseStepped_, false))
+                PressStep(button);
+        });
+    }
     connect(SpeedButtonZoomDown, &QToolButton::clicked, this, &TRLPreviewForm::ZoomDown);
     connect(SpeedButtonZoomUp, &QToolButton::clicked, this, &TRLPreviewForm::ZoomUp);
     connect(SpeedButtonViews, &QToolButton::clicked, this, &TRLPreviewForm::ToggleViews);
@@ -333,7 +374,7 @@ QToolButton* TRLPreviewForm::MakeButton(int left, int width, const QString& hint
     auto* button = new QToolButton(PanelTools);
     button->setGeometry(left, kToolTop, width, kButtonHeight);
     button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setFocusPolicy(Qt::TabFocus);
     if (!hint.isEmpty())
         button->setToolTip(hint);
     return button;
@@ -365,11 +406,17 @@ TRLPreview* TRLPreviewForm::AddView() {
                                 ? rldialogkit::PlainCaption(RLMessages[mkPreview])
                                 : rldialogkit::PlainCaption(RLMessages[mkPreview]) + u' ' + number);
     Splitter->addWidget(view);
+    // The handle before the new view; the first view's handle is never shown.
+    QSplitterHandle* handle = Splitter->handle(Splitter->indexOf(view));
+    SetAccessibleRole(*handle, QAccessible::Separator);
+    handle->setAccessibleName(RLMessages[mkViewDivider]);
     connect(view, &TRLPreview::OnChangeView, this, &TRLPreviewForm::ViewChanged);
     connect(view, &TRLPreview::OnEnter, this, [this, view] { SetActiveView(view); });
     views_.push_back(view);
-    if (views_.size() > 1)
+    if (views_.size() > 1) {
         view->SetPages(views_.front()->Pages());
+        setTabOrder(views_[views_.size() - 2], view);
+    }
     return view;
 }
 
@@ -526,7 +573,7 @@ void TRLPreviewForm::ShowFailures(void (TRLPreviewForm::*command)()) {
     try {
         (this->*command)();
     } catch (const TRLException& e) {
-        QMessageBox::critical(this, windowTitle(), e.Message());
+        ShowCriticalMessage(this, windowTitle(), e.Message());
     }
 }
 
@@ -599,6 +646,7 @@ void TRLPreviewForm::ShowMailFailure(const QString& failure) {
                                 QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("MailFailure"));
     box->setDetailedText(failure);
+    UseSharpMessageIcon(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }
@@ -643,6 +691,10 @@ bool TRLPreviewForm::eventFilter(QObject* watched, QEvent* event) {
             PressStep(static_cast<QToolButton*>(watched));
         } else {
             held = false;
+            // The click that ends this release has stepped already, on the press; a release
+            // outside the button makes no click, and the mark must not outlive this event.
+            mouseStepped_ = true;
+            QTimer::singleShot(0, this, [this] { mouseStepped_ = false; });
         }
         break;
     }

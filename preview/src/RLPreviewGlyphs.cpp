@@ -1,5 +1,6 @@
 #include "RLPreviewGlyphs.h"
 
+#include <kelmora/dialogs/RLAccessibility.h>
 #include <kelmora/support/RLUtils.h>
 
 #include <QPixmap>
@@ -293,7 +294,7 @@ QImage TransparentGlyph(const QImage& bitmap) {
 }
 
 QIcon PreviewGlyphIcon(TRLPreviewGlyph glyph) {
-    return QIcon(QPixmap::fromImage(TransparentGlyph(PreviewGlyphBitmap(glyph))));
+    return SharpGlyphIcon(TransparentGlyph(PreviewGlyphBitmap(glyph)));
 }
 
 } // namespace Kelmora

@@ -3,6 +3,8 @@
 #include <kelmora/preview/RLPreview.h>
 #include <kelmora/preview/RLPreviewForm.h>
 
+#include <QToolButton>
+
 namespace Kelmora {
 
 namespace {
@@ -15,6 +17,16 @@ void CloseWindow(TRLPreviewForm& form) {
 
 void OpenFind(TRLPreviewForm& form) {
     form.OpenFindDialog();
+}
+
+// The desktop's own keys for printing and saving do what the buttons do, also in that a
+// disabled button's key does nothing.
+void ClickPrint(TRLPreviewForm& form) {
+    form.SpeedButtonPrint->click();
+}
+
+void ClickSave(TRLPreviewForm& form) {
+    form.SpeedButtonSave->click();
 }
 
 // Without Ctrl the arrows move a line and Home and End to the sides, Page Up and Page Down a
@@ -40,6 +52,9 @@ constexpr TRLPreviewKey kKeys[] = {
     {Qt::Key_Down, TRLCtrl::Down, nullptr, &V::ScrollPageDown},
     {Qt::Key_F, TRLCtrl::Down, OpenFind, nullptr},
     {Qt::Key_F3, TRLCtrl::Down, OpenFind, nullptr},
+    {Qt::Key_P, TRLCtrl::Down, ClickPrint, nullptr},
+    {Qt::Key_S, TRLCtrl::Down, ClickSave, nullptr},
+    {Qt::Key_W, TRLCtrl::Down, CloseWindow, nullptr},
 };
 
 } // namespace

@@ -127,6 +127,17 @@ constexpr MessageRow kRows[] = {
     {mkPrintServiceUnreachable, u"The print service cannot be reached",
      u"No se puede acceder al servicio de impresión", u"Le service d'impression est injoignable",
      u"O serviço de impressão não pode ser acessado"},
+    {mkToolBar, u"Toolbar", u"Barra de herramientas", u"Barre d'outils", u"Barra de ferramentas"},
+    {mkViews, u"Views of the document", u"Vistas del documento", u"Vues du document",
+     u"Vistas do documento"},
+    {mkViewDivider, u"Divider between the views", u"Divisor entre las vistas",
+     u"Séparateur entre les vues", u"Divisor entre as vistas"},
+    {mkVerticalScrollBar, u"Vertical scroll bar", u"Barra de desplazamiento vertical",
+     u"Barre de défilement verticale", u"Barra de rolagem vertical"},
+    {mkHorizontalScrollBar, u"Horizontal scroll bar", u"Barra de desplazamiento horizontal",
+     u"Barre de défilement horizontale", u"Barra de rolagem horizontal"},
+    {mkOptions, u"Options", u"Opciones", u"Options", u"Opções"},
+    {mkNoPage, u"No page", u"Sin página", u"Pas de page", u"Sem página"},
 };
 
 static_assert(std::size(kRows) == RLMessageKeyCount, "one row per message key");

@@ -4,6 +4,8 @@
 /// marks what it found, and in edit mode marks the objects that one report control produced.
 #pragma once
 
+#include <kelmora/pagestore/RLReadingText.h>
+
 #include <QAbstractScrollArea>
 #include <QPointer>
 #include <QWidget>
@@ -51,6 +53,17 @@ public:
     /// Draws the box as the screen shows it, onto any painter (the box's own rectangle).
     void PaintBox(QPainter& painter) const;
 
+    /// What a screen reader reads of the box: its name ("Page 2 of 3" in the message table's
+    /// language, "No page" for a box past the last page, empty while the box is hidden) and the
+    /// page's texts in reading order, read from the store once for each page shown.
+    QString PageName() const;
+    const TRLReadingText& Reading() const;
+    /// A rectangle of the page in the box's pixels at the current zoom.
+    QRect BoxRectOf(const TRLRect& pageRect) const;
+    /// Tells assistive technology what changed since it was last told: the page's name and text,
+    /// and the box's place. Does nothing (and reads no page) while no assistive technology runs.
+    void AnnouncePage();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -65,6 +78,13 @@ private:
     /// cache at any time, and the shared page keeps the object alive for as long as it is marked.
     std::shared_ptr<TRLGraphicSurface> selectedPage_;
     int selectedIndex_ = -1;
+    /// The reading text of the page at readingIndex_ of readingStore_.
+    mutable TRLReadingText reading_;
+    mutable QPointer<TRLGraphicStorage> readingStore_;
+    mutable int readingIndex_ = -1;
+    /// What assistive technology was last told.
+    QString announcedName_;
+    QString announcedText_;
 };
 
 class TRLPreview : public QAbstractScrollArea {

@@ -130,6 +130,7 @@ private:
     void BuildPageAndZoomPanels();
     void DecorateButtons();
     void NameControls();
+    void ChainControls();
     void ConnectControls();
     QToolButton* MakeButton(int left, int width, const QString& hint);
     QFrame* MakeBevel(int left);
@@ -165,6 +166,8 @@ private:
     /// Press-and-hold paging.
     bool priorHeld_ = false;
     bool nextHeld_ = false;
+    /// Set while a mouse release of prior or next is handled: its click has stepped on the press.
+    bool mouseStepped_ = false;
     int heldElapsed_ = 0;
 };
 

@@ -87,10 +87,19 @@ enum TRLMessageKey : uint8_t {
     mkOutputStillRunning,
     /// Added for a printer that cannot be found because the print service itself is down.
     mkPrintServiceUnreachable,
+    /// Added for the names that assistive technology reads out for the parts of the preview
+    /// window that show no words of their own, and for the print dialog's options box before a
+    /// filter names it.
+    mkToolBar,
+    mkViews,
+    mkViewDivider,
+    mkVerticalScrollBar,
+    mkHorizontalScrollBar,
+    mkOptions,
+    mkNoPage,
 };
 
-inline constexpr std::size_t RLMessageKeyCount =
-    static_cast<std::size_t>(mkPrintServiceUnreachable) + 1;
+inline constexpr std::size_t RLMessageKeyCount = static_cast<std::size_t>(mkNoPage) + 1;
 
 enum TRLLanguage : uint8_t { lgEnglish, lgSpanish, lgFrench, lgPortuguese };
 
