@@ -585,7 +585,11 @@ void TRLPreviewForm::RestoreFocus(QWidget* remembered) {
     const bool editable = qobject_cast<QLineEdit*>(remembered) ||
                           qobject_cast<QComboBox*>(remembered) ||
                           (remembered && qobject_cast<QComboBox*>(remembered->parentWidget()));
-    if (editable)
+    // A tool button reached by Tab and pressed from the keyboard keeps the focus, so that the
+    // keyboard goes on from where it was.
+    const bool toolButton = remembered && qobject_cast<QToolButton*>(remembered) &&
+                            PanelTools->isAncestorOf(remembered);
+    if (editable || toolButton)
         remembered->setFocus();
     else
         EditPageNo->setFocus();

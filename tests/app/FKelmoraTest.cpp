@@ -7,9 +7,12 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
 #include <QTimeEdit>
 
 #include <gtest/gtest.h>
@@ -289,6 +292,30 @@ TEST_F(FKelmoraTest, TheRequestIsWhatTheFieldsHoldAndImprimirLeavesTheFormAsItWa
     QTest::mouseClick(W<QPushButton>("ImprLisObs"), Qt::LeftButton);
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(form.DatosSolicitud(), expected);
+}
+
+} // namespace
+
+namespace {
+
+// "Imprimir" has no accelerator of its own and stands last in the Tab order: the desktop's print
+// key presses it from any field, the memo and the editable lists too, and types nothing.
+TEST_F(FKelmoraTest, TheDesktopsPrintKeyPressesImprimirFromAnyField) {
+    QPushButton* print = W<QPushButton>("ImprLisObs");
+    // The filling itself is the other tests' matter: here only the presses count.
+    QObject::disconnect(print, nullptr, &form, nullptr);
+    QSignalSpy presses(print, &QPushButton::clicked);
+    int expected = 0;
+    for (QWidget* field : {static_cast<QWidget*>(Edit("E_DNI")), W<QWidget>("M_Motivo"),
+                           static_cast<QWidget*>(Combo("CB_Medio")->lineEdit())}) {
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_P, Qt::ControlModifier);
+        EXPECT_EQ(presses.count(), ++expected) << field->metaObject()->className();
+    }
+    EXPECT_TRUE(Edit("E_DNI")->text().isEmpty());
+    EXPECT_TRUE(W<QPlainTextEdit>("M_Motivo")->toPlainText().isEmpty());
+    EXPECT_TRUE(print->toolTip().contains(
+        QKeySequence(QKeySequence::Print).toString(QKeySequence::NativeText)));
 }
 
 } // namespace

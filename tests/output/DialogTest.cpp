@@ -266,8 +266,8 @@ TEST(SaveDialog, TabOrderAndFixedChoices) {
     SaveParams().SetOptions({rsoDisableSaveInBackground});
     TRLSaveDialog dialog;
     EXPECT_TRUE(dialog.ButtonSave->isDefault());
-    ExpectTabChain({dialog.EditFileName, dialog.ComboBoxFilters, dialog.RadioButtonPagesAll,
-                    dialog.RadioButtonPagesInterval});
+    ExpectTabChain({dialog.EditFileName, dialog.SpeedButtonLookup, dialog.ComboBoxFilters,
+                    dialog.RadioButtonPagesAll, dialog.RadioButtonPagesInterval});
     dialog.Execute([](TRLSaveDialog& d) {
         EXPECT_EQ(d.focusWidget(), d.EditFileName);
         EXPECT_FALSE(d.RadioButtonPagesSelect->isEnabled());

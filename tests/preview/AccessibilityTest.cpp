@@ -4,6 +4,7 @@
 #include "RLFeedBack.h"
 #include "RLFindDialog.h"
 #include "WidgetWalk.h"
+#include <kelmora/dialogs/RLAccessibility.h>
 #include <kelmora/dialogs/RLDialogLayout.h>
 #include <kelmora/dialogs/RLPrintDialog.h>
 #include <kelmora/dialogs/RLSaveDialog.h>
@@ -12,18 +13,24 @@
 #include <kelmora/preview/RLPreviewForm.h>
 #include <kelmora/support/RLMessages.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QSplitter>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -212,4 +219,142 @@ TEST(EngineWindows, EveryControlIsNamedAndEveryTextFitsInEveryLanguage) {
         {save.LabelToPage, save.EditToPage}};
     for (const auto& [label, box] : buddies)
         EXPECT_EQ(label->buddy(), box) << label->objectName().toStdString();
+}
+
+namespace {
+
+QString Name(QWidget& widget) {
+    return QAccessible::queryAccessibleInterface(&widget)->text(QAccessible::Name);
+}
+
+QString TextOf(QWidget& widget) {
+    QAccessibleTextInterface* text =
+        QAccessible::queryAccessibleInterface(&widget)->textInterface();
+    return text ? text->text(0, text->characterCount()) : QStringLiteral("<no text>");
+}
+
+} // namespace
+
+// Each page shown is a document named by its page, whose text is the page's texts from the top,
+// and whose texts are where the screen shows them, as the pages and the zoom change. (What the
+// screen reader is told as they change needs the desktop's accessibility bus: the AT-SPI test
+// listens for it.)
+TEST(PreviewReading, EachShownPageIsADocumentThatFollowsThePagesAndTheZoom) {
+    const LanguageScope spanish(lgSpanish);
+    QObject owner;
+    TRLGraphicStorage* store =
+        previewtest::MakeTextStore({{QStringLiteral("Íñigo Núñez"), QStringLiteral("Σελίδα ένα")},
+                                    {QStringLiteral("Página dos — Ωμέγα")},
+                                    {QStringLiteral("tres")}},
+                                   &owner);
+    TRLPreviewForm form;
+    form.resize(900, 700);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    TRLPreview& view = *form.Views().front();
+    view.SetPages(store);
+    TRLPreviewBox& box = view.PageBoxes(0);
+
+    QAccessibleInterface* page = QAccessible::queryAccessibleInterface(&box);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->role(), QAccessible::Document);
+    EXPECT_EQ(Name(box), QStringLiteral("Página 1 de 3"));
+    EXPECT_EQ(TextOf(box).toStdU16String(), u"Íñigo Núñez\nΣελίδα ένα");
+    QAccessibleTextInterface* text = page->textInterface();
+    ASSERT_NE(text, nullptr);
+    const QRect first = text->characterRect(0);
+    const QRect second = text->characterRect(12);
+    const QRect onScreen(box.mapToGlobal(QPoint(0, 0)), box.size());
+    EXPECT_TRUE(onScreen.contains(first) && onScreen.contains(second));
+    EXPECT_LT(first.bottom(), second.top()) << "the second text lies below the first";
+    EXPECT_EQ(text->offsetAtPoint(second.center()), 12);
+    EXPECT_EQ(text->characterRect(11), QRect()) << "the line break lies nowhere";
+
+    view.SetZoom(50);
+    EXPECT_NEAR(text->characterRect(0).width(), first.width() / 2.0, 1.0);
+
+    view.NextPage();
+    EXPECT_EQ(Name(box), QStringLiteral("Página 2 de 3"));
+    EXPECT_EQ(TextOf(box).toStdU16String(), u"Página dos — Ωμέγα");
+
+    // Three pages side by side: a box past the last page says there is none.
+    view.FirstPage();
+    view.ZoomMultiplePages();
+    view.NextPage();
+    QStringList names;
+    QStringList texts;
+    for (int i = 0; i < TRLPreview::MaxPageBoxes; ++i) {
+        names.append(Name(view.PageBoxes(i)));
+        texts.append(TextOf(view.PageBoxes(i)));
+    }
+    EXPECT_EQ(names, QStringList({"Página 3 de 3", "Sin página", "Sin página"}));
+    EXPECT_EQ(texts, QStringList({"tres", "", ""}));
+}
+
+// The parts of the window that show no words of their own still have a role and a name, in each
+// language of the message table; the divider between two views too.
+TEST(PreviewReading, TheWindowsPartsHaveRolesAndNames) {
+    for (const TRLLanguage language : kLanguages) {
+        const LanguageScope scope(language);
+        TRLPreviewForm form;
+        form.ToggleViews();
+        TRLPreview& lower = *form.Views().back();
+        const auto role = [](QWidget* widget) {
+            return QAccessible::queryAccessibleInterface(widget)->role();
+        };
+        EXPECT_EQ(role(&form), QAccessible::Window);
+        EXPECT_EQ(role(form.PanelTools), QAccessible::ToolBar);
+        EXPECT_EQ(role(form.Bevel3), QAccessible::Separator);
+        QSplitterHandle* divider = form.Splitter->handle(1);
+        EXPECT_EQ(role(divider), QAccessible::Separator);
+        for (QWidget* widget : std::initializer_list<QWidget*>{
+                 form.PanelTools, form.Splitter, divider, form.ComboBoxZoom->lineEdit(),
+                 lower.verticalScrollBar(), lower.horizontalScrollBar()}) {
+            EXPECT_FALSE(Name(*widget).trimmed().isEmpty())
+                << widget->metaObject()->className() << " in language " << language;
+        }
+    }
+}
+
+// Message icons are drawn for the screen's pixel ratio, not scaled up from a small picture; a
+// glyph doubled keeps each of its pixels a square of one colour instead of a blur.
+TEST(SharpIcons, MessageIconsAndGlyphsStaySharpOnAScreenThatDoublesEverything) {
+    const QPixmap doubled = MessageIconPixmap(QMessageBox::Warning, 32, 2);
+    EXPECT_EQ(doubled.size(), QSize(64, 64));
+    EXPECT_EQ(doubled.devicePixelRatio(), 2);
+    const QImage drawn = doubled.toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage blown = MessageIconPixmap(QMessageBox::Warning, 32, 1)
+                             .toImage()
+                             .convertToFormat(QImage::Format_ARGB32)
+                             .scaled(64, 64, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // A picture drawn at the ratio has edges half as wide: fewer half-covered pixels than the
+    // small picture blown up.
+    const auto halfCovered = [](const QImage& image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += qAlpha(image.pixel(x, y)) > 30 && qAlpha(image.pixel(x, y)) < 225;
+        return count;
+    };
+    EXPECT_LT(halfCovered(drawn) * 3, halfCovered(blown) * 2);
+    EXPECT_TRUE(MessageIconPixmap(QMessageBox::NoIcon, 32, 2).isNull());
+
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Sr. Operador"), QStringLiteral("x"));
+    UseSharpMessageIcon(box);
+    EXPECT_EQ(box.iconPixmap().devicePixelRatio(), box.devicePixelRatio());
+    EXPECT_FALSE(box.iconPixmap().isNull());
+
+    QImage glyph(2, 2, QImage::Format_ARGB32);
+    glyph.setPixel(0, 0, qRgb(255, 0, 0));
+    glyph.setPixel(1, 0, qRgb(0, 0, 255));
+    glyph.setPixel(0, 1, qRgba(0, 0, 0, 0));
+    glyph.setPixel(1, 1, qRgb(0, 128, 0));
+    const QIcon icon = SharpGlyphIcon(glyph);
+    const QImage atTwo =
+        icon.pixmap(QSize(2, 2), 2).toImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(atTwo.size(), QSize(4, 4));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(atTwo.pixel(x, y), glyph.pixel(x / 2, y / 2)) << x << "," << y;
+    EXPECT_EQ(icon.pixmap(QSize(2, 2), 1).toImage().convertToFormat(QImage::Format_ARGB32), glyph);
 }

@@ -466,3 +466,97 @@ TEST_F(PreviewWindows, AReportPreviewsIntoAGivenControlElseIntoAWindowWithTheDef
 }
 
 } // namespace
+
+namespace {
+
+// The desktop's own keys print, save and close as the buttons do: a disabled button's key does
+// nothing, the keys work whichever control has the focus, and a button pressed from the
+// keyboard keeps the focus afterwards.
+TEST_F(PreviewWindow, TheDesktopsKeysPrintSaveAndCloseAsTheButtonsDo) {
+    Open(MakeBlankStore(3, &owner));
+    int printed = 0;
+    int saved = 0;
+    QObject::connect(form, &TRLPreviewForm::PrintDialogShown, [&](TRLPrintDialog* dialog) {
+        ++printed;
+        dialog->ButtonCancel->click();
+    });
+    QObject::connect(form, &TRLPreviewForm::SaveDialogShown, [&](TRLSaveDialog* dialog) {
+        ++saved;
+        dialog->ButtonCancel->click();
+    });
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+
+    QTest::keyClick(&View(), Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(printed, 1);
+    QTest::keyClick(form->ComboBoxZoom->lineEdit(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(saved, 1);
+    EXPECT_EQ(form->ComboBoxZoom->currentText(), QStringLiteral("100%")) << "nothing was typed";
+    form->SpeedButtonPrint->setEnabled(false);
+    QTest::keyClick(&View(), Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(printed, 1) << "a disabled button's key";
+    form->SpeedButtonPrint->setEnabled(true);
+
+    // The dialogs above came and went; on a busy machine the window may take a moment to be
+    // active again.
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    form->SpeedButtonSave->setFocus();
+    QTest::keyClick(form->SpeedButtonSave, Qt::Key_Space);
+    EXPECT_EQ(saved, 2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->SpeedButtonSave->hasFocus(); }, 2000))
+        << "the keyboard goes on from the button";
+
+    const QPointer<TRLPreviewForm> window = form.data();
+    QTest::keyClick(form->EditPageNo, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }, 2000)) << "Ctrl+W closes";
+}
+
+// Pressed from the keyboard or by a screen reader (a click without the mouse), prior and next
+// step once; the mouse steps on the press, and its click does not step again, also when the
+// mouse is let go outside the button, which makes no click at all.
+TEST_F(PreviewWindow, PriorAndNextStepOnceWhateverPressesThem) {
+    Open(MakeBlankStore(8, &owner));
+    form->SpeedButtonNext->setFocus();
+    QTest::keyClick(form->SpeedButtonNext, Qt::Key_Space);
+    EXPECT_EQ(View().PageIndex(), 1);
+    form->SpeedButtonNext->click();
+    EXPECT_EQ(View().PageIndex(), 2);
+    form->SpeedButtonPrior->click();
+    EXPECT_EQ(View().PageIndex(), 1);
+
+    QTest::mouseClick(form->SpeedButtonNext, Qt::LeftButton);
+    EXPECT_EQ(View().PageIndex(), 2) << "a mouse click steps once";
+    QTest::mousePress(form->SpeedButtonNext, Qt::LeftButton);
+    QTest::mouseRelease(form->SpeedButtonNext, Qt::LeftButton, {}, QPoint(-20, -20));
+    EXPECT_EQ(View().PageIndex(), 3);
+    QCoreApplication::processEvents();
+    form->SpeedButtonNext->click();
+    EXPECT_EQ(View().PageIndex(), 4) << "the press let go outside swallowed the next click";
+}
+
+// Tab goes through the tool bar from left to right as its controls stand, the page and zoom
+// boxes in their places, then to the views.
+TEST_F(PreviewWindow, TabWalksTheToolBarFromLeftToRightThenTheViews) {
+    Open(MakeBlankStore(2, &owner));
+    form->SpeedButtonViews->click();
+    const auto chain = [this] {
+        QStringList names;
+        QWidget* widget = form->SpeedButtonPrint;
+        do {
+            if ((widget->focusPolicy() & Qt::TabFocus) && form->isAncestorOf(widget) &&
+                !widget->objectName().isEmpty() && !widget->objectName().startsWith("qt_"))
+                names.append(widget->objectName());
+            widget = widget->nextInFocusChain();
+        } while (widget != form->SpeedButtonPrint && names.size() < 50);
+        return names;
+    };
+    EXPECT_EQ(chain(), QStringList({"SpeedButtonPrint", "SpeedButtonSave", "SpeedButtonSend",
+                                    "SpeedButtonSetup", "SpeedButtonFirst", "SpeedButtonPrior",
+                                    "EditPageNo", "SpeedButtonNext", "SpeedButtonLast",
+                                    "SpeedButtonZoomDown", "SpeedButtonZoomUp", "ComboBoxZoom",
+                                    "SpeedButtonViews", "SpeedButtonEdit", "SpeedButtonClose",
+                                    "SpeedButtonAbout", "Preview1", "Preview2"}));
+}
+
+} // namespace
