@@ -42,7 +42,8 @@ Kelmora is a Spanish-language desktop program with which a faculty's staff
 prepare a travel-allowance request: the operator types who travels, why,
 where, how and when, and which items are requested; the program fills up to
 three one-page documents and opens each in a preview window, from which it
-is printed (through CUPS) or saved as PDF or as a page-store file.
+is printed (through CUPS), saved as PDF, PDF/A or a page-store file, or sent
+by e-mail.
 The package also holds kelmora-batch, which fills the same documents from a
 request written as JSON without windows, and rltool, which dumps, renders,
 converts, prints and shows page-store files.")
