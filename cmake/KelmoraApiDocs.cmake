@@ -1,5 +1,6 @@
-# The engine's API reference: HTML made by doxygen from the comments of the installed headers, in
-# the kelmora-dev package beside the headers it describes.
+# The engine's API reference: HTML made by doxygen from the comments of the installed headers. It
+# is the same on every architecture and larger than the libraries, so it is a package of its own,
+# kelmora-doc, for every architecture at once, rather than part of kelmora-dev.
 find_package(Doxygen REQUIRED)
 get_property(engine_includes GLOBAL PROPERTY KELMORA_PUBLIC_INCLUDE_DIRS)
 list(JOIN engine_includes " " KELMORA_API_DOCS_INPUT)
@@ -13,7 +14,7 @@ add_custom_command(OUTPUT ${KELMORA_API_DOCS_DIR}/html/index.html
     COMMAND Doxygen::doxygen ${KELMORA_API_DOCS_DIR}/Doxyfile
     # Debian's copy of the script library the pages use, not one of our own (libjs-jquery). The
     # link is relative, as links within /usr are made: it leads there from where the pages are
-    # installed (share/doc/kelmora-dev/html), not from the build folder.
+    # installed (share/doc/kelmora-doc/html), not from the build folder.
     COMMAND ${CMAKE_COMMAND} -E remove ${KELMORA_API_DOCS_DIR}/html/jquery.js
     COMMAND ${CMAKE_COMMAND} -E create_symlink ../../../javascript/jquery/jquery.js
             ${KELMORA_API_DOCS_DIR}/html/jquery.js
@@ -21,4 +22,4 @@ add_custom_command(OUTPUT ${KELMORA_API_DOCS_DIR}/html/index.html
     COMMENT "Making the engine's API reference")
 add_custom_target(api-docs ALL DEPENDS ${KELMORA_API_DOCS_DIR}/html/index.html)
 install(DIRECTORY ${KELMORA_API_DOCS_DIR}/html/
-    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kelmora-dev/html COMPONENT Development)
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kelmora-doc/html COMPONENT Documentation)

@@ -1,6 +1,7 @@
 # Run by CPack in the staging directory, before the packages are made: the files Debian wants in
-# /usr/share/doc/PACKAGE of each package, the manual pages compressed and the static libraries
-# stripped of their debugging sections, as Debian's policy asks.
+# /usr/share/doc/PACKAGE of each package, the manual pages compressed, the programs and static
+# libraries stripped of their debugging sections and notes, as Debian's policy asks, and the API
+# reference registered with doc-base.
 if(NOT CPACK_TEMPORARY_DIRECTORY OR NOT IS_DIRECTORY "${CPACK_TEMPORARY_DIRECTORY}")
     message(FATAL_ERROR "stage-debian: no staging directory")
 endif()
@@ -33,6 +34,17 @@ function(stage component package)
         file(REMOVE "${page}")
     endforeach()
 
+    # CPack stripped the programs' symbols; the compiler's version comments and the notes go as
+    # well, as Debian's own package tools strip them.
+    file(GLOB programs "${usr}/bin/*")
+    foreach(program IN LISTS programs)
+        execute_process(COMMAND strip --remove-section=.comment --remove-section=.note "${program}"
+            RESULT_VARIABLE status)
+        if(NOT status EQUAL 0)
+            message(FATAL_ERROR "stage-debian: strip ${program} failed")
+        endif()
+    endforeach()
+
     # What Debian's own package tools strip off a static library: the debugging sections and
     # the notes, deterministically.
     file(GLOB_RECURSE archives "${usr}/lib/*.a")
@@ -48,6 +60,16 @@ endfunction()
 
 stage(Runtime kelmora)
 stage(Development kelmora-dev)
+# The API reference is made only when the build was asked to.
+set(documentation "${CPACK_TEMPORARY_DIRECTORY}/Documentation${CPACK_PACKAGING_INSTALL_PREFIX}")
+if(IS_DIRECTORY "${documentation}")
+    stage(Documentation kelmora-doc)
+    # Registered with doc-base, so that documentation browsers list it.
+    file(MAKE_DIRECTORY "${documentation}/share/doc-base")
+    file(COPY_FILE "${CPACK_KELMORA_DOC_BASE}" "${documentation}/share/doc-base/kelmora-doc.kelmora-api")
+    file(CHMOD "${documentation}/share/doc-base/kelmora-doc.kelmora-api"
+        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+endif()
 if(NOT EXISTS "${CPACK_TEMPORARY_DIRECTORY}/Runtime${CPACK_PACKAGING_INSTALL_PREFIX}/bin/kelmora")
     message(FATAL_ERROR "stage-debian: the program is not in the kelmora package")
 endif()
