@@ -185,6 +185,36 @@ TDatosSolicitud DatosSolicitudFromJson(const QJsonObject& object) {
     return d;
 }
 
+const QStringList& DatosSolicitudKeys() {
+    return Keys();
+}
+
+QJsonObject DatosSolicitudToJson(const TDatosSolicitud& d) {
+    const QList<QJsonValue> values{d.Persona,
+                                   d.DNI,
+                                   d.Categoria,
+                                   d.Dedicacion,
+                                   d.Motivo,
+                                   d.Destino,
+                                   d.Medio,
+                                   d.MedioIndice,
+                                   d.Patente,
+                                   d.Salida.toString(kDateFormat),
+                                   d.HoraSalida.toString(kTimeFormat),
+                                   d.Regreso.toString(kDateFormat),
+                                   d.HoraRegreso.toString(kTimeFormat),
+                                   d.SolicitaPasajes,
+                                   d.MontoPasaje,
+                                   d.SolicitaKelmora,
+                                   d.DiasKelmora,
+                                   d.SolicitaInscripcion,
+                                   d.MontoInscripcion};
+    QJsonObject object;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        object.insert(Keys().at(i), values.at(i));
+    return object;
+}
+
 TDatosSolicitud ReadDatosSolicitud(const QByteArray& json) {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);

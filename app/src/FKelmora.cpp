@@ -3,10 +3,14 @@
 #include "AppResources.h"
 #include "KeyFilters.h"
 #include "ui_FKelmora.h"
+#include <kelmora/app/FRegistro.h>
 #include <kelmora/app/FillingRun.h>
 #include <kelmora/dialogs/RLAccessibility.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QCompleter>
+#include <QStringListModel>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLineEdit>
@@ -15,6 +19,8 @@
 #include <QSignalBlocker>
 #include <QValidator>
 #include <QWindow>
+
+#include <tuple>
 
 namespace Kelmora {
 
@@ -107,6 +113,26 @@ TFKelmora::TFKelmora(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui
     connect(ui_->CK_Kelmora, &QCheckBox::toggled, this, &TFKelmora::CK_KelmoraClick);
     connect(ui_->CK_Inscripcion, &QCheckBox::toggled, this, &TFKelmora::CK_InscripcionClick);
     connect(ui_->ImprLisObs, &QPushButton::clicked, this, &TFKelmora::ImprLisObsClick);
+    // The register: a button to the earlier requests, beside the form's own buttons, and the
+    // people already in it offered as "Persona que viaja" is typed.
+    anteriores_ = new QPushButton(QStringLiteral("&Buscar anteriores..."), this);
+    anteriores_->setObjectName(QStringLiteral("B_Anteriores"));
+    anteriores_->setGeometry(16, 502, 140, 25);
+    anteriores_->setAccessibleName(QStringLiteral("Buscar anteriores"));
+    anteriores_->setToolTip(QStringLiteral("Solicitudes impresas antes, para usarlas de nuevo"));
+    connect(anteriores_, &QPushButton::clicked, this, &TFKelmora::AnterioresClick);
+    // In the Tab order where it stands, left of "Imprimir".
+    setTabOrder(ui_->ImprLisObs->previousInFocusChain(), anteriores_);
+    setTabOrder(anteriores_, ui_->ImprLisObs);
+    peopleNames_ = new QStringListModel(this);
+    auto* completer = new QCompleter(peopleNames_, this);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setFilterMode(Qt::MatchContains);
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    ui_->E_Persona->setCompleter(completer);
+    connect(completer, qOverload<const QString&>(&QCompleter::activated), this,
+            &TFKelmora::PersonChosen);
+
     // "Imprimir" has no accelerator of its own (Alt+I is "Inscripción"'s) and stands last in the
     // Tab order: the desktop's print key reaches it from anywhere in the form, as a click would.
     auto* print = new QShortcut(QKeySequence::Print, this);
@@ -155,6 +181,73 @@ TDatosSolicitud TFKelmora::DatosSolicitud() const {
     d.SolicitaInscripcion = ui_->CK_Inscripcion->isChecked();
     d.MontoInscripcion = ui_->E_MontoInscripcion->text();
     return d;
+}
+
+void TFKelmora::SetDatosSolicitud(const TDatosSolicitud& d) {
+    ui_->E_Persona->setText(d.Persona);
+    ui_->E_DNI->setText(d.DNI);
+    ui_->E_Categoria->setCurrentIndex(ui_->E_Categoria->findText(d.Categoria));
+    ui_->E_Dedicacion->setCurrentIndex(ui_->E_Dedicacion->findText(d.Dedicacion));
+    ui_->M_Motivo->setPlainText(d.Motivo);
+    ui_->E_Destino->setText(d.Destino);
+    // The entry first (its rule empties the plate), then the text as it was: an entry's own, or
+    // another means typed, which selects no entry.
+    if (d.MedioIndice >= 0 && d.MedioIndice < ui_->CB_Medio->count()) {
+        ui_->CB_Medio->setCurrentIndex(d.MedioIndice);
+    } else {
+        ui_->CB_Medio->setCurrentIndex(-1);
+        ui_->CB_Medio->setEditText(d.Medio);
+    }
+    CB_MedioChange();
+    if (ui_->E_Patente->isEnabled())
+        ui_->E_Patente->setText(d.Patente);
+    ui_->D_HoraSalida->setTime(d.HoraSalida);
+    ui_->D_HoraRegreso->setTime(d.HoraRegreso);
+    // Ticking empties the field beside it, which is then filled.
+    const std::tuple<QCheckBox*, bool, QLineEdit*, QString> items[] = {
+        {ui_->CK_Pasajes, d.SolicitaPasajes, ui_->E_MontoPasaje, d.MontoPasaje},
+        {ui_->CK_Kelmora, d.SolicitaKelmora, ui_->E_DiasKelmora, d.DiasKelmora},
+        {ui_->CK_Inscripcion, d.SolicitaInscripcion, ui_->E_MontoInscripcion, d.MontoInscripcion}};
+    for (const auto& [check, asked, field, text] : items) {
+        check->setChecked(asked);
+        SetDependentField(field, asked);
+        if (asked)
+            field->setText(text);
+    }
+}
+
+void TFKelmora::AnterioresClick() {
+    TFRegistro window(this, registerLocation_);
+    window.setWindowModality(Qt::WindowModal);
+    if (window.exec() == QDialog::Accepted && window.Chosen())
+        SetDatosSolicitud(*window.Chosen());
+    ui_->E_Persona->setFocus(Qt::OtherFocusReason);
+}
+
+void TFKelmora::LoadPeople() {
+    people_.clear();
+    try {
+        const TRequestRegister reg(registerLocation_.isEmpty() ? TRequestRegister::DefaultLocation()
+                                                               : registerLocation_);
+        people_ = reg.People();
+    } catch (const TRequestRegisterError&) {
+        // Nobody is offered; the register's fault is told when a request is printed.
+    }
+    QStringList names;
+    for (const TRegisteredPerson& person : people_)
+        names << person.Persona;
+    peopleNames_->setStringList(names);
+}
+
+void TFKelmora::PersonChosen(const QString& persona) {
+    for (const TRegisteredPerson& person : people_) {
+        if (person.Persona != persona)
+            continue;
+        ui_->E_DNI->setText(person.DNI);
+        ui_->E_Categoria->setCurrentIndex(ui_->E_Categoria->findText(person.Categoria));
+        ui_->E_Dedicacion->setCurrentIndex(ui_->E_Dedicacion->findText(person.Dedicacion));
+        return;
+    }
 }
 
 void TFKelmora::FormActivate() {
@@ -272,8 +365,9 @@ void TFKelmora::keyPressEvent(QKeyEvent* event) {
 
 void TFKelmora::showEvent(QShowEvent* event) {
     CentreOnScreen(*this);
-    // Every opening starts from today's dates.
+    // Every opening starts from today's dates, and offers the people printed for since.
     FormActivate();
+    LoadPeople();
     // Each opening starts at the first field, wherever the focus was when the form closed.
     ui_->E_Persona->setFocus(Qt::ActiveWindowFocusReason);
     QDialog::showEvent(event);

@@ -1,6 +1,7 @@
 #include <kelmora/app/FillingRun.h>
 
 #include <kelmora/app/DocumentForms.h>
+#include <kelmora/app/RequestRegister.h>
 #include <kelmora/documents/FFRDeclaracionJurada.h>
 #include <kelmora/documents/FFRSolicitud.h>
 #include <kelmora/documents/FFRVehiculoParticular.h>
@@ -82,6 +83,22 @@ QString OperatorMessage(int formCount) {
                           "los otros formularios");
 }
 
+QString NotRecordedMessage(const QString& reason) {
+    return QStringLiteral("La solicitud no quedó registrada: ") + reason + u'.';
+}
+
+QString DocumentName(TDocumentKind kind) {
+    switch (kind) {
+    case TDocumentKind::Solicitud:
+        return kDocumentSolicitud;
+    case TDocumentKind::DeclaracionJurada:
+        return kDocumentDeclaracionJurada;
+    case TDocumentKind::VehiculoParticular:
+        return kDocumentVehiculoParticular;
+    }
+    return {};
+}
+
 QString DisplayedOperatorMessage(int formCount) {
     QString message = OperatorMessage(formCount);
     message.replace(QChar(13), QChar(10));
@@ -155,8 +172,10 @@ void RunFillingRun(const TDatosSolicitud& datos, QWidget* parent) {
     // and stay usable while it blocks the main window. A document whose preparation fails opens
     // no window and the run goes on with the next one.
     const TRLPreviewOwnerScope owner(parent);
+    QStringList documents;
     const TFillingTexts texts =
-        FillDocuments(datos, *forms, [parent](TDocumentKind, TRLReport& report) {
+        FillDocuments(datos, *forms, [parent, &documents](TDocumentKind kind, TRLReport& report) {
+            documents << DocumentName(kind);
             try {
                 report.Preview();
             } catch (const TRLException& error) {
@@ -165,10 +184,19 @@ void RunFillingRun(const TDatosSolicitud& datos, QWidget* parent) {
         });
     // The message belongs to the preview on top, so that it shows above every preview and hands
     // the keyboard to that preview when the operator has read it.
+    // The documents are out whatever becomes of the register; a request it could not take is
+    // told in the same message, with the database's own words for whoever mends it.
+    const auto failure =
+        RecordPrintedRequest(TRequestRegister::DefaultLocation(), datos, documents);
     TRLPreviewForm* top = parent ? TopPreviewOf(parent) : nullptr;
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Sr. Operador"),
-                    DisplayedOperatorMessage(texts.FormCount), QMessageBox::Ok,
+    QString message = DisplayedOperatorMessage(texts.FormCount);
+    if (failure)
+        message += QStringLiteral("\n\n") + NotRecordedMessage(failure->Reason());
+    QMessageBox box(failure ? QMessageBox::Warning : QMessageBox::Information,
+                    QStringLiteral("Sr. Operador"), message, QMessageBox::Ok,
                     top ? static_cast<QWidget*>(top) : parent);
+    if (failure)
+        box.setDetailedText(failure->Detail());
     UseSharpMessageIcon(box);
     box.exec();
 }

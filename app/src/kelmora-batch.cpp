@@ -1,18 +1,23 @@
-// kelmora-batch REQUEST.json OUTDIR [--pdf | --pdfa] [--png] [--progress]; kelmora-batch --help;
-// kelmora-batch --version
+// kelmora-batch REQUEST.json OUTDIR [--pdf | --pdfa] [--png] [--progress]
+//                [--register URL | --no-register];
+// kelmora-batch --list [--register URL] [--search TEXT] [--format json|csv];
+// kelmora-batch --help; kelmora-batch --version
 //
 // The desktop program's filling run without windows: reads one request, fills the documents as
 // "Imprimir" does, prepares each produced document and writes its pages as a page-store file
 // (solicitud.rpf, declaracion-jurada.rpf, vehiculo-particular.rpf), with a PDF and a PNG picture
-// per page beside it when asked; then prints the operator's message.
+// per page beside it when asked; records the request in the request register, as the desktop
+// program does; then prints the operator's message. With --list it prints the register instead.
 //
 // Exit status: 0 done (also for --help and --version); 2 bad arguments or a request that cannot be
-// read (the message names the field); 1 the documents could not be prepared or written; 128 + the
-// signal when SIGINT, SIGTERM or SIGHUP stopped the run. OUTDIR is only ever touched at the end:
+// read (the message names the field); 1 the documents could not be prepared or written, or the
+// register could not be listed; 3 the documents were written but the request could not be
+// recorded in the register; 128 + the signal when SIGINT, SIGTERM or SIGHUP stopped the run. OUTDIR is only ever touched at the end:
 // everything is written into a temporary folder beside it first, so a failed or stopped run leaves
 // OUTDIR as it was, and the new folder then takes the old one's place in one step.
 #include <kelmora/app/DocumentForms.h>
 #include <kelmora/app/FillingRun.h>
+#include <kelmora/app/RequestRegister.h>
 #include <kelmora/commandline/RLCommandLine.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pdf/RLPdfFilter.h>
@@ -26,6 +31,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPainter>
 #include <QTemporaryDir>
 
@@ -35,6 +42,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <limits>
 #include <cstdio>
 #include <vector>
 
@@ -44,6 +52,7 @@ namespace {
 
 constexpr int kBadInput = 2;
 constexpr int kFailed = 1;
+constexpr int kNotRecorded = 3;
 
 class TBadInput : public TRLException {
 public:
@@ -57,7 +66,9 @@ public:
 };
 
 const char* const kUsage =
-    "usage: kelmora-batch REQUEST.json OUTDIR [--pdf | --pdfa] [--png] [--progress]\n";
+    "usage: kelmora-batch REQUEST.json OUTDIR [--pdf | --pdfa] [--png] [--progress]\n"
+    "                     [--register URL | --no-register]\n"
+    "       kelmora-batch --list [--register URL] [--search TEXT] [--format json|csv]\n";
 
 struct TOptions {
     QString Request;
@@ -66,6 +77,11 @@ struct TOptions {
     bool Archival = false;
     bool Png = false;
     bool Progress = false;
+    bool List = false;
+    bool Record = true;
+    QString Register; // empty: the desktop program's register
+    QString Search;
+    bool Csv = false;
 };
 
 QList<QCommandLineOption> Options() {
@@ -74,6 +90,15 @@ QList<QCommandLineOption> Options() {
         {"pdfa", "also write a PDF file of each document, as PDF/A-1b for the archive"},
         {"png", "also write a PNG picture of each page"},
         {"progress", "show the progress on standard error even when that is not a terminal"},
+        {"register", "record the request in, or list, the register at URL (a postgresql:// URL "
+                     "or an SQLite file) instead of the desktop program's",
+         "URL"},
+        {"no-register", "record the request in no register"},
+        {"list", "print the register's requests, newest first, instead of filling documents"},
+        {"search", "with --list: only the requests with TEXT in the person, the identity number, "
+                   "the destination or the reason",
+         "TEXT"},
+        {"format", "with --list: json (the default) or csv", "FORMAT"},
         HelpOption(),
         VersionOption(),
     };
@@ -88,8 +113,15 @@ const char* const kHelp =
     "earlier run's documents or this run's, never some of each (when OUTDIR holds folders of its\n"
     "own, each document is replaced whole, one after the other). Its other files stay.\n"
     "\n"
-    "Exit status: 0 done, 1 the documents could not be prepared or written, 2 bad arguments or\n"
-    "a request that cannot be read, 128 + the signal when SIGINT, SIGTERM or SIGHUP stopped it.\n"
+    "The request is recorded in the desktop program's request register (KELMORA_REGISTER, the\n"
+    "settings' \"register\", or registro.sqlite in the user's data folder), or in --register's.\n"
+    "--list prints that register instead: as JSON, an array of the request file's keys with\n"
+    "\"printed\" (UTC), \"printedBy\" and \"documents\"; as CSV, UTF-8 with a header row.\n"
+    "\n"
+    "Exit status: 0 done, 1 the documents could not be prepared or written (or the register\n"
+    "could not be listed), 2 bad arguments or a request that cannot be read, 3 the documents\n"
+    "were written but the request could not be recorded in the register, 128 + the signal when\n"
+    "SIGINT, SIGTERM or SIGHUP stopped it.\n"
     "\n"
     "Options:\n";
 
@@ -105,7 +137,27 @@ TOptions ParseArguments(const QStringList& arguments) {
     options.Pdf = options.Archival || parser.isSet(QStringLiteral("pdf"));
     options.Png = parser.isSet(QStringLiteral("png"));
     options.Progress = parser.isSet(QStringLiteral("progress"));
+    options.List = parser.isSet(QStringLiteral("list"));
+    options.Register = parser.value(QStringLiteral("register"));
+    options.Record = !parser.isSet(QStringLiteral("no-register"));
+    if (!options.Record && parser.isSet(QStringLiteral("register")))
+        throw TUsageError(QStringLiteral("--register and --no-register exclude each other"));
+    options.Search = parser.value(QStringLiteral("search"));
+    const QString format = parser.value(QStringLiteral("format"));
+    if (!options.List && (parser.isSet(QStringLiteral("search")) ||
+                          parser.isSet(QStringLiteral("format"))))
+        throw TUsageError(QStringLiteral("--search and --format go with --list"));
+    if (!format.isEmpty() && format != u"json" && format != u"csv")
+        throw TUsageError(QStringLiteral("--format is json or csv, not \"%1\"").arg(format));
+    options.Csv = format == u"csv";
     const QStringList positionals = parser.positionalArguments();
+    if (options.List) {
+        if (!positionals.isEmpty())
+            throw TUsageError(QStringLiteral("--list takes no REQUEST.json or OUTDIR"));
+        if (!options.Record || options.Pdf || options.Png || options.Progress)
+            throw TUsageError(QStringLiteral("--list takes only --register, --search and --format"));
+        return options;
+    }
     if (positionals.size() != 2)
         throw TUsageError(QStringLiteral("expected REQUEST.json and OUTDIR, got %1 arguments")
                               .arg(positionals.size()));
@@ -321,8 +373,36 @@ void Publish(QTemporaryDir& staging, const QString& outDir) {
 
 int Publishing(const TOptions& options);
 
+QString RegisterLocation(const TOptions& options) {
+    return options.Register.isEmpty() ? TRequestRegister::DefaultLocation() : options.Register;
+}
+
+// The register, newest first, on standard output.
+int Listing(const TOptions& options) {
+    std::vector<TRegisteredRequest> entries;
+    try {
+        const TRequestRegister reg(RegisterLocation(options));
+        entries = reg.Find({.Text = options.Search, .Limit = std::numeric_limits<int>::max()});
+    } catch (const TRequestRegisterError& error) {
+        throw TRLException(QStringLiteral("the register could not be read: %1").arg(error.Detail().isEmpty() ? error.Reason() : error.Detail()));
+    }
+    QByteArray out;
+    if (options.Csv) {
+        out = RegisteredRequestsToCsv(entries);
+    } else {
+        QJsonArray array;
+        for (const TRegisteredRequest& entry : entries)
+            array.append(RegisteredRequestToJson(entry));
+        out = QJsonDocument(array).toJson(QJsonDocument::Indented);
+    }
+    std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
+    return std::fflush(stdout) == 0 ? 0 : kFailed;
+}
+
 int Run(const QStringList& arguments) {
     const TOptions options = ParseArguments(arguments);
+    if (options.List)
+        return Listing(options);
     try {
         return Publishing(options);
     } catch (const TRLException& error) {
@@ -359,8 +439,10 @@ int Publishing(const TOptions& options) {
     // The report polls this progress between records; a termination signal stops it there.
     TRLPreparingProgress preparing(progress, [&pagesWritten] { return pagesWritten; });
     TDocumentForms forms;
+    QStringList produced;
     const TFillingTexts texts =
         FillDocuments(datos, forms, [&](TDocumentKind kind, TRLReport& report) {
+            produced << DocumentName(kind);
             PauseBefore("prepare");
             StopIfTerminationRequested();
             const QString base = staging.filePath(BaseName(kind));
@@ -394,6 +476,14 @@ int Publishing(const TOptions& options) {
     StopIfTerminationRequested();
     Publish(staging, outDir);
     std::fputs((DisplayedOperatorMessage(texts.FormCount) + '\n').toUtf8().constData(), stdout);
+    // The documents are written whatever becomes of the register.
+    if (!options.Record)
+        return 0;
+    if (const auto failure = RecordPrintedRequest(RegisterLocation(options), datos, produced)) {
+        std::fprintf(stderr, "kelmora-batch: the request was not recorded in the register: %s\n",
+                     qPrintable(failure->Detail().isEmpty() ? failure->Reason() : failure->Detail()));
+        return kNotRecorded;
+    }
     return 0;
 }
 

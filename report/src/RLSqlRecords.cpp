@@ -217,6 +217,27 @@ QSqlDatabase AddDatabase(const QString& url, const QString& connection) {
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         return db;
     }
+    return AddPostgresConnection(url, connection);
+}
+
+// The client library that a driver uses, taken from those the process has loaded rather than
+// linked: the engine needs no database library of its own, and a driver built with a private
+// copy is left alone (its connections are then not interrupted; a second signal still ends a
+// program).
+void* LoadedSymbol(const char* library, const char* name) {
+    void* handle = dlopen(library, RTLD_NOW | RTLD_NOLOAD);
+    if (!handle)
+        return nullptr;
+    void* symbol = dlsym(handle, name);
+    // The driver keeps the library loaded while its connection lives.
+    dlclose(handle);
+    return symbol;
+}
+
+} // namespace
+
+QSqlDatabase AddPostgresConnection(const QString& url, const QString& connection) {
+    const QString usage = QStringLiteral("use sqlite:PATH or postgresql://USER@HOST:PORT/DATABASE");
     const QUrl parsed(url, QUrl::StrictMode);
     const QString scheme = parsed.scheme().toLower();
     if (scheme != u"postgresql" && scheme != u"postgres")
@@ -264,22 +285,6 @@ QSqlDatabase AddDatabase(const QString& url, const QString& connection) {
     db.setDatabaseName(database);
     return db;
 }
-
-// The client library that a driver uses, taken from those the process has loaded rather than
-// linked: the engine needs no database library of its own, and a driver built with a private
-// copy is left alone (its connections are then not interrupted; a second signal still ends a
-// program).
-void* LoadedSymbol(const char* library, const char* name) {
-    void* handle = dlopen(library, RTLD_NOW | RTLD_NOLOAD);
-    if (!handle)
-        return nullptr;
-    void* symbol = dlsym(handle, name);
-    // The driver keeps the library loaded while its connection lives.
-    dlclose(handle);
-    return symbol;
-}
-
-} // namespace
 
 // Ends the connection's running query from any thread, through the client library's own means
 // for that: SQLite's interrupt on the connection, PostgreSQL's cancel request, which the server

@@ -7,11 +7,23 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <filesystem>
+#include <string>
 #include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The programs keep data and settings in the user's folders (the request register, say):
+    // the tests and the programs they start get folders of the run's own, never the caller's, and
+    // no register named by the caller's environment.
+    char home[] = "/tmp/kelmora-test-home.XXXXXX";
+    const bool ownHome = mkdtemp(home) != nullptr;
+    if (ownHome) {
+        setenv("XDG_DATA_HOME", (std::string(home) + "/data").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (std::string(home) + "/config").c_str(), 1);
+    }
+    unsetenv("KELMORA_REGISTER");
     setenv("TZ", "UTC", 0);
     // Whatever locale the caller runs in, the tests and the programs they start see the same
     // one: the engine picks its message language from it. A test that runs a child under a
@@ -36,5 +48,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    if (ownHome)
+        std::filesystem::remove_all(home);
+    return status;
 }

@@ -4,9 +4,11 @@
 #include <kelmora/app/DatosSolicitud.h>
 #include <kelmora/app/FillingRun.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -228,4 +230,98 @@ TEST(KelmoraBatch, BadInputNamesTheProblemAndWritesNothing) {
     const ProgramResult absent = RunBatch({dir.filePath("absent.json"), dir.filePath("out")});
     EXPECT_EQ(absent.ExitCode, 2);
     EXPECT_TRUE(absent.Err.contains("absent.json"));
+}
+
+namespace {
+
+QJsonArray ListedJson(const QStringList& arguments) {
+    const ProgramResult r = RunBatch(QStringList{"--list"} + arguments);
+    EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    return QJsonDocument::fromJson(r.Out.toUtf8()).array();
+}
+
+} // namespace
+
+// Each run records its request in the register, the desktop program's unless told another, and
+// --list prints it back, newest first: as JSON with the request file's own keys, as CSV for a
+// spreadsheet; --no-register records nothing.
+TEST(KelmoraBatch, RecordsEachRequestAndListsTheRegister) {
+    QTemporaryDir dir;
+    const QString registerFile = dir.filePath("oficina.sqlite");
+    QJsonObject first = Request();
+    first["Persona"] = QStringLiteral("ΣΩΚΡΆΤΗΣ ΠΑΠΑΔΌΠΟΥΛΟΣ");
+    ProgramResult r = RunBatch({WriteRequest(dir, first), dir.filePath("uno"), "--register",
+                                registerFile});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    r = RunBatch({WriteRequest(dir, Request()), dir.filePath("dos"), "--register", registerFile});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    r = RunBatch({WriteRequest(dir, Request()), dir.filePath("tres"), "--no-register"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+
+    const QJsonArray listed = ListedJson({"--register", registerFile});
+    ASSERT_EQ(listed.size(), 2);
+    QJsonObject newest = listed[0].toObject();
+    EXPECT_EQ(newest["documents"].toArray(),
+              QJsonArray({"declaracion-jurada", "vehiculo-particular", "solicitud"}));
+    EXPECT_FALSE(newest["printedBy"].toString().isEmpty());
+    EXPECT_TRUE(QDateTime::fromString(newest["printed"].toString(), Qt::ISODateWithMs).isValid());
+    for (const char* key : {"printed", "printedBy", "documents"})
+        newest.remove(QLatin1String(key));
+    EXPECT_EQ(newest, Request()) << "the request file's own keys and values";
+    EXPECT_EQ(listed[1].toObject()["Persona"].toString(), first["Persona"].toString());
+
+    EXPECT_EQ(ListedJson({"--register", registerFile, "--search", "σωκρατης"}).size(), 1);
+    EXPECT_EQ(ListedJson({"--register", registerFile, "--search", "rosario"}).size(), 2);
+    EXPECT_EQ(ListedJson({"--register", registerFile, "--search", "córdoba"}).size(), 0);
+
+    r = RunBatch({"--list", "--register", registerFile, "--format", "csv"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    const QStringList lines = r.Out.split("\r\n");
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines[0].startsWith("Persona,DNI,"));
+    EXPECT_TRUE(lines[1].startsWith("JUAN GÓMEZ,30111222,JTP,SIMPLE,\"Jornadas\nde física\","));
+    EXPECT_TRUE(lines[2].startsWith("ΣΩΚΡΆΤΗΣ ΠΑΠΑΔΌΠΟΥΛΟΣ,"));
+
+    // Without --register the desktop program's own register, in the user's data folder.
+    r = RunBatch({WriteRequest(dir, Request()), dir.filePath("cuatro")});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+    EXPECT_EQ(ListedJson({}).size(), 1);
+
+    for (const QStringList& wrong :
+         {QStringList{"--list", "--format", "xml"}, QStringList{"--list", dir.filePath("x")},
+          QStringList{WriteRequest(dir, Request()), dir.filePath("y"), "--search", "x"},
+          QStringList{WriteRequest(dir, Request()), dir.filePath("y"), "--no-register",
+                      "--register", registerFile}}) {
+        r = RunBatch(wrong);
+        EXPECT_EQ(r.ExitCode, 2) << wrong.join(' ').toStdString();
+        EXPECT_TRUE(r.Err.contains("usage:")) << r.Err.toStdString();
+    }
+}
+
+// A register that cannot be used never keeps the documents from being written: the run warns on
+// standard error and ends with status 3; a register that cannot be listed fails with status 1.
+TEST(KelmoraBatch, ARegisterThatCannotBeUsedLeavesTheDocumentsWritten) {
+    QTemporaryDir dir;
+    const QString broken = dir.filePath("roto.sqlite");
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'z'));
+    file.close();
+    const QString out = dir.filePath("out");
+    ProgramResult r = RunBatch({WriteRequest(dir, Request()), out, "--register", broken});
+    EXPECT_EQ(r.ExitCode, 3);
+    EXPECT_TRUE(r.Err.startsWith("kelmora-batch: the request was not recorded in the register: "))
+        << r.Err.toStdString();
+    EXPECT_EQ(r.Out, DisplayedOperatorMessage(3) + '\n');
+    EXPECT_EQ(Entries(out), QStringList({"declaracion-jurada.rpf", "solicitud.rpf",
+                                         "vehiculo-particular.rpf"}));
+
+    r = RunBatch({WriteRequest(dir, Request()), dir.filePath("otro"), "--register",
+                  "postgresql://kelmora@/kelmora?host=" + dir.path()});
+    EXPECT_EQ(r.ExitCode, 3) << r.Err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath("otro/solicitud.rpf")));
+
+    r = RunBatch({"--list", "--register", broken});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_TRUE(r.Err.contains("the register could not be read")) << r.Err.toStdString();
 }

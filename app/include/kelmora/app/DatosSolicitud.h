@@ -72,6 +72,13 @@ private:
 /// found.
 TDatosSolicitud DatosSolicitudFromJson(const QJsonObject& object);
 
+/// The request as its JSON object, the keys in the record's order; DatosSolicitudFromJson reads
+/// it back as it was.
+QJsonObject DatosSolicitudToJson(const TDatosSolicitud& d);
+
+/// The keys of a request's JSON object, in the record's order.
+const QStringList& DatosSolicitudKeys();
+
 /// Parses a whole JSON document holding one request object.
 TDatosSolicitud ReadDatosSolicitud(const QByteArray& json);
 

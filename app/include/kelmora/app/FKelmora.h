@@ -6,17 +6,22 @@
 #pragma once
 
 #include <kelmora/app/DatosSolicitud.h>
+#include <kelmora/app/RequestRegister.h>
 
 #include <QDialog>
 
 #include <memory>
+#include <vector>
 
 namespace Ui {
 class TFKelmora;
 }
 
+class QCompleter;
 class QKeyEvent;
 class QLineEdit;
+class QPushButton;
+class QStringListModel;
 class QWindow;
 
 namespace Kelmora {
@@ -30,6 +35,19 @@ public:
 
     /// The request as the fields hold it now.
     TDatosSolicitud DatosSolicitud() const;
+    /// Fills the fields with a request, as the operator would type it, all but the departure and
+    /// return dates, which stay what they are (today's, as on every opening).
+    void SetDatosSolicitud(const TDatosSolicitud& d);
+
+    /// "Buscar anteriores...": the register window; the request chosen there fills the form.
+    void AnterioresClick();
+    /// The button that opens the register window.
+    QPushButton* Anteriores() const { return anteriores_; }
+    /// Where the form reads the register (TRequestRegister::DefaultLocation when empty).
+    void SetRegisterLocation(const QString& location) { registerLocation_ = location; }
+    /// Reads the people of the register again for the completion of "Persona que viaja"; done
+    /// on every opening. A register that cannot be read offers nobody.
+    void LoadPeople();
 
     void FormActivate();
     void FormClose();
@@ -60,7 +78,13 @@ private:
     void InstallKeyFilter(QWidget* widget, bool moneda);
     void FocusWindowChanged(QWindow* now);
 
+    void PersonChosen(const QString& persona);
+
     std::unique_ptr<Ui::TFKelmora> ui_;
+    QPushButton* anteriores_ = nullptr;
+    QStringListModel* peopleNames_ = nullptr;
+    std::vector<TRegisteredPerson> people_;
+    QString registerLocation_;
     bool syncingMedio_ = false;
     bool focusInProgram_ = false;
 };

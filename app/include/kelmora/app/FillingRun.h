@@ -56,11 +56,17 @@ QString TimeText(const QTime& time);
 
 /// The operator's message as stored, its two sentences separated by two carriage returns.
 QString OperatorMessage(int formCount);
+/// What the operator's message adds when the request could not be recorded in the register.
+QString NotRecordedMessage(const QString& reason);
 /// The same with each carriage return made a line break: a lone carriage return does not break
 /// a line in a message box or a terminal here.
 QString DisplayedOperatorMessage(int formCount);
 
 enum class TDocumentKind { Solicitud, DeclaracionJurada, VehiculoParticular };
+
+/// The document's name, as its file and the register name it: "solicitud", "declaracion-jurada",
+/// "vehiculo-particular".
+QString DocumentName(TDocumentKind kind);
 
 /// Receives each produced document, filled, in the run's order.
 using TDocumentHandler = std::function<void(TDocumentKind kind, TRLReport& report)>;
@@ -72,9 +78,11 @@ using TDocumentHandler = std::function<void(TDocumentKind kind, TRLReport& repor
 TFillingTexts FillDocuments(const TDatosSolicitud& datos, TDocumentForms& forms,
                             const TDocumentHandler& handle);
 
-/// Fills the program's document forms, opens a preview window for each produced document and
-/// tells the operator how many forms there are to print; parent is the entry form, over which
-/// the message box appears. Does nothing when the program has made no document forms.
+/// Fills the program's document forms, opens a preview window for each produced document, records
+/// the request in the register (TRequestRegister::DefaultLocation) and tells the operator how
+/// many forms there are to print, and when the request could not be recorded, why; parent is the
+/// entry form, over which the message box appears. Does nothing when the program has made no
+/// document forms.
 void RunFillingRun(const TDatosSolicitud& datos, QWidget* parent);
 
 } // namespace Kelmora

@@ -29,6 +29,7 @@
 #include <functional>
 #include <memory>
 
+class QSqlDatabase;
 class QSqlQuery;
 
 namespace Kelmora {
@@ -68,6 +69,13 @@ private:
     std::unique_ptr<QSqlQuery> query_;
     int columns_ = 0;
 };
+
+/// A connection, under the given name and not yet opened, to the PostgreSQL server that a
+/// postgresql:// URL names, read as above (the user, the host or a ?host= socket directory, the
+/// port, the database, other settings passed on; a password, when the URL holds none, is the
+/// client library's to find: PGPASSWORD, ~/.pgpass). Raises TRLException when the URL is none
+/// or the driver is not installed. For programs that keep their own data on such a server.
+QSqlDatabase AddPostgresConnection(const QString& url, const QString& connection);
 
 /// A records stream over the rows of query in the database at url (see TRLSqlRecordStream).
 std::unique_ptr<TRLRecordStream> OpenSqlRecords(const QString& url, const QString& query,

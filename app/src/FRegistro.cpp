@@ -1,0 +1,209 @@
+#include <kelmora/app/FRegistro.h>
+
+#include "AppResources.h"
+
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace Kelmora {
+
+namespace {
+
+// The date boxes' lowest date stands for "no limit", shown as such.
+const QDate kNoLimit(2000, 1, 1);
+
+QString DocumentsText(const QStringList& documents) {
+    QStringList names;
+    for (const QString& document : documents) {
+        if (document == kDocumentSolicitud)
+            names << QStringLiteral("solicitud");
+        else if (document == kDocumentDeclaracionJurada)
+            names << QStringLiteral("declaración jurada");
+        else if (document == kDocumentVehiculoParticular)
+            names << QStringLiteral("vehículo particular");
+        else
+            names << document;
+    }
+    return names.join(QStringLiteral(", "));
+}
+
+QDateEdit* MakeDateBox(QWidget* parent) {
+    auto* box = new QDateEdit(parent);
+    box->setCalendarPopup(true);
+    box->setMinimumDate(kNoLimit);
+    box->setSpecialValueText(QStringLiteral("sin límite"));
+    box->setDate(kNoLimit);
+    return box;
+}
+
+} // namespace
+
+TFRegistro::TFRegistro(QWidget* parent, QString location)
+    : QDialog(parent), location_(location.isEmpty() ? TRequestRegister::DefaultLocation()
+                                                    : std::move(location)) {
+    PrepareAppResources();
+    setWindowTitle(QStringLiteral("Solicitudes anteriores"));
+    setObjectName(QStringLiteral("FRegistro"));
+    resize(860, 460);
+
+    auto* search = new QLabel(QStringLiteral("&Buscar:"), this);
+    SearchText = new QLineEdit(this);
+    SearchText->setPlaceholderText(QStringLiteral("persona, D.N.I., destino o motivo"));
+    SearchText->setClearButtonEnabled(true);
+    search->setBuddy(SearchText);
+    auto* from = new QLabel(QStringLiteral("&Desde:"), this);
+    FromDate = MakeDateBox(this);
+    from->setBuddy(FromDate);
+    auto* to = new QLabel(QStringLiteral("&Hasta:"), this);
+    ToDate = MakeDateBox(this);
+    to->setBuddy(ToDate);
+
+    model_ = new QStandardItemModel(0, 7, this);
+    model_->setHorizontalHeaderLabels({QStringLiteral("Impresa"), QStringLiteral("Persona"),
+                                       QStringLiteral("D.N.I."), QStringLiteral("Destino"),
+                                       QStringLiteral("Salida"), QStringLiteral("Documentos"),
+                                       QStringLiteral("Operador")});
+    List = new QTableView(this);
+    List->setModel(model_);
+    List->setSelectionBehavior(QAbstractItemView::SelectRows);
+    List->setSelectionMode(QAbstractItemView::SingleSelection);
+    List->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    List->setTabKeyNavigation(false);
+    List->verticalHeader()->hide();
+    List->horizontalHeader()->setStretchLastSection(true);
+    List->setAlternatingRowColors(true);
+    auto* listLabel = new QLabel(QStringLiteral("&Solicitudes, la más reciente primero:"), this);
+    listLabel->setBuddy(List);
+
+    Status = new QLabel(this);
+    Status->setWordWrap(true);
+    UseButton = new QPushButton(QStringLiteral("&Usar"), this);
+    UseButton->setDefault(true);
+    UseButton->setEnabled(false);
+    CloseButton = new QPushButton(QStringLiteral("&Cerrar"), this);
+
+    // Names for assistive technology: the boxes by their labels (buddies), the rest here.
+    SearchText->setAccessibleName(QStringLiteral("Buscar"));
+    FromDate->setAccessibleName(QStringLiteral("Desde"));
+    ToDate->setAccessibleName(QStringLiteral("Hasta"));
+    List->setAccessibleName(QStringLiteral("Solicitudes anteriores"));
+    Status->setAccessibleName(QStringLiteral("Estado"));
+    for (QPushButton* button : {UseButton, CloseButton})
+        button->setAccessibleName(button->text().remove(u'&'));
+    const std::pair<QObject*, const char*> named[] = {
+        {SearchText, "SearchText"}, {FromDate, "FromDate"}, {ToDate, "ToDate"},
+        {List, "List"},             {Status, "Status"},     {UseButton, "UseButton"},
+        {CloseButton, "CloseButton"}};
+    for (const auto& [object, name] : named)
+        object->setObjectName(QString::fromLatin1(name));
+
+    auto* filters = new QHBoxLayout;
+    filters->addWidget(search);
+    filters->addWidget(SearchText, 1);
+    filters->addSpacing(12);
+    filters->addWidget(from);
+    filters->addWidget(FromDate);
+    filters->addWidget(to);
+    filters->addWidget(ToDate);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Status, 1);
+    buttons->addWidget(UseButton);
+    buttons->addWidget(CloseButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(filters);
+    layout->addWidget(listLabel);
+    layout->addWidget(List, 1);
+    layout->addLayout(buttons);
+    setTabOrder(SearchText, FromDate);
+    setTabOrder(FromDate, ToDate);
+    setTabOrder(ToDate, List);
+    setTabOrder(List, UseButton);
+    setTabOrder(UseButton, CloseButton);
+
+    // The search follows the typing a moment after it pauses, so that a shared register is not
+    // asked once per key.
+    searchDelay_ = new QTimer(this);
+    searchDelay_->setSingleShot(true);
+    searchDelay_->setInterval(250);
+    connect(searchDelay_, &QTimer::timeout, this, &TFRegistro::Search);
+    connect(SearchText, &QLineEdit::textChanged, searchDelay_, qOverload<>(&QTimer::start));
+    connect(FromDate, &QDateEdit::dateChanged, this, &TFRegistro::Search);
+    connect(ToDate, &QDateEdit::dateChanged, this, &TFRegistro::Search);
+    connect(List->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TFRegistro::SelectionChanged);
+    connect(List, &QTableView::activated, this, &TFRegistro::Use);
+    connect(UseButton, &QPushButton::clicked, this, &TFRegistro::Use);
+    connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TFRegistro::~TFRegistro() = default;
+
+void TFRegistro::showEvent(QShowEvent* event) {
+    Search();
+    SearchText->setFocus(Qt::ActiveWindowFocusReason);
+    QDialog::showEvent(event);
+}
+
+void TFRegistro::Search() {
+    searchDelay_->stop();
+    const QDate from = FromDate->date() == kNoLimit ? QDate() : FromDate->date();
+    const QDate to = ToDate->date() == kNoLimit ? QDate() : ToDate->date();
+    entries_.clear();
+    model_->removeRows(0, model_->rowCount());
+    try {
+        const TRequestRegister reg(location_);
+        entries_ = reg.Find({.Text = SearchText->text(), .From = from, .To = to, .Limit = 1000});
+    } catch (const TRequestRegisterError& error) {
+        Status->setText(QStringLiteral("No se pudo leer el registro: %1.").arg(error.Reason()));
+        Status->setToolTip(error.Detail());
+        SelectionChanged();
+        return;
+    }
+    const QLocale locale;
+    for (const TRegisteredRequest& entry : entries_) {
+        const TDatosSolicitud& d = entry.Request;
+        QList<QStandardItem*> row;
+        for (const QString& text :
+             {locale.toString(entry.Printed.toLocalTime(), QLocale::ShortFormat), d.Persona, d.DNI,
+              d.Destino, locale.toString(d.Salida, QLocale::ShortFormat),
+              DocumentsText(entry.Documents), entry.PrintedBy})
+            row << new QStandardItem(text);
+        model_->appendRow(row);
+    }
+    List->resizeColumnsToContents();
+    Status->setToolTip(QString());
+    Status->setText(entries_.empty() ? QStringLiteral("Ninguna solicitud coincide.")
+                    : entries_.size() == 1
+                        ? QStringLiteral("1 solicitud.")
+                        : QStringLiteral("%1 solicitudes.").arg(entries_.size()));
+    if (!entries_.empty())
+        List->selectRow(0);
+    SelectionChanged();
+}
+
+void TFRegistro::SelectionChanged() {
+    UseButton->setEnabled(List->selectionModel()->hasSelection());
+}
+
+void TFRegistro::Use() {
+    const QModelIndexList rows = List->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return;
+    const int row = rows.front().row();
+    if (row < 0 || row >= static_cast<int>(entries_.size()))
+        return;
+    chosen_ = entries_[static_cast<size_t>(row)].Request;
+    accept();
+}
+
+} // namespace Kelmora
