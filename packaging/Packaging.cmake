@@ -48,15 +48,17 @@ The package also holds kelmora-batch, which fills the same documents from a
 request written as JSON without windows, and rltool, which dumps, renders,
 converts, prints and shows page-store files.")
 # The libraries come from the programs themselves. What they load at run time does not show in
-# them: the fonts the documents are laid out with. (Qt's xcb and offscreen platform plugins ship
-# in libqt6gui6, which the programs link to; scripts/check-package starts the installed program.)
+# them: the fonts the documents are laid out with, and the SQLite driver of Qt SQL, which keeps
+# the request register that every "Imprimir" writes to. (Qt's xcb and offscreen platform plugins
+# ship in libqt6gui6, which the programs link to; scripts/check-package starts the installed
+# program.)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "fonts-liberation")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "fonts-liberation, libqt6sql6-sqlite")
 # The toolkit's own words (standard buttons, the file dialog) in the desktop's language, the
 # desktop's way to open a new mail message (xdg-email), which the previews' "Enviar" needs, and
-# the database drivers that rltool prepare --db reads records through.
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS
-    "qt6-translations-l10n, xdg-utils, libqt6sql6-sqlite, libqt6sql6-psql")
+# the PostgreSQL driver, for a register shared on a server and the records rltool prepare --db
+# reads from one.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-utils, libqt6sql6-psql")
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
