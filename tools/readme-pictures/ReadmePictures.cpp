@@ -9,7 +9,9 @@
 // Run it on a display; under a window manager (tests/desktop/with-window-manager openbox ...) the
 // windows are pictured with their frames and the whole desktop is pictured too.
 #include <kelmora/app/DocumentForms.h>
+#include <kelmora/app/FRegistro.h>
 #include <kelmora/app/FillingRun.h>
+#include <kelmora/app/RequestRegister.h>
 #include <kelmora/app/KelmoraApp.h>
 #include <kelmora/documents/FFRDeclaracionJurada.h>
 #include <kelmora/documents/FFRSolicitud.h>
@@ -295,6 +297,28 @@ void MakePictures(const QString& outDir) {
     SaveWindow(*composer, outDir + QStringLiteral("/mail-message.png"));
     composer->close();
 
+    // The register window over the form, the request just printed on top of a few earlier ones.
+    {
+        TRequestRegister reg(TRequestRegister::DefaultLocation());
+        const TDatosSolicitud sample = form.DatosSolicitud();
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        TDatosSolicitud earlier = sample;
+        earlier.Persona = QStringLiteral("PAPADÓPOULOS, SÓCRATES");
+        earlier.DNI = QStringLiteral("94.123.456");
+        earlier.Destino = QStringLiteral("Mar del Plata, Buenos Aires");
+        reg.Record(earlier, {kDocumentSolicitud}, DesktopUserName(), now.addDays(-9));
+        earlier = sample;
+        earlier.Destino = QStringLiteral("Rosario, Santa Fe");
+        reg.Record(earlier, {kDocumentSolicitud, kDocumentDeclaracionJurada}, DesktopUserName(),
+                   now.addDays(-30));
+    }
+    TFRegistro registro(&form);
+    registro.show();
+    registro.activateWindow();
+    Settle(400);
+    SaveWindow(registro, outDir + QStringLiteral("/register-window.png"));
+    registro.close();
+
     TDocumentForms& documents = *windows.DocumentForms;
     SaveDocument(documents.FFRSolicitud->RLReport1(), outDir + QStringLiteral("/request.png"));
     SaveDocument(documents.FFRDeclaracionJurada->RLReport1(),
@@ -320,6 +344,9 @@ int main(int argc, char** argv) {
     // decimal separator is the comma. The system locale is read from the environment when the
     // application starts; the windows take their formats when they are made.
     qputenv("LC_ALL", "es_AR.UTF-8");
+    // The requests it prints go to a register of its own, not the user's.
+    const QTemporaryDir registerDir;
+    qputenv("KELMORA_REGISTER", registerDir.filePath(QStringLiteral("registro.sqlite")).toUtf8());
     QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() > 2 || (arguments.size() == 2 && arguments[1].startsWith('-'))) {
