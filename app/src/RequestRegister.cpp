@@ -371,7 +371,7 @@ TRegisteredRequest EntryFromQuery(const QSqlQuery& q) {
     TRegisteredRequest entry;
     entry.Id = q.value(0).toLongLong();
     entry.Printed = QDateTime::fromString(q.value(1).toString(), Qt::ISODateWithMs);
-    entry.Printed.setTimeZone(QTimeZone::UTC);
+    entry.Printed.setTimeZone(QTimeZone::utc());
     entry.PrintedBy = q.value(2).toString();
     entry.Documents = q.value(3).toString().split(u',', Qt::SkipEmptyParts);
     TDatosSolicitud& d = entry.Request;

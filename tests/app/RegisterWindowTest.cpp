@@ -10,12 +10,14 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QDateEdit>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -48,7 +50,7 @@ protected:
         this->greek = greek;
     }
     static QDateTime At(int day) {
-        return QDateTime(QDate(2026, 11, day), QTime(15, 0), QTimeZone::UTC);
+        return QDateTime(QDate(2026, 11, day), QTime(15, 0), QTimeZone::utc());
     }
 
     QTemporaryDir dir;

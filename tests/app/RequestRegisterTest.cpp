@@ -109,7 +109,7 @@ protected:
 };
 
 QDateTime At(int day, int hour, int minute = 0) {
-    return QDateTime(QDate(2026, 12, day), QTime(hour, minute), QTimeZone::UTC);
+    return QDateTime(QDate(2026, 12, day), QTime(hour, minute), QTimeZone::utc());
 }
 
 TDatosSolicitud Greek() {

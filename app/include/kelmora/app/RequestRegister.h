@@ -17,6 +17,8 @@
 #include <optional>
 #include <vector>
 
+class QSqlError;
+
 namespace Kelmora {
 
 /// A register that cannot be opened, read or written. Reason says why in the program's language
@@ -52,9 +54,9 @@ inline const QString kDocumentVehiculoParticular = QStringLiteral("vehiculo-part
 /// the destination or the reason, whatever the case and the accents; printed between From and To
 /// (local dates, both included; an invalid date leaves that end open). At most Limit, newest first.
 struct TRegisterSearch {
-    QString Text;
-    QDate From;
-    QDate To;
+    QString Text{};
+    QDate From{};
+    QDate To{};
     int Limit = 1000;
 };
 
@@ -101,7 +103,7 @@ public:
 
 private:
     void Migrate();
-    [[noreturn]] void Fail(const QString& what, const class QSqlError& error) const;
+    [[noreturn]] void Fail(const QString& what, const QSqlError& error) const;
 
     QString connection_;
     QString displayLocation_;
