@@ -145,7 +145,15 @@ TFKelmora::TFKelmora(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui
     connect(ui_->CerrIniSes, &QPushButton::clicked, this, &TFKelmora::CerrIniSesClick);
 }
 
-TFKelmora::~TFKelmora() = default;
+TFKelmora::~TFKelmora() {
+    // The fields outlive this body by a moment, and one may still signal on its way out (the
+    // means-of-transport list, losing its entries, says its entry changed), as may the
+    // application when the window's focus goes; by then the fields' table is gone, so nothing
+    // may reach the form any more.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
+    QObject::disconnect(qApp, nullptr, this, nullptr);
+}
 
 void TFKelmora::InstallKeyFilter(QWidget* widget, bool moneda) {
     widget->setProperty("kelmoraMoneda", moneda);
