@@ -354,8 +354,11 @@ qint64 TRequestRegister::Record(const TDatosSolicitud& d, const QStringList& doc
         d.DiasKelmora,
         Flag(d.SolicitaInscripcion),
         d.MontoInscripcion};
-    for (const QVariant& value : values)
-        query.addBindValue(value);
+    for (const QVariant& value : values) {
+        // The drivers bind a null text as SQL's NULL; an empty field is an empty text.
+        const bool nullText = value.typeId() == QMetaType::QString && value.toString().isNull();
+        query.addBindValue(nullText ? QVariant(QString(QLatin1String(""))) : value);
+    }
     // One statement is its own transaction: the request is recorded whole or not at all, and a
     // program killed while recording leaves every earlier one as it was.
     if (!query.exec())
