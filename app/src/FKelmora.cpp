@@ -10,13 +10,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCompleter>
-#include <QStringListModel>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QScopedValueRollback>
 #include <QShortcut>
 #include <QSignalBlocker>
+#include <QStringListModel>
 #include <QValidator>
 #include <QWindow>
 
@@ -121,9 +121,8 @@ TFKelmora::TFKelmora(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui
     anteriores_->setAccessibleName(QStringLiteral("Buscar anteriores"));
     anteriores_->setToolTip(QStringLiteral("Solicitudes impresas antes, para usarlas de nuevo"));
     connect(anteriores_, &QPushButton::clicked, this, &TFKelmora::AnterioresClick);
-    // In the Tab order where it stands, left of "Imprimir".
-    setTabOrder(ui_->ImprLisObs->previousInFocusChain(), anteriores_);
-    setTabOrder(anteriores_, ui_->ImprLisObs);
+    // Last in the Tab order, after the form's own controls: Enter still walks from the last item
+    // to "Imprimir".
     peopleNames_ = new QStringListModel(this);
     auto* completer = new QCompleter(peopleNames_, this);
     completer->setCaseSensitivity(Qt::CaseInsensitive);

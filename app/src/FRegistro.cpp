@@ -49,8 +49,8 @@ QDateEdit* MakeDateBox(QWidget* parent) {
 } // namespace
 
 TFRegistro::TFRegistro(QWidget* parent, QString location)
-    : QDialog(parent), location_(location.isEmpty() ? TRequestRegister::DefaultLocation()
-                                                    : std::move(location)) {
+    : QDialog(parent),
+      location_(location.isEmpty() ? TRequestRegister::DefaultLocation() : std::move(location)) {
     PrepareAppResources();
     setWindowTitle(QStringLiteral("Solicitudes anteriores"));
     setObjectName(QStringLiteral("FRegistro"));
@@ -101,8 +101,9 @@ TFRegistro::TFRegistro(QWidget* parent, QString location)
     for (QPushButton* button : {UseButton, CloseButton})
         button->setAccessibleName(button->text().remove(u'&'));
     const std::pair<QObject*, const char*> named[] = {
-        {SearchText, "SearchText"}, {FromDate, "FromDate"}, {ToDate, "ToDate"},
-        {List, "List"},             {Status, "Status"},     {UseButton, "UseButton"},
+        {SearchText, "SearchText"},  {FromDate, "FromDate"},
+        {ToDate, "ToDate"},          {List, "List"},
+        {Status, "Status"},          {UseButton, "UseButton"},
         {CloseButton, "CloseButton"}};
     for (const auto& [object, name] : named)
         object->setObjectName(QString::fromLatin1(name));

@@ -34,11 +34,25 @@ const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 const QString kTimeFormat = QStringLiteral("HH:mm");
 
 // The request's fields as columns, in the record's order, after the register's own.
-constexpr const char* kRequestColumns[] = {
-    "persona",        "dni",          "categoria",        "dedicacion",      "motivo",
-    "destino",        "medio",        "medio_indice",     "patente",         "salida",
-    "hora_salida",    "regreso",      "hora_regreso",     "solicita_pasajes", "monto_pasaje",
-    "solicita_kelmora", "dias_kelmora", "solicita_inscripcion", "monto_inscripcion"};
+constexpr const char* kRequestColumns[] = {"persona",
+                                           "dni",
+                                           "categoria",
+                                           "dedicacion",
+                                           "motivo",
+                                           "destino",
+                                           "medio",
+                                           "medio_indice",
+                                           "patente",
+                                           "salida",
+                                           "hora_salida",
+                                           "regreso",
+                                           "hora_regreso",
+                                           "solicita_pasajes",
+                                           "monto_pasaje",
+                                           "solicita_kelmora",
+                                           "dias_kelmora",
+                                           "solicita_inscripcion",
+                                           "monto_inscripcion"};
 
 // Each schema version's statements, applied in order to bring a register forward to the next.
 // A version once released is never changed: a later one adds its own step.
@@ -96,8 +110,8 @@ QString ReasonOf(const QSqlError& error, bool postgres) {
         return QStringLiteral("el archivo del registro está bloqueado por otro programa");
     if (has("not a database") || has("malformed") || has("corrupt"))
         return QStringLiteral("el archivo del registro está dañado");
-    if (has("readonly") || has("read-only") || has("permission denied") ||
-        has("unable to open") || has("access permission"))
+    if (has("readonly") || has("read-only") || has("permission denied") || has("unable to open") ||
+        has("access permission"))
         return QStringLiteral("no se puede escribir el archivo del registro");
     return postgres ? QStringLiteral("el servidor del registro respondió con un error")
                     : QStringLiteral("el archivo del registro no se pudo usar");
@@ -127,8 +141,8 @@ void PrepareSqliteFile(const QString& path) {
         return;
     const QString folder = info.absolutePath();
     if (!QDir().mkpath(folder))
-        throw TRequestRegisterError(
-            QStringLiteral("no se pudo crear la carpeta del registro"), folder);
+        throw TRequestRegisterError(QStringLiteral("no se pudo crear la carpeta del registro"),
+                                    folder);
     QFile(folder).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                  QFileDevice::ExeOwner);
     QFile file(path);
@@ -193,8 +207,8 @@ TRequestRegister::TRequestRegister(const QString& location, int busyTimeoutMs)
             db = AddPostgresConnection(location, connection_);
         } catch (const TRLException& error) {
             QSqlDatabase::removeDatabase(connection_);
-            throw TRequestRegisterError(
-                QStringLiteral("la dirección del registro no es válida"), error.Message());
+            throw TRequestRegisterError(QStringLiteral("la dirección del registro no es válida"),
+                                        error.Message());
         }
     } else {
         const QString path = SqliteLocation(location);
@@ -263,9 +277,9 @@ QString TRequestRegister::DefaultLocation() {
 }
 
 void TRequestRegister::Fail(const QString& what, const QSqlError& error) const {
-    throw TRequestRegisterError(ReasonOf(error, postgres_), displayLocation_ + QStringLiteral(": ") +
-                                                                what + QStringLiteral(": ") +
-                                                                error.text());
+    throw TRequestRegisterError(ReasonOf(error, postgres_),
+                                displayLocation_ + QStringLiteral(": ") + what +
+                                    QStringLiteral(": ") + error.text());
 }
 
 // Brings the schema to this program's version in one transaction, which two programs opening a
@@ -303,10 +317,10 @@ void TRequestRegister::Migrate() {
                 exec(statement);
             version = step.Version;
         }
-        exec(numbered ? QStringLiteral("UPDATE kelmora_register_schema SET version = %1")
-                            .arg(version)
-                      : QStringLiteral("INSERT INTO kelmora_register_schema (version) VALUES (%1)")
-                            .arg(version));
+        exec(numbered
+                 ? QStringLiteral("UPDATE kelmora_register_schema SET version = %1").arg(version)
+                 : QStringLiteral("INSERT INTO kelmora_register_schema (version) VALUES (%1)")
+                       .arg(version));
         exec(QStringLiteral("COMMIT"));
     } catch (...) {
         query.exec(QStringLiteral("ROLLBACK"));
@@ -441,8 +455,8 @@ std::vector<TRegisteredRequest> TRequestRegister::Find(const TRegisterSearch& se
     QString statement = QStringLiteral("SELECT %1 FROM kelmora_requests").arg(SelectColumns());
     if (!conditions.isEmpty())
         statement += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    statement += QStringLiteral(" ORDER BY printed DESC, id DESC LIMIT %1")
-                     .arg(std::max(search.Limit, 0));
+    statement +=
+        QStringLiteral(" ORDER BY printed DESC, id DESC LIMIT %1").arg(std::max(search.Limit, 0));
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(statement))
@@ -473,9 +487,9 @@ std::vector<TRegisteredPerson> TRequestRegister::People() const {
         const QString persona = query.value(0).toString();
         const QString key = FoldedForSearch(persona.simplified());
         if (people.count(key) == 0)
-            people.emplace(key, TRegisteredPerson{persona, query.value(1).toString(),
-                                                  query.value(2).toString(),
-                                                  query.value(3).toString()});
+            people.emplace(key,
+                           TRegisteredPerson{persona, query.value(1).toString(),
+                                             query.value(2).toString(), query.value(3).toString()});
     }
     if (query.lastError().isValid())
         Fail(QStringLiteral("SELECT"), query.lastError());

@@ -12,9 +12,10 @@
 // Exit status: 0 done (also for --help and --version); 2 bad arguments or a request that cannot be
 // read (the message names the field); 1 the documents could not be prepared or written, or the
 // register could not be listed; 3 the documents were written but the request could not be
-// recorded in the register; 128 + the signal when SIGINT, SIGTERM or SIGHUP stopped the run. OUTDIR is only ever touched at the end:
-// everything is written into a temporary folder beside it first, so a failed or stopped run leaves
-// OUTDIR as it was, and the new folder then takes the old one's place in one step.
+// recorded in the register; 128 + the signal when SIGINT, SIGTERM or SIGHUP stopped the run. OUTDIR
+// is only ever touched at the end: everything is written into a temporary folder beside it first,
+// so a failed or stopped run leaves OUTDIR as it was, and the new folder then takes the old one's
+// place in one step.
 #include <kelmora/app/DocumentForms.h>
 #include <kelmora/app/FillingRun.h>
 #include <kelmora/app/RequestRegister.h>
@@ -42,8 +43,8 @@
 
 #include <cerrno>
 #include <csignal>
-#include <limits>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 using namespace Kelmora;
@@ -90,13 +91,15 @@ QList<QCommandLineOption> Options() {
         {"pdfa", "also write a PDF file of each document, as PDF/A-1b for the archive"},
         {"png", "also write a PNG picture of each page"},
         {"progress", "show the progress on standard error even when that is not a terminal"},
-        {"register", "record the request in, or list, the register at URL (a postgresql:// URL "
-                     "or an SQLite file) instead of the desktop program's",
+        {"register",
+         "record the request in, or list, the register at URL (a postgresql:// URL "
+         "or an SQLite file) instead of the desktop program's",
          "URL"},
         {"no-register", "record the request in no register"},
         {"list", "print the register's requests, newest first, instead of filling documents"},
-        {"search", "with --list: only the requests with TEXT in the person, the identity number, "
-                   "the destination or the reason",
+        {"search",
+         "with --list: only the requests with TEXT in the person, the identity number, "
+         "the destination or the reason",
          "TEXT"},
         {"format", "with --list: json (the default) or csv", "FORMAT"},
         HelpOption(),
@@ -144,8 +147,8 @@ TOptions ParseArguments(const QStringList& arguments) {
         throw TUsageError(QStringLiteral("--register and --no-register exclude each other"));
     options.Search = parser.value(QStringLiteral("search"));
     const QString format = parser.value(QStringLiteral("format"));
-    if (!options.List && (parser.isSet(QStringLiteral("search")) ||
-                          parser.isSet(QStringLiteral("format"))))
+    if (!options.List &&
+        (parser.isSet(QStringLiteral("search")) || parser.isSet(QStringLiteral("format"))))
         throw TUsageError(QStringLiteral("--search and --format go with --list"));
     if (!format.isEmpty() && format != u"json" && format != u"csv")
         throw TUsageError(QStringLiteral("--format is json or csv, not \"%1\"").arg(format));
@@ -155,7 +158,8 @@ TOptions ParseArguments(const QStringList& arguments) {
         if (!positionals.isEmpty())
             throw TUsageError(QStringLiteral("--list takes no REQUEST.json or OUTDIR"));
         if (!options.Record || options.Pdf || options.Png || options.Progress)
-            throw TUsageError(QStringLiteral("--list takes only --register, --search and --format"));
+            throw TUsageError(
+                QStringLiteral("--list takes only --register, --search and --format"));
         return options;
     }
     if (positionals.size() != 2)
@@ -384,7 +388,8 @@ int Listing(const TOptions& options) {
         const TRequestRegister reg(RegisterLocation(options));
         entries = reg.Find({.Text = options.Search, .Limit = std::numeric_limits<int>::max()});
     } catch (const TRequestRegisterError& error) {
-        throw TRLException(QStringLiteral("the register could not be read: %1").arg(error.Detail().isEmpty() ? error.Reason() : error.Detail()));
+        throw TRLException(QStringLiteral("the register could not be read: %1")
+                               .arg(error.Detail().isEmpty() ? error.Reason() : error.Detail()));
     }
     QByteArray out;
     if (options.Csv) {
@@ -480,8 +485,9 @@ int Publishing(const TOptions& options) {
     if (!options.Record)
         return 0;
     if (const auto failure = RecordPrintedRequest(RegisterLocation(options), datos, produced)) {
-        std::fprintf(stderr, "kelmora-batch: the request was not recorded in the register: %s\n",
-                     qPrintable(failure->Detail().isEmpty() ? failure->Reason() : failure->Detail()));
+        std::fprintf(
+            stderr, "kelmora-batch: the request was not recorded in the register: %s\n",
+            qPrintable(failure->Detail().isEmpty() ? failure->Reason() : failure->Detail()));
         return kNotRecorded;
     }
     return 0;

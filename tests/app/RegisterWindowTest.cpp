@@ -69,11 +69,11 @@ TEST_F(RegisterWindows, TheWindowFindsAndHandsBackARequest) {
     EXPECT_EQ(window.List->model()->rowCount(), 3);
     EXPECT_EQ(window.Status->text(), QStringLiteral("3 solicitudes."));
 
-    QTest::keyClicks(window.SearchText, QStringLiteral("θεσσαλονικη"));
+    apptest::Type(window.SearchText, QStringLiteral("θεσσαλονικη"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.Entries().size() == 1; }, 3000));
     EXPECT_EQ(window.List->model()->index(0, 1).data().toString(), greek.Persona);
     window.SearchText->clear();
-    QTest::keyClicks(window.SearchText, QStringLiteral("nadie así"));
+    apptest::Type(window.SearchText, QStringLiteral("nadie así"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.Entries().empty(); }, 3000));
     EXPECT_EQ(window.Status->text(), QStringLiteral("Ninguna solicitud coincide."));
     EXPECT_FALSE(window.UseButton->isEnabled());
@@ -135,7 +135,7 @@ TEST_F(RegisterWindows, TheFormTakesTheChosenRequestButKeepsTodaysDates) {
         if (window == nullptr)
             return;
         operatorAtTheWindow.stop();
-        QTest::keyClicks(window->SearchText, QStringLiteral("muñoz"));
+        apptest::Type(window->SearchText, QStringLiteral("muñoz"));
         window->Search();
         listed = window->Entries().size();
         window->List->selectRow(0);

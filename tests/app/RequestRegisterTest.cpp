@@ -252,7 +252,8 @@ TEST_P(RegisterTest, ANewerSchemaIsRefusedAndThisOneKept) {
         TRequestRegister newer(location_);
         ADD_FAILURE() << "a newer register was opened";
     } catch (const TRequestRegisterError& error) {
-        EXPECT_EQ(error.Reason(), QStringLiteral("el registro es de una versión más nueva del programa"));
+        EXPECT_EQ(error.Reason(),
+                  QStringLiteral("el registro es de una versión más nueva del programa"));
     }
     setVersion(TRequestRegister::SchemaVersion);
     TRequestRegister same(location_);
@@ -343,8 +344,7 @@ TEST_P(RegisterProcesses, AProgramKilledWhileRecordingLeavesEveryEarlierRequest)
 }
 
 INSTANTIATE_TEST_SUITE_P(Register, RegisterProcesses,
-                         ::testing::Values(Kind::Sqlite, Kind::Postgres),
-                         [](const auto& info) {
+                         ::testing::Values(Kind::Sqlite, Kind::Postgres), [](const auto& info) {
                              return info.param == Kind::Sqlite ? "Sqlite" : "Postgres";
                          });
 
@@ -399,7 +399,8 @@ TEST(RegisterFile, IsTheOwnersAloneAndACorruptOrLockedOneIsRefused) {
     QFile blocker(dir.filePath(QStringLiteral("no")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    EXPECT_EQ(ReasonOpening(unwritable), QStringLiteral("no se pudo crear la carpeta del registro"));
+    EXPECT_EQ(ReasonOpening(unwritable),
+              QStringLiteral("no se pudo crear la carpeta del registro"));
 }
 
 // A server that is down, a user it does not know, a wrong password and a bad URL each say so;
@@ -408,9 +409,10 @@ TEST(RegisterServer, EveryWayOfNotGettingInSaysWhy) {
     if (!HavePostgres() || PgVariable("KELMORA_TEST_PG_PASSWORD_USER").isEmpty())
         GTEST_SKIP() << "no PostgreSQL server with a password role; scripts/test starts one";
     QTemporaryDir dir;
-    EXPECT_EQ(ReasonOpening(QStringLiteral("postgresql://kelmora@/kelmora?host=%1&port=5432")
-                                .arg(dir.path())),
-              QStringLiteral("no se pudo conectar con el servidor del registro"));
+    EXPECT_EQ(
+        ReasonOpening(
+            QStringLiteral("postgresql://kelmora@/kelmora?host=%1&port=5432").arg(dir.path())),
+        QStringLiteral("no se pudo conectar con el servidor del registro"));
     EXPECT_EQ(ReasonOpening(PgUrl(QStringLiteral("nadie"))),
               QStringLiteral("el servidor del registro no acepta el usuario o la contraseña"));
     EXPECT_EQ(ReasonOpening(QStringLiteral("postgresql://kelmora@/")),
@@ -429,7 +431,8 @@ TEST(RegisterServer, EveryWayOfNotGettingInSaysWhy) {
     const QString passfile = dir.filePath(QStringLiteral("pgpass"));
     QFile pass(passfile);
     ASSERT_TRUE(pass.open(QIODevice::WriteOnly));
-    pass.write(QStringLiteral("*:*:*:%1:%2\n").arg(user, PgVariable("KELMORA_TEST_PG_PASSWORD")).toUtf8());
+    pass.write(
+        QStringLiteral("*:*:*:%1:%2\n").arg(user, PgVariable("KELMORA_TEST_PG_PASSWORD")).toUtf8());
     pass.close();
     pass.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     qputenv("PGPASSFILE", passfile.toUtf8());

@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <filesystem>
-#include <string>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

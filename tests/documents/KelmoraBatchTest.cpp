@@ -250,8 +250,8 @@ TEST(KelmoraBatch, RecordsEachRequestAndListsTheRegister) {
     const QString registerFile = dir.filePath("oficina.sqlite");
     QJsonObject first = Request();
     first["Persona"] = QStringLiteral("ΣΩΚΡΆΤΗΣ ΠΑΠΑΔΌΠΟΥΛΟΣ");
-    ProgramResult r = RunBatch({WriteRequest(dir, first), dir.filePath("uno"), "--register",
-                                registerFile});
+    ProgramResult r =
+        RunBatch({WriteRequest(dir, first), dir.filePath("uno"), "--register", registerFile});
     ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
     r = RunBatch({WriteRequest(dir, Request()), dir.filePath("dos"), "--register", registerFile});
     ASSERT_EQ(r.ExitCode, 0) << r.Err.toStdString();
@@ -313,8 +313,8 @@ TEST(KelmoraBatch, ARegisterThatCannotBeUsedLeavesTheDocumentsWritten) {
     EXPECT_TRUE(r.Err.startsWith("kelmora-batch: the request was not recorded in the register: "))
         << r.Err.toStdString();
     EXPECT_EQ(r.Out, DisplayedOperatorMessage(3) + '\n');
-    EXPECT_EQ(Entries(out), QStringList({"declaracion-jurada.rpf", "solicitud.rpf",
-                                         "vehiculo-particular.rpf"}));
+    EXPECT_EQ(Entries(out),
+              QStringList({"declaracion-jurada.rpf", "solicitud.rpf", "vehiculo-particular.rpf"}));
 
     r = RunBatch({WriteRequest(dir, Request()), dir.filePath("otro"), "--register",
                   "postgresql://kelmora@/kelmora?host=" + dir.path()});

@@ -11,8 +11,8 @@
 #include <kelmora/app/DocumentForms.h>
 #include <kelmora/app/FRegistro.h>
 #include <kelmora/app/FillingRun.h>
-#include <kelmora/app/RequestRegister.h>
 #include <kelmora/app/KelmoraApp.h>
+#include <kelmora/app/RequestRegister.h>
 #include <kelmora/documents/FFRDeclaracionJurada.h>
 #include <kelmora/documents/FFRSolicitud.h>
 #include <kelmora/documents/FFRVehiculoParticular.h>
