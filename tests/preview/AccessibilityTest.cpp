@@ -291,6 +291,27 @@ TEST(PreviewReading, EachShownPageIsADocumentThatFollowsThePagesAndTheZoom) {
     EXPECT_EQ(texts, QStringList({"tres", "", ""}));
 }
 
+// A store of more pages than its cache holds: a page read back from the store's file reads as it
+// was recorded, at either end and back again.
+TEST(PreviewReading, PagesBeyondTheCacheReadAsRecorded) {
+    const LanguageScope spanish(lgSpanish);
+    QObject owner;
+    QList<QStringList> pages;
+    const int count = TRLGraphicStorage::CacheSize + 4;
+    for (int i = 1; i <= count; ++i)
+        pages.append({QStringLiteral("Σελίδα %1 — Núñez").arg(i)});
+    TRLGraphicStorage* store = previewtest::MakeTextStore(pages, &owner);
+    TRLPreviewForm form;
+    TRLPreview& view = *form.Views().front();
+    view.SetPages(store);
+    TRLPreviewBox& box = view.PageBoxes(0);
+    for (const int number : {count, 1, count - 1, 2}) {
+        view.GotoPageNumber(number);
+        EXPECT_EQ(Name(box), QStringLiteral("Página %1 de %2").arg(number).arg(count));
+        EXPECT_EQ(TextOf(box), QStringLiteral("Σελίδα %1 — Núñez").arg(number));
+    }
+}
+
 // The parts of the window that show no words of their own still have a role and a name, in each
 // language of the message table; the divider between two views too.
 TEST(PreviewReading, TheWindowsPartsHaveRolesAndNames) {
