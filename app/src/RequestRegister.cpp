@@ -205,6 +205,16 @@ TRequestRegister::TRequestRegister(const QString& location, int busyTimeoutMs)
         displayLocation_ = TRLSqlRecordStream::DisplayUrl(location);
         try {
             db = AddPostgresConnection(location, connection_);
+            // Without a limit the client library waits for a silent server as long as the
+            // network does, minutes, with the operator's documents waiting behind it. The
+            // library counts whole seconds, two at least.
+            if (!db.connectOptions().contains(QLatin1String("connect_timeout="))) {
+                const int seconds = std::max(2, (busyTimeoutMs + 999) / 1000);
+                QStringList options{QStringLiteral("connect_timeout=%1").arg(seconds)};
+                if (!db.connectOptions().isEmpty())
+                    options.prepend(db.connectOptions());
+                db.setConnectOptions(options.join(u';'));
+            }
         } catch (const TRLException& error) {
             QSqlDatabase::removeDatabase(connection_);
             throw TRequestRegisterError(QStringLiteral("la dirección del registro no es válida"),

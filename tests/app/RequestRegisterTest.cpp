@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -24,8 +25,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Kelmora;
 
@@ -438,6 +443,32 @@ TEST(RegisterServer, EveryWayOfNotGettingInSaysWhy) {
     qputenv("PGPASSFILE", passfile.toUtf8());
     EXPECT_EQ(ReasonOpening(url), QStringLiteral("opened"));
     qunsetenv("PGPASSFILE");
+}
+
+// A server that takes the connection and never answers (a machine gone quiet behind a firewall,
+// say) is given up after the wait the register is opened with, rather than holding the operator's
+// print for as long as the network would wait.
+TEST(RegisterServer, AServerThatNeverAnswersIsGivenUp) {
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        GTEST_SKIP() << "no PostgreSQL driver";
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    const auto closeListener = qScopeGuard([listener] { close(listener); });
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    // The kernel completes the connection; nothing ever reads the client's first message.
+    const QString url =
+        QStringLiteral("postgresql://kelmora@127.0.0.1:%1/kelmora").arg(ntohs(address.sin_port));
+    EXPECT_EQ(ReasonOpening(url, 2000),
+              QStringLiteral("no se pudo conectar con el servidor del registro"));
+    // A wait the address names itself is the one kept.
+    EXPECT_EQ(ReasonOpening(url + QStringLiteral("?connect_timeout=2"), 60000),
+              QStringLiteral("no se pudo conectar con el servidor del registro"));
 }
 
 // The listing's forms: JSON with the request file's own keys, read back by the request reader;

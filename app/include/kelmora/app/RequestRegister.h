@@ -78,7 +78,9 @@ public:
     /// Opens the register at location, creating it (and its schema) when it does not exist yet:
     /// a postgresql:// URL, or an SQLite file (a path, or sqlite:PATH) created readable by its
     /// owner alone, as it holds people's identity numbers. A file that another program holds
-    /// locked is waited for up to busyTimeoutMs. Throws TRequestRegisterError.
+    /// locked is waited for up to busyTimeoutMs, and so is a server's answer on connecting (in
+    /// whole seconds, unless the URL's connect_timeout says otherwise). Throws
+    /// TRequestRegisterError.
     explicit TRequestRegister(const QString& location, int busyTimeoutMs = 10000);
     ~TRequestRegister();
     TRequestRegister(const TRequestRegister&) = delete;
