@@ -175,9 +175,9 @@ void RunFillingRun(const TDatosSolicitud& datos, QWidget* parent) {
     QStringList documents;
     const TFillingTexts texts =
         FillDocuments(datos, *forms, [parent, &documents](TDocumentKind kind, TRLReport& report) {
-            documents << DocumentName(kind);
             try {
                 report.Preview();
+                documents << DocumentName(kind);
             } catch (const TRLException& error) {
                 ShowCriticalMessage(parent, QString(), error.Message());
             }

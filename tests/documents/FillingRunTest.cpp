@@ -3,6 +3,8 @@
 #include "DocumentTestSupport.h"
 #include <kelmora/app/DocumentForms.h>
 #include <kelmora/app/FillingRun.h>
+#include <kelmora/app/RequestRegister.h>
+#include <kelmora/dialogs/RLAccessibility.h>
 #include <kelmora/documents/FFRDeclaracionJurada.h>
 #include <kelmora/documents/FFRSolicitud.h>
 #include <kelmora/documents/FFRVehiculoParticular.h>
@@ -16,6 +18,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 
@@ -248,4 +251,71 @@ TEST_F(RunFillingRunTest, OpensOnePreviewPerDocumentAndTellsTheOperatorHowMany) 
         ExpectInBody(*page, d.Persona, 204, 23);
         TearDown();
     }
+}
+
+// Each run is recorded in the register with the documents it produced, by whom and when; a
+// register that cannot take it leaves every preview open and says so in the operator's message,
+// with the database's own words behind "Mostrar detalles".
+TEST_F(RunFillingRunTest, RecordsTheRequestOrSaysWhyItCouldNot) {
+    TDocumentForms forms;
+    QWidget entryForm;
+    QTemporaryDir dir;
+    const QString location = dir.filePath(QStringLiteral("registro.sqlite"));
+    qputenv("KELMORA_REGISTER", location.toUtf8());
+    const auto unset = qScopeGuard([] { qunsetenv("KELMORA_REGISTER"); });
+
+    TDatosSolicitud d = Basic();
+    d.Persona = QStringLiteral("Íñigo Παπαδόπουλος");
+    d.SolicitaPasajes = true;
+    d.MontoPasaje = QStringLiteral("1500,50");
+    d.MedioIndice = kMedioVehiculoParticular;
+    d.Medio = MedioEntries().at(kMedioVehiculoParticular);
+    d.Patente = QStringLiteral("AB123CD");
+    // The message's icon is drawn for the screen (the kind's own picture, sharp at any scale).
+    const auto shows = [](const QMessageBox& box, QMessageBox::Icon kind) {
+        const QImage icon = box.iconPixmap().toImage();
+        return !icon.isNull() &&
+               icon == MessageIconPixmap(kind, icon.width(), box.devicePixelRatio()).toImage();
+    };
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    ASSERT_TRUE(Run(d, &entryForm, [&](QMessageBox& box) {
+        EXPECT_TRUE(shows(box, QMessageBox::Information));
+        EXPECT_EQ(box.text(), DisplayedOperatorMessage(3));
+    }));
+    TearDown();
+    {
+        const TRequestRegister reg(location);
+        const auto entries = reg.Find({});
+        ASSERT_EQ(entries.size(), 1U);
+        EXPECT_EQ(entries[0].Request, d);
+        EXPECT_EQ(entries[0].Documents,
+                  QStringList({kDocumentDeclaracionJurada, kDocumentVehiculoParticular,
+                               kDocumentSolicitud}));
+        EXPECT_EQ(entries[0].PrintedBy, DesktopUserName());
+        EXPECT_FALSE(entries[0].PrintedBy.isEmpty());
+        EXPECT_GE(entries[0].Printed, before);
+        EXPECT_LE(entries[0].Printed, QDateTime::currentDateTimeUtc());
+    }
+
+    // A file that is no database: the documents all the same, and the reason.
+    const QString corrupt = dir.filePath(QStringLiteral("dañado.sqlite"));
+    QFile file(corrupt);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(8192, 'x'));
+    file.close();
+    qputenv("KELMORA_REGISTER", corrupt.toUtf8());
+    ASSERT_TRUE(Run(d, &entryForm, [&](QMessageBox& box) {
+        EXPECT_TRUE(shows(box, QMessageBox::Warning));
+        EXPECT_EQ(box.text(),
+                  DisplayedOperatorMessage(3) + QStringLiteral("\n\n") +
+                      NotRecordedMessage(QStringLiteral("el archivo del registro está dañado")));
+        EXPECT_TRUE(box.text().endsWith(
+            QStringLiteral("La solicitud no quedó registrada: el archivo del registro está "
+                           "dañado.")));
+        EXPECT_TRUE(box.detailedText().contains(corrupt)) << box.detailedText().toStdString();
+        EXPECT_EQ(OpenPreviews(&entryForm), 3) << "the documents do not wait for the register";
+    }));
+    QFile unchanged(corrupt);
+    ASSERT_TRUE(unchanged.open(QIODevice::ReadOnly));
+    EXPECT_EQ(unchanged.readAll(), QByteArray(8192, 'x')) << "the broken file is left as it was";
 }
