@@ -99,10 +99,10 @@ TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
         EXPECT_TRUE(
             batch.startsWith("Usage: kelmora-batch REQUEST.json OUTDIR [--pdf | --pdfa] [--png]"))
             << batch.toStdString();
-        EXPECT_EQ(Sorted(ListedOptions(batch)),
-                  (QStringList{"--format", "--help", "--list", "--no-register", "--pdf", "--pdfa",
-                               "--png", "--progress", "--register", "--search", "--version",
-                               "-h"}));
+        EXPECT_EQ(
+            Sorted(ListedOptions(batch)),
+            (QStringList{"--format", "--help", "--list", "--no-register", "--pdf", "--pdfa",
+                         "--png", "--progress", "--register", "--search", "--version", "-h"}));
     }
     EXPECT_EQ(QuietOutput(Rltool({"--version"})),
               QStringLiteral("rltool (Kelmora) " KELMORA_PROJECT_VERSION "\n"));
