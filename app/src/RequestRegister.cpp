@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 
 namespace Kelmora {
@@ -33,7 +34,8 @@ const QString kTimestampFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ");
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 const QString kTimeFormat = QStringLiteral("HH:mm");
 
-// The request's fields as columns, in the record's order, after the register's own.
+// The request's fields as columns, after the register's own, in the order of the request file's
+// keys (DatosSolicitudKeys), which is how a request is recorded.
 constexpr const char* kRequestColumns[] = {"persona",
                                            "dni",
                                            "categoria",
@@ -354,30 +356,22 @@ qint64 TRequestRegister::Record(const TDatosSolicitud& d, const QStringList& doc
         Fail(QStringLiteral("INSERT"), query.lastError());
     QString dniDigits = d.DNI;
     dniDigits.remove(QRegularExpression(QStringLiteral("[^0-9A-Za-z]")));
-    const QVariantList values{
-        printed.toUTC().toString(kTimestampFormat),
-        printedBy,
-        documents.join(u','),
-        FoldedForSearch(QStringList{d.Persona, d.DNI, dniDigits, d.Destino, d.Motivo}.join(u'\n')),
-        d.Persona,
-        d.DNI,
-        d.Categoria,
-        d.Dedicacion,
-        d.Motivo,
-        d.Destino,
-        d.Medio,
-        d.MedioIndice,
-        d.Patente,
-        d.Salida.toString(kDateFormat),
-        d.HoraSalida.toString(kTimeFormat),
-        d.Regreso.toString(kDateFormat),
-        d.HoraRegreso.toString(kTimeFormat),
-        Flag(d.SolicitaPasajes),
-        d.MontoPasaje,
-        Flag(d.SolicitaKelmora),
-        d.DiasKelmora,
-        Flag(d.SolicitaInscripcion),
-        d.MontoInscripcion};
+    QVariantList values{
+        printed.toUTC().toString(kTimestampFormat), printedBy, documents.join(u','),
+        FoldedForSearch(QStringList{d.Persona, d.DNI, dniDigits, d.Destino, d.Motivo}.join(u'\n'))};
+    // The request's fields as the request file writes them, in the columns' order: flags as 0
+    // and 1, the entry's index as a number, everything else as text.
+    const QJsonObject fields = DatosSolicitudToJson(d);
+    Q_ASSERT(DatosSolicitudKeys().size() == static_cast<qsizetype>(std::size(kRequestColumns)));
+    for (const QString& key : DatosSolicitudKeys()) {
+        const QJsonValue value = fields.value(key);
+        if (value.isBool())
+            values << Flag(value.toBool());
+        else if (value.isDouble())
+            values << value.toInt();
+        else
+            values << value.toString();
+    }
     for (const QVariant& value : values) {
         // The drivers bind a null text as SQL's NULL; an empty field is an empty text.
         const bool nullText = value.typeId() == QMetaType::QString && value.toString().isNull();
