@@ -54,7 +54,7 @@ TFRegistro::TFRegistro(QWidget* parent, QString location)
     PrepareAppResources();
     setWindowTitle(QStringLiteral("Solicitudes anteriores"));
     setObjectName(QStringLiteral("FRegistro"));
-    resize(860, 460);
+    resize(1000, 480);
 
     auto* search = new QLabel(QStringLiteral("&Buscar:"), this);
     SearchText = new QLineEdit(this);
@@ -71,8 +71,8 @@ TFRegistro::TFRegistro(QWidget* parent, QString location)
     model_ = new QStandardItemModel(0, 7, this);
     model_->setHorizontalHeaderLabels({QStringLiteral("Impresa"), QStringLiteral("Persona"),
                                        QStringLiteral("D.N.I."), QStringLiteral("Destino"),
-                                       QStringLiteral("Salida"), QStringLiteral("Documentos"),
-                                       QStringLiteral("Operador")});
+                                       QStringLiteral("Salida"), QStringLiteral("Operador"),
+                                       QStringLiteral("Documentos")});
     List = new QTableView(this);
     List->setModel(model_);
     List->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -82,6 +82,7 @@ TFRegistro::TFRegistro(QWidget* parent, QString location)
     List->verticalHeader()->hide();
     List->horizontalHeader()->setStretchLastSection(true);
     List->setAlternatingRowColors(true);
+    List->setWordWrap(false);
     auto* listLabel = new QLabel(QStringLiteral("&Solicitudes, la más reciente primero:"), this);
     listLabel->setBuddy(List);
 
@@ -176,12 +177,18 @@ void TFRegistro::Search() {
         QList<QStandardItem*> row;
         for (const QString& text :
              {locale.toString(entry.Printed.toLocalTime(), QLocale::ShortFormat), d.Persona, d.DNI,
-              d.Destino, locale.toString(d.Salida, QLocale::ShortFormat),
-              DocumentsText(entry.Documents), entry.PrintedBy})
+              d.Destino, locale.toString(d.Salida, QLocale::ShortFormat), entry.PrintedBy,
+              DocumentsText(entry.Documents)}) {
             row << new QStandardItem(text);
+            // A text cut short at the column's edge is read whole in its tip.
+            row.back()->setToolTip(text);
+        }
         model_->appendRow(row);
     }
-    List->resizeColumnsToContents();
+    // Every column as wide as its texts but the documents, last, which take the room left and
+    // are cut short there rather than push the others out of sight.
+    for (int column = 0; column + 1 < model_->columnCount(); ++column)
+        List->resizeColumnToContents(column);
     Status->setToolTip(QString());
     Status->setText(entries_.empty() ? QStringLiteral("Ninguna solicitud coincide.")
                     : entries_.size() == 1
