@@ -94,29 +94,51 @@ QString Placeholders(int count) {
     return marks.join(QStringLiteral(", "));
 }
 
-// What the operator reads when the register cannot be used, from what the database said: the
-// drivers give English texts and few codes, so the common faults are told apart by them.
-QString ReasonOf(const QSqlError& error, bool postgres) {
-    const QString text = (error.databaseText() + u' ' + error.driverText()).toLower();
-    const auto has = [&text](const char* part) { return text.contains(QLatin1String(part)); };
-    if (has("password authentication failed") || has("no password supplied") ||
-        has("authentication failed") || has("role \"") || has("pg_hba.conf"))
+} // namespace
+
+// The drivers give few codes (none at all for a connection that fails), so the common faults are
+// told apart by their texts. Those of the server's client library and of the server itself come
+// in the language of the desk or of the server: on our users' desks that is Spanish, so the
+// fragments are those of the English texts and of their Spanish translations.
+QString RegisterFailureReason(const QString& databaseText, const QString& driverText,
+                              bool postgres) {
+    const QString text = (databaseText + u' ' + driverText).toLower();
+    const auto any = [&text](std::initializer_list<const char*> fragments) {
+        return std::any_of(fragments.begin(), fragments.end(), [&text](const char* fragment) {
+            return text.contains(QString::fromUtf8(fragment));
+        });
+    };
+    // A login refused first: its text starts with the connection's failure.
+    if (any({"password authentication failed", "no password supplied", "authentication failed",
+             "role \"", "pg_hba.conf", "autentificación", "autenticación", "no existe el rol",
+             "el rol «"}))
         return QStringLiteral("el servidor del registro no acepta el usuario o la contraseña");
-    if (has("does not exist") && has("database"))
+    if ((text.contains(QLatin1String("does not exist")) &&
+         text.contains(QLatin1String("database"))) ||
+        any({"no existe la base de datos"}))
         return QStringLiteral("la base de datos del registro no existe en el servidor");
-    if (has("could not connect") || has("connection refused") || has("could not translate") ||
-        has("no such file or directory") || has("timeout") || has("server closed") ||
-        has("connection to server"))
+    if (any({"could not connect", "connection refused", "could not translate",
+             "no such file or directory", "timeout", "timed out", "server closed",
+             "connection to server", "network is unreachable", "no route to host",
+             "falló la conexión", "conexión rehusada", "no se pudo traducir",
+             "no existe el fichero", "tiempo de espera", "expiró el tiempo",
+             "ha cerrado la conexión", "la red es inaccesible", "ninguna ruta"}))
         return QStringLiteral("no se pudo conectar con el servidor del registro");
-    if (has("locked") || has("busy"))
+    // SQLite speaks English only.
+    if (any({"locked", "busy"}))
         return QStringLiteral("el archivo del registro está bloqueado por otro programa");
-    if (has("not a database") || has("malformed") || has("corrupt"))
+    if (any({"not a database", "malformed", "corrupt"}))
         return QStringLiteral("el archivo del registro está dañado");
-    if (has("readonly") || has("read-only") || has("permission denied") || has("unable to open") ||
-        has("access permission"))
+    if (any({"readonly", "read-only", "permission denied", "unable to open", "access permission"}))
         return QStringLiteral("no se puede escribir el archivo del registro");
     return postgres ? QStringLiteral("el servidor del registro respondió con un error")
                     : QStringLiteral("el archivo del registro no se pudo usar");
+}
+
+namespace {
+
+QString ReasonOf(const QSqlError& error, bool postgres) {
+    return RegisterFailureReason(error.databaseText(), error.driverText(), postgres);
 }
 
 QString SqliteLocation(const QString& location) {

@@ -471,6 +471,60 @@ TEST(RegisterServer, AServerThatNeverAnswersIsGivenUp) {
               QStringLiteral("no se pudo conectar con el servidor del registro"));
 }
 
+// What the client library and the server say, as they say it on an English desk and on a
+// Spanish one (the texts of their own catalogues), gives the operator the same reason.
+TEST(RegisterServer, TheReasonIsTheSameInEnglishAndInSpanish) {
+    const QString refused =
+        QStringLiteral("el servidor del registro no acepta el usuario o la contraseña");
+    const QString unreachable = QStringLiteral("no se pudo conectar con el servidor del registro");
+    const QString missing =
+        QStringLiteral("la base de datos del registro no existe en el servidor");
+    const struct {
+        const char* Said;
+        const QString& Reason;
+    } cases[] = {
+        {R"(connection to server on socket "/tmp/pg/.s.PGSQL.5432" failed: FATAL:  password authentication failed for user "ana")",
+         refused},
+        {R"(falló la conexión al servidor en el socket «/tmp/pg/.s.PGSQL.5432»: FATAL:  la autentificación password falló para el usuario «ana»)",
+         refused},
+        {R"(connection to server at "10.0.0.5", port 5432 failed: fe_sendauth: no password supplied)",
+         refused},
+        {R"(falló la conexión al servidor en «10.0.0.5», puerto 5432: FATAL:  no existe el rol «nadie»)",
+         refused},
+        {R"(falló la conexión al servidor en «10.0.0.5», puerto 5432: FATAL:  no hay una línea en pg_hba.conf para «10.0.0.9», usuario «ana», base de datos «viaticos», sin cifrado)",
+         refused},
+        {R"(connection to server at "10.0.0.5", port 5432 failed: FATAL:  database "viaticos" does not exist)",
+         missing},
+        {R"(falló la conexión al servidor en «10.0.0.5», puerto 5432: FATAL:  no existe la base de datos «viaticos»)",
+         missing},
+        {R"(connection to server at "10.0.0.5", port 5432 failed: Connection refused)",
+         unreachable},
+        {R"(falló la conexión al servidor en «10.0.0.5», puerto 5432: Conexión rehusada)",
+         unreachable},
+        {R"(falló la conexión al servidor en el socket «/tmp/pg/.s.PGSQL.5432»: No existe el fichero o el directorio)",
+         unreachable},
+        {R"(falló la conexión al servidor en «10.0.0.5», puerto 5432: tiempo de espera agotado)",
+         unreachable},
+        {R"(no se pudo traducir el nombre «registro.facultad» a una dirección: Nombre o servicio desconocido)",
+         unreachable},
+        {"el servidor ha cerrado la conexión inesperadamente", unreachable},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RegisterFailureReason(QString::fromUtf8(c.Said),
+                                        QStringLiteral("QPSQL: Unable to connect"), true),
+                  c.Reason)
+            << c.Said;
+    }
+    // SQLite's own words, whatever language the toolkit's part of the message is in.
+    EXPECT_EQ(RegisterFailureReason(QStringLiteral("database is locked"),
+                                    QStringLiteral("No se pudo ejecutar la sentencia"), false),
+              QStringLiteral("el archivo del registro está bloqueado por otro programa"));
+    EXPECT_EQ(RegisterFailureReason(QStringLiteral("file is not a database"), {}, false),
+              QStringLiteral("el archivo del registro está dañado"));
+    EXPECT_EQ(RegisterFailureReason(QStringLiteral("syntax error"), {}, true),
+              QStringLiteral("el servidor del registro respondió con un error"));
+}
+
 // The listing's forms: JSON with the request file's own keys, read back by the request reader;
 // CSV for a spreadsheet, quoted where it must be, formulas kept as text.
 TEST(RegisterListing, JsonReadsBackAndCsvIsASpreadsheetsText) {

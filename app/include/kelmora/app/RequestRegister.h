@@ -119,6 +119,11 @@ std::optional<TRequestRegisterError> RecordPrintedRequest(const QString& locatio
                                                           const TDatosSolicitud& request,
                                                           const QStringList& documents);
 
+/// Why a register could not be used, in the operator's words, from what the database said (its
+/// own text and its driver's), in English or in Spanish.
+QString RegisterFailureReason(const QString& databaseText, const QString& driverText,
+                              bool postgres);
+
 /// The login name of the user the program runs for.
 QString DesktopUserName();
 
