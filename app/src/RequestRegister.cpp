@@ -117,12 +117,12 @@ QString RegisterFailureReason(const QString& databaseText, const QString& driver
          text.contains(QLatin1String("database"))) ||
         any({"no existe la base de datos"}))
         return QStringLiteral("la base de datos del registro no existe en el servidor");
+    // The system's own words (a network out of reach, say) follow the connection's failure.
     if (any({"could not connect", "connection refused", "could not translate",
              "no such file or directory", "timeout", "timed out", "server closed",
-             "connection to server", "network is unreachable", "no route to host",
-             "falló la conexión", "conexión rehusada", "no se pudo traducir",
-             "no existe el fichero", "tiempo de espera", "expiró el tiempo",
-             "ha cerrado la conexión", "la red es inaccesible", "ninguna ruta"}))
+             "connection to server", "falló la conexión", "conexión rehusada",
+             "no se pudo traducir", "no existe el fichero", "tiempo de espera", "expiró el tiempo",
+             "ha cerrado la conexión"}))
         return QStringLiteral("no se pudo conectar con el servidor del registro");
     // SQLite speaks English only.
     if (any({"locked", "busy"}))

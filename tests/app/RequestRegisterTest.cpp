@@ -508,6 +508,9 @@ TEST(RegisterServer, TheReasonIsTheSameInEnglishAndInSpanish) {
         {R"(no se pudo traducir el nombre «registro.facultad» a una dirección: Nombre o servicio desconocido)",
          unreachable},
         {"el servidor ha cerrado la conexión inesperadamente", unreachable},
+        {R"(falló la conexión al servidor en «10.0.0.5», puerto 5432: La red es inaccesible)",
+         unreachable},
+        {R"(connection to server at "10.0.0.5", port 5432 failed: No route to host)", unreachable},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(RegisterFailureReason(QString::fromUtf8(c.Said),
