@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace Kelmora {
 
 namespace {
@@ -48,9 +50,10 @@ QDateEdit* MakeDateBox(QWidget* parent) {
 
 } // namespace
 
-TFRegistro::TFRegistro(QWidget* parent, QString location)
+TFRegistro::TFRegistro(QWidget* parent, QString location, int shownAtMost)
     : QDialog(parent),
-      location_(location.isEmpty() ? TRequestRegister::DefaultLocation() : std::move(location)) {
+      location_(location.isEmpty() ? TRequestRegister::DefaultLocation() : std::move(location)),
+      shownAtMost_(std::max(shownAtMost, 1)) {
     PrepareAppResources();
     setWindowTitle(QStringLiteral("Solicitudes anteriores"));
     setObjectName(QStringLiteral("FRegistro"));
@@ -164,13 +167,18 @@ void TFRegistro::Search() {
     model_->removeRows(0, model_->rowCount());
     try {
         const TRequestRegister reg(location_);
-        entries_ = reg.Find({.Text = SearchText->text(), .From = from, .To = to, .Limit = 1000});
+        // One more than is shown, to know whether there are more.
+        entries_ = reg.Find(
+            {.Text = SearchText->text(), .From = from, .To = to, .Limit = shownAtMost_ + 1});
     } catch (const TRequestRegisterError& error) {
         Status->setText(QStringLiteral("No se pudo leer el registro: %1.").arg(error.Reason()));
         Status->setToolTip(error.Detail());
         SelectionChanged();
         return;
     }
+    const bool more = static_cast<int>(entries_.size()) > shownAtMost_;
+    if (more)
+        entries_.resize(static_cast<size_t>(shownAtMost_));
     const QLocale locale;
     for (const TRegisteredRequest& entry : entries_) {
         const TDatosSolicitud& d = entry.Request;
@@ -190,10 +198,14 @@ void TFRegistro::Search() {
     for (int column = 0; column + 1 < model_->columnCount(); ++column)
         List->resizeColumnToContents(column);
     Status->setToolTip(QString());
-    Status->setText(entries_.empty() ? QStringLiteral("Ninguna solicitud coincide.")
-                    : entries_.size() == 1
-                        ? QStringLiteral("1 solicitud.")
-                        : QStringLiteral("%1 solicitudes.").arg(entries_.size()));
+    const QString count = locale.toString(static_cast<qlonglong>(entries_.size()));
+    Status->setText(
+        more ? QStringLiteral("Se muestran las %1 más recientes; hay más: acote la búsqueda o las "
+                              "fechas.")
+                   .arg(count)
+        : entries_.empty()     ? QStringLiteral("Ninguna solicitud coincide.")
+        : entries_.size() == 1 ? QStringLiteral("1 solicitud.")
+                               : QStringLiteral("%1 solicitudes.").arg(count));
     if (!entries_.empty())
         List->selectRow(0);
     SelectionChanged();

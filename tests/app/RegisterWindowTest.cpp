@@ -104,6 +104,24 @@ TEST_F(RegisterWindows, ARegisterThatCannotBeReadSaysWhy) {
     EXPECT_FALSE(window.UseButton->isEnabled());
 }
 
+// A register longer than the window lists shows the newest and says there are more; the search
+// reaches the others.
+TEST_F(RegisterWindows, MoreThanTheWindowListsIsSaid) {
+    TFRegistro window(nullptr, location, 2);
+    window.Search();
+    ASSERT_EQ(window.Entries().size(), 2U);
+    EXPECT_EQ(window.Entries()[0].Request.Persona, greek.Persona);
+    EXPECT_EQ(window.List->model()->rowCount(), 2);
+    EXPECT_EQ(window.Status->text(),
+              QStringLiteral("Se muestran las 2 más recientes; hay más: acote la búsqueda o las "
+                             "fechas."));
+    window.SearchText->setText(QStringLiteral("11111111"));
+    window.Search();
+    ASSERT_EQ(window.Entries().size(), 1U);
+    EXPECT_EQ(window.Entries()[0].Request.DNI, QStringLiteral("11.111.111"));
+    EXPECT_EQ(window.Status->text(), QStringLiteral("1 solicitud."));
+}
+
 // Every control is named for a screen reader, and reached by Tab in the order it stands.
 TEST_F(RegisterWindows, TheWindowIsNamedThroughout) {
     TFRegistro window(nullptr, location);

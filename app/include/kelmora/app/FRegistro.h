@@ -26,8 +26,9 @@ class TFRegistro : public QDialog {
 public:
     /// A window on the register at location (TRequestRegister::DefaultLocation by default). It
     /// reads the register when shown and again as the search changes; a register that cannot be
-    /// read says why in the window, and the list stays empty.
-    explicit TFRegistro(QWidget* parent = nullptr, QString location = {});
+    /// read says why in the window, and the list stays empty. It lists the newest shownAtMost
+    /// that match, and says so when there are more.
+    explicit TFRegistro(QWidget* parent = nullptr, QString location = {}, int shownAtMost = 1000);
     ~TFRegistro() override;
 
     /// The request chosen with "Usar" (or Enter, or a double click), once the window is done.
@@ -54,6 +55,7 @@ private:
     void SelectionChanged();
 
     QString location_;
+    int shownAtMost_;
     QStandardItemModel* model_;
     QTimer* searchDelay_;
     std::vector<TRegisteredRequest> entries_;
