@@ -202,13 +202,27 @@ double TRLDecimal::ToDouble() const {
 }
 
 TRLDecimal TRLDecimal::Rounded(int decimals) const {
+    return Shortened(decimals, true);
+}
+
+TRLDecimal TRLDecimal::Truncated(int decimals) const {
+    return Shortened(decimals, false);
+}
+
+TRLDecimal TRLDecimal::Negated() const {
+    TRLDecimal negated = *this;
+    negated.negative_ = !negative_ && !IsZero();
+    return negated;
+}
+
+TRLDecimal TRLDecimal::Shortened(int decimals, bool rounding) const {
     if (scale_ <= decimals)
         return *this;
     TRLDecimal rounded = *this;
     const auto drop = static_cast<size_t>(scale_ - decimals);
     if (rounded.digits_.size() < drop)
         rounded.digits_.insert(0, drop - rounded.digits_.size(), '0');
-    const bool up = rounded.digits_[rounded.digits_.size() - drop] >= '5';
+    const bool up = rounding && rounded.digits_[rounded.digits_.size() - drop] >= '5';
     rounded.digits_.resize(rounded.digits_.size() - drop);
     if (up)
         Increment(rounded.digits_);

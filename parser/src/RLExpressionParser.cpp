@@ -1,5 +1,7 @@
 #include <kelmora/parser/RLExpressionParser.h>
 
+#include <kelmora/parser/RLParserLibrary.h>
+
 #include "RLParserTokenizer.h"
 
 #include <QScopedValueRollback>
@@ -285,6 +287,8 @@ private:
     void ParseGroup(Tree& tree, const TRLParserToken& open) {
         EnterNesting(open.Position);
         const bool call = tree.current && tree.current->Kind == nkIdentifier;
+        if (call)
+            tree.current->Called = true;
         const int base = tree.base + (tree.current ? DepthOf(tree.current) + 1 : 0);
         for (;;) {
             Result item = ParseExpression(base);
@@ -583,13 +587,13 @@ private:
         arguments.reserve(node->Children.size());
         for (const auto& argument : node->Children)
             arguments.push_back(Eval(argument.get()));
-        TRLValue result = Resolve(name, arguments);
+        TRLValue result = Resolve(name, arguments, node->Called);
         if (result.IsUnassigned())
             throw TRLParserError(QStringLiteral("Undefined identifier \"%1\"").arg(name));
         return result;
     }
 
-    TRLValue Resolve(const QString& name, const TRLValueList& arguments) {
+    TRLValue Resolve(const QString& name, const TRLValueList& arguments, bool called) {
         TRLValue result;
         if (parser_.OnIdentifier) {
             parser_.OnIdentifier(parser_, name, arguments, result);
@@ -608,6 +612,20 @@ private:
             if (!result.IsUnassigned())
                 return result;
         }
+        // The library's functions answer calls only, so that a field or a variable named like
+        // one (Year, Day, length) is still itself when written bare; a variable takes no
+        // arguments, so a call goes to the library first.
+        if (called) {
+            const TRLLibraryContext context{
+                .Now =
+                    [this] {
+                        return parser_.Clock ? parser_.Clock() : QDateTime::currentDateTime();
+                    },
+                .MakeText = [this](qsizetype length) { MakeText(length); }};
+            result = CallLibraryFunction(name, arguments, context);
+            if (!result.IsUnassigned())
+                return result;
+        }
         if (const TRLParserValue* value = parser_.values_.Find(name)) {
             if (!value->Value.IsUnassigned())
                 return value->Value;
@@ -615,6 +633,7 @@ private:
         result = BuiltIn(name, arguments);
         if (!result.IsUnassigned())
             return result;
+
         if ((parser_.options_ & poScanComponents) && parser_.Components.Read) {
             if (parser_.Components.Read(name, result) && !result.IsUnassigned())
                 return result;

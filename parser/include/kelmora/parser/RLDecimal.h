@@ -41,6 +41,10 @@ public:
 
     /// Rounded to decimals places after the point, a half away from zero as money is rounded.
     TRLDecimal Rounded(int decimals) const;
+    /// Cut to decimals places after the point, toward zero.
+    TRLDecimal Truncated(int decimals) const;
+    /// The same number with the other sign (zero stays zero).
+    TRLDecimal Negated() const;
     /// The quotient by a positive count, rounded half to even at decimals places; for decimals
     /// < 0 as many places as keep 17 significant digits, never fewer than this number has.
     TRLDecimal DividedBy(long long count, int decimals = -1) const;
@@ -53,6 +57,8 @@ public:
 
 private:
     void Normalize();
+    /// Rounded (half away from zero) or cut to decimals places.
+    TRLDecimal Shortened(int decimals, bool rounding) const;
     /// The magnitudes' digits aligned to a common scale.
     static int CompareMagnitudes(const TRLDecimal& a, const TRLDecimal& b);
 

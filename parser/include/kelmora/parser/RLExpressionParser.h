@@ -6,6 +6,7 @@
 ///   if(qty > 10, 'many', 'few')       the conditional evaluates only the branch it returns
 ///   { x := 5; x + 1 }                 a block's value is its last statement; begin ... end too
 ///   minor(a, b, c)  major(a, b)  pi  true  false  null
+///   upper(Name) + ': ' + format(Total, '#,##0.00')   the function library (RLParserLibrary.h)
 ///
 /// Operators from loosest to tightest: := (right to left), =, # or <>, >, <, >=, <=, | or
 /// "or", & or "and", binary +, binary -, *, / or div (real division), ^ (right to left),
@@ -15,9 +16,10 @@
 /// Prefix operators apply to what follows them: not -1, - -2.
 ///
 /// A name is resolved in this order, the first that gives a value winning: OnIdentifier, the
-/// parameters of the function being evaluated, the function list, the value list (variables
-/// made by assignments), the built-in names, the report's components (poScanComponents), and
-/// finally OnUnknown. Names of functions and variables are matched without regard to case.
+/// parameters of the function being evaluated, the function list, the library's functions (only
+/// for a name written with an argument list), the value list (variables made by assignments),
+/// the built-in names, the report's components (poScanComponents), and finally OnUnknown. Names
+/// of functions and variables are matched without regard to case.
 ///
 /// Declaring functions: Functions().Declare(text) with text of the form
 ///     name(param1, param2, ...) = expression
@@ -52,6 +54,7 @@
 #include <kelmora/parser/RLParserTypes.h>
 #include <kelmora/parser/RLValue.h>
 
+#include <QDateTime>
 #include <QFlags>
 #include <QHash>
 #include <QString>
@@ -178,6 +181,8 @@ public:
     ExceptionEvent OnException;
     /// Reaches the report's components under poScanComponents.
     TRLParserComponentAccess Components;
+    /// The time that today() and now() give; the system's local time when empty.
+    std::function<QDateTime()> Clock;
 
 private:
     friend class TRLParserFunctionList;

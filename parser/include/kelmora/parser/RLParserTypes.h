@@ -127,6 +127,7 @@ public:
     TRLParserNodeKind Kind;
     int Priority;        // higher binds tighter; operands and finished groups have 255
     bool Closed = false; // a finished (sub)expression: brackets or block closed
+    bool Called = false; // an identifier written with an argument list, "f()" included
     TRLValue Value;      // identifier name, number or string
     int Height = 0;      // nesting levels below this node; kept while building to bound nesting
 };

@@ -18,16 +18,10 @@
 /// a computed number in its shortest decimal form) and added in decimal arithmetic of any
 /// length, so no binary rounding accumulates and no digit is lost however large the sum.
 ///
-/// Display masks:
-///   numbers  "#,##0.00", "$ #,##0.00", "0.###", "0 %": digits after the point as written ("0"
-///            always shown, "#" only when not zero; a half rounds away from zero), "," before
-///            the point groups thousands with the locale's separator, text around the pattern
-///            kept. The number's exact decimal is formatted, so long totals keep every digit.
-///   dates    "dd/MM/yyyy", "d 'de' MMMM 'de' yyyy", "HH:mm": the locale's date format codes,
-///            applied to a value that reads as an ISO 8601 date or date and time.
-/// A value that does not fit the mask prints as it is; an empty value prints empty.
+/// Display masks are those of kelmora/parser/RLDisplayMask.h.
 #pragma once
 
+#include <kelmora/parser/RLDisplayMask.h>
 #include <kelmora/parser/RLValue.h>
 
 #include <QDateTime>
@@ -99,9 +93,5 @@ private:
     QString rewritten_;
     std::vector<TRLAggregate> aggregates_;
 };
-
-/// Formats a value under a display mask (see above) in locale.
-QString FormatWithMask(const TRLValue& value, const QString& mask,
-                       const QLocale& locale = QLocale());
 
 } // namespace Kelmora
