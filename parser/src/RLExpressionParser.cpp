@@ -616,6 +616,18 @@ private:
         // one (Year, Day, length) is still itself when written bare; a variable takes no
         // arguments, so a call goes to the library first.
         if (called) {
+            if (const auto defined = parser_.definedCalls_.constFind(name.toLower());
+                defined != parser_.definedCalls_.cend()) {
+                const auto count = static_cast<int>(arguments.size());
+                if (count < defined->MinArguments ||
+                    (defined->MaxArguments >= 0 && count > defined->MaxArguments))
+                    throw TRLParserError(
+                        QStringLiteral("Wrong number of arguments for \"%1\"").arg(name.toLower()));
+                result = defined->Body(arguments);
+                if (result.Type() == TRLValueType::String)
+                    MakeText(result.ToString().size());
+                return result;
+            }
             const TRLLibraryContext context{
                 .Now =
                     [this] {
@@ -724,6 +736,11 @@ private:
 TRLExpressionParser::TRLExpressionParser() : functions_(*this) {}
 
 TRLExpressionParser::~TRLExpressionParser() = default;
+
+void TRLExpressionParser::DefineCall(const QString& name, int minArguments, int maxArguments,
+                                     CallBody body) {
+    definedCalls_.insert(name.toLower(), {minArguments, maxArguments, std::move(body)});
+}
 
 void TRLExpressionParser::SetExpression(const QString& expression) {
     if (expression == expression_)

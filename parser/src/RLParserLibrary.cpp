@@ -23,11 +23,11 @@ struct TLibraryFunction {
 };
 
 constexpr std::array<TLibraryFunction, 19> kFunctions{{
-    {"str", 1, 1},       {"upper", 1, 1},   {"lower", 1, 1},  {"trim", 1, 1},
-    {"length", 1, 1},    {"substr", 2, 3},  {"replace", 3, 3}, {"round", 1, 2},
-    {"trunc", 1, 2},     {"abs", 1, 1},     {"today", 0, 0},  {"now", 0, 0},
-    {"year", 1, 1},      {"month", 1, 1},   {"day", 1, 1},    {"formatdate", 2, 2},
-    {"isnull", 1, 1},    {"coalesce", 1, -1}, {"format", 2, 2},
+    {"str", 1, 1},    {"upper", 1, 1},     {"lower", 1, 1},   {"trim", 1, 1},
+    {"length", 1, 1}, {"substr", 2, 3},    {"replace", 3, 3}, {"round", 1, 2},
+    {"trunc", 1, 2},  {"abs", 1, 1},       {"today", 0, 0},   {"now", 0, 0},
+    {"year", 1, 1},   {"month", 1, 1},     {"day", 1, 1},     {"formatdate", 2, 2},
+    {"isnull", 1, 1}, {"coalesce", 1, -1}, {"format", 2, 2},
 }};
 
 [[noreturn]] void Refuse(const QString& function, const QString& why) {
@@ -35,8 +35,7 @@ constexpr std::array<TLibraryFunction, 19> kFunctions{{
 }
 
 QString Shown(const TRLValue& value) {
-    return value.Type() == TRLValueType::String ? u'"' + value.ToString() + u'"'
-                                                : value.ToString();
+    return value.Type() == TRLValueType::String ? u'"' + value.ToString() + u'"' : value.ToString();
 }
 
 // Small letters, with the Greek sigma that ends a word written as such: the toolkit's rule is
@@ -77,8 +76,9 @@ qsizetype UnitOf(const QString& text, qsizetype n) {
 long long Whole(const QString& function, const TRLValue& value, const char* what) {
     const double number = value.ToNumber();
     if (number != std::trunc(number) || std::abs(number) > 1e15)
-        Refuse(function, QStringLiteral("the %1 %2 is no whole number")
-                             .arg(QLatin1String(what), Shown(value)));
+        Refuse(
+            function,
+            QStringLiteral("the %1 %2 is no whole number").arg(QLatin1String(what), Shown(value)));
     return static_cast<long long>(number);
 }
 
@@ -110,7 +110,8 @@ QDateTime DateOf(const QString& function, const TRLValue& value) {
             when = QDateTime(date, QTime(0, 0));
     }
     if (!when.isValid())
-        Refuse(function, QStringLiteral("%1 is no date (ISO 8601, as 2026-12-08)").arg(Shown(value)));
+        Refuse(function,
+               QStringLiteral("%1 is no date (ISO 8601, as 2026-12-08)").arg(Shown(value)));
     return when;
 }
 
@@ -132,16 +133,16 @@ TRLValue Call(const QString& function, const TRLValueList& a, const TRLLibraryCo
     if (function == u"substr") {
         const QString text = a[0].ToString();
         const long long start = std::max(Whole(function, a[1], "start"), 1LL);
-        const qsizetype from = UnitOf(text, static_cast<qsizetype>(
-                                                std::min<long long>(start - 1, text.size())));
+        const qsizetype from =
+            UnitOf(text, static_cast<qsizetype>(std::min<long long>(start - 1, text.size())));
         if (a.size() < 3)
             return TRLValue(text.mid(from));
         const long long count = Whole(function, a[2], "count");
         if (count < 0)
             Refuse(function, QStringLiteral("the count %1 is below zero").arg(count));
         const QString rest = text.mid(from);
-        return TRLValue(
-            rest.left(UnitOf(rest, static_cast<qsizetype>(std::min<long long>(count, rest.size())))));
+        return TRLValue(rest.left(
+            UnitOf(rest, static_cast<qsizetype>(std::min<long long>(count, rest.size())))));
     }
     if (function == u"replace") {
         QString text = a[0].ToString();

@@ -167,6 +167,24 @@ TEST(Library, OnlyACallReachesTheLibrary) {
     EXPECT_EQ(Eval("upper('a')", declared), "string(mine)");
 }
 
+// An owner's functions answer calls ahead of the library's, with their argument counts kept.
+TEST(Library, TheOwnerAddsFunctions) {
+    TRLExpressionParser parser;
+    int page = 3;
+    parser.DefineCall("Page", 0, 0, [&page](const TRLValueList&) { return TRLValue(page); });
+    parser.DefineCall("upper", 1, 1, [](const TRLValueList& a) {
+        return TRLValue(QStringLiteral("<") + a[0].ToString() + u'>');
+    });
+    EXPECT_EQ(Eval("'Página ' + str(page())", parser), "string(Página 3)");
+    page = 4;
+    EXPECT_EQ(Eval("PAGE() * 2", parser), "number(8)");
+    EXPECT_EQ(Eval("upper('a')", parser), "string(<a>)");
+    EXPECT_EQ(ErrorOf([&] { parser.Evaluate("page(1)"); }),
+              "Wrong number of arguments for \"page\"");
+    // Written bare it is no call: a field or a variable of that name stays itself.
+    EXPECT_EQ(Eval("{ page := 'x'; page }", parser), "string(x)");
+}
+
 TEST(Library, MisuseIsNamed) {
     const ErrorCase cases[] = {
         {"upper()", "Wrong number of arguments for \"upper\""},

@@ -184,6 +184,12 @@ public:
     /// The time that today() and now() give; the system's local time when empty.
     std::function<QDateTime()> Clock;
 
+    using CallBody = std::function<TRLValue(const TRLValueList& arguments)>;
+    /// Adds a function to this parser's library (or replaces one of that name, any case): it
+    /// answers calls with minArguments to maxArguments arguments (-1: no upper bound), ahead of
+    /// the library's own, as "page()" does in a report.
+    void DefineCall(const QString& name, int minArguments, int maxArguments, CallBody body);
+
 private:
     friend class TRLParserFunctionList;
     class Evaluator;
@@ -211,6 +217,14 @@ private:
     qsizetype textMade_ = 0;
     /// The text being evaluated, for the messages of the size limits.
     QString evaluating_;
+
+    struct DefinedCall {
+        int MinArguments;
+        int MaxArguments;
+        CallBody Body;
+    };
+    /// The owner's functions, by their names in small letters.
+    QHash<QString, DefinedCall> definedCalls_;
 };
 
 } // namespace Kelmora
