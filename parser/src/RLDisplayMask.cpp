@@ -115,7 +115,9 @@ QString FormatNumber(const TRLDecimal& value, const QString& mask, const QLocale
            Literal(QStringView(mask).mid(end));
 }
 
-bool ReadDateTime(const QString& text, QDateTime& when) {
+} // namespace
+
+bool ReadIsoDateTime(const QString& text, QDateTime& when) {
     const QString trimmed = text.trimmed();
     when = QDateTime::fromString(trimmed, Qt::ISODateWithMs);
     if (!when.isValid())
@@ -127,8 +129,6 @@ bool ReadDateTime(const QString& text, QDateTime& when) {
     }
     return when.isValid();
 }
-
-} // namespace
 
 QString FormatWithMask(const TRLValue& value, const QString& mask, const QLocale& locale) {
     if (value.IsNull() || value.IsUnassigned())
@@ -143,7 +143,7 @@ QString FormatWithMask(const TRLValue& value, const QString& mask, const QLocale
         return FormatNumber(number, mask, locale);
     }
     QDateTime when;
-    if (!ReadDateTime(text, when))
+    if (!ReadIsoDateTime(text, when))
         return text;
     return locale.toString(when, mask);
 }

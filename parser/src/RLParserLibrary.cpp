@@ -102,14 +102,8 @@ int Places(const QString& function, const TRLValueList& arguments) {
 
 // An ISO 8601 date, or date and time, read as the records write them.
 QDateTime DateOf(const QString& function, const TRLValue& value) {
-    const QString text = value.ToString().trimmed();
-    QDateTime when = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (!when.isValid()) {
-        const QDate date = QDate::fromString(text, Qt::ISODate);
-        if (date.isValid())
-            when = QDateTime(date, QTime(0, 0));
-    }
-    if (!when.isValid())
+    QDateTime when;
+    if (!ReadIsoDateTime(value.ToString(), when))
         Refuse(function,
                QStringLiteral("%1 is no date (ISO 8601, as 2026-12-08)").arg(Shown(value)));
     return when;

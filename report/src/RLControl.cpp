@@ -686,7 +686,10 @@ QString TRLCustomControl::ExpressionText(const TRLTextExpression& expression) {
     try {
         return expression.Evaluate(report.ActiveExpressionParser());
     } catch (const TRLException& e) {
-        throw TRLException(QStringLiteral("%1.Expression: %2").arg(Name(), e.Message()));
+        // The file first, so that whoever mends it knows where to look.
+        const QString& layout = report.RootReport().LayoutName();
+        const QString where = layout.isEmpty() ? Name() : layout + QStringLiteral(": ") + Name();
+        throw TRLException(QStringLiteral("%1.Expression: %2").arg(where, e.Message()));
     }
 }
 

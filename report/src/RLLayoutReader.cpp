@@ -483,6 +483,7 @@ std::unique_ptr<TRLReport> AsReport(std::unique_ptr<TRLCustomControl> root,
         throw TRLException(QStringLiteral("%1: the root control is a %2, not a TRLReport")
                                .arg(displayName, root->ClassName()));
     root.release();
+    report->SetLayoutName(displayName);
     return std::unique_ptr<TRLReport>(report);
 }
 

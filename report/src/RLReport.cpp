@@ -186,6 +186,14 @@ QVariant ToVariant(const TRLValue& v) {
 } // namespace
 
 void TRLCustomReport::InstallComponentAccess(TRLExpressionParser& parser) {
+    // The page numbers: the page being filled, and the report's last page, which is known only
+    // once every page is made and so is printed as the macro the page store fills in when the
+    // page is drawn ("Página 2 de 7"); it can be printed, not computed with.
+    parser.DefineCall(QStringLiteral("page"), 0, 0,
+                      [this](const TRLValueList&) { return TRLValue(PageNumber()); });
+    parser.DefineCall(QStringLiteral("pages"), 0, 0, [](const TRLValueList&) {
+        return TRLValue(QStringLiteral("{LastPageNumber}"));
+    });
     // "RLLabel1.Caption" reads a published property of a control of this report's tree; a
     // name without a dot reads a field of the current record.
     auto locate = [this](const QString& name, QString& path) -> TRLCustomControl* {

@@ -34,14 +34,12 @@ namespace {
 // What min and max tell apart, in the order in which the kinds stand when they mix.
 enum ValueKind { BooleanKind = 1, NumberKind, DateKind, TextKind };
 
-bool ReadDateTime(const QString& text, QDateTime& when);
-
 ValueKind KindOf(const TRLValue& value, TRLDecimal& number, QDateTime& date) {
     if (value.Type() == TRLValueType::Boolean)
         return BooleanKind;
     if (value.ToDecimal(number))
         return NumberKind;
-    if (ReadDateTime(value.ToString(), date))
+    if (ReadIsoDateTime(value.ToString(), date))
         return DateKind;
     return TextKind;
 }

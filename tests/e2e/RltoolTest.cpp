@@ -399,3 +399,93 @@ TEST_F(Rltool, GreekAndPolishRecordsReachEveryPage) {
         EXPECT_TRUE(texts.last().contains(PolishOf(kListRecords)));
     }
 }
+
+namespace {
+
+// An invoice list that leans on the function library: every record's name in capitals and its
+// amount formatted with literal text, the page numbers in the page footer, the total formatted
+// in the summary.
+const QString kLibraryLayout = QStringLiteral(R"json({ "class": "TRLReport", "name": "Facturas",
+  "Font": { "Name": "Arial", "Size": 10 },
+  "children": [
+    { "class": "TRLBand", "name": "Detalle", "BandType": "btDetail", "Height": 20,
+      "children": [
+        { "class": "TRLLabel", "name": "Linea", "Left": 0, "Top": 2,
+          "Expression": "upper(Nombre) + ' — ' + format(Monto, \"'$ '#,##0.00\")"
+} ]
+},
+    { "class": "TRLBand", "name": "Resumen", "BandType": "btSummary", "Height": 20,
+      "children": [
+        { "class": "TRLLabel", "name": "Total", "Left": 0, "Top": 2,
+          "Expression": "'Total: ' + format(sum(Monto), '#,##0.00')" } ] },
+    { "class": "TRLBand", "name": "Pie", "BandType": "btFooter", "Height": 20,
+      "children": [
+        { "class": "TRLLabel", "name": "Pagina", "Left": 0, "Top": 2,
+          "Expression": "'Página ' + str(page()) + ' de ' + pages()" } ] } ]
+})json");
+
+} // namespace
+
+// On a Spanish desktop, with more pages than the page store keeps in memory: the functions'
+// texts reach every page as poppler reads them, the total is the one this test adds up, and an
+// error while printing names the layout file and the control.
+TEST_F(Rltool, TheFunctionLibraryPrintsOnEveryPage) {
+    if (!HasPoppler())
+        GTEST_SKIP() << "poppler-utils are not installed";
+    constexpr int kRecords = 300;
+    const QString layout = Write("facturas.json", kLibraryLayout.toUtf8());
+    QJsonArray records;
+    long long cents = 0;
+    for (int i = 1; i <= kRecords; ++i) {
+        // Amounts as the records write them, in cents and with a point.
+        const long long amount = i * 1025 + (i % 7) * 100000;
+        cents += amount;
+        records.append(QJsonObject{
+            {"Nombre", QStringLiteral("Íñigo Ωμέγα %1").arg(i, 3, 10, QLatin1Char('0'))},
+            {"Monto", QStringLiteral("%1.%2")
+                          .arg(amount / 100)
+                          .arg(amount % 100, 2, 10, QLatin1Char('0'))}});
+    }
+    const QString data = Write("facturas-datos.json", QJsonDocument(records).toJson());
+    QProcessEnvironment users = QProcessEnvironment::systemEnvironment();
+    users.insert("LC_ALL", "es_AR.UTF-8");
+    const auto rltool = [&](const QStringList& arguments) {
+        return RunProgram(BuiltProgram(QStringLiteral("tools/rltool")), arguments, users);
+    };
+    const QString pdf = Path("facturas.pdf");
+    const ProgramResult prepared = rltool({"prepare", layout, "--data", data, "-o", pdf});
+    ASSERT_EQ(prepared.ExitCode, 0) << prepared.Err.toStdString();
+
+    const QStringList texts = PdfPageTexts(pdf);
+    ASSERT_GT(texts.size(), 5) << "more pages than the page store keeps in memory";
+    for (int page = 0; page < texts.size(); ++page)
+        EXPECT_TRUE(
+            texts[page].contains(QStringLiteral("Página %1 de %2").arg(page + 1).arg(texts.size())))
+            << texts[page].toStdString();
+    const QString all = texts.join(QString());
+    EXPECT_TRUE(all.contains(QStringLiteral("ÍÑIGO ΩΜΈΓΑ 001 — $ 1.010,25")))
+        << "1025 + 1000 * 100";
+    EXPECT_TRUE(all.contains(QStringLiteral("ÍÑIGO ΩΜΈΓΑ 300 — $ 9.075,00")))
+        << "300 * 1025 + 6 * 100000 cents";
+    // The sum, in the Spanish form, from the test's own addition.
+    QString total = QString::number(cents / 100);
+    for (qsizetype at = total.size() - 3; at > 0; at -= 3)
+        total.insert(at, u'.');
+    total += QStringLiteral(",%1").arg(cents % 100, 2, 10, QLatin1Char('0'));
+    EXPECT_TRUE(texts.last().contains(QStringLiteral("Total: ") + total))
+        << total.toStdString() << "\n"
+        << texts.last().toStdString();
+
+    // A date that is none: the error names the file and the control.
+    QString broken = kLibraryLayout;
+    broken.replace(QStringLiteral("upper(Nombre)"), QStringLiteral("str(year(Nombre))"));
+    const QString brokenLayout = Write("rota.json", broken.toUtf8());
+    const ProgramResult refused =
+        rltool({"prepare", brokenLayout, "--data", data, "-o", Path("rota.pdf")});
+    EXPECT_NE(refused.ExitCode, 0);
+    EXPECT_TRUE(refused.Err.contains(
+        QStringLiteral("%1: Linea.Expression: year: \"Íñigo Ωμέγα 001\" is no date")
+            .arg(brokenLayout)))
+        << refused.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("rota.pdf")));
+}

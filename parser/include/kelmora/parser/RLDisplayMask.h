@@ -16,10 +16,15 @@
 
 #include <kelmora/parser/RLValue.h>
 
+#include <QDateTime>
 #include <QLocale>
 #include <QString>
 
 namespace Kelmora {
+
+/// Reads a text as the records write a date: ISO 8601, a date ("2026-12-08") or a date and time
+/// ("2026-12-08T14:05:09", milliseconds and a zone allowed). False for anything else.
+bool ReadIsoDateTime(const QString& text, QDateTime& when);
 
 /// Formats a value under a display mask (see above) in locale.
 QString FormatWithMask(const TRLValue& value, const QString& mask,

@@ -177,6 +177,11 @@ public:
     void SetCanceled(bool v);
     /// FirstPageNumber of the chain's root plus the pages closed so far.
     int PageNumber() const;
+
+    /// The layout file the report was read from, as its reader named it (empty for a report
+    /// built in code): errors found while printing name it with the control.
+    const QString& LayoutName() const { return layoutName_; }
+    void SetLayoutName(const QString& name) { layoutName_ = name; }
     /// Date and time taken when the preparation started.
     QDateTime ReportDate() const { return reportDate_; }
     TRLCustomReport& RootReport();
@@ -214,6 +219,7 @@ protected:
     void SurfaceClosed() override;
 
 private:
+    QString layoutName_;
     bool PrepareSteps();
     void WriteStoreValues();
     void EnsurePage();
