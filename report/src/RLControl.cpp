@@ -681,15 +681,19 @@ bool TRLCustomControl::IsPreparing() const {
     return state == rsPreparing || state == rsFinishing;
 }
 
+TRLException TRLCustomControl::ExpressionError(const TRLException& error) const {
+    const TRLCustomReport* report = ParentReport();
+    const QString layout = report ? report->RootReport().LayoutName() : QString();
+    const QString where = layout.isEmpty() ? Name() : layout + QStringLiteral(": ") + Name();
+    return TRLException(QStringLiteral("%1.Expression: %2").arg(where, error.Message()));
+}
+
 QString TRLCustomControl::ExpressionText(const TRLTextExpression& expression) {
     TRLCustomReport& report = RequireParentReport();
     try {
         return expression.Evaluate(report.ActiveExpressionParser());
     } catch (const TRLException& e) {
-        // The file first, so that whoever mends it knows where to look.
-        const QString& layout = report.RootReport().LayoutName();
-        const QString where = layout.isEmpty() ? Name() : layout + QStringLiteral(": ") + Name();
-        throw TRLException(QStringLiteral("%1.Expression: %2").arg(where, e.Message()));
+        throw ExpressionError(e);
     }
 }
 

@@ -468,8 +468,7 @@ void TRLCustomReport::AddRecordToAggregates() {
         try {
             site.Control->TextExpression()->AddRecord(parser);
         } catch (const TRLException& e) {
-            throw TRLException(
-                QStringLiteral("%1.Expression: %2").arg(site.Control->Name(), e.Message()));
+            throw site.Control->ExpressionError(e);
         }
     }
 }

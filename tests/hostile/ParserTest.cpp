@@ -47,11 +47,12 @@ TEST(HostileExpressions, DoublingATextInALabelIsRefusedByPrepare) {
                             kDoubling + R"("}]}]})";
     file.write(text);
     file.close();
-    ExpectRefusedInLittleMemory(RunCapped(BuiltProgram(QStringLiteral("tools/rltool")),
-                                          {QStringLiteral("prepare"), layout, QStringLiteral("-o"),
-                                           dir.filePath(QStringLiteral("out.rpf"))},
-                                          Capped()),
-                                QStringLiteral("rltool prepare: Doble.Expression: ") + kRefusal);
+    ExpectRefusedInLittleMemory(
+        RunCapped(BuiltProgram(QStringLiteral("tools/rltool")),
+                  {QStringLiteral("prepare"), layout, QStringLiteral("-o"),
+                   dir.filePath(QStringLiteral("out.rpf"))},
+                  Capped()),
+        QStringLiteral("rltool prepare: %1: Doble.Expression: ").arg(layout) + kRefusal);
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("out.rpf"))));
 }
 

@@ -31,11 +31,18 @@ QString Eval(const QString& text) {
     return Eval(text, parser);
 }
 
+struct ShownCase {
+    const char* Text;
+    const char* Shown;
+};
+
+template <size_t N> void ExpectShown(const ShownCase (&cases)[N]) {
+    for (const auto& c : cases)
+        EXPECT_EQ(Eval(QString::fromUtf8(c.Text)), QString::fromUtf8(c.Shown)) << c.Text;
+}
+
 TEST(Library, TextsAreTakenCharacterByCharacterGreekAndAccentsIncluded) {
-    const struct {
-        const char* Text;
-        const char* Shown;
-    } cases[] = {
+    const ShownCase cases[] = {
         {"str(2.5) + ' kg'", "string(2.5 kg)"},
         {"'Total: ' + str(1e6)", "string(Total: 1000000)"},
         {"str(null)", "string()"},
@@ -60,15 +67,11 @@ TEST(Library, TextsAreTakenCharacterByCharacterGreekAndAccentsIncluded) {
         {"upper(null)", "null()"},
         {"length(null)", "null()"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Eval(QString::fromUtf8(c.Text)), QString::fromUtf8(c.Shown)) << c.Text;
+    ExpectShown(cases);
 }
 
 TEST(Library, NumbersRoundAsMoneyIsRoundedInExactDecimals) {
-    const struct {
-        const char* Text;
-        const char* Shown;
-    } cases[] = {
+    const ShownCase cases[] = {
         {"round(2.5)", "number(3)"},
         {"round(-2.5)", "number(-3)"},
         // 1.005 is 1.00499999999999989... as a double; the decimal is what was written.
@@ -83,8 +86,7 @@ TEST(Library, NumbersRoundAsMoneyIsRoundedInExactDecimals) {
         {"round('12345678901234567890.5')", "number(12345678901234567891)"},
         {"round(null, 2)", "null()"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Eval(QString::fromUtf8(c.Text)), QString::fromUtf8(c.Shown)) << c.Text;
+    ExpectShown(cases);
 }
 
 TEST(Library, DatesComeFromTheClockAndFromIsoTexts) {

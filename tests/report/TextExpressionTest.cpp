@@ -176,11 +176,11 @@ TEST(TextExpression, TextsReadAlikeAndTextsChangedBetweenRuns) {
     ASSERT_TRUE(report->Prepare());
     EXPECT_EQ(PageTexts(*report), (QStringList{"x!", "1", "y!", "2", "22", "30", "27"}));
     // A text that no longer reads, a name that is no field and a sum over texts fail the next run
-    // at its first record, naming their control.
+    // at its first record, naming the layout and their control.
     for (const char* broken : {"Name +", "Missing * 2", "sum(Name)"}) {
         field->SetExpression(QString::fromLatin1(broken));
         const QString error = ErrorOf([&] { report->Prepare(); });
-        EXPECT_TRUE(error.startsWith("Field.Expression: ")) << error.toStdString();
+        EXPECT_TRUE(error.startsWith("totals.json: Field.Expression: ")) << error.toStdString();
     }
     field->SetExpression(QStringLiteral("B"));
     ASSERT_TRUE(report->Prepare());

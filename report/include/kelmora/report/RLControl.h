@@ -406,6 +406,10 @@ public:
         return (families_ & static_cast<uint8_t>(family)) != 0;
     }
 
+    /// An error of this control's Expression as it is told: the layout file first, when the
+    /// report was read from one, so that whoever mends it knows where to look.
+    TRLException ExpressionError(const TRLException& error) const;
+
 protected:
     /// The text of expression for the current record; raises TRLException naming this control.
     QString ExpressionText(const TRLTextExpression& expression);
