@@ -317,6 +317,13 @@ int PdfPages(const QString& pdf) {
     return pages.match(RunProgram("pdfinfo", {pdf}).Out).captured(1).toInt();
 }
 
+// rltool as our users run it, in es_AR.UTF-8.
+ProgramResult RltoolOnASpanishDesktop(const QStringList& arguments) {
+    QProcessEnvironment users = QProcessEnvironment::systemEnvironment();
+    users.insert("LC_ALL", "es_AR.UTF-8");
+    return RunProgram(BuiltProgram(QStringLiteral("tools/rltool")), arguments, users);
+}
+
 // The texts of each page of a PDF, read by poppler page by page.
 QStringList PdfPageTexts(const QString& pdf) {
     QStringList texts;
@@ -338,11 +345,7 @@ TEST_F(Rltool, GreekAndPolishRecordsReachEveryPage) {
     for (int i = 1; i <= kListRecords; ++i)
         records.append(QJsonObject{{"Griego", GreekOf(i)}, {"Polaco", PolishOf(i)}});
     const QString data = Write("registros.json", QJsonDocument(records).toJson());
-    QProcessEnvironment users = QProcessEnvironment::systemEnvironment();
-    users.insert("LC_ALL", "es_AR.UTF-8");
-    const auto rltool = [&](const QStringList& arguments) {
-        return RunProgram(BuiltProgram(QStringLiteral("tools/rltool")), arguments, users);
-    };
+    const auto rltool = RltoolOnASpanishDesktop;
 
     const QString saved = Path("lista.rpf");
     const ProgramResult prepared = rltool({"prepare", layout, "--data", data, "-o", saved});
@@ -447,11 +450,7 @@ TEST_F(Rltool, TheFunctionLibraryPrintsOnEveryPage) {
                           .arg(amount % 100, 2, 10, QLatin1Char('0'))}});
     }
     const QString data = Write("facturas-datos.json", QJsonDocument(records).toJson());
-    QProcessEnvironment users = QProcessEnvironment::systemEnvironment();
-    users.insert("LC_ALL", "es_AR.UTF-8");
-    const auto rltool = [&](const QStringList& arguments) {
-        return RunProgram(BuiltProgram(QStringLiteral("tools/rltool")), arguments, users);
-    };
+    const auto rltool = RltoolOnASpanishDesktop;
     const QString pdf = Path("facturas.pdf");
     const ProgramResult prepared = rltool({"prepare", layout, "--data", data, "-o", pdf});
     ASSERT_EQ(prepared.ExitCode, 0) << prepared.Err.toStdString();
