@@ -5,7 +5,6 @@
 
 #include <QLocale>
 
-#include <array>
 #include <cmath>
 
 namespace Kelmora {
@@ -22,13 +21,14 @@ struct TLibraryFunction {
     int MaxArguments; // -1: any number from MinArguments up
 };
 
-constexpr std::array<TLibraryFunction, 19> kFunctions{{
+// Sized by its entries: a count written apart could leave an entry without a name.
+constexpr TLibraryFunction kFunctions[] = {
     {"str", 1, 1},    {"upper", 1, 1},     {"lower", 1, 1},   {"trim", 1, 1},
     {"length", 1, 1}, {"substr", 2, 3},    {"replace", 3, 3}, {"round", 1, 2},
     {"trunc", 1, 2},  {"abs", 1, 1},       {"today", 0, 0},   {"now", 0, 0},
     {"year", 1, 1},   {"month", 1, 1},     {"day", 1, 1},     {"formatdate", 2, 2},
     {"isnull", 1, 1}, {"coalesce", 1, -1}, {"format", 2, 2},
-}};
+};
 
 [[noreturn]] void Refuse(const QString& function, const QString& why) {
     throw TRLValueError(QStringLiteral("%1: %2").arg(function, why));
