@@ -618,11 +618,8 @@ private:
         if (called) {
             if (const auto defined = parser_.definedCalls_.constFind(name.toLower());
                 defined != parser_.definedCalls_.cend()) {
-                const auto count = static_cast<int>(arguments.size());
-                if (count < defined->MinArguments ||
-                    (defined->MaxArguments >= 0 && count > defined->MaxArguments))
-                    throw TRLParserError(
-                        QStringLiteral("Wrong number of arguments for \"%1\"").arg(name.toLower()));
+                CheckArgumentCount(name, static_cast<qsizetype>(arguments.size()),
+                                   defined->MinArguments, defined->MaxArguments);
                 result = defined->Body(arguments);
                 if (result.Type() == TRLValueType::String)
                     MakeText(result.ToString().size());

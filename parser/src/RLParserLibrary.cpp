@@ -184,6 +184,13 @@ TRLValue Call(const QString& function, const TRLValueList& a, const TRLLibraryCo
 
 } // namespace
 
+void CheckArgumentCount(const QString& function, qsizetype count, int minArguments,
+                        int maxArguments) {
+    if (count < minArguments || (maxArguments >= 0 && count > maxArguments))
+        throw TRLParserError(
+            QStringLiteral("Wrong number of arguments for \"%1\"").arg(function.toLower()));
+}
+
 const QStringList& LibraryFunctionNames() {
     static const QStringList names = [] {
         QStringList list;
@@ -200,10 +207,8 @@ TRLValue CallLibraryFunction(const QString& name, const TRLValueList& arguments,
     for (const TLibraryFunction& entry : kFunctions) {
         if (function != QLatin1String(entry.Name))
             continue;
-        const auto count = static_cast<int>(arguments.size());
-        if (count < entry.MinArguments || (entry.MaxArguments >= 0 && count > entry.MaxArguments))
-            throw TRLParserError(
-                QStringLiteral("Wrong number of arguments for \"%1\"").arg(function));
+        CheckArgumentCount(function, static_cast<qsizetype>(arguments.size()), entry.MinArguments,
+                           entry.MaxArguments);
         TRLValue result = Call(function, arguments, context);
         // replace counted its text before making it.
         if (result.Type() == TRLValueType::String && function != u"replace")

@@ -48,6 +48,11 @@ namespace Kelmora {
 /// The names of the library's functions, in small letters.
 const QStringList& LibraryFunctionNames();
 
+/// Refuses a call of function with count arguments outside minArguments to maxArguments (-1: no
+/// upper bound) with TRLParserError "Wrong number of arguments for \"function\"".
+void CheckArgumentCount(const QString& function, qsizetype count, int minArguments,
+                        int maxArguments);
+
 /// What a call needs from the parser evaluating it.
 struct TRLLibraryContext {
     /// The time of today() and now().
