@@ -149,6 +149,12 @@ TRLSize TRLCustomBarcode::CalcSize() {
     return {size.width(), size.height()};
 }
 
+QString TRLCustomBarcode::MakeCaption() {
+    if (IsPreparing() && !expression_.IsEmpty())
+        return ExpressionText(expression_);
+    return TRLCustomControl::MakeCaption();
+}
+
 void TRLCustomBarcode::Print() {
     TRLCustomControl::Print();
     const QString caption = Caption();
@@ -215,11 +221,16 @@ void RegisterBarcodeClasses() {
 
     // The common control properties a barcode publishes; Margins is its own (the sites' Margins
     // descriptor would look for a site).
-    std::vector<TRLPropertyInfo> props = ControlPropertySubset(
-        {"Left",    "Top",          "Width",      "Height",       "Align",       "Alignment",
-         "Anchors", "AutoSize",     "Behavior",   "Borders",      "Caption",     "Color",
-         "Font",    "FriendlyName", "Holder",     "SecondHolder", "HoldStyle",   "SecondHoldStyle",
-         "Layout",  "ParentColor",  "ParentFont", "RealBounds",   "Transparent", "Visible"});
+    std::vector<TRLPropertyInfo> props =
+        ControlPropertySubset({"Left",         "Top",          "Width",
+                               "Height",       "Align",        "Alignment",
+                               "Anchors",      "AutoSize",     "Behavior",
+                               "Borders",      "Caption",      "Color",
+                               "Font",         "FriendlyName", "Holder",
+                               "SecondHolder", "HoldStyle",    "SecondHoldStyle",
+                               "Layout",       "ParentColor",  "ParentFont",
+                               "RealBounds",   "Transparent",  "Visible",
+                               "Expressions"});
     std::vector<TRLPropertyInfo> own{
         Enum("BarcodeType", BarcodeTypeNames(), &B::BarcodeType, &B::SetBarcodeType),
         Make("Module", K::Integer, &B::Module, &B::SetModule),
@@ -235,6 +246,8 @@ void RegisterBarcodeClasses() {
              &B::SetInvalidCode),
         Make("BarColor", K::Color, &B::BarColor, &B::SetBarColor),
         Object("Margins", "TRLMargins", static_cast<TRLMargins& (B::*)()>(&B::Margins)),
+        Make("Expression", K::String, &B::Expression, &B::SetExpression),
+        Make("DisplayMask", K::String, &B::DisplayMask, &B::SetDisplayMask),
     };
     for (auto& p : own)
         props.push_back(std::move(p));

@@ -350,7 +350,8 @@ int TRLCustomPager::PrintBands(TRLBandType type) {
 void TRLCustomPager::PrintBand(TRLCustomBand& band) {
     band.SaveBounds();
     const auto restore = qScopeGuard([&band] { band.RestoreBounds(); });
-    if (!band.Visible())
+    // A band that its Visible expression leaves out for this record asks for no new page.
+    if (!band.Visible() || !band.ApplyPropertyExpressions())
         return;
     band.StartPageIfTooTall(*this);
     if (band.CanPrint()) {

@@ -3,6 +3,7 @@
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
 #include <kelmora/report/RLBands.h>
+#include <kelmora/report/RLPropertyExpressions.h>
 #include <kelmora/report/RLReport.h>
 #include <kelmora/report/RLSite.h>
 #include <kelmora/report/RLTextExpression.h>
@@ -610,7 +611,7 @@ void TRLCustomControl::Print() {
 void TRLCustomControl::DoBeforeText(QString& /*text*/, bool& /*printIt*/) {}
 
 bool TRLCustomControl::CanPrint() {
-    printVisible_ = visible_;
+    printVisible_ = visible_ && ApplyPropertyExpressions();
     if (!printVisible_)
         return false;
     bool printIt = true;
@@ -656,6 +657,7 @@ void TRLCustomControl::SaveBounds() {
 }
 
 void TRLCustomControl::RestoreBounds() {
+    RestoreDesignLook();
     for (TRLCustomControl* c : controls_)
         c->RestoreBounds();
     if (!boundsSaved_)
@@ -681,11 +683,77 @@ bool TRLCustomControl::IsPreparing() const {
     return state == rsPreparing || state == rsFinishing;
 }
 
-TRLException TRLCustomControl::ExpressionError(const TRLException& error) const {
+TRLException TRLCustomControl::ExpressionError(const TRLException& error,
+                                               const QString& property) const {
     const TRLCustomReport* report = ParentReport();
     const QString layout = report ? report->RootReport().LayoutName() : QString();
     const QString where = layout.isEmpty() ? Name() : layout + QStringLiteral(": ") + Name();
-    return TRLException(QStringLiteral("%1.Expression: %2").arg(where, error.Message()));
+    return TRLException(QStringLiteral("%1.%2: %3").arg(where, property, error.Message()));
+}
+
+// ---- property expressions --------------------------------------------------------------------
+
+TRLPropertyExpressions& TRLCustomControl::PropertyExpressions() {
+    if (!propertyExpressions_)
+        propertyExpressions_ = std::make_unique<TRLPropertyExpressions>();
+    return *propertyExpressions_;
+}
+
+bool TRLCustomControl::ApplyPropertyExpressions() {
+    TRLPropertyExpressions* expressions = propertyExpressions_.get();
+    if (!expressions || expressions->IsEmpty() || !IsPreparing())
+        return true;
+    if (IsBlankRecord()) {
+        RestoreDesignLook();
+        return true;
+    }
+    const TRLPropertyValues values =
+        expressions->Evaluate(*this, RequireParentReport().ActiveExpressionParser());
+
+    std::optional<TRLPropertyExpressions::Look>& design = expressions->DesignLook();
+    if (!design)
+        design =
+            TRLPropertyExpressions::Look{font_, color_, parentFont_, parentColor_, transparent_};
+    // Every print starts from the layout's look, whatever the record before asked for.
+    if (values.FontColor || values.FontStyle) {
+        TRLFont font = design->ParentFont && parent_ ? parent_->Font() : design->Font;
+        if (values.FontColor)
+            font.Color = *values.FontColor;
+        if (values.FontStyle)
+            font.Style = *values.FontStyle;
+        SetFont(font);
+    } else if (font_ != design->Font || parentFont_ != design->ParentFont) {
+        font_ = design->Font;
+        parentFont_ = design->ParentFont;
+        FontChanged();
+    }
+    color_ = design->Color;
+    parentColor_ = design->ParentColor;
+    transparent_ = design->Transparent;
+    if (values.Color) {
+        color_ = *values.Color;
+        parentColor_ = false;
+        transparent_ = false;
+    }
+    if (values.Transparent)
+        SetTransparent(*values.Transparent);
+    ColorChanged();
+    return values.Visible;
+}
+
+void TRLCustomControl::RestoreDesignLook() {
+    if (!propertyExpressions_)
+        return;
+    std::optional<TRLPropertyExpressions::Look>& design = propertyExpressions_->DesignLook();
+    if (!design)
+        return;
+    font_ = design->Font;
+    parentFont_ = design->ParentFont;
+    color_ = design->Color;
+    parentColor_ = design->ParentColor;
+    transparent_ = design->Transparent;
+    design.reset();
+    ColorChanged();
 }
 
 QString TRLCustomControl::ExpressionText(const TRLTextExpression& expression) {

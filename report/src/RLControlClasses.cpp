@@ -30,11 +30,30 @@ void RegisterControl(TRLClassRegistry& r, const char* name, const QStringList& c
 // Every common control property but Caption: memos and system-info labels make their caption
 // from their own properties, so a caption set by name would only be overwritten.
 const QStringList& TextControlNames() {
-    static const QStringList names = {
-        "Left",         "Top",        "Width",        "Height",      "Align",           "Alignment",
-        "Anchors",      "AutoSize",   "Behavior",     "Borders",     "Color",           "Font",
-        "FriendlyName", "Holder",     "SecondHolder", "HoldStyle",   "SecondHoldStyle", "Layout",
-        "ParentColor",  "ParentFont", "RealBounds",   "Transparent", "Visible"};
+    static const QStringList names = {"Left",
+                                      "Top",
+                                      "Width",
+                                      "Height",
+                                      "Align",
+                                      "Alignment",
+                                      "Anchors",
+                                      "AutoSize",
+                                      "Behavior",
+                                      "Borders",
+                                      "Color",
+                                      "Font",
+                                      "FriendlyName",
+                                      "Holder",
+                                      "SecondHolder",
+                                      "HoldStyle",
+                                      "SecondHoldStyle",
+                                      "Layout",
+                                      "ParentColor",
+                                      "ParentFont",
+                                      "RealBounds",
+                                      "Transparent",
+                                      "Visible",
+                                      "Expressions"};
     return names;
 }
 
@@ -44,7 +63,7 @@ QStringList GraphicControlNames(bool withAutoSize) {
         "Left",       "Top",          "Width",     "Height",          "Align",
         "Anchors",    "Behavior",     "Borders",   "Color",           "FriendlyName",
         "Holder",     "SecondHolder", "HoldStyle", "SecondHoldStyle", "ParentColor",
-        "RealBounds", "Transparent",  "Visible"};
+        "RealBounds", "Transparent",  "Visible",   "Expressions"};
     if (withAutoSize)
         names << "AutoSize"
               << "Alignment"
@@ -133,13 +152,15 @@ void RegisterTextAndGraphicClasses() {
     }
     {
         using I = TRLCustomImage;
-        RegisterControl<TRLImage>(r, "TRLImage", GraphicControlNames(true),
-                                  {
-                                      Make("Picture", K::Picture, &I::Picture, &I::SetPicture),
-                                      Make("Scaled", K::Boolean, &I::Scaled, &I::SetScaled),
-                                      Make("Stretch", K::Boolean, &I::Stretch, &I::SetStretch),
-                                      Make("Center", K::Boolean, &I::Center, &I::SetCenter),
-                                  });
+        RegisterControl<TRLImage>(
+            r, "TRLImage", GraphicControlNames(true),
+            {
+                Make("Picture", K::Picture, &I::Picture, &I::SetPicture),
+                Make("Scaled", K::Boolean, &I::Scaled, &I::SetScaled),
+                Make("Stretch", K::Boolean, &I::Stretch, &I::SetStretch),
+                Make("Center", K::Boolean, &I::Center, &I::SetCenter),
+                Make("Expression", K::String, &I::Expression, &I::SetExpression),
+            });
     }
     {
         using D = TRLCustomDraw;

@@ -2,15 +2,18 @@
 
 #include <kelmora/pagestore/RLGraphicData.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
+#include <kelmora/report/RLReport.h>
 #include <kelmora/support/RLMessages.h>
 #include <kelmora/support/RLUtils.h>
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 namespace Kelmora {
 
@@ -280,10 +283,44 @@ TRLCustomImage::TRLCustomImage(TRLCustomControl* parent) : TRLCustomControl(pare
 void TRLCustomImage::SetPicture(const QImage& picture) {
     picture_ = picture;
     recorded_ = QImage();
-    if (AutoSize() && !Loading() && picture_.width() > 0 && picture_.height() > 0) {
+    if (!Loading())
+        ShowPicture(ShownPicture());
+}
+
+const QImage& TRLCustomImage::ShownPicture() const {
+    return IsPreparing() && !expression_.IsEmpty() ? recordPicture_ : picture_;
+}
+
+void TRLCustomImage::ShowPicture(const QImage& picture) {
+    if (AutoSize() && picture.width() > 0 && picture.height() > 0) {
         const TRLSize size = CalcSize();
         SetBounds(Left(), Top(), size.Width, size.Height);
     }
+}
+
+bool TRLCustomImage::CanPrint() {
+    if (!TRLCustomControl::CanPrint())
+        return false;
+    if (!IsPreparing() || expression_.IsEmpty())
+        return true;
+    const QString value = IsBlankRecord() ? QString() : ExpressionText(expression_);
+    // Records that name the same picture one after another (a logo, a product's photo on each
+    // of its lines) read it once.
+    if (value != recordValue_) {
+        QImage picture;
+        try {
+            picture =
+                PictureFromRecordValue(value, RequireParentReport().RootReport().LayoutFolder());
+        } catch (const TRLException& e) {
+            throw ExpressionError(e);
+        }
+        recordPicture_ = picture;
+        recordValue_ = value;
+        recorded_ = QImage();
+    }
+    // A band puts its controls' bounds back after every print: the size follows each record.
+    ShowPicture(recordPicture_);
+    return true;
 }
 
 void TRLCustomImage::LoadPicture(const QString& path) {
@@ -313,12 +350,13 @@ void TRLCustomImage::SetStretch(bool v) {
 }
 
 TRLSize TRLCustomImage::CalcSize() {
-    if (picture_.isNull() || !AutoSize())
+    const QImage& picture = ShownPicture();
+    if (picture.isNull() || !AutoSize())
         return {Width(), Height()};
     const TRLBorders& b = Borders();
-    const int w = picture_.width() + (b.CanDrawLeft() ? b.Width() + 1 : 0) +
+    const int w = picture.width() + (b.CanDrawLeft() ? b.Width() + 1 : 0) +
                   (b.CanDrawRight() ? b.Width() + 1 : 0);
-    const int h = picture_.height() + (b.CanDrawTop() ? b.Width() + 1 : 0) +
+    const int h = picture.height() + (b.CanDrawTop() ? b.Width() + 1 : 0) +
                   (b.CanDrawBottom() ? b.Width() + 1 : 0);
     return {w, h};
 }
@@ -326,34 +364,134 @@ TRLSize TRLCustomImage::CalcSize() {
 void TRLCustomImage::Print() {
     TRLCustomControl::Print();
     const TRLRect rect = CalcPrintClientRect();
-    if (picture_.isNull())
+    const QImage& picture = ShownPicture();
+    if (picture.isNull())
         return;
     TRLGraphicSurface& surface = RequestParentSurface();
     BeginRecording(surface);
     if (scaled_) {
         const TRLRect box =
-            FitRectKeepAspect({0, 0, picture_.width(), picture_.height()}, rect, center_);
+            FitRectKeepAspect({0, 0, picture.width(), picture.height()}, rect, center_);
         surface.StretchDraw(box, PictureFor(box), false);
     } else if (stretch_)
         surface.StretchDraw(rect, PictureFor(rect), false);
     else
-        surface.ClipDraw(rect, picture_, center_);
+        surface.ClipDraw(rect, picture, center_);
 }
 
 const QImage& TRLCustomImage::PictureFor(const TRLRect& box) {
     const qint64 most = kPixelsPerReportPixel;
     const QSize limit(static_cast<int>(std::clamp<qint64>(most * WidthOfRect(box), 1, INT_MAX)),
                       static_cast<int>(std::clamp<qint64>(most * HeightOfRect(box), 1, INT_MAX)));
-    if (picture_.width() <= limit.width() && picture_.height() <= limit.height())
-        return picture_;
+    const QImage& picture = ShownPicture();
+    if (picture.width() <= limit.width() && picture.height() <= limit.height())
+        return picture;
     // Reduced once for all the records that print the same picture in the same box.
     if (recorded_.isNull() || recordedFor_ != limit) {
-        recorded_ = picture_.scaled(
-            std::min(limit.width(), picture_.width()), std::min(limit.height(), picture_.height()),
+        recorded_ = picture.scaled(
+            std::min(limit.width(), picture.width()), std::min(limit.height(), picture.height()),
             scaled_ ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         recordedFor_ = limit;
     }
     return recorded_;
+}
+
+// ---- pictures from the records ---------------------------------------------------------------
+
+namespace {
+
+// A value as an error shows it: a picture's data can run to megabytes.
+QString ShownValue(const QString& value) {
+    constexpr qsizetype most = 60;
+    return QLatin1Char('"') +
+           (value.size() > most ? value.left(most) + QStringLiteral("...") : value) +
+           QLatin1Char('"');
+}
+
+QImage DecodedPicture(const QByteArray& bytes, const QString& what) {
+    QString refusal;
+    QImage image = LoadPicture(bytes, &refusal);
+    if (image.isNull())
+        throw TRLException(
+            QStringLiteral("%1 is not a picture that can be read%2")
+                .arg(what, refusal.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(refusal)));
+    return image;
+}
+
+// Base64 as JSON carries it (line breaks allowed); nothing for any other text.
+std::optional<QByteArray> Base64Data(const QString& text) {
+    QByteArray ascii;
+    ascii.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.isSpace())
+            continue;
+        if (c.unicode() > 127)
+            return std::nullopt;
+        ascii += static_cast<char>(c.unicode());
+    }
+    if (ascii.isEmpty() || ascii.size() % 4 != 0)
+        return std::nullopt;
+    auto result = QByteArray::fromBase64Encoding(ascii, QByteArray::AbortOnBase64DecodingErrors);
+    if (!result)
+        return std::nullopt;
+    return std::move(*result);
+}
+
+} // namespace
+
+QImage PictureFromRecordValue(const QString& value, const QString& folder) {
+    const QString text = value.trimmed();
+    if (text.isEmpty())
+        return QImage();
+
+    static const QString dataScheme = QStringLiteral("data:");
+    if (text.startsWith(dataScheme, Qt::CaseInsensitive)) {
+        const qsizetype comma = text.indexOf(QLatin1Char(','));
+        const bool base64 =
+            comma > 0 && QStringView(text).left(comma).endsWith(u";base64", Qt::CaseInsensitive);
+        const std::optional<QByteArray> data =
+            base64 ? Base64Data(text.mid(comma + 1)) : std::nullopt;
+        if (!data)
+            throw TRLException(QStringLiteral("%1 is not a \"data:\" value with base64 data "
+                                              "(\"data:image/png;base64,...\")")
+                                   .arg(ShownValue(text)));
+        return DecodedPicture(*data, QStringLiteral("the data of %1").arg(ShownValue(text)));
+    }
+
+    // A path is one line of at most a few thousand characters; longer texts are data.
+    constexpr qsizetype longestPath = 4096;
+    const bool pathLike = text.size() <= longestPath && !text.contains(QLatin1Char('\n'));
+    const QString path =
+        QDir::isAbsolutePath(text) || folder.isEmpty() ? text : QDir(folder).filePath(text);
+    if (pathLike && QFileInfo(path).isFile()) {
+        QString refusal;
+        QImage image = LoadPictureFile(path, &refusal);
+        if (image.isNull())
+            throw TRLException(
+                QStringLiteral("not a picture that can be read: %1%2")
+                    .arg(QDir::toNativeSeparators(path),
+                         refusal.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(refusal)));
+        return image;
+    }
+
+    QString refusal;
+    if (const std::optional<QByteArray> data = Base64Data(text)) {
+        QImage image = LoadPicture(*data, &refusal);
+        if (!image.isNull())
+            return image;
+        if (!refusal.isEmpty())
+            throw TRLException(
+                QStringLiteral("the picture data of the record is too large: %1").arg(refusal));
+    }
+    // A picture written as text (SVG, XPM) comes as it is.
+    QImage image = LoadPicture(text.toUtf8(), &refusal);
+    if (!image.isNull())
+        return image;
+    if (pathLike && !text.contains(QLatin1Char('<')))
+        throw TRLException(
+            QStringLiteral("picture file not found: %1").arg(QDir::toNativeSeparators(path)));
+    throw TRLException(
+        QStringLiteral("%1 is neither a picture file nor picture data").arg(ShownValue(text)));
 }
 
 } // namespace Kelmora

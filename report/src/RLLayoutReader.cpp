@@ -27,6 +27,7 @@ namespace {
 const QString ClassKey = QStringLiteral("class");
 const QString NameKey = QStringLiteral("name");
 const QString ChildrenKey = QStringLiteral("children");
+const QString SchemaKey = QStringLiteral("$schema");
 
 bool IsReserved(const QString& key) {
     return key == ClassKey || key == NameKey || key == ChildrenKey;
@@ -67,6 +68,21 @@ QString CaseHint(const QStringList& names, const QString& text) {
     for (const QString& n : names)
         if (n.compare(text, Qt::CaseInsensitive) == 0)
             return QStringLiteral(" (did you mean \"%1\"?)").arg(n);
+    return QString();
+}
+
+// The hint for a property a class does not have: the name meant when only letter case differs,
+// or, for the names other report formats bind a field with, the property that takes values from
+// the records here.
+QString PropertyHint(const QStringList& published, const QString& key) {
+    const QString hint = CaseHint(published, key);
+    if (!hint.isEmpty())
+        return hint;
+    static const QStringList fieldKeys = {"DataField", "Field", "FieldName", "DataSource", "Value"};
+    if (published.contains(QStringLiteral("Expression")) &&
+        fieldKeys.contains(key, Qt::CaseInsensitive))
+        return QStringLiteral(" (a value from the records is given by \"Expression\", such as "
+                              "\"Expression\": \"Sku\")");
     return QString();
 }
 
@@ -223,7 +239,7 @@ void LayoutReader::ApplyProperties(TRLPersistent& target, const QString& classNa
         if (!published.contains(it.key()))
             Fail(where + QLatin1Char('.') + it.key(),
                  QStringLiteral("%1 has no such property%2")
-                     .arg(className, CaseHint(published, it.key())));
+                     .arg(className, PropertyHint(published, it.key())));
     }
     // The class's own order, not the file's: see the header.
     for (const TRLPropertyInfo* p : props) {
@@ -463,7 +479,12 @@ void LayoutReader::ResolveReferences(TRLCustomControl& root) {
 }
 
 std::unique_ptr<TRLCustomControl> LayoutReader::Read(QByteArray json) {
-    const QJsonObject top = Parse(std::move(json)).object();
+    QJsonObject top = Parse(std::move(json)).object();
+    // The schema an editor checks the file against and completes it from; nothing to the report.
+    const QJsonValue schema = top.take(SchemaKey);
+    if (!schema.isUndefined() && !schema.isString())
+        Fail(QStringLiteral("root.") + SchemaKey,
+             QStringLiteral("expected the schema's address, not %1").arg(Shown(schema)));
     QString label;
     std::unique_ptr<TRLCustomControl> root(Create(top, nullptr, QStringLiteral("root"), label));
     Fill(*root, top, label);
@@ -477,13 +498,14 @@ std::unique_ptr<TRLCustomControl> LayoutReader::Read(QByteArray json) {
 }
 
 std::unique_ptr<TRLReport> AsReport(std::unique_ptr<TRLCustomControl> root,
-                                    const QString& displayName) {
+                                    const QString& displayName, const QString& baseDir) {
     auto* report = qobject_cast<TRLReport*>(root.get());
     if (!report)
         throw TRLException(QStringLiteral("%1: the root control is a %2, not a TRLReport")
                                .arg(displayName, root->ClassName()));
     root.release();
     report->SetLayoutName(displayName);
+    report->SetLayoutFolder(baseDir);
     return std::unique_ptr<TRLReport>(report);
 }
 
@@ -505,13 +527,13 @@ std::unique_ptr<TRLCustomControl> ReadLayout(const QString& path) {
 }
 
 std::unique_ptr<TRLReport> ReadReportLayout(const QString& path) {
-    return AsReport(ReadLayout(path), path);
+    return AsReport(ReadLayout(path), path, QFileInfo(path).absolutePath());
 }
 
 std::unique_ptr<TRLReport> ReadReportLayoutFromJson(const QByteArray& json,
                                                     const QString& displayName,
                                                     const QString& baseDir) {
-    return AsReport(ReadLayoutFromJson(json, displayName, baseDir), displayName);
+    return AsReport(ReadLayoutFromJson(json, displayName, baseDir), displayName, baseDir);
 }
 
 } // namespace Kelmora

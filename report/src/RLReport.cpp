@@ -8,6 +8,7 @@
 #include <kelmora/support/RLUtils.h>
 
 #include <kelmora/parser/RLExpressionParser.h>
+#include <kelmora/report/RLPropertyExpressions.h>
 #include <kelmora/report/RLTextExpression.h>
 
 #include <QImage>
@@ -431,27 +432,39 @@ void TRLCustomReport::CollectAggregates() {
     aggregateSites_.clear();
     lastAggregatedRecord_ = {-1, -1};
     ForEachOwnControl(*this, [this](TRLCustomControl& control) {
-        TRLTextExpression* expression = control.TextExpression();
-        if (!expression || expression->Aggregates().empty())
-            return;
-        expression->ResetAggregates();
         // The scope follows the band: a group's bands count the group's records, footers of
         // the page count the page's, the rest the report's.
         const TRLCustomBand* band = control.ParentBand();
         TRLCustomPager* pager = band ? band->ParentPager() : nullptr;
-        if (auto* group = qobject_cast<TRLCustomGroup*>(pager))
-            aggregateSites_.push_back({&control, AggregateScope::Group, group});
-        else if (band && (band->BandType() == btColumnFooter || band->BandType() == btFooter))
-            aggregateSites_.push_back({&control, AggregateScope::Page, nullptr});
-        else
-            aggregateSites_.push_back({&control, AggregateScope::Report, nullptr});
+        auto* group = qobject_cast<TRLCustomGroup*>(pager);
+        const AggregateScope scope =
+            group ? AggregateScope::Group
+            : band && (band->BandType() == btColumnFooter || band->BandType() == btFooter)
+                ? AggregateScope::Page
+                : AggregateScope::Report;
+        const auto take = [&](TRLTextExpression* expression, const QString& property) {
+            if (!expression || expression->Aggregates().empty())
+                return;
+            expression->ResetAggregates();
+            aggregateSites_.push_back({&control, expression, property, scope, group});
+        };
+        take(control.TextExpression(), QStringLiteral("Expression"));
+        if (control.PropertyExpressionsIfAny()) {
+            TRLPropertyExpressions& properties = control.PropertyExpressions();
+            for (int i = 0; i < TRLPropertyExpressions::PropertyCount; ++i) {
+                const auto property = static_cast<TRLPropertyExpressions::Property>(i);
+                take(&properties.Expression(property),
+                     QStringLiteral("Expressions.") +
+                         TRLPropertyExpressions::PropertyName(property));
+            }
+        }
     });
 }
 
 void TRLCustomReport::ResetAggregates(AggregateScope scope, const TRLCustomPager* group) {
     for (const AggregateSite& site : aggregateSites_)
         if (site.Scope == scope && (scope != AggregateScope::Group || site.Group == group))
-            site.Control->TextExpression()->ResetAggregates();
+            site.Expression->ResetAggregates();
 }
 
 void TRLCustomReport::AddRecordToAggregates() {
@@ -466,9 +479,9 @@ void TRLCustomReport::AddRecordToAggregates() {
     TRLExpressionParser& parser = ActiveExpressionParser();
     for (const AggregateSite& site : aggregateSites_) {
         try {
-            site.Control->TextExpression()->AddRecord(parser);
+            site.Expression->AddRecord(parser);
         } catch (const TRLException& e) {
-            throw site.Control->ExpressionError(e);
+            throw site.Control->ExpressionError(e, site.Property);
         }
     }
 }

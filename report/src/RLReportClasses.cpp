@@ -2,6 +2,7 @@
 #include <kelmora/report/RLReportClasses.h>
 
 #include <kelmora/report/RLBands.h>
+#include <kelmora/report/RLPropertyExpressions.h>
 #include <kelmora/report/RLReport.h>
 
 namespace Kelmora {
@@ -60,6 +61,7 @@ std::vector<TRLPropertyInfo> AllControlProperties() {
         Object("RealBounds", "TRLRealBounds", &C::RealBounds),
         Make("Transparent", K::Boolean, &C::Transparent, &C::SetTransparent),
         Make("Visible", K::Boolean, &C::Visible, &C::SetVisible),
+        Object("Expressions", "TRLPropertyExpressions", &C::PropertyExpressions),
     };
 }
 
@@ -249,6 +251,7 @@ void RegisterReportClasses() {
     TRLClassRegistry& r = TRLClassRegistry::Instance();
     RegisterControlSettings(r);
     RegisterSiteAndReportSettings(r);
+    RegisterPropertyExpressions(r);
 
     r.Register({"TRLCustomControl", {}, {}, AllControlProperties()});
     r.Register({"TRLCustomSite", "TRLCustomControl", {}, SiteProperties()});
@@ -256,9 +259,10 @@ void RegisterReportClasses() {
     {
         using B = TRLCustomBand;
         std::vector<TRLPropertyInfo> props = ControlPropertySubset(
-            {"Left", "Top", "Width", "Height", "Align", "Background", "Borders", "Color", "Degrade",
-             "Font", "InsideMargins", "Margins", "ParentColor", "ParentFont", "RealBounds",
-             "Transparent", "Visible", "FriendlyName", "AutoSize"});
+            {"Left",          "Top",     "Width",        "Height",     "Align",
+             "Background",    "Borders", "Color",        "Degrade",    "Font",
+             "InsideMargins", "Margins", "ParentColor",  "ParentFont", "RealBounds",
+             "Transparent",   "Visible", "FriendlyName", "AutoSize",   "Expressions"});
         Append(props,
                {
                    Enum("BandType", BandTypeNames(), &B::BandType, &B::SetBandType),

@@ -525,7 +525,7 @@ TRLRect TRLCustomSite::CalcPrintBoundsRect() {
 bool TRLCustomSite::CanPrint() {
     if (Printing())
         return false;
-    SetPrintVisible(Visible());
+    SetPrintVisible(Visible() && ApplyPropertyExpressions());
     if (!PrintVisible())
         return false;
     bool printIt = true;

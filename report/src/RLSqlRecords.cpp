@@ -11,6 +11,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStringDecoder>
 #include <QTime>
 #include <QUrl>
 #include <QUrlQuery>
@@ -58,8 +59,17 @@ QString SqlValueText(const QVariant& value) {
         return value.toTime().toString(Qt::ISODate);
     case QMetaType::QDateTime:
         return value.toDateTime().toString(Qt::ISODate);
-    case QMetaType::QByteArray:
-        return QString::fromUtf8(value.toByteArray());
+    case QMetaType::QByteArray: {
+        // A BLOB or bytea column: text when it holds UTF-8, as a text column would; other bytes
+        // (a picture) as a "data:" URI, which keeps every byte and which a picture control reads.
+        const QByteArray bytes = value.toByteArray();
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = decoder(bytes);
+        if (!decoder.hasError())
+            return text;
+        return QStringLiteral("data:application/octet-stream;base64,") +
+               QString::fromLatin1(bytes.toBase64());
+    }
     default:
         return value.toString();
     }

@@ -260,14 +260,18 @@ void TRLTextExpression::AddRecord(TRLExpressionParser& parser) {
         aggregate.Add(parser);
 }
 
-QString TRLTextExpression::Evaluate(TRLExpressionParser& parser) const {
+TRLValue TRLTextExpression::Value(TRLExpressionParser& parser) const {
     for (size_t i = 0; i < aggregates_.size(); ++i)
         parser.Values().Set(ResultName(i), aggregates_[i].Result());
     const auto forget = qScopeGuard([&] {
         for (size_t i = 0; i < aggregates_.size(); ++i)
             parser.Values().Remove(ResultName(i));
     });
-    return FormatWithMask(parser.Evaluate(rewritten_), mask_);
+    return parser.Evaluate(rewritten_);
+}
+
+QString TRLTextExpression::Evaluate(TRLExpressionParser& parser) const {
+    return FormatWithMask(Value(parser), mask_);
 }
 
 } // namespace Kelmora

@@ -1,5 +1,7 @@
 /// @file
-/// The barcode report control: prints its Caption as the bars of a one-dimensional symbology.
+/// The barcode report control: prints its Caption as the bars of a one-dimensional symbology,
+/// or, while a report prepares, the value of its Expression for each record ("Sku",
+/// "'AR' + Code").
 ///
 /// Bars, texts and placement are all worked out by the TRLBarcodeEncoder the control owns; the
 /// control keeps the report-side state (bounds, borders, margins, colours and fonts that may come
@@ -9,6 +11,7 @@
 
 #include <kelmora/barcode/RLBarcodeEncoder.h>
 #include <kelmora/report/RLControl.h>
+#include <kelmora/report/RLTextExpression.h>
 
 #include <QColor>
 #include <QImage>
@@ -52,6 +55,12 @@ public:
     /// Inner margins around the bars, in millimetres (1 left and right, 0 above and below).
     TRLMargins& Margins() { return margins_; }
     const TRLMargins& Margins() const { return margins_; }
+    /// The value to encode, computed from the records while the report prepares as a label's
+    /// text is (totals and display masks included); empty: the Caption.
+    QString Expression() const { return expression_.Expression(); }
+    void SetExpression(const QString& expression) { expression_.SetExpression(expression); }
+    QString DisplayMask() const { return expression_.DisplayMask(); }
+    void SetDisplayMask(const QString& mask) { expression_.SetDisplayMask(mask); }
 
     // ---- operations
 
@@ -75,6 +84,8 @@ public:
 
     TRLSize CalcSize() override;
     void Print() override;
+    QString MakeCaption() override;
+    TRLTextExpression* TextExpression() override { return &expression_; }
 
 private:
     /// Brings the encoder's copies of the control's inherited and parent-dependent settings
@@ -86,6 +97,7 @@ private:
 
     TRLBarcodeEncoder encoder_;
     TRLMargins margins_{this};
+    TRLTextExpression expression_;
 };
 
 class TRLBarcode : public TRLCustomBarcode {

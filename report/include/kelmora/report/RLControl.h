@@ -37,11 +37,13 @@
 #include <QPointer>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 namespace Kelmora {
 
 class TRLCustomControl;
+class TRLPropertyExpressions;
 class TRLCustomSite;
 class TRLCustomBandSet;
 class TRLCustomBand;
@@ -305,6 +307,19 @@ public:
     /// Sets the run-time caption (and outside preparation the stored one), then AdjustBounds.
     void SetCaption(const QString& caption);
 
+    // --- properties that follow the records (kelmora/report/RLPropertyExpressions.h) ---
+    /// The control's property expressions ("Expressions" in a layout), made when first asked for.
+    TRLPropertyExpressions& PropertyExpressions();
+    /// Null while none were asked for.
+    const TRLPropertyExpressions* PropertyExpressionsIfAny() const {
+        return propertyExpressions_.get();
+    }
+    /// Gives the properties their values for the record being printed, starting from the
+    /// layout's; false when the Visible expression leaves the control out. Does nothing (and
+    /// answers true) outside preparation, without expressions, and on a blank record. What it
+    /// changes lasts until RestoreBounds.
+    bool ApplyPropertyExpressions();
+
     // --- events ---
     // The events of controls, skippers and reports are signals that hand the sender along and
     // take out-parameters by reference (printIt, text, count ...), which the engine reads as soon
@@ -368,7 +383,8 @@ public:
     /// Raises OnMeasureHeight (bands re-measure their height through it); a handler that
     /// measures again meanwhile raises nothing.
     virtual void MeasureHeight();
-    /// Remember and restore the design bounds of the control and its whole subtree.
+    /// Remember and restore the design bounds of the control and its whole subtree; restoring
+    /// also undoes what property expressions changed.
     virtual void SaveBounds();
     virtual void RestoreBounds();
     /// Printing flag, Print, flag cleared.
@@ -406,9 +422,11 @@ public:
         return (families_ & static_cast<uint8_t>(family)) != 0;
     }
 
-    /// An error of this control's Expression as it is told: the layout file first, when the
-    /// report was read from one, so that whoever mends it knows where to look.
-    TRLException ExpressionError(const TRLException& error) const;
+    /// An error of one of this control's expressions as it is told: the layout file first, when
+    /// the report was read from one, so that whoever mends it knows where to look, then the
+    /// control and the property ("layout.json: Total.Expression: ...").
+    TRLException ExpressionError(const TRLException& error,
+                                 const QString& property = QStringLiteral("Expression")) const;
 
 protected:
     /// The text of expression for the current record; raises TRLException naming this control.
@@ -441,6 +459,9 @@ protected:
     void JoinFamily(TRLControlFamily family) { families_ |= static_cast<uint8_t>(family); }
 
 private:
+    /// Puts back the look that property expressions changed, without re-measuring (the bounds
+    /// are restored next).
+    void RestoreDesignLook();
     void ApplyHolders(TRLRect& r);
     void ExpandParent(int dw, int dh);
     void NotifyHoldeds();
@@ -475,6 +496,8 @@ private:
     bool transparent_ = true;
     TRLFont font_;
     bool parentFont_ = true;
+
+    std::unique_ptr<TRLPropertyExpressions> propertyExpressions_;
 
     QString friendlyName_;
     QString storedCaption_;

@@ -1,9 +1,11 @@
 /// @file
 /// Graphic controls: TRLDraw records a vector shape fitted into its rectangle, TRLImage records a
-/// picture scaled, stretched or clipped into it. Both print their base fill and borders first.
+/// picture scaled, stretched or clipped into it: its Picture, or one for each record that its
+/// Expression names. Both print their base fill and borders first.
 #pragma once
 
 #include <kelmora/report/RLControl.h>
+#include <kelmora/report/RLTextExpression.h>
 
 #include <QImage>
 #include <QStringList>
@@ -151,9 +153,16 @@ public:
     void SetStretch(bool v); // setting it clears Scaled
     bool Center() const { return center_; }
     void SetCenter(bool v) { center_ = v; }
+    /// The picture of each record while the report prepares, in place of Picture: the value
+    /// (see PictureFromRecordValue) of an expression over the record's fields ("Photo",
+    /// "'photos/' + Sku + '.png'"). A record whose value is null or empty shows no picture.
+    QString Expression() const { return expression_.Expression(); }
+    void SetExpression(const QString& expression) { expression_.SetExpression(expression); }
 
     /// With AutoSize and a picture: its size plus border width + 1 per drawn side.
     TRLSize CalcSize() override;
+    /// Takes the record's picture once the control is to print.
+    bool CanPrint() override;
     /// A scaled or stretched picture more than kPixelsPerReportPixel times its box each way is
     /// recorded at that many pixels a report pixel: enough for any printer, and a photograph in
     /// a small box repeated on every record stays small on each page.
@@ -161,15 +170,33 @@ public:
     static constexpr int kPixelsPerReportPixel = 8;
 
 private:
+    /// The record's picture while the report prepares and Expression is set; Picture otherwise.
+    const QImage& ShownPicture() const;
+    void ShowPicture(const QImage& picture);
     /// The picture as recorded into a box of the given size.
     const QImage& PictureFor(const TRLRect& box);
     QImage picture_;
+    TRLTextExpression expression_;
+    QImage recordPicture_;
+    /// The value recordPicture_ was read from: records that repeat it read nothing again.
+    QString recordValue_;
     QImage recorded_; // picture_ as last reduced, and the box size it was reduced for
     QSize recordedFor_;
     bool scaled_ = false;
     bool stretch_ = false;
     bool center_ = false;
 };
+
+/// The picture a record's value stands for:
+///   - a "data:" URI with base64 data ("data:image/png;base64,iVBOR..."), which is also what a
+///     database's BLOB or bytea column holding a picture reads as (kelmora/report/RLSqlRecords.h);
+///   - the path of a picture file, relative to folder unless absolute;
+///   - picture data in base64 (as a JSON records file carries it);
+///   - a picture written as text (an SVG or XPM column).
+/// A null picture for an empty value. Pictures are read as the layout's are, with the same
+/// bound on their size. Raises TRLException saying why when the value is none of these, names a
+/// missing file, or holds data that is not a picture or too large a one.
+QImage PictureFromRecordValue(const QString& value, const QString& folder);
 
 class TRLImage : public TRLCustomImage {
     Q_OBJECT

@@ -4,6 +4,9 @@
 ///   { "class": "TRLReport", "name": "RLReport1", "Font": { "Name": "Arial", "Size": 10 },
 ///     "children": [ { "class": "TRLBand", "name": "RLBand1", "BandType": "btHeader", ... } ] }
 ///
+/// The root object may carry "$schema", the address of the JSON schema an editor checks the file
+/// against (docs/layout.schema.json); the reader passes it by.
+///
 /// "class", "name" and "children" are reserved; every other key is a published property of the
 /// class under its exact name, written in the JSON form of its kind: numbers, booleans and
 /// strings as such, enumerations by value name, sets as arrays of value names, colours as

@@ -182,6 +182,10 @@ public:
     /// built in code): errors found while printing name it with the control.
     const QString& LayoutName() const { return layoutName_; }
     void SetLayoutName(const QString& name) { layoutName_ = name; }
+    /// The folder that paths taken from the records (pictures) are relative to: the layout
+    /// file's, as its reader gave it; empty for the working folder.
+    const QString& LayoutFolder() const { return layoutFolder_; }
+    void SetLayoutFolder(const QString& folder) { layoutFolder_ = folder; }
     /// Date and time taken when the preparation started.
     QDateTime ReportDate() const { return reportDate_; }
     TRLCustomReport& RootReport();
@@ -220,6 +224,7 @@ protected:
 
 private:
     QString layoutName_;
+    QString layoutFolder_;
     bool PrepareSteps();
     void WriteStoreValues();
     void EnsurePage();
@@ -243,6 +248,9 @@ private:
     std::unique_ptr<TRLExpressionParser> ownParser_;
     struct AggregateSite {
         TRLCustomControl* Control;
+        /// The control's text expression or one of its property expressions, and its property.
+        TRLTextExpression* Expression;
+        QString Property;
         AggregateScope Scope;
         const TRLCustomPager* Group;
     };

@@ -19,7 +19,9 @@
 ///
 /// Columns are the query's result columns; values become the texts a report prints: texts as
 /// they are, numbers as records print numbers (exact decimals keep their digits), dates and times
-/// in ISO 8601, true and false as "True" and "False", NULL as empty text.
+/// in ISO 8601, true and false as "True" and "False", NULL as empty text. A BLOB or bytea that
+/// holds UTF-8 is its text; any other (a picture) becomes a "data:application/octet-stream;base64,"
+/// URI, which keeps every byte and which TRLImage's Expression shows as a picture.
 #pragma once
 
 #include <kelmora/report/RLRecordStream.h>

@@ -83,6 +83,8 @@ public:
     void ResetAggregates();
     void AddRecord(TRLExpressionParser& parser);
 
+    /// The expression's value for the current record, totals included.
+    TRLValue Value(TRLExpressionParser& parser) const;
     /// The text to print: the expression's value under the display mask.
     QString Evaluate(TRLExpressionParser& parser) const;
 
