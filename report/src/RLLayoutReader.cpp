@@ -71,13 +71,16 @@ QString CaseHint(const QStringList& names, const QString& text) {
     return QString();
 }
 
-// The hint for a property a class does not have: the name meant when only letter case differs,
-// or, for the names other report formats bind a field with, the property that takes values from
-// the records here.
+// The hint for a property a class does not have: the name meant when only letter case or a
+// plural's letter differs, or, for the names other report formats bind a field with, the property
+// that takes values from the records here.
 QString PropertyHint(const QStringList& published, const QString& key) {
     const QString hint = CaseHint(published, key);
     if (!hint.isEmpty())
         return hint;
+    for (const QString& name : published)
+        if (name.size() == key.size() + 1 && name.startsWith(key, Qt::CaseInsensitive))
+            return QStringLiteral(" (did you mean \"%1\"?)").arg(name);
     static const QStringList fieldKeys = {"DataField", "Field", "FieldName", "DataSource", "Value"};
     if (published.contains(QStringLiteral("Expression")) &&
         fieldKeys.contains(key, Qt::CaseInsensitive))
@@ -482,11 +485,11 @@ std::unique_ptr<TRLCustomControl> LayoutReader::Read(QByteArray json) {
     QJsonObject top = Parse(std::move(json)).object();
     // The schema an editor checks the file against and completes it from; nothing to the report.
     const QJsonValue schema = top.take(SchemaKey);
-    if (!schema.isUndefined() && !schema.isString())
-        Fail(QStringLiteral("root.") + SchemaKey,
-             QStringLiteral("expected the schema's address, not %1").arg(Shown(schema)));
     QString label;
     std::unique_ptr<TRLCustomControl> root(Create(top, nullptr, QStringLiteral("root"), label));
+    if (!schema.isUndefined() && !schema.isString())
+        Fail(label + QLatin1Char('.') + SchemaKey,
+             QStringLiteral("expected the schema's address, not %1").arg(Shown(schema)));
     Fill(*root, top, label);
     ResolveReferences(*root);
     try {

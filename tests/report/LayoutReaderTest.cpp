@@ -1,6 +1,7 @@
 // The JSON layout reader: value kinds, nesting, pictures, references, order and named errors.
 #include "RLLayoutValues.h"
 #include "ReportTestSupport.h"
+#include <kelmora/report/RLPropertyExpressions.h>
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -258,6 +259,19 @@ TEST_F(LayoutReader, ErrorsNameTheFileTheControlAndTheProperty) {
          "B.Font.Height: expected minus the character height in pixels"},
         // a setter's own refusal, with the place added
         {'C', R"({"class": "TRLBand", "name": "B", "FriendlyName": "r"})", "B.FriendlyName: "},
+        // the schema's address only at the root, as a text
+        {'R', R"("$schema": 3)", "R.$schema: expected the schema's address, not 3"},
+        {'C', R"({"class": "TRLBand", "name": "B", "$schema": "x"})",
+         "B.$schema: TRLBand has no such property"},
+        // properties that follow the records: those that can, as texts, and not on a group
+        {'B', R"("Expressions": {"Font.Colour": "x"})",
+         "B.Expressions.Font.Colour: TRLPropertyExpressions has no such property"},
+        {'B', R"("Expressions": {"Visible": true})",
+         "B.Expressions.Visible: expected a string, not true"},
+        {'C', R"({"class": "TRLGroup", "name": "G", "Expressions": {}})",
+         "G.Expressions: TRLGroup has no such property"},
+        {'C', R"({"class": "TRLGroup", "name": "G", "DataField": "City"})",
+         "G.DataField: TRLGroup has no such property (did you mean \"DataFields\"?)"},
         // references
         {'P', R"("Holder": "Q")", "P.Holder: no control named \"Q\" in the layout"},
         {'P', R"("Holder": "P")", "P.Holder: P (TestLayoutProbe) cannot be used here"},
@@ -269,6 +283,23 @@ TEST_F(LayoutReader, ErrorsNameTheFileTheControlAndTheProperty) {
                                          : message.startsWith("doc.json: " + want))
             << message.toStdString();
     }
+}
+
+// An editor's "$schema" is passed by; the expressions of a band are kept as written.
+TEST_F(LayoutReader, TheSchemasAddressAndPropertyExpressions) {
+    const auto root = Read(R"({"$schema": "https://example.org/layout.schema.json",
+        "class": "TRLReport", "name": "R", "children": [{"class": "TRLBand", "name": "B",
+        "Expressions": {"Visible": "Qty > 0", "Font.Style": "'fsBold'"}}]})");
+    ASSERT_TRUE(root);
+    const TRLCustomControl* band = root->FindControl("B");
+    ASSERT_TRUE(band && band->PropertyExpressionsIfAny());
+    using P = TRLPropertyExpressions::Property;
+    const TRLPropertyExpressions& e = *band->PropertyExpressionsIfAny();
+    EXPECT_EQ(e.Text(P::Visible), "Qty > 0");
+    EXPECT_EQ(e.Text(P::FontStyle), "'fsBold'");
+    EXPECT_EQ(e.Text(P::Color), QString());
+    // A control without expressions makes none.
+    EXPECT_FALSE(root->PropertyExpressionsIfAny());
 }
 
 TEST_F(LayoutReader, TypedReadsAndMissingFiles) {
