@@ -3,10 +3,16 @@
 #include "BarcodeTestSupport.h"
 #include <kelmora/barcode/RLBarcode.h>
 #include <kelmora/pagestore/RLGraphicData.h>
+#include <kelmora/pagestore/RLGraphicObject.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
 #include <kelmora/report/RLBands.h>
+#include <kelmora/report/RLJsonRecords.h>
+#include <kelmora/report/RLLayoutReader.h>
 #include <kelmora/report/RLReport.h>
+
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -286,6 +292,8 @@ TEST(BarcodeControl, RegisteredForLayoutsByPropertyName) {
         {"InvalidCode", "icDrawAnyway"},
         {"BarColor", QColor(Qt::darkBlue)},
         {"Margins.LeftMargin", 2.0},
+        {"Expression", "'AR' + Sku"},
+        {"DisplayMask", "000000"},
 
     };
     for (const auto& [name, written] : values) {
@@ -297,4 +305,62 @@ TEST(BarcodeControl, RegisteredForLayoutsByPropertyName) {
     EXPECT_EQ(barcode->BarcodeType(), bcCode39);
     EXPECT_EQ(barcode->Module(), 3);
     EXPECT_EQ(barcode->Margins().LeftMargin(), 2.0);
+}
+
+// A barcode over records prints each record's value, through a display mask, totals included;
+// zbarimg reads every one back.
+TEST(BarcodeControl, EachRecordPrintsTheValueOfItsExpression) {
+    if (QStandardPaths::findExecutable(QStringLiteral("zbarimg")).isEmpty())
+        GTEST_SKIP() << "zbarimg is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    RegisterBarcodeClasses();
+    TRLJsonRecordsModel records;
+    records.Load(R"json([{"Sku": "ÁRBOL-1", "Qty": 7}, {"Sku": "mate-2", "Qty": 41},
+                         {"Sku": "Ñandú 3", "Qty": 900}])json",
+                 QStringLiteral("records"));
+    const auto report = ReadReportLayoutFromJson(R"json({"class": "TRLReport", "name": "R",
+        "children": [{"class": "TRLBand", "name": "D", "BandType": "btDetail", "Height": 100,
+          "children": [
+            {"class": "TRLBarcode", "name": "Code", "BarcodeType": "bcCode128B", "Module": 2,
+             "Height": 40, "Expression": "upper(replace(replace(replace(Sku, 'Á', 'A'), 'Ñ', 'N'), 'ú', 'u'))"},
+            {"class": "TRLBarcode", "name": "Count", "Top": 50, "BarcodeType": "bcCode128C",
+             "Module": 2, "Height": 40, "Expression": "sum(Qty)", "DisplayMask": "000000"}]}]})json",
+                                                 QStringLiteral("codes.json"), QString());
+    report->SetDataSource(&records);
+    report->SetShowProgress(false);
+    ASSERT_TRUE(report->Prepare());
+    const auto page = report->Storage().Pages(0);
+    QStringList read;
+    for (const auto& object : page->Objects())
+        if (object->Kind() == TRLObjectKind::Image)
+            read << barcodetest::ZbarDecode(
+                DecodeTaggedData(static_cast<const TRLImageObject&>(*object).Data)
+                    .scaled(QSize(600, 100), Qt::KeepAspectRatio),
+                {QStringLiteral("code128")}, dir.path());
+    // The running total of Qty, padded to six digits.
+    EXPECT_EQ(read, QStringList({"ARBOL-1", "000007", "MATE-2", "000048", "NANDU 3", "000948"}));
+    // The control keeps its design caption.
+    EXPECT_EQ(report->FindControl(QStringLiteral("Code"))->Caption(), QString());
+}
+
+// A field bound the way other report formats bind it is refused, saying how it is bound here.
+TEST(BarcodeControl, AFieldIsBoundThroughExpression) {
+    RegisterBarcodeClasses();
+    for (const char* key : {"DataField", "Field", "datafield"}) {
+        const QByteArray layout = QByteArray(R"json({"class": "TRLReport", "name": "R",
+            "children": [{"class": "TRLBand", "name": "D", "children": [
+              {"class": "TRLBarcode", "name": "Code", "KEY": "Sku"}]}]})json")
+                                      .replace("KEY", key);
+        try {
+            ReadReportLayoutFromJson(layout, QStringLiteral("codes.json"), QString());
+            ADD_FAILURE() << key << " was taken";
+        } catch (const TRLException& e) {
+            EXPECT_EQ(e.Message(),
+                      QStringLiteral("codes.json: Code.%1: TRLBarcode has no such property (a "
+                                     "value from the records is given by \"Expression\", such "
+                                     "as \"Expression\": \"Sku\")")
+                          .arg(QLatin1String(key)));
+        }
+    }
 }

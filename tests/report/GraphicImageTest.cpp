@@ -1,6 +1,7 @@
-// Pictures: scaled, stretched and clipped recording, and auto-size.
+// Pictures: scaled, stretched and clipped recording, auto-size, and pictures from the records.
 #include "ReportTestSupport.h"
 #include <kelmora/pagestore/RLGraphicData.h>
+#include <kelmora/pagestore/RLGraphicObject.h>
 
 #include <QBuffer>
 #include <QFile>
@@ -164,4 +165,164 @@ TEST(GraphicImage, PicturesFarLargerThanTheirBoxAreRecordedReduced) {
         EXPECT_EQ(DecodeTaggedData(images[i + 1]->Data).size(), QSize(384, 192));
         EXPECT_EQ(DecodeTaggedData(images[i + 2]->Data).size(), QSize(99, 144));
     }
+}
+
+// ---- pictures from the records ---------------------------------------------------------------
+
+namespace {
+
+QByteArray Encoded(const QImage& image, const char* format = "PNG") {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buffer, format));
+    return bytes;
+}
+
+QImage Filled(int width, int height, QColor colour) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// A bitmap whose header claims 5000 x 5000 pixels.
+QByteArray HugeBitmap() {
+    QByteArray bitmap = Encoded(Filled(2, 2, Qt::black), "BMP");
+    for (const int at : {18, 22}) {
+        bitmap[at] = char(5000 & 0xFF);
+        bitmap[at + 1] = char(5000 >> 8);
+    }
+    return bitmap;
+}
+
+} // namespace
+
+// Each form a record may give its picture in, and each way it can fail, told with the value cut
+// short (a picture's data may run to megabytes).
+TEST(RecordPictures, ValuesNameFilesOrCarryTheirData) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("fotos")));
+    const QByteArray red = Encoded(Filled(3, 2, Qt::red));
+    WriteFile(dir.filePath(QStringLiteral("fotos/roja.png")), red);
+    WriteFile(dir.filePath(QStringLiteral("fotos/año ñandú.png")),
+              Encoded(Filled(4, 4, Qt::green)));
+    WriteFile(dir.filePath(QStringLiteral("notas.txt")), "no es una foto");
+    WriteFile(dir.filePath(QStringLiteral("grande.bmp")), HugeBitmap());
+    const QString blueBase64 = QString::fromLatin1(Encoded(Filled(5, 6, Qt::blue)).toBase64());
+    // Base64 as a JSON file or a mail carries it, in lines of 76.
+    QString wrapped;
+    for (qsizetype at = 0; at < blueBase64.size(); at += 76)
+        wrapped += blueBase64.mid(at, 76) + QStringLiteral("\r\n");
+
+    const struct {
+        QString Value;
+        QSize Size;
+        QColor Colour;
+    } pictures[] = {
+        {QStringLiteral("fotos/roja.png"), {3, 2}, Qt::red},
+        {QStringLiteral(" fotos/año ñandú.png "), {4, 4}, Qt::green},
+        {dir.filePath(QStringLiteral("fotos/roja.png")), {3, 2}, Qt::red},
+        {blueBase64, {5, 6}, Qt::blue},
+        {wrapped, {5, 6}, Qt::blue},
+        {QStringLiteral("data:image/png;base64,") + blueBase64, {5, 6}, Qt::blue},
+        {QStringLiteral("DATA:application/octet-stream;BASE64,") +
+             QString::fromLatin1(red.toBase64()),
+         {3, 2},
+         Qt::red},
+    };
+    for (const auto& p : pictures) {
+        const QImage image = PictureFromRecordValue(p.Value, dir.path());
+        EXPECT_EQ(image.size(), p.Size) << p.Value.left(40).toStdString();
+        EXPECT_EQ(image.pixelColor(0, 0), p.Colour) << p.Value.left(40).toStdString();
+    }
+    EXPECT_TRUE(PictureFromRecordValue(QString(), dir.path()).isNull());
+    EXPECT_TRUE(PictureFromRecordValue(QStringLiteral(" \n "), dir.path()).isNull());
+
+    const QString folder = QDir::toNativeSeparators(dir.path());
+    const QString longText = QString(100, u'x') + u'\n' + QString(100, u'x');
+    const struct {
+        QString Value;
+        QString Error;
+    } refusals[] = {
+        {QStringLiteral("fotos/falta.png"),
+         QStringLiteral("picture file not found: %1/fotos/falta.png").arg(folder)},
+        {QStringLiteral("notas.txt"),
+         QStringLiteral("not a picture that can be read: %1/notas.txt").arg(folder)},
+        {QStringLiteral("grande.bmp"),
+         QStringLiteral("not a picture that can be read: %1/grande.bmp (5000 x 5000 pixels, larger "
+                        "than 16777216 pixels)")
+             .arg(folder)},
+        {QString::fromLatin1(HugeBitmap().toBase64()),
+         QStringLiteral("the picture data of the record is too large: 5000 x 5000 pixels, larger "
+                        "than 16777216 pixels")},
+        {QStringLiteral("data:image/png,iVBORw0KGgo"),
+         QStringLiteral("\"data:image/png,iVBORw0KGgo\" is not a \"data:\" value with base64 data "
+                        "(\"data:image/png;base64,...\")")},
+        {QStringLiteral("data:image/png;base64,%%%%"),
+         QStringLiteral("\"data:image/png;base64,%%%%\" is not a \"data:\" value with base64 data "
+                        "(\"data:image/png;base64,...\")")},
+        {QStringLiteral("data:;base64,") + QString::fromLatin1(QByteArray("texto").toBase64()),
+         QStringLiteral("the data of \"data:;base64,dGV4dG8=\" is not a picture that can be read")},
+        {longText, QStringLiteral("\"%1...\" is neither a picture file nor picture data")
+                       .arg(QString(60, u'x'))},
+        {QStringLiteral("<svg><nada/></svg>"),
+         QStringLiteral("\"<svg><nada/></svg>\" is neither a picture file nor picture data")},
+    };
+    for (const auto& r : refusals)
+        EXPECT_EQ(ErrorOf([&] { PictureFromRecordValue(r.Value, dir.path()); }), r.Error);
+}
+
+// A picture control over records shows each record's picture at its own size, none for a null,
+// reads a picture the records repeat once, and is as the layout made it after the run.
+TEST(RecordPictures, EachRecordShowsItsPictureAndTheErrorNamesTheLayout) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    WriteFile(dir.filePath(QStringLiteral("roja.png")), Encoded(Filled(10, 12, Qt::red)));
+    const QString blue = QString::fromLatin1(Encoded(Filled(20, 30, Qt::blue)).toBase64());
+    TRLJsonRecordsModel records;
+    records.Load(QStringLiteral(R"json([{"Foto": "roja.png"}, {"Foto": "%1"}, {"Foto": null},
+                                        {"Foto": "roja.png"}, {"Foto": "falta.png"}])json")
+                     .arg(blue)
+                     .toUtf8(),
+                 QStringLiteral("records"));
+    RegisterTextAndGraphicClasses();
+    const auto report = ReadReportLayoutFromJson(R"json({"class": "TRLReport", "name": "R",
+        "children": [{"class": "TRLBand", "name": "D", "BandType": "btDetail", "Height": 40,
+          "children": [{"class": "TRLImage", "name": "Foto", "Left": 5, "Top": 2, "Width": 7,
+                        "Height": 7, "AutoSize": true, "Expression": "Foto"}]}]})json",
+                                                 QStringLiteral("fotos.json"), dir.path());
+    report->SetDataSource(&records);
+    report->SetShowProgress(false);
+    auto* image = qobject_cast<TRLImage*>(report->FindControl(QStringLiteral("Foto")));
+    ASSERT_TRUE(image);
+
+    // The last record names a missing file: the run stops there, naming the layout.
+    EXPECT_EQ(ErrorOf([&] { report->Prepare(); }),
+              QStringLiteral("fotos.json: Foto.Expression: picture file not found: %1")
+                  .arg(QDir::toNativeSeparators(dir.filePath(QStringLiteral("falta.png")))));
+    records.Load(QStringLiteral(R"json([{"Foto": "roja.png"}, {"Foto": "%1"}, {"Foto": null},
+                                        {"Foto": "roja.png"}])json")
+                     .arg(blue)
+                     .toUtf8(),
+                 QStringLiteral("records"));
+    ASSERT_EQ(PreparedPages(*report), 1);
+    const auto pictures = ObjectsOf<TRLImageObject>(*Page(*report));
+    ASSERT_EQ(pictures.size(), 3u);
+    const struct {
+        int Record;
+        QSize Size;
+        QColor Colour;
+    } want[] = {{0, {10, 12}, Qt::red}, {1, {20, 30}, Qt::blue}, {3, {10, 12}, Qt::red}};
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const QImage shown = DecodeTaggedData(pictures[i]->Data);
+        EXPECT_EQ(shown.size(), want[i].Size);
+        EXPECT_EQ(shown.pixelColor(1, 1), want[i].Colour);
+        // AutoSize: the box is the picture's, at the record's band.
+        const int top = 38 + 40 * want[i].Record + 2;
+        EXPECT_EQ(pictures[i]->BoundsRect, (TRLRect{38 + 5, top, 38 + 5 + want[i].Size.width(),
+                                                    top + want[i].Size.height()}));
+    }
+    EXPECT_TRUE(image->Picture().isNull());
+    EXPECT_EQ(QSize(image->Width(), image->Height()), QSize(7, 7));
 }
