@@ -2,6 +2,7 @@
 // scripts/test starts. The stream is read directly for the texts it gives and the rows it holds;
 // rltool prepares the sales-by-city example from the server, and the printed totals are checked
 // against the server's own sums, so that a row lost, counted twice or rounded on the way shows.
+#include "DatabaseTestSupport.h"
 #include "ProgramRunner.h"
 #include <kelmora/report/RLSqlRecords.h>
 #include <kelmora/support/RLCore.h>
@@ -33,70 +34,9 @@
 #include <vector>
 
 using namespace Kelmora;
-
-// Texts in failure messages as texts rather than as arrays of code units.
-void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
+using namespace databasetest;
 
 namespace {
-
-// A Qt SQL connection of the test's own, under a name no other connection uses, removed with
-// the object; queries on it end before it does (Qt warns of a connection removed while in use).
-class TestConnection {
-public:
-    explicit TestConnection(const QString& driver)
-        : name_(QStringLiteral("database-test-%1").arg(++count_)) {
-        QSqlDatabase::addDatabase(driver, name_);
-    }
-    ~TestConnection() {
-        Db().close();
-        QSqlDatabase::removeDatabase(name_);
-    }
-    TestConnection(const TestConnection&) = delete;
-    TestConnection& operator=(const TestConnection&) = delete;
-
-    QSqlDatabase Db() const { return QSqlDatabase::database(name_, false); }
-    // Runs the statements in order; the error of the first that fails, else empty.
-    QString Exec(const QStringList& statements) const {
-        QSqlQuery query(Db());
-        for (const QString& statement : statements)
-            if (!query.exec(statement))
-                return statement + QStringLiteral(": ") + query.lastError().text();
-        return QString();
-    }
-    // The rows of a query as texts; a failing query is a test failure and gives no rows.
-    std::vector<QStringList> Rows(const QString& sql) const {
-        std::vector<QStringList> rows;
-        QSqlQuery query(Db());
-        if (!query.exec(sql)) {
-            ADD_FAILURE() << sql.toStdString() << ": " << query.lastError().text().toStdString();
-            return rows;
-        }
-        while (query.next()) {
-            QStringList row;
-            for (int c = 0; c < query.record().count(); ++c)
-                row << query.value(c).toString();
-            rows.push_back(row);
-        }
-        return rows;
-    }
-
-private:
-    static inline int count_ = 0;
-    QString name_;
-};
-
-// Makes the SQLite file at path with the statements run in one transaction; the error, or empty.
-QString MakeSqliteFile(const QString& path, const QStringList& statements) {
-    TestConnection sqlite(QStringLiteral("QSQLITE"));
-    QSqlDatabase db = sqlite.Db();
-    db.setDatabaseName(path);
-    if (!db.open())
-        return path + QStringLiteral(": ") + db.lastError().text();
-    return sqlite.Exec(QStringList{QStringLiteral("begin")} + statements +
-                       QStringList{QStringLiteral("commit")});
-}
 
 // The message with which opening the records fails, or nothing when they open.
 std::optional<QString> OpenError(const QString& url, const QString& query) {
@@ -195,6 +135,10 @@ TEST_F(DatabaseSqlite, ValuesBecomeTheTextsAReportPrints) {
         {"date", "'2024-02-29'", "2024-02-29"},
         {"text", "'Córdoba — Ñandú, São Paulo'", QStringLiteral("Córdoba — Ñandú, São Paulo")},
         {"blob", "x'4d617465'", "Mate"},
+        // Bytes that are no UTF-8 (a picture) keep every byte, as a data: URI.
+        {"blob", "x'89504e470d0a1a0a00ff'",
+         "data:application/octet-stream;base64,iVBORw0KGgoA/w=="},
+        {"blob", "x''", ""},
     };
     QStringList columns, values, names;
     for (size_t i = 0; i < std::size(cases); ++i) {
@@ -371,33 +315,6 @@ TEST_F(DatabaseSqlite, ErrorsNameWhatFailedInOneLine) {
 
 // ---- PostgreSQL ----------------------------------------------------------------------------
 
-struct PgServer {
-    QString Host, Port, User, Database;
-};
-
-// The private server scripts/test started, or nothing when there is none.
-std::optional<PgServer> TestServer() {
-    const PgServer server{qEnvironmentVariable("KELMORA_TEST_PG_HOST"),
-                          qEnvironmentVariable("KELMORA_TEST_PG_PORT", QStringLiteral("5432")),
-                          qEnvironmentVariable("KELMORA_TEST_PG_USER"),
-                          qEnvironmentVariable("KELMORA_TEST_PG_DATABASE")};
-    if (server.Host.isEmpty() || server.User.isEmpty() || server.Database.isEmpty())
-        return std::nullopt;
-    return server;
-}
-
-constexpr const char* kNoServer =
-    "no PostgreSQL server: KELMORA_TEST_PG_HOST (with _PORT, _USER, _DATABASE) is unset; "
-    "scripts/test starts one with scripts/pg-test-server";
-
-// The records URL of the server for a user: the socket directory as ?host=, the port in the
-// authority beside an empty host.
-QString PgUrl(const PgServer& server, const QString& user = {}) {
-    return QStringLiteral("postgresql://%1@:%2/%3?host=%4")
-        .arg(user.isEmpty() ? server.User : user, server.Port, server.Database,
-             QString::fromLatin1(QUrl::toPercentEncoding(server.Host, "/")));
-}
-
 class DatabasePostgres : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -440,6 +357,9 @@ TEST_F(DatabasePostgres, ValuesBecomeTheTextsAReportPrints) {
         {"false", "False"},
         {"'Córdoba — Ñandú'::text", QStringLiteral("Córdoba — Ñandú")},
         {"'Neuquén'::varchar(20)", QStringLiteral("Neuquén")},
+        {"convert_to('Ñandú', 'UTF8')", QStringLiteral("Ñandú")},
+        {"'\\x89504e470d0a1a0a00ff'::bytea",
+         "data:application/octet-stream;base64,iVBORw0KGgoA/w=="},
     };
     QStringList selected;
     for (size_t i = 0; i < std::size(cases); ++i)
