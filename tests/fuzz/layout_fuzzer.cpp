@@ -1,11 +1,15 @@
 // Feeds arbitrary bytes to the JSON layout reader, as rltool prepare meets a layout received from
 // someone else, and prepares what it reads. A layout must be read into a report or refused with
 // an error naming what is wrong, never crash or hang; a report that was read must prepare its
-// pages (or refuse with an error). Pictures are looked for in an empty folder.
+// pages (or refuse with an error). Pictures are looked for in an empty folder. The report runs
+// over a few fixed records, so that what follows the records (texts, barcodes and pictures from
+// expressions, properties from expressions, totals) is reached: a picture as base64, as a data:
+// URI, a null, a missing file; numbers, texts, Greek and accents.
 // fuzz-libs: rlreport rlbarcode
 #include <kelmora/barcode/RLBarcode.h>
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/report/RLControlClasses.h>
+#include <kelmora/report/RLJsonRecords.h>
 #include <kelmora/report/RLLayoutReader.h>
 #include <kelmora/report/RLReport.h>
 #include <kelmora/support/RLUtils.h>
@@ -20,7 +24,13 @@ using namespace Kelmora;
 
 namespace {
 QString EmptyFolder;
-}
+TRLJsonRecordsModel* Records = nullptr;
+
+// A 2 x 2 PNG, red.
+constexpr const char* kPicture =
+    "iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAIAAAD91JpzAAAAEElEQVR4nGP4z8AARAwQCgAf7gP9i18U1AAAAABJRU5E"
+    "rkJggg==";
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -30,6 +40,20 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     RegisterBarcodeClasses();
     static QTemporaryDir folder;
     EmptyFolder = folder.path();
+    static TRLJsonRecordsModel records;
+    records.Load(QStringLiteral(R"json([
+        {"Sku": "KEL-0001", "Qty": 3, "Amount": "-12.50", "Name": "Ñandú Ωμέγα", "Photo": "%1",
+         "Day": "2026-12-09", "City": "Rosario"},
+        {"Sku": "9780201379624", "Qty": 0, "Amount": 7, "Name": "", "Photo": null,
+         "Day": "abc", "City": "Rosario"},
+        {"Sku": null, "Qty": "x", "Amount": null, "Name": "Σ", "Photo": "data:image/png;base64,%1",
+         "Day": null, "City": "Salta"},
+        {"Sku": "A", "Qty": 1, "Amount": 1e300, "Name": "x", "Photo": "nada.png",
+         "Day": "2026-02-29", "City": "Salta"}])json")
+                     .arg(QLatin1String(kPicture))
+                     .toUtf8(),
+                 QStringLiteral("records"));
+    Records = &records;
     return 0;
 }
 
@@ -39,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const auto report =
             ReadReportLayoutFromJson(json, QStringLiteral("fuzz.json"), EmptyFolder);
         report->SetShowProgress(false);
+        report->SetDataSource(Records);
         report->Prepare();
     } catch (const TRLException&) {
     }
