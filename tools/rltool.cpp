@@ -16,6 +16,7 @@
 #include <kelmora/report/RLRecordStream.h>
 #include <kelmora/report/RLReport.h>
 #include <kelmora/report/RLSqlRecords.h>
+#include <kelmora/report/RLSubDetail.h>
 #include <kelmora/support/RLMessages.h>
 #include <kelmora/support/RLUtils.h>
 #include <kelmora/support/TerminationSignals.h>
@@ -28,6 +29,7 @@
 #include <QPainter>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 using namespace Kelmora;
@@ -254,6 +256,15 @@ int Sample(const TRLArguments& args) {
     return 0;
 }
 
+// Every subdetail in a layout's tree of controls.
+void ForEachSubDetail(TRLCustomControl& control,
+                      const std::function<void(TRLCustomSubDetail&)>& action) {
+    if (auto* subDetail = qobject_cast<TRLCustomSubDetail*>(&control))
+        action(*subDetail);
+    for (TRLCustomControl* child : control.Controls())
+        ForEachSubDetail(*child, action);
+}
+
 // Prepares a report from its JSON layout, over JSON records when given, and saves the pages as
 // a page-store file or, for a name ending in ".pdf", as PDF. The file is written whole or not at
 // all.
@@ -272,6 +283,11 @@ int Prepare(const TRLArguments& args) {
         throw TRLUsageError(QStringLiteral("the records come from --data or from --db, not both"));
     if (database.isEmpty() != query.isEmpty())
         throw TRLUsageError(QStringLiteral("--db and --query go together"));
+    if (const QStringList parameters = TRLSqlRecordStream::QueryParameters(query);
+        !parameters.isEmpty())
+        throw TRLUsageError(
+            QStringLiteral("--query has a parameter (:%1), which only a subdetail's query may have")
+                .arg(parameters.first()));
     RegisterTextAndGraphicClasses();
     RegisterBarcodeClasses();
     // The records outlive the report that reads them; they are read as the report goes, so
@@ -285,6 +301,11 @@ int Prepare(const TRLArguments& args) {
         records = OpenSqlRecords(database, query, TerminationRequested);
     if (records)
         report->SetDataSource(records.get());
+    // A subdetail's query runs on the same database, stopped by a signal as the records are.
+    if (!database.isEmpty())
+        ForEachSubDetail(*report, [&database](TRLCustomSubDetail& subDetail) {
+            subDetail.SetDatabase(database, TerminationRequested);
+        });
     // The report polls its progress between records: that is where a signal stops it.
     report->SetShowProgress(true);
     bool prepared = false;

@@ -2,6 +2,7 @@
 
 #include <kelmora/pagestore/RLGraphicSurface.h>
 #include <kelmora/report/RLReport.h>
+#include <kelmora/report/RLSubDetail.h>
 #include <kelmora/support/RLMessages.h>
 #include <kelmora/support/RLUtils.h>
 
@@ -357,7 +358,7 @@ void TRLCustomPager::PrintBand(TRLCustomBand& band) {
     if (band.CanPrint()) {
         // The record counts in the aggregates once, before its own band's texts are made.
         if (band.IsDataBand() && band.CarbonCopy() == 0)
-            band.RequireParentReport().AddRecordToAggregates();
+            band.RequireParentReport().AddRecordToAggregates(band.RequireParentSkipper());
         band.AdjustBounds();
         band.DoPrint();
         band.DoAfterPrint();
@@ -398,6 +399,25 @@ void TRLCustomPager::PrintDetail() {
                 return;
         }
     PrintBands(btDetail);
+    // The records of the subdetails that belong to this one, under its detail bands.
+    for (TRLCustomControl* c : std::vector<TRLCustomControl*>(Controls()))
+        if (auto* subDetail = qobject_cast<TRLCustomSubDetail*>(c);
+            subDetail && subDetail->Visible())
+            subDetail->PrintSubDetail();
+}
+
+void TRLCustomPager::PlaceAtParentCursor() {
+    const TRLCustomPager& parent = RequireParentPager();
+    SetPrintPosition(Left(), parent.PrintCursor());
+    SetPrintSize(Width(), Height());
+}
+
+void TRLCustomPager::TransferToParentCursor() {
+    TRLCustomPager& parent = RequireParentPager();
+    // The pager takes on the page the room its bands used.
+    SetPrintSize(PrintWidth(), cursor_ + FrameMargins().Bottom);
+    TRLCustomSite::TransferSurface();
+    parent.SetPrintCursor(PrintTop() + PrintHeight());
 }
 
 void TRLCustomPager::NewPage(TRLCustomBand& band, bool moveOnly) {
@@ -587,7 +607,18 @@ bool TRLCustomSkipper::NeedDataConnected() const {
     return isSignalConnected(needData);
 }
 
+bool TRLCustomSkipper::TakeRecordForTotals() {
+    // The record number and copy number only grow during a run, so the last pair taken tells
+    // the record apart.
+    const std::pair<int, int> record{recNo_, copyNo_};
+    if (record == totalled_)
+        return false;
+    totalled_ = record;
+    return true;
+}
+
 void TRLCustomSkipper::OpenRecords() {
+    totalled_ = {-1, -1};
     recNo_ = 1;
     copyNo_ = 1;
     rowsUsed_ = 0;
@@ -752,17 +783,11 @@ void TRLCustomGroup::PrintGroup() {
 }
 
 void TRLCustomGroup::ComputePrintRect() {
-    const TRLCustomPager& parent = RequireParentPager();
-    SetPrintPosition(Left(), parent.PrintCursor());
-    SetPrintSize(Width(), Height());
+    PlaceAtParentCursor();
 }
 
 void TRLCustomGroup::TransferSurface() {
-    TRLCustomPager& parent = RequireParentPager();
-    // The group takes on the page the room its bands used.
-    SetPrintSize(PrintWidth(), cursor_ + FrameMargins().Bottom);
-    TRLCustomSite::TransferSurface();
-    parent.SetPrintCursor(PrintTop() + PrintHeight());
+    TransferToParentCursor();
 }
 
 } // namespace Kelmora

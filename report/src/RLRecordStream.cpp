@@ -116,6 +116,16 @@ int TRLRecordStream::FieldColumn(const QString& name) {
     return *column;
 }
 
+void TRLRecordStream::Restart() {
+    beginResetModel();
+    window_.clear();
+    bytesHeld_ = 0;
+    firstHeldRow_ = 0;
+    rowsRead_ = 0;
+    atEnd_ = false;
+    endResetModel();
+}
+
 void TRLRecordStream::fetchMore(const QModelIndex& parent) {
     if (parent.isValid() || atEnd_)
         return;

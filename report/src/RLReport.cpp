@@ -215,14 +215,22 @@ void TRLCustomReport::InstallComponentAccess(TRLExpressionParser& parser) {
         }
         if (name.contains(QLatin1Char('.')))
             return false;
-        // Looked up once: every field of every record comes this way.
-        const int column = FindField(name);
-        if (column < 0)
-            return false;
-        // A null text is a NULL of the records (or a field the record lacks): null, as in SQL.
-        const QString text = ColumnText(column);
-        value = text.isNull() ? TRLValue::Null() : TRLValue(text);
-        return true;
+        // A subdetail's record, then its master's, out to the report's own.
+        const auto read = [&](const TRLCustomSkipper& skipper) {
+            // Looked up once: every field of every record comes this way.
+            const int column = skipper.FindField(name);
+            if (column < 0)
+                return false;
+            // A null text is a NULL of the records (or a field the record lacks): null, as in
+            // SQL.
+            const QString text = skipper.ColumnText(column);
+            value = text.isNull() ? TRLValue::Null() : TRLValue(text);
+            return true;
+        };
+        for (auto scope = fieldScopes_.rbegin(); scope != fieldScopes_.rend(); ++scope)
+            if (read(**scope))
+                return true;
+        return read(*this);
     };
     parser.Components.Write = [locate](const QString& name, const TRLValue& value) {
         QString path;
@@ -428,9 +436,17 @@ void ForEachOwnControl(TRLCustomControl& parent, const std::function<void(TRLCus
 
 } // namespace
 
+TRLCustomReport::FieldScope::FieldScope(TRLCustomReport& report, const TRLCustomSkipper& skipper)
+    : report_(report) {
+    report_.fieldScopes_.push_back(&skipper);
+}
+
+TRLCustomReport::FieldScope::~FieldScope() {
+    report_.fieldScopes_.pop_back();
+}
+
 void TRLCustomReport::CollectAggregates() {
     aggregateSites_.clear();
-    lastAggregatedRecord_ = {-1, -1};
     ForEachOwnControl(*this, [this](TRLCustomControl& control) {
         // The scope follows the band: a group's bands count the group's records, footers of
         // the page count the page's, the rest the report's.
@@ -446,7 +462,8 @@ void TRLCustomReport::CollectAggregates() {
             if (!expression || expression->Aggregates().empty())
                 return;
             expression->ResetAggregates();
-            aggregateSites_.push_back({&control, expression, property, scope, group});
+            aggregateSites_.push_back(
+                {&control, expression, property, scope, group, control.ParentSkipper()});
         };
         take(control.TextExpression(), QStringLiteral("Expression"));
         if (control.PropertyExpressionsIfAny()) {
@@ -467,17 +484,20 @@ void TRLCustomReport::ResetAggregates(AggregateScope scope, const TRLCustomPager
             site.Expression->ResetAggregates();
 }
 
-void TRLCustomReport::AddRecordToAggregates() {
-    if (aggregateSites_.empty())
+void TRLCustomReport::ResetAggregates(const TRLCustomSkipper& skipper) {
+    for (const AggregateSite& site : aggregateSites_)
+        if (site.Skipper == &skipper)
+            site.Expression->ResetAggregates();
+}
+
+void TRLCustomReport::AddRecordToAggregates(TRLCustomSkipper& skipper) {
+    // Every detail band of a record asks; the record counts once.
+    if (aggregateSites_.empty() || !skipper.TakeRecordForTotals())
         return;
-    // Every detail band of a record asks; the record counts once. The record number and copy
-    // number only grow during a run, so the last pair taken tells the record apart.
-    const std::pair<int, int> record{RecNo(), CopyNo()};
-    if (record == lastAggregatedRecord_)
-        return;
-    lastAggregatedRecord_ = record;
     TRLExpressionParser& parser = ActiveExpressionParser();
     for (const AggregateSite& site : aggregateSites_) {
+        if (site.Skipper != &skipper)
+            continue;
         try {
             site.Expression->AddRecord(parser);
         } catch (const TRLException& e) {

@@ -4,6 +4,7 @@
 #include <kelmora/report/RLBands.h>
 #include <kelmora/report/RLPropertyExpressions.h>
 #include <kelmora/report/RLReport.h>
+#include <kelmora/report/RLSubDetail.h>
 
 namespace Kelmora {
 
@@ -290,6 +291,23 @@ void RegisterReportClasses() {
                           Make("Expression", K::String, &G::Expression, &G::SetExpression),
                       });
         r.Register({"TRLGroup", {}, &CreateControl<TRLGroup>, std::move(props)});
+    }
+    {
+        using D = TRLCustomSubDetail;
+        using S = TRLCustomSkipper;
+        std::vector<TRLPropertyInfo> props = ControlPropertySubset(
+            {"Left", "Top", "Width", "Height", "Align", "Background", "Borders", "Color", "Degrade",
+             "Font", "InsideMargins", "Margins", "ParentColor", "ParentFont", "RealBounds",
+             "Transparent", "Visible", "FriendlyName"});
+        Append(props, PagerProperties());
+        Append(props, {
+                          Make("PrintEmpty", K::Boolean, &S::PrintEmpty, &S::SetPrintEmpty),
+                          Make("MasterFields", K::String, &D::MasterFields, &D::SetMasterFields),
+                          Make("DetailFields", K::String, &D::DetailFields, &D::SetDetailFields),
+                          Make("Records", K::String, &D::Records, &D::SetRecords),
+                          Make("Query", K::String, &D::Query, &D::SetQuery),
+                      });
+        r.Register({"TRLSubDetail", {}, &CreateControl<TRLSubDetail>, std::move(props)});
     }
     {
         using R = TRLCustomReport;

@@ -107,7 +107,7 @@ enum class Statements { One, Several, Unclear };
 // in quoted texts, quoted names, dollar-quoted texts and comments split nothing. Unclear for what
 // the server itself would refuse or read in a way that depends on its version (an unclosed quote
 // or comment, a quote straight after a number), so that nothing unclear runs.
-Statements CountStatements(QStringView sql) {
+Statements CountStatements(QStringView sql, QStringList* parameters = nullptr) {
     const qsizetype n = sql.size();
     const auto at = [&](qsizetype i) { return i < n ? sql[i] : QChar(); };
     // Ends a run quoted by a character ("'" or "\"") that stands for itself when doubled; i is
@@ -199,6 +199,17 @@ Statements CountStatements(QStringView sql) {
             if (close < 0)
                 return Statements::Unclear;
             i = close + tag.size();
+        } else if (c == u':' && at(i + 1) == u':') {
+            i += 2; // a cast, "::integer"
+        } else if (c == u':' && NameStart(at(i + 1)) && at(i + 1).unicode() < 0x80) {
+            // A named parameter, ":id"; each name once, in the order first written.
+            qsizetype end = i + 1;
+            while (end < n && NamePart(sql[end]) && sql[end] != u'$' && sql[end].unicode() < 0x80)
+                ++end;
+            const QString name = sql.sliced(i + 1, end - i - 1).toString();
+            if (parameters && !parameters->contains(name, Qt::CaseInsensitive))
+                *parameters << name;
+            i = end;
         } else {
             ++i;
         }
@@ -399,10 +410,17 @@ QString TRLSqlRecordStream::DisplayUrl(const QString& url) {
     return parsed.toString();
 }
 
+QStringList TRLSqlRecordStream::QueryParameters(const QString& query) {
+    QStringList parameters;
+    CountStatements(query, &parameters);
+    return parameters;
+}
+
 TRLSqlRecordStream::TRLSqlRecordStream(const QString& url, const QString& query,
                                        StopCheck stopRequested, QObject* parent)
     : TRLRecordStream(parent), connection_(NextConnectionName()), displayUrl_(DisplayUrl(url)),
-      stopper_(std::make_unique<TStopper>(std::move(stopRequested))) {
+      stopper_(std::make_unique<TStopper>(std::move(stopRequested))),
+      parameters_(QueryParameters(query)) {
     try {
         QSqlDatabase db = AddDatabase(url, connection_);
         // SQLite files are opened read-only. A server is read in a read-only transaction that the
@@ -441,17 +459,13 @@ TRLSqlRecordStream::TRLSqlRecordStream(const QString& url, const QString& query,
         query_->setForwardOnly(true);
         // Exact decimals keep their digits as text instead of becoming binary fractions.
         query_->setNumericalPrecisionPolicy(QSql::HighPrecision);
-        if (stopper_->Interrupted() || !query_->exec(query))
+        // A query with parameters waits for their values (Run); the values travel beside the
+        // text, never inside it.
+        const bool ran = parameters_.isEmpty() ? query_->exec(query) : query_->prepare(query);
+        if (stopper_->Interrupted() || !ran)
             Fail(QStringLiteral("the query failed"), ErrorText(query_->lastError()));
-        const QSqlRecord record = query_->record();
-        columns_ = record.count();
-        if (columns_ > MaxFields)
-            Refuse(QStringLiteral("%1: the query gives %2 columns; records have at most %3 fields")
-                       .arg(displayUrl_)
-                       .arg(columns_)
-                       .arg(MaxFields));
-        for (int c = 0; c < columns_; ++c)
-            FieldColumn(record.fieldName(c));
+        if (parameters_.isEmpty())
+            TakeColumns();
     } catch (...) {
         stopper_.reset();
         query_.reset();
@@ -466,6 +480,27 @@ TRLSqlRecordStream::~TRLSqlRecordStream() {
     query_.reset();
     QSqlDatabase::database(connection_, false).close();
     QSqlDatabase::removeDatabase(connection_);
+}
+
+void TRLSqlRecordStream::TakeColumns() {
+    const QSqlRecord record = query_->record();
+    columns_ = record.count();
+    if (columns_ > MaxFields)
+        Refuse(QStringLiteral("%1: the query gives %2 columns; records have at most %3 fields")
+                   .arg(displayUrl_)
+                   .arg(columns_)
+                   .arg(MaxFields));
+    for (int c = 0; c < columns_; ++c)
+        FieldColumn(record.fieldName(c));
+}
+
+void TRLSqlRecordStream::Run(const QVariantList& values) {
+    Restart();
+    for (qsizetype i = 0; i < parameters_.size(); ++i)
+        query_->bindValue(QLatin1Char(':') + parameters_[i], values.value(i));
+    if (stopper_->Interrupted() || !query_->exec())
+        Fail(QStringLiteral("the query failed"), ErrorText(query_->lastError()));
+    TakeColumns();
 }
 
 void TRLSqlRecordStream::Interrupt() {

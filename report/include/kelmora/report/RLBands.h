@@ -213,6 +213,10 @@ protected:
     void SurfaceClosing() override;
     /// Heights of the visible footers of this pager and of those above.
     int FooterHeights() const;
+    /// For a pager inside another (a group, a subdetail): it prints from the parent's cursor,
+    /// and hands the parent the room its bands used.
+    void PlaceAtParentCursor();
+    void TransferToParentCursor();
 
     int maxBands_ = 0;
     int minBands_ = 0;
@@ -286,6 +290,9 @@ public:
     /// The current record's text of the field in column (what FieldText gives for its name).
     QString ColumnText(int column) const;
     bool HasField(const QString& name) const { return FindField(name) >= 0; }
+    /// True the first time it is asked in a run for the current record (and copy): a record
+    /// counts once in the totals however many of the skipper's bands print it.
+    bool TakeRecordForTotals();
     /// The current record is printed blank.
     bool BlankRecord() const { return recordAction_ == raBlankAndRetain; }
     /// While on, fields read from the record before the current one: a group's footers print
@@ -316,6 +323,7 @@ private:
     int row_ = 0;
     int rowsUsed_ = 0;
     bool readingPrevious_ = false;
+    std::pair<int, int> totalled_{-1, -1};
     /// The record before the current one, kept for the footers that close a group after its
     /// last record: the row itself when the source is a record stream, its texts otherwise.
     QStringList previousTexts_;

@@ -91,6 +91,9 @@ protected:
     virtual bool ReadRecord(TRLRecordRow& row) = 0;
     /// The column of a field, added when it is new; -1 for a new field past MaxFields.
     int FieldColumn(const QString& name);
+    /// Forgets the rows read, for a source that starts its records over (a query run again with
+    /// other values); the fields stay.
+    void Restart();
 
 private:
     QStringList fields_;

@@ -103,9 +103,9 @@ private:
     std::vector<TRLClassInfo> classes_;
 };
 
-/// Registers the classes of this library: TRLBand, TRLGroup, TRLReport and the settings objects
-/// TRLBorders, TRLMargins, TRLRealBounds, TRLBackground, TRLDegradeEffect, TRLPageSetup,
-/// TRLPreviewOptions, with their abstract bases. Safe to call more than once.
+/// Registers the classes of this library: TRLBand, TRLGroup, TRLSubDetail, TRLReport and the
+/// settings objects TRLBorders, TRLMargins, TRLRealBounds, TRLBackground, TRLDegradeEffect,
+/// TRLPageSetup, TRLPreviewOptions, with their abstract bases. Safe to call more than once.
 void RegisterReportClasses();
 
 // Helpers for describing properties with member functions.

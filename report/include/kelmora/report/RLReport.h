@@ -210,9 +210,27 @@ public:
     enum class AggregateScope { Report, Page, Group };
     /// Starts again the aggregates of a scope: for Group, those of that group's bands.
     void ResetAggregates(AggregateScope scope, const TRLCustomPager* group = nullptr);
-    /// Takes the current record into every aggregate, once however many of its detail bands
-    /// print; run as a record's detail prints.
-    void AddRecordToAggregates();
+    /// Starts again every aggregate that counts the records of a skipper (a subdetail, for each
+    /// record of its master).
+    void ResetAggregates(const TRLCustomSkipper& skipper);
+    /// Takes the skipper's current record into the aggregates that count its records (those of
+    /// the controls whose nearest skipper it is), once however many of its detail bands print;
+    /// run as a record's detail prints.
+    void AddRecordToAggregates(TRLCustomSkipper& skipper);
+
+    /// While one lives, the names of expressions read the fields of skipper's record first, then
+    /// those of the skippers entered before it, then the report's own: a subdetail's controls
+    /// read the detail record and then the master's.
+    class FieldScope {
+    public:
+        FieldScope(TRLCustomReport& report, const TRLCustomSkipper& skipper);
+        ~FieldScope();
+        FieldScope(const FieldScope&) = delete;
+        FieldScope& operator=(const FieldScope&) = delete;
+
+    private:
+        TRLCustomReport& report_;
+    };
 
 protected:
     void SurfaceOpening() override;
@@ -253,10 +271,12 @@ private:
         QString Property;
         AggregateScope Scope;
         const TRLCustomPager* Group;
+        /// The skipper whose records the control counts: its nearest.
+        const TRLCustomSkipper* Skipper;
     };
     std::vector<AggregateSite> aggregateSites_;
-    /// The record (number, copy) last taken into the aggregates in this run.
-    std::pair<int, int> lastAggregatedRecord_{-1, -1};
+    /// The skippers whose fields names read before the report's, innermost last.
+    std::vector<const TRLCustomSkipper*> fieldScopes_;
     bool showDesigners_ = true;
     bool showTracks_ = true;
     bool showExplosion_ = false;

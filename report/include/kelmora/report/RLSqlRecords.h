@@ -27,6 +27,8 @@
 #include <kelmora/report/RLRecordStream.h>
 
 #include <QString>
+#include <QStringList>
+#include <QVariantList>
 
 #include <functional>
 #include <memory>
@@ -49,6 +51,16 @@ public:
                        QObject* parent = nullptr);
     ~TRLSqlRecordStream() override;
 
+    /// The named parameters of the query (":id" gives "id"), each once in the order first
+    /// written, outside quoted texts, names and comments; "::" is a cast.
+    static QStringList QueryParameters(const QString& query);
+    const QStringList& Parameters() const { return parameters_; }
+    /// A query with parameters is prepared, not run, by the constructor: Run executes it with
+    /// values for its Parameters, in their order (a null QVariant, or one missing, is NULL),
+    /// on the connection the stream keeps, and its rows start over. The values are bound, never
+    /// written into the text. Raises TRLException as the constructor does.
+    void Run(const QVariantList& values);
+
     /// Asks the database to end the query it runs for the stream; the running or next read then
     /// fails, saying that the query was stopped. Safe from any thread, and at any time while the
     /// stream lives. Works where the driver uses the system's client library (SQLite, libpq).
@@ -64,11 +76,14 @@ private:
     class TStopper;
     /// The query's failure: that it was stopped when it was.
     [[noreturn]] void Fail(const QString& what, const QString& reason) const;
+    /// Takes the result's columns as the fields.
+    void TakeColumns();
 
     QString connection_;
     QString displayUrl_;
     std::unique_ptr<TStopper> stopper_;
     std::unique_ptr<QSqlQuery> query_;
+    QStringList parameters_;
     int columns_ = 0;
 };
 
