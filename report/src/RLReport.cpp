@@ -227,10 +227,20 @@ void TRLCustomReport::InstallComponentAccess(TRLExpressionParser& parser) {
             value = text.isNull() ? TRLValue::Null() : TRLValue(text);
             return true;
         };
+        // A subdetail that stands on no record (its summary, or it has none) leaves a name to its
+        // master; a field that only it has then reads as null.
+        const auto onRecord = [](const TRLCustomSkipper& skipper) {
+            return !skipper.Eof() || skipper.ReadingPreviousRecord();
+        };
+        for (auto scope = fieldScopes_.rbegin(); scope != fieldScopes_.rend(); ++scope)
+            if (onRecord(**scope) && read(**scope))
+                return true;
+        if (read(*this))
+            return true;
         for (auto scope = fieldScopes_.rbegin(); scope != fieldScopes_.rend(); ++scope)
             if (read(**scope))
                 return true;
-        return read(*this);
+        return false;
     };
     parser.Components.Write = [locate](const QString& name, const TRLValue& value) {
         QString path;
