@@ -5,6 +5,7 @@
 // a "Total: " line written with format() that is the database's own sum of the rows printed.
 #include "DatabaseTestSupport.h"
 #include "ProgramRunner.h"
+#include <kelmora/report/RLSqlRecords.h>
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -16,6 +17,7 @@
 #include <QJsonObject>
 #include <QLocale>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -25,6 +27,7 @@
 #include <cstdlib>
 #include <vector>
 
+using namespace Kelmora;
 using namespace databasetest;
 
 namespace {
@@ -265,6 +268,163 @@ TEST_F(FollowTheData, JsonSqliteAndPostgresPrintEveryRowAsItsRecordSays) {
     EXPECT_EQ(fromServer, fromJson);
     EXPECT_EQ(PrintedTotal(fromServer),
               pg.Rows("select sum(amount)::text from " + table + " where qty > 0").at(0).at(0));
+}
+
+} // namespace
+
+namespace {
+
+// ---- master-detail ---------------------------------------------------------------------------
+
+TEST(QueryParameters, NamedParametersOutsideTextsNamesAndComments) {
+    EXPECT_EQ(TRLSqlRecordStream::QueryParameters(
+                  "select ':texto', \"a:b\", x::integer, $$ :dolar $$ from t -- :linea\n"
+                  "where a = :id and b = :Id /* :bloque */ and c = :desde and d < :hasta_1"),
+              QStringList({"id", "desde", "hasta_1"}));
+    EXPECT_EQ(TRLSqlRecordStream::QueryParameters("select 1"), QStringList());
+}
+
+// Invoices whose keys are texts that would break a query they were pasted into; each invoice's
+// lines through a query with parameters, on SQLite and on the server.
+class MasterDetail : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            GTEST_SKIP() << "pdftotext is not installed";
+        ASSERT_TRUE(dir_.isValid());
+        QFile layout(Path("facturas.json"));
+        ASSERT_TRUE(layout.open(QIODevice::WriteOnly));
+        layout.write(R"json({"class": "TRLReport", "name": "Facturas",
+          "Font": {"Name": "Arial", "Size": 10}, "children": [
+           {"class": "TRLBand", "name": "Cabecera", "BandType": "btDetail", "Height": 22,
+            "children": [{"class": "TRLLabel", "name": "Codigo", "Expression": "'Factura ' + code"}]},
+           {"class": "TRLSubDetail", "name": "Lineas",
+            "Query": "select item, qty, price from LINES where code = :code order by pos",
+            "children": [
+             {"class": "TRLBand", "name": "Linea", "BandType": "btDetail", "Height": 18,
+              "children": [{"class": "TRLLabel", "name": "Item", "Left": 30, "Expression": "item"}]},
+             {"class": "TRLBand", "name": "Suma", "BandType": "btSummary", "Height": 18,
+              "children": [{"class": "TRLLabel", "name": "Total", "Left": 30,
+                "Expression": "'Total ' + code + ': ' + format(sum(qty * price), '0.00') + ' (' + str(count()) + ')'"}]}]}]})json");
+    }
+
+    // The statements that make the tables, "INVOICES" and "LINES" in them standing for the names.
+    static QStringList Tables(const QString& invoices, const QString& lines) {
+        QStringList statements{
+            QStringLiteral("create table %1 (id integer primary key, code text)").arg(invoices),
+            QStringLiteral("create table %1 (code text, pos integer, item text, qty integer, "
+                           "price numeric(12,2))")
+                .arg(lines)};
+        const QStringList codes = {"A-1", "O'Brien", "x' or '1'='1", "Ñandú; drop table x; -- fin",
+                                   "sin líneas"};
+        for (int i = 0; i < codes.size(); ++i) {
+            QString quoted = codes[i];
+            quoted.replace(u'\'', QStringLiteral("''"));
+            statements << QStringLiteral("insert into %1 values (%2, '%3')")
+                              .arg(invoices)
+                              .arg(i + 1)
+                              .arg(quoted);
+            for (int p = 1; p <= (i == 4 ? 0 : 2 + i); ++p)
+                statements << QStringLiteral("insert into %1 values ('%2', %3, 'Línea %4.%3', %5, "
+                                             "%6.25)")
+                                  .arg(lines, quoted)
+                                  .arg(p)
+                                  .arg(i + 1)
+                                  .arg(p)
+                                  .arg(10 * (i + 1) + p);
+        }
+        return statements;
+    }
+
+    QString Prepare(const QString& url, const QString& invoices, const QString& lines,
+                    const QString& name) {
+        QFile layout(Path("facturas.json"));
+        EXPECT_TRUE(layout.open(QIODevice::ReadOnly));
+        const QByteArray text = layout.readAll().replace("LINES", lines.toUtf8());
+        const QString file = Path(name + ".json");
+        QFile named(file);
+        EXPECT_TRUE(named.open(QIODevice::WriteOnly));
+        named.write(text);
+        named.close();
+        const QString pdf = Path(name + ".pdf");
+        const ProgramResult r =
+            Rltool({"prepare", file, "--db", url, "--query",
+                    "select id, code from " + invoices + " order by id", "-o", pdf});
+        EXPECT_EQ(r.ExitCode, 0) << r.Err.toStdString();
+        return RunProgram(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).Out;
+    }
+
+    // The "Total CODE: SUM (COUNT)" lines that a report must print, from the database's own
+    // join and aggregates.
+    static QStringList Totals(const TestConnection& db, const QString& invoices,
+                              const QString& lines, const QString& sum) {
+        QStringList totals;
+        for (const QStringList& row :
+             db.Rows(QStringLiteral("select i.code, %3, count(*) from %1 i join %2 l on l.code = "
+                                    "i.code group by i.id, i.code order by i.id")
+                         .arg(invoices, lines, sum)))
+            totals << QStringLiteral("Total %1: %2 (%3)").arg(row[0], row[1], row[2]);
+        return totals;
+    }
+
+    static QStringList PrintedTotals(const QString& text) {
+        QStringList totals;
+        for (const QString& line : text.split(u'\n'))
+            if (line.startsWith(QStringLiteral("Total ")))
+                totals << line.trimmed();
+        return totals;
+    }
+
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+    QTemporaryDir dir_;
+};
+
+TEST_F(MasterDetail, EachInvoicesLinesComeFromAQueryWithItsCodeBound) {
+    const QString file = Path("facturas.db");
+    ASSERT_EQ(MakeSqliteFile(file, Tables("invoices", "lines")), QString());
+    const QString fromSqlite = Prepare("sqlite:" + file, "invoices", "lines", "sqlite");
+    TestConnection sqlite(QStringLiteral("QSQLITE"));
+    QSqlDatabase db = sqlite.Db();
+    db.setDatabaseName(file);
+    ASSERT_TRUE(db.open());
+    const QStringList want =
+        Totals(sqlite, "invoices", "lines", QStringLiteral("printf('%.2f', sum(l.qty * l.price))"));
+    ASSERT_EQ(want.size(), 4);
+    // In the locale of the run: the decimal comma of a Spanish desktop.
+    QStringList shown = want;
+    for (QString& total : shown)
+        total.replace(QRegularExpression(QStringLiteral("(\\d)\\.(\\d\\d) \\(")),
+                      QStringLiteral("\\1") + QLocale::system().decimalPoint() +
+                          QStringLiteral("\\2 ("));
+    EXPECT_EQ(PrintedTotals(fromSqlite), shown);
+    // Every invoice is printed, the one without lines too, and every line once.
+    for (const QStringList& row : sqlite.Rows("select code from invoices"))
+        EXPECT_TRUE(fromSqlite.contains("Factura " + row[0])) << row[0].toStdString();
+    EXPECT_EQ(fromSqlite.count(QStringLiteral("Línea ")),
+              sqlite.Rows("select count(*) from lines").at(0).at(0).toInt());
+
+    const std::optional<PgServer> server = TestServer();
+    if (!server)
+        GTEST_SKIP() << kNoServer;
+    TestConnection pg(QStringLiteral("QPSQL"));
+    QSqlDatabase pgdb = pg.Db();
+    pgdb.setHostName(server->Host);
+    pgdb.setPort(server->Port.toInt());
+    pgdb.setUserName(server->User);
+    pgdb.setDatabaseName(server->Database);
+    ASSERT_TRUE(pgdb.open()) << pgdb.lastError().text().toStdString();
+    const QString tag = QStringLiteral("%1_%2")
+                            .arg(QCoreApplication::applicationPid())
+                            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    const QString invoices = "kelmora_invoices_" + tag;
+    const QString lines = "kelmora_lines_" + tag;
+    ASSERT_EQ(pg.Exec(Tables(invoices, lines)), QString());
+    const auto drop = qScopeGuard([&] {
+        EXPECT_EQ(pg.Exec({"drop table " + invoices, "drop table " + lines}), QString());
+    });
+    const QString fromServer = Prepare(PgUrl(*server), invoices, lines, "server");
+    EXPECT_EQ(Totals(pg, invoices, lines, QStringLiteral("sum(l.qty * l.price)::text")), want);
+    EXPECT_EQ(fromServer, fromSqlite);
 }
 
 } // namespace
