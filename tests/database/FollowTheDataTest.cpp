@@ -428,3 +428,152 @@ TEST_F(MasterDetail, EachInvoicesLinesComeFromAQueryWithItsCodeBound) {
 }
 
 } // namespace
+
+namespace {
+
+// ---- the invoice example ---------------------------------------------------------------------
+
+// An amount of the database ("1234.5", "-2700.50") as the mask "#,##0.00" prints it in the
+// run's locale.
+QString Shown(const QString& amount) {
+    const QLocale locale = QLocale::system();
+    const bool negative = amount.startsWith(u'-');
+    QString digits = negative ? amount.mid(1) : amount;
+    qsizetype point = digits.indexOf(u'.');
+    if (point < 0) {
+        digits += QStringLiteral(".");
+        point = digits.size() - 1;
+    }
+    QString cents = (digits.mid(point + 1) + QStringLiteral("00")).left(2);
+    QString whole = digits.left(point);
+    for (qsizetype at = whole.size() - 3; at > 0; at -= 3)
+        whole.insert(at, locale.groupSeparator());
+    return (negative ? QStringLiteral("-") : QString()) + whole + locale.decimalPoint() + cents;
+}
+
+const char* const InvoiceQuery = "SELECT id, number, customer, issued FROM invoices ORDER BY id";
+
+// The example prints, for each invoice on a page of its own, every line's barcode, picture and
+// amount (red where negative) and a total that is the database's own sum; the same from the
+// server.
+TEST(InvoiceExample, EachPageIsAnInvoiceAsTheDatabaseHoldsIt) {
+    for (const char* tool : {"zbarimg", "pdftotext"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            GTEST_SKIP() << tool << " is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString example = QStringLiteral(KELMORA_SOURCE_DIR "/examples/invoice/");
+    const QString pages = dir.filePath(QStringLiteral("facturas.rpf"));
+    const ProgramResult prepared =
+        Rltool({"prepare", example + "layout.json", "--db", "sqlite:" + example + "invoices.db",
+                "--query", InvoiceQuery, "-o", pages});
+    ASSERT_EQ(prepared.ExitCode, 0) << prepared.Err.toStdString();
+
+    TestConnection sqlite(QStringLiteral("QSQLITE"));
+    QSqlDatabase db = sqlite.Db();
+    db.setDatabaseName(example + "invoices.db");
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    ASSERT_TRUE(db.open());
+    const std::vector<QStringList> invoices = sqlite.Rows("select id from invoices order by id");
+    ASSERT_GE(invoices.size(), 2u);
+
+    const QString pdf = dir.filePath(QStringLiteral("facturas.pdf"));
+    ASSERT_EQ(Rltool({"pdf", pages, "-o", pdf}).ExitCode, 0);
+    const QString text = RunProgram(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).Out;
+    const QStringList pageTexts = text.split(u'\f');
+    for (size_t i = 0; i < invoices.size(); ++i) {
+        const QString id = invoices[i][0];
+        SCOPED_TRACE("invoice " + id.toStdString());
+        // pdftotext reads the label's two blanks before the bracket as one.
+        const QStringList total = sqlite
+                                      .Rows("select printf('%.2f', sum(qty * price)), count(*) "
+                                            "from lines where invoice_id = " +
+                                            id)
+                                      .at(0);
+        EXPECT_TRUE(
+            pageTexts.value(qsizetype(i))
+                .contains(QStringLiteral("Total: $ %1 (%2 líneas)").arg(Shown(total[0]), total[1])))
+            << pageTexts.value(qsizetype(i)).toStdString();
+
+        const QString png = dir.filePath(QStringLiteral("page%1.png").arg(i + 1));
+        ASSERT_EQ(Rltool({"render", pages, "--page", QString::number(i + 1), "-o", png}).ExitCode,
+                  0);
+        const QImage page(png);
+        ASSERT_FALSE(page.isNull());
+        // Every line's code, read back from the page.
+        QStringList codes = RunProgram(QStringLiteral("zbarimg"),
+                                       {"--raw", "-q", "-Sdisable", "-Scode128.enable", png})
+                                .Out.split(u'\n', Qt::SkipEmptyParts);
+        codes.sort();
+        QStringList skus;
+        for (const QStringList& row :
+             sqlite.Rows("select sku from lines where invoice_id = " + id + " order by sku"))
+            skus << row[0];
+        EXPECT_EQ(codes, skus);
+        // Each line's picture at its place (15 mm margins, the invoice's band, the column
+        // header, 48 pixels a line), and its amount's ink red only where it is negative.
+        const std::vector<QStringList> lines =
+            sqlite.Rows("select hex(photo), qty * price < 0 from lines where invoice_id = " + id +
+                        " order by line");
+        for (size_t k = 0; k < lines.size(); ++k) {
+            const int top = 57 + 74 + 22 + 48 * int(k);
+            if (!lines[k][0].isEmpty()) {
+                const QImage photo =
+                    QImage::fromData(QByteArray::fromHex(lines[k][0].toLatin1()), "PNG");
+                EXPECT_EQ(page.pixelColor(57 + 4 + 16, top + 6 + 16), photo.pixelColor(12, 12))
+                    << "line " << k + 1;
+            }
+            int red = 0;
+            for (int y = top + 10; y < top + 38; ++y)
+                for (int x = 57 + 580; x < 57 + 680; ++x) {
+                    const QColor c = page.pixelColor(x, y);
+                    red += c.red() > 180 && c.green() < 90 && c.blue() < 90;
+                }
+            EXPECT_EQ(red > 10, lines[k][1] == "1") << "line " << k + 1 << ": " << red;
+        }
+    }
+
+    // The same invoices on the server print the same text.
+    const std::optional<PgServer> server = TestServer();
+    if (!server)
+        GTEST_SKIP() << kNoServer;
+    TestConnection pg(QStringLiteral("QPSQL"));
+    QSqlDatabase pgdb = pg.Db();
+    pgdb.setHostName(server->Host);
+    pgdb.setPort(server->Port.toInt());
+    pgdb.setUserName(server->User);
+    pgdb.setDatabaseName(server->Database);
+    ASSERT_TRUE(pgdb.open()) << pgdb.lastError().text().toStdString();
+    const QString schema =
+        QStringLiteral("kelmora_invoice_%1_%2")
+            .arg(QCoreApplication::applicationPid())
+            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    QStringList copy{"create schema " + schema,
+                     "create table " + schema +
+                         ".invoices (id integer primary key, number text, "
+                         "customer text, issued date)",
+                     "create table " + schema +
+                         ".lines (invoice_id integer, line integer, sku "
+                         "text, item text, qty integer, price "
+                         "numeric(12,2), photo bytea)"};
+    for (const QStringList& row : sqlite.Rows("select id, number, customer, issued from invoices"))
+        copy << QStringLiteral("insert into %1.invoices values (%2, '%3', '%4', '%5')")
+                    .arg(schema, row[0], row[1], QString(row[2]).replace(u'\'', "''"), row[3]);
+    for (const QStringList& row : sqlite.Rows("select invoice_id, line, sku, item, qty, "
+                                              "printf('%.2f', price), hex(photo) from lines"))
+        copy << QStringLiteral("insert into %1.lines values (%2, %3, '%4', '%5', %6, %7, %8)")
+                    .arg(schema, row[0], row[1], row[2], row[3], row[4], row[5],
+                         row[6].isEmpty() ? QStringLiteral("null")
+                                          : QStringLiteral("decode('%1', 'hex')").arg(row[6]));
+    ASSERT_EQ(pg.Exec(copy), QString());
+    const auto drop =
+        qScopeGuard([&] { EXPECT_EQ(pg.Exec({"drop schema " + schema + " cascade"}), QString()); });
+    const QString fromServer = dir.filePath(QStringLiteral("servidor.pdf"));
+    const ProgramResult served = Rltool({"prepare", example + "layout.json", "--db",
+                                         PgUrl(*server) + "&options=-csearch_path%3D" + schema,
+                                         "--query", InvoiceQuery, "-o", fromServer});
+    ASSERT_EQ(served.ExitCode, 0) << served.Err.toStdString();
+    EXPECT_EQ(RunProgram(QStringLiteral("pdftotext"), {fromServer, QStringLiteral("-")}).Out, text);
+}
+
+} // namespace
