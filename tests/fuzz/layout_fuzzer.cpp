@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the JSON layout reader, as rltool prepare meets a layout received from
 // someone else, and prepares what it reads. A layout must be read into a report or refused with
 // an error naming what is wrong, never crash or hang; a report that was read must prepare its
-// pages (or refuse with an error). Pictures are looked for in an empty folder. The report runs
+// pages (or refuse with an error). Pictures and records files are looked for in a folder that
+// holds only lines.json, the detail records of a subdetail keyed by "sku". The report runs
 // over a few fixed records, so that what follows the records (texts, barcodes and pictures from
 // expressions, properties from expressions, totals) is reached: a picture as base64, as a data:
 // URI, a null, a missing file; numbers, texts, Greek and accents.
@@ -15,6 +16,7 @@
 #include <kelmora/support/RLUtils.h>
 
 #include <QByteArray>
+#include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
@@ -40,6 +42,13 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     RegisterBarcodeClasses();
     static QTemporaryDir folder;
     EmptyFolder = folder.path();
+    QFile lines(folder.filePath(QStringLiteral("lines.json")));
+    if (lines.open(QIODevice::WriteOnly))
+        lines.write(
+            R"json([{"sku": "KEL-0001", "line": 1, "item": "Ñandú", "qty": 2, "price": "10.50"},
+            {"sku": "KEL-0001", "line": 2, "item": "Ωμέγα", "qty": 1, "price": "-3"},
+            {"sku": "A", "line": 1, "item": null, "qty": "x", "price": null},
+            {"sku": null, "line": 9, "item": "nadie"}])json");
     static TRLJsonRecordsModel records;
     records.Load(QStringLiteral(R"json([
         {"Sku": "KEL-0001", "Qty": 3, "Amount": "-12.50", "Name": "Ñandú Ωμέγα", "Photo": "%1",
