@@ -93,6 +93,17 @@ void Append(std::vector<TRLPropertyInfo>& to, std::vector<TRLPropertyInfo> from)
         to.push_back(std::move(p));
 }
 
+// What a pager inside another publishes (a group, a subdetail): a site's look and place, and the
+// pager's band limits.
+std::vector<TRLPropertyInfo> NestedPagerProperties() {
+    std::vector<TRLPropertyInfo> props = ControlPropertySubset(
+        {"Left", "Top", "Width", "Height", "Align", "Background", "Borders", "Color", "Degrade",
+         "Font", "InsideMargins", "Margins", "ParentColor", "ParentFont", "RealBounds",
+         "Transparent", "Visible", "FriendlyName"});
+    Append(props, PagerProperties());
+    return props;
+}
+
 // The borders' Style is stored only; it is kept as the brush style's ordinal.
 TRLPropertyInfo BorderStyle() {
     TRLPropertyInfo style;
@@ -281,11 +292,7 @@ void RegisterReportClasses() {
     }
     {
         using G = TRLCustomGroup;
-        std::vector<TRLPropertyInfo> props = ControlPropertySubset(
-            {"Left", "Top", "Width", "Height", "Align", "Background", "Borders", "Color", "Degrade",
-             "Font", "InsideMargins", "Margins", "ParentColor", "ParentFont", "RealBounds",
-             "Transparent", "Visible", "FriendlyName"});
-        Append(props, PagerProperties());
+        std::vector<TRLPropertyInfo> props = NestedPagerProperties();
         Append(props, {
                           Make("DataFields", K::String, &G::DataFields, &G::SetDataFields),
                           Make("Expression", K::String, &G::Expression, &G::SetExpression),
@@ -295,11 +302,7 @@ void RegisterReportClasses() {
     {
         using D = TRLCustomSubDetail;
         using S = TRLCustomSkipper;
-        std::vector<TRLPropertyInfo> props = ControlPropertySubset(
-            {"Left", "Top", "Width", "Height", "Align", "Background", "Borders", "Color", "Degrade",
-             "Font", "InsideMargins", "Margins", "ParentColor", "ParentFont", "RealBounds",
-             "Transparent", "Visible", "FriendlyName"});
-        Append(props, PagerProperties());
+        std::vector<TRLPropertyInfo> props = NestedPagerProperties();
         Append(props, {
                           Make("PrintEmpty", K::Boolean, &S::PrintEmpty, &S::SetPrintEmpty),
                           Make("MasterFields", K::String, &D::MasterFields, &D::SetMasterFields),

@@ -322,12 +322,7 @@ protected:
         if (!server)
             GTEST_SKIP() << kNoServer;
         server_ = *server;
-        QSqlDatabase db = pg_.Db();
-        db.setHostName(server_.Host);
-        db.setPort(server_.Port.toInt());
-        db.setUserName(server_.User);
-        db.setDatabaseName(server_.Database);
-        ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
+        ASSERT_EQ(OpenOn(pg_, server_), QString());
     }
 
     PgServer server_;
@@ -491,9 +486,7 @@ TEST(DatabasePostgresQueries, OnlyOneStatementReachesTheServer) {
 // The records only read: whatever the query says, the server is left as it was. A table of the
 // run's own is the one written to, and tables that the queries would make are looked for after.
 TEST_F(DatabasePostgres, TheQueryCannotWrite) {
-    const QString table = QStringLiteral("kelmora_readonly_%1_%2")
-                              .arg(QCoreApplication::applicationPid())
-                              .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    const QString table = RunOwnName(QStringLiteral("kelmora_readonly"));
     const QString made = table + QStringLiteral("_made");
     ASSERT_EQ(pg_.Exec({QStringLiteral("create table %1 (a integer)").arg(table),
                         QStringLiteral("insert into %1 values (1)").arg(table)}),
@@ -560,9 +553,7 @@ protected:
         if (IsSkipped() || HasFatalFailure())
             return;
         ASSERT_TRUE(dir_.isValid());
-        table_ = QStringLiteral("kelmora_sales_%1_%2")
-                     .arg(QCoreApplication::applicationPid())
-                     .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        table_ = RunOwnName(QStringLiteral("kelmora_sales"));
         // Deterministic rows: seven cities with accents among them, every price a different
         // number of cents up to 2,500.00, dates over a leap year.
         ASSERT_EQ(pg_.Exec({QStringLiteral("create table %1 (id integer primary key, "

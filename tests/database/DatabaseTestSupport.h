@@ -2,6 +2,8 @@
 // and the private PostgreSQL server that scripts/test starts.
 #pragma once
 
+#include <QCoreApplication>
+#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -107,6 +109,24 @@ inline QString PgUrl(const PgServer& server, const QString& user = {}) {
     return QStringLiteral("postgresql://%1@:%2/%3?host=%4")
         .arg(user.isEmpty() ? server.User : user, server.Port, server.Database,
              QString::fromLatin1(QUrl::toPercentEncoding(server.Host, "/")));
+}
+
+// Opens the connection on the server; the reason when it cannot.
+inline QString OpenOn(TestConnection& connection, const PgServer& server) {
+    QSqlDatabase db = connection.Db();
+    db.setHostName(server.Host);
+    db.setPort(server.Port.toInt());
+    db.setUserName(server.User);
+    db.setDatabaseName(server.Database);
+    return db.open() ? QString() : db.lastError().text();
+}
+
+// A name of this run's own for a table or schema on the shared server: "prefix_PID_RANDOM".
+inline QString RunOwnName(const QString& prefix) {
+    return QStringLiteral("%1_%2_%3")
+        .arg(prefix)
+        .arg(QCoreApplication::applicationPid())
+        .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
 }
 
 } // namespace databasetest

@@ -252,15 +252,8 @@ TEST_F(FollowTheData, JsonSqliteAndPostgresPrintEveryRowAsItsRecordSays) {
     if (!server)
         GTEST_SKIP() << kNoServer;
     TestConnection pg(QStringLiteral("QPSQL"));
-    QSqlDatabase pgdb = pg.Db();
-    pgdb.setHostName(server->Host);
-    pgdb.setPort(server->Port.toInt());
-    pgdb.setUserName(server->User);
-    pgdb.setDatabaseName(server->Database);
-    ASSERT_TRUE(pgdb.open()) << pgdb.lastError().text().toStdString();
-    const QString table = QStringLiteral("kelmora_products_%1_%2")
-                              .arg(QCoreApplication::applicationPid())
-                              .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    ASSERT_EQ(OpenOn(pg, *server), QString());
+    const QString table = RunOwnName(QStringLiteral("kelmora_products"));
     ASSERT_EQ(pg.Exec(ProductRows(table, true)), QString());
     const auto drop = qScopeGuard([&] { EXPECT_EQ(pg.Exec({"drop table " + table}), QString()); });
     const QString fromServer = PrepareAndCheck(
@@ -403,21 +396,43 @@ TEST_F(MasterDetail, EachInvoicesLinesComeFromAQueryWithItsCodeBound) {
     EXPECT_EQ(fromSqlite.count(QStringLiteral("Línea ")),
               sqlite.Rows("select count(*) from lines").at(0).at(0).toInt());
 
+    // The same invoices and lines as records files, joined on the code, print the same.
+    QJsonArray invoiceRecords;
+    for (const QStringList& row : sqlite.Rows("select id, code from invoices order by id"))
+        invoiceRecords.append(QJsonObject{{"id", row[0].toInt()}, {"code", row[1]}});
+    QJsonArray lineRecords;
+    for (const QStringList& row :
+         sqlite.Rows("select code, item, qty, printf('%.2f', price) from lines order by code, pos"))
+        lineRecords.append(QJsonObject{
+            {"code", row[0]}, {"item", row[1]}, {"qty", row[2].toInt()}, {"price", row[3]}});
+    for (const auto& [name, records] :
+         {std::pair{"invoices.json", invoiceRecords}, std::pair{"lines.json", lineRecords}}) {
+        QFile file(Path(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(records).toJson());
+    }
+    QFile layout(Path("facturas.json"));
+    ASSERT_TRUE(layout.open(QIODevice::ReadOnly));
+    QFile joined(Path("joined.json"));
+    ASSERT_TRUE(joined.open(QIODevice::WriteOnly));
+    joined.write(layout.readAll().replace(
+        R"("Query": "select item, qty, price from LINES where code = :code order by pos")",
+        R"("Records": "lines.json", "MasterFields": "code")"));
+    joined.close();
+    const QString joinedPdf = Path("joined.pdf");
+    const ProgramResult fromFiles =
+        Rltool({"prepare", joined.fileName(), "--data", Path("invoices.json"), "-o", joinedPdf});
+    ASSERT_EQ(fromFiles.ExitCode, 0) << fromFiles.Err.toStdString();
+    EXPECT_EQ(RunProgram(QStringLiteral("pdftotext"), {joinedPdf, QStringLiteral("-")}).Out,
+              fromSqlite);
+
     const std::optional<PgServer> server = TestServer();
     if (!server)
         GTEST_SKIP() << kNoServer;
     TestConnection pg(QStringLiteral("QPSQL"));
-    QSqlDatabase pgdb = pg.Db();
-    pgdb.setHostName(server->Host);
-    pgdb.setPort(server->Port.toInt());
-    pgdb.setUserName(server->User);
-    pgdb.setDatabaseName(server->Database);
-    ASSERT_TRUE(pgdb.open()) << pgdb.lastError().text().toStdString();
-    const QString tag = QStringLiteral("%1_%2")
-                            .arg(QCoreApplication::applicationPid())
-                            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-    const QString invoices = "kelmora_invoices_" + tag;
-    const QString lines = "kelmora_lines_" + tag;
+    ASSERT_EQ(OpenOn(pg, *server), QString());
+    const QString invoices = RunOwnName(QStringLiteral("kelmora_invoices"));
+    const QString lines = RunOwnName(QStringLiteral("kelmora_lines"));
     ASSERT_EQ(pg.Exec(Tables(invoices, lines)), QString());
     const auto drop = qScopeGuard([&] {
         EXPECT_EQ(pg.Exec({"drop table " + invoices, "drop table " + lines}), QString());
@@ -538,16 +553,8 @@ TEST(InvoiceExample, EachPageIsAnInvoiceAsTheDatabaseHoldsIt) {
     if (!server)
         GTEST_SKIP() << kNoServer;
     TestConnection pg(QStringLiteral("QPSQL"));
-    QSqlDatabase pgdb = pg.Db();
-    pgdb.setHostName(server->Host);
-    pgdb.setPort(server->Port.toInt());
-    pgdb.setUserName(server->User);
-    pgdb.setDatabaseName(server->Database);
-    ASSERT_TRUE(pgdb.open()) << pgdb.lastError().text().toStdString();
-    const QString schema =
-        QStringLiteral("kelmora_invoice_%1_%2")
-            .arg(QCoreApplication::applicationPid())
-            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    ASSERT_EQ(OpenOn(pg, *server), QString());
+    const QString schema = RunOwnName(QStringLiteral("kelmora_invoice"));
     QStringList copy{"create schema " + schema,
                      "create table " + schema +
                          ".invoices (id integer primary key, number text, "

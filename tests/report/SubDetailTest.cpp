@@ -215,6 +215,58 @@ TEST(SubDetail, PrintEmptyPrintsTheBandsOfAMasterWithoutRecords) {
               QStringList({"Detalle", "Artículos de A-2", "Total: - en 0"}));
 }
 
+// A group inside a subdetail breaks on the detail records' key and totals its own run of them;
+// the subdetail's total still counts all of the master's.
+TEST(SubDetail, AGroupInsideTotalsItsOwnRecords) {
+    const std::vector<Line> lines = SomeLines(9);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    WriteFile(dir.filePath(QStringLiteral("lineas.json")), LinesJson(lines));
+    TRLJsonRecordsModel invoices;
+    invoices.Load(Invoices, QStringLiteral("facturas"));
+    RegisterTextAndGraphicClasses();
+    const auto report = ReadReportLayoutFromJson(R"json({"class": "TRLReport", "name": "R",
+      "children": [
+       {"class": "TRLSubDetail", "name": "Lineas", "Records": "lineas.json",
+        "MasterFields": "serie;numero", "children": [
+         {"class": "TRLGroup", "name": "PorCategoria", "DataFields": "cat", "children": [
+           {"class": "TRLBand", "name": "Linea", "BandType": "btDetail", "Height": 14},
+           {"class": "TRLBand", "name": "SumaCategoria", "BandType": "btSummary", "Height": 14,
+            "children": [{"class": "TRLLabel", "name": "TotalCategoria",
+              "Expression": "cat + ' ' + format(sum(qty * price), '0.00')"}]}]},
+         {"class": "TRLBand", "name": "Suma", "BandType": "btSummary", "Height": 14, "children": [
+           {"class": "TRLLabel", "name": "Total",
+            "Expression": "serie + str(numero) + ' ' + format(sum(qty * price), '0.00')"}]}]}]})json",
+                                                 QStringLiteral("facturas.json"), dir.path());
+    report->SetDataSource(&invoices);
+    report->SetShowProgress(false);
+    ASSERT_EQ(PreparedPages(*report), 1);
+
+    QStringList want;
+    const std::pair<QString, int> keys[] = {{"A", 1}, {"B", 1}, {"A", 4}};
+    for (const auto& [serie, number] : keys) {
+        qint64 run = 0;
+        qint64 total = 0;
+        QString category;
+        for (const Line& l : lines) {
+            if (l.Serie != serie || l.Number != number)
+                continue;
+            if (!category.isEmpty() && l.Category != category) {
+                want << category + u' ' + Money(run);
+                run = 0;
+            }
+            category = l.Category;
+            run += l.Qty * l.Cents;
+            total += l.Qty * l.Cents;
+        }
+        want << category + u' ' + Money(run)
+             << QStringLiteral("%1%2 %3").arg(serie).arg(number).arg(Money(total));
+    }
+    QStringList texts = PageTexts(*report);
+    texts.removeAll(QString());
+    EXPECT_EQ(texts, want);
+}
+
 TEST(SubDetail, ErrorsNameTheLayoutTheSubDetailAndTheProperty) {
     const QByteArray lines = LinesJson(SomeLines());
     const struct {
