@@ -697,18 +697,20 @@ void TRLCustomSkipper::NextRecord() {
     SeekUsable();
 }
 
+int FieldColumnOf(const QAbstractItemModel& model, const QString& name) {
+    const int columns = model.columnCount();
+    for (int c = 0; c < columns; ++c)
+        if (model.headerData(c, Qt::Horizontal).toString().compare(name, Qt::CaseInsensitive) == 0)
+            return c;
+    return -1;
+}
+
 int TRLCustomSkipper::FindField(const QString& name) const {
     if (!dataSource_)
         return -1;
     if (const auto found = fieldColumns_.constFind(name); found != fieldColumns_.cend())
         return *found;
-    int column = -1;
-    const int columns = dataSource_->columnCount();
-    for (int c = 0; c < columns && column < 0; ++c)
-        if (dataSource_->headerData(c, Qt::Horizontal)
-                .toString()
-                .compare(name, Qt::CaseInsensitive) == 0)
-            column = c;
+    const int column = FieldColumnOf(*dataSource_, name);
     fieldColumns_.insert(name, column);
     return column;
 }

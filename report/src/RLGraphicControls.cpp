@@ -461,8 +461,7 @@ QImage PictureFromRecordValue(const QString& value, const QString& folder) {
     // A path is one line of at most a few thousand characters; longer texts are data.
     constexpr qsizetype longestPath = 4096;
     const bool pathLike = text.size() <= longestPath && !text.contains(QLatin1Char('\n'));
-    const QString path =
-        QDir::isAbsolutePath(text) || folder.isEmpty() ? text : QDir(folder).filePath(text);
+    const QString path = PathInFolder(text, folder);
     if (pathLike && QFileInfo(path).isFile()) {
         QString refusal;
         QImage image = LoadPictureFile(path, &refusal);

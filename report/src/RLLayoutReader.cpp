@@ -395,8 +395,7 @@ QImage LayoutReader::Picture(const QJsonValue& v, const QString& where) const {
     const QString text = Text(v, where);
     if (text.isEmpty())
         return QImage();
-    // ":/..." is a resource and counts as absolute.
-    const QString path = QDir::isAbsolutePath(text) ? text : QDir(baseDir_).filePath(text);
+    const QString path = PathInFolder(text, baseDir_);
     if (!QFileInfo(path).isFile())
         Fail(where,
              QStringLiteral("picture file not found: %1").arg(QDir::toNativeSeparators(path)));

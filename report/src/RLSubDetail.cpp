@@ -4,7 +4,7 @@
 #include <kelmora/report/RLReport.h>
 #include <kelmora/report/RLSqlRecords.h>
 
-#include <QDir>
+#include <kelmora/support/RLUtils.h>
 
 namespace Kelmora {
 
@@ -84,12 +84,7 @@ void TRLKeyedRecords::Index() {
         return;
     std::vector<int> columns;
     for (const QString& field : detailFields_) {
-        int found = -1;
-        for (int c = 0; c < source_->columnCount() && found < 0; ++c)
-            if (source_->headerData(c, Qt::Horizontal)
-                    .toString()
-                    .compare(field, Qt::CaseInsensitive) == 0)
-                found = c;
+        const int found = FieldColumnOf(*source_, field);
         if (found < 0)
             throw TRLException(
                 QStringLiteral("the detail records have no field \"%1\"").arg(field));
@@ -203,10 +198,8 @@ TRLDetailRecords& TRLCustomSubDetail::DetailRecords(QString& property) {
             throw TRLException(QStringLiteral("no database to run the query on (rltool: --db)"));
         detailRecords_ = std::make_unique<QueryRecords>(database_, query_, stopRequested_);
     } else if (!records_.trimmed().isEmpty()) {
-        const QString folder = RequireParentReport().RootReport().LayoutFolder();
-        const QString path = QDir::isAbsolutePath(records_) || folder.isEmpty()
-                                 ? records_
-                                 : QDir(folder).filePath(records_);
+        const QString path =
+            PathInFolder(records_, RequireParentReport().RootReport().LayoutFolder());
         detailRecords_ = std::make_unique<TRLKeyedRecords>(
             ReadJsonRecords(path), FieldList(masterFields_), FieldList(detailFields_));
     } else {

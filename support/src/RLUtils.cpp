@@ -165,6 +165,10 @@ void DropScratchFile(const QString& fileName) {
 
 // ---- Files -------------------------------------------------------------------------------------
 
+QString PathInFolder(const QString& path, const QString& folder) {
+    return QDir::isAbsolutePath(path) || folder.isEmpty() ? path : QDir(folder).filePath(path);
+}
+
 QByteArray ReadFileAtMost(const QString& path, qint64 limit) {
     const auto tooLarge = [&] {
         constexpr qint64 megabyte = 1024 * 1024;

@@ -237,6 +237,10 @@ protected:
     bool detailAdvanced_ = false;
 };
 
+/// The column of a model whose horizontal header is the field's name, without regard to case;
+/// -1 when there is none. How a report finds its records' fields by name.
+int FieldColumnOf(const QAbstractItemModel& model, const QString& name);
+
 /// A pager that iterates records.
 class TRLCustomSkipper : public TRLCustomPager {
     Q_OBJECT

@@ -47,6 +47,10 @@ void DropScratchFile(const QString& fileName);
 /// limit below a megabyte), or "PATH: cannot be read: REASON".
 QByteArray ReadFileAtMost(const QString& path, qint64 limit);
 
+/// path itself when it is absolute (a ":/" resource counts as absolute) or folder is empty,
+/// otherwise path in folder: how a layout names its pictures and records files.
+QString PathInFolder(const QString& path, const QString& folder);
+
 // ---- Text helpers ----------------------------------------------------------------------------
 
 /// Decodes a bitmap file image written as hexadecimal text (two digits a byte, high digit first,
