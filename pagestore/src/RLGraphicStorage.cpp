@@ -79,9 +79,14 @@ void TRLGraphicStorage::Add(std::shared_ptr<TRLGraphicSurface> page) {
     if (!page)
         return;
     page->SetStorage(this);
-    std::lock_guard lock(mutex_);
-    StorePageLocked(*page);
-    CacheLocked(std::move(page));
+    {
+        std::lock_guard lock(mutex_);
+        StorePageLocked(*page);
+        CacheLocked(page);
+    }
+    // Outside the lock: the follower may take its time, and read the store.
+    if (pageFiled_)
+        pageFiled_(page);
 }
 
 std::shared_ptr<TRLGraphicSurface> TRLGraphicStorage::Pages(int index) {

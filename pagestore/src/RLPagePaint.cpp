@@ -111,10 +111,13 @@ void TRLResetClipRectObject::PaintTo(TRLCanvas& canvas, TRLPaintContext& context
     static_cast<void>(canvas); // as for setting one
 }
 
-void TRLGraphicSurface::PaintTo(QPainter& painter, const QRect& target) const {
+void TRLGraphicSurface::PaintTo(QPainter& painter, const QRect& target,
+                                const TRLPagePaintOptions& options) const {
     TRLCanvas canvas(painter);
-    PaintTo(canvas, {target.left(), target.top(), target.left() + target.width(),
-                     target.top() + target.height()});
+    PaintTo(canvas,
+            {target.left(), target.top(), target.left() + target.width(),
+             target.top() + target.height()},
+            options);
 }
 
 void TRLGraphicSurface::PaintTo(TRLCanvas& canvas, const TRLRect& target,
@@ -135,10 +138,14 @@ void TRLGraphicSurface::PaintTo(TRLCanvas& canvas, const TRLRect& target,
     // The clip must come off whatever a drawing call throws, or the caller's next drawing on the
     // same painter would be cut to this page.
     const auto removeClip = qScopeGuard([&canvas] { canvas.RemoveClip(); });
-    for (const auto& object : objects_) {
+    const std::vector<bool>* leaveOut = options.LeaveOut;
+    for (size_t i = 0; i < objects_.size(); ++i) {
+        const TRLGraphicObject* object = objects_[i].get();
         const TRLObjectKind kind = object->Kind();
         const bool clipChange =
             kind == TRLObjectKind::SetClipRect || kind == TRLObjectKind::ResetClipRect;
+        if (!clipChange && leaveOut != nullptr && i < leaveOut->size() && (*leaveOut)[i])
+            continue;
         if (!clipChange && context.AppliedClip != context.ClipRect) {
             CanvasSetClipRect(canvas, context.ClipRect);
             context.AppliedClip = context.ClipRect;

@@ -17,6 +17,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -42,8 +43,14 @@ public:
     void Unlink(QObject* component);
     int LinkCount() const { return static_cast<int>(references_.size()); }
 
-    /// Takes the page in: stores it in the temporary file and puts it in the cache.
+    /// Takes the page in: stores it in the temporary file and puts it in the cache, then hands
+    /// it to whoever follows the filing (SetPageFiled).
     void Add(std::shared_ptr<TRLGraphicSurface> page);
+    /// Something that takes each page as soon as it is filed, while the run that fills the store
+    /// goes on (an output that writes pages as they come), on the thread that files it. What it
+    /// throws leaves Add, and so fails the run. Null stops the following.
+    using TRLPageFiled = std::function<void(const std::shared_ptr<TRLGraphicSurface>&)>;
+    void SetPageFiled(TRLPageFiled follower) { pageFiled_ = std::move(follower); }
     /// The page at index, from the cache or loaded from the temporary file; null out of range.
     std::shared_ptr<TRLGraphicSurface> Pages(int index);
     int PageCount() const;
@@ -128,6 +135,7 @@ private:
     qint64 fileEnd_ = 0;
     QList<QObject*> references_;
     TRLPageWriter pageWriter_; // kept between pages so that its buffer is reused
+    TRLPageFiled pageFiled_;
     bool destroying_ = false;
 };
 

@@ -35,6 +35,9 @@ enum class TRLPageText : uint8_t { Fitting, Utf8 };
 struct TRLPagePaintOptions {
     /// Printers want every scaled rectangle to keep at least one device pixel each way.
     bool KeepRectsVisible = false;
+    /// Objects left out of the drawing, by their place on the page (LateObjects); the clip
+    /// changes among them are still followed, so that what is drawn keeps its clip.
+    const std::vector<bool>* LeaveOut = nullptr;
 };
 
 /// Pages live in shared pointers (the store, its cache, a run that outlasts a call): an output
@@ -152,9 +155,22 @@ public:
     /// Expands "{Name}" with the page's settings, then the store's.
     QString ExpandMacros(const QString& text) const;
 
+    // --- drawing before the run has ended ---
+    /// The objects that can only be drawn once the run that files the page has ended: every text
+    /// that names a setting the page does not hold itself ("{LastPageNumber}", known when the last
+    /// page is), and every object drawn after one of those over the place it takes, which must
+    /// stay on top of it. Drawn after all the others, they give the page it always was. Empty
+    /// when there are none.
+    std::vector<bool> LateObjects() const;
+    /// A page of the same size, settings and fonts holding only the given objects (by their
+    /// place), in their order and each under the clip it had: what is left of a page to draw
+    /// later.
+    std::shared_ptr<TRLGraphicSurface> PartOf(const std::vector<bool>& objects) const;
+
     // --- drawing and formats ---
     /// Draws the whole page scaled into target (device pixels of the painter).
-    void PaintTo(QPainter& painter, const QRect& target) const;
+    void PaintTo(QPainter& painter, const QRect& target,
+                 const TRLPagePaintOptions& options = {}) const;
     /// The same onto a canvas that outlives the page, such as a printer document's (whose
     /// resolution and drawing state carry over from page to page).
     void PaintTo(TRLCanvas& canvas, const TRLRect& target,
