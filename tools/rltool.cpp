@@ -126,9 +126,8 @@ int Dump(const TRLArguments& args) {
     return 0;
 }
 
-// The largest picture side rltool render makes, and the largest PDF sheet side (200 inches).
+// The largest picture side rltool render makes.
 constexpr int kMaxPictureSide = 32767;
-constexpr int kMaxSheetMillimetres = 5080;
 
 int Render(const TRLArguments& args) {
     auto storage = OpenStorage(args.Positional(0, "FILE.rpf"));
@@ -177,26 +176,6 @@ int Render(const TRLArguments& args) {
     return 0;
 }
 
-// The sheet of a page without paper is the page itself; PDF readers take sheets of at most
-// 200 inches a side, and a damaged file can claim any size.
-void RefuseSheetsTooLargeForPdf(TRLGraphicStorage& storage) {
-    for (int i = 0; i < storage.PageCount(); ++i) {
-        const auto page = storage.Pages(i);
-        if (!page)
-            continue;
-        const bool paper = page->PaperWidth() > 0 && page->PaperHeight() > 0;
-        const double width = paper ? page->PaperWidth() : page->Width() * 25.4 / 96;
-        const double height = paper ? page->PaperHeight() : page->Height() * 25.4 / 96;
-        if (width > kMaxSheetMillimetres || height > kMaxSheetMillimetres)
-            throw TRLException(QStringLiteral("page %1 is too large to draw: its sheet would be "
-                                              "%2 x %3 mm; at most %4 mm a side")
-                                   .arg(i + 1)
-                                   .arg(width, 0, 'f', 0)
-                                   .arg(height, 0, 'f', 0)
-                                   .arg(kMaxSheetMillimetres));
-    }
-}
-
 using TConsolePdfFilter = TRLConsoleFilter<TRLPDFFilter>;
 
 // The PDF filter the options ask for, the same writer as the preview's save: PDF/A-1b with
@@ -233,7 +212,6 @@ int Pdf(const TRLArguments& args) {
     const QString output = RequireOutput(args);
     if (storage->PageCount() == 0)
         throw TRLException(QStringLiteral("%1 has no pages").arg(input));
-    RefuseSheetsTooLargeForPdf(*storage);
     TRLConsoleProgress progress(ProgressAsked(args));
     const auto filter = PdfFilterFor(args, output, progress);
     StopIfTerminationRequested();
@@ -308,6 +286,10 @@ int Prepare(const TRLArguments& args) {
         });
     // The report polls its progress between records: that is where a signal stops it.
     report->SetShowProgress(true);
+    // Straight to PDF when the name says so: each page goes to the PDF writer as it is filed,
+    // painted on the other cores while the next is prepared, without a page-store file between.
+    if (filter)
+        filter->BeginFollowing(report->Storage());
     bool prepared = false;
     {
         TRLPreparingProgress preparing(progress,
@@ -318,13 +300,14 @@ int Prepare(const TRLArguments& args) {
     }
     if (!prepared)
         throw TRLException(QStringLiteral("%1: the preparation was canceled").arg(layout));
-    // Straight to PDF when the name says so: the pages go from the store to the PDF writer
-    // without a page-store file in between.
     TRLGraphicStorage& storage = report->Storage();
     int version = 0;
     if (filter) {
-        RefuseSheetsTooLargeForPdf(storage);
-        WritePdf(storage, *filter);
+        StopIfTerminationRequested();
+        filter->EndFollowing();
+        // A signal during the end leaves no file, and says so.
+        if (filter->Canceled())
+            StopIfTerminationRequested();
     } else {
         StopIfTerminationRequested();
         version = SavePagesToFile(storage, output);

@@ -266,8 +266,19 @@ bool TRLPdfDocument::AddPage(const TRLPdfPainted& painted) {
     }
     WriteNewPictures(painted.Images);
     NoteGlyphs(painted.Glyphs);
+    if (painted.Part == TRLPdfPagePart::Late) {
+        if (lateContents_.empty()) {
+            Fail(QStringLiteral("the last part of a page came without its page"));
+            return false;
+        }
+        WritePacked(lateContents_.front(), {}, painted.Packed);
+        lateContents_.pop_front();
+        return Error.isEmpty();
+    }
     const int contents = NewObject();
     WritePacked(contents, {}, painted.Packed);
+    // The late part's stream gets its number now, beside its page's, whenever it is written.
+    const int lateContents = painted.Part == TRLPdfPagePart::Early ? NewObject() : 0;
     const int page = NewObject();
     if (pageNode_ == 0) {
         pageNode_ = NewObject();
@@ -279,8 +290,18 @@ bool TRLPdfDocument::AddPage(const TRLPdfPainted& painted) {
     AppendReference(dictionary, resources_);
     dictionary.append("/MediaBox[0 0 ");
     AppendNumbers(dictionary, painted.Points.width(), painted.Points.height());
-    dictionary.append("]/Contents ");
-    AppendReference(dictionary, contents);
+    dictionary.append("]/Contents");
+    if (lateContents != 0) {
+        dictionary.append('[');
+        AppendReference(dictionary, contents);
+        dictionary.append(' ');
+        AppendReference(dictionary, lateContents);
+        dictionary.append(']');
+        lateContents_.push_back(lateContents);
+    } else {
+        dictionary.append(' ');
+        AppendReference(dictionary, contents);
+    }
     dictionary.append(">>\nendobj\n");
     Write(dictionary);
     nodeKids_.push_back(page);
@@ -311,6 +332,11 @@ void TRLPdfDocument::WritePageNode() {
 
 bool TRLPdfDocument::Finish() {
     // Every page has been added (or given up), so nothing paints any more: no lock is needed.
+    if (!lateContents_.empty()) {
+        // A page without its last part would reference a stream the file lacks.
+        Fail(QStringLiteral("%1 page(s) lack their last part").arg(lateContents_.size()));
+        return false;
+    }
     WriteResources();
     if (!nodeKids_.empty()) {
         WritePageNode();

@@ -100,6 +100,8 @@ private:
     int pageNode_ = 0;
     std::vector<int> nodeKids_;
     std::vector<int> pageNodes_;
+    // The content streams that early pages' late parts are still to fill, in page order.
+    std::deque<int> lateContents_;
 
     std::mutex mutex_;
     // Guarded by mutex_.

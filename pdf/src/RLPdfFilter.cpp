@@ -6,6 +6,7 @@
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/pagestore/RLGraphicSurface.h>
 #include <kelmora/pagestore/RLMetaTypes.h>
+#include <kelmora/support/RLScratchFile.h>
 #include <kelmora/support/RLThreads.h>
 
 #include <QDateTime>
@@ -13,11 +14,13 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <utility>
 
@@ -124,8 +127,12 @@ int NumberOf(const TRLGraphicSurface& page, int ordinal) {
 
 } // namespace
 
-std::unique_ptr<TRLPdfPage> TRLPDFFilter::PaintPage(TRLPdfWriter& writer,
-                                                    const TRLGraphicSurface& page, int number) {
+namespace {
+
+// A page, or the part of it given, painted as a page of writer's document (PaintPage).
+std::unique_ptr<TRLPdfPage> PaintPart(TRLPdfWriter& writer, const TRLGraphicSurface& page,
+                                      int number, TRLPdfPagePart part,
+                                      const std::vector<bool>* leaveOut) {
     const auto refuse = [number](const QString& why) {
         return TRLException(QStringLiteral("page %1: %2").arg(QString::number(number), why));
     };
@@ -133,16 +140,104 @@ std::unique_ptr<TRLPdfPage> TRLPDFFilter::PaintPage(TRLPdfWriter& writer,
         throw refuse(why);
     // The whole sheet is the page: the report's own margins are part of the drawing.
     auto pdfPage = std::make_unique<TRLPdfPage>(
-        writer, PageLayoutOf(page).fullRect(QPageLayout::Point).size());
+        writer, TRLPDFFilter::PageLayoutOf(page).fullRect(QPageLayout::Point).size(), part);
     QPainter painter;
     if (!painter.begin(pdfPage.get()))
         throw refuse(QStringLiteral("the PDF page could not be started"));
-    page.PaintTo(painter, QRect(0, 0, pdfPage->width(), pdfPage->height()));
+    page.PaintTo(painter, QRect(0, 0, pdfPage->width(), pdfPage->height()), {.LeaveOut = leaveOut});
     painter.end();
     if (!pdfPage->Refusal().isEmpty())
         throw refuse(pdfPage->Refusal());
     return pdfPage;
 }
+
+} // namespace
+
+std::unique_ptr<TRLPdfPage> TRLPDFFilter::PaintPage(TRLPdfWriter& writer,
+                                                    const TRLGraphicSurface& page, int number) {
+    return PaintPart(writer, page, number, TRLPdfPagePart::Whole, nullptr);
+}
+
+// The late parts of a run's pages, each a page record behind its page's number, in the order they
+// came, read back once in that order. The first megabyte stays in memory, which is all that most
+// documents need; the rest goes to a scratch file, so that a run of any length keeps what it
+// holds flat.
+class TRLLateParts {
+public:
+    void Append(int number, const QByteArray& record) {
+        const qint64 header[] = {number, record.size()};
+        held_.append(reinterpret_cast<const char*>(header), sizeof header);
+        held_.append(record);
+        if (held_.size() >= kHeld)
+            Spill();
+    }
+
+    // Reading starts with the first record; appending is over.
+    void Rewind() {
+        if (file_.isOpen()) {
+            Spill();
+            if (!file_.flush() || !file_.seek(0))
+                Fail(QStringLiteral("read"));
+        }
+        heldAt_ = 0;
+    }
+
+    // The next record and its page's number; false after the last.
+    bool Next(int& number, QByteArray& record) {
+        qint64 header[2];
+        const bool fromFile = file_.isOpen();
+        if (fromFile) {
+            const qint64 got = file_.read(reinterpret_cast<char*>(header), sizeof header);
+            if (got == 0 && file_.atEnd())
+                return false;
+            if (got != qint64(sizeof header))
+                Fail(QStringLiteral("read"));
+        } else {
+            if (heldAt_ + qsizetype(sizeof header) > held_.size())
+                return false;
+            std::memcpy(header, held_.constData() + heldAt_, sizeof header);
+            heldAt_ += sizeof header;
+        }
+        number = static_cast<int>(header[0]);
+        const qint64 size = header[1];
+        if (fromFile) {
+            record = file_.read(size);
+            if (record.size() != size)
+                Fail(QStringLiteral("read"));
+        } else {
+            record = held_.mid(heldAt_, size);
+            heldAt_ += size;
+        }
+        return true;
+    }
+
+    ~TRLLateParts() {
+        if (file_.isOpen())
+            file_.remove();
+    }
+
+private:
+    static constexpr qsizetype kHeld = qsizetype(1) << 20;
+
+    void Spill() {
+        if (!file_.isOpen())
+            name_ = CreateScratchFile(file_);
+        QString reason;
+        if (!WriteWhole(file_, held_, reason))
+            throw TRLException(QStringLiteral("cannot write \"%1\": %2").arg(name_, reason));
+        held_.resize(0);
+    }
+
+    [[noreturn]] void Fail(const QString& action) const {
+        throw TRLException(
+            QStringLiteral("cannot %1 \"%2\": %3").arg(action, name_, file_.errorString()));
+    }
+
+    QFile file_;
+    QString name_;
+    QByteArray held_;
+    qsizetype heldAt_ = 0;
+};
 
 namespace {
 
@@ -210,7 +305,7 @@ TRLPDFFilter::TRLPDFFilter(QObject* owner) : TRLCustomSaveFilter(owner) {
 }
 
 TRLPDFFilter::~TRLPDFFilter() {
-    Discard();
+    StopFollowing();
 }
 
 QByteArray TRLPDFFilter::XmpMetadata(const QString& title, const QString& author,
@@ -348,6 +443,7 @@ void TRLPDFFilter::Discard() noexcept {
     // The painters finish the pages they hold and drop the rest, before the writer goes; pages
     // painted and not added go while the threads whose fonts they hold still run.
     painters_.reset();
+    lateParts_.reset();
     pdf_.reset();
     if (file_) {
         file_->cancelWriting();
@@ -367,15 +463,14 @@ void TRLPDFFilter::BeginDoc() {
     if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         Fail(file_->errorString());
     if (!archival_) {
-        const QString title = Pages() ? Pages()->Title() : QString();
-        const QDateTime created = CurrentSecond();
+        // The title is the store's, which a followed run sets only at its end (EndDoc).
+        created_ = CurrentSecond();
         pdf_ = std::make_unique<TRLPdfWriter>(*file_, kPixelsPerInch);
-        pdf_->SetTitle(title);
         pdf_->SetAuthor(author_);
         pdf_->SetCreator(kCreator);
-        pdf_->SetCreationDate(created);
-        pdf_->SetXmpMetadata(XmpMetadata(title, author_, created, false));
+        pdf_->SetCreationDate(created_);
         painters_ = std::make_unique<TRLPagePainters>(QThread::idealThreadCount());
+        lateParts_ = std::make_unique<TRLLateParts>();
         return;
     }
     MakeWriter();
@@ -433,15 +528,60 @@ void TRLPDFFilter::AddPaintedPage() {
         Fail(pdf_->ErrorString());
 }
 
+void TRLPDFFilter::KeepLatePart(const TRLGraphicSurface& page, const std::vector<bool>& late,
+                                int number) {
+    try {
+        lateParts_->Append(number, page.PartOf(late)->SaveToBytes());
+    } catch (const TRLException& e) {
+        Fail(e.Message());
+    }
+}
+
+void TRLPDFFilter::AddLateParts() {
+    TRLGraphicStorage* const store = Store();
+    int number = 0;
+    QByteArray record;
+    try {
+        lateParts_->Rewind();
+        while (lateParts_->Next(number, record)) {
+            auto part = std::make_shared<TRLGraphicSurface>();
+            part->LoadFromBytes(record);
+            // The store's settings are the run's, complete now.
+            part->SetStorage(store);
+            painters_->Post([writer = pdf_.get(), part, number] {
+                return PaintPart(*writer, *part, number, TRLPdfPagePart::Late, nullptr);
+            });
+            while (painters_->Pending() > 2 * static_cast<size_t>(painters_->ThreadCount()))
+                AddPaintedPage();
+        }
+    } catch (const TRLException& e) {
+        Fail(e.Message());
+    }
+    while (painters_->Pending() > 0)
+        AddPaintedPage();
+}
+
+TRLGraphicStorage* TRLPDFFilter::Store() const {
+    return followed_ ? followed_.data() : Pages();
+}
+
 void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
     if (pdf_) {
         ++pagesWritten_;
+        const int number = NumberOf(page, pagesWritten_);
+        // What names a setting of the whole run waits for its end, and is drawn over the rest
+        // then; the rest is drawn now, whether or not the run has ended, so that the document is
+        // the same either way.
+        std::vector<bool> late = page.LateObjects();
+        const TRLPdfPagePart part = late.empty() ? TRLPdfPagePart::Whole : TRLPdfPagePart::Early;
+        if (!late.empty())
+            KeepLatePart(page, late, number);
         // A page of a store is painted on a painter thread, kept alive until it is; a page
         // nobody shares is painted here, after the pages before it.
         if (std::shared_ptr<const TRLGraphicSurface> held = page.weak_from_this().lock();
             held && painters_) {
-            painters_->Post([writer = pdf_.get(), held, number = NumberOf(page, pagesWritten_)] {
-                return PaintPage(*writer, *held, number);
+            painters_->Post([writer = pdf_.get(), held, number, part, late = std::move(late)] {
+                return PaintPart(*writer, *held, number, part, &late);
             });
             // A few pages ahead keep every painter busy; more would only hold memory.
             while (painters_->Pending() > 2 * static_cast<size_t>(painters_->ThreadCount()))
@@ -452,7 +592,7 @@ void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
             AddPaintedPage();
         std::unique_ptr<TRLPdfPage> painted;
         try {
-            painted = PaintPage(*pdf_, page, NumberOf(page, pagesWritten_));
+            painted = PaintPart(*pdf_, page, number, part, &late);
         } catch (const TRLException& e) {
             Fail(e.Message());
         }
@@ -488,10 +628,16 @@ void TRLPDFFilter::EndDoc() {
     }
     while (painters_ && painters_->Pending() > 0)
         AddPaintedPage();
+    if (pdf_ && pagesWritten_ > 0)
+        AddLateParts();
     painters_.reset();
+    lateParts_.reset();
     if (pagesWritten_ == 0)
         Fail(QStringLiteral("there are no pages to write"));
     if (pdf_) {
+        const QString title = Store() ? Store()->Title() : QString();
+        pdf_->SetTitle(title);
+        pdf_->SetXmpMetadata(XmpMetadata(title, author_, created_, false));
         if (!pdf_->Finish())
             Fail(pdf_->ErrorString());
         pdf_.reset();
@@ -529,6 +675,42 @@ void TRLPDFFilter::EndArchivalDocument() {
             Fail(reason);
     }
     tap_.reset();
+}
+
+void TRLPDFFilter::BeginFollowing(TRLGraphicStorage& store) {
+    StopFollowing();
+    followed_ = &store;
+    // The toolkit's archival writer paints its document with one painter, from the first page
+    // to the last: it writes the whole store once the run has ended.
+    if (archival_)
+        return;
+    pagesWritten_ = 0;
+    BeginDoc();
+    store.SetPageFiled([this](const std::shared_ptr<TRLGraphicSurface>& page) {
+        NewPage();
+        DrawPage(*page);
+    });
+}
+
+void TRLPDFFilter::EndFollowing() {
+    if (!followed_)
+        throw TRLException(QStringLiteral("cannot write %1: no run was followed").arg(FileName()));
+    TRLGraphicStorage& store = *followed_;
+    store.SetPageFiled(nullptr);
+    if (archival_) {
+        followed_ = nullptr;
+        FilterPages(&store, this, 1, false);
+        return;
+    }
+    const auto stop = qScopeGuard([this] { followed_ = nullptr; });
+    EndDoc();
+}
+
+void TRLPDFFilter::StopFollowing() noexcept {
+    if (followed_)
+        followed_->SetPageFiled(nullptr);
+    followed_ = nullptr;
+    Discard();
 }
 
 TRLPDFFilter& RegisterPdfFilter() {

@@ -33,10 +33,11 @@ int LineJoin(Qt::PenJoinStyle join) {
 
 } // namespace
 
-TRLPdfPageEngine::TRLPdfPageEngine(TRLPdfPageSink& document, const QSizeF& points)
+TRLPdfPageEngine::TRLPdfPageEngine(TRLPdfPageSink& document, const QSizeF& points,
+                                   TRLPdfPagePart part)
     : QPaintEngine(PrimitiveTransform | PatternTransform | PixmapTransform | PainterPaths |
                    PatternBrush),
-      document_(document), points_(points) {}
+      document_(document), points_(points), part_(part) {}
 
 bool TRLPdfPageEngine::begin(QPaintDevice* device) {
     Q_UNUSED(device);
@@ -60,6 +61,10 @@ bool TRLPdfPageEngine::begin(QPaintDevice* device) {
     textFont_ = -1;
     announced_.reset();
     content_.reserve(1 << 15);
+    // An early part leaves the state as it found it, for the late part that follows it.
+    if (part_ == TRLPdfPagePart::Early) {
+        content_.append("q\n");
+    }
     // Device pixels, from the top-left corner down, are the page's coordinates from here on.
     const double scale = 72.0 / document_.PixelsPerInch();
     AppendNumbers(content_, scale, 0, 0, -scale, 0, points_.height());
@@ -70,6 +75,9 @@ bool TRLPdfPageEngine::begin(QPaintDevice* device) {
 bool TRLPdfPageEngine::end() {
     EndText();
     if (!appliedClip_.isEmpty()) {
+        content_.append("Q\n");
+    }
+    if (part_ == TRLPdfPagePart::Early) {
         content_.append("Q\n");
     }
     // Compressed here, on the thread that painted the page; its raw fonts stay with it.
@@ -92,8 +100,8 @@ bool TRLPdfPageEngine::AddToDocument() {
         return false;
     }
     glyphsSeen_ = {};
-    return document_.AddPage({points_, std::exchange(packed_, {}), std::exchange(glyphs_, {}),
-                              hatches_, std::exchange(images_, {})});
+    return document_.AddPage({part_, points_, std::exchange(packed_, {}),
+                              std::exchange(glyphs_, {}), hatches_, std::exchange(images_, {})});
 }
 
 void TRLPdfPageEngine::updateState(const QPaintEngineState& state) {

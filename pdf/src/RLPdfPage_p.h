@@ -20,7 +20,7 @@ namespace Kelmora {
 
 class TRLPdfPageEngine : public QPaintEngine, public TRLTextRunSink {
 public:
-    TRLPdfPageEngine(TRLPdfPageSink& document, const QSizeF& points);
+    TRLPdfPageEngine(TRLPdfPageSink& document, const QSizeF& points, TRLPdfPagePart part);
 
     bool begin(QPaintDevice* device) override;
     bool end() override;
@@ -93,6 +93,7 @@ private:
 
     TRLPdfPageSink& document_;
     const QSizeF points_;
+    const TRLPdfPagePart part_;
     QByteArray content_;
     QByteArray packed_;
     bool ended_ = false;

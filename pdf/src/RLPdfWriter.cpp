@@ -71,13 +71,13 @@ int SaturatedRound(double value) {
 
 } // namespace
 
-TRLPdfPage::TRLPdfPage(TRLPdfWriter& writer, const QSizeF& points)
+TRLPdfPage::TRLPdfPage(TRLPdfWriter& writer, const QSizeF& points, TRLPdfPagePart part)
     : points_(points.width() > 0 && points.height() > 0 && std::isfinite(points.width()) &&
                       std::isfinite(points.height())
                   ? points
                   : kA4Points),
       pixelsPerInch_(writer.PixelsPerInch()),
-      engine_(std::make_unique<TRLPdfPageEngine>(writer.PageSink(), points_)) {}
+      engine_(std::make_unique<TRLPdfPageEngine>(writer.PageSink(), points_, part)) {}
 
 TRLPdfPage::~TRLPdfPage() = default;
 

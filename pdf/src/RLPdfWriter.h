@@ -65,19 +65,27 @@ private:
     std::unique_ptr<TRLPdfDocument> document_;
 };
 
+// Which part of a page a painted page is. Most pages are whole. A page whose end depends on the
+// run (its "page N of M") is written in two parts: its early part at once, in a state of its own
+// so that a later part can follow; its late part when the run has ended, as the page's second
+// content stream. Late parts are added in the order of their pages, after those pages.
+enum class TRLPdfPagePart : uint8_t { Whole, Early, Late };
+
 // One page of a writer's document, of the given paper in points. Paint it with one QPainter on
 // one thread (several pages may be painted at once), then hand it to AddPage.
 class TRLPdfPage : public QPaintDevice {
 public:
-    TRLPdfPage(TRLPdfWriter& writer, const QSizeF& points);
+    TRLPdfPage(TRLPdfWriter& writer, const QSizeF& points,
+               TRLPdfPagePart part = TRLPdfPagePart::Whole);
     ~TRLPdfPage() override;
     TRLPdfPage(const TRLPdfPage&) = delete;
     TRLPdfPage& operator=(const TRLPdfPage&) = delete;
 
     QSizeF Size() const { return points_; }
 
-    // Writes the painted page into the document after the pages added before it; from the
-    // thread that owns the writer. False when the document could not be written.
+    // Writes the painted page into the document after the pages added before it (a late part:
+    // as the second part of the oldest early page still without one); from the thread that owns
+    // the writer. False when the document could not be written.
     bool AddTo(TRLPdfWriter& writer);
 
     // What the painting could not put on the page (a text in a font too large for the toolkit

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "RLFontSubset.h"
+#include "RLPdfWriter.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -119,6 +120,7 @@ struct TRLPdfGlyphUse {
 // the glyphs it showed, its hatches (pairs of brush style and page height in hundredths of a
 // point) and the document's pictures it showed (by their index, in the order first shown).
 struct TRLPdfPainted {
+    TRLPdfPagePart Part;
     QSizeF Points;
     QByteArray Packed;
     std::vector<TRLPdfGlyphUse> Glyphs;

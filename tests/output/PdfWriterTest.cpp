@@ -814,3 +814,83 @@ TEST_F(PdfWriterTest, AStoreWrittenTwiceGivesTheSameDocument) {
     EXPECT_TRUE(PdfText(first, 7).contains(QStringLiteral("Σελίδα 7")));
     EXPECT_EQ(masked(first).count(QStringLiteral("/Subtype/Image")), 1);
 }
+
+// A page whose footer names the run's page count is written in two parts: all but the footer at
+// once, the footer and what covers it once the run has ended, as the page's second stream.
+// Poppler draws every page of such a document as the page drawn whole, and reads the count
+// filled in. The store holds more pages than its cache, so pages are read back from its file.
+TEST_F(PdfWriterTest, PagesWaitingForTheirRunLookAsIfDrawnWhole) {
+    constexpr int kPages = TRLGraphicStorage::CacheSize + 2;
+    for (int n = 1; n <= kPages; ++n) {
+        auto page = OpenPage();
+        page->Macros().SetValue(QStringLiteral("PageNumber"), QString::number(n));
+        page->SetBrush({Qt::white, TRLBrushStyle::Clear});
+        page->SetFont({.Name = "Liberation Serif", .Size = 11});
+        page->TextOut(60, 400, QStringLiteral("Página %1 — Ibáñez").arg(n));
+        page->SetClipRect({38, 1000, 756, 1040});
+        page->SetFont({.Name = "Liberation Sans", .Size = 12});
+        page->TextRectEx({38, 1000, 756, 1040}, 38, 1004,
+                         QStringLiteral("Σελίδα {PageNumber} από {LastPageNumber} — Núñez"),
+                         MetaTextAlignmentRight, MetaTextLayoutTop, 0);
+        page->ResetClipRect();
+        page->SetBrush({QColor(0, 90, 160), TRLBrushStyle::Solid});
+        page->FillRect({700, 1006, 760, 1016});              // over the footer's end
+        page->FillRect({60, 60 + 20 * n, 300, 80 + 20 * n}); // far from it
+        page->Close();
+        store.Add(page);
+    }
+    store.SetLastPageNumber(kPages);
+    const QString split = Write("split.pdf");
+
+    // The same pages drawn whole, onto our writer's pages at the filter's resolution.
+    QFile whole(dir.filePath("whole.pdf"));
+    ASSERT_TRUE(whole.open(QIODevice::WriteOnly));
+    TRLPdfWriter writer(whole, 96);
+    for (int n = 1; n <= kPages; ++n)
+        ASSERT_TRUE(TRLPDFFilter::PaintPage(writer, *store.Pages(n - 1), n)->AddTo(writer));
+    ASSERT_TRUE(writer.Finish()) << writer.ErrorString().toStdString();
+    whole.close();
+
+    QFile written(split);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll().count("/Contents["), kPages) << "each page in two parts";
+    for (int n = 1; n <= kPages; ++n) {
+        SCOPED_TRACE(n);
+        const QImage drawnWhole = RasterizePdf(whole.fileName(), n, 96);
+        ASSERT_FALSE(drawnWhole.isNull());
+        EXPECT_EQ(RasterizePdf(split, n, 96), drawnWhole);
+        const QString text = PdfText(split, n);
+        EXPECT_TRUE(text.contains(QStringLiteral("Σελίδα %1 από %2 — Núñez").arg(n).arg(kPages)))
+            << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Página %1 — Ibáñez").arg(n)));
+    }
+}
+
+// What waits for a long run's end is more than the filter keeps in memory: the rest goes through
+// a scratch file, and every page gets its own footer back.
+TEST_F(PdfWriterTest, LatePartsOfALongRunComeBackToTheirPages) {
+    constexpr int kPages = 40;
+    // A hundred hidden texts of three hundred characters a page, each naming the run: some
+    // thirty kilobytes a page wait, more than a megabyte in all.
+    const QString filler = QStringLiteral("{LastPageNumber}") + QString(300, u'x');
+    for (int n = 1; n <= kPages; ++n) {
+        auto page = OpenPage();
+        page->SetBrush({Qt::white, TRLBrushStyle::Clear});
+        page->SetFont({.Name = "Liberation Sans", .Size = 1, .Color = Qt::white});
+        for (int i = 0; i < 100; ++i)
+            page->TextRectEx({0, 0, 2, 2}, 0, 0, filler, MetaTextAlignmentLeft, MetaTextLayoutTop,
+                             0);
+        page->SetFont({.Name = "Liberation Sans", .Size = 12});
+        page->TextOut(300, 1000, QStringLiteral("Hoja %1 de {LastPageNumber}").arg(n));
+        page->Close();
+        store.Add(page);
+    }
+    store.SetLastPageNumber(kPages);
+    const QString file = Write("long.pdf");
+    ASSERT_EQ(PdfPageSizes(file).size(), kPages);
+    for (const int n : {1, 2, kPages / 2, kPages}) {
+        const QString text = PdfText(file, n);
+        EXPECT_TRUE(text.contains(QStringLiteral("Hoja %1 de %2").arg(n).arg(kPages)))
+            << n << ": " << text.toStdString();
+    }
+}

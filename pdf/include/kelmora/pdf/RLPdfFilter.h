@@ -11,17 +11,20 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QPageLayout>
+#include <QPointer>
 
 #include <memory>
+#include <vector>
 
-class QDateTime;
 class QPainter;
 class QPdfWriter;
 class QSaveFile;
 
 namespace Kelmora {
 
+class TRLLateParts;
 class TRLPdfPage;
 class TRLPdfTap;
 class TRLPdfWriter;
@@ -68,6 +71,16 @@ public:
     static std::unique_ptr<TRLPdfPage> PaintPage(TRLPdfWriter& writer,
                                                  const TRLGraphicSurface& page, int number);
 
+    /// Writes the pages of store into the file while a report still files them, so that the
+    /// pages are painted on the other cores as the next ones are prepared: begin before the run,
+    /// end after it (EndFollowing writes what names the run's settings, now known, and the end
+    /// of the document). A failure throws TRLException, from the filing of a page or from the
+    /// end, and leaves no file; so does a follow that is dropped (StopFollowing, the filter's
+    /// end) before it ends. The file is the one a run over the whole store writes.
+    void BeginFollowing(TRLGraphicStorage& store);
+    void EndFollowing();
+    void StopFollowing() noexcept;
+
 protected:
     void BeginDoc() override;
     void EndDoc() override;
@@ -81,12 +94,19 @@ private:
     void EndArchivalDocument();
     /// Adds the oldest page still being painted to the document, once it is painted.
     void AddPaintedPage();
+    /// Keeps what of a page must wait for the run's end (TRLGraphicSurface::LateObjects), and
+    /// draws and adds all that was kept, in page order, once it has ended.
+    void KeepLatePart(const TRLGraphicSurface& page, const std::vector<bool>& late, int number);
+    void AddLateParts();
+    /// The store whose pages are written: the run's, or the one being followed.
+    TRLGraphicStorage* Store() const;
     /// Drops the unfinished document; the temporary file goes with it.
     void Discard() noexcept;
     [[noreturn]] void Fail(const QString& reason);
 
     int pagesWritten_ = 0;
     bool archival_ = false;
+    QDateTime created_;
     QString author_;
     QString target_;
     /// Made in BeginDoc and gone after EndDoc, in the thread that runs the filter. Declared in
@@ -99,6 +119,10 @@ private:
     /// next pages from the store; they join the document in their order.
     using TRLPagePainters = TRLOrderedJobs<std::unique_ptr<TRLPdfPage>>;
     std::unique_ptr<TRLPagePainters> painters_;
+    /// The late parts of the pages written, in order, kept in a scratch file: a few hundred bytes
+    /// for every page of a run of any length.
+    std::unique_ptr<TRLLateParts> lateParts_;
+    QPointer<TRLGraphicStorage> followed_;
     /// The toolkit's writer writes through a tap that keeps what the information update needs.
     std::unique_ptr<TRLPdfTap> tap_;
     std::unique_ptr<QPdfWriter> writer_;

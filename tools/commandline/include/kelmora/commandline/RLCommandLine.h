@@ -155,15 +155,19 @@ protected:
     }
     void DrawPage(TRLGraphicSurface& page) override {
         Filter::DrawPage(page);
-        ++written_;
-        const int total = this->LastPage() - this->FirstPage() + 1;
-        progress_.Tell(
-            [this, total](double perSecond) {
-                return QStringLiteral("page %1 of %2 · %3 pages/s")
-                    .arg(TRLConsoleProgress::Grouped(written_), TRLConsoleProgress::Grouped(total))
-                    .arg(perSecond, 0, 'f', 0);
-            },
-            written_, written_ == total);
+        // Pages written as a report files them are counted by the preparing's own progress.
+        if (this->Running()) {
+            ++written_;
+            const int total = this->LastPage() - this->FirstPage() + 1;
+            progress_.Tell(
+                [this, total](double perSecond) {
+                    return QStringLiteral("page %1 of %2 · %3 pages/s")
+                        .arg(TRLConsoleProgress::Grouped(written_),
+                             TRLConsoleProgress::Grouped(total))
+                        .arg(perSecond, 0, 'f', 0);
+                },
+                written_, written_ == total);
+        }
         if (TerminationRequested())
             this->Cancel();
     }
