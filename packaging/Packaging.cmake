@@ -74,7 +74,7 @@ Kelmora::Output, Kelmora::Preview and the rest.")
 # without linking to it: the fonts that the engine lays reports out and measures texts with. The
 # desktop program is no part of that.
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
-    "qt6-base-dev, libjpeg-dev, zlib1g-dev, libharfbuzz-dev, libfontconfig-dev, pkgconf, fonts-liberation")
+    "qt6-base-dev, libjpeg-dev, libdeflate-dev, libharfbuzz-dev, libfontconfig-dev, pkgconf, fonts-liberation")
 # Run-time helpers that only some engine programs reach: the desktop's way to open a new mail
 # message (xdg-email) for the preview's "Enviar", and the Qt SQL drivers that the engine's SQL
 # records read through.

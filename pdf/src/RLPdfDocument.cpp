@@ -82,61 +82,35 @@ namespace {
 
 // A compressor kept for the streams of one thread at one level. Making one takes a quarter of a
 // megabyte of tables; a thread compresses page after page, so it resets the one it has instead.
-class TRLDeflater {
-public:
-    explicit TRLDeflater(int level) : ready_(deflateInit(&stream_, level) == Z_OK) {}
-    ~TRLDeflater() {
-        if (ready_) {
-            deflateEnd(&stream_);
-        }
+// A compressor for each level, kept by each thread that compresses: making one costs more than
+// compressing a page.
+struct TRLCompressorFree {
+    void operator()(libdeflate_compressor* compressor) const {
+        libdeflate_free_compressor(compressor);
     }
-    TRLDeflater(const TRLDeflater&) = delete;
-    TRLDeflater& operator=(const TRLDeflater&) = delete;
-
-    QByteArray Deflate(QByteArrayView data) {
-        if (!ready_ || deflateReset(&stream_) != Z_OK) {
-            return {};
-        }
-        const uLong size = deflateBound(&stream_, static_cast<uLong>(data.size()));
-        QByteArray out(static_cast<qsizetype>(size), Qt::Uninitialized);
-        // zlib takes its input through a pointer to non-const, and does not write through it.
-        stream_.next_in = const_cast<Bytef*>(reinterpret_cast<const Bytef*>(data.data()));
-        stream_.avail_in = static_cast<uInt>(data.size());
-        stream_.next_out = reinterpret_cast<Bytef*>(out.data());
-        stream_.avail_out = static_cast<uInt>(size);
-        if (deflate(&stream_, Z_FINISH) != Z_STREAM_END) {
-            return {};
-        }
-        out.truncate(static_cast<qsizetype>(stream_.total_out));
-        return out;
-    }
-
-private:
-    z_stream stream_{};
-    bool ready_;
 };
+using TRLCompressor = std::unique_ptr<libdeflate_compressor, TRLCompressorFree>;
 
 } // namespace
 
 QByteArray Deflated(QByteArrayView data, int level) {
-    // One stream larger than zlib counts at once is compressed in the plain way.
-    const bool usual = level >= 0 && level <= Z_BEST_COMPRESSION &&
-                       data.size() < std::numeric_limits<uInt>::max() / 2;
-    if (usual) {
-        thread_local std::array<std::unique_ptr<TRLDeflater>, Z_BEST_COMPRESSION + 1> deflaters;
-        std::unique_ptr<TRLDeflater>& deflater = deflaters[static_cast<size_t>(level)];
-        if (!deflater) {
-            deflater = std::make_unique<TRLDeflater>(level);
-        }
-        return deflater->Deflate(data);
-    }
-    uLongf size = compressBound(static_cast<uLong>(data.size()));
-    QByteArray out(static_cast<qsizetype>(size), Qt::Uninitialized);
-    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-                  reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
-                  level) != Z_OK) {
+    if (level < kFastestCompression || level > kBestCompression)
         return {};
-    }
+    thread_local std::array<TRLCompressor, kBestCompression + 1> compressors;
+    TRLCompressor& compressor = compressors[static_cast<size_t>(level)];
+    if (!compressor)
+        compressor.reset(libdeflate_alloc_compressor(level));
+    if (!compressor)
+        return {};
+    const size_t bound =
+        libdeflate_zlib_compress_bound(compressor.get(), static_cast<size_t>(data.size()));
+    if (bound > size_t(std::numeric_limits<qsizetype>::max()))
+        return {};
+    QByteArray out(static_cast<qsizetype>(bound), Qt::Uninitialized);
+    const size_t size = libdeflate_zlib_compress(
+        compressor.get(), data.data(), static_cast<size_t>(data.size()), out.data(), bound);
+    if (size == 0)
+        return {};
     out.truncate(static_cast<qsizetype>(size));
     return out;
 }

