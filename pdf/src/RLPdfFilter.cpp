@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <utility>
 
 namespace Kelmora {
@@ -112,12 +113,29 @@ QString SheetTooLarge(const TRLGraphicSurface& page) {
              QString::number(kLargestSheetMillimetres, 'f', 0));
 }
 
+// The sheet of a page in points. Pages of a run nearly all share one paper, and working it out
+// (the settings read from their texts, the paper sizes searched) costs more than many a page's
+// drawing: each painting thread keeps the last one.
+QSizeF SheetPoints(const TRLGraphicSurface& page) {
+    struct Paper {
+        double Width, Height;
+        int32_t Orientation, PageWidth, PageHeight;
+        bool operator==(const Paper&) const = default;
+    };
+    const Paper paper{page.PaperWidth(), page.PaperHeight(), page.Orientation(), page.Width(),
+                      page.Height()};
+    thread_local std::optional<std::pair<Paper, QSizeF>> last;
+    // Not-a-number never equals itself: such a paper is simply worked out every time.
+    if (!last || !(last->first == paper))
+        last.emplace(paper, TRLPDFFilter::PageLayoutOf(page).fullRect(QPageLayout::Point).size());
+    return last->second;
+}
+
 // Why a page cannot be drawn as a PDF page as it is, or empty.
 QString Undrawable(const TRLGraphicSurface& page) {
     if (QString why = SheetTooLarge(page); !why.isEmpty())
         return why;
-    const double points = TRLPDFFilter::PageLayoutOf(page).fullRect(QPageLayout::Point).height();
-    return TooLargeFont(page, qRound(points * kPixelsPerInch / 72));
+    return TooLargeFont(page, qRound(SheetPoints(page).height() * kPixelsPerInch / 72));
 }
 
 // A page as its user knows it: by its number in its store, else by its place in the run.
@@ -139,8 +157,7 @@ std::unique_ptr<TRLPdfPage> PaintPart(TRLPdfWriter& writer, const TRLGraphicSurf
     if (const QString why = Undrawable(page); !why.isEmpty())
         throw refuse(why);
     // The whole sheet is the page: the report's own margins are part of the drawing.
-    auto pdfPage = std::make_unique<TRLPdfPage>(
-        writer, TRLPDFFilter::PageLayoutOf(page).fullRect(QPageLayout::Point).size(), part);
+    auto pdfPage = std::make_unique<TRLPdfPage>(writer, SheetPoints(page), part);
     QPainter painter;
     if (!painter.begin(pdfPage.get()))
         throw refuse(QStringLiteral("the PDF page could not be started"));
