@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <optional>
+#include <utility>
 
 namespace Kelmora {
 
@@ -207,6 +209,27 @@ auto PlainPainterAfterwards(QPainter& painter) {
     });
 }
 
+// A font's ascent and text height, which take the toolkit tens of microseconds to look up. Every
+// page is drawn on a canvas of its own, in the same few fonts as the page before: each thread
+// keeps the last ones. Kept by the font's settings, not as the toolkit's fonts, which must not
+// outlive the application.
+std::pair<int, int> FontHeights(const TRLFont& font, const QFont& made) {
+    struct Heights {
+        TRLFont Font;
+        int Ascent = 0;
+        int TextHeight = 0;
+    };
+    thread_local std::array<std::optional<Heights>, 8> kept;
+    thread_local size_t next = 0;
+    for (const std::optional<Heights>& heights : kept) {
+        if (heights && heights->Font == font)
+            return {heights->Ascent, heights->TextHeight};
+    }
+    Heights& heights = kept[next].emplace(Heights{font, RLFontAscent(made), RLTextHeight(made)});
+    next = (next + 1) % kept.size();
+    return {heights.Ascent, heights.TextHeight};
+}
+
 } // namespace
 
 // --- TRLCanvas -----------------------------------------------------------------------------------
@@ -236,16 +259,42 @@ void TRLCanvas::SetFont(const TRLFont& font) {
     // Most texts of a page share a font; making its raw font again costs more than drawing.
     if (wanted == font_ && rawFont_.isValid())
         return;
+    // The others take turns among a few (a title's, the headings', the rows'): the last ones are
+    // kept, with what was measured of them.
+    for (KeptFont& kept : keptFonts_) {
+        if (kept.Raw.isValid() && kept.Font == wanted) {
+            SwapFont(kept);
+            return;
+        }
+    }
+    if (rawFont_.isValid()) {
+        SwapFont(keptFonts_[nextKept_]);
+        nextKept_ = (nextKept_ + 1) % keptFonts_.size();
+    }
     font_ = wanted;
     latinAdvances_.fill(-1);
+    latinGlyphs_.fill(-1);
     glyphInk_.clear();
     // The same font the page measured its texts with, made for this canvas's resolution.
     qfont_ = ToQFont(font_, pixelsPerInch_);
     qfont_.setFixedPitch(font_.Pitch == TRLFontPitch::Fixed);
-    ascent_ = RLFontAscent(qfont_);
-    textHeight_ = RLTextHeight(qfont_);
+    const auto [ascent, textHeight] = FontHeights(font_, qfont_);
+    ascent_ = ascent;
+    textHeight_ = textHeight;
     textPen_ = QPen(font_.Color);
     rawFont_ = QRawFont::fromFont(qfont_);
+}
+
+void TRLCanvas::SwapFont(KeptFont& kept) {
+    std::swap(font_, kept.Font);
+    std::swap(qfont_, kept.QtFont);
+    std::swap(ascent_, kept.Ascent);
+    std::swap(textHeight_, kept.TextHeight);
+    std::swap(textPen_, kept.TextPen);
+    std::swap(rawFont_, kept.Raw);
+    std::swap(latinAdvances_, kept.LatinAdvances);
+    std::swap(latinGlyphs_, kept.LatinGlyphs);
+    std::swap(glyphInk_, kept.GlyphInk);
 }
 
 TRLRect TRLCanvas::VisibleArea() const {
@@ -400,7 +449,22 @@ TRLCanvas::GlyphPlacement TRLCanvas::PlaceGlyphs(const QString& text) const {
     if (!rawFont_.isValid()) {
         return placement;
     }
-    QList<quint32> glyphs = rawFont_.glyphIndexesForString(text);
+    // A Latin-1 character is always the same glyph of a font: its texts, most of a report's,
+    // are looked up from what is remembered instead of asking the font character by character.
+    QList<quint32> glyphs;
+    glyphs.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.unicode() >= latinGlyphs_.size()) {
+            glyphs = rawFont_.glyphIndexesForString(text);
+            break;
+        }
+        qint64& glyph = latinGlyphs_[c.unicode()];
+        if (glyph < 0) {
+            const QList<quint32> found = rawFont_.glyphIndexesForString(QString(c));
+            glyph = found.size() == 1 ? found.front() : 0;
+        }
+        glyphs.append(static_cast<quint32>(glyph));
+    }
     // Characters the font lacks (or surrogate pairs) go through Qt's own font fallback.
     if (glyphs.size() != text.size() || glyphs.contains(0u)) {
         return placement;
@@ -453,6 +517,17 @@ void TRLCanvas::DrawGlyphs(int x, int y, const QString& text, const GlyphPlaceme
     // Each glyph goes where the sum of the measured whole-pixel advances puts it, so a text ends
     // exactly where its measured width says: right-aligned and justified lines meet their edge
     // instead of drifting by the fractions that unhinted advances carry.
+    if (textSink_ != nullptr && !qfont_.underline() && !qfont_.strikeOut()) {
+        // Lines under or through a text are QPainter's to draw; everything else the engine
+        // draws from the run itself, in the pen, transform and clip set above.
+        if (QPaintEngine* engine = painter_.paintEngine()) {
+            engine->syncState();
+            textSink_->DrawRunNow(
+                {rawFont_, placement.Glyphs, placement.Positions, baseline, text});
+            painter_.setPen(noPen_);
+            return;
+        }
+    }
     QGlyphRun run;
     run.setRawFont(rawFont_);
     run.setGlyphIndexes(placement.Glyphs);

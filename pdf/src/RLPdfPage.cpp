@@ -562,7 +562,8 @@ void TRLPdfPageEngine::DrawRun(const Run& run) {
     const RecentFont& recent = FontOf(run.Font);
     const int index = recent.Index;
     const TRLPdfFont* found = recent.Font;
-    QList<quint32> glyphs = run.Glyphs.first(count);
+    // Shared, not copied, when the run is whole (as the canvas makes them).
+    QList<quint32> glyphs = count == run.Glyphs.size() ? run.Glyphs : run.Glyphs.first(count);
     if (recent.OpenType.isValid()) {
         // The same characters in the OpenType face; a character it lacks leaves the run to
         // outlines.
@@ -645,7 +646,8 @@ void TRLPdfPageEngine::ShowGlyphs(const Run& run, const QList<quint32>& glyphs,
     const qsizetype count = glyphs.size();
     // Built apart and added at once: byte by byte, the stream's own appends cost more than the
     // rest of the text.
-    std::string shown = "[(";
+    std::string& shown = shown_;
+    shown.assign("[(");
     shown.reserve(static_cast<size_t>(count) * 3 + 16);
     double pen = 0;
     const double start = run.Positions[0].x();

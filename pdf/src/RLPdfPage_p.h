@@ -14,6 +14,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <unordered_set>
 
 namespace Kelmora {
@@ -36,6 +37,7 @@ public:
                    Qt::ImageConversionFlags flags) override;
     void drawTextItem(const QPointF& at, const QTextItem& item) override;
     void AnnounceRun(Run run) override { announced_ = std::move(run); }
+    void DrawRunNow(const Run& run) override { DrawRun(run); }
 
     // Adds the page to its document; false when the document could not be written.
     bool AddToDocument();
@@ -96,6 +98,8 @@ private:
     const TRLPdfPagePart part_;
     QByteArray content_;
     QByteArray packed_;
+    // A text's glyphs as the content stream shows them, kept between texts for its room.
+    std::string shown_;
     bool ended_ = false;
     // Each glyph the page shows, once for each font, size and character it stands for, in the
     // order first shown: what the document needs to know of the page, however often a glyph

@@ -44,6 +44,10 @@ public:
         QString Text;
     };
     virtual void AnnounceRun(Run run) = 0;
+    /// Draws the run at once, as QPainter's drawing of its glyph run would reach the engine, in
+    /// the state QPainter last handed over (the canvas brings it up to date first): a page's
+    /// hundreds of texts then skip building glyph runs that QPainter only takes apart again.
+    virtual void DrawRunNow(const Run& run) = 0;
 
 protected:
     ~TRLTextRunSink() = default;
@@ -122,8 +126,27 @@ private:
     QRawFont rawFont_;
     /// Measures of the canvas font, forgotten when it changes; -1 for "not yet measured".
     mutable std::array<int, 256> latinAdvances_;
+    /// The font's glyph for each Latin-1 character, found when first asked for (-1 before).
+    mutable std::array<qint64, 256> latinGlyphs_;
     mutable QHash<quint32, QRectF> glyphInk_;
     TRLPoint penPos_;
+
+    /// A font the canvas drew in lately, with what was made and measured of it.
+    struct KeptFont {
+        TRLFont Font;
+        QFont QtFont;
+        int Ascent = 0;
+        int TextHeight = 0;
+        QPen TextPen;
+        QRawFont Raw;
+        std::array<int, 256> LatinAdvances{};
+        std::array<qint64, 256> LatinGlyphs{};
+        QHash<quint32, QRectF> GlyphInk;
+    };
+    /// Trades the canvas font, and all that goes with it, for a kept one.
+    void SwapFont(KeptFont& kept);
+    std::array<KeptFont, 3> keptFonts_;
+    size_t nextKept_ = 0;
 };
 
 /// The scaling rule and clip state of one page drawing.
