@@ -58,6 +58,13 @@ long long PenReach(const TRLMetaPen& pen) {
     return kSlack + std::clamp<long long>(pen.Width, 0, std::numeric_limits<int32_t>::max());
 }
 
+// The points a shape is drawn through, with room for its pen.
+template <class Shape> void AddPoints(TArea& area, const Shape& shape) {
+    for (const TRLPoint& p : shape.Points)
+        area.Add(p);
+    area.Grow(PenReach(shape.Pen), PenReach(shape.Pen));
+}
+
 // Where an object may leave ink, before its clip: its bounds and the points it is drawn through,
 // with room for its pen. A text that is not cut to its rectangle may run past it on either side,
 // and its glyphs reach above and below their line.
@@ -71,20 +78,12 @@ TArea InkArea(const TRLGraphicObject& object) {
         area.Grow(PenReach(line.Pen), PenReach(line.Pen));
         break;
     }
-    case TRLObjectKind::Polygon: {
-        const auto& polygon = static_cast<const TRLPolygonObject&>(object);
-        for (const TRLPoint& p : polygon.Points)
-            area.Add(p);
-        area.Grow(PenReach(polygon.Pen), PenReach(polygon.Pen));
+    case TRLObjectKind::Polygon:
+        AddPoints(area, static_cast<const TRLPolygonObject&>(object));
         break;
-    }
-    case TRLObjectKind::Polyline: {
-        const auto& polyline = static_cast<const TRLPolylineObject&>(object);
-        for (const TRLPoint& p : polyline.Points)
-            area.Add(p);
-        area.Grow(PenReach(polyline.Pen), PenReach(polyline.Pen));
+    case TRLObjectKind::Polyline:
+        AddPoints(area, static_cast<const TRLPolylineObject&>(object));
         break;
-    }
     case TRLObjectKind::Rectangle:
         area.Grow(PenReach(static_cast<const TRLRectangleObject&>(object).Pen),
                   PenReach(static_cast<const TRLRectangleObject&>(object).Pen));
@@ -97,7 +96,8 @@ TArea InkArea(const TRLGraphicObject& object) {
         const auto& text = static_cast<const TRLTextObject&>(object);
         area.Add(text.Origin);
         // Points at up to 2.5 pixels each, twice over for ink above and below the line.
-        const long long size = std::clamp<long long>(std::abs(text.Font.Size), 0, 1 << 20);
+        const long long size =
+            std::min<long long>(std::abs(static_cast<long long>(text.Font.Size)), 1 << 20);
         area.Grow(kSlack, 5 * size + kSlack);
         if ((text.TextFlags & MetaTextFlagNoClipping) != 0) {
             area.Left = TArea::Everywhere().Left;

@@ -71,10 +71,15 @@ QString Quoted(const QString& text) {
 // Why a page's texts cannot be drawn at the height the canvas would make their fonts on a PDF
 // page of the given height in pixels, or empty. A font the toolkit cannot make would come out
 // as boxes, and sizes far past it would wrap around to tiny ones on the way.
-QString TooLargeFont(const TRLGraphicSurface& page, int pdfHeight) {
+// Texts left out (leaveOut, by their place) are not looked at: they are drawn, and checked, with
+// the page's late part, once the run's settings they name are complete.
+QString TooLargeFont(const TRLGraphicSurface& page, int pdfHeight,
+                     const std::vector<bool>* leaveOut) {
     const double yFactor = page.Height() != 0 ? double(pdfHeight) / page.Height() : 1.0;
-    for (const auto& object : page.Objects()) {
-        if (object->Kind() != TRLObjectKind::Text)
+    for (size_t i = 0; i < page.Objects().size(); ++i) {
+        const auto& object = page.Objects()[i];
+        if (object->Kind() != TRLObjectKind::Text ||
+            (leaveOut != nullptr && i < leaveOut->size() && (*leaveOut)[i]))
             continue;
         const auto& text = static_cast<const TRLTextObject&>(*object);
         const TRLMetaFont& font = text.Font;
@@ -132,10 +137,10 @@ QSizeF SheetPoints(const TRLGraphicSurface& page) {
 }
 
 // Why a page cannot be drawn as a PDF page as it is, or empty.
-QString Undrawable(const TRLGraphicSurface& page) {
+QString Undrawable(const TRLGraphicSurface& page, const std::vector<bool>* leaveOut = nullptr) {
     if (QString why = SheetTooLarge(page); !why.isEmpty())
         return why;
-    return TooLargeFont(page, qRound(SheetPoints(page).height() * kPixelsPerInch / 72));
+    return TooLargeFont(page, qRound(SheetPoints(page).height() * kPixelsPerInch / 72), leaveOut);
 }
 
 // A page as its user knows it: by its number in its store, else by its place in the run.
@@ -154,7 +159,7 @@ std::unique_ptr<TRLPdfPage> PaintPart(TRLPdfWriter& writer, const TRLGraphicSurf
     const auto refuse = [number](const QString& why) {
         return TRLException(QStringLiteral("page %1: %2").arg(QString::number(number), why));
     };
-    if (const QString why = Undrawable(page); !why.isEmpty())
+    if (const QString why = Undrawable(page, leaveOut); !why.isEmpty())
         throw refuse(why);
     // The whole sheet is the page: the report's own margins are part of the drawing.
     auto pdfPage = std::make_unique<TRLPdfPage>(writer, SheetPoints(page), part);

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <limits>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -190,4 +192,22 @@ TEST(PageParts, TheTwoPartsDrawWhatThePageDraws) {
     EXPECT_NE(split, whole) << "the early part lacks the text";
     paint(*part, nullptr, split);
     EXPECT_EQ(split, whole);
+}
+
+// A damaged page may claim any font size, pen width or place: the areas stay in range (the
+// sanitizer suite would see an overflow), and what overlaps still waits.
+TEST(PageParts, ADamagedPagesExtremesStayInRange) {
+    auto page = BandedPage();
+    auto& text = page->TextOut(0, 0, QStringLiteral("{LastPageNumber}"));
+    text.Origin = {INT32_MAX, INT32_MIN};
+    text.BoundsRect = {INT32_MAX, INT32_MIN, INT32_MIN, INT32_MAX};
+    text.Font.Size = std::numeric_limits<int32_t>::min();
+    auto& frame = page->Rectangle(0, 0, 10, 10);
+    frame.BoundsRect = {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    frame.Pen.Width = std::numeric_limits<int32_t>::max();
+    auto& line = page->LineTo(10, 10);
+    line.FromPoint = {INT32_MIN, INT32_MAX};
+    line.ToPoint = {INT32_MAX, INT32_MIN};
+    line.Pen.Width = std::numeric_limits<int32_t>::min();
+    EXPECT_EQ(Places(page->LateObjects()), (std::vector<int>{0, 1, 2}));
 }
