@@ -1,6 +1,15 @@
 // The PDF save filter, checked on the files it writes as poppler reads them back.
 #include "OutputTestSupport.h"
 
+#include <kelmora/report/RLControlClasses.h>
+#include <kelmora/report/RLLayoutReader.h>
+#include <kelmora/report/RLRecordStream.h>
+#include <kelmora/report/RLReport.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
@@ -338,3 +347,82 @@ TEST(PdfRegistration, ThePreviewSaveWritesTheChosenPagesAsPdf) {
 }
 
 } // namespace
+
+// rltool's one step: the filter follows a report as it files its pages and paints each on the
+// other threads while the report prepares the next, as the threads' checker sees. The footers
+// name the page count, known only at the end; the file is the one written from the finished
+// store, but for its dates and identifier, and a follow dropped before its end leaves no file.
+TEST_F(PdfFilterTest, AFollowedRunWritesWhatTheFinishedStoreGives) {
+    RegisterTextAndGraphicClasses();
+    const QByteArray layout = R"({ "class": "TRLReport", "name": "Lista",
+      "Font": { "Name": "Liberation Sans", "Size": 10 },
+      "children": [
+        { "class": "TRLBand", "name": "Detalle", "BandType": "btDetail", "Height": 20,
+          "children": [ { "class": "TRLLabel", "name": "Nombre", "Left": 0, "Top": 2,
+                          "Expression": "Nombre" } ] },
+        { "class": "TRLBand", "name": "Pie", "BandType": "btFooter", "Height": 20,
+          "children": [ { "class": "TRLSystemInfo", "name": "Pagina", "Left": 400, "Top": 2,
+                          "Info": "itPagePreview", "Text": "Σελίδα # από #" } ] } ] })";
+    QFile records(Path("registros.json"));
+    ASSERT_TRUE(records.open(QIODevice::WriteOnly));
+    QJsonArray rows;
+    for (int i = 1; i <= 400; ++i)
+        rows.append(QJsonObject{{"Nombre", QStringLiteral("Íñigo Núñez %1").arg(i)}});
+    records.write(QJsonDocument(rows).toJson());
+    records.close();
+
+    const auto prepare = [&](TRLPDFFilter* following) {
+        auto report = ReadReportLayoutFromJson(layout, QStringLiteral("lista.json"), dir.path());
+        auto data = OpenJsonRecords(records.fileName());
+        report->SetDataSource(data.get());
+        if (following)
+            following->BeginFollowing(report->Storage());
+        EXPECT_TRUE(report->Prepare());
+        if (following)
+            following->EndFollowing();
+        return std::pair(std::move(report), std::move(data));
+    };
+    const QString followed = Path("seguido.pdf");
+    filter.SetFileName(followed);
+    const auto run = prepare(&filter);
+    const int pages = run.first->Storage().PageCount();
+    ASSERT_GT(pages, TRLGraphicStorage::CacheSize) << "pages leave the cache as they are filed";
+
+    const QString written = Path("escrito.pdf");
+    TRLPDFFilter afterwards;
+    afterwards.SetShowProgress(false);
+    afterwards.SetFileName(written);
+    FilterPages(&run.first->Storage(), &afterwards, 1, false);
+
+    const auto masked = [](const QString& file) {
+        QFile in(file);
+        EXPECT_TRUE(in.open(QIODevice::ReadOnly)) << file.toStdString();
+        static const QRegularExpression dates(R"(\(D:[^)]*\)|xmp:\w+Date="[^"]*"|/ID ?\[[^\]]*\])");
+        return QString::fromLatin1(in.readAll()).replace(dates, QStringLiteral("masked"));
+    };
+    EXPECT_EQ(masked(followed), masked(written));
+    EXPECT_EQ(PdfPageSizes(followed).size(), pages);
+    for (const int page : {1, pages}) {
+        const QString text = PdfText(followed, page);
+        EXPECT_TRUE(text.contains(QStringLiteral("Σελίδα %1 από %2").arg(page).arg(pages)))
+            << text.toStdString();
+    }
+    EXPECT_TRUE(PdfText(followed, pages).contains(QStringLiteral("Íñigo Núñez 400")));
+
+    // Dropped before its end (a run that failed, a signal): no file, and the store forgets it.
+    const QString dropped = Path("abandonado.pdf");
+    {
+        TRLPDFFilter stopped;
+        stopped.SetShowProgress(false);
+        stopped.SetFileName(dropped);
+        auto report = ReadReportLayoutFromJson(layout, QStringLiteral("lista.json"), dir.path());
+        auto data = OpenJsonRecords(records.fileName());
+        report->SetDataSource(data.get());
+        stopped.BeginFollowing(report->Storage());
+        EXPECT_TRUE(report->Prepare());
+        stopped.StopFollowing();
+        EXPECT_EQ(testsupport::ErrorOf([&] { stopped.EndFollowing(); }),
+                  QStringLiteral("cannot write %1: no run was followed").arg(dropped));
+    }
+    EXPECT_FALSE(QFile::exists(dropped));
+}
