@@ -1,7 +1,9 @@
 // Runs one of the built programs and collects what it printed.
 #pragma once
 
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -60,4 +62,14 @@ inline QStringList UnembeddedFonts(const QString& pdf) {
             missing << row;
     }
     return rows.isEmpty() ? QStringList{QStringLiteral("no fonts listed")} : missing;
+}
+
+// A PDF file's text with its dates (of the information and of the metadata) and identifier
+// masked: what two writings of the same document share.
+inline QString PdfWithoutDates(const QString& file) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return QStringLiteral("(cannot read %1)").arg(file);
+    static const QRegularExpression dates(R"(\(D:[^)]*\)|xmp:\w+Date="[^"]*"|/ID ?\[[^\]]*\])");
+    return QString::fromLatin1(in.readAll()).replace(dates, QStringLiteral("masked"));
 }
