@@ -59,7 +59,8 @@ void AppendColor(QByteArray& out, const QColor& color);
 // An indirect reference: "N 0 R".
 void AppendReference(QByteArray& out, int object);
 
-// The data compressed by zlib at the given level; empty when it could not be.
+// The data compressed, in the zlib format, at the given level (kFastestCompression to
+// kBestCompression); empty when it could not be.
 QByteArray Deflated(QByteArrayView data, int level);
 
 // The hatch brushes as tiling patterns: the pattern's drawing of one cell, nullptr for a style
