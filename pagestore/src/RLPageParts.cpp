@@ -144,7 +144,9 @@ std::vector<bool> TRLGraphicSurface::LateObjects() const {
         const TRLObjectKind kind = object.Kind();
         if (kind == TRLObjectKind::SetClipRect) {
             clips.push_back(clip);
-            clip = TArea::Of(object.BoundsRect);
+            // A clip of no width or height is no clip at all when drawn (CanvasSetClipRect).
+            const TRLRect& r = object.BoundsRect;
+            clip = r.Right == r.Left || r.Bottom == r.Top ? TArea::Everywhere() : TArea::Of(r);
             continue;
         }
         if (kind == TRLObjectKind::ResetClipRect) {

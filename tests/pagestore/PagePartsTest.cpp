@@ -97,6 +97,14 @@ TEST(PageParts, TextsNamingTheRunWaitWithWhatIsDrawnOverThem) {
     wide->FillRect({650, 250, 660, 260}); // far above
     EXPECT_EQ(Places(wide->LateObjects()), (std::vector<int>{0, 1}));
 
+    // A clip of no width or height cuts nothing when drawn: what is under it overlaps freely.
+    auto open = BandedPage();
+    open->SetClipRect({500, 500, 500, 500});
+    open->TextOut(10, 10, QStringLiteral("{LastPageNumber}"));
+    open->FillRect({12, 12, 30, 20});
+    open->ResetClipRect();
+    EXPECT_EQ(Places(open->LateObjects()), (std::vector<int>{1, 2}));
+
     // A name in braces that no one sets may yet be set by the run's end; one the page sets in
     // another letter case is the page's.
     auto named = BandedPage();
