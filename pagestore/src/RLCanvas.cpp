@@ -15,8 +15,6 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
-#include <optional>
-#include <utility>
 
 namespace Kelmora {
 
@@ -209,27 +207,6 @@ auto PlainPainterAfterwards(QPainter& painter) {
     });
 }
 
-// A font's ascent and text height, which take the toolkit tens of microseconds to look up. Every
-// page is drawn on a canvas of its own, in the same few fonts as the page before: each thread
-// keeps the last ones. Kept by the font's settings, not as the toolkit's fonts, which must not
-// outlive the application.
-std::pair<int, int> FontHeights(const TRLFont& font, const QFont& made) {
-    struct Heights {
-        TRLFont Font;
-        int Ascent = 0;
-        int TextHeight = 0;
-    };
-    thread_local std::array<std::optional<Heights>, 8> kept;
-    thread_local size_t next = 0;
-    for (const std::optional<Heights>& heights : kept) {
-        if (heights && heights->Font == font)
-            return {heights->Ascent, heights->TextHeight};
-    }
-    Heights& heights = kept[next].emplace(Heights{font, RLFontAscent(made), RLTextHeight(made)});
-    next = (next + 1) % kept.size();
-    return {heights.Ascent, heights.TextHeight};
-}
-
 } // namespace
 
 // --- TRLCanvas -----------------------------------------------------------------------------------
@@ -278,9 +255,8 @@ void TRLCanvas::SetFont(const TRLFont& font) {
     // The same font the page measured its texts with, made for this canvas's resolution.
     qfont_ = ToQFont(font_, pixelsPerInch_);
     qfont_.setFixedPitch(font_.Pitch == TRLFontPitch::Fixed);
-    const auto [ascent, textHeight] = FontHeights(font_, qfont_);
-    ascent_ = ascent;
-    textHeight_ = textHeight;
+    ascent_ = RLFontAscent(qfont_);
+    textHeight_ = RLTextHeight(qfont_);
     textPen_ = QPen(font_.Color);
     rawFont_ = QRawFont::fromFont(qfont_);
 }

@@ -550,6 +550,13 @@ void TRLPDFFilter::AddPaintedPage() {
         Fail(pdf_->ErrorString());
 }
 
+void TRLPDFFilter::Paint(std::function<std::unique_ptr<TRLPdfPage>()> painting) {
+    painters_->Post(std::move(painting));
+    // A few pages ahead keep every painter busy; more would only hold memory.
+    while (painters_->Pending() > 2 * static_cast<size_t>(painters_->ThreadCount()))
+        AddPaintedPage();
+}
+
 void TRLPDFFilter::KeepLatePart(const TRLGraphicSurface& page, const std::vector<bool>& late,
                                 int number) {
     try {
@@ -570,11 +577,9 @@ void TRLPDFFilter::AddLateParts() {
             part->LoadFromBytes(record);
             // The store's settings are the run's, complete now.
             part->SetStorage(store);
-            painters_->Post([writer = pdf_.get(), part, number] {
+            Paint([writer = pdf_.get(), part, number] {
                 return PaintPart(*writer, *part, number, TRLPdfPagePart::Late, nullptr);
             });
-            while (painters_->Pending() > 2 * static_cast<size_t>(painters_->ThreadCount()))
-                AddPaintedPage();
         }
     } catch (const TRLException& e) {
         Fail(e.Message());
@@ -602,12 +607,9 @@ void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
         // nobody shares is painted here, after the pages before it.
         if (std::shared_ptr<const TRLGraphicSurface> held = page.weak_from_this().lock();
             held && painters_) {
-            painters_->Post([writer = pdf_.get(), held, number, part, late = std::move(late)] {
+            Paint([writer = pdf_.get(), held, number, part, late = std::move(late)] {
                 return PaintPart(*writer, *held, number, part, &late);
             });
-            // A few pages ahead keep every painter busy; more would only hold memory.
-            while (painters_->Pending() > 2 * static_cast<size_t>(painters_->ThreadCount()))
-                AddPaintedPage();
             return;
         }
         while (painters_ && painters_->Pending() > 0)

@@ -90,7 +90,8 @@ int RLTextHeight(const QFont& font) {
 }
 
 int RLFontAscent(const QFont& font) {
-    return QFontMetrics(font).ascent();
+    // Fonts are made in pixels, so the canvas's resolution leaves the ascent as it is.
+    return FontAscentOf(font);
 }
 
 } // namespace Kelmora

@@ -357,7 +357,8 @@ namespace {
 // seen and never changes, so it is read without a lock; other characters are measured on first
 // use, under the font's own lock.
 struct FontAdvances {
-    explicit FontAdvances(const QFontMetrics& fm) : metrics(fm), height(fm.height()) {
+    explicit FontAdvances(const QFontMetrics& fm)
+        : metrics(fm), height(fm.height()), ascent(fm.ascent()) {
         for (std::size_t c = 0; c < latin.size(); ++c) {
             latin[c] = metrics.horizontalAdvance(QChar(static_cast<char16_t>(c)));
         }
@@ -379,8 +380,10 @@ struct FontAdvances {
 
     std::mutex mutex;
     QFontMetrics metrics;
-    // Asked for every label printed; the metrics would look the font engine up each time.
+    // Asked for every label printed and every font a page is drawn in; the metrics would look
+    // the font engine up each time.
     const int height;
+    const int ascent;
     std::array<int, 256> latin{};
     std::unordered_map<char32_t, int> other;
 };
@@ -389,13 +392,17 @@ class AdvanceCache {
 public:
     // The advances of font. Whoever holds them keeps them, should the cache forget the font.
     std::shared_ptr<FontAdvances> Of(const QFont& font) {
-        // Texts come in runs of the same font on each thread (a report preparing, pages painted
-        // beside it): comparing with the thread's last font is far cheaper than building the
-        // font's key, and takes no lock that the other threads wait on.
-        thread_local Recent recent;
-        if (recent.Advances != nullptr && font == recent.Font &&
-            font.hintingPreference() == recent.Font.hintingPreference()) {
-            return recent.Advances;
+        // Texts come in runs of a few fonts on each thread (a report preparing, pages painted
+        // beside it, each page in its title's, headings' and rows' fonts): comparing with the
+        // thread's last ones is far cheaper than building the font's key, and takes no lock that
+        // the other threads wait on.
+        thread_local std::array<Recent, 4> recent;
+        thread_local std::size_t nextRecent = 0;
+        for (const Recent& seen : recent) {
+            if (seen.Advances != nullptr && font == seen.Font &&
+                font.hintingPreference() == seen.Font.hintingPreference()) {
+                return seen.Advances;
+            }
         }
         // The key leaves out the hinting preference, which can change a glyph's advance.
         const QString key = font.key() + u'/' + QString::number(font.hintingPreference());
@@ -408,8 +415,10 @@ public:
             }
             found = fonts_.emplace(key, std::make_shared<FontAdvances>(Metrics(font))).first;
         }
-        recent = {font, found->second};
-        return recent.Advances;
+        Recent& kept = recent[nextRecent];
+        nextRecent = (nextRecent + 1) % recent.size();
+        kept = {font, found->second};
+        return kept.Advances;
     }
 
 private:
@@ -460,6 +469,10 @@ int32_t TextWidthOf(const QFont& font, const QString& text) {
 
 int32_t TextHeightOf(const QFont& font) {
     return static_cast<int32_t>(Advances().Of(font)->height);
+}
+
+int32_t FontAscentOf(const QFont& font) {
+    return static_cast<int32_t>(Advances().Of(font)->ascent);
 }
 
 // ---- Rotated bitmaps ---------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include <QPageLayout>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -94,6 +95,8 @@ private:
     void EndArchivalDocument();
     /// Adds the oldest page still being painted to the document, once it is painted.
     void AddPaintedPage();
+    /// Hands a page's painting to the painter threads, adding painted pages while too many wait.
+    void Paint(std::function<std::unique_ptr<TRLPdfPage>()> painting);
     /// Keeps what of a page must wait for the run's end (TRLGraphicSurface::LateObjects), and
     /// draws and adds all that was kept, in page order, once it has ended.
     void KeepLatePart(const TRLGraphicSurface& page, const std::vector<bool>& late, int number);

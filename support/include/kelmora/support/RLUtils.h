@@ -115,6 +115,8 @@ int32_t TextWidthOf(const QFont& font, const QString& text);
 
 /// Line height of font on a 96-per-inch canvas (ascent plus descent).
 int32_t TextHeightOf(const QFont& font);
+/// Ascent of font on a 96-per-inch canvas; both are cached with its advances.
+int32_t FontAscentOf(const QFont& font);
 
 /// A 32-bit copy of bitmap turned by angle degrees about its centre (positive turns
 /// counter-clockwise). Each target pixel takes the source pixel that the inverse turn lands on;
