@@ -491,7 +491,11 @@ void TRLPDFFilter::BeginDoc() {
         pdf_->SetAuthor(author_);
         pdf_->SetCreator(kCreator);
         pdf_->SetCreationDate(created_);
-        painters_ = std::make_unique<TRLPagePainters>(QThread::idealThreadCount());
+        // A followed run prepares its pages on this thread all along, which keeps a core busy:
+        // a painter more would only take turns with it, and slow the run down. Should the
+        // painters fall behind, this thread paints too while it waits for them.
+        const int cores = QThread::idealThreadCount();
+        painters_ = std::make_unique<TRLPagePainters>(followed_ ? std::max(1, cores - 1) : cores);
         lateParts_ = std::make_unique<TRLLateParts>();
         return;
     }
@@ -552,8 +556,9 @@ void TRLPDFFilter::AddPaintedPage() {
 
 void TRLPDFFilter::Paint(std::function<std::unique_ptr<TRLPdfPage>()> painting) {
     painters_->Post(std::move(painting));
-    // A few pages ahead keep every painter busy; more would only hold memory.
-    while (painters_->Pending() > 2 * static_cast<size_t>(painters_->ThreadCount()))
+    // A few pages ahead keep every painter busy through a page that takes longer than the
+    // rest, so that this thread seldom has to stop and paint; more would only hold memory.
+    while (painters_->Pending() > 4 * static_cast<size_t>(painters_->ThreadCount()))
         AddPaintedPage();
 }
 

@@ -137,6 +137,37 @@ TEST(OrderedJobs, AFailedJobFailsAtItsTurn) {
     EXPECT_EQ(jobs.Pending(), 2u);
 }
 
+// Whoever waits for a result does a job no thread has begun instead of idling: here the only
+// thread is held by the first job until the second has run, which only the waiting caller can do.
+TEST(OrderedJobs, TheCallerDoesAJobNotBegunWhileItWaits) {
+    QSemaphore started;
+    QSemaphore gate;
+    std::atomic<int> secondRuns{0};
+    std::thread::id secondThread;
+    {
+        TRLOrderedJobs<int> jobs(1);
+        jobs.Post([&] {
+            started.release();
+            // Bounded, so that a caller that only waits fails the test instead of hanging it.
+            return gate.tryAcquire(1, 10000) ? 1 : -1;
+        });
+        started.acquire();
+        jobs.Post([&] {
+            ++secondRuns;
+            secondThread = std::this_thread::get_id();
+            gate.release();
+            return 2;
+        });
+        jobs.Post([] { return 3; });
+        EXPECT_EQ(jobs.TakeOldest(), 1) << "the first job never saw the second run";
+        EXPECT_EQ(jobs.TakeOldest(), 2);
+        EXPECT_EQ(jobs.TakeOldest(), 3);
+        EXPECT_EQ(secondThread, std::this_thread::get_id());
+    }
+    // The pool's thread has let go of every job by now.
+    EXPECT_EQ(secondRuns.load(), 1) << "a job done by its caller is not done again by the pool";
+}
+
 // Going away with jobs posted: the job under way is waited for, those not started are dropped.
 TEST(OrderedJobs, GoingAwayWaitsForTheJobUnderWayAndDropsTheRest) {
     std::atomic<int> ran{0};

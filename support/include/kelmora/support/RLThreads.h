@@ -15,6 +15,7 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <atomic>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -50,7 +51,10 @@ void RunInSlices(const std::function<bool()>& step, bool keepWindowsLive);
 
 /// Runs jobs on threads of its own, at most the given number at once, and hands their results
 /// back in the order the jobs were posted. The caller decides how many jobs may wait for it: each
-/// posted job's result is held until it is taken.
+/// posted job's result is held until it is taken. Waiting for a result, the caller does a job no
+/// thread has begun (the one it waits for, or a later one) instead of idling: so a pool of fewer
+/// threads than cores leaves the caller a core of its own while it posts, and the caller still
+/// helps once the threads fall behind.
 template <class T> class TRLOrderedJobs {
 public:
     explicit TRLOrderedJobs(int threads) { pool_.setMaxThreadCount(std::max(1, threads)); }
@@ -69,8 +73,8 @@ public:
     size_t Pending() const { return results_.size(); }
 
     void Post(std::function<T()> job) {
-        auto result = std::make_shared<Result>();
-        auto* runnable = new Job(std::move(job), result);
+        auto result = std::make_shared<Result>(std::move(job));
+        auto* runnable = new Job(result);
         results_.push_back(std::move(result));
         HandOverPoint();
         pool_.start(runnable);
@@ -80,44 +84,59 @@ public:
     T TakeOldest() {
         std::shared_ptr<Result> result = std::move(results_.front());
         results_.pop_front();
+        while (!result->TryRun() && result->Done.available() == 0) {
+            // The oldest is under way on a thread: a later job nobody has begun is done here
+            // meanwhile, or else there is nothing left but to wait.
+            const auto later = std::find_if(results_.begin(), results_.end(),
+                                            [](const auto& waiting) { return waiting->TryRun(); });
+            if (later == results_.end())
+                break;
+        }
         result->Done.acquire();
         HandOverPoint();
-        std::exception_ptr error = std::move(result->Error);
-        std::optional<T> value = std::move(result->Value);
+        if (result->Error)
+            std::rethrow_exception(result->Error);
+        T value = std::move(*result->Value);
         // The job's thread may be the one to free what is left of the result, after this.
         HandOverPoint();
-        result.reset();
-        if (error)
-            std::rethrow_exception(error);
-        return std::move(*value);
+        return value;
     }
 
 private:
+    /// A job's work and what came of it. Whichever thread claims it first does the work: one of
+    /// the pool's, or the one waiting for it.
     struct Result {
+        explicit Result(std::function<T()> work) : Work(std::move(work)) {}
+        /// Does the work unless another thread has claimed it; whether this call did.
+        bool TryRun() {
+            if (Claimed.exchange(true, std::memory_order_acq_rel))
+                return false;
+            HandOverPoint();
+            try {
+                // What the work holds (a page, say) goes as soon as it is done, on this thread.
+                Value.emplace(std::exchange(Work, nullptr)());
+            } catch (...) {
+                Error = std::current_exception();
+            }
+            HandOverPoint();
+            Done.release();
+            return true;
+        }
+        std::atomic<bool> Claimed{false};
+        std::function<T()> Work;
         QSemaphore Done;
         std::optional<T> Value;
         std::exception_ptr Error;
     };
     class Job final : public QRunnable {
     public:
-        Job(std::function<T()> work, std::shared_ptr<Result> result)
-            : work_(std::move(work)), result_(std::move(result)) {}
+        explicit Job(std::shared_ptr<Result> result) : result_(std::move(result)) {}
         /// The pool frees a job on its thread, which lets go of the result last when it has
         /// already been taken.
         ~Job() override { HandOverPoint(); }
-        void run() override {
-            HandOverPoint();
-            try {
-                result_->Value.emplace(work_());
-            } catch (...) {
-                result_->Error = std::current_exception();
-            }
-            HandOverPoint();
-            result_->Done.release();
-        }
+        void run() override { result_->TryRun(); }
 
     private:
-        std::function<T()> work_;
         std::shared_ptr<Result> result_;
     };
 
