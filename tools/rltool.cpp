@@ -288,8 +288,13 @@ int Prepare(const TRLArguments& args) {
     report->SetShowProgress(true);
     // Straight to PDF when the name says so: each page goes to the PDF writer as it is filed,
     // painted on the other cores while the next is prepared, without a page-store file between.
-    if (filter)
+    if (filter) {
         filter->BeginFollowing(report->Storage());
+        // Nothing reads the pages again: filing them in the store's temporary file as well
+        // would only take the preparing thread's time and the disk's.
+        if (filter->WritesAsFiled())
+            report->Storage().SetKeepingPages(false);
+    }
     bool prepared = false;
     {
         TRLPreparingProgress preparing(progress,

@@ -81,8 +81,12 @@ void TRLGraphicStorage::Add(std::shared_ptr<TRLGraphicSurface> page) {
     page->SetStorage(this);
     {
         std::lock_guard lock(mutex_);
-        StorePageLocked(*page);
-        CacheLocked(page);
+        if (keepingPages_) {
+            StorePageLocked(*page);
+            CacheLocked(page);
+        } else {
+            CountPageLocked(*page);
+        }
     }
     // Outside the lock: the follower may take its time, and read the store.
     if (pageFiled_)
@@ -96,6 +100,8 @@ std::shared_ptr<TRLGraphicSurface> TRLGraphicStorage::Pages(int index) {
     for (const auto& page : cache_)
         if (page->PageIndex() == index)
             return page;
+    if (pageOffsets_[static_cast<size_t>(index)] == kNotKept)
+        return nullptr;
     return LoadPageLocked(index);
 }
 
@@ -164,6 +170,17 @@ void TRLGraphicStorage::StorePageLocked(TRLGraphicSurface& page) {
     } else {
         pageOffsets_[static_cast<size_t>(page.pageIndex_)] = position;
         pageUtf8_[static_cast<size_t>(page.pageIndex_)] = utf8;
+    }
+    page.modified_ = false;
+}
+
+void TRLGraphicStorage::CountPageLocked(TRLGraphicSurface& page) {
+    if (page.pageIndex_ < 0) {
+        pageOffsets_.push_back(kNotKept);
+        pageUtf8_.push_back(false);
+        page.pageIndex_ = static_cast<int32_t>(pageOffsets_.size() - 1);
+    } else {
+        pageOffsets_[static_cast<size_t>(page.pageIndex_)] = kNotKept;
     }
     page.modified_ = false;
 }

@@ -415,6 +415,9 @@ int TRLGraphicStorage::SaveToStream(QIODevice& stream) {
     if (fileVersion_ < 1 || fileVersion_ > NewestFileVersion)
         throw TRLException(
             QStringLiteral("Incorrect file version \"%1\"!").arg(QString::number(fileVersion_)));
+    if (std::find(pageOffsets_.begin(), pageOffsets_.end(), kNotKept) != pageOffsets_.end())
+        throw TRLException(QStringLiteral("The pages were passed on as they were prepared, not "
+                                          "kept: there is nothing to save"));
     FlushModifiedLocked();
     // Version 3 stays what older readers know whenever it can hold the document.
     const int version = fileVersion_ == 3 && NeedsUtf8Locked() ? 4 : fileVersion_;

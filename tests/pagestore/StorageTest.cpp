@@ -4,6 +4,7 @@
 #include <kelmora/pagestore/RLGraphicStorage.h>
 #include <kelmora/support/RLUtils.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -13,6 +14,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 
 using namespace Kelmora;
@@ -107,6 +109,44 @@ TEST_F(PageStorage, TheCacheHoldsFivePagesAndReloadsTheRest) {
         storage.Add(NumberedPage(i));
     EXPECT_EQ(FirstText(*reloaded), "page 0");
     EXPECT_EQ(reloaded->ObjectCount(), 1);
+}
+
+// A run whose pages only pass through (straight to a PDF) files nothing: each page goes with its
+// follower, the count and the settings stay, and what would need the pages says so.
+TEST_F(PageStorage, AStoreThatKeepsNoPagesOnlyCountsThem) {
+    TRLGraphicStorage storage;
+    storage.SetKeepingPages(false);
+    storage.SetTitle(QStringLiteral("Σελίδες"));
+    std::vector<std::weak_ptr<TRLGraphicSurface>> filed;
+    QStringList followed;
+    storage.SetPageFiled([&](const std::shared_ptr<TRLGraphicSurface>& page) {
+        filed.push_back(page);
+        followed.append(QStringLiteral("%1: %2").arg(page->PageIndex()).arg(FirstText(*page)));
+    });
+    for (int i = 0; i < 8; ++i)
+        storage.Add(NumberedPage(i));
+
+    EXPECT_EQ(storage.PageCount(), 8);
+    EXPECT_EQ(followed.size(), 8);
+    EXPECT_EQ(followed.last(), "7: page 7");
+    EXPECT_TRUE(std::all_of(filed.begin(), filed.end(), [](const auto& p) { return p.expired(); }))
+        << "no page is held once its follower let go of it";
+    EXPECT_TRUE(ScratchFiles().isEmpty()) << "nothing is written to disk";
+    EXPECT_EQ(storage.Pages(0), nullptr);
+    EXPECT_EQ(storage.Pages(7), nullptr);
+    EXPECT_EQ(storage.Title(), QStringLiteral("Σελίδες"));
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    EXPECT_EQ(pagestoretest::ErrorOf([&] { storage.SaveToStream(out); }),
+              "The pages were passed on as they were prepared, not kept: there is nothing to save");
+    EXPECT_TRUE(out.data().isEmpty());
+
+    // Kept again, the next pages are the store's as before, numbered on from the count.
+    storage.SetKeepingPages(true);
+    storage.Add(NumberedPage(8));
+    ASSERT_NE(storage.Pages(8), nullptr);
+    EXPECT_EQ(storage.Pages(8)->PageIndex(), 8);
+    EXPECT_EQ(FirstText(*storage.Pages(8)), "page 8");
 }
 
 // Texts the Windows code page lacks (Greek, Polish, Chinese), a font named in Greek and a page

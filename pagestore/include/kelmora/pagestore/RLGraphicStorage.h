@@ -51,7 +51,13 @@ public:
     /// throws leaves Add, and so fails the run. Null stops the following.
     using TRLPageFiled = std::function<void(const std::shared_ptr<TRLGraphicSurface>&)>;
     void SetPageFiled(TRLPageFiled follower) { pageFiled_ = std::move(follower); }
-    /// The page at index, from the cache or loaded from the temporary file; null out of range.
+    /// Whether the store keeps the pages it files, to hand them out again and to save them (the
+    /// default). A run whose pages go only to a follower need not: each page then goes as soon
+    /// as the follower lets go of it, and the store only counts them and keeps the settings.
+    void SetKeepingPages(bool keep) { keepingPages_ = keep; }
+    bool KeepingPages() const { return keepingPages_; }
+    /// The page at index, from the cache or loaded from the temporary file; null out of range
+    /// and for a page filed while the store kept none.
     std::shared_ptr<TRLGraphicSurface> Pages(int index);
     int PageCount() const;
     void Clear();
@@ -109,6 +115,7 @@ public:
 private:
     void EnsureTempFile();
     void StorePageLocked(TRLGraphicSurface& page);
+    void CountPageLocked(TRLGraphicSurface& page);
     std::shared_ptr<TRLGraphicSurface> LoadPageLocked(int index);
     QByteArray ReadPageRecordLocked(int index);
     void CacheLocked(std::shared_ptr<TRLGraphicSurface> page);
@@ -125,8 +132,11 @@ private:
     int fileVersion_ = CurrentFileVersion;
     int lastSavedFileVersion_ = 0;
     TRLMacroList macros_;
-    /// Chunked, so that a store of many pages grows its index without copying it whole.
+    /// Chunked, so that a store of many pages grows its index without copying it whole. A page
+    /// that was not kept has no offset (kNotKept).
     std::deque<qint64> pageOffsets_;
+    static constexpr qint64 kNotKept = -1;
+    bool keepingPages_ = true;
     /// Whether each page's record in the temporary file keeps its strings in UTF-8.
     std::deque<bool> pageUtf8_;
     std::deque<std::shared_ptr<TRLGraphicSurface>> cache_;

@@ -81,6 +81,10 @@ public:
     void BeginFollowing(TRLGraphicStorage& store);
     void EndFollowing();
     void StopFollowing() noexcept;
+    /// Whether a followed run's pages are written as they are filed, so that its store need not
+    /// keep them (TRLGraphicStorage::SetKeepingPages), or from the store once the run has ended:
+    /// PDF/A, which the toolkit's writer paints in one go.
+    bool WritesAsFiled() const { return !archival_; }
 
 protected:
     void BeginDoc() override;
