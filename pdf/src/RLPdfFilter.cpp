@@ -495,7 +495,12 @@ void TRLPDFFilter::BeginDoc() {
         // a painter more would only take turns with it, and slow the run down. Should the
         // painters fall behind, this thread paints too while it waits for them.
         const int cores = QThread::idealThreadCount();
-        painters_ = std::make_unique<TRLPagePainters>(followed_ ? std::max(1, cores - 1) : cores);
+        if (followed_) {
+            painters_ =
+                std::make_unique<TRLPagePainters>(std::max(1, cores - 1), TRLWaiting::Helps);
+        } else {
+            painters_ = std::make_unique<TRLPagePainters>(cores);
+        }
         lateParts_ = std::make_unique<TRLLateParts>();
         return;
     }

@@ -137,15 +137,15 @@ TEST(OrderedJobs, AFailedJobFailsAtItsTurn) {
     EXPECT_EQ(jobs.Pending(), 2u);
 }
 
-// Whoever waits for a result does a job no thread has begun instead of idling: here the only
-// thread is held by the first job until the second has run, which only the waiting caller can do.
-TEST(OrderedJobs, TheCallerDoesAJobNotBegunWhileItWaits) {
+// A caller that helps does a job no thread has begun instead of idling: here the only thread is
+// held by the first job until the second has run, which only the waiting caller can do.
+TEST(OrderedJobs, ACallerThatHelpsDoesAJobNotBegunWhileItWaits) {
     QSemaphore started;
     QSemaphore gate;
     std::atomic<int> secondRuns{0};
     std::thread::id secondThread;
     {
-        TRLOrderedJobs<int> jobs(1);
+        TRLOrderedJobs<int> jobs(1, TRLWaiting::Helps);
         jobs.Post([&] {
             started.release();
             // Bounded, so that a caller that only waits fails the test instead of hanging it.
@@ -166,6 +166,17 @@ TEST(OrderedJobs, TheCallerDoesAJobNotBegunWhileItWaits) {
     }
     // The pool's thread has let go of every job by now.
     EXPECT_EQ(secondRuns.load(), 1) << "a job done by its caller is not done again by the pool";
+
+    // A caller that idles leaves every job to the pool, even one nobody has begun.
+    TRLOrderedJobs<std::thread::id> idling(1);
+    idling.Post([&] {
+        gate.acquire();
+        return std::this_thread::get_id();
+    });
+    idling.Post([] { return std::this_thread::get_id(); });
+    gate.release();
+    EXPECT_NE(idling.TakeOldest(), std::this_thread::get_id());
+    EXPECT_NE(idling.TakeOldest(), std::this_thread::get_id());
 }
 
 // Going away with jobs posted: the job under way is waited for, those not started are dropped.

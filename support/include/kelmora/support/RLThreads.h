@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -49,15 +50,25 @@ void CallOnUserInterfaceThread(const std::function<void()>& fn);
 /// application quits), the steps left run one after another.
 void RunInSlices(const std::function<bool()>& step, bool keepWindowsLive);
 
+/// What the caller of TRLOrderedJobs::TakeOldest does while the result it asks for is not ready.
+enum class TRLWaiting : uint8_t {
+    /// It only waits: the pool's threads have every core between them.
+    Idles,
+    /// It does a job no thread has begun (the one it waits for, or a later one) instead of
+    /// idling. For a pool of fewer threads than cores, whose caller keeps a core for work of its
+    /// own and lends it to the jobs once they fall behind.
+    Helps
+};
+
 /// Runs jobs on threads of its own, at most the given number at once, and hands their results
 /// back in the order the jobs were posted. The caller decides how many jobs may wait for it: each
-/// posted job's result is held until it is taken. Waiting for a result, the caller does a job no
-/// thread has begun (the one it waits for, or a later one) instead of idling: so a pool of fewer
-/// threads than cores leaves the caller a core of its own while it posts, and the caller still
-/// helps once the threads fall behind.
+/// posted job's result is held until it is taken.
 template <class T> class TRLOrderedJobs {
 public:
-    explicit TRLOrderedJobs(int threads) { pool_.setMaxThreadCount(std::max(1, threads)); }
+    explicit TRLOrderedJobs(int threads, TRLWaiting waiting = TRLWaiting::Idles)
+        : waiting_(waiting) {
+        pool_.setMaxThreadCount(std::max(1, threads));
+    }
     /// Jobs not started are dropped, since nobody waits for them any more; the jobs under way are
     /// waited for, and results not taken go while the threads that made them are still there.
     ~TRLOrderedJobs() {
@@ -84,7 +95,8 @@ public:
     T TakeOldest() {
         std::shared_ptr<Result> result = std::move(results_.front());
         results_.pop_front();
-        while (!result->TryRun() && result->Done.available() == 0) {
+        while (waiting_ == TRLWaiting::Helps && !result->TryRun() &&
+               result->Done.available() == 0) {
             // The oldest is under way on a thread: a later job nobody has begun is done here
             // meanwhile, or else there is nothing left but to wait.
             const auto later = std::find_if(results_.begin(), results_.end(),
@@ -144,6 +156,7 @@ private:
     /// while the pool's threads still exist.
     QThreadPool pool_;
     std::deque<std::shared_ptr<Result>> results_;
+    const TRLWaiting waiting_;
 };
 
 } // namespace Kelmora
