@@ -126,8 +126,9 @@ private:
     /// Ordinary PDF is written by our own writer, a page per painter; PDF/A by the toolkit's
     /// writer, whose painter spans the document.
     std::unique_ptr<TRLPdfWriter> pdf_;
-    /// Ordinary PDF pages are painted on helper threads, one per core, while the run reads the
-    /// next pages from the store; they join the document in their order.
+    /// Ordinary PDF pages are painted on helper threads, one per core (one fewer for a followed
+    /// run, which prepares on this thread), while the run reads or prepares the next pages; they
+    /// join the document in their order.
     using TRLPagePainters = TRLOrderedJobs<std::unique_ptr<TRLPdfPage>>;
     std::unique_ptr<TRLPagePainters> painters_;
     /// The pages being painted, in the painters' order.
