@@ -85,7 +85,7 @@ void TRLGraphicStorage::Add(std::shared_ptr<TRLGraphicSurface> page) {
             StorePageLocked(*page);
             CacheLocked(page);
         } else {
-            CountPageLocked(*page);
+            IndexPageLocked(*page, kNotKept, false);
         }
     }
     // Outside the lock: the follower may take its time, and read the store.
@@ -163,24 +163,17 @@ void TRLGraphicStorage::StorePageLocked(TRLGraphicSurface& page) {
             QStringLiteral("Cannot write to the page file \"%1\": %2").arg(tempFileName_, reason));
     }
     fileEnd_ = position + block.Size();
+    IndexPageLocked(page, position, utf8);
+}
+
+void TRLGraphicStorage::IndexPageLocked(TRLGraphicSurface& page, qint64 offset, bool utf8) {
     if (page.pageIndex_ < 0) {
-        pageOffsets_.push_back(position);
+        pageOffsets_.push_back(offset);
         pageUtf8_.push_back(utf8);
         page.pageIndex_ = static_cast<int32_t>(pageOffsets_.size() - 1);
     } else {
-        pageOffsets_[static_cast<size_t>(page.pageIndex_)] = position;
+        pageOffsets_[static_cast<size_t>(page.pageIndex_)] = offset;
         pageUtf8_[static_cast<size_t>(page.pageIndex_)] = utf8;
-    }
-    page.modified_ = false;
-}
-
-void TRLGraphicStorage::CountPageLocked(TRLGraphicSurface& page) {
-    if (page.pageIndex_ < 0) {
-        pageOffsets_.push_back(kNotKept);
-        pageUtf8_.push_back(false);
-        page.pageIndex_ = static_cast<int32_t>(pageOffsets_.size() - 1);
-    } else {
-        pageOffsets_[static_cast<size_t>(page.pageIndex_)] = kNotKept;
     }
     page.modified_ = false;
 }

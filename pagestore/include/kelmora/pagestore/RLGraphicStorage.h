@@ -115,7 +115,9 @@ public:
 private:
     void EnsureTempFile();
     void StorePageLocked(TRLGraphicSurface& page);
-    void CountPageLocked(TRLGraphicSurface& page);
+    /// Enters the page in the index at offset: a new page at the end, one filed before in its
+    /// place.
+    void IndexPageLocked(TRLGraphicSurface& page, qint64 offset, bool utf8);
     std::shared_ptr<TRLGraphicSurface> LoadPageLocked(int index);
     QByteArray ReadPageRecordLocked(int index);
     void CacheLocked(std::shared_ptr<TRLGraphicSurface> page);
