@@ -146,7 +146,11 @@ private:
         /// The pool frees a job on its thread, which lets go of the result last when it has
         /// already been taken.
         ~Job() override { HandOverPoint(); }
-        void run() override { result_->TryRun(); }
+        void run() override {
+            // The job was handed over through the pool's queue, which the checker cannot see.
+            HandOverPoint();
+            result_->TryRun();
+        }
 
     private:
         std::shared_ptr<Result> result_;
