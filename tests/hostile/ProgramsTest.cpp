@@ -155,12 +155,12 @@ TEST_F(Programs, ASignalStopsAPdfBetweenPages) {
     CappedOptions prepare = options_;
     prepare.Environment["TMPDIR"] = Runtime();
     prepare.TimeoutMs = 180000;
-    // Enough pages that the PDF takes far longer than the first progress line's two seconds, on
-    // a busy machine too: the signal must come before the last page, whose line names the
-    // whole count as well.
+    // Enough pages that the PDF takes far longer than the first progress line's two seconds,
+    // on a fast machine too (one writing 80,000 of these pages a second): the signal must come
+    // before the last page, whose line names the whole count as well.
     QFile few(Path("records.jsonl"));
     ASSERT_TRUE(few.open(QIODevice::WriteOnly));
-    few.write(QByteArray("{}\n").repeated(150000));
+    few.write(QByteArray("{}\n").repeated(500000));
     few.close();
     const CappedResult prepared = RunCapped(
         BuiltProgram(kRltool),
@@ -171,7 +171,7 @@ TEST_F(Programs, ASignalStopsAPdfBetweenPages) {
     CappedOptions writing = options_;
     writing.TimeoutMs = 180000;
     CappedProcess run(BuiltProgram(kRltool), {"pdf", pages, "--progress", "-o", output}, writing);
-    ASSERT_TRUE(run.WaitForError(" of 150,000 ", 120000)) << run.Finish().Describe().toStdString();
+    ASSERT_TRUE(run.WaitForError(" of 500,000 ", 120000)) << run.Finish().Describe().toStdString();
     run.Signal(SIGINT);
     const CappedResult result = run.Finish();
     ASSERT_FALSE(result.TimedOut) << result.Describe().toStdString();
