@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <limits>
 
 namespace Kelmora {
 
@@ -251,6 +252,7 @@ void TRLCanvas::SetFont(const TRLFont& font) {
     font_ = wanted;
     latinAdvances_.fill(-1);
     latinGlyphs_.fill(-1);
+    inkByNumber_.clear();
     glyphInk_.clear();
     // The same font the page measured its texts with, made for this canvas's resolution.
     qfont_ = ToQFont(font_, pixelsPerInch_);
@@ -270,6 +272,7 @@ void TRLCanvas::SwapFont(KeptFont& kept) {
     std::swap(rawFont_, kept.Raw);
     std::swap(latinAdvances_, kept.LatinAdvances);
     std::swap(latinGlyphs_, kept.LatinGlyphs);
+    std::swap(inkByNumber_, kept.InkByNumber);
     std::swap(glyphInk_, kept.GlyphInk);
 }
 
@@ -301,6 +304,18 @@ int TRLCanvas::CharAdvance(QChar c) const {
 }
 
 QRectF TRLCanvas::GlyphInk(quint32 glyph) const {
+    // Asked for every glyph of every text: a low number is found at its place, not hashed.
+    if (glyph < kInkByNumber) {
+        if (inkByNumber_.empty()) {
+            const double unknown = std::numeric_limits<double>::quiet_NaN();
+            inkByNumber_.assign(kInkByNumber, QRectF(unknown, unknown, unknown, unknown));
+        }
+        QRectF& ink = inkByNumber_[glyph];
+        if (std::isnan(ink.x())) {
+            ink = rawFont_.boundingRect(glyph);
+        }
+        return ink;
+    }
     auto found = glyphInk_.constFind(glyph);
     if (found == glyphInk_.cend()) {
         found = glyphInk_.insert(glyph, rawFont_.boundingRect(glyph));
@@ -460,16 +475,43 @@ bool TRLCanvas::InkWithin(const GlyphPlacement& placement, const QRect& rect, in
     if (placement.Glyphs.isEmpty() || qfont_.underline() || qfont_.strikeOut()) {
         return false;
     }
-    const QPointF baseline(x, y + ascent_);
+    // The glyphs' inks lie within the rectangle when the box around them all does: one test of
+    // that box instead of one of each glyph, with each edge reckoned as a glyph's own test would.
     const QRectF area(rect);
+    const QPointF baseline(x, y + ascent_);
+    double left = std::numeric_limits<double>::infinity();
+    double top = left;
+    double right = -left;
+    double bottom = -left;
     for (qsizetype i = 0; i < placement.Glyphs.size(); ++i) {
-        const QRectF ink =
-            GlyphInk(placement.Glyphs[i]).translated(baseline + placement.Positions[i]);
-        if (!ink.isEmpty() && !area.contains(ink)) {
-            return false;
+        const QRectF ink = GlyphInk(placement.Glyphs[i]);
+        if (ink.isEmpty()) {
+            continue;
         }
+        const QPointF at = baseline + placement.Positions[i];
+        const double inkLeft = ink.x() + at.x();
+        const double inkRight = inkLeft + ink.width();
+        const double inkTop = ink.y() + at.y();
+        const double inkBottom = inkTop + ink.height();
+        if (inkLeft == inkRight || inkTop == inkBottom) {
+            return false; // so far off that the ink has no size left: never within
+        }
+        left = std::min(left, inkLeft);
+        right = std::max(right, inkRight);
+        top = std::min(top, inkTop);
+        bottom = std::max(bottom, inkBottom);
     }
-    return true;
+    if (left > right) {
+        return true; // nothing with ink
+    }
+    // The area's edges as QRectF::contains takes them: one of no width or height holds nothing.
+    const double areaRight = area.x() + area.width();
+    const double areaBottom = area.y() + area.height();
+    if (area.x() == areaRight || area.y() == areaBottom) {
+        return false;
+    }
+    return left >= std::min(area.x(), areaRight) && right <= std::max(area.x(), areaRight) &&
+           top >= std::min(area.y(), areaBottom) && bottom <= std::max(area.y(), areaBottom);
 }
 
 void TRLCanvas::DrawTextAt(int x, int y, const QString& text) {

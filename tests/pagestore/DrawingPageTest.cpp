@@ -269,6 +269,47 @@ TEST(DrawingPage, ClipsReachTheOutputOnlyWhereTheyCanCut) {
     EXPECT_GT(clipChanges(2, true), few) << "a text wider than its rectangle is still cut";
 }
 
+// A text is drawn without a clip only while the box around all its glyphs' ink stays inside its
+// rectangle: an accent in the middle of a text reaches higher than its neighbours, a descender
+// lower; spaces reach nowhere.
+TEST(DrawingPage, ATextIsCutWhereAnyGlyphsInkLeavesItsRectangle) {
+    const auto changes = [](const QString& text, const TRLRect& rect) {
+        TPage page(800, 1000);
+        AddText(page, rect, text, 4).Origin = {100, 100};
+        TClipCounter device;
+        {
+            QPainter painter(&device);
+            page.PaintTo(painter, QRect(0, 0, 800, 1000));
+        }
+        return device.ClipChanges();
+    };
+    const auto cut = [&](const QString& text, const TRLRect& rect) {
+        return changes(text, rect) > changes(text, {0, 0, 800, 1000});
+    };
+    // The tightest edges that leave the text uncut, found by moving each in a pixel at a time.
+    const auto edges = [&](const QString& text) {
+        TRLRect uncut{0, 0, 800, 1000};
+        while (uncut.Left < 200 && !cut(text, {uncut.Left + 1, 0, 800, 1000}))
+            ++uncut.Left;
+        while (uncut.Top < 200 && !cut(text, {0, uncut.Top + 1, 800, 1000}))
+            ++uncut.Top;
+        while (uncut.Right > 100 && !cut(text, {0, 0, uncut.Right - 1, 1000}))
+            --uncut.Right;
+        while (uncut.Bottom > 100 && !cut(text, {0, 0, 800, uncut.Bottom - 1}))
+            --uncut.Bottom;
+        return uncut;
+    };
+    const TRLRect plain = edges("aaa");
+    EXPECT_GT(plain.Left, 90);
+    EXPECT_LT(plain.Right, 160);
+    EXPECT_FALSE(cut("aaa", plain));
+    EXPECT_LT(edges(QStringLiteral("aÑa")).Top, plain.Top) << "the accent in the middle counts";
+    EXPECT_GT(edges("aga").Bottom, plain.Bottom) << "the descender in the middle counts";
+    EXPECT_TRUE(cut("aaa", {plain.Left, plain.Top, plain.Left, plain.Bottom}))
+        << "a rectangle of no width holds nothing";
+    EXPECT_FALSE(cut("      ", {100, 100, 101, 101})) << "spaces have no ink to cut";
+}
+
 TEST(DrawingPage, ClipIsRemovedWhenDrawingFails) {
     TPage page(100, 100);
     page.Append<TRLSetClipRectObject>().BoundsRect = {10, 10, 20, 20};

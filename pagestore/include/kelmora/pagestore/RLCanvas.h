@@ -128,6 +128,10 @@ private:
     mutable std::array<int, 256> latinAdvances_;
     /// The font's glyph for each Latin-1 character, found when first asked for (-1 before).
     mutable std::array<qint64, 256> latinGlyphs_;
+    /// The ink of each glyph met, by glyph number for the low numbers most texts use (NaN
+    /// before it is met), by hash for the rest.
+    static constexpr quint32 kInkByNumber = 512;
+    mutable std::vector<QRectF> inkByNumber_;
     mutable QHash<quint32, QRectF> glyphInk_;
     TRLPoint penPos_;
 
@@ -141,6 +145,7 @@ private:
         QRawFont Raw;
         std::array<int, 256> LatinAdvances{};
         std::array<qint64, 256> LatinGlyphs{};
+        std::vector<QRectF> InkByNumber;
         QHash<quint32, QRectF> GlyphInk;
     };
     /// Trades the canvas font, and all that goes with it, for a kept one.
