@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -40,10 +41,23 @@ QByteArray DateString(const QDateTime& date) {
 
 namespace rlpdf {
 
+namespace {
+
+// A number's few characters onto the end of out. Content streams are built of hundreds of
+// thousands of them, and QByteArray::append takes the general road of an insert for each; here
+// the array grows as append would, and the characters are copied in place.
+void AppendChars(QByteArray& out, const char* chars, qsizetype count) {
+    const qsizetype at = out.size();
+    out.resize(at + count);
+    std::memcpy(out.data() + at, chars, static_cast<size_t>(count));
+}
+
+} // namespace
+
 void AppendInt(QByteArray& out, long long value) {
     char buffer[24];
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-    out.append(buffer, end - buffer);
+    AppendChars(out, buffer, end - buffer);
 }
 
 void AppendReal(QByteArray& out, double value) {
@@ -65,7 +79,7 @@ void AppendReal(QByteArray& out, double value) {
     if (end[-1] == '.') {
         --end;
     }
-    out.append(buffer, end - buffer);
+    AppendChars(out, buffer, end - buffer);
 }
 
 void AppendColor(QByteArray& out, const QColor& color) {
