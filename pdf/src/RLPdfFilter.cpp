@@ -465,7 +465,6 @@ void TRLPDFFilter::Discard() noexcept {
     // The painters finish the pages they hold and drop the rest, before the writer goes; pages
     // painted and not added go while the threads whose fonts they hold still run.
     painters_.reset();
-    inPainting_.clear();
     lateParts_.reset();
     pdf_.reset();
     if (file_) {
@@ -551,23 +550,16 @@ void TRLPDFFilter::NewPage() {
 void TRLPDFFilter::AddPaintedPage() {
     // A painter's failure is this run's failure.
     std::unique_ptr<TRLPdfPage> pdfPage;
-    std::optional<QString> failure;
     try {
         pdfPage = painters_->TakeOldest();
     } catch (const std::exception& e) {
-        failure = QString::fromUtf8(e.what());
+        Fail(QString::fromUtf8(e.what()));
     }
-    // The page goes here, on the thread that made it, now that its painting is taken.
-    inPainting_.pop_front();
-    if (failure)
-        Fail(*failure);
     if (!pdfPage->AddTo(*pdf_))
         Fail(pdf_->ErrorString());
 }
 
-void TRLPDFFilter::Paint(std::function<std::unique_ptr<TRLPdfPage>()> painting,
-                         std::shared_ptr<const TRLGraphicSurface> page) {
-    inPainting_.push_back(std::move(page));
+void TRLPDFFilter::Paint(std::function<std::unique_ptr<TRLPdfPage>()> painting) {
     painters_->Post(std::move(painting));
     // A few pages ahead keep every painter busy through a page that takes longer than the
     // rest, so that this thread seldom has to stop and paint; more would only hold memory.
@@ -595,11 +587,9 @@ void TRLPDFFilter::AddLateParts() {
             part->LoadFromBytes(record);
             // The store's settings are the run's, complete now.
             part->SetStorage(store);
-            Paint(
-                [writer = pdf_.get(), part, number] {
-                    return PaintPart(*writer, *part, number, TRLPdfPagePart::Late, nullptr);
-                },
-                part);
+            Paint([writer = pdf_.get(), part, number] {
+                return PaintPart(*writer, *part, number, TRLPdfPagePart::Late, nullptr);
+            });
         }
     } catch (const TRLException& e) {
         Fail(e.Message());
@@ -627,11 +617,9 @@ void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
         // nobody shares is painted here, after the pages before it.
         if (std::shared_ptr<const TRLGraphicSurface> held = page.weak_from_this().lock();
             held && painters_) {
-            Paint(
-                [writer = pdf_.get(), held, number, part, late = std::move(late)] {
-                    return PaintPart(*writer, *held, number, part, &late);
-                },
-                held);
+            Paint([writer = pdf_.get(), held, number, part, late = std::move(late)] {
+                return PaintPart(*writer, *held, number, part, &late);
+            });
             return;
         }
         while (painters_ && painters_->Pending() > 0)

@@ -121,6 +121,29 @@ TEST(OrderedJobs, ResultsComeInTheOrderPostedWhateverOrderTheyFinish) {
     EXPECT_EQ(jobs.Pending(), 0u);
 }
 
+// What a job holds goes when its result is taken, on the taker's thread, never on the pool's:
+// a page the caller made is freed where it was allocated.
+TEST(OrderedJobs, WhatAJobHoldsGoesWhenItsResultIsTaken) {
+    std::atomic<int> freed{0};
+    std::thread::id freedOn;
+    const auto held = [&] {
+        return std::shared_ptr<int>(new int(7), [&](int* value) {
+            freedOn = std::this_thread::get_id();
+            delete value;
+            ++freed;
+        });
+    };
+    TRLOrderedJobs<int> jobs(1);
+    jobs.Post([page = held()] { return *page; });
+    jobs.Post([page = held()] { return *page * 2; });
+    EXPECT_EQ(jobs.TakeOldest(), 7);
+    EXPECT_EQ(freed.load(), 1) << "the second job still holds its own";
+    EXPECT_EQ(freedOn, std::this_thread::get_id());
+    EXPECT_EQ(jobs.TakeOldest(), 14);
+    EXPECT_EQ(freed.load(), 2);
+    EXPECT_EQ(freedOn, std::this_thread::get_id());
+}
+
 // A job's exception comes with its own result, in its place; the jobs around it are unharmed.
 TEST(OrderedJobs, AFailedJobFailsAtItsTurn) {
     TRLOrderedJobs<int> jobs(3);

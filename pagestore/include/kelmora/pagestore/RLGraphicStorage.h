@@ -55,7 +55,6 @@ public:
     /// default). A run whose pages go only to a follower need not: each page then goes as soon
     /// as the follower lets go of it, and the store only counts them and keeps the settings.
     void SetKeepingPages(bool keep) { keepingPages_ = keep; }
-    bool KeepingPages() const { return keepingPages_; }
     /// The page at index, from the cache or loaded from the temporary file; null out of range
     /// and for a page filed while the store kept none.
     std::shared_ptr<TRLGraphicSurface> Pages(int index);

@@ -15,7 +15,6 @@
 #include <QPageLayout>
 #include <QPointer>
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -101,10 +100,9 @@ private:
     /// Adds the oldest page still being painted to the document, once it is painted.
     void AddPaintedPage();
     /// Hands a page's painting to the painter threads, adding painted pages while too many wait.
-    /// The page is let go of here, once its painting has been added: its objects are freed by
-    /// the thread that made them, never by a painter.
-    void Paint(std::function<std::unique_ptr<TRLPdfPage>()> painting,
-               std::shared_ptr<const TRLGraphicSurface> page);
+    /// What the painting holds (the page) goes here, once it is added: a page's objects are
+    /// freed by the thread that made them, never by a painter.
+    void Paint(std::function<std::unique_ptr<TRLPdfPage>()> painting);
     /// Keeps what of a page must wait for the run's end (TRLGraphicSurface::LateObjects), and
     /// draws and adds all that was kept, in page order, once it has ended.
     void KeepLatePart(const TRLGraphicSurface& page, const std::vector<bool>& late, int number);
@@ -131,8 +129,6 @@ private:
     /// join the document in their order.
     using TRLPagePainters = TRLOrderedJobs<std::unique_ptr<TRLPdfPage>>;
     std::unique_ptr<TRLPagePainters> painters_;
-    /// The pages being painted, in the painters' order.
-    std::deque<std::shared_ptr<const TRLGraphicSurface>> inPainting_;
     /// The late parts of the pages written, in order, kept in a scratch file: a few hundred bytes
     /// for every page of a run of any length.
     std::unique_ptr<TRLLateParts> lateParts_;

@@ -62,7 +62,8 @@ enum class TRLWaiting : uint8_t {
 
 /// Runs jobs on threads of its own, at most the given number at once, and hands their results
 /// back in the order the jobs were posted. The caller decides how many jobs may wait for it: each
-/// posted job's result is held until it is taken.
+/// posted job's result is held until it is taken. What a job holds goes when its result is taken,
+/// on the taker's thread: memory the caller allocated is freed where it came from.
 template <class T> class TRLOrderedJobs {
 public:
     explicit TRLOrderedJobs(int threads, TRLWaiting waiting = TRLWaiting::Idles)
@@ -106,6 +107,7 @@ public:
         }
         result->Done.acquire();
         HandOverPoint();
+        result->Work = nullptr;
         if (result->Error)
             std::rethrow_exception(result->Error);
         T value = std::move(*result->Value);
@@ -125,8 +127,7 @@ private:
                 return false;
             HandOverPoint();
             try {
-                // What the work holds (a page, say) goes as soon as it is done, on this thread.
-                Value.emplace(std::exchange(Work, nullptr)());
+                Value.emplace(Work());
             } catch (...) {
                 Error = std::current_exception();
             }
