@@ -108,10 +108,14 @@ public:
         result->Done.acquire();
         HandOverPoint();
         result->Work = nullptr;
-        if (result->Error)
-            std::rethrow_exception(result->Error);
+        const std::exception_ptr error = result->Error;
+        // Taken apart here; the job's thread may be the one to free what is left of the result,
+        // after the point.
+        if (error) {
+            HandOverPoint();
+            std::rethrow_exception(error);
+        }
         T value = std::move(*result->Value);
-        // The job's thread may be the one to free what is left of the result, after this.
         HandOverPoint();
         return value;
     }
