@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <limits>
 #include <string>
+#include <string_view>
 
 namespace Kelmora {
 
@@ -46,7 +49,7 @@ bool TRLPdfPageEngine::begin(QPaintDevice* device) {
     packed_.clear();
     ended_ = false;
     glyphs_.clear();
-    glyphsSeen_.clear();
+    ForgetShownGlyphs();
     hatches_.clear();
     matrix_ = QTransform();
     pen_ = QPen();
@@ -99,6 +102,7 @@ bool TRLPdfPageEngine::AddToDocument() {
         document_.Fail(QStringLiteral("a page could not be compressed"));
         return false;
     }
+    ForgetShownGlyphs();
     glyphsSeen_ = {};
     return document_.AddPage({part_, points_, std::exchange(packed_, {}),
                               std::exchange(glyphs_, {}), hatches_, std::exchange(images_, {})});
@@ -408,7 +412,10 @@ void TRLPdfPageEngine::drawPolygon(const QPointF* points, int count, PolygonDraw
     if (closed) {
         operators.append("h\n");
     }
-    PaintShape(operators, closed, mode == OddEvenMode);
+    // One or two points close around nothing: filling them would paint no pixel on the screen,
+    // and a hairline or nothing on paper, as the printer pleases. A rule drawn as a shape is
+    // such a polygon, under every row of a listing.
+    PaintShape(operators, closed && count > 2, mode == OddEvenMode);
 }
 
 void TRLPdfPageEngine::drawPixmap(const QRectF& target, const QPixmap& pixmap,
@@ -638,60 +645,106 @@ int TRLPdfPageEngine::PlaceText(const Run& run, const TRLPdfFont& font, int inde
     return sizeFont;
 }
 
+TRLPdfPageEngine::SizedGlyphs& TRLPdfPageEngine::SizedGlyphsOf(int index, int sizeFont) {
+    for (SizedGlyphs& sized : sizedGlyphs_) {
+        if (sized.Index == index && sized.Size == sizeFont) {
+            return sized;
+        }
+    }
+    SizedGlyphs& sized = sizedGlyphs_.emplace_back();
+    sized.Index = index;
+    sized.Size = sizeFont;
+    sized.Widths.assign(kSizedGlyphs, std::numeric_limits<double>::quiet_NaN());
+    sized.ShownAs.assign(kSizedGlyphs, 0);
+    return sized;
+}
+
+void TRLPdfPageEngine::ForgetShownGlyphs() {
+    glyphsSeen_.clear();
+    // The widths hold for the whole document; which glyphs were shown, for one page.
+    for (SizedGlyphs& sized : sizedGlyphs_) {
+        std::fill(sized.ShownAs.begin(), sized.ShownAs.end(), 0);
+    }
+}
+
 // Each glyph at its own place: the font's advance moves the text on, and where the page put a
 // glyph elsewhere the difference follows it in thousandths of the size.
 void TRLPdfPageEngine::ShowGlyphs(const Run& run, const QList<quint32>& glyphs,
                                   const TRLPdfFont& font, int index, int sizeFont) {
     const double pixelSize = run.Font.pixelSize();
     const qsizetype count = glyphs.size();
-    // Built apart and added at once: byte by byte, the stream's own appends cost more than the
-    // rest of the text.
+    // Written into a buffer of the most a text can take (a glyph's two bytes escaped, and a shift
+    // before it) and added to the stream at once: byte by byte, the stream's own appends cost
+    // more than the rest of the text.
+    constexpr size_t kMostPerGlyph = 4 + 2 + 24;
     std::string& shown = shown_;
-    shown.assign("[(");
-    shown.reserve(static_cast<size_t>(count) * 3 + 16);
+    shown.resize(static_cast<size_t>(count) * kMostPerGlyph + 16);
+    char* out = shown.data();
+    *out++ = '[';
+    *out++ = '(';
     double pen = 0;
-    const double start = run.Positions[0].x();
+    const QPointF* positions = run.Positions.constData();
+    const quint32* numbers = glyphs.constData();
+    const QChar* characters = run.Text.constData();
+    const qsizetype characterCount = run.Text.size();
+    const double start = positions[0].x();
     const double tolerance = 500.0 / (pixelSize * std::abs(matrix_.m11() != 0 ? matrix_.m11() : 1));
+    SizedGlyphs& sized = SizedGlyphsOf(index, sizeFont);
+    const auto widthCount = static_cast<quint32>(font.Widths.size());
     for (qsizetype i = 0; i < count; ++i) {
-        const quint32 glyph = glyphs[i];
-        if (glyph >= font.Widths.size()) {
+        const quint32 glyph = numbers[i];
+        if (glyph >= widthCount) {
             continue;
         }
         if (i > 0) {
             // Differences below half a device pixel are the rounding of whole-pixel advances,
             // not placement, and would only lengthen the stream.
-            const double wanted = (run.Positions[i].x() - start) * 1000.0 / pixelSize;
+            const double wanted = (positions[i].x() - start) * 1000.0 / pixelSize;
             if (std::abs(pen - wanted) > tolerance) {
                 const long long shift = std::llround(pen - wanted);
-                char number[24];
-                const char* end = std::to_chars(number, number + sizeof number, shift).ptr;
-                shown += ')';
-                shown.append(number, static_cast<size_t>(end - number));
-                shown += '(';
+                *out++ = ')';
+                out = std::to_chars(out, out + 24, shift).ptr;
+                *out++ = '(';
                 pen -= static_cast<double>(shift);
             }
         }
-        const char16_t character = i < run.Text.size() ? run.Text[i].unicode() : u'\0';
-        // Fonts number in the thousands at most, glyphs and characters in 16 bits, whole sizes
-        // up to 4096: one number tells them apart.
-        const quint64 seen = quint64(quint16(index)) << 48 | quint64(quint16(glyph)) << 32 |
-                             quint64(sizeFont) << 16 | character;
-        if (glyphsSeen_.insert(seen).second) {
-            glyphs_.push_back({index, glyph, character, sizeFont});
+        const char16_t character = i < characterCount ? characters[i].unicode() : u'\0';
+        quint32 unknown = 0;
+        quint32& shownAs = glyph < kSizedGlyphs ? sized.ShownAs[glyph] : unknown;
+        if (shownAs != quint32(character) + 1) {
+            // Fonts number in the thousands at most, glyphs and characters in 16 bits, whole
+            // sizes up to 4096: one number tells them apart.
+            const quint64 seen = quint64(quint16(index)) << 48 | quint64(quint16(glyph)) << 32 |
+                                 quint64(sizeFont) << 16 | character;
+            if (glyphsSeen_.insert(seen).second) {
+                glyphs_.push_back({index, glyph, character, sizeFont});
+            }
+            shownAs = quint32(character) + 1;
         }
         for (const char byte : {static_cast<char>(glyph >> 8), static_cast<char>(glyph & 0xFF)}) {
             if (byte == '(' || byte == ')' || byte == '\\') {
-                shown += '\\';
+                *out++ = '\\';
             } else if (byte == '\r') {
-                shown += "\\r";
+                *out++ = '\\';
+                *out++ = 'r';
                 continue;
             }
-            shown += byte;
+            *out++ = byte;
         }
-        pen += font.Width(glyph, sizeFont);
+        if (glyph < kSizedGlyphs) {
+            double& width = sized.Widths[glyph];
+            if (std::isnan(width)) {
+                width = font.Width(glyph, sizeFont);
+            }
+            pen += width;
+        } else {
+            pen += font.Width(glyph, sizeFont);
+        }
     }
-    shown += ")]TJ\n";
-    content_.append(shown.data(), static_cast<qsizetype>(shown.size()));
+    for (const char c : std::string_view(")]TJ\n")) {
+        *out++ = c;
+    }
+    content_.append(shown.data(), static_cast<qsizetype>(out - shown.data()));
 }
 
 } // namespace Kelmora

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 namespace Kelmora {
 
@@ -93,6 +94,20 @@ private:
                     int sizeFont);
     const RecentFont& FontOf(const QRawFont& raw);
 
+    // The glyphs of one font at one whole pixel size (0 for none) that the page has shown, for
+    // the low glyph numbers most texts use: their widths, and the character each was last
+    // recorded as shown for. Spares the text a hash and a rounding for every glyph.
+    static constexpr quint32 kSizedGlyphs = 512;
+    struct SizedGlyphs {
+        int Index = -1;
+        int Size = 0;
+        std::vector<double> Widths;   // NaN until asked for
+        std::vector<quint32> ShownAs; // the character plus one; 0 for not shown on this page
+    };
+    SizedGlyphs& SizedGlyphsOf(int index, int sizeFont);
+    // Forgets which glyphs the page has shown (a new page begins).
+    void ForgetShownGlyphs();
+
     TRLPdfPageSink& document_;
     const QSizeF points_;
     const TRLPdfPagePart part_;
@@ -106,6 +121,7 @@ private:
     // repeats.
     std::vector<TRLPdfGlyphUse> glyphs_;
     std::unordered_set<quint64> glyphsSeen_;
+    std::vector<SizedGlyphs> sizedGlyphs_;
     std::set<std::pair<int, int>> hatches_;
     std::vector<int> images_;
     // The fonts last asked for, which most texts share.

@@ -563,6 +563,54 @@ TEST_F(PdfWriterTest, CoordinatesFarOutsideThePageStayReadable) {
     EXPECT_GT(qGray(image.pixel(300, 300)), 192);
 }
 
+// The page's drawing as the PDF holds it: every compressed stream that sets the page's
+// coordinates, uncompressed, one after another.
+QByteArray ContentOf(const QString& file) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray pdf = in.readAll();
+    QByteArray drawing;
+    for (qsizetype at = pdf.indexOf("stream\n"); at >= 0; at = pdf.indexOf("stream\n", at)) {
+        at += 7;
+        const qsizetype end = pdf.indexOf("endstream", at);
+        if (end < 0 || pdf.at(at) != '\x78')
+            continue; // not zlib data
+        // qUncompress wants the zlib data after its expected length (a hint it grows past).
+        QByteArray packed("\x00\x01\x00\x00", 4);
+        packed += pdf.mid(at, end - at);
+        const QByteArray plain = qUncompress(packed);
+        if (plain.contains(" cm\n"))
+            drawing += plain;
+    }
+    return drawing;
+}
+
+// A polygon of two points is a line: closed, it has no inside, and a fill of it would paint a
+// hairline or nothing as each reader pleases. It is stroked alone, without the brush's colour,
+// while a shape of three points is filled and stroked.
+TEST_F(PdfWriterTest, AShapeWithNoInsideIsStrokedNotFilled) {
+    const QString file = Drawn("rules.pdf", 1, [](QPainter& painter, int) {
+        painter.setPen(QPen(Qt::black, 4));
+        painter.setBrush(QColor(255, 0, 0));
+        const std::array<QPoint, 2> rule{QPoint(100, 200), QPoint(3000, 200)};
+        painter.drawPolygon(rule.data(), int(rule.size()));
+        const std::array<QPoint, 3> triangle{QPoint(100, 1000), QPoint(600, 400),
+                                             QPoint(1100, 1000)};
+        painter.drawPolygon(triangle.data(), int(triangle.size()));
+    });
+    const QByteArray drawing = ContentOf(file);
+    const qsizetype rule = drawing.indexOf("3000 200 l\nh\n");
+    const qsizetype triangle = drawing.indexOf("1100 1000 l\nh\n");
+    ASSERT_GE(rule, 0) << drawing.toStdString();
+    ASSERT_GT(triangle, rule) << drawing.toStdString();
+    EXPECT_TRUE(drawing.mid(rule).startsWith("3000 200 l\nh\nS\n")) << drawing.toStdString();
+    EXPECT_TRUE(drawing.mid(triangle).startsWith("1100 1000 l\nh\nB*\n")) << drawing.toStdString();
+    // The brush's red is set once, for the triangle, after the rule.
+    EXPECT_EQ(drawing.count("1 0 0 rg\n"), 1) << drawing.toStdString();
+    EXPECT_GT(drawing.indexOf("1 0 0 rg\n"), rule);
+}
+
 // The toolkit makes fonts of up to 65535 pixels; past that it hands out a stand-in that knows no
 // family. A text in such a font, drawn by the page's canvas or laid out by the painter, leaves
 // the page with a refusal that names it; the largest font the toolkit makes still stays text.
