@@ -435,37 +435,51 @@ void TRLCanvas::Polyline(const TRLPointArray& points) {
     }
 }
 
-TRLCanvas::GlyphPlacement TRLCanvas::PlaceGlyphs(const QString& text) const {
-    GlyphPlacement placement;
+const TRLCanvas::GlyphPlacement& TRLCanvas::PlaceGlyphs(const QString& text) const {
+    // The canvas's own lists, kept from one text to the next: a page places hundreds of texts,
+    // and making two lists for each cost more than placing it.
+    GlyphPlacement& placement = placement_;
+    placement.Glyphs.clear();
+    placement.Positions.clear();
+    placement.Advance = 0;
     if (!rawFont_.isValid()) {
         return placement;
     }
     // A Latin-1 character is always the same glyph of a font: its texts, most of a report's,
     // are looked up from what is remembered instead of asking the font character by character.
-    QList<quint32> glyphs;
-    glyphs.reserve(text.size());
-    for (const QChar c : text) {
-        if (c.unicode() >= latinGlyphs_.size()) {
+    QList<quint32>& glyphs = placement.Glyphs;
+    const qsizetype length = text.size();
+    const QChar* characters = text.constData();
+    glyphs.resize(length);
+    quint32* glyph = glyphs.data();
+    for (qsizetype i = 0; i < length; ++i) {
+        const char16_t c = characters[i].unicode();
+        if (c >= latinGlyphs_.size()) {
             glyphs = rawFont_.glyphIndexesForString(text);
             break;
         }
-        qint64& glyph = latinGlyphs_[c.unicode()];
-        if (glyph < 0) {
-            const QList<quint32> found = rawFont_.glyphIndexesForString(QString(c));
-            glyph = found.size() == 1 ? found.front() : 0;
+        qint64& known = latinGlyphs_[c];
+        if (known < 0) {
+            const QList<quint32> found = rawFont_.glyphIndexesForString(QString(QChar(c)));
+            known = found.size() == 1 ? found.front() : 0;
         }
-        glyphs.append(static_cast<quint32>(glyph));
+        glyph[i] = static_cast<quint32>(known);
     }
     // Characters the font lacks (or surrogate pairs) go through Qt's own font fallback.
-    if (glyphs.size() != text.size() || glyphs.contains(0u)) {
+    if (glyphs.size() != length || glyphs.contains(0u)) {
+        glyphs.clear();
         return placement;
     }
-    placement.Glyphs = std::move(glyphs);
-    placement.Positions.reserve(text.size());
-    for (const QChar c : text) {
-        placement.Positions.append(QPointF(placement.Advance, 0));
-        placement.Advance += CharAdvance(c);
+    placement.Positions.resize(length);
+    QPointF* position = placement.Positions.data();
+    int advance = 0;
+    for (qsizetype i = 0; i < length; ++i) {
+        position[i] = QPointF(advance, 0);
+        const char16_t c = characters[i].unicode();
+        const int latin = c < latinAdvances_.size() ? latinAdvances_[c] : -1;
+        advance += latin >= 0 ? latin : CharAdvance(characters[i]);
     }
+    placement.Advance = advance;
     return placement;
 }
 
@@ -583,7 +597,7 @@ void TRLCanvas::TextRect(const TRLRect& rect, int x, int y, const QString& text)
     }
     // A text that stays inside its rectangle is drawn without the clip, which costs a PDF the
     // whole clip path again for every text.
-    const GlyphPlacement placement = PlaceGlyphs(text);
+    const GlyphPlacement& placement = PlaceGlyphs(text);
     if (text.isEmpty() || InkWithin(placement, r, x, y)) {
         DrawGlyphs(x, y, text, placement);
         return;

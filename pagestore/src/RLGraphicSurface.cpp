@@ -119,12 +119,20 @@ void TRLGraphicSurface::Touch() {
     modified_ = true;
 }
 
+const TRLFontMeasure& TRLGraphicSurface::Measure() const {
+    if (measure_.IsNull() || !(measuredFont_ == font_)) {
+        measure_ = TRLFontMeasure(ToQFont(font_, font_.PixelsPerInch));
+        measuredFont_ = font_;
+    }
+    return measure_;
+}
+
 int TRLGraphicSurface::TextWidth(const QString& text) const {
-    return RLTextWidth(ToQFont(font_, font_.PixelsPerInch), text);
+    return Measure().TextWidth(text);
 }
 
 int TRLGraphicSurface::TextHeight(const QString& /*text*/) const {
-    return RLTextHeight(ToQFont(font_, font_.PixelsPerInch));
+    return Measure().TextHeight();
 }
 
 // --- recording ---

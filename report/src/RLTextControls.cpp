@@ -179,12 +179,13 @@ void TRLCustomLabel::Print() {
     BeginRecording(surface);
     surface.SetFont(Font());
     const QString text = Caption();
-    const QString padded = text + QLatin1Char(' ');
     // The text is measured with a trailing blank and indented by half a blank, so that it never
-    // touches the control's edges.
+    // touches the control's edges. A width is the sum of its characters' advances, so the blank
+    // is added to the text's, not to the text.
     const int space = surface.TextWidth(QStringLiteral(" "));
-    const int w = surface.TextWidth(padded);
-    const int h = surface.TextHeight(padded);
+    const int w = static_cast<int>(
+        std::min<long long>(static_cast<long long>(surface.TextWidth(text)) + space, INT32_MAX));
+    const int h = surface.TextHeight(text);
     int x = rect.Left + space / 2;
     if (Alignment() == taRightJustify)
         x = rect.Right - w + space / 2;

@@ -89,6 +89,20 @@ int RLTextHeight(const QFont& font) {
     return TextHeightOf(font);
 }
 
+TRLFontMeasure::TRLFontMeasure(const QFont& font) : advances_(FontAdvancesOf(font)) {}
+
+int TRLFontMeasure::TextWidth(const QString& text) const {
+    return advances_ == nullptr || text.isEmpty() ? 0 : TextWidthIn(*advances_, text);
+}
+
+int TRLFontMeasure::TextHeight() const {
+    return advances_ == nullptr ? 0 : TextHeightIn(*advances_);
+}
+
+int TRLFontMeasure::Ascent() const {
+    return advances_ == nullptr ? 0 : FontAscentIn(*advances_);
+}
+
 int RLFontAscent(const QFont& font) {
     // Fonts are made in pixels, so the canvas's resolution leaves the ascent as it is.
     return FontAscentOf(font);

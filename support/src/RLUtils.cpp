@@ -351,13 +351,11 @@ TRLPointArray CentrePointsIn(TRLPointArray points, const TRLRect& r) {
 
 // ---- Text measurement --------------------------------------------------------------------------
 
-namespace {
-
 // Advances of one font at 96 pixels per inch. The Latin-1 range is filled when the font is first
 // seen and never changes, so it is read without a lock; other characters are measured on first
 // use, under the font's own lock.
-struct FontAdvances {
-    explicit FontAdvances(const QFontMetrics& fm)
+struct TRLFontAdvances {
+    explicit TRLFontAdvances(const QFontMetrics& fm)
         : metrics(fm), height(fm.height()), ascent(fm.ascent()) {
         for (std::size_t c = 0; c < latin.size(); ++c) {
             latin[c] = metrics.horizontalAdvance(QChar(static_cast<char16_t>(c)));
@@ -388,10 +386,12 @@ struct FontAdvances {
     std::unordered_map<char32_t, int> other;
 };
 
+namespace {
+
 class AdvanceCache {
 public:
     // The advances of font. Whoever holds them keeps them, should the cache forget the font.
-    std::shared_ptr<FontAdvances> Of(const QFont& font) {
+    std::shared_ptr<TRLFontAdvances> Of(const QFont& font) {
         // Texts come in runs of a few fonts on each thread (a report preparing, pages painted
         // beside it, each page in its title's, headings' and rows' fonts): comparing with the
         // thread's last ones is far cheaper than building the font's key, and takes no lock that
@@ -413,7 +413,7 @@ public:
             if (fonts_.size() >= kMaxFonts) {
                 fonts_.clear();
             }
-            found = fonts_.emplace(key, std::make_shared<FontAdvances>(Metrics(font))).first;
+            found = fonts_.emplace(key, std::make_shared<TRLFontAdvances>(Metrics(font))).first;
         }
         Recent& kept = recent[nextRecent];
         nextRecent = (nextRecent + 1) % recent.size();
@@ -426,7 +426,7 @@ private:
 
     struct Recent {
         QFont Font;
-        std::shared_ptr<FontAdvances> Advances;
+        std::shared_ptr<TRLFontAdvances> Advances;
     };
 
     QFontMetrics Metrics(const QFont& font) {
@@ -440,7 +440,7 @@ private:
 
     std::mutex mutex_;
     QImage canvas_;
-    std::unordered_map<QString, std::shared_ptr<FontAdvances>> fonts_;
+    std::unordered_map<QString, std::shared_ptr<TRLFontAdvances>> fonts_;
 };
 
 AdvanceCache& Advances() {
@@ -450,11 +450,11 @@ AdvanceCache& Advances() {
 
 } // namespace
 
-int32_t TextWidthOf(const QFont& font, const QString& text) {
-    if (text.isEmpty()) {
-        return 0;
-    }
-    const std::shared_ptr<FontAdvances> advances = Advances().Of(font);
+std::shared_ptr<TRLFontAdvances> FontAdvancesOf(const QFont& font) {
+    return Advances().Of(font);
+}
+
+int32_t TextWidthIn(TRLFontAdvances& advances, const QString& text) {
     long long width = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         char32_t c = text[i].unicode();
@@ -462,9 +462,24 @@ int32_t TextWidthOf(const QFont& font, const QString& text) {
             c = QChar::surrogateToUcs4(text[i], text[i + 1]);
             ++i;
         }
-        width += advances->Advance(c);
+        width += advances.Advance(c);
     }
     return ClampToInt32(width);
+}
+
+int32_t TextHeightIn(const TRLFontAdvances& advances) {
+    return static_cast<int32_t>(advances.height);
+}
+
+int32_t FontAscentIn(const TRLFontAdvances& advances) {
+    return static_cast<int32_t>(advances.ascent);
+}
+
+int32_t TextWidthOf(const QFont& font, const QString& text) {
+    if (text.isEmpty()) {
+        return 0;
+    }
+    return TextWidthIn(*Advances().Of(font), text);
 }
 
 int32_t TextHeightOf(const QFont& font) {

@@ -99,7 +99,8 @@ private:
         QList<QPointF> Positions;
         int Advance = 0;
     };
-    GlyphPlacement PlaceGlyphs(const QString& text) const;
+    /// The placement lasts until the next text is placed.
+    const GlyphPlacement& PlaceGlyphs(const QString& text) const;
     /// A character's measured advance in the canvas font, remembered for the Latin-1 range,
     /// which nearly every text stays in.
     int CharAdvance(QChar c) const;
@@ -133,6 +134,8 @@ private:
     static constexpr quint32 kInkByNumber = 512;
     mutable std::vector<QRectF> inkByNumber_;
     mutable QHash<quint32, QRectF> glyphInk_;
+    /// The text placed last (PlaceGlyphs).
+    mutable GlyphPlacement placement_;
     TRLPoint penPos_;
 
     /// A font the canvas drew in lately, with what was made and measured of it.

@@ -7,6 +7,7 @@
 #include <kelmora/pagestore/RLGraphicObject.h>
 #include <kelmora/pagestore/RLGraphicTypes.h>
 #include <kelmora/pagestore/RLMacroList.h>
+#include <kelmora/support/RLTextMetrics.h>
 
 #include <QByteArray>
 #include <QIODevice>
@@ -202,6 +203,8 @@ private:
                    const TRLRect& sourceRect, TRLGraphicSurface* owner);
     /// Takes an object of another page into this one's list.
     TRLGraphicObject& Adopt(std::unique_ptr<TRLGraphicObject>& object);
+    /// The measurements of the font texts are recorded in now.
+    const TRLFontMeasure& Measure() const;
 
     QPointer<TRLGraphicStorage> storage_;
     int32_t pageIndex_ = -1;
@@ -215,6 +218,9 @@ private:
     TRLPen pen_;
     TRLBrush brush_;
     TRLFont font_;
+    // What font_ was last measured in, kept: a label measures its text two or three times.
+    mutable TRLFont measuredFont_;
+    mutable TRLFontMeasure measure_;
     TRLPoint penPos_;
     TRLRect margins_;
     const void* generator_ = nullptr;

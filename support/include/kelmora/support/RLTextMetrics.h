@@ -7,6 +7,8 @@
 #include <QFont>
 #include <QString>
 
+#include <memory>
+
 namespace Kelmora {
 
 /// A font of pointSize points for a device of pixelsPerInch: 10 pt at 96 per inch is 13 pixels.
@@ -21,5 +23,23 @@ int RLFontPixelSize(int pointSize, int pixelsPerInch);
 int RLTextWidth(const QFont& font, const QString& text);
 int RLTextHeight(const QFont& font);
 int RLFontAscent(const QFont& font);
+
+struct TRLFontAdvances;
+
+/// The measurements of one font, held: the same as RLTextWidth, RLTextHeight and RLFontAscent,
+/// without finding the font among the known ones for every text. A null one measures nothing.
+class TRLFontMeasure {
+public:
+    TRLFontMeasure() = default;
+    explicit TRLFontMeasure(const QFont& font);
+
+    bool IsNull() const { return advances_ == nullptr; }
+    int TextWidth(const QString& text) const;
+    int TextHeight() const;
+    int Ascent() const;
+
+private:
+    std::shared_ptr<TRLFontAdvances> advances_;
+};
 
 } // namespace Kelmora

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QFont;
 
 namespace Kelmora {
@@ -112,6 +114,15 @@ TRLPointArray CentrePointsIn(TRLPointArray points, const TRLRect& r);
 /// kerning. Advances are cached per font, since shaping whole strings is far too slow for
 /// measuring every label and word. Safe to call from any thread.
 int32_t TextWidthOf(const QFont& font, const QString& text);
+
+/// The cached advances of one font, for a caller that measures many texts in it: asking for them
+/// once saves finding the font again for every text.
+struct TRLFontAdvances;
+std::shared_ptr<TRLFontAdvances> FontAdvancesOf(const QFont& font);
+/// TextWidthOf, TextHeightOf and FontAscentOf for the font whose advances these are.
+int32_t TextWidthIn(TRLFontAdvances& advances, const QString& text);
+int32_t TextHeightIn(const TRLFontAdvances& advances);
+int32_t FontAscentIn(const TRLFontAdvances& advances);
 
 /// Line height of font on a 96-per-inch canvas (ascent plus descent).
 int32_t TextHeightOf(const QFont& font);
