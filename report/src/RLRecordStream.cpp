@@ -18,6 +18,11 @@ namespace Kelmora {
 
 // ---- TRLRecordRow ----------------------------------------------------------------------------
 
+void TRLRecordRow::Reserve(qsizetype count) {
+    texts_.reserve(count);
+    columns_.reserve(static_cast<size_t>(count));
+}
+
 void TRLRecordRow::Set(int column, QString text) {
     // Gathered as given; Finish puts them in order.
     columns_.push_back(column);
@@ -32,8 +37,16 @@ void TRLRecordRow::Finish() {
         bytes_ += kTextOverhead + text.size() * qsizetype(sizeof(QChar));
     if (columns_.empty())
         return;
-    const int last = *std::max_element(columns_.begin(), columns_.end());
     const qsizetype count = texts_.size();
+    // Most records give every column in order: their texts already stand by column.
+    bool inOrder = true;
+    for (qsizetype i = 0; i < count && inOrder; ++i)
+        inOrder = columns_[static_cast<size_t>(i)] == i;
+    if (inOrder) {
+        columns_.clear();
+        return;
+    }
+    const int last = *std::max_element(columns_.begin(), columns_.end());
     if (last < 2 * count + 8) {
         // Texts by column, the columns it lacks null: no dearer than the list of columns.
         QStringList dense(last + 1);
@@ -194,6 +207,8 @@ public:
     }
     // Whether the bytes taken so far end inside a string.
     bool Open() const { return open_; }
+    // Whether they end inside a string, right after a backslash.
+    bool Escaped() const { return escaped_; }
 
 private:
     bool open_ = false;
@@ -252,13 +267,15 @@ public:
             return false;
         SkipBlanks();
         // Each key's place in the known keys (-1 for one that is not there).
-        std::vector<int> known;
+        std::vector<int> ownPlaces;
+        std::vector<int>& known = keys_ ? keys_->Places : ownPlaces;
+        known.clear();
         if (!Take('}')) {
             for (;;) {
                 TRLFlatField field;
-                known.push_back(-1);
-                if (!ReadString(field.Key, &known.back()))
+                if (!ReadString(field.Key, &field.Known))
                     return false;
+                known.push_back(field.Known);
                 SkipBlanks();
                 if (!Take(':'))
                     return false;
@@ -279,7 +296,7 @@ public:
             return false;
         const bool allKnown = keys_ && std::find(known.begin(), known.end(), -1) == known.end();
         if (allKnown && known == keys_->LastWritten) {
-            Reorder(fields, keys_->LastOrder);
+            Reorder(fields, keys_->LastOrder, keys_->Ordered);
             return true;
         }
         // The document gives the keys in their order (UTF-16 order, which is code point order
@@ -292,21 +309,23 @@ public:
         for (size_t i = 1; i < order.size(); ++i)
             if (fields[order[i]].Key == fields[order[i - 1]].Key)
                 return false;
-        Reorder(fields, order);
+        std::vector<TRLFlatField> ownOrdered;
+        Reorder(fields, order, keys_ ? keys_->Ordered : ownOrdered);
         if (allKnown) {
-            keys_->LastWritten = std::move(known);
+            keys_->LastWritten = known;
             keys_->LastOrder = std::move(order);
         }
         return true;
     }
 
 private:
-    static void Reorder(std::vector<TRLFlatField>& fields, const std::vector<size_t>& order) {
-        std::vector<TRLFlatField> ordered;
-        ordered.reserve(fields.size());
+    // Puts fields in the order given, through room kept for it.
+    static void Reorder(std::vector<TRLFlatField>& fields, const std::vector<size_t>& order,
+                        std::vector<TRLFlatField>& room) {
+        room.clear();
         for (const size_t i : order)
-            ordered.push_back(std::move(fields[i]));
-        fields.swap(ordered);
+            room.push_back(std::move(fields[i]));
+        fields.swap(room);
     }
 
     // A key written without escapes: the one met before, or read now and remembered.
@@ -479,6 +498,15 @@ private:
             if (!takeDigits())
                 return false;
         }
+        // A whole number of at most fifteen digits, without leading zeros, is its own text:
+        // most numbers of records are counts and identifiers.
+        const char* digits = *start == '-' ? start + 1 : start;
+        const auto length = at_ - digits;
+        if (length >= 1 && length <= 15 && (*digits != '0' || (length == 1 && digits == start)) &&
+            std::all_of(digits, at_, [](char c) { return c >= '0' && c <= '9'; })) {
+            text = QString::fromLatin1(start, at_ - start);
+            return true;
+        }
         TRLDecimal value;
         if (!TRLDecimal::Read(QString::fromLatin1(start, at_ - start), value))
             return false;
@@ -595,7 +623,7 @@ bool TRLJsonRecordStream::NextArrayElement(QByteArray& record) {
     qsizetype length = 0;
     int depth = 0;
     TJsonStrings strings;
-    for (;; ++length) {
+    for (bool ended = false; !ended;) {
         if (scan_ + length >= pending_.size() && !ReadMore()) {
             if (depth == 0 && !strings.Open() && length > 0)
                 Fail(QStringLiteral("the array of records is not closed after record %1")
@@ -606,21 +634,35 @@ bool TRLJsonRecordStream::NextArrayElement(QByteArray& record) {
             Fail(QStringLiteral("record %1 is larger than %2 MB")
                      .arg(recordIndex_)
                      .arg(MaxRecordBytes / (1024 * 1024)));
-        const char c = pending_[scan_ + length];
-        if (strings.Take(c))
-            continue;
-        if (c == '{' || c == '[') {
-            ++depth;
-        } else if (c == '}' || c == ']') {
-            if (depth == 0) {
-                if (c == '}')
-                    Fail(QStringLiteral("record %1 is not valid JSON").arg(recordIndex_));
-                arrayClosed_ = true;
+        // The bytes at hand are scanned in one go (reading more moves them), and within a
+        // string only its end and its escapes are looked for.
+        const char* const bytes = pending_.constData() + scan_;
+        const qsizetype limit = std::min(pending_.size() - scan_, MaxRecordBytes + 1);
+        for (; length < limit; ++length) {
+            if (strings.Open() && !strings.Escaped()) {
+                while (length < limit && bytes[length] != '"' && bytes[length] != '\\')
+                    ++length;
+                if (length == limit)
+                    break;
+            }
+            const char c = bytes[length];
+            if (strings.Take(c))
+                continue;
+            if (c == '{' || c == '[') {
+                ++depth;
+            } else if (c == '}' || c == ']') {
+                if (depth == 0) {
+                    if (c == '}')
+                        Fail(QStringLiteral("record %1 is not valid JSON").arg(recordIndex_));
+                    arrayClosed_ = true;
+                    ended = true;
+                    break;
+                }
+                --depth;
+            } else if (c == ',' && depth == 0) {
+                ended = true;
                 break;
             }
-            --depth;
-        } else if (c == ',' && depth == 0) {
-            break;
         }
     }
     record = pending_.mid(scan_, length);
@@ -679,8 +721,20 @@ bool TRLJsonRecordStream::ReadRecord(TRLRecordRow& row) {
     if (!bytes.trimmed().startsWith('{'))
         Fail(QStringLiteral("record %1 is not an object").arg(recordIndex_));
     if (ReadFlatRecord(bytes, flatFields_, &flatKeys_)) {
-        for (const TRLFlatField& field : flatFields_)
-            row.Set(RecordFieldColumn(field.Key), field.Text);
+        row.Reserve(static_cast<qsizetype>(flatFields_.size()));
+        for (const TRLFlatField& field : flatFields_) {
+            // A known key keeps the column it was given: the same few keys come in every record.
+            if (field.Known < 0) {
+                row.Set(RecordFieldColumn(field.Key), field.Text);
+                continue;
+            }
+            if (static_cast<size_t>(field.Known) >= knownColumns_.size())
+                knownColumns_.resize(static_cast<size_t>(field.Known) + 1, -1);
+            int& column = knownColumns_[static_cast<size_t>(field.Known)];
+            if (column < 0)
+                column = RecordFieldColumn(field.Key);
+            row.Set(column, field.Text);
+        }
         ++recordIndex_;
         return true;
     }

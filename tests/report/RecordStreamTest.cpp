@@ -139,6 +139,9 @@ TEST(FlatRecords, ReadAsTheDocumentReadsThem) {
         R"({"Numero": 1, "Persona": "Íñigo Núñez", "Importe": "150.00", "Dias": 1})",
         R"(  {  }  )",
         "{\"a\":1,\"b\":-2.50,\"c\":0,\"d\":-0,\"e\":0.125,\"f\":123456789012345}",
+        // Whole numbers about the longest that are their own text, and past it.
+        R"({"a": -7, "b": 10, "c": 100, "d": 999999999999999, "e": -123456789012345})",
+        R"({"a": 1000000000000000, "b": -9007199254740992, "c": -0.0, "d": 0.0, "e": 7.0})",
         R"({"t": true, "f": false, "n": null, "s": ""})",
         R"({"esc": "a\"b\\c\/d\b\f\n\r\t", "u": "\u00e9\u20AC\uffFd x"})",
         "{\"emoji\": \"\xF0\x9F\x98\x80 ok\", \"ñandú\": \"\xE2\x82\xAC\"}",

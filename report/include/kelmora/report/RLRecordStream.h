@@ -32,6 +32,8 @@ namespace Kelmora {
 /// before it brought.
 class TRLRecordRow {
 public:
+    /// Makes room for the texts of count columns, when they are known before they come.
+    void Reserve(qsizetype count);
     /// Gives the column its text; each column at most once, in any order, before Finish.
     void Set(int column, QString text);
     /// Settles the row once its record is read.
@@ -120,6 +122,8 @@ QString FirstInexactJsonNumber(QByteArrayView json);
 struct TRLFlatField {
     QString Key;
     QString Text;
+    /// The key's place among the known keys of the TRLFlatKeys it was read with; -1 for none.
+    int Known = -1;
 };
 
 /// What a reader of records keeps from one record to the next: the records of a file repeat the
@@ -132,6 +136,9 @@ struct TRLFlatKeys {
     /// order written, and the order in which the document gives them (places in that record).
     std::vector<int> LastWritten;
     std::vector<size_t> LastOrder;
+    /// Room the reader reuses from one record to the next.
+    std::vector<int> Places;
+    std::vector<TRLFlatField> Ordered;
 };
 
 /// Reads one JSON record that is an object of plain values, as the toolkit's JSON document reads
@@ -178,6 +185,8 @@ private:
     qint64 recordIndex_ = 0;
     TRLFlatKeys flatKeys_;
     std::vector<TRLFlatField> flatFields_;
+    /// The column of each known key (by its place in flatKeys_), -1 until it has one.
+    std::vector<int> knownColumns_;
 };
 
 /// A records stream over the JSON file at path (see TRLJsonRecordStream).
