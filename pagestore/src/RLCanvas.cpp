@@ -162,10 +162,6 @@ QVector<qreal> ThinDashPattern(TRLPenStyle style) {
     }
 }
 
-int DevicePenWidth(const TRLPen& pen) {
-    return std::max(1, pen.Width);
-}
-
 // Sets the painter up for one pen-and-brush drawing call. Returns whether the pen's raster mode
 // draws at all and the colour the outline takes (black and white modes replace it).
 struct PenSetup {
@@ -940,11 +936,20 @@ void CanvasLineToEx(TRLCanvas& canvas, int x, int y) {
     canvas.MoveTo(end.X, end.Y);
 }
 
-void ScalePenWidth(TRLCanvas& canvas, double factor) {
-    TRLPen pen = canvas.Pen();
+TRLPen ScaledPen(TRLPen pen, double factor) {
     if (pen.Width > 1) {
         pen.Width = std::max(1, TruncateToInt32(pen.Width * factor));
-        canvas.SetPen(pen);
+    }
+    return pen;
+}
+
+int DevicePenWidth(const TRLPen& pen) {
+    return std::max(1, pen.Width);
+}
+
+void ScalePenWidth(TRLCanvas& canvas, double factor) {
+    if (canvas.Pen().Width > 1) {
+        canvas.SetPen(ScaledPen(canvas.Pen(), factor));
     }
 }
 

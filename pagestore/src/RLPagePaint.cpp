@@ -37,7 +37,62 @@ TRLPointArray ScaledPoints(const TRLPointArray& points, const TRLPaintContext& c
     return scaled;
 }
 
+// The rectangle with its corners in order, unlike the canvas's own not brought nearer: it is only
+// compared with an area on the device.
+TRLRect Ordered(const TRLRect& rect) {
+    return {std::min(rect.Left, rect.Right), std::min(rect.Top, rect.Bottom),
+            std::max(rect.Left, rect.Right), std::max(rect.Top, rect.Bottom)};
+}
+
+bool RectWithin(const TRLRect& rect, const TRLRect& area) {
+    return rect.Left >= area.Left && rect.Right <= area.Right && rect.Top >= area.Top &&
+           rect.Bottom <= area.Bottom;
+}
+
+// Whether a line one device pixel wide from a to b, with flat ends, lies within area on any
+// device: a raster takes the pixels from its first point to its last inclusive, a page
+// description half a pixel to either side of it. A wider pen is left out: its corners reach past
+// the ends, by as far as the device's miter limit lets them.
+bool ThinLineWithin(const TRLPoint& a, const TRLPoint& b, const TRLRect& area) {
+    const double across = 0.5;
+    const double left = std::min(a.X, b.X) - (a.Y == b.Y ? 0.0 : across);
+    const double top = std::min(a.Y, b.Y) - (a.X == b.X ? 0.0 : across);
+    const double right = static_cast<double>(std::max(a.X, b.X)) + 1;
+    const double bottom = static_cast<double>(std::max(a.Y, b.Y)) + 1;
+    return left >= area.Left && top >= area.Top && right <= area.Right && bottom <= area.Bottom;
+}
+
+bool DrawsThin(const TRLMetaPen& pen, const TRLPaintContext& context) {
+    return DevicePenWidth(ScaledPen(pen.ToPen(), context.XFactor)) == 1;
+}
+
 } // namespace
+
+bool TRLGraphicObject::DrawsWithin(const TRLRect& /*area*/,
+                                   const TRLPaintContext& /*context*/) const {
+    return false;
+}
+
+bool TRLLineObject::DrawsWithin(const TRLRect& area, const TRLPaintContext& context) const {
+    return DrawsThin(Pen, context) &&
+           ThinLineWithin(context.Point(FromPoint), context.Point(ToPoint), area);
+}
+
+bool TRLTextObject::DrawsWithin(const TRLRect& area, const TRLPaintContext& context) const {
+    // A text kept to its rectangle fills and draws nothing outside it (TRLCanvas::TextRect).
+    return (TextFlags & MetaTextFlagNoClipping) == 0 &&
+           RectWithin(Ordered(context.Rect(BoundsRect)), area);
+}
+
+bool TRLFillRectObject::DrawsWithin(const TRLRect& area, const TRLPaintContext& context) const {
+    return RectWithin(Ordered(context.Rect(BoundsRect)), area);
+}
+
+bool TRLPolygonObject::DrawsWithin(const TRLRect& area, const TRLPaintContext& context) const {
+    // Two points close around nothing: only their line shows, as a rule drawn as a shape does.
+    return Points.size() == 2 && DrawsThin(Pen, context) &&
+           ThinLineWithin(context.Point(Points[0]), context.Point(Points[1]), area);
+}
 
 void TRLPixelObject::PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const {
     canvas.SetBrush({Color.ToColor(), TRLBrushStyle::Solid});
@@ -134,6 +189,7 @@ void TRLGraphicSurface::PaintTo(TRLCanvas& canvas, const TRLRect& target,
     context.AppliedClip = target;
     canvas.RemoveClip();
     canvas.IntersectClip(target);
+    const TRLRect page = Ordered(target);
 
     // The clip must come off whatever a drawing call throws, or the caller's next drawing on the
     // same painter would be cut to this page.
@@ -147,8 +203,19 @@ void TRLGraphicSurface::PaintTo(TRLCanvas& canvas, const TRLRect& target,
         if (!clipChange && leaveOut != nullptr && i < leaveOut->size() && (*leaveOut)[i])
             continue;
         if (!clipChange && context.AppliedClip != context.ClipRect) {
-            CanvasSetClipRect(canvas, context.ClipRect);
-            context.AppliedClip = context.ClipRect;
+            // What lies within both the clip asked for and the page is cut by neither, and is
+            // drawn under the page's own clip: a page of bands that keep to their rectangles,
+            // each clipped to its own, then costs the output no clip at all.
+            const TRLRect& wanted = context.ClipRect;
+            const bool wantedIsArea = wanted.Left < wanted.Right && wanted.Top < wanted.Bottom;
+            const TRLRect& clip = wantedIsArea && object->DrawsWithin(wanted, context) &&
+                                          object->DrawsWithin(page, context)
+                                      ? target
+                                      : wanted;
+            if (context.AppliedClip != clip) {
+                CanvasSetClipRect(canvas, clip);
+                context.AppliedClip = clip;
+            }
         }
         object->PaintTo(canvas, context);
     }

@@ -611,6 +611,49 @@ TEST_F(PdfWriterTest, AShapeWithNoInsideIsStrokedNotFilled) {
     EXPECT_GT(drawing.indexOf("1 0 0 rg\n"), rule);
 }
 
+// Bands whose texts and thin rules keep to their rectangles need no clip of their own: the page
+// is clipped once. A band whose text reaches past it is still cut at its edge.
+TEST_F(PdfWriterTest, OnlyWhatReachesPastItsBandIsClipped) {
+    auto page = OpenPage();
+    page->SetBrush({Qt::white, TRLBrushStyle::Clear});
+    const auto band = [&](int top, int bottom, int textBottom, const QString& text) {
+        page->SetClipRect({96, top, 700, bottom});
+        page->SetFont({.Name = "Liberation Sans", .Size = 28});
+        page->TextRectEx({100, top, 400, textBottom}, 100, top, text, MetaTextAlignmentLeft,
+                         MetaTextLayoutTop, MetaTextFlagKeepWhole);
+        page->SetPen({.Width = 1});
+        // A rule along the band's last row of pixels, drawn as a shape of two points.
+        page->Polygon({{96, bottom - 1}, {699, bottom - 1}});
+        page->ResetClipRect();
+    };
+    band(100, 150, 150, QStringLiteral("Ñandú"));
+    band(150, 200, 200, QStringLiteral("Ωμέγα"));
+    // This band's text is given more room than the band has.
+    band(200, 220, 260, QStringLiteral("Cortado"));
+    page->Close();
+    store.Add(page);
+    const QString file = Write("bands.pdf");
+
+    const QByteArray drawing = ContentOf(file);
+    // The page's own clip and the short band's.
+    EXPECT_EQ(drawing.count(" re\nW* n\n") + drawing.count(" re\nW n\n"), 2)
+        << drawing.toStdString();
+    // The short band's clip comes after the second band's rule and before its own.
+    const qsizetype lastClip = drawing.lastIndexOf(" re\nW");
+    EXPECT_GT(lastClip, drawing.indexOf("96 199 m\n"));
+    EXPECT_LT(lastClip, drawing.indexOf("96 219 m\n"));
+
+    const QImage picture = RasterizePdf(file, 1, 96);
+    EXPECT_GE(InkBox(picture, QRect(100, 100, 300, 45)).height(), 15);
+    EXPECT_GE(InkBox(picture, QRect(100, 150, 300, 45)).height(), 15);
+    // The rules show, each on its band's last row.
+    for (const int row : {149, 199, 219})
+        EXPECT_GE(InkBox(picture, QRect(96, row, 604, 1)).width(), 600) << row;
+    // The third text is cut at its band's bottom: nothing below it but the rule.
+    EXPECT_GE(InkBox(picture, QRect(100, 200, 300, 19)).height(), 10);
+    EXPECT_EQ(InkBox(picture, QRect(100, 221, 300, 40)).right(), -1);
+}
+
 // The toolkit makes fonts of up to 65535 pixels; past that it hands out a stand-in that knows no
 // family. A text in such a font, drawn by the page's canvas or laid out by the painter, leaves
 // the page with a refusal that names it; the largest font the toolkit makes still stays text.

@@ -196,6 +196,10 @@ void CanvasSetClipRect(TRLCanvas& canvas, const TRLRect& rect);
 void CanvasResetClipRect(TRLCanvas& canvas);
 void CanvasLineToEx(TRLCanvas& canvas, int x, int y);
 void ScalePenWidth(TRLCanvas& canvas, double factor);
+/// The pen as ScalePenWidth scales it, and the width it then draws with on the device: never
+/// thinner than a pixel.
+TRLPen ScaledPen(TRLPen pen, double factor);
+int DevicePenWidth(const TRLPen& pen);
 /// Where CanvasTextRectEx starts a text, given the width and height of the text followed by one
 /// space and the width of a space alone.
 TRLPoint TextRectStart(const TRLRect& rect, int x, int y, int textWidth, int textHeight,

@@ -51,6 +51,9 @@ public:
 
     /// Draws the object with its coordinates scaled and offset by the context.
     virtual void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const = 0;
+    /// Whether all that PaintTo draws lies within area (the context's device pixels, normalized),
+    /// on any device: a clip to area would then cut nothing. False when that is not known.
+    virtual bool DrawsWithin(const TRLRect& area, const TRLPaintContext& context) const;
 
     /// Copies the common part and the kind's own fields; the source must be of the same kind.
     virtual void Assign(const TRLGraphicObject& source);
@@ -172,6 +175,7 @@ public:
     using TRLGraphicObjectOf::TRLGraphicObjectOf;
     static auto Fields(auto& o) { return std::tie(o.FromPoint, o.ToPoint, o.Pen, o.Brush); }
     void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
+    bool DrawsWithin(const TRLRect& area, const TRLPaintContext& context) const override;
 
     TRLMetaPoint FromPoint;
     TRLMetaPoint ToPoint;
@@ -196,6 +200,7 @@ public:
         return std::tie(o.Alignment, o.Layout, o.Origin, o.TextFlags, o.Text, o.Brush, o.Font);
     }
     void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
+    bool DrawsWithin(const TRLRect& area, const TRLPaintContext& context) const override;
     /// The font's name index is only meaningful in the source page's font list.
     void Assign(const TRLGraphicObject& source) override;
     void MoveToSurface(TRLGraphicSurface& target) override;
@@ -220,6 +225,7 @@ public:
     using TRLGraphicObjectOf::TRLGraphicObjectOf;
     static auto Fields(auto& o) { return std::tie(o.Brush); }
     void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
+    bool DrawsWithin(const TRLRect& area, const TRLPaintContext& context) const override;
 
     TRLMetaBrush Brush;
 };
@@ -239,6 +245,7 @@ public:
     using TRLGraphicObjectOf::TRLGraphicObjectOf;
     static auto Fields(auto& o) { return std::tie(o.Pen, o.Brush, o.Points); }
     void PaintTo(TRLCanvas& canvas, TRLPaintContext& context) const override;
+    bool DrawsWithin(const TRLRect& area, const TRLPaintContext& context) const override;
 
     TRLMetaPen Pen;
     TRLMetaBrush Brush;
