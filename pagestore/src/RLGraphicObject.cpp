@@ -179,13 +179,17 @@ void TRLTextObject::Assign(const TRLGraphicObject& source) {
     SetFontName(static_cast<const TRLTextObject&>(source).FontName());
 }
 void TRLTextObject::MoveToSurface(TRLGraphicSurface& target) {
-    const QString name = FontName();
+    // The old page and its list stay while the object moves.
+    const QString& name = FontName();
     TRLGraphicObjectOf::MoveToSurface(target);
     SetFontName(name);
 }
-QString TRLTextObject::FontName() const {
+const QString& TRLTextObject::FontName() const {
+    // Not copied: a report's pages share one name, and copying it on every thread that places or
+    // paints a text makes them all count on the same word of memory.
+    static const QString none;
     const QStringList& fonts = Surface().Fonts();
-    return Font.NameIndex >= 0 && Font.NameIndex < fonts.size() ? fonts[Font.NameIndex] : QString();
+    return Font.NameIndex >= 0 && Font.NameIndex < fonts.size() ? fonts[Font.NameIndex] : none;
 }
 void TRLTextObject::SetFontName(const QString& name) {
     Font.NameIndex = Surface().FontIndex(name);

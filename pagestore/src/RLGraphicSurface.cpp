@@ -70,7 +70,7 @@ void TRLGraphicSurface::SetStorage(TRLGraphicStorage* storage) {
 
 int32_t TRLGraphicSurface::FontIndex(const QString& name) {
     for (int i = 0; i < fonts_.size(); ++i)
-        if (fonts_[i].compare(name, Qt::CaseInsensitive) == 0)
+        if (fonts_[i] == name || fonts_[i].compare(name, Qt::CaseInsensitive) == 0)
             return i;
     fonts_.append(name);
     return static_cast<int32_t>(fonts_.size() - 1);

@@ -709,14 +709,25 @@ void TRLPdfPageEngine::ShowGlyphs(const Run& run, const QList<quint32>& glyphs,
             }
         }
         const char16_t character = i < characterCount ? characters[i].unicode() : u'\0';
-        quint32 unknown = 0;
-        quint32& shownAs = glyph < kSizedGlyphs ? sized.ShownAs[glyph] : unknown;
-        if (shownAs != quint32(character) + 1) {
-            // Fonts number in the thousands at most, glyphs and characters in 16 bits, whole
-            // sizes up to 4096: one number tells them apart.
-            const quint64 seen = quint64(quint16(index)) << 48 | quint64(quint16(glyph)) << 32 |
-                                 quint64(sizeFont) << 16 | character;
-            if (glyphsSeen_.insert(seen).second) {
+        // Fonts number in the thousands at most, glyphs and characters in 16 bits, whole sizes
+        // up to 4096: one number tells them apart.
+        const auto seen = [&](char16_t shownFor) {
+            return quint64(quint16(index)) << 48 | quint64(quint16(glyph)) << 32 |
+                   quint64(sizeFont) << 16 | shownFor;
+        };
+        if (glyph >= kSizedGlyphs) {
+            if (glyphsSeen_.insert(seen(character)).second) {
+                glyphs_.push_back({index, glyph, character, sizeFont});
+            }
+        } else if (quint32& shownAs = sized.ShownAs[glyph]; shownAs == 0) {
+            // The glyph's first showing on the page.
+            glyphs_.push_back({index, glyph, character, sizeFont});
+            shownAs = quint32(character) + 1;
+        } else if (shownAs != quint32(character) + 1) {
+            // A glyph that stands for more than one character (as the same ligature or a
+            // font's one glyph for several does) keeps them all in the set.
+            glyphsSeen_.insert(seen(static_cast<char16_t>(shownAs - 1)));
+            if (glyphsSeen_.insert(seen(character)).second) {
                 glyphs_.push_back({index, glyph, character, sizeFont});
             }
             shownAs = quint32(character) + 1;

@@ -120,6 +120,8 @@ private:
     // order first shown: what the document needs to know of the page, however often a glyph
     // repeats.
     std::vector<TRLPdfGlyphUse> glyphs_;
+    // The uses recorded, by font, glyph, size and character, for the glyphs that SizedGlyphs
+    // does not cover: high glyph numbers, and glyphs shown for more than one character.
     std::unordered_set<quint64> glyphsSeen_;
     std::vector<SizedGlyphs> sizedGlyphs_;
     std::set<std::pair<int, int>> hatches_;

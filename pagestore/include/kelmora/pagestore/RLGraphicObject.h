@@ -205,8 +205,9 @@ public:
     void Assign(const TRLGraphicObject& source) override;
     void MoveToSurface(TRLGraphicSurface& target) override;
 
-    /// The font's name lives in the page's font list; setting it enters it there.
-    QString FontName() const;
+    /// The font's name lives in the page's font list; setting it enters it there. The name
+    /// returned lasts while the page's list is not changed.
+    const QString& FontName() const;
     void SetFontName(const QString& name);
     /// The text with page and document settings put in for names in braces.
     QString DisplayText() const;
