@@ -335,7 +335,8 @@ private:
 };
 
 bool SameName(const QString& a, const QString& b) {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    // Case folds a character to one character: names of other lengths are never the same.
+    return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace

@@ -579,6 +579,7 @@ void TRLCustomSkipper::SetDataSource(QAbstractItemModel* model) {
     sourceWatch_.clear();
     fieldColumns_.clear();
     dataSource_ = model;
+    recordSource_ = dynamic_cast<const TRLRecordStream*>(model);
     if (!model)
         return;
     // Directly: a report prepared on another thread than the one it was made on reads its
@@ -725,7 +726,12 @@ QString TRLCustomSkipper::ColumnText(int column) const {
             return column < 0 ? QString() : previousRow_->Text(column);
         return previousTexts_.value(column);
     }
-    if (column < 0 || !dataSource_ || row_ < 0 || row_ >= dataSource_->rowCount())
+    if (column < 0 || !dataSource_ || row_ < 0)
+        return QString();
+    // Every field of every record comes this way.
+    if (recordSource_ != nullptr && dataSource_.data() == recordSource_)
+        return recordSource_->CellText(row_, column);
+    if (row_ >= dataSource_->rowCount())
         return QString();
     return dataSource_->index(row_, column).data().toString();
 }

@@ -95,9 +95,13 @@ QVariant TRLRecordStream::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole) ||
         index.row() >= rowsRead_ || index.column() >= announcedColumns_)
         return QVariant();
-    if (index.row() < firstHeldRow_)
+    return CellText(index.row(), index.column());
+}
+
+QString TRLRecordStream::CellText(int row, int column) const {
+    if (row < firstHeldRow_ || row >= rowsRead_ || column < 0 || column >= announcedColumns_)
         return QString();
-    return window_[static_cast<size_t>(index.row() - firstHeldRow_)].Text(index.column());
+    return window_[static_cast<size_t>(row - firstHeldRow_)].Text(column);
 }
 
 TRLRecordRow TRLRecordStream::HeldRow(int row) const {

@@ -197,23 +197,23 @@ void TRLCustomReport::InstallComponentAccess(TRLExpressionParser& parser) {
     });
     // "RLLabel1.Caption" reads a published property of a control of this report's tree; a
     // name without a dot reads a field of the current record.
-    auto locate = [this](const QString& name, QString& path) -> TRLCustomControl* {
-        const qsizetype dot = name.indexOf(QLatin1Char('.'));
+    auto locate = [this](const QString& name, qsizetype dot, QString& path) -> TRLCustomControl* {
         if (dot <= 0)
             return nullptr;
         path = name.mid(dot + 1);
         return Owner()->FindControl(name.left(dot));
     };
     parser.Components.Read = [this, locate](const QString& name, TRLValue& value) {
+        const qsizetype dot = name.indexOf(QLatin1Char('.'));
         QString path;
-        if (TRLCustomControl* c = locate(name, path)) {
+        if (TRLCustomControl* c = locate(name, dot, path)) {
             QVariant v;
             if (!TRLClassRegistry::Instance().ReadProperty(*c, path, v, true))
                 return false;
             value = ToParserValue(v);
             return true;
         }
-        if (name.contains(QLatin1Char('.')))
+        if (dot >= 0)
             return false;
         // A subdetail's record, then its master's, out to the report's own.
         const auto read = [&](const TRLCustomSkipper& skipper) {
@@ -244,7 +244,7 @@ void TRLCustomReport::InstallComponentAccess(TRLExpressionParser& parser) {
     };
     parser.Components.Write = [locate](const QString& name, const TRLValue& value) {
         QString path;
-        TRLCustomControl* c = locate(name, path);
+        TRLCustomControl* c = locate(name, name.indexOf(QLatin1Char('.')), path);
         return c && TRLClassRegistry::Instance().WriteProperty(*c, path, ToVariant(value));
     };
 }

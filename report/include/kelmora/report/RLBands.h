@@ -313,6 +313,8 @@ private:
     bool NeedDataConnected() const;
 
     QPointer<QAbstractItemModel> dataSource_;
+    /// The data source when it is a stream of records, whose texts are read without a QVariant.
+    const TRLRecordStream* recordSource_ = nullptr;
     /// FindField's answers by the name asked for: every field named in an expression is looked
     /// up for every record, through the header of every column before it.
     mutable QHash<QString, int> fieldColumns_;

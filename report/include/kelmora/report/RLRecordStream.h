@@ -69,6 +69,8 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    /// The text data() gives for the row and column, straight: null for a cell it gives none.
+    QString CellText(int row, int column) const;
     /// A row as it is held, for a reader that keeps it past the window: a copy shares its texts,
     /// so keeping one costs nothing like asking for each of its columns. Empty for a row no
     /// longer held.
