@@ -561,9 +561,11 @@ void TRLPDFFilter::AddPaintedPage() {
 
 void TRLPDFFilter::Paint(std::function<std::unique_ptr<TRLPdfPage>()> painting) {
     painters_->Post(std::move(painting));
-    // A few pages ahead keep every painter busy through a page that takes longer than the
-    // rest, so that this thread seldom has to stop and paint; more would only hold memory.
-    while (painters_->Pending() > 4 * static_cast<size_t>(painters_->ThreadCount()))
+    // Pages ahead keep every painter busy through a run of pages that take longer than the rest
+    // to prepare or to paint, so that this thread seldom has to stop and paint. Sixteen a
+    // painter measured a fortieth faster than four on a listing of ten thousand pages, for a
+    // megabyte more; thirty-two no faster.
+    while (painters_->Pending() > 16 * static_cast<size_t>(painters_->ThreadCount()))
         AddPaintedPage();
 }
 
