@@ -119,11 +119,16 @@ void TRLGraphicSurface::Touch() {
     modified_ = true;
 }
 
+void TRLGraphicSurface::SetFont(const TRLFont& font) {
+    if (font == font_)
+        return;
+    font_ = font;
+    measure_ = TRLFontMeasure();
+}
+
 const TRLFontMeasure& TRLGraphicSurface::Measure() const {
-    if (measure_.IsNull() || !(measuredFont_ == font_)) {
+    if (measure_.IsNull())
         measure_ = TRLFontMeasure(ToQFont(font_, font_.PixelsPerInch));
-        measuredFont_ = font_;
-    }
     return measure_;
 }
 

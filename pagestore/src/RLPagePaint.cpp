@@ -207,11 +207,13 @@ void TRLGraphicSurface::PaintTo(TRLCanvas& canvas, const TRLRect& target,
             // drawn under the page's own clip: a page of bands that keep to their rectangles,
             // each clipped to its own, then costs the output no clip at all.
             const TRLRect& wanted = context.ClipRect;
-            const bool wantedIsArea = wanted.Left < wanted.Right && wanted.Top < wanted.Bottom;
-            const TRLRect& clip = wantedIsArea && object->DrawsWithin(wanted, context) &&
-                                          object->DrawsWithin(page, context)
-                                      ? target
-                                      : wanted;
+            const TRLRect both{std::max(wanted.Left, page.Left), std::max(wanted.Top, page.Top),
+                               std::min(wanted.Right, page.Right),
+                               std::min(wanted.Bottom, page.Bottom)};
+            const bool bothIsArea = both.Left < both.Right && both.Top < both.Bottom &&
+                                    wanted.Left < wanted.Right && wanted.Top < wanted.Bottom;
+            const TRLRect& clip =
+                bothIsArea && object->DrawsWithin(both, context) ? target : wanted;
             if (context.AppliedClip != clip) {
                 CanvasSetClipRect(canvas, clip);
                 context.AppliedClip = clip;

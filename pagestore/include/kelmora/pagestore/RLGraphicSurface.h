@@ -101,7 +101,7 @@ public:
     const TRLBrush& Brush() const { return brush_; }
     void SetBrush(const TRLBrush& brush) { brush_ = brush; }
     const TRLFont& Font() const { return font_; }
-    void SetFont(const TRLFont& font) { font_ = font; }
+    void SetFont(const TRLFont& font);
     TRLPoint PenPos() const { return penPos_; }
     void SetMargins(TRLRect margins) { margins_ = margins; }
     /// The control recording at the moment; opaque to the page and never stored.
@@ -218,8 +218,8 @@ private:
     TRLPen pen_;
     TRLBrush brush_;
     TRLFont font_;
-    // What font_ was last measured in, kept: a label measures its text two or three times.
-    mutable TRLFont measuredFont_;
+    // The measurements of font_, made when first asked for: a label measures its text two or
+    // three times.
     mutable TRLFontMeasure measure_;
     TRLPoint penPos_;
     TRLRect margins_;
