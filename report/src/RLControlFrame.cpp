@@ -154,8 +154,7 @@ void TRLMargins::SetDefaults(double left, double top, double right, double botto
 }
 
 TRLRect TRLMargins::Pixels() const {
-    return {MillimetersToPixels(left_), MillimetersToPixels(top_), MillimetersToPixels(right_),
-            MillimetersToPixels(bottom_)};
+    return pixels_;
 }
 
 void TRLMargins::Assign(const TRLMargins& source) {
@@ -167,6 +166,8 @@ void TRLMargins::Assign(const TRLMargins& source) {
 }
 
 void TRLMargins::Changed() {
+    pixels_ = {MillimetersToPixels(left_), MillimetersToPixels(top_), MillimetersToPixels(right_),
+               MillimetersToPixels(bottom_)};
     if (!owner_ || owner_->Loading())
         return;
     owner_->AdjustBounds();

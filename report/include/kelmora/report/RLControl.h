@@ -173,6 +173,8 @@ private:
     TRLCustomControl* owner_;
     double left_ = 0, top_ = 0, right_ = 0, bottom_ = 0;
     double defLeft_ = 0;
+    /// Pixels(), worked out at every change: the layout asks for it many times for every band.
+    TRLRect pixels_{};
 };
 
 /// Bounds in real units, kept with the layout only.
