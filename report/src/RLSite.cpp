@@ -648,9 +648,14 @@ void TRLCustomSite::MoveControlsBelowGrownOnes() {
     if (!CanAutoExpand())
         return;
     std::vector<TRLCustomControl*> children;
+    children.reserve(Controls().size());
     for (TRLCustomControl* c : Controls())
         if (!ControlCast<TRLCustomSite>(c) && c->PrintVisible() && c->Align() == faNone)
             children.push_back(c);
+    // Most bands of most records have no control that grew: nothing to sort then.
+    if (std::none_of(children.begin(), children.end(),
+                     [](const TRLCustomControl* c) { return Grown(*c); }))
+        return;
     // Top to bottom: a control moved by one above it makes its own room below its new place.
     std::stable_sort(
         children.begin(), children.end(),
