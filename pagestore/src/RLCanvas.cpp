@@ -38,14 +38,6 @@ QRect ToQRect(const TRLRect& r) {
     return QRect(left, top, NotTooFar(r.Right) - left, NotTooFar(r.Bottom) - top);
 }
 
-// Swaps reversed edges, as the drawing calls of the old platform did before drawing.
-TRLRect Normalized(const TRLRect& rect) {
-    const TRLRect r{NotTooFar(rect.Left), NotTooFar(rect.Top), NotTooFar(rect.Right),
-                    NotTooFar(rect.Bottom)};
-    return {std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right),
-            std::max(r.Top, r.Bottom)};
-}
-
 QPolygon ToQPolygon(const TRLPointArray& points) {
     QPolygon polygon;
     polygon.reserve(static_cast<qsizetype>(points.size()));
@@ -206,6 +198,14 @@ auto PlainPainterAfterwards(QPainter& painter) {
 
 } // namespace
 
+TRLRect NormalizedCanvasRect(const TRLRect& rect) {
+    // Reversed edges are swapped, as the drawing calls of the old platform did before drawing.
+    const TRLRect r{NotTooFar(rect.Left), NotTooFar(rect.Top), NotTooFar(rect.Right),
+                    NotTooFar(rect.Bottom)};
+    return {std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right),
+            std::max(r.Top, r.Bottom)};
+}
+
 // --- TRLCanvas -----------------------------------------------------------------------------------
 
 TRLCanvas::TRLCanvas(QPainter& painter)
@@ -349,7 +349,7 @@ void TRLCanvas::FillRect(const TRLRect& rect) {
     if (brush_.Style == TRLBrushStyle::Clear) {
         return;
     }
-    const QRect r = ToQRect(Normalized(rect));
+    const QRect r = ToQRect(NormalizedCanvasRect(rect));
     if (r.isEmpty()) {
         return;
     }
@@ -358,7 +358,7 @@ void TRLCanvas::FillRect(const TRLRect& rect) {
 }
 
 void TRLCanvas::Rectangle(const TRLRect& rect) {
-    const TRLRect r = Normalized(rect);
+    const TRLRect r = NormalizedCanvasRect(rect);
     const int width = r.Right - r.Left;
     const int height = r.Bottom - r.Top;
     if (width <= 0 || height <= 0) {
@@ -397,7 +397,7 @@ void TRLCanvas::Rectangle(const TRLRect& rect) {
 }
 
 void TRLCanvas::Ellipse(const TRLRect& rect) {
-    const TRLRect r = Normalized(rect);
+    const TRLRect r = NormalizedCanvasRect(rect);
     if (r.Right - r.Left <= 0 || r.Bottom - r.Top <= 0) {
         return;
     }
@@ -471,9 +471,7 @@ const TRLCanvas::GlyphPlacement& TRLCanvas::PlaceGlyphs(const QString& text) con
     int advance = 0;
     for (qsizetype i = 0; i < length; ++i) {
         position[i] = QPointF(advance, 0);
-        const char16_t c = characters[i].unicode();
-        const int latin = c < latinAdvances_.size() ? latinAdvances_[c] : -1;
-        advance += latin >= 0 ? latin : CharAdvance(characters[i]);
+        advance += CharAdvance(characters[i]);
     }
     placement.Advance = advance;
     return placement;
@@ -586,7 +584,7 @@ void TRLCanvas::TextOut(int x, int y, const QString& text) {
 void TRLCanvas::TextRect(const TRLRect& rect, int x, int y, const QString& text) {
     x = NotTooFar(x);
     y = NotTooFar(y);
-    const QRect r = ToQRect(Normalized(rect));
+    const QRect r = ToQRect(NormalizedCanvasRect(rect));
     if (brush_.Style != TRLBrushStyle::Clear && !r.isEmpty()) {
         painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
         painter_.fillRect(r, brush_.Color);
@@ -618,7 +616,7 @@ void TRLCanvas::StretchDraw(const TRLRect& rect, const QImage& graphic) {
     const QImage source =
         (width < 0 || height < 0) ? graphic.mirrored(width < 0, height < 0) : graphic;
     painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter_.drawImage(ToQRect(Normalized(rect)), source);
+    painter_.drawImage(ToQRect(NormalizedCanvasRect(rect)), source);
 }
 
 void TRLCanvas::RemoveClip() {

@@ -37,13 +37,6 @@ TRLPointArray ScaledPoints(const TRLPointArray& points, const TRLPaintContext& c
     return scaled;
 }
 
-// The rectangle with its corners in order, unlike the canvas's own not brought nearer: it is only
-// compared with an area on the device.
-TRLRect Ordered(const TRLRect& rect) {
-    return {std::min(rect.Left, rect.Right), std::min(rect.Top, rect.Bottom),
-            std::max(rect.Left, rect.Right), std::max(rect.Top, rect.Bottom)};
-}
-
 bool RectWithin(const TRLRect& rect, const TRLRect& area) {
     return rect.Left >= area.Left && rect.Right <= area.Right && rect.Top >= area.Top &&
            rect.Bottom <= area.Bottom;
@@ -81,11 +74,11 @@ bool TRLLineObject::DrawsWithin(const TRLRect& area, const TRLPaintContext& cont
 bool TRLTextObject::DrawsWithin(const TRLRect& area, const TRLPaintContext& context) const {
     // A text kept to its rectangle fills and draws nothing outside it (TRLCanvas::TextRect).
     return (TextFlags & MetaTextFlagNoClipping) == 0 &&
-           RectWithin(Ordered(context.Rect(BoundsRect)), area);
+           RectWithin(NormalizedCanvasRect(context.Rect(BoundsRect)), area);
 }
 
 bool TRLFillRectObject::DrawsWithin(const TRLRect& area, const TRLPaintContext& context) const {
-    return RectWithin(Ordered(context.Rect(BoundsRect)), area);
+    return RectWithin(NormalizedCanvasRect(context.Rect(BoundsRect)), area);
 }
 
 bool TRLPolygonObject::DrawsWithin(const TRLRect& area, const TRLPaintContext& context) const {
@@ -189,7 +182,7 @@ void TRLGraphicSurface::PaintTo(TRLCanvas& canvas, const TRLRect& target,
     context.AppliedClip = target;
     canvas.RemoveClip();
     canvas.IntersectClip(target);
-    const TRLRect page = Ordered(target);
+    const TRLRect page = NormalizedCanvasRect(target);
 
     // The clip must come off whatever a drawing call throws, or the caller's next drawing on the
     // same painter would be cut to this page.

@@ -99,10 +99,6 @@ int TRLFontMeasure::TextHeight() const {
     return advances_ == nullptr ? 0 : TextHeightIn(*advances_);
 }
 
-int TRLFontMeasure::Ascent() const {
-    return advances_ == nullptr ? 0 : FontAscentIn(*advances_);
-}
-
 int RLFontAscent(const QFont& font) {
     // Fonts are made in pixels, so the canvas's resolution leaves the ascent as it is.
     return FontAscentOf(font);

@@ -471,10 +471,6 @@ int32_t TextHeightIn(const TRLFontAdvances& advances) {
     return static_cast<int32_t>(advances.height);
 }
 
-int32_t FontAscentIn(const TRLFontAdvances& advances) {
-    return static_cast<int32_t>(advances.ascent);
-}
-
 int32_t TextWidthOf(const QFont& font, const QString& text) {
     if (text.isEmpty()) {
         return 0;
@@ -483,7 +479,7 @@ int32_t TextWidthOf(const QFont& font, const QString& text) {
 }
 
 int32_t TextHeightOf(const QFont& font) {
-    return static_cast<int32_t>(Advances().Of(font)->height);
+    return TextHeightIn(*Advances().Of(font));
 }
 
 int32_t FontAscentOf(const QFont& font) {

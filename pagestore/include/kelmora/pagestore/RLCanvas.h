@@ -192,6 +192,9 @@ struct TRLPaintContext {
 void CanvasTextRectEx(TRLCanvas& canvas, const TRLRect& rect, int x, int y, QString text,
                       uint8_t alignment, uint8_t layout, TRLMetaTextFlags textFlags);
 void CanvasStretchDraw(TRLCanvas& canvas, TRLRect rect, const QByteArray& data, bool parity);
+/// A rectangle as the canvas fills and clips to it: reversed edges swapped, each edge brought
+/// within the coordinates the canvas draws at.
+TRLRect NormalizedCanvasRect(const TRLRect& rect);
 void CanvasSetClipRect(TRLCanvas& canvas, const TRLRect& rect);
 void CanvasResetClipRect(TRLCanvas& canvas);
 void CanvasLineToEx(TRLCanvas& canvas, int x, int y);

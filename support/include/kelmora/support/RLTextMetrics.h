@@ -26,8 +26,8 @@ int RLFontAscent(const QFont& font);
 
 struct TRLFontAdvances;
 
-/// The measurements of one font, held: the same as RLTextWidth, RLTextHeight and RLFontAscent,
-/// without finding the font among the known ones for every text. A null one measures nothing.
+/// The measurements of one font, held: the same as RLTextWidth and RLTextHeight, without finding
+/// the font among the known ones for every text. A null one measures nothing.
 class TRLFontMeasure {
 public:
     TRLFontMeasure() = default;
@@ -36,7 +36,6 @@ public:
     bool IsNull() const { return advances_ == nullptr; }
     int TextWidth(const QString& text) const;
     int TextHeight() const;
-    int Ascent() const;
 
 private:
     std::shared_ptr<TRLFontAdvances> advances_;

@@ -119,10 +119,9 @@ int32_t TextWidthOf(const QFont& font, const QString& text);
 /// once saves finding the font again for every text.
 struct TRLFontAdvances;
 std::shared_ptr<TRLFontAdvances> FontAdvancesOf(const QFont& font);
-/// TextWidthOf, TextHeightOf and FontAscentOf for the font whose advances these are.
+/// TextWidthOf and TextHeightOf for the font whose advances these are.
 int32_t TextWidthIn(TRLFontAdvances& advances, const QString& text);
 int32_t TextHeightIn(const TRLFontAdvances& advances);
-int32_t FontAscentIn(const TRLFontAdvances& advances);
 
 /// Line height of font on a 96-per-inch canvas (ascent plus descent).
 int32_t TextHeightOf(const QFont& font);
