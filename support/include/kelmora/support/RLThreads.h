@@ -125,6 +125,10 @@ private:
     /// the pool's, or the one waiting for it.
     struct Result {
         explicit Result(std::function<T()> work) : Work(std::move(work)) {}
+        /// Taken apart by whichever thread lets go of it last: the taker, or a pool thread whose
+        /// job ends after the result was taken. The reference count orders the two, unseen by
+        /// the checker; the point here comes after the other thread's last one.
+        ~Result() { HandOverPoint(); }
         /// Does the work unless another thread has claimed it; whether this call did.
         bool TryRun() {
             if (Claimed.exchange(true, std::memory_order_acq_rel))
