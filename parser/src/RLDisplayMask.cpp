@@ -148,4 +148,10 @@ QString FormatWithMask(const TRLValue& value, const QString& mask, const QLocale
     return locale.toString(when, mask);
 }
 
+QString FormatWithMask(const TRLValue& value, const QString& mask) {
+    if (mask.isEmpty())
+        return value.IsNull() || value.IsUnassigned() ? QString() : value.ToString();
+    return FormatWithMask(value, mask, QLocale());
+}
+
 } // namespace Kelmora

@@ -27,7 +27,11 @@ namespace Kelmora {
 bool ReadIsoDateTime(const QString& text, QDateTime& when);
 
 /// Formats a value under a display mask (see above) in locale.
-QString FormatWithMask(const TRLValue& value, const QString& mask,
-                       const QLocale& locale = QLocale());
+QString FormatWithMask(const TRLValue& value, const QString& mask, const QLocale& locale);
+
+/// Formats a value under a display mask in the default locale. A value without a mask is only its
+/// text, and then no locale is made: a listing shows thousands of such values on one thread while
+/// another takes locales too, and each one made counts a reference on the one default.
+QString FormatWithMask(const TRLValue& value, const QString& mask);
 
 } // namespace Kelmora
