@@ -227,12 +227,13 @@ void TRLCanvas::SetBrush(const TRLBrush& brush) {
 }
 
 void TRLCanvas::SetFont(const TRLFont& font) {
-    TRLFont wanted = font;
-    // The canvas font always belongs to the canvas's own resolution.
-    wanted.PixelsPerInch = pixelsPerInch_;
-    // Most texts of a page share a font; making its raw font again costs more than drawing.
-    if (wanted == font_ && rawFont_.isValid())
+    // Most texts of a page share a font; making its raw font again costs more than drawing, and
+    // even copying the wanted one costs more than comparing it. The canvas font always belongs to
+    // the canvas's own resolution.
+    if (rawFont_.isValid() && font.SameFaceAs(font_))
         return;
+    TRLFont wanted = font;
+    wanted.PixelsPerInch = pixelsPerInch_;
     // The others take turns among a few (a title's, the headings', the rows'): the last ones are
     // kept, with what was measured of them.
     for (KeptFont& kept : keptFonts_) {

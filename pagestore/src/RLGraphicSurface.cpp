@@ -72,7 +72,10 @@ int32_t TRLGraphicSurface::FontIndex(const QString& name) {
     for (int i = 0; i < fonts_.size(); ++i)
         if (fonts_[i] == name || fonts_[i].compare(name, Qt::CaseInsensitive) == 0)
             return i;
-    fonts_.append(name);
+    // The page keeps a copy of its own rather than a share of the control's name: the painting
+    // thread counts references on the page's names for every text it draws, and a name shared
+    // with the controls would have both cores take turns on one count.
+    fonts_.append(QString(name.constData(), name.size()));
     return static_cast<int32_t>(fonts_.size() - 1);
 }
 

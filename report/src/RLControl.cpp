@@ -452,7 +452,7 @@ void TRLCustomControl::SetTransparent(bool v) {
         SetParentColor(true);
 }
 
-TRLFont TRLCustomControl::Font() const {
+const TRLFont& TRLCustomControl::Font() const {
     if (parentFont_ && parent_)
         return parent_->Font();
     return font_;

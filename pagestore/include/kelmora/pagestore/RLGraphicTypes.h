@@ -80,6 +80,11 @@ struct TRLFont {
     /// the platform computed it: 10 pt at 96 per inch is 13 pixels.
     int32_t Height() const { return -((Size * PixelsPerInch * 2 + 72) / 144); }
     bool operator==(const TRLFont&) const = default;
+    /// Equal in all but the resolution the font is made for.
+    bool SameFaceAs(const TRLFont& other) const {
+        return Name == other.Name && Size == other.Size && Style == other.Style &&
+               Color == other.Color && Charset == other.Charset && Pitch == other.Pitch;
+    }
 };
 
 /// The QFont that draws or measures the font on a device of pixelsPerInch: its pixel size is

@@ -278,8 +278,9 @@ public:
     bool Transparent() const { return transparent_; }
     /// True: a report turns white, other controls take the parent's colour.
     void SetTransparent(bool v);
-    /// The effective font (the parent's while ParentFont is set).
-    TRLFont Font() const;
+    /// The effective font (the parent's while ParentFont is set); it lasts until this control's
+    /// or the parent's font changes.
+    const TRLFont& Font() const;
     /// Clears ParentFont and re-runs AdjustBounds.
     void SetFont(const TRLFont& font);
     bool ParentFont() const { return parentFont_; }
