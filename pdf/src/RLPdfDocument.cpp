@@ -94,10 +94,8 @@ void AppendReference(QByteArray& out, int object) {
 
 namespace {
 
-// A compressor kept for the streams of one thread at one level. Making one takes a quarter of a
-// megabyte of tables; a thread compresses page after page, so it resets the one it has instead.
-// A compressor for each level, kept by each thread that compresses: making one costs more than
-// compressing a page.
+// A compressor for each level, kept by each thread that compresses: making one takes a quarter of
+// a megabyte of tables and costs more than compressing a page.
 struct TRLCompressorFree {
     void operator()(libdeflate_compressor* compressor) const {
         libdeflate_free_compressor(compressor);
