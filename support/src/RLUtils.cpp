@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -351,22 +352,31 @@ TRLPointArray CentrePointsIn(TRLPointArray points, const TRLRect& r) {
 
 // ---- Text measurement --------------------------------------------------------------------------
 
-// Advances of one font at 96 pixels per inch. The Latin-1 range is filled when the font is first
-// seen and never changes, so it is read without a lock; other characters are measured on first
-// use, under the font's own lock.
+// Advances of one font at 96 pixels per inch, each measured on first use under the font's own
+// lock. A Latin-1 character's, once known, never changes, so it is read without the lock: each
+// is measured at most once, and only those a report shows (measuring all 256 took a fifth of a
+// short report's start).
 struct TRLFontAdvances {
     explicit TRLFontAdvances(const QFontMetrics& fm)
         : metrics(fm), height(fm.height()), ascent(fm.ascent()) {
-        for (std::size_t c = 0; c < latin.size(); ++c) {
-            latin[c] = metrics.horizontalAdvance(QChar(static_cast<char16_t>(c)));
+        for (std::atomic<int>& advance : latin) {
+            advance.store(kUnknown, std::memory_order_relaxed);
         }
     }
 
     int Advance(char32_t codePoint) {
         if (codePoint < latin.size()) {
-            return latin[codePoint];
+            const int known = latin[codePoint].load(std::memory_order_relaxed);
+            if (known != kUnknown) {
+                return known;
+            }
         }
         const std::lock_guard lock(mutex);
+        if (codePoint < latin.size()) {
+            const int advance = metrics.horizontalAdvance(QChar(static_cast<char16_t>(codePoint)));
+            latin[codePoint].store(advance, std::memory_order_relaxed);
+            return advance;
+        }
         const auto found = other.find(codePoint);
         if (found != other.end()) {
             return found->second;
@@ -382,7 +392,8 @@ struct TRLFontAdvances {
     // the font engine up each time.
     const int height;
     const int ascent;
-    std::array<int, 256> latin{};
+    static constexpr int kUnknown = std::numeric_limits<int>::min();
+    std::array<std::atomic<int>, 256> latin;
     std::unordered_map<char32_t, int> other;
 };
 
