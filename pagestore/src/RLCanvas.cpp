@@ -226,7 +226,25 @@ void TRLCanvas::SetBrush(const TRLBrush& brush) {
     brush_ = brush;
 }
 
+void TRLCanvas::SetMetaFont(const TRLMetaFont& font, const QString& name, double yFactor) {
+    if (metaFont_ && metaFont_->Font == font && metaFont_->YFactor == yFactor &&
+        metaFont_->Name == name)
+        return;
+    const int sourcePpi = font.PixelsPerInch != 0 ? font.PixelsPerInch : kDefaultPixelsPerInch;
+    TRLFont result;
+    result.Name = name;
+    result.Size = RoundHalfEven(font.Size * yFactor * sourcePpi / pixelsPerInch_);
+    result.Style = font.Style & (fsBold | fsItalic | fsUnderline | fsStrikeOut);
+    result.Color = font.Color.ToColor();
+    result.Charset = font.Charset;
+    result.Pitch = MetaToFontPitch(font.Pitch);
+    result.PixelsPerInch = pixelsPerInch_;
+    SetFont(result);
+    metaFont_ = MetaFontSet{font, name, yFactor};
+}
+
 void TRLCanvas::SetFont(const TRLFont& font) {
+    metaFont_.reset();
     // Most texts of a page share a font; making its raw font again costs more than drawing, and
     // even copying the wanted one costs more than comparing it. The canvas font always belongs to
     // the canvas's own resolution.
@@ -954,18 +972,7 @@ void ScalePenWidth(TRLCanvas& canvas, double factor) {
 
 void CanvasSetMetaFont(TRLCanvas& canvas, const TRLMetaFont& font, const QString& name,
                        double yFactor) {
-    const int sourcePpi = font.PixelsPerInch != 0 ? font.PixelsPerInch : kDefaultPixelsPerInch;
-    const int targetPpi =
-        canvas.PixelsPerInch() != 0 ? canvas.PixelsPerInch() : kDefaultPixelsPerInch;
-    TRLFont result;
-    result.Name = name;
-    result.Size = RoundHalfEven(font.Size * yFactor * sourcePpi / targetPpi);
-    result.Style = font.Style & (fsBold | fsItalic | fsUnderline | fsStrikeOut);
-    result.Color = font.Color.ToColor();
-    result.Charset = font.Charset;
-    result.Pitch = MetaToFontPitch(font.Pitch);
-    result.PixelsPerInch = canvas.PixelsPerInch();
-    canvas.SetFont(result);
+    canvas.SetMetaFont(font, name, yFactor);
 }
 
 void CanvasSetMetaPen(TRLCanvas& canvas, const TRLMetaPen& pen) {

@@ -21,6 +21,7 @@
 
 #include <array>
 #include <limits>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -68,6 +69,9 @@ public:
     /// Font sizes are points; the canvas turns them into pixels for its own resolution.
     const TRLFont& Font() const { return font_; }
     void SetFont(const TRLFont& font);
+    /// Sets the font a page record describes, named name and scaled down the page by yFactor;
+    /// the same record again, as most texts of a page repeat their neighbour's, sets nothing.
+    void SetMetaFont(const TRLMetaFont& font, const QString& name, double yFactor);
     TRLPoint PenPos() const { return penPos_; }
 
     /// The device's whole area in the painter's coordinates: nothing drawn outside it shows.
@@ -117,6 +121,13 @@ private:
     TRLPen pen_;
     TRLBrush brush_;
     TRLFont font_;
+    /// The page record the canvas font was last set from, while it still is the canvas font.
+    struct MetaFontSet {
+        TRLMetaFont Font;
+        QString Name;
+        double YFactor = 0;
+    };
+    std::optional<MetaFontSet> metaFont_;
     QFont qfont_;
     int ascent_ = 0;
     int textHeight_ = 0;
