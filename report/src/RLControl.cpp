@@ -9,6 +9,7 @@
 #include <kelmora/report/RLTextExpression.h>
 #include <kelmora/support/RLMessages.h>
 
+#include <QMetaMethod>
 #include <QRegularExpression>
 #include <QScopedValueRollback>
 
@@ -610,17 +611,42 @@ void TRLCustomControl::Print() {
 
 void TRLCustomControl::DoBeforeText(QString& /*text*/, bool& /*printIt*/) {}
 
+namespace {
+
+// The events raised for every control printed, by name: a text control's BeforePrint with the
+// text shares its name with every control's.
+bool IsPrintEvent(const QMetaMethod& signal) {
+    const QByteArray name = signal.name();
+    return name == "BeforePrint" || name == "AfterPrint" || name == "OnFilterText";
+}
+
+} // namespace
+
+void TRLCustomControl::connectNotify(const QMetaMethod& signal) {
+    if (IsPrintEvent(signal))
+        printListeners_.fetch_add(1, std::memory_order_relaxed);
+}
+
+void TRLCustomControl::disconnectNotify(const QMetaMethod& signal) {
+    // An invalid method stands for all the signals of a disconnect that named none: the count
+    // stays, which costs only emissions.
+    if (signal.isValid() && IsPrintEvent(signal))
+        printListeners_.fetch_sub(1, std::memory_order_relaxed);
+}
+
 bool TRLCustomControl::CanPrint() {
     printVisible_ = visible_ && ApplyPropertyExpressions();
     if (!printVisible_)
         return false;
     bool printIt = true;
-    emit BeforePrint(*this, printIt);
+    if (PrintEventsHeard())
+        emit BeforePrint(*this, printIt);
     if (printIt) {
         QString text = IsBlankRecord() ? QString() : MakeCaption();
         DoBeforeText(text, printIt);
         if (printIt) {
-            if (TRLCustomReport* report = ParentReport())
+            TRLCustomReport* report = ParentReport();
+            if (report != nullptr && report->PrintEventsHeard())
                 emit report->OnFilterText(*report, text, printIt);
         }
         if (printIt)
@@ -672,7 +698,8 @@ void TRLCustomControl::DoPrint() {
 }
 
 void TRLCustomControl::DoAfterPrint() {
-    emit AfterPrint(*this);
+    if (PrintEventsHeard())
+        emit AfterPrint(*this);
 }
 
 bool TRLCustomControl::IsPreparing() const {

@@ -114,7 +114,8 @@ QString TRLCustomLabel::MakeCaption() {
 }
 
 void TRLCustomLabel::DoBeforeText(QString& text, bool& printIt) {
-    emit BeforePrint(*this, text, printIt);
+    if (PrintEventsHeard())
+        emit BeforePrint(*this, text, printIt);
 }
 
 int TRLCustomLabel::ReservedHeight() const {
@@ -436,7 +437,8 @@ void TRLCustomMultiLine::SetWordWrap(bool v) {
 }
 
 void TRLCustomMultiLine::DoBeforeText(QString& text, bool& printIt) {
-    emit BeforePrint(*this, text, printIt);
+    if (PrintEventsHeard())
+        emit BeforePrint(*this, text, printIt);
 }
 
 void TRLCustomMultiLine::Loaded() {

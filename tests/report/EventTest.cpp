@@ -151,6 +151,38 @@ std::unique_ptr<TRLReportProgress> MakeLengthProgress(const QString&, const QStr
 
 } // namespace
 
+// The print events are raised only to controls something listens to; a listener connected
+// between runs, or to one control only, is heard all the same, and one disconnected is not.
+TEST(Events, PrintEventsReachListenersConnectedBetweenRunsAndNoLongerThoseDisconnected) {
+    LoggedReport doc;
+    ASSERT_TRUE(doc.report.Prepare());
+    EXPECT_EQ(PageTexts(doc.report), (QStringList{"Viajes", "x", "x"}));
+
+    const auto hide = QObject::connect(doc.name, &TRLCustomControl::BeforePrint,
+                                       [](TRLCustomControl&, bool& printIt) { printIt = false; });
+    const auto shout =
+        QObject::connect(&doc.report, &TRLCustomReport::OnFilterText,
+                         [](TRLCustomReport&, QString& text, bool&) { text = text.toUpper(); });
+    const auto after =
+        QObject::connect(doc.title, &TRLCustomControl::AfterPrint,
+                         [&doc](TRLCustomControl& sender) { doc.Add(sender, "after"); });
+    ASSERT_TRUE(doc.report.Prepare());
+    EXPECT_EQ(PageTexts(doc.report), (QStringList{"VIAJES"}));
+    EXPECT_EQ(doc.log, (QStringList{"Title.after"}));
+
+    QObject::disconnect(hide);
+    QObject::disconnect(shout);
+    QObject::disconnect(after);
+    doc.title->SetCaption(QStringLiteral("Viajes")); // a filtered text stays the caption
+    const auto renamed = QObject::connect(
+        doc.name, &TRLCustomLabel::BeforePrint,
+        [](TRLCustomControl&, QString& text, bool&) { text = QStringLiteral("ñandú"); });
+    ASSERT_TRUE(doc.report.Prepare());
+    EXPECT_EQ(PageTexts(doc.report), (QStringList{"Viajes", "ñandú", "ñandú"}));
+    EXPECT_EQ(doc.log, (QStringList{"Title.after"}));
+    QObject::disconnect(renamed);
+}
+
 // The count arrives as the data source's row count, which is the answer without a handler.
 TEST(Events, DataCountStartsFromTheDataSourceAndHandlersChangeIt) {
     EXPECT_EQ(TRLReport().RecordCount(), 0);

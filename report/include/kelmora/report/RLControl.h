@@ -37,6 +37,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -461,6 +462,14 @@ protected:
     /// Called by the constructor of each family's class.
     void JoinFamily(TRLControlFamily family) { families_ |= static_cast<uint8_t>(family); }
 
+    /// Whether anything may listen to the events a report raises for every control it prints
+    /// (BeforePrint, AfterPrint, OnFilterText). Mostly nothing does, and an emission that nobody
+    /// hears costs more than the rest of a label's checks; a receiver that went away may still
+    /// count, which only costs the emission.
+    bool PrintEventsHeard() const { return printListeners_.load(std::memory_order_relaxed) > 0; }
+    void connectNotify(const QMetaMethod& signal) override;
+    void disconnectNotify(const QMetaMethod& signal) override;
+
 private:
     /// Puts back the look that property expressions changed, without re-measuring (the bounds
     /// are restored next).
@@ -475,6 +484,9 @@ private:
     std::vector<TRLCustomControl*> controls_;
     bool destroying_ = false;
     uint8_t families_ = 0;
+    /// Connections to the print events (PrintEventsHeard); a disconnection may come from any
+    /// thread.
+    std::atomic<int> printListeners_{0};
 
     TRLRect bounds_{0, 0, 0, 0};
     TRLRect previousBounds_{0, 0, 0, 0};
