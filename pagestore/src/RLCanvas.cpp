@@ -13,15 +13,62 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <mutex>
 
 namespace Kelmora {
+
+// What is learnt of a font's face at one resolution, once for the whole process: each page of a
+// run draws on a canvas of its own, and every one of them used to look up the glyph, advance and
+// ink of each character of its fonts again. Known values never change, so they are read without
+// the lock; whoever learns one first writes it.
+struct TRLFaceFacts {
+    static constexpr int kUnknown = std::numeric_limits<int>::min();
+    static constexpr quint32 kInkByNumber = 512;
+
+    TRLFaceFacts() {
+        for (std::atomic<int>& advance : LatinAdvances)
+            advance.store(kUnknown, std::memory_order_relaxed);
+        for (std::atomic<qint64>& glyph : LatinGlyphs)
+            glyph.store(-1, std::memory_order_relaxed);
+        for (std::atomic<bool>& known : InkKnown)
+            known.store(false, std::memory_order_relaxed);
+    }
+
+    /// Each Latin-1 character's advance and glyph (-1 before it is known, 0 for none).
+    std::array<std::atomic<int>, 256> LatinAdvances;
+    std::array<std::atomic<qint64>, 256> LatinGlyphs;
+    /// The ink of the low glyph numbers most texts use, once InkKnown says so.
+    std::mutex Mutex;
+    std::array<QRectF, kInkByNumber> Ink;
+    std::array<std::atomic<bool>, kInkByNumber> InkKnown;
+};
 
 namespace {
 
 constexpr int kDefaultPixelsPerInch = 96;
+
+// The facts of font's face, shared with every canvas that drew in it at the same resolution; the
+// colour has no part in them.
+std::shared_ptr<TRLFaceFacts> FactsOf(const TRLFont& font) {
+    static std::mutex mutex;
+    static std::vector<std::pair<TRLFont, std::shared_ptr<TRLFaceFacts>>> known;
+    TRLFont face = font;
+    face.Color = Qt::black;
+    const std::lock_guard lock(mutex);
+    for (const auto& [kept, facts] : known) {
+        if (kept == face)
+            return facts;
+    }
+    // Reports use a handful of fonts; a runaway caller must not grow this for ever. The canvases
+    // keep what they hold.
+    if (known.size() >= 64)
+        known.clear();
+    return known.emplace_back(face, std::make_shared<TRLFaceFacts>()).second;
+}
 
 // Coordinates of a damaged or hugely scaled page can lie anywhere in the 32-bit range, where a
 // rectangle's width no longer fits in an integer. No device is anywhere near this far across,
@@ -265,9 +312,7 @@ void TRLCanvas::SetFont(const TRLFont& font) {
         nextKept_ = (nextKept_ + 1) % keptFonts_.size();
     }
     font_ = wanted;
-    latinAdvances_.fill(-1);
-    latinGlyphs_.fill(-1);
-    inkByNumber_.clear();
+    facts_ = FactsOf(font_);
     glyphInk_.clear();
     // The same font the page measured its texts with, made for this canvas's resolution.
     qfont_ = ToQFont(font_, pixelsPerInch_);
@@ -285,9 +330,7 @@ void TRLCanvas::SwapFont(KeptFont& kept) {
     std::swap(textHeight_, kept.TextHeight);
     std::swap(textPen_, kept.TextPen);
     std::swap(rawFont_, kept.Raw);
-    std::swap(latinAdvances_, kept.LatinAdvances);
-    std::swap(latinGlyphs_, kept.LatinGlyphs);
-    std::swap(inkByNumber_, kept.InkByNumber);
+    std::swap(facts_, kept.Facts);
     std::swap(glyphInk_, kept.GlyphInk);
 }
 
@@ -308,26 +351,30 @@ TRLRect TRLCanvas::VisibleArea() const {
 }
 
 int TRLCanvas::CharAdvance(QChar c) const {
-    if (c.unicode() >= latinAdvances_.size()) {
+    if (c.unicode() >= facts_->LatinAdvances.size()) {
         return RLTextWidth(qfont_, QString(c));
     }
-    int& advance = latinAdvances_[c.unicode()];
-    if (advance < 0) {
+    std::atomic<int>& known = facts_->LatinAdvances[c.unicode()];
+    int advance = known.load(std::memory_order_relaxed);
+    if (advance == TRLFaceFacts::kUnknown) {
         advance = RLTextWidth(qfont_, QString(c));
+        known.store(advance, std::memory_order_relaxed);
     }
     return advance;
 }
 
 QRectF TRLCanvas::GlyphInk(quint32 glyph) const {
     // Asked for every glyph of every text: a low number is found at its place, not hashed.
-    if (glyph < kInkByNumber) {
-        if (inkByNumber_.empty()) {
-            const double unknown = std::numeric_limits<double>::quiet_NaN();
-            inkByNumber_.assign(kInkByNumber, QRectF(unknown, unknown, unknown, unknown));
+    if (glyph < TRLFaceFacts::kInkByNumber) {
+        TRLFaceFacts& facts = *facts_;
+        if (facts.InkKnown[glyph].load(std::memory_order_acquire)) {
+            return facts.Ink[glyph];
         }
-        QRectF& ink = inkByNumber_[glyph];
-        if (std::isnan(ink.x())) {
-            ink = rawFont_.boundingRect(glyph);
+        const QRectF ink = rawFont_.boundingRect(glyph);
+        const std::lock_guard lock(facts.Mutex);
+        if (!facts.InkKnown[glyph].load(std::memory_order_relaxed)) {
+            facts.Ink[glyph] = ink;
+            facts.InkKnown[glyph].store(true, std::memory_order_release);
         }
         return ink;
     }
@@ -343,7 +390,7 @@ int TRLCanvas::TextWidth(const QString& text) const {
     // remembered ones; any other goes to the shared measure, which knows surrogate pairs.
     long long width = 0;
     for (const QChar c : text) {
-        if (c.unicode() >= latinAdvances_.size()) {
+        if (c.unicode() >= facts_->LatinAdvances.size()) {
             return RLTextWidth(qfont_, text);
         }
         width += CharAdvance(c);
@@ -469,16 +516,18 @@ const TRLCanvas::GlyphPlacement& TRLCanvas::PlaceGlyphs(const QString& text) con
     quint32* glyph = glyphs.data();
     for (qsizetype i = 0; i < length; ++i) {
         const char16_t c = characters[i].unicode();
-        if (c >= latinGlyphs_.size()) {
+        if (c >= facts_->LatinGlyphs.size()) {
             glyphs = rawFont_.glyphIndexesForString(text);
             break;
         }
-        qint64& known = latinGlyphs_[c];
-        if (known < 0) {
+        std::atomic<qint64>& known = facts_->LatinGlyphs[c];
+        qint64 number = known.load(std::memory_order_relaxed);
+        if (number < 0) {
             const QList<quint32> found = rawFont_.glyphIndexesForString(QString(QChar(c)));
-            known = found.size() == 1 ? found.front() : 0;
+            number = found.size() == 1 ? found.front() : 0;
+            known.store(number, std::memory_order_relaxed);
         }
-        glyph[i] = static_cast<quint32>(known);
+        glyph[i] = static_cast<quint32>(number);
     }
     // Characters the font lacks (or surrogate pairs) go through Qt's own font fallback.
     if (glyphs.size() != length || glyphs.contains(0u)) {

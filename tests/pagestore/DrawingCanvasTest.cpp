@@ -1,6 +1,7 @@
 // The canvas routines on their own. Raster modes and barcode pictures are checked through whole
 // pages (DrawingPage tests), hatched brushes in a PDF read back (PdfWriter tests).
 #include <kelmora/pagestore/RLCanvas.h>
+#include <kelmora/support/RLTextMetrics.h>
 #include <kelmora/support/RLUtils.h>
 
 #include "DrawingTestSupport.h"
@@ -8,6 +9,9 @@
 #include <QPainter>
 
 #include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
 
 using namespace Kelmora;
 
@@ -240,6 +244,60 @@ TEST(DrawingFonts, PixelHeightFollowsTheCanvasResolution) {
     EXPECT_EQ(printer.Font().PixelsPerInch, 600);
     const double ratio = static_cast<double>(printer.TextHeight("X")) / m.canvas.TextHeight("X");
     EXPECT_NEAR(ratio, 600.0 / 96.0, 0.6);
+}
+
+// What a canvas learns of a face is shared by every canvas on every thread; a canvas in one size
+// or style must still measure and draw as that font alone does, on whichever thread and in
+// whichever order the canvases meet it.
+TEST(DrawingFonts, CanvasesOnSeveralThreadsDrawEachFaceAsItsOwnFontDoes) {
+    std::vector<TRLFont> fonts(4);
+    fonts[1].Size = 18;
+    fonts[2].Style = fsBold;
+    fonts[3].Color = Qt::red;
+    const QStringList texts = {QStringLiteral("Íñigo Núñez"),
+                               QStringLiteral("Mar del Plata 3838,89"),
+                               QStringLiteral("Ωμέγα αβγ")};
+    const auto draw = [&](const TRLFont& font, const QString& text) {
+        return Drawn(240, 40, [&](TRLCanvas& canvas) {
+            canvas.SetFont(font);
+            canvas.TextRect({0, 0, 240, 40}, 2, 2, text);
+        });
+    };
+    std::vector<QImage> reference;
+    for (const TRLFont& font : fonts) {
+        TMeasuring m;
+        m.canvas.SetFont(font);
+        for (const QString& text : texts) {
+            EXPECT_EQ(m.canvas.TextWidth(text), RLTextWidth(ToQFont(font, 96), text))
+                << font.Size << " " << text.toStdString();
+            reference.push_back(draw(font, text));
+        }
+    }
+    EXPECT_NE(reference[0], reference[3]) << "a size of its own draws larger";
+    EXPECT_NE(reference[0], reference[9]) << "the colour is the canvas's own";
+
+    std::vector<std::vector<QImage>> drawn(4);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < drawn.size(); ++t) {
+        threads.emplace_back([&, t] {
+            // Each thread meets the fonts in another order.
+            for (size_t i = 0; i < fonts.size(); ++i) {
+                const size_t f = (i + t) % fonts.size();
+                for (int k = 0; k < texts.size(); ++k)
+                    drawn[t].push_back(draw(fonts[f], texts[k]));
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (size_t t = 0; t < drawn.size(); ++t) {
+        for (size_t i = 0; i < fonts.size(); ++i) {
+            const size_t f = (i + t) % fonts.size();
+            for (int k = 0; k < texts.size(); ++k)
+                EXPECT_EQ(drawn[t][i * texts.size() + k], reference[f * texts.size() + k])
+                    << "thread " << t << ", font " << f << ", text " << k;
+        }
+    }
 }
 
 TEST(DrawingPens, ScalePenWidthTruncatesAndKeepsThinPens) {

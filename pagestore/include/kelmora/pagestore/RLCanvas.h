@@ -21,6 +21,7 @@
 
 #include <array>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -53,6 +54,9 @@ public:
 protected:
     ~TRLTextRunSink() = default;
 };
+
+/// What canvases learn of a font's face (RLCanvas.cpp).
+struct TRLFaceFacts;
 
 class TRLCanvas {
 public:
@@ -136,14 +140,11 @@ private:
     QPen noPen_{Qt::NoPen};
     /// The canvas font's glyphs, for placing each character at its measured advance.
     QRawFont rawFont_;
-    /// Measures of the canvas font, forgotten when it changes; -1 for "not yet measured".
-    mutable std::array<int, 256> latinAdvances_;
-    /// The font's glyph for each Latin-1 character, found when first asked for (-1 before).
-    mutable std::array<qint64, 256> latinGlyphs_;
-    /// The ink of each glyph met, by glyph number for the low numbers most texts use (NaN
-    /// before it is met), by hash for the rest.
-    static constexpr quint32 kInkByNumber = 512;
-    mutable std::vector<QRectF> inkByNumber_;
+    /// What is learnt of the canvas font's face, shared by every canvas on every thread that
+    /// draws in it: the Latin-1 characters' advances and glyphs and the ink of the low glyph
+    /// numbers most texts use.
+    std::shared_ptr<TRLFaceFacts> facts_;
+    /// The ink of the other glyphs met.
     mutable QHash<quint32, QRectF> glyphInk_;
     /// The text placed last (PlaceGlyphs).
     mutable GlyphPlacement placement_;
@@ -157,9 +158,7 @@ private:
         int TextHeight = 0;
         QPen TextPen;
         QRawFont Raw;
-        std::array<int, 256> LatinAdvances{};
-        std::array<qint64, 256> LatinGlyphs{};
-        std::vector<QRectF> InkByNumber;
+        std::shared_ptr<TRLFaceFacts> Facts;
         QHash<quint32, QRectF> GlyphInk;
     };
     /// Trades the canvas font, and all that goes with it, for a kept one.
