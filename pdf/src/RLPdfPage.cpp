@@ -256,12 +256,17 @@ bool TRLPdfPageEngine::Fills() const {
 }
 
 void TRLPdfPageEngine::SetStroke() {
-    QByteArray color;
-    AppendColor(color, pen_.color());
-    color.append("RG\n");
-    if (color != state_.Stroke) {
-        content_.append(color);
-        state_.Stroke = color;
+    // Nearly every line of a page has the colour of the one before, as texts do (SetTextColor).
+    const QRgba64 rgb = pen_.color().rgba64();
+    if (strokeColor_.isEmpty() || rgb != strokeRgb_) {
+        strokeColor_.clear();
+        AppendColor(strokeColor_, pen_.color());
+        strokeColor_.append("RG\n");
+        strokeRgb_ = rgb;
+    }
+    if (strokeColor_ != state_.Stroke) {
+        content_.append(strokeColor_);
+        state_.Stroke = strokeColor_;
     }
     // A cosmetic pen is as wide on the page as on the device, whatever the matrix; a zero width
     // is one device pixel.
@@ -285,18 +290,22 @@ void TRLPdfPageEngine::SetStroke() {
         content_.append(" j\n");
         state_.Join = join;
     }
-    QByteArray dash = "[";
-    if (pen_.style() != Qt::SolidLine) {
-        // Qt measures dashes in pen widths.
-        const double unit = pen_.widthF() > 0 ? width : 1;
-        for (const qreal length : pen_.dashPattern()) {
-            AppendNumbers(dash, length * unit);
+    if (pen_.style() == Qt::SolidLine) {
+        // The commonest pattern, compared without being made again.
+        if (state_.Dash != "[] 0") {
+            content_.append("[] 0 d\n");
+            state_.Dash = QByteArrayLiteral("[] 0");
         }
-        dash.append("] ");
-        AppendReal(dash, pen_.dashOffset() * unit);
-    } else {
-        dash.append("] 0");
+        return;
     }
+    QByteArray dash = "[";
+    // Qt measures dashes in pen widths.
+    const double unit = pen_.widthF() > 0 ? width : 1;
+    for (const qreal length : pen_.dashPattern()) {
+        AppendNumbers(dash, length * unit);
+    }
+    dash.append("] ");
+    AppendReal(dash, pen_.dashOffset() * unit);
     if (dash != state_.Dash) {
         content_.append(dash);
         content_.append(" d\n");

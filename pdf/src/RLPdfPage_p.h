@@ -150,6 +150,9 @@ private:
     // The fill operator of the last text colour, and that colour.
     QByteArray textColor_;
     QRgba64 textRgb_;
+    // The same for lines.
+    QByteArray strokeColor_;
+    QRgba64 strokeRgb_;
 };
 
 } // namespace Kelmora

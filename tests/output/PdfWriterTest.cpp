@@ -611,6 +611,35 @@ TEST_F(PdfWriterTest, AShapeWithNoInsideIsStrokedNotFilled) {
     EXPECT_GT(drawing.indexOf("1 0 0 rg\n"), rule);
 }
 
+// A line's colour and dash are written when they change, and only then: back to a colour or a
+// solid line drawn before, the stream says so again.
+TEST_F(PdfWriterTest, LinesSetTheirColourAndDashOnlyWhenTheyChange) {
+    const QString file = Drawn("strokes.pdf", 1, [](QPainter& painter, int) {
+        const auto line = [&painter](int y, QColor color, Qt::PenStyle style) {
+            painter.setPen(QPen(color, 2, style));
+            painter.drawLine(100, y, 3000, y);
+        };
+        line(100, Qt::red, Qt::SolidLine);
+        line(200, Qt::red, Qt::SolidLine);
+        line(300, Qt::blue, Qt::DashLine);
+        line(400, Qt::blue, Qt::DashLine);
+        line(500, Qt::red, Qt::SolidLine);
+        line(600, Qt::blue, Qt::SolidLine);
+    });
+    const QByteArray drawing = ContentOf(file);
+    QList<QByteArray> changes;
+    for (const QByteArray& line : drawing.split('\n')) {
+        if (line.endsWith(" RG") || line.endsWith(" d"))
+            changes << line;
+    }
+    // Two units wide: dashes of 8 and gaps of 4.
+    EXPECT_EQ(changes, (QList<QByteArray>{"1 0 0 RG", "0 0 1 RG", "[8 4 ] 0 d", "1 0 0 RG",
+                                          "[] 0 d", "0 0 1 RG"}))
+        << drawing.toStdString();
+    const QImage picture = RasterizePdf(file, 1, 72);
+    EXPECT_GT(InkBox(picture, QRect(0, 0, picture.width(), picture.height())).height(), 0);
+}
+
 // Bands whose texts and thin rules keep to their rectangles need no clip of their own: the page
 // is clipped once. A band whose text reaches past it is still cut at its edge.
 TEST_F(PdfWriterTest, OnlyWhatReachesPastItsBandIsClipped) {
