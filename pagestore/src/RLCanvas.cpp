@@ -750,7 +750,7 @@ bool IsJustifyBlank(QChar c) {
 TRLJustifiedPart JustifyTextPart(const TRLCanvas& canvas, const QString& text, int available,
                                  long long from, long long to) {
     TRLJustifiedPart part;
-    const long long space = canvas.TextWidth(QStringLiteral(" "));
+    const long long space = canvas.SpaceWidth();
     const long long width = canvas.TextWidth(text + u' ');
     // The gaps: blanks with a word on both sides. Each gap's spaces go right after the word
     // before it.
@@ -815,7 +815,7 @@ void CanvasTextRectEx(TRLCanvas& canvas, const TRLRect& rect, int x, int y, QStr
                       uint8_t alignment, uint8_t layout, TRLMetaTextFlags textFlags) {
     // A text is placed by its width with a space after it; widths add up, so the text is not
     // copied to measure it.
-    const int space = canvas.TextWidth(QStringLiteral(" "));
+    const int space = canvas.SpaceWidth();
     const int withSpace = static_cast<int>(std::clamp<long long>(
         static_cast<long long>(canvas.TextWidth(text)) + space, INT32_MIN, INT32_MAX));
     TRLPoint start =

@@ -139,6 +139,10 @@ int TRLGraphicSurface::TextWidth(const QString& text) const {
     return Measure().TextWidth(text);
 }
 
+int TRLGraphicSurface::SpaceWidth() const {
+    return Measure().SpaceWidth();
+}
+
 int TRLGraphicSurface::TextHeight(const QString& /*text*/) const {
     return Measure().TextHeight();
 }

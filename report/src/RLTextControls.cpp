@@ -183,7 +183,7 @@ void TRLCustomLabel::Print() {
     // The text is measured with a trailing blank and indented by half a blank, so that it never
     // touches the control's edges. A width is the sum of its characters' advances, so the blank
     // is added to the text's, not to the text.
-    const int space = surface.TextWidth(QStringLiteral(" "));
+    const int space = surface.SpaceWidth();
     const int w = static_cast<int>(
         std::min<long long>(static_cast<long long>(surface.TextWidth(text)) + space, INT32_MAX));
     const int h = surface.TextHeight(text);

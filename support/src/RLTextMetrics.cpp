@@ -95,6 +95,12 @@ int TRLFontMeasure::TextWidth(const QString& text) const {
     return advances_ == nullptr || text.isEmpty() ? 0 : TextWidthIn(*advances_, text);
 }
 
+int TRLFontMeasure::SpaceWidth() const {
+    if (spaceWidth_ < 0)
+        spaceWidth_ = TextWidth(QStringLiteral(" "));
+    return spaceWidth_;
+}
+
 int TRLFontMeasure::TextHeight() const {
     return advances_ == nullptr ? 0 : TextHeightIn(*advances_);
 }

@@ -82,6 +82,8 @@ public:
     TRLRect VisibleArea() const;
 
     int TextWidth(const QString& text) const;
+    /// The width of a blank, which texts are placed by.
+    int SpaceWidth() const { return CharAdvance(u' '); }
     int TextHeight(const QString& text) const;
 
     void MoveTo(int x, int y) { penPos_ = {x, y}; }

@@ -110,6 +110,8 @@ public:
 
     // --- measuring with the current font ---
     int TextWidth(const QString& text) const;
+    /// The width of a blank, which texts are placed by.
+    int SpaceWidth() const;
     int TextHeight(const QString& text) const;
 
     // --- recording ---

@@ -35,10 +35,13 @@ public:
 
     bool IsNull() const { return advances_ == nullptr; }
     int TextWidth(const QString& text) const;
+    /// The width of a blank, which every text is placed by: measured once.
+    int SpaceWidth() const;
     int TextHeight() const;
 
 private:
     std::shared_ptr<TRLFontAdvances> advances_;
+    mutable int spaceWidth_ = -1;
 };
 
 } // namespace Kelmora
