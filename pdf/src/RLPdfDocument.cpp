@@ -41,45 +41,40 @@ QByteArray DateString(const QDateTime& date) {
 
 namespace rlpdf {
 
-namespace {
-
-// A number's few characters onto the end of out. Content streams are built of hundreds of
-// thousands of them, and QByteArray::append takes the general road of an insert for each; here
-// the array grows as append would, and the characters are copied in place.
-void AppendChars(QByteArray& out, const char* chars, qsizetype count) {
+void AppendBytes(QByteArray& out, const char* bytes, qsizetype count) {
     const qsizetype at = out.size();
     out.resize(at + count);
-    std::memcpy(out.data() + at, chars, static_cast<size_t>(count));
+    std::memcpy(out.data() + at, bytes, static_cast<size_t>(count));
 }
-
-} // namespace
 
 void AppendInt(QByteArray& out, long long value) {
     char buffer[24];
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-    AppendChars(out, buffer, end - buffer);
+    AppendBytes(out, buffer, end - buffer);
 }
 
-void AppendReal(QByteArray& out, double value) {
+char* FormatReal(char* at, double value) {
     if (!std::isfinite(value)) {
         value = 0;
     }
     value = std::clamp(value, -kFarthest, kFarthest);
     const double whole = std::round(value);
     if (std::abs(value - whole) < 0.0005) {
-        AppendInt(out, static_cast<long long>(whole));
-        return;
+        return std::to_chars(at, at + kMostPerReal, static_cast<long long>(whole)).ptr;
     }
-    char buffer[48];
-    char* end =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3).ptr;
+    char* end = std::to_chars(at, at + kMostPerReal, value, std::chars_format::fixed, 3).ptr;
     while (end[-1] == '0') {
         --end;
     }
     if (end[-1] == '.') {
         --end;
     }
-    AppendChars(out, buffer, end - buffer);
+    return end;
+}
+
+void AppendReal(QByteArray& out, double value) {
+    char buffer[kMostPerReal];
+    AppendBytes(out, buffer, FormatReal(buffer, value) - buffer);
 }
 
 void AppendColor(QByteArray& out, const QColor& color) {

@@ -66,22 +66,22 @@ bool TRLPdfPageEngine::begin(QPaintDevice* device) {
     content_.reserve(1 << 15);
     // An early part leaves the state as it found it, for the late part that follows it.
     if (part_ == TRLPdfPagePart::Early) {
-        content_.append("q\n");
+        AppendText(content_, "q\n");
     }
     // Device pixels, from the top-left corner down, are the page's coordinates from here on.
     const double scale = 72.0 / document_.PixelsPerInch();
     AppendNumbers(content_, scale, 0, 0, -scale, 0, points_.height());
-    content_.append("cm\n");
+    AppendText(content_, "cm\n");
     return true;
 }
 
 bool TRLPdfPageEngine::end() {
     EndText();
     if (!appliedClip_.isEmpty()) {
-        content_.append("Q\n");
+        AppendText(content_, "Q\n");
     }
     if (part_ == TRLPdfPagePart::Early) {
-        content_.append("Q\n");
+        AppendText(content_, "Q\n");
     }
     // Compressed here, on the thread that painted the page; its raw fonts stay with it.
     packed_ = Deflated(content_, kContentCompression);
@@ -175,13 +175,13 @@ void TRLPdfPageEngine::ApplyClip() {
     }
     EndText();
     if (!appliedClip_.isEmpty()) {
-        content_.append("Q\n");
+        AppendText(content_, "Q\n");
         state_ = unclippedState_;
         // The text font is part of the state just restored.
         textFont_ = -1;
     }
     if (!wantedClip_.isEmpty()) {
-        content_.append("q\n");
+        AppendText(content_, "q\n");
         unclippedState_ = state_;
         content_.append(wantedClip_);
     }
@@ -190,7 +190,7 @@ void TRLPdfPageEngine::ApplyClip() {
 
 void TRLPdfPageEngine::EndText() {
     if (inText_) {
-        content_.append("ET\n");
+        AppendText(content_, "ET\n");
         inText_ = false;
     }
 }
@@ -275,25 +275,25 @@ void TRLPdfPageEngine::SetStroke() {
         pen_.isCosmetic() ? penWidth : penWidth * std::sqrt(std::abs(matrix_.determinant()));
     if (width != state_.LineWidth) {
         AppendReal(content_, width);
-        content_.append(" w\n");
+        AppendText(content_, " w\n");
         state_.LineWidth = width;
     }
     const int cap = LineCap(pen_.capStyle());
     if (cap != state_.Cap) {
         AppendInt(content_, cap);
-        content_.append(" J\n");
+        AppendText(content_, " J\n");
         state_.Cap = cap;
     }
     const int join = LineJoin(pen_.joinStyle());
     if (join != state_.Join) {
         AppendInt(content_, join);
-        content_.append(" j\n");
+        AppendText(content_, " j\n");
         state_.Join = join;
     }
     if (pen_.style() == Qt::SolidLine) {
         // The commonest pattern, compared without being made again.
         if (state_.Dash != "[] 0") {
-            content_.append("[] 0 d\n");
+            AppendText(content_, "[] 0 d\n");
             state_.Dash = QByteArrayLiteral("[] 0");
         }
         return;
@@ -308,7 +308,7 @@ void TRLPdfPageEngine::SetStroke() {
     AppendReal(dash, pen_.dashOffset() * unit);
     if (dash != state_.Dash) {
         content_.append(dash);
-        content_.append(" d\n");
+        AppendText(content_, " d\n");
         state_.Dash = dash;
     }
 }
@@ -364,13 +364,13 @@ void TRLPdfPageEngine::PaintShape(const QByteArray& pathOperators, bool closed, 
     if (fill) {
         SetFill(brush_);
     }
-    content_.append(pathOperators);
+    AppendBytes(content_, pathOperators.constData(), pathOperators.size());
     if (stroke && fill) {
         content_.append(oddEven ? "B*\n" : "B\n");
     } else if (fill) {
         content_.append(oddEven ? "f*\n" : "f\n");
     } else {
-        content_.append("S\n");
+        AppendText(content_, "S\n");
     }
 }
 
@@ -415,11 +415,15 @@ void TRLPdfPageEngine::drawPolygon(const QPointF* points, int count, PolygonDraw
     QByteArray operators;
     for (int i = 0; i < count; ++i) {
         AppendPoint(operators, matrix_.map(points[i]));
-        operators.append(i == 0 ? "m\n" : "l\n");
+        if (i == 0) {
+            AppendText(operators, "m\n");
+        } else {
+            AppendText(operators, "l\n");
+        }
     }
     const bool closed = mode != PolylineMode;
     if (closed) {
-        operators.append("h\n");
+        AppendText(operators, "h\n");
     }
     // One or two points close around nothing: filling them would paint no pixel on the screen,
     // and a hairline or nothing on paper, as the printer pleases. A rule drawn as a shape is
@@ -457,11 +461,11 @@ void TRLPdfPageEngine::drawImage(const QRectF& target, const QImage& image, cons
     const QPointF origin = matrix_.map(target.bottomLeft());
     const QPointF across = matrix_.map(target.bottomRight()) - origin;
     const QPointF up = matrix_.map(target.topLeft()) - origin;
-    content_.append("q\n");
+    AppendText(content_, "q\n");
     AppendNumbers(content_, across.x(), across.y(), up.x(), up.y(), origin.x(), origin.y());
-    content_.append("cm\n");
+    AppendText(content_, "cm\n");
     content_.append(name);
-    content_.append(" Do\nQ\n");
+    AppendText(content_, " Do\nQ\n");
 }
 
 void TRLPdfPageEngine::drawTextItem(const QPointF& at, const QTextItem& item) {
@@ -616,7 +620,7 @@ int TRLPdfPageEngine::PlaceText(const Run& run, const TRLPdfFont& font, int inde
     const double pixelSize = run.Font.pixelSize();
     ApplyClip();
     if (!inText_) {
-        content_.append("BT\n");
+        AppendText(content_, "BT\n");
         inText_ = true;
         textPlaced_ = false;
     }
@@ -630,24 +634,24 @@ int TRLPdfPageEngine::PlaceText(const Run& run, const TRLPdfFont& font, int inde
         upright && size == std::round(size) && size >= 1 && size <= 4096 ? int(size) : 0;
     if (index != textFont_ || size != textSize_) {
         content_.append(font.ResourceAt(sizeFont));
-        content_.append(' ');
+        AppendText(content_, " ");
         AppendReal(content_, size);
-        content_.append(" Tf\n");
+        AppendText(content_, " Tf\n");
         textFont_ = index;
         textSize_ = size;
     }
     if (upright && textPlaced_) {
         // Text space runs upwards, the page's coordinates downwards.
         AppendNumbers(content_, origin.x() - lineStart_.x(), lineStart_.y() - origin.y());
-        content_.append("Td\n");
+        AppendText(content_, "Td\n");
     } else if (upright) {
         AppendNumbers(content_, 1, 0, 0, -1, origin.x(), origin.y());
-        content_.append("Tm\n");
+        AppendText(content_, "Tm\n");
     } else {
         AppendNumbers(content_, pixelSize * matrix_.m11(), pixelSize * matrix_.m12(),
                       -pixelSize * matrix_.m21(), -pixelSize * matrix_.m22(), origin.x(),
                       origin.y());
-        content_.append("Tm\n");
+        AppendText(content_, "Tm\n");
     }
     lineStart_ = origin;
     textPlaced_ = upright;
@@ -764,7 +768,7 @@ void TRLPdfPageEngine::ShowGlyphs(const Run& run, const QList<quint32>& glyphs,
     for (const char c : std::string_view(")]TJ\n")) {
         *out++ = c;
     }
-    content_.append(shown.data(), static_cast<qsizetype>(out - shown.data()));
+    AppendBytes(content_, shown.data(), static_cast<qsizetype>(out - shown.data()));
 }
 
 } // namespace Kelmora

@@ -48,12 +48,27 @@ constexpr int kContentCompression = 5;
 // picture still compresses in a fraction of a second.
 constexpr int kResourceCompression = 9;
 
+// Bytes onto the end of out. Content streams are built of millions of small pieces, and
+// QByteArray::append takes the general road of an insert for each; here the array grows as
+// append would, and the bytes are copied in place.
+void AppendBytes(QByteArray& out, const char* bytes, qsizetype count);
+// A piece of an operator, such as "Td\n".
+template <size_t Size> void AppendText(QByteArray& out, const char (&text)[Size]) {
+    AppendBytes(out, text, static_cast<qsizetype>(Size - 1));
+}
 void AppendInt(QByteArray& out, long long value);
 // A number with at most three decimals and no trailing zeros; whole numbers as integers.
 void AppendReal(QByteArray& out, double value);
-// Each number followed by a space.
+// The most characters AppendReal writes ("-1000000000.001"), and the number written from at;
+// returns its end.
+constexpr int kMostPerReal = 24;
+char* FormatReal(char* at, double value);
+// Each number followed by a space, added at once.
 template <typename... Numbers> void AppendNumbers(QByteArray& out, Numbers... numbers) {
-    ((AppendReal(out, numbers), out.append(' ')), ...);
+    char buffer[sizeof...(Numbers) * (kMostPerReal + 1)];
+    char* end = buffer;
+    ((end = FormatReal(end, static_cast<double>(numbers)), *end++ = ' '), ...);
+    AppendBytes(out, buffer, end - buffer);
 }
 // The colour's red, green and blue, each followed by a space.
 void AppendColor(QByteArray& out, const QColor& color);
