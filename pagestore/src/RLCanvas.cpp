@@ -599,13 +599,14 @@ void TRLCanvas::DrawGlyphs(int x, int y, const QString& text, const GlyphPlaceme
         return;
     }
     painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    // The pens are made once: a page sets them for each of its hundreds of texts.
+    // The pen is made once and left set: a page's texts follow one another in runs, and each
+    // change of pen costs the painter's engine a change of state. Whatever draws next with a pen
+    // sets its own (SetUpPen); fills and pictures take none.
     painter_.setPen(textPen_);
     const QPointF baseline(x, y + ascent_);
     if (placement.Glyphs.isEmpty()) {
         painter_.setFont(qfont_);
         painter_.drawText(baseline, text);
-        painter_.setPen(noPen_);
         return;
     }
     // Each glyph goes where the sum of the measured whole-pixel advances puts it, so a text ends
@@ -618,7 +619,6 @@ void TRLCanvas::DrawGlyphs(int x, int y, const QString& text, const GlyphPlaceme
             engine->syncState();
             textSink_->DrawRunNow(
                 {rawFont_, placement.Glyphs, placement.Positions, baseline, text});
-            painter_.setPen(noPen_);
             return;
         }
     }
@@ -633,7 +633,6 @@ void TRLCanvas::DrawGlyphs(int x, int y, const QString& text, const GlyphPlaceme
         textSink_->AnnounceRun({rawFont_, placement.Glyphs, placement.Positions, baseline, text});
     }
     painter_.drawGlyphRun(baseline, run);
-    painter_.setPen(noPen_);
 }
 
 void TRLCanvas::TextOut(int x, int y, const QString& text) {

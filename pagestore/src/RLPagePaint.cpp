@@ -162,6 +162,8 @@ void TRLResetClipRectObject::PaintTo(TRLCanvas& canvas, TRLPaintContext& context
 void TRLGraphicSurface::PaintTo(QPainter& painter, const QRect& target,
                                 const TRLPagePaintOptions& options) const {
     TRLCanvas canvas(painter);
+    // The painter is handed back without a pen, as the canvas's other drawing calls leave it.
+    const auto plain = qScopeGuard([&painter] { painter.setPen(Qt::NoPen); });
     PaintTo(canvas,
             {target.left(), target.top(), target.left() + target.width(),
              target.top() + target.height()},

@@ -137,9 +137,8 @@ private:
     QFont qfont_;
     int ascent_ = 0;
     int textHeight_ = 0;
-    /// The pen texts are drawn with, in the canvas font's colour, and the pen put back after.
+    /// The pen texts are drawn with, in the canvas font's colour.
     QPen textPen_;
-    QPen noPen_{Qt::NoPen};
     /// The canvas font's glyphs, for placing each character at its measured advance.
     QRawFont rawFont_;
     /// What is learnt of the canvas font's face, shared by every canvas on every thread that
