@@ -136,11 +136,13 @@ QSizeF SheetPoints(const TRLGraphicSurface& page) {
     return last->second;
 }
 
-// Why a page cannot be drawn as a PDF page as it is, or empty.
-QString Undrawable(const TRLGraphicSurface& page, const std::vector<bool>* leaveOut = nullptr) {
+// Why a page cannot be drawn as a PDF page of the sheet given (its SheetPoints) as it is, or
+// empty.
+QString Undrawable(const TRLGraphicSurface& page, const QSizeF& sheet,
+                   const std::vector<bool>* leaveOut = nullptr) {
     if (QString why = SheetTooLarge(page); !why.isEmpty())
         return why;
-    return TooLargeFont(page, qRound(SheetPoints(page).height() * kPixelsPerInch / 72), leaveOut);
+    return TooLargeFont(page, qRound(sheet.height() * kPixelsPerInch / 72), leaveOut);
 }
 
 // A page as its user knows it: by its number in its store, else by its place in the run.
@@ -159,10 +161,12 @@ std::unique_ptr<TRLPdfPage> PaintPart(TRLPdfWriter& writer, const TRLGraphicSurf
     const auto refuse = [number](const QString& why) {
         return TRLException(QStringLiteral("page %1: %2").arg(QString::number(number), why));
     };
-    if (const QString why = Undrawable(page, leaveOut); !why.isEmpty())
+    // Worked out once: a page's settings are read from its texts.
+    const QSizeF sheet = SheetPoints(page);
+    if (const QString why = Undrawable(page, sheet, leaveOut); !why.isEmpty())
         throw refuse(why);
     // The whole sheet is the page: the report's own margins are part of the drawing.
-    auto pdfPage = std::make_unique<TRLPdfPage>(writer, SheetPoints(page), part);
+    auto pdfPage = std::make_unique<TRLPdfPage>(writer, sheet, part);
     QPainter painter;
     if (!painter.begin(pdfPage.get()))
         throw refuse(QStringLiteral("the PDF page could not be started"));
@@ -638,7 +642,7 @@ void TRLPDFFilter::DrawPage(TRLGraphicSurface& page) {
     }
     if (!painter_)
         return;
-    if (const QString why = Undrawable(page); !why.isEmpty())
+    if (const QString why = Undrawable(page, SheetPoints(page)); !why.isEmpty())
         Fail(QStringLiteral("page %1: %2")
                  .arg(QString::number(NumberOf(page, pagesWritten_ + 1)), why));
     if (!painter_->isActive()) {
