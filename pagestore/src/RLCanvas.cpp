@@ -8,6 +8,7 @@
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPen>
 #include <QPolygon>
 #include <QScopeGuard>
@@ -74,6 +75,14 @@ std::shared_ptr<TRLFaceFacts> FactsOf(const TRLFont& font) {
 // rectangle's width no longer fits in an integer. No device is anywhere near this far across,
 // so pulling such edges in to it changes nothing on the device.
 constexpr int32_t kFarAway = 1 << 29;
+
+// Past this many pixels a text's glyphs are not left to the painter's glyph cache, which may keep
+// each glyph as a picture of its size: a text in a font tens of thousands of pixels high, which
+// only a damaged or hostile page holds, asked it for gigabytes through the toolkit's own font
+// fallback. Such glyphs are filled as their outlines, which costs what the device shows of them;
+// the toolkit draws most glyphs of that size as outlines anyway. The PDF engine keeps texts as
+// texts and refuses fonts too large to make.
+constexpr int kLargestCachedGlyphPixels = 2048;
 
 int32_t NotTooFar(int32_t v) {
     return std::clamp(v, -kFarAway, kFarAway);
@@ -604,6 +613,19 @@ void TRLCanvas::DrawGlyphs(int x, int y, const QString& text, const GlyphPlaceme
     // sets its own (SetUpPen); fills and pictures take none.
     painter_.setPen(textPen_);
     const QPointF baseline(x, y + ascent_);
+    if (textSink_ == nullptr && qfont_.pixelSize() > kLargestCachedGlyphPixels) {
+        QPainterPath outline;
+        if (placement.Glyphs.isEmpty()) {
+            outline.addText(baseline, qfont_, text);
+        } else {
+            for (qsizetype i = 0; i < placement.Glyphs.size(); ++i) {
+                outline.addPath(rawFont_.pathForGlyph(placement.Glyphs[i])
+                                    .translated(baseline + placement.Positions[i]));
+            }
+        }
+        painter_.fillPath(outline, textPen_.color());
+        return;
+    }
     if (placement.Glyphs.isEmpty()) {
         painter_.setFont(qfont_);
         painter_.drawText(baseline, text);

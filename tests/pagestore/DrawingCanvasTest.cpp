@@ -1,14 +1,19 @@
 // The canvas routines on their own. Raster modes and barcode pictures are checked through whole
 // pages (DrawingPage tests), hatched brushes in a PDF read back (PdfWriter tests).
 #include <kelmora/pagestore/RLCanvas.h>
+#include <kelmora/pagestore/RLGraphicSurface.h>
 #include <kelmora/support/RLTextMetrics.h>
 #include <kelmora/support/RLUtils.h>
 
 #include "DrawingTestSupport.h"
+#include "TestSupport.h"
 
+#include <QFile>
 #include <QPainter>
 
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
 
 #include <thread>
 #include <vector>
@@ -298,6 +303,38 @@ TEST(DrawingFonts, CanvasesOnSeveralThreadsDrawEachFaceAsItsOwnFontDoes) {
                     << "thread " << t << ", font " << f << ", text " << k;
         }
     }
+}
+
+// A text in a font tens of thousands of pixels high, which only a damaged or hostile page holds,
+// costs what the picture shows of it: the painter's glyph cache once asked for gigabytes to keep
+// such a glyph whole. Its outline still fills what it covers.
+TEST(DrawingFonts, ATextInAFontTensOfThousandsOfPixelsHighCostsWhatThePictureShows) {
+    const auto peakKb = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return static_cast<long long>(usage.ru_maxrss);
+    };
+    const long long before = peakKb();
+    // Past the cache's bound, but small enough to place: the stem of an I, from a little left of
+    // the picture and above it, covers it all.
+    TRLFont large;
+    large.Size = 1575; // 2,100 pixels at 96 per inch
+    const QImage stem = Drawn(64, 48, [&](TRLCanvas& canvas) {
+        canvas.SetFont(large);
+        canvas.TextOut(-250, -1700, QStringLiteral("I"));
+    });
+    EXPECT_LT(qGray(stem.pixel(32, 24)), 64) << "the stem's outline fills the picture";
+    // 44,833 pixels: the page the fuzzer found, a Greek text in a family no font has, which the
+    // toolkit's own font fallback drew.
+    QFile file(testsupport::SourceDir() + "/tests/fuzz/seeds/pagerecord/giant-font-text.bin");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    TRLGraphicSurface page;
+    page.LoadFromBytes(file.readAll());
+    QImage picture = WhiteImage(64, 48);
+    QPainter painter(&picture);
+    page.PaintTo(painter, QRect(0, 0, 64, 48));
+    painter.end();
+    EXPECT_LT(peakKb() - before, 256 * 1024);
 }
 
 TEST(DrawingPens, ScalePenWidthTruncatesAndKeepsThinPens) {
