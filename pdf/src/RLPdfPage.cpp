@@ -256,17 +256,10 @@ bool TRLPdfPageEngine::Fills() const {
 }
 
 void TRLPdfPageEngine::SetStroke() {
-    // Nearly every line of a page has the colour of the one before, as texts do (SetTextColor).
-    const QRgba64 rgb = pen_.color().rgba64();
-    if (strokeColor_.isEmpty() || rgb != strokeRgb_) {
-        strokeColor_.clear();
-        AppendColor(strokeColor_, pen_.color());
-        strokeColor_.append("RG\n");
-        strokeRgb_ = rgb;
-    }
-    if (strokeColor_ != state_.Stroke) {
-        content_.append(strokeColor_);
-        state_.Stroke = strokeColor_;
+    if (const QByteArray& stroke = strokeColor_.For(pen_.color(), "RG\n");
+        stroke != state_.Stroke) {
+        content_.append(stroke);
+        state_.Stroke = stroke;
     }
     // A cosmetic pen is as wide on the page as on the device, whatever the matrix; a zero width
     // is one device pixel.
@@ -333,19 +326,21 @@ void TRLPdfPageEngine::SetFill(const QBrush& brush) {
     }
 }
 
-void TRLPdfPageEngine::SetTextColor(const QColor& color) {
-    // Nearly every text of a page has the colour of the one before: its operator is written out
-    // once, not again for each text.
+const QByteArray& TRLPdfPageEngine::ColorOperator::For(const QColor& color, QByteArrayView name) {
     const QRgba64 rgb = color.rgba64();
-    if (textColor_.isEmpty() || rgb != textRgb_) {
-        textColor_.clear();
-        AppendColor(textColor_, color);
-        textColor_.append("rg\n");
-        textRgb_ = rgb;
+    if (operator_.isEmpty() || rgb != rgb_) {
+        operator_.clear();
+        AppendColor(operator_, color);
+        operator_.append(name);
+        rgb_ = rgb;
     }
-    if (textColor_ != state_.Fill) {
-        content_.append(textColor_);
-        state_.Fill = textColor_;
+    return operator_;
+}
+
+void TRLPdfPageEngine::SetTextColor(const QColor& color) {
+    if (const QByteArray& fill = textColor_.For(color, "rg\n"); fill != state_.Fill) {
+        content_.append(fill);
+        state_.Fill = fill;
     }
 }
 

@@ -147,12 +147,19 @@ private:
     double textSize_ = 0;
     std::optional<Run> announced_;
     QString refusal_;
-    // The fill operator of the last text colour, and that colour.
-    QByteArray textColor_;
-    QRgba64 textRgb_;
-    // The same for lines.
-    QByteArray strokeColor_;
-    QRgba64 strokeRgb_;
+    // The operator that sets a colour, kept with the colour it was made for: nearly every text and
+    // every line of a page has the colour of the one before, and it is made once for them all.
+    class ColorOperator {
+    public:
+        // The operator named name (such as "rg\n") for color.
+        const QByteArray& For(const QColor& color, QByteArrayView name);
+
+    private:
+        QByteArray operator_;
+        QRgba64 rgb_;
+    };
+    ColorOperator textColor_;
+    ColorOperator strokeColor_;
 };
 
 } // namespace Kelmora
